@@ -1,0 +1,291 @@
+// IPluginAU — object, buses, connections, initialise.
+
+#include "au/IPluginAU.h"
+
+#include <CoreFoundation/CoreFoundation.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace plugin
+{
+
+namespace
+{
+
+// Reads a decimal number at *p (saturating), advancing past its digits.
+uint32_t ReadVersionNumber(const char*& p)
+{
+  uint32_t n = 0;
+  while (*p >= '0' && *p <= '9')
+  {
+    n = n > 0x0FFFFFFFu ? 0xFFFFFFFFu : n * 10u + static_cast<uint32_t>(*p - '0');
+    ++p;
+  }
+  return n;
+}
+
+// "10.7.3" → 0x000A0703: the first number shifted by 16, then (after one separator character) the low byte of
+// the second shifted by 8, then the low byte of the third. Missing parts are 0.
+int ParseBundleVersion(const char* text)
+{
+  if (!text) return 0;
+  const char* p = text;
+  uint32_t version = (ReadVersionNumber(p) & 0xFFFFu) << 16;
+  if (*p)
+  {
+    ++p;
+    version |= (ReadVersionNumber(p) & 0xFFu) << 8;
+    if (*p)
+    {
+      ++p;
+      version |= ReadVersionNumber(p) & 0xFFu;
+    }
+  }
+  return static_cast<int>(version);
+}
+
+// UTF-8 copy of a CF string into text; empty for null or a value that is not a string.
+void CopyCFStringUTF8(CFTypeRef value, Util_String& text)
+{
+  text.Set("");
+  if (!value || CFGetTypeID(value) != CFStringGetTypeID()) return;
+  CFStringRef str = static_cast<CFStringRef>(value);
+  const CFIndex maxBytes = CFStringGetMaximumSizeForEncoding(CFStringGetLength(str), kCFStringEncodingUTF8) + 1;
+  if (maxBytes <= 1 || maxBytes > 0x7fffffff) return;
+  Util_TypedBuf<char> buf;
+  if (!buf.Resize(static_cast<int>(maxBytes))) return;
+  if (CFStringGetCString(str, buf.Get(), maxBytes, kCFStringEncodingUTF8)) text.Set(buf.Get());
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Construction and destruction
+// ---------------------------------------------------------------------------------------------------------------
+
+IPluginAU::IPluginAU(const InstanceInfo& info, const Config& config)
+: IPluginAPIBase(config, kAPIAU)
+, IPluginProcessor(config, kAPIAU)
+, mCocoaViewFactoryClassName(info.mCocoaViewFactoryClassName)
+, mMainThread(std::this_thread::get_id())
+{
+  int nInBuses = MaxNBuses(kInput);
+  if (nInBuses == 1 && MaxNChannelsForBus(kInput, 0) == 0) nInBuses = 0;
+  const int nOutBuses = MaxNBuses(kOutput);
+
+  for (int i = 0; i < nInBuses; ++i) mInputBusConnections.Add(new AUInputConnection());
+
+  int start = 0;
+  for (int i = 0; i < nInBuses; ++i)
+  {
+    auto* bus = new AUBus();
+    bus->mNPlugChannels = std::abs(MaxNChannelsForBus(kInput, i));
+    bus->mPlugChannelStartIdx = start;
+    start += bus->mNPlugChannels;
+    mInBuses.Add(bus);
+  }
+  start = 0;
+  for (int i = 0; i < nOutBuses; ++i)
+  {
+    auto* bus = new AUBus();
+    bus->mNPlugChannels = std::abs(MaxNChannelsForBus(kOutput, i));
+    bus->mPlugChannelStartIdx = start;
+    start += bus->mNPlugChannels;
+    mOutBuses.Add(bus);
+  }
+
+  UpdateInputConnections();
+  (void)SetBlockSize(512);
+  (void)ResizeScratchBuffers();
+  CreateTimer();
+}
+
+IPluginAU::~IPluginAU()
+{
+  // No tick may reach an object whose derived parts are gone; the entry points already stopped it, this covers
+  // objects deleted any other way.
+  StopTimer();
+  mPropertyListeners.Empty(true);
+  mInputBusConnections.Empty(true);
+  mOutBuses.Empty(true);
+  mInBuses.Empty(true);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Buses
+// ---------------------------------------------------------------------------------------------------------------
+
+const AUBus* IPluginAU::GetBus(AudioUnitScope scope, AudioUnitElement element) const
+{
+  if (element > 0x7fffffffu) return nullptr;
+  const int idx = static_cast<int>(element);
+  if (scope == kAudioUnitScope_Input) return mInBuses.Get(idx);
+  if (scope == kAudioUnitScope_Output || scope == kAudioUnitScope_Global) return mOutBuses.Get(idx);
+  return nullptr;
+}
+
+AUBus* IPluginAU::GetBusMutable(AudioUnitScope scope, AudioUnitElement element)
+{
+  return const_cast<AUBus*>(GetBus(scope, element));
+}
+
+int IPluginAU::SumHostChannels(const Util_PtrList<AUBus>& buses, int except) const
+{
+  int sum = 0;
+  bool counted = false;
+  for (int i = 0; i < buses.GetSize(); ++i)
+  {
+    const AUBus* bus = buses.Get(i);
+    if (i == except || bus->mNHostChannels < 0) continue;
+    sum += bus->mNHostChannels;
+    counted = true;
+  }
+  return counted ? sum : -1;
+}
+
+bool IPluginAU::IsLegalBusFormat(AudioUnitScope scope, AudioUnitElement element, int channels) const
+{
+  const int idx = element > 0x7fffffffu ? -1 : static_cast<int>(element);
+  int nIn, nOut;
+  if (scope == kAudioUnitScope_Input)
+  {
+    nIn = std::max(SumHostChannels(mInBuses, idx), 0) + channels;
+    nOut = mInitialized ? SumHostChannels(mOutBuses) : -1;
+  }
+  else
+  {
+    nIn = mInitialized ? SumHostChannels(mInBuses) : -1;
+    nOut = std::max(SumHostChannels(mOutBuses, idx), 0) + channels;
+  }
+  return LegalIO(nIn, nOut);
+}
+
+void IPluginAU::UpdateInputConnections()
+{
+  SetChannelConnections(kInput, 0, NChannels(kInput), false);
+  for (int i = 0; i < mInBuses.GetSize(); ++i)
+  {
+    AUBus* bus = mInBuses.Get(i);
+    AUInputConnection* conn = mInputBusConnections.Get(i);
+    if (conn->mUpstreamRenderProc && conn->mUpstreamObj)
+      conn->mInputType = AUInputType::DirectFastProc;
+    else if (conn->mUpstreamUnit)
+      conn->mInputType = AUInputType::DirectNoFastProc;
+    else if (conn->mInputCallback.inputProc)
+      conn->mInputType = AUInputType::RenderCallback;
+    else
+      conn->mInputType = AUInputType::NotConnected;
+
+    if (conn->mInputType == AUInputType::NotConnected)
+    {
+      bus->mConnected = false;
+      continue;
+    }
+    bus->mConnected = true;
+    if (bus->mNHostChannels < 0) bus->mNHostChannels = bus->mNPlugChannels;
+    // Channels beyond the bus's own belong to the next bus: never connect those.
+    const int nConnected = std::min(bus->mNHostChannels, bus->mNPlugChannels);
+    SetChannelConnections(kInput, bus->mPlugChannelStartIdx, nConnected, true);
+    SetChannelConnections(kInput, bus->mPlugChannelStartIdx + nConnected,
+                          std::max(bus->mNPlugChannels - nConnected, 0), false);
+  }
+}
+
+void IPluginAU::ClearConnections()
+{
+  for (int i = 0; i < mInBuses.GetSize(); ++i)
+  {
+    AUBus* bus = mInBuses.Get(i);
+    bus->mConnected = false;
+    bus->mNHostChannels = -1;
+    if (AUInputConnection* conn = mInputBusConnections.Get(i)) *conn = AUInputConnection();
+  }
+  for (int i = 0; i < mOutBuses.GetSize(); ++i)
+  {
+    AUBus* bus = mOutBuses.Get(i);
+    bus->mConnected = false;
+    bus->mNHostChannels = -1;
+    bus->mNRenderChannels = -1;
+  }
+}
+
+bool IPluginAU::ResizeScratchBuffers()
+{
+  // A bus may claim more channels than the processor has slots (per-bus maxima come from different
+  // configurations); the scratch covers whichever is larger so every bus offset stays inside it.
+  auto channelsFor = [this](ERoute dir, const Util_PtrList<AUBus>& buses) {
+    int sum = 0;
+    for (int i = 0; i < buses.GetSize(); ++i) sum += buses.Get(i)->mNPlugChannels;
+    return std::max(sum, NChannels(dir));
+  };
+  const int64_t block = GetBlockSize();
+  const int64_t nIn = channelsFor(kInput, mInBuses) * block;
+  const int64_t nOut = channelsFor(kOutput, mOutBuses) * block;
+  if (nIn > 0x1fffffff || nOut > 0x1fffffff) return false;
+  bool ok = true;
+  if (nIn > 0)
+  {
+    ok = mInScratchBuf.Resize(static_cast<int>(nIn)) != nullptr && ok;
+    if (ok) std::memset(mInScratchBuf.Get(), 0, static_cast<size_t>(nIn) * sizeof(float));
+  }
+  else
+    mInScratchBuf.Resize(0);
+  if (nOut > 0)
+  {
+    const bool outOk = mOutScratchBuf.Resize(static_cast<int>(nOut)) != nullptr;
+    if (outOk) std::memset(mOutScratchBuf.Get(), 0, static_cast<size_t>(nOut) * sizeof(float));
+    ok = ok && outOk;
+  }
+  else
+    mOutScratchBuf.Resize(0);
+  return ok;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Lifecycle
+// ---------------------------------------------------------------------------------------------------------------
+
+void IPluginAU::IdentifyHostFromMainBundle()
+{
+  CFBundleRef mainBundle = CFBundleGetMainBundle();
+  if (!mainBundle)
+  {
+    SetHost("", 0);
+    return;
+  }
+  Util_String identifier, versionText;
+  CopyCFStringUTF8(CFBundleGetIdentifier(mainBundle), identifier);
+  CopyCFStringUTF8(CFBundleGetValueForInfoDictionaryKey(mainBundle, kCFBundleVersionKey), versionText);
+  SetHost(identifier.GetLength() ? identifier.Get() : nullptr, ParseBundleVersion(versionText.Get()));
+}
+
+OSStatus IPluginAU::Initialize()
+{
+  if (GetHost() == -1) IdentifyHostFromMainBundle();
+
+  const int nIn = SumHostChannels(mInBuses);
+  const int nOut = SumHostChannels(mOutBuses);
+  if (!(nIn == 0 && nOut == 0) && !LegalIO(nIn, nOut)) return badComponentSelector;
+
+  mInitialized = true;
+  OnParamReset(kReset);
+  OnActivate(true);
+  return noErr;
+}
+
+OSStatus IPluginAU::Uninitialize()
+{
+  mInitialized = false;
+  OnActivate(false);
+  return noErr;
+}
+
+OSStatus IPluginAU::Reset(AudioUnitScope, AudioUnitElement)
+{
+  OnReset();
+  return noErr;
+}
+
+} // namespace plugin

@@ -1,0 +1,183 @@
+#include "framework/IGEditorDelegate.h"
+
+#include "controls/IControl.h"
+#include "graphics/IGraphics.h"
+
+#include <cmath>
+
+namespace plugin::igraphics
+{
+
+IGEditorDelegate::IGEditorDelegate(int nParams) : IEditorDelegate(nParams) {}
+
+IGEditorDelegate::~IGEditorDelegate()
+{
+  IGraphics* graphics = mGraphics;
+  mGraphics = nullptr;
+  delete graphics;
+  mLayoutFunc = nullptr;
+  mMakeGraphicsFunc = nullptr;
+}
+
+IGraphics* IGEditorDelegate::CreateGraphics()
+{
+  return mMakeGraphicsFunc ? mMakeGraphicsFunc() : nullptr;
+}
+
+void IGEditorDelegate::LayoutUI(IGraphics* graphics)
+{
+  if (mLayoutFunc) mLayoutFunc(graphics);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Window
+// ---------------------------------------------------------------------------------------------------------------
+
+void* IGEditorDelegate::OpenWindow(void* parent)
+{
+  if (mGraphics) CloseWindow();
+
+  // The new context's constructor overwrites the remembered values with its initial size, so take them first.
+  const bool restore = mHasRememberedSize;
+  const int width = mRememberedWidth;
+  const int height = mRememberedHeight;
+  const float scale = mRememberedScale;
+
+  mGraphics = CreateGraphics();
+  if (!mGraphics) return nullptr;
+
+  if (restore) mGraphics->Resize(width, height, scale, true);
+
+  return mGraphics->OpenWindow(parent);
+}
+
+void IGEditorDelegate::CloseWindow()
+{
+  if (mClosing) return;
+  mClosing = true;
+
+  OnUIClose();
+
+  if (IGraphics* graphics = mGraphics)
+  {
+    mHasRememberedSize = true;
+    mRememberedWidth = graphics->Width();
+    mRememberedHeight = graphics->Height();
+    mRememberedScale = graphics->GetDrawScale();
+    graphics->CloseWindow();
+    // Controls torn down with the context must not find it through the delegate any more.
+    mGraphics = nullptr;
+    delete graphics;
+  }
+
+  mClosing = false;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Input and values for the controls
+// ---------------------------------------------------------------------------------------------------------------
+
+bool IGEditorDelegate::OnKeyDown(const IKeyPress& key)
+{
+  if (!mGraphicsReady || !mGraphics) return false;
+  float x = 0.f, y = 0.f;
+  mGraphics->GetMouseLocation(x, y);
+  return mGraphics->OnKeyDown(x, y, key);
+}
+
+bool IGEditorDelegate::OnKeyUp(const IKeyPress& key)
+{
+  if (!mGraphicsReady || !mGraphics) return false;
+  float x = 0.f, y = 0.f;
+  mGraphics->GetMouseLocation(x, y);
+  return mGraphics->OnKeyUp(x, y, key);
+}
+
+void IGEditorDelegate::SendControlValueFromDelegate(int ctrlTag, double normalizedValue)
+{
+  if (!mGraphics) return;
+  if (IControl* control = mGraphics->GetControlWithTag(ctrlTag)) control->SetValueFromDelegate(normalizedValue, 0);
+}
+
+void IGEditorDelegate::SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data)
+{
+  if (!mGraphics) return;
+  if (IControl* control = mGraphics->GetControlWithTag(ctrlTag)) control->OnMsgFromDelegate(msgTag, dataSize, data);
+}
+
+void IGEditorDelegate::SendMidiMsgFromDelegate(const IMidiMsg& msg)
+{
+  if (mGraphics)
+  {
+    for (int i = 0; i < mGraphics->NControls(); ++i)
+    {
+      IControl* control = mGraphics->GetControl(i);
+      if (control && control->GetWantsMidi()) control->OnMidi(msg);
+    }
+  }
+  OnMidiMsgUI(msg);
+}
+
+void IGEditorDelegate::SendParameterValueFromDelegate(int paramIdx, double value, bool normalized)
+{
+  if (mGraphics)
+  {
+    const IParam* param = GetParam(paramIdx);
+    // A real value needs its parameter to be normalised; without one no control can take it.
+    if (normalized || param)
+    {
+      if (!normalized) value = param->ToNormalized(param->Constrain(value));
+      for (int i = 0; i < mGraphics->NControls(); ++i)
+      {
+        IControl* control = mGraphics->GetControl(i);
+        if (!control) continue;
+        for (int v = 0; v < control->NVals(); ++v)
+          if (control->GetParamIdx(v) == paramIdx) control->SetValueFromDelegate(value, v);
+      }
+    }
+  }
+  OnParamChangeUI(paramIdx, kDelegate);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Editor state
+// ---------------------------------------------------------------------------------------------------------------
+
+bool IGEditorDelegate::SerializeEditorState(IByteChunk& chunk) const
+{
+  const int32_t width = mGraphics ? mGraphics->Width() : mRememberedWidth;
+  const int32_t height = mGraphics ? mGraphics->Height() : mRememberedHeight;
+  const float scale = mGraphics ? mGraphics->GetDrawScale() : mRememberedScale;
+  const int start = chunk.Size();
+  chunk.Put(width);
+  chunk.Put(height);
+  chunk.Put(scale);
+  return chunk.Size() == start + 12;
+}
+
+int IGEditorDelegate::UnserializeEditorState(const IByteChunk& chunk, int startPos)
+{
+  int32_t width = 0;
+  int32_t height = 0;
+  float scale = 0.f;
+  int pos = chunk.Get(width, startPos);
+  pos = chunk.Get(height, pos);
+  pos = chunk.Get(scale, pos);
+  if (pos < 0) return -1;
+
+  // A zero or damaged size would later open an editor of no size; keep what we have instead.
+  if (width <= 0 || height <= 0 || !std::isfinite(scale) || scale <= 0.f) return pos;
+
+  if (mGraphicsReady && mGraphics)
+    mGraphics->Resize(width, height, scale, true);
+  else
+    SetRememberedEditorSize(width, height, scale);
+  return pos;
+}
+
+void IGEditorDelegate::SetScreenScale(double scale)
+{
+  if (mGraphicsReady && mGraphics) mGraphics->SetScreenScale(static_cast<float>(scale));
+}
+
+} // namespace plugin::igraphics

@@ -1,0 +1,114 @@
+#pragma once
+
+// IGEditorDelegate — binds the editor delegate to a graphics context: creates and destroys the editor window
+// through two installed functions (make-graphics and layout), forwards values and messages to the controls, and
+// keeps the editor's size and scale while the window is closed.
+//
+// Lifecycle: closed (no context) → OpenWindow (context created, window opened by the platform, which sets
+// graphics ready and lays out the controls) → CloseWindow (size and scale remembered, context deleted).
+//
+// Threads: main thread only.
+
+#include "framework/IEditorDelegate.h"
+
+#include <functional>
+
+namespace plugin::igraphics
+{
+
+class IGraphics;
+
+class IGEditorDelegate : public IEditorDelegate
+{
+public:
+  // Creates the graphics context for the editor's size and scale; the delegate owns what it returns.
+  using MakeGraphicsFunc = std::function<IGraphics*()>;
+  // Builds the controls of a new context.
+  using LayoutFunc = std::function<void(IGraphics*)>;
+
+  explicit IGEditorDelegate(int nParams);
+  // Deletes the graphics context, releases both functions, then the parameters go.
+  ~IGEditorDelegate() override;
+
+  // Installed once by the product, make-graphics first.
+  void SetMakeGraphicsFunc(MakeGraphicsFunc func) { mMakeGraphicsFunc = std::move(func); }
+  void SetLayoutFunc(LayoutFunc func) { mLayoutFunc = std::move(func); }
+
+  // The open editor's context; null while the editor is closed.
+  IGraphics* GetUI() const { return mGraphics; }
+
+  // The make-graphics function's result, or null when none is installed.
+  virtual IGraphics* CreateGraphics();
+  // Runs the layout function with graphics when one is installed. Called by the platform while it opens the
+  // window.
+  virtual void LayoutUI(IGraphics* graphics);
+
+  // ---------------------------------------------------------------------------------------------------------
+  // Window
+  // ---------------------------------------------------------------------------------------------------------
+
+  // Closes a context that is still open, creates a new one (null result and no window without a make-graphics
+  // function), gives it the size and scale remembered at the last close, and returns the platform view.
+  void* OpenWindow(void* parent) override;
+  // Guarded against re-entry: OnUIClose, then, when a context exists, remembers its width, height and draw scale,
+  // closes its window and deletes it. A second call in a row runs OnUIClose again and touches nothing else.
+  void CloseWindow() override;
+
+  // The platform copies its drawing-ready flag here when it opens the window; never cleared by the delegate.
+  bool GetGraphicsReady() const { return mGraphicsReady; }
+  void SetGraphicsReady(bool ready) { mGraphicsReady = ready; }
+
+  // Size and scale kept while the window is closed. The graphics context's constructor writes its initial size
+  // and scale here; CloseWindow writes the closing ones.
+  void SetRememberedEditorSize(int width, int height, float scale)
+  {
+    mRememberedWidth = width;
+    mRememberedHeight = height;
+    mRememberedScale = scale;
+  }
+  int GetRememberedWidth() const { return mRememberedWidth; }
+  int GetRememberedHeight() const { return mRememberedHeight; }
+  float GetRememberedScale() const { return mRememberedScale; }
+  // True once a window with a context has closed; only then does OpenWindow apply the remembered values.
+  bool HasRememberedSize() const { return mHasRememberedSize; }
+
+  // ---------------------------------------------------------------------------------------------------------
+  // Overrides that reach the controls
+  // ---------------------------------------------------------------------------------------------------------
+
+  // With graphics ready and a context: the context's key handling at the current mouse position; else false.
+  bool OnKeyDown(const IKeyPress& key) override;
+  bool OnKeyUp(const IKeyPress& key) override;
+  // SetValueFromDelegate(value, 0) on the control with ctrlTag, when a context and such a control exist.
+  void SendControlValueFromDelegate(int ctrlTag, double normalizedValue) override;
+  // OnMsgFromDelegate on the control with ctrlTag, when a context and such a control exist; else nothing.
+  void SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data) override;
+  // OnMidi on every listed control that wants MIDI (list order), then OnMidiMsgUI.
+  void SendMidiMsgFromDelegate(const IMidiMsg& msg) override;
+  // With a context: every value slot linked to paramIdx takes the value (normalised first, from the constrained
+  // real value, unless normalized is true). Then, in every case, OnParamChangeUI(paramIdx, kDelegate).
+  void SendParameterValueFromDelegate(int paramIdx, double value, bool normalized) override;
+
+  // Appends width (i32), height (i32) and draw scale (f32): the context's when one exists, else the remembered
+  // ones. False when the chunk could not grow.
+  bool SerializeEditorState(IByteChunk& chunk) const override;
+  // Reads the three values back; startPos + 12, or -1 when the chunk is too short. Only a complete state with a
+  // positive width, height and finite scale is used: applied to an open, ready context (with a platform resize),
+  // else remembered for the next opening. Anything else changes nothing.
+  [[nodiscard]] int UnserializeEditorState(const IByteChunk& chunk, int startPos) override;
+  // With graphics ready and a context: the context's screen scale.
+  void SetScreenScale(double scale) override;
+
+private:
+  MakeGraphicsFunc mMakeGraphicsFunc;
+  LayoutFunc mLayoutFunc;
+  IGraphics* mGraphics = nullptr;
+  int mRememberedWidth = 0;
+  int mRememberedHeight = 0;
+  float mRememberedScale = 0.f;
+  bool mHasRememberedSize = false;
+  bool mClosing = false;
+  bool mGraphicsReady = false;
+};
+
+} // namespace plugin::igraphics

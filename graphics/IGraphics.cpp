@@ -1,0 +1,491 @@
+#include "graphics/IGraphics.h"
+
+#include "controls/IControl.h"
+#include "framework/IGEditorDelegate.h"
+#include "framework/IParam.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace plugin::igraphics
+{
+
+// ---------------------------------------------------------------------------------------------------------------
+// Construction and destruction
+// ---------------------------------------------------------------------------------------------------------------
+
+IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
+  : mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 60), mDelegate(&dlg)
+{
+  // A scale that is not a positive finite number would poison every size derived from it.
+  if (!std::isfinite(scale) || scale <= 0.f) scale = 1.f;
+  mDrawScale = scale;
+  mMinScale = scale / 2.f;
+  mMaxScale = scale * 2.f;
+  mCtrlTags.max_load_factor(1.f);
+  mCapturedMap.max_load_factor(1.f);
+  dlg.SetRememberedEditorSize(w, h, scale);
+}
+
+IGraphics::~IGraphics()
+{
+  // The platform part of this object is gone already, so no platform call may run from here: the platform
+  // restores a hidden cursor when its view goes away.
+  mCursorHidden = false;
+  RemoveAllControls();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Platform and renderer defaults
+// ---------------------------------------------------------------------------------------------------------------
+
+ECursor IGraphics::SetMouseCursor(ECursor cursor)
+{
+  const ECursor previous = mCursorType;
+  mCursorType = cursor;
+  return previous;
+}
+
+void IGraphics::OnViewInitialized(void*) {}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Size and scale
+// ---------------------------------------------------------------------------------------------------------------
+
+int IGraphics::WindowWidth() const
+{
+  return static_cast<int>(static_cast<float>(static_cast<int>(static_cast<float>(mWidth) * mDrawScale)) *
+                          GetPlatformWindowScale());
+}
+
+int IGraphics::WindowHeight() const
+{
+  return static_cast<int>(static_cast<float>(static_cast<int>(static_cast<float>(mHeight) * mDrawScale)) *
+                          GetPlatformWindowScale());
+}
+
+void IGraphics::SetScaleConstraints(float lo, float hi)
+{
+  mMinScale = std::min(lo, hi);
+  mMaxScale = std::max(lo, hi);
+}
+
+void IGraphics::SetScreenScale(float scale)
+{
+  if (!std::isfinite(scale) || scale <= 0.f) return;
+  mScreenScale = scale;
+  const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), true);
+  PlatformResize(ok);
+  ForAllControls(&IControl::OnRescale);
+  SetAllControlsDirty();
+  DrawResize();
+}
+
+void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize)
+{
+  if (!std::isfinite(scale)) return;
+  w = std::clamp(w, mDelegate->GetMinWidth(), std::max(mDelegate->GetMinWidth(), mDelegate->GetMaxWidth()));
+  h = std::clamp(h, mDelegate->GetMinHeight(), std::max(mDelegate->GetMinHeight(), mDelegate->GetMaxHeight()));
+  scale = std::min(mMaxScale, std::max(mMinScale, scale));
+  ApplyResize(w, h, scale, needsPlatformResize);
+}
+
+void IGraphics::Resize(int w, int h, bool needsPlatformResize, bool clampSizeFirst, float scale)
+{
+  if (!std::isfinite(scale)) return;
+  const int minW = mDelegate->GetMinWidth(), maxW = std::max(minW, mDelegate->GetMaxWidth());
+  const int minH = mDelegate->GetMinHeight(), maxH = std::max(minH, mDelegate->GetMaxHeight());
+  if (clampSizeFirst)
+  {
+    w = std::clamp(w, minW, maxW);
+    h = std::clamp(h, minH, maxH);
+    scale = std::min(mMaxScale, std::max(mMinScale, scale));
+  }
+  else
+  {
+    scale = std::min(mMaxScale, std::max(mMinScale, scale));
+    if (scale <= 0.f) return; // limits of 0 would divide by zero below
+    // The limits are window sizes: apply them to the scaled size, then go back to graphics units.
+    const double s = scale;
+    const double sw = std::clamp(std::trunc(static_cast<double>(w) * s), static_cast<double>(minW),
+                                 static_cast<double>(maxW));
+    const double sh = std::clamp(std::trunc(static_cast<double>(h) * s), static_cast<double>(minH),
+                                 static_cast<double>(maxH));
+    w = static_cast<int>(sw / s);
+    h = static_cast<int>(sh / s);
+  }
+  ApplyResize(w, h, scale, needsPlatformResize);
+}
+
+void IGraphics::ApplyResize(int w, int h, float scale, bool needsPlatformResize)
+{
+  if (w == mWidth && h == mHeight && scale == mDrawScale) return;
+
+  ReleaseMouseCapture();
+  mDrawScale = scale;
+  mWidth = w;
+  mHeight = h;
+
+  const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), needsPlatformResize);
+  PlatformResize(ok);
+  ForAllControls(&IControl::OnResize);
+  SetAllControlsDirty();
+  DrawResize();
+
+  if (mLayoutOnResize) mDelegate->LayoutUI(this);
+}
+
+void IGraphics::SetStrictDrawing(bool strict)
+{
+  mStrictDrawing = strict;
+  SetAllControlsDirty();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Attaching, finding and removing controls
+// ---------------------------------------------------------------------------------------------------------------
+
+void IGraphics::GiveContext(IControl* control)
+{
+  control->SetDelegate(mDelegate);
+  // Controls draw and reach the host only through a context that can draw.
+  control->SetGraphics(mDelegate->GetGraphicsReady() ? this : nullptr);
+}
+
+IControl* IGraphics::AttachControl(IControl* control, int ctrlTag, const char* group)
+{
+  if (!control) return nullptr;
+  if (ctrlTag >= 0)
+  {
+    if (!mCtrlTags.emplace(ctrlTag, control).second) return nullptr;
+  }
+
+  GiveContext(control);
+  control->OnInit();
+  control->OnResize();
+  control->OnRescale();
+  control->SetGroup(group ? group : "");
+
+  if (!mControls.Add(control))
+  {
+    // The list could not grow: hand the control back untouched by the tag map.
+    if (ctrlTag >= 0) mCtrlTags.erase(ctrlTag);
+    return nullptr;
+  }
+
+  control->OnAttached();
+  return control;
+}
+
+IControl* IGraphics::GetControlWithTag(int ctrlTag) const
+{
+  const auto it = mCtrlTags.find(ctrlTag);
+  return it == mCtrlTags.end() ? nullptr : it->second;
+}
+
+int IGraphics::GetParamIdxForControl(int idx) const
+{
+  const IControl* c = GetControl(idx);
+  return c ? c->GetParamIdx(0) : -1;
+}
+
+void IGraphics::TakeOutAt(int idx, bool wantDelete)
+{
+  IControl* control = mControls.Get(idx);
+  if (!control) return;
+
+  // No reference to the control may stay behind, whether it is deleted or handed back.
+  if (ControlIsCaptured(control)) ReleaseMouseCapture();
+  if (mMouseOver == control) mMouseOver = nullptr;
+  if (mInTextEntry == control) mInTextEntry = nullptr;
+  if (mInPopupMenu == control) mInPopupMenu = nullptr;
+
+  for (auto it = mCtrlTags.begin(); it != mCtrlTags.end(); ++it)
+  {
+    if (it->second == control)
+    {
+      mCtrlTags.erase(it);
+      break;
+    }
+  }
+
+  // The later controls move down by one: keep the mouse-over index on its control.
+  if (mMouseOverIdx == idx)
+    mMouseOverIdx = -1;
+  else if (mMouseOverIdx > idx)
+    --mMouseOverIdx;
+
+  mControls.Delete(idx, wantDelete);
+}
+
+void IGraphics::RemoveControl(IControl* control)
+{
+  const int idx = mControls.Find(control);
+  if (idx < 0) return;
+  TakeOutAt(idx, true);
+  SetAllControlsDirty();
+}
+
+void IGraphics::RemoveControl(int idx)
+{
+  if (!mControls.Get(idx)) return;
+  TakeOutAt(idx, true);
+  SetAllControlsDirty();
+}
+
+void IGraphics::RemoveControls(int fromIdx)
+{
+  if (fromIdx < 0) fromIdx = 0;
+  if (NControls() <= fromIdx) return;
+  for (int i = NControls() - 1; i >= fromIdx; --i) TakeOutAt(i, true);
+  SetAllControlsDirty();
+}
+
+IControl* IGraphics::RemoveControlWithTag(int ctrlTag)
+{
+  IControl* control = GetControlWithTag(ctrlTag);
+  if (!control) return nullptr;
+  TakeOutAt(mControls.Find(control), false);
+  SetAllControlsDirty();
+  return control;
+}
+
+void IGraphics::RemoveAllControls()
+{
+  ReleaseMouseCapture();
+  mMouseOver = nullptr;
+  mMouseOverIdx = -1;
+  mInTextEntry = nullptr;
+  mInPopupMenu = nullptr;
+  mCtrlTags.clear();
+  mControls.Empty(true);
+}
+
+void IGraphics::SetControlPosition(int idx, float x, float y)
+{
+  IControl* c = GetControl(idx);
+  if (!c) return;
+  c->SetPosition(x, y);
+  if (!c->IsHidden()) SetAllControlsDirty();
+}
+
+void IGraphics::SetControlSize(int idx, float w, float h)
+{
+  IControl* c = GetControl(idx);
+  if (!c) return;
+  c->SetSize(w, h);
+  if (!c->IsHidden()) SetAllControlsDirty();
+}
+
+void IGraphics::SetControlBounds(int idx, const IRECT& bounds)
+{
+  IControl* c = GetControl(idx);
+  if (!c) return;
+  c->SetTargetAndDrawRECTs(bounds);
+  c->OnResize();
+  if (!c->IsHidden()) SetAllControlsDirty();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Iteration
+// ---------------------------------------------------------------------------------------------------------------
+
+void IGraphics::ForAllControlsFunc(const IControlFunction& func)
+{
+  // The special controls (frame-time display, corner resizer, text entry, popup menu, bubbles) follow the list
+  // once the graphics context owns them.
+  ForStandardControlsFunc(func);
+}
+
+void IGraphics::ForStandardControlsFunc(const IControlFunction& func)
+{
+  for (int i = 0; i < mControls.GetSize(); ++i)
+    if (IControl* c = mControls.Get(i)) func(c);
+}
+
+void IGraphics::ForControlWithParam(int paramIdx, const IControlFunction& func)
+{
+  for (int i = 0; i < mControls.GetSize(); ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (c && c->LinkedToParam(paramIdx) >= 0) func(c);
+  }
+}
+
+void IGraphics::ForControlInGroup(const char* group, const IControlFunction& func)
+{
+  if (!group) return;
+  for (int i = 0; i < mControls.GetSize(); ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (!c) continue;
+    const char* g = c->GetGroup();
+    if (g[0] && std::strcmp(g, group) == 0) func(c);
+  }
+}
+
+void IGraphics::SetAllControlsDirty()
+{
+  ForAllControlsFunc([](IControl* c) { c->SetDirty(false, -1); });
+}
+
+void IGraphics::SetAllControlsClean()
+{
+  ForAllControlsFunc([](IControl* c) { c->SetClean(); });
+}
+
+void IGraphics::OnGUIIdle()
+{
+  ForAllControlsFunc([](IControl* c) { c->OnGUIIdle(); });
+}
+
+void IGraphics::HideControl(int paramIdx, bool hide)
+{
+  ForControlWithParam(paramIdx, [hide](IControl* c) { c->Hide(hide); });
+}
+
+void IGraphics::DisableControl(int paramIdx, bool disable)
+{
+  ForControlWithParam(paramIdx, [disable](IControl* c) { c->SetDisabled(disable); });
+}
+
+void IGraphics::SetControlsDirtyForParam(int paramIdx, bool triggerAction, int valIdx)
+{
+  ForControlWithParam(paramIdx, [=](IControl* c) { c->SetDirty(triggerAction, valIdx); });
+}
+
+void IGraphics::SetPTParameterHighlight(int paramIdx, bool highlighted, int colour)
+{
+  ForControlWithParam(paramIdx, [=](IControl* c) { c->SetPTParameterHighlight(highlighted, colour); });
+}
+
+void IGraphics::AssignParamNameToolTips()
+{
+  ForStandardControlsFunc([this](IControl* c) {
+    const int paramIdx = c->GetParamIdx(0);
+    if (paramIdx < 0) return;
+    if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
+  });
+}
+
+void IGraphics::AssignParamNameToolTipsAuto()
+{
+  ForStandardControlsFunc([this](IControl* c) {
+    const int paramIdx = c->GetParamIdx(0);
+    if (paramIdx < 0 || c->GetTooltip()[0]) return;
+    if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
+  });
+}
+
+void IGraphics::UpdatePeers(IControl* caller, int valIdx)
+{
+  if (!caller) return;
+  const int paramIdx = caller->GetParamIdx(valIdx);
+  if (paramIdx < 0) return;
+  const double value = caller->GetValue(valIdx);
+
+  for (int i = 0; i < mControls.GetSize(); ++i)
+  {
+    IControl* c = mControls.Get(i);
+    if (!c || c == caller) continue;
+    for (int v = 0; v < c->NVals(); ++v)
+      if (c->GetParamIdx(v) == paramIdx) c->SetValueFromDelegate(value, v);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Mouse capture and hit testing
+// ---------------------------------------------------------------------------------------------------------------
+
+int IGraphics::GetMouseControlIdx(float x, float y, bool mouseOver) const
+{
+  if (mouseOver && !mEnableMouseOver) return -1;
+
+  // The background (index 0) is never a mouse-over target.
+  const int lowest = mouseOver ? 1 : 0;
+  for (int i = mControls.GetSize() - 1; i >= lowest; --i)
+  {
+    const IControl* c = mControls.Get(i);
+    if (!c || c->IsHidden() || c->GetIgnoreMouse()) continue;
+    if (c->IsDisabled() && !(mouseOver ? c->GetMouseOverWhenDisabled() : c->GetMouseEventsWhenDisabled())) continue;
+    if (c->IsHit(x, y)) return i;
+  }
+  return -1;
+}
+
+IControl* IGraphics::GetMouseControl(float x, float y, bool capture, bool mouseOver, uint64_t touchID)
+{
+  const auto captured = mCapturedMap.find(touchID);
+  if (captured != mCapturedMap.end()) return captured->second;
+
+  const int idx = GetMouseControlIdx(x, y, mouseOver);
+  IControl* control = mControls.Get(idx);
+
+  if (control && capture)
+  {
+    if (mEnableMultiTouch && ControlIsCaptured(control) && !control->GetWantsMultiTouch()) return nullptr;
+    mCapturedMap.emplace(touchID, control);
+  }
+
+  if (mouseOver) mMouseOverIdx = idx;
+  return control;
+}
+
+void IGraphics::ReleaseMouseCapture()
+{
+  mCapturedMap.clear();
+  if (mCursorHidden) HideMouseCursor(false, true);
+}
+
+bool IGraphics::ControlIsCaptured(const IControl* control) const
+{
+  for (const auto& entry : mCapturedMap)
+    if (entry.second == control) return true;
+  return false;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Keys, tooltips, appearance
+// ---------------------------------------------------------------------------------------------------------------
+
+bool IGraphics::OnKeyDown(float x, float y, const IKeyPress& key)
+{
+  IControl* control = GetMouseControl(x, y, false);
+  if (control && control != GetControl(0) && control->OnKeyDown(x, y, key)) return true;
+  return mKeyHandlerFunc ? mKeyHandlerFunc(key, false) : false;
+}
+
+bool IGraphics::OnKeyUp(float x, float y, const IKeyPress& key)
+{
+  IControl* control = GetMouseControl(x, y, false);
+  if (control && control != GetControl(0) && control->OnKeyUp(x, y, key)) return true;
+  return mKeyHandlerFunc ? mKeyHandlerFunc(key, true) : false;
+}
+
+void IGraphics::EnableTooltips(bool enable)
+{
+  if (enable == mEnableTooltips) return;
+  mEnableTooltips = enable;
+  UpdateTooltips();
+}
+
+void IGraphics::OnAppearanceChanged(int appearance)
+{
+  if (mAppearanceChangedFunc) mAppearanceChangedFunc(appearance);
+}
+
+void IGraphics::SetLastClickedParam(float x, float y)
+{
+  const IControl* c = GetControl(GetMouseControlIdx(x, y, false));
+  mLastClickedParam = c ? c->GetParamIdx(0) : -1;
+}
+
+int IGraphics::GetAndResetLastClickedParam()
+{
+  const int p = mLastClickedParam;
+  mLastClickedParam = -1;
+  return p;
+}
+
+} // namespace plugin::igraphics

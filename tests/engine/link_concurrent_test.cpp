@@ -1,0 +1,228 @@
+// The link registry under parallel use: instances joining, leaving, moving and re-pairing from several threads, a
+// Sender and a Receiver exchanging blocks on two threads, and peer commands posted while a Receiver takes them.
+// Meant to run under ThreadSanitizer.
+
+#include "engine/LinkRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Small deterministic generator per thread.
+struct Rng
+{
+  explicit Rng(uint32_t seed) : s(seed * 2654435761u + 1) {}
+  uint32_t Next()
+  {
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+  }
+  int Below(int n) { return int(Next() % uint32_t(n)); }
+  uint32_t s;
+};
+
+TEST(LinkRegistryConcurrent, ParallelJoinsLeavesAndMovesKeepCountsExact)
+{
+  LinkRegistry reg;
+  const int anchor = reg.RegisterInstance();  // keeps the registry from restarting while threads churn
+  EXPECT_EQ(anchor, 1);
+
+  constexpr int kThreads = 8;
+  constexpr int kSteps = 3000;
+  std::vector<std::vector<LinkPairing>> held(kThreads);
+  std::vector<std::vector<int>> numbers(kThreads);
+
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+  {
+    threads.emplace_back([&, t] {
+      Rng rng(uint32_t(t) + 7);
+      std::vector<LinkPairing>& mine = held[size_t(t)];
+      for (int step = 0; step < kSteps; ++step)
+      {
+        const int op = rng.Below(mine.empty() ? 1 : 5);
+        if (op == 0)
+        {
+          numbers[size_t(t)].push_back(reg.RegisterInstance());
+          mine.push_back(reg.Join());
+        }
+        else
+        {
+          const size_t i = size_t(rng.Below(int(mine.size())));
+          LinkPairing& p = mine[i];
+          switch (op)
+          {
+            case 1:
+              reg.Leave(p.mode, p.linkID);
+              reg.UnregisterInstance();
+              mine.erase(mine.begin() + std::ptrdiff_t(i));
+              break;
+            case 2:
+            {
+              const LinkPairing to{rng.Below(2), rng.Below(300)};  // IDs above 256 land in slot 0
+              reg.Move(p.mode, p.linkID, to.mode, to.linkID);
+              p = to;
+              break;
+            }
+            case 3:
+              if (const std::optional<LinkPairing> r = reg.Repair(p.mode, p.linkID))
+                p = *r;
+              break;
+            default:
+            {
+              std::array<bool, kNumLinkSlots> s{}, r{};
+              reg.FillPresence(s, r);
+              (void)reg.Slot(p.linkID).Senders();
+              break;
+            }
+          }
+        }
+      }
+    });
+  }
+  for (std::thread& th : threads)
+    th.join();
+
+  // Every count equals the instances the threads still hold there.
+  std::map<int, int> senders, receivers;
+  int live = 1;
+  for (const auto& mine : held)
+    for (const LinkPairing& p : mine)
+    {
+      (p.mode == kLinkSender ? senders : receivers)[LinkRegistry::SlotIndex(p.linkID)]++;
+      ++live;
+    }
+  for (int i = 0; i < kNumLinkSlots; ++i)
+  {
+    ASSERT_EQ(reg.Slot(i).Senders(), senders[i]) << i;
+    ASSERT_EQ(reg.Slot(i).Receivers(), receivers[i]) << i;
+  }
+  EXPECT_EQ(reg.LiveInstances(), live);
+
+  // Instance numbers were never handed out twice.
+  std::set<int> all{anchor};
+  size_t total = 1;
+  for (const auto& n : numbers)
+  {
+    all.insert(n.begin(), n.end());
+    total += n.size();
+  }
+  EXPECT_EQ(all.size(), total);
+
+  for (const auto& mine : held)
+    for (const LinkPairing& p : mine)
+      reg.Leave(p.mode, p.linkID);
+  for (int i = 0; i < kNumLinkSlots; ++i)
+  {
+    ASSERT_EQ(reg.Slot(i).Senders(), 0);
+    ASSERT_EQ(reg.Slot(i).Receivers(), 0);
+  }
+}
+
+TEST(LinkSlotConcurrent, ReceiverSeesWholeBlocksInOrder)
+{
+  LinkSlot slot;
+  constexpr int kBlocks = 20000;
+  constexpr int kFrames = 256;
+  std::atomic<bool> senderDone{false};
+  std::atomic<int> torn{0}, outOfOrder{0}, received{0};
+
+  std::thread sender([&] {
+    std::vector<double> l(kFrames), r(kFrames);
+    for (int block = 1; block <= kBlocks; ++block)
+    {
+      std::fill(l.begin(), l.end(), double(block));
+      std::fill(r.begin(), r.end(), -double(block));
+      // The Sender reads what its Receiver writes.
+      const double drive = slot.DriveGain() * slot.PreGain() / slot.PreDivisor2();
+      (void)drive;
+      (void)slot.SenderState();
+      (void)slot.HasRoom();
+      (void)slot.SenderWrite(l.data(), r.data(), kFrames);
+    }
+    senderDone.store(true);
+  });
+
+  std::thread receiver([&] {
+    double last = 0;
+    for (int spins = 0; !senderDone.load() || slot.QueuedCount() > 0; ++spins)
+    {
+      slot.SetDriveGain(1.0 + (spins & 7));
+      slot.SetPreGain(0.5);
+      slot.SetSenderState(spins & 1 ? kSenderNormal : kSenderBypass);
+      const LinkBuffer* b = slot.ReceiverAcquire();
+      if (!b)
+        continue;
+      const double v = b->channels[0][0];
+      for (int i = 0; i < b->frames; ++i)
+        if (b->channels[0][i] != v || b->channels[1][i] != -v)
+        {
+          torn.fetch_add(1);
+          break;
+        }
+      if (b->frames != kFrames)
+        torn.fetch_add(1);
+      if (v <= last)
+        outOfOrder.fetch_add(1);
+      last = v;
+      received.fetch_add(1);
+      slot.ReceiverRelease(b);
+    }
+  });
+
+  sender.join();
+  receiver.join();
+  EXPECT_EQ(torn.load(), 0);
+  EXPECT_EQ(outOfOrder.load(), 0);
+  EXPECT_GT(received.load(), 0);
+}
+
+TEST(LinkSlotConcurrent, CommandsArriveWhole)
+{
+  LinkSlot slot;
+  constexpr int kPosts = 20000;
+  std::atomic<int> postersDone{0};
+  std::atomic<int> mismatched{0}, taken{0};
+
+  std::vector<std::thread> posters;
+  for (int t = 0; t < 3; ++t)
+    posters.emplace_back([&, t] {
+      for (int i = 0; i < kPosts; ++i)
+      {
+        const int code = 7 + (i + t) % 32;
+        slot.PostCommand(code, code * 10.0 + 0.5);
+      }
+      postersDone.fetch_add(1);
+    });
+
+  std::thread receiver([&] {
+    int code = 0;
+    double value = 0;
+    while (postersDone.load() < 3 || slot.Command() != kNoLinkCommand)
+    {
+      if (!slot.TakeCommand(code, value))
+        continue;
+      if (value != code * 10.0 + 0.5)
+        mismatched.fetch_add(1);
+      taken.fetch_add(1);
+    }
+  });
+
+  for (std::thread& p : posters)
+    p.join();
+  receiver.join();
+  EXPECT_EQ(mismatched.load(), 0);
+  EXPECT_GT(taken.load(), 0);
+}
+
+} // namespace

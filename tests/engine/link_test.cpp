@@ -1,0 +1,492 @@
+// Link registry: slot addressing, buffer queues, the Sender-to-Receiver exchange, peer commands, automatic pairing,
+// moves, re-pairing and instance numbering.
+
+#include "engine/LinkRegistry.h"
+#include "engine/support/alloc_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// One plug-in instance as the engine uses the registry: counted and paired at construction, gone at destruction.
+struct Instance
+{
+  explicit Instance(LinkRegistry& r) : reg(r), number(r.RegisterInstance()), link(r.Join()) {}
+  ~Instance()
+  {
+    reg.Leave(link.mode, link.linkID);
+    reg.UnregisterInstance();
+  }
+  LinkRegistry& reg;
+  int number;
+  LinkPairing link;
+};
+
+const LinkPairing S(int id) { return {kLinkSender, id}; }
+const LinkPairing R(int id) { return {kLinkReceiver, id}; }
+
+// ---------------------------------------------------------------------------------------------------------------
+// Addressing
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(LinkRegistryAddressing, OutOfRangeIDsUseSlotZero)
+{
+  for (int id : {0, 1, 17, 256})
+    EXPECT_EQ(LinkRegistry::SlotIndex(id), id);
+  for (int id : {257, 1000, -1, -256, INT_MIN, INT_MAX})
+    EXPECT_EQ(LinkRegistry::SlotIndex(id), 0) << id;
+  EXPECT_EQ(LinkRegistry::SlotIndex(3.7), 3);
+  EXPECT_EQ(LinkRegistry::SlotIndex(256.5), 256);
+  for (double id : {-0.5, -1.0, 257.0, 1e300, std::numeric_limits<double>::quiet_NaN(),
+                    std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
+    EXPECT_EQ(LinkRegistry::SlotIndex(id), 0) << id;
+
+  LinkRegistry reg;
+  EXPECT_EQ(&reg.Slot(0), &reg.Slot(257));
+  EXPECT_EQ(&reg.Slot(0), &reg.Slot(-3));
+  EXPECT_NE(&reg.Slot(0), &reg.Slot(1));
+  EXPECT_NE(&reg.Slot(255), &reg.Slot(256));
+  EXPECT_EQ(&LinkRegistry::Instance(), &LinkRegistry::Instance());
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// BufferQueue
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(BufferQueue, DropsWhenFullAndKeepsOrder)
+{
+  LinkBuffer a, b, c;
+  BufferQueue q(2);
+  EXPECT_EQ(q.Pop(), nullptr);
+  EXPECT_TRUE(q.Push(&a));
+  EXPECT_TRUE(q.Push(&b));
+  EXPECT_FALSE(q.Push(&c));
+  EXPECT_EQ(q.Count(), 2);
+  EXPECT_TRUE(q.IsFull());
+  EXPECT_EQ(q.Pop(), &a);
+  EXPECT_EQ(q.Pop(), &b);
+  EXPECT_EQ(q.Pop(), nullptr);
+  EXPECT_EQ(q.Count(), 0);
+
+  // Wrap-around keeps FIFO order.
+  EXPECT_TRUE(q.Push(&c));
+  EXPECT_TRUE(q.Push(&a));
+  EXPECT_EQ(q.Pop(), &c);
+  EXPECT_TRUE(q.Push(&b));
+  EXPECT_EQ(q.Pop(), &a);
+  EXPECT_EQ(q.Pop(), &b);
+
+  q.Push(&a);
+  q.Clear();
+  EXPECT_EQ(q.Count(), 0);
+  EXPECT_EQ(q.Pop(), nullptr);
+}
+
+TEST(BufferQueue, TakeNextCycles)
+{
+  LinkBuffer a, b;
+  BufferQueue q(2);
+  EXPECT_EQ(q.TakeNext(), nullptr);
+  q.Push(&a);
+  q.Push(&b);
+  EXPECT_EQ(q.TakeNext(), &a);
+  EXPECT_EQ(q.TakeNext(), &b);
+  EXPECT_EQ(q.TakeNext(), &a);
+  EXPECT_EQ(q.Count(), 2);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// LinkSlot
+// ---------------------------------------------------------------------------------------------------------------
+
+std::vector<double> Ramp(int n, double start)
+{
+  std::vector<double> v(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i)
+    v[size_t(i)] = start + i;
+  return v;
+}
+
+TEST(LinkSlot, PassesBlocksInOrder)
+{
+  LinkSlot s;
+  const std::vector<double> l1 = Ramp(64, 0), r1 = Ramp(64, 1000), l2 = Ramp(32, 5000);
+  ASSERT_TRUE(s.SenderWrite(l1.data(), r1.data(), 64));
+  ASSERT_TRUE(s.SenderWrite(l2.data(), nullptr, 32));  // mono: one buffer serves both channels
+  EXPECT_FALSE(s.HasRoom());
+
+  const LinkBuffer* b = s.ReceiverAcquire();
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->frames, 64);
+  EXPECT_EQ(b->channels[0][63], 63.0);
+  EXPECT_EQ(b->channels[1][0], 1000.0);
+  s.ReceiverRelease(b);
+
+  b = s.ReceiverAcquire();
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->frames, 32);
+  EXPECT_EQ(b->channels[0][31], 5031.0);
+  EXPECT_EQ(b->channels[1][31], 5031.0);
+  s.ReceiverRelease(b);
+  EXPECT_EQ(s.ReceiverAcquire(), nullptr);
+  EXPECT_TRUE(s.HasRoom());
+
+  // Blocks longer than a buffer pass their first 8192 frames; the frame count says so.
+  const std::vector<double> big = Ramp(10000, 0);
+  ASSERT_TRUE(s.SenderWrite(big.data(), big.data(), 10000));
+  b = s.ReceiverAcquire();
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->frames, 8192);
+  EXPECT_EQ(b->channels[1][8191], 8191.0);
+  s.ReceiverRelease(b);
+
+  EXPECT_FALSE(s.SenderWrite(nullptr, nullptr, 16));
+  EXPECT_FALSE(s.SenderWrite(big.data(), big.data(), 0));
+  EXPECT_EQ(s.QueuedCount(), 0);
+}
+
+TEST(LinkSlot, NewestBlockReplacesTheOldestWhenTheReceiverLags)
+{
+  LinkSlot s;
+  for (int block = 0; block < 5; ++block)
+  {
+    const std::vector<double> v(16, double(block));
+    ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 16));
+  }
+  EXPECT_EQ(s.QueuedCount(), 2);
+  const LinkBuffer* b = s.ReceiverAcquire();
+  EXPECT_EQ(b->channels[0][0], 3.0);
+  s.ReceiverRelease(b);
+  b = s.ReceiverAcquire();
+  EXPECT_EQ(b->channels[0][0], 4.0);
+  s.ReceiverRelease(b);
+}
+
+TEST(LinkSlot, SenderNeverWritesTheBlockBeingRead)
+{
+  LinkSlot s;
+  const std::vector<double> first(16, 1.0);
+  ASSERT_TRUE(s.SenderWrite(first.data(), first.data(), 16));
+  const LinkBuffer* reading = s.ReceiverAcquire();
+  ASSERT_NE(reading, nullptr);
+  for (int block = 2; block < 8; ++block)
+  {
+    const std::vector<double> v(16, double(block));
+    ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 16));
+  }
+  EXPECT_EQ(reading->channels[0][0], 1.0);
+  EXPECT_EQ(reading->channels[1][15], 1.0);
+  EXPECT_EQ(s.QueuedCount(), 1);
+  s.ReceiverRelease(reading);
+  s.ReceiverRelease(reading);  // a second release is ignored
+
+  const LinkBuffer* next = s.ReceiverAcquire();
+  ASSERT_NE(next, nullptr);
+  EXPECT_EQ(next->channels[0][0], 7.0);
+  s.ReceiverRelease(next);
+}
+
+TEST(LinkSlot, ClearQueueFreesQueuedBuffers)
+{
+  LinkSlot s;
+  const std::vector<double> v(8, 2.0);
+  ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 8));
+  ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 8));
+  s.ClearQueue();
+  EXPECT_EQ(s.QueuedCount(), 0);
+  EXPECT_EQ(s.ReceiverAcquire(), nullptr);
+  // Both buffers are free again: two writes queue two blocks.
+  ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 8));
+  ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 8));
+  EXPECT_EQ(s.QueuedCount(), 2);
+}
+
+TEST(LinkSlot, ExchangeAndCommandsDoNotAllocate)
+{
+  LinkSlot s;
+  const std::vector<double> v(512, 0.5);
+  int code = 0;
+  double value = 0;
+  testsupport::AllocationScope scope;
+  for (int i = 0; i < 100; ++i)
+  {
+    ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 512));
+    s.ReceiverRelease(s.ReceiverAcquire());
+    s.PostCommand(33, 1.0);
+    ASSERT_TRUE(s.TakeCommand(code, value));
+  }
+  EXPECT_EQ(scope.Count(), 0u);
+}
+
+TEST(LinkSlot, CommandsAreTakenOnce)
+{
+  LinkSlot s;
+  int code = 123;
+  double value = 4.5;
+  EXPECT_FALSE(s.TakeCommand(code, value));
+  EXPECT_EQ(code, 123);
+  s.PostCommand(9, -6.0);
+  s.PostCommand(7, 0.0);  // a later post overwrites
+  EXPECT_EQ(s.Command(), 7);
+  ASSERT_TRUE(s.TakeCommand(code, value));
+  EXPECT_EQ(code, 7);
+  EXPECT_EQ(value, 0.0);
+  EXPECT_EQ(s.Command(), kNoLinkCommand);
+  EXPECT_EQ(s.CommandValue(), 0.0);
+  EXPECT_FALSE(s.TakeCommand(code, value));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Automatic pairing
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(LinkPairing, FreshProcessSequence)
+{
+  LinkRegistry reg;
+  std::vector<std::unique_ptr<Instance>> inst;
+  const LinkPairing expected[] = {S(1), R(1), S(2), R(2), S(3), R(3), S(4)};
+  for (size_t i = 0; i < std::size(expected); ++i)
+  {
+    inst.push_back(std::make_unique<Instance>(reg));
+    EXPECT_EQ(inst.back()->link, expected[i]) << i;
+    EXPECT_EQ(inst.back()->number, int(i) + 1);
+  }
+  EXPECT_EQ(reg.Slot(1).Senders(), 1);
+  EXPECT_EQ(reg.Slot(1).Receivers(), 1);
+  EXPECT_EQ(reg.Slot(4).Senders(), 1);
+  EXPECT_EQ(reg.Slot(4).Receivers(), 0);
+  EXPECT_EQ(reg.LiveInstances(), 7);
+}
+
+TEST(LinkPairing, LeaveAndRejoinFillsTheGap)
+{
+  LinkRegistry reg;
+  auto s1 = std::make_unique<Instance>(reg);
+  auto r1 = std::make_unique<Instance>(reg);
+  auto s2 = std::make_unique<Instance>(reg);
+  auto r2 = std::make_unique<Instance>(reg);
+  r1.reset();
+  Instance next(reg);
+  EXPECT_EQ(next.link, R(1));
+  EXPECT_EQ(next.number, 5);  // numbers are not reused while instances live
+  s1.reset();
+  Instance again(reg);
+  EXPECT_EQ(again.link, S(1));
+}
+
+TEST(LinkPairing, OneSidedTables)
+{
+  {
+    LinkRegistry reg;
+    Instance a(reg), b(reg);  // S1, R1
+    reg.Move(b.link.mode, b.link.linkID, kLinkSender, 2);
+    b.link = S(2);
+    Instance c(reg);
+    EXPECT_EQ(c.link, R(1));
+  }
+  {
+    LinkRegistry reg;
+    Instance a(reg), b(reg);  // S1, R1
+    reg.Move(a.link.mode, a.link.linkID, kLinkReceiver, 2);
+    a.link = R(2);
+    Instance c(reg);
+    EXPECT_EQ(c.link, S(1));
+  }
+}
+
+TEST(LinkPairing, FullTableFallsBackToSender1)
+{
+  for (int role : {kLinkSender, kLinkReceiver})
+  {
+    LinkRegistry reg;
+    std::vector<std::unique_ptr<Instance>> inst;
+    for (int id = 1; id <= kMaxLinkID; ++id)
+    {
+      inst.push_back(std::make_unique<Instance>(reg));
+      Instance& i = *inst.back();
+      reg.Move(i.link.mode, i.link.linkID, role, id);
+      i.link = {role, id};
+    }
+    int mode = -1, linkID = -1;
+    EXPECT_FALSE(reg.FindPairing(mode, linkID));
+    EXPECT_EQ(mode, -1);
+    Instance extra(reg);
+    EXPECT_EQ(extra.link, S(1));
+    EXPECT_EQ(reg.Slot(1).Senders(), role == kLinkSender ? 2 : 1);
+  }
+}
+
+TEST(LinkPairing, AllGoneRestartsNumberingAndCounts)
+{
+  LinkRegistry reg;
+  {
+    Instance a(reg), b(reg), c(reg);
+    EXPECT_EQ(c.number, 3);
+  }
+  // An instance that vanished without leaving its slot leaves a stale count behind.
+  reg.RegisterInstance();
+  reg.Join();
+  reg.Slot(1).SetSenderState(kSenderSilence);
+  reg.Slot(1).SetDriveGain(0.5);
+  reg.Slot(1).PostCommand(33, 1.0);
+  const std::vector<double> v(4, 1.0);
+  ASSERT_TRUE(reg.Slot(1).SenderWrite(v.data(), v.data(), 4));
+  reg.UnregisterInstance();
+  EXPECT_EQ(reg.Slot(1).Senders(), 1);
+
+  Instance fresh(reg);
+  EXPECT_EQ(fresh.number, 1);
+  EXPECT_EQ(fresh.link, S(1));
+  EXPECT_EQ(reg.Slot(1).Senders(), 1);  // zeroed, then this instance joined
+  EXPECT_EQ(reg.LiveInstances(), 1);
+  // States, gains, commands and queues carry over.
+  EXPECT_EQ(reg.Slot(1).SenderState(), kSenderSilence);
+  EXPECT_EQ(reg.Slot(1).DriveGain(), 0.5);
+  EXPECT_EQ(reg.Slot(1).Command(), 33);
+  EXPECT_EQ(reg.Slot(1).QueuedCount(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Leaving and moving
+// ---------------------------------------------------------------------------------------------------------------
+
+void DriveSenderHard(LinkSlot& s)
+{
+  s.SetSenderState(kSenderImpulse);
+  s.SetDriveGain(4.0);
+  s.SetPreGain(0.25);
+  s.SetPreDivisor2(2.0);
+}
+
+void ExpectSenderReset(const LinkSlot& s)
+{
+  EXPECT_EQ(s.SenderState(), kSenderNormal);
+  EXPECT_EQ(s.DriveGain(), 1.0);
+  EXPECT_EQ(s.PreGain(), 1.0);
+  EXPECT_EQ(s.PreDivisor2(), 1.0);
+}
+
+TEST(LinkMoves, LastReceiverLeavingReleasesTheSender)
+{
+  LinkRegistry reg;
+  reg.RegisterInstance();
+  const LinkPairing sender = reg.Join();
+  const LinkPairing receiver = reg.Join();
+  ASSERT_EQ(receiver, R(1));
+  LinkSlot& slot = reg.Slot(1);
+
+  // Destruction.
+  DriveSenderHard(slot);
+  reg.Leave(receiver.mode, receiver.linkID);
+  ExpectSenderReset(slot);
+
+  // Mode change.
+  reg.Move(-1, 0, kLinkReceiver, 1);
+  DriveSenderHard(slot);
+  reg.Move(kLinkReceiver, 1, kLinkSender, 1);
+  ExpectSenderReset(slot);
+  EXPECT_EQ(slot.Senders(), 2);
+  EXPECT_EQ(slot.Receivers(), 0);
+
+  // Link ID change.
+  reg.Move(kLinkSender, 1, kLinkReceiver, 1);
+  DriveSenderHard(slot);
+  reg.Move(kLinkReceiver, 1, kLinkReceiver, 7);
+  ExpectSenderReset(slot);
+  EXPECT_EQ(reg.Slot(7).Receivers(), 1);
+  EXPECT_EQ(reg.HighestReceiverLinkID(), 7);
+
+  // A Sender leaving, or one of two Receivers, leaves the control alone.
+  reg.Move(kLinkReceiver, 7, kLinkReceiver, 1);
+  reg.Move(-1, 0, kLinkReceiver, 1);
+  DriveSenderHard(slot);
+  reg.Leave(kLinkReceiver, 1);
+  EXPECT_EQ(slot.SenderState(), kSenderImpulse);
+  reg.Leave(sender.mode, sender.linkID);
+  EXPECT_EQ(slot.SenderState(), kSenderImpulse);
+  EXPECT_EQ(slot.Senders(), 0);
+  EXPECT_EQ(slot.Receivers(), 1);
+  EXPECT_EQ(reg.Slot(7).Receivers(), 0);
+}
+
+TEST(LinkMoves, CountsNeverGoNegative)
+{
+  LinkRegistry reg;
+  reg.Leave(kLinkSender, 3);
+  reg.Leave(kLinkReceiver, 3);
+  reg.Leave(2, 3);  // not a mode: nothing
+  EXPECT_EQ(reg.Slot(3).Senders(), 0);
+  EXPECT_EQ(reg.Slot(3).Receivers(), 0);
+  reg.RegisterInstance();
+  reg.Move(kLinkSender, 3, kLinkSender, 3);  // same place: nothing
+  EXPECT_EQ(reg.Slot(3).Senders(), 0);
+  reg.Move(kLinkSender, 0, kLinkSender, 300);  // both slot 0: nothing
+  EXPECT_EQ(reg.Slot(0).Senders(), 0);
+  // A lone join after the stray leaves pairs as if nothing happened.
+  EXPECT_EQ(reg.Join(), S(1));
+  EXPECT_EQ(reg.Join(), R(1));
+  EXPECT_EQ(reg.Join(), S(2));
+}
+
+TEST(LinkMoves, RepairPrefersAWaitingSender)
+{
+  LinkRegistry reg;
+  reg.RegisterInstance();
+  reg.Move(-1, 0, kLinkSender, 5);  // a lone Sender on 5, 1 to 4 free
+  reg.Move(-1, 0, kLinkSender, 9);
+  reg.Move(-1, 0, kLinkReceiver, 9);
+  reg.Move(-1, 0, kLinkSender, 20);  // this instance, alone on 20
+  const std::optional<LinkPairing> p = reg.Repair(kLinkSender, 20);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(*p, R(5));
+  EXPECT_EQ(reg.Slot(20).Senders(), 0);
+  EXPECT_EQ(reg.Slot(5).Receivers(), 1);
+
+  // No lone Sender: the lowest free Link ID, as Sender.
+  const std::optional<LinkPairing> q = reg.Repair(kLinkReceiver, 5);
+  ASSERT_TRUE(q);
+  EXPECT_EQ(*q, R(5));  // leaving 5 makes its Sender lone again: stays put, counts unchanged
+  EXPECT_EQ(reg.Slot(5).Receivers(), 1);
+  reg.Move(-1, 0, kLinkReceiver, 5);  // a second Receiver on 5
+  const std::optional<LinkPairing> f = reg.Repair(kLinkReceiver, 5);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(*f, S(1));
+  EXPECT_EQ(reg.Slot(1).Senders(), 1);
+  EXPECT_EQ(reg.Slot(5).Receivers(), 1);
+  EXPECT_EQ(reg.HighestSenderLinkID(), 20);
+  EXPECT_EQ(reg.HighestReceiverLinkID(), 9);
+}
+
+TEST(LinkMoves, RepairWithNoRoomChangesNothing)
+{
+  LinkRegistry reg;
+  reg.RegisterInstance();
+  for (int id = 1; id <= kMaxLinkID; ++id)
+  {
+    reg.Move(-1, 0, kLinkSender, id);
+    reg.Move(-1, 0, kLinkReceiver, id);
+  }
+  EXPECT_FALSE(reg.Repair(kLinkSender, 17));
+  EXPECT_EQ(reg.Slot(17).Receivers(), 1);
+  EXPECT_EQ(reg.Slot(17).Senders(), 1);
+  // A Receiver leaving 17 would leave its Sender waiting alone, so it finds its own place again.
+  EXPECT_EQ(reg.Repair(kLinkReceiver, 17), std::optional<LinkPairing>(R(17)));
+  EXPECT_EQ(reg.Slot(17).Receivers(), 1);
+
+  std::array<bool, kNumLinkSlots> senders{}, receivers{};
+  reg.FillPresence(senders, receivers);
+  EXPECT_FALSE(senders[0]);
+  EXPECT_TRUE(senders[1]);
+  EXPECT_TRUE(receivers[256]);
+  reg.Leave(kLinkSender, 40);
+  reg.FillPresence(senders, receivers);
+  EXPECT_FALSE(senders[40]);
+  EXPECT_TRUE(receivers[40]);
+}
+
+} // namespace

@@ -1,0 +1,436 @@
+// VST2 program (fxp) and bank (fxb) files: golden bytes of both forms, round trips, refusals and the damaged
+// corpus in tests/data/fxp and tests/data/fxb.
+
+#include "framework/IPluginBase.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace plugin;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// Four parameters whose normalised values are exact in 32-bit floats; 3 preset slots; 'QN55', version 2.2.11.
+class FilePlug : public IPluginBase
+{
+public:
+  explicit FilePlug(bool chunks, int nPresets = 3) : IPluginBase(4, nPresets)
+  {
+    mStateChunks = chunks;
+    mUniqueID = static_cast<int>(MakeFourCC('Q', 'N', '5', '5'));
+    mVersion = PackVersion(2, 2, 11);
+    GetParam(0)->InitDouble("Gain", 0.0, -10.0, 10.0, 0.0);
+    GetParam(1)->InitBool("On", false);
+    GetParam(2)->InitInt("Count", 2, 0, 8);
+    GetParam(3)->InitEnum("Mode", 0, {"A", "B", "C"});
+  }
+
+  void BeginInformHostOfParamChangeFromUI(int) override {}
+  void EndInformHostOfParamChangeFromUI(int) override {}
+  void InformHostOfPresetChange() override { ++presetChanges; }
+
+  void SetValues(double gain, bool on, int count, int mode)
+  {
+    GetParam(0)->Set(gain);
+    GetParam(1)->Set(on ? 1.0 : 0.0);
+    GetParam(2)->Set(count);
+    GetParam(3)->Set(mode);
+  }
+  std::vector<double> Values() const
+  {
+    std::vector<double> v;
+    for (int i = 0; i < NParams(); ++i)
+      v.push_back(GetParam(i)->Value());
+    return v;
+  }
+  IByteChunk State() const
+  {
+    IByteChunk c;
+    SerializeState(c);
+    return c;
+  }
+  // Names, flags and chunks of every slot, to see that nothing changed.
+  std::string Slots() const
+  {
+    std::string s;
+    for (int i = 0; i < NPresets(); ++i)
+    {
+      const IPreset* p = GetPreset(i);
+      s += std::string(p->mName) + (p->mInitialized ? "+" : "-");
+      if (p->mChunk.Size()) s.append(reinterpret_cast<const char*>(p->mChunk.GetData()), p->mChunk.Size());
+      s += '|';
+    }
+    return s + std::to_string(GetCurrentPresetIdx());
+  }
+
+  int presetChanges = 0;
+};
+
+std::vector<uint8_t> ReadBytes(const fs::path& p)
+{
+  std::ifstream in(p, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const fs::path& p, const std::vector<uint8_t>& bytes)
+{
+  std::ofstream out(p, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+fs::path TempPath(const char* name)
+{
+  const fs::path dir = fs::path(testing::TempDir()) / "zaniq_fxp_test";
+  fs::create_directories(dir);
+  const fs::path p = dir / name;
+  fs::remove_all(p);
+  return p;
+}
+
+// Big-endian helpers for the expected bytes.
+void BE(std::vector<uint8_t>& v, uint32_t x)
+{
+  for (int s = 24; s >= 0; s -= 8)
+    v.push_back(static_cast<uint8_t>(x >> s));
+}
+void Tag(std::vector<uint8_t>& v, const char* t)
+{
+  v.insert(v.end(), t, t + 4);
+}
+void Name28(std::vector<uint8_t>& v, const std::string& name)
+{
+  std::vector<uint8_t> field(28, 0);
+  std::memcpy(field.data(), name.data(), std::min<size_t>(name.size(), 28));
+  v.insert(v.end(), field.begin(), field.end());
+}
+void ProgramHeader(std::vector<uint8_t>& v, uint32_t byteSize, const char* kind, const std::string& name)
+{
+  Tag(v, "CcnK");
+  BE(v, byteSize);
+  Tag(v, kind);
+  BE(v, 1);
+  Tag(v, "QN55");
+  BE(v, 2310);
+  BE(v, 4);
+  Name28(v, name);
+}
+
+constexpr uint32_t kHalf = 0x3F000000, kOne = 0x3F800000, kQuarter = 0x3E800000, kZero = 0;
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Golden bytes
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(FxpFiles, ParameterFormProgramBytes)
+{
+  FilePlug plug(false);
+  plug.SetValues(0.0, true, 2, 1); // normalised 0.5, 1, 0.25, 0.5
+  plug.ModifyCurrentPreset("Init");
+  const fs::path path = TempPath("params.fxp");
+  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+
+  std::vector<uint8_t> expect;
+  ProgramHeader(expect, 0, "FxCk", "Init");
+  for (uint32_t f : {kHalf, kOne, kQuarter, kHalf})
+    BE(expect, f);
+  EXPECT_EQ(ReadBytes(path), expect);
+  EXPECT_FALSE(fs::exists(path.string() + ".tmp"));
+
+  FilePlug other(false);
+  ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
+  EXPECT_EQ(other.Values(), plug.Values());
+  EXPECT_STREQ(other.GetPresetName(0), "Init");
+  EXPECT_TRUE(other.GetPreset(0)->mInitialized);
+  EXPECT_TRUE(other.GetPreset(0)->mChunk.IsEqual(plug.State()));
+  EXPECT_EQ(other.presetChanges, 1);
+}
+
+TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
+{
+  FilePlug plug(true);
+  plug.SetValues(-2.5, true, 6, 2);
+  plug.ModifyCurrentPreset("Lead");
+  const fs::path path = TempPath("chunk.fxp");
+  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+
+  const IByteChunk state = plug.State();
+  ASSERT_EQ(state.Size(), 32);
+  std::vector<uint8_t> expect;
+  ProgramHeader(expect, 40 + 60, "FPCh", "Lead");
+  BE(expect, 40);
+  expect.insert(expect.end(), {'t', 'f', 'f', 'p', 0x00, 0x00, 0x01, 0x00});
+  expect.insert(expect.end(), state.GetData(), state.GetData() + state.Size());
+  const std::vector<uint8_t> bytes = ReadBytes(path);
+  EXPECT_EQ(bytes, expect);
+  EXPECT_EQ(bytes.size(), 100u); // the byte size field counts the whole file
+
+  FilePlug other(true);
+  ASSERT_TRUE(other.RestorePreset(1));
+  ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
+  EXPECT_EQ(other.Values(), plug.Values());
+  EXPECT_EQ(other.GetCurrentPresetIdx(), 1);
+  EXPECT_STREQ(other.GetPresetName(1), "Lead");
+  EXPECT_TRUE(other.GetPreset(1)->mChunk.IsEqual(state));
+  EXPECT_STREQ(other.GetPresetName(0), "empty");
+}
+
+TEST(FxpFiles, NamesFillTheFieldWithAtLeastOneZero)
+{
+  FilePlug plug(false);
+  const fs::path path = TempPath("names.fxp");
+
+  const std::string n27(27, 'a');
+  plug.ModifyCurrentPreset(n27.c_str());
+  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 56), n27 + '\0');
+
+  plug.ModifyCurrentPreset(std::string(40, 'b').c_str());
+  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+  bytes = ReadBytes(path);
+  EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 56), std::string(27, 'b') + '\0');
+
+  // A name field of another writer without any zero is read as its 28 characters and no further.
+  std::fill(bytes.begin() + 28, bytes.begin() + 56, 'c');
+  WriteBytes(path, bytes);
+  FilePlug other(false);
+  ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
+  EXPECT_EQ(std::string(other.GetPresetName(0)), std::string(28, 'c'));
+
+  // An empty name field keeps the slot's name.
+  std::fill(bytes.begin() + 28, bytes.begin() + 56, 0);
+  WriteBytes(path, bytes);
+  ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
+  EXPECT_EQ(std::string(other.GetPresetName(0)), std::string(28, 'c'));
+}
+
+TEST(FxbFiles, ParameterFormBankBytes)
+{
+  FilePlug plug(false);
+  plug.SetValues(0.0, true, 2, 1);
+  plug.MakePresetFromChunk("A", plug.State());
+  plug.SetValues(10.0, false, 8, 2);
+  ASSERT_TRUE(plug.RestorePreset(2)); // slot 1 stays empty
+  const fs::path path = TempPath("params.fxb");
+  ASSERT_TRUE(plug.SaveBankAsFXB(path.c_str()));
+
+  std::vector<uint8_t> expect;
+  Tag(expect, "CcnK");
+  BE(expect, 0);
+  Tag(expect, "FxBk");
+  BE(expect, 2);
+  Tag(expect, "QN55");
+  BE(expect, 2310);
+  BE(expect, 3);
+  BE(expect, 2);
+  expect.insert(expect.end(), 124, 0);
+  ProgramHeader(expect, 0, "FxCk", "A");
+  for (uint32_t f : {kHalf, kOne, kQuarter, kHalf})
+    BE(expect, f);
+  ProgramHeader(expect, 0, "FxCk", "empty"); // never filled: 0.0 throughout, normalised
+  for (uint32_t f : {kHalf, kZero, kZero, kZero})
+    BE(expect, f);
+  ProgramHeader(expect, 0, "FxCk", "user preset 1");
+  for (uint32_t f : {kOne, kZero, kOne, kOne})
+    BE(expect, f);
+  EXPECT_EQ(ReadBytes(path), expect);
+
+  FilePlug other(false);
+  ASSERT_TRUE(other.LoadBankFromFXB(path.c_str()));
+  EXPECT_EQ(other.GetCurrentPresetIdx(), 2);
+  EXPECT_EQ(other.Values(), plug.Values());
+  EXPECT_STREQ(other.GetPresetName(0), "A");
+  EXPECT_STREQ(other.GetPresetName(2), "user preset 1");
+  EXPECT_TRUE(other.GetPreset(0)->mChunk.IsEqual(plug.GetPreset(0)->mChunk));
+}
+
+TEST(FxbFiles, ChunkFormBankBytesAndRoundTrip)
+{
+  FilePlug plug(true);
+  plug.SetValues(4.0, false, 1, 1);
+  plug.MakePresetFromChunk("Init", plug.State());
+  plug.SetValues(-1.0, true, 7, 2);
+  ASSERT_TRUE(plug.RestorePreset(2));
+  plug.ModifyCurrentPreset("Lead");
+  const fs::path path = TempPath("chunk.fxb");
+  ASSERT_TRUE(plug.SaveBankAsFXB(path.c_str()));
+
+  IByteChunk bank;
+  bank.InitChunkWithVersion();
+  ASSERT_TRUE(plug.SerializePresets(bank));
+  std::vector<uint8_t> expect;
+  Tag(expect, "CcnK");
+  BE(expect, bank.Size() + 160);
+  Tag(expect, "FBCh");
+  BE(expect, 2);
+  Tag(expect, "QN55");
+  BE(expect, 2310);
+  BE(expect, 3);
+  BE(expect, 2);
+  expect.insert(expect.end(), 124, 0);
+  BE(expect, bank.Size());
+  expect.insert(expect.end(), bank.GetData(), bank.GetData() + bank.Size());
+  const std::vector<uint8_t> bytes = ReadBytes(path);
+  EXPECT_EQ(bytes, expect);
+  EXPECT_EQ(bytes.size(), static_cast<size_t>(bank.Size() + 160));
+
+  FilePlug other(true);
+  ASSERT_TRUE(other.RestorePreset(2)); // the current slot is recalled after the bank is read
+  ASSERT_TRUE(other.LoadBankFromFXB(path.c_str()));
+  EXPECT_EQ(other.Slots(), plug.Slots());
+  EXPECT_EQ(other.Values(), plug.Values());
+  EXPECT_EQ(other.presetChanges, 1);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Refusals
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(FxpFiles, RefusedFilesChangeNothing)
+{
+  FilePlug plug(true);
+  plug.SetValues(3.0, true, 4, 1);
+  plug.ModifyCurrentPreset("Mine");
+  const fs::path path = TempPath("refused.fxp");
+  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+  std::vector<uint8_t> bytes = ReadBytes(path);
+
+  FilePlug other(true);
+  other.SetValues(-7.0, false, 0, 0);
+  const std::vector<double> values = other.Values();
+  const std::string slots = other.Slots();
+
+  // Another plug-in's id.
+  std::vector<uint8_t> foreign = bytes;
+  foreign[19] ^= 1;
+  WriteBytes(path, foreign);
+  EXPECT_FALSE(other.LoadProgramFromFXP(path.c_str()));
+
+  // A state the plug-in refuses (cut short inside the chunk) is undone completely.
+  std::vector<uint8_t> shortState(bytes.begin(), bytes.end() - 12);
+  shortState[56 + 3] -= 12; // chunk size field
+  WriteBytes(path, shortState);
+  EXPECT_FALSE(other.LoadProgramFromFXP(path.c_str()));
+
+  EXPECT_FALSE(other.LoadProgramFromFXP((path.string() + ".missing").c_str()));
+  EXPECT_FALSE(other.LoadProgramFromFXP(""));
+  EXPECT_FALSE(other.LoadProgramFromFXP(nullptr));
+  EXPECT_FALSE(other.LoadBankFromFXB(nullptr));
+  EXPECT_EQ(other.Values(), values);
+  EXPECT_EQ(other.Slots(), slots);
+  EXPECT_EQ(other.presetChanges, 0);
+
+  // The chunk form needs a plug-in that does state chunks.
+  FilePlug paramsOnly(false);
+  WriteBytes(path, bytes);
+  EXPECT_FALSE(paramsOnly.LoadProgramFromFXP(path.c_str()));
+}
+
+TEST(FxbFiles, RefusedBankIsUndone)
+{
+  FilePlug plug(true);
+  plug.MakeDefaultUserPresets();
+  const fs::path path = TempPath("refused.fxb");
+  ASSERT_TRUE(plug.SaveBankAsFXB(path.c_str()));
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  // Cut the last slot's state short and shrink the chunk size to match.
+  bytes.resize(bytes.size() - 8);
+  bytes[156 + 3] -= 8;
+  WriteBytes(path, bytes);
+
+  FilePlug other(true);
+  other.SetValues(9.0, true, 3, 2);
+  other.MakePresetFromChunk("keep", other.State());
+  other.SetValues(-9.0, false, 1, 0);
+  const std::string slots = other.Slots();
+  const std::vector<double> values = other.Values();
+  EXPECT_FALSE(other.LoadBankFromFXB(path.c_str()));
+  EXPECT_EQ(other.Slots(), slots);
+  EXPECT_EQ(other.Values(), values);
+}
+
+TEST(FxbFiles, ProgramsBeyondTheSlotsAreNotRead)
+{
+  FilePlug big(false, 5);
+  for (int i = 0; i < 5; ++i)
+  {
+    big.SetValues(-10.0 + i * 5.0, i % 2 == 1, i, i % 3); // exact in 32-bit normalised form
+    big.MakePresetFromChunk(("P" + std::to_string(i)).c_str(), big.State());
+  }
+  ASSERT_TRUE(big.RestorePreset(1));
+  const fs::path path = TempPath("five.fxb");
+  ASSERT_TRUE(big.SaveBankAsFXB(path.c_str()));
+
+  FilePlug small(false, 3);
+  ASSERT_TRUE(small.LoadBankFromFXB(path.c_str()));
+  for (int i = 0; i < 3; ++i)
+  {
+    EXPECT_STREQ(small.GetPresetName(i), big.GetPresetName(i));
+    EXPECT_TRUE(small.GetPreset(i)->mChunk.IsEqual(big.GetPreset(i)->mChunk)) << i;
+  }
+  EXPECT_EQ(small.GetCurrentPresetIdx(), 1);
+  EXPECT_EQ(small.Values(), big.Values());
+}
+
+TEST(FxpFiles, UnwritablePathsFailAndLeaveNoFile)
+{
+  FilePlug plug(true);
+  const fs::path dir = TempPath("unwritable");
+  const fs::path missing = dir / "no" / "such" / "folder.fxp";
+  EXPECT_FALSE(plug.SaveProgramAsFXP(missing.c_str()));
+  EXPECT_FALSE(plug.SaveBankAsFXB(missing.c_str()));
+  EXPECT_FALSE(fs::exists(missing));
+  EXPECT_FALSE(plug.SaveProgramAsFXP(""));
+  EXPECT_FALSE(plug.SaveBankAsFXB(nullptr));
+
+  // A folder in the way: nothing replaces it and no temporary file stays behind.
+  fs::create_directories(dir / "taken" / "inside");
+  const fs::path taken = dir / "taken";
+  EXPECT_FALSE(plug.SaveProgramAsFXP(taken.c_str()));
+  EXPECT_TRUE(fs::is_directory(taken));
+  EXPECT_FALSE(fs::exists(taken.string() + ".tmp"));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Damaged corpus
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(VST2Corpus, DamagedFilesAreRefusedAndChangeNothing)
+{
+  int files = 0;
+  for (const char* kind : {"fxp", "fxb"})
+  {
+    for (const auto& entry : fs::directory_iterator(fs::path(ZANIQ_TEST_DATA) / kind))
+    {
+      if (entry.path().extension() != std::string(".") + kind) continue;
+      ++files;
+      for (bool chunks : {false, true})
+      {
+        FilePlug plug(chunks);
+        plug.SetValues(1.0, true, 3, 1);
+        plug.MakePresetFromChunk("keep", plug.State());
+        ASSERT_TRUE(plug.RestorePreset(1));
+        const std::string slots = plug.Slots();
+        const std::vector<double> values = plug.Values();
+
+        const bool loaded =
+            kind[2] == 'p' ? plug.LoadProgramFromFXP(entry.path().c_str()) : plug.LoadBankFromFXB(entry.path().c_str());
+        EXPECT_FALSE(loaded) << entry.path().filename() << (chunks ? " (chunks)" : " (params)");
+        EXPECT_EQ(plug.Slots(), slots) << entry.path().filename();
+        EXPECT_EQ(plug.Values(), values) << entry.path().filename();
+        EXPECT_EQ(plug.presetChanges, 0) << entry.path().filename();
+      }
+    }
+  }
+  EXPECT_GE(files, 40);
+}

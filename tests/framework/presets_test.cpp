@@ -1,0 +1,402 @@
+// Preset slots, recall, pruning, the preset bank, base64 blobs and the source-text dumps of IPluginBase.
+
+#include "framework/IPluginBase.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace plugin;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// Four parameters: a double, a bool, an int and an enum; records the preset notifications.
+class PresetPlug : public IPluginBase
+{
+public:
+  explicit PresetPlug(int nPresets = 3) : IPluginBase(4, nPresets)
+  {
+    mUniqueID = static_cast<int>(MakeFourCC('Q', 'N', '5', '5'));
+    GetParam(0)->InitDouble("Gain", 0.0, -10.0, 10.0, 0.0);
+    GetParam(1)->InitBool("On", false);
+    GetParam(2)->InitInt("Count", 2, 0, 8);
+    GetParam(3)->InitEnum("Mode", 0, {"A", "B", "C"});
+  }
+
+  void BeginInformHostOfParamChangeFromUI(int) override {}
+  void EndInformHostOfParamChangeFromUI(int) override {}
+  void OnPresetsModified() override { ++presetsModified; }
+  void OnRestoreState() override
+  {
+    ++restores;
+    IPluginBase::OnRestoreState();
+  }
+
+  void SetValues(double gain, bool on, int count, int mode)
+  {
+    GetParam(0)->Set(gain);
+    GetParam(1)->Set(on ? 1.0 : 0.0);
+    GetParam(2)->Set(count);
+    GetParam(3)->Set(mode);
+  }
+  std::vector<double> Values() const
+  {
+    std::vector<double> v;
+    for (int i = 0; i < NParams(); ++i)
+      v.push_back(GetParam(i)->Value());
+    return v;
+  }
+  IByteChunk State() const
+  {
+    IByteChunk c;
+    SerializeState(c);
+    return c;
+  }
+
+  int presetsModified = 0;
+  int restores = 0;
+};
+
+std::string ChunkText(const IByteChunk& c)
+{
+  return c.Size() ? std::string(reinterpret_cast<const char*>(c.GetData()), c.Size()) : std::string();
+}
+
+std::string ReadFile(const fs::path& p)
+{
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+fs::path TempFile(const char* name)
+{
+  const fs::path dir = fs::path(testing::TempDir()) / "zaniq_presets_test";
+  fs::create_directories(dir);
+  const fs::path p = dir / name;
+  fs::remove(p);
+  return p;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Recall
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(Presets, RecallingUnfilledSlotsNamesThemUserPresetsAndStoresTheState)
+{
+  PresetPlug plug;
+  EXPECT_STREQ(plug.GetPresetName(0), "empty");
+
+  plug.SetValues(5.0, true, 3, 2);
+  ASSERT_TRUE(plug.RestorePreset(1));
+  EXPECT_STREQ(plug.GetPresetName(1), "user preset 1");
+  EXPECT_EQ(plug.GetCurrentPresetIdx(), 1);
+  EXPECT_TRUE(plug.GetPreset(1)->mChunk.IsEqual(plug.State()));
+  EXPECT_EQ(plug.presetsModified, 1);
+  EXPECT_EQ(plug.restores, 1);
+
+  plug.SetValues(-4.0, false, 7, 1);
+  ASSERT_TRUE(plug.RestorePreset(2));
+  EXPECT_STREQ(plug.GetPresetName(2), "user preset 2");
+
+  // Recalling a filled slot brings its state back.
+  ASSERT_TRUE(plug.RestorePreset(1));
+  EXPECT_EQ(plug.Values(), (std::vector<double>{5.0, 1.0, 3.0, 2.0}));
+  EXPECT_STREQ(plug.GetPresetName(1), "user preset 1");
+}
+
+TEST(Presets, RefusedRecallsChangeNothing)
+{
+  PresetPlug plug;
+  ASSERT_TRUE(plug.RestorePreset(0));
+  const std::vector<double> values = plug.Values();
+  const int restores = plug.restores;
+
+  EXPECT_FALSE(plug.RestorePreset(-1));
+  EXPECT_FALSE(plug.RestorePreset(3));
+  EXPECT_FALSE(plug.RestorePresetByName(""));
+  EXPECT_FALSE(plug.RestorePresetByName(nullptr));
+  EXPECT_FALSE(plug.RestorePresetByName("USER PRESET 1"));
+  EXPECT_STREQ(plug.GetPresetName(3), "");
+  EXPECT_STREQ(plug.GetPresetName(-1), "");
+
+  // A slot whose state the plug-in does not accept keeps the current index.
+  IByteChunk shortState;
+  shortState.Put(int32_t(1));
+  plug.MakePresetFromChunk("broken", shortState);
+  EXPECT_STREQ(plug.GetPresetName(1), "broken");
+  EXPECT_FALSE(plug.RestorePreset(1));
+  EXPECT_EQ(plug.GetCurrentPresetIdx(), 0);
+  EXPECT_EQ(plug.restores, restores);
+  EXPECT_EQ(plug.Values(), values);
+
+  EXPECT_TRUE(plug.RestorePresetByName("user preset 1"));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Makers
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(Presets, MakersFillTheNextFreeSlot)
+{
+  PresetPlug plug(4);
+  plug.SetValues(1.0, true, 4, 1);
+  plug.MakeDefaultPreset(nullptr, 1);
+  EXPECT_STREQ(plug.GetPresetName(0), "Empty");
+  EXPECT_TRUE(plug.GetPreset(0)->mChunk.IsEqual(plug.State()));
+
+  // Ints for bool, int and enum parameters, doubles for the others.
+  plug.MakePreset("Made", 2.5, 1, 6, 2);
+  ASSERT_TRUE(plug.RestorePreset(1));
+  EXPECT_EQ(plug.Values(), (std::vector<double>{2.5, 1.0, 6.0, 2.0}));
+
+  // Unnamed parameters and 9.999e-8 take the current value.
+  plug.SetValues(-3.0, false, 5, 0);
+  plug.MakePresetFromNamedParams("Named", 3, 0, 9.999e-8, 2, 8, 3, 1);
+  ASSERT_TRUE(plug.RestorePreset(2));
+  EXPECT_EQ(plug.Values(), (std::vector<double>{-3.0, 0.0, 8.0, 1.0}));
+  EXPECT_STREQ(plug.GetPresetName(2), "Named");
+
+  // A name longer than the field is cut to 255 characters.
+  const std::string longName(300, 'n');
+  plug.MakePresetFromChunk(longName.c_str(), plug.State());
+  EXPECT_EQ(std::strlen(plug.GetPresetName(3)), 255u);
+
+  // No free slot left: nothing happens.
+  plug.MakePreset("Extra", 0.0, 0, 0, 0);
+  for (int i = 0; i < plug.NPresets(); ++i)
+    EXPECT_STRNE(plug.GetPresetName(i), "Extra");
+
+  PresetPlug all(2);
+  all.MakeDefaultUserPresets();
+  EXPECT_STREQ(all.GetPresetName(0), "Empty");
+  EXPECT_STREQ(all.GetPresetName(1), "Empty");
+  EXPECT_TRUE(all.GetPreset(1)->mInitialized);
+}
+
+TEST(Presets, ModifyCurrentPresetStoresTheStateAndKeepsTheFlag)
+{
+  PresetPlug plug;
+  plug.SetValues(9.0, true, 1, 1);
+  plug.ModifyCurrentPreset("Mine");
+  EXPECT_STREQ(plug.GetPresetName(0), "Mine");
+  EXPECT_TRUE(plug.GetPreset(0)->mChunk.IsEqual(plug.State()));
+  EXPECT_FALSE(plug.GetPreset(0)->mInitialized);
+  plug.ModifyCurrentPreset("");
+  EXPECT_STREQ(plug.GetPresetName(0), "Mine");
+}
+
+TEST(Presets, PruneKeepsTheInitialisedSlotsInOrder)
+{
+  PresetPlug plug;
+  plug.MakePresetFromChunk("first", plug.State());
+  ASSERT_TRUE(plug.RestorePreset(2)); // fills slot 2 and makes it current
+  plug.PruneUninitializedPresets();
+  ASSERT_EQ(plug.NPresets(), 2);
+  EXPECT_STREQ(plug.GetPresetName(0), "first");
+  EXPECT_STREQ(plug.GetPresetName(1), "user preset 1");
+  EXPECT_EQ(plug.GetCurrentPresetIdx(), 1); // still the same slot
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Base64 blobs
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(Presets, BlobsDecodeTheStandardAlphabet)
+{
+  PresetPlug plug(6);
+  plug.MakePresetFromBlob("a", "Zm9vYmFy", 6);  // RFC 4648: "foobar"
+  plug.MakePresetFromBlob("b", "Zm9vYmFy", 10); // 6 decoded bytes and 4 zeros
+  plug.MakePresetFromBlob("c", "Zm9vYg==", 6);  // padding ends the text: "foob" and zeros
+  plug.MakePresetFromBlob("d", "Zm9vYmFy", 3);  // stops at the chunk size
+  plug.MakePresetFromBlob("e", "Zm9!YmFy", 4);  // stops at a foreign character
+  plug.MakePresetFromBlob("f", nullptr, 2);
+  EXPECT_EQ(ChunkText(plug.GetPreset(0)->mChunk), "foobar");
+  EXPECT_EQ(ChunkText(plug.GetPreset(1)->mChunk), std::string("foobar\0\0\0\0", 10));
+  EXPECT_EQ(ChunkText(plug.GetPreset(2)->mChunk), std::string("foob\0\0", 6));
+  EXPECT_EQ(ChunkText(plug.GetPreset(3)->mChunk), "foo");
+  EXPECT_EQ(ChunkText(plug.GetPreset(4)->mChunk), std::string("fo\0\0", 4));
+  EXPECT_EQ(ChunkText(plug.GetPreset(5)->mChunk), std::string("\0\0", 2));
+  EXPECT_STREQ(plug.GetPresetName(5), "f");
+}
+
+TEST(Presets, DumpPresetBlobWritesPaddedBase64ForAnySize)
+{
+  const fs::path path = TempFile("blob.txt");
+  const std::vector<std::pair<std::string, std::string>> vectors = {
+      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}};
+  for (const auto& [raw, b64] : vectors)
+  {
+    PresetPlug plug(1);
+    IByteChunk c;
+    c.PutBytes(raw.data(), static_cast<int>(raw.size()));
+    plug.MakePresetFromChunk("n", c);
+    plug.DumpPresetBlob(path.c_str());
+  }
+  EXPECT_EQ(ReadFile(path), "MakePresetFromBlob(\"n\", \"\", 0);\n"
+                            "MakePresetFromBlob(\"n\", \"Zg==\", 1);\n"
+                            "MakePresetFromBlob(\"n\", \"Zm8=\", 2);\n"
+                            "MakePresetFromBlob(\"n\", \"Zm9v\", 3);\n"
+                            "MakePresetFromBlob(\"n\", \"Zm9vYg==\", 4);\n");
+
+  // A chunk far beyond what a fixed text buffer held survives the round trip through the text.
+  std::mt19937 rng(7);
+  IByteChunk big;
+  for (int i = 0; i < 5000; ++i)
+    big.Put(static_cast<uint8_t>(rng()));
+  PresetPlug src(1);
+  src.MakePresetFromChunk("big", big);
+  fs::remove(path);
+  src.DumpPresetBlob(path.c_str());
+  const std::string line = ReadFile(path);
+  const size_t open = line.find("\", \"") + 4;
+  const size_t close = line.find('"', open);
+  ASSERT_NE(close, std::string::npos);
+  EXPECT_EQ(line.substr(close), "\", 5000);\n");
+  PresetPlug dst(1);
+  dst.MakePresetFromBlob("big", line.substr(open, close - open).c_str(), 5000);
+  EXPECT_TRUE(dst.GetPreset(0)->mChunk.IsEqual(big));
+
+  // An unwritable path writes nothing and does not fail loudly.
+  src.DumpPresetBlob((path.parent_path() / "missing" / "x.txt").c_str());
+}
+
+TEST(Presets, SourceDumpsListEveryParameter)
+{
+  PresetPlug plug(1);
+  plug.SetValues(-2.25, true, 7, 2);
+  plug.MakePresetFromChunk("Lead", plug.State());
+  const fs::path path = TempFile("src.txt");
+  plug.DumpMakePresetSrc(path.c_str());
+  const char* names[] = {"kGain", "kOn", "kCount", "kMode"};
+  plug.DumpMakePresetFromNamedParamsSrc(path.c_str(), names);
+  EXPECT_EQ(ReadFile(path), "MakePreset(\"Lead\", -2.250000, true, 7, 2);\n"
+                            "  MakePresetFromNamedParams(\"Lead\", 4,\n"
+                            "    kGain, -2.250000,\n"
+                            "    kOn, true,\n"
+                            "    kCount, 7,\n"
+                            "    kMode, 2);\n");
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Bank
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+// Slot 0 "Init", slot 1 never filled, slot 2 "Lead" (current).
+void FillBank(PresetPlug& plug)
+{
+  plug.SetValues(1.0, false, 2, 0);
+  plug.MakePresetFromChunk("Init", plug.State());
+  plug.SetValues(-6.0, true, 5, 2);
+  ASSERT_TRUE(plug.RestorePreset(2));
+  plug.ModifyCurrentPreset("Lead");
+}
+} // namespace
+
+TEST(PresetBank, RoundTripRestoresNamesFlagsStatesAndTheCurrentSlot)
+{
+  PresetPlug a;
+  FillBank(a);
+  IByteChunk bank;
+  ASSERT_TRUE(a.SerializePresets(bank));
+
+  // Layout of the first record: name length, name, flag, the slot's state as it is.
+  ASSERT_GE(bank.Size(), 9 + 32);
+  const uint8_t head[] = {4, 0, 0, 0, 'I', 'n', 'i', 't', 1};
+  EXPECT_EQ(std::memcmp(bank.GetData(), head, sizeof(head)), 0);
+  EXPECT_EQ(std::memcmp(bank.GetData() + 9, a.GetPreset(0)->mChunk.GetData(), 32), 0);
+  EXPECT_EQ(bank.Size(), (9 + 32) + (4 + 5 + 1) + (4 + 4 + 1 + 32));
+
+  PresetPlug b;
+  ASSERT_TRUE(b.RestorePreset(2)); // b's current slot is 2 as well
+  const int restores = b.restores;
+  EXPECT_EQ(b.UnserializePresets(bank, 0), bank.Size());
+  for (int i = 0; i < 3; ++i)
+  {
+    EXPECT_STREQ(b.GetPresetName(i), a.GetPresetName(i)) << i;
+    EXPECT_EQ(b.GetPreset(i)->mInitialized, a.GetPreset(i)->mInitialized) << i;
+    if (a.GetPreset(i)->mInitialized)
+    {
+      EXPECT_TRUE(b.GetPreset(i)->mChunk.IsEqual(a.GetPreset(i)->mChunk)) << i;
+    }
+  }
+  EXPECT_EQ(b.Values(), (std::vector<double>{-6.0, 1.0, 5.0, 2.0}));
+  EXPECT_EQ(b.restores, restores + 1);
+}
+
+TEST(PresetBank, TruncatedBankChangesOnlyTheSlotsReadInFull)
+{
+  PresetPlug a;
+  FillBank(a);
+  IByteChunk bank;
+  ASSERT_TRUE(a.SerializePresets(bank));
+
+  for (int cut = 0; cut < bank.Size(); ++cut)
+  {
+    IByteChunk part;
+    part.PutBytes(bank.GetData(), cut);
+
+    PresetPlug b;
+    b.SetValues(3.0, true, 1, 1);
+    for (const char* name : {"b0", "b1", "b2"})
+      b.MakePresetFromChunk(name, b.State());
+    const IByteChunk original = b.State();
+
+    EXPECT_EQ(b.UnserializePresets(part, 0), -1) << cut;
+    bool untouchedFromHere = false;
+    for (int i = 0; i < 3; ++i)
+    {
+      const std::string own = "b" + std::to_string(i);
+      const bool untouched = own == b.GetPresetName(i);
+      if (untouched)
+      {
+        untouchedFromHere = true;
+        EXPECT_TRUE(b.GetPreset(i)->mInitialized) << cut;
+        EXPECT_TRUE(b.GetPreset(i)->mChunk.IsEqual(original)) << cut;
+      }
+      else
+      {
+        EXPECT_FALSE(untouchedFromHere) << "slot " << i << " changed after an earlier slot stopped, cut " << cut;
+        EXPECT_STREQ(b.GetPresetName(i), a.GetPresetName(i)) << cut;
+      }
+    }
+    // Slot 0 (b's current) is recalled whatever happened.
+    EXPECT_EQ(b.restores, 1) << cut;
+  }
+}
+
+TEST(PresetBank, DamagedBanksAreRefused)
+{
+  const fs::path dir = fs::path(ZANIQ_TEST_DATA) / "chunks";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(dir))
+  {
+    if (entry.path().extension() != ".bin") continue;
+    ++files;
+    const std::string bytes = ReadFile(entry.path());
+    IByteChunk chunk;
+    chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()));
+
+    PresetPlug plug;
+    plug.MakePresetFromChunk("keep", plug.State());
+    EXPECT_LT(plug.UnserializePresets(chunk, 0), 1) << entry.path().filename();
+    if (bytes.size() < 32)
+    {
+      EXPECT_EQ(plug.UnserializeParams(chunk, 0), -1) << entry.path().filename();
+    }
+  }
+  EXPECT_GE(files, 8);
+}

@@ -1,0 +1,403 @@
+#include "support/ScriptedGraphics.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace plugin::igraphics;
+using plugin::igraphics::test::RecordingControl;
+using plugin::igraphics::test::RecordingDelegate;
+using plugin::igraphics::test::ScriptedGraphics;
+
+namespace
+{
+
+struct GraphicsTest : ::testing::Test
+{
+  RecordingDelegate dlg{4};
+  std::unique_ptr<ScriptedGraphics> g;
+
+  void SetUp() override
+  {
+    for (int i = 0; i < 4; ++i) dlg.GetParam(i)->InitDouble("p", 0.0, 0.0, 1.0, 0.01);
+    dlg.GetParam(2)->InitDouble("Gain", 0.0, -12.0, 12.0, 0.1);
+    dlg.SetSizeConstraints(100, 400, 50, 200);
+    g = std::make_unique<ScriptedGraphics>(dlg, 200, 100, 0, 1.f);
+    dlg.SetGraphicsReady(true);
+  }
+
+  RecordingControl* Add(const IRECT& r, int paramIdx = -1, int tag = -1, const char* group = "")
+  {
+    return static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(r, paramIdx), tag, group));
+  }
+};
+
+} // namespace
+
+TEST_F(GraphicsTest, ConstructionStoresSizeAndWritesRememberedSize)
+{
+  RecordingDelegate d(0);
+  ScriptedGraphics sg(d, 424, 610, 0, 1.5f);
+  EXPECT_EQ(sg.FPS(), 60);
+  EXPECT_FLOAT_EQ(sg.GetMinScale(), 0.75f);
+  EXPECT_FLOAT_EQ(sg.GetMaxScale(), 3.f);
+  EXPECT_EQ(d.GetRememberedWidth(), 424);
+  EXPECT_EQ(d.GetRememberedHeight(), 610);
+  EXPECT_FLOAT_EQ(d.GetRememberedScale(), 1.5f);
+  EXPECT_EQ(sg.GetDelegate(), &d);
+
+  // A scale that is not a positive finite number falls back to 1.
+  ScriptedGraphics bad(d, 10, 10, 30, 0.f);
+  EXPECT_FLOAT_EQ(bad.GetDrawScale(), 1.f);
+  EXPECT_EQ(bad.FPS(), 30);
+}
+
+TEST_F(GraphicsTest, AttachRunsHooksAndRefusesDuplicateTags)
+{
+  auto* a = Add(IRECT(0, 0, 10, 10), -1, 5, "grp");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->inits, 1);
+  EXPECT_EQ(a->resizes, 1);
+  EXPECT_EQ(a->rescales, 1);
+  EXPECT_EQ(a->attached, 1);
+  EXPECT_EQ(a->GetDelegate(), &dlg);
+  EXPECT_EQ(a->GetUI(), g.get());
+  EXPECT_STREQ(a->GetGroup(), "grp");
+  EXPECT_EQ(g->GetControlWithTag(5), a);
+
+  // The second control with tag 5 is refused and stays with the caller.
+  auto* dup = new RecordingControl(IRECT(0, 0, 1, 1));
+  EXPECT_EQ(g->AttachControl(dup, 5), nullptr);
+  EXPECT_EQ(dup->inits, 0);
+  EXPECT_EQ(g->NControls(), 1);
+  delete dup;
+
+  // No tag: any number of times.
+  EXPECT_NE(Add(IRECT()), nullptr);
+  EXPECT_NE(Add(IRECT()), nullptr);
+  EXPECT_EQ(g->NControls(), 3);
+  EXPECT_EQ(g->AttachControl(nullptr, 7), nullptr);
+  EXPECT_EQ(g->GetControlWithTag(7), nullptr);
+
+  // Without ready graphics a control gets the delegate but no context.
+  dlg.SetGraphicsReady(false);
+  auto* b = Add(IRECT());
+  EXPECT_EQ(b->GetDelegate(), &dlg);
+  EXPECT_EQ(b->GetUI(), nullptr);
+}
+
+TEST_F(GraphicsTest, UnknownTagFindsNothing)
+{
+  EXPECT_EQ(g->GetControlWithTag(42), nullptr);
+  EXPECT_EQ(g->RemoveControlWithTag(42), nullptr);
+  EXPECT_EQ(g->GetControl(-1), nullptr);
+  EXPECT_EQ(g->GetControl(0), nullptr);
+  EXPECT_EQ(g->GetParamIdxForControl(3), -1);
+}
+
+TEST_F(GraphicsTest, RemovingControls)
+{
+  int deleted = 0;
+  RecordingControl* c[5];
+  for (int i = 0; i < 5; ++i)
+  {
+    c[i] = Add(IRECT(0, 0, 10, 10), i < 4 ? i : -1, 10 + i);
+    c[i]->deleted = &deleted;
+  }
+
+  g->RemoveControls(2);
+  EXPECT_EQ(g->NControls(), 2);
+  EXPECT_EQ(deleted, 3);
+  EXPECT_EQ(g->GetControl(1), c[1]);
+  EXPECT_EQ(g->GetControlWithTag(12), nullptr);
+  EXPECT_EQ(g->GetControlWithTag(11), c[1]);
+
+  // Taking a control out by tag hands it back without deleting it.
+  IControl* back = g->RemoveControlWithTag(10);
+  EXPECT_EQ(back, c[0]);
+  EXPECT_EQ(deleted, 3);
+  EXPECT_EQ(g->NControls(), 1);
+  delete back;
+  EXPECT_EQ(deleted, 4);
+
+  g->RemoveControl(5); // out of range: nothing
+  g->RemoveControl(static_cast<IControl*>(nullptr));
+  EXPECT_EQ(g->NControls(), 1);
+
+  g->RemoveAllControls();
+  EXPECT_EQ(deleted, 5);
+  EXPECT_EQ(g->NControls(), 0);
+  EXPECT_EQ(g->GetControlWithTag(11), nullptr);
+}
+
+TEST_F(GraphicsTest, HitTestingAndMouseOver)
+{
+  auto* bg = Add(IRECT(0, 0, 200, 100));
+  auto* lower = Add(IRECT(10, 10, 50, 50));
+  auto* upper = Add(IRECT(20, 20, 60, 60));
+
+  EXPECT_EQ(g->GetMouseControlIdx(30, 30), 2);
+  upper->Hide(true);
+  EXPECT_EQ(g->GetMouseControlIdx(30, 30), 1);
+  upper->Hide(false);
+  upper->SetIgnoreMouse(true);
+  EXPECT_EQ(g->GetMouseControlIdx(30, 30), 1);
+  upper->SetIgnoreMouse(false);
+  upper->SetDisabled(true);
+  EXPECT_EQ(g->GetMouseControlIdx(30, 30), 1);
+  upper->SetMouseEventsWhenDisabled(true);
+  EXPECT_EQ(g->GetMouseControlIdx(30, 30), 2);
+  EXPECT_EQ(g->GetMouseControlIdx(150, 80), 0);
+
+  // Mouse-over finds nothing until enabled and never the background.
+  EXPECT_EQ(g->GetMouseControlIdx(30, 30, true), -1);
+  g->EnableMouseOver(true);
+  EXPECT_EQ(g->GetMouseControlIdx(30, 30, true), 1); // disabled upper does not take mouse-over
+  EXPECT_EQ(g->GetMouseControlIdx(150, 80, true), -1);
+
+  EXPECT_EQ(g->GetMouseControl(15, 15, false, true), lower);
+  EXPECT_EQ(g->GetMouseOverIdx(), 1);
+  (void)bg;
+}
+
+TEST_F(GraphicsTest, CaptureKeepsEventsOnTheControlUntilReleased)
+{
+  auto* a = Add(IRECT(0, 0, 10, 10), 0);
+  auto* b = Add(IRECT(20, 0, 30, 10), 0);
+  EXPECT_EQ(g->GetMouseControl(5, 5, true), a);
+  EXPECT_TRUE(g->ControlIsCaptured(a));
+  // Elsewhere, the captured control still gets the event.
+  EXPECT_EQ(g->GetMouseControl(25, 5, false), a);
+
+  // While captured, values from the plug-in do not move it; others follow.
+  a->SetValueFromDelegate(0.7, 0);
+  b->SetValueFromDelegate(0.7, 0);
+  EXPECT_DOUBLE_EQ(a->GetValue(), 0.0);
+  EXPECT_DOUBLE_EQ(b->GetValue(), 0.7);
+
+  g->HideMouseCursor(true, true);
+  g->ReleaseMouseCapture();
+  EXPECT_FALSE(g->ControlIsCaptured());
+  EXPECT_EQ(g->Count("HideMouseCursor(0,1)"), 1);
+  EXPECT_EQ(g->GetMouseControl(25, 5, false), b);
+}
+
+TEST_F(GraphicsTest, RemovingTheMouseOverControlClearsIt)
+{
+  g->EnableMouseOver(true);
+  Add(IRECT(0, 0, 200, 100));
+  auto* a = Add(IRECT(0, 0, 10, 10));
+  auto* b = Add(IRECT(20, 0, 30, 10));
+  EXPECT_EQ(g->GetMouseControl(25, 5, false, true), b);
+  EXPECT_EQ(g->GetMouseOverIdx(), 2);
+
+  // Removing a control below it keeps the index on the same control.
+  g->RemoveControl(a);
+  EXPECT_EQ(g->GetControl(g->GetMouseOverIdx()), b);
+
+  // Removing the control under the mouse clears the index.
+  g->RemoveControl(b);
+  EXPECT_EQ(g->GetMouseOverIdx(), -1);
+}
+
+TEST_F(GraphicsTest, ResizeClampsAndSkipsUnchangedValues)
+{
+  auto* c = Add(IRECT(0, 0, 10, 10));
+  const int resizesAfterAttach = c->resizes;
+
+  g->Resize(1000, 10, 3.f, true);
+  EXPECT_EQ(g->Width(), 400);
+  EXPECT_EQ(g->Height(), 50);
+  EXPECT_FLOAT_EQ(g->GetDrawScale(), 2.f);
+  EXPECT_EQ(c->resizes, resizesAfterAttach + 1);
+  EXPECT_EQ(dlg.lastResizeW, 800);
+  EXPECT_EQ(dlg.lastResizeH, 100);
+  EXPECT_EQ(g->Count("PlatformResize(1)"), 1);
+  EXPECT_EQ(g->Count("DrawResize"), 1);
+
+  // Same values again: nothing happens.
+  g->Resize(400, 50, 2.f, true);
+  EXPECT_EQ(c->resizes, resizesAfterAttach + 1);
+  EXPECT_EQ(dlg.resizeRequests, 1);
+
+  // A refused host resize is passed on to the platform.
+  dlg.resizeAnswer = false;
+  g->Resize(300, 60, 1.f, false);
+  EXPECT_EQ(g->Count("PlatformResize(0)"), 1);
+
+  // Non-finite scales are refused outright.
+  g->Resize(200, 100, std::nanf(""), true);
+  EXPECT_EQ(g->Width(), 300);
+
+  // Layout on resize lays the controls out again.
+  int layouts = 0;
+  dlg.SetLayoutFunc([&](IGraphics*) { ++layouts; });
+  g->SetLayoutOnResize(true);
+  g->Resize(250, 60, 1.f, true);
+  EXPECT_EQ(layouts, 1);
+}
+
+TEST_F(GraphicsTest, ResizeWithScaleFirstAppliesLimitsToTheScaledSize)
+{
+  // Scale 2 is clamped first; 300 × 2 = 600 is clamped to 400 and divided back: 200.
+  g->Resize(300, 100, true, false, 2.f);
+  EXPECT_EQ(g->Width(), 200);
+  EXPECT_EQ(g->Height(), 100);
+  EXPECT_FLOAT_EQ(g->GetDrawScale(), 2.f);
+
+  // Size first: limits in graphics units.
+  g->Resize(300, 100, true, true, 1.f);
+  EXPECT_EQ(g->Width(), 300);
+  EXPECT_FLOAT_EQ(g->GetDrawScale(), 1.f);
+}
+
+TEST_F(GraphicsTest, ScreenScaleRescalesEveryControl)
+{
+  auto* c = Add(IRECT(0, 0, 10, 10));
+  g->platformWindowScale = 0.5f;
+  c->SetClean();
+  g->SetScreenScale(2.f);
+  EXPECT_FLOAT_EQ(g->GetScreenScale(), 2.f);
+  EXPECT_EQ(c->rescales, 2);
+  EXPECT_TRUE(c->IsDirty());
+  EXPECT_EQ(dlg.lastResizeW, 100);
+  EXPECT_EQ(dlg.lastResizeH, 50);
+
+  g->SetScreenScale(0.f);
+  EXPECT_FLOAT_EQ(g->GetScreenScale(), 2.f);
+}
+
+TEST_F(GraphicsTest, ParameterIterationAndPeers)
+{
+  auto* a = Add(IRECT(0, 0, 10, 10), 1);
+  auto* b = Add(IRECT(0, 0, 10, 10), 1);
+  auto* multi = static_cast<RecordingControl*>(
+    g->AttachControl(new RecordingControl(IRECT(0, 0, 10, 10), std::vector<int>{3, 1})));
+  auto* other = Add(IRECT(0, 0, 10, 10), 2);
+
+  int visits = 0;
+  g->ForControlWithParam(1, [&](IControl*) { ++visits; });
+  EXPECT_EQ(visits, 3);
+
+  g->HideControl(1, true);
+  EXPECT_TRUE(a->IsHidden());
+  EXPECT_TRUE(multi->IsHidden());
+  EXPECT_FALSE(other->IsHidden());
+  g->ForMatchingControls(&IControl::SetDisabled, 2, true);
+  EXPECT_TRUE(other->IsDisabled());
+
+  // The caller keeps its own value; every peer slot linked to the parameter takes it.
+  a->SetValue(0.25, 0);
+  g->UpdatePeers(a, 0);
+  EXPECT_DOUBLE_EQ(a->GetValue(), 0.25);
+  EXPECT_DOUBLE_EQ(b->GetValue(), 0.25);
+  EXPECT_DOUBLE_EQ(multi->GetValue(1), 0.25);
+  EXPECT_DOUBLE_EQ(multi->GetValue(0), 0.0);
+  EXPECT_DOUBLE_EQ(other->GetValue(), 0.0);
+  EXPECT_TRUE(dlg.sentFromUI.empty());
+}
+
+TEST_F(GraphicsTest, GroupsDirtyAndTooltips)
+{
+  auto* a = Add(IRECT(), 2, -1, "left");
+  auto* b = Add(IRECT(), -1, -1, "");
+  auto* c = Add(IRECT(), 0, -1, "left");
+  c->SetTooltip("keep");
+
+  int inGroup = 0;
+  g->ForControlInGroup("left", [&](IControl*) { ++inGroup; });
+  EXPECT_EQ(inGroup, 2);
+  inGroup = 0;
+  g->ForControlInGroup("", [&](IControl*) { ++inGroup; });
+  EXPECT_EQ(inGroup, 0);
+
+  g->SetAllControlsClean();
+  EXPECT_FALSE(a->IsDirty());
+  g->SetAllControlsDirty();
+  EXPECT_TRUE(b->IsDirty());
+
+  g->AssignParamNameToolTipsAuto();
+  EXPECT_STREQ(a->GetTooltip(), "Gain");
+  EXPECT_STREQ(b->GetTooltip(), "");
+  EXPECT_STREQ(c->GetTooltip(), "keep");
+  g->AssignParamNameToolTips();
+  EXPECT_STREQ(c->GetTooltip(), "p");
+
+  g->EnableTooltips(true);
+  g->EnableTooltips(true);
+  EXPECT_EQ(g->tooltipUpdates, 1);
+}
+
+TEST_F(GraphicsTest, KeysGoToTheControlUnderTheMouseThenTheHandler)
+{
+  auto* bg = Add(IRECT(0, 0, 200, 100));
+  auto* knob = Add(IRECT(10, 10, 20, 20));
+  const plugin::IKeyPress key("a", 'A');
+
+  // Nothing handles it.
+  EXPECT_FALSE(g->OnKeyDown(15, 15, key));
+  EXPECT_EQ(knob->keysDown, 1);
+
+  std::vector<bool> handlerCalls;
+  g->SetKeyHandlerFunc([&](const plugin::IKeyPress&, bool isUp) {
+    handlerCalls.push_back(isUp);
+    return true;
+  });
+  // Over the background the handler decides directly.
+  EXPECT_TRUE(g->OnKeyUp(150, 80, key));
+  EXPECT_EQ(bg->keysUp, 0);
+  // The control that uses the key stops it.
+  knob->keyResult = true;
+  EXPECT_TRUE(g->OnKeyDown(15, 15, key));
+  ASSERT_EQ(handlerCalls.size(), 1u);
+  EXPECT_TRUE(handlerCalls[0]);
+}
+
+TEST_F(GraphicsTest, LastClickedParam)
+{
+  Add(IRECT(0, 0, 200, 100));
+  Add(IRECT(10, 10, 20, 20), 3);
+  g->SetLastClickedParam(15, 15);
+  EXPECT_EQ(g->GetAndResetLastClickedParam(), 3);
+  EXPECT_EQ(g->GetAndResetLastClickedParam(), -1);
+  g->SetLastClickedParam(150, 80);
+  EXPECT_EQ(g->GetAndResetLastClickedParam(), -1);
+}
+
+TEST(GraphicsLifecycle, OpenThroughTheDelegateLaysOutAndClosesCleanly)
+{
+  RecordingDelegate dlg(2);
+  dlg.GetParam(0)->InitDouble("a", 0.0, 0.0, 10.0, 1.0);
+  dlg.SetSizeConstraints(50, 800, 50, 800);
+  int deleted = 0;
+  ScriptedGraphics* made = nullptr;
+  dlg.SetMakeGraphicsFunc([&]() { return made = new ScriptedGraphics(dlg, 300, 200, 0, 1.f); });
+  dlg.SetLayoutFunc([&](IGraphics* g) {
+    auto* c = new RecordingControl(IRECT(0, 0, 10, 10), 0);
+    c->deleted = &deleted;
+    g->AttachControl(c, 1);
+  });
+
+  int parent = 0;
+  void* view = dlg.OpenWindow(&parent);
+  ASSERT_NE(view, nullptr);
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->lastParent, &parent);
+  EXPECT_TRUE(dlg.GetGraphicsReady());
+  ASSERT_EQ(made->NControls(), 1);
+  IControl* c = made->GetControlWithTag(1);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->GetUI(), made);
+
+  // OnUIOpen pushed the parameter's value; a later value reaches the control by parameter and by tag.
+  dlg.SendParameterValueFromDelegate(0, 5.0, false);
+  EXPECT_DOUBLE_EQ(c->GetValue(), 0.5);
+  dlg.SendControlValueFromDelegate(1, 0.25);
+  EXPECT_DOUBLE_EQ(c->GetValue(), 0.25);
+
+  made->Resize(400, 300, 1.f, true);
+  dlg.CloseWindow();
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(dlg.GetUI(), nullptr);
+  EXPECT_EQ(dlg.GetRememberedWidth(), 400);
+}

@@ -1,0 +1,239 @@
+// The XML property-list reader, including damaged documents.
+#include <CoreFoundation/CoreFoundation.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+CFPropertyListRef Read(const std::string& text, CFOptionFlags options = kCFPropertyListImmutable,
+                       CFErrorRef* error = nullptr)
+{
+  CFDataRef data =
+      CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(text.data()), static_cast<CFIndex>(text.size()));
+  CFPropertyListRef p = CFPropertyListCreateWithData(nullptr, data, options, nullptr, error);
+  CFRelease(data);
+  return p;
+}
+
+std::string Text(CFTypeRef s)
+{
+  const char* p = CFStringGetCStringPtr(static_cast<CFStringRef>(s), kCFStringEncodingUTF8);
+  return p ? p : "<not a string>";
+}
+
+const char kInfo[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+  <key>CFBundleIdentifier</key>
+  <string>com.Quenlar.audiounit.ZANIQ</string>
+  <!-- a comment between entries -->
+  <key>AudioComponents</key>
+  <array>
+    <dict>
+      <key>type</key><string>aufx</string>
+      <key>version</key><integer>131595</integer>
+      <key>gain</key><real>-2.5e1</real>
+      <key>sandboxSafe</key><true/>
+      <key>hidden</key><false></false>
+      <key>blob</key><data>
+        AAEC/w==
+      </data>
+      <key>empty</key><string/>
+      <key>tags</key><array/>
+      <key>more</key><dict/>
+    </dict>
+  </array>
+  <key>Escaped &amp; key</key>
+  <string>&lt;a&gt; &#233;&#x20AC; <![CDATA[<raw & text>]]></string>
+  <key>negative</key><integer> -9223372036854775808 </integer>
+  <key>hex</key><integer>0x10</integer>
+</dict>
+</plist>
+)";
+
+TEST(CFPropertyList, ReadsEveryType)
+{
+  CFPropertyListFormat format = 0;
+  CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(kInfo), sizeof kInfo - 1);
+  CFPropertyListRef p = CFPropertyListCreateWithData(nullptr, data, kCFPropertyListImmutable, &format, nullptr);
+  CFRelease(data);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(format, kCFPropertyListXMLFormat_v1_0);
+  ASSERT_EQ(CFGetTypeID(p), CFDictionaryGetTypeID());
+  auto dict = static_cast<CFDictionaryRef>(p);
+  EXPECT_EQ(CFDictionaryGetCount(dict), 5);
+  EXPECT_EQ(Text(CFDictionaryGetValue(dict, CFSTR("CFBundleIdentifier"))), "com.Quenlar.audiounit.ZANIQ");
+  EXPECT_EQ(Text(CFDictionaryGetValue(dict, CFSTR("Escaped & key"))), "<a> \xC3\xA9\xE2\x82\xAC <raw & text>");
+
+  int64_t i = 0;
+  EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(dict, CFSTR("negative"))),
+                               kCFNumberSInt64Type, &i));
+  EXPECT_EQ(i, INT64_MIN);
+  EXPECT_TRUE(
+      CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(dict, CFSTR("hex"))), kCFNumberSInt64Type, &i));
+  EXPECT_EQ(i, 16);
+
+  auto comps = static_cast<CFArrayRef>(CFDictionaryGetValue(dict, CFSTR("AudioComponents")));
+  ASSERT_EQ(CFGetTypeID(comps), CFArrayGetTypeID());
+  ASSERT_EQ(CFArrayGetCount(comps), 1);
+  auto c = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(comps, 0));
+  EXPECT_EQ(Text(CFDictionaryGetValue(c, CFSTR("type"))), "aufx");
+  int32_t version = 0;
+  EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(c, CFSTR("version"))), kCFNumberSInt32Type,
+                               &version));
+  EXPECT_EQ(version, 0x0002020B);
+  double gain = 0;
+  EXPECT_TRUE(
+      CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(c, CFSTR("gain"))), kCFNumberFloat64Type, &gain));
+  EXPECT_EQ(gain, -25.0);
+  EXPECT_EQ(CFDictionaryGetValue(c, CFSTR("sandboxSafe")), kCFBooleanTrue);
+  EXPECT_EQ(CFDictionaryGetValue(c, CFSTR("hidden")), kCFBooleanFalse);
+  auto blob = static_cast<CFDataRef>(CFDictionaryGetValue(c, CFSTR("blob")));
+  ASSERT_EQ(CFDataGetLength(blob), 4);
+  const UInt8 expected[] = {0x00, 0x01, 0x02, 0xFF};
+  EXPECT_EQ(std::memcmp(CFDataGetBytePtr(blob), expected, 4), 0);
+  EXPECT_EQ(Text(CFDictionaryGetValue(c, CFSTR("empty"))), "");
+  EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(CFDictionaryGetValue(c, CFSTR("tags")))), 0);
+  EXPECT_EQ(CFDictionaryGetCount(static_cast<CFDictionaryRef>(CFDictionaryGetValue(c, CFSTR("more")))), 0);
+
+  // Immutable as asked: mutation is refused.
+  CFDictionarySetValue(const_cast<CFMutableDictionaryRef>(dict), CFSTR("new"), kCFBooleanTrue);
+  EXPECT_FALSE(CFDictionaryContainsKey(dict, CFSTR("new")));
+  CFRelease(p);
+}
+
+TEST(CFPropertyList, MutableContainersOnRequest)
+{
+  CFPropertyListRef p = Read("<plist><array><string>a</string></array></plist>", kCFPropertyListMutableContainers);
+  ASSERT_NE(p, nullptr);
+  auto a = reinterpret_cast<CFMutableArrayRef>(const_cast<void*>(p));
+  CFArrayAppendValue(a, CFSTR("b"));
+  EXPECT_EQ(CFArrayGetCount(a), 2);
+  CFRelease(p);
+
+  // A bare value without the plist wrapper is accepted, as the platform does.
+  CFPropertyListRef bare = Read("  <string>x</string>\n");
+  EXPECT_EQ(Text(bare), "x");
+  CFRelease(bare);
+}
+
+TEST(CFPropertyList, DamagedDocumentsFailCleanly)
+{
+  const char* const damaged[] = {
+      "",
+      "   ",
+      "bplist00\x01\x02",
+      "<plist>",
+      "<plist></plist>",
+      "<plist/>",
+      "<plist><dict><key>a</key></dict></plist>",             // key without value
+      "<plist><dict><string>a</string></dict></plist>",       // value without key
+      "<plist><dict><key>a</key><key>b</key></dict></plist>", // key as value
+      "<plist><array><key>a</key></array></plist>",           // key outside a dictionary
+      "<plist><array></dict></plist>",                        // mismatched end
+      "<plist><string>a</strin></plist>",
+      "<plist><string>a<b/></string></plist>", // element inside text
+      "<plist><integer>12a</integer></plist>",
+      "<plist><integer></integer></plist>",
+      "<plist><integer>9223372036854775808</integer></plist>", // above the 64-bit range
+      "<plist><integer>-9223372036854775809</integer></plist>",
+      "<plist><real>nan</real></plist>", // non-finite numbers are refused
+      "<plist><real>inf</real></plist>",
+      "<plist><real>1e999</real></plist>",
+      "<plist><real>1.5.2</real></plist>",
+      "<plist><data>AA$A</data></plist>",
+      "<plist><data>AA==AA</data></plist>",
+      "<plist><date>2020-01-01T00:00:00Z</date></plist>",
+      "<plist><unknown/></plist>",
+      "<plist><true>yes</true></plist>",
+      "<plist><string>&bogus;</string></plist>",
+      "<plist><string>&#0;</string></plist>",
+      "<plist><string>&#xD800;</string></plist>",
+      "<plist><string>&#x110000;</string></plist>",
+      "<plist><string>&#99999999999;</string></plist>",
+      "<plist><string>&amp</string></plist>",
+      "<plist><string>\xC3(</string></plist>", // malformed UTF-8
+      "<plist><string><![CDATA[open</string></plist>",
+      "<plist><!-- open </plist>",
+      "<plist><string>a</string><string>b</string></plist>", // two roots
+      "<plist><string>a</string></plist>trailing",
+      "<plist><string>a</string></plist><plist/>",
+      "<plist><dict attr=\"unterminated></dict></plist>",
+      "<?xml version=\"1.0\"",
+      "<!DOCTYPE plist [ <!ENTITY x \"y\">",
+      "<plist><string a='>'>ok</string></plist",
+  };
+  for (const char* doc : damaged)
+  {
+    CFErrorRef error = nullptr;
+    CFPropertyListRef p = Read(doc, kCFPropertyListImmutable, &error);
+    EXPECT_EQ(p, nullptr) << doc;
+    if (p) CFRelease(p);
+    ASSERT_NE(error, nullptr) << doc;
+    EXPECT_EQ(CFErrorGetCode(error), kCFPropertyListReadCorruptError);
+    EXPECT_TRUE(CFEqual(CFErrorGetDomain(error), kCFErrorDomainCocoa));
+    CFRelease(error);
+  }
+  EXPECT_EQ(CFPropertyListCreateWithData(nullptr, nullptr, 0, nullptr, nullptr), nullptr);
+}
+
+TEST(CFPropertyList, EveryTruncationFails)
+{
+  const std::string doc(kInfo);
+  const size_t end = doc.rfind('>') + 1; // after the last '>' only whitespace follows
+  for (size_t n = 0; n < end; ++n)
+  {
+    CFPropertyListRef p = Read(doc.substr(0, n));
+    EXPECT_EQ(p, nullptr) << "prefix " << n;
+    if (p) CFRelease(p);
+  }
+  CFPropertyListRef whole = Read(doc.substr(0, end));
+  EXPECT_NE(whole, nullptr);
+  if (whole) CFRelease(whole);
+}
+
+TEST(CFPropertyList, MutatedBytesNeverCrash)
+{
+  // Deterministic byte flips over a valid document: each read either succeeds or fails; the sanitizers
+  // watch memory.
+  const std::string doc(kInfo);
+  uint32_t state = 12345;
+  auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+  for (int round = 0; round < 2000; ++round)
+  {
+    std::string m = doc;
+    const int flips = 1 + static_cast<int>(next() % 4);
+    for (int k = 0; k < flips; ++k)
+      m[next() % m.size()] = static_cast<char>(next() >> 24);
+    CFPropertyListRef p = Read(m);
+    if (p) CFRelease(p);
+  }
+}
+
+TEST(CFPropertyList, DeepNestingIsRefused)
+{
+  std::string deep = "<plist>";
+  for (int k = 0; k < 100000; ++k)
+    deep += "<array>";
+  for (int k = 0; k < 100000; ++k)
+    deep += "</array>";
+  deep += "</plist>";
+  EXPECT_EQ(Read(deep), nullptr);
+
+  std::string fine = "<plist>";
+  for (int k = 0; k < 100; ++k)
+    fine += "<array>";
+  for (int k = 0; k < 100; ++k)
+    fine += "</array>";
+  fine += "</plist>";
+  CFPropertyListRef p = Read(fine);
+  EXPECT_NE(p, nullptr);
+  if (p) CFRelease(p);
+}
+
+} // namespace

@@ -1,0 +1,243 @@
+// Run-loop timers under the virtual clock (and a few wall-clock cases that never wait for a timer).
+#include <CoreFoundation/CFTesting.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+constexpr double kStart = 1000.0;
+
+class CFRunLoopTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    ZQCFInvalidateAllTimers();
+    ZQCFUseVirtualClock(true);
+    ZQCFSetClock(kStart);
+  }
+  void TearDown() override
+  {
+    ZQCFInvalidateAllTimers();
+    ZQCFUseVirtualClock(false);
+  }
+};
+
+// What a callout saw: the timer's name and the clock.
+struct Log
+{
+  std::vector<std::string> names;
+  std::vector<double> times;
+  int retains = 0;
+  int releases = 0;
+};
+
+struct Probe
+{
+  Log* log;
+  std::string name;
+  int invalidateAfter = 0;           // invalidate itself on this firing (0: never)
+  CFRunLoopTimerRef other = nullptr; // invalidated on the first firing
+  bool stopLoop = false;
+  int fired = 0;
+};
+
+void Callout(CFRunLoopTimerRef timer, void* info)
+{
+  auto* p = static_cast<Probe*>(info);
+  ++p->fired;
+  p->log->names.push_back(p->name);
+  p->log->times.push_back(CFAbsoluteTimeGetCurrent());
+  if (p->invalidateAfter && p->fired == p->invalidateAfter) CFRunLoopTimerInvalidate(timer);
+  if (p->other) CFRunLoopTimerInvalidate(p->other);
+  if (p->stopLoop) CFRunLoopStop(CFRunLoopGetMain());
+}
+
+const void* ProbeRetain(const void* info)
+{
+  ++static_cast<const Probe*>(info)->log->retains;
+  return info;
+}
+void ProbeRelease(const void* info)
+{
+  ++static_cast<const Probe*>(info)->log->releases;
+}
+
+CFRunLoopTimerRef Schedule(Probe& p, double fireDate, double interval, CFRunLoopMode mode = kCFRunLoopCommonModes)
+{
+  CFRunLoopTimerContext ctx = {0, &p, ProbeRetain, ProbeRelease, nullptr};
+  CFRunLoopTimerRef t = CFRunLoopTimerCreate(nullptr, fireDate, interval, 0, 0, Callout, &ctx);
+  CFRunLoopAddTimer(CFRunLoopGetMain(), t, mode);
+  return t;
+}
+
+TEST_F(CFRunLoopTest, OneShotFiresAtItsDateThenIsInvalid)
+{
+  Log log;
+  Probe p{&log, "once"};
+  CFRunLoopTimerRef t = Schedule(p, kStart + 1.0, 0);
+  EXPECT_EQ(log.retains, 1);
+  EXPECT_EQ(ZQCFAdvanceClock(0.5), 0);
+  EXPECT_EQ(CFAbsoluteTimeGetCurrent(), kStart + 0.5);
+  EXPECT_EQ(ZQCFAdvanceClock(0.75), 1);
+  ASSERT_EQ(log.times.size(), 1u);
+  EXPECT_EQ(log.times[0], kStart + 1.0); // the clock reads the fire date during the callout
+  EXPECT_EQ(CFAbsoluteTimeGetCurrent(), kStart + 1.25);
+  EXPECT_FALSE(CFRunLoopTimerIsValid(t));
+  EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
+  EXPECT_EQ(log.releases, 1);
+  EXPECT_EQ(CFGetRetainCount(t), 1); // only the creator's reference is left
+  CFRelease(t);
+  EXPECT_EQ(log.releases, 1);
+}
+
+TEST_F(CFRunLoopTest, RepeatingTimerKeepsItsCadence)
+{
+  // The idle-timer pattern: first firing now, every 20 ms, owned only by the run loop.
+  Log log;
+  Probe p{&log, "tick"};
+  CFRunLoopTimerRef t = Schedule(p, CFAbsoluteTimeGetCurrent(), 0.02);
+  EXPECT_EQ(CFGetRetainCount(t), 2);
+  EXPECT_EQ(ZQCFAdvanceClock(0), 1); // due now
+  EXPECT_EQ(ZQCFAdvanceClock(1.0), 50);
+  for (int k = 0; k <= 50; ++k)
+    EXPECT_NEAR(log.times[static_cast<size_t>(k)], kStart + 0.02 * k, 1e-9);
+  // Small steps reach the same cadence.
+  for (int k = 0; k < 10; ++k)
+    ZQCFAdvanceClock(0.01);
+  EXPECT_EQ(p.fired, 56);
+  EXPECT_NEAR(CFRunLoopTimerGetNextFireDate(t), kStart + 1.12, 1e-9);
+  EXPECT_TRUE(CFRunLoopTimerDoesRepeat(t));
+  EXPECT_EQ(CFRunLoopTimerGetInterval(t), 0.02);
+
+  CFRunLoopTimerInvalidate(t);
+  CFRunLoopTimerInvalidate(t); // a second call does nothing
+  EXPECT_EQ(log.releases, 1);
+  EXPECT_EQ(CFGetRetainCount(t), 1);
+  CFRelease(t);
+  EXPECT_EQ(ZQCFAdvanceClock(1.0), 0);
+}
+
+TEST_F(CFRunLoopTest, InvalidationInsideCallouts)
+{
+  Log log;
+  Probe self{&log, "self", 3};
+  CFRunLoopTimerRef a = Schedule(self, kStart + 1, 1);
+  Probe victim{&log, "victim"};
+  CFRunLoopTimerRef b = Schedule(victim, kStart + 2, 1);
+  Probe killer{&log, "killer"};
+  CFRunLoopTimerRef c = Schedule(killer, kStart + 2, 0); // created after b: fires after b at the same date
+  killer.other = b;
+  CFRelease(a);
+  CFRelease(c); // the run loop keeps both alive
+  ZQCFAdvanceClock(10);
+  EXPECT_EQ(self.fired, 3);
+  EXPECT_EQ(victim.fired, 1);
+  EXPECT_EQ(killer.fired, 1);
+  EXPECT_FALSE(CFRunLoopTimerIsValid(b));
+  EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
+  EXPECT_EQ(log.retains, 3);
+  EXPECT_EQ(log.releases, 3); // each info released once, after its last callout
+  CFRelease(b);
+}
+
+TEST_F(CFRunLoopTest, TimersFireInDateOrderThenCreationOrder)
+{
+  Log log;
+  Probe p3{&log, "at3"}, p1{&log, "at1"}, p2a{&log, "at2a"}, p2b{&log, "at2b"};
+  CFRunLoopTimerRef t[] = {Schedule(p3, kStart + 3, 0), Schedule(p1, kStart + 1, 0), Schedule(p2a, kStart + 2, 0),
+                           Schedule(p2b, kStart + 2, 0)};
+  EXPECT_EQ(ZQCFAdvanceClock(5), 4);
+  EXPECT_EQ(log.names, (std::vector<std::string>{"at1", "at2a", "at2b", "at3"}));
+  EXPECT_EQ(log.times, (std::vector<double>{kStart + 1, kStart + 2, kStart + 2, kStart + 3}));
+  for (CFRunLoopTimerRef x : t)
+    CFRelease(x);
+}
+
+TEST_F(CFRunLoopTest, RunInModeUnderTheVirtualClock)
+{
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1, false), kCFRunLoopRunFinished); // no timers
+  EXPECT_EQ(CFAbsoluteTimeGetCurrent(), kStart);
+
+  Log log;
+  Probe a{&log, "a"}, custom{&log, "custom"};
+  CFRunLoopTimerRef ta = Schedule(a, kStart + 0.5, 1);
+  CFRunLoopTimerRef tc = Schedule(custom, kStart + 0.25, 0, CFSTR("modal"));
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 2, true), kCFRunLoopRunHandledSource);
+  EXPECT_EQ(CFAbsoluteTimeGetCurrent(), kStart + 0.5); // stopped at the firing
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 2, false), kCFRunLoopRunTimedOut);
+  EXPECT_EQ(a.fired, 3);      // 1.5 and 2.5
+  EXPECT_EQ(custom.fired, 0); // only runs in its own mode
+  EXPECT_TRUE(CFRunLoopContainsTimer(CFRunLoopGetMain(), tc, CFSTR("modal")));
+  EXPECT_EQ(CFRunLoopRunInMode(CFSTR("modal"), 0, false), kCFRunLoopRunFinished); // overdue: fires, then empty
+  EXPECT_EQ(custom.fired, 1);
+
+  a.stopLoop = true;
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 100, false), kCFRunLoopRunStopped);
+  EXPECT_EQ(a.fired, 4);
+  CFRunLoopRemoveTimer(CFRunLoopGetMain(), ta, kCFRunLoopCommonModes);
+  EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
+  EXPECT_TRUE(CFRunLoopTimerIsValid(ta)); // removed, not invalidated
+  CFRelease(ta);
+  CFRelease(tc);
+  EXPECT_EQ(log.retains, log.releases);
+}
+
+void Rearm(CFRunLoopTimerRef timer, void* info)
+{
+  int* count = static_cast<int*>(info);
+  if (++*count < 3) CFRunLoopTimerSetNextFireDate(timer, CFAbsoluteTimeGetCurrent() + 10);
+}
+
+TEST_F(CFRunLoopTest, OneShotRearmedFromItsCallout)
+{
+  int count = 0;
+  CFRunLoopTimerContext ctx = {0, &count, nullptr, nullptr, nullptr};
+  CFRunLoopTimerRef t = CFRunLoopTimerCreate(nullptr, kStart + 1, 0, 0, 0, Rearm, &ctx);
+  CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopDefaultMode);
+  ZQCFAdvanceClock(100);
+  EXPECT_EQ(count, 3); // at 1, 11 and 21; the third firing does not re-arm
+  EXPECT_FALSE(CFRunLoopTimerIsValid(t));
+  CFRelease(t);
+}
+
+TEST_F(CFRunLoopTest, InvalidTimerIsNotScheduled)
+{
+  Log log;
+  Probe p{&log, "p"};
+  CFRunLoopTimerContext ctx = {0, &p, ProbeRetain, ProbeRelease, nullptr};
+  CFRunLoopTimerRef t = CFRunLoopTimerCreate(nullptr, kStart, 0, 0, 0, Callout, &ctx);
+  CFRunLoopTimerInvalidate(t);
+  CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopCommonModes);
+  EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
+  CFRelease(t);
+  EXPECT_EQ(log.retains, 1);
+  EXPECT_EQ(log.releases, 1);
+  EXPECT_EQ(CFRunLoopTimerCreate(nullptr, kStart, 0, 0, 0, nullptr, nullptr), nullptr);
+}
+
+TEST(CFRunLoopWallClock, FiresOverdueTimersWithoutWaiting)
+{
+  ZQCFInvalidateAllTimers();
+  ASSERT_FALSE(ZQCFIsVirtualClock());
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 10, false), kCFRunLoopRunFinished);
+  Log log;
+  Probe p{&log, "late"};
+  CFRunLoopTimerRef late = Schedule(p, CFAbsoluteTimeGetCurrent() - 5, 0);
+  Probe q{&log, "far"};
+  CFRunLoopTimerRef far = Schedule(q, CFAbsoluteTimeGetCurrent() + 3600, 0);
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 10, true), kCFRunLoopRunHandledSource);
+  EXPECT_EQ(p.fired, 1);
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0, false), kCFRunLoopRunTimedOut);
+  EXPECT_EQ(q.fired, 0);
+  CFRunLoopTimerInvalidate(far);
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 10, false), kCFRunLoopRunFinished);
+  CFRelease(late);
+  CFRelease(far);
+}
+
+} // namespace
