@@ -1,6 +1,7 @@
 // IPluginAU — object, buses, connections, initialise.
 
 #include "au/IPluginAU.h"
+#include "au/IPluginAU_p.h"
 
 #include <CoreFoundation/CoreFoundation.h>
 
@@ -46,19 +47,6 @@ int ParseBundleVersion(const char* text)
   return static_cast<int>(version);
 }
 
-// UTF-8 copy of a CF string into text; empty for null or a value that is not a string.
-void CopyCFStringUTF8(CFTypeRef value, Util_String& text)
-{
-  text.Set("");
-  if (!value || CFGetTypeID(value) != CFStringGetTypeID()) return;
-  CFStringRef str = static_cast<CFStringRef>(value);
-  const CFIndex maxBytes = CFStringGetMaximumSizeForEncoding(CFStringGetLength(str), kCFStringEncodingUTF8) + 1;
-  if (maxBytes <= 1 || maxBytes > 0x7fffffff) return;
-  Util_TypedBuf<char> buf;
-  if (!buf.Resize(static_cast<int>(maxBytes))) return;
-  if (CFStringGetCString(str, buf.Get(), maxBytes, kCFStringEncodingUTF8)) text.Set(buf.Get());
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -100,13 +88,21 @@ IPluginAU::IPluginAU(const InstanceInfo& info, const Config& config)
   (void)SetBlockSize(512);
   (void)ResizeScratchBuffers();
   CreateTimer();
+  // The base's tick ends in the product's OnIdle; the adapter's own work runs on a timer of its own.
+  mAdapterTimer.reset(Timer::Create([this](Timer&) { OnAdapterIdle(); }, kTimerIntervalMs));
+}
+
+void IPluginAU::StopIdleTimers()
+{
+  StopTimer();
+  if (mAdapterTimer) mAdapterTimer->Stop();
 }
 
 IPluginAU::~IPluginAU()
 {
   // No tick may reach an object whose derived parts are gone; the entry points already stopped it, this covers
   // objects deleted any other way.
-  StopTimer();
+  StopIdleTimers();
   mPropertyListeners.Empty(true);
   mInputBusConnections.Empty(true);
   mOutBuses.Empty(true);
@@ -256,8 +252,8 @@ void IPluginAU::IdentifyHostFromMainBundle()
     return;
   }
   Util_String identifier, versionText;
-  CopyCFStringUTF8(CFBundleGetIdentifier(mainBundle), identifier);
-  CopyCFStringUTF8(CFBundleGetValueForInfoDictionaryKey(mainBundle, kCFBundleVersionKey), versionText);
+  au_detail::CopyUTF8(CFBundleGetIdentifier(mainBundle), identifier);
+  au_detail::CopyUTF8(CFBundleGetValueForInfoDictionaryKey(mainBundle, kCFBundleVersionKey), versionText);
   SetHost(identifier.GetLength() ? identifier.Get() : nullptr, ParseBundleVersion(versionText.Get()));
 }
 

@@ -31,6 +31,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <thread>
 
 namespace plugin
@@ -79,6 +80,30 @@ struct AUPropertyListener
   void* mProcArgs = nullptr;
 };
 
+// A factory preset entry (FactoryPresets property). Its first two fields form an AUPreset, so hosts read the
+// entries of the array as AUPreset records.
+struct CFAUPreset
+{
+  AUPreset auPreset;         // number and name (a copy owned by the record)
+  UInt32 version;            // 0
+  CFAllocatorRef allocator;  // the record was allocated from it
+  CFIndex retainCount;
+};
+using CFAUPresetRef = CFAUPreset*;
+
+// [main thread] A record with retain count 1 and a copy of name (null stays null); null when the allocation
+// failed.
+CFAUPresetRef CFAUPresetCreate(CFAllocatorRef allocator, CFIndex presetNumber, CFStringRef name);
+// Array callbacks (version 0) for arrays of CFAUPreset. Retain adds one to the count (and retains the name);
+// release undoes one retain and frees the record at 0; null records and counts below 1 are ignored.
+const void* CFAUPresetRetain(CFAllocatorRef allocator, const void* preset);
+void CFAUPresetRelease(CFAllocatorRef allocator, const void* preset);
+// "AUPreset:\npreset number = %d\npreset name = %@".
+CFStringRef CFAUPresetCopyDescription(const void* preset);
+// Same number and equal names.
+Boolean CFAUPresetEqual(const void* preset1, const void* preset2);
+extern const CFArrayCallBacks kCFAUPresetArrayCallBacks;
+
 class IPluginAU : public IPluginAPIBase, public IPluginProcessor
 {
 public:
@@ -95,9 +120,9 @@ public:
   static constexpr int kMidiPacketListBytes = 8192;
 
   // [main thread] Builds both bases from config with the Audio Unit API code, one bus per input and output bus of
-  // the channel configurations, block size 512 with its scratch buffers, and starts the idle timer.
+  // the channel configurations, block size 512 with its scratch buffers, and starts the idle timers.
   IPluginAU(const InstanceInfo& info, const Config& config);
-  // [main thread] Stops the idle timer first, then frees the records.
+  // [main thread] Stops the idle timers first, then frees the records.
   ~IPluginAU() override;
 
   // ---------------------------------------------------------------------------------------------------------
@@ -165,9 +190,12 @@ public:
   // scope, element 0). A listener may remove itself or others while this runs.
   void NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope scope);
 
-  // [main thread] The idle tick's adapter work: delivers deferred listener notifications and frees retired
-  // render-notification lists. Called by the idle timer.
+  // [main thread] The adapter's idle work: delivers deferred listener notifications and frees retired
+  // render-notification lists. Run every 20 ms by the adapter's own idle timer.
   void OnAdapterIdle();
+  // [main thread] Stops the API base's idle timer and the adapter's; the entry points call it before they
+  // destroy the object, so no tick reaches a half-destroyed one. Safe to call more than once.
+  void StopIdleTimers();
 
   // ---------------------------------------------------------------------------------------------------------
   // Render [audio thread] — IPluginAU_Render.cpp
@@ -319,6 +347,7 @@ private:
 
   std::thread::id mMainThread;
   std::atomic<bool> mLatencyChangePending{false};
+  std::unique_ptr<Timer> mAdapterTimer;
 };
 
 } // namespace plugin

@@ -171,7 +171,7 @@ OSStatus IPluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* ti
     else
     {
       IMidiMsg msg;
-      while (mMidiMsgsFromEditor.Pop(msg)) ProcessMidiMsg(msg);
+      while (GetMidiMsgFromEditor().Pop(msg)) ProcessMidiMsg(msg);
       UpdateTimeInfo();
       (void)ProcessBuffers(0.f, frames);
     }
@@ -181,10 +181,11 @@ OSStatus IPluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* ti
                           bufferList);
 
   // --- SysEx the editor queued --------------------------------------------------------------------------------
-  while (mSysExDataFromEditor.Pop(mSysexBuf))
+  SysExData& sysex = GetSysexBuf();
+  while (GetSysExDataFromEditor().Pop(sysex))
   {
-    const int size = std::clamp(mSysexBuf.mSize, 0, static_cast<int>(sizeof(mSysexBuf.mData)));
-    (void)SendSysEx(ISysEx(mSysexBuf.mOffset, mSysexBuf.mData, size));
+    const int size = std::clamp(sysex.mSize, 0, SysExData::kMaxBytes);
+    (void)SendSysEx(ISysEx(sysex.mOffset, sysex.mData, size));
   }
   return noErr;
 }

@@ -1,0 +1,208 @@
+#include "framework/IPluginAPIBase.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+namespace plugin
+{
+
+IPluginAPIBase::IPluginAPIBase(Config config, EAPI plugAPI) : IPluginBase(config.nParams, config.nPresets)
+{
+  mUniqueID = config.uniqueID;
+  mMfrID = config.mfrID;
+  mVersion = config.vendorVersion;
+  mPluginName.Set(config.pluginName, MAX_PLUGIN_NAME_LEN);
+  mProductName.Set(config.productName, MAX_PLUGIN_NAME_LEN);
+  mMfrName.Set(config.mfrName, MAX_PLUGIN_NAME_LEN);
+  mHasUI = config.plugHasUI;
+  mHostResize = config.plugHostResize;
+  mStateChunks = config.plugDoesChunks;
+  mAPI = plugAPI;
+  mBundleID.Set(config.bundleID);
+
+  SetEditorSize(config.plugWidth, config.plugHeight);
+  SetSizeConstraints(config.plugMinWidth, config.plugMaxWidth, config.plugMinHeight, config.plugMaxHeight);
+
+  mHostName.Set("Unknown");
+}
+
+IPluginAPIBase::~IPluginAPIBase()
+{
+  StopTimer();
+}
+
+void IPluginAPIBase::CreateTimer()
+{
+  std::unique_ptr<Timer> timer(Timer::Create([this](Timer& t) { OnTimer(t); }, kTimerIntervalMs));
+  mTimer.swap(timer); // the previous timer is deleted (and stopped) after the new one is installed
+}
+
+void IPluginAPIBase::StopTimer()
+{
+  if (mTimer) mTimer->Stop();
+}
+
+void IPluginAPIBase::OnTimer(Timer&)
+{
+  if (HasUI())
+  {
+    // Each loop looks at the queue again after every item, so items pushed meanwhile go out in this step.
+    ParamTuple p;
+    while (mParamChangeFromProcessor.ElementsAvailable() && mParamChangeFromProcessor.Pop(p))
+      SendParameterValueFromDelegate(p.idx, p.value, false);
+
+    IMidiMsg msg;
+    while (mMidiMsgsFromProcessor.ElementsAvailable() && mMidiMsgsFromProcessor.Pop(msg))
+      SendMidiMsgFromDelegate(msg);
+
+    while (mSysExDataFromProcessor.ElementsAvailable())
+    {
+      SysExData data;
+      if (!mSysExDataFromProcessor.Pop(data)) break;
+      SendSysexMsgFromDelegate(ISysEx(data.mOffset, data.mData, data.mSize));
+    }
+  }
+  OnIdle();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Host identification
+// ---------------------------------------------------------------------------------------------------------------
+namespace
+{
+struct HostKey
+{
+  const char* key;
+  int code;
+};
+
+// Order matters: the first key found wins, so longer names come before the names they contain, and the generic
+// keys come last.
+constexpr HostKey kHostKeys[] = {
+  {"vst live", 58}, {"reaper", 1}, {"protools", 2}, {"cubase", 3}, {"nuendo", 4}, {"cakewalk", 5}, {"vegas", 6},
+  {"fruity", 7}, {"samplitude", 8}, {"live", 9}, {"tracktion", 10}, {"ntracks", 11}, {"melodyne", 12},
+  {"vstmanlib", 13}, {"aulab", 14}, {"forte", 15}, {"chainer", 16}, {"audition", 17}, {"orion", 18}, {"bias", 19},
+  {"sawstudio", 20}, {"logic", 21}, {"garageband", 22}, {"digital", 23}, {"audiomulch", 25}, {"presonus", 26},
+  {"vst3plugintesthost", 27}, {"ardour", 28}, {"renoise", 29}, {"openmpt", 30}, {"wavelab elements", 32},
+  {"wavelab", 31}, {"twistedwave", 33}, {"bitwig studio", 34}, {"reason", 36}, {"gwvst", 37}, {"waveform", 38},
+  {"audacity", 39}, {"acoustica", 40}, {"plugindoctor", 41}, {"izotope rx", 42}, {"savihost", 43},
+  {"blue cat's vst host", 44}, {"blue cat's vst3 host", 45}, {"sadie", 46}, {"spectralayers", 47},
+  {"vsthost", 48}, {"vst plugin analyser", 49}, {"wavosaur", 50}, {"mixbus32c", 51}, {"kv_elementfx", 52},
+  {"element", 52}, {"juce vst host", 53}, {"komplete kontrol", 54}, {"vst3shell", 55},
+  {"com.harrisonconsoles.mixbus", 56}, {"audiogridderserver", 57}, {"equalizer apo", 59}, {"architect", 60},
+  {"izotope vst3 host", 61}, {"cantabile 3", 62}, {"plugin buddy", 63}, {"finalcut", 64}, {"dream ii", 65},
+  {"ua vst3 host", 66}, {"metaplugin", 67}, {"standalone", 24}, {"www", 35},
+};
+} // namespace
+
+int IPluginAPIBase::LookUpHost(const char* name)
+{
+  if (!name) return 0;
+  char lower[256];
+  size_t n = 0;
+  for (; n < sizeof(lower) - 1 && name[n]; ++n) lower[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[n])));
+  lower[n] = 0;
+  for (const HostKey& k : kHostKeys)
+    if (std::strstr(lower, k.key)) return k.code;
+  return 0;
+}
+
+void IPluginAPIBase::SetHost(const char* host, int version)
+{
+  if (host) mHostName.Set(host);
+  mHost = host ? LookUpHost(host) : 0;
+  mHostVersion = version;
+  HostSpecificInit();
+  OnHostIdentified();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Parameters between host, processor and editor
+// ---------------------------------------------------------------------------------------------------------------
+void IPluginAPIBase::SetParameterValue(int paramIdx, double normalizedValue, bool notifyPlugin)
+{
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  param->SetNormalized(normalizedValue);
+  InformHostOfParamChange(paramIdx, normalizedValue);
+  if (notifyPlugin) OnParamChange(paramIdx, kUI, -1);
+}
+
+void IPluginAPIBase::SendParameterValueFromAPI(int paramIdx, double value, bool normalized)
+{
+  if (normalized)
+  {
+    const IParam* param = GetParam(paramIdx);
+    if (!param) return;
+    value = param->FromNormalized(value);
+  }
+  if (!std::isfinite(value)) return;
+  (void)mParamChangeFromProcessor.Push(ParamTuple{paramIdx, value});
+}
+
+void IPluginAPIBase::SendParameterValueFromUI(int paramIdx, double normalizedValue, bool notifyPlugin)
+{
+  SetParameterValue(paramIdx, normalizedValue, notifyPlugin);
+  IPluginBase::SendParameterValueFromUI(paramIdx, normalizedValue, notifyPlugin);
+}
+
+void IPluginAPIBase::DirtyParametersFromUI()
+{
+  for (int i = 0; i < NParams(); ++i) InformHostOfParamChange(i, GetParam(i)->GetNormalized());
+}
+
+bool IPluginAPIBase::EditorResizeFromUI(int width, int height, bool needsPlatformResize)
+{
+  return needsPlatformResize ? EditorResize(width, height) : true;
+}
+
+void IPluginAPIBase::SendArbitraryMsgFromUI(int msgTag, int ctrlTag, int dataSize, const void* data)
+{
+  OnMessage(msgTag, ctrlTag, dataSize, data);
+}
+
+void IPluginAPIBase::DeferMidiMsg(const IMidiMsg& msg)
+{
+  (void)mMidiMsgsFromEditor.Push(msg);
+}
+
+void IPluginAPIBase::DeferSysexMsg(const ISysEx& msg)
+{
+  SysExData data;
+  data.mOffset = msg.mOffset;
+  // The record holds 512 bytes: longer messages are cut, negative sizes carry nothing.
+  const int size = std::clamp(msg.mSize, 0, SysExData::kMaxBytes);
+  data.mSize = size;
+  if (msg.mData && size > 0) std::memcpy(data.mData, msg.mData, static_cast<size_t>(size));
+  (void)mSysExDataFromEditor.Push(data);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Hooks
+// ---------------------------------------------------------------------------------------------------------------
+void IPluginAPIBase::OnHostRequestingImportantParameters(int count, Util_TypedBuf<int>& results)
+{
+  if (count < 1 || count >= NParams()) return;
+  for (int i = 0; i < count; ++i) results.Add(i);
+}
+
+bool IPluginAPIBase::GetMidiNoteText(int, char* text) const
+{
+  if (text) text[0] = 0;
+  return false;
+}
+
+void* IPluginAPIBase::GetOptionalPointerMember() const
+{
+  return GetGraphicsReady() ? static_cast<void*>(GetUI()) : nullptr;
+}
+
+void IPluginAPIBase::PrintDebugInfo() const
+{
+  Util_String info;
+  GetBuildInfoStr(info);
+}
+
+} // namespace plugin
