@@ -85,17 +85,8 @@ IPluginAU::IPluginAU(const InstanceInfo& info, const Config& config)
   }
 
   UpdateInputConnections();
-  (void)SetBlockSize(512);
-  (void)ResizeScratchBuffers();
+  (void)ApplyBlockSize(512);
   CreateTimer();
-  // The base's tick ends in the product's OnIdle; the adapter's own work runs on a timer of its own.
-  mAdapterTimer.reset(Timer::Create([this](Timer&) { OnAdapterIdle(); }, kTimerIntervalMs));
-}
-
-void IPluginAU::StopIdleTimers()
-{
-  StopTimer();
-  if (mAdapterTimer) mAdapterTimer->Stop();
 }
 
 IPluginAU::~IPluginAU()
@@ -207,36 +198,36 @@ void IPluginAU::ClearConnections()
   }
 }
 
+bool IPluginAU::ApplyBlockSize(int frames)
+{
+  if (SetBlockSize(frames) && ResizeScratchBuffers()) return true;
+  // Out of memory: render nothing until a block size succeeds, rather than render past the scratch.
+  (void)SetBlockSize(0);
+  (void)ResizeScratchBuffers();
+  return false;
+}
+
 bool IPluginAU::ResizeScratchBuffers()
 {
   // A bus may claim more channels than the processor has slots (per-bus maxima come from different
   // configurations); the scratch covers whichever is larger so every bus offset stays inside it.
-  auto channelsFor = [this](ERoute dir, const Util_PtrList<AUBus>& buses) {
-    int sum = 0;
-    for (int i = 0; i < buses.GetSize(); ++i) sum += buses.Get(i)->mNPlugChannels;
-    return std::max(sum, NChannels(dir));
+  auto resize = [this](Util_TypedBuf<float>& buf, ERoute dir, const Util_PtrList<AUBus>& buses) {
+    int64_t channels = 0;
+    for (int i = 0; i < buses.GetSize(); ++i) channels += buses.Get(i)->mNPlugChannels;
+    const int64_t n = std::max<int64_t>(channels, NChannels(dir)) * GetBlockSize();
+    if (n > 0x1fffffff) return false;
+    if (n == 0)
+    {
+      buf.Resize(0);
+      return true;
+    }
+    if (!buf.Resize(static_cast<int>(n))) return false;
+    std::memset(buf.Get(), 0, static_cast<size_t>(n) * sizeof(float));
+    return true;
   };
-  const int64_t block = GetBlockSize();
-  const int64_t nIn = channelsFor(kInput, mInBuses) * block;
-  const int64_t nOut = channelsFor(kOutput, mOutBuses) * block;
-  if (nIn > 0x1fffffff || nOut > 0x1fffffff) return false;
-  bool ok = true;
-  if (nIn > 0)
-  {
-    ok = mInScratchBuf.Resize(static_cast<int>(nIn)) != nullptr && ok;
-    if (ok) std::memset(mInScratchBuf.Get(), 0, static_cast<size_t>(nIn) * sizeof(float));
-  }
-  else
-    mInScratchBuf.Resize(0);
-  if (nOut > 0)
-  {
-    const bool outOk = mOutScratchBuf.Resize(static_cast<int>(nOut)) != nullptr;
-    if (outOk) std::memset(mOutScratchBuf.Get(), 0, static_cast<size_t>(nOut) * sizeof(float));
-    ok = ok && outOk;
-  }
-  else
-    mOutScratchBuf.Resize(0);
-  return ok;
+  const bool inOk = resize(mInScratchBuf, kInput, mInBuses);
+  const bool outOk = resize(mOutScratchBuf, kOutput, mOutBuses);
+  return inOk && outOk;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -252,9 +243,12 @@ void IPluginAU::IdentifyHostFromMainBundle()
     return;
   }
   Util_String identifier, versionText;
-  au_detail::CopyUTF8(CFBundleGetIdentifier(mainBundle), identifier);
+  CFStringRef bundleID = CFBundleGetIdentifier(mainBundle);
+  au_detail::CopyUTF8(bundleID, identifier);
   au_detail::CopyUTF8(CFBundleGetValueForInfoDictionaryKey(mainBundle, kCFBundleVersionKey), versionText);
-  SetHost(identifier.GetLength() ? identifier.Get() : nullptr, ParseBundleVersion(versionText.Get()));
+  // No identifier: an empty name; an identifier that converts to nothing: no name at all.
+  const char* name = !bundleID ? "" : (identifier.GetLength() ? identifier.Get() : nullptr);
+  SetHost(name, ParseBundleVersion(versionText.Get()));
 }
 
 OSStatus IPluginAU::Initialize()

@@ -190,12 +190,12 @@ public:
   // scope, element 0). A listener may remove itself or others while this runs.
   void NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope scope);
 
-  // [main thread] The adapter's idle work: delivers deferred listener notifications and frees retired
-  // render-notification lists. Run every 20 ms by the adapter's own idle timer.
-  void OnAdapterIdle();
-  // [main thread] Stops the API base's idle timer and the adapter's; the entry points call it before they
-  // destroy the object, so no tick reaches a half-destroyed one. Safe to call more than once.
-  void StopIdleTimers();
+  // [main thread] The adapter's idle work on the 20 ms tick: delivers deferred listener notifications and frees
+  // retired render-notification lists.
+  void OnApiIdle() override;
+  // [main thread] Stops the idle timer; the entry points call it before they destroy the object, so no tick
+  // reaches a half-destroyed one. Safe to call more than once.
+  void StopIdleTimers() { StopTimer(); }
 
   // ---------------------------------------------------------------------------------------------------------
   // Render [audio thread] — IPluginAU_Render.cpp
@@ -298,6 +298,9 @@ private:
   // Sum of the host channel counts of a direction's buses (those of 0 or more), leaving out bus `except`;
   // -1 when no bus counts.
   int SumHostChannels(const Util_PtrList<AUBus>& buses, int except = -1) const;
+  // Sets the processor's block size and sizes the scratch buffers for it; on failure (no memory) the block
+  // size becomes 0 so that no render can run past the scratch, and the result is false.
+  bool ApplyBlockSize(int frames);
   // Resizes the scratch buffers to channels × block size and zeroes them; false when memory ran out.
   bool ResizeScratchBuffers();
   // The host set of one parameter (index already checked, value finite).
@@ -347,7 +350,6 @@ private:
 
   std::thread::id mMainThread;
   std::atomic<bool> mLatencyChangePending{false};
-  std::unique_ptr<Timer> mAdapterTimer;
 };
 
 } // namespace plugin

@@ -128,7 +128,7 @@ OSStatus IPluginAU::RemovePropertyListenerWithUserData(AudioUnitPropertyID id, A
 OSStatus IPluginAU::AddRenderNotify(AURenderCallback proc, void* userData)
 {
   if (!proc) return kAudio_ParamError;
-  return mRenderNotify.Add(proc, userData) ? noErr : kAudio_MemFullError;
+  return mRenderNotify.Add(proc, userData) ? OSStatus{noErr} : OSStatus{kAudio_MemFullError};
 }
 
 OSStatus IPluginAU::RemoveRenderNotify(AURenderCallback proc, void*)
@@ -159,7 +159,7 @@ void IPluginAU::NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope s
   }
 }
 
-void IPluginAU::OnAdapterIdle()
+void IPluginAU::OnApiIdle()
 {
   if (mLatencyChangePending.exchange(false, std::memory_order_acq_rel))
     NotifyPropertyListeners(kAudioUnitProperty_Latency, kAudioUnitScope_Global);

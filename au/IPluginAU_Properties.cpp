@@ -351,13 +351,7 @@ OSStatus IPluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
       UInt32 frames = 0;
       if (!ReadRecord(data, dataSize, frames) || frames < 1 || frames > static_cast<UInt32>(kMaxFramesPerSlice))
         return kAudioUnitErr_InvalidPropertyValue;
-      if (!SetBlockSize(static_cast<int>(frames)) || !ResizeScratchBuffers())
-      {
-        // Out of memory: nothing can render until a smaller block size succeeds.
-        (void)SetBlockSize(0);
-        (void)ResizeScratchBuffers();
-        return kAudio_MemFullError;
-      }
+      if (!ApplyBlockSize(static_cast<int>(frames))) return kAudio_MemFullError;
       OnReset();
       return noErr;
     }
@@ -475,7 +469,7 @@ OSStatus IPluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement eleme
   bus->mNHostChannels = accepted ? channels : bus->mNPlugChannels;
   SetSampleRate(asbd.mSampleRate);
   UpdateInputConnections();
-  return accepted ? noErr : kAudioUnitErr_InvalidProperty;
+  return accepted ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidProperty};
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -64,6 +64,7 @@ void IPluginAPIBase::OnTimer(Timer&)
       SendSysexMsgFromDelegate(ISysEx(data.mOffset, data.mData, data.mSize));
     }
   }
+  OnApiIdle();
   OnIdle();
 }
 

@@ -104,6 +104,8 @@ public:
   virtual bool GetMidiNoteText(int noteNumber, char* text) const;
   // The editor's graphics context while it is ready, else null.
   virtual void* GetOptionalPointerMember() const;
+  // [main thread] The host adapter's own idle work, every 20 ms, after the queues and before OnIdle.
+  virtual void OnApiIdle() {}
   // [main thread] Idle work after the queues were emptied, every 20 ms.
   virtual void OnIdle() {}
   virtual void PrintDebugInfo() const;
