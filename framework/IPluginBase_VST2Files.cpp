@@ -74,6 +74,21 @@ void PutName(std::vector<uint8_t>& out, const char* name)
   out.insert(out.end(), field, field + kNameFieldLen);
 }
 
+// A program record up to and including its name: "CcnK", byte size, kind, format version 1, unique id, decimal
+// version, parameter count, name.
+void PutProgramHeader(std::vector<uint8_t>& out, const IPluginBase& plug, uint32_t byteSize, uint32_t kind,
+                      const char* name)
+{
+  PutBE32(out, kCcnK);
+  PutBE32(out, byteSize);
+  PutBE32(out, kind);
+  PutBE32(out, 1);
+  PutBE32(out, uint32_t(plug.GetUniqueID()));
+  PutBE32(out, uint32_t(plug.GetPluginVersion(true)));
+  PutBE32(out, uint32_t(plug.NParams()));
+  PutName(out, name);
+}
+
 // Reads from a whole file held in memory; every read is bounds-checked by the caller's length checks.
 struct FileView
 {
@@ -165,36 +180,21 @@ bool ExtractChunk(const FileView& file, int64_t sizeFieldPos, int64_t offset, IB
 bool IPluginBase::SaveProgramAsFXP(const char* path) const
 {
   if (!path || !*path) return false;
-  const int n = NParams();
   std::vector<uint8_t> out;
-  PutBE32(out, kCcnK);
-
   if (DoesStateChunks())
   {
     IByteChunk chunk;
     chunk.InitChunkWithVersion();
     if (chunk.Size() != 8 || !SerializeState(chunk)) return false;
     if (chunk.Size() > INT32_MAX - kProgramChunkOffset) return false;
-    PutBE32(out, uint32_t(chunk.Size() + kProgramChunkOffset));
-    PutBE32(out, kFPCh);
-    PutBE32(out, 1);
-    PutBE32(out, uint32_t(GetUniqueID()));
-    PutBE32(out, uint32_t(GetPluginVersion(true)));
-    PutBE32(out, uint32_t(n));
-    PutName(out, GetPresetName(mCurrentPresetIdx));
+    PutProgramHeader(out, *this, uint32_t(chunk.Size() + kProgramChunkOffset), kFPCh, GetPresetName(mCurrentPresetIdx));
     PutBE32(out, uint32_t(chunk.Size()));
     out.insert(out.end(), chunk.GetData(), chunk.GetData() + chunk.Size());
   }
   else
   {
-    PutBE32(out, 0);
-    PutBE32(out, kFxCk);
-    PutBE32(out, 1);
-    PutBE32(out, uint32_t(GetUniqueID()));
-    PutBE32(out, uint32_t(GetPluginVersion(true)));
-    PutBE32(out, uint32_t(n));
-    PutName(out, GetPresetName(mCurrentPresetIdx));
-    for (int i = 0; i < n; ++i)
+    PutProgramHeader(out, *this, 0, kFxCk, GetPresetName(mCurrentPresetIdx));
+    for (int i = 0; i < NParams(); ++i)
       PutBEFloat(out, static_cast<float>(GetParam(i)->GetNormalized()));
   }
   return WriteFileAtomically(path, out);
@@ -235,14 +235,7 @@ bool IPluginBase::SaveBankAsFXB(const char* path) const
     for (int p = 0; p < NPresets(); ++p)
     {
       const IPreset* preset = GetPreset(p);
-      PutBE32(out, kCcnK);
-      PutBE32(out, 0);
-      PutBE32(out, kFxCk);
-      PutBE32(out, 1);
-      PutBE32(out, uint32_t(GetUniqueID()));
-      PutBE32(out, uint32_t(GetPluginVersion(true)));
-      PutBE32(out, uint32_t(n));
-      PutName(out, preset->mName);
+      PutProgramHeader(out, *this, 0, kFxCk, preset->mName);
       int pos = 0;
       for (int i = 0; i < n; ++i)
       {

@@ -78,6 +78,16 @@ AudioComponent Register(const AudioComponentDescription* desc, CFStringRef name,
   return AsHandle(r.components.back().get());
 }
 
+// Runs read on the record of a known component, under the lock; kAudio_ParamError for an unknown one.
+template <class Read> OSStatus ReadRecord(AudioComponent component, Read read)
+{
+  ComponentRegistry& r = Registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  if (IndexOf(r, component) < 0) return kAudio_ParamError;
+  read(*AsRecord(component));
+  return noErr;
+}
+
 // The live instance's component record, or null.
 ComponentRecord* InstanceRecord(AudioComponentInstance instance)
 {
@@ -144,32 +154,20 @@ UInt32 AudioComponentCount(const AudioComponentDescription* inDesc)
 OSStatus AudioComponentCopyName(AudioComponent inComponent, CFStringRef* outName)
 {
   if (!outName) return kAudio_ParamError;
-  ComponentRegistry& r = Registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  if (IndexOf(r, inComponent) < 0) return kAudio_ParamError;
-  CFStringRef name = AsRecord(inComponent)->name;
-  *outName = name ? static_cast<CFStringRef>(CFRetain(name)) : nullptr;
-  return noErr;
+  return ReadRecord(inComponent, [&](const ComponentRecord& record)
+                    { *outName = record.name ? static_cast<CFStringRef>(CFRetain(record.name)) : nullptr; });
 }
 
 OSStatus AudioComponentGetDescription(AudioComponent inComponent, AudioComponentDescription* outDesc)
 {
   if (!outDesc) return kAudio_ParamError;
-  ComponentRegistry& r = Registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  if (IndexOf(r, inComponent) < 0) return kAudio_ParamError;
-  *outDesc = AsRecord(inComponent)->desc;
-  return noErr;
+  return ReadRecord(inComponent, [&](const ComponentRecord& record) { *outDesc = record.desc; });
 }
 
 OSStatus AudioComponentGetVersion(AudioComponent inComponent, UInt32* outVersion)
 {
   if (!outVersion) return kAudio_ParamError;
-  ComponentRegistry& r = Registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  if (IndexOf(r, inComponent) < 0) return kAudio_ParamError;
-  *outVersion = AsRecord(inComponent)->version;
-  return noErr;
+  return ReadRecord(inComponent, [&](const ComponentRecord& record) { *outVersion = record.version; });
 }
 
 // ---- Instances ----

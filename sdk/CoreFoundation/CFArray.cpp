@@ -2,48 +2,8 @@
 #include <CoreFoundation/CFInternal.h>
 
 #include <algorithm>
-#include <cstdio>
 
 using namespace zqcf;
-
-namespace
-{
-
-const void* TypeRetain(CFAllocatorRef, const void* value)
-{
-  return CFRetain(value);
-}
-void TypeRelease(CFAllocatorRef, const void* value)
-{
-  CFRelease(value);
-}
-CFStringRef TypeCopyDescription(const void* value)
-{
-  return CFCopyDescription(value);
-}
-Boolean TypeEqual(const void* a, const void* b)
-{
-  return CFEqual(a, b);
-}
-
-std::string DescribeValue(const void* value, CFStringRef (*copyDescription)(const void*))
-{
-  if (copyDescription)
-  {
-    CFStringRef s = copyDescription(value);
-    if (s)
-    {
-      std::string text(StringView(s));
-      CFRelease(s);
-      return text;
-    }
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "<%p>", value);
-  return text;
-}
-
-} // namespace
 
 const CFArrayCallBacks kCFTypeArrayCallBacks = {0, TypeRetain, TypeRelease, TypeCopyDescription, TypeEqual};
 
@@ -61,12 +21,9 @@ struct __CFArray : Object
       Release(v);
   }
 
-  const void* Retain(const void* v) const { return callBacks.retain ? callBacks.retain(allocator, v) : v; }
-  void Release(const void* v) const
-  {
-    if (callBacks.release) callBacks.release(allocator, v);
-  }
-  bool Same(const void* a, const void* b) const { return a == b || (callBacks.equal && callBacks.equal(a, b)); }
+  const void* Retain(const void* v) const { return RetainWith(callBacks, allocator, v); }
+  void Release(const void* v) const { ReleaseWith(callBacks, allocator, v); }
+  bool Same(const void* a, const void* b) const { return SameWith(callBacks, a, b); }
 
   bool Equal(const Object& other) const override
   {
@@ -103,8 +60,7 @@ const __CFArray* Array(CFArrayRef a)
 }
 __CFArray* MutableArray(CFMutableArrayRef a)
 {
-  __CFArray* array = CastMutable<__CFArray>(a);
-  return array && array->isMutable ? array : nullptr;
+  return CastIfMutable<__CFArray>(a);
 }
 
 // The part of range inside [0, count), as [first, last).

@@ -32,6 +32,46 @@ std::string Describe(CFTypeRef cf)
   return AsObject(cf)->Describe();
 }
 
+// ---- Container callbacks ----
+
+const void* TypeRetain(CFAllocatorRef, const void* value)
+{
+  return CFRetain(value);
+}
+void TypeRelease(CFAllocatorRef, const void* value)
+{
+  CFRelease(value);
+}
+CFStringRef TypeCopyDescription(const void* value)
+{
+  return CFCopyDescription(value);
+}
+Boolean TypeEqual(const void* a, const void* b)
+{
+  return CFEqual(a, b);
+}
+CFHashCode TypeHash(const void* value)
+{
+  return CFHash(value);
+}
+
+std::string DescribeValue(const void* value, CFStringRef (*copyDescription)(const void*))
+{
+  if (copyDescription)
+  {
+    CFStringRef s = copyDescription(value);
+    if (s)
+    {
+      std::string text(StringView(s));
+      CFRelease(s);
+      return text;
+    }
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "<%p>", value);
+  return text;
+}
+
 // ---- UTF-8 ----
 
 bool IsValidUTF8(std::string_view s)

@@ -67,8 +67,7 @@ const __CFData* Data(CFDataRef d)
 }
 __CFData* MutableData(CFMutableDataRef d)
 {
-  __CFData* data = CastMutable<__CFData>(d);
-  return data && data->isMutable ? data : nullptr;
+  return CastIfMutable<__CFData>(d);
 }
 } // namespace
 

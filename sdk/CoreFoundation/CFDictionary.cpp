@@ -1,54 +1,15 @@
 // CoreFoundation dictionaries: entries kept in insertion order, looked up by hash then equality.
 #include <CoreFoundation/CFInternal.h>
 
-#include <cstdio>
-
 using namespace zqcf;
 
 namespace
 {
 
-const void* TypeRetain(CFAllocatorRef, const void* value)
-{
-  return CFRetain(value);
-}
-void TypeRelease(CFAllocatorRef, const void* value)
-{
-  CFRelease(value);
-}
-CFStringRef TypeCopyDescription(const void* value)
-{
-  return CFCopyDescription(value);
-}
-Boolean TypeEqual(const void* a, const void* b)
-{
-  return CFEqual(a, b);
-}
-CFHashCode TypeHash(const void* value)
-{
-  return CFHash(value);
-}
 const void* CopyStringRetain(CFAllocatorRef allocator, const void* value)
 {
   if (CFGetTypeID(value) == kTypeString) return CFStringCreateCopy(allocator, static_cast<CFStringRef>(value));
   return CFRetain(value);
-}
-
-std::string DescribeValue(const void* value, CFStringRef (*copyDescription)(const void*))
-{
-  if (copyDescription)
-  {
-    CFStringRef s = copyDescription(value);
-    if (s)
-    {
-      std::string text(StringView(s));
-      CFRelease(s);
-      return text;
-    }
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "<%p>", value);
-  return text;
 }
 
 } // namespace
@@ -83,14 +44,8 @@ struct __CFDictionary : Object
   {
     return keyCallBacks.hash ? keyCallBacks.hash(key) : reinterpret_cast<CFHashCode>(key);
   }
-  bool SameKey(const void* a, const void* b) const
-  {
-    return a == b || (keyCallBacks.equal && keyCallBacks.equal(a, b));
-  }
-  bool SameValue(const void* a, const void* b) const
-  {
-    return a == b || (valueCallBacks.equal && valueCallBacks.equal(a, b));
-  }
+  bool SameKey(const void* a, const void* b) const { return SameWith(keyCallBacks, a, b); }
+  bool SameValue(const void* a, const void* b) const { return SameWith(valueCallBacks, a, b); }
 
   Entry* Find(const void* key)
   {
@@ -104,22 +59,19 @@ struct __CFDictionary : Object
   void Add(const void* key, const void* value)
   {
     const CFHashCode h = HashOf(key);
-    const void* k = keyCallBacks.retain ? keyCallBacks.retain(allocator, key) : key;
-    const void* v = valueCallBacks.retain ? valueCallBacks.retain(allocator, value) : value;
-    entries.push_back({k, v, h});
+    entries.push_back({RetainWith(keyCallBacks, allocator, key), RetainWith(valueCallBacks, allocator, value), h});
   }
   void Replace(Entry& e, const void* value)
   {
     // Retain before releasing: the old and new value may be the same object.
-    const void* v = valueCallBacks.retain ? valueCallBacks.retain(allocator, value) : value;
     const void* old = e.value;
-    e.value = v;
-    if (valueCallBacks.release) valueCallBacks.release(allocator, old);
+    e.value = RetainWith(valueCallBacks, allocator, value);
+    ReleaseWith(valueCallBacks, allocator, old);
   }
   void ReleaseEntry(const Entry& e) const
   {
-    if (keyCallBacks.release) keyCallBacks.release(allocator, e.key);
-    if (valueCallBacks.release) valueCallBacks.release(allocator, e.value);
+    ReleaseWith(keyCallBacks, allocator, e.key);
+    ReleaseWith(valueCallBacks, allocator, e.value);
   }
   void Clear()
   {
@@ -166,8 +118,7 @@ const __CFDictionary* Dict(CFDictionaryRef d)
 }
 __CFDictionary* MutableDict(CFMutableDictionaryRef d)
 {
-  __CFDictionary* dict = CastMutable<__CFDictionary>(d);
-  return dict && dict->isMutable ? dict : nullptr;
+  return CastIfMutable<__CFDictionary>(d);
 }
 
 __CFDictionary* CopyOf(const __CFDictionary& src, bool isMutable, CFAllocatorRef allocator)

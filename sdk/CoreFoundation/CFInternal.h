@@ -81,6 +81,12 @@ template <class T> inline T* CastMutable(CFTypeRef cf)
 {
   return const_cast<T*>(Cast<T>(cf));
 }
+// The container behind cf when it has the type and is still mutable, else null (an immutable one is refused).
+template <class T> inline T* CastIfMutable(CFTypeRef cf)
+{
+  T* o = CastMutable<T>(cf);
+  return o && o->isMutable ? o : nullptr;
+}
 
 // ---- UTF-8 helpers ----
 // True when the bytes are well-formed UTF-8 (no overlongs, surrogates or values above U+10FFFF).
@@ -107,6 +113,32 @@ std::string Describe(CFTypeRef cf);
 // Makes a mutable container immutable once it has been filled (the property list reader).
 void FreezeArray(CFMutableArrayRef array);
 void FreezeDictionary(CFMutableDictionaryRef dict);
+
+// ---- Container callbacks, shared by arrays and dictionaries ----
+// The entries of the kCFType* callback sets: CFRetain, CFRelease, CFCopyDescription, CFEqual, CFHash.
+const void* TypeRetain(CFAllocatorRef, const void* value);
+void TypeRelease(CFAllocatorRef, const void* value);
+CFStringRef TypeCopyDescription(const void* value);
+Boolean TypeEqual(const void* a, const void* b);
+CFHashCode TypeHash(const void* value);
+
+// One element's text in a container's description: what copyDescription gives, else the address.
+std::string DescribeValue(const void* value, CFStringRef (*copyDescription)(const void*));
+
+// An element kept through a callback set (CFArrayCallBacks, CFDictionaryKeyCallBacks or
+// CFDictionaryValueCallBacks); a missing callback keeps, drops or compares the bare pointer.
+template <class CallBacks> const void* RetainWith(const CallBacks& cb, CFAllocatorRef allocator, const void* value)
+{
+  return cb.retain ? cb.retain(allocator, value) : value;
+}
+template <class CallBacks> void ReleaseWith(const CallBacks& cb, CFAllocatorRef allocator, const void* value)
+{
+  if (cb.release) cb.release(allocator, value);
+}
+template <class CallBacks> bool SameWith(const CallBacks& cb, const void* a, const void* b)
+{
+  return a == b || (cb.equal && cb.equal(a, b));
+}
 
 } // namespace zqcf
 

@@ -104,6 +104,18 @@ bool Info(CFNumberType t, TypeInfo& out)
   }
 }
 
+// The caller's value buffer, which need not be aligned for T.
+template <class T> T LoadValue(const void* p)
+{
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <class T> void StoreValue(void* p, T v)
+{
+  std::memcpy(p, &v, sizeof v);
+}
+
 // -1 / 0 / 1 of two numbers by value; NaN sorts below everything and equals itself.
 int CompareValues(const __CFNumber& a, const __CFNumber& b)
 {
@@ -193,41 +205,17 @@ CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType theType, const void* val
   switch (info.canonical)
   {
   case kCFNumberSInt8Type:
-  {
-    int8_t v;
-    std::memcpy(&v, valuePtr, 1);
-    return new __CFNumber(info.canonical, v, 0);
-  }
+    return new __CFNumber(info.canonical, LoadValue<int8_t>(valuePtr), 0);
   case kCFNumberSInt16Type:
-  {
-    int16_t v;
-    std::memcpy(&v, valuePtr, 2);
-    return new __CFNumber(info.canonical, v, 0);
-  }
+    return new __CFNumber(info.canonical, LoadValue<int16_t>(valuePtr), 0);
   case kCFNumberSInt32Type:
-  {
-    int32_t v;
-    std::memcpy(&v, valuePtr, 4);
-    return new __CFNumber(info.canonical, v, 0);
-  }
+    return new __CFNumber(info.canonical, LoadValue<int32_t>(valuePtr), 0);
   case kCFNumberSInt64Type:
-  {
-    int64_t v;
-    std::memcpy(&v, valuePtr, 8);
-    return new __CFNumber(info.canonical, v, 0);
-  }
+    return new __CFNumber(info.canonical, LoadValue<int64_t>(valuePtr), 0);
   case kCFNumberFloat32Type:
-  {
-    float v;
-    std::memcpy(&v, valuePtr, 4);
-    return new __CFNumber(info.canonical, 0, v);
-  }
+    return new __CFNumber(info.canonical, 0, LoadValue<float>(valuePtr));
   default:
-  {
-    double v;
-    std::memcpy(&v, valuePtr, 8);
-    return new __CFNumber(info.canonical, 0, v);
-  }
+    return new __CFNumber(info.canonical, 0, LoadValue<double>(valuePtr));
   }
 }
 
@@ -261,13 +249,13 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePt
     {
       const double src = n->IsFloat() ? n->d : static_cast<double>(n->i);
       const float v = static_cast<float>(src);
-      std::memcpy(valuePtr, &v, 4);
+      StoreValue(valuePtr, v);
       if (std::isnan(src)) return true;
       return n->IsFloat() ? static_cast<double>(v) == src
                           : static_cast<long double>(v) == static_cast<long double>(n->i);
     }
     const double v = n->IsFloat() ? n->d : static_cast<double>(n->i);
-    std::memcpy(valuePtr, &v, 8);
+    StoreValue(valuePtr, v);
     return n->IsFloat() || static_cast<long double>(v) == static_cast<long double>(n->i);
   }
   int64_t v;
@@ -276,25 +264,16 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePt
   switch (info.size)
   {
   case 1:
-  {
-    const int8_t x = static_cast<int8_t>(v);
-    std::memcpy(valuePtr, &x, 1);
+    StoreValue(valuePtr, static_cast<int8_t>(v));
     break;
-  }
   case 2:
-  {
-    const int16_t x = static_cast<int16_t>(v);
-    std::memcpy(valuePtr, &x, 2);
+    StoreValue(valuePtr, static_cast<int16_t>(v));
     break;
-  }
   case 4:
-  {
-    const int32_t x = static_cast<int32_t>(v);
-    std::memcpy(valuePtr, &x, 4);
+    StoreValue(valuePtr, static_cast<int32_t>(v));
     break;
-  }
   default:
-    std::memcpy(valuePtr, &v, 8);
+    StoreValue(valuePtr, v);
     break;
   }
   return exact;

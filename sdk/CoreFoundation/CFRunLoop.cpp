@@ -192,7 +192,21 @@ struct Pump
 {
   CFRunLoopRunResult result = kCFRunLoopRunTimedOut;
   int fired = 0;
+
+  Pump& End(CFRunLoopRunResult why)
+  {
+    result = why;
+    return *this;
+  }
 };
+
+// [locked] Takes a pending CFRunLoopStop; advancing the test clock leaves it for the next run.
+bool TakeStop(LoopState& s, bool forAdvance)
+{
+  if (forAdvance || !s.stopRequested) return false;
+  s.stopRequested = false;
+  return true;
+}
 
 // Virtual clock: moves through the due fire dates up to now + seconds without waiting.
 Pump RunVirtual(const std::string& mode, double seconds, bool returnAfterSourceHandled, bool forAdvance)
@@ -201,30 +215,17 @@ Pump RunVirtual(const std::string& mode, double seconds, bool returnAfterSourceH
   Pump pump;
   std::unique_lock<std::mutex> lock(s.mutex);
   const double target = s.virtualNow.load() + std::max(0.0, seconds);
-  if (!forAdvance && !HasTimers(s, mode))
-  {
-    pump.result = kCFRunLoopRunFinished;
-    return pump;
-  }
+  if (!forAdvance && !HasTimers(s, mode)) return pump.End(kCFRunLoopRunFinished);
   for (;;)
   {
-    if (!forAdvance && s.stopRequested)
-    {
-      s.stopRequested = false;
-      pump.result = kCFRunLoopRunStopped;
-      return pump;
-    }
+    if (TakeStop(s, forAdvance)) return pump.End(kCFRunLoopRunStopped);
     __CFRunLoopTimer* t = NextDue(s, mode, target + Tolerance(target));
     if (!t) break;
     // During the callout the clock reads the fire date.
     if (t->fireDate > s.virtualNow.load()) s.virtualNow.store(t->fireDate);
     Fire(s, lock, t);
     ++pump.fired;
-    if (returnAfterSourceHandled)
-    {
-      pump.result = kCFRunLoopRunHandledSource;
-      return pump;
-    }
+    if (returnAfterSourceHandled) return pump.End(kCFRunLoopRunHandledSource);
     if (!forAdvance && !HasTimers(s, mode))
     {
       pump.result = kCFRunLoopRunFinished;
@@ -242,37 +243,20 @@ Pump RunReal(const std::string& mode, double seconds, bool returnAfterSourceHand
   Pump pump;
   std::unique_lock<std::mutex> lock(s.mutex);
   const double deadline = WallClock() + std::min(std::max(0.0, seconds), kForever);
-  if (!forAdvance && !HasTimers(s, mode))
-  {
-    pump.result = kCFRunLoopRunFinished;
-    return pump;
-  }
+  if (!forAdvance && !HasTimers(s, mode)) return pump.End(kCFRunLoopRunFinished);
   for (;;)
   {
-    if (!forAdvance && s.stopRequested)
-    {
-      s.stopRequested = false;
-      pump.result = kCFRunLoopRunStopped;
-      return pump;
-    }
+    if (TakeStop(s, forAdvance)) return pump.End(kCFRunLoopRunStopped);
     const double now = WallClock();
     if (__CFRunLoopTimer* t = NextDue(s, mode, now))
     {
       Fire(s, lock, t);
       ++pump.fired;
-      if (returnAfterSourceHandled)
-      {
-        pump.result = kCFRunLoopRunHandledSource;
-        return pump;
-      }
+      if (returnAfterSourceHandled) return pump.End(kCFRunLoopRunHandledSource);
       continue;
     }
     if (forAdvance || now >= deadline) return pump;
-    if (!HasTimers(s, mode))
-    {
-      pump.result = kCFRunLoopRunFinished;
-      return pump;
-    }
+    if (!HasTimers(s, mode)) return pump.End(kCFRunLoopRunFinished);
     const double until = std::min(EarliestFireDate(s, mode), deadline);
     s.wake.wait_for(lock, std::chrono::duration<double>(std::max(0.0, until - now)));
   }

@@ -386,31 +386,25 @@ std::string Format(std::string_view fmt, va_list* args)
     }
     const size_t start = i++;
     std::string spec = "%";
-    while (i < fmt.size() && std::strchr("-+ #0", fmt[i]))
-      spec += fmt[i++];
-    if (i < fmt.size() && fmt[i] == '*')
+    // A width or precision: digits, or '*' taking the next int argument.
+    auto takeCount = [&]
     {
-      spec += std::to_string(va_arg(*args, int));
-      ++i;
-    }
-    else
-    {
-      while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9')
-        spec += fmt[i++];
-    }
-    if (i < fmt.size() && fmt[i] == '.')
-    {
-      spec += fmt[i++];
       if (i < fmt.size() && fmt[i] == '*')
       {
         spec += std::to_string(va_arg(*args, int));
         ++i;
+        return;
       }
-      else
-      {
-        while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9')
-          spec += fmt[i++];
-      }
+      while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9')
+        spec += fmt[i++];
+    };
+    while (i < fmt.size() && fmt[i] && std::strchr("-+ #0", fmt[i]))
+      spec += fmt[i++];
+    takeCount();
+    if (i < fmt.size() && fmt[i] == '.')
+    {
+      spec += fmt[i++];
+      takeCount();
     }
     std::string length;
     while (i < fmt.size() && std::strchr("hlqLzjt", fmt[i]))

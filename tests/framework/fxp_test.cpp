@@ -1,7 +1,7 @@
 // VST2 program (fxp) and bank (fxb) files: golden bytes of both forms, round trips, refusals and the damaged
 // corpus in tests/data/fxp and tests/data/fxb.
 
-#include "framework/IPluginBase.h"
+#include "support/TestPlugin.h"
 
 #include <gtest/gtest.h>
 
@@ -18,45 +18,18 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// Four parameters whose normalised values are exact in 32-bit floats; 3 preset slots; 'QN55', version 2.2.11.
-class FilePlug : public IPluginBase
+// The test plug-in in either form, at version 2.2.11; counts the preset notifications.
+class FilePlug : public test::TestPlugin
 {
 public:
-  explicit FilePlug(bool chunks, int nPresets = 3) : IPluginBase(4, nPresets)
+  explicit FilePlug(bool chunks, int nPresets = 3) : TestPlugin(nPresets)
   {
     mStateChunks = chunks;
-    mUniqueID = static_cast<int>(MakeFourCC('Q', 'N', '5', '5'));
     mVersion = PackVersion(2, 2, 11);
-    GetParam(0)->InitDouble("Gain", 0.0, -10.0, 10.0, 0.0);
-    GetParam(1)->InitBool("On", false);
-    GetParam(2)->InitInt("Count", 2, 0, 8);
-    GetParam(3)->InitEnum("Mode", 0, {"A", "B", "C"});
   }
 
-  void BeginInformHostOfParamChangeFromUI(int) override {}
-  void EndInformHostOfParamChangeFromUI(int) override {}
   void InformHostOfPresetChange() override { ++presetChanges; }
 
-  void SetValues(double gain, bool on, int count, int mode)
-  {
-    GetParam(0)->Set(gain);
-    GetParam(1)->Set(on ? 1.0 : 0.0);
-    GetParam(2)->Set(count);
-    GetParam(3)->Set(mode);
-  }
-  std::vector<double> Values() const
-  {
-    std::vector<double> v;
-    for (int i = 0; i < NParams(); ++i)
-      v.push_back(GetParam(i)->Value());
-    return v;
-  }
-  IByteChunk State() const
-  {
-    IByteChunk c;
-    SerializeState(c);
-    return c;
-  }
   // Names, flags and chunks of every slot, to see that nothing changed.
   std::string Slots() const
   {
@@ -121,6 +94,18 @@ void ProgramHeader(std::vector<uint8_t>& v, uint32_t byteSize, const char* kind,
   BE(v, 2310);
   BE(v, 4);
   Name28(v, name);
+}
+void BankHeader(std::vector<uint8_t>& v, uint32_t byteSize, const char* kind)
+{
+  Tag(v, "CcnK");
+  BE(v, byteSize);
+  Tag(v, kind);
+  BE(v, 2);
+  Tag(v, "QN55");
+  BE(v, 2310);
+  BE(v, 3); // programs
+  BE(v, 2); // current program
+  v.insert(v.end(), 124, 0);
 }
 
 constexpr uint32_t kHalf = 0x3F000000, kOne = 0x3F800000, kQuarter = 0x3E800000, kZero = 0;
@@ -225,15 +210,7 @@ TEST(FxbFiles, ParameterFormBankBytes)
   ASSERT_TRUE(plug.SaveBankAsFXB(path.c_str()));
 
   std::vector<uint8_t> expect;
-  Tag(expect, "CcnK");
-  BE(expect, 0);
-  Tag(expect, "FxBk");
-  BE(expect, 2);
-  Tag(expect, "QN55");
-  BE(expect, 2310);
-  BE(expect, 3);
-  BE(expect, 2);
-  expect.insert(expect.end(), 124, 0);
+  BankHeader(expect, 0, "FxBk");
   ProgramHeader(expect, 0, "FxCk", "A");
   for (uint32_t f : {kHalf, kOne, kQuarter, kHalf})
     BE(expect, f);
@@ -269,15 +246,7 @@ TEST(FxbFiles, ChunkFormBankBytesAndRoundTrip)
   bank.InitChunkWithVersion();
   ASSERT_TRUE(plug.SerializePresets(bank));
   std::vector<uint8_t> expect;
-  Tag(expect, "CcnK");
-  BE(expect, bank.Size() + 160);
-  Tag(expect, "FBCh");
-  BE(expect, 2);
-  Tag(expect, "QN55");
-  BE(expect, 2310);
-  BE(expect, 3);
-  BE(expect, 2);
-  expect.insert(expect.end(), 124, 0);
+  BankHeader(expect, bank.Size() + 160, "FBCh");
   BE(expect, bank.Size());
   expect.insert(expect.end(), bank.GetData(), bank.GetData() + bank.Size());
   const std::vector<uint8_t> bytes = ReadBytes(path);

@@ -1,6 +1,6 @@
 // Preset slots, recall, pruning, the preset bank, base64 blobs and the source-text dumps of IPluginBase.
 
-#include "framework/IPluginBase.h"
+#include "support/TestPlugin.h"
 
 #include <gtest/gtest.h>
 
@@ -18,47 +18,17 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// Four parameters: a double, a bool, an int and an enum; records the preset notifications.
-class PresetPlug : public IPluginBase
+// The test plug-in, recording the preset notifications.
+class PresetPlug : public test::TestPlugin
 {
 public:
-  explicit PresetPlug(int nPresets = 3) : IPluginBase(4, nPresets)
-  {
-    mUniqueID = static_cast<int>(MakeFourCC('Q', 'N', '5', '5'));
-    GetParam(0)->InitDouble("Gain", 0.0, -10.0, 10.0, 0.0);
-    GetParam(1)->InitBool("On", false);
-    GetParam(2)->InitInt("Count", 2, 0, 8);
-    GetParam(3)->InitEnum("Mode", 0, {"A", "B", "C"});
-  }
+  using TestPlugin::TestPlugin;
 
-  void BeginInformHostOfParamChangeFromUI(int) override {}
-  void EndInformHostOfParamChangeFromUI(int) override {}
   void OnPresetsModified() override { ++presetsModified; }
   void OnRestoreState() override
   {
     ++restores;
     IPluginBase::OnRestoreState();
-  }
-
-  void SetValues(double gain, bool on, int count, int mode)
-  {
-    GetParam(0)->Set(gain);
-    GetParam(1)->Set(on ? 1.0 : 0.0);
-    GetParam(2)->Set(count);
-    GetParam(3)->Set(mode);
-  }
-  std::vector<double> Values() const
-  {
-    std::vector<double> v;
-    for (int i = 0; i < NParams(); ++i)
-      v.push_back(GetParam(i)->Value());
-    return v;
-  }
-  IByteChunk State() const
-  {
-    IByteChunk c;
-    SerializeState(c);
-    return c;
   }
 
   int presetsModified = 0;

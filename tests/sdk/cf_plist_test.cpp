@@ -217,21 +217,18 @@ TEST(CFPropertyList, MutatedBytesNeverCrash)
 
 TEST(CFPropertyList, DeepNestingIsRefused)
 {
-  std::string deep = "<plist>";
-  for (int k = 0; k < 100000; ++k)
-    deep += "<array>";
-  for (int k = 0; k < 100000; ++k)
-    deep += "</array>";
-  deep += "</plist>";
-  EXPECT_EQ(Read(deep), nullptr);
+  auto nested = [](int depth)
+  {
+    std::string s = "<plist>";
+    for (int k = 0; k < depth; ++k)
+      s += "<array>";
+    for (int k = 0; k < depth; ++k)
+      s += "</array>";
+    return s + "</plist>";
+  };
+  EXPECT_EQ(Read(nested(100000)), nullptr);
 
-  std::string fine = "<plist>";
-  for (int k = 0; k < 100; ++k)
-    fine += "<array>";
-  for (int k = 0; k < 100; ++k)
-    fine += "</array>";
-  fine += "</plist>";
-  CFPropertyListRef p = Read(fine);
+  CFPropertyListRef p = Read(nested(100));
   EXPECT_NE(p, nullptr);
   if (p) CFRelease(p);
 }
