@@ -42,14 +42,14 @@ bool AURenderNotifyList::Add(AURenderCallback func, void* userData)
   return true;
 }
 
-bool AURenderNotifyList::Remove(AURenderCallback func)
+bool AURenderNotifyList::Remove(AURenderCallback func, void* userData)
 {
   Reclaim();
   const Node* cur = mCurrent.load();
   int found = -1;
   for (size_t i = 0; i < cur->mStorage.size(); ++i)
   {
-    if (cur->mStorage[i].inputProc == func)
+    if (cur->mStorage[i].inputProc == func && cur->mStorage[i].inputProcRefCon == userData)
     {
       found = static_cast<int>(i);
       break;

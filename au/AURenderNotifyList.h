@@ -36,8 +36,9 @@ public:
   // [main thread] Appends (function, user data); duplicates are kept. False, with nothing changed, for a null
   // function or when memory ran out.
   [[nodiscard]] bool Add(AURenderCallback func, void* userData);
-  // [main thread] Removes the first entry with that function, whatever its user data. False when none matched.
-  bool Remove(AURenderCallback func);
+  // [main thread] Removes the first entry with that function and that user data: another registration of the same
+  // function keeps being called with its own user data. False when none matched (or memory ran out).
+  bool Remove(AURenderCallback func, void* userData);
   // [main thread] Frees retired snapshots when no reader holds one. Also done by Add and Remove.
   void Reclaim();
 

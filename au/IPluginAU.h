@@ -184,6 +184,7 @@ public:
   [[nodiscard]] OSStatus RemovePropertyListenerWithUserData(AudioUnitPropertyID id,
                                                             AudioUnitPropertyListenerProc proc, void* userData);
   [[nodiscard]] OSStatus AddRenderNotify(AURenderCallback proc, void* userData);
+  // Removes the first registration with both that function and that user data; 0 also when none matched.
   [[nodiscard]] OSStatus RemoveRenderNotify(AURenderCallback proc, void* userData);
 
   // [main thread] Calls every listener of id, in registration order, with (user data, component instance, id,
@@ -250,9 +251,12 @@ public:
   // null pointer; coreFoundationUnknownErr when the dictionary cannot be made.
   [[nodiscard]] virtual OSStatus GetState(CFPropertyListRef* plist);
   // Restores a ClassInfo dictionary. Checked before anything changes: a dictionary, every key present with its
-  // type, identity equal to this plug-in's, a "data" entry that fits a chunk; otherwise
+  // type, identity equal to this plug-in's ("type", "subtype" and "manufacturer" as 32-bit codes, signed or
+  // unsigned; a number outside [INT32_MIN, UINT32_MAX] is refused), a "data" entry that fits a chunk; otherwise
   // kAudioUnitErr_InvalidPropertyValue. Then the preset of that name (the full name) is recalled and the data
-  // is read by UnserializeState (a result below 1 gives kAudioUnitErr_InvalidPropertyValue).
+  // is read by UnserializeState. Data that does not read (a result below 1) gives
+  // kAudioUnitErr_InvalidPropertyValue and changes nothing: the state, parameters, current preset and the
+  // recalled slot are put back as they were. kAudio_MemFullError when that rollback could not be prepared.
   [[nodiscard]] virtual OSStatus SetState(CFPropertyListRef plist);
 
   // ---------------------------------------------------------------------------------------------------------
@@ -310,6 +314,12 @@ private:
   bool FlushMidiPacketList(const MIDIPacketList* list) const;
   // The host identification of Initialize.
   void IdentifyHostFromMainBundle();
+  // SetState's rollback (IPluginAU_State.cpp): what a restore may change before its data is found unreadable.
+  struct StateSnapshot;
+  // False when memory ran out.
+  bool TakeStateSnapshot(const char* presetName, StateSnapshot& snapshot) const;
+  // Puts the snapshot back; presetRecalled: the recall showed other values to the editor, which is told again.
+  void RollBackState(const StateSnapshot& snapshot, bool presetRecalled);
 
   // Property groups (IPluginAU_Properties.cpp, IPluginAU_PropertiesParams.cpp).
   OSStatus GetParameterInfoProperty(AudioUnitElement element, AudioUnitParameterInfo& info);

@@ -131,9 +131,11 @@ OSStatus IPluginAU::AddRenderNotify(AURenderCallback proc, void* userData)
   return mRenderNotify.Add(proc, userData) ? OSStatus{noErr} : OSStatus{kAudio_MemFullError};
 }
 
-OSStatus IPluginAU::RemoveRenderNotify(AURenderCallback proc, void*)
+OSStatus IPluginAU::RemoveRenderNotify(AURenderCallback proc, void* userData)
 {
-  mRenderNotify.Remove(proc);
+  // Both must match: the caller may free its user data next, while another registration of the same function
+  // stays in use.
+  mRenderNotify.Remove(proc, userData);
   return noErr;
 }
 

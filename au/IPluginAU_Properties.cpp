@@ -465,11 +465,13 @@ OSStatus IPluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement eleme
   const bool accepted = channels > 0 && IsLegalBusFormat(scope, element, channels) &&
                         asbd.mFormatID == kAudioFormatLinearPCM &&
                         (asbd.mFormatFlags & (kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked)) != 0;
-  // A refused format leaves the bus at its own channel count; the sample rate is taken either way.
-  bus->mNHostChannels = accepted ? channels : bus->mNPlugChannels;
+  // A refused format changes nothing: resetting the bus (or taking the rate) could leave an initialised unit
+  // with a channel pair that no configuration allows.
+  if (!accepted) return kAudioUnitErr_InvalidProperty;
+  bus->mNHostChannels = channels;
   SetSampleRate(asbd.mSampleRate);
   UpdateInputConnections();
-  return accepted ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidProperty};
+  return noErr;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -52,9 +52,12 @@ AudioUnitParameterOptions DisplayFlags(IParam::EDisplayType type)
   }
 }
 
+// Parameters whose values are the whole numbers 0, 1, 2, ...: value i names the i-th entry of a value-strings
+// list. A bool counts (0 and 1), so its ValuesHaveStrings flag is backed by a list; a continuous parameter's
+// texts are reached through ParameterStringFromValue only.
 bool IsIndexed(const IParam& param)
 {
-  return param.Type() == IParam::kTypeInt || param.Type() == IParam::kTypeEnum;
+  return param.Type() == IParam::kTypeInt || param.Type() == IParam::kTypeEnum || param.Type() == IParam::kTypeBool;
 }
 
 } // namespace
@@ -125,7 +128,7 @@ OSStatus IPluginAU::GetParameterInfoProperty(AudioUnitElement element, AudioUnit
 }
 
 // ---------------------------------------------------------------------------------------------------------------
-// ParameterValueStrings — only for indexed parameters (int, enum) that have display texts
+// ParameterValueStrings — only for indexed parameters (int, enum, bool) that have display texts
 // ---------------------------------------------------------------------------------------------------------------
 
 OSStatus IPluginAU::GetParameterValueStrings(AudioUnitElement element, UInt32* dataSize, void* data)

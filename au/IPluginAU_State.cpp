@@ -4,6 +4,9 @@
 #include "au/IPluginAU_p.h"
 
 #include <climits>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace plugin
 {
@@ -134,30 +137,104 @@ OSStatus IPluginAU::GetState(CFPropertyListRef* plist)
   return noErr;
 }
 
+namespace
+{
+
+// Reads a ClassInfo number as a 64-bit integer; false for a missing key, a value that is not a number, or one no
+// 64-bit integer holds.
+bool ReadNumber(CFDictionaryRef dict, CFStringRef key, SInt64& value)
+{
+  const void* v = CFDictionaryGetValue(dict, key);
+  return v && CFGetTypeID(v) == CFNumberGetTypeID() &&
+         CFNumberGetValue(static_cast<CFNumberRef>(v), kCFNumberSInt64Type, &value);
+}
+
+// An identity code stored by a host, signed or unsigned, equals code. A number outside both 32-bit readings
+// names no code of ours, whatever its low bits.
+bool IsCode(SInt64 stored, int code)
+{
+  if (stored < INT32_MIN || stored > static_cast<SInt64>(UINT32_MAX)) return false;
+  return static_cast<UInt32>(stored) == static_cast<UInt32>(code);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Rollback of a restore whose data turns out unreadable
+// ---------------------------------------------------------------------------------------------------------------
+
+// What a restore may change before its data is found unreadable: the state as the plug-in writes it, the
+// parameter values (for when that state cannot be written or read back), the current preset index and the slot
+// that a recall by name may fill.
+struct IPluginAU::StateSnapshot
+{
+  IByteChunk mState;
+  bool mHasState = false;
+  std::vector<double> mValues;
+  int mPresetIdx = 0;
+  int mSlotIdx = -1;
+  IPreset mSlot;
+};
+
+bool IPluginAU::TakeStateSnapshot(const char* presetName, StateSnapshot& snapshot) const
+{
+  try
+  {
+    snapshot.mHasState = SerializeState(snapshot.mState);
+    snapshot.mValues.resize(static_cast<size_t>(NParams()));
+    for (int i = 0; i < NParams(); ++i) snapshot.mValues[static_cast<size_t>(i)] = GetParam(i)->Value();
+    snapshot.mPresetIdx = mCurrentPresetIdx;
+    for (int i = 0; presetName && *presetName && i < NPresets(); ++i)
+    {
+      if (std::strcmp(GetPreset(i)->mName, presetName) == 0)
+      {
+        snapshot.mSlotIdx = i;
+        snapshot.mSlot = *GetPreset(i);
+        break;
+      }
+    }
+  }
+  catch (...)
+  {
+    return false;
+  }
+  return true;
+}
+
+void IPluginAU::RollBackState(const StateSnapshot& snapshot, bool presetRecalled)
+{
+  if (!snapshot.mHasState || UnserializeState(snapshot.mState, 0) < 1)
+  {
+    for (int i = 0; i < NParams(); ++i) GetParam(i)->Set(snapshot.mValues[static_cast<size_t>(i)]);
+    OnParamReset(kPresetRecall);
+  }
+  if (snapshot.mSlotIdx >= 0)
+    if (IPreset* slot = GetPreset(snapshot.mSlotIdx)) *slot = snapshot.mSlot;
+  mCurrentPresetIdx = snapshot.mPresetIdx;
+  // The recall already showed the preset's values to the editor: show the restored ones.
+  if (presetRecalled) OnRestoreState();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// SetState
+// ---------------------------------------------------------------------------------------------------------------
+
 OSStatus IPluginAU::SetState(CFPropertyListRef plist)
 {
-  // Everything is checked before anything changes.
+  // Everything that can be checked without reading the data is checked before anything changes.
   if (!plist || CFGetTypeID(plist) != CFDictionaryGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
   CFDictionaryRef dict = static_cast<CFDictionaryRef>(plist);
 
-  auto getCode = [dict](CFStringRef key, SInt64& value) {
-    const void* v = CFDictionaryGetValue(dict, key);
-    return v && CFGetTypeID(v) == CFNumberGetTypeID() &&
-           CFNumberGetValue(static_cast<CFNumberRef>(v), kCFNumberSInt64Type, &value);
-  };
   SInt64 version = 0, type = 0, subtype = 0, manufacturer = 0;
-  if (!getCode(CFSTR("version"), version) || !getCode(CFSTR("type"), type) || !getCode(CFSTR("subtype"), subtype) ||
-      !getCode(CFSTR("manufacturer"), manufacturer))
+  if (!ReadNumber(dict, CFSTR("version"), version) || !ReadNumber(dict, CFSTR("type"), type) ||
+      !ReadNumber(dict, CFSTR("subtype"), subtype) || !ReadNumber(dict, CFSTR("manufacturer"), manufacturer))
     return kAudioUnitErr_InvalidPropertyValue;
 
   // The whole name: a host may store a longer patch name than any preset field holds.
   Util_String name;
   if (!au_detail::CopyUTF8(CFDictionaryGetValue(dict, CFSTR("name")), name)) return kAudioUnitErr_InvalidPropertyValue;
 
-  // Codes are 32-bit: compare the low 32 bits, whichever integer width the host stored them with.
-  if (static_cast<UInt32>(type) != static_cast<UInt32>(GetAUPluginType()) ||
-      static_cast<UInt32>(subtype) != static_cast<UInt32>(GetUniqueID()) ||
-      static_cast<UInt32>(manufacturer) != static_cast<UInt32>(GetMfrID()))
+  if (!IsCode(type, GetAUPluginType()) || !IsCode(subtype, GetUniqueID()) || !IsCode(manufacturer, GetMfrID()))
     return kAudioUnitErr_InvalidPropertyValue;
 
   const void* dataValue = CFDictionaryGetValue(dict, CFSTR("data"));
@@ -169,8 +246,17 @@ OSStatus IPluginAU::SetState(CFPropertyListRef plist)
   if (length > 0 && chunk.PutBytes(CFDataGetBytePtr(data), static_cast<int>(length)) != static_cast<int>(length))
     return kAudioUnitErr_InvalidPropertyValue;
 
-  (void)RestorePresetByName(name.Get());
-  if (UnserializeState(chunk, 0) < 1) return kAudioUnitErr_InvalidPropertyValue;
+  // Whether the data reads is known only by reading it, after the preset recall: keep what both may change, so
+  // that a refused restore leaves the plug-in as it was.
+  StateSnapshot snapshot;
+  if (!TakeStateSnapshot(name.Get(), snapshot)) return kAudio_MemFullError;
+
+  const bool recalled = RestorePresetByName(name.Get());
+  if (UnserializeState(chunk, 0) < 1)
+  {
+    RollBackState(snapshot, recalled);
+    return kAudioUnitErr_InvalidPropertyValue;
+  }
   OnRestoreState();
   return noErr;
 }

@@ -161,12 +161,12 @@ TEST(AUProperties, SampleRatesAndBlockSizesOutsideTheirRangesChangeNothing)
   EXPECT_EQ(Set(u.au, kAudioUnitProperty_StreamFormat, kIn, 0, asbd), kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(u.Plug().GetBus(kIn, 0)->mNHostChannels, -1) << "a refused rate leaves the bus alone";
 
-  // 0 channels: refused, the bus keeps its own count, the (valid) rate is still taken.
+  // 0 channels: refused, and a refused format changes nothing, not even the (valid) rate.
   asbd.mSampleRate = 96000.0;
   asbd.mChannelsPerFrame = 0;
   EXPECT_EQ(Set(u.au, kAudioUnitProperty_StreamFormat, kIn, 0, asbd), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(u.Plug().GetBus(kIn, 0)->mNHostChannels, 2);
-  EXPECT_EQ(u.Plug().GetSampleRate(), 96000.0);
+  EXPECT_EQ(u.Plug().GetBus(kIn, 0)->mNHostChannels, -1);
+  EXPECT_EQ(u.Plug().GetSampleRate(), 1536000.0);
   EXPECT_EQ(Set(u.au, kAudioUnitProperty_StreamFormat, kIn, 5, asbd), kAudioUnitErr_InvalidProperty);
 
   for (UInt32 bad : {0u, 65537u})
@@ -299,14 +299,27 @@ TEST(AUProperties, ValueStringsOnlyForIndexedParameters)
                "Gamma");
   CFRelease(strings);
 
-  for (AudioUnitElement el : {0u, 2u}) // a double; a bool (which has "off"/"on" texts)
-  {
-    UInt32 size = 99;
-    Boolean writable = false;
-    EXPECT_EQ(AudioUnitGetPropertyInfo(u.au, kAudioUnitProperty_ParameterValueStrings, kGlobal, el, &size, &writable),
-              kAudioUnitErr_InvalidProperty);
-    EXPECT_EQ(size, 0u);
-  }
+  // A bool flagged ValuesHaveStrings backs the flag with its two texts.
+  AudioUnitParameterInfo info = {};
+  ASSERT_EQ(Get(u.au, kAudioUnitProperty_ParameterInfo, kGlobal, 2, info), noErr);
+  if (info.cfNameString) CFRelease(info.cfNameString);
+  ASSERT_NE(info.flags & kAudioUnitParameterFlag_ValuesHaveStrings, 0u);
+  ASSERT_EQ(Get(u.au, kAudioUnitProperty_ParameterValueStrings, kGlobal, 2, strings), noErr);
+  ASSERT_EQ(CFArrayGetCount(strings), 2);
+  EXPECT_STREQ(CFStringGetCStringPtr(static_cast<CFStringRef>(CFArrayGetValueAtIndex(strings, 0)),
+                                     kCFStringEncodingUTF8),
+               "off");
+  EXPECT_STREQ(CFStringGetCStringPtr(static_cast<CFStringRef>(CFArrayGetValueAtIndex(strings, 1)),
+                                     kCFStringEncodingUTF8),
+               "on");
+  CFRelease(strings);
+
+  // A double without texts has none: refused with nothing to read.
+  UInt32 size = 99;
+  Boolean writable = false;
+  EXPECT_EQ(AudioUnitGetPropertyInfo(u.au, kAudioUnitProperty_ParameterValueStrings, kGlobal, 0, &size, &writable),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(size, 0u);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -47,7 +47,8 @@ TEST(AURenderNotifyList, RetiredListsWaitForReaders)
   {
     AURenderNotifyList::Reader reader(list);
     ASSERT_EQ(reader.Get().mCount, 1);
-    ASSERT_TRUE(list.Remove(&CountingNotify));
+    EXPECT_FALSE(list.Remove(&CountingNotify, nullptr)) << "another user data is another registration";
+    ASSERT_TRUE(list.Remove(&CountingNotify, &tag));
     EXPECT_EQ(list.Count(), 0);
     EXPECT_GE(list.RetiredCount(), 1) << "the reader's list must stay alive";
     EXPECT_EQ(reader.Get().mEntries[0].inputProcRefCon, &tag);
@@ -55,7 +56,7 @@ TEST(AURenderNotifyList, RetiredListsWaitForReaders)
   list.Reclaim();
   EXPECT_EQ(list.RetiredCount(), 0);
   EXPECT_FALSE(list.Add(nullptr, &tag));
-  EXPECT_FALSE(list.Remove(&OtherNotify));
+  EXPECT_FALSE(list.Remove(&OtherNotify, &tag));
 }
 
 TEST(AURenderNotifyConcurrent, RenderWhileTheMainThreadChangesTheList)
@@ -94,14 +95,16 @@ TEST(AURenderNotifyConcurrent, RenderWhileTheMainThreadChangesTheList)
     }
   });
 
+  auto funcOf = [](int k) { return (k & 1) ? &OtherNotify : &CountingNotify; };
+  auto tagOf = [&tags](int k) { return &tags[static_cast<size_t>(k) % tags.size()]; };
   for (int i = 0; i < 2000; ++i)
   {
-    Tag* tag = &tags[static_cast<size_t>(i) % tags.size()];
-    ASSERT_EQ(AudioUnitAddRenderNotify(u.au, (i & 1) ? &OtherNotify : &CountingNotify, tag), noErr);
+    ASSERT_EQ(AudioUnitAddRenderNotify(u.au, funcOf(i), tagOf(i)), noErr);
     if (i % 3 == 2)
     {
-      ASSERT_EQ(AudioUnitRemoveRenderNotify(u.au, &CountingNotify, nullptr), noErr);
-      ASSERT_EQ(AudioUnitRemoveRenderNotify(u.au, &OtherNotify, nullptr), noErr);
+      // The two latest registrations (one of each function) go again.
+      ASSERT_EQ(AudioUnitRemoveRenderNotify(u.au, funcOf(i), tagOf(i)), noErr);
+      ASSERT_EQ(AudioUnitRemoveRenderNotify(u.au, funcOf(i - 1), tagOf(i - 1)), noErr);
     }
     u.Plug().OnApiIdle();
   }

@@ -1,0 +1,122 @@
+#pragma once
+
+// Latency measurement and compensation of the Receiver: the impulse detector that times a unit impulse through the
+// effects chain, the delay lines that hold the pre-FX signal back by the measured latency, and the linear fade-in
+// that follows a measurement.
+//
+// Plain state records owned by one Receiver and driven from its audio thread under the processing mutex; requests
+// from the main thread (start, cancel, a new delay length) are handed over by the owner before a block.
+
+#include <memory>
+
+// ---------------------------------------------------------------------------------------------------------------
+// LatencyDetector
+// ---------------------------------------------------------------------------------------------------------------
+
+// One measurement: the Receiver asks its Sender for a unit impulse (state 2), silences both sides (state 1) and
+// counts its own samples until the impulse returns on the post-FX input. The count minus one host block (the
+// Sender's impulse leaves one block after it was requested) is the latency of the chain.
+//
+// A window of 177400 samples without detection lowers the threshold to 3 dB below the loudest sample seen in it and
+// asks for a new impulse; after three such windows the measurement ends with what it has (0 when nothing came back).
+struct LatencyDetector
+{
+  // Sender states the detector asks for (the values of ESenderState in LinkRegistry.h).
+  enum EState : int
+  {
+    kIdle = 0,           // the Sender plays normally
+    kWaiting = 1,        // the Sender is silent while the impulse travels
+    kPulseRequested = 2, // the Sender sends a unit impulse in its next block
+  };
+  static constexpr int kWindowLength = 177400; // samples per detection window
+  static constexpr int kAllowedWindows = 3;
+  static constexpr double kStartThresholdDB = -3.0;
+  static constexpr double kSilentThresholdDB = -147.0; // re-arm threshold after a window that saw nothing
+
+  int windowLength = kWindowLength;
+  int windowPosition = 0;  // samples since the last pulse request or detection
+  int allowedWindows = kAllowedWindows;
+  int windowCount = 0;     // windows that passed without a detection
+  int state = kIdle;
+  double thresholdDB = kStartThresholdDB;
+  int sampleCount = 0;     // samples fed since the last pulse request was handed to the Sender
+  int measured = 0;        // samples
+  int active = 0;
+  int finished = 0;        // set in the sample in which the detector stops
+  double peak = 0.0;       // largest detector input (linear) of the current window
+  int blockSize = 0;       // host block size at the last DSP reset
+
+  // DSP reset: idle, window 177400, 3 windows, threshold -3 dB, nothing measured, the given host block size (frames;
+  // a negative size is taken as 0). [audio thread]
+  void Reset(int hostBlockSize);
+  // A measurement starts: threshold -3 dB, peak 0, pulse requested, sample count 0, measured 0, active, not
+  // finished, window position and count 0. [audio thread]
+  void Start();
+  // A measurement is cancelled: idle, not active, not finished; the measured value stays. [audio thread]
+  void Cancel();
+
+  // Once per Receiver block, before its samples: returns the Sender state for the Sender's next block (the
+  // detector's state; when it is 2 the sample count restarts at 0); the detector then waits (state 1) while active
+  // and is idle (state 0) otherwise. [audio thread]
+  [[nodiscard]] int HandOver();
+
+  // One detector step on the post-FX sample (left, right); nothing unless active. Non-finite samples count as 0.
+  // Returns true (and sets finished) in the sample in which the detector stops. [audio thread]
+  bool Process(double left, double right);
+};
+
+// ---------------------------------------------------------------------------------------------------------------
+// DelayLine
+// ---------------------------------------------------------------------------------------------------------------
+
+// Delay of the pre-FX signal by the latency compensation (one channel). The buffer is allocated once, for the
+// largest delay; changing the length never allocates and never moves the read position outside the buffer.
+struct DelayLine
+{
+  static constexpr int kCapacity = 176400; // samples: 4 s at 44.1 kHz, the range of "Latency Compensation"
+
+  std::unique_ptr<double[]> buffer;
+  int capacity = 0;
+  int length = 0; // delay in samples, 0 .. capacity
+  int index = 0;  // next read/write position, below length while length > 0
+
+  // Allocates kCapacity zeroed samples; length and index 0. False when memory ran out: the line then stays empty
+  // (capacity 0 keeps every length at 0, so samples pass undelayed). [main thread]
+  bool Allocate();
+  // Zeroes the buffer, index 0, length = min(capacity, max(0, newLength)). No allocation. [audio thread]
+  void Clear(int newLength);
+  // length = min(capacity, max(0, newLength)); the samples stay. [audio thread]
+  void SetLength(int newLength);
+
+  // The input of `length` samples ago; with length 0 the input itself. [audio thread]
+  double Process(double x)
+  {
+    if (length <= 0)
+      return x;
+    // The length may have shrunk since the last sample: restart rather than read past the new end.
+    if (index >= length)
+      index = 0;
+    const double y = buffer[index];
+    buffer[index] = x;
+    if (++index >= length)
+      index = 0;
+    return y;
+  }
+};
+
+// ---------------------------------------------------------------------------------------------------------------
+// Fade-in after a measurement
+// ---------------------------------------------------------------------------------------------------------------
+
+// The factor of the next output sample of the linear fade-in: c = counter; counter = max(c - 1, 0); 1.0 when c < 2,
+// else 1 - (c - 1) / length. Starting the fade sets counter = length, so the output rises from 1/length to full
+// level over `length` samples. A length below 1 means no fade. [audio thread]
+inline double NextFadeFactor(int& counter, int length)
+{
+  const int c = counter;
+  counter = c > 0 ? c - 1 : 0;
+  if (c < 2 || length < 1)
+    return 1.0;
+  const double f = 1.0 - double(c - 1) / double(length);
+  return f > 0.0 ? f : 0.0; // a counter left above a shortened length starts silent
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+// Over protection of the Receiver's output: a hard clip at the protection level per channel, and the gain-reduction
+// display that shows how much the clip took away (instant rise, 3 s hold, 0.1 s release).
+//
+// Plain records driven by the Receiver's audio thread under the processing mutex; a level change from the main
+// thread is handed over by the owner before a block.
+
+#include <cmath>
+
+// ---------------------------------------------------------------------------------------------------------------
+// OverProtection
+// ---------------------------------------------------------------------------------------------------------------
+
+// Clamps one channel at a ceiling; remembers how much the last sample was reduced.
+struct OverProtection
+{
+  double inputGain = 1.0;
+  double ceiling = 0.0;    // linear
+  double negCeiling = 0.0; // -ceiling
+  double ratio = 1.0;      // output over input of the last sample; 1.0 when nothing was clipped
+
+  // Input gain 1.0, ceiling = gain of levelDB (the caller truncates to whole decibels), 0 at -144 dB or below and
+  // for NaN. [audio thread, or while no block runs]
+  void SetLevel(double levelDB);
+
+  // x = input gain * o clamped to [-ceiling, ceiling]; ratio = y / x (1.0 when x is 0). A non-finite x leaves as 0
+  // with ratio 1.0 rather than as a full-scale spike. [audio thread]
+  double Process(double o)
+  {
+    const double x = inputGain * o;
+    if (x == 0.0 || !std::isfinite(x))
+    {
+      ratio = 1.0;
+      return x == 0.0 ? x : 0.0;
+    }
+    const double y = x > ceiling ? ceiling : (x < negCeiling ? negCeiling : x);
+    ratio = y / x;
+    return y;
+  }
+};
+
+// ---------------------------------------------------------------------------------------------------------------
+// GainReductionDisplay
+// ---------------------------------------------------------------------------------------------------------------
+
+// Peak-hold follower of the clip ratio for the editor. With invert on it shows 1 - ratio (the amount taken away).
+struct GainReductionDisplay
+{
+  enum EPhase : int { kIdle = 0, kHolding = 1, kReleasing = 4 };
+
+  double rise = 0.0;
+  double release = 0.0;
+  int holdLength = 0; // samples
+  int holdCounter = 0;
+  double value = 0.0; // what the editor shows
+  int phase = kIdle;
+  int invert = 1;     // 1: the value is 1 - ratio
+
+  // Invert on, phase idle, value 0, rise 0 (10^(-1/(0 fs)): instant), release 10^(-1/(0.1 fs)), hold (int)(3 fs)
+  // samples. A rate that is not positive and finite gives release 0 and hold 0. [audio thread]
+  void Reset(double sampleRate);
+
+  // One sample with the two channels' clip ratios: r = |min(left, right)| (1 - min(r, 1) with invert); a larger r
+  // is taken at once and held for the hold length, after which the value releases towards r. Values below 1e-8
+  // become 0. A non-finite ratio counts as 1.0 (nothing clipped). [audio thread]
+  void Process(double ratioLeft, double ratioRight);
+};

@@ -1,0 +1,451 @@
+#pragma once
+
+// ZANIQ — the plug-in class: one object per host instance, built on the Audio Unit adapter. It owns the
+// parameter table (46 host parameters and one editor-only parameter), the settings mirror that processing and
+// idle work read, the linear gains and meters of the Receiver, the latency-measurement and over-protection
+// state, and its place in the process-wide link registry.
+//
+// Sources: ZANIQ.cpp (construction, destruction, DSP reset, registry join, request hand-over),
+// ZANIQ_Params.cpp (parameter table, "Init" preset), ZANIQ_ParamChange.cpp (OnParamChange for parameters 0 to
+// 45, entry filter, common tail, link moves), Settings.cpp (ReadIniValue). Block processing, commands 46 to 68,
+// idle work and the editor hooks live in files of their own.
+//
+// Threads and sharing. OnParamChange runs on the caller's thread (main thread for the editor, any thread for
+// host automation) and never takes the processing mutex. Everything it shares with the audio thread is either
+// atomic (settings mirror, gains, flags) or handed over as a request: changes to the meters, delay lines,
+// over-protection records and the latency detector are posted (PostDSPRequest) and applied by the audio thread
+// at the start of its next block, under the processing mutex (ApplyDSPRequests). Editor work asked for off the
+// main thread is deferred to the main thread's idle tick (RunDeferredEditorWork).
+
+#include "au/IPluginAU.h"
+#include "engine/LatencyDetector.h"
+#include "engine/LinkRegistry.h"
+#include "engine/LoudnessMeter.h"
+#include "engine/OverProtection.h"
+#include "engine/Settings.h"
+#include "framework/IPreset.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Latency towards the host.
+class IExtPDCHandler
+{
+public:
+  // [any thread] When the host has been identified, sets the plug-in's latency (the adapter tells the host).
+  static void ReportLatency(plugin::IPluginAU& plug, int samples);
+
+  int GetTargetLatency() const { return mTargetLatency.load(std::memory_order_relaxed); }
+
+protected:
+  std::atomic<int> mTargetLatency{0};
+};
+
+// ---------------------------------------------------------------------------------------------------------------
+// ZANIQ
+// ---------------------------------------------------------------------------------------------------------------
+
+class ZANIQ : public plugin::IPluginAU, public IMPlugPaths, public IExtPDCHandler
+{
+public:
+  // Host parameters, in index order.
+  enum EParams : int
+  {
+    kGUIScale = 0,
+    kToggleTooltips,
+    kPluginMode,
+    kLinkID,
+    kLatencyCompensation,
+    kMeterMode,
+    kRMSWindow,
+    kActive,
+    kReferenceLevel,
+    kDriveFX,
+    kPrePostFX,
+    kMatchMode,
+    kInverseMatch,
+    kGUIMode,
+    kGainDiffStore,
+    kPreGainDiffStore,
+    kStoreSetFlag0 = 16, // snapshot k: set flag 16 + 3k, post gain 17 + 3k, drive 18 + 3k
+    kStorePostGain0 = 17,
+    kStoreDrive0 = 18,
+    kDeltaMonitor = 28,
+    kSnapShot,
+    kDisableStorageGainDiff,
+    kAutoSetLinkID,
+    kResetPreGainDiff,
+    kResetSenderRMS,
+    kResetGainDiff,
+    kReset2,
+    kMatchPreFXDiffGain,
+    kMatchPostFXDiffGain,
+    kMatchLoudness,
+    kEnableOverProtection,
+    kOverProtectionLevel,
+    kOnlineUpdateCheck,
+    kShowConfigPage,
+    kMinAutoGain,
+    kMaxAutoGain,
+    kAutoGainTolerance,
+    kNumParams // 46
+  };
+  static constexpr int kNumSnapshots = 4;
+
+  // Indices passed to OnParamChange beyond the parameters.
+  static constexpr int kFirstCommand = 46; // commands 46 to 68 run editor commands
+  static constexpr int kLastCommand = 68;
+  static constexpr int kLastIndex = 73;    // 69 to 73 run only the common tail
+  static constexpr int kFixedGUIScaleCommand = 66; // command index of the editor-only parameter
+
+  // Values of "Match Mode".
+  enum EMatchMode : int { kMatchManual = 0, kMatchAuto = 1, kMatchGainStage = 2 };
+
+  // Tags under which the editor registers the controls the engine asks about.
+  enum EControlTag : int
+  {
+    kTagPresetMenu = 3,
+    kTagDriveKnob = 5,
+    kTagDriveValue = 6,
+    kTagPrePost1 = 7,
+    kTagPrePost2 = 8,
+    kTagDeltaMonitor = 9,
+    kTagMatchMode = 10,
+    kTagActive = 11,
+    kTagResetSenderRMS = 12,
+    kTagResetPreGainDiff = 13,
+    kTagMatchPreFX = 14,
+    kTagResetGainDiff = 15,
+    kTagMatchPostFX = 16,
+    kTagReset2 = 17,
+    kTagMatchLoudness = 18,
+  };
+
+  // The product control classes whose last press the engine reads.
+  enum class EPressControl : int
+  {
+    SwitchQN,        // IBSwitchControlQN
+    KnobMultiQN,     // IBKnobMultiControlQN
+    VParameterQN,    // IVParameterControlQN
+    RadioButtons3,   // IBRadioButtonsControl3
+    PushQN,          // IBPushControlQN
+  };
+
+  // Modifiers of a control's last mouse-down.
+  struct ControlPress
+  {
+    bool alt = false;
+    bool control = false;
+  };
+
+  // Requests from parameter changes to the audio thread (bits of PostDSPRequest).
+  enum EDSPRequest : unsigned
+  {
+    kRequestMeterInit = 1u << 0,      // both meters re-initialised from Meter Mode and RMS Window; pre-FX max 0
+    kRequestMeterClear = 1u << 1,     // both meters cleared; pre-FX max 0
+    kRequestDelayLength = 1u << 2,    // both delay lengths from Latency Compensation
+    kRequestOverProtection = 1u << 3, // both over-protection records from the Over Protection level
+  };
+  // Latency-detector requests (PostDetectorRequest; the last one posted wins).
+  enum EDetectorRequest : int { kDetectorNoRequest = 0, kDetectorStart = 1, kDetectorCancel = 2 };
+
+  // Editor work that must run on the main thread (bits of RequestEditorWork).
+  enum EEditorWork : unsigned
+  {
+    kEditorLayout = 1u << 0,           // UpdateControlLayout
+    kEditorTooltips = 1u << 1,         // tooltips on or off as "Toggle Tooltips"
+    kEditorLinkMenuMode = 1u << 2,     // the Link-ID selector's mode field from the mode mirror
+    kEditorEnableModeControls = 1u << 3, // EnableModeControls(false) after a measurement ended
+  };
+
+  // Host identities whose displayed latency is reset at once after every parameter change.
+  static constexpr int kLatencyResetHosts[] = {7, 21, 22, 26, 38, 46};
+  static constexpr int kHostProTools = 2;
+
+  // [main thread] Builds the instance: framework bases, data folder, "plugin.ini", instance count, defaults and
+  // automatic pairing, DSP state (allocated here, for the largest delay), parameter table with the "Init"
+  // preset, default-preset hook, editor functions.
+  explicit ZANIQ(const plugin::InstanceInfo& info);
+  // [main thread] Stops the idle timers first (no tick may reach a half-destroyed object), then leaves the link
+  // registry and the live-instance count.
+  ~ZANIQ() override;
+
+  // ---------------------------------------------------------------------------------------------------------
+  // Framework overrides
+  // ---------------------------------------------------------------------------------------------------------
+
+  // [caller's thread] The single entry for parameter changes (indices 0-45) and editor commands (46-68).
+  // Entry filter: sources kReset, kPresetRecall and kUI pass; kHost passes only for a parameter 0-45 that can
+  // be automated; every other source returns at once. Then the index's action and the common tail (target and
+  // initial latency 0, reported at once on the hosts of kLatencyResetHosts). Never takes the processing mutex.
+  void OnParamChange(int paramIdx, plugin::EParamSource source, int sampleOffset) override;
+  using plugin::IPluginAU::OnParamChange;
+
+  // [main thread] OnUIOpen pushes every parameter value to the controls, then sets the editor-open flag;
+  // OnUIClose clears it.
+  void OnUIOpen() override;
+  void OnUIClose() override;
+
+  // [audio thread] Block processing and reset (ZANIQ_Process*.cpp). Both hold the processing mutex for their
+  // whole run and begin with ApplyDSPRequests.
+  void ProcessBlock(plugin::sample** inputs, plugin::sample** outputs, int nFrames) override;
+  void OnReset() override;
+
+  // [main thread] Idle tick (after the queues were emptied); runs RunDeferredEditorWork among its work.
+  void OnIdle() override;
+
+  // ---------------------------------------------------------------------------------------------------------
+  // Engine operations
+  // ---------------------------------------------------------------------------------------------------------
+
+  // [main thread, constructor] Settings mirror to the defaults, gains 1.0, no measurement; then pairs the
+  // instance (JoinLinkRegistry), which sets Plugin Mode and Link ID.
+  void InitParamDefaults();
+  // [main thread] Automatic pairing through the registry: sets the Plugin Mode and Link ID mirrors, counts the
+  // instance in the chosen slot and returns it.
+  LinkSlot* JoinLinkRegistry();
+  // [any thread] The pairing a new instance would get now, without joining; false when every Link ID has a
+  // Sender or every one has a Receiver.
+  bool FindLinkPairing(int& mode, int& linkID) const;
+
+  // [audio thread under the processing mutex, or the constructor] Rebuilds the DSP state for the stored sample
+  // rate: delay lines cleared (no allocation), half-second period, over protection, gain-reduction display,
+  // latency detector, 5 s fade, both meters, initial latency 0.
+  void ResetDSP();
+  // [same] Delay lengths from Latency Compensation, meters re-initialised, initial latency 0.
+  void ResetMeters();
+  // [same] ResetDSP, then the target latency becomes the initial latency and is reported when the plug-in's
+  // latency differs.
+  void ReinitDSP();
+
+  // [any thread] Posts DSP requests (EDSPRequest bits) for the next block.
+  void PostDSPRequest(unsigned requests) { mDSPRequests.fetch_or(requests, std::memory_order_release); }
+  // [any thread] Posts a latency-detector start or cancel (replacing an earlier one not yet applied).
+  void PostDetectorRequest(EDetectorRequest request) { mDetectorRequest.store(request, std::memory_order_release); }
+  // [audio thread, processing mutex held] Applies the posted requests in a fixed order: meter init, meter clear,
+  // delay lengths, over protection, detector. No allocation.
+  void ApplyDSPRequests();
+  unsigned PendingDSPRequests() const { return mDSPRequests.load(std::memory_order_acquire); }
+
+  // [any thread] On the main thread the work runs now; elsewhere it is deferred to RunDeferredEditorWork.
+  void RequestEditorWork(unsigned work);
+  // [main thread] Runs the deferred editor work.
+  void RunDeferredEditorWork();
+  unsigned PendingEditorWork() const { return mDeferredEditorWork.load(std::memory_order_acquire); }
+  bool OnMainThread() const { return std::this_thread::get_id() == mMainThreadID; }
+
+  // [any thread] Sets a parameter from a plain (normalized false) or normalised value unless it already has
+  // it, tells the host and the editor; SetParamFromProcessor also calls OnParamChange (source kUI),
+  // PublishParamFromProcessor does not. The editor is updated directly on the main thread and through the
+  // processor-to-editor queue elsewhere.
+  void SetParamFromProcessor(int paramIdx, double value, bool normalized);
+  void PublishParamFromProcessor(int paramIdx, double value, bool normalized);
+
+  // [any thread] Meter reset: both meters cleared and the pre-FX maximum 0 at the next block.
+  void RequestMeterReset() { PostDSPRequest(kRequestMeterClear); }
+
+  // [main thread] The value of key in "plugin.ini" of the data folder (section unused), or defaultValue when
+  // the file is missing or no line matches.
+  static int ReadIniValue(const IMPlugPaths& paths, const char* section, const char* key, int defaultValue);
+
+  // [main thread] Loads "default.tps" from the preset folder keeping the instance settings; false when there is
+  // none. (Preset files are read by the preset code; until it exists nothing is loaded.)
+  bool LoadDefaultPreset(const Util_String& presetFolder);
+
+  // [main thread] preset becomes initialised, named name, holding the current state (SerializeState).
+  void MakeStatePreset(plugin::IPreset& preset, const char* name);
+  // [main thread] Copies preset into slot idx of the preset list; false for an index outside it.
+  bool CopyPresetToSlot(const plugin::IPreset& preset, int idx);
+
+  // ---------------------------------------------------------------------------------------------------------
+  // Editor hooks [main thread]; they do nothing while no editor is open
+  // ---------------------------------------------------------------------------------------------------------
+
+  // Installs the make-graphics and layout functions of the editor delegate.
+  void InitPlugControls();
+  // true disables, false re-enables the controls bound to processing and mode parameters.
+  void EnableModeControls(bool disable);
+  // Refreshes the meter bars and read-outs from the engine values.
+  void UpdateMeterDisplays();
+  // Shows, hides and moves controls for the GUI Mode, Plugin Mode, pages, snapshots and meter mode.
+  void UpdateControlLayout();
+  // Sets the Link-ID selector's mode field (0 Sender, else Receiver) when the selector exists.
+  void SetLinkMenuMode(int mode);
+  // True and the modifiers of the last mouse-down when the editor is open and the control registered under tag
+  // exists and is of the class kind; false otherwise.
+  virtual bool GetControlPress(int tag, EPressControl kind, ControlPress& press) const;
+
+  // ---------------------------------------------------------------------------------------------------------
+  // State read by processing, idle work, the editor and tests [any thread]
+  // ---------------------------------------------------------------------------------------------------------
+
+  // Settings mirror: the current value of every parameter as last handled by OnParamChange (enum and int
+  // parameters as whole numbers; the Over Protection level as whole decibels).
+  double GetMirror(int paramIdx) const;
+  // The mirror truncated toward zero.
+  int GetMirrorInt(int paramIdx) const { return static_cast<int>(GetMirror(paramIdx)); }
+  int GetPluginMode() const { return GetMirrorInt(kPluginMode); }
+  int GetLinkID() const { return GetMirrorInt(kLinkID); }
+
+  int GetInstanceNumber() const { return mInstanceNumber; }
+  int GetInitialLatency() const { return mInitialLatency.load(std::memory_order_relaxed); }
+  double GetDSPSampleRate() const { return mDSPSampleRate; }
+  int GetDSPBlockSize() const { return mDSPBlockSize; }
+  int GetNInputChannels() const { return mNInputChannels; }
+  int GetNOutputChannels() const { return mNOutputChannels; }
+
+  double GetLinkGain() const { return mLinkGain.load(std::memory_order_relaxed); }
+  double GetPreGain() const { return mPreGain.load(std::memory_order_relaxed); }
+  double GetPreRatio() const { return mPreRatio.load(std::memory_order_relaxed); }
+  double GetPreMaxRatio() const { return mPreMaxRatio.load(std::memory_order_relaxed); }
+  double GetAutoGain() const { return mAutoGain.load(std::memory_order_relaxed); }
+  double GetMatchGain() const { return mMatchGain.load(std::memory_order_relaxed); }
+  double GetGainToMatch() const { return mGainToMatch.load(std::memory_order_relaxed); }
+  double GetPreFXLevel() const { return mPreFXLevel.load(std::memory_order_relaxed); }
+  double GetPreFXMax() const { return mPreFXMax.load(std::memory_order_relaxed); }
+  double GetPostFXLevel() const { return mPostFXLevel.load(std::memory_order_relaxed); }
+
+  bool IsMeasurementRunning() const { return mMeasurementRunning.load(std::memory_order_relaxed); }
+  bool IsUIOpen() const { return mUIOpen.load(std::memory_order_relaxed); }
+  bool IsRescalePending() const { return mRescalePending.load(std::memory_order_relaxed); }
+  bool IsReceiving() const { return mReceiving.load(std::memory_order_relaxed); }
+  bool IsSenderLinked() const { return mSenderLinked.load(std::memory_order_relaxed); }
+
+  // Link-ID presence marks (index 0 and Link IDs 1 to 256), refreshed by link moves.
+  const std::array<std::atomic<bool>, kNumLinkSlots>& GetSenderPresent() const { return mSenderPresent; }
+  const std::array<std::atomic<bool>, kNumLinkSlots>& GetReceiverPresent() const { return mReceiverPresent; }
+  // [any thread] Refreshes both presence arrays from the registry's counts.
+  void RefreshLinkPresence();
+
+  // The editor-only parameter "Fixed GUI Scale" (entry 0) and the command index of its first entry.
+  plugin::IParam* GetExtraParam(int idx) const;
+  int NExtraParams() const { return static_cast<int>(mExtraParams.size()); }
+  int GetExtraParamsCommandBase() const { return kFixedGUIScaleCommand; }
+  const plugin::IPreset& GetInitPreset() const { return mInitPreset; }
+
+  // DSP records, for block processing and tests [audio thread or while no block runs].
+  const LoudnessMeter& GetPreFXMeter() const { return mPreFXMeter; }
+  const LoudnessMeter& GetPostFXMeter() const { return mPostFXMeter; }
+  const OverProtection& GetOverProtection(int channel) const { return channel ? mOverProtectionR : mOverProtectionL; }
+  const GainReductionDisplay& GetGainReductionDisplay() const { return mGainReduction; }
+  const DelayLine& GetDelayLine(int channel) const { return channel ? mDelayR : mDelayL; }
+  const LatencyDetector& GetLatencyDetector() const { return mDetector; }
+  int GetHalfSecondPeriod() const { return mHalfSecondPeriod; }
+  int GetFadeLength() const { return mFadeLength; }
+
+private:
+  // ZANIQ_Params.cpp
+  void InitParams();
+  void SetMirror(int paramIdx, double value);
+
+  // ZANIQ_ParamChange.cpp
+  bool PassesEntryFilter(int paramIdx, plugin::EParamSource source) const;
+  void HandleParamChange(int paramIdx);
+  void CommonTail();
+  void LinkMoveMode(int newMode);
+  void LinkMoveID(int newLinkID);
+  void AutoRepair();
+  void AltBroadcast(int tag, EPressControl kind, int code, double value);
+  // Commands 46 to 68 (editor commands and snapshots).
+  void HandleCommand(int code);
+
+  // ZANIQ.cpp
+  void RunEditorWork(unsigned work);
+  void InitMeters();
+
+protected:
+  // Engine state, in the order the processing reads it.
+  int mInstanceNumber = 0;
+  double mDSPSampleRate = 44100.0; // at the last DSP reset; OnReset compares against these
+  int mDSPBlockSize = 0;
+  int mNInputChannels = 0;
+  int mNOutputChannels = 0;
+  std::atomic<int> mInitialLatency{0};
+  std::atomic<bool> mInfoPageRequest{false};
+  std::atomic<bool> mUpdateMessageRequest{false};
+  std::mutex mProcMutex; // held by ProcessBlock and OnReset for their whole run
+  std::atomic<bool> mMeterRefresh{false};
+  std::atomic<bool> mRescalePending{false};
+  std::array<std::atomic<double>, kNumParams> mMirror{};
+  std::atomic<bool> mMeasurementRunning{false};
+
+  // Linear gains (all 1.0 initially) and the last meter outputs (linear).
+  std::atomic<double> mLinkGain{1.0};
+  std::atomic<double> mPreGain{1.0};
+  std::atomic<double> mPreRatio{1.0};
+  std::atomic<double> mPreMaxRatio{1.0};
+  std::atomic<double> mAutoGain{1.0};
+  std::atomic<double> mMatchGain{1.0};
+  std::atomic<double> mGainToMatch{1.0};
+  std::atomic<double> mPreFXLevel{0.0};
+  std::atomic<double> mPreFXMax{0.0};
+  std::atomic<double> mPostFXLevel{0.0};
+
+  // Audio-thread state (under the processing mutex once the constructor has run).
+  int mHalfSecondPeriod = 0;
+  int mHalfSecondCounter = 0;
+  LoudnessMeter mPreFXMeter;
+  LoudnessMeter mPostFXMeter;
+  OverProtection mOverProtectionL;
+  OverProtection mOverProtectionR;
+  GainReductionDisplay mGainReduction;
+  DelayLine mDelayL;
+  DelayLine mDelayR;
+  std::atomic<bool> mReceiving{false};
+  std::atomic<bool> mSenderLinked{false};
+  int mFadeLength = 0;
+  int mFadeCounter = 0;
+  LatencyDetector mDetector;
+
+  // Hand-over between threads.
+  std::atomic<unsigned> mDSPRequests{0};
+  std::atomic<int> mDetectorRequest{kDetectorNoRequest};
+  std::atomic<unsigned> mDeferredEditorWork{0};
+  std::atomic<bool> mUIOpen{false};
+  std::thread::id mMainThreadID;
+
+  std::array<std::atomic<bool>, kNumLinkSlots> mSenderPresent{};
+  std::array<std::atomic<bool>, kNumLinkSlots> mReceiverPresent{};
+
+  std::vector<std::unique_ptr<plugin::IParam>> mExtraParams;
+  plugin::IPreset mInitPreset;
+
+  // ---------------------------------------------------------------------------------------------------------
+  // Block processing (ZANIQ_Process.cpp) — added with the signal path
+  // ---------------------------------------------------------------------------------------------------------
+public:
+  // [audio thread, processing mutex held] The block body: Sender or Receiver by Plugin Mode, then the
+  // half-second tick. nInputs / nOutputs are the connected channel counts; both 2 means stereo, anything else
+  // runs the first buffer as both channels.
+  void ProcessBlockImpl(plugin::sample** inputs, plugin::sample** outputs, int nFrames, int nInputs, int nOutputs);
+
+  // [main thread] Command 61: starts a latency measurement when none runs (measurement running, mode controls
+  // disabled, detector start and meter reset at the next block), else cancels it (Latency Compensation stays).
+  void ToggleLatencyMeasurement();
+
+  // [any thread] The gain-reduction display as of the last block, and its invert flag.
+  double GetGainReductionValue() const { return mGainReductionShown.load(std::memory_order_relaxed); }
+  bool GetGainReductionInvert() const { return mGainReductionInvert.load(std::memory_order_relaxed) != 0; }
+
+private:
+  struct ReceiverBlock;
+  void ProcessSender(LinkSlot& slot, int linkID, plugin::sample* inL, plugin::sample* inR, plugin::sample* outL,
+                     plugin::sample* outR, int nFrames);
+  void ProcessReceiver(LinkSlot& slot, int linkID, plugin::sample* inL, plugin::sample* inR, plugin::sample* outL,
+                       plugin::sample* outR, int nFrames);
+  void ReceiverSamples(ReceiverBlock& b, int start, int count, const double* preL, const double* preR);
+  void FinishLatencyMeasurement(ReceiverBlock& b);
+  void StopLatencyMeasurement();
+  void ClearMetersNow();
+  void RunPeerCommand(LinkSlot& slot);
+  void SetParamAsEditorChange(int paramIdx, double value);
+  void SetLatencyParam(int samples);
+
+  std::atomic<double> mGainReductionShown{0.0};
+  std::atomic<int> mGainReductionInvert{1};
+  int mNoSenderSamples = 0; // Receiver samples without a Sender block while a measurement runs
+};

@@ -1,0 +1,421 @@
+// ZANIQ — what a change of each parameter does: entry filter, per-parameter actions, link moves and re-pairing,
+// the Alt broadcast to other Link IDs, and the common tail.
+
+#include "engine/ZANIQ.h"
+
+#include <algorithm>
+
+using namespace plugin;
+
+// ---------------------------------------------------------------------------------------------------------------
+// Entry
+// ---------------------------------------------------------------------------------------------------------------
+
+void ZANIQ::OnParamChange(int paramIdx, EParamSource source, int sampleOffset)
+{
+  (void)sampleOffset;
+  if (!PassesEntryFilter(paramIdx, source)) return;
+
+  if (paramIdx >= 0 && paramIdx < kNumParams)
+    HandleParamChange(paramIdx);
+  else if (paramIdx >= kFirstCommand && paramIdx <= kLastCommand)
+    HandleCommand(paramIdx);
+
+  CommonTail();
+}
+
+bool ZANIQ::PassesEntryFilter(int paramIdx, EParamSource source) const
+{
+  switch (source)
+  {
+    case kReset:
+    case kPresetRecall:
+    case kUI:
+      return true;
+    case kHost:
+    {
+      // Hosts reach parameters only; flags exist for 0 to 45 alone.
+      if (paramIdx < 0 || paramIdx >= kNumParams) return false;
+      const IParam* param = GetParam(paramIdx);
+      return param && param->GetCanAutomate();
+    }
+    default:
+      return false;
+  }
+}
+
+void ZANIQ::CommonTail()
+{
+  mTargetLatency.store(0, std::memory_order_relaxed);
+  mInitialLatency.store(0, std::memory_order_relaxed);
+  const int host = GetHost();
+  if (GetLatency() != 0 && std::find(std::begin(kLatencyResetHosts), std::end(kLatencyResetHosts), host) !=
+                             std::end(kLatencyResetHosts))
+    ReportLatency(*this, 0);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Per-parameter actions
+// ---------------------------------------------------------------------------------------------------------------
+
+void ZANIQ::HandleParamChange(int idx)
+{
+  const double value = GetParam(idx)->Value();
+  const int intValue = static_cast<int>(value); // parameters hold finite values inside their range
+  const bool changed = (GetParam(idx)->Type() == IParam::kTypeDouble) ? value != GetMirror(idx)
+                                                                         : intValue != GetMirrorInt(idx);
+  const bool linked = GetLinkID() > 0;
+  const bool manual = GetMirrorInt(kMatchMode) == kMatchManual;
+
+  // Snapshot storage: 16 + 3k set flag, 17 + 3k post gain, 18 + 3k drive.
+  if (idx >= kStoreSetFlag0 && idx < kStoreSetFlag0 + 3 * kNumSnapshots)
+  {
+    const bool isFlag = (idx - kStoreSetFlag0) % 3 == 0;
+    SetMirror(idx, isFlag ? intValue : value);
+    if (isFlag) RequestEditorWork(kEditorLayout);
+    return;
+  }
+
+  switch (idx)
+  {
+    case kGUIScale:
+      if (changed)
+      {
+        SetMirror(idx, value);
+        mRescalePending.store(true);
+      }
+      break;
+
+    case kToggleTooltips:
+      if (changed)
+      {
+        SetMirror(idx, intValue);
+        RequestEditorWork(kEditorTooltips);
+      }
+      break;
+
+    case kPluginMode:
+      if (changed) LinkMoveMode(intValue);
+      break;
+
+    case kLinkID:
+      if (changed) LinkMoveID(intValue);
+      break;
+
+    case kLatencyCompensation:
+      if (changed)
+      {
+        SetMirror(idx, intValue);
+        PostDSPRequest(kRequestDelayLength | kRequestMeterClear);
+      }
+      break;
+
+    case kMeterMode:
+    case kRMSWindow:
+      if (changed)
+      {
+        SetMirror(idx, intValue);
+        PostDSPRequest(kRequestMeterInit);
+        if (idx == kMeterMode) RequestEditorWork(kEditorLayout);
+      }
+      break;
+
+    case kActive:
+      SetMirror(idx, intValue);
+      AltBroadcast(kTagActive, EPressControl::SwitchQN, idx, intValue);
+      break;
+
+    case kReferenceLevel:
+      SetMirror(idx, value);
+      break;
+
+    case kDriveFX:
+      SetMirror(idx, value);
+      AltBroadcast(kTagDriveKnob, EPressControl::KnobMultiQN, idx, value);
+      AltBroadcast(kTagDriveValue, EPressControl::VParameterQN, idx, value);
+      break;
+
+    case kPrePostFX:
+      SetMirror(idx, intValue);
+      AltBroadcast(kTagPrePost1, EPressControl::SwitchQN, idx, intValue);
+      AltBroadcast(kTagPrePost2, EPressControl::SwitchQN, idx, intValue);
+      RequestEditorWork(kEditorLayout);
+      break;
+
+    case kMatchMode:
+      SetMirror(idx, intValue);
+      AltBroadcast(kTagMatchMode, EPressControl::RadioButtons3, idx, intValue);
+      RequestEditorWork(kEditorLayout);
+      break;
+
+    case kInverseMatch:
+    case kDisableStorageGainDiff:
+    case kEnableOverProtection:
+    case kOnlineUpdateCheck:
+      SetMirror(idx, intValue);
+      break;
+
+    case kGUIMode:
+    case kShowConfigPage:
+      SetMirror(idx, intValue);
+      RequestEditorWork(kEditorLayout);
+      break;
+
+    case kGainDiffStore:
+      SetMirror(idx, value);
+      mMatchGain.store(DBToAmp(value), std::memory_order_relaxed);
+      break;
+
+    case kPreGainDiffStore:
+      SetMirror(idx, value);
+      mPreGain.store(DBToAmp(value), std::memory_order_relaxed);
+      break;
+
+    case kDeltaMonitor:
+      SetMirror(idx, intValue);
+      AltBroadcast(kTagDeltaMonitor, EPressControl::SwitchQN, idx, intValue);
+      break;
+
+    case kSnapShot:
+      if (changed) SetMirror(idx, intValue);
+      break;
+
+    case kAutoSetLinkID:
+      if (changed)
+      {
+        SetMirror(idx, intValue);
+        if (intValue == 1) AutoRepair();
+      }
+      break;
+
+    case kResetPreGainDiff:
+      if (!changed) break;
+      SetMirror(idx, intValue);
+      if (intValue != 1) break;
+      if (linked)
+      {
+        mPreGain.store(1.0, std::memory_order_relaxed);
+        if (GetMirror(kPreGainDiffStore) != 0.0)
+        {
+          SetMirror(kPreGainDiffStore, 0.0);
+          PublishParamFromProcessor(kPreGainDiffStore, 0.0, false);
+        }
+        RequestMeterReset();
+      }
+      AltBroadcast(kTagResetPreGainDiff, EPressControl::PushQN, idx, 1.0);
+      break;
+
+    case kResetSenderRMS:
+      if (changed) SetMirror(idx, intValue);
+      if (intValue == 1)
+      {
+        RequestMeterReset();
+        AltBroadcast(kTagResetSenderRMS, EPressControl::PushQN, idx, 1.0);
+      }
+      break;
+
+    case kResetGainDiff:
+      if (!changed) break;
+      SetMirror(idx, intValue);
+      if (intValue != 1) break;
+      LinkRegistry::Instance().Slot(GetLinkID()).ClearQueue();
+      if (linked && manual)
+      {
+        mAutoGain.store(1.0, std::memory_order_relaxed);
+        mMatchGain.store(1.0, std::memory_order_relaxed);
+        if (GetMirror(kGainDiffStore) != 0.0)
+        {
+          SetMirror(kGainDiffStore, 0.0);
+          PublishParamFromProcessor(kGainDiffStore, 0.0, false);
+        }
+      }
+      AltBroadcast(kTagResetGainDiff, EPressControl::PushQN, idx, 1.0);
+      break;
+
+    case kReset2:
+      if (!changed) break;
+      SetMirror(idx, intValue);
+      if (intValue != 1) break;
+      if (linked)
+      {
+        mPreGain.store(1.0, std::memory_order_relaxed);
+        if (GetMirror(kPreGainDiffStore) != 0.0)
+        {
+          SetMirror(kPreGainDiffStore, 0.0);
+          PublishParamFromProcessor(kPreGainDiffStore, 0.0, false);
+        }
+        if (manual)
+        {
+          mAutoGain.store(1.0, std::memory_order_relaxed);
+          mMatchGain.store(1.0, std::memory_order_relaxed);
+          if (GetMirror(kGainDiffStore) != 0.0)
+          {
+            SetMirror(kGainDiffStore, 0.0);
+            PublishParamFromProcessor(kGainDiffStore, 0.0, false);
+          }
+        }
+      }
+      AltBroadcast(kTagReset2, EPressControl::PushQN, idx, 1.0);
+      break;
+
+    case kMatchPreFXDiffGain:
+      if (!changed) break;
+      SetMirror(idx, intValue);
+      if (intValue != 1) break;
+      if (linked)
+      {
+        ControlPress press;
+        const bool withControl = OnMainThread() && GetControlPress(kTagMatchPreFX, EPressControl::PushQN, press) &&
+                                 press.control;
+        const double ratio = withControl ? GetPreMaxRatio() : GetPreRatio();
+        const double preGain = GetPreGain() * ratio;
+        mPreGain.store(preGain, std::memory_order_relaxed);
+        const double d = AmpToDB(preGain);
+        if (d != GetMirror(kPreGainDiffStore))
+        {
+          SetMirror(kPreGainDiffStore, d);
+          PublishParamFromProcessor(kPreGainDiffStore, d, false);
+        }
+      }
+      AltBroadcast(kTagMatchPreFX, EPressControl::PushQN, idx, 1.0);
+      break;
+
+    case kMatchPostFXDiffGain:
+    case kMatchLoudness:
+      if (!changed) break;
+      SetMirror(idx, intValue);
+      if (intValue != 1) break;
+      if (linked && manual)
+      {
+        const double matchGain = GetMatchGain() * GetGainToMatch();
+        mMatchGain.store(matchGain, std::memory_order_relaxed);
+        const double d = AmpToDB(matchGain);
+        if (d != GetMirror(kGainDiffStore))
+        {
+          SetMirror(kGainDiffStore, d);
+          PublishParamFromProcessor(kGainDiffStore, d, false);
+        }
+      }
+      if (idx == kMatchPostFXDiffGain)
+        AltBroadcast(kTagMatchPostFX, EPressControl::PushQN, idx, 1.0);
+      else
+        AltBroadcast(kTagMatchLoudness, EPressControl::PushQN, idx, 1.0);
+      break;
+
+    case kOverProtectionLevel:
+      // Whole decibels, truncated toward zero.
+      SetMirror(idx, static_cast<double>(intValue));
+      PostDSPRequest(kRequestOverProtection);
+      break;
+
+    case kMinAutoGain:
+    case kMaxAutoGain:
+    case kAutoGainTolerance:
+      SetMirror(idx, value);
+      break;
+
+    default:
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Link moves
+// ---------------------------------------------------------------------------------------------------------------
+
+void ZANIQ::LinkMoveMode(int newMode)
+{
+  const int linkID = GetLinkID();
+  LinkRegistry::Instance().Move(GetPluginMode(), linkID, newMode, linkID);
+  SetMirror(kPluginMode, newMode);
+  RefreshLinkPresence();
+  RequestEditorWork(kEditorLinkMenuMode | kEditorLayout);
+  RequestMeterReset();
+}
+
+void ZANIQ::LinkMoveID(int newLinkID)
+{
+  const int mode = GetPluginMode();
+  LinkRegistry::Instance().Move(mode, GetLinkID(), mode, newLinkID);
+  SetMirror(kLinkID, newLinkID);
+  RefreshLinkPresence();
+  RequestEditorWork(kEditorLinkMenuMode);
+  RequestMeterReset();
+}
+
+void ZANIQ::AutoRepair()
+{
+  const std::optional<LinkPairing> target = LinkRegistry::Instance().Repair(GetPluginMode(), GetLinkID());
+  if (!target)
+  {
+    // Nowhere to go: the instance stays in its slot.
+    RequestEditorWork(kEditorLayout);
+    return;
+  }
+
+  const double modeValue = target->mode == kLinkReceiver ? 1.0 : 0.0;
+  if (GetParam(kPluginMode)->Value() != modeValue) PublishParamFromProcessor(kPluginMode, modeValue, false);
+  SetMirror(kPluginMode, static_cast<int>(GetParam(kPluginMode)->Value()));
+  if (static_cast<int>(GetParam(kLinkID)->Value()) != target->linkID)
+    PublishParamFromProcessor(kLinkID, target->linkID, false);
+  SetMirror(kLinkID, target->linkID);
+
+  RefreshLinkPresence();
+  RequestEditorWork(kEditorLinkMenuMode | kEditorLayout);
+  RequestMeterReset();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Alt broadcast: a change made with Alt held goes to the Receivers of every other Link ID.
+// ---------------------------------------------------------------------------------------------------------------
+
+void ZANIQ::AltBroadcast(int tag, EPressControl kind, int code, double value)
+{
+  // Only a press in this instance's editor broadcasts; the same change arriving from the host or from a peer
+  // command on another thread must not echo back to every Link ID.
+  if (!OnMainThread()) return;
+  ControlPress press;
+  if (!GetControlPress(tag, kind, press) || !press.alt) return;
+
+  LinkRegistry& registry = LinkRegistry::Instance();
+  const int own = GetLinkID();
+  for (int i = 0; i < kNumLinkSlots; ++i)
+    if (i != own) registry.Slot(i).PostCommand(code, value);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Parameter feedback from processing
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+// Sets the parameter unless it already has the value, tells the host, optionally runs OnParamChange (source
+// kUI), and lets the editor follow: directly on the main thread, through the processor-to-editor queue
+// elsewhere.
+void SetFromProcessor(ZANIQ& plug, int paramIdx, double value, bool normalized, bool notifyPlugin)
+{
+  IParam* param = plug.GetParam(paramIdx);
+  if (!param) return;
+  const double current = normalized ? param->GetNormalized() : param->Value();
+  if (current == value) return;
+  // A plain value is stepped and clamped before the shape maps it.
+  const double norm = normalized ? value : param->ToNormalized(param->Constrain(value));
+  plug.SetParameterValue(paramIdx, norm, notifyPlugin);
+  if (plug.OnMainThread())
+    plug.SendParameterValueFromDelegate(paramIdx, value, normalized);
+  else
+    plug.SendParameterValueFromAPI(paramIdx, value, normalized);
+}
+
+} // namespace
+
+void ZANIQ::SetParamFromProcessor(int paramIdx, double value, bool normalized)
+{
+  SetFromProcessor(*this, paramIdx, value, normalized, true);
+}
+
+void ZANIQ::PublishParamFromProcessor(int paramIdx, double value, bool normalized)
+{
+  SetFromProcessor(*this, paramIdx, value, normalized, false);
+}

@@ -1,0 +1,37 @@
+# Checks the built component bundle: the library exports exactly ZANIQ_Factory and ZANIQ_Entry, and Info.plist
+# describes the component the host looks for.
+#   cmake -DNM=nm -DLIB=<library> -DPLIST=<Info.plist> -DBUNDLE_ID=<id> -DRESOURCES=<folder> -P check_bundle.cmake
+
+execute_process(COMMAND ${NM} -D --defined-only ${LIB} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIB}")
+endif()
+string(REPLACE "\n" ";" lines "${symbols}")
+set(exported "")
+foreach(line IN LISTS lines)
+  # "<address> <type> <name>"; version-node entries (type A) are not symbols of the library.
+  if(line MATCHES "^[0-9a-fA-F]+ ([A-Za-z]) ([^ ]+)$" AND NOT CMAKE_MATCH_1 STREQUAL "A")
+    list(APPEND exported ${CMAKE_MATCH_2})
+  endif()
+endforeach()
+list(SORT exported)
+if(NOT exported STREQUAL "ZANIQ_Entry;ZANIQ_Factory")
+  message(FATAL_ERROR "exported symbols: '${exported}' (expected ZANIQ_Entry;ZANIQ_Factory)")
+endif()
+
+file(READ ${PLIST} plist)
+foreach(expected
+    "<key>CFBundleIdentifier</key>[ \t\r\n]*<string>${BUNDLE_ID}</string>"
+    "<key>CFBundleExecutable</key>[ \t\r\n]*<string>ZANIQ</string>"
+    "<key>type</key>[ \t\r\n]*<string>aufx</string>"
+    "<key>subtype</key>[ \t\r\n]*<string>QN55</string>"
+    "<key>manufacturer</key>[ \t\r\n]*<string>QNVX</string>"
+    "<key>factoryFunction</key>[ \t\r\n]*<string>ZANIQ_Factory</string>")
+  if(NOT plist MATCHES "${expected}")
+    message(FATAL_ERROR "Info.plist lacks ${expected}")
+  endif()
+endforeach()
+
+if(NOT IS_DIRECTORY ${RESOURCES})
+  message(FATAL_ERROR "no Resources folder at ${RESOURCES}")
+endif()

@@ -1,0 +1,109 @@
+// A host adds and removes render notifications on the main thread while its audio thread renders the test bundle
+// (and the main thread keeps pumping the run loop, where the unit does its idle work). Every notification must
+// reach a live registration with its own user data, and a notification that stays registered throughout sees
+// every render bracketed.
+
+#include "au/testplug/TestBundles.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using namespace auhost;
+using namespace testbundles;
+
+namespace
+{
+
+constexpr int kMagic = 0x600D;
+
+struct Tag
+{
+  int magic = kMagic;
+  std::atomic<int> pre{0};
+  std::atomic<int> post{0};
+};
+
+std::atomic<int> gBadCalls{0};
+
+OSStatus CountingNotify(void* userData, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                        AudioBufferList*)
+{
+  auto* tag = static_cast<Tag*>(userData);
+  if (!tag || tag->magic != kMagic || !flags)
+  {
+    gBadCalls.fetch_add(1);
+    return noErr;
+  }
+  if (*flags == kAudioUnitRenderAction_PreRender) tag->pre.fetch_add(1, std::memory_order_relaxed);
+  else if (*flags == kAudioUnitRenderAction_PostRender) tag->post.fetch_add(1, std::memory_order_relaxed);
+  else gBadCalls.fetch_add(1);
+  return noErr;
+}
+
+// The registration that stays: its own function, since removal goes by function.
+OSStatus SteadyNotify(void* userData, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts, UInt32 bus,
+                      UInt32 frames, AudioBufferList* data)
+{
+  return CountingNotify(userData, flags, ts, bus, frames, data);
+}
+
+} // namespace
+
+using BundleRenderNotifyConcurrent = BundleHost;
+
+TEST_F(BundleRenderNotifyConcurrent, AddAndRemoveWhileRendering)
+{
+  constexpr UInt32 kBlock = 64;
+  constexpr int kBlocks = 3000;
+  AudioData input;
+  input.sampleRate = 48000.0;
+  input.Resize(2, kBlock);
+  ASSERT_OK(mUnit->Prepare(input.sampleRate, 2, 2, kBlock));
+  BufferSource source(input, kBlock);
+  ASSERT_OK(mUnit->ConnectInput(&source));
+
+  Tag steady;
+  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &SteadyNotify, &steady), noErr);
+  std::vector<Tag> churn(8);
+
+  RunLoopPump pump(ClockMode::Virtual);
+  std::atomic<bool> done{false};
+  std::atomic<int> renderErrors{0};
+  std::thread audio([&] {
+    std::vector<float> out(2 * kBlock);
+    for (int b = 0; b < kBlocks; ++b)
+    {
+      float* channels[2] = {out.data(), out.data() + kBlock};
+      if (mUnit->RenderBlock(static_cast<double>(b) * kBlock, kBlock, channels, 2) != noErr)
+        renderErrors.fetch_add(1);
+    }
+    done.store(true);
+  });
+
+  int round = 0;
+  while (!done.load())
+  {
+    Tag& tag = churn[static_cast<size_t>(round++) % churn.size()];
+    EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), &CountingNotify, &tag), noErr);
+    EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), &CountingNotify, &tag), noErr); // duplicates are allowed
+    EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &CountingNotify, &tag), noErr);
+    EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &CountingNotify, &tag), noErr);
+    pump.Pump(0.005); // the unit's idle work, where retired lists are freed
+  }
+  audio.join();
+  pump.Pump(0.1);
+
+  EXPECT_EQ(renderErrors.load(), 0);
+  EXPECT_EQ(gBadCalls.load(), 0);
+  EXPECT_EQ(steady.pre.load(), kBlocks);
+  EXPECT_EQ(steady.post.load(), kBlocks);
+  EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &SteadyNotify, &steady), noErr);
+  // Removed means removed: no further calls.
+  std::vector<float> out(2 * kBlock);
+  float* channels[2] = {out.data(), out.data() + kBlock};
+  ASSERT_EQ(mUnit->RenderBlock(static_cast<double>(kBlocks) * kBlock, kBlock, channels, 2), noErr);
+  EXPECT_EQ(steady.pre.load(), kBlocks);
+  // A render calls after processing exactly the registrations it called before.
+  for (const Tag& tag : churn) EXPECT_EQ(tag.pre.load(), tag.post.load());
+}

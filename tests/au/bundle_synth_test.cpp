@@ -1,0 +1,204 @@
+// The second test bundle, an instrument with MIDI input and output and wildcard output configurations: the paths
+// an effect without MIDI never takes.
+
+#include "au/testplug/TestBundles.h"
+
+#include <AudioToolbox/AUTesting.h>
+#include <CoreMIDI/CoreMIDI.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace auhost;
+using namespace testbundles;
+
+namespace
+{
+
+// The synth's Component Manager entry under its own subtype, once per process.
+AudioComponent SynthEntryComponent()
+{
+  static AudioComponent component = [] {
+    std::shared_ptr<const Bundle> bundle;
+    if (!Bundle::Load(SynthBundlePath(), bundle).ok()) return AudioComponent(nullptr);
+    auto entry = reinterpret_cast<ZQAUComponentEntry>(bundle->Symbol("TestSynth_Entry"));
+    AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TScm"), kManufacturer, 0, 0};
+    return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (Component Manager)"), 0x00010000, entry)
+                 : AudioComponent(nullptr);
+  }();
+  return component;
+}
+
+struct MidiPacketCopy
+{
+  MIDITimeStamp time;
+  std::vector<Byte> bytes;
+};
+
+OSStatus RecordMidi(void* userData, const AudioTimeStamp*, UInt32 midiOutNum, const MIDIPacketList* list)
+{
+  auto* packets = static_cast<std::vector<MidiPacketCopy>*>(userData);
+  EXPECT_EQ(midiOutNum, 0u);
+  const MIDIPacket* packet = &list->packet[0];
+  for (UInt32 i = 0; i < list->numPackets; ++i)
+  {
+    MIDITimeStamp time;
+    std::memcpy(&time, &packet->timeStamp, sizeof(time));
+    packets->push_back({time, std::vector<Byte>(packet->data, packet->data + packet->length)});
+    packet = MIDIPacketNext(packet);
+  }
+  return noErr;
+}
+
+class BundleSynth : public BundleHost
+{
+protected:
+  BundleSynth() : BundleHost(SynthBundlePath()) {}
+
+  // Replaces the instance by one opened through the Component Manager entry, the path that carries MIDI.
+  void OpenThroughEntry()
+  {
+    mUnit.reset();
+    ASSERT_NE(SynthEntryComponent(), nullptr);
+    ASSERT_OK(Instance::Open(SynthEntryComponent(), mUnit));
+  }
+
+  // One block of `channels` outputs; returns the first sample of each.
+  std::vector<float> RenderLevels(UInt32 channels, double sampleTime = 0)
+  {
+    std::vector<float> out(static_cast<size_t>(channels) * 64, -9.f);
+    std::vector<float*> pointers(channels);
+    for (UInt32 c = 0; c < channels; ++c) pointers[c] = out.data() + c * 64;
+    EXPECT_EQ(mUnit->RenderBlock(sampleTime, 64, pointers.data(), channels), noErr);
+    std::vector<float> first(channels);
+    for (UInt32 c = 0; c < channels; ++c)
+    {
+      first[c] = out[c * 64];
+      for (int i = 1; i < 64; ++i) EXPECT_EQ(out[c * 64 + i], first[c]) << "channel " << c;
+    }
+    return first;
+  }
+};
+
+} // namespace
+
+TEST_F(BundleSynth, InstrumentDescription)
+{
+  EXPECT_EQ(mBundle->Main().desc.componentType, kAudioUnitType_MusicDevice);
+  EXPECT_EQ(mUnit->BusCount(kAudioUnitScope_Input), 0u);
+  EXPECT_EQ(mUnit->BusCount(kAudioUnitScope_Output), 1u);
+  EXPECT_EQ(FormatChannelConfigs(mUnit->ChannelConfigs()), "0-1 0-2 0-*");
+  UInt32 instruments = 0;
+  ASSERT_OK(mUnit->GetProperty(kMusicDeviceProperty_InstrumentCount, kAudioUnitScope_Global, 0, instruments));
+  EXPECT_EQ(instruments, 1u);
+  CFRef<CFPropertyListRef> state;
+  ASSERT_OK(mUnit->SaveState(state));
+  SInt32 type = 0;
+  CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()),
+                                                                 CFSTR("type"))),
+                   kCFNumberSInt32Type, &type);
+  EXPECT_EQ(static_cast<UInt32>(type), kAudioUnitType_MusicDevice);
+  // No input bus to feed.
+  EXPECT_FALSE(mUnit->ConnectInput(nullptr, 0).ok());
+}
+
+TEST_F(BundleSynth, WildcardOutputTakesAnyChannelCount)
+{
+  for (UInt32 channels : {1u, 2u, 6u})
+  {
+    ASSERT_OK(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 48000.0, channels)) << channels;
+    ASSERT_OK(mUnit->SetMaxFramesPerSlice(64));
+    ASSERT_OK(mUnit->Initialize());
+    AudioStreamBasicDescription asbd = {};
+    ASSERT_OK(mUnit->GetStreamFormat(kAudioUnitScope_Output, 0, asbd));
+    EXPECT_EQ(asbd.mChannelsPerFrame, channels);
+    ASSERT_OK(mUnit->Uninitialize());
+  }
+  EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 48000.0, 0).code(), kAudioUnitErr_InvalidProperty);
+}
+
+TEST_F(BundleSynth, WildcardOutputFillsEveryHostChannel)
+{
+  OpenThroughEntry();
+  ASSERT_OK(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 48000.0, 6));
+  ASSERT_OK(mUnit->SetMaxFramesPerSlice(64));
+  ASSERT_OK(mUnit->Initialize());
+  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x90, 60, 127, 0), noErr);
+  const std::vector<float> levels = RenderLevels(6);
+  EXPECT_EQ(levels[0], 1.f);
+  EXPECT_EQ(levels[1], 1.f);
+  // The host's buffers hold what the unit rendered on every channel of the format it accepted, never what the
+  // host left in them.
+  for (UInt32 c = 2; c < 6; ++c) EXPECT_NE(levels[c], -9.f) << "channel " << c;
+}
+
+TEST_F(BundleSynth, MidiReachesTheInstrumentOnlyThroughTheEntry)
+{
+  ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, 64));
+  // The factory record's Lookup offers no music-device methods.
+  EXPECT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x90, 60, 127, 0), badComponentSelector);
+
+  OpenThroughEntry();
+  ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, 64));
+  EXPECT_EQ(RenderLevels(2), (std::vector<float>{0.f, 0.f}));
+  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x91, 64, 127, 0), noErr);
+  EXPECT_EQ(RenderLevels(2, 64), (std::vector<float>{1.f, 1.f}));
+  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x81, 64, 0, 0), noErr);
+  EXPECT_EQ(RenderLevels(2, 128), (std::vector<float>{0.f, 0.f}));
+  const UInt8 sysex[] = {0xF0, 0x7D, 127, 0xF7};
+  ASSERT_EQ(MusicDeviceSysEx(mUnit->Unit(), sysex, sizeof(sysex)), noErr);
+  EXPECT_EQ(RenderLevels(2, 192), (std::vector<float>{1.f, 1.f}));
+  ASSERT_OK(mUnit->SetParameter(0, 0.5f));
+  EXPECT_EQ(RenderLevels(2, 256), (std::vector<float>{0.5f, 0.5f}));
+
+  // Instrument calls: accepted; start-note answers the pitch as the note's identifier.
+  const auto ci = reinterpret_cast<ComponentInstance>(mUnit->Unit());
+  MusicDeviceNoteParams note = {2, 61.7f, 100.f, {}};
+  NoteInstanceID id = 0;
+  EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kMusicDeviceStartNoteSelect, 0L, 0L, &id, 0L, &note), noErr);
+  EXPECT_EQ(id, 61u);
+  EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kMusicDeviceStopNoteSelect, 0L, 61L, 0L), noErr);
+  EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kMusicDeviceReleaseInstrumentSelect, 0L), noErr);
+}
+
+TEST_F(BundleSynth, MidiAndSysExGoOutThroughTheHostCallback)
+{
+  OpenThroughEntry();
+  ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, 64));
+  CFArrayRef names = nullptr;
+  ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_MIDIOutputCallbackInfo, kAudioUnitScope_Global, 0, names));
+  ASSERT_NE(names, nullptr);
+  ASSERT_EQ(CFArrayGetCount(names), 1);
+  EXPECT_EQ(ToStdString(CFArrayGetValueAtIndex(names, 0)), "midiOut");
+  CFRelease(names);
+
+  // Without a callback the echo goes nowhere (and nothing fails).
+  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x90, 60, 100, 5), noErr);
+
+  std::vector<MidiPacketCopy> packets;
+  const AUMIDIOutputCallbackStruct callback = {&RecordMidi, &packets};
+  ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_MIDIOutputCallback, kAudioUnitScope_Global, 0, callback));
+  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x92, 62, 90, 17), noErr);
+  ASSERT_EQ(packets.size(), 1u);
+  EXPECT_EQ(packets[0].time, 17u);
+  EXPECT_EQ(packets[0].bytes, (std::vector<Byte>{0x92, 62, 90}));
+
+  packets.clear();
+  std::vector<UInt8> sysex(300, 0x11);
+  sysex.front() = 0xF0;
+  sysex.back() = 0xF7;
+  ASSERT_EQ(MusicDeviceSysEx(mUnit->Unit(), sysex.data(), static_cast<UInt32>(sysex.size())), noErr);
+  std::vector<Byte> joined;
+  size_t total = 0;
+  for (const MidiPacketCopy& p : packets)
+  {
+    EXPECT_LE(p.bytes.size(), 256u);
+    total += p.bytes.size();
+    joined.insert(joined.end(), p.bytes.begin(), p.bytes.end());
+  }
+  EXPECT_EQ(total, 300u);
+  EXPECT_EQ(joined, sysex);
+  ASSERT_GE(packets.size(), 2u);
+  EXPECT_EQ(packets[0].bytes.size(), 256u);
+  EXPECT_EQ(packets[1].bytes.size(), 44u);
+}

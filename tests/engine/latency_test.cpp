@@ -1,0 +1,257 @@
+// Latency measurement pieces on their own: the delay line against a reference queue, the fade-in ramp, and the
+// impulse detector driven by a simulated Sender -> chain -> Receiver loop.
+
+#include "engine/LatencyDetector.h"
+#include "engine/LoudnessMeter.h"
+#include "engine/support/alloc_counter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------------------------
+// DelayLine
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(DelayLine, DelaysByItsLengthLikeAQueue)
+{
+  DelayLine line;
+  ASSERT_TRUE(line.Allocate());
+  EXPECT_EQ(line.capacity, 176400);
+  EXPECT_EQ(line.length, 0);
+
+  // Length 0 bypasses.
+  EXPECT_EQ(line.Process(0.25), 0.25);
+
+  for (int length : {1, 7, 1000})
+  {
+    line.Clear(length);
+    ASSERT_EQ(line.length, length);
+    std::deque<double> reference(size_t(length), 0.0);
+    for (int i = 0; i < 3 * length + 5; ++i)
+    {
+      const double x = std::sin(0.01 * i) + i;
+      reference.push_back(x);
+      const double expected = reference.front();
+      reference.pop_front();
+      ASSERT_EQ(line.Process(x), expected) << "length " << length << " sample " << i;
+    }
+  }
+}
+
+TEST(DelayLine, LengthIsClampedAndShrinkingNeverReadsOutside)
+{
+  DelayLine line;
+  ASSERT_TRUE(line.Allocate());
+  line.SetLength(176401);
+  EXPECT_EQ(line.length, 176400);
+  line.SetLength(-5);
+  EXPECT_EQ(line.length, 0);
+  line.SetLength(std::numeric_limits<int>::max());
+  EXPECT_EQ(line.length, 176400);
+
+  line.Clear(100);
+  for (int i = 0; i < 95; ++i)
+    (void)line.Process(1.0);
+  EXPECT_EQ(line.index, 95);
+  // Shrink below the read position: the next read restarts inside the new length.
+  line.SetLength(10);
+  for (int i = 0; i < 50; ++i)
+  {
+    (void)line.Process(2.0);
+    EXPECT_LT(line.index, 10);
+  }
+  // After a full turn of the new length, the output is what went in 10 samples ago.
+  EXPECT_EQ(line.Process(3.0), 2.0);
+
+  // Without a buffer every length is 0: nothing to delay by.
+  DelayLine empty;
+  empty.SetLength(10);
+  EXPECT_EQ(empty.length, 0);
+  EXPECT_EQ(empty.Process(0.5), 0.5);
+}
+
+TEST(DelayLine, ClearZeroesWithoutAllocating)
+{
+  DelayLine line;
+  ASSERT_TRUE(line.Allocate());
+  line.SetLength(3);
+  for (int i = 0; i < 3; ++i)
+    (void)line.Process(1.0);
+
+  testsupport::AllocationScope scope;
+  line.Clear(3);
+  EXPECT_EQ(scope.Count(), 0u);
+  EXPECT_EQ(line.length, 3);
+  EXPECT_EQ(line.Process(5.0), 0.0); // the old samples are gone
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Fade-in
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(FadeIn, RisesLinearlyOverItsLength)
+{
+  const int length = int(5.0 * 44100.0);
+  int counter = 0;
+  EXPECT_EQ(NextFadeFactor(counter, length), 1.0); // idle
+
+  counter = length;
+  double previous = 0.0;
+  for (int i = 0; i < length; ++i)
+  {
+    const double f = NextFadeFactor(counter, length);
+    // Sample i of the fade is (i + 1) / length of full level.
+    ASSERT_NEAR(f, double(i + 1) / length, 1e-12) << i;
+    ASSERT_GT(f, previous);
+    previous = f;
+  }
+  EXPECT_EQ(NextFadeFactor(counter, length), 1.0);
+  EXPECT_EQ(counter, 0);
+
+  // No length, or a counter above a shortened length: never negative, never NaN.
+  counter = 5;
+  EXPECT_EQ(NextFadeFactor(counter, 0), 1.0);
+  counter = 10;
+  EXPECT_EQ(NextFadeFactor(counter, 4), 0.0);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// LatencyDetector in a simulated pair
+// ---------------------------------------------------------------------------------------------------------------
+
+// The Sender renders before the Receiver in each host cycle. The Receiver hands the detector state to the Sender
+// for its next block; the chain between them delays by `delay` samples and scales by `gain`.
+struct PairSimulation
+{
+  int block;
+  int delay;
+  double gain;
+  std::vector<double> chainMemory;  // delay line of the chain, as a plain ring
+  int chainPos = 0;
+  int senderState = 0;
+
+  PairSimulation(int blockSize, int chainDelay, double chainGain)
+    : block(blockSize), delay(chainDelay), gain(chainGain), chainMemory(size_t(chainDelay) + 1, 0.0)
+  {
+  }
+
+  double Chain(double x)
+  {
+    chainMemory[size_t(chainPos)] = x;
+    chainPos = (chainPos + 1) % int(chainMemory.size());
+    return chainMemory[size_t(chainPos)] * gain;
+  }
+
+  // Runs cycles until the detector stops or maxCycles pass; returns the number of samples run.
+  long Run(LatencyDetector& detector, long maxCycles, double noise = 0.0)
+  {
+    long samples = 0;
+    for (long cycle = 0; cycle < maxCycles; ++cycle)
+    {
+      // Sender block, then the Receiver block that sees it through the chain.
+      std::vector<double> post(static_cast<size_t>(block));
+      for (int i = 0; i < block; ++i)
+      {
+        double out = noise;
+        if (senderState == LatencyDetector::kPulseRequested)
+          out = i == 0 ? 1.0 : 0.0;
+        else if (senderState == LatencyDetector::kWaiting)
+          out = 0.0;
+        post[size_t(i)] = Chain(out);
+      }
+      senderState = detector.HandOver();
+      for (int i = 0; i < block; ++i)
+      {
+        ++samples;
+        if (detector.Process(post[size_t(i)], post[size_t(i)]))
+          return samples;
+      }
+    }
+    return samples;
+  }
+};
+
+TEST(LatencyDetector, FindsTheChainDelayExactly)
+{
+  for (int block : {64, 512, 1024})
+    for (int delay : {0, 1, 63, 1000, 5000})
+    {
+      LatencyDetector detector;
+      detector.Reset(block);
+      detector.Start();
+      PairSimulation sim(block, delay, 1.0);
+      sim.Run(detector, 1000);
+      EXPECT_EQ(detector.finished, 1) << block << "/" << delay;
+      EXPECT_EQ(detector.active, 0);
+      EXPECT_EQ(detector.measured, delay) << "block " << block;
+    }
+}
+
+TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDrops)
+{
+  // -20 dB never crosses the -3 dB threshold; the second window listens 3 dB below the loudest sample it saw.
+  LatencyDetector detector;
+  detector.Reset(256);
+  detector.Start();
+  PairSimulation sim(256, 300, 0.1);
+  const long samples = sim.Run(detector, 4000);
+  EXPECT_EQ(detector.finished, 1);
+  EXPECT_EQ(detector.measured, 300);
+  EXPECT_GT(samples, LatencyDetector::kWindowLength);
+  EXPECT_NEAR(detector.thresholdDB, 20.0 * std::log10(0.1) - 3.0, 1e-9);
+}
+
+TEST(LatencyDetector, MutingChainEndsAfterThreeWindowsWithZero)
+{
+  LatencyDetector detector;
+  detector.Reset(512);
+  detector.Start();
+  PairSimulation sim(512, 10, 0.0);
+  const long samples = sim.Run(detector, 10000);
+  EXPECT_EQ(detector.finished, 1);
+  EXPECT_EQ(detector.measured, 0);
+  EXPECT_EQ(samples, 3L * LatencyDetector::kWindowLength);
+  EXPECT_EQ(detector.thresholdDB, LatencyDetector::kSilentThresholdDB);
+}
+
+TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
+{
+  LatencyDetector detector;
+  detector.Reset(0);
+  detector.Start();
+  (void)detector.HandOver();
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (int i = 0; i < 100; ++i)
+    EXPECT_FALSE(detector.Process(i % 2 ? inf : nan, -inf));
+  EXPECT_EQ(detector.peak, 0.0);
+  // A real impulse is still found.
+  EXPECT_TRUE(detector.Process(1.0, 1.0));
+  EXPECT_EQ(detector.measured, 100);
+}
+
+TEST(LatencyDetector, HandOverAndCancel)
+{
+  LatencyDetector detector;
+  detector.Reset(128);
+  EXPECT_EQ(detector.HandOver(), LatencyDetector::kIdle);
+  EXPECT_FALSE(detector.Process(1.0, 1.0));  // idle: nothing happens
+
+  detector.Start();
+  EXPECT_EQ(detector.HandOver(), LatencyDetector::kPulseRequested);
+  EXPECT_EQ(detector.state, LatencyDetector::kWaiting);
+  EXPECT_EQ(detector.HandOver(), LatencyDetector::kWaiting);
+
+  detector.Cancel();
+  EXPECT_EQ(detector.active, 0);
+  EXPECT_EQ(detector.HandOver(), LatencyDetector::kIdle);
+  EXPECT_EQ(detector.measured, 0);
+}
+
+} // namespace

@@ -1,0 +1,113 @@
+// Over protection: the clip at the protection level, its ratio, and the gain-reduction display's instant rise,
+// 3 s hold and 0.1 s release.
+
+#include "engine/OverProtection.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+TEST(OverProtection, ClipsAtTheLevelAndReportsTheRatio)
+{
+  OverProtection p;
+  p.SetLevel(0.0);
+  EXPECT_EQ(p.Process(1.5), 1.0);
+  EXPECT_NEAR(p.ratio, 2.0 / 3.0, 1e-15);
+  EXPECT_EQ(p.Process(-1.5), -1.0);
+  EXPECT_NEAR(p.ratio, 2.0 / 3.0, 1e-15);
+  EXPECT_EQ(p.Process(0.5), 0.5);
+  EXPECT_EQ(p.ratio, 1.0);
+  EXPECT_EQ(p.Process(0.0), 0.0);
+  EXPECT_EQ(p.ratio, 1.0);
+
+  p.SetLevel(3.0);
+  EXPECT_NEAR(p.ceiling, std::pow(10.0, 3.0 / 20.0), 1e-12);
+  EXPECT_EQ(p.negCeiling, -p.ceiling);
+  EXPECT_EQ(p.inputGain, 1.0);
+  EXPECT_EQ(p.Process(1.2), 1.2);
+  EXPECT_NEAR(p.Process(-2.0), -std::pow(10.0, 3.0 / 20.0), 1e-12);
+
+  // At -144 dB and below everything is clipped to nothing.
+  p.SetLevel(-144.0);
+  EXPECT_EQ(p.ceiling, 0.0);
+  EXPECT_EQ(p.Process(0.3), 0.0);
+  EXPECT_EQ(p.ratio, 0.0);
+}
+
+TEST(OverProtection, NonFiniteSamplesLeaveAsSilence)
+{
+  OverProtection p;
+  p.SetLevel(0.0);
+  for (double x : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                   -std::numeric_limits<double>::infinity()})
+  {
+    EXPECT_EQ(p.Process(x), 0.0);
+    EXPECT_EQ(p.ratio, 1.0);
+  }
+}
+
+TEST(GainReductionDisplay, RisesAtOnceHoldsThreeSecondsThenReleases)
+{
+  const double fs = 44100.0;
+  GainReductionDisplay d;
+  d.Reset(fs);
+  EXPECT_EQ(d.holdLength, 132300);
+  EXPECT_EQ(d.invert, 1);
+  EXPECT_EQ(d.phase, GainReductionDisplay::kIdle);
+
+  // A 1.5 sample clipped at 1.0: ratio 2/3, shown as 1/3 at once.
+  d.Process(2.0 / 3.0, 1.0);
+  EXPECT_NEAR(d.value, 1.0 / 3.0, 1e-15);
+  EXPECT_EQ(d.phase, GainReductionDisplay::kHolding);
+
+  // Unclipped samples: the value holds for the hold length...
+  for (int i = 0; i < d.holdLength; ++i)
+    d.Process(1.0, 1.0);
+  EXPECT_NEAR(d.value, 1.0 / 3.0, 1e-15);
+  EXPECT_EQ(d.phase, GainReductionDisplay::kHolding);
+
+  // ...then falls 20 dB per 0.1 s (time constant: 10^(-1/(0.1 fs)) per sample).
+  d.Process(1.0, 1.0);
+  EXPECT_EQ(d.phase, GainReductionDisplay::kReleasing);
+  for (int i = 1; i < 4410; ++i)
+    d.Process(1.0, 1.0);
+  EXPECT_NEAR(d.value, (1.0 / 3.0) * 0.1, 1e-12);
+
+  // Eventually it reaches exactly 0.
+  for (int i = 0; i < int(fs); ++i)
+    d.Process(1.0, 1.0);
+  EXPECT_EQ(d.value, 0.0);
+
+}
+
+TEST(GainReductionDisplay, NewClipDuringHoldRestartsIt)
+{
+  GainReductionDisplay d;
+  d.Reset(1000.0);  // hold 3000 samples
+  d.Process(0.8, 1.0);
+  for (int i = 0; i < 2000; ++i)
+    d.Process(1.0, 1.0);
+  d.Process(1.0, 0.5);  // deeper: rises and restarts the hold
+  EXPECT_NEAR(d.value, 0.5, 1e-15);
+  for (int i = 0; i < 2999; ++i)
+    d.Process(1.0, 1.0);
+  EXPECT_EQ(d.phase, GainReductionDisplay::kHolding);
+  EXPECT_NEAR(d.value, 0.5, 1e-15);
+}
+
+TEST(GainReductionDisplay, NonFiniteRatioDoesNotStick)
+{
+  GainReductionDisplay d;
+  d.Reset(1000.0);
+  d.Process(std::numeric_limits<double>::quiet_NaN(), 1.0);
+  EXPECT_TRUE(std::isfinite(d.value));
+  d.Process(0.5, 0.5);
+  EXPECT_NEAR(d.value, 0.5, 1e-15);
+  d.Process(1.0, std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isfinite(d.value));
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+// The signal path with a Sender and a Receiver on two audio threads while the main thread starts and cancels
+// latency measurements, leaves peer commands, runs the idle work and reads what the editor shows (run under
+// ThreadSanitizer in CI).
+
+#include "engine/support/zaniq_env.h"
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+using namespace plugin;
+using testsupport::TestZANIQ;
+using testsupport::ZaniqTest;
+
+TEST_F(ZaniqTest, SignalPathAgainstTheMainThread)
+{
+  TestZANIQ& sender = Make();
+  TestZANIQ& receiver = Make();
+  ASSERT_EQ(receiver.GetPluginMode(), kLinkReceiver);
+  for (TestZANIQ* z : {&sender, &receiver})
+  {
+    z->SetSampleRate(48000.0);
+    ASSERT_TRUE(z->SetBlockSize(256));
+    z->SetChannelConnections(kInput, 0, 2, true);
+    z->SetChannelConnections(kOutput, 0, 2, true);
+    z->OnReset();
+  }
+  receiver.Change(ZANIQ::kDisableStorageGainDiff, 0); // the audio thread stores the match every half second
+
+  std::atomic<bool> stop{false};
+  std::atomic<bool> finite{true};
+  auto audio = [&](TestZANIQ& z, unsigned seed) {
+    std::vector<double> inL(256), inR(256), outL(256), outR(256);
+    double* in[2] = {inL.data(), inR.data()};
+    double* out[2] = {outL.data(), outR.data()};
+    unsigned state = seed;
+    while (!stop.load())
+    {
+      for (int i = 0; i < 256; ++i)
+      {
+        state = state * 1664525u + 1013904223u;
+        inL[size_t(i)] = (double(state >> 8) / 16777216.0 - 0.5) * 0.8;
+        inR[size_t(i)] = -inL[size_t(i)] * 0.5;
+      }
+      z.ProcessBlock(in, out, 256);
+      for (int i = 0; i < 256; ++i)
+        if (!std::isfinite(outL[size_t(i)]) || !std::isfinite(outR[size_t(i)]))
+          finite.store(false);
+    }
+  };
+  std::thread senderThread(audio, std::ref(sender), 1u);
+  std::thread receiverThread(audio, std::ref(receiver), 2u);
+
+  LinkSlot& slot = LinkRegistry::Instance().Slot(receiver.GetLinkID());
+  const int codes[] = {ZANIQ::kDriveFX, ZANIQ::kResetSenderRMS, ZANIQ::kMatchPreFXDiffGain, ZANIQ::kReset2,
+                       ZANIQ::kMatchMode, ZANIQ::kMatchLoudness, ZANIQ::kPrePostFX};
+  double seen = 0.0;
+  for (int i = 0; i < 400; ++i)
+  {
+    if (i % 25 == 0)
+      receiver.ToggleLatencyMeasurement();
+    if (i % 10 == 0)
+      sender.ToggleLatencyMeasurement(); // a Sender ends it on its own
+    const int code = codes[i % 7];
+    slot.PostCommand(code, code == ZANIQ::kMatchMode ? double(i % 2) : (code == ZANIQ::kDriveFX ? 3.0 : 1.0));
+    receiver.Change(ZANIQ::kEnableOverProtection, i % 2);
+    receiver.OnIdle();
+    sender.OnIdle();
+    seen += receiver.GetPreFXLevel() + receiver.GetPostFXLevel() + receiver.GetGainReductionValue() +
+            receiver.GetMatchGain() + receiver.GetGainToMatch() + receiver.GetPreMaxRatio() +
+            double(receiver.IsMeasurementRunning()) + double(receiver.IsReceiving()) +
+            double(sender.IsSenderLinked()) + sender.GetLinkGain();
+    std::this_thread::yield();
+  }
+
+  stop.store(true);
+  senderThread.join();
+  receiverThread.join();
+  EXPECT_TRUE(finite.load());
+  EXPECT_TRUE(std::isfinite(seen));
+}

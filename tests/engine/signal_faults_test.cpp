@@ -1,0 +1,197 @@
+// Inputs and settings that must not break the signal path: non-finite samples, zero gains to divide by, blocks
+// longer than the link buffers, unusual channel connections, absent buffers, and no allocation per block.
+
+#include "engine/support/alloc_counter.h"
+#include "engine/support/signal_pair.h"
+
+#include <cmath>
+#include <limits>
+
+using namespace plugin;
+using testsupport::SignalPairTest;
+
+namespace
+{
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+bool AllFinite(const std::vector<double>& v)
+{
+  for (double x : v)
+    if (!std::isfinite(x))
+      return false;
+  return true;
+}
+
+class SignalFaultTest : public SignalPairTest
+{
+protected:
+  // One cycle whose Sender input carries `bad` at sample `at` of the left channel.
+  void CycleWithBadSample(double bad, int at)
+  {
+    std::vector<double> inL(kBlock), inR(kBlock), outL(kBlock), outR(kBlock);
+    for (int i = 0; i < kBlock; ++i)
+    {
+      inL[size_t(i)] = 0.5 * mNoise.Next();
+      inR[size_t(i)] = 0.5 * mNoise.Next();
+    }
+    inL[size_t(at)] = bad;
+    Cycle(inL.data(), inR.data(), outL.data(), outR.data(), kBlock);
+    mOutL.insert(mOutL.end(), outL.begin(), outL.end());
+    mOutR.insert(mOutR.end(), outR.begin(), outR.end());
+  }
+
+  bool ReceiverStateFinite() const
+  {
+    const ZANIQ& r = *mReceiver;
+    return std::isfinite(r.GetPreFXLevel()) && std::isfinite(r.GetPostFXLevel()) && std::isfinite(r.GetPreFXMax()) &&
+           std::isfinite(r.GetMatchGain()) && std::isfinite(r.GetAutoGain()) && std::isfinite(r.GetGainToMatch()) &&
+           std::isfinite(r.GetPreRatio()) && std::isfinite(r.GetGainReductionValue());
+  }
+};
+
+TEST_F(SignalFaultTest, NonFiniteSamplesDoNotPoisonTheReceiver)
+{
+  mReceiver->Change(ZANIQ::kMeterMode, kMeterRMSSummed);
+  mReceiver->Change(ZANIQ::kRMSWindow, 50);
+  mChain.Set(0, 0.5);
+  RunNoise(10);
+
+  // A NaN or an infinity enters the Sender, so it reaches the Receiver on both sides.
+  for (double bad : {kNaN, kInf, -kInf})
+  {
+    ClearRecordings();
+    CycleWithBadSample(bad, 100);
+    EXPECT_TRUE(AllFinite(mOutL)) << bad;
+    EXPECT_TRUE(AllFinite(mOutR)) << bad;
+    EXPECT_TRUE(ReceiverStateFinite()) << bad;
+  }
+  // Delta monitoring of the matched chain is silent again right away.
+  mReceiver->Change(ZANIQ::kDeltaMonitor, 1);
+  ClearRecordings();
+  RunNoise(10);
+  EXPECT_TRUE(ReceiverStateFinite());
+  EXPECT_LT(MaxAbsOut(kBlock, mOutL.size()), 1e-9);
+
+  // With over protection on as well (a NaN must not become a full-scale spike).
+  mReceiver->Change(ZANIQ::kEnableOverProtection, 1);
+  ClearRecordings();
+  CycleWithBadSample(kNaN, 3);
+  EXPECT_TRUE(AllFinite(mOutL));
+  EXPECT_LT(std::fabs(mOutL[3]), 0.6);
+}
+
+TEST_F(SignalFaultTest, ZeroGainsAreNeverDividedBy)
+{
+  // "PreGain Diff Store" at -144 dB makes the pre gain 0: the Sender must not divide its input by it.
+  mReceiver->Change(ZANIQ::kPreGainDiffStore, -144.0);
+  ASSERT_EQ(mReceiver->GetPreGain(), 0.0);
+  RunNoise(4);
+  EXPECT_TRUE(AllFinite(mSenderOutL));
+  EXPECT_EQ(mSenderOutL, mSenderInL);
+  EXPECT_TRUE(AllFinite(mOutL));
+  mReceiver->Change(ZANIQ::kPreGainDiffStore, 0.0);
+
+  // A stored match of -144 dB makes the match gain 0: post-FX divided by it is silence, not infinity.
+  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
+  mReceiver->Change(ZANIQ::kGainDiffStore, -144.0);
+  ClearRecordings();
+  RunNoise(4);
+  EXPECT_EQ(MaxAbsOut(0, mOutL.size()), 0.0);
+
+  // Auto against a chain that mutes: the match would need 144 dB or more, which reads as gain 0.
+  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchAuto);
+  mReceiver->Change(ZANIQ::kMeterMode, kMeterRMSSummed);
+  mReceiver->Change(ZANIQ::kRMSWindow, 50);
+  mChain.Set(0, 0.0);
+  ClearRecordings();
+  RunNoise(20, 2.0, 2.0); // pre-FX above 0 dB: D below -144 dB
+  EXPECT_EQ(mReceiver->GetMatchGain(), 0.0);
+  EXPECT_TRUE(AllFinite(mOutL));
+  EXPECT_TRUE(ReceiverStateFinite());
+}
+
+TEST_F(SignalFaultTest, BlocksLongerThanTheLinkBuffers)
+{
+  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
+  mReceiver->Change(ZANIQ::kDeltaMonitor, 1);
+
+  // Up to two link buffers: the Sender sends pieces, the Receiver takes them all; the delta stays silent.
+  const int n = 12000;
+  Prepare(*mSender, kRate, n);
+  Prepare(*mReceiver, kRate, n);
+  RunNoise(6, 0.5, 0.3, n);
+  EXPECT_EQ(MaxAbsOut(0, mOutL.size()), 0.0);
+
+  // Beyond two buffers the rest of the block has no pre-FX signal: heard, but finite and nothing read past the
+  // buffers.
+  const int m = 20000;
+  Prepare(*mSender, kRate, m);
+  Prepare(*mReceiver, kRate, m);
+  ClearRecordings();
+  RunNoise(3, 0.5, 0.3, m);
+  EXPECT_TRUE(AllFinite(mOutL));
+  for (int b = 0; b < 3; ++b)
+    EXPECT_EQ(MaxAbsOut(size_t(b) * m, size_t(b) * m + 2 * kLinkBufferFrames), 0.0);
+}
+
+TEST_F(SignalFaultTest, MonoInputWithTwoOutputsFillsBoth)
+{
+  mReceiver->SetChannelConnections(kInput, 1, 1, false);
+  mReceiver->Change(ZANIQ::kActive, 0); // plain pass-through, so the expected output is the input
+  std::vector<double> in(kBlock), outL(kBlock), outR(kBlock, 9.0), unused(kBlock, 0.0);
+  for (int i = 0; i < kBlock; ++i)
+    in[size_t(i)] = mNoise.Next();
+  double* ins[2] = {in.data(), unused.data()};
+  double* outs[2] = {outL.data(), outR.data()};
+  mReceiver->ProcessBlock(ins, outs, kBlock);
+  EXPECT_EQ(outL, in);
+  EXPECT_EQ(outR, in);
+}
+
+TEST_F(SignalFaultTest, MissingInputsGiveSilence)
+{
+  std::vector<double> outL(kBlock, 3.0), outR(kBlock, 3.0);
+  double* outs[2] = {outL.data(), outR.data()};
+  mReceiver->ProcessBlock(nullptr, outs, kBlock);
+  EXPECT_EQ(outL, std::vector<double>(kBlock, 0.0));
+  EXPECT_EQ(outR, std::vector<double>(kBlock, 0.0));
+  mReceiver->ProcessBlock(nullptr, nullptr, kBlock); // nothing to write to: nothing happens
+}
+
+TEST_F(SignalFaultTest, TinySampleRateHasNoHalfSecondToDivideBy)
+{
+  Prepare(*mReceiver, 1.0, kBlock);
+  EXPECT_EQ(mReceiver->GetHalfSecondPeriod(), 0);
+  RunNoise(3);
+  EXPECT_TRUE(AllFinite(mOutL));
+}
+
+TEST_F(SignalFaultTest, BlocksDoNotAllocate)
+{
+  mReceiver->Change(ZANIQ::kEnableOverProtection, 1);
+  mReceiver->Change(ZANIQ::kLatencyCompensation, 100);
+  mChain.Set(100, 0.5);
+  RunNoise(2);
+
+  std::vector<double> inL(kBlock), inR(kBlock), sOutL(kBlock), sOutR(kBlock), rOutL(kBlock), rOutR(kBlock);
+  for (int i = 0; i < kBlock; ++i)
+  {
+    inL[size_t(i)] = 0.5 * mNoise.Next();
+    inR[size_t(i)] = 0.5 * mNoise.Next();
+  }
+  double* sIn[2] = {inL.data(), inR.data()};
+  double* sOut[2] = {sOutL.data(), sOutR.data()};
+  double* rOut[2] = {rOutL.data(), rOutR.data()};
+  testsupport::AllocationScope scope;
+  for (int b = 0; b < 100; ++b) // crosses two half-second boundaries
+  {
+    mSender->ProcessBlock(sIn, sOut, kBlock);
+    mChain.Process(sOutL.data(), sOutR.data(), kBlock);
+    mReceiver->ProcessBlock(sOut, rOut, kBlock);
+  }
+  EXPECT_EQ(scope.Count(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+#pragma once
+
+// Test environment for ZANIQ instances: a temporary home folder (the data folder lives under it) and a plug-in
+// subclass that scripts the modifiers of editor control presses.
+
+#include "engine/ZANIQ.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <vector>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace testsupport
+{
+
+// Points HOME at a fresh temporary folder for its lifetime, then restores HOME and removes the folder.
+class ScopedHome
+{
+public:
+  ScopedHome()
+  {
+    char tmpl[] = "/tmp/zaniq_home_XXXXXX";
+    if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+    mPath = std::filesystem::canonical(tmpl);
+    if (const char* old = std::getenv("HOME")) mOld = old, mHadOld = true;
+    setenv("HOME", mPath.c_str(), 1);
+  }
+  ~ScopedHome()
+  {
+    if (mHadOld)
+      setenv("HOME", mOld.c_str(), 1);
+    else
+      unsetenv("HOME");
+    std::error_code ec;
+    std::filesystem::remove_all(mPath, ec);
+  }
+  const std::filesystem::path& Path() const { return mPath; }
+  std::filesystem::path DataFolder() const { return mPath / "Library/Application Support/ZANIQ"; }
+
+private:
+  std::filesystem::path mPath;
+  std::string mOld;
+  bool mHadOld = false;
+};
+
+// A ZANIQ whose editor controls are scripted: SetPress(tag, kind, mods) makes GetControlPress answer for that
+// tag as if the editor were open with a control of that class pressed with those modifiers.
+class TestZANIQ : public ZANIQ
+{
+public:
+  TestZANIQ() : ZANIQ(plugin::InstanceInfo{}) {}
+
+  void SetPress(int tag, EPressControl kind, ControlPress press) { mPresses[tag] = {kind, press}; }
+  void ClearPresses() { mPresses.clear(); }
+  bool GetControlPress(int tag, EPressControl kind, ControlPress& press) const override
+  {
+    auto it = mPresses.find(tag);
+    if (it == mPresses.end() || it->second.first != kind) return false;
+    press = it->second.second;
+    return true;
+  }
+
+  void SetTargetLatencyForTest(int samples) { mTargetLatency.store(samples); }
+  void SetGainToMatchForTest(double g) { mGainToMatch.store(g); }
+  void SetPreRatiosForTest(double ratio, double maxRatio)
+  {
+    mPreRatio.store(ratio);
+    mPreMaxRatio.store(maxRatio);
+  }
+
+  // Sets parameter idx to a real value as the editor does (plain Set, then OnParamChange with the source).
+  void Change(int idx, double value, plugin::EParamSource source = plugin::kUI)
+  {
+    GetParam(idx)->Set(value);
+    OnParamChange(idx, source, -1);
+  }
+
+  // Runs one pass-through block of n stereo frames (applies the posted DSP requests).
+  void RunBlock(int n = 64)
+  {
+    std::vector<double> inL(size_t(n), 0.0), inR(size_t(n), 0.0), outL(size_t(n), 0.0), outR(size_t(n), 0.0);
+    double* in[2] = {inL.data(), inR.data()};
+    double* out[2] = {outL.data(), outR.data()};
+    ProcessBlock(in, out, n);
+  }
+
+private:
+  std::map<int, std::pair<EPressControl, ControlPress>> mPresses;
+};
+
+// Fixture: a temporary home for every test; instances made with Make are destroyed before the home goes.
+class ZaniqTest : public ::testing::Test
+{
+protected:
+  TestZANIQ& Make()
+  {
+    mInstances.push_back(std::make_unique<TestZANIQ>());
+    return *mInstances.back();
+  }
+  void Destroy(TestZANIQ& z)
+  {
+    for (auto it = mInstances.begin(); it != mInstances.end(); ++it)
+      if (it->get() == &z)
+      {
+        mInstances.erase(it);
+        return;
+      }
+  }
+  void DestroyAll() { mInstances.clear(); }
+  // The registry is process-wide: every test starts with empty queues, no waiting commands and Senders told to
+  // play normally.
+  void SetUp() override
+  {
+    LinkRegistry& registry = LinkRegistry::Instance();
+    for (int i = 0; i < kNumLinkSlots; ++i)
+    {
+      LinkSlot& slot = registry.Slot(i);
+      slot.ClearQueue();
+      slot.ResetSenderControl();
+      int code;
+      double value;
+      (void)slot.TakeCommand(code, value);
+    }
+  }
+  void TearDown() override { DestroyAll(); }
+
+  ScopedHome mHome;
+  std::vector<std::unique_ptr<TestZANIQ>> mInstances;
+};
+
+} // namespace testsupport

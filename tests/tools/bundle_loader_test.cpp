@@ -1,0 +1,135 @@
+// Loading bundle folders: what a good bundle gives, and one clear line for each way a bundle can be broken.
+
+#include "au/testplug/TestBundles.h"
+#include "support/TempFolder.h"
+
+#include <filesystem>
+
+using namespace auhost;
+using namespace testbundles;
+using toolstest::TempFolder;
+
+namespace
+{
+
+// An Info.plist with one AudioComponents entry made of `entry` (XML between <dict> and </dict>).
+std::string InfoPlist(const std::string& executable, const std::string& entry)
+{
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+         "<key>CFBundleExecutable</key><string>" +
+         executable +
+         "</string>\n<key>CFBundleIdentifier</key><string>com.zaniq.tests.copy</string>\n"
+         "<key>AudioComponents</key>\n<array>\n<dict>\n" +
+         entry + "</dict>\n</array>\n</dict>\n</plist>\n";
+}
+
+std::string Entry(const std::string& type, const std::string& subtype, const std::string& factory)
+{
+  return "<key>type</key><string>" + type + "</string>\n<key>subtype</key><string>" + subtype +
+         "</string>\n<key>manufacturer</key><string>ZqTs</string>\n<key>name</key><string>Copy</string>\n"
+         "<key>version</key><integer>7</integer>\n<key>factoryFunction</key><string>" +
+         factory + "</string>\n";
+}
+
+// Copies the TestGain executable into a new bundle folder with the given Info.plist.
+std::string CopyOfGain(const TempFolder& temp, const std::string& name, const std::string& plist)
+{
+  const std::string folder = temp / (name + ".component");
+  temp.Write(name + ".component/Contents/Info.plist", plist);
+  std::filesystem::create_directories(folder + "/Contents/MacOS");
+  std::filesystem::copy_file(std::string(GainBundlePath()) + "/Contents/MacOS/TestGain",
+                             folder + "/Contents/MacOS/" + name);
+  return folder;
+}
+
+std::string LoadError(const std::string& folder)
+{
+  std::shared_ptr<const Bundle> bundle;
+  const Status s = Bundle::Load(folder, bundle);
+  EXPECT_FALSE(s.ok()) << folder;
+  EXPECT_EQ(bundle, nullptr);
+  EXPECT_EQ(s.message().find('\n'), std::string::npos) << s.message();
+  return s.message();
+}
+
+} // namespace
+
+TEST(BundleLoader, LoadsOnceAndRegistersOnce)
+{
+  TempFolder temp;
+  const std::string folder = CopyOfGain(temp, "Copy", InfoPlist("Copy", Entry("aufx", "TGcp", "TestGain_Factory")));
+  std::shared_ptr<const Bundle> first, second;
+  ASSERT_OK(Bundle::Load(folder, first));
+  ASSERT_OK(Bundle::Load(folder + "/", second));
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(first->Path(), folder);
+  EXPECT_EQ(first->Identifier(), "com.zaniq.tests.copy");
+  const ComponentEntry& e = first->Main();
+  EXPECT_EQ(DescribeComponent(e.desc), "aufx 'TGcp' 'ZqTs'");
+  EXPECT_EQ(e.name, "Copy");
+  EXPECT_EQ(e.version, 7u);
+  AudioComponentDescription desc = e.desc;
+  EXPECT_EQ(AudioComponentCount(&desc), 1u);
+  EXPECT_NE(first->Symbol("TestGain_Entry"), nullptr);
+  EXPECT_EQ(first->Symbol("TestGain_Missing"), nullptr);
+
+  std::unique_ptr<Instance> unit;
+  ASSERT_OK(Instance::Open(e.component, unit));
+  ASSERT_OK(unit->Prepare(44100.0, 1, 1, 32));
+}
+
+TEST(BundleLoader, BrokenBundlesSayWhatIsWrong)
+{
+  TempFolder temp;
+  EXPECT_EQ(LoadError(temp / "Missing.component"), temp / "Missing.component" + ": no such bundle folder");
+  EXPECT_EQ(LoadError(""), "no bundle folder given");
+
+  std::filesystem::create_directories(temp / "Empty.component");
+  EXPECT_EQ(LoadError(temp / "Empty.component"), temp / "Empty.component" + ": Contents/Info.plist is missing");
+
+  temp.Write("Damaged.component/Contents/Info.plist", "<plist><dict><key>CFBundleExecutable</key><str");
+  EXPECT_EQ(LoadError(temp / "Damaged.component"),
+            temp / "Damaged.component" + ": Contents/Info.plist cannot be read (damaged or empty)");
+
+  temp.Write("NoComponents.component/Contents/Info.plist",
+             "<plist version=\"1.0\"><dict><key>CFBundleExecutable</key><string>X</string></dict></plist>");
+  EXPECT_EQ(LoadError(temp / "NoComponents.component"),
+            temp / "NoComponents.component" + ": Info.plist has no AudioComponents entry");
+
+  temp.Write("BadCode.component/Contents/Info.plist", InfoPlist("X", Entry("aufx", "TooLong", "X_Factory")));
+  EXPECT_EQ(LoadError(temp / "BadCode.component"),
+            temp / "BadCode.component" + ": AudioComponents[0]: 'subtype' must be four characters");
+
+  temp.Write("NoFactory.component/Contents/Info.plist", InfoPlist("X", Entry("aufx", "ABCD", "")));
+  EXPECT_EQ(LoadError(temp / "NoFactory.component"),
+            temp / "NoFactory.component" + ": AudioComponents[0]: 'factoryFunction' is missing");
+
+  temp.Write("NoExe.component/Contents/Info.plist", InfoPlist("NoExe", Entry("aufx", "ABCD", "X_Factory")));
+  EXPECT_EQ(LoadError(temp / "NoExe.component"),
+            temp / "NoExe.component" + ": the executable Contents/MacOS/NoExe is missing");
+
+  temp.Write("Text.component/Contents/Info.plist", InfoPlist("Text", Entry("aufx", "ABCD", "X_Factory")));
+  temp.Write("Text.component/Contents/MacOS/Text", "not a library\n");
+  const std::string notLoadable = LoadError(temp / "Text.component");
+  EXPECT_EQ(notLoadable.rfind(temp / "Text.component" + ": cannot load Contents/MacOS/Text: ", 0), 0u)
+    << notLoadable;
+
+  const std::string wrongFactory =
+    CopyOfGain(temp, "Wrong", InfoPlist("Wrong", Entry("aufx", "TGwr", "Nope_Factory")));
+  EXPECT_EQ(LoadError(wrongFactory), wrongFactory + ": Contents/MacOS/Wrong does not export Nope_Factory");
+  // Nothing was registered for the refused bundle.
+  AudioComponentDescription desc = {kAudioUnitType_Effect, FourCC("TGwr"), kManufacturer, 0, 0};
+  EXPECT_EQ(AudioComponentCount(&desc), 0u);
+}
+
+TEST(BundleLoader, FourCharacterCodes)
+{
+  UInt32 code = 0;
+  EXPECT_TRUE(StringToFourCC("aufx", code));
+  EXPECT_EQ(code, kAudioUnitType_Effect);
+  EXPECT_EQ(FourCCToString(code), "aufx");
+  EXPECT_FALSE(StringToFourCC("auf", code));
+  EXPECT_FALSE(StringToFourCC("aufxx", code));
+  EXPECT_FALSE(StringToFourCC(std::string("au\nx"), code));
+  EXPECT_EQ(FourCCToString(0x41000142), "A??B");
+}
