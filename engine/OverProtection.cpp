@@ -32,36 +32,3 @@ void GainReductionDisplay::Reset(double sampleRate)
   phase = kIdle;
   invert = 1;
 }
-
-void GainReductionDisplay::Process(double ratioLeft, double ratioRight)
-{
-  double r = std::fabs(ratioLeft < ratioRight ? ratioLeft : ratioRight);
-  // A NaN here would stick in the follower for ever: every later comparison with it is false.
-  if (!std::isfinite(r))
-    r = 1.0;
-  if (invert)
-    r = 1.0 - (r < 1.0 ? r : 1.0);
-
-  if (r > value)
-  {
-    value = (value - r) * rise + r;
-    holdCounter = 0;
-    phase = kHolding;
-  }
-  else if (phase == kReleasing)
-  {
-    value = (value - r) * release + r;
-  }
-  else if (phase == kHolding)
-  {
-    if (holdCounter >= holdLength)
-    {
-      phase = kReleasing;
-      value = (value - r) * release + r;
-    }
-    if (holdCounter < INT_MAX)
-      ++holdCounter;
-  }
-  if (value < 1e-08)
-    value = 0.0;
-}

@@ -34,9 +34,14 @@ struct OverProtection
       ratio = 1.0;
       return x == 0.0 ? x : 0.0;
     }
-    const double y = x > ceiling ? ceiling : (x < negCeiling ? negCeiling : x);
-    ratio = y / x;
-    return y;
+    if (x > ceiling || x < negCeiling)
+    {
+      const double y = x > ceiling ? ceiling : negCeiling;
+      ratio = y / x;
+      return y;
+    }
+    ratio = 1.0; // x / x
+    return x;
   }
 };
 
@@ -64,5 +69,39 @@ struct GainReductionDisplay
   // One sample with the two channels' clip ratios: r = |min(left, right)| (1 - min(r, 1) with invert); a larger r
   // is taken at once and held for the hold length, after which the value releases towards r. Values below 1e-8
   // become 0. A non-finite ratio counts as 1.0 (nothing clipped). [audio thread]
-  void Process(double ratioLeft, double ratioRight);
+  void Process(double ratioLeft, double ratioRight)
+  {
+    double r = std::fabs(ratioLeft < ratioRight ? ratioLeft : ratioRight);
+    // A NaN here would stick in the follower for ever: every later comparison with it is false.
+    if (!std::isfinite(r))
+      r = 1.0;
+    if (invert)
+      r = 1.0 - (r < 1.0 ? r : 1.0);
+
+    if (r > value)
+    {
+      value = (value - r) * rise + r;
+      holdCounter = 0;
+      phase = kHolding;
+    }
+    else if (phase == kReleasing)
+    {
+      value = (value - r) * release + r;
+    }
+    else if (phase == kHolding)
+    {
+      if (holdCounter >= holdLength)
+      {
+        phase = kReleasing;
+        value = (value - r) * release + r;
+      }
+      if (holdCounter < kMaxHoldCounter)
+        ++holdCounter;
+    }
+    if (value < 1e-08)
+      value = 0.0;
+  }
+
+private:
+  static constexpr int kMaxHoldCounter = 2147483647;
 };
