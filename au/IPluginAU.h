@@ -22,6 +22,7 @@
 // main thread's idle tick.
 
 #include "au/AURenderNotifyList.h"
+#include "au/ZaniqPrivateProperties.h"
 #include "framework/IPluginAPIBase.h"
 #include "framework/IPluginProcessor.h"
 
@@ -291,6 +292,26 @@ public:
   // Resets every bus and connection record to "not connected" (the Component Manager close does this before
   // deleting the object).
   void ClearConnections();
+
+  // ---------------------------------------------------------------------------------------------------------
+  // Product hooks behind the private properties of au/ZaniqPrivateProperties.h [main thread]
+  // ---------------------------------------------------------------------------------------------------------
+
+  // The values of the editor's read-outs in EZaniqReadout order (dB); false (the default) when the plug-in has
+  // none, and the Readouts property answers kAudioUnitErr_InvalidProperty.
+  virtual bool GetReadouts(double out[kZaniqNumReadouts]) const
+  {
+    (void)out;
+    return false;
+  }
+  // Runs editor command `code` with `value`; false (the default) when the plug-in does not take that code, and
+  // the Command property answers kAudioUnitErr_InvalidProperty.
+  virtual bool DoCommand(int code, double value)
+  {
+    (void)code;
+    (void)value;
+    return false;
+  }
 
 protected:
   // [audio thread] Fills the processor's time information from the host callbacks.

@@ -307,7 +307,10 @@ int WordsNeeded(SInt16 selector)
 
 AUInstanceRecord* NewAUInstanceRecord(size_t objectSize, IPluginAU* (*construct)(void*), void (*destruct)(IPluginAU*))
 {
-  auto* record = static_cast<AUInstanceRecord*>(std::malloc(sizeof(AUInstanceRecord) + objectSize));
+  // The header is one 64-byte line, so a 64-aligned record gives the object behind it the same alignment.
+  const size_t size = (sizeof(AUInstanceRecord) + objectSize + kAUInstanceAlignment - 1) / kAUInstanceAlignment *
+                      kAUInstanceAlignment;
+  auto* record = static_cast<AUInstanceRecord*>(std::aligned_alloc(kAUInstanceAlignment, size));
   if (!record) return nullptr;
   record->mInterface.Open = &AUMethodOpen;
   record->mInterface.Close = &AUMethodClose;

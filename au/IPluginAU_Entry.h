@@ -39,9 +39,12 @@ struct AUInstanceRecord
   void* Storage() { return reinterpret_cast<unsigned char*>(this) + sizeof(AUInstanceRecord); }
 };
 static_assert(sizeof(AUInstanceRecord) == 8 * sizeof(void*), "the header is eight words");
+// Records are allocated on this boundary; the object behind the header may need up to this alignment.
+inline constexpr size_t kAUInstanceAlignment = 64;
+static_assert(sizeof(AUInstanceRecord) % kAUInstanceAlignment == 0, "the object behind the header stays aligned");
 static_assert(offsetof(AUInstanceRecord, mInterface) == 0, "the host reads the record as the interface");
 
-// [main thread] A record with room for objectSize bytes behind the header (malloc), its methods filled in and
+// [main thread] A record with room for objectSize bytes behind the header (64-aligned, freed with free), its methods filled in and
 // no object yet; null when the allocation failed.
 AUInstanceRecord* NewAUInstanceRecord(size_t objectSize, IPluginAU* (*construct)(void*),
                                       void (*destruct)(IPluginAU*));
@@ -52,7 +55,7 @@ struct AUEntry
 {
   using Plug = typename Traits::Plug;
   static_assert(std::is_base_of_v<IPluginAU, Plug>, "the plug-in class derives from IPluginAU");
-  static_assert(alignof(Plug) <= alignof(std::max_align_t), "the storage behind the header is max-aligned");
+  static_assert(alignof(Plug) <= kAUInstanceAlignment, "the storage behind the header is 64-aligned");
 
   // [main thread] Constructs the plug-in at memory, or on the heap when memory is null. May throw (bad_alloc);
   // the callers below turn that into a status.

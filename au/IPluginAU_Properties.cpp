@@ -48,6 +48,14 @@ OSStatus IPluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
 
   switch (propID)
   {
+    case kZaniqProperty_Readouts:
+    {
+      if (!global) return kAudioUnitErr_InvalidProperty;
+      ZaniqReadouts readouts = {};
+      if (!GetReadouts(readouts.values)) return kAudioUnitErr_InvalidProperty;
+      if (!data) *writable = false;
+      return ReplyValue(dataSize, data, readouts);
+    }
     case kPrivatePropertyPlugin:
     {
       if (!data) *writable = false;
@@ -318,6 +326,14 @@ OSStatus IPluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
 
   switch (propID)
   {
+    case kZaniqProperty_Command:
+    {
+      if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
+      ZaniqCommand command;
+      if (!ReadRecord(data, dataSize, command) || !std::isfinite(command.value))
+        return kAudioUnitErr_InvalidPropertyValue;
+      return DoCommand(command.code, command.value) ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidProperty};
+    }
     case kAudioUnitProperty_ClassInfo:
     {
       CFPropertyListRef plist = nullptr;
