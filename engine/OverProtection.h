@@ -26,21 +26,28 @@ struct OverProtection
 
   // x = input gain * o clamped to [-ceiling, ceiling]; ratio = y / x (1.0 when x is 0). A non-finite x leaves as 0
   // with ratio 1.0 rather than as a full-scale spike. [audio thread]
-  double Process(double o)
+  double Process(double o) { return Clip(inputGain * o, ceiling, negCeiling, ratio); }
+
+  // The clip itself, shared with the block loops: y and the ratio y / x for x against [negCeiling, ceiling].
+  // Unclipped, y / x is x / x, exactly 1.0, so only a clipped sample pays for a division.
+  static double Clip(double x, double ceiling, double negCeiling, double& ratio)
   {
-    const double x = inputGain * o;
-    if (x == 0.0 || !std::isfinite(x))
+    if (!(std::fabs(x) <= 1.7976931348623157e308)) // NaN or infinite
     {
       ratio = 1.0;
-      return x == 0.0 ? x : 0.0;
+      return 0.0;
     }
-    if (x > ceiling || x < negCeiling)
+    if (x > ceiling)
     {
-      const double y = x > ceiling ? ceiling : negCeiling;
-      ratio = y / x;
-      return y;
+      ratio = ceiling / x;
+      return ceiling;
     }
-    ratio = 1.0; // x / x
+    if (x < negCeiling)
+    {
+      ratio = negCeiling / x;
+      return negCeiling;
+    }
+    ratio = 1.0;
     return x;
   }
 };
@@ -72,11 +79,12 @@ struct GainReductionDisplay
   void Process(double ratioLeft, double ratioRight)
   {
     double r = std::fabs(ratioLeft < ratioRight ? ratioLeft : ratioRight);
-    // A NaN here would stick in the follower for ever: every later comparison with it is false.
-    if (!std::isfinite(r))
-      r = 1.0;
+    // A NaN here would stick in the follower for ever (every later comparison with it is false): it counts as 1.0.
+    // Inverted, min(r, 1.0) already does that.
     if (invert)
       r = 1.0 - (r < 1.0 ? r : 1.0);
+    else if (!(r <= 1.7976931348623157e308))
+      r = 1.0;
 
     if (r > value)
     {

@@ -269,16 +269,8 @@ void ZANIQ::OnUIClose()
 }
 
 // ---------------------------------------------------------------------------------------------------------------
-// Presets made from the current state
+// Preset slots
 // ---------------------------------------------------------------------------------------------------------------
-
-void ZANIQ::MakeStatePreset(IPreset& preset, const char* name)
-{
-  preset.mInitialized = true;
-  preset.SetName(name);
-  preset.mChunk.Clear();
-  (void)SerializeState(preset.mChunk);
-}
 
 bool ZANIQ::CopyPresetToSlot(const IPreset& preset, int idx)
 {

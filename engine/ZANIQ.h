@@ -23,6 +23,7 @@
 #include "engine/LoudnessMeter.h"
 #include "engine/OverProtection.h"
 #include "engine/Settings.h"
+#include "engine/XMLPresets.h"
 #include "framework/IPreset.h"
 
 #include <array>
@@ -49,7 +50,8 @@ protected:
 // ZANIQ
 // ---------------------------------------------------------------------------------------------------------------
 
-class ZANIQ : public plugin::IPluginAU, public IMPlugPaths, public IExtPDCHandler
+class ZANIQ : public plugin::IPluginAU, public IMPlugPaths, public IExtPDCHandler, public IXMLPreset,
+              public IXMLParameters
 {
 public:
   // Host parameters, in index order.
@@ -197,6 +199,13 @@ public:
 
   // [main thread] Idle tick (after the queues were emptied); runs RunDeferredEditorWork among its work.
   void OnIdle() override;
+  // [main thread] The six read-out values (au/ZaniqPrivateProperties.h) from the current engine values, as
+  // UpdateMeterDisplays formats them but not rounded: gains and differences clamped to +-144 dB, levels scaled by
+  // the link gain with -0.7 dB in the EBU R128 modes, shown gains negated. Always true.
+  bool GetReadouts(double out[kZaniqNumReadouts]) const override;
+  // [main thread] Editor commands 46 to 68 run as OnParamChange(code, kUI, -1), as the editor's buttons do (the
+  // value is not used); other codes are refused.
+  bool DoCommand(int code, double value) override;
 
   // ---------------------------------------------------------------------------------------------------------
   // Engine operations
@@ -252,12 +261,15 @@ public:
   // the file is missing or no line matches.
   static int ReadIniValue(const IMPlugPaths& paths, const char* section, const char* key, int defaultValue);
 
-  // [main thread] Loads "default.tps" from the preset folder keeping the instance settings; false when there is
-  // none. (Preset files are read by the preset code; until it exists nothing is loaded.)
+  // [main thread] Loads "default.tps" from presetFolder keeping the instance settings (IXMLPreset::LoadPresetFile
+  // with keep); false, with nothing changed, when there is no such file or it is refused or presetFolder is empty.
   bool LoadDefaultPreset(const Util_String& presetFolder);
 
-  // [main thread] preset becomes initialised, named name, holding the current state (SerializeState).
-  void MakeStatePreset(plugin::IPreset& preset, const char* name);
+  // [main thread] preset becomes initialised, named name, holding a state chunk of every parameter at its
+  // default except the nParamsNamed pairs that follow: an int parameter index, then its value as an int for
+  // bool, int and enum parameters and as a double for the others (a double for an index outside the list, which
+  // is skipped). ZANIQ_State.cpp.
+  void MakeStatePreset(plugin::IPreset& preset, const char* name, int nParamsNamed = 0, ...);
   // [main thread] Copies preset into slot idx of the preset list; false for an index outside it.
   bool CopyPresetToSlot(const plugin::IPreset& preset, int idx);
 
@@ -415,6 +427,122 @@ protected:
   plugin::IPreset mInitPreset;
 
   // ---------------------------------------------------------------------------------------------------------
+  // --- commands, snapshots and idle ---
+  // Editor commands 46 to 68 (ZANIQ_Commands.cpp), idle work, info page and update check (ZANIQ_Idle.cpp,
+  // UpdateCheck.h), editor hooks the product user interface supplies (ZANIQ_CommandHooksStub.cpp until then).
+  // ---------------------------------------------------------------------------------------------------------
+public:
+  static constexpr int kEditorBaseWidth = 424; // graphics units; the rescale keeps this size
+  static constexpr int kEditorBaseHeight = 610;
+
+  // List positions of editor controls the engine reaches, recorded by the layout; -1 where there is none.
+  struct EditorControlPositions
+  {
+    int helpPage = -1;                       // "help_page.png"
+    std::array<int, 3> backgrounds{-1, -1, -1}; // "background1.png", "background2.png", "bg_easy_post.png"
+    int latencyButton = -1;                  // "pdc.png"
+    int snapshotSelector = -1;
+    int updateIcon = -1;
+  };
+  // [main thread] Called by the layout while it builds the controls.
+  void SetEditorControlPositions(const EditorControlPositions& positions) { mEditorPositions = positions; }
+  const EditorControlPositions& GetEditorControlPositions() const { return mEditorPositions; }
+
+  // Editor hooks [main thread]; each does nothing (false) while no editor exists.
+  // Shows text in the editor's message box under caption with a single "OK" button; the answer is not used.
+  virtual void ShowEditorMessageBox(const char* text, const char* caption);
+  // Sets the snapshot selector's used mark for snapshot 0 to 3.
+  virtual void SetSnapshotUsedMark(int snapshot, bool used);
+  // True while the editor's popup menu is showing (a rescale then waits).
+  virtual bool IsPopupMenuShowing() const;
+  // True, with path, when the control under kTagPresetMenu is a preset menu holding a non-empty file path.
+  virtual bool GetPresetMenuPath(Util_String& path) const;
+
+  // [main thread] The version text "major.minor.patch" of this build.
+  void GetVersionText(char* out, size_t size) const;
+  // [any thread] Display name of a framework host identity (1 to 67); "Unknown" for any other.
+  static const char* GetHostDisplayName(int host);
+  // [main thread] The info page: maker, name, version, build date and time, format, host, channels, latency,
+  // sample rate, block size and trademarks, one line each. Numbers in the C locale.
+  void GetInfoText(Util_String& text) const;
+  // [main thread, from OnIdle] Composes the info page and shows it in the editor's message box ("About").
+  void BuildInfoText();
+
+  // [main thread] The manual update check: runs the query for productName against ownVersion, shows its result
+  // in the editor's message box ("Check for update") and returns true when a newer version exists.
+  bool ShowUpdateCheckResult(const char* productName, const char* ownVersion);
+  // [main thread] The automatic check's query for this plug-in, without a message; true when a newer version
+  // exists.
+  bool RunUpdateQuery();
+  // libcurl's result code and description of the last query (-1 and "" before one ran).
+  int GetUpdateStatus() const { return mUpdateStatus; }
+  const char* GetUpdateErrorText() const { return mUpdateErrorText; }
+
+  bool IsInfoPageRequested() const { return mInfoPageRequest.load(); }
+  bool IsUpdateMessageRequested() const { return mUpdateMessageRequest.load(); }
+
+  // The preset list built by command 53 from the ".tps" files of the data folder [main thread].
+  int NListedPresets() const { return static_cast<int>(mPresetList.size()); }
+  // Null for an index outside the list.
+  const plugin::IPreset* GetListedPreset(int idx) const;
+
+private:
+  // ZANIQ_Commands.cpp
+  void ClearSnapshot();
+  void StoreSnapshot();
+  void RecallSnapshot();
+  void SetGUIScaleFromCommand(double scale, bool rescale);
+  double FixedGUIScale() const;
+  void ShowHelpPage(bool show);
+  void SetEditorControlValue(int position, double value);
+  void LoadPresetFromMenu();
+  void SavePresetFromMenu();
+  void RebuildPresetList();
+
+  // ZANIQ_Idle.cpp
+  void ApplyPendingRescale();
+  void RunAutomaticUpdateCheck();
+  void UpdateIconFromResult();
+
+  EditorControlPositions mEditorPositions;
+  int mUpdateStatus = -1;
+  char mUpdateErrorText[1024] = {};
+  std::vector<std::unique_ptr<plugin::IPreset>> mPresetList;
+  // --- end of commands, snapshots and idle ---
+
+  // ---------------------------------------------------------------------------------------------------------
+  // --- presets and state ---
+  // The host state chunk and presets read from files (ZANIQ_State.cpp; the document is XMLPresets.h).
+  //
+  // Chunk, appended at the chunk's end; offsets from its first byte, integers 32-bit little-endian:
+  //   0 "RIFF" | 4 size A = bytes from 8 to the end of the inner pad | 8 i32 1 | 12 "QVCM" | 16 "QVCS" |
+  //   20 size B = L + 8 | 24 i32 1 | 28 L | 32 the XML text (L bytes, no terminator) | inner pad 0 when L is odd
+  // Size A is then always even, so no outer pad is needed.
+  // ---------------------------------------------------------------------------------------------------------
+public:
+  // [main thread] Appends the chunk for the live values under the name of preset slot 0. False when an append
+  // failed or the text could not be produced (then the frame ends after offset 28: size B 4, size A 20).
+  bool SerializeState(plugin::IByteChunk& chunk) const override;
+  // [main thread] Reads a chunk at startPos. Nothing changes unless the whole frame and document are valid;
+  // then the named parameters take their values, preset slot 0 its name, and OnParamReset (preset recall) runs.
+  // Returns, in this order: startPos when the chunk is empty, startPos is negative or lies within 4 bytes of
+  // the end, or the bytes there are not "RIFF"; -1 when the chunk ends before offset 12; startPos + 12 for a
+  // version other than 1 or no "QVCM" (or the chunk ends before 16); startPos + 16 without "QVCS" (or the chunk
+  // ends before 20); -1 when it ends before 28; startPos + 28 for size B 0 or an inner version other than 1;
+  // -1 when size A reaches past the chunk's end or is too small to hold the header; otherwise the frame's end, startPos + 8 + size A (+1 when odd),
+  // also when the document inside was refused (malformed, foreign maker or plug-in name, incomplete).
+  [[nodiscard]] int UnserializeState(const plugin::IByteChunk& chunk, int startPos) override;
+  // [main thread] preset becomes initialised and holds the state chunk of the file at path: each parameter the
+  // file names at its value as read, every other at its default; its name is the file's preset name ("" when
+  // the file is refused, and then every parameter is at its default). Nothing for a null preset.
+  void LoadPresetFileIntoPreset(plugin::IPreset* preset, const Util_String& path, bool filtered);
+
+private:
+  // Appends a whole chunk for values (one per parameter; kPresetNoValue entries take the parameter's default).
+  bool AppendStateChunk(const double* values, const char* presetName, plugin::IByteChunk& chunk) const;
+  // --- end of presets and state ---
+
+  // ---------------------------------------------------------------------------------------------------------
   // Block processing (ZANIQ_Process.cpp) — added with the signal path
   // ---------------------------------------------------------------------------------------------------------
 public:
@@ -431,8 +559,17 @@ public:
   double GetGainReductionValue() const { return mGainReductionShown.load(std::memory_order_relaxed); }
   bool GetGainReductionInvert() const { return mGainReductionInvert.load(std::memory_order_relaxed) != 0; }
 
+  // [while no block runs; tests] true runs every Receiver sample through the one-sample-at-a-time chain that a
+  // latency measurement uses, instead of the block passes, so the two can be compared. Results are the same.
+  void SetPlainSampleChain(bool plain) { mPlainSampleChain = plain; }
+
 private:
   struct ReceiverBlock;
+  static constexpr int kChunkFrames = 256; // frames per pass of the Receiver's block loops
+  enum EChunkBuffer : int { kChunkPostL, kChunkPostR, kChunkPreL, kChunkPreR, kChunkPreLevel, kChunkPostLevel,
+                            kChunkMatch, kChunkOutL, kChunkOutR, kChunkRatioL, kChunkRatioR, kNumChunkBuffers };
+  void ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0, const double* pre1);
+  void ReceiverSamplesPlain(ReceiverBlock& b, int start, int count, const double* pre0, const double* pre1);
   void ProcessSender(LinkSlot& slot, int linkID, plugin::sample* inL, plugin::sample* inR, plugin::sample* outL,
                      plugin::sample* outR, int nFrames);
   void ProcessReceiver(LinkSlot& slot, int linkID, plugin::sample* inL, plugin::sample* inR, plugin::sample* outL,
@@ -448,4 +585,6 @@ private:
   std::atomic<double> mGainReductionShown{0.0};
   std::atomic<int> mGainReductionInvert{1};
   int mNoSenderSamples = 0; // Receiver samples without a Sender block while a measurement runs
+  bool mPlainSampleChain = false;
+  alignas(64) double mChunk[kNumChunkBuffers][kChunkFrames] = {}; // scratch of the block passes
 };

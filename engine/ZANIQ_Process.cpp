@@ -1,8 +1,8 @@
-// ZANIQ — block processing: the Sender's hand-off into its link slot, the Receiver's per-sample chain (latency
-// detector, pre-FX delay, metering, matching, monitoring, over protection, gain-reduction display, fade), the
-// half-second tick with its peer command, the reset, and the start and end of a latency measurement.
+// ZANIQ — block processing: the Sender's hand-off into its link slot, the Receiver's block set-up and block end
+// (the chain itself is in ZANIQ_ProcessChain.cpp), the half-second tick with its peer command, the reset, and the
+// start and end of a latency measurement.
 
-#include "engine/ZANIQ.h"
+#include "engine/ZANIQ_Process_p.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,28 +13,7 @@ using namespace plugin;
 namespace
 {
 
-// The gain whose decibel value is exactly the floor: dB(x) = -144 for every meter value at or below kMinGain.
-const double kFloorGain = std::exp(kMinDB * kNeperPerDB);
-
 constexpr double kEBUReferenceOffsetDB = 0.7; // the meter omits BS.1770's -0.691 dB; the reference takes it
-
-// A meter value as the decibel conversion sees it: values at or below the floor count as the floor.
-inline double Effective(double level)
-{
-  return level > kMinGain ? level : kFloorGain;
-}
-
-inline double Finite(double x)
-{
-  return std::isfinite(x) ? x : 0.0;
-}
-
-// A divisor of 0 (or one that is not a positive finite gain) would turn the signal into infinities: such a
-// division gives silence instead.
-inline double SafeDivide(double x, double gain)
-{
-  return gain > 0.0 ? x / gain : 0.0;
-}
 
 // A gain the Sender divides by: one that is not a usable positive gain divides by 1.0.
 inline double UsableDivisor(double gain)
@@ -247,47 +226,22 @@ void ZANIQ::ProcessSender(LinkSlot& slot, int linkID, sample* inL, sample* inR, 
 // Receiver — block set-up and pieces
 // ---------------------------------------------------------------------------------------------------------------
 
-// Everything the per-sample chain reads or carries within one block, loaded once from the mirrors and gains.
-struct ZANIQ::ReceiverBlock
-{
-  const sample* inL;
-  const sample* inR;
-  sample* outL;
-  sample* outR;
-
-  int matchMode;
-  bool monitorPost; // Pre-Post FX 1
-  bool inverse;
-  bool delta;
-  bool overProtect;
-  bool compensate;  // Latency Compensation != 0
-  double linkGain;
-  double preGain;
-  double minAuto, maxAuto, tolerance;
-
-  // Auto match in the ratio domain: with q = post / pre (both floored), D = dB(q), so exp(-k g) reduces to q
-  // times a constant inside the tolerance rules, clamped to [autoLow, autoHigh].
-  double tolGain, tolGainInv, autoLow, autoHigh;
-  bool zeroAtFloor; // Max Auto Gain reaches 144 dB: a gain of 144 dB or more means 0
-
-  double matchGain, autoGain;
-  double preLevel, postLevel; // last meter outputs
-  double preMax;
-  bool ran;                   // at least one sample went through the chain
-  bool measuringAtEnd;        // a measurement was active at the last sample
-};
-
 void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR, sample* outL, sample* outR,
                             int nFrames)
 {
   const bool stereo = outR != outL;
   const LinkBuffer* buffer = slot.ReceiverAcquire();
   mReceiving.store(buffer != nullptr, std::memory_order_relaxed);
-  mPreFXLevel.store(0.0, std::memory_order_relaxed);
-  mPostFXLevel.store(0.0, std::memory_order_relaxed);
+  // Levels read 0 in a block that meters nothing. (Blocks that meter publish theirs at the end only, so the editor
+  // never sees a 0 in between.)
+  auto showNoLevels = [this] {
+    mPreFXLevel.store(0.0, std::memory_order_relaxed);
+    mPostFXLevel.store(0.0, std::memory_order_relaxed);
+  };
 
   if (!buffer)
   {
+    showNoLevels();
     CopyIfApart(inL, outL, nFrames);
     if (stereo)
       CopyIfApart(inR, outR, nFrames);
@@ -323,6 +277,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
   if (slot.SenderState() == kSenderBypass)
   {
     // Active off: the chain is bypassed sample by sample; the Sender passes its input from its next block on.
+    showNoLevels();
     CopyIfApart(inL, outL, nFrames);
     if (stereo)
       CopyIfApart(inR, outR, nFrames);
@@ -426,149 +381,6 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
   }
   mGainReductionShown.store(mGainReduction.value, std::memory_order_relaxed);
   mGainReductionInvert.store(mGainReduction.invert, std::memory_order_relaxed);
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// Receiver — per-sample chain
-// ---------------------------------------------------------------------------------------------------------------
-
-namespace
-{
-
-// The Auto match gain for one sample. With q = post / pre on the floored meter values, D = dB(q); the tolerance
-// rules and the clamp of g to [Min, Max Auto Gain] then turn exp(-k g) into q, q / gain(t), q * gain(t) or 1,
-// clamped to [exp(-k Max), exp(-k Min)], and 0 where g would reach 144 dB. No logarithm or exponential per sample.
-inline double AutoMatchGain(double postLevel, double preLevel, double tolerance, double tolGain, double tolGainInv,
-                            double low, double high, bool zeroAtFloor)
-{
-  const double q = Effective(postLevel) / Effective(preLevel);
-  double m;
-  if (tolerance <= 0.0)
-    m = q;
-  else if (q >= tolGain)
-    m = q * tolGainInv;
-  else if (q <= tolGainInv)
-    m = q * tolGain;
-  else
-    m = 1.0;
-  m = m < low ? low : (m > high ? high : m);
-  if (zeroAtFloor && m <= kFloorGain)
-    m = 0.0;
-  return m;
-}
-
-} // namespace
-
-void ZANIQ::ReceiverSamples(ReceiverBlock& b, int start, int count, const double* preIn0, const double* preIn1)
-{
-  const int end = start + count;
-  // The Sender's buffer starts with this piece.
-  const double* pre0 = preIn0 ? preIn0 - start : nullptr;
-  const double* pre1 = preIn1 ? preIn1 - start : nullptr;
-
-  for (int i = start; i < end; ++i)
-  {
-    // Non-finite samples count as silence: they would otherwise ride the delay line and the gains.
-    double postL = Finite(b.inL[i]);
-    double postR = Finite(b.inR[i]);
-    double preL = pre0 ? Finite(pre0[i]) : 0.0;
-    double preR = pre1 ? Finite(pre1[i]) : 0.0;
-
-    // Latency detector, its finish, the fade.
-    if (mDetector.active)
-      (void)mDetector.Process(postL, postR);
-    if (mDetector.finished)
-      FinishLatencyMeasurement(b);
-    const double fade = NextFadeFactor(mFadeCounter, mFadeLength);
-
-    if (b.compensate)
-    {
-      preL = mDelayL.Process(preL);
-      preR = mDelayR.Process(preR);
-    }
-    const bool measuring = mDetector.active != 0;
-    if (measuring)
-      postL = postR = preL = preR = 0.0;
-
-    // Meters.
-    const double preLevel = mPreFXMeter.ProcessSample(preL, preR);
-    b.preMax = std::max(b.preMax, preLevel);
-    const double postLevel = mPostFXMeter.ProcessSample(postL, postR);
-
-    // Match gain. Manual keeps the stored gain; the gain to match is worked out from the levels at block end.
-    if (b.matchMode == kMatchGainStage)
-    {
-      b.autoGain = b.matchGain = 1.0;
-    }
-    else if (b.matchMode != kMatchManual)
-    {
-      if (!mPostFXMeter.WindowFull())
-        b.autoGain = b.matchGain = 1.0;
-      else if (b.inverse && !b.monitorPost)
-        b.matchGain = b.autoGain; // the match holds while the pre-FX signal is monitored
-      else
-        b.autoGain = b.matchGain = AutoMatchGain(postLevel, preLevel, b.tolerance, b.tolGain, b.tolGainInv,
-                                                 b.autoLow, b.autoHigh, b.zeroAtFloor);
-    }
-
-    // Monitor selection.
-    double oL, oR;
-    if (!b.monitorPost)
-    {
-      const double g = b.matchMode == kMatchGainStage ? b.preGain : (b.inverse ? b.matchGain : 1.0);
-      oL = preL * g;
-      oR = preR * g;
-    }
-    else if (b.matchMode == kMatchGainStage)
-    {
-      oL = postL / b.linkGain * b.preGain;
-      oR = postR / b.linkGain * b.preGain;
-      if (b.delta)
-      {
-        oL = preL * b.preGain - oL;
-        oR = preR * b.preGain - oR;
-      }
-    }
-    else
-    {
-      const double matchedL = SafeDivide(postL, b.matchGain);
-      const double matchedR = SafeDivide(postR, b.matchGain);
-      if (b.delta)
-      {
-        oL = preL - matchedL;
-        oR = preR - matchedR;
-      }
-      else if (b.inverse)
-      {
-        oL = postL;
-        oR = postR;
-      }
-      else
-      {
-        oL = matchedL;
-        oR = matchedR;
-      }
-    }
-
-    // Over protection (its ratio feeds the display whether or not it is enabled).
-    const double clippedL = mOverProtectionL.Process(oL);
-    const double clippedR = mOverProtectionR.Process(oR);
-    if (b.overProtect)
-    {
-      oL = clippedL;
-      oR = clippedR;
-    }
-    mGainReduction.Process(mOverProtectionL.ratio, mOverProtectionR.ratio);
-
-    b.outL[i] = fade * oL;
-    b.outR[i] = fade * oR;
-
-    b.preLevel = preLevel;
-    b.postLevel = postLevel;
-    b.measuringAtEnd = measuring;
-  }
-  if (count > 0)
-    b.ran = true;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "tools/auhost/Cli.h"
 
 #include "tools/auhost/AudioData.h"
+#include "tools/auhost/ChainCommand.h"
 #include "tools/auhost/Bundle.h"
 #include "tools/auhost/Info.h"
 #include "tools/auhost/Instance.h"
@@ -19,7 +20,10 @@ namespace
 {
 
 constexpr const char* kUsage = "usage: auhost info BUNDLE | auhost render BUNDLE --in FILE --out FILE "
-                               "[--param NAME=VALUE]... [--block N]";
+                               "[--param NAME=VALUE]... [--block N] | auhost chain [--bundle PATH] [--in FILE] "
+                               "[--out FILE] [--rate HZ] [--block N] [--seconds S] [--fx SPEC[,SPEC...]] "
+                               "[--sender \"NAME=VALUE\"]... [--receiver \"NAME=VALUE\"]... "
+                               "[--command \"CODE@SECONDS\"]... [--json]";
 constexpr uint32_t kMaxBlock = 65536;
 
 int Fail(std::ostream& err, int code, const std::string& message)
@@ -173,6 +177,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   }
   if (command == "info") return RunInfo(args, out, err);
   if (command == "render") return RunRender(args, out, err);
+  if (command == "chain") return RunChainCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   return Fail(err, kExitUsage, "unknown command \"" + command + "\"; " + kUsage);
 }
 

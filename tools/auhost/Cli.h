@@ -3,6 +3,7 @@
 // The `auhost` command line:
 //   auhost info BUNDLE
 //   auhost render BUNDLE --in FILE --out FILE [--param NAME=VALUE]... [--block N]
+//   auhost chain ... (ChainCommand.h)
 // Reports go to `out`; a failure prints one line "auhost: <what went wrong>" to `err`.
 
 #include <cstdint>

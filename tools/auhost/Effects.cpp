@@ -42,7 +42,7 @@ std::vector<std::string_view> Split(std::string_view text, char sep)
   }
 }
 
-std::string FormatHz(double hz)
+std::string FormatNumber(double hz)
 {
   char buffer[32];
   std::snprintf(buffer, sizeof(buffer), "%g", hz);
@@ -68,7 +68,7 @@ bool ParseSpec(std::string_view text, FxSpec& spec, std::string& error)
     }
     if (v < lo || v > hi)
     {
-      error = where + std::string(what) + " must lie from " + FormatHz(lo) + " to " + FormatHz(hi);
+      error = where + std::string(what) + " must lie from " + FormatNumber(lo) + " to " + FormatNumber(hi);
       return false;
     }
     return true;
@@ -237,7 +237,7 @@ BiquadCoefficients ButterworthLowpass(double hz, double sampleRate)
   // The cookbook low-pass with Q = 1/sqrt(2) is the bilinear Butterworth.
   const double w0 = 2.0 * std::numbers::pi * hz / sampleRate;
   const double cosw = std::cos(w0);
-  const double alpha = std::sin(w0) / (2.0 * std::numbers::inv_sqrt2);
+  const double alpha = std::sin(w0) / std::numbers::sqrt2; // sin(w0) / (2 Q), Q = 1/sqrt(2)
   const double a0 = 1.0 + alpha;
   BiquadCoefficients k;
   k.b0 = (1.0 - cosw) / 2.0 / a0;
@@ -307,7 +307,7 @@ Status FxChain::Make(const std::vector<FxSpec>& specs, double sampleRate, uint32
     const bool filter = spec.kind == FxSpec::Kind::Lowpass || spec.kind == FxSpec::Kind::HighShelf;
     if (filter && spec.a >= sampleRate / 2.0)
       return Status::Error("--fx " + spec.text + ": the frequency must lie below half the sample rate (" +
-                           FormatHz(sampleRate / 2.0) + " Hz)");
+                           FormatNumber(sampleRate / 2.0) + " Hz)");
     std::unique_ptr<Stage> stage;
     switch (spec.kind)
     {

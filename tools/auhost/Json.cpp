@@ -51,6 +51,16 @@ std::string JsonNumber(double value)
   return std::string(buffer, end);
 }
 
+std::string JsonFloat(float value)
+{
+  if (!std::isfinite(value)) return "null";
+  if (value == 0.f) return "0";
+  char buffer[64];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof(buffer), value);
+  if (ec != std::errc()) return "null";
+  return std::string(buffer, end);
+}
+
 void JsonWriter::BeforeValue()
 {
   if (mAfterKey)
@@ -96,6 +106,12 @@ void JsonWriter::Number(double value)
 {
   BeforeValue();
   mText += JsonNumber(value);
+}
+
+void JsonWriter::Float(float value)
+{
+  BeforeValue();
+  mText += JsonFloat(value);
 }
 
 void JsonWriter::Int(int64_t value)

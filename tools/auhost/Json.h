@@ -23,6 +23,8 @@ public:
   void Key(std::string_view key);
   void String(std::string_view text);
   void Number(double value);
+  // A 32-bit value in the float's own shortest form (-18, not -18.000000476837158).
+  void Float(float value);
   void Int(int64_t value);
   void Null();
 
@@ -43,5 +45,7 @@ private:
 std::string JsonQuote(std::string_view text);
 // The shortest text that reads back as the same double; "null" for a non-finite value.
 std::string JsonNumber(double value);
+// The same for a float: the shortest text that reads back as the same float.
+std::string JsonFloat(float value);
 
 } // namespace auhost

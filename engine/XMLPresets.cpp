@@ -1,0 +1,461 @@
+// Presets as XML: numbers in the C locale, the PresetXMLTree document, preset files and the document inside a
+// state chunk.
+
+#include "engine/XMLPresets.h"
+
+#include "framework/IPluginBase.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace plugin;
+
+// ---------------------------------------------------------------------------------------------------------------
+// Numbers in the C locale
+// ---------------------------------------------------------------------------------------------------------------
+
+std::string FormatPresetValue(double value)
+{
+  // Room for the widest fixed-point double: 309 integer digits, sign, point and six decimals.
+  char buf[400];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+  if (ec != std::errc()) return std::string();
+  return std::string(buf, end);
+}
+
+bool ParsePresetValue(const char* text, double& value)
+{
+  double v = 0.0;
+  if (text)
+  {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    // from_chars takes no sign of its own here, so "+-1" is not a number, as for strtod.
+    if (*p != '+' && *p != '-')
+    {
+      const auto [end, ec] = std::from_chars(p, p + std::strlen(p), v, std::chars_format::general);
+      (void)end;
+      if (ec == std::errc::result_out_of_range) return false;
+      if (ec != std::errc()) v = 0.0;
+    }
+    if (negative) v = -v;
+  }
+  if (!std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// PresetXMLTree
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+// The parser recurses once per nesting level; every element opens with a '<', so their number bounds the depth.
+// A preset has a few dozen elements.
+constexpr size_t kMaxElements = 2048;
+
+bool TooManyElements(const char* text)
+{
+  size_t count = 0;
+  for (const char* p = std::strchr(text, '<'); p; p = std::strchr(p + 1, '<'))
+    if (p[1] != '/' && ++count > kMaxElements) return true;
+  return false;
+}
+
+TiXmlElement* AddTextElement(TiXmlElement& parent, const char* name, const std::string& text)
+{
+  auto* element = new TiXmlElement(name);
+  element->LinkEndChild(new TiXmlText(text.c_str()));
+  parent.LinkEndChild(element);
+  return element;
+}
+
+std::optional<std::string> TextOf(const TiXmlElement& element)
+{
+  const char* text = element.GetText();
+  if (!text) return std::nullopt;
+  return std::string(text);
+}
+
+int FindParam(const IPluginBase& plug, const std::string& name)
+{
+  for (int i = 0; i < plug.NParams(); ++i)
+    if (name == plug.GetParam(i)->GetName()) return i;
+  return -1;
+}
+
+// Maker and plug-in name exactly as this plug-in has them; a missing text never matches.
+bool WrittenBy(const IPluginBase& plug, const PresetXMLTree& tree)
+{
+  return tree.vendor && *tree.vendor == plug.GetMfrName() && tree.pluginName &&
+         *tree.pluginName == plug.GetPluginName();
+}
+
+} // namespace
+
+std::string PresetXMLTree::Print() const
+{
+  TiXmlDocument doc;
+  doc.LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
+  auto* root = new TiXmlElement("PresetXMLTree");
+  root->SetAttribute("version", "1");
+  doc.LinkEndChild(root);
+
+  AddTextElement(*root, "PluginVendor", vendor.value_or(std::string()));
+  AddTextElement(*root, "PluginName", pluginName.value_or(std::string()));
+  AddTextElement(*root, "PluginVersion", version);
+  if (data) AddTextElement(*root, "Data", *data);
+
+  auto* preset = new TiXmlElement("Preset");
+  preset->SetAttribute("name", presetName.c_str());
+  root->LinkEndChild(preset);
+  auto* parameter = new TiXmlElement("Parameter");
+  preset->LinkEndChild(parameter);
+  for (const Param& p : params)
+  {
+    auto* element = new TiXmlElement("Param");
+    element->SetAttribute("name", p.name.c_str());
+    element->SetAttribute("val", FormatPresetValue(p.value).c_str());
+    parameter->LinkEndChild(element);
+  }
+
+  TiXmlPrinter printer;
+  printer.SetIndent("    ");
+  printer.SetLineBreak("\n");
+  if (!doc.Accept(&printer)) return std::string();
+  return printer.Str();
+}
+
+PresetXMLTree::EParse PresetXMLTree::Parse(const char* text, bool legacyEncoding)
+{
+  *this = PresetXMLTree{};
+  if (!text || !*text) return EParse::kNotXML;
+  if (TooManyElements(text)) return EParse::kTooDeep;
+
+  TiXmlDocument doc;
+  doc.Parse(text, nullptr, legacyEncoding ? TIXML_ENCODING_LEGACY : TIXML_ENCODING_UNKNOWN);
+  if (doc.Error()) return EParse::kNotXML;
+
+  const TiXmlElement* root = doc.FirstChildElement("PresetXMLTree");
+  if (!root) return EParse::kNoRoot;
+  const TiXmlElement* vendorElement = root->FirstChildElement("PluginVendor");
+  if (!vendorElement) return EParse::kNoVendor;
+  const TiXmlElement* nameElement = root->FirstChildElement("PluginName");
+  if (!nameElement) return EParse::kNoName;
+  const TiXmlElement* versionElement = root->FirstChildElement("PluginVersion");
+  if (!versionElement) return EParse::kNoVersion;
+  const TiXmlElement* dataElement = root->FirstChildElement("Data");
+
+  const TiXmlElement* preset = root->FirstChildElement("Preset");
+  if (!preset) return EParse::kNoPreset;
+  const TiXmlAttribute* first = preset->FirstAttribute();
+  if (!first || std::strcmp(first->Name(), "name") != 0) return EParse::kNoPreset;
+
+  const TiXmlElement* parameter = preset->FirstChildElement("Parameter");
+  if (!parameter || !parameter->FirstChildElement()) return EParse::kNoParameters;
+
+  PresetXMLTree tree;
+  for (const TiXmlElement* e = parameter->FirstChildElement(); e; e = e->NextSiblingElement())
+  {
+    if (std::strcmp(e->Value(), "Param") != 0) return EParse::kForeignElement;
+    const char* name = e->Attribute("name");
+    if (!name || !*name) continue;
+    double value = 0.0;
+    // A value that is not finite is refused: its parameter keeps what it has.
+    if (!ParsePresetValue(e->Attribute("val"), value)) continue;
+    tree.params.push_back({name, value});
+  }
+
+  tree.vendor = TextOf(*vendorElement);
+  tree.pluginName = TextOf(*nameElement);
+  tree.version = TextOf(*versionElement).value_or(std::string());
+  if (dataElement) tree.data = TextOf(*dataElement);
+  tree.presetName = first->Value();
+  *this = std::move(tree);
+  return EParse::kOK;
+}
+
+PresetXMLTree PresetXMLTree::FromPlugin(const IPluginBase& plug, const char* presetName, const char* nameOverride,
+                                        const char* versionOverride)
+{
+  PresetXMLTree tree;
+  tree.vendor = plug.GetMfrName();
+  tree.pluginName = (nameOverride && *nameOverride) ? nameOverride : plug.GetPluginName();
+  if (versionOverride && *versionOverride)
+  {
+    tree.version = versionOverride;
+  }
+  else
+  {
+    Util_String version;
+    plug.GetPluginVersionStr(version);
+    tree.version = version.Get();
+  }
+  tree.presetName = presetName ? presetName : "";
+  tree.params.reserve(size_t(plug.NParams()));
+  for (int i = 0; i < plug.NParams(); ++i)
+  {
+    const IParam* param = plug.GetParam(i);
+    tree.params.push_back({param->GetName(), param->Value()});
+  }
+  return tree;
+}
+
+PresetXMLTree PresetXMLTree::FromValues(const IPluginBase& plug, const double* values, const char* presetName)
+{
+  PresetXMLTree tree = FromPlugin(plug, presetName);
+  for (size_t i = 0; i < tree.params.size(); ++i) tree.params[i].value = values[i];
+  return tree;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Preset files
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+// Reads the whole file (at most maxBytes) and parses it as a preset document. False when the file cannot be
+// opened or read, is larger than maxBytes or is not a valid document.
+bool ReadPresetDocument(const char* path, long maxBytes, PresetXMLTree& tree)
+{
+  if (!path || !*path) return false;
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return false;
+  std::string text;
+  char buf[4096];
+  bool ok = true;
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, file)) > 0;)
+  {
+    text.append(buf, n);
+    if (text.size() > size_t(maxBytes))
+    {
+      ok = false;
+      break;
+    }
+  }
+  if (std::ferror(file)) ok = false;
+  std::fclose(file);
+  // The text ends at its first zero byte, as the parser reads it.
+  return ok && tree.Parse(text.c_str(), true) == PresetXMLTree::EParse::kOK;
+}
+
+bool WriteAll(int fd, const char* data, size_t size)
+{
+  while (size > 0)
+  {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+// Writes text to a new file beside path, then renames it over path. The permissions are those fopen gives a new
+// file (0666 less the umask). On failure the temporary file is removed and path is untouched.
+bool ReplaceFile(const char* path, const std::string& text)
+{
+  static std::atomic<unsigned> serial{0};
+  std::string tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 16 && fd < 0; ++attempt)
+  {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", long(::getpid()), serial.fetch_add(1));
+    tmp = std::string(path) + suffix;
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+
+  bool ok = WriteAll(fd, text.data(), text.size());
+  ok = ::fsync(fd) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && std::rename(tmp.c_str(), path) == 0;
+  if (!ok) (void)::unlink(tmp.c_str());
+  return ok;
+}
+
+} // namespace
+
+bool IXMLPreset::FilterNames(const IPluginBase& plug, int paramIdx) const
+{
+  const IParam* param = plug.GetParam(paramIdx);
+  if (!param || !mFilterList) return false;
+  for (const int* entry = mFilterList; *entry != kFilterEnd; ++entry)
+  {
+    if (*entry == kFilterInPresets && param->GetInPresets()) return true;
+    if (*entry == paramIdx) return true;
+  }
+  return false;
+}
+
+bool IXMLPreset::Accepts(const IPluginBase& plug, const PresetXMLTree& tree) const
+{
+  if (!tree.vendor || *tree.vendor != plug.GetMfrName() || !tree.pluginName) return false;
+  if (*tree.pluginName == plug.GetPluginName()) return true;
+  if (mAlternativeNamesOn && mAlternativeNames)
+    for (const char* const* alt = mAlternativeNames; *alt; ++alt)
+      if (*tree.pluginName == *alt) return true;
+  return false;
+}
+
+bool IXMLPreset::WritePresetFile(const IPluginBase& plug, const Util_String& path, const Util_String& presetName,
+                                 bool filtered, bool withData, const char* data) const
+{
+  if (path.GetLength() == 0) return false;
+  PresetXMLTree tree = PresetXMLTree::FromPlugin(plug, presetName.Get(), mNameOverride.Get(), mVersionOverride.Get());
+  if (filtered && mFilterOn)
+  {
+    std::vector<PresetXMLTree::Param> kept;
+    for (int i = 0; i < plug.NParams(); ++i)
+      if (FilterNames(plug, i)) kept.push_back(tree.params[size_t(i)]);
+    tree.params = std::move(kept);
+  }
+  if (withData) tree.data = data ? data : "";
+  const std::string text = tree.Print();
+  return !text.empty() && ReplaceFile(path.Get(), text);
+}
+
+bool IXMLPreset::SaveDefaultPresetFile(const IPluginBase& plug, const Util_String& folder, bool filtered,
+                                       bool withData, const char* data) const
+{
+  // Never "/default.tps" at the file-system root.
+  if (folder.GetLength() == 0) return false;
+  Util_String path(folder.Get());
+  path.Append("/default.tps");
+  return WritePresetFile(plug, path, Util_String("Init"), filtered, withData, data);
+}
+
+bool IXMLPreset::LoadPresetFile(IPluginBase& plug, const Util_String& path, Util_String& presetName, bool keep,
+                                bool probe, bool filtered, bool readData, Util_String* data) const
+{
+  PresetXMLTree tree;
+  if (!ReadPresetDocument(path.Get(), kMaxPresetFileBytes, tree) || !Accepts(plug, tree)) return false;
+
+  presetName.Set(tree.presetName.c_str());
+  if (readData && data && tree.data) data->Set(tree.data->c_str());
+  if (probe) return true;
+
+  // Which parameters the file sets, decided before anything changes.
+  std::vector<std::pair<IParam*, double>> targets;
+  targets.reserve(tree.params.size());
+  for (const PresetXMLTree::Param& p : tree.params)
+  {
+    const int idx = FindParam(plug, p.name);
+    if (idx < 0) continue;
+    IParam* param = plug.GetParam(idx);
+    if (keep ? param->GetInstanceSetting() : (filtered && mFilterOn && !FilterNames(plug, idx))) continue;
+    targets.emplace_back(param, p.value);
+  }
+
+  if (mFilterOn)
+    for (int i = 0; i < plug.NParams(); ++i)
+      if (FilterNames(plug, i)) plug.GetParam(i)->Set(plug.GetParam(i)->GetDefault());
+  for (const auto& [param, value] : targets) param->Set(value);
+
+  if (keep)
+  {
+    plug.ModifyCurrentPreset(tree.presetName.c_str());
+    plug.OnParamReset(kPresetRecall);
+    return true;
+  }
+  plug.ModifyCurrentPreset(tree.presetName.c_str());
+  // Recalling the preset just written tells the engine; should that be refused, tell it directly.
+  if (!plug.RestorePreset(plug.GetCurrentPresetIdx())) plug.OnParamReset(kPresetRecall);
+  plug.ModifyCurrentPreset(tree.presetName.c_str());
+  plug.InformHostOfPresetChange();
+  return true;
+}
+
+bool IXMLPreset::ParsePresetFile(const IPluginBase& plug, const Util_String& path, double* values,
+                                 Util_String& presetName, bool filtered) const
+{
+  PresetXMLTree tree;
+  if (!values || !ReadPresetDocument(path.Get(), kMaxPresetFileBytes, tree) || !Accepts(plug, tree)) return false;
+  presetName.Set(tree.presetName.c_str());
+  for (const PresetXMLTree::Param& p : tree.params)
+  {
+    const int idx = FindParam(plug, p.name);
+    if (idx < 0 || (filtered && mFilterOn && !FilterNames(plug, idx))) continue;
+    values[idx] = p.value;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The document inside a state chunk
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+bool AppendXML(const PresetXMLTree& tree, IByteChunk& chunk)
+{
+  const std::string text = tree.Print();
+  if (text.empty() || text.size() > size_t(INT32_MAX) - 4) return false;
+  const int before = chunk.Size();
+  const int32_t length = static_cast<int32_t>(text.size());
+  if (chunk.Put(length) != before + 4 || chunk.PutBytes(text.data(), length) != before + 4 + length)
+  {
+    // Keep the chunk as it was rather than half-appended.
+    IByteChunk restored;
+    (void)restored.PutBytes(chunk.GetData(), before);
+    chunk = std::move(restored);
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+bool IXMLParameters::WriteStateXML(const IPluginBase& plug, IByteChunk& chunk)
+{
+  return AppendXML(PresetXMLTree::FromPlugin(plug, plug.GetPresetName(0)), chunk);
+}
+
+bool IXMLParameters::BuildPresetXML(const IPluginBase& plug, const double* values, IByteChunk& chunk,
+                                    const char* presetName)
+{
+  if (!values) return false;
+  return AppendXML(PresetXMLTree::FromValues(plug, values, presetName), chunk);
+}
+
+int IXMLParameters::ReadStateXML(IPluginBase& plug, const IByteChunk& chunk, int pos, int64_t limit)
+{
+  const int64_t size = chunk.Size();
+  const int64_t end = limit < 0 ? size : std::min(limit, size);
+  if (pos < 0 || int64_t(pos) + 4 > end) return 0;
+  int32_t length = 0;
+  if (chunk.Get(length, pos) < 0) return 0;
+  if (length < 1 || int64_t(pos) + 4 + length > end) return 0;
+
+  // The text ends at its first zero byte.
+  const std::string text(reinterpret_cast<const char*>(chunk.GetData()) + pos + 4, size_t(length));
+  PresetXMLTree tree;
+  if (tree.Parse(text.c_str(), false) != PresetXMLTree::EParse::kOK || !WrittenBy(plug, tree)) return 0;
+
+  if (IPreset* preset = plug.GetPreset(0)) preset->SetName(tree.presetName.c_str());
+  for (const PresetXMLTree::Param& p : tree.params)
+  {
+    const int idx = FindParam(plug, p.name);
+    if (idx >= 0) plug.GetParam(idx)->Set(p.value);
+  }
+  plug.OnParamReset(kPresetRecall);
+  return pos + 4 + length;
+}

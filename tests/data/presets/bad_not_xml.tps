@@ -1,0 +1,1 @@
+Reference Level=-10

@@ -1,0 +1,196 @@
+// The idle tick: latency report by host, the info page (its text and its request), the update icon following
+// the shared result, and the meter refresh.
+
+#include "engine/support/editor_env.h"
+
+#include <regex>
+#include <string>
+
+using namespace plugin;
+using testsupport::EditorTest;
+using testsupport::EditorZANIQ;
+using testsupport::TestZANIQ;
+
+// ---------------------------------------------------------------------------------------------------------------
+// Latency
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST_F(EditorTest, IdleReportsTheTargetLatencyExceptUnderProTools)
+{
+  TestZANIQ& z = Make();
+  z.SetHost("REAPER", 0);
+  z.SetTargetLatencyForTest(64);
+  z.OnIdle(); // no editor needed
+  EXPECT_EQ(z.GetLatency(), 64);
+  z.SetTargetLatencyForTest(0);
+  z.OnIdle();
+  EXPECT_EQ(z.GetLatency(), 0);
+
+  TestZANIQ& pt = Make();
+  pt.SetHost("ProTools", 0);
+  ASSERT_EQ(pt.GetHost(), ZANIQ::kHostProTools);
+  pt.SetTargetLatencyForTest(64);
+  pt.OnIdle();
+  EXPECT_EQ(pt.GetLatency(), 0); // the audio thread reports it there
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Info page
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST_F(EditorTest, InfoTextListsPluginAndRunningConditions)
+{
+  TestZANIQ& z = Make();
+  z.SetHost("Reaper", 0);
+  z.SetSampleRate(48000.0);
+  z.SetLatency(480);
+  ASSERT_TRUE(z.SetBlockSize(512));
+  z.SetChannelConnections(kInput, 0, 2, false);
+  z.SetChannelConnections(kInput, 0, 1, true);
+  z.SetChannelConnections(kOutput, 0, 2, true);
+
+  Util_String text;
+  z.GetInfoText(text);
+  const std::regex expected(
+    "Manufacturer: Quenlar\n"
+    "Plugin name: ZANIQ\n"
+    "Version: 2\\.2\\.11\n"
+    "Build date: (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 0-9][0-9] [0-9]{4}\n"
+    "Build time: [0-9]{2}:[0-9]{2}:[0-9]{2}\n"
+    "\n"
+    "Format: AU x64 \\(INTEL, VR, METAL\\)\n"
+    "Host: Reaper\n"
+    "Channels: 1-2 \\(2-2\\)\n"
+    "Plugin delay: 480 smp \\(10\\.0 ms\\)\n"
+    "Sample Rate: 48000\\.00 Hz\n"
+    "Block Size: 512 smp\n"
+    "\n"
+    "Trademarks:\n"
+    "VST/VST3: Steinberg Media Technologies GmbH\n"
+    "AAX: Avid Technology Inc\\.\n"
+    "AU: Apple Inc\\.\n");
+  EXPECT_TRUE(std::regex_match(std::string(text.Get()), expected)) << text.Get();
+}
+
+TEST_F(EditorTest, InfoTextForUnknownHostsAndNoSampleRate)
+{
+  TestZANIQ& z = Make();
+  z.SetHost("Some Other DAW", 0);
+  z.SetSampleRate(0.0);
+  z.SetLatency(100);
+  Util_String text;
+  z.GetInfoText(text);
+  const std::string s = text.Get();
+  EXPECT_NE(s.find("\nHost: Unknown\n"), std::string::npos) << s;
+  EXPECT_NE(s.find("\nPlugin delay: 100 smp (0.0 ms)\n"), std::string::npos) << s;
+}
+
+TEST(HostDisplayName, CoversEveryIdentity)
+{
+  EXPECT_STREQ(ZANIQ::GetHostDisplayName(1), "Reaper");
+  EXPECT_STREQ(ZANIQ::GetHostDisplayName(2), "Protools");
+  EXPECT_STREQ(ZANIQ::GetHostDisplayName(7), "FL Studio");
+  EXPECT_STREQ(ZANIQ::GetHostDisplayName(21), "Logic Pro");
+  EXPECT_STREQ(ZANIQ::GetHostDisplayName(44), "Blue Cat's Vst Host");
+  EXPECT_STREQ(ZANIQ::GetHostDisplayName(67), "DDMF MetaPlugin");
+  for (int host : {-1, 0, 68, 1000}) EXPECT_STREQ(ZANIQ::GetHostDisplayName(host), "Unknown") << host;
+  // Every identity the host look-up can give has a name of its own.
+  for (const char* name : {"Reaper", "Logic Pro X", "PreSonus Studio One", "Bitwig Studio", "Ardour"})
+  {
+    const int host = IPluginAPIBase::LookUpHost(name);
+    EXPECT_STRNE(ZANIQ::GetHostDisplayName(host), "Unknown") << name;
+  }
+}
+
+TEST_F(EditorTest, InfoPageRequestIsAnsweredOnTheNextTickWithAnAboutBox)
+{
+  EditorZANIQ& z = MakeEditor();
+  z.OpenEditor();
+  z.SetHost("Reaper", 0);
+  z.Command(47);
+  EXPECT_TRUE(z.boxes.empty());
+  z.OnIdle();
+  ASSERT_EQ(z.boxes.size(), 1u);
+  EXPECT_EQ(z.boxes[0].caption, "About");
+  Util_String text;
+  z.GetInfoText(text);
+  EXPECT_EQ(z.boxes[0].text, text.Get());
+  EXPECT_FALSE(z.IsInfoPageRequested());
+  z.OnIdle();
+  EXPECT_EQ(z.boxes.size(), 1u);
+}
+
+TEST_F(EditorTest, RequestsWaitWhileTheEditorIsClosed)
+{
+  EditorZANIQ& z = MakeEditor();
+  z.OpenEditor();
+  z.Command(47);
+  z.CloseWindow();
+  z.OnIdle();
+  EXPECT_TRUE(z.boxes.empty());
+  EXPECT_TRUE(z.IsInfoPageRequested());
+  z.OpenEditor();
+  z.OnIdle();
+  EXPECT_EQ(z.boxes.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Update icon and meters
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST_F(EditorTest, UpdateIconFollowsTheSharedResultInEveryEditor)
+{
+  EditorZANIQ& a = MakeEditor();
+  EditorZANIQ& b = MakeEditor();
+  a.OpenEditor();
+  b.OpenEditor();
+  a.OnIdle();
+  EXPECT_EQ(a.Control(EditorZANIQ::kUpdateIcon)->GetValue(), 0.0);
+  EXPECT_EQ(a.actions[EditorZANIQ::kUpdateIcon], 0);
+
+  UpdateCheck::SetUpdateAvailable(true);
+  for (EditorZANIQ* z : {&a, &b})
+  {
+    z->OnIdle();
+    z->OnIdle();
+    EXPECT_EQ(z->Control(EditorZANIQ::kUpdateIcon)->GetValue(), 1.0);
+    EXPECT_EQ(z->actions[EditorZANIQ::kUpdateIcon], 1); // once, not on every tick
+  }
+
+  UpdateCheck::SetUpdateAvailable(false);
+  a.OnIdle();
+  EXPECT_EQ(a.Control(EditorZANIQ::kUpdateIcon)->GetValue(), 0.0);
+  EXPECT_EQ(a.actions[EditorZANIQ::kUpdateIcon], 2);
+
+  // A value the icon was given otherwise is left alone.
+  a.Control(EditorZANIQ::kUpdateIcon)->SetValue(0.5);
+  UpdateCheck::SetUpdateAvailable(true);
+  a.OnIdle();
+  EXPECT_EQ(a.Control(EditorZANIQ::kUpdateIcon)->GetValue(), 0.5);
+}
+
+namespace
+{
+
+class MeterZANIQ : public testsupport::EditorZANIQ
+{
+public:
+  void RaiseMeterRefresh() { mMeterRefresh.store(true); }
+  bool MeterRefreshRaised() const { return mMeterRefresh.load(); }
+};
+
+} // namespace
+
+TEST_F(EditorTest, MeterRefreshIsTakenOnlyWhileTheEditorIsOpen)
+{
+  auto owned = std::make_unique<MeterZANIQ>();
+  MeterZANIQ& z = *owned;
+  mInstances.push_back(std::move(owned));
+
+  z.RaiseMeterRefresh();
+  z.OnIdle();
+  EXPECT_TRUE(z.MeterRefreshRaised());
+  z.OpenEditor();
+  z.OnIdle();
+  EXPECT_FALSE(z.MeterRefreshRaised());
+}

@@ -1,0 +1,301 @@
+// The host state chunk: its exact bytes, the round trip of every parameter, the positions damaged chunks read
+// to (with nothing changed), and the presets built as chunks.
+
+#include "engine/support/preset_env.h"
+
+#include <cstring>
+
+using namespace plugin;
+using namespace testsupport;
+
+namespace
+{
+
+uint32_t Word(const IByteChunk& c, int pos)
+{
+  const uint8_t* b = c.GetData() + pos;
+  return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+
+void SetWord(IByteChunk& c, int pos, uint32_t v)
+{
+  for (int i = 0; i < 4; ++i) c.GetData()[pos + i] = uint8_t(v >> (8 * i));
+}
+
+IByteChunk Bytes(const std::string& s)
+{
+  IByteChunk c;
+  (void)c.PutBytes(s.data(), int(s.size()));
+  return c;
+}
+
+std::string Text(const IByteChunk& c, int pos, int len)
+{
+  return std::string(reinterpret_cast<const char*>(c.GetData()) + pos, size_t(len));
+}
+
+IByteChunk Prefix(const IByteChunk& c, int len)
+{
+  IByteChunk p;
+  (void)p.PutBytes(c.GetData(), len);
+  return p;
+}
+
+} // namespace
+
+TEST_F(PresetTest, FreshInstanceChunkIsByteExact)
+{
+  PresetZANIQ& z = MakePlug();
+  IByteChunk chunk;
+  ASSERT_TRUE(z.SerializeState(chunk));
+
+  const std::string xml = ExpectedDocument(z, Values(z), "Init");
+  const uint32_t L = uint32_t(xml.size());
+  const uint32_t pad = L & 1;
+  ASSERT_EQ(chunk.Size(), int(32 + L + pad));
+  EXPECT_EQ(Text(chunk, 0, 4), "RIFF");
+  EXPECT_EQ(Word(chunk, 4), L + 24 + pad);
+  EXPECT_EQ(Word(chunk, 4) % 2, 0u);
+  EXPECT_EQ(Word(chunk, 8), 1u);
+  EXPECT_EQ(Text(chunk, 12, 8), "QVCMQVCS");
+  EXPECT_EQ(Word(chunk, 20), L + 8);
+  EXPECT_EQ(Word(chunk, 24), 1u);
+  EXPECT_EQ(Word(chunk, 28), L);
+  EXPECT_EQ(Text(chunk, 32, int(L)), xml);
+  if (pad)
+  {
+    EXPECT_EQ(chunk.GetData()[32 + L], 0);
+  }
+  // The "Init" preset made at start-up is the same chunk.
+  EXPECT_TRUE(z.GetInitPreset().mChunk.IsEqual(chunk));
+}
+
+TEST_F(PresetTest, OddAndEvenTextLengthsArePaddedToAnEvenSize)
+{
+  PresetZANIQ& z = MakePlug();
+  for (const char* name : {"a", "ab"})
+  {
+    z.GetPreset(0)->SetName(name);
+    IByteChunk chunk;
+    (void)chunk.PutBytes("xyz", 3); // appended after what the chunk holds
+    ASSERT_TRUE(z.SerializeState(chunk));
+    const uint32_t L = Word(chunk, 3 + 28);
+    EXPECT_EQ(Word(chunk, 3 + 20), L + 8);
+    EXPECT_EQ(Word(chunk, 3 + 4), L + 24 + (L & 1));
+    EXPECT_EQ(chunk.Size(), int(3 + 8 + Word(chunk, 3 + 4)));
+    EXPECT_EQ(z.UnserializeState(chunk, 3), chunk.Size());
+    EXPECT_STREQ(z.GetPresetName(0), name);
+  }
+}
+
+TEST_F(PresetTest, EveryParameterRoundTrips)
+{
+  PresetZANIQ& z = MakePlug();
+  // A value away from the default for every parameter, inside its range (with more than six decimals); Link ID 0 keeps the one-shot actions
+  // from touching other parameters when they are replayed, and automatic pairing stays off.
+  for (int i = 0; i < z.NParams(); ++i)
+  {
+    IParam* p = z.GetParam(i);
+    const double v = p->GetMin() + 0.37 * (p->GetMax() - p->GetMin());
+    p->Set(p->Type() == IParam::kTypeDouble ? v + 1.23456789e-5 : (p->GetDefault() == p->GetMin() ? p->GetMax() : p->GetMin()));
+  }
+  z.GetParam(ZANIQ::kLinkID)->Set(0);
+  z.GetParam(ZANIQ::kAutoSetLinkID)->Set(0);
+  z.OnParamReset(kUI);
+  const std::vector<double> saved = Values(z);
+  for (int i = 0; i < z.NParams(); ++i)
+  {
+    if (i != ZANIQ::kAutoSetLinkID && z.GetParam(i)->Type() != IParam::kTypeDouble)
+    {
+      EXPECT_NE(saved[size_t(i)], z.GetParam(i)->GetDefault()) << i;
+    }
+  }
+
+  IByteChunk chunk;
+  ASSERT_TRUE(z.SerializeState(chunk));
+  EXPECT_EQ(Text(chunk, 32, int(Word(chunk, 28))), ExpectedDocument(z, saved, "Init"));
+
+  z.DefaultParamValues();
+  z.OnParamReset(kUI);
+  const int resets = z.mResets;
+  EXPECT_EQ(z.UnserializeState(chunk, 0), int(8 + Word(chunk, 4)));
+  EXPECT_EQ(z.mResets, resets + 1);
+  for (int i = 0; i < z.NParams(); ++i)
+  {
+    const IParam* p = z.GetParam(i);
+    EXPECT_NEAR(p->Value(), p->Constrain(std::round(saved[size_t(i)] * 1e6) / 1e6), 1e-9) << p->GetName();
+  }
+  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kRMSWindow), int(saved[ZANIQ::kRMSWindow]));
+}
+
+TEST_F(PresetTest, DamagedChunksReadToTheirPositionsAndChangeNothing)
+{
+  PresetZANIQ& z = MakePlug();
+  IByteChunk good;
+  ASSERT_TRUE(z.SerializeState(good));
+  const int n = good.Size();
+  const int end = int(8 + Word(good, 4));
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
+  z.GetPreset(0)->SetName("Before");
+
+  struct Case
+  {
+    const char* what;
+    IByteChunk chunk;
+    int startPos;
+    int expected;
+  };
+  std::vector<Case> cases;
+  auto mutated = [&](auto edit) {
+    IByteChunk c = good;
+    edit(c);
+    return c;
+  };
+  cases.push_back({"empty", IByteChunk(), 0, 0});
+  cases.push_back({"no RIFF", mutated([](IByteChunk& c) { c.GetData()[0] = 'X'; }), 0, 0});
+  cases.push_back({"negative start", good, -1, -1});
+  cases.push_back({"start within 4 bytes of the end", good, n - 3, n - 3});
+  cases.push_back({"ends before 12", Prefix(good, 10), 0, -1});
+  cases.push_back({"version 2", mutated([](IByteChunk& c) { SetWord(c, 8, 2); }), 0, 12});
+  cases.push_back({"no QVCM", mutated([](IByteChunk& c) { c.GetData()[12] = 'q'; }), 0, 12});
+  cases.push_back({"ends before 16", Prefix(good, 14), 0, 12});
+  cases.push_back({"no QVCS", mutated([](IByteChunk& c) { c.GetData()[19] = 's'; }), 0, 16});
+  cases.push_back({"ends before 20", Prefix(good, 19), 0, 16});
+  cases.push_back({"ends before 28", Prefix(good, 27), 0, -1});
+  cases.push_back({"size B 0", mutated([](IByteChunk& c) { SetWord(c, 20, 0); }), 0, 28});
+  cases.push_back({"inner version 0", mutated([](IByteChunk& c) { SetWord(c, 24, 0); }), 0, 28});
+  cases.push_back({"size A past the end", mutated([&](IByteChunk& c) { SetWord(c, 4, uint32_t(n)); }), 0, -1});
+  cases.push_back({"size A 0", mutated([](IByteChunk& c) { SetWord(c, 4, 0); }), 0, -1});
+  cases.push_back({"size A 19", mutated([](IByteChunk& c) { SetWord(c, 4, 19); }), 0, -1});
+  cases.push_back({"size A near 4 GiB", mutated([](IByteChunk& c) { SetWord(c, 4, 0xFFFFFFF0u); }), 0, -1});
+  cases.push_back({"ends inside the text", Prefix(good, n - 40), 0, -1});
+  cases.push_back({"L past the frame", mutated([&](IByteChunk& c) { SetWord(c, 28, Word(c, 28) + 4); }), 0, end});
+  cases.push_back({"L near 2 GiB", mutated([](IByteChunk& c) { SetWord(c, 28, 0x7FFFFFFFu); }), 0, end});
+  cases.push_back({"L negative", mutated([](IByteChunk& c) { SetWord(c, 28, 0xFFFFFFF0u); }), 0, end});
+  cases.push_back({"L 0", mutated([](IByteChunk& c) { SetWord(c, 28, 0); }), 0, end});
+  cases.push_back({"zero byte in the text", mutated([](IByteChunk& c) { c.GetData()[32 + 60] = 0; }), 0, end});
+  auto replaced = [&](const std::string& from, const std::string& to) {
+    IByteChunk c = good;
+    std::string text = Text(c, 32, int(Word(c, 28)));
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    EXPECT_EQ(from.size(), to.size());
+    std::memcpy(c.GetData() + 32, text.data(), text.size());
+    return c;
+  };
+  cases.push_back({"another vendor", replaced("Quenlar", "Quenlor"), 0, end});
+  cases.push_back({"plug-in name in another case", replaced("ZANIQ<", "Zaniq<"), 0, end});
+  cases.push_back({"vendor without text", replaced("<PluginVendor>Quenlar</PluginVendor>",
+                                                   "<PluginVendor/>                     "), 0, end});
+  cases.push_back({"a foreign element among the values",
+                   replaced("<Param name=\"Meter Mode\"", "<Parax name=\"Meter Mode\""), 0, end});
+  cases.push_back({"preset attribute renamed", replaced("<Preset name=", "<Preset nome="), 0, end});
+  cases.push_back({"malformed", replaced("</Parameter>", "</Parameted>"), 0, end});
+
+  for (const Case& c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    const std::vector<double> before = Values(z);
+    const int resets = z.mResets;
+    EXPECT_EQ(z.UnserializeState(c.chunk, c.startPos), c.expected);
+    EXPECT_EQ(Values(z), before);
+    EXPECT_EQ(z.mResets, resets);
+    EXPECT_STREQ(z.GetPresetName(0), "Before");
+    EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -5.0);
+  }
+
+  // The same chunk undamaged, read from inside a larger chunk.
+  IByteChunk framed = Bytes("12345");
+  (void)framed.PutChunk(good);
+  (void)framed.PutBytes("tail", 4);
+  EXPECT_EQ(z.UnserializeState(framed, 5), 5 + end);
+  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -18.0);
+  EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -18.0);
+  EXPECT_STREQ(z.GetPresetName(0), "Init");
+}
+
+TEST_F(PresetTest, StateCorpusReadsToTheNamedPositions)
+{
+  // File names: <expected result>_<what>.bin, the result "m1" standing for -1 and "end" for the frame's end.
+  PresetZANIQ& z = MakePlug();
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
+  const auto files = FilesIn(std::filesystem::path(ZANIQ_TEST_DATA) / "state");
+  int checked = 0;
+  for (const auto& path : files)
+  {
+    if (path.extension() != ".bin") continue;
+    SCOPED_TRACE(path.filename().string());
+    const std::string name = path.filename().string();
+    const std::string result = name.substr(0, name.find('_'));
+    const IByteChunk chunk = Bytes(ReadFile(path));
+    const std::vector<double> before = Values(z);
+    const int got = z.UnserializeState(chunk, 0);
+    if (result == "end")
+      EXPECT_EQ(got, int(8 + Word(chunk, 4) + (Word(chunk, 4) & 1)));
+    else
+      EXPECT_EQ(got, result == "m1" ? -1 : std::stoi(result));
+    EXPECT_EQ(Values(z), before);
+    ++checked;
+  }
+  EXPECT_GE(checked, 10);
+}
+
+TEST_F(PresetTest, StatePresetsHoldDefaultsAndNamedValues)
+{
+  PresetZANIQ& z = MakePlug();
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
+  z.Change(ZANIQ::kDriveFX, 2.0);
+
+  IPreset preset;
+  z.MakeStatePreset(preset, "Two", 2, int(ZANIQ::kMeterMode), 0, int(ZANIQ::kDriveFX), -3.5);
+  EXPECT_TRUE(preset.mInitialized);
+  EXPECT_STREQ(preset.mName, "Two");
+  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0));
+  ASSERT_TRUE(z.RestorePreset(0));
+  EXPECT_EQ(z.GetParam(ZANIQ::kMeterMode)->Value(), 0);
+  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kDriveFX)->Value(), -3.5);
+  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -18.0); // its default, not its current value
+  EXPECT_STREQ(z.GetPresetName(0), "Two");
+
+  // The start-up "Init" preset recalls under its own name.
+  ASSERT_TRUE(z.CopyPresetToSlot(z.GetInitPreset(), 0));
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
+  ASSERT_TRUE(z.RestorePreset(0));
+  EXPECT_STREQ(z.GetPresetName(0), "Init");
+  EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -18.0);
+  EXPECT_FALSE(z.CopyPresetToSlot(preset, 1));
+}
+
+TEST_F(PresetTest, ClassInfoDataIsTheStateChunk)
+{
+  PresetZANIQ& z = MakePlug();
+  z.Change(ZANIQ::kReferenceLevel, -9.0);
+  CFPropertyListRef plist = nullptr;
+  ASSERT_EQ(z.GetState(&plist), noErr);
+  ASSERT_NE(plist, nullptr);
+  const auto dict = static_cast<CFDictionaryRef>(plist);
+  const auto data = static_cast<CFDataRef>(CFDictionaryGetValue(dict, CFSTR("data")));
+  ASSERT_NE(data, nullptr);
+  IByteChunk chunk;
+  ASSERT_TRUE(z.SerializeState(chunk));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(data)), size_t(CFDataGetLength(data))),
+            Text(chunk, 0, chunk.Size()));
+
+  z.Change(ZANIQ::kReferenceLevel, -30.0);
+  EXPECT_EQ(z.SetState(plist), noErr);
+  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -9.0);
+  EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -9.0);
+
+  // "data" that is not this chunk is refused and changes nothing.
+  CFMutableDictionaryRef damaged = CFDictionaryCreateMutableCopy(nullptr, 0, dict);
+  const UInt8 junk[] = "JUNK and more bytes than a header";
+  CFDataRef junkData = CFDataCreate(nullptr, junk, sizeof junk);
+  CFDictionarySetValue(damaged, CFSTR("data"), junkData);
+  z.Change(ZANIQ::kReferenceLevel, -30.0);
+  EXPECT_EQ(z.SetState(damaged), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -30.0);
+  CFRelease(junkData);
+  CFRelease(damaged);
+  CFRelease(plist);
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+// Helpers for the preset-file and state-chunk tests: an instance that counts engine resets, a fixture that makes
+// them under a temporary home, a reference printer of the expected document, and small file helpers.
+
+#include "engine/support/zaniq_env.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace testsupport
+{
+
+// Counts OnParamReset calls and remembers their source.
+class PresetZANIQ : public TestZANIQ
+{
+public:
+  void OnParamReset(plugin::EParamSource source) override
+  {
+    ++mResets;
+    mLastResetSource = source;
+    TestZANIQ::OnParamReset(source);
+  }
+  int mResets = 0;
+  plugin::EParamSource mLastResetSource = plugin::kReset;
+};
+
+class PresetTest : public ZaniqTest
+{
+protected:
+  PresetZANIQ& MakePlug()
+  {
+    mPlugs.push_back(std::make_unique<PresetZANIQ>());
+    return *mPlugs.back();
+  }
+  void TearDown() override
+  {
+    mPlugs.clear();
+    ZaniqTest::TearDown();
+  }
+  std::filesystem::path PresetFolder() const { return mHome.DataFolder() / "AU"; }
+
+  std::vector<std::unique_ptr<PresetZANIQ>> mPlugs;
+};
+
+// Every parameter's value, in index order.
+inline std::vector<double> Values(const plugin::IPluginBase& plug)
+{
+  std::vector<double> v;
+  for (int i = 0; i < plug.NParams(); ++i) v.push_back(plug.GetParam(i)->Value());
+  return v;
+}
+
+// The document as this product prints it, written out by hand: "%f" values (the tests run in the C locale),
+// four blanks per level. The values are given explicitly (one per parameter).
+inline std::string ExpectedDocument(const plugin::IPluginBase& plug, const std::vector<double>& values,
+                                    const std::string& presetName)
+{
+  std::string s = "<?xml version=\"1.0\" ?>\n"
+                  "<PresetXMLTree version=\"1\">\n"
+                  "    <PluginVendor>Quenlar</PluginVendor>\n"
+                  "    <PluginName>ZANIQ</PluginName>\n"
+                  "    <PluginVersion>v2.2.11</PluginVersion>\n"
+                  "    <Preset name=\"" + presetName + "\">\n"
+                  "        <Parameter>\n";
+  for (int i = 0; i < plug.NParams(); ++i)
+  {
+    char val[64];
+    std::snprintf(val, sizeof val, "%f", values[size_t(i)]);
+    s += std::string("            <Param name=\"") + plug.GetParam(i)->GetName() + "\" val=\"" + val + "\" />\n";
+  }
+  s += "        </Parameter>\n"
+       "    </Preset>\n"
+       "</PresetXMLTree>\n";
+  return s;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& text)
+{
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// A preset file of this product naming the given parameters (name, value text), under presetName.
+inline std::string PresetText(const std::vector<std::pair<std::string, std::string>>& params,
+                              const std::string& presetName = "P", const std::string& vendor = "Quenlar",
+                              const std::string& name = "ZANIQ")
+{
+  std::string s = "<?xml version=\"1.0\" ?>\n<PresetXMLTree version=\"1\">\n    <PluginVendor>" + vendor +
+                  "</PluginVendor>\n    <PluginName>" + name +
+                  "</PluginName>\n    <PluginVersion>v2.2.11</PluginVersion>\n    <Preset name=\"" + presetName +
+                  "\">\n        <Parameter>\n";
+  for (const auto& [n, v] : params) s += "            <Param name=\"" + n + "\" val=\"" + v + "\" />\n";
+  return s + "        </Parameter>\n    </Preset>\n</PresetXMLTree>\n";
+}
+
+// The files of a folder, sorted by name.
+inline std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& folder)
+{
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    if (e.is_regular_file()) files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+} // namespace testsupport

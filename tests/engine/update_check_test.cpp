@@ -1,0 +1,565 @@
+// The online update check against a local HTTPS server on 127.0.0.1 with a certificate made for the test: every
+// result code, refused connections, garbage, a stalled server (short time-out), the reply cap, the request that
+// is sent, the manual check's message box and the automatic check's once-per-process rule. Version parsing is
+// checked on its own first.
+
+#include "engine/support/editor_env.h"
+
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+using testsupport::EditorTest;
+using testsupport::EditorZANIQ;
+
+// ---------------------------------------------------------------------------------------------------------------
+// Versions
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+int Compare(const std::string& reply)
+{
+  return UpdateCheck::CompareReply(reply.data(), reply.size(), "2.2.11");
+}
+
+} // namespace
+
+TEST(UpdateVersion, RepliesCompareWithTheOwnVersion)
+{
+  EXPECT_EQ(Compare("2.2.11"), kUpdateSameVersion);
+  EXPECT_EQ(Compare("2.2.12"), kUpdateNewer);
+  EXPECT_EQ(Compare("2.3.0"), kUpdateNewer);
+  EXPECT_EQ(Compare("3.0.0\n"), kUpdateNewer);
+  EXPECT_EQ(Compare("2.2.10"), kUpdateOlder);
+  EXPECT_EQ(Compare("1.99.99"), kUpdateOlder);
+  EXPECT_EQ(Compare("2.2.11-beta"), kUpdateSameVersion); // text after the third number is ignored
+  EXPECT_EQ(Compare(" 2.2.11\r\n"), kUpdateSameVersion);
+  EXPECT_EQ(Compare("3"), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("2.2"), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("2.2."), kUpdateNotAVersion);
+  EXPECT_EQ(Compare(""), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("<html>Not Found</html>"), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("v2.2.11"), kUpdateNotAVersion);
+}
+
+TEST(UpdateVersion, PartsOutsideTheirRangeAreNotAVersion)
+{
+  // Minor or patch of 100 and more would run into the next place of the packed number: 2.1.111 would read as
+  // 2.2.11.
+  EXPECT_EQ(Compare("2.1.111"), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("2.100.0"), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("-1.2.3"), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("2.-2.11"), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("99999999999999999999.0.0"), kUpdateNotAVersion); // no overflow into a small number
+  EXPECT_EQ(Compare("4294967298.2.11"), kUpdateNotAVersion);
+  EXPECT_EQ(Compare("999.99.99"), kUpdateNewer);
+  EXPECT_EQ(Compare("1000.0.0"), kUpdateNotAVersion);
+
+  int packed = 0;
+  ASSERT_TRUE(UpdateCheck::ParseVersion("2.2.11", 6, packed));
+  EXPECT_EQ(packed, (2 * 100 + 2) * 100 + 11);
+  // Only the given length is read: the buffer need not be terminated.
+  const char buffer[] = {'2', '.', '2', '.', '1', '2'};
+  ASSERT_TRUE(UpdateCheck::ParseVersion(buffer, 5, packed));
+  EXPECT_EQ(packed, 20201);
+  EXPECT_FALSE(UpdateCheck::ParseVersion(buffer, 3, packed));
+  EXPECT_FALSE(UpdateCheck::ParseVersion(nullptr, 0, packed));
+}
+
+TEST(UpdateVersion, ResultTexts)
+{
+  EXPECT_STREQ(UpdateCheck::ResultText(0), "Service not available");
+  EXPECT_STREQ(UpdateCheck::ResultText(1), "Product not found");
+  EXPECT_STREQ(UpdateCheck::ResultText(3), "Plugin is up to date");
+  EXPECT_STREQ(UpdateCheck::ResultText(4), "Plugin update is available");
+  EXPECT_STREQ(UpdateCheck::ResultText(5), "Older plugin version available");
+  for (int r : {-1, 2, 6, 99}) EXPECT_STREQ(UpdateCheck::ResultText(r), "Unknown") << r;
+}
+
+TEST(UpdateURL, HostPathAndProductName)
+{
+  char url[UpdateCheck::kURLSize];
+  EXPECT_STREQ(UpdateCheck::DefaultHost(), UpdateCheck::GetHost());
+  UpdateCheck::SetHost("https://updates.example.test/");
+  ASSERT_TRUE(UpdateCheck::BuildURL("ZANIQ", url, sizeof url));
+  EXPECT_STREQ(url, "https://updates.example.test/versioncheck?productname=ZANIQ");
+  ASSERT_TRUE(UpdateCheck::BuildURL("A B&c", url, sizeof url));
+  EXPECT_STREQ(url, "https://updates.example.test/versioncheck?productname=A%20B%26c");
+
+  // A host that leaves no room for the URL is refused, not cut.
+  UpdateCheck::SetHost(("https://" + std::string(1100, 'h')).c_str());
+  EXPECT_FALSE(UpdateCheck::BuildURL("ZANIQ", url, sizeof url));
+  EXPECT_STREQ(url, "");
+  UpdateCheck::SetHost(nullptr);
+  EXPECT_STREQ(UpdateCheck::GetHost(), UpdateCheck::DefaultHost());
+
+  char name[4];
+  UpdateCheck::MapProductNameForUpdate("ZANIQ", name, sizeof name);
+  EXPECT_STREQ(name, "ZAN");
+}
+
+TEST(UpdateReply, CappedAt64KiB)
+{
+  UpdateCheck::Reply reply;
+  std::string chunk(40000, 'x');
+  EXPECT_EQ(UpdateCheck::AppendReply(chunk.data(), 1, chunk.size(), &reply), chunk.size());
+  EXPECT_FALSE(reply.truncated);
+  // The second piece only fits in part: the short count ends the transfer.
+  EXPECT_EQ(UpdateCheck::AppendReply(chunk.data(), 1, chunk.size(), &reply), UpdateCheck::kMaxReplyBytes - 40000);
+  EXPECT_TRUE(reply.truncated);
+  EXPECT_EQ(reply.text.size(), UpdateCheck::kMaxReplyBytes);
+  EXPECT_EQ(UpdateCheck::AppendReply(chunk.data(), 1, chunk.size(), &reply), 0u);
+  EXPECT_EQ(reply.text.size(), UpdateCheck::kMaxReplyBytes);
+  // A size product that overflows is not taken as small.
+  UpdateCheck::Reply other;
+  std::string big(UpdateCheck::kMaxReplyBytes, 'y');
+  EXPECT_EQ(UpdateCheck::AppendReply(big.data(), SIZE_MAX / 2, 3, &other), UpdateCheck::kMaxReplyBytes);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Local HTTPS server
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+// A self-signed certificate for 127.0.0.1, written as PEM for the client to trust.
+class TestCertificate
+{
+public:
+  TestCertificate()
+  {
+    mKey = EVP_EC_gen("P-256");
+    mCert = X509_new();
+    if (!mKey || !mCert) throw std::runtime_error("key");
+    X509_set_version(mCert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(mCert), 1);
+    X509_gmtime_adj(X509_getm_notBefore(mCert), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(mCert), 24 * 3600);
+    X509_set_pubkey(mCert, mKey);
+    X509_NAME* name = X509_get_subject_name(mCert);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1,
+                               -1, 0);
+    X509_set_issuer_name(mCert, name);
+    AddExtension(NID_basic_constraints, "critical,CA:TRUE");
+    AddExtension(NID_key_usage, "critical,digitalSignature,keyCertSign");
+    AddExtension(NID_subject_alt_name, "IP:127.0.0.1");
+    if (!X509_sign(mCert, mKey, EVP_sha256())) throw std::runtime_error("sign");
+
+    char tmpl[] = "/tmp/zaniq_cert_XXXXXX";
+    const int fd = mkstemp(tmpl);
+    if (fd < 0) throw std::runtime_error("mkstemp");
+    close(fd);
+    mPath = tmpl;
+    FILE* f = std::fopen(mPath.c_str(), "wb");
+    if (!f || !PEM_write_X509(f, mCert)) throw std::runtime_error("pem");
+    std::fclose(f);
+  }
+  ~TestCertificate()
+  {
+    X509_free(mCert);
+    EVP_PKEY_free(mKey);
+    std::remove(mPath.c_str());
+  }
+  EVP_PKEY* Key() const { return mKey; }
+  X509* Cert() const { return mCert; }
+  const std::string& Path() const { return mPath; }
+
+private:
+  void AddExtension(int nid, const char* value)
+  {
+    X509V3_CTX ctx;
+    X509V3_set_ctx_nodb(&ctx);
+    X509V3_set_ctx(&ctx, mCert, mCert, nullptr, nullptr, 0);
+    X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
+    if (!ext) throw std::runtime_error("extension");
+    X509_add_ext(mCert, ext, -1);
+    X509_EXTENSION_free(ext);
+  }
+
+  EVP_PKEY* mKey = nullptr;
+  X509* mCert = nullptr;
+  std::string mPath;
+};
+
+// Answers every connection on 127.0.0.1 with what the test set: an HTTP reply with a body, raw bytes that are
+// not HTTP, or a stall until the server is stopped (the client's time-out ends the request).
+class TestServer
+{
+public:
+  enum class EMode { kHTTP, kRaw, kStall };
+
+  explicit TestServer(const TestCertificate& cert)
+  {
+    std::signal(SIGPIPE, SIG_IGN); // a client that gave up must not end the test process
+    mCtx = SSL_CTX_new(TLS_server_method());
+    if (!mCtx || SSL_CTX_use_certificate(mCtx, cert.Cert()) != 1 || SSL_CTX_use_PrivateKey(mCtx, cert.Key()) != 1)
+      throw std::runtime_error("ssl ctx");
+    mListen = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (mListen < 0 || bind(mListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(mListen, 8) != 0 ||
+        getsockname(mListen, reinterpret_cast<sockaddr*>(&addr), &len) != 0 || pipe(mWake) != 0)
+      throw std::runtime_error("socket");
+    mPort = ntohs(addr.sin_port);
+    mThread = std::thread([this] { Run(); });
+  }
+
+  ~TestServer()
+  {
+    {
+      std::lock_guard<std::mutex> lock(mMutex);
+      mStop = true;
+    }
+    mStopped.notify_all();
+    (void)!write(mWake[1], "x", 1);
+    mThread.join();
+    close(mListen);
+    close(mWake[0]);
+    close(mWake[1]);
+    SSL_CTX_free(mCtx);
+  }
+
+  void Reply(EMode mode, std::string body)
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mMode = mode;
+    mBody = std::move(body);
+  }
+
+  std::string Host() const { return "https://127.0.0.1:" + std::to_string(mPort) + "/"; }
+  int Connections() const { return mConnections.load(); }
+  std::vector<std::string> RequestLines() const
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mRequestLines;
+  }
+
+private:
+  void Run()
+  {
+    for (;;)
+    {
+      pollfd fds[2] = {{mListen, POLLIN, 0}, {mWake[0], POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0) continue;
+      if (fds[1].revents) return;
+      const int fd = accept(mListen, nullptr, nullptr);
+      if (fd < 0) continue;
+      ++mConnections;
+      Serve(fd);
+      close(fd);
+    }
+  }
+
+  void Serve(int fd)
+  {
+    EMode mode;
+    std::string body;
+    {
+      std::unique_lock<std::mutex> lock(mMutex);
+      mode = mMode;
+      body = mBody;
+      if (mode == EMode::kStall)
+      {
+        // Holds the connection without a word until the test is over.
+        mStopped.wait(lock, [this] { return mStop; });
+        return;
+      }
+    }
+
+    SSL* ssl = SSL_new(mCtx);
+    SSL_set_fd(ssl, fd);
+    if (SSL_accept(ssl) == 1)
+    {
+      std::string request;
+      char buf[1024];
+      while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384)
+      {
+        const int n = SSL_read(ssl, buf, sizeof buf);
+        if (n <= 0) break;
+        request.append(buf, size_t(n));
+      }
+      {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mRequestLines.push_back(request.substr(0, request.find("\r\n")));
+      }
+      const std::string out = mode == EMode::kRaw ? body
+                                                  : "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                                                      std::to_string(body.size()) +
+                                                      "\r\nConnection: close\r\n\r\n" + body;
+      size_t sent = 0;
+      while (sent < out.size())
+      {
+        const int n = SSL_write(ssl, out.data() + sent, static_cast<int>(std::min<size_t>(out.size() - sent, 16384)));
+        if (n <= 0) break;
+        sent += size_t(n);
+      }
+      SSL_shutdown(ssl);
+    }
+    SSL_free(ssl);
+    ERR_clear_error();
+  }
+
+  SSL_CTX* mCtx = nullptr;
+  int mListen = -1;
+  int mWake[2] = {-1, -1};
+  int mPort = 0;
+  std::thread mThread;
+  mutable std::mutex mMutex;
+  std::condition_variable mStopped;
+  bool mStop = false;
+  EMode mMode = EMode::kHTTP;
+  std::string mBody;
+  std::vector<std::string> mRequestLines;
+  std::atomic<int> mConnections{0};
+};
+
+class UpdateServerTest : public EditorTest
+{
+protected:
+  void SetUp() override
+  {
+    EditorTest::SetUp();
+    mServer = std::make_unique<TestServer>(mCert);
+    UpdateCheck::SetHost(mServer->Host().c_str());
+    UpdateCheck::SetCAFile(mCert.Path().c_str());
+  }
+  void TearDown() override
+  {
+    EditorTest::TearDown(); // instances first, then the server
+    mServer.reset();
+  }
+
+  // One query of the own version against the server's reply.
+  int Query(TestServer::EMode mode, const std::string& body, int* status = nullptr, std::string* error = nullptr)
+  {
+    mServer->Reply(mode, body);
+    char url[UpdateCheck::kURLSize];
+    EXPECT_TRUE(UpdateCheck::BuildURL("ZANIQ", url, sizeof url));
+    char errorText[UpdateCheck::kErrorTextSize] = "untouched";
+    int st = -1;
+    const int result = UpdateCheck::HttpGetVersion("2.2.11", url, errorText, sizeof errorText, st);
+    if (status) *status = st;
+    if (error) *error = errorText;
+    return result;
+  }
+
+  TestCertificate mCert;
+  std::unique_ptr<TestServer> mServer;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Queries
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST_F(UpdateServerTest, EveryReplyGivesItsResult)
+{
+  int status = -1;
+  std::string error;
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "2.2.11", &status, &error), kUpdateSameVersion);
+  EXPECT_EQ(status, 0); // CURLE_OK
+  EXPECT_EQ(error, "No error");
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "2.2.12"), kUpdateNewer);
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "2.2.10"), kUpdateOlder);
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "2.2.11-beta\n"), kUpdateSameVersion);
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "Product not registered"), kUpdateNotAVersion);
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, ""), kUpdateNotAVersion);
+
+  // The request names the product on the fixed path.
+  const auto lines = mServer->RequestLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "GET /versioncheck?productname=ZANIQ HTTP/1.1");
+}
+
+TEST_F(UpdateServerTest, GarbageInsteadOfHTTPIsAFailedTransfer)
+{
+  int status = -1;
+  std::string error;
+  EXPECT_EQ(Query(TestServer::EMode::kRaw, std::string("\x01\x02\xff garbage\r\n\r\n", 16), &status, &error),
+            kUpdateServiceFailed);
+  EXPECT_NE(status, 0);
+  EXPECT_FALSE(error.empty());
+  EXPECT_NE(error, "untouched");
+}
+
+TEST_F(UpdateServerTest, OversizedRepliesAreCutAtTheCap)
+{
+  int status = -1;
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "2.3.0" + std::string(200 * 1024, ' '), &status), kUpdateNewer);
+  EXPECT_EQ(status, 23); // CURLE_WRITE_ERROR: the transfer was ended at the cap
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, std::string(200 * 1024, 'x')), kUpdateNotAVersion);
+}
+
+TEST_F(UpdateServerTest, RefusedConnectionIsAFailedTransfer)
+{
+  // A bound socket that does not listen: connections to its port are refused.
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  UpdateCheck::SetHost(("https://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))).c_str());
+
+  int status = -1;
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "2.2.12", &status), kUpdateServiceFailed);
+  EXPECT_EQ(status, 7); // CURLE_COULDNT_CONNECT
+  close(fd);
+}
+
+TEST_F(UpdateServerTest, StalledServerTimesOut)
+{
+  UpdateCheck::SetTimeoutMs(300);
+  EXPECT_EQ(UpdateCheck::GetTimeoutMs(), 300);
+  int status = -1;
+  EXPECT_EQ(Query(TestServer::EMode::kStall, "", &status), kUpdateServiceFailed);
+  EXPECT_EQ(status, 28); // CURLE_OPERATION_TIMEDOUT
+  UpdateCheck::SetTimeoutMs(0);
+  EXPECT_EQ(UpdateCheck::GetTimeoutMs(), UpdateCheck::kDefaultTimeoutMs);
+}
+
+TEST_F(UpdateServerTest, UntrustedCertificateIsAFailedTransfer)
+{
+  UpdateCheck::SetCAFile(nullptr); // the system's store does not know the test certificate
+  int status = -1;
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "2.2.12", &status), kUpdateServiceFailed);
+  EXPECT_EQ(status, 60); // CURLE_PEER_FAILED_VERIFICATION
+}
+
+TEST_F(UpdateServerTest, PlainHTTPIsNotSpoken)
+{
+  UpdateCheck::SetHost(("http" + mServer->Host().substr(5)).c_str());
+  EXPECT_EQ(Query(TestServer::EMode::kHTTP, "2.2.12"), kUpdateServiceFailed);
+  EXPECT_EQ(mServer->Connections(), 0);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Manual and automatic checks through the plug-in
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST_F(UpdateServerTest, ManualCheckShowsTheResultAndSetsTheSharedFlag)
+{
+  EditorZANIQ& z = MakeEditor();
+  z.OpenEditor();
+  const struct
+  {
+    TestServer::EMode mode;
+    const char* body;
+    const char* text;
+    bool available;
+  } cases[] = {
+    {TestServer::EMode::kHTTP, "2.2.11", "Plugin is up to date", false},
+    {TestServer::EMode::kHTTP, "2.4.0", "Plugin update is available", true},
+    {TestServer::EMode::kHTTP, "2.2.9", "Older plugin version available", false},
+    {TestServer::EMode::kHTTP, "not found", "Product not found", false},
+    {TestServer::EMode::kRaw, "garbage", "Service not available", false},
+  };
+  for (const auto& c : cases)
+  {
+    mServer->Reply(c.mode, c.body);
+    z.boxes.clear();
+    z.Command(48);
+    z.OnIdle();
+    ASSERT_EQ(z.boxes.size(), 1u) << c.body;
+    EXPECT_EQ(z.boxes[0].caption, "Check for update");
+    EXPECT_EQ(z.boxes[0].text, c.text) << c.body;
+    EXPECT_EQ(UpdateCheck::IsUpdateAvailable(), c.available) << c.body;
+    EXPECT_EQ(z.Control(EditorZANIQ::kUpdateIcon)->GetValue(), c.available ? 1.0 : 0.0) << c.body;
+    EXPECT_FALSE(z.IsUpdateMessageRequested());
+  }
+  EXPECT_EQ(z.GetUpdateStatus(), 1); // CURLE_UNSUPPORTED_PROTOCOL: the garbage was no HTTP
+}
+
+TEST_F(UpdateServerTest, AutomaticCheckRunsOnceForAllInstancesAndShowsNothing)
+{
+  UpdateCheck::SetChecked(false);
+  mServer->Reply(TestServer::EMode::kHTTP, "2.3.0");
+  EditorZANIQ& a = MakeEditor();
+  EditorZANIQ& b = MakeEditor();
+
+  a.OnIdle(); // editors closed: no check
+  b.OnIdle();
+  EXPECT_EQ(mServer->Connections(), 0);
+
+  a.OpenEditor();
+  b.OpenEditor();
+  a.OnIdle();
+  EXPECT_EQ(mServer->Connections(), 1);
+  EXPECT_TRUE(UpdateCheck::WasChecked());
+  EXPECT_TRUE(UpdateCheck::IsUpdateAvailable());
+  EXPECT_TRUE(a.boxes.empty());
+  for (int i = 0; i < 3; ++i)
+  {
+    a.OnIdle();
+    b.OnIdle();
+  }
+  EXPECT_EQ(mServer->Connections(), 1);
+  EXPECT_EQ(a.Control(EditorZANIQ::kUpdateIcon)->GetValue(), 1.0);
+  EXPECT_EQ(b.Control(EditorZANIQ::kUpdateIcon)->GetValue(), 1.0);
+  EXPECT_EQ(a.GetUpdateStatus(), 0);
+}
+
+TEST_F(UpdateServerTest, AutomaticCheckOffMakesNoRequest)
+{
+  UpdateCheck::SetChecked(false);
+  EditorZANIQ& a = MakeEditor();
+  EditorZANIQ& b = MakeEditor();
+  for (EditorZANIQ* z : {&a, &b})
+  {
+    z->Change(ZANIQ::kOnlineUpdateCheck, 0);
+    z->OpenEditor();
+    z->OnIdle();
+    z->OnIdle();
+  }
+  EXPECT_EQ(mServer->Connections(), 0);
+  EXPECT_FALSE(UpdateCheck::WasChecked());
+
+  // Turned on in one instance, the next tick of that one checks.
+  b.Change(ZANIQ::kOnlineUpdateCheck, 1);
+  a.OnIdle();
+  EXPECT_EQ(mServer->Connections(), 0);
+  b.OnIdle();
+  EXPECT_EQ(mServer->Connections(), 1);
+}
+
+TEST_F(UpdateServerTest, FailedAutomaticCheckLeavesNoUpdate)
+{
+  UpdateCheck::SetChecked(false);
+  UpdateCheck::SetTimeoutMs(300);
+  mServer->Reply(TestServer::EMode::kStall, "");
+  EditorZANIQ& z = MakeEditor();
+  z.OpenEditor();
+  z.OnIdle();
+  EXPECT_TRUE(UpdateCheck::WasChecked());
+  EXPECT_FALSE(UpdateCheck::IsUpdateAvailable());
+  EXPECT_EQ(z.GetUpdateStatus(), 28);
+  EXPECT_TRUE(z.boxes.empty());
+  EXPECT_EQ(z.Control(EditorZANIQ::kUpdateIcon)->GetValue(), 0.0);
+}

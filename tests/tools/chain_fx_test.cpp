@@ -1,0 +1,242 @@
+// The effects of `auhost chain` against their formulas: gain, delay, clip and mute sample by sample; the
+// low-pass and the high shelf by their magnitude at test frequencies against the analytic responses of the
+// analog prototypes under the bilinear transform.
+
+#include "tools/auhost/Effects.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+using namespace auhost;
+
+namespace
+{
+
+constexpr double kRate = 48000.0;
+
+std::unique_ptr<FxChain> MakeChain(const std::string& text, uint32_t channels = 2, double rate = kRate)
+{
+  std::vector<FxSpec> specs;
+  std::string error;
+  EXPECT_TRUE(ParseFxList(text, specs, error)) << error;
+  std::unique_ptr<FxChain> chain;
+  const Status s = FxChain::Make(specs, rate, channels, chain);
+  EXPECT_TRUE(s.ok()) << s.message();
+  return chain;
+}
+
+// Runs the channels through the chain in blocks of the given sizes, cycling through them.
+void RunFx(FxChain& chain, std::vector<std::vector<float>>& channels, std::vector<uint32_t> blocks = {512})
+{
+  const size_t frames = channels.front().size();
+  size_t pos = 0;
+  for (size_t b = 0; pos < frames; ++b)
+  {
+    const auto n = static_cast<UInt32>(std::min<size_t>(blocks[b % blocks.size()], frames - pos));
+    float* pointers[Instance::kMaxChannels];
+    for (size_t c = 0; c < channels.size(); ++c) pointers[c] = channels[c].data() + pos;
+    BufferListStorage storage;
+    chain.Process(*storage.Make(n, pointers, static_cast<UInt32>(channels.size())), n);
+    pos += n;
+  }
+}
+
+std::vector<float> Noise(size_t n, uint32_t seed, float amplitude = 1.f)
+{
+  std::vector<float> x(n);
+  uint32_t s = seed;
+  for (float& v : x)
+  {
+    s = s * 1664525u + 1013904223u;
+    v = amplitude * (static_cast<float>(s >> 8) / 8388608.f - 1.f);
+  }
+  return x;
+}
+
+// Steady-state gain in dB of a chain for a sine at hz (hz must divide the rate, so the window holds whole
+// periods): the sine's amplitude is found by projecting the output onto sine and cosine.
+double MeasureGainDB(const std::string& fx, double hz)
+{
+  const size_t frames = static_cast<size_t>(kRate); // 1 s: settles in the first half
+  std::vector<std::vector<float>> x(1, std::vector<float>(frames));
+  for (size_t i = 0; i < frames; ++i) x[0][i] = static_cast<float>(0.25 * std::sin(2.0 * std::numbers::pi * hz * i / kRate));
+  auto chain = MakeChain(fx, 1);
+  RunFx(*chain, x);
+  double s = 0.0, c = 0.0;
+  const size_t start = frames / 2;
+  for (size_t i = start; i < frames; ++i)
+  {
+    const double ph = 2.0 * std::numbers::pi * hz * i / kRate;
+    s += x[0][i] * std::sin(ph);
+    c += x[0][i] * std::cos(ph);
+  }
+  const double n = static_cast<double>(frames - start);
+  const double amplitude = 2.0 * std::hypot(s, c) / n;
+  return 20.0 * std::log10(amplitude / 0.25);
+}
+
+// Bilinear transform with the cutoff pre-warped: the analog frequency that maps onto hz, normalised to fc.
+double Warped(double hz, double fc)
+{
+  return std::tan(std::numbers::pi * hz / kRate) / std::tan(std::numbers::pi * fc / kRate);
+}
+
+// Second-order Butterworth: |H|^2 = 1 / (1 + W^4).
+double ButterworthDB(double hz, double fc)
+{
+  return -10.0 * std::log10(1.0 + std::pow(Warped(hz, fc), 4.0));
+}
+
+// The cookbook's analog high shelf, H(s) = A (A s^2 + sqrt(A)/Q s + 1) / (s^2 + sqrt(A)/Q s + A), with slope 1
+// (1/Q = sqrt(2)) and A = 10^(dB/40).
+double HighShelfDB(double hz, double fc, double dB)
+{
+  const double A = std::pow(10.0, dB / 40.0);
+  const std::complex<double> s(0.0, Warped(hz, fc));
+  const double k = std::sqrt(A) * std::numbers::sqrt2;
+  const std::complex<double> h = A * (A * s * s + k * s + 1.0) / (s * s + k * s + A);
+  return 20.0 * std::log10(std::abs(h));
+}
+
+} // namespace
+
+TEST(ChainFx, ParsesEverySpecAndNamesTheFaultyOne)
+{
+  std::vector<FxSpec> specs;
+  std::string error;
+  ASSERT_TRUE(ParseFxList("gain:6,delay:48,lowpass:1000.5,highshelf:4000:-3,clip:-1,mute,gain:+1.5", specs, error))
+    << error;
+  ASSERT_EQ(specs.size(), 7u);
+  EXPECT_EQ(specs[0].kind, FxSpec::Kind::Gain);
+  EXPECT_EQ(specs[0].a, 6.0);
+  EXPECT_EQ(specs[1].kind, FxSpec::Kind::Delay);
+  EXPECT_EQ(specs[1].a, 48.0);
+  EXPECT_EQ(specs[2].kind, FxSpec::Kind::Lowpass);
+  EXPECT_EQ(specs[2].a, 1000.5);
+  EXPECT_EQ(specs[3].kind, FxSpec::Kind::HighShelf);
+  EXPECT_EQ(specs[3].a, 4000.0);
+  EXPECT_EQ(specs[3].b, -3.0);
+  EXPECT_EQ(specs[4].kind, FxSpec::Kind::Clip);
+  EXPECT_EQ(specs[5].kind, FxSpec::Kind::Mute);
+  EXPECT_EQ(specs[6].a, 1.5);
+  EXPECT_EQ(specs[3].text, "highshelf:4000:-3");
+
+  const struct
+  {
+    const char* text;
+    const char* error;
+  } bad[] = {
+    {"", "--fx needs at least one effect"},
+    {"gain:6,", "--fx gain:6,: an empty effect between commas"},
+    {"reverb:2", "--fx reverb:2: unknown effect \"reverb\" (effects: gain:DB, delay:SAMPLES, lowpass:HZ, "
+                 "highshelf:HZ:DB, clip:DB, mute)"},
+    {"gain", "--fx gain: write it gain:DB"},
+    {"gain:x", "--fx gain:x: the gain in dB \"x\" is not a number"},
+    {"gain:nan", "--fx gain:nan: the gain in dB \"nan\" is not a number"},
+    {"gain:200", "--fx gain:200: the gain in dB must lie from -144 to 144"},
+    {"delay:-1", "--fx delay:-1: the delay must be a whole number of samples from 0 to 4194304"},
+    {"delay:1.5", "--fx delay:1.5: the delay must be a whole number of samples from 0 to 4194304"},
+    {"lowpass:0", "--fx lowpass:0: the frequency must be above 0 Hz"},
+    {"highshelf:4000", "--fx highshelf:4000: write it highshelf:HZ:DB"},
+    {"clip:1:2", "--fx clip:1:2: write it clip:DB"},
+    {"mute:1", "--fx mute:1: write it mute"},
+  };
+  for (const auto& b : bad)
+  {
+    std::vector<FxSpec> kept(1);
+    EXPECT_FALSE(ParseFxList(b.text, kept, error)) << b.text;
+    EXPECT_EQ(error, b.error);
+    EXPECT_EQ(kept.size(), 1u); // untouched
+  }
+
+  // A filter must lie below half the sample rate, which only the chain knows.
+  ASSERT_TRUE(ParseFxList("gain:1,highshelf:24000:3", specs, error));
+  std::unique_ptr<FxChain> chain;
+  const Status s = FxChain::Make(specs, kRate, 2, chain);
+  EXPECT_EQ(s.message(), "--fx highshelf:24000:3: the frequency must lie below half the sample rate (24000 Hz)");
+  EXPECT_EQ(chain, nullptr);
+}
+
+TEST(ChainFx, GainDelayClipAndMuteFollowTheirFormulasExactly)
+{
+  const size_t n = 3000;
+  const std::vector<float> left = Noise(n, 1, 1.5f), right = Noise(n, 2, 1.5f);
+
+  std::vector<std::vector<float>> x = {left, right};
+  RunFx(*MakeChain("gain:-7.5"), x, {100, 37, 512});
+  const auto factor = static_cast<float>(std::pow(10.0, -7.5 / 20.0));
+  for (size_t i = 0; i < n; ++i)
+  {
+    ASSERT_EQ(x[0][i], left[i] * factor) << i;
+    ASSERT_EQ(x[1][i], right[i] * factor) << i;
+  }
+
+  // The delay keeps each channel's own history across blocks of any size.
+  x = {left, right};
+  RunFx(*MakeChain("delay:77"), x, {1, 64, 5, 300});
+  for (size_t i = 0; i < n; ++i)
+  {
+    ASSERT_EQ(x[0][i], i < 77 ? 0.f : left[i - 77]) << i;
+    ASSERT_EQ(x[1][i], i < 77 ? 0.f : right[i - 77]) << i;
+  }
+  x = {left, right};
+  RunFx(*MakeChain("delay:0"), x);
+  EXPECT_EQ(x[0], left);
+
+  x = {left, right};
+  RunFx(*MakeChain("clip:-6"), x);
+  const auto level = static_cast<float>(std::pow(10.0, -6.0 / 20.0));
+  bool clipped = false;
+  for (size_t i = 0; i < n; ++i)
+  {
+    const float want = std::fabs(left[i]) > level ? std::copysign(level, left[i]) : left[i];
+    ASSERT_EQ(x[0][i], want) << i;
+    clipped = clipped || std::fabs(left[i]) > level;
+  }
+  EXPECT_TRUE(clipped);
+
+  x = {left, right};
+  RunFx(*MakeChain("mute"), x);
+  EXPECT_EQ(x[0], std::vector<float>(n, 0.f));
+  EXPECT_EQ(x[1], std::vector<float>(n, 0.f));
+
+  // In order: gain before clip clips the louder signal; clip before gain scales the clipped one.
+  x = {{1.0f}};
+  RunFx(*MakeChain("gain:6.0206,clip:0", 1), x);
+  EXPECT_EQ(x[0][0], 1.0f);
+  x = {{1.0f}};
+  RunFx(*MakeChain("clip:0,gain:-6.0206", 1), x);
+  EXPECT_NEAR(x[0][0], 0.5f, 1e-6);
+
+  // Buffers beyond the prepared channels pass unchanged.
+  x = {left, right, left};
+  RunFx(*MakeChain("gain:-6", 2), x);
+  EXPECT_EQ(x[2], left);
+}
+
+TEST(ChainFx, LowpassIsTheBilinearButterworth)
+{
+  const double fc = 1000.0;
+  for (double hz : {100.0, 500.0, 1000.0, 2000.0, 4000.0, 8000.0, 16000.0})
+    EXPECT_NEAR(MeasureGainDB("lowpass:1000", hz), ButterworthDB(hz, fc), 0.01) << hz << " Hz";
+  EXPECT_NEAR(MeasureGainDB("lowpass:1000", fc), -3.0103, 0.01);
+  // Two poles: about -12 dB per octave well above the cutoff.
+  EXPECT_NEAR(MeasureGainDB("lowpass:1000", 4000.0) - MeasureGainDB("lowpass:1000", 2000.0), -12.0, 1.0);
+}
+
+TEST(ChainFx, HighShelfIsTheCookbookShelfWithSlopeOne)
+{
+  for (double dB : {3.0, -9.0})
+  {
+    const std::string fx = "highshelf:4000:" + std::to_string(dB);
+    for (double hz : {100.0, 1000.0, 2000.0, 4000.0, 8000.0, 16000.0, 24000.0 / 1.5})
+      EXPECT_NEAR(MeasureGainDB(fx, hz), HighShelfDB(hz, 4000.0, dB), 0.01) << dB << " dB at " << hz << " Hz";
+    // Half the gain at the corner, none at low frequencies, nearly all of it high up.
+    EXPECT_NEAR(MeasureGainDB(fx, 4000.0), dB / 2.0, 0.01);
+    EXPECT_NEAR(MeasureGainDB(fx, 100.0), 0.0, 0.05);
+    EXPECT_NEAR(MeasureGainDB(fx, 16000.0), dB, std::fabs(dB) * 0.1);
+  }
+}

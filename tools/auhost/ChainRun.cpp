@@ -1,0 +1,424 @@
+// The Sender/Receiver chain: instances, settings, the render loop with timed commands, and the report.
+
+#include "tools/auhost/ChainRun.h"
+
+#include "tools/auhost/Bundle.h"
+#include "tools/auhost/Info.h"
+#include "tools/auhost/Instance.h"
+#include "tools/auhost/Json.h"
+#include "tools/auhost/Render.h"
+#include "tools/auhost/RunLoop.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace auhost
+{
+
+const char* const kReadoutKeys[kZaniqNumReadouts] = {"pre_fx_diff",  "pre_fx_gain",  "pre_fx_current",
+                                                     "pre_fx_max",   "post_fx_diff", "post_fx_gain"};
+
+namespace
+{
+
+constexpr const char* kPluginModeName = "Plugin Mode";
+constexpr const char* kLinkIDName = "Link ID";
+constexpr const char* kRoleNames[2] = {"Sender", "Receiver"};
+// Indexed parameters with at most this many values are matched against each value's text.
+constexpr double kMaxNamedValues = 1024.0;
+
+std::string Lower(std::string_view s)
+{
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+  return out;
+}
+
+bool ParseNumber(std::string_view text, double& value)
+{
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
+std::string FormatNumber(double v)
+{
+  char buffer[64];
+  std::snprintf(buffer, sizeof(buffer), "%g", v);
+  return buffer;
+}
+
+const ParameterDesc* FindExact(const std::vector<ParameterDesc>& params, std::string_view name)
+{
+  for (const ParameterDesc& p : params)
+    if (p.name == name) return &p;
+  return nullptr;
+}
+
+// The value a setting's text stands for: a number inside the range (whole for indexed parameters), one of the
+// value strings, or a text the unit itself turns into a value and back into the same text ("off" of a dB
+// parameter).
+Status ValueFromText(const Instance& instance, const ParameterDesc& p, std::string_view text, double& value)
+{
+  const std::string where = "parameter \"" + p.name + "\"";
+  double v = 0.0;
+  if (ParseNumber(text, v))
+  {
+    if (v < p.minValue || v > p.maxValue)
+      return Status::Error(where + ": " + std::string(text) + " is outside " + FormatNumber(p.minValue) + " .. " +
+                           FormatNumber(p.maxValue));
+    if (p.IsIndexed() && v != std::floor(v))
+      return Status::Error(where + ": " + std::string(text) + " is not a whole number");
+    value = v;
+    return Status::Ok();
+  }
+
+  std::vector<std::pair<std::string, double>> choices;
+  for (size_t i = 0; i < p.valueStrings.size(); ++i)
+    choices.emplace_back(p.valueStrings[i], p.minValue + static_cast<double>(i));
+  if (choices.empty() && p.IsIndexed() && p.maxValue - p.minValue <= kMaxNamedValues)
+    for (double x = p.minValue; x <= p.maxValue; x += 1.0)
+    {
+      std::string t;
+      if (instance.ParameterValueToText(p.id, static_cast<Float32>(x), t)) choices.emplace_back(t, x);
+    }
+  for (const auto& [t, x] : choices)
+    if (t == text)
+    {
+      value = x;
+      return Status::Ok();
+    }
+  const std::string wanted = Lower(text);
+  for (const auto& [t, x] : choices)
+    if (Lower(t) == wanted)
+    {
+      value = x;
+      return Status::Ok();
+    }
+  if (!p.IsIndexed())
+  {
+    Float32 x = 0.f;
+    std::string back;
+    if (instance.ParameterTextToValue(p.id, text, x) && std::isfinite(x) && x >= p.minValue && x <= p.maxValue &&
+        instance.ParameterValueToText(p.id, x, back) && Lower(back) == wanted)
+    {
+      value = x;
+      return Status::Ok();
+    }
+  }
+  std::string names;
+  for (const auto& choice : choices) names += (names.empty() ? "" : ", ") + ("\"" + choice.first + "\"");
+  return Status::Error(where + ": \"" + std::string(text) + "\" is not a number" +
+                       (names.empty() ? std::string() : " or one of " + names));
+}
+
+Status ApplySettings(Instance& instance, const std::vector<ParamSetting>& settings, const char* option)
+{
+  if (settings.empty()) return Status::Ok();
+  std::vector<ParameterDesc> params;
+  Status s = instance.ListParameters(params);
+  if (!s) return s;
+  for (const ParamSetting& setting : settings)
+  {
+    const std::string where = std::string(option) + " \"" + setting.name + "=" + setting.value + "\"";
+    const ParameterDesc* p = FindExact(params, setting.name);
+    if (!p) return Status::Error(where + ": no parameter named \"" + setting.name + "\" (auhost info lists them)");
+    double value = 0.0;
+    s = ValueFromText(instance, *p, setting.value, value);
+    if (!s) return s.Prefixed(where);
+    s = instance.SetParameter(p->id, static_cast<Float32>(value));
+    if (!s) return s.Prefixed(where);
+  }
+  return Status::Ok();
+}
+
+// Role and Link ID as the unit's parameters say; without "Plugin Mode" the position decides.
+Status ReadRole(const Instance& instance, size_t position, bool required, InstanceReport& report)
+{
+  std::vector<ParameterDesc> params;
+  Status s = instance.ListParameters(params);
+  if (!s) return s;
+  report.role = kRoleNames[position == 0 ? 0 : 1];
+  report.linkID = 0;
+  const ParameterDesc* mode = FindExact(params, kPluginModeName);
+  const ParameterDesc* link = FindExact(params, kLinkIDName);
+  if (!mode || !link)
+  {
+    if (required)
+      return Status::Error(std::string("the unit does not pair as Sender and Receiver (no parameter \"") +
+                           (mode ? kLinkIDName : kPluginModeName) + "\")");
+    return Status::Ok();
+  }
+  Float32 m = 0.f, l = 0.f;
+  s = instance.GetParameter(mode->id, m);
+  if (s) s = instance.GetParameter(link->id, l);
+  if (!s) return s;
+  if (m == 0.f || m == 1.f) report.role = kRoleNames[m == 0.f ? 0 : 1];
+  else report.role = "mode " + FormatNumber(m);
+  report.linkID = static_cast<int>(l);
+  return Status::Ok();
+}
+
+Status Prepare(Instance& instance, double rate, UInt32 channels, UInt32 block)
+{
+  Status s = instance.Prepare(rate, channels, channels, block);
+  if (!s)
+  {
+    const std::string configs = FormatChannelConfigs(instance.ChannelConfigs());
+    return Status::Error(s.message() + (configs.empty() ? std::string() : " (the unit supports " + configs + ")"));
+  }
+  // Hosts reset a unit after initialising it; the product re-derives its rate-dependent state there.
+  return Status::FromOS(AudioUnitReset(instance.Unit(), kAudioUnitScope_Global, 0), "reset");
+}
+
+Status SendCommand(Instance& receiver, const TimedCommand& command)
+{
+  const ZaniqCommand record = {command.code, command.value};
+  const OSStatus st = AudioUnitSetProperty(receiver.Unit(), kZaniqProperty_Command, kAudioUnitScope_Global, 0,
+                                           &record, sizeof(record));
+  if (st == noErr) return Status::Ok();
+  const std::string where = "--command " + command.text;
+  if (st == kAudioUnitErr_InvalidProperty)
+    return Status::FromOS(st, where + ": the Receiver does not take command " + std::to_string(command.code));
+  return Status::FromOS(st, where);
+}
+
+Status ReadReport(const Instance& instance, InstanceReport& report)
+{
+  std::vector<ParameterDesc> params;
+  Status s = instance.ListParameters(params);
+  if (!s) return s;
+  report.params.clear();
+  for (const ParameterDesc& p : params)
+  {
+    Float32 v = 0.f;
+    s = instance.GetParameter(p.id, v);
+    if (!s) return s.Prefixed("parameter \"" + p.name + "\"");
+    report.params.emplace_back(p.name, static_cast<double>(v));
+    if (p.name == kLinkIDName) report.linkID = static_cast<int>(v);
+    if (p.name == kPluginModeName && (v == 0.f || v == 1.f)) report.role = kRoleNames[v == 0.f ? 0 : 1];
+  }
+  return Status::Ok();
+}
+
+Status ReadReadouts(const Instance& instance, InstanceReport& report)
+{
+  ZaniqReadouts readouts;
+  std::memset(&readouts, 0, sizeof(readouts));
+  UInt32 size = sizeof(readouts);
+  const OSStatus st = AudioUnitGetProperty(instance.Unit(), kZaniqProperty_Readouts, kAudioUnitScope_Global, 0,
+                                           &readouts, &size);
+  report.hasReadouts = false;
+  if (st == kAudioUnitErr_InvalidProperty) return Status::Ok(); // a unit without read-outs
+  if (st != noErr) return Status::FromOS(st, "read-outs");
+  if (size != sizeof(readouts)) return Status::Error("read-outs: unexpected size " + std::to_string(size));
+  std::copy(std::begin(readouts.values), std::end(readouts.values), report.readouts);
+  report.hasReadouts = true;
+  return Status::Ok();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Levels and JSON
+// ---------------------------------------------------------------------------------------------------------------
+
+Levels MeasureLevels(const AudioData& data)
+{
+  return MeasureLevels(data, 0, data.NFrames());
+}
+
+Levels MeasureLevels(const AudioData& data, uint64_t first, uint64_t count)
+{
+  Levels levels;
+  const uint64_t total = data.NFrames();
+  first = std::min(first, total);
+  count = std::min(count, total - first);
+  if (data.NChannels() == 0 || count == 0) return levels;
+  double power = 0.0;
+  double peak = 0.0;
+  for (const auto& ch : data.channels)
+  {
+    double sum = 0.0;
+    for (uint64_t i = first; i < first + count; ++i)
+    {
+      const double x = ch[i];
+      sum += x * x;
+      peak = std::max(peak, std::fabs(x));
+    }
+    power += sum / static_cast<double>(count);
+  }
+  power /= data.NChannels();
+  if (power > 0.0) levels.rmsDB = std::max(kSilenceDB, 10.0 * std::log10(power));
+  if (peak > 0.0) levels.peakDB = std::max(kSilenceDB, 20.0 * std::log10(peak));
+  return levels;
+}
+
+std::string ChainReportJson(const ChainReport& report)
+{
+  JsonWriter w;
+  w.BeginObject();
+  w.Key("instances");
+  w.BeginArray();
+  for (const InstanceReport& inst : report.instances)
+  {
+    w.BeginObject();
+    w.Key("role");
+    w.String(inst.role);
+    w.Key("link_id");
+    w.Int(inst.linkID);
+    w.Key("params");
+    w.BeginObject();
+    for (const auto& [name, value] : inst.params)
+    {
+      w.Key(name);
+      // Parameter values travel as 32-bit floats.
+      w.Float(static_cast<float>(value));
+    }
+    w.EndObject();
+    w.Key("readouts");
+    w.BeginObject();
+    if (inst.hasReadouts)
+      for (int i = 0; i < kZaniqNumReadouts; ++i)
+      {
+        w.Key(kReadoutKeys[i]);
+        w.Number(inst.readouts[i]);
+      }
+    w.EndObject();
+    w.EndObject();
+  }
+  w.EndArray();
+  auto writeLevels = [&w](const char* key, const Levels& levels) {
+    w.Key(key);
+    w.BeginObject();
+    w.Key("rms_db");
+    w.Number(levels.rmsDB);
+    w.Key("peak_db");
+    w.Number(levels.peakDB);
+    w.EndObject();
+  };
+  writeLevels("input", report.input);
+  writeLevels("output", report.output);
+  w.EndObject();
+  return w.Text();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The run
+// ---------------------------------------------------------------------------------------------------------------
+
+Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& output, ChainReport& report,
+                const ChainProgress& progress)
+{
+  output = AudioData();
+  report = ChainReport();
+  const UInt32 channels = input.NChannels();
+  const double rate = input.sampleRate;
+  const uint64_t frames = input.NFrames();
+  if (channels == 0 || channels > Instance::kMaxChannels)
+    return Status::Error("the input has " + std::to_string(channels) + " channels");
+  if (setup.block == 0) return Status::Error("block size 0");
+  for (const TimedCommand& c : setup.commands)
+    if (c.frame >= frames) return Status::Error("--command " + c.text + ": past the end of the signal");
+
+  std::shared_ptr<const Bundle> bundle;
+  Status s = Bundle::Load(setup.bundle, bundle);
+  if (!s) return s;
+  const ComponentEntry& entry = bundle->Main();
+
+  // Opened in this order, the product pairs them: the first becomes the Sender, the second its Receiver.
+  std::unique_ptr<Instance> sender, receiver;
+  InstanceReport senderReport, receiverReport;
+  s = Instance::Open(entry.component, sender);
+  if (s) s = ReadRole(*sender, 0, setup.checkRoles, senderReport);
+  if (!s) return s.Prefixed("Sender");
+  s = Instance::Open(entry.component, receiver);
+  if (s) s = ReadRole(*receiver, 1, setup.checkRoles, receiverReport);
+  if (!s) return s.Prefixed("Receiver");
+  if (setup.checkRoles && (senderReport.role != kRoleNames[0] || senderReport.linkID != 1 ||
+                           receiverReport.role != kRoleNames[1] || receiverReport.linkID != 1))
+    return Status::Error("pairing: the instances opened as " + senderReport.role + " on Link ID " +
+                         std::to_string(senderReport.linkID) + " and " + receiverReport.role + " on Link ID " +
+                         std::to_string(receiverReport.linkID) + ", not Sender and Receiver on Link ID 1");
+
+  s = Prepare(*sender, rate, channels, setup.block);
+  if (!s) return s.Prefixed("Sender");
+  s = Prepare(*receiver, rate, channels, setup.block);
+  if (!s) return s.Prefixed("Receiver");
+  s = ApplySettings(*sender, setup.sender, "--sender");
+  if (s) s = ApplySettings(*receiver, setup.receiver, "--receiver");
+  if (!s) return s;
+
+  std::unique_ptr<FxChain> fx;
+  s = FxChain::Make(setup.fx, rate, channels, fx);
+  if (!s) return s;
+
+  std::vector<TimedCommand> commands = setup.commands;
+  std::stable_sort(commands.begin(), commands.end(),
+                   [](const TimedCommand& a, const TimedCommand& b) { return a.frame < b.frame; });
+
+  BufferSource source(input, setup.block);
+  Chain chain;
+  chain.Append(*sender);
+  chain.Append(*receiver, fx.get());
+  s = chain.Connect(&source);
+  if (!s) return s;
+
+  output.sampleRate = rate;
+  output.Resize(channels, frames);
+  std::vector<float> block(static_cast<size_t>(setup.block) * channels);
+  float* pointers[Instance::kMaxChannels];
+  {
+    RunLoopPump pump(ClockMode::Virtual);
+    size_t next = 0;
+    for (uint64_t pos = 0; pos < frames && s;)
+    {
+      for (; next < commands.size() && commands[next].frame <= pos && s; ++next) s = SendCommand(*receiver, commands[next]);
+      if (!s) break;
+      uint64_t end = std::min<uint64_t>(frames, pos + setup.block);
+      if (next < commands.size()) end = std::min(end, commands[next].frame);
+      const auto n = static_cast<UInt32>(end - pos);
+      for (UInt32 c = 0; c < channels; ++c) pointers[c] = block.data() + static_cast<size_t>(c) * setup.block;
+      const OSStatus st = receiver->RenderBlock(static_cast<double>(pos), n, pointers, channels);
+      if (st != noErr)
+      {
+        s = Status::FromOS(st, "render at sample " + std::to_string(pos));
+        break;
+      }
+      for (UInt32 c = 0; c < channels; ++c)
+      {
+        if (!pointers[c])
+        {
+          s = Status::Error("render at sample " + std::to_string(pos) + ": no output buffer");
+          break;
+        }
+        std::memcpy(output.channels[c].data() + pos, pointers[c], n * sizeof(float));
+      }
+      pos = end;
+      pump.Pump(n / rate);
+      if (progress) progress(pos, frames);
+    }
+  }
+  chain.Disconnect();
+  if (!s) return s;
+
+  s = ReadReport(*sender, senderReport);
+  if (s) s = ReadReport(*receiver, receiverReport);
+  if (s) s = ReadReadouts(*receiver, receiverReport);
+  if (!s) return s;
+  report.instances.push_back(std::move(senderReport));
+  report.instances.push_back(std::move(receiverReport));
+  report.input = MeasureLevels(input);
+  report.output = MeasureLevels(output);
+  return Status::Ok();
+}
+
+} // namespace auhost

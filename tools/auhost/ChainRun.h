@@ -1,0 +1,101 @@
+#pragma once
+
+// A Sender/Receiver pair of one bundle inside this process, with in-process effects between them, as
+// `auhost chain` runs it: the first instance opened is the Sender and the second the Receiver (the product pairs
+// new instances automatically: Sender, then Receiver, both on Link ID 1). For each block the Receiver pulls its
+// input, which renders the Sender on the same samples and passes its output through the effects; so the Sender
+// always processes a block before the Receiver does. Editor commands reach the Receiver, and its read-outs come
+// back, through the private properties of au/ZaniqPrivateProperties.h.
+
+#include "au/ZaniqPrivateProperties.h"
+#include "tools/auhost/AudioData.h"
+#include "tools/auhost/Effects.h"
+#include "tools/auhost/Status.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace auhost
+{
+
+// Levels reported for silence (and the floor of every level), in dB.
+inline constexpr double kSilenceDB = -144.0;
+
+// "NAME=VALUE": a parameter's host name, exactly, and a number or one of its display texts.
+struct ParamSetting
+{
+  std::string name;
+  std::string value;
+};
+
+// An editor command sent to the Receiver before the sample at `frame` is processed.
+struct TimedCommand
+{
+  uint64_t frame = 0;
+  double seconds = 0.0; // the time as given on the command line
+  int32_t code = 0;
+  double value = 1.0;
+  std::string text; // as written on the command line, for messages
+};
+
+struct ChainSetup
+{
+  std::string bundle;
+  uint32_t block = 512; // frames per render, at most
+  std::vector<FxSpec> fx;
+  std::vector<ParamSetting> sender;
+  std::vector<ParamSetting> receiver;
+  std::vector<TimedCommand> commands; // applied in frame order; equal frames in the order given
+  // The pairing must be Sender on Link ID 1, then Receiver on Link ID 1 (read from "Plugin Mode" and "Link ID").
+  // Off only for bundles that do not pair (the harness tests): roles are then given by the order of opening.
+  bool checkRoles = true;
+};
+
+// RMS (per channel averaged in power) and peak over a whole signal, in dB, floored at kSilenceDB.
+struct Levels
+{
+  double rmsDB = kSilenceDB;
+  double peakDB = kSilenceDB;
+};
+Levels MeasureLevels(const AudioData& data);
+// The same over frames [first, first + count) of the data (clipped to it).
+Levels MeasureLevels(const AudioData& data, uint64_t first, uint64_t count);
+
+struct InstanceReport
+{
+  std::string role; // "Sender" or "Receiver"
+  int linkID = 0;   // 0 when the unit has no "Link ID"
+  std::vector<std::pair<std::string, double>> params; // every parameter in list order, current value
+  bool hasReadouts = false;                           // the Receiver, when the unit reports them
+  double readouts[kZaniqNumReadouts] = {};
+};
+
+struct ChainReport
+{
+  std::vector<InstanceReport> instances; // Sender, Receiver
+  Levels input;
+  Levels output;
+};
+
+// The JSON keys of the read-outs, in EZaniqReadout order.
+extern const char* const kReadoutKeys[kZaniqNumReadouts];
+
+// Called after each rendered block with the frames done and the total.
+using ChainProgress = std::function<void(uint64_t done, uint64_t total)>;
+
+// [main thread] Loads the bundle, opens the Sender and then the Receiver, checks their roles, prepares both for
+// the input's rate and channel count, resets them, applies the settings in order (sender first), renders the
+// whole input and reports. A setting, command or render that fails ends the run with one line naming it; output
+// then holds nothing useful. A Receiver without read-outs (kAudioUnitErr_InvalidProperty) is not an error: its
+// report has none. A command the Receiver refuses is.
+Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& output, ChainReport& report,
+                const ChainProgress& progress = {});
+
+// One line of JSON (no newline): {"instances":[{"role","link_id","params","readouts"}...],"input":{"rms_db",
+// "peak_db"},"output":{...}}. readouts is {} for an instance without them.
+std::string ChainReportJson(const ChainReport& report);
+
+} // namespace auhost
