@@ -27,6 +27,19 @@ inline double AutoMatchGain(double postLevel, double preLevel, double tolerance,
   return (zeroAtFloor && m <= kFloorGain) ? 0.0 : m;
 }
 
+constexpr int kPassFrames = 256; // ZANIQ::kChunkFrames
+
+// dst = src with non-finite samples as 0. The whole-chunk case has a fixed length, so that it vectorises.
+void CopyFinite(const double* __restrict src, double* __restrict dst, int n)
+{
+  if (n == kPassFrames)
+    for (int i = 0; i < kPassFrames; ++i)
+      dst[i] = Finite(src[i]);
+  else
+    for (int i = 0; i < n; ++i)
+      dst[i] = Finite(src[i]);
+}
+
 } // namespace
 
 void ZANIQ::ReceiverSamples(ReceiverBlock& b, int start, int count, const double* pre0, const double* pre1)
@@ -167,6 +180,7 @@ void ZANIQ::ReceiverSamplesPlain(ReceiverBlock& b, int start, int count, const d
 void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0, const double* pre1)
 {
   constexpr int N = kChunkFrames;
+  static_assert(N == kPassFrames);
   double* const postL = mChunk[kChunkPostL];
   double* const postR = mChunk[kChunkPostR];
   double* const preL = mChunk[kChunkPreL];
@@ -182,17 +196,13 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
   const sample* const inR = b.inR + start;
 
   // Inputs, non-finite samples as silence; the pre-FX delay.
-  for (int i = 0; i < n; ++i)
-  {
-    postL[i] = Finite(inL[i]);
-    postR[i] = Finite(inR[i]);
-  }
+  CopyFinite(inL, postL, n);
+  CopyFinite(inR, postR, n);
   if (pre0 && pre1)
-    for (int i = 0; i < n; ++i)
-    {
-      preL[i] = Finite(pre0[i]);
-      preR[i] = Finite(pre1[i]);
-    }
+  {
+    CopyFinite(pre0, preL, n);
+    CopyFinite(pre1, preR, n);
+  }
   else
   {
     std::fill_n(preL, n, 0.0);
@@ -346,9 +356,12 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
   // the ceiling (the usual case) has every ratio at 1.0 and nothing to clip.
   const double gainL = mOverProtectionL.inputGain, ceilL = mOverProtectionL.ceiling, negL = mOverProtectionL.negCeiling;
   const double gainR = mOverProtectionR.inputGain, ceilR = mOverProtectionR.ceiling, negR = mOverProtectionR.negCeiling;
-  int overs = 0;
+  long long overs = 0;
   for (int i = 0; i < N; ++i)
-    overs += int(!(std::fabs(gainL * oL[i]) <= ceilL)) + int(!(std::fabs(gainR * oR[i]) <= ceilR));
+  {
+    overs += std::fabs(gainL * oL[i]) <= ceilL ? 0 : 1;
+    overs += std::fabs(gainR * oR[i]) <= ceilR ? 0 : 1;
+  }
   if (overs == 0 && negL == -ceilL && negR == -ceilR)
   {
     mOverProtectionL.ratio = mOverProtectionR.ratio = 1.0;

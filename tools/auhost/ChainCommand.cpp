@@ -182,7 +182,8 @@ bool ParseChainArgs(const std::vector<std::string>& args, ChainArgs& out, std::s
       continue;
     }
     const bool single = a == "--bundle" || a == "--in" || a == "--out" || a == "--rate" || a == "--block" ||
-                        a == "--seconds" || a == "--fx";
+                        a == "--seconds" || a == "--fx" || a == "--load-state" || a == "--preset" ||
+                        a == "--save-state";
     const bool repeated = a == "--sender" || a == "--receiver" || a == "--command";
     if (!single && !repeated)
     {
@@ -205,6 +206,9 @@ bool ParseChainArgs(const std::vector<std::string>& args, ChainArgs& out, std::s
     }
     const std::string& v = args[++i];
     if (a == "--bundle") ca.bundle = v;
+    else if (a == "--load-state") ca.loadState = v;
+    else if (a == "--preset") ca.preset = v;
+    else if (a == "--save-state") ca.saveState = v;
     else if (a == "--in") ca.in = v;
     else if (a == "--out")
     {
@@ -359,6 +363,9 @@ int RunChainCommand(const std::vector<std::string>& args, std::ostream& out, std
   setup.sender = ca.sender;
   setup.receiver = ca.receiver;
   setup.commands = ca.commands;
+  setup.loadState = ca.loadState;
+  setup.preset = ca.preset;
+  setup.saveState = ca.saveState;
 
   AudioData output;
   ChainReport report;

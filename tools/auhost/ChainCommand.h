@@ -4,12 +4,14 @@
 // effects between them:
 //   auhost chain [--bundle PATH] [--in FILE] [--out FILE] [--rate HZ] [--block N] [--seconds S]
 //                [--fx SPEC[,SPEC...]] [--sender "NAME=VALUE"]... [--receiver "NAME=VALUE"]...
-//                [--command "CODE@SECONDS"]... [--json]
+//                [--command "CODE@SECONDS"]... [--load-state FILE] [--preset FILE] [--save-state FILE] [--json]
 // The input is FILE (any format libsndfile reads, 1 or 2 channels) or the built-in test signal; --rate runs it at
 // that rate (a file's samples are not resampled), --seconds cuts it. --out writes the Receiver's output as 32-bit
 // float WAV. Settings reach the instances through the parameter API after they are initialised and before the
 // first block; --command sends editor command CODE (value 1.0, as the editor's buttons send) to the Receiver
-// before the sample at SECONDS.
+// before the sample at SECONDS. --load-state gives the Receiver a state saved by --save-state (its ClassInfo
+// "data") and --preset a ".tps" preset file, both before the settings; --save-state writes the Receiver's state
+// after the run.
 // Without --json it prints a short summary (pre-FX and post-FX loudness, the match gain found, output against
 // input); with --json one JSON object (ChainReportJson). While it runs and stderr is a terminal, a progress line
 // goes to stderr. A failure prints one line "auhost: <what went wrong>" to stderr: exit code 2 for a wrong command
@@ -43,6 +45,9 @@ struct ChainArgs
   std::vector<ParamSetting> sender;
   std::vector<ParamSetting> receiver;
   std::vector<TimedCommand> commands; // seconds as given; frames are set once the rate is known
+  std::string loadState; // "": none
+  std::string preset;    // "": none
+  std::string saveState; // "": none
   bool json = false;
 };
 

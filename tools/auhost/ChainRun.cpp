@@ -14,6 +14,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace auhost
@@ -164,6 +167,102 @@ Status ReadRole(const Instance& instance, size_t position, bool required, Instan
   if (m == 0.f || m == 1.f) report.role = kRoleNames[m == 0.f ? 0 : 1];
   else report.role = "mode " + FormatNumber(m);
   report.linkID = static_cast<int>(l);
+  return Status::Ok();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The Receiver's state: ClassInfo "data" from and to files
+// ---------------------------------------------------------------------------------------------------------------
+
+// State and preset files larger than this are refused unread.
+constexpr std::uintmax_t kMaxStateFileBytes = 16u << 20;
+
+Status ReadBytes(const std::string& path, std::string& out)
+{
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) return Status::Error("cannot read \"" + path + "\": " + ec.message());
+  if (size > kMaxStateFileBytes) return Status::Error("\"" + path + "\" is larger than a state or preset can be");
+  std::ifstream in(path, std::ios::binary);
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in && !in.eof()) return Status::Error("cannot read \"" + path + "\"");
+  return Status::Ok();
+}
+
+void PutWord(std::string& out, uint32_t v)
+{
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+}
+
+// A preset document in the product's state-chunk frame: "RIFF", size A, 1, "QVCM", "QVCS", size B, 1, the text's
+// length, the text and a zero pad byte when its length is odd (32-bit little-endian numbers).
+std::string FramePresetText(const std::string& text)
+{
+  const auto length = static_cast<uint32_t>(text.size());
+  const uint32_t pad = length & 1u;
+  std::string chunk = "RIFF";
+  PutWord(chunk, length + 24 + pad);
+  PutWord(chunk, 1);
+  chunk += "QVCMQVCS";
+  PutWord(chunk, length + 8);
+  PutWord(chunk, 1);
+  PutWord(chunk, length);
+  chunk += text;
+  if (pad) chunk.push_back('\0');
+  return chunk;
+}
+
+// Restores bytes as the unit's ClassInfo "data", keeping the rest of its own ClassInfo but with an empty "name".
+Status RestoreData(Instance& unit, const std::string& bytes)
+{
+  CFRef<CFPropertyListRef> current;
+  Status s = unit.SaveState(current);
+  if (!s) return s;
+  if (CFGetTypeID(current.Get()) != CFDictionaryGetTypeID())
+    return Status::Error("the unit's ClassInfo is not a dictionary");
+  auto dict = CFRef<CFMutableDictionaryRef>::Adopt(
+    CFDictionaryCreateMutableCopy(nullptr, 0, static_cast<CFDictionaryRef>(current.Get())));
+  auto data = CFRef<CFDataRef>::Adopt(
+    CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes.data()), static_cast<CFIndex>(bytes.size())));
+  if (!dict || !data) return Status::Error("out of memory");
+  CFDictionarySetValue(dict.Get(), CFSTR("data"), data.Get());
+  CFDictionarySetValue(dict.Get(), CFSTR("name"), CFSTR(""));
+  return unit.RestoreState(dict.Get());
+}
+
+// Writes the unit's ClassInfo "data" to path.
+Status SaveData(const Instance& unit, const std::string& path)
+{
+  CFRef<CFPropertyListRef> state;
+  Status s = unit.SaveState(state);
+  if (!s) return s;
+  const void* value = CFGetTypeID(state.Get()) == CFDictionaryGetTypeID()
+                        ? CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()), CFSTR("data"))
+                        : nullptr;
+  if (!value || CFGetTypeID(value) != CFDataGetTypeID()) return Status::Error("the unit's ClassInfo has no \"data\"");
+  const auto data = static_cast<CFDataRef>(value);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(CFDataGetBytePtr(data)), CFDataGetLength(data));
+  out.close();
+  if (!out) return Status::Error("cannot write \"" + path + "\"");
+  return Status::Ok();
+}
+
+Status LoadReceiverState(Instance& receiver, const ChainSetup& setup)
+{
+  std::string bytes;
+  if (!setup.loadState.empty())
+  {
+    Status s = ReadBytes(setup.loadState, bytes);
+    if (s) s = RestoreData(receiver, bytes);
+    if (!s) return s.Prefixed("--load-state " + setup.loadState);
+  }
+  if (!setup.preset.empty())
+  {
+    Status s = ReadBytes(setup.preset, bytes);
+    if (s) s = RestoreData(receiver, FramePresetText(bytes));
+    if (!s) return s.Prefixed("--preset " + setup.preset);
+  }
   return Status::Ok();
 }
 
@@ -353,9 +452,20 @@ Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& outp
   if (!s) return s.Prefixed("Sender");
   s = Prepare(*receiver, rate, channels, setup.block);
   if (!s) return s.Prefixed("Receiver");
-  s = ApplySettings(*sender, setup.sender, "--sender");
+  s = LoadReceiverState(*receiver, setup);
+  if (s) s = ApplySettings(*sender, setup.sender, "--sender");
   if (s) s = ApplySettings(*receiver, setup.receiver, "--receiver");
   if (!s) return s;
+  if (setup.checkRoles && (!setup.loadState.empty() || !setup.preset.empty()))
+  {
+    // A state or preset names "Plugin Mode" and "Link ID" too; the chain needs the Receiver where it was.
+    s = ReadRole(*receiver, 1, true, receiverReport);
+    if (s && (receiverReport.role != kRoleNames[1] || receiverReport.linkID != 1))
+      s = Status::Error("the state or preset loaded makes the Receiver " + receiverReport.role + " on Link ID " +
+                        std::to_string(receiverReport.linkID) + "; add --receiver \"Plugin Mode=Receiver\" and " +
+                        "--receiver \"Link ID=1\"");
+    if (!s) return s;
+  }
 
   std::unique_ptr<FxChain> fx;
   s = FxChain::Make(setup.fx, rate, channels, fx);
@@ -410,6 +520,11 @@ Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& outp
   chain.Disconnect();
   if (!s) return s;
 
+  if (!setup.saveState.empty())
+  {
+    s = SaveData(*receiver, setup.saveState);
+    if (!s) return s.Prefixed("--save-state " + setup.saveState);
+  }
   s = ReadReport(*sender, senderReport);
   if (s) s = ReadReport(*receiver, receiverReport);
   if (s) s = ReadReadouts(*receiver, receiverReport);

@@ -49,6 +49,14 @@ struct ChainSetup
   std::vector<ParamSetting> sender;
   std::vector<ParamSetting> receiver;
   std::vector<TimedCommand> commands; // applied in frame order; equal frames in the order given
+  // The Receiver's state before the settings are applied, restored as its ClassInfo "data" (with no preset name,
+  // so no preset is recalled first): loadState, a file holding that data as --save-state writes it, then preset,
+  // a ".tps" preset file framed as the product's state chunk. "" for none. Afterwards the Receiver must still be
+  // the Receiver on Link ID 1 (checked after the settings, which may put it back).
+  std::string loadState;
+  std::string preset;
+  // After the run the Receiver's ClassInfo "data" goes to this file; "" for none.
+  std::string saveState;
   // The pairing must be Sender on Link ID 1, then Receiver on Link ID 1 (read from "Plugin Mode" and "Link ID").
   // Off only for bundles that do not pair (the harness tests): roles are then given by the order of opening.
   bool checkRoles = true;

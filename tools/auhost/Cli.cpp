@@ -23,7 +23,8 @@ constexpr const char* kUsage = "usage: auhost info BUNDLE | auhost render BUNDLE
                                "[--param NAME=VALUE]... [--block N] | auhost chain [--bundle PATH] [--in FILE] "
                                "[--out FILE] [--rate HZ] [--block N] [--seconds S] [--fx SPEC[,SPEC...]] "
                                "[--sender \"NAME=VALUE\"]... [--receiver \"NAME=VALUE\"]... "
-                               "[--command \"CODE@SECONDS\"]... [--json]";
+                               "[--command \"CODE@SECONDS\"]... [--load-state FILE] [--preset FILE] "
+                               "[--save-state FILE] [--json]";
 constexpr uint32_t kMaxBlock = 65536;
 
 int Fail(std::ostream& err, int code, const std::string& message)
