@@ -543,7 +543,7 @@ private:
   // --- end of presets and state ---
 
   // ---------------------------------------------------------------------------------------------------------
-  // Block processing (ZANIQ_Process.cpp) — added with the signal path
+  // Block processing (ZANIQ_Process.cpp, ZANIQ_ProcessChain.cpp) — added with the signal path
   // ---------------------------------------------------------------------------------------------------------
 public:
   // [audio thread, processing mutex held] The block body: Sender or Receiver by Plugin Mode, then the
@@ -586,5 +586,5 @@ private:
   std::atomic<int> mGainReductionInvert{1};
   int mNoSenderSamples = 0; // Receiver samples without a Sender block while a measurement runs
   bool mPlainSampleChain = false;
-  alignas(64) double mChunk[kNumChunkBuffers][kChunkFrames] = {}; // scratch of the block passes
+  double mChunk[kNumChunkBuffers][kChunkFrames] = {}; // scratch of the block passes
 };

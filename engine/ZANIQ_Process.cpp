@@ -95,14 +95,15 @@ void ZANIQ::ProcessBlockImpl(sample** inputs, sample** outputs, int nFrames, int
   if (inR == inL)
     outR = outL;
 
-  mLinkGain.store(1.0, std::memory_order_relaxed);
-  mSenderLinked.store(false, std::memory_order_relaxed);
+  // Link gain and Sender link flag start each block at 1.0 and false; each mode publishes its final values once,
+  // so the editor never reads the reset values in between.
   const int linkID = GetLinkID();
   LinkSlot& slot = LinkRegistry::Instance().Slot(linkID);
   const int mode = GetPluginMode();
 
   if (mode == kLinkReceiver)
   {
+    mSenderLinked.store(false, std::memory_order_relaxed);
     ProcessReceiver(slot, linkID, inL, inR, outL, outR, nFrames);
   }
   else
@@ -114,6 +115,8 @@ void ZANIQ::ProcessBlockImpl(sample** inputs, sample** outputs, int nFrames, int
       ProcessSender(slot, linkID, inL, inR, outL, outR, nFrames);
     else
     {
+      mLinkGain.store(1.0, std::memory_order_relaxed);
+      mSenderLinked.store(false, std::memory_order_relaxed);
       CopyIfApart(inL, outL, nFrames);
       if (outR != outL)
         CopyIfApart(inR, outR, nFrames);
@@ -242,6 +245,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
   if (!buffer)
   {
     showNoLevels();
+    mLinkGain.store(1.0, std::memory_order_relaxed);
     CopyIfApart(inL, outL, nFrames);
     if (stereo)
       CopyIfApart(inR, outR, nFrames);
