@@ -67,6 +67,33 @@ void ZANIQ::HandleParamChange(int idx)
   const bool linked = GetLinkID() > 0;
   const bool manual = GetMirrorInt(kMatchMode) == kMatchManual;
 
+  // The push buttons act on a change to 1 only; their mirror follows every change.
+  auto changedToOne = [&]
+  {
+    if (!changed) return false;
+    SetMirror(idx, intValue);
+    return intValue == 1;
+  };
+  // Mirror := d and publish it, unless the mirror already holds d.
+  auto storeAndPublish = [this](int storeIdx, double d)
+  {
+    if (d == GetMirror(storeIdx)) return;
+    SetMirror(storeIdx, d);
+    PublishParamFromProcessor(storeIdx, d, false);
+  };
+  // A gain back to unity and its store to 0 dB.
+  auto resetPreGain = [&]
+  {
+    mPreGain.store(1.0, std::memory_order_relaxed);
+    storeAndPublish(kPreGainDiffStore, 0.0);
+  };
+  auto resetMatchGain = [&]
+  {
+    mAutoGain.store(1.0, std::memory_order_relaxed);
+    mMatchGain.store(1.0, std::memory_order_relaxed);
+    storeAndPublish(kGainDiffStore, 0.0);
+  };
+
   // Snapshot storage: 16 + 3k set flag, 17 + 3k post gain, 18 + 3k drive.
   if (idx >= kStoreSetFlag0 && idx < kStoreSetFlag0 + 3 * kNumSnapshots)
   {
@@ -189,17 +216,10 @@ void ZANIQ::HandleParamChange(int idx)
       break;
 
     case kResetPreGainDiff:
-      if (!changed) break;
-      SetMirror(idx, intValue);
-      if (intValue != 1) break;
+      if (!changedToOne()) break;
       if (linked)
       {
-        mPreGain.store(1.0, std::memory_order_relaxed);
-        if (GetMirror(kPreGainDiffStore) != 0.0)
-        {
-          SetMirror(kPreGainDiffStore, 0.0);
-          PublishParamFromProcessor(kPreGainDiffStore, 0.0, false);
-        }
+        resetPreGain();
         RequestMeterReset();
       }
       AltBroadcast(kTagResetPreGainDiff, EPressControl::PushQN, idx, 1.0);
@@ -215,53 +235,24 @@ void ZANIQ::HandleParamChange(int idx)
       break;
 
     case kResetGainDiff:
-      if (!changed) break;
-      SetMirror(idx, intValue);
-      if (intValue != 1) break;
+      if (!changedToOne()) break;
       LinkRegistry::Instance().Slot(GetLinkID()).ClearQueue();
-      if (linked && manual)
-      {
-        mAutoGain.store(1.0, std::memory_order_relaxed);
-        mMatchGain.store(1.0, std::memory_order_relaxed);
-        if (GetMirror(kGainDiffStore) != 0.0)
-        {
-          SetMirror(kGainDiffStore, 0.0);
-          PublishParamFromProcessor(kGainDiffStore, 0.0, false);
-        }
-      }
+      if (linked && manual) resetMatchGain();
       AltBroadcast(kTagResetGainDiff, EPressControl::PushQN, idx, 1.0);
       break;
 
     case kReset2:
-      if (!changed) break;
-      SetMirror(idx, intValue);
-      if (intValue != 1) break;
+      if (!changedToOne()) break;
       if (linked)
       {
-        mPreGain.store(1.0, std::memory_order_relaxed);
-        if (GetMirror(kPreGainDiffStore) != 0.0)
-        {
-          SetMirror(kPreGainDiffStore, 0.0);
-          PublishParamFromProcessor(kPreGainDiffStore, 0.0, false);
-        }
-        if (manual)
-        {
-          mAutoGain.store(1.0, std::memory_order_relaxed);
-          mMatchGain.store(1.0, std::memory_order_relaxed);
-          if (GetMirror(kGainDiffStore) != 0.0)
-          {
-            SetMirror(kGainDiffStore, 0.0);
-            PublishParamFromProcessor(kGainDiffStore, 0.0, false);
-          }
-        }
+        resetPreGain();
+        if (manual) resetMatchGain();
       }
       AltBroadcast(kTagReset2, EPressControl::PushQN, idx, 1.0);
       break;
 
     case kMatchPreFXDiffGain:
-      if (!changed) break;
-      SetMirror(idx, intValue);
-      if (intValue != 1) break;
+      if (!changedToOne()) break;
       if (linked)
       {
         ControlPress press;
@@ -270,31 +261,19 @@ void ZANIQ::HandleParamChange(int idx)
         const double ratio = withControl ? GetPreMaxRatio() : GetPreRatio();
         const double preGain = GetPreGain() * ratio;
         mPreGain.store(preGain, std::memory_order_relaxed);
-        const double d = AmpToDB(preGain);
-        if (d != GetMirror(kPreGainDiffStore))
-        {
-          SetMirror(kPreGainDiffStore, d);
-          PublishParamFromProcessor(kPreGainDiffStore, d, false);
-        }
+        storeAndPublish(kPreGainDiffStore, AmpToDB(preGain));
       }
       AltBroadcast(kTagMatchPreFX, EPressControl::PushQN, idx, 1.0);
       break;
 
     case kMatchPostFXDiffGain:
     case kMatchLoudness:
-      if (!changed) break;
-      SetMirror(idx, intValue);
-      if (intValue != 1) break;
+      if (!changedToOne()) break;
       if (linked && manual)
       {
         const double matchGain = GetMatchGain() * GetGainToMatch();
         mMatchGain.store(matchGain, std::memory_order_relaxed);
-        const double d = AmpToDB(matchGain);
-        if (d != GetMirror(kGainDiffStore))
-        {
-          SetMirror(kGainDiffStore, d);
-          PublishParamFromProcessor(kGainDiffStore, d, false);
-        }
+        storeAndPublish(kGainDiffStore, AmpToDB(matchGain));
       }
       if (idx == kMatchPostFXDiffGain)
         AltBroadcast(kTagMatchPostFX, EPressControl::PushQN, idx, 1.0);

@@ -10,6 +10,7 @@
 #include <vector>
 
 using namespace plugin;
+using testsupport::AudioThreads;
 using testsupport::TestZANIQ;
 using testsupport::ZaniqTest;
 
@@ -28,9 +29,8 @@ TEST_F(ZaniqTest, SignalPathAgainstTheMainThread)
   }
   receiver.Change(ZANIQ::kDisableStorageGainDiff, 0); // the audio thread stores the match every half second
 
-  std::atomic<bool> stop{false};
   std::atomic<bool> finite{true};
-  auto audio = [&](TestZANIQ& z, unsigned seed) {
+  auto audio = [&finite](TestZANIQ& z, unsigned seed, const std::atomic<bool>& stop) {
     std::vector<double> inL(256), inR(256), outL(256), outR(256);
     double* in[2] = {inL.data(), inR.data()};
     double* out[2] = {outL.data(), outR.data()};
@@ -49,8 +49,7 @@ TEST_F(ZaniqTest, SignalPathAgainstTheMainThread)
           finite.store(false);
     }
   };
-  std::thread senderThread(audio, std::ref(sender), 1u);
-  std::thread receiverThread(audio, std::ref(receiver), 2u);
+  AudioThreads threads(sender, receiver, audio);
 
   LinkSlot& slot = LinkRegistry::Instance().Slot(receiver.GetLinkID());
   const int codes[] = {ZANIQ::kDriveFX, ZANIQ::kResetSenderRMS, ZANIQ::kMatchPreFXDiffGain, ZANIQ::kReset2,
@@ -74,9 +73,7 @@ TEST_F(ZaniqTest, SignalPathAgainstTheMainThread)
     std::this_thread::yield();
   }
 
-  stop.store(true);
-  senderThread.join();
-  receiverThread.join();
+  threads.Join();
   EXPECT_TRUE(finite.load());
   EXPECT_TRUE(std::isfinite(seen));
 }

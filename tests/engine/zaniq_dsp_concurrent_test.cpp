@@ -4,10 +4,10 @@
 #include "engine/support/zaniq_env.h"
 
 #include <atomic>
-#include <thread>
 #include <vector>
 
 using namespace plugin;
+using testsupport::AudioThreads;
 using testsupport::TestZANIQ;
 using testsupport::ZaniqTest;
 
@@ -17,15 +17,13 @@ TEST_F(ZaniqTest, MainThreadChangesDoNotRaceTheAudioThread)
   TestZANIQ& receiver = Make();
   ASSERT_EQ(receiver.GetPluginMode(), kLinkReceiver);
 
-  std::atomic<bool> stop{false};
-  auto audio = [&stop](TestZANIQ& z) {
+  auto audio = [](TestZANIQ& z, unsigned, const std::atomic<bool>& stop) {
     std::vector<double> inL(128, 0.25), inR(128, -0.25), outL(128), outR(128);
     double* in[2] = {inL.data(), inR.data()};
     double* out[2] = {outL.data(), outR.data()};
     while (!stop.load()) z.ProcessBlock(in, out, 128);
   };
-  std::thread senderThread(audio, std::ref(sender));
-  std::thread receiverThread(audio, std::ref(receiver));
+  AudioThreads threads(sender, receiver, audio);
 
   for (int i = 0; i < 300; ++i)
   {
@@ -45,9 +43,7 @@ TEST_F(ZaniqTest, MainThreadChangesDoNotRaceTheAudioThread)
   receiver.Change(ZANIQ::kLatencyCompensation, 1234);
   receiver.Change(ZANIQ::kMeterMode, kMeterMaxPeak);
 
-  stop.store(true);
-  senderThread.join();
-  receiverThread.join();
+  threads.Join();
 
   // The last requests are applied by the next block.
   receiver.RunBlock();

@@ -1,46 +1,17 @@
 // `auhost chain` with the Receiver's state: --save-state writes its ClassInfo "data", --load-state gives it back,
 // --preset loads a ".tps" preset file; files that are not a state or preset are refused with one line.
 
-#include "support/TempFolder.h"
+#include "support/AuhostRun.h"
 #include "tools/auhost/ChainCommand.h"
 #include "tools/auhost/TestSignal.h"
 
-#include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 using namespace auhost;
-using toolstest::TempFolder;
+using namespace toolstest;
 
 namespace
 {
-
-// Sets HOME to a folder of the test for the product instances opened in this process; restores it after.
-class HomeFolder
-{
-public:
-  explicit HomeFolder(const std::string& folder)
-  {
-    if (const char* old = std::getenv("HOME")) mOld = old;
-    std::filesystem::create_directories(folder);
-    setenv("HOME", folder.c_str(), 1);
-  }
-  ~HomeFolder()
-  {
-    if (mOld.empty()) unsetenv("HOME");
-    else setenv("HOME", mOld.c_str(), 1);
-  }
-
-private:
-  std::string mOld;
-};
-
-std::string Slurp(const std::string& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class ChainState : public ::testing::Test
 {
@@ -88,13 +59,13 @@ TEST(ChainStateArgs, StateOptionsAreParsed)
 TEST_F(ChainState, SavedStateLoadsBack)
 {
   TempFolder temp;
-  HomeFolder home(temp / "home");
+  ScopedHome home(temp / "home");
   std::map<std::string, double> receiver;
   ChainSetup save;
   save.receiver = {{"Reference Level", "-11.5"}, {"Meter Mode", "VU"}};
   save.saveState = temp / "receiver.state";
   ASSERT_TRUE(Run(save, receiver)) << "save";
-  const std::string state = Slurp(temp / "receiver.state");
+  const std::string state = ReadFile(temp / "receiver.state");
   ASSERT_GE(state.size(), 32u);
   EXPECT_EQ(state.substr(0, 4), "RIFF");
   EXPECT_NE(state.find("<Param name=\"Reference Level\" val=\"-11.500000\" />"), std::string::npos);
@@ -118,7 +89,7 @@ TEST_F(ChainState, SavedStateLoadsBack)
 TEST_F(ChainState, PresetFileLoadsIntoTheReceiver)
 {
   TempFolder temp;
-  HomeFolder home(temp / "home");
+  ScopedHome home(temp / "home");
   temp.Write("p.tps", "<?xml version=\"1.0\" ?>\n<PresetXMLTree version=\"1\">\n"
                       "    <PluginVendor>Quenlar</PluginVendor>\n    <PluginName>ZANIQ</PluginName>\n"
                       "    <PluginVersion>v2.2.11</PluginVersion>\n    <Preset name=\"Loud\">\n"
@@ -138,7 +109,7 @@ TEST_F(ChainState, PresetFileLoadsIntoTheReceiver)
 TEST_F(ChainState, RefusedFilesFailWithOneLine)
 {
   TempFolder temp;
-  HomeFolder home(temp / "home");
+  ScopedHome home(temp / "home");
   temp.Write("junk.state", "not a state at all");
   temp.Write("sender.tps", "<?xml version=\"1.0\" ?>\n<PresetXMLTree version=\"1\">\n"
                            "    <PluginVendor>Quenlar</PluginVendor>\n    <PluginName>ZANIQ</PluginName>\n"

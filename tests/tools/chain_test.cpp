@@ -3,24 +3,19 @@
 // when this build has one.
 
 #include "au/testplug/TestBundles.h"
-#include "support/TempFolder.h"
+#include "support/AuhostRun.h"
 #include "tools/auhost/ChainCommand.h"
 #include "tools/auhost/Cli.h"
 #include "tools/auhost/TestSignal.h"
 
-#include <sys/wait.h>
-
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <numbers>
-#include <sstream>
 
 using namespace auhost;
 using namespace testbundles;
-using toolstest::TempFolder;
+using namespace toolstest;
 
 namespace
 {
@@ -205,47 +200,18 @@ Json ParseJson(const std::string& text)
 // Helpers
 // ---------------------------------------------------------------------------------------------------------------
 
-struct RunResult
-{
-  int code;
-  std::string out;
-  std::string err;
-};
-
-RunResult RunInProcess(std::vector<std::string> args)
+// `auhost chain ARGS...` in this process.
+RunResult RunChain(std::vector<std::string> args)
 {
   args.insert(args.begin(), "chain");
-  std::ostringstream out, err;
-  const int code = RunCommandLine(args, out, err);
-  return {code, out.str(), err.str()};
+  return RunInProcess(args);
 }
 
-std::string Quote(const std::string& s)
+// The auhost program's `chain` with HOME in the temporary folder (the product keeps its data folder there).
+RunResult RunChainProgram(const TempFolder& temp, std::vector<std::string> args)
 {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string ReadFile(const std::string& path)
-{
-  std::ifstream f(path);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-// The auhost program with HOME in the temporary folder (the product keeps its data folder there).
-RunResult RunProgram(const TempFolder& temp, const std::vector<std::string>& args)
-{
-  std::string command = "HOME=" + Quote(temp / "home") + " " + Quote(ZANIQ_AUHOST_EXE) + " chain";
-  for (const std::string& a : args) command += " " + Quote(a);
-  command += " >" + Quote(temp / "stdout.txt") + " 2>" + Quote(temp / "stderr.txt");
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(temp / "stdout.txt"), ReadFile(temp / "stderr.txt")};
-}
-
-bool OneLine(const std::string& s)
-{
-  return !s.empty() && s.back() == '\n' && s.find('\n') == s.size() - 1;
+  args.insert(args.begin(), "chain");
+  return RunProgram(temp, args, temp / "home");
 }
 
 AudioData Sine(uint32_t channels, uint64_t frames, double hz, double amplitude, double rate = 48000.0)
@@ -258,26 +224,6 @@ AudioData Sine(uint32_t channels, uint64_t frames, double hz, double amplitude, 
       data.channels[c][i] = static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * hz * i / rate));
   return data;
 }
-
-// Sets HOME to a folder of the test for the product instances opened in this process; restores it after.
-class ScopedHome
-{
-public:
-  explicit ScopedHome(const std::string& folder)
-  {
-    if (const char* old = std::getenv("HOME")) mOld = old;
-    std::filesystem::create_directories(folder);
-    setenv("HOME", folder.c_str(), 1);
-  }
-  ~ScopedHome()
-  {
-    if (mOld.empty()) unsetenv("HOME");
-    else setenv("HOME", mOld.c_str(), 1);
-  }
-
-private:
-  std::string mOld;
-};
 
 } // namespace
 
@@ -380,7 +326,7 @@ TEST(ChainCommand, FailuresAreOneLineWithAnExitCode)
   };
   for (const auto& c : cases)
   {
-    const RunResult run = RunInProcess(c.args);
+    const RunResult run = RunChain(c.args);
     EXPECT_EQ(run.code, c.code) << run.err;
     EXPECT_TRUE(OneLine(run.err)) << run.err;
     EXPECT_EQ(run.err.rfind("auhost: ", 0), 0u) << run.err;
@@ -631,8 +577,8 @@ TEST_F(ChainProduct, MatchesTheLoudnessAcrossTheEffects)
 TEST_F(ChainProduct, TheProgramWritesTheReportAndTheOutput)
 {
   TempFolder temp;
-  const RunResult run = RunProgram(temp, {"--seconds", "4", "--rate", "44100", "--fx", "gain:-3", "--sender",
-                                          "Drive FX=1.5", "--out", temp / "out.wav", "--json"});
+  const RunResult run = RunChainProgram(temp, {"--seconds", "4", "--rate", "44100", "--fx", "gain:-3", "--sender",
+                                               "Drive FX=1.5", "--out", temp / "out.wav", "--json"});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, ""); // no progress line when stderr is not a terminal
   ASSERT_TRUE(OneLine(run.out)) << run.out;
@@ -663,14 +609,14 @@ TEST_F(ChainProduct, TheProgramWritesTheReportAndTheOutput)
   EXPECT_NEAR(MeasureLevels(output).rmsDB, json.Find("output")->Find("rms_db")->number, 1e-6);
 
   // Without --json: the summary.
-  const RunResult summary = RunProgram(temp, {"--seconds", "1"});
+  const RunResult summary = RunChainProgram(temp, {"--seconds", "1"});
   ASSERT_EQ(summary.code, 0) << summary.err;
   EXPECT_EQ(summary.out.rfind("chain: built-in test signal, 1.0 s, 2 channels at 48000 Hz, blocks of 512\n", 0), 0u)
     << summary.out;
   EXPECT_NE(summary.out.find("output vs input:"), std::string::npos) << summary.out;
 
   // A parameter the product does not have.
-  const RunResult bad = RunProgram(temp, {"--seconds", "1", "--receiver", "Match mode=Auto"});
+  const RunResult bad = RunChainProgram(temp, {"--seconds", "1", "--receiver", "Match mode=Auto"});
   EXPECT_EQ(bad.code, 1);
   EXPECT_EQ(bad.err, "auhost: --receiver \"Match mode=Auto\": no parameter named \"Match mode\" (auhost info lists "
                      "them)\n");

@@ -2,64 +2,17 @@
 // rendering a generated WAV file through the test bundle.
 
 #include "au/testplug/TestBundles.h"
-#include "support/TempFolder.h"
+#include "support/AuhostRun.h"
 #include "tools/auhost/Cli.h"
 
-#include <sys/wait.h>
-
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 using namespace auhost;
 using namespace testbundles;
-using toolstest::TempFolder;
+using namespace toolstest;
 
 namespace
 {
-
-struct RunResult
-{
-  int code;
-  std::string out;
-  std::string err;
-};
-
-RunResult RunInProcess(const std::vector<std::string>& args)
-{
-  std::ostringstream out, err;
-  const int code = RunCommandLine(args, out, err);
-  return {code, out.str(), err.str()};
-}
-
-std::string Quote(const std::string& s)
-{
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-std::string ReadFile(const std::string& path)
-{
-  std::ifstream f(path);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-// Runs the auhost program with a shell; stdout and stderr go to files in temp.
-RunResult RunProgram(const TempFolder& temp, const std::vector<std::string>& args)
-{
-  std::string command = Quote(ZANIQ_AUHOST_EXE);
-  for (const std::string& a : args) command += " " + Quote(a);
-  command += " >" + Quote(temp / "stdout.txt") + " 2>" + Quote(temp / "stderr.txt");
-  const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(temp / "stdout.txt"), ReadFile(temp / "stderr.txt")};
-}
-
-// One line ending in a newline.
-bool OneLine(const std::string& s)
-{
-  return !s.empty() && s.back() == '\n' && s.find('\n') == s.size() - 1;
-}
 
 AudioData Tone(uint32_t channels, uint64_t frames)
 {

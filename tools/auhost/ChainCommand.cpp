@@ -4,12 +4,11 @@
 
 #include "tools/auhost/Cli.h"
 #include "tools/auhost/TestSignal.h"
+#include "tools/auhost/Text.h"
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -27,31 +26,9 @@ namespace
 
 namespace fs = std::filesystem;
 
-bool ParseNumber(std::string_view text, double& value)
-{
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  double v = 0.0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
-  value = v;
-  return true;
-}
-
-template <typename Int>
-bool ParseWhole(std::string_view text, Int& value)
-{
-  if (text.empty()) return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
 bool EndsWithWav(const std::string& name)
 {
-  if (name.size() < 5) return false;
-  std::string ext = name.substr(name.size() - 4);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-  return ext == ".wav";
+  return name.size() >= 5 && Lower(std::string_view(name).substr(name.size() - 4)) == ".wav";
 }
 
 int Fail(std::ostream& err, int code, const std::string& message)
@@ -74,13 +51,6 @@ std::string Seconds(double s)
 {
   char buffer[32];
   std::snprintf(buffer, sizeof(buffer), "%.1f s", s);
-  return buffer;
-}
-
-std::string Trimmed(double v)
-{
-  char buffer[32];
-  std::snprintf(buffer, sizeof(buffer), "%g", v);
   return buffer;
 }
 
@@ -130,7 +100,7 @@ void PrintSummary(std::ostream& out, const ChainArgs& ca, const std::string& sou
   for (const FxSpec& spec : ca.fx) fx += (fx.empty() ? "" : ", ") + spec.text;
   out << "chain: " << sourceText << ", " << Seconds(static_cast<double>(input.NFrames()) / input.sampleRate) << ", "
       << input.NChannels() << (input.NChannels() == 1 ? " channel" : " channels") << " at "
-      << Trimmed(input.sampleRate) << " Hz, blocks of " << ca.block << "\n";
+      << FormatNumber(input.sampleRate) << " Hz, blocks of " << ca.block << "\n";
   out << "       " << sender.role << " (Link ID " << sender.linkID << ") -> " << (fx.empty() ? "no effects" : fx)
       << " -> " << receiver.role << " (Link ID " << receiver.linkID << ")\n";
   if (receiver.hasReadouts)
@@ -221,10 +191,10 @@ bool ParseChainArgs(const std::vector<std::string>& args, ChainArgs& out, std::s
     }
     else if (a == "--rate")
     {
-      if (!ParseNumber(v, ca.rate) || ca.rate < kChainMinRate || ca.rate > kChainMaxRate)
+      if (!ParseFiniteNumber(v, ca.rate) || ca.rate < kChainMinRate || ca.rate > kChainMaxRate)
       {
-        error = "--rate wants a sample rate from " + Trimmed(kChainMinRate) + " to " + Trimmed(kChainMaxRate) +
-                " Hz, not \"" + v + "\"";
+        error = "--rate wants a sample rate from " + FormatNumber(kChainMinRate) + " to " +
+                FormatNumber(kChainMaxRate) + " Hz, not \"" + v + "\"";
         return false;
       }
     }
@@ -238,9 +208,9 @@ bool ParseChainArgs(const std::vector<std::string>& args, ChainArgs& out, std::s
     }
     else if (a == "--seconds")
     {
-      if (!ParseNumber(v, ca.seconds) || ca.seconds <= 0.0 || ca.seconds > kChainMaxSeconds)
+      if (!ParseFiniteNumber(v, ca.seconds) || ca.seconds <= 0.0 || ca.seconds > kChainMaxSeconds)
       {
-        error = "--seconds wants a length above 0 and up to " + Trimmed(kChainMaxSeconds) + " seconds, not \"" +
+        error = "--seconds wants a length above 0 and up to " + FormatNumber(kChainMaxSeconds) + " seconds, not \"" +
                 v + "\"";
         return false;
       }
@@ -266,7 +236,7 @@ bool ParseChainArgs(const std::vector<std::string>& args, ChainArgs& out, std::s
       c.text = v;
       if (at == std::string::npos || !ParseWhole(std::string_view(v).substr(0, at), c.code) ||
           c.code < kZaniqFirstCommand || c.code > kZaniqLastCommand ||
-          !ParseNumber(std::string_view(v).substr(at + 1), c.seconds) || c.seconds < 0.0)
+          !ParseFiniteNumber(std::string_view(v).substr(at + 1), c.seconds) || c.seconds < 0.0)
       {
         error = "--command wants \"CODE@SECONDS\" with a code from " + std::to_string(kZaniqFirstCommand) + " to " +
                 std::to_string(kZaniqLastCommand) + " and a time from 0 s, not \"" + v + "\"";
@@ -353,7 +323,7 @@ int RunChainCommand(const std::vector<std::string>& args, std::ostream& out, std
     const double frame = std::round(c.seconds * input.sampleRate);
     if (frame >= static_cast<double>(input.NFrames()))
       return Fail(err, kExitFailure,
-                  "--command " + c.text + ": " + Trimmed(c.seconds) + " s is past the end of the signal (" +
+                  "--command " + c.text + ": " + FormatNumber(c.seconds) + " s is past the end of the signal (" +
                     Seconds(length) + ")");
     c.frame = static_cast<uint64_t>(frame);
   }

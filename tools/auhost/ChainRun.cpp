@@ -8,10 +8,9 @@
 #include "tools/auhost/Json.h"
 #include "tools/auhost/Render.h"
 #include "tools/auhost/RunLoop.h"
+#include "tools/auhost/Text.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -31,33 +30,6 @@ namespace
 constexpr const char* kPluginModeName = "Plugin Mode";
 constexpr const char* kLinkIDName = "Link ID";
 constexpr const char* kRoleNames[2] = {"Sender", "Receiver"};
-// Indexed parameters with at most this many values are matched against each value's text.
-constexpr double kMaxNamedValues = 1024.0;
-
-std::string Lower(std::string_view s)
-{
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-  return out;
-}
-
-bool ParseNumber(std::string_view text, double& value)
-{
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  double v = 0.0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
-  value = v;
-  return true;
-}
-
-std::string FormatNumber(double v)
-{
-  char buffer[64];
-  std::snprintf(buffer, sizeof(buffer), "%g", v);
-  return buffer;
-}
 
 const ParameterDesc* FindExact(const std::vector<ParameterDesc>& params, std::string_view name)
 {
@@ -73,7 +45,7 @@ Status ValueFromText(const Instance& instance, const ParameterDesc& p, std::stri
 {
   const std::string where = "parameter \"" + p.name + "\"";
   double v = 0.0;
-  if (ParseNumber(text, v))
+  if (ParseFiniteNumber(text, v))
   {
     if (v < p.minValue || v > p.maxValue)
       return Status::Error(where + ": " + std::string(text) + " is outside " + FormatNumber(p.minValue) + " .. " +
@@ -84,15 +56,7 @@ Status ValueFromText(const Instance& instance, const ParameterDesc& p, std::stri
     return Status::Ok();
   }
 
-  std::vector<std::pair<std::string, double>> choices;
-  for (size_t i = 0; i < p.valueStrings.size(); ++i)
-    choices.emplace_back(p.valueStrings[i], p.minValue + static_cast<double>(i));
-  if (choices.empty() && p.IsIndexed() && p.maxValue - p.minValue <= kMaxNamedValues)
-    for (double x = p.minValue; x <= p.maxValue; x += 1.0)
-    {
-      std::string t;
-      if (instance.ParameterValueToText(p.id, static_cast<Float32>(x), t)) choices.emplace_back(t, x);
-    }
+  const std::vector<std::pair<std::string, double>> choices = instance.NamedValues(p);
   for (const auto& [t, x] : choices)
     if (t == text)
     {

@@ -2,8 +2,9 @@
 
 #include "tools/auhost/Effects.h"
 
+#include "tools/auhost/Text.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -18,17 +19,6 @@ namespace
 // Parsing
 // ---------------------------------------------------------------------------------------------------------------
 
-bool ParseDouble(std::string_view text, double& value)
-{
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  double v = 0.0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
-  value = v;
-  return true;
-}
-
 std::vector<std::string_view> Split(std::string_view text, char sep)
 {
   std::vector<std::string_view> parts;
@@ -40,13 +30,6 @@ std::vector<std::string_view> Split(std::string_view text, char sep)
     if (pos == std::string_view::npos) return parts;
     start = pos + 1;
   }
-}
-
-std::string FormatNumber(double hz)
-{
-  char buffer[32];
-  std::snprintf(buffer, sizeof(buffer), "%g", hz);
-  return buffer;
 }
 
 bool ParseSpec(std::string_view text, FxSpec& spec, std::string& error)
@@ -61,7 +44,7 @@ bool ParseSpec(std::string_view text, FxSpec& spec, std::string& error)
     return false;
   };
   auto number = [&](size_t i, const char* what, double lo, double hi, double& v) {
-    if (!ParseDouble(parts[i], v))
+    if (!ParseFiniteNumber(parts[i], v))
     {
       error = where + std::string(what) + " \"" + std::string(parts[i]) + "\" is not a number";
       return false;
@@ -86,9 +69,7 @@ bool ParseSpec(std::string_view text, FxSpec& spec, std::string& error)
     spec.kind = FxSpec::Kind::Delay;
     if (!wantArgs(1, "delay:SAMPLES")) return false;
     uint32_t n = 0;
-    const std::string_view v = parts[1];
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (v.empty() || ec != std::errc() || end != v.data() + v.size() || n > kFxMaxDelay)
+    if (!ParseWhole(parts[1], n) || n > kFxMaxDelay)
     {
       error = where + "the delay must be a whole number of samples from 0 to " + std::to_string(kFxMaxDelay);
       return false;

@@ -2,6 +2,8 @@
 
 #include "tools/auhost/Info.h"
 
+#include "tools/auhost/Text.h"
+
 #include <cstdio>
 
 namespace auhost
@@ -9,13 +11,6 @@ namespace auhost
 
 namespace
 {
-
-std::string Number(double v)
-{
-  char buffer[64];
-  std::snprintf(buffer, sizeof(buffer), "%g", v);
-  return buffer;
-}
 
 std::string Quoted(const std::string& s)
 {
@@ -90,9 +85,9 @@ Status DescribeInstance(const ComponentEntry& entry, const Instance& instance, s
   if (!configs.empty()) text += "channels: " + FormatChannelConfigs(configs) + "\n";
   Float64 latency = 0.0, tail = 0.0;
   if (instance.GetProperty(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, latency))
-    text += "latency: " + Number(latency) + " s\n";
+    text += "latency: " + FormatNumber(latency) + " s\n";
   if (instance.GetProperty(kAudioUnitProperty_TailTime, kAudioUnitScope_Global, 0, tail))
-    text += "tail: " + Number(tail) + " s\n";
+    text += "tail: " + FormatNumber(tail) + " s\n";
 
   std::vector<ParameterDesc> params;
   Status s = instance.ListParameters(params);
@@ -102,8 +97,8 @@ Status DescribeInstance(const ComponentEntry& entry, const Instance& instance, s
   {
     text += "  #" + std::to_string(p.id) + " " + Quoted(p.name);
     if (!p.clumpName.empty()) text += " [" + p.clumpName + "]";
-    text += " " + UnitWord(p) + ": min " + Number(p.minValue) + ", max " + Number(p.maxValue) + ", default " +
-            Number(p.defaultValue);
+    text += " " + UnitWord(p) + ": min " + FormatNumber(p.minValue) + ", max " + FormatNumber(p.maxValue) +
+            ", default " + FormatNumber(p.defaultValue);
     std::string lo, hi, def;
     if (instance.ParameterValueToText(p.id, p.minValue, lo) && instance.ParameterValueToText(p.id, p.maxValue, hi) &&
         instance.ParameterValueToText(p.id, p.defaultValue, def))
@@ -112,7 +107,7 @@ Status DescribeInstance(const ComponentEntry& entry, const Instance& instance, s
     {
       text += "; values:";
       for (size_t i = 0; i < p.valueStrings.size(); ++i)
-        text += (i ? ", " : " ") + Number(p.minValue + static_cast<double>(i)) + " " + Quoted(p.valueStrings[i]);
+        text += (i ? ", " : " ") + FormatNumber(p.minValue + static_cast<double>(i)) + " " + Quoted(p.valueStrings[i]);
     }
     text += "\n";
   }

@@ -3,10 +3,10 @@
 #include "tools/auhost/Instance.h"
 
 #include "tools/auhost/Render.h"
+#include "tools/auhost/Text.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -16,13 +16,6 @@ namespace auhost
 namespace
 {
 
-std::string Lower(std::string_view s)
-{
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-  return out;
-}
-
 std::string_view Trim(std::string_view s)
 {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -30,36 +23,15 @@ std::string_view Trim(std::string_view s)
   return s;
 }
 
-// A whole text as a finite number in the C locale.
-bool ParseNumber(std::string_view text, double& value)
-{
-  text = Trim(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  double v = 0.0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
-  value = v;
-  return true;
-}
-
+// A parameter ID, "#" in front allowed.
 bool ParseIndex(std::string_view text, UInt32& value)
 {
   if (!text.empty() && text.front() == '#') text.remove_prefix(1);
-  if (text.empty()) return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size();
+  return ParseWhole(text, value);
 }
 
 // Indexed parameters with at most this many steps are matched against their value texts.
 constexpr double kMaxNamedValues = 1024.0;
-
-std::string FormatNumber(double v)
-{
-  char buffer[64];
-  std::snprintf(buffer, sizeof(buffer), "%g", v);
-  return buffer;
-}
 
 } // namespace
 
@@ -335,7 +307,7 @@ Status Instance::SetParameterFromText(std::string_view nameOrIndex, std::string_
   if (!s) return s;
   const std::string where = "parameter \"" + p.name + "\"";
   double value = 0.0;
-  if (ParseNumber(valueText, value))
+  if (ParseFiniteNumber(Trim(valueText), value))
   {
     if (value < p.minValue || value > p.maxValue)
       return Status::Error(where + ": " + std::string(Trim(valueText)) + " is outside " + FormatNumber(p.minValue) +
@@ -343,16 +315,7 @@ Status Instance::SetParameterFromText(std::string_view nameOrIndex, std::string_
   }
   else
   {
-    // The named values: the unit's value strings, or for an indexed unit without them the text of each value.
-    std::vector<std::pair<std::string, double>> choices;
-    for (size_t i = 0; i < p.valueStrings.size(); ++i)
-      choices.emplace_back(p.valueStrings[i], p.minValue + static_cast<double>(i));
-    if (choices.empty() && p.IsIndexed() && p.maxValue - p.minValue <= kMaxNamedValues)
-      for (double v = p.minValue; v <= p.maxValue; v += 1.0)
-      {
-        std::string text;
-        if (ParameterValueToText(p.id, static_cast<Float32>(v), text)) choices.emplace_back(text, v);
-      }
+    const std::vector<std::pair<std::string, double>> choices = NamedValues(p);
     const std::string wanted = Lower(Trim(valueText));
     bool found = false;
     for (const auto& [text, v] : choices)
@@ -382,6 +345,20 @@ Status Instance::ParameterValueToText(AudioUnitParameterID id, Float32 value, st
   text = ToStdString(record.outString);
   CFRelease(record.outString);
   return Status::Ok();
+}
+
+std::vector<std::pair<std::string, double>> Instance::NamedValues(const ParameterDesc& p) const
+{
+  std::vector<std::pair<std::string, double>> choices;
+  for (size_t i = 0; i < p.valueStrings.size(); ++i)
+    choices.emplace_back(p.valueStrings[i], p.minValue + static_cast<double>(i));
+  if (choices.empty() && p.IsIndexed() && p.maxValue - p.minValue <= kMaxNamedValues)
+    for (double v = p.minValue; v <= p.maxValue; v += 1.0)
+    {
+      std::string text;
+      if (ParameterValueToText(p.id, static_cast<Float32>(v), text)) choices.emplace_back(text, v);
+    }
+  return choices;
 }
 
 Status Instance::ParameterTextToValue(AudioUnitParameterID id, std::string_view text, Float32& value) const

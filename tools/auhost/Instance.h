@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace auhost
@@ -114,6 +115,9 @@ public:
   Status ParameterValueToText(AudioUnitParameterID id, Float32 value, std::string& text) const;
   // The unit's value for a text (ParameterValueFromString).
   Status ParameterTextToValue(AudioUnitParameterID id, std::string_view text, Float32& value) const;
+  // The values of a parameter that have names, with their texts: its value strings; for an indexed parameter
+  // without them and at most 1024 steps, the unit's text of each value it gives one for; else none.
+  std::vector<std::pair<std::string, double>> NamedValues(const ParameterDesc& p) const;
 
   // --- State [main thread] ------------------------------------------------------------------------------------
 

@@ -12,7 +12,7 @@
 namespace testsupport
 {
 
-// Deterministic uniform noise in [-1, 1) (xorshift64*).
+// Deterministic uniform noise in [-1, 1) (xorshift64*), so results do not depend on the standard library.
 class Noise
 {
 public:

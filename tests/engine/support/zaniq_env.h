@@ -7,14 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <stdexcept>
-#include <vector>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace testsupport
 {
@@ -92,6 +94,35 @@ public:
 
 private:
   std::map<int, std::pair<EPressControl, ControlPress>> mPresses;
+};
+
+// Two instances on audio threads of their own: body(z, n, stop) runs once on each thread (n is 1 for the first
+// instance, 2 for the second) and loops until stop is set. Join sets it and waits; so does the destructor, so a
+// failed assertion does not leave the threads running.
+class AudioThreads
+{
+public:
+  template <typename Body>
+  AudioThreads(TestZANIQ& first, TestZANIQ& second, Body body)
+    : mFirst([this, &first, body] { body(first, 1u, mStop); }),
+      mSecond([this, &second, body] { body(second, 2u, mStop); })
+  {
+  }
+  ~AudioThreads() { Join(); }
+  AudioThreads(const AudioThreads&) = delete;
+  AudioThreads& operator=(const AudioThreads&) = delete;
+
+  void Join()
+  {
+    mStop.store(true);
+    if (mFirst.joinable()) mFirst.join();
+    if (mSecond.joinable()) mSecond.join();
+  }
+
+private:
+  std::atomic<bool> mStop{false}; // before the threads, which read it
+  std::thread mFirst;
+  std::thread mSecond;
 };
 
 // Fixture: a temporary home for every test; instances made with Make are destroyed before the home goes.
