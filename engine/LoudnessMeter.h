@@ -43,11 +43,20 @@ struct Biquad
   // Zeroes x0..x2, y0..y2 and out; coefficients stay. [audio thread]
   void Clear();
 
-  // One sample through the section; 1e-25 is added to the output to keep the state out of denormals. [audio thread]
+  // The difference equation on state the caller holds (a block loop keeps it in registers, both channels side by
+  // side: T is double or a two-lane vector of doubles); 1e-25 is added to the output to keep the state out of
+  // denormals. Process and the meter's block loop both use it, term for term.
+  template <typename T>
+  static T Equation(T in, T x1, T x2, T y1, T y2, T b0, T b1, T b2, T a1, T a2)
+  {
+    return b0 * in + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + 1e-25;
+  }
+
+  // One sample through the section. [audio thread]
   inline double Process(double in)
   {
     x0 = in;
-    y0 = b0 * x0 + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + 1e-25;
+    y0 = Equation(x0, x1, x2, y1, y2, b0, b1, b2, a1, a2);
     x2 = x1;
     x1 = x0;
     y2 = y1;
@@ -104,6 +113,18 @@ public:
   // in mode 5. A non-finite sample counts as 0 so one bad sample cannot poison the smoothing state. [audio thread]
   double ProcessSample(double left, double right);
 
+  // Feeds n stereo samples: out[i] receives what ProcessSample(left[i], right[i]) would return, one call after the
+  // other, and the meter ends in the same state; the arithmetic is the same, in the same order, so both are equal
+  // bit for bit. The loop keeps the state in registers, which is what makes it cheaper. out must not overlap the
+  // inputs; n <= 0 does nothing. [audio thread]
+  void ProcessBlock(const double* left, const double* right, int n, double* out);
+
+  // Two meters over n samples each in one loop, so that their recursions overlap in time: the same results and end
+  // states, bit for bit, as a.ProcessBlock(aLeft, aRight, n, aOut) then b.ProcessBlock(bLeft, bRight, n, bOut).
+  // [audio thread]
+  static void ProcessBlocks(LoudnessMeter& a, const double* aLeft, const double* aRight, double* aOut,
+                            LoudnessMeter& b, const double* bLeft, const double* bRight, double* bOut, int n);
+
   // Samples fed since the last clear, counting up to WindowLength() and staying there. [audio thread]
   int WindowCounter() const { return mWindowCounter; }
   // (int)(window * sampleRate). [any thread that owns the meter]
@@ -126,6 +147,9 @@ public:
   const Biquad& Stage2Right() const { return mStage2R; }
 
 private:
+  template <int Mode>
+  struct Run; // one mode's state in locals for the length of a block
+
   double mPower = 0.0;
   double mLevel = 0.0;
   double mDecay = 0.0;

@@ -219,11 +219,7 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
   // Meters. The post-FX window fills at a known sample: from `full` on, WindowFull() holds.
   const int windowLeft = mPostFXMeter.WindowLength() - mPostFXMeter.WindowCounter() - 1;
   const int full = std::clamp(windowLeft, 0, n);
-  for (int i = 0; i < n; ++i)
-  {
-    preLevel[i] = mPreFXMeter.ProcessSample(preL[i], preR[i]);
-    postLevel[i] = mPostFXMeter.ProcessSample(postL[i], postR[i]);
-  }
+  LoudnessMeter::ProcessBlocks(mPreFXMeter, preL, preR, preLevel, mPostFXMeter, postL, postR, postLevel, n);
   // Four running maxima side by side (the maximum does not depend on the order it is taken in).
   double m0 = b.preMax, m1 = b.preMax, m2 = b.preMax, m3 = b.preMax;
   int k = 0;

@@ -1,13 +1,16 @@
 // Loudness meter: K-weighting against the published BS.1770 coefficients, EBU modes against libebur128, RMS, VU
-// ballistics, peak hold, window counter and the dB conversions.
+// ballistics, peak hold, window counter, the dB conversions, and block processing against the per-sample path.
 
 #include "engine/LoudnessMeter.h"
 #include "engine/support/alloc_counter.h"
+#include "engine/support/signal_pair.h"
 
 #include <gtest/gtest.h>
 
 #include <ebur128.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -20,23 +23,7 @@ constexpr double kPi = std::numbers::pi;
 
 double ToDB(double x) { return 20.0 * std::log10(x); }
 
-// Deterministic uniform noise in [-1, 1) (xorshift64*), so results do not depend on the standard library.
-class Noise
-{
-public:
-  explicit Noise(uint64_t seed) : mState(seed) {}
-  double Next()
-  {
-    mState ^= mState >> 12;
-    mState ^= mState << 25;
-    mState ^= mState >> 27;
-    const uint64_t r = mState * 0x2545F4914F6CDD1DULL;
-    return double(r >> 11) * (2.0 / 9007199254740992.0) - 1.0;
-  }
-
-private:
-  uint64_t mState;
-};
+using testsupport::Noise;
 
 // ---------------------------------------------------------------------------------------------------------------
 // Conversions
@@ -455,6 +442,159 @@ TEST(LoudnessMeterRobustness, NeverAllocates)
     m.Clear();
   }
   EXPECT_EQ(scope.Count(), 0u);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Block processing against the per-sample path
+// ---------------------------------------------------------------------------------------------------------------
+
+// Equal bit for bit: a -0.0 against 0.0, or the last ulp, fails.
+bool SameBits(double a, double b)
+{
+  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
+
+// Segments that reach what the filters and selects treat specially: loud noise, quiet noise, subnormal input,
+// silence (the filter state settles on the denormal guard, where a missing or extra 1e-25 shows); NaN and
+// infinities now and then. kBlockTestFrames ends in silence.
+std::vector<double> TestSignal(uint64_t seed, int n)
+{
+  Noise noise(seed);
+  std::vector<double> x(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i)
+  {
+    static constexpr double kScale[] = {0.8, 1e-3, 1e-310, 0.0};
+    double v = noise.Next() * kScale[(i / 2000) % 4];
+    if (i % 997 == 11)
+      v = std::numeric_limits<double>::quiet_NaN();
+    else if (i % 1499 == 5)
+      v = (i % 2 ? 1.0 : -1.0) * std::numeric_limits<double>::infinity();
+    x[size_t(i)] = v;
+  }
+  return x;
+}
+
+void ExpectSameSection(const Biquad& a, const Biquad& b)
+{
+  for (auto field : {&Biquad::x0, &Biquad::x1, &Biquad::x2, &Biquad::y0, &Biquad::y1, &Biquad::y2, &Biquad::out})
+    EXPECT_TRUE(SameBits(a.*field, b.*field)) << a.*field << " vs " << b.*field;
+}
+
+// Accessible state equal, then equal readings for a while (which covers the VU stages too).
+void ExpectSameMeter(LoudnessMeter& a, LoudnessMeter& b, const std::vector<double>& l, const std::vector<double>& r)
+{
+  EXPECT_TRUE(SameBits(a.Level(), b.Level()));
+  EXPECT_TRUE(SameBits(a.Power(), b.Power()));
+  EXPECT_EQ(a.WindowCounter(), b.WindowCounter());
+  ExpectSameSection(a.Stage1Left(), b.Stage1Left());
+  ExpectSameSection(a.Stage1Right(), b.Stage1Right());
+  ExpectSameSection(a.Stage2Left(), b.Stage2Left());
+  ExpectSameSection(a.Stage2Right(), b.Stage2Right());
+  for (size_t i = 0; i < 3000; ++i)
+    ASSERT_TRUE(SameBits(a.ProcessSample(l[i], r[i]), b.ProcessSample(l[i], r[i]))) << "continuing at " << i;
+}
+
+// Block lengths 0..700 in a scrambled order, so that blocks end anywhere (window filling, segment changes).
+template <typename Feed>
+void InBlocks(int frames, Feed feed)
+{
+  for (int i = 0, k = 0; i < frames; ++k)
+  {
+    const int len = std::min(frames - i, (k * 97) % 701);
+    feed(i, len);
+    i += len;
+  }
+}
+
+constexpr int kBlockTestFrames = 24000;
+
+TEST(LoudnessMeterBlock, EqualsRepeatedProcessSampleBitForBit)
+{
+  const std::vector<double> l = TestSignal(1, kBlockTestFrames), r = TestSignal(2, kBlockTestFrames);
+  size_t allocations = 0;
+  for (double fs : {44100.0, 96000.0})
+    for (int mode = 0; mode < kNumMeterModes; ++mode)
+      for (double window : {0.0, 0.1}) // 0.1 s: the RMS window fills part way through
+      {
+        SCOPED_TRACE(testing::Message() << "mode " << mode << " fs " << fs << " window " << window);
+        LoudnessMeter bySample, byBlock;
+        ASSERT_TRUE(bySample.Init(mode, window, fs));
+        ASSERT_TRUE(byBlock.Init(mode, window, fs));
+        std::vector<double> expected(kBlockTestFrames), got(kBlockTestFrames, -1.0);
+        for (int i = 0; i < kBlockTestFrames; ++i)
+          expected[size_t(i)] = bySample.ProcessSample(l[size_t(i)], r[size_t(i)]);
+        InBlocks(kBlockTestFrames, [&](int at, int len) {
+          testsupport::AllocationScope scope;
+          byBlock.ProcessBlock(&l[size_t(at)], &r[size_t(at)], len, &got[size_t(at)]);
+          allocations += scope.Count();
+        });
+        for (int i = 0; i < kBlockTestFrames; ++i)
+          ASSERT_TRUE(SameBits(expected[size_t(i)], got[size_t(i)]))
+              << "sample " << i << ": " << expected[size_t(i)] << " vs " << got[size_t(i)];
+        ExpectSameMeter(bySample, byBlock, l, r);
+      }
+  EXPECT_EQ(allocations, 0u);
+}
+
+TEST(LoudnessMeterBlock, TwoMetersInOneLoopEqualEachAlone)
+{
+  const std::vector<double> l = TestSignal(3, kBlockTestFrames), r = TestSignal(4, kBlockTestFrames);
+  const std::vector<double> l2 = TestSignal(5, kBlockTestFrames), r2 = TestSignal(6, kBlockTestFrames);
+  for (int modeA = 0; modeA < kNumMeterModes; ++modeA)
+    for (int modeB : {modeA, (modeA + 1) % kNumMeterModes}) // different modes take the fallback
+    {
+      SCOPED_TRACE(testing::Message() << "modes " << modeA << ", " << modeB);
+      LoudnessMeter a, b, pairA, pairB;
+      ASSERT_TRUE(a.Init(modeA, 0.05, 48000.0));
+      ASSERT_TRUE(pairA.Init(modeA, 0.05, 48000.0));
+      ASSERT_TRUE(b.Init(modeB, 0.05, 48000.0));
+      ASSERT_TRUE(pairB.Init(modeB, 0.05, 48000.0));
+      std::vector<double> outA(kBlockTestFrames), outB(kBlockTestFrames), pairOutA(kBlockTestFrames),
+          pairOutB(kBlockTestFrames);
+      InBlocks(kBlockTestFrames, [&](int at, int len) {
+        const size_t i = size_t(at);
+        a.ProcessBlock(&l[i], &r[i], len, &outA[i]);
+        b.ProcessBlock(&l2[i], &r2[i], len, &outB[i]);
+        LoudnessMeter::ProcessBlocks(pairA, &l[i], &r[i], &pairOutA[i], pairB, &l2[i], &r2[i], &pairOutB[i], len);
+      });
+      for (size_t i = 0; i < size_t(kBlockTestFrames); ++i)
+      {
+        ASSERT_TRUE(SameBits(outA[i], pairOutA[i])) << "sample " << i;
+        ASSERT_TRUE(SameBits(outB[i], pairOutB[i])) << "sample " << i;
+      }
+      ExpectSameMeter(a, pairA, l, r);
+      ExpectSameMeter(b, pairB, l2, r2);
+    }
+
+  // One meter passed twice takes its two blocks one after the other.
+  LoudnessMeter once, twice;
+  ASSERT_TRUE(once.Init(kMeterEBUML, 0.0, 48000.0));
+  ASSERT_TRUE(twice.Init(kMeterEBUML, 0.0, 48000.0));
+  std::vector<double> first(512), second(512), pairFirst(512), pairSecond(512);
+  once.ProcessBlock(l.data(), r.data(), 512, first.data());
+  once.ProcessBlock(l2.data(), r2.data(), 512, second.data());
+  LoudnessMeter::ProcessBlocks(twice, l.data(), r.data(), pairFirst.data(), twice, l2.data(), r2.data(),
+                               pairSecond.data(), 512);
+  for (size_t i = 0; i < 512; ++i)
+  {
+    ASSERT_TRUE(SameBits(first[i], pairFirst[i]));
+    ASSERT_TRUE(SameBits(second[i], pairSecond[i]));
+  }
+}
+
+TEST(LoudnessMeterBlock, EmptyOrNegativeLengthDoesNothing)
+{
+  LoudnessMeter m;
+  ASSERT_TRUE(m.Init(kMeterEBUSL, 0.0, 48000.0));
+  (void)m.ProcessSample(0.5, -0.25);
+  const double level = m.Level();
+  const Biquad section = m.Stage2Right();
+  m.ProcessBlock(nullptr, nullptr, 0, nullptr);
+  m.ProcessBlock(nullptr, nullptr, -7, nullptr);
+  LoudnessMeter::ProcessBlocks(m, nullptr, nullptr, nullptr, m, nullptr, nullptr, nullptr, -1);
+  EXPECT_TRUE(SameBits(m.Level(), level));
+  EXPECT_EQ(m.WindowCounter(), 1);
+  ExpectSameSection(m.Stage2Right(), section);
 }
 
 } // namespace
