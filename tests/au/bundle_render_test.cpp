@@ -1,9 +1,12 @@
-// Rendering the test bundle through its input callback: frame limits, one pull per sample time, upstream errors,
-// render notifications, bypass, the plug-in's own processing, and chains of instances in one process.
+// Rendering the test bundle through its input callback: argument checks, one pull per sample time, upstream errors
+// and missing buffers, render notifications, host callbacks and bypass. (Processing through the harness, chains of
+// instances included, is covered by the harness's own tests.)
 
 #include "au/testplug/TestBundles.h"
 
-#include <cmath>
+#include "au/IPluginAU.h"
+
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -14,24 +17,18 @@ using namespace testbundles;
 namespace
 {
 
-AudioData Noise(UInt32 channels, uint64_t frames, unsigned seed = 1)
-{
-  AudioData data;
-  data.sampleRate = 48000.0;
-  data.Resize(channels, frames);
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<float> dist(-1.f, 1.f);
-  for (auto& ch : data.channels)
-    for (float& s : ch) s = dist(rng);
-  return data;
-}
-
-// A source that always fails with the status it is given.
-class FailingSource final : public AudioSource
+// A source that fails with the status it is given, or else fills buffer 0 with 0.25 and leaves the others without
+// data.
+class OddSource final : public AudioSource
 {
 public:
-  explicit FailingSource(OSStatus status) : mStatus(status) {}
-  OSStatus Pull(const AudioTimeStamp&, UInt32, AudioBufferList*) override { return mStatus; }
+  explicit OddSource(OSStatus status) : mStatus(status) {}
+  OSStatus Pull(const AudioTimeStamp&, UInt32 frames, AudioBufferList* data) override
+  {
+    std::fill_n(static_cast<float*>(data->mBuffers[0].mData), frames, 0.25f);
+    for (UInt32 k = 1; k < data->mNumberBuffers; ++k) data->mBuffers[k].mData = nullptr;
+    return mStatus;
+  }
 
 private:
   OSStatus mStatus;
@@ -53,25 +50,44 @@ OSStatus RecordNotify(void* refCon, AudioUnitRenderActionFlags* flags, const Aud
   return noErr;
 }
 
+// Removes `victim` from the list while the render is calling it.
+struct Remover
+{
+  AudioUnit unit;
+  std::vector<NotifyCall>* victim;
+};
+OSStatus RemoveDuringRender(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                            AudioBufferList*)
+{
+  auto* r = static_cast<Remover*>(refCon);
+  return *flags == kAudioUnitRenderAction_PreRender ? AudioUnitRemoveRenderNotify(r->unit, &RecordNotify, r->victim)
+                                                    : OSStatus{noErr};
+}
+
 class BundleRender : public BundleHost
 {
 protected:
   static constexpr UInt32 kBlock = 256;
 
-  void Prepare(UInt32 channels, uint64_t frames = 4 * kBlock)
+  // Stereo noise through the input callback, blocks of up to kBlock.
+  void Prepare()
   {
-    mInput = Noise(channels, frames);
-    ASSERT_OK(mUnit->Prepare(48000.0, channels, channels, kBlock));
+    mInput.sampleRate = 48000.0;
+    mInput.Resize(2, 4 * kBlock);
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> dist(-1.f, 1.f);
+    for (auto& ch : mInput.channels)
+      for (float& s : ch) s = dist(rng);
+    ASSERT_OK(mUnit->Prepare(48000.0, 2, 2, kBlock));
     mSource = std::make_unique<BufferSource>(mInput, kBlock);
     ASSERT_OK(mUnit->ConnectInput(mSource.get()));
-    mOut.assign(static_cast<size_t>(channels) * kBlock, 0.f);
+    mOut.assign(2 * kBlock, 0.f);
   }
 
   OSStatus Render(double sampleTime, UInt32 frames)
   {
-    float* channels[Instance::kMaxChannels];
-    for (UInt32 c = 0; c < mInput.NChannels(); ++c) channels[c] = mOut.data() + static_cast<size_t>(c) * kBlock;
-    return mUnit->RenderBlock(sampleTime, frames, channels, mInput.NChannels());
+    float* channels[2] = {mOut.data(), mOut.data() + kBlock};
+    return mUnit->RenderBlock(sampleTime, frames, channels, 2);
   }
 
   float Out(UInt32 channel, UInt32 i) const { return mOut[static_cast<size_t>(channel) * kBlock + i]; }
@@ -84,24 +100,49 @@ protected:
 
 } // namespace
 
-TEST_F(BundleRender, FrameCountUpToMaximumFramesPerSlice)
+TEST_F(BundleRender, RefusesBadArgumentsBeforeTouchingAnything)
 {
-  Prepare(2);
+  Prepare();
+  std::vector<NotifyCall> calls;
+  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &calls), noErr);
+  std::fill(mOut.begin(), mOut.end(), 9.f);
+  const AudioTimeStamp ts = MakeTimeStamp(0);
+  AudioTimeStamp noSampleTime = ts;
+  noSampleTime.mFlags = kAudioTimeStampHostTimeValid;
+  const struct
+  {
+    const char* what;
+    const AudioTimeStamp* ts;
+    UInt32 bus, frames, bytes1; // bytes1: the second buffer's size
+    bool list;
+    OSStatus status;
+  } cases[] = {
+    {"over MaximumFramesPerSlice", &ts, 0, kBlock + 1, 4 * kBlock, true, kAudioUnitErr_InvalidPropertyValue},
+    {"no such bus", &ts, 1, 64, 4 * kBlock, true, kAudioUnitErr_InvalidElement},
+    {"no time stamp", nullptr, 0, 64, 4 * kBlock, true, kAudio_ParamError},
+    {"no buffer list", &ts, 0, 64, 4 * kBlock, false, kAudio_ParamError},
+    {"no sample time", &noSampleTime, 0, 64, 4 * kBlock, true, kAudioUnitErr_InvalidPropertyValue},
+    {"a buffer one frame short", &ts, 0, 64, 63 * 4, true, kAudioUnitErr_InvalidPropertyValue},
+  };
+  for (const auto& c : cases)
+  {
+    BufferListStorage storage;
+    float* channels[2] = {mOut.data(), mOut.data() + kBlock};
+    AudioBufferList* list = storage.Make(c.frames, channels, 2);
+    list->mBuffers[1].mDataByteSize = c.bytes1;
+    AudioUnitRenderActionFlags flags = 0;
+    EXPECT_EQ(AudioUnitRender(Unit(), &flags, c.ts, c.bus, c.frames, c.list ? list : nullptr), c.status) << c.what;
+  }
+  EXPECT_EQ(mSource->PullCount(), 0u);
+  EXPECT_TRUE(calls.empty());
+  for (float s : mOut) ASSERT_EQ(s, 9.f);
   EXPECT_EQ(Render(0, kBlock), noErr);
-  EXPECT_EQ(Render(kBlock, kBlock + 1), kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(Render(kBlock, 1), noErr);
-  // Without a valid sample time nothing is rendered.
-  AudioTimeStamp ts = MakeTimeStamp(0);
-  ts.mFlags = kAudioTimeStampHostTimeValid;
-  BufferListStorage storage;
-  float* channels[2] = {mOut.data(), mOut.data() + kBlock};
-  AudioUnitRenderActionFlags flags = 0;
-  EXPECT_EQ(mUnit->Render(&flags, ts, 0, kBlock, storage.Make(kBlock, channels, 2)), kAudioUnitErr_InvalidPropertyValue);
 }
 
 TEST_F(BundleRender, InputIsPulledOncePerSampleTime)
 {
-  Prepare(2);
+  Prepare();
   ASSERT_EQ(Render(0, kBlock), noErr);
   EXPECT_EQ(mSource->PullCount(), 1u);
   ASSERT_EQ(Render(0, kBlock), noErr); // a second render at the same time reuses the pulled input
@@ -112,51 +153,53 @@ TEST_F(BundleRender, InputIsPulledOncePerSampleTime)
   for (UInt32 i = 0; i < kBlock; ++i) EXPECT_EQ(Out(0, i), In(0, kBlock + i)) << i;
 }
 
-TEST_F(BundleRender, NotificationsBracketEveryRender)
+TEST_F(BundleRender, NotificationsBracketEveryRenderUntilRemoved)
 {
-  Prepare(2);
-  std::vector<NotifyCall> calls;
-  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &calls), noErr);
+  Prepare();
+  std::vector<NotifyCall> first, second;
+  EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), nullptr, &first), kAudio_ParamError);
+  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &first), noErr);
+  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &second), noErr);
+  ASSERT_EQ(AudioUnitRemoveRenderNotify(Unit(), &RecordNotify, &second), noErr); // removal goes by user data too
   ASSERT_EQ(Render(512, 100), noErr);
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0].flags, kAudioUnitRenderAction_PreRender);
-  EXPECT_EQ(calls[1].flags, kAudioUnitRenderAction_PostRender);
-  for (const NotifyCall& c : calls)
+  EXPECT_TRUE(second.empty());
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(first[0].flags, kAudioUnitRenderAction_PreRender);
+  EXPECT_EQ(first[1].flags, kAudioUnitRenderAction_PostRender);
+  for (const NotifyCall& c : first)
   {
     EXPECT_EQ(c.sampleTime, 512.0);
     EXPECT_EQ(c.bus, 0u);
     EXPECT_EQ(c.frames, 100u);
     EXPECT_NE(c.data, nullptr);
   }
-  // Removed: silent again.
-  ASSERT_EQ(AudioUnitRemoveRenderNotify(Unit(), &RecordNotify, &calls), noErr);
-  ASSERT_EQ(Render(612, 100), noErr);
-  EXPECT_EQ(calls.size(), 2u);
-}
-
-TEST_F(BundleRender, RemovingANotificationKeepsOtherUserData)
-{
-  Prepare(2);
-  std::vector<NotifyCall> first, second;
-  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &first), noErr);
-  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &second), noErr);
-  ASSERT_EQ(AudioUnitRemoveRenderNotify(Unit(), &RecordNotify, &second), noErr);
-  ASSERT_EQ(Render(0, kBlock), noErr);
-  EXPECT_EQ(first.size(), 2u);
-  EXPECT_EQ(second.size(), 0u);
-  // The same registration twice: one removal takes one of them.
+  // The same registration twice: one removal takes one of them; the last removal silences it.
   ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &first), noErr);
   ASSERT_EQ(AudioUnitRemoveRenderNotify(Unit(), &RecordNotify, &first), noErr);
-  ASSERT_EQ(Render(kBlock, kBlock), noErr);
+  ASSERT_EQ(Render(612, 100), noErr);
   EXPECT_EQ(first.size(), 4u);
+  ASSERT_EQ(AudioUnitRemoveRenderNotify(Unit(), &RecordNotify, &first), noErr);
+  ASSERT_EQ(Render(712, 100), noErr);
+  EXPECT_EQ(first.size(), 4u);
+
+  // A removal while the render walks the list retires that list; it must live until the render ends (the
+  // sanitizers see a walk through freed memory), and the render calls after processing what it called before.
+  Remover remover = {Unit(), &second};
+  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RemoveDuringRender, &remover), noErr);
+  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &second), noErr);
+  ASSERT_EQ(Render(812, 100), noErr);
+  EXPECT_EQ(second.size(), 2u);
+  ASSERT_EQ(Render(912, 100), noErr);
+  EXPECT_EQ(second.size(), 2u);
 }
+
 
 TEST_F(BundleRender, UpstreamErrorIsPassedThroughWithoutPostRender)
 {
-  Prepare(2);
+  Prepare();
   std::vector<NotifyCall> calls;
   ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &RecordNotify, &calls), noErr);
-  FailingSource failing(-12345);
+  OddSource failing(-12345);
   ASSERT_OK(mUnit->ConnectInput(&failing));
   std::fill(mOut.begin(), mOut.end(), 3.f);
   EXPECT_EQ(Render(0, kBlock), -12345);
@@ -170,27 +213,67 @@ TEST_F(BundleRender, UpstreamErrorIsPassedThroughWithoutPostRender)
   for (UInt32 i = 0; i < kBlock; ++i) EXPECT_EQ(Out(0, i), In(0, kBlock + i)) << i;
 }
 
-TEST_F(BundleRender, WithoutInputCallbackTheInputIsSilence)
+TEST_F(BundleRender, MissingBuffersAreSilenceAndOldOnesAreNeverWritten)
 {
   ASSERT_OK(mUnit->Prepare(48000.0, 2, 2, kBlock));
-  std::vector<float> out(2 * kBlock, 5.f);
-  float* channels[2] = {out.data(), out.data() + kBlock};
+  std::vector<float> a(kBlock, 5.f), b(kBlock, 5.f);
+  float* channels[2] = {a.data(), b.data()};
+  // Without an input callback the input is silence.
   ASSERT_EQ(mUnit->RenderBlock(0, kBlock, channels, 2), noErr);
-  for (float s : out) EXPECT_EQ(s, 0.f);
+  for (UInt32 i = 0; i < kBlock; ++i) ASSERT_TRUE(a[i] == 0.f && b[i] == 0.f) << i;
   // A host passing no memory gets the unit's own buffers.
   float* none[2] = {nullptr, nullptr};
   ASSERT_EQ(mUnit->RenderBlock(kBlock, kBlock, none, 2), noErr);
-  ASSERT_NE(none[0], nullptr);
-  ASSERT_NE(none[1], nullptr);
+  ASSERT_TRUE(none[0] && none[1]);
   EXPECT_NE(none[0], none[1]);
+  // An upstream buffer left without data reads as silence.
+  OddSource odd(noErr);
+  ASSERT_OK(mUnit->ConnectInput(&odd));
+  ASSERT_EQ(mUnit->RenderBlock(2 * kBlock, kBlock, channels, 2), noErr);
+  for (UInt32 i = 0; i < kBlock; ++i) ASSERT_TRUE(a[i] == 0.25f && b[i] == 0.f) << i;
+  // Fewer host buffers than in the last render: the buffer of that render is not written again.
+  std::fill(b.begin(), b.end(), 7.f);
+  std::fill(a.begin(), a.end(), 0.f);
+  ASSERT_EQ(mUnit->RenderBlock(3 * kBlock, kBlock, channels, 1), noErr);
+  for (UInt32 i = 0; i < kBlock; ++i) ASSERT_TRUE(a[i] == 0.25f && b[i] == 7.f) << i;
+}
+
+TEST_F(BundleRender, HostCallbacksCopyOnlyTheBytesTheHostPassed)
+{
+  Prepare();
+  // Only user data and the beat-and-tempo callback are passed; what follows them is not the host's.
+  static int beatCalls = 0, otherCalls = 0;
+  HostCallbackInfo info = {nullptr,
+                           [](void*, Float64* beat, Float64* tempo) -> OSStatus {
+                             ++beatCalls;
+                             *beat = 8.0;
+                             *tempo = 0.0;
+                             return noErr;
+                           },
+                           [](void*, UInt32*, Float32*, UInt32*, Float64*) -> OSStatus { return ++otherCalls, noErr; },
+                           [](void*, Boolean*, Boolean*, Float64*, Boolean*, Float64*, Float64*) -> OSStatus {
+                             return ++otherCalls, noErr;
+                           },
+                           nullptr};
+  ASSERT_EQ(AudioUnitSetProperty(Unit(), kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &info, 16),
+            noErr);
+  ASSERT_EQ(Render(0, kBlock), noErr);
+  EXPECT_EQ(beatCalls, 1);
+  EXPECT_EQ(otherCalls, 0);
+  const plugin::IPluginAU* plug = nullptr;
+  ASSERT_OK(mUnit->GetProperty(plugin::IPluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
+  const plugin::ITimeInfo& t = plug->GetTimeInfo();
+  EXPECT_EQ(t.mTempo, 120.0) << "a tempo not above 0 reads as 120";
+  EXPECT_EQ(t.mPPQPos, 8.0);
+  EXPECT_EQ(t.mNumerator, 4);
+  EXPECT_EQ(t.mSamplePos, -1.0);
 }
 
 TEST_F(BundleRender, BypassIsBitExact)
 {
-  Prepare(2);
-  ASSERT_OK(mUnit->SetParameter(kGain, -6.f));
-  ASSERT_OK(mUnit->SetParameter(kMode, 1.f));
-  ASSERT_OK(mUnit->SetParameter(kDelay, 3.f));
+  Prepare();
+  ASSERT_OK(mUnit->SetParameter(kGain, -20.f));
+  ASSERT_OK(mUnit->SetParameter(kDelay, 5.f));
   ASSERT_OK(mUnit->SetBypass(true));
   UInt32 bypassed = 0;
   ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, bypassed));
@@ -200,63 +283,5 @@ TEST_F(BundleRender, BypassIsBitExact)
     EXPECT_EQ(std::memcmp(&mOut[c * kBlock], mInput.channels[c].data(), kBlock * sizeof(float)), 0) << c;
   ASSERT_OK(mUnit->SetBypass(false));
   ASSERT_EQ(Render(kBlock, kBlock), noErr);
-  const double factor = -std::pow(10.0, -6.0 / 20.0);
-  for (UInt32 i = 3; i < kBlock; ++i) EXPECT_NEAR(Out(0, i), factor * In(0, kBlock + i - 3), 1e-6) << i;
-}
-
-TEST_F(BundleRender, ProcessingFollowsTheParameters)
-{
-  Prepare(1, 8 * kBlock);
-  ASSERT_OK(mUnit->SetParameter(kGain, -20.f));
-  ASSERT_OK(mUnit->SetParameter(kDelay, 5.f));
-  std::vector<float> all;
-  for (UInt32 b = 0; b < 4; ++b)
-  {
-    ASSERT_EQ(Render(b * kBlock, kBlock), noErr);
-    all.insert(all.end(), mOut.begin(), mOut.begin() + kBlock);
-  }
-  for (size_t i = 0; i < all.size(); ++i)
-  {
-    const double expected = i < 5 ? 0.0 : 0.1 * In(0, i - 5); // -20 dB is 0.1, delayed across block edges
-    ASSERT_NEAR(all[i], expected, 1e-6) << i;
-  }
-  ASSERT_OK(mUnit->SetParameterFromText("Mode", "Half"));
-  ASSERT_OK(mUnit->SetParameterFromText("Delay", "0"));
-  ASSERT_OK(mUnit->SetParameterFromText("Gain", "0"));
-  ASSERT_EQ(Render(4 * kBlock, kBlock), noErr);
-  for (UInt32 i = 0; i < kBlock; ++i) EXPECT_NEAR(Out(0, i), 0.5 * In(0, 4 * kBlock + i), 1e-7) << i;
-  ASSERT_OK(mUnit->SetParameterFromText("Mute", "on"));
-  ASSERT_EQ(Render(5 * kBlock, kBlock), noErr);
-  for (UInt32 i = 0; i < kBlock; ++i) EXPECT_EQ(Out(0, i), 0.f) << i;
-}
-
-TEST_F(BundleRender, ChainPullsTheUpstreamInstanceThroughTheEffect)
-{
-  // A (-12 dB, delay 2) -> +12 dB in process -> B (delay 3): the input, delayed by 5.
-  std::unique_ptr<Instance> a;
-  ASSERT_OK(Instance::Open(mBundle->Main().component, a));
-  std::unique_ptr<Instance>& b = mUnit;
-  const AudioData input = Noise(2, 3000, 7);
-  for (Instance* unit : {a.get(), b.get()}) ASSERT_OK(unit->Prepare(input.sampleRate, 2, 2, 500));
-  ASSERT_OK(a->SetParameterFromText("Gain", "-12"));
-  ASSERT_OK(a->SetParameterFromText("Delay", "2"));
-  ASSERT_OK(b->SetParameterFromText("Delay", "3"));
-
-  BufferSource source(input, 500);
-  GainEffect boost(12.0);
-  Chain chain;
-  chain.Append(*a);
-  chain.Append(*b, &boost);
-  ASSERT_EQ(chain.Last(), b.get());
-  ASSERT_OK(chain.Connect(&source));
-  AudioData out;
-  RunLoopPump pump(ClockMode::Virtual);
-  ASSERT_OK(RenderFrames(*b, input.NFrames(), 2, 500, input.sampleRate, &pump, out));
-  EXPECT_EQ(source.PullCount(), 6u); // one pull per block, through A
-  ASSERT_EQ(out.NFrames(), input.NFrames());
-  const double gain = std::pow(10.0, -12.0 / 20.0) * static_cast<float>(std::pow(10.0, 12.0 / 20.0));
-  for (UInt32 c = 0; c < 2; ++c)
-    for (uint64_t i = 0; i < out.NFrames(); ++i)
-      ASSERT_NEAR(out.channels[c][i], i < 5 ? 0.0 : gain * input.channels[c][i - 5], 1e-6) << c << " " << i;
-  chain.Disconnect();
+  for (UInt32 i = 5; i < kBlock; ++i) EXPECT_NEAR(Out(1, i), 0.1 * In(1, kBlock + i - 5), 1e-6) << i; // -20 dB
 }

@@ -34,7 +34,7 @@ struct FxSpec
   Kind kind = Kind::Gain;
   double a = 0.0;   // dB (gain, clip), samples (delay), Hz (lowpass, highshelf)
   double b = 0.0;   // dB (highshelf)
-  std::string text; // the spec as written
+  std::string text; // the text as given on the command line
 };
 
 // Limits of the specs.
