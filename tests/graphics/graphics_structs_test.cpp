@@ -5,11 +5,15 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <type_traits>
 
 using namespace plugin::igraphics;
 
-TEST(IRECT, EmptyAndContainment)
+// The key press is one type, reachable from the editor namespace.
+static_assert(std::is_same_v<plugin::igraphics::IKeyPress, plugin::IKeyPress>);
+
+TEST(IRECT, EmptyContainmentIntersectionAndUnion)
 {
   const IRECT zero;
   EXPECT_TRUE(zero.Empty());
@@ -23,19 +27,13 @@ TEST(IRECT, EmptyAndContainment)
 
   // Half-open on the right and bottom edges.
   const IRECT r(10, 20, 30, 40);
-  EXPECT_TRUE(r.Contains(10.f, 20.f));
-  EXPECT_FALSE(r.Contains(30.f, 25.f));
-  EXPECT_FALSE(r.Contains(15.f, 40.f));
-  EXPECT_TRUE(r.Contains(29.99f, 39.99f));
-  EXPECT_FALSE(r.Contains(std::nanf(""), 25.f));
-  EXPECT_FLOAT_EQ(r.W(), 20.f);
-  EXPECT_FLOAT_EQ(r.H(), 20.f);
-  EXPECT_FLOAT_EQ(r.MW(), 20.f);
-  EXPECT_FLOAT_EQ(r.MH(), 30.f);
-}
+  for (auto [x, y, in] : {std::tuple{10.f, 20.f, true},
+                          {30.f, 25.f, false},
+                          {15.f, 40.f, false},
+                          {29.99f, 39.99f, true},
+                          {std::nanf(""), 25.f, false}})
+    EXPECT_EQ(r.Contains(x, y), in) << x << "," << y;
 
-TEST(IRECT, TouchingEdgesIntersectOnlyOneWay)
-{
   const IRECT a(10, 10, 20, 20);
   // B's right edge on A's left edge, or B's bottom on A's top: counts.
   EXPECT_TRUE(a.Intersects(IRECT(0, 12, 10, 18)));
@@ -43,16 +41,11 @@ TEST(IRECT, TouchingEdgesIntersectOnlyOneWay)
   // A's right edge on B's left edge, or A's bottom on B's top: does not.
   EXPECT_FALSE(a.Intersects(IRECT(20, 12, 30, 18)));
   EXPECT_FALSE(a.Intersects(IRECT(12, 20, 18, 30)));
-
-  const IRECT touching = a.Intersect(IRECT(0, 12, 10, 18));
-  EXPECT_EQ(touching, IRECT(10, 12, 10, 18));
+  EXPECT_EQ(a.Intersect(IRECT(0, 12, 10, 18)), IRECT(10, 12, 10, 18));
   EXPECT_EQ(a.Intersect(IRECT(15, 15, 40, 40)), IRECT(15, 15, 20, 20));
   EXPECT_TRUE(a.Intersect(IRECT(50, 50, 60, 60)).Empty());
-}
 
-TEST(IRECT, UnionTreatsEmptyAsNothing)
-{
-  const IRECT a(10, 10, 20, 20);
+  // An empty rectangle adds nothing to a union.
   EXPECT_EQ(IRECT().Union(a), a);
   EXPECT_EQ(a.Union(IRECT()), a);
   EXPECT_EQ(a.Union(IRECT(-5, 15, 12, 30)), IRECT(-5, 10, 20, 30));
@@ -70,53 +63,20 @@ TEST(IRECT, DerivedRectangles)
   EXPECT_EQ(IRECT::MakeXYWH(1, 2, 3, 4), IRECT(1, 2, 4, 6));
 }
 
-TEST(IColor, DefaultsAndConstants)
+TEST(IColorTextAndKeyPress, ClampAndCutFields)
 {
-  EXPECT_EQ(IColor(), IColor(255, 0, 0, 0));
-  EXPECT_EQ(COLOR_TRANSPARENT, IColor(0, 0, 0, 0));
-  EXPECT_EQ(COLOR_ORANGE, IColor(255, 255, 127, 0));
-  EXPECT_EQ(COLOR_VIOLET, IColor(255, 148, 0, 211));
-  EXPECT_EQ(COLOR_SHADOW, IColor(60, 0, 0, 0));
   IColor c(300, -4, 128, 255);
   c.Clamp();
   EXPECT_EQ(c, IColor(255, 0, 128, 255));
-}
 
-TEST(IText, DefaultStyleAndFontField)
-{
-  const IText t;
-  EXPECT_STREQ(t.mFont, "Roboto-Regular");
-  EXPECT_FLOAT_EQ(t.mSize, 14.f);
-  EXPECT_EQ(t.mFGColor, COLOR_BLACK);
-  EXPECT_EQ(t.mTextEntryBGColor, COLOR_WHITE);
-  EXPECT_EQ(t.mTextEntryFGColor, COLOR_BLACK);
-  EXPECT_EQ(t.mAlign, kAlignCenter);
-  EXPECT_EQ(t.mVAlign, kVAlignMiddle);
-  EXPECT_EQ(DEFAULT_LABEL_TEXT.mVAlign, kVAlignTop);
-  EXPECT_FLOAT_EQ(DEFAULT_LABEL_TEXT.mSize, 19.f);
-  EXPECT_EQ(DEFAULT_VALUE_TEXT.mVAlign, kVAlignBottom);
+  // An over-long font identifier is cut to the field and stays terminated; null means empty.
+  EXPECT_EQ(std::strlen(IText(12.f, COLOR_RED, std::string(100, 'x').c_str()).mFont), size_t(IText::kFontLen - 1));
+  EXPECT_STREQ(IText(12.f, COLOR_RED, nullptr).mFont, "");
 
-  // An over-long identifier is cut to the field and stays terminated; null means empty.
-  const std::string longName(100, 'x');
-  const IText cut(12.f, COLOR_RED, longName.c_str());
-  EXPECT_EQ(std::strlen(cut.mFont), static_cast<size_t>(IText::kFontLen - 1));
-  const IText none(12.f, COLOR_RED, nullptr);
-  EXPECT_STREQ(none.mFont, "");
-}
-
-TEST(IKeyPress, TextIsCutWithoutBreakingACharacter)
-{
-  const plugin::IKeyPress a("a", 'A', true);
-  EXPECT_STREQ(a.utf8, "a");
-  EXPECT_TRUE(a.S);
-  EXPECT_FALSE(a.C);
-
+  // Key press text is cut without breaking a character.
   // "ab" followed by the three-byte "€": cutting after 4 bytes would split the euro sign; it is dropped whole.
-  const plugin::IKeyPress cut("ab\xE2\x82\xAC", 0);
-  EXPECT_STREQ(cut.utf8, "ab");
+  EXPECT_STREQ(plugin::IKeyPress("ab\xE2\x82\xAC", 0).utf8, "ab");
   // Four one-byte characters fit exactly; the rest is dropped.
   EXPECT_STREQ(plugin::IKeyPress("abcdef", 0).utf8, "abcd");
   EXPECT_STREQ(plugin::IKeyPress(nullptr, 0).utf8, "");
-  // The same type is reachable from the editor namespace.
-  EXPECT_TRUE((std::is_same_v<plugin::igraphics::IKeyPress, plugin::IKeyPress>));
 }

@@ -12,54 +12,44 @@ using plugin::igraphics::test::ScriptedGraphics;
 namespace
 {
 
+using Ints = std::vector<int>;
+
 struct GraphicsTest : ::testing::Test
 {
   RecordingDelegate dlg{4};
   std::unique_ptr<ScriptedGraphics> g;
-
   void SetUp() override
   {
-    for (int i = 0; i < 4; ++i) dlg.GetParam(i)->InitDouble("p", 0.0, 0.0, 1.0, 0.01);
+    for (int i = 0; i < 4; ++i)
+      dlg.GetParam(i)->InitDouble("p", 0.0, 0.0, 1.0, 0.01);
     dlg.GetParam(2)->InitDouble("Gain", 0.0, -12.0, 12.0, 0.1);
     dlg.SetSizeConstraints(100, 400, 50, 200);
     g = std::make_unique<ScriptedGraphics>(dlg, 200, 100, 0, 1.f);
     dlg.SetGraphicsReady(true);
   }
-
   RecordingControl* Add(const IRECT& r, int paramIdx = -1, int tag = -1, const char* group = "")
   {
     return static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(r, paramIdx), tag, group));
   }
+  Ints Size() const { return {g->Width(), g->Height(), dlg.lastResizeW, dlg.lastResizeH}; }
 };
 
 } // namespace
 
-TEST_F(GraphicsTest, ConstructionStoresSizeAndWritesRememberedSize)
+TEST_F(GraphicsTest, ConstructionAndAttachRunHooksAndRefuseDuplicateTags)
 {
+  // Construction writes the remembered size; a scale that is not a positive finite number falls back to 1.
   RecordingDelegate d(0);
   ScriptedGraphics sg(d, 424, 610, 0, 1.5f);
-  EXPECT_EQ(sg.FPS(), 60);
-  EXPECT_FLOAT_EQ(sg.GetMinScale(), 0.75f);
-  EXPECT_FLOAT_EQ(sg.GetMaxScale(), 3.f);
-  EXPECT_EQ(d.GetRememberedWidth(), 424);
-  EXPECT_EQ(d.GetRememberedHeight(), 610);
+  EXPECT_EQ((Ints{sg.FPS(), d.GetRememberedWidth(), d.GetRememberedHeight()}), (Ints{60, 424, 610}));
   EXPECT_FLOAT_EQ(d.GetRememberedScale(), 1.5f);
-  EXPECT_EQ(sg.GetDelegate(), &d);
-
-  // A scale that is not a positive finite number falls back to 1.
   ScriptedGraphics bad(d, 10, 10, 30, 0.f);
   EXPECT_FLOAT_EQ(bad.GetDrawScale(), 1.f);
   EXPECT_EQ(bad.FPS(), 30);
-}
 
-TEST_F(GraphicsTest, AttachRunsHooksAndRefusesDuplicateTags)
-{
   auto* a = Add(IRECT(0, 0, 10, 10), -1, 5, "grp");
   ASSERT_NE(a, nullptr);
-  EXPECT_EQ(a->inits, 1);
-  EXPECT_EQ(a->resizes, 1);
-  EXPECT_EQ(a->rescales, 1);
-  EXPECT_EQ(a->attached, 1);
+  EXPECT_EQ((Ints{a->inits, a->resizes, a->rescales, a->attached}), Ints(4, 1));
   EXPECT_EQ(a->GetDelegate(), &dlg);
   EXPECT_EQ(a->GetUI(), g.get());
   EXPECT_STREQ(a->GetGroup(), "grp");
@@ -69,7 +59,6 @@ TEST_F(GraphicsTest, AttachRunsHooksAndRefusesDuplicateTags)
   auto* dup = new RecordingControl(IRECT(0, 0, 1, 1));
   EXPECT_EQ(g->AttachControl(dup, 5), nullptr);
   EXPECT_EQ(dup->inits, 0);
-  EXPECT_EQ(g->NControls(), 1);
   delete dup;
 
   // No tag: any number of times.
@@ -86,15 +75,6 @@ TEST_F(GraphicsTest, AttachRunsHooksAndRefusesDuplicateTags)
   EXPECT_EQ(b->GetUI(), nullptr);
 }
 
-TEST_F(GraphicsTest, UnknownTagFindsNothing)
-{
-  EXPECT_EQ(g->GetControlWithTag(42), nullptr);
-  EXPECT_EQ(g->RemoveControlWithTag(42), nullptr);
-  EXPECT_EQ(g->GetControl(-1), nullptr);
-  EXPECT_EQ(g->GetControl(0), nullptr);
-  EXPECT_EQ(g->GetParamIdxForControl(3), -1);
-}
-
 TEST_F(GraphicsTest, RemovingControls)
 {
   int deleted = 0;
@@ -104,11 +84,9 @@ TEST_F(GraphicsTest, RemovingControls)
     c[i] = Add(IRECT(0, 0, 10, 10), i < 4 ? i : -1, 10 + i);
     c[i]->deleted = &deleted;
   }
-
   g->RemoveControls(2);
   EXPECT_EQ(g->NControls(), 2);
   EXPECT_EQ(deleted, 3);
-  EXPECT_EQ(g->GetControl(1), c[1]);
   EXPECT_EQ(g->GetControlWithTag(12), nullptr);
   EXPECT_EQ(g->GetControlWithTag(11), c[1]);
 
@@ -116,28 +94,26 @@ TEST_F(GraphicsTest, RemovingControls)
   IControl* back = g->RemoveControlWithTag(10);
   EXPECT_EQ(back, c[0]);
   EXPECT_EQ(deleted, 3);
-  EXPECT_EQ(g->NControls(), 1);
   delete back;
-  EXPECT_EQ(deleted, 4);
-
   g->RemoveControl(5); // out of range: nothing
   g->RemoveControl(static_cast<IControl*>(nullptr));
   EXPECT_EQ(g->NControls(), 1);
-
   g->RemoveAllControls();
   EXPECT_EQ(deleted, 5);
-  EXPECT_EQ(g->NControls(), 0);
-  EXPECT_EQ(g->GetControlWithTag(11), nullptr);
+  // The empty context finds nothing.
+  EXPECT_EQ((std::vector<IControl*>{g->GetControlWithTag(11), g->RemoveControlWithTag(11), g->GetControl(-1),
+                                    g->GetControl(0)}),
+            std::vector<IControl*>(4, nullptr));
+  EXPECT_EQ(g->GetParamIdxForControl(0), -1);
 }
 
-TEST_F(GraphicsTest, HitTestingAndMouseOver)
+TEST_F(GraphicsTest, HitTestingMouseOverAndRemovingTheControlUnderTheMouse)
 {
-  auto* bg = Add(IRECT(0, 0, 200, 100));
+  Add(IRECT(0, 0, 200, 100));
   auto* lower = Add(IRECT(10, 10, 50, 50));
   auto* upper = Add(IRECT(20, 20, 60, 60));
-
   EXPECT_EQ(g->GetMouseControlIdx(30, 30), 2);
-  upper->Hide(true);
+  upper->Hide(true); // hidden, mouse-ignoring and disabled controls are passed over
   EXPECT_EQ(g->GetMouseControlIdx(30, 30), 1);
   upper->Hide(false);
   upper->SetIgnoreMouse(true);
@@ -155,9 +131,14 @@ TEST_F(GraphicsTest, HitTestingAndMouseOver)
   EXPECT_EQ(g->GetMouseControlIdx(30, 30, true), 1); // disabled upper does not take mouse-over
   EXPECT_EQ(g->GetMouseControlIdx(150, 80, true), -1);
 
-  EXPECT_EQ(g->GetMouseControl(15, 15, false, true), lower);
-  EXPECT_EQ(g->GetMouseOverIdx(), 1);
-  (void)bg;
+  // Removing a control below the one under the mouse keeps the index on it; removing that one clears it.
+  auto* top = Add(IRECT(100, 0, 110, 10));
+  EXPECT_EQ(g->GetMouseControl(105, 5, false, true), top);
+  EXPECT_EQ(g->GetMouseOverIdx(), 3);
+  g->RemoveControl(lower);
+  EXPECT_EQ(g->GetControl(g->GetMouseOverIdx()), top);
+  g->RemoveControl(top);
+  EXPECT_EQ(g->GetMouseOverIdx(), -1);
 }
 
 TEST_F(GraphicsTest, CaptureKeepsEventsOnTheControlUntilReleased)
@@ -166,15 +147,13 @@ TEST_F(GraphicsTest, CaptureKeepsEventsOnTheControlUntilReleased)
   auto* b = Add(IRECT(20, 0, 30, 10), 0);
   EXPECT_EQ(g->GetMouseControl(5, 5, true), a);
   EXPECT_TRUE(g->ControlIsCaptured(a));
-  // Elsewhere, the captured control still gets the event.
-  EXPECT_EQ(g->GetMouseControl(25, 5, false), a);
+  EXPECT_EQ(g->GetMouseControl(25, 5, false), a); // elsewhere, the captured control still gets the event
 
   // While captured, values from the plug-in do not move it; others follow.
   a->SetValueFromDelegate(0.7, 0);
   b->SetValueFromDelegate(0.7, 0);
   EXPECT_DOUBLE_EQ(a->GetValue(), 0.0);
   EXPECT_DOUBLE_EQ(b->GetValue(), 0.7);
-
   g->HideMouseCursor(true, true);
   g->ReleaseMouseCapture();
   EXPECT_FALSE(g->ControlIsCaptured());
@@ -182,51 +161,23 @@ TEST_F(GraphicsTest, CaptureKeepsEventsOnTheControlUntilReleased)
   EXPECT_EQ(g->GetMouseControl(25, 5, false), b);
 }
 
-TEST_F(GraphicsTest, RemovingTheMouseOverControlClearsIt)
-{
-  g->EnableMouseOver(true);
-  Add(IRECT(0, 0, 200, 100));
-  auto* a = Add(IRECT(0, 0, 10, 10));
-  auto* b = Add(IRECT(20, 0, 30, 10));
-  EXPECT_EQ(g->GetMouseControl(25, 5, false, true), b);
-  EXPECT_EQ(g->GetMouseOverIdx(), 2);
-
-  // Removing a control below it keeps the index on the same control.
-  g->RemoveControl(a);
-  EXPECT_EQ(g->GetControl(g->GetMouseOverIdx()), b);
-
-  // Removing the control under the mouse clears the index.
-  g->RemoveControl(b);
-  EXPECT_EQ(g->GetMouseOverIdx(), -1);
-}
-
 TEST_F(GraphicsTest, ResizeClampsAndSkipsUnchangedValues)
 {
   auto* c = Add(IRECT(0, 0, 10, 10));
   const int resizesAfterAttach = c->resizes;
-
   g->Resize(1000, 10, 3.f, true);
-  EXPECT_EQ(g->Width(), 400);
-  EXPECT_EQ(g->Height(), 50);
+  EXPECT_EQ(Size(), (Ints{400, 50, 800, 100}));
   EXPECT_FLOAT_EQ(g->GetDrawScale(), 2.f);
   EXPECT_EQ(c->resizes, resizesAfterAttach + 1);
-  EXPECT_EQ(dlg.lastResizeW, 800);
-  EXPECT_EQ(dlg.lastResizeH, 100);
   EXPECT_EQ(g->Count("PlatformResize(1)"), 1);
   EXPECT_EQ(g->Count("DrawResize"), 1);
-
-  // Same values again: nothing happens.
-  g->Resize(400, 50, 2.f, true);
+  g->Resize(400, 50, 2.f, true); // same values again: nothing happens
   EXPECT_EQ(c->resizes, resizesAfterAttach + 1);
   EXPECT_EQ(dlg.resizeRequests, 1);
-
-  // A refused host resize is passed on to the platform.
-  dlg.resizeAnswer = false;
+  dlg.resizeAnswer = false; // a refused host resize is passed on to the platform
   g->Resize(300, 60, 1.f, false);
   EXPECT_EQ(g->Count("PlatformResize(0)"), 1);
-
-  // Non-finite scales are refused outright.
-  g->Resize(200, 100, std::nanf(""), true);
+  g->Resize(200, 100, std::nanf(""), true); // non-finite scales are refused outright
   EXPECT_EQ(g->Width(), 300);
 
   // Layout on resize lays the controls out again.
@@ -235,19 +186,15 @@ TEST_F(GraphicsTest, ResizeClampsAndSkipsUnchangedValues)
   g->SetLayoutOnResize(true);
   g->Resize(250, 60, 1.f, true);
   EXPECT_EQ(layouts, 1);
-}
 
-TEST_F(GraphicsTest, ResizeWithScaleFirstAppliesLimitsToTheScaledSize)
-{
-  // Scale 2 is clamped first; 300 × 2 = 600 is clamped to 400 and divided back: 200.
+  // From 200 × 100 at scale 1, scale first: scale 2 is clamped first; 300 × 2 = 600 is clamped to 400 and divided
+  // back: 200, so only the scale changes.
+  g->Resize(200, 100, 1.f, true);
   g->Resize(300, 100, true, false, 2.f);
-  EXPECT_EQ(g->Width(), 200);
-  EXPECT_EQ(g->Height(), 100);
+  EXPECT_EQ(Size()[0], 200);
   EXPECT_FLOAT_EQ(g->GetDrawScale(), 2.f);
-
-  // Size first: limits in graphics units.
-  g->Resize(300, 100, true, true, 1.f);
-  EXPECT_EQ(g->Width(), 300);
+  g->Resize(300, 100, true, true, 1.f); // size first: limits in graphics units
+  EXPECT_EQ(Size()[0], 300);
   EXPECT_FLOAT_EQ(g->GetDrawScale(), 1.f);
 }
 
@@ -257,31 +204,24 @@ TEST_F(GraphicsTest, ScreenScaleRescalesEveryControl)
   g->platformWindowScale = 0.5f;
   c->SetClean();
   g->SetScreenScale(2.f);
-  EXPECT_FLOAT_EQ(g->GetScreenScale(), 2.f);
   EXPECT_EQ(c->rescales, 2);
   EXPECT_TRUE(c->IsDirty());
-  EXPECT_EQ(dlg.lastResizeW, 100);
-  EXPECT_EQ(dlg.lastResizeH, 50);
-
+  EXPECT_EQ(Size(), (Ints{200, 100, 100, 50}));
   g->SetScreenScale(0.f);
   EXPECT_FLOAT_EQ(g->GetScreenScale(), 2.f);
 }
 
-TEST_F(GraphicsTest, ParameterIterationAndPeers)
+TEST_F(GraphicsTest, ParameterIterationPeersGroupsAndTooltips)
 {
   auto* a = Add(IRECT(0, 0, 10, 10), 1);
   auto* b = Add(IRECT(0, 0, 10, 10), 1);
-  auto* multi = static_cast<RecordingControl*>(
-    g->AttachControl(new RecordingControl(IRECT(0, 0, 10, 10), std::vector<int>{3, 1})));
+  auto* multi = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(), Ints{3, 1})));
   auto* other = Add(IRECT(0, 0, 10, 10), 2);
-
   int visits = 0;
   g->ForControlWithParam(1, [&](IControl*) { ++visits; });
   EXPECT_EQ(visits, 3);
-
   g->HideControl(1, true);
-  EXPECT_TRUE(a->IsHidden());
-  EXPECT_TRUE(multi->IsHidden());
+  EXPECT_TRUE(a->IsHidden() && multi->IsHidden());
   EXPECT_FALSE(other->IsHidden());
   g->ForMatchingControls(&IControl::SetDisabled, 2, true);
   EXPECT_TRUE(other->IsDisabled());
@@ -289,74 +229,50 @@ TEST_F(GraphicsTest, ParameterIterationAndPeers)
   // The caller keeps its own value; every peer slot linked to the parameter takes it.
   a->SetValue(0.25, 0);
   g->UpdatePeers(a, 0);
-  EXPECT_DOUBLE_EQ(a->GetValue(), 0.25);
-  EXPECT_DOUBLE_EQ(b->GetValue(), 0.25);
-  EXPECT_DOUBLE_EQ(multi->GetValue(1), 0.25);
-  EXPECT_DOUBLE_EQ(multi->GetValue(0), 0.0);
-  EXPECT_DOUBLE_EQ(other->GetValue(), 0.0);
+  EXPECT_EQ(
+      (std::vector<double>{a->GetValue(), b->GetValue(), multi->GetValue(1), multi->GetValue(0), other->GetValue()}),
+      (std::vector<double>{0.25, 0.25, 0.25, 0.0, 0.0}));
   EXPECT_TRUE(dlg.sentFromUI.empty());
-}
+  g->RemoveAllControls();
 
-TEST_F(GraphicsTest, GroupsDirtyAndTooltips)
-{
-  auto* a = Add(IRECT(), 2, -1, "left");
-  auto* b = Add(IRECT(), -1, -1, "");
+  // Groups, dirty flags and tooltips.
+  a = Add(IRECT(), 2, -1, "left");
+  b = Add(IRECT(), -1, -1, "");
   auto* c = Add(IRECT(), 0, -1, "left");
   c->SetTooltip("keep");
-
   int inGroup = 0;
   g->ForControlInGroup("left", [&](IControl*) { ++inGroup; });
+  g->ForControlInGroup("", [&](IControl*) { inGroup += 10; });
   EXPECT_EQ(inGroup, 2);
-  inGroup = 0;
-  g->ForControlInGroup("", [&](IControl*) { ++inGroup; });
-  EXPECT_EQ(inGroup, 0);
-
   g->SetAllControlsClean();
   EXPECT_FALSE(a->IsDirty());
   g->SetAllControlsDirty();
   EXPECT_TRUE(b->IsDirty());
-
   g->AssignParamNameToolTipsAuto();
   EXPECT_STREQ(a->GetTooltip(), "Gain");
   EXPECT_STREQ(b->GetTooltip(), "");
   EXPECT_STREQ(c->GetTooltip(), "keep");
   g->AssignParamNameToolTips();
   EXPECT_STREQ(c->GetTooltip(), "p");
-
   g->EnableTooltips(true);
   g->EnableTooltips(true);
   EXPECT_EQ(g->tooltipUpdates, 1);
 }
 
-TEST_F(GraphicsTest, KeysGoToTheControlUnderTheMouseThenTheHandler)
+TEST_F(GraphicsTest, KeysAndClicksGoToTheControlUnderTheMouse)
 {
   auto* bg = Add(IRECT(0, 0, 200, 100));
-  auto* knob = Add(IRECT(10, 10, 20, 20));
+  auto* knob = Add(IRECT(10, 10, 20, 20), 3);
   const plugin::IKeyPress key("a", 'A');
-
-  // Nothing handles it.
-  EXPECT_FALSE(g->OnKeyDown(15, 15, key));
+  EXPECT_FALSE(g->OnKeyDown(15, 15, key)); // nothing handles it
   EXPECT_EQ(knob->keysDown, 1);
-
   std::vector<bool> handlerCalls;
-  g->SetKeyHandlerFunc([&](const plugin::IKeyPress&, bool isUp) {
-    handlerCalls.push_back(isUp);
-    return true;
-  });
-  // Over the background the handler decides directly.
-  EXPECT_TRUE(g->OnKeyUp(150, 80, key));
+  g->SetKeyHandlerFunc([&](const plugin::IKeyPress&, bool isUp) { return handlerCalls.push_back(isUp), true; });
+  EXPECT_TRUE(g->OnKeyUp(150, 80, key)); // over the background the handler decides directly
   EXPECT_EQ(bg->keysUp, 0);
-  // The control that uses the key stops it.
-  knob->keyResult = true;
+  knob->keyResult = true; // the control that uses the key stops it
   EXPECT_TRUE(g->OnKeyDown(15, 15, key));
-  ASSERT_EQ(handlerCalls.size(), 1u);
-  EXPECT_TRUE(handlerCalls[0]);
-}
-
-TEST_F(GraphicsTest, LastClickedParam)
-{
-  Add(IRECT(0, 0, 200, 100));
-  Add(IRECT(10, 10, 20, 20), 3);
+  EXPECT_EQ(handlerCalls, std::vector<bool>{true});
   g->SetLastClickedParam(15, 15);
   EXPECT_EQ(g->GetAndResetLastClickedParam(), 3);
   EXPECT_EQ(g->GetAndResetLastClickedParam(), -1);
@@ -364,40 +280,20 @@ TEST_F(GraphicsTest, LastClickedParam)
   EXPECT_EQ(g->GetAndResetLastClickedParam(), -1);
 }
 
-TEST(GraphicsLifecycle, OpenThroughTheDelegateLaysOutAndClosesCleanly)
+TEST_F(GraphicsTest, ControlsLaidOutOnOpenAreDeletedOnClose)
 {
-  RecordingDelegate dlg(2);
-  dlg.GetParam(0)->InitDouble("a", 0.0, 0.0, 10.0, 1.0);
-  dlg.SetSizeConstraints(50, 800, 50, 800);
   int deleted = 0;
   ScriptedGraphics* made = nullptr;
   dlg.SetMakeGraphicsFunc([&]() { return made = new ScriptedGraphics(dlg, 300, 200, 0, 1.f); });
-  dlg.SetLayoutFunc([&](IGraphics* g) {
-    auto* c = new RecordingControl(IRECT(0, 0, 10, 10), 0);
-    c->deleted = &deleted;
-    g->AttachControl(c, 1);
-  });
-
-  int parent = 0;
-  void* view = dlg.OpenWindow(&parent);
-  ASSERT_NE(view, nullptr);
-  ASSERT_NE(made, nullptr);
-  EXPECT_EQ(made->lastParent, &parent);
-  EXPECT_TRUE(dlg.GetGraphicsReady());
-  ASSERT_EQ(made->NControls(), 1);
-  IControl* c = made->GetControlWithTag(1);
+  ASSERT_NE(dlg.OpenWindow(nullptr), nullptr); // without a layout function: an empty editor
+  EXPECT_EQ(made->NControls(), 0);
+  dlg.CloseWindow();
+  dlg.SetLayoutFunc([&](IGraphics* g) { g->AttachControl(new RecordingControl(IRECT(0, 0, 10, 10), 0), 1); });
+  ASSERT_NE(dlg.OpenWindow(nullptr), nullptr);
+  auto* c = static_cast<RecordingControl*>(made->GetControlWithTag(1));
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->GetUI(), made);
-
-  // OnUIOpen pushed the parameter's value; a later value reaches the control by parameter and by tag.
-  dlg.SendParameterValueFromDelegate(0, 5.0, false);
-  EXPECT_DOUBLE_EQ(c->GetValue(), 0.5);
-  dlg.SendControlValueFromDelegate(1, 0.25);
-  EXPECT_DOUBLE_EQ(c->GetValue(), 0.25);
-
-  made->Resize(400, 300, 1.f, true);
+  c->deleted = &deleted;
   dlg.CloseWindow();
   EXPECT_EQ(deleted, 1);
-  EXPECT_EQ(dlg.GetUI(), nullptr);
-  EXPECT_EQ(dlg.GetRememberedWidth(), 400);
 }

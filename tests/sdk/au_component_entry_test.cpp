@@ -8,11 +8,13 @@
 namespace
 {
 
+using Words = std::vector<long>;
+
 struct Call
 {
   SInt16 what;
   UInt8 paramSize;
-  std::vector<long> words;
+  Words words;
   void* storage;
 };
 std::vector<Call> gCalls;
@@ -33,18 +35,14 @@ template <typename T> T Arg(const ComponentParameters* p, int index)
 
 OSStatus FakeEntry(ComponentParameters* p, void* storage)
 {
-  Call call{p->what, p->paramSize, {}, storage};
-  for (int i = 0; i <= p->paramSize / 8; ++i)
-    call.words.push_back(p->params[i]);
-  gCalls.push_back(call);
+  gCalls.push_back({p->what, p->paramSize, Words(p->params, p->params + p->paramSize / 8 + 1), storage});
   auto* object = static_cast<FakeObject*>(storage);
   switch (p->what)
   {
   case kComponentOpenSelect:
   {
     if (gFailOpen) return kAudioUnitErr_FailedInitialization;
-    auto* made = new FakeObject;
-    made->instance = Arg<ComponentInstance>(p, 1);
+    auto* made = new FakeObject{Arg<ComponentInstance>(p, 1)};
     SetComponentInstanceStorage(made->instance, reinterpret_cast<Handle>(made));
     return noErr;
   }
@@ -52,18 +50,14 @@ OSStatus FakeEntry(ComponentParameters* p, void* storage)
     delete object;
     return noErr;
   case kComponentCanDoSelect:
-  {
-    const long selector = p->params[1];
-    return selector == kAudioUnitSetParameterSelect || selector == kAudioUnitRenderSelect;
-  }
+    return p->params[1] == kAudioUnitSetParameterSelect || p->params[1] == kAudioUnitRenderSelect;
   case kComponentVersionSelect:
     return 0x0002020B;
   case kAudioUnitSetParameterSelect:
     object->value = Arg<Float32>(p, 4);
     return noErr;
   case kAudioUnitRenderSelect:
-    if (Arg<UInt32>(p, 4) == 0) return kAudioUnitErr_TooManyFramesToProcess;
-    return noErr;
+    return Arg<UInt32>(p, 4) == 0 ? OSStatus(kAudioUnitErr_TooManyFramesToProcess) : OSStatus(noErr);
   default:
     return badComponentSelector;
   }
@@ -87,14 +81,10 @@ protected:
   }
   void TearDown() override
   {
-    if (unit_)
-    {
-      EXPECT_EQ(AudioComponentInstanceDispose(unit_), noErr);
-    }
+    EXPECT_TRUE(!unit_ || AudioComponentInstanceDispose(unit_) == noErr);
     ZQAUUnregisterAllComponents();
   }
   FakeObject* Object() const { return reinterpret_cast<FakeObject*>(GetComponentInstanceStorage(unit_)); }
-
   AudioComponent component_ = nullptr;
   AudioUnit unit_ = nullptr;
 };
@@ -103,55 +93,54 @@ TEST_F(AUComponentEntry, OpenAndCloseCarryTheInstanceAndStorage)
 {
   ASSERT_EQ(gCalls.size(), 1u);
   EXPECT_EQ(gCalls[0].what, kComponentOpenSelect);
-  EXPECT_EQ(gCalls[0].words, (std::vector<long>{Word(unit_), Word(unit_)}));
+  EXPECT_EQ(gCalls[0].words, (Words{Word(unit_), Word(unit_)}));
   EXPECT_EQ(gCalls[0].storage, nullptr);
   ASSERT_NE(Object(), nullptr);
   EXPECT_EQ(Object()->instance, unit_);
-
   void* storage = Object();
   EXPECT_EQ(AudioComponentInstanceDispose(unit_), noErr);
   ASSERT_EQ(gCalls.size(), 2u);
   EXPECT_EQ(gCalls[1].what, kComponentCloseSelect);
-  EXPECT_EQ(gCalls[1].words, (std::vector<long>{Word(unit_), Word(unit_)}));
+  EXPECT_EQ(gCalls[1].words, (Words{Word(unit_), Word(unit_)}));
   EXPECT_EQ(gCalls[1].storage, storage);
   EXPECT_EQ(GetComponentInstanceStorage(unit_), nullptr);
   EXPECT_EQ(ZQAULiveInstanceCount(), 0u);
   unit_ = nullptr;
+
+  // A failed open leaves no instance.
+  gFailOpen = true;
+  AudioUnit other = nullptr;
+  EXPECT_EQ(AudioComponentInstanceNew(component_, &other), kAudioUnitErr_FailedInitialization);
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(ZQAULiveInstanceCount(), 0u);
 }
 
 TEST_F(AUComponentEntry, AudioUnitCallsBecomeParameterBlocks)
 {
-  const Float32 value = -0.3f;
-  EXPECT_EQ(AudioUnitSetParameter(unit_, 12, kAudioUnitScope_Global, 2, value, 64), noErr);
-  const Call& set = gCalls.back();
+  EXPECT_EQ(AudioUnitSetParameter(unit_, 12, kAudioUnitScope_Global, 2, -0.3f, 64), noErr);
+  Call set = gCalls.back();
   EXPECT_EQ(set.what, kAudioUnitSetParameterSelect);
   EXPECT_EQ(set.paramSize, 5 * 8);
   ASSERT_EQ(set.words.size(), 6u);
-  EXPECT_EQ(set.words[0], Word(unit_));
-  EXPECT_EQ(set.words[1], 12);
-  EXPECT_EQ(set.words[2], 0);
-  EXPECT_EQ(set.words[3], 2);
-  EXPECT_EQ(set.words[5], 64);
+  set.words[4] = 0; // the value, checked as it arrived
+  EXPECT_EQ(set.words, (Words{Word(unit_), 12, 0, 2, 0, 64}));
   EXPECT_EQ(set.storage, Object());
-  EXPECT_EQ(Object()->value, value);
-
+  EXPECT_EQ(Object()->value, -0.3f);
   AudioUnitRenderActionFlags flags = 0;
   AudioTimeStamp ts{};
   AudioBufferList list{};
   EXPECT_EQ(AudioUnitRender(unit_, &flags, &ts, 3, 128, &list), noErr);
-  EXPECT_EQ(gCalls.back().words, (std::vector<long>{Word(unit_), Word(&flags), Word(&ts), 3, 128, Word(&list)}));
+  EXPECT_EQ(gCalls.back().words, (Words{Word(unit_), Word(&flags), Word(&ts), 3, 128, Word(&list)}));
   EXPECT_EQ(AudioUnitRender(unit_, &flags, &ts, 0, 0, &list), kAudioUnitErr_TooManyFramesToProcess);
   EXPECT_EQ(AudioUnitReset(unit_, kAudioUnitScope_Global, 0), badComponentSelector);
-}
 
-TEST_F(AUComponentEntry, CanDoAndVersionSelectors)
-{
+  // Can-do and version selectors.
   EXPECT_TRUE(AudioComponentInstanceCanDo(unit_, kAudioUnitRenderSelect));
   EXPECT_EQ(gCalls.back().what, kComponentCanDoSelect);
-  EXPECT_EQ(gCalls.back().words, (std::vector<long>{Word(unit_), kAudioUnitRenderSelect}));
+  EXPECT_EQ(gCalls.back().words, (Words{Word(unit_), kAudioUnitRenderSelect}));
   EXPECT_FALSE(AudioComponentInstanceCanDo(unit_, kAudioUnitRemovePropertyListenerWithUserDataSelect));
   EXPECT_EQ(ZQAUCallComponentInstanceWith(unit_, kComponentVersionSelect), 0x0002020B);
-  EXPECT_EQ(gCalls.back().words, (std::vector<long>{Word(unit_)}));
+  EXPECT_EQ(gCalls.back().words, (Words{Word(unit_)}));
   EXPECT_EQ(gCalls.back().paramSize, 0);
 }
 
@@ -170,31 +159,21 @@ TEST_F(AUComponentEntry, RawCallsAreBounded)
             badComponentInstance);
 }
 
-TEST_F(AUComponentEntry, FailedOpenLeavesNoInstance)
-{
-  gFailOpen = true;
-  AudioUnit other = nullptr;
-  EXPECT_EQ(AudioComponentInstanceNew(component_, &other), kAudioUnitErr_FailedInitialization);
-  EXPECT_EQ(other, nullptr);
-  EXPECT_EQ(ZQAULiveInstanceCount(), 1u); // only the fixture's
-}
-
 TEST(AUComponentStorage, PerInstanceRegistry)
 {
   int a = 0, b = 0, sa = 0, sb = 0;
-  const auto ia = reinterpret_cast<ComponentInstance>(&a);
-  const auto ib = reinterpret_cast<ComponentInstance>(&b);
+  const auto ia = reinterpret_cast<ComponentInstance>(&a), ib = reinterpret_cast<ComponentInstance>(&b);
+  const auto ha = reinterpret_cast<Handle>(&sa), hb = reinterpret_cast<Handle>(&sb);
   EXPECT_EQ(GetComponentInstanceStorage(ia), nullptr);
-  SetComponentInstanceStorage(ia, reinterpret_cast<Handle>(&sa));
-  SetComponentInstanceStorage(ib, reinterpret_cast<Handle>(&sb));
-  EXPECT_EQ(GetComponentInstanceStorage(ia), reinterpret_cast<Handle>(&sa));
-  EXPECT_EQ(GetComponentInstanceStorage(ib), reinterpret_cast<Handle>(&sb));
-  SetComponentInstanceStorage(ia, reinterpret_cast<Handle>(&sb)); // replaces
-  EXPECT_EQ(GetComponentInstanceStorage(ia), reinterpret_cast<Handle>(&sb));
+  SetComponentInstanceStorage(ia, ha);
+  SetComponentInstanceStorage(ib, hb);
+  EXPECT_EQ(GetComponentInstanceStorage(ia), ha);
+  SetComponentInstanceStorage(ia, hb); // replaces
+  EXPECT_EQ(GetComponentInstanceStorage(ia), hb);
   SetComponentInstanceStorage(ia, nullptr);
   EXPECT_EQ(GetComponentInstanceStorage(ia), nullptr);
-  EXPECT_EQ(GetComponentInstanceStorage(ib), reinterpret_cast<Handle>(&sb));
-  SetComponentInstanceStorage(nullptr, reinterpret_cast<Handle>(&sa)); // ignored
+  EXPECT_EQ(GetComponentInstanceStorage(ib), hb);
+  SetComponentInstanceStorage(nullptr, ha); // ignored
   EXPECT_EQ(GetComponentInstanceStorage(nullptr), nullptr);
   SetComponentInstanceStorage(ib, nullptr);
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -18,11 +19,9 @@ struct FakeUnit
   AudioUnitScope scope = 99;
   AudioUnitElement element = 99;
   Float32 value = 0;
-  UInt32 offset = 0;
+  UInt32 offset = 0, bus = 0, frames = 0;
   AudioUnitRenderActionFlags* flags = nullptr;
   const AudioTimeStamp* timeStamp = nullptr;
-  UInt32 bus = 0;
-  UInt32 frames = 0;
   AudioBufferList* buffers = nullptr;
   OSStatus renderResult = noErr;
   int initializeCalls = 0;
@@ -57,11 +56,7 @@ OSStatus FakeSetParameter(void* self, AudioUnitParameterID id, AudioUnitScope sc
                           AudioUnitParameterValue value, UInt32 offset)
 {
   FakeUnit* u = Fake(self);
-  u->paramID = id;
-  u->scope = scope;
-  u->element = element;
-  u->value = value;
-  u->offset = offset;
+  std::tie(u->paramID, u->scope, u->element, u->value, u->offset) = std::tie(id, scope, element, value, offset);
   return noErr;
 }
 OSStatus FakeGetParameter(void* self, AudioUnitParameterID, AudioUnitScope, AudioUnitElement,
@@ -74,11 +69,7 @@ OSStatus FakeRender(void* self, AudioUnitRenderActionFlags* flags, const AudioTi
                     AudioBufferList* buffers)
 {
   FakeUnit* u = Fake(self);
-  u->flags = flags;
-  u->timeStamp = ts;
-  u->bus = bus;
-  u->frames = frames;
-  u->buffers = buffers;
+  std::tie(u->flags, u->timeStamp, u->bus, u->frames, u->buffers) = std::tie(flags, ts, bus, frames, buffers);
   *flags |= kAudioUnitRenderAction_OutputIsSilence;
   return u->renderResult;
 }
@@ -91,23 +82,18 @@ OSStatus FakeGetProperty(void*, AudioUnitPropertyID id, AudioUnitScope, AudioUni
   return noErr;
 }
 
+template <typename F> AudioComponentMethod Method(F f)
+{
+  return reinterpret_cast<AudioComponentMethod>(f);
+}
 AudioComponentMethod FakeLookup(SInt16 selector)
 {
-  switch (selector)
-  {
-  case kAudioUnitInitializeSelect:
-    return reinterpret_cast<AudioComponentMethod>(&FakeInitialize);
-  case kAudioUnitSetParameterSelect:
-    return reinterpret_cast<AudioComponentMethod>(&FakeSetParameter);
-  case kAudioUnitGetParameterSelect:
-    return reinterpret_cast<AudioComponentMethod>(&FakeGetParameter);
-  case kAudioUnitRenderSelect:
-    return reinterpret_cast<AudioComponentMethod>(&FakeRender);
-  case kAudioUnitGetPropertySelect:
-    return reinterpret_cast<AudioComponentMethod>(&FakeGetProperty);
-  default:
-    return nullptr;
-  }
+  if (selector == kAudioUnitInitializeSelect) return Method(&FakeInitialize);
+  if (selector == kAudioUnitSetParameterSelect) return Method(&FakeSetParameter);
+  if (selector == kAudioUnitGetParameterSelect) return Method(&FakeGetParameter);
+  if (selector == kAudioUnitRenderSelect) return Method(&FakeRender);
+  if (selector == kAudioUnitGetPropertySelect) return Method(&FakeGetProperty);
+  return nullptr;
 }
 
 AudioComponentPlugInInterface* FakeFactory(const AudioComponentDescription*)
@@ -141,14 +127,10 @@ protected:
   }
   void TearDown() override
   {
-    if (unit_)
-    {
-      EXPECT_EQ(AudioComponentInstanceDispose(unit_), noErr);
-    }
+    EXPECT_TRUE(!unit_ || AudioComponentInstanceDispose(unit_) == noErr);
     ZQAUUnregisterAllComponents();
   }
   FakeUnit* Record() const { return reinterpret_cast<FakeUnit*>(unit_); }
-
   AudioComponent component_ = nullptr;
   AudioUnit unit_ = nullptr;
 };
@@ -160,9 +142,7 @@ TEST_F(AUDispatch, InstanceIsTheRecordAndOpenGetsIt)
   EXPECT_EQ(ZQAULiveInstanceCount(), 1u);
   EXPECT_TRUE(AudioComponentInstanceCanDo(unit_, kAudioUnitRenderSelect));
   EXPECT_FALSE(AudioComponentInstanceCanDo(unit_, kAudioUnitResetSelect));
-
   EXPECT_EQ(AudioComponentInstanceDispose(unit_), noErr);
-  EXPECT_EQ(gClosed, 1);
   EXPECT_EQ(AudioComponentInstanceDispose(unit_), badComponentInstance); // nothing closed twice
   EXPECT_EQ(gClosed, 1);
   unit_ = nullptr;
@@ -175,14 +155,12 @@ TEST_F(AUDispatch, SetParameterPassesTheFloatValueIntact)
   {
     ASSERT_EQ(AudioUnitSetParameter(unit_, 7, kAudioUnitScope_Global, 3, v, 511), noErr);
     EXPECT_EQ(std::memcmp(&Record()->value, &v, sizeof v), 0) << v;
-    EXPECT_EQ(Record()->paramID, 7u);
-    EXPECT_EQ(Record()->scope, kAudioUnitScope_Global);
-    EXPECT_EQ(Record()->element, 3u);
-    EXPECT_EQ(Record()->offset, 511u);
+    EXPECT_EQ((std::vector<UInt32>{Record()->paramID, Record()->scope, Record()->element, Record()->offset}),
+              (std::vector<UInt32>{7, kAudioUnitScope_Global, 3, 511}));
   }
   Float32 out = 0;
   EXPECT_EQ(AudioUnitGetParameter(unit_, 7, kAudioUnitScope_Global, 0, &out), noErr);
-  EXPECT_EQ(out, -0.0f);
+  EXPECT_TRUE(out == 0.0f && std::signbit(out));
 }
 
 TEST_F(AUDispatch, RenderPassesEveryArgumentAndItsResult)
@@ -195,11 +173,10 @@ TEST_F(AUDispatch, RenderPassesEveryArgumentAndItsResult)
   EXPECT_EQ(AudioUnitRender(unit_, &flags, &ts, 1, 256, &list), noErr);
   EXPECT_EQ(Record()->flags, &flags);
   EXPECT_EQ(Record()->timeStamp, &ts);
+  EXPECT_EQ(Record()->buffers, &list);
   EXPECT_EQ(Record()->bus, 1u);
   EXPECT_EQ(Record()->frames, 256u);
-  EXPECT_EQ(Record()->buffers, &list);
   EXPECT_EQ(flags, kAudioUnitRenderAction_PreRender | kAudioUnitRenderAction_OutputIsSilence);
-
   Record()->renderResult = -12345; // e.g. an upstream status
   EXPECT_EQ(AudioUnitRender(unit_, &flags, &ts, 0, 1, &list), -12345);
 }
@@ -214,7 +191,6 @@ TEST_F(AUDispatch, ErrorsAndMissingMethods)
   EXPECT_EQ(MusicDeviceMIDIEvent(unit_, 0x90, 60, 100, 0), badComponentSelector);
   EXPECT_EQ(AudioUnitInitialize(nullptr), kAudio_ParamError);
   EXPECT_EQ(AudioUnitRender(nullptr, nullptr, nullptr, 0, 0, nullptr), kAudio_ParamError);
-
   Float64 rate = 0;
   UInt32 size = sizeof rate;
   EXPECT_EQ(AudioUnitGetProperty(unit_, kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate, &size), noErr);
@@ -230,18 +206,14 @@ TEST(AUComponentRegistry, FindDescribeAndFailures)
   AudioComponent cb = AudioComponentRegister(&b, nullptr, 8, &NullFactory);
   EXPECT_EQ(AudioComponentRegister(nullptr, nullptr, 0, &FakeFactory), nullptr);
   EXPECT_EQ(AudioComponentRegister(&a, nullptr, 0, nullptr), nullptr);
-
   EXPECT_EQ(AudioComponentFindNext(nullptr, &a), ca);
   EXPECT_EQ(AudioComponentFindNext(ca, &a), nullptr);
-  AudioComponentDescription anySubtype = a;
+  AudioComponentDescription anySubtype = a, flagged = a;
   anySubtype.componentSubType = 0;
   EXPECT_EQ(AudioComponentFindNext(ca, &anySubtype), cb);
   EXPECT_EQ(AudioComponentCount(&anySubtype), 2u);
-  AudioComponentDescription flagged = a;
-  flagged.componentFlags = 1;
-  flagged.componentFlagsMask = 1; // a's flags are 0
+  flagged.componentFlags = flagged.componentFlagsMask = 1; // a's flags are 0
   EXPECT_EQ(AudioComponentFindNext(nullptr, &flagged), nullptr);
-
   AudioComponentDescription got{};
   UInt32 version = 0;
   CFStringRef name = nullptr;
@@ -256,11 +228,9 @@ TEST(AUComponentRegistry, FindDescribeAndFailures)
   EXPECT_EQ(name, nullptr);
   int unknown = 0;
   EXPECT_EQ(AudioComponentGetVersion(reinterpret_cast<AudioComponent>(&unknown), &version), kAudio_ParamError);
-
   AudioComponentInstance instance = reinterpret_cast<AudioComponentInstance>(&unknown);
   EXPECT_EQ(AudioComponentInstanceNew(cb, &instance), kAudio_MemFullError);
   EXPECT_EQ(instance, nullptr);
-
   gClosed = 0;
   gOpenResult = kAudioUnitErr_FailedInitialization;
   EXPECT_EQ(AudioComponentInstanceNew(ca, &instance), kAudioUnitErr_FailedInitialization);
@@ -268,7 +238,6 @@ TEST(AUComponentRegistry, FindDescribeAndFailures)
   EXPECT_EQ(gClosed, 0); // a failed open is not followed by close
   gOpenResult = noErr;
   EXPECT_EQ(ZQAULiveInstanceCount(), 0u);
-
   ZQAUUnregisterAllComponents();
   EXPECT_EQ(AudioComponentFindNext(nullptr, &a), nullptr);
   EXPECT_EQ(AudioComponentInstanceNew(ca, &instance), kAudio_ParamError);

@@ -31,14 +31,12 @@ TEST_F(AUEvents, RecordsInOrderWithSenders)
   EXPECT_EQ(AUParameterListenerNotify(nullptr, nullptr, &p), noErr);
   EXPECT_EQ(AUEventListenerNotify(nullptr, nullptr, nullptr), kAudio_ParamError);
   EXPECT_EQ(AUParameterListenerNotify(nullptr, nullptr, nullptr), kAudio_ParamError);
-
   ASSERT_EQ(ZQAURecordedEventCount(), 3u);
   ZQAURecordedEvent first{};
   EXPECT_EQ(ZQAUCopyRecordedEvents(&first, 1), 1u); // copy keeps them
   EXPECT_EQ(ZQAURecordedEventCount(), 3u);
   EXPECT_EQ(first.event.mEventType, kAudioUnitEvent_BeginParameterChangeGesture);
   EXPECT_EQ(first.sendingListener, nullptr);
-
   const std::vector<ZQAURecordedEvent> all = ZQAUTakeAllRecordedEvents();
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(ZQAURecordedEventCount(), 0u);
@@ -61,7 +59,6 @@ TEST_F(AUEvents, FullSinkDropsTheOldest)
   }
   EXPECT_EQ(ZQAURecordedEventCount(), static_cast<size_t>(kZQAUEventSinkCapacity));
   EXPECT_EQ(ZQAUDroppedEventCount(), 10u);
-
   ZQAURecordedEvent two[2];
   ASSERT_EQ(ZQAUTakeRecordedEvents(two, 2), 2u);
   EXPECT_EQ(two[0].event.mArgument.mParameter.mParameterID, 10u);
@@ -69,7 +66,6 @@ TEST_F(AUEvents, FullSinkDropsTheOldest)
   const std::vector<ZQAURecordedEvent> rest = ZQAUTakeAllRecordedEvents();
   ASSERT_EQ(rest.size(), static_cast<size_t>(kZQAUEventSinkCapacity) - 2);
   EXPECT_EQ(rest.back().event.mArgument.mParameter.mParameterID, sent - 1);
-
   ZQAUClearRecordedEvents();
   EXPECT_EQ(ZQAUDroppedEventCount(), 0u);
 }

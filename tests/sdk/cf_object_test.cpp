@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace
 {
@@ -17,11 +18,24 @@ std::string Text(CFStringRef s)
   return p ? p : "";
 }
 
-// ---- Reference counting and constants ----
-
-TEST(CFObject, CreateRetainReleaseCounts)
+CFStringRef Str(const char* text)
 {
-  CFStringRef s = CFStringCreateWithCString(nullptr, "abc", kCFStringEncodingUTF8);
+  return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
+}
+
+// A number stored as `from`, read back as `to`: whether the read was exact, and what it gave.
+template <typename Out, typename In> std::pair<bool, Out> Convert(CFNumberType from, In in, CFNumberType to)
+{
+  CFNumberRef n = CFNumberCreate(nullptr, from, &in);
+  Out out{};
+  const bool exact = CFNumberGetValue(n, to, &out);
+  CFRelease(n);
+  return {exact, out};
+}
+
+TEST(CFObject, RetainReleaseConstantsAndEquality)
+{
+  CFStringRef s = Str("abc");
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(CFGetRetainCount(s), 1);
   EXPECT_EQ(CFRetain(s), s);
@@ -42,17 +56,15 @@ TEST(CFObject, CreateRetainReleaseCounts)
   CFRelease(kCFBooleanTrue);
   EXPECT_TRUE(CFBooleanGetValue(kCFBooleanTrue));
   EXPECT_FALSE(CFBooleanGetValue(kCFBooleanFalse));
-}
 
-TEST(CFObject, EqualityAndHashAcrossTypes)
-{
-  CFStringRef a = CFStringCreateWithCString(nullptr, "key", kCFStringEncodingUTF8);
+  // Equal strings hash alike; different types are never equal.
+  CFStringRef a = Str("key");
   EXPECT_TRUE(CFEqual(a, CFSTR("key")));
   EXPECT_EQ(CFHash(a), CFHash(CFSTR("key")));
   EXPECT_FALSE(CFEqual(a, CFSTR("Key")));
   int32_t five = 5;
   CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &five);
-  EXPECT_FALSE(CFEqual(a, n)); // different types are never equal
+  EXPECT_FALSE(CFEqual(a, n));
   CFRelease(n);
   CFRelease(a);
 }
@@ -71,12 +83,10 @@ TEST(CFObject, AllocatorsAllocateAndFree)
   CFAllocatorDeallocate(kCFAllocatorSystemDefault, nullptr);
 }
 
-// ---- Strings ----
-
 TEST(CFString, EncodingsAndLengths)
 {
   // "é" is one UTF-16 unit, the G clef two.
-  CFStringRef s = CFStringCreateWithCString(nullptr, "a\xC3\xA9\xF0\x9D\x84\x9E", kCFStringEncodingUTF8);
+  CFStringRef s = Str("a\xC3\xA9\xF0\x9D\x84\x9E");
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(CFStringGetLength(s), 4);
   EXPECT_EQ(CFStringGetCharacterAtIndex(s, 1), 0xE9);
@@ -100,13 +110,10 @@ TEST(CFString, EncodingsAndLengths)
   EXPECT_FALSE(CFStringGetCString(roman, buf, sizeof buf, kCFStringEncodingISOLatin1)); // no euro in Latin-1
   CFRelease(roman);
 
-  // Malformed UTF-8 and non-ASCII bytes claimed as ASCII are refused.
-  EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xC3", kCFStringEncodingUTF8), nullptr);
-  EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xC0\xAF", kCFStringEncodingUTF8), nullptr);     // overlong '/'
-  EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xED\xA0\x80", kCFStringEncodingUTF8), nullptr); // surrogate
+  // Malformed UTF-8 (cut, overlong '/', surrogate), non-ASCII bytes claimed as ASCII and null are refused.
+  for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", static_cast<const char*>(nullptr)})
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, bad, kCFStringEncodingUTF8), nullptr);
   EXPECT_EQ(CFStringCreateWithCString(nullptr, "\x80", kCFStringEncodingASCII), nullptr);
-  EXPECT_EQ(CFStringCreateWithCString(nullptr, nullptr, kCFStringEncodingUTF8), nullptr);
-
   const UniChar units[] = {'h', 0xD834, 0xDD1E, 'i'};
   CFStringRef fromUnits = CFStringCreateWithCharacters(nullptr, units, 4);
   EXPECT_EQ(Text(fromUnits), "h\xF0\x9D\x84\x9Ei");
@@ -118,7 +125,7 @@ TEST(CFString, EncodingsAndLengths)
 
 TEST(CFString, CopyCompareAndFormat)
 {
-  CFStringRef a = CFStringCreateWithCString(nullptr, "Preset 10", kCFStringEncodingUTF8);
+  CFStringRef a = Str("Preset 10");
   CFStringRef copy = CFStringCreateCopy(nullptr, a);
   EXPECT_TRUE(CFEqual(copy, a));
   CFRelease(a);
@@ -129,10 +136,8 @@ TEST(CFString, CopyCompareAndFormat)
   EXPECT_EQ(CFStringCompare(copy, CFSTR("Preset 9"), kCFCompareNumerically), kCFCompareGreaterThan);
   EXPECT_EQ(CFStringCompare(CFSTR("ab"), CFSTR("abc"), 0), kCFCompareLessThan);
   CFRelease(copy);
-
-  CFStringRef name = CFSTR("abc");
-  CFStringRef d =
-      CFStringCreateWithFormat(nullptr, nullptr, CFSTR("AUPreset:\npreset number = %d\npreset name = %@"), 3, name);
+  CFStringRef d = CFStringCreateWithFormat(nullptr, nullptr, CFSTR("AUPreset:\npreset number = %d\npreset name = %@"),
+                                           3, CFSTR("abc"));
   EXPECT_EQ(Text(d), "AUPreset:\npreset number = 3\npreset name = abc");
   CFRelease(d);
   const long long big = -1234567890123LL;
@@ -144,118 +149,70 @@ TEST(CFString, CopyCompareAndFormat)
   CFRelease(f);
 }
 
-// ---- Numbers ----
-
-TEST(CFNumber, RoundTripsAcrossTypes)
+TEST(CFNumber, ConversionsReportLossAndClamp)
 {
-  int32_t i32 = -123456;
-  CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &i32);
-  EXPECT_EQ(CFNumberGetType(n), kCFNumberSInt32Type);
-  double d = 0;
-  EXPECT_TRUE(CFNumberGetValue(n, kCFNumberFloat64Type, &d));
-  EXPECT_EQ(d, -123456.0);
-  int16_t i16 = 0;
-  EXPECT_FALSE(CFNumberGetValue(n, kCFNumberSInt16Type, &i16)); // out of range: clamped, reported lossy
-  EXPECT_EQ(i16, std::numeric_limits<int16_t>::min());
-  int64_t i64 = 0;
-  EXPECT_TRUE(CFNumberGetValue(n, kCFNumberSInt64Type, &i64));
-  EXPECT_EQ(i64, -123456);
-  int asInt = 0;
-  EXPECT_TRUE(CFNumberGetValue(n, kCFNumberIntType, &asInt));
-  EXPECT_EQ(asInt, -123456);
-  CFRelease(n);
-
+  using L = std::numeric_limits<int64_t>;
+  EXPECT_EQ(Convert<double>(kCFNumberSInt32Type, int32_t(-123456), kCFNumberFloat64Type), std::pair(true, -123456.0));
+  EXPECT_EQ(Convert<int64_t>(kCFNumberSInt32Type, int32_t(-123456), kCFNumberSInt64Type), std::pair(true, -123456L));
+  EXPECT_EQ(Convert<int>(kCFNumberSInt32Type, int32_t(-123456), kCFNumberIntType), std::pair(true, -123456));
+  // Out of range: clamped, reported lossy.
+  EXPECT_EQ(Convert<int16_t>(kCFNumberSInt32Type, int32_t(-123456), kCFNumberSInt16Type),
+            std::pair(false, std::numeric_limits<int16_t>::min()));
+  EXPECT_EQ(Convert<int32_t>(kCFNumberDoubleType, 3.75, kCFNumberSInt32Type), std::pair(false, 3)); // fraction dropped
+  EXPECT_EQ(Convert<float>(kCFNumberDoubleType, 3.75, kCFNumberFloat32Type),
+            std::pair(true, 3.75f)); // exact in 32 bits
+  EXPECT_EQ(Convert<float>(kCFNumberFloat64Type, 0.1, kCFNumberFloat32Type), std::pair(false, static_cast<float>(0.1)));
+  EXPECT_EQ(Convert<double>(kCFNumberFloat32Type, 0.1f, kCFNumberFloat64Type), std::pair(true, double(0.1f)));
+  EXPECT_FALSE((Convert<double>(kCFNumberSInt64Type, L::max(), kCFNumberFloat64Type).first)); // 2^63-1 has no double
+  EXPECT_EQ(Convert<int32_t>(kCFNumberSInt64Type, L::max(), kCFNumberSInt32Type),
+            std::pair(false, std::numeric_limits<int32_t>::max()));
+  EXPECT_EQ(Convert<int32_t>(kCFNumberFloat64Type, std::nan(""), kCFNumberSInt32Type), std::pair(false, 0));
+  EXPECT_EQ(Convert<int64_t>(kCFNumberFloat64Type, 1e300, kCFNumberSInt64Type), std::pair(false, L::max()));
   double pi = 3.75;
   CFNumberRef f = CFNumberCreate(nullptr, kCFNumberDoubleType, &pi);
   EXPECT_TRUE(CFNumberIsFloatType(f));
   EXPECT_EQ(CFNumberGetType(f), kCFNumberFloat64Type);
-  EXPECT_FALSE(CFNumberGetValue(f, kCFNumberSInt32Type, &i32)); // fraction dropped
-  EXPECT_EQ(i32, 3);
-  float f32 = 0;
-  EXPECT_TRUE(CFNumberGetValue(f, kCFNumberFloat32Type, &f32)); // 3.75 is exact in 32 bits
-  EXPECT_EQ(f32, 3.75f);
   CFRelease(f);
-
-  double tenth = 0.1;
-  CFNumberRef t = CFNumberCreate(nullptr, kCFNumberFloat64Type, &tenth);
-  EXPECT_FALSE(CFNumberGetValue(t, kCFNumberFloat32Type, &f32));
-  EXPECT_EQ(f32, static_cast<float>(0.1));
-  CFRelease(t);
-
-  float tenthF = 0.1f;
-  CFNumberRef tf = CFNumberCreate(nullptr, kCFNumberFloat32Type, &tenthF);
-  EXPECT_TRUE(CFNumberGetValue(tf, kCFNumberFloat64Type, &d));
-  EXPECT_EQ(d, static_cast<double>(0.1f));
-  CFRelease(tf);
-
-  int64_t huge = std::numeric_limits<int64_t>::max();
-  CFNumberRef h = CFNumberCreate(nullptr, kCFNumberSInt64Type, &huge);
-  EXPECT_FALSE(CFNumberGetValue(h, kCFNumberFloat64Type, &d)); // 2^63-1 has no double
-  EXPECT_FALSE(CFNumberGetValue(h, kCFNumberSInt32Type, &i32));
-  EXPECT_EQ(i32, std::numeric_limits<int32_t>::max());
-  CFRelease(h);
-
-  double nan = std::nan("");
-  CFNumberRef nn = CFNumberCreate(nullptr, kCFNumberFloat64Type, &nan);
-  EXPECT_FALSE(CFNumberGetValue(nn, kCFNumberSInt32Type, &i32));
-  EXPECT_EQ(i32, 0);
-  CFRelease(nn);
-
-  double big = 1e300;
-  CFNumberRef b = CFNumberCreate(nullptr, kCFNumberFloat64Type, &big);
-  EXPECT_FALSE(CFNumberGetValue(b, kCFNumberSInt64Type, &i64));
-  EXPECT_EQ(i64, std::numeric_limits<int64_t>::max());
-  CFRelease(b);
-
   EXPECT_EQ(CFNumberCreate(nullptr, kCFNumberSInt32Type, nullptr), nullptr);
-  EXPECT_EQ(CFNumberCreate(nullptr, 99, &i32), nullptr);
-}
+  EXPECT_EQ(CFNumberCreate(nullptr, 99, &pi), nullptr);
 
-TEST(CFNumber, EqualValuesCompareEqualAcrossStorage)
-{
+  // Equal values compare equal across storage.
   int32_t five = 5;
   double fiveD = 5.0, fiveHalf = 5.5;
   CFNumberRef a = CFNumberCreate(nullptr, kCFNumberSInt32Type, &five);
   CFNumberRef b = CFNumberCreate(nullptr, kCFNumberFloat64Type, &fiveD);
   CFNumberRef c = CFNumberCreate(nullptr, kCFNumberFloat64Type, &fiveHalf);
+  EXPECT_EQ(CFNumberGetType(a), kCFNumberSInt32Type);
   EXPECT_TRUE(CFEqual(a, b));
   EXPECT_EQ(CFHash(a), CFHash(b));
   EXPECT_EQ(CFNumberCompare(a, c, nullptr), kCFCompareLessThan);
   EXPECT_EQ(CFNumberCompare(c, b, nullptr), kCFCompareGreaterThan);
-  CFRelease(a);
-  CFRelease(b);
-  CFRelease(c);
+  for (CFNumberRef x : {a, b, c})
+    CFRelease(x);
 }
 
-// ---- Data ----
+std::string Bytes(CFDataRef d)
+{
+  return std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(d)), static_cast<size_t>(CFDataGetLength(d)));
+}
 
 TEST(CFData, CreateAppendAndRanges)
 {
   const UInt8 bytes[] = {1, 2, 3, 4, 5};
   CFDataRef d = CFDataCreate(nullptr, bytes, 5);
-  EXPECT_EQ(CFDataGetLength(d), 5);
-  EXPECT_EQ(std::memcmp(CFDataGetBytePtr(d), bytes, 5), 0);
+  EXPECT_EQ(Bytes(d), "\1\2\3\4\5");
   UInt8 out[8] = {};
   CFDataGetBytes(d, CFRangeMake(3, 10), out); // clipped to the data
-  EXPECT_EQ(out[0], 4);
-  EXPECT_EQ(out[1], 5);
-  EXPECT_EQ(out[2], 0);
-  // Immutable data refuses to change.
-  CFDataAppendBytes(const_cast<CFMutableDataRef>(d), bytes, 5);
+  EXPECT_EQ(std::string(out, out + 3), std::string("\4\5\0", 3));
+  CFDataAppendBytes(const_cast<CFMutableDataRef>(d), bytes, 5); // immutable data refuses to change
   EXPECT_EQ(CFDataGetLength(d), 5);
-
   CFMutableDataRef m = CFDataCreateMutableCopy(nullptr, 0, d);
   CFDataAppendBytes(m, bytes, 2);
-  EXPECT_EQ(CFDataGetLength(m), 7);
-  EXPECT_EQ(CFDataGetBytePtr(m)[6], 2);
   CFDataSetLength(m, 9);
-  EXPECT_EQ(CFDataGetBytePtr(m)[8], 0);
+  EXPECT_EQ(Bytes(m), std::string("\1\2\3\4\5\1\2\0\0", 9));
   CFDataReplaceBytes(m, CFRangeMake(0, 2), CFDataGetBytePtr(m) + 2, 3); // source inside the data
-  EXPECT_EQ(CFDataGetLength(m), 10);
-  EXPECT_EQ(CFDataGetBytePtr(m)[0], 3);
-  EXPECT_EQ(CFDataGetBytePtr(m)[3], 3);
-  CFDataDeleteBytes(m, CFRangeMake(0, 100)); // out of range: nothing
-  EXPECT_EQ(CFDataGetLength(m), 10);
+  CFDataDeleteBytes(m, CFRangeMake(0, 100));                            // out of range: nothing
+  EXPECT_EQ(Bytes(m), std::string("\3\4\5\3\4\5\1\2\0\0", 10));
   EXPECT_FALSE(CFEqual(m, d));
   CFRelease(m);
   CFRelease(d);
@@ -266,32 +223,22 @@ TEST(CFData, CreateAppendAndRanges)
   EXPECT_EQ(CFDataGetLength(empty), 0);
   EXPECT_NE(CFDataGetBytePtr(empty), nullptr);
   CFRelease(empty);
-
   UInt8 stack[3] = {9, 8, 7};
   CFDataRef borrowed = CFDataCreateWithBytesNoCopy(nullptr, stack, 3, kCFAllocatorNull);
   EXPECT_EQ(CFDataGetBytePtr(borrowed), stack);
   CFRelease(borrowed); // must not free the stack buffer
-  auto* heap = static_cast<UInt8*>(std::malloc(4));
-  CFDataRef owned = CFDataCreateWithBytesNoCopy(nullptr, heap, 4, kCFAllocatorDefault);
-  CFRelease(owned); // frees the buffer (the leak checker would see it otherwise)
+  // Frees the buffer (the leak checker would see it otherwise).
+  CFRelease(CFDataCreateWithBytesNoCopy(nullptr, static_cast<UInt8*>(std::malloc(4)), 4, kCFAllocatorDefault));
 }
 
-// ---- Arrays ----
-
-struct Counts
-{
-  int retains = 0;
-  int releases = 0;
-};
-Counts gCounts;
+int gRetains = 0, gReleases = 0;
 const void* CountRetain(CFAllocatorRef, const void* v)
 {
-  ++gCounts.retains;
-  return v;
+  return ++gRetains, v;
 }
 void CountRelease(CFAllocatorRef, const void*)
 {
-  ++gCounts.releases;
+  ++gReleases;
 }
 Boolean SameInt(const void* a, const void* b)
 {
@@ -300,18 +247,17 @@ Boolean SameInt(const void* a, const void* b)
 
 TEST(CFArray, CustomCallbacksAreBalanced)
 {
-  gCounts = {};
+  gRetains = gReleases = 0;
   const CFArrayCallBacks cb = {0, CountRetain, CountRelease, nullptr, SameInt};
   int v[4] = {10, 20, 30, 20};
   CFMutableArrayRef a = CFArrayCreateMutable(nullptr, 2, &cb); // capacity is only a hint
-  CFArrayAppendValue(a, &v[0]);
-  CFArrayAppendValue(a, &v[1]);
-  CFArrayAppendValue(a, &v[2]);
+  for (int k = 0; k < 3; ++k)
+    CFArrayAppendValue(a, &v[k]);
   EXPECT_EQ(CFArrayGetCount(a), 3);
-  EXPECT_EQ(gCounts.retains, 3);
+  EXPECT_EQ(gRetains, 3);
   CFArraySetValueAtIndex(a, 1, &v[2]);
-  EXPECT_EQ(gCounts.retains, 4);
-  EXPECT_EQ(gCounts.releases, 1);
+  EXPECT_EQ(gRetains, 4);
+  EXPECT_EQ(gReleases, 1);
   CFArrayInsertValueAtIndex(a, 0, &v[3]);
   EXPECT_EQ(CFArrayGetValueAtIndex(a, 0), &v[3]);
   EXPECT_EQ(CFArrayGetValueAtIndex(a, 9), nullptr);
@@ -325,8 +271,8 @@ TEST(CFArray, CustomCallbacksAreBalanced)
   CFArrayRemoveValueAtIndex(const_cast<CFMutableArrayRef>(copy), 0); // immutable
   EXPECT_EQ(CFArrayGetCount(copy), 3);
   CFRelease(copy);
-  EXPECT_GT(gCounts.retains, 0);
-  EXPECT_EQ(gCounts.retains, gCounts.releases);
+  EXPECT_GT(gRetains, 0);
+  EXPECT_EQ(gRetains, gReleases);
 }
 
 // A record with its own reference count, as preset entries handed to hosts are.
@@ -349,10 +295,10 @@ void RecordRelease(CFAllocatorRef, const void* v)
   if (--r->count == 0) delete r;
 }
 
-TEST(CFArray, RecordsOwnedByTheArrayAreFreedOnce)
+TEST(CFArray, ElementsAreRetainedAndFreedOnce)
 {
   const CFArrayCallBacks cb = {0, RecordRetain, RecordRelease, nullptr, nullptr};
-  CFStringRef name = CFStringCreateWithCString(nullptr, "Default", kCFStringEncodingUTF8);
+  CFStringRef name = Str("Default");
   CFMutableArrayRef a = CFArrayCreateMutable(nullptr, 1, &cb);
   auto* r = new Record{1, CFStringCreateCopy(nullptr, name)};
   CFArrayAppendValue(a, r);
@@ -361,26 +307,20 @@ TEST(CFArray, RecordsOwnedByTheArrayAreFreedOnce)
   EXPECT_EQ(CFGetRetainCount(name), 2); // ours + the record's copy
   CFRelease(a);                         // frees the record (ASan checks it is freed exactly once)
   EXPECT_EQ(CFGetRetainCount(name), 1);
+
+  // The type callbacks retain elements, in copies too.
+  const void* values[] = {name, name};
+  CFArrayRef t = CFArrayCreate(nullptr, values, 2, &kCFTypeArrayCallBacks);
+  EXPECT_EQ(CFGetRetainCount(name), 3);
+  CFMutableArrayRef m = CFArrayCreateMutableCopy(nullptr, 0, t);
+  EXPECT_EQ(CFGetRetainCount(name), 5);
+  CFArrayRemoveAllValues(m);
+  EXPECT_EQ(CFGetRetainCount(name), 3);
+  CFRelease(m);
+  CFRelease(t);
+  EXPECT_EQ(CFGetRetainCount(name), 1);
   CFRelease(name);
 }
-
-TEST(CFArray, TypeCallbacksRetainElements)
-{
-  CFStringRef s = CFStringCreateWithCString(nullptr, "x", kCFStringEncodingUTF8);
-  const void* values[] = {s, s};
-  CFArrayRef a = CFArrayCreate(nullptr, values, 2, &kCFTypeArrayCallBacks);
-  EXPECT_EQ(CFGetRetainCount(s), 3);
-  CFMutableArrayRef m = CFArrayCreateMutableCopy(nullptr, 0, a);
-  EXPECT_EQ(CFGetRetainCount(s), 5);
-  CFArrayRemoveAllValues(m);
-  EXPECT_EQ(CFGetRetainCount(s), 3);
-  CFRelease(m);
-  CFRelease(a);
-  EXPECT_EQ(CFGetRetainCount(s), 1);
-  CFRelease(s);
-}
-
-// ---- Dictionaries ----
 
 TEST(CFDictionary, StringKeysAndOwnership)
 {
@@ -388,7 +328,7 @@ TEST(CFDictionary, StringKeysAndOwnership)
       CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   int32_t version = 0x0002020B;
   CFNumberRef v = CFNumberCreate(nullptr, kCFNumberSInt32Type, &version);
-  CFStringRef key = CFStringCreateWithCString(nullptr, "version", kCFStringEncodingUTF8);
+  CFStringRef key = Str("version");
   CFDictionarySetValue(d, key, v);
   CFDictionarySetValue(d, CFSTR("name"), CFSTR("Default"));
   EXPECT_EQ(CFGetRetainCount(v), 2);
@@ -408,13 +348,11 @@ TEST(CFDictionary, StringKeysAndOwnership)
   EXPECT_EQ(CFDictionaryGetValue(d, CFSTR("version")), kCFBooleanTrue);
   CFDictionaryReplaceValue(d, CFSTR("absent"), v); // absent: unchanged
   EXPECT_EQ(CFDictionaryGetCount(d), 2);
-
   const void* keys[2];
   const void* values[2];
   CFDictionaryGetKeysAndValues(d, keys, values);
   EXPECT_TRUE(CFEqual(keys[0], CFSTR("version"))); // insertion order
   EXPECT_TRUE(CFEqual(values[1], CFSTR("Default")));
-
   CFDictionaryRef copy = CFDictionaryCreateCopy(nullptr, d);
   EXPECT_TRUE(CFEqual(copy, d));
   CFDictionaryRemoveValue(d, CFSTR("version"));
@@ -422,9 +360,17 @@ TEST(CFDictionary, StringKeysAndOwnership)
   EXPECT_FALSE(CFEqual(copy, d));
   CFRelease(copy);
   EXPECT_EQ(CFGetRetainCount(key), 1);
-  CFRelease(d);
+  for (CFTypeRef x : {CFTypeRef(d), CFTypeRef(key), CFTypeRef(v)})
+    CFRelease(x);
+
+  // Copied keys outlive the caller's key object.
+  CFMutableDictionaryRef c =
+      CFDictionaryCreateMutable(nullptr, 0, &kCFCopyStringDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+  key = Str("k");
+  CFDictionarySetValue(c, key, kCFBooleanFalse);
   CFRelease(key);
-  CFRelease(v);
+  EXPECT_EQ(CFDictionaryGetValue(c, CFSTR("k")), kCFBooleanFalse);
+  CFRelease(c);
 }
 
 TEST(CFDictionary, RawPointerCallbacksAndNullValues)
@@ -440,24 +386,12 @@ TEST(CFDictionary, RawPointerCallbacksAndNullValues)
   int c = 1; // equal value, different pointer: identity keys do not match
   EXPECT_FALSE(CFDictionaryContainsKey(d, &c));
   CFRelease(d);
-
   CFMutableDictionaryRef m = CFDictionaryCreateMutable(nullptr, 0, nullptr, nullptr);
   CFDictionarySetValue(m, &a, nullptr);
   EXPECT_TRUE(CFDictionaryGetValueIfPresent(m, &a, &out));
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(CFDictionaryGetValue(m, &a), nullptr);
   CFRelease(m);
-}
-
-TEST(CFDictionary, CopyStringKeyCallbacks)
-{
-  CFMutableDictionaryRef d =
-      CFDictionaryCreateMutable(nullptr, 0, &kCFCopyStringDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
-  CFStringRef key = CFStringCreateWithCString(nullptr, "k", kCFStringEncodingUTF8);
-  CFDictionarySetValue(d, key, kCFBooleanFalse);
-  CFRelease(key);
-  EXPECT_EQ(CFDictionaryGetValue(d, CFSTR("k")), kCFBooleanFalse);
-  CFRelease(d);
 }
 
 } // namespace

@@ -56,6 +56,13 @@ const char kInfo[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 </plist>
 )";
 
+template <typename T> T Number(CFDictionaryRef d, CFStringRef key, CFNumberType type)
+{
+  T value{};
+  EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(d, key)), type, &value));
+  return value;
+}
+
 TEST(CFPropertyList, ReadsEveryType)
 {
   CFPropertyListFormat format = 0;
@@ -69,34 +76,20 @@ TEST(CFPropertyList, ReadsEveryType)
   EXPECT_EQ(CFDictionaryGetCount(dict), 5);
   EXPECT_EQ(Text(CFDictionaryGetValue(dict, CFSTR("CFBundleIdentifier"))), "com.Quenlar.audiounit.ZANIQ");
   EXPECT_EQ(Text(CFDictionaryGetValue(dict, CFSTR("Escaped & key"))), "<a> \xC3\xA9\xE2\x82\xAC <raw & text>");
-
-  int64_t i = 0;
-  EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(dict, CFSTR("negative"))),
-                               kCFNumberSInt64Type, &i));
-  EXPECT_EQ(i, INT64_MIN);
-  EXPECT_TRUE(
-      CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(dict, CFSTR("hex"))), kCFNumberSInt64Type, &i));
-  EXPECT_EQ(i, 16);
-
+  EXPECT_EQ(Number<int64_t>(dict, CFSTR("negative"), kCFNumberSInt64Type), INT64_MIN);
+  EXPECT_EQ(Number<int64_t>(dict, CFSTR("hex"), kCFNumberSInt64Type), 16);
   auto comps = static_cast<CFArrayRef>(CFDictionaryGetValue(dict, CFSTR("AudioComponents")));
   ASSERT_EQ(CFGetTypeID(comps), CFArrayGetTypeID());
   ASSERT_EQ(CFArrayGetCount(comps), 1);
   auto c = static_cast<CFDictionaryRef>(CFArrayGetValueAtIndex(comps, 0));
   EXPECT_EQ(Text(CFDictionaryGetValue(c, CFSTR("type"))), "aufx");
-  int32_t version = 0;
-  EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(c, CFSTR("version"))), kCFNumberSInt32Type,
-                               &version));
-  EXPECT_EQ(version, 0x0002020B);
-  double gain = 0;
-  EXPECT_TRUE(
-      CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(c, CFSTR("gain"))), kCFNumberFloat64Type, &gain));
-  EXPECT_EQ(gain, -25.0);
+  EXPECT_EQ(Number<int32_t>(c, CFSTR("version"), kCFNumberSInt32Type), 0x0002020B);
+  EXPECT_EQ(Number<double>(c, CFSTR("gain"), kCFNumberFloat64Type), -25.0);
   EXPECT_EQ(CFDictionaryGetValue(c, CFSTR("sandboxSafe")), kCFBooleanTrue);
   EXPECT_EQ(CFDictionaryGetValue(c, CFSTR("hidden")), kCFBooleanFalse);
   auto blob = static_cast<CFDataRef>(CFDictionaryGetValue(c, CFSTR("blob")));
   ASSERT_EQ(CFDataGetLength(blob), 4);
-  const UInt8 expected[] = {0x00, 0x01, 0x02, 0xFF};
-  EXPECT_EQ(std::memcmp(CFDataGetBytePtr(blob), expected, 4), 0);
+  EXPECT_EQ(std::memcmp(CFDataGetBytePtr(blob), "\x00\x01\x02\xFF", 4), 0);
   EXPECT_EQ(Text(CFDictionaryGetValue(c, CFSTR("empty"))), "");
   EXPECT_EQ(CFArrayGetCount(static_cast<CFArrayRef>(CFDictionaryGetValue(c, CFSTR("tags")))), 0);
   EXPECT_EQ(CFDictionaryGetCount(static_cast<CFDictionaryRef>(CFDictionaryGetValue(c, CFSTR("more")))), 0);
@@ -105,21 +98,18 @@ TEST(CFPropertyList, ReadsEveryType)
   CFDictionarySetValue(const_cast<CFMutableDictionaryRef>(dict), CFSTR("new"), kCFBooleanTrue);
   EXPECT_FALSE(CFDictionaryContainsKey(dict, CFSTR("new")));
   CFRelease(p);
-}
 
-TEST(CFPropertyList, MutableContainersOnRequest)
-{
-  CFPropertyListRef p = Read("<plist><array><string>a</string></array></plist>", kCFPropertyListMutableContainers);
+  // Mutable containers on request.
+  p = Read("<plist><array><string>a</string></array></plist>", kCFPropertyListMutableContainers);
   ASSERT_NE(p, nullptr);
   auto a = reinterpret_cast<CFMutableArrayRef>(const_cast<void*>(p));
   CFArrayAppendValue(a, CFSTR("b"));
   EXPECT_EQ(CFArrayGetCount(a), 2);
   CFRelease(p);
-
   // A bare value without the plist wrapper is accepted, as the platform does.
-  CFPropertyListRef bare = Read("  <string>x</string>\n");
-  EXPECT_EQ(Text(bare), "x");
-  CFRelease(bare);
+  p = Read("  <string>x</string>\n");
+  EXPECT_EQ(Text(p), "x");
+  CFRelease(p);
 }
 
 TEST(CFPropertyList, DamagedDocumentsFailCleanly)
@@ -171,9 +161,7 @@ TEST(CFPropertyList, DamagedDocumentsFailCleanly)
   for (const char* doc : damaged)
   {
     CFErrorRef error = nullptr;
-    CFPropertyListRef p = Read(doc, kCFPropertyListImmutable, &error);
-    EXPECT_EQ(p, nullptr) << doc;
-    if (p) CFRelease(p);
+    ASSERT_EQ(Read(doc, kCFPropertyListImmutable, &error), nullptr) << doc;
     ASSERT_NE(error, nullptr) << doc;
     EXPECT_EQ(CFErrorGetCode(error), kCFPropertyListReadCorruptError);
     EXPECT_TRUE(CFEqual(CFErrorGetDomain(error), kCFErrorDomainCocoa));
@@ -189,12 +177,11 @@ TEST(CFPropertyList, EveryTruncationFails)
   for (size_t n = 0; n < end; ++n)
   {
     CFPropertyListRef p = Read(doc.substr(0, n));
-    EXPECT_EQ(p, nullptr) << "prefix " << n;
-    if (p) CFRelease(p);
+    ASSERT_EQ(p, nullptr) << "prefix " << n;
   }
   CFPropertyListRef whole = Read(doc.substr(0, end));
-  EXPECT_NE(whole, nullptr);
-  if (whole) CFRelease(whole);
+  ASSERT_NE(whole, nullptr);
+  CFRelease(whole);
 }
 
 TEST(CFPropertyList, MutatedBytesNeverCrash)
@@ -227,10 +214,9 @@ TEST(CFPropertyList, DeepNestingIsRefused)
     return s + "</plist>";
   };
   EXPECT_EQ(Read(nested(100000)), nullptr);
-
   CFPropertyListRef p = Read(nested(100));
-  EXPECT_NE(p, nullptr);
-  if (p) CFRelease(p);
+  ASSERT_NE(p, nullptr);
+  CFRelease(p);
 }
 
 } // namespace

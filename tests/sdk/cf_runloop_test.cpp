@@ -67,10 +67,12 @@ void ProbeRelease(const void* info)
   ++static_cast<const Probe*>(info)->log->releases;
 }
 
-CFRunLoopTimerRef Schedule(Probe& p, double fireDate, double interval, CFRunLoopMode mode = kCFRunLoopCommonModes)
+CFRunLoopTimerRef Schedule(Probe& p, double fireDate, double interval, CFRunLoopMode mode = kCFRunLoopCommonModes,
+                           bool invalidateFirst = false)
 {
   CFRunLoopTimerContext ctx = {0, &p, ProbeRetain, ProbeRelease, nullptr};
   CFRunLoopTimerRef t = CFRunLoopTimerCreate(nullptr, fireDate, interval, 0, 0, Callout, &ctx);
+  if (invalidateFirst) CFRunLoopTimerInvalidate(t);
   CFRunLoopAddTimer(CFRunLoopGetMain(), t, mode);
   return t;
 }
@@ -113,7 +115,6 @@ TEST_F(CFRunLoopTest, RepeatingTimerKeepsItsCadence)
   EXPECT_NEAR(CFRunLoopTimerGetNextFireDate(t), kStart + 1.12, 1e-9);
   EXPECT_TRUE(CFRunLoopTimerDoesRepeat(t));
   EXPECT_EQ(CFRunLoopTimerGetInterval(t), 0.02);
-
   CFRunLoopTimerInvalidate(t);
   CFRunLoopTimerInvalidate(t); // a second call does nothing
   EXPECT_EQ(log.releases, 1);
@@ -149,20 +150,18 @@ TEST_F(CFRunLoopTest, TimersFireInDateOrderThenCreationOrder)
 {
   Log log;
   Probe p3{&log, "at3"}, p1{&log, "at1"}, p2a{&log, "at2a"}, p2b{&log, "at2b"};
-  CFRunLoopTimerRef t[] = {Schedule(p3, kStart + 3, 0), Schedule(p1, kStart + 1, 0), Schedule(p2a, kStart + 2, 0),
-                           Schedule(p2b, kStart + 2, 0)};
+  for (CFRunLoopTimerRef t : {Schedule(p3, kStart + 3, 0), Schedule(p1, kStart + 1, 0), Schedule(p2a, kStart + 2, 0),
+                              Schedule(p2b, kStart + 2, 0)})
+    CFRelease(t); // the run loop keeps them
   EXPECT_EQ(ZQCFAdvanceClock(5), 4);
   EXPECT_EQ(log.names, (std::vector<std::string>{"at1", "at2a", "at2b", "at3"}));
   EXPECT_EQ(log.times, (std::vector<double>{kStart + 1, kStart + 2, kStart + 2, kStart + 3}));
-  for (CFRunLoopTimerRef x : t)
-    CFRelease(x);
 }
 
 TEST_F(CFRunLoopTest, RunInModeUnderTheVirtualClock)
 {
   EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1, false), kCFRunLoopRunFinished); // no timers
   EXPECT_EQ(CFAbsoluteTimeGetCurrent(), kStart);
-
   Log log;
   Probe a{&log, "a"}, custom{&log, "custom"};
   CFRunLoopTimerRef ta = Schedule(a, kStart + 0.5, 1);
@@ -175,7 +174,6 @@ TEST_F(CFRunLoopTest, RunInModeUnderTheVirtualClock)
   EXPECT_TRUE(CFRunLoopContainsTimer(CFRunLoopGetMain(), tc, CFSTR("modal")));
   EXPECT_EQ(CFRunLoopRunInMode(CFSTR("modal"), 0, false), kCFRunLoopRunFinished); // overdue: fires, then empty
   EXPECT_EQ(custom.fired, 1);
-
   a.stopLoop = true;
   EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 100, false), kCFRunLoopRunStopped);
   EXPECT_EQ(a.fired, 4);
@@ -193,7 +191,7 @@ void Rearm(CFRunLoopTimerRef timer, void* info)
   if (++*count < 3) CFRunLoopTimerSetNextFireDate(timer, CFAbsoluteTimeGetCurrent() + 10);
 }
 
-TEST_F(CFRunLoopTest, OneShotRearmedFromItsCallout)
+TEST_F(CFRunLoopTest, RearmedFromItsCalloutOrInvalidBeforeScheduling)
 {
   int count = 0;
   CFRunLoopTimerContext ctx = {0, &count, nullptr, nullptr, nullptr};
@@ -203,16 +201,11 @@ TEST_F(CFRunLoopTest, OneShotRearmedFromItsCallout)
   EXPECT_EQ(count, 3); // at 1, 11 and 21; the third firing does not re-arm
   EXPECT_FALSE(CFRunLoopTimerIsValid(t));
   CFRelease(t);
-}
 
-TEST_F(CFRunLoopTest, InvalidTimerIsNotScheduled)
-{
+  // An invalidated timer is not scheduled; its info is released once; a timer needs a callout.
   Log log;
   Probe p{&log, "p"};
-  CFRunLoopTimerContext ctx = {0, &p, ProbeRetain, ProbeRelease, nullptr};
-  CFRunLoopTimerRef t = CFRunLoopTimerCreate(nullptr, kStart, 0, 0, 0, Callout, &ctx);
-  CFRunLoopTimerInvalidate(t);
-  CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopCommonModes);
+  t = Schedule(p, kStart, 0, kCFRunLoopCommonModes, true);
   EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
   CFRelease(t);
   EXPECT_EQ(log.retains, 1);

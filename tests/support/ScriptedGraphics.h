@@ -22,110 +22,64 @@ class ScriptedGraphics : public IGraphics
 {
 public:
   ScriptedGraphics(IGEditorDelegate& dlg, int w, int h, int fps = 0, float scale = 1.f)
-    : IGraphics(dlg, w, h, fps, scale), mDlg(dlg)
+      : IGraphics(dlg, w, h, fps, scale), mDlg(dlg)
   {
   }
 
-  // ---- Script ----------------------------------------------------------------------------------------------------
-  bool drawContextReady = true;
+  // Script.
   float platformWindowScale = 1.f;
-  float screenScaleOnOpen = 1.f;
-  float mouseX = 0.f;
-  float mouseY = 0.f;
-  IPopupMenu* popupMenuResult = nullptr;
-  bool popupMenuAsync = false;
+  float mouseX = 0.f, mouseY = 0.f;
 
-  // ---- Record ----------------------------------------------------------------------------------------------------
-  // One entry per platform call, e.g. "OpenWindow", "PlatformResize(1)", "HideMouseCursor(0,1)".
+  // Record: one entry per platform call, e.g. "OpenWindow", "PlatformResize(1)", "HideMouseCursor(0,1)".
   std::vector<std::string> calls;
   void* lastParent = nullptr;
-  bool windowOpen = false;
   int platformResizes = 0;
   int tooltipUpdates = 0;
-  struct TextEntry
-  {
-    int paramIdx = -1;
-    IText text;
-    IRECT bounds;
-    int length = 0;
-    std::string str;
-  };
-  std::vector<TextEntry> textEntries;
 
   int Count(const std::string& call) const
   {
     int n = 0;
-    for (const auto& c : calls) n += c == call ? 1 : 0;
+    for (const auto& c : calls)
+      n += c == call ? 1 : 0;
     return n;
   }
 
-  // ---- Platform operations ---------------------------------------------------------------------------------------
+  // Platform operations.
   void* OpenWindow(void* parent) override
   {
     calls.push_back("OpenWindow");
     lastParent = parent;
-    windowOpen = true;
     mDlg.SetGraphicsReady(GetDrawContextReady());
-    SetScreenScale(screenScaleOnOpen);
+    SetScreenScale(1.f);
     mDlg.LayoutUI(this);
     mDlg.OnUIOpen();
     return &mView;
   }
-
-  void CloseWindow() override
-  {
-    calls.push_back("CloseWindow");
-    windowOpen = false;
-  }
-
+  void CloseWindow() override { calls.push_back("CloseWindow"); }
   void GetMouseLocation(float& x, float& y) const override
   {
     x = mouseX;
     y = mouseY;
   }
-
   float GetPlatformWindowScale() const override { return platformWindowScale; }
-
   void PlatformResize(bool parentHasResized) override
   {
     calls.push_back(std::string("PlatformResize(") + (parentHasResized ? "1" : "0") + ")");
     ++platformResizes;
   }
-
   void HideMouseCursor(bool hide, bool lock) override
   {
     calls.push_back(std::string("HideMouseCursor(") + (hide ? "1" : "0") + "," + (lock ? "1" : "0") + ")");
     SetCursorHidden(hide);
   }
-
-  ECursor SetMouseCursor(ECursor cursor) override
-  {
-    calls.push_back("SetMouseCursor(" + std::to_string(static_cast<int>(cursor)) + ")");
-    return IGraphics::SetMouseCursor(cursor);
-  }
-
-  void UpdateTooltips() override
-  {
-    calls.push_back("UpdateTooltips");
-    ++tooltipUpdates;
-  }
-
+  void UpdateTooltips() override { ++tooltipUpdates; }
   IPopupMenu* CreatePlatformPopupMenu(IPopupMenu&, const IRECT&, bool& isAsync) override
   {
-    calls.push_back("CreatePlatformPopupMenu");
-    isAsync = popupMenuAsync;
-    return popupMenuResult;
+    isAsync = false;
+    return nullptr;
   }
-
-  void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
-                               const char* str) override
-  {
-    calls.push_back("CreatePlatformTextEntry");
-    textEntries.push_back({paramIdx, text, bounds, length, str ? str : ""});
-  }
-
-  bool GetDrawContextReady() const override { return drawContextReady; }
-
+  void CreatePlatformTextEntry(int, const IText&, const IRECT&, int, const char*) override {}
+  bool GetDrawContextReady() const override { return true; }
   void DrawResize() override { calls.push_back("DrawResize"); }
 
 private:
@@ -139,7 +93,7 @@ class RecordingControl : public IControl
 public:
   using IControl::IControl;
 
-  int inits = 0, resizes = 0, rescales = 0, attached = 0, midiMsgs = 0, delegateMsgs = 0, mouseDowns = 0;
+  int inits = 0, resizes = 0, rescales = 0, attached = 0, midiMsgs = 0, delegateMsgs = 0;
   int lastMsgTag = 0, lastMsgSize = 0;
   bool keyResult = false; // what OnKeyDown/OnKeyUp answer
   int keysDown = 0, keysUp = 0;
@@ -162,21 +116,8 @@ public:
     lastMsgTag = msgTag;
     lastMsgSize = dataSize;
   }
-  void OnMouseDown(float x, float y, const IMouseMod& mod) override
-  {
-    ++mouseDowns;
-    IControl::OnMouseDown(x, y, mod);
-  }
-  bool OnKeyDown(float, float, const IKeyPress&) override
-  {
-    ++keysDown;
-    return keyResult;
-  }
-  bool OnKeyUp(float, float, const IKeyPress&) override
-  {
-    ++keysUp;
-    return keyResult;
-  }
+  bool OnKeyDown(float, float, const IKeyPress&) override { return ++keysDown, keyResult; }
+  bool OnKeyUp(float, float, const IKeyPress&) override { return ++keysUp, keyResult; }
 };
 
 // An editor delegate without a host: records what controls send and answers resizes from a script.
@@ -191,13 +132,12 @@ public:
     double value;
   };
   std::vector<Sent> sentFromUI;
-  std::vector<int> begins, ends;
   bool resizeAnswer = true;
   int resizeRequests = 0;
   int lastResizeW = 0, lastResizeH = 0;
 
-  void BeginInformHostOfParamChangeFromUI(int paramIdx) override { begins.push_back(paramIdx); }
-  void EndInformHostOfParamChangeFromUI(int paramIdx) override { ends.push_back(paramIdx); }
+  void BeginInformHostOfParamChangeFromUI(int) override {}
+  void EndInformHostOfParamChangeFromUI(int) override {}
   void SendParameterValueFromUI(int paramIdx, double normalizedValue, bool notifyPlugin) override
   {
     sentFromUI.push_back({paramIdx, normalizedValue});
