@@ -1,36 +1,47 @@
 // Editor commands: the four snapshots (62 clear, 63 store, 64 recall), the GUI-scale commands (56, 57, 58, 66)
 // and the rescale they ask for, the help page, the latency-measurement button, the info-page and update-message
-// requests, the Link-ID presence marks and the commands that only run the common tail.
+// requests, the Link-ID presence marks, the commands that only run the common tail, and the preset commands: save
+// to and load from the preset menu's file (51, 50), save as default (52) and the preset list of the data folder (53).
 
 #include "engine/support/editor_env.h"
 
 #include <cmath>
 
 using namespace plugin;
-using testsupport::EditorTest;
-using testsupport::EditorZANIQ;
-using testsupport::TestZANIQ;
+using namespace testsupport;
+namespace fs = std::filesystem;
 
 namespace
 {
 
 constexpr int kClear = 62, kStore = 63, kRecall = 64;
 
-double Value(const ZANIQ& z, int idx)
-{
-  return z.GetParam(idx)->Value();
-}
-
 // Snapshot k's parameters.
 int Flag(int k) { return ZANIQ::kStoreSetFlag0 + 3 * k; }
 int PostGain(int k) { return ZANIQ::kStorePostGain0 + 3 * k; }
 int Drive(int k) { return ZANIQ::kStoreDrive0 + 3 * k; }
 
+// Snapshot k holds (flag, post gain, drive), in its parameters and in the engine's mirror.
+void ExpectSnapshot(const EditorZANIQ& z, int k, double flag, double gain, double drive)
+{
+  for (const auto& [idx, v] : {std::pair{Flag(k), flag}, {PostGain(k), gain}, {Drive(k), drive}})
+  {
+    EXPECT_EQ(z.Value(idx), v) << "snapshot " << k << " parameter " << idx;
+    EXPECT_EQ(z.GetMirror(idx), v) << "snapshot " << k << " parameter " << idx;
+  }
+}
+
+// The "Preset" name written into the file at path ("" when the file is no preset).
+std::string PresetNameIn(const fs::path& path)
+{
+  PresetXMLTree tree;
+  const std::string text = ReadFile(path);
+  return tree.Parse(text.c_str(), true) == PresetXMLTree::EParse::kOK ? tree.presetName : "";
+}
+
 } // namespace
 
-// ---------------------------------------------------------------------------------------------------------------
-// Snapshots
-// ---------------------------------------------------------------------------------------------------------------
+// --- Snapshots ---
 
 TEST_F(EditorTest, StoreThenRecallRestoresGainAndDriveAndTellsTheHost)
 {
@@ -43,17 +54,12 @@ TEST_F(EditorTest, StoreThenRecallRestoresGainAndDriveAndTellsTheHost)
   z.hostInformed.clear();
   z.Command(kStore);
   for (int idx : {Flag(1), PostGain(1), Drive(1)}) EXPECT_EQ(z.InformedCount(idx), 1) << idx;
-  EXPECT_EQ(Value(z, Flag(1)), 1.0);
-  EXPECT_EQ(Value(z, PostGain(1)), 3.5);
-  EXPECT_EQ(Value(z, Drive(1)), -2.0);
-  EXPECT_EQ(z.GetMirror(Flag(1)), 1.0);
-  EXPECT_EQ(z.GetMirror(PostGain(1)), 3.5);
-  EXPECT_EQ(z.GetMirror(Drive(1)), -2.0);
+  ExpectSnapshot(z, 1, 1.0, 3.5, -2.0);
   EXPECT_TRUE(z.marks[1]);
   // The other snapshots are untouched.
   for (int k : {0, 2, 3})
   {
-    EXPECT_EQ(Value(z, Flag(k)), 0.0) << k;
+    EXPECT_EQ(z.Value(Flag(k)), 0.0) << k;
     EXPECT_EQ(z.markSets[size_t(k)], 0) << k;
   }
 
@@ -62,8 +68,8 @@ TEST_F(EditorTest, StoreThenRecallRestoresGainAndDriveAndTellsTheHost)
   z.Change(ZANIQ::kDriveFX, 4.0);
   z.hostInformed.clear();
   z.Command(kRecall);
-  EXPECT_EQ(Value(z, ZANIQ::kGainDiffStore), 3.5);
-  EXPECT_EQ(Value(z, ZANIQ::kDriveFX), -2.0);
+  EXPECT_EQ(z.Value(ZANIQ::kGainDiffStore), 3.5);
+  EXPECT_EQ(z.Value(ZANIQ::kDriveFX), -2.0);
   EXPECT_EQ(z.GetMirror(ZANIQ::kGainDiffStore), 3.5);
   EXPECT_EQ(z.GetMirror(ZANIQ::kDriveFX), -2.0);
   EXPECT_NEAR(z.GetMatchGain(), std::pow(10.0, 3.5 / 20.0), 1e-12);
@@ -73,24 +79,7 @@ TEST_F(EditorTest, StoreThenRecallRestoresGainAndDriveAndTellsTheHost)
   EXPECT_EQ(z.hostInformed[1], ZANIQ::kDriveFX);
 }
 
-TEST_F(EditorTest, RecallOfAnUnusedSnapshotChangesNothing)
-{
-  EditorZANIQ& z = MakeEditor();
-  z.Change(ZANIQ::kSnapShot, 2);
-  z.Change(ZANIQ::kGainDiffStore, 1.5);
-  z.Change(ZANIQ::kDriveFX, 3.0);
-  const double matchGain = z.GetMatchGain();
-  z.hostInformed.clear();
-
-  z.Command(kRecall);
-  EXPECT_EQ(Value(z, ZANIQ::kGainDiffStore), 1.5);
-  EXPECT_EQ(Value(z, ZANIQ::kDriveFX), 3.0);
-  EXPECT_EQ(z.GetMirror(ZANIQ::kGainDiffStore), 1.5);
-  EXPECT_EQ(z.GetMatchGain(), matchGain);
-  EXPECT_TRUE(z.hostInformed.empty());
-}
-
-TEST_F(EditorTest, ClearEmptiesTheSelectedSnapshotOnly)
+TEST_F(EditorTest, ClearEmptiesTheSelectedSnapshotOnlyAndUnusedOnesRecallNothing)
 {
   EditorZANIQ& z = MakeEditor();
   z.OpenEditor();
@@ -104,26 +93,32 @@ TEST_F(EditorTest, ClearEmptiesTheSelectedSnapshotOnly)
 
   z.Change(ZANIQ::kSnapShot, 3);
   z.Command(kClear);
-  EXPECT_EQ(Value(z, Flag(3)), 0.0);
-  EXPECT_EQ(Value(z, PostGain(3)), 0.0);
-  EXPECT_EQ(Value(z, Drive(3)), 0.0);
-  EXPECT_EQ(z.GetMirror(Flag(3)), 0.0);
+  ExpectSnapshot(z, 3, 0.0, 0.0, 0.0);
   EXPECT_FALSE(z.marks[3]);
-  // S1 keeps what it holds.
-  EXPECT_EQ(Value(z, Flag(0)), 1.0);
-  EXPECT_EQ(Value(z, PostGain(0)), 2.0);
+  ExpectSnapshot(z, 0, 1.0, 2.0, -1.0); // S1 keeps what it holds
   EXPECT_TRUE(z.marks[0]);
 
-  // A cleared snapshot recalls nothing.
-  z.Change(ZANIQ::kGainDiffStore, 7.0);
-  z.Command(kRecall);
-  EXPECT_EQ(Value(z, ZANIQ::kGainDiffStore), 7.0);
+  // A cleared or never used snapshot recalls nothing.
+  for (int k : {3, 2})
+  {
+    z.Change(ZANIQ::kSnapShot, k);
+    z.Change(ZANIQ::kGainDiffStore, 7.0);
+    z.Change(ZANIQ::kDriveFX, 3.0);
+    const double matchGain = z.GetMatchGain();
+    z.hostInformed.clear();
+    z.Command(kRecall);
+    EXPECT_EQ(z.Value(ZANIQ::kGainDiffStore), 7.0) << k;
+    EXPECT_EQ(z.Value(ZANIQ::kDriveFX), 3.0) << k;
+    EXPECT_EQ(z.GetMirror(ZANIQ::kGainDiffStore), 7.0) << k;
+    EXPECT_EQ(z.GetMatchGain(), matchGain) << k;
+    EXPECT_TRUE(z.hostInformed.empty()) << k;
+  }
 
   // Recalling S1 still works.
   z.Change(ZANIQ::kSnapShot, 0);
   z.Command(kRecall);
-  EXPECT_EQ(Value(z, ZANIQ::kGainDiffStore), 2.0);
-  EXPECT_EQ(Value(z, ZANIQ::kDriveFX), -1.0);
+  EXPECT_EQ(z.Value(ZANIQ::kGainDiffStore), 2.0);
+  EXPECT_EQ(z.Value(ZANIQ::kDriveFX), -1.0);
 }
 
 TEST_F(EditorTest, SnapshotsWorkWithoutAnEditorAndRecallAtTheFloorSilences)
@@ -131,8 +126,7 @@ TEST_F(EditorTest, SnapshotsWorkWithoutAnEditorAndRecallAtTheFloorSilences)
   EditorZANIQ& z = MakeEditor(); // never opened
   z.Change(ZANIQ::kGainDiffStore, -144.0);
   z.Command(kStore);
-  EXPECT_EQ(Value(z, Flag(0)), 1.0);
-  EXPECT_EQ(Value(z, PostGain(0)), -144.0);
+  ExpectSnapshot(z, 0, 1.0, -144.0, 0.0);
 
   z.Change(ZANIQ::kGainDiffStore, 0.0);
   EXPECT_EQ(z.GetMatchGain(), 1.0);
@@ -140,9 +134,7 @@ TEST_F(EditorTest, SnapshotsWorkWithoutAnEditorAndRecallAtTheFloorSilences)
   EXPECT_EQ(z.GetMatchGain(), 0.0); // -144 dB and below is no gain at all
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// GUI scale
-// ---------------------------------------------------------------------------------------------------------------
+// --- GUI scale ---
 
 TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizes)
 {
@@ -150,8 +142,7 @@ TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizes)
   z.OpenEditor();
 
   z.Command(58); // smallest scale
-  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), 0.5);
-  EXPECT_EQ(Value(z, ZANIQ::kGUIScale), 0.5);
+  EXPECT_TRUE(Holds(z, ZANIQ::kGUIScale, 0.5));
   EXPECT_EQ(z.InformedCount(ZANIQ::kGUIScale), 1);
   EXPECT_TRUE(z.IsRescalePending());
   z.OnIdle();
@@ -161,7 +152,7 @@ TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizes)
   EXPECT_EQ(z.GetUI()->Height(), ZANIQ::kEditorBaseHeight);
 
   z.Command(57); // back to 1.0
-  EXPECT_EQ(Value(z, ZANIQ::kGUIScale), 1.0);
+  EXPECT_EQ(z.Value(ZANIQ::kGUIScale), 1.0);
   EXPECT_TRUE(z.IsRescalePending());
   z.OnIdle();
   EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 1.0f);
@@ -177,8 +168,7 @@ TEST_F(EditorTest, KeepCurrentScalePublishesTheDrawScaleWithoutResizing)
   z.GetUI()->Resize(ZANIQ::kEditorBaseWidth, ZANIQ::kEditorBaseHeight, 1.5f); // as a corner drag does
   const int resizes = z.Graphics()->platformResizes;
   z.Command(56);
-  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.5);
-  EXPECT_EQ(Value(z, ZANIQ::kGUIScale), 1.5);
+  EXPECT_TRUE(Holds(z, ZANIQ::kGUIScale, 1.5));
   EXPECT_FALSE(z.IsRescalePending());
   z.OnIdle();
   EXPECT_EQ(z.Graphics()->platformResizes, resizes);
@@ -199,18 +189,20 @@ TEST_F(EditorTest, FixedScaleFollowsTheMenuEntry)
     fixed->Set(c.entry);
     z.Command(66);
     EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), c.scale) << c.entry;
-    EXPECT_EQ(Value(z, ZANIQ::kGUIScale), c.scale) << c.entry;
+    EXPECT_EQ(z.Value(ZANIQ::kGUIScale), c.scale) << c.entry;
     EXPECT_TRUE(z.IsRescalePending());
   }
   EXPECT_EQ(z.GetExtraParamsCommandBase(), 66);
 }
 
-TEST_F(EditorTest, RescaleWaitsWhileThePopupMenuShows)
+TEST_F(EditorTest, RescaleWaitsForTheEditorAndWhileThePopupMenuShows)
 {
   EditorZANIQ& z = MakeEditor();
+  z.Command(58);
+  z.OnIdle(); // no editor open: the request stays
+  EXPECT_TRUE(z.IsRescalePending());
   z.OpenEditor();
   z.popupShowing = true;
-  z.Command(58);
   z.OnIdle();
   z.OnIdle();
   EXPECT_TRUE(z.IsRescalePending());
@@ -221,20 +213,7 @@ TEST_F(EditorTest, RescaleWaitsWhileThePopupMenuShows)
   EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 0.5f);
 }
 
-TEST_F(EditorTest, RescaleWaitsForTheEditor)
-{
-  EditorZANIQ& z = MakeEditor();
-  z.Command(57);
-  z.OnIdle(); // no editor open: the request stays
-  EXPECT_TRUE(z.IsRescalePending());
-  z.OpenEditor();
-  z.OnIdle();
-  EXPECT_FALSE(z.IsRescalePending());
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// Help page, latency button, requests
-// ---------------------------------------------------------------------------------------------------------------
+// --- Help page, latency button, requests ---
 
 TEST_F(EditorTest, HelpPageShowsAndHidesAndTheBackgroundsRedraw)
 {
@@ -260,6 +239,10 @@ TEST_F(EditorTest, HelpPageShowsAndHidesAndTheBackgroundsRedraw)
 TEST_F(EditorTest, LatencyMeasurementToggleMovesTheButton)
 {
   EditorZANIQ& z = MakeEditor();
+  z.Command(61); // works without an editor
+  EXPECT_TRUE(z.IsMeasurementRunning());
+  z.Command(61);
+  EXPECT_FALSE(z.IsMeasurementRunning());
   z.OpenEditor();
   auto* button = z.Control(EditorZANIQ::kLatencyButton);
 
@@ -273,15 +256,6 @@ TEST_F(EditorTest, LatencyMeasurementToggleMovesTheButton)
   EXPECT_EQ(button->GetValue(), 0.0);
   EXPECT_EQ(z.actions[EditorZANIQ::kLatencyButton], 2);
   EXPECT_EQ(z.GetMirror(ZANIQ::kLatencyCompensation), 0.0); // a cancel keeps the compensation
-}
-
-TEST_F(EditorTest, LatencyMeasurementToggleWorksWithoutAnEditor)
-{
-  EditorZANIQ& z = MakeEditor(); // never opened
-  z.Command(61);
-  EXPECT_TRUE(z.IsMeasurementRunning());
-  z.Command(61);
-  EXPECT_FALSE(z.IsMeasurementRunning());
 }
 
 TEST_F(EditorTest, InfoAndUpdateRequestsNeedTheEditor)
@@ -322,7 +296,7 @@ TEST_F(EditorTest, PresenceRefreshSeesInstancesThatJoinedLater)
   EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load());
 }
 
-TEST_F(EditorTest, TailOnlyCommandsChangeNothingElse)
+TEST_F(EditorTest, TailOnlyCommandsChangeNothingElseAndHostCommandsAreIgnored)
 {
   EditorZANIQ& z = MakeEditor();
   z.OpenEditor();
@@ -339,14 +313,124 @@ TEST_F(EditorTest, TailOnlyCommandsChangeNothingElse)
   EXPECT_FALSE(z.IsRescalePending());
   EXPECT_FALSE(z.IsInfoPageRequested());
   EXPECT_FALSE(z.IsMeasurementRunning());
+
+  z.OnParamChange(63, kHost, -1);
+  z.OnParamChange(57, kHost, -1);
+  EXPECT_EQ(z.Value(Flag(0)), 0.0);
+  EXPECT_FALSE(z.IsRescalePending());
 }
 
-TEST_F(EditorTest, CommandsFromTheHostAreIgnored)
+// --- Preset commands ---
+
+TEST_F(EditorTest, SaveToTheMenusFileNamesThePresetAfterTheFile)
+{
+  EditorZANIQ& z = MakeEditor();
+  const fs::path folder = mHome.Path() / "presets.d";
+  fs::create_directories(folder);
+  const std::pair<const char*, const char*> cases[] = {{"My.Song.tps", "My.Song"}, {"plain", "plain"}, {".hidden", ""}};
+  for (bool open : {false, true})
+  {
+    if (open) z.OpenEditor();
+    for (const auto& [file, name] : cases)
+    {
+      z.presetMenuPath = (folder / file).string();
+      z.Command(51); // without an editor nothing is written
+      ASSERT_EQ(fs::exists(folder / file), open) << file;
+      if (open)
+      {
+        EXPECT_EQ(PresetNameIn(folder / file), name) << file;
+      }
+    }
+  }
+
+  // A dot in a folder name is not the file's extension.
+  const fs::path dotted = mHome.Path() / "my.folder";
+  fs::create_directories(dotted);
+  z.presetMenuPath = (dotted / "noext").string();
+  z.Command(51);
+  EXPECT_EQ(PresetNameIn(dotted / "noext"), "noext");
+}
+
+TEST_F(EditorTest, LoadFromTheMenusFileRestoresTheSavedValues)
 {
   EditorZANIQ& z = MakeEditor();
   z.OpenEditor();
-  z.OnParamChange(63, kHost, -1);
-  z.OnParamChange(57, kHost, -1);
-  EXPECT_EQ(Value(z, Flag(0)), 0.0);
-  EXPECT_FALSE(z.IsRescalePending());
+  const fs::path file = mHome.Path() / "a.tps";
+  z.presetMenuPath = file.string();
+  z.Change(ZANIQ::kReferenceLevel, -30.0);
+  z.Change(ZANIQ::kDriveFX, 4.5);
+  z.Command(51);
+
+  z.Change(ZANIQ::kReferenceLevel, -10.0);
+  z.Change(ZANIQ::kDriveFX, 0.0);
+  z.Command(50);
+  EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -30.0);
+  EXPECT_EQ(z.Value(ZANIQ::kDriveFX), 4.5);
+  EXPECT_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -30.0); // the engine heard of it
+
+  // Without a path nothing is loaded.
+  z.Change(ZANIQ::kReferenceLevel, -10.0);
+  z.presetMenuPath.clear();
+  z.Command(50);
+  EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -10.0);
+}
+
+TEST_F(EditorTest, SaveAsDefaultWritesTheDefaultPresetTheNextInstanceLoads)
+{
+  EditorZANIQ& z = MakeEditor();
+  const fs::path file = fs::path(z.GetPresetFolder().Get()) / "default.tps";
+  z.Change(ZANIQ::kReferenceLevel, -24.0);
+  z.Command(52);
+  EXPECT_FALSE(fs::exists(file)); // only from the editor
+
+  z.OpenEditor();
+  z.Command(52);
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_EQ(PresetNameIn(file), "Init");
+
+  EditorZANIQ& next = MakeEditor();
+  EXPECT_EQ(next.Value(ZANIQ::kReferenceLevel), -24.0);
+}
+
+TEST_F(EditorTest, PresetListTakesReadablePresetFilesOfTheDataFolder)
+{
+  EditorZANIQ& z = MakeEditor();
+  const fs::path data = z.GetDataFolder().Get();
+
+  // Valid files under three names (one not ".tps"), a directory and a damaged file that both carry ".tps".
+  z.OpenEditor();
+  for (const char* file : {"b.tps", "a.tps.bak", "c.txt"})
+  {
+    z.presetMenuPath = (data / file).string();
+    z.Command(51);
+  }
+  fs::create_directories(data / "d.tps");
+  WriteFile(data / "e.tps", "<PresetXMLTree><broken");
+
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
+  z.Command(53);
+  ASSERT_EQ(z.NListedPresets(), 2);
+  EXPECT_STREQ(z.GetListedPreset(0)->mName, "a.tps"); // alphabetical: "a.tps.bak" before "b.tps"
+  EXPECT_STREQ(z.GetListedPreset(1)->mName, "b");
+  EXPECT_TRUE(z.GetListedPreset(0)->mInitialized);
+  EXPECT_GT(z.GetListedPreset(0)->mChunk.Size(), 0);
+  EXPECT_EQ(z.GetListedPreset(2), nullptr);
+  EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -5.0); // scanning changes no parameter
+
+  // A rebuild replaces the list.
+  fs::remove(data / "b.tps");
+  z.Command(53);
+  ASSERT_EQ(z.NListedPresets(), 1);
+  EXPECT_STREQ(z.GetListedPreset(0)->mName, "a.tps");
+}
+
+TEST_F(EditorTest, PresetListNeedsTheEditor)
+{
+  EditorZANIQ& z = MakeEditor();
+  z.OpenEditor();
+  z.presetMenuPath = (fs::path(z.GetDataFolder().Get()) / "x.tps").string();
+  z.Command(51);
+  z.CloseWindow();
+  z.Command(53);
+  EXPECT_EQ(z.NListedPresets(), 0);
 }

@@ -16,9 +16,7 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 using C = std::complex<double>;
 
-// ---------------------------------------------------------------------------------------------------------------
-// Channel buffers
-// ---------------------------------------------------------------------------------------------------------------
+// --- Channel buffers ---
 
 TEST(ChannelBuffers, AllocCopyZeroFree)
 {
@@ -30,18 +28,14 @@ TEST(ChannelBuffers, AllocCopyZeroFree)
   ASSERT_NE(a, nullptr);
   ZeroChannelBuffers(b, 16, 3);
   for (int c = 0; c < 3; ++c)
-    for (int i = 0; i < 16; ++i)
-      a[c][i] = c * 100 + i;
+    for (int i = 0; i < 16; ++i) a[c][i] = c * 100 + i;
 
   CopyChannelBuffers(a, b, 10, 3, 4);
   for (int c = 0; c < 3; ++c)
   {
-    for (int i = 0; i < 4; ++i)
-      EXPECT_EQ(b[c][i], 0.0);
-    for (int i = 0; i < 10; ++i)
-      EXPECT_EQ(b[c][4 + i], c * 100 + i);
-    for (int i = 14; i < 16; ++i)
-      EXPECT_EQ(b[c][i], 0.0);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(b[c][i], 0.0);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(b[c][4 + i], c * 100 + i);
+    for (int i = 14; i < 16; ++i) EXPECT_EQ(b[c][i], 0.0);
   }
 
   // Null pointers, negative offsets and lengths copy nothing.
@@ -56,25 +50,18 @@ TEST(ChannelBuffers, AllocCopyZeroFree)
   FreeChannelBuffers(nullptr, 3);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Windows and sinc
-// ---------------------------------------------------------------------------------------------------------------
-
-TEST(Sinc, Values)
-{
-  EXPECT_EQ(Sinc(0.0), 1.0);
-  EXPECT_EQ(Sinc(1e-15), 1.0);
-  EXPECT_NEAR(Sinc(kPi), 0.0, 1e-15);
-  EXPECT_DOUBLE_EQ(Sinc(1.0), std::sin(1.0));
-  EXPECT_DOUBLE_EQ(Sinc(-2.5), std::sin(2.5) / 2.5);
-}
+// --- Windows and sinc ---
 
 TEST(MakeWindow, ShapesAgainstTheirFormulas)
 {
+  // sin(x)/x with its limit at 0 (no 0/0 near it).
+  EXPECT_EQ(Sinc(0.0), 1.0);
+  EXPECT_EQ(Sinc(1e-15), 1.0);
+  EXPECT_DOUBLE_EQ(Sinc(-2.5), std::sin(2.5) / 2.5);
+
   const std::vector<double> rect = MakeWindow(5, kWindowRectangular, true);
   ASSERT_EQ(rect.size(), 5u);
-  for (double v : rect)
-    EXPECT_DOUBLE_EQ(v, 0.2);
+  for (double v : rect) EXPECT_DOUBLE_EQ(v, 0.2);
 
   const int n = 33;
   const std::vector<double> hann = MakeWindow(n, kWindowHann, false);
@@ -104,9 +91,20 @@ TEST(MakeWindow, ShapesAgainstTheirFormulas)
 
   // Normalised windows sum to 1.
   double sum = 0;
-  for (double v : MakeWindow(64, kWindowFlatTop, true))
-    sum += v;
+  for (double v : MakeWindow(64, kWindowFlatTop, true)) sum += v;
   EXPECT_NEAR(sum, 1.0, 1e-12);
+
+  // Degenerate sizes.
+  EXPECT_TRUE(MakeWindow(0, kWindowHann, true).empty());
+  EXPECT_TRUE(MakeWindow(-4, kWindowHann, true).empty());
+  for (int type = 0; type <= 14; ++type)
+  {
+    const std::vector<double> one = MakeWindow(1, type, true);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0], 1.0) << type;
+  }
+  // A window that sums to zero is left unnormalised rather than divided by zero.
+  EXPECT_EQ(MakeWindow(2, kWindowHann, true), std::vector<double>(2, 0.0));
 }
 
 TEST(MakeWindow, KaiserAgainstStandardBessel)
@@ -124,37 +122,17 @@ TEST(MakeWindow, KaiserAgainstStandardBessel)
       EXPECT_NEAR(w[k], ref, 1e-12) << "type " << t << " k " << k;
     }
   }
-  for (double z : {0.0, 0.5, 3.0, 8.0, 20.0})
-    EXPECT_NEAR(BesselI0(z) / std::cyl_bessel_i(0.0, z), 1.0, 1e-13);
+  for (double z : {0.0, 0.5, 3.0, 8.0, 20.0}) EXPECT_NEAR(BesselI0(z) / std::cyl_bessel_i(0.0, z), 1.0, 1e-13);
 }
 
-TEST(MakeWindow, DegenerateSizes)
-{
-  EXPECT_TRUE(MakeWindow(0, kWindowHann, true).empty());
-  EXPECT_TRUE(MakeWindow(-4, kWindowHann, true).empty());
-  for (int type = 0; type <= 14; ++type)
-  {
-    const std::vector<double> one = MakeWindow(1, type, true);
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_EQ(one[0], 1.0) << type;
-  }
-  // A window that sums to zero is left unnormalised rather than divided by zero.
-  const std::vector<double> hann2 = MakeWindow(2, kWindowHann, true);
-  EXPECT_EQ(hann2[0], 0.0);
-  EXPECT_EQ(hann2[1], 0.0);
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// FFTs
-// ---------------------------------------------------------------------------------------------------------------
+// --- FFTs ---
 
 std::vector<C> DirectDFT(const std::vector<C>& x, int sign)
 {
   const size_t n = x.size();
   std::vector<C> y(n);
   for (size_t k = 0; k < n; ++k)
-    for (size_t j = 0; j < n; ++j)
-      y[k] += x[j] * std::polar(1.0, sign * 2.0 * kPi * double(j * k % n) / double(n));
+    for (size_t j = 0; j < n; ++j) y[k] += x[j] * std::polar(1.0, sign * 2.0 * kPi * double(j * k % n) / double(n));
   return y;
 }
 
@@ -166,7 +144,7 @@ std::vector<double> TestSignal(int n, int seed)
   return v;
 }
 
-TEST(FFT, MatchesDirectDFTAndRoundTrips)
+TEST(FFT, MatchesDirectDFTAndRoundTripsAndRefusesBadSizes)
 {
   for (int n : {1, 2, 4, 8, 64, 256})
   {
@@ -189,13 +167,10 @@ TEST(FFT, MatchesDirectDFTAndRoundTrips)
       EXPECT_NEAR(data[size_t(2 * k + 1)], ref[size_t(k)].imag(), 1e-9);
     }
     ASSERT_TRUE(FFT(data.data(), n, -1));
-    for (size_t i = 0; i < data.size(); ++i)
-      EXPECT_NEAR(data[i], input[i], 1e-12);
+    for (size_t i = 0; i < data.size(); ++i) EXPECT_NEAR(data[i], input[i], 1e-12);
   }
-}
 
-TEST(FFT, RefusesBadSizes)
-{
+  // Bad sizes, directions and buffers are refused and change nothing.
   std::vector<double> data(24, 1.0);
   EXPECT_FALSE(FFT(data.data(), 12, 1));
   EXPECT_FALSE(FFT(data.data(), 0, 1));
@@ -204,8 +179,7 @@ TEST(FFT, RefusesBadSizes)
   EXPECT_FALSE(FFT(nullptr, 8, 1));
   EXPECT_FALSE(RealFFT(data.data(), 12, 1));
   EXPECT_FALSE(RealFFT(data.data(), 1, 1));
-  for (double v : data)
-    EXPECT_EQ(v, 1.0);
+  for (double v : data) EXPECT_EQ(v, 1.0);
 }
 
 TEST(RealFFT, MatchesDirectDFTAndRoundTrips)
@@ -231,14 +205,11 @@ TEST(RealFFT, MatchesDirectDFTAndRoundTrips)
     }
 
     ASSERT_TRUE(RealFFT(data.data(), n, -1));
-    for (int i = 0; i < n; ++i)
-      EXPECT_NEAR(data[size_t(i)], x[size_t(i)], 1e-12) << i;
+    for (int i = 0; i < n; ++i) EXPECT_NEAR(data[size_t(i)], x[size_t(i)], 1e-12) << i;
   }
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Polar conversion
-// ---------------------------------------------------------------------------------------------------------------
+// --- Polar conversion ---
 
 TEST(Polar, ConvertsAndHandlesOverlap)
 {
@@ -252,18 +223,15 @@ TEST(Polar, ConvertsAndHandlesOverlap)
   EXPECT_DOUBLE_EQ(polar[5], -kPi / 2);
   std::vector<double> back(8);
   ToRectangular(polar.data(), 0, back.data(), 0, 8);
-  for (size_t i = 0; i < 8; ++i)
-    EXPECT_NEAR(back[i], rect[i], 1e-15);
+  for (size_t i = 0; i < 8; ++i) EXPECT_NEAR(back[i], rect[i], 1e-15);
 
   // In place, shifted one pair later and one pair earlier: the same result as out of place.
   std::vector<double> shifted(10, 0.0);
   std::copy(rect.begin(), rect.end(), shifted.begin());
   ToPolar(shifted.data(), 0, shifted.data(), 2, 8);
-  for (size_t i = 0; i < 8; ++i)
-    EXPECT_DOUBLE_EQ(shifted[i + 2], polar[i]) << i;
+  for (size_t i = 0; i < 8; ++i) EXPECT_DOUBLE_EQ(shifted[i + 2], polar[i]) << i;
   ToRectangular(shifted.data(), 2, shifted.data(), 0, 8);
-  for (size_t i = 0; i < 8; ++i)
-    EXPECT_NEAR(shifted[i], rect[i], 1e-15) << i;
+  for (size_t i = 0; i < 8; ++i) EXPECT_NEAR(shifted[i], rect[i], 1e-15) << i;
 
   // An odd count leaves the last double alone; bad arguments do nothing.
   std::vector<double> odd = {3.0, 4.0, 9.0};
@@ -274,23 +242,19 @@ TEST(Polar, ConvertsAndHandlesOverlap)
   EXPECT_DOUBLE_EQ(odd[0], 5.0);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// ProcessingChain
-// ---------------------------------------------------------------------------------------------------------------
+// --- ProcessingChain ---
 
 struct GainStage : ProcessingStage
 {
   GainStage(double g, int* deleted = nullptr) : gain(g), deletedCount(deleted) {}
   ~GainStage() override
   {
-    if (deletedCount)
-      ++*deletedCount;
+    if (deletedCount) ++*deletedCount;
   }
   void Process(double** in, double** out, int frames) override
   {
     for (int c = 0; c < channels; ++c)
-      for (int i = 0; i < frames; ++i)
-        out[c][i] = in[c][i] * gain + offset;
+      for (int i = 0; i < frames; ++i) out[c][i] = in[c][i] * gain + offset;
     ++calls;
   }
   void Prepare(double sampleRate) override { preparedRate = sampleRate; }
@@ -312,47 +276,38 @@ struct Stereo
   double* ptr[2];
 };
 
-TEST(ProcessingChain, GetClampsAndCounts)
-{
-  ProcessingChain chain;
-  EXPECT_EQ(chain.Get(0), nullptr);
-  EXPECT_EQ(chain.Get(-1), nullptr);
-  auto* a = new GainStage(1.0);
-  auto* b = new GainStage(2.0);
-  auto* c = new GainStage(3.0);
-  EXPECT_EQ(chain.Append(a), 1);
-  EXPECT_EQ(chain.Append(b), 2);
-  EXPECT_EQ(chain.Append(nullptr), 2);
-  EXPECT_EQ(chain.Append(c), 3);
-  EXPECT_EQ(chain.Count(), 3);
-  EXPECT_EQ(chain.Get(1), b);
-  EXPECT_EQ(chain.Get(-1), a);
-  EXPECT_EQ(chain.Get(0), a);
-  EXPECT_EQ(chain.Get(2), c);
-  EXPECT_EQ(chain.Get(10), c);
-}
-
 TEST(ProcessingChain, RunsEnabledStagesInOrder)
 {
   ProcessingChain chain;
   auto* a = new GainStage(2.0);
   auto* b = new GainStage(10.0);
   auto* c = new GainStage(3.0);
-  a->offset = 1.0;  // order matters: (x*2 + 1) * 3 != x*3*2 + 1
-  chain.Append(a);
-  chain.Append(b);
-  chain.Append(c);
-  b->enabled = false;
-  ASSERT_TRUE(chain.Prepare(2, 64, 48000.0));
-  EXPECT_EQ(a->preparedRate, 48000.0);
-  EXPECT_EQ(c->preparedRate, 48000.0);
+  EXPECT_EQ(chain.Get(0), nullptr);
+  EXPECT_EQ(chain.Append(a), 1);
+  EXPECT_EQ(chain.Append(b), 2);
+  EXPECT_EQ(chain.Append(nullptr), 2);
+  EXPECT_EQ(chain.Append(c), 3);
+  // Get clamps its index into the chain.
+  EXPECT_EQ(chain.Get(-1), a);
+  EXPECT_EQ(chain.Get(1), b);
+  EXPECT_EQ(chain.Get(10), c);
 
+  a->offset = 1.0; // order matters: (x*2 + 1) * 3 != x*3*2 + 1
+  b->enabled = false;
   Stereo in(50), out(50);
   for (int i = 0; i < 50; ++i)
   {
     in.l[size_t(i)] = i;
     in.r[size_t(i)] = -i;
   }
+  out.l.assign(50, 7.0);
+  chain.Process(in.ptr, out.ptr, 50); // before Prepare: nothing
+  EXPECT_EQ(out.l[0], 7.0);
+  EXPECT_FALSE(chain.Prepare(-1, 8, 48000.0));
+
+  ASSERT_TRUE(chain.Prepare(2, 64, 48000.0));
+  EXPECT_EQ(a->preparedRate, 48000.0);
+  EXPECT_EQ(c->preparedRate, 48000.0);
   chain.Process(in.ptr, out.ptr, 50);
   for (int i = 0; i < 50; ++i)
   {
@@ -379,7 +334,7 @@ TEST(ProcessingChain, PassesInputThroughWhenNothingRuns)
     {
       in.l[size_t(i)] = i + 0.5;
       in.r[size_t(i)] = -i;
-      out.l[size_t(i)] = out.r[size_t(i)] = 99.0;  // stale
+      out.l[size_t(i)] = out.r[size_t(i)] = 99.0; // stale
     }
     chain.Process(in.ptr, out.ptr, 16);
     EXPECT_EQ(out.l, in.l) << empty;
@@ -394,59 +349,34 @@ TEST(ProcessingChain, LongBlocksRunInPiecesWithoutAllocating)
   chain.Append(a);
   ASSERT_TRUE(chain.Prepare(2, 32, 48000.0));
   Stereo in(100), out(100);
-  for (int i = 0; i < 100; ++i)
-    in.l[size_t(i)] = in.r[size_t(i)] = i;
+  for (int i = 0; i < 100; ++i) in.l[size_t(i)] = in.r[size_t(i)] = i;
 
   testsupport::AllocationScope scope;
   chain.Process(in.ptr, out.ptr, 100);
   EXPECT_EQ(scope.Count(), 0u);
   EXPECT_EQ(a->calls, 4);  // 32 + 32 + 32 + 4
-  for (int i = 0; i < 100; ++i)
-    EXPECT_EQ(out.l[size_t(i)], i * 0.5);
-}
-
-TEST(ProcessingChain, DoesNothingBeforePrepare)
-{
-  ProcessingChain chain;
-  chain.Append(new GainStage(2.0));
-  Stereo in(8), out(8);
-  in.l.assign(8, 1.0);
-  out.l.assign(8, 7.0);
-  chain.Process(in.ptr, out.ptr, 8);
-  EXPECT_EQ(out.l[0], 7.0);
-  EXPECT_FALSE(chain.Prepare(-1, 8, 48000.0));
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(out.l[size_t(i)], i * 0.5);
 }
 
 TEST(ProcessingChain, ReleasesStagesByOwnershipMode)
 {
-  int deleted = 0;
+  // Deleted by default and with kDeletePlain; with kCallDeleter through the deleter given.
+  int deleted = 0, viaDeleter = 0;
+  for (int mode : {-1, int(ProcessingChain::kDeletePlain), int(ProcessingChain::kCallDeleter)})
   {
     ProcessingChain chain;
+    if (mode == ProcessingChain::kCallDeleter)
+      chain.SetOwnership(ProcessingChain::kCallDeleter, [&](ProcessingStage* s) {
+        ++viaDeleter;
+        delete s;
+      });
+    else if (mode >= 0)
+      chain.SetOwnership(ProcessingChain::kDeletePlain);
     chain.Append(new GainStage(1.0, &deleted));
     chain.Append(new GainStage(1.0, &deleted));
   }
-  EXPECT_EQ(deleted, 2);
-
-  int viaDeleter = 0;
-  deleted = 0;
-  {
-    ProcessingChain chain;
-    chain.SetOwnership(ProcessingChain::kCallDeleter, [&](ProcessingStage* s) {
-      ++viaDeleter;
-      delete s;
-    });
-    chain.Append(new GainStage(1.0, &deleted));
-  }
-  EXPECT_EQ(viaDeleter, 1);
-  EXPECT_EQ(deleted, 1);
-
-  deleted = 0;
-  {
-    ProcessingChain chain;
-    chain.SetOwnership(ProcessingChain::kDeletePlain);
-    chain.Append(new GainStage(1.0, &deleted));
-  }
-  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(deleted, 6);
+  EXPECT_EQ(viaDeleter, 2);
 }
 
 } // namespace

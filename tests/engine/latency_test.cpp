@@ -2,7 +2,6 @@
 // impulse detector driven by a simulated Sender -> chain -> Receiver loop.
 
 #include "engine/LatencyDetector.h"
-#include "engine/LoudnessMeter.h"
 #include "engine/support/alloc_counter.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +13,7 @@
 
 namespace {
 
-// ---------------------------------------------------------------------------------------------------------------
-// DelayLine
-// ---------------------------------------------------------------------------------------------------------------
+// --- DelayLine ---
 
 TEST(DelayLine, DelaysByItsLengthLikeAQueue)
 {
@@ -42,6 +39,13 @@ TEST(DelayLine, DelaysByItsLengthLikeAQueue)
       ASSERT_EQ(line.Process(x), expected) << "length " << length << " sample " << i;
     }
   }
+
+  // Clear zeroes the old samples without allocating.
+  testsupport::AllocationScope scope;
+  line.Clear(3);
+  EXPECT_EQ(scope.Count(), 0u);
+  EXPECT_EQ(line.length, 3);
+  EXPECT_EQ(line.Process(5.0), 0.0);
 }
 
 TEST(DelayLine, LengthIsClampedAndShrinkingNeverReadsOutside)
@@ -56,8 +60,7 @@ TEST(DelayLine, LengthIsClampedAndShrinkingNeverReadsOutside)
   EXPECT_EQ(line.length, 176400);
 
   line.Clear(100);
-  for (int i = 0; i < 95; ++i)
-    (void)line.Process(1.0);
+  for (int i = 0; i < 95; ++i) (void)line.Process(1.0);
   EXPECT_EQ(line.index, 95);
   // Shrink below the read position: the next read restarts inside the new length.
   line.SetLength(10);
@@ -76,24 +79,7 @@ TEST(DelayLine, LengthIsClampedAndShrinkingNeverReadsOutside)
   EXPECT_EQ(empty.Process(0.5), 0.5);
 }
 
-TEST(DelayLine, ClearZeroesWithoutAllocating)
-{
-  DelayLine line;
-  ASSERT_TRUE(line.Allocate());
-  line.SetLength(3);
-  for (int i = 0; i < 3; ++i)
-    (void)line.Process(1.0);
-
-  testsupport::AllocationScope scope;
-  line.Clear(3);
-  EXPECT_EQ(scope.Count(), 0u);
-  EXPECT_EQ(line.length, 3);
-  EXPECT_EQ(line.Process(5.0), 0.0); // the old samples are gone
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// Fade-in
-// ---------------------------------------------------------------------------------------------------------------
+// --- Fade-in ---
 
 TEST(FadeIn, RisesLinearlyOverItsLength)
 {
@@ -121,61 +107,37 @@ TEST(FadeIn, RisesLinearlyOverItsLength)
   EXPECT_EQ(NextFadeFactor(counter, 4), 0.0);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// LatencyDetector in a simulated pair
-// ---------------------------------------------------------------------------------------------------------------
+// --- LatencyDetector in a simulated pair ---
 
 // The Sender renders before the Receiver in each host cycle. The Receiver hands the detector state to the Sender
-// for its next block; the chain between them delays by `delay` samples and scales by `gain`.
-struct PairSimulation
+// for its next block; the chain between them delays by `delay` samples and scales by `gain`. Runs cycles until the
+// detector stops or maxCycles pass; returns the samples run.
+long RunPair(LatencyDetector& detector, int block, int delay, double gain, long maxCycles)
 {
-  int block;
-  int delay;
-  double gain;
-  std::vector<double> chainMemory;  // delay line of the chain, as a plain ring
-  int chainPos = 0;
+  detector.Reset(block);
+  detector.Start();
+  std::deque<double> chain(size_t(delay), 0.0);
   int senderState = 0;
-
-  PairSimulation(int blockSize, int chainDelay, double chainGain)
-    : block(blockSize), delay(chainDelay), gain(chainGain), chainMemory(size_t(chainDelay) + 1, 0.0)
+  long samples = 0;
+  for (long cycle = 0; cycle < maxCycles; ++cycle)
   {
-  }
-
-  double Chain(double x)
-  {
-    chainMemory[size_t(chainPos)] = x;
-    chainPos = (chainPos + 1) % int(chainMemory.size());
-    return chainMemory[size_t(chainPos)] * gain;
-  }
-
-  // Runs cycles until the detector stops or maxCycles pass; returns the number of samples run.
-  long Run(LatencyDetector& detector, long maxCycles, double noise = 0.0)
-  {
-    long samples = 0;
-    for (long cycle = 0; cycle < maxCycles; ++cycle)
+    // Sender block (its pulse on the first sample when asked for), then the Receiver block that sees it.
+    std::vector<double> post(static_cast<size_t>(block));
+    for (int i = 0; i < block; ++i)
     {
-      // Sender block, then the Receiver block that sees it through the chain.
-      std::vector<double> post(static_cast<size_t>(block));
-      for (int i = 0; i < block; ++i)
-      {
-        double out = noise;
-        if (senderState == LatencyDetector::kPulseRequested)
-          out = i == 0 ? 1.0 : 0.0;
-        else if (senderState == LatencyDetector::kWaiting)
-          out = 0.0;
-        post[size_t(i)] = Chain(out);
-      }
-      senderState = detector.HandOver();
-      for (int i = 0; i < block; ++i)
-      {
-        ++samples;
-        if (detector.Process(post[size_t(i)], post[size_t(i)]))
-          return samples;
-      }
+      chain.push_back(senderState == LatencyDetector::kPulseRequested && i == 0 ? 1.0 : 0.0);
+      post[size_t(i)] = chain.front() * gain;
+      chain.pop_front();
     }
-    return samples;
+    senderState = detector.HandOver();
+    for (double x : post)
+    {
+      ++samples;
+      if (detector.Process(x, x)) return samples;
+    }
   }
-};
+  return samples;
+}
 
 TEST(LatencyDetector, FindsTheChainDelayExactly)
 {
@@ -183,10 +145,7 @@ TEST(LatencyDetector, FindsTheChainDelayExactly)
     for (int delay : {0, 1, 63, 1000, 5000})
     {
       LatencyDetector detector;
-      detector.Reset(block);
-      detector.Start();
-      PairSimulation sim(block, delay, 1.0);
-      sim.Run(detector, 1000);
+      RunPair(detector, block, delay, 1.0, 1000);
       EXPECT_EQ(detector.finished, 1) << block << "/" << delay;
       EXPECT_EQ(detector.active, 0);
       EXPECT_EQ(detector.measured, delay) << "block " << block;
@@ -197,10 +156,7 @@ TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDrops)
 {
   // -20 dB never crosses the -3 dB threshold; the second window listens 3 dB below the loudest sample it saw.
   LatencyDetector detector;
-  detector.Reset(256);
-  detector.Start();
-  PairSimulation sim(256, 300, 0.1);
-  const long samples = sim.Run(detector, 4000);
+  const long samples = RunPair(detector, 256, 300, 0.1, 4000);
   EXPECT_EQ(detector.finished, 1);
   EXPECT_EQ(detector.measured, 300);
   EXPECT_GT(samples, LatencyDetector::kWindowLength);
@@ -210,10 +166,7 @@ TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDrops)
 TEST(LatencyDetector, MutingChainEndsAfterThreeWindowsWithZero)
 {
   LatencyDetector detector;
-  detector.Reset(512);
-  detector.Start();
-  PairSimulation sim(512, 10, 0.0);
-  const long samples = sim.Run(detector, 10000);
+  const long samples = RunPair(detector, 512, 10, 0.0, 10000);
   EXPECT_EQ(detector.finished, 1);
   EXPECT_EQ(detector.measured, 0);
   EXPECT_EQ(samples, 3L * LatencyDetector::kWindowLength);
@@ -228,8 +181,7 @@ TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
   (void)detector.HandOver();
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (int i = 0; i < 100; ++i)
-    EXPECT_FALSE(detector.Process(i % 2 ? inf : nan, -inf));
+  for (int i = 0; i < 100; ++i) EXPECT_FALSE(detector.Process(i % 2 ? inf : nan, -inf));
   EXPECT_EQ(detector.peak, 0.0);
   // A real impulse is still found.
   EXPECT_TRUE(detector.Process(1.0, 1.0));

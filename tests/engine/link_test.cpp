@@ -29,17 +29,30 @@ struct Instance
 
 const LinkPairing S(int id) { return {kLinkSender, id}; }
 const LinkPairing R(int id) { return {kLinkReceiver, id}; }
+std::pair<int, int> Counts(const LinkSlot& s) { return {s.Senders(), s.Receivers()}; }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Addressing
-// ---------------------------------------------------------------------------------------------------------------
+// The Sender writes a block of `frames` samples of `value` on both channels.
+bool Write(LinkSlot& s, double value, int frames = 16)
+{
+  const std::vector<double> v(size_t(frames), value);
+  return s.SenderWrite(v.data(), v.data(), frames);
+}
+
+// The value of the next queued block (-1 when there is none), released at once.
+double Next(LinkSlot& s)
+{
+  const LinkBuffer* b = s.ReceiverAcquire();
+  const double v = b ? b->channels[0][0] : -1.0;
+  s.ReceiverRelease(b);
+  return v;
+}
+
+// --- Addressing ---
 
 TEST(LinkRegistryAddressing, OutOfRangeIDsUseSlotZero)
 {
-  for (int id : {0, 1, 17, 256})
-    EXPECT_EQ(LinkRegistry::SlotIndex(id), id);
-  for (int id : {257, 1000, -1, -256, INT_MIN, INT_MAX})
-    EXPECT_EQ(LinkRegistry::SlotIndex(id), 0) << id;
+  for (int id : {0, 1, 17, 256}) EXPECT_EQ(LinkRegistry::SlotIndex(id), id);
+  for (int id : {257, 1000, -1, -256, INT_MIN, INT_MAX}) EXPECT_EQ(LinkRegistry::SlotIndex(id), 0) << id;
   EXPECT_EQ(LinkRegistry::SlotIndex(3.7), 3);
   EXPECT_EQ(LinkRegistry::SlotIndex(256.5), 256);
   for (double id : {-0.5, -1.0, 257.0, 1e300, std::numeric_limits<double>::quiet_NaN(),
@@ -54,9 +67,7 @@ TEST(LinkRegistryAddressing, OutOfRangeIDsUseSlotZero)
   EXPECT_EQ(&LinkRegistry::Instance(), &LinkRegistry::Instance());
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// BufferQueue
-// ---------------------------------------------------------------------------------------------------------------
+// --- BufferQueue ---
 
 TEST(BufferQueue, DropsWhenFullAndKeepsOrder)
 {
@@ -81,16 +92,7 @@ TEST(BufferQueue, DropsWhenFullAndKeepsOrder)
   EXPECT_EQ(q.Pop(), &a);
   EXPECT_EQ(q.Pop(), &b);
 
-  q.Push(&a);
-  q.Clear();
-  EXPECT_EQ(q.Count(), 0);
-  EXPECT_EQ(q.Pop(), nullptr);
-}
-
-TEST(BufferQueue, TakeNextCycles)
-{
-  LinkBuffer a, b;
-  BufferQueue q(2);
+  // TakeNext cycles through what is queued without taking it out.
   EXPECT_EQ(q.TakeNext(), nullptr);
   q.Push(&a);
   q.Push(&b);
@@ -98,17 +100,18 @@ TEST(BufferQueue, TakeNextCycles)
   EXPECT_EQ(q.TakeNext(), &b);
   EXPECT_EQ(q.TakeNext(), &a);
   EXPECT_EQ(q.Count(), 2);
+
+  q.Clear();
+  EXPECT_EQ(q.Count(), 0);
+  EXPECT_EQ(q.Pop(), nullptr);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// LinkSlot
-// ---------------------------------------------------------------------------------------------------------------
+// --- LinkSlot ---
 
 std::vector<double> Ramp(int n, double start)
 {
   std::vector<double> v(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i)
-    v[size_t(i)] = start + i;
+  for (int i = 0; i < n; ++i) v[size_t(i)] = start + i;
   return v;
 }
 
@@ -153,77 +156,38 @@ TEST(LinkSlot, PassesBlocksInOrder)
 TEST(LinkSlot, NewestBlockReplacesTheOldestWhenTheReceiverLags)
 {
   LinkSlot s;
-  for (int block = 0; block < 5; ++block)
-  {
-    const std::vector<double> v(16, double(block));
-    ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 16));
-  }
+  for (int block = 0; block < 5; ++block) ASSERT_TRUE(Write(s, block));
   EXPECT_EQ(s.QueuedCount(), 2);
-  const LinkBuffer* b = s.ReceiverAcquire();
-  EXPECT_EQ(b->channels[0][0], 3.0);
-  s.ReceiverRelease(b);
-  b = s.ReceiverAcquire();
-  EXPECT_EQ(b->channels[0][0], 4.0);
-  s.ReceiverRelease(b);
+  EXPECT_EQ(Next(s), 3.0);
+  EXPECT_EQ(Next(s), 4.0);
+
+  // ClearQueue frees the queued buffers: two writes queue two blocks again.
+  ASSERT_TRUE(Write(s, 2.0));
+  ASSERT_TRUE(Write(s, 2.0));
+  s.ClearQueue();
+  EXPECT_EQ(s.QueuedCount(), 0);
+  EXPECT_EQ(s.ReceiverAcquire(), nullptr);
+  ASSERT_TRUE(Write(s, 2.0));
+  ASSERT_TRUE(Write(s, 2.0));
+  EXPECT_EQ(s.QueuedCount(), 2);
 }
 
 TEST(LinkSlot, SenderNeverWritesTheBlockBeingRead)
 {
   LinkSlot s;
-  const std::vector<double> first(16, 1.0);
-  ASSERT_TRUE(s.SenderWrite(first.data(), first.data(), 16));
+  ASSERT_TRUE(Write(s, 1.0));
   const LinkBuffer* reading = s.ReceiverAcquire();
   ASSERT_NE(reading, nullptr);
-  for (int block = 2; block < 8; ++block)
-  {
-    const std::vector<double> v(16, double(block));
-    ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 16));
-  }
+  for (int block = 2; block < 8; ++block) ASSERT_TRUE(Write(s, block));
   EXPECT_EQ(reading->channels[0][0], 1.0);
   EXPECT_EQ(reading->channels[1][15], 1.0);
   EXPECT_EQ(s.QueuedCount(), 1);
   s.ReceiverRelease(reading);
-  s.ReceiverRelease(reading);  // a second release is ignored
-
-  const LinkBuffer* next = s.ReceiverAcquire();
-  ASSERT_NE(next, nullptr);
-  EXPECT_EQ(next->channels[0][0], 7.0);
-  s.ReceiverRelease(next);
+  s.ReceiverRelease(reading); // a second release is ignored
+  EXPECT_EQ(Next(s), 7.0);
 }
 
-TEST(LinkSlot, ClearQueueFreesQueuedBuffers)
-{
-  LinkSlot s;
-  const std::vector<double> v(8, 2.0);
-  ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 8));
-  ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 8));
-  s.ClearQueue();
-  EXPECT_EQ(s.QueuedCount(), 0);
-  EXPECT_EQ(s.ReceiverAcquire(), nullptr);
-  // Both buffers are free again: two writes queue two blocks.
-  ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 8));
-  ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 8));
-  EXPECT_EQ(s.QueuedCount(), 2);
-}
-
-TEST(LinkSlot, ExchangeAndCommandsDoNotAllocate)
-{
-  LinkSlot s;
-  const std::vector<double> v(512, 0.5);
-  int code = 0;
-  double value = 0;
-  testsupport::AllocationScope scope;
-  for (int i = 0; i < 100; ++i)
-  {
-    ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 512));
-    s.ReceiverRelease(s.ReceiverAcquire());
-    s.PostCommand(33, 1.0);
-    ASSERT_TRUE(s.TakeCommand(code, value));
-  }
-  EXPECT_EQ(scope.Count(), 0u);
-}
-
-TEST(LinkSlot, CommandsAreTakenOnce)
+TEST(LinkSlot, CommandsAreTakenOnceAndNothingAllocates)
 {
   LinkSlot s;
   int code = 123;
@@ -239,11 +203,21 @@ TEST(LinkSlot, CommandsAreTakenOnce)
   EXPECT_EQ(s.Command(), kNoLinkCommand);
   EXPECT_EQ(s.CommandValue(), 0.0);
   EXPECT_FALSE(s.TakeCommand(code, value));
+
+  // The exchange and the commands never allocate.
+  const std::vector<double> v(512, 0.5);
+  testsupport::AllocationScope scope;
+  for (int i = 0; i < 100; ++i)
+  {
+    ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 512));
+    s.ReceiverRelease(s.ReceiverAcquire());
+    s.PostCommand(33, 1.0);
+    ASSERT_TRUE(s.TakeCommand(code, value));
+  }
+  EXPECT_EQ(scope.Count(), 0u);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Automatic pairing
-// ---------------------------------------------------------------------------------------------------------------
+// --- Automatic pairing ---
 
 TEST(LinkPairing, FreshProcessSequence)
 {
@@ -256,10 +230,8 @@ TEST(LinkPairing, FreshProcessSequence)
     EXPECT_EQ(inst.back()->link, expected[i]) << i;
     EXPECT_EQ(inst.back()->number, int(i) + 1);
   }
-  EXPECT_EQ(reg.Slot(1).Senders(), 1);
-  EXPECT_EQ(reg.Slot(1).Receivers(), 1);
-  EXPECT_EQ(reg.Slot(4).Senders(), 1);
-  EXPECT_EQ(reg.Slot(4).Receivers(), 0);
+  EXPECT_EQ(Counts(reg.Slot(1)), std::pair(1, 1));
+  EXPECT_EQ(Counts(reg.Slot(4)), std::pair(1, 0));
   EXPECT_EQ(reg.LiveInstances(), 7);
 }
 
@@ -281,21 +253,16 @@ TEST(LinkPairing, LeaveAndRejoinFillsTheGap)
 
 TEST(LinkPairing, OneSidedTables)
 {
+  // Only Senders left: the next joins as Receiver of the first; only Receivers: as Sender.
+  for (int role : {kLinkSender, kLinkReceiver})
   {
     LinkRegistry reg;
-    Instance a(reg), b(reg);  // S1, R1
-    reg.Move(b.link.mode, b.link.linkID, kLinkSender, 2);
-    b.link = S(2);
+    Instance a(reg), b(reg); // S1, R1
+    Instance& moved = role == kLinkSender ? b : a;
+    reg.Move(moved.link.mode, moved.link.linkID, role, 2);
+    moved.link = {role, 2};
     Instance c(reg);
-    EXPECT_EQ(c.link, R(1));
-  }
-  {
-    LinkRegistry reg;
-    Instance a(reg), b(reg);  // S1, R1
-    reg.Move(a.link.mode, a.link.linkID, kLinkReceiver, 2);
-    a.link = R(2);
-    Instance c(reg);
-    EXPECT_EQ(c.link, S(1));
+    EXPECT_EQ(c.link, role == kLinkSender ? R(1) : S(1));
   }
 }
 
@@ -334,8 +301,7 @@ TEST(LinkPairing, AllGoneRestartsNumberingAndCounts)
   reg.Slot(1).SetSenderState(kSenderSilence);
   reg.Slot(1).SetDriveGain(0.5);
   reg.Slot(1).PostCommand(33, 1.0);
-  const std::vector<double> v(4, 1.0);
-  ASSERT_TRUE(reg.Slot(1).SenderWrite(v.data(), v.data(), 4));
+  ASSERT_TRUE(Write(reg.Slot(1), 1.0, 4));
   reg.UnregisterInstance();
   EXPECT_EQ(reg.Slot(1).Senders(), 1);
 
@@ -351,9 +317,7 @@ TEST(LinkPairing, AllGoneRestartsNumberingAndCounts)
   EXPECT_EQ(reg.Slot(1).QueuedCount(), 1);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Leaving and moving
-// ---------------------------------------------------------------------------------------------------------------
+// --- Leaving and moving ---
 
 void DriveSenderHard(LinkSlot& s)
 {
@@ -390,8 +354,7 @@ TEST(LinkMoves, LastReceiverLeavingReleasesTheSender)
   DriveSenderHard(slot);
   reg.Move(kLinkReceiver, 1, kLinkSender, 1);
   ExpectSenderReset(slot);
-  EXPECT_EQ(slot.Senders(), 2);
-  EXPECT_EQ(slot.Receivers(), 0);
+  EXPECT_EQ(Counts(slot), std::pair(2, 0));
 
   // Link ID change.
   reg.Move(kLinkSender, 1, kLinkReceiver, 1);
@@ -409,8 +372,7 @@ TEST(LinkMoves, LastReceiverLeavingReleasesTheSender)
   EXPECT_EQ(slot.SenderState(), kSenderImpulse);
   reg.Leave(sender.mode, sender.linkID);
   EXPECT_EQ(slot.SenderState(), kSenderImpulse);
-  EXPECT_EQ(slot.Senders(), 0);
-  EXPECT_EQ(slot.Receivers(), 1);
+  EXPECT_EQ(Counts(slot), std::pair(0, 1));
   EXPECT_EQ(reg.Slot(7).Receivers(), 0);
 }
 
@@ -420,8 +382,7 @@ TEST(LinkMoves, CountsNeverGoNegative)
   reg.Leave(kLinkSender, 3);
   reg.Leave(kLinkReceiver, 3);
   reg.Leave(2, 3);  // not a mode: nothing
-  EXPECT_EQ(reg.Slot(3).Senders(), 0);
-  EXPECT_EQ(reg.Slot(3).Receivers(), 0);
+  EXPECT_EQ(Counts(reg.Slot(3)), std::pair(0, 0));
   reg.RegisterInstance();
   reg.Move(kLinkSender, 3, kLinkSender, 3);  // same place: nothing
   EXPECT_EQ(reg.Slot(3).Senders(), 0);
@@ -472,8 +433,7 @@ TEST(LinkMoves, RepairWithNoRoomChangesNothing)
     reg.Move(-1, 0, kLinkReceiver, id);
   }
   EXPECT_FALSE(reg.Repair(kLinkSender, 17));
-  EXPECT_EQ(reg.Slot(17).Receivers(), 1);
-  EXPECT_EQ(reg.Slot(17).Senders(), 1);
+  EXPECT_EQ(Counts(reg.Slot(17)), std::pair(1, 1));
   // A Receiver leaving 17 would leave its Sender waiting alone, so it finds its own place again.
   EXPECT_EQ(reg.Repair(kLinkReceiver, 17), std::optional<LinkPairing>(R(17)));
   EXPECT_EQ(reg.Slot(17).Receivers(), 1);

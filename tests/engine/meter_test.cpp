@@ -15,30 +15,24 @@
 #include <cstdint>
 #include <limits>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 constexpr double kPi = std::numbers::pi;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();
 
 double ToDB(double x) { return 20.0 * std::log10(x); }
 
 using testsupport::Noise;
 
-// ---------------------------------------------------------------------------------------------------------------
-// Conversions
-// ---------------------------------------------------------------------------------------------------------------
+// --- Conversions ---
 
 TEST(LevelConversions, FloorsAndIdentities)
 {
-  EXPECT_EQ(AmpToDB(0.0), -144.0);
-  EXPECT_EQ(AmpToDB(6.309e-08), -144.0);
-  EXPECT_EQ(AmpToDB(1.0), 0.0);
-  EXPECT_EQ(AmpToDB(std::numeric_limits<double>::quiet_NaN()), -144.0);
-  EXPECT_EQ(DBToAmp(-144.0), 0.0);
-  EXPECT_EQ(DBToAmp(-200.0), 0.0);
-  EXPECT_EQ(DBToAmp(0.0), 1.0);
-  EXPECT_EQ(DBToAmp(std::numeric_limits<double>::quiet_NaN()), 0.0);
+  for (double x : {0.0, 6.309e-08, kNaN}) EXPECT_EQ(AmpToDB(x), -144.0) << x;
+  for (double dB : {-144.0, -200.0, kNaN}) EXPECT_EQ(DBToAmp(dB), 0.0) << dB;
   EXPECT_EQ(DBToAmpInv(-144.0), 0.0);
 
   for (double x : {1e-6, 0.001, 0.5, 2.0, 1234.5})
@@ -50,30 +44,21 @@ TEST(LevelConversions, FloorsAndIdentities)
   }
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// K-weighting coefficients
-// ---------------------------------------------------------------------------------------------------------------
+// --- K-weighting coefficients ---
 
 TEST(KWeighting, MatchesPublishedCoefficientsAt48k)
 {
   LoudnessMeter m;
   ASSERT_TRUE(m.Init(kMeterEBUML, 0.0, 48000.0));
-  for (const Biquad* s : {&m.Stage1Left(), &m.Stage1Right()})
+  // b0, b1, b2, a1, a2 of the pre-filter and of the RLB high-pass.
+  const double shelf[] = {1.53512485958697, -2.69169618940638, 1.19839281085285, -1.69065929318241, 0.73248077421585};
+  const double rlb[] = {1.0, -2.0, 1.0, -1.99004745483398, 0.99007225036621};
+  for (const auto& [s, want] : {std::pair{&m.Stage1Left(), shelf}, std::pair{&m.Stage1Right(), shelf},
+                                std::pair{&m.Stage2Left(), rlb}, std::pair{&m.Stage2Right(), rlb}})
   {
-    EXPECT_NEAR(s->b0, 1.53512485958697, 1e-10);
-    EXPECT_NEAR(s->b1, -2.69169618940638, 1e-10);
-    EXPECT_NEAR(s->b2, 1.19839281085285, 1e-10);
-    EXPECT_NEAR(s->a1, -1.69065929318241, 1e-10);
-    EXPECT_NEAR(s->a2, 0.73248077421585, 1e-10);
+    const double got[] = {s->b0, s->b1, s->b2, s->a1, s->a2};
+    for (int k = 0; k < 5; ++k) EXPECT_NEAR(got[k], want[k], 1e-10) << k;
     EXPECT_EQ(s->a0n, 1.0);
-  }
-  for (const Biquad* s : {&m.Stage2Left(), &m.Stage2Right()})
-  {
-    EXPECT_NEAR(s->b0, 1.0, 1e-10);
-    EXPECT_NEAR(s->b1, -2.0, 1e-10);
-    EXPECT_NEAR(s->b2, 1.0, 1e-10);
-    EXPECT_NEAR(s->a1, -1.99004745483398, 1e-10);
-    EXPECT_NEAR(s->a2, 0.99007225036621, 1e-10);
   }
 }
 
@@ -115,85 +100,50 @@ TEST(KWeighting, FollowsTheAnalogPrototypeAtOtherRates)
   }
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// EBU modes against libebur128
-// ---------------------------------------------------------------------------------------------------------------
+// --- EBU modes against libebur128 ---
 
-struct Reference
-{
-  explicit Reference(double fs) : st(ebur128_init(2, (unsigned long)fs, EBUR128_MODE_S)) {}
-  ~Reference() { ebur128_destroy(&st); }
-  void Add(const std::vector<double>& interleaved)
-  {
-    ASSERT_EQ(ebur128_add_frames_double(st, interleaved.data(), interleaved.size() / 2), EBUR128_SUCCESS);
-  }
-  double Momentary()
-  {
-    double v = 0;
-    EXPECT_EQ(ebur128_loudness_momentary(st, &v), EBUR128_SUCCESS);
-    return v;
-  }
-  double ShortTerm()
-  {
-    double v = 0;
-    EXPECT_EQ(ebur128_loudness_shortterm(st, &v), EBUR128_SUCCESS);
-    return v;
-  }
-  ebur128_state* st;
-};
-
-// Runs the meter and libebur128 over `seconds` of a stereo signal in 100 ms chunks; after `settle` seconds it
-// averages the meter's dB reading and the reference's (loudness + 0.691) at each chunk end.
-struct Comparison
-{
-  double meterDB = 0, referenceDB = 0;
-};
-
+// Runs the meter and libebur128 over `seconds` of a stereo signal gen(t) = {l, r} in 100 ms chunks; returns the mean,
+// over the chunk ends after `settle` seconds, of the meter's dB reading less the reference's loudness + 0.691.
 template <typename Gen>
-Comparison Compare(int mode, double fs, double seconds, double settle, Gen gen)
+double Deviation(int mode, double fs, double seconds, double settle, Gen gen)
 {
   LoudnessMeter meter;
   EXPECT_TRUE(meter.Init(mode, 0.0, fs));
-  Reference ref(fs);
-  const int chunk = int(fs / 10);
-  std::vector<double> buf(size_t(chunk) * 2);
-  double sumMeter = 0, sumRef = 0;
+  ebur128_state* ref = ebur128_init(2, (unsigned long)fs, EBUR128_MODE_S);
+  const size_t chunk = size_t(fs / 10);
+  std::vector<double> buf(2 * chunk);
+  double sum = 0, reading = 0;
   int n = 0;
-  int64_t t = 0;
-  double reading = 0;
-  for (int c = 0; c < int(seconds * 10); ++c)
+  for (int c = 0, t = 0; c < int(seconds * 10); ++c)
   {
-    for (int i = 0; i < chunk; ++i, ++t)
+    for (size_t i = 0; i < chunk; ++i, ++t)
     {
-      gen(t, buf[size_t(2 * i)], buf[size_t(2 * i + 1)]);
-      reading = meter.ProcessSample(buf[size_t(2 * i)], buf[size_t(2 * i + 1)]);
+      std::tie(buf[2 * i], buf[2 * i + 1]) = gen(t);
+      reading = meter.ProcessSample(buf[2 * i], buf[2 * i + 1]);
     }
-    ref.Add(buf);
-    if (c >= int(settle * 10))
-    {
-      sumMeter += AmpToDB(reading);
-      sumRef += (mode == kMeterEBUML ? ref.Momentary() : ref.ShortTerm()) + 0.691;
-      ++n;
-    }
+    EXPECT_EQ(ebur128_add_frames_double(ref, buf.data(), chunk), EBUR128_SUCCESS);
+    double loudness = 0;
+    if (c < int(settle * 10)) continue;
+    EXPECT_EQ((mode == kMeterEBUML ? ebur128_loudness_momentary : ebur128_loudness_shortterm)(ref, &loudness),
+              EBUR128_SUCCESS);
+    sum += AmpToDB(reading) - (loudness + 0.691);
+    ++n;
   }
-  return {sumMeter / n, sumRef / n};
+  ebur128_destroy(&ref);
+  return sum / n;
 }
 
 TEST(LoudnessMeterEBU, SinesMatchLibebur128)
 {
-  struct Case
+  const std::tuple<double, double, double> cases[] = { // rate, frequency, amplitude
+    {48000, 997, 0.25}, {48000, 100, 0.5}, {48000, 5000, 0.1},   {44100, 997, 0.25},
+    {44100, 60, 0.7},   {96000, 997, 0.25}, {96000, 10000, 0.2}};
+  for (const auto& [fs, freq, amp] : cases)
   {
-    double fs, freq, amp;
-  };
-  for (const Case& k : {Case{48000, 997, 0.25}, Case{48000, 100, 0.5}, Case{48000, 5000, 0.1},
-                        Case{44100, 997, 0.25}, Case{44100, 60, 0.7}, Case{96000, 997, 0.25}, Case{96000, 10000, 0.2}})
-  {
-    SCOPED_TRACE(testing::Message() << k.fs << " Hz, " << k.freq << " Hz sine");
-    auto sine = [&](int64_t t, double& l, double& r) { l = r = k.amp * std::sin(2 * kPi * k.freq * double(t) / k.fs); };
-    const Comparison ml = Compare(kMeterEBUML, k.fs, 3.0, 2.5, sine);
-    EXPECT_NEAR(ml.meterDB, ml.referenceDB, 0.05);
-    const Comparison sl = Compare(kMeterEBUSL, k.fs, 16.0, 15.5, sine);
-    EXPECT_NEAR(sl.meterDB, sl.referenceDB, 0.05);
+    SCOPED_TRACE(testing::Message() << fs << " Hz, " << freq << " Hz sine");
+    auto sine = [&](int t) { const double x = amp * std::sin(2 * kPi * freq * t / fs); return std::pair{x, x}; };
+    EXPECT_NEAR(Deviation(kMeterEBUML, fs, 3.0, 2.5, sine), 0.0, 0.05);
+    EXPECT_NEAR(Deviation(kMeterEBUSL, fs, 16.0, 15.5, sine), 0.0, 0.05);
   }
 }
 
@@ -203,47 +153,43 @@ TEST(LoudnessMeterEBU, NoiseMatchesLibebur128)
   {
     SCOPED_TRACE(fs);
     Noise nl(12345), nr(987654321);
-    auto noise = [&](int64_t, double& l, double& r) {
-      l = 0.3 * nl.Next();
-      r = 0.2 * nr.Next();
-    };
-    const Comparison ml = Compare(kMeterEBUML, fs, 12.0, 2.0, noise);
-    EXPECT_NEAR(ml.meterDB, ml.referenceDB, 0.1);
-    const Comparison sl = Compare(kMeterEBUSL, fs, 25.0, 15.0, noise);
-    EXPECT_NEAR(sl.meterDB, sl.referenceDB, 0.1);
+    auto noise = [&](int) { return std::pair{0.3 * nl.Next(), 0.2 * nr.Next()}; };
+    EXPECT_NEAR(Deviation(kMeterEBUML, fs, 12.0, 2.0, noise), 0.0, 0.1);
+    EXPECT_NEAR(Deviation(kMeterEBUSL, fs, 25.0, 15.0, noise), 0.0, 0.1);
   }
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// RMS modes
-// ---------------------------------------------------------------------------------------------------------------
+// --- RMS modes ---
+
+// Runs n samples of gen(i) = {left, right} through the meter; returns the last reading.
+template <typename Gen>
+double Feed(LoudnessMeter& m, int n, Gen gen)
+{
+  double v = 0;
+  for (int i = 0; i < n; ++i)
+  {
+    const auto [l, r] = gen(i);
+    v = m.ProcessSample(l, r);
+  }
+  return v;
+}
+
+double Sine1k(int i, double amp) { return amp * std::sin(2 * kPi * 1000.0 * i / 48000.0); }
 
 TEST(LoudnessMeterRMS, SummedAndAveraged)
 {
-  LoudnessMeter summed, averaged;
-  ASSERT_TRUE(summed.Init(kMeterRMSSummed, 0.1, 48000.0));
-  ASSERT_TRUE(averaged.Init(kMeterRMSAveraged, 0.1, 48000.0));
-  double s = 0, a = 0;
-  for (int i = 0; i < 48000 * 3; ++i)
+  // Full scale on both channels, then a 1 kHz sine on the left only, unweighted: the summed reading is the root of
+  // the channels' summed power, the averaged one that of their mean power.
+  for (int mode : {kMeterRMSSummed, kMeterRMSAveraged})
   {
-    s = summed.ProcessSample(1.0, 1.0);
-    a = averaged.ProcessSample(1.0, 1.0);
+    const bool summed = mode == kMeterRMSSummed;
+    LoudnessMeter m;
+    ASSERT_TRUE(m.Init(mode, 0.1, 48000.0));
+    EXPECT_NEAR(Feed(m, 3 * 48000, [](int) { return std::pair{1.0, 1.0}; }), summed ? std::sqrt(2.0) : 1.0, 1e-9);
+    ASSERT_TRUE(m.Init(mode, 0.3, 48000.0));
+    const double v = Feed(m, 3 * 48000, [](int i) { return std::pair{Sine1k(i, 0.6), 0.0}; });
+    EXPECT_NEAR(ToDB(v), ToDB(summed ? 0.6 / std::sqrt(2.0) : 0.6 / 2.0), 0.01) << mode;
   }
-  EXPECT_NEAR(s, std::sqrt(2.0), 1e-9);
-  EXPECT_NEAR(a, 1.0, 1e-9);
-
-  // A 1 kHz sine on the left only, unweighted: the summed reading is its RMS, the averaged one that over two channels.
-  ASSERT_TRUE(summed.Init(kMeterRMSSummed, 0.3, 48000.0));
-  ASSERT_TRUE(averaged.Init(kMeterRMSAveraged, 0.3, 48000.0));
-  const double amp = 0.6;
-  for (int i = 0; i < 48000 * 3; ++i)
-  {
-    const double x = amp * std::sin(2 * kPi * 1000.0 * i / 48000.0);
-    s = summed.ProcessSample(x, 0.0);
-    a = averaged.ProcessSample(x, 0.0);
-  }
-  EXPECT_NEAR(ToDB(s), ToDB(amp / std::sqrt(2.0)), 0.01);
-  EXPECT_NEAR(ToDB(a), ToDB(amp / 2.0), 0.01);
 }
 
 TEST(LoudnessMeterRMS, SmoothingFollowsTheWindow)
@@ -251,19 +197,13 @@ TEST(LoudnessMeterRMS, SmoothingFollowsTheWindow)
   // alpha = 10^(-1 / (1.3 W fs)): after 1.3 W seconds of silence a unit power has fallen by 10 dB in power.
   LoudnessMeter m;
   ASSERT_TRUE(m.Init(kMeterRMSSummed, 1.0, 4000.0));
-  for (int i = 0; i < 200000; ++i)
-    (void)m.ProcessSample(1.0, 0.0);
-  double v = 0;
-  for (int i = 0; i < 5200; ++i)
-    v = m.ProcessSample(0.0, 0.0);
-  EXPECT_NEAR(v * v, 0.1, 1e-9);
+  (void)Feed(m, 200000, [](int) { return std::pair{1.0, 0.0}; });
+  EXPECT_NEAR(std::pow(Feed(m, 5200, [](int) { return std::pair{0.0, 0.0}; }), 2), 0.1, 1e-9);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// VU and peak
-// ---------------------------------------------------------------------------------------------------------------
+// --- VU and peak ---
 
-TEST(LoudnessMeterVU, StepResponseHasStandardBallistics)
+TEST(LoudnessMeterVU, StandardBallisticsAndZeroVUAtMinus18dBFS)
 {
   // IEC 60268-17: 99 % of the steady reading within 300 ms of a step, overshoot of 1 to 1.5 %.
   for (double fs : {44100.0, 48000.0, 96000.0})
@@ -272,36 +212,21 @@ TEST(LoudnessMeterVU, StepResponseHasStandardBallistics)
     LoudnessMeter m;
     ASSERT_TRUE(m.Init(kMeterVU, 0.0, fs));
     std::vector<double> r;
-    for (int i = 0; i < int(fs * 3); ++i)
-      r.push_back(m.ProcessSample(0.1, 0.1));
-    const double steady = r.back();
-    int first99 = -1;
-    double peak = 0;
-    for (size_t i = 0; i < r.size(); ++i)
-    {
-      if (first99 < 0 && r[i] >= 0.99 * steady)
-        first99 = int(i);
-      peak = std::max(peak, r[i]);
-    }
+    for (int i = 0; i < int(fs * 3); ++i) r.push_back(m.ProcessSample(0.1, 0.1));
+    const double steady = r.back(), peak = *std::max_element(r.begin(), r.end());
+    const auto reached = std::find_if(r.begin(), r.end(), [&](double v) { return v >= 0.99 * steady; });
+    const double first99 = double(reached - r.begin());
     EXPECT_LE(first99 / fs, 0.300);
     EXPECT_GE(first99 / fs, 0.250);
     EXPECT_GE(peak / steady - 1.0, 0.010);
     EXPECT_LE(peak / steady - 1.0, 0.015);
   }
-}
 
-TEST(LoudnessMeterVU, SineAtMinus18dBFSReadsZeroVU)
-{
+  // A 1 kHz sine at -18 dBFS reads 0 VU.
   LoudnessMeter m;
   ASSERT_TRUE(m.Init(kMeterVU, 0.0, 48000.0));
   const double amp = std::pow(10.0, -18.0 / 20.0);
-  double v = 0;
-  for (int i = 0; i < 48000 * 3; ++i)
-  {
-    const double x = amp * std::sin(2 * kPi * 1000.0 * i / 48000.0);
-    v = m.ProcessSample(x, x);
-  }
-  EXPECT_NEAR(ToDB(v), 0.0, 0.05);
+  EXPECT_NEAR(ToDB(Feed(m, 3 * 48000, [&](int i) { return std::pair{Sine1k(i, amp), Sine1k(i, amp)}; })), 0.0, 0.05);
 }
 
 TEST(LoudnessMeterPeak, HoldsUntilCleared)
@@ -309,42 +234,39 @@ TEST(LoudnessMeterPeak, HoldsUntilCleared)
   LoudnessMeter m;
   ASSERT_TRUE(m.Init(kMeterMaxPeak, 0.0, 48000.0));
   EXPECT_EQ(m.ProcessSample(0.9, -0.2), 0.9);
-  for (int i = 0; i < 100000; ++i)
-    ASSERT_EQ(m.ProcessSample(0.0, 0.0), 0.9);
+  for (int i = 0; i < 100000; ++i) ASSERT_EQ(m.ProcessSample(0.0, 0.0), 0.9);
   EXPECT_EQ(m.ProcessSample(0.1, -0.95), 0.95);
   m.Clear();
   EXPECT_EQ(m.ProcessSample(0.0, 0.0), 0.0);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Window, validation, robustness
-// ---------------------------------------------------------------------------------------------------------------
+// --- Window, validation, robustness ---
 
 TEST(LoudnessMeterWindow, FixedWindowsAndCounter)
 {
+  // EBU 400 ms and 3 s, VU 300 ms and peak 10 ms whatever the RMS window; the RMS modes take theirs.
+  const struct
+  {
+    int mode;
+    double window, fs;
+    int length;
+  } cases[] = {{kMeterEBUML, 10.0, 48000.0, 19200}, {kMeterEBUSL, 10.0, 48000.0, 144000},
+               {kMeterVU, 10.0, 48000.0, 14400},    {kMeterMaxPeak, 10.0, 48000.0, 480},
+               {kMeterRMSSummed, 3.0, 48000.0, 144000}, {kMeterRMSAveraged, 0.01, 44100.0, 441}};
   LoudnessMeter m;
-  ASSERT_TRUE(m.Init(kMeterEBUML, 10.0, 48000.0));
-  EXPECT_EQ(m.WindowLength(), 19200);
-  ASSERT_TRUE(m.Init(kMeterEBUSL, 10.0, 48000.0));
-  EXPECT_EQ(m.WindowLength(), 144000);
-  ASSERT_TRUE(m.Init(kMeterVU, 10.0, 48000.0));
-  EXPECT_EQ(m.WindowLength(), 14400);
-  ASSERT_TRUE(m.Init(kMeterMaxPeak, 10.0, 48000.0));
-  EXPECT_EQ(m.WindowLength(), 480);
-  ASSERT_TRUE(m.Init(kMeterRMSSummed, 3.0, 48000.0));
-  EXPECT_EQ(m.WindowLength(), 144000);
-  ASSERT_TRUE(m.Init(kMeterRMSAveraged, 0.01, 44100.0));
-  EXPECT_EQ(m.WindowLength(), 441);
+  for (const auto& c : cases)
+  {
+    ASSERT_TRUE(m.Init(c.mode, c.window, c.fs));
+    EXPECT_EQ(m.WindowLength(), c.length) << c.mode;
+  }
 
-  for (int i = 0; i < 440; ++i)
-    (void)m.ProcessSample(0.5, 0.5);
+  for (int i = 0; i < 440; ++i) (void)m.ProcessSample(0.5, 0.5);
   EXPECT_EQ(m.WindowCounter(), 440);
   EXPECT_FALSE(m.WindowFull());
   (void)m.ProcessSample(0.5, 0.5);
   EXPECT_EQ(m.WindowCounter(), 441);
   EXPECT_TRUE(m.WindowFull());
-  for (int i = 0; i < 1000; ++i)
-    (void)m.ProcessSample(0.5, 0.5);
+  for (int i = 0; i < 1000; ++i) (void)m.ProcessSample(0.5, 0.5);
   EXPECT_EQ(m.WindowCounter(), 441);
 
   m.Clear();
@@ -353,29 +275,31 @@ TEST(LoudnessMeterWindow, FixedWindowsAndCounter)
   EXPECT_EQ(m.Mode(), kMeterRMSAveraged);
 }
 
-TEST(LoudnessMeterInit, RefusesBadRatesAndWindows)
+TEST(LoudnessMeterInit, DefaultIsUsableAndBadRatesAndWindowsAreRefused)
 {
   LoudnessMeter m;
+  EXPECT_EQ(m.Mode(), kMeterRMSSummed);
+  EXPECT_EQ(m.SampleRate(), 44100.0);
+  EXPECT_EQ(m.WindowLength(), 132300);
+  EXPECT_GT(m.ProcessSample(1.0, 0.0), 0.0);
+
   ASSERT_TRUE(m.Init(kMeterEBUML, 0.0, 48000.0));
   const double b0 = m.Stage1Left().b0;
-  for (double fs : {0.0, -48000.0, 100.0, std::numeric_limits<double>::quiet_NaN(),
-                    std::numeric_limits<double>::infinity(), 1e9})
-    EXPECT_FALSE(m.Init(kMeterEBUSL, 1.0, fs)) << fs;
-  EXPECT_FALSE(m.Init(kMeterRMSSummed, std::numeric_limits<double>::quiet_NaN(), 48000.0));
-  EXPECT_FALSE(m.Init(kMeterRMSSummed, -1.0, 48000.0));
-  EXPECT_FALSE(m.Init(kMeterRMSSummed, std::numeric_limits<double>::infinity(), 48000.0));
+  for (double fs : {0.0, -48000.0, 100.0, kNaN, kInf, 1e9}) EXPECT_FALSE(m.Init(kMeterEBUSL, 1.0, fs)) << fs;
+  for (double window : {kNaN, -1.0, kInf}) EXPECT_FALSE(m.Init(kMeterRMSSummed, window, 48000.0)) << window;
   EXPECT_EQ(m.Mode(), kMeterEBUML);  // unchanged
   EXPECT_EQ(m.Stage1Left().b0, b0);
   EXPECT_EQ(m.SampleRate(), 48000.0);
 
   // Fixed-window modes ignore a bad RMS window.
-  EXPECT_TRUE(m.Init(kMeterVU, std::numeric_limits<double>::quiet_NaN(), 48000.0));
+  EXPECT_TRUE(m.Init(kMeterVU, kNaN, 48000.0));
 
   // Mode 6 and other out-of-range modes become "RMS Summed".
-  EXPECT_TRUE(m.Init(6, 1.0, 48000.0));
-  EXPECT_EQ(m.Mode(), kMeterRMSSummed);
-  EXPECT_TRUE(m.Init(-3, 1.0, 48000.0));
-  EXPECT_EQ(m.Mode(), kMeterRMSSummed);
+  for (int mode : {6, -3})
+  {
+    EXPECT_TRUE(m.Init(mode, 1.0, 48000.0));
+    EXPECT_EQ(m.Mode(), kMeterRMSSummed);
+  }
 
   // A zero window means no smoothing, not a division by zero.
   EXPECT_TRUE(m.Init(kMeterRMSSummed, 0.0, 48000.0));
@@ -385,16 +309,7 @@ TEST(LoudnessMeterInit, RefusesBadRatesAndWindows)
   EXPECT_DOUBLE_EQ(m.ProcessSample(0.3, 0.4), 0.5);
 }
 
-TEST(LoudnessMeterInit, DefaultIsUsable)
-{
-  LoudnessMeter m;
-  EXPECT_EQ(m.Mode(), kMeterRMSSummed);
-  EXPECT_EQ(m.SampleRate(), 44100.0);
-  EXPECT_EQ(m.WindowLength(), 132300);
-  EXPECT_GT(m.ProcessSample(1.0, 0.0), 0.0);
-}
-
-TEST(LoudnessMeterRobustness, NonFiniteSamplesCountAsSilence)
+TEST(LoudnessMeterRobustness, NonFiniteSamplesCountAsSilenceAndClearRestartsTheMeter)
 {
   for (int mode = 0; mode < kNumMeterModes; ++mode)
   {
@@ -407,22 +322,18 @@ TEST(LoudnessMeterRobustness, NonFiniteSamplesCountAsSilence)
     {
       const double x = 0.5 * std::sin(i * 0.05);
       const bool bad = i % 1000 == 7;
-      va = a.ProcessSample(bad ? std::numeric_limits<double>::quiet_NaN() : x,
-                           bad ? std::numeric_limits<double>::infinity() : x);
+      va = a.ProcessSample(bad ? kNaN : x, bad ? kInf : x);
       vb = b.ProcessSample(bad ? 0.0 : x, bad ? 0.0 : x);
       ASSERT_TRUE(std::isfinite(va));
     }
     EXPECT_EQ(va, vb);
   }
-}
 
-TEST(LoudnessMeterRobustness, ClearRestartsLikeAFreshMeter)
-{
+  // Clear restarts the meter like a fresh one.
   LoudnessMeter a, b;
   ASSERT_TRUE(a.Init(kMeterEBUML, 0.0, 48000.0));
   ASSERT_TRUE(b.Init(kMeterEBUML, 0.0, 48000.0));
-  for (int i = 0; i < 5000; ++i)
-    (void)a.ProcessSample(std::sin(i * 0.3), std::cos(i * 0.2));
+  for (int i = 0; i < 5000; ++i) (void)a.ProcessSample(std::sin(i * 0.3), std::cos(i * 0.2));
   a.Clear();
   EXPECT_EQ(a.Level(), 0.0);
   EXPECT_EQ(a.WindowCounter(), 0);
@@ -437,21 +348,22 @@ TEST(LoudnessMeterRobustness, NeverAllocates)
   for (int mode = 0; mode < kNumMeterModes; ++mode)
   {
     ASSERT_TRUE(m.Init(mode, 0.5, 96000.0));
-    for (int i = 0; i < 1000; ++i)
-      (void)m.ProcessSample(0.1 * i, -0.1);
+    for (int i = 0; i < 1000; ++i) (void)m.ProcessSample(0.1 * i, -0.1);
     m.Clear();
   }
   EXPECT_EQ(scope.Count(), 0u);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Block processing against the per-sample path
-// ---------------------------------------------------------------------------------------------------------------
+// --- Block processing against the per-sample path ---
 
 // Equal bit for bit: a -0.0 against 0.0, or the last ulp, fails.
-bool SameBits(double a, double b)
+bool SameBits(double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); }
+
+// The first sample at which two outputs differ bit for bit; -1 when none does.
+long FirstDifference(const std::vector<double>& a, const std::vector<double>& b)
 {
-  return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+  const auto [x, y] = std::mismatch(a.begin(), a.end(), b.begin(), b.end(), SameBits);
+  return x == a.end() && y == b.end() ? -1 : long(x - a.begin());
 }
 
 // Segments that reach what the filters and selects treat specially: loud noise, quiet noise, subnormal input,
@@ -464,12 +376,8 @@ std::vector<double> TestSignal(uint64_t seed, int n)
   for (int i = 0; i < n; ++i)
   {
     static constexpr double kScale[] = {0.8, 1e-3, 1e-310, 0.0};
-    double v = noise.Next() * kScale[(i / 2000) % 4];
-    if (i % 997 == 11)
-      v = std::numeric_limits<double>::quiet_NaN();
-    else if (i % 1499 == 5)
-      v = (i % 2 ? 1.0 : -1.0) * std::numeric_limits<double>::infinity();
-    x[size_t(i)] = v;
+    const double v = noise.Next() * kScale[(i / 2000) % 4];
+    x[size_t(i)] = i % 997 == 11 ? kNaN : i % 1499 == 5 ? (i % 2 ? kInf : -kInf) : v;
   }
   return x;
 }
@@ -486,10 +394,9 @@ void ExpectSameMeter(LoudnessMeter& a, LoudnessMeter& b, const std::vector<doubl
   EXPECT_TRUE(SameBits(a.Level(), b.Level()));
   EXPECT_TRUE(SameBits(a.Power(), b.Power()));
   EXPECT_EQ(a.WindowCounter(), b.WindowCounter());
-  ExpectSameSection(a.Stage1Left(), b.Stage1Left());
-  ExpectSameSection(a.Stage1Right(), b.Stage1Right());
-  ExpectSameSection(a.Stage2Left(), b.Stage2Left());
-  ExpectSameSection(a.Stage2Right(), b.Stage2Right());
+  for (auto stage : {&LoudnessMeter::Stage1Left, &LoudnessMeter::Stage1Right, &LoudnessMeter::Stage2Left,
+                     &LoudnessMeter::Stage2Right})
+    ExpectSameSection((a.*stage)(), (b.*stage)());
   for (size_t i = 0; i < 3000; ++i)
     ASSERT_TRUE(SameBits(a.ProcessSample(l[i], r[i]), b.ProcessSample(l[i], r[i]))) << "continuing at " << i;
 }
@@ -528,9 +435,7 @@ TEST(LoudnessMeterBlock, EqualsRepeatedProcessSampleBitForBit)
           byBlock.ProcessBlock(&l[size_t(at)], &r[size_t(at)], len, &got[size_t(at)]);
           allocations += scope.Count();
         });
-        for (int i = 0; i < kBlockTestFrames; ++i)
-          ASSERT_TRUE(SameBits(expected[size_t(i)], got[size_t(i)]))
-              << "sample " << i << ": " << expected[size_t(i)] << " vs " << got[size_t(i)];
+        ASSERT_EQ(FirstDifference(expected, got), -1);
         ExpectSameMeter(bySample, byBlock, l, r);
       }
   EXPECT_EQ(allocations, 0u);
@@ -557,11 +462,8 @@ TEST(LoudnessMeterBlock, TwoMetersInOneLoopEqualEachAlone)
         b.ProcessBlock(&l2[i], &r2[i], len, &outB[i]);
         LoudnessMeter::ProcessBlocks(pairA, &l[i], &r[i], &pairOutA[i], pairB, &l2[i], &r2[i], &pairOutB[i], len);
       });
-      for (size_t i = 0; i < size_t(kBlockTestFrames); ++i)
-      {
-        ASSERT_TRUE(SameBits(outA[i], pairOutA[i])) << "sample " << i;
-        ASSERT_TRUE(SameBits(outB[i], pairOutB[i])) << "sample " << i;
-      }
+      ASSERT_EQ(FirstDifference(outA, pairOutA), -1);
+      ASSERT_EQ(FirstDifference(outB, pairOutB), -1);
       ExpectSameMeter(a, pairA, l, r);
       ExpectSameMeter(b, pairB, l2, r2);
     }
@@ -575,11 +477,8 @@ TEST(LoudnessMeterBlock, TwoMetersInOneLoopEqualEachAlone)
   once.ProcessBlock(l2.data(), r2.data(), 512, second.data());
   LoudnessMeter::ProcessBlocks(twice, l.data(), r.data(), pairFirst.data(), twice, l2.data(), r2.data(),
                                pairSecond.data(), 512);
-  for (size_t i = 0; i < 512; ++i)
-  {
-    ASSERT_TRUE(SameBits(first[i], pairFirst[i]));
-    ASSERT_TRUE(SameBits(second[i], pairSecond[i]));
-  }
+  EXPECT_EQ(FirstDifference(first, pairFirst), -1);
+  EXPECT_EQ(FirstDifference(second, pairSecond), -1);
 }
 
 TEST(LoudnessMeterBlock, EmptyOrNegativeLengthDoesNothing)

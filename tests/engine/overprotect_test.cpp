@@ -13,39 +13,18 @@ namespace {
 TEST(OverProtection, ClipsAtTheLevelAndReportsTheRatio)
 {
   OverProtection p;
-  p.SetLevel(0.0);
-  EXPECT_EQ(p.Process(1.5), 1.0);
-  EXPECT_NEAR(p.ratio, 2.0 / 3.0, 1e-15);
-  EXPECT_EQ(p.Process(-1.5), -1.0);
-  EXPECT_NEAR(p.ratio, 2.0 / 3.0, 1e-15);
-  EXPECT_EQ(p.Process(0.5), 0.5);
-  EXPECT_EQ(p.ratio, 1.0);
-  EXPECT_EQ(p.Process(0.0), 0.0);
-  EXPECT_EQ(p.ratio, 1.0);
-
-  p.SetLevel(3.0);
-  EXPECT_NEAR(p.ceiling, std::pow(10.0, 3.0 / 20.0), 1e-12);
-  EXPECT_EQ(p.negCeiling, -p.ceiling);
-  EXPECT_EQ(p.inputGain, 1.0);
-  EXPECT_EQ(p.Process(1.2), 1.2);
-  EXPECT_NEAR(p.Process(-2.0), -std::pow(10.0, 3.0 / 20.0), 1e-12);
-
-  // At -144 dB and below everything is clipped to nothing.
-  p.SetLevel(-144.0);
-  EXPECT_EQ(p.ceiling, 0.0);
-  EXPECT_EQ(p.Process(0.3), 0.0);
-  EXPECT_EQ(p.ratio, 0.0);
-}
-
-TEST(OverProtection, NonFiniteSamplesLeaveAsSilence)
-{
-  OverProtection p;
-  p.SetLevel(0.0);
-  for (double x : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                   -std::numeric_limits<double>::infinity()})
+  const double c3 = std::pow(10.0, 3.0 / 20.0), nan = std::numeric_limits<double>::quiet_NaN(),
+               inf = std::numeric_limits<double>::infinity();
+  // level dB, input, output, ratio of output to input (1 when nothing was cut)
+  const double cases[][4] = {{0.0, 1.5, 1.0, 2.0 / 3.0}, {0.0, -1.5, -1.0, 2.0 / 3.0}, {0.0, 0.5, 0.5, 1.0},
+                             {0.0, 0.0, 0.0, 1.0},       {3.0, 1.2, 1.2, 1.0},         {3.0, -2.0, -c3, c3 / 2.0},
+                             {-144.0, 0.3, 0.0, 0.0}, // at -144 dB and below everything is clipped to nothing
+                             {0.0, nan, 0.0, 1.0},       {0.0, inf, 0.0, 1.0},        {0.0, -inf, 0.0, 1.0}};
+  for (const auto& [level, in, out, ratio] : cases)
   {
-    EXPECT_EQ(p.Process(x), 0.0);
-    EXPECT_EQ(p.ratio, 1.0);
+    p.SetLevel(level);
+    EXPECT_NEAR(p.Process(in), out, 1e-12) << level << " dB, " << in;
+    EXPECT_NEAR(p.ratio, ratio, 1e-12) << level << " dB, " << in;
   }
 }
 
@@ -64,43 +43,35 @@ TEST(GainReductionDisplay, RisesAtOnceHoldsThreeSecondsThenReleases)
   EXPECT_EQ(d.phase, GainReductionDisplay::kHolding);
 
   // Unclipped samples: the value holds for the hold length...
-  for (int i = 0; i < d.holdLength; ++i)
-    d.Process(1.0, 1.0);
+  for (int i = 0; i < d.holdLength; ++i) d.Process(1.0, 1.0);
   EXPECT_NEAR(d.value, 1.0 / 3.0, 1e-15);
   EXPECT_EQ(d.phase, GainReductionDisplay::kHolding);
 
   // ...then falls 20 dB per 0.1 s (time constant: 10^(-1/(0.1 fs)) per sample).
   d.Process(1.0, 1.0);
   EXPECT_EQ(d.phase, GainReductionDisplay::kReleasing);
-  for (int i = 1; i < 4410; ++i)
-    d.Process(1.0, 1.0);
+  for (int i = 1; i < 4410; ++i) d.Process(1.0, 1.0);
   EXPECT_NEAR(d.value, (1.0 / 3.0) * 0.1, 1e-12);
 
   // Eventually it reaches exactly 0.
-  for (int i = 0; i < int(fs); ++i)
-    d.Process(1.0, 1.0);
+  for (int i = 0; i < int(fs); ++i) d.Process(1.0, 1.0);
   EXPECT_EQ(d.value, 0.0);
 
 }
 
-TEST(GainReductionDisplay, NewClipDuringHoldRestartsIt)
+TEST(GainReductionDisplay, NewClipDuringHoldRestartsItAndNonFiniteRatiosDoNotStick)
 {
   GainReductionDisplay d;
   d.Reset(1000.0);  // hold 3000 samples
   d.Process(0.8, 1.0);
-  for (int i = 0; i < 2000; ++i)
-    d.Process(1.0, 1.0);
+  for (int i = 0; i < 2000; ++i) d.Process(1.0, 1.0);
   d.Process(1.0, 0.5);  // deeper: rises and restarts the hold
   EXPECT_NEAR(d.value, 0.5, 1e-15);
-  for (int i = 0; i < 2999; ++i)
-    d.Process(1.0, 1.0);
+  for (int i = 0; i < 2999; ++i) d.Process(1.0, 1.0);
   EXPECT_EQ(d.phase, GainReductionDisplay::kHolding);
   EXPECT_NEAR(d.value, 0.5, 1e-15);
-}
 
-TEST(GainReductionDisplay, NonFiniteRatioDoesNotStick)
-{
-  GainReductionDisplay d;
+  // A ratio that is not a number does not stick.
   d.Reset(1000.0);
   d.Process(std::numeric_limits<double>::quiet_NaN(), 1.0);
   EXPECT_TRUE(std::isfinite(d.value));

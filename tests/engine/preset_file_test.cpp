@@ -1,5 +1,6 @@
-// Preset files: the written text, save and load round trips, the three kinds of load (full, keep, probe), the
-// identity checks, safe writing, and presets filled from files.
+// Preset files: the written text, the three kinds of load (full, keep, probe), safe
+// writing, presets filled from files, and the default preset "default.tps" that every new instance loads keeping
+// its instance settings. (Damaged and foreign files are in the stored corpus.)
 
 #include "engine/support/preset_env.h"
 
@@ -12,16 +13,10 @@ namespace fs = std::filesystem;
 namespace
 {
 
-Util_String U(const fs::path& p)
-{
-  return Util_String(p.c_str());
-}
+Util_String U(const fs::path& p) { return Util_String(p.c_str()); }
 
-// Sets a parameter as the host would and lets the engine follow.
-void Set(PresetZANIQ& z, int idx, double value)
-{
-  z.Change(idx, value, kUI);
-}
+// Sets a parameter as the editor would and lets the engine follow.
+void Set(PresetZANIQ& z, int idx, double value) { z.Change(idx, value, kUI); }
 
 } // namespace
 
@@ -34,152 +29,68 @@ TEST_F(PresetTest, WrittenFileHasTheDocumentText)
   ASSERT_TRUE(z.WritePresetFile(z, U(path), Util_String("My Preset"), false, false, nullptr));
   EXPECT_EQ(ReadFile(path), ExpectedDocument(z, Values(z), "My Preset"));
   EXPECT_NE(ReadFile(path).find("<Param name=\"Reference Level\" val=\"-12.300000\" />"), std::string::npos);
-  // No temporary file is left beside it.
+  // No temporary file is left beside it, and it gets the usual permissions.
   EXPECT_EQ(FilesIn(mHome.Path()).size(), 1u);
+  const mode_t old = umask(022);
+  const fs::path other = mHome.Path() / "perm.tps";
+  const bool ok = z.WritePresetFile(z, U(other), Util_String("P"), false, false, nullptr);
+  umask(old);
+  ASSERT_TRUE(ok);
+  struct stat st;
+  ASSERT_EQ(stat(other.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
-TEST_F(PresetTest, SaveThenLoadRestoresEveryParameter)
-{
-  PresetZANIQ& z = MakePlug();
-  const std::vector<double> saved = [&] {
-    Set(z, ZANIQ::kReferenceLevel, -7.4);
-    Set(z, ZANIQ::kDriveFX, 3.3);
-    Set(z, ZANIQ::kMeterMode, 1);
-    Set(z, ZANIQ::kRMSWindow, 1234);
-    Set(z, ZANIQ::kMinAutoGain, -20.1);
-    Set(z, ZANIQ::kGUIScale, 1.37);
-    Set(z, ZANIQ::kLatencyCompensation, 512);
-    return Values(z);
-  }();
-  const fs::path path = mHome.Path() / "round.tps";
-  ASSERT_TRUE(z.WritePresetFile(z, U(path), Util_String("Round"), false, false, nullptr));
-
-  for (int idx : {ZANIQ::kReferenceLevel, ZANIQ::kDriveFX, ZANIQ::kMeterMode, ZANIQ::kRMSWindow,
-                  ZANIQ::kMinAutoGain, ZANIQ::kGUIScale, ZANIQ::kLatencyCompensation})
-    Set(z, idx, z.GetParam(idx)->GetDefault());
-  const int resetsBefore = z.mResets;
-
-  Util_String name;
-  ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, false, false, false, nullptr));
-  EXPECT_STREQ(name.Get(), "Round");
-  for (int i = 0; i < z.NParams(); ++i) EXPECT_NEAR(z.GetParam(i)->Value(), saved[size_t(i)], 1e-9) << i;
-  // The engine followed: its mirror holds the loaded values, and the current preset took name and state.
-  EXPECT_GT(z.mResets, resetsBefore);
-  EXPECT_EQ(z.mLastResetSource, kPresetRecall);
-  EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -7.4);
-  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kRMSWindow), 1234);
-  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kLatencyCompensation), 512);
-  EXPECT_STREQ(z.GetPresetName(0), "Round");
-}
-
-TEST_F(PresetTest, FullLoadResetsInPresetsParametersTheFileDoesNotName)
-{
-  PresetZANIQ& z = MakePlug();
-  Set(z, ZANIQ::kDriveFX, 5.0);         // in presets: back to its default
-  Set(z, ZANIQ::kGUIScale, 2.0);        // not in presets: kept
-  Set(z, ZANIQ::kLatencyCompensation, 100); // instance setting, not named: kept
-  const fs::path path = mHome.Path() / "ref.tps";
-  WriteFile(path, PresetText({{"Reference Level", "-10.000000"}}));
-
-  Util_String name;
-  ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, false, false, false, nullptr));
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -10.0);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kDriveFX)->Value(), 0.0);
-  EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kDriveFX), 0.0);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kGUIScale)->Value(), 2.0);
-  EXPECT_EQ(z.GetParam(ZANIQ::kLatencyCompensation)->Value(), 100);
-}
-
-TEST_F(PresetTest, FullLoadSetsInstanceSettingsAKeepLoadDoesNot)
+TEST_F(PresetTest, ProbeKeepAndFullLoads)
 {
   PresetZANIQ& z = MakePlug();
   const int mode = z.GetPluginMode();
-  const fs::path path = mHome.Path() / "inst.tps";
-  WriteFile(path, PresetText({{"Latency Compensation", "300"}, {"Pre-Post FX", "0"}, {"Drive FX", "-2.5"}}));
+  Set(z, ZANIQ::kDriveFX, 5.0);  // in presets, not named: back to its default on a full load
+  Set(z, ZANIQ::kGUIScale, 2.0); // not in presets: kept
+  Set(z, ZANIQ::kActive, 0);     // an instance setting, not named: kept
+  const fs::path path = mHome.Path() / "p.tps";
+  WriteFile(path, PresetText({{"Reference Level", "-10.000000"}, {"Latency Compensation", "300"}, {"Pre-Post FX", "0"}},
+                             "Loaded"));
 
-  Util_String name;
-  ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
-  EXPECT_EQ(z.GetParam(ZANIQ::kLatencyCompensation)->Value(), 0);
-  EXPECT_EQ(z.GetParam(ZANIQ::kPrePostFX)->Value(), 1);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kDriveFX)->Value(), -2.5);
-  EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kDriveFX), -2.5); // a keep load tells the engine too
-  EXPECT_EQ(z.mLastResetSource, kPresetRecall);
-  EXPECT_STREQ(z.GetPresetName(0), "P");
-
-  ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, false, false, false, nullptr));
-  EXPECT_EQ(z.GetParam(ZANIQ::kLatencyCompensation)->Value(), 300);
-  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kLatencyCompensation), 300);
-  EXPECT_EQ(z.GetParam(ZANIQ::kPrePostFX)->Value(), 0);
-  EXPECT_EQ(z.GetPluginMode(), mode);
-}
-
-TEST_F(PresetTest, ProbeChangesNothing)
-{
-  PresetZANIQ& z = MakePlug();
-  Set(z, ZANIQ::kDriveFX, 5.0);
-  const fs::path path = mHome.Path() / "probe.tps";
-  WriteFile(path, PresetText({{"Reference Level", "-10.000000"}}, "Probed"));
+  // A probe gives the name and changes nothing.
   const std::vector<double> before = Values(z);
   const IByteChunk slotBefore = z.GetPreset(0)->mChunk;
   const int resets = z.mResets;
-
   Util_String name("old");
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, true, false, false, nullptr));
-  EXPECT_STREQ(name.Get(), "Probed");
+  EXPECT_STREQ(name.Get(), "Loaded");
   EXPECT_EQ(Values(z), before);
   EXPECT_EQ(z.mResets, resets);
   EXPECT_STREQ(z.GetPresetName(0), "Init");
   EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(slotBefore));
+
+  // A keep load leaves the instance settings alone, and tells the engine.
+  ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -10.0));
+  EXPECT_EQ(z.Value(ZANIQ::kLatencyCompensation), 0);
+  EXPECT_EQ(z.Value(ZANIQ::kPrePostFX), 1);
+  EXPECT_EQ(z.mLastResetSource, kPresetRecall);
+  EXPECT_STREQ(z.GetPresetName(0), "Loaded");
+
+  // A full load sets them too, and resets the in-preset parameters the file does not name.
+  ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, false, false, false, nullptr));
+  EXPECT_TRUE(Holds(z, ZANIQ::kLatencyCompensation, 300));
+  EXPECT_EQ(z.Value(ZANIQ::kPrePostFX), 0);
+  EXPECT_TRUE(Holds(z, ZANIQ::kDriveFX, 0.0));
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kGUIScale), 2.0);
+  EXPECT_EQ(z.Value(ZANIQ::kActive), 0);
+  EXPECT_EQ(z.GetPluginMode(), mode);
 }
 
-TEST_F(PresetTest, RefusedFilesChangeNothing)
+TEST_F(PresetTest, MissingFilesAreRefused)
 {
+  // Damaged and foreign files are refused by every kind of load: see the stored corpus.
   PresetZANIQ& z = MakePlug();
   Set(z, ZANIQ::kDriveFX, 5.0); // would go back to its default if the reset step ran
-  struct Case
-  {
-    const char* what;
-    std::string text;
-  } cases[] = {
-    {"vendor in another case", PresetText({{"Reference Level", "-10"}}, "P", "quenlar")},
-    {"another vendor", PresetText({{"Reference Level", "-10"}}, "P", "Other")},
-    {"vendor without text", PresetText({{"Reference Level", "-10"}}, "P", "")},
-    {"another plug-in", PresetText({{"Reference Level", "-10"}}, "P", "Quenlar", "ZANIQ2")},
-    {"plug-in name without text", PresetText({{"Reference Level", "-10"}}, "P", "Quenlar", "")},
-    {"a foreign element after two values",
-     [] {
-       std::string t = PresetText({{"Reference Level", "-10"}, {"GUI Mode", "0"}, {"Meter Mode", "0"}});
-       const size_t at = t.rfind("<Param");
-       return t.replace(at, 6, "<Other");
-     }()},
-    {"not XML", "Reference Level = -10"},
-  };
-  for (const Case& c : cases)
-  {
-    SCOPED_TRACE(c.what);
-    const fs::path path = mHome.Path() / "refused.tps";
-    WriteFile(path, c.text);
-    const std::vector<double> before = Values(z);
-    const IByteChunk slotBefore = z.GetPreset(0)->mChunk;
-    const int resets = z.mResets;
-    for (bool keep : {false, true})
-      for (bool probe : {false, true})
-      {
-        Util_String name("unchanged");
-        EXPECT_FALSE(z.LoadPresetFile(z, U(path), name, keep, probe, false, false, nullptr));
-        EXPECT_STREQ(name.Get(), "unchanged");
-      }
-    EXPECT_EQ(Values(z), before);
-    EXPECT_EQ(z.mResets, resets);
-    EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(slotBefore));
-    EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kDriveFX), 5.0);
-  }
-
   Util_String name;
-  EXPECT_FALSE(z.LoadPresetFile(z, U(mHome.Path() / "missing.tps"), name, false, false, false, false, nullptr));
-  EXPECT_FALSE(z.LoadPresetFile(z, U(mHome.Path()), name, false, false, false, false, nullptr)); // a folder
-  EXPECT_FALSE(z.LoadPresetFile(z, Util_String(""), name, false, false, false, false, nullptr));
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kDriveFX)->Value(), 5.0);
+  for (const Util_String& path : {U(mHome.Path() / "missing.tps"), U(mHome.Path()), Util_String("")}) // a folder
+    EXPECT_FALSE(z.LoadPresetFile(z, path, name, false, false, false, false, nullptr)) << path.Get();
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 5.0);
 }
 
 TEST_F(PresetTest, AnotherVersionAndOddValuesStillLoad)
@@ -199,8 +110,8 @@ TEST_F(PresetTest, AnotherVersionAndOddValuesStillLoad)
 
   Util_String name;
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -9.96);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kDriveFX)->Value(), 0.0); // refused value: the reset default stays
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -9.96);
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 0.0); // refused value: the reset default stays
   EXPECT_EQ(z.GetParam(ZANIQ::kRMSWindow)->Value(), 250);
   EXPECT_EQ(z.GetParam(ZANIQ::kMeterMode)->Value(), 3);
   EXPECT_EQ(z.GetParam(ZANIQ::kGUIMode)->Value(), 0);
@@ -230,28 +141,6 @@ TEST_F(PresetTest, FailedWritesAreReportedAndLeaveNoFile)
   WriteFile(path, std::string(100000, 'x'));
   ASSERT_TRUE(z.WritePresetFile(z, U(path), Util_String("Over"), false, false, nullptr));
   EXPECT_EQ(ReadFile(path), ExpectedDocument(z, Values(z), "Over"));
-}
-
-TEST_F(PresetTest, WrittenFilesGetTheUsualPermissions)
-{
-  PresetZANIQ& z = MakePlug();
-  const mode_t old = umask(022);
-  const fs::path path = mHome.Path() / "perm.tps";
-  const bool ok = z.WritePresetFile(z, U(path), Util_String("P"), false, false, nullptr);
-  umask(old);
-  ASSERT_TRUE(ok);
-  struct stat st;
-  ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0644u);
-}
-
-TEST_F(PresetTest, DefaultPresetFileIsWrittenIntoTheFolderAsInit)
-{
-  PresetZANIQ& z = MakePlug();
-  Set(z, ZANIQ::kReferenceLevel, -3.0);
-  ASSERT_TRUE(z.SaveDefaultPresetFile(z, z.GetPresetFolder(), false, false, nullptr));
-  const fs::path path = PresetFolder() / "default.tps";
-  EXPECT_EQ(ReadFile(path), ExpectedDocument(z, Values(z), "Init"));
 }
 
 TEST_F(PresetTest, ParsePresetFileGivesRawValues)
@@ -289,8 +178,8 @@ TEST_F(PresetTest, PresetFilledFromAFile)
 
   ASSERT_TRUE(z.CopyPresetToSlot(preset, 0));
   ASSERT_TRUE(z.RestorePreset(0));
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -10.0);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kDriveFX)->Value(), 0.0);
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -10.0);
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 0.0);
   EXPECT_EQ(std::string(z.GetPresetName(0)), std::string(255, 'n'));
 
   // A refused file gives a preset of defaults with an empty name.
@@ -302,7 +191,87 @@ TEST_F(PresetTest, PresetFilledFromAFile)
   Set(z, ZANIQ::kReferenceLevel, -1.0);
   ASSERT_TRUE(z.CopyPresetToSlot(refused, 0));
   ASSERT_TRUE(z.RestorePreset(0));
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -18.0);
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -18.0);
 
   z.LoadPresetFileIntoPreset(nullptr, U(path), false); // nothing happens
+}
+
+// --- The default preset at start-up ---
+
+TEST_F(PresetTest, DefaultPresetIsAppliedAtStartUpKeepingInstanceSettings)
+{
+  // The pairing the new instance will get.
+  int mode = -1, linkID = -1;
+  ASSERT_TRUE(LinkRegistry::Instance().FindPairing(mode, linkID));
+  WriteFile(PresetFolder() / "default.tps",
+            PresetText({{"Plugin Mode", "1"},
+                        {"Link ID", "77"},
+                        {"Latency Compensation", "4410"},
+                        {"Active", "0"},
+                        {"Reference Level", "-14.000000"},
+                        {"Meter Mode", "0"},
+                        {"GUI Scale", "1.500000"}},
+                       "Init"));
+
+  PresetZANIQ& z = MakePlug();
+  EXPECT_EQ(z.GetPluginMode(), mode);
+  EXPECT_EQ(z.GetLinkID(), linkID);
+  EXPECT_EQ(z.GetParam(ZANIQ::kPluginMode)->Value(), mode);
+  EXPECT_EQ(z.GetParam(ZANIQ::kLinkID)->Value(), linkID);
+  EXPECT_EQ(z.GetParam(ZANIQ::kLatencyCompensation)->Value(), 0);
+  EXPECT_EQ(z.GetParam(ZANIQ::kActive)->Value(), 1);
+
+  // Applied, and the engine follows the values (not only the parameters).
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -14.0));
+  EXPECT_TRUE(Holds(z, ZANIQ::kMeterMode, 0));
+  EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.5);
+
+  // The current preset took the loaded state; the "Init" preset keeps the defaults.
+  EXPECT_STREQ(z.GetPresetName(0), "Init");
+  IByteChunk state;
+  ASSERT_TRUE(z.SerializeState(state));
+  EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(state));
+  EXPECT_FALSE(z.GetInitPreset().mChunk.IsEqual(state));
+}
+
+TEST_F(PresetTest, MissingOrRefusedDefaultPresetLeavesTheDefaults)
+{
+  PresetZANIQ& plain = MakePlug();
+  const std::vector<double> defaults = Values(plain);
+  mPlugs.clear();
+
+  for (const std::string& text : {std::string(), std::string("not xml"),
+                                  PresetText({{"Reference Level", "-14"}}, "Init", "Another Vendor"),
+                                  PresetText({{"Reference Level", "-14"}}, "Init", "Quenlar", "zaniq")})
+  {
+    if (text.empty())
+      fs::remove(PresetFolder() / "default.tps");
+    else
+      WriteFile(PresetFolder() / "default.tps", text);
+    PresetZANIQ& z = MakePlug();
+    std::vector<double> v = Values(z);
+    // The pairing may differ between instances; every other value is the table default.
+    v[ZANIQ::kPluginMode] = defaults[ZANIQ::kPluginMode];
+    v[ZANIQ::kLinkID] = defaults[ZANIQ::kLinkID];
+    EXPECT_EQ(v, defaults);
+    EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(z.GetInitPreset().mChunk));
+    mPlugs.clear();
+  }
+}
+
+TEST_F(PresetTest, SavedDefaultPresetIsTheNextInstancesStart)
+{
+  PresetZANIQ& a = MakePlug();
+  a.Change(ZANIQ::kDriveFX, -6.5);
+  a.Change(ZANIQ::kGUIMode, 0);
+  ASSERT_TRUE(a.SaveDefaultPresetFile(a, a.GetPresetFolder(), false, false, nullptr));
+  EXPECT_EQ(ReadFile(PresetFolder() / "default.tps"), ExpectedDocument(a, Values(a), "Init"));
+
+  PresetZANIQ& b = MakePlug();
+  EXPECT_DOUBLE_EQ(b.GetParam(ZANIQ::kDriveFX)->Value(), -6.5);
+  EXPECT_EQ(b.GetMirrorInt(ZANIQ::kGUIMode), 0);
+  EXPECT_NE(b.GetPluginMode(), a.GetPluginMode()); // the second instance still pairs as the Receiver
+
+  EXPECT_FALSE(b.LoadDefaultPreset(Util_String("")));
+  EXPECT_FALSE(b.LoadDefaultPreset(Util_String((mHome.Path() / "nowhere").c_str())));
 }

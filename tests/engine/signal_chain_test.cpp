@@ -8,7 +8,7 @@
 #include <vector>
 
 using namespace plugin;
-using testsupport::SignalPairTest;
+using namespace testsupport;
 
 namespace
 {
@@ -22,11 +22,8 @@ struct Setting
   double tolerance;
 };
 
-struct Outcome
-{
-  std::vector<double> outL, outR;
-  double matchGain, autoGain, gainToMatch, preLevel, postLevel, preMax, preRatio, reduction;
-};
+// Outputs, then gains, levels and display values.
+using Outcome = std::vector<double>;
 
 class ChainEquivalenceTest : public SignalPairTest
 {
@@ -43,7 +40,6 @@ protected:
     mChain.Set(5, 1.7); // loud enough to clip at 0 dBFS now and then
     ClearRecordings();
 
-    ZANIQ& r = *mReceiver;
     mReceiver->Change(ZANIQ::kMeterMode, kMeterRMSSummed);
     mReceiver->Change(ZANIQ::kRMSWindow, 20);
     mReceiver->Change(ZANIQ::kMatchMode, s.matchMode);
@@ -58,11 +54,15 @@ protected:
     mReceiver->Change(ZANIQ::kGainDiffStore, -2.0);
     mReceiver->Change(ZANIQ::kPreGainDiffStore, 1.5);
     mReceiver->Change(ZANIQ::kDriveFX, 2.0);
-    r.SetPlainSampleChain(plain);
+    mReceiver->SetPlainSampleChain(plain);
 
     RunNoise(20, 0.7, 0.6, kOddBlock);
-    return {mOutL, mOutR, r.GetMatchGain(), r.GetAutoGain(), r.GetGainToMatch(), r.GetPreFXLevel(),
-            r.GetPostFXLevel(), r.GetPreFXMax(), r.GetPreRatio(), r.GetGainReductionValue()};
+    const ZANIQ& r = *mReceiver;
+    Outcome o = mOutL;
+    o.insert(o.end(), mOutR.begin(), mOutR.end());
+    o.insert(o.end(), {r.GetMatchGain(), r.GetAutoGain(), r.GetGainToMatch(), r.GetPreFXLevel(), r.GetPostFXLevel(),
+                       r.GetPreFXMax(), r.GetPreRatio(), r.GetGainReductionValue()});
+    return o;
   }
 };
 
@@ -88,20 +88,10 @@ TEST_F(ChainEquivalenceTest, BlockPassesEqualTheSampleChain)
                                       << s.inverse << " delta " << s.delta << " tolerance " << s.tolerance);
     const Outcome fast = Run(s, false);
     const Outcome plain = Run(s, true);
-    ASSERT_EQ(fast.outL.size(), plain.outL.size());
-    size_t mismatches = 0;
-    for (size_t i = 0; i < fast.outL.size(); ++i)
-      mismatches += !SameBits(fast.outL[i], plain.outL[i]) + !SameBits(fast.outR[i], plain.outR[i]);
-    EXPECT_EQ(mismatches, 0u);
-    EXPECT_TRUE(SameBits(fast.matchGain, plain.matchGain));
-    EXPECT_TRUE(SameBits(fast.autoGain, plain.autoGain));
-    EXPECT_TRUE(SameBits(fast.gainToMatch, plain.gainToMatch));
-    EXPECT_TRUE(SameBits(fast.preLevel, plain.preLevel));
-    EXPECT_TRUE(SameBits(fast.postLevel, plain.postLevel));
-    EXPECT_TRUE(SameBits(fast.preMax, plain.preMax));
-    EXPECT_TRUE(SameBits(fast.preRatio, plain.preRatio));
-    EXPECT_TRUE(SameBits(fast.reduction, plain.reduction));
-    withOvers += fast.reduction > 0.0;
+    ASSERT_EQ(fast.size(), plain.size());
+    for (size_t i = 0; i < fast.size(); ++i)
+      ASSERT_TRUE(SameBits(fast[i], plain[i])) << "value " << i << " of " << fast.size();
+    withOvers += fast.back() > 0.0; // the gain-reduction display
   }
   EXPECT_GT(withOvers, 4); // the clipping path was taken, not only the quick one
 }

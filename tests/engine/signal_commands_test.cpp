@@ -1,12 +1,10 @@
 // Peer commands left in a Receiver's link slot: applied only at the half-second boundary of a block in which the
-// Receiver heard its Sender, as the command table says, then cleared; and the automatic storage of the match.
+// Receiver heard its Sender, as the command table says, then cleared.
 
 #include "engine/support/signal_pair.h"
 
-#include <cmath>
-
 using namespace plugin;
-using testsupport::SignalPairTest;
+using namespace testsupport;
 
 namespace
 {
@@ -14,18 +12,18 @@ namespace
 class PeerCommandTest : public SignalPairTest
 {
 protected:
-  LinkSlot& Slot() { return LinkRegistry::Instance().Slot(mReceiver->GetLinkID()); }
+  LinkSlot& Slot() { return testsupport::Slot(mReceiver->GetLinkID()); }
 
-  // Runs single cycles until the command in the slot is taken; returns the number of cycles run (or -1).
-  int RunUntilTaken(int maxBlocks = 200)
+  // Posts a command and runs single cycles until it is taken; false when it never is.
+  bool PostAndRun(int code, double value)
   {
-    for (int b = 1; b <= maxBlocks; ++b)
+    Slot().PostCommand(code, value);
+    for (int b = 0; b < 200; ++b)
     {
       RunNoise(1);
-      if (Slot().Command() == kNoLinkCommand)
-        return b;
+      if (Slot().Command() == kNoLinkCommand) return true;
     }
-    return -1;
+    return false;
   }
 };
 
@@ -44,52 +42,38 @@ TEST_F(PeerCommandTest, AppliedAtTheHalfSecondBoundaryOnly)
   RunNoise(1);
   EXPECT_EQ(Slot().Command(), kNoLinkCommand);
   EXPECT_EQ(Slot().CommandValue(), 0.0);
-  EXPECT_EQ(mReceiver->GetMirrorInt(ZANIQ::kMatchMode), ZANIQ::kMatchManual);
-  EXPECT_EQ(mReceiver->GetParam(ZANIQ::kMatchMode)->Value(), ZANIQ::kMatchManual);
+  EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kMatchMode, ZANIQ::kMatchManual));
 }
 
 TEST_F(PeerCommandTest, WaitsWhileTheSenderIsStopped)
 {
   RunNoise(10);
   Slot().PostCommand(ZANIQ::kResetSenderRMS, 1.0);
-
   // Receiver blocks without Sender blocks, across two boundaries: nothing happens.
-  std::vector<double> in(kBlock, 0.1), out(kBlock);
-  double* ins[2] = {in.data(), in.data()};
-  double* outs[2] = {out.data(), out.data()};
-  for (int b = 0; b < 100; ++b)
-    mReceiver->ProcessBlock(ins, outs, kBlock);
+  RunReceiverAlone(100);
   EXPECT_EQ(Slot().Command(), ZANIQ::kResetSenderRMS);
   EXPECT_GT(mReceiver->GetPreFXMax(), 0.0);
 
   // Audio flows again: the next boundary applies it (the meters start from nothing).
-  EXPECT_GT(RunUntilTaken(), 0);
+  EXPECT_TRUE(PostAndRun(ZANIQ::kResetSenderRMS, 1.0));
   EXPECT_EQ(mReceiver->GetPreFXMax(), 0.0);
   EXPECT_EQ(mReceiver->GetPreFXMeter().WindowCounter(), 0);
 }
 
 TEST_F(PeerCommandTest, ParameterCommandsSetTheParameter)
 {
-  Slot().PostCommand(ZANIQ::kDriveFX, 6.0);
-  ASSERT_GT(RunUntilTaken(), 0);
-  EXPECT_EQ(mReceiver->GetMirror(ZANIQ::kDriveFX), 6.0);
-  EXPECT_EQ(mReceiver->GetParam(ZANIQ::kDriveFX)->Value(), 6.0);
+  ASSERT_TRUE(PostAndRun(ZANIQ::kDriveFX, 6.0));
+  EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kDriveFX, 6.0));
   // The Sender drives the chain from two blocks on.
   RunNoise(2);
   EXPECT_NEAR(mSenderOutL[5], mSenderInL[5] * std::pow(10.0, 6.0 / 20.0), 1e-12);
 
-  // A value that is not a number changes nothing.
-  Slot().PostCommand(ZANIQ::kDriveFX, std::nan(""));
-  ASSERT_GT(RunUntilTaken(), 0);
+  // A value that is not a number changes nothing; nor do codes without an action.
+  ASSERT_TRUE(PostAndRun(ZANIQ::kDriveFX, std::nan("")));
   EXPECT_EQ(mReceiver->GetMirror(ZANIQ::kDriveFX), 6.0);
-}
-
-TEST_F(PeerCommandTest, CodesWithoutAnActionAreClearedWithoutEffect)
-{
   for (int code : {8, 12, 99})
   {
-    Slot().PostCommand(code, 1.0);
-    ASSERT_GT(RunUntilTaken(), 0) << code;
+    ASSERT_TRUE(PostAndRun(code, 1.0)) << code;
     EXPECT_EQ(mReceiver->GetMirror(ZANIQ::kReferenceLevel), -18.0);
     EXPECT_EQ(mReceiver->GetMirrorInt(ZANIQ::kInverseMatch), 0);
   }
@@ -101,12 +85,11 @@ TEST_F(PeerCommandTest, MatchPostFXOnlyInManualMode)
   mReceiver->Change(ZANIQ::kRMSWindow, 100);
   mChain.Set(0, 0.5);
 
-  // Auto: the command changes neither the gains nor "GainDiff Store".
+  // Auto (storage of the match disabled by default): the command changes neither the gains nor "GainDiff Store".
   RunNoise(60);
   const double autoMatch = mReceiver->GetMatchGain();
-  Slot().PostCommand(ZANIQ::kMatchPostFXDiffGain, 1.0);
-  ASSERT_GT(RunUntilTaken(), 0);
-  EXPECT_EQ(mReceiver->GetParam(ZANIQ::kGainDiffStore)->Value(), 0.0);
+  ASSERT_TRUE(PostAndRun(ZANIQ::kMatchPostFXDiffGain, 1.0));
+  EXPECT_EQ(mReceiver->Value(ZANIQ::kGainDiffStore), 0.0);
   EXPECT_NEAR(mReceiver->GetMatchGain(), autoMatch, 1e-12);
 
   // Manual from 1.0: the remaining difference is taken into the match gain and stored as an editor change.
@@ -114,20 +97,18 @@ TEST_F(PeerCommandTest, MatchPostFXOnlyInManualMode)
   mReceiver->Change(ZANIQ::kGainDiffStore, 0.0);
   RunNoise(10);
   ASSERT_NEAR(mReceiver->GetGainToMatch(), 0.5, 1e-9);
-  Slot().PostCommand(ZANIQ::kMatchLoudness, 1.0);
-  ASSERT_GT(RunUntilTaken(), 0);
+  ASSERT_TRUE(PostAndRun(ZANIQ::kMatchLoudness, 1.0));
   EXPECT_NEAR(mReceiver->GetMatchGain(), 0.5, 1e-9);
   EXPECT_NEAR(mReceiver->GetMirror(ZANIQ::kGainDiffStore), 20.0 * std::log10(0.5), 1e-6);
-  EXPECT_NEAR(mReceiver->GetParam(ZANIQ::kGainDiffStore)->Value(), -6.02, 0.05);
+  EXPECT_NEAR(mReceiver->Value(ZANIQ::kGainDiffStore), -6.02, 0.05);
   ClearRecordings();
   RunNoise(2);
   EXPECT_LT(MaxDeviation(1.0, 0, mOutL.size()), 1e-8);
 
   // "Reset Gain Diff" undoes it.
-  Slot().PostCommand(ZANIQ::kResetGainDiff, 1.0);
-  ASSERT_GT(RunUntilTaken(), 0);
+  ASSERT_TRUE(PostAndRun(ZANIQ::kResetGainDiff, 1.0));
   EXPECT_EQ(mReceiver->GetMatchGain(), 1.0);
-  EXPECT_EQ(mReceiver->GetParam(ZANIQ::kGainDiffStore)->Value(), 0.0);
+  EXPECT_EQ(mReceiver->Value(ZANIQ::kGainDiffStore), 0.0);
 }
 
 TEST_F(PeerCommandTest, PreGainCommands)
@@ -135,39 +116,19 @@ TEST_F(PeerCommandTest, PreGainCommands)
   mReceiver->Change(ZANIQ::kMeterMode, kMeterRMSSummed);
   mReceiver->Change(ZANIQ::kRMSWindow, 100);
   RunNoise(40);
-  const double maxRatio = mReceiver->GetPreMaxRatio();
-  ASSERT_GT(maxRatio, 1.0);
+  ASSERT_GT(mReceiver->GetPreMaxRatio(), 1.0);
 
   // Match Pre-FX multiplies the pre gain by the pre maximum's ratio to the reference and resets the meters.
-  Slot().PostCommand(ZANIQ::kMatchPreFXDiffGain, 1.0);
-  ASSERT_GT(RunUntilTaken(), 0);
+  ASSERT_TRUE(PostAndRun(ZANIQ::kMatchPreFXDiffGain, 1.0));
   const double preGain = mReceiver->GetPreGain();
   EXPECT_GT(preGain, 1.0);
   EXPECT_NEAR(mReceiver->GetMirror(ZANIQ::kPreGainDiffStore), 20.0 * std::log10(preGain), 1e-9);
   EXPECT_EQ(mReceiver->GetPreFXMax(), 0.0);
 
   // Reset PreGain Diff returns it to 1.0 and the stored value to 0.
-  Slot().PostCommand(ZANIQ::kResetPreGainDiff, 1.0);
-  ASSERT_GT(RunUntilTaken(), 0);
+  ASSERT_TRUE(PostAndRun(ZANIQ::kResetPreGainDiff, 1.0));
   EXPECT_EQ(mReceiver->GetPreGain(), 1.0);
-  EXPECT_EQ(mReceiver->GetMirror(ZANIQ::kPreGainDiffStore), 0.0);
-  EXPECT_EQ(mReceiver->GetParam(ZANIQ::kPreGainDiffStore)->Value(), 0.0);
-}
-
-TEST_F(PeerCommandTest, AutoMatchIsStoredAtEachBoundaryUnlessDisabled)
-{
-  mReceiver->Change(ZANIQ::kMeterMode, kMeterRMSSummed);
-  mReceiver->Change(ZANIQ::kRMSWindow, 100);
-  mChain.Set(0, 0.5);
-
-  // Disabled (the default): left alone.
-  RunNoise(100);
-  EXPECT_EQ(mReceiver->GetParam(ZANIQ::kGainDiffStore)->Value(), 0.0);
-
-  mReceiver->Change(ZANIQ::kDisableStorageGainDiff, 0);
-  RunNoise(50);
-  EXPECT_NEAR(mReceiver->GetMirror(ZANIQ::kGainDiffStore), 20.0 * std::log10(mReceiver->GetMatchGain()), 0.01);
-  EXPECT_NEAR(mReceiver->GetParam(ZANIQ::kGainDiffStore)->Value(), -6.02, 0.05);
+  EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kPreGainDiffStore, 0.0));
 }
 
 } // namespace

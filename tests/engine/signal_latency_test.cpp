@@ -1,14 +1,12 @@
 // Latency measurement through a Sender and a Receiver: the delay of the chain is found exactly, compensation
-// lines pre-FX up with post-FX, the output is silent while measuring and fades in afterwards, and measurements
-// that cannot succeed (no Sender, a Sender instance, a reset) end instead of running for ever.
+// lines pre-FX up with post-FX, the output is silent while measuring, and measurements that cannot succeed (no
+// Sender, a Sender instance, a reset) end instead of running for ever. (The fade-in after a measurement is checked
+// sample by sample on its own and end to end through the host.)
 
 #include "engine/support/signal_pair.h"
 
-#include <algorithm>
-#include <cmath>
-
 using namespace plugin;
-using testsupport::SignalPairTest;
+using namespace testsupport;
 
 namespace
 {
@@ -17,35 +15,26 @@ class LatencyPairTest : public SignalPairTest
 {
 protected:
   // Runs cycles until the Receiver's measurement ends; returns the recorded index at which it started.
-  size_t Measure(int maxBlocks = 3 * LatencyDetector::kWindowLength / kBlock + 8)
+  size_t Measure()
   {
     const size_t start = mOutL.size();
     mReceiver->ToggleLatencyMeasurement();
     EXPECT_TRUE(mReceiver->IsMeasurementRunning());
-    for (int b = 0; b < maxBlocks && mReceiver->IsMeasurementRunning(); ++b)
+    for (int b = 0; b < 3 * LatencyDetector::kWindowLength / kBlock + 8 && mReceiver->IsMeasurementRunning(); ++b)
       RunNoise(1);
     EXPECT_FALSE(mReceiver->IsMeasurementRunning());
     return start;
   }
-
-  // Receiver blocks alone (its Sender is gone): noise in, output discarded.
-  void RunReceiverAlone(int blocks)
+  // Runs a while with the delta on and returns its loudest sample.
+  double DeltaPeak(int settle)
   {
-    std::vector<double> inL(kBlock), inR(kBlock), outL(kBlock), outR(kBlock);
-    for (int b = 0; b < blocks; ++b)
-    {
-      for (int i = 0; i < kBlock; ++i)
-      {
-        inL[size_t(i)] = 0.5 * mNoise.Next();
-        inR[size_t(i)] = 0.5 * mNoise.Next();
-      }
-      double* in[2] = {inL.data(), inR.data()};
-      double* out[2] = {outL.data(), outR.data()};
-      mReceiver->ProcessBlock(in, out, kBlock);
-    }
+    RunNoise(settle);
+    ClearRecordings();
+    RunNoise(10);
+    return MaxAbsOut();
   }
 
-  int LatencyParam() const { return int(mReceiver->GetParam(ZANIQ::kLatencyCompensation)->Value()); }
+  int LatencyParam() const { return int(mReceiver->Value(ZANIQ::kLatencyCompensation)); }
 };
 
 class ChainDelay : public LatencyPairTest, public ::testing::WithParamInterface<int>
@@ -67,62 +56,15 @@ TEST_P(ChainDelay, IsMeasuredExactlyAndCompensated)
   // Silent while measuring (every block but the one in which it ended).
   EXPECT_EQ(MaxAbsOut(start, mOutL.size() - kBlock), 0.0);
 
-  // With the delay compensated, the difference of a pure delay chain is nothing at all.
+  // With the delay compensated, the difference of a pure delay chain is nothing at all; one sample off is heard
+  // (through the fade-in that follows a measurement).
   mReceiver->Change(ZANIQ::kDeltaMonitor, 1);
-  RunNoise(delay / kBlock + 3);
-  ClearRecordings();
-  RunNoise(20);
-  EXPECT_EQ(MaxAbsOut(0, mOutL.size()), 0.0) << "delay " << delay;
+  EXPECT_EQ(DeltaPeak(delay / kBlock + 3), 0.0) << "delay " << delay;
+  mReceiver->Change(ZANIQ::kLatencyCompensation, delay + 1);
+  EXPECT_GT(DeltaPeak(delay / kBlock + 3), 0.01) << "delay " << delay;
 }
 
 INSTANTIATE_TEST_SUITE_P(Delays, ChainDelay, ::testing::Values(0, 1, 37, 700, 1000, 5000));
-
-TEST_F(LatencyPairTest, CompensationLinesUpPreAndPost)
-{
-  mChain.Set(1000, 1.0);
-  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
-  mReceiver->Change(ZANIQ::kDeltaMonitor, 1);
-
-  RunNoise(6);
-  EXPECT_GT(MaxAbsOut(3 * kBlock, mOutL.size()), 0.2); // uncompensated: the delta is loud
-
-  mReceiver->Change(ZANIQ::kLatencyCompensation, 1000);
-  RunNoise(4);
-  ClearRecordings();
-  RunNoise(10);
-  EXPECT_EQ(MaxAbsOut(0, mOutL.size()), 0.0);
-
-  // One sample off is heard again.
-  mReceiver->Change(ZANIQ::kLatencyCompensation, 1001);
-  RunNoise(4);
-  ClearRecordings();
-  RunNoise(4);
-  EXPECT_GT(MaxAbsOut(0, mOutL.size()), 0.2);
-}
-
-TEST_F(LatencyPairTest, OutputFadesInOverFiveSeconds)
-{
-  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
-  RunNoise(2);
-  const size_t start = Measure();
-  // The first sample heard again is where the measurement ended: the fade starts at 1/length there.
-  size_t finish = start;
-  while (finish < mOutL.size() && mOutL[finish] == 0.0)
-    ++finish;
-  ASSERT_LT(finish, mOutL.size());
-  const int length = mReceiver->GetFadeLength();
-  EXPECT_EQ(length, 240000);
-
-  RunNoise(int(5.2 * kRate) / kBlock);
-  // After the Sender's silent block the output is the input times the ramp (i + 1) / length.
-  for (size_t i = finish + 3 * kBlock; i < mOutL.size(); i += 997)
-  {
-    const double f = std::min(1.0, double(i - finish + 1) / length);
-    ASSERT_NEAR(mOutL[i], f * mInL[i], 1e-12) << i - finish;
-  }
-  const size_t end = mOutL.size();
-  EXPECT_EQ(MaxDeviation(1.0, end - kBlock, end), 0.0);
-}
 
 TEST_F(LatencyPairTest, DelayBeyondTheLinesIsClampedToTheirCapacity)
 {
@@ -146,8 +88,7 @@ TEST_F(LatencyPairTest, CancelLeavesTheCompensationAlone)
   RunNoise(3);
   EXPECT_FALSE(mReceiver->GetLatencyDetector().active);
   EXPECT_EQ(LatencyParam(), 123);
-  // The Sender plays normally again.
-  EXPECT_EQ(mSenderOutL, mSenderInL);
+  EXPECT_EQ(mSenderOutL, mSenderInL); // the Sender plays normally again
 }
 
 TEST_F(LatencyPairTest, MeasurementWithoutSenderEndsCleanly)
@@ -163,17 +104,14 @@ TEST_F(LatencyPairTest, MeasurementWithoutSenderEndsCleanly)
   EXPECT_EQ(LatencyParam(), 123);
 }
 
-TEST_F(LatencyPairTest, OnlyAReceiverMeasures)
+TEST_F(LatencyPairTest, OnlyAReceiverMeasuresAndAResetEndsIt)
 {
   mSender->ToggleLatencyMeasurement();
   EXPECT_TRUE(mSender->IsMeasurementRunning());
   RunNoise(1);
   EXPECT_FALSE(mSender->IsMeasurementRunning());
   EXPECT_FALSE(mSender->GetLatencyDetector().active);
-}
 
-TEST_F(LatencyPairTest, ResetDuringAMeasurementEndsIt)
-{
   mChain.Set(5000, 1.0);
   mReceiver->ToggleLatencyMeasurement();
   RunNoise(2);

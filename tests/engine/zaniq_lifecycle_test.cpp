@@ -1,5 +1,8 @@
 // Construction, pairing and numbering of instances, the data folder, "plugin.ini", the DSP state after
-// construction and after a reset, and destruction.
+// construction and after a reset, destruction, and what the parameter table means to the engine: which parameters
+// presets carry and which stay with the instance, what the host may automate, the mirrors' start, the "Init" preset
+// and the editor-only "Fixed GUI Scale". (Names, ranges, defaults, units, groups and display texts are checked as
+// the host sees them, through the bundle.)
 
 #include "engine/support/alloc_counter.h"
 #include "engine/support/zaniq_env.h"
@@ -9,91 +12,53 @@
 #include <sys/stat.h>
 
 #include <climits>
-#include <fstream>
+#include <set>
 #include <thread>
 
 using namespace plugin;
-using testsupport::ScopedHome;
-using testsupport::TestZANIQ;
-using testsupport::ZaniqTest;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace
 {
 
-LinkPairing Pairing(const ZANIQ& z)
+std::string Display(const IParam& p, double value)
 {
-  return {z.GetPluginMode(), z.GetLinkID()};
-}
-const LinkPairing S(int id) { return {kLinkSender, id}; }
-const LinkPairing R(int id) { return {kLinkReceiver, id}; }
-
-LinkSlot& Slot(int id)
-{
-  return LinkRegistry::Instance().Slot(id);
-}
-
-void WriteFile(const fs::path& file, const std::string& text)
-{
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
+  Util_String s;
+  p.GetDisplay(value, false, s);
+  return s.Get();
 }
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------------------------------
-// Pairing and numbering
-// ---------------------------------------------------------------------------------------------------------------
+// --- Pairing and numbering ---
 
-TEST_F(ZaniqTest, NewInstancesPairThemselvesInTurn)
+// The pairing sequence itself is the registry's; an instance takes its pairing and number when it is made, gives
+// them back when it goes, and the first instance of an empty process starts afresh.
+TEST_F(ZaniqTest, InstancesPairAndNumberThemselvesThroughTheRegistry)
 {
-  const LinkPairing expected[] = {S(1), R(1), S(2), R(2), S(3)};
-  for (int i = 0; i < 5; ++i)
+  const LinkPairing expected[] = {S(1), R(1), S(2)};
+  for (int i = 0; i < 3; ++i)
   {
     TestZANIQ& z = Make();
     EXPECT_EQ(z.GetInstanceNumber(), i + 1);
-    EXPECT_EQ(Pairing(z), expected[i]) << i;
+    EXPECT_EQ(z.Pairing(), expected[i]) << i;
     // The parameters start with the pairing's mode and Link ID.
-    EXPECT_EQ(z.GetParam(ZANIQ::kPluginMode)->Value(), expected[i].mode);
-    EXPECT_EQ(z.GetParam(ZANIQ::kLinkID)->Value(), expected[i].linkID);
+    EXPECT_EQ(z.Value(ZANIQ::kPluginMode), expected[i].mode);
+    EXPECT_EQ(z.Value(ZANIQ::kLinkID), expected[i].linkID);
     EXPECT_EQ(z.GetParam(ZANIQ::kLinkID)->GetDefault(), expected[i].linkID);
   }
-  EXPECT_EQ(LinkRegistry::Instance().LiveInstances(), 5);
-  EXPECT_EQ(Slot(1).Senders(), 1);
-  EXPECT_EQ(Slot(1).Receivers(), 1);
-  EXPECT_EQ(Slot(3).Senders(), 1);
-  EXPECT_EQ(Slot(3).Receivers(), 0);
-
-  // A Receiver that goes leaves its place to the next new instance, which is numbered on.
   Destroy(*mInstances[1]);
   EXPECT_EQ(Slot(1).Receivers(), 0);
   TestZANIQ& next = Make();
-  EXPECT_EQ(Pairing(next), R(1));
-  EXPECT_EQ(next.GetInstanceNumber(), 6);
-}
+  EXPECT_EQ(next.Pairing(), R(1));
+  EXPECT_EQ(next.GetInstanceNumber(), 4);
 
-TEST_F(ZaniqTest, SendersWithoutReceiversGetAReceiver)
-{
-  TestZANIQ& a = Make(); // S1
-  TestZANIQ& b = Make(); // R1
-  b.Change(ZANIQ::kPluginMode, kLinkSender); // now Senders on 1 twice, no Receivers
-  EXPECT_EQ(Slot(1).Senders(), 2);
-  EXPECT_EQ(Slot(1).Receivers(), 0);
-  a.Change(ZANIQ::kLinkID, 2); // Senders on 1 and 2
-  EXPECT_EQ(Pairing(Make()), R(1));
-}
-
-TEST_F(ZaniqTest, TheFirstInstanceOfAnEmptyProcessStartsAfresh)
-{
-  Make();
-  Make();
-  Make();
   DestroyAll();
-  // Counts a crashed host might have left behind are forgotten by the next first instance.
   EXPECT_EQ(LinkRegistry::Instance().LiveInstances(), 0);
   TestZANIQ& z = Make();
   EXPECT_EQ(z.GetInstanceNumber(), 1);
-  EXPECT_EQ(Pairing(z), S(1));
+  EXPECT_EQ(z.Pairing(), S(1));
   for (int id = 0; id <= kMaxLinkID; ++id)
   {
     EXPECT_EQ(Slot(id).Senders(), id == 1 ? 1 : 0) << id;
@@ -105,7 +70,7 @@ TEST_F(ZaniqTest, DestructionLeavesTheSlotAndResetsTheSenderControl)
 {
   TestZANIQ& sender = Make();
   TestZANIQ& receiver = Make();
-  ASSERT_EQ(Pairing(receiver), R(1));
+  ASSERT_EQ(receiver.Pairing(), R(1));
   // What a Receiver leaves in its slot while it runs.
   Slot(1).SetSenderState(kSenderSilence);
   Slot(1).SetDriveGain(2.0);
@@ -151,71 +116,55 @@ TEST_F(ZaniqTest, EditorWorkAskedForOffTheMainThreadWaitsForTheIdleTick)
   ZQCFUseVirtualClock(false);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// DSP state
-// ---------------------------------------------------------------------------------------------------------------
+// --- DSP state ---
 
-TEST_F(ZaniqTest, DSPStateAfterConstructionAt44100)
+TEST_F(ZaniqTest, DSPStateFollowsTheRateAndAResetDoesNotAllocate)
 {
   TestZANIQ& z = Make();
-  EXPECT_EQ(z.GetDSPSampleRate(), 44100.0);
-  EXPECT_EQ(z.GetDSPBlockSize(), 512);
-  EXPECT_EQ(z.GetNInputChannels(), 2);
-  EXPECT_EQ(z.GetNOutputChannels(), 2);
-  EXPECT_EQ(z.GetHalfSecondPeriod(), 22050);
-  EXPECT_EQ(z.GetFadeLength(), 220500);
-  EXPECT_EQ(z.GetGainReductionDisplay().holdLength, 132300);
-  EXPECT_EQ(z.GetGainReductionDisplay().invert, 1);
-  EXPECT_DOUBLE_EQ(z.GetGainReductionDisplay().release, std::pow(10.0, -1.0 / 4410.0));
-  for (int ch = 0; ch < 2; ++ch)
-  {
-    EXPECT_EQ(z.GetDelayLine(ch).capacity, 176400);
-    EXPECT_EQ(z.GetDelayLine(ch).length, 0);
-    EXPECT_NEAR(z.GetOverProtection(ch).ceiling, 1.4125375446227544, 1e-12); // 10^(3/20)
-    EXPECT_EQ(z.GetOverProtection(ch).negCeiling, -z.GetOverProtection(ch).ceiling);
-  }
-  EXPECT_EQ(z.GetLatencyDetector().windowLength, 177400);
-  EXPECT_EQ(z.GetLatencyDetector().allowedWindows, 3);
-  EXPECT_EQ(z.GetLatencyDetector().thresholdDB, -3.0);
-  EXPECT_EQ(z.GetLatencyDetector().blockSize, 512);
-  EXPECT_EQ(z.GetPreFXMeter().Mode(), kMeterEBUSL);
-  EXPECT_EQ(z.GetPostFXMeter().SampleRate(), 44100.0);
   for (double g : {z.GetLinkGain(), z.GetPreGain(), z.GetPreRatio(), z.GetPreMaxRatio(), z.GetAutoGain(),
                    z.GetMatchGain(), z.GetGainToMatch()})
     EXPECT_EQ(g, 1.0);
-  EXPECT_EQ(z.GetInitialLatency(), 0);
+  EXPECT_EQ(z.GetDSPBlockSize(), 512);
+  EXPECT_EQ(z.GetLatencyDetector().blockSize, 512);
   EXPECT_FALSE(z.IsMeasurementRunning());
-}
-
-TEST_F(ZaniqTest, ResetAtANewRateRebuildsWithoutAllocating)
-{
-  TestZANIQ& z = Make();
+  for (int ch = 0; ch < 2; ++ch)
+  {
+    EXPECT_NEAR(z.GetOverProtection(ch).ceiling, std::pow(10.0, 3.0 / 20.0), 1e-12);
+    EXPECT_EQ(z.GetOverProtection(ch).negCeiling, -z.GetOverProtection(ch).ceiling);
+  }
   z.Change(ZANIQ::kLatencyCompensation, 1000);
   z.RunBlock();
-  ASSERT_EQ(z.GetDelayLine(0).length, 1000);
-  z.SetSampleRate(96000.0);
+
+  // Half a second, the 5 s fade, the 3 s display hold and its 0.1 s release, as made and after a reset at a new
+  // rate; the delay lines keep their 4 s at 44.1 kHz and their length.
+  for (double rate : {44100.0, 96000.0})
   {
-    testsupport::AllocationScope scope;
-    z.OnReset();
-    z.ResetDSP();
-    z.ResetMeters();
-    EXPECT_EQ(scope.Count(), 0u);
+    SCOPED_TRACE(rate);
+    if (rate != 44100.0)
+    {
+      z.SetSampleRate(rate);
+      AllocationScope scope;
+      z.OnReset();
+      z.ResetDSP();
+      z.ResetMeters();
+      EXPECT_EQ(scope.Count(), 0u);
+      EXPECT_EQ(z.GetDelayLine(1).index, 0);
+    }
+    EXPECT_EQ(z.GetDSPSampleRate(), rate);
+    EXPECT_EQ(z.GetHalfSecondPeriod(), int(rate / 2));
+    EXPECT_EQ(z.GetFadeLength(), int(rate * 5));
+    EXPECT_EQ(z.GetGainReductionDisplay().holdLength, int(rate * 3));
+    EXPECT_DOUBLE_EQ(z.GetGainReductionDisplay().release, std::pow(10.0, -1.0 / (0.1 * rate)));
+    EXPECT_EQ(z.GetPreFXMeter().SampleRate(), rate);
+    EXPECT_EQ(z.GetPostFXMeter().SampleRate(), rate);
+    EXPECT_EQ(z.GetDelayLine(1).capacity, 176400);
+    EXPECT_EQ(z.GetDelayLine(1).length, 1000);
   }
-  EXPECT_EQ(z.GetDSPSampleRate(), 96000.0);
-  EXPECT_EQ(z.GetHalfSecondPeriod(), 48000);
-  EXPECT_EQ(z.GetFadeLength(), 480000);
-  EXPECT_EQ(z.GetGainReductionDisplay().holdLength, 288000);
-  EXPECT_EQ(z.GetPreFXMeter().SampleRate(), 96000.0);
-  EXPECT_EQ(z.GetDelayLine(1).capacity, 176400);
-  EXPECT_EQ(z.GetDelayLine(1).length, 1000);
-  EXPECT_EQ(z.GetDelayLine(1).index, 0);
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Data folder and plugin.ini
-// ---------------------------------------------------------------------------------------------------------------
+// --- Data folder and plugin.ini ---
 
-TEST_F(ZaniqTest, DataFolderIsCreatedUnderTheHomeFolderWithFullPermissions)
+TEST_F(ZaniqTest, DataFolderIsCreatedUnderTheHomeFolderWithFullPermissionsOnce)
 {
   const mode_t old = umask(022);
   TestZANIQ& z = Make();
@@ -233,12 +182,8 @@ TEST_F(ZaniqTest, DataFolderIsCreatedUnderTheHomeFolderWithFullPermissions)
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(st.st_mode & 07777, 0777u) << folder;
   }
-}
 
-TEST_F(ZaniqTest, ExistingFoldersAreLeftAsTheyAre)
-{
-  const fs::path data = mHome.DataFolder();
-  fs::create_directories(data / "AU");
+  // Existing folders are left as they are.
   chmod(data.c_str(), 0750);
   Make();
   struct stat st;
@@ -249,15 +194,12 @@ TEST_F(ZaniqTest, ExistingFoldersAreLeftAsTheyAre)
 TEST_F(ZaniqTest, HasUIZeroInPluginIniRemovesTheEditor)
 {
   EXPECT_TRUE(Make().HasUI()); // no file: editor available
-
-  WriteFile(mHome.DataFolder() / "plugin.ini", "[GUI]\nHasUI=0\n");
-  EXPECT_FALSE(Make().HasUI());
-
-  WriteFile(mHome.DataFolder() / "plugin.ini", "HasUI=-3\n");
-  EXPECT_TRUE(Make().HasUI()); // only 0 removes it
-
-  WriteFile(mHome.DataFolder() / "plugin.ini", "HasUI = 0\n");
-  EXPECT_TRUE(Make().HasUI());
+  // Only 0 removes it, and only when the line matches.
+  for (const auto& [text, hasUI] : {std::pair{"[GUI]\nHasUI=0\n", false}, {"HasUI=-3\n", true}, {"HasUI = 0\n", true}})
+  {
+    WriteFile(mHome.DataFolder() / "plugin.ini", text);
+    EXPECT_EQ(Make().HasUI(), hasUI) << text;
+  }
 }
 
 TEST(ZaniqIni, LinesAreMatchedByKeyAndTheLastMatchWins)
@@ -302,4 +244,58 @@ TEST(ZaniqIni, ReadIniValueLooksInTheDataFolder)
   WriteFile(home.DataFolder() / "plugin.ini", "HasUI=0\n");
   EXPECT_EQ(ZANIQ::ReadIniValue(paths, "GUI", "HasUI", 1), 0);
   EXPECT_EQ(ZANIQ::ReadIniValue(paths, "Other", "HasUI", 1), 0); // the section is not used
+}
+
+// --- The parameter table ---
+
+TEST_F(ZaniqTest, PresetInstanceAndAutomationFlagsFollowTheTable)
+{
+  TestZANIQ& z = Make();
+  ASSERT_EQ(z.NParams(), 46);
+  const std::set<int> inPresets = {5, 6, 8, 9, 11, 12, 13, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30,
+                                   39, 40, 43, 44, 45};
+  const std::set<int> instanceSettings = {2, 3, 4, 7, 10, 31, 32, 33};
+  const std::set<int> editorSettings = {ZANIQ::kGUIScale, ZANIQ::kToggleTooltips, ZANIQ::kOnlineUpdateCheck};
+  for (int i = 0; i < z.NParams(); ++i)
+  {
+    const IParam* p = z.GetParam(i);
+    SCOPED_TRACE(p->GetName());
+    EXPECT_EQ(p->GetInPresets(), inPresets.count(i) == 1);
+    EXPECT_EQ(p->GetInstanceSetting(), instanceSettings.count(i) == 1);
+    EXPECT_EQ(p->GetCanAutomate(), editorSettings.count(i) == 0);
+    EXPECT_EQ(p->GetUnit(), kUnitCustom);
+    EXPECT_DOUBLE_EQ(z.GetMirror(i), p->GetDefault()); // the mirror starts at the default
+  }
+}
+
+TEST_F(ZaniqTest, FixedGUIScaleIsOutsideTheHostListAndStartsAt100Percent)
+{
+  TestZANIQ& z = Make();
+  ASSERT_EQ(z.NExtraParams(), 1);
+  const IParam* p = z.GetExtraParam(0);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(z.GetExtraParam(1), nullptr);
+  EXPECT_STREQ(p->GetName(), "Fixed GUI Scale");
+  EXPECT_EQ(p->Type(), IParam::kTypeEnum);
+  EXPECT_EQ(p->NDisplayTexts(), 11);
+  EXPECT_EQ(Display(*p, p->Value()), "100%");
+  EXPECT_EQ(Display(*p, 0), "50%");
+  EXPECT_EQ(Display(*p, 10), "300%");
+}
+
+TEST_F(ZaniqTest, InitPresetHoldsTheDefaults)
+{
+  TestZANIQ& z = Make();
+  ASSERT_EQ(z.NPresets(), 1);
+  const IPreset* slot = z.GetPreset(0);
+  ASSERT_NE(slot, nullptr);
+  EXPECT_TRUE(slot->mInitialized);
+  EXPECT_STREQ(slot->mName, "Init");
+  EXPECT_TRUE(slot->mChunk.IsEqual(z.GetInitPreset().mChunk));
+
+  z.Change(ZANIQ::kReferenceLevel, -6.0);
+  z.Change(ZANIQ::kMeterMode, 0);
+  ASSERT_TRUE(z.RestorePreset(0));
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0));
+  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kMeterMode), 3);
 }

@@ -7,25 +7,16 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <Foundation/Foundation.h>
 
-#include <fstream>
 
 using namespace plugin;
-using testsupport::ScopedHome;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace
 {
 
-void Touch(const fs::path& file)
-{
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << "x";
-}
-
-std::string Str(NSString* s)
-{
-  return s ? s->UTF8String() : "<nil>";
-}
+std::string Str(NSString* s) { return s ? s->UTF8String() : "<nil>"; }
+NSString* NS(const char* s) { return NSString::stringWithUTF8String(s); }
 
 // Counts its destruction.
 class Probe : public NSObject
@@ -64,21 +55,17 @@ TEST(ZaniqPaths, SearchPathsAndPathStrings)
   EXPECT_EQ(all->objectAtIndex(4), nullptr);
   EXPECT_EQ(NSSearchPathForDirectoriesInDomains(NSDesktopDirectory, NSLocalDomainMask, YES)->count(), 0u);
 
-  NSString* p = NSString::stringWithUTF8String("/a/b.dir/knob@2x.PNG");
+  NSString* p = NS("/a/b.dir/knob@2x.PNG");
   EXPECT_EQ(Str(p->lastPathComponent()), "knob@2x.PNG");
   EXPECT_EQ(Str(p->pathExtension()), "PNG");
   EXPECT_EQ(Str(p->stringByDeletingPathExtension()), "/a/b.dir/knob@2x");
-  EXPECT_EQ(Str(NSString::stringWithUTF8String("/a/.hidden")->pathExtension()), "");
-  EXPECT_EQ(Str(NSString::stringWithUTF8String("/a/.hidden")->stringByDeletingPathExtension()), "/a/.hidden");
-  EXPECT_EQ(Str(NSString::stringWithUTF8String("/tmp/")->stringByAppendingPathComponent(
-              NSString::stringWithUTF8String("/x"))),
-            "/tmp/x");
-  EXPECT_EQ(Str(NSString::stringWithUTF8String("/")->stringByAppendingPathComponent(
-              NSString::stringWithUTF8String("x"))),
-            "/x");
-  EXPECT_EQ(Str(NSString::stringWithUTF8String("~/y")->stringByExpandingTildeInPath()), (home.Path() / "y").string());
-  EXPECT_EQ(Str(NSString::stringWithUTF8String("~other/y")->stringByExpandingTildeInPath()), "~other/y");
-  EXPECT_EQ(NSString::stringWithUTF8String(nullptr), nullptr);
+  EXPECT_EQ(Str(NS("/a/.hidden")->pathExtension()), "");
+  EXPECT_EQ(Str(NS("/a/.hidden")->stringByDeletingPathExtension()), "/a/.hidden");
+  EXPECT_EQ(Str(NS("/tmp/")->stringByAppendingPathComponent(NS("/x"))), "/tmp/x");
+  EXPECT_EQ(Str(NS("/")->stringByAppendingPathComponent(NS("x"))), "/x");
+  EXPECT_EQ(Str(NS("~/y")->stringByExpandingTildeInPath()), (home.Path() / "y").string());
+  EXPECT_EQ(Str(NS("~other/y")->stringByExpandingTildeInPath()), "~other/y");
+  EXPECT_EQ(NS(nullptr), nullptr);
 }
 
 TEST(ZaniqPaths, AutoreleasedObjectsLiveUntilTheirPoolEnds)
@@ -113,14 +100,13 @@ protected:
   void SetUp() override
   {
     mBundleDir = mHome.Path() / "Plug.component";
-    Touch(mBundleDir / "Contents/Resources/knob.png");
-    Touch(mBundleDir / "Contents/Resources/img/dial.png");
-    Touch(mHome.Path() / "Music/Shared/Resources/knob.png");
-    Touch(mHome.Path() / "Music/Shared/Resources/meter.png");
-    fs::create_directories(mBundleDir / "Contents");
-    std::ofstream(mBundleDir / "Contents/Info.plist")
-      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-         "<key>CFBundleIdentifier</key><string>com.example.resources</string></dict></plist>\n";
+    for (const fs::path& file :
+         {mBundleDir / "Contents/Resources/knob.png", mBundleDir / "Contents/Resources/img/dial.png",
+          mHome.Path() / "Music/Shared/Resources/knob.png", mHome.Path() / "Music/Shared/Resources/meter.png"})
+      WriteFile(file, "x");
+    WriteFile(mBundleDir / "Contents/Info.plist",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+              "<key>CFBundleIdentifier</key><string>com.example.resources</string></dict></plist>\n");
     const std::string dir = mBundleDir.string();
     CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(dir.data()),
                                                            static_cast<CFIndex>(dir.size()), true);

@@ -2,15 +2,19 @@
 // low-pass and the high shelf by their magnitude at test frequencies against the analytic responses of the
 // analog prototypes under the bilinear transform.
 
+#include "support/AuhostRun.h"
 #include "tools/auhost/Effects.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <numbers>
 
 using namespace auhost;
+using toolstest::Sine;
 
 namespace
 {
@@ -44,25 +48,12 @@ void RunFx(FxChain& chain, std::vector<std::vector<float>>& channels, std::vecto
   }
 }
 
-std::vector<float> Noise(size_t n, uint32_t seed, float amplitude = 1.f)
-{
-  std::vector<float> x(n);
-  uint32_t s = seed;
-  for (float& v : x)
-  {
-    s = s * 1664525u + 1013904223u;
-    v = amplitude * (static_cast<float>(s >> 8) / 8388608.f - 1.f);
-  }
-  return x;
-}
-
 // Steady-state gain in dB of a chain for a sine at hz (hz must divide the rate, so the window holds whole
 // periods): the sine's amplitude is found by projecting the output onto sine and cosine.
 double MeasureGainDB(const std::string& fx, double hz)
 {
   const size_t frames = static_cast<size_t>(kRate); // 1 s: settles in the first half
-  std::vector<std::vector<float>> x(1, std::vector<float>(frames));
-  for (size_t i = 0; i < frames; ++i) x[0][i] = static_cast<float>(0.25 * std::sin(2.0 * std::numbers::pi * hz * i / kRate));
+  std::vector<std::vector<float>> x = Sine(1, frames, hz, 0.25).channels;
   auto chain = MakeChain(fx, 1);
   RunFx(*chain, x);
   double s = 0.0, c = 0.0;
@@ -109,19 +100,16 @@ TEST(ChainFx, ParsesEverySpecAndNamesTheFaultyOne)
   std::string error;
   ASSERT_TRUE(ParseFxList("gain:6,delay:48,lowpass:1000.5,highshelf:4000:-3,clip:-1,mute,gain:+1.5", specs, error))
     << error;
-  ASSERT_EQ(specs.size(), 7u);
-  EXPECT_EQ(specs[0].kind, FxSpec::Kind::Gain);
-  EXPECT_EQ(specs[0].a, 6.0);
-  EXPECT_EQ(specs[1].kind, FxSpec::Kind::Delay);
-  EXPECT_EQ(specs[1].a, 48.0);
-  EXPECT_EQ(specs[2].kind, FxSpec::Kind::Lowpass);
-  EXPECT_EQ(specs[2].a, 1000.5);
-  EXPECT_EQ(specs[3].kind, FxSpec::Kind::HighShelf);
-  EXPECT_EQ(specs[3].a, 4000.0);
-  EXPECT_EQ(specs[3].b, -3.0);
-  EXPECT_EQ(specs[4].kind, FxSpec::Kind::Clip);
-  EXPECT_EQ(specs[5].kind, FxSpec::Kind::Mute);
-  EXPECT_EQ(specs[6].a, 1.5);
+  using K = FxSpec::Kind;
+  const std::tuple<K, double, double> want[] = {{K::Gain, 6.0, 0.0},     {K::Delay, 48.0, 0.0},
+                                                {K::Lowpass, 1000.5, 0.0}, {K::HighShelf, 4000.0, -3.0},
+                                                {K::Clip, -1.0, 0.0},     {K::Mute, 0.0, 0.0},
+                                                {K::Gain, 1.5, 0.0}};
+  ASSERT_EQ(specs.size(), std::size(want));
+  for (size_t i = 0; i < specs.size(); ++i)
+  {
+    EXPECT_EQ(std::tie(specs[i].kind, specs[i].a, specs[i].b), want[i]) << i;
+  }
   EXPECT_EQ(specs[3].text, "highshelf:4000:-3");
 
   const struct
@@ -163,46 +151,34 @@ TEST(ChainFx, ParsesEverySpecAndNamesTheFaultyOne)
 TEST(ChainFx, GainDelayClipAndMuteFollowTheirFormulasExactly)
 {
   const size_t n = 3000;
-  const std::vector<float> left = Noise(n, 1, 1.5f), right = Noise(n, 2, 1.5f);
+  const AudioData input = Sine(2, n, 1234.5, 1.5); // louder than the clip
+  const std::vector<float>& left = input.channels[0];
+  const std::vector<float>& right = input.channels[1];
 
-  std::vector<std::vector<float>> x = {left, right};
-  RunFx(*MakeChain("gain:-7.5"), x, {100, 37, 512});
   const auto factor = static_cast<float>(std::pow(10.0, -7.5 / 20.0));
-  for (size_t i = 0; i < n; ++i)
-  {
-    ASSERT_EQ(x[0][i], left[i] * factor) << i;
-    ASSERT_EQ(x[1][i], right[i] * factor) << i;
-  }
-
-  // The delay keeps each channel's own history across blocks of any size.
-  x = {left, right};
-  RunFx(*MakeChain("delay:77"), x, {1, 64, 5, 300});
-  for (size_t i = 0; i < n; ++i)
-  {
-    ASSERT_EQ(x[0][i], i < 77 ? 0.f : left[i - 77]) << i;
-    ASSERT_EQ(x[1][i], i < 77 ? 0.f : right[i - 77]) << i;
-  }
-  x = {left, right};
-  RunFx(*MakeChain("delay:0"), x);
-  EXPECT_EQ(x[0], left);
-
-  x = {left, right};
-  RunFx(*MakeChain("clip:-6"), x);
   const auto level = static_cast<float>(std::pow(10.0, -6.0 / 20.0));
-  bool clipped = false;
-  for (size_t i = 0; i < n; ++i)
+  ASSERT_TRUE(std::any_of(left.begin(), left.end(), [&](float v) { return std::fabs(v) > level; }));
+  using Formula = std::function<float(const std::vector<float>&, size_t)>;
+  const std::pair<const char*, Formula> cases[] = {
+    {"gain:-7.5", [&](const auto& x, size_t i) { return x[i] * factor; }},
+    {"delay:77", [](const auto& x, size_t i) { return i < 77 ? 0.f : x[i - 77]; }},
+    {"delay:0", [](const auto& x, size_t i) { return x[i]; }},
+    {"clip:-6", [&](const auto& x, size_t i) { return std::fabs(x[i]) > level ? std::copysign(level, x[i]) : x[i]; }},
+    {"mute", [](const auto&, size_t) { return 0.f; }},
+  };
+  // Blocks of uneven sizes: the delay keeps each channel's own history across them.
+  for (const auto& [fx, formula] : cases)
   {
-    const float want = std::fabs(left[i]) > level ? std::copysign(level, left[i]) : left[i];
-    ASSERT_EQ(x[0][i], want) << i;
-    clipped = clipped || std::fabs(left[i]) > level;
+    std::vector<std::vector<float>> x = {left, right};
+    RunFx(*MakeChain(fx), x, {1, 64, 5, 300, 100, 37, 512});
+    for (size_t i = 0; i < n; ++i)
+    {
+      ASSERT_EQ(x[0][i], formula(left, i)) << fx << " at " << i;
+      ASSERT_EQ(x[1][i], formula(right, i)) << fx << " at " << i;
+    }
   }
-  EXPECT_TRUE(clipped);
 
-  x = {left, right};
-  RunFx(*MakeChain("mute"), x);
-  EXPECT_EQ(x[0], std::vector<float>(n, 0.f));
-  EXPECT_EQ(x[1], std::vector<float>(n, 0.f));
-
+  std::vector<std::vector<float>> x;
   // In order: gain before clip clips the louder signal; clip before gain scales the clipped one.
   x = {{1.0f}};
   RunFx(*MakeChain("gain:6.0206,clip:0", 1), x);

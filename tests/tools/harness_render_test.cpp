@@ -65,18 +65,9 @@ TEST(HarnessSource, BufferSourcePlaysItsDataAndSilenceAround)
   AudioTimeStamp ts = MakeTimeStamp(0);
   ts.mFlags = 0;
   EXPECT_EQ(source.Pull(ts, 8, storage.Make(8, pointers, 1)), kAudio_ParamError);
-}
 
-TEST(HarnessSource, GainEffectScalesEveryBuffer)
-{
-  float a[4] = {1, -1, 0.5f, 2}, b[4] = {4, 4, 4, 4};
-  float* pointers[2] = {a, b};
-  BufferListStorage storage;
-  GainEffect effect(-20.0);
-  EXPECT_NEAR(effect.Factor(), 0.1, 1e-15);
-  effect.Process(*storage.Make(4, pointers, 2), 4);
-  EXPECT_FLOAT_EQ(a[3], 0.2f);
-  EXPECT_FLOAT_EQ(b[0], 0.4f);
+  // The in-process gain between instances: a gain that is not a number is no gain.
+  EXPECT_NEAR(GainEffect(-20.0).Factor(), 0.1, 1e-15);
   EXPECT_EQ(GainEffect(std::nan("")).Factor(), 1.0);
 }
 
@@ -120,8 +111,7 @@ TEST(HarnessChain, AnInstrumentNeedsNoSource)
   AudioData out;
   ASSERT_OK(RenderFrames(*gain, 300, 2, 128, 48000.0, nullptr, out));
   EXPECT_EQ(out.NFrames(), 300u);
-  for (const auto& ch : out.channels)
-    for (float s : ch) EXPECT_EQ(s, 0.f); // no note is held
+  for (const auto& ch : out.channels) EXPECT_EQ(ch, std::vector<float>(300, 0.f)); // no note is held
 }
 
 TEST(HarnessRunLoop, PumpKeepsThePlugInsTimersGoing)
@@ -149,14 +139,10 @@ TEST(HarnessRunLoop, PumpKeepsThePlugInsTimersGoing)
 TEST(HarnessStatus, NamesAndMessages)
 {
   EXPECT_TRUE(Status::FromOS(noErr, "x").ok());
-  const Status s = Status::FromOS(kAudioUnitErr_InvalidProperty, "get property 8");
-  EXPECT_FALSE(s.ok());
-  EXPECT_EQ(s.code(), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(s.message(), "get property 8: kAudioUnitErr_InvalidProperty (-10879)");
-  EXPECT_EQ(s.Prefixed("unit").message(), "unit: get property 8: kAudioUnitErr_InvalidProperty (-10879)");
-  EXPECT_EQ(s.Prefixed("unit").code(), kAudioUnitErr_InvalidProperty);
   EXPECT_TRUE(Status::Ok().Prefixed("unit").ok());
+  const Status s = Status::FromOS(kAudioUnitErr_InvalidProperty, "get property 8").Prefixed("unit");
+  EXPECT_EQ(s.code(), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(s.message(), "unit: get property 8: kAudioUnitErr_InvalidProperty (-10879)");
   EXPECT_STREQ(OSStatusName(badComponentSelector), "badComponentSelector");
-  EXPECT_STREQ(OSStatusName(kAudioUnitErr_InvalidPropertyValue), "kAudioUnitErr_InvalidPropertyValue");
   EXPECT_STREQ(OSStatusName(12345), "OSStatus");
 }

@@ -1,14 +1,12 @@
 #pragma once
 
 // Helpers for the preset-file and state-chunk tests: an instance that counts engine resets, a fixture that makes
-// them under a temporary home, a reference printer of the expected document, and small file helpers.
+// them under a temporary home, and a printer of the preset document written out by hand.
 
 #include "engine/support/zaniq_env.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 namespace testsupport
 {
@@ -53,43 +51,7 @@ inline std::vector<double> Values(const plugin::IPluginBase& plug)
   return v;
 }
 
-// The document as this product prints it, written out by hand: "%f" values (the tests run in the C locale),
-// four blanks per level. The values are given explicitly (one per parameter).
-inline std::string ExpectedDocument(const plugin::IPluginBase& plug, const std::vector<double>& values,
-                                    const std::string& presetName)
-{
-  std::string s = "<?xml version=\"1.0\" ?>\n"
-                  "<PresetXMLTree version=\"1\">\n"
-                  "    <PluginVendor>Quenlar</PluginVendor>\n"
-                  "    <PluginName>ZANIQ</PluginName>\n"
-                  "    <PluginVersion>v2.2.11</PluginVersion>\n"
-                  "    <Preset name=\"" + presetName + "\">\n"
-                  "        <Parameter>\n";
-  for (int i = 0; i < plug.NParams(); ++i)
-  {
-    char val[64];
-    std::snprintf(val, sizeof val, "%f", values[size_t(i)]);
-    s += std::string("            <Param name=\"") + plug.GetParam(i)->GetName() + "\" val=\"" + val + "\" />\n";
-  }
-  s += "        </Parameter>\n"
-       "    </Preset>\n"
-       "</PresetXMLTree>\n";
-  return s;
-}
-
-inline std::string ReadFile(const std::filesystem::path& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFile(const std::filesystem::path& path, const std::string& text)
-{
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// A preset file of this product naming the given parameters (name, value text), under presetName.
+// A preset document of this product naming the given parameters (name, value text), four blanks per level.
 inline std::string PresetText(const std::vector<std::pair<std::string, std::string>>& params,
                               const std::string& presetName = "P", const std::string& vendor = "Quenlar",
                               const std::string& name = "ZANIQ")
@@ -100,6 +62,20 @@ inline std::string PresetText(const std::vector<std::pair<std::string, std::stri
                   "\">\n        <Parameter>\n";
   for (const auto& [n, v] : params) s += "            <Param name=\"" + n + "\" val=\"" + v + "\" />\n";
   return s + "        </Parameter>\n    </Preset>\n</PresetXMLTree>\n";
+}
+
+// The document as this product prints it: every parameter with its "%f" value (the tests run in the C locale).
+inline std::string ExpectedDocument(const plugin::IPluginBase& plug, const std::vector<double>& values,
+                                    const std::string& presetName)
+{
+  std::vector<std::pair<std::string, std::string>> params;
+  for (int i = 0; i < plug.NParams(); ++i)
+  {
+    char val[64];
+    std::snprintf(val, sizeof val, "%f", values[size_t(i)]);
+    params.emplace_back(plug.GetParam(i)->GetName(), val);
+  }
+  return PresetText(params, presetName);
 }
 
 // The files of a folder, sorted by name.

@@ -5,6 +5,7 @@
 
 #include "engine/support/zaniq_env.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -34,32 +35,35 @@ private:
 class Chain
 {
 public:
-  Chain(int delay = 0, double gain = 1.0) { Set(delay, gain); }
   void Set(int delay, double gain)
   {
     mGain = gain;
-    for (auto& m : mMemory)
-      m.assign(size_t(delay) + 1, 0.0);
+    for (auto& m : mMemory) m.assign(size_t(delay) + 1, 0.0);
     mPos = 0;
   }
   void Process(double* l, double* r, int n)
   {
-    const int size = int(mMemory[0].size());
+    const size_t size = mMemory[0].size();
     for (int i = 0; i < n; ++i)
     {
-      mMemory[0][size_t(mPos)] = l[i];
-      mMemory[1][size_t(mPos)] = r[i];
+      mMemory[0][mPos] = l[i];
+      mMemory[1][mPos] = r[i];
       mPos = (mPos + 1) % size;
-      l[i] = mMemory[0][size_t(mPos)] * mGain;
-      r[i] = mMemory[1][size_t(mPos)] * mGain;
+      l[i] = mMemory[0][mPos] * mGain;
+      r[i] = mMemory[1][mPos] * mGain;
     }
   }
 
 private:
-  std::vector<double> mMemory[2];
-  int mPos = 0;
+  std::vector<double> mMemory[2] = {{0.0}, {0.0}};
+  size_t mPos = 0;
   double mGain = 1.0;
 };
+
+inline bool AllFinite(const std::vector<double>& v)
+{
+  return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
+}
 
 // Fixture: instance 1 is the Sender, instance 2 the Receiver, both on Link ID 1, prepared for kRate and kBlock.
 class SignalPairTest : public ZaniqTest
@@ -68,21 +72,15 @@ protected:
   static constexpr double kRate = 48000.0;
   static constexpr int kBlock = 512;
 
+  static int BlocksFor(double seconds) { return int(std::ceil(seconds * kRate / kBlock)); }
+
   void SetUp() override
   {
-    // Slots keep queues, states and commands from earlier instances of the process.
-    LinkSlot& slot = LinkRegistry::Instance().Slot(1);
-    slot.ClearQueue();
-    slot.ResetSenderControl();
-    int code;
-    double value;
-    (void)slot.TakeCommand(code, value);
-
+    ZaniqTest::SetUp();
     mSender = &Make();
     mReceiver = &Make();
-    ASSERT_EQ(mSender->GetPluginMode(), kLinkSender);
-    ASSERT_EQ(mReceiver->GetPluginMode(), kLinkReceiver);
-    ASSERT_EQ(mReceiver->GetLinkID(), mSender->GetLinkID());
+    ASSERT_EQ(mSender->Pairing(), S(1));
+    ASSERT_EQ(mReceiver->Pairing(), R(1));
     Prepare(*mSender, kRate, kBlock);
     Prepare(*mReceiver, kRate, kBlock);
   }
@@ -98,45 +96,50 @@ protected:
     z.OnReset();
   }
 
-  // One host cycle of n frames: Sender input (inL, inR) -> Sender -> chain -> Receiver -> (outL, outR). The
-  // Sender's own output is kept in mSenderOutL/R (before the chain).
-  void Cycle(const double* inL, const double* inR, double* outL, double* outR, int n)
-  {
-    mSenderInL.assign(inL, inL + n);
-    mSenderInR.assign(inR, inR + n);
-    mSenderOutL.assign(size_t(n), 0.0);
-    mSenderOutR.assign(size_t(n), 0.0);
-    double* sIn[2] = {mSenderInL.data(), mSenderInR.data()};
-    double* sOut[2] = {mSenderOutL.data(), mSenderOutR.data()};
-    mSender->ProcessBlock(sIn, sOut, n);
-
-    mChainL = mSenderOutL;
-    mChainR = mSenderOutR;
-    mChain.Process(mChainL.data(), mChainR.data(), n);
-
-    double* rIn[2] = {mChainL.data(), mChainR.data()};
-    double* rOut[2] = {outL, outR};
-    mReceiver->ProcessBlock(rIn, rOut, n);
-  }
-
-  // Runs `blocks` cycles of noise (left and right at the given peak levels) and returns the Receiver's output and
-  // the Sender's input, concatenated.
-  void RunNoise(int blocks, double levelL = 0.5, double levelR = 0.3, int n = kBlock)
+  // Runs `blocks` host cycles of noise (left and right at the given peak levels): Sender input -> Sender -> chain
+  // -> Receiver. Records the Receiver's output and the Sender's input, concatenated, and keeps the Sender's own
+  // output of the last block (before the chain). A finite `bad` replaces left sample `badAt` of every block.
+  void RunNoise(int blocks, double levelL = 0.5, double levelR = 0.3, int n = kBlock, double bad = 0.0,
+                int badAt = -1)
   {
     const size_t count = static_cast<size_t>(n);
     std::vector<double> inL(count), inR(count), outL(count), outR(count);
     for (int b = 0; b < blocks; ++b)
     {
-      for (int i = 0; i < n; ++i)
+      for (size_t i = 0; i < count; ++i)
       {
-        inL[size_t(i)] = levelL * mNoise.Next();
-        inR[size_t(i)] = levelR * mNoise.Next();
+        inL[i] = levelL * mNoise.Next();
+        inR[i] = levelR * mNoise.Next();
       }
-      Cycle(inL.data(), inR.data(), outL.data(), outR.data(), n);
+      if (badAt >= 0) inL[size_t(badAt)] = bad;
+      mSenderInL = inL;
+      std::vector<double> senderInR = inR, chainR(count);
+      mSenderOutL.assign(count, 0.0);
+      double* sIn[2] = {mSenderInL.data(), senderInR.data()};
+      double* sOut[2] = {mSenderOutL.data(), chainR.data()};
+      mSender->ProcessBlock(sIn, sOut, n);
+      std::vector<double> chainL = mSenderOutL;
+      mChain.Process(chainL.data(), chainR.data(), n);
+      double* rIn[2] = {chainL.data(), chainR.data()};
+      double* rOut[2] = {outL.data(), outR.data()};
+      mReceiver->ProcessBlock(rIn, rOut, n);
       mInL.insert(mInL.end(), inL.begin(), inL.end());
       mInR.insert(mInR.end(), inR.begin(), inR.end());
       mOutL.insert(mOutL.end(), outL.begin(), outL.end());
       mOutR.insert(mOutR.end(), outR.begin(), outR.end());
+    }
+  }
+
+  // Receiver blocks without Sender blocks: noise in, output discarded.
+  void RunReceiverAlone(int blocks)
+  {
+    std::vector<double> inL(kBlock), inR(kBlock), outL(kBlock), outR(kBlock);
+    double* in[2] = {inL.data(), inR.data()};
+    double* out[2] = {outL.data(), outR.data()};
+    for (int b = 0; b < blocks; ++b)
+    {
+      for (int i = 0; i < kBlock; ++i) inL[size_t(i)] = inR[size_t(i)] = 0.5 * mNoise.Next();
+      mReceiver->ProcessBlock(in, out, kBlock);
     }
   }
 
@@ -153,13 +156,10 @@ protected:
   {
     double worst = 0.0;
     for (size_t i = from; i < to && i < mOutL.size(); ++i)
-    {
-      worst = std::max(worst, std::fabs(mOutL[i] - expectedGain * mInL[i]));
-      worst = std::max(worst, std::fabs(mOutR[i] - expectedGain * mInR[i]));
-    }
+      worst = std::max({worst, std::fabs(mOutL[i] - expectedGain * mInL[i]),
+                        std::fabs(mOutR[i] - expectedGain * mInR[i])});
     return worst;
   }
-
   double MaxAbsOut(size_t from, size_t to) const
   {
     double worst = 0.0;
@@ -167,12 +167,13 @@ protected:
       worst = std::max({worst, std::fabs(mOutL[i]), std::fabs(mOutR[i])});
     return worst;
   }
+  double MaxAbsOut() const { return MaxAbsOut(0, mOutL.size()); }
 
   TestZANIQ* mSender = nullptr;
   TestZANIQ* mReceiver = nullptr;
   Chain mChain;
   Noise mNoise{0x1234567u};
-  std::vector<double> mSenderInL, mSenderInR, mSenderOutL, mSenderOutR, mChainL, mChainR;
+  std::vector<double> mSenderInL, mSenderOutL; // the last block's
   std::vector<double> mInL, mInR, mOutL, mOutR;
 };
 

@@ -1,15 +1,19 @@
 #pragma once
 
-// Test environment for ZANIQ instances: a temporary home folder (the data folder lives under it) and a plug-in
-// subclass that scripts the modifiers of editor control presses.
+// Test environment for ZANIQ instances: a temporary home folder (the data folder lives under it), a plug-in
+// subclass that scripts the modifiers of editor control presses, and small file and registry helpers.
 
 #include "engine/ZANIQ.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -20,6 +24,24 @@
 
 namespace testsupport
 {
+
+inline std::string ReadFile(const std::filesystem::path& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& text)
+{
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// The process-wide registry's slot for a Link ID.
+inline LinkSlot& Slot(int id) { return LinkRegistry::Instance().Slot(id); }
+inline LinkPairing S(int id) { return {kLinkSender, id}; }
+inline LinkPairing R(int id) { return {kLinkReceiver, id}; }
+inline std::pair<int, int> Counts(const LinkSlot& s) { return {s.Senders(), s.Receivers()}; } // Senders, Receivers
 
 // Points HOME at a fresh temporary folder for its lifetime, then restores HOME and removes the folder.
 class ScopedHome
@@ -59,7 +81,6 @@ public:
   TestZANIQ() : ZANIQ(plugin::InstanceInfo{}) {}
 
   void SetPress(int tag, EPressControl kind, ControlPress press) { mPresses[tag] = {kind, press}; }
-  void ClearPresses() { mPresses.clear(); }
   bool GetControlPress(int tag, EPressControl kind, ControlPress& press) const override
   {
     auto it = mPresses.find(tag);
@@ -82,6 +103,8 @@ public:
     GetParam(idx)->Set(value);
     OnParamChange(idx, source, -1);
   }
+  double Value(int idx) const { return GetParam(idx)->Value(); }
+  LinkPairing Pairing() const { return {GetPluginMode(), GetLinkID()}; }
 
   // Runs one pass-through block of n stereo frames (applies the posted DSP requests).
   void RunBlock(int n = 64)
@@ -95,6 +118,16 @@ public:
 private:
   std::map<int, std::pair<EPressControl, ControlPress>> mPresses;
 };
+
+// The parameter and the engine's mirror of it both hold v (to a few ulps).
+inline ::testing::AssertionResult Holds(const TestZANIQ& z, int idx, double v)
+{
+  const double tolerance = 4 * std::numeric_limits<double>::epsilon() * std::fabs(v);
+  const auto near = [&](double x) { return std::fabs(x - v) <= tolerance; };
+  if (near(z.Value(idx)) && near(z.GetMirror(idx))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "parameter " << idx << " is " << z.Value(idx) << ", its mirror "
+                                       << z.GetMirror(idx) << ", not " << v;
+}
 
 // Two instances on audio threads of their own: body(z, n, stop) runs once on each thread (n is 1 for the first
 // instance, 2 for the second) and loops until stop is set. Join sets it and waits; so does the destructor, so a
@@ -136,27 +169,20 @@ protected:
   }
   void Destroy(TestZANIQ& z)
   {
-    for (auto it = mInstances.begin(); it != mInstances.end(); ++it)
-      if (it->get() == &z)
-      {
-        mInstances.erase(it);
-        return;
-      }
+    std::erase_if(mInstances, [&](const auto& p) { return p.get() == &z; });
   }
   void DestroyAll() { mInstances.clear(); }
   // The registry is process-wide: every test starts with empty queues, no waiting commands and Senders told to
   // play normally.
   void SetUp() override
   {
-    LinkRegistry& registry = LinkRegistry::Instance();
     for (int i = 0; i < kNumLinkSlots; ++i)
     {
-      LinkSlot& slot = registry.Slot(i);
-      slot.ClearQueue();
-      slot.ResetSenderControl();
+      Slot(i).ClearQueue();
+      Slot(i).ResetSenderControl();
       int code;
       double value;
-      (void)slot.TakeCommand(code, value);
+      (void)Slot(i).TakeCommand(code, value);
     }
   }
   void TearDown() override { DestroyAll(); }

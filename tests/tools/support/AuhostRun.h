@@ -1,23 +1,66 @@
 #pragma once
 
-// Running the auhost command from a test: in this process, or the real program through a shell; and a HOME of the
-// test's own for the product instances a test opens.
+// Test helpers for the host harness: a temporary folder per test; running the auhost command in this process or
+// the real program through a shell; a fixture for runs of the product bundle with a HOME of the test's own; and a
+// test signal.
 
-#include "TempFolder.h"
+#include "tools/auhost/AudioData.h"
+#include "tools/auhost/ChainCommand.h"
 #include "tools/auhost/Cli.h"
 
-#include <sys/wait.h>
+#include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace toolstest
 {
+
+// A temporary folder for one test, removed with the object.
+class TempFolder
+{
+public:
+  TempFolder()
+  {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    mPath = std::filesystem::path(::testing::TempDir()) /
+            ("auhost_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" + info->name());
+    std::filesystem::remove_all(mPath);
+    std::filesystem::create_directories(mPath);
+  }
+  ~TempFolder()
+  {
+    std::error_code ec;
+    std::filesystem::remove_all(mPath, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return mPath; }
+  std::string operator/(const std::string& name) const { return (mPath / name).string(); }
+
+  // Writes text to a file below the folder, creating its parent folders.
+  void Write(const std::string& relative, const std::string& text) const
+  {
+    const auto file = mPath / relative;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+  }
+
+private:
+  std::filesystem::path mPath;
+};
 
 struct RunResult
 {
@@ -61,31 +104,60 @@ inline RunResult RunProgram(const TempFolder& temp, const std::vector<std::strin
 }
 
 // One line ending in a newline.
-inline bool OneLine(const std::string& s)
+inline bool OneLine(const std::string& s) { return !s.empty() && s.back() == '\n' && s.find('\n') == s.size() - 1; }
+
+// A failed command: its exit code, nothing on stdout and one line "auhost: ..." on stderr (that line when given).
+inline void ExpectFailure(const RunResult& run, int code, const std::string& err = {})
 {
-  return !s.empty() && s.back() == '\n' && s.find('\n') == s.size() - 1;
+  EXPECT_EQ(run.code, code) << run.err;
+  EXPECT_TRUE(OneLine(run.err)) << run.err;
+  EXPECT_EQ(run.err.rfind("auhost: ", 0), 0u) << run.err;
+  EXPECT_TRUE(err.empty() || run.err == err) << run.err;
+  EXPECT_EQ(run.out, "");
 }
 
-// Sets HOME to a folder of the test (created) for the product instances opened in this process; restores it after.
-class ScopedHome
+// Fixture for runs of the product bundle of this build (skipped without one). HOME is a folder of the test's own
+// while it runs, for the product instances opened in this process and for the programs it starts.
+class ProductTest : public ::testing::Test
 {
-public:
-  explicit ScopedHome(const std::string& folder)
+protected:
+  void SetUp() override
   {
-    if (const char* old = std::getenv("HOME")) mOld = old;
-    std::filesystem::create_directories(folder);
-    setenv("HOME", folder.c_str(), 1);
+    mBundle = auhost::FindProductBundle();
+    if (mBundle.empty()) GTEST_SKIP() << "no ZANIQ.component in this build";
+    std::filesystem::create_directories(mTemp / "home");
+    setenv("HOME", (mTemp / "home").c_str(), 1);
   }
-  ~ScopedHome()
+  void TearDown() override
   {
-    if (mOld.empty()) unsetenv("HOME");
-    else setenv("HOME", mOld.c_str(), 1);
+    if (mOldHome)
+      setenv("HOME", mOldHome->c_str(), 1);
+    else
+      unsetenv("HOME");
   }
-  ScopedHome(const ScopedHome&) = delete;
-  ScopedHome& operator=(const ScopedHome&) = delete;
+
+  std::string mBundle;
+  TempFolder mTemp;
+  std::optional<std::string> mOldHome = Env("HOME");
 
 private:
-  std::string mOld;
+  static std::optional<std::string> Env(const char* name)
+  {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+  }
 };
+
+// Sines of the given amplitude at hz * (channel + 1), so that every channel differs.
+inline auhost::AudioData Sine(uint32_t channels, uint64_t frames, double hz, double amplitude, double rate = 48000.0)
+{
+  auhost::AudioData data;
+  data.sampleRate = rate;
+  data.Resize(channels, frames);
+  for (uint32_t c = 0; c < channels; ++c)
+    for (uint64_t i = 0; i < frames; ++i)
+      data.channels[c][i] = static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * hz * (c + 1) * i / rate));
+  return data;
+}
 
 } // namespace toolstest
