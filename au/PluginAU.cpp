@@ -1,7 +1,7 @@
 // IPluginAU — object, buses, connections, initialise.
 
-#include "au/IPluginAU.h"
-#include "au/IPluginAU_p.h"
+#include "au/PluginAU.h"
+#include "au/PluginAU_p.h"
 
 #include <CoreFoundation/CoreFoundation.h>
 

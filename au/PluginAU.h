@@ -3,11 +3,11 @@
 // IPluginAU — the Audio Unit (version 2) side of the plug-in object, between the framework bases and the product
 // class. It keeps what the Audio Unit interface needs per instance (buses and their upstream connections,
 // property listeners, render notifications, host callbacks, scratch buffers), answers the selectors that the
-// entry points of IPluginAU_Entry.h route to it, and reports parameter, preset and latency changes to the host.
+// entry points of PluginAU_Entry.h route to it, and reports parameter, preset and latency changes to the host.
 //
-// Sources: IPluginAU.cpp (object, buses, connections, initialise), IPluginAU_Render.cpp, IPluginAU_Properties.cpp
-// and IPluginAU_PropertiesParams.cpp (properties), IPluginAU_Params.cpp (parameters, listeners, notifications,
-// MIDI out), IPluginAU_State.cpp (ClassInfo, factory presets), IPluginAU_Entry.cpp (selector dispatch).
+// Sources: PluginAU.cpp (object, buses, connections, initialise), PluginAU_Render.cpp, PluginAU_Properties.cpp
+// and PluginAU_PropertiesParams.cpp (properties), PluginAU_Params.cpp (parameters, listeners, notifications,
+// MIDI out), PluginAU_State.cpp (ClassInfo, factory presets), PluginAU_Entry.cpp (selector dispatch).
 //
 // Every host-facing operation returns an OSStatus: 0, a published Audio Unit error, badComponentSelector, or an
 // upstream render status passed through. Every host argument is checked before use: data sizes against the record
@@ -23,8 +23,8 @@
 
 #include "au/AURenderNotifyList.h"
 #include "au/ZaniqPrivateProperties.h"
-#include "framework/IPluginAPIBase.h"
-#include "framework/IPluginProcessor.h"
+#include "framework/PluginAPIBase.h"
+#include "framework/PluginProcessor.h"
 
 #include <AudioToolbox/AudioToolbox.h>
 #include <CoreMIDI/CoreMIDI.h>
@@ -127,7 +127,7 @@ public:
   ~IPluginAU() override;
 
   // ---------------------------------------------------------------------------------------------------------
-  // Lifecycle [main thread] — IPluginAU.cpp
+  // Lifecycle [main thread] — PluginAU.cpp
   // ---------------------------------------------------------------------------------------------------------
 
   // Identifies the host once (main bundle identifier and version), checks the channel counts of all buses
@@ -147,7 +147,7 @@ public:
   bool IsLegalBusFormat(AudioUnitScope scope, AudioUnitElement element, int channels) const;
 
   // ---------------------------------------------------------------------------------------------------------
-  // Properties [main thread] — IPluginAU_Properties.cpp
+  // Properties [main thread] — PluginAU_Properties.cpp
   // ---------------------------------------------------------------------------------------------------------
 
   // The info query (data null) sets *dataSize and *writable; the value query writes the value into data, whose
@@ -162,7 +162,7 @@ public:
                                      const void* data, UInt32 dataSize);
 
   // ---------------------------------------------------------------------------------------------------------
-  // Parameters and listeners — IPluginAU_Params.cpp
+  // Parameters and listeners — PluginAU_Params.cpp
   // ---------------------------------------------------------------------------------------------------------
 
   // [any thread] Global scope only (kAudioUnitErr_InvalidProperty otherwise); kAudioUnitErr_InvalidParameter for
@@ -200,7 +200,7 @@ public:
   void StopIdleTimers() { StopTimer(); }
 
   // ---------------------------------------------------------------------------------------------------------
-  // Render [audio thread] — IPluginAU_Render.cpp
+  // Render [audio thread] — PluginAU_Render.cpp
   // ---------------------------------------------------------------------------------------------------------
 
   // One block for one output bus. kAudio_ParamError for a null time stamp or buffer list;
@@ -211,7 +211,7 @@ public:
                                 UInt32 outputBus, UInt32 nFrames, AudioBufferList* bufferList);
 
   // ---------------------------------------------------------------------------------------------------------
-  // Music-device calls [audio thread] — IPluginAU_Entry.cpp
+  // Music-device calls [audio thread] — PluginAU_Entry.cpp
   // ---------------------------------------------------------------------------------------------------------
 
   // With MIDI input: the message goes to ProcessMidiMsg and then to the editor's queue; 0. Without:
@@ -244,7 +244,7 @@ public:
   bool SendSysEx(const ISysEx& msg) override;
 
   // ---------------------------------------------------------------------------------------------------------
-  // State [main thread] — IPluginAU_State.cpp
+  // State [main thread] — PluginAU_State.cpp
   // ---------------------------------------------------------------------------------------------------------
 
   // Builds the ClassInfo dictionary ("version", "type", "subtype", "manufacturer", "name" and, when
@@ -261,7 +261,7 @@ public:
   [[nodiscard]] virtual OSStatus SetState(CFPropertyListRef plist);
 
   // ---------------------------------------------------------------------------------------------------------
-  // Entry points — IPluginAU_Entry.cpp
+  // Entry points — PluginAU_Entry.cpp
   // ---------------------------------------------------------------------------------------------------------
 
   // Creates a plug-in object on the heap for the Component Manager open; null when that failed.
@@ -335,14 +335,14 @@ private:
   bool FlushMidiPacketList(const MIDIPacketList* list) const;
   // The host identification of Initialize.
   void IdentifyHostFromMainBundle();
-  // SetState's rollback (IPluginAU_State.cpp): what a restore may change before its data is found unreadable.
+  // SetState's rollback (PluginAU_State.cpp): what a restore may change before its data is found unreadable.
   struct StateSnapshot;
   // False when memory ran out.
   bool TakeStateSnapshot(const char* presetName, StateSnapshot& snapshot) const;
   // Puts the snapshot back; presetRecalled: the recall showed other values to the editor, which is told again.
   void RollBackState(const StateSnapshot& snapshot, bool presetRecalled);
 
-  // Property groups (IPluginAU_Properties.cpp, IPluginAU_PropertiesParams.cpp).
+  // Property groups (PluginAU_Properties.cpp, PluginAU_PropertiesParams.cpp).
   OSStatus GetParameterInfoProperty(AudioUnitElement element, AudioUnitParameterInfo& info);
   OSStatus GetParameterValueStrings(AudioUnitElement element, UInt32* dataSize, void* data);
   OSStatus GetParameterNameProperty(AudioUnitPropertyID propID, void* data);

@@ -1,6 +1,6 @@
 // IPluginAU — the factory record's methods, Lookup, and the Component Manager dispatch.
 
-#include "au/IPluginAU_Entry.h"
+#include "au/PluginAU_Entry.h"
 
 #include <AudioToolbox/MusicDevice.h>
 

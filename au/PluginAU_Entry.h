@@ -13,7 +13,7 @@
 //
 // The plug-in class must derive from IPluginAU and be constructible from a const InstanceInfo&.
 
-#include "au/IPluginAU.h"
+#include "au/PluginAU.h"
 
 #include <AudioToolbox/AudioToolbox.h>
 #include <CoreServices/CoreServices.h>

@@ -1,6 +1,6 @@
 // IPluginAU — parameters, listeners, host notifications and MIDI output.
 
-#include "au/IPluginAU.h"
+#include "au/PluginAU.h"
 
 #include <algorithm>
 #include <climits>

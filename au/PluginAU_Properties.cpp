@@ -1,8 +1,8 @@
 // IPluginAU — Audio Unit properties: the get and set dispatch, stream formats and connections. The parameter
-// descriptions, channel layouts and other larger replies are in IPluginAU_PropertiesParams.cpp.
+// descriptions, channel layouts and other larger replies are in PluginAU_PropertiesParams.cpp.
 
-#include "au/IPluginAU.h"
-#include "au/IPluginAU_p.h"
+#include "au/PluginAU.h"
+#include "au/PluginAU_p.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,8 +1,8 @@
 // IPluginAU — the parameter-description properties (ParameterInfo, ParameterValueStrings, value/name/string
 // conversions) and the channel layout tags.
 
-#include "au/IPluginAU.h"
-#include "au/IPluginAU_p.h"
+#include "au/PluginAU.h"
+#include "au/PluginAU_p.h"
 
 #include <algorithm>
 #include <cmath>

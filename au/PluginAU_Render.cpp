@@ -1,6 +1,6 @@
 // IPluginAU — render (audio thread). Nothing here allocates or takes a lock.
 
-#include "au/IPluginAU.h"
+#include "au/PluginAU.h"
 
 #include <algorithm>
 #include <cstddef>

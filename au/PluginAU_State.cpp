@@ -1,7 +1,7 @@
 // IPluginAU — ClassInfo state and factory presets.
 
-#include "au/IPluginAU.h"
-#include "au/IPluginAU_p.h"
+#include "au/PluginAU.h"
+#include "au/PluginAU_p.h"
 
 #include <climits>
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include "engine/XMLPresets.h"
 
-#include "framework/IPluginBase.h"
+#include "framework/PluginBase.h"
 
 #include <tinyxml.h>
 

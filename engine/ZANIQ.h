@@ -17,7 +17,7 @@
 // at the start of its next block, under the processing mutex (ApplyDSPRequests). Editor work asked for off the
 // main thread is deferred to the main thread's idle tick (RunDeferredEditorWork).
 
-#include "au/IPluginAU.h"
+#include "au/PluginAU.h"
 #include "engine/LatencyDetector.h"
 #include "engine/LinkRegistry.h"
 #include "engine/LoudnessMeter.h"

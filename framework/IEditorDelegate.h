@@ -10,8 +10,8 @@
 
 #include "framework/IByteChunk.h"
 #include "framework/IParam.h"
-#include "framework/IPlugConstants.h"
-#include "framework/IPlugMidi.h"
+#include "framework/PluginConstants.h"
+#include "framework/PluginMidi.h"
 #include "graphics/IGraphicsStructs.h"
 #include "graphics/Util.h"
 

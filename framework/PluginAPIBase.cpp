@@ -1,4 +1,4 @@
-#include "framework/IPluginAPIBase.h"
+#include "framework/PluginAPIBase.h"
 
 #include <algorithm>
 #include <cctype>

@@ -8,10 +8,10 @@
 // Queues (one free slot each): parameter values 512, MIDI 32 each way, SysEx 4 each way. A push onto a full queue
 // is dropped.
 
-#include "framework/IPlugConfig.h"
-#include "framework/IPlugMidi.h"
-#include "framework/IPluginBase.h"
-#include "framework/IPluginQueue.h"
+#include "framework/PluginConfig.h"
+#include "framework/PluginMidi.h"
+#include "framework/PluginBase.h"
+#include "framework/PluginQueue.h"
 #include "framework/Timer.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "framework/IPluginBase.h"
+#include "framework/PluginBase.h"
 
 #include <algorithm>
 #include <cmath>

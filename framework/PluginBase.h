@@ -15,8 +15,8 @@
 // parameter, the old or the new value. Nothing here locks; the preset list must not change while the host reads
 // it.
 //
-// Sources: IPluginBase.cpp (identity, parameter state, parameter operations), IPluginBase_Presets.cpp (slots,
-// bank, blobs, dumps), IPluginBase_VST2Files.cpp (fxp/fxb).
+// Sources: PluginBase.cpp (identity, parameter state, parameter operations), PluginBase_Presets.cpp (slots,
+// bank, blobs, dumps), PluginBase_VST2Files.cpp (fxp/fxb).
 
 #include "framework/IByteChunk.h"
 #include "framework/IGEditorDelegate.h"
@@ -153,7 +153,7 @@ public:
   void PrintParamValues();
 
   // ---------------------------------------------------------------------------------------------------------
-  // Presets [main thread] — IPluginBase_Presets.cpp
+  // Presets [main thread] — PluginBase_Presets.cpp
   // The makers fill the next free slot (the first not initialised); without one they do nothing. Names are cut
   // to 255 characters.
   // ---------------------------------------------------------------------------------------------------------
@@ -209,7 +209,7 @@ public:
   void DumpPresetBlob(const char* path) const;
 
   // ---------------------------------------------------------------------------------------------------------
-  // VST2 program (fxp) and bank (fxb) files [main thread] — IPluginBase_VST2Files.cpp
+  // VST2 program (fxp) and bank (fxb) files [main thread] — PluginBase_VST2Files.cpp
   // Chunk forms when the plug-in does state chunks, parameter forms otherwise. All return false for a null or
   // empty path.
   // ---------------------------------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 // Preset slots, the preset bank, base64 blobs and the source-text dumps of IPluginBase.
 
-#include "framework/IPluginBase.h"
+#include "framework/PluginBase.h"
 
 #include <charconv>
 #include <cstdarg>

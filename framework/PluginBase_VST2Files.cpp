@@ -11,7 +11,7 @@
 // Files are untrusted: every field and the length are checked before anything changes, and a load that fails
 // later restores what it changed.
 
-#include "framework/IPluginBase.h"
+#include "framework/PluginBase.h"
 
 #include <algorithm>
 #include <cmath>

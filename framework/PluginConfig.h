@@ -7,7 +7,7 @@
 // The text members point at texts owned by the caller (normally string literals); the bases copy what they keep
 // during construction, so the texts need only outlive the constructors. A null text reads as "".
 
-#include "framework/IPlugConstants.h"
+#include "framework/PluginConstants.h"
 
 #include <cstdint>
 

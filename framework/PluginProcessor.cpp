@@ -1,6 +1,6 @@
 // Processor base: construction, default hooks, channel connections and the per-block buffer path.
 
-#include "framework/IPluginProcessor.h"
+#include "framework/PluginProcessor.h"
 
 #include <algorithm>
 #include <cstring>

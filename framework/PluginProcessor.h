@@ -13,9 +13,9 @@
 // runs on the audio thread and never allocates or blocks. The bypass and offline flags, latency, tail size and
 // sample rate are atomics: hosts set them from property calls on other threads.
 
-#include "framework/IPlugConfig.h"
-#include "framework/IPlugConstants.h"
-#include "framework/IPlugMidi.h"
+#include "framework/PluginConfig.h"
+#include "framework/PluginConstants.h"
+#include "framework/PluginMidi.h"
 #include "graphics/Util.h"
 
 #include <atomic>

@@ -1,6 +1,6 @@
 // Channel configurations: the channel-I/O string, legality and bus queries, bus names.
 
-#include "framework/IPluginProcessor.h"
+#include "framework/PluginProcessor.h"
 
 #include <cstdint>
 #include <new>

@@ -2,8 +2,8 @@
 // see them.
 
 #include "framework/IParam.h"
-#include "framework/IPlugConfig.h"
-#include "framework/IPluginProcessor.h"
+#include "framework/PluginConfig.h"
+#include "framework/PluginProcessor.h"
 
 #include <cstdio>
 

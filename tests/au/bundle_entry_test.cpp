@@ -3,7 +3,7 @@
 
 #include "au/testplug/TestBundles.h"
 
-#include "au/IPluginAU_Entry.h"
+#include "au/PluginAU_Entry.h"
 
 #include <AudioToolbox/AUTesting.h>
 #include <CoreFoundation/CFTesting.h>

@@ -3,7 +3,7 @@
 
 #include "au/testplug/TestBundles.h"
 
-#include "au/IPluginAU.h"
+#include "au/PluginAU.h"
 
 #include <limits>
 #include <thread>

@@ -5,7 +5,7 @@
 
 #include "au/testplug/TestBundles.h"
 
-#include "au/IPluginAU.h"
+#include "au/PluginAU.h"
 
 #include <atomic>
 #include <thread>

@@ -4,7 +4,7 @@
 
 #include "au/testplug/TestBundles.h"
 
-#include "au/IPluginAU.h"
+#include "au/PluginAU.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 // operations of IPluginBase.
 
 #include "framework/IByteChunk.h"
-#include "framework/IPluginBase.h"
+#include "framework/PluginBase.h"
 
 #include <gtest/gtest.h>
 

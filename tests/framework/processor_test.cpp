@@ -1,4 +1,4 @@
-#include "framework/IPluginProcessor.h"
+#include "framework/PluginProcessor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "framework/IPluginQueue.h"
+#include "framework/PluginQueue.h"
 
 #include <gtest/gtest.h>
 

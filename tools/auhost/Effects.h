@@ -51,7 +51,7 @@ class FxChain final : public Effect
 {
 public:
   // [main thread] Checks the specs against the sample rate (a filter frequency must lie below half of it) and
-  // prepares each effect's state. Failure: one line naming the spec.
+  // prepares each effect's state. Failure: one line naming the bad effect.
   static Status Make(const std::vector<FxSpec>& specs, double sampleRate, uint32_t channels,
                      std::unique_ptr<FxChain>& out);
   ~FxChain() override;

@@ -4,7 +4,7 @@
 //
 // Per channel: y[n] = (Mute ? 0 : gain(Gain) × mode(Mode)) × x[n − Delay], mode Normal 1, Invert −1, Half 0.5.
 
-#include "au/IPluginAU_Entry.h"
+#include "au/PluginAU_Entry.h"
 
 #include <array>
 #include <cmath>

@@ -3,7 +3,7 @@
 // note is held (velocity / 127), set directly by the SysEx message F0 7D <level> F7 (level / 127), and echoes
 // every MIDI and SysEx message to the host's MIDI output.
 
-#include "au/IPluginAU_Entry.h"
+#include "au/PluginAU_Entry.h"
 
 #include <atomic>
 

@@ -2,7 +2,7 @@
 // 32-bit floats, the product's unique id 'QN55' and a choice of preset slots.
 #pragma once
 
-#include "framework/IPluginBase.h"
+#include "framework/PluginBase.h"
 
 #include <vector>
 
