@@ -268,11 +268,11 @@ double LoudnessMeter::ProcessSample(double left, double right)
   return result;
 }
 
-template <int Mode>
+template <int kMode>
 struct LoudnessMeter::Run
 {
-  static constexpr bool kWeighted = Mode == kMeterEBUML || Mode == kMeterEBUSL;
-  static constexpr bool kPower = Mode <= kMeterEBUSL;
+  static constexpr bool kWeighted = kMode == kMeterEBUML || kMode == kMeterEBUSL;
+  static constexpr bool kPower = kMode <= kMeterEBUSL;
 
   explicit Run(LoudnessMeter& meter)
     : m(meter), level(meter.mLevel), power(meter.mPower), decay(meter.mDecay), vuCoeff(meter.mVUCoeff),
@@ -286,7 +286,7 @@ struct LoudnessMeter::Run
   {
     left = FiniteOrZero(left);
     right = FiniteOrZero(right);
-    if constexpr (Mode == kMeterVU)
+    if constexpr (kMode == kMeterVU)
     {
       level = VUStep(left, right, vuCoeff, vu1, vu2);
       return level * kVUScale;
@@ -309,7 +309,7 @@ struct LoudnessMeter::Run
       {
         p = left * left + right * right;
       }
-      if constexpr (Mode == kMeterRMSAveraged)
+      if constexpr (kMode == kMeterRMSAveraged)
         p *= 0.5;
       power = p;
       level = Smoothed(level, p, decay);
@@ -323,7 +323,7 @@ struct LoudnessMeter::Run
     m.mLevel = level;
     if constexpr (kPower)
       m.mPower = power;
-    if constexpr (Mode == kMeterVU)
+    if constexpr (kMode == kMeterVU)
     {
       m.mVUStage1 = vu1;
       m.mVUStage2 = vu2;

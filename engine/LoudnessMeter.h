@@ -147,7 +147,7 @@ public:
   const Biquad& Stage2Right() const { return mStage2R; }
 
 private:
-  template <int Mode>
+  template <int kMode>
   struct Run; // one mode's state in locals for the length of a block
 
   double mPower = 0.0;
