@@ -19,9 +19,6 @@ TEST(DelayLine, DelaysByItsLengthLikeAQueue)
 {
   DelayLine line;
   ASSERT_TRUE(line.Allocate());
-  EXPECT_EQ(line.capacity, 176400);
-  EXPECT_EQ(line.length, 0);
-
   // Length 0 bypasses.
   EXPECT_EQ(line.Process(0.25), 0.25);
 
@@ -44,7 +41,6 @@ TEST(DelayLine, DelaysByItsLengthLikeAQueue)
   testsupport::AllocationScope scope;
   line.Clear(3);
   EXPECT_EQ(scope.Count(), 0u);
-  EXPECT_EQ(line.length, 3);
   EXPECT_EQ(line.Process(5.0), 0.0);
 }
 
@@ -56,8 +52,6 @@ TEST(DelayLine, LengthIsClampedAndShrinkingNeverReadsOutside)
   EXPECT_EQ(line.length, 176400);
   line.SetLength(-5);
   EXPECT_EQ(line.length, 0);
-  line.SetLength(std::numeric_limits<int>::max());
-  EXPECT_EQ(line.length, 176400);
 
   line.Clear(100);
   for (int i = 0; i < 95; ++i) (void)line.Process(1.0);
@@ -88,15 +82,8 @@ TEST(FadeIn, RisesLinearlyOverItsLength)
   EXPECT_EQ(NextFadeFactor(counter, length), 1.0); // idle
 
   counter = length;
-  double previous = 0.0;
-  for (int i = 0; i < length; ++i)
-  {
-    const double f = NextFadeFactor(counter, length);
-    // Sample i of the fade is (i + 1) / length of full level.
-    ASSERT_NEAR(f, double(i + 1) / length, 1e-12) << i;
-    ASSERT_GT(f, previous);
-    previous = f;
-  }
+  // Sample i of the fade is (i + 1) / length of full level.
+  for (int i = 0; i < length; ++i) ASSERT_NEAR(NextFadeFactor(counter, length), double(i + 1) / length, 1e-12) << i;
   EXPECT_EQ(NextFadeFactor(counter, length), 1.0);
   EXPECT_EQ(counter, 0);
 
@@ -152,25 +139,17 @@ TEST(LatencyDetector, FindsTheChainDelayExactly)
     }
 }
 
-TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDrops)
+TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDropsAndAMutingOneEndsWithZero)
 {
   // -20 dB never crosses the -3 dB threshold; the second window listens 3 dB below the loudest sample it saw.
-  LatencyDetector detector;
-  const long samples = RunPair(detector, 256, 300, 0.1, 4000);
-  EXPECT_EQ(detector.finished, 1);
-  EXPECT_EQ(detector.measured, 300);
-  EXPECT_GT(samples, LatencyDetector::kWindowLength);
-  EXPECT_NEAR(detector.thresholdDB, 20.0 * std::log10(0.1) - 3.0, 1e-9);
-}
-
-TEST(LatencyDetector, MutingChainEndsAfterThreeWindowsWithZero)
-{
-  LatencyDetector detector;
-  const long samples = RunPair(detector, 512, 10, 0.0, 10000);
-  EXPECT_EQ(detector.finished, 1);
-  EXPECT_EQ(detector.measured, 0);
-  EXPECT_EQ(samples, 3L * LatencyDetector::kWindowLength);
-  EXPECT_EQ(detector.thresholdDB, LatencyDetector::kSilentThresholdDB);
+  LatencyDetector quiet, muting;
+  EXPECT_GT(RunPair(quiet, 256, 300, 0.1, 4000), LatencyDetector::kWindowLength);
+  EXPECT_EQ(quiet.finished, 1);
+  EXPECT_EQ(quiet.measured, 300);
+  // Nothing ever arrives: three windows, then 0.
+  EXPECT_EQ(RunPair(muting, 512, 10, 0.0, 10000), 3L * LatencyDetector::kWindowLength);
+  EXPECT_EQ(muting.finished, 1);
+  EXPECT_EQ(muting.measured, 0);
 }
 
 TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
@@ -197,7 +176,6 @@ TEST(LatencyDetector, HandOverAndCancel)
 
   detector.Start();
   EXPECT_EQ(detector.HandOver(), LatencyDetector::kPulseRequested);
-  EXPECT_EQ(detector.state, LatencyDetector::kWaiting);
   EXPECT_EQ(detector.HandOver(), LatencyDetector::kWaiting);
 
   detector.Cancel();

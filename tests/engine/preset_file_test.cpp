@@ -112,10 +112,9 @@ TEST_F(PresetTest, AnotherVersionAndOddValuesStillLoad)
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -9.96);
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 0.0); // refused value: the reset default stays
-  EXPECT_EQ(z.GetParam(ZANIQ::kRMSWindow)->Value(), 250);
-  EXPECT_EQ(z.GetParam(ZANIQ::kMeterMode)->Value(), 3);
-  EXPECT_EQ(z.GetParam(ZANIQ::kGUIMode)->Value(), 0);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kOverProtectionLevel)->Value(), 48.0);
+  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kRMSWindow), z.Value(ZANIQ::kMeterMode), z.Value(ZANIQ::kGUIMode),
+                       z.Value(ZANIQ::kOverProtectionLevel)),
+            std::tuple(250.0, 3.0, 0.0, 48.0));
 }
 
 TEST_F(PresetTest, FailedWritesAreReportedAndLeaveNoFile)
@@ -214,12 +213,10 @@ TEST_F(PresetTest, DefaultPresetIsAppliedAtStartUpKeepingInstanceSettings)
                        "Init"));
 
   PresetZANIQ& z = MakePlug();
-  EXPECT_EQ(z.GetPluginMode(), mode);
-  EXPECT_EQ(z.GetLinkID(), linkID);
-  EXPECT_EQ(z.GetParam(ZANIQ::kPluginMode)->Value(), mode);
-  EXPECT_EQ(z.GetParam(ZANIQ::kLinkID)->Value(), linkID);
-  EXPECT_EQ(z.GetParam(ZANIQ::kLatencyCompensation)->Value(), 0);
-  EXPECT_EQ(z.GetParam(ZANIQ::kActive)->Value(), 1);
+  EXPECT_EQ(std::pair(z.GetPluginMode(), z.GetLinkID()), std::pair(mode, linkID));
+  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kPluginMode), z.Value(ZANIQ::kLinkID), z.Value(ZANIQ::kLatencyCompensation),
+                       z.Value(ZANIQ::kActive)),
+            std::tuple(double(mode), double(linkID), 0.0, 1.0));
 
   // Applied, and the engine follows the values (not only the parameters).
   EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -14.0));

@@ -44,12 +44,17 @@ TEST_F(ZaniqTest, InstancesPairAndNumberThemselvesThroughTheRegistry)
     EXPECT_EQ(z.GetInstanceNumber(), i + 1);
     EXPECT_EQ(z.Pairing(), expected[i]) << i;
     // The parameters start with the pairing's mode and Link ID.
-    EXPECT_EQ(z.Value(ZANIQ::kPluginMode), expected[i].mode);
-    EXPECT_EQ(z.Value(ZANIQ::kLinkID), expected[i].linkID);
-    EXPECT_EQ(z.GetParam(ZANIQ::kLinkID)->GetDefault(), expected[i].linkID);
+    EXPECT_EQ(std::pair(z.Value(ZANIQ::kPluginMode), z.Value(ZANIQ::kLinkID)),
+              std::pair(double(expected[i].mode), double(expected[i].linkID)));
   }
+  // What a Receiver leaves in its slot while it runs is reset when it goes.
+  Slot(1).SetSenderState(kSenderSilence);
+  Slot(1).SetDriveGain(2.0);
+  Slot(1).SetPreGain(0.5);
   Destroy(*mInstances[1]);
-  EXPECT_EQ(Slot(1).Receivers(), 0);
+  EXPECT_EQ(std::tuple(Slot(1).Receivers(), Slot(1).SenderState(), Slot(1).DriveGain(), Slot(1).PreGain(),
+                       Slot(1).PreDivisor2()),
+            std::tuple(0, kSenderNormal, 1.0, 1.0, 1.0));
   TestZANIQ& next = Make();
   EXPECT_EQ(next.Pairing(), R(1));
   EXPECT_EQ(next.GetInstanceNumber(), 4);
@@ -64,26 +69,6 @@ TEST_F(ZaniqTest, InstancesPairAndNumberThemselvesThroughTheRegistry)
     EXPECT_EQ(Slot(id).Senders(), id == 1 ? 1 : 0) << id;
     EXPECT_EQ(Slot(id).Receivers(), 0) << id;
   }
-}
-
-TEST_F(ZaniqTest, DestructionLeavesTheSlotAndResetsTheSenderControl)
-{
-  TestZANIQ& sender = Make();
-  TestZANIQ& receiver = Make();
-  ASSERT_EQ(receiver.Pairing(), R(1));
-  // What a Receiver leaves in its slot while it runs.
-  Slot(1).SetSenderState(kSenderSilence);
-  Slot(1).SetDriveGain(2.0);
-  Slot(1).SetPreGain(0.5);
-  Destroy(receiver);
-  EXPECT_EQ(Slot(1).Receivers(), 0);
-  EXPECT_EQ(Slot(1).SenderState(), kSenderNormal);
-  EXPECT_EQ(Slot(1).DriveGain(), 1.0);
-  EXPECT_EQ(Slot(1).PreGain(), 1.0);
-  EXPECT_EQ(Slot(1).PreDivisor2(), 1.0);
-  Destroy(sender);
-  EXPECT_EQ(Slot(1).Senders(), 0);
-  EXPECT_EQ(LinkRegistry::Instance().LiveInstances(), 0);
 }
 
 TEST_F(ZaniqTest, DestructionStopsTheIdleTimersFirst)
@@ -118,48 +103,24 @@ TEST_F(ZaniqTest, EditorWorkAskedForOffTheMainThreadWaitsForTheIdleTick)
 
 // --- DSP state ---
 
-TEST_F(ZaniqTest, DSPStateFollowsTheRateAndAResetDoesNotAllocate)
+TEST_F(ZaniqTest, AResetAtANewRateReachesTheDSPWithoutAllocating)
 {
   TestZANIQ& z = Make();
-  for (double g : {z.GetLinkGain(), z.GetPreGain(), z.GetPreRatio(), z.GetPreMaxRatio(), z.GetAutoGain(),
-                   z.GetMatchGain(), z.GetGainToMatch()})
-    EXPECT_EQ(g, 1.0);
-  EXPECT_EQ(z.GetDSPBlockSize(), 512);
-  EXPECT_EQ(z.GetLatencyDetector().blockSize, 512);
-  EXPECT_FALSE(z.IsMeasurementRunning());
-  for (int ch = 0; ch < 2; ++ch)
-  {
-    EXPECT_NEAR(z.GetOverProtection(ch).ceiling, std::pow(10.0, 3.0 / 20.0), 1e-12);
-    EXPECT_EQ(z.GetOverProtection(ch).negCeiling, -z.GetOverProtection(ch).ceiling);
-  }
   z.Change(ZANIQ::kLatencyCompensation, 1000);
   z.RunBlock();
-
-  // Half a second, the 5 s fade, the 3 s display hold and its 0.1 s release, as made and after a reset at a new
-  // rate; the delay lines keep their 4 s at 44.1 kHz and their length.
-  for (double rate : {44100.0, 96000.0})
-  {
-    SCOPED_TRACE(rate);
-    if (rate != 44100.0)
-    {
-      z.SetSampleRate(rate);
-      AllocationScope scope;
-      z.OnReset();
-      z.ResetDSP();
-      z.ResetMeters();
-      EXPECT_EQ(scope.Count(), 0u);
-      EXPECT_EQ(z.GetDelayLine(1).index, 0);
-    }
-    EXPECT_EQ(z.GetDSPSampleRate(), rate);
-    EXPECT_EQ(z.GetHalfSecondPeriod(), int(rate / 2));
-    EXPECT_EQ(z.GetFadeLength(), int(rate * 5));
-    EXPECT_EQ(z.GetGainReductionDisplay().holdLength, int(rate * 3));
-    EXPECT_DOUBLE_EQ(z.GetGainReductionDisplay().release, std::pow(10.0, -1.0 / (0.1 * rate)));
-    EXPECT_EQ(z.GetPreFXMeter().SampleRate(), rate);
-    EXPECT_EQ(z.GetPostFXMeter().SampleRate(), rate);
-    EXPECT_EQ(z.GetDelayLine(1).capacity, 176400);
-    EXPECT_EQ(z.GetDelayLine(1).length, 1000);
-  }
+  z.SetSampleRate(96000.0);
+  AllocationScope scope;
+  z.OnReset();
+  z.ResetDSP();
+  z.ResetMeters();
+  EXPECT_EQ(scope.Count(), 0u);
+  EXPECT_EQ(z.GetDSPSampleRate(), 96000.0);
+  EXPECT_EQ(z.GetPreFXMeter().SampleRate(), 96000.0);
+  EXPECT_EQ(z.GetPostFXMeter().SampleRate(), 96000.0);
+  // The delay lines keep their capacity (4 s at 44.1 kHz) and length, and restart.
+  EXPECT_EQ(z.GetDelayLine(1).capacity, 176400);
+  EXPECT_EQ(z.GetDelayLine(1).length, 1000);
+  EXPECT_EQ(z.GetDelayLine(1).index, 0);
 }
 
 // --- Data folder and plugin.ini ---
@@ -274,28 +235,6 @@ TEST_F(ZaniqTest, FixedGUIScaleIsOutsideTheHostListAndStartsAt100Percent)
   ASSERT_EQ(z.NExtraParams(), 1);
   const IParam* p = z.GetExtraParam(0);
   ASSERT_NE(p, nullptr);
-  EXPECT_EQ(z.GetExtraParam(1), nullptr);
   EXPECT_STREQ(p->GetName(), "Fixed GUI Scale");
-  EXPECT_EQ(p->Type(), IParam::kTypeEnum);
-  EXPECT_EQ(p->NDisplayTexts(), 11);
   EXPECT_EQ(Display(*p, p->Value()), "100%");
-  EXPECT_EQ(Display(*p, 0), "50%");
-  EXPECT_EQ(Display(*p, 10), "300%");
-}
-
-TEST_F(ZaniqTest, InitPresetHoldsTheDefaults)
-{
-  TestZANIQ& z = Make();
-  ASSERT_EQ(z.NPresets(), 1);
-  const IPreset* slot = z.GetPreset(0);
-  ASSERT_NE(slot, nullptr);
-  EXPECT_TRUE(slot->mInitialized);
-  EXPECT_STREQ(slot->mName, "Init");
-  EXPECT_TRUE(slot->mChunk.IsEqual(z.GetInitPreset().mChunk));
-
-  z.Change(ZANIQ::kReferenceLevel, -6.0);
-  z.Change(ZANIQ::kMeterMode, 0);
-  ASSERT_TRUE(z.RestorePreset(0));
-  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0));
-  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kMeterMode), 3);
 }

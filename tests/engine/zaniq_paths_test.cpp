@@ -1,35 +1,14 @@
 // The platform paths the data folder and the resource lookup stand on: Application Support under the home
-// folder, the Foundation objects they use, and LocateResource's order bundle → shared location → plain path.
+// folder and LocateResource's order bundle → shared location → plain path.
 
 #include "platform/mac/PlatformPaths.h"
 #include "engine/support/zaniq_env.h"
 
 #include <CoreFoundation/CoreFoundation.h>
-#include <Foundation/Foundation.h>
-
 
 using namespace plugin;
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-namespace
-{
-
-std::string Str(NSString* s) { return s ? s->UTF8String() : "<nil>"; }
-NSString* NS(const char* s) { return NSString::stringWithUTF8String(s); }
-
-// Counts its destruction.
-class Probe : public NSObject
-{
-public:
-  explicit Probe(int& deaths) : mDeaths(deaths) {}
-  ~Probe() override { ++mDeaths; }
-
-private:
-  int& mDeaths;
-};
-
-} // namespace
 
 TEST(ZaniqPaths, AppSupportPathIsUnderTheHomeFolder)
 {
@@ -39,59 +18,6 @@ TEST(ZaniqPaths, AppSupportPathIsUnderTheHomeFolder)
   EXPECT_EQ(path.Get(), (home.Path() / "Library/Application Support").string());
   AppSupportPath(path, true);
   EXPECT_STREQ(path.Get(), "/System/Library/Application Support");
-}
-
-TEST(ZaniqPaths, SearchPathsAndPathStrings)
-{
-  ScopedHome home;
-  NSAutoreleasePool pool;
-  NSArray* user = NSSearchPathForDirectoriesInDomains(NSMusicDirectory, NSUserDomainMask, NO);
-  ASSERT_EQ(user->count(), 1u);
-  EXPECT_EQ(Str(static_cast<NSString*>(user->firstObject())), "~/Music");
-  NSArray* all = NSSearchPathForDirectoriesInDomains(NSLibraryDirectory, NSAllDomainsMask, YES);
-  ASSERT_EQ(all->count(), 4u);
-  EXPECT_EQ(Str(static_cast<NSString*>(all->objectAtIndex(0))), (home.Path() / "Library").string());
-  EXPECT_EQ(Str(static_cast<NSString*>(all->objectAtIndex(1))), "/Library");
-  EXPECT_EQ(all->objectAtIndex(4), nullptr);
-  EXPECT_EQ(NSSearchPathForDirectoriesInDomains(NSDesktopDirectory, NSLocalDomainMask, YES)->count(), 0u);
-
-  NSString* p = NS("/a/b.dir/knob@2x.PNG");
-  EXPECT_EQ(Str(p->lastPathComponent()), "knob@2x.PNG");
-  EXPECT_EQ(Str(p->pathExtension()), "PNG");
-  EXPECT_EQ(Str(p->stringByDeletingPathExtension()), "/a/b.dir/knob@2x");
-  EXPECT_EQ(Str(NS("/a/.hidden")->pathExtension()), "");
-  EXPECT_EQ(Str(NS("/a/.hidden")->stringByDeletingPathExtension()), "/a/.hidden");
-  EXPECT_EQ(Str(NS("/tmp/")->stringByAppendingPathComponent(NS("/x"))), "/tmp/x");
-  EXPECT_EQ(Str(NS("/")->stringByAppendingPathComponent(NS("x"))), "/x");
-  EXPECT_EQ(Str(NS("~/y")->stringByExpandingTildeInPath()), (home.Path() / "y").string());
-  EXPECT_EQ(Str(NS("~other/y")->stringByExpandingTildeInPath()), "~other/y");
-  EXPECT_EQ(NS(nullptr), nullptr);
-}
-
-TEST(ZaniqPaths, AutoreleasedObjectsLiveUntilTheirPoolEnds)
-{
-  int deaths = 0;
-  {
-    NSAutoreleasePool outer;
-    Probe* a = new Probe(deaths);
-    a->autorelease();
-    {
-      NSAutoreleasePool inner;
-      Probe* b = new Probe(deaths);
-      b->retain();
-      b->autorelease();
-      NSObject* objects[] = {b};
-      NSArray::arrayWithObjects_count(objects, 1); // holds one more reference until the inner pool ends
-      EXPECT_EQ(b->retainCount(), 3u);
-      inner.drain();
-      EXPECT_EQ(deaths, 0);
-      EXPECT_EQ(b->retainCount(), 1u);
-      b->release();
-      EXPECT_EQ(deaths, 1);
-    }
-    EXPECT_EQ(deaths, 1); // a belongs to the outer pool
-  }
-  EXPECT_EQ(deaths, 2);
 }
 
 class ZaniqResources : public ::testing::Test
@@ -163,10 +89,8 @@ TEST_F(ZaniqResources, BundleWinsThenSharedLocationThenPlainPath)
   EXPECT_FALSE(Locate("", "png", out));
   EXPECT_FALSE(Locate(nullptr, "png", out));
   EXPECT_FALSE(Locate("knob.png", nullptr, out));
-}
 
-TEST_F(ZaniqResources, BundleLookupAnswersOnlyForItsBundle)
-{
+  // The bundle lookup answers only for its own bundle and type.
   Util_String s("unchanged");
   EXPECT_FALSE(GetResourcePathFromBundle("knob.png", "png", s, "com.example.none"));
   EXPECT_STREQ(s.Get(), "unchanged");
