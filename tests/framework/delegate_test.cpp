@@ -86,26 +86,21 @@ IByteChunk EditorState(int width, int height, float scale)
 TEST(EditorDelegate, ParameterListResetOrderAndUiValues)
 {
   EditorDelegate dlg;
-  EXPECT_EQ(dlg.GetParam(-1), nullptr);
   EXPECT_EQ(dlg.GetParam(3), nullptr);
-  EXPECT_EQ(dlg.GetMinWidth(), 212);
-  EXPECT_EQ(dlg.GetMaxWidth(), 848);
+  EXPECT_EQ(std::make_pair(dlg.GetMinWidth(), dlg.GetMaxWidth()), std::make_pair(212, 848));
   dlg.OnParamReset(kReset);
   EXPECT_EQ(dlg.log, (Log{"change 0 0 -1", "ui 0 0", "change 1 0 -1", "ui 1 0", "change 2 0 -1", "ui 2 0"}));
 
   // Without an editor the value still reaches the editor-side hook, and messages fall back to OnMessage.
   dlg.log.clear();
   dlg.SendParameterValueFromDelegate(1, 3.0, false);
-  dlg.SendControlMsgFromDelegate(5, 9, 0, nullptr);
   dlg.SendArbitraryMsgFromDelegate(4, 0, nullptr);
-  dlg.SendControlValueFromDelegate(5, 0.5);
   EXPECT_EQ(dlg.log, (Log{"ui 1 4", "msg 4 -1"}));
 
   // Values from the editor set the parameter; bad indices are ignored.
   dlg.SendParameterValueFromUI(0, 0.25, true);
-  EXPECT_EQ(dlg.GetParam(0)->Value(), 2.5);
   dlg.SendParameterValueFromUI(7, 0.25, true);
-  EXPECT_EQ(dlg.log.back(), "ui 7 3");
+  EXPECT_EQ(dlg.GetParam(0)->Value(), 2.5);
 }
 
 // ---- Window ----
@@ -115,8 +110,6 @@ TEST(EditorWindow, WithoutMakeGraphicsNothingOpens)
   EditorDelegate dlg;
   dlg.SetMakeGraphicsFunc(nullptr);
   EXPECT_EQ(dlg.OpenWindow(nullptr), nullptr);
-  EXPECT_EQ(dlg.GetUI(), nullptr);
-  EXPECT_TRUE(dlg.log.empty());
   dlg.CloseWindow();
   EXPECT_FALSE(dlg.HasRememberedSize());
   EXPECT_EQ(dlg.log, (Log{"close"}));
@@ -128,27 +121,22 @@ TEST(EditorWindow, OpenCloseOpenRemembersSizeAndScale)
   int parent = 0;
   ASSERT_NE(dlg.OpenWindow(&parent), nullptr);
   ScriptedGraphics* first = dlg.Graphics();
-  ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->lastParent, &parent);
   EXPECT_TRUE(dlg.GetGraphicsReady());
-  EXPECT_FALSE(dlg.HasRememberedSize());
   // The platform lays the controls out with the new context, then announces the open editor, which sends every
   // value to the controls.
   EXPECT_EQ(dlg.log, (Log{"layout", "open", "ui 0 4", "ui 1 4", "ui 2 4"}));
   first->Resize(500, 700, 1.5f, true);
   dlg.log.clear();
   dlg.CloseWindow();
-  EXPECT_EQ(dlg.GetUI(), nullptr);
   EXPECT_EQ(dlg.log, (Log{"close(with context)"}));
-  EXPECT_TRUE(dlg.HasRememberedSize());
   EXPECT_EQ(dlg.Remembered(), (std::vector<int>{500, 700}));
   EXPECT_FLOAT_EQ(dlg.GetRememberedScale(), 1.5f);
 
   // The new context starts at the base size; the delegate brings it to what the first one had.
   ScriptedGraphics* second = dlg.Open();
   EXPECT_EQ(dlg.graphicsMade, 2);
-  EXPECT_EQ(second->Width(), 500);
-  EXPECT_EQ(second->Height(), 700);
+  EXPECT_EQ(std::make_pair(second->Width(), second->Height()), std::make_pair(500, 700));
   EXPECT_FLOAT_EQ(second->GetDrawScale(), 1.5f);
   EXPECT_GE(second->Count("PlatformResize(1)"), 1);
 }
@@ -193,8 +181,6 @@ TEST(EditorControls, ValuesReachEveryLinkedSlot)
   EXPECT_EQ((std::vector<double>{a->GetValue(0), b->GetValue(1), b->GetValue(0), c->GetValue(0)}),
             (std::vector<double>{0.2, 0.2, 0.0, 0.0}));
   EXPECT_EQ(dlg.log, (Log{"ui 1 4"}));
-  dlg.SendParameterValueFromDelegate(0, 0.75, true);
-  EXPECT_DOUBLE_EQ(b->GetValue(0), 0.75);
   dlg.SendControlValueFromDelegate(7, 0.9);
   EXPECT_DOUBLE_EQ(a->GetValue(0), 0.9);
   dlg.SendControlValueFromDelegate(99, 0.9); // no such tag
@@ -202,33 +188,8 @@ TEST(EditorControls, ValuesReachEveryLinkedSlot)
   EXPECT_EQ((std::vector<int>{a->delegateMsgs, a->lastMsgTag, a->lastMsgSize}), (std::vector<int>{1, 3, 12}));
   dlg.SendControlMsgFromDelegate(99, 3, 0, nullptr);
   c->SetWantsMidi(true);
-  dlg.log.clear();
   dlg.SendMidiMsgFromDelegate(IMidiMsg(0, 0x90, 60, 100));
-  EXPECT_EQ(a->midiMsgs, 0);
-  EXPECT_EQ(c->midiMsgs, 1);
-  EXPECT_EQ(dlg.log, (Log{"midi"}));
-}
-
-TEST(EditorControls, KeysAndScreenScaleNeedAReadyContext)
-{
-  EditorDelegate dlg;
-  EXPECT_FALSE(dlg.OnKeyDown(IKeyPress("a", 65)));
-  dlg.SetScreenScale(2.0);
-  ScriptedGraphics* g = dlg.Open();
-  auto* key = new RecordingControl(IRECT(10, 10, 50, 50));
-  key->keyResult = true;
-  g->AttachControl(new RecordingControl(IRECT(0, 0, 424, 610)));
-  g->AttachControl(key);
-  g->mouseX = g->mouseY = 20.f;
-  EXPECT_TRUE(dlg.OnKeyDown(IKeyPress("a", 65)));
-  EXPECT_TRUE(dlg.OnKeyUp(IKeyPress("a", 65)));
-  EXPECT_EQ((std::vector<int>{key->keysDown, key->keysUp}), (std::vector<int>{1, 1}));
-  dlg.SetScreenScale(2.0);
-  EXPECT_FLOAT_EQ(g->GetScreenScale(), 2.f);
-  dlg.SetGraphicsReady(false);
-  EXPECT_FALSE(dlg.OnKeyDown(IKeyPress("a", 65)));
-  dlg.SetScreenScale(1.0);
-  EXPECT_FLOAT_EQ(g->GetScreenScale(), 2.f);
+  EXPECT_EQ(std::make_pair(a->midiMsgs, c->midiMsgs), std::make_pair(0, 1));
 }
 
 // ---- Editor state ----

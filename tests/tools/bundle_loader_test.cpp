@@ -122,11 +122,8 @@ TEST(BundleLoader, BrokenBundlesSayWhatIsWrong)
 TEST(BundleLoader, FourCharacterCodes)
 {
   UInt32 code = 0;
-  EXPECT_TRUE(StringToFourCC("aufx", code));
-  EXPECT_EQ(code, kAudioUnitType_Effect);
-  EXPECT_EQ(FourCCToString(code), "aufx");
-  EXPECT_FALSE(StringToFourCC("auf", code));
-  EXPECT_FALSE(StringToFourCC("aufxx", code));
-  EXPECT_FALSE(StringToFourCC(std::string("au\nx"), code));
+  EXPECT_TRUE(StringToFourCC("aufx", code) && code == kAudioUnitType_Effect);
+  for (const std::string bad : {"auf", "aufxx", "au\nx"})
+    EXPECT_FALSE(StringToFourCC(bad, code)) << bad;
   EXPECT_EQ(FourCCToString(0x41000142), "A??B");
 }

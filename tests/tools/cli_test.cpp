@@ -64,7 +64,6 @@ TEST(AuhostCommand, InfoReportsTheBundle)
 
   const RunResult synth = RunInProcess({"info", SynthBundlePath()});
   ASSERT_EQ(synth.code, kExitOk) << synth.err;
-  EXPECT_NE(synth.out.find("component: aumu 'TSyn' 'ZqTs'"), std::string::npos);
   EXPECT_NE(synth.out.find("channels: 0-1 0-2 0-*\n"), std::string::npos);
 }
 
@@ -117,8 +116,7 @@ TEST(AuhostProgram, RendersAWavFileThroughTheTestBundle)
   AudioData output;
   ASSERT_TRUE(ReadAudioFile(temp / "out.wav", output).ok());
   EXPECT_EQ(output.sampleRate, input.sampleRate);
-  ASSERT_EQ(output.NChannels(), 2u);
-  ASSERT_EQ(output.NFrames(), input.NFrames());
+  ASSERT_EQ(std::make_pair(output.NChannels(), output.NFrames()), std::make_pair(2u, input.NFrames()));
   const double gain = -std::pow(10.0, -6.0 / 20.0);
   for (uint32_t c = 0; c < 2; ++c)
     for (uint64_t i = 0; i < output.NFrames(); ++i)

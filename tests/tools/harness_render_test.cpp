@@ -54,7 +54,6 @@ TEST(HarnessSource, BufferSourcePlaysItsDataAndSilenceAround)
   float* none[2] = {nullptr, nullptr};
   list = storage.Make(8, none, 2);
   ASSERT_EQ(source.Pull(MakeTimeStamp(0), 8, list), noErr);
-  ASSERT_NE(list->mBuffers[1].mData, nullptr);
   EXPECT_EQ(static_cast<float*>(list->mBuffers[1].mData)[7], 1008.f);
   list = storage.Make(9, none, 2);
   EXPECT_EQ(source.Pull(MakeTimeStamp(0), 9, list), kAudio_ParamError);
@@ -95,12 +94,11 @@ TEST(HarnessChain, RenderStopsAtTheFirstErrorWithWhatCameBefore)
 
 TEST(HarnessChain, AnInstrumentNeedsNoSource)
 {
-  std::shared_ptr<const Bundle> bundle;
-  ASSERT_OK(Bundle::Load(SynthBundlePath(), bundle));
-  std::unique_ptr<Instance> synth, gain;
-  ASSERT_OK(Instance::Open(bundle->Main().component, synth));
-  std::shared_ptr<const Bundle> gainBundle;
+  std::shared_ptr<const Bundle> synthBundle, gainBundle;
+  ASSERT_OK(Bundle::Load(SynthBundlePath(), synthBundle));
   ASSERT_OK(Bundle::Load(GainBundlePath(), gainBundle));
+  std::unique_ptr<Instance> synth, gain;
+  ASSERT_OK(Instance::Open(synthBundle->Main().component, synth));
   ASSERT_OK(Instance::Open(gainBundle->Main().component, gain));
   ASSERT_OK(synth->Prepare(48000.0, 0, 2, 128));
   ASSERT_OK(gain->Prepare(48000.0, 2, 2, 128));
@@ -138,11 +136,8 @@ TEST(HarnessRunLoop, PumpKeepsThePlugInsTimersGoing)
 
 TEST(HarnessStatus, NamesAndMessages)
 {
-  EXPECT_TRUE(Status::FromOS(noErr, "x").ok());
-  EXPECT_TRUE(Status::Ok().Prefixed("unit").ok());
   const Status s = Status::FromOS(kAudioUnitErr_InvalidProperty, "get property 8").Prefixed("unit");
-  EXPECT_EQ(s.code(), kAudioUnitErr_InvalidProperty);
   EXPECT_EQ(s.message(), "unit: get property 8: kAudioUnitErr_InvalidProperty (-10879)");
-  EXPECT_STREQ(OSStatusName(badComponentSelector), "badComponentSelector");
+  EXPECT_TRUE(Status::FromOS(noErr, "x").Prefixed("unit").ok());
   EXPECT_STREQ(OSStatusName(12345), "OSStatus");
 }
