@@ -5,9 +5,11 @@
 
 #include "au/support/ZaniqHost.h"
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 #include <thread>
+#include <tuple>
 
 using namespace zqhost;
 using auhost::Instance;
@@ -20,82 +22,34 @@ constexpr uint64_t kMinBlocks = 300;   // each render thread renders at least th
 constexpr uint64_t kMaxBlocks = 20000; // ...and stops at the latest here, or once the main thread is done
 constexpr int kMainSteps = 240;
 
-// The test tone, computed for any sample time; `seed` shifts it so that each source plays its own signal.
-class ToneSource final : public auhost::AudioSource
+// Renders one instance block by block on its own thread, at least kMinBlocks and then until stopped, and counts
+// what went wrong. Stopped (and joined) at the latest when it goes.
+struct RenderThread
 {
-public:
-  explicit ToneSource(uint64_t seed) : mOffset(seed * 7919) {}
-  OSStatus Pull(const AudioTimeStamp& ts, UInt32 frames, AudioBufferList* data) override
+  void Start(Instance& unit) { thread = std::thread(&RenderThread::Loop, this, std::ref(unit)); }
+  void Stop()
   {
-    if (!data || frames > kBlock) return kAudio_ParamError;
-    const auto start = static_cast<uint64_t>(ts.mSampleTime) + mOffset;
-    for (UInt32 k = 0; k < data->mNumberBuffers; ++k)
-    {
-      AudioBuffer& buffer = data->mBuffers[k];
-      float* out = static_cast<float*>(buffer.mData);
-      if (!out)
-      {
-        out = mScratch[std::min<UInt32>(k, 1)];
-        buffer.mData = out;
-        buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
-      }
-      for (UInt32 i = 0; i < frames; ++i) out[i] = Tone(std::min<UInt32>(k, 1), start + i);
-    }
-    return noErr;
+    stop.store(true);
+    if (thread.joinable()) thread.join();
   }
+  ~RenderThread() { Stop(); }
 
-private:
-  uint64_t mOffset;
-  float mScratch[2][kBlock] = {};
-};
-
-// Renders one instance block by block on its own thread and counts what went wrong.
-class RenderThread
-{
-public:
-  RenderThread(Instance& unit, UInt32 channels, const std::atomic<bool>& mainDone)
-    : mUnit(unit), mChannels(channels), mMainDone(mainDone)
+  void Loop(Instance& unit)
   {
-  }
-  void Start() { mThread = std::thread([this] { Loop(); }); }
-  void Join()
-  {
-    if (mThread.joinable()) mThread.join();
-  }
-  uint64_t Blocks() const { return mBlocks.load(); }
-  uint64_t Errors() const { return mErrors.load(); }
-  uint64_t NonFinite() const { return mNonFinite.load(); }
-
-private:
-  void Loop()
-  {
-    float buffers[2][kBlock];
-    for (uint64_t b = 0; b < kMaxBlocks && (b < kMinBlocks || !mMainDone.load()); ++b)
+    float buffers[2][kBlock] = {};
+    for (uint64_t b = 0; b < kMaxBlocks && (b < kMinBlocks || !stop.load()); ++b, blocks.fetch_add(1))
     {
       float* pointers[2] = {buffers[0], buffers[1]};
-      if (mUnit.RenderBlock(static_cast<double>(b * kBlock), kBlock, pointers, mChannels) != noErr)
-        mErrors.fetch_add(1);
-      else
-        for (UInt32 c = 0; c < mChannels; ++c)
-          for (UInt32 i = 0; i < kBlock; ++i)
-            if (!std::isfinite(pointers[c][i])) mNonFinite.fetch_add(1);
-      mBlocks.fetch_add(1);
+      if (unit.RenderBlock(static_cast<double>(b * kBlock), kBlock, pointers, 2) != noErr) errors.fetch_add(1);
+      for (float* p : pointers)
+        nonFinite.fetch_add(std::count_if(p, p + kBlock, [](float x) { return !std::isfinite(x); }));
     }
   }
 
-  Instance& mUnit;
-  UInt32 mChannels;
-  const std::atomic<bool>& mMainDone;
-  std::thread mThread;
-  std::atomic<uint64_t> mBlocks{0}, mErrors{0}, mNonFinite{0};
+  std::thread thread;
+  std::atomic<bool> stop{false};
+  std::atomic<uint64_t> blocks{0}, errors{0}, nonFinite{0};
 };
-
-std::string Number(double v)
-{
-  char text[32];
-  std::snprintf(text, sizeof(text), "%.1f", v);
-  return text;
-}
 
 } // namespace
 
@@ -110,136 +64,94 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
   std::unique_ptr<Instance> sender, receiver;
   ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, sender));
   ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, receiver));
-  ASSERT_EQ(RoleOf(*sender).mode, 0);
-  ASSERT_EQ(RoleOf(*receiver).mode, 1);
-  ASSERT_EQ(RoleOf(*receiver).link, 1);
-  ToneSource senderInput(1), receiverInput(2), thirdInput(3);
+  ASSERT_EQ(std::tuple(RoleOf(*sender), RoleOf(*receiver)), std::tuple(Role{0, 1}, Role{1, 1}));
+  // Each source plays the tone from its own point.
+  const Signal tone = Tone;
+  SignalSource senderInput(tone, 2, kBlock, 7919), receiverInput(tone, 2, kBlock, 2 * 7919),
+      thirdInput(tone, 2, kBlock, 3 * 7919);
   ASSERT_OK(sender->ConnectInput(&senderInput));
   ASSERT_OK(receiver->ConnectInput(&receiverInput));
   SetParam(*receiver, "Meter Mode", "RMS Summed");
   SetParam(*receiver, "RMS Window", "50");
 
-  std::atomic<bool> mainDone{false};
-  RenderThread senderThread(*sender, 2, mainDone), receiverThread(*receiver, 2, mainDone);
-  // However the main thread's part ends, the render threads end too before anything they use goes.
-  struct Stop
-  {
-    std::atomic<bool>& done;
-    RenderThread& a;
-    RenderThread& b;
-    ~Stop()
-    {
-      done.store(true);
-      a.Join();
-      b.Join();
-    }
-  } stop{mainDone, senderThread, receiverThread};
-  senderThread.Start();
-  receiverThread.Start();
+  RenderThread senderThread, receiverThread; // declared after all they use
+  senderThread.Start(*sender);
+  receiverThread.Start(*receiver);
 
+  // The Receiver's settings changed at each step of twelve: to one of the texts, or to a number in [lo, hi).
+  const std::vector<const char*> offOn = {"off", "on"};
+  // clang-format off
+  const struct
+  {
+    int step;
+    const char* name;
+    std::vector<const char*> texts;
+    double lo = 0.0, hi = 0.0;
+  } changes[] = {
+      {0, "Match Mode", {"Manual", "Auto", "Gain stage"}}, {1, "Pre-Post FX", offOn},
+      {2, "Delta Monitor", offOn}, {2, "Inverse Match", offOn},
+      {3, "Drive FX", {}, -24.0, 24.0}, {3, "Reference Level", {}, -48.0, 0.0},
+      {4, "Auto Gain Tolerance", {}, 0.0, 6.0}, {4, "Min Auto Gain", {}, -144.0, 0.0}, {4, "Max Auto Gain", {}, 0.0, 144.0},
+      {5, "Meter Mode", {"RMS Summed", "RMS Averaged", "EBU R128 ML", "EBU R128 SL", "VU", "Max Peak"}},
+      {5, "RMS Window", {}, 10.0, 410.0}, {6, "Enable Over Protection", offOn}, {6, "Over Prection Level", {}, -48.0, 48.0},
+      {7, "Latency Compensation", {}, 0.0, 3000.0}, {10, "Active", offOn},
+      {11, "GainDiff Store", {}, -144.0, 144.0}, {11, "PreGain Diff Store", {}, -144.0, 144.0}};
+  // clang-format on
   std::mt19937 random(12345);
-  auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
-  auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
-  const char* offOn[] = {"off", "on"};
-  const char* matchModes[] = {"Manual", "Auto", "Gain stage"};
-  const char* meterModes[] = {"RMS Summed", "RMS Averaged", "EBU R128 ML", "EBU R128 SL", "VU", "Max Peak"};
   uint64_t thirdBlocks = 0, thirdNonFinite = 0, nonFiniteReadouts = 0;
   double thirdTime = 0.0;
   int senderLink = 1;
 
   for (int step = 0; step < kMainSteps && !HasFatalFailure(); ++step)
   {
-    switch (step % 12)
+    for (const auto& c : changes)
+      if (c.step == step % 12)
+        SetParam(*receiver, c.name,
+                 c.texts.empty() ? std::to_string(std::uniform_real_distribution<double>(c.lo, c.hi)(random))
+                                 : c.texts[std::uniform_int_distribution<size_t>(0, c.texts.size() - 1)(random)]);
+    EXPECT_TRUE(step % 12 != 8 || SendCommand(*receiver, 61) == noErr); // starts a measurement or cancels it
+    if (step % 12 == 9)
     {
-      case 0: SetParam(*receiver, "Match Mode", matchModes[pick(3)]); break;
-      case 1: SetParam(*receiver, "Pre-Post FX", offOn[pick(2)]); break;
-      case 2:
-        SetParam(*receiver, "Delta Monitor", offOn[pick(2)]);
-        SetParam(*receiver, "Inverse Match", offOn[pick(2)]);
-        break;
-      case 3:
-        SetParam(*receiver, "Drive FX", Number(uniform(-24.0, 24.0)));
-        SetParam(*receiver, "Reference Level", Number(uniform(-48.0, 0.0)));
-        break;
-      case 4:
-        SetParam(*receiver, "Auto Gain Tolerance", Number(uniform(0.0, 6.0)));
-        SetParam(*receiver, "Min Auto Gain", Number(uniform(-144.0, 0.0)));
-        SetParam(*receiver, "Max Auto Gain", Number(uniform(0.0, 144.0)));
-        break;
-      case 5:
-        SetParam(*receiver, "Meter Mode", meterModes[pick(6)]);
-        SetParam(*receiver, "RMS Window", std::to_string(10 + pick(400)));
-        break;
-      case 6:
-        SetParam(*receiver, "Enable Over Protection", offOn[pick(2)]);
-        SetParam(*receiver, "Over Prection Level", Number(uniform(-48.0, 48.0)));
-        break;
-      case 7: SetParam(*receiver, "Latency Compensation", std::to_string(pick(3000))); break;
-      case 8:
-        // Starts a measurement, or cancels the one running.
-        EXPECT_EQ(SendCommand(*receiver, 61), noErr);
-        break;
-      case 9:
+      // A third instance pairs on its own, joins Link ID 1 as a second Receiver, takes blocks there and leaves.
+      std::unique_ptr<Instance> third;
+      ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, third));
+      // Sender on the lowest Link ID without one.
+      EXPECT_EQ(RoleOf(*third), (Role{0, senderLink == 1 ? 2 : 1}));
+      ASSERT_OK(third->ConnectInput(&thirdInput));
+      SetParam(*third, "Plugin Mode", "Receiver");
+      SetParam(*third, "Link ID", "1");
+      for (int b = 0; b < 3; ++b, ++thirdBlocks, thirdTime += kBlock)
       {
-        // A third instance pairs on its own, joins Link ID 1 as a second Receiver, takes blocks there and leaves.
-        std::unique_ptr<Instance> third;
-        ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, third));
-        // Sender on the lowest Link ID without one.
-        const Role role = RoleOf(*third);
-        const int expectedLink = senderLink == 1 ? 2 : 1;
-        EXPECT_TRUE(role.mode == 0 && role.link == expectedLink) << "mode " << role.mode << " on " << role.link;
-        ASSERT_OK(third->ConnectInput(&thirdInput));
-        SetParam(*third, "Plugin Mode", "Receiver");
-        SetParam(*third, "Link ID", "1");
-        for (int b = 0; b < 3; ++b)
-        {
-          float buffers[2][kBlock];
-          float* pointers[2] = {buffers[0], buffers[1]};
-          ASSERT_EQ(third->RenderBlock(thirdTime, kBlock, pointers, 2), noErr);
-          thirdTime += kBlock;
-          ++thirdBlocks;
-          for (auto* p : pointers)
-            for (UInt32 i = 0; i < kBlock; ++i) thirdNonFinite += std::isfinite(p[i]) ? 0 : 1;
-        }
-        ASSERT_OK(third->ConnectInput(nullptr));
-        break;
+        float buffers[2][kBlock];
+        float* pointers[2] = {buffers[0], buffers[1]};
+        ASSERT_EQ(third->RenderBlock(thirdTime, kBlock, pointers, 2), noErr);
+        for (auto* p : pointers)
+          thirdNonFinite += std::count_if(p, p + kBlock, [](float x) { return !std::isfinite(x); });
       }
-      case 10:
-        SetParam(*receiver, "Active", offOn[pick(2)]);
-        for (const char* button : {"Reset Sender RMS", "Match Pre-FX Diff/Gain", "Match Post-FX Diff/Gain", "Reset 2"})
-        {
-          SetParam(*receiver, button, "on");
-          SetParam(*receiver, button, "off");
-        }
-        break;
-      case 11:
-        SetParam(*receiver, "GainDiff Store", Number(uniform(-144.0, 144.0)));
-        SetParam(*receiver, "PreGain Diff Store", Number(uniform(-144.0, 144.0)));
-        // The Sender leaves Link ID 1 for a moment.
-        senderLink = step % 24 == 11 ? 3 : 1;
-        SetParam(*sender, "Link ID", std::to_string(senderLink));
-        break;
+      ASSERT_OK(third->ConnectInput(nullptr));
+    }
+    if (step % 12 == 10)
+      for (const char* button : {"Reset Sender RMS", "Match Pre-FX Diff/Gain", "Match Post-FX Diff/Gain", "Reset 2"})
+        for (const char* state : {"on", "off"})
+          SetParam(*receiver, button, state);
+    if (step % 12 == 11)
+    {
+      // The Sender leaves Link ID 1 for a moment.
+      senderLink = step % 24 == 11 ? 3 : 1;
+      SetParam(*sender, "Link ID", std::to_string(senderLink));
     }
     const ZaniqReadouts r = Readouts(*receiver);
-    for (double v : r.values) nonFiniteReadouts += std::isfinite(v) ? 0 : 1;
+    nonFiniteReadouts +=
+        std::count_if(std::begin(r.values), std::end(r.values), [](double v) { return !std::isfinite(v); });
     pump.Pump(0.02);
   }
-  mainDone.store(true);
-  senderThread.Join();
-  receiverThread.Join();
-
-  EXPECT_GE(senderThread.Blocks(), kMinBlocks);
-  EXPECT_GE(receiverThread.Blocks(), kMinBlocks);
-  EXPECT_EQ(senderThread.Errors(), 0u);
-  EXPECT_EQ(receiverThread.Errors(), 0u);
-  EXPECT_EQ(senderThread.NonFinite(), 0u);
-  EXPECT_EQ(receiverThread.NonFinite(), 0u);
+  senderThread.Stop();
+  receiverThread.Stop();
+  for (const RenderThread* t : {&senderThread, &receiverThread})
+  {
+    EXPECT_GE(t->blocks.load(), kMinBlocks);
+    EXPECT_EQ(std::tuple(t->errors.load(), t->nonFinite.load()), std::tuple(0u, 0u));
+  }
   EXPECT_GT(thirdBlocks, 0u);
-  EXPECT_EQ(thirdNonFinite, 0u);
-  EXPECT_EQ(nonFiniteReadouts, 0u);
-
-  (void)sender->ConnectInput(nullptr);
-  (void)receiver->ConnectInput(nullptr);
-  receiver.reset();
-  sender.reset();
+  EXPECT_EQ(std::tuple(thirdNonFinite, nonFiniteReadouts), std::tuple(0u, 0u));
 }

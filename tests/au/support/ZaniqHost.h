@@ -1,9 +1,8 @@
 #pragma once
 
-// Driving the product bundle end to end as a host does: a temporary HOME, parameters by their host names, the
-// read-outs and command properties, and a Sender/Receiver pair of the real component chained inside this process.
-// For each block the Receiver's input renders the Sender on the same samples and passes its output through
-// in-process effects (so the Sender always processes a block before its Receiver does), while the test sees what
+// Driving the product bundle as a host does: a temporary HOME, parameters by host name, the read-outs and command
+// properties, and a Sender/Receiver pair chained in this process. Each block the Receiver's input renders the Sender
+// on the same samples through in-process effects (the Sender always processes a block first); the test sees what
 // went in, what the Sender gave, what the Receiver got and what it gave back.
 
 #include "au/ZaniqPrivateProperties.h"
@@ -21,7 +20,9 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -37,26 +38,18 @@ public:
   ScopedHome()
   {
     char tmpl[] = "/tmp/zaniq_e2e_XXXXXX";
-    if (mkdtemp(tmpl)) mPath = tmpl;
     if (const char* old = std::getenv("HOME")) mOld = old, mHadOld = true;
-    if (!mPath.empty()) setenv("HOME", mPath.c_str(), 1);
+    if (mkdtemp(tmpl)) setenv("HOME", (mPath = tmpl).c_str(), 1);
   }
   ~ScopedHome()
   {
-    if (mHadOld)
-      setenv("HOME", mOld.c_str(), 1);
-    else
-      unsetenv("HOME");
-    std::error_code ec;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ec);
+    mHadOld ? setenv("HOME", mOld.c_str(), 1) : unsetenv("HOME");
+    if (std::error_code ec; !mPath.empty()) std::filesystem::remove_all(mPath, ec);
   }
-  ScopedHome(const ScopedHome&) = delete;
-  ScopedHome& operator=(const ScopedHome&) = delete;
   bool Ok() const { return !mPath.empty(); }
 
 private:
-  std::string mPath;
-  std::string mOld;
+  std::string mPath, mOld;
   bool mHadOld = false;
 };
 
@@ -65,25 +58,18 @@ private:
 // Sets a parameter by its host name to a number or one of its display texts; a refusal fails the test.
 inline void SetParam(auhost::Instance& unit, const char* name, const std::string& value)
 {
-  const auhost::Status s = unit.SetParameterFromText(name, value);
-  EXPECT_TRUE(s.ok()) << name << "=" << value << ": " << s.message();
+  EXPECT_OK(unit.SetParameterFromText(name, value)) << name << "=" << value;
 }
 
-// A parameter's current value by its host name; NaN (and a failure) when it cannot be read.
-inline float Param(const auhost::Instance& unit, const char* name)
+// A parameter's current value by its host name; NaN (and a failure) when it cannot be read. With `desc` the
+// description found is handed back too.
+inline float Param(const auhost::Instance& unit, const char* name, auhost::ParameterDesc* desc = nullptr)
 {
-  auhost::ParameterDesc desc;
+  auhost::ParameterDesc found;
   Float32 v = std::numeric_limits<Float32>::quiet_NaN();
-  const auhost::Status s = unit.FindParameter(name, desc);
-  if (s.ok())
-  {
-    const auhost::Status g = unit.GetParameter(desc.id, v);
-    EXPECT_TRUE(g.ok()) << name << ": " << g.message();
-  }
-  else
-  {
-    ADD_FAILURE() << name << ": " << s.message();
-  }
+  EXPECT_OK(unit.FindParameter(name, found)) << name;
+  EXPECT_OK(unit.GetParameter(found.id, v)) << name;
+  if (desc) *desc = found;
   return v;
 }
 
@@ -92,7 +78,12 @@ struct Role
 {
   int mode = -1; // 0 Sender, 1 Receiver
   int link = -1;
+  bool operator==(const Role&) const = default;
 };
+inline std::ostream& operator<<(std::ostream& os, const Role& r)
+{
+  return os << (r.mode == 0 ? "Sender" : r.mode == 1 ? "Receiver" : "?") << " on " << r.link;
+}
 inline Role RoleOf(const auhost::Instance& unit)
 {
   return {static_cast<int>(Param(unit, "Plugin Mode")), static_cast<int>(Param(unit, "Link ID"))};
@@ -104,22 +95,20 @@ inline ZaniqReadouts Readouts(const auhost::Instance& unit)
   ZaniqReadouts r;
   std::fill(std::begin(r.values), std::end(r.values), std::numeric_limits<double>::quiet_NaN());
   UInt32 size = sizeof(r);
-  const OSStatus st =
-    AudioUnitGetProperty(unit.Unit(), kZaniqProperty_Readouts, kAudioUnitScope_Global, 0, &r, &size);
-  EXPECT_EQ(st, noErr) << "read-outs";
+  EXPECT_EQ(AudioUnitGetProperty(unit.Unit(), kZaniqProperty_Readouts, kAudioUnitScope_Global, 0, &r, &size), noErr);
   EXPECT_EQ(size, sizeof(r)) << "read-outs";
   return r;
 }
 
 // Runs an editor command through the command property, as the product's buttons send it (value 1.0).
-inline OSStatus SendCommand(auhost::Instance& unit, int32_t code, double value = 1.0)
+inline OSStatus SendCommand(auhost::Instance& unit, int32_t code)
 {
-  const ZaniqCommand command = {code, value};
+  const ZaniqCommand command = {code, 1.0};
   return AudioUnitSetProperty(unit.Unit(), kZaniqProperty_Command, kAudioUnitScope_Global, 0, &command,
                               sizeof(command));
 }
 
-// Opens, prepares (non-interleaved float at rate, channels in and out, maxFrames) and resets an instance as hosts
+// Opens, prepares (non-interleaved float at kRate, channels in and out, maxFrames) and resets an instance as hosts
 // do after initialising.
 inline void OpenPrepared(const auhost::Bundle& bundle, UInt32 channels, UInt32 maxFrames,
                          std::unique_ptr<auhost::Instance>& unit)
@@ -129,7 +118,7 @@ inline void OpenPrepared(const auhost::Bundle& bundle, UInt32 channels, UInt32 m
   ASSERT_EQ(AudioUnitReset(unit->Unit(), kAudioUnitScope_Global, 0), noErr);
 }
 
-// --- Signals and levels ---------------------------------------------------------------------------------------
+// --- Signals and comparisons ------------------------------------------------------------------------------------
 
 // A sample of channel `channel` at frame `frame` of a signal.
 using Signal = std::function<float(UInt32 channel, uint64_t frame)>;
@@ -143,17 +132,6 @@ inline float Tone(UInt32 channel, uint64_t frame)
   return static_cast<float>(0.3 * std::sin(2.0 * M_PI * 1499.0 * t + 1.0));
 }
 
-inline float Silence(UInt32, uint64_t)
-{
-  return 0.f;
-}
-
-// RMS in dB (power averaged over the channels) of frames [first, first + count).
-inline double LevelDB(const auhost::AudioData& data, uint64_t first, uint64_t count)
-{
-  return auhost::MeasureLevels(data, first, count).rmsDB;
-}
-
 // The largest |a - b| over frames [first, first + count) of every channel.
 inline double MaxDifference(const auhost::AudioData& a, const auhost::AudioData& b, uint64_t first, uint64_t count)
 {
@@ -164,48 +142,59 @@ inline double MaxDifference(const auhost::AudioData& a, const auhost::AudioData&
   return worst;
 }
 
-// The first frame in [first, first + count) where a and b differ in any bit of any channel; -1 when none does.
-inline int64_t FirstMismatch(const auhost::AudioData& a, const auhost::AudioData& b, uint64_t first, uint64_t count)
+// a and b agree in every bit of every channel over frames [first, first + count) (to the end of a when count is
+// 0); otherwise the first frame where they differ.
+inline ::testing::AssertionResult Same(const auhost::AudioData& a, const auhost::AudioData& b, uint64_t first = 0,
+                                       uint64_t count = 0)
 {
-  for (uint64_t i = first; i < first + count; ++i)
+  for (uint64_t i = first; i < (count ? first + count : a.NFrames()); ++i)
     for (UInt32 c = 0; c < a.NChannels(); ++c)
-      if (i >= a.NFrames() || i >= b.NFrames() ||
-          std::memcmp(&a.channels[c][i], &b.channels[c][i], sizeof(float)) != 0)
-        return static_cast<int64_t>(i);
-  return -1;
+      if (i >= a.NFrames() || i >= b.NFrames() || std::memcmp(&a.channels[c][i], &b.channels[c][i], sizeof(float)) != 0)
+        return ::testing::AssertionFailure() << "they differ at frame " << i;
+  return ::testing::AssertionSuccess();
 }
 
 // --- Audio between the instances --------------------------------------------------------------------------------
 
-// Hands out the block the test put in before each render.
-class BlockSource final : public auhost::AudioSource
+using Block = std::vector<std::vector<float>>;                     // one vector per channel
+using Settings = std::vector<std::pair<const char*, std::string>>; // parameter names and values
+
+// Plays a signal on any thread: sample time t reads frame t + shift of the signal (channel k on buffer k, the last
+// channel on further buffers). The block of the last pull stays readable until the next.
+class SignalSource final : public auhost::AudioSource
 {
 public:
-  BlockSource(UInt32 channels, UInt32 maxFrames) : mBlock(channels, std::vector<float>(maxFrames, 0.f)) {}
-  std::vector<std::vector<float>>& Block() { return mBlock; }
-
-  OSStatus Pull(const AudioTimeStamp&, UInt32 frames, AudioBufferList* data) override
+  SignalSource(const Signal& signal, UInt32 channels, UInt32 maxFrames, int64_t shift = 0)
+      : shift(shift), last(channels, std::vector<float>(maxFrames, 0.f)), mSignal(signal)
   {
-    if (!data) return kAudio_ParamError;
+  }
+
+  OSStatus Pull(const AudioTimeStamp& ts, UInt32 frames, AudioBufferList* data) override
+  {
+    if (!data || frames > last[0].size()) return kAudio_ParamError;
+    const int64_t start = static_cast<int64_t>(ts.mSampleTime) + shift;
+    for (UInt32 c = 0; c < last.size(); ++c)
+      for (UInt32 i = 0; i < frames; ++i)
+        last[c][i] = mSignal(c, static_cast<uint64_t>(start + i));
     for (UInt32 k = 0; k < data->mNumberBuffers; ++k)
     {
       AudioBuffer& buffer = data->mBuffers[k];
-      const std::vector<float>& src = mBlock[std::min<size_t>(k, mBlock.size() - 1)];
-      if (frames > src.size()) return kAudio_ParamError;
+      float* src = last[std::min<size_t>(k, last.size() - 1)].data();
       if (!buffer.mData)
-      {
-        buffer.mData = const_cast<float*>(src.data());
-        buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
-        continue;
-      }
-      if (buffer.mDataByteSize < frames * sizeof(float)) return kAudio_ParamError;
-      std::copy_n(src.data(), frames, static_cast<float*>(buffer.mData));
+        buffer.mData = src, buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
+      else if (buffer.mDataByteSize < frames * sizeof(float))
+        return kAudio_ParamError;
+      else
+        std::copy_n(src, frames, static_cast<float*>(buffer.mData));
     }
     return noErr;
   }
 
+  int64_t shift; // set between renders
+  Block last;    // what the last pull gave
+
 private:
-  std::vector<std::vector<float>> mBlock;
+  const Signal& mSignal; // borrowed
 };
 
 // The effects between the Sender and the Receiver: records the Sender's output, runs an --fx list, then a gain the
@@ -213,136 +202,110 @@ private:
 class TapEffect final : public auhost::Effect
 {
 public:
-  TapEffect(UInt32 channels, UInt32 maxFrames)
-    : mSenderOut(channels, std::vector<float>(maxFrames, 0.f)), mReceiverIn(channels, std::vector<float>(maxFrames, 0.f))
-  {
-  }
-
-  // "" for no effects.
-  auhost::Status SetFx(const std::string& list)
-  {
-    mFx.reset();
-    if (list.empty()) return auhost::Status::Ok();
-    std::vector<auhost::FxSpec> specs;
-    std::string error;
-    if (!auhost::ParseFxList(list, specs, error)) return auhost::Status::Error(error);
-    return auhost::FxChain::Make(specs, kRate, static_cast<uint32_t>(mSenderOut.size()), mFx);
-  }
-  // A further linear gain after the effects (1.0: none).
-  void SetExtraGain(float gain) { mExtraGain = gain; }
-
   void Process(AudioBufferList& data, UInt32 frames) override
   {
-    const UInt32 n = std::min<UInt32>(data.mNumberBuffers, static_cast<UInt32>(mSenderOut.size()));
+    const UInt32 n = std::min<UInt32>(data.mNumberBuffers, static_cast<UInt32>(senderOut.size()));
     for (UInt32 k = 0; k < n; ++k)
       if (data.mBuffers[k].mData)
-        std::copy_n(static_cast<const float*>(data.mBuffers[k].mData), frames, mSenderOut[k].data());
-    if (mFx) mFx->Process(data, frames);
+        std::copy_n(static_cast<const float*>(data.mBuffers[k].mData), frames, senderOut[k].data());
+    if (fx) fx->Process(data, frames);
     for (UInt32 k = 0; k < n; ++k)
-    {
-      auto* x = static_cast<float*>(data.mBuffers[k].mData);
-      if (!x) continue;
-      if (mExtraGain != 1.f)
-        for (UInt32 i = 0; i < frames; ++i) x[i] *= mExtraGain;
-      std::copy_n(x, frames, mReceiverIn[k].data());
-    }
-    mFrames = frames;
+      if (auto* x = static_cast<float*>(data.mBuffers[k].mData))
+      {
+        for (UInt32 i = 0; i < frames && extraGain != 1.f; ++i)
+          x[i] *= extraGain;
+        std::copy_n(x, frames, receiverIn[k].data());
+      }
+    this->frames = frames;
   }
 
-  const std::vector<std::vector<float>>& SenderOut() const { return mSenderOut; }
-  const std::vector<std::vector<float>>& ReceiverIn() const { return mReceiverIn; }
-  UInt32 Frames() const { return mFrames; }
-  void Forget() { mFrames = 0; }
-
-private:
-  std::unique_ptr<auhost::FxChain> mFx;
-  float mExtraGain = 1.f;
-  std::vector<std::vector<float>> mSenderOut;
-  std::vector<std::vector<float>> mReceiverIn;
-  UInt32 mFrames = 0;
+  std::unique_ptr<auhost::FxChain> fx; // none for an empty --fx list
+  float extraGain = 1.f;               // a further linear gain after the effects, set between blocks
+  Block senderOut, receiverIn;
+  UInt32 frames = 0; // of the last block processed; the test clears it before each
 };
 
 // What a run went through, frame by frame from the first frame of the take.
 struct Take
 {
-  auhost::AudioData in;         // the Sender's input
-  auhost::AudioData senderOut;  // the Sender's output
-  auhost::AudioData receiverIn; // the Receiver's input (after the effects)
-  auhost::AudioData out;        // the Receiver's output
+  // The Sender's input and output, the Receiver's input (after the effects) and output.
+  auhost::AudioData in, senderOut, receiverIn, out;
 };
 
-// A Sender and its Receiver of the product bundle, chained (see the top of this file), rendered block by block on
-// the virtual clock: after each block the run loop is pumped for the block's duration.
-class ZaniqPairTest : public ::testing::Test
+// The product bundle loaded under a temporary HOME (a derived fixture's members go before the home does).
+template <class Base = ::testing::Test> class ZaniqBundleTest : public Base
 {
 protected:
-  static constexpr UInt32 kBlock = 512;
-
   void SetUp() override
   {
     ASSERT_TRUE(mHome.Ok());
     ASSERT_OK(auhost::Bundle::Load(ZANIQ_PRODUCT_BUNDLE, mBundle));
   }
-  // Every instance goes before the home folder does.
-  void TearDown() override
-  {
-    if (mConnected) mChain.Disconnect();
-    mReceiver.reset();
-    mSender.reset();
-  }
+
+  ScopedHome mHome; // outlives the instances
+  std::shared_ptr<const auhost::Bundle> mBundle;
+};
+
+// A Sender and its Receiver of the product bundle, chained (see the top of this file), rendered block by block on
+// the virtual clock: after each block the run loop is pumped for the block's duration.
+class ZaniqPairTest : public ZaniqBundleTest<>
+{
+protected:
+  static constexpr UInt32 kBlock = 512;
 
   // Opens the Sender and then the Receiver (checking that they pair on Link ID 1), prepares both for kRate,
   // `channels` and kBlock, puts the --fx list `fx` between them and applies the Receiver's settings. Then two silent
   // cycles leave the link slot with this Receiver's view (a slot keeps what an earlier pair wrote), and a meter
   // reset lets the signal start on cleared meters.
-  void Start(const std::string& fx, UInt32 channels = 2,
-             const std::vector<std::pair<const char*, std::string>>& receiverSettings = {})
+  void Start(const std::string& fx, UInt32 channels, const Settings& receiverSettings)
   {
     mChannels = channels;
     ASSERT_NO_FATAL_FAILURE(OpenPrepared(*mBundle, channels, kBlock, mSender));
     ASSERT_NO_FATAL_FAILURE(OpenPrepared(*mBundle, channels, kBlock, mReceiver));
-    const Role s = RoleOf(*mSender), r = RoleOf(*mReceiver);
-    ASSERT_TRUE(s.mode == 0 && s.link == 1) << "Sender opened as mode " << s.mode << " on " << s.link;
-    ASSERT_TRUE(r.mode == 1 && r.link == 1) << "Receiver opened as mode " << r.mode << " on " << r.link;
+    ASSERT_EQ(std::tuple(RoleOf(*mSender), RoleOf(*mReceiver)), std::tuple(Role{0, 1}, Role{1, 1}));
 
-    mSource = std::make_unique<BlockSource>(channels, kBlock);
-    mTap = std::make_unique<TapEffect>(channels, kBlock);
-    ASSERT_OK(mTap->SetFx(fx));
+    mSource = std::make_unique<SignalSource>(mSignal, channels, kBlock);
+    mOut.assign(channels, std::vector<float>(kBlock, 0.f));
+    mTap = std::make_unique<TapEffect>();
+    mTap->senderOut = mTap->receiverIn = mOut;
+    std::vector<auhost::FxSpec> specs;
+    std::string error;
+    ASSERT_TRUE(auhost::ParseFxList(fx, specs, error) || fx.empty()) << error;
+    ASSERT_OK(specs.empty() ? auhost::Status::Ok() : auhost::FxChain::Make(specs, kRate, channels, mTap->fx));
     mChain.Append(*mSender);
     mChain.Append(*mReceiver, mTap.get());
     ASSERT_OK(mChain.Connect(mSource.get()));
-    mConnected = true;
-    mOut.assign(channels, std::vector<float>(kBlock, 0.f));
-    mZeros.assign(channels, std::vector<float>(kBlock, 0.f));
 
-    for (const auto& [name, value] : receiverSettings) SetParam(*mReceiver, name, value);
-    const Signal signal = mSignal;
-    mSignal = Silence;
-    for (int i = 0; i < 2; ++i) ASSERT_NO_FATAL_FAILURE(Cycle(kBlock));
+    for (const auto& [name, value] : receiverSettings)
+      SetParam(*mReceiver, name, value);
+    const Signal signal = std::exchange(mSignal, [](UInt32, uint64_t) { return 0.f; });
+    for (int i = 0; i < 2; ++i)
+      ASSERT_NO_FATAL_FAILURE(Cycle(kBlock));
     mSignal = signal;
-    ResetMeters();
-    mSignalPos = 0;
+    Press("Reset Sender RMS");
+    mSource->shift = -static_cast<int64_t>(mSampleTime); // the signal starts with the next cycle
   }
 
-  // Both meters of the Receiver cleared before its next block ("Reset Sender RMS" pressed and released).
-  void ResetMeters()
+  double Readout(EZaniqReadout which) { return Readouts(*mReceiver).values[which]; }
+
+  // A button of the Receiver pressed and released before its next block.
+  void Press(const char* button)
   {
-    SetParam(*mReceiver, "Reset Sender RMS", "on");
-    SetParam(*mReceiver, "Reset Sender RMS", "off");
+    SetParam(*mReceiver, button, "on");
+    SetParam(*mReceiver, button, "off");
   }
 
-  // One host cycle of `frames` frames: the next frames of the signal into the Sender, the Receiver rendered (which
-  // renders the Sender through the effects), the run loop pumped.
+  // One host cycle of `frames` frames: the next frames of the signal into the Sender (or into the Receiver when it
+  // is fed directly), the Receiver rendered (which renders the Sender through the effects), the run loop pumped.
   void Cycle(UInt32 frames, Take* take = nullptr)
   {
     ASSERT_LE(frames, kBlock);
-    for (UInt32 c = 0; c < mChannels; ++c)
-      for (UInt32 i = 0; i < frames; ++i) mSource->Block()[c][i] = mSignal(c, mSignalPos + i);
-    mTap->Forget();
+    mTap->frames = 0;
     float* pointers[auhost::Instance::kMaxChannels];
-    for (UInt32 c = 0; c < mChannels; ++c) pointers[c] = mOut[c].data();
-    const OSStatus st = mReceiver->RenderBlock(static_cast<double>(mSampleTime), frames, pointers, mChannels);
-    ASSERT_EQ(st, noErr) << "render at " << mSampleTime;
+    for (UInt32 c = 0; c < mChannels; ++c)
+      pointers[c] = mOut[c].data();
+    ASSERT_EQ(mReceiver->RenderBlock(static_cast<double>(mSampleTime), frames, pointers, mChannels), noErr)
+        << "render at " << mSampleTime;
     for (UInt32 c = 0; c < mChannels; ++c)
     {
       ASSERT_NE(pointers[c], nullptr);
@@ -351,42 +314,31 @@ protected:
     if (take)
     {
       // With no Sender rendered (the Receiver fed directly) the tap saw nothing: it reads as silence then.
-      const bool tapped = mTap->Frames() == frames;
-      Append(take->in, mSource->Block(), frames);
-      Append(take->senderOut, tapped ? mTap->SenderOut() : mZeros, frames);
-      Append(take->receiverIn, tapped ? mTap->ReceiverIn() : mSource->Block(), frames);
+      const bool tapped = mTap->frames == frames;
+      Append(take->in, mSource->last, frames);
+      Append(take->senderOut, tapped ? mTap->senderOut : Block(mChannels, std::vector<float>(frames)), frames);
+      Append(take->receiverIn, tapped ? mTap->receiverIn : mSource->last, frames);
       Append(take->out, mOut, frames);
     }
     mSampleTime += frames;
-    mSignalPos += frames;
     mPump.Pump(frames / kRate);
   }
 
   // Whole blocks (the last may be shorter) covering `frames` frames.
   void Run(uint64_t frames, Take* take = nullptr)
   {
-    for (uint64_t done = 0; done < frames;)
-    {
-      const auto n = static_cast<UInt32>(std::min<uint64_t>(kBlock, frames - done));
-      ASSERT_NO_FATAL_FAILURE(Cycle(n, take));
-      done += n;
-    }
+    for (uint64_t done = 0; done < frames; done += kBlock)
+      ASSERT_NO_FATAL_FAILURE(Cycle(static_cast<UInt32>(std::min<uint64_t>(kBlock, frames - done)), take));
   }
-
-  // Feeds the Receiver from the signal directly (the Sender is no longer rendered), or through the Sender again.
-  void FeedReceiverDirectly(bool direct)
+  // The same, handing back what went through.
+  Take Grab(uint64_t frames)
   {
-    if (direct)
-    {
-      ASSERT_OK(mReceiver->ConnectInput(mSource.get()));
-    }
-    else
-    {
-      ASSERT_OK(mChain.Connect(mSource.get()));
-    }
+    Take t;
+    Run(frames, &t);
+    return t;
   }
 
-  static void Append(auhost::AudioData& data, const std::vector<std::vector<float>>& block, UInt32 frames)
+  static void Append(auhost::AudioData& data, const Block& block, UInt32 frames)
   {
     data.sampleRate = kRate;
     if (data.channels.size() < block.size()) data.channels.resize(block.size());
@@ -394,21 +346,15 @@ protected:
       data.channels[c].insert(data.channels[c].end(), block[c].begin(), block[c].begin() + frames);
   }
 
-  ScopedHome mHome; // outlives the instances
   auhost::RunLoopPump mPump{auhost::ClockMode::Virtual};
-  std::shared_ptr<const auhost::Bundle> mBundle;
-  std::unique_ptr<auhost::Instance> mSender;
-  std::unique_ptr<auhost::Instance> mReceiver;
-  std::unique_ptr<BlockSource> mSource;
+  std::unique_ptr<auhost::Instance> mSender, mReceiver;
+  std::unique_ptr<SignalSource> mSource;
   std::unique_ptr<TapEffect> mTap;
   auhost::Chain mChain;
-  bool mConnected = false;
   UInt32 mChannels = 2;
   Signal mSignal = Tone;
   uint64_t mSampleTime = 0; // host sample time of the next cycle
-  uint64_t mSignalPos = 0;  // signal frame of the next cycle (0 at the first frame after Start)
-  std::vector<std::vector<float>> mOut;
-  std::vector<std::vector<float>> mZeros;
+  Block mOut;
 };
 
 } // namespace zqhost
