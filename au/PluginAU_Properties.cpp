@@ -367,6 +367,10 @@ OSStatus IPluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
       UInt32 frames = 0;
       if (!ReadRecord(data, dataSize, frames) || frames < 1 || frames > static_cast<UInt32>(kMaxFramesPerSlice))
         return kAudioUnitErr_InvalidPropertyValue;
+      if (static_cast<int>(frames) == GetBlockSize()) return noErr;
+      // The render reads the scratch buffers without a lock: they are resized only while the unit is not
+      // initialised, never under a running render.
+      if (IsInitialized()) return kAudioUnitErr_Initialized;
       if (!ApplyBlockSize(static_cast<int>(frames))) return kAudio_MemFullError;
       OnReset();
       return noErr;

@@ -252,7 +252,7 @@ OSStatus IPluginAU::SetState(CFPropertyListRef plist)
   if (!TakeStateSnapshot(name.Get(), snapshot)) return kAudio_MemFullError;
 
   const bool recalled = RestorePresetByName(name.Get());
-  if (UnserializeState(chunk, 0) < 1)
+  if (UnserializeState(chunk, 0) < 1 || !LastStateApplied())
   {
     RollBackState(snapshot, recalled);
     return kAudioUnitErr_InvalidPropertyValue;

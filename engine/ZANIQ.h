@@ -532,6 +532,8 @@ public:
   // -1 when size A reaches past the chunk's end or is too small to hold the header; otherwise the frame's end, startPos + 8 + size A (+1 when odd),
   // also when the document inside was refused (malformed, foreign maker or plug-in name, incomplete).
   [[nodiscard]] int UnserializeState(const plugin::IByteChunk& chunk, int startPos) override;
+  // True when the last UnserializeState applied a document.
+  bool LastStateApplied() const override { return mLastStateApplied; }
   // [main thread] preset becomes initialised and holds the state chunk of the file at path: each parameter the
   // file names at its value as read, every other at its default; its name is the file's preset name ("" when
   // the file is refused, and then every parameter is at its default). Nothing for a null preset.
@@ -540,6 +542,7 @@ public:
 private:
   // Appends a whole chunk for values (one per parameter; kPresetNoValue entries take the parameter's default).
   bool AppendStateChunk(const double* values, const char* presetName, plugin::IByteChunk& chunk) const;
+  bool mLastStateApplied = false;
   // --- end of presets and state ---
 
   // ---------------------------------------------------------------------------------------------------------

@@ -98,6 +98,7 @@ bool ZANIQ::SerializeState(IByteChunk& chunk) const
 
 int ZANIQ::UnserializeState(const IByteChunk& chunk, int startPos)
 {
+  mLastStateApplied = false;
   const int64_t n = chunk.Size();
   const int64_t p = startPos;
   if (n == 0 || p < 0 || p + 4 > n || !TagAt(chunk, p, "RIFF")) return startPos;
@@ -113,7 +114,7 @@ int ZANIQ::UnserializeState(const IByteChunk& chunk, int startPos)
   if (end > n || sizeA < kOffLength - kOffVersionA) return -1;
 
   // A refused document changes nothing and still ends at the frame's end; the text must lie inside the frame.
-  (void)ReadStateXML(*this, chunk, int(p + kOffLength), p + kOffVersionA + sizeA);
+  mLastStateApplied = ReadStateXML(*this, chunk, int(p + kOffLength), p + kOffVersionA + sizeA) > 0;
   return int(end);
 }
 

@@ -93,6 +93,10 @@ public:
   {
     return UnserializeParams(chunk, startPos);
   }
+  // Whether the last UnserializeState applied what it read. A reader may step over a well-framed state it
+  // refuses (another plug-in's) and still return its end, so that chained reads go on; the host adapter asks
+  // this so that such a restore is not reported as a success.
+  virtual bool LastStateApplied() const { return true; }
   virtual bool SerializeExtraState(IByteChunk& chunk)
   {
     (void)chunk;

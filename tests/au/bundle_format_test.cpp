@@ -131,6 +131,11 @@ TEST_F(BundleFormat, RatesAndFrameCountsOutsideTheirRangesChangeNothing)
     kept = good ? frames : kept;
     EXPECT_EQ(Global<UInt32>(kAudioUnitProperty_MaximumFramesPerSlice), kept) << frames;
   }
+  // While initialised the render may be running: only the same size is taken.
+  ASSERT_OK(mUnit->Initialize());
+  EXPECT_EQ(mUnit->SetMaxFramesPerSlice(kept).code(), noErr);
+  EXPECT_EQ(mUnit->SetMaxFramesPerSlice(512).code(), kAudioUnitErr_Initialized);
+  EXPECT_EQ(Global<UInt32>(kAudioUnitProperty_MaximumFramesPerSlice), kept);
 }
 
 TEST_F(BundleFormat, ValueQueriesRespectTheCallersBufferSize)
