@@ -154,10 +154,12 @@ void LoudnessMeter::Clear()
 // ProcessSample and ProcessBlock share these steps, so that both do the same arithmetic in the same order.
 namespace {
 
-// Selects, not branches: a NaN or infinity would otherwise stay in the IIR state until the next clear.
+// A NaN or infinity would otherwise stay in the IIR state until the next clear; so would the infinite power of a
+// finite but absurd sample (1e154 squared), hence the limit, some 2000 dB above full scale.
+constexpr double kMaxMeteredSample = 1e100;
 inline double FiniteOrZero(double x)
 {
-  return std::isfinite(x) ? x : 0.0;
+  return std::isfinite(x) ? std::clamp(x, -kMaxMeteredSample, kMaxMeteredSample) : 0.0;
 }
 
 // Exponential smoothing of the power (modes 0-3).

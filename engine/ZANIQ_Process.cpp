@@ -429,7 +429,9 @@ void ZANIQ::FinishLatencyMeasurement(ReceiverBlock& b)
   mDetector.active = 0;
   mDetector.finished = 0;
 
-  const int measured = mDetector.measured;
+  // A chain slower than the lines can hold is compensated as far as they reach; the mirror, the lines and the
+  // parameter all keep that same value.
+  const int measured = std::clamp(mDetector.measured, 0, DelayLine::kCapacity);
   SetMirror(kLatencyCompensation, measured);
   for (DelayLine* line : {&mDelayL, &mDelayR})
     if (line->length != measured)

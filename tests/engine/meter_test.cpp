@@ -292,6 +292,12 @@ TEST(LoudnessMeterRobustness, NonFiniteSamplesCountAsSilenceAndClearRestartsTheM
       ASSERT_TRUE(std::isfinite(va));
     }
     EXPECT_EQ(va, vb);
+
+    // A finite but absurd sample (its square is infinite) must not leave the meter stuck at NaN either.
+    for (double huge : {1e155, -1e300, std::numeric_limits<double>::max()})
+      ASSERT_TRUE(std::isfinite(a.ProcessSample(huge, huge))) << huge;
+    for (int i = 0; i < 20000; ++i) va = a.ProcessSample(0.5 * std::sin(i * 0.05), 0.0);
+    EXPECT_TRUE(std::isfinite(va));
   }
 
   // Clear restarts the meter like a fresh one.
