@@ -5,6 +5,7 @@
 // on the same samples through in-process effects (the Sender always processes a block first); the test sees what
 // went in, what the Sender gave, what the Receiver got and what it gave back.
 
+#include "support/ScopedHome.h"
 #include "au/ZaniqPrivateProperties.h"
 #include "au/testplug/TestBundles.h"
 #include "tools/auhost/ChainRun.h"
@@ -30,28 +31,6 @@ namespace zqhost
 {
 
 inline constexpr double kRate = 48000.0;
-
-// Points HOME at a fresh temporary folder for its lifetime (the plug-in keeps its settings there).
-class ScopedHome
-{
-public:
-  ScopedHome()
-  {
-    char tmpl[] = "/tmp/zaniq_e2e_XXXXXX";
-    if (const char* old = std::getenv("HOME")) mOld = old, mHadOld = true;
-    if (mkdtemp(tmpl)) setenv("HOME", (mPath = tmpl).c_str(), 1);
-  }
-  ~ScopedHome()
-  {
-    mHadOld ? setenv("HOME", mOld.c_str(), 1) : unsetenv("HOME");
-    if (std::error_code ec; !mPath.empty()) std::filesystem::remove_all(mPath, ec);
-  }
-  bool Ok() const { return !mPath.empty(); }
-
-private:
-  std::string mPath, mOld;
-  bool mHadOld = false;
-};
 
 // --- The product as a host sees it [main thread] --------------------------------------------------------------
 

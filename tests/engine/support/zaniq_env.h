@@ -3,6 +3,7 @@
 // Test environment for ZANIQ instances: a temporary home folder (the data folder lives under it), a plug-in
 // subclass that scripts the modifiers of editor control presses, and small file and registry helpers.
 
+#include "support/ScopedHome.h"
 #include "engine/ZANIQ.h"
 
 #include <gtest/gtest.h>
@@ -42,36 +43,6 @@ inline LinkSlot& Slot(int id) { return LinkRegistry::Instance().Slot(id); }
 inline LinkPairing S(int id) { return {kLinkSender, id}; }
 inline LinkPairing R(int id) { return {kLinkReceiver, id}; }
 inline std::pair<int, int> Counts(const LinkSlot& s) { return {s.Senders(), s.Receivers()}; } // Senders, Receivers
-
-// Points HOME at a fresh temporary folder for its lifetime, then restores HOME and removes the folder.
-class ScopedHome
-{
-public:
-  ScopedHome()
-  {
-    char tmpl[] = "/tmp/zaniq_home_XXXXXX";
-    if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
-    mPath = std::filesystem::canonical(tmpl);
-    if (const char* old = std::getenv("HOME")) mOld = old, mHadOld = true;
-    setenv("HOME", mPath.c_str(), 1);
-  }
-  ~ScopedHome()
-  {
-    if (mHadOld)
-      setenv("HOME", mOld.c_str(), 1);
-    else
-      unsetenv("HOME");
-    std::error_code ec;
-    std::filesystem::remove_all(mPath, ec);
-  }
-  const std::filesystem::path& Path() const { return mPath; }
-  std::filesystem::path DataFolder() const { return mPath / "Library/Application Support/ZANIQ"; }
-
-private:
-  std::filesystem::path mPath;
-  std::string mOld;
-  bool mHadOld = false;
-};
 
 // A ZANIQ whose editor controls are scripted: SetPress(tag, kind, mods) makes GetControlPress answer for that
 // tag as if the editor were open with a control of that class pressed with those modifiers.
