@@ -1,4 +1,4 @@
-// IPluginAU — object, buses, connections, initialise.
+// PluginAU — object, buses, connections, initialise.
 
 #include "au/PluginAU.h"
 #include "au/PluginAU_p.h"
@@ -53,9 +53,9 @@ int ParseBundleVersion(const char* text)
 // Construction and destruction
 // ---------------------------------------------------------------------------------------------------------------
 
-IPluginAU::IPluginAU(const InstanceInfo& info, const Config& config)
-: IPluginAPIBase(config, kAPIAU)
-, IPluginProcessor(config, kAPIAU)
+PluginAU::PluginAU(const InstanceInfo& info, const Config& config)
+: PluginAPIBase(config, kAPIAU)
+, PluginProcessor(config, kAPIAU)
 , mCocoaViewFactoryClassName(info.mCocoaViewFactoryClassName)
 , mMainThread(std::this_thread::get_id())
 {
@@ -89,7 +89,7 @@ IPluginAU::IPluginAU(const InstanceInfo& info, const Config& config)
   CreateTimer();
 }
 
-IPluginAU::~IPluginAU()
+PluginAU::~PluginAU()
 {
   // No tick may reach an object whose derived parts are gone; the entry points already stopped it, this covers
   // objects deleted any other way.
@@ -104,7 +104,7 @@ IPluginAU::~IPluginAU()
 // Buses
 // ---------------------------------------------------------------------------------------------------------------
 
-const AUBus* IPluginAU::GetBus(AudioUnitScope scope, AudioUnitElement element) const
+const AUBus* PluginAU::GetBus(AudioUnitScope scope, AudioUnitElement element) const
 {
   if (element > 0x7fffffffu) return nullptr;
   const int idx = static_cast<int>(element);
@@ -113,12 +113,12 @@ const AUBus* IPluginAU::GetBus(AudioUnitScope scope, AudioUnitElement element) c
   return nullptr;
 }
 
-AUBus* IPluginAU::GetBusMutable(AudioUnitScope scope, AudioUnitElement element)
+AUBus* PluginAU::GetBusMutable(AudioUnitScope scope, AudioUnitElement element)
 {
   return const_cast<AUBus*>(GetBus(scope, element));
 }
 
-int IPluginAU::SumHostChannels(const Util_PtrList<AUBus>& buses, int except) const
+int PluginAU::SumHostChannels(const Util_PtrList<AUBus>& buses, int except) const
 {
   int sum = 0;
   bool counted = false;
@@ -132,7 +132,7 @@ int IPluginAU::SumHostChannels(const Util_PtrList<AUBus>& buses, int except) con
   return counted ? sum : -1;
 }
 
-bool IPluginAU::IsLegalBusFormat(AudioUnitScope scope, AudioUnitElement element, int channels) const
+bool PluginAU::IsLegalBusFormat(AudioUnitScope scope, AudioUnitElement element, int channels) const
 {
   const int idx = element > 0x7fffffffu ? -1 : static_cast<int>(element);
   int nIn, nOut;
@@ -149,7 +149,7 @@ bool IPluginAU::IsLegalBusFormat(AudioUnitScope scope, AudioUnitElement element,
   return LegalIO(nIn, nOut);
 }
 
-void IPluginAU::UpdateInputConnections()
+void PluginAU::UpdateInputConnections()
 {
   SetChannelConnections(kInput, 0, NChannels(kInput), false);
   for (int i = 0; i < mInBuses.GetSize(); ++i)
@@ -180,7 +180,7 @@ void IPluginAU::UpdateInputConnections()
   }
 }
 
-void IPluginAU::ClearConnections()
+void PluginAU::ClearConnections()
 {
   for (int i = 0; i < mInBuses.GetSize(); ++i)
   {
@@ -198,7 +198,7 @@ void IPluginAU::ClearConnections()
   }
 }
 
-bool IPluginAU::ApplyBlockSize(int frames)
+bool PluginAU::ApplyBlockSize(int frames)
 {
   if (SetBlockSize(frames) && ResizeScratchBuffers()) return true;
   // Out of memory: render nothing until a block size succeeds, rather than render past the scratch.
@@ -207,7 +207,7 @@ bool IPluginAU::ApplyBlockSize(int frames)
   return false;
 }
 
-bool IPluginAU::ResizeScratchBuffers()
+bool PluginAU::ResizeScratchBuffers()
 {
   // A bus may claim more channels than the processor has slots (per-bus maxima come from different
   // configurations); the scratch covers whichever is larger so every bus offset stays inside it.
@@ -234,7 +234,7 @@ bool IPluginAU::ResizeScratchBuffers()
 // Lifecycle
 // ---------------------------------------------------------------------------------------------------------------
 
-void IPluginAU::IdentifyHostFromMainBundle()
+void PluginAU::IdentifyHostFromMainBundle()
 {
   CFBundleRef mainBundle = CFBundleGetMainBundle();
   if (!mainBundle)
@@ -251,7 +251,7 @@ void IPluginAU::IdentifyHostFromMainBundle()
   SetHost(name, ParseBundleVersion(versionText.Get()));
 }
 
-OSStatus IPluginAU::Initialize()
+OSStatus PluginAU::Initialize()
 {
   if (GetHost() == -1) IdentifyHostFromMainBundle();
 
@@ -265,14 +265,14 @@ OSStatus IPluginAU::Initialize()
   return noErr;
 }
 
-OSStatus IPluginAU::Uninitialize()
+OSStatus PluginAU::Uninitialize()
 {
   mInitialized = false;
   OnActivate(false);
   return noErr;
 }
 
-OSStatus IPluginAU::Reset(AudioUnitScope, AudioUnitElement)
+OSStatus PluginAU::Reset(AudioUnitScope, AudioUnitElement)
 {
   OnReset();
   return noErr;

@@ -1,6 +1,6 @@
 #pragma once
 
-// IPluginAU — the Audio Unit (version 2) side of the plug-in object, between the framework bases and the product
+// PluginAU — the Audio Unit (version 2) side of the plug-in object, between the framework bases and the product
 // class. It keeps what the Audio Unit interface needs per instance (buses and their upstream connections,
 // property listeners, render notifications, host callbacks, scratch buffers), answers the selectors that the
 // entry points of PluginAU_Entry.h route to it, and reports parameter, preset and latency changes to the host.
@@ -105,7 +105,7 @@ CFStringRef CFAUPresetCopyDescription(const void* preset);
 Boolean CFAUPresetEqual(const void* preset1, const void* preset2);
 extern const CFArrayCallBacks kCFAUPresetArrayCallBacks;
 
-class IPluginAU : public IPluginAPIBase, public IPluginProcessor
+class PluginAU : public PluginAPIBase, public PluginProcessor
 {
 public:
   // Sample rates accepted from the host, in Hz: finite and in (0, kMaxSampleRate].
@@ -114,7 +114,7 @@ public:
   static constexpr int kMaxFramesPerSlice = 65536;
   // Channels of one bus that a render pulls or attaches at most.
   static constexpr int kMaxBusChannels = 128;
-  // The private property through which the view factory obtains the plug-in object (an IPluginAU*).
+  // The private property through which the view factory obtains the plug-in object (an PluginAU*).
   static constexpr AudioUnitPropertyID kPrivatePropertyPlugin = static_cast<AudioUnitPropertyID>(-101);
   // Byte size of the preallocated MIDI packet list used by the MIDI output; larger output goes out as several
   // lists.
@@ -122,9 +122,9 @@ public:
 
   // [main thread] Builds both bases from config with the Audio Unit API code, one bus per input and output bus of
   // the channel configurations, block size 512 with its scratch buffers, and starts the idle timers.
-  IPluginAU(const InstanceInfo& info, const Config& config);
+  PluginAU(const InstanceInfo& info, const Config& config);
   // [main thread] Stops the idle timers first, then frees the records.
-  ~IPluginAU() override;
+  ~PluginAU() override;
 
   // ---------------------------------------------------------------------------------------------------------
   // Lifecycle [main thread] — PluginAU.cpp
@@ -136,7 +136,7 @@ public:
   [[nodiscard]] OSStatus Initialize();
   // Clears the initialised flag and deactivates the processor. Always 0.
   [[nodiscard]] OSStatus Uninitialize();
-  // IPluginProcessor::OnReset. Always 0.
+  // PluginProcessor::OnReset. Always 0.
   [[nodiscard]] OSStatus Reset(AudioUnitScope scope, AudioUnitElement element);
   bool IsInitialized() const { return mInitialized; }
 
@@ -265,10 +265,10 @@ public:
   // ---------------------------------------------------------------------------------------------------------
 
   // Creates a plug-in object on the heap for the Component Manager open; null when that failed.
-  using MakePlugFunc = IPluginAU* (*)();
+  using MakePlugFunc = PluginAU* (*)();
 
   // [thread of the selector] The Component Manager entry. storage is the object (ignored by open).
-  [[nodiscard]] static OSStatus ComponentDispatch(ComponentParameters* params, IPluginAU* storage,
+  [[nodiscard]] static OSStatus ComponentDispatch(ComponentParameters* params, PluginAU* storage,
                                                   MakePlugFunc makePlug);
   // [any thread] The method for a factory-record selector, or null (1-7, 9-11, 14-18 are answered).
   static AudioComponentMethod Lookup(SInt16 selector);

@@ -1,4 +1,4 @@
-// IPluginAU — the factory record's methods, Lookup, and the Component Manager dispatch.
+// PluginAU — the factory record's methods, Lookup, and the Component Manager dispatch.
 
 #include "au/PluginAU_Entry.h"
 
@@ -39,7 +39,7 @@ AUInstanceRecord* Record(void* self)
 }
 
 // The object of an open record, or null.
-IPluginAU* Plug(void* self)
+PluginAU* Plug(void* self)
 {
   return self ? Record(self)->mPlug : nullptr;
 }
@@ -48,7 +48,7 @@ IPluginAU* Plug(void* self)
 // Shared bodies of the factory methods and the Component Manager selectors
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus DoGetPropertyInfo(IPluginAU* plug, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+OSStatus DoGetPropertyInfo(PluginAU* plug, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                            UInt32* outDataSize, Boolean* outWritable)
 {
   UInt32 localSize = 0;
@@ -59,7 +59,7 @@ OSStatus DoGetPropertyInfo(IPluginAU* plug, AudioUnitPropertyID id, AudioUnitSco
   return Guarded([&] { return plug->GetProperty(id, scope, element, outDataSize, outWritable, nullptr); });
 }
 
-OSStatus DoGetProperty(IPluginAU* plug, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+OSStatus DoGetProperty(PluginAU* plug, AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
                        void* outData, UInt32* ioDataSize)
 {
   // Without a size the caller's buffer holds nothing we could safely write.
@@ -86,7 +86,7 @@ OSStatus DoStartNote(void* noteIdOut, const void* noteParams)
 // ---------------------------------------------------------------------------------------------------------------
 
 #define ZQ_REQUIRE_PLUG(self)                                                                                     \
-  IPluginAU* plug = Plug(self);                                                                                  \
+  PluginAU* plug = Plug(self);                                                                                  \
   if (!plug) return badComponentInstance
 
 OSStatus AUMethodInitialize(void* self)
@@ -208,7 +208,7 @@ OSStatus AUMethodOpen(void* self, AudioComponentInstance instance)
   if (!record) return kAudio_ParamError;
   if (record->mPlug) return noErr; // opened already: the object stays as it is
   const OSStatus status = Guarded([&] {
-    IPluginAU* plug = record->mConstruct(record->Storage());
+    PluginAU* plug = record->mConstruct(record->Storage());
     plug->SetComponentInstance(instance);
     record->mPlug = plug;
     plug->PruneUninitializedPresets();
@@ -223,7 +223,7 @@ OSStatus AUMethodClose(void* self)
 {
   AUInstanceRecord* record = Record(self);
   if (!record) return noErr;
-  if (IPluginAU* plug = record->mPlug)
+  if (PluginAU* plug = record->mPlug)
   {
     plug->StopIdleTimers();
     record->mPlug = nullptr;
@@ -235,7 +235,7 @@ OSStatus AUMethodClose(void* self)
 
 AudioComponentMethod AUMethodLookup(SInt16 selector)
 {
-  return IPluginAU::Lookup(selector);
+  return PluginAU::Lookup(selector);
 }
 
 template <class F>
@@ -305,7 +305,7 @@ int WordsNeeded(SInt16 selector)
 // Factory record
 // ---------------------------------------------------------------------------------------------------------------
 
-AUInstanceRecord* NewAUInstanceRecord(size_t objectSize, IPluginAU* (*construct)(void*), void (*destruct)(IPluginAU*))
+AUInstanceRecord* NewAUInstanceRecord(size_t objectSize, PluginAU* (*construct)(void*), void (*destruct)(PluginAU*))
 {
   // The header is one 64-byte line, so a 64-aligned record gives the object behind it the same alignment.
   const size_t size = (sizeof(AUInstanceRecord) + objectSize + kAUInstanceAlignment - 1) / kAUInstanceAlignment *
@@ -323,7 +323,7 @@ AUInstanceRecord* NewAUInstanceRecord(size_t objectSize, IPluginAU* (*construct)
   return record;
 }
 
-AudioComponentMethod IPluginAU::Lookup(SInt16 selector)
+AudioComponentMethod PluginAU::Lookup(SInt16 selector)
 {
   switch (selector)
   {
@@ -351,7 +351,7 @@ AudioComponentMethod IPluginAU::Lookup(SInt16 selector)
 // Music-device calls
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset)
+OSStatus PluginAU::MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 offset)
 {
   if (!DoesMIDIIn()) return badComponentSelector;
   const IMidiMsg msg(offset > 0x7fffffffu ? 0x7fffffff : static_cast<int32_t>(offset), static_cast<uint8_t>(status),
@@ -361,7 +361,7 @@ OSStatus IPluginAU::MIDIEvent(UInt32 status, UInt32 data1, UInt32 data2, UInt32 
   return noErr;
 }
 
-OSStatus IPluginAU::SysEx(const UInt8* data, UInt32 length)
+OSStatus PluginAU::SysEx(const UInt8* data, UInt32 length)
 {
   if (!DoesMIDIIn()) return badComponentSelector;
   if (!data && length > 0) return kAudio_ParamError;
@@ -374,7 +374,7 @@ OSStatus IPluginAU::SysEx(const UInt8* data, UInt32 length)
 // Component Manager entry
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::ComponentDispatch(ComponentParameters* params, IPluginAU* plug, MakePlugFunc makePlug)
+OSStatus PluginAU::ComponentDispatch(ComponentParameters* params, PluginAU* plug, MakePlugFunc makePlug)
 {
   if (!params) return kAudio_ParamError;
   const Words w{params->params, params->paramSize / static_cast<int>(sizeof(long))};
@@ -386,7 +386,7 @@ OSStatus IPluginAU::ComponentDispatch(ComponentParameters* params, IPluginAU* pl
     {
       if (!w.Has(1) || !makePlug) return kAudio_ParamError;
       return Guarded([&] {
-        IPluginAU* created = makePlug();
+        PluginAU* created = makePlug();
         if (!created) return static_cast<OSStatus>(kAudio_MemFullError);
         created->PruneUninitializedPresets();
         auto instance = w.Ptr<ComponentInstanceRecord>(1);

@@ -8,10 +8,10 @@
 //   extern "C" AudioComponentPlugInInterface* ZANIQ_Factory(const AudioComponentDescription*)
 //     — the component factory: a new instance record whose Open constructs a ZANIQ behind its header;
 //   extern "C" OSStatus ZANIQ_Entry(ComponentParameters* params, void* storage)
-//     — the Component Manager entry: IPluginAU::ComponentDispatch.
+//     — the Component Manager entry: PluginAU::ComponentDispatch.
 // Both are exported with default visibility. The editor's view factory class is named "<ClassName>_View".
 //
-// The plug-in class must derive from IPluginAU and be constructible from a const InstanceInfo&.
+// The plug-in class must derive from PluginAU and be constructible from a const InstanceInfo&.
 
 #include "au/PluginAU.h"
 
@@ -31,9 +31,9 @@ namespace plugin
 struct AUInstanceRecord
 {
   AudioComponentPlugInInterface mInterface; // words 0-3: Open, Close, Lookup, reserved
-  IPluginAU* (*mConstruct)(void* storage);  // word 4: builds the object in the storage behind the header
-  void (*mDestruct)(IPluginAU* plug);       // word 5: runs its complete destructor without freeing
-  IPluginAU* mPlug;                         // word 6: the object between Open and Close, else null
+  PluginAU* (*mConstruct)(void* storage);  // word 4: builds the object in the storage behind the header
+  void (*mDestruct)(PluginAU* plug);       // word 5: runs its complete destructor without freeing
+  PluginAU* mPlug;                         // word 6: the object between Open and Close, else null
   void* mReserved;                          // word 7
 
   void* Storage() { return reinterpret_cast<unsigned char*>(this) + sizeof(AUInstanceRecord); }
@@ -46,15 +46,15 @@ static_assert(offsetof(AUInstanceRecord, mInterface) == 0, "the host reads the r
 
 // [main thread] A record with room for objectSize bytes behind the header (64-aligned, freed with free), its methods filled in and
 // no object yet; null when the allocation failed.
-AUInstanceRecord* NewAUInstanceRecord(size_t objectSize, IPluginAU* (*construct)(void*),
-                                      void (*destruct)(IPluginAU*));
+AUInstanceRecord* NewAUInstanceRecord(size_t objectSize, PluginAU* (*construct)(void*),
+                                      void (*destruct)(PluginAU*));
 
 // The per-class half of the entry points; Traits gives `Plug` (the class) and `kViewClassName`.
 template <class Traits>
 struct AUEntry
 {
   using Plug = typename Traits::Plug;
-  static_assert(std::is_base_of_v<IPluginAU, Plug>, "the plug-in class derives from IPluginAU");
+  static_assert(std::is_base_of_v<PluginAU, Plug>, "the plug-in class derives from PluginAU");
   static_assert(alignof(Plug) <= kAUInstanceAlignment, "the storage behind the header is 64-aligned");
 
   // [main thread] Constructs the plug-in at memory, or on the heap when memory is null. May throw (bad_alloc);
@@ -66,9 +66,9 @@ struct AUEntry
     return memory ? new (memory) Plug(info) : new Plug(info);
   }
 
-  static IPluginAU* Construct(void* storage) { return MakePlug(storage); }
-  static void Destruct(IPluginAU* plug) { static_cast<Plug*>(plug)->~Plug(); }
-  static IPluginAU* MakeHeapPlug() { return MakePlug(nullptr); }
+  static PluginAU* Construct(void* storage) { return MakePlug(storage); }
+  static void Destruct(PluginAU* plug) { static_cast<Plug*>(plug)->~Plug(); }
+  static PluginAU* MakeHeapPlug() { return MakePlug(nullptr); }
 
   // [main thread] The description is not read.
   static AudioComponentPlugInInterface* Factory(const AudioComponentDescription*)
@@ -80,7 +80,7 @@ struct AUEntry
   // [thread of the selector]
   static OSStatus Entry(ComponentParameters* params, void* storage)
   {
-    return IPluginAU::ComponentDispatch(params, static_cast<IPluginAU*>(storage), &MakeHeapPlug);
+    return PluginAU::ComponentDispatch(params, static_cast<PluginAU*>(storage), &MakeHeapPlug);
   }
 };
 

@@ -1,4 +1,4 @@
-// IPluginAU — parameters, listeners, host notifications and MIDI output.
+// PluginAU — parameters, listeners, host notifications and MIDI output.
 
 #include "au/PluginAU.h"
 
@@ -29,7 +29,7 @@ MIDITimeStamp StampFromOffset(int offset)
 // Host → plug-in: parameter values
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::GetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement,
+OSStatus PluginAU::GetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement,
                                  AudioUnitParameterValue* value)
 {
   if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
@@ -40,7 +40,7 @@ OSStatus IPluginAU::GetParameter(AudioUnitParameterID id, AudioUnitScope scope, 
   return noErr;
 }
 
-void IPluginAU::HostSetParameter(int paramIdx, double value, int sampleOffset)
+void PluginAU::HostSetParameter(int paramIdx, double value, int sampleOffset)
 {
   // IParam::Set steps (half away from zero) and clamps; the editor is sent the value as the host gave it.
   GetParam(paramIdx)->Set(value);
@@ -48,7 +48,7 @@ void IPluginAU::HostSetParameter(int paramIdx, double value, int sampleOffset)
   OnParamChange(paramIdx, kHost, sampleOffset);
 }
 
-OSStatus IPluginAU::SetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement,
+OSStatus PluginAU::SetParameter(AudioUnitParameterID id, AudioUnitScope scope, AudioUnitElement,
                                  AudioUnitParameterValue value, UInt32 bufferOffset)
 {
   if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
@@ -58,7 +58,7 @@ OSStatus IPluginAU::SetParameter(AudioUnitParameterID id, AudioUnitScope scope, 
   return noErr;
 }
 
-OSStatus IPluginAU::ScheduleParameters(const AudioUnitParameterEvent* events, UInt32 count)
+OSStatus PluginAU::ScheduleParameters(const AudioUnitParameterEvent* events, UInt32 count)
 {
   if (count > 0 && !events) return kAudio_ParamError;
   for (UInt32 i = 0; i < count; ++i)
@@ -79,7 +79,7 @@ OSStatus IPluginAU::ScheduleParameters(const AudioUnitParameterEvent* events, UI
 // Listeners and render notifications
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void* userData)
+OSStatus PluginAU::AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc, void* userData)
 {
   if (!proc) return kAudio_ParamError;
   for (int i = 0; i < mPropertyListeners.GetSize(); ++i)
@@ -96,7 +96,7 @@ OSStatus IPluginAU::AddPropertyListener(AudioUnitPropertyID id, AudioUnitPropert
   return noErr;
 }
 
-OSStatus IPluginAU::RemovePropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc)
+OSStatus PluginAU::RemovePropertyListener(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc)
 {
   for (int i = 0; i < mPropertyListeners.GetSize(); ++i)
   {
@@ -110,7 +110,7 @@ OSStatus IPluginAU::RemovePropertyListener(AudioUnitPropertyID id, AudioUnitProp
   return noErr;
 }
 
-OSStatus IPluginAU::RemovePropertyListenerWithUserData(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
+OSStatus PluginAU::RemovePropertyListenerWithUserData(AudioUnitPropertyID id, AudioUnitPropertyListenerProc proc,
                                                        void* userData)
 {
   for (int i = 0; i < mPropertyListeners.GetSize(); ++i)
@@ -125,13 +125,13 @@ OSStatus IPluginAU::RemovePropertyListenerWithUserData(AudioUnitPropertyID id, A
   return noErr;
 }
 
-OSStatus IPluginAU::AddRenderNotify(AURenderCallback proc, void* userData)
+OSStatus PluginAU::AddRenderNotify(AURenderCallback proc, void* userData)
 {
   if (!proc) return kAudio_ParamError;
   return mRenderNotify.Add(proc, userData) ? OSStatus{noErr} : OSStatus{kAudio_MemFullError};
 }
 
-OSStatus IPluginAU::RemoveRenderNotify(AURenderCallback proc, void* userData)
+OSStatus PluginAU::RemoveRenderNotify(AURenderCallback proc, void* userData)
 {
   // Both must match: the caller may free its user data next, while another registration of the same function
   // stays in use.
@@ -139,7 +139,7 @@ OSStatus IPluginAU::RemoveRenderNotify(AURenderCallback proc, void* userData)
   return noErr;
 }
 
-void IPluginAU::NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope scope)
+void PluginAU::NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope scope)
 {
   // A listener may add or remove listeners while it runs: call from a copy, and skip an entry whose
   // registration is gone by the time its turn comes (its user data may be gone with it).
@@ -161,7 +161,7 @@ void IPluginAU::NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope s
   }
 }
 
-void IPluginAU::OnApiIdle()
+void PluginAU::OnApiIdle()
 {
   if (mLatencyChangePending.exchange(false, std::memory_order_acq_rel))
     NotifyPropertyListeners(kAudioUnitProperty_Latency, kAudioUnitScope_Global);
@@ -172,7 +172,7 @@ void IPluginAU::OnApiIdle()
 // Plug-in → host
 // ---------------------------------------------------------------------------------------------------------------
 
-void IPluginAU::SendParamEvent(int paramIdx, AudioUnitEventType type) const
+void PluginAU::SendParamEvent(int paramIdx, AudioUnitEventType type) const
 {
   if (paramIdx < 0) return;
   AudioUnitEvent event = {};
@@ -184,36 +184,36 @@ void IPluginAU::SendParamEvent(int paramIdx, AudioUnitEventType type) const
   (void)AUEventListenerNotify(nullptr, nullptr, &event);
 }
 
-void IPluginAU::BeginInformHostOfParamChange(int paramIdx)
+void PluginAU::BeginInformHostOfParamChange(int paramIdx)
 {
   SendParamEvent(paramIdx, kAudioUnitEvent_BeginParameterChangeGesture);
 }
 
-void IPluginAU::EndInformHostOfParamChange(int paramIdx)
+void PluginAU::EndInformHostOfParamChange(int paramIdx)
 {
   SendParamEvent(paramIdx, kAudioUnitEvent_EndParameterChangeGesture);
 }
 
-void IPluginAU::InformHostOfParamChange(int paramIdx, double)
+void PluginAU::InformHostOfParamChange(int paramIdx, double)
 {
   // The value is not part of the event: the host reads it with GetParameter.
   SendParamEvent(paramIdx, kAudioUnitEvent_ParameterValueChange);
 }
 
-void IPluginAU::InformHostOfPresetChange()
+void PluginAU::InformHostOfPresetChange()
 {
   NotifyPropertyListeners(kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global);
 }
 
-void IPluginAU::InformHostOfParameterDetailsChange()
+void PluginAU::InformHostOfParameterDetailsChange()
 {
   NotifyPropertyListeners(kAudioUnitProperty_ParameterList, kAudioUnitScope_Global);
   NotifyPropertyListeners(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global);
 }
 
-void IPluginAU::SetLatency(int samples)
+void PluginAU::SetLatency(int samples)
 {
-  IPluginProcessor::SetLatency(samples);
+  PluginProcessor::SetLatency(samples);
   // The listener list belongs to the main thread; from elsewhere the idle tick delivers the notification.
   if (std::this_thread::get_id() == mMainThread)
     NotifyPropertyListeners(kAudioUnitProperty_Latency, kAudioUnitScope_Global);
@@ -225,14 +225,14 @@ void IPluginAU::SetLatency(int samples)
 // MIDI output [audio thread] — into one preallocated packet list, flushed when full
 // ---------------------------------------------------------------------------------------------------------------
 
-bool IPluginAU::FlushMidiPacketList(const MIDIPacketList* list) const
+bool PluginAU::FlushMidiPacketList(const MIDIPacketList* list) const
 {
   AUMIDIOutputCallback callback = mMidiCallback.load(std::memory_order_acquire);
   if (!callback) return false;
   return callback(mMidiCallbackUserData.load(std::memory_order_acquire), &mLastRenderTimeStamp, 0, list) == noErr;
 }
 
-bool IPluginAU::SendMidiMsg(const IMidiMsg& msg)
+bool PluginAU::SendMidiMsg(const IMidiMsg& msg)
 {
   if (!mMidiCallback.load(std::memory_order_acquire)) return false;
   auto* list = reinterpret_cast<MIDIPacketList*>(mMidiPacketList);
@@ -242,7 +242,7 @@ bool IPluginAU::SendMidiMsg(const IMidiMsg& msg)
   return FlushMidiPacketList(list);
 }
 
-bool IPluginAU::SendMidiMsgs(const Util_TypedBuf<IMidiMsg>& msgs)
+bool PluginAU::SendMidiMsgs(const Util_TypedBuf<IMidiMsg>& msgs)
 {
   if (!mMidiCallback.load(std::memory_order_acquire)) return false;
   auto* list = reinterpret_cast<MIDIPacketList*>(mMidiPacketList);
@@ -271,7 +271,7 @@ bool IPluginAU::SendMidiMsgs(const Util_TypedBuf<IMidiMsg>& msgs)
   return ok;
 }
 
-bool IPluginAU::SendSysEx(const ISysEx& msg)
+bool PluginAU::SendSysEx(const ISysEx& msg)
 {
   if (!mMidiCallback.load(std::memory_order_acquire)) return false;
   if (msg.mSize <= 0 || !msg.mData) return false;

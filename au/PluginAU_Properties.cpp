@@ -1,4 +1,4 @@
-// IPluginAU — Audio Unit properties: the get and set dispatch, stream formats and connections. The parameter
+// PluginAU — Audio Unit properties: the get and set dispatch, stream formats and connections. The parameter
 // descriptions, channel layouts and other larger replies are in PluginAU_PropertiesParams.cpp.
 
 #include "au/PluginAU.h"
@@ -20,7 +20,7 @@ namespace
 
 bool IsValidSampleRate(double rate)
 {
-  return std::isfinite(rate) && rate > 0.0 && rate <= IPluginAU::kMaxSampleRate;
+  return std::isfinite(rate) && rate > 0.0 && rate <= PluginAU::kMaxSampleRate;
 }
 
 // Reads a record of type T from the host's bytes; false when they are fewer than the record.
@@ -38,7 +38,7 @@ bool ReadRecord(const void* data, UInt32 dataSize, T& out)
 // GetProperty
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                                 UInt32* dataSize, Boolean* writable, void* data)
 {
   if (!dataSize || !writable) return kAudio_ParamError;
@@ -59,7 +59,7 @@ OSStatus IPluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
     case kPrivatePropertyPlugin:
     {
       if (!data) *writable = false;
-      IPluginAU* self = this;
+      PluginAU* self = this;
       return ReplyValue(dataSize, data, self);
     }
     case kAudioUnitProperty_ClassInfo:
@@ -317,7 +317,7 @@ OSStatus IPluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
 // SetProperty
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+OSStatus PluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                                 const void* data, UInt32 dataSize)
 {
   // Listeners hear of every write attempt, whether or not it is then accepted.
@@ -455,7 +455,7 @@ OSStatus IPluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope
 // Stream formats
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::GetStreamFormat(AudioUnitScope scope, AudioUnitElement element, AudioStreamBasicDescription& asbd)
+OSStatus PluginAU::GetStreamFormat(AudioUnitScope scope, AudioUnitElement element, AudioStreamBasicDescription& asbd)
 {
   const AUBus* bus = GetBus(scope, element);
   if (!bus) return kAudioUnitErr_InvalidProperty;
@@ -472,7 +472,7 @@ OSStatus IPluginAU::GetStreamFormat(AudioUnitScope scope, AudioUnitElement eleme
   return noErr;
 }
 
-OSStatus IPluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
+OSStatus PluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                     const AudioStreamBasicDescription& asbd)
 {
   AUBus* bus = GetBusMutable(scope, element);
@@ -498,7 +498,7 @@ OSStatus IPluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement eleme
 // Connections
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::SetConnection(AudioUnitScope, const AudioUnitConnection& conn)
+OSStatus PluginAU::SetConnection(AudioUnitScope, const AudioUnitConnection& conn)
 {
   if (conn.destInputNumber >= static_cast<UInt32>(NInBuses())) return kAudioUnitErr_InvalidProperty;
   // A unit fed by itself would pull itself forever.

@@ -1,4 +1,4 @@
-// IPluginAU — the parameter-description properties (ParameterInfo, ParameterValueStrings, value/name/string
+// PluginAU — the parameter-description properties (ParameterInfo, ParameterValueStrings, value/name/string
 // conversions) and the channel layout tags.
 
 #include "au/PluginAU.h"
@@ -66,7 +66,7 @@ bool IsIndexed(const IParam& param)
 // ParameterInfo
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::GetParameterInfoProperty(AudioUnitElement element, AudioUnitParameterInfo& info)
+OSStatus PluginAU::GetParameterInfoProperty(AudioUnitElement element, AudioUnitParameterInfo& info)
 {
   const IParam* param = GetParam(static_cast<int>(element));
   if (!param) return kAudioUnitErr_InvalidElement;
@@ -131,7 +131,7 @@ OSStatus IPluginAU::GetParameterInfoProperty(AudioUnitElement element, AudioUnit
 // ParameterValueStrings — only for indexed parameters (int, enum, bool) that have display texts
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::GetParameterValueStrings(AudioUnitElement element, UInt32* dataSize, void* data)
+OSStatus PluginAU::GetParameterValueStrings(AudioUnitElement element, UInt32* dataSize, void* data)
 {
   const UInt32 room = *dataSize;
   const IParam* param = GetParam(static_cast<int>(element));
@@ -171,7 +171,7 @@ OSStatus IPluginAU::GetParameterValueStrings(AudioUnitElement element, UInt32* d
 // (data holds the whole in/out record; the caller checked its size)
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::GetParameterNameProperty(AudioUnitPropertyID propID, void* data)
+OSStatus PluginAU::GetParameterNameProperty(AudioUnitPropertyID propID, void* data)
 {
   auto paramFor = [this](UInt32 id) -> const IParam* {
     return id < static_cast<UInt32>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr;
@@ -241,7 +241,7 @@ OSStatus IPluginAU::GetParameterNameProperty(AudioUnitPropertyID propID, void* d
 // SupportedChannelLayoutTags
 // ---------------------------------------------------------------------------------------------------------------
 
-int IPluginAU::GetChannelLayoutTags(AudioUnitScope scope, AudioUnitElement element, AudioChannelLayoutTag* tags,
+int PluginAU::GetChannelLayoutTags(AudioUnitScope scope, AudioUnitElement element, AudioChannelLayoutTag* tags,
                                     int capacity) const
 {
   const ERoute dir = scope == kAudioUnitScope_Input ? kInput : kOutput;

@@ -1,4 +1,4 @@
-// IPluginAU — render (audio thread). Nothing here allocates or takes a lock.
+// PluginAU — render (audio thread). Nothing here allocates or takes a lock.
 
 #include "au/PluginAU.h"
 
@@ -16,7 +16,7 @@ namespace
 struct StackBufferList
 {
   UInt32 mNumberBuffers;
-  AudioBuffer mBuffers[IPluginAU::kMaxBusChannels];
+  AudioBuffer mBuffers[PluginAU::kMaxBusChannels];
 
   AudioBufferList* Get() { return reinterpret_cast<AudioBufferList*>(this); }
 };
@@ -40,7 +40,7 @@ void CallRenderNotifications(const AURenderNotifyList::Snapshot& snap, AudioUnit
 // Render
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* timeStamp, UInt32 outputBus,
+OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* timeStamp, UInt32 outputBus,
                            UInt32 nFrames, AudioBufferList* bufferList)
 {
   if (!timeStamp || !bufferList) return kAudio_ParamError;
@@ -194,7 +194,7 @@ OSStatus IPluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* ti
 // Time information
 // ---------------------------------------------------------------------------------------------------------------
 
-void IPluginAU::UpdateTimeInfo()
+void PluginAU::UpdateTimeInfo()
 {
   ITimeInfo info;
   void* userData = mHostUserData.load(std::memory_order_acquire);

@@ -1,4 +1,4 @@
-// IPluginAU — ClassInfo state and factory presets.
+// PluginAU — ClassInfo state and factory presets.
 
 #include "au/PluginAU.h"
 #include "au/PluginAU_p.h"
@@ -76,7 +76,7 @@ Boolean CFAUPresetEqual(const void* p1, const void* p2)
 const CFArrayCallBacks kCFAUPresetArrayCallBacks = {0, CFAUPresetRetain, CFAUPresetRelease,
                                                     CFAUPresetCopyDescription, CFAUPresetEqual};
 
-OSStatus IPluginAU::GetFactoryPresets(CFArrayRef* array) const
+OSStatus PluginAU::GetFactoryPresets(CFArrayRef* array) const
 {
   const int n = NPresets();
   CFMutableArrayRef presets = CFArrayCreateMutable(kCFAllocatorDefault, n, &kCFAUPresetArrayCallBacks);
@@ -100,7 +100,7 @@ OSStatus IPluginAU::GetFactoryPresets(CFArrayRef* array) const
 // ClassInfo
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::GetState(CFPropertyListRef* plist)
+OSStatus PluginAU::GetState(CFPropertyListRef* plist)
 {
   if (!plist) return kAudio_ParamError;
   CFMutableDictionaryRef dict =
@@ -166,7 +166,7 @@ bool IsCode(SInt64 stored, int code)
 // What a restore may change before its data is found unreadable: the state as the plug-in writes it, the
 // parameter values (for when that state cannot be written or read back), the current preset index and the slot
 // that a recall by name may fill.
-struct IPluginAU::StateSnapshot
+struct PluginAU::StateSnapshot
 {
   IByteChunk mState;
   bool mHasState = false;
@@ -176,7 +176,7 @@ struct IPluginAU::StateSnapshot
   IPreset mSlot;
 };
 
-bool IPluginAU::TakeStateSnapshot(const char* presetName, StateSnapshot& snapshot) const
+bool PluginAU::TakeStateSnapshot(const char* presetName, StateSnapshot& snapshot) const
 {
   try
   {
@@ -201,7 +201,7 @@ bool IPluginAU::TakeStateSnapshot(const char* presetName, StateSnapshot& snapsho
   return true;
 }
 
-void IPluginAU::RollBackState(const StateSnapshot& snapshot, bool presetRecalled)
+void PluginAU::RollBackState(const StateSnapshot& snapshot, bool presetRecalled)
 {
   if (!snapshot.mHasState || UnserializeState(snapshot.mState, 0) < 1)
   {
@@ -219,7 +219,7 @@ void IPluginAU::RollBackState(const StateSnapshot& snapshot, bool presetRecalled
 // SetState
 // ---------------------------------------------------------------------------------------------------------------
 
-OSStatus IPluginAU::SetState(CFPropertyListRef plist)
+OSStatus PluginAU::SetState(CFPropertyListRef plist)
 {
   // Everything that can be checked without reading the data is checked before anything changes.
   if (!plist || CFGetTypeID(plist) != CFDictionaryGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;

@@ -90,7 +90,7 @@ std::optional<std::string> TextOf(const TiXmlElement& element)
   return std::string(text);
 }
 
-int FindParam(const IPluginBase& plug, const std::string& name)
+int FindParam(const PluginBase& plug, const std::string& name)
 {
   for (int i = 0; i < plug.NParams(); ++i)
     if (name == plug.GetParam(i)->GetName()) return i;
@@ -98,7 +98,7 @@ int FindParam(const IPluginBase& plug, const std::string& name)
 }
 
 // Maker and plug-in name exactly as this plug-in has them; a missing text never matches.
-bool WrittenBy(const IPluginBase& plug, const PresetXMLTree& tree)
+bool WrittenBy(const PluginBase& plug, const PresetXMLTree& tree)
 {
   return tree.vendor && *tree.vendor == plug.GetMfrName() && tree.pluginName &&
          *tree.pluginName == plug.GetPluginName();
@@ -188,7 +188,7 @@ PresetXMLTree::EParse PresetXMLTree::Parse(const char* text, bool legacyEncoding
   return EParse::kOK;
 }
 
-PresetXMLTree PresetXMLTree::FromPlugin(const IPluginBase& plug, const char* presetName, const char* nameOverride,
+PresetXMLTree PresetXMLTree::FromPlugin(const PluginBase& plug, const char* presetName, const char* nameOverride,
                                         const char* versionOverride)
 {
   PresetXMLTree tree;
@@ -214,7 +214,7 @@ PresetXMLTree PresetXMLTree::FromPlugin(const IPluginBase& plug, const char* pre
   return tree;
 }
 
-PresetXMLTree PresetXMLTree::FromValues(const IPluginBase& plug, const double* values, const char* presetName)
+PresetXMLTree PresetXMLTree::FromValues(const PluginBase& plug, const double* values, const char* presetName)
 {
   PresetXMLTree tree = FromPlugin(plug, presetName);
   for (size_t i = 0; i < tree.params.size(); ++i) tree.params[i].value = values[i];
@@ -293,7 +293,7 @@ bool ReplaceFile(const char* path, const std::string& text)
 
 } // namespace
 
-bool IXMLPreset::FilterNames(const IPluginBase& plug, int paramIdx) const
+bool IXMLPreset::FilterNames(const PluginBase& plug, int paramIdx) const
 {
   const IParam* param = plug.GetParam(paramIdx);
   if (!param || !mFilterList) return false;
@@ -305,7 +305,7 @@ bool IXMLPreset::FilterNames(const IPluginBase& plug, int paramIdx) const
   return false;
 }
 
-bool IXMLPreset::Accepts(const IPluginBase& plug, const PresetXMLTree& tree) const
+bool IXMLPreset::Accepts(const PluginBase& plug, const PresetXMLTree& tree) const
 {
   if (!tree.vendor || *tree.vendor != plug.GetMfrName() || !tree.pluginName) return false;
   if (*tree.pluginName == plug.GetPluginName()) return true;
@@ -315,7 +315,7 @@ bool IXMLPreset::Accepts(const IPluginBase& plug, const PresetXMLTree& tree) con
   return false;
 }
 
-bool IXMLPreset::WritePresetFile(const IPluginBase& plug, const Util_String& path, const Util_String& presetName,
+bool IXMLPreset::WritePresetFile(const PluginBase& plug, const Util_String& path, const Util_String& presetName,
                                  bool filtered, bool withData, const char* data) const
 {
   if (path.GetLength() == 0) return false;
@@ -332,7 +332,7 @@ bool IXMLPreset::WritePresetFile(const IPluginBase& plug, const Util_String& pat
   return !text.empty() && ReplaceFile(path.Get(), text);
 }
 
-bool IXMLPreset::SaveDefaultPresetFile(const IPluginBase& plug, const Util_String& folder, bool filtered,
+bool IXMLPreset::SaveDefaultPresetFile(const PluginBase& plug, const Util_String& folder, bool filtered,
                                        bool withData, const char* data) const
 {
   // Never "/default.tps" at the file-system root.
@@ -342,7 +342,7 @@ bool IXMLPreset::SaveDefaultPresetFile(const IPluginBase& plug, const Util_Strin
   return WritePresetFile(plug, path, Util_String("Init"), filtered, withData, data);
 }
 
-bool IXMLPreset::LoadPresetFile(IPluginBase& plug, const Util_String& path, Util_String& presetName, bool keep,
+bool IXMLPreset::LoadPresetFile(PluginBase& plug, const Util_String& path, Util_String& presetName, bool keep,
                                 bool probe, bool filtered, bool readData, Util_String* data) const
 {
   PresetXMLTree tree;
@@ -383,7 +383,7 @@ bool IXMLPreset::LoadPresetFile(IPluginBase& plug, const Util_String& path, Util
   return true;
 }
 
-bool IXMLPreset::ParsePresetFile(const IPluginBase& plug, const Util_String& path, double* values,
+bool IXMLPreset::ParsePresetFile(const PluginBase& plug, const Util_String& path, double* values,
                                  Util_String& presetName, bool filtered) const
 {
   PresetXMLTree tree;
@@ -424,19 +424,19 @@ bool AppendXML(const PresetXMLTree& tree, IByteChunk& chunk)
 
 } // namespace
 
-bool IXMLParameters::WriteStateXML(const IPluginBase& plug, IByteChunk& chunk)
+bool IXMLParameters::WriteStateXML(const PluginBase& plug, IByteChunk& chunk)
 {
   return AppendXML(PresetXMLTree::FromPlugin(plug, plug.GetPresetName(0)), chunk);
 }
 
-bool IXMLParameters::BuildPresetXML(const IPluginBase& plug, const double* values, IByteChunk& chunk,
+bool IXMLParameters::BuildPresetXML(const PluginBase& plug, const double* values, IByteChunk& chunk,
                                     const char* presetName)
 {
   if (!values) return false;
   return AppendXML(PresetXMLTree::FromValues(plug, values, presetName), chunk);
 }
 
-int IXMLParameters::ReadStateXML(IPluginBase& plug, const IByteChunk& chunk, int pos, int64_t limit)
+int IXMLParameters::ReadStateXML(PluginBase& plug, const IByteChunk& chunk, int pos, int64_t limit)
 {
   const int64_t size = chunk.Size();
   const int64_t end = limit < 0 ? size : std::min(limit, size);

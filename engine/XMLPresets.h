@@ -42,7 +42,7 @@
 
 namespace plugin
 {
-class IPluginBase;
+class PluginBase;
 }
 
 // Marker for "no value given" in arrays of one value per parameter (compared for exact equality).
@@ -107,10 +107,10 @@ struct PresetXMLTree
 
   // [any thread] The document of plug's current parameter values (every parameter, in index order), with plug's
   // maker name, plug-in name and version text, unless overridden by non-empty nameOverride / versionOverride.
-  static PresetXMLTree FromPlugin(const plugin::IPluginBase& plug, const char* presetName,
+  static PresetXMLTree FromPlugin(const plugin::PluginBase& plug, const char* presetName,
                                   const char* nameOverride = nullptr, const char* versionOverride = nullptr);
   // The same for values[i] (one per parameter) in place of the live values.
-  static PresetXMLTree FromValues(const plugin::IPluginBase& plug, const double* values, const char* presetName);
+  static PresetXMLTree FromValues(const plugin::PluginBase& plug, const double* values, const char* presetName);
 };
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -131,13 +131,13 @@ public:
   // text goes to a temporary file beside path that is then renamed over it, so a failed write never leaves a
   // half-written or truncated preset behind. False, with no file changed, when the file cannot be created,
   // written, flushed or renamed, or path is empty.
-  [[nodiscard]] bool WritePresetFile(const plugin::IPluginBase& plug, const Util_String& path,
+  [[nodiscard]] bool WritePresetFile(const plugin::PluginBase& plug, const Util_String& path,
                                      const Util_String& presetName, bool filtered, bool withData,
                                      const char* data) const;
 
   // [main thread] WritePresetFile to folder + "/default.tps" with the preset name "Init". False for an empty
   // folder.
-  [[nodiscard]] bool SaveDefaultPresetFile(const plugin::IPluginBase& plug, const Util_String& folder,
+  [[nodiscard]] bool SaveDefaultPresetFile(const plugin::PluginBase& plug, const Util_String& folder,
                                            bool filtered, bool withData, const char* data) const;
 
   // [main thread] Reads the preset file at path into plug's parameters. The file is read and validated whole
@@ -152,23 +152,23 @@ public:
   //          (OnParamReset, source preset recall). Otherwise the current preset takes the new state and name,
   //          is recalled (which tells the engine), takes them again, and the host is told of the preset change.
   // data may be null.
-  [[nodiscard]] bool LoadPresetFile(plugin::IPluginBase& plug, const Util_String& path, Util_String& presetName,
+  [[nodiscard]] bool LoadPresetFile(plugin::PluginBase& plug, const Util_String& path, Util_String& presetName,
                                     bool keep, bool probe, bool filtered, bool readData, Util_String* data) const;
 
   // [main thread] The same checks; for an accepted file each named parameter's value goes to values[index] as
   // read (not rounded or clamped; with filtered, only parameters the filter names) and presetName receives the
   // preset name. values must hold one entry per parameter; entries of parameters the file does not name are
   // left alone. A refused file returns false and writes nothing. No parameter changes.
-  [[nodiscard]] bool ParsePresetFile(const plugin::IPluginBase& plug, const Util_String& path, double* values,
+  [[nodiscard]] bool ParsePresetFile(const plugin::PluginBase& plug, const Util_String& path, double* values,
                                      Util_String& presetName, bool filtered) const;
 
   // [any thread] Whether a document was written by this plug-in: "PluginVendor" equals the maker name and
   // "PluginName" the plug-in name (or, with the alternative names on, one of them); exact, case-sensitive; a
   // missing text never matches.
-  bool Accepts(const plugin::IPluginBase& plug, const PresetXMLTree& tree) const;
+  bool Accepts(const plugin::PluginBase& plug, const PresetXMLTree& tree) const;
 
   // [any thread] Whether the filter list names paramIdx (the placeholder names every in-presets parameter).
-  bool FilterNames(const plugin::IPluginBase& plug, int paramIdx) const;
+  bool FilterNames(const plugin::PluginBase& plug, int paramIdx) const;
 
 protected:
   static constexpr int kDefaultFilterList[] = {kFilterInPresets, kFilterEnd};
@@ -191,10 +191,10 @@ public:
   // [main thread] Appends L (i32, the text's length) and the document of plug's live values under the name of
   // preset slot 0 ("" without presets). False, with nothing appended, when the text cannot be produced or the
   // chunk cannot grow.
-  [[nodiscard]] static bool WriteStateXML(const plugin::IPluginBase& plug, plugin::IByteChunk& chunk);
+  [[nodiscard]] static bool WriteStateXML(const plugin::PluginBase& plug, plugin::IByteChunk& chunk);
 
   // [main thread] The same for values (one per parameter) under presetName ("" for null).
-  [[nodiscard]] static bool BuildPresetXML(const plugin::IPluginBase& plug, const double* values,
+  [[nodiscard]] static bool BuildPresetXML(const plugin::PluginBase& plug, const double* values,
                                            plugin::IByteChunk& chunk, const char* presetName);
 
   // [main thread] Reads L and the text at pos and, when the text is an accepted document, applies it: the
@@ -202,6 +202,6 @@ public:
   // OnParamReset (source preset recall). Returns pos + 4 + L, or 0 — with nothing changed — when pos is
   // negative, L is below 1 or the text does not lie wholly before limit (the chunk's end when limit is
   // negative), or the document is malformed, foreign or incomplete. The text ends at its first zero byte.
-  [[nodiscard]] static int ReadStateXML(plugin::IPluginBase& plug, const plugin::IByteChunk& chunk, int pos,
+  [[nodiscard]] static int ReadStateXML(plugin::PluginBase& plug, const plugin::IByteChunk& chunk, int pos,
                                         int64_t limit = -1);
 };

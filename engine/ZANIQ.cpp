@@ -16,7 +16,7 @@ using namespace plugin;
 // Latency report
 // ---------------------------------------------------------------------------------------------------------------
 
-void IExtPDCHandler::ReportLatency(IPluginAU& plug, int samples)
+void IExtPDCHandler::ReportLatency(PluginAU& plug, int samples)
 {
   if (plug.GetHost() != -1) plug.SetLatency(samples);
 }
@@ -26,7 +26,7 @@ void IExtPDCHandler::ReportLatency(IPluginAU& plug, int samples)
 // ---------------------------------------------------------------------------------------------------------------
 
 ZANIQ::ZANIQ(const InstanceInfo& info)
-: IPluginAU(info, MakeZaniqConfig())
+: PluginAU(info, MakeZaniqConfig())
 , mMainThreadID(std::this_thread::get_id())
 {
   // Mirrors the defaults do not come from: editor settings and the auto-gain limits.
@@ -259,7 +259,7 @@ void ZANIQ::RefreshLinkPresence()
 
 void ZANIQ::OnUIOpen()
 {
-  IPluginAU::OnUIOpen();
+  PluginAU::OnUIOpen();
   mUIOpen.store(true);
 }
 

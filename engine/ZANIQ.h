@@ -38,7 +38,7 @@ class IExtPDCHandler
 {
 public:
   // [any thread] When the host has been identified, sets the plug-in's latency (the adapter tells the host).
-  static void ReportLatency(plugin::IPluginAU& plug, int samples);
+  static void ReportLatency(plugin::PluginAU& plug, int samples);
 
   int GetTargetLatency() const { return mTargetLatency.load(std::memory_order_relaxed); }
 
@@ -50,7 +50,7 @@ protected:
 // ZANIQ
 // ---------------------------------------------------------------------------------------------------------------
 
-class ZANIQ : public plugin::IPluginAU, public IMPlugPaths, public IExtPDCHandler, public IXMLPreset,
+class ZANIQ : public plugin::PluginAU, public IMPlugPaths, public IExtPDCHandler, public IXMLPreset,
               public IXMLParameters
 {
 public:
@@ -185,7 +185,7 @@ public:
   // be automated; every other source returns at once. Then the index's action and the common tail (target and
   // initial latency 0, reported at once on the hosts of kLatencyResetHosts). Never takes the processing mutex.
   void OnParamChange(int paramIdx, plugin::EParamSource source, int sampleOffset) override;
-  using plugin::IPluginAU::OnParamChange;
+  using plugin::PluginAU::OnParamChange;
 
   // [main thread] OnUIOpen pushes every parameter value to the controls, then sets the editor-open flag;
   // OnUIClose clears it.

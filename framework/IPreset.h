@@ -1,7 +1,7 @@
 #pragma once
 
 // IPreset — one preset slot of the plug-in base: an initialised flag, a name and the state chunk written by
-// IPluginBase::SerializeState. Slots are owned by the plug-in base's preset list.
+// PluginBase::SerializeState. Slots are owned by the plug-in base's preset list.
 //
 // Threads: main thread only.
 

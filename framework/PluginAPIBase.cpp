@@ -8,7 +8,7 @@
 namespace plugin
 {
 
-IPluginAPIBase::IPluginAPIBase(Config config, EAPI plugAPI) : IPluginBase(config.nParams, config.nPresets)
+PluginAPIBase::PluginAPIBase(Config config, EAPI plugAPI) : PluginBase(config.nParams, config.nPresets)
 {
   mUniqueID = config.uniqueID;
   mMfrID = config.mfrID;
@@ -28,23 +28,23 @@ IPluginAPIBase::IPluginAPIBase(Config config, EAPI plugAPI) : IPluginBase(config
   mHostName.Set("Unknown");
 }
 
-IPluginAPIBase::~IPluginAPIBase()
+PluginAPIBase::~PluginAPIBase()
 {
   StopTimer();
 }
 
-void IPluginAPIBase::CreateTimer()
+void PluginAPIBase::CreateTimer()
 {
   std::unique_ptr<Timer> timer(Timer::Create([this](Timer& t) { OnTimer(t); }, kTimerIntervalMs));
   mTimer.swap(timer); // the previous timer is deleted (and stopped) after the new one is installed
 }
 
-void IPluginAPIBase::StopTimer()
+void PluginAPIBase::StopTimer()
 {
   if (mTimer) mTimer->Stop();
 }
 
-void IPluginAPIBase::OnTimer(Timer&)
+void PluginAPIBase::OnTimer(Timer&)
 {
   if (HasUI())
   {
@@ -98,7 +98,7 @@ constexpr HostKey kHostKeys[] = {
 };
 } // namespace
 
-int IPluginAPIBase::LookUpHost(const char* name)
+int PluginAPIBase::LookUpHost(const char* name)
 {
   if (!name) return 0;
   char lower[256];
@@ -110,7 +110,7 @@ int IPluginAPIBase::LookUpHost(const char* name)
   return 0;
 }
 
-void IPluginAPIBase::SetHost(const char* host, int version)
+void PluginAPIBase::SetHost(const char* host, int version)
 {
   if (host) mHostName.Set(host);
   mHost = host ? LookUpHost(host) : 0;
@@ -122,7 +122,7 @@ void IPluginAPIBase::SetHost(const char* host, int version)
 // ---------------------------------------------------------------------------------------------------------------
 // Parameters between host, processor and editor
 // ---------------------------------------------------------------------------------------------------------------
-void IPluginAPIBase::SetParameterValue(int paramIdx, double normalizedValue, bool notifyPlugin)
+void PluginAPIBase::SetParameterValue(int paramIdx, double normalizedValue, bool notifyPlugin)
 {
   IParam* param = GetParam(paramIdx);
   if (!param) return;
@@ -131,7 +131,7 @@ void IPluginAPIBase::SetParameterValue(int paramIdx, double normalizedValue, boo
   if (notifyPlugin) OnParamChange(paramIdx, kUI, -1);
 }
 
-void IPluginAPIBase::SendParameterValueFromAPI(int paramIdx, double value, bool normalized)
+void PluginAPIBase::SendParameterValueFromAPI(int paramIdx, double value, bool normalized)
 {
   if (normalized)
   {
@@ -143,33 +143,33 @@ void IPluginAPIBase::SendParameterValueFromAPI(int paramIdx, double value, bool 
   (void)mParamChangeFromProcessor.Push(ParamTuple{paramIdx, value});
 }
 
-void IPluginAPIBase::SendParameterValueFromUI(int paramIdx, double normalizedValue, bool notifyPlugin)
+void PluginAPIBase::SendParameterValueFromUI(int paramIdx, double normalizedValue, bool notifyPlugin)
 {
   SetParameterValue(paramIdx, normalizedValue, notifyPlugin);
-  IPluginBase::SendParameterValueFromUI(paramIdx, normalizedValue, notifyPlugin);
+  PluginBase::SendParameterValueFromUI(paramIdx, normalizedValue, notifyPlugin);
 }
 
-void IPluginAPIBase::DirtyParametersFromUI()
+void PluginAPIBase::DirtyParametersFromUI()
 {
   for (int i = 0; i < NParams(); ++i) InformHostOfParamChange(i, GetParam(i)->GetNormalized());
 }
 
-bool IPluginAPIBase::EditorResizeFromUI(int width, int height, bool needsPlatformResize)
+bool PluginAPIBase::EditorResizeFromUI(int width, int height, bool needsPlatformResize)
 {
   return needsPlatformResize ? EditorResize(width, height) : true;
 }
 
-void IPluginAPIBase::SendArbitraryMsgFromUI(int msgTag, int ctrlTag, int dataSize, const void* data)
+void PluginAPIBase::SendArbitraryMsgFromUI(int msgTag, int ctrlTag, int dataSize, const void* data)
 {
   OnMessage(msgTag, ctrlTag, dataSize, data);
 }
 
-void IPluginAPIBase::DeferMidiMsg(const IMidiMsg& msg)
+void PluginAPIBase::DeferMidiMsg(const IMidiMsg& msg)
 {
   (void)mMidiMsgsFromEditor.Push(msg);
 }
 
-void IPluginAPIBase::DeferSysexMsg(const ISysEx& msg)
+void PluginAPIBase::DeferSysexMsg(const ISysEx& msg)
 {
   SysExData data;
   data.mOffset = msg.mOffset;
@@ -183,24 +183,24 @@ void IPluginAPIBase::DeferSysexMsg(const ISysEx& msg)
 // ---------------------------------------------------------------------------------------------------------------
 // Hooks
 // ---------------------------------------------------------------------------------------------------------------
-void IPluginAPIBase::OnHostRequestingImportantParameters(int count, Util_TypedBuf<int>& results)
+void PluginAPIBase::OnHostRequestingImportantParameters(int count, Util_TypedBuf<int>& results)
 {
   if (count < 1 || count >= NParams()) return;
   for (int i = 0; i < count; ++i) results.Add(i);
 }
 
-bool IPluginAPIBase::GetMidiNoteText(int, char* text) const
+bool PluginAPIBase::GetMidiNoteText(int, char* text) const
 {
   if (text) text[0] = 0;
   return false;
 }
 
-void* IPluginAPIBase::GetOptionalPointerMember() const
+void* PluginAPIBase::GetOptionalPointerMember() const
 {
   return GetGraphicsReady() ? static_cast<void*>(GetUI()) : nullptr;
 }
 
-void IPluginAPIBase::PrintDebugInfo() const
+void PluginAPIBase::PrintDebugInfo() const
 {
   Util_String info;
   GetBuildInfoStr(info);

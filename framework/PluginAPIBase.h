@@ -1,6 +1,6 @@
 #pragma once
 
-// IPluginAPIBase — the layer of the plug-in object that faces the host adapter. It copies the identity out of the
+// PluginAPIBase — the layer of the plug-in object that faces the host adapter. It copies the identity out of the
 // Config record, identifies the host, carries parameter changes between host, audio thread and editor, owns the
 // queues between the audio thread and the editor, and runs the 20 ms idle timer on the main thread, which empties
 // those queues into the editor and then calls OnIdle.
@@ -35,7 +35,7 @@ struct SysExData
   uint8_t mData[kMaxBytes] = {};
 };
 
-class IPluginAPIBase : public IPluginBase
+class PluginAPIBase : public PluginBase
 {
 public:
   static constexpr int kTimerIntervalMs = 20;
@@ -45,9 +45,9 @@ public:
 
   // [main thread] Builds the plug-in base with the config's parameter and preset counts, sizes the queues and
   // copies the identity and editor size out of the config.
-  IPluginAPIBase(Config config, EAPI plugAPI);
+  PluginAPIBase(Config config, EAPI plugAPI);
   // Stops the timer before anything is freed.
-  ~IPluginAPIBase() override;
+  ~PluginAPIBase() override;
 
   // [main thread] Installs a new 20 ms idle timer (deleting the one installed before).
   void CreateTimer();
@@ -129,22 +129,22 @@ public:
   }
 
   // Queue access for the adapter's render and for tests.
-  IPluginQueue<ParamTuple>& GetParamChangeFromProcessor() { return mParamChangeFromProcessor; }
-  IPluginQueue<IMidiMsg>& GetMidiMsgFromEditor() { return mMidiMsgsFromEditor; }
-  IPluginQueue<IMidiMsg>& GetMidiMsgFromProcessor() { return mMidiMsgsFromProcessor; }
-  IPluginQueue<SysExData>& GetSysExDataFromEditor() { return mSysExDataFromEditor; }
-  IPluginQueue<SysExData>& GetSysExDataFromProcessor() { return mSysExDataFromProcessor; }
+  PluginQueue<ParamTuple>& GetParamChangeFromProcessor() { return mParamChangeFromProcessor; }
+  PluginQueue<IMidiMsg>& GetMidiMsgFromEditor() { return mMidiMsgsFromEditor; }
+  PluginQueue<IMidiMsg>& GetMidiMsgFromProcessor() { return mMidiMsgsFromProcessor; }
+  PluginQueue<SysExData>& GetSysExDataFromEditor() { return mSysExDataFromEditor; }
+  PluginQueue<SysExData>& GetSysExDataFromProcessor() { return mSysExDataFromProcessor; }
   SysExData& GetSysexBuf() { return mSysexBuf; }
   Util_String& GetParamDisplayStr() { return mParamDisplayStr; }
 
 private:
   Util_String mParamDisplayStr;
   std::unique_ptr<Timer> mTimer;
-  IPluginQueue<ParamTuple> mParamChangeFromProcessor{kParamQueueSlots};
-  IPluginQueue<IMidiMsg> mMidiMsgsFromEditor{kMidiQueueSlots};
-  IPluginQueue<IMidiMsg> mMidiMsgsFromProcessor{kMidiQueueSlots};
-  IPluginQueue<SysExData> mSysExDataFromEditor{kSysExQueueSlots};
-  IPluginQueue<SysExData> mSysExDataFromProcessor{kSysExQueueSlots};
+  PluginQueue<ParamTuple> mParamChangeFromProcessor{kParamQueueSlots};
+  PluginQueue<IMidiMsg> mMidiMsgsFromEditor{kMidiQueueSlots};
+  PluginQueue<IMidiMsg> mMidiMsgsFromProcessor{kMidiQueueSlots};
+  PluginQueue<SysExData> mSysExDataFromEditor{kSysExQueueSlots};
+  PluginQueue<SysExData> mSysExDataFromProcessor{kSysExQueueSlots};
   SysExData mSysexBuf;
 };
 

@@ -31,7 +31,7 @@ void VersionStr(int packed, Util_String& str)
 // Construction
 // ---------------------------------------------------------------------------------------------------------------
 
-IPluginBase::IPluginBase(int nParams, int nPresets) : IGEditorDelegate(nParams), mPresets(4096), mParamGroups(4096)
+PluginBase::PluginBase(int nParams, int nPresets) : IGEditorDelegate(nParams), mPresets(4096), mParamGroups(4096)
 {
   for (int i = 0; i < nPresets; ++i)
   {
@@ -44,7 +44,7 @@ IPluginBase::IPluginBase(int nParams, int nPresets) : IGEditorDelegate(nParams),
   }
 }
 
-IPluginBase::~IPluginBase()
+PluginBase::~PluginBase()
 {
   mPresets.Empty(true);
   mParamGroups.Empty(true);
@@ -54,37 +54,37 @@ IPluginBase::~IPluginBase()
 // Identity
 // ---------------------------------------------------------------------------------------------------------------
 
-int IPluginBase::GetPluginVersion(bool decimal) const
+int PluginBase::GetPluginVersion(bool decimal) const
 {
   return decimal ? DecimalVersion(mVersion) : mVersion;
 }
 
-void IPluginBase::GetPluginVersionStr(Util_String& str) const
+void PluginBase::GetPluginVersionStr(Util_String& str) const
 {
   VersionStr(mVersion, str);
 }
 
-int IPluginBase::GetHostVersion(bool decimal) const
+int PluginBase::GetHostVersion(bool decimal) const
 {
   return decimal ? DecimalVersion(mHostVersion) : mHostVersion;
 }
 
-void IPluginBase::GetHostVersionStr(Util_String& str) const
+void PluginBase::GetHostVersionStr(Util_String& str) const
 {
   VersionStr(mHostVersion, str);
 }
 
-const char* IPluginBase::GetAPIStr() const
+const char* PluginBase::GetAPIStr() const
 {
   return (mAPI >= 0 && mAPI < 8) ? kAPINames[mAPI] : "";
 }
 
-void IPluginBase::GetBuildInfoStr(Util_String& str) const
+void PluginBase::GetBuildInfoStr(Util_String& str) const
 {
   GetBuildInfoStr(str, __DATE__, __TIME__);
 }
 
-void IPluginBase::GetBuildInfoStr(Util_String& str, const char* date, const char* time) const
+void PluginBase::GetBuildInfoStr(Util_String& str, const char* date, const char* time) const
 {
   Util_String version;
   GetPluginVersionStr(version);
@@ -92,14 +92,14 @@ void IPluginBase::GetBuildInfoStr(Util_String& str, const char* date, const char
                    GetArchStr(), date ? date : "", time ? time : "");
 }
 
-int IPluginBase::AddParamGroup(const char* name)
+int PluginBase::AddParamGroup(const char* name)
 {
   auto* str = new Util_String(name ? name : "");
   if (!mParamGroups.Add(str)) delete str;
   return mParamGroups.GetSize();
 }
 
-const char* IPluginBase::GetParamGroupName(int idx) const
+const char* PluginBase::GetParamGroupName(int idx) const
 {
   const Util_String* str = mParamGroups.Get(idx);
   return str ? str->Get() : "";
@@ -109,7 +109,7 @@ const char* IPluginBase::GetParamGroupName(int idx) const
 // Parameter state
 // ---------------------------------------------------------------------------------------------------------------
 
-bool IPluginBase::CompareState(const uint8_t* incoming, int dataSize, int startPos) const
+bool PluginBase::CompareState(const uint8_t* incoming, int dataSize, int startPos) const
 {
   const int n = NParams();
   if (n == 0) return true;
@@ -126,7 +126,7 @@ bool IPluginBase::CompareState(const uint8_t* incoming, int dataSize, int startP
   return true;
 }
 
-bool IPluginBase::SerializeParams(IByteChunk& chunk) const
+bool PluginBase::SerializeParams(IByteChunk& chunk) const
 {
   for (int i = 0; i < NParams(); ++i)
   {
@@ -137,7 +137,7 @@ bool IPluginBase::SerializeParams(IByteChunk& chunk) const
   return true;
 }
 
-int IPluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
+int PluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
 {
   int pos = startPos;
   for (int i = 0; i < NParams() && pos >= 0; ++i)
@@ -155,7 +155,7 @@ int IPluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
 // Operations over the parameter list
 // ---------------------------------------------------------------------------------------------------------------
 
-void IPluginBase::InitParamRange(int startIdx, int endIdx, int countStart, const char* nameFmtStr, double defaultVal,
+void PluginBase::InitParamRange(int startIdx, int endIdx, int countStart, const char* nameFmtStr, double defaultVal,
                                  double minVal, double maxVal, double step, const char* label, int flags,
                                  const char* group, const IParam::Shape& shape, EParamUnit unit,
                                  IParam::DisplayFunc displayFunc)
@@ -174,7 +174,7 @@ void IPluginBase::InitParamRange(int startIdx, int endIdx, int countStart, const
                   });
 }
 
-void IPluginBase::CloneParamRange(int cloneStartIdx, int cloneEndIdx, int startIdx, const char* searchStr,
+void PluginBase::CloneParamRange(int cloneStartIdx, int cloneEndIdx, int startIdx, const char* searchStr,
                                   const char* replaceStr, const char* newGroup)
 {
   for (int s = cloneStartIdx; s <= cloneEndIdx; ++s)
@@ -187,7 +187,7 @@ void IPluginBase::CloneParamRange(int cloneStartIdx, int cloneEndIdx, int startI
   }
 }
 
-void IPluginBase::CopyParamValues(int startIdx, int destIdx, int nParams)
+void PluginBase::CopyParamValues(int startIdx, int destIdx, int nParams)
 {
   for (int i = 0; i < nParams; ++i)
   {
@@ -197,7 +197,7 @@ void IPluginBase::CopyParamValues(int startIdx, int destIdx, int nParams)
   }
 }
 
-void IPluginBase::CopyParamValues(const char* inGroup, const char* outGroup)
+void PluginBase::CopyParamValues(const char* inGroup, const char* outGroup)
 {
   Util_PtrList<IParam> in(256);
   Util_PtrList<IParam> out(256);
@@ -208,13 +208,13 @@ void IPluginBase::CopyParamValues(const char* inGroup, const char* outGroup)
     out.Get(i)->Set(in.Get(i)->Value());
 }
 
-void IPluginBase::ForParamInRange(int startIdx, int endIdx, const ParamFunc& func)
+void PluginBase::ForParamInRange(int startIdx, int endIdx, const ParamFunc& func)
 {
   for (int i = std::max(startIdx, 0); i <= endIdx && i < NParams(); ++i)
     func(i, *GetParam(i));
 }
 
-void IPluginBase::ForParamInGroup(const char* paramGroup, const ParamFunc& func)
+void PluginBase::ForParamInGroup(const char* paramGroup, const ParamFunc& func)
 {
   if (!paramGroup) return;
   for (int i = 0; i < NParams(); ++i)
@@ -224,17 +224,17 @@ void IPluginBase::ForParamInGroup(const char* paramGroup, const ParamFunc& func)
   }
 }
 
-void IPluginBase::DefaultParamValues()
+void PluginBase::DefaultParamValues()
 {
   DefaultParamValues(0, NParams() - 1);
 }
 
-void IPluginBase::DefaultParamValues(int startIdx, int endIdx)
+void PluginBase::DefaultParamValues(int startIdx, int endIdx)
 {
   ForParamInRange(startIdx, endIdx, [](int, IParam& param) { param.SetToDefault(); });
 }
 
-void IPluginBase::DefaultParamValues(const char* paramGroup)
+void PluginBase::DefaultParamValues(const char* paramGroup)
 {
   ForParamInGroup(paramGroup, [](int, IParam& param) { param.SetToDefault(); });
 }
@@ -248,22 +248,22 @@ void Randomise(int, IParam& param)
 }
 } // namespace
 
-void IPluginBase::RandomiseParamValues()
+void PluginBase::RandomiseParamValues()
 {
   RandomiseParamValues(0, NParams() - 1);
 }
 
-void IPluginBase::RandomiseParamValues(int startIdx, int endIdx)
+void PluginBase::RandomiseParamValues(int startIdx, int endIdx)
 {
   ForParamInRange(startIdx, endIdx, Randomise);
 }
 
-void IPluginBase::RandomiseParamValues(const char* paramGroup)
+void PluginBase::RandomiseParamValues(const char* paramGroup)
 {
   ForParamInGroup(paramGroup, Randomise);
 }
 
-void IPluginBase::PrintParamValues()
+void PluginBase::PrintParamValues()
 {
   ForParamInRange(0, NParams() - 1, [](int, IParam& param) { param.PrintDetails(); });
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// IPluginBase — the format-independent layer of every plug-in object, between the editor delegate (which owns the
+// PluginBase — the format-independent layer of every plug-in object, between the editor delegate (which owns the
 // parameters) and the API base. It holds the plug-in's identity (names, identifiers, version, host, API) and
 // formats the version and build strings; it defines the state-serialisation operations that the host adapter and
 // the preset code call, with the framework's own parameter state as the default; it offers operations over runs
@@ -29,16 +29,16 @@
 namespace plugin
 {
 
-class IPluginBase : public igraphics::IGEditorDelegate
+class PluginBase : public igraphics::IGEditorDelegate
 {
 public:
   using ParamFunc = std::function<void(int paramIdx, IParam& param)>;
 
   // nParams parameters (through the editor delegate) and nPresets slots, each not initialised and named "empty".
   // Negative counts count as 0. [main thread]
-  IPluginBase(int nParams, int nPresets);
+  PluginBase(int nParams, int nPresets);
   // Deletes every preset with its chunk.
-  ~IPluginBase() override;
+  ~PluginBase() override;
 
   // ---------------------------------------------------------------------------------------------------------
   // Identity [any thread; set once while the API base is built]

@@ -1,4 +1,4 @@
-// Preset slots, the preset bank, base64 blobs and the source-text dumps of IPluginBase.
+// Preset slots, the preset bank, base64 blobs and the source-text dumps of PluginBase.
 
 #include "framework/PluginBase.h"
 
@@ -91,14 +91,14 @@ void AppendLine(const char* path, const std::string& line)
 // Filling slots
 // ---------------------------------------------------------------------------------------------------------------
 
-IPreset* IPluginBase::GetNextUninitializedPreset() const
+IPreset* PluginBase::GetNextUninitializedPreset() const
 {
   for (int i = 0; i < NPresets(); ++i)
     if (!GetPreset(i)->mInitialized) return GetPreset(i);
   return nullptr;
 }
 
-void IPluginBase::MakeDefaultPreset(const char* name, int nPresets)
+void PluginBase::MakeDefaultPreset(const char* name, int nPresets)
 {
   for (int i = 0; i < nPresets; ++i)
   {
@@ -112,12 +112,12 @@ void IPluginBase::MakeDefaultPreset(const char* name, int nPresets)
   }
 }
 
-void IPluginBase::MakeDefaultUserPresets()
+void PluginBase::MakeDefaultUserPresets()
 {
   MakeDefaultPreset(kDefaultPresetName, NPresets());
 }
 
-void IPluginBase::MakePreset(const char* name, ...)
+void PluginBase::MakePreset(const char* name, ...)
 {
   IPreset* preset = GetNextUninitializedPreset();
   if (!preset) return;
@@ -139,7 +139,7 @@ void IPluginBase::MakePreset(const char* name, ...)
   preset->mInitialized = true;
 }
 
-void IPluginBase::MakePresetFromNamedParams(const char* name, int nParamsNamed, ...)
+void PluginBase::MakePresetFromNamedParams(const char* name, int nParamsNamed, ...)
 {
   IPreset* preset = GetNextUninitializedPreset();
   if (!preset) return;
@@ -171,7 +171,7 @@ void IPluginBase::MakePresetFromNamedParams(const char* name, int nParamsNamed, 
   preset->mInitialized = true;
 }
 
-void IPluginBase::MakePresetFromChunk(const char* name, const IByteChunk& chunk)
+void PluginBase::MakePresetFromChunk(const char* name, const IByteChunk& chunk)
 {
   IPreset* preset = GetNextUninitializedPreset();
   if (!preset) return;
@@ -180,7 +180,7 @@ void IPluginBase::MakePresetFromChunk(const char* name, const IByteChunk& chunk)
   preset->mInitialized = true;
 }
 
-void IPluginBase::MakePresetFromBlob(const char* name, const char* blob, int sizeOfChunk)
+void PluginBase::MakePresetFromBlob(const char* name, const char* blob, int sizeOfChunk)
 {
   if (sizeOfChunk < 0) return;
   IPreset* preset = GetNextUninitializedPreset();
@@ -220,7 +220,7 @@ void IPluginBase::MakePresetFromBlob(const char* name, const char* blob, int siz
 // Recall and housekeeping
 // ---------------------------------------------------------------------------------------------------------------
 
-bool IPluginBase::RestorePreset(int idx)
+bool PluginBase::RestorePreset(int idx)
 {
   IPreset* preset = GetPreset(idx);
   if (!preset) return false;
@@ -251,7 +251,7 @@ bool IPluginBase::RestorePreset(int idx)
   return true;
 }
 
-bool IPluginBase::RestorePresetByName(const char* name)
+bool PluginBase::RestorePresetByName(const char* name)
 {
   if (!name || !*name) return false;
   for (int i = 0; i < NPresets(); ++i)
@@ -259,13 +259,13 @@ bool IPluginBase::RestorePresetByName(const char* name)
   return false;
 }
 
-const char* IPluginBase::GetPresetName(int idx) const
+const char* PluginBase::GetPresetName(int idx) const
 {
   const IPreset* preset = GetPreset(idx);
   return preset ? preset->mName : "";
 }
 
-void IPluginBase::ModifyCurrentPreset(const char* name)
+void PluginBase::ModifyCurrentPreset(const char* name)
 {
   IPreset* preset = GetPreset(mCurrentPresetIdx);
   if (!preset) return;
@@ -275,7 +275,7 @@ void IPluginBase::ModifyCurrentPreset(const char* name)
   if (name && *name) preset->SetName(name);
 }
 
-void IPluginBase::PruneUninitializedPresets()
+void PluginBase::PruneUninitializedPresets()
 {
   // Walk the original order, tracking where the current slot ends up.
   int current = -1;
@@ -303,7 +303,7 @@ void IPluginBase::PruneUninitializedPresets()
 // Bank
 // ---------------------------------------------------------------------------------------------------------------
 
-bool IPluginBase::SerializePresets(IByteChunk& chunk) const
+bool PluginBase::SerializePresets(IByteChunk& chunk) const
 {
   for (int i = 0; i < NPresets(); ++i)
   {
@@ -318,7 +318,7 @@ bool IPluginBase::SerializePresets(IByteChunk& chunk) const
   return true;
 }
 
-int IPluginBase::UnserializePresets(const IByteChunk& chunk, int startPos)
+int PluginBase::UnserializePresets(const IByteChunk& chunk, int startPos)
 {
   int pos = startPos;
   for (int i = 0; i < NPresets() && pos >= 0; ++i)
@@ -355,7 +355,7 @@ int IPluginBase::UnserializePresets(const IByteChunk& chunk, int startPos)
 // Source-text dumps
 // ---------------------------------------------------------------------------------------------------------------
 
-void IPluginBase::DumpMakePresetSrc(const char* path) const
+void PluginBase::DumpMakePresetSrc(const char* path) const
 {
   std::string line = "MakePreset(\"";
   line += GetPresetName(mCurrentPresetIdx);
@@ -369,7 +369,7 @@ void IPluginBase::DumpMakePresetSrc(const char* path) const
   AppendLine(path, line);
 }
 
-void IPluginBase::DumpMakePresetFromNamedParamsSrc(const char* path, const char* const* paramEnumNames) const
+void PluginBase::DumpMakePresetFromNamedParamsSrc(const char* path, const char* const* paramEnumNames) const
 {
   std::string line = "  MakePresetFromNamedParams(\"";
   line += GetPresetName(mCurrentPresetIdx);
@@ -387,7 +387,7 @@ void IPluginBase::DumpMakePresetFromNamedParamsSrc(const char* path, const char*
   AppendLine(path, line);
 }
 
-void IPluginBase::DumpPresetBlob(const char* path) const
+void PluginBase::DumpPresetBlob(const char* path) const
 {
   const IPreset* preset = GetPreset(mCurrentPresetIdx);
   const int size = preset ? preset->mChunk.Size() : 0;

@@ -1,4 +1,4 @@
-// VST2 program (fxp) and bank (fxb) files of IPluginBase.
+// VST2 program (fxp) and bank (fxb) files of PluginBase.
 //
 // Layout (all integers and floats big-endian):
 //   fxp: "CcnK", byte size, "FxCk"|"FPCh", version 1, unique id, decimal version, parameter count, name[28],
@@ -76,7 +76,7 @@ void PutName(std::vector<uint8_t>& out, const char* name)
 
 // A program record up to and including its name: "CcnK", byte size, kind, format version 1, unique id, decimal
 // version, parameter count, name.
-void PutProgramHeader(std::vector<uint8_t>& out, const IPluginBase& plug, uint32_t byteSize, uint32_t kind,
+void PutProgramHeader(std::vector<uint8_t>& out, const PluginBase& plug, uint32_t byteSize, uint32_t kind,
                       const char* name)
 {
   PutBE32(out, kCcnK);
@@ -177,7 +177,7 @@ bool ExtractChunk(const FileView& file, int64_t sizeFieldPos, int64_t offset, IB
 // Saving
 // ---------------------------------------------------------------------------------------------------------------
 
-bool IPluginBase::SaveProgramAsFXP(const char* path) const
+bool PluginBase::SaveProgramAsFXP(const char* path) const
 {
   if (!path || !*path) return false;
   std::vector<uint8_t> out;
@@ -200,7 +200,7 @@ bool IPluginBase::SaveProgramAsFXP(const char* path) const
   return WriteFileAtomically(path, out);
 }
 
-bool IPluginBase::SaveBankAsFXB(const char* path) const
+bool PluginBase::SaveBankAsFXB(const char* path) const
 {
   if (!path || !*path) return false;
   const int n = NParams();
@@ -258,7 +258,7 @@ namespace
 {
 // Sets every parameter from the normalised big-endian floats at pos (the caller checked the length). A value that
 // is not finite leaves its parameter as it was.
-void SetParamsFromFloats(IPluginBase& plug, const FileView& file, int64_t pos)
+void SetParamsFromFloats(PluginBase& plug, const FileView& file, int64_t pos)
 {
   for (int i = 0; i < plug.NParams(); ++i)
   {
@@ -276,7 +276,7 @@ bool ProgramRecordOK(const FileView& file, int64_t pos, int nParams)
 }
 } // namespace
 
-bool IPluginBase::LoadProgramFromFXP(const char* path)
+bool PluginBase::LoadProgramFromFXP(const char* path)
 {
   IByteChunk fileBytes;
   if (!ReadWholeFile(path, fileBytes)) return false;
@@ -326,7 +326,7 @@ bool IPluginBase::LoadProgramFromFXP(const char* path)
   return true;
 }
 
-bool IPluginBase::LoadBankFromFXB(const char* path)
+bool PluginBase::LoadBankFromFXB(const char* path)
 {
   IByteChunk fileBytes;
   if (!ReadWholeFile(path, fileBytes)) return false;

@@ -29,7 +29,7 @@ void CopySamples(sample* dst, const sample* src, int n)
 // Construction
 // ---------------------------------------------------------------------------------------------------------------
 
-IPluginProcessor::IPluginProcessor(const Config& config, EAPI /*api*/)
+PluginProcessor::PluginProcessor(const Config& config, EAPI /*api*/)
 : mPlugType(config.plugType)
 , mDoesMIDIIn(config.plugDoesMidiIn)
 , mDoesMIDIOut(config.plugDoesMidiOut)
@@ -59,7 +59,7 @@ IPluginProcessor::IPluginProcessor(const Config& config, EAPI /*api*/)
   }
 }
 
-IPluginProcessor::~IPluginProcessor()
+PluginProcessor::~PluginProcessor()
 {
   mChannelData[0].Empty(true);
   mChannelData[1].Empty(true);
@@ -70,7 +70,7 @@ IPluginProcessor::~IPluginProcessor()
 // Default hooks
 // ---------------------------------------------------------------------------------------------------------------
 
-void IPluginProcessor::ProcessBlock(sample** inputs, sample** outputs, int nFrames)
+void PluginProcessor::ProcessBlock(sample** inputs, sample** outputs, int nFrames)
 {
   const int nIn = NChannels(kInput);
   const int nOut = NChannels(kOutput);
@@ -84,13 +84,13 @@ void IPluginProcessor::ProcessBlock(sample** inputs, sample** outputs, int nFram
   }
 }
 
-void IPluginProcessor::ProcessMidiMsg(const IMidiMsg& msg) { (void)SendMidiMsg(msg); }
+void PluginProcessor::ProcessMidiMsg(const IMidiMsg& msg) { (void)SendMidiMsg(msg); }
 
-void IPluginProcessor::ProcessSysEx(const ISysEx& /*msg*/) {}
+void PluginProcessor::ProcessSysEx(const ISysEx& /*msg*/) {}
 
-void IPluginProcessor::OnActivate(bool /*active*/) {}
+void PluginProcessor::OnActivate(bool /*active*/) {}
 
-bool IPluginProcessor::SendMidiMsgs(const Util_TypedBuf<IMidiMsg>& msgs)
+bool PluginProcessor::SendMidiMsgs(const Util_TypedBuf<IMidiMsg>& msgs)
 {
   bool allSent = true;
   const IMidiMsg* list = msgs.Get();
@@ -98,28 +98,28 @@ bool IPluginProcessor::SendMidiMsgs(const Util_TypedBuf<IMidiMsg>& msgs)
   return allSent;
 }
 
-bool IPluginProcessor::SendSysEx(const ISysEx& /*msg*/) { return false; }
+bool PluginProcessor::SendSysEx(const ISysEx& /*msg*/) { return false; }
 
-void IPluginProcessor::SetLatency(int samples) { mLatency.store(samples, std::memory_order_relaxed); }
+void PluginProcessor::SetLatency(int samples) { mLatency.store(samples, std::memory_order_relaxed); }
 
 // ---------------------------------------------------------------------------------------------------------------
 // Channels and connections
 // ---------------------------------------------------------------------------------------------------------------
 
-int IPluginProcessor::NChannelsConnected(ERoute direction) const
+int PluginProcessor::NChannelsConnected(ERoute direction) const
 {
   int n = 0;
   for (int i = 0; i < NChannels(direction); ++i) n += Channels(direction).Get(i)->mConnected ? 1 : 0;
   return n;
 }
 
-bool IPluginProcessor::IsChannelConnected(ERoute direction, int idx) const
+bool PluginProcessor::IsChannelConnected(ERoute direction, int idx) const
 {
   const IChannelData* channel = Channels(direction).Get(idx);
   return channel && channel->mConnected;
 }
 
-void IPluginProcessor::SetChannelConnections(ERoute direction, int idx, int n, bool connected)
+void PluginProcessor::SetChannelConnections(ERoute direction, int idx, int n, bool connected)
 {
   const int64_t first = std::max<int64_t>(idx, 0);
   const int64_t last = std::min<int64_t>(static_cast<int64_t>(idx) + n, NChannels(direction));
@@ -136,20 +136,20 @@ void IPluginProcessor::SetChannelConnections(ERoute direction, int idx, int n, b
   }
 }
 
-void IPluginProcessor::LimitToStereoIO()
+void PluginProcessor::LimitToStereoIO()
 {
   SetChannelConnections(kInput, 2, NChannels(kInput) - 2, false);
   SetChannelConnections(kOutput, 2, NChannels(kOutput) - 2, true);
 }
 
-void IPluginProcessor::SetChannelLabel(ERoute direction, int idx, const char* format, bool zeroBased)
+void PluginProcessor::SetChannelLabel(ERoute direction, int idx, const char* format, bool zeroBased)
 {
   IChannelData* channel = Channels(direction).Get(idx);
   if (!channel || !format) return;
   channel->mLabel.SetFormatted(MAX_CHAN_NAME_LEN, format, zeroBased ? idx : idx + 1);
 }
 
-const char* IPluginProcessor::GetChannelLabel(ERoute direction, int idx) const
+const char* PluginProcessor::GetChannelLabel(ERoute direction, int idx) const
 {
   const IChannelData* channel = Channels(direction).Get(idx);
   return channel ? channel->mLabel.Get() : "";
@@ -159,7 +159,7 @@ const char* IPluginProcessor::GetChannelLabel(ERoute direction, int idx) const
 // Attaching host buffers
 // ---------------------------------------------------------------------------------------------------------------
 
-int IPluginProcessor::AttachBuffers(ERoute direction, int idx, int n, sample** data, int nFrames)
+int PluginProcessor::AttachBuffers(ERoute direction, int idx, int n, sample** data, int nFrames)
 {
   const int64_t first = std::max<int64_t>(idx, 0);
   const int64_t last = std::min<int64_t>(static_cast<int64_t>(idx) + n, NChannels(direction));
@@ -181,7 +181,7 @@ int IPluginProcessor::AttachBuffers(ERoute direction, int idx, int n, sample** d
   return static_cast<int>(std::max(last, static_cast<int64_t>(idx)));
 }
 
-int IPluginProcessor::AttachBuffers(ERoute direction, int idx, int n, float** data, int nFrames)
+int PluginProcessor::AttachBuffers(ERoute direction, int idx, int n, float** data, int nFrames)
 {
   const int64_t first = std::max<int64_t>(idx, 0);
   const int64_t last = std::min<int64_t>(static_cast<int64_t>(idx) + n, NChannels(direction));
@@ -215,7 +215,7 @@ int IPluginProcessor::AttachBuffers(ERoute direction, int idx, int n, float** da
 // Processing
 // ---------------------------------------------------------------------------------------------------------------
 
-void IPluginProcessor::ConvertOutputs(int nFrames, bool accumulate)
+void PluginProcessor::ConvertOutputs(int nFrames, bool accumulate)
 {
   for (int i = 0; i < NChannels(kOutput); ++i)
   {
@@ -230,7 +230,7 @@ void IPluginProcessor::ConvertOutputs(int nFrames, bool accumulate)
   }
 }
 
-void IPluginProcessor::SilenceRefusedBlock(int nFrames, bool floatForm)
+void PluginProcessor::SilenceRefusedBlock(int nFrames, bool floatForm)
 {
   if (nFrames <= 0) return;
   for (int i = 0; i < NChannels(kOutput); ++i)
@@ -249,7 +249,7 @@ void IPluginProcessor::SilenceRefusedBlock(int nFrames, bool floatForm)
   }
 }
 
-bool IPluginProcessor::ProcessBuffers(sample, int nFrames)
+bool PluginProcessor::ProcessBuffers(sample, int nFrames)
 {
   if (!FramesFit(nFrames))
   {
@@ -260,7 +260,7 @@ bool IPluginProcessor::ProcessBuffers(sample, int nFrames)
   return true;
 }
 
-bool IPluginProcessor::ProcessBuffers(float, int nFrames)
+bool PluginProcessor::ProcessBuffers(float, int nFrames)
 {
   if (!FramesFit(nFrames))
   {
@@ -272,7 +272,7 @@ bool IPluginProcessor::ProcessBuffers(float, int nFrames)
   return true;
 }
 
-bool IPluginProcessor::ProcessBuffersAccumulating(int nFrames)
+bool PluginProcessor::ProcessBuffersAccumulating(int nFrames)
 {
   if (!FramesFit(nFrames)) return false;
   ProcessBlock(NChannels(kInput) ? Slots(kInput) : nullptr, NChannels(kOutput) ? Slots(kOutput) : nullptr, nFrames);
@@ -280,7 +280,7 @@ bool IPluginProcessor::ProcessBuffersAccumulating(int nFrames)
   return true;
 }
 
-void IPluginProcessor::CopyThrough(int nFrames)
+void PluginProcessor::CopyThrough(int nFrames)
 {
   const int nIn = NChannels(kInput);
   for (int i = 0; i < NChannels(kOutput); ++i)
@@ -293,7 +293,7 @@ void IPluginProcessor::CopyThrough(int nFrames)
   }
 }
 
-bool IPluginProcessor::PassThroughBuffers(sample, int nFrames)
+bool PluginProcessor::PassThroughBuffers(sample, int nFrames)
 {
   if (!FramesFit(nFrames))
   {
@@ -304,7 +304,7 @@ bool IPluginProcessor::PassThroughBuffers(sample, int nFrames)
   return true;
 }
 
-bool IPluginProcessor::PassThroughBuffers(float, int nFrames)
+bool PluginProcessor::PassThroughBuffers(float, int nFrames)
 {
   if (!FramesFit(nFrames))
   {
@@ -316,7 +316,7 @@ bool IPluginProcessor::PassThroughBuffers(float, int nFrames)
   return true;
 }
 
-void IPluginProcessor::ZeroScratchBuffers()
+void PluginProcessor::ZeroScratchBuffers()
 {
   for (int d = 0; d < 2; ++d)
     for (int i = 0; i < mChannelData[d].GetSize(); ++i)
@@ -330,7 +330,7 @@ void IPluginProcessor::ZeroScratchBuffers()
 // Block size and the rest
 // ---------------------------------------------------------------------------------------------------------------
 
-bool IPluginProcessor::SetBlockSize(int n)
+bool PluginProcessor::SetBlockSize(int n)
 {
   if (n < 0 || n > kMaxBlockSize) return false;
   if (n == mBlockSize) return true;
@@ -366,7 +366,7 @@ bool IPluginProcessor::SetBlockSize(int n)
   return false;
 }
 
-uint32_t IPluginProcessor::GetAUPluginType() const
+uint32_t PluginProcessor::GetAUPluginType() const
 {
   switch (mPlugType)
   {
@@ -377,7 +377,7 @@ uint32_t IPluginProcessor::GetAUPluginType() const
   }
 }
 
-double IPluginProcessor::GetSamplesPerBeat() const
+double PluginProcessor::GetSamplesPerBeat() const
 {
   const double tempo = mTimeInfo.mTempo;
   return tempo > 0.0 ? GetSampleRate() * 60.0 / tempo : 0.0;

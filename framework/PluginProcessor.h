@@ -99,20 +99,20 @@ struct IChannelData
 };
 
 // ---------------------------------------------------------------------------------------------------------------
-// IPluginProcessor
+// PluginProcessor
 // ---------------------------------------------------------------------------------------------------------------
 
-class IPluginProcessor
+class PluginProcessor
 {
 public:
   // [set-up thread] Copies type, MIDI flags and latency from config (api is not used here), parses
   // config.channelIOStr and creates one unconnected channel per slot: as many input slots as the largest input
   // total of any configuration, output slots likewise. The block size starts at 0: call SetBlockSize before
   // processing any frames.
-  IPluginProcessor(const Config& config, EAPI api);
-  virtual ~IPluginProcessor();
-  IPluginProcessor(const IPluginProcessor&) = delete;
-  IPluginProcessor& operator=(const IPluginProcessor&) = delete;
+  PluginProcessor(const Config& config, EAPI api);
+  virtual ~PluginProcessor();
+  PluginProcessor(const PluginProcessor&) = delete;
+  PluginProcessor& operator=(const PluginProcessor&) = delete;
 
   // --- Hooks the product and the adapter override ------------------------------------------------------------
 

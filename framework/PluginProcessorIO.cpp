@@ -104,9 +104,9 @@ bool ParseSide(const char* p, const char* end, ERoute direction, IOConfig& confi
     const char* busEnd = p;
     while (busEnd < end && *busEnd != '.') ++busEnd;
 
-    const int64_t n = BusCount(p, busEnd, IPluginProcessor::kMaxIOChannels);
+    const int64_t n = BusCount(p, busEnd, PluginProcessor::kMaxIOChannels);
     weight += n < 0 ? -n : n;
-    if (weight > IPluginProcessor::kMaxIOChannels) return false;
+    if (weight > PluginProcessor::kMaxIOChannels) return false;
     total += n;
     if (n != 0)
     {
@@ -128,7 +128,7 @@ void RaiseTo(int& max, int value)
 
 } // namespace
 
-int IPluginProcessor::ParseChannelIOStr(const char* text, Util_PtrList<IOConfig>& configs, int& maxNInputs,
+int PluginProcessor::ParseChannelIOStr(const char* text, Util_PtrList<IOConfig>& configs, int& maxNInputs,
                                         int& maxNOutputs, int& maxNInBuses, int& maxNOutBuses)
 {
   maxNInputs = maxNOutputs = maxNInBuses = maxNOutBuses = 0;
@@ -175,7 +175,7 @@ int IPluginProcessor::ParseChannelIOStr(const char* text, Util_PtrList<IOConfig>
 // Queries
 // ---------------------------------------------------------------------------------------------------------------
 
-bool IPluginProcessor::LegalIO(int nIn, int nOut) const
+bool PluginProcessor::LegalIO(int nIn, int nOut) const
 {
   for (int i = 0; i < NIOConfigs(); ++i)
   {
@@ -185,7 +185,7 @@ bool IPluginProcessor::LegalIO(int nIn, int nOut) const
   return false;
 }
 
-int IPluginProcessor::MaxNBuses(ERoute direction, int* configIdx) const
+int PluginProcessor::MaxNBuses(ERoute direction, int* configIdx) const
 {
   int maxN = 0;
   int lastIdx = 0;
@@ -202,7 +202,7 @@ int IPluginProcessor::MaxNBuses(ERoute direction, int* configIdx) const
   return maxN;
 }
 
-int IPluginProcessor::MaxNChannelsForBus(ERoute direction, int busIdx) const
+int PluginProcessor::MaxNChannelsForBus(ERoute direction, int busIdx) const
 {
   if (NIOConfigs() == 0 || busIdx < 0) return 0;
   if (mIOConfigs.Get(0)->ContainsWildcard(direction)) return -1;
@@ -216,7 +216,7 @@ int IPluginProcessor::MaxNChannelsForBus(ERoute direction, int busIdx) const
   return maxN;
 }
 
-int IPluginProcessor::GetIOConfigWithChanCounts(std::span<const int> inputBusChans,
+int PluginProcessor::GetIOConfigWithChanCounts(std::span<const int> inputBusChans,
                                                 std::span<const int> outputBusChans) const
 {
   const auto matches = [](const IOConfig& config, ERoute direction, std::span<const int> chans) {
@@ -234,7 +234,7 @@ int IPluginProcessor::GetIOConfigWithChanCounts(std::span<const int> inputBusCha
   return -1;
 }
 
-void IPluginProcessor::GetBusName(ERoute direction, int busIdx, int nBuses, Util_String& name) const
+void PluginProcessor::GetBusName(ERoute direction, int busIdx, int nBuses, Util_String& name) const
 {
   if (direction == kInput)
   {

@@ -16,14 +16,14 @@ namespace plugin
 {
 
 template <class T>
-class IPluginQueue
+class PluginQueue
 {
 public:
   // [main thread] size: the number of slots (capacity + 1).
-  explicit IPluginQueue(int size) { mBuffer.Resize(size < 2 ? 2 : size); }
+  explicit PluginQueue(int size) { mBuffer.Resize(size < 2 ? 2 : size); }
 
-  IPluginQueue(const IPluginQueue&) = delete;
-  IPluginQueue& operator=(const IPluginQueue&) = delete;
+  PluginQueue(const PluginQueue&) = delete;
+  PluginQueue& operator=(const PluginQueue&) = delete;
 
   // [any producer thread] false when the queue was full and the item was dropped. Never allocates.
   bool Push(const T& item)

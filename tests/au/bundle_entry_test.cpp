@@ -104,7 +104,7 @@ TEST(BundleEntry, FactoryRecordLookupOpenAndClose)
   const auto instance = reinterpret_cast<AudioComponentInstance>(record);
   ASSERT_EQ(record->Open(record, instance), noErr);
   auto* header = reinterpret_cast<plugin::AUInstanceRecord*>(record);
-  plugin::IPluginAU* plug = header->mPlug;
+  plugin::PluginAU* plug = header->mPlug;
   ASSERT_NE(plug, nullptr);
   EXPECT_EQ(static_cast<void*>(plug), header->Storage()) << "the object sits right behind the header";
   const int timers = ZQCFScheduledTimerCount();

@@ -202,7 +202,7 @@ protected:
 
   // Opens a fresh instance (identification happens once per instance), gives it the host identifier when there
   // is one, and initialises it.
-  const plugin::IPluginAU* InitializedPlug(const AUHostIdentifier* id = nullptr)
+  const plugin::PluginAU* InitializedPlug(const AUHostIdentifier* id = nullptr)
   {
     mUnit.reset();
     EXPECT_OK(Instance::Open(mBundle->Main().component, mUnit));
@@ -212,8 +212,8 @@ protected:
       EXPECT_OK(mUnit->SetProperty(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, *id));
     }
     EXPECT_OK(mUnit->Initialize());
-    const plugin::IPluginAU* plug = nullptr;
-    EXPECT_TRUE(mUnit->GetProperty(plugin::IPluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug).ok());
+    const plugin::PluginAU* plug = nullptr;
+    EXPECT_TRUE(mUnit->GetProperty(plugin::PluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug).ok());
     return plug;
   }
 
@@ -238,7 +238,7 @@ TEST_F(HostIdentification, FromTheMainBundleOrTheHostIdentifier)
                {"com.example.b", "10.7", 0, 0x000A0700},        {"com.example.c", "3", 0, 0x00030000},
                {"com.example.d", "2.x.5", 0, 0x00020000},       {"com.example.e", "", 0, 0}};
   int n = 0;
-  const plugin::IPluginAU* plug = nullptr;
+  const plugin::PluginAU* plug = nullptr;
   for (const auto& c : cases)
   {
     MakeMainBundle("Host" + std::to_string(n++) + ".app",

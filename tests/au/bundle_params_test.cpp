@@ -24,10 +24,10 @@ protected:
     EXPECT_OK(mUnit->GetParameter(id, v));
     return v;
   }
-  plugin::IPluginAU& Plug() const
+  plugin::PluginAU& Plug() const
   {
-    plugin::IPluginAU* plug = nullptr;
-    EXPECT_OK(mUnit->GetProperty(plugin::IPluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
+    plugin::PluginAU* plug = nullptr;
+    EXPECT_OK(mUnit->GetProperty(plugin::PluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
     return *plug;
   }
 };
@@ -132,7 +132,7 @@ TEST_F(BundleParams, TextConversionsBothWays)
 
 TEST_F(BundleParams, HostSetsAreSteppedClampedCheckedAndForwarded)
 {
-  plugin::IPluginAU& plug = Plug();
+  plugin::PluginAU& plug = Plug();
   plugin::ParamTuple sent;
   while (plug.GetParamChangeFromProcessor().Pop(sent)) {}
   const struct
@@ -212,7 +212,7 @@ void Listener(void* userData, AudioUnit, AudioUnitPropertyID id, AudioUnitScope,
 
 TEST_F(BundleParams, PropertyListeners)
 {
-  plugin::IPluginAU& plug = Plug();
+  plugin::PluginAU& plug = Plug();
   int a = 0, b = 0;
   gListenerCalls.clear();
   ASSERT_EQ(AudioUnitAddPropertyListener(Unit(), kAudioUnitProperty_Latency, &Listener, &a), noErr);

@@ -106,8 +106,8 @@ TEST_F(BundleRenderNotifyConcurrent, AddAndRemoveWhileRendering)
 
 TEST_F(BundleRenderNotifyConcurrent, LatencyFromTheAudioThreadIsDeliveredOnTheMainThread)
 {
-  plugin::IPluginAU* plug = nullptr;
-  ASSERT_OK(mUnit->GetProperty(plugin::IPluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
+  plugin::PluginAU* plug = nullptr;
+  ASSERT_OK(mUnit->GetProperty(plugin::PluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
   static std::atomic<int> calls{0};
   static std::thread::id mainThread;
   static std::atomic<bool> wrongThread{false};

@@ -260,8 +260,8 @@ TEST_F(BundleRender, HostCallbacksCopyOnlyTheBytesTheHostPassed)
   ASSERT_EQ(Render(0, kBlock), noErr);
   EXPECT_EQ(beatCalls, 1);
   EXPECT_EQ(otherCalls, 0);
-  const plugin::IPluginAU* plug = nullptr;
-  ASSERT_OK(mUnit->GetProperty(plugin::IPluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
+  const plugin::PluginAU* plug = nullptr;
+  ASSERT_OK(mUnit->GetProperty(plugin::PluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
   const plugin::ITimeInfo& t = plug->GetTimeInfo();
   EXPECT_EQ(t.mTempo, 120.0) << "a tempo not above 0 reads as 120";
   EXPECT_EQ(t.mPPQPos, 8.0);

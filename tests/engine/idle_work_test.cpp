@@ -81,7 +81,7 @@ TEST_F(EditorTest, InfoTextForUnknownHostsAndNoSampleRate)
   // Identities outside the table are unknown; every identity the host look-up gives has a name of its own.
   for (int host : {-1, 0, 68, 1000}) EXPECT_STREQ(ZANIQ::GetHostDisplayName(host), "Unknown") << host;
   for (const char* name : {"Reaper", "Logic Pro X", "PreSonus Studio One", "Bitwig Studio", "Ardour"})
-    EXPECT_STRNE(ZANIQ::GetHostDisplayName(IPluginAPIBase::LookUpHost(name)), "Unknown") << name;
+    EXPECT_STRNE(ZANIQ::GetHostDisplayName(PluginAPIBase::LookUpHost(name)), "Unknown") << name;
 }
 
 TEST_F(EditorTest, InfoPageRequestIsAnsweredOnATickWithTheEditorOpen)

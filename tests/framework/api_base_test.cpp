@@ -26,10 +26,10 @@ Config TestConfig()
 }
 
 // An API base with a scripted editor; records what reaches the host and the plug-in.
-class ApiPlugin : public IPluginAPIBase
+class ApiPlugin : public PluginAPIBase
 {
 public:
-  ApiPlugin() : IPluginAPIBase(TestConfig(), kAPIAU)
+  ApiPlugin() : PluginAPIBase(TestConfig(), kAPIAU)
   {
     GetParam(0)->InitDouble("Gain", 0.0, -10.0, 10.0, 0.5);
     GetParam(1)->InitInt("Count", 1, 0, 8);
@@ -99,7 +99,7 @@ TEST(ApiBase, HostLookupOrderAndIdentification)
       {"com.apple.logic10", 21}, {"some.standalone.www", 24}, {"unheard-of host", 0},      {nullptr, 0},
       {longName.c_str(), 0}};
   for (const auto& [name, code] : hosts)
-    EXPECT_EQ(IPluginAPIBase::LookUpHost(name), code) << (name ? name : "null");
+    EXPECT_EQ(PluginAPIBase::LookUpHost(name), code) << (name ? name : "null");
   ApiPlugin p;
   p.SetHost("com.cockos.reaper", 0x00060500);
   EXPECT_EQ(p.GetHost(), 1);

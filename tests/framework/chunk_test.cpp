@@ -1,5 +1,5 @@
 // IByteChunk, the framework's parameter state, state comparison, identity strings and the parameter-list
-// operations of IPluginBase.
+// operations of PluginBase.
 
 #include "framework/IByteChunk.h"
 #include "framework/PluginBase.h"
@@ -21,10 +21,10 @@ namespace
 {
 
 // A plug-in base with the product's identity and 46 parameters, recording the change notifications.
-class StatePlug : public IPluginBase
+class StatePlug : public PluginBase
 {
 public:
-  explicit StatePlug(int nParams = 46, int api = kAPIAU) : IPluginBase(nParams, 1)
+  explicit StatePlug(int nParams = 46, int api = kAPIAU) : PluginBase(nParams, 1)
   {
     mVersion = PackVersion(2, 2, 11);
     mUniqueID = static_cast<int>(MakeFourCC('Q', 'N', '5', '5'));

@@ -1,4 +1,4 @@
-// Preset slots, recall, pruning, the preset bank, base64 blobs and the source-text dumps of IPluginBase.
+// Preset slots, recall, pruning, the preset bank, base64 blobs and the source-text dumps of PluginBase.
 
 #include "support/TestPlugin.h"
 
@@ -29,7 +29,7 @@ public:
   void OnRestoreState() override
   {
     ++restores;
-    IPluginBase::OnRestoreState();
+    PluginBase::OnRestoreState();
   }
   std::string ChunkText(int idx) const
   {

@@ -19,21 +19,21 @@ Config MakeConfig(const char* channelIO)
 }
 
 // Records what processing sees; optionally doubles input i into output i.
-class TestProcessor : public IPluginProcessor
+class TestProcessor : public PluginProcessor
 {
 public:
   explicit TestProcessor(const char* channelIO, bool doubling = true)
-      : IPluginProcessor(MakeConfig(channelIO), kAPIAU), mDoubling(doubling)
+      : PluginProcessor(MakeConfig(channelIO), kAPIAU), mDoubling(doubling)
   {
   }
-  explicit TestProcessor(const Config& config) : IPluginProcessor(config, kAPIAU), mDoubling(false) {}
+  explicit TestProcessor(const Config& config) : PluginProcessor(config, kAPIAU), mDoubling(false) {}
   void ProcessBlock(sample** inputs, sample** outputs, int nFrames) override
   {
     ++mBlocks;
     mSeenInputs.assign(NChannels(kInput), {});
     for (int c = 0; c < NChannels(kInput); ++c)
       mSeenInputs[c].assign(inputs[c], inputs[c] + nFrames);
-    if (!mDoubling) return IPluginProcessor::ProcessBlock(inputs, outputs, nFrames);
+    if (!mDoubling) return PluginProcessor::ProcessBlock(inputs, outputs, nFrames);
     for (int c = 0; c < NChannels(kOutput); ++c)
       for (int s = 0; s < nFrames; ++s)
         outputs[c][s] = c < NChannels(kInput) ? 2.0 * inputs[c][s] : 0.0;
@@ -66,7 +66,7 @@ struct ParsedIO
   int n = 0, maxIn = -1, maxOut = -1, maxInBuses = -1, maxOutBuses = -1;
   explicit ParsedIO(const char* text)
   {
-    n = IPluginProcessor::ParseChannelIOStr(text, configs, maxIn, maxOut, maxInBuses, maxOutBuses);
+    n = PluginProcessor::ParseChannelIOStr(text, configs, maxIn, maxOut, maxInBuses, maxOutBuses);
   }
   ~ParsedIO() { configs.Empty(true); }
   int Total(int idx, ERoute dir) const { return configs.Get(idx)->GetTotalNChannels(dir); }

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-using plugin::IPluginQueue;
+using plugin::PluginQueue;
 
 // Two producers (the audio thread and a host's automation thread) and one consumer (the idle timer).
 TEST(PluginQueueConcurrent, TwoProducersOneConsumerLoseNothingAccepted)
@@ -16,7 +16,7 @@ TEST(PluginQueueConcurrent, TwoProducersOneConsumerLoseNothingAccepted)
     int producer;
     int seq;
   };
-  IPluginQueue<Item> q(65);
+  PluginQueue<Item> q(65);
   constexpr int kPerProducer = 20000;
   std::atomic<int> accepted{0};
   std::atomic<bool> done{false};

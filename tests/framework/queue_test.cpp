@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-using plugin::IPluginQueue;
+using plugin::PluginQueue;
 
 TEST(PluginQueue, KeepsOneSlotFreeAndWrapsAround)
 {
-  IPluginQueue<int> q(33);
+  PluginQueue<int> q(33);
   for (int i = 0; i < 32; ++i)
     ASSERT_TRUE(q.Push(i));
   EXPECT_FALSE(q.Push(32)); // dropped
@@ -16,7 +16,7 @@ TEST(PluginQueue, KeepsOneSlotFreeAndWrapsAround)
     ASSERT_TRUE(q.Pop(v) && v == i) << i;
   EXPECT_FALSE(q.Pop(v));
   EXPECT_EQ(q.ElementsAvailable(), 0u);
-  IPluginQueue<int> small(5);
+  PluginQueue<int> small(5);
   for (int i = 0; i < 4; ++i)
     ASSERT_TRUE(small.Push(i));
   for (int i = 0; i < 3; ++i)

@@ -31,7 +31,7 @@ enum EModes
   kNumModes
 };
 
-class TestGain final : public IPluginAU
+class TestGain final : public PluginAU
 {
 public:
   static constexpr int kMaxDelay = 32;
@@ -57,7 +57,7 @@ public:
     return c;
   }
 
-  explicit TestGain(const InstanceInfo& info) : IPluginAU(info, MakeConfig())
+  explicit TestGain(const InstanceInfo& info) : PluginAU(info, MakeConfig())
   {
     GetParam(kGain)->InitGain("Gain", 0.0, -70.0, 24.0, 0.01, 0, "Level");
     GetParam(kDelay)->InitInt("Delay", 0, 0, kMaxDelay, "smp", 0, "Shape");

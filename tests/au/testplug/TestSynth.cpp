@@ -12,7 +12,7 @@ namespace testplug
 
 using namespace plugin;
 
-class TestSynth final : public IPluginAU
+class TestSynth final : public PluginAU
 {
 public:
   static Config MakeConfig()
@@ -35,7 +35,7 @@ public:
     return c;
   }
 
-  explicit TestSynth(const InstanceInfo& info) : IPluginAU(info, MakeConfig())
+  explicit TestSynth(const InstanceInfo& info) : PluginAU(info, MakeConfig())
   {
     GetParam(0)->InitDouble("Volume", 1.0, 0.0, 1.0, 0.001, "", 0, "Main", IParam::ShapeLinear(), kUnitLinearGain);
     MakeDefaultPreset("Init", 1);
@@ -46,7 +46,7 @@ public:
     const int kind = msg.mStatus & 0xF0;
     if (kind == 0x90 && msg.mData2 > 0) mLevel.store(msg.mData2 / 127.0);
     else if (kind == 0x80 || kind == 0x90) mLevel.store(0.0);
-    IPluginAU::ProcessMidiMsg(msg); // echo to the host
+    PluginAU::ProcessMidiMsg(msg); // echo to the host
   }
 
   void ProcessSysEx(const ISysEx& msg) override

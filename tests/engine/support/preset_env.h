@@ -44,7 +44,7 @@ protected:
 };
 
 // Every parameter's value, in index order.
-inline std::vector<double> Values(const plugin::IPluginBase& plug)
+inline std::vector<double> Values(const plugin::PluginBase& plug)
 {
   std::vector<double> v;
   for (int i = 0; i < plug.NParams(); ++i) v.push_back(plug.GetParam(i)->Value());
@@ -65,7 +65,7 @@ inline std::string PresetText(const std::vector<std::pair<std::string, std::stri
 }
 
 // The document as this product prints it: every parameter with its "%f" value (the tests run in the C locale).
-inline std::string ExpectedDocument(const plugin::IPluginBase& plug, const std::vector<double>& values,
+inline std::string ExpectedDocument(const plugin::PluginBase& plug, const std::vector<double>& values,
                                     const std::string& presetName)
 {
   std::vector<std::pair<std::string, std::string>> params;

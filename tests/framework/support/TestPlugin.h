@@ -10,10 +10,10 @@ namespace plugin::test
 {
 
 // Parameters: 0 "Gain" -10..10, 1 "On" bool, 2 "Count" int 0..8, 3 "Mode" enum A/B/C.
-class TestPlugin : public IPluginBase
+class TestPlugin : public PluginBase
 {
 public:
-  explicit TestPlugin(int nPresets = 3) : IPluginBase(4, nPresets)
+  explicit TestPlugin(int nPresets = 3) : PluginBase(4, nPresets)
   {
     mUniqueID = static_cast<int>(MakeFourCC('Q', 'N', '5', '5'));
     GetParam(0)->InitDouble("Gain", 0.0, -10.0, 10.0, 0.0);
