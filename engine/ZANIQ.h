@@ -534,6 +534,8 @@ public:
   [[nodiscard]] int UnserializeState(const plugin::IByteChunk& chunk, int startPos) override;
   // True when the last UnserializeState applied a document.
   bool LastStateApplied() const override { return mLastStateApplied; }
+  // [any thread] The frame's end when UnserializeState would apply the chunk at startPos, else -1.
+  [[nodiscard]] int CheckState(const plugin::IByteChunk& chunk, int startPos) const override;
   // [main thread] preset becomes initialised and holds the state chunk of the file at path: each parameter the
   // file names at its value as read, every other at its default; its name is the file's preset name ("" when
   // the file is refused, and then every parameter is at its default). Nothing for a null preset.

@@ -260,3 +260,76 @@ TEST_F(PresetTest, ClassInfoDataIsTheStateChunk)
   CFRelease(damaged);
   CFRelease(plist);
 }
+
+TEST_F(PresetTest, RefusedRestoresChangeNoParameterAndNoPairing)
+{
+  // A paired Receiver with automatic pairing on, gains stored with more than six decimals, and a lone Sender
+  // waiting on Link ID 5: re-pairing or a value replayed from text would show.
+  PresetZANIQ& sender = MakePlug();
+  PresetZANIQ& z = MakePlug();
+  ASSERT_EQ(z.Pairing(), R(1));
+  z.Change(ZANIQ::kAutoSetLinkID, 1);
+  ASSERT_EQ(z.Pairing(), R(1));
+  PresetZANIQ& lone = MakePlug();
+  lone.Change(ZANIQ::kLinkID, 5);
+  ASSERT_EQ(lone.Pairing(), S(5));
+  auto storeGains = [&] {
+    z.Change(ZANIQ::kGainDiffStore, -3.14159265358979);
+    z.Change(ZANIQ::kPreGainDiffStore, 2.71828182845905);
+  };
+  storeGains();
+  z.Change(ZANIQ::kReferenceLevel, -23.0);
+
+  CFPropertyListRef plist = nullptr;
+  ASSERT_EQ(z.GetState(&plist), noErr);
+  const auto dict = static_cast<CFDictionaryRef>(plist);
+  const auto data = static_cast<CFDataRef>(CFDictionaryGetValue(dict, CFSTR("data")));
+  const std::string good(reinterpret_cast<const char*>(CFDataGetBytePtr(data)), size_t(CFDataGetLength(data)));
+  const std::vector<double> before = Values(z);
+  const auto counts = Counts(Slot(1)), lonely = Counts(Slot(5));
+
+  auto restore = [&](const std::string& bytes) {
+    CFMutableDictionaryRef damaged = CFDictionaryCreateMutableCopy(nullptr, 0, dict);
+    CFDataRef d = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes.data()), CFIndex(bytes.size()));
+    CFDictionarySetValue(damaged, CFSTR("data"), d);
+    const OSStatus status = z.SetState(damaged);
+    CFRelease(d);
+    CFRelease(damaged);
+    return status;
+  };
+
+  // Bit flips over the frame and the document's framing text, and truncations at every few bytes.
+  std::vector<std::string> damaged;
+  for (size_t i = 0; i < good.size(); i += (i < 64 ? 1 : 7))
+    for (int bit : {0, 5})
+    {
+      std::string s = good;
+      s[i] = char(s[i] ^ (1 << bit));
+      damaged.push_back(s);
+    }
+  for (size_t n = 0; n < good.size(); n += 5) damaged.push_back(good.substr(0, n));
+
+  int refused = 0;
+  for (const std::string& bytes : damaged)
+  {
+    const OSStatus status = restore(bytes);
+    if (status == noErr)
+    {
+      // A flip inside a value or a name that the document still accepts.
+      ASSERT_EQ(restore(good), noErr);
+      storeGains();
+      ASSERT_EQ(Values(z), before);
+      continue;
+    }
+    ASSERT_EQ(status, kAudioUnitErr_InvalidPropertyValue);
+    ++refused;
+    ASSERT_EQ(Values(z), before) << "after refusing damage " << refused;
+    ASSERT_EQ(z.GetMirror(ZANIQ::kGainDiffStore), before[ZANIQ::kGainDiffStore]);
+    ASSERT_EQ(z.Pairing(), R(1));
+    ASSERT_EQ(Counts(Slot(1)), counts);
+    ASSERT_EQ(Counts(Slot(5)), lonely);
+  }
+  EXPECT_GT(refused, 100);
+  (void)sender;
+  CFRelease(plist);
+}
