@@ -320,6 +320,9 @@ public:
   double GetPreFXLevel() const { return mPreFXLevel.load(std::memory_order_relaxed); }
   double GetPreFXMax() const { return mPreFXMax.load(std::memory_order_relaxed); }
   double GetPostFXLevel() const { return mPostFXLevel.load(std::memory_order_relaxed); }
+  // Whether a meter level lies above the -144 dB floor. A match against a level at the floor (silence, a stopped
+  // transport, a muted chain) has no ratio to go by and leaves the stored gains alone.
+  static bool AboveFloor(double level) { return level > kMinGain; }
 
   bool IsMeasurementRunning() const { return mMeasurementRunning.load(std::memory_order_relaxed); }
   bool IsUIOpen() const { return mUIOpen.load(std::memory_order_relaxed); }

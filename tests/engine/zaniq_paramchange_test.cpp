@@ -293,6 +293,7 @@ TEST_F(ZaniqTest, ResetGainDiffActsOnceInManualModeAndReset2ResetsBothSides)
 TEST_F(ZaniqTest, MatchPostFXOnlyInManualModeAndPreFXWithTheMaximumUnderControl)
 {
   TestZANIQ& z = Make();
+  z.SetLevelsForTest(0.1, 0.2, 0.4);
   z.SetGainToMatchForTest(2.0);
   z.Change(ZANIQ::kMatchPostFXDiffGain, 1); // Auto: nothing but its own mirror
   EXPECT_EQ(z.GetMirrorInt(ZANIQ::kMatchPostFXDiffGain), 1);

@@ -62,6 +62,13 @@ public:
 
   void SetTargetLatencyForTest(int samples) { mTargetLatency.store(samples); }
   void SetGainToMatchForTest(double g) { mGainToMatch.store(g); }
+  // The meter levels the match commands look at (linear).
+  void SetLevelsForTest(double pre, double post, double preMax)
+  {
+    mPreFXLevel.store(pre);
+    mPostFXLevel.store(post);
+    mPreFXMax.store(preMax);
+  }
   void SetPreRatiosForTest(double ratio, double maxRatio)
   {
     mPreRatio.store(ratio);
