@@ -44,24 +44,21 @@ TEST(UpdateVersion, RepliesCompareWithTheOwnVersion)
     {"2.2.11-beta", kUpdateSameVersion}, // text after the third number is ignored
     {"3", kUpdateNotAVersion}, {"2.2", kUpdateNotAVersion}, {"2.2.", kUpdateNotAVersion}, {"", kUpdateNotAVersion},
     {"<html>Not Found</html>", kUpdateNotAVersion}, {"v2.2.11", kUpdateNotAVersion},
-    // Minor or patch of 100 and more would run into the next place of the packed number: 2.1.111 would read as
-    // 2.2.11. Nor may a huge major overflow into a small number.
-    {"2.1.111", kUpdateNotAVersion}, {"2.100.0", kUpdateNotAVersion}, {"-1.2.3", kUpdateNotAVersion},
-    {"2.-2.11", kUpdateNotAVersion}, {"99999999999999999999.0.0", kUpdateNotAVersion},
-    {"4294967298.2.11", kUpdateNotAVersion}, {"999.99.99", kUpdateNewer}, {"1000.0.0", kUpdateNotAVersion},
+    // Every version compares number by number, however large its numbers: 2.1.111 is older, not the same.
+    {"2.1.111", kUpdateOlder}, {"2.2.111", kUpdateNewer}, {"2.100.0", kUpdateNewer}, {"-1.2.3", kUpdateOlder},
+    {"2.-2.11", kUpdateOlder}, {"99999999999999999999.0.0", kUpdateNewer}, {"4294967298.2.11", kUpdateNewer},
+    {"1000.0.0", kUpdateNewer}, {"2.2.-11", kUpdateOlder},
   };
   for (const auto& c : cases)
     EXPECT_EQ(UpdateCheck::CompareReply(c.reply, std::strlen(c.reply), "2.2.11"), c.result) << c.reply;
 
-  int packed = 0;
-  ASSERT_TRUE(UpdateCheck::ParseVersion("2.2.11", 6, packed));
-  EXPECT_EQ(packed, (2 * 100 + 2) * 100 + 11);
   // Only the given length is read: the buffer need not be terminated.
+  UpdateCheck::Version version{};
   const char buffer[] = {'2', '.', '2', '.', '1', '2'};
-  ASSERT_TRUE(UpdateCheck::ParseVersion(buffer, 5, packed));
-  EXPECT_EQ(packed, 20201);
-  EXPECT_FALSE(UpdateCheck::ParseVersion(buffer, 3, packed));
-  EXPECT_FALSE(UpdateCheck::ParseVersion(nullptr, 0, packed));
+  ASSERT_TRUE(UpdateCheck::ParseVersion(buffer, 5, version));
+  EXPECT_EQ(version, (UpdateCheck::Version{2, 2, 1}));
+  EXPECT_FALSE(UpdateCheck::ParseVersion(buffer, 3, version));
+  EXPECT_FALSE(UpdateCheck::ParseVersion(nullptr, 0, version));
 
   // The texts of the results are checked through the manual check below; other numbers have none.
   for (int r : {-1, 2, 6, 99}) EXPECT_STREQ(UpdateCheck::ResultText(r), "Unknown") << r;
