@@ -18,7 +18,7 @@ using namespace plugin;
 
 void IExtPDCHandler::ReportLatency(PluginAU& plug, int samples)
 {
-  if (plug.GetHost() != -1) plug.SetLatency(samples);
+  if (plug.GetHost() != kHostUninitialized) plug.SetLatency(samples);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -165,8 +165,8 @@ public:
   };
 
   // Host identities whose displayed latency is reset at once after every parameter change.
-  static constexpr int kLatencyResetHosts[] = {7, 21, 22, 26, 38, 46};
-  static constexpr int kHostProTools = 2;
+  static constexpr int kLatencyResetHosts[] = {plugin::kHostFLStudio,   plugin::kHostLogic,    plugin::kHostGarageBand,
+                                               plugin::kHostStudioOne, plugin::kHostWaveform, plugin::kHostSadie};
 
   // [main thread] Builds the instance: framework bases, data folder, "plugin.ini", instance count, defaults and
   // automatic pairing, DSP state (allocated here, for the largest delay), parameter table with the "Init"

@@ -31,7 +31,7 @@ void CopyIfApart(const sample* src, sample* dst, int n)
 // Bitwig Studio.
 bool HostWantsGestures(int host)
 {
-  return host == 5 || host == 21 || host == 22 || host == 34;
+  return host == kHostCakewalk || host == kHostLogic || host == kHostGarageBand || host == kHostBitwig;
 }
 
 } // namespace

@@ -252,7 +252,7 @@ protected:
   int mMfrID = 0;
   int mVersion = 0;
   int mHostVersion = 0;
-  int mHost = -1;
+  int mHost = kHostUninitialized;
   int mAPI = 0;
   Util_PtrList<IPreset> mPresets;
   Util_String mBundleID;

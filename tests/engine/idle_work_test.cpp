@@ -24,7 +24,7 @@ TEST_F(EditorTest, IdleReportsTheTargetLatencyExceptUnderProTools)
 
   TestZANIQ& pt = Make();
   pt.SetHost("ProTools", 0);
-  ASSERT_EQ(pt.GetHost(), ZANIQ::kHostProTools);
+  ASSERT_EQ(pt.GetHost(), kHostProTools);
   pt.SetTargetLatencyForTest(64);
   pt.OnIdle();
   EXPECT_EQ(pt.GetLatency(), 0); // the audio thread reports it there

@@ -100,7 +100,20 @@ TEST(ApiBase, HostLookupOrderAndIdentification)
       {longName.c_str(), 0}};
   for (const auto& [name, code] : hosts)
     EXPECT_EQ(PluginAPIBase::LookUpHost(name), code) << (name ? name : "null");
+  // The hosts the product acts on by name, against their codes written out here.
+  const std::tuple<const char*, int, EHost> named[] = {
+      {"ProTools", 2, kHostProTools},       {"Cakewalk by BandLab", 5, kHostCakewalk},
+      {"Fruity Wrapper", 7, kHostFLStudio}, {"Logic Pro X", 21, kHostLogic},
+      {"GarageBand", 22, kHostGarageBand},  {"PreSonus Studio One", 26, kHostStudioOne},
+      {"Bitwig Studio", 34, kHostBitwig},   {"Waveform 12", 38, kHostWaveform},
+      {"SADiE 6", 46, kHostSadie}};
+  for (const auto& [name, code, constant] : named)
+  {
+    EXPECT_EQ(PluginAPIBase::LookUpHost(name), code) << name;
+    EXPECT_EQ(int(constant), code) << name;
+  }
   ApiPlugin p;
+  EXPECT_EQ(p.GetHost(), -1);
   p.SetHost("com.cockos.reaper", 0x00060500);
   EXPECT_EQ(p.GetHost(), 1);
   EXPECT_STREQ(p.GetHostName(), "com.cockos.reaper");

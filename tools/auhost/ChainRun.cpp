@@ -183,18 +183,33 @@ std::string FramePresetText(const std::string& text)
 // The product's parameters that a preset load leaves as they are unless the file names them: editor and instance
 // settings, one-shot actions and the stored gains. Every other parameter returns to its default first.
 constexpr const char* kKeptByPresetLoad[] = {
-  "GUI Scale",       "Toggle Tooltips",        "Plugin Mode",          "Link ID",
-  "Latency Compensation", "Active",            "Pre-Post FX",          "GainDiff Store",
-  "PreGain Diff Store", "Auto Set Link ID",    "Reset PreGain Diff",   "Reset Sender RMS",
-  "Reset Gain Diff", "Reset 2",                "Match Pre-FX Diff/Gain", "Match Post-FX Diff/Gain",
-  "Match Loudness",  "Online Update Check",    "Show Config Page",
+    "GUI Scale",
+    "Toggle Tooltips",
+    "Plugin Mode",
+    "Link ID",
+    "Latency Compensation",
+    "Active",
+    "Pre-Post FX",
+    "GainDiff Store",
+    "PreGain Diff Store",
+    "Auto Set Link ID",
+    "Reset PreGain Diff",
+    "Reset Sender RMS",
+    "Reset Gain Diff",
+    "Reset 2",
+    "Match Pre-FX Diff/Gain",
+    "Match Post-FX Diff/Gain",
+    "Match Loudness",
+    "Online Update Check",
+    "Show Config Page",
 };
 
 // A "val" text as the product reads it: a leading number in the C locale, 0 when there is none.
 double PresetValue(const char* text)
 {
   if (!text) return 0.0;
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+    ++text;
   const bool negative = *text == '-';
   if (*text == '+' || *text == '-') ++text;
   double v = 0.0;
@@ -227,7 +242,8 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
     if (!p) continue;
     std::optional<double> wanted;
     for (const TiXmlElement* e = parameter->FirstChildElement("Param"); e; e = e->NextSiblingElement("Param"))
-      if (const char* n = e->Attribute("name"); n && name == std::string_view(n)) wanted = PresetValue(e->Attribute("val"));
+      if (const char* n = e->Attribute("name"); n && name == std::string_view(n))
+        wanted = PresetValue(e->Attribute("val"));
     Float32 current = 0.f;
     s = unit.GetParameter(p->id, current);
     if (!s) return s;
@@ -235,12 +251,13 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
     const double value = std::round(std::clamp(*wanted, double(p->minValue), double(p->maxValue)));
     if (value != double(current))
     {
-      auto shown = [&](double v) {
+      auto shown = [&](double v)
+      {
         const size_t i = size_t(v);
         return p->IsIndexed() && v >= 0 && i < p->valueStrings.size() ? p->valueStrings[i] : FormatNumber(v);
       };
-      return Status::Error("the preset sets \"" + std::string(name) + "\" to " + shown(value) + "; the chain keeps the " +
-                           "Receiver's \"" + name + "\" at " + shown(current));
+      return Status::Error("the preset sets \"" + std::string(name) + "\" to " + shown(value) +
+                           "; the chain keeps the " + "Receiver's \"" + name + "\" at " + shown(current));
     }
   }
 
@@ -253,11 +270,14 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
     TiXmlElement element("Param");
     element.SetAttribute("name", p.name.c_str());
     char value[64];
-    const auto res = std::to_chars(value, value + sizeof value - 1, double(p.defaultValue), std::chars_format::fixed, 6);
+    const auto res =
+        std::to_chars(value, value + sizeof value - 1, double(p.defaultValue), std::chars_format::fixed, 6);
     *res.ptr = 0;
     element.SetAttribute("val", value);
-    if (first) parameter->InsertBeforeChild(first, element);
-    else parameter->InsertEndChild(element);
+    if (first)
+      parameter->InsertBeforeChild(first, element);
+    else
+      parameter->InsertEndChild(element);
   }
 
   TiXmlPrinter printer;
