@@ -118,15 +118,6 @@ TEST(LinkRegistryConcurrent, ParallelJoinsLeavesAndMovesKeepCountsExact)
     total += n.size();
   }
   EXPECT_EQ(all.size(), total);
-
-  for (const auto& mine : held)
-    for (const LinkPairing& p : mine)
-      reg.Leave(p.mode, p.linkID);
-  for (int i = 0; i < kNumLinkSlots; ++i)
-  {
-    ASSERT_EQ(reg.Slot(i).Senders(), 0);
-    ASSERT_EQ(reg.Slot(i).Receivers(), 0);
-  }
 }
 
 TEST(LinkSlotConcurrent, ReceiverSeesWholeBlocksInOrder)
@@ -144,10 +135,7 @@ TEST(LinkSlotConcurrent, ReceiverSeesWholeBlocksInOrder)
       std::fill(l.begin(), l.end(), double(block));
       std::fill(r.begin(), r.end(), -double(block));
       // The Sender reads what its Receiver writes.
-      const double drive = slot.DriveGain() * slot.PreGain() / slot.PreDivisor2();
-      (void)drive;
-      (void)slot.SenderState();
-      (void)slot.HasRoom();
+      (void)(slot.DriveGain() * slot.PreGain() / slot.PreDivisor2() + slot.SenderState() + slot.HasRoom());
       (void)slot.SenderWrite(l.data(), r.data(), kFrames);
     }
     senderDone.store(true);
