@@ -100,7 +100,11 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
   mTemp.Write("sender.tps", Preset("Plugin Mode", "0"));
   mTemp.Write("link.tps", Preset("Link ID", "7.000000"));
   mTemp.Write("other.tps", Preset("Drive FX", "1").replace(Preset("", "").find("Quenlar"), 7, "Quenlaz"));
-  ChainSetup junk, missing, sender, link, other, unwritable;
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  mTemp.Write("deep.tps", deep);
+  ChainSetup junk, missing, sender, link, other, deepSetup, unwritable;
+  deepSetup.preset = mTemp / "deep.tps";
   junk.loadState = mTemp / "junk.state";
   missing.preset = mTemp / "none.tps";
   sender.preset = mTemp / "sender.tps";
@@ -114,6 +118,7 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
     {&sender, "--preset " + (mTemp / "sender.tps") + ": the preset sets \"Plugin Mode\" to Sender", true},
     {&link, "--preset " + (mTemp / "link.tps") + ": the preset sets \"Link ID\" to 7", true},
     {&other, "--preset " + (mTemp / "other.tps") + ": restore state:", true},
+    {&deepSetup, "--preset " + (mTemp / "deep.tps") + ": not a preset file", true},
     {&unwritable, "cannot write", false},
   };
   for (const auto& [setup, words, start] : cases)

@@ -204,6 +204,8 @@ constexpr const char* kKeptByPresetLoad[] = {
     "Show Config Page",
 };
 
+constexpr std::ptrdiff_t kMaxPresetElements = 4096;
+
 // A "val" text as the product reads it: a leading number in the C locale, 0 when there is none.
 double PresetValue(const char* text)
 {
@@ -224,6 +226,9 @@ double PresetValue(const char* text)
 // wins). Refused when the file would change the unit's Plugin Mode or Link ID.
 Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::string& chunk)
 {
+  // The parser recurses once per nesting level: a preset has a few dozen elements, so a file with thousands is
+  // refused before it can run the stack out.
+  if (std::count(text.begin(), text.end(), '<') > kMaxPresetElements) return Status::Error("not a preset file");
   TiXmlDocument doc;
   doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
   TiXmlElement* root = doc.Error() ? nullptr : doc.FirstChildElement("PresetXMLTree");
