@@ -98,7 +98,8 @@ public:
   // this so that such a restore is not reported as a success.
   virtual bool LastStateApplied() const { return true; }
   // Whether UnserializeState would read and apply the state at startPos; changes nothing. The position after the
-  // state, or -1 when it would be refused. Here: one f64 per parameter fits from startPos.
+  // state, or -1 when it would be refused. Here: one f64 per parameter fits from startPos; a plug-in with a state
+  // format of its own overrides both.
   [[nodiscard]] virtual int CheckState(const IByteChunk& chunk, int startPos) const;
   // UnserializeState of a state that CheckState accepts and that the plug-in applies: the position after it.
   // -1 when it is refused, and then nothing was read.
