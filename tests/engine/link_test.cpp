@@ -202,52 +202,8 @@ TEST(LinkSlot, CommandsAreTakenOnceAndNothingAllocates)
 
 // --- Automatic pairing ---
 
-TEST(LinkPairing, FreshProcessSequence)
-{
-  LinkRegistry reg;
-  std::vector<std::unique_ptr<Instance>> inst;
-  const LinkPairing expected[] = {S(1), R(1), S(2), R(2), S(3), R(3), S(4)};
-  for (size_t i = 0; i < std::size(expected); ++i)
-  {
-    inst.push_back(std::make_unique<Instance>(reg));
-    EXPECT_EQ(inst.back()->link, expected[i]) << i;
-    EXPECT_EQ(inst.back()->number, int(i) + 1);
-  }
-  EXPECT_EQ(Counts(reg.Slot(1)), std::pair(1, 1));
-  EXPECT_EQ(Counts(reg.Slot(4)), std::pair(1, 0));
-  EXPECT_EQ(reg.LiveInstances(), 7);
-}
-
-TEST(LinkPairing, LeaveAndRejoinFillsTheGap)
-{
-  LinkRegistry reg;
-  auto s1 = std::make_unique<Instance>(reg);
-  auto r1 = std::make_unique<Instance>(reg);
-  auto s2 = std::make_unique<Instance>(reg);
-  auto r2 = std::make_unique<Instance>(reg);
-  r1.reset();
-  Instance next(reg);
-  EXPECT_EQ(next.link, R(1));
-  EXPECT_EQ(next.number, 5);  // numbers are not reused while instances live
-  s1.reset();
-  Instance again(reg);
-  EXPECT_EQ(again.link, S(1));
-}
-
-TEST(LinkPairing, OneSidedTables)
-{
-  // Only Senders left: the next joins as Receiver of the first; only Receivers: as Sender.
-  for (int role : {kLinkSender, kLinkReceiver})
-  {
-    LinkRegistry reg;
-    Instance a(reg), b(reg); // S1, R1
-    Instance& moved = role == kLinkSender ? b : a;
-    reg.Move(moved.link.mode, moved.link.linkID, role, 2);
-    moved.link = {role, 2};
-    Instance c(reg);
-    EXPECT_EQ(c.link, role == kLinkSender ? R(1) : S(1));
-  }
-}
+// The pairing sequence as instances open and close is checked end to end through the host; here what a host
+// cannot reach: a full table, and counts left behind by instances that vanished.
 
 TEST(LinkPairing, FullTableFallsBackToSender1)
 {
