@@ -238,7 +238,13 @@ OSStatus PluginAU::SetState(CFPropertyListRef plist)
     return kAudioUnitErr_InvalidPropertyValue;
 
   const void* dataValue = CFDictionaryGetValue(dict, CFSTR("data"));
-  if (!dataValue || CFGetTypeID(dataValue) != CFDataGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
+  if (!dataValue)
+  {
+    // A state without data still names the preset it was saved with.
+    (void)RestorePresetByName(name.Get());
+    return kAudioUnitErr_InvalidPropertyValue;
+  }
+  if (CFGetTypeID(dataValue) != CFDataGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
   CFDataRef data = static_cast<CFDataRef>(dataValue);
   const CFIndex length = CFDataGetLength(data);
   if (length < 0 || length > INT_MAX / 2) return kAudioUnitErr_InvalidPropertyValue;

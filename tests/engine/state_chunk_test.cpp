@@ -256,6 +256,11 @@ TEST_F(PresetTest, ClassInfoDataIsTheStateChunk)
   z.Change(ZANIQ::kReferenceLevel, -30.0);
   EXPECT_EQ(z.SetState(damaged), kAudioUnitErr_InvalidPropertyValue);
   EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -30.0);
+
+  // Without "data" the preset it names ("Init", the defaults) is recalled, and the restore still refused.
+  CFDictionaryRemoveValue(damaged, CFSTR("data"));
+  EXPECT_EQ(z.SetState(damaged), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0));
   CFRelease(junkData);
   CFRelease(damaged);
   CFRelease(plist);
