@@ -92,6 +92,13 @@ TEST_F(ChainState, PresetFileLoadsAsTheEditorLoadsIt)
   EXPECT_EQ(mReceiver["Drive FX"], 2.5);
   EXPECT_EQ(mReceiver["Reference Level"], -18.0);
   EXPECT_EQ(mReceiver["Pre-Post FX"], 0.0);
+
+  // A Link ID that is not a number is refused by the product, so it changes nothing and stops nothing.
+  mTemp.Write("nan.tps", Preset("Link ID", "nan"));
+  setup.preset = mTemp / "nan.tps";
+  s = Run(setup);
+  ASSERT_TRUE(s) << s.message();
+  EXPECT_EQ(mReceiver["Link ID"], 1.0);
 }
 
 TEST_F(ChainState, RefusedFilesFailWithOneLine)

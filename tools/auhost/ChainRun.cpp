@@ -206,8 +206,9 @@ constexpr const char* kKeptByPresetLoad[] = {
 
 constexpr std::ptrdiff_t kMaxPresetElements = 4096;
 
-// A "val" text as the product reads it: a leading number in the C locale, 0 when there is none.
-double PresetValue(const char* text)
+// A "val" text as the product reads it: a leading number in the C locale, 0 when there is none; a value that is
+// not finite is refused (its parameter keeps what it has).
+std::optional<double> PresetValue(const char* text)
 {
   if (!text) return 0.0;
   while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
@@ -218,6 +219,7 @@ double PresetValue(const char* text)
   if (*text == '+' || *text == '-' ||
       std::from_chars(text, text + std::strlen(text), v, std::chars_format::general).ec != std::errc())
     v = 0.0;
+  if (!std::isfinite(v)) return std::nullopt;
   return negative ? -v : v;
 }
 
@@ -248,7 +250,7 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
     std::optional<double> wanted;
     for (const TiXmlElement* e = parameter->FirstChildElement("Param"); e; e = e->NextSiblingElement("Param"))
       if (const char* n = e->Attribute("name"); n && name == std::string_view(n))
-        wanted = PresetValue(e->Attribute("val"));
+        if (const std::optional<double> v = PresetValue(e->Attribute("val"))) wanted = v;
     Float32 current = 0.f;
     s = unit.GetParameter(p->id, current);
     if (!s) return s;
@@ -262,7 +264,7 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
         return p->IsIndexed() && v >= 0 && i < p->valueStrings.size() ? p->valueStrings[i] : FormatNumber(v);
       };
       return Status::Error("the preset sets \"" + std::string(name) + "\" to " + shown(value) +
-                           "; the chain keeps the " + "Receiver's \"" + name + "\" at " + shown(current));
+                           "; the chain keeps the Receiver's \"" + name + "\" at " + shown(current));
     }
   }
 
