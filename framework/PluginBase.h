@@ -102,7 +102,7 @@ public:
   // format of its own overrides both.
   [[nodiscard]] virtual int CheckState(const IByteChunk& chunk, int startPos) const;
   // UnserializeState of a state that CheckState accepts and that the plug-in applies: the position after it.
-  // -1 when it is refused, and then nothing was read.
+  // -1 when it is refused; a state the check refuses is not read at all.
   [[nodiscard]] int UnserializeCheckedState(const IByteChunk& chunk, int startPos);
   virtual bool SerializeExtraState(IByteChunk& chunk)
   {
