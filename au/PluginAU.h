@@ -156,7 +156,7 @@ public:
   // locals). Strings, arrays and dictionaries handed out are the host's to release.
   [[nodiscard]] OSStatus GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                                      UInt32* dataSize, Boolean* writable, void* data);
-  // Calls the listeners of propID first, then applies the write. data must hold dataSize bytes, at least the
+  // Applies the write, then calls the listeners of propID (also when the write was refused). data must hold dataSize bytes, at least the
   // property's record size (kAudioUnitErr_InvalidPropertyValue otherwise; kAudio_ParamError for null data).
   [[nodiscard]] OSStatus SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                                      const void* data, UInt32 dataSize);
@@ -343,6 +343,8 @@ private:
   void RollBackState(const StateSnapshot& snapshot, bool presetRecalled);
 
   // Property groups (PluginAU_Properties.cpp, PluginAU_PropertiesParams.cpp).
+  OSStatus ApplyProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+                         const void* data, UInt32 dataSize);
   OSStatus GetParameterInfoProperty(AudioUnitElement element, AudioUnitParameterInfo& info);
   OSStatus GetParameterValueStrings(AudioUnitElement element, UInt32* dataSize, void* data);
   OSStatus GetParameterNameProperty(AudioUnitPropertyID propID, void* data);

@@ -42,8 +42,9 @@ OSStatus PluginAU::GetParameter(AudioUnitParameterID id, AudioUnitScope scope, A
 
 void PluginAU::HostSetParameter(int paramIdx, double value, int sampleOffset)
 {
-  // IParam::Set steps (half away from zero) and clamps; the editor is sent the value as the host gave it.
-  GetParam(paramIdx)->Set(value);
+  // The current value becomes the previous one; Set steps (half away from zero) and clamps. The editor is sent
+  // the value as the host gave it.
+  GetParam(paramIdx)->SetKeepingPrevious(value);
   SendParameterValueFromAPI(paramIdx, value, false);
   OnParamChange(paramIdx, kHost, sampleOffset);
 }

@@ -23,6 +23,16 @@ bool IsValidSampleRate(double rate)
   return std::isfinite(rate) && rate > 0.0 && rate <= PluginAU::kMaxSampleRate;
 }
 
+// The render reads and writes one 32-bit native float per sample and one buffer per channel: any other layout
+// (integers, 64-bit floats, interleaved or big-endian samples) would be read and written as garbage.
+bool IsRenderableFormat(const AudioStreamBasicDescription& asbd)
+{
+  constexpr UInt32 required = kAudioFormatFlagIsFloat | kAudioFormatFlagIsNonInterleaved;
+  return asbd.mFormatID == kAudioFormatLinearPCM && (asbd.mFormatFlags & required) == required &&
+         !(asbd.mFormatFlags & kAudioFormatFlagIsBigEndian) && asbd.mBitsPerChannel == 32 &&
+         asbd.mBytesPerFrame == 4 && asbd.mBytesPerPacket == 4 && asbd.mFramesPerPacket == 1;
+}
+
 // Reads a record of type T from the host's bytes; false when they are fewer than the record.
 template <class T>
 bool ReadRecord(const void* data, UInt32 dataSize, T& out)
@@ -320,8 +330,16 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
 OSStatus PluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                                 const void* data, UInt32 dataSize)
 {
-  // Listeners hear of every write attempt, whether or not it is then accepted.
+  const OSStatus status = ApplyProperty(propID, scope, element, data, dataSize);
+  // Listeners hear of every write attempt, accepted or not, once it has taken effect: one that reads the
+  // property back sees the new value.
   NotifyPropertyListeners(propID, scope);
+  return status;
+}
+
+OSStatus PluginAU::ApplyProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+                                  const void* data, UInt32 dataSize)
+{
   if (!data) return kAudio_ParamError;
 
   switch (propID)
@@ -482,9 +500,7 @@ OSStatus PluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement elemen
   const int channels = asbd.mChannelsPerFrame > static_cast<UInt32>(INT_MAX / 2)
                          ? -1
                          : static_cast<int>(asbd.mChannelsPerFrame);
-  const bool accepted = channels > 0 && IsLegalBusFormat(scope, element, channels) &&
-                        asbd.mFormatID == kAudioFormatLinearPCM &&
-                        (asbd.mFormatFlags & (kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked)) != 0;
+  const bool accepted = channels > 0 && IsLegalBusFormat(scope, element, channels) && IsRenderableFormat(asbd);
   // A refused format changes nothing: resetting the bus (or taking the rate) could leave an initialised unit
   // with a channel pair that no configuration allows.
   if (!accepted) return kAudioUnitErr_InvalidProperty;
