@@ -22,7 +22,6 @@
 // main thread's idle tick.
 
 #include "au/AURenderNotifyList.h"
-#include "au/ZaniqPrivateProperties.h"
 #include "framework/PluginAPIBase.h"
 #include "framework/PluginProcessor.h"
 
@@ -294,24 +293,17 @@ public:
   void ClearConnections();
 
   // ---------------------------------------------------------------------------------------------------------
-  // Product hooks behind the private properties of au/ZaniqPrivateProperties.h [main thread]
+  // Private properties of the plug-in class [main thread]
   // ---------------------------------------------------------------------------------------------------------
 
-  // The values of the editor's read-outs in EZaniqReadout order (dB); false (the default) when the plug-in has
-  // none, and the Readouts property answers kAudioUnitErr_InvalidProperty.
-  virtual bool GetReadouts(double out[kZaniqNumReadouts]) const
-  {
-    (void)out;
-    return false;
-  }
-  // Runs editor command `code` with `value`; false (the default) when the plug-in does not take that code, and
-  // the Command property answers kAudioUnitErr_InvalidProperty.
-  virtual bool DoCommand(int code, double value)
-  {
-    (void)code;
-    (void)value;
-    return false;
-  }
+  // Every negative property ID other than kPrivatePropertyPlugin is passed to these hooks, with the arguments of
+  // GetProperty and SetProperty (a set's data is never null here); the set's listeners are told as for any
+  // property. Default: kAudioUnitErr_InvalidProperty.
+  [[nodiscard]] virtual OSStatus GetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                                    AudioUnitElement element, UInt32* dataSize, Boolean* writable,
+                                                    void* data);
+  [[nodiscard]] virtual OSStatus SetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                                    AudioUnitElement element, const void* data, UInt32 dataSize);
 
 protected:
   // [audio thread] Fills the processor's time information from the host callbacks.

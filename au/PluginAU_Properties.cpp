@@ -23,6 +23,12 @@ bool IsValidSampleRate(double rate)
   return std::isfinite(rate) && rate > 0.0 && rate <= PluginAU::kMaxSampleRate;
 }
 
+// Negative IDs are private; the adapter answers -101 itself and hands the others to the plug-in class.
+bool IsClassPrivateProperty(AudioUnitPropertyID propID)
+{
+  return static_cast<SInt32>(propID) < 0 && propID != PluginAU::kPrivatePropertyPlugin;
+}
+
 // The render reads and writes one 32-bit native float per sample and one buffer per channel: any other layout
 // (integers, 64-bit floats, interleaved or big-endian samples) would be read and written as garbage.
 bool IsRenderableFormat(const AudioStreamBasicDescription& asbd)
@@ -58,14 +64,6 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
 
   switch (propID)
   {
-    case kZaniqProperty_Readouts:
-    {
-      if (!global) return kAudioUnitErr_InvalidProperty;
-      ZaniqReadouts readouts = {};
-      if (!GetReadouts(readouts.values)) return kAudioUnitErr_InvalidProperty;
-      if (!data) *writable = false;
-      return ReplyValue(dataSize, data, readouts);
-    }
     case kPrivatePropertyPlugin:
     {
       if (!data) *writable = false;
@@ -319,6 +317,7 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
       if (!global || GetPluginType() != kInstrument) return kAudioUnitErr_InvalidProperty;
       return ReplyValue(dataSize, data, static_cast<UInt32>(1));
     default:
+      if (IsClassPrivateProperty(propID)) return GetPrivateProperty(propID, scope, element, dataSize, writable, data);
       return kAudioUnitErr_InvalidProperty;
   }
 }
@@ -344,14 +343,6 @@ OSStatus PluginAU::ApplyProperty(AudioUnitPropertyID propID, AudioUnitScope scop
 
   switch (propID)
   {
-    case kZaniqProperty_Command:
-    {
-      if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
-      ZaniqCommand command;
-      if (!ReadRecord(data, dataSize, command) || !std::isfinite(command.value))
-        return kAudioUnitErr_InvalidPropertyValue;
-      return DoCommand(command.code, command.value) ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidProperty};
-    }
     case kAudioUnitProperty_ClassInfo:
     {
       CFPropertyListRef plist = nullptr;
@@ -465,8 +456,19 @@ OSStatus PluginAU::ApplyProperty(AudioUnitPropertyID propID, AudioUnitScope scop
       return noErr;
     }
     default:
+      if (IsClassPrivateProperty(propID)) return SetPrivateProperty(propID, scope, element, data, dataSize);
       return kAudioUnitErr_InvalidProperty;
   }
+}
+
+OSStatus PluginAU::GetPrivateProperty(AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, UInt32*, Boolean*, void*)
+{
+  return kAudioUnitErr_InvalidProperty;
+}
+
+OSStatus PluginAU::SetPrivateProperty(AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, const void*, UInt32)
+{
+  return kAudioUnitErr_InvalidProperty;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
