@@ -167,6 +167,7 @@ void PluginAU::OnApiIdle()
   if (mLatencyChangePending.exchange(false, std::memory_order_acq_rel))
     NotifyPropertyListeners(kAudioUnitProperty_Latency, kAudioUnitScope_Global);
   mRenderNotify.Reclaim();
+  mRoute.Reclaim();
 }
 
 // ---------------------------------------------------------------------------------------------------------------

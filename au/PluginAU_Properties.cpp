@@ -523,8 +523,8 @@ OSStatus PluginAU::SetConnection(AudioUnitScope, const AudioUnitConnection& conn
   if (conn.sourceAudioUnit && conn.sourceAudioUnit == mCI) return kAudioUnitErr_InvalidProperty;
 
   const int dest = static_cast<int>(conn.destInputNumber);
-  AUInputConnection* input = mInputBusConnections.Get(dest);
-  *input = AUInputConnection();
+  // The new record is built aside and published once: a render never sees the bus disconnected in between.
+  AUInputConnection next;
   OSStatus result = noErr;
   if (conn.sourceAudioUnit)
   {
@@ -534,25 +534,30 @@ OSStatus PluginAU::SetConnection(AudioUnitScope, const AudioUnitConnection& conn
                                            kAudioUnitScope_Output, conn.sourceOutputNumber, &asbd, &size);
     if (status == noErr && size < sizeof(asbd)) status = kAudioUnitErr_InvalidPropertyValue;
     if (status == noErr)
+    {
+      mHoldRoute = true;
       status = SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, conn.destInputNumber, &asbd,
                            sizeof(asbd));
+      mHoldRoute = false;
+    }
     if (status == noErr)
     {
-      input->mUpstreamUnit = conn.sourceAudioUnit;
-      input->mUpstreamBusIdx = static_cast<int>(std::min<UInt32>(conn.sourceOutputNumber, INT_MAX));
+      next.mUpstreamUnit = conn.sourceAudioUnit;
+      next.mUpstreamBusIdx = static_cast<int>(std::min<UInt32>(conn.sourceOutputNumber, INT_MAX));
       AudioUnitRenderProc renderProc = nullptr;
       UInt32 procSize = sizeof(renderProc);
       if (AudioUnitGetProperty(conn.sourceAudioUnit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
                                kAudioUnitRenderSelect, &renderProc, &procSize) == noErr &&
           procSize == sizeof(renderProc) && renderProc)
       {
-        input->mUpstreamRenderProc = renderProc;
-        input->mUpstreamObj = GetComponentInstanceStorage(conn.sourceAudioUnit);
+        next.mUpstreamRenderProc = renderProc;
+        next.mUpstreamObj = GetComponentInstanceStorage(conn.sourceAudioUnit);
       }
     }
     else
       result = kAudioUnitErr_InvalidProperty;
   }
+  *mInputBusConnections.Get(dest) = next;
   UpdateInputConnections();
   return result;
 }
