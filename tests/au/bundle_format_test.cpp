@@ -193,6 +193,14 @@ TEST_F(BundleFormat, ValueQueriesRespectTheCallersBufferSize)
   EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 0, &size,
                                      &writable),
             kAudioUnitErr_InvalidProperty);
+  // Private properties other than the plug-in pointer belong to the plug-in class; this one has none.
+  for (const AudioUnitPropertyID id : {AudioUnitPropertyID(-102), AudioUnitPropertyID(-103)})
+  {
+    EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), id, kAudioUnitScope_Global, 0, &size, &writable),
+              kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(AudioUnitSetProperty(Unit(), id, kAudioUnitScope_Global, 0, &rate, sizeof(rate)),
+              kAudioUnitErr_InvalidProperty);
+  }
   // ClassInfo's info: a pointer, not writable.
   ASSERT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &size,
                                      &writable),
