@@ -24,6 +24,7 @@
 #include "engine/OverProtection.h"
 #include "engine/Settings.h"
 #include "engine/XMLPresets.h"
+#include "engine/ZaniqPrivateProperties.h"
 #include "framework/IPreset.h"
 
 #include <array>
@@ -199,13 +200,19 @@ public:
 
   // [main thread] Idle tick (after the queues were emptied); runs RunDeferredEditorWork among its work.
   void OnIdle() override;
-  // [main thread] The six read-out values (au/ZaniqPrivateProperties.h) from the current engine values, as
+  // [main thread] The private properties of engine/ZaniqPrivateProperties.h: Readouts (get) and Command (set);
+  // other IDs are refused with kAudioUnitErr_InvalidProperty (ZANIQ_HostHooks.cpp).
+  OSStatus GetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+                              UInt32* dataSize, Boolean* writable, void* data) override;
+  OSStatus SetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+                              const void* data, UInt32 dataSize) override;
+  // [main thread] The six read-out values (engine/ZaniqPrivateProperties.h) from the current engine values, as
   // UpdateMeterDisplays formats them but not rounded: gains and differences clamped to +-144 dB, levels scaled by
   // the link gain with -0.7 dB in the EBU R128 modes, shown gains negated. Always true.
-  bool GetReadouts(double out[kZaniqNumReadouts]) const override;
+  bool GetReadouts(double out[kZaniqNumReadouts]) const;
   // [main thread] Editor commands 46 to 68 run as OnParamChange(code, kUI, -1), as the editor's buttons do (the
   // value is not used); other codes are refused.
-  bool DoCommand(int code, double value) override;
+  bool DoCommand(int code, double value);
 
   // ---------------------------------------------------------------------------------------------------------
   // Engine operations

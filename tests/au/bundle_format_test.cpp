@@ -97,13 +97,49 @@ TEST_F(BundleFormat, ZeroAndThreeChannelsAreRefused)
   for (AudioUnitElement bus : {1u, 5u})
     for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
       EXPECT_EQ(mUnit->SetStreamFormat(scope, bus, 44100.0, 2).code(), kAudioUnitErr_InvalidProperty) << bus;
-  AudioStreamBasicDescription asbd = {};
-  ASSERT_OK(mUnit->GetStreamFormat(kAudioUnitScope_Input, 0, asbd));
-  asbd.mFormatID = FourCC("aac ");
-  EXPECT_NE(AudioUnitSetProperty(Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &asbd,
-                                 sizeof(asbd)),
-            noErr);
   ASSERT_OK(mUnit->Initialize()); // nothing was left half-set
+}
+
+TEST_F(BundleFormat, OnlyNonInterleavedNativeFloat32IsAccepted)
+{
+  // 48 kHz mono, each a layout the render cannot read or write; the last row is the one it can.
+  const struct
+  {
+    const char* what;
+    UInt32 formatID, flags, bytesPerPacket, framesPerPacket, bytesPerFrame, bits;
+    OSStatus expected;
+  } cases[] = {
+    {"aac", FourCC("aac "), 0x29, 4, 1, 4, 32, kAudioUnitErr_InvalidProperty},
+    {"int16 interleaved", FourCC("lpcm"), 0x0C, 4, 1, 4, 16, kAudioUnitErr_InvalidProperty},
+    {"int16 non-interleaved", FourCC("lpcm"), 0x2C, 2, 1, 2, 16, kAudioUnitErr_InvalidProperty},
+    {"int32 non-interleaved", FourCC("lpcm"), 0x2C, 4, 1, 4, 32, kAudioUnitErr_InvalidProperty},
+    {"float64 non-interleaved", FourCC("lpcm"), 0x29, 8, 1, 8, 64, kAudioUnitErr_InvalidProperty},
+    {"float32 interleaved", FourCC("lpcm"), 0x09, 4, 1, 4, 32, kAudioUnitErr_InvalidProperty},
+    {"float32 big-endian", FourCC("lpcm"), 0x2B, 4, 1, 4, 32, kAudioUnitErr_InvalidProperty},
+    {"float32 non-interleaved", FourCC("lpcm"), 0x29, 4, 1, 4, 32, noErr},
+  };
+  for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
+  {
+    for (const auto& c : cases)
+    {
+      const AudioStreamBasicDescription asbd = {48000.0, c.formatID, c.flags, c.bytesPerPacket, c.framesPerPacket,
+                                                c.bytesPerFrame, 1, c.bits, 0};
+      EXPECT_EQ(AudioUnitSetProperty(Unit(), kAudioUnitProperty_StreamFormat, scope, 0, &asbd, sizeof(asbd)),
+                c.expected)
+        << c.what;
+      const bool taken = c.expected == noErr;
+      // A refused format changes nothing; what is read back is what the render uses.
+      AudioStreamBasicDescription back = {};
+      ASSERT_OK(mUnit->GetStreamFormat(scope, 0, back));
+      EXPECT_EQ(back.mChannelsPerFrame, taken ? 1u : 2u) << c.what;
+      EXPECT_EQ(Rate(), taken ? 48000.0 : 44100.0) << c.what;
+      EXPECT_EQ(back.mBitsPerChannel, 32u);
+      if (taken)
+      {
+        ASSERT_OK(mUnit->SetStreamFormat(scope, 0, 44100.0, 2));
+      }
+    }
+  }
 }
 
 TEST_F(BundleFormat, RatesAndFrameCountsOutsideTheirRangesChangeNothing)
@@ -157,6 +193,14 @@ TEST_F(BundleFormat, ValueQueriesRespectTheCallersBufferSize)
   EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ElementName, kAudioUnitScope_Input, 0, &size,
                                      &writable),
             kAudioUnitErr_InvalidProperty);
+  // Private properties other than the plug-in pointer belong to the plug-in class; this one has none.
+  for (const AudioUnitPropertyID id : {AudioUnitPropertyID(-102), AudioUnitPropertyID(-103)})
+  {
+    EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), id, kAudioUnitScope_Global, 0, &size, &writable),
+              kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(AudioUnitSetProperty(Unit(), id, kAudioUnitScope_Global, 0, &rate, sizeof(rate)),
+              kAudioUnitErr_InvalidProperty);
+  }
   // ClassInfo's info: a pointer, not writable.
   ASSERT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &size,
                                      &writable),

@@ -144,8 +144,11 @@ TEST_F(BundleParams, HostSetsAreSteppedClampedCheckedAndForwarded)
                {kGain, -3.004f, -3.004f}}; // a continuous parameter keeps what it is given
   for (const auto& c : cases)
   {
+    // The value the set replaces becomes the previous value.
+    const double before = plug.GetParam(static_cast<int>(c.id))->Value();
     ASSERT_OK(mUnit->SetParameter(c.id, c.set));
     EXPECT_EQ(Get(c.id), c.read) << c.set;
+    EXPECT_EQ(plug.GetParam(static_cast<int>(c.id))->PrevValue(), before) << c.set;
     // The editor is sent the value as the host gave it.
     ASSERT_TRUE(plug.GetParamChangeFromProcessor().Pop(sent));
     EXPECT_EQ(sent.idx, static_cast<int>(c.id));
@@ -163,6 +166,7 @@ TEST_F(BundleParams, HostSetsAreSteppedClampedCheckedAndForwarded)
   EXPECT_EQ(AudioUnitGetParameter(Unit(), kGain, kAudioUnitScope_Output, 0, &v), kAudioUnitErr_InvalidProperty);
   EXPECT_EQ(AudioUnitGetParameter(Unit(), 99, kAudioUnitScope_Global, 0, &v), kAudioUnitErr_InvalidParameter);
   EXPECT_EQ(Get(kGain), -3.004f);
+  EXPECT_EQ(plug.GetParam(kGain)->PrevValue(), 24.0); // a refused set moves nothing
   EXPECT_FALSE(plug.GetParamChangeFromProcessor().Pop(sent));
 }
 
@@ -204,9 +208,15 @@ TEST_F(BundleParams, ScheduledEventsApplyOnlyImmediateOnes)
 namespace
 {
 std::vector<std::pair<AudioUnitPropertyID, void*>> gListenerCalls;
-void Listener(void* userData, AudioUnit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
+std::vector<Float64> gRatesSeen; // what a SampleRate listener reads back
+void Listener(void* userData, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
 {
   gListenerCalls.push_back({id, userData});
+  Float64 rate = 0;
+  UInt32 size = sizeof(rate);
+  if (id == kAudioUnitProperty_SampleRate &&
+      AudioUnitGetProperty(unit, id, kAudioUnitScope_Global, 0, &rate, &size) == noErr)
+    gRatesSeen.push_back(rate);
 }
 } // namespace
 
@@ -234,18 +244,21 @@ TEST_F(BundleParams, PropertyListeners)
   ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, latency));
   EXPECT_DOUBLE_EQ(latency, 128.0 / 44100.0);
 
-  // Writes notify first, accepted or not.
+  // Writes notify once they have taken effect, accepted or not: a listener reads the new value back.
   gListenerCalls.clear();
   ASSERT_EQ(AudioUnitAddPropertyListener(Unit(), kAudioUnitProperty_SampleRate, &Listener, &b), noErr);
   EXPECT_FALSE(mUnit->SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, -1.0).ok());
-  EXPECT_EQ(gListenerCalls.size(), 1u);
+  ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, 96000.0));
+  EXPECT_EQ(gListenerCalls.size(), 2u);
+  EXPECT_EQ(gRatesSeen, (std::vector<Float64>{44100.0, 96000.0}));
+  gListenerCalls.clear();
   EXPECT_EQ(AudioUnitRemovePropertyListener(Unit(), kAudioUnitProperty_SampleRate, &Listener), noErr);
   // Removal with user data that does not match keeps the registration.
   EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(Unit(), kAudioUnitProperty_Latency, &Listener, &b), noErr);
   plug.SetLatency(32);
   ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, 48000.0));
-  ASSERT_EQ(gListenerCalls.size(), 2u);
-  EXPECT_EQ(gListenerCalls[1].second, &a);
+  ASSERT_EQ(gListenerCalls.size(), 1u);
+  EXPECT_EQ(gListenerCalls[0].second, &a);
 }
 
 TEST_F(BundleParams, SetByNameFromText)

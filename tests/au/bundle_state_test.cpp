@@ -1,9 +1,14 @@
 // The test bundle's ClassInfo and factory presets through the host harness: saving and restoring, refusing
-// dictionaries that are foreign, incomplete or damaged without changing anything, and preset records whose
-// retains and releases balance.
+// dictionaries that are foreign, incomplete or damaged without changing anything (edits of a saved state, and the
+// stored dictionaries of tests/data/au/classinfo, named as its README says), and preset records whose retains and
+// releases balance.
 
 #include "au/testplug/TestBundles.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 using namespace auhost;
@@ -43,6 +48,16 @@ void SetNumber(CFMutableDictionaryRef d, CFStringRef key, SInt32 value)
 {
   CFRef<CFNumberRef> n = CFRef<CFNumberRef>::Adopt(CFNumberCreate(nullptr, kCFNumberSInt32Type, &value));
   CFDictionarySetValue(d, key, n.Get());
+}
+
+CFRef<CFPropertyListRef> ReadPlist(const std::filesystem::path& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  CFRef<CFDataRef> data = CFRef<CFDataRef>::Adopt(
+    CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes.data()), static_cast<CFIndex>(bytes.size())));
+  return CFRef<CFPropertyListRef>::Adopt(
+    CFPropertyListCreateWithData(nullptr, data.Get(), kCFPropertyListImmutable, nullptr, nullptr));
 }
 
 void SetData(CFMutableDictionaryRef d, CFIndex length)
@@ -170,4 +185,46 @@ TEST_F(BundleState, FactoryPresetsPresentPresetAndRecords)
   // Only our own reference is left: every retain of the record was matched by a release.
   EXPECT_EQ(CFGetRetainCount(name), 1);
   CFRelease(name);
+}
+
+TEST_F(BundleState, EveryStoredDictionary)
+{
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::path(ZANIQ_TEST_DATA) / "au" / "classinfo"))
+    if (entry.path().extension() == ".plist") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  ASSERT_GE(files.size(), 10u);
+
+  for (const auto& path : files)
+  {
+    const std::string name = path.filename().string();
+    SCOPED_TRACE(name);
+    // A fresh instance set away from every stored value.
+    mUnit.reset();
+    ASSERT_OK(Instance::Open(mBundle->Main().component, mUnit));
+    SetAll(*mUnit, {5.f, 9.f, 2.f, 1.f});
+    const Values before = Snapshot(*mUnit);
+    CFRef<CFPropertyListRef> plist = ReadPlist(path);
+    ASSERT_TRUE(plist) << "does not parse";
+    const Status status = mUnit->RestoreState(plist.Get());
+    PresetDesc current;
+    EXPECT_OK(mUnit->CurrentPreset(current));
+    if (name.rfind("ok_", 0) == 0)
+    {
+      EXPECT_TRUE(status.ok()) << status.message();
+      EXPECT_EQ(Snapshot(*mUnit), (Values{-12.f, 3.f, 1.f, 0.f}));
+    }
+    else if (name.rfind("bad_", 0) == 0)
+    {
+      EXPECT_EQ(status.code(), kAudioUnitErr_InvalidPropertyValue) << status.message();
+      EXPECT_EQ(Snapshot(*mUnit), before);
+      EXPECT_EQ(current.number, 0);
+    }
+    // any_: only that nothing breaks; the instance still renders afterwards.
+    ASSERT_OK(mUnit->Prepare(44100.0, 1, 1, 16));
+    float out[16];
+    float* channels[1] = {out};
+    EXPECT_EQ(mUnit->RenderBlock(0, 16, channels, 1), noErr);
+  }
 }

@@ -44,9 +44,13 @@ OSStatus RecordMidi(void* userData, const AudioTimeStamp*, UInt32 midiOutNum, co
   const MIDIPacket* packet = &list->packet[0];
   for (UInt32 i = 0; i < list->numPackets; ++i)
   {
+    // Packets follow each other unpadded: read the header through its byte offsets.
+    const Byte* bytes = reinterpret_cast<const Byte*>(packet);
     MIDITimeStamp time;
-    std::memcpy(&time, &packet->timeStamp, sizeof(time));
-    packets->push_back({time, std::vector<Byte>(packet->data, packet->data + packet->length)});
+    UInt16 length;
+    std::memcpy(&time, bytes, sizeof(time));
+    std::memcpy(&length, bytes + 8, sizeof(length));
+    packets->push_back({time, std::vector<Byte>(bytes + 10, bytes + 10 + length)});
     packet = MIDIPacketNext(packet);
   }
   return noErr;

@@ -152,4 +152,37 @@ TEST_F(SignalFaultTest, BlocksDoNotAllocate)
   EXPECT_EQ(scope.Count(), 0u);
 }
 
+// Blocks that apply a peer command and store a gain set parameters and notify the host from the audio thread:
+// that path allocates nothing either.
+TEST_F(SignalFaultTest, BlocksThatApplyPeerCommandsAndStoreGainsDoNotAllocate)
+{
+  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
+  mChain.Set(0, 0.5);
+  RunNoise(100);
+
+  std::vector<double> inL(kBlock), inR(kBlock), sOutL(kBlock), sOutR(kBlock), rOutL(kBlock), rOutR(kBlock);
+  double* sIn[2] = {inL.data(), inR.data()};
+  double* sOut[2] = {sOutL.data(), sOutR.data()};
+  double* rOut[2] = {rOutL.data(), rOutR.data()};
+  LinkSlot& slot = Slot(mReceiver->GetLinkID());
+  const double storedBefore = mReceiver->GetParam(ZANIQ::kGainDiffStore)->Value();
+  testsupport::AllocationScope scope;
+  for (int code : {ZANIQ::kMatchPreFXDiffGain, ZANIQ::kMatchPostFXDiffGain, ZANIQ::kResetGainDiff,
+                   ZANIQ::kMatchLoudness, ZANIQ::kResetPreGainDiff})
+  {
+    slot.PostCommand(code, 1.0);
+    for (int b = 0; b < 60 && slot.Command() != kNoLinkCommand; ++b)
+    {
+      for (int i = 0; i < kBlock; ++i) inL[size_t(i)] = inR[size_t(i)] = 0.5 * mNoise.Next();
+      mSender->ProcessBlock(sIn, sOut, kBlock);
+      mChain.Process(sOutL.data(), sOutR.data(), kBlock);
+      mReceiver->ProcessBlock(sOut, rOut, kBlock);
+    }
+    EXPECT_EQ(slot.Command(), kNoLinkCommand) << code;
+  }
+  const size_t allocations = scope.Count();
+  EXPECT_EQ(allocations, 0u);
+  EXPECT_NE(mReceiver->GetParam(ZANIQ::kGainDiffStore)->Value(), storedBefore); // a gain was stored
+}
+
 } // namespace

@@ -6,7 +6,7 @@
 // went in, what the Sender gave, what the Receiver got and what it gave back.
 
 #include "support/ScopedHome.h"
-#include "au/ZaniqPrivateProperties.h"
+#include "engine/ZaniqPrivateProperties.h"
 #include "au/testplug/TestBundles.h"
 #include "tools/auhost/ChainRun.h"
 #include "tools/auhost/Effects.h"

@@ -65,6 +65,7 @@ public:
     GetParam(kMute)->InitBool("Mute", false, "", 0, "Level", "off", "on");
     MakePreset("Unity", 0.0, 0, static_cast<int>(kNormal), 0);
     MakePreset("Quiet", -12.0, 0, static_cast<int>(kNormal), 0);
+    (void)SetLatencyCapacity(kMaxDelay); // tests report the Delay as latency
   }
 
   void OnReset() override
