@@ -90,20 +90,18 @@ TEST_F(GraphicsTest, RemovingControls)
   EXPECT_EQ(g->GetControlWithTag(12), nullptr);
   EXPECT_EQ(g->GetControlWithTag(11), c[1]);
 
-  // Taking a control out by tag hands it back without deleting it.
-  IControl* back = g->RemoveControlWithTag(10);
-  EXPECT_EQ(back, c[0]);
-  EXPECT_EQ(deleted, 3);
-  delete back;
+  // Removing by tag deletes the control too.
+  g->RemoveControlWithTag(10);
+  EXPECT_EQ(deleted, 4);
+  g->RemoveControlWithTag(10); // unknown now: nothing
   g->RemoveControl(5); // out of range: nothing
   g->RemoveControl(static_cast<IControl*>(nullptr));
   EXPECT_EQ(g->NControls(), 1);
   g->RemoveAllControls();
   EXPECT_EQ(deleted, 5);
   // The empty context finds nothing.
-  EXPECT_EQ((std::vector<IControl*>{g->GetControlWithTag(11), g->RemoveControlWithTag(11), g->GetControl(-1),
-                                    g->GetControl(0)}),
-            std::vector<IControl*>(4, nullptr));
+  EXPECT_EQ((std::vector<IControl*>{g->GetControlWithTag(11), g->GetControl(-1), g->GetControl(0)}),
+            std::vector<IControl*>(3, nullptr));
   EXPECT_EQ(g->GetParamIdxForControl(0), -1);
 }
 
