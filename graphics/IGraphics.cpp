@@ -32,8 +32,10 @@ IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
 IGraphics::~IGraphics()
 {
   // The platform part of this object is gone already, so no platform call may run from here: the platform
-  // restores a hidden cursor when its view goes away.
+  // restores a hidden cursor when its view goes away. Nor may the delegate hear of open gestures: it may be in its
+  // own destructor; the platform ends them when it closes the window (ReleaseMouseCapture).
   mCursorHidden = false;
+  mOpenGestures.clear();
   RemoveAllControls();
 }
 

@@ -85,7 +85,8 @@ public:
   // (its half and double become the scale limits; a scale that is not a positive finite number counts as 1).
   // Writes the size and scale into the delegate's remembered editor size.
   IGraphics(IGEditorDelegate& dlg, int w, int h, int fps = 0, float scale = 1.f);
-  // Deletes every control.
+  // Deletes every control. Host gestures still open are not ended here (the delegate may be in its own
+  // destructor): the platform ends them with ReleaseMouseCapture when it closes the window.
   virtual ~IGraphics();
 
   IGraphics(const IGraphics&) = delete;

@@ -428,3 +428,15 @@ TEST_F(InputTest, GesturesGoToControlsOrToTheFirstRegion)
   c->SetAnimation([](IControl*) {}); // an animating control takes no gestures
   EXPECT_FALSE(g->RespondsToGesture(10, 10));
 }
+
+TEST(InputTeardown, AnEditorDeletedWithTheDelegateMidDragTellsNobody)
+{
+  auto dlg = std::make_unique<RecordingDelegate>(1);
+  dlg->GetParam(0)->InitDouble("Knob", 0.0, 0.0, 1.0, 0.01);
+  dlg->SetMakeGraphicsFunc([&] { return new ScriptedGraphics(*dlg, 100, 100); });
+  dlg->SetLayoutFunc([](IGraphics* g) { g->AttachControl(new RecordingControl(IRECT(0, 0, 10, 10), 0)); });
+  ASSERT_NE(dlg->OpenWindow(nullptr), nullptr);
+  dlg->GetUI()->OnMouseDown({At(5, 5)});
+  EXPECT_EQ(dlg->gestures, (Strings{"B0"}));
+  dlg.reset(); // the delegate's own destructor deletes the editor: no call may reach the half-gone delegate
+}
