@@ -32,20 +32,12 @@ public:
     std::string op;
     std::vector<double> a;
     std::string text;
-    IColor color;       // first stop of the paint for strokes and fills
-    float blendWeight = 1.f;
+    IColor color; // first stop of the paint for strokes and fills
   };
   std::vector<DrawCall> drawn;
   // Script: the text width DoMeasureText reports per character.
   float charWidth = 7.f;
 
-  // The recorded operations' names, in order, from index first.
-  std::vector<std::string> Ops(size_t first = 0) const
-  {
-    std::vector<std::string> ops;
-    for (size_t i = first; i < drawn.size(); ++i) ops.push_back(drawn[i].op);
-    return ops;
-  }
   // The calls named op.
   std::vector<DrawCall> Calls(const std::string& op) const
   {
@@ -125,8 +117,8 @@ protected:
   void Rec(const char* op, std::initializer_list<double> a, const IBlend* blend = nullptr,
            const IPattern* pattern = nullptr, const char* text = "")
   {
-    DrawCall c{op, a, text ? text : "", pattern ? pattern->mStops[0].mColor : IColor(), blend ? blend->weight : 1.f};
-    drawn.push_back(std::move(c));
+    (void)blend;
+    drawn.push_back(DrawCall{op, a, text ? text : "", pattern ? pattern->mStops[0].mColor : IColor()});
   }
   void RecPoint(const char* op, float x, float y)
   {
