@@ -16,20 +16,21 @@ namespace plugin::igraphics
 // ---------------------------------------------------------------------------------------------------------------
 
 IControl::IControl(const IRECT& bounds, int paramIdx, IActionFunction actionFunc)
-  : mRECT(bounds), mTargetRECT(bounds), mActionFunc(std::move(actionFunc))
+    : mRECT(bounds), mTargetRECT(bounds), mActionFunc(std::move(actionFunc))
 {
   mVals.push_back({paramIdx, 0.0});
 }
 
 IControl::IControl(const IRECT& bounds, const std::vector<int>& params, IActionFunction actionFunc)
-  : mRECT(bounds), mTargetRECT(bounds), mActionFunc(std::move(actionFunc))
+    : mRECT(bounds), mTargetRECT(bounds), mActionFunc(std::move(actionFunc))
 {
   mVals.reserve(params.size());
-  for (int p : params) mVals.push_back({p, 0.0});
+  for (int p : params)
+    mVals.push_back({p, 0.0});
 }
 
 IControl::IControl(const IRECT& bounds, IActionFunction actionFunc)
-  : mRECT(bounds), mTargetRECT(bounds), mActionFunc(std::move(actionFunc))
+    : mRECT(bounds), mTargetRECT(bounds), mActionFunc(std::move(actionFunc))
 {
   mVals.push_back({-1, 0.0});
 }
@@ -45,11 +46,20 @@ void IControl::OnMouseDown(float x, float y, const IMouseMod& mod)
 void IControl::OnMouseUp(float, float, const IMouseMod&) {}
 void IControl::OnMouseDrag(float, float, float, float, const IMouseMod&) {}
 
-void IControl::OnMouseDblClick(float x, float y, const IMouseMod&) { SetValueToDefault(GetValIdxForPos(x, y)); }
+void IControl::OnMouseDblClick(float x, float y, const IMouseMod&)
+{
+  SetValueToDefault(GetValIdxForPos(x, y));
+}
 
 void IControl::OnMouseWheel(float, float, const IMouseMod&, float) {}
-bool IControl::OnKeyDown(float, float, const IKeyPress&) { return false; }
-bool IControl::OnKeyUp(float, float, const IKeyPress&) { return false; }
+bool IControl::OnKeyDown(float, float, const IKeyPress&)
+{
+  return false;
+}
+bool IControl::OnKeyUp(float, float, const IKeyPress&)
+{
+  return false;
+}
 
 void IControl::OnMouseOver(float, float, const IMouseMod&)
 {
@@ -110,7 +120,10 @@ void IControl::SetParamIdx(int paramIdx, int valIdx)
   mVals[static_cast<size_t>(valIdx)].paramIdx = paramIdx;
 }
 
-int IControl::GetValIdxForPos(float, float) const { return NVals() == 1 ? 0 : -1; }
+int IControl::GetValIdxForPos(float, float) const
+{
+  return NVals() == 1 ? 0 : -1;
+}
 
 void IControl::SetValueFromDelegate(double value, int valIdx)
 {
@@ -136,9 +149,11 @@ void IControl::SetValueFromUserInput(double value, int valIdx)
 
 void IControl::SetValueToDefault(int valIdx)
 {
-  ForSelectedSlots(valIdx, [this](int i) {
-    if (const IParam* p = GetParam(i)) SetValue(p->GetDefault(true), i);
-  });
+  ForSelectedSlots(valIdx,
+                   [this](int i)
+                   {
+                     if (const IParam* p = GetParam(i)) SetValue(p->GetDefault(true), i);
+                   });
   SetDirty(true, valIdx);
 }
 
@@ -193,7 +208,10 @@ void IControl::SetDisabled(bool disable)
   SetDirty(false);
 }
 
-bool IControl::IsHit(float x, float y) const { return mTargetRECT.Contains(x, y); }
+bool IControl::IsHit(float x, float y) const
+{
+  return mTargetRECT.Contains(x, y);
+}
 
 void IControl::SetDirty(bool triggerAction, int valIdx)
 {
@@ -202,17 +220,22 @@ void IControl::SetDirty(bool triggerAction, int valIdx)
 
   if (!triggerAction) return;
 
-  ForSelectedSlots(valIdx, [this](int i) {
-    const int paramIdx = GetParamIdx(i);
-    if (paramIdx < 0) return;
-    if (mDelegate) mDelegate->SendParameterValueFromUI(paramIdx, GetValue(i), true);
-    if (mGraphics) mGraphics->UpdatePeers(this, i);
-  });
+  ForSelectedSlots(valIdx,
+                   [this](int i)
+                   {
+                     const int paramIdx = GetParamIdx(i);
+                     if (paramIdx < 0) return;
+                     if (mDelegate) mDelegate->SendParameterValueFromUI(paramIdx, GetValue(i), true);
+                     if (mGraphics) mGraphics->UpdatePeers(this, i);
+                   });
 
   if (mActionFunc) mActionFunc(this);
 }
 
-bool IControl::IsDirty() const { return mAnimationFunc ? true : mDirty; }
+bool IControl::IsDirty() const
+{
+  return mAnimationFunc ? true : mDirty;
+}
 
 void IControl::SnapToMouse(float x, float y, EDirection direction, const IRECT& bounds, int valIdx, double minClip,
                            double maxClip)
@@ -231,7 +254,8 @@ void IControl::SnapToMouse(float x, float y, EDirection direction, const IRECT& 
   if (valIdx >= 0)
     SetValue(v, valIdx);
   else
-    for (int i = 0; i < NVals(); ++i) SetValue(v, i);
+    for (int i = 0; i < NVals(); ++i)
+      SetValue(v, i);
   SetDirty(true, valIdx);
 }
 
@@ -245,8 +269,8 @@ void IControl::PromptUserInput(int valIdx)
   const IParam* param = GetParam(valIdx);
   if (!param) return;
   const IRECT bounds = param->NDisplayTexts() > 0
-                         ? mRECT
-                         : IRECT(mRECT.MW() - 20.f, mRECT.MH() - 8.f, mRECT.MW() + 20.f, mRECT.MH() + 8.f);
+                           ? mRECT
+                           : IRECT(mRECT.MW() - 20.f, mRECT.MH() - 8.f, mRECT.MW() + 20.f, mRECT.MH() + 8.f);
   mGraphics->PromptUserInput(this, bounds, valIdx);
   SetDirty(false);
 }

@@ -282,11 +282,20 @@ public:
   {
     switch (colour)
     {
-    case 0: mPTHighlightColor = COLOR_RED; break;
-    case 1: mPTHighlightColor = COLOR_BLUE; break;
-    case 2: mPTHighlightColor = COLOR_GREEN; break;
-    case 3: mPTHighlightColor = COLOR_YELLOW; break;
-    default: break;
+    case 0:
+      mPTHighlightColor = COLOR_RED;
+      break;
+    case 1:
+      mPTHighlightColor = COLOR_BLUE;
+      break;
+    case 2:
+      mPTHighlightColor = COLOR_GREEN;
+      break;
+    case 3:
+      mPTHighlightColor = COLOR_YELLOW;
+      break;
+    default:
+      break;
     }
     mPTisHighlighted = highlighted;
     SetDirty(false);
@@ -315,8 +324,7 @@ public:
 
 protected:
   // Applies f to the slots that SetDirty/SetValueToDefault select for valIdx.
-  template <class F>
-  void ForSelectedSlots(int valIdx, F&& f)
+  template <class F> void ForSelectedSlots(int valIdx, F&& f)
   {
     const int n = NVals();
     if (n == 1) valIdx = 0;
@@ -324,7 +332,8 @@ protected:
     if (valIdx >= 0)
       f(valIdx);
     else
-      for (int i = 0; i < n; ++i) f(i);
+      for (int i = 0; i < n; ++i)
+        f(i);
   }
 
   IRECT mRECT;

@@ -17,7 +17,7 @@ namespace plugin::igraphics
 // ---------------------------------------------------------------------------------------------------------------
 
 IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
-  : mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 60), mDelegate(&dlg)
+    : mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 60), mDelegate(&dlg)
 {
   // A scale that is not a positive finite number would poison every size derived from it.
   if (!std::isfinite(scale) || scale <= 0.f) scale = 1.f;
@@ -45,15 +45,33 @@ IGraphics::~IGraphics()
 
 void IGraphics::DrawSVG(const ISVG&, const IRECT&, const IBlend*) {}
 void IGraphics::DrawRotatedSVG(const ISVG&, float, float, float, float, float, const IBlend*) {}
-IBitmap IGraphics::ScaleBitmap(const IBitmap& inBitmap, const char*, int) { return inBitmap; }
+IBitmap IGraphics::ScaleBitmap(const IBitmap& inBitmap, const char*, int)
+{
+  return inBitmap;
+}
 void IGraphics::RetainBitmap(const IBitmap&, const char*) {}
 void IGraphics::ReleaseBitmap(const IBitmap&) {}
 void IGraphics::DrawFastDropShadow(const IRECT&, const IRECT&, float, float, float, const IBlend*) {}
-bool IGraphics::LoadFont(const char*, const char*) { return false; }
-bool IGraphics::LoadFont(const char*, void*, int) { return false; }
-IBitmap IGraphics::LoadBitmap(const char*, int, bool, int) { return IBitmap(); }
-IBitmap IGraphics::LoadBitmap(const char*, const void*, int, int, bool, int) { return IBitmap(); }
-bool IGraphics::RevealPathInExplorerOrFinder(Util_String&, bool) { return false; }
+bool IGraphics::LoadFont(const char*, const char*)
+{
+  return false;
+}
+bool IGraphics::LoadFont(const char*, void*, int)
+{
+  return false;
+}
+IBitmap IGraphics::LoadBitmap(const char*, int, bool, int)
+{
+  return IBitmap();
+}
+IBitmap IGraphics::LoadBitmap(const char*, const void*, int, int, bool, int)
+{
+  return IBitmap();
+}
+bool IGraphics::RevealPathInExplorerOrFinder(Util_String&, bool)
+{
+  return false;
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // Platform and renderer defaults
@@ -127,10 +145,10 @@ void IGraphics::Resize(int w, int h, bool needsPlatformResize, bool clampSizeFir
     if (scale <= 0.f) return; // limits of 0 would divide by zero below
     // The limits are window sizes: apply them to the scaled size, then go back to graphics units.
     const double s = scale;
-    const double sw = std::clamp(std::trunc(static_cast<double>(w) * s), static_cast<double>(minW),
-                                 static_cast<double>(maxW));
-    const double sh = std::clamp(std::trunc(static_cast<double>(h) * s), static_cast<double>(minH),
-                                 static_cast<double>(maxH));
+    const double sw =
+        std::clamp(std::trunc(static_cast<double>(w) * s), static_cast<double>(minW), static_cast<double>(maxW));
+    const double sh =
+        std::clamp(std::trunc(static_cast<double>(h) * s), static_cast<double>(minH), static_cast<double>(maxH));
     w = static_cast<int>(sw / s);
     h = static_cast<int>(sh / s);
   }
@@ -289,7 +307,8 @@ void IGraphics::RemoveControls(int fromIdx)
 {
   if (fromIdx < 0) fromIdx = 0;
   if (NControls() <= fromIdx) return;
-  for (int i = NControls() - 1; i >= fromIdx; --i) TakeOutAt(i);
+  for (int i = NControls() - 1; i >= fromIdx; --i)
+    TakeOutAt(i);
   SetAllControlsDirty();
 }
 
@@ -415,20 +434,24 @@ void IGraphics::SetPTParameterHighlight(int paramIdx, bool highlighted, int colo
 
 void IGraphics::AssignParamNameToolTips()
 {
-  ForStandardControlsFunc([this](IControl* c) {
-    const int paramIdx = c->GetParamIdx(0);
-    if (paramIdx < 0) return;
-    if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
-  });
+  ForStandardControlsFunc(
+      [this](IControl* c)
+      {
+        const int paramIdx = c->GetParamIdx(0);
+        if (paramIdx < 0) return;
+        if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
+      });
 }
 
 void IGraphics::AssignParamNameToolTipsAuto()
 {
-  ForStandardControlsFunc([this](IControl* c) {
-    const int paramIdx = c->GetParamIdx(0);
-    if (paramIdx < 0 || c->GetTooltip()[0]) return;
-    if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
-  });
+  ForStandardControlsFunc(
+      [this](IControl* c)
+      {
+        const int paramIdx = c->GetParamIdx(0);
+        if (paramIdx < 0 || c->GetTooltip()[0]) return;
+        if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
+      });
 }
 
 void IGraphics::UpdatePeers(IControl* caller, int valIdx)

@@ -121,12 +121,11 @@ public:
                               const IBlend* blend = nullptr, float thickness = 1.f, float dashLen = 2.f);
   virtual void DrawTriangle(const IColor& color, float x1, float y1, float x2, float y2, float x3, float y3,
                             const IBlend* blend = nullptr, float thickness = 1.f);
-  virtual void DrawRect(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr,
-                        float thickness = 1.f);
+  virtual void DrawRect(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr, float thickness = 1.f);
   virtual void DrawRoundRect(const IColor& color, const IRECT& bounds, float cornerRadius = 5.f,
                              const IBlend* blend = nullptr, float thickness = 1.f);
-  virtual void DrawRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL,
-                             float cRBR, const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL, float cRBR,
+                             const IBlend* blend = nullptr, float thickness = 1.f);
   // Angles in degrees, 0 at 12 o'clock, clockwise.
   virtual void DrawArc(const IColor& color, float cx, float cy, float r, float a1, float a2,
                        const IBlend* blend = nullptr, float thickness = 1.f);
@@ -147,8 +146,8 @@ public:
   virtual void FillRect(const IPattern& pattern, const IRECT& bounds, const IBlend* blend = nullptr);
   virtual void FillRoundRect(const IColor& color, const IRECT& bounds, float cornerRadius = 5.f,
                              const IBlend* blend = nullptr);
-  virtual void FillRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL,
-                             float cRBR, const IBlend* blend = nullptr);
+  virtual void FillRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL, float cRBR,
+                             const IBlend* blend = nullptr);
   virtual void FillCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend = nullptr);
   virtual void FillEllipse(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr);
   virtual void FillEllipse(const IColor& color, float x, float y, float r1, float r2, float angle = 0.f,
@@ -282,8 +281,7 @@ public:
   virtual int GetUIAppearance() const { return 0; }
 
   // Resource loading arrives later; until then every bitmap is missing (null image handle, no frames).
-  virtual IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false,
-                             int targetScale = 0);
+  virtual IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
   virtual IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
                              bool framesAreHorizontal = false, int targetScale = 0);
 
@@ -299,8 +297,7 @@ public:
   virtual bool FlippedBitmap() const = 0;
   // The text primitives behind MeasureText and DrawText (no empty-string check).
   virtual float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const = 0;
-  virtual void DoDrawText(const IText& text, const char* str, const IRECT& bounds,
-                          const IBlend* blend = nullptr) = 0;
+  virtual void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr) = 0;
   // Screen scale × draw scale.
   virtual float GetBackingPixelScale() const { return mScreenScale * mDrawScale; }
 
@@ -414,8 +411,7 @@ public:
   IControl* AttachControl(IControl* control, int ctrlTag = -1, const char* group = "");
   // Installs a ready corner resizer (outside the control list; hit before every listed control). When one is
   // installed already, the given control is deleted and nothing else changes.
-  void AttachCornerResizer(IControl* control, EUIResizerMode mode = EUIResizerMode::Scale,
-                           bool layoutOnResize = false);
+  void AttachCornerResizer(IControl* control, EUIResizerMode mode = EUIResizerMode::Scale, bool layoutOnResize = false);
   IControl* GetCornerResizer() const { return mCornerResizer; }
 
   int NControls() const { return mControls.GetSize(); }
@@ -456,8 +452,7 @@ public:
 
   // Every control, then the special ones (the corner resizer).
   void ForAllControlsFunc(const IControlFunction& func);
-  template <class M, class... Args>
-  void ForAllControls(M method, Args... args)
+  template <class M, class... Args> void ForAllControls(M method, Args... args)
   {
     ForAllControlsFunc([&](IControl* c) { (c->*method)(args...); });
   }
@@ -465,8 +460,7 @@ public:
   void ForStandardControlsFunc(const IControlFunction& func);
   // The listed controls that have a slot linked to paramIdx.
   void ForControlWithParam(int paramIdx, const IControlFunction& func);
-  template <class M, class... Args>
-  void ForMatchingControls(M method, int paramIdx, Args... args)
+  template <class M, class... Args> void ForMatchingControls(M method, int paramIdx, Args... args)
   {
     ForControlWithParam(paramIdx, [&](IControl* c) { (c->*method)(args...); });
   }
@@ -593,8 +587,7 @@ public:
   // current display text, over bounds, for slot valIdx of control. Nothing without a parameter.
   void PromptUserInput(IControl* control, const IRECT& bounds, int valIdx = 0);
   // Remembers control and valIdx as the control in text entry and opens the platform's text field.
-  void CreateTextEntry(IControl* control, const IText& text, const IRECT& bounds, const char* str = "",
-                       int valIdx = 0);
+  void CreateTextEntry(IControl* control, const IText& text, const IRECT& bounds, const char* str = "", int valIdx = 0);
   // Ends a text entry: a typed value for the slot's parameter (C-locale number or display text; anything that is
   // not a finite number is refused and the parameter keeps its value), else OnTextEntryCompletion. Nothing
   // without a control in text entry.

@@ -12,14 +12,16 @@ namespace plugin::igraphics
 IRECT IRECTList::Bounds() const
 {
   IRECT u;
-  for (int i = 0; i < Size(); ++i) u = u.Union(Get(i));
+  for (int i = 0; i < Size(); ++i)
+    u = u.Union(Get(i));
   return u;
 }
 
 void IRECTList::PixelAlign(float scale)
 {
   if (!(scale > 0.f) || !std::isfinite(scale)) return;
-  for (int i = 0; i < Size(); ++i) Set(i, Get(i).GetPixelAligned(scale));
+  for (int i = 0; i < Size(); ++i)
+    Set(i, Get(i).GetPixelAligned(scale));
 }
 
 namespace
@@ -40,7 +42,10 @@ IRECT Intersection(const IRECT& a, const IRECT& b)
   return IRECT(std::max(a.L, b.L), std::max(a.T, b.T), std::min(a.R, b.R), std::min(a.B, b.B));
 }
 
-bool HasArea(const IRECT& r) { return r.W() > 0.f && r.H() > 0.f; }
+bool HasArea(const IRECT& r)
+{
+  return r.W() > 0.f && r.H() > 0.f;
+}
 
 // Only a band of a that lies on one of its edges may be cut off by moving that edge: a band through the middle
 // would take the far side of a with it.

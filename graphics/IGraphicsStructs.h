@@ -37,7 +37,7 @@ struct IKeyPress
 
   // text may be null; bytes after the fourth are dropped, but never inside a UTF-8 sequence.
   IKeyPress(const char* text, int32_t vk, bool shift = false, bool ctrl = false, bool alt = false)
-    : VK(vk), S(shift), C(ctrl), A(alt)
+      : VK(vk), S(shift), C(ctrl), A(alt)
   {
     if (!text) return;
     const size_t len = strnlen(text, 5);
@@ -45,9 +45,11 @@ struct IKeyPress
     // A cut in the middle of a multi-byte sequence would leave a broken character: back up to its start.
     if (len > 4)
     {
-      while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+      while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
     }
-    for (int i = 0; i < n; ++i) utf8[i] = text[i];
+    for (int i = 0; i < n; ++i)
+      utf8[i] = text[i];
   }
 };
 
@@ -59,9 +61,9 @@ using plugin::IKeyPress;
 class IControl;
 class IGraphics;
 class IPopupMenu;
-class ILayer;  // off-screen layer: arrives with the layer code
+class ILayer;   // off-screen layer: arrives with the layer code
 struct IShadow; // layer shadow: arrives with the layer code
-class ISVG;    // parsed SVG document handle
+class ISVG;     // parsed SVG document handle
 
 using ILayerPtr = std::unique_ptr<ILayer>;
 // Pixels of a layer as the back end lays them out (see IGraphics::AlphaChannel and FlippedBitmap).
@@ -105,17 +107,11 @@ struct IRECT
   constexpr bool Contains(float x, float y) const { return !Empty() && x >= L && x < R && y >= T && y < B; }
 
   // Whether other lies wholly inside this rectangle (edges may touch).
-  constexpr bool Contains(const IRECT& o) const
-  {
-    return !Empty() && o.L >= L && o.R <= R && o.T >= T && o.B <= B;
-  }
+  constexpr bool Contains(const IRECT& o) const { return !Empty() && o.L >= L && o.R <= R && o.T >= T && o.B <= B; }
 
   // Deliberately asymmetric at touching edges: o's right or bottom edge touching this left or top edge counts,
   // this right or bottom edge touching o's left or top edge does not.
-  constexpr bool Intersects(const IRECT& o) const
-  {
-    return !Empty() && o.R >= L && R > o.L && o.B >= T && o.T < B;
-  }
+  constexpr bool Intersects(const IRECT& o) const { return !Empty() && o.R >= L && R > o.L && o.B >= T && o.T < B; }
 
   // The common part when they intersect, else the empty rectangle.
   constexpr IRECT Intersect(const IRECT& o) const
@@ -274,13 +270,13 @@ struct IText
   static constexpr int kFontLen = 64; // font identifier field, terminator included
 
   char mFont[kFontLen] = {};
-  float mSize = 14.f;                       // points
-  IColor mFGColor = COLOR_BLACK;            // text colour
-  IColor mTextEntryBGColor = COLOR_WHITE;   // background of a text entry opened with this style
-  IColor mTextEntryFGColor = COLOR_BLACK;   // text colour of that entry
-  float mAngle = 0.f;                       // degrees; positive turns clockwise on screen
-  int32_t mAlign = kAlignCenter;            // EAlign
-  int32_t mVAlign = kVAlignMiddle;          // EVAlign
+  float mSize = 14.f;                     // points
+  IColor mFGColor = COLOR_BLACK;          // text colour
+  IColor mTextEntryBGColor = COLOR_WHITE; // background of a text entry opened with this style
+  IColor mTextEntryFGColor = COLOR_BLACK; // text colour of that entry
+  float mAngle = 0.f;                     // degrees; positive turns clockwise on screen
+  int32_t mAlign = kAlignCenter;          // EAlign
+  int32_t mVAlign = kVAlignMiddle;        // EVAlign
 
   // "Roboto-Regular" at 14, black, centred both ways.
   constexpr IText() { SetFont("Roboto-Regular"); }
@@ -289,8 +285,8 @@ struct IText
   constexpr IText(float size, const IColor& color, const char* font = "Roboto-Regular", int32_t align = kAlignCenter,
                   int32_t vAlign = kVAlignMiddle, float angle = 0.f, const IColor& teBG = COLOR_WHITE,
                   const IColor& teFG = COLOR_BLACK)
-    : mSize(size), mFGColor(color), mTextEntryBGColor(teBG), mTextEntryFGColor(teFG), mAngle(angle), mAlign(align),
-      mVAlign(vAlign)
+      : mSize(size), mFGColor(color), mTextEntryBGColor(teBG), mTextEntryFGColor(teFG), mAngle(angle), mAlign(align),
+        mVAlign(vAlign)
   {
     SetFont(font);
   }
@@ -299,8 +295,10 @@ struct IText
   {
     int i = 0;
     if (font)
-      for (; i < kFontLen - 1 && font[i]; ++i) mFont[i] = font[i];
-    for (; i < kFontLen; ++i) mFont[i] = '\0';
+      for (; i < kFontLen - 1 && font[i]; ++i)
+        mFont[i] = font[i];
+    for (; i < kFontLen; ++i)
+      mFont[i] = '\0';
   }
 };
 
@@ -326,7 +324,7 @@ struct IMouseMod
   constexpr IMouseMod() = default;
   constexpr IMouseMod(bool l, bool r = false, bool s = false, bool c = false, bool a = false, uint64_t touch = 0,
                       float radius = 0.f)
-    : L(l), R(r), S(s), C(c), A(a), touchID(touch), touchRadius(radius)
+      : L(l), R(r), S(s), C(c), A(a), touchID(touch), touchRadius(radius)
   {
   }
 };
@@ -375,7 +373,7 @@ struct IMatrix
 
   constexpr IMatrix() = default;
   constexpr IMatrix(double xx, double yx, double xy, double yy, double tx, double ty)
-    : mXX(xx), mYX(yx), mXY(xy), mYY(yy), mTX(tx), mTY(ty)
+      : mXX(xx), mYX(yx), mXY(xy), mYY(yy), mTX(tx), mTY(ty)
   {
   }
 
@@ -500,7 +498,8 @@ struct IStrokeOptions
       mCount = 0;
       mOffset = offset;
       if (!lengths) return;
-      for (int i = 0; i < count && i < 8; ++i) mArray[mCount++] = lengths[i];
+      for (int i = 0; i < count && i < 8; ++i)
+        mArray[mCount++] = lengths[i];
     }
   };
 
@@ -564,7 +563,8 @@ struct IVColorSpec
     int i = 0;
     for (const IColor& c : colors)
       if (i < kNumVColors) mColors[i++] = c;
-    for (; i < kNumVColors; ++i) mColors[i] = COLOR_BLACK;
+    for (; i < kNumVColors; ++i)
+      mColors[i] = COLOR_BLACK;
   }
 
   constexpr const IColor& GetColor(EVColor c) const { return mColors[c]; }
@@ -602,7 +602,7 @@ class APIBitmap
 public:
   APIBitmap() = default;
   APIBitmap(int handle, int width, int height, float scale, float drawScale)
-    : mHandle(handle), mWidth(width), mHeight(height), mScale(scale), mDrawScale(drawScale)
+      : mHandle(handle), mWidth(width), mHeight(height), mScale(scale), mDrawScale(drawScale)
   {
   }
   virtual ~APIBitmap() = default;
@@ -636,7 +636,7 @@ struct IBitmap
   IBitmap() = default;
   // Size in points from the image's pixels and scale (truncated); a scale that is not positive counts as 1.
   IBitmap(APIBitmap* bitmap, int nStates, bool framesAreHorizontal, const char* name = "")
-    : mAPIBitmap(bitmap), N(nStates), mFramesAreHorizontal(framesAreHorizontal), mResourceName(name)
+      : mAPIBitmap(bitmap), N(nStates), mFramesAreHorizontal(framesAreHorizontal), mResourceName(name)
   {
     if (bitmap)
     {

@@ -89,8 +89,8 @@ void IGraphics::DrawRoundRect(const IColor& color, const IRECT& bounds, float co
   PathStroke(color, thickness, IStrokeOptions(), blend);
 }
 
-void IGraphics::DrawRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL,
-                              float cRBR, const IBlend* blend, float thickness)
+void IGraphics::DrawRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL, float cRBR,
+                              const IBlend* blend, float thickness)
 {
   PathClear();
   PathRoundRect(bounds, cRTL, cRTR, cRBL, cRBR);
@@ -119,16 +119,16 @@ void IGraphics::DrawEllipse(const IColor& color, const IRECT& bounds, const IBle
   PathStroke(color, thickness, IStrokeOptions(), blend);
 }
 
-void IGraphics::DrawEllipse(const IColor& color, float x, float y, float r1, float r2, float angle,
-                            const IBlend* blend, float thickness)
+void IGraphics::DrawEllipse(const IColor& color, float x, float y, float r1, float r2, float angle, const IBlend* blend,
+                            float thickness)
 {
   PathClear();
   PathEllipse(x, y, r1, r2, angle);
   PathStroke(color, thickness, IStrokeOptions(), blend);
 }
 
-void IGraphics::DrawConvexPolygon(const IColor& color, const float* x, const float* y, int nPoints,
-                                  const IBlend* blend, float thickness)
+void IGraphics::DrawConvexPolygon(const IColor& color, const float* x, const float* y, int nPoints, const IBlend* blend,
+                                  float thickness)
 {
   PathClear();
   PathConvexPolygon(x, y, nPoints);
@@ -174,8 +174,8 @@ void IGraphics::FillRoundRect(const IColor& color, const IRECT& bounds, float co
   PathFill(color, IFillOptions(), blend);
 }
 
-void IGraphics::FillRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL,
-                              float cRBR, const IBlend* blend)
+void IGraphics::FillRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL, float cRBR,
+                              const IBlend* blend)
 {
   PathClear();
   PathRoundRect(bounds, cRTL, cRTR, cRBL, cRBR);
@@ -196,8 +196,7 @@ void IGraphics::FillEllipse(const IColor& color, const IRECT& bounds, const IBle
   PathFill(color, IFillOptions(), blend);
 }
 
-void IGraphics::FillEllipse(const IColor& color, float x, float y, float r1, float r2, float angle,
-                            const IBlend* blend)
+void IGraphics::FillEllipse(const IColor& color, float x, float y, float r1, float r2, float angle, const IBlend* blend)
 {
   PathClear();
   PathEllipse(x, y, r1, r2, angle);
@@ -213,8 +212,7 @@ void IGraphics::FillArc(const IColor& color, float cx, float cy, float r, float 
   PathFill(color, IFillOptions(), blend);
 }
 
-void IGraphics::FillConvexPolygon(const IColor& color, const float* x, const float* y, int nPoints,
-                                  const IBlend* blend)
+void IGraphics::FillConvexPolygon(const IColor& color, const float* x, const float* y, int nPoints, const IBlend* blend)
 {
   PathClear();
   PathConvexPolygon(x, y, nPoints);
@@ -297,9 +295,9 @@ void IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& bounds, int frame
   DrawBitmap(bitmap, bounds, srcX, srcY, blend);
 }
 
-void IGraphics::DrawBitmapedText(const IBitmap& bitmap, const IRECT& bounds, const IText& text,
-                                 const IBlend* blend, const char* str, bool vCenter, bool multiline, int charWidth,
-                                 int charHeight, int charOffset)
+void IGraphics::DrawBitmapedText(const IBitmap& bitmap, const IRECT& bounds, const IText& text, const IBlend* blend,
+                                 const char* str, bool vCenter, bool multiline, int charWidth, int charHeight,
+                                 int charOffset)
 {
   if (!str || !str[0]) return;
   const float width = bounds.W();
@@ -436,7 +434,8 @@ void IGraphics::PathConvexPolygon(const float* x, const float* y, int nPoints)
 {
   if (!x || !y || nPoints < 1) return;
   PathMoveTo(x[0], y[0]);
-  for (int i = 1; i < nPoints; ++i) PathLineTo(x[i], y[i]);
+  for (int i = 1; i < nPoints; ++i)
+    PathLineTo(x[i], y[i]);
   PathClose();
 }
 
@@ -485,7 +484,10 @@ void IGraphics::PathClipRegion(const IRECT& r)
 // Transform stack
 // ---------------------------------------------------------------------------------------------------------------
 
-void IGraphics::PathTransformSave() { mTransformStack.push_back(mTransform); }
+void IGraphics::PathTransformSave()
+{
+  mTransformStack.push_back(mTransform);
+}
 
 void IGraphics::PathTransformRestore()
 {
@@ -536,8 +538,7 @@ void IGraphics::PathTransformMatrix(const IMatrix& m)
 // Rotated text
 // ---------------------------------------------------------------------------------------------------------------
 
-void IGraphics::CalculateTextRotation(const IText& text, const IRECT& bounds, IRECT& rect, double& tx,
-                                      double& ty) const
+void IGraphics::CalculateTextRotation(const IText& text, const IRECT& bounds, IRECT& rect, double& tx, double& ty) const
 {
   // Callers may pass uninitialised offsets: an unrotated text is not moved.
   tx = 0.0;

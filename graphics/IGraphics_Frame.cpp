@@ -26,9 +26,15 @@ IGraphics::ClockFunc sClock = nullptr;
 
 } // namespace
 
-void IGraphics::SetClock(ClockFunc clock) { sClock = clock; }
+void IGraphics::SetClock(ClockFunc clock)
+{
+  sClock = clock;
+}
 
-double IGraphics::Now() { return sClock ? sClock() : SystemNow(); }
+double IGraphics::Now()
+{
+  return sClock ? sClock() : SystemNow();
+}
 
 void IGraphics::BeginFrame()
 {
@@ -48,12 +54,14 @@ bool IGraphics::IsDirty(IRECTList& rects)
   ForAllControlsFunc([](IControl* c) { c->Animate(); });
 
   bool dirty = false;
-  ForAllControlsFunc([&](IControl* c) {
-    if (!c->IsDirty()) return;
-    // The margin takes the antialiased edge of the control along.
-    rects.Add(c->GetRECT().GetPadded(-0.75f));
-    dirty = true;
-  });
+  ForAllControlsFunc(
+      [&](IControl* c)
+      {
+        if (!c->IsDirty()) return;
+        // The margin takes the antialiased edge of the control along.
+        rects.Add(c->GetRECT().GetPadded(-0.75f));
+        dirty = true;
+      });
   return dirty;
 }
 
@@ -68,7 +76,8 @@ void IGraphics::Draw(IRECTList& rects)
   {
     rects.PixelAlign(scale);
     rects.Optimize();
-    for (int i = 0; i < rects.Size(); ++i) Draw(rects.Get(i), scale);
+    for (int i = 0; i < rects.Size(); ++i)
+      Draw(rects.Get(i), scale);
   }
   else
   {

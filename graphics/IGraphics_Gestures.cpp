@@ -83,22 +83,38 @@ int NoteOffset(int vk)
 {
   switch (vk)
   {
-  case 'A': return 0;
-  case 'W': return 1;
-  case 'S': return 2;
-  case 'E': return 3;
-  case 'D': return 4;
-  case 'F': return 5;
-  case 'T': return 6;
-  case 'G': return 7;
-  case 'Y': return 8;
-  case 'H': return 9;
-  case 'U': return 10;
-  case 'J': return 11;
-  case 'K': return 12;
-  case 'O': return 13;
-  case 'L': return 14;
-  default: return -1;
+  case 'A':
+    return 0;
+  case 'W':
+    return 1;
+  case 'S':
+    return 2;
+  case 'E':
+    return 3;
+  case 'D':
+    return 4;
+  case 'F':
+    return 5;
+  case 'T':
+    return 6;
+  case 'G':
+    return 7;
+  case 'Y':
+    return 8;
+  case 'H':
+    return 9;
+  case 'U':
+    return 10;
+  case 'J':
+    return 11;
+  case 'K':
+    return 12;
+  case 'O':
+    return 13;
+  case 'L':
+    return 14;
+  default:
+    return -1;
   }
 }
 
@@ -106,9 +122,11 @@ int NoteOffset(int vk)
 
 void IGraphics::SetQwertyMidiKeyHandlerFunc(IMidiQwertyFunc func)
 {
-  mKeyHandlerFunc = [this, func](const IKeyPress& key, bool isUp) {
+  mKeyHandlerFunc = [this, func](const IKeyPress& key, bool isUp)
+  {
     QwertyState& q = Qwerty();
-    const auto send = [&](uint8_t status, int note, uint8_t velocity) {
+    const auto send = [&](uint8_t status, int note, uint8_t velocity)
+    {
       const IMidiMsg msg(0, status, static_cast<uint8_t>(note), velocity);
       mDelegate->SendMidiMsgFromUI(msg);
       if (func) func(msg);
@@ -134,8 +152,8 @@ void IGraphics::SetQwertyMidiKeyHandlerFunc(IMidiQwertyFunc func)
     }
     else if (!isUp && (key.VK == 'Z' || key.VK == 'X'))
     {
-      q.baseNote = key.VK == 'Z' ? std::min(std::max(q.baseNote, 36), 108) - 12
-                                 : std::min(std::max(q.baseNote, 12), 84) + 12;
+      q.baseNote =
+          key.VK == 'Z' ? std::min(std::max(q.baseNote, 36), 108) - 12 : std::min(std::max(q.baseNote, 12), 84) + 12;
       // The flag goes with the note-off, so the next press of that key plays again.
       for (int note = 0; note < 128; ++note)
       {

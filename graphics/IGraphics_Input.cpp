@@ -38,7 +38,8 @@ void IGraphics::BeginParamGestures(IControl* control, std::vector<int>& params)
 
 void IGraphics::EndParamGestures(const std::vector<int>& params)
 {
-  for (int paramIdx : params) mDelegate->EndInformHostOfParamChangeFromUI(paramIdx);
+  for (int paramIdx : params)
+    mDelegate->EndInformHostOfParamChangeFromUI(paramIdx);
 }
 
 void IGraphics::EndGestures(uint64_t touchID)
@@ -55,7 +56,8 @@ void IGraphics::EndGestures(uint64_t touchID)
     else
       ++it;
   }
-  for (const OpenGesture& g : ending) EndParamGestures(g.params);
+  for (const OpenGesture& g : ending)
+    EndParamGestures(g.params);
 }
 
 void IGraphics::EndGesturesOf(const IControl* control)
@@ -187,8 +189,7 @@ void IGraphics::OnMouseUp(const std::vector<IMouseInfo>& points)
   if (mResizingInProcess) EndDragResize();
 
   if (points.size() == 1 && points[0].ms.touchID == 0)
-    UpdateMouseOver(GetMouseControl(points[0].x, points[0].y, false, true, 0), points[0].x, points[0].y,
-                    points[0].ms);
+    UpdateMouseOver(GetMouseControl(points[0].x, points[0].y, false, true, 0), points[0].x, points[0].y, points[0].ms);
 }
 
 void IGraphics::OnMouseDrag(const std::vector<IMouseInfo>& points)
@@ -370,8 +371,8 @@ void IGraphics::PromptUserInput(IControl* control, const IRECT& bounds, int valI
   const IParam* param = GetParamOf(control, valIdx);
   if (!param) return;
 
-  const bool choices = param->Type() == IParam::kTypeEnum ||
-                       (param->Type() == IParam::kTypeBool && param->NDisplayTexts() > 0);
+  const bool choices =
+      param->Type() == IParam::kTypeEnum || (param->Type() == IParam::kTypeBool && param->NDisplayTexts() > 0);
   if (choices)
   {
     mPromptPopupMenu.Reset();
@@ -399,8 +400,7 @@ void IGraphics::PromptUserInput(IControl* control, const IRECT& bounds, int valI
   }
 }
 
-void IGraphics::CreateTextEntry(IControl* control, const IText& text, const IRECT& bounds, const char* str,
-                                int valIdx)
+void IGraphics::CreateTextEntry(IControl* control, const IText& text, const IRECT& bounds, const char* str, int valIdx)
 {
   if (!control) return;
   mInTextEntry = control;
@@ -428,7 +428,8 @@ bool IsTypedValue(const IParam& param, const char* text)
 
   const char* p = s.c_str();
   const char* end = p + s.size();
-  while (p < end && (*p == ' ' || *p == '\t')) ++p;
+  while (p < end && (*p == ' ' || *p == '\t'))
+    ++p;
   if (p < end && *p == '+') ++p;
   double v = 0.0;
   const auto res = std::from_chars(p, end, v);
@@ -475,8 +476,7 @@ void IGraphics::CreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT
   DoCreatePopupMenu(control, menu, bounds, valIdx, false);
 }
 
-void IGraphics::DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx,
-                                  bool isContext)
+void IGraphics::DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx, bool isContext)
 {
   ReleaseMouseCapture();
   mInPopupMenu = control;

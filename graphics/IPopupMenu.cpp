@@ -6,21 +6,28 @@ namespace plugin::igraphics
 {
 
 IPopupMenu::Item::Item(const char* text, int flags, int tag, IPopupMenu* subMenu)
-  : mText(text ? text : ""), mSubmenu(subMenu), mFlags(flags), mTag(tag)
+    : mText(text ? text : ""), mSubmenu(subMenu), mFlags(flags), mTag(tag)
 {
 }
 
-IPopupMenu::Item::~Item() { delete mSubmenu; }
+IPopupMenu::Item::~Item()
+{
+  delete mSubmenu;
+}
 
 IPopupMenu::IPopupMenu(const char* rootTitle, int prefix, bool multicheck, std::initializer_list<const char*> items)
-  : mPrefix(prefix), mCanMultiCheck(multicheck)
+    : mPrefix(prefix), mCanMultiCheck(multicheck)
 {
   (void)mReserved;
   if (rootTitle) mRootTitle.Set(rootTitle);
-  for (const char* text : items) AddItem(text);
+  for (const char* text : items)
+    AddItem(text);
 }
 
-IPopupMenu::~IPopupMenu() { mMenuItems.Empty(true); }
+IPopupMenu::~IPopupMenu()
+{
+  mMenuItems.Empty(true);
+}
 
 IPopupMenu::Item* IPopupMenu::Place(Item* item, int index)
 {
@@ -67,7 +74,10 @@ IPopupMenu::Item* IPopupMenu::AddItem(const char* text, int index, int flags)
   return Place(new Item(text, flags), index);
 }
 
-IPopupMenu::Item* IPopupMenu::InsertItem(Item* item, int index) { return item ? Place(item, index) : nullptr; }
+IPopupMenu::Item* IPopupMenu::InsertItem(Item* item, int index)
+{
+  return item ? Place(item, index) : nullptr;
+}
 
 IPopupMenu::Item* IPopupMenu::AddSubMenuItem(const char* text, IPopupMenu* subMenu, int index)
 {
@@ -96,10 +106,17 @@ void IPopupMenu::GetItemTitle(int idx, Util_String& title) const
   if (!item) return;
   switch (mPrefix)
   {
-  case 1: title.SetFormatted(32, "%1d: ", idx + 1); break;
-  case 2: title.SetFormatted(32, "%02d: ", idx + 1); break;
-  case 3: title.SetFormatted(32, "%03d: ", idx + 1); break;
-  default: break;
+  case 1:
+    title.SetFormatted(32, "%1d: ", idx + 1);
+    break;
+  case 2:
+    title.SetFormatted(32, "%02d: ", idx + 1);
+    break;
+  case 3:
+    title.SetFormatted(32, "%03d: ", idx + 1);
+    break;
+  default:
+    break;
   }
   title.Append(item->GetText());
 }
@@ -111,7 +128,8 @@ void IPopupMenu::CheckItem(int idx, bool check)
 
 void IPopupMenu::CheckItemAlone(int idx)
 {
-  for (int i = 0; i < NItems(); ++i) GetItem(i)->SetChecked(i == idx);
+  for (int i = 0; i < NItems(); ++i)
+    GetItem(i)->SetChecked(i == idx);
 }
 
 bool IPopupMenu::IsItemChecked(int idx) const

@@ -24,8 +24,8 @@ public:
   enum EItemFlags : int
   {
     kNoFlags = 0,
-    kDisabled = 1,  // shown but not selectable
-    kTitle = 2,     // shown indented one level
+    kDisabled = 1, // shown but not selectable
+    kTitle = 2,    // shown indented one level
     kChecked = 4,
     kSeparator = 8, // a separator line; the other flags are then ignored
   };

@@ -233,12 +233,10 @@ TEST(IControl, SnapToMouseQuantisesAndClips)
     double expected;
   };
   const Case cases[] = {
-    {50, -30, kVertical, 0, 1, 1.0},        // above the top
-    {50, 50, kVertical, 0, 1, 0.75},        // a quarter from the top
-    {12.345f, 0, kHorizontal, 0, 1, 0.123}, // to the nearest 0.001
-    {12.36f, 0, kHorizontal, 0, 1, 0.124},
-    {90, 0, kHorizontal, 0.2, 0.8, 0.8},
-    {5, 0, kHorizontal, 0.2, 0.8, 0.2},
+      {50, -30, kVertical, 0, 1, 1.0},        // above the top
+      {50, 50, kVertical, 0, 1, 0.75},        // a quarter from the top
+      {12.345f, 0, kHorizontal, 0, 1, 0.123}, // to the nearest 0.001
+      {12.36f, 0, kHorizontal, 0, 1, 0.124},  {90, 0, kHorizontal, 0.2, 0.8, 0.8}, {5, 0, kHorizontal, 0.2, 0.8, 0.2},
   };
   for (const Case& c : cases)
   {
@@ -272,7 +270,7 @@ TEST_F(AttachedControlTest, MenusGesturesHighlightAndLabels)
   // The first handler of a gesture type stays.
   std::vector<int> handled;
   c->AttachGestureRecognizer(EGestureType::DoubleTap, [&](IControl*, const IGestureInfo&) { handled.push_back(1); })
-    ->AttachGestureRecognizer(EGestureType::DoubleTap, [&](IControl*, const IGestureInfo&) { handled.push_back(2); });
+      ->AttachGestureRecognizer(EGestureType::DoubleTap, [&](IControl*, const IGestureInfo&) { handled.push_back(2); });
   IGestureInfo info;
   info.type = EGestureType::DoubleTap;
   EXPECT_TRUE(c->OnGesture(info));

@@ -73,44 +73,44 @@ TEST_F(DrawingTest, ShapesBuildTheirPathsThenStrokeOrFill)
     Strings expected;
   };
   const Case cases[] = {
-    {"circle starts at its top",
-     [&](IGraphics& gr) { gr.DrawCircle(c, 50, 50, 10); },
-     {"PathClear()", "PathMoveTo(50,40)", "PathArc(50,50,10,0,360,0)", "PathClose()", "PathStroke(1,0)"}},
-    {"pie slice includes the centre",
-     [&](IGraphics& gr) { gr.FillArc(c, 50, 50, 10, 0, 90); },
-     {"PathClear()", "PathMoveTo(50,50)", "PathArc(50,50,10,0,90,0)", "PathClose()", "PathFill()"}},
-    {"round rect without radius is a rect",
-     [&](IGraphics& gr) { gr.DrawRoundRect(c, IRECT(1, 2, 11, 22), 0.f); },
-     {"PathClear()", "PathMoveTo(1,2)", "PathLineTo(11,2)", "PathLineTo(11,22)", "PathLineTo(1,22)", "PathClose()",
-      "PathStroke(1,0)"}},
-    {"round rect corners",
-     [&](IGraphics& gr) { gr.FillRoundRect(c, IRECT(0, 0, 40, 20), 1, 2, 3, 4); },
-     {"PathClear()", "PathMoveTo(0,1)", "PathArc(1,1,1,270,360,0)", "PathArc(38,2,2,0,90,0)",
-      "PathArc(36,16,4,90,180,0)", "PathArc(3,17,3,180,270,0)", "PathClose()", "PathFill()"}},
-    {"grid lines inside only",
-     [&](IGraphics& gr) { gr.DrawGrid(c, IRECT(0, 0, 100, 100), 25, 1); },
-     {"PathClear()", "PathMoveTo(25,0)", "PathLineTo(25,100)", "PathMoveTo(50,0)", "PathLineTo(50,100)",
-      "PathMoveTo(75,0)", "PathLineTo(75,100)", "PathStroke(1,0)"}},
-    {"data starts at the left edge",
-     [&](IGraphics& gr) { gr.DrawData(c, IRECT(0, 0, 100, 10), dataY, 3, dataX); },
-     {"PathClear()", "PathMoveTo(0,10)", "PathLineTo(20,0)", "PathLineTo(100,5)", "PathStroke(1,0)"}},
-    {"dotted line dashes once",
-     [&](IGraphics& gr) { gr.DrawDottedLine(c, 0, 0, 5, 0, nullptr, 1.f, 3.f); },
-     {"PathClear()", "PathMoveTo(0,0)", "PathLineTo(5,0)", "PathStroke(1,1)"}},
-    {"point is a one-point square",
-     [&](IGraphics& gr) { gr.DrawPoint(c, 3, 4); },
-     {"PathClear()", "PathMoveTo(3,4)", "PathLineTo(4,4)", "PathLineTo(4,5)", "PathLineTo(3,5)", "PathClose()",
-      "PathFill()"}},
-    {"ellipse of zero radius adds nothing",
-     [&](IGraphics& gr) { gr.DrawEllipse(c, 5, 5, 0, 3); },
-     {"PathClear()", "PathStroke(1,0)"}},
-    {"horizontal line at a fraction, from the bottom",
-     [&](IGraphics& gr) { gr.DrawHorizontalLine(c, IRECT(0, 0, 10, 11), 0.5f); },
-     {"PathClear()", "PathMoveTo(0,5.5)", "PathLineTo(10,5.5)", "PathStroke(1,0)"}},
-    {"vertical line at a fraction, truncated",
-     [&](IGraphics& gr) { gr.DrawVerticalLine(c, IRECT(0, 0, 11, 10), 0.55f); },
-     {"PathClear()", "PathMoveTo(6,0)", "PathLineTo(6,10)", "PathStroke(1,0)"}},
-    {"empty texts draw nothing", [&](IGraphics& gr) { gr.DrawText(DEFAULT_TEXT, "", IRECT(0, 0, 5, 5)); }, {}},
+      {"circle starts at its top",
+       [&](IGraphics& gr) { gr.DrawCircle(c, 50, 50, 10); },
+       {"PathClear()", "PathMoveTo(50,40)", "PathArc(50,50,10,0,360,0)", "PathClose()", "PathStroke(1,0)"}},
+      {"pie slice includes the centre",
+       [&](IGraphics& gr) { gr.FillArc(c, 50, 50, 10, 0, 90); },
+       {"PathClear()", "PathMoveTo(50,50)", "PathArc(50,50,10,0,90,0)", "PathClose()", "PathFill()"}},
+      {"round rect without radius is a rect",
+       [&](IGraphics& gr) { gr.DrawRoundRect(c, IRECT(1, 2, 11, 22), 0.f); },
+       {"PathClear()", "PathMoveTo(1,2)", "PathLineTo(11,2)", "PathLineTo(11,22)", "PathLineTo(1,22)", "PathClose()",
+        "PathStroke(1,0)"}},
+      {"round rect corners",
+       [&](IGraphics& gr) { gr.FillRoundRect(c, IRECT(0, 0, 40, 20), 1, 2, 3, 4); },
+       {"PathClear()", "PathMoveTo(0,1)", "PathArc(1,1,1,270,360,0)", "PathArc(38,2,2,0,90,0)",
+        "PathArc(36,16,4,90,180,0)", "PathArc(3,17,3,180,270,0)", "PathClose()", "PathFill()"}},
+      {"grid lines inside only",
+       [&](IGraphics& gr) { gr.DrawGrid(c, IRECT(0, 0, 100, 100), 25, 1); },
+       {"PathClear()", "PathMoveTo(25,0)", "PathLineTo(25,100)", "PathMoveTo(50,0)", "PathLineTo(50,100)",
+        "PathMoveTo(75,0)", "PathLineTo(75,100)", "PathStroke(1,0)"}},
+      {"data starts at the left edge",
+       [&](IGraphics& gr) { gr.DrawData(c, IRECT(0, 0, 100, 10), dataY, 3, dataX); },
+       {"PathClear()", "PathMoveTo(0,10)", "PathLineTo(20,0)", "PathLineTo(100,5)", "PathStroke(1,0)"}},
+      {"dotted line dashes once",
+       [&](IGraphics& gr) { gr.DrawDottedLine(c, 0, 0, 5, 0, nullptr, 1.f, 3.f); },
+       {"PathClear()", "PathMoveTo(0,0)", "PathLineTo(5,0)", "PathStroke(1,1)"}},
+      {"point is a one-point square",
+       [&](IGraphics& gr) { gr.DrawPoint(c, 3, 4); },
+       {"PathClear()", "PathMoveTo(3,4)", "PathLineTo(4,4)", "PathLineTo(4,5)", "PathLineTo(3,5)", "PathClose()",
+        "PathFill()"}},
+      {"ellipse of zero radius adds nothing",
+       [&](IGraphics& gr) { gr.DrawEllipse(c, 5, 5, 0, 3); },
+       {"PathClear()", "PathStroke(1,0)"}},
+      {"horizontal line at a fraction, from the bottom",
+       [&](IGraphics& gr) { gr.DrawHorizontalLine(c, IRECT(0, 0, 10, 11), 0.5f); },
+       {"PathClear()", "PathMoveTo(0,5.5)", "PathLineTo(10,5.5)", "PathStroke(1,0)"}},
+      {"vertical line at a fraction, truncated",
+       [&](IGraphics& gr) { gr.DrawVerticalLine(c, IRECT(0, 0, 11, 10), 0.55f); },
+       {"PathClear()", "PathMoveTo(6,0)", "PathLineTo(6,10)", "PathStroke(1,0)"}},
+      {"empty texts draw nothing", [&](IGraphics& gr) { gr.DrawText(DEFAULT_TEXT, "", IRECT(0, 0, 5, 5)); }, {}},
   };
   for (const Case& k : cases)
   {
@@ -154,7 +154,8 @@ TEST_F(DrawingTest, TransformsAreRestoredAfterEveryOperation)
   g->drawn.clear();
   g->DrawRotatedBitmap(bmp, 100, 50, 0.0);
   const auto rotated = g->Calls("DrawBitmap");
-  EXPECT_EQ((std::vector<double>(rotated[0].a.begin(), rotated[0].a.begin() + 4)), (std::vector<double>{-10, -5, 10, 5}));
+  EXPECT_EQ((std::vector<double>(rotated[0].a.begin(), rotated[0].a.begin() + 4)),
+            (std::vector<double>{-10, -5, 10, 5}));
   EXPECT_EQ(g->GetTransformStackDepth(), 0);
 
   // Restore on an empty stack changes nothing.
@@ -172,17 +173,17 @@ TEST_F(DrawingTest, FilmStripFramesAndBitmapFonts)
     int srcX, srcY;
   };
   const Case cases[] = {
-    {Strip(300, 50, 3, true), 0, 0, 0},    {Strip(300, 50, 3, true), -3, 0, 0},
-    {Strip(300, 50, 3, true), 2, 100, 0},  {Strip(300, 50, 3, true), 9, 200, 0},
-    {Strip(60, 500, 10, false), 3, 0, 100}, {Strip(60, 500, 1, false), 5, 0, 0},
-    {Strip(7, 10, 3, true), 3, 4, 0}, // (3 − 1) × 7 / 3, truncated
+      {Strip(300, 50, 3, true), 0, 0, 0},     {Strip(300, 50, 3, true), -3, 0, 0},
+      {Strip(300, 50, 3, true), 2, 100, 0},   {Strip(300, 50, 3, true), 9, 200, 0},
+      {Strip(60, 500, 10, false), 3, 0, 100}, {Strip(60, 500, 1, false), 5, 0, 0},
+      {Strip(7, 10, 3, true), 3, 4, 0}, // (3 − 1) × 7 / 3, truncated
   };
   for (const Case& c : cases)
   {
     g->DrawBitmap(c.bmp, IRECT(0, 0, 10, 10), c.frame);
     const auto call = g->Calls("DrawBitmap").back();
     EXPECT_EQ((std::vector<double>{call.a[4], call.a[5]}), (std::vector<double>{double(c.srcX), double(c.srcY)}))
-      << "frame " << c.frame;
+        << "frame " << c.frame;
   }
 
   // A font strip of 96 glyphs, 10 wide per glyph: frame = code − 31; codes outside print the blank.
@@ -194,8 +195,8 @@ TEST_F(DrawingTest, FilmStripFramesAndBitmapFonts)
   EXPECT_EQ(Take(), (Strings{"DrawBitmap(80,0,90,12,330,0)", "DrawBitmap(90,0,100,12,0,0)"}));
   // Centred vertically, two lines when multi-line and too wide.
   g->DrawBitmapedText(font, IRECT(0, 0, 20, 40), DEFAULT_TEXT, nullptr, "!!!", true, true, 10, 12, 2);
-  EXPECT_EQ(Take(), (Strings{"DrawBitmap(-5,14,5,26,10,0)", "DrawBitmap(7,14,17,26,10,0)",
-                             "DrawBitmap(-5,26,5,38,10,0)"}));
+  EXPECT_EQ(Take(),
+            (Strings{"DrawBitmap(-5,14,5,26,10,0)", "DrawBitmap(7,14,17,26,10,0)", "DrawBitmap(-5,26,5,38,10,0)"}));
   // Nothing to divide by: no cells, no width, no text.
   g->DrawBitmapedText(font, IRECT(0, 0, 0, 20), DEFAULT_TEXT, nullptr, "abc", true, true, 10, 12, 0);
   g->DrawBitmapedText(font, IRECT(0, 0, 50, 20), DEFAULT_TEXT, nullptr, "abc", true, true, 0, 12, 0);

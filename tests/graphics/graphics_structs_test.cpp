@@ -99,7 +99,8 @@ TEST(IMatrix, PostMultipliesInLocalCoordinates)
 TEST(StylesAndPaints, StopsAndColourSpecs)
 {
   IPattern p(kLinearPattern);
-  for (int i = 0; i < 17; ++i) p.AddStop(COLOR_RED, i / 16.f);
+  for (int i = 0; i < 17; ++i)
+    p.AddStop(COLOR_RED, i / 16.f);
   EXPECT_EQ(p.NStops(), 16);
   const IPattern solid(COLOR_BLUE);
   EXPECT_EQ((std::tuple{solid.mType, solid.mExtend, solid.mNStops}), (std::tuple{0, 1, 1}));
@@ -107,7 +108,8 @@ TEST(StylesAndPaints, StopsAndColourSpecs)
 
   const IVColorSpec shortSpec{COLOR_WHITE, COLOR_RED};
   EXPECT_EQ(shortSpec.GetColor(kFG), COLOR_RED);
-  for (int i = 2; i < kNumVColors; ++i) EXPECT_EQ(shortSpec.mColors[i], COLOR_BLACK);
+  for (int i = 2; i < kNumVColors; ++i)
+    EXPECT_EQ(shortSpec.mColors[i], COLOR_BLACK);
   EXPECT_EQ(DEFAULT_STYLE.colorSpec.GetColor(kSH), IColor(60, 0, 0, 0));
   EXPECT_EQ(DEFAULT_STYLE.labelText.mVAlign, kVAlignTop);
   EXPECT_EQ(DEFAULT_STYLE.valueText.mVAlign, kVAlignBottom);
@@ -128,10 +130,12 @@ namespace
 std::vector<IRECT> Optimized(std::initializer_list<IRECT> rects)
 {
   IRECTList list;
-  for (const IRECT& r : rects) list.Add(r);
+  for (const IRECT& r : rects)
+    list.Add(r);
   list.Optimize();
   std::vector<IRECT> out;
-  for (int i = 0; i < list.Size(); ++i) out.push_back(list.Get(i));
+  for (int i = 0; i < list.Size(); ++i)
+    out.push_back(list.Get(i));
   return out;
 }
 
@@ -146,14 +150,15 @@ TEST(IRECTList, ReducesContainedAndMergesAlignedNeighbours)
     std::vector<IRECT> out;
   };
   const Case cases[] = {
-    {"identical", {IRECT(0, 0, 10, 10), IRECT(0, 0, 10, 10)}, {IRECT(0, 0, 10, 10)}},
-    {"inside", {IRECT(2, 2, 5, 5), IRECT(0, 0, 10, 10)}, {IRECT(0, 0, 10, 10)}},
-    {"stacked", {IRECT(0, 0, 10, 10), IRECT(0, 10, 10, 20)}, {IRECT(0, 0, 10, 20)}},
-    {"side by side", {IRECT(0, 0, 10, 10), IRECT(10, 0, 20, 10)}, {IRECT(0, 0, 20, 10)}},
-    {"overlapping band", {IRECT(0, 0, 10, 10), IRECT(0, 5, 10, 15)}, {IRECT(0, 0, 10, 15)}},
-    {"apart", {IRECT(0, 0, 1, 1), IRECT(5, 5, 6, 6)}, {IRECT(0, 0, 1, 1), IRECT(5, 5, 6, 6)}},
+      {"identical", {IRECT(0, 0, 10, 10), IRECT(0, 0, 10, 10)}, {IRECT(0, 0, 10, 10)}},
+      {"inside", {IRECT(2, 2, 5, 5), IRECT(0, 0, 10, 10)}, {IRECT(0, 0, 10, 10)}},
+      {"stacked", {IRECT(0, 0, 10, 10), IRECT(0, 10, 10, 20)}, {IRECT(0, 0, 10, 20)}},
+      {"side by side", {IRECT(0, 0, 10, 10), IRECT(10, 0, 20, 10)}, {IRECT(0, 0, 20, 10)}},
+      {"overlapping band", {IRECT(0, 0, 10, 10), IRECT(0, 5, 10, 15)}, {IRECT(0, 0, 10, 15)}},
+      {"apart", {IRECT(0, 0, 1, 1), IRECT(5, 5, 6, 6)}, {IRECT(0, 0, 1, 1), IRECT(5, 5, 6, 6)}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Optimized(c.in), c.out) << c.name;
+  for (const Case& c : cases)
+    EXPECT_EQ(Optimized(c.in), c.out) << c.name;
 
   IRECTList list;
   list.Add(IRECT(10, 10, 20, 20).GetPadded(-0.75f));
@@ -169,7 +174,8 @@ static bool Covers(const IRECTList& list, const IRECT& r)
     for (int x = static_cast<int>(r.L); x < static_cast<int>(r.R); ++x)
     {
       bool covered = false;
-      for (int i = 0; i < list.Size() && !covered; ++i) covered = list.Get(i).Contains(x + 0.5f, y + 0.5f);
+      for (int i = 0; i < list.Size() && !covered; ++i)
+        covered = list.Get(i).Contains(x + 0.5f, y + 0.5f);
       if (!covered) return false;
     }
   return true;
@@ -183,14 +189,17 @@ TEST(IRECTList, OptimizedListCoversEveryOriginalRectangle)
                    std::vector<IRECT>{IRECT(0, 0, 30, 30), IRECT(10, 0, 20, 10)}})
   {
     IRECTList list;
-    for (const IRECT& r : set) list.Add(r);
+    for (const IRECT& r : set)
+      list.Add(r);
     list.Optimize();
-    for (const IRECT& r : set) EXPECT_TRUE(Covers(list, r)) << r.L << "," << r.T << "," << r.R << "," << r.B;
+    for (const IRECT& r : set)
+      EXPECT_TRUE(Covers(list, r)) << r.L << "," << r.T << "," << r.R << "," << r.B;
   }
 
   // Many random sets on a small grid, so that overlaps, shared edges and containment are frequent.
   uint32_t seed = 12345;
-  const auto next = [&seed](int n) {
+  const auto next = [&seed](int n)
+  {
     seed = seed * 1664525u + 1013904223u;
     return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
   };
@@ -204,14 +213,17 @@ TEST(IRECTList, OptimizedListCoversEveryOriginalRectangle)
       set.push_back(IRECT(float(l), float(t), float(l + 1 + next(12)), float(t + 1 + next(12))));
     }
     IRECTList list;
-    for (const IRECT& r : set) list.Add(r);
+    for (const IRECT& r : set)
+      list.Add(r);
     list.Optimize();
-    for (const IRECT& r : set) ASSERT_TRUE(Covers(list, r)) << "round " << round;
+    for (const IRECT& r : set)
+      ASSERT_TRUE(Covers(list, r)) << "round " << round;
     // Nothing is drawn outside the original area either.
     for (int i = 0; i < list.Size(); ++i)
     {
       bool inside = false;
-      for (const IRECT& r : set) inside = inside || r.Intersects(list.Get(i));
+      for (const IRECT& r : set)
+        inside = inside || r.Intersects(list.Get(i));
       EXPECT_TRUE(inside) << "round " << round;
     }
   }

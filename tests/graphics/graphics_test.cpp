@@ -94,7 +94,7 @@ TEST_F(GraphicsTest, RemovingControls)
   g->RemoveControlWithTag(10);
   EXPECT_EQ(deleted, 4);
   g->RemoveControlWithTag(10); // unknown now: nothing
-  g->RemoveControl(5); // out of range: nothing
+  g->RemoveControl(5);         // out of range: nothing
   g->RemoveControl(static_cast<IControl*>(nullptr));
   EXPECT_EQ(g->NControls(), 1);
   g->RemoveAllControls();
@@ -304,13 +304,17 @@ namespace
 {
 
 double sFakeNow = 0.0;
-double FakeNow() { return sFakeNow; }
+double FakeNow()
+{
+  return sFakeNow;
+}
 
 // Clips set for controls in a frame, as {L, T, R, B}.
 std::vector<std::vector<double>> Clips(const ScriptedGraphics& g)
 {
   std::vector<std::vector<double>> out;
-  for (const auto& c : g.Calls("SetClipRegion")) out.push_back(c.a);
+  for (const auto& c : g.Calls("SetClipRegion"))
+    out.push_back(c.a);
   return out;
 }
 
@@ -384,8 +388,8 @@ TEST_F(GraphicsTest, EachControlStartsFromAnIdentityTransformInsideItsClip)
   ASSERT_TRUE(g->IsDirty(rects));
   g->SetAllControlsClean();
   g->Draw(rects);
-  EXPECT_EQ(Clips(*g), (std::vector<std::vector<double>>{{9, 9, 21, 21}, {9, 9, 15, 15}, {9, 9, 21, 21},
-                                                          {189, 89, 201, 101}}));
+  EXPECT_EQ(Clips(*g),
+            (std::vector<std::vector<double>>{{9, 9, 21, 21}, {9, 9, 15, 15}, {9, 9, 21, 21}, {189, 89, 201, 101}}));
   EXPECT_EQ(resizer->draws, 1); // the special controls are drawn after the list
   EXPECT_EQ(g->GetTransformStackDepth(), 0);
   EXPECT_EQ(g->matrix, IMatrix());

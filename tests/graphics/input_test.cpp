@@ -100,11 +100,11 @@ TEST_F(InputTest, CaptureFollowsTheDragAndHostGesturesPairUp)
     std::function<void()> drop;
   };
   const Case cases[] = {
-    {"focus lost", [&] { g->OnFocusLost(); }},
-    {"resize", [&] { g->Resize(300, 100, 1.f); }},
-    {"explicit release", [&] { g->ReleaseMouseCapture(); }},
-    {"touch cancelled", [&] { g->OnTouchCancelled({At(50, 20)}); }},
-    {"control removed", [&] { g->RemoveControl(dual); }},
+      {"focus lost", [&] { g->OnFocusLost(); }},
+      {"resize", [&] { g->Resize(300, 100, 1.f); }},
+      {"explicit release", [&] { g->ReleaseMouseCapture(); }},
+      {"touch cancelled", [&] { g->OnTouchCancelled({At(50, 20)}); }},
+      {"control removed", [&] { g->RemoveControl(dual); }},
   };
   for (const Case& c : cases)
   {
@@ -205,12 +205,11 @@ TEST_F(InputTest, TypedValuesAreNumbersInTheCLocaleOrRefused)
     double real; // the parameter's value after the entry
   };
   const Case cases[] = {
-    {"3.26", true, 3.5},      // snapped to the step of 0.5 (3.26 / 0.5 = 6.52 → 7)
-    {"+2", true, 2.0},        {" -1.5 dB", true, -1.5},
-    {"40", true, 12.0},       // clamped to the range before it is normalised
-    {"abc", false, -1.5},     {"", false, -1.5},
-    {"nan", false, -1.5},     {"inf", false, -1.5},
-    {"1e999", false, -1.5},   {"3,5", true, 3.0}, // a decimal comma is not a decimal point
+      {"3.26", true, 3.5}, // snapped to the step of 0.5 (3.26 / 0.5 = 6.52 → 7)
+      {"+2", true, 2.0},      {" -1.5 dB", true, -1.5}, {"40", true, 12.0}, // clamped to the range before it is
+                                                                            // normalised
+      {"abc", false, -1.5},   {"", false, -1.5},        {"nan", false, -1.5}, {"inf", false, -1.5},
+      {"1e999", false, -1.5}, {"3,5", true, 3.0}, // a decimal comma is not a decimal point
   };
   double lastAccepted = 0.0;
   for (const Case& c : cases)
@@ -277,12 +276,12 @@ TEST_F(InputTest, CornerResizerDragsScaleOrSize)
     float scale;
   };
   const Case cases[] = {
-    {100, 50, 200, 100, 2.f},  // twice the mouse-down position: twice the scale
-    {100, 50, 150, 60, 1.2f},  // the smaller ratio wins
-    {100, 50, 900, 900, 2.f},  // limited to the maximum scale
-    {0, 50, 80, 100, 2.f},     // pressed at x = 0: only the y ratio counts
-    {0, 0, 80, 100, 1.f},      // no ratio at all: nothing changes
-    {-5, -5, 80, 100, 1.f},
+      {100, 50, 200, 100, 2.f}, // twice the mouse-down position: twice the scale
+      {100, 50, 150, 60, 1.2f}, // the smaller ratio wins
+      {100, 50, 900, 900, 2.f}, // limited to the maximum scale
+      {0, 50, 80, 100, 2.f},    // pressed at x = 0: only the y ratio counts
+      {0, 0, 80, 100, 1.f},     // no ratio at all: nothing changes
+      {-5, -5, 80, 100, 1.f},
   };
   for (const Case& k : cases)
   {
@@ -337,11 +336,13 @@ TEST_F(InputTest, KeyboardPlaysNotesAndOctaveKeysReleaseThem)
   Add(IRECT(0, 0, 200, 100));
   std::vector<IMidiMsg> seen;
   g->SetQwertyMidiKeyHandlerFunc([&](const IMidiMsg& m) { seen.push_back(m); });
-  const auto key = [&](char k, bool up = false) {
+  const auto key = [&](char k, bool up = false)
+  {
     const IKeyPress kp(nullptr, k);
     return up ? g->OnKeyUp(5, 5, kp) : g->OnKeyDown(5, 5, kp);
   };
-  const auto notes = [&] {
+  const auto notes = [&]
+  {
     Strings out;
     for (const IMidiMsg& m : dlg.midiFromUI)
       out.push_back(std::string(m.mStatus == 0x90 ? "on " : "off ") + std::to_string(m.mData1) + "/" +
@@ -350,7 +351,8 @@ TEST_F(InputTest, KeyboardPlaysNotesAndOctaveKeysReleaseThem)
     return out;
   };
   // The base note is shared by the process: bring it to the bottom first (it stops at 24), then up to 48.
-  for (int i = 0; i < 8; ++i) key('Z');
+  for (int i = 0; i < 8; ++i)
+    key('Z');
   key('X'), key('X');
   notes();
 
@@ -395,9 +397,9 @@ TEST_F(InputTest, GesturesGoToControlsOrToTheFirstRegion)
   }
   EXPECT_EQ(log, (Strings{"ctl1", "r1", "r2"}));
   EXPECT_EQ(c->GetLastGesture(), EGestureType::Pinch);
-  EXPECT_EQ((std::vector<bool>{g->RespondsToGesture(10, 10), g->RespondsToGesture(120, 10),
-                               g->RespondsToGesture(180, 10)}),
-            (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(
+      (std::vector<bool>{g->RespondsToGesture(10, 10), g->RespondsToGesture(120, 10), g->RespondsToGesture(180, 10)}),
+      (std::vector<bool>{true, true, false}));
   g->ClearGestureRegions();
   EXPECT_FALSE(g->RespondsToGesture(120, 10));
   c->SetAnimation([](IControl*) {}); // an animating control takes no gestures

@@ -14,7 +14,8 @@ namespace
 std::vector<std::string> Texts(const IPopupMenu& m)
 {
   std::vector<std::string> out;
-  for (int i = 0; i < m.NItems(); ++i) out.push_back(m.GetItemText(i));
+  for (int i = 0; i < m.NItems(); ++i)
+    out.push_back(m.GetItemText(i));
   return out;
 }
 
@@ -33,15 +34,16 @@ TEST(IPopupMenu, PlacesItemsByIndexRule)
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-    {{{"b", -2}, {"A", -2}, {"c", -2}}, {"A", "b", "c"}},     // sorted, without regard to case
-    {{{"a", -1}, {"b", -1}, {"c", -1}, {"d", 10}}, {"a", "b", "c", "d"}}, // beyond the end: appended
-    {{{"a", -1}, {"b", -1}, {"z", 1}, {"y", -7}}, {"y", "a", "z", "b"}},  // inside, and negative → front
-    {{{"m", -2}, {"m", -2}, {"", -2}}, {"", "m", "m"}},
+      {{{"b", -2}, {"A", -2}, {"c", -2}}, {"A", "b", "c"}},                 // sorted, without regard to case
+      {{{"a", -1}, {"b", -1}, {"c", -1}, {"d", 10}}, {"a", "b", "c", "d"}}, // beyond the end: appended
+      {{{"a", -1}, {"b", -1}, {"z", 1}, {"y", -7}}, {"y", "a", "z", "b"}},  // inside, and negative → front
+      {{{"m", -2}, {"m", -2}, {"", -2}}, {"", "m", "m"}},
   };
   for (const Case& c : cases)
   {
     IPopupMenu menu;
-    for (const auto& [text, index] : c.adds) menu.AddItem(text, index);
+    for (const auto& [text, index] : c.adds)
+      menu.AddItem(text, index);
     EXPECT_EQ(Texts(menu), c.expected);
   }
 }
@@ -49,7 +51,8 @@ TEST(IPopupMenu, PlacesItemsByIndexRule)
 TEST(IPopupMenu, TitlesChecksAndReset)
 {
   IPopupMenu m("", 2);
-  for (const char* t : {"a", "b", "c", "d"}) m.AddItem(t);
+  for (const char* t : {"a", "b", "c", "d"})
+    m.AddItem(t);
   Util_String title;
   m.GetItemTitle(3, title);
   EXPECT_STREQ(title.Get(), "04: d");

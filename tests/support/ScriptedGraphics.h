@@ -24,8 +24,8 @@ namespace plugin::igraphics::test
 class RecordingGraphics : public IGraphics
 {
 public:
-  using IGraphics::IGraphics;
   using IGraphics::DrawBitmap;
+  using IGraphics::IGraphics;
 
   struct DrawCall
   {
@@ -74,8 +74,7 @@ public:
   {
     Rec("PathQuadraticBezierTo", {cx, cy, x2, y2});
   }
-  void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options,
-                  const IBlend* blend) override
+  void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options, const IBlend* blend) override
   {
     Rec("PathStroke", {thickness, double(options.mDash.mCount), options.mDash.mArray[0], options.mMiterLimit}, blend,
         &pattern);
@@ -102,7 +101,9 @@ public:
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
   {
     const float w = charWidth * static_cast<float>(std::string(str).size());
-    const float x = text.mAlign == kAlignNear ? bounds.L : text.mAlign == kAlignFar ? bounds.R - w : bounds.MW() - w / 2;
+    const float x = text.mAlign == kAlignNear  ? bounds.L
+                    : text.mAlign == kAlignFar ? bounds.R - w
+                                               : bounds.MW() - w / 2;
     bounds = IRECT(x, bounds.T, x + w, bounds.B);
     return w;
   }
@@ -328,7 +329,10 @@ public:
     IControl::OnMouseDown(x, y, mod);
   }
   void OnMouseUp(float x, float y, const IMouseMod&) override { events.push_back("up " + Pt(x, y)); }
-  void OnMouseDrag(float, float, float dX, float dY, const IMouseMod&) override { events.push_back("drag " + Pt(dX, dY)); }
+  void OnMouseDrag(float, float, float dX, float dY, const IMouseMod&) override
+  {
+    events.push_back("drag " + Pt(dX, dY));
+  }
   void OnMouseDblClick(float x, float y, const IMouseMod& mod) override
   {
     events.push_back("dbl");
@@ -349,7 +353,8 @@ public:
   }
   void CreateContextMenu(IPopupMenu& menu) override
   {
-    for (const auto& item : contextItems) menu.AddItem(item.c_str());
+    for (const auto& item : contextItems)
+      menu.AddItem(item.c_str());
   }
   void OnPopupMenuSelection(IPopupMenu* menu, int valIdx) override
   {
