@@ -192,6 +192,15 @@ TEST_F(InputTest, ValuePromptsOfferMenusOrTextEntries)
   EXPECT_EQ(g->textEntries[0].bounds, IRECT(50, 2, 90, 18));
   EXPECT_EQ((std::vector<int>{g->textEntries[0].paramIdx, g->textEntries[0].length}), (std::vector<int>{2, 5}));
   EXPECT_EQ(g->GetControlInTextEntry(), gain);
+
+  // The user types a value and presses Return.
+  g->SetControlValueAfterTextEdit("");
+  dlg.gestures.clear();
+  g->textAnswers = {"6"};
+  gain->PromptUserInput(0);
+  EXPECT_DOUBLE_EQ(dlg.GetParam(2)->Value(), 6.0);
+  EXPECT_EQ(dlg.gestures, (Strings{"B2", "E2"}));
+  EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
 }
 
 TEST_F(InputTest, TypedValuesAreNumbersInTheCLocaleOrRefused)
@@ -206,10 +215,16 @@ TEST_F(InputTest, TypedValuesAreNumbersInTheCLocaleOrRefused)
   };
   const Case cases[] = {
       {"3.26", true, 3.5}, // snapped to the step of 0.5 (3.26 / 0.5 = 6.52 → 7)
-      {"+2", true, 2.0},      {" -1.5 dB", true, -1.5}, {"40", true, 12.0}, // clamped to the range before it is
-                                                                            // normalised
-      {"abc", false, -1.5},   {"", false, -1.5},        {"nan", false, -1.5}, {"inf", false, -1.5},
-      {"1e999", false, -1.5}, {"3,5", true, 3.0}, // a decimal comma is not a decimal point
+      {"+2", true, 2.0},
+      {" -1.5 dB", true, -1.5},
+      {"40", true, 12.0}, // clamped to the range before it is
+                          // normalised
+      {"abc", false, -1.5},
+      {"", false, -1.5},
+      {"nan", false, -1.5},
+      {"inf", false, -1.5},
+      {"1e999", false, -1.5},
+      {"3,5", true, 3.0}, // a decimal comma is not a decimal point
   };
   double lastAccepted = 0.0;
   for (const Case& c : cases)

@@ -151,6 +151,7 @@ public:
   int menuChoice = -1;
   bool menuAsync = false;
   bool menuRefuse = false;
+  std::vector<std::string> textAnswers; // typed into the next text fields, in order; none: the field stays open
   std::string clipboard;
   EMsgBoxResult msgBoxResult = kOK;
   IColor pickedColor = COLOR_WHITE;
@@ -273,6 +274,11 @@ public:
   void CreatePlatformTextEntry(int paramIdx, const IText&, const IRECT& bounds, int length, const char* str) override
   {
     textEntries.push_back({paramIdx, bounds, length, str ? str : ""});
+    // A scripted answer ends the entry at once, as a user pressing Return would.
+    if (textAnswers.empty()) return;
+    const std::string answer = textAnswers.front();
+    textAnswers.erase(textAnswers.begin());
+    SetControlValueAfterTextEdit(answer.c_str());
   }
   bool GetDrawContextReady() const override { return true; }
   void DrawResize() override { calls.push_back("DrawResize"); }
