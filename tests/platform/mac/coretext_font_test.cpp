@@ -1,0 +1,228 @@
+// CoreText fonts: the sfnt reader's metrics and names against FreeType on the same files; fonts made from files,
+// memory and installed families; face selection in collections.
+
+#include "FontReference.h"
+
+#include "platform/mac/CoreTextFont.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+using namespace plugin::igraphics;
+
+namespace
+{
+
+std::string CopyString(CFTypeRef s)
+{
+  if (!s || CFGetTypeID(s) != CFStringGetTypeID()) return {};
+  const char* p = CFStringGetCStringPtr(static_cast<CFStringRef>(s), kCFStringEncodingUTF8);
+  return p ? p : "";
+}
+
+// The attribute of a descriptor as text (URLs as their path); "" when missing.
+std::string Attribute(FontDescriptor descriptor, CFStringRef name)
+{
+  CFTypeRef v = CTFontDescriptorCopyAttribute(static_cast<CTFontDescriptorRef>(descriptor), name);
+  if (!v) return {};
+  std::string text;
+  if (CFGetTypeID(v) == CFURLGetTypeID())
+  {
+    CFStringRef path = CFURLCopyFileSystemPath(static_cast<CFURLRef>(v), kCFURLPOSIXPathStyle);
+    text = CopyString(path);
+    CFRelease(path);
+  }
+  else
+    text = CopyString(v);
+  CFRelease(v);
+  return text;
+}
+
+void ExpectSameMetrics(const IFontInfo& info, const fontref::Metrics& ref, const std::string& what)
+{
+  SCOPED_TRACE(what);
+  ASSERT_TRUE(info.IsValid());
+  EXPECT_EQ(info.GetUnitsPerEM(), ref.unitsPerEm);
+  EXPECT_EQ(info.GetAscender(), ref.ascender);
+  EXPECT_EQ(info.GetDescender(), ref.descender);
+  EXPECT_EQ(info.GetLineGap(), ref.lineGap);
+  EXPECT_EQ(info.GetMacStyle(), ref.macStyle);
+  EXPECT_EQ(info.GetFamily(), ref.family);
+  EXPECT_EQ(info.GetStyle(), ref.style);
+}
+
+// A file removed at the end of the test.
+struct TempFile
+{
+  explicit TempFile(const std::vector<uint8_t>& bytes)
+  {
+    char tmpl[] = "/tmp/zaniq_font_XXXXXX";
+    const int fd = mkstemp(tmpl);
+    path = tmpl;
+    if (fd >= 0)
+    {
+      EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+      close(fd);
+    }
+  }
+  ~TempFile() { std::remove(path.c_str()); }
+  std::string path;
+};
+
+const char* const kSystemFonts[] = {fontref::kRoboto, fontref::kDejaVu, fontref::kDejaVuBold};
+
+} // namespace
+
+// ---- The sfnt reader and the three ways of making a font, against FreeType ----
+
+TEST(CoreTextFont, MetricsAndNamesMatchFreeTypeForFilesAndMemory)
+{
+  for (const char* path : kSystemFonts)
+  {
+    const std::vector<uint8_t> bytes = fontref::ReadFile(path);
+    ASSERT_FALSE(bytes.empty()) << path;
+    const auto ref = fontref::FreeTypeMetrics(bytes, 0);
+    ASSERT_TRUE(ref) << path;
+
+    ExpectSameMetrics(IFontInfo(bytes.data(), bytes.size(), 0), *ref, std::string("reader ") + path);
+    EXPECT_FALSE(IFontInfo(bytes.data(), bytes.size(), 1).IsValid()) << "a plain font has face 0 only";
+
+    // A full path is accepted as a resource name when the file exists.
+    PlatformFontPtr fromFile = CoreTextFont::Create("id", path, "com.example.none", nullptr);
+    PlatformFontPtr fromMemory = CoreTextFont::Create("id", bytes.data(), static_cast<int>(bytes.size()));
+    for (PlatformFont* font : {fromFile.get(), fromMemory.get()})
+    {
+      ASSERT_NE(font, nullptr) << path;
+      EXPECT_FALSE(font->IsSystem());
+      EXPECT_EQ(Attribute(font->GetDescriptor(), kCTFontFamilyNameAttribute), ref->family);
+      IFontDataPtr data = font->GetFontData();
+      ASSERT_TRUE(data && data->IsValid()) << path;
+      EXPECT_EQ(data->GetFaceIdx(), 0);
+      ASSERT_EQ(data->GetSize(), static_cast<int>(bytes.size()));
+      EXPECT_EQ(0, memcmp(data->Get(), bytes.data(), bytes.size()));
+      ExpectSameMetrics(*data, *ref, std::string("font data ") + path);
+    }
+    EXPECT_EQ(Attribute(fromFile->GetDescriptor(), kCTFontURLAttribute), path);
+    EXPECT_EQ(Attribute(fromMemory->GetDescriptor(), kCTFontURLAttribute), "") << "memory fonts have no file";
+  }
+}
+
+TEST(CoreTextFont, MissingOrUnreadableFontsGiveNone)
+{
+  EXPECT_EQ(CoreTextFont::Create("id", "/nonexistent/zaniq.ttf", "com.example.none", nullptr), nullptr);
+  EXPECT_EQ(CoreTextFont::Create("id", fontref::kDejaVu, "com.example.none", nullptr) ? 1 : 0, 1);
+  EXPECT_EQ(CoreTextFont::Create("id", "", "com.example.none", nullptr), nullptr);
+  EXPECT_EQ(CoreTextFont::Create("id", static_cast<const char*>(nullptr), "com.example.none", nullptr), nullptr);
+
+  // The extension must be the font type.
+  const std::string copy = std::filesystem::temp_directory_path() / "zaniq_font_test.otf";
+  std::filesystem::copy_file(fontref::kDejaVu, copy, std::filesystem::copy_options::overwrite_existing);
+  EXPECT_NE(CoreTextFont::Create("id", copy.c_str(), "com.example.none", nullptr), nullptr)
+      << "an existing path is accepted whatever its extension";
+  std::filesystem::remove(copy);
+
+  const char junk[] = "definitely not a font, just some bytes of text that go on for a while";
+  EXPECT_EQ(CoreTextFont::Create("id", junk, static_cast<int>(sizeof junk)), nullptr);
+  EXPECT_EQ(CoreTextFont::Create("id", static_cast<const void*>(nullptr), 100), nullptr);
+  EXPECT_EQ(CoreTextFont::Create("id", junk, 0), nullptr);
+  EXPECT_EQ(CoreTextFont::Create("id", junk, -5), nullptr);
+}
+
+// ---- Installed fonts by family and style ----
+
+TEST(CoreTextFont, FamilyAndStyleResolveToTheInstalledFile)
+{
+  struct Case
+  {
+    const char* family;
+    int style;
+    const char* file; // null: no font
+    const char* styleName;
+  };
+  const Case cases[] = {
+      {"DejaVu Sans", 1, fontref::kDejaVuBold, "Bold"},
+      {"DejaVu Sans", 0, fontref::kDejaVu, "Regular"},
+      {"dejavu sans", 7, fontref::kDejaVu, "Regular"},
+      {"Roboto", 0, fontref::kRoboto, "Regular"},
+      {"Zaniq No Such Family", 0, nullptr, nullptr},
+      {"", 0, nullptr, nullptr},
+  };
+  for (const Case& c : cases)
+  {
+    SCOPED_TRACE(std::string(c.family) + " " + std::to_string(c.style));
+    PlatformFontPtr font = CoreTextFont::Create("id", c.family, c.style);
+    if (!c.file)
+    {
+      EXPECT_EQ(font, nullptr);
+      continue;
+    }
+    ASSERT_NE(font, nullptr);
+    EXPECT_TRUE(font->IsSystem());
+    EXPECT_EQ(static_cast<CoreTextFont&>(*font).GetStyleName(), c.styleName);
+    EXPECT_EQ(std::filesystem::canonical(Attribute(font->GetDescriptor(), kCTFontURLAttribute)),
+              std::filesystem::canonical(c.file));
+    EXPECT_EQ(Attribute(font->GetDescriptor(), kCTFontFamilyNameAttribute), c.family);
+    EXPECT_EQ(Attribute(font->GetDescriptor(), kCTFontStyleNameAttribute), c.styleName);
+
+    // A plain font file has one face, taken whatever its style is called ("Book" for DejaVu Sans).
+    const auto ref = fontref::FreeTypeMetrics(fontref::ReadFile(c.file), 0);
+    IFontDataPtr data = font->GetFontData();
+    ASSERT_TRUE(data && data->IsValid());
+    EXPECT_EQ(data->GetFaceIdx(), 0);
+    ExpectSameMetrics(*data, *ref, c.file);
+  }
+}
+
+// ---- Collections ----
+
+TEST(CoreTextFont, CollectionFacesAreSelectedByIndexAndStyle)
+{
+  const auto regular = fontref::ReadFile(fontref::kDejaVu);
+  const auto bold = fontref::ReadFile(fontref::kDejaVuBold);
+  const auto ttc = fontref::MakeCollection({regular, bold});
+
+  for (int face = 0; face < 2; ++face)
+  {
+    const auto ref = fontref::FreeTypeMetrics(ttc, face);
+    ASSERT_TRUE(ref);
+    ExpectSameMetrics(IFontInfo(ttc.data(), ttc.size(), face), *ref, "face " + std::to_string(face));
+  }
+  EXPECT_FALSE(IFontInfo(ttc.data(), ttc.size(), 2).IsValid());
+  EXPECT_FALSE(IFontInfo(ttc.data(), ttc.size(), -1).IsValid());
+
+  EXPECT_EQ(IFontInfo::FindFaceByStyle(ttc.data(), ttc.size(), "Bold"), 1);
+  EXPECT_EQ(IFontInfo::FindFaceByStyle(ttc.data(), ttc.size(), "Book"), 0);
+  EXPECT_EQ(IFontInfo::FindFaceByStyle(ttc.data(), ttc.size(), "Italic"), -1);
+
+  // A font of the collection file with a style name picks that face; without one, face 0.
+  TempFile file(ttc);
+  struct Case
+  {
+    const char* style;
+    int face;
+  };
+  for (const Case& c : {Case{"Bold", 1}, Case{"", 0}, Case{"Book", 0}, Case{"Italic", -1}})
+  {
+    SCOPED_TRACE(c.style);
+    CFURLRef url = CFURLCreateFromFileSystemRepresentation(
+        nullptr, reinterpret_cast<const UInt8*>(file.path.c_str()), static_cast<CFIndex>(file.path.size()), false);
+    CGDataProviderRef provider = CGDataProviderCreateWithURL(url);
+    ASSERT_NE(provider, nullptr);
+    const void* keys[] = {kCTFontURLAttribute};
+    const void* values[] = {url};
+    CFDictionaryRef attrs =
+        CFDictionaryCreate(nullptr, keys, values, 1, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+    CoreTextFont font(CTFontDescriptorCreateWithAttributes(attrs), provider, c.style, true);
+    CFRelease(attrs);
+    CFRelease(url);
+
+    IFontDataPtr data = font.GetFontData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->GetFaceIdx(), c.face);
+    EXPECT_EQ(data->IsValid(), c.face >= 0);
+    if (c.face >= 0) { EXPECT_EQ(data->GetStyle(), c.face == 1 ? "Bold" : "Book"); }
+  }
+}
