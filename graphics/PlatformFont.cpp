@@ -193,8 +193,11 @@ std::string IFontInfo::ReadNameRecord(uint16_t platformID, uint16_t encodingID, 
     const uint64_t length = U16(rec + 8);
     const uint64_t start = storage + U16(rec + 10);
     if (start + length > tableEnd) continue; // the text lies outside the table
-    if (platformID == 3) return FromUTF16BE(name + start, length);
-    return std::string(reinterpret_cast<const char*>(name + start), static_cast<size_t>(length));
+    std::string text = platformID == 3 ? FromUTF16BE(name + start, length)
+                                       : std::string(reinterpret_cast<const char*>(name + start), length);
+    // Names are used as C strings: they end at a NUL.
+    text.resize(std::strlen(text.c_str()));
+    return text;
   }
   return {};
 }

@@ -92,7 +92,7 @@ IFontDataPtr CoreTextFont::GetFontData()
   return std::make_unique<IFontData>(bytes, static_cast<int>(length), faceIdx);
 }
 
-PlatformFontPtr CoreTextFont::FromProvider(CGDataProviderRef provider)
+PlatformFontPtr CoreTextFont::FromDataProvider(CGDataProviderRef provider)
 {
   ScopedCF<CGDataProviderRef> owned(provider);
   if (!owned) return nullptr;
@@ -105,8 +105,8 @@ PlatformFontPtr CoreTextFont::FromProvider(CGDataProviderRef provider)
   return std::make_unique<CoreTextFont>(descriptor.Release(), owned.Release(), "", false);
 }
 
-PlatformFontPtr CoreTextFont::Create(const char* fontID, const char* fileNameOrResID, const char* bundleID,
-                                     const char* sharedResourcesSubPath)
+PlatformFontPtr CoreTextFont::FromResource(const char* fontID, const char* fileNameOrResID, const char* bundleID,
+                                           const char* sharedResourcesSubPath)
 {
   (void)fontID;
   Util_String path;
@@ -115,10 +115,10 @@ PlatformFontPtr CoreTextFont::Create(const char* fontID, const char* fileNameOrR
   if (!pathString) return nullptr;
   ScopedCF<CFURLRef> url(CFURLCreateWithFileSystemPath(nullptr, pathString.Get(), kCFURLPOSIXPathStyle, false));
   if (!url) return nullptr;
-  return FromProvider(CGDataProviderCreateWithURL(url.Get()));
+  return FromDataProvider(CGDataProviderCreateWithURL(url.Get()));
 }
 
-PlatformFontPtr CoreTextFont::Create(const char* fontID, const char* fontName, int style)
+PlatformFontPtr CoreTextFont::FromName(const char* fontID, const char* fontName, int style)
 {
   (void)fontID;
   if (!fontName || !*fontName) return nullptr;
@@ -141,7 +141,7 @@ PlatformFontPtr CoreTextFont::Create(const char* fontID, const char* fontName, i
   return std::make_unique<CoreTextFont>(descriptor.Release(), provider.Release(), styleName, true);
 }
 
-PlatformFontPtr CoreTextFont::Create(const char* fontID, const void* data, int dataSize)
+PlatformFontPtr CoreTextFont::FromMemory(const char* fontID, const void* data, int dataSize)
 {
   (void)fontID;
   if (!data || dataSize <= 0) return nullptr;
@@ -154,7 +154,7 @@ PlatformFontPtr CoreTextFont::Create(const char* fontID, const void* data, int d
     std::free(copy);
     return nullptr;
   }
-  return FromProvider(provider);
+  return FromDataProvider(provider);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -35,16 +35,16 @@ public:
 
   // A font from the resource fileNameOrResID of type "ttf" (bundle first, then the shared location, then the
   // name as a path); null when it is not found or is not a font.
-  static PlatformFontPtr Create(const char* fontID, const char* fileNameOrResID, const char* bundleID,
-                                const char* sharedResourcesSubPath);
+  static PlatformFontPtr FromResource(const char* fontID, const char* fileNameOrResID, const char* bundleID,
+                                      const char* sharedResourcesSubPath);
   // An installed font by family name and style (1 bold, 2 italic, anything else regular); a system font. Null
   // for an unknown family.
-  static PlatformFontPtr Create(const char* fontID, const char* fontName, int style);
+  static PlatformFontPtr FromName(const char* fontID, const char* fontName, int style);
   // A font from dataSize bytes at data (copied); null when they are not a font.
-  static PlatformFontPtr Create(const char* fontID, const void* data, int dataSize);
+  static PlatformFontPtr FromMemory(const char* fontID, const void* data, int dataSize);
 
 private:
-  static PlatformFontPtr FromProvider(CGDataProviderRef provider);
+  static PlatformFontPtr FromDataProvider(CGDataProviderRef provider);
 
   CTFontDescriptorRef mDescriptor;
   CGDataProviderRef mProvider;

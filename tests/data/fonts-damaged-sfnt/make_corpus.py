@@ -106,6 +106,7 @@ def main():
         "ok-mac-names.ttf": tiny(names=[mac(1, "Tiny"), mac(2, "Regular")]),
         "ok-flat-height.ttf": tiny(asc=0, desc=0),
         "ok-surrogates.ttf": tiny(names=[(3, 1, 1033, 1, b"\xd8\x3d\xde\x00\xd8\x00\x00A"), win(2, "Regular")]),
+        "ok-nul-in-name.ttf": tiny(names=[win(1, "Ti\0ny"), win(2, "Regular")]),
         "ok-odd-name-length.ttf": tiny(names=[(3, 1, 1033, 1, b"\x00T\x00i\x00"), win(2, "Regular")]),
         "ok-collection.ttc": collection([lambda b: tiny("Regular", base=b), lambda b: tiny("Bold", base=b)]),
         "ok-collection-v2.ttc": collection([lambda b: tiny("Italic", base=b)], version=0x00020000),

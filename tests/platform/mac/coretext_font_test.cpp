@@ -91,8 +91,8 @@ TEST(CoreTextFont, MetricsAndNamesMatchFreeTypeForFilesAndMemory)
     EXPECT_FALSE(IFontInfo(bytes.data(), bytes.size(), 1).IsValid()) << "a plain font has face 0 only";
 
     // A full path is accepted as a resource name when the file exists.
-    PlatformFontPtr fromFile = CoreTextFont::Create("id", path, "com.example.none", nullptr);
-    PlatformFontPtr fromMemory = CoreTextFont::Create("id", bytes.data(), static_cast<int>(bytes.size()));
+    PlatformFontPtr fromFile = CoreTextFont::FromResource("id", path, "com.example.none", nullptr);
+    PlatformFontPtr fromMemory = CoreTextFont::FromMemory("id", bytes.data(), static_cast<int>(bytes.size()));
     for (PlatformFont* font : {fromFile.get(), fromMemory.get()})
     {
       ASSERT_NE(font, nullptr) << path;
@@ -112,23 +112,23 @@ TEST(CoreTextFont, MetricsAndNamesMatchFreeTypeForFilesAndMemory)
 
 TEST(CoreTextFont, MissingOrUnreadableFontsGiveNone)
 {
-  EXPECT_EQ(CoreTextFont::Create("id", "/nonexistent/zaniq.ttf", "com.example.none", nullptr), nullptr);
-  EXPECT_EQ(CoreTextFont::Create("id", fontref::kDejaVu, "com.example.none", nullptr) ? 1 : 0, 1);
-  EXPECT_EQ(CoreTextFont::Create("id", "", "com.example.none", nullptr), nullptr);
-  EXPECT_EQ(CoreTextFont::Create("id", static_cast<const char*>(nullptr), "com.example.none", nullptr), nullptr);
+  EXPECT_EQ(CoreTextFont::FromResource("id", "/nonexistent/zaniq.ttf", "com.example.none", nullptr), nullptr);
+  EXPECT_EQ(CoreTextFont::FromResource("id", fontref::kDejaVu, "com.example.none", nullptr) ? 1 : 0, 1);
+  EXPECT_EQ(CoreTextFont::FromResource("id", "", "com.example.none", nullptr), nullptr);
+  EXPECT_EQ(CoreTextFont::FromResource("id", static_cast<const char*>(nullptr), "com.example.none", nullptr), nullptr);
 
   // The extension must be the font type.
   const std::string copy = std::filesystem::temp_directory_path() / "zaniq_font_test.otf";
   std::filesystem::copy_file(fontref::kDejaVu, copy, std::filesystem::copy_options::overwrite_existing);
-  EXPECT_NE(CoreTextFont::Create("id", copy.c_str(), "com.example.none", nullptr), nullptr)
+  EXPECT_NE(CoreTextFont::FromResource("id", copy.c_str(), "com.example.none", nullptr), nullptr)
       << "an existing path is accepted whatever its extension";
   std::filesystem::remove(copy);
 
   const char junk[] = "definitely not a font, just some bytes of text that go on for a while";
-  EXPECT_EQ(CoreTextFont::Create("id", junk, static_cast<int>(sizeof junk)), nullptr);
-  EXPECT_EQ(CoreTextFont::Create("id", static_cast<const void*>(nullptr), 100), nullptr);
-  EXPECT_EQ(CoreTextFont::Create("id", junk, 0), nullptr);
-  EXPECT_EQ(CoreTextFont::Create("id", junk, -5), nullptr);
+  EXPECT_EQ(CoreTextFont::FromMemory("id", junk, static_cast<int>(sizeof junk)), nullptr);
+  EXPECT_EQ(CoreTextFont::FromMemory("id", static_cast<const void*>(nullptr), 100), nullptr);
+  EXPECT_EQ(CoreTextFont::FromMemory("id", junk, 0), nullptr);
+  EXPECT_EQ(CoreTextFont::FromMemory("id", junk, -5), nullptr);
 }
 
 // ---- Installed fonts by family and style ----
@@ -153,7 +153,7 @@ TEST(CoreTextFont, FamilyAndStyleResolveToTheInstalledFile)
   for (const Case& c : cases)
   {
     SCOPED_TRACE(std::string(c.family) + " " + std::to_string(c.style));
-    PlatformFontPtr font = CoreTextFont::Create("id", c.family, c.style);
+    PlatformFontPtr font = CoreTextFont::FromName("id", c.family, c.style);
     if (!c.file)
     {
       EXPECT_EQ(font, nullptr);

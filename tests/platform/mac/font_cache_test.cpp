@@ -124,8 +124,8 @@ TEST(CoreTextFontDescriptorCache, KeepsTheFirstDescriptorWithItsSizeFactor)
   const auto bytes = fontref::ReadFile(fontref::kDejaVu);
   const auto ref = fontref::FreeTypeMetrics(bytes, 0);
   ASSERT_TRUE(ref);
-  PlatformFontPtr first = CoreTextFont::Create("id", fontref::kDejaVu, "com.example.none", nullptr);
-  PlatformFontPtr second = CoreTextFont::Create("id", fontref::kRoboto, "com.example.none", nullptr);
+  PlatformFontPtr first = CoreTextFont::FromResource("id", fontref::kDejaVu, "com.example.none", nullptr);
+  PlatformFontPtr second = CoreTextFont::FromResource("id", fontref::kRoboto, "com.example.none", nullptr);
   ASSERT_TRUE(first && second);
   auto descriptor = static_cast<CTFontDescriptorRef>(first->GetDescriptor());
   const CFIndex retainsBefore = CFGetRetainCount(descriptor);

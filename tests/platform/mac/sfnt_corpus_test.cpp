@@ -29,6 +29,7 @@ const std::map<std::string, Expected> kExpected = {
     {"ok-mac-names.ttf", {{true}, "Tiny", "Regular"}},
     {"ok-flat-height.ttf", {{true}, "Tiny", "Regular"}},
     {"ok-surrogates.ttf", {{true}, "\xF0\x9F\x98\x80\xEF\xBF\xBD" "A", "Regular"}},
+    {"ok-nul-in-name.ttf", {{true}, "Ti", "Regular"}},
     {"ok-odd-name-length.ttf", {{true}, "Ti", "Regular"}},
     {"ok-collection.ttc", {{true, true}, "Tiny", "Regular"}},
     {"ok-collection-v2.ttc", {{true}, "Tiny", "Italic"}},
