@@ -20,7 +20,7 @@ namespace plugin::igraphics
 class CoreTextFont : public PlatformFont
 {
 public:
-  // Takes ownership of descriptor and provider (both non-null). styleName: the face to pick in a collection
+  // Takes ownership of descriptor and provider. styleName: the face to pick in a collection
   // (empty: face 0).
   CoreTextFont(CTFontDescriptorRef descriptor, CGDataProviderRef provider, const char* styleName, bool isSystem);
   ~CoreTextFont() override;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,14 @@ struct Metrics
 {
   int unitsPerEm = 0, macStyle = 0, ascender = 0, descender = 0, lineGap = 0;
   std::string family, style;
+  bool operator==(const Metrics&) const = default;
 };
+
+inline std::ostream& operator<<(std::ostream& os, const Metrics& m)
+{
+  return os << m.family << " " << m.style << " upem " << m.unitsPerEm << " mac " << m.macStyle << " asc " << m.ascender
+            << " desc " << m.descender << " gap " << m.lineGap;
+}
 
 // Face faceIdx of the bytes as FreeType reads it (hhea and head tables, family and style names).
 inline std::optional<Metrics> FreeTypeMetrics(const std::vector<uint8_t>& bytes, int faceIdx)

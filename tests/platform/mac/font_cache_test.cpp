@@ -17,103 +17,65 @@ namespace
 // Counts its destructions.
 struct Counted
 {
-  explicit Counted(int* deaths, int tag = 0) : deaths(deaths), tag(tag) {}
+  explicit Counted(int* deaths) : deaths(deaths) {}
   ~Counted() { ++*deaths; }
   int* deaths;
-  int tag;
 };
 
 } // namespace
 
-TEST(StaticStorage, KeysAreNameAndScaleExactly)
+TEST(StaticStorage, KeysOwnershipAndTheCountOfContexts)
 {
   // The key text is the name followed by "-<scale with one decimal>x".
   EXPECT_EQ(StaticStorage<Counted>::Hash("knob.png", 2.0), std::hash<std::string>()("knob.png-2.0x"));
-  EXPECT_EQ(StaticStorage<Counted>::Hash("Roboto-Regular", 1.0), std::hash<std::string>()("Roboto-Regular-1.0x"));
   EXPECT_EQ(StaticStorage<Counted>::Hash("a", 1.25), std::hash<std::string>()("a-1.2x"));
   EXPECT_EQ(StaticStorage<Counted>::Hash(nullptr, 3.0), std::hash<std::string>()("-3.0x"));
 
   int deaths = 0;
   {
     StaticStorage<Counted> store;
-    auto* a1 = new Counted(&deaths, 1);
-    auto* a2 = new Counted(&deaths, 2);
-    auto* b = new Counted(&deaths, 3);
-    auto* later = new Counted(&deaths, 4);
+    store.Retain();
+    store.Retain();
+    auto* a1 = new Counted(&deaths);
+    auto* a2 = new Counted(&deaths);
+    auto* later = new Counted(&deaths);
     store.Add(a1, "a", 1.0);
     store.Add(a2, "a", 2.0);
-    store.Add(b, "b", 1.0);
-    store.Add(later, "a", 1.0); // a second entry of the same key stays behind the first
-
-    struct Case
-    {
-      const char* name;
-      double scale;
-      Counted* expected;
-    };
-    const Case cases[] = {
-        {"a", 1.0, a1}, {"a", 2.0, a2}, {"b", 1.0, b}, {"b", 2.0, nullptr},
-        // Same key text, different scale: "1.04" prints as 1.0 but is not the scale of the entry.
-        {"a", 1.04, nullptr}, {"A", 1.0, nullptr}, {"", 1.0, nullptr}, {nullptr, 1.0, nullptr},
-    };
-    for (const Case& c : cases)
-      EXPECT_EQ(store.Find(c.name, c.scale), c.expected) << (c.name ? c.name : "(null)") << " " << c.scale;
-
-    EXPECT_EQ(store.GetSize(), 4);
+    store.Add(later, "a", 1.0); // behind the first entry of the same key
     store.Add(nullptr, "null", 1.0);
-    EXPECT_EQ(store.GetSize(), 4) << "null objects are not stored";
+    EXPECT_EQ(store.GetSize(), 3);
+
+    // 1.04 prints as 1.0 (same key text) but is another scale; names compare byte-wise.
+    const std::pair<const char*, double> misses[] = {{"a", 1.04}, {"A", 1.0}, {"", 1.0}, {nullptr, 1.0}, {"a", 3.0}};
+    for (auto [name, scale] : misses)
+      EXPECT_EQ(store.Find(name, scale), nullptr) << (name ? name : "(null)") << " " << scale;
+    EXPECT_EQ(store.Find("a", 1.0), a1);
+    EXPECT_EQ(store.Find("a", 2.0), a2);
 
     store.Remove(a1);
     EXPECT_EQ(deaths, 1);
     EXPECT_EQ(store.Find("a", 1.0), later);
     Counted outsider(&deaths);
-    store.Remove(&outsider);
-    EXPECT_EQ(store.GetSize(), 3);
-    EXPECT_EQ(deaths, 1);
+    store.Remove(&outsider); // not in the store: nothing happens
 
-    store.Clear();
-    EXPECT_EQ(deaths, 4) << "each entry deleted once";
-    EXPECT_EQ(store.GetSize(), 0);
+    store.Release();
+    EXPECT_EQ(deaths, 1) << "one context is still alive";
+    store.Release();
+    EXPECT_EQ(deaths, 3) << "the last context out deletes each entry once";
+    store.Release(); // unbalanced: the count stays at zero
+    EXPECT_EQ(store.GetRefCount(), 0);
     store.Add(new Counted(&deaths), "c", 1.0);
   }
-  EXPECT_EQ(deaths, 6) << "the destructor deletes what is left (and the outsider went out of scope)";
-}
+  EXPECT_EQ(deaths, 5) << "the destructor deletes what is left (and the outsider went out of scope)";
 
-TEST(StaticStorage, TheLastContextOutClearsTheStore)
-{
-  int deaths = 0;
-  StaticStorage<Counted> store;
-  store.Retain();
-  store.Retain();
-  store.Add(new Counted(&deaths), "x", 1.0);
-  store.Release();
-  EXPECT_EQ(deaths, 0);
-  EXPECT_EQ(store.GetRefCount(), 1);
-  store.Release();
-  EXPECT_EQ(deaths, 1);
-  EXPECT_EQ(store.GetRefCount(), 0);
-
-  // An unbalanced release neither goes below zero nor keeps the next context from counting.
-  store.Release();
-  EXPECT_EQ(store.GetRefCount(), 0);
-  store.Retain();
-  store.Add(new Counted(&deaths), "y", 1.0);
-  EXPECT_EQ(store.GetSize(), 1);
-  store.Release();
-  EXPECT_EQ(deaths, 2);
-}
-
-TEST(FontDataCache, OwnsWhatItIsGiven)
-{
-  auto& cache = FontDataCache();
+  // The process-wide font-data cache is such a store.
   const auto bytes = fontref::ReadFile(fontref::kRoboto);
-  cache.Retain();
+  FontDataCache().Retain();
   auto* data = new IFontData(bytes.data(), static_cast<int>(bytes.size()), 0);
-  cache.Add(data, "Roboto-Regular", 1.0);
-  EXPECT_EQ(cache.Find("Roboto-Regular", 1.0), data);
-  EXPECT_EQ(cache.Find("Roboto-Regular", 2.0), nullptr);
-  cache.Release();
-  EXPECT_EQ(cache.Find("Roboto-Regular", 1.0), nullptr);
+  FontDataCache().Add(data, "Roboto-Regular", 1.0);
+  EXPECT_EQ(FontDataCache().Find("Roboto-Regular", 1.0), data);
+  FontDataCache().Release();
+  EXPECT_EQ(FontDataCache().Find("Roboto-Regular", 1.0), nullptr);
 }
 
 TEST(CoreTextFontDescriptorCache, KeepsTheFirstDescriptorWithItsSizeFactor)
