@@ -67,15 +67,6 @@ TEST(StaticStorage, KeysOwnershipAndTheCountOfContexts)
     store.Add(new Counted(&deaths), "c", 1.0);
   }
   EXPECT_EQ(deaths, 5) << "the destructor deletes what is left (and the outsider went out of scope)";
-
-  // The process-wide font-data cache is such a store.
-  const auto bytes = fontref::ReadFile(fontref::kRoboto);
-  FontDataCache().Retain();
-  auto* data = new IFontData(bytes.data(), static_cast<int>(bytes.size()), 0);
-  FontDataCache().Add(data, "Roboto-Regular", 1.0);
-  EXPECT_EQ(FontDataCache().Find("Roboto-Regular", 1.0), data);
-  FontDataCache().Release();
-  EXPECT_EQ(FontDataCache().Find("Roboto-Regular", 1.0), nullptr);
 }
 
 TEST(CoreTextFontDescriptorCache, KeepsTheFirstDescriptorWithItsSizeFactor)
