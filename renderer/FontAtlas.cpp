@@ -47,6 +47,27 @@ static float fa__finite(float v) { return std::isfinite(v) ? v : 0.f; }
 // Scratch arena (the truetype reader's memory)
 // ---------------------------------------------------------------------------------------------------------------
 
+// Under AddressSanitizer the unused part of the arena is poisoned, so that a read or write past one of the reader's
+// allocations is caught even though they all share one block.
+#if defined(__SANITIZE_ADDRESS__)
+#define FA_ARENA_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FA_ARENA_CHECKED 1
+#endif
+#endif
+#ifdef FA_ARENA_CHECKED
+#include <sanitizer/asan_interface.h>
+#endif
+
+static void fa__emptyScratch(FAcontext* s)
+{
+  s->nscratch = 0;
+#ifdef FA_ARENA_CHECKED
+  if (s->scratch) ASAN_POISON_MEMORY_REGION(s->scratch, FA_SCRATCH_SIZE);
+#endif
+}
+
 void* fa__tmpalloc(size_t size, void* up)
 {
   FAcontext* s = static_cast<FAcontext*>(up);
@@ -60,6 +81,9 @@ void* fa__tmpalloc(size_t size, void* up)
   }
   unsigned char* p = s->scratch + s->nscratch;
   s->nscratch = int(need);
+#ifdef FA_ARENA_CHECKED
+  ASAN_UNPOISON_MEMORY_REGION(p, size);
+#endif
   return p;
 }
 
@@ -339,6 +363,9 @@ static void fa__freeStore(FAcontext* s, bool callDelete)
   fa__deleteAtlas(s->atlas);
   std::free(s->fonts);
   std::free(s->texData);
+#ifdef FA_ARENA_CHECKED
+  if (s->scratch) ASAN_UNPOISON_MEMORY_REGION(s->scratch, FA_SCRATCH_SIZE);
+#endif
   std::free(s->scratch);
   fa__tt_done(s);
   std::free(s);
@@ -358,6 +385,7 @@ FAcontext* faCreateInternal(FAparams* params)
     fa__freeStore(s, false);
     return nullptr;
   }
+  fa__emptyScratch(s);
   if (s->params.renderCreate && !s->params.renderCreate(s->params.userPtr, s->params.width, s->params.height))
   {
     fa__freeStore(s, false);
@@ -514,7 +542,7 @@ int faAddFontMem(FAcontext* s, const char* name, unsigned char* data, int dataSi
   font->freeData = freeData ? 1 : 0;
   std::fill(std::begin(font->lut), std::end(font->lut), -1);
 
-  s->nscratch = 0;
+  fa__emptyScratch(s);
   if (!fa__tt_loadFont(s, font, data, dataSize, fontIndex)) return refuse(font);
 
   int ascent = 0, descent = 0, lineGap = 0;
@@ -613,7 +641,7 @@ static FAglyph* fa__getGlyph(FAcontext* s, FAfont* font, unsigned int codepoint,
   if (iblur > FA_MAX_BLUR) iblur = FA_MAX_BLUR;
   if (iblur < 0) iblur = 0;
   const int pad = iblur + 2;
-  s->nscratch = 0;
+  fa__emptyScratch(s);
 
   const unsigned int h = fa__hashint(codepoint) & (FA_HASH_SIZE - 1);
   FAglyph* glyph = nullptr;
@@ -715,7 +743,7 @@ static FAglyph* fa__getGlyph(FAcontext* s, FAfont* font, unsigned int codepoint,
 
   if (iblur > 0)
   {
-    s->nscratch = 0;
+    fa__emptyScratch(s);
     fa__blur(dst, int(gw), int(gh), width, iblur);
   }
 
