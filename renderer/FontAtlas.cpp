@@ -578,6 +578,7 @@ FAglyph* fa__getGlyph(FAcontext* s, FAfont* font, unsigned int codepoint, short 
                              int bitmapOption)
 {
   if (isize < 2) return nullptr;
+  if (bitmapOption != FA_GLYPH_BITMAP_REQUIRED) bitmapOption = FA_GLYPH_BITMAP_OPTIONAL;
   if (iblur > FA_MAX_BLUR) iblur = FA_MAX_BLUR;
   if (iblur < 0) iblur = 0;
   const int pad = iblur + 2;

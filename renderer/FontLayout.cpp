@@ -170,9 +170,10 @@ int faTextIterNext(FAcontext* s, FAtextIter* iter, FAquad* quad)
   iter->x = iter->nextx;
   iter->y = iter->nexty;
   FAglyph* glyph = fa__getGlyph(s, iter->font, iter->codepoint, iter->isize, iter->iblur, iter->bitmapOption);
-  if (glyph && quad)
+  FAquad scratchQuad;
+  if (glyph)
     fa__getQuad(s, iter->font, iter->prevGlyphIndex, glyph, iter->scale, iter->spacing, &iter->nextx, &iter->nexty,
-                quad);
+                quad ? quad : &scratchQuad);
   iter->prevGlyphIndex = glyph ? glyph->index : -1;
   iter->next = str;
   return 1;
