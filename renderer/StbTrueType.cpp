@@ -1,10 +1,7 @@
 // The one translation unit that compiles stb_truetype. Its memory comes from the font store's scratch arena: the
 // allocation context is the store (stbtt_fontinfo::userdata), set before each font is initialised.
 
-#include <cstddef>
-
-void* fa__tmpalloc(size_t size, void* up);
-void fa__tmpfree(void* ptr, void* up);
+#include "renderer/FontAtlas_p.h"
 
 #define STBTT_malloc(x, u) fa__tmpalloc((x), (u))
 #define STBTT_free(x, u) fa__tmpfree((x), (u))
