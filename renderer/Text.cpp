@@ -80,7 +80,6 @@ void renderText(VRcontext* ctx, VRvertex* verts, int nverts)
   paint.image = ctx->fontImages[ctx->fontImageIdx];
   paint.innerColor.a *= state->alpha;
   paint.outerColor.a *= state->alpha;
-  if (!vr__paintDrawable(paint)) return;
   if (ctx->params.renderTriangles)
     ctx->params.renderTriangles(ctx->params.userPtr, &paint, state->compositeOperation, &state->scissor, verts,
                                 nverts, ctx->fringeWidth);
@@ -392,6 +391,8 @@ int vrTextBreakLines(VRcontext* ctx, const char* string, const char* end, float 
     else
     {
       const float nextWidth = iter.nextx - rowStartX;
+      // The row as it stands before this character: a break before it must not count it.
+      const float prevRowWidth = rowWidth, prevRowMaxX = rowMaxX;
 
       if (type == VR_CHAR || type == VR_CJK_CHAR)
       {
@@ -399,11 +400,17 @@ int vrTextBreakLines(VRcontext* ctx, const char* string, const char* end, float 
         rowWidth = iter.nextx - rowStartX;
         rowMaxX = q.x1 - rowStartX;
       }
-      if (((ptype == VR_CHAR || ptype == VR_CJK_CHAR) && type == VR_SPACE) || type == VR_CJK_CHAR)
+      if ((ptype == VR_CHAR || ptype == VR_CJK_CHAR) && type == VR_SPACE)
       {
         breakEnd = iter.str;
         breakWidth = rowWidth;
         breakMaxX = rowMaxX;
+      }
+      else if (type == VR_CJK_CHAR)
+      {
+        breakEnd = iter.str;
+        breakWidth = prevRowWidth;
+        breakMaxX = prevRowMaxX;
       }
       if ((ptype == VR_SPACE && (type == VR_CHAR || type == VR_CJK_CHAR)) || type == VR_CJK_CHAR)
       {
@@ -419,9 +426,9 @@ int vrTextBreakLines(VRcontext* ctx, const char* string, const char* end, float 
           // A single word longer than the row: split it at this glyph.
           rows[nrows].start = rowStart;
           rows[nrows].end = iter.str;
-          rows[nrows].width = rowWidth * invscale;
+          rows[nrows].width = prevRowWidth * invscale;
           rows[nrows].minx = rowMinX * invscale;
-          rows[nrows].maxx = rowMaxX * invscale;
+          rows[nrows].maxx = prevRowMaxX * invscale;
           rows[nrows].next = iter.str;
           nrows++;
           if (nrows >= maxRows) return nrows;
