@@ -70,6 +70,8 @@ TEST(RendererText, FontsAndNoFont)
   EXPECT_EQ(vrAddFallbackFontId(t.ctx, -1, 0) + vrAddFallbackFont(t.ctx, "sans", "nothing"), 0);
   EXPECT_EQ(vrAddFallbackFont(t.ctx, "sans", "sans"), 1);
 
+  vrFontFaceId(t.ctx, 7); // a font the store does not have: nothing drawn
+  EXPECT_FLOAT_EQ(vrText(t.ctx, 12, 30, "Hello", nullptr), 12);
   vrFontFace(t.ctx, "nothing"); // unknown: font id -1, nothing drawn or measured
   EXPECT_EQ(vr__getState(t.ctx)->fontId, -1);
   EXPECT_FLOAT_EQ(vrText(t.ctx, 12, 30, "Hello", nullptr), 12);
