@@ -322,6 +322,17 @@ TEST(RendererPaint, DegeneratePaintsDrawNothing)
   vrFillPaint(c.ctx, vrImagePattern(c.ctx, 0, 0, 20, 20, 0, 1, 1));
   vrFill(c.ctx);
   EXPECT_EQ(c.be.calls.size(), 3u);
+
+  // Paths of no point and of one point give no geometry.
+  vrBeginPath(c.ctx);
+  vrMoveTo(c.ctx, 5, 5);
+  vrMoveTo(c.ctx, 9, 9);
+  vrLineTo(c.ctx, 9.001f, 9);
+  vrFillColor(c.ctx, w);
+  vrFill(c.ctx);
+  vrStroke(c.ctx);
+  ASSERT_EQ(c.be.calls.size(), 5u);
+  for (const RecordedPath& p : c.be.Last().paths) EXPECT_TRUE(p.stroke.empty());
 }
 
 } // namespace
