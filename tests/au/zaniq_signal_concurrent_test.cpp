@@ -80,7 +80,6 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
 
   // The Receiver's settings changed at each step of twelve: to one of the texts, or to a number in [lo, hi).
   const std::vector<const char*> offOn = {"off", "on"};
-  // clang-format off
   const struct
   {
     int step;
@@ -88,15 +87,14 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
     std::vector<const char*> texts;
     double lo = 0.0, hi = 0.0;
   } changes[] = {
-      {0, "Match Mode", {"Manual", "Auto", "Gain stage"}}, {1, "Pre-Post FX", offOn},
-      {2, "Delta Monitor", offOn}, {2, "Inverse Match", offOn},
-      {3, "Drive FX", {}, -24.0, 24.0}, {3, "Reference Level", {}, -48.0, 0.0},
-      {4, "Auto Gain Tolerance", {}, 0.0, 6.0}, {4, "Min Auto Gain", {}, -144.0, 0.0}, {4, "Max Auto Gain", {}, 0.0, 144.0},
-      {5, "Meter Mode", {"RMS Summed", "RMS Averaged", "EBU R128 ML", "EBU R128 SL", "VU", "Max Peak"}},
-      {5, "RMS Window", {}, 10.0, 410.0}, {6, "Enable Over Protection", offOn}, {6, "Over Prection Level", {}, -48.0, 48.0},
-      {7, "Latency Compensation", {}, 0.0, 3000.0}, {10, "Active", offOn},
-      {11, "GainDiff Store", {}, -144.0, 144.0}, {11, "PreGain Diff Store", {}, -144.0, 144.0}};
-  // clang-format on
+    {0, "Match Mode", {"Manual", "Auto", "Gain stage"}}, {1, "Pre-Post FX", offOn}, {2, "Delta Monitor", offOn},
+    {2, "Inverse Match", offOn}, {3, "Drive FX", {}, -24.0, 24.0}, {3, "Reference Level", {}, -48.0, 0.0},
+    {4, "Auto Gain Tolerance", {}, 0.0, 6.0}, {4, "Min Auto Gain", {}, -144.0, 0.0},
+    {4, "Max Auto Gain", {}, 0.0, 144.0},
+    {5, "Meter Mode", {"RMS Summed", "RMS Averaged", "EBU R128 ML", "EBU R128 SL", "VU", "Max Peak"}},
+    {5, "RMS Window", {}, 10.0, 410.0}, {6, "Enable Over Protection", offOn},
+    {6, "Over Prection Level", {}, -48.0, 48.0}, {7, "Latency Compensation", {}, 0.0, 3000.0}, {10, "Active", offOn},
+    {11, "GainDiff Store", {}, -144.0, 144.0}, {11, "PreGain Diff Store", {}, -144.0, 144.0}};
   std::mt19937 random(12345);
   uint64_t thirdBlocks = 0, thirdNonFinite = 0, nonFiniteReadouts = 0;
   double thirdTime = 0.0;
