@@ -53,22 +53,21 @@ struct RenderThread
 
 } // namespace
 
-TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
+using ZaniqSignalConcurrent = ZaniqBundleTest<>;
+
+TEST_F(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
 {
-  ScopedHome home;
-  ASSERT_TRUE(home.Ok());
-  std::shared_ptr<const auhost::Bundle> bundle;
-  ASSERT_OK(auhost::Bundle::Load(ZANIQ_PRODUCT_BUNDLE, bundle));
+  const auhost::Bundle& bundle = *mBundle;
   auhost::RunLoopPump pump(auhost::ClockMode::Virtual);
 
   std::unique_ptr<Instance> sender, receiver;
-  ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, sender));
-  ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, receiver));
+  ASSERT_NO_FATAL_FAILURE(OpenPrepared(bundle, 2, kBlock, sender));
+  ASSERT_NO_FATAL_FAILURE(OpenPrepared(bundle, 2, kBlock, receiver));
   ASSERT_EQ(std::tuple(RoleOf(*sender), RoleOf(*receiver)), std::tuple(Role{0, 1}, Role{1, 1}));
   // Each source plays the tone from its own point.
   const Signal tone = Tone;
   SignalSource senderInput(tone, 2, kBlock, 7919), receiverInput(tone, 2, kBlock, 2 * 7919),
-      thirdInput(tone, 2, kBlock, 3 * 7919);
+    thirdInput(tone, 2, kBlock, 3 * 7919);
   ASSERT_OK(sender->ConnectInput(&senderInput));
   ASSERT_OK(receiver->ConnectInput(&receiverInput));
   SetParam(*receiver, "Meter Mode", "RMS Summed");
@@ -112,7 +111,7 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
     {
       // A third instance pairs on its own, joins Link ID 1 as a second Receiver, takes blocks there and leaves.
       std::unique_ptr<Instance> third;
-      ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, third));
+      ASSERT_NO_FATAL_FAILURE(OpenPrepared(bundle, 2, kBlock, third));
       // Sender on the lowest Link ID without one.
       EXPECT_EQ(RoleOf(*third), (Role{0, senderLink == 1 ? 2 : 1}));
       ASSERT_OK(third->ConnectInput(&thirdInput));
@@ -123,15 +122,13 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
         float buffers[2][kBlock];
         float* pointers[2] = {buffers[0], buffers[1]};
         ASSERT_EQ(third->RenderBlock(thirdTime, kBlock, pointers, 2), noErr);
-        for (auto* p : pointers)
-          thirdNonFinite += std::count_if(p, p + kBlock, [](float x) { return !std::isfinite(x); });
+        for (auto* p : pointers) thirdNonFinite += std::count_if(p, p + kBlock, [](float x) { return !std::isfinite(x); });
       }
       ASSERT_OK(third->ConnectInput(nullptr));
     }
     if (step % 12 == 10)
       for (const char* button : {"Reset Sender RMS", "Match Pre-FX Diff/Gain", "Match Post-FX Diff/Gain", "Reset 2"})
-        for (const char* state : {"on", "off"})
-          SetParam(*receiver, button, state);
+        for (const char* state : {"on", "off"}) SetParam(*receiver, button, state);
     if (step % 12 == 11)
     {
       // The Sender leaves Link ID 1 for a moment.
@@ -139,8 +136,7 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
       SetParam(*sender, "Link ID", std::to_string(senderLink));
     }
     const ZaniqReadouts r = Readouts(*receiver);
-    nonFiniteReadouts +=
-        std::count_if(std::begin(r.values), std::end(r.values), [](double v) { return !std::isfinite(v); });
+    nonFiniteReadouts += std::ranges::count_if(r.values, [](double v) { return !std::isfinite(v); });
     pump.Pump(0.02);
   }
   senderThread.Stop();
