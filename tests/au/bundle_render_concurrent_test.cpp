@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <thread>
 #include <vector>
 
@@ -62,72 +61,16 @@ OSStatus OtherConstantInput(void* u, AudioUnitRenderActionFlags* f, const AudioT
   return ConstantInput(u, f, ts, b, n, d);
 }
 
-class BundleRenderConcurrent : public BundleHost
-{
-protected:
-  // Renders stereo blocks on an audio thread, handing each to `check` there, while the main thread calls `change`
-  // and pumps the run loop (where retired lists and routes are freed) until the audio thread has rendered
-  // `blocks` and seen `changes` rounds. Returns the blocks that failed to render.
-  int RenderWhile(int blocks, int changes, const std::function<bool(const std::vector<float>&)>& check,
-                  const std::function<void(int round)>& change)
-  {
-    RunLoopPump pump(ClockMode::Virtual);
-    std::atomic<bool> done{false};
-    std::atomic<int> errors{0}, rounds{0};
-    std::thread audio([&] {
-      std::vector<float> out(2 * kBlock);
-      for (int b = 0; b < blocks || rounds.load() < changes; ++b)
-      {
-        float* channels[2] = {out.data(), out.data() + kBlock};
-        if (mUnit->RenderBlock(double(b) * kBlock, kBlock, channels, 2) != noErr || !check(out)) errors.fetch_add(1);
-      }
-      done.store(true);
-    });
-    for (int round = 0; !done.load(); rounds.store(++round))
-    {
-      change(round);
-      pump.Pump(0.002);
-    }
-    audio.join();
-    pump.Pump(0.1);
-    return errors.load();
-  }
-};
+using BundleRenderConcurrent = BundleHost;
 
 } // namespace
 
-TEST_F(BundleRenderConcurrent, NotificationsAddedAndRemovedWhileRendering)
-{
-  AudioData input;
-  input.sampleRate = 48000.0;
-  input.Resize(2, kBlock);
-  ASSERT_OK(mUnit->Prepare(input.sampleRate, 2, 2, kBlock));
-  BufferSource source(input, kBlock);
-  ASSERT_OK(mUnit->ConnectInput(&source));
-  Tag steady;
-  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &SteadyNotify, &steady), noErr);
-  std::vector<Tag> churn(8);
-  EXPECT_EQ(RenderWhile(
-              3000, 0, [](const auto&) { return true; },
-              [&](int round)
-              {
-                Tag& tag = churn[size_t(round) % churn.size()];
-                EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), &CountingNotify, &tag), noErr);
-                EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), &CountingNotify, &tag), noErr); // duplicates are allowed
-                EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &CountingNotify, &tag), noErr);
-                EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &CountingNotify, &tag), noErr);
-              }),
-            0);
-  EXPECT_EQ(gBadCalls.load(), 0);
-  EXPECT_EQ(std::tuple(steady.pre.load(), steady.post.load()), std::tuple(3000, 3000));
-  // A render calls after processing exactly the registrations it called before.
-  for (const Tag& tag : churn) EXPECT_EQ(tag.pre.load(), tag.post.load());
-}
-
-TEST_F(BundleRenderConcurrent, ConnectionsChangedWhileRenderingAreSeenWhole)
+// Each round of the main thread adds and removes a notification twice over and changes the input: a render
+// callback, the other one, a connection to an upstream instance of the same bundle (rendered only by this unit's
+// audio thread), or the same stream format again; it pumps the run loop, where retired lists and routes are freed.
+TEST_F(BundleRenderConcurrent, NotificationsAndConnectionsChangedWhileRendering)
 {
   static const float kFromCallbackA = 0.25f, kFromCallbackB = -0.5f, kFromUpstream = 0.75f;
-  // An upstream instance of the same bundle, fed a constant; rendered only by this unit's audio thread.
   std::unique_ptr<Instance> upstream;
   ASSERT_OK(Instance::Open(mBundle->Main().component, upstream));
   ASSERT_OK(upstream->Prepare(48000.0, 2, 2, kBlock));
@@ -137,27 +80,48 @@ TEST_F(BundleRenderConcurrent, ConnectionsChangedWhileRenderingAreSeenWhole)
   const AURenderCallbackStruct callbacks[2] = {{&ConstantInput, const_cast<float*>(&kFromCallbackA)},
                                                {&OtherConstantInput, const_cast<float*>(&kFromCallbackB)}};
   ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, callbacks[0]));
-  // One source for the whole block and both channels.
-  auto whole = [](const std::vector<float>& out)
+  Tag steady;
+  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &SteadyNotify, &steady), noErr);
+  std::vector<Tag> churn(8);
+
+  RunLoopPump pump(ClockMode::Virtual);
+  std::atomic<bool> done{false};
+  std::atomic<int> blocks{0}, badBlocks{0}, rounds{0};
+  std::thread audio([&] {
+    std::vector<float> out(2 * kBlock);
+    for (int b = 0; b < 3000 || rounds.load() < 400; ++b, blocks.fetch_add(1))
+    {
+      float* channels[2] = {out.data(), out.data() + kBlock};
+      // One source for the whole block and both channels.
+      const OSStatus status = mUnit->RenderBlock(double(b) * kBlock, kBlock, channels, 2);
+      const float v = out[0];
+      if (status != noErr || (v != kFromCallbackA && v != kFromCallbackB && v != kFromUpstream) ||
+          !std::ranges::all_of(out, [v](float x) { return x == v; }))
+        badBlocks.fetch_add(1);
+    }
+    done.store(true);
+  });
+  for (int round = 0; !done.load(); rounds.store(++round))
   {
-    const float v = out[0];
-    return (v == kFromCallbackA || v == kFromCallbackB || v == kFromUpstream) &&
-           std::ranges::all_of(out, [v](float x) { return x == v; });
-  };
-  EXPECT_EQ(RenderWhile(3000, 400, whole,
-                        [&](int round)
-                        {
-                          const AudioUnitConnection conn = {upstream->Unit(), 0, 0};
-                          const Status s =
-                            round % 4 < 2
-                              ? mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
-                                                   callbacks[(round + 1) % 2])
-                            : round % 4 == 2
-                              ? mUnit->SetProperty(kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, conn)
-                              : mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, 48000.0, 2); // same pair
-                          EXPECT_OK(s);
-                        }),
-            0);
+    Tag& tag = churn[size_t(round) % churn.size()];
+    EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), &CountingNotify, &tag), noErr);
+    EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), &CountingNotify, &tag), noErr); // duplicates are allowed
+    EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &CountingNotify, &tag), noErr);
+    EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &CountingNotify, &tag), noErr);
+    const AudioUnitConnection conn = {upstream->Unit(), 0, 0};
+    EXPECT_OK(round % 4 < 2 ? mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
+                                                 callbacks[(round + 1) % 2])
+              : round % 4 == 2 ? mUnit->SetProperty(kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, conn)
+                               : mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, 48000.0, 2)); // same pair
+    pump.Pump(0.002);
+  }
+  audio.join();
+  pump.Pump(0.1);
+  EXPECT_EQ(badBlocks.load(), 0);
+  EXPECT_EQ(gBadCalls.load(), 0);
+  EXPECT_EQ(std::tuple(steady.pre.load(), steady.post.load()), std::tuple(blocks.load(), blocks.load()));
+  // A render calls after processing exactly the registrations it called before.
+  for (const Tag& tag : churn) EXPECT_EQ(tag.pre.load(), tag.post.load());
 }
 
 TEST_F(BundleRenderConcurrent, LatencyFromTheAudioThreadIsDeliveredOnTheMainThread)
