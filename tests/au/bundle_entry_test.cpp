@@ -8,11 +8,7 @@
 #include <AudioToolbox/AUTesting.h>
 #include <CoreFoundation/CFTesting.h>
 
-#include <elf.h>
-
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <set>
 #include <vector>
 
@@ -22,30 +18,15 @@ using namespace testbundles;
 namespace
 {
 
-// Defined global function and object symbols of an ELF shared object's dynamic symbol table.
+// The defined global symbols of a shared object's dynamic symbol table, as binutils' nm reads them.
 std::set<std::string> ExportedSymbols(const std::string& path)
 {
-  std::ifstream file(path, std::ios::binary);
-  const std::string b((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   std::set<std::string> names;
-  const auto* eh = reinterpret_cast<const Elf64_Ehdr*>(b.data());
-  if (b.size() < sizeof(Elf64_Ehdr) || std::memcmp(eh->e_ident, ELFMAG, SELFMAG) != 0 ||
-      eh->e_ident[EI_CLASS] != ELFCLASS64 || eh->e_shoff + uint64_t(eh->e_shnum) * sizeof(Elf64_Shdr) > b.size())
-    return names;
-  const auto* sections = reinterpret_cast<const Elf64_Shdr*>(b.data() + eh->e_shoff);
-  for (int i = 0; i < eh->e_shnum; ++i)
+  if (FILE* nm = popen(("nm -D --defined-only --extern-only '" + path + "'").c_str(), "r"))
   {
-    const Elf64_Shdr &sym = sections[i], &str = sections[sym.sh_link % eh->e_shnum];
-    if (sym.sh_type != SHT_DYNSYM || sym.sh_offset + sym.sh_size > b.size() || str.sh_offset + str.sh_size > b.size())
-      continue;
-    const auto* syms = reinterpret_cast<const Elf64_Sym*>(b.data() + sym.sh_offset);
-    for (size_t k = 0; k < sym.sh_size / sizeof(Elf64_Sym); ++k)
-    {
-      const int bind = ELF64_ST_BIND(syms[k].st_info), type = ELF64_ST_TYPE(syms[k].st_info);
-      if (syms[k].st_shndx != SHN_UNDEF && (bind == STB_GLOBAL || bind == STB_WEAK) &&
-          (type == STT_FUNC || type == STT_OBJECT) && syms[k].st_name < str.sh_size)
-        names.insert(b.data() + str.sh_offset + syms[k].st_name);
-    }
+    char address[64], type[8], name[256];
+    while (std::fscanf(nm, "%63s %7s %255s", address, type, name) == 3) names.insert(name);
+    EXPECT_EQ(pclose(nm), 0) << path;
   }
   return names;
 }

@@ -5,10 +5,6 @@
 
 #include <CoreFoundation/CFTesting.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <tuple>
 
@@ -181,20 +177,13 @@ TEST_F(BundleFormat, ValueQueriesRespectTheCallersBufferSize)
 }
 
 // The host is identified once per instance, at Initialize: from the host identifier property when set before,
-// else from the main bundle's identifier and version.
+// else from the main bundle's identifier and version (the folders of tests/data/au/hosts).
 TEST_F(BundleFormat, HostIdentification)
 {
-  const auto folder = std::filesystem::path(::testing::TempDir()) / ("auhost_main_" + std::to_string(::getpid()));
   struct Cleanup
   {
-    std::filesystem::path folder;
-    ~Cleanup()
-    {
-      ZQCFSetMainBundlePath(nullptr);
-      std::error_code ec;
-      std::filesystem::remove_all(folder, ec);
-    }
-  } cleanup{folder};
+    ~Cleanup() { ZQCFSetMainBundlePath(nullptr); }
+  } cleanup;
   auto initializedPlug = [&](const AUHostIdentifier* id) -> const plugin::PluginAU*
   {
     mUnit.reset();
@@ -209,20 +198,13 @@ TEST_F(BundleFormat, HostIdentification)
   const struct
   {
     const char* id;
-    const char* version; // null: no version key
     int host, expected;
-  } cases[] = {{"com.apple.logic10", "10.7.3", 21, 0x000A0703}, {"com.example.a", nullptr, 0, 0},
-               {"com.example.b", "10.7", 0, 0x000A0700},        {"com.example.c", "3", 0, 0x00030000},
-               {"com.example.d", "2.x.5", 0, 0x00020000},       {"com.example.e", "", 0, 0}};
+  } cases[] = {{"com.apple.logic10", 21, 0x000A0703}, {"com.example.a", 0, 0}, {"com.example.b", 0, 0x000A0700},
+               {"com.example.c", 0, 0x00030000},    {"com.example.d", 0, 0x00020000}, {"com.example.e", 0, 0}};
+  // Their versions: 10.7.3, none, 10.7, 3, 2.x.5 (reads as 2), empty.
   for (const auto& c : cases)
   {
-    const auto app = folder / (std::string(c.id) + ".app");
-    std::filesystem::create_directories(app / "Contents");
-    std::ofstream(app / "Contents" / "Info.plist")
-      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n<key>CFBundleIdentifier</key>"
-      << "<string>" << c.id << "</string>\n"
-      << (c.version ? "<key>CFBundleVersion</key><string>" + std::string(c.version) + "</string>\n" : "")
-      << "</dict>\n</plist>\n";
+    const std::string app = std::string(ZANIQ_TEST_DATA) + "/au/hosts/" + c.id + ".app";
     ZQCFSetMainBundlePath(app.c_str());
     const plugin::PluginAU* plug = initializedPlug(nullptr);
     EXPECT_STREQ(plug->GetHostName(), c.id);
