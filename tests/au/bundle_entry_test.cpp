@@ -13,6 +13,7 @@
 #include <vector>
 
 using namespace auhost;
+using namespace std::string_literals;
 using namespace testbundles;
 
 namespace
@@ -38,7 +39,7 @@ using BundleEntry = BundleHost;
 TEST_F(BundleEntry, ExecutableExportsOnlyFactoryAndEntry)
 {
   for (const std::string name : {"TestGain", "TestSynth"})
-    EXPECT_EQ(ExportedSymbols((name == "TestGain" ? GainBundlePath() : SynthBundlePath()) + ("/Contents/MacOS/" + name)),
+    EXPECT_EQ(ExportedSymbols((name == "TestGain" ? GainBundlePath() : SynthBundlePath()) + "/Contents/MacOS/"s + name),
               (std::set<std::string>{name + "_Factory", name + "_Entry"}));
 }
 

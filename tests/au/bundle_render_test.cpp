@@ -208,7 +208,7 @@ TEST_F(BundleRender, MissingBuffersAreSilenceAndOldOnesAreNeverWritten)
   ASSERT_OK(mUnit->ConnectInput(nullptr));
   std::vector<float> a(kBlock, 5.f), b(kBlock, 5.f);
   float* channels[2] = {a.data(), b.data()};
-  auto all = [](const std::vector<float>& v, float x) { return std::ranges::all_of(v, [x](float s) { return s == x; }); };
+  auto all = [](const std::vector<float>& v, float x) { return std::ranges::count(v, x) == std::ssize(v); };
   // Without an input callback the input is silence.
   ASSERT_EQ(mUnit->RenderBlock(0, kBlock, channels, 2), noErr);
   EXPECT_TRUE(all(a, 0.f) && all(b, 0.f));

@@ -122,7 +122,8 @@ TEST_F(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
         float buffers[2][kBlock];
         float* pointers[2] = {buffers[0], buffers[1]};
         ASSERT_EQ(third->RenderBlock(thirdTime, kBlock, pointers, 2), noErr);
-        for (auto* p : pointers) thirdNonFinite += std::count_if(p, p + kBlock, [](float x) { return !std::isfinite(x); });
+        for (auto* p : pointers)
+          thirdNonFinite += std::count_if(p, p + kBlock, [](float x) { return !std::isfinite(x); });
       }
       ASSERT_OK(third->ConnectInput(nullptr));
     }

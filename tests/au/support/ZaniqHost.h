@@ -174,7 +174,7 @@ public:
   {
     const UInt32 buffers = std::min<UInt32>(data.mNumberBuffers, UInt32(senderOut.size()));
     for (UInt32 k = 0; k < buffers; ++k)
-      if (data.mBuffers[k].mData) std::copy_n(static_cast<const float*>(data.mBuffers[k].mData), n, senderOut[k].data());
+      if (auto* x = static_cast<const float*>(data.mBuffers[k].mData)) std::copy_n(x, n, senderOut[k].data());
     if (fx) fx->Process(data, n);
     for (UInt32 k = 0; k < buffers; ++k)
       if (auto* x = static_cast<float*>(data.mBuffers[k].mData))
