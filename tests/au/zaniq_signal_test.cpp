@@ -2,7 +2,7 @@
 // and its Receiver, the Receiver's input pulling the Sender's output through in-process effects in each host cycle.
 // Levels are checked on the audio itself; what the editor would show comes from the read-outs property. (The
 // matching itself, gain staging, over protection and the latency detector are the engine tests' concern; here
-// is what only a host sees: monitoring, delta, tolerance and limits, Active, mono, commands and storage.)
+// is what a host sees of them: monitoring, delta, tolerance and limits, Active, mono, commands and storage.)
 
 #include "au/support/ZaniqHost.h"
 
@@ -192,26 +192,18 @@ TEST_F(ZaniqSignal, DriveFxAndActiveReachTheSenderFromItsNextBlock)
   EXPECT_NEAR(LevelDiff(again.in, again.senderOut), 6.0, 1e-3);
 }
 
-TEST_F(ZaniqSignal, LatencyMeasuredThroughTheCommandPropertyAlignsTheDelta)
+// The measurement itself (its timing, the silence while it runs, the aligned delta) is the engine tests' concern;
+// here it is started through the command property and its result read back as a host reads it.
+TEST_F(ZaniqSignal, LatencyIsMeasuredThroughTheCommandProperty)
 {
-  ASSERT_NO_FATAL_FAILURE(Start("delay:1000", 2, {{"Match Mode", "Manual"}, {"Delta Monitor", "on"}}));
-  const Take unaligned = Grab(4 * kBlock);
-  EXPECT_GT(auhost::MeasureLevels(unaligned.out, 2 * kBlock, 2 * kBlock).rmsDB, -20.0);
-
+  ASSERT_NO_FATAL_FAILURE(Start("delay:1000", 2, {{"Match Mode", "Manual"}}));
+  Run(2 * kBlock);
   ASSERT_EQ(SendCommand(*mReceiver, 61 /* measure latency */), noErr);
   Take measuring;
-  int blocks = 0;
-  for (; blocks < 40 && Param(*mReceiver, "Latency Compensation") != 1000.f; ++blocks)
+  for (int blocks = 0; blocks < 40 && Param(*mReceiver, "Latency Compensation") != 1000.f; ++blocks)
     ASSERT_NO_FATAL_FAILURE(Run(kBlock, &measuring));
-  // The impulse leaves the Sender one block after the request and needs 1000 samples through the chain; until it
-  // is back both sides are silent.
-  EXPECT_EQ(blocks, 3);
+  EXPECT_EQ(Param(*mReceiver, "Latency Compensation"), 1000.f);
   EXPECT_TRUE(Silent(measuring.out, 0, 2 * kBlock));
-  // After the 5 s fade-in, with pre-FX held back by the measured latency, the delta of the chain is silence.
-  Run(5 * 48000 + kBlock);
-  const Take aligned = Grab(8 * kBlock);
-  EXPECT_GT(auhost::MeasureLevels(aligned.receiverIn).rmsDB, -20.0);
-  EXPECT_TRUE(Silent(aligned.out));
 }
 
 // The peer-command step runs at the Receiver's half-second boundaries in blocks that received audio. What a host
