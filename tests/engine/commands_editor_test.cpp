@@ -4,6 +4,7 @@
 // to and load from the preset menu's file (51, 50), save as default (52) and the preset list of the data folder (53).
 
 #include "engine/support/editor_env.h"
+#include "engine/support/preset_env.h"
 
 #include <cmath>
 
@@ -135,9 +136,9 @@ TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizesWhenItMay)
   z.OnIdle();
   EXPECT_EQ(z.Graphics()->platformResizes, resizes);
 
-  // The fixed scale follows the menu entry.
+  // The fixed scale (the one parameter outside the host's list) follows the menu entry.
+  ASSERT_EQ(z.NExtraParams(), 1);
   IParam* fixed = z.GetExtraParam(0);
-  ASSERT_NE(fixed, nullptr);
   for (const auto& [entry, scale] : {std::pair{0, 0.5}, {1, 0.75}, {4, 1.5}, {10, 3.0}})
   {
     fixed->Set(entry);
@@ -240,10 +241,10 @@ TEST_F(EditorTest, TailOnlyCommandsChangeNothingElseAndHostCommandsAreIgnored)
 
 // --- Preset commands ---
 
-TEST_F(EditorTest, SaveToTheMenusFileNamesThePresetAfterTheFile)
+TEST_F(EditorTest, SaveToAndLoadFromTheMenusFile)
 {
   EditorZANIQ& z = MakeEditor();
-  const fs::path folder = mHome.Path() / "presets.d";
+  const fs::path folder = mHome.Path() / "my.folder"; // a dot in a folder name is not the file's extension
   fs::create_directories(folder);
   const std::pair<const char*, const char*> cases[] = {{"My.Song.tps", "My.Song"}, {"plain", "plain"}, {".hidden", ""}};
   for (bool open : {false, true})
@@ -254,37 +255,20 @@ TEST_F(EditorTest, SaveToTheMenusFileNamesThePresetAfterTheFile)
       z.presetMenuPath = (folder / file).string();
       z.Command(51); // without an editor nothing is written
       ASSERT_EQ(fs::exists(folder / file), open) << file;
-      if (open)
-      {
-        EXPECT_EQ(PresetNameIn(folder / file), name) << file;
-      }
+      EXPECT_EQ(open ? PresetNameIn(folder / file) : name, name) << file;
     }
   }
 
-  // A dot in a folder name is not the file's extension.
-  const fs::path dotted = mHome.Path() / "my.folder";
-  fs::create_directories(dotted);
-  z.presetMenuPath = (dotted / "noext").string();
-  z.Command(51);
-  EXPECT_EQ(PresetNameIn(dotted / "noext"), "noext");
-}
-
-TEST_F(EditorTest, LoadFromTheMenusFileRestoresTheSavedValues)
-{
-  EditorZANIQ& z = MakeEditor();
-  z.OpenEditor();
-  const fs::path file = mHome.Path() / "a.tps";
-  z.presetMenuPath = file.string();
+  // Loading restores the saved values, and the engine hears of them.
+  z.presetMenuPath = (folder / "plain").string();
   z.Change(ZANIQ::kReferenceLevel, -30.0);
   z.Change(ZANIQ::kDriveFX, 4.5);
   z.Command(51);
-
   z.Change(ZANIQ::kReferenceLevel, -10.0);
   z.Change(ZANIQ::kDriveFX, 0.0);
   z.Command(50);
-  EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -30.0);
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -30.0));
   EXPECT_EQ(z.Value(ZANIQ::kDriveFX), 4.5);
-  EXPECT_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -30.0); // the engine heard of it
 
   // Without a path nothing is loaded.
   z.Change(ZANIQ::kReferenceLevel, -10.0);
@@ -293,18 +277,25 @@ TEST_F(EditorTest, LoadFromTheMenusFileRestoresTheSavedValues)
   EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -10.0);
 }
 
-TEST_F(EditorTest, SaveAsDefaultWritesTheDefaultPresetTheNextInstanceLoads)
+TEST_F(EditorTest, SaveAsDefaultWritesTheDefaultPresetTheNextInstanceStartsFrom)
 {
   EditorZANIQ& z = MakeEditor();
   const fs::path file = fs::path(z.GetPresetFolder().Get()) / "default.tps";
   z.Change(ZANIQ::kReferenceLevel, -24.0);
+  z.Change(ZANIQ::kDriveFX, -6.5);
   z.Command(52);
   EXPECT_FALSE(fs::exists(file)); // only from the editor
 
   z.OpenEditor();
   z.Command(52);
-  EXPECT_EQ(PresetNameIn(file), "Init");
-  EXPECT_EQ(MakeEditor().Value(ZANIQ::kReferenceLevel), -24.0);
+  EXPECT_EQ(ReadFile(file), ExpectedDocument(z, Values(z), "Init"));
+  EditorZANIQ& next = MakeEditor();
+  EXPECT_TRUE(Holds(next, ZANIQ::kReferenceLevel, -24.0));
+  EXPECT_TRUE(Holds(next, ZANIQ::kDriveFX, -6.5));
+  EXPECT_NE(next.GetPluginMode(), z.GetPluginMode()); // the second instance still pairs as the Receiver
+
+  EXPECT_FALSE(next.LoadDefaultPreset(Util_String("")));
+  EXPECT_FALSE(next.LoadDefaultPreset(Util_String((mHome.Path() / "nowhere").c_str())));
 }
 
 TEST_F(EditorTest, PresetListTakesReadablePresetFilesOfTheDataFolder)

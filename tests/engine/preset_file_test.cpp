@@ -1,6 +1,6 @@
 // Preset files: the written text, the three kinds of load (full, keep, probe), safe
 // writing, presets filled from files, and the default preset "default.tps" that every new instance loads keeping
-// its instance settings. (Damaged and foreign files are in the stored corpus.)
+// its instance settings (saving it is an editor command). (Damaged and foreign files are in the stored corpus.)
 
 #include "engine/support/preset_env.h"
 
@@ -254,21 +254,4 @@ TEST_F(PresetTest, MissingOrRefusedDefaultPresetLeavesTheDefaults)
     EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(z.GetInitPreset().mChunk));
     mPlugs.clear();
   }
-}
-
-TEST_F(PresetTest, SavedDefaultPresetIsTheNextInstancesStart)
-{
-  PresetZANIQ& a = MakePlug();
-  a.Change(ZANIQ::kDriveFX, -6.5);
-  a.Change(ZANIQ::kGUIMode, 0);
-  ASSERT_TRUE(a.SaveDefaultPresetFile(a, a.GetPresetFolder(), false, false, nullptr));
-  EXPECT_EQ(ReadFile(PresetFolder() / "default.tps"), ExpectedDocument(a, Values(a), "Init"));
-
-  PresetZANIQ& b = MakePlug();
-  EXPECT_DOUBLE_EQ(b.GetParam(ZANIQ::kDriveFX)->Value(), -6.5);
-  EXPECT_EQ(b.GetMirrorInt(ZANIQ::kGUIMode), 0);
-  EXPECT_NE(b.GetPluginMode(), a.GetPluginMode()); // the second instance still pairs as the Receiver
-
-  EXPECT_FALSE(b.LoadDefaultPreset(Util_String("")));
-  EXPECT_FALSE(b.LoadDefaultPreset(Util_String((mHome.Path() / "nowhere").c_str())));
 }

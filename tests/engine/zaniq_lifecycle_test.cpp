@@ -1,8 +1,7 @@
 // Construction, pairing and numbering of instances, the data folder, "plugin.ini", the DSP state after
 // construction and after a reset, destruction, and what the parameter table means to the engine: which parameters
-// presets carry and which stay with the instance, what the host may automate, the mirrors' start, the "Init" preset
-// and the editor-only "Fixed GUI Scale". (Names, ranges, defaults, units, groups and display texts are checked as
-// the host sees them, through the bundle.)
+// presets carry and which stay with the instance, what the host may automate and the mirrors' start. (Names,
+// ranges, defaults, units, groups and display texts are checked as the host sees them, through the bundle.)
 
 #include "engine/support/alloc_counter.h"
 #include "engine/support/zaniq_env.h"
@@ -18,18 +17,6 @@
 using namespace plugin;
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-namespace
-{
-
-std::string Display(const IParam& p, double value)
-{
-  Util_String s;
-  p.GetDisplay(value, false, s);
-  return s.Get();
-}
-
-} // namespace
 
 // --- Pairing and numbering ---
 
@@ -155,8 +142,8 @@ TEST_F(ZaniqTest, DataFolderIsCreatedUnderTheHomeFolderWithFullPermissionsOnce)
 TEST_F(ZaniqTest, HasUIZeroInPluginIniRemovesTheEditor)
 {
   EXPECT_TRUE(Make().HasUI()); // no file: editor available
-  // Only 0 removes it, and only when the line matches.
-  for (const auto& [text, hasUI] : {std::pair{"[GUI]\nHasUI=0\n", false}, {"HasUI=-3\n", true}, {"HasUI = 0\n", true}})
+  // Only 0 removes it (how lines match is checked below); the section is not looked at.
+  for (const auto& [text, hasUI] : {std::pair{"[Other]\nHasUI=0\n", false}, {"HasUI=-3\n", true}})
   {
     WriteFile(mHome.DataFolder() / "plugin.ini", text);
     EXPECT_EQ(Make().HasUI(), hasUI) << text;
@@ -196,17 +183,6 @@ TEST(ZaniqIni, LinesAreMatchedByKeyAndTheLastMatchWins)
   EXPECT_EQ(ReadIniFileValue(nullptr, "HasUI", 9), 9);
 }
 
-TEST(ZaniqIni, ReadIniValueLooksInTheDataFolder)
-{
-  ScopedHome home;
-  IMPlugPaths paths;
-  EXPECT_EQ(ZANIQ::ReadIniValue(paths, "GUI", "HasUI", 1), 1); // no folder yet
-  paths.CreateDataFolder();
-  WriteFile(home.DataFolder() / "plugin.ini", "HasUI=0\n");
-  EXPECT_EQ(ZANIQ::ReadIniValue(paths, "GUI", "HasUI", 1), 0);
-  EXPECT_EQ(ZANIQ::ReadIniValue(paths, "Other", "HasUI", 1), 0); // the section is not used
-}
-
 // --- The parameter table ---
 
 TEST_F(ZaniqTest, PresetInstanceAndAutomationFlagsFollowTheTable)
@@ -227,14 +203,4 @@ TEST_F(ZaniqTest, PresetInstanceAndAutomationFlagsFollowTheTable)
     EXPECT_EQ(p->GetUnit(), kUnitCustom);
     EXPECT_DOUBLE_EQ(z.GetMirror(i), p->GetDefault()); // the mirror starts at the default
   }
-}
-
-TEST_F(ZaniqTest, FixedGUIScaleIsOutsideTheHostListAndStartsAt100Percent)
-{
-  TestZANIQ& z = Make();
-  ASSERT_EQ(z.NExtraParams(), 1);
-  const IParam* p = z.GetExtraParam(0);
-  ASSERT_NE(p, nullptr);
-  EXPECT_STREQ(p->GetName(), "Fixed GUI Scale");
-  EXPECT_EQ(Display(*p, p->Value()), "100%");
 }

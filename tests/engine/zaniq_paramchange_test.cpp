@@ -91,23 +91,6 @@ TEST_F(ZaniqTest, EntryFilterBySource)
   EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.5);
 }
 
-TEST_F(ZaniqTest, TailResetsTheLatencyAtOnceOnListedHosts)
-{
-  TestZANIQ& z = Make();
-  z.SetHost("Logic Pro X", 0x000A0000);
-  ASSERT_EQ(z.GetHost(), 21);
-  z.SetLatency(256);
-  z.Change(ZANIQ::kReferenceLevel, -12.0);
-  EXPECT_EQ(z.GetLatency(), 0);
-
-  TestZANIQ& other = Make();
-  other.SetHost("REAPER", 0);
-  other.SetLatency(256);
-  other.Change(ZANIQ::kReferenceLevel, -12.0);
-  EXPECT_EQ(other.GetLatency(), 256); // left to the idle work there
-  EXPECT_EQ(other.GetTargetLatency(), 0);
-}
-
 // --- Link moves and re-pairing ---
 
 TEST_F(ZaniqTest, LinkIDAndModeMovesFollowTheRegistry)
