@@ -115,12 +115,10 @@ TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizesWhenItMay)
   z.OpenEditor();
   z.popupShowing = true;
   z.OnIdle();
-  EXPECT_TRUE(z.IsRescalePending());
-  EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 1.0f);
+  EXPECT_EQ(std::pair(z.IsRescalePending(), z.GetUI()->GetDrawScale()), std::pair(true, 1.0f));
   z.popupShowing = false;
   z.OnIdle();
-  EXPECT_FALSE(z.IsRescalePending());
-  EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 0.5f);
+  EXPECT_EQ(std::pair(z.IsRescalePending(), z.GetUI()->GetDrawScale()), std::pair(false, 0.5f));
 
   z.Command(57); // back to 1.0
   EXPECT_TRUE(Holds(z, ZANIQ::kGUIScale, 1.0));
@@ -180,16 +178,12 @@ TEST_F(EditorTest, LatencyMeasurementToggleMovesTheButton)
   EXPECT_FALSE(z.IsMeasurementRunning());
   z.OpenEditor();
   auto* button = z.Control(EditorZANIQ::kLatencyButton);
-
-  z.Command(61);
-  EXPECT_TRUE(z.IsMeasurementRunning());
-  EXPECT_EQ(button->GetValue(), 1.0);
-  EXPECT_EQ(z.actions[EditorZANIQ::kLatencyButton], 1);
-
-  z.Command(61);
-  EXPECT_FALSE(z.IsMeasurementRunning());
-  EXPECT_EQ(button->GetValue(), 0.0);
-  EXPECT_EQ(z.actions[EditorZANIQ::kLatencyButton], 2);
+  for (int press : {1, 2})
+  {
+    z.Command(61);
+    EXPECT_EQ(std::tuple(z.IsMeasurementRunning(), button->GetValue(), z.actions[EditorZANIQ::kLatencyButton]),
+              std::tuple(press == 1, press == 1 ? 1.0 : 0.0, press));
+  }
   EXPECT_EQ(z.GetMirror(ZANIQ::kLatencyCompensation), 0.0); // a cancel keeps the compensation
 }
 
@@ -197,22 +191,21 @@ TEST_F(EditorTest, PresenceRefreshSeesInstancesThatJoinedLater)
 {
   EditorZANIQ& a = MakeEditor();
   const int linkID = a.GetLinkID();
+  auto presence = [&] {
+    return std::pair(a.GetSenderPresent()[size_t(linkID)].load(), a.GetReceiverPresent()[size_t(linkID)].load());
+  };
   a.Command(65);
-  EXPECT_TRUE(a.GetSenderPresent()[size_t(linkID)].load());
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, false));
 
   TestZANIQ& b = Make(); // pairs with a as its Receiver
-  ASSERT_EQ(b.GetLinkID(), linkID);
-  ASSERT_EQ(b.GetPluginMode(), 1);
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load()); // a has not looked yet
-
+  ASSERT_EQ(b.Pairing(), R(linkID));
+  EXPECT_EQ(presence(), std::pair(true, false)); // a has not looked yet
   a.Command(65);
-  EXPECT_TRUE(a.GetSenderPresent()[size_t(linkID)].load());
-  EXPECT_TRUE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, true));
 
   Destroy(b);
   a.Command(65);
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, false));
 }
 
 TEST_F(EditorTest, TailOnlyCommandsChangeNothingElseAndHostCommandsAreIgnored)
@@ -229,14 +222,11 @@ TEST_F(EditorTest, TailOnlyCommandsChangeNothingElseAndHostCommandsAreIgnored)
   }
   for (int i = 0; i < ZANIQ::kNumParams; ++i) EXPECT_EQ(z.GetMirror(i), before[size_t(i)]) << i;
   EXPECT_TRUE(z.hostInformed.empty());
-  EXPECT_FALSE(z.IsRescalePending());
-  EXPECT_FALSE(z.IsInfoPageRequested());
-  EXPECT_FALSE(z.IsMeasurementRunning());
+  EXPECT_FALSE(z.IsRescalePending() || z.IsInfoPageRequested() || z.IsMeasurementRunning());
 
   z.OnParamChange(63, kHost, -1);
   z.OnParamChange(57, kHost, -1);
-  EXPECT_EQ(z.Value(Flag(0)), 0.0);
-  EXPECT_FALSE(z.IsRescalePending());
+  EXPECT_EQ(std::pair(z.Value(Flag(0)), z.IsRescalePending()), std::pair(0.0, false));
 }
 
 // --- Preset commands ---
@@ -316,10 +306,10 @@ TEST_F(EditorTest, PresetListTakesReadablePresetFilesOfTheDataFolder)
   z.Change(ZANIQ::kReferenceLevel, -5.0);
   z.Command(53);
   ASSERT_EQ(z.NListedPresets(), 2);
-  EXPECT_STREQ(z.GetListedPreset(0)->mName, "a.tps"); // alphabetical: "a.tps.bak" before "b.tps"
-  EXPECT_STREQ(z.GetListedPreset(1)->mName, "b");
-  EXPECT_TRUE(z.GetListedPreset(0)->mInitialized);
-  EXPECT_GT(z.GetListedPreset(0)->mChunk.Size(), 0);
+  // Alphabetical: "a.tps.bak" before "b.tps".
+  EXPECT_EQ(std::pair(std::string(z.GetListedPreset(0)->mName), std::string(z.GetListedPreset(1)->mName)),
+            std::pair(std::string("a.tps"), std::string("b")));
+  EXPECT_TRUE(z.GetListedPreset(0)->mInitialized && z.GetListedPreset(0)->mChunk.Size() > 0);
   EXPECT_EQ(z.GetListedPreset(2), nullptr);
   EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -5.0); // scanning changes no parameter
 
