@@ -58,28 +58,22 @@ TEST_F(PresetTest, ProbeKeepAndFullLoads)
   const int resets = z.mResets;
   Util_String name("old");
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, true, false, false, nullptr));
-  EXPECT_STREQ(name.Get(), "Loaded");
-  EXPECT_EQ(Values(z), before);
-  EXPECT_EQ(z.mResets, resets);
-  EXPECT_STREQ(z.GetPresetName(0), "Init");
-  EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(slotBefore));
+  EXPECT_EQ(std::string(name.Get()) + "/" + z.GetPresetName(0), "Loaded/Init");
+  EXPECT_TRUE(Values(z) == before && z.mResets == resets && z.GetPreset(0)->mChunk.IsEqual(slotBefore));
 
   // A keep load leaves the instance settings alone, and tells the engine.
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
   EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -10.0));
-  EXPECT_EQ(z.Value(ZANIQ::kLatencyCompensation), 0);
-  EXPECT_EQ(z.Value(ZANIQ::kPrePostFX), 1);
-  EXPECT_EQ(z.mLastResetSource, kPresetRecall);
+  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kLatencyCompensation), z.Value(ZANIQ::kPrePostFX), z.mLastResetSource),
+            std::tuple(0.0, 1.0, kPresetRecall));
   EXPECT_STREQ(z.GetPresetName(0), "Loaded");
 
   // A full load sets them too, and resets the in-preset parameters the file does not name.
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, false, false, false, nullptr));
-  EXPECT_TRUE(Holds(z, ZANIQ::kLatencyCompensation, 300));
-  EXPECT_EQ(z.Value(ZANIQ::kPrePostFX), 0);
-  EXPECT_TRUE(Holds(z, ZANIQ::kDriveFX, 0.0));
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kGUIScale), 2.0);
-  EXPECT_EQ(z.Value(ZANIQ::kActive), 0);
-  EXPECT_EQ(z.GetPluginMode(), mode);
+  EXPECT_TRUE(Holds(z, ZANIQ::kLatencyCompensation, 300) && Holds(z, ZANIQ::kDriveFX, 0.0));
+  EXPECT_EQ(
+    std::tuple(z.Value(ZANIQ::kPrePostFX), z.Value(ZANIQ::kGUIScale), z.Value(ZANIQ::kActive), z.GetPluginMode()),
+    std::tuple(0.0, 2.0, 0.0, mode));
 }
 
 TEST_F(PresetTest, MissingFilesAreRefused)
@@ -152,9 +146,9 @@ TEST_F(PresetTest, ParsePresetFileGivesRawValues)
   const std::vector<double> before = Values(z);
   ASSERT_TRUE(z.ParsePresetFile(z, U(path), values.data(), name, false));
   EXPECT_STREQ(name.Get(), "Raw");
-  EXPECT_EQ(values[ZANIQ::kReferenceLevel], 5.55); // not clamped to 0 or rounded
-  EXPECT_EQ(values[ZANIQ::kMeterMode], 2.6);
-  EXPECT_EQ(values[ZANIQ::kDriveFX], kPresetNoValue);
+  // Not clamped to 0 or rounded.
+  EXPECT_EQ(std::tuple(values[ZANIQ::kReferenceLevel], values[ZANIQ::kMeterMode], values[ZANIQ::kDriveFX]),
+            std::tuple(5.55, 2.6, kPresetNoValue));
   EXPECT_EQ(Values(z), before);
 
   WriteFile(path, PresetText({{"Reference Level", "5.55"}}, "Raw", "Other"));
@@ -172,24 +166,19 @@ TEST_F(PresetTest, PresetFilledFromAFile)
 
   IPreset preset;
   z.LoadPresetFileIntoPreset(&preset, U(path), false);
-  EXPECT_TRUE(preset.mInitialized);
-  EXPECT_EQ(std::string(preset.mName), std::string(255, 'n'));
+  EXPECT_EQ(std::pair(preset.mInitialized, std::string(preset.mName)), std::pair(true, std::string(255, 'n')));
 
-  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0));
-  ASSERT_TRUE(z.RestorePreset(0));
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -10.0);
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 0.0);
-  EXPECT_EQ(std::string(z.GetPresetName(0)), std::string(255, 'n'));
+  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0) && z.RestorePreset(0));
+  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kReferenceLevel), z.Value(ZANIQ::kDriveFX), std::string(z.GetPresetName(0))),
+            std::tuple(-10.0, 0.0, std::string(255, 'n')));
 
   // A refused file gives a preset of defaults with an empty name.
   WriteFile(path, PresetText({{"Reference Level", "-10.000000"}}, "X", "Other"));
   IPreset refused;
   z.LoadPresetFileIntoPreset(&refused, U(path), false);
-  EXPECT_TRUE(refused.mInitialized);
-  EXPECT_STREQ(refused.mName, "");
+  EXPECT_EQ(std::pair(refused.mInitialized, std::string(refused.mName)), std::pair(true, std::string()));
   Set(z, ZANIQ::kReferenceLevel, -1.0);
-  ASSERT_TRUE(z.CopyPresetToSlot(refused, 0));
-  ASSERT_TRUE(z.RestorePreset(0));
+  ASSERT_TRUE(z.CopyPresetToSlot(refused, 0) && z.RestorePreset(0));
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -18.0);
 
   z.LoadPresetFileIntoPreset(nullptr, U(path), false); // nothing happens
@@ -219,8 +208,7 @@ TEST_F(PresetTest, DefaultPresetIsAppliedAtStartUpKeepingInstanceSettings)
             std::tuple(double(mode), double(linkID), 0.0, 1.0));
 
   // Applied, and the engine follows the values (not only the parameters).
-  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -14.0));
-  EXPECT_TRUE(Holds(z, ZANIQ::kMeterMode, 0));
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -14.0) && Holds(z, ZANIQ::kMeterMode, 0));
   EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.5);
 
   // The current preset took the loaded state; the "Init" preset keeps the defaults.

@@ -80,12 +80,9 @@ TEST_F(PresetTest, EveryParameterRoundTrips)
   z.OnParamReset(kUI);
   const std::vector<double> saved = Values(z);
   for (int i = 0; i < z.NParams(); ++i)
-  {
-    if (i != ZANIQ::kAutoSetLinkID && z.GetParam(i)->Type() != IParam::kTypeDouble)
-    {
-      EXPECT_NE(saved[size_t(i)], z.GetParam(i)->GetDefault()) << i;
-    }
-  }
+    EXPECT_TRUE(i == ZANIQ::kAutoSetLinkID || z.GetParam(i)->Type() == IParam::kTypeDouble ||
+                saved[size_t(i)] != z.GetParam(i)->GetDefault())
+        << i;
 
   IByteChunk chunk;
   ASSERT_TRUE(z.SerializeState(chunk));
@@ -191,14 +188,12 @@ TEST_F(PresetTest, StatePresetsHoldDefaultsAndNamedValues)
 
   IPreset preset;
   z.MakeStatePreset(preset, "Two", 2, int(ZANIQ::kMeterMode), 0, int(ZANIQ::kDriveFX), -3.5);
-  EXPECT_TRUE(preset.mInitialized);
-  EXPECT_STREQ(preset.mName, "Two");
-  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0));
-  ASSERT_TRUE(z.RestorePreset(0));
-  EXPECT_EQ(z.GetParam(ZANIQ::kMeterMode)->Value(), 0);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kDriveFX)->Value(), -3.5);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -18.0); // its default, not its current value
-  EXPECT_STREQ(z.GetPresetName(0), "Two");
+  EXPECT_EQ(std::pair(preset.mInitialized, std::string(preset.mName)), std::pair(true, std::string("Two")));
+  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0) && z.RestorePreset(0));
+  // Reference Level at its default, not its current value.
+  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kMeterMode), z.Value(ZANIQ::kDriveFX), z.Value(ZANIQ::kReferenceLevel),
+                       std::string(z.GetPresetName(0))),
+            std::tuple(0.0, -3.5, -18.0, std::string("Two")));
 
   // The start-up "Init" preset recalls under its own name.
   ASSERT_TRUE(z.CopyPresetToSlot(z.GetInitPreset(), 0));

@@ -100,7 +100,8 @@ TEST_F(ZaniqTest, LinkIDAndModeMovesFollowTheRegistry)
 
   a.Change(ZANIQ::kLinkID, 5);
   EXPECT_EQ(std::pair(Slot(1).Senders(), Slot(5).Senders()), std::pair(0, 1));
-  EXPECT_EQ(std::tuple(a.GetSenderPresent()[5].load(), a.GetSenderPresent()[1].load(), a.GetReceiverPresent()[1].load()),
+  const auto& senders = a.GetSenderPresent();
+  EXPECT_EQ(std::tuple(senders[5].load(), senders[1].load(), a.GetReceiverPresent()[1].load()),
             std::tuple(true, false, true));
   EXPECT_TRUE(a.PendingDSPRequests() & ZANIQ::kRequestMeterClear);
 
@@ -175,8 +176,11 @@ TEST_F(ZaniqTest, DSPChangesAreAppliedAtTheNextBlock)
   z.RunBlock();
   EXPECT_EQ(z.PendingDSPRequests(), 0u);
   for (int ch = 0; ch < 2; ++ch)
-    EXPECT_EQ(std::tuple(z.GetOverProtection(ch).ceiling, z.GetOverProtection(ch).negCeiling, z.GetDelayLine(ch).length),
+  {
+    const auto& protection = z.GetOverProtection(ch);
+    EXPECT_EQ(std::tuple(protection.ceiling, protection.negCeiling, z.GetDelayLine(ch).length),
               std::tuple(1.0, -1.0, 1000));
+  }
   EXPECT_EQ(std::pair(z.GetPreFXMeter().Mode(), z.GetPostFXMeter().Mode()), std::pair(int(kMeterVU), int(kMeterVU)));
 
   // The protection level is truncated to whole decibels, towards zero.
