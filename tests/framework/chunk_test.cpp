@@ -58,7 +58,7 @@ public:
 };
 
 // Little-endian f64 bytes, written by hand so the test does not lean on the chunk under test.
-std::vector<uint8_t> Doubles(std::initializer_list<double> values)
+std::vector<uint8_t> Doubles(const std::vector<double>& values)
 {
   std::vector<uint8_t> out;
   for (double v : values)
@@ -177,13 +177,7 @@ TEST(ParamState, FortySixParametersAre368BytesOfDoublesInIndexOrder)
   IByteChunk chunk;
   ASSERT_TRUE(plug.SerializeParams(chunk));
   ASSERT_EQ(chunk.Size(), 368);
-  std::vector<uint8_t> expect;
-  for (double v : plug.Values())
-  {
-    const std::vector<uint8_t> one = Doubles({v});
-    expect.insert(expect.end(), one.begin(), one.end());
-  }
-  EXPECT_EQ(std::memcmp(chunk.GetData(), expect.data(), 368), 0);
+  EXPECT_EQ(std::memcmp(chunk.GetData(), Doubles(plug.Values()).data(), 368), 0);
   StatePlug other;
   EXPECT_EQ(other.UnserializeParams(chunk, 0), 368);
   EXPECT_EQ(other.Values(), plug.Values());
@@ -212,15 +206,14 @@ TEST(ParamState, TruncatedStateSetsOnlyWhatWasReadInFull)
   std::vector<uint8_t> bytes = Doubles({33.0});
   bytes.insert(bytes.end(), {1, 2, 3, 4}); // half of parameter 1
   const IByteChunk chunk = ChunkOf(bytes);
-  EXPECT_EQ(plug.UnserializeParams(chunk, 0), -1);
-  EXPECT_EQ(plug.Values(), expect);
-  EXPECT_EQ(plug.changes.size(), 46u); // the reset still runs
-
-  // A negative start reads nothing but still resets.
-  plug.changes.clear();
-  EXPECT_EQ(plug.UnserializeParams(chunk, -1), -1);
-  EXPECT_EQ(plug.Values(), expect);
-  EXPECT_EQ(plug.changes.size(), 46u);
+  // A negative start reads nothing; both still reset.
+  for (int start : {0, -1})
+  {
+    plug.changes.clear();
+    EXPECT_EQ(plug.UnserializeParams(chunk, start), -1);
+    EXPECT_EQ(plug.Values(), expect);
+    EXPECT_EQ(plug.changes.size(), 46u);
+  }
 }
 
 TEST(ParamState, ValuesAreConstrainedAndNonFiniteOnesRefused)
@@ -258,8 +251,7 @@ TEST(ParamState, CompareStateNeedsTheWholeStateInsideTheData)
 TEST(Identity, VersionBuildAndApiStrings)
 {
   StatePlug plug;
-  EXPECT_EQ(plug.GetPluginVersion(false), 0x0002020B);
-  EXPECT_EQ(plug.GetPluginVersion(true), 2310);
+  EXPECT_EQ(std::pair(plug.GetPluginVersion(false), plug.GetPluginVersion(true)), std::pair(0x0002020B, 2310));
   Util_String version;
   plug.GetPluginVersionStr(version);
   EXPECT_STREQ(version.Get(), "v2.2.11");
