@@ -157,11 +157,9 @@ TEST(LoudnessMeterVU, StandardBallisticsAndZeroVUAtMinus18dBFS)
     for (int i = 0; i < int(fs * 3); ++i) r.push_back(m.ProcessSample(0.1, 0.1));
     const double steady = r.back(), peak = *std::max_element(r.begin(), r.end());
     const auto reached = std::find_if(r.begin(), r.end(), [&](double v) { return v >= 0.99 * steady; });
-    const double first99 = double(reached - r.begin());
-    EXPECT_LE(first99 / fs, 0.300);
-    EXPECT_GE(first99 / fs, 0.250);
-    EXPECT_GE(peak / steady - 1.0, 0.010);
-    EXPECT_LE(peak / steady - 1.0, 0.015);
+    const double first99 = double(reached - r.begin()) / fs, overshoot = peak / steady - 1.0;
+    EXPECT_TRUE(first99 >= 0.250 && first99 <= 0.300) << first99;
+    EXPECT_TRUE(overshoot >= 0.010 && overshoot <= 0.015) << overshoot;
   }
 
   // A 1 kHz sine at -18 dBFS reads 0 VU.
@@ -203,9 +201,6 @@ TEST(LoudnessMeterWindow, FixedWindowsAndCounter)
   EXPECT_EQ(std::pair(m.WindowCounter(), m.WindowFull()), std::pair(441, true));
   for (int i = 0; i < 1000; ++i) (void)m.ProcessSample(0.5, 0.5);
   EXPECT_EQ(m.WindowCounter(), 441);
-
-  m.Clear();
-  EXPECT_EQ(m.WindowCounter(), 0);
 }
 
 TEST(LoudnessMeterInit, DefaultIsUsableAndBadRatesAndWindowsAreRefused)
@@ -240,8 +235,7 @@ TEST(LoudnessMeterRobustness, NonFiniteSamplesCountAsSilenceAndClearRestartsTheM
   {
     SCOPED_TRACE(mode);
     LoudnessMeter a, b;
-    ASSERT_TRUE(a.Init(mode, 0.1, 48000.0));
-    ASSERT_TRUE(b.Init(mode, 0.1, 48000.0));
+    ASSERT_TRUE(a.Init(mode, 0.1, 48000.0) && b.Init(mode, 0.1, 48000.0));
     double va = 0, vb = 0;
     for (int i = 0; i < 20000; ++i)
     {
@@ -262,12 +256,10 @@ TEST(LoudnessMeterRobustness, NonFiniteSamplesCountAsSilenceAndClearRestartsTheM
 
   // Clear restarts the meter like a fresh one.
   LoudnessMeter a, b;
-  ASSERT_TRUE(a.Init(kMeterEBUML, 0.0, 48000.0));
-  ASSERT_TRUE(b.Init(kMeterEBUML, 0.0, 48000.0));
+  ASSERT_TRUE(a.Init(kMeterEBUML, 0.0, 48000.0) && b.Init(kMeterEBUML, 0.0, 48000.0));
   for (int i = 0; i < 5000; ++i) (void)a.ProcessSample(std::sin(i * 0.3), std::cos(i * 0.2));
   a.Clear();
-  EXPECT_EQ(a.Level(), 0.0);
-  EXPECT_EQ(a.WindowCounter(), 0);
+  EXPECT_EQ(std::pair(a.Level(), a.WindowCounter()), std::pair(0.0, 0));
   for (int i = 0; i < 5000; ++i)
     ASSERT_EQ(a.ProcessSample(std::sin(i * 0.1), 0.2), b.ProcessSample(std::sin(i * 0.1), 0.2));
 }
@@ -343,8 +335,7 @@ TEST(LoudnessMeterBlock, EqualsRepeatedProcessSampleBitForBit)
       {
         SCOPED_TRACE(testing::Message() << "mode " << mode << " fs " << fs << " window " << window);
         LoudnessMeter bySample, byBlock;
-        ASSERT_TRUE(bySample.Init(mode, window, fs));
-        ASSERT_TRUE(byBlock.Init(mode, window, fs));
+        ASSERT_TRUE(bySample.Init(mode, window, fs) && byBlock.Init(mode, window, fs));
         std::vector<double> expected(kBlockTestFrames), got(kBlockTestFrames, -1.0);
         for (int i = 0; i < kBlockTestFrames; ++i)
           expected[size_t(i)] = bySample.ProcessSample(l[size_t(i)], r[size_t(i)]);
@@ -368,10 +359,8 @@ TEST(LoudnessMeterBlock, TwoMetersInOneLoopEqualEachAlone)
     {
       SCOPED_TRACE(testing::Message() << "modes " << modeA << ", " << modeB);
       LoudnessMeter a, b, pairA, pairB;
-      ASSERT_TRUE(a.Init(modeA, 0.05, 48000.0));
-      ASSERT_TRUE(pairA.Init(modeA, 0.05, 48000.0));
-      ASSERT_TRUE(b.Init(modeB, 0.05, 48000.0));
-      ASSERT_TRUE(pairB.Init(modeB, 0.05, 48000.0));
+      ASSERT_TRUE(a.Init(modeA, 0.05, 48000.0) && pairA.Init(modeA, 0.05, 48000.0));
+      ASSERT_TRUE(b.Init(modeB, 0.05, 48000.0) && pairB.Init(modeB, 0.05, 48000.0));
       std::vector<double> outA(kBlockTestFrames), outB(kBlockTestFrames), pairOutA(kBlockTestFrames),
           pairOutB(kBlockTestFrames);
       InBlocks(kBlockTestFrames, [&](int at, int len) {
@@ -380,16 +369,14 @@ TEST(LoudnessMeterBlock, TwoMetersInOneLoopEqualEachAlone)
         b.ProcessBlock(&l2[i], &r2[i], len, &outB[i]);
         LoudnessMeter::ProcessBlocks(pairA, &l[i], &r[i], &pairOutA[i], pairB, &l2[i], &r2[i], &pairOutB[i], len);
       });
-      ASSERT_EQ(FirstDifference(outA, pairOutA), -1);
-      ASSERT_EQ(FirstDifference(outB, pairOutB), -1);
+      ASSERT_EQ(std::pair(FirstDifference(outA, pairOutA), FirstDifference(outB, pairOutB)), std::pair(-1L, -1L));
       ExpectSameMeter(a, pairA, l, r);
       ExpectSameMeter(b, pairB, l2, r2);
     }
 
   // One meter passed twice takes its two blocks one after the other.
   LoudnessMeter once, twice;
-  ASSERT_TRUE(once.Init(kMeterEBUML, 0.0, 48000.0));
-  ASSERT_TRUE(twice.Init(kMeterEBUML, 0.0, 48000.0));
+  ASSERT_TRUE(once.Init(kMeterEBUML, 0.0, 48000.0) && twice.Init(kMeterEBUML, 0.0, 48000.0));
   std::vector<double> first(1024), pair(1024);
   once.ProcessBlock(l.data(), r.data(), 512, first.data());
   once.ProcessBlock(l2.data(), r2.data(), 512, &first[512]);
@@ -405,8 +392,7 @@ TEST(LoudnessMeterBlock, TwoMetersInOneLoopEqualEachAlone)
   m.ProcessBlock(nullptr, nullptr, 0, nullptr);
   m.ProcessBlock(nullptr, nullptr, -7, nullptr);
   LoudnessMeter::ProcessBlocks(m, nullptr, nullptr, nullptr, m, nullptr, nullptr, nullptr, -1);
-  EXPECT_TRUE(SameBits(m.Level(), level));
-  EXPECT_EQ(m.WindowCounter(), 1);
+  EXPECT_TRUE(SameBits(m.Level(), level) && m.WindowCounter() == 1);
   ExpectSameSection(m.Stage2Right(), section);
 }
 
