@@ -43,19 +43,13 @@ TEST_F(ZaniqTest, InstancesPairAndNumberThemselvesThroughTheRegistry)
                        Slot(1).PreDivisor2()),
             std::tuple(0, kSenderNormal, 1.0, 1.0, 1.0));
   TestZANIQ& next = Make();
-  EXPECT_EQ(next.Pairing(), R(1));
-  EXPECT_EQ(next.GetInstanceNumber(), 4);
+  EXPECT_EQ(std::pair(next.Pairing(), next.GetInstanceNumber()), std::pair(R(1), 4));
 
   DestroyAll();
   EXPECT_EQ(LinkRegistry::Instance().LiveInstances(), 0);
   TestZANIQ& z = Make();
-  EXPECT_EQ(z.GetInstanceNumber(), 1);
-  EXPECT_EQ(z.Pairing(), S(1));
-  for (int id = 0; id <= kMaxLinkID; ++id)
-  {
-    EXPECT_EQ(Slot(id).Senders(), id == 1 ? 1 : 0) << id;
-    EXPECT_EQ(Slot(id).Receivers(), 0) << id;
-  }
+  EXPECT_EQ(std::pair(z.Pairing(), z.GetInstanceNumber()), std::pair(S(1), 1));
+  for (int id = 0; id <= kMaxLinkID; ++id) EXPECT_EQ(Counts(Slot(id)), std::pair(id == 1 ? 1 : 0, 0)) << id;
 }
 
 TEST_F(ZaniqTest, DestructionStopsTheIdleTimersFirst)
@@ -77,8 +71,8 @@ TEST_F(ZaniqTest, EditorWorkAskedForOffTheMainThreadWaitsForTheIdleTick)
   ZQCFUseVirtualClock(true);
   TestZANIQ& z = Make();
   std::thread([&] { z.Change(ZANIQ::kGUIMode, 0, kHost); }).join();
-  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kGUIMode), 0);
-  EXPECT_EQ(z.PendingEditorWork(), unsigned(ZANIQ::kEditorLayout));
+  EXPECT_EQ(std::pair(z.GetMirrorInt(ZANIQ::kGUIMode), z.PendingEditorWork()),
+            std::pair(0, unsigned(ZANIQ::kEditorLayout)));
   (void)ZQCFAdvanceClock(0.05);
   EXPECT_EQ(z.PendingEditorWork(), 0u);
   // On the main thread nothing waits.
@@ -101,13 +95,11 @@ TEST_F(ZaniqTest, AResetAtANewRateReachesTheDSPWithoutAllocating)
   z.ResetDSP();
   z.ResetMeters();
   EXPECT_EQ(scope.Count(), 0u);
-  EXPECT_EQ(z.GetDSPSampleRate(), 96000.0);
-  EXPECT_EQ(z.GetPreFXMeter().SampleRate(), 96000.0);
-  EXPECT_EQ(z.GetPostFXMeter().SampleRate(), 96000.0);
+  EXPECT_EQ(std::tuple(z.GetDSPSampleRate(), z.GetPreFXMeter().SampleRate(), z.GetPostFXMeter().SampleRate()),
+            std::tuple(96000.0, 96000.0, 96000.0));
   // The delay lines keep their capacity (4 s at 44.1 kHz) and length, and restart.
-  EXPECT_EQ(z.GetDelayLine(1).capacity, 176400);
-  EXPECT_EQ(z.GetDelayLine(1).length, 1000);
-  EXPECT_EQ(z.GetDelayLine(1).index, 0);
+  const DelayLine& line = z.GetDelayLine(1);
+  EXPECT_EQ(std::tuple(line.capacity, line.length, line.index), std::tuple(176400, 1000, 0));
 }
 
 // --- Data folder and plugin.ini ---
@@ -127,8 +119,7 @@ TEST_F(ZaniqTest, DataFolderIsCreatedUnderTheHomeFolderWithFullPermissionsOnce)
   {
     struct stat st;
     ASSERT_EQ(stat(folder.c_str(), &st), 0) << folder;
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_EQ(st.st_mode & 07777, 0777u) << folder;
+    EXPECT_EQ(st.st_mode & (S_IFMT | 07777), S_IFDIR | 0777u) << folder;
   }
 
   // Existing folders are left as they are.
