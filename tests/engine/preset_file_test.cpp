@@ -52,11 +52,16 @@ TEST_F(PresetTest, ProbeKeepAndFullLoads)
   WriteFile(path, PresetText({{"Reference Level", "-10.000000"}, {"Latency Compensation", "300"}, {"Pre-Post FX", "0"}},
                              "Loaded"));
 
+  // Missing files and folders are refused before the reset step (damaged and foreign files: the stored corpus).
+  Util_String name("old");
+  for (const Util_String& missing : {U(mHome.Path() / "missing.tps"), U(mHome.Path()), Util_String("")})
+    EXPECT_FALSE(z.LoadPresetFile(z, missing, name, false, false, false, false, nullptr)) << missing.Get();
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 5.0);
+
   // A probe gives the name and changes nothing.
   const std::vector<double> before = Values(z);
   const IByteChunk slotBefore = z.GetPreset(0)->mChunk;
   const int resets = z.mResets;
-  Util_String name("old");
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, true, false, false, nullptr));
   EXPECT_EQ(std::string(name.Get()) + "/" + z.GetPresetName(0), "Loaded/Init");
   EXPECT_TRUE(Values(z) == before && z.mResets == resets && z.GetPreset(0)->mChunk.IsEqual(slotBefore));
@@ -76,33 +81,32 @@ TEST_F(PresetTest, ProbeKeepAndFullLoads)
     std::tuple(0.0, 2.0, 0.0, mode));
 }
 
-TEST_F(PresetTest, MissingFilesAreRefused)
-{
-  // Damaged and foreign files are refused by every kind of load: see the stored corpus.
-  PresetZANIQ& z = MakePlug();
-  Set(z, ZANIQ::kDriveFX, 5.0); // would go back to its default if the reset step ran
-  Util_String name;
-  for (const Util_String& path : {U(mHome.Path() / "missing.tps"), U(mHome.Path()), Util_String("")}) // a folder
-    EXPECT_FALSE(z.LoadPresetFile(z, path, name, false, false, false, false, nullptr)) << path.Get();
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 5.0);
-}
-
-TEST_F(PresetTest, AnotherVersionAndOddValuesStillLoad)
+TEST_F(PresetTest, OddValuesParseAsWrittenAndLoadConstrainedFromAnyVersion)
 {
   PresetZANIQ& z = MakePlug();
   std::string text = PresetText({{"Reference Level", " -9.96e0 trailing"},
                                  {"Drive FX", "nan"},
                                  {"RMS Window", "+250"},
-                                 {"Meter Mode", "2.6"},     // stepped: rounds to 3
-                                 {"GUI Mode", "not a number"}, // reads as 0
-                                 {"Over Prection Level", "99"}}); // clamps to 48
-  const size_t v = text.find("v2.2.11");
-  text.replace(v, 7, "v0.1");
+                                 {"Meter Mode", "2.6"},            // stepped: rounds to 3
+                                 {"GUI Mode", "not a number"},     // reads as 0
+                                 {"Over Prection Level", "99"}}, // clamps to 48
+                                "Raw");
+  text.replace(text.find("v2.2.11"), 7, "v0.1");
   const fs::path path = mHome.Path() / "odd.tps";
   WriteFile(path, text);
   Set(z, ZANIQ::kDriveFX, 1.5);
 
+  // Parsing gives the numbers as written, neither rounded nor clamped, and changes nothing.
+  std::vector<double> values(size_t(z.NParams()), kPresetNoValue);
   Util_String name;
+  const std::vector<double> before = Values(z);
+  ASSERT_TRUE(z.ParsePresetFile(z, U(path), values.data(), name, false));
+  EXPECT_STREQ(name.Get(), "Raw");
+  EXPECT_EQ(std::tuple(values[ZANIQ::kMeterMode], values[ZANIQ::kOverProtectionLevel],
+                       values[ZANIQ::kLatencyCompensation]),
+            std::tuple(2.6, 99.0, kPresetNoValue));
+  EXPECT_EQ(Values(z), before);
+
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -9.96);
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 0.0); // refused value: the reset default stays
@@ -134,27 +138,6 @@ TEST_F(PresetTest, FailedWritesAreReportedAndLeaveNoFile)
   WriteFile(path, std::string(100000, 'x'));
   ASSERT_TRUE(z.WritePresetFile(z, U(path), Util_String("Over"), false, false, nullptr));
   EXPECT_EQ(ReadFile(path), ExpectedDocument(z, Values(z), "Over"));
-}
-
-TEST_F(PresetTest, ParsePresetFileGivesRawValues)
-{
-  PresetZANIQ& z = MakePlug();
-  const fs::path path = mHome.Path() / "raw.tps";
-  WriteFile(path, PresetText({{"Reference Level", "5.55"}, {"Meter Mode", "2.6"}}, "Raw"));
-  std::vector<double> values(size_t(z.NParams()), kPresetNoValue);
-  Util_String name;
-  const std::vector<double> before = Values(z);
-  ASSERT_TRUE(z.ParsePresetFile(z, U(path), values.data(), name, false));
-  EXPECT_STREQ(name.Get(), "Raw");
-  // Not clamped to 0 or rounded.
-  EXPECT_EQ(std::tuple(values[ZANIQ::kReferenceLevel], values[ZANIQ::kMeterMode], values[ZANIQ::kDriveFX]),
-            std::tuple(5.55, 2.6, kPresetNoValue));
-  EXPECT_EQ(Values(z), before);
-
-  WriteFile(path, PresetText({{"Reference Level", "5.55"}}, "Raw", "Other"));
-  std::vector<double> untouched(size_t(z.NParams()), kPresetNoValue);
-  EXPECT_FALSE(z.ParsePresetFile(z, U(path), untouched.data(), name, false));
-  EXPECT_EQ(untouched, std::vector<double>(size_t(z.NParams()), kPresetNoValue));
 }
 
 TEST_F(PresetTest, PresetFilledFromAFile)

@@ -113,12 +113,16 @@ void ExpectReadTo(PresetZANIQ& z, const IByteChunk& chunk, int startPos, int exp
   EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -5.0);
 }
 
-TEST_F(PresetTest, StateCorpusReadsToTheNamedPositions)
+TEST_F(PresetTest, DamagedChunksReadToTheirPositionsAndChangeNothing)
 {
-  // File names: <expected result>_<what>.bin, the result "m1" standing for -1 and "end" for the frame's end.
   PresetZANIQ& z = MakePlug();
+  IByteChunk good;
+  ASSERT_TRUE(z.SerializeState(good));
+  const int n = good.Size(), end = int(8 + Word(good, 4));
   z.Change(ZANIQ::kReferenceLevel, -5.0);
   z.GetPreset(0)->SetName("Before");
+
+  // The stored corpus. File names: <expected result>_<what>.bin, "m1" standing for -1 and "end" for the frame's end.
   int checked = 0;
   for (const auto& path : FilesIn(std::filesystem::path(ZANIQ_TEST_DATA) / "state"))
   {
@@ -133,17 +137,8 @@ TEST_F(PresetTest, StateCorpusReadsToTheNamedPositions)
     ++checked;
   }
   EXPECT_GE(checked, 10);
-}
 
-TEST_F(PresetTest, DamagedChunksReadToTheirPositionsAndChangeNothing)
-{
-  // Damage the stored corpus has no file for; then the same chunk undamaged inside a larger one.
-  PresetZANIQ& z = MakePlug();
-  IByteChunk good;
-  ASSERT_TRUE(z.SerializeState(good));
-  const int n = good.Size(), end = int(8 + Word(good, 4));
-  z.Change(ZANIQ::kReferenceLevel, -5.0);
-  z.GetPreset(0)->SetName("Before");
+  // Damage the corpus has no file for; then the same chunk undamaged inside a larger one.
   auto withWord = [&](int pos, uint32_t v) {
     IByteChunk c = good;
     SetWord(c, pos, v);
