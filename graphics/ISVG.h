@@ -33,17 +33,54 @@ constexpr SVGColor SVGMakeColor(uint8_t r, uint8_t g, uint8_t b, uint8_t a)
   return static_cast<SVGColor>(r) | static_cast<SVGColor>(g) << 8 | static_cast<SVGColor>(b) << 16 |
          static_cast<SVGColor>(a) << 24;
 }
-constexpr uint8_t SVGColorR(SVGColor c) { return static_cast<uint8_t>(c); }
-constexpr uint8_t SVGColorG(SVGColor c) { return static_cast<uint8_t>(c >> 8); }
-constexpr uint8_t SVGColorB(SVGColor c) { return static_cast<uint8_t>(c >> 16); }
-constexpr uint8_t SVGColorA(SVGColor c) { return static_cast<uint8_t>(c >> 24); }
+constexpr uint8_t SVGColorR(SVGColor c)
+{
+  return static_cast<uint8_t>(c);
+}
+constexpr uint8_t SVGColorG(SVGColor c)
+{
+  return static_cast<uint8_t>(c >> 8);
+}
+constexpr uint8_t SVGColorB(SVGColor c)
+{
+  return static_cast<uint8_t>(c >> 16);
+}
+constexpr uint8_t SVGColorA(SVGColor c)
+{
+  return static_cast<uint8_t>(c >> 24);
+}
 
-enum class ESVGPaintType : uint8_t { None = 0, Color = 1, LinearGradient = 2, RadialGradient = 3 };
+enum class ESVGPaintType : uint8_t
+{
+  None = 0,
+  Color = 1,
+  LinearGradient = 2,
+  RadialGradient = 3
+};
 // What a gradient does beyond offsets 0 and 1.
-enum class ESVGSpread : uint8_t { Pad = 0, Reflect = 1, Repeat = 2 };
-enum class ESVGLineCap : uint8_t { Butt = 0, Round = 1, Square = 2 };
-enum class ESVGLineJoin : uint8_t { Miter = 0, Round = 1, Bevel = 2 };
-enum class ESVGFillRule : uint8_t { NonZero = 0, EvenOdd = 1 };
+enum class ESVGSpread : uint8_t
+{
+  Pad = 0,
+  Reflect = 1,
+  Repeat = 2
+};
+enum class ESVGLineCap : uint8_t
+{
+  Butt = 0,
+  Round = 1,
+  Square = 2
+};
+enum class ESVGLineJoin : uint8_t
+{
+  Miter = 0,
+  Round = 1,
+  Bevel = 2
+};
+enum class ESVGFillRule : uint8_t
+{
+  NonZero = 0,
+  EvenOdd = 1
+};
 
 struct SVGGradientStop
 {
@@ -72,8 +109,8 @@ struct SVGPath
 {
   // x, y pairs: a first point, then groups of three points (two control points and the end point of a cubic).
   std::vector<float> pts;
-  bool closed = false;   // a closed path ends where it starts
-  float bounds[4] = {};  // min x, min y, max x, max y of the curve itself (not of its control points)
+  bool closed = false;  // a closed path ends where it starts
+  float bounds[4] = {}; // min x, min y, max x, max y of the curve itself (not of its control points)
 
   int NPoints() const { return static_cast<int>(pts.size() / 2); }
 };
@@ -85,22 +122,22 @@ struct SVGShape
   bool visible = true; // false for visibility hidden or collapse: the shape is kept but not drawn
   SVGPaint fill;
   SVGPaint stroke;
-  float opacity = 1.f;      // 0..1: the element's opacity times its groups' opacities
-  float strokeWidth = 1.f;  // drawing units
-  float miterLimit = 4.f;   // at least 1
+  float opacity = 1.f;     // 0..1: the element's opacity times its groups' opacities
+  float strokeWidth = 1.f; // drawing units
+  float miterLimit = 4.f;  // at least 1
   ESVGLineCap lineCap = ESVGLineCap::Butt;
   ESVGLineJoin lineJoin = ESVGLineJoin::Miter;
-  float dashOffset = 0.f;   // drawing units
-  int dashCount = 0;        // 0: solid; otherwise an even number of lengths, at most kSVGMaxDashes
+  float dashOffset = 0.f; // drawing units
+  int dashCount = 0;      // 0: solid; otherwise an even number of lengths, at most kSVGMaxDashes
   float dashArray[kSVGMaxDashes] = {};
   ESVGFillRule fillRule = ESVGFillRule::NonZero;
-  float bounds[4] = {};     // union of the paths' bounds
+  float bounds[4] = {};       // union of the paths' bounds
   std::vector<SVGPath> paths; // at least one
 };
 
 struct SVGDocument
 {
-  float width = 0.f;  // drawing units; the document occupies (0, 0, width, height)
+  float width = 0.f; // drawing units; the document occupies (0, 0, width, height)
   float height = 0.f;
   std::vector<SVGShape> shapes;
 };

@@ -38,17 +38,17 @@ using Matrix = std::array<double, 6>; // a, b, c, d, e, f: (x, y) → (a·x + c�
 // Limits
 // ---------------------------------------------------------------------------------------------------------------
 
-constexpr int kMaxDepth = 128;            // element nesting
-constexpr size_t kMaxElements = 200000;   // elements in the whole document
-constexpr size_t kMaxPoints = 4000000;    // path points in the whole document
-constexpr int kMaxHrefChain = 16;         // gradients followed through href
-constexpr double kMaxCoord = 1e7;         // largest coordinate or size kept, drawing units
+constexpr int kMaxDepth = 128;          // element nesting
+constexpr size_t kMaxElements = 200000; // elements in the whole document
+constexpr size_t kMaxPoints = 4000000;  // path points in the whole document
+constexpr int kMaxHrefChain = 16;       // gradients followed through href
+constexpr double kMaxCoord = 1e7;       // largest coordinate or size kept, drawing units
 
 constexpr Matrix kIdentity = {1, 0, 0, 1, 0, 0};
 
 Matrix Multiply(const Matrix& m, const Matrix& n) // m · n: n applies first
 {
-  return {m[0] * n[0] + m[2] * n[1], m[1] * n[0] + m[3] * n[1], m[0] * n[2] + m[2] * n[3],
+  return {m[0] * n[0] + m[2] * n[1], m[1] * n[0] + m[3] * n[1],        m[0] * n[2] + m[2] * n[3],
           m[1] * n[2] + m[3] * n[3], m[0] * n[4] + m[2] * n[5] + m[4], m[1] * n[4] + m[3] * n[5] + m[5]};
 }
 
@@ -57,7 +57,11 @@ bool Invert(const Matrix& m, Matrix& out)
   const double det = m[0] * m[3] - m[2] * m[1];
   if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
   const double inv = 1.0 / det;
-  out = {m[3] * inv, -m[1] * inv, -m[2] * inv, m[0] * inv, (m[2] * m[5] - m[3] * m[4]) * inv,
+  out = {m[3] * inv,
+         -m[1] * inv,
+         -m[2] * inv,
+         m[0] * inv,
+         (m[2] * m[5] - m[3] * m[4]) * inv,
          (m[1] * m[4] - m[0] * m[5]) * inv};
   for (double v : out)
     if (!std::isfinite(v)) return false;
@@ -70,7 +74,10 @@ inline void Apply(const Matrix& m, double x, double y, double& ox, double& oy)
   oy = m[1] * x + m[3] * y + m[5];
 }
 
-double Clamp01(double v) { return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 1.0; }
+double Clamp01(double v)
+{
+  return std::isfinite(v) ? std::clamp(v, 0.0, 1.0) : 1.0;
+}
 
 SVGColor PackRGB(int rgb, double alpha)
 {
@@ -121,10 +128,14 @@ public:
   {
     switch (l.pct)
     {
-      case 1: return l.v * viewW;
-      case 2: return l.v * viewH;
-      case 3: return l.v * std::sqrt((viewW * viewW + viewH * viewH) / 2);
-      default: return l.v;
+    case 1:
+      return l.v * viewW;
+    case 2:
+      return l.v * viewH;
+    case 3:
+      return l.v * std::sqrt((viewW * viewW + viewH * viewH) / 2);
+    default:
+      return l.v;
     }
   }
 };
@@ -148,22 +159,21 @@ struct LenientErrors
 {
   typedef ErrorContext context_type;
 
-  template<class E, class N>
-  static bool unknown_element(ErrorContext const&, E const&, N const&) { return true; }
-  template<class A, class N, class NS>
-  static bool unknown_attribute(ErrorContext const&, A const&, N const&, NS, tag::source::attribute) { return true; }
-  template<class A, class N>
-  static bool unknown_attribute(ErrorContext const&, A const&, N const&, tag::source::css) { return true; }
-  template<class Id, class S>
-  static bool unexpected_attribute(ErrorContext const&, Id, S) { return true; }
-  template<class T>
-  static bool required_attribute_not_found(ErrorContext const&, T) { return true; }
-  template<class T, class V>
-  static bool parse_failed(ErrorContext const&, T, V const&) { return true; }
-  template<class E>
-  static bool unexpected_element(ErrorContext const&, E const&) { return true; }
-  template<class T>
-  static bool negative_value(ErrorContext const&, T) { return true; }
+  template <class E, class N> static bool unknown_element(ErrorContext const&, E const&, N const&) { return true; }
+  template <class A, class N, class NS>
+  static bool unknown_attribute(ErrorContext const&, A const&, N const&, NS, tag::source::attribute)
+  {
+    return true;
+  }
+  template <class A, class N> static bool unknown_attribute(ErrorContext const&, A const&, N const&, tag::source::css)
+  {
+    return true;
+  }
+  template <class Id, class S> static bool unexpected_attribute(ErrorContext const&, Id, S) { return true; }
+  template <class T> static bool required_attribute_not_found(ErrorContext const&, T) { return true; }
+  template <class T, class V> static bool parse_failed(ErrorContext const&, T, V const&) { return true; }
+  template <class E> static bool unexpected_element(ErrorContext const&, E const&) { return true; }
+  template <class T> static bool negative_value(ErrorContext const&, T) { return true; }
 };
 
 // A missing required attribute is handled by the defaults of the length type (a rect without width has width 0).
@@ -211,7 +221,13 @@ struct Builder
 
 struct PaintSpec
 {
-  enum Kind : uint8_t { None, Color, CurrentColor, Ref };
+  enum Kind : uint8_t
+  {
+    None,
+    Color,
+    CurrentColor,
+    Ref
+  };
   Kind kind = None;
   int rgb = 0;
   std::string ref;
@@ -240,8 +256,8 @@ class ElementContext : public ErrorContext
 public:
   explicit ElementContext(Builder& b) : ErrorContext(b.lengths), mB(b) {}
   ElementContext(ElementContext& parent)
-    : ErrorContext(parent.mB.lengths), mB(parent.mB), mStyle(parent.mStyle), mCTM(parent.mCTM), mParentOpacity(parent.Opacity()),
-      mHidden(parent.mHidden)
+      : ErrorContext(parent.mB.lengths), mB(parent.mB), mStyle(parent.mStyle), mCTM(parent.mCTM),
+        mParentOpacity(parent.Opacity()), mHidden(parent.mHidden)
   {
   }
 
@@ -259,41 +275,37 @@ public:
   void set(tag::attribute::stroke, tag::value::currentColor) { mStyle.stroke = Plain(PaintSpec::CurrentColor, 0); }
   void set(tag::attribute::fill, int rgb) { mStyle.fill = Plain(PaintSpec::Color, rgb); }
   void set(tag::attribute::stroke, int rgb) { mStyle.stroke = Plain(PaintSpec::Color, rgb); }
-  template<class Icc>
-  void set(tag::attribute::fill, int rgb, Icc const&) { set(tag::attribute::fill(), rgb); }
-  template<class Icc>
-  void set(tag::attribute::stroke, int rgb, Icc const&) { set(tag::attribute::stroke(), rgb); }
-  template<class R>
-  void set(tag::attribute::fill, tag::iri_fragment, R const& id) { mStyle.fill = Ref(id, PaintSpec::None, 0); }
-  template<class R>
-  void set(tag::attribute::stroke, tag::iri_fragment, R const& id) { mStyle.stroke = Ref(id, PaintSpec::None, 0); }
-  template<class R>
-  void set(tag::attribute::fill, tag::iri_fragment, R const& id, tag::value::none)
+  template <class Icc> void set(tag::attribute::fill, int rgb, Icc const&) { set(tag::attribute::fill(), rgb); }
+  template <class Icc> void set(tag::attribute::stroke, int rgb, Icc const&) { set(tag::attribute::stroke(), rgb); }
+  template <class R> void set(tag::attribute::fill, tag::iri_fragment, R const& id)
   {
     mStyle.fill = Ref(id, PaintSpec::None, 0);
   }
-  template<class R>
-  void set(tag::attribute::stroke, tag::iri_fragment, R const& id, tag::value::none)
+  template <class R> void set(tag::attribute::stroke, tag::iri_fragment, R const& id)
   {
     mStyle.stroke = Ref(id, PaintSpec::None, 0);
   }
-  template<class R>
-  void set(tag::attribute::fill, tag::iri_fragment, R const& id, tag::value::currentColor)
+  template <class R> void set(tag::attribute::fill, tag::iri_fragment, R const& id, tag::value::none)
+  {
+    mStyle.fill = Ref(id, PaintSpec::None, 0);
+  }
+  template <class R> void set(tag::attribute::stroke, tag::iri_fragment, R const& id, tag::value::none)
+  {
+    mStyle.stroke = Ref(id, PaintSpec::None, 0);
+  }
+  template <class R> void set(tag::attribute::fill, tag::iri_fragment, R const& id, tag::value::currentColor)
   {
     mStyle.fill = Ref(id, PaintSpec::CurrentColor, 0);
   }
-  template<class R>
-  void set(tag::attribute::stroke, tag::iri_fragment, R const& id, tag::value::currentColor)
+  template <class R> void set(tag::attribute::stroke, tag::iri_fragment, R const& id, tag::value::currentColor)
   {
     mStyle.stroke = Ref(id, PaintSpec::CurrentColor, 0);
   }
-  template<class R>
-  void set(tag::attribute::fill, tag::iri_fragment, R const& id, int rgb)
+  template <class R> void set(tag::attribute::fill, tag::iri_fragment, R const& id, int rgb)
   {
     mStyle.fill = Ref(id, PaintSpec::Color, rgb);
   }
-  template<class R>
-  void set(tag::attribute::stroke, tag::iri_fragment, R const& id, int rgb)
+  template <class R> void set(tag::attribute::stroke, tag::iri_fragment, R const& id, int rgb)
   {
     mStyle.stroke = Ref(id, PaintSpec::Color, rgb);
   }
@@ -317,8 +329,7 @@ public:
   void set(tag::attribute::stroke_linejoin, tag::value::round) { mStyle.join = ESVGLineJoin::Round; }
   void set(tag::attribute::stroke_linejoin, tag::value::bevel) { mStyle.join = ESVGLineJoin::Bevel; }
   void set(tag::attribute::stroke_dasharray, tag::value::none) { mStyle.dashes.clear(); }
-  template<class Range>
-  void set(tag::attribute::stroke_dasharray, Range const& lengths)
+  template <class Range> void set(tag::attribute::stroke_dasharray, Range const& lengths)
   {
     mStyle.dashes.clear();
     for (const Len& l : lengths)
@@ -338,10 +349,7 @@ public:
   void set(tag::attribute::display, tag::value::none) { mHidden = true; }
 
   // Everything else (ids, classes, inherit, attributes we do not draw) is ignored.
-  template<class... A>
-  void set(A const&...)
-  {
-  }
+  template <class... A> void set(A const&...) {}
 
   double Opacity() const { return mParentOpacity * mOwnOpacity; }
 
@@ -353,8 +361,7 @@ protected:
     p.rgb = rgb;
     return p;
   }
-  template<class R>
-  static PaintSpec Ref(R const& id, PaintSpec::Kind fallback, int rgb)
+  template <class R> static PaintSpec Ref(R const& id, PaintSpec::Kind fallback, int rgb)
   {
     PaintSpec p;
     p.kind = PaintSpec::Ref;
@@ -391,7 +398,8 @@ void CubicBounds(const double* p, double* b)
   for (int axis = 0; axis < 2; ++axis)
   {
     const double p0 = p[axis], p1 = p[2 + axis], p2 = p[4 + axis], p3 = p[6 + axis];
-    auto grow = [&](double v) {
+    auto grow = [&](double v)
+    {
       b[axis] = std::min(b[axis], v);
       b[2 + axis] = std::max(b[2 + axis], v);
     };
@@ -427,7 +435,8 @@ void CubicBounds(const double* p, double* b)
 
 void PathBounds(const std::vector<double>& pts, double* b)
 {
-  for (size_t i = 0; i + 7 < pts.size(); i += 6) CubicBounds(&pts[i], b);
+  for (size_t i = 0; i + 7 < pts.size(); i += 6)
+    CubicBounds(&pts[i], b);
   if (pts.size() == 2)
   {
     b[0] = std::min(b[0], pts[0]);
@@ -472,8 +481,8 @@ public:
     // The same curve, degree raised: control points two thirds of the way to the quadratic's control point.
     Cubic(mX + 2.0 / 3 * (qx - mX), mY + 2.0 / 3 * (qy - mY), x + 2.0 / 3 * (qx - x), y + 2.0 / 3 * (qy - y), x, y);
   }
-  void path_elliptical_arc_to(double rx, double ry, double rotationDeg, bool largeArc, bool sweep, double x,
-                              double y, tag::coordinate::absolute)
+  void path_elliptical_arc_to(double rx, double ry, double rotationDeg, bool largeArc, bool sweep, double x, double y,
+                              tag::coordinate::absolute)
   {
     Arc(rx, ry, rotationDeg, largeArc, sweep, x, y);
   }
@@ -557,7 +566,8 @@ void ShapeContext::Arc(double rx, double ry, double rotationDeg, bool largeArc, 
   if (largeArc == sweep) coef = -coef;
   const double cxp = coef * rx * y1p / ry, cyp = -coef * ry * x1p / rx;
   const double cx = cs * cxp - sn * cyp + (x0 + x) / 2, cy = sn * cxp + cs * cyp + (y0 + y) / 2;
-  auto angle = [](double ux, double uy, double vx, double vy) { return std::atan2(ux * vy - uy * vx, ux * vx + uy * vy); };
+  auto angle = [](double ux, double uy, double vx, double vy)
+  { return std::atan2(ux * vy - uy * vx, ux * vx + uy * vy); };
   const double ux = (x1p - cxp) / rx, uy = (y1p - cyp) / ry, vx = (-x1p - cxp) / rx, vy = (-y1p - cyp) / ry;
   const double theta1 = angle(1, 0, ux, uy);
   double delta = angle(ux, uy, vx, vy);
@@ -570,11 +580,13 @@ void ShapeContext::Arc(double rx, double ry, double rotationDeg, bool largeArc, 
   }
   const int n = std::clamp(static_cast<int>(std::ceil(std::fabs(delta) / (kPi / 2) - 1e-9)), 1, 4);
   const double step = delta / n, k = 4.0 / 3.0 * std::tan(step / 4);
-  auto point = [&](double t, double& px, double& py) {
+  auto point = [&](double t, double& px, double& py)
+  {
     px = cx + cs * rx * std::cos(t) - sn * ry * std::sin(t);
     py = cy + sn * rx * std::cos(t) + cs * ry * std::sin(t);
   };
-  auto tangent = [&](double t, double& tx, double& ty) {
+  auto tangent = [&](double t, double& tx, double& ty)
+  {
     tx = -cs * rx * std::sin(t) - sn * ry * std::cos(t);
     ty = -sn * rx * std::sin(t) + cs * ry * std::cos(t);
   };
@@ -619,15 +631,11 @@ public:
   void set(tag::attribute::spreadMethod, tag::value::pad) { mOut.spread = ESVGSpread::Pad; }
   void set(tag::attribute::spreadMethod, tag::value::reflect) { mOut.spread = ESVGSpread::Reflect; }
   void set(tag::attribute::spreadMethod, tag::value::repeat) { mOut.spread = ESVGSpread::Repeat; }
-  template<class R>
-  void set(tag::attribute::xlink::href, tag::iri_fragment, R const& id)
+  template <class R> void set(tag::attribute::xlink::href, tag::iri_fragment, R const& id)
   {
     mOut.href.assign(boost::begin(id), boost::end(id));
   }
-  template<class... A>
-  void set(A const&...)
-  {
-  }
+  template <class... A> void set(A const&...) {}
 
   GradientAttrs& mOut;
 };
@@ -639,7 +647,8 @@ public:
 
   void on_exit_element()
   {
-    if (mParent.mOut.stops.size() < kMaxElements) mParent.mOut.stops.push_back({mOffset, mCurrent ? mColor : mRgb, mOpacity});
+    if (mParent.mOut.stops.size() < kMaxElements)
+      mParent.mOut.stops.push_back({mOffset, mCurrent ? mColor : mRgb, mOpacity});
   }
 
   void set(tag::attribute::offset, double v)
@@ -651,18 +660,17 @@ public:
     mRgb = rgb;
     mCurrent = false;
   }
-  template<class Icc>
-  void set(tag::attribute::stop_color, int rgb, Icc const&) { set(tag::attribute::stop_color(), rgb); }
+  template <class Icc> void set(tag::attribute::stop_color, int rgb, Icc const&)
+  {
+    set(tag::attribute::stop_color(), rgb);
+  }
   void set(tag::attribute::stop_color, tag::value::currentColor) { mCurrent = true; }
   void set(tag::attribute::color, int rgb) { mColor = rgb; }
   void set(tag::attribute::stop_opacity, double v)
   {
     if (std::isfinite(v)) mOpacity = std::clamp(v, 0.0, 1.0);
   }
-  template<class... A>
-  void set(A const&...)
-  {
-  }
+  template <class... A> void set(A const&...) {}
 
 private:
   GradientContext& mParent;
@@ -673,15 +681,14 @@ private:
 
 struct GradientFactories
 {
-  template<class Parent, class ElementTag>
-  struct apply
+  template <class Parent, class ElementTag> struct apply
   {
     typedef svgpp::factory::context::on_stack<StopContext> type;
   };
 };
 
 typedef boost::mpl::set<tag::element::linearGradient, tag::element::radialGradient, tag::element::stop>::type
-  GradientElements;
+    GradientElements;
 
 typedef boost::mpl::set<tag::attribute::x1, tag::attribute::y1, tag::attribute::x2, tag::attribute::y2,
                         tag::attribute::cx, tag::attribute::cy, tag::attribute::r, tag::attribute::gradientUnits,
@@ -689,12 +696,12 @@ typedef boost::mpl::set<tag::attribute::x1, tag::attribute::y1, tag::attribute::
                         tag::attribute::offset, tag::attribute::stop_color, tag::attribute::stop_opacity,
                         tag::attribute::color>::type GradientAttributes;
 
-typedef svgpp::document_traversal<
-  svgpp::processed_elements<GradientElements>, svgpp::processed_attributes<GradientAttributes>,
-  svgpp::context_factories<GradientFactories>, svgpp::error_policy<LenientErrors>,
-  svgpp::attribute_traversal_policy<AttributeTraversal>,
-  svgpp::length_policy<svgpp::policy::length::forward_to_method<ErrorContext>>>
-  GradientTraversal;
+typedef svgpp::document_traversal<svgpp::processed_elements<GradientElements>,
+                                  svgpp::processed_attributes<GradientAttributes>,
+                                  svgpp::context_factories<GradientFactories>, svgpp::error_policy<LenientErrors>,
+                                  svgpp::attribute_traversal_policy<AttributeTraversal>,
+                                  svgpp::length_policy<svgpp::policy::length::forward_to_method<ErrorContext>>>
+    GradientTraversal;
 
 const GradientAttrs* Builder::Gradient(const Node* node)
 {
@@ -736,7 +743,8 @@ bool ShapeContext::ResolvePaint(const PaintSpec& spec, double paintOpacity, cons
         auto next = mB.ids.find(href);
         const GradientAttrs* a = next == mB.ids.end() ? nullptr : mB.Gradient(next->second);
         if (!a || !seen.insert(a).second) break; // missing, not a gradient, or a cycle
-        auto inherit = [](std::optional<Len>& dst, const std::optional<Len>& src) {
+        auto inherit = [](std::optional<Len>& dst, const std::optional<Len>& src)
+        {
           if (!dst) dst = src;
         };
         if (a->radial == g.radial) // geometry only passes between gradients of one kind
@@ -770,7 +778,8 @@ bool ShapeContext::ResolvePaint(const PaintSpec& spec, double paintOpacity, cons
       }
       const bool user = g.userSpace.value_or(false);
       // Percentages are fractions of the box in bounding-box units, of the viewport in user space.
-      auto val = [&](const std::optional<Len>& l, double dflt) {
+      auto val = [&](const std::optional<Len>& l, double dflt)
+      {
         if (!l) return dflt;
         return user ? mB.lengths.Resolve(*l) : l->v;
       };
@@ -814,7 +823,8 @@ bool ShapeContext::ResolvePaint(const PaintSpec& spec, double paintOpacity, cons
       }
       out = SVGPaint{};
       out.type = g.radial ? ESVGPaintType::RadialGradient : ESVGPaintType::LinearGradient;
-      for (int i = 0; i < 6; ++i) out.gradient.xform[i] = static_cast<float>(inv[i]);
+      for (int i = 0; i < 6; ++i)
+        out.gradient.xform[i] = static_cast<float>(inv[i]);
       out.gradient.spread = g.spread.value_or(ESVGSpread::Pad);
       out.gradient.stops = std::move(stops);
       return true;
@@ -856,7 +866,8 @@ bool ShapeContext::Stroke(SVGShape& s) const
   if (dashes.empty() || !(sum > 0)) return true;
   if (dashes.size() % 2) dashes.insert(dashes.end(), dashes.begin(), dashes.end());
   s.dashCount = static_cast<int>(std::min<size_t>(dashes.size(), kSVGMaxDashes)) & ~1;
-  for (int i = 0; i < s.dashCount; ++i) s.dashArray[i] = static_cast<float>(dashes[i]);
+  for (int i = 0; i < s.dashCount; ++i)
+    s.dashArray[i] = static_cast<float>(dashes[i]);
   const double offset = mB.lengths.Resolve(mStyle.dashOffset) * scale;
   s.dashOffset = std::isfinite(offset) && std::fabs(offset) <= kMaxCoord ? static_cast<float>(offset) : 0.f;
   return true;
@@ -868,7 +879,8 @@ void ShapeContext::on_exit_element()
   if (mHidden || mPaths.empty() || mB.overflow) return;
   constexpr double inf = std::numeric_limits<double>::infinity();
   double userBox[4] = {inf, inf, -inf, -inf};
-  for (const UserPath& p : mPaths) PathBounds(p.pts, userBox);
+  for (const UserPath& p : mPaths)
+    PathBounds(p.pts, userBox);
 
   SVGShape s;
   s.visible = mStyle.visible;
@@ -902,7 +914,8 @@ void ShapeContext::on_exit_element()
     }
     s.paths.push_back(std::move(p));
   }
-  for (int i = 0; i < 4; ++i) s.bounds[i] = static_cast<float>(shapeBox[i]);
+  for (int i = 0; i < 4; ++i)
+    s.bounds[i] = static_cast<float>(shapeBox[i]);
   if (mB.doc.shapes.size() >= kMaxElements)
   {
     mB.overflow = true;
@@ -917,19 +930,16 @@ void ShapeContext::on_exit_element()
 
 struct DocumentFactories
 {
-  template<class Parent, class ElementTag>
-  struct apply
+  template <class Parent, class ElementTag> struct apply
   {
     typedef svgpp::factory::context::on_stack<ShapeContext> type;
   };
 };
-template<class Parent>
-struct DocumentFactories::apply<Parent, tag::element::g>
+template <class Parent> struct DocumentFactories::apply<Parent, tag::element::g>
 {
   typedef svgpp::factory::context::on_stack<ElementContext> type;
 };
-template<class Parent>
-struct DocumentFactories::apply<Parent, tag::element::svg>
+template <class Parent> struct DocumentFactories::apply<Parent, tag::element::svg>
 {
   typedef svgpp::factory::context::on_stack<ElementContext> type;
 };
@@ -938,22 +948,22 @@ typedef boost::mpl::set<tag::element::svg, tag::element::g, tag::element::path, 
                         tag::element::circle, tag::element::ellipse, tag::element::line, tag::element::polyline,
                         tag::element::polygon>::type DocumentElements;
 
-typedef boost::mpl::set<tag::attribute::transform, tag::attribute::fill,
-                        tag::attribute::fill_opacity, tag::attribute::fill_rule, tag::attribute::stroke,
-                        tag::attribute::stroke_width, tag::attribute::stroke_opacity, tag::attribute::stroke_linecap,
-                        tag::attribute::stroke_linejoin, tag::attribute::stroke_miterlimit,
-                        tag::attribute::stroke_dasharray, tag::attribute::stroke_dashoffset, tag::attribute::opacity,
-                        tag::attribute::visibility, tag::attribute::display, tag::attribute::color>::type StyleAttributes;
+typedef boost::mpl::set<tag::attribute::transform, tag::attribute::fill, tag::attribute::fill_opacity,
+                        tag::attribute::fill_rule, tag::attribute::stroke, tag::attribute::stroke_width,
+                        tag::attribute::stroke_opacity, tag::attribute::stroke_linecap, tag::attribute::stroke_linejoin,
+                        tag::attribute::stroke_miterlimit, tag::attribute::stroke_dasharray,
+                        tag::attribute::stroke_dashoffset, tag::attribute::opacity, tag::attribute::visibility,
+                        tag::attribute::display, tag::attribute::color>::type StyleAttributes;
 
 typedef boost::mpl::fold<svgpp::traits::shapes_attributes_by_element, StyleAttributes,
                          boost::mpl::insert<boost::mpl::_1, boost::mpl::_2>>::type DocumentAttributes;
 
 typedef svgpp::document_traversal<
-  svgpp::processed_elements<DocumentElements>, svgpp::processed_attributes<DocumentAttributes>,
-  svgpp::context_factories<DocumentFactories>, svgpp::error_policy<LenientErrors>,
-  svgpp::attribute_traversal_policy<AttributeTraversal>, svgpp::path_policy<svgpp::policy::path::no_shorthands>,
-  svgpp::length_policy<svgpp::policy::length::forward_to_method<ErrorContext>>>
-  DocumentTraversal;
+    svgpp::processed_elements<DocumentElements>, svgpp::processed_attributes<DocumentAttributes>,
+    svgpp::context_factories<DocumentFactories>, svgpp::error_policy<LenientErrors>,
+    svgpp::attribute_traversal_policy<AttributeTraversal>, svgpp::path_policy<svgpp::policy::path::no_shorthands>,
+    svgpp::length_policy<svgpp::policy::length::forward_to_method<ErrorContext>>>
+    DocumentTraversal;
 
 // ---------------------------------------------------------------------------------------------------------------
 // Root element: size, viewBox and its fit
@@ -961,7 +971,8 @@ typedef svgpp::document_traversal<
 
 const char* SkipSpace(const char* p, const char* end, bool comma)
 {
-  while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || (comma && *p == ','))) ++p;
+  while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || (comma && *p == ',')))
+    ++p;
   return p;
 }
 
@@ -971,9 +982,12 @@ bool ReadNumber(const char*& p, const char* end, double& v)
   const char* q = p;
   if (q < end && (*q == '+' || *q == '-')) ++q;
   const char* digits = q;
-  while (q < end && *q >= '0' && *q <= '9') ++q;
+  while (q < end && *q >= '0' && *q <= '9')
+    ++q;
   if (q < end && *q == '.')
-    for (++q; q < end && *q >= '0' && *q <= '9'; ++q) {}
+    for (++q; q < end && *q >= '0' && *q <= '9'; ++q)
+    {
+    }
   if (q == digits || (q == digits + 1 && *digits == '.')) return false;
   if (q < end && (*q == 'e' || *q == 'E'))
   {
@@ -981,7 +995,8 @@ bool ReadNumber(const char*& p, const char* end, double& v)
     if (e < end && (*e == '+' || *e == '-')) ++e;
     if (e < end && *e >= '0' && *e <= '9')
     {
-      while (e < end && *e >= '0' && *e <= '9') ++e;
+      while (e < end && *e >= '0' && *e <= '9')
+        ++e;
       q = e;
     }
   }
@@ -995,16 +1010,19 @@ bool ReadNumber(const char*& p, const char* end, double& v)
   const char* s = buf;
   bool neg = false;
   if (*s == '+' || *s == '-') neg = *s++ == '-';
-  for (; *s >= '0' && *s <= '9'; ++s) mant = mant * 10 + (*s - '0');
+  for (; *s >= '0' && *s <= '9'; ++s)
+    mant = mant * 10 + (*s - '0');
   if (*s == '.')
-    for (++s; *s >= '0' && *s <= '9'; ++s) mant += (*s - '0') * (scale /= 10);
+    for (++s; *s >= '0' && *s <= '9'; ++s)
+      mant += (*s - '0') * (scale /= 10);
   if (*s == 'e' || *s == 'E')
   {
     ++s;
     const bool negExp = *s == '-';
     if (*s == '+' || *s == '-') ++s;
     int ex = 0;
-    for (; *s >= '0' && *s <= '9'; ++s) ex = std::min(ex * 10 + (*s - '0'), 1000);
+    for (; *s >= '0' && *s <= '9'; ++s)
+      ex = std::min(ex * 10 + (*s - '0'), 1000);
     mant *= std::pow(10.0, negExp ? -ex : ex);
   }
   v = neg ? -mant : mant;
@@ -1040,15 +1058,28 @@ bool RootLength(const Node* root, const char* name, double dpi, double& v, bool&
     unit.remove_suffix(1);
   auto is = [&](const char* u) { return unit == u; };
   percent = false;
-  if (unit.empty() || is("px")) {}
-  else if (is("%")) { v /= 100; percent = true; }
-  else if (is("in")) v *= dpi;
-  else if (is("cm")) v *= dpi / 2.54;
-  else if (is("mm")) v *= dpi / 25.4;
-  else if (is("pt")) v *= dpi / 72;
-  else if (is("pc")) v *= dpi / 6;
-  else if (is("em")) v *= 16;
-  else if (is("ex")) v *= 8;
+  if (unit.empty() || is("px"))
+  {
+  }
+  else if (is("%"))
+  {
+    v /= 100;
+    percent = true;
+  }
+  else if (is("in"))
+    v *= dpi;
+  else if (is("cm"))
+    v *= dpi / 2.54;
+  else if (is("mm"))
+    v *= dpi / 25.4;
+  else if (is("pt"))
+    v *= dpi / 72;
+  else if (is("pc"))
+    v *= dpi / 6;
+  else if (is("em"))
+    v *= 16;
+  else if (is("ex"))
+    v *= 8;
   return std::isfinite(v) && v >= 0;
 }
 
@@ -1084,7 +1115,8 @@ Matrix ViewBoxTransform(const Node* root, const double* vb, double w, double h)
 int NestingDepth(const char* p, const char* end)
 {
   int depth = 0, deepest = 0;
-  auto skipTo = [&](const char* what) {
+  auto skipTo = [&](const char* what)
+  {
     const char* hit = std::search(p, end, what, what + std::strlen(what));
     p = hit == end ? end : hit + std::strlen(what);
   };
@@ -1095,18 +1127,24 @@ int NestingDepth(const char* p, const char* end)
       ++p;
       continue;
     }
-    if (end - p >= 4 && std::memcmp(p, "<!--", 4) == 0) skipTo("-->");
-    else if (end - p >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0) skipTo("]]>");
-    else if (end - p >= 2 && p[1] == '?') skipTo("?>");
+    if (end - p >= 4 && std::memcmp(p, "<!--", 4) == 0)
+      skipTo("-->");
+    else if (end - p >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0)
+      skipTo("]]>");
+    else if (end - p >= 2 && p[1] == '?')
+      skipTo("?>");
     else if (end - p >= 2 && p[1] == '!')
     {
       // Declarations, with a bracketed internal subset that may hold '>'.
       int brackets = 0;
       for (p += 2; p < end; ++p)
       {
-        if (*p == '[') ++brackets;
-        else if (*p == ']') --brackets;
-        else if (*p == '>' && brackets <= 0) break;
+        if (*p == '[')
+          ++brackets;
+        else if (*p == ']')
+          --brackets;
+        else if (*p == '>' && brackets <= 0)
+          break;
       }
       if (p < end) ++p;
     }
@@ -1126,8 +1164,10 @@ int NestingDepth(const char* p, const char* end)
         {
           if (*q == quote) quote = 0;
         }
-        else if (*q == '"' || *q == '\'') quote = *q;
-        else if (*q == '>') break;
+        else if (*q == '"' || *q == '\'')
+          quote = *q;
+        else if (*q == '>')
+          break;
       }
       const bool empty = q < end && q[-1] == '/';
       p = q < end ? q + 1 : end;
@@ -1137,19 +1177,25 @@ int NestingDepth(const char* p, const char* end)
   return deepest;
 }
 
-// Counts the elements and indexes their ids (the first element with an id keeps it). False past the limits.
-bool IndexElements(const Node* root, Builder& b)
+constexpr char kSVGNamespace[] = "http://www.w3.org/2000/svg";
+
+// Counts the elements and indexes their ids (the first element with an id keeps it). A document that never names
+// the SVG namespace gets it on its unprefixed elements, so that they are read. False past the limits.
+bool IndexElements(Node* root, Builder& b)
 {
-  std::vector<std::pair<const Node*, int>> stack{{root, 1}};
+  const bool adopt = root->namespace_uri_size() == 0;
+  std::vector<std::pair<Node*, int>> stack{{root, 1}};
   size_t count = 0;
   while (!stack.empty())
   {
     const auto [n, depth] = stack.back();
     stack.pop_back();
     if (++count > kMaxElements || depth > kMaxDepth) return false;
+    if (adopt && n->namespace_uri_size() == 0 && n->prefix_size() == 0)
+      n->namespace_uri(kSVGNamespace, sizeof kSVGNamespace - 1);
     size_t len = 0;
     if (const char* id = Attr(n, "id", len); id && len) b.ids.try_emplace(std::string_view(id, len), n);
-    for (const Node* c = n->first_node(); c; c = c->next_sibling())
+    for (Node* c = n->first_node(); c; c = c->next_sibling())
       if (c->type() == rapidxml_ns::node_element) stack.push_back({c, depth + 1});
   }
   return true;
@@ -1165,9 +1211,11 @@ ISVG Parse(const char* data, size_t size, float dpi)
 
   rapidxml_ns::xml_document<char> xml;
   xml.parse<rapidxml_ns::parse_no_data_nodes>(text.data());
-  const Node* root = xml.first_node();
+  Node* root = xml.first_node();
   while (root && root->type() != rapidxml_ns::node_element) root = root->next_sibling();
   if (!root || std::string_view(root->local_name(), root->local_name_size()) != "svg") return {};
+  const std::string_view ns(root->namespace_uri(), root->namespace_uri_size());
+  if (!ns.empty() && ns != kSVGNamespace) return {};
 
   Builder b;
   if (!IndexElements(root, b)) return {};
@@ -1210,7 +1258,8 @@ ISVG Parse(const char* data, size_t size, float dpi)
   }
 
   ElementContext ctx(b);
-  ctx.transform_matrix(boost::array<double, 6>{{rootCTM[0], rootCTM[1], rootCTM[2], rootCTM[3], rootCTM[4], rootCTM[5]}});
+  ctx.transform_matrix(
+      boost::array<double, 6>{{rootCTM[0], rootCTM[1], rootCTM[2], rootCTM[3], rootCTM[4], rootCTM[5]}});
   if (!DocumentTraversal::load_document(root, ctx) || b.overflow) return {};
 
   // Without a size, the document reaches from the origin to the right and bottom of what it draws.
