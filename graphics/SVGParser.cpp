@@ -1212,7 +1212,8 @@ ISVG Parse(const char* data, size_t size, float dpi)
   rapidxml_ns::xml_document<char> xml;
   xml.parse<rapidxml_ns::parse_no_data_nodes>(text.data());
   Node* root = xml.first_node();
-  while (root && root->type() != rapidxml_ns::node_element) root = root->next_sibling();
+  while (root && root->type() != rapidxml_ns::node_element)
+    root = root->next_sibling();
   if (!root || std::string_view(root->local_name(), root->local_name_size()) != "svg") return {};
   const std::string_view ns(root->namespace_uri(), root->namespace_uri_size());
   if (!ns.empty() && ns != kSVGNamespace) return {};
