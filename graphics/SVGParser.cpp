@@ -1222,9 +1222,10 @@ ISVG Parse(const char* data, size_t size, float dpi)
   if (!IndexElements(root, b)) return {};
   b.lengths.dpi = dpi;
 
-  // Document size from width and height, else from the viewBox; the viewBox fits into that size.
+  // Document size from width and height, else from the viewBox; the viewBox fits into that size. A viewBox
+  // without area, or one shown at no size, leaves nothing to draw.
   double vb[4] = {};
-  bool hasViewBox = false;
+  bool hasViewBox = false, drawNothing = false;
   size_t len = 0;
   if (const char* p = Attr(root, "viewBox", len))
   {
@@ -1235,8 +1236,13 @@ ISVG Parse(const char* data, size_t size, float dpi)
       p = SkipSpace(p, end, i > 0);
       hasViewBox = ReadNumber(p, end, vb[i]);
     }
-    hasViewBox = hasViewBox && vb[2] > 0 && vb[3] > 0 && std::fabs(vb[0]) <= kMaxCoord &&
-                 std::fabs(vb[1]) <= kMaxCoord && vb[2] <= kMaxCoord && vb[3] <= kMaxCoord;
+    hasViewBox = hasViewBox && std::fabs(vb[0]) <= kMaxCoord && std::fabs(vb[1]) <= kMaxCoord && vb[2] <= kMaxCoord &&
+                 vb[3] <= kMaxCoord;
+    if (hasViewBox && (vb[2] <= 0 || vb[3] <= 0))
+    {
+      hasViewBox = false;
+      drawNothing = true;
+    }
   }
   double w = 0, h = 0;
   bool wPct = false, hPct = false;
@@ -1247,8 +1253,8 @@ ISVG Parse(const char* data, size_t size, float dpi)
   Matrix rootCTM = kIdentity;
   if (hasViewBox)
   {
-    if (w <= 0 || h <= 0) return {}; // a viewBox shown at no size
-    rootCTM = ViewBoxTransform(root, vb, w, h);
+    drawNothing = drawNothing || w <= 0 || h <= 0;
+    rootCTM = drawNothing ? kIdentity : ViewBoxTransform(root, vb, w, h);
     b.lengths.viewW = vb[2];
     b.lengths.viewH = vb[3];
   }
@@ -1261,7 +1267,8 @@ ISVG Parse(const char* data, size_t size, float dpi)
   ElementContext ctx(b);
   ctx.transform_matrix(
       boost::array<double, 6>{{rootCTM[0], rootCTM[1], rootCTM[2], rootCTM[3], rootCTM[4], rootCTM[5]}});
-  if (!DocumentTraversal::load_document(root, ctx) || b.overflow) return {};
+  if (!drawNothing && !DocumentTraversal::load_document(root, ctx)) return {};
+  if (b.overflow) return {};
 
   // Without a size, the document reaches from the origin to the right and bottom of what it draws.
   if (w < 0 || h < 0)

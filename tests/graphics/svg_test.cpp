@@ -521,6 +521,14 @@ TEST(SVG, DocumentSizeFromUnitsAndViewBox)
   const ISVG bare = FromText("<svg><rect x='5' y='6' width='10' height='20'/></svg>");
   EXPECT_FLOAT_EQ(bare.W(), 15.f);
   EXPECT_FLOAT_EQ(bare.H(), 26.f);
+  // A viewBox without area draws nothing, and neither does a sized one shown at width 0.
+  for (const char* text : {"<svg width='10' height='10' viewBox='0 0 0 5'><rect width='4' height='4'/></svg>",
+                           "<svg width='0' height='10' viewBox='0 0 5 5'><rect width='4' height='4'/></svg>"})
+  {
+    const ISVG none = FromText(text);
+    ASSERT_TRUE(none) << text;
+    EXPECT_TRUE(none.Document()->shapes.empty()) << text;
+  }
 }
 
 TEST(SVG, DamagedDocumentsAreRefusedOrSound)
@@ -535,7 +543,7 @@ TEST(SVG, DamagedDocumentsAreRefusedOrSound)
       {"deep-nesting.svg", -1},
       {"unclosed-groups.svg", -1},
       {"bad-numbers.svg", 0},
-      {"bad-size.svg", 1},
+      {"bad-size.svg", 0},
       {"bad-viewbox.svg", 0},
       {"entities.svg", 0},
       {"bad-syntax.svg", 3},
