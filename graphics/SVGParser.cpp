@@ -59,6 +59,21 @@ SVGColor PackRGB(int rgb, double alpha)
   return SVGMakeColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), a);
 }
 
+// The value of an attribute without namespace, or null.
+const char* Attr(const Node* n, const char* name, size_t& len)
+{
+  for (auto* a = n->first_attribute(); a; a = a->next_attribute())
+  {
+    if (a->namespace_uri_size() != 0) continue;
+    if (a->local_name_size() == std::strlen(name) && std::memcmp(a->local_name(), name, a->local_name_size()) == 0)
+    {
+      len = a->value_size();
+      return a->value();
+    }
+  }
+  return nullptr;
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Lengths
 // ---------------------------------------------------------------------------------------------------------------
@@ -570,6 +585,11 @@ const GradientAttrs* Builder::Gradient(const Node* node)
   const bool ok = radial ? GradientTraversal::load_expected_element(node, ctx, tag::element::radialGradient())
                          : GradientTraversal::load_expected_element(node, ctx, tag::element::linearGradient());
   if (!ok) return nullptr;
+  // The href without the xlink prefix, as newer documents write it.
+  size_t len = 0;
+  if (const char* href = Attr(node, "href", len);
+      attrs.href.empty() && href && len > 1 && len <= kMaxIdLength + 1 && href[0] == '#')
+    attrs.href.assign(href + 1, len - 1);
   return &gradients.emplace(node, std::move(attrs)).first->second;
 }
 
@@ -800,12 +820,16 @@ template <class Parent> struct DocumentFactories::apply<Parent, tag::element::g>
 {
   typedef svgpp::factory::context::on_stack<ElementContext> type;
 };
+template <class Parent> struct DocumentFactories::apply<Parent, tag::element::a>
+{
+  typedef svgpp::factory::context::on_stack<ElementContext> type;
+};
 template <class Parent> struct DocumentFactories::apply<Parent, tag::element::svg>
 {
   typedef svgpp::factory::context::on_stack<ElementContext> type;
 };
 
-typedef boost::mpl::set<tag::element::svg, tag::element::g, tag::element::path, tag::element::rect,
+typedef boost::mpl::set<tag::element::svg, tag::element::g, tag::element::a, tag::element::path, tag::element::rect,
                         tag::element::circle, tag::element::ellipse, tag::element::line, tag::element::polyline,
                         tag::element::polygon>::type DocumentElements;
 
@@ -829,20 +853,6 @@ typedef svgpp::document_traversal<
 // ---------------------------------------------------------------------------------------------------------------
 // Root element: size, viewBox and its fit
 // ---------------------------------------------------------------------------------------------------------------
-
-const char* Attr(const Node* n, const char* name, size_t& len)
-{
-  for (auto* a = n->first_attribute(); a; a = a->next_attribute())
-  {
-    if (a->namespace_uri_size() != 0) continue;
-    if (a->local_name_size() == std::strlen(name) && std::memcmp(a->local_name(), name, a->local_name_size()) == 0)
-    {
-      len = a->value_size();
-      return a->value();
-    }
-  }
-  return nullptr;
-}
 
 // width or height of the root: user units, or a fraction of the viewBox for percentages. False when absent or bad.
 bool RootLength(const Node* root, const char* name, double dpi, double& v, bool& percent)

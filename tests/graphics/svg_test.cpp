@@ -366,7 +366,7 @@ TEST(SVG, GradientsMapDrawingSpaceAndInheritThroughHref)
        ESVGSpread::Reflect,
        {{138, 30, 0, 0}, {178, 30, 1, 0}, {138, 50, 0, 1}},
        half},
-      // Offsets out of order are raised to the largest before them.
+      // Stops through an href without xlink; offsets out of order are raised to the largest before them.
       {"pad",
        ESVGPaintType::RadialGradient,
        ESVGSpread::Pad,
@@ -395,7 +395,7 @@ TEST(SVG, GradientsMapDrawingSpaceAndInheritThroughHref)
       EXPECT_FLOAT_EQ(f.gradient.stops[k].offset, c.stops[k].offset) << c.name << " stop " << k;
     }
   }
-  // A reference to nothing takes the fallback colour.
+  // A reference to nothing takes the fallback colour (the shape sits in a link, drawn as a group).
   EXPECT_EQ(sh[4].fill.type, ESVGPaintType::Color);
   EXPECT_EQ(sh[4].fill.color, SVGMakeColor(0x33, 0x66, 0x99, 255));
 }
