@@ -37,6 +37,7 @@ namespace plugin::igraphics
 {
 
 class IControl;
+class IBubbleControl;
 class IGEditorDelegate;
 
 enum EMsgBoxType : int32_t
@@ -414,6 +415,32 @@ public:
   void AttachCornerResizer(IControl* control, EUIResizerMode mode = EUIResizerMode::Scale, bool layoutOnResize = false);
   IControl* GetCornerResizer() const { return mCornerResizer; }
 
+  // -------------------------------------------------------------------------------------------------------------
+  // Special controls built by the control library (defined in controls/ISpecialControls.cpp)
+  // -------------------------------------------------------------------------------------------------------------
+
+  // Builds an ICornerResizerControl of side size (screen points) in the bottom-right corner. Nothing changes when
+  // a resizer is attached already.
+  void AttachCornerResizer(EUIResizerMode mode = EUIResizerMode::Scale, bool layoutOnResize = false,
+                           const IColor& color = COLOR_TRANSLUCENT, const IColor& mouseOverColor = COLOR_BLACK,
+                           const IColor& dragColor = COLOR_BLACK, float size = 20.f);
+  // A panel over the whole editor filled with pattern, inserted at index 0 (drawn first, hit last); it ignores the
+  // mouse.
+  void AttachPanelBackground(const IPattern& pattern);
+  // Appends a value bubble with this text style (white fill, black frame, roundness 5), or a ready one (null is
+  // ignored).
+  void AttachBubbleControl(const IText& text = DEFAULT_TEXT);
+  void AttachBubbleControl(IBubbleControl* bubble);
+  int NBubbleControls() const { return mBubbleControls.GetSize(); }
+  IControl* GetBubbleControl(int idx) const { return mBubbleControls.Get(idx); }
+  // Shows str in a bubble beside (x, y) for caller; nothing without an attached bubble.
+  void ShowBubbleControl(IControl* caller, float x, float y, const char* str, EDirection direction = kHorizontal,
+                         IRECT minimumContentBounds = IRECT());
+  // Creates the frame-time display at (10, 10, 210, 60), or deletes it; then marks all dirty.
+  void ShowFPSDisplay(bool enable);
+  bool ShowingFPSDisplay() const { return mFPSDisplay != nullptr; }
+  IControl* GetFPSDisplay() const { return mFPSDisplay; }
+
   int NControls() const { return mControls.GetSize(); }
   // Null for an index outside the list.
   IControl* GetControl(int idx) const { return mControls.Get(idx); }
@@ -437,7 +464,7 @@ public:
   void RemoveControls(int fromIdx);
   // Deletes the control that holds the tag, as RemoveControl; nothing for an unknown tag.
   void RemoveControlWithTag(int ctrlTag);
-  // Deletes every control, the corner resizer included, and empties the tag map; releases captures first.
+  // Deletes every control, the special ones included, and empties the tag map; releases captures first.
   void RemoveAllControls();
 
   // Move or resize the control at idx; all controls are marked dirty unless it is hidden. Bad indices are ignored.
@@ -450,7 +477,7 @@ public:
   // Iteration [main thread], in list order from index 0
   // =============================================================================================================
 
-  // Every control, then the special ones (the corner resizer).
+  // Every control, then the special ones: the frame-time display, the corner resizer, the bubbles.
   void ForAllControlsFunc(const IControlFunction& func);
   template <class M, class... Args> void ForAllControls(M method, Args... args)
   {
@@ -659,6 +686,8 @@ private:
   Util_PtrList<IControl> mControls{4096};
   std::unordered_map<int, IControl*> mCtrlTags;
   IControl* mCornerResizer = nullptr;
+  IControl* mFPSDisplay = nullptr;            // an IFPSDisplayControl
+  Util_PtrList<IControl> mBubbleControls{4096}; // IBubbleControls
   IPopupMenu mPromptPopupMenu;
   ECursor mCursorType = kCursorArrow;
   int mWidth;
