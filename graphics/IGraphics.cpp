@@ -68,6 +68,10 @@ IBitmap IGraphics::LoadBitmap(const char*, const void*, int, int, bool, int)
 {
   return IBitmap();
 }
+IBitmap IGraphics::GetScaledBitmap(const IBitmap& src)
+{
+  return LoadBitmap(src.mResourceName.Get(), src.N, src.mFramesAreHorizontal, static_cast<int>(GetScreenScale()));
+}
 bool IGraphics::RevealPathInExplorerOrFinder(Util_String&, bool)
 {
   return false;

@@ -284,6 +284,8 @@ public:
   virtual IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
   virtual IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
                              bool framesAreHorizontal = false, int targetScale = 0);
+  // The same bitmap (name, frame count, orientation) loaded again at the screen scale truncated to an integer.
+  IBitmap GetScaledBitmap(const IBitmap& src);
 
   // Registers a gesture type (each once); the platform starts recognising it.
   virtual void AttachGestureRecognizer(EGestureType type);
