@@ -3,6 +3,7 @@
 #include "controls/IControl.h"
 #include "framework/IGEditorDelegate.h"
 #include "framework/IParam.h"
+#include "graphics/ISVG.h"
 
 #include <algorithm>
 #include <climits>
@@ -67,6 +68,10 @@ IBitmap IGraphics::LoadBitmap(const char*, int, bool, int)
 IBitmap IGraphics::LoadBitmap(const char*, const void*, int, int, bool, int)
 {
   return IBitmap();
+}
+ISVG IGraphics::LoadSVG(const char*, const char*, float)
+{
+  return ISVG();
 }
 IBitmap IGraphics::GetScaledBitmap(const IBitmap& src)
 {

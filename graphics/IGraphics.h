@@ -286,6 +286,9 @@ public:
                              bool framesAreHorizontal = false, int targetScale = 0);
   // The same bitmap (name, frame count, orientation) loaded again at the screen scale truncated to an integer.
   IBitmap GetScaledBitmap(const IBitmap& src);
+  // An SVG document from the resources, lengths in units at dpi. Resource loading arrives later; until then no
+  // document loads (a handle without a document).
+  virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
 
   // Registers a gesture type (each once); the platform starts recognising it.
   virtual void AttachGestureRecognizer(EGestureType type);
@@ -415,6 +418,13 @@ public:
   // installed already, the given control is deleted and nothing else changes.
   void AttachCornerResizer(IControl* control, EUIResizerMode mode = EUIResizerMode::Scale, bool layoutOnResize = false);
   IControl* GetCornerResizer() const { return mCornerResizer; }
+
+  // Backgrounds go to index 0 of the control list, so that they are drawn first and hit last; a control that cannot
+  // be inserted is deleted. Defined with the control library, which builds the background controls.
+  // The bitmap (one frame, default scale) as a control at (0, 0), set up as an attached control is.
+  void AttachBackground(const char* fileName);
+  // The document over the whole editor, cached in a layer; it is not set up beyond the delegate and context.
+  void AttachSVGBackground(const char* fileName);
 
   int NControls() const { return mControls.GetSize(); }
   // Null for an index outside the list.
