@@ -1,6 +1,7 @@
 #include "graphics/IGraphics.h"
 
 #include "controls/IControl.h"
+#include "controls/ISpecialControls.h"
 #include "framework/IGEditorDelegate.h"
 #include "framework/IParam.h"
 #include "graphics/ISVG.h"
@@ -261,6 +262,9 @@ void IGraphics::ForgetControl(IControl* control)
   }
   if (mInTextEntry == control) mInTextEntry = nullptr;
   if (mInPopupMenu == control) mInPopupMenu = nullptr;
+  // A bubble showing for this control would keep animating for, and pointing at, a deleted control.
+  for (int i = 0; i < mBubbleControls.GetSize(); ++i)
+    static_cast<IBubbleControl*>(mBubbleControls.Get(i))->ForgetCaller(control);
 
   for (auto it = mCtrlTags.begin(); it != mCtrlTags.end(); ++it)
   {
@@ -339,6 +343,11 @@ void IGraphics::RemoveAllControls()
   IControl* resizer = mCornerResizer;
   mCornerResizer = nullptr;
   delete resizer;
+  IControl* fps = mFPSDisplay;
+  mFPSDisplay = nullptr;
+  delete fps;
+  for (int i = mBubbleControls.GetSize() - 1; i >= 0; --i)
+    mBubbleControls.Delete(i, true);
   mCtrlTags.clear();
   mControls.Empty(true);
 }
@@ -376,7 +385,10 @@ void IGraphics::ForAllControlsFunc(const IControlFunction& func)
 {
   ForStandardControlsFunc(func);
   // The special controls lie on top of the list.
+  if (mFPSDisplay) func(mFPSDisplay);
   if (mCornerResizer) func(mCornerResizer);
+  for (int i = 0; i < mBubbleControls.GetSize(); ++i)
+    if (IControl* c = mBubbleControls.Get(i)) func(c);
 }
 
 void IGraphics::ForStandardControlsFunc(const IControlFunction& func)

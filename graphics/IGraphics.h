@@ -37,6 +37,7 @@ namespace plugin::igraphics
 {
 
 class IControl;
+class IBubbleControl;
 class IGEditorDelegate;
 
 enum EMsgBoxType : int32_t
@@ -419,12 +420,37 @@ public:
   void AttachCornerResizer(IControl* control, EUIResizerMode mode = EUIResizerMode::Scale, bool layoutOnResize = false);
   IControl* GetCornerResizer() const { return mCornerResizer; }
 
-  // Backgrounds go to index 0 of the control list, so that they are drawn first and hit last; a control that cannot
-  // be inserted is deleted. Defined with the control library, which builds the background controls.
-  // The bitmap (one frame, default scale) as a control at (0, 0), set up as an attached control is.
+  // -------------------------------------------------------------------------------------------------------------
+  // Special controls built by the control library (defined in controls/ISpecialControls.cpp)
+  // -------------------------------------------------------------------------------------------------------------
+
+  // Builds an ICornerResizerControl of side size (screen points) in the bottom-right corner. Nothing changes when
+  // a resizer is attached already.
+  void AttachCornerResizer(EUIResizerMode mode = EUIResizerMode::Scale, bool layoutOnResize = false,
+                           const IColor& color = COLOR_TRANSLUCENT, const IColor& mouseOverColor = COLOR_BLACK,
+                           const IColor& dragColor = COLOR_BLACK, float size = 20.f);
+  // A panel over the whole editor filled with pattern, inserted at index 0 (drawn first, hit last); it ignores the
+  // mouse.
+  void AttachPanelBackground(const IPattern& pattern);
+  // The bitmap (one frame, default scale) as a control at (0, 0), inserted at index 0 and set up as an attached
+  // control is (defined in controls/IGraphics_Backgrounds.cpp).
   void AttachBackground(const char* fileName);
-  // The document over the whole editor, cached in a layer; it is not set up beyond the delegate and context.
+  // The document over the whole editor, cached in a layer, inserted at index 0; it is not set up beyond the
+  // delegate and context.
   void AttachSVGBackground(const char* fileName);
+  // Appends a value bubble with this text style (white fill, black frame, roundness 5), or a ready one (null is
+  // ignored).
+  void AttachBubbleControl(const IText& text = DEFAULT_TEXT);
+  void AttachBubbleControl(IBubbleControl* bubble);
+  int NBubbleControls() const { return mBubbleControls.GetSize(); }
+  IControl* GetBubbleControl(int idx) const { return mBubbleControls.Get(idx); }
+  // Shows str in a bubble beside (x, y) for caller; nothing without an attached bubble.
+  void ShowBubbleControl(IControl* caller, float x, float y, const char* str, EDirection direction = kHorizontal,
+                         IRECT minimumContentBounds = IRECT());
+  // Creates the frame-time display at (10, 10, 210, 60), or deletes it; then marks all dirty.
+  void ShowFPSDisplay(bool enable);
+  bool ShowingFPSDisplay() const { return mFPSDisplay != nullptr; }
+  IControl* GetFPSDisplay() const { return mFPSDisplay; }
 
   int NControls() const { return mControls.GetSize(); }
   // Null for an index outside the list.
@@ -449,7 +475,7 @@ public:
   void RemoveControls(int fromIdx);
   // Deletes the control that holds the tag, as RemoveControl; nothing for an unknown tag.
   void RemoveControlWithTag(int ctrlTag);
-  // Deletes every control, the corner resizer included, and empties the tag map; releases captures first.
+  // Deletes every control, the special ones included, and empties the tag map; releases captures first.
   void RemoveAllControls();
 
   // Move or resize the control at idx; all controls are marked dirty unless it is hidden. Bad indices are ignored.
@@ -462,7 +488,7 @@ public:
   // Iteration [main thread], in list order from index 0
   // =============================================================================================================
 
-  // Every control, then the special ones (the corner resizer).
+  // Every control, then the special ones: the frame-time display, the corner resizer, the bubbles.
   void ForAllControlsFunc(const IControlFunction& func);
   template <class M, class... Args> void ForAllControls(M method, Args... args)
   {
@@ -671,6 +697,8 @@ private:
   Util_PtrList<IControl> mControls{4096};
   std::unordered_map<int, IControl*> mCtrlTags;
   IControl* mCornerResizer = nullptr;
+  IControl* mFPSDisplay = nullptr;            // an IFPSDisplayControl
+  Util_PtrList<IControl> mBubbleControls{4096}; // IBubbleControls
   IPopupMenu mPromptPopupMenu;
   ECursor mCursorType = kCursorArrow;
   int mWidth;

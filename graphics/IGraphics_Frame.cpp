@@ -1,6 +1,7 @@
 #include "graphics/IGraphics.h"
 
 #include "controls/IControl.h"
+#include "controls/ISpecialControls.h"
 
 #include <chrono>
 
@@ -41,6 +42,7 @@ void IGraphics::BeginFrame()
   const double t = Now();
   mLastFrameTime = t - mPrevTimestamp;
   mPrevTimestamp = t;
+  if (mFPSDisplay) static_cast<IFPSDisplayControl*>(mFPSDisplay)->PushFrameTime(static_cast<float>(mLastFrameTime));
 }
 
 // ---------------------------------------------------------------------------------------------------------------

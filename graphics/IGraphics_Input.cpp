@@ -120,6 +120,8 @@ IControl* IGraphics::GetMouseControl(float x, float y, bool capture, bool mouseO
   int idx = -1;
   if (mCornerResizer && mCornerResizer->GetRECT().Contains(x, y))
     control = mCornerResizer;
+  else if (mFPSDisplay && mFPSDisplay->GetRECT().Contains(x, y))
+    control = mFPSDisplay;
   else
   {
     idx = GetMouseControlIdx(x, y, mouseOver);

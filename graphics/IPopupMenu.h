@@ -79,11 +79,15 @@ public:
   Item* InsertItem(Item* item, int index = kAppend);
   // When this menu has a completion function, the sub-menu gets a copy of it. The new item owns subMenu.
   Item* AddSubMenuItem(const char* text, IPopupMenu* subMenu, int index = kAppend);
+  // The same with the index first.
+  Item* AddSubMenuItem(const char* text, int index, IPopupMenu* subMenu) { return AddSubMenuItem(text, subMenu, index); }
   // A separator item.
   Item* AddSeparator(int index = kAppend) { return AddItem("", index, kSeparator); }
 
   // Deletes every item (and its sub-menu) when wantDelete; the storage is kept.
   void Clear(bool wantDelete = true) { mMenuItems.Empty(wantDelete); }
+  // Deletes item idx (and its sub-menu), closing the gap; an index outside the list is ignored.
+  void RemoveItem(int idx) { mMenuItems.Delete(idx, true); }
   // Back to an unused state for reuse: prefix 0, no multi-check, no items, nothing chosen.
   void Reset();
 

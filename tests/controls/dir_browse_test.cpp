@@ -1,0 +1,151 @@
+#include "controls/IDirBrowseControlBase.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace plugin::igraphics;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+struct Browser : IDirBrowseControlBase
+{
+  using IDirBrowseControlBase::IDirBrowseControlBase;
+  void Draw(IGraphics&) override {}
+};
+
+// The texts of a menu level; submenus marked with a trailing "/".
+std::vector<std::string> Level(const IPopupMenu& m)
+{
+  std::vector<std::string> out;
+  for (int i = 0; i < m.NItems(); ++i)
+    out.push_back(std::string(m.GetItemText(i)) + (m.GetItem(i)->GetSubmenu() ? "/" : ""));
+  return out;
+}
+
+struct DirBrowseTest : ::testing::Test
+{
+  fs::path root;
+
+  void SetUp() override
+  {
+    char tmpl[] = "/tmp/zaniq_dirbrowse_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root = tmpl;
+    for (const char* f : {"b.tps", "A.tps", "c.txt", ".hidden.tps", ".tps", "x.tps.bak", "%s%n%x.tps", "Sub/z.tps",
+                          "Deep/Deeper/d.tps", "OnlyText/readme.txt"})
+    {
+      fs::create_directories((root / f).parent_path());
+      std::ofstream(root / f) << "x";
+    }
+    fs::create_directories(root / "Empty");
+    fs::create_directory_symlink(root / "Sub", root / "LinkToSub");
+  }
+  void TearDown() override { fs::remove_all(root); }
+};
+
+} // namespace
+
+TEST_F(DirBrowseTest, OneFolderFillsTheMainMenuSortedWithoutCase)
+{
+  Browser b(IRECT(), ".tps", false);
+  b.AddPath((root.string() + "/").c_str(), "ignored"); // a trailing separator is dropped
+  b.SetupMenu();
+  IPopupMenu& m = b.GetMainMenu();
+  // Hidden files, other extensions, the link (a file without the extension) and folders with no match are gone;
+  // folders and files are mixed in one case-insensitive order.
+  EXPECT_EQ(Level(m), (std::vector<std::string>{"%s%n%x", "A", "b", "Deep/", "Sub/"}));
+  EXPECT_EQ(Level(*m.GetItem(3)->GetSubmenu()), std::vector<std::string>{"Deeper/"});
+  EXPECT_EQ(Level(*m.GetItem(4)->GetSubmenu()), std::vector<std::string>{"z"});
+  EXPECT_EQ(b.GetSelectedItemIndex(), -1);
+
+  // Every file once, in menu order, each tag naming its own path.
+  ASSERT_EQ(b.NItems(), 5);
+  ASSERT_EQ(b.NFiles(), 5);
+  const char* expected[] = {"%s%n%x", "A", "b", "d", "z"};
+  std::vector<bool> seen(5, false);
+  for (int i = 0; i < b.NItems(); ++i)
+  {
+    const IPopupMenu::Item* item = b.GetItem(i);
+    EXPECT_STREQ(item->GetText(), expected[i]);
+    const std::string path = b.GetFilePath(item->GetTag());
+    EXPECT_EQ(fs::path(path).filename().string(), std::string(expected[i]) + ".tps");
+    EXPECT_TRUE(fs::exists(path)) << path;
+    seen[static_cast<size_t>(item->GetTag())] = true;
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 5);
+
+  // Rebuilding starts from scratch.
+  b.SetSelectedItemIndex(3);
+  b.SetupMenu();
+  EXPECT_EQ(b.NItems(), 5);
+  EXPECT_EQ(b.GetSelectedItemIndex(), -1);
+}
+
+TEST_F(DirBrowseTest, OptionsAndSeveralFolders)
+{
+  Browser withExt(IRECT(), ".tps", true, true);
+  withExt.AddPath(root.c_str(), "");
+  withExt.SetupMenu();
+  EXPECT_EQ(Level(withExt.GetMainMenu()),
+            (std::vector<std::string>{"%s%n%x.tps", "A.tps", "b.tps", "Deep/", "Empty/", "OnlyText/", "Sub/"}));
+
+  // No extension: no files, and the then empty folders disappear.
+  Browser noExt(IRECT(), "");
+  noExt.AddPath(root.c_str(), "");
+  noExt.SetupMenu();
+  EXPECT_EQ(noExt.GetMainMenu().NItems(), 0);
+  EXPECT_EQ(noExt.NItems(), 0);
+
+  // Several folders: one submenu each, labelled and in the order added; a missing folder gives an empty one.
+  Browser several(IRECT(), ".tps", false);
+  several.AddPath((root / "Sub").c_str(), "Zeta");
+  several.AddPath((root / "Deep").c_str(), "Alpha");
+  several.AddPath((root / "missing").c_str(), "Gone");
+  several.SetupMenu();
+  EXPECT_EQ(Level(several.GetMainMenu()), (std::vector<std::string>{"Zeta/", "Alpha/", "Gone/"}));
+  EXPECT_EQ(several.NItems(), 2);
+  EXPECT_STREQ(several.GetItem(0)->GetText(), "z");
+  EXPECT_STREQ(several.GetItem(1)->GetText(), "d");
+
+  Browser none(IRECT(), ".tps");
+  none.SetupMenu();
+  EXPECT_EQ(none.GetMainMenu().NItems(), 0);
+}
+
+TEST_F(DirBrowseTest, EntriesWithoutATypeAreLookedAt)
+{
+  using dirbrowse::EntryIsFolder;
+  EXPECT_TRUE(EntryIsFolder((root / "Sub").c_str(), DT_UNKNOWN));
+  EXPECT_FALSE(EntryIsFolder((root / "A.tps").c_str(), DT_UNKNOWN));
+  EXPECT_FALSE(EntryIsFolder((root / "LinkToSub").c_str(), DT_UNKNOWN)); // a link stays a link
+  EXPECT_FALSE(EntryIsFolder((root / "missing").c_str(), DT_UNKNOWN));
+  EXPECT_TRUE(EntryIsFolder("/no/such/place", DT_DIR));
+  EXPECT_FALSE(EntryIsFolder((root / "Sub").c_str(), DT_LNK));
+}
+
+TEST(PopupMenuInsertion, SortedAndIndexedPlacement)
+{
+  IPopupMenu m;
+  for (const char* t : {"b", "A", "c", "", "B"})
+    m.AddItem(t, IPopupMenu::kSorted);
+  EXPECT_EQ(Level(m), (std::vector<std::string>{"", "A", "B", "b", "c"}));
+  auto* sub = new IPopupMenu();
+  m.AddSubMenuItem("first", 0, sub);
+  m.AddSubMenuItem("last", 99, new IPopupMenu());
+  m.AddSubMenuItem("neg", -5, new IPopupMenu());
+  EXPECT_EQ(Level(m), (std::vector<std::string>{"neg/", "first/", "", "A", "B", "b", "c", "last/"}));
+  m.RemoveItem(1);
+  m.RemoveItem(42);
+  EXPECT_EQ(m.NItems(), 7);
+}
