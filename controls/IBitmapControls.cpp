@@ -206,4 +206,25 @@ void IBSliderControl::Draw(IGraphics& g)
   g.DrawBitmap(mBitmap, HandleRectForValue(-1.0), 1, &blend);
 }
 
+// ---------------------------------------------------------------------------------------------------------------
+// IBTextControl
+// ---------------------------------------------------------------------------------------------------------------
+
+IBTextControl::IBTextControl(const IRECT& bounds, const IBitmap& bitmap, const IText& text, const char* str,
+                             int charWidth, int charHeight, int charOffset, bool multiLine, bool vCenter,
+                             int blendMethod)
+    : ITextControl(bounds, str, text, DEFAULT_BGCOLOR, false), IBitmapBase(bitmap), mCharWidth(charWidth),
+      mCharHeight(charHeight), mCharOffset(charOffset), mMultiLine(multiLine), mVCentre(vCenter)
+{
+  mBlend = IBlend(blendMethod, 1.f);
+  AttachIControl(this);
+}
+
+void IBTextControl::Draw(IGraphics& g)
+{
+  const IBlend blend = mBlend;
+  g.DrawBitmapedText(mBitmap, mRECT, mText, &blend, mStr.Get(), mVCentre, mMultiLine, mCharWidth, mCharHeight,
+                     mCharOffset);
+}
+
 } // namespace plugin::igraphics

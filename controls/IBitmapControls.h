@@ -9,8 +9,9 @@
 //
 // Geometry is in graphics units (points). Threads: main thread only.
 
-#include "controls/IControlBases.h"
 #include "controls/IControl.h"
+#include "controls/IControlBases.h"
+#include "controls/ITextControls.h"
 #include "graphics/IGraphicsStructs.h"
 
 namespace plugin::igraphics
@@ -137,6 +138,27 @@ public:
   void Draw(IGraphics& g) override;
   // Degrees for a normalised value.
   static double AngleForValue(double value) { return value * 260.0 - 130.0; }
+};
+
+// Text drawn from a bitmap font: frame k of the bitmap shows character code k + 31. No background is filled.
+class IBTextControl : public ITextControl, public IBitmapBase
+{
+public:
+  // Cells of charWidth × charHeight points, advanced by charWidth + charOffset; lines wrap at the bounds with
+  // multiLine; vCenter centres the text vertically. Blend {blendMethod, 1.0}.
+  IBTextControl(const IRECT& bounds, const IBitmap& bitmap, const IText& text = DEFAULT_TEXT, const char* str = "",
+                int charWidth = 6, int charHeight = 12, int charOffset = 0, bool multiLine = false, bool vCenter = true,
+                int blendMethod = kBlendDefault);
+
+  void Draw(IGraphics& g) override;
+  void OnRescale() override { RescaleBitmap(); }
+
+protected:
+  int mCharWidth;
+  int mCharHeight;
+  int mCharOffset;
+  bool mMultiLine;
+  bool mVCentre;
 };
 
 } // namespace plugin::igraphics

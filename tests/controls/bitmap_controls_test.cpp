@@ -261,3 +261,26 @@ TEST_F(BitmapControlsTest, RescaleLoadsTheScaledVariantAndKeepsTheBitmapWithoutO
   EXPECT_EQ(s->GetBitmap().W, 20);
   EXPECT_EQ(g->loads.back(), "slider.png@2");
 }
+
+TEST_F(BitmapControlsTest, BitmapTextDrawsOneFramePerCharacter)
+{
+  // 96 stacked 8 × 10 cells: frame k shows character code k + 31.
+  const IText right(14.f, COLOR_BLACK, "Roboto-Regular", kAlignFar);
+  auto* t = Attach(
+      new IBTextControl(IRECT(0, 0, 100, 30), Make(8, 960, 96), right, "A!", 8, 10, 2, false, true, kBlendDefault));
+  Draw(t);
+  const auto d = g->Calls("DrawBitmap");
+  ASSERT_EQ(d.size(), 2u);
+  // Right-aligned: two 8-point cells end at the right edge; advance 8 + 2; vertically centred.
+  EXPECT_EQ((std::vector<double>(d[0].a.begin(), d[0].a.begin() + 6)), (std::vector<double>{84, 10, 92, 20, 0, 330}));
+  EXPECT_EQ((std::vector<double>(d[1].a.begin(), d[1].a.begin() + 6)), (std::vector<double>{94, 10, 102, 20, 0, 10}));
+  EXPECT_TRUE(g->Calls("PathFill").empty()); // no background
+
+  t->SetStr(nullptr);
+  Draw(t);
+  EXPECT_TRUE(g->drawn.empty());
+  t->SetStr("x");
+  t->SetSize(0, 0);
+  Draw(t);
+  EXPECT_TRUE(g->drawn.empty()); // no width: nothing, rather than a division by it
+}
