@@ -23,8 +23,9 @@ struct MTLCommandQueue::State
 
 namespace
 {
-void QueueWork(std::shared_ptr<void> keep, MTLCommandQueue::State* s)
+void QueueWork(std::shared_ptr<MTLCommandQueue::State> keep)
 {
+  MTLCommandQueue::State* s = keep.get();
   for (;;)
   {
     MTLCommandBuffer* next = nullptr;
@@ -38,17 +39,16 @@ void QueueWork(std::shared_ptr<void> keep, MTLCommandQueue::State* s)
     next->Run();
     next->release();
   }
-  (void)keep;
 }
 } // namespace
 
 MTLCommandQueue::MTLCommandQueue(MTLDevice* device) : mDevice(device)
 {
   mDevice->retain();
-  auto shared = std::make_shared<State>();
-  mState = shared.get();
-  // The thread keeps the state alive: it may outlive this object when the last release happens on it.
-  mState->thread = std::thread(QueueWork, std::shared_ptr<void>(shared), mState);
+  mState = std::make_shared<State>();
+  // The thread keeps the state alive too: it may outlive this object when the last release happens on it.
+  std::lock_guard lock(mState->mutex);
+  mState->thread = std::thread(QueueWork, mState);
 }
 
 MTLCommandQueue::~MTLCommandQueue()

@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -920,7 +921,7 @@ private:
   explicit MTLCommandQueue(MTLDevice* device);
 
   MTLDevice* mDevice;
-  State* mState;
+  std::shared_ptr<State> mState; // shared with the GPU thread, which may outlive this object
 };
 
 // ---- The device ----

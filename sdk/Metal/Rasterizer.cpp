@@ -325,6 +325,7 @@ struct Triangle
 {
   const Vertex* v[3];
   int64_t area;                  // > 0 after ordering
+  double invArea;
   int64_t ex[3], ey[3];          // edge i runs from v[i+1] to v[i+2]: (dx, dy)
   int64_t ax[3], ay[3];          // its start
   int64_t bias[3];               // 0 on top and left edges (centres on them are in), else -1
@@ -368,7 +369,7 @@ void ProcessFragment(const Draw& d, const Triangle& t, int x, int y, const int64
   if (const MTLShaderEntry* frag = d.pipe->fragmentEntry)
   {
     float var[kMTLMaxVaryings];
-    const double inv = 1.0 / (double)t.area;
+    const double inv = t.invArea;
     const float l0 = (float)(e[0] * inv), l1 = (float)(e[1] * inv), l2 = (float)(e[2] * inv);
     for (int k = 0; k < d.varyingCount; ++k)
       var[k] = t.v[0]->var[k] * l0 + t.v[1]->var[k] * l1 + t.v[2]->var[k] * l2;
@@ -418,6 +419,7 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
   t.v[1] = area > 0 ? &b : &c;
   t.v[2] = area > 0 ? &c : &b;
   t.area = area > 0 ? area : -area;
+  t.invArea = 1.0 / (double)t.area;
   for (int i = 0; i < 3; ++i)
   {
     const Vertex& p = *t.v[(i + 1) % 3];

@@ -236,8 +236,15 @@ bool VectorFragment(const MTLFragmentInput& in, const MTLShaderResources& res, f
 {
   const MTLShaderBuffer& ub = res.fragmentBuffers[0];
   if (!ub.bytes || ub.length < sizeof(FragUniforms)) return false;
-  FragUniforms u;
-  std::memcpy(&u, ub.bytes, sizeof u);
+  // Records sit at 256-byte offsets in the buffer: read in place when aligned, else from a copy.
+  FragUniforms copy;
+  const FragUniforms* record = reinterpret_cast<const FragUniforms*>(ub.bytes);
+  if (reinterpret_cast<uintptr_t>(ub.bytes) % alignof(FragUniforms) != 0)
+  {
+    std::memcpy(&copy, ub.bytes, sizeof copy);
+    record = &copy;
+  }
+  const FragUniforms& u = *record;
   const float px = in.varyings[0], py = in.varyings[1], tu = in.varyings[2], tv = in.varyings[3];
 
   const float scissor = ScissorMask(u, px, py);
