@@ -233,7 +233,8 @@ public:
     for (const DrawSpec& d : draws)
     {
       MTLBuffer* vb = device->newBufferWithBytes_length_options(d.verts.data(), d.verts.size() * sizeof(V), 0);
-      MTLBuffer* ub = device->newBufferWithBytes_length_options(&d.uniforms, 256, 0);
+      MTLBuffer* ub = device->newBufferWithLength_options(256, 0);
+      std::memcpy(ub->contents(), &d.uniforms, sizeof d.uniforms);
       enc->setVertexBuffer_offset_atIndex(vb, 0, 0);
       enc->setFragmentBuffer_offset_atIndex(ub, 0, 0);
       enc->setRenderPipelineState(d.pipeline);
