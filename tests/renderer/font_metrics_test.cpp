@@ -1,0 +1,229 @@
+// Glyph metrics, kerning and rasterised coverage of the font store against FreeType reading the same files.
+
+#include "tests/renderer/FontTestUtil.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace fonttest;
+
+namespace
+{
+
+struct FontCase
+{
+  const char* path;
+  const char* name;
+};
+const FontCase kFonts[] = {{kRoboto, "roboto"}, {kDejaVu, "dejavu"}};
+
+std::vector<unsigned> SampleCodepoints()
+{
+  std::vector<unsigned> cps;
+  for (unsigned c = 32; c < 127; ++c) cps.push_back(c);
+  for (unsigned c : {0xE9u, 0xC5u, 0xDFu, 0x3A9u, 0x3B1u, 0x20ACu, 0x2013u, 0x201Cu}) cps.push_back(c);
+  return cps;
+}
+
+} // namespace
+
+// Advances, boxes and offsets of every sampled glyph at two sizes; vertical metrics.
+TEST(FontMetrics, GlyphsMatchFreeType)
+{
+  for (const FontCase& fc : kFonts)
+  {
+    SCOPED_TRACE(fc.name);
+    FtFace ft(fc.path);
+    ASSERT_NE(ft.face, nullptr);
+    Store store;
+    ASSERT_EQ(faAddFont(store.s, fc.name, fc.path, 0), 0);
+    for (float size : {16.f, 64.f})
+    {
+      faSetSize(store.s, size);
+      const double scale = ft.Scale(size);
+      for (unsigned cp : SampleCodepoints())
+      {
+        SCOPED_TRACE(cp);
+        const unsigned g = FT_Get_Char_Index(ft.face, cp);
+        ASSERT_NE(g, 0u);
+        const std::vector<Step> steps = Steps(store.s, Utf8(cp), FA_GLYPH_BITMAP_OPTIONAL);
+        ASSERT_EQ(steps.size(), 1u);
+        const Step& st = steps[0];
+        EXPECT_EQ(st.glyph, int(g));
+        // Advance in whole pixels, from tenths of a pixel.
+        EXPECT_NEAR(st.nextx - st.x, ft.Advance(g) * scale, 0.6);
+
+        ASSERT_EQ(FT_Load_Glyph(ft.face, g, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING), 0);
+        FT_BBox box;
+        FT_Outline_Get_CBox(&ft.face->glyph->outline, &box);
+        if (ft.face->glyph->outline.n_points == 0) box = {0, 0, 0, 0};
+        const double bx0 = std::floor(box.xMin * scale), bx1 = std::ceil(box.xMax * scale);
+        const double by0 = std::floor(-box.yMax * scale), by1 = std::ceil(-box.yMin * scale);
+        // The quad is the glyph's pixel box plus one pixel of its padding on each side.
+        EXPECT_NEAR(st.quad.x1 - st.quad.x0, bx1 - bx0 + 2, 1.0);
+        EXPECT_NEAR(st.quad.y1 - st.quad.y0, by1 - by0 + 2, 1.0);
+        EXPECT_NEAR(st.quad.x0 + 1, bx0, 1.0);
+        EXPECT_NEAR(st.quad.y0 + 1, by0, 1.0);
+      }
+    }
+    faSetSize(store.s, 50.f);
+    float asc = 0, desc = 0, lineh = 0;
+    faVertMetrics(store.s, &asc, &desc, &lineh);
+    const double h = ft.face->ascender - ft.face->descender;
+    EXPECT_NEAR(asc, 50.0 * ft.face->ascender / h, 1e-3);
+    EXPECT_NEAR(desc, 50.0 * ft.face->descender / h, 1e-3);
+    EXPECT_NEAR(lineh, 50.0 * ft.face->height / h, 1e-3);
+  }
+}
+
+// Kerning of every pair of ASCII letters and digits: from the legacy table (FreeType's FT_Get_Kerning reads the
+// same table), rounded to whole pixels between the glyphs; letter spacing joins it.
+TEST(FontMetrics, KerningMatchesFreeType)
+{
+  std::string letters;
+  for (char c = 'A'; c <= 'Z'; ++c) letters += c;
+  for (char c = 'a'; c <= 'z'; ++c) letters += c;
+  letters += "0123456789.,";
+
+  for (const FontCase& fc : kFonts)
+  {
+    SCOPED_TRACE(fc.name);
+    FtFace ft(fc.path);
+    Store store;
+    ASSERT_EQ(faAddFont(store.s, fc.name, fc.path, 0), 0);
+    const float size = 200.f;
+    faSetSize(store.s, size);
+    const double scale = ft.Scale(size);
+    int kerned = 0;
+    for (float spacing : {0.f, 3.f})
+    {
+      faSetSpacing(store.s, spacing);
+      for (char a : letters)
+        for (char b : letters)
+        {
+          const std::string pair{a, b};
+          const float both = faTextBounds(store.s, 0, 0, pair.c_str(), nullptr, nullptr);
+          const float first = faTextBounds(store.s, 0, 0, pair.c_str(), pair.c_str() + 1, nullptr);
+          const float second = faTextBounds(store.s, 0, 0, pair.c_str() + 1, nullptr, nullptr);
+          FT_Vector k{0, 0};
+          if (FT_HAS_KERNING(ft.face))
+            FT_Get_Kerning(ft.face, FT_Get_Char_Index(ft.face, FT_ULong(a)), FT_Get_Char_Index(ft.face, FT_ULong(b)),
+                           FT_KERNING_UNSCALED, &k);
+          if (k.x != 0 && spacing == 0) ++kerned;
+          const double expected = std::trunc(double(k.x) * scale + spacing + 0.5);
+          ASSERT_NEAR(both - first - second, expected, 0.01) << pair << " spacing " << spacing;
+        }
+    }
+    if (FT_HAS_KERNING(ft.face))
+      EXPECT_GT(kerned, 50); // DejaVu Sans kerns many of these pairs
+    else
+      EXPECT_EQ(kerned, 0); // Debian's Roboto has no legacy table
+  }
+}
+
+namespace
+{
+
+// Coverage of one glyph drawn by the store, in screen pixels relative to the pen at (0, 0).
+struct Coverage
+{
+  int x0 = 0, y0 = 0, w = 0, h = 0;
+  std::vector<int> px;
+  int at(int x, int y) const
+  {
+    x -= x0;
+    y -= y0;
+    return (x < 0 || y < 0 || x >= w || y >= h) ? 0 : px[size_t(y) * size_t(w) + size_t(x)];
+  }
+};
+
+void SavePng(const std::string& name, const Coverage& a, const Coverage& b)
+{
+  const int x0 = std::min(a.x0, b.x0), y0 = std::min(a.y0, b.y0);
+  const int x1 = std::max(a.x0 + a.w, b.x0 + b.w), y1 = std::max(a.y0 + a.h, b.y0 + b.h);
+  const int w = x1 - x0, h = y1 - y0;
+  std::vector<unsigned char> img(size_t(w) * 3 * size_t(h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+    {
+      const int ours = a.at(x + x0, y + y0), ref = b.at(x + x0, y + y0);
+      img[size_t(y) * size_t(3 * w) + size_t(x)] = (unsigned char)ours;
+      img[size_t(y) * size_t(3 * w) + size_t(w + x)] = (unsigned char)ref;
+      img[size_t(y) * size_t(3 * w) + size_t(2 * w + x)] = (unsigned char)std::min(255, 4 * std::abs(ours - ref));
+    }
+  stbi_write_png((name + ".png").c_str(), 3 * w, h, 1, img.data(), 3 * w);
+}
+
+} // namespace
+
+// Rasterised glyphs against FreeType's unhinted rendering at the same scale: the pixels agree closely.
+TEST(FontMetrics, CoverageCloseToFreeType)
+{
+  for (const FontCase& fc : kFonts)
+  {
+    FtFace ft(fc.path);
+    Store store;
+    ASSERT_EQ(faAddFont(store.s, fc.name, fc.path, 0), 0);
+    for (float size : {13.f, 40.f})
+    {
+      faSetSize(store.s, size);
+      // Both fonts ask for whole-pixel em sizes, which FreeType honours; the exact scale comes from a transform.
+      const double ppem = size * ft.face->units_per_EM / double(ft.face->ascender - ft.face->descender);
+      ASSERT_EQ(FT_Set_Pixel_Sizes(ft.face, 0, 64), 0);
+      FT_Matrix m{FT_Fixed(std::lround(ppem / 64 * 65536)), 0, 0, FT_Fixed(std::lround(ppem / 64 * 65536))};
+      FT_Set_Transform(ft.face, &m, nullptr);
+      for (unsigned cp : {unsigned('a'), unsigned('g'), unsigned('@'), unsigned('&'), unsigned('W'), 0x3A9u})
+      {
+        SCOPED_TRACE(std::string(fc.name) + " " + std::to_string(size) + " " + std::to_string(cp));
+        const std::vector<Step> steps = Steps(store.s, Utf8(cp), FA_GLYPH_BITMAP_REQUIRED);
+        ASSERT_EQ(steps.size(), 1u);
+        const FAquad& q = steps[0].quad;
+        int tw = 0, th = 0;
+        const unsigned char* tex = faGetTextureData(store.s, &tw, &th);
+        Coverage ours;
+        ours.x0 = int(q.x0);
+        ours.y0 = int(q.y0);
+        ours.w = int(q.x1 - q.x0);
+        ours.h = int(q.y1 - q.y0);
+        const int sx = int(std::lround(q.s0 * tw)), sy = int(std::lround(q.t0 * th));
+        for (int y = 0; y < ours.h; ++y)
+          for (int x = 0; x < ours.w; ++x) ours.px.push_back(tex[size_t(sy + y) * size_t(tw) + size_t(sx + x)]);
+
+        ASSERT_EQ(FT_Load_Char(ft.face, cp, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | FT_LOAD_RENDER), 0);
+        const FT_Bitmap& bm = ft.face->glyph->bitmap;
+        Coverage ref;
+        ref.x0 = ft.face->glyph->bitmap_left;
+        ref.y0 = -ft.face->glyph->bitmap_top;
+        ref.w = int(bm.width);
+        ref.h = int(bm.rows);
+        for (int y = 0; y < ref.h; ++y)
+          for (int x = 0; x < ref.w; ++x) ref.px.push_back(bm.buffer[y * bm.pitch + x]);
+
+        long sumRef = 0, sumOurs = 0, diff = 0;
+        for (int y = std::min(ours.y0, ref.y0); y < std::max(ours.y0 + ours.h, ref.y0 + ref.h); ++y)
+          for (int x = std::min(ours.x0, ref.x0); x < std::max(ours.x0 + ours.w, ref.x0 + ref.w); ++x)
+          {
+            sumRef += ref.at(x, y);
+            sumOurs += ours.at(x, y);
+            diff += std::abs(ours.at(x, y) - ref.at(x, y));
+          }
+        ASSERT_GT(sumRef, 0);
+        const double ink = double(sumOurs - sumRef) / double(sumRef);
+        const double mismatch = double(diff) / double(sumRef);
+        // Curves are flattened within a third of a pixel, which thins small text slightly; a misplaced or
+        // misscaled glyph differs by far more.
+        const bool small = size < 20;
+        EXPECT_LT(std::fabs(ink), small ? 0.06 : 0.03);
+        EXPECT_LT(mismatch, small ? 0.2 : 0.1);
+        if (::testing::Test::HasFailure())
+        {
+          SavePng(std::string("font_coverage_") + fc.name + "_" + std::to_string(cp), ours, ref);
+          return;
+        }
+      }
+    }
+  }
+}
