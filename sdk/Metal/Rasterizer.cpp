@@ -197,6 +197,7 @@ struct Draw
 
   bool writesColor = false;
   bool blendIsCopy = false;
+  bool blendIsSourceOver = false; // one, one minus source alpha, add, for colour and alpha
   bool mayDiscard = false;
   bool reference = false;
 };
@@ -269,6 +270,11 @@ bool Prepare(Draw& d, const MTLDrawState& st, const MTLPassTargets& targets, boo
                    c.sourceAlphaBlendFactor == MTLBlendFactorOne &&
                    c.destinationAlphaBlendFactor == MTLBlendFactorZero &&
                    c.rgbBlendOperation == MTLBlendOperationAdd && c.alphaBlendOperation == MTLBlendOperationAdd);
+  d.blendIsSourceOver = c.blendingEnabled && c.sourceRGBBlendFactor == MTLBlendFactorOne &&
+                        c.destinationRGBBlendFactor == MTLBlendFactorOneMinusSourceAlpha &&
+                        c.sourceAlphaBlendFactor == MTLBlendFactorOne &&
+                        c.destinationAlphaBlendFactor == MTLBlendFactorOneMinusSourceAlpha &&
+                        c.rgbBlendOperation == MTLBlendOperationAdd && c.alphaBlendOperation == MTLBlendOperationAdd;
   return true;
 }
 
@@ -330,6 +336,8 @@ struct Triangle
   int64_t ax[3], ay[3];          // its start
   int64_t bias[3];               // 0 on top and left edges (centres on them are in), else -1
   bool front;
+  const MTLStencilFace* face; // null: no stencil test
+  uint8_t ref;
   float ddx[kMTLMaxVaryings], ddy[kMTLMaxVaryings];
 };
 
@@ -347,11 +355,10 @@ inline int64_t FloorDiv(int64_t a, int64_t b)
 
 void ProcessFragment(const Draw& d, const Triangle& t, int x, int y, const int64_t e[3])
 {
-  const MTLDepthStencilState* ds = d.state->depthStencil.get();
-  const MTLStencilFace* face = ds ? (t.front ? &ds->front : &ds->back) : nullptr;
-  uint8_t* sp = d.stencil ? d.stencil + (size_t)y * d.stencilRow + x : nullptr;
-  const bool stencilOn = sp && face && face->enabled;
-  const uint8_t ref = (uint8_t)(t.front ? d.state->stencilRefFront : d.state->stencilRefBack);
+  const MTLStencilFace* face = t.face;
+  uint8_t* sp = face ? d.stencil + (size_t)y * d.stencilRow + x : nullptr;
+  const bool stencilOn = sp != nullptr;
+  const uint8_t ref = t.ref;
 
   if (!d.reference && stencilOn && !StencilPasses(*face, ref, *sp))
   {
@@ -397,6 +404,14 @@ void ProcessFragment(const Draw& d, const Triangle& t, int x, int y, const int64
   }
   float dst[4], out[4];
   LoadPixel(d.colorFormat, cp, dst);
+  if (d.blendIsSourceOver && !d.reference)
+  {
+    // The same operations as the general blend with these factors (s · 1 + d · (1 - sa)).
+    const float k = 1.0f - src[3];
+    for (int i = 0; i < 4; ++i) out[i] = src[i] * 1.0f + dst[i] * k;
+    StorePixel(d.colorFormat, cp, out, c.writeMask);
+    return;
+  }
   if (c.blendingEnabled)
     Blend(c, src, dst, out);
   else
@@ -415,6 +430,10 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
   t.front = (d.state->winding == MTLWindingCounterClockwise) == ccw;
   if (d.state->cullMode == MTLCullModeBack && !t.front) return;
   if (d.state->cullMode == MTLCullModeFront && t.front) return;
+  const MTLDepthStencilState* ds = d.state->depthStencil.get();
+  t.face = ds && d.stencil ? (t.front ? &ds->front : &ds->back) : nullptr;
+  if (t.face && !t.face->enabled) t.face = nullptr;
+  t.ref = (uint8_t)(t.front ? d.state->stencilRefFront : d.state->stencilRefBack);
   t.v[0] = &a;
   t.v[1] = area > 0 ? &b : &c;
   t.v[2] = area > 0 ? &c : &b;

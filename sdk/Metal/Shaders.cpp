@@ -42,14 +42,36 @@ inline int64_t Address(int64_t i, int64_t n, MTLSamplerAddressMode mode)
   }
 }
 
-inline void Texel(const MTLTexture* t, NSUInteger level, int64_t x, int64_t y, float out[4])
+// One texel as RGBA floats; (0, 0, 0, 0) for an address mode's "outside" (-1).
+inline void Texel(const MTLTexture::Level& lv, MTLPixelFormat format, size_t bpp, int64_t x, int64_t y, float out[4])
 {
   if (x < 0 || y < 0)
   {
     out[0] = out[1] = out[2] = out[3] = 0;
     return;
   }
-  MTLReadPixel(t, level, (NSUInteger)x, (NSUInteger)y, out);
+  const uint8_t* p = lv.bytes.data() + ((size_t)y * lv.width + (size_t)x) * bpp;
+  constexpr float k = 1.0f / 255.0f;
+  switch (format)
+  {
+  case MTLPixelFormatRGBA8Unorm:
+  case MTLPixelFormatRGBA8Unorm_sRGB:
+    out[0] = p[0] * k, out[1] = p[1] * k, out[2] = p[2] * k, out[3] = p[3] * k;
+    break;
+  case MTLPixelFormatBGRA8Unorm:
+  case MTLPixelFormatBGRA8Unorm_sRGB:
+    out[0] = p[2] * k, out[1] = p[1] * k, out[2] = p[0] * k, out[3] = p[3] * k;
+    break;
+  case MTLPixelFormatR8Unorm:
+    out[0] = p[0] * k, out[1] = 0, out[2] = 0, out[3] = 1;
+    break;
+  case MTLPixelFormatA8Unorm:
+    out[0] = 0, out[1] = 0, out[2] = 0, out[3] = p[0] * k;
+    break;
+  default:
+    out[0] = out[1] = out[2] = out[3] = 0;
+    break;
+  }
 }
 
 // Coordinates beyond ±2^30 texels are pinned there (int64 headroom, and a texel that far is no different).
@@ -59,23 +81,37 @@ void SampleLevel(const MTLTexture* t, NSUInteger level, bool linear, MTLSamplerA
                  MTLSamplerAddressMode tm, float u, float v, float out[4])
 {
   const MTLTexture::Level& lv = t->level(level);
+  const MTLPixelFormat format = t->pixelFormat();
+  const size_t bpp = t->bytesPerPixel();
   const int64_t w = (int64_t)lv.width, h = (int64_t)lv.height;
   if (!linear)
   {
     const int64_t x = Address((int64_t)std::floor(Pin((double)u * w)), w, sm);
     const int64_t y = Address((int64_t)std::floor(Pin((double)v * h)), h, tm);
-    Texel(t, level, x, y, out);
+    Texel(lv, format, bpp, x, y, out);
     return;
   }
   const double fx = Pin((double)u * w - 0.5), fy = Pin((double)v * h - 0.5);
   const double x0f = std::floor(fx), y0f = std::floor(fy);
-  const float ax = (float)(fx - x0f), ay = (float)(fy - y0f);
-  const int64_t x0 = (int64_t)x0f, y0 = (int64_t)y0f;
+  // Weights in steps of 1/256, as filtering hardware keeps them.
+  float ax = (float)(int)((float)(fx - x0f) * 256.0f + 0.5f) * (1.0f / 256.0f);
+  float ay = (float)(int)((float)(fy - y0f) * 256.0f + 0.5f) * (1.0f / 256.0f);
+  int64_t x0 = (int64_t)x0f, y0 = (int64_t)y0f;
+  if (ax == 1.0f) ax = 0.0f, ++x0;
+  if (ay == 1.0f) ay = 0.0f, ++y0;
+  const int64_t xa = Address(x0, w, sm), ya = Address(y0, h, tm);
+  if (ax == 0.0f && ay == 0.0f)
+  {
+    // On a texel centre: that texel alone.
+    Texel(lv, format, bpp, xa, ya, out);
+    return;
+  }
+  const int64_t xb = Address(x0 + 1, w, sm), yb = Address(y0 + 1, h, tm);
   float t00[4], t10[4], t01[4], t11[4];
-  Texel(t, level, Address(x0, w, sm), Address(y0, h, tm), t00);
-  Texel(t, level, Address(x0 + 1, w, sm), Address(y0, h, tm), t10);
-  Texel(t, level, Address(x0, w, sm), Address(y0 + 1, h, tm), t01);
-  Texel(t, level, Address(x0 + 1, w, sm), Address(y0 + 1, h, tm), t11);
+  Texel(lv, format, bpp, xa, ya, t00);
+  Texel(lv, format, bpp, xb, ya, t10);
+  Texel(lv, format, bpp, xa, yb, t01);
+  Texel(lv, format, bpp, xb, yb, t11);
   for (int k = 0; k < 4; ++k)
   {
     const float top = t00[k] + (t10[k] - t00[k]) * ax;
@@ -103,6 +139,13 @@ void MTLSampleTexture(const MTLTexture* texture, const MTLSamplerState* sampler,
     normalized = sampler->normalizedCoordinates != NO;
   }
   const double w = (double)texture->width(), h = (double)texture->height();
+  // One level and one filter: the level of detail cannot change the result.
+  if (texture->mipmapLevelCount() == 1 && minF == magF)
+  {
+    if (!normalized) u = (float)(u / w), v = (float)(v / h);
+    SampleLevel(texture, 0, magF == MTLSamplerMinMagFilterLinear, sm, tm, u, v, out);
+    return;
+  }
   if (!normalized)
   {
     u = (float)(u / w), v = (float)(v / h);
@@ -255,7 +298,14 @@ bool VectorFragment(const MTLFragmentInput& in, const MTLShaderResources& res, f
     if (strokeAlpha < u.strokeThr) return false;
   }
 
-  if (u.type == 0) // gradient (a solid colour is a gradient with equal ends)
+  if (u.type == 0 && std::memcmp(u.innerCol, u.outerCol, sizeof u.innerCol) == 0)
+  {
+    // A solid colour: the gradient's position cannot change it.
+    const float k = strokeAlpha * scissor;
+    for (int i = 0; i < 4; ++i) color[i] = u.innerCol[i] * k;
+    return true;
+  }
+  if (u.type == 0) // gradient
   {
     float gx, gy;
     Transform(u.paintMat, px, py, gx, gy);

@@ -535,6 +535,7 @@ TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
       s.type = pick(rng) % 2 ? MTLPrimitiveTypeTriangleStrip : MTLPrimitiveTypeTriangle;
       Blend b{pick(rng) % 5 != 0, factors[pick(rng) % 5], factors[pick(rng) % 5], factors[pick(rng) % 5],
               factors[pick(rng) % 5]};
+      if (pick(rng) % 3 == 0) b = Blend{}; // source-over, the common case
       s.pipeline = rig.Pipeline(b, pick(rng) % 2 ? MTLPixelFormatBGRA8Unorm : MTLPixelFormatRGBA8Unorm, pick(rng) % 4 == 0);
       StencilFace f, g;
       f.compare = cmps[pick(rng) % 4], g.compare = cmps[pick(rng) % 4];
