@@ -509,11 +509,15 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
       else
         hi = std::min(hi, FloorDiv(c0, -s) + 1); // x <= floor(c0 / -s)
     }
+    if (lo >= hi) continue;
+    // Edge values step exactly (integers) along the row.
+    const int64_t px0 = lo * kSubPixel + kSubPixel / 2;
+    for (int i = 0; i < 3; ++i) e[i] = EdgeAt(t, i, px0, py);
+    const int64_t step[3] = {-t.ey[0] * kSubPixel, -t.ey[1] * kSubPixel, -t.ey[2] * kSubPixel};
     for (int64_t x = lo; x < hi; ++x)
     {
-      const int64_t px = x * kSubPixel + kSubPixel / 2;
-      for (int i = 0; i < 3; ++i) e[i] = EdgeAt(t, i, px, py);
       ProcessFragment(d, t, (int)x, (int)y, e);
+      e[0] += step[0], e[1] += step[1], e[2] += step[2];
     }
   }
 }

@@ -373,42 +373,6 @@ TEST(MetalRaster, BlendFactorsFollowTheFormula)
     }
 }
 
-TEST(MetalRaster, BlendOperationsAndWriteFormats)
-{
-  Rig rig;
-  const double S[4] = {0.5, 0.25, 0.125, 0.5}, D[4] = {0.25, 0.5, 0.75, 1.0};
-  struct Case
-  {
-    MTLBlendOperation op;
-    double (*f)(double s, double d);
-  };
-  const Case cases[] = {
-    {MTLBlendOperationAdd, [](double s, double d) { return s + d; }},
-    {MTLBlendOperationSubtract, [](double s, double d) { return s - d; }},
-    {MTLBlendOperationReverseSubtract, [](double s, double d) { return d - s; }},
-    {MTLBlendOperationMin, [](double s, double d) { return std::min(s, d); }},
-    {MTLBlendOperationMax, [](double s, double d) { return std::max(s, d); }},
-  };
-  for (MTLPixelFormat format : {MTLPixelFormatRGBA8Unorm, MTLPixelFormatBGRA8Unorm})
-    for (const Case& c : cases)
-    {
-      MTLTexture* target = rig.Texture(2, 2, format);
-      Blend b{true, MTLBlendFactorOne, MTLBlendFactorOne, MTLBlendFactorOne, MTLBlendFactorOne, c.op};
-      DrawSpec s;
-      s.verts = Quad(0, 0, 2, 2);
-      s.pipeline = rig.Pipeline(b, format);
-      s.uniforms = Solid((float)S[0], (float)S[1], (float)S[2], (float)S[3]);
-      rig.Pass(target, nullptr, {s}, MTLClearColor{D[0], D[1], D[2], D[3]});
-      const auto px = Rig::Bytes(target);
-      const int order[4] = {format == MTLPixelFormatBGRA8Unorm ? 2 : 0, 1, format == MTLPixelFormatBGRA8Unorm ? 0 : 2, 3};
-      for (int i = 0; i < 4; ++i)
-      {
-        const double d = std::round(D[i] * 255) / 255;
-        EXPECT_NEAR(px[order[i]], std::clamp(c.f(S[i], d), 0.0, 1.0) * 255, 0.51) << "op " << c.op << " channel " << i;
-      }
-    }
-}
-
 // ---------------------------------------------------------------------------------------------------------------
 // Sampling
 // ---------------------------------------------------------------------------------------------------------------
