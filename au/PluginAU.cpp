@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace plugin
 {
@@ -151,7 +152,16 @@ bool PluginAU::IsLegalBusFormat(AudioUnitScope scope, AudioUnitElement element, 
 
 void PluginAU::UpdateInputConnections()
 {
-  SetChannelConnections(kInput, 0, NChannels(kInput), false);
+  if (mHoldRoute) return; // a compound change publishes once, at its end
+  std::vector<AURenderInput> inputs;
+  try
+  {
+    inputs.resize(static_cast<size_t>(mInBuses.GetSize()));
+  }
+  catch (...)
+  {
+    return; // no memory: the render keeps the route it has
+  }
   for (int i = 0; i < mInBuses.GetSize(); ++i)
   {
     AUBus* bus = mInBuses.Get(i);
@@ -165,18 +175,32 @@ void PluginAU::UpdateInputConnections()
     else
       conn->mInputType = AUInputType::NotConnected;
 
-    if (conn->mInputType == AUInputType::NotConnected)
-    {
-      bus->mConnected = false;
-      continue;
-    }
-    bus->mConnected = true;
-    if (bus->mNHostChannels < 0) bus->mNHostChannels = bus->mNPlugChannels;
-    // Channels beyond the bus's own belong to the next bus: never connect those.
-    const int nConnected = std::min(bus->mNHostChannels, bus->mNPlugChannels);
-    SetChannelConnections(kInput, bus->mPlugChannelStartIdx, nConnected, true);
-    SetChannelConnections(kInput, bus->mPlugChannelStartIdx + nConnected,
-                          std::max(bus->mNPlugChannels - nConnected, 0), false);
+    bus->mConnected = conn->mInputType != AUInputType::NotConnected;
+    if (bus->mConnected && bus->mNHostChannels < 0) bus->mNHostChannels = bus->mNPlugChannels;
+    AURenderInput& in = inputs[static_cast<size_t>(i)];
+    in.mConnected = bus->mConnected;
+    // Channels beyond the bus's own belong to the next bus: never connect or pull those.
+    in.mNChannels = bus->mConnected ? std::clamp(std::min(bus->mNHostChannels, bus->mNPlugChannels), 0,
+                                                 kMaxBusChannels)
+                                    : 0;
+    in.mPlugChannelStartIdx = bus->mPlugChannelStartIdx;
+    in.mNPlugChannels = bus->mNPlugChannels;
+    in.mConnection = *conn;
+  }
+  if (!mRoute.Publish(inputs)) return;
+  // Nothing renders while not initialised, so the marks can be made here already.
+  if (!mInitialized) ApplyInputChannelConnections(mRoute.Current());
+}
+
+void PluginAU::ApplyInputChannelConnections(const AURenderRoute& route)
+{
+  SetChannelConnections(kInput, 0, NChannels(kInput), false);
+  for (const AURenderInput& in : route.mInputs)
+  {
+    if (!in.mConnected) continue;
+    SetChannelConnections(kInput, in.mPlugChannelStartIdx, in.mNChannels, true);
+    SetChannelConnections(kInput, in.mPlugChannelStartIdx + in.mNChannels,
+                          std::max(in.mNPlugChannels - in.mNChannels, 0), false);
   }
 }
 
@@ -196,6 +220,7 @@ void PluginAU::ClearConnections()
     bus->mNHostChannels = -1;
     bus->mNRenderChannels = -1;
   }
+  UpdateInputConnections();
 }
 
 bool PluginAU::ApplyBlockSize(int frames)

@@ -18,11 +18,11 @@
 // either thread; everything else comes from the main thread. Bus and connection records are changed only by
 // main-thread property calls, which hosts make while not rendering. Render notifications are an RCU list
 // (AURenderNotifyList); the host callbacks and the MIDI output callback are published field by field through
-// atomics. Property-listener notifications that start on another thread (a latency change) are deferred to the
+// atomics; the input connections are published as an AURenderRoute. Property-listener notifications that start on another thread (a latency change) are deferred to the
 // main thread's idle tick.
 
 #include "au/AURenderNotifyList.h"
-#include "au/ZaniqPrivateProperties.h"
+#include "au/AURenderRoute.h"
 #include "framework/PluginAPIBase.h"
 #include "framework/PluginProcessor.h"
 
@@ -44,15 +44,6 @@ struct InstanceInfo
   Util_String mCocoaViewFactoryClassName;
 };
 
-// How an input bus obtains its audio.
-enum class AUInputType : int32_t
-{
-  NotConnected = 0,
-  DirectFastProc = 1,   // the upstream unit's fast render function
-  DirectNoFastProc = 2, // AudioUnitRender on the upstream unit
-  RenderCallback = 3,   // the host's input callback
-};
-
 // One audio bus.
 struct AUBus
 {
@@ -61,17 +52,8 @@ struct AUBus
   int mNPlugChannels = 0;      // the most channels any configuration gives this bus
   int mPlugChannelStartIdx = 0; // first processor channel of the bus in its direction
   int mNRenderChannels = -1;   // output buses: channels the last render connected (audio thread)
-};
-
-// Where an input bus's audio comes from.
-struct AUInputConnection
-{
-  void* mUpstreamObj = nullptr; // the upstream unit's instance storage, for its fast render function
-  AudioUnit mUpstreamUnit = nullptr;
-  int mUpstreamBusIdx = 0;
-  AudioUnitRenderProc mUpstreamRenderProc = nullptr;
-  AURenderCallbackStruct mInputCallback = {nullptr, nullptr};
-  AUInputType mInputType = AUInputType::NotConnected;
+  // Input buses are read by the render only through the published AURenderRoute; output buses' mConnected and
+  // mNRenderChannels belong to the render.
 };
 
 struct AUPropertyListener
@@ -140,7 +122,9 @@ public:
   [[nodiscard]] OSStatus Reset(AudioUnitScope scope, AudioUnitElement element);
   bool IsInitialized() const { return mInitialized; }
 
-  // Recomputes each input bus's input type and the processor's input channel connections.
+  // Recomputes each input bus's input type and publishes the route the render reads; the render then marks the
+  // processor's input channels (directly here too while not initialised). When memory runs out the render keeps
+  // the old route.
   void UpdateInputConnections();
   // Whether the configurations allow `channels` on bus `element` of `scope` with the other buses' current host
   // channel counts (the other direction counts as "any" while not initialised).
@@ -156,7 +140,7 @@ public:
   // locals). Strings, arrays and dictionaries handed out are the host's to release.
   [[nodiscard]] OSStatus GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                                      UInt32* dataSize, Boolean* writable, void* data);
-  // Calls the listeners of propID first, then applies the write. data must hold dataSize bytes, at least the
+  // Applies the write, then calls the listeners of propID (also when the write was refused). data must hold dataSize bytes, at least the
   // property's record size (kAudioUnitErr_InvalidPropertyValue otherwise; kAudio_ParamError for null data).
   [[nodiscard]] OSStatus SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                                      const void* data, UInt32 dataSize);
@@ -287,6 +271,7 @@ public:
   const AUInputConnection* GetInputConnection(int busIdx) const { return mInputBusConnections.Get(busIdx); }
   int NPropertyListeners() const { return mPropertyListeners.GetSize(); }
   const AURenderNotifyList& GetRenderNotifyList() const { return mRenderNotify; }
+  const AURenderRouteSlot& GetRenderRoute() const { return mRoute; }
   double GetLastRenderSampleTime() const { return mLastRenderSampleTime; }
 
   // Resets every bus and connection record to "not connected" (the Component Manager close does this before
@@ -294,24 +279,17 @@ public:
   void ClearConnections();
 
   // ---------------------------------------------------------------------------------------------------------
-  // Product hooks behind the private properties of au/ZaniqPrivateProperties.h [main thread]
+  // Private properties of the plug-in class [main thread]
   // ---------------------------------------------------------------------------------------------------------
 
-  // The values of the editor's read-outs in EZaniqReadout order (dB); false (the default) when the plug-in has
-  // none, and the Readouts property answers kAudioUnitErr_InvalidProperty.
-  virtual bool GetReadouts(double out[kZaniqNumReadouts]) const
-  {
-    (void)out;
-    return false;
-  }
-  // Runs editor command `code` with `value`; false (the default) when the plug-in does not take that code, and
-  // the Command property answers kAudioUnitErr_InvalidProperty.
-  virtual bool DoCommand(int code, double value)
-  {
-    (void)code;
-    (void)value;
-    return false;
-  }
+  // Every negative property ID other than kPrivatePropertyPlugin is passed to these hooks, with the arguments of
+  // GetProperty and SetProperty (a set's data is never null here); the set's listeners are told as for any
+  // property. Default: kAudioUnitErr_InvalidProperty.
+  [[nodiscard]] virtual OSStatus GetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                                    AudioUnitElement element, UInt32* dataSize, Boolean* writable,
+                                                    void* data);
+  [[nodiscard]] virtual OSStatus SetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                                    AudioUnitElement element, const void* data, UInt32 dataSize);
 
 protected:
   // [audio thread] Fills the processor's time information from the host callbacks.
@@ -323,6 +301,8 @@ private:
   // Sum of the host channel counts of a direction's buses (those of 0 or more), leaving out bus `except`;
   // -1 when no bus counts.
   int SumHostChannels(const Util_PtrList<AUBus>& buses, int except = -1) const;
+  // Marks the processor's input channels as the route says.
+  void ApplyInputChannelConnections(const AURenderRoute& route);
   // Sets the processor's block size and sizes the scratch buffers for it; on failure (no memory) the block
   // size becomes 0 so that no render can run past the scratch, and the result is false.
   bool ApplyBlockSize(int frames);
@@ -343,6 +323,8 @@ private:
   void RollBackState(const StateSnapshot& snapshot, bool presetRecalled);
 
   // Property groups (PluginAU_Properties.cpp, PluginAU_PropertiesParams.cpp).
+  OSStatus ApplyProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+                         const void* data, UInt32 dataSize);
   OSStatus GetParameterInfoProperty(AudioUnitElement element, AudioUnitParameterInfo& info);
   OSStatus GetParameterValueStrings(AudioUnitElement element, UInt32* dataSize, void* data);
   OSStatus GetParameterNameProperty(AudioUnitPropertyID propID, void* data);
@@ -373,6 +355,9 @@ private:
   Util_TypedBuf<float> mInScratchBuf;
   Util_TypedBuf<float> mOutScratchBuf;
   AURenderNotifyList mRenderNotify;
+  AURenderRouteSlot mRoute;
+  uint64_t mAppliedRouteGeneration = 0; // audio thread: the route whose channel marks the processor has
+  bool mHoldRoute = false;               // main thread: inside a compound connection change
 
   std::atomic<AUMIDIOutputCallback> mMidiCallback{nullptr};
   std::atomic<void*> mMidiCallbackUserData{nullptr};

@@ -42,8 +42,9 @@ OSStatus PluginAU::GetParameter(AudioUnitParameterID id, AudioUnitScope scope, A
 
 void PluginAU::HostSetParameter(int paramIdx, double value, int sampleOffset)
 {
-  // IParam::Set steps (half away from zero) and clamps; the editor is sent the value as the host gave it.
-  GetParam(paramIdx)->Set(value);
+  // The current value becomes the previous one; Set steps (half away from zero) and clamps. The editor is sent
+  // the value as the host gave it.
+  GetParam(paramIdx)->SetKeepingPrevious(value);
   SendParameterValueFromAPI(paramIdx, value, false);
   OnParamChange(paramIdx, kHost, sampleOffset);
 }
@@ -166,6 +167,7 @@ void PluginAU::OnApiIdle()
   if (mLatencyChangePending.exchange(false, std::memory_order_acq_rel))
     NotifyPropertyListeners(kAudioUnitProperty_Latency, kAudioUnitScope_Global);
   mRenderNotify.Reclaim();
+  mRoute.Reclaim();
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -23,6 +23,22 @@ bool IsValidSampleRate(double rate)
   return std::isfinite(rate) && rate > 0.0 && rate <= PluginAU::kMaxSampleRate;
 }
 
+// Negative IDs are private; the adapter answers -101 itself and hands the others to the plug-in class.
+bool IsClassPrivateProperty(AudioUnitPropertyID propID)
+{
+  return static_cast<SInt32>(propID) < 0 && propID != PluginAU::kPrivatePropertyPlugin;
+}
+
+// The render reads and writes one 32-bit native float per sample and one buffer per channel: any other layout
+// (integers, 64-bit floats, interleaved or big-endian samples) would be read and written as garbage.
+bool IsRenderableFormat(const AudioStreamBasicDescription& asbd)
+{
+  constexpr UInt32 required = kAudioFormatFlagIsFloat | kAudioFormatFlagIsNonInterleaved;
+  return asbd.mFormatID == kAudioFormatLinearPCM && (asbd.mFormatFlags & required) == required &&
+         !(asbd.mFormatFlags & kAudioFormatFlagIsBigEndian) && asbd.mBitsPerChannel == 32 &&
+         asbd.mBytesPerFrame == 4 && asbd.mBytesPerPacket == 4 && asbd.mFramesPerPacket == 1;
+}
+
 // Reads a record of type T from the host's bytes; false when they are fewer than the record.
 template <class T>
 bool ReadRecord(const void* data, UInt32 dataSize, T& out)
@@ -48,14 +64,6 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
 
   switch (propID)
   {
-    case kZaniqProperty_Readouts:
-    {
-      if (!global) return kAudioUnitErr_InvalidProperty;
-      ZaniqReadouts readouts = {};
-      if (!GetReadouts(readouts.values)) return kAudioUnitErr_InvalidProperty;
-      if (!data) *writable = false;
-      return ReplyValue(dataSize, data, readouts);
-    }
     case kPrivatePropertyPlugin:
     {
       if (!data) *writable = false;
@@ -309,6 +317,7 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
       if (!global || GetPluginType() != kInstrument) return kAudioUnitErr_InvalidProperty;
       return ReplyValue(dataSize, data, static_cast<UInt32>(1));
     default:
+      if (IsClassPrivateProperty(propID)) return GetPrivateProperty(propID, scope, element, dataSize, writable, data);
       return kAudioUnitErr_InvalidProperty;
   }
 }
@@ -320,20 +329,20 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
 OSStatus PluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
                                 const void* data, UInt32 dataSize)
 {
-  // Listeners hear of every write attempt, whether or not it is then accepted.
+  const OSStatus status = ApplyProperty(propID, scope, element, data, dataSize);
+  // Listeners hear of every write attempt, accepted or not, once it has taken effect: one that reads the
+  // property back sees the new value.
   NotifyPropertyListeners(propID, scope);
+  return status;
+}
+
+OSStatus PluginAU::ApplyProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+                                  const void* data, UInt32 dataSize)
+{
   if (!data) return kAudio_ParamError;
 
   switch (propID)
   {
-    case kZaniqProperty_Command:
-    {
-      if (scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
-      ZaniqCommand command;
-      if (!ReadRecord(data, dataSize, command) || !std::isfinite(command.value))
-        return kAudioUnitErr_InvalidPropertyValue;
-      return DoCommand(command.code, command.value) ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidProperty};
-    }
     case kAudioUnitProperty_ClassInfo:
     {
       CFPropertyListRef plist = nullptr;
@@ -447,8 +456,19 @@ OSStatus PluginAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
       return noErr;
     }
     default:
+      if (IsClassPrivateProperty(propID)) return SetPrivateProperty(propID, scope, element, data, dataSize);
       return kAudioUnitErr_InvalidProperty;
   }
+}
+
+OSStatus PluginAU::GetPrivateProperty(AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, UInt32*, Boolean*, void*)
+{
+  return kAudioUnitErr_InvalidProperty;
+}
+
+OSStatus PluginAU::SetPrivateProperty(AudioUnitPropertyID, AudioUnitScope, AudioUnitElement, const void*, UInt32)
+{
+  return kAudioUnitErr_InvalidProperty;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -482,9 +502,7 @@ OSStatus PluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement elemen
   const int channels = asbd.mChannelsPerFrame > static_cast<UInt32>(INT_MAX / 2)
                          ? -1
                          : static_cast<int>(asbd.mChannelsPerFrame);
-  const bool accepted = channels > 0 && IsLegalBusFormat(scope, element, channels) &&
-                        asbd.mFormatID == kAudioFormatLinearPCM &&
-                        (asbd.mFormatFlags & (kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked)) != 0;
+  const bool accepted = channels > 0 && IsLegalBusFormat(scope, element, channels) && IsRenderableFormat(asbd);
   // A refused format changes nothing: resetting the bus (or taking the rate) could leave an initialised unit
   // with a channel pair that no configuration allows.
   if (!accepted) return kAudioUnitErr_InvalidProperty;
@@ -505,8 +523,8 @@ OSStatus PluginAU::SetConnection(AudioUnitScope, const AudioUnitConnection& conn
   if (conn.sourceAudioUnit && conn.sourceAudioUnit == mCI) return kAudioUnitErr_InvalidProperty;
 
   const int dest = static_cast<int>(conn.destInputNumber);
-  AUInputConnection* input = mInputBusConnections.Get(dest);
-  *input = AUInputConnection();
+  // The new record is built aside and published once: a render never sees the bus disconnected in between.
+  AUInputConnection next;
   OSStatus result = noErr;
   if (conn.sourceAudioUnit)
   {
@@ -516,25 +534,30 @@ OSStatus PluginAU::SetConnection(AudioUnitScope, const AudioUnitConnection& conn
                                            kAudioUnitScope_Output, conn.sourceOutputNumber, &asbd, &size);
     if (status == noErr && size < sizeof(asbd)) status = kAudioUnitErr_InvalidPropertyValue;
     if (status == noErr)
+    {
+      mHoldRoute = true;
       status = SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, conn.destInputNumber, &asbd,
                            sizeof(asbd));
+      mHoldRoute = false;
+    }
     if (status == noErr)
     {
-      input->mUpstreamUnit = conn.sourceAudioUnit;
-      input->mUpstreamBusIdx = static_cast<int>(std::min<UInt32>(conn.sourceOutputNumber, INT_MAX));
+      next.mUpstreamUnit = conn.sourceAudioUnit;
+      next.mUpstreamBusIdx = static_cast<int>(std::min<UInt32>(conn.sourceOutputNumber, INT_MAX));
       AudioUnitRenderProc renderProc = nullptr;
       UInt32 procSize = sizeof(renderProc);
       if (AudioUnitGetProperty(conn.sourceAudioUnit, kAudioUnitProperty_FastDispatch, kAudioUnitScope_Global,
                                kAudioUnitRenderSelect, &renderProc, &procSize) == noErr &&
           procSize == sizeof(renderProc) && renderProc)
       {
-        input->mUpstreamRenderProc = renderProc;
-        input->mUpstreamObj = GetComponentInstanceStorage(conn.sourceAudioUnit);
+        next.mUpstreamRenderProc = renderProc;
+        next.mUpstreamObj = GetComponentInstanceStorage(conn.sourceAudioUnit);
       }
     }
     else
       result = kAudioUnitErr_InvalidProperty;
   }
+  *mInputBusConnections.Get(dest) = next;
   UpdateInputConnections();
   return result;
 }

@@ -68,17 +68,23 @@ OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* tim
   bool process = true;
   if (GetPluginType() != kMIDIEffect)
   {
-    // --- Inputs: pulled once per sample time ---------------------------------------------------------------
+    // --- Inputs: pulled once per sample time, through the route published last ------------------------------
+    AURenderRouteSlot::Reader routeReader(mRoute);
+    const AURenderRoute& route = routeReader.Get();
+    if (route.mGeneration != mAppliedRouteGeneration)
+    {
+      ApplyInputChannelConnections(route);
+      mAppliedRouteGeneration = route.mGeneration;
+    }
     if (timeStamp->mSampleTime != mLastRenderSampleTime)
     {
-      for (int i = 0; i < mInBuses.GetSize(); ++i)
+      for (size_t i = 0; i < route.mInputs.size(); ++i)
       {
-        const AUBus* bus = mInBuses.Get(i);
-        const AUInputConnection* conn = mInputBusConnections.Get(i);
-        if (!bus->mConnected) continue;
+        const AURenderInput& in = route.mInputs[i];
+        const AUInputConnection& conn = in.mConnection;
+        if (!in.mConnected) continue;
 
-        // Only the bus's own channels: more would spill into the next bus's scratch and channels.
-        const int nChans = std::clamp(std::min(bus->mNHostChannels, bus->mNPlugChannels), 0, kMaxBusChannels);
+        const int nChans = in.mNChannels;
         StackBufferList list;
         list.mNumberBuffers = static_cast<UInt32>(nChans);
         for (int k = 0; k < nChans; ++k)
@@ -86,22 +92,22 @@ OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* tim
 
         AudioUnitRenderActionFlags flags = 0;
         OSStatus status = noErr;
-        switch (conn->mInputType)
+        switch (conn.mInputType)
         {
           case AUInputType::DirectFastProc:
-            status = conn->mUpstreamRenderProc(conn->mUpstreamObj, &flags, timeStamp,
-                                               static_cast<UInt32>(conn->mUpstreamBusIdx), nFrames, list.Get());
+            status = conn.mUpstreamRenderProc(conn.mUpstreamObj, &flags, timeStamp,
+                                              static_cast<UInt32>(conn.mUpstreamBusIdx), nFrames, list.Get());
             break;
           case AUInputType::DirectNoFastProc:
-            status = AudioUnitRender(conn->mUpstreamUnit, &flags, timeStamp,
-                                     static_cast<UInt32>(conn->mUpstreamBusIdx), nFrames, list.Get());
+            status = AudioUnitRender(conn.mUpstreamUnit, &flags, timeStamp,
+                                     static_cast<UInt32>(conn.mUpstreamBusIdx), nFrames, list.Get());
             break;
           case AUInputType::RenderCallback:
             for (int k = 0; k < nChans; ++k)
               list.mBuffers[k].mData =
-                mInScratchBuf.Get() + static_cast<size_t>(bus->mPlugChannelStartIdx + k) * nFrames;
-            status = conn->mInputCallback.inputProc(conn->mInputCallback.inputProcRefCon, &flags, timeStamp,
-                                                    static_cast<UInt32>(i), nFrames, list.Get());
+                mInScratchBuf.Get() + static_cast<size_t>(in.mPlugChannelStartIdx + k) * nFrames;
+            status = conn.mInputCallback.inputProc(conn.mInputCallback.inputProcRefCon, &flags, timeStamp,
+                                                   static_cast<UInt32>(i), nFrames, list.Get());
             break;
           case AUInputType::NotConnected:
             break;
@@ -115,7 +121,7 @@ OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* tim
           float* data = nullptr;
           if (k < nReturned && list.mBuffers[k].mDataByteSize >= bytesNeeded)
             data = static_cast<float*>(list.mBuffers[k].mData);
-          AttachBuffers(kInput, bus->mPlugChannelStartIdx + k, 1, &data, frames);
+          AttachBuffers(kInput, in.mPlugChannelStartIdx + k, 1, &data, frames);
         }
       }
       mLastRenderSampleTime = timeStamp->mSampleTime;

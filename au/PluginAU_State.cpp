@@ -238,7 +238,13 @@ OSStatus PluginAU::SetState(CFPropertyListRef plist)
     return kAudioUnitErr_InvalidPropertyValue;
 
   const void* dataValue = CFDictionaryGetValue(dict, CFSTR("data"));
-  if (!dataValue || CFGetTypeID(dataValue) != CFDataGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
+  if (!dataValue)
+  {
+    // A state without data still names the preset it was saved with.
+    (void)RestorePresetByName(name.Get());
+    return kAudioUnitErr_InvalidPropertyValue;
+  }
+  if (CFGetTypeID(dataValue) != CFDataGetTypeID()) return kAudioUnitErr_InvalidPropertyValue;
   CFDataRef data = static_cast<CFDataRef>(dataValue);
   const CFIndex length = CFDataGetLength(data);
   if (length < 0 || length > INT_MAX / 2) return kAudioUnitErr_InvalidPropertyValue;
@@ -246,8 +252,11 @@ OSStatus PluginAU::SetState(CFPropertyListRef plist)
   if (length > 0 && chunk.PutBytes(CFDataGetBytePtr(data), static_cast<int>(length)) != static_cast<int>(length))
     return kAudioUnitErr_InvalidPropertyValue;
 
-  // Whether the data reads is known only by reading it, after the preset recall: keep what both may change, so
-  // that a refused restore leaves the plug-in as it was.
+  // Data the plug-in would refuse changes nothing, not even the preset its name recalls.
+  if (CheckState(chunk, 0) < 1) return kAudioUnitErr_InvalidPropertyValue;
+
+  // Should the data still be refused after the recall, keep what both may change, so that the restore leaves the
+  // plug-in as it was.
   StateSnapshot snapshot;
   if (!TakeStateSnapshot(name.Get(), snapshot)) return kAudio_MemFullError;
 

@@ -6,14 +6,18 @@ function(zaniq_warnings target)
 endfunction()
 
 # One static library per source folder: every .cpp in the folder (not recursive unless SUBDIRS given).
-#   zaniq_folder_library(NAME framework DEPS graphics sdk [SUBDIRS a b])
+#   zaniq_folder_library(NAME framework DEPS graphics sdk [SUBDIRS a b] [EXCLUDE file.cpp ...])
+# EXCLUDE leaves sources of the folder to a library of their own.
 function(zaniq_folder_library)
-  cmake_parse_arguments(ARG "" "NAME" "DEPS;SUBDIRS;SYSTEM_INCLUDES" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "DEPS;SUBDIRS;SYSTEM_INCLUDES;EXCLUDE" ${ARGN})
   set(globs ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   foreach(sub ${ARG_SUBDIRS})
     list(APPEND globs ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.cpp)
   endforeach()
   file(GLOB sources CONFIGURE_DEPENDS ${globs})
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
   if(NOT sources)
     # A folder without sources yet is header-only.
     add_library(${ARG_NAME} INTERFACE)

@@ -14,6 +14,7 @@
 #include "graphics/IGraphicsStructs.h"
 #include "graphics/Util.h"
 
+#include <unordered_map>
 #include <vector>
 
 namespace plugin
@@ -27,6 +28,12 @@ namespace plugin::igraphics
 
 class IGraphics;
 class IGEditorDelegate;
+class IPopupMenu;
+
+// Action functions for click feedback: DefaultClickActionFunc starts a 100 ms animation that only redraws;
+// DefaultAnimationFunc ends it once its progress passes 1.
+void DefaultClickActionFunc(IControl* caller);
+void DefaultAnimationFunc(IControl* caller);
 
 class IControl
 {
@@ -55,7 +62,7 @@ public:
   // Event handlers [main thread]; called by the graphics context
   // -------------------------------------------------------------------------------------------------------------
 
-  // Base: nothing. The right-button value prompt arrives with the graphics context's input dispatch.
+  // Base: with the right button, the value prompt for the slot under the point (see PromptUserInput).
   virtual void OnMouseDown(float x, float y, const IMouseMod& mod);
   virtual void OnMouseUp(float x, float y, const IMouseMod& mod);
   virtual void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod);
@@ -83,11 +90,20 @@ public:
   // A MIDI message forwarded by the delegate; only controls that want MIDI receive it. Base: ignored.
   virtual void OnMidi(const IMidiMsg& msg);
 
+  // A gesture routed to this control: runs the handler of the gesture's type; false when there is none.
+  virtual bool OnGesture(const IGestureInfo& info);
+  // Fills the context menu for a right click. Base: nothing (no menu opens).
+  virtual void CreateContextMenu(IPopupMenu& contextMenu);
+  // A value menu closed: the chosen item index as a real value of the slot's parameter. Nothing for a null menu,
+  // a negative or unlinked slot, or while prompts are disabled.
+  virtual void OnPopupMenuSelection(IPopupMenu* selectedMenu, int valIdx);
   virtual void OnTextEntryCompletion(const char* text, int valIdx);
   virtual void OnContextSelection(int itemIdx);
 
   // Draws the control; every concrete control provides it.
   virtual void Draw(IGraphics& g) = 0;
+  // The host-highlight dot at the top-right of the target rectangle while highlighted.
+  virtual void DrawPTHighlight(IGraphics& g);
 
   // -------------------------------------------------------------------------------------------------------------
   // Values [main thread]
@@ -140,6 +156,12 @@ public:
 
   virtual void OnGUIIdle() {}
 
+  // The value from a point: x or y (clamped to bounds) as a fraction of bounds (vertical: 1 at the top), to the
+  // nearest 0.001, limited to [minClip, maxClip]; into slot valIdx or every slot (valIdx < 0); then
+  // SetDirty(true, valIdx). Bounds without extent along the direction change nothing.
+  virtual void SnapToMouse(float x, float y, EDirection direction, const IRECT& bounds, int valIdx = -1,
+                           double minClip = 0.0, double maxClip = 1.0);
+
   // Clears the animation function, marks the control dirty without action, then runs the animation-end action.
   virtual void OnEndAnimation();
 
@@ -149,14 +171,49 @@ public:
 
   int NVals() const { return static_cast<int>(mVals.size()); }
   // The parameter linked to slot valIdx; -1 when unlinked or when valIdx is outside the slot list.
-  int GetParamIdx(int valIdx = 0) const;
+  int GetParamIdx(int valIdx = 0) const
+  {
+    return (valIdx >= 0 && valIdx < NVals()) ? mVals[static_cast<size_t>(valIdx)].paramIdx : -1;
+  }
   // The normalised value of slot valIdx; 0 when valIdx is outside the slot list.
-  double GetValue(int valIdx = 0) const;
+  double GetValue(int valIdx = 0) const
+  {
+    return (valIdx >= 0 && valIdx < NVals()) ? mVals[static_cast<size_t>(valIdx)].value : 0.0;
+  }
   // The parameter of slot valIdx, or null when the slot is unlinked, out of range, there is no delegate, or the
   // delegate has no parameter with that index.
   const IParam* GetParam(int valIdx = 0) const;
   // The first slot linked to paramIdx, or -1.
-  int LinkedToParam(int paramIdx) const;
+  int LinkedToParam(int paramIdx) const
+  {
+    for (int i = 0; i < NVals(); ++i)
+      if (mVals[static_cast<size_t>(i)].paramIdx == paramIdx) return i;
+    return -1;
+  }
+
+  // -------------------------------------------------------------------------------------------------------------
+  // Prompts, animation, gestures [main thread]
+  // -------------------------------------------------------------------------------------------------------------
+
+  // Asks the graphics context for a value prompt for slot valIdx: over the bounds when the parameter has display
+  // texts (a menu), else over a 40 × 16 rectangle at the centre of the bounds; then SetDirty(false). Nothing for a
+  // negative or unlinked slot, without a context, or while prompts are disabled.
+  void PromptUserInput(int valIdx = 0);
+  // The same over the caller's rectangle, without the final SetDirty.
+  void PromptUserInput(const IRECT& bounds, int valIdx = 0);
+  // The parameter's display text for its current value, then " " and its label when it has one.
+  static void GetParamDisplayWithLabel(const IParam& param, Util_String& str, bool withDisplayText = true);
+
+  // Starts the running animation now, for duration milliseconds.
+  void StartAnimation(double durationMs, bool forward = true);
+  // 0 without an animation function; else the elapsed fraction of the duration (counting down when backward).
+  double GetAnimationProgress() const;
+
+  // Stores handler for the type unless one is stored already (the first stays), registers the type with the
+  // graphics context, and returns this control.
+  IControl* AttachGestureRecognizer(EGestureType type, IGestureFunc handler);
+  bool HasGestures() const { return !mGestureFuncs.empty(); }
+  EGestureType GetLastGesture() const { return mLastGesture; }
 
   // -------------------------------------------------------------------------------------------------------------
   // Plain accessors [main thread]
@@ -221,7 +278,28 @@ public:
 
   // Host parameter highlight: colour index 0 red, 1 blue, 2 green, 3 yellow; another index keeps the current
   // colour. Marks the control dirty without action.
-  void SetPTParameterHighlight(bool highlighted, int colour);
+  void SetPTParameterHighlight(bool highlighted, int colour)
+  {
+    switch (colour)
+    {
+    case 0:
+      mPTHighlightColor = COLOR_RED;
+      break;
+    case 1:
+      mPTHighlightColor = COLOR_BLUE;
+      break;
+    case 2:
+      mPTHighlightColor = COLOR_GREEN;
+      break;
+    case 3:
+      mPTHighlightColor = COLOR_YELLOW;
+      break;
+    default:
+      break;
+    }
+    mPTisHighlighted = highlighted;
+    SetDirty(false);
+  }
   bool GetPTIsHighlighted() const { return mPTisHighlighted; }
   const IColor& GetPTHighlightColor() const { return mPTHighlightColor; }
 
@@ -239,12 +317,14 @@ public:
   const IAnimationFunction& GetAnimationFunction() const { return mAnimationFunc; }
   void SetAnimation(IAnimationFunction f) { mAnimationFunc = std::move(f); }
   // Runs the animation function with this control when one is set (once per frame, from the frame loop).
-  void Animate();
+  void Animate()
+  {
+    if (mAnimationFunc) mAnimationFunc(this);
+  }
 
 protected:
   // Applies f to the slots that SetDirty/SetValueToDefault select for valIdx.
-  template <class F>
-  void ForSelectedSlots(int valIdx, F&& f)
+  template <class F> void ForSelectedSlots(int valIdx, F&& f)
   {
     const int n = NVals();
     if (n == 1) valIdx = 0;
@@ -252,7 +332,8 @@ protected:
     if (valIdx >= 0)
       f(valIdx);
     else
-      for (int i = 0; i < n; ++i) f(i);
+      for (int i = 0; i < n; ++i)
+        f(i);
   }
 
   IRECT mRECT;
@@ -282,7 +363,12 @@ protected:
   IActionFunction mActionFunc;
   IActionFunction mAnimationEndActionFunc;
   IAnimationFunction mAnimationFunc;
+  double mAnimationStartMs = 0.0;
+  double mAnimationDurationMs = 0.0;
+  bool mAnimationForward = true;
   std::vector<ValueSlot> mVals;
+  std::unordered_map<int, IGestureFunc> mGestureFuncs;
+  EGestureType mLastGesture = EGestureType::Unknown;
 };
 
 } // namespace plugin::igraphics

@@ -124,13 +124,13 @@ bool ReadNumber(const char*& p, const char* end, long long& value)
 
 } // namespace
 
-bool UpdateCheck::ParseVersion(const char* text, size_t length, int& packed)
+bool UpdateCheck::ParseVersion(const char* text, size_t length, Version& version)
 {
   if (!text) return false;
   const char* p = text;
   const char* end = text + length;
-  long long parts[3];
-  for (int i = 0; i < 3; ++i)
+  Version parts{};
+  for (size_t i = 0; i < parts.size(); ++i)
   {
     if (i > 0)
     {
@@ -139,18 +139,16 @@ bool UpdateCheck::ParseVersion(const char* text, size_t length, int& packed)
     }
     if (!ReadNumber(p, end, parts[i])) return false;
   }
-  if (parts[0] < 0 || parts[0] > kMaxMajor) return false;
-  if (parts[1] < 0 || parts[1] > kMaxMinorPatch || parts[2] < 0 || parts[2] > kMaxMinorPatch) return false;
-  packed = static_cast<int>((parts[0] * 100 + parts[1]) * 100 + parts[2]);
+  version = parts;
   return true;
 }
 
 int UpdateCheck::CompareReply(const char* reply, size_t length, const char* ownVersion)
 {
-  int theirs = 0;
-  int ours = 0;
+  Version theirs{}, ours{};
   if (!ParseVersion(reply, length, theirs)) return kUpdateNotAVersion;
   if (!ownVersion || !ParseVersion(ownVersion, std::strlen(ownVersion), ours)) return kUpdateNotAVersion;
+  // Number by number: a minor or patch of 100 or more is just a larger number, never a carry into the next.
   if (theirs == ours) return kUpdateSameVersion;
   return theirs > ours ? kUpdateNewer : kUpdateOlder;
 }

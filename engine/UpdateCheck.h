@@ -15,6 +15,7 @@
 // libcurl's global initialisation and clean-up run around every query (they are reference-counted by libcurl,
 // so another libcurl user in the host process is not disturbed). The process-wide flags are atomic.
 
+#include <array>
 #include <cstddef>
 #include <string>
 
@@ -35,10 +36,8 @@ public:
   static constexpr size_t kErrorTextSize = 1024;    // libcurl's description of the transfer result
   static constexpr size_t kMaxReplyBytes = 64 * 1024;
   static constexpr long kDefaultTimeoutMs = 25000;  // whole transfer
-  // Accepted ranges of a version's parts; outside them the text is not a version. Minor and patch stay below
-  // 100 so that the packed form (major × 100 + minor) × 100 + patch is unique.
-  static constexpr int kMaxMajor = 999;
-  static constexpr int kMaxMinorPatch = 99;
+  // A version's numbers: major, minor, patch. Versions compare number by number in that order.
+  using Version = std::array<long long, 3>;
 
   // The reply as it arrives: at most kMaxReplyBytes are kept; more ends the transfer.
   struct Reply
@@ -98,9 +97,9 @@ public:
   // -------------------------------------------------------------------------------------------------------------
 
   // Reads "%d.%d.%d" from the first length bytes of text (white space and a sign may precede each number, as the
-  // C conversion allows; anything may follow the third) and packs it as (major × 100 + minor) × 100 + patch.
-  // False when there are fewer than three numbers or a part is outside its range (negative included).
-  static bool ParseVersion(const char* text, size_t length, int& packed);
+  // C conversion allows; anything may follow the third). Numbers beyond ±10^12 read as ±10^12. False when there
+  // are fewer than three numbers.
+  static bool ParseVersion(const char* text, size_t length, Version& version);
   // kUpdateNotAVersion when reply (or ownVersion) is not a version, else kUpdateSameVersion, kUpdateNewer
   // (reply greater) or kUpdateOlder.
   static int CompareReply(const char* reply, size_t length, const char* ownVersion);

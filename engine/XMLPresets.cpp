@@ -436,7 +436,11 @@ bool IXMLParameters::BuildPresetXML(const PluginBase& plug, const double* values
   return AppendXML(PresetXMLTree::FromValues(plug, values, presetName), chunk);
 }
 
-int IXMLParameters::ReadStateXML(PluginBase& plug, const IByteChunk& chunk, int pos, int64_t limit)
+namespace
+{
+
+// The accepted document of L and the text at pos: pos + 4 + L, or 0 when it would be refused.
+int ParseStateXML(const PluginBase& plug, const IByteChunk& chunk, int pos, int64_t limit, PresetXMLTree& tree)
 {
   const int64_t size = chunk.Size();
   const int64_t end = limit < 0 ? size : std::min(limit, size);
@@ -447,9 +451,23 @@ int IXMLParameters::ReadStateXML(PluginBase& plug, const IByteChunk& chunk, int 
 
   // The text ends at its first zero byte.
   const std::string text(reinterpret_cast<const char*>(chunk.GetData()) + pos + 4, size_t(length));
-  PresetXMLTree tree;
   if (tree.Parse(text.c_str(), false) != PresetXMLTree::EParse::kOK || !WrittenBy(plug, tree)) return 0;
+  return pos + 4 + length;
+}
 
+} // namespace
+
+int IXMLParameters::CheckStateXML(const PluginBase& plug, const IByteChunk& chunk, int pos, int64_t limit)
+{
+  PresetXMLTree tree;
+  return ParseStateXML(plug, chunk, pos, limit, tree);
+}
+
+int IXMLParameters::ReadStateXML(PluginBase& plug, const IByteChunk& chunk, int pos, int64_t limit)
+{
+  PresetXMLTree tree;
+  const int end = ParseStateXML(plug, chunk, pos, limit, tree);
+  if (end < 1) return 0;
   if (IPreset* preset = plug.GetPreset(0)) preset->SetName(tree.presetName.c_str());
   for (const PresetXMLTree::Param& p : tree.params)
   {
@@ -457,5 +475,5 @@ int IXMLParameters::ReadStateXML(PluginBase& plug, const IByteChunk& chunk, int 
     if (idx >= 0) plug.GetParam(idx)->Set(p.value);
   }
   plug.OnParamReset(kPresetRecall);
-  return pos + 4 + length;
+  return end;
 }

@@ -204,4 +204,7 @@ public:
   // negative), or the document is malformed, foreign or incomplete. The text ends at its first zero byte.
   [[nodiscard]] static int ReadStateXML(plugin::PluginBase& plug, const plugin::IByteChunk& chunk, int pos,
                                         int64_t limit = -1);
+  // [any thread] What ReadStateXML would return, without applying anything.
+  [[nodiscard]] static int CheckStateXML(const plugin::PluginBase& plug, const plugin::IByteChunk& chunk, int pos,
+                                         int64_t limit = -1);
 };

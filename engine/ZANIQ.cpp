@@ -18,7 +18,7 @@ using namespace plugin;
 
 void IExtPDCHandler::ReportLatency(PluginAU& plug, int samples)
 {
-  if (plug.GetHost() != -1) plug.SetLatency(samples);
+  if (plug.GetHost() != kHostUninitialized) plug.SetLatency(samples);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -40,6 +40,8 @@ ZANIQ::ZANIQ(const InstanceInfo& info)
   // The only allocation of DSP memory: every later reset clears what is here.
   (void)mDelayL.Allocate();
   (void)mDelayR.Allocate();
+  // Bypass delays by the reported latency, which is at most what the delay lines hold.
+  (void)SetLatencyCapacity(DelayLine::kCapacity);
 
   CreateDataFolder();
   if (ReadIniValue(*this, "GUI", "HasUI", 1) == 0) SetHasUI(false);

@@ -24,6 +24,7 @@
 #include "engine/OverProtection.h"
 #include "engine/Settings.h"
 #include "engine/XMLPresets.h"
+#include "engine/ZaniqPrivateProperties.h"
 #include "framework/IPreset.h"
 
 #include <array>
@@ -165,8 +166,8 @@ public:
   };
 
   // Host identities whose displayed latency is reset at once after every parameter change.
-  static constexpr int kLatencyResetHosts[] = {7, 21, 22, 26, 38, 46};
-  static constexpr int kHostProTools = 2;
+  static constexpr int kLatencyResetHosts[] = {plugin::kHostFLStudio,   plugin::kHostLogic,    plugin::kHostGarageBand,
+                                               plugin::kHostStudioOne, plugin::kHostWaveform, plugin::kHostSadie};
 
   // [main thread] Builds the instance: framework bases, data folder, "plugin.ini", instance count, defaults and
   // automatic pairing, DSP state (allocated here, for the largest delay), parameter table with the "Init"
@@ -199,13 +200,19 @@ public:
 
   // [main thread] Idle tick (after the queues were emptied); runs RunDeferredEditorWork among its work.
   void OnIdle() override;
-  // [main thread] The six read-out values (au/ZaniqPrivateProperties.h) from the current engine values, as
+  // [main thread] The private properties of engine/ZaniqPrivateProperties.h: Readouts (get) and Command (set);
+  // other IDs are refused with kAudioUnitErr_InvalidProperty (ZANIQ_HostHooks.cpp).
+  OSStatus GetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+                              UInt32* dataSize, Boolean* writable, void* data) override;
+  OSStatus SetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement element,
+                              const void* data, UInt32 dataSize) override;
+  // [main thread] The six read-out values (engine/ZaniqPrivateProperties.h) from the current engine values, as
   // UpdateMeterDisplays formats them but not rounded: gains and differences clamped to +-144 dB, levels scaled by
   // the link gain with -0.7 dB in the EBU R128 modes, shown gains negated. Always true.
-  bool GetReadouts(double out[kZaniqNumReadouts]) const override;
+  bool GetReadouts(double out[kZaniqNumReadouts]) const;
   // [main thread] Editor commands 46 to 68 run as OnParamChange(code, kUI, -1), as the editor's buttons do (the
   // value is not used); other codes are refused.
-  bool DoCommand(int code, double value) override;
+  bool DoCommand(int code, double value);
 
   // ---------------------------------------------------------------------------------------------------------
   // Engine operations
@@ -320,6 +327,9 @@ public:
   double GetPreFXLevel() const { return mPreFXLevel.load(std::memory_order_relaxed); }
   double GetPreFXMax() const { return mPreFXMax.load(std::memory_order_relaxed); }
   double GetPostFXLevel() const { return mPostFXLevel.load(std::memory_order_relaxed); }
+  // Whether a meter level lies above the -144 dB floor. A match against a level at the floor (silence, a stopped
+  // transport, a muted chain) has no ratio to go by and leaves the stored gains alone.
+  static bool AboveFloor(double level) { return level > kMinGain; }
 
   bool IsMeasurementRunning() const { return mMeasurementRunning.load(std::memory_order_relaxed); }
   bool IsUIOpen() const { return mUIOpen.load(std::memory_order_relaxed); }
@@ -534,6 +544,8 @@ public:
   [[nodiscard]] int UnserializeState(const plugin::IByteChunk& chunk, int startPos) override;
   // True when the last UnserializeState applied a document.
   bool LastStateApplied() const override { return mLastStateApplied; }
+  // [any thread] The frame's end when UnserializeState would apply the chunk at startPos, else -1.
+  [[nodiscard]] int CheckState(const plugin::IByteChunk& chunk, int startPos) const override;
   // [main thread] preset becomes initialised and holds the state chunk of the file at path: each parameter the
   // file names at its value as read, every other at its default; its name is the file's preset name ("" when
   // the file is refused, and then every parameter is at its default). Nothing for a null preset.

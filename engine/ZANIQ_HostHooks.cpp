@@ -2,11 +2,12 @@
 
 #include "engine/ZANIQ.h"
 
-#include "au/ZaniqPrivateProperties.h"
+#include "engine/ZaniqPrivateProperties.h"
 #include "engine/LoudnessMeter.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 static_assert(ZANIQ::kFirstCommand == kZaniqFirstCommand && ZANIQ::kLastCommand == kZaniqLastCommand);
 
@@ -54,4 +55,33 @@ bool ZANIQ::DoCommand(int code, double value)
   if (code < kFirstCommand || code > kLastCommand) return false;
   OnParamChange(code, plugin::kUI, -1);
   return true;
+}
+
+OSStatus ZANIQ::GetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement,
+                                   UInt32* dataSize, Boolean* writable, void* data)
+{
+  if (propID != kZaniqProperty_Readouts || scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
+  ZaniqReadouts readouts = {};
+  if (!GetReadouts(readouts.values)) return kAudioUnitErr_InvalidProperty;
+  if (!data)
+  {
+    *writable = false;
+    *dataSize = sizeof(readouts);
+    return noErr;
+  }
+  if (*dataSize < sizeof(readouts)) return kAudioUnitErr_InvalidPropertyValue;
+  std::memcpy(data, &readouts, sizeof(readouts));
+  *dataSize = sizeof(readouts);
+  return noErr;
+}
+
+OSStatus ZANIQ::SetPrivateProperty(AudioUnitPropertyID propID, AudioUnitScope scope, AudioUnitElement,
+                                   const void* data, UInt32 dataSize)
+{
+  if (propID != kZaniqProperty_Command || scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
+  ZaniqCommand command;
+  if (dataSize < sizeof(command)) return kAudioUnitErr_InvalidPropertyValue;
+  std::memcpy(&command, data, sizeof(command));
+  if (!std::isfinite(command.value)) return kAudioUnitErr_InvalidPropertyValue;
+  return DoCommand(command.code, command.value) ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidProperty};
 }

@@ -259,9 +259,12 @@ void ZANIQ::HandleParamChange(int idx)
         const bool withControl = OnMainThread() && GetControlPress(kTagMatchPreFX, EPressControl::PushQN, press) &&
                                  press.control;
         const double ratio = withControl ? GetPreMaxRatio() : GetPreRatio();
-        const double preGain = GetPreGain() * ratio;
-        mPreGain.store(preGain, std::memory_order_relaxed);
-        storeAndPublish(kPreGainDiffStore, AmpToDB(preGain));
+        if (AboveFloor(withControl ? GetPreFXMax() : GetPreFXLevel()))
+        {
+          const double preGain = GetPreGain() * ratio;
+          mPreGain.store(preGain, std::memory_order_relaxed);
+          storeAndPublish(kPreGainDiffStore, AmpToDB(preGain));
+        }
       }
       AltBroadcast(kTagMatchPreFX, EPressControl::PushQN, idx, 1.0);
       break;
@@ -269,7 +272,7 @@ void ZANIQ::HandleParamChange(int idx)
     case kMatchPostFXDiffGain:
     case kMatchLoudness:
       if (!changedToOne()) break;
-      if (linked && manual)
+      if (linked && manual && AboveFloor(GetPreFXLevel()) && AboveFloor(GetPostFXLevel()))
       {
         const double matchGain = GetMatchGain() * GetGainToMatch();
         mMatchGain.store(matchGain, std::memory_order_relaxed);

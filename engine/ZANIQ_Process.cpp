@@ -31,7 +31,7 @@ void CopyIfApart(const sample* src, sample* dst, int n)
 // Bitwig Studio.
 bool HostWantsGestures(int host)
 {
-  return host == 5 || host == 21 || host == 22 || host == 34;
+  return host == kHostCakewalk || host == kHostLogic || host == kHostGarageBand || host == kHostBitwig;
 }
 
 } // namespace
@@ -544,13 +544,16 @@ void ZANIQ::RunPeerCommand(LinkSlot& slot)
 
       case kMatchPreFXDiffGain:
       {
-        const double preGain = GetPreGain() * GetPreMaxRatio();
-        mPreGain.store(preGain, std::memory_order_relaxed);
-        const double d = AmpToDB(preGain);
-        if (d != GetMirror(kPreGainDiffStore))
+        if (AboveFloor(GetPreFXMax()))
         {
-          SetMirror(kPreGainDiffStore, d);
-          SetParamAsEditorChange(kPreGainDiffStore, d);
+          const double preGain = GetPreGain() * GetPreMaxRatio();
+          mPreGain.store(preGain, std::memory_order_relaxed);
+          const double d = AmpToDB(preGain);
+          if (d != GetMirror(kPreGainDiffStore))
+          {
+            SetMirror(kPreGainDiffStore, d);
+            SetParamAsEditorChange(kPreGainDiffStore, d);
+          }
         }
         ClearMetersNow();
         break;
@@ -558,7 +561,7 @@ void ZANIQ::RunPeerCommand(LinkSlot& slot)
 
       case kMatchPostFXDiffGain:
       case kMatchLoudness:
-        if (manual)
+        if (manual && AboveFloor(GetPreFXLevel()) && AboveFloor(GetPostFXLevel()))
         {
           const double matchGain = GetMatchGain() * GetGainToMatch();
           mMatchGain.store(matchGain, std::memory_order_relaxed);

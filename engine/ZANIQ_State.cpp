@@ -96,26 +96,52 @@ bool ZANIQ::SerializeState(IByteChunk& chunk) const
   return EndFrame(chunk, start) && xml;
 }
 
+namespace
+{
+
+// The frame at startPos. result is what the reader returns; when framed is set, the document's text starts at
+// textPos and must end before textLimit.
+struct Frame
+{
+  int result = 0;
+  bool framed = false;
+  int textPos = 0;
+  int64_t textLimit = 0;
+};
+
+Frame ReadFrame(const IByteChunk& chunk, int startPos)
+{
+  const int64_t n = chunk.Size();
+  const int64_t p = startPos;
+  if (n == 0 || p < 0 || p + 4 > n || !TagAt(chunk, p, "RIFF")) return {startPos};
+  if (p + kOffForm > n) return {-1};
+  if (WordAt(chunk, p + kOffVersionA) != 1 || !TagAt(chunk, p + kOffForm, "QVCM")) return {int(p + kOffForm)};
+  if (!TagAt(chunk, p + kOffList, "QVCS")) return {int(p + kOffList)};
+  if (p + kOffLength > n) return {-1};
+  if (WordAt(chunk, p + kOffSizeB) == 0 || WordAt(chunk, p + kOffVersionB) != 1) return {int(p + kOffLength)};
+
+  // The frame must hold its own header and lie inside the chunk before anything inside it is read.
+  const int64_t sizeA = WordAt(chunk, p + kOffSizeA);
+  const int64_t end = p + kOffVersionA + sizeA + (sizeA & 1);
+  if (end > n || sizeA < kOffLength - kOffVersionA) return {-1};
+  return {int(end), true, int(p + kOffLength), p + kOffVersionA + sizeA};
+}
+
+} // namespace
+
 int ZANIQ::UnserializeState(const IByteChunk& chunk, int startPos)
 {
   mLastStateApplied = false;
-  const int64_t n = chunk.Size();
-  const int64_t p = startPos;
-  if (n == 0 || p < 0 || p + 4 > n || !TagAt(chunk, p, "RIFF")) return startPos;
-  if (p + kOffForm > n) return -1;
-  if (WordAt(chunk, p + kOffVersionA) != 1 || !TagAt(chunk, p + kOffForm, "QVCM")) return int(p + kOffForm);
-  if (!TagAt(chunk, p + kOffList, "QVCS")) return int(p + kOffList);
-  if (p + kOffLength > n) return -1;
-  if (WordAt(chunk, p + kOffSizeB) == 0 || WordAt(chunk, p + kOffVersionB) != 1) return int(p + kOffLength);
-
-  // The frame must hold its own header and lie inside the chunk before anything inside it is read or applied.
-  const int64_t sizeA = WordAt(chunk, p + kOffSizeA);
-  const int64_t end = p + kOffVersionA + sizeA + (sizeA & 1);
-  if (end > n || sizeA < kOffLength - kOffVersionA) return -1;
-
+  const Frame frame = ReadFrame(chunk, startPos);
   // A refused document changes nothing and still ends at the frame's end; the text must lie inside the frame.
-  mLastStateApplied = ReadStateXML(*this, chunk, int(p + kOffLength), p + kOffVersionA + sizeA) > 0;
-  return int(end);
+  if (frame.framed) mLastStateApplied = ReadStateXML(*this, chunk, frame.textPos, frame.textLimit) > 0;
+  return frame.result;
+}
+
+int ZANIQ::CheckState(const IByteChunk& chunk, int startPos) const
+{
+  const Frame frame = ReadFrame(chunk, startPos);
+  return frame.framed && CheckStateXML(*this, chunk, frame.textPos, frame.textLimit) > 0 ? frame.result : -1;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -163,6 +163,7 @@ void IParam::InitDouble(const char* name, double defaultValue, double minValue, 
   mDisplayFunction = std::move(displayFunc);
 
   mValue.exchange(Constrain(defaultValue));
+  mPrevValue.store(mValue.load());
 
   mDisplayPrecision = PrecisionOfStep(step);
 
@@ -320,6 +321,13 @@ void IParam::Set(double value)
 {
   if (!std::isfinite(value)) return;
   mValue.exchange(Constrain(value));
+}
+
+void IParam::SetKeepingPrevious(double value)
+{
+  if (!std::isfinite(value)) return;
+  mPrevValue.exchange(mValue.load());
+  Set(value);
 }
 
 double IParam::FromNormalized(double normalized) const

@@ -247,6 +247,11 @@ public:
   double Constrain(double value) const;
   // Stores the constrained value; a non-finite value is refused and the old value kept.
   void Set(double value);
+  // The value before the last SetKeepingPrevious (atomic load); the initial value until then.
+  double PrevValue() const { return mPrevValue.load(); }
+  // A host set: the current value moves into the previous value (atomic exchange), then Set(value). A
+  // non-finite value is refused and changes neither.
+  void SetKeepingPrevious(double value);
   // The shape's real value for normalised n (clamped to [0, 1] first; NaN counts as 0), constrained.
   double FromNormalized(double normalized) const;
   // Set(FromNormalized(n)); a non-finite n is refused and the old value kept.
@@ -335,6 +340,7 @@ private:
   EParamType mType = kTypeNone;
   EParamUnit mUnit = kUnitCustom;
   std::atomic<double> mValue{0.0};
+  std::atomic<double> mPrevValue{0.0};
   double mMin = 0.0;
   double mMax = 1.0;
   double mStep = 1.0;

@@ -82,16 +82,17 @@ struct HostKey
 // Order matters: the first key found wins, so longer names come before the names they contain, and the generic
 // keys come last.
 constexpr HostKey kHostKeys[] = {
-  {"vst live", 58}, {"reaper", 1}, {"protools", 2}, {"cubase", 3}, {"nuendo", 4}, {"cakewalk", 5}, {"vegas", 6},
-  {"fruity", 7}, {"samplitude", 8}, {"live", 9}, {"tracktion", 10}, {"ntracks", 11}, {"melodyne", 12},
-  {"vstmanlib", 13}, {"aulab", 14}, {"forte", 15}, {"chainer", 16}, {"audition", 17}, {"orion", 18}, {"bias", 19},
-  {"sawstudio", 20}, {"logic", 21}, {"garageband", 22}, {"digital", 23}, {"audiomulch", 25}, {"presonus", 26},
+  {"vst live", 58}, {"reaper", 1}, {"protools", kHostProTools}, {"cubase", 3}, {"nuendo", 4},
+  {"cakewalk", kHostCakewalk}, {"vegas", 6}, {"fruity", kHostFLStudio}, {"samplitude", 8}, {"live", 9},
+  {"tracktion", 10}, {"ntracks", 11}, {"melodyne", 12}, {"vstmanlib", 13}, {"aulab", 14}, {"forte", 15},
+  {"chainer", 16}, {"audition", 17}, {"orion", 18}, {"bias", 19}, {"sawstudio", 20}, {"logic", kHostLogic},
+  {"garageband", kHostGarageBand}, {"digital", 23}, {"audiomulch", 25}, {"presonus", kHostStudioOne},
   {"vst3plugintesthost", 27}, {"ardour", 28}, {"renoise", 29}, {"openmpt", 30}, {"wavelab elements", 32},
-  {"wavelab", 31}, {"twistedwave", 33}, {"bitwig studio", 34}, {"reason", 36}, {"gwvst", 37}, {"waveform", 38},
-  {"audacity", 39}, {"acoustica", 40}, {"plugindoctor", 41}, {"izotope rx", 42}, {"savihost", 43},
-  {"blue cat's vst host", 44}, {"blue cat's vst3 host", 45}, {"sadie", 46}, {"spectralayers", 47},
-  {"vsthost", 48}, {"vst plugin analyser", 49}, {"wavosaur", 50}, {"mixbus32c", 51}, {"kv_elementfx", 52},
-  {"element", 52}, {"juce vst host", 53}, {"komplete kontrol", 54}, {"vst3shell", 55},
+  {"wavelab", 31}, {"twistedwave", 33}, {"bitwig studio", kHostBitwig}, {"reason", 36}, {"gwvst", 37},
+  {"waveform", kHostWaveform}, {"audacity", 39}, {"acoustica", 40}, {"plugindoctor", 41}, {"izotope rx", 42},
+  {"savihost", 43}, {"blue cat's vst host", 44}, {"blue cat's vst3 host", 45}, {"sadie", kHostSadie},
+  {"spectralayers", 47}, {"vsthost", 48}, {"vst plugin analyser", 49}, {"wavosaur", 50}, {"mixbus32c", 51},
+  {"kv_elementfx", 52}, {"element", 52}, {"juce vst host", 53}, {"komplete kontrol", 54}, {"vst3shell", 55},
   {"com.harrisonconsoles.mixbus", 56}, {"audiogridderserver", 57}, {"equalizer apo", 59}, {"architect", 60},
   {"izotope vst3 host", 61}, {"cantabile 3", 62}, {"plugin buddy", 63}, {"finalcut", 64}, {"dream ii", 65},
   {"ua vst3 host", 66}, {"metaplugin", 67}, {"standalone", 24}, {"www", 35},
@@ -100,20 +101,20 @@ constexpr HostKey kHostKeys[] = {
 
 int PluginAPIBase::LookUpHost(const char* name)
 {
-  if (!name) return 0;
+  if (!name) return kHostUnknown;
   char lower[256];
   size_t n = 0;
   for (; n < sizeof(lower) - 1 && name[n]; ++n) lower[n] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[n])));
   lower[n] = 0;
   for (const HostKey& k : kHostKeys)
     if (std::strstr(lower, k.key)) return k.code;
-  return 0;
+  return kHostUnknown;
 }
 
 void PluginAPIBase::SetHost(const char* host, int version)
 {
   if (host) mHostName.Set(host);
-  mHost = host ? LookUpHost(host) : 0;
+  mHost = host ? LookUpHost(host) : kHostUnknown;
   mHostVersion = version;
   HostSpecificInit();
   OnHostIdentified();

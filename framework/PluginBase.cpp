@@ -137,6 +137,19 @@ bool PluginBase::SerializeParams(IByteChunk& chunk) const
   return true;
 }
 
+int PluginBase::CheckState(const IByteChunk& chunk, int startPos) const
+{
+  const int64_t end = int64_t(startPos) + int64_t(sizeof(double)) * NParams();
+  return startPos >= 0 && end <= chunk.Size() ? int(end) : -1;
+}
+
+int PluginBase::UnserializeCheckedState(const IByteChunk& chunk, int startPos)
+{
+  if (CheckState(chunk, startPos) < 1) return -1;
+  const int pos = UnserializeState(chunk, startPos);
+  return pos >= 1 && LastStateApplied() ? pos : -1;
+}
+
 int PluginBase::UnserializeParams(const IByteChunk& chunk, int startPos)
 {
   int pos = startPos;

@@ -97,6 +97,13 @@ public:
   // refuses (another plug-in's) and still return its end, so that chained reads go on; the host adapter asks
   // this so that such a restore is not reported as a success.
   virtual bool LastStateApplied() const { return true; }
+  // Whether UnserializeState would read and apply the state at startPos; changes nothing. The position after the
+  // state, or -1 when it would be refused. Here: one f64 per parameter fits from startPos; a plug-in with a state
+  // format of its own overrides both.
+  [[nodiscard]] virtual int CheckState(const IByteChunk& chunk, int startPos) const;
+  // UnserializeState of a state that CheckState accepts and that the plug-in applies: the position after it.
+  // -1 when it is refused; a state the check refuses is not read at all.
+  [[nodiscard]] int UnserializeCheckedState(const IByteChunk& chunk, int startPos);
   virtual bool SerializeExtraState(IByteChunk& chunk)
   {
     (void)chunk;
@@ -183,7 +190,7 @@ public:
   // early; decoding stops at the first character outside the alphabet. Nothing for sizeOfChunk < 0.
   void MakePresetFromBlob(const char* name, const char* blob, int sizeOfChunk);
 
-  // Recalls slot idx: an initialised slot's state is read back (false, index unchanged, when it is refused); a
+  // Recalls slot idx: an initialised slot's state is read back (false, nothing changed, when it is refused); a
   // slot never filled is named "user preset N" (N = 1 + the number of slots whose name contains "user preset")
   // and takes the current state. On success the slot becomes current, then OnPresetsModified and
   // OnRestoreState. False for an index outside the list.
@@ -202,10 +209,13 @@ public:
   // slot's chunk. False when the chunk could not grow.
   bool SerializePresets(IByteChunk& chunk) const;
   // Reads the bank from startPos into the slots in order. A slot changes only when its whole record (name, flag
-  // and, when initialised, a state that UnserializeState accepts) was read; its chunk is then re-written by
-  // SerializeState. Reading stops at the first record that does not fit; later slots keep what they had. The
-  // current preset is recalled in every case. Returns the position after the last slot, or -1.
+  // and, when initialised, a state that the plug-in applies) was read; its chunk is then re-written by
+  // SerializeState. Reading stops at the first record that does not fit or is refused; that slot and the later
+  // ones keep what they had. The current preset is recalled in every case. Returns the position after the last
+  // slot, or -1.
   [[nodiscard]] int UnserializePresets(const IByteChunk& chunk, int startPos);
+  // Whether UnserializePresets would read every slot of the bank at startPos; changes nothing.
+  bool CheckPresets(const IByteChunk& chunk, int startPos) const;
 
   // Developer aids: append one line of source text to the file at path (nothing when it cannot be opened).
   void DumpMakePresetSrc(const char* path) const;
@@ -243,7 +253,7 @@ protected:
   int mMfrID = 0;
   int mVersion = 0;
   int mHostVersion = 0;
-  int mHost = -1;
+  int mHost = kHostUninitialized;
   int mAPI = 0;
   Util_PtrList<IPreset> mPresets;
   Util_String mBundleID;

@@ -227,7 +227,7 @@ bool PluginBase::RestorePreset(int idx)
 
   if (preset->mInitialized)
   {
-    if (UnserializeState(preset->mChunk, 0) < 1) return false;
+    if (UnserializeCheckedState(preset->mChunk, 0) < 1) return false;
   }
   else
   {
@@ -332,12 +332,9 @@ int PluginBase::UnserializePresets(const IByteChunk& chunk, int startPos)
     IPreset* preset = GetPreset(i);
     if (initialized)
     {
-      pos = UnserializeState(chunk, pos);
-      if (pos < 1)
-      {
-        pos = -1;
-        break;
-      }
+      // A refused state ends the bank here: the bytes after it are not another slot's.
+      pos = UnserializeCheckedState(chunk, pos);
+      if (pos < 1) break;
       // Each slot holds a state written by this plug-in, whatever form the bank carried.
       IByteChunk state;
       if (SerializeState(state)) preset->mChunk = std::move(state);
@@ -349,6 +346,20 @@ int PluginBase::UnserializePresets(const IByteChunk& chunk, int startPos)
   // A refused current slot leaves the parameters as the bank left them; the bank's own result still stands.
   (void)RestorePreset(mCurrentPresetIdx);
   return pos;
+}
+
+bool PluginBase::CheckPresets(const IByteChunk& chunk, int startPos) const
+{
+  int pos = startPos;
+  for (int i = 0; i < NPresets() && pos >= 0; ++i)
+  {
+    Util_String name;
+    bool initialized = false;
+    pos = chunk.GetStr(name, pos);
+    pos = chunk.GetBool(initialized, pos);
+    if (pos >= 0 && initialized) pos = CheckState(chunk, pos);
+  }
+  return pos >= 1;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -291,10 +291,13 @@ bool PluginBase::LoadProgramFromFXP(const char* path)
   {
     IByteChunk state;
     if (!ExtractChunk(file, kProgramHeaderLen, kProgramChunkOffset, state)) return false;
-    // Keep the current state so a state the plug-in refuses changes nothing.
+    // A state the plug-in refuses changes nothing; should one pass the check and still be refused, the kept
+    // state goes back.
+    const int pos = state.SkipVersionHeader(0);
+    if (CheckState(state, pos) < 1) return false;
     IByteChunk backup;
     const bool haveBackup = SerializeState(backup);
-    if (UnserializeState(state, state.SkipVersionHeader(0)) < 1)
+    if (UnserializeCheckedState(state, pos) < 1)
     {
       if (haveBackup) (void)UnserializeState(backup, 0);
       return false;
@@ -340,6 +343,8 @@ bool PluginBase::LoadBankFromFXB(const char* path)
   {
     IByteChunk bank;
     if (!ExtractChunk(file, kBankHeaderLen, kBankChunkOffset, bank)) return false;
+    const int start = bank.SkipVersionHeader(0);
+    if (!CheckPresets(bank, start)) return false;
 
     // The bank is read in place, so keep everything it can touch and put it back when it is refused.
     struct SavedSlot
@@ -359,7 +364,7 @@ bool PluginBase::LoadBankFromFXB(const char* path)
     IByteChunk savedState;
     const bool haveState = SerializeState(savedState);
 
-    if (UnserializePresets(bank, bank.SkipVersionHeader(0)) < 1)
+    if (UnserializePresets(bank, start) < 1)
     {
       for (int i = 0; i < NPresets(); ++i)
       {

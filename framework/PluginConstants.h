@@ -24,6 +24,23 @@ enum EAPI : int32_t
   kAPIWEB = 7,
 };
 
+// Host identities (PluginBase::GetHost, from the host's name by PluginAPIBase::LookUpHost); the codes the
+// plug-ins act on by name. The others are numbers in the lookup table only.
+enum EHost : int
+{
+  kHostUninitialized = -1, // no host has identified itself yet
+  kHostUnknown = 0,        // a name the lookup does not know
+  kHostProTools = 2,
+  kHostCakewalk = 5,
+  kHostFLStudio = 7,
+  kHostLogic = 21,
+  kHostGarageBand = 22,
+  kHostStudioOne = 26,
+  kHostBitwig = 34,
+  kHostWaveform = 38,
+  kHostSadie = 46,
+};
+
 // Where a parameter change came from; travels with every change.
 enum EParamSource : int32_t
 {

@@ -57,6 +57,7 @@ PluginProcessor::PluginProcessor(const Config& config, EAPI /*api*/)
       *channel->mData = channel->mScratch.Get();
     }
   }
+  (void)SetLatencyCapacity(std::max(config.latency, 0));
 }
 
 PluginProcessor::~PluginProcessor()
@@ -101,6 +102,57 @@ bool PluginProcessor::SendMidiMsgs(const Util_TypedBuf<IMidiMsg>& msgs)
 bool PluginProcessor::SendSysEx(const ISysEx& /*msg*/) { return false; }
 
 void PluginProcessor::SetLatency(int samples) { mLatency.store(samples, std::memory_order_relaxed); }
+
+// ---------------------------------------------------------------------------------------------------------------
+// Latency delay line
+// ---------------------------------------------------------------------------------------------------------------
+
+bool PluginProcessor::SetLatencyCapacity(int maxSamples)
+{
+  if (maxSamples < 0) return false;
+  if (maxSamples == mLatencyCapacity) return true;
+  const size_t n = static_cast<size_t>(NChannels(kInput)) * static_cast<size_t>(maxSamples);
+  std::unique_ptr<sample[]> line;
+  if (n > 0)
+  {
+    line.reset(new (std::nothrow) sample[n]());
+    if (!line) return false;
+  }
+  mLatencyLine = std::move(line);
+  mLatencyCapacity = maxSamples;
+  mLatencyWrite = 0;
+  return true;
+}
+
+void PluginProcessor::RunLatencyLine(int nFrames, bool toOutputs)
+{
+  const int capacity = mLatencyCapacity;
+  const int delay = std::clamp(GetLatency(), 0, capacity);
+  const int nIn = NChannels(kInput);
+  const int nOut = toOutputs ? std::min(nIn, NChannels(kOutput)) : 0;
+  int write = mLatencyWrite;
+  for (int c = 0; c < nIn; ++c)
+  {
+    const sample* in = Slots(kInput)[c];
+    sample* out = c < nOut ? Slots(kOutput)[c] : nullptr;
+    sample* ring = capacity > 0 ? mLatencyLine.get() + static_cast<size_t>(c) * static_cast<size_t>(capacity) : nullptr;
+    write = mLatencyWrite;
+    for (int i = 0; i < nFrames; ++i)
+    {
+      const sample x = in[i];
+      sample y = x;
+      if (ring)
+      {
+        // The slot `delay` writes back (the one about to be overwritten when the delay is the whole ring).
+        if (delay > 0) y = ring[(write + capacity - delay) % capacity];
+        ring[write] = x;
+        write = write + 1 == capacity ? 0 : write + 1;
+      }
+      if (out) out[i] = y;
+    }
+  }
+  if (nIn > 0) mLatencyWrite = write;
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // Channels and connections
@@ -256,6 +308,7 @@ bool PluginProcessor::ProcessBuffers(sample, int nFrames)
     SilenceRefusedBlock(nFrames, false);
     return false;
   }
+  RunLatencyLine(nFrames, false);
   ProcessBlock(NChannels(kInput) ? Slots(kInput) : nullptr, NChannels(kOutput) ? Slots(kOutput) : nullptr, nFrames);
   return true;
 }
@@ -267,6 +320,7 @@ bool PluginProcessor::ProcessBuffers(float, int nFrames)
     SilenceRefusedBlock(nFrames, true);
     return false;
   }
+  RunLatencyLine(nFrames, false);
   ProcessBlock(NChannels(kInput) ? Slots(kInput) : nullptr, NChannels(kOutput) ? Slots(kOutput) : nullptr, nFrames);
   ConvertOutputs(nFrames, false);
   return true;
@@ -275,6 +329,7 @@ bool PluginProcessor::ProcessBuffers(float, int nFrames)
 bool PluginProcessor::ProcessBuffersAccumulating(int nFrames)
 {
   if (!FramesFit(nFrames)) return false;
+  RunLatencyLine(nFrames, false);
   ProcessBlock(NChannels(kInput) ? Slots(kInput) : nullptr, NChannels(kOutput) ? Slots(kOutput) : nullptr, nFrames);
   ConvertOutputs(nFrames, true);
   return true;
@@ -282,15 +337,8 @@ bool PluginProcessor::ProcessBuffersAccumulating(int nFrames)
 
 void PluginProcessor::CopyThrough(int nFrames)
 {
-  const int nIn = NChannels(kInput);
-  for (int i = 0; i < NChannels(kOutput); ++i)
-  {
-    sample* out = Slots(kOutput)[i];
-    if (i < nIn)
-      CopySamples(out, Slots(kInput)[i], nFrames);
-    else
-      ZeroSamples(out, nFrames);
-  }
+  RunLatencyLine(nFrames, true);
+  for (int i = NChannels(kInput); i < NChannels(kOutput); ++i) ZeroSamples(Slots(kOutput)[i], nFrames);
 }
 
 bool PluginProcessor::PassThroughBuffers(sample, int nFrames)

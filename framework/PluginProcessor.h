@@ -138,7 +138,8 @@ public:
   // [any thread] Name of bus busIdx (from 0) of nBuses in that direction, at most MAX_BUS_NAME_LEN characters:
   // inputs "Input" (one bus), "Main"/"Aux" (two), else "Input %i"; outputs "Output" (one), else "Output %i".
   virtual void GetBusName(ERoute direction, int busIdx, int nBuses, Util_String& name) const;
-  // [any thread] Stores the latency (samples); the adapter's override also tells the host.
+  // [any thread] Stores the latency (samples), which pass-through then delays by; the adapter's override also
+  // tells the host. Never allocates: the delay line is sized beforehand by SetLatencyCapacity.
   virtual void SetLatency(int samples);
 
   // --- Channel configurations -----------------------------------------------------------------------------------
@@ -206,14 +207,23 @@ public:
   [[nodiscard]] bool ProcessBuffers(float, int nFrames);
   // Like ProcessBuffers(float), but the results are added to the host buffers. A refused block adds nothing.
   [[nodiscard]] bool ProcessBuffersAccumulating(int nFrames);
-  // Copies input slot i to output slot i where both exist and zeroes the other outputs, nFrames samples each;
-  // the float form then converts the connected outputs back. Refused blocks as for ProcessBuffers.
+  // Copies input slot i to output slot i where both exist, delayed by the latency (at most the delay line's
+  // capacity), and zeroes the other outputs, nFrames samples each; the float form then converts the connected
+  // outputs back. Refused blocks as for ProcessBuffers. The processing calls above feed the same delay line, so a
+  // host that compensates the latency stays aligned when bypass toggles.
   [[nodiscard]] bool PassThroughBuffers(sample, int nFrames);
   [[nodiscard]] bool PassThroughBuffers(float, int nFrames);
   // Fills every channel's scratch buffer with zeros.
   void ZeroScratchBuffers();
 
   // --- Block size, latency, rate, flags ---------------------------------------------------------------------------
+
+  // [set-up thread, not processing] Sizes the latency delay line for latencies up to maxSamples (one line per
+  // input channel) and zeroes it. The constructor sizes it for the configuration's latency; a plug-in whose
+  // latency may grow declares its largest here. False, with the old line kept, for a negative size or when memory
+  // ran out.
+  bool SetLatencyCapacity(int maxSamples);
+  int GetLatencyCapacity() const { return mLatencyCapacity; }
 
   // [set-up thread, not processing] Resizes every scratch buffer to n samples and zeroes it; nothing when n is
   // the current size. False, with the block size unchanged, when n is negative or above kMaxBlockSize; false with
@@ -255,6 +265,9 @@ private:
   void SilenceRefusedBlock(int nFrames, bool floatForm);
   bool FramesFit(int nFrames) const { return nFrames >= 0 && nFrames <= mBlockSize; }
   void CopyThrough(int nFrames);
+  // [audio thread] Writes nFrames samples of every input slot into the latency delay line; with outputs, also
+  // reads the delayed samples into the matching output slots (sample by sample, so slots may alias).
+  void RunLatencyLine(int nFrames, bool toOutputs);
 
   int mPlugType;
   bool mDoesMIDIIn;
@@ -268,6 +281,11 @@ private:
   std::atomic<bool> mRenderingOffline{false};
   Util_PtrList<IOConfig> mIOConfigs;
   std::unique_ptr<sample*[]> mSlots[2];
+  // Latency delay line: NChannels(kInput) rings of mLatencyCapacity samples; touched only by the audio thread
+  // once sized.
+  std::unique_ptr<sample[]> mLatencyLine;
+  int mLatencyCapacity = 0;
+  int mLatencyWrite = 0;
   Util_PtrList<IChannelData> mChannelData[2];
   ITimeInfo mTimeInfo;
 };

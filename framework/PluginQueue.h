@@ -3,9 +3,10 @@
 // A fixed-capacity ring between the audio side and the editor. One slot always stays free, so a queue of N slots
 // holds N - 1 items; a push onto a full queue is dropped. Storage is allocated once, at construction.
 //
-// The consumer side is single-threaded. The producer side takes a short spin lock, because hosts may set
-// parameters from two threads at once (the audio thread and a main-thread automation path); the lock is held
-// only to copy one fixed-size record, and never by the consumer.
+// The consumer side is single-threaded. Hosts may set parameters from two threads at once (the audio thread and a
+// main-thread automation path), so the producer side is guarded by a flag that a push only tries to take: a
+// push that finds another producer inside is dropped like a push onto a full queue. A push never spins or waits,
+// so the audio thread is never held up by a main-thread producer that was preempted mid-copy.
 
 #include "graphics/Util.h"
 
@@ -25,13 +26,11 @@ public:
   PluginQueue(const PluginQueue&) = delete;
   PluginQueue& operator=(const PluginQueue&) = delete;
 
-  // [any producer thread] false when the queue was full and the item was dropped. Never allocates.
+  // [any producer thread] false when the item was dropped: the queue was full, or another producer was pushing
+  // at that moment. Never allocates, never waits.
   bool Push(const T& item)
   {
-    while (mProducerLock.test_and_set(std::memory_order_acquire))
-    {
-      // another producer is copying one record; wait for it
-    }
+    if (mProducerLock.test_and_set(std::memory_order_acquire)) return false;
     const uint64_t write = mWriteIndex.load(std::memory_order_relaxed);
     const uint64_t next = (write + 1) % Slots();
     const bool full = next == mReadIndex.load(std::memory_order_acquire);
@@ -66,6 +65,8 @@ public:
   uint64_t GetReadIndex() const { return mReadIndex.load(std::memory_order_acquire); }
 
 private:
+  friend struct PluginQueueProbe; // tests hold the producer side to stand for a preempted producer
+
   uint64_t Slots() const { return static_cast<uint64_t>(mBuffer.GetSize()); }
 
   Util_TypedBuf<T> mBuffer;

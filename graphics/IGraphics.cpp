@@ -5,6 +5,7 @@
 #include "framework/IParam.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -16,7 +17,7 @@ namespace plugin::igraphics
 // ---------------------------------------------------------------------------------------------------------------
 
 IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
-  : mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 60), mDelegate(&dlg)
+    : mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 60), mDelegate(&dlg)
 {
   // A scale that is not a positive finite number would poison every size derived from it.
   if (!std::isfinite(scale) || scale <= 0.f) scale = 1.f;
@@ -31,9 +32,45 @@ IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
 IGraphics::~IGraphics()
 {
   // The platform part of this object is gone already, so no platform call may run from here: the platform
-  // restores a hidden cursor when its view goes away.
+  // restores a hidden cursor when its view goes away. Nor may the delegate hear of open gestures: it may be in its
+  // own destructor; the platform ends them when it closes the window (ReleaseMouseCapture).
   mCursorHidden = false;
+  mOpenGestures.clear();
   RemoveAllControls();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Slots whose real work arrives with resource loading, layers and SVG drawing: each does nothing harmful
+// ---------------------------------------------------------------------------------------------------------------
+
+void IGraphics::DrawSVG(const ISVG&, const IRECT&, const IBlend*) {}
+void IGraphics::DrawRotatedSVG(const ISVG&, float, float, float, float, float, const IBlend*) {}
+IBitmap IGraphics::ScaleBitmap(const IBitmap& inBitmap, const char*, int)
+{
+  return inBitmap;
+}
+void IGraphics::RetainBitmap(const IBitmap&, const char*) {}
+void IGraphics::ReleaseBitmap(const IBitmap&) {}
+void IGraphics::DrawFastDropShadow(const IRECT&, const IRECT&, float, float, float, const IBlend*) {}
+bool IGraphics::LoadFont(const char*, const char*)
+{
+  return false;
+}
+bool IGraphics::LoadFont(const char*, void*, int)
+{
+  return false;
+}
+IBitmap IGraphics::LoadBitmap(const char*, int, bool, int)
+{
+  return IBitmap();
+}
+IBitmap IGraphics::LoadBitmap(const char*, const void*, int, int, bool, int)
+{
+  return IBitmap();
+}
+bool IGraphics::RevealPathInExplorerOrFinder(Util_String&, bool)
+{
+  return false;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -108,10 +145,10 @@ void IGraphics::Resize(int w, int h, bool needsPlatformResize, bool clampSizeFir
     if (scale <= 0.f) return; // limits of 0 would divide by zero below
     // The limits are window sizes: apply them to the scaled size, then go back to graphics units.
     const double s = scale;
-    const double sw = std::clamp(std::trunc(static_cast<double>(w) * s), static_cast<double>(minW),
-                                 static_cast<double>(maxW));
-    const double sh = std::clamp(std::trunc(static_cast<double>(h) * s), static_cast<double>(minH),
-                                 static_cast<double>(maxH));
+    const double sw =
+        std::clamp(std::trunc(static_cast<double>(w) * s), static_cast<double>(minW), static_cast<double>(maxW));
+    const double sh =
+        std::clamp(std::trunc(static_cast<double>(h) * s), static_cast<double>(minH), static_cast<double>(maxH));
     w = static_cast<int>(sw / s);
     h = static_cast<int>(sh / s);
   }
@@ -126,6 +163,7 @@ void IGraphics::ApplyResize(int w, int h, float scale, bool needsPlatformResize)
   mDrawScale = scale;
   mWidth = w;
   mHeight = h;
+  if (mCornerResizer) mCornerResizer->OnRescale();
 
   const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), needsPlatformResize);
   PlatformResize(ok);
@@ -178,10 +216,21 @@ IControl* IGraphics::AttachControl(IControl* control, int ctrlTag, const char* g
   return control;
 }
 
-IControl* IGraphics::GetControlWithTag(int ctrlTag) const
+void IGraphics::AttachCornerResizer(IControl* control, EUIResizerMode mode, bool layoutOnResize)
 {
-  const auto it = mCtrlTags.find(ctrlTag);
-  return it == mCtrlTags.end() ? nullptr : it->second;
+  if (!control) return;
+  if (mCornerResizer)
+  {
+    delete control;
+    return;
+  }
+  mCornerResizer = control;
+  mResizerMode = mode;
+  mLayoutOnResize = layoutOnResize;
+  GiveContext(control);
+  control->OnInit();
+  control->OnResize();
+  control->OnRescale();
 }
 
 int IGraphics::GetParamIdxForControl(int idx) const
@@ -190,14 +239,17 @@ int IGraphics::GetParamIdxForControl(int idx) const
   return c ? c->GetParamIdx(0) : -1;
 }
 
-void IGraphics::TakeOutAt(int idx, bool wantDelete)
+void IGraphics::ForgetControl(IControl* control)
 {
-  IControl* control = mControls.Get(idx);
-  if (!control) return;
-
-  // No reference to the control may stay behind, whether it is deleted or handed back.
+  // A capture of the control goes, and with it the host gesture it began: the mouse-up that would end it will
+  // never reach a deleted control.
   if (ControlIsCaptured(control)) ReleaseMouseCapture();
-  if (mMouseOver == control) mMouseOver = nullptr;
+  EndGesturesOf(control);
+  if (mMouseOver == control)
+  {
+    mMouseOver = nullptr;
+    mMouseOverIdx = -1;
+  }
   if (mInTextEntry == control) mInTextEntry = nullptr;
   if (mInPopupMenu == control) mInPopupMenu = nullptr;
 
@@ -209,6 +261,13 @@ void IGraphics::TakeOutAt(int idx, bool wantDelete)
       break;
     }
   }
+}
+
+void IGraphics::TakeOutAt(int idx)
+{
+  IControl* control = mControls.Get(idx);
+  if (!control) return;
+  ForgetControl(control);
 
   // The later controls move down by one: keep the mouse-over index on its control.
   if (mMouseOverIdx == idx)
@@ -216,21 +275,31 @@ void IGraphics::TakeOutAt(int idx, bool wantDelete)
   else if (mMouseOverIdx > idx)
     --mMouseOverIdx;
 
-  mControls.Delete(idx, wantDelete);
+  mControls.Delete(idx, true);
 }
 
 void IGraphics::RemoveControl(IControl* control)
 {
+  if (!control) return;
+  if (control == mCornerResizer)
+  {
+    ForgetControl(control);
+    mCornerResizer = nullptr;
+    if (mResizingInProcess) mResizingInProcess = false;
+    delete control;
+    SetAllControlsDirty();
+    return;
+  }
   const int idx = mControls.Find(control);
   if (idx < 0) return;
-  TakeOutAt(idx, true);
+  TakeOutAt(idx);
   SetAllControlsDirty();
 }
 
 void IGraphics::RemoveControl(int idx)
 {
   if (!mControls.Get(idx)) return;
-  TakeOutAt(idx, true);
+  TakeOutAt(idx);
   SetAllControlsDirty();
 }
 
@@ -238,26 +307,29 @@ void IGraphics::RemoveControls(int fromIdx)
 {
   if (fromIdx < 0) fromIdx = 0;
   if (NControls() <= fromIdx) return;
-  for (int i = NControls() - 1; i >= fromIdx; --i) TakeOutAt(i, true);
+  for (int i = NControls() - 1; i >= fromIdx; --i)
+    TakeOutAt(i);
   SetAllControlsDirty();
 }
 
-IControl* IGraphics::RemoveControlWithTag(int ctrlTag)
+void IGraphics::RemoveControlWithTag(int ctrlTag)
 {
-  IControl* control = GetControlWithTag(ctrlTag);
-  if (!control) return nullptr;
-  TakeOutAt(mControls.Find(control), false);
-  SetAllControlsDirty();
-  return control;
+  // Taking the control out without deleting it would leave it owned by nobody.
+  if (IControl* control = GetControlWithTag(ctrlTag)) RemoveControl(control);
 }
 
 void IGraphics::RemoveAllControls()
 {
   ReleaseMouseCapture();
+  EndGestures(UINT64_MAX);
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
   mInTextEntry = nullptr;
   mInPopupMenu = nullptr;
+  mResizingInProcess = false;
+  IControl* resizer = mCornerResizer;
+  mCornerResizer = nullptr;
+  delete resizer;
   mCtrlTags.clear();
   mControls.Empty(true);
 }
@@ -293,9 +365,9 @@ void IGraphics::SetControlBounds(int idx, const IRECT& bounds)
 
 void IGraphics::ForAllControlsFunc(const IControlFunction& func)
 {
-  // The special controls (frame-time display, corner resizer, text entry, popup menu, bubbles) follow the list
-  // once the graphics context owns them.
   ForStandardControlsFunc(func);
+  // The special controls lie on top of the list.
+  if (mCornerResizer) func(mCornerResizer);
 }
 
 void IGraphics::ForStandardControlsFunc(const IControlFunction& func)
@@ -362,20 +434,24 @@ void IGraphics::SetPTParameterHighlight(int paramIdx, bool highlighted, int colo
 
 void IGraphics::AssignParamNameToolTips()
 {
-  ForStandardControlsFunc([this](IControl* c) {
-    const int paramIdx = c->GetParamIdx(0);
-    if (paramIdx < 0) return;
-    if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
-  });
+  ForStandardControlsFunc(
+      [this](IControl* c)
+      {
+        const int paramIdx = c->GetParamIdx(0);
+        if (paramIdx < 0) return;
+        if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
+      });
 }
 
 void IGraphics::AssignParamNameToolTipsAuto()
 {
-  ForStandardControlsFunc([this](IControl* c) {
-    const int paramIdx = c->GetParamIdx(0);
-    if (paramIdx < 0 || c->GetTooltip()[0]) return;
-    if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
-  });
+  ForStandardControlsFunc(
+      [this](IControl* c)
+      {
+        const int paramIdx = c->GetParamIdx(0);
+        if (paramIdx < 0 || c->GetTooltip()[0]) return;
+        if (const IParam* p = mDelegate->GetParam(paramIdx)) c->SetTooltip(p->GetName());
+      });
 }
 
 void IGraphics::UpdatePeers(IControl* caller, int valIdx)
@@ -392,100 +468,6 @@ void IGraphics::UpdatePeers(IControl* caller, int valIdx)
     for (int v = 0; v < c->NVals(); ++v)
       if (c->GetParamIdx(v) == paramIdx) c->SetValueFromDelegate(value, v);
   }
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// Mouse capture and hit testing
-// ---------------------------------------------------------------------------------------------------------------
-
-int IGraphics::GetMouseControlIdx(float x, float y, bool mouseOver) const
-{
-  if (mouseOver && !mEnableMouseOver) return -1;
-
-  // The background (index 0) is never a mouse-over target.
-  const int lowest = mouseOver ? 1 : 0;
-  for (int i = mControls.GetSize() - 1; i >= lowest; --i)
-  {
-    const IControl* c = mControls.Get(i);
-    if (!c || c->IsHidden() || c->GetIgnoreMouse()) continue;
-    if (c->IsDisabled() && !(mouseOver ? c->GetMouseOverWhenDisabled() : c->GetMouseEventsWhenDisabled())) continue;
-    if (c->IsHit(x, y)) return i;
-  }
-  return -1;
-}
-
-IControl* IGraphics::GetMouseControl(float x, float y, bool capture, bool mouseOver, uint64_t touchID)
-{
-  const auto captured = mCapturedMap.find(touchID);
-  if (captured != mCapturedMap.end()) return captured->second;
-
-  const int idx = GetMouseControlIdx(x, y, mouseOver);
-  IControl* control = mControls.Get(idx);
-
-  if (control && capture)
-  {
-    if (mEnableMultiTouch && ControlIsCaptured(control) && !control->GetWantsMultiTouch()) return nullptr;
-    mCapturedMap.emplace(touchID, control);
-  }
-
-  if (mouseOver) mMouseOverIdx = idx;
-  return control;
-}
-
-void IGraphics::ReleaseMouseCapture()
-{
-  mCapturedMap.clear();
-  if (mCursorHidden) HideMouseCursor(false, true);
-}
-
-bool IGraphics::ControlIsCaptured(const IControl* control) const
-{
-  for (const auto& entry : mCapturedMap)
-    if (entry.second == control) return true;
-  return false;
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// Keys, tooltips, appearance
-// ---------------------------------------------------------------------------------------------------------------
-
-bool IGraphics::OnKeyDown(float x, float y, const IKeyPress& key)
-{
-  IControl* control = GetMouseControl(x, y, false);
-  if (control && control != GetControl(0) && control->OnKeyDown(x, y, key)) return true;
-  return mKeyHandlerFunc ? mKeyHandlerFunc(key, false) : false;
-}
-
-bool IGraphics::OnKeyUp(float x, float y, const IKeyPress& key)
-{
-  IControl* control = GetMouseControl(x, y, false);
-  if (control && control != GetControl(0) && control->OnKeyUp(x, y, key)) return true;
-  return mKeyHandlerFunc ? mKeyHandlerFunc(key, true) : false;
-}
-
-void IGraphics::EnableTooltips(bool enable)
-{
-  if (enable == mEnableTooltips) return;
-  mEnableTooltips = enable;
-  UpdateTooltips();
-}
-
-void IGraphics::OnAppearanceChanged(int appearance)
-{
-  if (mAppearanceChangedFunc) mAppearanceChangedFunc(appearance);
-}
-
-void IGraphics::SetLastClickedParam(float x, float y)
-{
-  const IControl* c = GetControl(GetMouseControlIdx(x, y, false));
-  mLastClickedParam = c ? c->GetParamIdx(0) : -1;
-}
-
-int IGraphics::GetAndResetLastClickedParam()
-{
-  const int p = mLastClickedParam;
-  mLastClickedParam = -1;
-  return p;
 }
 
 } // namespace plugin::igraphics

@@ -1,33 +1,73 @@
 #pragma once
 
-// IGraphics — the editor's control host.
+// IGraphics — the editor's control host and its drawing interface.
 //
 // One instance exists per open editor; the editor delegate creates it through its make-graphics function and
-// deletes it when the editor closes. It owns every control of the editor, keeps the tag map through which the
-// plug-in finds controls, holds the editor size and its two scales, and offers the iteration operations through
-// which everything else reaches the controls. The platform layer derives from it and supplies the platform
-// operations (pure virtuals below); a drawing back end supplies the renderer slots.
+// deletes it when the editor closes. It owns every control of the editor (and the corner resizer), keeps the tag
+// map through which the plug-in finds controls, holds the editor size and its two scales, runs the frame loop
+// (dirty rectangles → drawing), dispatches the platform's mouse, key and drop events to the controls, and offers
+// one drawing interface: a few pure path operations that a drawing back end supplies, and the shapes, lines,
+// bitmaps and text built on them here. The platform layer derives from the back end and supplies the platform
+// operations.
 //
 // The control list runs bottom to top: index 0 is the background, drawn first and hit last.
 //
-// From the editor delegate it uses: the remembered editor size and scale (written at construction), the resize
-// limits, EditorResizeFromUI, LayoutUI, the graphics-ready flag and the parameter list (GetParam).
+// Sources: IGraphics.cpp (lifetime, size, controls, iteration), IGraphics_Frame.cpp (frame loop),
+// IGraphics_Draw.cpp (drawing interface), IGraphics_Input.cpp (events, prompts, menus), IGraphics_Gestures.cpp
+// (gesture regions, keyboard notes).
 //
 // Threads: main thread only.
 
 #include "graphics/IGraphicsStructs.h"
+#include "graphics/IPopupMenu.h"
 #include "graphics/Util.h"
 
 #include <cstdint>
 #include <functional>
 #include <unordered_map>
+#include <vector>
+
+namespace plugin
+{
+struct IMidiMsg;
+class IParam;
+} // namespace plugin
 
 namespace plugin::igraphics
 {
 
 class IControl;
 class IGEditorDelegate;
-class IPopupMenu;
+
+enum EMsgBoxType : int32_t
+{
+  kMB_OK = 0,
+  kMB_OKCANCEL = 1,
+  kMB_YESNOCANCEL = 3,
+  kMB_YESNO = 4,
+};
+
+enum EMsgBoxResult : int32_t
+{
+  kNoResult = 0,
+  kOK = 1,
+  kCANCEL = 2,
+  kYES = 6,
+  kNO = 7,
+};
+
+enum class EFileAction : int32_t
+{
+  Open = 0,
+  Save = 1,
+};
+
+// How the corner resizer changes the editor.
+enum class EUIResizerMode : int32_t
+{
+  Scale = 0, // the draw scale follows the drag
+  Size = 1,  // the editor size follows the drag
+};
 
 class IGraphics
 {
@@ -35,64 +75,296 @@ public:
   using IControlFunction = std::function<void(IControl*)>;
   // Gets every key not used by the control under the mouse; true when it used the key.
   using IKeyHandlerFunc = std::function<bool(const IKeyPress& key, bool isUp)>;
+  using IDisplayTickFunc = std::function<void()>;
   using IAppearanceChangedFunc = std::function<void(int appearance)>;
+  using IMsgBoxCompletionHandlerFunc = std::function<void(EMsgBoxResult)>;
+  using IColorPickerHandlerFunc = std::function<void(const IColor&)>;
+  using IMidiQwertyFunc = std::function<void(const IMidiMsg&)>;
 
-  // [main thread] width and height in graphics units; fps of 0 or less means 60; scale is the initial draw scale
-  // (its half and double become the scale limits). Writes the size and scale into the delegate's remembered
-  // editor size.
+  // [main thread] Width and height in graphics units; fps of 0 or less means 60; scale is the initial draw scale
+  // (its half and double become the scale limits; a scale that is not a positive finite number counts as 1).
+  // Writes the size and scale into the delegate's remembered editor size.
   IGraphics(IGEditorDelegate& dlg, int w, int h, int fps = 0, float scale = 1.f);
-  // Deletes every control.
+  // Deletes every control. Host gestures still open are not ended here (the delegate may be in its own
+  // destructor): the platform ends them with ReleaseMouseCapture when it closes the window.
   virtual ~IGraphics();
 
   IGraphics(const IGraphics&) = delete;
   IGraphics& operator=(const IGraphics&) = delete;
 
-  // -------------------------------------------------------------------------------------------------------------
-  // Platform operations, supplied by the platform layer
-  // -------------------------------------------------------------------------------------------------------------
+  // =============================================================================================================
+  // Back-end slots (a drawing back end supplies the pure ones)
+  // =============================================================================================================
 
-  // Creates the platform view inside parent and returns it. The platform copies GetDrawContextReady() into the
-  // delegate's graphics-ready flag, applies the screen scale, then runs the delegate's LayoutUI and OnUIOpen.
-  virtual void* OpenWindow(void* parent) = 0;
-  // Removes tooltips, stops the render timer, detaches and releases the view.
-  virtual void CloseWindow() = 0;
-  // The current mouse position in the editor's coordinates (graphics units).
+  // Frame start: the base advances the frame clock; a back end calls the base first. EndFrame: base nothing.
+  virtual void BeginFrame();
+  virtual void OnViewInitialized(void* platformLayer);
+  virtual void OnViewDestroyed() {}
+  virtual void EndFrame() {}
+
+  // SVG drawing arrives with the SVG reader's drawing code; the base draws nothing.
+  virtual void DrawSVG(const ISVG& svg, const IRECT& bounds, const IBlend* blend = nullptr);
+  virtual void DrawRotatedSVG(const ISVG& svg, float destCentreX, float destCentreY, float width, float height,
+                              float angle, const IBlend* blend = nullptr);
+  // Draws the bounds-sized part of the bitmap that starts at (srcX, srcY), in points, into bounds.
+  virtual void DrawBitmap(const IBitmap& bitmap, const IRECT& bounds, int srcX, int srcY,
+                          const IBlend* blend = nullptr) = 0;
+  // Stretched to bounds, aspect ratio not kept.
+  virtual void DrawFittedBitmap(const IBitmap& bitmap, const IRECT& bounds, const IBlend* blend = nullptr);
+  // The whole bitmap rotated (degrees, clockwise) about its centre, the centre at (destCentreX, destCentreY).
+  virtual void DrawRotatedBitmap(const IBitmap& bitmap, float destCentreX, float destCentreY, double angle,
+                                 const IBlend* blend = nullptr);
+  virtual void DrawPoint(const IColor& color, float x, float y, const IBlend* blend = nullptr);
+  virtual void DrawLine(const IColor& color, float x1, float y1, float x2, float y2, const IBlend* blend = nullptr,
+                        float thickness = 1.f);
+  virtual void DrawDottedLine(const IColor& color, float x1, float y1, float x2, float y2,
+                              const IBlend* blend = nullptr, float thickness = 1.f, float dashLen = 2.f);
+  virtual void DrawTriangle(const IColor& color, float x1, float y1, float x2, float y2, float x3, float y3,
+                            const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawRect(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawRoundRect(const IColor& color, const IRECT& bounds, float cornerRadius = 5.f,
+                             const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL, float cRBR,
+                             const IBlend* blend = nullptr, float thickness = 1.f);
+  // Angles in degrees, 0 at 12 o'clock, clockwise.
+  virtual void DrawArc(const IColor& color, float cx, float cy, float r, float a1, float a2,
+                       const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend = nullptr,
+                          float thickness = 1.f);
+  virtual void DrawEllipse(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr,
+                           float thickness = 1.f);
+  virtual void DrawEllipse(const IColor& color, float x, float y, float r1, float r2, float angle = 0.f,
+                           const IBlend* blend = nullptr, float thickness = 1.f);
+  // x and y hold nPoints (at least 1) points.
+  virtual void DrawConvexPolygon(const IColor& color, const float* x, const float* y, int nPoints,
+                                 const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawDottedRect(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr,
+                              float thickness = 1.f, float dashLen = 2.f);
+  virtual void FillTriangle(const IColor& color, float x1, float y1, float x2, float y2, float x3, float y3,
+                            const IBlend* blend = nullptr);
+  virtual void FillRect(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr);
+  virtual void FillRect(const IPattern& pattern, const IRECT& bounds, const IBlend* blend = nullptr);
+  virtual void FillRoundRect(const IColor& color, const IRECT& bounds, float cornerRadius = 5.f,
+                             const IBlend* blend = nullptr);
+  virtual void FillRoundRect(const IColor& color, const IRECT& bounds, float cRTL, float cRTR, float cRBL, float cRBR,
+                             const IBlend* blend = nullptr);
+  virtual void FillCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend = nullptr);
+  virtual void FillEllipse(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr);
+  virtual void FillEllipse(const IColor& color, float x, float y, float r1, float r2, float angle = 0.f,
+                           const IBlend* blend = nullptr);
+  // A pie slice from the centre.
+  virtual void FillArc(const IColor& color, float cx, float cy, float r, float a1, float a2,
+                       const IBlend* blend = nullptr);
+  virtual void FillConvexPolygon(const IColor& color, const float* x, const float* y, int nPoints,
+                                 const IBlend* blend = nullptr);
+
+  // Width of str from the back end; bounds becomes the measured rectangle placed in bounds by the style's
+  // alignment. 0 (bounds untouched) for a null or empty string.
+  virtual float MeasureText(const IText& text, const char* str, IRECT& bounds) const;
+
+  virtual IColor GetPoint(int x, int y) = 0;
+  virtual void* GetDrawContext() = 0;
+  virtual const char* GetDrawingAPIStr() = 0;
+
+  // Resource scaling and the bitmap cache arrive with resource loading: ScaleBitmap returns the bitmap unchanged,
+  // RetainBitmap and ReleaseBitmap keep nothing.
+  virtual IBitmap ScaleBitmap(const IBitmap& inBitmap, const char* cacheName, int targetScale);
+  virtual void RetainBitmap(const IBitmap& bitmap, const char* cacheName);
+  virtual void ReleaseBitmap(const IBitmap& bitmap);
+  // Whether the back end decodes files with this extension.
+  virtual bool BitmapExtSupported(const char* ext) = 0;
+
+  // A soft shadow of the inner rounded rectangle inside the outer one. Base: nothing.
+  virtual void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
+                                  float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr);
+  // Lines every gridSizeH / gridSizeV inside bounds, none on the bounds' own edges; a size of 1 or less draws none
+  // in that direction.
+  virtual void DrawGrid(const IColor& color, const IRECT& bounds, float gridSizeH, float gridSizeV,
+                        const IBlend* blend = nullptr, float thickness = 1.f);
+  // A polyline of nPoints (at least 1) normalised values: 0 the bottom, 1 the top; normXPoints null spreads them
+  // evenly. The first point is always at the left edge.
+  virtual void DrawData(const IColor& color, const IRECT& bounds, const float* normYPoints, int nPoints,
+                        const float* normXPoints = nullptr, const IBlend* blend = nullptr, float thickness = 1.f);
+
+  // Font loading arrives with resource loading; until then no font can be loaded (false).
+  virtual bool LoadFont(const char* fontID, const char* fileNameOrResID);
+  virtual bool LoadFont(const char* fontID, void* pData, int dataSize);
+
+  // Layer pixels and shadows (the layer code drives them).
+  virtual void GetLayerBitmapData(const ILayerPtr& layer, RawBitmapData& data) = 0;
+  virtual void ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IShadow& shadow) = 0;
+  virtual void SetLayerBitmapData(const ILayerPtr& layer, const RawBitmapData& data) = 0;
+  virtual void UpdateLayer() {}
+
+  virtual bool HasPathSupport() const { return true; }
+  virtual void PathClear() = 0;
+  virtual void PathClose() = 0;
+  // Angles in degrees, 0 at 12 o'clock, clockwise for kWindingCW. Joins the arc's start to the current point with
+  // a line when the path has one.
+  virtual void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = kWindingCW) = 0;
+  virtual void PathMoveTo(float x, float y) = 0;
+  virtual void PathLineTo(float x, float y) = 0;
+  // true marks the current sub-path as a hole (fill rule kFillPreserveWinding only). Base: nothing.
+  virtual void PathSetWinding(bool isHole) { (void)isHole; }
+  virtual void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) = 0;
+  virtual void PathQuadraticBezierTo(float cx, float cy, float x2, float y2) = 0;
+  virtual void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options = IStrokeOptions(),
+                          const IBlend* blend = nullptr) = 0;
+  virtual void PathFill(const IPattern& pattern, const IFillOptions& options = IFillOptions(),
+                        const IBlend* blend = nullptr) = 0;
+  // The transform for the following path points.
+  virtual void PathTransformSetMatrix(const IMatrix& m) = 0;
+  // After each control has drawn. Base: nothing.
+  virtual void CompleteRegion(const IRECT& bounds) { (void)bounds; }
+  // Clips all drawing to bounds (points, untransformed).
+  virtual void SetClipRegion(const IRECT& bounds) = 0;
+
+  // =============================================================================================================
+  // Platform slots (the platform layer supplies the pure ones)
+  // =============================================================================================================
+
+  virtual void AttachPlatformView(const IRECT& bounds, void* view) { (void)bounds, (void)view; }
+  virtual void RemovePlatformView(void* view) { (void)view; }
+  // The current mouse position in graphics units.
   virtual void GetMouseLocation(float& x, float& y) const = 0;
+  // Hides (and with lock, pins) the cursor, or shows it again; (false, true) restores a hidden cursor.
+  virtual void HideMouseCursor(bool hide = true, bool lock = true) = 0;
+  virtual void MoveMouseCursor(float x, float y) = 0;
+  // Stores the cursor type and returns the previous one; the platform also sets the system cursor.
+  virtual ECursor SetMouseCursor(ECursor cursorType = kCursorArrow);
+  // Ends a native text edit in progress.
+  virtual void ForceEndUserEdit() = 0;
+  // Creates the platform view inside parent and returns it.
+  virtual void* OpenWindow(void* parent) = 0;
+  virtual void CloseWindow() = 0;
+  virtual void* GetWindow() = 0;
+  virtual bool WindowIsOpen() { return GetWindow() != nullptr; }
+  // True and the clipboard's text, or false when it holds none.
+  virtual bool GetTextFromClipboard(Util_String& str) = 0;
+  virtual bool SetTextInClipboard(const char* str) = 0;
+  // Re-registers the visible controls' tooltips with the platform view.
+  virtual void UpdateTooltips() = 0;
+  virtual EMsgBoxResult ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
+                                       IMsgBoxCompletionHandlerFunc completionHandler = nullptr) = 0;
+  virtual void PromptForFile(Util_String& fileName, Util_String& path, EFileAction action = EFileAction::Open,
+                             const char* ext = "") = 0;
+  virtual void PromptForDirectory(Util_String& dir) = 0;
+  // Shows the colour picker; the completion gets the chosen colour. False when no picker could be shown.
+  virtual bool PromptForColor(IColor& color, const char* str = "", IColorPickerHandlerFunc func = nullptr) = 0;
+  // Opens a web address or a file path with the system.
+  virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
+                       const char* errMsgOnFailure = nullptr) = 0;
+  virtual const char* GetPlatformAPIStr() { return ""; }
+  virtual bool RevealPathInExplorerOrFinder(Util_String& path, bool select = false);
+  virtual void SetWinModuleHandle(void* instance) { (void)instance; }
+  virtual void* GetWinModuleHandle() { return nullptr; }
+  virtual void SetPlatformContext(void* context) { mPlatformContext = context; }
+  virtual void ClientToScreen(float& x, float& y) { (void)x, (void)y; }
+  // The plug-in's bundle identifier; "" when the platform has none.
+  virtual const char* GetBundleID() const { return ""; }
+  virtual void ActivateGLContext() {}
+  virtual void DeactivateGLContext() {}
+  // A native text field holding str (at most length characters) over bounds.
+  virtual void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
+                                       const char* str) = 0;
+  // Shows a native menu. Returns the menu chosen from (its chosen index set) or null when dismissed or refused;
+  // sets isAsync when the result arrives later through SetControlValueAfterPopupMenu.
+  virtual IPopupMenu* CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync) = 0;
+  virtual bool PlatformQuery99() const { return false; }
   // Factor between graphics units and window points.
   virtual float GetPlatformWindowScale() const { return 1.f; }
   // Resizes the platform view to the editor size; parentHasResized says whether the host already did.
-  virtual void PlatformResize(bool parentHasResized) = 0;
-  // Hides (and with lock, pins) the cursor, or shows it again; (false, true) restores a hidden cursor.
-  virtual void HideMouseCursor(bool hide, bool lock) = 0;
-  // Stores the cursor type and returns the previous one; the platform also sets the system cursor.
-  virtual ECursor SetMouseCursor(ECursor cursor);
-  // Re-registers the visible controls' tooltips with the platform view.
-  virtual void UpdateTooltips() = 0;
-  // Shows a native menu; returns the menu with its chosen index set, or null; sets isAsync when the result
-  // arrives later.
-  virtual IPopupMenu* CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync) = 0;
-  // Shows a native text field holding str, at most length characters.
-  virtual void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
-                                       const char* str) = 0;
-  // The plug-in's bundle identifier; "" when the platform has none.
-  virtual const char* GetBundleID() const { return ""; }
-
-  // -------------------------------------------------------------------------------------------------------------
-  // Renderer slots, supplied by the drawing back end
-  // -------------------------------------------------------------------------------------------------------------
-
-  // platformLayer: the platform's drawing surface. Base: nothing.
-  virtual void OnViewInitialized(void* platformLayer);
-  // Base: nothing.
-  virtual void OnViewDestroyed() {}
-  // True when the drawing context could be created. Base: false (no back end).
-  virtual bool GetDrawContextReady() const { return false; }
+  virtual void PlatformResize(bool parentHasResized) { (void)parentHasResized; }
   // Adapts the back end's buffers to a new size or scale. Base: nothing.
   virtual void DrawResize() {}
+  // 0 light, 1 dark.
+  virtual int GetUIAppearance() const { return 0; }
 
-  // -------------------------------------------------------------------------------------------------------------
-  // Size and scale [main thread]
-  // -------------------------------------------------------------------------------------------------------------
+  // Resource loading arrives later; until then every bitmap is missing (null image handle, no frames).
+  virtual IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
+  virtual IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
+                             bool framesAreHorizontal = false, int targetScale = 0);
+
+  // Registers a gesture type (each once); the platform starts recognising it.
+  virtual void AttachGestureRecognizer(EGestureType type);
+
+  // True when the drawing context could be created.
+  virtual bool GetDrawContextReady() const { return false; }
+  virtual void SetDrawContextReady(bool ready) { (void)ready; }
+  virtual bool AssetsLoaded() { return true; }
+  // Index (0..3) of the alpha byte in a pixel of layer data; whether layer data runs bottom row first.
+  virtual int AlphaChannel() const = 0;
+  virtual bool FlippedBitmap() const = 0;
+  // The text primitives behind MeasureText and DrawText (no empty-string check).
+  virtual float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const = 0;
+  virtual void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr) = 0;
+  // Screen scale × draw scale.
+  virtual float GetBackingPixelScale() const { return mScreenScale * mDrawScale; }
+
+  // =============================================================================================================
+  // Drawing conveniences and path helpers [main thread] (IGraphics_Draw.cpp)
+  // =============================================================================================================
+
+  // Nothing for a null or empty string; else DoDrawText.
+  void DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr);
+  void DrawText(const IText& text, const char* str, float x, float y, const IBlend* blend = nullptr);
+  // Frame 1..N of a film strip (clamped).
+  void DrawBitmap(const IBitmap& bitmap, const IRECT& bounds, int frame = 1, const IBlend* blend = nullptr);
+  // Text from a bitmap font whose frame k shows character code k + 31. Nothing for a null or empty string, or
+  // when the cells or the bounds have no width.
+  void DrawBitmapedText(const IBitmap& bitmap, const IRECT& bounds, const IText& text, const IBlend* blend,
+                        const char* str, bool vCenter = true, bool multiline = false, int charWidth = 6,
+                        int charHeight = 12, int charOffset = 0);
+  // A vertical line at fraction x (clamped to 0..1, truncated to whole points) of bounds, and its absolute form.
+  void DrawVerticalLine(const IColor& color, const IRECT& bounds, float x, const IBlend* blend = nullptr,
+                        float thickness = 1.f);
+  void DrawVerticalLine(const IColor& color, float xi, float y1, float y2, const IBlend* blend = nullptr,
+                        float thickness = 1.f);
+  // A horizontal line at fraction y (clamped, 0 the bottom) of bounds, and its absolute form.
+  void DrawHorizontalLine(const IColor& color, const IRECT& bounds, float y, const IBlend* blend = nullptr,
+                          float thickness = 1.f);
+  void DrawHorizontalLine(const IColor& color, float yi, float x1, float x2, const IBlend* blend = nullptr,
+                          float thickness = 1.f);
+  // Along angle (degrees, 0 up, clockwise) from radius rMin to rMax.
+  void DrawRadialLine(const IColor& color, float cx, float cy, float angle, float rMin, float rMax,
+                      const IBlend* blend = nullptr, float thickness = 1.f);
+  void PathRadialLine(float cx, float cy, float angle, float rMin, float rMax);
+
+  void PathRect(const IRECT& bounds);
+  void PathTriangle(float x1, float y1, float x2, float y2, float x3, float y3);
+  // Corner radii top-left, top-right, bottom-left, bottom-right; all 0 or less gives a plain rectangle.
+  void PathRoundRect(const IRECT& bounds, float ctl, float ctr, float cbl, float cbr);
+  void PathRoundRect(const IRECT& bounds, float cornerRadius = 5.f);
+  void PathConvexPolygon(const float* x, const float* y, int nPoints);
+  void PathCircle(float cx, float cy, float r);
+  // Nothing for a radius of 0 or less.
+  void PathEllipse(float x, float y, float r1, float r2, float angle = 0.f);
+  void PathEllipse(const IRECT& bounds);
+  // Clip to r within the drawing area (the whole area for an empty r).
+  void PathClipRegion(const IRECT& r = IRECT());
+
+  void PathTransformSave();
+  // Pops the saved transform; an empty stack changes nothing.
+  void PathTransformRestore();
+  // Identity transform (and an empty stack with clearStack).
+  void PathTransformReset(bool clearStack = false);
+  void PathTransformTranslate(float x, float y);
+  void PathTransformScale(float x, float y);
+  void PathTransformScale(float s) { PathTransformScale(s, s); }
+  void PathTransformRotate(float degrees);
+  void PathTransformSkew(float xDegrees, float yDegrees);
+  void PathTransformMatrix(const IMatrix& m);
+  const IMatrix& GetTransform() const { return mTransform; }
+  int GetTransformStackDepth() const { return static_cast<int>(mTransformStack.size()); }
+
+  // For a rotated text style: rect becomes the bounding box of rect rotated by the angle, and (tx, ty) the offset
+  // that places it in bounds by the style's alignment. Angle 0: rect unchanged, tx = ty = 0.
+  void CalculateTextRotation(const IText& text, const IRECT& bounds, IRECT& rect, double& tx, double& ty) const;
+  void DoMeasureTextRotation(const IText& text, const IRECT& bounds, IRECT& rect) const;
+
+  // =============================================================================================================
+  // Size and scale [main thread] (IGraphics.cpp)
+  // =============================================================================================================
 
   int Width() const { return mWidth; }
   int Height() const { return mHeight; }
@@ -109,15 +381,15 @@ public:
   IRECT GetBounds() const { return IRECT(0.f, 0.f, static_cast<float>(mWidth), static_cast<float>(mHeight)); }
 
   // The display's backing scale: resizes the platform view, lets every control rescale, marks all dirty.
-  // A non-finite or non-positive scale is refused.
-  void SetScreenScale(float scale);
+  // A non-finite or non-positive scale is refused. Virtual so that the delegate reaches it without linking here.
+  virtual void SetScreenScale(float scale);
   // Clamps w and h to the delegate's limits and scale to [min, max] draw scale; stops when nothing changes;
-  // otherwise releases mouse captures, stores the values, resizes the platform window, calls OnResize on every
-  // control, marks all dirty and, with layout-on-resize, lays the controls out again. A non-finite scale is
-  // refused.
-  void Resize(int w, int h, float scale, bool needsPlatformResize = true);
-  // As Resize; with clampSizeFirst clear the limits are applied to the scaled size (w × scale, h × scale) after
-  // the scale has been clamped.
+  // otherwise releases mouse captures, stores the values, rescales the corner resizer, resizes the platform
+  // window, calls OnResize on every control, marks all dirty and, with layout-on-resize, lays the controls out
+  // again. A non-finite scale is refused.
+  virtual void Resize(int w, int h, float scale, bool needsPlatformResize = true);
+  // As Resize; with clampSizeFirst clear the limits apply to the scaled size (w × scale, h × scale) after the scale
+  // has been clamped.
   void Resize(int w, int h, bool needsPlatformResize, bool clampSizeFirst, float scale);
 
   void SetLayoutOnResize(bool layout) { mLayoutOnResize = layout; }
@@ -127,15 +399,20 @@ public:
   bool GetStrictDrawing() const { return mStrictDrawing; }
   bool GetResizingInProcess() const { return mResizingInProcess; }
   void SetResizingInProcess(bool resizing) { mResizingInProcess = resizing; }
+  EUIResizerMode GetResizerMode() const { return mResizerMode; }
 
-  // -------------------------------------------------------------------------------------------------------------
+  // =============================================================================================================
   // Attaching, finding and removing controls [main thread]
-  // -------------------------------------------------------------------------------------------------------------
+  // =============================================================================================================
 
   // Takes ownership and appends control; ctrlTag below 0 means no tag, a null or empty group means none. Returns
   // control, or null when it is null, when the tag is already in use or when the list cannot grow: the control is
   // then not attached and stays with the caller.
   IControl* AttachControl(IControl* control, int ctrlTag = -1, const char* group = "");
+  // Installs a ready corner resizer (outside the control list; hit before every listed control). When one is
+  // installed already, the given control is deleted and nothing else changes.
+  void AttachCornerResizer(IControl* control, EUIResizerMode mode = EUIResizerMode::Scale, bool layoutOnResize = false);
+  IControl* GetCornerResizer() const { return mCornerResizer; }
 
   int NControls() const { return mControls.GetSize(); }
   // Null for an index outside the list.
@@ -143,38 +420,39 @@ public:
   // The list index of control, or -1.
   int GetControlIdx(const IControl* control) const { return mControls.Find(control); }
   // The control attached with ctrlTag, or null when no control holds that tag.
-  IControl* GetControlWithTag(int ctrlTag) const;
+  IControl* GetControlWithTag(int ctrlTag) const
+  {
+    const auto it = mCtrlTags.find(ctrlTag);
+    return it == mCtrlTags.end() ? nullptr : it->second;
+  }
   // The parameter of slot 0 of the control at idx; -1 when idx is outside the list or the control has no slot.
   int GetParamIdxForControl(int idx) const;
 
-  // Deletes control (captures, mouse-over and tag released first), then marks all dirty. Ignores controls that
-  // are not in the list.
+  // Deletes control and clears every reference to it (captures, mouse-over, tag, text entry, popup menu), then
+  // marks all dirty. The corner resizer may be given too. Ignores controls that are not attached.
   void RemoveControl(IControl* control);
   // Nothing when idx is outside the list.
   void RemoveControl(int idx);
   // Deletes the controls from the last down to fromIdx inclusive, then marks all dirty once.
   void RemoveControls(int fromIdx);
-  // Takes the tagged control out of the list without deleting it and returns it (the caller owns it again);
-  // null when no control holds the tag.
-  IControl* RemoveControlWithTag(int ctrlTag);
-  // Deletes every control and empties the tag map; releases captures first.
+  // Deletes the control that holds the tag, as RemoveControl; nothing for an unknown tag.
+  void RemoveControlWithTag(int ctrlTag);
+  // Deletes every control, the corner resizer included, and empties the tag map; releases captures first.
   void RemoveAllControls();
 
-  // Move or resize the control at idx; all controls are marked dirty unless it is hidden. Ignore bad indices.
+  // Move or resize the control at idx; all controls are marked dirty unless it is hidden. Bad indices are ignored.
   void SetControlPosition(int idx, float x, float y);
   void SetControlSize(int idx, float w, float h);
   // Sets both bounds and target rectangle, then OnResize.
   void SetControlBounds(int idx, const IRECT& bounds);
 
-  // -------------------------------------------------------------------------------------------------------------
+  // =============================================================================================================
   // Iteration [main thread], in list order from index 0
-  // -------------------------------------------------------------------------------------------------------------
+  // =============================================================================================================
 
-  // Every control, special ones included.
+  // Every control, then the special ones (the corner resizer).
   void ForAllControlsFunc(const IControlFunction& func);
-  // The member function with args on every control, special ones included.
-  template <class M, class... Args>
-  void ForAllControls(M method, Args... args)
+  template <class M, class... Args> void ForAllControls(M method, Args... args)
   {
     ForAllControlsFunc([&](IControl* c) { (c->*method)(args...); });
   }
@@ -182,8 +460,7 @@ public:
   void ForStandardControlsFunc(const IControlFunction& func);
   // The listed controls that have a slot linked to paramIdx.
   void ForControlWithParam(int paramIdx, const IControlFunction& func);
-  template <class M, class... Args>
-  void ForMatchingControls(M method, int paramIdx, Args... args)
+  template <class M, class... Args> void ForMatchingControls(M method, int paramIdx, Args... args)
   {
     ForControlWithParam(paramIdx, [&](IControl* c) { (c->*method)(args...); });
   }
@@ -209,22 +486,74 @@ public:
   // to the host here.
   void UpdatePeers(IControl* caller, int valIdx);
 
-  // -------------------------------------------------------------------------------------------------------------
-  // Mouse capture and hit testing [main thread]
-  // -------------------------------------------------------------------------------------------------------------
+  // =============================================================================================================
+  // Frame loop [main thread] (IGraphics_Frame.cpp)
+  // =============================================================================================================
+
+  // Runs the display tick and every control's animation step, then appends the bounds of each dirty control grown
+  // by 0.75 on every side. False when nothing is dirty.
+  bool IsDirty(IRECTList& rects);
+  // One frame over the rectangles: pixel-aligned and reduced (or their bounding rectangle when drawing strictly),
+  // each drawn with Draw(area, scale). An empty list begins no frame.
+  void Draw(IRECTList& rects);
+  // Every control that touches area, clipped to it.
+  void Draw(const IRECT& area, float scale);
+  // One control clipped to area; hidden controls draw nothing, except the background at index 0.
+  void DrawControl(IControl* control, const IRECT& area, float scale);
+  // The clip rectangle of the control being drawn.
+  const IRECT& GetClipRect() const { return mClipRECT; }
+  void SetDisplayTickFunc(IDisplayTickFunc func) { mDisplayTickFunc = std::move(func); }
+
+  // Seconds of a monotonic clock. Tests install their own; null restores the system clock.
+  using ClockFunc = double (*)();
+  static void SetClock(ClockFunc clock);
+  static double Now();
+  // Seconds between the last two frames; 0 before the second frame.
+  double GetLastFrameTime() const { return mLastFrameTime; }
+
+  // =============================================================================================================
+  // Input dispatch [main thread] (IGraphics_Input.cpp)
+  // =============================================================================================================
+
+  void OnMouseDown(const std::vector<IMouseInfo>& points);
+  void OnMouseUp(const std::vector<IMouseInfo>& points);
+  void OnMouseDrag(const std::vector<IMouseInfo>& points);
+  // True when a control was found.
+  bool OnMouseDblClick(float x, float y, const IMouseMod& mod);
+  // Tracks the control under a button-less pointer; true when there is one.
+  bool OnMouseOver(float x, float y, const IMouseMod& mod);
+  // The pointer left the view: arrow cursor, every control's OnMouseOut, no mouse-over control.
+  void OnMouseOut();
+  void OnMouseWheel(float x, float y, const IMouseMod& mod, float delta);
+  // The control under the point (unless it is the background) is asked first; when it does not use the key the
+  // key handler decides; false with no handler. Virtual so that the delegate reaches them without linking here.
+  virtual bool OnKeyDown(float x, float y, const IKeyPress& key);
+  virtual bool OnKeyUp(float x, float y, const IKeyPress& key);
+  void OnDrop(const char* path, float x, float y);
+  void OnTouchCancelled(const std::vector<IMouseInfo>& points);
+  // The window or view lost focus: no mouse-over control, captures released.
+  void OnFocusLost();
+  // appearance: 0 light, 1 dark. Runs the appearance-changed function when one is set.
+  void OnAppearanceChanged(int appearance);
+  // Live resize by the corner resizer (x, y: the pointer).
+  void OnDragResize(float x, float y);
+  // Ends a corner-resizer drag: clears the flag, rescales all controls in scale mode, marks all dirty.
+  void EndDragResize();
 
   // The list index of the topmost control hit at (x, y) that is visible, takes the mouse and is enabled (or takes
   // mouse events, for mouseOver mouse-over, when disabled); -1 when none. For mouseOver the background (index 0)
   // is skipped and nothing is found unless mouse-over is enabled.
   int GetMouseControlIdx(float x, float y, bool mouseOver = false) const;
-  // The control an event at (x, y) goes to: the one that touchID captured, else the topmost hit. With capture, a
-  // found control is captured for touchID (refused when multi-touch is on and it holds a touch but takes only one).
+  // The control an event at (x, y) goes to: the one that touchID captured, else the corner resizer under the
+  // point, else the topmost hit. With capture, a found control is captured for touchID (refused when multi-touch is
+  // on and it holds a touch but takes only one).
   IControl* GetMouseControl(float x, float y, bool capture, bool mouseOver = false, uint64_t touchID = 0);
-  // Ends every capture and shows a hidden cursor again.
+  // Ends every capture (closing the host gestures they began) and shows a hidden cursor again.
   void ReleaseMouseCapture();
-  // Whether the mouse or a touch holds control.
   bool ControlIsCaptured(const IControl* control) const;
   bool ControlIsCaptured() const { return !mCapturedMap.empty(); }
+  // The touch identifiers that control holds.
+  void GetTouches(const IControl* control, std::vector<uint64_t>& touchIDs) const;
 
   void EnableMouseOver(bool enable) { mEnableMouseOver = enable; }
   bool MouseOverEnabled() const { return mEnableMouseOver; }
@@ -234,22 +563,10 @@ public:
   IControl* GetMouseOverControl() const { return mMouseOver; }
   int GetMouseOverIdx() const { return mMouseOverIdx; }
 
-  // -------------------------------------------------------------------------------------------------------------
-  // Keys, tooltips, appearance [main thread]
-  // -------------------------------------------------------------------------------------------------------------
-
-  // The control under (x, y), unless it is the background, is asked first; when it does not use the key the key
-  // handler decides; false with no handler.
-  bool OnKeyDown(float x, float y, const IKeyPress& key);
-  bool OnKeyUp(float x, float y, const IKeyPress& key);
   void SetKeyHandlerFunc(IKeyHandlerFunc func) { mKeyHandlerFunc = std::move(func); }
-
   // Stores the flag and updates the platform's tooltips when it changes.
   void EnableTooltips(bool enable);
   bool TooltipsEnabled() const { return mEnableTooltips; }
-
-  // appearance: 0 light, 1 dark. Runs the appearance-changed function when one is set.
-  void OnAppearanceChanged(int appearance);
   void SetAppearanceChangedFunc(IAppearanceChangedFunc func) { mAppearanceChangedFunc = std::move(func); }
 
   // Remembers the parameter of slot 0 of the control under (x, y), or -1.
@@ -262,25 +579,87 @@ public:
   float GetMouseDownX() const { return mMouseDownX; }
   float GetMouseDownY() const { return mMouseDownY; }
 
+  // -------------------------------------------------------------------------------------------------------------
+  // Prompts, text entry and menus
+  // -------------------------------------------------------------------------------------------------------------
+
+  // A menu of the display texts (enumerations, and booleans with display texts) or a text entry holding the
+  // current display text, over bounds, for slot valIdx of control. Nothing without a parameter.
+  void PromptUserInput(IControl* control, const IRECT& bounds, int valIdx = 0);
+  // Remembers control and valIdx as the control in text entry and opens the platform's text field.
+  void CreateTextEntry(IControl* control, const IText& text, const IRECT& bounds, const char* str = "", int valIdx = 0);
+  // Ends a text entry: a typed value for the slot's parameter (C-locale number or display text; anything that is
+  // not a finite number is refused and the parameter keeps its value), else OnTextEntryCompletion. Nothing
+  // without a control in text entry.
+  void SetControlValueAfterTextEdit(const char* str);
+  IControl* GetControlInTextEntry() const { return mInTextEntry; }
+
+  void CreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx = 0);
+  void DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx, bool isContext);
+  // The control's context menu at (x, y), when it fills one.
+  void ShowContextMenu(IControl* control, float x, float y);
+  void ShowContextMenuForControlIdx(float x, float y, int idx) { ShowContextMenu(GetControl(idx), x, y); }
+  // Hands a menu choice (null: dismissed) to the control that asked for the menu. Nothing without one.
+  void SetControlValueAfterPopupMenu(IPopupMenu* menu);
+  IControl* GetControlInPopupMenu() const { return mInPopupMenu; }
+  IPopupMenu& GetPromptMenu() { return mPromptPopupMenu; }
+
+  // =============================================================================================================
+  // Gestures and keyboard notes [main thread] (IGraphics_Gestures.cpp)
+  // =============================================================================================================
+
+  // Appends bounds to the gesture regions, registers type and maps the new region to func.
+  void AttachGestureRecognizerToRegion(const IRECT& bounds, EGestureType type, IGestureFunc func);
+  // Empties the regions and their functions; the registered types stay.
+  void ClearGestureRegions();
+  bool RespondsToGesture(float x, float y);
+  void OnGestureRecognized(const IGestureInfo& info);
+  const std::vector<EGestureType>& GetRegisteredGestures() const { return mRegisteredGestures; }
+  // Turns letter keys into notes (A = base note, W, S, E, ... up to L = base + 14; Z and X shift the base by an
+  // octave) sent to the delegate and to func; replaces the key handler, which then uses every key.
+  void SetQwertyMidiKeyHandlerFunc(IMidiQwertyFunc func = nullptr);
+
+  // =============================================================================================================
+  // Plain accessors
+  // =============================================================================================================
+
   IGEditorDelegate* GetDelegate() const { return mDelegate; }
+  void* GetPlatformContext() const { return mPlatformContext; }
 
 protected:
   // The platform layer keeps this in step with HideMouseCursor.
   void SetCursorHidden(bool hidden) { mCursorHidden = hidden; }
 
 private:
-  // Steps shared by both Resize forms once the values are clamped.
+  // A host gesture begun by a mouse-down: the parameters told to the host, ended once at the touch's mouse-up or
+  // when the capture is dropped in any other way.
+  struct OpenGesture
+  {
+    uint64_t touchID;
+    IControl* control;
+    std::vector<int> params;
+  };
+
+  // Steps shared by every resize once the values are clamped.
   void ApplyResize(int w, int h, float scale, bool needsPlatformResize);
-  // Takes the listed control at idx out of the list, releasing captures, mouse-over, text-entry and menu
-  // references and its tag; deletes it when asked.
-  void TakeOutAt(int idx, bool wantDelete);
-  // Hands the delegate and, when its graphics are ready, its graphics context to control.
+  // Takes out and deletes the listed control at idx, clearing every reference to it.
+  void TakeOutAt(int idx);
+  // Clears every reference the context keeps to control.
+  void ForgetControl(IControl* control);
+  // Hands the delegate and, when its graphics are ready, this context to control.
   void GiveContext(IControl* control);
+  // Ends the open host gestures of touchID (all touches for UINT64_MAX), or of one control.
+  void EndGestures(uint64_t touchID);
+  void EndGesturesOf(const IControl* control);
+  void BeginParamGestures(IControl* control, std::vector<int>& params);
+  void EndParamGestures(const std::vector<int>& params);
+  IParam* GetParamOf(const IControl* control, int valIdx) const;
+  void UpdateMouseOver(IControl* control, float x, float y, const IMouseMod& mod);
 
   Util_PtrList<IControl> mControls{4096};
   std::unordered_map<int, IControl*> mCtrlTags;
-  std::unordered_map<uint64_t, IControl*> mCapturedMap;
-
+  IControl* mCornerResizer = nullptr;
+  IPopupMenu mPromptPopupMenu;
   ECursor mCursorType = kCursorArrow;
   int mWidth;
   int mHeight;
@@ -288,9 +667,18 @@ private:
   float mScreenScale = 1.f;
   float mDrawScale;
 
+  std::vector<EGestureType> mRegisteredGestures;
+  IRECTList mGestureRegions;
+  std::unordered_map<int, IGestureFunc> mGestureRegionFuncs;
+
+  std::unordered_map<uint64_t, IControl*> mCapturedMap;
+  std::vector<OpenGesture> mOpenGestures;
   IControl* mMouseOver = nullptr;
   IControl* mInTextEntry = nullptr;
   IControl* mInPopupMenu = nullptr;
+  bool mIsContextMenu = false;
+  int mTextEntryValIdx = -1;
+  int mPopupMenuValIdx = -1;
   int mMouseOverIdx = -1;
   float mMouseDownX = -1.f;
   float mMouseDownY = -1.f;
@@ -304,11 +692,20 @@ private:
   bool mResizingInProcess = false;
   bool mLayoutOnResize = false;
   bool mEnableMultiTouch = false;
-  bool mCursorHidden = false;
+  EUIResizerMode mResizerMode = EUIResizerMode::Scale;
+  double mPrevTimestamp = 0.0;
+  double mLastFrameTime = 0.0;
 
   IKeyHandlerFunc mKeyHandlerFunc;
+  IDisplayTickFunc mDisplayTickFunc;
   IAppearanceChangedFunc mAppearanceChangedFunc;
   IGEditorDelegate* mDelegate;
+  bool mCursorHidden = false;
+  void* mPlatformContext = nullptr;
+
+  IRECT mClipRECT;
+  IMatrix mTransform;
+  std::vector<IMatrix> mTransformStack;
 };
 
 } // namespace plugin::igraphics

@@ -1,4 +1,4 @@
-// Font store: fonts, glyph cache, skyline atlas, blur, UTF-8 decoding and glyph layout.
+// Font store: fonts, glyph cache, skyline atlas, blur, texture and batch. The layout is in FontLayout.cpp.
 
 #include "renderer/FontAtlas_p.h"
 
@@ -15,37 +15,34 @@
 // Small conversions (float inputs may be anything: no out-of-range casts)
 // ---------------------------------------------------------------------------------------------------------------
 
-static short fa__sat16(float v)
-{
-  if (!(v > -32768.f)) return v != v ? 0 : -32768;
-  if (v >= 32767.f) return 32767;
-  return short(v);
-}
-
 static short fa__sat16i(int64_t v) { return short(std::clamp<int64_t>(v, -32768, 32767)); }
-
-// Size in tenths of a pixel as the cache keys it; 0 for anything not positive or not a number.
-static short fa__isize(float size)
-{
-  if (!(size > 0.f)) return 0;
-  return fa__sat16(size * 10.f);
-}
-
-static short fa__iblur(float blur)
-{
-  if (!(blur > 0.f)) return 0;
-  if (blur >= float(FA_MAX_BLUR)) return FA_MAX_BLUR;
-  return short(blur);
-}
-
-// (int)(v) kept as a float, defined for every v.
-static float fa__truncf(float v) { return std::isfinite(v) ? std::trunc(v) : 0.f; }
 
 static float fa__finite(float v) { return std::isfinite(v) ? v : 0.f; }
 
 // ---------------------------------------------------------------------------------------------------------------
 // Scratch arena (the truetype reader's memory)
 // ---------------------------------------------------------------------------------------------------------------
+
+// Under AddressSanitizer the unused part of the arena is poisoned, so that a read or write past one of the reader's
+// allocations is caught even though they all share one block.
+#if defined(__SANITIZE_ADDRESS__)
+#define FA_ARENA_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FA_ARENA_CHECKED 1
+#endif
+#endif
+#ifdef FA_ARENA_CHECKED
+#include <sanitizer/asan_interface.h>
+#endif
+
+static void fa__emptyScratch(FAcontext* s)
+{
+  s->nscratch = 0;
+#ifdef FA_ARENA_CHECKED
+  if (s->scratch) ASAN_POISON_MEMORY_REGION(s->scratch, FA_SCRATCH_SIZE);
+#endif
+}
 
 void* fa__tmpalloc(size_t size, void* up)
 {
@@ -60,6 +57,9 @@ void* fa__tmpalloc(size_t size, void* up)
   }
   unsigned char* p = s->scratch + s->nscratch;
   s->nscratch = int(need);
+#ifdef FA_ARENA_CHECKED
+  ASAN_UNPOISON_MEMORY_REGION(p, size);
+#endif
   return p;
 }
 
@@ -92,7 +92,7 @@ static void fa__tt_getFontVMetrics(FAfont* font, int* ascent, int* descent, int*
   stbtt_GetFontVMetrics(&font->font, ascent, descent, lineGap);
 }
 
-static float fa__tt_getPixelHeightScale(FAfont* font, float size)
+float fa__tt_getPixelHeightScale(FAfont* font, float size)
 {
   int ascent = 0, descent = 0, lineGap = 0;
   stbtt_GetFontVMetrics(&font->font, &ascent, &descent, &lineGap);
@@ -123,42 +123,9 @@ static void fa__tt_renderGlyphBitmap(FAfont* font, unsigned char* output, int ou
   stbtt_MakeGlyphBitmapSubpixel(&font->font, output, outWidth, outHeight, outStride, scaleX, scaleY, 0, 0, glyph);
 }
 
-static int fa__tt_getGlyphKernAdvance(FAfont* font, int glyph1, int glyph2)
+int fa__tt_getGlyphKernAdvance(FAfont* font, int glyph1, int glyph2)
 {
   return fa__stbttKernTableAdvance(&font->font, glyph1, glyph2);
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// UTF-8 (Hoehrmann's DFA: byte classes, then transitions in steps of 12; 0 accepts, 12 rejects for good)
-// ---------------------------------------------------------------------------------------------------------------
-
-static unsigned int fa__decutf8(unsigned int* state, unsigned int* codep, unsigned int byte)
-{
-  static const unsigned char table[] = {
-    // Byte classes.
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 00..1F
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 20..3F
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 40..5F
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 60..7F
-    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, // 80..9F
-    7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, // A0..BF
-    8, 8, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, // C0..DF
-    10, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 4, 3, 3, 11, 6, 6, 6, 5, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, // E0..FF
-    // Transitions: state (a multiple of 12) + class.
-    0, 12, 24, 36, 60, 96, 84, 12, 12, 12, 48, 72,     // accept
-    12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12,    // reject
-    12, 0, 12, 12, 12, 12, 12, 0, 12, 0, 12, 12,       // one continuation byte left
-    12, 24, 12, 12, 12, 12, 12, 24, 12, 24, 12, 12,    // two left
-    12, 12, 12, 12, 12, 12, 12, 24, 12, 12, 12, 12,    // after E0: A0..BF
-    12, 24, 12, 12, 12, 12, 12, 12, 12, 24, 12, 12,    // after ED: 80..9F (no surrogates)
-    12, 12, 12, 12, 12, 12, 12, 36, 12, 36, 12, 12,    // after F0: 90..BF
-    12, 36, 12, 12, 12, 12, 12, 36, 12, 36, 12, 12,    // after F1..F3: three left
-    12, 36, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12,    // after F4: 80..8F (up to U+10FFFF)
-  };
-  const unsigned int type = table[byte & 0xFF];
-  *codep = (*state != 0) ? (byte & 0x3Fu) | (*codep << 6) : (0xFFu >> type) & byte;
-  *state = table[256 + *state + type];
-  return *state;
 }
 
 static unsigned int fa__hashint(unsigned int a)
@@ -339,12 +306,15 @@ static void fa__freeStore(FAcontext* s, bool callDelete)
   fa__deleteAtlas(s->atlas);
   std::free(s->fonts);
   std::free(s->texData);
+#ifdef FA_ARENA_CHECKED
+  if (s->scratch) ASAN_UNPOISON_MEMORY_REGION(s->scratch, FA_SCRATCH_SIZE);
+#endif
   std::free(s->scratch);
   fa__tt_done(s);
   std::free(s);
 }
 
-static FAstate* fa__getState(FAcontext* s) { return &s->states[s->nstates - 1]; }
+FAstate* fa__getState(FAcontext* s) { return &s->states[s->nstates - 1]; }
 
 FAcontext* faCreateInternal(FAparams* params)
 {
@@ -358,6 +328,7 @@ FAcontext* faCreateInternal(FAparams* params)
     fa__freeStore(s, false);
     return nullptr;
   }
+  fa__emptyScratch(s);
   if (s->params.renderCreate && !s->params.renderCreate(s->params.userPtr, s->params.width, s->params.height))
   {
     fa__freeStore(s, false);
@@ -514,7 +485,7 @@ int faAddFontMem(FAcontext* s, const char* name, unsigned char* data, int dataSi
   font->freeData = freeData ? 1 : 0;
   std::fill(std::begin(font->lut), std::end(font->lut), -1);
 
-  s->nscratch = 0;
+  fa__emptyScratch(s);
   if (!fa__tt_loadFont(s, font, data, dataSize, fontIndex)) return refuse(font);
 
   int ascent = 0, descent = 0, lineGap = 0;
@@ -546,7 +517,7 @@ int faAddFallbackFont(FAcontext* s, int base, int fallback)
   return 1;
 }
 
-static FAfont* fa__stateFont(FAcontext* s, const FAstate* state)
+FAfont* fa__stateFont(FAcontext* s, const FAstate* state)
 {
   if (state->font < 0 || state->font >= s->nfonts) return nullptr;
   FAfont* font = s->fonts[state->font];
@@ -603,17 +574,15 @@ static FAglyph* fa__allocGlyph(FAfont* font)
   return &font->glyphs[font->nglyphs - 1];
 }
 
-// The glyph of codepoint at isize / 10 pixels, blurred by iblur, found in the cache or made. Null when isize is
-// below 2, memory runs out, or (REQUIRED) the glyph does not fit into the atlas. A codepoint that neither the font
-// nor its fallbacks have becomes an empty glyph: index 0, the advance of the font's first glyph, no atlas space.
-static FAglyph* fa__getGlyph(FAcontext* s, FAfont* font, unsigned int codepoint, short isize, short iblur,
+FAglyph* fa__getGlyph(FAcontext* s, FAfont* font, unsigned int codepoint, short isize, short iblur,
                              int bitmapOption)
 {
   if (isize < 2) return nullptr;
+  if (bitmapOption != FA_GLYPH_BITMAP_REQUIRED) bitmapOption = FA_GLYPH_BITMAP_OPTIONAL;
   if (iblur > FA_MAX_BLUR) iblur = FA_MAX_BLUR;
   if (iblur < 0) iblur = 0;
   const int pad = iblur + 2;
-  s->nscratch = 0;
+  fa__emptyScratch(s);
 
   const unsigned int h = fa__hashint(codepoint) & (FA_HASH_SIZE - 1);
   FAglyph* glyph = nullptr;
@@ -715,7 +684,7 @@ static FAglyph* fa__getGlyph(FAcontext* s, FAfont* font, unsigned int codepoint,
 
   if (iblur > 0)
   {
-    s->nscratch = 0;
+    fa__emptyScratch(s);
     fa__blur(dst, int(gw), int(gh), width, iblur);
   }
 
@@ -724,67 +693,6 @@ static FAglyph* fa__getGlyph(FAcontext* s, FAfont* font, unsigned int codepoint,
   s->dirtyRect[2] = std::max<int>(s->dirtyRect[2], glyph->x1);
   s->dirtyRect[3] = std::max<int>(s->dirtyRect[3], glyph->y1);
   return glyph;
-}
-
-static void fa__getQuad(FAcontext* s, FAfont* font, int prevGlyphIndex, const FAglyph* glyph, float scale,
-                        float spacing, float* x, float* y, FAquad* q)
-{
-  if (prevGlyphIndex != -1)
-  {
-    const float adv = float(fa__tt_getGlyphKernAdvance(font, prevGlyphIndex, glyph->index)) * scale;
-    *x += fa__truncf(adv + spacing + 0.5f);
-  }
-
-  const bool topLeft = (s->params.flags & FA_ZERO_TOPLEFT) != 0;
-  if (glyph->x1 - glyph->x0 < 2 || glyph->y1 - glyph->y0 < 2)
-  {
-    // An empty glyph: a zero-sized quad at the pen.
-    const float rx = fa__truncf(*x), ry = fa__truncf(*y);
-    *q = {rx, ry, 0, 0, rx, ry, 0, 0};
-  }
-  else
-  {
-    const float xoff = float(glyph->xoff + 1), yoff = float(glyph->yoff + 1);
-    const float x0 = float(glyph->x0 + 1), y0 = float(glyph->y0 + 1);
-    const float x1 = float(glyph->x1 - 1), y1 = float(glyph->y1 - 1);
-    const float rx = fa__truncf(*x + xoff);
-    if (topLeft)
-    {
-      const float ry = fa__truncf(*y + yoff);
-      q->x0 = rx;
-      q->y0 = ry;
-      q->x1 = rx + x1 - x0;
-      q->y1 = ry + y1 - y0;
-    }
-    else
-    {
-      const float ry = fa__truncf(*y - yoff);
-      q->x0 = rx;
-      q->y0 = ry;
-      q->x1 = rx + x1 - x0;
-      q->y1 = ry - y1 + y0;
-    }
-    q->s0 = x0 * s->itw;
-    q->t0 = y0 * s->ith;
-    q->s1 = x1 * s->itw;
-    q->t1 = y1 * s->ith;
-  }
-  *x += fa__truncf(float(glyph->xadv) / 10.f + 0.5f);
-}
-
-static float fa__getVertAlign(FAcontext* s, FAfont* font, int align, short isize)
-{
-  const float size = float(isize) / 10.f;
-  float v = 0.f;
-  if (align & FA_ALIGN_TOP)
-    v = font->ascender * size;
-  else if (align & FA_ALIGN_MIDDLE)
-    v = (font->ascender + font->descender) / 2.f * size;
-  else if (align & FA_ALIGN_BASELINE)
-    v = 0.f;
-  else if (align & FA_ALIGN_BOTTOM)
-    v = font->descender * size;
-  return (s->params.flags & FA_ZERO_TOPLEFT) ? v : -v;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -801,9 +709,8 @@ static void fa__emptyDirty(FAcontext* s)
   s->dirtyRect[3] = 0;
 }
 
-// Hands pending texture bytes and vertices to the callbacks. Without an update callback the dirty rectangle stays
-// for faValidateTexture to pick up.
-static void fa__flush(FAcontext* s)
+// Without an update callback the dirty rectangle stays for faValidateTexture to pick up.
+void fa__flush(FAcontext* s)
 {
   if (fa__dirty(s) && s->params.renderUpdate)
   {
@@ -827,7 +734,7 @@ static void fa__vertex(FAcontext* s, float x, float y, float u, float v, unsigne
   s->nverts++;
 }
 
-static void fa__pushQuad(FAcontext* s, const FAquad& q, unsigned int color)
+void fa__pushQuad(FAcontext* s, const FAquad& q, unsigned int color)
 {
   if (s->nverts + 6 > FA_VERTEX_CAPACITY) fa__flush(s);
   fa__vertex(s, q.x0, q.y0, q.s0, q.t0, color);
@@ -924,217 +831,4 @@ int faValidateTexture(FAcontext* s, int* dirty)
   if (dirty) std::memcpy(dirty, s->dirtyRect, sizeof(s->dirtyRect));
   fa__emptyDirty(s);
   return 1;
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// Layout
-// ---------------------------------------------------------------------------------------------------------------
-
-int faTextIterInit(FAcontext* s, FAtextIter* iter, float x, float y, const char* str, const char* end,
-                   int bitmapOption)
-{
-  if (!iter) return 0;
-  std::memset(iter, 0, sizeof(*iter));
-  iter->prevGlyphIndex = -1;
-  if (!s || !str) return 0;
-  const FAstate* state = fa__getState(s);
-  FAfont* font = fa__stateFont(s, state);
-  const short isize = fa__isize(state->size);
-  if (!font || isize < 2) return 0;
-
-  iter->font = font;
-  iter->isize = isize;
-  iter->iblur = fa__iblur(state->blur);
-  iter->scale = fa__tt_getPixelHeightScale(font, float(isize) / 10.f);
-
-  if (state->align & FA_ALIGN_LEFT)
-  {
-  }
-  else if (state->align & FA_ALIGN_RIGHT)
-    x -= faTextBounds(s, x, y, str, end, nullptr);
-  else if (state->align & FA_ALIGN_CENTER)
-    x -= faTextBounds(s, x, y, str, end, nullptr) * 0.5f;
-  y += fa__getVertAlign(s, font, state->align, isize);
-
-  if (!end) end = str + std::strlen(str);
-  iter->x = iter->nextx = x;
-  iter->y = iter->nexty = y;
-  iter->spacing = state->spacing;
-  iter->str = str;
-  iter->next = str;
-  iter->end = end;
-  iter->codepoint = 0;
-  iter->prevGlyphIndex = -1;
-  iter->bitmapOption = bitmapOption;
-  return 1;
-}
-
-int faTextIterNext(FAcontext* s, FAtextIter* iter, FAquad* quad)
-{
-  if (!s || !iter || !iter->font) return 0;
-  const char* str = iter->next;
-  if (str == iter->end) return 0;
-  iter->str = iter->next;
-  bool complete = false;
-  for (; str != iter->end; ++str)
-  {
-    if (fa__decutf8(&iter->utf8state, &iter->codepoint, static_cast<unsigned char>(*str))) continue;
-    ++str;
-    complete = true;
-    break;
-  }
-  if (!complete)
-  {
-    // No whole character left (cut inside a sequence, or an invalid byte): the string ends here.
-    iter->next = iter->end;
-    return 0;
-  }
-  iter->x = iter->nextx;
-  iter->y = iter->nexty;
-  FAglyph* glyph = fa__getGlyph(s, iter->font, iter->codepoint, iter->isize, iter->iblur, iter->bitmapOption);
-  if (glyph && quad)
-    fa__getQuad(s, iter->font, iter->prevGlyphIndex, glyph, iter->scale, iter->spacing, &iter->nextx, &iter->nexty,
-                quad);
-  iter->prevGlyphIndex = glyph ? glyph->index : -1;
-  iter->next = str;
-  return 1;
-}
-
-float faDrawText(FAcontext* s, float x, float y, const char* str, const char* end)
-{
-  FAtextIter iter;
-  if (!faTextIterInit(s, &iter, x, y, str, end, FA_GLYPH_BITMAP_REQUIRED)) return x;
-  const unsigned int color = fa__getState(s)->color;
-  FAquad q{};
-  while (faTextIterNext(s, &iter, &q))
-  {
-    // A glyph that did not fit or has no bitmap adds nothing.
-    if (iter.prevGlyphIndex <= 0) continue;
-    fa__pushQuad(s, q, color);
-  }
-  fa__flush(s);
-  return iter.nextx;
-}
-
-float faTextBounds(FAcontext* s, float x, float y, const char* str, const char* end, float* bounds)
-{
-  if (bounds)
-  {
-    bounds[0] = bounds[2] = x;
-    bounds[1] = bounds[3] = y;
-  }
-  if (!s || !str) return 0;
-  const FAstate* state = fa__getState(s);
-  FAfont* font = fa__stateFont(s, state);
-  const short isize = fa__isize(state->size);
-  if (!font || isize < 2) return 0;
-  const short iblur = fa__iblur(state->blur);
-  const float scale = fa__tt_getPixelHeightScale(font, float(isize) / 10.f);
-  const bool topLeft = (s->params.flags & FA_ZERO_TOPLEFT) != 0;
-
-  y += fa__getVertAlign(s, font, state->align, isize);
-  float minx = x, maxx = x, miny = y, maxy = y;
-  const float startx = x;
-  if (!end) end = str + std::strlen(str);
-
-  unsigned int utf8state = 0, codepoint = 0;
-  int prevGlyphIndex = -1;
-  for (; str != end; ++str)
-  {
-    if (fa__decutf8(&utf8state, &codepoint, static_cast<unsigned char>(*str))) continue;
-    FAglyph* glyph = fa__getGlyph(s, font, codepoint, isize, iblur, FA_GLYPH_BITMAP_OPTIONAL);
-    if (glyph)
-    {
-      FAquad q{};
-      fa__getQuad(s, font, prevGlyphIndex, glyph, scale, state->spacing, &x, &y, &q);
-      minx = std::min(minx, q.x0);
-      maxx = std::max(maxx, q.x1);
-      if (topLeft)
-      {
-        miny = std::min(miny, q.y0);
-        maxy = std::max(maxy, q.y1);
-      }
-      else
-      {
-        miny = std::min(miny, q.y1);
-        maxy = std::max(maxy, q.y0);
-      }
-    }
-    prevGlyphIndex = glyph ? glyph->index : -1;
-  }
-
-  const float advance = x - startx;
-  if (state->align & FA_ALIGN_LEFT)
-  {
-  }
-  else if (state->align & FA_ALIGN_RIGHT)
-  {
-    minx -= advance;
-    maxx -= advance;
-  }
-  else if (state->align & FA_ALIGN_CENTER)
-  {
-    minx -= advance * 0.5f;
-    maxx -= advance * 0.5f;
-  }
-  if (bounds)
-  {
-    bounds[0] = minx;
-    bounds[1] = miny;
-    bounds[2] = maxx;
-    bounds[3] = maxy;
-  }
-  return advance;
-}
-
-void faVertMetrics(FAcontext* s, float* ascender, float* descender, float* lineh)
-{
-  if (!s) return;
-  const FAstate* state = fa__getState(s);
-  FAfont* font = fa__stateFont(s, state);
-  if (!font) return;
-  const float size = float(fa__isize(state->size)) / 10.f;
-  if (ascender) *ascender = font->ascender * size;
-  if (descender) *descender = font->descender * size;
-  if (lineh) *lineh = font->lineh * size;
-}
-
-void faLineBounds(FAcontext* s, float y, float* miny, float* maxy)
-{
-  if (!s) return;
-  const FAstate* state = fa__getState(s);
-  FAfont* font = fa__stateFont(s, state);
-  if (!font) return;
-  const short isize = fa__isize(state->size);
-  const float size = float(isize) / 10.f;
-  y += fa__getVertAlign(s, font, state->align, isize);
-  float lo, hi;
-  if (s->params.flags & FA_ZERO_TOPLEFT)
-  {
-    lo = y - font->ascender * size;
-    hi = lo + font->lineh * size;
-  }
-  else
-  {
-    hi = y + font->descender * size;
-    lo = hi - font->lineh * size;
-  }
-  if (miny) *miny = lo;
-  if (maxy) *maxy = hi;
-}
-
-void faDrawDebug(FAcontext* s, float x, float y)
-{
-  if (!s) return;
-  const float w = float(s->params.width), h = float(s->params.height);
-  // The white rectangle's centre texel gives solid colour.
-  const float u = s->itw, v = s->ith;
-  fa__pushQuad(s, {x, y, u, v, x + w, y + h, u, v}, 0x0FFFFFFF);
-  fa__pushQuad(s, {x, y, 0, 0, x + w, y + h, 1, 1}, 0xFFFFFFFF);
-  for (int i = 0; i < s->atlas->nnodes; ++i)
-  {
-    const FAatlasNode& n = s->atlas->nodes[i];
-    fa__pushQuad(s, {x + n.x, y + n.y, u, v, x + n.x + n.width, y + n.y + 1, u, v}, 0xC00000FF);
-  }
-  fa__flush(s);
 }

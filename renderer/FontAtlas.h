@@ -63,7 +63,7 @@ constexpr int FA_MAX_ATLAS_SIZE = 16384; // widest and tallest atlas in pixels (
 
 struct FAparams
 {
-  int width, height;   // atlas size in pixels, 1..FA_MAX_ATLAS_SIZE
+  int width, height;   // atlas size in pixels, 2..FA_MAX_ATLAS_SIZE
   unsigned char flags; // FAflags
   void* userPtr;       // given to every callback
   int (*renderCreate)(void* uptr, int width, int height);                // 0 fails creation
@@ -186,7 +186,7 @@ struct FAcontext
 // Lifecycle
 // ---------------------------------------------------------------------------------------------------------------
 
-// A new store with an empty atlas of params->width x params->height (each 1..FA_MAX_ATLAS_SIZE), a 2 x 2 white
+// A new store with an empty atlas of params->width x params->height (each 2..FA_MAX_ATLAS_SIZE), a 2 x 2 white
 // rectangle placed first, and one state at its defaults (font 0, left | baseline, size 12, colour 0xFFFFFFFF,
 // no blur, no spacing). Calls renderCreate when given. Null on a bad size, a null params, a failed allocation or a
 // create callback that returns 0.
@@ -208,7 +208,7 @@ void faGetAtlasSize(FAcontext* s, int* width, int* height);
 // renderResize. 0 when the callback refuses, the size is above FA_MAX_ATLAS_SIZE or memory runs out (the atlas
 // is then unchanged).
 int faExpandAtlas(FAcontext* s, int width, int height);
-// Empties the atlas and gives it the size width x height (1..FA_MAX_ATLAS_SIZE; smaller is allowed). Every cached
+// Empties the atlas and gives it the size width x height (2..FA_MAX_ATLAS_SIZE; smaller is allowed). Every cached
 // glyph is forgotten and rasterised again at its next use; the white rectangle is placed again first. 0 (and
 // nothing changed) on a bad size, a refusing resize callback or failed allocation.
 int faResetAtlas(FAcontext* s, int width, int height);
@@ -261,22 +261,24 @@ void faSetFont(FAcontext* s, int font);          // font index
 // A string runs from string to end, or to its terminating zero when end is null. A byte that is not valid UTF-8
 // where it stands ends the string there; a string cut inside a UTF-8 sequence ends before the sequence.
 // Kerning (from the font's legacy 'kern' table) and spacing apply only between glyphs of one call.
-// Every layout call does nothing (returns 0, faDrawText its x) when the top state names no font, the size is below
-// 0.2 pixels or the string is null.
+// faDrawText, faTextBounds and the iterator do nothing (return 0, faDrawText its x) when the top state names no
+// font, the size is below 0.2 pixels (or not a number) or the string is null; the metrics calls leave their outputs
+// alone when there is no font.
 
 // Lays the string out at (x, y) with rasterised glyphs and hands its quads to the draw callback (six vertices per
 // glyph in the state's colour). Returns the x after the text.
 float faDrawText(FAcontext* s, float x, float y, const char* string, const char* end);
 // Returns the advance of the string at (x, y) (metrics only: nothing rasterised). bounds, when given, receives
-// {minx, miny, maxx, maxy} of the glyph quads and the pen, after alignment.
+// {minx, miny, maxx, maxy} of the glyph quads and the pen, after alignment ({x, y, x, y} when nothing is laid out).
 float faTextBounds(FAcontext* s, float x, float y, const char* string, const char* end, float* bounds);
 // Vertical extent of a line of text at baseline y (after vertical alignment). Outputs untouched without a font.
 void faLineBounds(FAcontext* s, float y, float* miny, float* maxy);
-// Ascender, descender (negative) and line height in pixels at the current size. Each output optional; untouched
-// without a font.
+// Ascender, descender (negative) and line height in pixels at the current size (0 for a size that is not positive).
+// Each output optional; untouched without a font.
 void faVertMetrics(FAcontext* s, float* ascender, float* descender, float* lineh);
 
-// Starts iterating the glyphs of a string at (x, y), aligned as the state says. bitmapOption is FAglyphBitmap.
+// Starts iterating the glyphs of a string at (x, y), aligned as the state says. bitmapOption is FAglyphBitmap (any
+// other value counts as FA_GLYPH_BITMAP_OPTIONAL).
 // Returns 1, or 0 when there is nothing to iterate (no store, no font, a size below 0.2 pixels, a null string);
 // after 0 the iterator is set so that faTextIterNext returns 0.
 int faTextIterInit(FAcontext* s, FAtextIter* iter, float x, float y, const char* str, const char* end,

@@ -5,6 +5,7 @@
 
 #include "renderer/FontAtlas.h"
 
+#include <cmath>
 #include <cstddef>
 
 // What the check of a font's tables found.
@@ -32,3 +33,46 @@ void fa__tmpfree(void* ptr, void* up);
 
 // Kerning of a glyph pair from the legacy 'kern' table, in font units.
 int fa__stbttKernTableAdvance(const stbtt_fontinfo* info, int glyph1, int glyph2);
+
+// ---------------------------------------------------------------------------------------------------------------
+// Shared between the store (FontAtlas.cpp) and the layout (FontLayout.cpp)
+// ---------------------------------------------------------------------------------------------------------------
+
+inline short fa__sat16(float v)
+{
+  if (!(v > -32768.f)) return v != v ? 0 : -32768;
+  if (v >= 32767.f) return 32767;
+  return short(v);
+}
+
+// Size in tenths of a pixel as the cache keys it; 0 for anything not positive or not a number.
+inline short fa__isize(float size)
+{
+  if (!(size > 0.f)) return 0;
+  return fa__sat16(size * 10.f);
+}
+
+inline short fa__iblur(float blur)
+{
+  if (!(blur > 0.f)) return 0;
+  if (blur >= float(FA_MAX_BLUR)) return FA_MAX_BLUR;
+  return short(blur);
+}
+
+// (int)(v) kept as a float, defined for every v.
+inline float fa__truncf(float v) { return std::isfinite(v) ? std::trunc(v) : 0.f; }
+
+FAstate* fa__getState(FAcontext* s);
+// The font the state names, or null when there is none or it has no data.
+FAfont* fa__stateFont(FAcontext* s, const FAstate* state);
+float fa__tt_getPixelHeightScale(FAfont* font, float size);
+int fa__tt_getGlyphKernAdvance(FAfont* font, int glyph1, int glyph2);
+// The glyph of codepoint at isize / 10 pixels, blurred by iblur (0..20), found in the cache or made. Null when isize
+// is below 2, memory runs out, or (FA_GLYPH_BITMAP_REQUIRED) the glyph does not fit into the atlas. A codepoint that
+// neither the font nor its fallbacks have becomes an empty glyph: index 0, the advance of the font's first glyph,
+// no atlas space.
+FAglyph* fa__getGlyph(FAcontext* s, FAfont* font, unsigned int codepoint, short isize, short iblur, int bitmapOption);
+// Hands pending texture bytes and vertices to the callbacks.
+void fa__flush(FAcontext* s);
+// Two triangles of a quad into the vertex batch (flushed first when full).
+void fa__pushQuad(FAcontext* s, const FAquad& q, unsigned int color);

@@ -246,7 +246,7 @@ void calculateJoins(VRcontext* ctx, float w, int lineJoin, float miterLimit)
   {
     VRpath* path = &cache->paths[i];
     VRpoint* pts = &cache->points[path->first];
-    VRpoint* p0 = &pts[path->count - 1];
+    VRpoint* p0 = &pts[path->count > 0 ? path->count - 1 : 0];
     VRpoint* p1 = &pts[0];
     int nleft = 0;
     path->nbevel = 0;
@@ -345,7 +345,7 @@ bool expandStroke(VRcontext* ctx, float w, float fringe, int lineCap, int lineJo
     int s, e;
     if (loop)
     {
-      p0 = &pts[path->count - 1];
+      p0 = &pts[path->count > 0 ? path->count - 1 : 0];
       p1 = &pts[0];
       s = 0;
       e = path->count;
@@ -353,7 +353,7 @@ bool expandStroke(VRcontext* ctx, float w, float fringe, int lineCap, int lineJo
     else
     {
       p0 = &pts[0];
-      p1 = &pts[1];
+      p1 = &pts[path->count > 1 ? 1 : 0]; // a lone point has no segment: no caps, no joins
       s = 1;
       e = path->count - 1;
     }
@@ -445,7 +445,7 @@ bool expandFill(VRcontext* ctx, float w, int lineJoin, float miterLimit)
 
     if (fringe)
     {
-      VRpoint* p0 = &pts[path->count - 1];
+      VRpoint* p0 = &pts[path->count > 0 ? path->count - 1 : 0];
       VRpoint* p1 = &pts[0];
       for (int j = 0; j < path->count; ++j)
       {
@@ -494,7 +494,7 @@ bool expandFill(VRcontext* ctx, float w, int lineJoin, float miterLimit)
         lu = 0.5f;
       }
 
-      VRpoint* p0 = &pts[path->count - 1];
+      VRpoint* p0 = &pts[path->count > 0 ? path->count - 1 : 0];
       VRpoint* p1 = &pts[0];
       for (int j = 0; j < path->count; ++j)
       {

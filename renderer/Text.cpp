@@ -87,7 +87,12 @@ void renderText(VRcontext* ctx, VRvertex* verts, int nverts)
   ctx->textTriCount += nverts / 3;
 }
 
-bool haveFont(VRcontext* ctx) { return vr__getState(ctx)->fontId != -1; }
+// A font id of -1 (none) or one the store does not have draws and measures nothing.
+bool haveFont(VRcontext* ctx)
+{
+  const int font = vr__getState(ctx)->fontId;
+  return font >= 0 && font < ctx->fs->nfonts;
+}
 
 enum CodepointType
 {
@@ -180,6 +185,7 @@ float vrText(VRcontext* ctx, float x, float y, const char* string, const char* e
   if (scale == 0.0f) return x;
   const float invscale = 1.0f / scale;
   if (!end) end = string + std::strlen(string);
+  if (end < string) end = string;
 
   setupStore(ctx, scale);
 
@@ -275,6 +281,7 @@ int vrTextGlyphPositions(VRcontext* ctx, float x, float y, const char* string, c
   if (scale == 0.0f) return 0;
   const float invscale = 1.0f / scale;
   if (!end) end = string + std::strlen(string);
+  if (end < string) end = string;
   if (string == end) return 0;
 
   setupStore(ctx, scale);
@@ -310,6 +317,7 @@ int vrTextBreakLines(VRcontext* ctx, const char* string, const char* end, float 
   if (scale == 0.0f) return 0;
   const float invscale = 1.0f / scale;
   if (!end) end = string + std::strlen(string);
+  if (end < string) end = string;
   if (string == end) return 0;
 
   setupStore(ctx, scale);
@@ -493,7 +501,7 @@ float vrTextBounds(VRcontext* ctx, float x, float y, const char* string, const c
   const float width = faTextBounds(ctx->fs, x * scale, y * scale, string, end, bounds);
   if (bounds)
   {
-    // Use line bounds for height.
+    // The height is the line's, not the glyphs'.
     faLineBounds(ctx->fs, y * scale, &bounds[1], &bounds[3]);
     for (int i = 0; i < 4; i++) bounds[i] *= invscale;
   }
@@ -563,8 +571,7 @@ void vrTextBoxBounds(VRcontext* ctx, float x, float y, float breakRowWidth, cons
 
 void vrTextMetrics(VRcontext* ctx, float* ascender, float* descender, float* lineh)
 {
-  const int font = vr__getState(ctx)->fontId;
-  if (font < 0 || font >= ctx->fs->nfonts) return;
+  if (!haveFont(ctx)) return;
   const float scale = textScale(ctx);
   if (scale == 0.0f) return;
   const float invscale = 1.0f / scale;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
+#include <new>
 
 namespace
 {
@@ -41,7 +42,10 @@ struct EventSink
 
 EventSink& Sink()
 {
-  static EventSink* sink = new EventSink; // never destroyed: notifications may come from static destructors
+  // In static storage, so the first notification (often from an audio thread) allocates nothing; never destroyed,
+  // because notifications may come from static destructors.
+  alignas(EventSink) static unsigned char storage[sizeof(EventSink)];
+  static EventSink* sink = new (storage) EventSink;
   return *sink;
 }
 

@@ -27,6 +27,11 @@ enum TypeID : CFTypeID
   kTypeRunLoop = 43,
   kTypeRunLoopTimer = 47,
   kTypeError = 50,
+  // CoreGraphics and CoreText objects share the CF object model.
+  kTypeCGDataProvider = 60,
+  kTypeCGFont = 61,
+  kTypeCTFontDescriptor = 62,
+  kTypeCTFont = 63,
 };
 
 // Base of every CF object. The CF reference of an object is the address of its most derived struct, which

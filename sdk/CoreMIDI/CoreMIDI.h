@@ -29,11 +29,20 @@ struct MIDIPacketList
 typedef struct MIDIPacketList MIDIPacketList;
 #pragma pack(pop)
 
-// The packet after `pkt`: the first 4-byte boundary at or after the end of its data. (The platform's rule on
-// its ARM machines; used on every machine here so that packets are always aligned for their time stamp.)
+// The packet after `pkt`. On Intel machines packets follow each other unpadded, so the next one starts right
+// after the last data byte and its fields may be unaligned (read them with memcpy); ARM machines round up to
+// the next 4-byte boundary.
 static inline MIDIPacket* MIDIPacketNext(const MIDIPacket* pkt)
 {
-  return (MIDIPacket*)(((uintptr_t)(&pkt->data[pkt->length]) + 3) & ~(uintptr_t)3);
+  const Byte* bytes = (const Byte*)pkt;
+  UInt16 length;
+  __builtin_memcpy(&length, bytes + sizeof(MIDITimeStamp), sizeof(length));
+  const Byte* end = bytes + sizeof(MIDITimeStamp) + sizeof(UInt16) + length;
+#if defined(__arm__) || defined(__aarch64__) || defined(__arm64__)
+  return (MIDIPacket*)(((uintptr_t)end + 3) & ~(uintptr_t)3);
+#else
+  return (MIDIPacket*)end;
+#endif
 }
 
 CF_EXTERN_C_BEGIN

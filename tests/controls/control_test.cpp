@@ -221,3 +221,80 @@ TEST_F(AttachedControlTest, DefaultsAndParametersComeFromTheDelegate)
   EXPECT_EQ(d->GetParam(1), nullptr); // no such parameter
   EXPECT_EQ(d->GetParam(5), nullptr); // no such slot
 }
+
+TEST(IControl, SnapToMouseQuantisesAndClips)
+{
+  const IRECT bounds(0, 0, 100, 200);
+  struct Case
+  {
+    float x, y;
+    EDirection dir;
+    double minClip, maxClip;
+    double expected;
+  };
+  const Case cases[] = {
+      {50, -30, kVertical, 0, 1, 1.0},        // above the top
+      {50, 50, kVertical, 0, 1, 0.75},        // a quarter from the top
+      {12.345f, 0, kHorizontal, 0, 1, 0.123}, // to the nearest 0.001
+      {12.36f, 0, kHorizontal, 0, 1, 0.124},  {90, 0, kHorizontal, 0.2, 0.8, 0.8}, {5, 0, kHorizontal, 0.2, 0.8, 0.2},
+  };
+  for (const Case& c : cases)
+  {
+    RecordingControl ctl(bounds, std::vector<int>{-1, -1});
+    ctl.SnapToMouse(c.x, c.y, c.dir, bounds, -1, c.minClip, c.maxClip);
+    EXPECT_NEAR(ctl.GetValue(0), c.expected, 1e-12) << c.x << "," << c.y;
+    EXPECT_NEAR(ctl.GetValue(1), c.expected, 1e-12);
+  }
+  // Into one slot only; a flat control takes nothing.
+  RecordingControl two(bounds, std::vector<int>{-1, -1});
+  two.SnapToMouse(100, 0, kHorizontal, bounds, 1);
+  EXPECT_EQ((std::vector<double>{two.GetValue(0), two.GetValue(1)}), (std::vector<double>{0.0, 1.0}));
+  two.SnapToMouse(5, 5, kVertical, IRECT(0, 10, 50, 10), 0);
+  EXPECT_DOUBLE_EQ(two.GetValue(0), 0.0);
+}
+
+TEST_F(AttachedControlTest, MenusGesturesHighlightAndLabels)
+{
+  auto* c = Attach(new RecordingControl(IRECT(0, 0, 20, 20), 0));
+  IPopupMenu menu("", 0, false, {"a", "b", "c", "d"});
+  menu.SetChosenItemIdx(3);
+  c->OnPopupMenuSelection(&menu, 0); // prompts are still disabled
+  EXPECT_DOUBLE_EQ(c->GetValue(), 0.0);
+  c->DisablePrompt(false);
+  c->OnPopupMenuSelection(nullptr, 0);
+  c->OnPopupMenuSelection(&menu, -1);
+  EXPECT_DOUBLE_EQ(c->GetValue(), 0.0);
+  c->OnPopupMenuSelection(&menu, 0); // item 3 is the real value 3 of 0..10
+  EXPECT_DOUBLE_EQ(c->GetValue(), 0.3);
+
+  // The first handler of a gesture type stays.
+  std::vector<int> handled;
+  c->AttachGestureRecognizer(EGestureType::DoubleTap, [&](IControl*, const IGestureInfo&) { handled.push_back(1); })
+      ->AttachGestureRecognizer(EGestureType::DoubleTap, [&](IControl*, const IGestureInfo&) { handled.push_back(2); });
+  IGestureInfo info;
+  info.type = EGestureType::DoubleTap;
+  EXPECT_TRUE(c->OnGesture(info));
+  info.type = EGestureType::SwipeUp;
+  EXPECT_FALSE(c->OnGesture(info));
+  EXPECT_EQ(handled, std::vector<int>{1});
+  EXPECT_EQ(g->GetRegisteredGestures(), std::vector<EGestureType>{EGestureType::DoubleTap});
+
+  // The host highlight: a dot of radius 2 near the target's top-right corner, in the chosen colour.
+  c->SetPTParameterHighlight(true, 1);
+  g->drawn.clear();
+  c->DrawPTHighlight(*g);
+  ASSERT_EQ(g->Calls("PathArc").size(), 1u);
+  EXPECT_EQ(g->Calls("PathArc")[0].a, (std::vector<double>{15, 5, 2, 0, 360, 0}));
+  EXPECT_EQ(g->Calls("PathFill")[0].color, COLOR_BLUE);
+  c->SetPTParameterHighlight(false, 7);
+  g->drawn.clear();
+  c->DrawPTHighlight(*g);
+  EXPECT_TRUE(g->drawn.empty());
+
+  Util_String text;
+  dlg.GetParam(1)->InitDouble("Mix", 25.0, 0.0, 100.0, 1.0, "%");
+  IControl::GetParamDisplayWithLabel(*dlg.GetParam(1), text);
+  EXPECT_STREQ(text.Get(), "25 %");
+  IControl::GetParamDisplayWithLabel(*dlg.GetParam(2), text);
+  EXPECT_STREQ(text.Get(), "on");
+}

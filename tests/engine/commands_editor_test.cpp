@@ -4,6 +4,7 @@
 // to and load from the preset menu's file (51, 50), save as default (52) and the preset list of the data folder (53).
 
 #include "engine/support/editor_env.h"
+#include "engine/support/preset_env.h"
 
 #include <cmath>
 
@@ -43,136 +44,99 @@ std::string PresetNameIn(const fs::path& path)
 
 // --- Snapshots ---
 
-TEST_F(EditorTest, StoreThenRecallRestoresGainAndDriveAndTellsTheHost)
+TEST_F(EditorTest, SnapshotsStoreRecallAndClear)
 {
   EditorZANIQ& z = MakeEditor();
-  z.OpenEditor();
-  z.Change(ZANIQ::kSnapShot, 1); // S2
-  z.Change(ZANIQ::kGainDiffStore, 3.5);
-  z.Change(ZANIQ::kDriveFX, -2.0);
-
-  z.hostInformed.clear();
+  // Without an editor, a floor gain: recalling it silences (-144 dB and below is no gain at all).
+  z.Change(ZANIQ::kGainDiffStore, -144.0);
   z.Command(kStore);
-  for (int idx : {Flag(1), PostGain(1), Drive(1)}) EXPECT_EQ(z.InformedCount(idx), 1) << idx;
-  ExpectSnapshot(z, 1, 1.0, 3.5, -2.0);
-  EXPECT_TRUE(z.marks[1]);
-  // The other snapshots are untouched.
-  for (int k : {0, 2, 3})
-  {
-    EXPECT_EQ(z.Value(Flag(k)), 0.0) << k;
-    EXPECT_EQ(z.markSets[size_t(k)], 0) << k;
-  }
-
-  // Move away, then recall.
-  z.Change(ZANIQ::kGainDiffStore, -6.0);
-  z.Change(ZANIQ::kDriveFX, 4.0);
-  z.hostInformed.clear();
+  ExpectSnapshot(z, 0, 1.0, -144.0, 0.0);
+  z.Change(ZANIQ::kGainDiffStore, 0.0);
   z.Command(kRecall);
-  EXPECT_TRUE(Holds(z, ZANIQ::kGainDiffStore, 3.5));
-  EXPECT_TRUE(Holds(z, ZANIQ::kDriveFX, -2.0));
-  EXPECT_NEAR(z.GetMatchGain(), std::pow(10.0, 3.5 / 20.0), 1e-12);
-  // Post gain first, then drive, each once.
-  EXPECT_EQ(z.hostInformed, (std::vector<int>{ZANIQ::kGainDiffStore, ZANIQ::kDriveFX}));
-}
+  EXPECT_EQ(z.GetMatchGain(), 0.0);
 
-TEST_F(EditorTest, ClearEmptiesTheSelectedSnapshotOnlyAndUnusedOnesRecallNothing)
-{
-  EditorZANIQ& z = MakeEditor();
   z.OpenEditor();
-  for (int k : {0, 3})
+  for (int k : {1, 3})
   {
     z.Change(ZANIQ::kSnapShot, k);
     z.Change(ZANIQ::kGainDiffStore, 2.0 + k);
     z.Change(ZANIQ::kDriveFX, -1.0 - k);
+    z.hostInformed.clear();
     z.Command(kStore);
+    for (int idx : {Flag(k), PostGain(k), Drive(k)}) EXPECT_EQ(z.InformedCount(idx), 1) << idx;
+    ExpectSnapshot(z, k, 1.0, 2.0 + k, -1.0 - k);
+    EXPECT_TRUE(z.marks[size_t(k)]);
   }
+  EXPECT_EQ(z.markSets[2], 0); // the others are untouched
 
+  // Recall S2: post gain first, then drive, each once.
+  z.Change(ZANIQ::kSnapShot, 1);
+  z.Change(ZANIQ::kGainDiffStore, -6.0);
+  z.Change(ZANIQ::kDriveFX, 4.0);
+  z.hostInformed.clear();
+  z.Command(kRecall);
+  EXPECT_TRUE(Holds(z, ZANIQ::kGainDiffStore, 3.0));
+  EXPECT_TRUE(Holds(z, ZANIQ::kDriveFX, -2.0));
+  EXPECT_NEAR(z.GetMatchGain(), std::pow(10.0, 3.0 / 20.0), 1e-12);
+  EXPECT_EQ(z.hostInformed, (std::vector<int>{ZANIQ::kGainDiffStore, ZANIQ::kDriveFX}));
+
+  // Clear empties the selected snapshot only; a cleared or never used one recalls nothing.
   z.Change(ZANIQ::kSnapShot, 3);
   z.Command(kClear);
   ExpectSnapshot(z, 3, 0.0, 0.0, 0.0);
   EXPECT_FALSE(z.marks[3]);
-  ExpectSnapshot(z, 0, 1.0, 2.0, -1.0); // S1 keeps what it holds
-  EXPECT_TRUE(z.marks[0]);
-
-  // A cleared or never used snapshot recalls nothing.
+  ExpectSnapshot(z, 1, 1.0, 3.0, -2.0);
   for (int k : {3, 2})
   {
     z.Change(ZANIQ::kSnapShot, k);
     z.Change(ZANIQ::kGainDiffStore, 7.0);
-    z.Change(ZANIQ::kDriveFX, 3.0);
     const double matchGain = z.GetMatchGain();
     z.hostInformed.clear();
     z.Command(kRecall);
-    EXPECT_EQ(z.Value(ZANIQ::kGainDiffStore), 7.0) << k;
-    EXPECT_EQ(z.Value(ZANIQ::kDriveFX), 3.0) << k;
-    EXPECT_EQ(z.GetMirror(ZANIQ::kGainDiffStore), 7.0) << k;
+    EXPECT_TRUE(Holds(z, ZANIQ::kGainDiffStore, 7.0)) << k;
     EXPECT_EQ(z.GetMatchGain(), matchGain) << k;
     EXPECT_TRUE(z.hostInformed.empty()) << k;
   }
-
-  // Recalling S1 still works.
-  z.Change(ZANIQ::kSnapShot, 0);
-  z.Command(kRecall);
-  EXPECT_EQ(z.Value(ZANIQ::kGainDiffStore), 2.0);
-  EXPECT_EQ(z.Value(ZANIQ::kDriveFX), -1.0);
-}
-
-TEST_F(EditorTest, SnapshotsWorkWithoutAnEditorAndRecallAtTheFloorSilences)
-{
-  EditorZANIQ& z = MakeEditor(); // never opened
-  z.Change(ZANIQ::kGainDiffStore, -144.0);
-  z.Command(kStore);
-  ExpectSnapshot(z, 0, 1.0, -144.0, 0.0);
-
-  z.Change(ZANIQ::kGainDiffStore, 0.0);
-  EXPECT_EQ(z.GetMatchGain(), 1.0);
-  z.Command(kRecall);
-  EXPECT_EQ(z.GetMatchGain(), 0.0); // -144 dB and below is no gain at all
 }
 
 // --- GUI scale ---
 
-TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizes)
+TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizesWhenItMay)
 {
   EditorZANIQ& z = MakeEditor();
-  z.OpenEditor();
-
+  z.Command(56); // keep the current scale: no editor, nothing
+  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.0);
   z.Command(58); // smallest scale
   EXPECT_TRUE(Holds(z, ZANIQ::kGUIScale, 0.5));
   EXPECT_EQ(z.InformedCount(ZANIQ::kGUIScale), 1);
-  EXPECT_TRUE(z.IsRescalePending());
+  // The rescale waits for an open editor and for the popup menu to go.
   z.OnIdle();
-  EXPECT_FALSE(z.IsRescalePending());
-  EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 0.5f);
+  EXPECT_TRUE(z.IsRescalePending());
+  z.OpenEditor();
+  z.popupShowing = true;
+  z.OnIdle();
+  EXPECT_EQ(std::pair(z.IsRescalePending(), z.GetUI()->GetDrawScale()), std::pair(true, 1.0f));
+  z.popupShowing = false;
+  z.OnIdle();
+  EXPECT_EQ(std::pair(z.IsRescalePending(), z.GetUI()->GetDrawScale()), std::pair(false, 0.5f));
 
   z.Command(57); // back to 1.0
-  EXPECT_EQ(z.Value(ZANIQ::kGUIScale), 1.0);
-  EXPECT_TRUE(z.IsRescalePending());
+  EXPECT_TRUE(Holds(z, ZANIQ::kGUIScale, 1.0));
   z.OnIdle();
   EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 1.0f);
-}
 
-TEST_F(EditorTest, KeepCurrentScalePublishesTheDrawScaleWithoutResizing)
-{
-  EditorZANIQ& z = MakeEditor();
-  z.Command(56); // no editor: nothing
-  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.0);
-
-  z.OpenEditor();
-  z.GetUI()->Resize(ZANIQ::kEditorBaseWidth, ZANIQ::kEditorBaseHeight, 1.5f); // as a corner drag does
+  // Keep the current scale publishes the draw scale a corner drag set, without resizing.
+  z.GetUI()->Resize(ZANIQ::kEditorBaseWidth, ZANIQ::kEditorBaseHeight, 1.5f);
   const int resizes = z.Graphics()->platformResizes;
   z.Command(56);
   EXPECT_TRUE(Holds(z, ZANIQ::kGUIScale, 1.5));
   EXPECT_FALSE(z.IsRescalePending());
   z.OnIdle();
   EXPECT_EQ(z.Graphics()->platformResizes, resizes);
-}
 
-TEST_F(EditorTest, FixedScaleFollowsTheMenuEntry)
-{
-  EditorZANIQ& z = MakeEditor();
+  // The fixed scale (the one parameter outside the host's list) follows the menu entry.
+  ASSERT_EQ(z.NExtraParams(), 1);
   IParam* fixed = z.GetExtraParam(0);
-  ASSERT_NE(fixed, nullptr);
   for (const auto& [entry, scale] : {std::pair{0, 0.5}, {1, 0.75}, {4, 1.5}, {10, 3.0}})
   {
     fixed->Set(entry);
@@ -180,24 +144,6 @@ TEST_F(EditorTest, FixedScaleFollowsTheMenuEntry)
     EXPECT_TRUE(Holds(z, ZANIQ::kGUIScale, scale)) << entry;
     EXPECT_TRUE(z.IsRescalePending());
   }
-}
-
-TEST_F(EditorTest, RescaleWaitsForTheEditorAndWhileThePopupMenuShows)
-{
-  EditorZANIQ& z = MakeEditor();
-  z.Command(58);
-  z.OnIdle(); // no editor open: the request stays
-  EXPECT_TRUE(z.IsRescalePending());
-  z.OpenEditor();
-  z.popupShowing = true;
-  z.OnIdle();
-  z.OnIdle();
-  EXPECT_TRUE(z.IsRescalePending());
-  EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 1.0f);
-  z.popupShowing = false;
-  z.OnIdle();
-  EXPECT_FALSE(z.IsRescalePending());
-  EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 0.5f);
 }
 
 // --- Help page, latency button, requests ---
@@ -232,55 +178,34 @@ TEST_F(EditorTest, LatencyMeasurementToggleMovesTheButton)
   EXPECT_FALSE(z.IsMeasurementRunning());
   z.OpenEditor();
   auto* button = z.Control(EditorZANIQ::kLatencyButton);
-
-  z.Command(61);
-  EXPECT_TRUE(z.IsMeasurementRunning());
-  EXPECT_EQ(button->GetValue(), 1.0);
-  EXPECT_EQ(z.actions[EditorZANIQ::kLatencyButton], 1);
-
-  z.Command(61);
-  EXPECT_FALSE(z.IsMeasurementRunning());
-  EXPECT_EQ(button->GetValue(), 0.0);
-  EXPECT_EQ(z.actions[EditorZANIQ::kLatencyButton], 2);
+  for (int press : {1, 2})
+  {
+    z.Command(61);
+    EXPECT_EQ(std::tuple(z.IsMeasurementRunning(), button->GetValue(), z.actions[EditorZANIQ::kLatencyButton]),
+              std::tuple(press == 1, press == 1 ? 1.0 : 0.0, press));
+  }
   EXPECT_EQ(z.GetMirror(ZANIQ::kLatencyCompensation), 0.0); // a cancel keeps the compensation
-}
-
-TEST_F(EditorTest, InfoAndUpdateRequestsNeedTheEditor)
-{
-  EditorZANIQ& z = MakeEditor();
-  z.Command(47);
-  z.Command(48);
-  EXPECT_FALSE(z.IsInfoPageRequested());
-  EXPECT_FALSE(z.IsUpdateMessageRequested());
-
-  z.OpenEditor();
-  z.Command(47);
-  EXPECT_TRUE(z.IsInfoPageRequested());
-  EXPECT_FALSE(z.IsUpdateMessageRequested());
-  z.Command(48);
-  EXPECT_TRUE(z.IsUpdateMessageRequested());
 }
 
 TEST_F(EditorTest, PresenceRefreshSeesInstancesThatJoinedLater)
 {
   EditorZANIQ& a = MakeEditor();
   const int linkID = a.GetLinkID();
+  auto presence = [&] {
+    return std::pair(a.GetSenderPresent()[size_t(linkID)].load(), a.GetReceiverPresent()[size_t(linkID)].load());
+  };
   a.Command(65);
-  EXPECT_TRUE(a.GetSenderPresent()[size_t(linkID)].load());
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, false));
 
   TestZANIQ& b = Make(); // pairs with a as its Receiver
-  ASSERT_EQ(b.GetLinkID(), linkID);
-  ASSERT_EQ(b.GetPluginMode(), 1);
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load()); // a has not looked yet
-
+  ASSERT_EQ(b.Pairing(), R(linkID));
+  EXPECT_EQ(presence(), std::pair(true, false)); // a has not looked yet
   a.Command(65);
-  EXPECT_TRUE(a.GetSenderPresent()[size_t(linkID)].load());
-  EXPECT_TRUE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, true));
 
   Destroy(b);
   a.Command(65);
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, false));
 }
 
 TEST_F(EditorTest, TailOnlyCommandsChangeNothingElseAndHostCommandsAreIgnored)
@@ -297,22 +222,19 @@ TEST_F(EditorTest, TailOnlyCommandsChangeNothingElseAndHostCommandsAreIgnored)
   }
   for (int i = 0; i < ZANIQ::kNumParams; ++i) EXPECT_EQ(z.GetMirror(i), before[size_t(i)]) << i;
   EXPECT_TRUE(z.hostInformed.empty());
-  EXPECT_FALSE(z.IsRescalePending());
-  EXPECT_FALSE(z.IsInfoPageRequested());
-  EXPECT_FALSE(z.IsMeasurementRunning());
+  EXPECT_FALSE(z.IsRescalePending() || z.IsInfoPageRequested() || z.IsMeasurementRunning());
 
   z.OnParamChange(63, kHost, -1);
   z.OnParamChange(57, kHost, -1);
-  EXPECT_EQ(z.Value(Flag(0)), 0.0);
-  EXPECT_FALSE(z.IsRescalePending());
+  EXPECT_EQ(std::pair(z.Value(Flag(0)), z.IsRescalePending()), std::pair(0.0, false));
 }
 
 // --- Preset commands ---
 
-TEST_F(EditorTest, SaveToTheMenusFileNamesThePresetAfterTheFile)
+TEST_F(EditorTest, SaveToAndLoadFromTheMenusFile)
 {
   EditorZANIQ& z = MakeEditor();
-  const fs::path folder = mHome.Path() / "presets.d";
+  const fs::path folder = mHome.Path() / "my.folder"; // a dot in a folder name is not the file's extension
   fs::create_directories(folder);
   const std::pair<const char*, const char*> cases[] = {{"My.Song.tps", "My.Song"}, {"plain", "plain"}, {".hidden", ""}};
   for (bool open : {false, true})
@@ -323,37 +245,20 @@ TEST_F(EditorTest, SaveToTheMenusFileNamesThePresetAfterTheFile)
       z.presetMenuPath = (folder / file).string();
       z.Command(51); // without an editor nothing is written
       ASSERT_EQ(fs::exists(folder / file), open) << file;
-      if (open)
-      {
-        EXPECT_EQ(PresetNameIn(folder / file), name) << file;
-      }
+      EXPECT_EQ(open ? PresetNameIn(folder / file) : name, name) << file;
     }
   }
 
-  // A dot in a folder name is not the file's extension.
-  const fs::path dotted = mHome.Path() / "my.folder";
-  fs::create_directories(dotted);
-  z.presetMenuPath = (dotted / "noext").string();
-  z.Command(51);
-  EXPECT_EQ(PresetNameIn(dotted / "noext"), "noext");
-}
-
-TEST_F(EditorTest, LoadFromTheMenusFileRestoresTheSavedValues)
-{
-  EditorZANIQ& z = MakeEditor();
-  z.OpenEditor();
-  const fs::path file = mHome.Path() / "a.tps";
-  z.presetMenuPath = file.string();
+  // Loading restores the saved values, and the engine hears of them.
+  z.presetMenuPath = (folder / "plain").string();
   z.Change(ZANIQ::kReferenceLevel, -30.0);
   z.Change(ZANIQ::kDriveFX, 4.5);
   z.Command(51);
-
   z.Change(ZANIQ::kReferenceLevel, -10.0);
   z.Change(ZANIQ::kDriveFX, 0.0);
   z.Command(50);
-  EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -30.0);
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -30.0));
   EXPECT_EQ(z.Value(ZANIQ::kDriveFX), 4.5);
-  EXPECT_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -30.0); // the engine heard of it
 
   // Without a path nothing is loaded.
   z.Change(ZANIQ::kReferenceLevel, -10.0);
@@ -362,18 +267,25 @@ TEST_F(EditorTest, LoadFromTheMenusFileRestoresTheSavedValues)
   EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -10.0);
 }
 
-TEST_F(EditorTest, SaveAsDefaultWritesTheDefaultPresetTheNextInstanceLoads)
+TEST_F(EditorTest, SaveAsDefaultWritesTheDefaultPresetTheNextInstanceStartsFrom)
 {
   EditorZANIQ& z = MakeEditor();
   const fs::path file = fs::path(z.GetPresetFolder().Get()) / "default.tps";
   z.Change(ZANIQ::kReferenceLevel, -24.0);
+  z.Change(ZANIQ::kDriveFX, -6.5);
   z.Command(52);
   EXPECT_FALSE(fs::exists(file)); // only from the editor
 
   z.OpenEditor();
   z.Command(52);
-  EXPECT_EQ(PresetNameIn(file), "Init");
-  EXPECT_EQ(MakeEditor().Value(ZANIQ::kReferenceLevel), -24.0);
+  EXPECT_EQ(ReadFile(file), ExpectedDocument(z, Values(z), "Init"));
+  EditorZANIQ& next = MakeEditor();
+  EXPECT_TRUE(Holds(next, ZANIQ::kReferenceLevel, -24.0));
+  EXPECT_TRUE(Holds(next, ZANIQ::kDriveFX, -6.5));
+  EXPECT_NE(next.GetPluginMode(), z.GetPluginMode()); // the second instance still pairs as the Receiver
+
+  EXPECT_FALSE(next.LoadDefaultPreset(Util_String("")));
+  EXPECT_FALSE(next.LoadDefaultPreset(Util_String((mHome.Path() / "nowhere").c_str())));
 }
 
 TEST_F(EditorTest, PresetListTakesReadablePresetFilesOfTheDataFolder)
@@ -394,10 +306,10 @@ TEST_F(EditorTest, PresetListTakesReadablePresetFilesOfTheDataFolder)
   z.Change(ZANIQ::kReferenceLevel, -5.0);
   z.Command(53);
   ASSERT_EQ(z.NListedPresets(), 2);
-  EXPECT_STREQ(z.GetListedPreset(0)->mName, "a.tps"); // alphabetical: "a.tps.bak" before "b.tps"
-  EXPECT_STREQ(z.GetListedPreset(1)->mName, "b");
-  EXPECT_TRUE(z.GetListedPreset(0)->mInitialized);
-  EXPECT_GT(z.GetListedPreset(0)->mChunk.Size(), 0);
+  // Alphabetical: "a.tps.bak" before "b.tps".
+  EXPECT_EQ(std::pair(std::string(z.GetListedPreset(0)->mName), std::string(z.GetListedPreset(1)->mName)),
+            std::pair(std::string("a.tps"), std::string("b")));
+  EXPECT_TRUE(z.GetListedPreset(0)->mInitialized && z.GetListedPreset(0)->mChunk.Size() > 0);
   EXPECT_EQ(z.GetListedPreset(2), nullptr);
   EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -5.0); // scanning changes no parameter
 

@@ -15,12 +15,12 @@ protected:
   LinkSlot& Slot() { return testsupport::Slot(mReceiver->GetLinkID()); }
 
   // Posts a command and runs single cycles until it is taken; false when it never is.
-  bool PostAndRun(int code, double value)
+  bool PostAndRun(int code, double value, double levelL = 0.5, double levelR = 0.3)
   {
     Slot().PostCommand(code, value);
     for (int b = 0; b < 200; ++b)
     {
-      RunNoise(1);
+      RunNoise(1, levelL, levelR);
       if (Slot().Command() == kNoLinkCommand) return true;
     }
     return false;
@@ -40,8 +40,7 @@ TEST_F(PeerCommandTest, AppliedAtTheHalfSecondBoundaryOnly)
     ASSERT_EQ(mReceiver->GetMirrorInt(ZANIQ::kMatchMode), ZANIQ::kMatchAuto);
   }
   RunNoise(1);
-  EXPECT_EQ(Slot().Command(), kNoLinkCommand);
-  EXPECT_EQ(Slot().CommandValue(), 0.0);
+  EXPECT_EQ(std::pair(Slot().Command(), Slot().CommandValue()), std::pair(int(kNoLinkCommand), 0.0));
   EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kMatchMode, ZANIQ::kMatchManual));
 }
 
@@ -56,8 +55,7 @@ TEST_F(PeerCommandTest, WaitsWhileTheSenderIsStopped)
 
   // Audio flows again: the next boundary applies it (the meters start from nothing).
   EXPECT_TRUE(PostAndRun(ZANIQ::kResetSenderRMS, 1.0));
-  EXPECT_EQ(mReceiver->GetPreFXMax(), 0.0);
-  EXPECT_EQ(mReceiver->GetPreFXMeter().WindowCounter(), 0);
+  EXPECT_EQ(std::pair(mReceiver->GetPreFXMax(), mReceiver->GetPreFXMeter().WindowCounter()), std::pair(0.0, 0));
 }
 
 TEST_F(PeerCommandTest, ParameterCommandsSetTheParameter)
@@ -74,8 +72,8 @@ TEST_F(PeerCommandTest, ParameterCommandsSetTheParameter)
   for (int code : {8, 12, 99})
   {
     ASSERT_TRUE(PostAndRun(code, 1.0)) << code;
-    EXPECT_EQ(mReceiver->GetMirror(ZANIQ::kReferenceLevel), -18.0);
-    EXPECT_EQ(mReceiver->GetMirrorInt(ZANIQ::kInverseMatch), 0);
+    EXPECT_EQ(std::pair(mReceiver->GetMirror(ZANIQ::kReferenceLevel), mReceiver->GetMirrorInt(ZANIQ::kInverseMatch)),
+              std::pair(-18.0, 0));
   }
 }
 
@@ -107,8 +105,7 @@ TEST_F(PeerCommandTest, MatchPostFXOnlyInManualMode)
 
   // "Reset Gain Diff" undoes it.
   ASSERT_TRUE(PostAndRun(ZANIQ::kResetGainDiff, 1.0));
-  EXPECT_EQ(mReceiver->GetMatchGain(), 1.0);
-  EXPECT_EQ(mReceiver->Value(ZANIQ::kGainDiffStore), 0.0);
+  EXPECT_EQ(std::pair(mReceiver->GetMatchGain(), mReceiver->Value(ZANIQ::kGainDiffStore)), std::pair(1.0, 0.0));
 }
 
 TEST_F(PeerCommandTest, PreGainCommands)
@@ -129,6 +126,58 @@ TEST_F(PeerCommandTest, PreGainCommands)
   ASSERT_TRUE(PostAndRun(ZANIQ::kResetPreGainDiff, 1.0));
   EXPECT_EQ(mReceiver->GetPreGain(), 1.0);
   EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kPreGainDiffStore, 0.0));
+}
+
+TEST_F(PeerCommandTest, MatchingAgainstSilenceKeepsTheGains)
+{
+  // A muted chain (post-FX level at the floor) or a silent Sender (pre-FX level at the floor): a match has no
+  // ratio to go by, from the editor or from a peer, and the audio stays at its level.
+  mReceiver->Change(ZANIQ::kMeterMode, kMeterRMSSummed);
+  mReceiver->Change(ZANIQ::kRMSWindow, 100);
+  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
+  const struct
+  {
+    const char* what;
+    double chainGain, input;
+    int code;
+    bool peer, withControl;
+  } cases[] = {
+    {"muted chain, Match Post-FX", 0.0, 0.5, ZANIQ::kMatchPostFXDiffGain, false, false},
+    {"muted chain, Match Loudness", 0.0, 0.5, ZANIQ::kMatchLoudness, false, false},
+    {"muted chain, peer Match Loudness", 0.0, 0.5, ZANIQ::kMatchLoudness, true, false},
+    {"silent Sender, Match Post-FX", 1.0, 0.0, ZANIQ::kMatchPostFXDiffGain, false, false},
+    {"silent Sender, Match Pre-FX", 1.0, 0.0, ZANIQ::kMatchPreFXDiffGain, false, false},
+    {"silent Sender, Match Pre-FX with Control", 1.0, 0.0, ZANIQ::kMatchPreFXDiffGain, false, true},
+    {"silent Sender, peer Match Pre-FX", 1.0, 0.0, ZANIQ::kMatchPreFXDiffGain, true, false},
+    {"silent Sender, peer Match Post-FX", 1.0, 0.0, ZANIQ::kMatchPostFXDiffGain, true, false},
+  };
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    mChain.Set(0, c.chainGain);
+    mReceiver->SetPress(ZANIQ::kTagMatchPreFX, ZANIQ::EPressControl::PushQN, {false, c.withControl});
+    mReceiver->Change(ZANIQ::kResetSenderRMS, 1.0); // the meters start from nothing
+    mReceiver->Change(ZANIQ::kResetSenderRMS, 0.0);
+    RunNoise(30, c.input, c.input);
+    if (c.peer)
+    {
+      ASSERT_TRUE(PostAndRun(c.code, 1.0, c.input, c.input));
+    }
+    else
+    {
+      mReceiver->Change(c.code, 1.0);
+      mReceiver->Change(c.code, 0.0);
+    }
+    EXPECT_EQ(std::pair(mReceiver->GetMatchGain(), mReceiver->GetPreGain()), std::pair(1.0, 1.0));
+    EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kGainDiffStore, 0.0));
+    EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kPreGainDiffStore, 0.0));
+
+    // Sound again, through a chain at unity: it comes out as it went in.
+    mChain.Set(0, 1.0);
+    ClearRecordings();
+    RunNoise(4);
+    EXPECT_LT(MaxAbsOut(), 1.0);
+  }
 }
 
 } // namespace

@@ -52,3 +52,37 @@ TEST(PluginQueueConcurrent, TwoProducersOneConsumerLoseNothingAccepted)
   EXPECT_EQ(popped, 2 * kPerProducer);
   EXPECT_EQ(accepted.load(), 2 * kPerProducer);
 }
+
+namespace plugin
+{
+struct PluginQueueProbe
+{
+  template <class T>
+  static bool EnterProducer(PluginQueue<T>& q) { return !q.mProducerLock.test_and_set(std::memory_order_acquire); }
+  template <class T>
+  static void LeaveProducer(PluginQueue<T>& q) { q.mProducerLock.clear(std::memory_order_release); }
+};
+} // namespace plugin
+
+// A producer preempted inside its push (here: another thread holds the producer side) must not hold up the other
+// producer, which may be the audio thread: that push is dropped at once instead of waiting.
+TEST(PluginQueueConcurrent, APushNeverWaitsForAnotherProducer)
+{
+  PluginQueue<int> q(9);
+  std::atomic<bool> held{false}, release{false};
+  std::thread preempted([&] {
+    ASSERT_TRUE(plugin::PluginQueueProbe::EnterProducer(q));
+    held = true;
+    while (!release) std::this_thread::yield();
+    plugin::PluginQueueProbe::LeaveProducer(q);
+  });
+  while (!held) std::this_thread::yield();
+  EXPECT_FALSE(q.Push(2)); // returns, dropped, while the other producer is inside
+  release = true;
+  preempted.join();
+  EXPECT_TRUE(q.Push(3));
+  int item = 0;
+  ASSERT_TRUE(q.Pop(item));
+  EXPECT_EQ(item, 3);
+  EXPECT_FALSE(q.Pop(item));
+}

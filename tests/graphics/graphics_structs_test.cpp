@@ -7,6 +7,7 @@
 #include <string>
 #include <tuple>
 #include <type_traits>
+#include <vector>
 
 using namespace plugin::igraphics;
 
@@ -79,4 +80,151 @@ TEST(IColorTextAndKeyPress, ClampAndCutFields)
   // Four one-byte characters fit exactly; the rest is dropped.
   EXPECT_STREQ(plugin::IKeyPress("abcdef", 0).utf8, "abcd");
   EXPECT_STREQ(plugin::IKeyPress(nullptr, 0).utf8, "");
+}
+
+TEST(IMatrix, PostMultipliesInLocalCoordinates)
+{
+  // Rotating by 90 degrees turns the x axis downward on the screen.
+  double x = 1, y = 0;
+  IMatrix().Rotate(90.f).TransformPoint(x, y);
+  EXPECT_NEAR(x, 0.0, 1e-6);
+  EXPECT_NEAR(y, 1.0, 1e-6);
+
+  // Translate then scale: the scale acts first, so (1, 1) → (2, 3) → (12, 23).
+  x = 1, y = 1;
+  IMatrix().Translate(10, 20).Scale(2, 3).TransformPoint(x, y);
+  EXPECT_EQ((std::vector<double>{x, y}), (std::vector<double>{12, 23}));
+}
+
+TEST(StylesAndPaints, StopsAndColourSpecs)
+{
+  IPattern p(kLinearPattern);
+  for (int i = 0; i < 17; ++i)
+    p.AddStop(COLOR_RED, i / 16.f);
+  EXPECT_EQ(p.NStops(), 16);
+  const IPattern solid(COLOR_BLUE);
+  EXPECT_EQ((std::tuple{solid.mType, solid.mExtend, solid.mNStops}), (std::tuple{0, 1, 1}));
+  EXPECT_EQ(solid.GetStop(0).mColor, COLOR_BLUE);
+
+  const IVColorSpec shortSpec{COLOR_WHITE, COLOR_RED};
+  EXPECT_EQ(shortSpec.GetColor(kFG), COLOR_RED);
+  for (int i = 2; i < kNumVColors; ++i)
+    EXPECT_EQ(shortSpec.mColors[i], COLOR_BLACK);
+  EXPECT_EQ(DEFAULT_STYLE.colorSpec.GetColor(kSH), IColor(60, 0, 0, 0));
+  EXPECT_EQ(DEFAULT_STYLE.labelText.mVAlign, kVAlignTop);
+  EXPECT_EQ(DEFAULT_STYLE.valueText.mVAlign, kVAlignBottom);
+
+  // Bitmap sizes are points: pixels over the scale, truncated; frames split one axis.
+  APIBitmap api(1, 301, 200, 2.f, 1.f);
+  const IBitmap strip(&api, 3, true, "knob");
+  EXPECT_EQ((std::tuple{strip.W, strip.H, strip.FrameWidth(), strip.FrameHeight()}), (std::tuple{150, 100, 50, 100}));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Dirty-rectangle reduction
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+std::vector<IRECT> Optimized(std::initializer_list<IRECT> rects)
+{
+  IRECTList list;
+  for (const IRECT& r : rects)
+    list.Add(r);
+  list.Optimize();
+  std::vector<IRECT> out;
+  for (int i = 0; i < list.Size(); ++i)
+    out.push_back(list.Get(i));
+  return out;
+}
+
+} // namespace
+
+TEST(IRECTList, ReducesContainedAndMergesAlignedNeighbours)
+{
+  struct Case
+  {
+    const char* name;
+    std::initializer_list<IRECT> in;
+    std::vector<IRECT> out;
+  };
+  const Case cases[] = {
+      {"identical", {IRECT(0, 0, 10, 10), IRECT(0, 0, 10, 10)}, {IRECT(0, 0, 10, 10)}},
+      {"inside", {IRECT(2, 2, 5, 5), IRECT(0, 0, 10, 10)}, {IRECT(0, 0, 10, 10)}},
+      {"stacked", {IRECT(0, 0, 10, 10), IRECT(0, 10, 10, 20)}, {IRECT(0, 0, 10, 20)}},
+      {"side by side", {IRECT(0, 0, 10, 10), IRECT(10, 0, 20, 10)}, {IRECT(0, 0, 20, 10)}},
+      {"overlapping band", {IRECT(0, 0, 10, 10), IRECT(0, 5, 10, 15)}, {IRECT(0, 0, 10, 15)}},
+      {"apart", {IRECT(0, 0, 1, 1), IRECT(5, 5, 6, 6)}, {IRECT(0, 0, 1, 1), IRECT(5, 5, 6, 6)}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Optimized(c.in), c.out) << c.name;
+
+  IRECTList list;
+  list.Add(IRECT(10, 10, 20, 20).GetPadded(-0.75f));
+  EXPECT_EQ(list.Get(0), IRECT(9.25f, 9.25f, 20.75f, 20.75f));
+  list.PixelAlign(2.f);
+  EXPECT_EQ(list.Get(0), IRECT(9.f, 9.f, 21.f, 21.f));
+}
+
+// Whether every integer cell (x, y)–(x+1, y+1) of r lies inside some rectangle of the list.
+static bool Covers(const IRECTList& list, const IRECT& r)
+{
+  for (int y = static_cast<int>(r.T); y < static_cast<int>(r.B); ++y)
+    for (int x = static_cast<int>(r.L); x < static_cast<int>(r.R); ++x)
+    {
+      bool covered = false;
+      for (int i = 0; i < list.Size() && !covered; ++i)
+        covered = list.Get(i).Contains(x + 0.5f, y + 0.5f);
+      if (!covered) return false;
+    }
+  return true;
+}
+
+TEST(IRECTList, OptimizedListCoversEveryOriginalRectangle)
+{
+  // A band through the middle of a rectangle, and a rectangle inside another's edge: both used to lose area.
+  for (auto set : {std::vector<IRECT>{IRECT(0, 0, 10, 30), IRECT(-5, 10, 15, 20)},
+                   std::vector<IRECT>{IRECT(0, 0, 30, 30), IRECT(0, 10, 10, 20)},
+                   std::vector<IRECT>{IRECT(0, 0, 30, 30), IRECT(10, 0, 20, 10)}})
+  {
+    IRECTList list;
+    for (const IRECT& r : set)
+      list.Add(r);
+    list.Optimize();
+    for (const IRECT& r : set)
+      EXPECT_TRUE(Covers(list, r)) << r.L << "," << r.T << "," << r.R << "," << r.B;
+  }
+
+  // Many random sets on a small grid, so that overlaps, shared edges and containment are frequent.
+  uint32_t seed = 12345;
+  const auto next = [&seed](int n)
+  {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(n));
+  };
+  for (int round = 0; round < 3000; ++round)
+  {
+    std::vector<IRECT> set;
+    const int n = 1 + next(8);
+    for (int i = 0; i < n; ++i)
+    {
+      const int l = next(20), t = next(20);
+      set.push_back(IRECT(float(l), float(t), float(l + 1 + next(12)), float(t + 1 + next(12))));
+    }
+    IRECTList list;
+    for (const IRECT& r : set)
+      list.Add(r);
+    list.Optimize();
+    for (const IRECT& r : set)
+      ASSERT_TRUE(Covers(list, r)) << "round " << round;
+    // Nothing is drawn outside the original area either.
+    for (int i = 0; i < list.Size(); ++i)
+    {
+      bool inside = false;
+      for (const IRECT& r : set)
+        inside = inside || r.Intersects(list.Get(i));
+      EXPECT_TRUE(inside) << "round " << round;
+    }
+  }
 }

@@ -90,20 +90,18 @@ TEST_F(GraphicsTest, RemovingControls)
   EXPECT_EQ(g->GetControlWithTag(12), nullptr);
   EXPECT_EQ(g->GetControlWithTag(11), c[1]);
 
-  // Taking a control out by tag hands it back without deleting it.
-  IControl* back = g->RemoveControlWithTag(10);
-  EXPECT_EQ(back, c[0]);
-  EXPECT_EQ(deleted, 3);
-  delete back;
-  g->RemoveControl(5); // out of range: nothing
+  // Removing by tag deletes the control too.
+  g->RemoveControlWithTag(10);
+  EXPECT_EQ(deleted, 4);
+  g->RemoveControlWithTag(10); // unknown now: nothing
+  g->RemoveControl(5);         // out of range: nothing
   g->RemoveControl(static_cast<IControl*>(nullptr));
   EXPECT_EQ(g->NControls(), 1);
   g->RemoveAllControls();
   EXPECT_EQ(deleted, 5);
   // The empty context finds nothing.
-  EXPECT_EQ((std::vector<IControl*>{g->GetControlWithTag(11), g->RemoveControlWithTag(11), g->GetControl(-1),
-                                    g->GetControl(0)}),
-            std::vector<IControl*>(4, nullptr));
+  EXPECT_EQ((std::vector<IControl*>{g->GetControlWithTag(11), g->GetControl(-1), g->GetControl(0)}),
+            std::vector<IControl*>(3, nullptr));
   EXPECT_EQ(g->GetParamIdxForControl(0), -1);
 }
 
@@ -296,4 +294,140 @@ TEST_F(GraphicsTest, ControlsLaidOutOnOpenAreDeletedOnClose)
   c->deleted = &deleted;
   dlg.CloseWindow();
   EXPECT_EQ(deleted, 1);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Frame loop
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+double sFakeNow = 0.0;
+double FakeNow()
+{
+  return sFakeNow;
+}
+
+// Clips set for controls in a frame, as {L, T, R, B}.
+std::vector<std::vector<double>> Clips(const ScriptedGraphics& g)
+{
+  std::vector<std::vector<double>> out;
+  for (const auto& c : g.Calls("SetClipRegion"))
+    out.push_back(c.a);
+  return out;
+}
+
+} // namespace
+
+TEST_F(GraphicsTest, OnlyDirtyControlsAreDrawnClippedToWholePixels)
+{
+  auto* bg = Add(IRECT(0, 0, 200, 100));
+  auto* a = Add(IRECT(10, 10, 20, 20));
+  auto* far = Add(IRECT(150, 70, 160, 80));
+  IRECTList rects;
+
+  // Nothing dirty: no frame at all.
+  g->SetAllControlsClean();
+  EXPECT_FALSE(g->IsDirty(rects));
+  g->Draw(rects);
+  EXPECT_TRUE(g->drawn.empty());
+
+  // One dirty control: its bounds grown by 0.75, aligned to device pixels at scale 2.
+  a->SetDirty(false);
+  ASSERT_TRUE(g->IsDirty(rects));
+  EXPECT_EQ(rects.Get(0), IRECT(9.25f, 9.25f, 20.75f, 20.75f));
+  g->SetScreenScale(2.f);
+  g->drawn.clear();
+  g->Draw(rects);
+  EXPECT_EQ(Clips(*g), (std::vector<std::vector<double>>{{9, 9, 21, 21}, {9, 9, 21, 21}}));
+  EXPECT_EQ((std::vector<int>{bg->draws, a->draws, far->draws}), (std::vector<int>{1, 1, 0}));
+  EXPECT_EQ(g->drawn.front().op, "BeginFrame");
+  EXPECT_EQ(g->drawn.back().op, "EndFrame");
+
+  // The background is drawn even when hidden; other hidden controls are not.
+  bg->Hide(true);
+  a->Hide(true);
+  rects.Clear();
+  g->IsDirty(rects);
+  g->Draw(rects);
+  EXPECT_EQ((std::vector<int>{bg->draws, a->draws}), (std::vector<int>{2, 1}));
+
+  // Strict drawing: two far-apart rectangles become their one bounding rectangle.
+  bg->Hide(false);
+  a->Hide(false);
+  g->SetScreenScale(1.f);
+  g->SetStrictDrawing(true);
+  g->SetAllControlsClean();
+  a->SetDirty(false);
+  far->SetDirty(false);
+  rects.Clear();
+  g->IsDirty(rects);
+  g->drawn.clear();
+  g->Draw(rects);
+  EXPECT_EQ(Clips(*g), (std::vector<std::vector<double>>{{9, 9, 161, 81}, {9, 9, 21, 21}, {149, 69, 161, 81}}));
+}
+
+TEST_F(GraphicsTest, EachControlStartsFromAnIdentityTransformInsideItsClip)
+{
+  struct ClippingControl : RecordingControl
+  {
+    using RecordingControl::RecordingControl;
+    void Draw(IGraphics& gr) override
+    {
+      gr.PathTransformTranslate(5, 5);
+      gr.PathTransformSave();
+      gr.PathClipRegion(IRECT(0, 0, 15, 15)); // within the control's own clip
+      gr.PathClipRegion();                    // the whole clip again
+    }
+  };
+  g->AttachControl(new ClippingControl(IRECT(10, 10, 20, 20)));
+  auto* resizer = new RecordingControl(IRECT(190, 90, 200, 100));
+  g->AttachCornerResizer(resizer);
+  IRECTList rects;
+  ASSERT_TRUE(g->IsDirty(rects));
+  g->SetAllControlsClean();
+  g->Draw(rects);
+  EXPECT_EQ(Clips(*g),
+            (std::vector<std::vector<double>>{{9, 9, 21, 21}, {9, 9, 15, 15}, {9, 9, 21, 21}, {189, 89, 201, 101}}));
+  EXPECT_EQ(resizer->draws, 1); // the special controls are drawn after the list
+  EXPECT_EQ(g->GetTransformStackDepth(), 0);
+  EXPECT_EQ(g->matrix, IMatrix());
+}
+
+TEST_F(GraphicsTest, AnimationsKeepControlsDirtyAndTheFrameClockIsInjectable)
+{
+  IGraphics::SetClock(FakeNow);
+  sFakeNow = 10.0;
+  auto* c = Add(IRECT(0, 0, 10, 10));
+  int ticks = 0;
+  g->SetDisplayTickFunc([&] { ++ticks; });
+  c->SetActionFunction(DefaultClickActionFunc);
+  c->SetDirty(true); // the click feedback starts
+  IRECTList rects;
+  for (double t : {10.0, 10.05, 10.099})
+  {
+    sFakeNow = t;
+    g->SetAllControlsClean();
+    rects.Clear();
+    EXPECT_TRUE(g->IsDirty(rects)) << t;
+    EXPECT_GT(c->GetAnimationProgress(), -0.001);
+  }
+  // After 100 ms the animation ends itself at the next frame; the control is dirty once more, then clean.
+  sFakeNow = 10.101;
+  g->SetAllControlsClean();
+  EXPECT_TRUE(g->IsDirty(rects));
+  EXPECT_FALSE(c->GetAnimationFunction());
+  g->SetAllControlsClean();
+  rects.Clear();
+  EXPECT_FALSE(g->IsDirty(rects));
+  EXPECT_EQ(ticks, 5);
+
+  // Frame times come from the same clock.
+  sFakeNow = 20.0;
+  g->BeginFrame();
+  sFakeNow = 20.25;
+  g->BeginFrame();
+  EXPECT_DOUBLE_EQ(g->GetLastFrameTime(), 0.25);
+  IGraphics::SetClock(nullptr);
 }

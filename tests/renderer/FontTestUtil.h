@@ -32,9 +32,8 @@ inline std::vector<unsigned char> ReadFile(const char* path)
 struct Store
 {
   FAcontext* s = nullptr;
-  explicit Store(int width = 512, int height = 512, FAparams extra = {})
+  explicit Store(int width = 512, int height = 512, FAparams p = {})
   {
-    FAparams p = extra;
     p.width = width;
     p.height = height;
     p.flags = FA_ZERO_TOPLEFT;
@@ -92,27 +91,11 @@ inline std::vector<Step> Steps(FAcontext* s, const std::string& text, int option
 
 inline std::string Utf8(unsigned cp)
 {
-  std::string out;
-  if (cp < 0x80)
-    out += char(cp);
-  else if (cp < 0x800)
-  {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  }
-  else if (cp < 0x10000)
-  {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
-  else
-  {
-    out += char(0xF0 | (cp >> 18));
-    out += char(0x80 | ((cp >> 12) & 0x3F));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
+  if (cp < 0x80) return std::string(1, char(cp));
+  const int n = cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+  std::string out(size_t(n), '\0');
+  for (int k = n - 1; k > 0; --k, cp >>= 6) out[size_t(k)] = char(0x80 | (cp & 0x3F));
+  out[0] = char((0xF00 >> n) | cp);
   return out;
 }
 

@@ -127,16 +127,17 @@ TEST(FontMetrics, KerningMatchesFreeType)
 namespace
 {
 
-// Coverage of one glyph drawn by the store, in screen pixels relative to the pen at (0, 0).
+// Coverage of one glyph in screen pixels relative to the pen at (0, 0): a window onto a bitmap.
 struct Coverage
 {
-  int x0 = 0, y0 = 0, w = 0, h = 0;
-  std::vector<int> px;
+  int x0, y0, w, h;
+  const unsigned char* px;
+  int stride;
   int at(int x, int y) const
   {
     x -= x0;
     y -= y0;
-    return (x < 0 || y < 0 || x >= w || y >= h) ? 0 : px[size_t(y) * size_t(w) + size_t(x)];
+    return (x < 0 || y < 0 || x >= w || y >= h) ? 0 : px[y * stride + x];
   }
 };
 
@@ -183,25 +184,12 @@ TEST(FontMetrics, CoverageCloseToFreeType)
         const FAquad& q = steps[0].quad;
         int tw = 0, th = 0;
         const unsigned char* tex = faGetTextureData(store.s, &tw, &th);
-        Coverage ours;
-        ours.x0 = int(q.x0);
-        ours.y0 = int(q.y0);
-        ours.w = int(q.x1 - q.x0);
-        ours.h = int(q.y1 - q.y0);
         const int sx = int(std::lround(q.s0 * tw)), sy = int(std::lround(q.t0 * th));
-        for (int y = 0; y < ours.h; ++y)
-          for (int x = 0; x < ours.w; ++x) ours.px.push_back(tex[size_t(sy + y) * size_t(tw) + size_t(sx + x)]);
-
+        const Coverage ours{int(q.x0), int(q.y0), int(q.x1 - q.x0), int(q.y1 - q.y0), tex + sy * tw + sx, tw};
         ASSERT_EQ(FT_Load_Char(ft.face, cp, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | FT_LOAD_RENDER), 0);
-        const FT_Bitmap& bm = ft.face->glyph->bitmap;
-        Coverage ref;
-        ref.x0 = ft.face->glyph->bitmap_left;
-        ref.y0 = -ft.face->glyph->bitmap_top;
-        ref.w = int(bm.width);
-        ref.h = int(bm.rows);
-        for (int y = 0; y < ref.h; ++y)
-          for (int x = 0; x < ref.w; ++x) ref.px.push_back(bm.buffer[y * bm.pitch + x]);
-
+        const FT_GlyphSlot slot = ft.face->glyph;
+        const Coverage ref{slot->bitmap_left, -slot->bitmap_top, int(slot->bitmap.width), int(slot->bitmap.rows),
+                           slot->bitmap.buffer, slot->bitmap.pitch};
         long sumRef = 0, sumOurs = 0, diff = 0;
         for (int y = std::min(ours.y0, ref.y0); y < std::max(ours.y0 + ours.h, ref.y0 + ref.h); ++y)
           for (int x = std::min(ours.x0, ref.x0); x < std::max(ours.x0 + ours.w, ref.x0 + ref.w); ++x)

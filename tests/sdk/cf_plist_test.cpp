@@ -178,24 +178,6 @@ TEST(CFPropertyList, EveryTruncationFails)
   CFRelease(whole);
 }
 
-TEST(CFPropertyList, MutatedBytesNeverCrash)
-{
-  // Deterministic byte flips over a valid document: each read either succeeds or fails; the sanitizers
-  // watch memory.
-  const std::string doc(kInfo);
-  uint32_t state = 12345;
-  auto next = [&state] { return state = state * 1664525u + 1013904223u; };
-  for (int round = 0; round < 2000; ++round)
-  {
-    std::string m = doc;
-    const int flips = 1 + static_cast<int>(next() % 4);
-    for (int k = 0; k < flips; ++k)
-      m[next() % m.size()] = static_cast<char>(next() >> 24);
-    CFPropertyListRef p = Read(m);
-    if (p) CFRelease(p);
-  }
-}
-
 TEST(CFPropertyList, DeepNestingIsRefused)
 {
   auto nested = [](int depth)

@@ -1,40 +1,183 @@
 #pragma once
 
-// Test doubles for the editor side: a graphics context whose platform operations are scripted and recorded, a
-// control that records what the context and the delegate did to it, and a bare editor delegate that records what
-// controls send back. Header-only; include as "support/ScriptedGraphics.h".
-//
-// ScriptedGraphics::OpenWindow behaves as the platform layer does when it opens a window: it copies its
-// draw-context-ready flag into the delegate's graphics-ready flag, applies the screen scale, lays the controls out
-// through the delegate and calls OnUIOpen.
+// Test doubles for the editor side: a recording drawing back end (RecordingGraphics), a scripted platform on top
+// of it (ScriptedGraphics), a control that records what the context and the delegate did to it, and a bare editor
+// delegate that records what controls send back. Header-only; include as "support/ScriptedGraphics.h".
 
 #include "controls/IControl.h"
 #include "framework/IGEditorDelegate.h"
+#include "framework/PluginMidi.h"
 #include "graphics/IGraphics.h"
+#include "graphics/IPopupMenu.h"
 
+#include <cstdio>
+
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace plugin::igraphics::test
 {
 
-class ScriptedGraphics : public IGraphics
+// A drawing back end that draws nothing: every back-end slot records one call with its arguments. Path points
+// carry their raw coordinates followed by the coordinates under the transform in force (x, y, tx, ty).
+class RecordingGraphics : public IGraphics
+{
+public:
+  using IGraphics::DrawBitmap;
+  using IGraphics::IGraphics;
+
+  struct DrawCall
+  {
+    std::string op;
+    std::vector<double> a;
+    std::string text;
+    IColor color; // first stop of the paint for strokes and fills
+  };
+  std::vector<DrawCall> drawn;
+  // Script: the text width DoMeasureText reports per character.
+  float charWidth = 7.f;
+
+  // The calls named op.
+  std::vector<DrawCall> Calls(const std::string& op) const
+  {
+    std::vector<DrawCall> out;
+    for (const auto& c : drawn)
+      if (c.op == op) out.push_back(c);
+    return out;
+  }
+
+  void DrawBitmap(const IBitmap& bitmap, const IRECT& r, int srcX, int srcY, const IBlend* blend) override
+  {
+    Rec("DrawBitmap", {r.L, r.T, r.R, r.B, double(srcX), double(srcY), double(bitmap.W), double(bitmap.H)}, blend);
+  }
+  IColor GetPoint(int, int) override { return COLOR_TRANSPARENT; }
+  void* GetDrawContext() override { return nullptr; }
+  const char* GetDrawingAPIStr() override { return "Recording"; }
+  bool BitmapExtSupported(const char* ext) override { return ext && std::string(ext) == "png"; }
+  void GetLayerBitmapData(const ILayerPtr&, RawBitmapData&) override { Rec("GetLayerBitmapData", {}); }
+  void ApplyShadowMask(ILayerPtr&, RawBitmapData&, const IShadow&) override { Rec("ApplyShadowMask", {}); }
+  void SetLayerBitmapData(const ILayerPtr&, const RawBitmapData&) override { Rec("SetLayerBitmapData", {}); }
+  void PathClear() override { Rec("PathClear", {}); }
+  void PathClose() override { Rec("PathClose", {}); }
+  void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding) override
+  {
+    Rec("PathArc", {cx, cy, r, a1, a2, double(winding)});
+  }
+  void PathMoveTo(float x, float y) override { RecPoint("PathMoveTo", x, y); }
+  void PathLineTo(float x, float y) override { RecPoint("PathLineTo", x, y); }
+  void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) override
+  {
+    Rec("PathCubicBezierTo", {c1x, c1y, c2x, c2y, x2, y2});
+  }
+  void PathQuadraticBezierTo(float cx, float cy, float x2, float y2) override
+  {
+    Rec("PathQuadraticBezierTo", {cx, cy, x2, y2});
+  }
+  void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options, const IBlend* blend) override
+  {
+    Rec("PathStroke", {thickness, double(options.mDash.mCount), options.mDash.mArray[0], options.mMiterLimit}, blend,
+        &pattern);
+  }
+  void PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* blend) override
+  {
+    Rec("PathFill", {double(options.mFillRule), double(pattern.mType)}, blend, &pattern);
+  }
+  void PathTransformSetMatrix(const IMatrix& m) override
+  {
+    matrix = m;
+    Rec("SetMatrix", {m.mXX, m.mYX, m.mXY, m.mYY, m.mTX, m.mTY});
+  }
+  void SetClipRegion(const IRECT& r) override { Rec("SetClipRegion", {r.L, r.T, r.R, r.B}); }
+  void CompleteRegion(const IRECT& r) override { Rec("CompleteRegion", {r.L, r.T, r.R, r.B}); }
+  void BeginFrame() override
+  {
+    IGraphics::BeginFrame();
+    Rec("BeginFrame", {});
+  }
+  void EndFrame() override { Rec("EndFrame", {}); }
+  int AlphaChannel() const override { return 3; }
+  bool FlippedBitmap() const override { return false; }
+  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
+  {
+    const float w = charWidth * static_cast<float>(std::string(str).size());
+    const float x = text.mAlign == kAlignNear  ? bounds.L
+                    : text.mAlign == kAlignFar ? bounds.R - w
+                                               : bounds.MW() - w / 2;
+    bounds = IRECT(x, bounds.T, x + w, bounds.B);
+    return w;
+  }
+  void DoDrawText(const IText& text, const char* str, const IRECT& r, const IBlend* blend) override
+  {
+    Rec("DoDrawText", {r.L, r.T, r.R, r.B, text.mSize}, blend, nullptr, str);
+  }
+
+  IMatrix matrix;
+
+protected:
+  void Rec(const char* op, std::initializer_list<double> a, const IBlend* blend = nullptr,
+           const IPattern* pattern = nullptr, const char* text = "")
+  {
+    (void)blend;
+    drawn.push_back(DrawCall{op, a, text ? text : "", pattern ? pattern->mStops[0].mColor : IColor()});
+  }
+  void RecPoint(const char* op, float x, float y)
+  {
+    double tx = x, ty = y;
+    matrix.TransformPoint(tx, ty);
+    Rec(op, {x, y, tx, ty});
+  }
+};
+
+// A platform whose answers come from a script: mouse position, cursor, native menus, text fields, clipboard,
+// message boxes and the colour picker. Every platform call is recorded in calls, e.g. "PlatformResize(1)".
+//
+// OpenWindow behaves as the platform layer does when it opens a window: it copies its draw-context-ready flag into
+// the delegate's graphics-ready flag, applies the screen scale, lays the controls out through the delegate and
+// calls OnUIOpen.
+class ScriptedGraphics : public RecordingGraphics
 {
 public:
   ScriptedGraphics(IGEditorDelegate& dlg, int w, int h, int fps = 0, float scale = 1.f)
-      : IGraphics(dlg, w, h, fps, scale), mDlg(dlg)
+      : RecordingGraphics(dlg, w, h, fps, scale), mDlg(dlg)
   {
   }
 
   // Script.
   float platformWindowScale = 1.f;
   float mouseX = 0.f, mouseY = 0.f;
+  // Native menus: the item chosen (-1: dismissed, the platform answers null), whether the answer comes later,
+  // and whether the platform cannot show a menu at all (null at once).
+  int menuChoice = -1;
+  bool menuAsync = false;
+  bool menuRefuse = false;
+  std::vector<std::string> textAnswers; // typed into the next text fields, in order; none: the field stays open
+  std::string clipboard;
+  EMsgBoxResult msgBoxResult = kOK;
+  IColor pickedColor = COLOR_WHITE;
 
-  // Record: one entry per platform call, e.g. "OpenWindow", "PlatformResize(1)", "HideMouseCursor(0,1)".
+  // Record.
   std::vector<std::string> calls;
   void* lastParent = nullptr;
   int platformResizes = 0;
   int tooltipUpdates = 0;
+  struct TextEntry
+  {
+    int paramIdx;
+    IRECT bounds;
+    int length;
+    std::string str;
+  };
+  std::vector<TextEntry> textEntries;
+  struct Menu
+  {
+    std::vector<std::string> items;
+    std::vector<int> flags;
+    std::string title;
+    IRECT bounds;
+  };
+  std::vector<Menu> menus;
+  std::vector<ECursor> cursors;
 
   int Count(const std::string& call) const
   {
@@ -56,10 +199,21 @@ public:
     return &mView;
   }
   void CloseWindow() override { calls.push_back("CloseWindow"); }
+  void* GetWindow() override { return &mView; }
   void GetMouseLocation(float& x, float& y) const override
   {
     x = mouseX;
     y = mouseY;
+  }
+  void MoveMouseCursor(float x, float y) override
+  {
+    mouseX = x;
+    mouseY = y;
+  }
+  ECursor SetMouseCursor(ECursor cursor) override
+  {
+    cursors.push_back(cursor);
+    return IGraphics::SetMouseCursor(cursor);
   }
   float GetPlatformWindowScale() const override { return platformWindowScale; }
   void PlatformResize(bool parentHasResized) override
@@ -72,13 +226,60 @@ public:
     calls.push_back(std::string("HideMouseCursor(") + (hide ? "1" : "0") + "," + (lock ? "1" : "0") + ")");
     SetCursorHidden(hide);
   }
-  void UpdateTooltips() override { ++tooltipUpdates; }
-  IPopupMenu* CreatePlatformPopupMenu(IPopupMenu&, const IRECT&, bool& isAsync) override
+  void ForceEndUserEdit() override { calls.push_back("ForceEndUserEdit"); }
+  bool GetTextFromClipboard(Util_String& str) override
   {
-    isAsync = false;
-    return nullptr;
+    str.Set(clipboard.c_str());
+    return !clipboard.empty();
   }
-  void CreatePlatformTextEntry(int, const IText&, const IRECT&, int, const char*) override {}
+  bool SetTextInClipboard(const char* str) override
+  {
+    clipboard = str ? str : "";
+    return true;
+  }
+  void UpdateTooltips() override { ++tooltipUpdates; }
+  EMsgBoxResult ShowMessageBox(const char*, const char*, EMsgBoxType, IMsgBoxCompletionHandlerFunc f) override
+  {
+    if (f) f(msgBoxResult);
+    return msgBoxResult;
+  }
+  void PromptForFile(Util_String& fileName, Util_String&, EFileAction, const char*) override { fileName.Set(""); }
+  void PromptForDirectory(Util_String& dir) override { dir.Set(""); }
+  bool PromptForColor(IColor& color, const char*, IColorPickerHandlerFunc f) override
+  {
+    color = pickedColor;
+    if (f) f(pickedColor);
+    return true;
+  }
+  bool OpenURL(const char* url, const char*, const char*, const char*) override
+  {
+    calls.push_back(std::string("OpenURL(") + (url ? url : "") + ")");
+    return true;
+  }
+  IPopupMenu* CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync) override
+  {
+    Menu m{{}, {}, menu.GetRootTitle(), bounds};
+    for (int i = 0; i < menu.NItems(); ++i)
+    {
+      m.items.push_back(menu.GetItemText(i));
+      m.flags.push_back(menu.GetItem(i)->GetFlags());
+    }
+    menus.push_back(m);
+    isAsync = menuAsync && !menuRefuse;
+    if (menuRefuse || menuChoice < 0) return nullptr;
+    menu.SetChosenItemIdx(menuChoice);
+    // An asynchronous platform answers later through SetControlValueAfterPopupMenu.
+    return menuAsync ? nullptr : &menu;
+  }
+  void CreatePlatformTextEntry(int paramIdx, const IText&, const IRECT& bounds, int length, const char* str) override
+  {
+    textEntries.push_back({paramIdx, bounds, length, str ? str : ""});
+    // A scripted answer ends the entry at once, as a user pressing Return would.
+    if (textAnswers.empty()) return;
+    const std::string answer = textAnswers.front();
+    textAnswers.erase(textAnswers.begin());
+    SetControlValueAfterTextEdit(answer.c_str());
+  }
   bool GetDrawContextReady() const override { return true; }
   void DrawResize() override { calls.push_back("DrawResize"); }
 
@@ -104,7 +305,17 @@ public:
     if (deleted) ++*deleted;
   }
 
-  void Draw(IGraphics&) override {}
+  // Events in arrival order, e.g. "down 5,5 R", "drag 1,0", "up", "dbl", "popup 2/0", "context -1".
+  std::vector<std::string> events;
+  std::vector<std::string> contextItems; // what CreateContextMenu puts into the menu
+  int draws = 0;
+
+  // Draws its bounds as one red rectangle, so a test sees which controls a frame drew and where.
+  void Draw(IGraphics& g) override
+  {
+    ++draws;
+    g.FillRect(COLOR_RED, GetRECT(), &GetBlend());
+  }
   void OnInit() override { ++inits; }
   void OnResize() override { ++resizes; }
   void OnRescale() override { ++rescales; }
@@ -118,6 +329,59 @@ public:
   }
   bool OnKeyDown(float, float, const IKeyPress&) override { return ++keysDown, keyResult; }
   bool OnKeyUp(float, float, const IKeyPress&) override { return ++keysUp, keyResult; }
+  void OnMouseDown(float x, float y, const IMouseMod& mod) override
+  {
+    events.push_back("down " + Pt(x, y) + (mod.R ? " R" : ""));
+    IControl::OnMouseDown(x, y, mod);
+  }
+  void OnMouseUp(float x, float y, const IMouseMod&) override { events.push_back("up " + Pt(x, y)); }
+  void OnMouseDrag(float, float, float dX, float dY, const IMouseMod&) override
+  {
+    events.push_back("drag " + Pt(dX, dY));
+  }
+  void OnMouseDblClick(float x, float y, const IMouseMod& mod) override
+  {
+    events.push_back("dbl");
+    IControl::OnMouseDblClick(x, y, mod);
+  }
+  void OnMouseWheel(float, float, const IMouseMod&, float d) override { events.push_back("wheel " + Num(d)); }
+  void OnDrop(const char* path) override { events.push_back(std::string("drop ") + path); }
+  void OnTouchCancelled(float, float, const IMouseMod&) override { events.push_back("cancel"); }
+  void OnMouseOver(float x, float y, const IMouseMod& mod) override
+  {
+    if (!GetMouseIsOver()) events.push_back("over");
+    IControl::OnMouseOver(x, y, mod);
+  }
+  void OnMouseOut() override
+  {
+    if (GetMouseIsOver()) events.push_back("out");
+    IControl::OnMouseOut();
+  }
+  void CreateContextMenu(IPopupMenu& menu) override
+  {
+    for (const auto& item : contextItems)
+      menu.AddItem(item.c_str());
+  }
+  void OnPopupMenuSelection(IPopupMenu* menu, int valIdx) override
+  {
+    events.push_back("popup " + (menu ? std::to_string(menu->GetChosenItemIdx()) : std::string("null")) + "/" +
+                     std::to_string(valIdx));
+    IControl::OnPopupMenuSelection(menu, valIdx);
+  }
+  void OnContextSelection(int itemIdx) override { events.push_back("context " + std::to_string(itemIdx)); }
+  void OnTextEntryCompletion(const char* text, int valIdx) override
+  {
+    events.push_back(std::string("text ") + text + "/" + std::to_string(valIdx));
+  }
+
+private:
+  static std::string Num(float v)
+  {
+    char buf[32];
+    std::snprintf(buf, sizeof(buf), "%g", static_cast<double>(v));
+    return buf;
+  }
+  static std::string Pt(float x, float y) { return Num(x) + "," + Num(y); }
 };
 
 // An editor delegate without a host: records what controls send and answers resizes from a script.
@@ -136,8 +400,16 @@ public:
   int resizeRequests = 0;
   int lastResizeW = 0, lastResizeH = 0;
 
-  void BeginInformHostOfParamChangeFromUI(int) override {}
-  void EndInformHostOfParamChangeFromUI(int) override {}
+  // "B<param>" / "E<param>" per gesture call, in order.
+  std::vector<std::string> gestures;
+  std::vector<IMidiMsg> midiFromUI;
+  int mouseDownHooks = 0, mouseUpHooks = 0;
+
+  void BeginInformHostOfParamChangeFromUI(int paramIdx) override { gestures.push_back("B" + std::to_string(paramIdx)); }
+  void EndInformHostOfParamChangeFromUI(int paramIdx) override { gestures.push_back("E" + std::to_string(paramIdx)); }
+  void SendMidiMsgFromUI(const IMidiMsg& msg) override { midiFromUI.push_back(msg); }
+  void OnMouseDownHook() override { ++mouseDownHooks; }
+  void OnMouseUpHook() override { ++mouseUpHooks; }
   void SendParameterValueFromUI(int paramIdx, double normalizedValue, bool notifyPlugin) override
   {
     sentFromUI.push_back({paramIdx, normalizedValue});

@@ -75,29 +75,57 @@ TEST_F(ChainState, SavedStateLoadsBack)
   EXPECT_EQ(mReceiver["Meter Mode"], 4.0);
 }
 
-TEST_F(ChainState, PresetFileLoadsIntoTheReceiver)
+TEST_F(ChainState, PresetFileLoadsAsTheEditorLoadsIt)
 {
+  // A state away from the defaults, then a preset that names one parameter: the other preset parameters return
+  // to their defaults, the instance settings keep the state's values.
+  ChainSetup save;
+  save.receiver = {{"Reference Level", "-11.5"}, {"Pre-Post FX", "off"}};
+  save.saveState = mTemp / "receiver.state";
+  ASSERT_TRUE(Run(save));
   mTemp.Write("p.tps", Preset("Drive FX", "2.500000"));
   ChainSetup setup;
+  setup.loadState = mTemp / "receiver.state";
   setup.preset = mTemp / "p.tps";
   Status s = Run(setup);
   ASSERT_TRUE(s) << s.message();
   EXPECT_EQ(mReceiver["Drive FX"], 2.5);
+  EXPECT_EQ(mReceiver["Reference Level"], -18.0);
+  EXPECT_EQ(mReceiver["Pre-Post FX"], 0.0);
+
+  // A Link ID that is not a number is refused by the product, so it changes nothing and stops nothing.
+  mTemp.Write("nan.tps", Preset("Link ID", "nan"));
+  setup.preset = mTemp / "nan.tps";
+  s = Run(setup);
+  ASSERT_TRUE(s) << s.message();
+  EXPECT_EQ(mReceiver["Link ID"], 1.0);
 }
 
 TEST_F(ChainState, RefusedFilesFailWithOneLine)
 {
   mTemp.Write("junk.state", "not a state at all");
   mTemp.Write("sender.tps", Preset("Plugin Mode", "0"));
-  ChainSetup junk, missing, sender, unwritable;
+  mTemp.Write("link.tps", Preset("Link ID", "7.000000"));
+  mTemp.Write("other.tps", Preset("Drive FX", "1").replace(Preset("", "").find("Quenlar"), 7, "Quenlaz"));
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  mTemp.Write("deep.tps", deep);
+  ChainSetup junk, missing, sender, link, other, deepSetup, unwritable;
+  deepSetup.preset = mTemp / "deep.tps";
   junk.loadState = mTemp / "junk.state";
   missing.preset = mTemp / "none.tps";
-  sender.preset = mTemp / "sender.tps"; // turns the Receiver into a Sender, which breaks the chain
+  sender.preset = mTemp / "sender.tps";
+  sender.receiver = {{"Plugin Mode", "Receiver"}}; // settings come too late to undo it
+  link.preset = mTemp / "link.tps";
+  other.preset = mTemp / "other.tps";
   unwritable.saveState = (mTemp.Path() / "no" / "such" / "folder.state").string();
   const std::tuple<ChainSetup*, std::string, bool> cases[] = { // the setup, words of its line, whether it starts so
     {&junk, "--load-state " + (mTemp / "junk.state") + ": restore state:", true},
     {&missing, "--preset " + (mTemp / "none.tps") + ": cannot read", true},
-    {&sender, "makes the Receiver Sender on Link ID 1", false},
+    {&sender, "--preset " + (mTemp / "sender.tps") + ": the preset sets \"Plugin Mode\" to Sender", true},
+    {&link, "--preset " + (mTemp / "link.tps") + ": the preset sets \"Link ID\" to 7", true},
+    {&other, "--preset " + (mTemp / "other.tps") + ": restore state:", true},
+    {&deepSetup, "--preset " + (mTemp / "deep.tps") + ": not a preset file", true},
     {&unwritable, "cannot write", false},
   };
   for (const auto& [setup, words, start] : cases)
@@ -106,8 +134,4 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
     EXPECT_FALSE(s);
     EXPECT_TRUE(start ? s.message().rfind(words, 0) == 0 : s.message().find(words) != std::string::npos) << s.message();
   }
-  // The settings given as well may put it back.
-  sender.receiver = {{"Plugin Mode", "Receiver"}};
-  const Status s = Run(sender);
-  EXPECT_TRUE(s) << s.message();
 }

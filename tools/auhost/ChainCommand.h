@@ -10,8 +10,9 @@
 // float WAV. Settings reach the instances through the parameter API after they are initialised and before the
 // first block; --command sends editor command CODE (value 1.0, as the editor's buttons send) to the Receiver
 // before the sample at SECONDS. --load-state gives the Receiver a state saved by --save-state (its ClassInfo
-// "data") and --preset a ".tps" preset file, both before the settings; --save-state writes the Receiver's state
-// after the run.
+// "data") and --preset a ".tps" preset file as the editor loads one (preset parameters it does not name return to
+// their defaults; one that would change the Receiver's mode or Link ID is refused), both before the settings;
+// --save-state writes the Receiver's state after the run.
 // Without --json it prints a short summary (pre-FX and post-FX loudness, the match gain found, output against
 // input); with --json one JSON object (ChainReportJson). While it runs and stderr is a terminal, a progress line
 // goes to stderr. A failure prints one line "auhost: <what went wrong>" to stderr: exit code 2 for a wrong command

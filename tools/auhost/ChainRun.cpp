@@ -10,13 +10,17 @@
 #include "tools/auhost/RunLoop.h"
 #include "tools/auhost/Text.h"
 
+#include <tinyxml.h>
+
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 
 namespace auhost
 {
@@ -176,6 +180,121 @@ std::string FramePresetText(const std::string& text)
   return chunk;
 }
 
+// The product's parameters that a preset load leaves as they are unless the file names them: editor and instance
+// settings, one-shot actions and the stored gains. Every other parameter returns to its default first.
+constexpr const char* kKeptByPresetLoad[] = {
+    "GUI Scale",
+    "Toggle Tooltips",
+    "Plugin Mode",
+    "Link ID",
+    "Latency Compensation",
+    "Active",
+    "Pre-Post FX",
+    "GainDiff Store",
+    "PreGain Diff Store",
+    "Auto Set Link ID",
+    "Reset PreGain Diff",
+    "Reset Sender RMS",
+    "Reset Gain Diff",
+    "Reset 2",
+    "Match Pre-FX Diff/Gain",
+    "Match Post-FX Diff/Gain",
+    "Match Loudness",
+    "Online Update Check",
+    "Show Config Page",
+};
+
+constexpr std::ptrdiff_t kMaxPresetElements = 4096;
+
+// A "val" text as the product reads it: a leading number in the C locale, 0 when there is none; a value that is
+// not finite is refused (its parameter keeps what it has).
+std::optional<double> PresetValue(const char* text)
+{
+  if (!text) return 0.0;
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
+    ++text;
+  const bool negative = *text == '-';
+  if (*text == '+' || *text == '-') ++text;
+  double v = 0.0;
+  if (*text == '+' || *text == '-' ||
+      std::from_chars(text, text + std::strlen(text), v, std::chars_format::general).ec != std::errc())
+    v = 0.0;
+  if (!std::isfinite(v)) return std::nullopt;
+  return negative ? -v : v;
+}
+
+// The preset file `text` as the editor's preset load applies it, as a state chunk for the unit: every parameter
+// outside kKeptByPresetLoad at its default, then the file's own values (the later of two values of a parameter
+// wins). Refused when the file would change the unit's Plugin Mode or Link ID.
+Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::string& chunk)
+{
+  // The parser recurses once per nesting level: a preset has a few dozen elements, so a file with thousands is
+  // refused before it can run the stack out.
+  if (std::count(text.begin(), text.end(), '<') > kMaxPresetElements) return Status::Error("not a preset file");
+  TiXmlDocument doc;
+  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  TiXmlElement* root = doc.Error() ? nullptr : doc.FirstChildElement("PresetXMLTree");
+  TiXmlElement* preset = root ? root->FirstChildElement("Preset") : nullptr;
+  TiXmlElement* parameter = preset ? preset->FirstChildElement("Parameter") : nullptr;
+  if (!parameter) return Status::Error("not a preset file");
+
+  std::vector<ParameterDesc> params;
+  Status s = unit.ListParameters(params);
+  if (!s) return s;
+
+  // Plugin Mode and Link ID as the file would leave them.
+  for (const char* name : {kPluginModeName, kLinkIDName})
+  {
+    const ParameterDesc* p = FindExact(params, name);
+    if (!p) continue;
+    std::optional<double> wanted;
+    for (const TiXmlElement* e = parameter->FirstChildElement("Param"); e; e = e->NextSiblingElement("Param"))
+      if (const char* n = e->Attribute("name"); n && name == std::string_view(n))
+        if (const std::optional<double> v = PresetValue(e->Attribute("val"))) wanted = v;
+    Float32 current = 0.f;
+    s = unit.GetParameter(p->id, current);
+    if (!s) return s;
+    if (!wanted) continue;
+    const double value = std::round(std::clamp(*wanted, double(p->minValue), double(p->maxValue)));
+    if (value != double(current))
+    {
+      auto shown = [&](double v)
+      {
+        const size_t i = size_t(v);
+        return p->IsIndexed() && v >= 0 && i < p->valueStrings.size() ? p->valueStrings[i] : FormatNumber(v);
+      };
+      return Status::Error("the preset sets \"" + std::string(name) + "\" to " + shown(value) +
+                           "; the chain keeps the Receiver's \"" + name + "\" at " + shown(current));
+    }
+  }
+
+  TiXmlNode* first = parameter->FirstChild();
+  for (const ParameterDesc& p : params)
+  {
+    if (std::find_if(std::begin(kKeptByPresetLoad), std::end(kKeptByPresetLoad),
+                     [&](const char* kept) { return p.name == kept; }) != std::end(kKeptByPresetLoad))
+      continue;
+    TiXmlElement element("Param");
+    element.SetAttribute("name", p.name.c_str());
+    char value[64];
+    const auto res =
+        std::to_chars(value, value + sizeof value - 1, double(p.defaultValue), std::chars_format::fixed, 6);
+    *res.ptr = 0;
+    element.SetAttribute("val", value);
+    if (first)
+      parameter->InsertBeforeChild(first, element);
+    else
+      parameter->InsertEndChild(element);
+  }
+
+  TiXmlPrinter printer;
+  printer.SetIndent("    ");
+  printer.SetLineBreak("\n");
+  if (!doc.Accept(&printer)) return Status::Error("out of memory");
+  chunk = FramePresetText(printer.Str());
+  return Status::Ok();
+}
+
 // Restores bytes as the unit's ClassInfo "data", keeping the rest of its own ClassInfo but with an empty "name".
 Status RestoreData(Instance& unit, const std::string& bytes)
 {
@@ -223,8 +342,10 @@ Status LoadReceiverState(Instance& receiver, const ChainSetup& setup)
   }
   if (!setup.preset.empty())
   {
+    std::string chunk;
     Status s = ReadBytes(setup.preset, bytes);
-    if (s) s = RestoreData(receiver, FramePresetText(bytes));
+    if (s) s = PresetAsEditorLoad(receiver, bytes, chunk);
+    if (s) s = RestoreData(receiver, chunk);
     if (!s) return s.Prefixed("--preset " + setup.preset);
   }
   return Status::Ok();

@@ -5,9 +5,9 @@
 // new instances automatically: Sender, then Receiver, both on Link ID 1). For each block the Receiver pulls its
 // input, which renders the Sender on the same samples and passes its output through the effects; so the Sender
 // always processes a block before the Receiver does. Editor commands reach the Receiver, and its read-outs come
-// back, through the private properties of au/ZaniqPrivateProperties.h.
+// back, through the private properties of engine/ZaniqPrivateProperties.h.
 
-#include "au/ZaniqPrivateProperties.h"
+#include "engine/ZaniqPrivateProperties.h"
 #include "tools/auhost/AudioData.h"
 #include "tools/auhost/Effects.h"
 #include "tools/auhost/Status.h"

@@ -11,13 +11,11 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -62,6 +60,13 @@ public:
 
   void SetTargetLatencyForTest(int samples) { mTargetLatency.store(samples); }
   void SetGainToMatchForTest(double g) { mGainToMatch.store(g); }
+  // The meter levels the match commands look at (linear).
+  void SetLevelsForTest(double pre, double post, double preMax)
+  {
+    mPreFXLevel.store(pre);
+    mPostFXLevel.store(post);
+    mPreFXMax.store(preMax);
+  }
   void SetPreRatiosForTest(double ratio, double maxRatio)
   {
     mPreRatio.store(ratio);

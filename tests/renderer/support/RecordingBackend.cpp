@@ -3,10 +3,11 @@
 #include <cstring>
 
 namespace {
+
 RecordingBackend* self(void* u) { return static_cast<RecordingBackend*>(u); }
 
-RecordedCall record(RecordedCall::Kind kind, VRpaint* paint, VRcompositeOperationState op, VRscissor* scissor,
-                    float fringe)
+RecordedCall& record(void* u, RecordedCall::Kind kind, VRpaint* paint, VRcompositeOperationState op,
+                     VRscissor* scissor, float fringe, const VRpath* paths = nullptr, int npaths = 0)
 {
   RecordedCall c;
   c.kind = kind;
@@ -14,100 +15,51 @@ RecordedCall record(RecordedCall::Kind kind, VRpaint* paint, VRcompositeOperatio
   c.op = op;
   c.scissor = *scissor;
   c.fringe = fringe;
-  return c;
-}
-
-void copyPaths(RecordedCall& c, const VRpath* paths, int npaths)
-{
   for (int i = 0; i < npaths; i++)
   {
     RecordedPath p;
     p.path = paths[i];
     if (paths[i].fill) p.fill.assign(paths[i].fill, paths[i].fill + paths[i].nfill);
     if (paths[i].stroke) p.stroke.assign(paths[i].stroke, paths[i].stroke + paths[i].nstroke);
-    p.path.fill = nullptr;
-    p.path.stroke = nullptr;
+    p.path.fill = p.path.stroke = nullptr;
     c.paths.push_back(std::move(p));
   }
-}
-} // namespace
-
-VRparams RecordingBackend::Params(int edgeAntiAlias)
-{
-  VRparams p;
-  std::memset(&p, 0, sizeof(p));
-  p.userPtr = this;
-  p.edgeAntiAlias = edgeAntiAlias;
-  p.renderCreate = Create;
-  p.renderCreateTexture = CreateTexture;
-  p.renderDeleteTexture = DeleteTexture;
-  p.renderUpdateTexture = UpdateTexture;
-  p.renderGetTextureSize = GetTextureSize;
-  p.renderViewport = Viewport;
-  p.renderCancel = Cancel;
-  p.renderFlush = Flush;
-  p.renderFill = Fill;
-  p.renderStroke = Stroke;
-  p.renderTriangles = Triangles;
-  p.renderDelete = Delete;
-  return p;
+  self(u)->calls.push_back(std::move(c));
+  return self(u)->calls.back();
 }
 
-VRcontext* RecordingBackend::CreateContext(int edgeAntiAlias)
-{
-  VRparams p = Params(edgeAntiAlias);
-  return vrCreateInternal(&p);
-}
-
-int RecordingBackend::Create(void* u)
-{
-  self(u)->creates++;
-  return self(u)->failCreate ? 0 : 1;
-}
-
-int RecordingBackend::CreateTexture(void* u, int type, int w, int h, int flags, const unsigned char* data)
+int createTexture(void* u, int type, int w, int h, int flags, const unsigned char* data)
 {
   RecordingBackend* b = self(u);
   if (b->failTextureAfter == 0) return 0;
   if (b->failTextureAfter > 0) b->failTextureAfter--;
-  RecordedTexture t;
-  t.type = type;
-  t.w = w;
-  t.h = h;
-  t.flags = flags;
+  RecordedTexture t{type, w, h, flags, {}};
   const size_t bytes = static_cast<size_t>(w) * static_cast<size_t>(h) * (type == VR_TEXTURE_ALPHA ? 1 : 4);
   if (data)
     t.pixels.assign(data, data + bytes);
   else
     t.pixels.assign(bytes, 0);
-  const int handle = b->nextHandle++;
-  b->textures[handle] = std::move(t);
-  b->created.push_back(handle);
-  return handle;
+  b->textures[b->nextHandle] = std::move(t);
+  b->created.push_back(b->nextHandle);
+  return b->nextHandle++;
 }
 
-int RecordingBackend::DeleteTexture(void* u, int image)
+int updateTexture(void* u, int image, int x, int y, int w, int h, const unsigned char* data)
 {
-  RecordingBackend* b = self(u);
-  b->deleted.push_back(image);
-  return b->textures.erase(image) ? 1 : 0;
-}
-
-int RecordingBackend::UpdateTexture(void* u, int image, int x, int y, int w, int h, const unsigned char* data)
-{
-  RecordingBackend* b = self(u);
-  b->updates.push_back({image, x, y, w, h});
-  auto it = b->textures.find(image);
-  if (it == b->textures.end()) return 0;
+  self(u)->updates.push_back({image, x, y, w, h});
+  auto it = self(u)->textures.find(image);
+  if (it == self(u)->textures.end()) return 0;
   RecordedTexture& t = it->second;
-  const int bpp = t.type == VR_TEXTURE_ALPHA ? 1 : 4;
+  const size_t bpp = t.type == VR_TEXTURE_ALPHA ? 1 : 4;
   for (int row = y; row < y + h; row++)
-    std::memcpy(&t.pixels[(static_cast<size_t>(row) * t.w + x) * bpp],
-                &data[(static_cast<size_t>(row) * t.w + x) * bpp], static_cast<size_t>(w) * bpp);
+  {
+    const size_t at = (static_cast<size_t>(row) * t.w + x) * bpp;
+    std::memcpy(&t.pixels[at], &data[at], w * bpp);
+  }
   return 1;
 }
 
-int RecordingBackend::GetTextureSize(void* u, int image, int* w, int* h)
+int textureSize(void* u, int image, int* w, int* h)
 {
   auto it = self(u)->textures.find(image);
   if (it == self(u)->textures.end()) return 0;
@@ -116,42 +68,47 @@ int RecordingBackend::GetTextureSize(void* u, int image, int* w, int* h)
   return 1;
 }
 
-void RecordingBackend::Viewport(void* u, float w, float h, float ratio)
+} // namespace
+
+VRparams RecordingBackend::Params(int edgeAntiAlias)
 {
-  RecordingBackend* b = self(u);
-  b->viewports++;
-  b->viewport[0] = w;
-  b->viewport[1] = h;
-  b->viewport[2] = ratio;
+  VRparams p;
+  std::memset(&p, 0, sizeof(p));
+  p.userPtr = this;
+  p.edgeAntiAlias = edgeAntiAlias;
+  p.renderCreate = [](void* u) { return self(u)->creates++, self(u)->failCreate ? 0 : 1; };
+  p.renderCreateTexture = createTexture;
+  p.renderDeleteTexture = [](void* u, int image) {
+    self(u)->deleted.push_back(image);
+    return self(u)->textures.erase(image) ? 1 : 0;
+  };
+  p.renderUpdateTexture = updateTexture;
+  p.renderGetTextureSize = textureSize;
+  p.renderViewport = [](void* u, float w, float h, float ratio) {
+    self(u)->viewports++;
+    self(u)->viewport[0] = w, self(u)->viewport[1] = h, self(u)->viewport[2] = ratio;
+  };
+  p.renderCancel = [](void* u) { self(u)->cancels++; };
+  p.renderFlush = [](void* u) { self(u)->flushes++; };
+  p.renderFill = [](void* u, VRpaint* paint, VRcompositeOperationState op, VRscissor* scissor, float fringe,
+                    const float* bounds, const VRpath* paths, int npaths) {
+    std::memcpy(record(u, RecordedCall::Fill, paint, op, scissor, fringe, paths, npaths).bounds, bounds,
+                4 * sizeof(float));
+  };
+  p.renderStroke = [](void* u, VRpaint* paint, VRcompositeOperationState op, VRscissor* scissor, float fringe,
+                      float strokeWidth, const VRpath* paths, int npaths) {
+    record(u, RecordedCall::Stroke, paint, op, scissor, fringe, paths, npaths).strokeWidth = strokeWidth;
+  };
+  p.renderTriangles = [](void* u, VRpaint* paint, VRcompositeOperationState op, VRscissor* scissor,
+                         const VRvertex* verts, int nverts, float fringe) {
+    record(u, RecordedCall::Triangles, paint, op, scissor, fringe).verts.assign(verts, verts + nverts);
+  };
+  p.renderDelete = [](void* u) { self(u)->deletes++; };
+  return p;
 }
 
-void RecordingBackend::Cancel(void* u) { self(u)->cancels++; }
-void RecordingBackend::Flush(void* u) { self(u)->flushes++; }
-
-void RecordingBackend::Fill(void* u, VRpaint* paint, VRcompositeOperationState op, VRscissor* scissor, float fringe,
-                            const float* bounds, const VRpath* paths, int npaths)
+VRcontext* RecordingBackend::CreateContext(int edgeAntiAlias)
 {
-  RecordedCall c = record(RecordedCall::Fill, paint, op, scissor, fringe);
-  std::memcpy(c.bounds, bounds, sizeof(c.bounds));
-  copyPaths(c, paths, npaths);
-  self(u)->calls.push_back(std::move(c));
+  VRparams p = Params(edgeAntiAlias);
+  return vrCreateInternal(&p);
 }
-
-void RecordingBackend::Stroke(void* u, VRpaint* paint, VRcompositeOperationState op, VRscissor* scissor,
-                              float fringe, float strokeWidth, const VRpath* paths, int npaths)
-{
-  RecordedCall c = record(RecordedCall::Stroke, paint, op, scissor, fringe);
-  c.strokeWidth = strokeWidth;
-  copyPaths(c, paths, npaths);
-  self(u)->calls.push_back(std::move(c));
-}
-
-void RecordingBackend::Triangles(void* u, VRpaint* paint, VRcompositeOperationState op, VRscissor* scissor,
-                                 const VRvertex* verts, int nverts, float fringe)
-{
-  RecordedCall c = record(RecordedCall::Triangles, paint, op, scissor, fringe);
-  c.verts.assign(verts, verts + nverts);
-  self(u)->calls.push_back(std::move(c));
-}
-
-void RecordingBackend::Delete(void* u) { self(u)->deletes++; }

@@ -1,10 +1,9 @@
 #pragma once
 
-// Private Audio Unit properties of ZANIQ, shared by the adapter and hosts in this project (the auhost tool). The
-// bundle exports only its factory, so a host reaches the editor's read-outs and commands through these. Both are
-// global scope, element 0; IDs are negative like every private property of the adapter.
-//
-// A plug-in that has no read-outs or takes no commands answers kAudioUnitErr_InvalidProperty.
+// Private Audio Unit properties of ZANIQ, answered by the product class through the adapter's private-property
+// hooks and read by hosts in this project (the auhost tool). The bundle exports only its factory, so a host
+// reaches the editor's read-outs and commands through these. Both are global scope, element 0; IDs are negative
+// like every private property.
 
 #include <AudioToolbox/AudioToolbox.h>
 

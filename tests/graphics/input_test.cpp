@@ -1,0 +1,434 @@
+#include "support/ScriptedGraphics.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace plugin::igraphics;
+using plugin::IKeyPress;
+using plugin::IMidiMsg;
+using plugin::igraphics::test::RecordingControl;
+using plugin::igraphics::test::RecordingDelegate;
+using plugin::igraphics::test::ScriptedGraphics;
+
+namespace
+{
+
+using Strings = std::vector<std::string>;
+
+IMouseInfo At(float x, float y, float dX = 0.f, float dY = 0.f, bool right = false, uint64_t touch = 0)
+{
+  return IMouseInfo{x, y, dX, dY, IMouseMod(!right, right, false, false, false, touch)};
+}
+
+struct InputTest : ::testing::Test
+{
+  RecordingDelegate dlg{4};
+  std::unique_ptr<ScriptedGraphics> g;
+
+  void SetUp() override
+  {
+    dlg.GetParam(0)->InitDouble("Knob", 0.0, 0.0, 1.0, 0.01);
+    dlg.GetParam(1)->InitEnum("Mode", 0, {"Low", "Mid", "High"});
+    dlg.GetParam(2)->InitDouble("Gain", 0.0, -12.0, 12.0, 0.5, "dB", plugin::IParam::kFlagStepped);
+    dlg.GetParam(3)->InitBool("Bypass", false);
+    dlg.SetSizeConstraints(100, 400, 50, 200);
+    g = std::make_unique<ScriptedGraphics>(dlg, 200, 100, 0, 1.f);
+    dlg.SetGraphicsReady(true);
+  }
+  RecordingControl* Add(const IRECT& r, int paramIdx = -1, int tag = -1)
+  {
+    return static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(r, paramIdx), tag));
+  }
+  void Click(float x, float y, bool right = false)
+  {
+    g->OnMouseDown({At(x, y, 0, 0, right)});
+    g->OnMouseUp({At(x, y, 0, 0, right)});
+  }
+};
+
+} // namespace
+
+TEST_F(InputTest, TheResizerTakesClicksFirstAndEmptySpaceNone)
+{
+  Add(IRECT(10, 10, 50, 50));
+  auto* upper = Add(IRECT(20, 20, 60, 60));
+
+  // The corner resizer lies in front of every listed control.
+  auto* resizer = new RecordingControl(IRECT(40, 40, 60, 60));
+  g->AttachCornerResizer(resizer, EUIResizerMode::Size);
+  auto* second = new RecordingControl(IRECT());
+  int deleted = 0;
+  second->deleted = &deleted;
+  g->AttachCornerResizer(second); // one is installed already: the new one is deleted
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(g->GetCornerResizer(), resizer);
+  Click(45, 45);
+  EXPECT_EQ(Strings(resizer->events.begin(), resizer->events.begin() + 2), (Strings{"down 45,45", "up 45,45"}));
+
+  // Empty space: nothing happens anywhere.
+  EXPECT_FALSE(g->OnMouseDblClick(150, 90, IMouseMod()));
+  g->OnMouseUp({At(150, 90)});
+  g->OnDrop("/tmp/x.wav", 150, 90);
+  g->OnMouseWheel(150, 90, IMouseMod(), 1.f);
+  g->OnDrop("/tmp/x.wav", 30, 30);
+  g->OnMouseWheel(30, 30, IMouseMod(), -2.f);
+  EXPECT_EQ(Strings(upper->events.end() - 2, upper->events.end()), (Strings{"drop /tmp/x.wav", "wheel -2"}));
+}
+
+TEST_F(InputTest, CaptureFollowsTheDragAndHostGesturesPairUp)
+{
+  auto* knob = Add(IRECT(10, 10, 30, 30), 0);
+  auto* dual = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(40, 10, 60, 30), {0, 2})));
+
+  g->OnMouseDown({At(20, 20)});
+  g->OnMouseDrag({At(80, 90, 60, 70)}); // far outside: still the captured knob
+  g->OnMouseDrag({At(80, 90, 0, 0)});   // no movement: not passed on
+  g->OnMouseUp({At(80, 90)});
+  EXPECT_EQ(knob->events, (Strings{"down 20,20", "drag 60,70", "up 80,90"}));
+  EXPECT_EQ(dlg.gestures, (Strings{"B0", "E0"}));
+  EXPECT_EQ((std::vector<int>{dlg.mouseDownHooks, dlg.mouseUpHooks}), (std::vector<int>{1, 1}));
+  EXPECT_FLOAT_EQ(g->GetMouseDownX(), 20.f);
+
+  // Every linked slot is told; a capture dropped in any other way than by its mouse-up still ends the gesture.
+  struct Case
+  {
+    const char* name;
+    std::function<void()> drop;
+  };
+  const Case cases[] = {
+      {"focus lost", [&] { g->OnFocusLost(); }},
+      {"resize", [&] { g->Resize(300, 100, 1.f); }},
+      {"explicit release", [&] { g->ReleaseMouseCapture(); }},
+      {"touch cancelled", [&] { g->OnTouchCancelled({At(50, 20)}); }},
+      {"control removed", [&] { g->RemoveControl(dual); }},
+  };
+  for (const Case& c : cases)
+  {
+    dlg.gestures.clear();
+    g->OnMouseDown({At(50, 20)});
+    c.drop();
+    g->OnMouseUp({At(50, 20)});
+    EXPECT_EQ(dlg.gestures, (Strings{"B0", "B2", "E0", "E2"})) << c.name;
+  }
+  EXPECT_EQ(g->NControls(), 1);
+  EXPECT_FALSE(g->ControlIsCaptured());
+}
+
+TEST_F(InputTest, DoubleClicks)
+{
+  auto* knob = Add(IRECT(10, 10, 30, 30), 0);
+  knob->SetValue(0.7);
+  // Handled by the control: the default value, and the capture is gone, so the mouse-up reaches nobody.
+  EXPECT_TRUE(g->OnMouseDblClick(20, 20, IMouseMod()));
+  g->OnMouseUp({At(20, 20)});
+  EXPECT_EQ(knob->events, (Strings{"dbl"}));
+  EXPECT_DOUBLE_EQ(knob->GetValue(), 0.0);
+  // As a single click: a second mouse-down, then the mouse-up.
+  knob->events.clear();
+  knob->SetMouseDblAsSingleClick(true);
+  g->OnMouseDblClick(20, 20, IMouseMod(true));
+  g->OnMouseUp({At(20, 20)});
+  EXPECT_EQ(knob->events, (Strings{"down 20,20", "up 20,20"}));
+}
+
+TEST_F(InputTest, RightClicksOpenContextMenusOrReachTheControl)
+{
+  auto* knob = Add(IRECT(10, 10, 30, 30), 0);
+  auto* plain = Add(IRECT(40, 10, 60, 30));
+  knob->contextItems = {"Learn", "Reset"};
+  g->menuChoice = 1;
+  Click(20, 25, true);
+  ASSERT_EQ(g->menus.size(), 1u);
+  EXPECT_EQ(g->menus[0].items, (Strings{"Learn", "Reset"}));
+  EXPECT_EQ(g->menus[0].bounds, IRECT(20, 25, 20, 25));
+  EXPECT_EQ(knob->events, (Strings{"context 1"}));
+  EXPECT_EQ(dlg.gestures, (Strings{"B0", "E0"}));
+
+  // An empty context menu opens nothing and tells the host nothing.
+  knob->contextItems.clear();
+  dlg.gestures.clear();
+  Click(20, 25, true);
+  EXPECT_EQ(g->menus.size(), 1u);
+  EXPECT_TRUE(dlg.gestures.empty());
+
+  // Without a parameter the control gets the right click itself.
+  Click(50, 20, true);
+  EXPECT_EQ(plain->events, (Strings{"down 50,20 R", "up 50,20"}));
+}
+
+TEST_F(InputTest, ValuePromptsOfferMenusOrTextEntries)
+{
+  auto* mode = Add(IRECT(0, 0, 40, 20), 1);
+  auto* gain = Add(IRECT(50, 0, 90, 20), 2);
+  // Prompts stay off until a control allows them.
+  mode->PromptUserInput(0);
+  EXPECT_TRUE(g->menus.empty());
+  mode->DisablePrompt(false);
+  gain->DisablePrompt(false);
+
+  dlg.GetParam(1)->Set(1);
+  g->menuChoice = 2;
+  Click(20, 10, true); // a linked control without context items: right click does nothing
+  mode->PromptUserInput(0);
+  ASSERT_EQ(g->menus.size(), 1u);
+  EXPECT_EQ(g->menus[0].items, (Strings{"Low", "Mid", "High"}));
+  EXPECT_EQ(g->menus[0].flags, (std::vector<int>{0, IPopupMenu::kChecked, 0}));
+  EXPECT_EQ(g->menus[0].title, "Mode");
+  EXPECT_EQ(g->menus[0].bounds, IRECT(0, 0, 40, 20));
+  EXPECT_DOUBLE_EQ(mode->GetValue(), 1.0);
+  EXPECT_EQ(dlg.sentFromUI.back().paramIdx, 1);
+  EXPECT_EQ(dlg.gestures, (Strings{"B1", "E1"}));
+
+  // A number: a text entry over a small rectangle at the centre, with the label when asked.
+  gain->SetPromptShowsParamLabel(true);
+  gain->SetTextEntryLength(5);
+  gain->PromptUserInput(0);
+  ASSERT_EQ(g->textEntries.size(), 1u);
+  EXPECT_EQ(g->textEntries[0].str, "0.0 dB");
+  EXPECT_EQ(g->textEntries[0].bounds, IRECT(50, 2, 90, 18));
+  EXPECT_EQ((std::vector<int>{g->textEntries[0].paramIdx, g->textEntries[0].length}), (std::vector<int>{2, 5}));
+  EXPECT_EQ(g->GetControlInTextEntry(), gain);
+
+  // The user types a value and presses Return.
+  g->SetControlValueAfterTextEdit("");
+  dlg.gestures.clear();
+  g->textAnswers = {"6"};
+  gain->PromptUserInput(0);
+  EXPECT_DOUBLE_EQ(dlg.GetParam(2)->Value(), 6.0);
+  EXPECT_EQ(dlg.gestures, (Strings{"B2", "E2"}));
+  EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
+}
+
+TEST_F(InputTest, TypedValuesAreNumbersInTheCLocaleOrRefused)
+{
+  auto* gain = Add(IRECT(50, 0, 90, 20), 2);
+  auto* free = Add(IRECT(0, 50, 40, 70));
+  struct Case
+  {
+    const char* text;
+    bool accepted;
+    double real; // the parameter's value after the entry
+  };
+  const Case cases[] = {
+      {"3.26", true, 3.5}, // snapped to the step of 0.5 (3.26 / 0.5 = 6.52 → 7)
+      {"+2", true, 2.0},
+      {" -1.5 dB", true, -1.5},
+      {"40", true, 12.0}, // clamped to the range before it is
+                          // normalised
+      {"abc", false, -1.5},
+      {"", false, -1.5},
+      {"nan", false, -1.5},
+      {"inf", false, -1.5},
+      {"1e999", false, -1.5},
+      {"3,5", true, 3.0}, // a decimal comma is not a decimal point
+  };
+  double lastAccepted = 0.0;
+  for (const Case& c : cases)
+  {
+    dlg.gestures.clear();
+    g->CreateTextEntry(gain, DEFAULT_TEXT, IRECT(), "", 0);
+    g->SetControlValueAfterTextEdit(c.text);
+    const double real = dlg.GetParam(2)->FromNormalized(gain->GetValue());
+    if (c.accepted) lastAccepted = c.real;
+    EXPECT_NEAR(real, c.accepted ? c.real : lastAccepted, 1e-9) << c.text;
+    EXPECT_EQ(dlg.gestures, c.accepted ? (Strings{"B2", "E2"}) : Strings{}) << c.text;
+    EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
+  }
+
+  // Without a parameter the control gets the text; without a control in text entry nothing happens.
+  g->CreateTextEntry(free, DEFAULT_TEXT, IRECT(), "x", 0);
+  g->SetControlValueAfterTextEdit("hello");
+  g->SetControlValueAfterTextEdit("again");
+  EXPECT_EQ(free->events, (Strings{"text hello/0"}));
+}
+
+TEST_F(InputTest, PopupCompletionsGoToTheControlThatAsked)
+{
+  auto* a = Add(IRECT(0, 0, 10, 10), 1);
+  auto* b = Add(IRECT(20, 0, 30, 10));
+  IPopupMenu menuA("a", 0, false, {"x", "y"}), menuB("b", 0, false, {"z"});
+
+  // The platform cannot show the menu: the control hears at once that nothing was chosen.
+  g->menuRefuse = true;
+  g->CreatePopupMenu(a, menuA, IRECT(), 0);
+  EXPECT_EQ(a->events, (Strings{"popup null/0"}));
+  EXPECT_EQ(g->GetControlInPopupMenu(), nullptr);
+
+  // A later menu that answers asynchronously completes for its own control only.
+  g->menuRefuse = false;
+  g->menuAsync = true;
+  g->menuChoice = 0;
+  g->CreatePopupMenu(b, menuB, IRECT(), 3);
+  EXPECT_EQ(g->GetControlInPopupMenu(), b);
+  g->SetControlValueAfterPopupMenu(&menuB);
+  EXPECT_EQ(b->events, (Strings{"popup 0/3"}));
+  EXPECT_EQ(a->events.size(), 1u);
+  g->SetControlValueAfterPopupMenu(&menuB); // nobody waits any more
+  EXPECT_EQ(b->events.size(), 1u);
+
+  // A control removed while its menu is open is forgotten.
+  g->CreatePopupMenu(b, menuB, IRECT(), 0);
+  g->CreateTextEntry(a, DEFAULT_TEXT, IRECT(), "", 0);
+  g->RemoveControl(b);
+  g->RemoveControl(a);
+  g->SetControlValueAfterPopupMenu(&menuB);
+  g->SetControlValueAfterTextEdit("1");
+  EXPECT_EQ(g->NControls(), 0);
+}
+
+TEST_F(InputTest, CornerResizerDragsScaleOrSize)
+{
+  auto* c = Add(IRECT(0, 0, 10, 10));
+  auto* resizer = new RecordingControl(IRECT(150, 50, 200, 100));
+  g->AttachCornerResizer(resizer, EUIResizerMode::Scale);
+  struct Case
+  {
+    float downX, downY, dragX, dragY;
+    float scale;
+  };
+  const Case cases[] = {
+      {100, 50, 200, 100, 2.f}, // twice the mouse-down position: twice the scale
+      {100, 50, 150, 60, 1.2f}, // the smaller ratio wins
+      {100, 50, 900, 900, 2.f}, // limited to the maximum scale
+      {0, 50, 80, 100, 2.f},    // pressed at x = 0: only the y ratio counts
+      {0, 0, 80, 100, 1.f},     // no ratio at all: nothing changes
+      {-5, -5, 80, 100, 1.f},
+  };
+  for (const Case& k : cases)
+  {
+    g->Resize(200, 100, 1.f);
+    g->OnMouseDown({At(k.downX, k.downY)});
+    g->OnMouseUp({At(k.downX, k.downY)});
+    g->SetResizingInProcess(true); // as the resizer does when pressed
+    g->OnMouseDrag({At(k.dragX, k.dragY, 1, 1)});
+    EXPECT_TRUE(std::isfinite(g->GetDrawScale()));
+    EXPECT_FLOAT_EQ(g->GetDrawScale(), k.scale) << k.downX << "," << k.downY;
+    const int rescales = c->rescales;
+    g->OnMouseUp({At(k.dragX, k.dragY)});
+    EXPECT_FALSE(g->GetResizingInProcess());
+    EXPECT_EQ(c->rescales, rescales + 1);
+  }
+
+  g->RemoveControl(resizer);
+  g->AttachCornerResizer(new RecordingControl(IRECT(150, 50, 200, 100)), EUIResizerMode::Size);
+  g->SetResizingInProcess(true);
+  g->OnMouseDrag({At(300.7f, 20.f, 1, 1)});
+  EXPECT_EQ((std::vector<int>{g->Width(), g->Height()}), (std::vector<int>{300, 50}));
+}
+
+TEST_F(InputTest, MouseOverTracksOneControlAndLeavingKeepsTheCursorType)
+{
+  Add(IRECT(0, 0, 200, 100));
+  auto* a = Add(IRECT(10, 10, 30, 30));
+  auto* b = Add(IRECT(40, 10, 60, 30));
+  EXPECT_FALSE(g->OnMouseOver(20, 20, IMouseMod())); // mouse-over is off
+  g->EnableMouseOver(true);
+  // The background is never under the mouse.
+  for (auto [x, found] : {std::pair{20.f, true}, {50.f, true}, {100.f, false}, {20.f, true}})
+    EXPECT_EQ(g->OnMouseOver(x, 20, IMouseMod()), found) << x;
+  EXPECT_EQ(a->events, (Strings{"over", "out", "over"}));
+  EXPECT_EQ(b->events, (Strings{"over", "out"}));
+
+  g->SetMouseCursor(kCursorHand); // the control under the mouse asks for a hand
+  g->OnMouseOut();
+  EXPECT_EQ(g->cursors.back(), kCursorArrow);
+  EXPECT_EQ(g->GetCursorType(), kCursorHand);
+  EXPECT_EQ((std::vector<int>{g->GetMouseOverIdx(), a->GetMouseIsOver()}), (std::vector<int>{-1, 0}));
+
+  // A single mouse-up updates the mouse-over control; removing it clears it.
+  Click(50, 20);
+  EXPECT_EQ(g->GetMouseOverControl(), b);
+  g->RemoveControl(b);
+  EXPECT_EQ(g->GetMouseOverControl(), nullptr);
+}
+
+TEST_F(InputTest, KeyboardPlaysNotesAndOctaveKeysReleaseThem)
+{
+  Add(IRECT(0, 0, 200, 100));
+  std::vector<IMidiMsg> seen;
+  g->SetQwertyMidiKeyHandlerFunc([&](const IMidiMsg& m) { seen.push_back(m); });
+  const auto key = [&](char k, bool up = false)
+  {
+    const IKeyPress kp(nullptr, k);
+    return up ? g->OnKeyUp(5, 5, kp) : g->OnKeyDown(5, 5, kp);
+  };
+  const auto notes = [&]
+  {
+    Strings out;
+    for (const IMidiMsg& m : dlg.midiFromUI)
+      out.push_back(std::string(m.mStatus == 0x90 ? "on " : "off ") + std::to_string(m.mData1) + "/" +
+                    std::to_string(m.mData2));
+    dlg.midiFromUI.clear();
+    return out;
+  };
+  // The base note is shared by the process: bring it to the bottom first (it stops at 24), then up to 48.
+  for (int i = 0; i < 8; ++i)
+    key('Z');
+  key('X'), key('X');
+  notes();
+
+  EXPECT_TRUE(key('A'));
+  EXPECT_TRUE(key('A')); // auto-repeat: nothing more
+  EXPECT_TRUE(key('A', true));
+  EXPECT_EQ(notes(), (Strings{"on 48/127", "off 48/0"}));
+  key('X'), key('A'), key('A', true);
+  EXPECT_EQ(notes(), (Strings{"on 60/127", "off 60/0"}));
+
+  // A held note is released by the octave key; back in its octave, its key plays it again at once.
+  key('L');
+  key('Z');
+  key('X');
+  key('L');
+  key('L', true);
+  EXPECT_EQ(notes(), (Strings{"on 74/127", "off 74/0", "on 74/127", "off 74/0"}));
+  EXPECT_TRUE(key('Q')); // unmapped keys are used up too
+  EXPECT_TRUE(notes().empty());
+  EXPECT_EQ(seen.size(), 8u);
+  key('Z'), key('Z');
+}
+
+TEST_F(InputTest, GesturesGoToControlsOrToTheFirstRegion)
+{
+  auto* c = Add(IRECT(0, 0, 20, 20));
+  std::vector<std::string> log;
+  c->AttachGestureRecognizer(EGestureType::Pinch, [&](IControl*, const IGestureInfo&) { log.push_back("ctl1"); });
+  c->AttachGestureRecognizer(EGestureType::Pinch, [&](IControl*, const IGestureInfo&) { log.push_back("ctl2"); });
+  g->AttachGestureRecognizerToRegion(IRECT(50, 0, 100, 50), EGestureType::Pinch,
+                                     [&](IControl* ctl, const IGestureInfo&) { log.push_back(ctl ? "?" : "r1"); });
+  g->AttachGestureRecognizerToRegion(IRECT(80, 0, 150, 50), EGestureType::Rotate,
+                                     [&](IControl*, const IGestureInfo&) { log.push_back("r2"); });
+  EXPECT_EQ(g->GetRegisteredGestures(), (std::vector<EGestureType>{EGestureType::Pinch, EGestureType::Rotate}));
+
+  IGestureInfo info;
+  info.type = EGestureType::Pinch;
+  for (auto [x, y] : {std::pair{10.f, 10.f}, {90.f, 10.f}, {120.f, 10.f}, {180.f, 10.f}})
+  {
+    info.x = x, info.y = y;
+    g->OnGestureRecognized(info);
+  }
+  EXPECT_EQ(log, (Strings{"ctl1", "r1", "r2"}));
+  EXPECT_EQ(c->GetLastGesture(), EGestureType::Pinch);
+  EXPECT_EQ(
+      (std::vector<bool>{g->RespondsToGesture(10, 10), g->RespondsToGesture(120, 10), g->RespondsToGesture(180, 10)}),
+      (std::vector<bool>{true, true, false}));
+  g->ClearGestureRegions();
+  EXPECT_FALSE(g->RespondsToGesture(120, 10));
+  c->SetAnimation([](IControl*) {}); // an animating control takes no gestures
+  EXPECT_FALSE(g->RespondsToGesture(10, 10));
+}
+
+TEST(InputTeardown, AnEditorDeletedWithTheDelegateMidDragTellsNobody)
+{
+  auto dlg = std::make_unique<RecordingDelegate>(1);
+  dlg->GetParam(0)->InitDouble("Knob", 0.0, 0.0, 1.0, 0.01);
+  dlg->SetMakeGraphicsFunc([&] { return new ScriptedGraphics(*dlg, 100, 100); });
+  dlg->SetLayoutFunc([](IGraphics* g) { g->AttachControl(new RecordingControl(IRECT(0, 0, 10, 10), 0)); });
+  ASSERT_NE(dlg->OpenWindow(nullptr), nullptr);
+  dlg->GetUI()->OnMouseDown({At(5, 5)});
+  EXPECT_EQ(dlg->gestures, (Strings{"B0"}));
+  dlg.reset(); // the delegate's own destructor deletes the editor: no call may reach the half-gone delegate
+}

@@ -1,0 +1,286 @@
+// The font store's atlas, glyph cache, fallbacks and state: growth and reset, missing glyphs, sizes and blur.
+
+#include "tests/renderer/FontTestUtil.h"
+
+#include <cmath>
+#include <limits>
+
+using namespace fonttest;
+
+namespace
+{
+
+struct Errors
+{
+  std::vector<int> seen;
+  static void Record(void* up, int error, int) { static_cast<Errors*>(up)->seen.push_back(error); }
+  long Count(int error) const { return std::count(seen.begin(), seen.end(), error); }
+};
+
+// Rasterised glyphs lie inside the atlas, clear of the white rectangle and of each other; the skyline covers the
+// width without gaps or overlaps.
+void ExpectSoundAtlas(const Store& store)
+{
+  const FAcontext* s = store.s;
+  std::vector<FAglyph> placed{FAglyph{0, 1, -1, 0, 0, 0, 0, 2, 2, 0, 0, 0}}; // the white rectangle
+  for (int i = 0; i < s->fonts[0]->nglyphs; ++i)
+  {
+    const FAglyph& g = s->fonts[0]->glyphs[i];
+    if (g.index == 0 || g.x0 < 0) continue;
+    EXPECT_TRUE(g.x0 >= 0 && g.y0 >= 0 && g.x1 <= s->params.width && g.y1 <= s->params.height);
+    for (const FAglyph& o : placed) EXPECT_FALSE(g.x0 < o.x1 && o.x0 < g.x1 && g.y0 < o.y1 && o.y0 < g.y1);
+    placed.push_back(g);
+  }
+  int x = 0;
+  for (int i = 0; i < s->atlas->nnodes; ++i)
+  {
+    EXPECT_EQ(s->atlas->nodes[i].x, x);
+    x += s->atlas->nodes[i].width;
+  }
+  EXPECT_EQ(x, s->params.width);
+}
+
+} // namespace
+
+// The atlas reports full only when a glyph has no room; glyphs that need none (missing ones, tiny sizes) never ask
+// for more. Growing keeps every byte and glyph, and the step that failed succeeds afterwards; expanding to a size
+// that is not larger changes nothing.
+TEST(FontAtlas, GrowsOnlyWhenFullAndKeepsItsGlyphs)
+{
+  Store store(256, 256);
+  Errors errors;
+  faSetErrorCallback(store.s, &Errors::Record, &errors);
+  ASSERT_EQ(faAddFont(store.s, "roboto", kRoboto, 0), 0);
+  int dirty[4];
+  ASSERT_EQ(faValidateTexture(store.s, dirty), 1); // the white rectangle, placed first
+  EXPECT_EQ(std::vector<int>(dirty, dirty + 4), (std::vector<int>{0, 0, 2, 2}));
+  EXPECT_EQ(store.s->texData[0] + store.s->texData[1] + store.s->texData[256] + store.s->texData[257], 4 * 255);
+
+  std::string failed;
+  float failedSize = 0;
+  for (float size = 60; failed.empty() && size < 100; ++size)
+    for (char c = 'A'; c <= 'Z' && failed.empty(); ++c)
+    {
+      faSetSize(store.s, size);
+      if (Steps(store.s, std::string(1, c), FA_GLYPH_BITMAP_REQUIRED)[0].glyph == -1)
+      {
+        failed = std::string(1, c);
+        failedSize = size;
+      }
+    }
+  ASSERT_FALSE(failed.empty());
+  ExpectSoundAtlas(store);
+  EXPECT_EQ(errors.Count(FA_ATLAS_FULL), 1); // reported once, then tried once more
+  EXPECT_EQ(Steps(store.s, Utf8(0x4E00), FA_GLYPH_BITMAP_REQUIRED)[0].glyph, 0);
+  faSetSize(store.s, 0.1f);
+  EXPECT_TRUE(Steps(store.s, "abc", FA_GLYPH_BITMAP_REQUIRED).empty());
+
+  faValidateTexture(store.s, dirty);
+  const std::vector<unsigned char> before(store.s->texData, store.s->texData + 256 * 256);
+  const int glyphsBefore = store.Font(0)->nglyphs;
+  EXPECT_EQ(faExpandAtlas(store.s, 200, 100), 1);
+  EXPECT_EQ(faValidateTexture(store.s, dirty), 0);
+  EXPECT_EQ(store.s->params.width, 256);
+  EXPECT_EQ(faExpandAtlas(store.s, FA_MAX_ATLAS_SIZE + 1, 256), 0);
+
+  ASSERT_EQ(faExpandAtlas(store.s, 512, 256), 1);
+  EXPECT_EQ(store.s->params.width, 512);
+  EXPECT_FLOAT_EQ(store.s->itw, 1.f / 512.f);
+  EXPECT_EQ(store.Font(0)->nglyphs, glyphsBefore);
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 512; ++x)
+      ASSERT_EQ(store.s->texData[y * 512 + x], x < 256 ? before[size_t(y * 256 + x)] : 0) << x << "," << y;
+  int maxy = 0;
+  for (int i = 0; i < store.s->atlas->nnodes; ++i) maxy = std::max<int>(maxy, store.s->atlas->nodes[i].y);
+  ASSERT_EQ(faValidateTexture(store.s, dirty), 1);
+  EXPECT_EQ(std::vector<int>(dirty, dirty + 4), (std::vector<int>{0, 0, 256, maxy}));
+
+  faSetSize(store.s, failedSize);
+  EXPECT_GT(Steps(store.s, failed, FA_GLYPH_BITMAP_REQUIRED)[0].glyph, 0);
+  ExpectSoundAtlas(store);
+}
+
+// Reset empties the atlas and the cache: the white rectangle comes first again and glyphs are rasterised anew. A
+// refusing resize callback leaves everything as it was.
+TEST(FontAtlas, ResetForgetsGlyphsAndRefusalChangesNothing)
+{
+  static int resizeAnswer = 1;
+  FAparams cb{};
+  cb.renderResize = [](void*, int, int) { return resizeAnswer; };
+  Store store(256, 256, cb);
+  ASSERT_EQ(faAddFont(store.s, "roboto", kRoboto, 0), 0);
+  faSetSize(store.s, 30.f);
+  ASSERT_EQ(Steps(store.s, "Hello", FA_GLYPH_BITMAP_REQUIRED).size(), 5u);
+  int dirty[4];
+  faValidateTexture(store.s, dirty);
+
+  resizeAnswer = 0;
+  EXPECT_EQ(faResetAtlas(store.s, 512, 512), 0);
+  EXPECT_EQ(faExpandAtlas(store.s, 512, 512), 0);
+  EXPECT_EQ(store.s->params.width, 256);
+  EXPECT_EQ(store.Font(0)->nglyphs, 4); // H e l o
+  EXPECT_EQ(faValidateTexture(store.s, dirty), 0);
+
+  resizeAnswer = 1;
+  ASSERT_EQ(faResetAtlas(store.s, 512, 1024), 1);
+  EXPECT_EQ(store.s->params.height, 1024);
+  EXPECT_EQ(store.Font(0)->nglyphs, 0);
+  long ink = 0;
+  for (int i = 0; i < 512 * 1024; ++i) ink += store.s->texData[i];
+  EXPECT_EQ(ink, 4 * 255);
+  EXPECT_EQ(store.s->texData[513], 255);
+  ASSERT_EQ(faValidateTexture(store.s, dirty), 1);
+  EXPECT_EQ(std::vector<int>(dirty, dirty + 4), (std::vector<int>{0, 0, 2, 2}));
+  for (const Step& st : Steps(store.s, "Hello", FA_GLYPH_BITMAP_REQUIRED)) EXPECT_GT(st.glyph, 0);
+  EXPECT_EQ(faValidateTexture(store.s, dirty), 1);
+  EXPECT_EQ(faResetAtlas(store.s, 1, 512), 0);
+}
+
+// Cache keys: size and blur make entries; blur is capped at 20 and pads the glyph by blur + 2 while keeping an empty
+// border; a glyph known by its metrics is rasterised in place; tiny, absurd and non-finite sizes and blurs are safe.
+TEST(FontAtlas, CacheKeysSizesAndBlur)
+{
+  Store store;
+  ASSERT_EQ(faAddFont(store.s, "roboto", kRoboto, 0), 0);
+  FAfont* font = store.Font(0);
+  faSetSize(store.s, 20.f);
+  Steps(store.s, "a", FA_GLYPH_BITMAP_OPTIONAL);
+  EXPECT_EQ(font->glyphs[0].x0, -1);
+  Steps(store.s, "a", FA_GLYPH_BITMAP_REQUIRED);
+  ASSERT_EQ(font->nglyphs, 1); // completed, not duplicated
+  EXPECT_GE(font->glyphs[0].x0, 0);
+  const int plainW = font->glyphs[0].x1 - font->glyphs[0].x0;
+  faSetSize(store.s, 21.f);
+  Steps(store.s, "a", FA_GLYPH_BITMAP_REQUIRED);
+  faSetSize(store.s, 20.f);
+  for (float blur : {25.f, 20.f})
+  {
+    faSetBlur(store.s, blur);
+    Steps(store.s, "a", FA_GLYPH_BITMAP_REQUIRED);
+  }
+  ASSERT_EQ(font->nglyphs, 3);
+  const FAglyph& b = font->glyphs[2];
+  EXPECT_EQ(b.blur, 20);
+  EXPECT_EQ(b.x1 - b.x0, plainW + 2 * 20);
+  const int w = store.s->params.width;
+  long border = 0, inner = 0;
+  for (int y = b.y0; y < b.y1; ++y)
+    for (int x = b.x0; x < b.x1; ++x)
+      (x == b.x0 || x == b.x1 - 1 || y == b.y0 || y == b.y1 - 1 ? border : inner) += store.s->texData[y * w + x];
+  EXPECT_EQ(border, 0);
+  EXPECT_GT(inner, 0);
+
+  faSetBlur(store.s, std::numeric_limits<float>::quiet_NaN());
+  for (float size : {0.f, 0.1f, -5.f, std::numeric_limits<float>::quiet_NaN()})
+  {
+    faSetSize(store.s, size);
+    FAtextIter it;
+    FAquad q;
+    EXPECT_EQ(faTextIterInit(store.s, &it, 0, 0, "abc", nullptr, FA_GLYPH_BITMAP_REQUIRED), 0);
+    EXPECT_EQ(faTextIterNext(store.s, &it, &q), 0);
+    float bounds[4] = {1, 1, 1, 1};
+    EXPECT_EQ(faTextBounds(store.s, 5, 6, "abc", nullptr, bounds), 0.f);
+    EXPECT_EQ(bounds[0], 5.f);
+    EXPECT_EQ(faDrawText(store.s, 7, 0, "abc", nullptr), 7.f);
+  }
+  for (float size : {1e9f, std::numeric_limits<float>::infinity()})
+  {
+    faSetSize(store.s, size);
+    EXPECT_TRUE(std::isfinite(Steps(store.s, "W", FA_GLYPH_BITMAP_OPTIONAL).at(0).nextx));
+    EXPECT_EQ(Steps(store.s, "W", FA_GLYPH_BITMAP_REQUIRED).at(0).glyph, -1); // too big for any atlas
+  }
+}
+
+// A codepoint that no font has is one empty glyph with the first glyph's advance, cached once, using no atlas
+// space; fallbacks are tried in order; a 21st fallback is refused; names match exactly.
+TEST(FontAtlas, MissingGlyphsAndFallbacks)
+{
+  FtFace roboto(kRoboto), dejavu(kDejaVu);
+  Store store;
+  ASSERT_EQ(faAddFont(store.s, "roboto", kRoboto, 0), 0);
+  ASSERT_EQ(faAddFont(store.s, "dejavu", kDejaVu, 0), 1);
+  EXPECT_EQ(faGetFontByName(store.s, "dejavu"), 1);
+  EXPECT_EQ(faGetFontByName(store.s, "DejaVu"), -1);
+  faSetSize(store.s, 40.f);
+  int dirty[4];
+  faValidateTexture(store.s, dirty);
+  const int nodes = store.s->atlas->nnodes;
+  for (int i = 0; i < 3; ++i)
+  {
+    const Step st = Steps(store.s, Utf8(0x4E00), FA_GLYPH_BITMAP_REQUIRED).at(0);
+    EXPECT_EQ(st.glyph, 0);
+    EXPECT_TRUE(st.quad.x0 == st.quad.x1 && st.quad.y0 == st.quad.y1);
+    EXPECT_NEAR(st.nextx - st.x, roboto.Advance(0) * roboto.Scale(40), 0.6);
+  }
+  EXPECT_EQ(store.Font(0)->nglyphs, 1);
+  EXPECT_EQ(store.s->atlas->nnodes, nodes);
+  EXPECT_EQ(faValidateTexture(store.s, dirty), 0);
+  FAtextIter it; // an unknown bitmap option rasterises nothing; a null quad still moves the pen
+  ASSERT_EQ(faTextIterInit(store.s, &it, 0, 0, "Q", nullptr, 7), 1);
+  ASSERT_EQ(faTextIterNext(store.s, &it, nullptr), 1);
+  EXPECT_GT(it.nextx, 10.f);
+  EXPECT_EQ(faValidateTexture(store.s, dirty), 0);
+
+  const std::string snowman = Utf8(0x2603);
+  EXPECT_EQ(Steps(store.s, snowman, FA_GLYPH_BITMAP_OPTIONAL).at(0).glyph, 0);
+  EXPECT_EQ(faAddFallbackFont(store.s, 0, 1), 1);
+  faSetSize(store.s, 41.f);
+  const Step st = Steps(store.s, snowman, FA_GLYPH_BITMAP_REQUIRED).at(0);
+  const unsigned g = FT_Get_Char_Index(dejavu.face, 0x2603);
+  EXPECT_EQ(st.glyph, int(g));
+  EXPECT_NEAR(st.nextx - st.x, dejavu.Advance(g) * dejavu.Scale(41), 0.6);
+  EXPECT_GT(st.quad.x1 - st.quad.x0, 10.f);
+
+  for (int i = 1; i < FA_MAX_FALLBACKS; ++i) EXPECT_EQ(faAddFallbackFont(store.s, 0, 1), 1);
+  EXPECT_EQ(faAddFallbackFont(store.s, 0, 1), 0);
+  EXPECT_EQ(faAddFallbackFont(store.s, 1, 7), 0);
+  EXPECT_EQ(faAddFont(store.s, "none", "/nonexistent/font.ttf", 0), -1);
+  EXPECT_EQ(faAddFont(store.s, "face", kRoboto, 1), -1); // a plain font has one face
+}
+
+// The state stack holds 1 to 20 states; pushing past or popping the last reports and changes nothing. Drawing
+// through the callbacks: the texture update before the triangles, six vertices per glyph in the state's colour,
+// the batch flushed when full; right alignment ends the text at x.
+TEST(FontAtlas, StateStackAndDrawing)
+{
+  static int updates, draws, verts;
+  static bool updateFirst;
+  FAparams cb{};
+  cb.renderUpdate = [](void*, int*, const unsigned char*) { updates++; };
+  cb.renderDraw = [](void*, const float*, const float*, const unsigned int* colors, int n) {
+    if (draws++ == 0) updateFirst = updates > 0;
+    verts += colors[0] == 0x11223344u ? n : 0;
+  };
+  Store store(512, 512, cb);
+  Errors errors;
+  faSetErrorCallback(store.s, &Errors::Record, &errors);
+  faPopState(store.s);
+  faSetSize(store.s, 30.f);
+  for (int i = 0; i < FA_MAX_STATES; ++i) faPushState(store.s);
+  EXPECT_EQ(errors.seen, (std::vector<int>{FA_STATES_UNDERFLOW, FA_STATES_OVERFLOW}));
+  EXPECT_EQ(store.s->states[FA_MAX_STATES - 1].size, 30.f);
+  faClearState(store.s);
+  EXPECT_EQ(store.s->states[FA_MAX_STATES - 1].size, 12.f);
+  EXPECT_EQ(faDrawText(store.s, 3, 4, "abc", nullptr), 3.f); // no font yet
+
+  ASSERT_EQ(faAddFont(store.s, "dejavu", kDejaVu, 0), 0);
+  faSetFont(store.s, 3); // names no font
+  EXPECT_EQ(faTextBounds(store.s, 3, 4, "abc", nullptr, nullptr), 0.f);
+  faSetFont(store.s, 0);
+  faSetColor(store.s, 0x11223344);
+  const float adv = faTextBounds(store.s, 10, 50, "Hi there", nullptr, nullptr);
+  EXPECT_FLOAT_EQ(faDrawText(store.s, 10, 50, "Hi there", nullptr), 10 + adv);
+  EXPECT_TRUE(updateFirst);
+  EXPECT_EQ(verts, 8 * 6);
+  verts = draws = 0;
+  faDrawText(store.s, 0, 0, std::string(400, 'x').c_str(), nullptr);
+  EXPECT_EQ(verts, 400 * 6);
+  EXPECT_GE(draws, 3);
+  faSetAlign(store.s, FA_ALIGN_RIGHT | FA_ALIGN_TOP);
+  EXPECT_FLOAT_EQ(Steps(store.s, "Hi", FA_GLYPH_BITMAP_OPTIONAL, 100, 50).back().nextx, 100.f);
+  float miny = 0, maxy = 0, lineh = 0;
+  faVertMetrics(store.s, nullptr, nullptr, &lineh);
+  faLineBounds(store.s, 50, &miny, &maxy);
+  EXPECT_FLOAT_EQ(miny, 50.f);
+  EXPECT_FLOAT_EQ(maxy - miny, lineh);
+}
