@@ -376,7 +376,7 @@ public:
   // document, and then nothing is cached, so a later call tries again.
   ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
   // The same from dataSize bytes at pData (dataSize ≤ 0: up to the first NUL), cached under name.
-  ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units = "px", float dpi = 72.f);
+  ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi);
   // The bitmap's resource loaded again for the current screen scale (truncated).
   IBitmap GetScaledBitmap(const IBitmap& src);
   // The whole file of resource name with type; empty when it is not found, cannot be read or is larger than a

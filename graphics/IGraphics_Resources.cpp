@@ -70,6 +70,8 @@ bool ReadResourceFile(const char* path, Util_TypedBuf<uint8_t>& result, void (*a
   if (!path || !*path) return false;
   FILE* f = std::fopen(path, "rb");
   if (!f) return false;
+  // Unbuffered: a buffer filled while seeking would hand back bytes the file no longer has.
+  std::setvbuf(f, nullptr, _IONBF, 0);
   bool ok = false;
   if (fseeko(f, 0, SEEK_END) == 0)
   {

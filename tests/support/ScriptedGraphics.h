@@ -65,6 +65,7 @@ public:
   std::vector<std::string> decodedFiles;
   int decodedData = 0;
   int bitmapsDeleted = 0;
+  int* deleteCounter = &bitmapsDeleted; // point elsewhere to count deletions that outlive this object
   std::vector<uint8_t> shadowMask;
   std::vector<std::string> apiFonts;
   int nextHandle = 1;
@@ -85,20 +86,20 @@ public:
     Util_TypedBuf<uint8_t> bytes;
     int w = 0, h = 0;
     if (!ReadResourceFile(path, bytes) || !PNGSize(bytes.Get(), size_t(bytes.GetSize()), w, h)) return nullptr;
-    return new Bitmap(nextHandle++, w, h, float(scale), 1.f, &bitmapsDeleted);
+    return new Bitmap(nextHandle++, w, h, float(scale), 1.f, deleteCounter);
   }
   APIBitmap* LoadAPIBitmap(const char*, const void* data, int size, int scale) override
   {
     ++decodedData;
     int w = 0, h = 0;
     if (!PNGSize(static_cast<const uint8_t*>(data), size_t(size), w, h)) return nullptr;
-    return new Bitmap(nextHandle++, w, h, float(scale), 1.f, &bitmapsDeleted);
+    return new Bitmap(nextHandle++, w, h, float(scale), 1.f, deleteCounter);
   }
   APIBitmap* CreateAPIBitmap(int w, int h, float scale, double drawScale, bool cacheable) override
   {
     Rec("CreateAPIBitmap", {double(w), double(h), scale, drawScale, double(cacheable)});
     if (!makeLayerImages) return nullptr;
-    return new Bitmap(nextHandle++, w, h, scale, float(drawScale), &bitmapsDeleted);
+    return new Bitmap(nextHandle++, w, h, scale, float(drawScale), deleteCounter);
   }
   bool LoadAPIFont(const char* fontID, const PlatformFontPtr&) override
   {
