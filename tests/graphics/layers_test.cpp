@@ -160,6 +160,26 @@ TEST_F(LayersTest, NoBlurLeavesAlphaAndPixelsThatDoNotFitTheBitmapGetNoShadow)
   g->ApplyLayerDropShadow(none, IShadow());
 }
 
+TEST_F(LayersTest, RowsStoredBottomFirstGetTheirMaskInTheSameOrder)
+{
+  // An L shape: the blur commutes with turning the image upside down, so the same bytes blur the same way
+  // whichever way the rows run.
+  const int w = 16, h = 12;
+  g->layerPixels.assign(size_t(w) * h * 4, 0);
+  for (int y = 2; y < 10; ++y)
+    for (int x = 3; x < 12; ++x)
+      if (x < 6 || y > 7) g->layerPixels[(size_t(y) * w + x) * 4 + 3] = 255;
+  g->StartLayer(nullptr, IRECT(0, 0, float(w), float(h)));
+  ILayerPtr layer = g->EndLayer();
+  const IShadow shadow(IPattern(COLOR_BLACK), 2.f, 0.f, 0.f, 1.f, true);
+  g->ApplyLayerDropShadow(layer, shadow);
+  const auto topFirst = g->shadowMask;
+  g->flippedRows = true;
+  g->ApplyLayerDropShadow(layer, shadow);
+  EXPECT_EQ(g->shadowMask, topFirst);
+  EXPECT_NE(topFirst, g->layerPixels);
+}
+
 TEST_F(LayersTest, StackRedirectsDrawingAndClipsToTheTopLayer)
 {
   g->SetScreenScale(2.f);
