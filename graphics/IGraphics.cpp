@@ -4,6 +4,7 @@
 #include "controls/ISpecialControls.h"
 #include "framework/IGEditorDelegate.h"
 #include "framework/IParam.h"
+#include "graphics/ISVG.h"
 
 #include <algorithm>
 #include <climits>
@@ -68,6 +69,14 @@ IBitmap IGraphics::LoadBitmap(const char*, int, bool, int)
 IBitmap IGraphics::LoadBitmap(const char*, const void*, int, int, bool, int)
 {
   return IBitmap();
+}
+ISVG IGraphics::LoadSVG(const char*, const char*, float)
+{
+  return ISVG();
+}
+IBitmap IGraphics::GetScaledBitmap(const IBitmap& src)
+{
+  return LoadBitmap(src.mResourceName.Get(), src.N, src.mFramesAreHorizontal, static_cast<int>(GetScreenScale()));
 }
 bool IGraphics::RevealPathInExplorerOrFinder(Util_String&, bool)
 {

@@ -285,6 +285,11 @@ public:
   virtual IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
   virtual IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
                              bool framesAreHorizontal = false, int targetScale = 0);
+  // The same bitmap (name, frame count, orientation) loaded again at the screen scale truncated to an integer.
+  IBitmap GetScaledBitmap(const IBitmap& src);
+  // An SVG document from the resources, lengths in units at dpi. Resource loading arrives later; until then no
+  // document loads (a handle without a document).
+  virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
 
   // Registers a gesture type (each once); the platform starts recognising it.
   virtual void AttachGestureRecognizer(EGestureType type);
@@ -427,6 +432,12 @@ public:
   // A panel over the whole editor filled with pattern, inserted at index 0 (drawn first, hit last); it ignores the
   // mouse.
   void AttachPanelBackground(const IPattern& pattern);
+  // The bitmap (one frame, default scale) as a control at (0, 0), inserted at index 0 and set up as an attached
+  // control is (defined in controls/IGraphics_Backgrounds.cpp).
+  void AttachBackground(const char* fileName);
+  // The document over the whole editor, cached in a layer, inserted at index 0; it is not set up beyond the
+  // delegate and context.
+  void AttachSVGBackground(const char* fileName);
   // Appends a value bubble with this text style (white fill, black frame, roundness 5), or a ready one (null is
   // ignored).
   void AttachBubbleControl(const IText& text = DEFAULT_TEXT);

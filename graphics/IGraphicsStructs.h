@@ -557,17 +557,20 @@ struct IVColorSpec
                                  DEFAULT_SHCOLOR, DEFAULT_X1COLOR, DEFAULT_X2COLOR, DEFAULT_X3COLOR};
 
   constexpr IVColorSpec() = default;
-  // The listed colours from index 0; the remaining entries are opaque black. Extra entries are ignored.
+  // The listed colours from index 0; every index not listed keeps its default. Extra entries are ignored.
   constexpr IVColorSpec(std::initializer_list<IColor> colors)
   {
     int i = 0;
     for (const IColor& c : colors)
       if (i < kNumVColors) mColors[i++] = c;
-    for (; i < kNumVColors; ++i)
-      mColors[i] = COLOR_BLACK;
   }
 
-  constexpr const IColor& GetColor(EVColor c) const { return mColors[c]; }
+  // The colour of a role; an index outside 0..8 gives the background colour.
+  constexpr const IColor& GetColor(int c) const { return mColors[(c >= 0 && c < kNumVColors) ? c : 0]; }
+  constexpr void SetColor(int c, const IColor& color)
+  {
+    if (c >= 0 && c < kNumVColors) mColors[c] = color;
+  }
 };
 
 inline constexpr IVColorSpec DEFAULT_COLOR_SPEC = IVColorSpec();

@@ -108,8 +108,9 @@ TEST(StylesAndPaints, StopsAndColourSpecs)
 
   const IVColorSpec shortSpec{COLOR_WHITE, COLOR_RED};
   EXPECT_EQ(shortSpec.GetColor(kFG), COLOR_RED);
+  EXPECT_EQ(shortSpec.GetColor(kBG), COLOR_WHITE);
   for (int i = 2; i < kNumVColors; ++i)
-    EXPECT_EQ(shortSpec.mColors[i], COLOR_BLACK);
+    EXPECT_EQ(shortSpec.mColors[i], DEFAULT_COLOR_SPEC.mColors[i]) << "unlisted colours keep their defaults: " << i;
   EXPECT_EQ(DEFAULT_STYLE.colorSpec.GetColor(kSH), IColor(60, 0, 0, 0));
   EXPECT_EQ(DEFAULT_STYLE.labelText.mVAlign, kVAlignTop);
   EXPECT_EQ(DEFAULT_STYLE.valueText.mVAlign, kVAlignBottom);
