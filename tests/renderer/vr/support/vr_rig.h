@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -130,9 +131,10 @@ struct CairoFrame
 // Ours and Cairo's images under the test's temporary folder, for a look.
 inline std::string SavePair(TestGraphicsVR& g, CairoFrame& ref, const std::string& name)
 {
-  std::string base = ::testing::TempDir() + "vr_" + name;
-  for (char& c : base)
-    if (c == ' ' || c == ',') c = '_';
+  std::string file = "vr_" + name;
+  for (char& c : file)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  const std::string base = ::testing::TempDir() + file;
   cairo_surface_write_to_png(ref.surface, (base + "_cairo.png").c_str());
   g.SavePNG(base + "_ours.png");
   return base;
