@@ -1,0 +1,611 @@
+// SVG documents parsed into the drawing model. Geometry is checked against bounds worked out by hand and against
+// Cairo filling the same figures from the numbers of the documents, written out here as Cairo path calls.
+
+#include "graphics/ISVG.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace plugin::igraphics;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+
+ISVG Load(const char* name)
+{
+  return ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg" / name).c_str());
+}
+ISVG FromText(const std::string& text, float dpi = 72.f)
+{
+  return ParseSVG(text.data(), text.size(), dpi);
+}
+
+using Figure = std::function<void(cairo_t*)>;
+
+// Coverage (0..255 per pixel) of a figure filled by Cairo.
+std::vector<uint8_t> Coverage(int w, int h, cairo_fill_rule_t rule, const Figure& figure)
+{
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+  cairo_t* cr = cairo_create(s);
+  figure(cr);
+  cairo_set_fill_rule(cr, rule);
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(s);
+  std::vector<uint8_t> out(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      out[y * w + x] = cairo_image_surface_get_data(s)[y * cairo_image_surface_get_stride(s) + x];
+  cairo_surface_destroy(s);
+  return out;
+}
+
+Figure Parsed(const SVGShape& shape)
+{
+  return [&shape](cairo_t* cr)
+  {
+    for (const SVGPath& p : shape.paths)
+    {
+      cairo_move_to(cr, p.pts[0], p.pts[1]);
+      for (int i = 1; i + 2 < p.NPoints(); i += 3)
+        cairo_curve_to(cr, p.pts[2 * i], p.pts[2 * i + 1], p.pts[2 * i + 2], p.pts[2 * i + 3], p.pts[2 * i + 4],
+                       p.pts[2 * i + 5]);
+      if (p.closed) cairo_close_path(cr);
+    }
+  };
+}
+
+// Differing coverage as a fraction of the reference's area. Past the limit both pictures go to one PNG (reference
+// green, parsed red, agreement yellow) in the working folder.
+double Mismatch(const SVGShape& shape, const Figure& reference, const char* name, int w = 400, int h = 100,
+                cairo_fill_rule_t rule = CAIRO_FILL_RULE_WINDING)
+{
+  const auto ref = Coverage(w, h, rule, reference), ours = Coverage(w, h, rule, Parsed(shape));
+  double diff = 0, area = 0;
+  for (size_t i = 0; i < ref.size(); ++i)
+  {
+    diff += std::abs(ref[i] - ours[i]);
+    area += ref[i];
+  }
+  const double mismatch = area > 0 ? diff / area : 1.0;
+  if (mismatch > 0.01)
+  {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+    auto* px = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s));
+    for (int i = 0; i < w * h; ++i)
+      px[(i / w) * cairo_image_surface_get_stride(s) / 4 + i % w] = ours[i] << 16 | ref[i] << 8;
+    cairo_surface_mark_dirty(s);
+    cairo_surface_write_to_png(s, (std::string("svg_") + name + ".png").c_str());
+    cairo_surface_destroy(s);
+  }
+  return mismatch;
+}
+
+// A curve given as a function, sampled finely into straight lines.
+void Sampled(cairo_t* cr, const std::function<void(double t, double& x, double& y)>& f)
+{
+  for (int i = 0; i <= 400; ++i)
+  {
+    double x, y;
+    f(i / 400.0, x, y);
+    cairo_line_to(cr, x, y);
+  }
+}
+
+void ExpectBounds(const float* b, std::vector<double> expected, const std::string& what)
+{
+  for (int i = 0; i < 4; ++i)
+    EXPECT_NEAR(b[i], expected[i], 0.02) << what << " bound " << i;
+}
+
+// Every number of a document finite and inside the coordinate limit; every path a whole number of cubics.
+void ExpectSound(const SVGDocument& d, const std::string& what)
+{
+  auto ok = [](float v) { return std::isfinite(v) && std::fabs(v) <= 1e7f; };
+  EXPECT_TRUE(ok(d.width) && ok(d.height) && d.width >= 0 && d.height >= 0) << what;
+  for (const SVGShape& s : d.shapes)
+  {
+    EXPECT_FALSE(s.paths.empty()) << what;
+    EXPECT_TRUE(ok(s.strokeWidth) && ok(s.dashOffset) && s.opacity >= 0 && s.opacity <= 1) << what;
+    for (const SVGPaint* p : {&s.fill, &s.stroke})
+      if (p->type == ESVGPaintType::LinearGradient || p->type == ESVGPaintType::RadialGradient)
+      {
+        EXPECT_GE(p->gradient.stops.size(), 2u) << what;
+        for (float v : p->gradient.xform)
+          EXPECT_TRUE(ok(v)) << what;
+      }
+    for (const SVGPath& p : s.paths)
+    {
+      EXPECT_EQ(p.NPoints() % 3, 1) << what;
+      for (float v : p.pts)
+        EXPECT_TRUE(ok(v)) << what;
+    }
+  }
+}
+
+// Gradient space of a paint at a drawing point.
+std::pair<double, double> GradientAt(const SVGPaint& p, double x, double y)
+{
+  const float* m = p.gradient.xform;
+  return {m[0] * x + m[2] * y + m[4], m[1] * x + m[3] * y + m[5]};
+}
+
+} // namespace
+
+TEST(SVG, BasicShapesHaveTheirHandBoundsAndFillLikeCairo)
+{
+  const ISVG svg = Load("shapes.svg");
+  ASSERT_TRUE(svg);
+  EXPECT_FLOAT_EQ(svg.W(), 200);
+  EXPECT_FLOAT_EQ(svg.H(), 100);
+  const auto& sh = svg.Document()->shapes;
+  ASSERT_EQ(sh.size(), 8u) << "the rect of width 0 draws nothing";
+  const std::vector<std::vector<double>> bounds = {{10, 10, 50, 40},   {60, 10, 100, 40}, {110, 10, 150, 40},
+                                                   {160, 10, 190, 40}, {10, 60, 50, 80},  {60, 60, 100, 90},
+                                                   {110, 60, 150, 90}, {160, 60, 190, 90}};
+  for (size_t i = 0; i < sh.size(); ++i)
+    ExpectBounds(sh[i].bounds, bounds[i], "shape " + std::to_string(i));
+  EXPECT_TRUE(sh[0].paths[0].closed && sh[3].paths[0].closed && sh[7].paths[0].closed);
+  EXPECT_FALSE(sh[5].paths[0].closed || sh[6].paths[0].closed) << "line and polyline stay open";
+  EXPECT_EQ(sh[6].fill.type, ESVGPaintType::None);
+
+  // A quarter of an rx × ry ellipse about (cx, cy), from angle a on.
+  auto corner = [](cairo_t* cr, double cx, double cy, double rx, double ry, double a, double turn)
+  {
+    cairo_save(cr);
+    cairo_translate(cr, cx, cy);
+    cairo_scale(cr, rx, ry);
+    cairo_arc(cr, 0, 0, 1, a, a + turn);
+    cairo_restore(cr);
+  };
+  EXPECT_LT(Mismatch(
+                sh[1],
+                [&](cairo_t* cr)
+                {
+                  corner(cr, 95, 15, 5, 5, -kPi / 2, kPi / 2);
+                  corner(cr, 95, 35, 5, 5, 0, kPi / 2);
+                  corner(cr, 65, 35, 5, 5, kPi / 2, kPi / 2);
+                  corner(cr, 65, 15, 5, 5, kPi, kPi / 2);
+                  cairo_close_path(cr);
+                },
+                "rounded"),
+            0.01);
+  // rx 30 on a 40 wide rect is cut to half the width; ry stays 4.
+  EXPECT_LT(Mismatch(
+                sh[2],
+                [&](cairo_t* cr)
+                {
+                  corner(cr, 130, 14, 20, 4, -kPi / 2, kPi / 2);
+                  corner(cr, 130, 36, 20, 4, 0, kPi);
+                  corner(cr, 130, 14, 20, 4, kPi, kPi / 2);
+                  cairo_close_path(cr);
+                },
+                "pill"),
+            0.01);
+  EXPECT_LT(Mismatch(
+                sh[3], [](cairo_t* cr) { cairo_arc(cr, 175, 25, 15, 0, 2 * kPi); }, "circle"),
+            0.01);
+  EXPECT_LT(Mismatch(
+                sh[4],
+                [](cairo_t* cr)
+                {
+                  cairo_translate(cr, 30, 70);
+                  cairo_scale(cr, 20, 10);
+                  cairo_arc(cr, 0, 0, 1, 0, 2 * kPi);
+                },
+                "ellipse"),
+            0.01);
+}
+
+TEST(SVG, PathCommandsFillLikeCairo)
+{
+  const ISVG svg = Load("paths.svg");
+  ASSERT_TRUE(svg);
+  const auto& sh = svg.Document()->shapes;
+  ASSERT_EQ(sh.size(), 6u);
+  struct Case
+  {
+    const char* name;
+    std::vector<double> bounds;
+    Figure reference;
+  };
+  const std::vector<Case> cases = {
+      {"lines",
+       {10, 10, 40, 40},
+       [](cairo_t* cr)
+       {
+         cairo_move_to(cr, 10, 10);
+         cairo_line_to(cr, 40, 10);
+         cairo_line_to(cr, 40, 40);
+         cairo_line_to(cr, 10, 40);
+         cairo_line_to(cr, 10, 30);
+         cairo_close_path(cr);
+       }},
+      // S and s reflect the previous second control point about the current point.
+      {"cubics",
+       {60, 20, 180, 80},
+       [](cairo_t* cr)
+       {
+         cairo_move_to(cr, 60, 50);
+         cairo_curve_to(cr, 60, 10, 100, 10, 100, 50);
+         cairo_curve_to(cr, 100, 90, 140, 90, 140, 50);
+         cairo_curve_to(cr, 140, 30, 160, 30, 160, 50);
+         cairo_curve_to(cr, 160, 70, 180, 70, 180, 50);
+         cairo_close_path(cr);
+       }},
+      // Quadratics sampled from their own formula; T and t reflect the control point.
+      {"quadratics",
+       {200, 30, 320, 70},
+       [](cairo_t* cr)
+       {
+         cairo_move_to(cr, 200, 50);
+         for (auto [x0, cx, cy, x1] : {std::tuple{200.0, 220.0, 10.0, 240.0},
+                                       {240.0, 260.0, 90.0, 280.0},
+                                       {280.0, 290.0, 20.0, 300.0},
+                                       {300.0, 310.0, 80.0, 320.0}})
+           Sampled(cr,
+                   [&](double t, double& x, double& y)
+                   {
+                     x = (1 - t) * (1 - t) * x0 + 2 * t * (1 - t) * cx + t * t * x1;
+                     y = (1 - t) * (1 - t) * 50 + 2 * t * (1 - t) * cy + t * t * 50;
+                   });
+         cairo_close_path(cr);
+       }},
+      // A half circle over the top, then half of a flatter ellipse back underneath it.
+      {"arcs",
+       {340, 30, 380, 50},
+       [](cairo_t* cr)
+       {
+         cairo_arc(cr, 360, 50, 20, kPi, 2 * kPi);
+         cairo_save(cr);
+         cairo_translate(cr, 360, 50);
+         cairo_scale(cr, 20, 10);
+         cairo_arc_negative(cr, 0, 0, 1, 0, -kPi);
+         cairo_restore(cr);
+         cairo_close_path(cr);
+       }},
+      // Radii 30, 10 at 45° cannot span the 40 units, so they grow by sqrt(1/4.5 + 2) and the centre is the
+      // chord's midpoint; the start point sits at the ellipse angle atan2(3, -1).
+      {"rotated arc",
+       {},
+       [](cairo_t* cr)
+       {
+         const double k = std::sqrt(2.0 / 9 + 2), t0 = std::atan2(3.0, -1.0);
+         cairo_save(cr);
+         cairo_translate(cr, 320, 90);
+         cairo_rotate(cr, kPi / 4);
+         cairo_scale(cr, 30 * k, 10 * k);
+         cairo_arc(cr, 0, 0, 1, t0, t0 + kPi);
+         cairo_restore(cr);
+         cairo_close_path(cr);
+       }},
+      // Repeated coordinates are further line-tos; m after Z starts from the closed subpath's start.
+      {"subpaths",
+       {10, 60, 40, 70},
+       [](cairo_t* cr)
+       {
+         for (double x : {10.0, 30.0})
+         {
+           cairo_move_to(cr, x, 60);
+           cairo_line_to(cr, x + 10, 60);
+           cairo_line_to(cr, x + 10, 70);
+           cairo_close_path(cr);
+         }
+       }},
+  };
+  for (size_t i = 0; i < cases.size(); ++i)
+  {
+    if (!cases[i].bounds.empty()) ExpectBounds(sh[i].bounds, cases[i].bounds, cases[i].name);
+    EXPECT_LT(Mismatch(sh[i], cases[i].reference, cases[i].name), 0.01) << cases[i].name;
+  }
+  EXPECT_EQ(sh[5].paths.size(), 2u);
+  // The area of each parabolic bulge is two thirds of its control triangle: 2 · (2/3 · 800 + 2/3 · 300).
+  const auto cov = Coverage(400, 100, CAIRO_FILL_RULE_WINDING, Parsed(sh[2]));
+  double area = 0;
+  for (uint8_t c : cov)
+    area += c / 255.0;
+  EXPECT_NEAR(area, 2 * (2.0 / 3 * 800 + 2.0 / 3 * 300), 15);
+}
+
+TEST(SVG, HolesKeepTheirSubpathsAndFillRule)
+{
+  const ISVG svg = Load("holes.svg");
+  ASSERT_TRUE(svg);
+  const auto& sh = svg.Document()->shapes;
+  ASSERT_EQ(sh.size(), 2u);
+  EXPECT_EQ(sh[0].fillRule, ESVGFillRule::EvenOdd);
+  EXPECT_EQ(sh[1].fillRule, ESVGFillRule::NonZero);
+  ASSERT_EQ(sh[0].paths.size(), 2u);
+  ExpectBounds(sh[0].paths[1].bounds, {30, 30, 70, 70}, "inner square");
+  EXPECT_LT(Mismatch(
+                sh[0],
+                [](cairo_t* cr)
+                {
+                  cairo_rectangle(cr, 10, 10, 80, 80);
+                  cairo_rectangle(cr, 30, 30, 40, 40);
+                },
+                "square_hole", 100, 100, CAIRO_FILL_RULE_EVEN_ODD),
+            0.01);
+  // The inner circle runs the other way round, so even the non-zero rule leaves a ring.
+  EXPECT_LT(Mismatch(
+                sh[1],
+                [](cairo_t* cr)
+                {
+                  cairo_new_sub_path(cr);
+                  cairo_arc(cr, 50, 50, 40, 0, 2 * kPi);
+                  cairo_new_sub_path(cr);
+                  cairo_arc_negative(cr, 50, 50, 25, 0, -2 * kPi);
+                },
+                "ring", 100, 100),
+            0.01);
+}
+
+TEST(SVG, NestedTransformsCompose)
+{
+  const ISVG svg = Load("transforms.svg");
+  ASSERT_TRUE(svg);
+  const auto& sh = svg.Document()->shapes;
+  ASSERT_EQ(sh.size(), 5u);
+  const std::vector<std::pair<const char*, std::vector<double>>> expected = {
+      {"translate, rotate", {90, 100, 100, 120}},    {"scale(2,3)", {102, 103, 122, 133}},
+      {"matrix then skewX", {50, 50, 70, 60}},       {"skewY", {10, 10, 20, 30}},
+      {"rotate about a point", {100, 90, 110, 110}},
+  };
+  for (size_t i = 0; i < sh.size(); ++i)
+    ExpectBounds(sh[i].bounds, expected[i].second, expected[i].first);
+  EXPECT_NEAR(sh[1].strokeWidth, std::sqrt(6.0), 1e-4) << "stroke width follows the mean scale";
+  // skewX(45) moves the top-right corner by the height: a parallelogram, not a rectangle.
+  const auto& p = sh[2].paths[0].pts;
+  EXPECT_NEAR(p[6], 60, 1e-4);
+  EXPECT_NEAR(p[12], 70, 1e-4);
+  EXPECT_NEAR(p[13], 60, 1e-4);
+}
+
+TEST(SVG, GradientsMapDrawingSpaceAndInheritThroughHref)
+{
+  const ISVG svg = Load("gradients.svg");
+  ASSERT_TRUE(svg);
+  const auto& sh = svg.Document()->shapes;
+  ASSERT_EQ(sh.size(), 5u);
+  struct Probe
+  {
+    double x, y, u, v; // drawing point and where it lands in gradient space (u is free for linear gradients)
+  };
+  struct Case
+  {
+    const char* name;
+    ESVGPaintType type;
+    ESVGSpread spread;
+    std::vector<Probe> probes;
+    std::vector<SVGGradientStop> stops;
+  };
+  const std::vector<SVGGradientStop> base = {
+      {SVGMakeColor(255, 0, 0, 255), 0.f}, {SVGMakeColor(0, 255, 0, 128), 0.5f}, {SVGMakeColor(0, 0, 255, 255), 1.f}};
+  const std::vector<SVGGradientStop> half = {
+      {SVGMakeColor(255, 0, 0, 128), 0.f}, {SVGMakeColor(0, 255, 0, 64), 0.5f}, {SVGMakeColor(0, 0, 255, 128), 1.f}};
+  const double nan = std::nan("");
+  const std::vector<Case> cases = {
+      // Bounding-box units, left to right across the rect.
+      {"base",
+       ESVGPaintType::LinearGradient,
+       ESVGSpread::Reflect,
+       {{10, 20, nan, 0}, {90, 45, nan, 1}, {50, 10, nan, 0.5}},
+       base},
+      // User space, top to bottom; stops and nothing else from base.
+      {"user", ESVGPaintType::LinearGradient, ESVGSpread::Repeat, {{0, 60, nan, 0}, {200, 90, nan, 1}}, base},
+      // Centre (0.25 + 0.1, 0.5) of the box, radii 0.5 of its width and height; fill-opacity halves the stops.
+      {"radial",
+       ESVGPaintType::RadialGradient,
+       ESVGSpread::Reflect,
+       {{138, 30, 0, 0}, {178, 30, 1, 0}, {138, 50, 0, 1}},
+       half},
+      // Offsets out of order are raised to the largest before them.
+      {"pad",
+       ESVGPaintType::RadialGradient,
+       ESVGSpread::Pad,
+       {{150, 75, 0, 0}, {150, 55, 0, -1}},
+       {{SVGMakeColor(255, 255, 255, 255), 0.2f}, {SVGMakeColor(0, 0, 0, 255), 0.2f}}},
+  };
+  for (size_t i = 0; i < cases.size(); ++i)
+  {
+    const Case& c = cases[i];
+    const SVGPaint& f = sh[i].fill;
+    ASSERT_EQ(f.type, c.type) << c.name;
+    EXPECT_EQ(f.gradient.spread, c.spread) << c.name;
+    for (const Probe& p : c.probes)
+    {
+      const auto [u, v] = GradientAt(f, p.x, p.y);
+      if (!std::isnan(p.u))
+      {
+        EXPECT_NEAR(u, p.u, 1e-4) << c.name << " at " << p.x << "," << p.y;
+      }
+      EXPECT_NEAR(v, p.v, 1e-4) << c.name << " at " << p.x << "," << p.y;
+    }
+    ASSERT_EQ(f.gradient.stops.size(), c.stops.size()) << c.name;
+    for (size_t k = 0; k < c.stops.size(); ++k)
+    {
+      EXPECT_EQ(f.gradient.stops[k].color, c.stops[k].color) << c.name << " stop " << k;
+      EXPECT_FLOAT_EQ(f.gradient.stops[k].offset, c.stops[k].offset) << c.name << " stop " << k;
+    }
+  }
+  // A reference to nothing takes the fallback colour.
+  EXPECT_EQ(sh[4].fill.type, ESVGPaintType::Color);
+  EXPECT_EQ(sh[4].fill.color, SVGMakeColor(0x33, 0x66, 0x99, 255));
+}
+
+TEST(SVG, OpacitiesReachColoursAndStops)
+{
+  const ISVG svg = Load("opacity.svg");
+  ASSERT_TRUE(svg);
+  const auto& sh = svg.Document()->shapes;
+  ASSERT_EQ(sh.size(), 5u) << "display none leaves its group out";
+  // Group and element opacity multiply into the shape; fill-/stroke-opacity go into the paint's alpha.
+  EXPECT_FLOAT_EQ(sh[0].opacity, 0.25f);
+  EXPECT_EQ(sh[0].fill.color, SVGMakeColor(255, 128, 0, 64));
+  EXPECT_EQ(sh[0].stroke.color, SVGMakeColor(0, 128, 255, 191));
+  // From the style attribute; fill-opacity 2 is clamped to 1; stroke-opacity scales the stops' own opacity.
+  EXPECT_FLOAT_EQ(sh[1].opacity, 0.25f);
+  EXPECT_EQ(sh[1].fill.color, SVGMakeColor(255, 128, 0, 255));
+  ASSERT_EQ(sh[1].stroke.type, ESVGPaintType::LinearGradient);
+  EXPECT_EQ(sh[1].stroke.gradient.stops[0].color, SVGMakeColor(0, 0, 0, 64));
+  EXPECT_EQ(sh[1].stroke.gradient.stops[1].color, SVGMakeColor(255, 255, 255, 128));
+  EXPECT_FLOAT_EQ(sh[2].opacity, 0.f) << "a negative opacity is clamped";
+  EXPECT_EQ(sh[2].fill.color, SVGMakeColor(0, 128, 255, 51));
+  EXPECT_FALSE(sh[3].visible) << "hidden by its group";
+  EXPECT_TRUE(sh[4].visible) << "visible overrides the group";
+}
+
+TEST(SVG, DashesCapsAndJoins)
+{
+  const ISVG svg = Load("dashes.svg");
+  ASSERT_TRUE(svg);
+  const auto& sh = svg.Document()->shapes;
+  ASSERT_EQ(sh.size(), 5u);
+  struct Case
+  {
+    std::vector<float> dashes;
+    float offset, width, miter;
+    ESVGLineCap cap;
+    ESVGLineJoin join;
+  };
+  const std::vector<Case> cases = {
+      {{5, 3, 1, 5, 3, 1}, 2, 4, 4, ESVGLineCap::Round, ESVGLineJoin::Bevel},        // an odd list is repeated
+      {{1, 2, 3, 4, 5, 6, 7, 8}, 0, 4, 8, ESVGLineCap::Square, ESVGLineJoin::Miter}, // the model keeps eight
+      {{4, 2}, 2, 8, 4, ESVGLineCap::Round, ESVGLineJoin::Round},                    // scaled by the transform
+      {{}, 0, 4, 4, ESVGLineCap::Round, ESVGLineJoin::Bevel},                        // all zero: solid
+      {{}, 0, 4, 4, ESVGLineCap::Round, ESVGLineJoin::Bevel},                        // a negative length: solid
+  };
+  for (size_t i = 0; i < cases.size(); ++i)
+  {
+    const SVGShape& s = sh[i];
+    ASSERT_EQ(s.dashCount, static_cast<int>(cases[i].dashes.size())) << i;
+    for (int k = 0; k < s.dashCount; ++k)
+      EXPECT_FLOAT_EQ(s.dashArray[k], cases[i].dashes[k]) << i;
+    EXPECT_FLOAT_EQ(s.dashOffset, cases[i].offset) << i;
+    EXPECT_FLOAT_EQ(s.strokeWidth, cases[i].width) << i;
+    EXPECT_FLOAT_EQ(s.miterLimit, cases[i].miter) << i;
+    EXPECT_EQ(s.lineCap, cases[i].cap) << i;
+    EXPECT_EQ(s.lineJoin, cases[i].join) << i;
+  }
+}
+
+TEST(SVG, DocumentSizeFromUnitsAndViewBox)
+{
+  const ISVG svg = Load("viewbox.svg");
+  ASSERT_TRUE(svg);
+  EXPECT_FLOAT_EQ(svg.W(), 144) << "2in at 72 dpi";
+  EXPECT_FLOAT_EQ(svg.H(), 72);
+  const auto& sh = svg.Document()->shapes;
+  ASSERT_EQ(sh.size(), 2u);
+  // The 20 × 20 viewBox meets the 144 × 72 size at scale 3.6, centred: 36 units of margin left and right.
+  ExpectBounds(sh[0].bounds, {36, 0, 108, 72}, "viewBox");
+  EXPECT_EQ(sh[0].fill.color, SVGMakeColor(0xab, 0xcd, 0xef, 255)) << "currentColor";
+  ExpectBounds(sh[1].bounds, {72, 0, 108, 18}, "percentages of the viewBox");
+  // Other dpi, and sizes taken from the viewBox or the content when width and height are missing.
+  EXPECT_FLOAT_EQ(FromText("<svg width='1in' height='2cm'/>", 96.f).W(), 96.f);
+  EXPECT_NEAR(FromText("<svg width='1in' height='2cm'/>", 96.f).H(), 2 * 96 / 2.54, 1e-3);
+  EXPECT_FLOAT_EQ(FromText("<svg viewBox='0 0 30 40'/>").H(), 40.f);
+  const ISVG bare = FromText("<svg><rect x='5' y='6' width='10' height='20'/></svg>");
+  EXPECT_FLOAT_EQ(bare.W(), 15.f);
+  EXPECT_FLOAT_EQ(bare.H(), 26.f);
+  // A viewBox without area draws nothing, and neither does a sized one shown at width 0.
+  for (const char* text : {"<svg width='10' height='10' viewBox='0 0 0 5'><rect width='4' height='4'/></svg>",
+                           "<svg width='0' height='10' viewBox='0 0 5 5'><rect width='4' height='4'/></svg>"})
+  {
+    const ISVG none = FromText(text);
+    ASSERT_TRUE(none) << text;
+    EXPECT_TRUE(none.Document()->shapes.empty()) << text;
+  }
+}
+
+TEST(SVG, DamagedDocumentsAreRefusedOrSound)
+{
+  // Expected shape counts; -1 for documents that must give no document at all.
+  const std::map<std::string, int> expected = {
+      {"empty.svg", -1},
+      {"truncated-tag.svg", -1},
+      {"mismatched-close.svg", -1},
+      {"not-svg-root.svg", -1},
+      {"binary.svg", -1},
+      {"deep-nesting.svg", -1},
+      {"unclosed-groups.svg", -1},
+      {"bad-numbers.svg", 0},
+      {"bad-size.svg", 0},
+      {"bad-viewbox.svg", 0},
+      {"entities.svg", 0},
+      {"bad-syntax.svg", 3},
+      {"gradient-self-reference.svg", 1},
+      {"gradient-cycle.svg", 1},
+      {"missing-reference.svg", 2},
+  };
+  size_t seen = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(ZANIQ_TEST_DATA) / "svg-damaged"))
+  {
+    const std::string name = entry.path().filename().string();
+    const ISVG svg = ParseSVGFile(entry.path().c_str());
+    if (svg) ExpectSound(*svg.Document(), name);
+    const auto it = expected.find(name);
+    ASSERT_NE(it, expected.end()) << name << " has no expectation";
+    ++seen;
+    EXPECT_EQ(svg ? static_cast<int>(svg.Document()->shapes.size()) : -1, it->second) << name;
+  }
+  EXPECT_EQ(seen, expected.size());
+
+  // References: a self-reference has no stops (no paint); the cycle finds the stops of its third member; the
+  // missing gradient and the rect that is not a gradient paint nothing; the missing href keeps the own stops.
+  auto shapes = [](const char* name)
+  { return ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg-damaged" / name).c_str()).Document()->shapes; };
+  EXPECT_EQ(shapes("gradient-self-reference.svg")[0].fill.type, ESVGPaintType::None);
+  const auto cycle = shapes("gradient-cycle.svg");
+  EXPECT_EQ(cycle[0].fill.type, ESVGPaintType::LinearGradient);
+  EXPECT_EQ(cycle[0].fill.gradient.stops.size(), 2u);
+  const auto missing = shapes("missing-reference.svg");
+  EXPECT_EQ(missing[0].fill.type, ESVGPaintType::None);
+  EXPECT_EQ(missing[0].stroke.type, ESVGPaintType::LinearGradient);
+  EXPECT_EQ(missing[1].fill.type, ESVGPaintType::None);
+}
+
+TEST(SVG, LimitsOnSizeNestingAndCount)
+{
+  auto nested = [](int depth)
+  {
+    std::string s = "<svg>";
+    for (int i = 0; i < depth; ++i)
+      s += "<g>";
+    s += "<rect width='1' height='1'/>";
+    for (int i = 0; i < depth; ++i)
+      s += "</g>";
+    return s + "</svg>";
+  };
+  EXPECT_TRUE(FromText(nested(100)));
+  EXPECT_FALSE(FromText(nested(200)));
+  std::string many = "<svg>";
+  for (int i = 0; i < 250000; ++i)
+    many += "<g/>";
+  EXPECT_FALSE(FromText(many + "</svg>"));
+  std::string longPath = "<svg><path d='M0 0";
+  for (int i = 0; i < 1400000; ++i)
+    longPath += "h1";
+  EXPECT_FALSE(FromText(longPath + "'/></svg>"));
+  // Reading stops at a NUL; no size, no data, or too much gives nothing.
+  const char withNul[] = "<svg width='3' height='4'/>\0garbage";
+  EXPECT_FLOAT_EQ(ParseSVG(withNul, sizeof withNul).W(), 3.f);
+  EXPECT_FALSE(ParseSVG(withNul, 0));
+  EXPECT_FALSE(ParseSVG(nullptr, 10));
+  EXPECT_FALSE(ParseSVG(withNul, kSVGMaxBytes + 1));
+  EXPECT_FALSE(ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg" / "no-such.svg").c_str()));
+  EXPECT_FALSE(ParseSVGFile(nullptr));
+}
