@@ -7,6 +7,7 @@
 // their geometry depends on the shape's box and transform.
 
 #include "graphics/ISVG.h"
+#include "graphics/SVGGeometry_p.h"
 
 #include <rapidxml_ns/rapidxml_ns.hpp>
 #include <svgpp/policy/xml/rapidxml_ns.hpp>
@@ -32,47 +33,20 @@ namespace
 
 namespace tag = svgpp::tag;
 using Node = rapidxml_ns::xml_node<char>;
-using Matrix = std::array<double, 6>; // a, b, c, d, e, f: (x, y) → (a·x + c·y + e, b·x + d·y + f)
+using namespace svgdetail;
 
 // ---------------------------------------------------------------------------------------------------------------
 // Limits
 // ---------------------------------------------------------------------------------------------------------------
 
-constexpr int kMaxDepth = 128;          // element nesting
-constexpr size_t kMaxElements = 200000; // elements in the whole document
-constexpr size_t kMaxPoints = 4000000;  // path points in the whole document
-constexpr int kMaxHrefChain = 16;       // gradients followed through href
-constexpr double kMaxCoord = 1e7;       // largest coordinate or size kept, drawing units
-
-constexpr Matrix kIdentity = {1, 0, 0, 1, 0, 0};
-
-Matrix Multiply(const Matrix& m, const Matrix& n) // m · n: n applies first
-{
-  return {m[0] * n[0] + m[2] * n[1], m[1] * n[0] + m[3] * n[1],        m[0] * n[2] + m[2] * n[3],
-          m[1] * n[2] + m[3] * n[3], m[0] * n[4] + m[2] * n[5] + m[4], m[1] * n[4] + m[3] * n[5] + m[5]};
-}
-
-bool Invert(const Matrix& m, Matrix& out)
-{
-  const double det = m[0] * m[3] - m[2] * m[1];
-  if (!std::isfinite(det) || std::fabs(det) < 1e-12) return false;
-  const double inv = 1.0 / det;
-  out = {m[3] * inv,
-         -m[1] * inv,
-         -m[2] * inv,
-         m[0] * inv,
-         (m[2] * m[5] - m[3] * m[4]) * inv,
-         (m[1] * m[4] - m[0] * m[5]) * inv};
-  for (double v : out)
-    if (!std::isfinite(v)) return false;
-  return true;
-}
-
-inline void Apply(const Matrix& m, double x, double y, double& ox, double& oy)
-{
-  ox = m[0] * x + m[2] * y + m[4];
-  oy = m[1] * x + m[3] * y + m[5];
-}
+constexpr int kMaxDepth = 128;             // element nesting
+constexpr size_t kMaxElements = 200000;    // elements in the whole document
+constexpr size_t kMaxPoints = 4000000;     // path points in the whole document
+constexpr int kMaxHrefChain = 16;          // gradients followed through href
+constexpr size_t kMaxIdLength = 256;       // longer references find nothing (styles are copied to every child)
+constexpr size_t kMaxStops = 256;          // stops kept per gradient element
+constexpr size_t kMaxStopsTotal = 1000000; // stops in all paints of the document
+constexpr double kMaxCoord = 1e7;          // largest coordinate or size kept, drawing units
 
 double Clamp01(double v)
 {
@@ -83,6 +57,21 @@ SVGColor PackRGB(int rgb, double alpha)
 {
   const auto a = static_cast<uint8_t>(std::lround(Clamp01(alpha) * 255.0));
   return SVGMakeColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), a);
+}
+
+// The value of an attribute without namespace, or null.
+const char* Attr(const Node* n, const char* name, size_t& len)
+{
+  for (auto* a = n->first_attribute(); a; a = a->next_attribute())
+  {
+    if (a->namespace_uri_size() != 0) continue;
+    if (a->local_name_size() == std::strlen(name) && std::memcmp(a->local_name(), name, a->local_name_size()) == 0)
+    {
+      len = a->value_size();
+      return a->value();
+    }
+  }
+  return nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -209,7 +198,8 @@ struct Builder
   SVGDocument doc;
   std::unordered_map<std::string_view, const Node*> ids;
   std::unordered_map<const Node*, GradientAttrs> gradients;
-  size_t points = 0;
+  size_t cubics = 0;
+  size_t stops = 0;
   bool overflow = false; // the document passed a limit: it is refused whole
 
   const GradientAttrs* Gradient(const Node* node);
@@ -365,7 +355,7 @@ protected:
   {
     PaintSpec p;
     p.kind = PaintSpec::Ref;
-    p.ref.assign(boost::begin(id), boost::end(id));
+    if (static_cast<size_t>(boost::size(id)) <= kMaxIdLength) p.ref.assign(boost::begin(id), boost::end(id));
     p.fallback = fallback;
     p.fallbackRgb = rgb;
     return p;
@@ -391,60 +381,6 @@ struct UserPath
   std::vector<double> pts; // x, y pairs as in SVGPath
   bool closed = false;
 };
-
-// Tight bounds of one cubic, accumulated into b (min x, min y, max x, max y).
-void CubicBounds(const double* p, double* b)
-{
-  for (int axis = 0; axis < 2; ++axis)
-  {
-    const double p0 = p[axis], p1 = p[2 + axis], p2 = p[4 + axis], p3 = p[6 + axis];
-    auto grow = [&](double v)
-    {
-      b[axis] = std::min(b[axis], v);
-      b[2 + axis] = std::max(b[2 + axis], v);
-    };
-    grow(p0);
-    grow(p3);
-    // Extremes where the derivative 3(a t² + b t + c) is zero.
-    const double a = -p0 + 3 * p1 - 3 * p2 + p3, bb = 2 * (p0 - 2 * p1 + p2), c = p1 - p0;
-    double roots[2];
-    int n = 0;
-    if (std::fabs(a) < 1e-12)
-    {
-      if (std::fabs(bb) > 1e-12) roots[n++] = -c / bb;
-    }
-    else
-    {
-      const double disc = bb * bb - 4 * a * c;
-      if (disc >= 0)
-      {
-        const double s = std::sqrt(disc);
-        roots[n++] = (-bb + s) / (2 * a);
-        roots[n++] = (-bb - s) / (2 * a);
-      }
-    }
-    for (int i = 0; i < n; ++i)
-    {
-      const double t = roots[i];
-      if (!(t > 0 && t < 1)) continue;
-      const double u = 1 - t;
-      grow(u * u * u * p0 + 3 * u * u * t * p1 + 3 * u * t * t * p2 + t * t * t * p3);
-    }
-  }
-}
-
-void PathBounds(const std::vector<double>& pts, double* b)
-{
-  for (size_t i = 0; i + 7 < pts.size(); i += 6)
-    CubicBounds(&pts[i], b);
-  if (pts.size() == 2)
-  {
-    b[0] = std::min(b[0], pts[0]);
-    b[1] = std::min(b[1], pts[1]);
-    b[2] = std::max(b[2], pts[0]);
-    b[3] = std::max(b[3], pts[1]);
-  }
-}
 
 class ShapeContext : public ElementContext
 {
@@ -510,7 +446,7 @@ private:
   void Cubic(double x1, double y1, double x2, double y2, double x, double y)
   {
     if (mB.overflow) return;
-    if (++mB.points > kMaxPoints / 3)
+    if (++mB.cubics > kMaxPoints / 3)
     {
       mB.overflow = true;
       return;
@@ -526,7 +462,12 @@ private:
     mCur = UserPath{};
     mOpen = false;
   }
-  void Arc(double rx, double ry, double rotationDeg, bool largeArc, bool sweep, double x, double y);
+  void Arc(double rx, double ry, double rotationDeg, bool largeArc, bool sweep, double x, double y)
+  {
+    if (!ArcToCubics(mX, mY, rx, ry, rotationDeg, largeArc, sweep, x, y,
+                     [this](const double* c) { Cubic(c[0], c[1], c[2], c[3], c[4], c[5]); }))
+      path_line_to(x, y, tag::coordinate::absolute());
+  }
   bool ResolvePaint(const PaintSpec& spec, double paintOpacity, const double* userBox, SVGPaint& out) const;
   bool Stroke(SVGShape& s) const;
 
@@ -535,77 +476,6 @@ private:
   bool mOpen = false;
   double mX = 0, mY = 0, mStartX = 0, mStartY = 0;
 };
-
-// Endpoint arc → centre form → at most four cubics of a quarter turn or less each.
-void ShapeContext::Arc(double rx, double ry, double rotationDeg, bool largeArc, bool sweep, double x, double y)
-{
-  const double x0 = mX, y0 = mY;
-  if (x0 == x && y0 == y) return; // no arc at all
-  rx = std::fabs(rx);
-  ry = std::fabs(ry);
-  if (!(rx > 0) || !(ry > 0) || !std::isfinite(rx + ry + rotationDeg))
-  {
-    path_line_to(x, y, tag::coordinate::absolute());
-    return;
-  }
-  constexpr double kPi = 3.14159265358979323846;
-  const double phi = std::fmod(rotationDeg, 360.0) * kPi / 180.0;
-  const double cs = std::cos(phi), sn = std::sin(phi);
-  const double dx2 = (x0 - x) / 2, dy2 = (y0 - y) / 2;
-  const double x1p = cs * dx2 + sn * dy2, y1p = -sn * dx2 + cs * dy2;
-  // Radii too small to reach the end point grow just enough.
-  const double lambda = x1p * x1p / (rx * rx) + y1p * y1p / (ry * ry);
-  if (lambda > 1)
-  {
-    rx *= std::sqrt(lambda);
-    ry *= std::sqrt(lambda);
-  }
-  const double rx2 = rx * rx, ry2 = ry * ry;
-  const double den = rx2 * y1p * y1p + ry2 * x1p * x1p;
-  double coef = den > 0 ? std::sqrt(std::max(0.0, (rx2 * ry2 - den) / den)) : 0;
-  if (largeArc == sweep) coef = -coef;
-  const double cxp = coef * rx * y1p / ry, cyp = -coef * ry * x1p / rx;
-  const double cx = cs * cxp - sn * cyp + (x0 + x) / 2, cy = sn * cxp + cs * cyp + (y0 + y) / 2;
-  auto angle = [](double ux, double uy, double vx, double vy)
-  { return std::atan2(ux * vy - uy * vx, ux * vx + uy * vy); };
-  const double ux = (x1p - cxp) / rx, uy = (y1p - cyp) / ry, vx = (-x1p - cxp) / rx, vy = (-y1p - cyp) / ry;
-  const double theta1 = angle(1, 0, ux, uy);
-  double delta = angle(ux, uy, vx, vy);
-  if (!sweep && delta > 0) delta -= 2 * kPi;
-  if (sweep && delta < 0) delta += 2 * kPi;
-  if (!std::isfinite(theta1 + delta + cx + cy))
-  {
-    path_line_to(x, y, tag::coordinate::absolute());
-    return;
-  }
-  const int n = std::clamp(static_cast<int>(std::ceil(std::fabs(delta) / (kPi / 2) - 1e-9)), 1, 4);
-  const double step = delta / n, k = 4.0 / 3.0 * std::tan(step / 4);
-  auto point = [&](double t, double& px, double& py)
-  {
-    px = cx + cs * rx * std::cos(t) - sn * ry * std::sin(t);
-    py = cy + sn * rx * std::cos(t) + cs * ry * std::sin(t);
-  };
-  auto tangent = [&](double t, double& tx, double& ty)
-  {
-    tx = -cs * rx * std::sin(t) - sn * ry * std::cos(t);
-    ty = -sn * rx * std::sin(t) + cs * ry * std::cos(t);
-  };
-  for (int i = 0; i < n; ++i)
-  {
-    const double t1 = theta1 + i * step, t2 = t1 + step;
-    double p1x, p1y, p2x, p2y, d1x, d1y, d2x, d2y;
-    point(t1, p1x, p1y);
-    point(t2, p2x, p2y);
-    tangent(t1, d1x, d1y);
-    tangent(t2, d2x, d2y);
-    if (i == n - 1)
-    {
-      p2x = x; // land exactly on the end point
-      p2y = y;
-    }
-    Cubic(mX + k * d1x, mY + k * d1y, p2x - k * d2x, p2y - k * d2y, p2x, p2y);
-  }
-}
 
 // ---------------------------------------------------------------------------------------------------------------
 // Gradients
@@ -633,7 +503,7 @@ public:
   void set(tag::attribute::spreadMethod, tag::value::repeat) { mOut.spread = ESVGSpread::Repeat; }
   template <class R> void set(tag::attribute::xlink::href, tag::iri_fragment, R const& id)
   {
-    mOut.href.assign(boost::begin(id), boost::end(id));
+    if (static_cast<size_t>(boost::size(id)) <= kMaxIdLength) mOut.href.assign(boost::begin(id), boost::end(id));
   }
   template <class... A> void set(A const&...) {}
 
@@ -647,7 +517,7 @@ public:
 
   void on_exit_element()
   {
-    if (mParent.mOut.stops.size() < kMaxElements)
+    if (mParent.mOut.stops.size() < kMaxStops)
       mParent.mOut.stops.push_back({mOffset, mCurrent ? mColor : mRgb, mOpacity});
   }
 
@@ -715,6 +585,11 @@ const GradientAttrs* Builder::Gradient(const Node* node)
   const bool ok = radial ? GradientTraversal::load_expected_element(node, ctx, tag::element::radialGradient())
                          : GradientTraversal::load_expected_element(node, ctx, tag::element::linearGradient());
   if (!ok) return nullptr;
+  // The href without the xlink prefix, as newer documents write it.
+  size_t len = 0;
+  if (const char* href = Attr(node, "href", len);
+      attrs.href.empty() && href && len > 1 && len <= kMaxIdLength + 1 && href[0] == '#')
+    attrs.href.assign(href + 1, len - 1);
   return &gradients.emplace(node, std::move(attrs)).first->second;
 }
 
@@ -769,6 +644,12 @@ bool ShapeContext::ResolvePaint(const PaintSpec& spec, double paintOpacity, cons
         return true;
       }
       std::vector<SVGGradientStop> stops;
+      mB.stops += g.stops.size();
+      if (mB.stops > kMaxStopsTotal)
+      {
+        mB.overflow = true;
+        return false;
+      }
       stops.reserve(g.stops.size());
       float last = 0.f;
       for (const auto& s : g.stops)
@@ -939,12 +820,16 @@ template <class Parent> struct DocumentFactories::apply<Parent, tag::element::g>
 {
   typedef svgpp::factory::context::on_stack<ElementContext> type;
 };
+template <class Parent> struct DocumentFactories::apply<Parent, tag::element::a>
+{
+  typedef svgpp::factory::context::on_stack<ElementContext> type;
+};
 template <class Parent> struct DocumentFactories::apply<Parent, tag::element::svg>
 {
   typedef svgpp::factory::context::on_stack<ElementContext> type;
 };
 
-typedef boost::mpl::set<tag::element::svg, tag::element::g, tag::element::path, tag::element::rect,
+typedef boost::mpl::set<tag::element::svg, tag::element::g, tag::element::a, tag::element::path, tag::element::rect,
                         tag::element::circle, tag::element::ellipse, tag::element::line, tag::element::polyline,
                         tag::element::polygon>::type DocumentElements;
 
@@ -968,81 +853,6 @@ typedef svgpp::document_traversal<
 // ---------------------------------------------------------------------------------------------------------------
 // Root element: size, viewBox and its fit
 // ---------------------------------------------------------------------------------------------------------------
-
-const char* SkipSpace(const char* p, const char* end, bool comma)
-{
-  while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || (comma && *p == ',')))
-    ++p;
-  return p;
-}
-
-// A number in the C locale; false when there is none.
-bool ReadNumber(const char*& p, const char* end, double& v)
-{
-  const char* q = p;
-  if (q < end && (*q == '+' || *q == '-')) ++q;
-  const char* digits = q;
-  while (q < end && *q >= '0' && *q <= '9')
-    ++q;
-  if (q < end && *q == '.')
-    for (++q; q < end && *q >= '0' && *q <= '9'; ++q)
-    {
-    }
-  if (q == digits || (q == digits + 1 && *digits == '.')) return false;
-  if (q < end && (*q == 'e' || *q == 'E'))
-  {
-    const char* e = q + 1;
-    if (e < end && (*e == '+' || *e == '-')) ++e;
-    if (e < end && *e >= '0' && *e <= '9')
-    {
-      while (e < end && *e >= '0' && *e <= '9')
-        ++e;
-      q = e;
-    }
-  }
-  // strtod would follow the locale; the digits are copied out and read with a fixed decimal point instead.
-  char buf[64];
-  const size_t n = static_cast<size_t>(q - p);
-  if (n >= sizeof buf) return false;
-  std::memcpy(buf, p, n);
-  buf[n] = 0;
-  double mant = 0, scale = 1;
-  const char* s = buf;
-  bool neg = false;
-  if (*s == '+' || *s == '-') neg = *s++ == '-';
-  for (; *s >= '0' && *s <= '9'; ++s)
-    mant = mant * 10 + (*s - '0');
-  if (*s == '.')
-    for (++s; *s >= '0' && *s <= '9'; ++s)
-      mant += (*s - '0') * (scale /= 10);
-  if (*s == 'e' || *s == 'E')
-  {
-    ++s;
-    const bool negExp = *s == '-';
-    if (*s == '+' || *s == '-') ++s;
-    int ex = 0;
-    for (; *s >= '0' && *s <= '9'; ++s)
-      ex = std::min(ex * 10 + (*s - '0'), 1000);
-    mant *= std::pow(10.0, negExp ? -ex : ex);
-  }
-  v = neg ? -mant : mant;
-  p = q;
-  return std::isfinite(v);
-}
-
-const char* Attr(const Node* n, const char* name, size_t& len)
-{
-  for (auto* a = n->first_attribute(); a; a = a->next_attribute())
-  {
-    if (a->namespace_uri_size() != 0) continue;
-    if (a->local_name_size() == std::strlen(name) && std::memcmp(a->local_name(), name, a->local_name_size()) == 0)
-    {
-      len = a->value_size();
-      return a->value();
-    }
-  }
-  return nullptr;
-}
 
 // width or height of the root: user units, or a fraction of the viewBox for percentages. False when absent or bad.
 bool RootLength(const Node* root, const char* name, double dpi, double& v, bool& percent)
@@ -1110,73 +920,6 @@ Matrix ViewBoxTransform(const Node* root, const double* vb, double w, double h)
 // Raw text checks
 // ---------------------------------------------------------------------------------------------------------------
 
-// Deepest element nesting of the text, found the way the XML parser will walk it, so that nothing recursive
-// ever sees a document nested deeper than kMaxDepth. Returns kMaxDepth + 1 as soon as it gets there.
-int NestingDepth(const char* p, const char* end)
-{
-  int depth = 0, deepest = 0;
-  auto skipTo = [&](const char* what)
-  {
-    const char* hit = std::search(p, end, what, what + std::strlen(what));
-    p = hit == end ? end : hit + std::strlen(what);
-  };
-  while (p < end)
-  {
-    if (*p != '<')
-    {
-      ++p;
-      continue;
-    }
-    if (end - p >= 4 && std::memcmp(p, "<!--", 4) == 0)
-      skipTo("-->");
-    else if (end - p >= 9 && std::memcmp(p, "<![CDATA[", 9) == 0)
-      skipTo("]]>");
-    else if (end - p >= 2 && p[1] == '?')
-      skipTo("?>");
-    else if (end - p >= 2 && p[1] == '!')
-    {
-      // Declarations, with a bracketed internal subset that may hold '>'.
-      int brackets = 0;
-      for (p += 2; p < end; ++p)
-      {
-        if (*p == '[')
-          ++brackets;
-        else if (*p == ']')
-          --brackets;
-        else if (*p == '>' && brackets <= 0)
-          break;
-      }
-      if (p < end) ++p;
-    }
-    else if (end - p >= 2 && p[1] == '/')
-    {
-      --depth;
-      skipTo(">");
-    }
-    else
-    {
-      // A start tag: quoted values may hold '>' and "/>".
-      char quote = 0;
-      const char* q = p + 1;
-      for (; q < end; ++q)
-      {
-        if (quote)
-        {
-          if (*q == quote) quote = 0;
-        }
-        else if (*q == '"' || *q == '\'')
-          quote = *q;
-        else if (*q == '>')
-          break;
-      }
-      const bool empty = q < end && q[-1] == '/';
-      p = q < end ? q + 1 : end;
-      if (!empty && ++depth > deepest && (deepest = depth) > kMaxDepth) return kMaxDepth + 1;
-    }
-  }
-  return deepest;
-}
-
 constexpr char kSVGNamespace[] = "http://www.w3.org/2000/svg";
 
 // Counts the elements and indexes their ids (the first element with an id keeps it). A document that never names
@@ -1205,7 +948,7 @@ ISVG Parse(const char* data, size_t size, float dpi)
 {
   if (!data || size == 0 || size > kSVGMaxBytes || !std::isfinite(dpi) || dpi <= 0 || dpi > 100000) return {};
   size = strnlen(data, size);
-  if (size == 0 || NestingDepth(data, data + size) > kMaxDepth) return {};
+  if (size == 0 || NestingDepth(data, data + size, kMaxDepth) > kMaxDepth) return {};
   std::vector<char> text(data, data + size);
   text.push_back(0);
 
