@@ -54,7 +54,7 @@ public:
   void OnResize() override;
   bool IsHit(float x, float y) const override;
   // Also refreshes the value string from the linked parameter.
-  void SetDirty(bool triggerAction = true, int valIdx = -1) override;
+  void SetDirty(bool triggerAction, int valIdx = -1) override;
   void OnMouseOut() override;
 
 protected:
@@ -100,7 +100,7 @@ public:
   void DrawWidget(IGraphics& g) override;
   virtual void DrawTrack(IGraphics& g, const IRECT& bounds);
   void OnResize() override;
-  void SetDirty(bool triggerAction = true, int valIdx = -1) override;
+  void SetDirty(bool triggerAction, int valIdx = -1) override;
   void OnEndAnimation() override;
 
   // Start, end and handle cells from the current value.
