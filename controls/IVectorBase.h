@@ -50,6 +50,11 @@ public:
   // Drawing [main thread]
   // -------------------------------------------------------------------------------------------------------------
 
+  // Divides parent into label, widget and value rectangles and returns the clickable area (parent less the label
+  // above it). With hasHandle the widget is the clickable area less the frame and shadow margins. Text is measured
+  // through the owning control's graphics context; without one every text measures as nothing.
+  IRECT MakeRects(const IRECT& parent, bool hasHandle = false);
+
   // Copies the whole style.
   virtual void SetStyle(const IVStyle& style);
   // rect filled in colour 0 with the control's blend.

@@ -805,6 +805,8 @@ protected:
   // to the frame's clip.
   void PushLayer(ILayer* layer);
   ILayer* PopLayer();
+  // The layer receiving the drawing; null when none is active.
+  ILayer* GetTopLayer() const { return mLayers.empty() ? nullptr : mLayers.back(); }
 
 private:
   // A host gesture begun by a mouse-down: the parameters told to the host, ended once at the touch's mouse-up or
