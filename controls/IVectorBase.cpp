@@ -264,3 +264,93 @@ void SplashClickActionFunc(IControl* caller)
 }
 
 } // namespace plugin::igraphics
+
+// ---------------------------------------------------------------------------------------------------------------
+// Layout
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace plugin::igraphics
+{
+
+namespace
+{
+// Width and height of str in text; all zero for an empty string or without a graphics context.
+void MeasureStr(const IControl* control, const IText& text, const char* str, float& w, float& h)
+{
+  w = h = 0.f;
+  IGraphics* g = control ? control->GetUI() : nullptr;
+  if (!g || !str || !str[0]) return;
+  IRECT r;
+  w = g->MeasureText(text, str, r);
+  h = r.H();
+}
+} // namespace
+
+IRECT IVectorBase::MakeRects(const IRECT& parent, bool hasHandle)
+{
+  IRECT clickable = parent;
+
+  if (!mLabelInWidget)
+  {
+    if (mStyle.showLabel && mLabelStr.GetLength() > 0)
+    {
+      float mw = 0.f, mh = 0.f;
+      MeasureStr(mControl, mStyle.labelText, mLabelStr.Get(), mw, mh);
+      const float w = std::max(1.f, mw);
+      const float h = mh > 0.f ? mh : w;
+      const float cy = parent.T + mh * 0.5f;
+      mLabelBounds = IRECT(parent.MW() - w * 0.5f, cy - h * 0.5f, parent.MW() + w * 0.5f, cy + h * 0.5f);
+    }
+    else
+      mLabelBounds = IRECT();
+
+    if (mLabelBounds.H() != 0.f) clickable.T += mLabelBounds.H();
+  }
+
+  const float frac = mStyle.widgetFrac;
+  if (mStyle.showValue && !mValueInWidget)
+  {
+    float mw = 0.f, th = 0.f;
+    MeasureStr(mControl, mStyle.valueText, mValueStr.Get(), mw, th);
+    const float hw = mw * mValueDisplayFrac;
+    const float cx = clickable.MW();
+    switch (mStyle.valueText.mVAlign)
+    {
+    case kVAlignTop:
+      mValueBounds = IRECT(cx - hw, clickable.T, cx + hw, clickable.T + th);
+      mWidgetBounds = IRECT(clickable.L, clickable.T + th, clickable.R, clickable.B).GetScaledAboutCentre(frac);
+      break;
+    case kVAlignMiddle:
+      mValueBounds = IRECT(cx - hw, clickable.MH() - th * 0.5f, cx + hw, clickable.MH() + th * 0.5f);
+      mWidgetBounds = clickable.GetScaledAboutCentre(frac);
+      break;
+    case kVAlignBottom:
+      mValueBounds = IRECT(cx - hw, clickable.B - th, cx + hw, clickable.B);
+      mWidgetBounds = IRECT(clickable.L, clickable.T, clickable.R, clickable.B - th).GetScaledAboutCentre(frac);
+      break;
+    default:
+      break;
+    }
+  }
+  else
+    mWidgetBounds = clickable.GetScaledAboutCentre(frac);
+
+  if (hasHandle)
+  {
+    IRECT w = clickable;
+    if (mStyle.drawFrame) w = w.GetPadded(mStyle.frameThickness * 0.5f);
+    if (mStyle.drawShadows)
+    {
+      w.L += mStyle.shadowOffset;
+      w.R -= mStyle.shadowOffset;
+      w.B -= mStyle.shadowOffset;
+    }
+    mWidgetBounds = w.GetScaledAboutCentre(frac);
+  }
+
+  if (mLabelInWidget) mLabelBounds = mWidgetBounds;
+  if (mValueInWidget) mValueBounds = mWidgetBounds;
+  return clickable;
+}
+
+} // namespace plugin::igraphics

@@ -77,6 +77,16 @@ public:
   void PaintClickSplash(IGraphics& g, const IRECT& clip = IRECT());
 
   // -------------------------------------------------------------------------------------------------------------
+  // Layout [main thread]
+  // -------------------------------------------------------------------------------------------------------------
+
+  // Divides parent into the label (at the top), value (by the value text's vertical alignment) and widget
+  // rectangles and returns the clickable area (parent less the label). Texts are measured through the owning
+  // control's graphics context; without one they measure as empty. hasHandle: the widget leaves room for the
+  // frame and the drop shadow of a pressable shape.
+  IRECT MakeRects(const IRECT& parent, bool hasHandle = false);
+
+  // -------------------------------------------------------------------------------------------------------------
   // State [main thread]
   // -------------------------------------------------------------------------------------------------------------
 
