@@ -50,8 +50,6 @@ IGraphics::~IGraphics()
 // Slots a back end or platform fills in
 // ---------------------------------------------------------------------------------------------------------------
 
-void IGraphics::DrawSVG(const ISVG&, const IRECT&, const IBlend*) {}
-void IGraphics::DrawRotatedSVG(const ISVG&, float, float, float, float, float, const IBlend*) {}
 void IGraphics::DrawFastDropShadow(const IRECT&, const IRECT&, float, float, float, const IBlend*) {}
 bool IGraphics::RevealPathInExplorerOrFinder(Util_String&, bool)
 {

@@ -135,8 +135,10 @@ public:
   virtual void OnViewDestroyed() {}
   virtual void EndFrame() {}
 
-  // SVG drawing arrives with the SVG reader's drawing code; the base draws nothing.
+  // The document scaled uniformly to fit bounds, at their top-left corner, through the path operations. Nothing
+  // for an empty document or a document or bounds without area.
   virtual void DrawSVG(const ISVG& svg, const IRECT& bounds, const IBlend* blend = nullptr);
+  // The document fitted into a width × height box centred on (destCentreX, destCentreY), rotated by angle degrees.
   virtual void DrawRotatedSVG(const ISVG& svg, float destCentreX, float destCentreY, float width, float height,
                               float angle, const IBlend* blend = nullptr);
   // Draws the bounds-sized part of the bitmap that starts at (srcX, srcY), in points, into bounds.
@@ -398,6 +400,17 @@ public:
   // The sub-path of the shared resource folder the resource lookup also searches; empty for none.
   void SetSharedResourcesSubPath(const char* path) { mSharedResourcesSubPath.Set(path ? path : ""); }
   const char* GetSharedResourcesSubPath() const { return mSharedResourcesSubPath.Get(); }
+
+  // =============================================================================================================
+  // SVG drawing [main thread] (IGraphics_SVG.cpp)
+  // =============================================================================================================
+
+  // Every visible shape of the document in document units under the current transform: its paths as cubics, holes
+  // found by a ray test against the shape's other paths, then its fill and its stroke.
+  void DrawSVGShapes(const ISVG& svg, const IBlend* blend = nullptr);
+  // A paint as a pattern: colours and gradient stops keep their own alpha scaled by opacity (0..1); gradients
+  // keep at most 16 stops, their spread and their drawing-to-gradient transform.
+  static IPattern GetSVGPattern(const SVGPaint& paint, float opacity);
 
   // =============================================================================================================
   // Layers [main thread] (IGraphics_Layers.cpp)
@@ -796,6 +809,8 @@ protected:
   // to the frame's clip.
   void PushLayer(ILayer* layer);
   ILayer* PopLayer();
+  // The layer receiving the drawing; null when none is active.
+  ILayer* GetTopLayer() const { return mLayers.empty() ? nullptr : mLayers.back(); }
 
 private:
   // A host gesture begun by a mouse-down: the parameters told to the host, ended once at the touch's mouse-up or

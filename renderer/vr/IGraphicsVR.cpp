@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -14,9 +15,15 @@ namespace
 {
 // Anti-aliasing on; bit 13 is the back end's own.
 constexpr int kContextFlags = 0x2001;
-// Resource locations as the resource code reports them.
-constexpr int kLocationAbsolutePath = 1;
+// A texture the platform preloaded: the bitmap shares it.
 constexpr int kLocationPreloadedTexture = 3;
+
+// The text after the last "." of name (the whole name when there is none).
+const char* ExtensionOf(const char* name)
+{
+  const char* dot = std::strrchr(name, '.');
+  return dot ? dot + 1 : name;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -205,7 +212,17 @@ void IGraphicsVR::UpdateLayer()
 {
   if (!mVG) return;
   vrEndFrame(mVG);
-  BindMainFrame();
+  const ILayer* top = GetTopLayer();
+  const auto* bitmap = top ? dynamic_cast<const Bitmap*>(top->GetAPIBitmap()) : nullptr;
+  if (!top)
+  {
+    BindMainFrame();
+    return;
+  }
+  // A layer without a framebuffer of ours draws into nothing rather than into the frame beneath it.
+  mvrBindFramebuffer(bitmap ? bitmap->GetFBO() : nullptr);
+  const IRECT& r = top->Bounds();
+  vrBeginFrame(mVG, r.W() * GetDrawScale(), r.H() * GetDrawScale(), GetScreenScale());
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -263,10 +280,54 @@ bool IGraphicsVR::BitmapExtSupported(const char* ext)
          lower.find("jpeg") != std::string::npos;
 }
 
-APIBitmap* IGraphicsVR::LoadAPIBitmap(const char* fileNameOrResID, int scale, int location, const char*)
+void IGraphicsVR::RetainBitmap(const IBitmap& bitmap, const char* cacheName)
+{
+  auto lock = mBitmapCache.Lock();
+  if (!bitmap.mAPIBitmap || mBitmapCache.Contains(bitmap.mAPIBitmap)) return;
+  mBitmapCache.Add(bitmap.mAPIBitmap, cacheName, bitmap.GetScale());
+}
+
+void IGraphicsVR::ReleaseBitmap(const IBitmap& bitmap)
+{
+  if (bitmap.mAPIBitmap) mBitmapCache.Remove(bitmap.mAPIBitmap);
+}
+
+IBitmap IGraphicsVR::LoadBitmap(const char* name, int nStates, bool framesAreHorizontal, int targetScale)
+{
+  if (!name || !*name) return IBitmap();
+  auto lock = mBitmapCache.Lock();
+  if (targetScale == 0) targetScale = static_cast<int>(GetScreenScale());
+  APIBitmap* bitmap = mBitmapCache.Find(name, targetScale);
+  if (!bitmap)
+  {
+    const char* ext = ExtensionOf(name);
+    Util_String path;
+    int sourceScale = 0;
+    const EResourceLocation location = SearchImageResource(name, ext, path, targetScale, sourceScale);
+    if (location == kNotFound || !BitmapExtSupported(ext)) return IBitmap();
+    bitmap = mBitmapCache.Find(name, sourceScale);
+    if (!bitmap)
+    {
+      bitmap = LoadAPIBitmap(path.Get(), sourceScale, location, ext);
+      mBitmapCache.Add(bitmap, name, sourceScale);
+    }
+  }
+  return bitmap ? IBitmap(bitmap, nStates, framesAreHorizontal, name) : IBitmap();
+}
+
+IBitmap IGraphicsVR::LoadBitmap(const char* name, const void* pData, int dataSize, int nStates,
+                                bool framesAreHorizontal, int)
+{
+  if (!name || !*name || !BitmapExtSupported(ExtensionOf(name))) return IBitmap();
+  APIBitmap* bitmap = LoadAPIBitmap(name, pData, dataSize, 1);
+  return bitmap ? IBitmap(bitmap, nStates, framesAreHorizontal, name) : IBitmap();
+}
+
+APIBitmap* IGraphicsVR::LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,
+                                      const char*)
 {
   int image = 0;
-  if (location == kLocationAbsolutePath && fileNameOrResID && mVG)
+  if (location == kAbsolutePath && fileNameOrResID && mVG)
   {
     ActivateGLContext();
     image = vrCreateImage(mVG, fileNameOrResID, 0);
@@ -291,28 +352,112 @@ APIBitmap* IGraphicsVR::LoadAPIBitmap(const char* name, const void* data, int da
   return bitmap;
 }
 
-APIBitmap* IGraphicsVR::CreateAPIBitmap(int width, int height, float scale, double drawScale)
+APIBitmap* IGraphicsVR::CreateAPIBitmap(int width, int height, float scale, double drawScale, bool)
 {
   if (mInFrame && mVG) vrEndFrame(mVG);
   auto* bitmap = new Bitmap(this, mVG, width, height, static_cast<float>(static_cast<int>(scale)),
                             static_cast<float>(drawScale));
   if (mInFrame && mVG) BindMainFrame();
-  return bitmap;
+  if (bitmap->GetHandle() > 0) return bitmap;
+  delete bitmap;
+  return nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
-// Layers (their pixels are premultiplied, as the framebuffers hold them)
+// Layers
 // ---------------------------------------------------------------------------------------------------------------
+// Framebuffers hold premultiplied pixels, so the bytes read from a layer are premultiplied; images made from them
+// say so, and are not premultiplied a second time when drawn (which would darken every translucent pixel).
 
-void IGraphicsVR::GetLayerBitmapData(const ILayerPtr&, RawBitmapData&) {}
-void IGraphicsVR::ApplyShadowMask(ILayerPtr&, RawBitmapData&, const IShadow&) {}
-void IGraphicsVR::SetLayerBitmapData(const ILayerPtr&, const RawBitmapData&) {}
+namespace
+{
+// width × height × 4 of the bitmap in 64 bits; 0 for a missing or empty bitmap.
+long long LayerBytes(const APIBitmap* b)
+{
+  if (!b || b->GetWidth() <= 0 || b->GetHeight() <= 0) return 0;
+  return static_cast<long long>(b->GetWidth()) * b->GetHeight() * 4;
+}
+} // namespace
+
+void IGraphicsVR::GetLayerBitmapData(const ILayerPtr& layer, RawBitmapData& data)
+{
+  const APIBitmap* b = layer ? layer->GetAPIBitmap() : nullptr;
+  const long long size = LayerBytes(b);
+  if (!mVG || size <= 0 || size > INT_MAX || !data.Resize(static_cast<int>(size)))
+  {
+    data.Resize(0);
+    return;
+  }
+  PushLayer(layer.get());
+  mvrReadPixels(mVG, b->GetHandle(), 0, 0, b->GetWidth(), b->GetHeight(), data.Get());
+  PopLayer();
+}
+
+void IGraphicsVR::SetLayerBitmapData(const ILayerPtr& layer, const RawBitmapData& data)
+{
+  const APIBitmap* b = layer ? layer->GetAPIBitmap() : nullptr;
+  const long long size = LayerBytes(b);
+  if (!mVG || size <= 0 || data.GetSize() < size) return;
+  Bitmap pixels(mVG, b->GetWidth(), b->GetHeight(), VR_IMAGE_PREMULTIPLIED, data.Get(),
+                static_cast<float>(static_cast<int>(b->GetScale())), b->GetDrawScale());
+  const IBitmap bitmap(&pixels, 1, false, "");
+  PushLayer(layer.get());
+  DrawBitmap(bitmap, layer->Bounds(), 0, 0, nullptr);
+  PopLayer();
+}
+
+void IGraphicsVR::ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IShadow& shadow)
+{
+  const APIBitmap* b = layer ? layer->GetAPIBitmap() : nullptr;
+  const long long size = LayerBytes(b);
+  if (!mVG || size <= 0 || mask.GetSize() < size) return;
+  const IRECT bounds = layer->Bounds();
+
+  if (!shadow.mDrawForeground)
+  {
+    // Only the shadow stays: the layer is cleared first.
+    PushLayer(layer.get());
+    vrGlobalCompositeBlendFunc(mVG, VR_ZERO, VR_ZERO);
+    PathRect(bounds);
+    vrFillColor(mVG, vrRGBAf(0.f, 0.f, 0.f, 0.f));
+    vrFill(mVG);
+    vrGlobalCompositeOperation(mVG, VR_SOURCE_OVER);
+    vrBeginPath(mVG);
+    PopLayer();
+  }
+
+  const float scale = static_cast<float>(static_cast<int>(b->GetScale()));
+  Bitmap maskPixels(mVG, b->GetWidth(), b->GetHeight(), VR_IMAGE_PREMULTIPLIED, mask.Get(), scale, b->GetDrawScale());
+  APIBitmap* shadowPixels = CreateAPIBitmap(b->GetWidth(), b->GetHeight(), scale, b->GetDrawScale());
+  if (!shadowPixels || maskPixels.GetHandle() <= 0)
+  {
+    delete shadowPixels;
+    return;
+  }
+  const IBitmap maskBitmap(&maskPixels, 1, false, "");
+  ILayer shadowLayer(shadowPixels, bounds, nullptr, IRECT()); // owns the shadow bitmap: released on return
+  const IBitmap shadowBitmap = shadowLayer.GetBitmap();
+
+  PathTransformSave();
+  PushLayer(layer.get());
+  PushLayer(&shadowLayer);
+  DrawBitmap(maskBitmap, bounds, 0, 0, nullptr);
+  PathRect(bounds);
+  PathTransformTranslate(-shadow.mXOffset, -shadow.mYOffset);
+  const IBlend in(kBlendSrcIn, 1.f);
+  PathFill(shadow.mPattern, IFillOptions(), &in);
+  PopLayer();
+  const IBlend behind(kBlendDstOver, std::clamp(shadow.mOpacity, 0.f, 1.f));
+  DrawBitmap(shadowBitmap, bounds.GetTranslated(shadow.mXOffset, shadow.mYOffset), 0, 0, &behind);
+  PopLayer();
+  PathTransformRestore();
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // Fonts
 // ---------------------------------------------------------------------------------------------------------------
 
-bool IGraphicsVR::LoadAPIFont(const char* fontID, PlatformFont& font)
+bool IGraphicsVR::LoadAPIFont(const char* fontID, const PlatformFontPtr& font)
 {
   if (!mVG || !fontID) return false;
   StaticStorage<IFontData>& cache = FontDataCache();
@@ -322,7 +467,7 @@ bool IGraphicsVR::LoadAPIFont(const char* fontID, PlatformFont& font)
     return vrCreateFontMemAtIndex(mVG, fontID, const_cast<uint8_t*>(cached->Get()), cached->GetSize(),
                                   cached->GetFaceIdx(), 0) != -1;
 
-  IFontDataPtr data = font.GetFontData();
+  IFontDataPtr data = font ? font->GetFontData() : nullptr;
   if (!data || !data->IsValid()) return false;
   if (vrCreateFontMemAtIndex(mVG, fontID, const_cast<uint8_t*>(data->Get()), data->GetSize(), data->GetFaceIdx(),
                              0) == -1)

@@ -85,8 +85,10 @@ public:
   IColor GetPoint(int x, int y) override;
   void* GetDrawContext() override { return mVG; }
   const char* GetDrawingAPIStr() override { return "VR | Metal"; }
-  void RetainBitmap(const IBitmap&, const char*) override {}
-  void ReleaseBitmap(const IBitmap&) override {}
+  // Images belong to this context's renderer: they are kept in this context's bitmap cache, never in the
+  // process-wide one another editor's renderer would read.
+  void RetainBitmap(const IBitmap& bitmap, const char* cacheName) override;
+  void ReleaseBitmap(const IBitmap& bitmap) override;
   // "png", "jpg" or "jpeg" anywhere in ext, any case.
   bool BitmapExtSupported(const char* ext) override;
   void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
@@ -119,18 +121,26 @@ public:
   void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr) override;
 
   // ---- Bitmaps ----
-  // A bitmap decoded from an absolute file path (location 1 or 3 (preloaded: the image is shared)); image 0 and
-  // size 0 when the file cannot be decoded. The caller owns the result.
-  virtual APIBitmap* LoadAPIBitmap(const char* fileNameOrResID, int scale, int location, const char* ext);
+  // From this context's bitmap cache, else the best scale variant among the resources, decoded and cached under
+  // (name, its scale). An empty bitmap for an unsupported extension or a missing resource; a file that cannot be
+  // decoded gives a bitmap of size 0, which draws nothing.
+  IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0) override;
+  // The same from encoded bytes (scale 1), cached under (name, 1).
+  IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
+                     bool framesAreHorizontal = false, int targetScale = 0) override;
+  // A bitmap decoded from an absolute file path (kAbsolutePath; location 3, a preloaded texture, is shared);
+  // image 0 and size 0 when the file cannot be decoded. The caller owns the result.
+  APIBitmap* LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,
+                           const char* ext) override;
   // A bitmap decoded from dataSize bytes, cached in this context under (name, scale); the cache owns it.
-  virtual APIBitmap* LoadAPIBitmap(const char* name, const void* data, int dataSize, int scale);
+  APIBitmap* LoadAPIBitmap(const char* name, const void* data, int dataSize, int scale) override;
   // A framebuffer-backed bitmap (a layer's), cleared; inside a frame the frame goes on on the main framebuffer.
-  virtual APIBitmap* CreateAPIBitmap(int width, int height, float scale, double drawScale);
+  APIBitmap* CreateAPIBitmap(int width, int height, float scale, double drawScale, bool cacheable = false) override;
 
   // ---- Fonts ----
   // Hands the font's bytes to the renderer under fontID (from the font-data cache when loaded before). False when
   // the font has no usable data or the renderer refuses it.
-  virtual bool LoadAPIFont(const char* fontID, PlatformFont& font);
+  bool LoadAPIFont(const char* fontID, const PlatformFontPtr& font) override;
 
   // ---- Helpers shared with the platform ----
   static VRcolor ToVRColor(const IColor& color, const IBlend* blend = nullptr);

@@ -188,8 +188,11 @@ void IGraphicsVR::PathTransformSetMatrix(const IMatrix& m)
 {
   if (!mVG) return;
   const float ds = GetDrawScale();
+  // Inside a layer, points are relative to the layer's corner.
+  const ILayer* top = GetTopLayer();
   vrResetTransform(mVG);
   vrScale(mVG, ds, ds);
+  if (top) vrTranslate(mVG, -top->Bounds().L, -top->Bounds().T);
   vrTransform(mVG, static_cast<float>(m.mXX), static_cast<float>(m.mYX), static_cast<float>(m.mXY),
               static_cast<float>(m.mYY), static_cast<float>(m.mTX), static_cast<float>(m.mTY));
 }

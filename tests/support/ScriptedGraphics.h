@@ -153,13 +153,22 @@ public:
   {
     Rec("PathQuadraticBezierTo", {cx, cy, x2, y2});
   }
+  // Record: the paint and options of every fill and stroke, in order.
+  std::vector<IPattern> patterns;
+  std::vector<IStrokeOptions> strokeOptions;
+  std::vector<IFillOptions> fillOptions;
+  void PathSetWinding(bool isHole) override { Rec("PathSetWinding", {double(isHole)}); }
   void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options, const IBlend* blend) override
   {
+    patterns.push_back(pattern);
+    strokeOptions.push_back(options);
     Rec("PathStroke", {thickness, double(options.mDash.mCount), options.mDash.mArray[0], options.mMiterLimit}, blend,
         &pattern);
   }
   void PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* blend) override
   {
+    patterns.push_back(pattern);
+    fillOptions.push_back(options);
     Rec("PathFill", {double(options.mFillRule), double(pattern.mType)}, blend, &pattern);
   }
   void PathTransformSetMatrix(const IMatrix& m) override

@@ -4,7 +4,9 @@
 // platform slots answered as the scripted platform answers them. A test builds an editor of real controls, draws
 // a frame and reads it back or saves it as PNG. Header-only; include as "support/TestGraphicsVR.h".
 
+#include "platform/mac/CoreTextFont.h"
 #include "platform/mac/MVRcontext.h"
+#include "platform/mac/PlatformPaths.h"
 #include "renderer/vr/IGraphicsVR.h"
 #include "support/ScriptedGraphics.h"
 
@@ -107,6 +109,28 @@ public:
     return nullptr;
   }
   void CreatePlatformTextEntry(int, const IText&, const IRECT&, int, const char*) override {}
+  // Resources and fonts as the macOS platform finds and makes them (a name may be a full path).
+  EResourceLocation LocateResource(const char* name, const char* type, Util_String& result, const char* bundleID,
+                                   void* module, const char* sharedSubPath) override
+  {
+    return plugin::LocateResource(name, type, result, bundleID, module, sharedSubPath) ? kAbsolutePath : kNotFound;
+  }
+  PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID) override
+  {
+    return CoreTextFont::FromResource(fontID, fileNameOrResID, GetBundleID(), GetSharedResourcesSubPath());
+  }
+  PlatformFontPtr LoadPlatformFont(const char* fontID, void* pData, int dataSize) override
+  {
+    return CoreTextFont::FromMemory(fontID, pData, dataSize);
+  }
+  PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName, ETextStyle style) override
+  {
+    return CoreTextFont::FromName(fontID, fontName, static_cast<int>(style));
+  }
+  void CachePlatformFont(const char* fontID, const PlatformFontPtr& font) override
+  {
+    if (font) CacheCoreTextFont(fontID, *font);
+  }
 
 private:
   CAMetalLayer* mLayer = nullptr;

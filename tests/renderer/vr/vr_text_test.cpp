@@ -29,11 +29,9 @@ const FontFile kFonts[] = {{"Roboto-Regular", kRoboto}, {"Verdana", kDejaVu}, {"
 bool LoadFonts(IGraphicsVR& g)
 {
   bool ok = true;
+  // Through the graphics core: the platform makes the font, the drawing back end takes its bytes.
   for (const FontFile& f : kFonts)
-  {
-    PlatformFontPtr font = CoreTextFont::FromResource(f.id, f.path, "", "");
-    ok = ok && font && g.LoadAPIFont(f.id, *font);
-  }
+    ok = g.LoadFont(f.id, f.path) && ok;
   return ok;
 }
 
@@ -255,8 +253,8 @@ TEST(VRText, FontLoading)
       static const char junk[64] = "not a font at all";
       return std::make_unique<IFontData>(junk, int(sizeof junk), 0);
     }
-  } broken;
-  EXPECT_FALSE(e.g.LoadAPIFont("Broken", broken));
+  };
+  EXPECT_FALSE(e.g.LoadAPIFont("Broken", PlatformFontPtr(new BrokenFont)));
   const IText t(20.f, COLOR_BLACK, "Broken", kAlignNear, kVAlignTop);
   IRECT r(10.f, 10.f, 90.f, 40.f);
   EXPECT_EQ(e.g.MeasureText(t, "text", r), 0.f);
@@ -269,12 +267,10 @@ TEST(VRText, FontLoading)
   ASSERT_TRUE(LoadFonts(e.g));
   const int cached = FontDataCache().GetSize();
   Editor second(100, 50);
-  struct NoData : PlatformFont
-  {
-    NoData() : PlatformFont(false) {}
-  } none;
+  const PlatformFontPtr none = std::make_unique<PlatformFont>(false); // no bytes of its own
   EXPECT_TRUE(second.g.LoadAPIFont("Roboto-Regular", none));
   EXPECT_FALSE(second.g.LoadAPIFont("Unknown", none));
+  EXPECT_FALSE(second.g.LoadFont("Missing", "/nonexistent/font.ttf"));
   EXPECT_EQ(FontDataCache().GetSize(), cached);
   const IText zero(0.f, COLOR_BLACK, "Roboto-Regular");
   IRECT z(10.f, 10.f, 90.f, 40.f);
