@@ -353,11 +353,6 @@ public:
   // The same from dataSize encoded bytes (taken to be of scale 1), cached under name.
   virtual IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
                              bool framesAreHorizontal = false, int targetScale = 0);
-  // The same bitmap (name, frame count, orientation) loaded again at the screen scale truncated to an integer.
-  IBitmap GetScaledBitmap(const IBitmap& src);
-  // An SVG document from the resources, lengths in units at dpi. Resource loading arrives later; until then no
-  // document loads (a handle without a document).
-  virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
 
   // Registers a gesture type (each once); the platform starts recognising it.
   virtual void AttachGestureRecognizer(EGestureType type);
@@ -382,7 +377,7 @@ public:
   // The SVG resource name parsed (with dpi for physical units; units: the unit of drawing space, "px"), from the
   // SVG cache or the resources; a document is cached once parsed. Empty when it is missing, unreadable or not a
   // document, and then nothing is cached, so a later call tries again.
-  ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
+  virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
   // The same from dataSize bytes at pData (dataSize ≤ 0: up to the first NUL), cached under name.
   ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi);
   // The bitmap's resource loaded again for the current screen scale (truncated).
