@@ -62,10 +62,9 @@ IVKnobControl::IVKnobControl(const IRECT& bounds, int paramIdx, const char* labe
   mDisablePrompt = !valueIsEditable;
 }
 
-IVKnobControl::IVKnobControl(const IRECT& bounds, IActionFunction actionFunc, const char* label,
-                             const IVStyle& style, bool valueIsEditable, bool valueInWidget, float startAngle,
-                             float endAngle, float anchorAngle, EDirection direction, double gearing,
-                             float trackSize)
+IVKnobControl::IVKnobControl(const IRECT& bounds, IActionFunction actionFunc, const char* label, const IVStyle& style,
+                             bool valueIsEditable, bool valueInWidget, float startAngle, float endAngle,
+                             float anchorAngle, EDirection direction, double gearing, float trackSize)
     : IVKnobControl(bounds, -1, label, style, valueIsEditable, valueInWidget, startAngle, endAngle, anchorAngle,
                     direction, gearing, trackSize)
 {
@@ -98,8 +97,8 @@ void IVKnobControl::DrawWidget(IGraphics& g)
 void IVKnobControl::DrawIndicatorTrack(IGraphics& g, float angle, float cx, float cy, float radius)
 {
   if (!(mTrackSize > 0.f)) return;
-  g.DrawArc(GetColor(kX1), cx, cy, radius, std::min(angle, mAnchorAngle), std::max(angle, mAnchorAngle),
-            &GetBlend(), mTrackSize);
+  g.DrawArc(GetColor(kX1), cx, cy, radius, std::min(angle, mAnchorAngle), std::max(angle, mAnchorAngle), &GetBlend(),
+            mTrackSize);
 }
 
 void IVKnobControl::DrawPointer(IGraphics& g, float angle, float cx, float cy, float radius)
@@ -234,15 +233,14 @@ void IVSliderControl::DrawWidget(IGraphics& g)
 {
   const IRECT& t = mTrackBounds;
   const float v = static_cast<float>(std::clamp(GetValue(), 0.0, 1.0));
-  const IRECT filled = mDirection == kVertical ? IRECT(t.L, t.B - t.H() * v, t.R, t.B)
-                                               : IRECT(t.L, t.T, t.L + t.W() * v, t.B);
+  const IRECT filled =
+      mDirection == kVertical ? IRECT(t.L, t.B - t.H() * v, t.R, t.B) : IRECT(t.L, t.T, t.L + t.W() * v, t.B);
   if (mTrackSize > 0.f) DrawTrack(g, filled);
 
   const float o = (mStyle.drawShadows && mShape != kVShapeEllipse) ? mStyle.shadowOffset * 0.5f : 0.f;
   const float hx = mDirection == kVertical ? filled.MW() + o : filled.R;
   const float hy = mDirection == kVertical ? filled.T : filled.MH() + o;
-  if (mHandleSize > 0.f)
-    DrawHandle(g, IRECT(hx - mHandleSize, hy - mHandleSize, hx + mHandleSize, hy + mHandleSize));
+  if (mHandleSize > 0.f) DrawHandle(g, IRECT(hx - mHandleSize, hy - mHandleSize, hx + mHandleSize, hy + mHandleSize));
 }
 
 void IVSliderControl::DrawTrack(IGraphics& g, const IRECT& filledArea)

@@ -80,9 +80,8 @@ public:
                   double gearing = 4.0, float handleSize = 8.f, float trackSize = 2.f);
   // Action form: one unlinked slot.
   IVSliderControl(const IRECT& bounds, IActionFunction actionFunc, const char* label = "",
-                  const IVStyle& style = DEFAULT_STYLE, bool valueIsEditable = false,
-                  EDirection direction = kVertical, bool handleInsideTrack = false, double gearing = 4.0,
-                  float handleSize = 8.f, float trackSize = 2.f);
+                  const IVStyle& style = DEFAULT_STYLE, bool valueIsEditable = false, EDirection direction = kVertical,
+                  bool handleInsideTrack = false, double gearing = 4.0, float handleSize = 8.f, float trackSize = 2.f);
 
   void Draw(IGraphics& g) override;
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;

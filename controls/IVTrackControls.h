@@ -83,8 +83,8 @@ class IVRangeSliderControl : public IVTrackControlBase
 public:
   // handleSize: half a handle's length along the track; trackSize: half the track's thickness.
   IVRangeSliderControl(const IRECT& bounds, const std::vector<int>& params, const char* label = "",
-                       const IVStyle& style = DEFAULT_STYLE, EDirection direction = kVertical,
-                       float handleSize = 8.f, float trackSize = 2.f);
+                       const IVStyle& style = DEFAULT_STYLE, EDirection direction = kVertical, float handleSize = 8.f,
+                       float trackSize = 2.f);
 
   void Draw(IGraphics& g) override;
   // The handle is chosen while hovering; a press drags the handle last hovered.

@@ -1,7 +1,7 @@
 #pragma once
 
-// A scripted context that records the drawing primitives vector controls call (before they become paths), and
-// measures text as 7 units per character wide and as tall as the style's size.
+// A scripted context that records the primitives vector controls call (before they become paths) and measures
+// text 7 units per character wide and as tall as its size.
 
 #include "support/ScriptedGraphics.h"
 
@@ -25,12 +25,10 @@ public:
   {
     std::string op;
     IColor color;
-    IRECT r;                // the rectangle, or the line's end points (x1, y1, x2, y2)
-    std::vector<float> a;   // further arguments
-    std::string text;
+    IRECT r;              // the rectangle, or a line's end points
+    std::vector<float> a; // further arguments
   };
   std::vector<Prim> prims;
-
   std::vector<Prim> Of(const std::string& op) const
   {
     std::vector<Prim> out;
@@ -39,55 +37,44 @@ public:
     return out;
   }
 
-  void FillRect(const IColor& c, const IRECT& r, const IBlend*) override { prims.push_back({"FillRect", c, r, {}, {}}); }
-  void DrawRect(const IColor& c, const IRECT& r, const IBlend*, float t) override
+  void FillRect(const IColor& c, const IRECT& r, const IBlend*) override { prims.push_back({"FillRect", c, r, {}}); }
+  void DrawRect(const IColor& c, const IRECT& r, const IBlend*, float) override
   {
-    prims.push_back({"DrawRect", c, r, {t}, {}});
+    prims.push_back({"DrawRect", c, r, {}});
   }
-  void FillRoundRect(const IColor& c, const IRECT& r, float radius, const IBlend*) override
+  void FillRoundRect(const IColor& c, const IRECT& r, float, const IBlend*) override
   {
-    prims.push_back({"FillRoundRect", c, r, {radius}, {}});
+    prims.push_back({"FillRoundRect", c, r, {}});
   }
-  void DrawRoundRect(const IColor& c, const IRECT& r, float radius, const IBlend*, float t) override
+  void DrawRoundRect(const IColor& c, const IRECT& r, float, const IBlend*, float) override
   {
-    prims.push_back({"DrawRoundRect", c, r, {radius, t}, {}});
+    prims.push_back({"DrawRoundRect", c, r, {}});
   }
   void FillEllipse(const IColor& c, const IRECT& r, const IBlend*) override
   {
-    prims.push_back({"FillEllipse", c, r, {}, {}});
+    prims.push_back({"FillEllipse", c, r, {}});
   }
-  void DrawEllipse(const IColor& c, const IRECT& r, const IBlend*, float t) override
+  void DrawEllipse(const IColor& c, const IRECT& r, const IBlend*, float) override
   {
-    prims.push_back({"DrawEllipse", c, r, {t}, {}});
+    prims.push_back({"DrawEllipse", c, r, {}});
   }
   void DrawLine(const IColor& c, float x1, float y1, float x2, float y2, const IBlend*, float t) override
   {
-    prims.push_back({"DrawLine", c, IRECT(x1, y1, x2, y2), {t}, {}});
+    prims.push_back({"DrawLine", c, IRECT(x1, y1, x2, y2), {t}});
   }
   void DrawArc(const IColor& c, float cx, float cy, float r, float a1, float a2, const IBlend*, float t) override
   {
-    prims.push_back({"DrawArc", c, IRECT(), {cx, cy, r, a1, a2, t}, {}});
+    prims.push_back({"DrawArc", c, IRECT(), {cx, cy, r, a1, a2, t}});
   }
-  void FillTriangle(const IColor& c, float x1, float y1, float x2, float y2, float x3, float y3,
-                    const IBlend*) override
+  void FillTriangle(const IColor& c, float, float, float, float, float, float, const IBlend*) override
   {
-    prims.push_back({"FillTriangle", c, IRECT(), {x1, y1, x2, y2, x3, y3}, {}});
-  }
-  void DrawTriangle(const IColor& c, float x1, float y1, float x2, float y2, float x3, float y3, const IBlend*,
-                    float) override
-  {
-    prims.push_back({"DrawTriangle", c, IRECT(), {x1, y1, x2, y2, x3, y3}, {}});
+    prims.push_back({"FillTriangle", c, IRECT(), {}});
   }
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
   {
     const float w = 7.f * static_cast<float>(std::string(str).size());
     bounds = IRECT(bounds.L, bounds.T, bounds.L + w, bounds.T + text.mSize);
     return w;
-  }
-  void DoDrawText(const IText& text, const char* str, const IRECT& r, const IBlend* blend) override
-  {
-    prims.push_back({"Text", text.mFGColor, r, {}, str});
-    ScriptedGraphics::DoDrawText(text, str, r, blend);
   }
 };
 

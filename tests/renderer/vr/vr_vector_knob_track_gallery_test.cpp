@@ -13,34 +13,18 @@ using namespace vrtest;
 namespace
 {
 
-// A stepped multi-track control, as a sequencer would show its steps.
-class StepTracks : public IVTrackControlBase
+// Tracks drawn as a sequencer (steps) or a tilt display (a baseline in the middle) would draw them.
+class Tracks : public IVTrackControlBase
 {
 public:
-  StepTracks(const IRECT& r, const std::vector<int>& params, int steps, const IVStyle& style)
-      : IVTrackControlBase(r, params, "Steps", style, steps, kVertical)
+  Tracks(const IRECT& r, const std::vector<int>& params, const char* label, int steps, EDirection dir, double base,
+         const IVStyle& style)
+      : IVTrackControlBase(r, params, label, style, steps, dir)
   {
+    mBaseValue = base;
     mTrackPadding = 2.f;
-    mHighlightedTrack = 1;
-  }
-  void Draw(IGraphics& g) override
-  {
-    DrawBackground(g, mRECT);
-    DrawLabel(g);
-    DrawWidget(g);
-  }
-};
-
-// Tracks filled from a baseline in the middle.
-class BaselineTracks : public IVTrackControlBase
-{
-public:
-  BaselineTracks(const IRECT& r, const std::vector<int>& params, const IVStyle& style)
-      : IVTrackControlBase(r, params, "Tilt", style, 0, kHorizontal)
-  {
-    mBaseValue = 0.5;
-    mTrackPadding = 3.f;
     mPeakSize = 2.f;
+    mHighlightedTrack = 1;
   }
   void Draw(IGraphics& g) override
   {
@@ -90,17 +74,16 @@ void Populate(TestGraphicsVR& g)
     if (v2 >= 0) c->SetValue(v2, 2);
     c->SetDirty(true); // the parameters take the values, so the value texts show them
   };
-  add(new IVKnobControl(IRECT(10, 10, 100, 120), 0, "Gain", style, true, false, -135.f, 135.f, -135.f, kVertical,
-                        4.0, 4.f),
+  add(new IVKnobControl(IRECT(10, 10, 100, 120), 0, "Gain", style, true, false, -135.f, 135.f, -135.f, kVertical, 4.0,
+                        4.f),
       0.7);
-  add(new IVKnobControl(IRECT(110, 10, 200, 120), 1, "Pan", style, false, false, -135.f, 135.f, 0.f, kVertical,
-                        4.0, 3.f),
+  add(new IVKnobControl(IRECT(110, 10, 200, 120), 1, "Pan", style, false, false, -135.f, 135.f, 0.f, kVertical, 4.0,
+                        3.f),
       0.3);
   add(new IVSliderControl(IRECT(210, 10, 260, 200), 2, "Vol", style, false, kVertical, true, 4.0, 8.f, 3.f), 0.6);
-  add(new IVSliderControl(IRECT(10, 130, 200, 200), 3, "Width", style, false, kHorizontal, false, 4.0, 7.f, 2.f),
-      0.45);
-  add(new StepTracks(IRECT(270, 10, 410, 120), {4, 5, 6}, 4, style), 0.0, 0.5, 1.0);
-  add(new BaselineTracks(IRECT(270, 125, 410, 200), {7, 8}, style), 0.85, 0.2);
+  add(new IVSliderControl(IRECT(10, 130, 200, 200), 3, "Width", style, false, kHorizontal, false, 4.0, 7.f, 2.f), 0.45);
+  add(new Tracks(IRECT(270, 10, 410, 120), {4, 5, 6}, "Steps", 4, kVertical, 0.0, style), 0.0, 0.5, 1.0);
+  add(new Tracks(IRECT(270, 125, 410, 200), {7, 8}, "Tilt", 0, kHorizontal, 0.5, style), 0.85, 0.2);
   add(new IVRangeSliderControl(IRECT(420, 10, 470, 200), {9, 10}, "Band", style, kVertical, 7.f, 2.f), 0.25, 0.7);
   add(new IVRangeSliderControl(IRECT(10, 205, 470, 255), {11, 12, 13}, "", style, kHorizontal, 7.f, 2.f), 0.1, 0.5,
       0.9);
