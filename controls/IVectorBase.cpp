@@ -49,6 +49,92 @@ bool IVectorBase::SplashRunning() const
 }
 
 // ---------------------------------------------------------------------------------------------------------------
+// Layout
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+// The measured box of str; all zero for an empty string or without a graphics context.
+IRECT Measure(const IControl* control, const IText& text, const char* str)
+{
+  IRECT r;
+  IGraphics* g = control ? control->GetUI() : nullptr;
+  if (g && str && str[0]) g->MeasureText(text, str, r);
+  return r;
+}
+} // namespace
+
+IRECT IVectorBase::MakeRects(const IRECT& parent, bool hasHandle)
+{
+  IRECT clickable = parent;
+  const float frac = mStyle.widgetFrac;
+
+  if (!mLabelInWidget)
+  {
+    if (mStyle.showLabel && mLabelStr.Get()[0])
+    {
+      const IRECT m = Measure(mControl, mStyle.labelText, mLabelStr.Get());
+      const float w = std::max(1.f, m.W());
+      const float h = m.H() > 0.f ? m.H() : w;
+      const float l = parent.MW() - w / 2.f;
+      const float t = parent.T + m.H() / 2.f - h / 2.f;
+      mLabelBounds = IRECT(l, t, l + w, t + h);
+    }
+    else
+      mLabelBounds = IRECT();
+
+    if (mLabelBounds.H() != 0.f) clickable.T += mLabelBounds.H();
+  }
+
+  if (mStyle.showValue && !mValueInWidget)
+  {
+    const IRECT m = Measure(mControl, mStyle.valueText, mValueStr.Get());
+    const float hw = m.W() * mValueDisplayFrac;
+    const float th = m.H();
+    const float cx = clickable.MW();
+    switch (mStyle.valueText.mVAlign)
+    {
+    case kVAlignTop:
+      mValueBounds = IRECT(cx - hw, clickable.T, cx + hw, clickable.T + th);
+      mWidgetBounds = IRECT(clickable.L, clickable.T + th, clickable.R, clickable.B).GetScaledAboutCentre(frac);
+      break;
+    case kVAlignMiddle:
+      mValueBounds = IRECT(cx - hw, clickable.MH() - th / 2.f, cx + hw, clickable.MH() + th / 2.f);
+      mWidgetBounds = clickable.GetScaledAboutCentre(frac);
+      break;
+    case kVAlignBottom:
+      mValueBounds = IRECT(cx - hw, clickable.B - th, cx + hw, clickable.B);
+      mWidgetBounds = IRECT(clickable.L, clickable.T, clickable.R, clickable.B - th).GetScaledAboutCentre(frac);
+      break;
+    default:
+      break;
+    }
+  }
+  else
+    mWidgetBounds = clickable.GetScaledAboutCentre(frac);
+
+  if (hasHandle)
+  {
+    IRECT w = clickable;
+    if (mStyle.drawFrame)
+    {
+      const float h = mStyle.frameThickness / 2.f;
+      w = IRECT(w.L + h, w.T + h, w.R - h, w.B - h);
+    }
+    if (mStyle.drawShadows)
+    {
+      const float o = mStyle.shadowOffset;
+      w = IRECT(w.L + o, w.T, w.R - o, w.B - o);
+    }
+    mWidgetBounds = w.GetScaledAboutCentre(frac);
+  }
+
+  if (mLabelInWidget) mLabelBounds = mWidgetBounds;
+  if (mValueInWidget) mValueBounds = mWidgetBounds;
+  return clickable;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
 // Background, label, value
 // ---------------------------------------------------------------------------------------------------------------
 
@@ -261,96 +347,6 @@ void SplashClickActionFunc(IControl* caller)
     if (IGraphics* g = caller->GetUI()) vb->SetSplashPoint(g->GetMouseDownX(), g->GetMouseDownY());
   caller->SetAnimation(SplashAnimationFunc);
   caller->StartAnimation(100.0, true);
-}
-
-} // namespace plugin::igraphics
-
-// ---------------------------------------------------------------------------------------------------------------
-// Layout
-// ---------------------------------------------------------------------------------------------------------------
-
-namespace plugin::igraphics
-{
-
-namespace
-{
-// Width and height of str in text; all zero for an empty string or without a graphics context.
-void MeasureStr(const IControl* control, const IText& text, const char* str, float& w, float& h)
-{
-  w = h = 0.f;
-  IGraphics* g = control ? control->GetUI() : nullptr;
-  if (!g || !str || !str[0]) return;
-  IRECT r;
-  w = g->MeasureText(text, str, r);
-  h = r.H();
-}
-} // namespace
-
-IRECT IVectorBase::MakeRects(const IRECT& parent, bool hasHandle)
-{
-  IRECT clickable = parent;
-
-  if (!mLabelInWidget)
-  {
-    if (mStyle.showLabel && mLabelStr.GetLength() > 0)
-    {
-      float mw = 0.f, mh = 0.f;
-      MeasureStr(mControl, mStyle.labelText, mLabelStr.Get(), mw, mh);
-      const float w = std::max(1.f, mw);
-      const float h = mh > 0.f ? mh : w;
-      const float cy = parent.T + mh * 0.5f;
-      mLabelBounds = IRECT(parent.MW() - w * 0.5f, cy - h * 0.5f, parent.MW() + w * 0.5f, cy + h * 0.5f);
-    }
-    else
-      mLabelBounds = IRECT();
-
-    if (mLabelBounds.H() != 0.f) clickable.T += mLabelBounds.H();
-  }
-
-  const float frac = mStyle.widgetFrac;
-  if (mStyle.showValue && !mValueInWidget)
-  {
-    float mw = 0.f, th = 0.f;
-    MeasureStr(mControl, mStyle.valueText, mValueStr.Get(), mw, th);
-    const float hw = mw * mValueDisplayFrac;
-    const float cx = clickable.MW();
-    switch (mStyle.valueText.mVAlign)
-    {
-    case kVAlignTop:
-      mValueBounds = IRECT(cx - hw, clickable.T, cx + hw, clickable.T + th);
-      mWidgetBounds = IRECT(clickable.L, clickable.T + th, clickable.R, clickable.B).GetScaledAboutCentre(frac);
-      break;
-    case kVAlignMiddle:
-      mValueBounds = IRECT(cx - hw, clickable.MH() - th * 0.5f, cx + hw, clickable.MH() + th * 0.5f);
-      mWidgetBounds = clickable.GetScaledAboutCentre(frac);
-      break;
-    case kVAlignBottom:
-      mValueBounds = IRECT(cx - hw, clickable.B - th, cx + hw, clickable.B);
-      mWidgetBounds = IRECT(clickable.L, clickable.T, clickable.R, clickable.B - th).GetScaledAboutCentre(frac);
-      break;
-    default:
-      break;
-    }
-  }
-  else
-    mWidgetBounds = clickable.GetScaledAboutCentre(frac);
-
-  if (hasHandle)
-  {
-    IRECT w = clickable;
-    if (mStyle.drawFrame) w = w.GetPadded(mStyle.frameThickness * 0.5f);
-    if (mStyle.drawShadows)
-    {
-      w.L += mStyle.shadowOffset;
-      w.R -= mStyle.shadowOffset;
-      w.B -= mStyle.shadowOffset;
-    }
-    mWidgetBounds = w.GetScaledAboutCentre(frac);
-  }
-
-  if (mLabelInWidget) mLabelBounds = mWidgetBounds;
-  if (mValueInWidget) mValueBounds = mWidgetBounds;
-  return clickable;
 }
 
 } // namespace plugin::igraphics

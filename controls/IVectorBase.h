@@ -50,6 +50,11 @@ public:
   // Drawing [main thread]
   // -------------------------------------------------------------------------------------------------------------
 
+  // Divides parent into label, widget and value rectangles and returns the clickable area (parent less the label
+  // above it). With hasHandle the widget is the clickable area less the frame and shadow margins. Text is measured
+  // through the owning control's graphics context; without one every text measures as nothing.
+  IRECT MakeRects(const IRECT& parent, bool hasHandle = false);
+
   // Copies the whole style.
   virtual void SetStyle(const IVStyle& style);
   // rect filled in colour 0 with the control's blend.
@@ -75,16 +80,6 @@ public:
                              bool disabled);
   // The splash circle in colour 4, clipped to clip within the current clip region (an empty clip: the region).
   void PaintClickSplash(IGraphics& g, const IRECT& clip = IRECT());
-
-  // -------------------------------------------------------------------------------------------------------------
-  // Layout [main thread]
-  // -------------------------------------------------------------------------------------------------------------
-
-  // Divides parent into the label (at the top), value (by the value text's vertical alignment) and widget
-  // rectangles and returns the clickable area (parent less the label). Texts are measured through the owning
-  // control's graphics context; without one they measure as empty. hasHandle: the widget leaves room for the
-  // frame and the drop shadow of a pressable shape.
-  IRECT MakeRects(const IRECT& parent, bool hasHandle = false);
 
   // -------------------------------------------------------------------------------------------------------------
   // State [main thread]
