@@ -8,92 +8,49 @@
 #include <AudioToolbox/AUTesting.h>
 #include <CoreFoundation/CFTesting.h>
 
-#include <elf.h>
-
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <set>
 #include <vector>
 
 using namespace auhost;
+using namespace std::string_literals;
 using namespace testbundles;
 
 namespace
 {
 
-// Defined global function and object symbols of an ELF shared object's dynamic symbol table.
+// The defined global symbols of a shared object's dynamic symbol table, as binutils' nm reads them.
 std::set<std::string> ExportedSymbols(const std::string& path)
 {
-  std::ifstream file(path, std::ios::binary);
-  const std::string b((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   std::set<std::string> names;
-  const auto* eh = reinterpret_cast<const Elf64_Ehdr*>(b.data());
-  if (b.size() < sizeof(Elf64_Ehdr) || std::memcmp(eh->e_ident, ELFMAG, SELFMAG) != 0 ||
-      eh->e_ident[EI_CLASS] != ELFCLASS64 || eh->e_shoff + uint64_t(eh->e_shnum) * sizeof(Elf64_Shdr) > b.size())
-    return names;
-  const auto* sections = reinterpret_cast<const Elf64_Shdr*>(b.data() + eh->e_shoff);
-  for (int i = 0; i < eh->e_shnum; ++i)
+  if (FILE* nm = popen(("nm -D --defined-only --extern-only '" + path + "'").c_str(), "r"))
   {
-    const Elf64_Shdr& sym = sections[i];
-    if (sym.sh_type != SHT_DYNSYM || sym.sh_link >= eh->e_shnum) continue;
-    const Elf64_Shdr& str = sections[sym.sh_link];
-    if (sym.sh_offset + sym.sh_size > b.size() || str.sh_offset + str.sh_size > b.size()) return names;
-    const auto* syms = reinterpret_cast<const Elf64_Sym*>(b.data() + sym.sh_offset);
-    for (size_t k = 0; k < sym.sh_size / sizeof(Elf64_Sym); ++k)
-    {
-      const int bind = ELF64_ST_BIND(syms[k].st_info), type = ELF64_ST_TYPE(syms[k].st_info);
-      if (syms[k].st_shndx != SHN_UNDEF && (bind == STB_GLOBAL || bind == STB_WEAK) &&
-          (type == STT_FUNC || type == STT_OBJECT) && syms[k].st_name < str.sh_size)
-        names.insert(b.data() + str.sh_offset + syms[k].st_name);
-    }
+    char address[64], type[8], name[256];
+    while (std::fscanf(nm, "%63s %7s %255s", address, type, name) == 3) names.insert(name);
+    EXPECT_EQ(pclose(nm), 0) << path;
   }
   return names;
 }
 
-std::shared_ptr<const Bundle> LoadGain()
-{
-  std::shared_ptr<const Bundle> bundle;
-  const Status s = Bundle::Load(GainBundlePath(), bundle);
-  EXPECT_TRUE(s.ok()) << s.message();
-  return bundle;
-}
-
-// The gain bundle's Component Manager entry registered under its own subtype, once per process.
-AudioComponent GainEntryComponent()
-{
-  static AudioComponent component = [] {
-    auto bundle = LoadGain();
-    auto entry = bundle ? reinterpret_cast<ZQAUComponentEntry>(bundle->Symbol("TestGain_Entry")) : nullptr;
-    AudioComponentDescription desc = {kAudioUnitType_Effect, FourCC("TGcm"), kManufacturer, 0, 0};
-    return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestGain (Component Manager)"), kGainVersion, entry)
-                 : nullptr;
-  }();
-  return component;
-}
+using BundleEntry = BundleHost;
 
 } // namespace
 
-TEST(BundleEntry, ExecutableExportsOnlyFactoryAndEntry)
+TEST_F(BundleEntry, ExecutableExportsOnlyFactoryAndEntry)
 {
   for (const std::string name : {"TestGain", "TestSynth"})
-  {
-    const std::string folder = name == "TestGain" ? GainBundlePath() : SynthBundlePath();
-    EXPECT_EQ(ExportedSymbols(folder + "/Contents/MacOS/" + name),
+    EXPECT_EQ(ExportedSymbols((name == "TestGain" ? GainBundlePath() : SynthBundlePath()) + "/Contents/MacOS/"s + name),
               (std::set<std::string>{name + "_Factory", name + "_Entry"}));
-  }
 }
 
-TEST(BundleEntry, FactoryRecordLookupOpenAndClose)
+TEST_F(BundleEntry, FactoryRecordLookupOpenAndClose)
 {
-  auto bundle = LoadGain();
-  ASSERT_TRUE(bundle);
-  const AudioComponentDescription desc = bundle->Main().desc;
-  AudioComponentPlugInInterface* record = bundle->Main().factory(&desc);
+  const AudioComponentDescription desc = mBundle->Main().desc;
+  AudioComponentPlugInInterface* record = mBundle->Main().factory(&desc);
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(record->Close(record), noErr) << "never opened: Close only frees the record";
 
-  record = bundle->Main().factory(&desc);
+  record = mBundle->Main().factory(&desc);
   ASSERT_TRUE(record && record->Open && record->Close && record->Lookup);
   EXPECT_EQ(record->reserved, nullptr);
   const std::set<int> answered = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 14, 15, 16, 17, 18};
@@ -101,35 +58,33 @@ TEST(BundleEntry, FactoryRecordLookupOpenAndClose)
     EXPECT_EQ(record->Lookup(static_cast<SInt16>(selector)) != nullptr, answered.count(selector) == 1) << selector;
 
   // The record works as `self` for its methods between Open and Close; a second Open keeps the object.
-  const auto instance = reinterpret_cast<AudioComponentInstance>(record);
-  ASSERT_EQ(record->Open(record, instance), noErr);
+  ASSERT_EQ(record->Open(record, reinterpret_cast<AudioComponentInstance>(record)), noErr);
   auto* header = reinterpret_cast<plugin::AUInstanceRecord*>(record);
   plugin::PluginAU* plug = header->mPlug;
   ASSERT_NE(plug, nullptr);
   EXPECT_EQ(static_cast<void*>(plug), header->Storage()) << "the object sits right behind the header";
   const int timers = ZQCFScheduledTimerCount();
-  EXPECT_EQ(record->Open(record, instance), noErr);
+  EXPECT_EQ(record->Open(record, reinterpret_cast<AudioComponentInstance>(record)), noErr);
   EXPECT_EQ(header->mPlug, plug);
   EXPECT_EQ(ZQCFScheduledTimerCount(), timers) << "a second object was built";
-  auto getParameter = reinterpret_cast<AudioUnitGetParameterProc>(record->Lookup(kAudioUnitGetParameterSelect));
   Float32 value = 99.f;
-  EXPECT_EQ(getParameter(record, kGain, kAudioUnitScope_Global, 0, &value), noErr);
+  EXPECT_EQ(reinterpret_cast<AudioUnitGetParameterProc>(record->Lookup(kAudioUnitGetParameterSelect))(
+              record, kGain, kAudioUnitScope_Global, 0, &value),
+            noErr);
   EXPECT_EQ(value, 0.f);
-  auto initialize = reinterpret_cast<AudioUnitInitializeProc>(record->Lookup(kAudioUnitInitializeSelect));
-  EXPECT_EQ(initialize(record), noErr);
+  EXPECT_EQ(reinterpret_cast<AudioUnitInitializeProc>(record->Lookup(kAudioUnitInitializeSelect))(record), noErr);
   EXPECT_EQ(record->Close(record), noErr);
 }
 
-TEST(BundleEntry, OpenAndCloseLeaveNoTimersBehind)
+TEST_F(BundleEntry, OpenAndCloseLeaveNoTimersBehind)
 {
-  auto bundle = LoadGain();
-  ASSERT_TRUE(bundle);
+  mUnit.reset();
   RunLoopPump pump(ClockMode::Virtual);
   const int timersBefore = ZQCFScheduledTimerCount();
   const UInt32 liveBefore = ZQAULiveInstanceCount();
   {
     std::vector<std::unique_ptr<Instance>> units(3);
-    for (auto& u : units) ASSERT_OK(Instance::Open(bundle->Main().component, u));
+    for (auto& u : units) ASSERT_OK(Instance::Open(mBundle->Main().component, u));
     const int perInstance = (ZQCFScheduledTimerCount() - timersBefore) / 3;
     EXPECT_GE(perInstance, 1);
     EXPECT_EQ(ZQCFScheduledTimerCount(), timersBefore + 3 * perInstance);
@@ -148,14 +103,19 @@ TEST(BundleEntry, OpenAndCloseLeaveNoTimersBehind)
   EXPECT_EQ(pump.Pump(1.0), 0); // nothing ticks on a closed instance
 }
 
-TEST(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
+TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
 {
-  AudioComponent component = GainEntryComponent();
+  // The gain bundle's entry registered under its own subtype, once per process.
+  static AudioComponent component = [this] {
+    auto entry = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestGain_Entry"));
+    AudioComponentDescription desc = {kAudioUnitType_Effect, FourCC("TGcm"), kManufacturer, 0, 0};
+    return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestGain (CM)"), kGainVersion, entry) : nullptr;
+  }();
   ASSERT_NE(component, nullptr);
+  mUnit.reset();
   const int timersBefore = ZQCFScheduledTimerCount();
-  std::unique_ptr<Instance> unit;
-  ASSERT_OK(Instance::Open(component, unit));
-  const auto ci = reinterpret_cast<ComponentInstance>(unit->Unit());
+  ASSERT_NO_FATAL_FAILURE(Reopen(component));
+  const auto ci = reinterpret_cast<ComponentInstance>(Unit());
 
   // can do: the Audio Unit selectors except 18, which only the factory record answers
   const std::set<long> canDo = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 14, 15, 16, 17};
@@ -166,27 +126,27 @@ TEST(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
   for (SInt16 selector : {0, 8, 12, 13, 19, 0x107, 0x7FFF})
     EXPECT_EQ(ZQAUCallComponentInstance(ci, selector, nullptr, 0), badComponentSelector) << selector;
   // Music-device calls: no MIDI input here; the instrument calls are accepted and do nothing.
-  EXPECT_EQ(MusicDeviceMIDIEvent(unit->Unit(), 0x90, 60, 100, 0), badComponentSelector);
+  EXPECT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 100, 0), badComponentSelector);
   const UInt8 sysex[] = {0xF0, 0x7D, 0x01, 0xF7};
-  EXPECT_EQ(MusicDeviceSysEx(unit->Unit(), sysex, sizeof(sysex)), badComponentSelector);
+  EXPECT_EQ(MusicDeviceSysEx(Unit(), sysex, sizeof(sysex)), badComponentSelector);
   EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kMusicDevicePrepareInstrumentSelect, 0L), noErr);
 
-  // The usual calls reach the same operations: info with null out-pointers, formats, render.
-  EXPECT_EQ(AudioUnitGetPropertyInfo(unit->Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0,
-                                     nullptr, nullptr),
+  // The usual calls reach the same operations: info with null out-pointers, formats, parameters, render.
+  EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, nullptr,
+                                     nullptr),
             noErr);
-  ASSERT_OK(unit->Prepare(48000.0, 1, 1, 64));
-  ASSERT_OK(unit->SetParameter(kMode, 1)); // invert
+  ASSERT_OK(mUnit->Prepare(48000.0, 1, 1, 64));
+  ASSERT_OK(mUnit->SetParameter(kMode, 1)); // invert
   AudioData input;
   input.Resize(1, 64);
-  for (int i = 0; i < 64; ++i) input.channels[0][static_cast<size_t>(i)] = 0.01f * static_cast<float>(i);
+  for (int i = 0; i < 64; ++i) input.channels[0][size_t(i)] = 0.01f * float(i);
   BufferSource source(input, 64);
-  ASSERT_OK(unit->ConnectInput(&source));
+  ASSERT_OK(mUnit->ConnectInput(&source));
   std::vector<float> out(64, 7.f);
   float* channels[1] = {out.data()};
-  ASSERT_EQ(unit->RenderBlock(0, 64, channels, 1), noErr);
-  for (int i = 0; i < 64; ++i) EXPECT_EQ(out[static_cast<size_t>(i)], -input.channels[0][static_cast<size_t>(i)]);
+  ASSERT_EQ(mUnit->RenderBlock(0, 64, channels, 1), noErr);
+  for (int i = 0; i < 64; ++i) EXPECT_EQ(out[size_t(i)], -input.channels[0][size_t(i)]);
 
-  unit.reset();
+  mUnit.reset();
   EXPECT_EQ(ZQCFScheduledTimerCount(), timersBefore);
 }

@@ -8,8 +8,6 @@
 
 #include "au/testplug/TestBundles.h"
 
-#include "au/PluginAU.h"
-
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -21,110 +19,127 @@ using namespace testbundles;
 namespace
 {
 
+constexpr UInt32 kBlock = 64;
 constexpr int kMagic = 0x600D;
 
 struct Tag
 {
   int magic = kMagic;
-  std::atomic<int> pre{0};
-  std::atomic<int> post{0};
+  std::atomic<int> pre{0}, post{0};
 };
-
 std::atomic<int> gBadCalls{0};
 
 OSStatus CountingNotify(void* userData, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
                         AudioBufferList*)
 {
   auto* tag = static_cast<Tag*>(userData);
-  if (!tag || tag->magic != kMagic || !flags)
-  {
+  if (!tag || tag->magic != kMagic || !flags ||
+      (*flags != kAudioUnitRenderAction_PreRender && *flags != kAudioUnitRenderAction_PostRender))
     gBadCalls.fetch_add(1);
-    return noErr;
-  }
-  if (*flags == kAudioUnitRenderAction_PreRender) tag->pre.fetch_add(1, std::memory_order_relaxed);
-  else if (*flags == kAudioUnitRenderAction_PostRender) tag->post.fetch_add(1, std::memory_order_relaxed);
-  else gBadCalls.fetch_add(1);
+  else (*flags == kAudioUnitRenderAction_PreRender ? tag->pre : tag->post).fetch_add(1, std::memory_order_relaxed);
   return noErr;
 }
-
 // The registration that stays: its own function, since removal goes by function.
-OSStatus SteadyNotify(void* userData, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts, UInt32 bus,
-                      UInt32 frames, AudioBufferList* data)
+OSStatus SteadyNotify(void* u, AudioUnitRenderActionFlags* f, const AudioTimeStamp* ts, UInt32 b, UInt32 n,
+                      AudioBufferList* d)
 {
-  return CountingNotify(userData, flags, ts, bus, frames, data);
+  return CountingNotify(u, f, ts, b, n, d);
 }
+
+// Render callbacks that fill every channel with the constant their user data points at.
+OSStatus ConstantInput(void* userData, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
+                       AudioBufferList* data)
+{
+  for (UInt32 k = 0; k < data->mNumberBuffers; ++k)
+    if (auto* samples = static_cast<float*>(data->mBuffers[k].mData))
+      std::fill_n(samples, frames, *static_cast<const float*>(userData));
+  return noErr;
+}
+OSStatus OtherConstantInput(void* u, AudioUnitRenderActionFlags* f, const AudioTimeStamp* ts, UInt32 b, UInt32 n,
+                            AudioBufferList* d)
+{
+  return ConstantInput(u, f, ts, b, n, d);
+}
+
+using BundleRenderConcurrent = BundleHost;
 
 } // namespace
 
-using BundleRenderNotifyConcurrent = BundleHost;
-
-TEST_F(BundleRenderNotifyConcurrent, AddAndRemoveWhileRendering)
+// Each round of the main thread adds and removes a notification twice over and changes the input: a render
+// callback, the other one, a connection to an upstream instance of the same bundle (rendered only by this unit's
+// audio thread), or the same stream format again; it pumps the run loop, where retired lists and routes are freed.
+TEST_F(BundleRenderConcurrent, NotificationsAndConnectionsChangedWhileRendering)
 {
-  constexpr UInt32 kBlock = 64;
-  constexpr int kBlocks = 3000;
-  AudioData input;
-  input.sampleRate = 48000.0;
-  input.Resize(2, kBlock);
-  ASSERT_OK(mUnit->Prepare(input.sampleRate, 2, 2, kBlock));
-  BufferSource source(input, kBlock);
-  ASSERT_OK(mUnit->ConnectInput(&source));
-
+  static const float kFromCallbackA = 0.25f, kFromCallbackB = -0.5f, kFromUpstream = 0.75f;
+  std::unique_ptr<Instance> upstream;
+  ASSERT_OK(Instance::Open(mBundle->Main().component, upstream));
+  ASSERT_OK(upstream->Prepare(48000.0, 2, 2, kBlock));
+  const AURenderCallbackStruct upstreamInput = {&ConstantInput, const_cast<float*>(&kFromUpstream)};
+  ASSERT_OK(upstream->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, upstreamInput));
+  ASSERT_OK(mUnit->Prepare(48000.0, 2, 2, kBlock));
+  const AURenderCallbackStruct callbacks[2] = {{&ConstantInput, const_cast<float*>(&kFromCallbackA)},
+                                               {&OtherConstantInput, const_cast<float*>(&kFromCallbackB)}};
+  ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, callbacks[0]));
   Tag steady;
   ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &SteadyNotify, &steady), noErr);
   std::vector<Tag> churn(8);
 
   RunLoopPump pump(ClockMode::Virtual);
   std::atomic<bool> done{false};
-  std::atomic<int> renderErrors{0};
+  std::atomic<int> blocks{0}, badBlocks{0}, rounds{0};
   std::thread audio([&] {
     std::vector<float> out(2 * kBlock);
-    for (int b = 0; b < kBlocks; ++b)
+    for (int b = 0; b < 3000 || rounds.load() < 400; ++b, blocks.fetch_add(1))
     {
       float* channels[2] = {out.data(), out.data() + kBlock};
-      if (mUnit->RenderBlock(static_cast<double>(b) * kBlock, kBlock, channels, 2) != noErr)
-        renderErrors.fetch_add(1);
+      // One source for the whole block and both channels.
+      const OSStatus status = mUnit->RenderBlock(double(b) * kBlock, kBlock, channels, 2);
+      const float v = out[0];
+      if (status != noErr || (v != kFromCallbackA && v != kFromCallbackB && v != kFromUpstream) ||
+          !std::ranges::all_of(out, [v](float x) { return x == v; }))
+        badBlocks.fetch_add(1);
     }
     done.store(true);
   });
-
-  int round = 0;
-  while (!done.load())
+  for (int round = 0; !done.load(); rounds.store(++round))
   {
-    Tag& tag = churn[static_cast<size_t>(round++) % churn.size()];
+    Tag& tag = churn[size_t(round) % churn.size()];
     EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), &CountingNotify, &tag), noErr);
     EXPECT_EQ(AudioUnitAddRenderNotify(Unit(), &CountingNotify, &tag), noErr); // duplicates are allowed
     EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &CountingNotify, &tag), noErr);
     EXPECT_EQ(AudioUnitRemoveRenderNotify(Unit(), &CountingNotify, &tag), noErr);
-    pump.Pump(0.005); // the unit's idle work, where retired lists are freed
+    const AudioUnitConnection conn = {upstream->Unit(), 0, 0};
+    EXPECT_OK(round % 4 < 2 ? mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
+                                                 callbacks[(round + 1) % 2])
+              : round % 4 == 2 ? mUnit->SetProperty(kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, conn)
+                               : mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, 48000.0, 2)); // same pair
+    pump.Pump(0.002);
   }
   audio.join();
   pump.Pump(0.1);
-
-  EXPECT_EQ(renderErrors.load(), 0);
+  EXPECT_EQ(badBlocks.load(), 0);
   EXPECT_EQ(gBadCalls.load(), 0);
-  EXPECT_EQ(steady.pre.load(), kBlocks);
-  EXPECT_EQ(steady.post.load(), kBlocks);
+  EXPECT_EQ(std::tuple(steady.pre.load(), steady.post.load()), std::tuple(blocks.load(), blocks.load()));
   // A render calls after processing exactly the registrations it called before.
   for (const Tag& tag : churn) EXPECT_EQ(tag.pre.load(), tag.post.load());
 }
 
-TEST_F(BundleRenderNotifyConcurrent, LatencyFromTheAudioThreadIsDeliveredOnTheMainThread)
+TEST_F(BundleRenderConcurrent, LatencyFromTheAudioThreadIsDeliveredOnTheMainThread)
 {
-  plugin::PluginAU* plug = nullptr;
-  ASSERT_OK(mUnit->GetProperty(plugin::PluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
+  plugin::PluginAU& plug = Plug();
   static std::atomic<int> calls{0};
   static std::thread::id mainThread;
   static std::atomic<bool> wrongThread{false};
   mainThread = std::this_thread::get_id();
-  auto listener = [](void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {
+  auto listener = [](void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+  {
     if (std::this_thread::get_id() != mainThread) wrongThread = true;
     calls.fetch_add(1);
   };
   ASSERT_EQ(AudioUnitAddPropertyListener(Unit(), kAudioUnitProperty_Latency, listener, nullptr), noErr);
-
   RunLoopPump pump(ClockMode::Virtual);
-  std::thread audio([plug] {
-    for (int i = 0; i < 500; ++i) plug->SetLatency(i);
+  std::thread audio([&plug] {
+    for (int i = 0; i < 500; ++i) plug.SetLatency(i);
   });
   for (int i = 0; i < 500; ++i) pump.Pump(0.01);
   audio.join();
@@ -134,90 +149,4 @@ TEST_F(BundleRenderNotifyConcurrent, LatencyFromTheAudioThreadIsDeliveredOnTheMa
   Float64 latency = 0;
   ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, latency));
   EXPECT_DOUBLE_EQ(latency, 499.0 / 44100.0);
-}
-
-namespace
-{
-
-// Render callbacks that fill every channel with the constant their user data points at.
-OSStatus ConstantInput(void* userData, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
-                       AudioBufferList* data)
-{
-  const float value = *static_cast<const float*>(userData);
-  for (UInt32 k = 0; k < data->mNumberBuffers; ++k)
-    if (float* samples = static_cast<float*>(data->mBuffers[k].mData)) std::fill_n(samples, frames, value);
-  return noErr;
-}
-OSStatus OtherConstantInput(void* userData, AudioUnitRenderActionFlags* flags, const AudioTimeStamp* ts, UInt32 bus,
-                            UInt32 frames, AudioBufferList* data)
-{
-  return ConstantInput(userData, flags, ts, bus, frames, data);
-}
-
-const float kFromCallbackA = 0.25f, kFromCallbackB = -0.5f, kFromUpstream = 0.75f;
-
-} // namespace
-
-TEST_F(BundleRenderNotifyConcurrent, ConnectionsChangedWhileRenderingAreSeenWhole)
-{
-  constexpr UInt32 kBlock = 64;
-  constexpr int kBlocks = 3000;
-  // An upstream instance of the same bundle, fed a constant; rendered only by this unit's audio thread.
-  std::unique_ptr<Instance> upstream;
-  ASSERT_OK(Instance::Open(mBundle->Main().component, upstream));
-  ASSERT_OK(upstream->Prepare(48000.0, 2, 2, kBlock));
-  const AURenderCallbackStruct upstreamInput = {&ConstantInput, const_cast<float*>(&kFromUpstream)};
-  ASSERT_OK(upstream->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, upstreamInput));
-  ASSERT_OK(mUnit->Prepare(48000.0, 2, 2, kBlock));
-
-  const AURenderCallbackStruct callbacks[2] = {{&ConstantInput, const_cast<float*>(&kFromCallbackA)},
-                                               {&OtherConstantInput, const_cast<float*>(&kFromCallbackB)}};
-  ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, callbacks[0]));
-
-  RunLoopPump pump(ClockMode::Virtual);
-  std::atomic<bool> done{false};
-  std::atomic<int> renderErrors{0}, mixedBlocks{0}, changes{0};
-  std::thread audio([&] {
-    std::vector<float> out(2 * kBlock);
-    // Until both sides have done their share, however the threads are scheduled.
-    for (int b = 0; b < kBlocks || changes.load() < 400; ++b)
-    {
-      float* channels[2] = {out.data(), out.data() + kBlock};
-      if (mUnit->RenderBlock(static_cast<double>(b) * kBlock, kBlock, channels, 2) != noErr)
-        renderErrors.fetch_add(1);
-      // One source for the whole block and both channels.
-      const float v = out[0];
-      const bool known = v == kFromCallbackA || v == kFromCallbackB || v == kFromUpstream;
-      if (!known || std::any_of(out.begin(), out.end(), [v](float x) { return x != v; })) mixedBlocks.fetch_add(1);
-    }
-    done.store(true);
-  });
-
-  int round = 0;
-  while (!done.load())
-  {
-    changes.store(round);
-    switch (round++ % 4)
-    {
-      case 0:
-      case 1:
-        EXPECT_OK(mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
-                                     callbacks[round % 2]));
-        break;
-      case 2:
-      {
-        const AudioUnitConnection conn = {upstream->Unit(), 0, 0};
-        EXPECT_OK(mUnit->SetProperty(kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0, conn));
-        break;
-      }
-      default:
-        EXPECT_OK(mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, 48000.0, 2)); // same pair, accepted
-        break;
-    }
-    pump.Pump(0.002); // idle work frees retired routes
-  }
-  audio.join();
-  pump.Pump(0.1);
-  EXPECT_EQ(renderErrors.load(), 0);
-  EXPECT_EQ(mixedBlocks.load(), 0);
 }

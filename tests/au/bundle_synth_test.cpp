@@ -15,34 +15,20 @@ using namespace testbundles;
 namespace
 {
 
-// The synth's Component Manager entry under its own subtype, once per process.
-AudioComponent SynthEntryComponent()
+using Bytes = std::vector<Byte>;
+struct MidiOut
 {
-  static AudioComponent component = [] {
-    std::shared_ptr<const Bundle> bundle;
-    if (!Bundle::Load(SynthBundlePath(), bundle).ok()) return AudioComponent(nullptr);
-    auto entry = reinterpret_cast<ZQAUComponentEntry>(bundle->Symbol("TestSynth_Entry"));
-    AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TScm"), kManufacturer, 0, 0};
-    return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (Component Manager)"), 0x00010000, entry)
-                 : AudioComponent(nullptr);
-  }();
-  return component;
-}
-
-struct MidiPacketCopy
-{
-  MIDITimeStamp time;
-  std::vector<Byte> bytes;
+  std::vector<std::pair<MIDITimeStamp, Bytes>> packets;
+  int lists = 0;
 };
 
-int gMidiLists = 0;
 OSStatus RecordMidi(void* userData, const AudioTimeStamp*, UInt32 midiOutNum, const MIDIPacketList* list)
 {
-  ++gMidiLists;
-  auto* packets = static_cast<std::vector<MidiPacketCopy>*>(userData);
+  auto* out = static_cast<MidiOut*>(userData);
+  ++out->lists;
   EXPECT_EQ(midiOutNum, 0u);
   const MIDIPacket* packet = &list->packet[0];
-  for (UInt32 i = 0; i < list->numPackets; ++i)
+  for (UInt32 i = 0; i < list->numPackets; ++i, packet = MIDIPacketNext(packet))
   {
     // Packets follow each other unpadded: read the header through its byte offsets.
     const Byte* bytes = reinterpret_cast<const Byte*>(packet);
@@ -50,8 +36,7 @@ OSStatus RecordMidi(void* userData, const AudioTimeStamp*, UInt32 midiOutNum, co
     UInt16 length;
     std::memcpy(&time, bytes, sizeof(time));
     std::memcpy(&length, bytes + 8, sizeof(length));
-    packets->push_back({time, std::vector<Byte>(bytes + 10, bytes + 10 + length)});
-    packet = MIDIPacketNext(packet);
+    out->packets.push_back({time, Bytes(bytes + 10, bytes + 10 + length)});
   }
   return noErr;
 }
@@ -61,57 +46,61 @@ class BundleSynth : public BundleHost
 protected:
   BundleSynth() : BundleHost(SynthBundlePath()) {}
 
-  // Replaces the instance by one opened through the Component Manager entry, the path that carries MIDI.
+  // Replaces the instance by one opened through the Component Manager entry (registered under its own subtype
+  // once per process), the path that carries MIDI.
   void OpenThroughEntry()
   {
-    mUnit.reset();
-    ASSERT_NE(SynthEntryComponent(), nullptr);
-    ASSERT_OK(Instance::Open(SynthEntryComponent(), mUnit));
+    static AudioComponent component = [this] {
+      auto entry = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestSynth_Entry"));
+      AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TScm"), kManufacturer, 0, 0};
+      return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (CM)"), 0x00010000, entry) : nullptr;
+    }();
+    ASSERT_NE(component, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Reopen(component));
   }
 
-  // One block of `channels` outputs; returns the first sample of each.
-  std::vector<float> RenderLevels(UInt32 channels, double sampleTime = 0)
+  // One block of `channels` outputs, each of which must be constant; returns their levels.
+  std::vector<float> RenderLevels(UInt32 channels, double sampleTime)
   {
-    std::vector<float> out(static_cast<size_t>(channels) * 64, -9.f);
+    std::vector<float> out(size_t(channels) * 64, -9.f), first(channels);
     std::vector<float*> pointers(channels);
     for (UInt32 c = 0; c < channels; ++c) pointers[c] = out.data() + c * 64;
     EXPECT_EQ(mUnit->RenderBlock(sampleTime, 64, pointers.data(), channels), noErr);
-    std::vector<float> first(channels);
     for (UInt32 c = 0; c < channels; ++c)
     {
       first[c] = out[c * 64];
-      for (int i = 1; i < 64; ++i) EXPECT_EQ(out[c * 64 + i], first[c]) << "channel " << c;
+      EXPECT_TRUE(std::all_of(&out[c * 64], &out[c * 64 + 64], [&](float x) { return x == first[c]; })) << c;
     }
     return first;
   }
 };
 
+using Levels = std::vector<float>;
+
 } // namespace
 
-TEST_F(BundleSynth, InstrumentDescription)
+TEST_F(BundleSynth, InstrumentDescriptionAndWildcardOutput)
 {
   EXPECT_EQ(mBundle->Main().desc.componentType, kAudioUnitType_MusicDevice);
-  EXPECT_EQ(mUnit->BusCount(kAudioUnitScope_Input), 0u);
-  EXPECT_EQ(mUnit->BusCount(kAudioUnitScope_Output), 1u);
-  EXPECT_EQ(FormatChannelConfigs(mUnit->ChannelConfigs()), "0-1 0-2 0-*");
+  EXPECT_EQ(std::tuple(mUnit->BusCount(kAudioUnitScope_Input), mUnit->BusCount(kAudioUnitScope_Output),
+                       FormatChannelConfigs(mUnit->ChannelConfigs())),
+            std::tuple(0u, 1u, "0-1 0-2 0-*"));
   UInt32 instruments = 0;
   ASSERT_OK(mUnit->GetProperty(kMusicDeviceProperty_InstrumentCount, kAudioUnitScope_Global, 0, instruments));
   EXPECT_EQ(instruments, 1u);
   CFRef<CFPropertyListRef> state;
   ASSERT_OK(mUnit->SaveState(state));
   SInt32 type = 0;
-  CFNumberGetValue(static_cast<CFNumberRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()),
-                                                                 CFSTR("type"))),
-                   kCFNumberSInt32Type, &type);
-  EXPECT_EQ(static_cast<UInt32>(type), kAudioUnitType_MusicDevice);
-  // No input bus to feed.
-  EXPECT_FALSE(mUnit->ConnectInput(nullptr, 0).ok());
-}
+  CFNumberGetValue(
+    static_cast<CFNumberRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()), CFSTR("type"))),
+    kCFNumberSInt32Type, &type);
+  EXPECT_EQ(UInt32(type), kAudioUnitType_MusicDevice);
+  EXPECT_FALSE(mUnit->ConnectInput(nullptr, 0).ok()); // no input bus to feed
 
-TEST_F(BundleSynth, WildcardOutputTakesAndFillsAnyChannelCount)
-{
+  // The wildcard takes any channel count; the host's buffers hold what the unit rendered on every channel of the
+  // format it accepted, never what the host left in them.
   OpenThroughEntry();
-  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x90, 60, 127, 0), noErr);
+  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 127, 0), noErr);
   for (UInt32 channels : {1u, 2u, 6u})
   {
     ASSERT_OK(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 48000.0, channels)) << channels;
@@ -120,9 +109,7 @@ TEST_F(BundleSynth, WildcardOutputTakesAndFillsAnyChannelCount)
     AudioStreamBasicDescription asbd = {};
     ASSERT_OK(mUnit->GetStreamFormat(kAudioUnitScope_Output, 0, asbd));
     EXPECT_EQ(asbd.mChannelsPerFrame, channels);
-    // The host's buffers hold what the unit rendered on every channel of the format it accepted, never what the
-    // host left in them.
-    const std::vector<float> levels = RenderLevels(channels, 64.0 * channels);
+    const Levels levels = RenderLevels(channels, 64.0 * channels);
     for (UInt32 c = 0; c < channels; ++c)
       EXPECT_TRUE(c < 2 ? levels[c] == 1.f : levels[c] != -9.f) << channels << " channels, channel " << c;
     ASSERT_OK(mUnit->Uninitialize());
@@ -134,23 +121,23 @@ TEST_F(BundleSynth, MidiReachesTheInstrumentOnlyThroughTheEntry)
 {
   ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, 64));
   // The factory record's Lookup offers no music-device methods.
-  EXPECT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x90, 60, 127, 0), badComponentSelector);
+  EXPECT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 127, 0), badComponentSelector);
 
   OpenThroughEntry();
   ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, 64));
-  EXPECT_EQ(RenderLevels(2), (std::vector<float>{0.f, 0.f}));
-  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x91, 64, 127, 0), noErr);
-  EXPECT_EQ(RenderLevels(2, 64), (std::vector<float>{1.f, 1.f}));
-  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x81, 64, 0, 0), noErr);
-  EXPECT_EQ(RenderLevels(2, 128), (std::vector<float>{0.f, 0.f}));
+  EXPECT_EQ(RenderLevels(2, 0), (Levels{0.f, 0.f}));
+  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x91, 64, 127, 0), noErr);
+  EXPECT_EQ(RenderLevels(2, 64), (Levels{1.f, 1.f}));
+  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x81, 64, 0, 0), noErr);
+  EXPECT_EQ(RenderLevels(2, 128), (Levels{0.f, 0.f}));
   const UInt8 sysex[] = {0xF0, 0x7D, 127, 0xF7};
-  ASSERT_EQ(MusicDeviceSysEx(mUnit->Unit(), sysex, sizeof(sysex)), noErr);
-  EXPECT_EQ(RenderLevels(2, 192), (std::vector<float>{1.f, 1.f}));
+  ASSERT_EQ(MusicDeviceSysEx(Unit(), sysex, sizeof(sysex)), noErr);
+  EXPECT_EQ(RenderLevels(2, 192), (Levels{1.f, 1.f}));
   ASSERT_OK(mUnit->SetParameter(0, 0.5f));
-  EXPECT_EQ(RenderLevels(2, 256), (std::vector<float>{0.5f, 0.5f}));
+  EXPECT_EQ(RenderLevels(2, 256), (Levels{0.5f, 0.5f}));
 
   // Instrument calls: accepted; start-note answers the pitch as the note's identifier.
-  const auto ci = reinterpret_cast<ComponentInstance>(mUnit->Unit());
+  const auto ci = reinterpret_cast<ComponentInstance>(Unit());
   MusicDeviceNoteParams note = {2, 61.7f, 100.f, {}};
   NoteInstanceID id = 0;
   EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kMusicDeviceStartNoteSelect, 0L, 0L, &id, 0L, &note), noErr);
@@ -165,39 +152,35 @@ TEST_F(BundleSynth, MidiAndSysExGoOutThroughTheHostCallback)
   ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, 64));
   CFArrayRef names = nullptr;
   ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_MIDIOutputCallbackInfo, kAudioUnitScope_Global, 0, names));
-  ASSERT_NE(names, nullptr);
-  ASSERT_EQ(CFArrayGetCount(names), 1);
+  ASSERT_TRUE(names && CFArrayGetCount(names) == 1);
   EXPECT_EQ(ToStdString(CFArrayGetValueAtIndex(names, 0)), "midiOut");
   CFRelease(names);
-
   // Without a callback the echo goes nowhere (and nothing fails).
-  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x90, 60, 100, 5), noErr);
+  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 100, 5), noErr);
 
-  std::vector<MidiPacketCopy> packets;
-  const AUMIDIOutputCallbackStruct callback = {&RecordMidi, &packets};
+  MidiOut out;
+  const AUMIDIOutputCallbackStruct callback = {&RecordMidi, &out};
   ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_MIDIOutputCallback, kAudioUnitScope_Global, 0, callback));
-  ASSERT_EQ(MusicDeviceMIDIEvent(mUnit->Unit(), 0x92, 62, 90, 17), noErr);
-  ASSERT_EQ(packets.size(), 1u);
-  EXPECT_EQ(packets[0].time, 17u);
-  EXPECT_EQ(packets[0].bytes, (std::vector<Byte>{0x92, 62, 90}));
+  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x92, 62, 90, 17), noErr);
+  ASSERT_EQ(out.packets.size(), 1u);
+  EXPECT_EQ(out.packets[0], std::make_pair(MIDITimeStamp{17}, Bytes{0x92, 62, 90}));
 
   // SysEx goes out in packets of at most 256 bytes, in as many packet lists as it needs, nothing lost.
   for (size_t size : {size_t{300}, size_t{20000}})
   {
-    packets.clear();
-    gMidiLists = 0;
-    std::vector<UInt8> sysex(size, 0x11);
+    out = {};
+    Bytes sysex(size, 0x11);
     sysex.front() = 0xF0;
     sysex.back() = 0xF7;
-    ASSERT_EQ(MusicDeviceSysEx(mUnit->Unit(), sysex.data(), static_cast<UInt32>(sysex.size())), noErr);
-    std::vector<Byte> joined;
-    for (const MidiPacketCopy& p : packets)
+    ASSERT_EQ(MusicDeviceSysEx(Unit(), sysex.data(), UInt32(sysex.size())), noErr);
+    Bytes joined;
+    for (const auto& [time, bytes] : out.packets)
     {
-      EXPECT_LE(p.bytes.size(), 256u);
-      joined.insert(joined.end(), p.bytes.begin(), p.bytes.end());
+      EXPECT_LE(bytes.size(), 256u);
+      joined.insert(joined.end(), bytes.begin(), bytes.end());
     }
     EXPECT_EQ(joined, sysex);
-    EXPECT_EQ(packets.size(), (size + 255) / 256) << size;
-    EXPECT_EQ(gMidiLists > 1, size > 8192) << size;
+    EXPECT_EQ(out.packets.size(), (size + 255) / 256) << size;
+    EXPECT_EQ(out.lists > 1, size > 8192) << size;
   }
 }

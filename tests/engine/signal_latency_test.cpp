@@ -49,10 +49,9 @@ TEST_P(ChainDelay, IsMeasuredExactlyAndCompensated)
   RunNoise(4);
 
   const size_t start = Measure();
-  EXPECT_EQ(LatencyParam(), delay);
-  EXPECT_EQ(mReceiver->GetMirrorInt(ZANIQ::kLatencyCompensation), delay);
-  EXPECT_EQ(mReceiver->GetDelayLine(0).length, delay);
-  EXPECT_EQ(mReceiver->GetDelayLine(1).length, delay);
+  EXPECT_EQ(std::tuple(LatencyParam(), mReceiver->GetMirrorInt(ZANIQ::kLatencyCompensation),
+                       mReceiver->GetDelayLine(0).length, mReceiver->GetDelayLine(1).length),
+            std::tuple(delay, delay, delay, delay));
   // Silent while measuring (every block but the one in which it ended).
   EXPECT_EQ(MaxAbsOut(start, mOutL.size() - kBlock), 0.0);
 
@@ -70,9 +69,9 @@ TEST_F(LatencyPairTest, DelayBeyondTheLinesIsClampedToTheirCapacity)
 {
   mChain.Set(176500, 1.0);
   Measure();
-  EXPECT_EQ(LatencyParam(), DelayLine::kCapacity);
-  EXPECT_EQ(mReceiver->GetDelayLine(0).length, DelayLine::kCapacity);
-  EXPECT_EQ(mReceiver->GetDelayLine(1).length, DelayLine::kCapacity);
+  const int capacity = DelayLine::kCapacity;
+  EXPECT_EQ(std::tuple(LatencyParam(), mReceiver->GetDelayLine(0).length, mReceiver->GetDelayLine(1).length),
+            std::tuple(capacity, capacity, capacity));
 }
 
 TEST_F(LatencyPairTest, CancelLeavesTheCompensationAlone)
@@ -86,8 +85,7 @@ TEST_F(LatencyPairTest, CancelLeavesTheCompensationAlone)
   mReceiver->ToggleLatencyMeasurement();
   EXPECT_FALSE(mReceiver->IsMeasurementRunning());
   RunNoise(3);
-  EXPECT_FALSE(mReceiver->GetLatencyDetector().active);
-  EXPECT_EQ(LatencyParam(), 123);
+  EXPECT_EQ(std::pair(mReceiver->GetLatencyDetector().active, LatencyParam()), std::pair(0, 123));
   EXPECT_EQ(mSenderOutL, mSenderInL); // the Sender plays normally again
 }
 
@@ -100,8 +98,7 @@ TEST_F(LatencyPairTest, MeasurementWithoutSenderEndsCleanly)
   EXPECT_TRUE(mReceiver->IsMeasurementRunning()); // it waits one detection window for a Sender...
   RunReceiverAlone(3);
   EXPECT_FALSE(mReceiver->IsMeasurementRunning()); // ...then gives up
-  EXPECT_FALSE(mReceiver->GetLatencyDetector().active);
-  EXPECT_EQ(LatencyParam(), 123);
+  EXPECT_EQ(std::pair(mReceiver->GetLatencyDetector().active, LatencyParam()), std::pair(0, 123));
 }
 
 TEST_F(LatencyPairTest, OnlyAReceiverMeasuresAndAResetEndsIt)
@@ -109,16 +106,14 @@ TEST_F(LatencyPairTest, OnlyAReceiverMeasuresAndAResetEndsIt)
   mSender->ToggleLatencyMeasurement();
   EXPECT_TRUE(mSender->IsMeasurementRunning());
   RunNoise(1);
-  EXPECT_FALSE(mSender->IsMeasurementRunning());
-  EXPECT_FALSE(mSender->GetLatencyDetector().active);
+  EXPECT_FALSE(mSender->IsMeasurementRunning() || mSender->GetLatencyDetector().active);
 
   mChain.Set(5000, 1.0);
   mReceiver->ToggleLatencyMeasurement();
   RunNoise(2);
   ASSERT_TRUE(mReceiver->GetLatencyDetector().active);
   Prepare(*mReceiver, 44100.0, kBlock);
-  EXPECT_FALSE(mReceiver->IsMeasurementRunning());
-  EXPECT_FALSE(mReceiver->GetLatencyDetector().active);
+  EXPECT_FALSE(mReceiver->IsMeasurementRunning() || mReceiver->GetLatencyDetector().active);
 }
 
 } // namespace

@@ -34,49 +34,29 @@ std::string Text(const IByteChunk& c, int pos, int len)
   return std::string(reinterpret_cast<const char*>(c.GetData()) + pos, size_t(len));
 }
 
-
 } // namespace
 
-TEST_F(PresetTest, FreshInstanceChunkIsByteExact)
+TEST_F(PresetTest, ChunkIsTheFramedDocumentPaddedToAnEvenSize)
 {
   PresetZANIQ& z = MakePlug();
-  IByteChunk chunk;
-  ASSERT_TRUE(z.SerializeState(chunk));
-
-  const std::string xml = ExpectedDocument(z, Values(z), "Init");
-  const uint32_t L = uint32_t(xml.size());
-  const uint32_t pad = L & 1;
-  ASSERT_EQ(chunk.Size(), int(32 + L + pad));
-  EXPECT_EQ(Text(chunk, 0, 4), "RIFF");
-  EXPECT_EQ(Word(chunk, 4), L + 24 + pad);
-  EXPECT_EQ(Word(chunk, 4) % 2, 0u);
-  EXPECT_EQ(Word(chunk, 8), 1u);
-  EXPECT_EQ(Text(chunk, 12, 8), "QVCMQVCS");
-  EXPECT_EQ(Word(chunk, 20), L + 8);
-  EXPECT_EQ(Word(chunk, 24), 1u);
-  EXPECT_EQ(Word(chunk, 28), L);
-  EXPECT_EQ(Text(chunk, 32, int(L)), xml);
-  if (pad)
+  IByteChunk fresh;
+  ASSERT_TRUE(z.SerializeState(fresh));
+  EXPECT_TRUE(z.GetInitPreset().mChunk.IsEqual(fresh)); // the "Init" preset made at start-up
+  for (const char* name : {"Init", "a", "ab"}) // odd and even text lengths
   {
-    EXPECT_EQ(chunk.GetData()[32 + L], 0);
-  }
-  // The "Init" preset made at start-up is the same chunk.
-  EXPECT_TRUE(z.GetInitPreset().mChunk.IsEqual(chunk));
-}
-
-TEST_F(PresetTest, OddAndEvenTextLengthsArePaddedToAnEvenSize)
-{
-  PresetZANIQ& z = MakePlug();
-  for (const char* name : {"a", "ab"})
-  {
+    SCOPED_TRACE(name);
     z.GetPreset(0)->SetName(name);
     IByteChunk chunk;
     (void)chunk.PutBytes("xyz", 3); // appended after what the chunk holds
     ASSERT_TRUE(z.SerializeState(chunk));
-    const uint32_t L = Word(chunk, 3 + 28);
-    EXPECT_EQ(Word(chunk, 3 + 20), L + 8);
-    EXPECT_EQ(Word(chunk, 3 + 4), L + 24 + (L & 1));
-    EXPECT_EQ(chunk.Size(), int(3 + 8 + Word(chunk, 3 + 4)));
+    const std::string xml = ExpectedDocument(z, Values(z), name);
+    const uint32_t L = uint32_t(xml.size()), pad = L & 1;
+    ASSERT_EQ(chunk.Size(), int(3 + 32 + L + pad));
+    EXPECT_EQ(Text(chunk, 3, 4) + Text(chunk, 15, 8), "RIFFQVCMQVCS");
+    EXPECT_EQ((std::vector{Word(chunk, 7), Word(chunk, 11), Word(chunk, 23), Word(chunk, 27), Word(chunk, 31)}),
+              (std::vector<uint32_t>{L + 24 + pad, 1, L + 8, 1, L}));
+    EXPECT_EQ(Text(chunk, 35, int(L)), xml);
+    EXPECT_TRUE(!pad || chunk.GetData()[35 + L] == 0);
     EXPECT_EQ(z.UnserializeState(chunk, 3), chunk.Size());
     EXPECT_STREQ(z.GetPresetName(0), name);
   }
@@ -100,12 +80,9 @@ TEST_F(PresetTest, EveryParameterRoundTrips)
   z.OnParamReset(kUI);
   const std::vector<double> saved = Values(z);
   for (int i = 0; i < z.NParams(); ++i)
-  {
-    if (i != ZANIQ::kAutoSetLinkID && z.GetParam(i)->Type() != IParam::kTypeDouble)
-    {
-      EXPECT_NE(saved[size_t(i)], z.GetParam(i)->GetDefault()) << i;
-    }
-  }
+    EXPECT_TRUE(i == ZANIQ::kAutoSetLinkID || z.GetParam(i)->Type() == IParam::kTypeDouble ||
+                saved[size_t(i)] != z.GetParam(i)->GetDefault())
+        << i;
 
   IByteChunk chunk;
   ASSERT_TRUE(z.SerializeState(chunk));
@@ -136,12 +113,16 @@ void ExpectReadTo(PresetZANIQ& z, const IByteChunk& chunk, int startPos, int exp
   EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -5.0);
 }
 
-TEST_F(PresetTest, StateCorpusReadsToTheNamedPositions)
+TEST_F(PresetTest, DamagedChunksReadToTheirPositionsAndChangeNothing)
 {
-  // File names: <expected result>_<what>.bin, the result "m1" standing for -1 and "end" for the frame's end.
   PresetZANIQ& z = MakePlug();
+  IByteChunk good;
+  ASSERT_TRUE(z.SerializeState(good));
+  const int n = good.Size(), end = int(8 + Word(good, 4));
   z.Change(ZANIQ::kReferenceLevel, -5.0);
   z.GetPreset(0)->SetName("Before");
+
+  // The stored corpus. File names: <expected result>_<what>.bin, "m1" standing for -1 and "end" for the frame's end.
   int checked = 0;
   for (const auto& path : FilesIn(std::filesystem::path(ZANIQ_TEST_DATA) / "state"))
   {
@@ -156,17 +137,8 @@ TEST_F(PresetTest, StateCorpusReadsToTheNamedPositions)
     ++checked;
   }
   EXPECT_GE(checked, 10);
-}
 
-TEST_F(PresetTest, DamagedChunksReadToTheirPositionsAndChangeNothing)
-{
-  // Damage the stored corpus has no file for; then the same chunk undamaged inside a larger one.
-  PresetZANIQ& z = MakePlug();
-  IByteChunk good;
-  ASSERT_TRUE(z.SerializeState(good));
-  const int n = good.Size(), end = int(8 + Word(good, 4));
-  z.Change(ZANIQ::kReferenceLevel, -5.0);
-  z.GetPreset(0)->SetName("Before");
+  // Damage the corpus has no file for; then the same chunk undamaged inside a larger one.
   auto withWord = [&](int pos, uint32_t v) {
     IByteChunk c = good;
     SetWord(c, pos, v);
@@ -211,14 +183,12 @@ TEST_F(PresetTest, StatePresetsHoldDefaultsAndNamedValues)
 
   IPreset preset;
   z.MakeStatePreset(preset, "Two", 2, int(ZANIQ::kMeterMode), 0, int(ZANIQ::kDriveFX), -3.5);
-  EXPECT_TRUE(preset.mInitialized);
-  EXPECT_STREQ(preset.mName, "Two");
-  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0));
-  ASSERT_TRUE(z.RestorePreset(0));
-  EXPECT_EQ(z.GetParam(ZANIQ::kMeterMode)->Value(), 0);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kDriveFX)->Value(), -3.5);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -18.0); // its default, not its current value
-  EXPECT_STREQ(z.GetPresetName(0), "Two");
+  EXPECT_EQ(std::pair(preset.mInitialized, std::string(preset.mName)), std::pair(true, std::string("Two")));
+  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0) && z.RestorePreset(0));
+  // Reference Level at its default, not its current value.
+  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kMeterMode), z.Value(ZANIQ::kDriveFX), z.Value(ZANIQ::kReferenceLevel),
+                       std::string(z.GetPresetName(0))),
+            std::tuple(0.0, -3.5, -18.0, std::string("Two")));
 
   // The start-up "Init" preset recalls under its own name.
   ASSERT_TRUE(z.CopyPresetToSlot(z.GetInitPreset(), 0));
@@ -248,21 +218,14 @@ TEST_F(PresetTest, ClassInfoDataIsTheStateChunk)
   EXPECT_EQ(z.SetState(plist), noErr);
   EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -9.0));
 
-  // "data" that is not this chunk is refused and changes nothing.
-  CFMutableDictionaryRef damaged = CFDictionaryCreateMutableCopy(nullptr, 0, dict);
-  const UInt8 junk[] = "JUNK and more bytes than a header";
-  CFDataRef junkData = CFDataCreate(nullptr, junk, sizeof junk);
-  CFDictionarySetValue(damaged, CFSTR("data"), junkData);
+  // Damaged "data" is refused below. Without "data" the preset it names ("Init", the defaults) is recalled, and the
+  // restore still refused.
+  CFMutableDictionaryRef noData = CFDictionaryCreateMutableCopy(nullptr, 0, dict);
+  CFDictionaryRemoveValue(noData, CFSTR("data"));
   z.Change(ZANIQ::kReferenceLevel, -30.0);
-  EXPECT_EQ(z.SetState(damaged), kAudioUnitErr_InvalidPropertyValue);
-  EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kReferenceLevel)->Value(), -30.0);
-
-  // Without "data" the preset it names ("Init", the defaults) is recalled, and the restore still refused.
-  CFDictionaryRemoveValue(damaged, CFSTR("data"));
-  EXPECT_EQ(z.SetState(damaged), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(z.SetState(noData), kAudioUnitErr_InvalidPropertyValue);
   EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0));
-  CFRelease(junkData);
-  CFRelease(damaged);
+  CFRelease(noData);
   CFRelease(plist);
 }
 

@@ -47,8 +47,7 @@ TEST_F(ZaniqTest, MainThreadChangesDoNotRaceTheAudioThread)
 
   // The last requests are applied by the next block.
   receiver.RunBlock();
-  EXPECT_EQ(receiver.PendingDSPRequests(), 0u);
   EXPECT_NEAR(receiver.GetOverProtection(0).ceiling, std::pow(10.0, 6.0 / 20.0), 1e-12);
-  EXPECT_EQ(receiver.GetDelayLine(1).length, 1234);
-  EXPECT_EQ(receiver.GetPreFXMeter().Mode(), kMeterMaxPeak);
+  EXPECT_EQ(std::tuple(receiver.PendingDSPRequests(), receiver.GetDelayLine(1).length, receiver.GetPreFXMeter().Mode()),
+            std::tuple(0u, 1234, int(kMeterMaxPeak)));
 }

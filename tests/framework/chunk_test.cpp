@@ -58,7 +58,7 @@ public:
 };
 
 // Little-endian f64 bytes, written by hand so the test does not lean on the chunk under test.
-std::vector<uint8_t> Doubles(std::initializer_list<double> values)
+std::vector<uint8_t> Doubles(const std::vector<double>& values)
 {
   std::vector<uint8_t> out;
   for (double v : values)
@@ -86,11 +86,9 @@ TEST(ByteChunk, AppendsInHostOrderAndReadsBackByPosition)
 {
   IByteChunk c;
   EXPECT_EQ(c.GetData(), nullptr);
-  EXPECT_EQ(c.Put(int32_t(0x01020304)), 4);
-  EXPECT_EQ(c.PutBool(true), 5);
-  EXPECT_EQ(c.PutStr("abc"), 12);
-  EXPECT_EQ(c.Put(2.5), 20);
-  EXPECT_EQ(c.PutStr(nullptr), 24);
+  // Each put returns the new size (braces: in order).
+  EXPECT_EQ((std::vector{c.Put(int32_t(0x01020304)), c.PutBool(true), c.PutStr("abc"), c.Put(2.5), c.PutStr(nullptr)}),
+            (std::vector{4, 5, 12, 20, 24}));
   const uint8_t expectHead[] = {0x04, 0x03, 0x02, 0x01, 0x01, 0x03, 0x00, 0x00, 0x00, 'a', 'b', 'c'};
   ASSERT_NE(c.GetData(), nullptr);
   EXPECT_EQ(std::memcmp(c.GetData(), expectHead, sizeof(expectHead)), 0);
@@ -115,8 +113,7 @@ TEST(ByteChunk, FailedReadsReturnMinusOneAndLeaveTheValue)
   c.Put(int32_t(7));
   c.Put(int16_t(9));
   double d = 1.25;
-  EXPECT_EQ(c.Get(d, 0), -1); // 8 bytes wanted, 6 there
-  EXPECT_EQ(d, 1.25);
+  EXPECT_EQ(std::pair(c.Get(d, 0), d), std::pair(-1, 1.25)); // 8 bytes wanted, 6 there
   int32_t v = 42;
   for (int pos : {-1, 3, INT_MAX, INT_MAX - 2}) // pos + size must not wrap in 32 bits
     EXPECT_EQ(c.Get(v, pos), -1) << pos;
@@ -161,8 +158,7 @@ TEST(ByteChunk, VersionHeaderIsWrittenAndSkipped)
   EXPECT_EQ(c.InitChunkWithVersion(), 8);
   const uint8_t header[] = {'t', 'f', 'f', 'p', 0x00, 0x00, 0x01, 0x00};
   EXPECT_EQ(std::memcmp(c.GetData(), header, 8), 0);
-  EXPECT_EQ(c.SkipVersionHeader(0), 8);
-  EXPECT_EQ(c.SkipVersionHeader(-1), -1);
+  EXPECT_EQ(std::pair(c.SkipVersionHeader(0), c.SkipVersionHeader(-1)), std::pair(8, -1));
   EXPECT_EQ(ChunkOf({'x', 'f', 'f', 'p', 0, 0, 1, 0}).SkipVersionHeader(0), 0);
   EXPECT_EQ(ChunkOf({'t', 'f', 'f', 'p'}).SkipVersionHeader(0), 0);
 }
@@ -177,13 +173,7 @@ TEST(ParamState, FortySixParametersAre368BytesOfDoublesInIndexOrder)
   IByteChunk chunk;
   ASSERT_TRUE(plug.SerializeParams(chunk));
   ASSERT_EQ(chunk.Size(), 368);
-  std::vector<uint8_t> expect;
-  for (double v : plug.Values())
-  {
-    const std::vector<uint8_t> one = Doubles({v});
-    expect.insert(expect.end(), one.begin(), one.end());
-  }
-  EXPECT_EQ(std::memcmp(chunk.GetData(), expect.data(), 368), 0);
+  EXPECT_EQ(std::memcmp(chunk.GetData(), Doubles(plug.Values()).data(), 368), 0);
   StatePlug other;
   EXPECT_EQ(other.UnserializeParams(chunk, 0), 368);
   EXPECT_EQ(other.Values(), plug.Values());
@@ -212,15 +202,14 @@ TEST(ParamState, TruncatedStateSetsOnlyWhatWasReadInFull)
   std::vector<uint8_t> bytes = Doubles({33.0});
   bytes.insert(bytes.end(), {1, 2, 3, 4}); // half of parameter 1
   const IByteChunk chunk = ChunkOf(bytes);
-  EXPECT_EQ(plug.UnserializeParams(chunk, 0), -1);
-  EXPECT_EQ(plug.Values(), expect);
-  EXPECT_EQ(plug.changes.size(), 46u); // the reset still runs
-
-  // A negative start reads nothing but still resets.
-  plug.changes.clear();
-  EXPECT_EQ(plug.UnserializeParams(chunk, -1), -1);
-  EXPECT_EQ(plug.Values(), expect);
-  EXPECT_EQ(plug.changes.size(), 46u);
+  // A negative start reads nothing; both still reset.
+  for (int start : {0, -1})
+  {
+    plug.changes.clear();
+    EXPECT_EQ(plug.UnserializeParams(chunk, start), -1);
+    EXPECT_EQ(plug.Values(), expect);
+    EXPECT_EQ(plug.changes.size(), 46u);
+  }
 }
 
 TEST(ParamState, ValuesAreConstrainedAndNonFiniteOnesRefused)
@@ -258,8 +247,7 @@ TEST(ParamState, CompareStateNeedsTheWholeStateInsideTheData)
 TEST(Identity, VersionBuildAndApiStrings)
 {
   StatePlug plug;
-  EXPECT_EQ(plug.GetPluginVersion(false), 0x0002020B);
-  EXPECT_EQ(plug.GetPluginVersion(true), 2310);
+  EXPECT_EQ(std::pair(plug.GetPluginVersion(false), plug.GetPluginVersion(true)), std::pair(0x0002020B, 2310));
   Util_String version;
   plug.GetPluginVersionStr(version);
   EXPECT_STREQ(version.Get(), "v2.2.11");

@@ -130,14 +130,12 @@ TEST(EditorWindow, OpenCloseOpenRemembersSizeAndScale)
   dlg.log.clear();
   dlg.CloseWindow();
   EXPECT_EQ(dlg.log, (Log{"close(with context)"}));
-  EXPECT_EQ(dlg.Remembered(), (std::vector<int>{500, 700}));
-  EXPECT_FLOAT_EQ(dlg.GetRememberedScale(), 1.5f);
+  EXPECT_EQ(std::pair(dlg.Remembered(), dlg.GetRememberedScale()), std::pair(std::vector<int>{500, 700}, 1.5f));
 
   // The new context starts at the base size; the delegate brings it to what the first one had.
   ScriptedGraphics* second = dlg.Open();
-  EXPECT_EQ(dlg.graphicsMade, 2);
-  EXPECT_EQ(std::make_pair(second->Width(), second->Height()), std::make_pair(500, 700));
-  EXPECT_FLOAT_EQ(second->GetDrawScale(), 1.5f);
+  EXPECT_EQ(std::make_tuple(dlg.graphicsMade, second->Width(), second->Height(), second->GetDrawScale()),
+            std::make_tuple(2, 500, 700, 1.5f));
   EXPECT_GE(second->Count("PlatformResize(1)"), 1);
 }
 
@@ -153,15 +151,13 @@ TEST(EditorWindow, CloseIsGuardedAndRepeatable)
   // A second close calls the hook again and leaves what was remembered.
   dlg.closeAgainFromHook = false;
   dlg.CloseWindow();
-  EXPECT_EQ(dlg.log.back(), "close");
-  EXPECT_EQ(dlg.Remembered(), (std::vector<int>{300, 400}));
+  EXPECT_EQ(std::pair(dlg.log.back(), dlg.Remembered()), std::pair(std::string("close"), std::vector<int>{300, 400}));
 
   // Opening over an open editor closes the old one first.
   dlg.Open();
   dlg.log.clear();
   dlg.Open();
-  EXPECT_EQ(dlg.log.front(), "close(with context)");
-  EXPECT_EQ(dlg.graphicsMade, 3);
+  EXPECT_EQ(std::pair(dlg.log.front(), dlg.graphicsMade), std::pair(std::string("close(with context)"), 3));
 }
 
 // ---- Values and messages for the controls ----
@@ -209,13 +205,12 @@ TEST(EditorState, RoundTripAndDamagedInput)
   other.Open();
   other.CloseWindow();
   EXPECT_EQ(other.UnserializeEditorState(chunk, 4), 16);
-  EXPECT_EQ(other.Remembered(), (std::vector<int>{500, 600}));
-  EXPECT_FLOAT_EQ(other.GetRememberedScale(), 1.25f);
+  EXPECT_EQ(std::pair(other.Remembered(), other.GetRememberedScale()), std::pair(std::vector<int>{500, 600}, 1.25f));
   IByteChunk closed;
   ASSERT_TRUE(other.SerializeEditorState(closed));
   EXPECT_TRUE(closed.IsEqual(EditorState(500, 600, 1.25f)));
   EXPECT_EQ(other.Open()->Width(), 500);
-  EXPECT_FLOAT_EQ(other.Graphics()->GetDrawScale(), 1.25f);
+  EXPECT_EQ(other.Graphics()->GetDrawScale(), 1.25f);
 
   // Open and ready: applied to the context at once.
   EXPECT_EQ(other.UnserializeEditorState(EditorState(400, 500, 1.f), 0), 12);
@@ -231,7 +226,6 @@ TEST(EditorState, RoundTripAndDamagedInput)
   EXPECT_EQ(other.UnserializeEditorState(EditorState(400, 500, 1.f), -1), -1);
   EXPECT_EQ(other.UnserializeEditorState(EditorState(0, 0, 0.f), 0), 12);
   EXPECT_EQ(other.UnserializeEditorState(EditorState(640, 480, std::numeric_limits<float>::quiet_NaN()), 0), 12);
-  EXPECT_EQ(other.Remembered(), remembered);
-  EXPECT_FLOAT_EQ(other.GetRememberedScale(), 1.f);
+  EXPECT_EQ(std::pair(other.Remembered(), other.GetRememberedScale()), std::pair(remembered, 1.f));
   EXPECT_EQ(other.Open()->Width(), 400);
 }

@@ -122,10 +122,9 @@ TEST(FxpFiles, ParameterFormProgramBytes)
   EXPECT_FALSE(fs::exists(path.string() + ".tmp"));
   FilePlug other(false);
   ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
-  EXPECT_EQ(other.Values(), plug.Values());
-  EXPECT_STREQ(other.GetPresetName(0), "Init");
+  EXPECT_EQ(std::tuple(other.Values(), std::string(other.GetPresetName(0)), other.presetChanges),
+            std::tuple(plug.Values(), std::string("Init"), 1));
   EXPECT_TRUE(other.GetPreset(0)->mInitialized && other.GetPreset(0)->mChunk.IsEqual(plug.State()));
-  EXPECT_EQ(other.presetChanges, 1);
 }
 
 TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
@@ -146,9 +145,8 @@ TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
   FilePlug other(true);
   ASSERT_TRUE(other.RestorePreset(1));
   ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
-  EXPECT_EQ(other.Values(), plug.Values());
-  EXPECT_EQ(other.GetCurrentPresetIdx(), 1);
-  EXPECT_STREQ(other.GetPresetName(1), "Lead");
+  EXPECT_EQ(std::tuple(other.Values(), other.GetCurrentPresetIdx(), std::string(other.GetPresetName(1))),
+            std::tuple(plug.Values(), 1, std::string("Lead")));
   EXPECT_TRUE(other.GetPreset(1)->mChunk.IsEqual(state));
 }
 
@@ -201,9 +199,8 @@ TEST(FxbFiles, ParameterFormBankBytes)
   EXPECT_EQ(ReadBytes(path), expect);
   FilePlug other(false);
   ASSERT_TRUE(other.LoadBankFromFXB(path.c_str()));
-  EXPECT_EQ(other.GetCurrentPresetIdx(), 2);
-  EXPECT_EQ(other.Values(), plug.Values());
-  EXPECT_STREQ(other.GetPresetName(2), "user preset 1");
+  EXPECT_EQ(std::tuple(other.Values(), other.GetCurrentPresetIdx(), std::string(other.GetPresetName(2))),
+            std::tuple(plug.Values(), 2, std::string("user preset 1")));
   EXPECT_TRUE(other.GetPreset(0)->mChunk.IsEqual(plug.GetPreset(0)->mChunk));
 }
 
@@ -228,8 +225,7 @@ TEST(FxbFiles, ChunkFormBankBytesAndRoundTrip)
   FilePlug other(true);
   ASSERT_TRUE(other.RestorePreset(2)); // the current slot is recalled after the bank is read
   ASSERT_TRUE(other.LoadBankFromFXB(path.c_str()));
-  EXPECT_EQ(other.Everything(), plug.Everything());
-  EXPECT_EQ(other.presetChanges, 1);
+  EXPECT_EQ(std::pair(other.Everything(), other.presetChanges), std::pair(plug.Everything(), 1));
 }
 
 // ---- Refusals ----
@@ -258,8 +254,7 @@ TEST(FxpFiles, RefusedFilesChangeNothing)
   for (const char* bad : {missing.c_str(), "", static_cast<const char*>(nullptr)})
     EXPECT_FALSE(other.LoadProgramFromFXP(bad));
   EXPECT_FALSE(other.LoadBankFromFXB(nullptr));
-  EXPECT_EQ(other.Everything(), before);
-  EXPECT_EQ(other.presetChanges, 0);
+  EXPECT_EQ(std::pair(other.Everything(), other.presetChanges), std::pair(before, 0));
 
   // The chunk form needs a plug-in that does state chunks.
   WriteBytes(path, bytes);
@@ -303,8 +298,7 @@ TEST(FxbFiles, ProgramsBeyondTheSlotsAreNotRead)
     EXPECT_STREQ(small.GetPresetName(i), big.GetPresetName(i));
     EXPECT_TRUE(small.GetPreset(i)->mChunk.IsEqual(big.GetPreset(i)->mChunk)) << i;
   }
-  EXPECT_EQ(small.GetCurrentPresetIdx(), 1);
-  EXPECT_EQ(small.Values(), big.Values());
+  EXPECT_EQ(std::pair(small.GetCurrentPresetIdx(), small.Values()), std::pair(1, big.Values()));
 }
 
 TEST(FxpFiles, UnwritablePathsFailAndLeaveNoFile)

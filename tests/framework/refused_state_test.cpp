@@ -94,8 +94,7 @@ TEST_F(RefusedState, RecallOfARefusedSlotFails)
   FillSlots();
   const auto values = plug.Values();
   EXPECT_FALSE(plug.RestorePreset(1));
-  EXPECT_EQ(plug.Values(), values);
-  EXPECT_EQ(plug.GetCurrentPresetIdx(), 0);
+  EXPECT_EQ(std::pair(plug.Values(), plug.GetCurrentPresetIdx()), std::pair(values, 0));
   EXPECT_TRUE(plug.RestorePreset(2));
   EXPECT_EQ(plug.Values()[0], 3.0);
 }
@@ -128,8 +127,7 @@ TEST_F(RefusedState, ProgramAndBankFilesWithARefusedStateAreRefused)
   const std::string slots = plug.Slots();
   EXPECT_FALSE(plug.LoadProgramFromFXP(fxp.c_str()));
   EXPECT_FALSE(plug.LoadBankFromFXB(fxb.c_str()));
-  EXPECT_EQ(plug.Values(), values);
-  EXPECT_EQ(plug.Slots(), slots);
+  EXPECT_EQ(std::pair(plug.Values(), plug.Slots()), std::pair(values, slots));
 
   // The same files with the plug-in's own states load.
   ASSERT_TRUE(plug.SaveProgramAsFXP(fxp.c_str()));

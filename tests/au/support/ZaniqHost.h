@@ -1,6 +1,6 @@
 #pragma once
 
-// Driving the product bundle as a host does: a temporary HOME, parameters by host name, the read-outs and command
+// Driving the product bundle as a host does: a temporary HOME, parameters by host name, the read-out and command
 // properties, and a Sender/Receiver pair chained in this process. Each block the Receiver's input renders the Sender
 // on the same samples through in-process effects (the Sender always processes a block first); the test sees what
 // went in, what the Sender gave, what the Receiver got and what it gave back.
@@ -15,9 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -40,8 +38,7 @@ inline void SetParam(auhost::Instance& unit, const char* name, const std::string
   EXPECT_OK(unit.SetParameterFromText(name, value)) << name << "=" << value;
 }
 
-// A parameter's current value by its host name; NaN (and a failure) when it cannot be read. With `desc` the
-// description found is handed back too.
+// A parameter's value by its host name (and its description into `desc`); NaN and a failure when unreadable.
 inline float Param(const auhost::Instance& unit, const char* name, auhost::ParameterDesc* desc = nullptr)
 {
   auhost::ParameterDesc found;
@@ -52,11 +49,10 @@ inline float Param(const auhost::Instance& unit, const char* name, auhost::Param
   return v;
 }
 
-// Mode and Link ID as the "Plugin Mode" and "Link ID" parameters give them.
+// Mode (0 Sender, 1 Receiver) and Link ID as the "Plugin Mode" and "Link ID" parameters give them.
 struct Role
 {
-  int mode = -1; // 0 Sender, 1 Receiver
-  int link = -1;
+  int mode = -1, link = -1;
   bool operator==(const Role&) const = default;
 };
 inline std::ostream& operator<<(std::ostream& os, const Role& r)
@@ -65,10 +61,10 @@ inline std::ostream& operator<<(std::ostream& os, const Role& r)
 }
 inline Role RoleOf(const auhost::Instance& unit)
 {
-  return {static_cast<int>(Param(unit, "Plugin Mode")), static_cast<int>(Param(unit, "Link ID"))};
+  return {int(Param(unit, "Plugin Mode")), int(Param(unit, "Link ID"))};
 }
 
-// The six read-out values (ZaniqReadouts, in dB); NaNs (and a failure) when the property is refused.
+// The six read-out values (dB); NaNs and a failure when the property is refused.
 inline ZaniqReadouts Readouts(const auhost::Instance& unit)
 {
   ZaniqReadouts r;
@@ -87,8 +83,7 @@ inline OSStatus SendCommand(auhost::Instance& unit, int32_t code)
                               sizeof(command));
 }
 
-// Opens, prepares (non-interleaved float at kRate, channels in and out, maxFrames) and resets an instance as hosts
-// do after initialising.
+// Opens, prepares (kRate, `channels` in and out, maxFrames) and resets an instance as hosts do after initialising.
 inline void OpenPrepared(const auhost::Bundle& bundle, UInt32 channels, UInt32 maxFrames,
                          std::unique_ptr<auhost::Instance>& unit)
 {
@@ -99,16 +94,14 @@ inline void OpenPrepared(const auhost::Bundle& bundle, UInt32 channels, UInt32 m
 
 // --- Signals and comparisons ------------------------------------------------------------------------------------
 
-// A sample of channel `channel` at frame `frame` of a signal.
 using Signal = std::function<float(UInt32 channel, uint64_t frame)>;
 
 // The test tone: 997 Hz at amplitude 0.5 on the left, 1499 Hz at 0.3 on the right. It stays below the latency
 // detector's -3 dB threshold, so only the measuring impulse can trip it.
 inline float Tone(UInt32 channel, uint64_t frame)
 {
-  const double t = static_cast<double>(frame) / kRate;
-  if (channel == 0) return static_cast<float>(0.5 * std::sin(2.0 * M_PI * 997.0 * t));
-  return static_cast<float>(0.3 * std::sin(2.0 * M_PI * 1499.0 * t + 1.0));
+  const double t = double(frame) / kRate;
+  return float(channel == 0 ? 0.5 * std::sin(2.0 * M_PI * 997.0 * t) : 0.3 * std::sin(2.0 * M_PI * 1499.0 * t + 1.0));
 }
 
 // The largest |a - b| over frames [first, first + count) of every channel.
@@ -117,7 +110,7 @@ inline double MaxDifference(const auhost::AudioData& a, const auhost::AudioData&
   double worst = 0.0;
   for (UInt32 c = 0; c < std::min(a.NChannels(), b.NChannels()); ++c)
     for (uint64_t i = first; i < first + count && i < a.NFrames() && i < b.NFrames(); ++i)
-      worst = std::max(worst, std::fabs(static_cast<double>(a.channels[c][i]) - b.channels[c][i]));
+      worst = std::max(worst, std::fabs(double(a.channels[c][i]) - b.channels[c][i]));
   return worst;
 }
 
@@ -151,20 +144,16 @@ public:
   OSStatus Pull(const AudioTimeStamp& ts, UInt32 frames, AudioBufferList* data) override
   {
     if (!data || frames > last[0].size()) return kAudio_ParamError;
-    const int64_t start = static_cast<int64_t>(ts.mSampleTime) + shift;
+    const int64_t start = int64_t(ts.mSampleTime) + shift;
     for (UInt32 c = 0; c < last.size(); ++c)
-      for (UInt32 i = 0; i < frames; ++i)
-        last[c][i] = mSignal(c, static_cast<uint64_t>(start + i));
+      for (UInt32 i = 0; i < frames; ++i) last[c][i] = mSignal(c, uint64_t(start + i));
     for (UInt32 k = 0; k < data->mNumberBuffers; ++k)
     {
       AudioBuffer& buffer = data->mBuffers[k];
       float* src = last[std::min<size_t>(k, last.size() - 1)].data();
-      if (!buffer.mData)
-        buffer.mData = src, buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
-      else if (buffer.mDataByteSize < frames * sizeof(float))
-        return kAudio_ParamError;
-      else
-        std::copy_n(src, frames, static_cast<float*>(buffer.mData));
+      if (!buffer.mData) buffer.mData = src, buffer.mDataByteSize = frames * UInt32(sizeof(float));
+      else if (buffer.mDataByteSize < frames * sizeof(float)) return kAudio_ParamError;
+      else std::copy_n(src, frames, static_cast<float*>(buffer.mData));
     }
     return noErr;
   }
@@ -181,21 +170,19 @@ private:
 class TapEffect final : public auhost::Effect
 {
 public:
-  void Process(AudioBufferList& data, UInt32 frames) override
+  void Process(AudioBufferList& data, UInt32 n) override
   {
-    const UInt32 n = std::min<UInt32>(data.mNumberBuffers, static_cast<UInt32>(senderOut.size()));
-    for (UInt32 k = 0; k < n; ++k)
-      if (data.mBuffers[k].mData)
-        std::copy_n(static_cast<const float*>(data.mBuffers[k].mData), frames, senderOut[k].data());
-    if (fx) fx->Process(data, frames);
-    for (UInt32 k = 0; k < n; ++k)
+    const UInt32 buffers = std::min<UInt32>(data.mNumberBuffers, UInt32(senderOut.size()));
+    for (UInt32 k = 0; k < buffers; ++k)
+      if (auto* x = static_cast<const float*>(data.mBuffers[k].mData)) std::copy_n(x, n, senderOut[k].data());
+    if (fx) fx->Process(data, n);
+    for (UInt32 k = 0; k < buffers; ++k)
       if (auto* x = static_cast<float*>(data.mBuffers[k].mData))
       {
-        for (UInt32 i = 0; i < frames && extraGain != 1.f; ++i)
-          x[i] *= extraGain;
-        std::copy_n(x, frames, receiverIn[k].data());
+        if (extraGain != 1.f) std::for_each(x, x + n, [this](float& s) { s *= extraGain; });
+        std::copy_n(x, n, receiverIn[k].data());
       }
-    this->frames = frames;
+    frames = n;
   }
 
   std::unique_ptr<auhost::FxChain> fx; // none for an empty --fx list
@@ -204,10 +191,10 @@ public:
   UInt32 frames = 0; // of the last block processed; the test clears it before each
 };
 
-// What a run went through, frame by frame from the first frame of the take.
+// What a run went through, frame by frame from its first frame: the Sender's input and output, the Receiver's input
+// (after the effects) and output.
 struct Take
 {
-  // The Sender's input and output, the Receiver's input (after the effects) and output.
   auhost::AudioData in, senderOut, receiverIn, out;
 };
 
@@ -232,37 +219,33 @@ class ZaniqPairTest : public ZaniqBundleTest<>
 protected:
   static constexpr UInt32 kBlock = 512;
 
-  // Opens the Sender and then the Receiver (checking that they pair on Link ID 1), prepares both for kRate,
-  // `channels` and kBlock, puts the --fx list `fx` between them and applies the Receiver's settings. Then two silent
-  // cycles leave the link slot with this Receiver's view (a slot keeps what an earlier pair wrote), and a meter
-  // reset lets the signal start on cleared meters.
+  // Opens the Sender and then the Receiver (which must pair on Link ID 1), prepares both, puts the --fx list `fx`
+  // between them and applies the Receiver's settings. Then two silent cycles leave the link slot with this
+  // Receiver's view (a slot keeps what an earlier pair wrote), and a meter reset lets the signal start on cleared
+  // meters.
   void Start(const std::string& fx, UInt32 channels, const Settings& receiverSettings)
   {
     mChannels = channels;
     ASSERT_NO_FATAL_FAILURE(OpenPrepared(*mBundle, channels, kBlock, mSender));
     ASSERT_NO_FATAL_FAILURE(OpenPrepared(*mBundle, channels, kBlock, mReceiver));
     ASSERT_EQ(std::tuple(RoleOf(*mSender), RoleOf(*mReceiver)), std::tuple(Role{0, 1}, Role{1, 1}));
-
     mSource = std::make_unique<SignalSource>(mSignal, channels, kBlock);
     mOut.assign(channels, std::vector<float>(kBlock, 0.f));
     mTap = std::make_unique<TapEffect>();
     mTap->senderOut = mTap->receiverIn = mOut;
     std::vector<auhost::FxSpec> specs;
     std::string error;
-    ASSERT_TRUE(auhost::ParseFxList(fx, specs, error) || fx.empty()) << error;
+    ASSERT_TRUE(fx.empty() || auhost::ParseFxList(fx, specs, error)) << error;
     ASSERT_OK(specs.empty() ? auhost::Status::Ok() : auhost::FxChain::Make(specs, kRate, channels, mTap->fx));
     mChain.Append(*mSender);
     mChain.Append(*mReceiver, mTap.get());
     ASSERT_OK(mChain.Connect(mSource.get()));
-
-    for (const auto& [name, value] : receiverSettings)
-      SetParam(*mReceiver, name, value);
+    for (const auto& [name, value] : receiverSettings) SetParam(*mReceiver, name, value);
     const Signal signal = std::exchange(mSignal, [](UInt32, uint64_t) { return 0.f; });
-    for (int i = 0; i < 2; ++i)
-      ASSERT_NO_FATAL_FAILURE(Cycle(kBlock));
+    for (int i = 0; i < 2; ++i) ASSERT_NO_FATAL_FAILURE(Cycle(kBlock));
     mSignal = signal;
     Press("Reset Sender RMS");
-    mSource->shift = -static_cast<int64_t>(mSampleTime); // the signal starts with the next cycle
+    mSource->shift = -int64_t(mSampleTime); // the signal starts with the next cycle
   }
 
   double Readout(EZaniqReadout which) { return Readouts(*mReceiver).values[which]; }
@@ -274,17 +257,15 @@ protected:
     SetParam(*mReceiver, button, "off");
   }
 
-  // One host cycle of `frames` frames: the next frames of the signal into the Sender (or into the Receiver when it
-  // is fed directly), the Receiver rendered (which renders the Sender through the effects), the run loop pumped.
+  // One host cycle of `frames` frames: the Receiver rendered (which renders the Sender through the effects, unless
+  // the Receiver is fed directly), then the run loop pumped.
   void Cycle(UInt32 frames, Take* take = nullptr)
   {
     ASSERT_LE(frames, kBlock);
     mTap->frames = 0;
     float* pointers[auhost::Instance::kMaxChannels];
-    for (UInt32 c = 0; c < mChannels; ++c)
-      pointers[c] = mOut[c].data();
-    ASSERT_EQ(mReceiver->RenderBlock(static_cast<double>(mSampleTime), frames, pointers, mChannels), noErr)
-        << "render at " << mSampleTime;
+    for (UInt32 c = 0; c < mChannels; ++c) pointers[c] = mOut[c].data();
+    ASSERT_EQ(mReceiver->RenderBlock(double(mSampleTime), frames, pointers, mChannels), noErr) << mSampleTime;
     for (UInt32 c = 0; c < mChannels; ++c)
     {
       ASSERT_NE(pointers[c], nullptr);
@@ -292,7 +273,7 @@ protected:
     }
     if (take)
     {
-      // With no Sender rendered (the Receiver fed directly) the tap saw nothing: it reads as silence then.
+      // With no Sender rendered the tap saw nothing: it reads as silence then.
       const bool tapped = mTap->frames == frames;
       Append(take->in, mSource->last, frames);
       Append(take->senderOut, tapped ? mTap->senderOut : Block(mChannels, std::vector<float>(frames)), frames);
@@ -303,13 +284,12 @@ protected:
     mPump.Pump(frames / kRate);
   }
 
-  // Whole blocks (the last may be shorter) covering `frames` frames.
+  // Whole blocks (the last may be shorter) covering `frames` frames; Grab hands back what went through.
   void Run(uint64_t frames, Take* take = nullptr)
   {
     for (uint64_t done = 0; done < frames; done += kBlock)
-      ASSERT_NO_FATAL_FAILURE(Cycle(static_cast<UInt32>(std::min<uint64_t>(kBlock, frames - done)), take));
+      ASSERT_NO_FATAL_FAILURE(Cycle(UInt32(std::min<uint64_t>(kBlock, frames - done)), take));
   }
-  // The same, handing back what went through.
   Take Grab(uint64_t frames)
   {
     Take t;
@@ -320,7 +300,7 @@ protected:
   static void Append(auhost::AudioData& data, const Block& block, UInt32 frames)
   {
     data.sampleRate = kRate;
-    if (data.channels.size() < block.size()) data.channels.resize(block.size());
+    data.channels.resize(std::max(data.channels.size(), block.size()));
     for (size_t c = 0; c < block.size(); ++c)
       data.channels[c].insert(data.channels[c].end(), block[c].begin(), block[c].begin() + frames);
   }

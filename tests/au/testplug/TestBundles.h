@@ -5,6 +5,8 @@
 
 #include "tools/auhost/AuHost.h"
 
+#include "au/PluginAU.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -67,6 +69,25 @@ protected:
   }
 
   AudioUnit Unit() const { return mUnit->Unit(); }
+  // The plug-in object behind the instance, through the adapter's private property.
+  plugin::PluginAU& Plug() const
+  {
+    plugin::PluginAU* plug = nullptr;
+    EXPECT_OK(mUnit->GetProperty(plugin::PluginAU::kPrivatePropertyPlugin, kAudioUnitScope_Global, 0, plug));
+    return *plug;
+  }
+  Float32 Get(AudioUnitParameterID id) const
+  {
+    Float32 v = -999.f;
+    EXPECT_OK(mUnit->GetParameter(id, v));
+    return v;
+  }
+  // Replaces the instance by a fresh one of `component`.
+  void Reopen(AudioComponent component)
+  {
+    mUnit.reset();
+    ASSERT_OK(auhost::Instance::Open(component, mUnit));
+  }
 
   std::string mPath;
   std::shared_ptr<const auhost::Bundle> mBundle;

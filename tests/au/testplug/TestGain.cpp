@@ -14,22 +14,8 @@ namespace testplug
 
 using namespace plugin;
 
-enum EParams
-{
-  kGain = 0,
-  kDelay,
-  kMode,
-  kMute,
-  kNumParams
-};
-
-enum EModes
-{
-  kNormal = 0,
-  kInvert,
-  kHalf,
-  kNumModes
-};
+enum EParams { kGain = 0, kDelay, kMode, kMute, kNumParams };
+enum EModes { kNormal = 0, kInvert, kHalf, kNumModes };
 
 class TestGain final : public PluginAU
 {
@@ -38,26 +24,14 @@ public:
   static constexpr int kHistory = 64; // power of two above kMaxDelay
   static constexpr int kMaxChannels = 2;
 
-  static Config MakeConfig()
-  {
-    Config c;
-    c.nParams = kNumParams;
-    c.nPresets = 3; // two are filled; the empty one is pruned when the instance opens
-    c.channelIOStr = "1-1 2-2";
-    c.pluginName = "TestGain";
-    c.productName = "TestGain";
-    c.mfrName = "Zaniq Tests";
-    c.vendorVersion = PackVersion(1, 2, 3);
-    c.uniqueID = static_cast<int32_t>(MakeFourCC('T', 'G', 'a', 'n'));
-    c.mfrID = static_cast<int32_t>(MakeFourCC('Z', 'q', 'T', 's'));
-    c.plugDoesChunks = false;
-    c.plugType = kEffect;
-    c.plugHasUI = false;
-    c.bundleID = "com.zaniq.tests.TestGain";
-    return c;
-  }
+  // Three preset slots: two are filled; the empty one is pruned when the instance opens.
+  static constexpr Config kConfig = {.nParams = kNumParams, .nPresets = 3, .channelIOStr = "1-1 2-2",
+                                     .pluginName = "TestGain", .productName = "TestGain", .mfrName = "Zaniq Tests",
+                                     .vendorVersion = PackVersion(1, 2, 3), .uniqueID = MakeFourCC('T', 'G', 'a', 'n'),
+                                     .mfrID = MakeFourCC('Z', 'q', 'T', 's'), .plugType = kEffect,
+                                     .bundleID = "com.zaniq.tests.TestGain"};
 
-  explicit TestGain(const InstanceInfo& info) : PluginAU(info, MakeConfig())
+  explicit TestGain(const InstanceInfo& info) : PluginAU(info, kConfig)
   {
     GetParam(kGain)->InitGain("Gain", 0.0, -70.0, 24.0, 0.01, 0, "Level");
     GetParam(kDelay)->InitInt("Delay", 0, 0, kMaxDelay, "smp", 0, "Shape");

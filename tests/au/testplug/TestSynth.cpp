@@ -15,27 +15,14 @@ using namespace plugin;
 class TestSynth final : public PluginAU
 {
 public:
-  static Config MakeConfig()
-  {
-    Config c;
-    c.nParams = 1;
-    c.nPresets = 1;
-    c.channelIOStr = "0-1 0-2 0-*";
-    c.pluginName = "TestSynth";
-    c.productName = "TestSynth";
-    c.mfrName = "Zaniq Tests";
-    c.vendorVersion = PackVersion(1, 0, 0);
-    c.uniqueID = static_cast<int32_t>(MakeFourCC('T', 'S', 'y', 'n'));
-    c.mfrID = static_cast<int32_t>(MakeFourCC('Z', 'q', 'T', 's'));
-    c.plugDoesMidiIn = true;
-    c.plugDoesMidiOut = true;
-    c.plugType = kInstrument;
-    c.plugHasUI = false;
-    c.bundleID = "com.zaniq.tests.TestSynth";
-    return c;
-  }
+  static constexpr Config kConfig = {.nParams = 1, .nPresets = 1, .channelIOStr = "0-1 0-2 0-*",
+                                     .pluginName = "TestSynth", .productName = "TestSynth", .mfrName = "Zaniq Tests",
+                                     .vendorVersion = PackVersion(1, 0, 0), .uniqueID = MakeFourCC('T', 'S', 'y', 'n'),
+                                     .mfrID = MakeFourCC('Z', 'q', 'T', 's'), .plugDoesMidiIn = true,
+                                     .plugDoesMidiOut = true, .plugType = kInstrument,
+                                     .bundleID = "com.zaniq.tests.TestSynth"};
 
-  explicit TestSynth(const InstanceInfo& info) : PluginAU(info, MakeConfig())
+  explicit TestSynth(const InstanceInfo& info) : PluginAU(info, kConfig)
   {
     GetParam(0)->InitDouble("Volume", 1.0, 0.0, 1.0, 0.001, "", 0, "Main", IParam::ShapeLinear(), kUnitLinearGain);
     MakeDefaultPreset("Init", 1);

@@ -11,13 +11,11 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
