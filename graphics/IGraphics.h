@@ -714,8 +714,8 @@ public:
   // mouse events, for mouseOver mouse-over, when disabled); -1 when none. For mouseOver the background (index 0)
   // is skipped and nothing is found unless mouse-over is enabled.
   int GetMouseControlIdx(float x, float y, bool mouseOver = false) const;
-  // The control an event at (x, y) goes to: the one that touchID captured, else the corner resizer under the
-  // point, else the topmost hit. With capture, a found control is captured for touchID (refused when multi-touch is
+  // The control an event at (x, y) goes to: the one that touchID captured, else the open in-editor text field
+  // wherever the point is, else the corner resizer under the point, else the topmost hit. With capture, a found control is captured for touchID (refused when multi-touch is
   // on and it holds a touch but takes only one).
   IControl* GetMouseControl(float x, float y, bool capture, bool mouseOver = false, uint64_t touchID = 0);
   // Ends every capture (closing the host gestures they began) and shows a hidden cursor again.
