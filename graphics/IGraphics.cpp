@@ -28,7 +28,10 @@ IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
   mCtrlTags.max_load_factor(1.f);
   mCapturedMap.max_load_factor(1.f);
   dlg.SetRememberedEditorSize(w, h, scale);
-  // Every editor of the process shares the decoded resources; the last one to close empties the caches.
+  // Every editor of the process shares the decoded resources; the last one to close empties the caches. Both
+  // locks are held, always bitmaps first, so the two counts move together.
+  auto bitmapLock = BitmapCache().Lock();
+  auto svgLock = SVGCache().Lock();
   BitmapCache().Retain();
   SVGCache().Retain();
 }
@@ -41,6 +44,8 @@ IGraphics::~IGraphics()
   mCursorHidden = false;
   mOpenGestures.clear();
   RemoveAllControls();
+  auto bitmapLock = BitmapCache().Lock();
+  auto svgLock = SVGCache().Lock();
   BitmapCache().Release();
   SVGCache().Release();
 }

@@ -14,7 +14,8 @@
 //
 // Sources: IGraphics.cpp (lifetime, size, controls, iteration), IGraphics_Frame.cpp (frame loop),
 // IGraphics_Draw.cpp (drawing interface), IGraphics_Input.cpp (events, prompts, menus), IGraphics_Gestures.cpp
-// (gesture regions, keyboard notes).
+// (gesture regions, keyboard notes), IGraphics_Resources.cpp (resources and their caches), IGraphics_Layers.cpp
+// (layers and drop shadows), IGraphics_SVG.cpp (SVG drawing).
 //
 // Threads: main thread only.
 

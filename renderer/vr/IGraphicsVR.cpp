@@ -98,6 +98,8 @@ IGraphicsVR::IGraphicsVR(IGEditorDelegate& dlg, int w, int h, int fps, float sca
 
 IGraphicsVR::~IGraphicsVR()
 {
+  // Controls own layers, whose framebuffers come back here: they go while this object is whole.
+  RemoveAllControls();
   {
     auto fontLock = FontDataCache().Lock();
     FontDataCache().Release();

@@ -1,7 +1,7 @@
 // CoreGraphics geometry: points, sizes and rectangles in CGFloat (double on 64-bit platforms).
 #pragma once
 
-typedef double CGFloat;
+#include <CoreGraphics/CGBase.h>
 
 struct CGPoint
 {

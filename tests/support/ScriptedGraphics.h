@@ -185,7 +185,8 @@ public:
   }
   void EndFrame() override { Rec("EndFrame", {}); }
   int AlphaChannel() const override { return 3; }
-  bool FlippedBitmap() const override { return false; }
+  bool FlippedBitmap() const override { return flippedRows; }
+  bool flippedRows = false; // script: layer rows run bottom first
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
   {
     const float w = charWidth * static_cast<float>(std::string(str).size());
