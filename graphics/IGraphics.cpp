@@ -326,6 +326,12 @@ void IGraphics::RemoveAllControls()
   delete fps;
   for (int i = mBubbleControls.GetSize() - 1; i >= 0; --i)
     mBubbleControls.Delete(i, true);
+  // Closing the editor takes the text field, and with it its cursor blink, along.
+  IControl* textEntry = mTextEntryControl;
+  mTextEntryControl = nullptr;
+  mOpenTextEntry = nullptr;
+  mTextEntryEditing = nullptr;
+  delete textEntry;
   mCtrlTags.clear();
   mControls.Empty(true);
 }
@@ -367,6 +373,7 @@ void IGraphics::ForAllControlsFunc(const IControlFunction& func)
   if (mCornerResizer) func(mCornerResizer);
   for (int i = 0; i < mBubbleControls.GetSize(); ++i)
     if (IControl* c = mBubbleControls.Get(i)) func(c);
+  if (mTextEntryControl) func(mTextEntryControl);
 }
 
 void IGraphics::ForStandardControlsFunc(const IControlFunction& func)

@@ -584,6 +584,13 @@ public:
   bool ShowingFPSDisplay() const { return mFPSDisplay != nullptr; }
   IControl* GetFPSDisplay() const { return mFPSDisplay; }
 
+  // Builds the in-editor text field (an ITextEntryControl) that CreateTextEntry opens instead of the platform's;
+  // nothing changes when one is attached already. Defined in controls/ITextEntryControl.cpp.
+  void AttachTextEntryControl();
+  IControl* GetTextEntryControl() const { return mTextEntryControl; }
+  // An in-editor text field is attached and open.
+  bool TextEntryIsOpen() const { return mTextEntryControl && mTextEntryEditing && mTextEntryEditing(mTextEntryControl); }
+
   int NControls() const { return mControls.GetSize(); }
   // Null for an index outside the list.
   IControl* GetControl(int idx) const { return mControls.Get(idx); }
@@ -714,8 +721,8 @@ public:
   // mouse events, for mouseOver mouse-over, when disabled); -1 when none. For mouseOver the background (index 0)
   // is skipped and nothing is found unless mouse-over is enabled.
   int GetMouseControlIdx(float x, float y, bool mouseOver = false) const;
-  // The control an event at (x, y) goes to: the one that touchID captured, else the corner resizer under the
-  // point, else the topmost hit. With capture, a found control is captured for touchID (refused when multi-touch is
+  // The control an event at (x, y) goes to: the one that touchID captured, else the open in-editor text field
+  // wherever the point is, else the corner resizer under the point, else the topmost hit. With capture, a found control is captured for touchID (refused when multi-touch is
   // on and it holds a touch but takes only one).
   IControl* GetMouseControl(float x, float y, bool capture, bool mouseOver = false, uint64_t touchID = 0);
   // Ends every capture (closing the host gestures they began) and shows a hidden cursor again.
@@ -756,13 +763,20 @@ public:
   // A menu of the display texts (enumerations, and booleans with display texts) or a text entry holding the
   // current display text, over bounds, for slot valIdx of control. Nothing without a parameter.
   void PromptUserInput(IControl* control, const IRECT& bounds, int valIdx = 0);
-  // Remembers control and valIdx as the control in text entry and opens the platform's text field.
+  // Remembers control and valIdx as the control in text entry and opens the in-editor text field when one is
+  // attached, else the platform's.
   void CreateTextEntry(IControl* control, const IText& text, const IRECT& bounds, const char* str = "", int valIdx = 0);
   // Ends a text entry: a typed value for the slot's parameter (C-locale number or display text; anything that is
   // not a finite number is refused and the parameter keeps its value), else OnTextEntryCompletion. Nothing
   // without a control in text entry.
   void SetControlValueAfterTextEdit(const char* str);
   IControl* GetControlInTextEntry() const { return mInTextEntry; }
+  // The in-editor text field closed without handing anything back: no control is in text entry any more.
+  void ClearInTextEntry()
+  {
+    mInTextEntry = nullptr;
+    mTextEntryValIdx = -1;
+  }
 
   void CreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx = 0);
   void DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx, bool isContext);
@@ -841,6 +855,14 @@ private:
   IControl* mCornerResizer = nullptr;
   IControl* mFPSDisplay = nullptr;            // an IFPSDisplayControl
   Util_PtrList<IControl> mBubbleControls{4096}; // IBubbleControls
+  // The in-editor text field (an ITextEntryControl) and its open operation, installed together by
+  // AttachTextEntryControl, so that this library links no control code.
+  using TextEntryOpenFunc = void (*)(IControl* entry, int paramIdx, const IText& text, const IRECT& bounds,
+                                     int length, const char* str);
+  using TextEntryQueryFunc = bool (*)(const IControl* entry);
+  IControl* mTextEntryControl = nullptr;
+  TextEntryOpenFunc mOpenTextEntry = nullptr;
+  TextEntryQueryFunc mTextEntryEditing = nullptr;
   IPopupMenu mPromptPopupMenu;
   ECursor mCursorType = kCursorArrow;
   int mWidth;

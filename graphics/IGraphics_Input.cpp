@@ -118,7 +118,9 @@ IControl* IGraphics::GetMouseControl(float x, float y, bool capture, bool mouseO
 
   IControl* control = nullptr;
   int idx = -1;
-  if (mCornerResizer && mCornerResizer->GetRECT().Contains(x, y))
+  if (TextEntryIsOpen())
+    control = mTextEntryControl;
+  else if (mCornerResizer && mCornerResizer->GetRECT().Contains(x, y))
     control = mCornerResizer;
   else if (mFPSDisplay && mFPSDisplay->GetRECT().Contains(x, y))
     control = mFPSDisplay;
@@ -202,13 +204,15 @@ void IGraphics::OnMouseDrag(const std::vector<IMouseInfo>& points)
     return;
   }
   if (mCapturedMap.empty()) return;
-  // A native text field is open: drags go nowhere until it closes.
-  if (mInTextEntry) return;
+  // While a control is in text entry only the in-editor text field takes drags; a native field takes none.
+  const bool onlyTextEntry = mInTextEntry != nullptr;
+  if (onlyTextEntry && !mTextEntryControl) return;
 
   for (const IMouseInfo& pt : points)
   {
     const auto it = mCapturedMap.find(pt.ms.touchID);
     if (it == mCapturedMap.end()) continue;
+    if (onlyTextEntry && it->second != mTextEntryControl) continue;
     if (pt.dX != 0.f || pt.dY != 0.f) it->second->OnMouseDrag(pt.x, pt.y, pt.dX, pt.dY, pt.ms);
   }
 }
@@ -282,6 +286,7 @@ void IGraphics::OnFocusLost()
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
   ReleaseMouseCapture();
+  if (TextEntryIsOpen()) mTextEntryControl->Hide(true);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -408,7 +413,10 @@ void IGraphics::CreateTextEntry(IControl* control, const IText& text, const IREC
   mInTextEntry = control;
   mTextEntryValIdx = valIdx;
   const int paramIdx = valIdx >= 0 ? control->GetParamIdx(valIdx) : -1;
-  CreatePlatformTextEntry(paramIdx, text, bounds, control->GetTextEntryLength(), str ? str : "");
+  if (mTextEntryControl && mOpenTextEntry)
+    mOpenTextEntry(mTextEntryControl, paramIdx, text, bounds, control->GetTextEntryLength(), str ? str : "");
+  else
+    CreatePlatformTextEntry(paramIdx, text, bounds, control->GetTextEntryLength(), str ? str : "");
   control->SetDirty(false, -1);
 }
 
