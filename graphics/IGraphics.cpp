@@ -1,6 +1,7 @@
 #include "graphics/IGraphics.h"
 
 #include "controls/IControl.h"
+#include "controls/IPopupMenuControl.h"
 #include "controls/ISpecialControls.h"
 #include "framework/IGEditorDelegate.h"
 #include "framework/IParam.h"
@@ -252,6 +253,9 @@ void IGraphics::ForgetControl(IControl* control)
     mMouseOverIdx = -1;
   }
   if (mInTextEntry == control) mInTextEntry = nullptr;
+  // The menu on show may belong to the control: it is dropped unused, and no completion reaches anyone.
+  if (mInPopupMenu == control && mPopupControl)
+    static_cast<IPopupMenuControl*>(mPopupControl)->ForgetMenu();
   if (mInPopupMenu == control) mInPopupMenu = nullptr;
   // A bubble showing for this control would keep animating for, and pointing at, a deleted control.
   for (int i = 0; i < mBubbleControls.GetSize(); ++i)
@@ -339,6 +343,10 @@ void IGraphics::RemoveAllControls()
   delete fps;
   for (int i = mBubbleControls.GetSize() - 1; i >= 0; --i)
     mBubbleControls.Delete(i, true);
+  IControl* popup = mPopupControl;
+  mPopupControl = nullptr;
+  mPopupMenuOpener = nullptr;
+  delete popup;
   mCtrlTags.clear();
   mControls.Empty(true);
 }
@@ -380,6 +388,7 @@ void IGraphics::ForAllControlsFunc(const IControlFunction& func)
   if (mCornerResizer) func(mCornerResizer);
   for (int i = 0; i < mBubbleControls.GetSize(); ++i)
     if (IControl* c = mBubbleControls.Get(i)) func(c);
+  if (mPopupControl) func(mPopupControl);
 }
 
 void IGraphics::ForStandardControlsFunc(const IControlFunction& func)
