@@ -64,7 +64,7 @@ public:
     int mScrollMaxRows = 0;
     bool mShouldDraw = true;
     IBlend mBlend{kBlendDefault, 0.f};
-    IRECT mSingleCellBounds; // (x, y) of the panel and the size of one row
+    IRECT mSingleCellBounds;           // (x, y) of the panel and the size of one row
     IRECT* mHighlightedCell = nullptr; // the row whose submenu is open
     IRECT* mClickedCell = nullptr;     // the row that was chosen
     int mParentIdx;
@@ -100,8 +100,7 @@ public:
   virtual void DrawCellBackground(IGraphics& g, const IRECT& bounds, const IPopupMenu::Item* item, bool sel,
                                   IBlend* blend);
   // Leaves the control's text style with the last colour used and near alignment.
-  virtual void DrawCellText(IGraphics& g, const IRECT& bounds, const IPopupMenu::Item* item, bool sel,
-                            IBlend* blend);
+  virtual void DrawCellText(IGraphics& g, const IRECT& bounds, const IPopupMenu::Item* item, bool sel, IBlend* blend);
   virtual void DrawTick(IGraphics& g, const IRECT& bounds, const IPopupMenu::Item* item, bool sel, IBlend* blend);
   virtual void DrawSubMenuArrow(IGraphics& g, const IRECT& bounds, const IPopupMenu::Item* item, bool sel,
                                 IBlend* blend);
