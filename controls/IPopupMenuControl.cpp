@@ -777,9 +777,10 @@ void IGraphics::RemovePopupMenuControl()
   IControl* popup = mPopupControl;
   if (!popup) return;
   ForgetControl(popup);
+  // A menu on show goes with the control: its caller waits for nothing.
+  if (static_cast<IPopupMenuControl*>(popup)->IsBusy()) mInPopupMenu = nullptr;
   mPopupControl = nullptr;
   mPopupMenuOpener = nullptr;
-  if (mMouseOver == popup) mMouseOver = nullptr;
   delete popup;
 }
 

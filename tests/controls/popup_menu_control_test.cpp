@@ -328,6 +328,9 @@ TEST_F(PopupTest, RemovedCallerOrLostFocusLeavesNothingBehind)
   Collapse();
   Click(IRECT(10, 10, 20, 20));
   EXPECT_EQ(caller->events.back().rfind("up", 0), 0u);
+  // The control itself removed while showing: its caller waits for nothing.
+  Open(menu, IRECT(100, 50, 180, 70)), g->RemovePopupMenuControl();
+  EXPECT_EQ(g->GetControlInPopupMenu(), nullptr);
 }
 
 // ---- Drawing through the recording back end ----
