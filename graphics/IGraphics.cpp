@@ -29,6 +29,12 @@ IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
   mCtrlTags.max_load_factor(1.f);
   mCapturedMap.max_load_factor(1.f);
   dlg.SetRememberedEditorSize(w, h, scale);
+  // Every editor of the process shares the decoded resources; the last one to close empties the caches. Both
+  // locks are held, always bitmaps first, so the two counts move together.
+  auto bitmapLock = BitmapCache().Lock();
+  auto svgLock = SVGCache().Lock();
+  BitmapCache().Retain();
+  SVGCache().Retain();
 }
 
 IGraphics::~IGraphics()
@@ -39,37 +45,17 @@ IGraphics::~IGraphics()
   mCursorHidden = false;
   mOpenGestures.clear();
   RemoveAllControls();
+  auto bitmapLock = BitmapCache().Lock();
+  auto svgLock = SVGCache().Lock();
+  BitmapCache().Release();
+  SVGCache().Release();
 }
 
 // ---------------------------------------------------------------------------------------------------------------
-// Slots whose real work arrives with resource loading, layers and SVG drawing: each does nothing harmful
+// Slots a back end or platform fills in
 // ---------------------------------------------------------------------------------------------------------------
 
-void IGraphics::DrawSVG(const ISVG&, const IRECT&, const IBlend*) {}
-void IGraphics::DrawRotatedSVG(const ISVG&, float, float, float, float, float, const IBlend*) {}
-IBitmap IGraphics::ScaleBitmap(const IBitmap& inBitmap, const char*, int)
-{
-  return inBitmap;
-}
-void IGraphics::RetainBitmap(const IBitmap&, const char*) {}
-void IGraphics::ReleaseBitmap(const IBitmap&) {}
 void IGraphics::DrawFastDropShadow(const IRECT&, const IRECT&, float, float, float, const IBlend*) {}
-bool IGraphics::LoadFont(const char*, const char*)
-{
-  return false;
-}
-bool IGraphics::LoadFont(const char*, void*, int)
-{
-  return false;
-}
-IBitmap IGraphics::LoadBitmap(const char*, int, bool, int)
-{
-  return IBitmap();
-}
-IBitmap IGraphics::LoadBitmap(const char*, const void*, int, int, bool, int)
-{
-  return IBitmap();
-}
 bool IGraphics::RevealPathInExplorerOrFinder(Util_String&, bool)
 {
   return false;

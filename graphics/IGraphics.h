@@ -14,12 +14,17 @@
 //
 // Sources: IGraphics.cpp (lifetime, size, controls, iteration), IGraphics_Frame.cpp (frame loop),
 // IGraphics_Draw.cpp (drawing interface), IGraphics_Input.cpp (events, prompts, menus), IGraphics_Gestures.cpp
-// (gesture regions, keyboard notes).
+// (gesture regions, keyboard notes), IGraphics_Resources.cpp (resources and their caches), IGraphics_Layers.cpp
+// (layers and drop shadows), IGraphics_SVG.cpp (SVG drawing).
 //
 // Threads: main thread only.
 
 #include "graphics/IGraphicsStructs.h"
+#include "graphics/ILayer.h"
 #include "graphics/IPopupMenu.h"
+#include "graphics/ISVG.h"
+#include "graphics/PlatformFont.h"
+#include "graphics/StaticStorage.h"
 #include "graphics/Util.h"
 
 #include <cstdint>
@@ -39,6 +44,34 @@ namespace plugin::igraphics
 class IControl;
 class IBubbleControl;
 class IGEditorDelegate;
+
+// Where a resource was found: 0 nowhere; above 0 a file with a full path.
+enum EResourceLocation : int32_t
+{
+  kNotFound = 0,
+  kAbsolutePath = 1,
+};
+
+// The process-wide cache of decoded bitmaps, keyed by resource name and scale. Every graphics context retains it
+// while it lives; the last one out clears it.
+StaticStorage<APIBitmap>& BitmapCache();
+
+// One parsed SVG document in the SVG cache. Handles given out share the document, so a handle stays usable after
+// the cache has been cleared.
+struct SVGHolder
+{
+  explicit SVGHolder(ISVG svg) : mSVG(std::move(svg)) {}
+  ISVG mSVG;
+};
+
+// The process-wide cache of parsed SVG documents, keyed by resource name at scale 1.0; retained like BitmapCache.
+StaticStorage<SVGHolder>& SVGCache();
+
+// [any thread] Reads the whole file at path into result. False, with result empty, when it cannot be opened or
+// sized, is larger than INT_MAX bytes, or changes size while being read (a short read is never used as the
+// whole). afterSize, when given, runs with ctx between taking the size and reading.
+bool ReadResourceFile(const char* path, Util_TypedBuf<uint8_t>& result, void (*afterSize)(void*) = nullptr,
+                      void* ctx = nullptr);
 
 enum EMsgBoxType : int32_t
 {
@@ -103,8 +136,10 @@ public:
   virtual void OnViewDestroyed() {}
   virtual void EndFrame() {}
 
-  // SVG drawing arrives with the SVG reader's drawing code; the base draws nothing.
+  // The document scaled uniformly to fit bounds, at their top-left corner, through the path operations. Nothing
+  // for an empty document or a document or bounds without area.
   virtual void DrawSVG(const ISVG& svg, const IRECT& bounds, const IBlend* blend = nullptr);
+  // The document fitted into a width × height box centred on (destCentreX, destCentreY), rotated by angle degrees.
   virtual void DrawRotatedSVG(const ISVG& svg, float destCentreX, float destCentreY, float width, float height,
                               float angle, const IBlend* blend = nullptr);
   // Draws the bounds-sized part of the bitmap that starts at (srcX, srcY), in points, into bounds.
@@ -167,11 +202,23 @@ public:
   virtual void* GetDrawContext() = 0;
   virtual const char* GetDrawingAPIStr() = 0;
 
-  // Resource scaling and the bitmap cache arrive with resource loading: ScaleBitmap returns the bitmap unchanged,
-  // RetainBitmap and ReleaseBitmap keep nothing.
+  // The bitmap drawn through a layer at targetScale (screen scale), cached under cacheName at that scale. An
+  // empty bitmap, or one the back end cannot make a layer for, gives an empty bitmap.
   virtual IBitmap ScaleBitmap(const IBitmap& inBitmap, const char* cacheName, int targetScale);
+  // Adds the bitmap's image to the bitmap cache under cacheName at the image's own scale; the cache owns it then.
   virtual void RetainBitmap(const IBitmap& bitmap, const char* cacheName);
+  // Removes the bitmap's image from the bitmap cache and deletes it; a bitmap not in the cache changes nothing.
   virtual void ReleaseBitmap(const IBitmap& bitmap);
+  // Decodes the image file at fileNameOrResID (found at location) made for screen scale scale; null when it
+  // cannot. ext: the extension without its dot.
+  virtual APIBitmap* LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,
+                                   const char* ext) = 0;
+  // Decodes dataSize bytes at pData as an image for screen scale scale; null when it cannot.
+  virtual APIBitmap* LoadAPIBitmap(const char* name, const void* pData, int dataSize, int scale) = 0;
+  // An empty image of width × height pixels for a layer; null when it cannot be made.
+  virtual APIBitmap* CreateAPIBitmap(int width, int height, float scale, double drawScale, bool cacheable = false) = 0;
+  // Registers the platform's font under fontID for text drawing; false when the back end cannot use it.
+  virtual bool LoadAPIFont(const char* fontID, const PlatformFontPtr& font) = 0;
   // Whether the back end decodes files with this extension.
   virtual bool BitmapExtSupported(const char* ext) = 0;
 
@@ -187,14 +234,20 @@ public:
   virtual void DrawData(const IColor& color, const IRECT& bounds, const float* normYPoints, int nPoints,
                         const float* normXPoints = nullptr, const IBlend* blend = nullptr, float thickness = 1.f);
 
-  // Font loading arrives with resource loading; until then no font can be loaded (false).
+  // A font from a resource file or from memory, registered under fontID: the platform makes it, the back end
+  // takes it, the platform keeps it. False when the platform cannot make it or the back end refuses it.
   virtual bool LoadFont(const char* fontID, const char* fileNameOrResID);
   virtual bool LoadFont(const char* fontID, void* pData, int dataSize);
+  // The same for an installed font family in a style.
+  bool LoadFont(const char* fontID, const char* fontName, ETextStyle style);
 
-  // Layer pixels and shadows (the layer code drives them).
+  // Layer pixels and shadows (the layer code drives them). GetLayerBitmapData sizes data to width × height × 4
+  // bytes of the layer's bitmap (empty when it cannot read them); ApplyShadowMask composes the shadow from the
+  // blurred alpha in mask under the layer's content.
   virtual void GetLayerBitmapData(const ILayerPtr& layer, RawBitmapData& data) = 0;
   virtual void ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IShadow& shadow) = 0;
   virtual void SetLayerBitmapData(const ILayerPtr& layer, const RawBitmapData& data) = 0;
+  // Redirects drawing to the top layer, or to the main surface when no layer is active. Base: nothing.
   virtual void UpdateLayer() {}
 
   virtual bool HasPathSupport() const { return true; }
@@ -265,6 +318,19 @@ public:
   virtual const char* GetBundleID() const { return ""; }
   virtual void ActivateGLContext() {}
   virtual void DeactivateGLContext() {}
+  // The platform's resource lookup: the file of resource name with type (its extension), in the bundle with
+  // bundleID, then in the shared resources under sharedResourcesSubPath, then name as a path. The full path goes
+  // to result.
+  virtual EResourceLocation LocateResource(const char* name, const char* type, Util_String& result,
+                                           const char* bundleID, void* pHInstance,
+                                           const char* sharedResourcesSubPath) = 0;
+  // The platform's font objects: from a resource file, from memory, from an installed family and style. Null when
+  // the font cannot be made.
+  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID) = 0;
+  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, void* pData, int dataSize) = 0;
+  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName, ETextStyle style) = 0;
+  // Keeps the font for fontID; it may take the object out of font.
+  virtual void CachePlatformFont(const char* fontID, const PlatformFontPtr& font) = 0;
   // A native text field holding str (at most length characters) over bounds.
   virtual void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
                                        const char* str) = 0;
@@ -281,8 +347,11 @@ public:
   // 0 light, 1 dark.
   virtual int GetUIAppearance() const { return 0; }
 
-  // Resource loading arrives later; until then every bitmap is missing (null image handle, no frames).
+  // The bitmap resource name (a strip of nStates frames) for targetScale (0: the screen scale): from the bitmap
+  // cache, else from the best scale variant among the resources, rescaled when it was made for another scale, and
+  // cached. An empty bitmap when the extension is not supported, nothing is found or decoding fails.
   virtual IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
+  // The same from dataSize encoded bytes (taken to be of scale 1), cached under name.
   virtual IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
                              bool framesAreHorizontal = false, int targetScale = 0);
 
@@ -301,6 +370,74 @@ public:
   virtual void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr) = 0;
   // Screen scale × draw scale.
   virtual float GetBackingPixelScale() const { return mScreenScale * mDrawScale; }
+
+  // =============================================================================================================
+  // Resources [main thread] (IGraphics_Resources.cpp)
+  // =============================================================================================================
+
+  // The SVG resource name parsed (with dpi for physical units; units: the unit of drawing space, "px"), from the
+  // SVG cache or the resources; a document is cached once parsed. Empty when it is missing, unreadable or not a
+  // document, and then nothing is cached, so a later call tries again.
+  ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
+  // The same from dataSize bytes at pData (dataSize ≤ 0: up to the first NUL), cached under name.
+  ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi);
+  // The bitmap's resource loaded again for the current screen scale (truncated).
+  IBitmap GetScaledBitmap(const IBitmap& src);
+  // The whole file of resource name with type; empty when it is not found, cannot be read or is larger than a
+  // buffer can hold.
+  void LoadResource(const char* name, const char* type, Util_TypedBuf<uint8_t>& result);
+  // The first scale variant of name that exists: "<base>@<n>x<.ext>" for n = targetScale, then 4, 3, 2, 1
+  // (targetScale left out), and name itself for n = 1. Sets fullPath and sourceScale; kNotFound when none does or
+  // targetScale < 1.
+  EResourceLocation SearchImageResource(const char* name, const char* type, Util_String& fullPath, int targetScale,
+                                        int& sourceScale);
+  // The cached image of name at the first of the same scales that has one (sourceScale set), or null.
+  APIBitmap* SearchBitmapInCache(const char* name, int targetScale, int& sourceScale);
+  // The sub-path of the shared resource folder the resource lookup also searches; empty for none.
+  void SetSharedResourcesSubPath(const char* path) { mSharedResourcesSubPath.Set(path ? path : ""); }
+  const char* GetSharedResourcesSubPath() const { return mSharedResourcesSubPath.Get(); }
+
+  // =============================================================================================================
+  // SVG drawing [main thread] (IGraphics_SVG.cpp)
+  // =============================================================================================================
+
+  // Every visible shape of the document in document units under the current transform: its paths as cubics, holes
+  // found by a ray test against the shape's other paths, then its fill and its stroke.
+  void DrawSVGShapes(const ISVG& svg, const IBlend* blend = nullptr);
+  // A paint as a pattern: colours and gradient stops keep their own alpha scaled by opacity (0..1); gradients
+  // keep at most 16 stops, their spread and their drawing-to-gradient transform.
+  static IPattern GetSVGPattern(const SVGPaint& paint, float opacity);
+
+  // =============================================================================================================
+  // Layers [main thread] (IGraphics_Layers.cpp)
+  // =============================================================================================================
+
+  // Redirects drawing into a new layer over r (aligned to device pixels) for control (may be null). Without an
+  // image from the back end the layer is pushed all the same and has no bitmap (CheckLayer fails for it).
+  void StartLayer(IControl* control, const IRECT& r, bool cacheable = false);
+  // Continues drawing into a kept layer: takes it out of layer and pushes it. An empty pointer does nothing.
+  void ResumeLayer(ILayerPtr& layer);
+  // Pops the top layer and hands it to the caller; empty when no layer is active.
+  ILayerPtr EndLayer();
+  // True when the layer can be drawn as it is: it has a bitmap, its control has not moved, it was not
+  // invalidated and it was made at the current draw and screen scales.
+  bool CheckLayer(const ILayerPtr& layer);
+  // The layer's bitmap at its own bounds, whatever transform is current.
+  void DrawLayer(const ILayerPtr& layer, const IBlend* blend = nullptr);
+  // The layer's bitmap scaled into bounds, under the current transform.
+  void DrawFittedLayer(const ILayerPtr& layer, const IRECT& bounds, const IBlend* blend);
+  // The layer's bitmap rotated by angle degrees about its bounds' centre.
+  void DrawRotatedLayer(const ILayerPtr& layer, double angle);
+  // Blurs the layer's alpha by the shadow's blur size and has the back end put the shadow under the content. A
+  // layer whose pixels cannot be read gets no shadow.
+  void ApplyLayerDropShadow(ILayerPtr& layer, const IShadow& shadow);
+  // Replaces the layer's pixels (forwarded to the back end).
+  void SetLayerBitmapData(ILayerPtr& layer, const RawBitmapData& data)
+  {
+    SetLayerBitmapData(static_cast<const ILayerPtr&>(layer), data);
+  }
+  // Active layers; the top one receives the drawing.
+  int NActiveLayers() const { return static_cast<int>(mLayers.size()); }
 
   // =============================================================================================================
   // Drawing conveniences and path helpers [main thread] (IGraphics_Draw.cpp)
@@ -664,6 +801,14 @@ protected:
   // The platform layer keeps this in step with HideMouseCursor.
   void SetCursorHidden(bool hidden) { mCursorHidden = hidden; }
 
+  // The stack operations under the layer calls: push redirects drawing into layer (identity transform, clipped
+  // to its bounds, path cleared); pop returns the top layer (null when none) and goes back to the one beneath or
+  // to the frame's clip.
+  void PushLayer(ILayer* layer);
+  ILayer* PopLayer();
+  // The layer receiving the drawing; null when none is active.
+  ILayer* GetTopLayer() const { return mLayers.empty() ? nullptr : mLayers.back(); }
+
 private:
   // A host gesture begun by a mouse-down: the parameters told to the host, ended once at the touch's mouse-up or
   // when the capture is dropped in any other way.
@@ -674,6 +819,8 @@ private:
     std::vector<int> params;
   };
 
+  // Hands a platform font to the back end and, when it takes it, to the platform's font cache.
+  bool RegisterPlatformFont(const char* fontID, PlatformFontPtr font);
   // Steps shared by every resize once the values are clamped.
   void ApplyResize(int w, int h, float scale, bool needsPlatformResize);
   // Takes out and deletes the listed control at idx, clearing every reference to it.
@@ -743,6 +890,8 @@ private:
   void* mPlatformContext = nullptr;
 
   IRECT mClipRECT;
+  std::vector<ILayer*> mLayers; // not owned: whoever ends a layer owns it
+  Util_String mSharedResourcesSubPath;
   IMatrix mTransform;
   std::vector<IMatrix> mTransformStack;
 };

@@ -592,6 +592,14 @@ struct IVStyle
 
 inline constexpr IVStyle DEFAULT_STYLE = IVStyle();
 
+// The style of an installed font asked for by family name.
+enum class ETextStyle : int32_t
+{
+  Normal = 0,
+  Bold = 1,
+  Italic = 2,
+};
+
 // ---------------------------------------------------------------------------------------------------------------
 // Bitmaps
 // ---------------------------------------------------------------------------------------------------------------

@@ -466,8 +466,8 @@ void IGraphics::PathEllipse(const IRECT& bounds)
 
 void IGraphics::PathClipRegion(const IRECT& r)
 {
-  // Layers arrive later; until then the drawing area is the clip of the control being drawn.
-  const IRECT area = mClipRECT;
+  // Inside a layer the drawing area is the layer; otherwise the clip of the control being drawn.
+  const IRECT area = mLayers.empty() ? mClipRECT : mLayers.back()->Bounds();
   IRECT clip = area;
   if (!r.Empty())
   {

@@ -68,6 +68,15 @@ public:
     return nullptr;
   }
 
+  // Whether data is stored under any key.
+  bool Contains(const T* data) const
+  {
+    auto lock = Lock();
+    for (const DataKey& k : mDatas)
+      if (k.data.get() == data) return true;
+    return false;
+  }
+
   // Appends data under name and scale and takes ownership (also when it fails to append: then data is deleted).
   // An older entry of the same key stays first and keeps answering Find. Null data is ignored.
   void Add(T* data, const char* name, double scale)

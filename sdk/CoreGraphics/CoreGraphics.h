@@ -3,5 +3,6 @@
 
 #include <CoreGraphics/CGBase.h>
 #include <CoreGraphics/CGAffineTransform.h>
+#include <CoreGraphics/CGGeometry.h>
 #include <CoreGraphics/CGDataProvider.h>
 #include <CoreGraphics/CGFont.h>

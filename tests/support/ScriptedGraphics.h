@@ -11,6 +11,8 @@
 #include "graphics/IPopupMenu.h"
 
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 
 #include <initializer_list>
 #include <string>
@@ -38,6 +40,74 @@ public:
   // Script: the text width DoMeasureText reports per character.
   float charWidth = 7.f;
 
+  // An image of the recording back end; counts its deletions in *deleted when set.
+  class Bitmap : public APIBitmap
+  {
+  public:
+    Bitmap(int handle, int w, int h, float scale, float drawScale, int* deleted)
+        : APIBitmap(handle, w, h, scale, drawScale), mDeleted(deleted)
+    {
+    }
+    ~Bitmap() override
+    {
+      if (mDeleted) ++*mDeleted;
+    }
+
+  private:
+    int* mDeleted;
+  };
+
+  // Script: whether the back end takes fonts and makes layer images; the pixels GetLayerBitmapData hands out.
+  bool acceptFonts = true;
+  bool makeLayerImages = true;
+  std::vector<uint8_t> layerPixels;
+  // Record: image files and data decoded, images deleted, the last shadow mask, the fonts taken.
+  std::vector<std::string> decodedFiles;
+  int decodedData = 0;
+  int bitmapsDeleted = 0;
+  int* deleteCounter = &bitmapsDeleted; // point elsewhere to count deletions that outlive this object
+  std::vector<uint8_t> shadowMask;
+  std::vector<std::string> apiFonts;
+  int nextHandle = 1;
+
+  // Decodes a PNG only as far as its header: the size is all a recording back end needs.
+  static bool PNGSize(const uint8_t* p, size_t n, int& w, int& h)
+  {
+    static const uint8_t sig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (n < 24 || std::memcmp(p, sig, 8) != 0 || std::memcmp(p + 12, "IHDR", 4) != 0) return false;
+    auto be = [&](int o) { return int(p[o]) << 24 | int(p[o + 1]) << 16 | int(p[o + 2]) << 8 | int(p[o + 3]); };
+    w = be(16);
+    h = be(20);
+    return w > 0 && h > 0;
+  }
+  APIBitmap* LoadAPIBitmap(const char* path, int scale, EResourceLocation, const char*) override
+  {
+    decodedFiles.push_back(path);
+    Util_TypedBuf<uint8_t> bytes;
+    int w = 0, h = 0;
+    if (!ReadResourceFile(path, bytes) || !PNGSize(bytes.Get(), size_t(bytes.GetSize()), w, h)) return nullptr;
+    return new Bitmap(nextHandle++, w, h, float(scale), 1.f, deleteCounter);
+  }
+  APIBitmap* LoadAPIBitmap(const char*, const void* data, int size, int scale) override
+  {
+    ++decodedData;
+    int w = 0, h = 0;
+    if (!PNGSize(static_cast<const uint8_t*>(data), size_t(size), w, h)) return nullptr;
+    return new Bitmap(nextHandle++, w, h, float(scale), 1.f, deleteCounter);
+  }
+  APIBitmap* CreateAPIBitmap(int w, int h, float scale, double drawScale, bool cacheable) override
+  {
+    Rec("CreateAPIBitmap", {double(w), double(h), scale, drawScale, double(cacheable)});
+    if (!makeLayerImages) return nullptr;
+    return new Bitmap(nextHandle++, w, h, scale, float(drawScale), deleteCounter);
+  }
+  bool LoadAPIFont(const char* fontID, const PlatformFontPtr&) override
+  {
+    if (acceptFonts) apiFonts.push_back(fontID);
+    return acceptFonts;
+  }
+  void UpdateLayer() override { Rec("UpdateLayer", {double(NActiveLayers())}); }
+
   // The calls named op.
   std::vector<DrawCall> Calls(const std::string& op) const
   {
@@ -55,8 +125,17 @@ public:
   void* GetDrawContext() override { return nullptr; }
   const char* GetDrawingAPIStr() override { return "Recording"; }
   bool BitmapExtSupported(const char* ext) override { return ext && std::string(ext) == "png"; }
-  void GetLayerBitmapData(const ILayerPtr&, RawBitmapData&) override { Rec("GetLayerBitmapData", {}); }
-  void ApplyShadowMask(ILayerPtr&, RawBitmapData&, const IShadow&) override { Rec("ApplyShadowMask", {}); }
+  void GetLayerBitmapData(const ILayerPtr&, RawBitmapData& data) override
+  {
+    Rec("GetLayerBitmapData", {});
+    if (data.Resize(int(layerPixels.size())) && !layerPixels.empty())
+      std::memcpy(data.Get(), layerPixels.data(), layerPixels.size());
+  }
+  void ApplyShadowMask(ILayerPtr&, RawBitmapData& mask, const IShadow& shadow) override
+  {
+    Rec("ApplyShadowMask", {shadow.mBlurSize, shadow.mXOffset, shadow.mYOffset, shadow.mOpacity});
+    shadowMask.assign(mask.Get(), mask.Get() + mask.GetSize());
+  }
   void SetLayerBitmapData(const ILayerPtr&, const RawBitmapData&) override { Rec("SetLayerBitmapData", {}); }
   void PathClear() override { Rec("PathClear", {}); }
   void PathClose() override { Rec("PathClose", {}); }
@@ -74,13 +153,22 @@ public:
   {
     Rec("PathQuadraticBezierTo", {cx, cy, x2, y2});
   }
+  // Record: the paint and options of every fill and stroke, in order.
+  std::vector<IPattern> patterns;
+  std::vector<IStrokeOptions> strokeOptions;
+  std::vector<IFillOptions> fillOptions;
+  void PathSetWinding(bool isHole) override { Rec("PathSetWinding", {double(isHole)}); }
   void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options, const IBlend* blend) override
   {
+    patterns.push_back(pattern);
+    strokeOptions.push_back(options);
     Rec("PathStroke", {thickness, double(options.mDash.mCount), options.mDash.mArray[0], options.mMiterLimit}, blend,
         &pattern);
   }
   void PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* blend) override
   {
+    patterns.push_back(pattern);
+    fillOptions.push_back(options);
     Rec("PathFill", {double(options.mFillRule), double(pattern.mType)}, blend, &pattern);
   }
   void PathTransformSetMatrix(const IMatrix& m) override
@@ -97,7 +185,8 @@ public:
   }
   void EndFrame() override { Rec("EndFrame", {}); }
   int AlphaChannel() const override { return 3; }
-  bool FlippedBitmap() const override { return false; }
+  bool FlippedBitmap() const override { return flippedRows; }
+  bool flippedRows = false; // script: layer rows run bottom first
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
   {
     const float w = charWidth * static_cast<float>(std::string(str).size());
@@ -155,8 +244,13 @@ public:
   std::string clipboard;
   EMsgBoxResult msgBoxResult = kOK;
   IColor pickedColor = COLOR_WHITE;
+  // Resources: files are found as resourceDir/<name>; fonts are made unless platformFonts is false.
+  std::string resourceDir;
+  bool platformFonts = true;
 
   // Record.
+  std::vector<std::string> lookups; // resource names asked for, in order
+  std::vector<std::string> platformFontCache;
   std::vector<std::string> calls;
   void* lastParent = nullptr;
   int platformResizes = 0;
@@ -280,6 +374,33 @@ public:
     textAnswers.erase(textAnswers.begin());
     SetControlValueAfterTextEdit(answer.c_str());
   }
+  EResourceLocation LocateResource(const char* name, const char* type, Util_String& result, const char*, void*,
+                                   const char*) override
+  {
+    lookups.push_back(std::string(name ? name : "") + "|" + (type ? type : ""));
+    if (!name || !*name || resourceDir.empty()) return kNotFound;
+    const std::string path = resourceDir + "/" + name;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return kNotFound;
+    result.Set(path.c_str());
+    return kAbsolutePath;
+  }
+  PlatformFontPtr LoadPlatformFont(const char* fontID, const char* file) override
+  {
+    calls.push_back(std::string("LoadPlatformFont(") + fontID + "," + file + ")");
+    return platformFonts ? std::make_unique<PlatformFont>(false) : nullptr;
+  }
+  PlatformFontPtr LoadPlatformFont(const char* fontID, void*, int size) override
+  {
+    calls.push_back(std::string("LoadPlatformFont(") + fontID + ",data " + std::to_string(size) + ")");
+    return platformFonts ? std::make_unique<PlatformFont>(false) : nullptr;
+  }
+  PlatformFontPtr LoadPlatformFont(const char* fontID, const char* name, ETextStyle style) override
+  {
+    calls.push_back(std::string("LoadPlatformFont(") + fontID + "," + name + "," + std::to_string(int(style)) + ")");
+    return platformFonts ? std::make_unique<PlatformFont>(true) : nullptr;
+  }
+  void CachePlatformFont(const char* fontID, const PlatformFontPtr&) override { platformFontCache.push_back(fontID); }
   bool GetDrawContextReady() const override { return true; }
   void DrawResize() override { calls.push_back("DrawResize"); }
 

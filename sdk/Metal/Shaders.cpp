@@ -1,0 +1,363 @@
+// Texture sampling and the built-in shaders: the vector back end's vertex function and its two fragment
+// functions (with and without edge antialiasing), reading its vertex, view-size and uniform records.
+
+#include "Rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+// ---------------------------------------------------------------------------------------------------------------
+// Sampling
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+// Texel index along one axis for an address mode; -1 when the mode answers zero there.
+inline int64_t Address(int64_t i, int64_t n, MTLSamplerAddressMode mode)
+{
+  switch (mode)
+  {
+  case MTLSamplerAddressModeRepeat:
+  {
+    const int64_t m = i % n;
+    return m < 0 ? m + n : m;
+  }
+  case MTLSamplerAddressModeMirrorRepeat:
+  {
+    int64_t m = i % (2 * n);
+    if (m < 0) m += 2 * n;
+    return m < n ? m : 2 * n - 1 - m;
+  }
+  case MTLSamplerAddressModeMirrorClampToEdge:
+  {
+    const int64_t m = i < 0 ? -1 - i : i;
+    return std::min(m, n - 1);
+  }
+  case MTLSamplerAddressModeClampToZero:
+    return i < 0 || i >= n ? -1 : i;
+  default:
+    return std::clamp<int64_t>(i, 0, n - 1);
+  }
+}
+
+// One texel as RGBA floats; (0, 0, 0, 0) for an address mode's "outside" (-1).
+inline void Texel(const MTLTexture::Level& lv, MTLPixelFormat format, size_t bpp, int64_t x, int64_t y, float out[4])
+{
+  if (x < 0 || y < 0)
+  {
+    out[0] = out[1] = out[2] = out[3] = 0;
+    return;
+  }
+  const uint8_t* p = lv.bytes.data() + ((size_t)y * lv.width + (size_t)x) * bpp;
+  constexpr float k = 1.0f / 255.0f;
+  switch (format)
+  {
+  case MTLPixelFormatRGBA8Unorm:
+  case MTLPixelFormatRGBA8Unorm_sRGB:
+    out[0] = p[0] * k, out[1] = p[1] * k, out[2] = p[2] * k, out[3] = p[3] * k;
+    break;
+  case MTLPixelFormatBGRA8Unorm:
+  case MTLPixelFormatBGRA8Unorm_sRGB:
+    out[0] = p[2] * k, out[1] = p[1] * k, out[2] = p[0] * k, out[3] = p[3] * k;
+    break;
+  case MTLPixelFormatR8Unorm:
+    out[0] = p[0] * k, out[1] = 0, out[2] = 0, out[3] = 1;
+    break;
+  case MTLPixelFormatA8Unorm:
+    out[0] = 0, out[1] = 0, out[2] = 0, out[3] = p[0] * k;
+    break;
+  default:
+    out[0] = out[1] = out[2] = out[3] = 0;
+    break;
+  }
+}
+
+// Coordinates beyond ±2^30 texels are pinned there (int64 headroom, and a texel that far is no different).
+inline double Pin(double v) { return std::clamp(v, -1073741824.0, 1073741824.0); }
+
+void SampleLevel(const MTLTexture* t, NSUInteger level, bool linear, MTLSamplerAddressMode sm,
+                 MTLSamplerAddressMode tm, float u, float v, float out[4])
+{
+  const MTLTexture::Level& lv = t->level(level);
+  const MTLPixelFormat format = t->pixelFormat();
+  const size_t bpp = t->bytesPerPixel();
+  const int64_t w = (int64_t)lv.width, h = (int64_t)lv.height;
+  if (!linear)
+  {
+    const int64_t x = Address((int64_t)std::floor(Pin((double)u * w)), w, sm);
+    const int64_t y = Address((int64_t)std::floor(Pin((double)v * h)), h, tm);
+    Texel(lv, format, bpp, x, y, out);
+    return;
+  }
+  const double fx = Pin((double)u * w - 0.5), fy = Pin((double)v * h - 0.5);
+  const double x0f = std::floor(fx), y0f = std::floor(fy);
+  // Weights in steps of 1/256, as filtering hardware keeps them.
+  float ax = (float)(int)((float)(fx - x0f) * 256.0f + 0.5f) * (1.0f / 256.0f);
+  float ay = (float)(int)((float)(fy - y0f) * 256.0f + 0.5f) * (1.0f / 256.0f);
+  int64_t x0 = (int64_t)x0f, y0 = (int64_t)y0f;
+  if (ax == 1.0f) ax = 0.0f, ++x0;
+  if (ay == 1.0f) ay = 0.0f, ++y0;
+  const int64_t xa = Address(x0, w, sm), ya = Address(y0, h, tm);
+  if (ax == 0.0f && ay == 0.0f)
+  {
+    // On a texel centre: that texel alone.
+    Texel(lv, format, bpp, xa, ya, out);
+    return;
+  }
+  const int64_t xb = Address(x0 + 1, w, sm), yb = Address(y0 + 1, h, tm);
+  float t00[4], t10[4], t01[4], t11[4];
+  Texel(lv, format, bpp, xa, ya, t00);
+  Texel(lv, format, bpp, xb, ya, t10);
+  Texel(lv, format, bpp, xa, yb, t01);
+  Texel(lv, format, bpp, xb, yb, t11);
+  for (int k = 0; k < 4; ++k)
+  {
+    const float top = t00[k] + (t10[k] - t00[k]) * ax;
+    const float bottom = t01[k] + (t11[k] - t01[k]) * ax;
+    out[k] = top + (bottom - top) * ay;
+  }
+}
+
+} // namespace
+
+void MTLSampleTexture(const MTLTexture* texture, const MTLSamplerState* sampler, float u, float v, float dudx,
+                      float dvdx, float dudy, float dvdy, float out[4])
+{
+  out[0] = out[1] = out[2] = out[3] = 0;
+  if (!texture || texture->mipmapLevelCount() == 0 || texture->width() == 0 || texture->height() == 0) return;
+  if (!std::isfinite(u) || !std::isfinite(v)) return;
+  MTLSamplerMinMagFilter minF = MTLSamplerMinMagFilterNearest, magF = MTLSamplerMinMagFilterNearest;
+  MTLSamplerMipFilter mipF = MTLSamplerMipFilterNotMipmapped;
+  MTLSamplerAddressMode sm = MTLSamplerAddressModeClampToEdge, tm = MTLSamplerAddressModeClampToEdge;
+  bool normalized = true;
+  if (sampler)
+  {
+    minF = sampler->minFilter, magF = sampler->magFilter, mipF = sampler->mipFilter;
+    sm = sampler->sAddressMode, tm = sampler->tAddressMode;
+    normalized = sampler->normalizedCoordinates != NO;
+  }
+  const double w = (double)texture->width(), h = (double)texture->height();
+  // One level and one filter: the level of detail cannot change the result.
+  if (texture->mipmapLevelCount() == 1 && minF == magF)
+  {
+    if (!normalized) u = (float)(u / w), v = (float)(v / h);
+    SampleLevel(texture, 0, magF == MTLSamplerMinMagFilterLinear, sm, tm, u, v, out);
+    return;
+  }
+  if (!normalized)
+  {
+    u = (float)(u / w), v = (float)(v / h);
+    dudx = (float)(dudx / w), dvdx = (float)(dvdx / w), dudy = (float)(dudy / h), dvdy = (float)(dvdy / h);
+  }
+  // Level of detail from the larger footprint axis, in level-0 texels.
+  const double fx = std::hypot(dudx * w, dvdx * h), fy = std::hypot(dudy * w, dvdy * h);
+  const double footprint = std::max(fx, fy);
+  const double lod = footprint > 0 && std::isfinite(footprint) ? std::log2(footprint) : 0.0;
+  if (lod <= 0.0)
+  {
+    SampleLevel(texture, 0, magF == MTLSamplerMinMagFilterLinear, sm, tm, u, v, out);
+    return;
+  }
+  const bool linear = minF == MTLSamplerMinMagFilterLinear;
+  const double maxLevel = (double)(texture->mipmapLevelCount() - 1);
+  if (mipF == MTLSamplerMipFilterNotMipmapped || maxLevel == 0)
+  {
+    SampleLevel(texture, 0, linear, sm, tm, u, v, out);
+    return;
+  }
+  const double l = std::min(lod, maxLevel);
+  if (mipF == MTLSamplerMipFilterNearest)
+  {
+    SampleLevel(texture, (NSUInteger)std::floor(l + 0.5), linear, sm, tm, u, v, out);
+    return;
+  }
+  const NSUInteger l0 = (NSUInteger)std::floor(l);
+  const NSUInteger l1 = std::min<NSUInteger>(l0 + 1, (NSUInteger)maxLevel);
+  const float f = (float)(l - (double)l0);
+  float a[4], b[4];
+  SampleLevel(texture, l0, linear, sm, tm, u, v, a);
+  SampleLevel(texture, l1, linear, sm, tm, u, v, b);
+  for (int k = 0; k < 4; ++k) out[k] = a[k] + (b[k] - a[k]) * f;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The vector back end's shaders
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+// Vertex buffer 0: records of four floats (x, y, u, v) in view units; vertex buffer 1: the view size (two floats).
+// Varyings: 0-1 the position in view units, 2-3 the texture coordinate.
+void VectorVertex(const MTLVertexInput& in, const MTLShaderResources& res, MTLVertexOutput& out)
+{
+  float view[2] = {0, 0};
+  const MTLShaderBuffer& vb = res.vertexBuffers[1];
+  if (vb.bytes && vb.length >= sizeof view) std::memcpy(view, vb.bytes, sizeof view);
+  const float x = in.attributes[0][0], y = in.attributes[0][1];
+  // A zero view size gives non-finite positions: the triangle is dropped.
+  out.position[0] = 2.0f * x / view[0] - 1.0f;
+  out.position[1] = 1.0f - 2.0f * y / view[1];
+  out.position[2] = 0.0f;
+  out.position[3] = 1.0f;
+  out.varyings[0] = x, out.varyings[1] = y;
+  out.varyings[2] = in.attributes[1][0], out.varyings[3] = in.attributes[1][1];
+}
+
+// The fragment-uniform record, 176 bytes at the bound offset.
+struct FragUniforms
+{
+  float scissorMat[12]; // three columns of four floats
+  float paintMat[12];
+  float innerCol[4];
+  float outerCol[4];
+  float scissorExt[2];
+  float scissorScale[2];
+  float extent[2];
+  float radius;
+  float feather;
+  float strokeMult;
+  float strokeThr;
+  int32_t texType;
+  int32_t type;
+};
+static_assert(sizeof(FragUniforms) == 176);
+static_assert(offsetof(FragUniforms, innerCol) == 96 && offsetof(FragUniforms, scissorExt) == 128 &&
+              offsetof(FragUniforms, texType) == 168 && offsetof(FragUniforms, type) == 172);
+
+inline void Transform(const float m[12], float x, float y, float& ox, float& oy)
+{
+  ox = m[0] * x + m[4] * y + m[8];
+  oy = m[1] * x + m[5] * y + m[9];
+}
+
+inline void TransformVector(const float m[12], float x, float y, float& ox, float& oy)
+{
+  ox = m[0] * x + m[4] * y;
+  oy = m[1] * x + m[5] * y;
+}
+
+// Signed distance from pt to a box of half-size ext whose corners are rounded by rad.
+inline float RoundedBoxDistance(float px, float py, float ex, float ey, float rad)
+{
+  const float hx = ex - rad, hy = ey - rad;
+  const float dx = std::fabs(px) - hx, dy = std::fabs(py) - hy;
+  const float inside = std::min(std::max(dx, dy), 0.0f);
+  const float ox = std::max(dx, 0.0f), oy = std::max(dy, 0.0f);
+  return inside + std::sqrt(ox * ox + oy * oy) - rad;
+}
+
+inline float Clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+
+// 1 inside the scissor, falling to 0 over one fringe width outside it.
+inline float ScissorMask(const FragUniforms& u, float x, float y)
+{
+  float sx, sy;
+  Transform(u.scissorMat, x, y, sx, sy);
+  const float dx = (std::fabs(sx) - u.scissorExt[0]) * u.scissorScale[0];
+  const float dy = (std::fabs(sy) - u.scissorExt[1]) * u.scissorScale[1];
+  return Clamp01(0.5f - dx) * Clamp01(0.5f - dy);
+}
+
+// Coverage across a stroke or fringe: u runs 0…1 from one side to the other, v ramps in at the ends.
+inline float StrokeMask(const FragUniforms& u, float tu, float tv)
+{
+  return std::min(1.0f, (1.0f - std::fabs(tu * 2.0f - 1.0f)) * u.strokeMult) * std::min(1.0f, tv);
+}
+
+inline void TexelAsPremultiplied(const FragUniforms& u, float c[4])
+{
+  if (u.texType == 1)
+    c[0] *= c[3], c[1] *= c[3], c[2] *= c[3];
+  else if (u.texType == 2)
+    c[1] = c[2] = c[3] = c[0];
+}
+
+bool VectorFragment(const MTLFragmentInput& in, const MTLShaderResources& res, float color[4], bool antialias)
+{
+  const MTLShaderBuffer& ub = res.fragmentBuffers[0];
+  if (!ub.bytes || ub.length < sizeof(FragUniforms)) return false;
+  // Records sit at 256-byte offsets in the buffer: read in place when aligned, else from a copy.
+  FragUniforms copy;
+  const FragUniforms* record = reinterpret_cast<const FragUniforms*>(ub.bytes);
+  if (reinterpret_cast<uintptr_t>(ub.bytes) % alignof(FragUniforms) != 0)
+  {
+    std::memcpy(&copy, ub.bytes, sizeof copy);
+    record = &copy;
+  }
+  const FragUniforms& u = *record;
+  const float px = in.varyings[0], py = in.varyings[1], tu = in.varyings[2], tv = in.varyings[3];
+
+  const float scissor = ScissorMask(u, px, py);
+  float strokeAlpha = 1.0f;
+  if (antialias)
+  {
+    strokeAlpha = StrokeMask(u, tu, tv);
+    if (strokeAlpha < u.strokeThr) return false;
+  }
+
+  if (u.type == 0 && std::memcmp(u.innerCol, u.outerCol, sizeof u.innerCol) == 0)
+  {
+    // A solid colour: the gradient's position cannot change it.
+    const float k = strokeAlpha * scissor;
+    for (int i = 0; i < 4; ++i) color[i] = u.innerCol[i] * k;
+    return true;
+  }
+  if (u.type == 0) // gradient
+  {
+    float gx, gy;
+    Transform(u.paintMat, px, py, gx, gy);
+    const float dist = RoundedBoxDistance(gx, gy, u.extent[0], u.extent[1], u.radius);
+    const float t = u.feather > 0.0f ? Clamp01((dist + u.feather * 0.5f) / u.feather) : (dist > 0.0f ? 1.0f : 0.0f);
+    const float k = strokeAlpha * scissor;
+    for (int i = 0; i < 4; ++i) color[i] = (u.innerCol[i] + (u.outerCol[i] - u.innerCol[i]) * t) * k;
+    return true;
+  }
+  if (u.type == 1) // image pattern
+  {
+    float ix, iy, dxx, dxy, dyx, dyy;
+    Transform(u.paintMat, px, py, ix, iy);
+    TransformVector(u.paintMat, in.ddx[0], in.ddx[1], dxx, dxy);
+    TransformVector(u.paintMat, in.ddy[0], in.ddy[1], dyx, dyy);
+    const float ex = u.extent[0], ey = u.extent[1];
+    float c[4];
+    MTLSampleTexture(res.textures[0], res.samplers[0], ix / ex, iy / ey, dxx / ex, dxy / ey, dyx / ex, dyy / ey, c);
+    TexelAsPremultiplied(u, c);
+    const float k = strokeAlpha * scissor;
+    for (int i = 0; i < 4; ++i) color[i] = c[i] * u.innerCol[i] * k;
+    return true;
+  }
+  // Textured triangles (glyphs from the font atlas).
+  float c[4];
+  MTLSampleTexture(res.textures[0], res.samplers[0], tu, tv, in.ddx[2], in.ddx[3], in.ddy[2], in.ddy[3], c);
+  TexelAsPremultiplied(u, c);
+  for (int i = 0; i < 4; ++i) color[i] = c[i] * scissor * u.innerCol[i];
+  return true;
+}
+
+bool VectorFragmentPlain(const MTLFragmentInput& in, const MTLShaderResources& res, float color[4])
+{
+  return VectorFragment(in, res, color, false);
+}
+
+bool VectorFragmentAA(const MTLFragmentInput& in, const MTLShaderResources& res, float color[4])
+{
+  return VectorFragment(in, res, color, true);
+}
+
+const MTLShaderEntry kShaders[] = {
+  {"vertexShader", MTLFunctionTypeVertex, 4, VectorVertex, nullptr, false},
+  {"fragmentShader", MTLFunctionTypeFragment, 0, nullptr, VectorFragmentPlain, false},
+  {"fragmentShaderAA", MTLFunctionTypeFragment, 0, nullptr, VectorFragmentAA, true},
+};
+
+} // namespace
+
+const MTLShaderEntry* MTLFindShader(const std::string& name)
+{
+  for (const MTLShaderEntry& e : kShaders)
+    if (name == e.name) return &e;
+  return nullptr;
+}

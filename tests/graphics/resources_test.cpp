@@ -1,0 +1,170 @@
+// Bitmap, SVG and font resources: scale variants and their order, the process-wide caches shared by editors,
+// rescaling through a layer, and resource files that change under us.
+
+#include "support/ScriptedGraphics.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+using namespace plugin::igraphics;
+using plugin::igraphics::test::RecordingDelegate;
+using plugin::igraphics::test::ScriptedGraphics;
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+namespace
+{
+
+// A temporary folder laid out as a bundle's Resources, and editors that find their resources there.
+struct ResourcesTest : ::testing::Test
+{
+  fs::path root = mkdtemp(std::string("/tmp/zaniq_res_XXXXXX").data());
+  fs::path res = root / "ZANIQ.component/Contents/Resources";
+  RecordingDelegate dlg{1};
+  std::unique_ptr<ScriptedGraphics> g = Make();
+
+  std::unique_ptr<ScriptedGraphics> Make()
+  {
+    fs::create_directories(res);
+    auto gr = std::make_unique<ScriptedGraphics>(dlg, 200, 100);
+    gr->resourceDir = res.string();
+    return gr;
+  }
+  void Png(const char* name, int w, int h)
+  {
+    std::vector<unsigned char> px(size_t(w) * h * 4, 0x80);
+    ASSERT_TRUE(stbi_write_png((res / name).c_str(), w, h, 4, px.data(), w * 4));
+  }
+  void Text(const char* name, const std::string& text) { std::ofstream(res / name) << text; }
+  void TearDown() override
+  {
+    g.reset();
+    EXPECT_EQ(BitmapCache().GetSize() + SVGCache().GetSize(), 0); // the last editor out empties both
+    fs::remove_all(root);
+  }
+};
+
+const char* kSvg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="10" height="20"><rect width="3" height="4"/></svg>)";
+
+} // namespace
+
+TEST_F(ResourcesTest, PlainFileFoundAfterTheVariantsIsRenderedUpAndCachedUnderNameAndScale)
+{
+  EXPECT_EQ(StaticStorage<APIBitmap>::Hash("knob.png", 2.0), std::hash<std::string>()("knob.png-2.0x"));
+  Png("knob.png", 10, 60);
+  const IBitmap b = g->LoadBitmap("knob.png", 6, false, 2);
+  EXPECT_EQ(g->lookups, (Strings{"knob@2x.png|png", "knob@4x.png|png", "knob@3x.png|png", "knob.png|png"}));
+  EXPECT_EQ(g->decodedFiles, Strings{(res / "knob.png").string()});
+  // Drawn from the scale-1 image into a layer of twice the pixels; the scale-1 image is not kept.
+  EXPECT_EQ(g->Calls("CreateAPIBitmap").at(0).a, (std::vector<double>{20, 120, 2, 1, 1}));
+  EXPECT_EQ(g->Calls("DrawBitmap").at(0).a, (std::vector<double>{0, 0, 10, 60, 0, 0, 10, 60}));
+  ASSERT_TRUE(b.IsValid());
+  EXPECT_EQ((std::vector<float>{b.GetScale(), float(b.W), float(b.H), float(b.N)}), (std::vector<float>{2, 10, 60, 6}));
+  EXPECT_EQ(BitmapCache().Find("knob.png", 2.0), b.mAPIBitmap);
+  EXPECT_EQ(BitmapCache().GetSize(), 1);
+  EXPECT_EQ(g->bitmapsDeleted, 1);
+
+  g->lookups.clear();
+  EXPECT_EQ(g->LoadBitmap("knob.png", 6, false, 2).mAPIBitmap, b.mAPIBitmap);
+  EXPECT_TRUE(g->lookups.empty()); // a second load touches no file
+  EXPECT_EQ(g->decodedFiles.size(), 1u);
+
+  // Scale 0 means the screen's; a variant made for it is used as it is.
+  Png("dial@2x.png", 20, 20);
+  g->SetScreenScale(2.f);
+  const IBitmap d = g->LoadBitmap("dial.png");
+  EXPECT_EQ(d.GetScale(), 2.f);
+  EXPECT_EQ(d.W, 10);
+  EXPECT_EQ(g->Calls("CreateAPIBitmap").size(), 1u);
+}
+
+TEST_F(ResourcesTest, VariantNamesAndOrder)
+{
+  const std::pair<const char*, int> cases[] = {{"knob.png", 1}, {"knob.png", 5}, {"dial", 2}, {"v.2/dial", 3}, {"knob.png", 0}};
+  const Strings want[] = {
+      {"knob.png", "knob@4x.png", "knob@3x.png", "knob@2x.png"},
+      {"knob@5x.png", "knob@4x.png", "knob@3x.png", "knob@2x.png", "knob.png"},
+      {"dial@2x", "dial@4x", "dial@3x", "dial"},
+      {"v.2/dial@3x", "v.2/dial@4x", "v.2/dial@2x", "v.2/dial"},
+      {}};
+  for (size_t i = 0; i < std::size(cases); ++i)
+  {
+    g->lookups.clear();
+    Util_String path;
+    int source = -1;
+    EXPECT_EQ(g->SearchImageResource(cases[i].first, "png", path, cases[i].second, source), kNotFound);
+    Strings names;
+    for (const auto& l : g->lookups)
+      names.push_back(l.substr(0, l.find('|')));
+    EXPECT_EQ(names, want[i]) << i;
+  }
+  // Missing, undecodable and unsupported bitmaps are empty and leave nothing cached.
+  Text("broken.png", "not a png");
+  for (const char* name : {"missing.png", "broken.png", "photo.jpg", ""})
+    EXPECT_FALSE(g->LoadBitmap(name, 1, false, 1).IsValid()) << name;
+  EXPECT_EQ(BitmapCache().GetSize(), 0);
+}
+
+TEST_F(ResourcesTest, CachesAreSharedByEditorsAndEmptiedOnceByTheLastToClose)
+{
+  int deleted = 0;
+  Png("knob.png", 4, 4);
+  Text("logo.svg", kSvg);
+  Text("bad.svg", "<svg");
+  g->deleteCounter = &deleted;
+  auto second = Make();
+  const IBitmap b = g->LoadBitmap("knob.png", 1, false, 1);
+  g->RetainBitmap(b, "knob.png"); // a second owner would delete it twice
+  g->ReleaseBitmap(IBitmap());
+  const ISVG svg = second->LoadSVG("logo.svg");
+  ASSERT_TRUE(svg.IsValid());
+  EXPECT_EQ(second->LoadSVG("logo.svg").Document(), svg.Document());
+  // A document that does not parse is not cached, so each call tries again.
+  EXPECT_FALSE(second->LoadSVG("bad.svg").IsValid());
+  EXPECT_FALSE(second->LoadSVG("bad.svg").IsValid());
+  EXPECT_EQ(second->lookups, (Strings{"logo.svg|svg", "bad.svg|svg", "bad.svg|svg"}));
+  const std::string mem = std::string(kSvg) + '\0' + "junk";
+  EXPECT_TRUE(second->LoadSVG("mem.svg", mem.data(), 0, "px", 72.f).IsValid());
+
+  g.reset();
+  EXPECT_EQ(BitmapCache().GetSize(), 1);
+  EXPECT_EQ(SVGCache().GetSize(), 2);
+  EXPECT_EQ(deleted, 0);
+  EXPECT_EQ(second->LoadBitmap("knob.png", 1, false, 1).mAPIBitmap, b.mAPIBitmap);
+  EXPECT_TRUE(second->decodedFiles.empty());
+  second.reset();
+  EXPECT_EQ(BitmapCache().GetRefCount(), 0);
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(svg.W(), 10.f); // handles share the document, so one outlives the cache
+}
+
+TEST_F(ResourcesTest, ResourceFileChangingSizeWhileReadGivesNothing)
+{
+  const std::string path = (res / "data.bin").string();
+  struct Change
+  {
+    std::string path;
+    size_t size;
+  };
+  auto resize = [](void* c) { fs::resize_file(static_cast<Change*>(c)->path, static_cast<Change*>(c)->size); };
+  Util_TypedBuf<uint8_t> buf;
+  for (size_t size : {400, 0, 1500})
+  {
+    Text("data.bin", std::string(1000, 'z'));
+    Change change{path, size};
+    EXPECT_FALSE(ReadResourceFile(path.c_str(), buf, resize, &change)) << size;
+    EXPECT_EQ(buf.GetSize(), 0) << size;
+  }
+  Text("data.bin", std::string(1000, 'z'));
+  g->LoadResource("data.bin", "bin", buf);
+  EXPECT_EQ(buf.GetSize(), 1000);
+  g->LoadResource("none.bin", "bin", buf);
+  EXPECT_EQ(buf.GetSize(), 0);
+  EXPECT_FALSE(ReadResourceFile(res.c_str(), buf));
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+// Shared pieces of the drawing-interface tests: an editor on the test platform whose one control runs a drawing
+// function, frames read back as premultiplied BGRA (Cairo ARGB32 byte order), and the per-pixel comparison the
+// Metal back end's tests use against Cairo.
+
+#include "support/TestGraphicsVR.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vrtest
+{
+using namespace plugin::igraphics;
+using namespace plugin::igraphics::test;
+
+inline const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
+inline const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+inline const char* const kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+
+using DrawFunc = std::function<void(IGraphicsVR&)>;
+
+// A control that draws whatever the test gives it.
+class FuncControl : public IControl
+{
+public:
+  FuncControl(const IRECT& r, DrawFunc f) : IControl(r), mFunc(std::move(f)) {}
+  void Draw(IGraphics& g) override { mFunc(static_cast<IGraphicsVR&>(g)); }
+
+private:
+  DrawFunc mFunc;
+};
+
+// An open editor of w × h points at a screen scale.
+struct Editor
+{
+  Editor(int w, int h, float screenScale = 1.f) : dlg(0), g(dlg, w, h)
+  {
+    g.SetPendingScreenScale(screenScale);
+    g.OpenWindow(nullptr);
+  }
+  RecordingDelegate dlg;
+  TestGraphicsVR g;
+};
+
+// One frame of a single control covering the editor; the setup runs once the view is open (fonts, bitmaps).
+inline std::vector<uint8_t> Render(Editor& e, const DrawFunc& draw)
+{
+  e.g.AttachControl(new FuncControl(e.g.GetBounds(), draw));
+  e.g.DrawFrame();
+  return e.g.Pixels();
+}
+
+struct Stats
+{
+  int interiorMax = 0, edgeMax = 0, overEdge = 0;
+  double mean = 0;
+  std::string where; // the first pixels beyond the edge tolerance
+};
+
+// Differences per channel, interior pixels (uniform 3 × 3 neighbourhood in Cairo's image) apart from edges.
+inline Stats Compare(const std::vector<uint8_t>& ours, const uint8_t* ref, int stride, int w, int h, int edgeTolerance)
+{
+  Stats s;
+  double sum = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+    {
+      bool uniform = true;
+      for (int dy = -1; dy <= 1 && uniform; ++dy)
+        for (int dx = -1; dx <= 1 && uniform; ++dx)
+        {
+          const int nx = std::clamp(x + dx, 0, w - 1), ny = std::clamp(y + dy, 0, h - 1);
+          uniform = std::memcmp(&ref[ny * stride + nx * 4], &ref[y * stride + x * 4], 4) == 0;
+        }
+      int worst = 0;
+      for (int c = 0; c < 4; ++c)
+      {
+        const int d = std::abs(int(ours[(y * w + x) * 4 + c]) - int(ref[y * stride + x * 4 + c]));
+        sum += d;
+        worst = std::max(worst, d);
+      }
+      if (uniform)
+        s.interiorMax = std::max(s.interiorMax, worst);
+      else
+      {
+        s.edgeMax = std::max(s.edgeMax, worst);
+        if (worst > edgeTolerance && ++s.overEdge <= 6)
+          s.where += " (" + std::to_string(x) + "," + std::to_string(y) + ")" + std::to_string(worst);
+      }
+    }
+  s.mean = sum / (w * h * 4.0);
+  return s;
+}
+
+// A Cairo image of w × h points at a scale.
+struct CairoFrame
+{
+  CairoFrame(int w, int h, double scale)
+  {
+    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(w * scale), int(h * scale));
+    cr = cairo_create(surface);
+    cairo_scale(cr, scale, scale);
+  }
+  ~CairoFrame()
+  {
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+  }
+  CairoFrame(const CairoFrame&) = delete;
+  CairoFrame& operator=(const CairoFrame&) = delete;
+  const uint8_t* Data()
+  {
+    cairo_surface_flush(surface);
+    return cairo_image_surface_get_data(surface);
+  }
+  int Stride() const { return cairo_image_surface_get_stride(surface); }
+  cairo_surface_t* surface;
+  cairo_t* cr;
+};
+
+// Ours and Cairo's images under the test's temporary folder, for a look.
+inline std::string SavePair(TestGraphicsVR& g, CairoFrame& ref, const std::string& name)
+{
+  std::string file = "vr_" + name;
+  for (char& c : file)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  const std::string base = ::testing::TempDir() + file;
+  cairo_surface_write_to_png(ref.surface, (base + "_cairo.png").c_str());
+  g.SavePNG(base + "_ours.png");
+  return base;
+}
+
+inline bool KeepImages()
+{
+  return std::getenv("VR_SAVE") != nullptr;
+}
+
+} // namespace vrtest

@@ -1,0 +1,323 @@
+// The drawing interface through IGraphicsVR → renderer → Metal back end → stand-in GPU, against Cairo drawing the
+// same shapes, at screen scales 1 and 2.
+
+#include "support/vr_rig.h"
+
+#include <cmath>
+
+using namespace vrtest;
+
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int W = 120, H = 100;
+
+void Rgba(cairo_t* cr, const IColor& c, double weight = 1.0)
+{
+  cairo_set_source_rgba(cr, c.R / 255.0, c.G / 255.0, c.B / 255.0, c.A / 255.0 * weight);
+}
+
+// Degrees with 0 at twelve o'clock, clockwise, as the drawing interface counts them.
+double Rad(double deg)
+{
+  return (deg - 90.0) / 180.0 * kPi;
+}
+
+void CairoRoundedRect(cairo_t* cr, double l, double t, double r, double b, double rad)
+{
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, r - rad, t + rad, rad, -kPi / 2, 0);
+  cairo_arc(cr, r - rad, b - rad, rad, 0, kPi / 2);
+  cairo_arc(cr, l + rad, b - rad, rad, kPi / 2, kPi);
+  cairo_arc(cr, l + rad, t + rad, rad, kPi, 1.5 * kPi);
+  cairo_close_path(cr);
+}
+
+void Stroke(cairo_t* cr, const IColor& c, double width, double weight = 1.0)
+{
+  Rgba(cr, c, weight);
+  cairo_set_line_width(cr, width);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+  cairo_stroke(cr);
+}
+
+const IColor kRed(255, 200, 40, 30), kBlue(255, 30, 120, 200), kGold(160, 250, 200, 20), kGreen(255, 20, 160, 60);
+
+struct Scene
+{
+  const char* name;
+  int edgeTolerance; // per channel at pixels where Cairo's neighbourhood is not uniform
+  int corners;       // pixels allowed beyond it (per unit of screen scale squared)
+  DrawFunc ours;
+  std::function<void(cairo_t*)> cairo;
+};
+
+std::vector<Scene> Scenes()
+{
+  std::vector<Scene> s;
+  s.push_back({"rectangles", 16, 12,
+               [](IGraphicsVR& g) {
+                 g.FillRect(kRed, IRECT(10.5f, 12.25f, 70.f, 60.f));
+                 g.DrawRect(kBlue, IRECT(30.f, 30.f, 110.f, 90.f), nullptr, 3.f);
+               },
+               [](cairo_t* cr) {
+                 cairo_rectangle(cr, 10.5, 12.25, 59.5, 47.75);
+                 Rgba(cr, kRed);
+                 cairo_fill(cr);
+                 cairo_rectangle(cr, 30, 30, 80, 60);
+                 Stroke(cr, kBlue, 3);
+               }});
+  s.push_back({"rounded rectangles", 48, 8,
+               [](IGraphicsVR& g) {
+                 g.FillRoundRect(kBlue, IRECT(8.f, 8.f, 98.f, 68.f), 12.f);
+                 g.DrawRoundRect(kGold, IRECT(20.f, 30.f, 110.f, 92.f), 9.f, nullptr, 4.f);
+               },
+               [](cairo_t* cr) {
+                 CairoRoundedRect(cr, 8, 8, 98, 68, 12);
+                 Rgba(cr, kBlue);
+                 cairo_fill(cr);
+                 CairoRoundedRect(cr, 20, 30, 110, 92, 9);
+                 Stroke(cr, kGold, 4);
+               }});
+  s.push_back({"circles and ellipses", 64, 12,
+               [](IGraphicsVR& g) {
+                 g.FillCircle(kGreen, 40.f, 45.f, 30.f);
+                 g.DrawCircle(kRed, 80.f, 55.f, 25.f, nullptr, 2.5f);
+                 g.FillEllipse(kGold, IRECT(60.f, 5.f, 116.f, 35.f));
+               },
+               [](cairo_t* cr) {
+                 cairo_arc(cr, 40, 45, 30, 0, 2 * kPi);
+                 Rgba(cr, kGreen);
+                 cairo_fill(cr);
+                 cairo_arc(cr, 80, 55, 25, 0, 2 * kPi);
+                 Stroke(cr, kRed, 2.5);
+                 cairo_save(cr);
+                 cairo_translate(cr, 88, 20);
+                 cairo_scale(cr, 28, 15);
+                 cairo_arc(cr, 0, 0, 1, 0, 2 * kPi);
+                 cairo_restore(cr);
+                 Rgba(cr, kGold);
+                 cairo_fill(cr);
+               }});
+  s.push_back({"arcs and pie", 48, 10,
+               [](IGraphicsVR& g) {
+                 g.DrawArc(kBlue, 60.f, 50.f, 40.f, -135.f, 135.f, nullptr, 5.f);
+                 g.FillArc(kRed, 60.f, 50.f, 25.f, 30.f, 150.f);
+               },
+               [](cairo_t* cr) {
+                 cairo_arc(cr, 60, 50, 40, Rad(-135), Rad(135));
+                 Stroke(cr, kBlue, 5);
+                 cairo_move_to(cr, 60, 50);
+                 cairo_arc(cr, 60, 50, 25, Rad(30), Rad(150));
+                 cairo_close_path(cr);
+                 Rgba(cr, kRed);
+                 cairo_fill(cr);
+               }});
+  s.push_back({"polygons and triangles", 24, 10,
+               [](IGraphicsVR& g) {
+                 const float x[] = {10.f, 60.f, 70.f, 20.f}, y[] = {10.f, 5.f, 50.f, 60.f};
+                 g.FillConvexPolygon(kGreen, x, y, 4);
+                 g.DrawConvexPolygon(kBlue, x, y, 4, nullptr, 2.f);
+                 g.FillTriangle(kRed, 70.f, 90.f, 115.f, 60.f, 110.f, 95.f);
+               },
+               [](cairo_t* cr) {
+                 const double x[] = {10, 60, 70, 20}, y[] = {10, 5, 50, 60};
+                 for (int i = 0; i < 4; ++i)
+                   i ? cairo_line_to(cr, x[i], y[i]) : cairo_move_to(cr, x[i], y[i]);
+                 cairo_close_path(cr);
+                 Rgba(cr, kGreen);
+                 cairo_fill_preserve(cr);
+                 Stroke(cr, kBlue, 2);
+                 cairo_move_to(cr, 70, 90);
+                 cairo_line_to(cr, 115, 60);
+                 cairo_line_to(cr, 110, 95);
+                 cairo_close_path(cr);
+                 Rgba(cr, kRed);
+                 cairo_fill(cr);
+               }});
+  // Dashes of 10 along 100 points: on over [0, 10], [20, 30], ... The dashed rectangle steps the same way.
+  s.push_back({"lines and dotted lines", 48, 12,
+               [](IGraphicsVR& g) {
+                 g.DrawLine(kRed, 10.f, 10.f, 110.f, 40.f, nullptr, 2.f);
+                 g.DrawDottedLine(kBlue, 10.f, 60.f, 110.f, 60.f, nullptr, 3.f, 10.f);
+                 g.DrawDottedRect(kGreen, IRECT(20.f, 70.f, 100.f, 94.f), nullptr, 2.f, 4.f);
+               },
+               [](cairo_t* cr) {
+                 cairo_move_to(cr, 10, 10);
+                 cairo_line_to(cr, 110, 40);
+                 Stroke(cr, kRed, 2);
+                 for (int i = 0; i < 10; i += 2)
+                 {
+                   cairo_move_to(cr, 10 + 10 * i, 60);
+                   cairo_line_to(cr, 20 + 10 * i, 60);
+                 }
+                 Stroke(cr, kBlue, 3);
+                 // Dashes of 4 every 8 clockwise from the top-left corner, each its own butt-capped piece.
+                 for (int k = 0; k < 10; ++k)
+                 {
+                   cairo_move_to(cr, 20 + 8 * k, 70), cairo_line_to(cr, 24 + 8 * k, 70);
+                   cairo_move_to(cr, 100 - 8 * k, 94), cairo_line_to(cr, 96 - 8 * k, 94);
+                 }
+                 for (int k = 0; k < 3; ++k)
+                 {
+                   cairo_move_to(cr, 100, 70 + 8 * k), cairo_line_to(cr, 100, 74 + 8 * k);
+                   cairo_move_to(cr, 20, 94 - 8 * k), cairo_line_to(cr, 20, 90 - 8 * k);
+                 }
+                 Stroke(cr, kGreen, 2);
+               }});
+  // The pattern's transform maps drawing space into gradient space: a linear gradient over x 10..110.
+  s.push_back({"linear and radial gradients", 6, 8,
+               [](IGraphicsVR& g) {
+                 IPattern lin(kLinearPattern);
+                 lin.AddStop(kRed, 0.f);
+                 lin.AddStop(kBlue, 1.f);
+                 lin.mTransform = IMatrix(0.0, 0.01, 1.0, 0.0, 0.0, -0.1); // t = (x − 10) / 100 along x
+                 g.FillRect(lin, IRECT(10.f, 5.f, 110.f, 45.f));
+                 IPattern rad(kRadialPattern);
+                 rad.AddStop(COLOR_WHITE, 0.f);
+                 rad.AddStop(kGreen, 1.f);
+                 rad.mTransform = IMatrix(1.0 / 40, 0.0, 0.0, 1.0 / 40, -60.0 / 40, -75.0 / 40);
+                 g.FillRect(rad, IRECT(10.f, 50.f, 110.f, 100.f));
+               },
+               [](cairo_t* cr) {
+                 cairo_pattern_t* p = cairo_pattern_create_linear(10, 0, 110, 0);
+                 cairo_pattern_add_color_stop_rgba(p, 0, 200 / 255.0, 40 / 255.0, 30 / 255.0, 1);
+                 cairo_pattern_add_color_stop_rgba(p, 1, 30 / 255.0, 120 / 255.0, 200 / 255.0, 1);
+                 cairo_rectangle(cr, 10, 5, 100, 40);
+                 cairo_set_source(cr, p);
+                 cairo_fill(cr);
+                 cairo_pattern_destroy(p);
+                 p = cairo_pattern_create_radial(60, 75, 0, 60, 75, 40);
+                 cairo_pattern_add_color_stop_rgba(p, 0, 1, 1, 1, 1);
+                 cairo_pattern_add_color_stop_rgba(p, 1, 20 / 255.0, 160 / 255.0, 60 / 255.0, 1);
+                 cairo_rectangle(cr, 10, 50, 100, 50);
+                 cairo_set_source(cr, p);
+                 cairo_fill(cr);
+                 cairo_pattern_destroy(p);
+               }});
+  s.push_back({"blends", 48, 8,
+               [](IGraphicsVR& g) {
+                 g.FillRect(kBlue, IRECT(10.f, 10.f, 80.f, 80.f));
+                 const IBlend half(kBlendDefault, 0.5f), behind(kBlendDstOver, 1.f), in(kBlendSrcIn, 1.f);
+                 g.FillRect(kRed, IRECT(40.f, 40.f, 110.f, 95.f), &half);
+                 g.FillCircle(kGreen, 20.f, 85.f, 15.f, &behind);
+                 // Source in keeps the new colour only where something was: the circle, alone in its corner.
+                 g.FillCircle(kBlue, 100.f, 15.f, 8.f);
+                 g.FillRect(kGold, IRECT(86.f, 2.f, 116.f, 30.f), &in);
+                 g.FillRect(kGreen, IRECT(5.f, 30.f, 30.f, 50.f));      // source over again
+               },
+               [](cairo_t* cr) {
+                 cairo_rectangle(cr, 10, 10, 70, 70);
+                 Rgba(cr, kBlue);
+                 cairo_fill(cr);
+                 cairo_rectangle(cr, 40, 40, 70, 55);
+                 Rgba(cr, kRed, 0.5);
+                 cairo_fill(cr);
+                 cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OVER);
+                 cairo_arc(cr, 20, 85, 15, 0, 2 * kPi);
+                 Rgba(cr, kGreen);
+                 cairo_fill(cr);
+                 cairo_arc(cr, 100, 15, 8, 0, 2 * kPi);
+                 Rgba(cr, kBlue);
+                 cairo_fill(cr);
+                 cairo_set_operator(cr, CAIRO_OPERATOR_IN);
+                 cairo_rectangle(cr, 86, 2, 30, 28);
+                 cairo_clip(cr);
+                 Rgba(cr, kGold);
+                 cairo_paint(cr);
+                 cairo_reset_clip(cr);
+                 cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+                 cairo_rectangle(cr, 5, 30, 25, 20);
+                 Rgba(cr, kGreen);
+                 cairo_fill(cr);
+               }});
+  s.push_back({"transforms and clip", 24, 10,
+               [](IGraphicsVR& g) {
+                 g.PathClipRegion(IRECT(15.f, 15.f, 105.f, 85.f));
+                 g.PathTransformTranslate(60.f, 50.f);
+                 g.PathTransformRotate(30.f);
+                 g.FillRect(kBlue, IRECT(-40.f, -15.f, 40.f, 15.f));
+                 g.PathTransformReset();
+                 g.FillRect(kGold, IRECT(0.f, 0.f, 120.f, 20.f));
+               },
+               [](cairo_t* cr) {
+                 cairo_rectangle(cr, 15, 15, 90, 70);
+                 cairo_clip(cr);
+                 cairo_save(cr);
+                 cairo_translate(cr, 60, 50);
+                 cairo_rotate(cr, 30 / 180.0 * kPi);
+                 cairo_rectangle(cr, -40, -15, 80, 30);
+                 cairo_restore(cr);
+                 Rgba(cr, kBlue);
+                 cairo_fill(cr);
+                 cairo_rectangle(cr, 0, 0, 120, 20);
+                 Rgba(cr, kGold);
+                 cairo_fill(cr);
+               }});
+  // An SVG document: an even-odd hole, a translucent stroked circle, a gradient over a rectangle's box.
+  s.push_back({"svg document", 48, 12,
+               [](IGraphicsVR& g) {
+                 static const char doc[] =
+                   "<svg xmlns='http://www.w3.org/2000/svg' width='120' height='100'>"
+                   "<defs><linearGradient id='g'><stop offset='0' stop-color='#c82818'/>"
+                   "<stop offset='1' stop-color='#1e78c8'/></linearGradient></defs>"
+                   "<path fill-rule='evenodd' fill='#c82818' d='M10 10 H60 V60 H10 Z M25 25 H45 V45 H25 Z'/>"
+                   "<circle cx='85' cy='35' r='22' fill='#1e78c8' fill-opacity='0.6' stroke='#14a03c' "
+                   "stroke-width='4'/>"
+                   "<rect x='10' y='70' width='100' height='20' fill='url(#g)'/></svg>";
+                 const ISVG svg = g.LoadSVG("conformance.svg", doc, int(sizeof doc - 1), "px", 72.f);
+                 g.DrawSVG(svg, g.GetBounds());
+               },
+               [](cairo_t* cr) {
+                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+                 cairo_rectangle(cr, 10, 10, 50, 50);
+                 cairo_rectangle(cr, 25, 25, 20, 20);
+                 Rgba(cr, IColor(255, 200, 40, 24));
+                 cairo_fill(cr);
+                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+                 cairo_arc(cr, 85, 35, 22, 0, 2 * kPi);
+                 Rgba(cr, kBlue, 0.6);
+                 cairo_fill_preserve(cr);
+                 Stroke(cr, IColor(255, 20, 160, 60), 4);
+                 cairo_pattern_t* p = cairo_pattern_create_linear(10, 0, 110, 0);
+                 cairo_pattern_add_color_stop_rgb(p, 0, 200 / 255.0, 40 / 255.0, 24 / 255.0);
+                 cairo_pattern_add_color_stop_rgb(p, 1, 30 / 255.0, 120 / 255.0, 200 / 255.0);
+                 cairo_rectangle(cr, 10, 70, 100, 20);
+                 cairo_set_source(cr, p);
+                 cairo_fill(cr);
+                 cairo_pattern_destroy(p);
+               }});
+  return s;
+}
+
+void RunScene(const Scene& scene, float scale)
+{
+  Editor e(W, H, scale);
+  ASSERT_NE(e.g.GetDrawContext(), nullptr);
+  const auto ours = Render(e, scene.ours);
+  const int pw = int(W * scale), ph = int(H * scale);
+  ASSERT_EQ(ours.size(), size_t(pw * ph * 4)) << scene.name;
+  CairoFrame ref(W, H, scale);
+  scene.cairo(ref.cr);
+  const Stats s = Compare(ours, ref.Data(), ref.Stride(), pw, ph, scene.edgeTolerance);
+  const int corners = int(scene.corners * scale * scale);
+  const bool ok = s.interiorMax <= 3 && s.edgeMax <= 160 && s.overEdge <= corners && s.mean < 1.0;
+  if (!ok || KeepImages())
+  {
+    const std::string base = SavePair(e.g, ref, std::string(scene.name) + "_x" + std::to_string(int(scale)));
+    if (!ok)
+      ADD_FAILURE() << scene.name << " at scale " << scale << ": interior " << s.interiorMax << " edge " << s.edgeMax
+                    << " beyond " << s.overEdge << " mean " << s.mean << " at" << s.where << " (images under " << base << ")";
+  }
+}
+
+} // namespace
+
+TEST(VRConformance, ShapesMatchCairoAtScaleOneAndTwo)
+{
+  for (const Scene& scene : Scenes())
+    for (float scale : {1.f, 2.f})
+      RunScene(scene, scale);
+}

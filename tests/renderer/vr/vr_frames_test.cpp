@@ -1,0 +1,158 @@
+// IGraphicsVR's frames and framebuffers: deferred releases, framebuffers made inside a frame, closing the editor
+// during and after a frame; and inputs that must draw nothing (no paint of NaNs, no endless dash loop).
+
+#include "support/vr_rig.h"
+
+#include <cmath>
+#include <limits>
+
+using namespace vrtest;
+
+namespace
+{
+
+// Alpha of the pixel at (x, y) of a frame w pixels wide.
+int AlphaAt(const std::vector<uint8_t>& px, int w, int x, int y)
+{
+  return px[(size_t(y) * w + x) * 4 + 3];
+}
+
+bool Empty(const std::vector<uint8_t>& px)
+{
+  for (uint8_t b : px)
+    if (b) return false;
+  return !px.empty();
+}
+
+} // namespace
+
+TEST(VRFrames, FramebufferReleasesWaitForTheEndOfTheFrame)
+{
+  Editor e(40, 30);
+  // Outside a frame a framebuffer goes at once.
+  delete e.g.CreateAPIBitmap(10, 10, 1.f, 1.0);
+  EXPECT_EQ(e.g.NQueuedFramebuffers(), 0);
+
+  e.g.BeginFrame();
+  EXPECT_TRUE(e.g.InFrame());
+  delete e.g.CreateAPIBitmap(10, 10, 1.f, 1.0);
+  delete e.g.CreateAPIBitmap(12, 8, 2.f, 1.0);
+  EXPECT_EQ(e.g.NQueuedFramebuffers(), 2);
+  e.g.EndFrame();
+  EXPECT_FALSE(e.g.InFrame());
+  EXPECT_EQ(e.g.NQueuedFramebuffers(), 0);
+}
+
+// Made inside a frame, a framebuffer must not take the rest of the frame with it: what is drawn before and after
+// lands in the frame.
+TEST(VRFrames, FramebufferMadeInsideAFrameKeepsTheFrame)
+{
+  Editor e(40, 30);
+  APIBitmap* made = nullptr;
+  const auto px = Render(e, [&](IGraphicsVR& g) {
+    g.FillRect(COLOR_RED, IRECT(0.f, 0.f, 20.f, 30.f));
+    made = g.CreateAPIBitmap(16, 16, 1.f, 1.0);
+    g.PathTransformReset();
+    g.PathClipRegion();
+    g.FillRect(COLOR_BLUE, IRECT(20.f, 0.f, 40.f, 30.f));
+  });
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->GetWidth(), 16);
+  delete made;
+  EXPECT_EQ(AlphaAt(px, 40, 5, 15), 255);
+  EXPECT_EQ(AlphaAt(px, 40, 35, 15), 255);
+  EXPECT_EQ(px[(15 * 40 + 35) * 4 + 0], 255); // blue, in BGRA order
+}
+
+TEST(VRFrames, ClosingTheEditorLeavesNoOpenFrameNorQueuedFramebuffer)
+{
+  for (bool duringFrame : {true, false})
+  {
+    Editor e(40, 30);
+    APIBitmap* survivor = e.g.CreateAPIBitmap(8, 8, 1.f, 1.0);
+    e.g.BeginFrame();
+    e.g.FillRect(COLOR_RED, IRECT(0.f, 0.f, 40.f, 30.f));
+    delete e.g.CreateAPIBitmap(10, 10, 1.f, 1.0);
+    EXPECT_EQ(e.g.NQueuedFramebuffers(), 1);
+    if (!duringFrame) e.g.EndFrame();
+    e.g.CloseWindow();
+    EXPECT_FALSE(e.g.InFrame());
+    EXPECT_EQ(e.g.NQueuedFramebuffers(), 0);
+    EXPECT_EQ(e.g.GetDrawContext(), nullptr);
+    EXPECT_FALSE(e.g.GetDrawContextReady());
+    // A layer bitmap that outlives the view frees only what is left of it (the sanitizers watch this).
+    delete survivor;
+    EXPECT_EQ(e.g.NQueuedFramebuffers(), 0);
+    // Opened again, the editor draws.
+    e.g.OpenWindow(nullptr);
+    const auto px = Render(e, [](IGraphicsVR& g) { g.FillRect(COLOR_RED, IRECT(0.f, 0.f, 40.f, 30.f)); });
+    EXPECT_EQ(AlphaAt(px, 40, 20, 15), 255);
+  }
+}
+
+// Inputs without a defined drawing draw nothing.
+TEST(VRFrames, DegenerateInputsDrawNothing)
+{
+  Editor e(60, 40);
+  ASSERT_TRUE(e.g.LoadFont("Roboto-Regular", kRoboto));
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const auto px = Render(e, [&](IGraphicsVR& g) {
+    IPattern flat(kLinearPattern); // a transform that squashes everything onto a line has no inverse
+    flat.AddStop(COLOR_RED, 0.f);
+    flat.AddStop(COLOR_BLUE, 1.f);
+    flat.mTransform = IMatrix(1.0, 2.0, 0.5, 1.0, 0.0, 0.0);
+    g.FillRect(flat, IRECT(0.f, 0.f, 60.f, 40.f));
+    IPattern radial(kRadialPattern);
+    radial.AddStop(COLOR_RED, 0.f);
+    radial.AddStop(COLOR_BLUE, 1.f);
+    radial.mTransform = IMatrix(0.0, 0.0, 0.0, 0.0, 1.0, 1.0);
+    g.PathRect(IRECT(0.f, 0.f, 60.f, 40.f));
+    g.PathStroke(radial, 4.f);
+    g.FillRect(IPattern(kLinearPattern), IRECT(0.f, 0.f, 60.f, 40.f)); // no stops
+    g.DrawDottedLine(COLOR_RED, 0.f, 20.f, 60.f, 20.f, nullptr, 2.f, 0.f);
+    g.DrawDottedLine(COLOR_RED, 0.f, 20.f, 60.f, 20.f, nullptr, 2.f, nan);
+    g.DrawDottedRect(COLOR_RED, IRECT(5.f, 5.f, 55.f, 35.f), nullptr, 2.f, 0.f);
+    g.DrawDottedRect(COLOR_RED, IRECT(5.f, 5.f, 55.f, 35.f), nullptr, 2.f, -3.f);
+    g.DrawText(IText(0.f, COLOR_BLACK, "Roboto-Regular"), "zero", IRECT(0.f, 0.f, 60.f, 40.f));
+    g.DrawText(IText(nan, COLOR_BLACK, "Roboto-Regular"), "nan", IRECT(0.f, 0.f, 60.f, 40.f));
+  });
+  EXPECT_TRUE(Empty(px));
+  IRECT r(0.f, 0.f, 60.f, 40.f);
+  EXPECT_EQ(e.g.MeasureText(IText(0.f, COLOR_BLACK, "Roboto-Regular"), "zero", r), 0.f);
+  EXPECT_TRUE(std::isfinite(r.L) && std::isfinite(r.T) && std::isfinite(r.R) && std::isfinite(r.B));
+}
+
+// A dotted line of five dash lengths: dashes over [0, 0.2] and [0.4, 0.6] of it, the rest empty.
+TEST(VRFrames, DottedLineCoverage)
+{
+  Editor e(120, 20);
+  const auto px = Render(e, [](IGraphicsVR& g) { g.DrawDottedLine(COLOR_BLACK, 10.f, 10.f, 110.f, 10.f, nullptr, 4.f, 20.f); });
+  for (int x = 10; x < 110; ++x)
+  {
+    const double t = (x + 0.5 - 10) / 100.0;
+    const bool on = (t < 0.2) || (t > 0.4 && t < 0.6);
+    const bool edge = std::fabs(t - 0.2) < 0.02 || std::fabs(t - 0.4) < 0.02 || std::fabs(t - 0.6) < 0.02;
+    if (edge) continue;
+    EXPECT_EQ(AlphaAt(px, 120, x, 10), on ? 255 : 0) << "x " << x;
+  }
+}
+
+// After a blend of another kind, a plain drawing is source over again.
+TEST(VRFrames, BlendsDoNotOutliveTheirDrawing)
+{
+  for (int method : {int(kBlendAdd), int(kBlendXOR), int(kBlendDstOut), 42})
+  {
+    Editor e(20, 20);
+    const auto px = Render(e, [&](IGraphicsVR& g) {
+      g.FillRect(COLOR_BLUE, IRECT(0.f, 0.f, 20.f, 20.f));
+      const IBlend b(method, 0.5f);
+      g.FillRect(COLOR_GREEN, IRECT(0.f, 0.f, 5.f, 5.f), &b);
+      g.FillRect(IColor(128, 255, 0, 0), IRECT(10.f, 10.f, 20.f, 20.f));
+    });
+    // Half red over opaque blue.
+    const uint8_t* p = &px[(15 * 20 + 15) * 4];
+    EXPECT_NEAR(p[2], 128, 2) << method; // red
+    EXPECT_NEAR(p[0], 127, 2) << method; // blue
+    EXPECT_EQ(p[3], 255) << method;
+  }
+}

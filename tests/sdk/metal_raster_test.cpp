@@ -1,0 +1,756 @@
+// The CPU Metal's rasterisation rules, stencil, blending and sampling, checked against the rules written out
+// here, against Cairo's non-antialiased fills, and its span path against its per-pixel reference path.
+
+#include "support/metal_rig.h"
+
+#include <QuartzCore/QuartzCore.h>
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+using namespace metaltest;
+
+namespace
+{
+
+// Each draw adds 1/255 to red: a pixel's red value counts how often it was touched.
+constexpr Blend kAdd{true, MTLBlendFactorOne, MTLBlendFactorOne, MTLBlendFactorOne, MTLBlendFactorOne};
+const Uniforms kCount = Solid(1.0f / 255.0f, 0, 0, 0);
+
+// Whether (px, py) lies within d of an edge of the closed polygon.
+bool NearEdge(const std::vector<std::pair<float, float>>& poly, double px, double py, double d)
+{
+  for (size_t i = 0; i < poly.size(); ++i)
+  {
+    const double ax = poly[i].first, ay = poly[i].second;
+    const double bx = poly[(i + 1) % poly.size()].first, by = poly[(i + 1) % poly.size()].second;
+    const double ex = bx - ax, ey = by - ay, len2 = ex * ex + ey * ey;
+    const double t = std::clamp(((px - ax) * ex + (py - ay) * ey) / len2, 0.0, 1.0);
+    if (std::hypot(px - ax - t * ex, py - ay - t * ey) < d) return true;
+  }
+  return false;
+}
+
+std::string ArtefactPath(const std::string& name)
+{
+  return std::string(::testing::TempDir()) + name + ".png";
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Coverage: the top-left rule, culling, strips and indexes
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(MetalRaster, TrianglesSharingAnEdgeTouchEveryPixelOnce)
+{
+  Rig rig;
+  MTLRenderPipelineState* add = rig.Pipeline(kAdd);
+  MTLTexture* target = rig.Texture(24, 24, MTLPixelFormatRGBA8Unorm);
+  // Squares split along a diagonal, with corners on pixel centres, on pixel edges and in between; a fan of
+  // triangles around an interior point whose shared edges pass through centres.
+  struct Case
+  {
+    float x0, y0, x1, y1;
+  };
+  const Case cases[] = {{2.5f, 2.5f, 20.5f, 20.5f}, {2, 2, 20, 20}, {1.25f, 3.75f, 19.6f, 21.1f}, {4, 4.5f, 16, 16.5f}};
+  for (const Case& c : cases)
+  {
+    const V a{c.x0, c.y0, 0, 0}, b{c.x1, c.y0, 0, 0}, d{c.x0, c.y1, 0, 0}, e{c.x1, c.y1, 0, 0};
+    const V m{(c.x0 + c.x1) / 2, (c.y0 + c.y1) / 2, 0, 0};
+    for (const auto& verts : {std::vector<V>{a, b, e, a, e, d}, std::vector<V>{a, b, m, b, e, m, e, d, m, d, a, m}})
+    {
+      DrawSpec s;
+      s.verts = verts;
+      s.pipeline = add;
+      s.uniforms = kCount;
+      rig.Pass(target, nullptr, {s});
+      const auto px = Rig::Bytes(target);
+      for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+        {
+          const float cx = x + 0.5f, cy = y + 0.5f;
+          // Inside the half-open square [x0, x1) × [y0, y1) of centres, by the top-left rule.
+          const bool inside = cx >= c.x0 && cx < c.x1 && cy >= c.y0 && cy < c.y1;
+          ASSERT_EQ(px[(y * 24 + x) * 4], inside ? 1 : 0) << "square " << c.x0 << "," << c.y0 << " pixel " << x << ","
+                                                          << y << " fan " << (verts.size() > 6);
+        }
+    }
+  }
+}
+
+TEST(MetalRaster, CullingByWinding)
+{
+  Rig rig;
+  MTLRenderPipelineState* p = rig.Pipeline();
+  MTLTexture* target = rig.Texture(8, 8, MTLPixelFormatRGBA8Unorm);
+  // On screen (y down) a→b→c below runs clockwise; reversed it runs counter-clockwise.
+  const V a{1, 1, 0, 0}, b{7, 1, 0, 0}, c{1, 7, 0, 0};
+  struct Case
+  {
+    bool clockwise;
+    MTLCullMode cull;
+    MTLWinding front;
+    bool drawn;
+  };
+  const Case cases[] = {
+    {true, MTLCullModeNone, MTLWindingCounterClockwise, true},  {false, MTLCullModeNone, MTLWindingClockwise, true},
+    {true, MTLCullModeBack, MTLWindingCounterClockwise, false}, {false, MTLCullModeBack, MTLWindingCounterClockwise, true},
+    {true, MTLCullModeBack, MTLWindingClockwise, true},         {false, MTLCullModeBack, MTLWindingClockwise, false},
+    {true, MTLCullModeFront, MTLWindingCounterClockwise, true}, {false, MTLCullModeFront, MTLWindingCounterClockwise, false},
+  };
+  for (const Case& k : cases)
+  {
+    DrawSpec s;
+    s.verts = k.clockwise ? std::vector<V>{a, b, c} : std::vector<V>{a, c, b};
+    s.pipeline = p;
+    s.cull = k.cull;
+    s.winding = k.front;
+    rig.Pass(target, nullptr, {s});
+    EXPECT_EQ(Rig::Bytes(target)[(2 * 8 + 2) * 4 + 3], k.drawn ? 255 : 0)
+      << "cw " << k.clockwise << " cull " << k.cull << " front " << k.front;
+  }
+}
+
+TEST(MetalRaster, StripsAndIndexedDrawsCoverLikeTriangleLists)
+{
+  Rig rig;
+  MTLRenderPipelineState* add = rig.Pipeline(kAdd);
+  MTLTexture* a = rig.Texture(32, 16, MTLPixelFormatRGBA8Unorm);
+  MTLTexture* b = rig.Texture(32, 16, MTLPixelFormatRGBA8Unorm);
+  // A zig-zag band of six vertices: four triangles.
+  const std::vector<V> strip = {{1.3f, 2.2f, 0, 0}, {3.1f, 13.6f, 0, 0}, {10.7f, 1.4f, 0, 0},
+                                {12.2f, 14.9f, 0, 0}, {22.5f, 3.3f, 0, 0}, {30.9f, 12.1f, 0, 0}};
+  std::vector<V> list;
+  for (size_t k = 0; k + 2 < strip.size(); ++k)
+    list.insert(list.end(), {strip[k], strip[k + 1], strip[k + 2]});
+  DrawSpec s;
+  s.pipeline = add;
+  s.uniforms = kCount;
+  s.cull = MTLCullModeBack; // a strip keeps one winding for all its triangles
+  s.winding = MTLWindingCounterClockwise;
+  s.type = MTLPrimitiveTypeTriangleStrip;
+  s.verts = strip;
+  rig.Pass(a, nullptr, {s});
+  const auto stripPixels = Rig::Bytes(a);
+  int touched = 0;
+  for (size_t i = 0; i < stripPixels.size(); i += 4)
+  {
+    ASSERT_LE(stripPixels[i], 1) << "pixel " << i / 4 << " touched twice";
+    touched += stripPixels[i];
+  }
+  EXPECT_GT(touched, 200);
+
+  // The same triangles as a list, without culling (odd list triangles run the other way).
+  s.type = MTLPrimitiveTypeTriangle;
+  s.cull = MTLCullModeNone;
+  s.verts = list;
+  rig.Pass(b, nullptr, {s});
+  EXPECT_EQ(Rig::Bytes(b), stripPixels);
+
+  // Indexed, 16- and 32-bit, with the vertices stored once.
+  for (bool i16 : {false, true})
+  {
+    s.verts = strip;
+    s.indexes.clear();
+    for (uint32_t k = 0; k + 2 < strip.size(); ++k) s.indexes.insert(s.indexes.end(), {k, k + 1, k + 2});
+    s.indexes16 = i16;
+    rig.Pass(b, nullptr, {s});
+    EXPECT_EQ(Rig::Bytes(b), stripPixels) << "16-bit " << i16;
+  }
+  // An index past the vertex data reads zeros rather than memory outside the buffer: a vertex at the origin.
+  s.indexes = {0, 1, 100000};
+  s.indexes16 = false;
+  rig.Pass(b, nullptr, {s});
+  DrawSpec origin = s;
+  origin.indexes.clear();
+  origin.verts = {strip[0], strip[1], V{0, 0, 0, 0}};
+  rig.Pass(a, nullptr, {origin});
+  EXPECT_EQ(Rig::Bytes(b), Rig::Bytes(a));
+  EXPECT_NE(Rig::Bytes(a), std::vector<uint8_t>(32 * 16 * 4, 0));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Stencil
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(MetalRaster, StencilOperations)
+{
+  Rig rig;
+  MTLRenderPipelineState* p = rig.Pipeline({}, MTLPixelFormatRGBA8Unorm, true);
+  MTLTexture* color = rig.Texture(4, 4, MTLPixelFormatRGBA8Unorm);
+  MTLTexture* stencil = rig.Texture(4, 4, MTLPixelFormatStencil8);
+  struct Case
+  {
+    MTLStencilOperation op;
+    uint8_t before, ref, writeMask, after;
+  };
+  const Case cases[] = {
+    {MTLStencilOperationKeep, 7, 3, 0xff, 7},
+    {MTLStencilOperationZero, 7, 3, 0xff, 0},
+    {MTLStencilOperationReplace, 7, 3, 0xff, 3},
+    {MTLStencilOperationIncrementClamp, 7, 0, 0xff, 8},
+    {MTLStencilOperationIncrementClamp, 255, 0, 0xff, 255},
+    {MTLStencilOperationDecrementClamp, 7, 0, 0xff, 6},
+    {MTLStencilOperationDecrementClamp, 0, 0, 0xff, 0},
+    {MTLStencilOperationInvert, 0x0f, 0, 0xff, 0xf0},
+    {MTLStencilOperationIncrementWrap, 255, 0, 0xff, 0},
+    {MTLStencilOperationDecrementWrap, 0, 0, 0xff, 255},
+    {MTLStencilOperationReplace, 0xa5, 0x3c, 0x0f, 0xac}, // only the low nibble is written
+  };
+  for (const Case& c : cases)
+  {
+    for (bool onPass : {true, false})
+    {
+      StencilFace f;
+      f.compare = onPass ? MTLCompareFunctionAlways : MTLCompareFunctionNever;
+      (onPass ? f.pass : f.fail) = c.op;
+      f.writeMask = c.writeMask;
+      DrawSpec s;
+      s.verts = Quad(0, 0, 4, 4);
+      s.pipeline = p;
+      s.stencil = rig.Stencil(f);
+      s.ref = c.ref;
+      rig.Pass(color, stencil, {s}, std::nullopt, c.before);
+      EXPECT_EQ(Rig::Bytes(stencil)[5], c.after) << "op " << c.op << " before " << int(c.before) << " on pass " << onPass;
+    }
+  }
+}
+
+TEST(MetalRaster, StencilCompareFunctions)
+{
+  Rig rig;
+  MTLRenderPipelineState* p = rig.Pipeline();
+  MTLTexture* color = rig.Texture(4, 4, MTLPixelFormatRGBA8Unorm);
+  MTLTexture* stencil = rig.Texture(4, 4, MTLPixelFormatStencil8);
+  struct Case
+  {
+    MTLCompareFunction f;
+    uint8_t ref, stored;
+    bool passes;
+  };
+  // The reference is compared with the stored value: "less" passes when ref < stored.
+  const Case cases[] = {
+    {MTLCompareFunctionNever, 1, 1, false},       {MTLCompareFunctionAlways, 1, 2, true},
+    {MTLCompareFunctionLess, 1, 2, true},         {MTLCompareFunctionLess, 2, 2, false},
+    {MTLCompareFunctionLessEqual, 2, 2, true},    {MTLCompareFunctionLessEqual, 3, 2, false},
+    {MTLCompareFunctionGreater, 3, 2, true},      {MTLCompareFunctionGreater, 2, 2, false},
+    {MTLCompareFunctionGreaterEqual, 2, 2, true}, {MTLCompareFunctionGreaterEqual, 1, 2, false},
+    {MTLCompareFunctionEqual, 2, 2, true},        {MTLCompareFunctionEqual, 1, 2, false},
+    {MTLCompareFunctionNotEqual, 1, 2, true},     {MTLCompareFunctionNotEqual, 2, 2, false},
+  };
+  for (const Case& c : cases)
+  {
+    StencilFace f;
+    f.compare = c.f;
+    DrawSpec s;
+    s.verts = Quad(0, 0, 4, 4);
+    s.pipeline = p;
+    s.stencil = rig.Stencil(f);
+    s.ref = c.ref;
+    rig.Pass(color, stencil, {s}, MTLClearColor{0, 0, 0, 0}, c.stored);
+    EXPECT_EQ(Rig::Bytes(color)[3], c.passes ? 255 : 0) << "function " << c.f << " ref " << int(c.ref);
+  }
+  // The read mask applies to both sides.
+  StencilFace masked;
+  masked.compare = MTLCompareFunctionEqual;
+  masked.readMask = 0x0f;
+  DrawSpec s;
+  s.verts = Quad(0, 0, 4, 4);
+  s.pipeline = p;
+  s.stencil = rig.Stencil(masked);
+  s.ref = 0x13;
+  rig.Pass(color, stencil, {s}, MTLClearColor{0, 0, 0, 0}, 0xf3u);
+  EXPECT_EQ(Rig::Bytes(color)[3], 255);
+}
+
+TEST(MetalRaster, StencilPerFaceCountsNonZeroWinding)
+{
+  Rig rig;
+  MTLRenderPipelineState* stencilOnly = rig.Pipeline({}, MTLPixelFormatRGBA8Unorm, true);
+  MTLRenderPipelineState* p = rig.Pipeline();
+  MTLTexture* color = rig.Texture(16, 16, MTLPixelFormatRGBA8Unorm);
+  MTLTexture* stencil = rig.Texture(16, 16, MTLPixelFormatStencil8);
+  StencilFace inc, dec, cover;
+  inc.pass = MTLStencilOperationIncrementWrap;
+  dec.pass = MTLStencilOperationDecrementWrap;
+  cover.compare = MTLCompareFunctionNotEqual;
+  cover.fail = cover.pass = MTLStencilOperationZero;
+  // Quad() runs clockwise on screen; reversed it runs counter-clockwise. Clockwise faces are front here.
+  auto reversed = [](std::vector<V> v) {
+    std::reverse(v.begin(), v.end());
+    return v;
+  };
+  DrawSpec fans;
+  fans.pipeline = stencilOnly;
+  fans.stencil = rig.Stencil(inc, dec);
+  fans.winding = MTLWindingClockwise;
+  fans.verts = Quad(2, 2, 10, 10);
+  const auto b = Quad(6, 6, 14, 14), c = reversed(Quad(0, 8, 16, 12));
+  fans.verts.insert(fans.verts.end(), b.begin(), b.end());
+  fans.verts.insert(fans.verts.end(), c.begin(), c.end());
+  rig.Pass(color, stencil, {fans}, MTLClearColor{0, 0, 0, 0}, 0u);
+  struct Probe
+  {
+    int x, y;
+    uint8_t count;
+  };
+  const Probe probes[] = {{3, 3, 1}, {7, 7, 2}, {12, 12, 1}, {7, 9, 1}, {1, 9, 255}, {12, 10, 0}, {0, 0, 0}};
+  const auto st = Rig::Bytes(stencil);
+  for (const Probe& k : probes) EXPECT_EQ(st[k.y * 16 + k.x], k.count) << k.x << "," << k.y;
+
+  // Cover where the count is not zero, resetting it.
+  DrawSpec c2;
+  c2.pipeline = p;
+  c2.stencil = rig.Stencil(cover);
+  c2.verts = Quad(0, 0, 16, 16);
+  rig.Pass(color, stencil, {fans, c2});
+  const auto px = Rig::Bytes(color);
+  for (const Probe& k : probes) EXPECT_EQ(px[(k.y * 16 + k.x) * 4 + 3], k.count ? 255 : 0) << k.x << "," << k.y;
+  EXPECT_EQ(Rig::Bytes(stencil), std::vector<uint8_t>(16 * 16, 0));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Blending
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(MetalRaster, BlendFactorsFollowTheFormula)
+{
+  Rig rig;
+  MTLTexture* target = rig.Texture(2, 2, MTLPixelFormatRGBA8Unorm);
+  const double S[4] = {0.6 * 0.5, 0.2 * 0.5, 0.9 * 0.5, 0.5}; // premultiplied source
+  const double D8[4] = {0.2, 0.4, 0.8, 0.6};
+  // The destination as stored (8 bits) is what the blend reads.
+  double D[4];
+  for (int i = 0; i < 4; ++i) D[i] = std::round(D8[i] * 255) / 255;
+  // Factor value for channel i (3 = alpha), written out from the blend factor definitions.
+  auto factor = [&](MTLBlendFactor f, int i) -> double {
+    switch (f)
+    {
+    case MTLBlendFactorZero: return 0;
+    case MTLBlendFactorOne: return 1;
+    case MTLBlendFactorSourceColor: return S[i];
+    case MTLBlendFactorOneMinusSourceColor: return 1 - S[i];
+    case MTLBlendFactorSourceAlpha: return S[3];
+    case MTLBlendFactorOneMinusSourceAlpha: return 1 - S[3];
+    case MTLBlendFactorDestinationColor: return D[i];
+    case MTLBlendFactorOneMinusDestinationColor: return 1 - D[i];
+    case MTLBlendFactorDestinationAlpha: return D[3];
+    case MTLBlendFactorOneMinusDestinationAlpha: return 1 - D[3];
+    case MTLBlendFactorSourceAlphaSaturated: return i == 3 ? 1 : std::min(S[3], 1 - D[3]);
+    default: return NAN;
+    }
+  };
+  for (int sf = 0; sf <= 10; ++sf)
+    for (int df = 0; df <= 10; ++df)
+    {
+      Blend b{true, (MTLBlendFactor)sf, (MTLBlendFactor)df, (MTLBlendFactor)sf, (MTLBlendFactor)df};
+      DrawSpec s;
+      s.verts = Quad(0, 0, 2, 2);
+      s.pipeline = rig.Pipeline(b);
+      s.uniforms = Solid((float)S[0], (float)S[1], (float)S[2], (float)S[3]);
+      rig.Pass(target, nullptr, {s}, MTLClearColor{D8[0], D8[1], D8[2], D8[3]});
+      const auto px = Rig::Bytes(target);
+      for (int i = 0; i < 4; ++i)
+      {
+        double expected = S[i] * factor((MTLBlendFactor)sf, i) + D[i] * factor((MTLBlendFactor)df, i);
+        expected = std::clamp(expected, 0.0, 1.0) * 255;
+        EXPECT_NEAR(px[i], expected, 0.51 + 1e-3) << "src " << sf << " dst " << df << " channel " << i;
+      }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Sampling
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(MetalRaster, TextureSampling)
+{
+  Rig rig;
+  MTLRenderPipelineState* copy = rig.Pipeline(Blend{false});
+  // A 4 × 2 alpha texture with distinct texels.
+  MTLTexture* tex = rig.Texture(4, 2, MTLPixelFormatR8Unorm);
+  const uint8_t texels[8] = {0, 40, 80, 120, 160, 200, 240, 255};
+  tex->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 4, 2), 0, texels, 4);
+  MTLTexture* target = rig.Texture(8, 4, MTLPixelFormatRGBA8Unorm);
+  auto draw = [&](MTLSamplerState* sampler, float u0, float v0, float u1, float v1) {
+    DrawSpec s;
+    s.verts = {{0, 0, u0, v0}, {8, 0, u1, v0}, {0, 4, u0, v1}, {8, 0, u1, v0}, {8, 4, u1, v1}, {0, 4, u0, v1}};
+    s.pipeline = copy;
+    s.uniforms = Textured(2);
+    s.texture = tex;
+    s.sampler = sampler;
+    rig.Pass(target, nullptr, {s});
+    return Rig::Bytes(target);
+  };
+  auto at = [](const std::vector<uint8_t>& px, int x, int y) { return px[(y * 8 + x) * 4 + 3]; };
+
+  // Nearest, magnified 2×: each texel covers 2 × 2 pixels.
+  auto px = draw(rig.Sampler(false, false), 0, 0, 1, 1);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(at(px, x, y), texels[(y / 2) * 4 + x / 2]) << x << "," << y;
+
+  // Linear: pixel centres fall a quarter texel off the texel centres (clamped at the border).
+  px = draw(rig.Sampler(true, false), 0, 0, 1, 1);
+  auto lerp = [](double a, double b, double t) { return a + (b - a) * t; };
+  EXPECT_NEAR(at(px, 0, 0), texels[0], 0.6);                                            // clamped corner
+  EXPECT_NEAR(at(px, 1, 0), lerp(lerp(0, 40, 0.25), lerp(160, 200, 0.25), 0), 0.6);      // row 0 exact
+  EXPECT_NEAR(at(px, 2, 1), lerp(lerp(0, 40, 0.75), lerp(160, 200, 0.75), 0.25), 0.6);
+  EXPECT_NEAR(at(px, 5, 2), lerp(lerp(80, 120, 0.25), lerp(240, 255, 0.25), 0.75), 0.6);
+
+  // Repeat and clamp outside 0…1: u from 0 to 2 shows the row twice, or the first row then its last texel.
+  px = draw(rig.Sampler(false, true), 0, 0, 2, 1);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(at(px, x, 0), texels[x % 4]) << x;
+  px = draw(rig.Sampler(false, false), 0, 0, 2, 1);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(at(px, x, 0), texels[std::min(x, 3)]) << x;
+}
+
+TEST(MetalRaster, MipmapsAndMinification)
+{
+  Rig rig;
+  MTLTexture* tex = rig.Texture(8, 8, MTLPixelFormatRGBA8Unorm, true);
+  ASSERT_EQ(tex->mipmapLevelCount(), 4u);
+  // A checkerboard of black and white texels averages to mid-grey one level down.
+  std::vector<uint8_t> texels(8 * 8 * 4);
+  for (int i = 0; i < 64; ++i)
+  {
+    const uint8_t v = ((i % 8) + (i / 8)) % 2 ? 255 : 0;
+    texels[i * 4] = texels[i * 4 + 1] = texels[i * 4 + 2] = v, texels[i * 4 + 3] = 255;
+  }
+  tex->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 8, 8), 0, texels.data(), 32);
+  {
+    NSAutoreleasePool pool;
+    MTLCommandBuffer* cb = rig.queue->commandBuffer();
+    MTLBlitCommandEncoder* blit = cb->blitCommandEncoder();
+    blit->generateMipmapsForTexture(tex);
+    blit->endEncoding();
+    cb->commit();
+    cb->waitUntilCompleted();
+  }
+  uint8_t level1[4 * 4 * 4], level3[4];
+  tex->getBytes_bytesPerRow_fromRegion_mipmapLevel(level1, 16, MTLRegionMake2D(0, 0, 4, 4), 1);
+  tex->getBytes_bytesPerRow_fromRegion_mipmapLevel(level3, 4, MTLRegionMake2D(0, 0, 1, 1), 3);
+  EXPECT_EQ(level1[0], 128);
+  EXPECT_EQ(level1[5 * 4 + 1], 128);
+  EXPECT_EQ(level3[0], 128);
+
+  // Drawn at a quarter of its size the chequer is grey with mip filtering and black or white without.
+  MTLTexture* target = rig.Texture(2, 2, MTLPixelFormatRGBA8Unorm);
+  for (auto mip : {MTLSamplerMipFilterNearest, MTLSamplerMipFilterLinear, MTLSamplerMipFilterNotMipmapped})
+  {
+    DrawSpec s;
+    s.verts = {{0, 0, 0, 0}, {2, 0, 1, 0}, {0, 2, 0, 1}, {2, 0, 1, 0}, {2, 2, 1, 1}, {0, 2, 0, 1}};
+    s.pipeline = rig.Pipeline(Blend{false});
+    s.uniforms = Textured(0);
+    s.texture = tex;
+    s.sampler = rig.Sampler(false, false, mip);
+    rig.Pass(target, nullptr, {s});
+    const int v = Rig::Bytes(target)[0];
+    if (mip == MTLSamplerMipFilterNotMipmapped)
+      EXPECT_TRUE(v == 0 || v == 255) << v;
+    else
+      EXPECT_NEAR(v, 128, 1) << "mip filter " << mip;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Span path == reference path
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
+{
+  Rig rig(true);
+  std::mt19937 rng(1234);
+  std::uniform_real_distribution<float> coord(-8.0f, 72.0f), unit(0.0f, 1.0f);
+  std::uniform_int_distribution<int> pick(0, 1 << 20);
+  MTLTexture* tex = rig.Texture(5, 3, MTLPixelFormatRGBA8Unorm);
+  std::vector<uint8_t> texels(5 * 3 * 4);
+  for (auto& t : texels) t = (uint8_t)pick(rng);
+  tex->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 5, 3), 0, texels.data(), 20);
+  const MTLBlendFactor factors[] = {MTLBlendFactorOne, MTLBlendFactorOneMinusSourceAlpha, MTLBlendFactorZero,
+                                    MTLBlendFactorDestinationAlpha, MTLBlendFactorSourceAlphaSaturated};
+  const MTLStencilOperation ops[] = {MTLStencilOperationKeep, MTLStencilOperationZero, MTLStencilOperationIncrementWrap,
+                                     MTLStencilOperationDecrementWrap, MTLStencilOperationIncrementClamp};
+  const MTLCompareFunction cmps[] = {MTLCompareFunctionAlways, MTLCompareFunctionEqual, MTLCompareFunctionNotEqual,
+                                     MTLCompareFunctionLess};
+  for (int scene = 0; scene < 12; ++scene)
+  {
+    std::vector<DrawSpec> draws;
+    for (int k = 0; k < 10; ++k)
+    {
+      DrawSpec s;
+      const int n = 3 + pick(rng) % 8;
+      for (int i = 0; i < n; ++i) s.verts.push_back({coord(rng), coord(rng) * 0.75f, unit(rng) * 2, unit(rng) * 2});
+      if (pick(rng) % 4 == 0)
+        for (int i = 0; i < 3; ++i) s.verts[i].x = std::round(s.verts[i].x) + 0.5f; // centres on edges
+      s.type = pick(rng) % 2 ? MTLPrimitiveTypeTriangleStrip : MTLPrimitiveTypeTriangle;
+      Blend b{pick(rng) % 5 != 0, factors[pick(rng) % 5], factors[pick(rng) % 5], factors[pick(rng) % 5],
+              factors[pick(rng) % 5]};
+      if (pick(rng) % 3 == 0) b = Blend{}; // source-over, the common case
+      s.pipeline = rig.Pipeline(b, pick(rng) % 2 ? MTLPixelFormatBGRA8Unorm : MTLPixelFormatRGBA8Unorm, pick(rng) % 4 == 0);
+      StencilFace f, g;
+      f.compare = cmps[pick(rng) % 4], g.compare = cmps[pick(rng) % 4];
+      f.pass = ops[pick(rng) % 5], f.fail = ops[pick(rng) % 5], g.pass = ops[pick(rng) % 5], g.fail = ops[pick(rng) % 5];
+      s.stencil = pick(rng) % 3 ? rig.Stencil(f, g) : nullptr;
+      s.ref = pick(rng) % 3;
+      s.cull = (MTLCullMode)(pick(rng) % 3);
+      s.uniforms = Solid(unit(rng) * 0.5f, unit(rng) * 0.5f, unit(rng) * 0.5f, 0.5f + unit(rng) * 0.5f);
+      s.uniforms.strokeMult = 1 + unit(rng) * 3;
+      s.uniforms.strokeThr = pick(rng) % 4 ? -1.0f : 0.5f; // sometimes discards
+      if (pick(rng) % 3 == 0)
+      {
+        s.uniforms.type = 2;
+        s.uniforms.texType = pick(rng) % 2;
+        s.texture = tex;
+        s.sampler = rig.Sampler(pick(rng) % 2, pick(rng) % 2);
+      }
+      if (pick(rng) % 3 == 0)
+        s.scissor = MTLScissorRect{(NSUInteger)(pick(rng) % 40), (NSUInteger)(pick(rng) % 30),
+                                   (NSUInteger)(pick(rng) % 50), (NSUInteger)(pick(rng) % 50)};
+      draws.push_back(s);
+    }
+    std::vector<uint8_t> results[2][2];
+    for (int reference = 0; reference < 2; ++reference)
+    {
+      rig.device->setUsesReferenceRasterizer(reference ? YES : NO);
+      // One target per format; the pipeline's format decides which one the draw goes to.
+      for (MTLPixelFormat format : {MTLPixelFormatRGBA8Unorm, MTLPixelFormatBGRA8Unorm})
+      {
+        MTLTexture* color = rig.Texture(64, 48, format);
+        MTLTexture* stencil = rig.Texture(64, 48, MTLPixelFormatStencil8);
+        rig.Pass(color, stencil, draws, MTLClearColor{0.1, 0.2, 0.3, 0.4}, 1u);
+        const int slot = format == MTLPixelFormatBGRA8Unorm;
+        results[reference][slot] = Rig::Bytes(color);
+        const auto st = Rig::Bytes(stencil);
+        results[reference][slot].insert(results[reference][slot].end(), st.begin(), st.end());
+      }
+    }
+    rig.device->setUsesReferenceRasterizer(NO);
+    EXPECT_EQ(results[0][0], results[1][0]) << "scene " << scene;
+    EXPECT_EQ(results[0][1], results[1][1]) << "scene " << scene;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Against Cairo: filled polygons without antialiasing
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(MetalRaster, FilledPolygonsMatchCairoWithoutAntialiasing)
+{
+  Rig rig;
+  constexpr int W = 96, H = 80;
+  MTLRenderPipelineState* stencilOnly = rig.Pipeline({}, MTLPixelFormatBGRA8Unorm, true);
+  MTLRenderPipelineState* cover = rig.Pipeline({}, MTLPixelFormatBGRA8Unorm);
+  StencilFace inc, dec, nz;
+  inc.pass = MTLStencilOperationIncrementWrap;
+  dec.pass = MTLStencilOperationDecrementWrap;
+  nz.compare = MTLCompareFunctionNotEqual;
+  nz.fail = nz.pass = MTLStencilOperationZero;
+  // Vertex coordinates avoid pixel centres so that both tie rules agree.
+  const std::vector<std::vector<std::pair<float, float>>> polygons = {
+    {{10.3f, 8.2f}, {80.7f, 14.1f}, {60.2f, 70.9f}, {14.6f, 55.3f}},                           // convex
+    {{48.1f, 4.2f}, {58.9f, 70.3f}, {6.4f, 26.7f}, {90.2f, 28.1f}, {36.3f, 72.6f}},            // star (overlaps)
+    {{5.2f, 5.1f}, {90.3f, 5.4f}, {90.1f, 75.2f}, {50.3f, 20.2f}, {5.4f, 75.3f}},              // concave
+    {{20.2f, 10.1f}, {70.3f, 10.2f}, {70.4f, 60.3f}, {45.1f, 35.2f}, {20.3f, 60.4f}, {33.3f, 30.1f}},
+  };
+  for (size_t k = 0; k < polygons.size(); ++k)
+  {
+    const auto& poly = polygons[k];
+    // Ours: a fan into the stencil (non-zero winding), then cover.
+    DrawSpec fan;
+    fan.pipeline = stencilOnly;
+    fan.stencil = rig.Stencil(inc, dec);
+    for (size_t i = 1; i + 1 < poly.size(); ++i)
+      for (size_t j : {size_t(0), i, i + 1}) fan.verts.push_back({poly[j].first, poly[j].second, 0, 0});
+    DrawSpec c;
+    c.pipeline = cover;
+    c.stencil = rig.Stencil(nz);
+    c.verts = Quad(0, 0, W, H);
+    MTLTexture* color = rig.Texture(W, H, MTLPixelFormatBGRA8Unorm);
+    MTLTexture* stencil = rig.Texture(W, H, MTLPixelFormatStencil8);
+    rig.Pass(color, stencil, {fan, c});
+    const auto ours = Rig::Bytes(color);
+
+    // Cairo: the same outline, winding rule, no antialiasing.
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, W, H);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    cairo_move_to(cr, poly[0].first, poly[0].second);
+    for (size_t i = 1; i < poly.size(); ++i) cairo_line_to(cr, poly[i].first, poly[i].second);
+    cairo_close_path(cr);
+    cairo_set_source_rgba(cr, 1, 1, 1, 1);
+    cairo_fill(cr);
+    cairo_surface_flush(surface);
+    const uint8_t* ref = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    int differ = 0, skipped = 0;
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x)
+      {
+        // Centres within 1/32 pixel of an edge depend on each rasteriser's sub-pixel precision: skipped.
+        if (NearEdge(poly, x + 0.5, y + 0.5, 1.0 / 32))
+        {
+          ++skipped;
+          continue;
+        }
+        differ += (ref[y * stride + x * 4 + 3] != 0) != (ours[(y * W + x) * 4 + 3] != 0);
+      }
+    if (differ)
+    {
+      cairo_surface_write_to_png(surface, ArtefactPath("cairo_polygon_" + std::to_string(k)).c_str());
+      CAWriteTexturePNG(color, ArtefactPath("metal_polygon_" + std::to_string(k)).c_str(), YES);
+    }
+    EXPECT_EQ(differ, 0) << "polygon " << k;
+    EXPECT_LT(skipped, 40) << "polygon " << k; // a thin band along the outline only
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The layer: drawables, presentation and PNG read-back
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(MetalLayer, PresentsDrawablesAndSavesThemAsPNG)
+{
+  Rig rig;
+  CAMetalLayer* layer = new CAMetalLayer();
+  EXPECT_EQ(layer->nextDrawable(), nullptr); // no device
+  layer->setDevice(rig.device);
+  EXPECT_EQ(layer->nextDrawable(), nullptr); // no size
+  layer->setDrawableSize(CGSizeMake(0.5, 10));
+  EXPECT_EQ(layer->nextDrawable(), nullptr); // a side below one pixel
+  layer->setDrawableSize(CGSizeMake(12.9, 8));
+  EXPECT_EQ(layer->drawableSize().width, 12);
+  EXPECT_FALSE(layer->writeLastFrameToPNG(ArtefactPath("none").c_str()));
+  {
+    NSAutoreleasePool pool;
+    CAMetalDrawable* drawable = layer->nextDrawable();
+    ASSERT_NE(drawable, nullptr);
+    ASSERT_EQ(drawable->texture()->pixelFormat(), MTLPixelFormatBGRA8Unorm);
+    // Half-transparent orange (premultiplied) over the left half.
+    DrawSpec s;
+    s.verts = Quad(0, 0, 6, 8);
+    s.pipeline = rig.Pipeline(Blend{false}, MTLPixelFormatBGRA8Unorm);
+    s.uniforms = Solid(0.5f, 0.25f, 0.0f, 0.5f);
+    rig.Pass(drawable->texture(), nullptr, {s});
+    MTLCommandBuffer* cb = rig.queue->commandBuffer();
+    cb->presentDrawable(drawable);
+    cb->commit();
+    cb->waitUntilCompleted();
+  }
+  EXPECT_EQ(layer->presentedCount(), 1u);
+  const std::string path = ArtefactPath("metal_layer_frame");
+  ASSERT_TRUE(layer->writeLastFrameToPNG(path.c_str()));
+  int w = 0, h = 0, n = 0;
+  uint8_t* png = stbi_load(path.c_str(), &w, &h, &n, 4);
+  ASSERT_NE(png, nullptr);
+  EXPECT_EQ(w, 12);
+  EXPECT_EQ(h, 8);
+  // Straight colour in the file: (255, 128, 0) at alpha 128; nothing on the right.
+  EXPECT_NEAR(png[0], 255, 1);
+  EXPECT_NEAR(png[1], 128, 1);
+  EXPECT_EQ(png[2], 0);
+  EXPECT_NEAR(png[3], 128, 1);
+  EXPECT_EQ(png[(3 * 12 + 9) * 4 + 3], 0);
+  stbi_image_free(png);
+  std::remove(path.c_str());
+  layer->release();
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Library containers and resource bounds
+// ---------------------------------------------------------------------------------------------------------------
+
+TEST(MetalLibrary, DamagedContainersAreRefused)
+{
+  MTLDevice* device = MTLCreateSystemDefaultDevice();
+  const auto good = MTLLibraryContainerMake(
+    {{"vertexShader", MTLFunctionTypeVertex}, {"fragmentShaderAA", MTLFunctionTypeFragment}, {"other", MTLFunctionTypeKernel}},
+    12835);
+  ASSERT_EQ(good.size(), 12835u);
+  auto load = [&](const std::vector<uint8_t>& bytes, NSError** error) {
+    dispatch_data_t data = dispatch_data_create(bytes.data(), bytes.size(), nullptr, DISPATCH_DATA_DESTRUCTOR_DEFAULT);
+    MTLLibrary* lib = device->newLibraryWithData_error(data, error);
+    if (data) data->release();
+    return lib;
+  };
+  NSAutoreleasePool pool;
+  NSError* error = nullptr;
+  MTLLibrary* lib = load(good, &error);
+  ASSERT_NE(lib, nullptr);
+  EXPECT_EQ(error, nullptr);
+  EXPECT_EQ(lib->functionNames()->count(), 3u);
+  MTLFunction* f = lib->newFunctionWithName(NSString::stringWithUTF8String("fragmentShaderAA"));
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->functionType(), MTLFunctionTypeFragment);
+  f->release();
+  // Listed but not built in, and not listed.
+  EXPECT_EQ(lib->newFunctionWithName(NSString::stringWithUTF8String("other")), nullptr);
+  EXPECT_EQ(lib->newFunctionWithName(NSString::stringWithUTF8String("fragmentShader")), nullptr);
+  lib->release();
+
+  struct Case
+  {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"empty", {}});
+  cases.push_back({"magic", good});
+  cases.back().bytes[0] = 'X';
+  cases.push_back({"header only", std::vector<uint8_t>(good.begin(), good.begin() + 12)});
+  cases.push_back({"length beyond data", std::vector<uint8_t>(good.begin(), good.begin() + 40)});
+  cases.push_back({"count beyond entries", good});
+  cases.back().bytes[4] = 200;
+  cases.push_back({"name beyond length", MTLLibraryContainerMake({{"vertexShader", MTLFunctionTypeVertex}})});
+  cases.back().bytes[17] = 0xff;
+  cases.push_back({"wrong kind", MTLLibraryContainerMake({{"vertexShader", MTLFunctionTypeFragment}})});
+  cases.push_back({"bad kind", MTLLibraryContainerMake({{"x", (MTLFunctionType)9}})});
+  for (const Case& c : cases)
+  {
+    error = nullptr;
+    EXPECT_EQ(load(c.bytes, &error), nullptr) << c.what;
+    EXPECT_NE(error, nullptr) << c.what;
+  }
+  device->release();
+}
+
+TEST(MetalTexture, RegionsOutsideTheTextureCopyNothing)
+{
+  Rig rig;
+  MTLTexture* t = rig.Texture(4, 3, MTLPixelFormatRGBA8Unorm);
+  std::vector<uint8_t> src(64 * 4, 0xab), dst(64 * 4, 0x11);
+  const MTLRegion bad[] = {MTLRegionMake2D(1, 0, 4, 1), MTLRegionMake2D(0, 3, 1, 1), MTLRegionMake2D(~0ul, 0, 2, 1),
+                           MTLRegionMake2D(0, ~0ul - 1, 1, 3)};
+  for (const MTLRegion& r : bad)
+  {
+    t->replaceRegion_mipmapLevel_withBytes_bytesPerRow(r, 0, src.data(), 64);
+    t->getBytes_bytesPerRow_fromRegion_mipmapLevel(dst.data(), 64, r, 0);
+  }
+  t->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 4, 3), 0, src.data(), 8); // row too short
+  t->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 1, 1), 1, src.data(), 4); // no level 1
+  EXPECT_EQ(Rig::Bytes(t), std::vector<uint8_t>(4 * 3 * 4, 0));
+  EXPECT_EQ(dst, std::vector<uint8_t>(64 * 4, 0x11));
+  // A sub-region with a wider source row lands where asked.
+  t->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(1, 1, 2, 2), 0, src.data(), 64);
+  const auto px = Rig::Bytes(t);
+  EXPECT_EQ(px[(1 * 4 + 1) * 4], 0xab);
+  EXPECT_EQ(px[(2 * 4 + 2) * 4 + 3], 0xab);
+  EXPECT_EQ(px[(1 * 4 + 3) * 4], 0);
+  EXPECT_EQ(px[0], 0);
+}
