@@ -1,6 +1,7 @@
 #include "graphics/IGraphics.h"
 
 #include "controls/IControl.h"
+#include "controls/IPopupMenuControl.h"
 #include "controls/ISpecialControls.h"
 #include "framework/IGEditorDelegate.h"
 #include "framework/IParam.h"
@@ -239,6 +240,9 @@ void IGraphics::ForgetControl(IControl* control)
     mMouseOverIdx = -1;
   }
   if (mInTextEntry == control) mInTextEntry = nullptr;
+  // The menu on show may belong to the control: it is dropped unused, and no completion reaches anyone.
+  if (mInPopupMenu == control && mPopupControl)
+    static_cast<IPopupMenuControl*>(mPopupControl)->ForgetMenu();
   if (mInPopupMenu == control) mInPopupMenu = nullptr;
   // A bubble showing for this control would keep animating for, and pointing at, a deleted control.
   for (int i = 0; i < mBubbleControls.GetSize(); ++i)
@@ -332,6 +336,10 @@ void IGraphics::RemoveAllControls()
   mOpenTextEntry = nullptr;
   mTextEntryEditing = nullptr;
   delete textEntry;
+  IControl* popup = mPopupControl;
+  mPopupControl = nullptr;
+  mPopupMenuOpener = nullptr;
+  delete popup;
   mCtrlTags.clear();
   mControls.Empty(true);
 }
@@ -374,6 +382,7 @@ void IGraphics::ForAllControlsFunc(const IControlFunction& func)
   for (int i = 0; i < mBubbleControls.GetSize(); ++i)
     if (IControl* c = mBubbleControls.Get(i)) func(c);
   if (mTextEntryControl) func(mTextEntryControl);
+  if (mPopupControl) func(mPopupControl);
 }
 
 void IGraphics::ForStandardControlsFunc(const IControlFunction& func)

@@ -579,6 +579,13 @@ public:
   // Shows str in a bubble beside (x, y) for caller; nothing without an attached bubble.
   void ShowBubbleControl(IControl* caller, float x, float y, const char* str, EDirection direction = kHorizontal,
                          IRECT minimumContentBounds = IRECT());
+  // Builds the editor-drawn popup menu with this text style (expandedBounds with a non-zero width fix the size of
+  // its panels); from then on every popup request opens in it instead of the platform's menu. Nothing changes when
+  // one is attached already.
+  void AttachPopupMenuControl(const IText& text = DEFAULT_TEXT, const IRECT& expandedBounds = IRECT());
+  // Deletes the popup-menu control; requests go to the platform again.
+  void RemovePopupMenuControl();
+  IControl* GetPopupMenuControl() const { return mPopupControl; } // an IPopupMenuControl
   // Creates the frame-time display at (10, 10, 210, 60), or deletes it; then marks all dirty.
   void ShowFPSDisplay(bool enable);
   bool ShowingFPSDisplay() const { return mFPSDisplay != nullptr; }
@@ -627,7 +634,7 @@ public:
   // Iteration [main thread], in list order from index 0
   // =============================================================================================================
 
-  // Every control, then the special ones: the frame-time display, the corner resizer, the bubbles.
+  // Every control, then the special ones: the frame-time display, the corner resizer, the bubbles, the popup menu.
   void ForAllControlsFunc(const IControlFunction& func);
   template <class M, class... Args> void ForAllControls(M method, Args... args)
   {
@@ -863,6 +870,9 @@ private:
   IControl* mTextEntryControl = nullptr;
   TextEntryOpenFunc mOpenTextEntry = nullptr;
   TextEntryQueryFunc mTextEntryEditing = nullptr;
+  IControl* mPopupControl = nullptr;             // an IPopupMenuControl
+  // Opens a menu in the popup-menu control; set with it, so that this library needs none of its code.
+  std::function<void(IPopupMenu&, const IRECT&)> mPopupMenuOpener;
   IPopupMenu mPromptPopupMenu;
   ECursor mCursorType = kCursorArrow;
   int mWidth;

@@ -1,6 +1,7 @@
 #include "graphics/IGraphics.h"
 
 #include "controls/IControl.h"
+#include "controls/IPopupMenuControl.h"
 #include "framework/IGEditorDelegate.h"
 #include "framework/IParam.h"
 
@@ -118,7 +119,9 @@ IControl* IGraphics::GetMouseControl(float x, float y, bool capture, bool mouseO
 
   IControl* control = nullptr;
   int idx = -1;
-  if (TextEntryIsOpen())
+  if (mPopupControl && static_cast<IPopupMenuControl*>(mPopupControl)->GetExpanded())
+    control = mPopupControl;
+  else if (TextEntryIsOpen())
     control = mTextEntryControl;
   else if (mCornerResizer && mCornerResizer->GetRECT().Contains(x, y))
     control = mCornerResizer;
@@ -287,6 +290,12 @@ void IGraphics::OnFocusLost()
   mMouseOverIdx = -1;
   ReleaseMouseCapture();
   if (TextEntryIsOpen()) mTextEntryControl->Hide(true);
+  // An open menu hidden but still expanded would take the next click anywhere as a choice: dismiss it.
+  if (mPopupControl && static_cast<IPopupMenuControl*>(mPopupControl)->GetExpanded())
+  {
+    mPopupControl->Hide(true);
+    static_cast<IPopupMenuControl*>(mPopupControl)->DismissMenu();
+  }
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -489,9 +498,19 @@ void IGraphics::CreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT
 void IGraphics::DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx, bool isContext)
 {
   ReleaseMouseCapture();
+  // A menu still on show (or fading) keeps its caller: the new request is refused, and the completion of the
+  // shown one must still reach the control that asked for it.
+  if (mPopupControl && static_cast<IPopupMenuControl*>(mPopupControl)->IsBusy()) return;
   mInPopupMenu = control;
   mPopupMenuValIdx = valIdx;
   mIsContextMenu = isContext;
+
+  if (mPopupControl && mPopupMenuOpener)
+  {
+    // The completion arrives later, through SetControlValueAfterPopupMenu.
+    mPopupMenuOpener(menu, bounds);
+    return;
+  }
 
   bool isAsync = false;
   IPopupMenu* result = CreatePlatformPopupMenu(menu, bounds, isAsync);
