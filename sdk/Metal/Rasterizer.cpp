@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace
 {
@@ -22,10 +23,9 @@ inline float Unorm(uint8_t b) { return b * (1.0f / 255.0f); }
 
 inline uint8_t ToUnorm(float c)
 {
-  // NaN and negatives go to 0.
-  if (!(c > 0.0f)) return 0;
-  if (c >= 1.0f) return 255;
-  return (uint8_t)(c * 255.0f + 0.5f);
+  // NaN and negatives go to 0; 1 and above to 255 (1 · 255 + 0.5 truncates to 255). Branch-free for the loops.
+  const float v = c > 0.0f ? (c < 1.0f ? c : 1.0f) : 0.0f;
+  return (uint8_t)(int)(v * 255.0f + 0.5f);
 }
 
 inline void LoadPixel(MTLPixelFormat format, const uint8_t* p, float rgba[4])
@@ -451,9 +451,14 @@ void WriteRGBA8(const Draw&, uint8_t* row, const float* src, const uint8_t* stor
     if constexpr (SourceOver)
     {
       // The general blend's operations with these factors: s · 1 + d · (1 - sa).
-      const float dst[4] = {Unorm(p[r]), Unorm(p[1]), Unorm(p[b]), Unorm(p[3])};
       const float k = 1.0f - s[3];
-      for (int i = 0; i < 4; ++i) out[i] = s[i] * 1.0f + dst[i] * k;
+      if (k == 0.0f)
+        for (int i = 0; i < 4; ++i) out[i] = s[i]; // d · 0 adds nothing that survives the store
+      else
+      {
+        const float dst[4] = {Unorm(p[r]), Unorm(p[1]), Unorm(p[b]), Unorm(p[3])};
+        for (int i = 0; i < 4; ++i) out[i] = s[i] * 1.0f + dst[i] * k;
+      }
     }
     else
       for (int i = 0; i < 4; ++i) out[i] = s[i];
@@ -517,13 +522,19 @@ void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
     const float* v0 = t.v[0]->var;
     const float* v1 = t.v[1]->var;
     const float* v2 = t.v[2]->var;
-    for (int j = 0; j < n; ++j)
-    {
-      const float l0 = (float)(e0 * inv), l1 = (float)(e1 * inv), l2 = (float)(e2 * inv);
-      float* out = var + (size_t)j * kMTLMaxVaryings;
-      for (int k = 0; k < d.varyingCount; ++k) out[k] = v0[k] * l0 + v1[k] * l1 + v2[k] * l2;
-      e0 += step[0], e1 += step[1], e2 += step[2];
-    }
+    auto interpolate = [&](auto count) {
+      for (int j = 0; j < n; ++j)
+      {
+        const float l0 = (float)(e0 * inv), l1 = (float)(e1 * inv), l2 = (float)(e2 * inv);
+        float* out = var + (size_t)j * kMTLMaxVaryings;
+        for (int k = 0; k < (int)count; ++k) out[k] = v0[k] * l0 + v1[k] * l1 + v2[k] * l2;
+        e0 += step[0], e1 += step[1], e2 += step[2];
+      }
+    };
+    if (d.varyingCount == 4)
+      interpolate(std::integral_constant<int, 4>{}); // the vector shaders' count, unrolled
+    else
+      interpolate(d.varyingCount);
     if (d.prepared.shade)
     {
       const MTLFragmentSpan span{n, x0 + 0.5f, y + 0.5f, var, t.ddx, t.ddy, t.front};

@@ -103,6 +103,13 @@ inline void Texel(const LevelView& lv, int64_t x, int64_t y, float out[4])
 // Coordinates beyond ±2^30 texels are pinned there (int64 headroom, and a texel that far is no different).
 inline double Pin(double v) { return std::clamp(v, -1073741824.0, 1073741824.0); }
 
+// floor() of a pinned (finite, within ±2^30) value without a library call.
+inline double FloorPinned(double v)
+{
+  const double t = (double)(int64_t)v;
+  return t > v ? t - 1.0 : t;
+}
+
 template <TexelKind K>
 void SampleLevelOf(const LevelView& lv, bool linear, MTLSamplerAddressMode sm, MTLSamplerAddressMode tm, float u,
                    float v, float out[4])
@@ -110,13 +117,13 @@ void SampleLevelOf(const LevelView& lv, bool linear, MTLSamplerAddressMode sm, M
   const int64_t w = lv.w, h = lv.h;
   if (!linear)
   {
-    const int64_t x = Address((int64_t)std::floor(Pin((double)u * w)), w, sm);
-    const int64_t y = Address((int64_t)std::floor(Pin((double)v * h)), h, tm);
+    const int64_t x = Address((int64_t)FloorPinned(Pin((double)u * w)), w, sm);
+    const int64_t y = Address((int64_t)FloorPinned(Pin((double)v * h)), h, tm);
     Texel<K>(lv, x, y, out);
     return;
   }
   const double fx = Pin((double)u * w - 0.5), fy = Pin((double)v * h - 0.5);
-  const double x0f = std::floor(fx), y0f = std::floor(fy);
+  const double x0f = FloorPinned(fx), y0f = FloorPinned(fy);
   // Weights in steps of 1/256, as filtering hardware keeps them.
   float ax = (float)(int)((float)(fx - x0f) * 256.0f + 0.5f) * (1.0f / 256.0f);
   float ay = (float)(int)((float)(fy - y0f) * 256.0f + 0.5f) * (1.0f / 256.0f);
