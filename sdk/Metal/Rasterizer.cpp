@@ -363,10 +363,14 @@ inline int64_t EdgeAt(const Triangle& t, int i, int64_t px, int64_t py)
   return t.ex[i] * (py - t.ay[i]) - t.ey[i] * (px - t.ax[i]);
 }
 
+// floor(a / b) for b != 0 and |a| < 2^62. A 64-bit integer division costs more than the rest of a short row, so
+// the quotient is estimated in double (off by at most a few units here) and corrected exactly.
 inline int64_t FloorDiv(int64_t a, int64_t b)
 {
-  int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  if (b < 0) a = -a, b = -b;
+  int64_t q = (int64_t)((double)a / (double)b);
+  while (q * b > a) --q;
+  while ((q + 1) * b <= a) ++q;
   return q;
 }
 
