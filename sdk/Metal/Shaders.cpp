@@ -444,7 +444,8 @@ DrawSampler PrepareSampler(const MTLTexture* texture, const MTLSamplerState* sam
   return s;
 }
 
-// The same steps as MTLSampleTexture takes for a direct sampler.
+// The same steps as MTLSampleTexture takes for a direct sampler; TK: the texture's kind when known here.
+template <TexelKind TK = kTexelNone, bool Known = false>
 inline void Sample(const DrawSampler& s, float u, float v, float dudx, float dvdx, float dudy, float dvdy, float out[4])
 {
   if (!s.direct)
@@ -458,7 +459,10 @@ inline void Sample(const DrawSampler& s, float u, float v, float dudx, float dvd
     return;
   }
   if (!s.normalized) u = (float)(u / s.w), v = (float)(v / s.h);
-  s.sample(s.view, s.linear, s.sm, s.tm, u, v, out);
+  if constexpr (Known)
+    SampleLevelOf<TK>(s.view, s.linear, s.sm, s.tm, u, v, out);
+  else
+    s.sample(s.view, s.linear, s.sm, s.tm, u, v, out);
 }
 
 enum PaintKind
@@ -479,7 +483,7 @@ struct PreparedVector
 static_assert(sizeof(PreparedVector) <= sizeof(MTLPreparedFragment::data));
 static_assert(std::is_trivially_copyable_v<PreparedVector>);
 
-template <bool AA, PaintKind K>
+template <bool AA, PaintKind K, TexelKind TK = kTexelNone, bool Known = false>
 void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, const MTLFragmentSpan& span,
                 float* rgba, uint8_t* keep)
 {
@@ -531,7 +535,7 @@ void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, 
       Transform(u.paintMat, px, py, ix, iy);
       const float ex = u.extent[0], ey = u.extent[1];
       float c[4];
-      Sample(p.tex, ix / ex, iy / ey, dxx / ex, dxy / ey, dyx / ex, dyy / ey, c);
+      Sample<TK, Known>(p.tex, ix / ex, iy / ey, dxx / ex, dxy / ey, dyx / ex, dyy / ey, c);
       TexelAsPremultiplied(u, c);
       const float k = strokeAlpha * scissor;
       for (int i = 0; i < 4; ++i) color[i] = c[i] * u.innerCol[i] * k;
@@ -539,7 +543,7 @@ void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, 
     else
     {
       float c[4];
-      Sample(p.tex, tu, tv, span.ddx[2], span.ddx[3], span.ddy[2], span.ddy[3], c);
+      Sample<TK, Known>(p.tex, tu, tv, span.ddx[2], span.ddx[3], span.ddy[2], span.ddy[3], c);
       TexelAsPremultiplied(u, c);
       for (int i = 0; i < 4; ++i) color[i] = c[i] * scissor * u.innerCol[i];
     }
@@ -572,6 +576,14 @@ bool PrepareVector(const MTLShaderResources& res, MTLPreparedFragment& out)
   {
     p->tex = PrepareSampler(res.textures[0], res.samplers[0]);
     out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage> : VectorSpan<AA, kPaintTextured>;
+    // The atlas and image formats get their texel reads inlined.
+    const TexelKind kind = p->tex.direct ? KindOf(res.textures[0]->pixelFormat()) : kTexelNone;
+    if (kind == kTexelRGBA)
+      out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelRGBA, true>
+                              : VectorSpan<AA, kPaintTextured, kTexelRGBA, true>;
+    else if (kind == kTexelR)
+      out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelR, true>
+                              : VectorSpan<AA, kPaintTextured, kTexelR, true>;
   }
   return true;
 }
