@@ -470,9 +470,13 @@ TEST(MetalRaster, MipmapsAndMinification)
 // Span path == reference path
 // ---------------------------------------------------------------------------------------------------------------
 
-TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
+namespace
 {
-  Rig rig(true);
+
+// Random scenes through the shader with or without edge antialiasing.
+void ExpectSpanPathMatchesReference(bool antialias)
+{
+  Rig rig(antialias);
   std::mt19937 rng(1234);
   std::uniform_real_distribution<float> coord(-8.0f, 72.0f), unit(0.0f, 1.0f);
   std::uniform_int_distribution<int> pick(0, 1 << 20);
@@ -510,6 +514,7 @@ TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
       s.uniforms = Solid(unit(rng) * 0.5f, unit(rng) * 0.5f, unit(rng) * 0.5f, 0.5f + unit(rng) * 0.5f);
       s.uniforms.strokeMult = 1 + unit(rng) * 3;
       s.uniforms.strokeThr = pick(rng) % 4 ? -1.0f : 0.5f; // sometimes discards
+      if (pick(rng) % 8 == 0) s.uniformOffset = 200; // no whole record: every fragment discarded
       const int paint = pick(rng) % 5; // solid, textured, gradient, image pattern, solid
       if (paint == 1 || paint == 3)
       {
@@ -561,9 +566,17 @@ TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
       }
     }
     rig.device->setUsesReferenceRasterizer(NO);
-    EXPECT_EQ(results[0][0], results[1][0]) << "scene " << scene;
-    EXPECT_EQ(results[0][1], results[1][1]) << "scene " << scene;
+    EXPECT_EQ(results[0][0], results[1][0]) << "scene " << scene << (antialias ? " (antialiased)" : "");
+    EXPECT_EQ(results[0][1], results[1][1]) << "scene " << scene << (antialias ? " (antialiased)" : "");
   }
+}
+
+} // namespace
+
+TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
+{
+  ExpectSpanPathMatchesReference(true);
+  ExpectSpanPathMatchesReference(false);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
