@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace
 {
@@ -22,10 +23,9 @@ inline float Unorm(uint8_t b) { return b * (1.0f / 255.0f); }
 
 inline uint8_t ToUnorm(float c)
 {
-  // NaN and negatives go to 0.
-  if (!(c > 0.0f)) return 0;
-  if (c >= 1.0f) return 255;
-  return (uint8_t)(c * 255.0f + 0.5f);
+  // NaN and negatives go to 0; 1 and above to 255 (1 · 255 + 0.5 truncates to 255). Branch-free for the loops.
+  const float v = c > 0.0f ? (c < 1.0f ? c : 1.0f) : 0.0f;
+  return (uint8_t)(int)(v * 255.0f + 0.5f);
 }
 
 inline void LoadPixel(MTLPixelFormat format, const uint8_t* p, float rgba[4])
@@ -200,7 +200,15 @@ struct Draw
   bool blendIsSourceOver = false; // one, one minus source alpha, add, for colour and alpha
   bool mayDiscard = false;
   bool reference = false;
+
+  // Span path: the fragment shader prepared for this draw (shade null: fragment by fragment), and the colour
+  // writer for the target's format and blend.
+  MTLPreparedFragment prepared;
+  using Writer = void (*)(const struct Draw& d, uint8_t* row, const float* src, const uint8_t* store, int n);
+  Writer write = nullptr;
 };
+
+void ChooseWriter(Draw& d);
 
 bool Prepare(Draw& d, const MTLDrawState& st, const MTLPassTargets& targets, bool reference)
 {
@@ -275,6 +283,15 @@ bool Prepare(Draw& d, const MTLDrawState& st, const MTLPassTargets& targets, boo
                         c.sourceAlphaBlendFactor == MTLBlendFactorOne &&
                         c.destinationAlphaBlendFactor == MTLBlendFactorOneMinusSourceAlpha &&
                         c.rgbBlendOperation == MTLBlendOperationAdd && c.alphaBlendOperation == MTLBlendOperationAdd;
+  if (!reference)
+  {
+    // A shader that cannot say per draw is assumed to discard (it is asked about every fragment).
+    if (frag && frag->prepare && frag->prepare(d.res, d.prepared))
+      d.mayDiscard = d.prepared.mayDiscard;
+    else
+      d.prepared = MTLPreparedFragment{}, d.mayDiscard = frag != nullptr;
+    ChooseWriter(d);
+  }
   return true;
 }
 
@@ -346,31 +363,23 @@ inline int64_t EdgeAt(const Triangle& t, int i, int64_t px, int64_t py)
   return t.ex[i] * (py - t.ay[i]) - t.ey[i] * (px - t.ax[i]);
 }
 
+// floor(a / b) for b != 0 and |a| < 2^62. A 64-bit integer division costs more than the rest of a short row, so
+// the quotient is estimated in double (off by at most a few units here) and corrected exactly.
 inline int64_t FloorDiv(int64_t a, int64_t b)
 {
-  int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  if (b < 0) a = -a, b = -b;
+  int64_t q = (int64_t)((double)a / (double)b);
+  while (q * b > a) --q;
+  while ((q + 1) * b <= a) ++q;
   return q;
 }
 
+// The reference: every step of one fragment spelled out.
 void ProcessFragment(const Draw& d, const Triangle& t, int x, int y, const int64_t e[3])
 {
   const MTLStencilFace* face = t.face;
   uint8_t* sp = face ? d.stencil + (size_t)y * d.stencilRow + x : nullptr;
-  const bool stencilOn = sp != nullptr;
   const uint8_t ref = t.ref;
-
-  if (!d.reference && stencilOn && !StencilPasses(*face, ref, *sp))
-  {
-    // A failing fragment only changes the stencil, and only when its shader keeps it.
-    const uint8_t nv = StencilApply(face->fail, face->writeMask, ref, *sp);
-    if (nv == *sp) return;
-    if (!d.mayDiscard)
-    {
-      *sp = nv;
-      return;
-    }
-  }
 
   float src[4] = {0, 0, 0, 0};
   if (const MTLShaderEntry* frag = d.pipe->fragmentEntry)
@@ -384,7 +393,7 @@ void ProcessFragment(const Draw& d, const Triangle& t, int x, int y, const int64
     if (!frag->fragment(in, d.res, src)) return;
   }
 
-  if (stencilOn)
+  if (sp)
   {
     if (!StencilPasses(*face, ref, *sp))
     {
@@ -397,26 +406,170 @@ void ProcessFragment(const Draw& d, const Triangle& t, int x, int y, const int64
   if (!d.writesColor) return;
   uint8_t* cp = d.color + (size_t)y * d.colorRow + (size_t)x * d.colorBpp;
   const auto& c = d.pipe->color0;
-  if (d.blendIsCopy && !d.reference)
-  {
-    StorePixel(d.colorFormat, cp, src, c.writeMask);
-    return;
-  }
   float dst[4], out[4];
   LoadPixel(d.colorFormat, cp, dst);
-  if (d.blendIsSourceOver && !d.reference)
-  {
-    // The same operations as the general blend with these factors (s · 1 + d · (1 - sa)).
-    const float k = 1.0f - src[3];
-    for (int i = 0; i < 4; ++i) out[i] = src[i] * 1.0f + dst[i] * k;
-    StorePixel(d.colorFormat, cp, out, c.writeMask);
-    return;
-  }
   if (c.blendingEnabled)
     Blend(c, src, dst, out);
   else
     std::memcpy(out, src, sizeof out);
   StorePixel(d.colorFormat, cp, out, c.writeMask);
+}
+
+// ---- Span path ----
+
+constexpr int kRun = 64; // fragments shaded together
+
+// Colour writes for a run: any format and state, with the reference's operations.
+void WriteAny(const Draw& d, uint8_t* row, const float* src, const uint8_t* store, int n)
+{
+  const auto& c = d.pipe->color0;
+  for (int j = 0; j < n; ++j)
+  {
+    if (!store[j]) continue;
+    uint8_t* cp = row + (size_t)j * d.colorBpp;
+    const float* s = src + 4 * j;
+    if (d.blendIsCopy)
+    {
+      // One and zero: s · 1 + d · 0 is s for every finite destination.
+      StorePixel(d.colorFormat, cp, s, c.writeMask);
+      continue;
+    }
+    float dst[4], out[4];
+    LoadPixel(d.colorFormat, cp, dst);
+    Blend(c, s, dst, out);
+    StorePixel(d.colorFormat, cp, out, c.writeMask);
+  }
+}
+
+// Four-byte formats with every channel written: copy or source-over, unrolled for the compiler.
+template <bool BGRA, bool SourceOver>
+void WriteRGBA8(const Draw&, uint8_t* row, const float* src, const uint8_t* store, int n)
+{
+  constexpr int r = BGRA ? 2 : 0, b = BGRA ? 0 : 2;
+  for (int j = 0; j < n; ++j)
+  {
+    if (!store[j]) continue;
+    uint8_t* p = row + 4 * j;
+    const float* s = src + 4 * j;
+    float out[4];
+    if constexpr (SourceOver)
+    {
+      // The general blend's operations with these factors: s · 1 + d · (1 - sa).
+      const float k = 1.0f - s[3];
+      if (k == 0.0f)
+        for (int i = 0; i < 4; ++i) out[i] = s[i]; // d · 0 adds nothing that survives the store
+      else
+      {
+        const float dst[4] = {Unorm(p[r]), Unorm(p[1]), Unorm(p[b]), Unorm(p[3])};
+        for (int i = 0; i < 4; ++i) out[i] = s[i] * 1.0f + dst[i] * k;
+      }
+    }
+    else
+      for (int i = 0; i < 4; ++i) out[i] = s[i];
+    p[r] = ToUnorm(out[0]), p[1] = ToUnorm(out[1]), p[b] = ToUnorm(out[2]), p[3] = ToUnorm(out[3]);
+  }
+}
+
+void ChooseWriter(Draw& d)
+{
+  d.write = WriteAny;
+  if (!d.writesColor || d.pipe->color0.writeMask != MTLColorWriteMaskAll) return;
+  const bool bgra = d.colorFormat == MTLPixelFormatBGRA8Unorm || d.colorFormat == MTLPixelFormatBGRA8Unorm_sRGB;
+  const bool rgba = d.colorFormat == MTLPixelFormatRGBA8Unorm || d.colorFormat == MTLPixelFormatRGBA8Unorm_sRGB;
+  if (!bgra && !rgba) return;
+  if (d.blendIsCopy)
+    d.write = bgra ? WriteRGBA8<true, false> : WriteRGBA8<false, false>;
+  else if (d.blendIsSourceOver)
+    d.write = bgra ? WriteRGBA8<true, true> : WriteRGBA8<false, true>;
+}
+
+// Fragments x0 … x0+n-1 of row y; e holds the edge values at x0, stepping by step per pixel.
+void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int64_t e[3], const int64_t step[3])
+{
+  const MTLStencilFace* face = t.face;
+  uint8_t* sp = face ? d.stencil + (size_t)y * d.stencilRow + x0 : nullptr;
+  const uint8_t ref = t.ref;
+  const MTLShaderEntry* frag = d.pipe->fragmentEntry;
+  const bool discards = frag && d.mayDiscard;
+
+  // Fragments failing the stencil test only change the stencil; when the shader cannot discard, that is known now.
+  uint8_t live[kRun];
+  int liveCount = n;
+  for (int j = 0; j < n; ++j) live[j] = 1;
+  if (sp)
+    for (int j = 0; j < n; ++j)
+    {
+      if (StencilPasses(*face, ref, sp[j])) continue;
+      const uint8_t nv = StencilApply(face->fail, face->writeMask, ref, sp[j]);
+      if (nv != sp[j] && !discards)
+        sp[j] = nv;
+      else if (nv != sp[j])
+        continue; // the shader decides
+      live[j] = 0, --liveCount;
+    }
+  if (liveCount == 0) return;
+
+  alignas(16) float src[kRun * 4];
+  uint8_t keep[kRun];
+  if (!frag || (!d.writesColor && !discards))
+  {
+    // No shader, or its colour goes nowhere and it keeps every fragment.
+    std::memset(src, 0, sizeof(float) * 4 * n);
+    std::memset(keep, 1, n);
+  }
+  else
+  {
+    if (d.prepared.discardsAll) return;
+    alignas(16) float var[kRun * kMTLMaxVaryings];
+    const double inv = t.invArea;
+    int64_t e0 = e[0], e1 = e[1], e2 = e[2];
+    const float* v0 = t.v[0]->var;
+    const float* v1 = t.v[1]->var;
+    const float* v2 = t.v[2]->var;
+    auto interpolate = [&](auto count) {
+      for (int j = 0; j < n; ++j)
+      {
+        const float l0 = (float)(e0 * inv), l1 = (float)(e1 * inv), l2 = (float)(e2 * inv);
+        float* out = var + (size_t)j * kMTLMaxVaryings;
+        for (int k = 0; k < (int)count; ++k) out[k] = v0[k] * l0 + v1[k] * l1 + v2[k] * l2;
+        e0 += step[0], e1 += step[1], e2 += step[2];
+      }
+    };
+    if (d.varyingCount == 4)
+      interpolate(std::integral_constant<int, 4>{}); // the vector shaders' count, unrolled
+    else
+      interpolate(d.varyingCount);
+    if (d.prepared.shade)
+    {
+      const MTLFragmentSpan span{n, x0 + 0.5f, y + 0.5f, var, t.ddx, t.ddy, t.front};
+      d.prepared.shade(d.prepared, d.res, span, src, keep);
+    }
+    else
+      for (int j = 0; j < n; ++j)
+      {
+        float* s = src + 4 * j;
+        s[0] = s[1] = s[2] = s[3] = 0;
+        keep[j] = 0;
+        if (!live[j]) continue;
+        const MTLFragmentInput in{(float)(x0 + j) + 0.5f, y + 0.5f, var + (size_t)j * kMTLMaxVaryings, t.ddx,
+                                  t.ddy, t.front};
+        keep[j] = frag->fragment(in, d.res, s) ? 1 : 0;
+      }
+  }
+
+  for (int j = 0; j < n; ++j)
+  {
+    keep[j] = keep[j] && live[j];
+    if (!keep[j] || !sp) continue;
+    if (!StencilPasses(*face, ref, sp[j]))
+    {
+      sp[j] = StencilApply(face->fail, face->writeMask, ref, sp[j]);
+      keep[j] = 0;
+      continue;
+    }
+    sp[j] = StencilApply(face->pass, face->writeMask, ref, sp[j]);
+  }
+  if (d.writesColor) d.write(d, d.color + (size_t)y * d.colorRow + (size_t)x0 * d.colorBpp, src, keep, n);
 }
 
 void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Vertex& c)
@@ -514,10 +667,11 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
     const int64_t px0 = lo * kSubPixel + kSubPixel / 2;
     for (int i = 0; i < 3; ++i) e[i] = EdgeAt(t, i, px0, py);
     const int64_t step[3] = {-t.ey[0] * kSubPixel, -t.ey[1] * kSubPixel, -t.ey[2] * kSubPixel};
-    for (int64_t x = lo; x < hi; ++x)
+    for (int64_t x = lo; x < hi; x += kRun)
     {
-      ProcessFragment(d, t, (int)x, (int)y, e);
-      e[0] += step[0], e[1] += step[1], e[2] += step[2];
+      const int n = (int)std::min<int64_t>(kRun, hi - x);
+      ShadeRun(d, t, (int)x, (int)y, n, e, step);
+      for (int i = 0; i < 3; ++i) e[i] += step[i] * n;
     }
   }
 }

@@ -80,6 +80,32 @@ using MTLVertexShader = void (*)(const MTLVertexInput& in, const MTLShaderResour
 // Answers false to discard the fragment; else writes a colour (RGBA, premultiplied as the pipeline expects).
 using MTLFragmentShader = bool (*)(const MTLFragmentInput& in, const MTLShaderResources& res, float color[4]);
 
+// A run of fragments of one row of one triangle, shaded together: fragment j sits at (x0 + j, y) and reads
+// varyings[j * kMTLMaxVaryings ...]. Gives the same colours and discards as the per-fragment function.
+struct MTLFragmentSpan
+{
+  int count;
+  float x0, y; // window position of the first pixel centre
+  const float* varyings;
+  const float* ddx;
+  const float* ddy;
+  bool frontFacing;
+};
+
+// A fragment shader's per-draw state: what it reads from its uniforms, evaluated once per draw.
+struct MTLPreparedFragment;
+using MTLSpanShader = void (*)(const MTLPreparedFragment& prepared, const MTLShaderResources& res,
+                               const MTLFragmentSpan& span, float* rgba, uint8_t* keep);
+struct MTLPreparedFragment
+{
+  alignas(16) unsigned char data[320];
+  MTLSpanShader shade = nullptr;
+  bool mayDiscard = true;    // false: keep[] is always 1
+  bool discardsAll = false;  // every fragment of the draw is discarded
+};
+// Fills `out` for a draw with these resources; false: shade fragment by fragment.
+using MTLPrepareFragment = bool (*)(const MTLShaderResources& res, MTLPreparedFragment& out);
+
 struct MTLShaderEntry
 {
   const char* name;
@@ -88,6 +114,7 @@ struct MTLShaderEntry
   MTLVertexShader vertex;
   MTLFragmentShader fragment;
   bool mayDiscard;
+  MTLPrepareFragment prepare; // optional
 };
 
 // The built-in shader of that name, or null.

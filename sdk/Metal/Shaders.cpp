@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <type_traits>
 
 // ---------------------------------------------------------------------------------------------------------------
 // Sampling
@@ -42,57 +44,86 @@ inline int64_t Address(int64_t i, int64_t n, MTLSamplerAddressMode mode)
   }
 }
 
+// Formats as the samplers tell them apart.
+enum TexelKind
+{
+  kTexelRGBA,
+  kTexelBGRA,
+  kTexelR,
+  kTexelA,
+  kTexelNone
+};
+
+inline TexelKind KindOf(MTLPixelFormat format)
+{
+  switch (format)
+  {
+  case MTLPixelFormatRGBA8Unorm:
+  case MTLPixelFormatRGBA8Unorm_sRGB: return kTexelRGBA;
+  case MTLPixelFormatBGRA8Unorm:
+  case MTLPixelFormatBGRA8Unorm_sRGB: return kTexelBGRA;
+  case MTLPixelFormatR8Unorm: return kTexelR;
+  case MTLPixelFormatA8Unorm: return kTexelA;
+  default: return kTexelNone;
+  }
+}
+
+// One level's texels as a sampler reads them.
+struct LevelView
+{
+  const uint8_t* bytes;
+  size_t width;
+  size_t bpp;
+  int64_t w, h;
+};
+
 // One texel as RGBA floats; (0, 0, 0, 0) for an address mode's "outside" (-1).
-inline void Texel(const MTLTexture::Level& lv, MTLPixelFormat format, size_t bpp, int64_t x, int64_t y, float out[4])
+template <TexelKind K>
+inline void Texel(const LevelView& lv, int64_t x, int64_t y, float out[4])
 {
   if (x < 0 || y < 0)
   {
     out[0] = out[1] = out[2] = out[3] = 0;
     return;
   }
-  const uint8_t* p = lv.bytes.data() + ((size_t)y * lv.width + (size_t)x) * bpp;
+  const uint8_t* p = lv.bytes + ((size_t)y * lv.width + (size_t)x) * lv.bpp;
   constexpr float k = 1.0f / 255.0f;
-  switch (format)
-  {
-  case MTLPixelFormatRGBA8Unorm:
-  case MTLPixelFormatRGBA8Unorm_sRGB:
+  if constexpr (K == kTexelRGBA)
     out[0] = p[0] * k, out[1] = p[1] * k, out[2] = p[2] * k, out[3] = p[3] * k;
-    break;
-  case MTLPixelFormatBGRA8Unorm:
-  case MTLPixelFormatBGRA8Unorm_sRGB:
+  else if constexpr (K == kTexelBGRA)
     out[0] = p[2] * k, out[1] = p[1] * k, out[2] = p[0] * k, out[3] = p[3] * k;
-    break;
-  case MTLPixelFormatR8Unorm:
+  else if constexpr (K == kTexelR)
     out[0] = p[0] * k, out[1] = 0, out[2] = 0, out[3] = 1;
-    break;
-  case MTLPixelFormatA8Unorm:
+  else if constexpr (K == kTexelA)
     out[0] = 0, out[1] = 0, out[2] = 0, out[3] = p[0] * k;
-    break;
-  default:
+  else
     out[0] = out[1] = out[2] = out[3] = 0;
-    break;
-  }
 }
 
 // Coordinates beyond ±2^30 texels are pinned there (int64 headroom, and a texel that far is no different).
 inline double Pin(double v) { return std::clamp(v, -1073741824.0, 1073741824.0); }
 
-void SampleLevel(const MTLTexture* t, NSUInteger level, bool linear, MTLSamplerAddressMode sm,
-                 MTLSamplerAddressMode tm, float u, float v, float out[4])
+// floor() of a pinned (finite, within ±2^30) value without a library call.
+inline double FloorPinned(double v)
 {
-  const MTLTexture::Level& lv = t->level(level);
-  const MTLPixelFormat format = t->pixelFormat();
-  const size_t bpp = t->bytesPerPixel();
-  const int64_t w = (int64_t)lv.width, h = (int64_t)lv.height;
+  const double t = (double)(int64_t)v;
+  return t > v ? t - 1.0 : t;
+}
+
+template <TexelKind K>
+void SampleLevelOf(const LevelView& lv, bool linear, MTLSamplerAddressMode sm, MTLSamplerAddressMode tm, float u,
+                   float v, float out[4])
+{
+  const int64_t w = lv.w, h = lv.h;
   if (!linear)
   {
-    const int64_t x = Address((int64_t)std::floor(Pin((double)u * w)), w, sm);
-    const int64_t y = Address((int64_t)std::floor(Pin((double)v * h)), h, tm);
-    Texel(lv, format, bpp, x, y, out);
+    const int64_t x = Address((int64_t)FloorPinned(Pin((double)u * w)), w, sm);
+    const int64_t y = Address((int64_t)FloorPinned(Pin((double)v * h)), h, tm);
+    Texel<K>(lv, x, y, out);
     return;
   }
   const double fx = Pin((double)u * w - 0.5), fy = Pin((double)v * h - 0.5);
-  const double x0f = std::floor(fx), y0f = std::floor(fy);
+  const double x0f = FloorPinned(fx), y0f = FloorPinned(fy);
   // Weights in steps of 1/256, as filtering hardware keeps them.
   float ax = (float)(int)((float)(fx - x0f) * 256.0f + 0.5f) * (1.0f / 256.0f);
   float ay = (float)(int)((float)(fy - y0f) * 256.0f + 0.5f) * (1.0f / 256.0f);
@@ -103,21 +134,48 @@ void SampleLevel(const MTLTexture* t, NSUInteger level, bool linear, MTLSamplerA
   if (ax == 0.0f && ay == 0.0f)
   {
     // On a texel centre: that texel alone.
-    Texel(lv, format, bpp, xa, ya, out);
+    Texel<K>(lv, xa, ya, out);
     return;
   }
   const int64_t xb = Address(x0 + 1, w, sm), yb = Address(y0 + 1, h, tm);
   float t00[4], t10[4], t01[4], t11[4];
-  Texel(lv, format, bpp, xa, ya, t00);
-  Texel(lv, format, bpp, xb, ya, t10);
-  Texel(lv, format, bpp, xa, yb, t01);
-  Texel(lv, format, bpp, xb, yb, t11);
+  Texel<K>(lv, xa, ya, t00);
+  Texel<K>(lv, xb, ya, t10);
+  Texel<K>(lv, xa, yb, t01);
+  Texel<K>(lv, xb, yb, t11);
   for (int k = 0; k < 4; ++k)
   {
     const float top = t00[k] + (t10[k] - t00[k]) * ax;
     const float bottom = t01[k] + (t11[k] - t01[k]) * ax;
     out[k] = top + (bottom - top) * ay;
   }
+}
+
+using LevelSampler = void (*)(const LevelView&, bool, MTLSamplerAddressMode, MTLSamplerAddressMode, float, float,
+                              float*);
+
+LevelSampler SamplerFor(TexelKind kind)
+{
+  switch (kind)
+  {
+  case kTexelRGBA: return SampleLevelOf<kTexelRGBA>;
+  case kTexelBGRA: return SampleLevelOf<kTexelBGRA>;
+  case kTexelR: return SampleLevelOf<kTexelR>;
+  case kTexelA: return SampleLevelOf<kTexelA>;
+  default: return SampleLevelOf<kTexelNone>;
+  }
+}
+
+LevelView ViewOf(const MTLTexture* t, NSUInteger level)
+{
+  const MTLTexture::Level& lv = t->level(level);
+  return {lv.bytes.data(), lv.width, t->bytesPerPixel(), (int64_t)lv.width, (int64_t)lv.height};
+}
+
+void SampleLevel(const MTLTexture* t, NSUInteger level, bool linear, MTLSamplerAddressMode sm,
+                 MTLSamplerAddressMode tm, float u, float v, float out[4])
+{
+  SamplerFor(KindOf(t->pixelFormat()))(ViewOf(t, level), linear, sm, tm, u, v, out);
 }
 
 } // namespace
@@ -347,10 +405,193 @@ bool VectorFragmentAA(const MTLFragmentInput& in, const MTLShaderResources& res,
   return VectorFragment(in, res, color, true);
 }
 
+// ---- The same shaders over spans, with their uniforms read once per draw ----
+
+// A texture and sampler as one draw uses them: one level and one filter sample without the per-fragment
+// choices; anything else goes through MTLSampleTexture.
+struct DrawSampler
+{
+  const MTLTexture* texture;
+  const MTLSamplerState* sampler;
+  bool direct;
+  bool normalized, linear;
+  MTLSamplerAddressMode sm, tm;
+  double w, h;
+  LevelView view;
+  LevelSampler sample;
+};
+
+DrawSampler PrepareSampler(const MTLTexture* texture, const MTLSamplerState* sampler)
+{
+  DrawSampler s{};
+  s.texture = texture, s.sampler = sampler;
+  if (!texture || texture->mipmapLevelCount() != 1 || texture->width() == 0 || texture->height() == 0) return s;
+  MTLSamplerMinMagFilter minF = MTLSamplerMinMagFilterNearest, magF = MTLSamplerMinMagFilterNearest;
+  s.sm = s.tm = MTLSamplerAddressModeClampToEdge;
+  s.normalized = true;
+  if (sampler)
+  {
+    minF = sampler->minFilter, magF = sampler->magFilter;
+    s.sm = sampler->sAddressMode, s.tm = sampler->tAddressMode;
+    s.normalized = sampler->normalizedCoordinates != NO;
+  }
+  if (minF != magF) return s;
+  s.linear = magF == MTLSamplerMinMagFilterLinear;
+  s.w = (double)texture->width(), s.h = (double)texture->height();
+  s.view = ViewOf(texture, 0);
+  s.sample = SamplerFor(KindOf(texture->pixelFormat()));
+  s.direct = true;
+  return s;
+}
+
+// The same steps as MTLSampleTexture takes for a direct sampler; TK: the texture's kind when known here.
+template <TexelKind TK = kTexelNone, bool Known = false>
+inline void Sample(const DrawSampler& s, float u, float v, float dudx, float dvdx, float dudy, float dvdy, float out[4])
+{
+  if (!s.direct)
+  {
+    MTLSampleTexture(s.texture, s.sampler, u, v, dudx, dvdx, dudy, dvdy, out);
+    return;
+  }
+  if (!std::isfinite(u) || !std::isfinite(v))
+  {
+    out[0] = out[1] = out[2] = out[3] = 0;
+    return;
+  }
+  if (!s.normalized) u = (float)(u / s.w), v = (float)(v / s.h);
+  if constexpr (Known)
+    SampleLevelOf<TK>(s.view, s.linear, s.sm, s.tm, u, v, out);
+  else
+    s.sample(s.view, s.linear, s.sm, s.tm, u, v, out);
+}
+
+enum PaintKind
+{
+  kPaintSolid,
+  kPaintGradient,
+  kPaintImage,
+  kPaintTextured
+};
+
+struct PreparedVector
+{
+  FragUniforms u;
+  bool constScissor; // the scissor transform ignores the position: its mask is one value
+  float scissor;
+  DrawSampler tex;
+};
+static_assert(sizeof(PreparedVector) <= sizeof(MTLPreparedFragment::data));
+static_assert(std::is_trivially_copyable_v<PreparedVector>);
+
+template <bool AA, PaintKind K, TexelKind TK = kTexelNone, bool Known = false>
+void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, const MTLFragmentSpan& span,
+                float* rgba, uint8_t* keep)
+{
+  const PreparedVector& p = *reinterpret_cast<const PreparedVector*>(prepared.data);
+  const FragUniforms& u = p.u;
+  float dxx = 0, dxy = 0, dyx = 0, dyy = 0;
+  if constexpr (K == kPaintImage)
+  {
+    TransformVector(u.paintMat, span.ddx[0], span.ddx[1], dxx, dxy);
+    TransformVector(u.paintMat, span.ddy[0], span.ddy[1], dyx, dyy);
+  }
+  for (int j = 0; j < span.count; ++j)
+  {
+    const float* var = span.varyings + (size_t)j * kMTLMaxVaryings;
+    float* color = rgba + 4 * j;
+    const float px = var[0], py = var[1], tu = var[2], tv = var[3];
+    // Finite positions: the constant mask is what the transform would give.
+    const float scissor =
+      p.constScissor && std::isfinite(px) && std::isfinite(py) ? p.scissor : ScissorMask(u, px, py);
+    float strokeAlpha = 1.0f;
+    if constexpr (AA)
+    {
+      strokeAlpha = StrokeMask(u, tu, tv);
+      if (strokeAlpha < u.strokeThr)
+      {
+        keep[j] = 0;
+        continue;
+      }
+    }
+    keep[j] = 1;
+    if constexpr (K == kPaintSolid)
+    {
+      const float k = strokeAlpha * scissor;
+      for (int i = 0; i < 4; ++i) color[i] = u.innerCol[i] * k;
+    }
+    else if constexpr (K == kPaintGradient)
+    {
+      float gx, gy;
+      Transform(u.paintMat, px, py, gx, gy);
+      const float dist = RoundedBoxDistance(gx, gy, u.extent[0], u.extent[1], u.radius);
+      const float t =
+        u.feather > 0.0f ? Clamp01((dist + u.feather * 0.5f) / u.feather) : (dist > 0.0f ? 1.0f : 0.0f);
+      const float k = strokeAlpha * scissor;
+      for (int i = 0; i < 4; ++i) color[i] = (u.innerCol[i] + (u.outerCol[i] - u.innerCol[i]) * t) * k;
+    }
+    else if constexpr (K == kPaintImage)
+    {
+      float ix, iy;
+      Transform(u.paintMat, px, py, ix, iy);
+      const float ex = u.extent[0], ey = u.extent[1];
+      float c[4];
+      Sample<TK, Known>(p.tex, ix / ex, iy / ey, dxx / ex, dxy / ey, dyx / ex, dyy / ey, c);
+      TexelAsPremultiplied(u, c);
+      const float k = strokeAlpha * scissor;
+      for (int i = 0; i < 4; ++i) color[i] = c[i] * u.innerCol[i] * k;
+    }
+    else
+    {
+      float c[4];
+      Sample<TK, Known>(p.tex, tu, tv, span.ddx[2], span.ddx[3], span.ddy[2], span.ddy[3], c);
+      TexelAsPremultiplied(u, c);
+      for (int i = 0; i < 4; ++i) color[i] = c[i] * scissor * u.innerCol[i];
+    }
+  }
+}
+
+template <bool AA>
+bool PrepareVector(const MTLShaderResources& res, MTLPreparedFragment& out)
+{
+  const MTLShaderBuffer& ub = res.fragmentBuffers[0];
+  if (!ub.bytes || ub.length < sizeof(FragUniforms))
+  {
+    // The per-fragment function discards everything without its record.
+    out.discardsAll = true, out.mayDiscard = true, out.shade = nullptr;
+    return true;
+  }
+  PreparedVector* p = new (out.data) PreparedVector{};
+  std::memcpy(&p->u, ub.bytes, sizeof p->u);
+  const FragUniforms& u = p->u;
+  const float* m = u.scissorMat;
+  p->constScissor = m[0] == 0.0f && m[1] == 0.0f && m[4] == 0.0f && m[5] == 0.0f;
+  p->scissor = ScissorMask(u, 0.0f, 0.0f);
+  out.discardsAll = false;
+  out.mayDiscard = AA;
+  if (u.type == 0 && std::memcmp(u.innerCol, u.outerCol, sizeof u.innerCol) == 0)
+    out.shade = VectorSpan<AA, kPaintSolid>;
+  else if (u.type == 0)
+    out.shade = VectorSpan<AA, kPaintGradient>;
+  else
+  {
+    p->tex = PrepareSampler(res.textures[0], res.samplers[0]);
+    out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage> : VectorSpan<AA, kPaintTextured>;
+    // The atlas and image formats get their texel reads inlined.
+    const TexelKind kind = p->tex.direct ? KindOf(res.textures[0]->pixelFormat()) : kTexelNone;
+    if (kind == kTexelRGBA)
+      out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelRGBA, true>
+                              : VectorSpan<AA, kPaintTextured, kTexelRGBA, true>;
+    else if (kind == kTexelR)
+      out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelR, true>
+                              : VectorSpan<AA, kPaintTextured, kTexelR, true>;
+  }
+  return true;
+}
+
 const MTLShaderEntry kShaders[] = {
-  {"vertexShader", MTLFunctionTypeVertex, 4, VectorVertex, nullptr, false},
-  {"fragmentShader", MTLFunctionTypeFragment, 0, nullptr, VectorFragmentPlain, false},
-  {"fragmentShaderAA", MTLFunctionTypeFragment, 0, nullptr, VectorFragmentAA, true},
+  {"vertexShader", MTLFunctionTypeVertex, 4, VectorVertex, nullptr, false, nullptr},
+  {"fragmentShader", MTLFunctionTypeFragment, 0, nullptr, VectorFragmentPlain, false, PrepareVector<false>},
+  {"fragmentShaderAA", MTLFunctionTypeFragment, 0, nullptr, VectorFragmentAA, true, PrepareVector<true>},
 };
 
 } // namespace

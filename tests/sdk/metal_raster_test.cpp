@@ -470,9 +470,13 @@ TEST(MetalRaster, MipmapsAndMinification)
 // Span path == reference path
 // ---------------------------------------------------------------------------------------------------------------
 
-TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
+namespace
 {
-  Rig rig(true);
+
+// Random scenes through the shader with or without edge antialiasing.
+void ExpectSpanPathMatchesReference(bool antialias)
+{
+  Rig rig(antialias);
   std::mt19937 rng(1234);
   std::uniform_real_distribution<float> coord(-8.0f, 72.0f), unit(0.0f, 1.0f);
   std::uniform_int_distribution<int> pick(0, 1 << 20);
@@ -486,7 +490,7 @@ TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
                                      MTLStencilOperationDecrementWrap, MTLStencilOperationIncrementClamp};
   const MTLCompareFunction cmps[] = {MTLCompareFunctionAlways, MTLCompareFunctionEqual, MTLCompareFunctionNotEqual,
                                      MTLCompareFunctionLess};
-  for (int scene = 0; scene < 12; ++scene)
+  for (int scene = 0; scene < 24; ++scene)
   {
     std::vector<DrawSpec> draws;
     for (int k = 0; k < 10; ++k)
@@ -510,12 +514,35 @@ TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
       s.uniforms = Solid(unit(rng) * 0.5f, unit(rng) * 0.5f, unit(rng) * 0.5f, 0.5f + unit(rng) * 0.5f);
       s.uniforms.strokeMult = 1 + unit(rng) * 3;
       s.uniforms.strokeThr = pick(rng) % 4 ? -1.0f : 0.5f; // sometimes discards
-      if (pick(rng) % 3 == 0)
+      if (pick(rng) % 8 == 0) s.uniformOffset = 200; // no whole record: every fragment discarded
+      const int paint = pick(rng) % 5; // solid, textured, gradient, image pattern, solid
+      if (paint == 1 || paint == 3)
       {
-        s.uniforms.type = 2;
-        s.uniforms.texType = pick(rng) % 2;
+        s.uniforms.type = paint == 1 ? 2 : 1;
+        s.uniforms.texType = pick(rng) % 3;
         s.texture = tex;
         s.sampler = rig.Sampler(pick(rng) % 2, pick(rng) % 2);
+        // Image patterns: a scaled, sometimes rotated texture space; some 1:1 on texel centres.
+        s.uniforms.extent[0] = 5.0f * (0.5f + unit(rng) * 3), s.uniforms.extent[1] = 3.0f * (0.5f + unit(rng) * 3);
+        if (pick(rng) % 3 == 0) s.uniforms.extent[0] = 5.0f, s.uniforms.extent[1] = 3.0f;
+        s.uniforms.paintMat[1] = pick(rng) % 2 ? unit(rng) - 0.5f : 0.0f;
+        s.uniforms.paintMat[8] = coord(rng), s.uniforms.paintMat[9] = coord(rng);
+      }
+      else if (paint == 2)
+      {
+        s.uniforms.outerCol[0] = unit(rng), s.uniforms.outerCol[3] = unit(rng);
+        s.uniforms.extent[0] = 5 + unit(rng) * 20, s.uniforms.extent[1] = 5 + unit(rng) * 20;
+        s.uniforms.radius = unit(rng) * 5, s.uniforms.feather = pick(rng) % 4 ? unit(rng) * 10 : 0.0f;
+        s.uniforms.paintMat[8] = -coord(rng), s.uniforms.paintMat[9] = -coord(rng);
+      }
+      if (pick(rng) % 3 == 0)
+      {
+        // A scissor transform that depends on the position, or a constant one placed away from zero.
+        const bool moving = pick(rng) % 2;
+        s.uniforms.scissorMat[0] = moving ? 1.0f : 0.0f, s.uniforms.scissorMat[5] = moving ? 1.0f : -0.0f;
+        s.uniforms.scissorMat[8] = -coord(rng), s.uniforms.scissorMat[9] = -coord(rng) * 0.5f;
+        s.uniforms.scissorExt[0] = unit(rng) * 30, s.uniforms.scissorExt[1] = unit(rng) * 20;
+        s.uniforms.scissorScale[0] = s.uniforms.scissorScale[1] = 0.5f + unit(rng);
       }
       if (pick(rng) % 3 == 0)
         s.scissor = MTLScissorRect{(NSUInteger)(pick(rng) % 40), (NSUInteger)(pick(rng) % 30),
@@ -539,9 +566,17 @@ TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
       }
     }
     rig.device->setUsesReferenceRasterizer(NO);
-    EXPECT_EQ(results[0][0], results[1][0]) << "scene " << scene;
-    EXPECT_EQ(results[0][1], results[1][1]) << "scene " << scene;
+    EXPECT_EQ(results[0][0], results[1][0]) << "scene " << scene << (antialias ? " (antialiased)" : "");
+    EXPECT_EQ(results[0][1], results[1][1]) << "scene " << scene << (antialias ? " (antialiased)" : "");
   }
+}
+
+} // namespace
+
+TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
+{
+  ExpectSpanPathMatchesReference(true);
+  ExpectSpanPathMatchesReference(false);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -82,6 +82,7 @@ struct DrawSpec
   MTLWinding winding = MTLWindingCounterClockwise;
   uint32_t ref = 0;
   Uniforms uniforms = Solid(1, 1, 1, 1);
+  NSUInteger uniformOffset = 0; // past 80: the shader finds its record cut short
   MTLTexture* texture = nullptr;
   MTLSamplerState* sampler = nullptr;
   std::optional<MTLScissorRect> scissor;
@@ -236,7 +237,7 @@ public:
       MTLBuffer* ub = device->newBufferWithLength_options(256, 0);
       std::memcpy(ub->contents(), &d.uniforms, sizeof d.uniforms);
       enc->setVertexBuffer_offset_atIndex(vb, 0, 0);
-      enc->setFragmentBuffer_offset_atIndex(ub, 0, 0);
+      enc->setFragmentBuffer_offset_atIndex(ub, d.uniformOffset, 0);
       enc->setRenderPipelineState(d.pipeline);
       enc->setDepthStencilState(d.stencil);
       enc->setCullMode(d.cull);
