@@ -1,10 +1,12 @@
 #pragma once
 
-// A scripted context that records the primitives vector controls call (before they become paths) and measures
-// text 7 units per character wide and as tall as its size.
+// A scripted context that records the primitives vector controls call (before they become paths), measures
+// text 7 units per character wide and as tall as its size, and can hold the colour picker's answer back.
 
 #include "support/ScriptedGraphics.h"
 
+#include <cmath>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,28 @@ public:
   {
     prims.push_back({"FillRoundRect", c, r, {}});
   }
+  void FillRoundRect(const IColor& c, const IRECT& r, float tl, float tr, float bl, float br, const IBlend*) override
+  {
+    prims.push_back({"FillRoundRect", c, r, {tl, tr, bl, br}});
+  }
+  void DrawData(const IColor& c, const IRECT& r, const float* y, int n, const float*, const IBlend*, float t) override
+  {
+    prims.push_back({"DrawData", c, r, {t}});
+    prims.back().a.insert(prims.back().a.end(), y, y + n);
+  }
+  void DrawGrid(const IColor& c, const IRECT& r, float h, float v, const IBlend*, float) override
+  {
+    prims.push_back({"DrawGrid", c, r, {h, v}});
+  }
+  bool pickerLater = false;
+  IColorPickerHandlerFunc heldPicker;
+  bool PromptForColor(IColor& color, const char* str, IColorPickerHandlerFunc f) override
+  {
+    calls.push_back(std::string("PromptForColor(") + str + ")");
+    if (!pickerLater) return ScriptedGraphics::PromptForColor(color, str, f);
+    heldPicker = f;
+    return true;
+  }
   void DrawRoundRect(const IColor& c, const IRECT& r, float, const IBlend*, float) override
   {
     prims.push_back({"DrawRoundRect", c, r, {}});
@@ -77,5 +101,28 @@ public:
     return w;
   }
 };
+
+// A style without texts; Plain() also without frame and shadows, so the widget is the whole control.
+inline IVStyle Bare()
+{
+  IVStyle s;
+  s.showLabel = s.showValue = false;
+  return s;
+}
+inline IVStyle Plain()
+{
+  IVStyle s = Bare();
+  s.drawFrame = s.drawShadows = false;
+  return s;
+}
+
+// Edges within a thousandth.
+inline ::testing::AssertionResult Near(const IRECT& r, const IRECT& e)
+{
+  if (std::abs(r.L - e.L) < 1e-3f && std::abs(r.T - e.T) < 1e-3f && std::abs(r.R - e.R) < 1e-3f &&
+      std::abs(r.B - e.B) < 1e-3f)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "{" << r.L << ", " << r.T << ", " << r.R << ", " << r.B << "}";
+}
 
 } // namespace plugin::igraphics::test

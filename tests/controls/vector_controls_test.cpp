@@ -1,19 +1,15 @@
 #include "controls/IVButtonControls.h"
 #include "controls/IVMiscControls.h"
 #include "framework/IParam.h"
-#include "support/ScriptedGraphics.h"
+#include "PrimitiveGraphics.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <iterator>
 #include <memory>
 
 using namespace plugin::igraphics;
 using plugin::IParam;
-using plugin::igraphics::test::RecordingDelegate;
-using plugin::igraphics::test::ScriptedGraphics;
+using namespace plugin::igraphics::test;
 
 namespace
 {
@@ -26,81 +22,10 @@ double TestClock()
   return gNow;
 }
 
-// Records the shape-level calls the controls make, measures text 7 per character and as tall as its size, and can
-// hold the colour picker's answer back until the test gives it.
-class ShapeGraphics : public ScriptedGraphics
-{
-public:
-  using ScriptedGraphics::ScriptedGraphics;
-  using IGraphics::FillRoundRect;
-
-  struct Shape
-  {
-    std::string op;
-    IRECT r;
-    IColor color;
-    std::vector<float> extra;
-  };
-  std::vector<Shape> shapes;
-  bool pickerLater = false;
-  IColorPickerHandlerFunc heldPicker;
-
-  std::vector<Shape> Of(const std::string& op) const
-  {
-    std::vector<Shape> out;
-    std::copy_if(shapes.begin(), shapes.end(), std::back_inserter(out), [&](const Shape& s) { return s.op == op; });
-    return out;
-  }
-  void FillRect(const IColor& c, const IRECT& r, const IBlend*) override { shapes.push_back({"FillRect", r, c, {}}); }
-  void FillRoundRect(const IColor& c, const IRECT& r, float tl, float tr, float bl, float br, const IBlend*) override
-  {
-    shapes.push_back({"FillRoundRect", r, c, {tl, tr, bl, br}});
-  }
-  void FillEllipse(const IColor& c, const IRECT& r, const IBlend*) override { shapes.push_back({"FillEllipse", r, c, {}}); }
-  void DrawData(const IColor& c, const IRECT& r, const float* y, int n, const float*, const IBlend*, float t) override
-  {
-    shapes.push_back({"DrawData", r, c, {t}});
-    shapes.back().extra.insert(shapes.back().extra.end(), y, y + n);
-  }
-  void DrawGrid(const IColor& c, const IRECT& r, float h, float v, const IBlend*, float) override
-  {
-    shapes.push_back({"DrawGrid", r, c, {h, v}});
-  }
-  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
-  {
-    bounds = IRECT(0.f, 0.f, 7.f * static_cast<float>(std::string(str).size()), text.mSize);
-    return bounds.W();
-  }
-  bool PromptForColor(IColor& color, const char* str, IColorPickerHandlerFunc f) override
-  {
-    calls.push_back(std::string("PromptForColor(") + str + ")");
-    if (!pickerLater) return ScriptedGraphics::PromptForColor(color, str, f);
-    heldPicker = f;
-    return true;
-  }
-};
-
-// A style without frame, shadows or texts: the widget is the whole control.
-IVStyle Plain()
-{
-  IVStyle s;
-  s.showLabel = s.showValue = s.drawFrame = s.drawShadows = false;
-  return s;
-}
-
-// Edges within a thousandth.
-::testing::AssertionResult Near(const IRECT& r, const IRECT& e)
-{
-  if (std::abs(r.L - e.L) < 1e-3f && std::abs(r.T - e.T) < 1e-3f && std::abs(r.R - e.R) < 1e-3f &&
-      std::abs(r.B - e.B) < 1e-3f)
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "{" << r.L << ", " << r.T << ", " << r.R << ", " << r.B << "}";
-}
-
 struct VectorControlsTest : ::testing::Test
 {
   RecordingDelegate dlg{2};
-  std::unique_ptr<ShapeGraphics> g;
+  std::unique_ptr<PrimitiveGraphics> g;
 
   void SetUp() override
   {
@@ -108,7 +33,7 @@ struct VectorControlsTest : ::testing::Test
     IGraphics::SetClock(TestClock);
     dlg.GetParam(0)->InitEnum("Mode", 0, {"Low", "Mid", "High"});
     dlg.SetGraphicsReady(true);
-    g = std::make_unique<ShapeGraphics>(dlg, 400, 300);
+    g = std::make_unique<PrimitiveGraphics>(dlg, 400, 300);
   }
   void TearDown() override
   {
@@ -273,7 +198,7 @@ TEST_F(VectorControlsTest, TabSwitchLaysOutButtonsAndSelectsByClick)
   auto* one = Attach(new IVTabSwitchControl(IRECT(0, 0, 50, 20), nullptr, {"Only"}, "", Plain()));
   one->OnMouseDown(10, 10, kNone);
   EXPECT_EQ(one->GetValue(), 0.0);
-  g->shapes.clear();
+  g->prims.clear();
   one->Draw(*g);
   EXPECT_FALSE(g->Of("FillRoundRect").empty());
 
@@ -292,14 +217,14 @@ TEST_F(VectorControlsTest, RoundedTabsRoundTheOuterEnds)
   s.roundness = 1.f;
   auto* tabs = Attach(new IVTabSwitchControl(IRECT(0, 0, 40, 90), nullptr, {"A", "B", "C"}, "", s,
                                              kVShapeEndsRounded, kVertical));
-  g->shapes.clear();
+  g->prims.clear();
   tabs->Draw(*g);
   const auto fills = g->Of("FillRoundRect");
   ASSERT_EQ(fills.size(), 3u);
   // Corner order top-left, top-right, bottom-left, bottom-right; the radius is half the shorter side of 30.
-  EXPECT_EQ(fills[0].extra, (std::vector<float>{0, 15, 0, 0}));
-  EXPECT_EQ(fills[1].extra, (std::vector<float>{0, 0, 0, 0}));
-  EXPECT_EQ(fills[2].extra, (std::vector<float>{0, 0, 0, 15}));
+  EXPECT_EQ(fills[0].a, (std::vector<float>{0, 15, 0, 0}));
+  EXPECT_EQ(fills[1].a, (std::vector<float>{0, 0, 0, 0}));
+  EXPECT_EQ(fills[2].a, (std::vector<float>{0, 0, 0, 15}));
 }
 
 TEST_F(VectorControlsTest, RadioButtonsWithOnlyButtonsRespondingReactInTheButtonStrip)
@@ -311,7 +236,7 @@ TEST_F(VectorControlsTest, RadioButtonsWithOnlyButtonsRespondingReactInTheButton
   EXPECT_EQ(radio->GetSelectedIdxForPos(80, 25), -1);
   EXPECT_EQ(radio->GetSelectedIdxForPos(29, 45), 2);
   EXPECT_EQ(radio->GetSelectedIdxForPos(30, 45), -1);
-  g->shapes.clear();
+  g->prims.clear();
   radio->Draw(*g);
   const auto dots = g->Of("FillEllipse");
   ASSERT_GE(dots.size(), 3u);
@@ -333,11 +258,11 @@ TEST_F(VectorControlsTest, XYPadPinsValuesAndPlacesTheHandle)
   EXPECT_EQ(g->Count("HideMouseCursor(1,0)"), 1);
   EXPECT_EQ(g->Count("HideMouseCursor(0,0)"), 1);
 
-  g->shapes.clear();
+  g->prims.clear();
   pad->Draw(*g);
   EXPECT_TRUE(Near(g->Of("FillEllipse").at(0).r, {-10, 90, 10, 110})) << "centred on the bottom-left corner";
   pad->SetTrackClipsHandle(false);
-  g->shapes.clear();
+  g->prims.clear();
   pad->Draw(*g);
   EXPECT_TRUE(Near(g->Of("FillEllipse").at(0).r, {0, 80, 20, 100})) << "fully inside";
 }
@@ -349,23 +274,23 @@ TEST_F(VectorControlsTest, PlotScalesCurvesAndCopesWithDegenerateInput)
   IVStyle s = Plain();
   auto* plot = Attach(new IVPlotControl(IRECT(0, 0, 100, 120), {{COLOR_RED, [](double) { return 0.0; }}}, 5, "", s));
   plot->AddPlotFunc(COLOR_BLUE, nullptr); // skipped
-  g->shapes.clear();
+  g->prims.clear();
   plot->Draw(*g);
   const auto data = g->Of("DrawData");
   ASSERT_EQ(data.size(), 1u);
   EXPECT_TRUE(Near(data[0].r, {0, 10, 100, 110})) << "one grid cell off top and bottom";
-  EXPECT_EQ(data[0].extra, (std::vector<float>{2.f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}));
+  EXPECT_EQ(data[0].a, (std::vector<float>{2.f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}));
   const auto grid = g->Of("DrawGrid");
   ASSERT_EQ(grid.size(), 1u);
-  EXPECT_EQ(grid[0].extra, (std::vector<float>{10.f, 10.f}));
+  EXPECT_EQ(grid[0].a, (std::vector<float>{10.f, 10.f}));
 
   // One point: x is 0, so the identity plots -1 → 0.
   auto* single = Attach(new IVPlotControl(IRECT(0, 0, 100, 120), {{COLOR_RED, [](double x) { return 2 * x - 1; }}},
                                           1, "", s));
-  g->shapes.clear();
+  g->prims.clear();
   single->Draw(*g);
   ASSERT_EQ(g->Of("DrawData").size(), 1u);
-  EXPECT_EQ(g->Of("DrawData")[0].extra, (std::vector<float>{2.f, 0.f}));
+  EXPECT_EQ(g->Of("DrawData")[0].a, (std::vector<float>{2.f, 0.f}));
 }
 
 // ---- Group box ----
@@ -402,7 +327,7 @@ TEST_F(VectorControlsTest, SwatchCellsLayOutAndFill)
   EXPECT_TRUE(Near(sw->GetCellRect(4), {32, 32, 58, 58})) << "middle cell";
   EXPECT_TRUE(Near(sw->GetCellRect(9), {2, 2, 88, 88})) << "beyond the grid: the whole widget";
   EXPECT_EQ(sw->GetColorIdxForCell(9), 8);
-  g->shapes.clear();
+  g->prims.clear();
   g->drawn.clear();
   sw->Draw(*g);
   const auto fills = g->Of("FillRect");

@@ -8,6 +8,7 @@
 #include <string>
 
 using namespace plugin::igraphics;
+using plugin::igraphics::test::Bare;
 using plugin::igraphics::test::PrimitiveGraphics;
 using plugin::igraphics::test::RecordingDelegate;
 
@@ -23,12 +24,6 @@ struct Editor
   RecordingDelegate dlg{1};
   PrimitiveGraphics g{dlg, 400, 400};
 };
-IVStyle Bare()
-{
-  IVStyle s;
-  s.showLabel = s.showValue = false;
-  return s;
-}
 } // namespace
 
 TEST(IVKnobControl, LayoutTextsAndValueTextClicks)

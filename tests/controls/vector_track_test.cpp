@@ -4,17 +4,12 @@
 #include <gtest/gtest.h>
 
 using namespace plugin::igraphics;
+using plugin::igraphics::test::Bare;
 using plugin::igraphics::test::PrimitiveGraphics;
 using plugin::igraphics::test::RecordingDelegate;
 
 namespace
 {
-IVStyle Bare()
-{
-  IVStyle s;
-  s.showLabel = s.showValue = false;
-  return s;
-}
 
 // The track base draws nothing by itself: background and tracks, as a meter or sequencer would.
 class Tracks : public IVTrackControlBase

