@@ -1,5 +1,4 @@
-// The back end's frame, framebuffer, texture and recording rules, and image patterns and composite
-// operations against Cairo.
+// The back end's frame, framebuffer, texture and recording rules, and image patterns against Cairo.
 
 #include "support/backend_rig.h"
 
@@ -300,7 +299,7 @@ TEST(MetalBackendFrames, RecordedCalls)
 }
 
 // ---------------------------------------------------------------------------------------------------------------
-// Image patterns and composite operations against Cairo
+// Image patterns against Cairo
 // ---------------------------------------------------------------------------------------------------------------
 
 TEST(MetalBackendFrames, ImagePatternsMatchCairo)
@@ -363,46 +362,5 @@ TEST(MetalBackendFrames, ImagePatternsMatchCairo)
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
     cairo_surface_destroy(img);
-  }
-}
-
-TEST(MetalBackendFrames, CompositeOperationsMatchCairo)
-{
-  constexpr int W = 60, H = 50;
-  Backend b(W, H);
-  struct Case
-  {
-    int ours;
-    cairo_operator_t cairo;
-  };
-  // Operators that leave pixels outside the source alone (Cairo's unbounded ones clear them).
-  const Case cases[] = {{VR_SOURCE_OVER, CAIRO_OPERATOR_OVER},        {VR_ATOP, CAIRO_OPERATOR_ATOP},
-                        {VR_DESTINATION_OVER, CAIRO_OPERATOR_DEST_OVER}, {VR_DESTINATION_OUT, CAIRO_OPERATOR_DEST_OUT},
-                        {VR_LIGHTER, CAIRO_OPERATOR_ADD},             {VR_XOR, CAIRO_OPERATOR_XOR}};
-  for (const Case& k : cases)
-  {
-    const auto ours = b.Frame([&](VRcontext* vg) {
-      vrBeginPath(vg);
-      vrRect(vg, 5, 5, 30, 30);
-      vrFillColor(vg, vrRGBA(0, 0, 255, 200));
-      vrFill(vg);
-      vrGlobalCompositeOperation(vg, k.ours);
-      vrBeginPath(vg);
-      vrRect(vg, 20, 15, 30, 30);
-      vrFillColor(vg, vrRGBA(255, 0, 0, 150));
-      vrFill(vg);
-    });
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, W, H);
-    cairo_t* cr = cairo_create(surface);
-    cairo_rectangle(cr, 5, 5, 30, 30);
-    cairo_set_source_rgba(cr, 0, 0, 1, 200 / 255.0);
-    cairo_fill(cr);
-    cairo_set_operator(cr, k.cairo);
-    cairo_rectangle(cr, 20, 15, 30, 30);
-    cairo_set_source_rgba(cr, 1, 0, 0, 150 / 255.0);
-    cairo_fill(cr);
-    EXPECT_LE(MaxDifference(ours, surface, W, H), 2) << "operation " << k.ours;
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
   }
 }

@@ -137,6 +137,22 @@ std::vector<Scene> Scenes()
                  Rgba(cr, kRed);
                  cairo_fill(cr);
                }});
+  // Concave, with a notch and a reflex vertex: filled through the stencil by non-zero winding.
+  s.push_back({"concave polygon", 18, 8,
+               [](IGraphicsVR& g) {
+                 const float x[] = {10.2f, 110.3f, 110.1f, 60.3f, 35.1f, 10.4f}, y[] = {10.1f, 10.4f, 90.2f, 35.2f, 60.3f, 90.3f};
+                 g.PathMoveTo(x[0], y[0]);
+                 for (int i = 1; i < 6; ++i) g.PathLineTo(x[i], y[i]);
+                 g.PathClose();
+                 g.PathFill(kGreen);
+               },
+               [](cairo_t* cr) {
+                 const double x[] = {10.2, 110.3, 110.1, 60.3, 35.1, 10.4}, y[] = {10.1, 10.4, 90.2, 35.2, 60.3, 90.3};
+                 for (int i = 0; i < 6; ++i) i ? cairo_line_to(cr, x[i], y[i]) : cairo_move_to(cr, x[i], y[i]);
+                 cairo_close_path(cr);
+                 Rgba(cr, kGreen);
+                 cairo_fill(cr);
+               }});
   // Dashes of 10 along 100 points: on over [0, 10], [20, 30], ... The dashed rectangle steps the same way.
   s.push_back({"lines and dotted lines", 48, 12,
                [](IGraphicsVR& g) {
