@@ -73,11 +73,7 @@ TEST(MetalRaster, TrianglesSharingAnEdgeTouchEveryPixelOnce)
     const V m{(c.x0 + c.x1) / 2, (c.y0 + c.y1) / 2, 0, 0};
     for (const auto& verts : {std::vector<V>{a, b, e, a, e, d}, std::vector<V>{a, b, m, b, e, m, e, d, m, d, a, m}})
     {
-      DrawSpec s;
-      s.verts = verts;
-      s.pipeline = add;
-      s.uniforms = kCount;
-      rig.Pass(target, nullptr, {s});
+      rig.Pass(target, nullptr, {Draw(verts, add, nullptr, kCount)});
       const auto px = Rig::Bytes(target);
       for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 24; ++x)
@@ -114,9 +110,7 @@ TEST(MetalRaster, CullingByWinding)
   };
   for (const Case& k : cases)
   {
-    DrawSpec s;
-    s.verts = k.clockwise ? std::vector<V>{a, b, c} : std::vector<V>{a, c, b};
-    s.pipeline = p;
+    DrawSpec s = Draw(k.clockwise ? std::vector<V>{a, b, c} : std::vector<V>{a, c, b}, p);
     s.cull = k.cull;
     s.winding = k.front;
     rig.Pass(target, nullptr, {s});
@@ -137,13 +131,9 @@ TEST(MetalRaster, StripsAndIndexedDrawsCoverLikeTriangleLists)
   std::vector<V> list;
   for (size_t k = 0; k + 2 < strip.size(); ++k)
     list.insert(list.end(), {strip[k], strip[k + 1], strip[k + 2]});
-  DrawSpec s;
-  s.pipeline = add;
-  s.uniforms = kCount;
+  DrawSpec s = Draw(strip, add, nullptr, kCount);
   s.cull = MTLCullModeBack; // a strip keeps one winding for all its triangles
-  s.winding = MTLWindingCounterClockwise;
   s.type = MTLPrimitiveTypeTriangleStrip;
-  s.verts = strip;
   rig.Pass(a, nullptr, {s});
   const auto stripPixels = Rig::Bytes(a);
   int touched = 0;
@@ -219,10 +209,7 @@ TEST(MetalRaster, StencilOperations)
       f.compare = onPass ? MTLCompareFunctionAlways : MTLCompareFunctionNever;
       (onPass ? f.pass : f.fail) = c.op;
       f.writeMask = c.writeMask;
-      DrawSpec s;
-      s.verts = Quad(0, 0, 4, 4);
-      s.pipeline = p;
-      s.stencil = rig.Stencil(f);
+      DrawSpec s = Draw(Quad(0, 0, 4, 4), p, rig.Stencil(f));
       s.ref = c.ref;
       rig.Pass(color, stencil, {s}, std::nullopt, c.before);
       EXPECT_EQ(Rig::Bytes(stencil)[5], c.after) << "op " << c.op << " before " << int(c.before) << " on pass " << onPass;
@@ -256,10 +243,7 @@ TEST(MetalRaster, StencilCompareFunctions)
   {
     StencilFace f;
     f.compare = c.f;
-    DrawSpec s;
-    s.verts = Quad(0, 0, 4, 4);
-    s.pipeline = p;
-    s.stencil = rig.Stencil(f);
+    DrawSpec s = Draw(Quad(0, 0, 4, 4), p, rig.Stencil(f));
     s.ref = c.ref;
     rig.Pass(color, stencil, {s}, MTLClearColor{0, 0, 0, 0}, c.stored);
     EXPECT_EQ(Rig::Bytes(color)[3], c.passes ? 255 : 0) << "function " << c.f << " ref " << int(c.ref);
@@ -268,10 +252,7 @@ TEST(MetalRaster, StencilCompareFunctions)
   StencilFace masked;
   masked.compare = MTLCompareFunctionEqual;
   masked.readMask = 0x0f;
-  DrawSpec s;
-  s.verts = Quad(0, 0, 4, 4);
-  s.pipeline = p;
-  s.stencil = rig.Stencil(masked);
+  DrawSpec s = Draw(Quad(0, 0, 4, 4), p, rig.Stencil(masked));
   s.ref = 0x13;
   rig.Pass(color, stencil, {s}, MTLClearColor{0, 0, 0, 0}, 0xf3u);
   EXPECT_EQ(Rig::Bytes(color)[3], 255);
@@ -294,11 +275,8 @@ TEST(MetalRaster, StencilPerFaceCountsNonZeroWinding)
     std::reverse(v.begin(), v.end());
     return v;
   };
-  DrawSpec fans;
-  fans.pipeline = stencilOnly;
-  fans.stencil = rig.Stencil(inc, dec);
+  DrawSpec fans = Draw(Quad(2, 2, 10, 10), stencilOnly, rig.Stencil(inc, dec));
   fans.winding = MTLWindingClockwise;
-  fans.verts = Quad(2, 2, 10, 10);
   const auto b = Quad(6, 6, 14, 14), c = reversed(Quad(0, 8, 16, 12));
   fans.verts.insert(fans.verts.end(), b.begin(), b.end());
   fans.verts.insert(fans.verts.end(), c.begin(), c.end());
@@ -313,11 +291,7 @@ TEST(MetalRaster, StencilPerFaceCountsNonZeroWinding)
   for (const Probe& k : probes) EXPECT_EQ(st[k.y * 16 + k.x], k.count) << k.x << "," << k.y;
 
   // Cover where the count is not zero, resetting it.
-  DrawSpec c2;
-  c2.pipeline = p;
-  c2.stencil = rig.Stencil(cover);
-  c2.verts = Quad(0, 0, 16, 16);
-  rig.Pass(color, stencil, {fans, c2});
+  rig.Pass(color, stencil, {fans, Draw(Quad(0, 0, 16, 16), p, rig.Stencil(cover))});
   const auto px = Rig::Bytes(color);
   for (const Probe& k : probes) EXPECT_EQ(px[(k.y * 16 + k.x) * 4 + 3], k.count ? 255 : 0) << k.x << "," << k.y;
   EXPECT_EQ(Rig::Bytes(stencil), std::vector<uint8_t>(16 * 16, 0));
@@ -358,10 +332,7 @@ TEST(MetalRaster, BlendFactorsFollowTheFormula)
     for (int df = 0; df <= 10; ++df)
     {
       Blend b{true, (MTLBlendFactor)sf, (MTLBlendFactor)df, (MTLBlendFactor)sf, (MTLBlendFactor)df};
-      DrawSpec s;
-      s.verts = Quad(0, 0, 2, 2);
-      s.pipeline = rig.Pipeline(b);
-      s.uniforms = Solid((float)S[0], (float)S[1], (float)S[2], (float)S[3]);
+      const DrawSpec s = Draw(Quad(0, 0, 2, 2), rig.Pipeline(b), nullptr, Solid((float)S[0], (float)S[1], (float)S[2], (float)S[3]));
       rig.Pass(target, nullptr, {s}, MTLClearColor{D8[0], D8[1], D8[2], D8[3]});
       const auto px = Rig::Bytes(target);
       for (int i = 0; i < 4; ++i)
@@ -387,10 +358,8 @@ TEST(MetalRaster, TextureSampling)
   tex->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 4, 2), 0, texels, 4);
   MTLTexture* target = rig.Texture(8, 4, MTLPixelFormatRGBA8Unorm);
   auto draw = [&](MTLSamplerState* sampler, float u0, float v0, float u1, float v1) {
-    DrawSpec s;
-    s.verts = {{0, 0, u0, v0}, {8, 0, u1, v0}, {0, 4, u0, v1}, {8, 0, u1, v0}, {8, 4, u1, v1}, {0, 4, u0, v1}};
-    s.pipeline = copy;
-    s.uniforms = Textured(2);
+    DrawSpec s = Draw({{0, 0, u0, v0}, {8, 0, u1, v0}, {0, 4, u0, v1}, {8, 0, u1, v0}, {8, 4, u1, v1}, {0, 4, u0, v1}},
+                      copy, nullptr, Textured(2));
     s.texture = tex;
     s.sampler = sampler;
     rig.Pass(target, nullptr, {s});
@@ -451,10 +420,8 @@ TEST(MetalRaster, MipmapsAndMinification)
   MTLTexture* target = rig.Texture(2, 2, MTLPixelFormatRGBA8Unorm);
   for (auto mip : {MTLSamplerMipFilterNearest, MTLSamplerMipFilterLinear, MTLSamplerMipFilterNotMipmapped})
   {
-    DrawSpec s;
-    s.verts = {{0, 0, 0, 0}, {2, 0, 1, 0}, {0, 2, 0, 1}, {2, 0, 1, 0}, {2, 2, 1, 1}, {0, 2, 0, 1}};
-    s.pipeline = rig.Pipeline(Blend{false});
-    s.uniforms = Textured(0);
+    DrawSpec s = Draw({{0, 0, 0, 0}, {2, 0, 1, 0}, {0, 2, 0, 1}, {2, 0, 1, 0}, {2, 2, 1, 1}, {0, 2, 0, 1}},
+                      rig.Pipeline(Blend{false}), nullptr, Textured(0));
     s.texture = tex;
     s.sampler = rig.Sampler(false, false, mip);
     rig.Pass(target, nullptr, {s});
@@ -605,15 +572,10 @@ TEST(MetalRaster, FilledPolygonsMatchCairoWithoutAntialiasing)
   {
     const auto& poly = polygons[k];
     // Ours: a fan into the stencil (non-zero winding), then cover.
-    DrawSpec fan;
-    fan.pipeline = stencilOnly;
-    fan.stencil = rig.Stencil(inc, dec);
+    DrawSpec fan = Draw({}, stencilOnly, rig.Stencil(inc, dec));
     for (size_t i = 1; i + 1 < poly.size(); ++i)
       for (size_t j : {size_t(0), i, i + 1}) fan.verts.push_back({poly[j].first, poly[j].second, 0, 0});
-    DrawSpec c;
-    c.pipeline = cover;
-    c.stencil = rig.Stencil(nz);
-    c.verts = Quad(0, 0, W, H);
+    const DrawSpec c = Draw(Quad(0, 0, W, H), cover, rig.Stencil(nz));
     MTLTexture* color = rig.Texture(W, H, MTLPixelFormatBGRA8Unorm);
     MTLTexture* stencil = rig.Texture(W, H, MTLPixelFormatStencil8);
     rig.Pass(color, stencil, {fan, c});
@@ -678,11 +640,9 @@ TEST(MetalLayer, PresentsDrawablesAndSavesThemAsPNG)
     ASSERT_NE(drawable, nullptr);
     ASSERT_EQ(drawable->texture()->pixelFormat(), MTLPixelFormatBGRA8Unorm);
     // Half-transparent orange (premultiplied) over the left half.
-    DrawSpec s;
-    s.verts = Quad(0, 0, 6, 8);
-    s.pipeline = rig.Pipeline(Blend{false}, MTLPixelFormatBGRA8Unorm);
-    s.uniforms = Solid(0.5f, 0.25f, 0.0f, 0.5f);
-    rig.Pass(drawable->texture(), nullptr, {s});
+    rig.Pass(drawable->texture(), nullptr,
+             {Draw(Quad(0, 0, 6, 8), rig.Pipeline(Blend{false}, MTLPixelFormatBGRA8Unorm), nullptr,
+                   Solid(0.5f, 0.25f, 0.0f, 0.5f))});
     MTLCommandBuffer* cb = rig.queue->commandBuffer();
     cb->presentDrawable(drawable);
     cb->commit();

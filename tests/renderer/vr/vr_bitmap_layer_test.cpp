@@ -54,13 +54,6 @@ struct TempImages
   std::filesystem::path dir;
 };
 
-bool Empty(const std::vector<uint8_t>& px)
-{
-  for (uint8_t b : px)
-    if (b) return false;
-  return !px.empty();
-}
-
 void Check(Editor& e, const std::vector<uint8_t>& ours, CairoFrame& ref, int w, int h, const std::string& name)
 {
   const Stats s = Compare(ours, ref.Data(), ref.Stride(), w, h, 64);
@@ -123,7 +116,7 @@ TEST(VRBitmap, ScaleVariantsAndBlendsMatchCairo)
   }
 }
 
-TEST(VRBitmap, FailedAndEmptyBitmapsDrawNothing)
+TEST(VRBitmap, FailedAndEmptyBitmapsDrawNothingAndExtensions)
 {
   const TempImages images;
   Editor e(60, 40);
@@ -147,19 +140,14 @@ TEST(VRBitmap, FailedAndEmptyBitmapsDrawNothing)
     g.DrawBitmap(IBitmap(), IRECT(0.f, 0.f, 60.f, 40.f), 0, 0, nullptr);
   });
   EXPECT_TRUE(Empty(px));
-}
 
-TEST(VRBitmap, ExtensionsDecoded)
-{
-  Editor e(10, 10);
   const struct
   {
     const char* ext;
     bool ok;
   } cases[] = {{"png", true}, {"PNG", true}, {"Png", true}, {"jpeg", true}, {"JPG", true}, {"xpngx", true},
                {"gif", false}, {"", false}, {"svg", false}};
-  for (const auto& c : cases)
-    EXPECT_EQ(e.g.BitmapExtSupported(c.ext), c.ok) << c.ext;
+  for (const auto& c : cases) EXPECT_EQ(e.g.BitmapExtSupported(c.ext), c.ok) << c.ext;
   EXPECT_FALSE(e.g.BitmapExtSupported(nullptr));
 }
 
@@ -186,26 +174,21 @@ TEST(VRLayer, LayersAndShadowsKeepTheirColours)
       cairo_t* cr = ref.cr;
       cairo_rectangle(cr, 10, 10, 60, 50);
       cairo_clip(cr);
+      const auto shape = [cr](double dx, double dy) {
+        cairo_new_path(cr);
+        cairo_arc(cr, 49 + dx, 21 + dy, 6, -kPi / 2, 0);
+        cairo_arc(cr, 49 + dx, 39 + dy, 6, 0, kPi / 2);
+        cairo_arc(cr, 21 + dx, 39 + dy, 6, kPi / 2, kPi);
+        cairo_arc(cr, 21 + dx, 21 + dy, 6, kPi, 1.5 * kPi);
+        cairo_close_path(cr);
+      };
       // The shadow: black at half opacity where the shape's alpha is, moved by the offset.
-      cairo_save(cr);
-      cairo_translate(cr, 8, 6);
-      cairo_new_path(cr);
-      cairo_arc(cr, 49, 21, 6, -kPi / 2, 0);
-      cairo_arc(cr, 49, 39, 6, 0, kPi / 2);
-      cairo_arc(cr, 21, 39, 6, kPi / 2, kPi);
-      cairo_arc(cr, 21, 21, 6, kPi, 1.5 * kPi);
-      cairo_close_path(cr);
-      cairo_restore(cr);
+      shape(8, 6);
       cairo_set_source_rgba(cr, 0, 0, 0, 0.5 * 150 / 255.0);
       cairo_fill(cr);
       if (foreground)
       {
-        cairo_new_path(cr);
-        cairo_arc(cr, 49, 21, 6, -kPi / 2, 0);
-        cairo_arc(cr, 49, 39, 6, 0, kPi / 2);
-        cairo_arc(cr, 21, 39, 6, kPi / 2, kPi);
-        cairo_arc(cr, 21, 21, 6, kPi, 1.5 * kPi);
-        cairo_close_path(cr);
+        shape(0, 0);
         cairo_set_source_rgba(cr, 40 / 255.0, 160 / 255.0, 220 / 255.0, 150 / 255.0);
         cairo_fill(cr);
       }

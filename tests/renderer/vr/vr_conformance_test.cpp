@@ -4,6 +4,7 @@
 #include "support/vr_rig.h"
 
 #include <cmath>
+#include <utility>
 
 using namespace vrtest;
 
@@ -137,6 +138,74 @@ std::vector<Scene> Scenes()
                  Rgba(cr, kRed);
                  cairo_fill(cr);
                }});
+  // Concave, with a notch and a reflex vertex: filled through the stencil by non-zero winding.
+  s.push_back({"concave polygon", 18, 8,
+               [](IGraphicsVR& g) {
+                 const float x[] = {10.2f, 110.3f, 110.1f, 60.3f, 35.1f, 10.4f}, y[] = {10.1f, 10.4f, 90.2f, 35.2f, 60.3f, 90.3f};
+                 g.PathMoveTo(x[0], y[0]);
+                 for (int i = 1; i < 6; ++i) g.PathLineTo(x[i], y[i]);
+                 g.PathClose();
+                 g.PathFill(kGreen);
+               },
+               [](cairo_t* cr) {
+                 const double x[] = {10.2, 110.3, 110.1, 60.3, 35.1, 10.4}, y[] = {10.1, 10.4, 90.2, 35.2, 60.3, 90.3};
+                 for (int i = 0; i < 6; ++i) i ? cairo_line_to(cr, x[i], y[i]) : cairo_move_to(cr, x[i], y[i]);
+                 cairo_close_path(cr);
+                 Rgba(cr, kGreen);
+                 cairo_fill(cr);
+               }});
+  // Round caps and joins, and a stroke thinner than two pixels (its fringe carries the coverage).
+  struct StrokeCase
+  {
+    int cap, join;
+    float width;
+    int edgeTolerance;
+  };
+  for (const StrokeCase& k : {StrokeCase{kCapRound, kJoinRound, 9.f, 48}, StrokeCase{kCapButt, kJoinMiter, 1.5f, 12}})
+    s.push_back({k.cap == kCapRound ? "round stroke" : "thin stroke", k.edgeTolerance, 40,
+                 [k](IGraphicsVR& g) {
+                   IStrokeOptions o;
+                   o.mCapOption = k.cap;
+                   o.mJoinOption = k.join;
+                   g.PathMoveTo(15.f, 80.f);
+                   for (auto [x, y] : {std::pair{45.f, 20.f}, {75.f, 75.f}, {105.f, 30.f}}) g.PathLineTo(x, y);
+                   g.PathStroke(kRed, k.width, o);
+                 },
+                 [k](cairo_t* cr) {
+                   cairo_move_to(cr, 15, 80);
+                   cairo_line_to(cr, 45, 20);
+                   cairo_line_to(cr, 75, 75);
+                   cairo_line_to(cr, 105, 30);
+                   Rgba(cr, kRed);
+                   cairo_set_line_width(cr, k.width);
+                   cairo_set_line_cap(cr, k.cap == kCapRound ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+                   cairo_set_line_join(cr, k.join == kJoinRound ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
+                   cairo_stroke(cr);
+                 }});
+  // Operators that leave pixels outside the source alone (Cairo's unbounded ones clear them).
+  struct Op
+  {
+    int ours;
+    cairo_operator_t cairo;
+    const char* name;
+  };
+  for (const Op& k : {Op{kBlendSrcAtop, CAIRO_OPERATOR_ATOP, "source atop"}, Op{kBlendDstOut, CAIRO_OPERATOR_DEST_OUT, "destination out"},
+                      Op{kBlendXOR, CAIRO_OPERATOR_XOR, "xor"}})
+    s.push_back({k.name, 2, 0,
+                 [k](IGraphicsVR& g) {
+                   const IBlend b(k.ours, 1.f);
+                   g.FillRect(IColor(200, 0, 0, 255), IRECT(5.f, 5.f, 35.f, 35.f));
+                   g.FillRect(IColor(150, 255, 0, 0), IRECT(20.f, 15.f, 50.f, 45.f), &b);
+                 },
+                 [k](cairo_t* cr) {
+                   cairo_rectangle(cr, 5, 5, 30, 30);
+                   cairo_set_source_rgba(cr, 0, 0, 1, 200 / 255.0);
+                   cairo_fill(cr);
+                   cairo_set_operator(cr, k.cairo);
+                   cairo_rectangle(cr, 20, 15, 30, 30);
+                   cairo_set_source_rgba(cr, 1, 0, 0, 150 / 255.0);
+                   cairo_fill(cr);
+                 }});
   // Dashes of 10 along 100 points: on over [0, 10], [20, 30], ... The dashed rectangle steps the same way.
   s.push_back({"lines and dotted lines", 48, 12,
                [](IGraphicsVR& g) {

@@ -17,13 +17,6 @@ int AlphaAt(const std::vector<uint8_t>& px, int w, int x, int y)
   return px[(size_t(y) * w + x) * 4 + 3];
 }
 
-bool Empty(const std::vector<uint8_t>& px)
-{
-  for (uint8_t b : px)
-    if (b) return false;
-  return !px.empty();
-}
-
 } // namespace
 
 TEST(VRFrames, FramebufferReleasesWaitForTheEndOfTheFrame)
@@ -120,21 +113,6 @@ TEST(VRFrames, DegenerateInputsDrawNothing)
   IRECT r(0.f, 0.f, 60.f, 40.f);
   EXPECT_EQ(e.g.MeasureText(IText(0.f, COLOR_BLACK, "Roboto-Regular"), "zero", r), 0.f);
   EXPECT_TRUE(std::isfinite(r.L) && std::isfinite(r.T) && std::isfinite(r.R) && std::isfinite(r.B));
-}
-
-// A dotted line of five dash lengths: dashes over [0, 0.2] and [0.4, 0.6] of it, the rest empty.
-TEST(VRFrames, DottedLineCoverage)
-{
-  Editor e(120, 20);
-  const auto px = Render(e, [](IGraphicsVR& g) { g.DrawDottedLine(COLOR_BLACK, 10.f, 10.f, 110.f, 10.f, nullptr, 4.f, 20.f); });
-  for (int x = 10; x < 110; ++x)
-  {
-    const double t = (x + 0.5 - 10) / 100.0;
-    const bool on = (t < 0.2) || (t > 0.4 && t < 0.6);
-    const bool edge = std::fabs(t - 0.2) < 0.02 || std::fabs(t - 0.4) < 0.02 || std::fabs(t - 0.6) < 0.02;
-    if (edge) continue;
-    EXPECT_EQ(AlphaAt(px, 120, x, 10), on ? 255 : 0) << "x " << x;
-  }
 }
 
 // After a blend of another kind, a plain drawing is source over again.

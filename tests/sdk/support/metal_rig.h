@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace metaltest
@@ -87,6 +88,17 @@ struct DrawSpec
   MTLSamplerState* sampler = nullptr;
   std::optional<MTLScissorRect> scissor;
 };
+
+inline DrawSpec Draw(std::vector<V> verts, MTLRenderPipelineState* pipeline, MTLDepthStencilState* stencil = nullptr,
+                     Uniforms uniforms = Solid(1, 1, 1, 1))
+{
+  DrawSpec s;
+  s.verts = std::move(verts);
+  s.pipeline = pipeline;
+  s.stencil = stencil;
+  s.uniforms = uniforms;
+  return s;
+}
 
 class Rig
 {
