@@ -107,8 +107,8 @@ TEST(ApiBase, HostLookupOrderAndIdentification)
   }
   ApiPlugin p;
   EXPECT_EQ(p.GetHost(), -1);
-  p.SetHost("com.cockos.reaper", 0x00060500);
-  EXPECT_EQ(std::pair(p.GetHost(), std::string(p.GetHostName())), std::pair(1, std::string("com.cockos.reaper")));
+  p.SetHost("com.example.reaper", 0x00060500);
+  EXPECT_EQ(std::pair(p.GetHost(), std::string(p.GetHostName())), std::pair(1, std::string("com.example.reaper")));
   EXPECT_EQ(p.log, (Log{"hostinit", "identified"}));
 }
 
