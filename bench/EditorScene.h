@@ -44,6 +44,17 @@ inline std::vector<unsigned char> bitmapPixels(int w, int h)
   return px;
 }
 
+// The scene's bitmaps (at scale) and font in the renderer; whether text is in both scenes.
+inline bool loadScene(VRcontext* vg, float scale, std::vector<int>& images, benchmark::State& state)
+{
+  const int side = 40 * static_cast<int>(scale);
+  const std::vector<unsigned char> px = bitmapPixels(side, side);
+  for (int i = 0; i < 8; i++) images.push_back(vrCreateImageRGBA(vg, side, side, 0, px.data()));
+  g_textInScene = vrCreateFont(vg, "Roboto-Regular", kFontFile) >= 0;
+  if (!g_textInScene) state.SetLabel("font not loaded: text left out of both scenes");
+  return g_textInScene;
+}
+
 // The scene's paths and text through the renderer, inside a frame the caller opens and closes.
 inline void drawScene(VRcontext* vg, const std::vector<int>& images, bool text)
 {

@@ -37,13 +37,8 @@ void BM_RendererFrame(benchmark::State& state)
     state.SkipWithError("context creation failed");
     return;
   }
-  const std::vector<unsigned char> px = bitmapPixels(40 * static_cast<int>(scale), 40 * static_cast<int>(scale));
   std::vector<int> images;
-  for (int i = 0; i < 8; i++)
-    images.push_back(vrCreateImageRGBA(vg, 40 * static_cast<int>(scale), 40 * static_cast<int>(scale), 0, px.data()));
-  const bool text = vrCreateFont(vg, "Roboto-Regular", kFontFile) >= 0;
-  g_textInScene = text;
-  if (!text) state.SetLabel("font not loaded: text left out of both scenes");
+  const bool text = loadScene(vg, scale, images, state);
 
   drawRenderer(vg, scale, images, text); // warm the glyph cache and buffers
   const auto t0 = std::chrono::steady_clock::now();

@@ -72,6 +72,18 @@ int allocTextAtlas(VRcontext* ctx)
   return faResetAtlas(ctx->fs, iw, ih) ? 1 : 0;
 }
 
+// A glyph that found the atlas full is taken again from the same place once the atlas has grown; measuring
+// goes on with whatever the step gave when it cannot grow.
+void nextGlyphAfterGrowth(VRcontext* ctx, FAtextIter& iter, FAtextIter& prevIter, FAquad& q)
+{
+  if (iter.prevGlyphIndex < 0 && allocTextAtlas(ctx))
+  {
+    iter = prevIter;
+    faTextIterNext(ctx->fs, &iter, &q);
+  }
+  prevIter = iter;
+}
+
 void renderText(VRcontext* ctx, VRvertex* verts, int nverts)
 {
   if (nverts <= 0) return;
@@ -293,12 +305,7 @@ int vrTextGlyphPositions(VRcontext* ctx, float x, float y, const char* string, c
   prevIter = iter;
   while (faTextIterNext(ctx->fs, &iter, &q))
   {
-    if (iter.prevGlyphIndex < 0 && allocTextAtlas(ctx))
-    {
-      iter = prevIter;
-      faTextIterNext(ctx->fs, &iter, &q);
-    }
-    prevIter = iter;
+    nextGlyphAfterGrowth(ctx, iter, prevIter, q);
     positions[npos].str = iter.str;
     positions[npos].x = iter.x * invscale;
     positions[npos].minx = std::fmin(iter.x, q.x0) * invscale;
@@ -341,12 +348,7 @@ int vrTextBreakLines(VRcontext* ctx, const char* string, const char* end, float 
   prevIter = iter;
   while (faTextIterNext(ctx->fs, &iter, &q))
   {
-    if (iter.prevGlyphIndex < 0 && allocTextAtlas(ctx))
-    {
-      iter = prevIter;
-      faTextIterNext(ctx->fs, &iter, &q);
-    }
-    prevIter = iter;
+    nextGlyphAfterGrowth(ctx, iter, prevIter, q);
     switch (iter.codepoint)
     {
     case 9:
