@@ -53,6 +53,12 @@ public:
 
   // The manual's path for a product name: "/Users/Shared/Documents/<name>/<name> manual.pdf".
   static void ManualPath(const char* productName, Util_String& path);
+  // The changelog page on the maker's site: host (scheme and host, no path) + "/products/ZANI#Changelog".
+  static void ChangelogAddress(const char* host, Util_String& address);
+
+  // Positions of the fixed items in the last build (-1 when absent).
+  int AboutIndex() const { return mIdxAbout; }
+  int TooltipsIndex() const { return mIdxTooltips; }
 
 private:
   struct ParamSubmenu
@@ -61,7 +67,11 @@ private:
     int index; // parameter number, or the command index of an extra parameter
   };
 
+  plugin::IEditorDelegate* Delegate() const;
   void SendCommand(int command);
+  // Sets the parameter (previous value kept, snapped and clamped), updates its controls and tells the host and
+  // the plug-in.
+  void SetParamTo(int paramIdx, double value);
   void ToggleParam(int paramIdx);
   void SetParamToIndex(int paramIdx, int k);
   // Appends a submenu of param's display texts titled with its name; checks the current value when check.

@@ -14,6 +14,11 @@
 #include <array>
 #include <atomic>
 
+namespace plugin
+{
+class IParam;
+}
+
 namespace plugin::igraphics
 {
 
@@ -37,10 +42,10 @@ public:
 
   bool GetMouseOver() const { return mMouseOver; }
 
-  // The normalised value one wheel step of delta away from the parameter's real value: the real value and delta
-  // both truncated to whole numbers, the difference divided by the range, limited to 0..1. A positive delta moves
-  // down. Returns the current normalised value when the range is empty or the value is not a number.
-  static double WheelStep(double realValue, double min, double max, float delta, double current);
+  // The normalised value one wheel step of delta away from normalised value current of param: the real value and
+  // delta both truncated to whole numbers, the difference limited to the parameter's range and normalised through
+  // its shape. A positive delta moves down.
+  static double WheelStep(const plugin::IParam& param, double current, float delta);
 
 private:
   bool mWheelEnabled;
