@@ -228,11 +228,22 @@ void IBInfoMenuQN::SetParamToIndex(int paramIdx, int k)
   SetParamTo(paramIdx, k);
 }
 
+// Only menus of the current build are read: an answer naming anything else is not looked into.
+bool IBInfoMenuQN::IsOwnMenu(const IPopupMenu* menu) const
+{
+  if (menu == &mMenu || (mEnumSubmenu && menu == mEnumSubmenu)) return true;
+  for (const ParamSubmenu& s : mParamSubmenus)
+    if (menu == s.menu) return true;
+  for (const ParamSubmenu& s : mExtraSubmenus)
+    if (menu == s.menu) return true;
+  return false;
+}
+
 void IBInfoMenuQN::OnPopupMenuSelection(IPopupMenu* selectedMenu, int)
 {
   SetValue(0.0, 0);
   SetDirty(true);
-  if (!selectedMenu) return;
+  if (!selectedMenu || !IsOwnMenu(selectedMenu)) return;
   const int k = selectedMenu->GetChosenItemIdx();
   // A choice outside the menu (a dismissed or stale answer) or on a disabled line is no choice.
   const IPopupMenu::Item* item = selectedMenu->GetChosenItem();

@@ -68,6 +68,7 @@ private:
   };
 
   plugin::IEditorDelegate* Delegate() const;
+  bool IsOwnMenu(const IPopupMenu* menu) const;
   void SendCommand(int command);
   // Sets the parameter (previous value kept, snapped and clamped), updates its controls and tells the host and
   // the plug-in.
