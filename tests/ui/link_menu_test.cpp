@@ -366,3 +366,44 @@ TEST_F(MenuTest, EnumSelectorWheelAndDrawingModes)
   EXPECT_EQ(srcY(hover), 0.0);
   EXPECT_EQ(srcY(hidden), -1.0);
 }
+
+TEST_F(MenuTest, SelectorRemovedWhileItsMenuIsOpenHearsNothing)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  MenuGraphics& g = *z.G();
+  SetLinkID(z, *z.link, 12);
+  g.menuAsync = true;
+  g.menuChoice = 5;
+  z.Click(MenuZANIQ::kLinkX + 5.f, MenuZANIQ::kLinkY + 5.f);
+  // The editor drops the selector (and its menus) before the platform answers; the late answer reaches no one.
+  g.RemoveControl(z.link);
+  z.link = nullptr;
+  g.SetControlValueAfterPopupMenu(nullptr);
+  EXPECT_EQ(z.GetLinkID(), 12);
+
+  // A selector rebuilt many times and destroyed with its submenus in place frees them once.
+  auto* s = new IBPopupMenuQNSpecial(10, 300, ZANIQ::kLinkID, TwoFrames(), plugin::igraphics::IText(), nullptr,
+                                     nullptr, kNumLinkSlots, -1);
+  g.AttachControl(s);
+  for (int i = 0; i < 3; ++i) s->BuildMenu();
+  g.RemoveControl(s);
+}
+
+TEST(SelectorWheel, StepsInWholeValuesWithinAnyRange)
+{
+  plugin::IParam p;
+  p.InitInt("Offset", 5, 3, 10);
+  struct Case
+  {
+    double from;
+    float delta;
+    double to;
+  };
+  // The range's minimum is not 0 here: the step stays a whole value and the ends hold.
+  const Case cases[] = {{5, 1.f, 4}, {5, -2.f, 7}, {3, 1.f, 3}, {10, -1.f, 10}, {4, 3.f, 3}};
+  for (const Case& k : cases)
+  {
+    const double n = plugin::igraphics::IBPopupMenuQN::WheelStep(p, p.ToNormalized(k.from), k.delta);
+    EXPECT_DOUBLE_EQ(p.FromNormalized(n), k.to) << k.from << " by " << k.delta;
+  }
+}
