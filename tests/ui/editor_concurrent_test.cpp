@@ -36,6 +36,9 @@ TEST_F(EditorTest, ReadoutsReadWhileTheAudioThreadWrites)
 {
   UIZANIQ& z = OpenReceiver();
   z.Change(ZANIQ::kLinkID, 4);
+  UIZANIQ::Meter first;
+  first.preLevel = 0.5;
+  z.SetMeter(first);
   std::atomic<bool> stop{false};
   std::thread audio([&] {
     double g = 0.5;

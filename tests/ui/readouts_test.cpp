@@ -180,7 +180,12 @@ TEST_F(EditorTest, MeasurementLocksTheModeControls)
   z.Command(61);                  // start
   for (int p : {2, 3, 31, 4, 5, 6, 8, 9, 10, 11, 12, 7, 29, 39, 40, 34, 33, 32, 13, 28, 35})
     for (int i = 0; i < g.NControls(); ++i)
-      if (g.GetControl(i)->LinkedToParam(p) >= 0) EXPECT_TRUE(g.GetControl(i)->IsDisabled()) << "parameter " << p;
+    {
+      if (g.GetControl(i)->LinkedToParam(p) >= 0)
+      {
+        EXPECT_TRUE(g.GetControl(i)->IsDisabled()) << "parameter " << p;
+      }
+    }
   for (auto w : {ZANIQ::kCtlClear, ZANIQ::kCtlStore, ZANIQ::kCtlPostGainReadout, ZANIQ::kCtlMatchPre,
                  ZANIQ::kCtlMatchPost, ZANIQ::kCtlSimpleMatch})
     EXPECT_TRUE(z.Ctl(w)->IsDisabled()) << w;

@@ -14,6 +14,7 @@
 #include "ui/IBUpdateControlQN.h"
 #include "ui/IBValueControlsQN.h"
 
+#include <CoreFoundation/CFTesting.h>
 #include <cairo.h>
 
 #include <filesystem>
@@ -156,6 +157,8 @@ protected:
     }
     mResources = mHome.Path() / "resources";
     WriteStandIns(mResources);
+    // Idle ticks run only when a test advances the clock.
+    ZQCFUseVirtualClock(true);
     // No test reaches the network: the automatic update check counts as done.
     UpdateCheck::SetChecked(true);
     UpdateCheck::SetUpdateAvailable(false);
@@ -163,6 +166,7 @@ protected:
   void TearDown() override
   {
     mInstances.clear();
+    ZQCFUseVirtualClock(false);
     UpdateCheck::SetChecked(false);
     UpdateCheck::SetUpdateAvailable(false);
   }
@@ -172,11 +176,13 @@ protected:
     mInstances.push_back(std::make_unique<UIZANIQ>(mResources.string(), drawReady));
     return *mInstances.back();
   }
-  // A Receiver (expert view) with its editor open.
+  // A Receiver with its editor open: expert view, "RMS Summed" metering.
   UIZANIQ& OpenReceiver()
   {
     UIZANIQ& z = Make();
     z.Change(ZANIQ::kPluginMode, 1);
+    z.Change(ZANIQ::kGUIMode, 0);
+    z.Change(ZANIQ::kMeterMode, 0);
     z.OpenEditor();
     return z;
   }
