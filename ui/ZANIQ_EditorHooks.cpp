@@ -43,8 +43,9 @@ template <class T> const IMouseMod* StoredMod(const IControl* control)
 
 bool ZANIQ::GetControlPress(int tag, EPressControl kind, ControlPress& press) const
 {
+  // The stored modifiers belong to the editor's thread; a change arriving on another thread was no press here.
   IGraphics* ui = GetUI();
-  if (!IsUIOpen() || !ui) return false;
+  if (!OnMainThread() || !IsUIOpen() || !ui) return false;
   const IControl* control = ui->GetControlWithTag(tag);
   if (!control) return false;
   const IMouseMod* mod = nullptr;

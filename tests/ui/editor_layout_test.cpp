@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 
 using namespace uitest;
 
@@ -404,4 +405,38 @@ TEST_F(EditorTest, GUIScale)
   const double table[] = {0.5, 0.75, 1.0, 1.25, 1.5, 1.75, 2.0, 2.25, 2.5, 2.75, 3.0, 1.0, 1.0};
   for (unsigned i = 0; i < 13; ++i) EXPECT_DOUBLE_EQ(z.GetGUIScaleForIndex(i), table[i]) << i;
   EXPECT_DOUBLE_EQ(z.GetGUIScaleForIndex(0xFFFFFFFFu), 1.0);
+}
+
+TEST_F(EditorTest, CommandHooksReachTheEditor)
+{
+  UIZANIQ& z = OpenReceiver();
+  IGraphics& g = *z.GetUI();
+  // The about page is shown in the editor's message box at the next idle tick.
+  z.Command(47);
+  (void)ZQCFAdvanceClock(0.05);
+  ASSERT_EQ(z.boxes.size(), 1u);
+  EXPECT_EQ(z.boxes[0].rfind("About|", 0), 0u) << z.boxes[0];
+
+  // The modifiers of the last press on a tagged control, by its class.
+  IControl* matchPre = g.GetControlWithTag(ZANIQ::kTagMatchPreFX);
+  matchPre->OnMouseDown(matchPre->GetRECT().MW(), matchPre->GetRECT().MH(), IMouseMod(true, false, false, true, true));
+  ZANIQ::ControlPress press;
+  EXPECT_TRUE(z.GetControlPress(ZANIQ::kTagMatchPreFX, ZANIQ::EPressControl::PushQN, press));
+  EXPECT_TRUE(press.alt);
+  EXPECT_TRUE(press.control);
+  EXPECT_FALSE(z.GetControlPress(ZANIQ::kTagMatchPreFX, ZANIQ::EPressControl::SwitchQN, press)); // wrong class
+  EXPECT_FALSE(z.GetControlPress(ZANIQ::kTagPresetMenu, ZANIQ::EPressControl::PushQN, press));  // no such tag
+  bool offThread = true;
+  std::thread([&] { offThread = z.GetControlPress(ZANIQ::kTagMatchPreFX, ZANIQ::EPressControl::PushQN, press); })
+    .join();
+  EXPECT_FALSE(offThread);
+  matchPre->OnMouseUp(0, 0, IMouseMod());
+
+  // No preset menu, so no path; no popup menu open.
+  Util_String path;
+  EXPECT_FALSE(z.GetPresetMenuPath(path));
+  EXPECT_FALSE(z.IsPopupMenuShowing());
+  z.CloseWindow();
+  z.ShowEditorMessageBox("text", "caption"); // no editor: nothing, no crash
+  EXPECT_EQ(z.boxes.size(), 1u);
 }

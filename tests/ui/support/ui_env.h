@@ -88,10 +88,12 @@ public:
       : ZANIQ(plugin::InstanceInfo{}), mResourceDir(std::move(resourceDir))
   {
     SetMakeGraphicsFunc([this, drawReady]() -> IGraphics* {
-      ScriptedGraphics* g = drawReady ? new ScriptedGraphics(*this, kEditorBaseWidth, kEditorBaseHeight, 60,
-                                                             static_cast<float>(GetMirror(kGUIScale)))
-                                      : new NotReadyGraphics(*this, kEditorBaseWidth, kEditorBaseHeight, 60,
-                                                             static_cast<float>(GetMirror(kGUIScale)));
+      const float scale = static_cast<float>(GetMirror(kGUIScale));
+      ScriptedGraphics* g = nullptr;
+      if (drawReady)
+        g = new BoxGraphics(*this, kEditorBaseWidth, kEditorBaseHeight, 60, scale);
+      else
+        g = new NotReadyGraphics(*this, kEditorBaseWidth, kEditorBaseHeight, 60, scale);
       g->resourceDir = mResourceDir;
       return g;
     });
@@ -129,6 +131,24 @@ public:
     mPostFXLevel.store(m.postLevel);
     mReceiving.store(m.receiving);
   }
+
+  // Message boxes shown, as "caption|text".
+  std::vector<std::string> boxes;
+
+  class BoxGraphics : public ScriptedGraphics
+  {
+  public:
+    BoxGraphics(UIZANIQ& z, int w, int h, int fps, float scale) : ScriptedGraphics(z, w, h, fps, scale), mZ(z) {}
+    EMsgBoxResult ShowMessageBox(const char* text, const char* caption, EMsgBoxType type,
+                                 IMsgBoxCompletionHandlerFunc f) override
+    {
+      mZ.boxes.push_back(std::string(caption ? caption : "") + "|" + (text ? text : ""));
+      return ScriptedGraphics::ShowMessageBox(text, caption, type, f);
+    }
+
+  private:
+    UIZANIQ& mZ;
+  };
 
   class NotReadyGraphics : public ScriptedGraphics
   {
