@@ -7,8 +7,9 @@
 //
 // Sources: ZANIQ.cpp (construction, destruction, DSP reset, registry join, request hand-over),
 // ZANIQ_Params.cpp (parameter table, "Init" preset), ZANIQ_ParamChange.cpp (OnParamChange for parameters 0 to
-// 45, entry filter, common tail, link moves), Settings.cpp (ReadIniValue). Block processing, commands 46 to 68,
-// idle work and the editor hooks live in files of their own.
+// 45, entry filter, common tail, link moves), Settings.cpp (ReadIniValue). Block processing, commands 46 to 68
+// and idle work live in files of their own; the editor hooks are defined in ui/ (engine/noeditor/ for builds
+// without the editor).
 //
 // Threads and sharing. OnParamChange runs on the caller's thread (main thread for the editor, any thread for
 // host automation) and never takes the processing mutex. Everything it shares with the audio thread is either
@@ -514,7 +515,7 @@ protected:
   // ---------------------------------------------------------------------------------------------------------
   // --- commands, snapshots and idle ---
   // Editor commands 46 to 68 (ZANIQ_Commands.cpp), idle work, info page and update check (ZANIQ_Idle.cpp,
-  // UpdateCheck.h), editor hooks the product user interface supplies (ZANIQ_CommandHooksStub.cpp until then).
+  // UpdateCheck.h), editor hooks the product user interface supplies (ui/ZANIQ_EditorHooks.cpp).
   // ---------------------------------------------------------------------------------------------------------
 public:
   static constexpr int kEditorBaseWidth = 424; // graphics units; the rescale keeps this size

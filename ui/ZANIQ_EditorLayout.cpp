@@ -73,7 +73,7 @@ IGraphics* ZANIQ::CreateEditorGraphics()
 {
 #ifdef ZANIQ_HAS_MAC_VIEW
   auto* graphics = new IGraphicsMac(*this, kEditorBaseWidth, kEditorBaseHeight, kEditorFPS,
-                                    static_cast<float>(GetMirror(kGUIScale)));
+                                    static_cast<float>(GetParam(kGUIScale)->Value()));
   graphics->SetBundleID(kGraphicsBundleID);
   graphics->SetSharedResourcesSubPath(kSharedResourcesSubPath);
   return graphics;

@@ -440,3 +440,19 @@ TEST_F(EditorTest, CommandHooksReachTheEditor)
   z.ShowEditorMessageBox("text", "caption"); // no editor: nothing, no crash
   EXPECT_EQ(z.boxes.size(), 1u);
 }
+
+#if __has_include("platform/mac/IGraphicsMac.h")
+TEST_F(EditorTest, TheProductsGraphicsContext)
+{
+  UIZANIQ& z = Make();
+  z.Change(ZANIQ::kGUIScale, 2.0);
+  std::unique_ptr<IGraphics> g(z.CreateEditorGraphics());
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->Width(), 424);
+  EXPECT_EQ(g->Height(), 610);
+  EXPECT_EQ(g->FPS(), 60);
+  EXPECT_FLOAT_EQ(g->GetDrawScale(), 2.f);
+  EXPECT_STREQ(g->GetBundleID(), "com.Quenlar.audiounit.ZANIQ");
+  EXPECT_STREQ(g->GetSharedResourcesSubPath(), "ZANIQ");
+}
+#endif
