@@ -218,10 +218,18 @@ TEST_F(EditorTest, SenderView)
   EXPECT_TRUE(Visible(BoundTo(g, 2)[0]));
   EXPECT_TRUE(Visible(z.GetLinkIDSelector()));
 
-  // Quick help shows the help page; a click on it closes it; a layout refresh hides it again.
-  z.Command(59);
+  // A click on quick help shows the help page, which then takes the clicks where the two overlap; a click on it
+  // closes it; a layout refresh hides it again.
+  const int quickHelp = z.GetEditorControlIndex(ZANIQ::kCtlQuickHelp);
+  const int helpPage = z.GetEditorControlIndex(ZANIQ::kCtlHelpPage);
+  EXPECT_LT(quickHelp, helpPage);
+  EXPECT_EQ(g.GetMouseControlIdx(200, 336), quickHelp);
+  g.OnMouseDown({IMouseInfo{200.f, 336.f, 0.f, 0.f, IMouseMod(true)}});
+  g.OnMouseUp({IMouseInfo{200.f, 336.f, 0.f, 0.f, IMouseMod(true)}});
   EXPECT_TRUE(Visible(z.Ctl(ZANIQ::kCtlHelpPage)));
-  z.Command(60);
+  EXPECT_EQ(g.GetMouseControlIdx(200, 336), helpPage);
+  g.OnMouseDown({IMouseInfo{200.f, 336.f, 0.f, 0.f, IMouseMod(true)}});
+  g.OnMouseUp({IMouseInfo{200.f, 336.f, 0.f, 0.f, IMouseMod(true)}});
   EXPECT_FALSE(Visible(z.Ctl(ZANIQ::kCtlHelpPage)));
   z.Command(59);
   z.UpdateControlLayout();
