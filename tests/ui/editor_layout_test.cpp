@@ -464,3 +464,37 @@ TEST_F(EditorTest, TheProductsGraphicsContext)
   EXPECT_STREQ(g->GetSharedResourcesSubPath(), "ZANIQ");
 }
 #endif
+
+TEST_F(EditorTest, ClicksWorkThroughTheLayout)
+{
+  UIZANIQ& z = OpenReceiver();
+  IGraphics& g = *z.GetUI();
+  auto click = [&g](const IControl* c) {
+    const IRECT r = c->GetRECT();
+    g.OnMouseDown({IMouseInfo{r.MW(), r.MH(), 0.f, 0.f, IMouseMod(true)}});
+    g.OnMouseUp({IMouseInfo{r.MW(), r.MH(), 0.f, 0.f, IMouseMod(true)}});
+  };
+  // The expert pre/post switch toggles the parameter, and its simple twin follows.
+  const double before = z.GetParam(ZANIQ::kPrePostFX)->Value();
+  click(z.Ctl(ZANIQ::kCtlPrePostExpert));
+  EXPECT_NE(z.GetParam(ZANIQ::kPrePostFX)->Value(), before);
+  EXPECT_EQ(z.Ctl(ZANIQ::kCtlPrePostSimple)->GetValue(), z.Ctl(ZANIQ::kCtlPrePostExpert)->GetValue());
+  // The GUI-mode switch turns the view simple, and back.
+  click(BoundTo(g, ZANIQ::kGUIMode)[0]);
+  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kGUIMode), 1);
+  EXPECT_TRUE(Visible(z.Ctl(ZANIQ::kCtlSimpleMatch)));
+  EXPECT_FALSE(Visible(z.Ctl(ZANIQ::kCtlSnapshots)));
+  click(BoundTo(g, ZANIQ::kGUIMode)[0]);
+  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kGUIMode), 0);
+  EXPECT_TRUE(Visible(z.Ctl(ZANIQ::kCtlSnapshots)));
+  // The config switch shows the config page.
+  click(z.Ctl(ZANIQ::kCtlConfigSwitch));
+  EXPECT_TRUE(Visible(z.Ctl(ZANIQ::kCtlConfigBackground)));
+  // A match-mode button in its moved place.
+  z.Change(ZANIQ::kGUIMode, 1);
+  auto* match = dynamic_cast<IBRadioButtonsControl3*>(z.Ctl(ZANIQ::kCtlMatchMode));
+  const IRECT gainStage = match->GetButtonRect(2);
+  g.OnMouseDown({IMouseInfo{gainStage.MW(), gainStage.MH(), 0.f, 0.f, IMouseMod(true)}});
+  g.OnMouseUp({IMouseInfo{gainStage.MW(), gainStage.MH(), 0.f, 0.f, IMouseMod(true)}});
+  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kMatchMode), 2);
+}
