@@ -24,7 +24,6 @@ namespace
 {
 
 constexpr int kEditorFPS = 60;
-constexpr const char* kGraphicsBundleID = "com.Quenlar.audiounit.ZANIQ";
 constexpr const char* kSharedResourcesSubPath = "ZANIQ";
 // The maker's site and the changelog page of the product (short product word "ZANI").
 constexpr const char* kMakerSite = "https://www.quenlar.com";
@@ -74,12 +73,14 @@ IGraphics* ZANIQ::CreateEditorGraphics()
 #ifdef ZANIQ_HAS_MAC_VIEW
   auto* graphics = new IGraphicsMac(*this, kEditorBaseWidth, kEditorBaseHeight, kEditorFPS,
                                     static_cast<float>(GetParam(kGUIScale)->Value()));
-  graphics->SetBundleID(kGraphicsBundleID);
+  // Resources are looked up by bundle identifier, which compares exactly: the context takes the identifier the
+  // component's Info.plist carries (the plug-in's own), not a spelling of it in another case, or the editor would
+  // open without its artwork and fonts.
+  graphics->SetBundleID(GetBundleID());
   graphics->SetSharedResourcesSubPath(kSharedResourcesSubPath);
   return graphics;
 #else
   (void)kEditorFPS;
-  (void)kGraphicsBundleID;
   (void)kSharedResourcesSubPath;
   return nullptr;
 #endif

@@ -460,7 +460,9 @@ TEST_F(EditorTest, TheProductsGraphicsContext)
   EXPECT_EQ(g->Height(), 610);
   EXPECT_EQ(g->FPS(), 60);
   EXPECT_FLOAT_EQ(g->GetDrawScale(), 2.f);
-  EXPECT_STREQ(g->GetBundleID(), "com.Quenlar.audiounit.ZANIQ");
+  // The component's own identifier (the one its Info.plist carries), so that the bundle's resources are found.
+  EXPECT_STREQ(g->GetBundleID(), z.GetBundleID());
+  EXPECT_STREQ(g->GetBundleID(), "com.quenlar.audiounit.ZANIQ");
   EXPECT_STREQ(g->GetSharedResourcesSubPath(), "ZANIQ");
 }
 #endif
