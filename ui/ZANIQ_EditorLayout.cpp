@@ -134,8 +134,8 @@ void ZANIQ::LayoutControls(IGraphics* graphics)
   {
     auto* help = new IBClickButtonControlQN(12, 114, bitmap("help_page.png", 1), 60, true, false, kHighlight);
     help->SetMouseDblAsSingleClick(true);
-    remember(kCtlHelpPage, Attach(g, help, -1, "Click to close"));
     help->Hide(true); // until the quick-help area asks for it
+    remember(kCtlHelpPage, Attach(g, help, -1, "Click to close"));
   }
   remember(kCtlSenderLED, Attach(g, new IBBitmapControlQN(186, 51, bitmap("transmitter_led.png", 2)), -1,
                                  "Active LED: lights if link is active"));
