@@ -392,4 +392,49 @@ TEST(BundleResources, MocksOfTheViews) {
   }
 }
 
+TEST(BundleResources, SheetOfEveryControlState) {
+  // Every frame of every control bitmap at 2x, side by side (the knob at five positions), on the editor's grey.
+  const fs::path out = fs::path(ZANIQ_MOCK_DIR);
+  fs::create_directories(out);
+  const int sheet_w = 1400, sheet_h = 800, pad = 12;
+  cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sheet_w, sheet_h);
+  cairo_t* cr = cairo_create(target);
+  cairo_set_source_rgb(cr, 0.13, 0.145, 0.17);
+  cairo_paint(cr);
+  int x = pad, y = pad, row_h = 0;
+  for (const ArtworkEntry& e : kArtwork) {
+    if (e.width > 200) continue;  // backgrounds and pages are in the view mocks
+    Surface s = LoadPng(kResources / zaniq::artwork::HiResName(e.name));
+    ASSERT_TRUE(s);
+    std::vector<int> frames;
+    if (e.frames > 6) {
+      frames = {0, e.frames / 4, e.frames / 2, 3 * e.frames / 4, e.frames - 1};
+    } else {
+      for (int f = 0; f < e.frames; ++f) frames.push_back(f);
+    }
+    const int fw = 2 * e.width, fh = 2 * e.height;
+    const int group_w = static_cast<int>(frames.size()) * (fw + 6);
+    if (x + group_w > sheet_w) {
+      x = pad;
+      y += row_h + pad;
+      row_h = 0;
+    }
+    for (int f : frames) {
+      cairo_save(cr);
+      cairo_rectangle(cr, x, y, fw, fh);
+      cairo_clip(cr);
+      cairo_set_source_surface(cr, s.get(), x, y - f * fh);
+      cairo_paint(cr);
+      cairo_restore(cr);
+      x += fw + 6;
+    }
+    x += pad;
+    row_h = std::max(row_h, fh);
+  }
+  cairo_destroy(cr);
+  EXPECT_LT(y + row_h, sheet_h);
+  EXPECT_EQ(cairo_surface_write_to_png(target, (out / "control_states@2x.png").c_str()), CAIRO_STATUS_SUCCESS);
+  cairo_surface_destroy(target);
+}
+
 }  // namespace

@@ -44,9 +44,9 @@ void LedAt(cairo_t* cr, double cx, double cy, double r, bool on, Rgb colour) {
   }
 }
 
-void SelectorText(cairo_t* cr, double w, double h, const char* text) {
+void SelectorText(cairo_t* cr, double w, double h, const char* text, double size) {
   Well(cr, 0, 0, w, h);
-  Text(cr, Face::kCaption, 10.0, text, (w - 9.0) / 2.0 + 1.0, h / 2.0, Align::kCentre, pal::kText, 0.3);
+  Text(cr, Face::kCaption, size, text, (w - 9.0) / 2.0 + 1.0, h / 2.0, Align::kCentre, pal::kText, 0.2);
   Caret(cr, w - 7.5, h / 2.0, 2.6, pal::kLabel);
 }
 
@@ -103,12 +103,12 @@ void PaintOverLed(cairo_t* cr, int frame, double w, double h) {
 }
 
 void PaintPluginModeSelector(cairo_t* cr, int frame, double w, double h) {
-  SelectorText(cr, w, h, frame == 0 ? "SENDER" : "RECEIVER");
+  SelectorText(cr, w, h, frame == 0 ? "SENDER" : "RECEIVER", 10.0);
 }
 
 void PaintMeterModeSelector(cairo_t* cr, int frame, double w, double h) {
   static const char* const kModes[6] = {"RMS SUM", "RMS AVG", "EBU ML", "EBU SL", "VU", "PEAK"};
-  SelectorText(cr, w, h, kModes[frame % 6]);
+  SelectorText(cr, w, h, kModes[frame % 6], 9.0);
 }
 
 void PaintValueField(cairo_t* cr, int, double w, double h) { Well(cr, 0, 0, w, h); }
