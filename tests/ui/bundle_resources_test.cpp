@@ -2,6 +2,7 @@
 // size the table promises; the fonts load; and the bitmap sizes place the controls of each view without one
 // covering another. Also writes a mock of each view (the bitmaps pasted at their places, with sample texts) to
 // the build folder, for a person to look at.
+#include <cairo-ft.h>
 #include <cairo.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -333,10 +334,21 @@ TEST(BundleResources, ControlsOfEachViewFitTheEditorWithoutCoveringEachOther) {
 // ---------------------------------------------------------------------------------------------------------------
 // Mocks of the views, for a person to look at (written to the build folder).
 
-// The bundle's "verdanab.ttf" is DejaVu Sans Bold; the mock finds the same face through fontconfig.
+// The bundle's "verdanab.ttf", kept for the life of the test process (Cairo's caches may hold on to it).
+cairo_font_face_t* BundleBoldFace() {
+  static cairo_font_face_t* const face = []() -> cairo_font_face_t* {
+    FT_Library lib = nullptr;
+    FT_Face ft_face = nullptr;
+    if (FT_Init_FreeType(&lib) != 0) return nullptr;
+    if (FT_New_Face(lib, (kResources / "verdanab.ttf").c_str(), 0, &ft_face) != 0) return nullptr;
+    return cairo_ft_font_face_create_for_ft_face(ft_face, 0);
+  }();
+  return face;
+}
+
 void DrawSampleText(cairo_t* cr, const Place& p, const Rect& r) {
   const double size = p.text_style == 1 ? 14 : p.text_style == 2 ? 16 : 21;
-  cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+  cairo_set_font_face(cr, BundleBoldFace());
   cairo_set_font_size(cr, size);
   cairo_text_extents_t e;
   cairo_text_extents(cr, p.text, &e);
@@ -352,6 +364,7 @@ void DrawSampleText(cairo_t* cr, const Place& p, const Rect& r) {
 TEST(BundleResources, MocksOfTheViews) {
   const fs::path out = fs::path(ZANIQ_MOCK_DIR);
   fs::create_directories(out);
+  ASSERT_NE(BundleBoldFace(), nullptr);
   const std::pair<unsigned, const char*> views[] = {{kS, "sender"}, {kH, "help"},         {kE, "expert"},
                                                     {kC, "config"}, {kSiPre, "simple_pre"}, {kSiPost, "simple_post"}};
   std::map<std::string, Surface> cache;

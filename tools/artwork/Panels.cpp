@@ -23,8 +23,8 @@ void SectionTitle(cairo_t* cr, const char* s, double x, double y_mid) {
 
 // A read-out's box around its text rectangle (the text is right-aligned inside, so the box leaves room left).
 void ReadoutBox(cairo_t* cr, double l, double t, double r, double b, const char* caption) {
-  Well(cr, l - 10.0, t - 2.0, (r - l) + 16.0, (b - t) + 4.0, 5.0);
-  if (caption) Caption(cr, caption, (l - 10.0 + r + 6.0) / 2.0, t - 9.0);
+  Well(cr, l - 13.0, t - 2.0, (r - l) + 19.0, (b - t) + 4.0, 5.0);
+  if (caption) Caption(cr, caption, (l - 13.0 + r + 6.0) / 2.0, t - 9.0);
 }
 
 void Backdrop(cairo_t* cr) {
@@ -62,7 +62,8 @@ void Header(cairo_t* cr, const char* role) {
 
 void TopRowCommon(cairo_t* cr) {
   Caption(cr, "MODE", 35.0, 51.0);
-  Caption(cr, "LINK", 88.0, 51.0);
+  // A little left of the field's centre: the auto-link button starts right after it.
+  Caption(cr, "LINK ID", 87.0, 51.0);
 }
 
 void FlowBox(cairo_t* cr, double x, double y, double w, double h, const char* title, const char* sub, bool lit) {
@@ -129,10 +130,13 @@ void SimpleView(cairo_t* cr, bool post) {
   cairo_line_to(cr, 165, tap_y);
   cairo_line_to(cr, 178, tap_y);
   cairo_stroke(cr);
-  Text(cr, Face::kText, 8.5, post ? "You hear the signal" : "You hear the signal", 87, 400, Align::kCentre, pal::kDim);
-  Text(cr, Face::kText, 8.5, post ? "after your effects," : "before your effects,", 87, 412, Align::kCentre,
-       pal::kDim);
-  Text(cr, Face::kText, 8.5, "matched in loudness.", 87, 424, Align::kCentre, pal::kDim);
+  Text(cr, Face::kText, 8.5, "You hear the signal", 87, 400, Align::kCentre, pal::kDim);
+  if (post) {
+    Text(cr, Face::kText, 8.5, "after your effects,", 87, 412, Align::kCentre, pal::kDim);
+    Text(cr, Face::kText, 8.5, "matched in loudness.", 87, 424, Align::kCentre, pal::kDim);
+  } else {
+    Text(cr, Face::kText, 8.5, "before your effects.", 87, 412, Align::kCentre, pal::kDim);
+  }
 
   // Gain that matches post to pre.
   cairo_rectangle(cr, 18, 458, 388, 1);
@@ -145,7 +149,7 @@ void SimpleView(cairo_t* cr, bool post) {
 
   // Bottom row.
   Panel(cr, 6, 546, 412, 58);
-  Caption(cr, "LINK", 24, 566, Align::kLeft);
+  Text(cr, Face::kCaption, 8.0, "LINKED", 22, 566, Align::kLeft, pal::kLabel, 0.3);
   Caption(cr, "MATCH", 219, 581, Align::kRight);
 }
 
@@ -155,7 +159,7 @@ void PaintSenderBackground(cairo_t* cr, int, double, double) {
   Backdrop(cr);
   Header(cr, "SENDER");
   TopRowCommon(cr);
-  Caption(cr, "LINK", 202, 57, Align::kLeft);
+  Caption(cr, "LINKED", 202, 57, Align::kLeft);
 
   Panel(cr, 6, 106, 412, 498);
   SectionTitle(cr, "SENDER", 22, 128);
@@ -179,6 +183,22 @@ void PaintSenderBackground(cairo_t* cr, int, double, double) {
             "The link LED lights while the Sender and its Receiver exchange audio. Choose OFF as Link ID to "
             "unlink this instance.",
             22, 392, 380, 15, pal::kLabel);
+
+  // A quiet emblem of sending in the free lower part of the panel.
+  const double cx = 212, cy = 520;
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_width(cr, 3.0);
+  for (int i = 1; i <= 3; ++i) {
+    const double r = 14.0 + i * 14.0;
+    SetColour(cr, pal::kPanelEdge, 1.0 - (i - 1) * 0.25);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, cx, cy, r, -M_PI / 2 - 0.7, -M_PI / 2 + 0.7);
+    cairo_stroke(cr);
+  }
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, cx, cy, 6.0, 0, 2 * M_PI);
+  SetColour(cr, pal::kPanelEdge);
+  cairo_fill(cr);
 }
 
 void PaintReceiverBackground(cairo_t* cr, int, double, double) {
@@ -205,7 +225,7 @@ void PaintReceiverBackground(cairo_t* cr, int, double, double) {
   // Drive, monitoring and switches.
   Panel(cr, 6, 260, 412, 150);
   Caption(cr, "DRIVE FX", 153, 270);
-  Caption(cr, "LINK", 26, 281, Align::kLeft);
+  Caption(cr, "LINKED", 26, 281, Align::kLeft);
   Caption(cr, "MONITOR", 287, 270);
   Text(cr, Face::kText, 8.5, "Pre-FX: the signal before", 287, 330, Align::kCentre, pal::kDim);
   Text(cr, Face::kText, 8.5, "your effects; post-FX: after", 287, 342, Align::kCentre, pal::kDim);
