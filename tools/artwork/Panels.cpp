@@ -291,7 +291,7 @@ void PaintConfigPage(cairo_t* cr, int, double w, double) {
   cairo_fill(cr);
   Panel(cr, 6, 104, 412, 150);
   SectionTitle(cr, "CONFIG", 16, 114);
-  Text(cr, Face::kText, 10.0, "Limits of the automatic match gain, in dB. Turn a field down to off for no limit.",
+  Text(cr, Face::kText, 10.0, "Limits of the automatic match gain, in dB; off means no limit.",
        16, 138, Align::kLeft, pal::kLabel);
   struct Field {
     double l, r;
