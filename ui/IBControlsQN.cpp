@@ -370,6 +370,16 @@ template <int N> void IBRadioButtonsControlT<N>::OnMouseUp(float, float, const I
   mStoredMod = IMouseMod();
 }
 
+template <int N> void IBRadioButtonsControlT<N>::OnRescale()
+{
+  if (!mGraphics) return;
+  for (IBitmap& b : mBitmaps)
+  {
+    const IBitmap scaled = mGraphics->GetScaledBitmap(b);
+    if (scaled.IsValid()) b = scaled;
+  }
+}
+
 template <int N> void IBRadioButtonsControlT<N>::DrawButton(IGraphics& g, int i, int frame)
 {
   const IRECT& r = mRects[static_cast<size_t>(i)];

@@ -226,6 +226,9 @@ public:
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
   void OnMouseUp(float x, float y, const IMouseMod& mod) override;
   void Draw(IGraphics& g) override;
+  // Each button's bitmap again at the new screen scale (a failed load keeps the one held), as every bitmap control
+  // of the editor does, so the group stays as sharp as its neighbours on a display of another scale.
+  void OnRescale() override;
 
   int NButtons() const { return mNButtons; }
   bool GetAllowNone() const { return mAllowNone; }

@@ -2,6 +2,7 @@
 // size the table promises; the fonts load; and the bitmap sizes place the controls of each view without one
 // covering another. Also writes a mock of each view (the bitmaps pasted at their places, with sample texts) to
 // the build folder, for a person to look at.
+#include <cairo-ft.h>
 #include <cairo.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -19,7 +20,8 @@
 
 #include "tools/artwork/ArtworkTable.h"
 
-namespace {
+namespace
+{
 
 using zaniq::artwork::ArtworkEntry;
 using zaniq::artwork::kArtwork;
@@ -27,18 +29,21 @@ namespace fs = std::filesystem;
 
 const fs::path kResources = ZANIQ_BUNDLE_RESOURCES;
 
-struct SurfaceDeleter {
+struct SurfaceDeleter
+{
   void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
 };
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 
-Surface LoadPng(const fs::path& path) {
+Surface LoadPng(const fs::path& path)
+{
   Surface s(cairo_image_surface_create_from_png(path.c_str()));
   if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   return s;
 }
 
-const ArtworkEntry& Entry(std::string_view name) {
+const ArtworkEntry& Entry(std::string_view name)
+{
   for (const ArtworkEntry& e : kArtwork)
     if (e.name == name) return e;
   ADD_FAILURE() << "not in the artwork table: " << name;
@@ -48,8 +53,10 @@ const ArtworkEntry& Entry(std::string_view name) {
 // ---------------------------------------------------------------------------------------------------------------
 // Files
 
-TEST(BundleResources, EveryBitmapLoadsAtBothScalesWithItsTableSize) {
-  for (const ArtworkEntry& e : kArtwork) {
+TEST(BundleResources, EveryBitmapLoadsAtBothScalesWithItsTableSize)
+{
+  for (const ArtworkEntry& e : kArtwork)
+  {
     SCOPED_TRACE(std::string(e.name));
     ASSERT_GT(e.frames, 0);
     Surface one = LoadPng(kResources / std::string(e.name));
@@ -66,21 +73,25 @@ TEST(BundleResources, EveryBitmapLoadsAtBothScalesWithItsTableSize) {
   }
 }
 
-struct FrameStats {
+struct FrameStats
+{
   double alpha_sum = 0;
   std::vector<uint32_t> pixels;
 };
 
-FrameStats Frame(cairo_surface_t* s, int frame, int frames) {
+FrameStats Frame(cairo_surface_t* s, int frame, int frames)
+{
   cairo_surface_flush(s);
   const int w = cairo_image_surface_get_width(s);
   const int fh = cairo_image_surface_get_height(s) / frames;
   const int stride = cairo_image_surface_get_stride(s);
   const unsigned char* data = cairo_image_surface_get_data(s);
   FrameStats st;
-  for (int y = frame * fh; y < (frame + 1) * fh; ++y) {
+  for (int y = frame * fh; y < (frame + 1) * fh; ++y)
+  {
     const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-    for (int x = 0; x < w; ++x) {
+    for (int x = 0; x < w; ++x)
+    {
       st.alpha_sum += row[x] >> 24;
       st.pixels.push_back(row[x]);
     }
@@ -88,24 +99,30 @@ FrameStats Frame(cairo_surface_t* s, int frame, int frames) {
   return st;
 }
 
-TEST(BundleResources, EveryFrameIsDrawnAndStatesDiffer) {
-  for (const ArtworkEntry& e : kArtwork) {
+TEST(BundleResources, EveryFrameIsDrawnAndStatesDiffer)
+{
+  for (const ArtworkEntry& e : kArtwork)
+  {
     SCOPED_TRACE(std::string(e.name));
     Surface s = LoadPng(kResources / std::string(e.name));
     ASSERT_TRUE(s);
     std::vector<FrameStats> frames;
-    for (int f = 0; f < e.frames; ++f) {
+    for (int f = 0; f < e.frames; ++f)
+    {
       frames.push_back(Frame(s.get(), f, e.frames));
       EXPECT_GT(frames.back().alpha_sum, 0.0) << "frame " << f << " is empty";
     }
     // A control whose states look the same cannot show its state; the same stands for neighbouring knob steps.
-    for (int f = 1; f < e.frames; ++f) EXPECT_NE(frames[f - 1].pixels, frames[f].pixels) << "frames " << f - 1 << ", " << f;
+    for (int f = 1; f < e.frames; ++f)
+      EXPECT_NE(frames[f - 1].pixels, frames[f].pixels) << "frames " << f - 1 << ", " << f;
   }
 }
 
-TEST(BundleResources, TwoTimesBitmapIsTheSamePictureDrawnFiner) {
+TEST(BundleResources, TwoTimesBitmapIsTheSamePictureDrawnFiner)
+{
   // Box-filtering the 2x picture down must give the 1x picture back, near enough: same drawing, finer pixels.
-  for (const ArtworkEntry& e : kArtwork) {
+  for (const ArtworkEntry& e : kArtwork)
+  {
     SCOPED_TRACE(std::string(e.name));
     Surface one = LoadPng(kResources / std::string(e.name));
     Surface two = LoadPng(kResources / zaniq::artwork::HiResName(e.name));
@@ -119,10 +136,12 @@ TEST(BundleResources, TwoTimesBitmapIsTheSamePictureDrawnFiner) {
     double total = 0;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < 4; ++c)
+        {
           double avg = 0;
           for (int dy = 0; dy < 2; ++dy)
-            for (int dx = 0; dx < 2; ++dx) avg += d2[(2 * y + dy) * s2 + (2 * x + dx) * 4 + c];
+            for (int dx = 0; dx < 2; ++dx)
+              avg += d2[(2 * y + dy) * s2 + (2 * x + dx) * 4 + c];
           total += std::fabs(avg / 4.0 - d1[y * s1 + x * 4 + c]);
         }
     // Text glyphs land on whole pixels at each scale, so small captions differ by up to half a pixel.
@@ -130,28 +149,34 @@ TEST(BundleResources, TwoTimesBitmapIsTheSamePictureDrawnFiner) {
   }
 }
 
-TEST(BundleResources, FontsLoadWithFreeType) {
-  struct FontCase {
+TEST(BundleResources, FontsLoadWithFreeType)
+{
+  struct FontCase
+  {
     const char* file;
     const char* family;
     bool bold;
   };
-  const FontCase cases[] = {
-      {"Roboto-Regular.ttf", "Roboto", false}, {"verdana.ttf", "DejaVu Sans", false}, {"verdanab.ttf", "DejaVu Sans", true}};
+  const FontCase cases[] = {{"Roboto-Regular.ttf", "Roboto", false},
+                            {"verdana.ttf", "DejaVu Sans", false},
+                            {"verdanab.ttf", "DejaVu Sans", true}};
   FT_Library ft = nullptr;
   ASSERT_EQ(FT_Init_FreeType(&ft), 0);
-  for (const FontCase& c : cases) {
+  for (const FontCase& c : cases)
+  {
     SCOPED_TRACE(c.file);
     FT_Face face = nullptr;
     ASSERT_EQ(FT_New_Face(ft, (kResources / c.file).c_str(), 0, &face), 0);
     EXPECT_STREQ(face->family_name, c.family);
     EXPECT_EQ((face->style_flags & FT_STYLE_FLAG_BOLD) != 0, c.bold);
     // The read-outs need digits, sign, point and the letters of "-inf" and "OFF".
-    for (char ch : std::string("0123456789-.infOF")) EXPECT_NE(FT_Get_Char_Index(face, ch), 0u) << ch;
+    for (char ch : std::string("0123456789-.infOF"))
+      EXPECT_NE(FT_Get_Char_Index(face, ch), 0u) << ch;
     FT_Done_Face(face);
   }
   FT_Done_FreeType(ft);
-  for (const char* licence : {"LICENSE-Roboto.txt", "LICENSE-DejaVu.txt"}) {
+  for (const char* licence : {"LICENSE-Roboto.txt", "LICENSE-DejaVu.txt"})
+  {
     std::error_code ec;
     EXPECT_GT(fs::file_size(kResources / licence, ec), 1000u) << licence;
   }
@@ -160,33 +185,50 @@ TEST(BundleResources, FontsLoadWithFreeType) {
 // ---------------------------------------------------------------------------------------------------------------
 // Places: the editor's controls with their corners (bitmap controls) or rectangles, and the views showing them.
 
-enum View : unsigned { kS = 1, kH = 2, kE = 4, kC = 8, kSiPre = 16, kSiPost = 32 };
+enum View : unsigned
+{
+  kS = 1,
+  kH = 2,
+  kE = 4,
+  kC = 8,
+  kSiPre = 16,
+  kSiPost = 32
+};
 constexpr unsigned kSi = kSiPre | kSiPost;
 constexpr unsigned kRx = kE | kC | kSi;
 constexpr unsigned kAll = kS | kH | kRx;
 
-enum class Kind { kControl, kBackground, kHelpPage, kConfigPage };
+enum class Kind
+{
+  kControl,
+  kBackground,
+  kHelpPage,
+  kConfigPage
+};
 
-struct Place {
+struct Place
+{
   const char* what;
-  const char* bitmap;  // nullptr: a rectangle control
-  double l, t, r, b;   // bitmap controls: r, b ignored (from the bitmap's frame size)
+  const char* bitmap; // nullptr: a rectangle control
+  double l, t, r, b;  // bitmap controls: r, b ignored (from the bitmap's frame size)
   unsigned views;
   Kind kind = Kind::kControl;
   int mock_frame = 0;
-  const char* text = nullptr;  // sample text drawn by the control itself
-  int text_style = 0;          // 1 value (14, centred), 2 knob (16, centred), 3 read-out (21, right)
-  int overlay_frame = -1;      // a second frame drawn over the first (the snapshot buttons' selection)
+  const char* text = nullptr; // sample text drawn by the control itself
+  int text_style = 0;         // 1 value (14, centred), 2 knob (16, centred), 3 read-out (21, right)
+  int overlay_frame = -1;     // a second frame drawn over the first (the snapshot buttons' selection)
 };
 
-struct Rect {
+struct Rect
+{
   double l, t, r, b;
   bool Intersects(const Rect& o) const { return l < o.r && o.l < r && t < o.b && o.t < b; }
   bool Inside(const Rect& o) const { return l >= o.l && t >= o.t && r <= o.r && b <= o.b; }
 };
 
 // Attachment order, so the mock draws later controls over earlier ones.
-const std::vector<Place>& Places() {
+const std::vector<Place>& Places()
+{
   static const std::vector<Place> p = {
       {"Sender background", "background1.png", 0, 0, 0, 0, kS | kH, Kind::kBackground},
       {"Receiver background", "background2.png", 0, 0, 0, 0, kRx, Kind::kBackground},
@@ -264,10 +306,12 @@ const std::vector<Place>& Places() {
   return p;
 }
 
-Rect Bounds(const Place& p) {
+Rect Bounds(const Place& p)
+{
   if (!p.bitmap) return {p.l, p.t, p.r, p.b};
   const ArtworkEntry& e = Entry(p.bitmap);
-  if (p.l < 0) {
+  if (p.l < 0)
+  {
     const double w = e.width;
     return {zaniq::artwork::kEditorWidth - w, zaniq::artwork::kEditorHeight - w, double(zaniq::artwork::kEditorWidth),
             double(zaniq::artwork::kEditorHeight)};
@@ -275,23 +319,27 @@ Rect Bounds(const Place& p) {
   return {p.l, p.t, p.l + e.width, p.t + e.height};
 }
 
-TEST(BundleResources, ResizerBitmapIsSquare) {
+TEST(BundleResources, ResizerBitmapIsSquare)
+{
   const ArtworkEntry& e = Entry("button_resize.png");
-  EXPECT_EQ(e.width, e.height);  // it is placed as a square of its width
+  EXPECT_EQ(e.width, e.height); // it is placed as a square of its width
 }
 
-TEST(BundleResources, ControlsOfEachViewFitTheEditorWithoutCoveringEachOther) {
+TEST(BundleResources, ControlsOfEachViewFitTheEditorWithoutCoveringEachOther)
+{
   const Rect editor{0, 0, double(zaniq::artwork::kEditorWidth), double(zaniq::artwork::kEditorHeight)};
-  const std::pair<unsigned, const char*> views[] = {{kS, "Sender"}, {kH, "help"},         {kE, "expert"},
+  const std::pair<unsigned, const char*> views[] = {{kS, "Sender"}, {kH, "help"},           {kE, "expert"},
                                                     {kC, "config"}, {kSiPre, "simple pre"}, {kSiPost, "simple post"}};
-  for (const auto& [view, name] : views) {
+  for (const auto& [view, name] : views)
+  {
     SCOPED_TRACE(name);
     std::vector<const Place*> shown;
     for (const Place& p : Places())
       if (p.views & view) shown.push_back(&p);
     const Place* help = nullptr;
     const Place* config = nullptr;
-    for (const Place* p : shown) {
+    for (const Place* p : shown)
+    {
       EXPECT_TRUE(Bounds(*p).Inside(editor)) << p->what;
       if (p->kind == Kind::kHelpPage) help = p;
       if (p->kind == Kind::kConfigPage) config = p;
@@ -299,29 +347,38 @@ TEST(BundleResources, ControlsOfEachViewFitTheEditorWithoutCoveringEachOther) {
     // The config page covers whole controls beneath it (they stay put while it is open), never a part of one;
     // what it covers is out of sight and out of reach, and so drops out of the overlap check.
     std::vector<const Place*> visible;
-    for (const Place* p : shown) {
-      if (config && p != config && p->kind == Kind::kControl) {
+    for (const Place* p : shown)
+    {
+      if (config && p != config && p->kind == Kind::kControl)
+      {
         const Rect r = Bounds(*p), page = Bounds(*config);
         const bool config_field = std::string_view(p->what).find("auto gain") != std::string_view::npos ||
                                   std::string_view(p->what) == "tolerance";
-        if (config_field) {
+        if (config_field)
+        {
           EXPECT_TRUE(r.Inside(page)) << p->what;
-        } else if (r.Inside(page)) {
+        }
+        else if (r.Inside(page))
+        {
           continue;
-        } else {
+        }
+        else
+        {
           EXPECT_FALSE(r.Intersects(page)) << p->what << " is partly under the config page";
         }
       }
       visible.push_back(p);
     }
     for (size_t i = 0; i < visible.size(); ++i)
-      for (size_t j = i + 1; j < visible.size(); ++j) {
+      for (size_t j = i + 1; j < visible.size(); ++j)
+      {
         const Place& a = *visible[i];
         const Place& b = *visible[j];
         if (a.kind == Kind::kBackground || b.kind == Kind::kBackground) continue;
-        if (a.kind == Kind::kConfigPage || b.kind == Kind::kConfigPage) continue;  // checked above
+        if (a.kind == Kind::kConfigPage || b.kind == Kind::kConfigPage) continue; // checked above
         // The help page is meant to lie over the quick-help area: a click on it closes the page.
-        if (help && (&a == help || &b == help)) {
+        if (help && (&a == help || &b == help))
+        {
           const Place& other = &a == help ? b : a;
           if (std::string_view(other.what) == "quick-help area") continue;
         }
@@ -333,10 +390,24 @@ TEST(BundleResources, ControlsOfEachViewFitTheEditorWithoutCoveringEachOther) {
 // ---------------------------------------------------------------------------------------------------------------
 // Mocks of the views, for a person to look at (written to the build folder).
 
-// The bundle's "verdanab.ttf" is DejaVu Sans Bold; the mock finds the same face through fontconfig.
-void DrawSampleText(cairo_t* cr, const Place& p, const Rect& r) {
+// The bundle's "verdanab.ttf", kept for the life of the test process (Cairo's caches may hold on to it).
+cairo_font_face_t* BundleBoldFace()
+{
+  static cairo_font_face_t* const face = []() -> cairo_font_face_t*
+  {
+    FT_Library lib = nullptr;
+    FT_Face ft_face = nullptr;
+    if (FT_Init_FreeType(&lib) != 0) return nullptr;
+    if (FT_New_Face(lib, (kResources / "verdanab.ttf").c_str(), 0, &ft_face) != 0) return nullptr;
+    return cairo_ft_font_face_create_for_ft_face(ft_face, 0);
+  }();
+  return face;
+}
+
+void DrawSampleText(cairo_t* cr, const Place& p, const Rect& r)
+{
   const double size = p.text_style == 1 ? 14 : p.text_style == 2 ? 16 : 21;
-  cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+  cairo_set_font_face(cr, BundleBoldFace());
   cairo_set_font_size(cr, size);
   cairo_text_extents_t e;
   cairo_text_extents(cr, p.text, &e);
@@ -349,28 +420,35 @@ void DrawSampleText(cairo_t* cr, const Place& p, const Rect& r) {
   cairo_show_text(cr, p.text);
 }
 
-TEST(BundleResources, MocksOfTheViews) {
+TEST(BundleResources, MocksOfTheViews)
+{
   const fs::path out = fs::path(ZANIQ_MOCK_DIR);
   fs::create_directories(out);
-  const std::pair<unsigned, const char*> views[] = {{kS, "sender"}, {kH, "help"},         {kE, "expert"},
+  ASSERT_NE(BundleBoldFace(), nullptr);
+  const std::pair<unsigned, const char*> views[] = {{kS, "sender"}, {kH, "help"},           {kE, "expert"},
                                                     {kC, "config"}, {kSiPre, "simple_pre"}, {kSiPost, "simple_post"}};
   std::map<std::string, Surface> cache;
-  for (int scale : {1, 2}) {
-    for (const auto& [view, name] : views) {
+  for (int scale : {1, 2})
+  {
+    for (const auto& [view, name] : views)
+    {
       cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, zaniq::artwork::kEditorWidth * scale,
                                                            zaniq::artwork::kEditorHeight * scale);
       cairo_t* cr = cairo_create(target);
       cairo_scale(cr, scale, scale);
-      for (const Place& p : Places()) {
+      for (const Place& p : Places())
+      {
         if (!(p.views & view)) continue;
         const Rect r = Bounds(p);
-        if (p.bitmap) {
+        if (p.bitmap)
+        {
           const std::string file = scale == 1 ? std::string(p.bitmap) : zaniq::artwork::HiResName(p.bitmap);
           auto it = cache.find(file);
           if (it == cache.end()) it = cache.emplace(file, LoadPng(kResources / file)).first;
           ASSERT_TRUE(it->second) << file;
           const ArtworkEntry& e = Entry(p.bitmap);
-          for (int frame : {p.mock_frame, p.overlay_frame}) {
+          for (int frame : {p.mock_frame, p.overlay_frame})
+          {
             if (frame < 0) continue;
             cairo_save(cr);
             cairo_rectangle(cr, r.l, r.t, r.r - r.l, r.b - r.t);
@@ -392,4 +470,57 @@ TEST(BundleResources, MocksOfTheViews) {
   }
 }
 
-}  // namespace
+TEST(BundleResources, SheetOfEveryControlState)
+{
+  // Every frame of every control bitmap at 2x, side by side (the knob at five positions), on the editor's grey.
+  const fs::path out = fs::path(ZANIQ_MOCK_DIR);
+  fs::create_directories(out);
+  const int sheet_w = 1400, sheet_h = 800, pad = 12;
+  cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sheet_w, sheet_h);
+  cairo_t* cr = cairo_create(target);
+  cairo_set_source_rgb(cr, 0.13, 0.145, 0.17);
+  cairo_paint(cr);
+  int x = pad, y = pad, row_h = 0;
+  for (const ArtworkEntry& e : kArtwork)
+  {
+    if (e.width > 200) continue; // backgrounds and pages are in the view mocks
+    Surface s = LoadPng(kResources / zaniq::artwork::HiResName(e.name));
+    ASSERT_TRUE(s);
+    std::vector<int> frames;
+    if (e.frames > 6)
+    {
+      frames = {0, e.frames / 4, e.frames / 2, 3 * e.frames / 4, e.frames - 1};
+    }
+    else
+    {
+      for (int f = 0; f < e.frames; ++f)
+        frames.push_back(f);
+    }
+    const int fw = 2 * e.width, fh = 2 * e.height;
+    const int group_w = static_cast<int>(frames.size()) * (fw + 6);
+    if (x + group_w > sheet_w)
+    {
+      x = pad;
+      y += row_h + pad;
+      row_h = 0;
+    }
+    for (int f : frames)
+    {
+      cairo_save(cr);
+      cairo_rectangle(cr, x, y, fw, fh);
+      cairo_clip(cr);
+      cairo_set_source_surface(cr, s.get(), x, y - f * fh);
+      cairo_paint(cr);
+      cairo_restore(cr);
+      x += fw + 6;
+    }
+    x += pad;
+    row_h = std::max(row_h, fh);
+  }
+  cairo_destroy(cr);
+  EXPECT_LT(y + row_h, sheet_h);
+  EXPECT_EQ(cairo_surface_write_to_png(target, (out / "control_states@2x.png").c_str()), CAIRO_STATUS_SUCCESS);
+  cairo_surface_destroy(target);
+}
+
+} // namespace

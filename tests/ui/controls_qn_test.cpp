@@ -70,6 +70,11 @@ TEST_F(ControlsQN, ClickButtonsSendTheirCommandAndShowPressedOnlyWhileHeld)
   EXPECT_EQ(latch->GetValue(), 0.0);
   EXPECT_TRUE(plug.changes.empty());
   EXPECT_TRUE(plug.sentFromUI.empty()); // no parameter behind a click button
+
+  // Any negative code is no command: the plug-in never sees an index below 0 from a button.
+  auto* odd = Attach(new IBClickButtonControlQN(0, 0, Bitmap(10, 20, 2), -2));
+  odd->OnMouseDown(1, 1, kNone);
+  EXPECT_TRUE(plug.changes.empty());
 }
 
 TEST_F(ControlsQN, PushButtonsHoldTheirParameterAtOneOnlyWhileHeld)

@@ -67,6 +67,12 @@ TEST_F(ValueControlsQN, DragMovesOneRangeOverGearingHeightsAndShiftIsTenTimesFin
       EXPECT_NEAR(plug.GetParam(kDrive)->GetNormalized(), k.expected, 1e-9) << &k - cases;
     }
   }
+  // Flat bounds (a field parked at an empty rectangle) give no drag, and no NaN reaches the value.
+  auto* flat = Attach(new IVParameterControlQN(IRECT(), kDrive, kValueStyle));
+  SetParam(kDrive, 0.0);
+  Drag(*flat, 5, -5);
+  EXPECT_EQ(flat->GetValue(), 0.5);
+
   // The cursor hides and locks for the drag and comes back after it.
   g->calls.clear();
   Drag(*field, 0, -1);
@@ -235,6 +241,11 @@ TEST_F(ValueControlsQN, KnobEntryOpensOverItsValueBox)
   EXPECT_EQ(knob->GetRECT(), IRECT(95, 279, 175, 359));
   EXPECT_STREQ(knob->GetWidthTemplate(), "00000");
   EXPECT_EQ(knob->GetTextEntryLength(), 5);
+  // An absurd entry length keeps its box template bounded.
+  auto* wide = Attach(new IBKnobMultiControlQN(0, 0, kDrive, Bitmap(80, 160, 2), kValueStyle, COLOR_BLACK, 100000,
+                                               kVertical, false, true, false, 1, true, false));
+  EXPECT_EQ(std::string(wide->GetWidthTemplate()), std::string(64, '0'));
+  EXPECT_EQ(wide->GetTextEntryLength(), 100000);
   g->textAnswers = {"6"};
   knob->OnMouseDblClick(130, 300, kAlt);
   ASSERT_EQ(g->textEntries.size(), 1u);

@@ -10,12 +10,14 @@
 #include <string>
 #include <string_view>
 
-namespace zaniq::artwork {
+namespace zaniq::artwork
+{
 
-struct ArtworkEntry {
-  std::string_view name;  // resource file name at 1x
-  int width;              // one frame, points
-  int height;             // one frame, points
+struct ArtworkEntry
+{
+  std::string_view name; // resource file name at 1x
+  int width;             // one frame, points
+  int height;            // one frame, points
   int frames;
 };
 
@@ -26,9 +28,9 @@ inline constexpr std::array<ArtworkEntry, 40> kArtwork{{
     {"button_resize.png", 16, 16, 2},
     {"background1.png", 424, 610, 1},
     {"background2.png", 424, 610, 1},
-    {"bg_easy_post.png", 424, 509, 1},  // placed at (0, 101): down to the editor's bottom edge
+    {"bg_easy_post.png", 424, 509, 1}, // placed at (0, 101): down to the editor's bottom edge
     {"bg_easy_pre.png", 424, 509, 1},
-    {"help_page.png", 400, 470, 1},  // placed at (12, 114)
+    {"help_page.png", 400, 470, 1}, // placed at (12, 114)
     {"transmitter_led.png", 12, 12, 2},
     {"receiver_led.png", 12, 12, 2},
     {"selector_plugin_mode.png", 66, 22, 2},
@@ -60,16 +62,17 @@ inline constexpr std::array<ArtworkEntry, 40> kArtwork{{
     {"active.png", 46, 26, 2},
     {"reset_button.png", 40, 30, 2},
     {"balance_button.png", 84, 30, 2},
-    {"ovl_threshold.png", 424, 158, 1},  // placed at (0, 98): covers the pre-FX panel
+    {"ovl_threshold.png", 424, 158, 1}, // placed at (0, 98): covers the pre-FX panel
     {"pluginmenu.png", 22, 22, 2},
     {"iconupdateavailable.png", 16, 16, 2},
 }};
 
 // The "@2x" file name of a 1x resource name: "x.png" -> "x@2x.png".
-inline std::string HiResName(std::string_view name) {
+inline std::string HiResName(std::string_view name)
+{
   std::string s(name.substr(0, name.size() - 4));
   s += "@2x.png";
   return s;
 }
 
-}  // namespace zaniq::artwork
+} // namespace zaniq::artwork

@@ -5,7 +5,8 @@
 
 #include <string_view>
 
-namespace zaniq::artwork {
+namespace zaniq::artwork
+{
 
 using Painter = void (*)(cairo_t* cr, int frame, double w, double h);
 
@@ -52,4 +53,4 @@ void PaintSimplePre(cairo_t*, int, double, double);
 void PaintHelpPage(cairo_t*, int, double, double);
 void PaintConfigPage(cairo_t*, int, double, double);
 
-}  // namespace zaniq::artwork
+} // namespace zaniq::artwork

@@ -6,28 +6,34 @@
 #include "Canvas.h"
 #include "Painters.h"
 
-namespace zaniq::artwork {
+namespace zaniq::artwork
+{
 
-namespace {
+namespace
+{
 
 constexpr double kW = 424.0;
 constexpr double kH = 610.0;
 
-void Caption(cairo_t* cr, const char* s, double x, double y_mid, Align align = Align::kCentre, Rgb c = pal::kLabel) {
+void Caption(cairo_t* cr, const char* s, double x, double y_mid, Align align = Align::kCentre, Rgb c = pal::kLabel)
+{
   Text(cr, Face::kCaption, 8.5, s, x, y_mid, align, c, 0.9);
 }
 
-void SectionTitle(cairo_t* cr, const char* s, double x, double y_mid) {
+void SectionTitle(cairo_t* cr, const char* s, double x, double y_mid)
+{
   Text(cr, Face::kCaption, 11.0, s, x, y_mid, Align::kLeft, pal::kAccent, 1.2);
 }
 
 // A read-out's box around its text rectangle (the text is right-aligned inside, so the box leaves room left).
-void ReadoutBox(cairo_t* cr, double l, double t, double r, double b, const char* caption) {
-  Well(cr, l - 10.0, t - 2.0, (r - l) + 16.0, (b - t) + 4.0, 5.0);
-  if (caption) Caption(cr, caption, (l - 10.0 + r + 6.0) / 2.0, t - 9.0);
+void ReadoutBox(cairo_t* cr, double l, double t, double r, double b, const char* caption)
+{
+  Well(cr, l - 13.0, t - 2.0, (r - l) + 19.0, (b - t) + 4.0, 5.0);
+  if (caption) Caption(cr, caption, (l - 13.0 + r + 6.0) / 2.0, t - 9.0);
 }
 
-void Backdrop(cairo_t* cr) {
+void Backdrop(cairo_t* cr)
+{
   SetColour(cr, pal::kBase);
   cairo_paint(cr);
   // A faint vignette keeps the large surface from looking flat.
@@ -39,7 +45,8 @@ void Backdrop(cairo_t* cr) {
   cairo_pattern_destroy(p);
 }
 
-void Header(cairo_t* cr, const char* role) {
+void Header(cairo_t* cr, const char* role)
+{
   cairo_rectangle(cr, 0, 0, kW, 36);
   SetColour(cr, pal::kHeader);
   cairo_fill(cr);
@@ -60,12 +67,15 @@ void Header(cairo_t* cr, const char* role) {
   cairo_fill(cr);
 }
 
-void TopRowCommon(cairo_t* cr) {
+void TopRowCommon(cairo_t* cr)
+{
   Caption(cr, "MODE", 35.0, 51.0);
-  Caption(cr, "LINK", 88.0, 51.0);
+  // A little left of the field's centre: the auto-link button starts right after it.
+  Caption(cr, "LINK ID", 87.0, 51.0);
 }
 
-void FlowBox(cairo_t* cr, double x, double y, double w, double h, const char* title, const char* sub, bool lit) {
+void FlowBox(cairo_t* cr, double x, double y, double w, double h, const char* title, const char* sub, bool lit)
+{
   RoundRect(cr, x + 0.5, y + 0.5, w - 1, h - 1, 6.0);
   SetColour(cr, lit ? pal::kAccentDeep : Hex(0x1b1e22));
   cairo_fill_preserve(cr);
@@ -77,7 +87,8 @@ void FlowBox(cairo_t* cr, double x, double y, double w, double h, const char* ti
   if (sub) Text(cr, Face::kText, 8.0, sub, x + w / 2, y + h / 2 + 8.0, Align::kCentre, pal::kDim);
 }
 
-void Arrow(cairo_t* cr, double x0, double y0, double x1, double y1, Rgb c) {
+void Arrow(cairo_t* cr, double x0, double y0, double x1, double y1, Rgb c)
+{
   cairo_set_line_width(cr, 1.2);
   SetColour(cr, c);
   cairo_move_to(cr, x0, y0);
@@ -92,7 +103,8 @@ void Arrow(cairo_t* cr, double x0, double y0, double x1, double y1, Rgb c) {
 }
 
 // Simple view: drawn in editor coordinates; the bitmap's origin is (0, 101).
-void SimpleView(cairo_t* cr, bool post) {
+void SimpleView(cairo_t* cr, bool post)
+{
   cairo_translate(cr, 0, -101);
   cairo_rectangle(cr, 0, 101, kW, kH - 101);
   SetColour(cr, pal::kBase);
@@ -129,10 +141,16 @@ void SimpleView(cairo_t* cr, bool post) {
   cairo_line_to(cr, 165, tap_y);
   cairo_line_to(cr, 178, tap_y);
   cairo_stroke(cr);
-  Text(cr, Face::kText, 8.5, post ? "You hear the signal" : "You hear the signal", 87, 400, Align::kCentre, pal::kDim);
-  Text(cr, Face::kText, 8.5, post ? "after your effects," : "before your effects,", 87, 412, Align::kCentre,
-       pal::kDim);
-  Text(cr, Face::kText, 8.5, "matched in loudness.", 87, 424, Align::kCentre, pal::kDim);
+  Text(cr, Face::kText, 8.5, "You hear the signal", 87, 400, Align::kCentre, pal::kDim);
+  if (post)
+  {
+    Text(cr, Face::kText, 8.5, "after your effects,", 87, 412, Align::kCentre, pal::kDim);
+    Text(cr, Face::kText, 8.5, "matched in loudness.", 87, 424, Align::kCentre, pal::kDim);
+  }
+  else
+  {
+    Text(cr, Face::kText, 8.5, "before your effects.", 87, 412, Align::kCentre, pal::kDim);
+  }
 
   // Gain that matches post to pre.
   cairo_rectangle(cr, 18, 458, 388, 1);
@@ -145,23 +163,24 @@ void SimpleView(cairo_t* cr, bool post) {
 
   // Bottom row.
   Panel(cr, 6, 546, 412, 58);
-  Caption(cr, "LINK", 24, 566, Align::kLeft);
+  Text(cr, Face::kCaption, 8.0, "LINKED", 22, 566, Align::kLeft, pal::kLabel, 0.3);
   Caption(cr, "MATCH", 219, 581, Align::kRight);
 }
 
-}  // namespace
+} // namespace
 
-void PaintSenderBackground(cairo_t* cr, int, double, double) {
+void PaintSenderBackground(cairo_t* cr, int, double, double)
+{
   Backdrop(cr);
   Header(cr, "SENDER");
   TopRowCommon(cr);
-  Caption(cr, "LINK", 202, 57, Align::kLeft);
+  Caption(cr, "LINKED", 202, 57, Align::kLeft);
 
   Panel(cr, 6, 106, 412, 498);
   SectionTitle(cr, "SENDER", 22, 128);
   Paragraph(cr, Face::kText, 11.0,
-            "This instance sends the signal before your effects to a Receiver with the same Link ID.", 22, 152,
-            380, 16, pal::kText);
+            "This instance sends the signal before your effects to a Receiver with the same Link ID.", 22, 152, 380, 16,
+            pal::kText);
 
   // The chain, left to right, with this instance lit.
   const double y = 206;
@@ -179,9 +198,27 @@ void PaintSenderBackground(cairo_t* cr, int, double, double) {
             "The link LED lights while the Sender and its Receiver exchange audio. Choose OFF as Link ID to "
             "unlink this instance.",
             22, 392, 380, 15, pal::kLabel);
+
+  // A quiet emblem of sending in the free lower part of the panel.
+  const double cx = 212, cy = 520;
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_width(cr, 3.0);
+  for (int i = 1; i <= 3; ++i)
+  {
+    const double r = 14.0 + i * 14.0;
+    SetColour(cr, pal::kPanelEdge, 1.0 - (i - 1) * 0.25);
+    cairo_new_sub_path(cr);
+    cairo_arc(cr, cx, cy, r, -M_PI / 2 - 0.7, -M_PI / 2 + 0.7);
+    cairo_stroke(cr);
+  }
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, cx, cy, 6.0, 0, 2 * M_PI);
+  SetColour(cr, pal::kPanelEdge);
+  cairo_fill(cr);
 }
 
-void PaintReceiverBackground(cairo_t* cr, int, double, double) {
+void PaintReceiverBackground(cairo_t* cr, int, double, double)
+{
   Backdrop(cr);
   Header(cr, "RECEIVER");
   TopRowCommon(cr);
@@ -205,7 +242,7 @@ void PaintReceiverBackground(cairo_t* cr, int, double, double) {
   // Drive, monitoring and switches.
   Panel(cr, 6, 260, 412, 150);
   Caption(cr, "DRIVE FX", 153, 270);
-  Caption(cr, "LINK", 26, 281, Align::kLeft);
+  Caption(cr, "LINKED", 26, 281, Align::kLeft);
   Caption(cr, "MONITOR", 287, 270);
   Text(cr, Face::kText, 8.5, "Pre-FX: the signal before", 287, 330, Align::kCentre, pal::kDim);
   Text(cr, Face::kText, 8.5, "your effects; post-FX: after", 287, 342, Align::kCentre, pal::kDim);
@@ -226,10 +263,17 @@ void PaintReceiverBackground(cairo_t* cr, int, double, double) {
   Caption(cr, "SNAPSHOTS", 16, 565, Align::kLeft);
 }
 
-void PaintSimplePost(cairo_t* cr, int, double, double) { SimpleView(cr, true); }
-void PaintSimplePre(cairo_t* cr, int, double, double) { SimpleView(cr, false); }
+void PaintSimplePost(cairo_t* cr, int, double, double)
+{
+  SimpleView(cr, true);
+}
+void PaintSimplePre(cairo_t* cr, int, double, double)
+{
+  SimpleView(cr, false);
+}
 
-void PaintHelpPage(cairo_t* cr, int, double w, double h) {
+void PaintHelpPage(cairo_t* cr, int, double w, double h)
+{
   RoundRect(cr, 0.5, 0.5, w - 1, h - 1, 10.0);
   SetColour(cr, Hex(0x202328));
   cairo_fill_preserve(cr);
@@ -237,7 +281,8 @@ void PaintHelpPage(cairo_t* cr, int, double w, double h) {
   cairo_set_line_width(cr, 1.0);
   cairo_stroke(cr);
   SectionTitle(cr, "QUICK HELP", 20, 24);
-  struct Step {
+  struct Step
+  {
     const char* title;
     const char* body;
   };
@@ -253,7 +298,8 @@ void PaintHelpPage(cairo_t* cr, int, double w, double h) {
       {"6  SNAPSHOTS", "Store up to four matched settings and recall them to compare."},
   };
   double y = 52;
-  for (const Step& s : kSteps) {
+  for (const Step& s : kSteps)
+  {
     Text(cr, Face::kCaption, 9.5, s.title, 20, y, Align::kLeft, pal::kAccentHi, 1.0);
     y = Paragraph(cr, Face::kText, 10.5, s.body, 20, y + 17, w - 40, 15, pal::kText) + 12;
   }
@@ -263,7 +309,8 @@ void PaintHelpPage(cairo_t* cr, int, double w, double h) {
   Text(cr, Face::kCaption, 9.0, "CLICK ANYWHERE TO CLOSE", w / 2, h - 22, Align::kCentre, pal::kLabel, 1.2);
 }
 
-void PaintConfigPage(cairo_t* cr, int, double w, double) {
+void PaintConfigPage(cairo_t* cr, int, double w, double)
+{
   // Editor coordinates: the bitmap's origin is (0, 98). It is opaque where it covers the pre-FX panel.
   cairo_translate(cr, 0, -98);
   cairo_rectangle(cr, 0, 98, w, 158);
@@ -271,17 +318,19 @@ void PaintConfigPage(cairo_t* cr, int, double w, double) {
   cairo_fill(cr);
   Panel(cr, 6, 104, 412, 150);
   SectionTitle(cr, "CONFIG", 16, 114);
-  Text(cr, Face::kText, 10.0, "Limits of the automatic match gain, in dB. Turn a field down to off for no limit.",
-       16, 138, Align::kLeft, pal::kLabel);
-  struct Field {
+  Text(cr, Face::kText, 10.0, "Limits of the automatic match gain, in dB; off means no limit.", 16, 138, Align::kLeft,
+       pal::kLabel);
+  struct Field
+  {
     double l, r;
     const char* caption;
   };
   static const Field kFields[] = {{33, 101, "MIN AUTO GAIN"}, {129, 197, "MAX AUTO GAIN"}, {305, 373, "TOLERANCE"}};
-  for (const Field& f : kFields) {
+  for (const Field& f : kFields)
+  {
     Well(cr, f.l - 12, 211, f.r - f.l + 18, 30, 5.0);
     Caption(cr, f.caption, (f.l - 12 + f.r + 6) / 2, 200);
   }
 }
 
-}  // namespace zaniq::artwork
+} // namespace zaniq::artwork

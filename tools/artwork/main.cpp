@@ -14,10 +14,13 @@
 #include "Canvas.h"
 #include "Painters.h"
 
-namespace zaniq::artwork {
+namespace zaniq::artwork
+{
 
-Painter FindPainter(std::string_view name) {
-  struct Entry {
+Painter FindPainter(std::string_view name)
+{
+  struct Entry
+  {
     std::string_view name;
     Painter painter;
   };
@@ -68,13 +71,16 @@ Painter FindPainter(std::string_view name) {
   return nullptr;
 }
 
-namespace {
+namespace
+{
 
-bool WriteBitmap(const ArtworkEntry& entry, Painter painter, int scale, const std::string& path) {
+bool WriteBitmap(const ArtworkEntry& entry, Painter painter, int scale, const std::string& path)
+{
   cairo_surface_t* surface =
       cairo_image_surface_create(CAIRO_FORMAT_ARGB32, entry.width * scale, entry.height * entry.frames * scale);
   cairo_t* cr = cairo_create(surface);
-  for (int f = 0; f < entry.frames; ++f) {
+  for (int f = 0; f < entry.frames; ++f)
+  {
     cairo_save(cr);
     cairo_scale(cr, scale, scale);
     cairo_translate(cr, 0, static_cast<double>(f) * entry.height);
@@ -89,34 +95,39 @@ bool WriteBitmap(const ArtworkEntry& entry, Painter painter, int scale, const st
   const cairo_status_t written =
       drawn == CAIRO_STATUS_SUCCESS ? cairo_surface_write_to_png(surface, path.c_str()) : drawn;
   cairo_surface_destroy(surface);
-  if (written != CAIRO_STATUS_SUCCESS) {
+  if (written != CAIRO_STATUS_SUCCESS)
+  {
     std::fprintf(stderr, "artwork: %s: %s\n", path.c_str(), cairo_status_to_string(written));
     return false;
   }
   return true;
 }
 
-}  // namespace
+} // namespace
 
-}  // namespace zaniq::artwork
+} // namespace zaniq::artwork
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
   using namespace zaniq::artwork;
-  if (argc != 7) {
-    std::fprintf(stderr,
-                 "usage: %s <out dir> <condensed bold.ttf> <regular.ttf> <medium.ttf> <bold.ttf> <black.ttf>\n",
+  if (argc != 7)
+  {
+    std::fprintf(stderr, "usage: %s <out dir> <condensed bold.ttf> <regular.ttf> <medium.ttf> <bold.ttf> <black.ttf>\n",
                  argv[0]);
     return 2;
   }
   const std::string out = argv[1];
-  if (!LoadFaces(argv[2], argv[3], argv[4], argv[5], argv[6])) {
+  if (!LoadFaces(argv[2], argv[3], argv[4], argv[5], argv[6]))
+  {
     ReleaseFaces();
     return 1;
   }
   int failures = 0;
-  for (const ArtworkEntry& entry : kArtwork) {
+  for (const ArtworkEntry& entry : kArtwork)
+  {
     const Painter painter = FindPainter(entry.name);
-    if (!painter) {
+    if (!painter)
+    {
       std::fprintf(stderr, "artwork: no painter for %.*s\n", static_cast<int>(entry.name.size()), entry.name.data());
       ++failures;
       continue;
