@@ -319,4 +319,23 @@ TEST(MacEditor, AppearanceAndFocus)
   EXPECT_FALSE(e.G().ControlIsCaptured());
 }
 
+// A view that moves to another window listens to that window only, once.
+TEST(MacEditor, MovingToAnotherWindow)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  IGraphicsView_vZANIQ_au* view = e.View();
+  const NSUInteger registrations = NSNotificationCenter::defaultCenter()->ZQObserverCount(view);
+  EXPECT_EQ(registrations, 3u);
+  NSWindow* other = ZQAppKitMakeWindow(kW, kH, 2.0);
+  // Moving keeps the editor open: the view goes straight into the other window.
+  other->contentView()->addSubview(view);
+  EXPECT_EQ(view->window(), other);
+  EXPECT_EQ(e.G().GetScreenScale(), 2.f);
+  EXPECT_EQ(NSNotificationCenter::defaultCenter()->ZQObserverCount(view), registrations);
+  EXPECT_EQ(e.editor.uiCloses, 0);
+  e.editor.CloseWindow();
+  other->release();
+}
+
 } // namespace
