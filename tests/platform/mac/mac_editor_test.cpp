@@ -204,6 +204,7 @@ TEST(MacEditor, HostRemovingTheViewWhileTheEditorCloses)
     if (subs->count()) static_cast<NSView*>(subs->objectAtIndex(0))->removeFromSuperview();
   };
   e.editor.CloseWindow();
+  e.editor.onUIClose = nullptr;
   EXPECT_EQ(e.editor.GetUI(), nullptr);
   EXPECT_EQ(e.editor.uiCloses, 1);
   EXPECT_EQ(content->subviews()->count(), 0u);
