@@ -1,8 +1,10 @@
 // PluginAU — Audio Unit properties: the get and set dispatch, stream formats and connections. The parameter
 // descriptions, channel layouts and other larger replies are in PluginAU_PropertiesParams.cpp.
 
+#include "au/AUEditorInfo.h"
 #include "au/PluginAU.h"
 #include "au/PluginAU_p.h"
+#include "graphics/IGraphics.h"
 
 #include <algorithm>
 #include <climits>
@@ -23,10 +25,12 @@ bool IsValidSampleRate(double rate)
   return std::isfinite(rate) && rate > 0.0 && rate <= PluginAU::kMaxSampleRate;
 }
 
-// Negative IDs are private; the adapter answers -101 itself and hands the others to the plug-in class.
+// Negative IDs are private; the adapter answers -101 and the editor information itself and hands the others to
+// the plug-in class.
 bool IsClassPrivateProperty(AudioUnitPropertyID propID)
 {
-  return static_cast<SInt32>(propID) < 0 && propID != PluginAU::kPrivatePropertyPlugin;
+  return static_cast<SInt32>(propID) < 0 && propID != PluginAU::kPrivatePropertyPlugin &&
+         propID != kAUProperty_EditorInfo;
 }
 
 // The render reads and writes one 32-bit native float per sample and one buffer per channel: any other layout
@@ -69,6 +73,25 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
       if (!data) *writable = false;
       PluginAU* self = this;
       return ReplyValue(dataSize, data, self);
+    }
+    case kAUProperty_EditorInfo:
+    {
+      *dataSize = sizeof(AUEditorInfo);
+      if (!data) return noErr;
+      if (room < sizeof(AUEditorInfo)) return kAudioUnitErr_InvalidPropertyValue;
+      AUEditorInfo info = {};
+      // Only the context's inline accessors are used: the adapter links no editor library.
+      if (const igraphics::IGraphics* ui = GetUI())
+      {
+        info.open = 1;
+        info.width = ui->Width();
+        info.height = ui->Height();
+        info.drawScale = ui->GetDrawScale();
+        info.screenScale = ui->GetScreenScale();
+        info.nControls = ui->NControls();
+      }
+      std::memcpy(data, &info, sizeof(info));
+      return noErr;
     }
     case kAudioUnitProperty_ClassInfo:
     {
