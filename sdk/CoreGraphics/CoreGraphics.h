@@ -1,4 +1,4 @@
-// CoreGraphics: the platform's 2D drawing layer; here its data providers and fonts.
+// CoreGraphics: the platform's 2D drawing layer; here its data providers, fonts, bitmaps and displays.
 #pragma once
 
 #include <CoreGraphics/CGBase.h>
@@ -6,3 +6,5 @@
 #include <CoreGraphics/CGGeometry.h>
 #include <CoreGraphics/CGDataProvider.h>
 #include <CoreGraphics/CGFont.h>
+#include <CoreGraphics/CGImage.h>
+#include <CoreGraphics/CGDirectDisplay.h>

@@ -1,6 +1,7 @@
 // Foundation stand-in: reference counting, autorelease pools, strings, arrays, search paths, file manager, bundles.
 
 #include <Foundation/Foundation.h>
+#include <Foundation/Unicode_p.h>
 
 #include <cstdlib>
 #include <pwd.h>
@@ -40,6 +41,13 @@ PendingReleases& Pending()
 }
 
 } // namespace
+
+NSObject::~NSObject() = default;
+
+NSString* NSObject::description() const
+{
+  return NSString::stringWithUTF8String("<NSObject>");
+}
 
 NSObject* NSObject::retain()
 {
@@ -116,12 +124,12 @@ NSString* NSString::Make(std::string text)
 
 NSString* NSString::stringWithUTF8String(const char* text)
 {
-  return text ? Make(text) : nullptr;
+  return text && zqns::IsValidUTF8(text) ? Make(text) : nullptr;
 }
 
 NSString* NSString::alloc_initWithUTF8String(const char* text)
 {
-  return text ? new NSString(text) : nullptr;
+  return text && zqns::IsValidUTF8(text) ? new NSString(text) : nullptr;
 }
 
 NSString* NSString::stringByExpandingTildeInPath() const
@@ -192,6 +200,99 @@ NSArray* NSArray::arrayWithObjects_count(NSObject* const* objects, NSUInteger co
 NSArray::~NSArray()
 {
   for (NSObject* obj : mObjects) obj->release();
+}
+
+NSArray* NSArray::array()
+{
+  return static_cast<NSArray*>((new NSArray())->autorelease());
+}
+
+NSArray* NSArray::arrayWithObject(NSObject* object)
+{
+  return arrayWithObjects_count(&object, 1);
+}
+
+BOOL NSArray::containsObject(const NSObject* object) const
+{
+  return indexOfObject(object) != NSUInteger(NSNotFound) ? YES : NO;
+}
+
+NSUInteger NSArray::indexOfObject(const NSObject* object) const
+{
+  for (size_t i = 0; i < mObjects.size(); ++i)
+    if (NSObjectsAreEqual(mObjects[i], object)) return i;
+  return NSUInteger(NSNotFound);
+}
+
+NSMutableArray* NSMutableArray::array()
+{
+  return static_cast<NSMutableArray*>((new NSMutableArray())->autorelease());
+}
+
+NSMutableArray* NSMutableArray::arrayWithCapacity(NSUInteger capacity)
+{
+  NSMutableArray* a = array();
+  a->mObjects.reserve(capacity < 4096 ? capacity : 4096);
+  return a;
+}
+
+void NSMutableArray::addObject(NSObject* object)
+{
+  if (object) mObjects.push_back(object->retain());
+}
+
+void NSMutableArray::insertObject_atIndex(NSObject* object, NSUInteger index)
+{
+  if (!object || index > mObjects.size()) return;
+  mObjects.insert(mObjects.begin() + static_cast<long>(index), object->retain());
+}
+
+void NSMutableArray::removeObjectAtIndex(NSUInteger index)
+{
+  if (index >= mObjects.size()) return;
+  NSObject* obj = mObjects[index];
+  mObjects.erase(mObjects.begin() + static_cast<long>(index));
+  obj->release();
+}
+
+void NSMutableArray::removeObject(const NSObject* object)
+{
+  std::vector<NSObject*> gone;
+  for (size_t i = 0; i < mObjects.size();)
+  {
+    if (NSObjectsAreEqual(mObjects[i], object))
+    {
+      gone.push_back(mObjects[i]);
+      mObjects.erase(mObjects.begin() + static_cast<long>(i));
+    }
+    else
+      ++i;
+  }
+  for (NSObject* obj : gone) obj->release();
+}
+
+void NSMutableArray::removeAllObjects()
+{
+  std::vector<NSObject*> gone;
+  gone.swap(mObjects);
+  for (NSObject* obj : gone) obj->release();
+}
+
+BOOL NSObjectsAreEqual(const NSObject* a, const NSObject* b)
+{
+  if (a == b) return YES;
+  if (!a || !b) return NO;
+  if (auto* sa = dynamic_cast<const NSString*>(a))
+  {
+    auto* sb = dynamic_cast<const NSString*>(b);
+    return sb && sa->isEqualToString(sb) ? YES : NO;
+  }
+  if (auto* na = dynamic_cast<const NSNumber*>(a))
+  {
+    auto* nb = dynamic_cast<const NSNumber*>(b);
+    return nb && na->isEqualToNumber(nb) ? YES : NO;
+  }
+  return NO;
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -321,4 +422,23 @@ NSString* NSBundle::pathForResource_ofType(const NSString* name, const NSString*
 NSString* NSBundle::resourcePath() const
 {
   return PathOfURL(CFBundleCopyResourcesDirectoryURL(mBundle));
+}
+
+NSString* NSBundle::executablePath() const
+{
+  return PathOfURL(CFBundleCopyExecutableURL(mBundle));
+}
+
+NSString* NSBundle::bundlePath() const
+{
+  return PathOfURL(CFBundleCopyBundleURL(mBundle));
+}
+
+NSString* NSBundle::bundleIdentifier() const
+{
+  CFStringRef id = CFBundleGetIdentifier(mBundle);
+  if (!id) return nullptr;
+  char buf[1024];
+  if (!CFStringGetCString(id, buf, sizeof buf, kCFStringEncodingUTF8)) return nullptr;
+  return NSString::stringWithUTF8String(buf);
 }

@@ -1,0 +1,171 @@
+// AppKit stand-in: NSCursor, and the CoreGraphics display and cursor calls (they share the pointer state).
+
+#include <AppKit/AppKit_p.h>
+
+#include <cstring>
+#include <map>
+
+using zqak::S;
+
+namespace
+{
+
+const char* const kSystemCursors[] = {
+  "arrow",          "IBeam",         "crosshair",   "pointingHand",      "closedHand",
+  "openHand",       "operationNotAllowed", "resizeLeft", "resizeRight",  "resizeLeftRight",
+  "resizeUp",       "resizeDown",    "resizeUpDown", "disappearingItem", "dragCopy",
+  "dragLink",       "contextualMenu",
+};
+
+} // namespace
+
+NSCursor* NSCursor::System(const char* name)
+{
+  static auto* cursors = new std::map<std::string, NSCursor*>();
+  NSCursor*& slot = (*cursors)[name];
+  if (!slot)
+  {
+    slot = new NSCursor();
+    slot->mName = name;
+  }
+  return slot;
+}
+
+NSCursor* NSCursor::arrowCursor() { return System("arrow"); }
+NSCursor* NSCursor::IBeamCursor() { return System("IBeam"); }
+NSCursor* NSCursor::crosshairCursor() { return System("crosshair"); }
+NSCursor* NSCursor::pointingHandCursor() { return System("pointingHand"); }
+NSCursor* NSCursor::closedHandCursor() { return System("closedHand"); }
+NSCursor* NSCursor::openHandCursor() { return System("openHand"); }
+NSCursor* NSCursor::operationNotAllowedCursor() { return System("operationNotAllowed"); }
+NSCursor* NSCursor::resizeLeftCursor() { return System("resizeLeft"); }
+NSCursor* NSCursor::resizeRightCursor() { return System("resizeRight"); }
+NSCursor* NSCursor::resizeLeftRightCursor() { return System("resizeLeftRight"); }
+NSCursor* NSCursor::resizeUpCursor() { return System("resizeUp"); }
+NSCursor* NSCursor::resizeDownCursor() { return System("resizeDown"); }
+NSCursor* NSCursor::resizeUpDownCursor() { return System("resizeUpDown"); }
+NSCursor* NSCursor::disappearingItemCursor() { return System("disappearingItem"); }
+NSCursor* NSCursor::dragCopyCursor() { return System("dragCopy"); }
+NSCursor* NSCursor::dragLinkCursor() { return System("dragLink"); }
+NSCursor* NSCursor::contextualMenuCursor() { return System("contextualMenu"); }
+
+BOOL NSCursor::respondsToClassSelector(const char* name)
+{
+  if (!name) return NO;
+  for (const char* c : kSystemCursors)
+    if (std::string(c) + "Cursor" == name) return YES;
+  return std::strcmp(name, "currentCursor") == 0 || std::strcmp(name, "hide") == 0 ||
+             std::strcmp(name, "unhide") == 0 || std::strcmp(name, "currentSystemCursor") == 0
+           ? YES
+           : NO;
+}
+
+NSCursor* NSCursor::initWithImage_hotSpot(NSImage* image, NSPoint hotSpot)
+{
+  if (!image)
+  {
+    release();
+    return nullptr;
+  }
+  image->retain();
+  if (mImage) mImage->release();
+  mImage = image;
+  mHotSpot = hotSpot;
+  mName = "image";
+  return this;
+}
+
+NSCursor::~NSCursor()
+{
+  if (S().current == this) S().current = nullptr;
+  if (mImage) mImage->release();
+}
+
+NSCursor* NSCursor::currentCursor()
+{
+  return S().current ? S().current : arrowCursor();
+}
+
+void NSCursor::set()
+{
+  if (S().current == this) return;
+  retain();
+  if (S().current) S().current->release();
+  S().current = this;
+}
+
+void NSCursor::push()
+{
+  NSCursor* now = currentCursor();
+  S().cursorStack.push_back(static_cast<NSCursor*>(now->retain()));
+  set();
+}
+
+void NSCursor::pop()
+{
+  if (S().cursorStack.empty()) return;
+  NSCursor* top = S().cursorStack.back();
+  S().cursorStack.pop_back();
+  top->set();
+  top->release();
+}
+
+void NSCursor::hide()
+{
+  ++S().hideCount;
+}
+
+void NSCursor::unhide()
+{
+  if (S().hideCount > 0) --S().hideCount;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// CoreGraphics displays and the system cursor
+// ---------------------------------------------------------------------------------------------------------------
+
+CGDirectDisplayID CGMainDisplayID(void)
+{
+  return 1;
+}
+
+size_t CGDisplayPixelsHigh(CGDirectDisplayID)
+{
+  return static_cast<size_t>(NSScreen::mainScreen()->frame().size.height);
+}
+
+size_t CGDisplayPixelsWide(CGDirectDisplayID)
+{
+  return static_cast<size_t>(NSScreen::mainScreen()->frame().size.width);
+}
+
+CGError CGDisplayHideCursor(CGDirectDisplayID)
+{
+  NSCursor::hide();
+  return kCGErrorSuccess;
+}
+
+CGError CGDisplayShowCursor(CGDirectDisplayID)
+{
+  NSCursor::unhide();
+  return kCGErrorSuccess;
+}
+
+CGError CGDisplayMoveCursorToPoint(CGDirectDisplayID, CGPoint point)
+{
+  return CGWarpMouseCursorPosition(point);
+}
+
+CGError CGWarpMouseCursorPosition(CGPoint p)
+{
+  // Display coordinates are y down from the top of the main display; AppKit's screen coordinates are y up.
+  S().cursor = NSMakePoint(p.x, NSScreen::mainScreen()->frame().size.height - p.y);
+  ++S().warps;
+  return kCGErrorSuccess;
+}
+
+CGError CGAssociateMouseAndMouseCursorPosition(boolean_t connected)
+{
+  S().associated = connected != 0;
+  return kCGErrorSuccess;
+}
