@@ -64,6 +64,8 @@ void IGEditorDelegate::CloseWindow()
     mRememberedWidth = graphics->Width();
     mRememberedHeight = graphics->Height();
     mRememberedScale = graphics->GetDrawScale();
+    // A control holding the mouse (its host gesture open, the cursor hidden) must let go before it goes.
+    graphics->ReleaseMouseCapture();
     graphics->CloseWindow();
     // Controls torn down with the context must not find it through the delegate any more.
     mGraphics = nullptr;

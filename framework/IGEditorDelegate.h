@@ -51,7 +51,7 @@ public:
   // function), gives it the size and scale remembered at the last close, and returns the platform view.
   void* OpenWindow(void* parent) override;
   // Guarded against re-entry: OnUIClose, then, when a context exists, remembers its width, height and draw scale,
-  // closes its window and deletes it. A second call in a row runs OnUIClose again and touches nothing else.
+  // releases its mouse capture (ending open host gestures), closes its window and deletes it. A second call in a row runs OnUIClose again and touches nothing else.
   void CloseWindow() override;
 
   // The platform copies its drawing-ready flag here when it opens the window; never cleared by the delegate.

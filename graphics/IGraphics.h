@@ -732,8 +732,9 @@ public:
   // wherever the point is, else the corner resizer under the point, else the topmost hit. With capture, a found control is captured for touchID (refused when multi-touch is
   // on and it holds a touch but takes only one).
   IControl* GetMouseControl(float x, float y, bool capture, bool mouseOver = false, uint64_t touchID = 0);
-  // Ends every capture (closing the host gestures they began) and shows a hidden cursor again.
-  void ReleaseMouseCapture();
+  // Ends every capture (closing the host gestures they began) and shows a hidden cursor again. Virtual so that the
+  // delegate reaches it when it closes the editor without linking here.
+  virtual void ReleaseMouseCapture();
   bool ControlIsCaptured(const IControl* control) const;
   bool ControlIsCaptured() const { return !mCapturedMap.empty(); }
   // The touch identifiers that control holds.

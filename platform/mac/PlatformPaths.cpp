@@ -2,7 +2,9 @@
 
 #include <Foundation/Foundation.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <strings.h>
 
 namespace plugin
@@ -23,6 +25,45 @@ NSString* UserFolder(NSSearchPathDirectory directory)
 {
   NSArray* paths = NSSearchPathForDirectoriesInDomains(directory, NSUserDomainMask, YES);
   return static_cast<NSString*>(paths->firstObject());
+}
+
+// The bundle with that identifier, retained by nobody here: bundles stay for the life of the process.
+CFBundleRef BundleWithID(const char* bundleID)
+{
+  if (!bundleID || !*bundleID) return nullptr;
+  CFStringRef id = CFStringCreateWithCString(nullptr, bundleID, kCFStringEncodingUTF8);
+  if (!id) return nullptr;
+  CFBundleRef bundle = CFBundleGetBundleWithIdentifier(id);
+  CFRelease(id);
+  return bundle;
+}
+
+// The POSIX path of url (released here); empty when there is none.
+std::string TakeURLPath(CFURLRef url)
+{
+  if (!url) return {};
+  UInt8 buf[4096];
+  const bool ok = CFURLGetFileSystemRepresentation(url, true, buf, sizeof buf);
+  CFRelease(url);
+  return ok ? std::string(reinterpret_cast<const char*>(buf)) : std::string();
+}
+
+// text cut to at most maxBytes bytes, never inside a UTF-8 sequence.
+std::string CutUTF8(std::string text, size_t maxBytes)
+{
+  if (text.size() <= maxBytes) return text;
+  size_t n = maxBytes;
+  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+    --n;
+  text.resize(n);
+  return text;
+}
+
+void SetUserFolder(Util_String& path, NSSearchPathDirectory directory)
+{
+  NSAutoreleasePool pool;
+  NSString* folder = UserFolder(directory);
+  path.Set(folder ? folder->UTF8String() : "");
 }
 
 } // namespace
@@ -98,6 +139,86 @@ bool LocateResource(const char* name, const char* type, Util_String& result, con
     return true;
   }
   return false;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Folders of the user, the host and the bundle
+// ---------------------------------------------------------------------------------------------------------------
+
+bool AppIsSandboxed()
+{
+  NSAutoreleasePool pool;
+  NSString* home = NSHomeDirectory();
+  return home && std::strstr(home->UTF8String(), "Library/Containers/") != nullptr;
+}
+
+void VST3PresetsPath(Util_String& path, const char* mfrName, const char* pluginName, bool isSystem)
+{
+  NSAutoreleasePool pool;
+  NSArray* paths =
+    NSSearchPathForDirectoriesInDomains(NSLibraryDirectory, isSystem ? NSLocalDomainMask : NSUserDomainMask, YES);
+  const auto* library = static_cast<const NSString*>(paths->firstObject());
+  std::string out = std::string(library ? library->UTF8String() : "") + "/Audio/Presets/" + (mfrName ? mfrName : "") +
+                    "/" + (pluginName ? pluginName : "") + "/";
+  path.Set(CutUTF8(std::move(out), 1024).c_str());
+}
+
+void AppSupportSubPath(Util_String& path, const char* name)
+{
+  AppSupportPath(path, false);
+  std::string out = path.Get();
+  out += "/";
+  out += CutUTF8(name ? name : "", 1024);
+  path.Set(out.c_str());
+}
+
+void HostPath(Util_String& path, const char* bundleID)
+{
+  NSAutoreleasePool pool;
+  CFBundleRef bundle = BundleWithID(bundleID);
+  if (!bundle) return;
+  const std::string exe = TakeURLPath(CFBundleCopyExecutableURL(bundle));
+  if (!exe.empty()) path.Set(exe.c_str());
+}
+
+void PluginPath(Util_String& path, const char* bundleID)
+{
+  NSAutoreleasePool pool;
+  CFBundleRef bundle = BundleWithID(bundleID);
+  if (!bundle) return;
+  std::string folder = TakeURLPath(CFBundleCopyBundleURL(bundle));
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
+  const size_t slash = folder.rfind('/');
+  if (slash == std::string::npos) return;
+  folder.resize(slash + 1);
+  path.Set(folder.c_str());
+}
+
+void BundleResourcePath(Util_String& path, const char* bundleID)
+{
+  NSAutoreleasePool pool;
+  CFBundleRef bundle = BundleWithID(bundleID);
+  if (!bundle) return;
+  const std::string resources = TakeURLPath(CFBundleCopyResourcesDirectoryURL(bundle));
+  if (!resources.empty()) path.Set(resources.c_str());
+}
+
+void DesktopPath(Util_String& path)
+{
+  SetUserFolder(path, NSDesktopDirectory);
+}
+
+void UserHomePath(Util_String& path)
+{
+  NSAutoreleasePool pool;
+  NSString* home = NSHomeDirectory();
+  path.Set(home ? home->UTF8String() : "");
+}
+
+void UserMusicPath(Util_String& path)
+{
+  SetUserFolder(path, NSMusicDirectory);
 }
 
 } // namespace plugin

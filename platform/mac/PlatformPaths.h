@@ -34,4 +34,28 @@ bool GetResourcePathFromSharedLocation(const char* name, const char* type, Util_
 bool LocateResource(const char* name, const char* type, Util_String& result, const char* bundleID, void* pHInstance,
                     const char* sharedResourcesSubPath);
 
+// True when the home folder lies in an app container (contains "Library/Containers/").
+bool AppIsSandboxed();
+
+// "<library>/Audio/Presets/<maker>/<plugin>/": the user's Library folder, or the local domain's ("/Library") when
+// isSystem. Null names count as empty; the answer is cut to 1024 bytes (never inside a UTF-8 sequence).
+void VST3PresetsPath(Util_String& path, const char* mfrName, const char* pluginName, bool isSystem = false);
+
+// The user's Application Support folder + "/" + name (name cut to 1024 bytes; null counts as empty).
+void AppSupportSubPath(Util_String& path, const char* name);
+
+// The executable of the loaded bundle with identifier bundleID; path untouched without such a bundle.
+void HostPath(Util_String& path, const char* bundleID);
+
+// The folder holding the bundle with identifier bundleID, with a trailing "/"; untouched without such a bundle.
+void PluginPath(Util_String& path, const char* bundleID);
+
+// The Resources folder of the bundle with identifier bundleID; untouched without such a bundle or folder.
+void BundleResourcePath(Util_String& path, const char* bundleID);
+
+// The user's Desktop and Music folders and the home folder, without a trailing "/".
+void DesktopPath(Util_String& path);
+void UserHomePath(Util_String& path);
+void UserMusicPath(Util_String& path);
+
 } // namespace plugin

@@ -1,0 +1,203 @@
+// The plain translations of the Cocoa view: keys, message-box buttons, menu titles, rectangles, and the
+// formatter's input filter.
+
+#include "platform/mac/IGraphicsMacNative.h"
+#include "platform/mac/MacInput.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace plugin::igraphics;
+
+namespace
+{
+
+constexpr uint64_t kShift = 1ull << 17, kCtrl = 1ull << 18, kOpt = 1ull << 19, kCmd = 1ull << 20;
+
+struct KeyCase
+{
+  const char* name;
+  uint16_t keyCode;
+  uint64_t flags;
+  std::u16string chars;
+  int vk;
+  const char* utf8;
+  bool S, C, A;
+};
+
+TEST(MacKeys, TranslationTable)
+{
+  const KeyCase cases[] = {
+    {"backspace by key code", 51, 0, u"\x7f", 8, "\x7f", false, false, false},
+    {"keypad enter is not return", 76, 0, u"\x03", 0x800D, "\x03", false, false, false},
+    {"return through its character", 36, 0, u"\r", 13, "\r", false, false, false},
+    {"keypad 7", 89, 0, u"7", 103, "7", false, false, false},
+    {"keypad 8 after the gap", 91, 0, u"8", 104, "8", false, false, false},
+    {"F1 by key code", 122, 0, u"\xF704", 112, "\xEF\x9C\x84", false, false, false},
+    {"F17 by its character", 64, 0, u"\xF714", 128, "\xEF\x9C\x94", false, false, false},
+    {"left arrow", 123, 0, u"\xF702", 37, "\xEF\x9C\x82", false, false, false},
+    {"forward delete", 117, 0, u"\xF728", 46, "\xEF\x9C\xA8", false, false, false},
+    {"lower-case letter becomes upper case", 0, 0, u"a", 'A', "a", false, false, false},
+    {"shifted letter keeps shift", 0, kShift, u"a", 'A', "a", true, false, false},
+    {"digit", 18, 0, u"1", '1', "1", false, false, false},
+    {"command and option reach C and A", 1, kCmd | kOpt, u"s", 'S', "s", false, true, true},
+    {"control reaches no field", 1, kCtrl, u"s", 'S', "s", false, false, false},
+    {"shift-tab stays back-tab and loses shift", 48, kShift, u"\x19", 0, "\x19", false, false, false},
+    {"command-shift-tab is tab", 48, kShift | kCmd, u"\x19", 9, "\x19", true, true, false},
+    {"plus sign: no code, text kept, shift cleared", 24, kShift, u"+", 0, "+", false, false, false},
+    {"space", 49, 0, u" ", 32, " ", false, false, false},
+    {"escape", 53, 0, u"\x1b", 27, "\x1b", false, false, false},
+    {"no characters: key code + 1024", 10, 0, u"", 1034, "", false, false, false},
+    {"letter beyond ASCII is alphanumeric", 0, 0, u"\u00e9", 0xE9, "\xC3\xA9", false, false, false},
+    {"two characters give no text", 0, 0, u"ab", 'A', "", false, false, false},
+    // A letter outside the basic plane arrives as a surrogate pair: one character, decided as a whole.
+    {"supplementary letter", 0, kShift, u"\U0001D400", 0x1D400, "\xF0\x9D\x90\x80", true, false, false},
+    {"supplementary symbol", 0, kShift, u"\U0001F600", 0, "\xF0\x9F\x98\x80", false, false, false},
+    {"lone surrogate is nothing", 0, kShift, u"\xD835", 0, "", false, false, false},
+  };
+  for (const KeyCase& c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    const IKeyPress k = TranslateMacKey(c.keyCode, c.flags, c.chars.data(), c.chars.size());
+    EXPECT_EQ(k.VK, c.vk);
+    EXPECT_STREQ(k.utf8, c.utf8);
+    EXPECT_EQ(k.S, c.S);
+    EXPECT_EQ(k.C, c.C);
+    EXPECT_EQ(k.A, c.A);
+  }
+}
+
+TEST(MacMessageBox, ButtonTable)
+{
+  struct Row
+  {
+    int type;
+    bool shown;
+    const char *def, *alt, *other;
+    EMsgBoxResult r1, r0, rm1;
+  };
+  const Row rows[] = {
+    {0, true, "OK", nullptr, nullptr, kOK, kOK, kOK},
+    {1, true, "OK", "Cancel", nullptr, kOK, kCANCEL, kCANCEL},
+    {3, true, "Yes", "Cancel", "No", kYES, kCANCEL, kNO},
+    {4, true, "Yes", "No", nullptr, kYES, kNO, kNO},
+    {5, true, "Retry", "Cancel", nullptr, static_cast<EMsgBoxResult>(4), kCANCEL, kCANCEL},
+    {2, false, nullptr, nullptr, nullptr, kCANCEL, kCANCEL, kCANCEL},
+    {99, false, nullptr, nullptr, nullptr, kCANCEL, kCANCEL, kCANCEL},
+  };
+  auto same = [](const char* a, const char* b) { return (!a && !b) || (a && b && std::string(a) == b); };
+  for (const Row& r : rows)
+  {
+    SCOPED_TRACE(r.type);
+    const MacMsgBox b = GetMacMsgBox(r.type);
+    EXPECT_EQ(b.shown, r.shown);
+    EXPECT_TRUE(same(b.defaultButton, r.def));
+    EXPECT_TRUE(same(b.alternateButton, r.alt));
+    EXPECT_TRUE(same(b.otherButton, r.other));
+    if (!r.shown) continue;
+    EXPECT_EQ(b.defaultResult, r.r1);
+    if (r.alt) { EXPECT_EQ(b.alternateResult, r.r0); }
+    if (r.other) { EXPECT_EQ(b.otherResult, r.rm1); }
+  }
+}
+
+TEST(MacMenuTitles, PrefixStyles)
+{
+  EXPECT_EQ(MacMenuItemTitle(0, 0, "Low"), "Low");
+  EXPECT_EQ(MacMenuItemTitle(1, 0, "Low"), "1: Low");
+  EXPECT_EQ(MacMenuItemTitle(1, 11, "x"), "12: x");
+  EXPECT_EQ(MacMenuItemTitle(2, 0, "a"), "01: a");
+  EXPECT_EQ(MacMenuItemTitle(2, 11, "a"), "12: a");
+  EXPECT_EQ(MacMenuItemTitle(3, 4, "a"), "005: a");
+  EXPECT_EQ(MacMenuItemTitle(7, 4, "a"), "a");
+  EXPECT_EQ(MacMenuItemTitle(2, 0, ""), "01: ");
+  EXPECT_EQ(MacMenuItemTitle(2, 0, "\xC3"), "");     // cut sequence
+  EXPECT_EQ(MacMenuItemTitle(0, 0, "\xC0\xAF"), ""); // overlong form
+  EXPECT_EQ(MacMenuItemTitle(0, 0, nullptr), "");
+}
+
+TEST(MacRects, ScaledOutward)
+{
+  const IRECT r = ScaleRectOutward(IRECT(10.2f, 5.5f, 20.1f, 30.5f), 2.f);
+  EXPECT_EQ(r.L, 20.f);
+  EXPECT_EQ(r.T, 11.f);
+  EXPECT_EQ(r.R, 41.f);
+  EXPECT_EQ(r.B, 61.f);
+  const IRECT s = ScaleRectOutward(IRECT(10.2f, 5.5f, 20.1f, 30.5f), 1.f);
+  EXPECT_EQ(s.L, 10.f);
+  EXPECT_EQ(s.T, 5.f);
+  EXPECT_EQ(s.R, 21.f);
+  EXPECT_EQ(s.B, 31.f);
+}
+
+// ---- Formatter ----
+
+struct Formatter
+{
+  Formatter(const char* chars, int maxLength, const char* label = nullptr)
+  {
+    f = new IGraphicsFormatter_vZANIQ_au();
+    f->setAcceptableCharacterSet(NSCharacterSet::characterSetWithCharactersInString(NSString::stringWithUTF8String(chars)));
+    f->setMaximumLength(maxLength);
+    if (label) f->setLabelSuffix(NSString::stringWithUTF8String(label));
+  }
+  ~Formatter() { f->release(); }
+  bool Accepts(const char* s) { return f->isPartialStringValid_newEditingString_errorDescription(NSString::stringWithUTF8String(s), nullptr, nullptr); }
+  IGraphicsFormatter_vZANIQ_au* f;
+};
+
+TEST(MacFormatter, PartialStrings)
+{
+  NSAutoreleasePool pool;
+  Formatter dbl("0123456789.-+kK", 0);
+  EXPECT_TRUE(dbl.Accepts(""));
+  EXPECT_TRUE(dbl.Accepts("1"));
+  EXPECT_FALSE(dbl.Accepts("1e"));
+  EXPECT_TRUE(dbl.Accepts("-"));
+  EXPECT_TRUE(dbl.Accepts("-3"));
+  EXPECT_TRUE(dbl.Accepts("-3."));
+  EXPECT_TRUE(dbl.Accepts("-3.5"));
+  EXPECT_TRUE(dbl.Accepts("-3.5k"));
+  EXPECT_FALSE(dbl.Accepts("3 dB"));
+
+  Formatter five("0123456789-+", 5);
+  EXPECT_TRUE(five.Accepts("12345"));
+  EXPECT_FALSE(five.Accepts("123456"));
+  EXPECT_TRUE(five.Accepts("1234"));
+  EXPECT_FALSE(five.Accepts("1.5"));
+
+  // A field that opened with its label: the number in front of it stays editable, the label is not vetted.
+  Formatter labelled("0123456789.-+kK", 5, " dB");
+  EXPECT_TRUE(labelled.Accepts("2.50 dB"));
+  EXPECT_TRUE(labelled.Accepts("2.5 dB"));
+  EXPECT_TRUE(labelled.Accepts("12.50 dB"));
+  EXPECT_FALSE(labelled.Accepts("123.50 dB"));
+  EXPECT_FALSE(labelled.Accepts("2x50 dB"));
+  EXPECT_FALSE(labelled.Accepts("2.50 dBx"));
+
+  // Characters count as code points: a character outside the set is refused whole, never unit by unit.
+  Formatter emoji("0123456789", 3);
+  EXPECT_FALSE(emoji.Accepts("1\xF0\x9F\x98\x80"));
+}
+
+TEST(MacFormatter, MaximumValueAndObjects)
+{
+  NSAutoreleasePool pool;
+  auto* f = new IGraphicsFormatter_vZANIQ_au();
+  f->setMaximumValue(100);
+  EXPECT_TRUE(f->isPartialStringValid_newEditingString_errorDescription(NSString::stringWithUTF8String("100"), nullptr, nullptr));
+  EXPECT_FALSE(f->isPartialStringValid_newEditingString_errorDescription(NSString::stringWithUTF8String("101"), nullptr, nullptr));
+  NSString* text = NSString::stringWithUTF8String("4.5 dB");
+  EXPECT_EQ(f->stringForObjectValue(text), text);
+  EXPECT_EQ(f->stringForObjectValue(nullptr), nullptr);
+  NSObject* out = nullptr;
+  EXPECT_TRUE(f->getObjectValue_forString_errorDescription(&out, text, nullptr));
+  ASSERT_NE(out, nullptr);
+  EXPECT_NE(out, text);
+  EXPECT_STREQ(static_cast<NSString*>(out)->UTF8String(), "4.5 dB");
+  EXPECT_TRUE(f->getObjectValue_forString_errorDescription(nullptr, text, nullptr));
+  f->release();
+}
+
+} // namespace
