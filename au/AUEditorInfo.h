@@ -2,7 +2,9 @@
 
 // A private Audio Unit property of every plug-in of the framework: what the open editor looks like, for hosts of
 // this project (auhost editor) that report on it. Global scope, element 0, get only, [main thread].
-// Without an editor context the property is still answered, with `open` 0 and the rest zero.
+// Without an editor context the property is still answered, with `open` 0 and the rest zero. With one, a get
+// first waits until every frame the editor has committed is presented (in bundles with the view factory), so a
+// host that reads the window's last frame next sees the latest one.
 
 #include <AudioToolbox/AudioToolbox.h>
 

@@ -6,6 +6,8 @@
 #include "au/PluginAU_p.h"
 #include "graphics/IGraphics.h"
 
+#include <Foundation/Foundation.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -43,6 +45,17 @@ bool IsRenderableFormat(const AudioStreamBasicDescription& asbd)
          asbd.mBytesPerFrame == 4 && asbd.mBytesPerPacket == 4 && asbd.mFramesPerPacket == 1;
 }
 
+PluginAU::EditorFlushFunc sEditorFlush = nullptr;
+
+bool ViewFactoryClassExists(const char* name)
+{
+  if (!name || !*name) return false;
+  NSString* text = NSString::alloc_initWithUTF8String(name);
+  const bool exists = text && NSClassFromString(text) != nullptr;
+  if (text) text->release();
+  return exists;
+}
+
 // Reads a record of type T from the host's bytes; false when they are fewer than the record.
 template <class T>
 bool ReadRecord(const void* data, UInt32 dataSize, T& out)
@@ -53,6 +66,11 @@ bool ReadRecord(const void* data, UInt32 dataSize, T& out)
 }
 
 } // namespace
+
+void PluginAU::SetEditorFlushFunc(EditorFlushFunc func)
+{
+  sEditorFlush = func;
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // GetProperty
@@ -81,8 +99,9 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
       if (room < sizeof(AUEditorInfo)) return kAudioUnitErr_InvalidPropertyValue;
       AUEditorInfo info = {};
       // Only the context's inline accessors are used: the adapter links no editor library.
-      if (const igraphics::IGraphics* ui = GetUI())
+      if (igraphics::IGraphics* ui = GetUI())
       {
+        if (sEditorFlush) sEditorFlush(*ui);
         info.open = 1;
         info.width = ui->Width();
         info.height = ui->Height();
@@ -264,7 +283,8 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
     }
     case kAudioUnitProperty_CocoaUI:
     {
-      if (!HasUI()) return kAudioUnitErr_InvalidProperty;
+      // Offered only when a host could make the view: an editor, and the factory class in the registry.
+      if (!HasUI() || !ViewFactoryClassExists(GetViewFactoryClassName())) return kAudioUnitErr_InvalidProperty;
       *dataSize = sizeof(AudioUnitCocoaViewInfo);
       if (!data) return noErr;
       if (room < sizeof(AudioUnitCocoaViewInfo)) return kAudioUnitErr_InvalidPropertyValue;
