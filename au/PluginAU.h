@@ -278,6 +278,11 @@ public:
   // deleting the object).
   void ClearConnections();
 
+  // Waits until every frame the editor has committed is presented; the view factory's object file installs it in
+  // bundles with an editor (this library links no drawing code). Called before the editor information is read.
+  using EditorFlushFunc = void (*)(igraphics::IGraphics& ui);
+  static void SetEditorFlushFunc(EditorFlushFunc func);
+
   // ---------------------------------------------------------------------------------------------------------
   // Private properties of the plug-in class [main thread]
   // ---------------------------------------------------------------------------------------------------------

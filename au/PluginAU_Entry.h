@@ -9,7 +9,8 @@
 //     — the component factory: a new instance record whose Open constructs a ZANIQ behind its header;
 //   extern "C" OSStatus ZANIQ_Entry(ComponentParameters* params, void* storage)
 //     — the Component Manager entry: PluginAU::ComponentDispatch.
-// Both are exported with default visibility. The editor's view factory class is named "<ClassName>_View".
+// Both are exported with default visibility. The editor's view factory class is "ZANIQ_View" (au/ZANIQ_View.h)
+// for every plug-in class: each bundle registers its own copy from its own image.
 //
 // The plug-in class must derive from PluginAU and be constructible from a const InstanceInfo&.
 
@@ -92,7 +93,7 @@ struct AUEntry
   struct FactoryName##_AUEntryTraits                                                                             \
   {                                                                                                              \
     using Plug = ClassName;                                                                                      \
-    static constexpr const char* kViewClassName = #ClassName "_View";                                           \
+    static constexpr const char* kViewClassName = "ZANIQ_View";                                                  \
   };                                                                                                             \
   }                                                                                                              \
   extern "C" __attribute__((visibility("default"))) AudioComponentPlugInInterface* FactoryName(                 \

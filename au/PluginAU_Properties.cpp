@@ -1,8 +1,12 @@
 // PluginAU — Audio Unit properties: the get and set dispatch, stream formats and connections. The parameter
 // descriptions, channel layouts and other larger replies are in PluginAU_PropertiesParams.cpp.
 
+#include "au/AUEditorInfo.h"
 #include "au/PluginAU.h"
 #include "au/PluginAU_p.h"
+#include "graphics/IGraphics.h"
+
+#include <Foundation/Foundation.h>
 
 #include <algorithm>
 #include <climits>
@@ -23,10 +27,12 @@ bool IsValidSampleRate(double rate)
   return std::isfinite(rate) && rate > 0.0 && rate <= PluginAU::kMaxSampleRate;
 }
 
-// Negative IDs are private; the adapter answers -101 itself and hands the others to the plug-in class.
+// Negative IDs are private; the adapter answers -101 and the editor information itself and hands the others to
+// the plug-in class.
 bool IsClassPrivateProperty(AudioUnitPropertyID propID)
 {
-  return static_cast<SInt32>(propID) < 0 && propID != PluginAU::kPrivatePropertyPlugin;
+  return static_cast<SInt32>(propID) < 0 && propID != PluginAU::kPrivatePropertyPlugin &&
+         propID != kAUProperty_EditorInfo;
 }
 
 // The render reads and writes one 32-bit native float per sample and one buffer per channel: any other layout
@@ -39,6 +45,17 @@ bool IsRenderableFormat(const AudioStreamBasicDescription& asbd)
          asbd.mBytesPerFrame == 4 && asbd.mBytesPerPacket == 4 && asbd.mFramesPerPacket == 1;
 }
 
+PluginAU::EditorFlushFunc sEditorFlush = nullptr;
+
+bool ViewFactoryClassExists(const char* name)
+{
+  if (!name || !*name) return false;
+  NSString* text = NSString::alloc_initWithUTF8String(name);
+  const bool exists = text && NSClassFromString(text) != nullptr;
+  if (text) text->release();
+  return exists;
+}
+
 // Reads a record of type T from the host's bytes; false when they are fewer than the record.
 template <class T>
 bool ReadRecord(const void* data, UInt32 dataSize, T& out)
@@ -49,6 +66,11 @@ bool ReadRecord(const void* data, UInt32 dataSize, T& out)
 }
 
 } // namespace
+
+void PluginAU::SetEditorFlushFunc(EditorFlushFunc func)
+{
+  sEditorFlush = func;
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // GetProperty
@@ -69,6 +91,26 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
       if (!data) *writable = false;
       PluginAU* self = this;
       return ReplyValue(dataSize, data, self);
+    }
+    case kAUProperty_EditorInfo:
+    {
+      *dataSize = sizeof(AUEditorInfo);
+      if (!data) return noErr;
+      if (room < sizeof(AUEditorInfo)) return kAudioUnitErr_InvalidPropertyValue;
+      AUEditorInfo info = {};
+      // Only the context's inline accessors are used: the adapter links no editor library.
+      if (igraphics::IGraphics* ui = GetUI())
+      {
+        if (sEditorFlush) sEditorFlush(*ui);
+        info.open = 1;
+        info.width = ui->Width();
+        info.height = ui->Height();
+        info.drawScale = ui->GetDrawScale();
+        info.screenScale = ui->GetScreenScale();
+        info.nControls = ui->NControls();
+      }
+      std::memcpy(data, &info, sizeof(info));
+      return noErr;
     }
     case kAudioUnitProperty_ClassInfo:
     {
@@ -241,7 +283,8 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
     }
     case kAudioUnitProperty_CocoaUI:
     {
-      if (!HasUI()) return kAudioUnitErr_InvalidProperty;
+      // Offered only when a host could make the view: an editor, and the factory class in the registry.
+      if (!HasUI() || !ViewFactoryClassExists(GetViewFactoryClassName())) return kAudioUnitErr_InvalidProperty;
       *dataSize = sizeof(AudioUnitCocoaViewInfo);
       if (!data) return noErr;
       if (room < sizeof(AudioUnitCocoaViewInfo)) return kAudioUnitErr_InvalidPropertyValue;

@@ -91,7 +91,9 @@ double FindParam(const InstanceReport& inst, const char* name, double fallback)
   return fallback;
 }
 
-void PrintSummary(std::ostream& out, const ChainArgs& ca, const std::string& sourceText, const AudioData& input,
+} // namespace
+
+void PrintChainSummary(std::ostream& out, const ChainArgs& ca, const std::string& sourceText, const AudioData& input,
                   const AudioData& output, const ChainReport& report)
 {
   const InstanceReport& sender = report.instances.at(0);
@@ -132,8 +134,6 @@ void PrintSummary(std::ostream& out, const ChainArgs& ca, const std::string& sou
       << " over the whole signal, " << Decibels(lateDiff, true) << " over its second half\n";
   if (!ca.out.empty()) out << "wrote " << ca.out << "\n";
 }
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
 // Arguments
@@ -280,27 +280,21 @@ std::string FindProductBundle()
 // The command
 // ---------------------------------------------------------------------------------------------------------------
 
-int RunChainCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+Status PrepareChainRun(const ChainArgs& ca, ChainSetup& setup, AudioData& input, std::string& sourceText)
 {
-  ChainArgs ca;
-  std::string error;
-  if (!ParseChainArgs(args, ca, error)) return Fail(err, kExitUsage, error);
-
-  ChainSetup setup;
+  setup = ChainSetup();
   setup.bundle = ca.bundle.empty() ? FindProductBundle() : ca.bundle;
   if (setup.bundle.empty())
   {
     std::string looked;
     for (const std::string& c : ProductBundleCandidates()) looked += (looked.empty() ? "" : ", ") + c;
-    return Fail(err, kExitFailure, "no ZANIQ.component in this build (looked in " + looked + "); give --bundle PATH");
+    return Status::Error("no ZANIQ.component in this build (looked in " + looked + "); give --bundle PATH");
   }
 
-  AudioData input;
-  std::string sourceText;
   if (!ca.in.empty())
   {
     Status s = ReadAudioFile(ca.in, input);
-    if (!s) return Fail(err, kExitFailure, s.message());
+    if (!s) return s;
     if (ca.rate > 0.0) input.sampleRate = ca.rate;
     if (ca.seconds > 0.0)
     {
@@ -318,13 +312,13 @@ int RunChainCommand(const std::vector<std::string>& args, std::ostream& out, std
   }
 
   const double length = static_cast<double>(input.NFrames()) / input.sampleRate;
-  for (TimedCommand& c : ca.commands)
+  setup.commands = ca.commands;
+  for (TimedCommand& c : setup.commands)
   {
     const double frame = std::round(c.seconds * input.sampleRate);
     if (frame >= static_cast<double>(input.NFrames()))
-      return Fail(err, kExitFailure,
-                  "--command " + c.text + ": " + FormatNumber(c.seconds) + " s is past the end of the signal (" +
-                    Seconds(length) + ")");
+      return Status::Error("--command " + c.text + ": " + FormatNumber(c.seconds) +
+                           " s is past the end of the signal (" + Seconds(length) + ")");
     c.frame = static_cast<uint64_t>(frame);
   }
 
@@ -332,10 +326,22 @@ int RunChainCommand(const std::vector<std::string>& args, std::ostream& out, std
   setup.fx = ca.fx;
   setup.sender = ca.sender;
   setup.receiver = ca.receiver;
-  setup.commands = ca.commands;
   setup.loadState = ca.loadState;
   setup.preset = ca.preset;
   setup.saveState = ca.saveState;
+  return Status::Ok();
+}
+
+int RunChainCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+  ChainArgs ca;
+  std::string error;
+  if (!ParseChainArgs(args, ca, error)) return Fail(err, kExitUsage, error);
+
+  ChainSetup setup;
+  AudioData input;
+  std::string sourceText;
+  if (Status s = PrepareChainRun(ca, setup, input, sourceText); !s) return Fail(err, kExitFailure, s.message());
 
   AudioData output;
   ChainReport report;
@@ -352,7 +358,7 @@ int RunChainCommand(const std::vector<std::string>& args, std::ostream& out, std
     if (!s) return Fail(err, kExitFailure, s.message());
   }
   if (ca.json) out << ChainReportJson(report) << "\n";
-  else PrintSummary(out, ca, sourceText, input, output, report);
+  else PrintChainSummary(out, ca, sourceText, input, output, report);
   return kExitOk;
 }
 

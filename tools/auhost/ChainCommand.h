@@ -61,6 +61,15 @@ std::vector<std::string> ProductBundleCandidates();
 // The first candidate that is a bundle folder (has Contents/Info.plist); "" when none is.
 std::string FindProductBundle();
 
+// The run the arguments describe: the bundle (the product's when none is given), the input (file or test signal,
+// cut and re-rated) and the settings; commands get their frames. Failure: one line (no bundle, an unreadable
+// file, a command past the end).
+Status PrepareChainRun(const ChainArgs& ca, ChainSetup& setup, AudioData& input, std::string& sourceText);
+
+// The summary `auhost chain` prints without --json.
+void PrintChainSummary(std::ostream& out, const ChainArgs& ca, const std::string& sourceText, const AudioData& input,
+                       const AudioData& output, const ChainReport& report);
+
 // [main thread] Runs `auhost chain` with the arguments after "chain"; returns the exit code (Cli.h).
 int RunChainCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

@@ -111,6 +111,23 @@ Status ApplySettings(Instance& instance, const std::vector<ParamSetting>& settin
   return Status::Ok();
 }
 
+// Settings for parameters the unit has; the others are skipped.
+Status ApplyDefaults(Instance& instance, const std::vector<ParamSetting>& defaults)
+{
+  if (defaults.empty()) return Status::Ok();
+  std::vector<ParameterDesc> params;
+  Status s = instance.ListParameters(params);
+  for (const ParamSetting& setting : defaults)
+  {
+    const ParameterDesc* p = s ? FindExact(params, setting.name) : nullptr;
+    double value = 0.0;
+    if (p) s = ValueFromText(instance, *p, setting.value, value);
+    if (p && s) s = instance.SetParameter(p->id, static_cast<Float32>(value));
+    if (!s) return s.Prefixed("parameter \"" + setting.name + "\"");
+  }
+  return s;
+}
+
 // Role and Link ID as the unit's parameters say; without "Plugin Mode" the position decides.
 Status ReadRole(const Instance& instance, size_t position, bool required, InstanceReport& report)
 {
@@ -446,7 +463,7 @@ Levels MeasureLevels(const AudioData& data, uint64_t first, uint64_t count)
   return levels;
 }
 
-std::string ChainReportJson(const ChainReport& report)
+std::string ChainReportJson(const ChainReport& report, const std::function<void(JsonWriter&)>& more)
 {
   JsonWriter w;
   w.BeginObject();
@@ -491,6 +508,7 @@ std::string ChainReportJson(const ChainReport& report)
   };
   writeLevels("input", report.input);
   writeLevels("output", report.output);
+  if (more) more(w);
   w.EndObject();
   return w.Text();
 }
@@ -522,12 +540,19 @@ Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& outp
   std::unique_ptr<Instance> sender, receiver;
   InstanceReport senderReport, receiverReport;
   s = Instance::Open(entry.component, sender);
-  if (s) s = ReadRole(*sender, 0, setup.checkRoles, senderReport);
+  bool checkRoles = setup.checkRoles;
+  if (s && checkRoles && setup.rolesOptional)
+  {
+    std::vector<ParameterDesc> params;
+    s = sender->ListParameters(params);
+    if (s && !FindExact(params, kPluginModeName) && !FindExact(params, kLinkIDName)) checkRoles = false;
+  }
+  if (s) s = ReadRole(*sender, 0, checkRoles, senderReport);
   if (!s) return s.Prefixed("Sender");
   s = Instance::Open(entry.component, receiver);
-  if (s) s = ReadRole(*receiver, 1, setup.checkRoles, receiverReport);
+  if (s) s = ReadRole(*receiver, 1, checkRoles, receiverReport);
   if (!s) return s.Prefixed("Receiver");
-  if (setup.checkRoles && (senderReport.role != kRoleNames[0] || senderReport.linkID != 1 ||
+  if (checkRoles && (senderReport.role != kRoleNames[0] || senderReport.linkID != 1 ||
                            receiverReport.role != kRoleNames[1] || receiverReport.linkID != 1))
     return Status::Error("pairing: the instances opened as " + senderReport.role + " on Link ID " +
                          std::to_string(senderReport.linkID) + " and " + receiverReport.role + " on Link ID " +
@@ -538,10 +563,12 @@ Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& outp
   s = Prepare(*receiver, rate, channels, setup.block);
   if (!s) return s.Prefixed("Receiver");
   s = LoadReceiverState(*receiver, setup);
+  if (s) s = ApplyDefaults(*sender, setup.defaults);
+  if (s) s = ApplyDefaults(*receiver, setup.defaults);
   if (s) s = ApplySettings(*sender, setup.sender, "--sender");
   if (s) s = ApplySettings(*receiver, setup.receiver, "--receiver");
   if (!s) return s;
-  if (setup.checkRoles && (!setup.loadState.empty() || !setup.preset.empty()))
+  if (checkRoles && (!setup.loadState.empty() || !setup.preset.empty()))
   {
     // A state or preset names "Plugin Mode" and "Link ID" too; the chain needs the Receiver where it was.
     s = ReadRole(*receiver, 1, true, receiverReport);
@@ -573,10 +600,12 @@ Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& outp
   float* pointers[Instance::kMaxChannels];
   {
     RunLoopPump pump(ClockMode::Virtual);
+    if (setup.hooks) s = setup.hooks->Ready(*sender, *receiver);
     size_t next = 0;
     for (uint64_t pos = 0; pos < frames && s;)
     {
       for (; next < commands.size() && commands[next].frame <= pos && s; ++next) s = SendCommand(*receiver, commands[next]);
+      if (s && setup.hooks) s = setup.hooks->AtBoundary(pos);
       if (!s) break;
       uint64_t end = std::min<uint64_t>(frames, pos + setup.block);
       if (next < commands.size()) end = std::min(end, commands[next].frame);
@@ -601,6 +630,8 @@ Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& outp
       pump.Pump(n / rate);
       if (progress) progress(pos, frames);
     }
+    if (s && setup.hooks) s = setup.hooks->AtBoundary(frames);
+    if (setup.hooks) setup.hooks->Finished();
   }
   chain.Disconnect();
   if (!s) return s;

@@ -41,6 +41,24 @@ struct TimedCommand
   std::string text; // as written on the command line, for messages
 };
 
+class Instance;
+class JsonWriter;
+
+// What a caller adds to a chain run (`auhost editor` opens an editor and plays events): called on the main
+// thread between blocks. A failure ends the run with its message.
+class ChainHooks
+{
+public:
+  virtual ~ChainHooks() = default;
+  // Both instances are prepared and set, the run loop is on the virtual clock; no block rendered yet.
+  virtual Status Ready(Instance& sender, Instance& receiver) = 0;
+  // Frames [0, pos) are rendered and the commands due at pos are sent; called at 0, after every block and once
+  // more at the end (pos = the frame count).
+  virtual Status AtBoundary(uint64_t pos) = 0;
+  // The render is over (called while the instances are still open, also after a failure).
+  virtual void Finished() {}
+};
+
 struct ChainSetup
 {
   std::string bundle;
@@ -60,6 +78,11 @@ struct ChainSetup
   // The pairing must be Sender on Link ID 1, then Receiver on Link ID 1 (read from "Plugin Mode" and "Link ID").
   // Off only for bundles that do not pair (the harness tests): roles are then given by the order of opening.
   bool checkRoles = true;
+  // With checkRoles: a unit that has neither "Plugin Mode" nor "Link ID" runs unpaired instead of failing.
+  bool rolesOptional = false;
+  // Settings applied before `sender` and `receiver`, on both instances, only to parameters the unit has.
+  std::vector<ParamSetting> defaults;
+  ChainHooks* hooks = nullptr; // not owned; null for none
 };
 
 // RMS (per channel averaged in power) and peak over a whole signal, in dB, floored at kSilenceDB.
@@ -104,6 +127,7 @@ Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& outp
 
 // One line of JSON (no newline): {"instances":[{"role","link_id","params","readouts"}...],"input":{"rms_db",
 // "peak_db"},"output":{...}}. readouts is {} for an instance without them.
-std::string ChainReportJson(const ChainReport& report);
+// `more` may write further keys of the outer object after "output".
+std::string ChainReportJson(const ChainReport& report, const std::function<void(JsonWriter&)>& more = {});
 
 } // namespace auhost

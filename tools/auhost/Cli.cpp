@@ -4,6 +4,7 @@
 
 #include "tools/auhost/AudioData.h"
 #include "tools/auhost/ChainCommand.h"
+#include "tools/auhost/EditorCommand.h"
 #include "tools/auhost/Bundle.h"
 #include "tools/auhost/Info.h"
 #include "tools/auhost/Instance.h"
@@ -24,7 +25,15 @@ constexpr const char* kUsage = "usage: auhost info BUNDLE | auhost render BUNDLE
                                "[--out FILE] [--rate HZ] [--block N] [--seconds S] [--fx SPEC[,SPEC...]] "
                                "[--sender \"NAME=VALUE\"]... [--receiver \"NAME=VALUE\"]... "
                                "[--command \"CODE@SECONDS\"]... [--load-state FILE] [--preset FILE] "
-                               "[--save-state FILE] [--json]";
+                               "[--save-state FILE] [--json] | auhost editor [chain options] "
+                               "[--open sender|receiver] [--screen-scale 1|2] [--event \"EVENT@SECONDS\"]... "
+                               "[--snapshot \"SECONDS:FILE\"]... [--png FILE] [--json]";
+// Printed by --help after the usage line.
+constexpr const char* kHelpDetails = "  editor events (editor units; mouse and key events take shift+ ctrl+ alt+ cmd+): "
+                               "click:X,Y rclick:X,Y dblclick:X,Y move:X,Y drag:X1,Y1:X2,Y2 wheel:X,Y:DELTA key:KEY "
+                               "text:STRING menu:PATH|none alert:N resize:W,H close open\n"
+                               "  a bundle without Sender/Receiver parameters runs as two instances of it in series "
+                               "(the first is called Sender, the second Receiver); settings by name apply to each";
 constexpr uint32_t kMaxBlock = 65536;
 
 int Fail(std::ostream& err, int code, const std::string& message)
@@ -173,12 +182,13 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help")
   {
-    out << kUsage << "\n";
+    out << kUsage << "\n" << kHelpDetails << "\n";
     return kExitOk;
   }
   if (command == "info") return RunInfo(args, out, err);
   if (command == "render") return RunRender(args, out, err);
   if (command == "chain") return RunChainCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+  if (command == "editor") return RunEditorCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
   return Fail(err, kExitUsage, "unknown command \"" + command + "\"; " + kUsage);
 }
 

@@ -1,0 +1,250 @@
+// `auhost editor` on the test bundle with an editor: the host path, events moving controls, snapshots whose pixels
+// change only where the controls are, the scale-2 picture, menus, alerts, closing and reopening, and the errors.
+
+#include "support/AuhostRun.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+
+using namespace toolstest;
+using auhost::kExitFailure;
+
+namespace
+{
+
+// The test bundle's editor (TestGainUI.cpp): 300 × 200 units.
+constexpr int kWidth = 300;
+constexpr int kHeight = 200;
+struct Area
+{
+  int l, t, r, b;
+  bool Contains(int x, int y) const { return x >= l && x < r && y >= t && y < b; }
+};
+constexpr Area kKnob = {10, 10, 120, 150};
+constexpr Area kToggle = {140, 10, 290, 50};
+
+struct Picture
+{
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgba;
+  const uint8_t* At(int x, int y) const { return rgba.data() + (size_t(y) * w + x) * 4; }
+};
+
+Picture ReadPNG(const std::string& path)
+{
+  Picture p;
+  int n = 0;
+  unsigned char* data = stbi_load(path.c_str(), &p.w, &p.h, &n, 4);
+  if (!data) return p;
+  p.rgba.assign(data, data + size_t(p.w) * p.h * 4);
+  stbi_image_free(data);
+  return p;
+}
+
+// Where the pictures go: kept in the test's temporary folder, or in $ZANIQ_PNG_DIR when set (to look at them).
+std::string PictureDir(const TempFolder& temp)
+{
+  const char* dir = std::getenv("ZANIQ_PNG_DIR");
+  return dir ? std::string(dir) : temp.Path().string();
+}
+
+RunResult Editor(std::vector<std::string> args)
+{
+  args.insert(args.begin(), {"editor", "--bundle", ZANIQ_TESTGAIN_UI_BUNDLE, "--seconds", "1"});
+  return RunInProcess(args);
+}
+
+// A parameter's value in the JSON report of an instance ("Sender" or "Receiver").
+double JsonParam(const std::string& json, const std::string& role, const std::string& name)
+{
+  const size_t at = json.find("\"role\":\"" + role + "\"");
+  if (at == std::string::npos) return NAN;
+  const size_t key = json.find("\"" + name + "\":", at);
+  if (key == std::string::npos) return NAN;
+  return std::strtod(json.c_str() + key + name.size() + 3, nullptr);
+}
+
+std::string JsonEditor(const std::string& json)
+{
+  std::smatch m;
+  return std::regex_search(json, m, std::regex("\"editor\":\\{[^}]*\\}")) ? m.str() : std::string();
+}
+
+} // namespace
+
+TEST(EditorRun, DragAndClickChangeTheControlsAndOnlyThem)
+{
+  TempFolder temp;
+  const std::string dir = PictureDir(temp);
+  const std::string before = dir + "/editor_before_x1.png", after = dir + "/editor_after_x1.png";
+  const RunResult run = Editor({"--snapshot", "0.1:" + before, "--event", "drag:65,100:65,40@0.2", "--event",
+                                "click:215,30@0.3", "--snapshot", "0.5:" + after, "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  // The Receiver's editor moved its Gain up and switched Mute on; the Sender is untouched.
+  EXPECT_GT(JsonParam(run.out, "Receiver", "Gain"), 1.0) << run.out;
+  EXPECT_EQ(JsonParam(run.out, "Receiver", "Mute"), 1.0) << run.out;
+  EXPECT_EQ(JsonParam(run.out, "Sender", "Gain"), 0.0) << run.out;
+  const std::string editor = JsonEditor(run.out);
+  EXPECT_NE(editor.find("\"open\":1,\"width\":300,\"height\":200,\"draw_scale\":1,\"screen_scale\":1"),
+            std::string::npos)
+    << editor;
+  EXPECT_NE(editor.find("\"controls\":6"), std::string::npos) << editor; // the panel and five controls
+  EXPECT_EQ(editor.find("\"frames_presented\":0"), std::string::npos) << editor;
+
+  const Picture a = ReadPNG(before), b = ReadPNG(after);
+  ASSERT_EQ(std::tie(a.w, a.h), std::make_tuple(kWidth, kHeight));
+  ASSERT_EQ(std::tie(b.w, b.h), std::make_tuple(kWidth, kHeight));
+  int changedKnob = 0, changedToggle = 0, changedElsewhere = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+    {
+      if (std::memcmp(a.At(x, y), b.At(x, y), 4) == 0) continue;
+      if (kKnob.Contains(x, y)) ++changedKnob;
+      else if (kToggle.Contains(x, y)) ++changedToggle;
+      else ++changedElsewhere;
+    }
+  EXPECT_GT(changedKnob, 50);
+  EXPECT_GT(changedToggle, 50);
+  EXPECT_EQ(changedElsewhere, 0);
+}
+
+TEST(EditorRun, ScaleTwoDrawsTwiceTheSizeOfTheSamePicture)
+{
+  TempFolder temp;
+  const std::string dir = PictureDir(temp);
+  Picture pictures[2];
+  for (int scale = 1; scale <= 2; ++scale)
+  {
+    const std::string file = dir + "/editor_x" + std::to_string(scale) + ".png";
+    const RunResult run = Editor({"--screen-scale", std::to_string(scale), "--png", file, "--json"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(JsonEditor(run.out).find("\"screen_scale\":" + std::to_string(scale)), std::string::npos) << run.out;
+    pictures[scale - 1] = ReadPNG(file);
+  }
+  const Picture& one = pictures[0];
+  const Picture& two = pictures[1];
+  ASSERT_EQ(std::tie(one.w, one.h), std::make_tuple(kWidth, kHeight));
+  ASSERT_EQ(std::tie(two.w, two.h), std::make_tuple(2 * kWidth, 2 * kHeight));
+  // Each 2 × 2 block of the large picture averages to about the small picture's pixel; edges of shapes and text
+  // differ a little, flat areas not at all.
+  double sum = 0;
+  int far = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      for (int c = 0; c < 3; ++c)
+      {
+        const int avg = (two.At(2 * x, 2 * y)[c] + two.At(2 * x + 1, 2 * y)[c] + two.At(2 * x, 2 * y + 1)[c] +
+                         two.At(2 * x + 1, 2 * y + 1)[c] + 2) / 4;
+        const int d = std::abs(avg - one.At(x, y)[c]);
+        sum += d;
+        far += d > 96;
+      }
+  EXPECT_LT(sum / (kWidth * kHeight * 3), 3.0);
+  EXPECT_LT(far, kWidth * kHeight * 3 / 100);
+}
+
+TEST(EditorRun, MenuAndAlertAnswersAreUsedByTheNextMenuAndAlert)
+{
+  // The Mode caption pops a native menu; the Reset button asks before putting Gain back.
+  const RunResult run = Editor({"--event", "menu:Hard@0.1", "--event", "click:215,75@0.1", "--event",
+                                "drag:65,100:65,60@0.2", "--event", "alert:2@0.3", "--event", "click:215,120@0.3",
+                                "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(JsonParam(run.out, "Receiver", "Mode"), 2.0) << run.out;
+  EXPECT_GT(JsonParam(run.out, "Receiver", "Gain"), 1.0) << run.out; // "No": kept
+
+  const RunResult yes = Editor({"--event", "drag:65,100:65,60@0.2", "--event", "alert:1@0.3", "--event",
+                                "click:215,120@0.3", "--event", "menu:#2@0.4", "--event", "click:215,75@0.4",
+                                "--json"});
+  ASSERT_EQ(yes.code, 0) << yes.err;
+  EXPECT_EQ(JsonParam(yes.out, "Receiver", "Gain"), 0.0) << yes.out;
+  EXPECT_EQ(JsonParam(yes.out, "Receiver", "Mode"), 1.0) << yes.out;
+
+  const RunResult none = Editor({"--event", "menu:none@0.1", "--event", "click:215,75@0.1", "--json"});
+  ASSERT_EQ(none.code, 0) << none.err;
+  EXPECT_EQ(JsonParam(none.out, "Receiver", "Mode"), 0.0) << none.out;
+}
+
+TEST(EditorRun, EventsThatFindNothingToActOnFail)
+{
+  TempFolder temp;
+  struct Case
+  {
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const Case cases[] = {
+    {{"--event", "menu:Hard@0.1"}, "menu answer was never used"},
+    {{"--event", "menu:Hard@0.1", "--event", "click:20,170@0.2"}, "menu answer was never used"},
+    {{"--event", "alert:1@0.1"}, "alert answer was never used"},
+    {{"--event", "menu:Loud@0.1", "--event", "click:215,75@0.1"}, "Loud"},
+    {{"--event", "close@0.1", "--event", "click:10,10@0.2"}, "closed"},
+    {{"--event", "close@0.1", "--event", "close@0.2"}, "closed"},
+    {{"--event", "open@0.1"}, "open already"},
+    {{"--event", "click:300,10@0.1"}, "outside the editor"},
+    {{"--event", "close@0.1", "--png", temp / "end.png"}, "closed"},
+    {{"--event", "close@0.1", "--snapshot", "0.2:" + (temp / "s.png")}, "closed"},
+  };
+  for (const Case& c : cases)
+  {
+    const RunResult run = Editor(c.args);
+    ExpectFailure(run, kExitFailure);
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.args[1] << ": " << run.err;
+  }
+}
+
+TEST(EditorRun, CloseAndOpenAgain)
+{
+  TempFolder temp;
+  const std::string file = PictureDir(temp) + "/editor_reopened_x1.png";
+  const RunResult run = Editor({"--event", "click:215,30@0.1", "--event", "close@0.2", "--event", "open@0.3",
+                                "--event", "click:215,30@0.4", "--snapshot", "0.6:" + file, "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  // Mute went on and off again, through two views of the same editor.
+  EXPECT_EQ(JsonParam(run.out, "Receiver", "Mute"), 0.0) << run.out;
+  EXPECT_NE(JsonEditor(run.out).find("\"open\":1"), std::string::npos) << run.out;
+  const Picture p = ReadPNG(file);
+  EXPECT_EQ(std::tie(p.w, p.h), std::make_tuple(kWidth, kHeight));
+}
+
+TEST(EditorRun, TheSenderOpensOnRequestAndUnitsWithoutEditorsSaySo)
+{
+  const RunResult sender = Editor({"--open", "sender", "--event", "click:215,30@0.1", "--json"});
+  ASSERT_EQ(sender.code, 0) << sender.err;
+  EXPECT_EQ(JsonParam(sender.out, "Sender", "Mute"), 1.0) << sender.out;
+  EXPECT_EQ(JsonParam(sender.out, "Receiver", "Mute"), 0.0) << sender.out;
+
+  const RunResult plain = RunInProcess({"editor", "--bundle", ZANIQ_TESTGAIN_BUNDLE, "--seconds", "0.5"});
+  ExpectFailure(plain, kExitFailure, "auhost: Receiver: the plug-in has no editor (it offers no Cocoa view)\n");
+}
+
+TEST(EditorRun, TheProgramPrintsTheSummaryWithTheEditorLine)
+{
+  TempFolder temp;
+  const RunResult run = RunProgram(temp, {"editor", "--bundle", ZANIQ_TESTGAIN_UI_BUNDLE, "--seconds", "0.5"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("editor:            Receiver, 300 x 200 at draw scale 1, screen scale 1, 6 controls, "),
+            std::string::npos)
+    << run.out;
+}
+
+class EditorProduct : public ProductTest
+{
+};
+
+TEST_F(EditorProduct, SaysClearlyWhenTheProductHasNoEditor)
+{
+  const RunResult run = RunProgram(mTemp, {"editor", "--bundle", mBundle, "--seconds", "0.5"}, mTemp / "home");
+  if (run.code == 0) GTEST_SKIP() << "the product has an editor in this build";
+  ExpectFailure(run, kExitFailure);
+  EXPECT_NE(run.err.find("no editor"), std::string::npos) << run.err;
+}
