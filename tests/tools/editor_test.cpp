@@ -90,7 +90,10 @@ TEST(EditorRun, DragAndClickChangeTheControlsAndOnlyThem)
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, "");
   // The Receiver's editor moved its Gain up and switched Mute on; the Sender is untouched.
+  // The knob hides and locks the cursor while it drags: with real motion it sees 60 units of deltas; positions
+  // jumping back to the locked point would add up to far more and pin it at the top (24 dB).
   EXPECT_GT(JsonParam(run.out, "Receiver", "Gain"), 1.0) << run.out;
+  EXPECT_LT(JsonParam(run.out, "Receiver", "Gain"), 23.0) << run.out;
   EXPECT_EQ(JsonParam(run.out, "Receiver", "Mute"), 1.0) << run.out;
   EXPECT_EQ(JsonParam(run.out, "Sender", "Gain"), 0.0) << run.out;
   const std::string editor = JsonEditor(run.out);
@@ -172,6 +175,48 @@ TEST(EditorRun, MenuAndAlertAnswersAreUsedByTheNextMenuAndAlert)
   const RunResult none = Editor({"--event", "menu:none@0.1", "--event", "click:215,75@0.1", "--json"});
   ASSERT_EQ(none.code, 0) << none.err;
   EXPECT_EQ(JsonParam(none.out, "Receiver", "Mode"), 0.0) << none.out;
+}
+
+TEST(EditorRun, WheelTextKeysAndModifiersReachTheControls)
+{
+  auto gainAfter = [](std::vector<std::string> events) {
+    std::vector<std::string> args;
+    for (const std::string& e : events) args.insert(args.end(), {"--event", e});
+    args.push_back("--json");
+    const RunResult run = Editor(args);
+    EXPECT_EQ(run.code, 0) << run.err;
+    return JsonParam(run.out, "Receiver", "Gain");
+  };
+  // A wheel line moves the knob by 1 % of its range (94 dB), a tenth of that with Shift; values on 0.01 dB steps.
+  EXPECT_NEAR(gainAfter({"wheel:65,80:3@0.1"}), 2.82, 0.006);
+  EXPECT_NEAR(gainAfter({"shift+wheel:65,80:3@0.1"}), 0.28, 0.006);
+  EXPECT_NEAR(gainAfter({"move:65,80@0.05", "wheel:65,80:-2@0.1"}), -1.88, 0.006);
+  // Shift drags ten times finer.
+  const double coarse = gainAfter({"drag:65,100:65,40@0.1"});
+  const double fine = gainAfter({"shift+drag:65,100:65,40@0.1"});
+  EXPECT_NEAR(fine * 10.0, coarse, 0.11) << fine << " " << coarse;
+  // A click on the knob's value asks for one in a native text field; typing and Return, keypad Enter or Tab
+  // enter it.
+  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:-7.5@0.1", "key:return@0.1"}), -7.5, 0.006);
+  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:12@0.1", "key:backspace@0.1", "key:enter@0.1"}), 1.0, 0.006);
+  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:3@0.1", "key:tab@0.2"}), 3.0, 0.006);
+  // Letters are refused by the field's formatter; Escape is just a key to the editor.
+  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:4x@0.1", "key:return@0.1", "key:escape@0.2"}), 4.0, 0.006);
+}
+
+TEST(EditorRun, TheHostResizesTheView)
+{
+  TempFolder temp;
+  const std::string file = PictureDir(temp) + "/editor_resized_x2.png";
+  const RunResult run = Editor({"--screen-scale", "2", "--event", "resize:400,250@0.1", "--event",
+                                "click:215,30@0.2", "--snapshot", "0.4:" + file, "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(JsonEditor(run.out).find("\"width\":400,\"height\":250,\"draw_scale\":1,\"screen_scale\":2"),
+            std::string::npos)
+    << run.out;
+  // The frame drawn after the resize fills the new size in device pixels.
+  const Picture p = ReadPNG(file);
+  EXPECT_EQ(std::tie(p.w, p.h), std::make_tuple(800, 500));
 }
 
 TEST(EditorRun, EventsThatFindNothingToActOnFail)
