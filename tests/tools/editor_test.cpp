@@ -2,6 +2,7 @@
 // change only where the controls are, the scale-2 picture, menus, alerts, closing and reopening, and the errors.
 
 #include "support/AuhostRun.h"
+#include "tools/auhost/ChainRun.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -16,6 +17,7 @@
 
 using namespace toolstest;
 using auhost::kExitFailure;
+using auhost::Status;
 
 namespace
 {
@@ -191,6 +193,8 @@ TEST(EditorRun, WheelTextKeysAndModifiersReachTheControls)
   EXPECT_NEAR(gainAfter({"wheel:65,80:3@0.1"}), 2.82, 0.006);
   EXPECT_NEAR(gainAfter({"shift+wheel:65,80:3@0.1"}), 0.28, 0.006);
   EXPECT_NEAR(gainAfter({"move:65,80@0.05", "wheel:65,80:-2@0.1"}), -1.88, 0.006);
+  // A double click puts the knob back to its default.
+  EXPECT_EQ(gainAfter({"drag:65,100:65,40@0.1", "dblclick:65,80@0.2"}), 0.0);
   // Shift drags ten times finer.
   const double coarse = gainAfter({"drag:65,100:65,40@0.1"});
   const double fine = gainAfter({"shift+drag:65,100:65,40@0.1"});
@@ -292,4 +296,66 @@ TEST_F(EditorProduct, SaysClearlyWhenTheProductHasNoEditor)
   if (run.code == 0) GTEST_SKIP() << "the product has an editor in this build";
   ExpectFailure(run, kExitFailure);
   EXPECT_NE(run.err.find("no editor"), std::string::npos) << run.err;
+}
+
+// --- The chain as the editor command sets it up ---
+
+namespace
+{
+
+double ReportParam(const auhost::ChainReport& report, size_t instance, const std::string& name)
+{
+  for (const auto& [n, v] : report.instances.at(instance).params)
+    if (n == name) return v;
+  return NAN;
+}
+
+} // namespace
+
+TEST(EditorChain, AUnitThatDoesNotPairRunsAsTwoInstancesAndSkipsDefaultsItLacks)
+{
+  auhost::ChainSetup setup;
+  setup.bundle = ZANIQ_TESTGAIN_UI_BUNDLE;
+  setup.rolesOptional = true;
+  setup.defaults = {{"Online Update Check", "0"}, {"Mute", "on"}};
+  setup.receiver = {{"Mute", "off"}, {"Gain", "-6"}};
+  const auhost::AudioData input = Sine(2, 4800, 440.0, 0.5);
+  auhost::AudioData output;
+  auhost::ChainReport report;
+  Status s = auhost::RunChain(setup, input, output, report);
+  ASSERT_TRUE(s.ok()) << s.message();
+  ASSERT_EQ(report.instances.size(), 2u);
+  EXPECT_EQ(report.instances[0].role, "Sender");
+  EXPECT_EQ(report.instances[1].role, "Receiver");
+  // Defaults reach both; a setting for one instance comes later and wins there.
+  EXPECT_EQ(ReportParam(report, 0, "Mute"), 1.0);
+  EXPECT_EQ(ReportParam(report, 1, "Mute"), 0.0);
+  EXPECT_EQ(ReportParam(report, 1, "Gain"), -6.0);
+  // The Sender mutes, so the Receiver gets silence.
+  EXPECT_EQ(report.output.peakDB, auhost::kSilenceDB);
+
+  // `auhost chain` itself still insists on a pair.
+  setup.rolesOptional = false;
+  s = auhost::RunChain(setup, input, output, report);
+  EXPECT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("does not pair"), std::string::npos) << s.message();
+}
+
+class EditorChainProduct : public ProductTest
+{
+};
+
+TEST_F(EditorChainProduct, TheUpdateCheckStartsOffUnlessTheCommandLineSetsIt)
+{
+  auhost::ChainSetup setup;
+  setup.bundle = mBundle;
+  setup.rolesOptional = true;
+  setup.defaults = {{"Online Update Check", "0"}};
+  setup.receiver = {{"Online Update Check", "1"}};
+  auhost::AudioData output;
+  auhost::ChainReport report;
+  const Status s = auhost::RunChain(setup, Sine(2, 4800, 440.0, 0.1), output, report);
+  ASSERT_TRUE(s.ok()) << s.message();
+  EXPECT_EQ(ReportParam(report, 0, "Online Update Check"), 0.0);
+  EXPECT_EQ(ReportParam(report, 1, "Online Update Check"), 1.0);
 }
