@@ -76,6 +76,9 @@ public:
   // Schedules the timer in the mode (NSDefaultRunLoopMode, NSRunLoopCommonModes or another name). An invalid
   // timer is not added.
   void addTimer_forMode(NSTimer* timer, NSString* mode);
+  // The same with a CoreFoundation mode name (kCFRunLoopCommonModes, kCFRunLoopDefaultMode), as toll-free
+  // bridging allows on the platform.
+  void addTimer_forMode(NSTimer* timer, CFRunLoopMode mode);
   CFRunLoopRef getCFRunLoop() const { return CFRunLoopGetMain(); }
 
 private:
