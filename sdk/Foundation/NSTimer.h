@@ -14,7 +14,8 @@ extern NSString* const NSModalPanelRunLoopMode;
 
 // A timer retains its target (and user info) until it is invalidated; a scheduled timer is retained by the run
 // loop until it is invalidated (a non-repeating timer invalidates itself after it fires). The selector receives
-// the timer. An interval ≤ 0 is taken as 0.1 ms, as on the platform.
+// the timer. An interval ≤ 0 is taken as 0.1 ms, as on the platform. [the thread that pumps the run loop]: as on
+// the platform, a timer is invalidated on the thread it runs on.
 class NSTimer : public NSObject
 {
 public:
