@@ -1014,6 +1014,21 @@ public:
   std::vector<std::string> names;
 };
 
+TEST_F(AppKitTest, AContentViewRemovedFromItsWindowLeavesIt)
+{
+  auto* v = new LogView("content", NSMakeRect(0, 0, 1, 1), true, &log);
+  window->setContentView(v);
+  EXPECT_DOUBLE_EQ(v->frame().size.width, 400) << "the content view takes the content size";
+  window->makeFirstResponder(v);
+  log.clear();
+  v->removeFromSuperview();
+  EXPECT_EQ(window->contentView(), nullptr);
+  EXPECT_EQ(window->firstResponder(), window);
+  EXPECT_EQ(log, (std::vector<std::string>{"content resign", "content out of window"}));
+  EXPECT_EQ(v->retainCount(), 1u);
+  v->release();
+}
+
 TEST_F(AppKitTest, AppearanceChangesReachEveryViewThatInheritsThem)
 {
   auto* inherits = new AppearanceView();
