@@ -159,6 +159,14 @@ CAMetalLayer* IGraphicsView_vZANIQ_au::metalLayer() const
   return dynamic_cast<CAMetalLayer*>(layer());
 }
 
+CGContextRef IGraphicsView_vZANIQ_au::getCGContextRef() const
+{
+  NSGraphicsContext* current = NSGraphicsContext::currentContext();
+  if (!current) return nullptr;
+  NSGraphicsContext* flipped = NSGraphicsContext::graphicsContextWithCGContext_flipped(current->CGContext(), YES);
+  return flipped ? flipped->CGContext() : nullptr;
+}
+
 void IGraphicsView_vZANIQ_au::setDrawableSizeForScale(CGFloat scale)
 {
   if (CAMetalLayer* metal = metalLayer())

@@ -55,6 +55,8 @@ public:
   void render();
   NSTimer* timer() const { return mTimer; }
   CAMetalLayer* metalLayer() const;
+  // The CoreGraphics context of the current graphics context, flipped; null when nothing is being drawn.
+  CGContextRef getCGContextRef() const;
 
   // ---- NSView ----
   BOOL isOpaque() const override { return mGraphics ? YES : NO; }

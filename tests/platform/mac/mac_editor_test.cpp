@@ -204,6 +204,7 @@ TEST(MacEditor, HostRemovingTheViewWhileTheEditorCloses)
     if (subs->count()) static_cast<NSView*>(subs->objectAtIndex(0))->removeFromSuperview();
   };
   e.editor.CloseWindow();
+  e.editor.onUIClose = nullptr;
   EXPECT_EQ(e.editor.GetUI(), nullptr);
   EXPECT_EQ(e.editor.uiCloses, 1);
   EXPECT_EQ(content->subviews()->count(), 0u);
@@ -317,6 +318,25 @@ TEST(MacEditor, AppearanceAndFocus)
   ASSERT_TRUE(e.G().ControlIsCaptured());
   ZQAppKitDeactivate();
   EXPECT_FALSE(e.G().ControlIsCaptured());
+}
+
+// A view that moves to another window listens to that window only, once.
+TEST(MacEditor, MovingToAnotherWindow)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  IGraphicsView_vZANIQ_au* view = e.View();
+  const NSUInteger registrations = NSNotificationCenter::defaultCenter()->ZQObserverCount(view);
+  EXPECT_EQ(registrations, 3u);
+  NSWindow* other = ZQAppKitMakeWindow(kW, kH, 2.0);
+  // Moving keeps the editor open: the view goes straight into the other window.
+  other->contentView()->addSubview(view);
+  EXPECT_EQ(view->window(), other);
+  EXPECT_EQ(e.G().GetScreenScale(), 2.f);
+  EXPECT_EQ(NSNotificationCenter::defaultCenter()->ZQObserverCount(view), registrations);
+  EXPECT_EQ(e.editor.uiCloses, 0);
+  e.editor.CloseWindow();
+  other->release();
 }
 
 } // namespace
