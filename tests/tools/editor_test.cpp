@@ -174,6 +174,11 @@ TEST(EditorRun, MenuAndAlertAnswersAreUsedByTheNextMenuAndAlert)
   EXPECT_EQ(JsonParam(yes.out, "Receiver", "Gain"), 0.0) << yes.out;
   EXPECT_EQ(JsonParam(yes.out, "Receiver", "Mode"), 1.0) << yes.out;
 
+  // A text matches an item that begins with it and a space.
+  const RunResult soft = Editor({"--event", "menu:Soft@0.1", "--event", "click:215,75@0.1", "--json"});
+  ASSERT_EQ(soft.code, 0) << soft.err;
+  EXPECT_EQ(JsonParam(soft.out, "Receiver", "Mode"), 1.0) << soft.out;
+
   const RunResult none = Editor({"--event", "menu:none@0.1", "--event", "click:215,75@0.1", "--json"});
   ASSERT_EQ(none.code, 0) << none.err;
   EXPECT_EQ(JsonParam(none.out, "Receiver", "Mode"), 0.0) << none.out;
@@ -235,7 +240,10 @@ TEST(EditorRun, EventsThatFindNothingToActOnFail)
     {{"--event", "menu:Hard@0.1"}, "menu answer was never used"},
     {{"--event", "menu:Hard@0.1", "--event", "click:20,170@0.2"}, "menu answer was never used"},
     {{"--event", "alert:1@0.1"}, "alert answer was never used"},
-    {{"--event", "menu:Loud@0.1", "--event", "click:215,75@0.1"}, "Loud"},
+    {{"--event", "menu:Loud@0.1", "--event", "click:215,75@0.1"}, "no item \"Loud\""},
+    {{"--event", "menu:Har@0.1", "--event", "click:215,75@0.1"}, "no item \"Har\""}, // prefixes end at a space
+    {{"--event", "menu:#4@0.1", "--event", "click:215,75@0.1"}, "no item \"#4\""},
+    {{"--event", "alert:5@0.1", "--event", "click:215,120@0.1"}, "no button 5"},
     {{"--event", "close@0.1", "--event", "click:10,10@0.2"}, "closed"},
     {{"--event", "close@0.1", "--event", "close@0.2"}, "closed"},
     {{"--event", "open@0.1"}, "open already"},
