@@ -116,6 +116,25 @@ TEST(MacEvents, KeysReachTheControlUnderTheMouse)
   EXPECT_FLOAT_EQ(e.editor.events[0].y, 90.f);
 }
 
+TEST(MacEvents, TabletInputIsNotWarped)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(20, 90), 0, 1, NSEventSubtypeTabletPoint);
+  EXPECT_TRUE(e.G().GetTabletInput());
+  const int warps = ZQAppKitCursorWarpCount();
+  e.G().MoveMouseCursor(10, 10);
+  EXPECT_EQ(ZQAppKitCursorWarpCount(), warps);
+  ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(21, 90));
+  EXPECT_FALSE(e.G().GetTabletInput());
+  e.G().MoveMouseCursor(10, 10);
+  EXPECT_EQ(ZQAppKitCursorWarpCount(), warps + 1);
+  float x = 0.f, y = 0.f;
+  e.G().GetMouseLocation(x, y);
+  EXPECT_NEAR(x, 10.f, 1.f);
+  EXPECT_NEAR(y, 10.f, 1.f);
+}
+
 TEST(MacEvents, WheelIsUnscaled)
 {
   NSAutoreleasePool pool;
