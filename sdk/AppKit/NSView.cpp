@@ -322,7 +322,17 @@ void NSView::addSubview(NSView* view)
 void NSView::removeFromSuperview()
 {
   NSView* parent = mSuperview;
-  if (!parent) return;
+  if (!parent)
+  {
+    // A window's content view leaves its window.
+    if (mWindow && mWindow->contentView() == this)
+    {
+      retain();
+      mWindow->setContentView(nullptr);
+      release();
+    }
+    return;
+  }
   retain();
   if (NSWindow* w = mWindow) w->ForgetView(this);
   if (mSuperview != parent) // removed again while the window let go of it
