@@ -320,6 +320,18 @@ TEST(MacCursor, HiddenTwiceShownTwice)
   EXPECT_NEAR(ZQAppKitCursorLocation().y, before.y, 1.0);
 }
 
+// The window closes underneath a drag that hid the cursor: the cursor shows again.
+TEST(MacCursor, ClosingTheWindowShowsTheCursor)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  e.G().HideMouseCursor(true, true);
+  ASSERT_EQ(ZQAppKitCursorHideCount(), 1);
+  e.G().CloseWindow();
+  EXPECT_EQ(ZQAppKitCursorHideCount(), 0);
+  EXPECT_FALSE(e.G().GetCursorHidden());
+}
+
 TEST(MacCursor, LockedCursorStaysPut)
 {
   NSAutoreleasePool pool;
