@@ -261,13 +261,25 @@ void ZANIQ::RefreshLinkPresence()
 
 void ZANIQ::OnUIOpen()
 {
-  PluginAU::OnUIOpen();
+  for (int i = 0; i < NParams(); ++i)
+  {
+    const IParam* param = GetParam(i);
+    if (!param) continue;
+    double value = param->Value();
+    const double step = param->GetStep();
+    if (param->GetStepped() && step > 0.0) value = std::round(value / step) * step;
+    value = std::max(param->GetMin(), std::min(value, param->GetMax()));
+    const double normalized = std::clamp(param->ToNormalized(value), 0.0, 1.0);
+    SendParameterValueFromDelegate(i, normalized, true);
+  }
   mUIOpen.store(true);
 }
 
 void ZANIQ::OnUIClose()
 {
   mUIOpen.store(false);
+  // The context deletes the selector right after this; nothing may write through the pointer from now on.
+  mLinkIDSelector = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -7,8 +7,9 @@
 //
 // Sources: ZANIQ.cpp (construction, destruction, DSP reset, registry join, request hand-over),
 // ZANIQ_Params.cpp (parameter table, "Init" preset), ZANIQ_ParamChange.cpp (OnParamChange for parameters 0 to
-// 45, entry filter, common tail, link moves), Settings.cpp (ReadIniValue). Block processing, commands 46 to 68,
-// idle work and the editor hooks live in files of their own.
+// 45, entry filter, common tail, link moves), Settings.cpp (ReadIniValue). Block processing, commands 46 to 68
+// and idle work live in files of their own; the editor hooks are defined in ui/ (engine/noeditor/ for builds
+// without the editor).
 //
 // Threads and sharing. OnParamChange runs on the caller's thread (main thread for the editor, any thread for
 // host automation) and never takes the processing mutex. Everything it shares with the audio thread is either
@@ -26,6 +27,7 @@
 #include "engine/XMLPresets.h"
 #include "engine/ZaniqPrivateProperties.h"
 #include "framework/IPreset.h"
+#include "graphics/IGraphicsStructs.h"
 
 #include <array>
 #include <atomic>
@@ -33,6 +35,12 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+namespace plugin::igraphics
+{
+class IControl;
+class IGraphics;
+} // namespace plugin::igraphics
 
 // Latency towards the host.
 class IExtPDCHandler
@@ -299,6 +307,74 @@ public:
   virtual bool GetControlPress(int tag, EPressControl kind, ControlPress& press) const;
 
   // ---------------------------------------------------------------------------------------------------------
+  // The editor itself (ui/) [main thread]
+  // ---------------------------------------------------------------------------------------------------------
+
+  // Controls whose list position the layout remembers, in attachment order.
+  enum EEditorControl : int
+  {
+    kCtlSenderBackground, kCtlReceiverBackground, kCtlSimpleBackgroundPost, kCtlSimpleBackgroundPre,
+    kCtlQuickHelp, kCtlHelpPage, kCtlSenderLED, kCtlReceiverLED, kCtlAutoLink, kCtlLatencyField, kCtlPDCSwitch,
+    kCtlOverLED, kCtlReferenceField, kCtlDriveKnob, kCtlDriveReadout, kCtlPrePostExpert, kCtlPrePostSimple,
+    kCtlMatchMode, kCtlInverse, kCtlDelta, kCtlConfigSwitch, kCtlSnapshots, kCtlClear, kCtlStore, kCtlActive,
+    kCtlResetPreLevels, kCtlResetPreDiff, kCtlMatchPre, kCtlResetPostDiff, kCtlMatchPost, kCtlSimpleReset,
+    kCtlSimpleMatch, kCtlPreDiffReadout, kCtlPreGainReadout, kCtlPreCurrentReadout, kCtlPreMaxReadout,
+    kCtlPostDiffReadout, kCtlPostGainReadout, kCtlConfigBackground, kCtlMinAutoGain, kCtlMaxAutoGain,
+    kCtlAutoGainTolerance, kCtlUpdateIcon,
+    kNumEditorControls // 43
+  };
+  // Places of the controls that move between the expert (index 0) and the simple (index 1) view, in the editor's
+  // base space (424 x 610 points).
+  struct EditorPlaces
+  {
+    std::array<std::array<plugin::igraphics::IRECT, 3>, 2> matchButtons{}; // manual, auto, gain stage
+    std::array<plugin::igraphics::IRECT, 2> receiverLED{};
+    std::array<plugin::igraphics::IRECT, 2> active{};
+    std::array<plugin::igraphics::IRECT, 2> delta{};
+    std::array<plugin::igraphics::IRECT, 2> preCurrent{};
+    std::array<plugin::igraphics::IRECT, 2> postDiff{};
+    std::array<plugin::igraphics::IRECT, 2> postGain{};
+  };
+
+  // The make-graphics function: the platform's graphics context, 424 x 610 at 60 fps and the current "GUI Scale".
+  plugin::igraphics::IGraphics* CreateEditorGraphics();
+  // The layout function: fonts, bitmaps and the 70 controls plus the corner resizer, then UpdateControlLayout.
+  // Does nothing on a context that already holds controls; clears the has-editor flag when the context cannot
+  // draw.
+  void LayoutControls(plugin::igraphics::IGraphics* graphics);
+  // The draw scale of entry idx of the fixed scale menu (0: minimum of "GUI Scale", 1-9: 0.75 to 2.75, 10: its
+  // maximum); the default 1.0 for any other index.
+  double GetGUIScaleForIndex(unsigned idx) const;
+
+  // The remembered list position of a control (-1 before the first layout).
+  int GetEditorControlIndex(EEditorControl which) const { return mEditorIndex[size_t(which)]; }
+  // The control itself while an editor with a finished layout is open; null otherwise.
+  plugin::igraphics::IControl* GetEditorControl(EEditorControl which) const;
+  const EditorPlaces& GetEditorPlaces() const { return mEditorPlaces; }
+  bool IsLayoutDone() const { return mLayoutDone; }
+  // The Link-ID selector while the editor holding it is open; null otherwise.
+  plugin::igraphics::IControl* GetLinkIDSelector() const { return mLinkIDSelector; }
+
+protected:
+  // Whether the editor operations may touch controls: has-editor flag, a context, a finished layout, controls.
+  bool EditorIsLaidOut() const;
+
+  std::array<int, kNumEditorControls> mEditorIndex = MakeNoEditorIndex();
+  EditorPlaces mEditorPlaces;
+  bool mLayoutDone = false;
+  plugin::igraphics::IControl* mLinkIDSelector = nullptr; // cleared when the editor closes
+
+private:
+  static constexpr std::array<int, kNumEditorControls> MakeNoEditorIndex()
+  {
+    std::array<int, kNumEditorControls> a{};
+    for (int& i : a) i = -1;
+    return a;
+  }
+
+public:
+
+  // ---------------------------------------------------------------------------------------------------------
   // State read by processing, idle work, the editor and tests [any thread]
   // ---------------------------------------------------------------------------------------------------------
 
@@ -439,7 +515,7 @@ protected:
   // ---------------------------------------------------------------------------------------------------------
   // --- commands, snapshots and idle ---
   // Editor commands 46 to 68 (ZANIQ_Commands.cpp), idle work, info page and update check (ZANIQ_Idle.cpp,
-  // UpdateCheck.h), editor hooks the product user interface supplies (ZANIQ_CommandHooksStub.cpp until then).
+  // UpdateCheck.h), editor hooks the product user interface supplies (ui/ZANIQ_EditorHooks.cpp).
   // ---------------------------------------------------------------------------------------------------------
 public:
   static constexpr int kEditorBaseWidth = 424; // graphics units; the rescale keeps this size

@@ -538,6 +538,8 @@ public:
   bool GetResizingInProcess() const { return mResizingInProcess; }
   void SetResizingInProcess(bool resizing) { mResizingInProcess = resizing; }
   EUIResizerMode GetResizerMode() const { return mResizerMode; }
+  // The corner resizer's own choice of mode at mouse-down (product resizers pick size or scale per gesture).
+  void SetResizerMode(EUIResizerMode mode) { mResizerMode = mode; }
 
   // =============================================================================================================
   // Attaching, finding and removing controls [main thread]
@@ -747,6 +749,8 @@ public:
   bool MultiTouchEnabled() const { return mEnableMultiTouch; }
   IControl* GetMouseOverControl() const { return mMouseOver; }
   int GetMouseOverIdx() const { return mMouseOverIdx; }
+  // For a control that applies a prompt's value as if the mouse were still where the prompt opened.
+  void SetMouseOverIdx(int idx) { mMouseOverIdx = idx; }
 
   void SetKeyHandlerFunc(IKeyHandlerFunc func) { mKeyHandlerFunc = std::move(func); }
   // Stores the flag and updates the platform's tooltips when it changes.

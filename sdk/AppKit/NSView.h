@@ -289,6 +289,7 @@ private:
   friend void ZQAppKitSetBackingScale(NSWindow*, CGFloat);
   friend void ZQAppKitSetAppearance(NSString*);
   void SetWindowRecursive(NSWindow* window);
+  void Detach(); // out of the superview, keeping the window (the caller holds a reference)
   void NotifyBackingChanged();
   void NotifyAppearanceChanged();
   void FrameChanged(NSRect old);

@@ -1,8 +1,7 @@
-// Link registry: slot addressing, buffer queues, the Sender-to-Receiver exchange, peer commands, automatic pairing,
-// moves, re-pairing and instance numbering.
+// Link registry: slot addressing, the Sender-to-Receiver exchange (its buffer queues are exercised through it),
+// peer commands, automatic pairing, moves, re-pairing and instance numbering.
 
 #include "engine/LinkRegistry.h"
-#include "engine/support/alloc_counter.h"
 
 #include <gtest/gtest.h>
 
@@ -60,28 +59,6 @@ TEST(LinkRegistryAddressing, OutOfRangeIDsUseSlotZero)
 
   LinkRegistry reg;
   EXPECT_TRUE(&reg.Slot(0) == &reg.Slot(257) && &reg.Slot(0) == &reg.Slot(-3) && &reg.Slot(255) != &reg.Slot(256));
-}
-
-// --- BufferQueue ---
-
-TEST(BufferQueue, DropsWhenFullAndKeepsOrder)
-{
-  LinkBuffer a, b, c;
-  BufferQueue q(2);
-  EXPECT_EQ(q.Pop(), nullptr);
-  EXPECT_EQ((std::vector{q.Push(&a), q.Push(&b), q.Push(&c)}), (std::vector{true, true, false}));
-  EXPECT_EQ(q.Pop(), &a);
-  EXPECT_TRUE(q.Push(&c)); // wrap-around keeps FIFO order
-  EXPECT_EQ((std::vector{q.Pop(), q.Pop(), q.Pop()}), (std::vector<LinkBuffer*>{&b, &c, nullptr}));
-
-  // TakeNext cycles through what is queued without taking it out.
-  EXPECT_EQ(q.TakeNext(), nullptr);
-  q.Push(&a);
-  q.Push(&b);
-  EXPECT_EQ((std::vector{q.TakeNext(), q.TakeNext(), q.TakeNext()}), (std::vector<LinkBuffer*>{&a, &b, &a}));
-  EXPECT_EQ(q.Count(), 2);
-  q.Clear();
-  EXPECT_EQ(q.Pop(), nullptr);
 }
 
 // --- LinkSlot ---
@@ -155,7 +132,8 @@ TEST(LinkSlot, SenderNeverWritesTheBlockBeingRead)
   EXPECT_EQ(Next(s), 7.0);
 }
 
-TEST(LinkSlot, CommandsAreTakenOnceAndNothingAllocates)
+// (That the exchange and the commands allocate nothing is counted over whole blocks of the signal path.)
+TEST(LinkSlot, CommandsAreTakenOnce)
 {
   LinkSlot s;
   int code = 123;
@@ -163,22 +141,10 @@ TEST(LinkSlot, CommandsAreTakenOnceAndNothingAllocates)
   EXPECT_FALSE(s.TakeCommand(code, value));
   EXPECT_EQ(code, 123);
   s.PostCommand(9, -6.0);
-  s.PostCommand(7, 0.0);  // a later post overwrites
+  s.PostCommand(7, 0.0); // a later post overwrites
   ASSERT_TRUE(s.TakeCommand(code, value));
   EXPECT_EQ(std::pair(code, value), std::pair(7, 0.0));
   EXPECT_FALSE(s.TakeCommand(code, value));
-
-  // The exchange and the commands never allocate.
-  const std::vector<double> v(512, 0.5);
-  testsupport::AllocationScope scope;
-  for (int i = 0; i < 100; ++i)
-  {
-    ASSERT_TRUE(s.SenderWrite(v.data(), v.data(), 512));
-    s.ReceiverRelease(s.ReceiverAcquire());
-    s.PostCommand(33, 1.0);
-    ASSERT_TRUE(s.TakeCommand(code, value));
-  }
-  EXPECT_EQ(scope.Count(), 0u);
 }
 
 // --- Automatic pairing ---

@@ -206,6 +206,8 @@ TEST_F(PresetTest, MissingOrRefusedDefaultPresetLeavesTheDefaults)
 {
   PresetZANIQ& plain = MakePlug();
   const std::vector<double> defaults = Values(plain);
+  EXPECT_FALSE(plain.LoadDefaultPreset(Util_String("")));
+  EXPECT_FALSE(plain.LoadDefaultPreset(Util_String((mHome.Path() / "nowhere").c_str())));
   mPlugs.clear();
 
   for (const std::string& text : {std::string(), std::string("not xml"),

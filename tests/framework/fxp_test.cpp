@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -30,43 +27,15 @@ public:
   }
   void InformHostOfPresetChange() override { ++presetChanges; }
 
-  // Names, flags and chunks of every slot, the current slot and the values, to see that nothing changed.
-  std::string Everything() const
-  {
-    std::string s;
-    for (int i = 0; i < NPresets(); ++i)
-    {
-      const IPreset* p = GetPreset(i);
-      s += std::string(p->mName) + (p->mInitialized ? "+" : "-");
-      if (p->mChunk.Size()) s.append(reinterpret_cast<const char*>(p->mChunk.GetData()), p->mChunk.Size());
-      s += '|';
-    }
-    char value[32];
-    for (double v : Values())
-      s.append(value, std::snprintf(value, sizeof value, "%a ", v));
-    return s + std::to_string(GetCurrentPresetIdx());
-  }
   int presetChanges = 0;
 };
 
 Bytes ReadBytes(const fs::path& p)
 {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
+  return test::ReadAll<Bytes>(p);
 }
-
-void WriteBytes(const fs::path& p, const Bytes& bytes)
-{
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-fs::path TempPath(const char* name)
-{
-  const fs::path dir = fs::path(testing::TempDir()) / "zaniq_fxp_test";
-  fs::create_directories(dir);
-  fs::remove_all(dir / name);
-  return dir / name;
-}
+using test::TempPath;
+using test::WriteAll;
 
 // Big-endian helpers for the expected bytes.
 void BE(Bytes& v, std::initializer_list<uint32_t> words)
@@ -173,7 +142,7 @@ TEST(FxpFiles, NamesFillTheFieldWithAtLeastOneZero)
   for (char fill : {'c', '\0'})
   {
     std::fill(bytes.begin() + 28, bytes.begin() + 56, fill);
-    WriteBytes(path, bytes);
+    WriteAll(path, bytes);
     ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
     EXPECT_EQ(std::string(other.GetPresetName(0)), std::string(28, 'c'));
   }
@@ -225,7 +194,7 @@ TEST(FxbFiles, ChunkFormBankBytesAndRoundTrip)
   FilePlug other(true);
   ASSERT_TRUE(other.RestorePreset(2)); // the current slot is recalled after the bank is read
   ASSERT_TRUE(other.LoadBankFromFXB(path.c_str()));
-  EXPECT_EQ(std::pair(other.Everything(), other.presetChanges), std::pair(plug.Everything(), 1));
+  EXPECT_EQ(std::pair(other.Slots(true), other.presetChanges), std::pair(plug.Slots(true), 1));
 }
 
 // ---- Refusals ----
@@ -240,24 +209,24 @@ TEST(FxpFiles, RefusedFilesChangeNothing)
   const Bytes bytes = ReadBytes(path);
   FilePlug other(true);
   other.SetValues(-7.0, false, 0, 0);
-  const std::string before = other.Everything();
+  const std::string before = other.Slots(true);
   Bytes foreign = bytes; // another plug-in's id
   foreign[19] ^= 1;
-  WriteBytes(path, foreign);
+  WriteAll(path, foreign);
   EXPECT_FALSE(other.LoadProgramFromFXP(path.c_str()));
   // A state the plug-in refuses (cut short inside the chunk) is undone completely.
   Bytes shortState(bytes.begin(), bytes.end() - 12);
   shortState[56 + 3] -= 12; // chunk size field
-  WriteBytes(path, shortState);
+  WriteAll(path, shortState);
   EXPECT_FALSE(other.LoadProgramFromFXP(path.c_str()));
   const std::string missing = path.string() + ".missing";
   for (const char* bad : {missing.c_str(), "", static_cast<const char*>(nullptr)})
     EXPECT_FALSE(other.LoadProgramFromFXP(bad));
   EXPECT_FALSE(other.LoadBankFromFXB(nullptr));
-  EXPECT_EQ(std::pair(other.Everything(), other.presetChanges), std::pair(before, 0));
+  EXPECT_EQ(std::pair(other.Slots(true), other.presetChanges), std::pair(before, 0));
 
   // The chunk form needs a plug-in that does state chunks.
-  WriteBytes(path, bytes);
+  WriteAll(path, bytes);
   EXPECT_FALSE(FilePlug(false).LoadProgramFromFXP(path.c_str()));
 }
 
@@ -270,14 +239,14 @@ TEST(FxbFiles, RefusedBankIsUndone)
   Bytes bytes = ReadBytes(path);
   bytes.resize(bytes.size() - 8); // cut the last slot's state short and shrink the chunk size to match
   bytes[156 + 3] -= 8;
-  WriteBytes(path, bytes);
+  WriteAll(path, bytes);
   FilePlug other(true);
   other.SetValues(9.0, true, 3, 2);
   other.MakePresetFromChunk("keep", other.State());
   other.SetValues(-9.0, false, 1, 0);
-  const std::string before = other.Everything();
+  const std::string before = other.Slots(true);
   EXPECT_FALSE(other.LoadBankFromFXB(path.c_str()));
-  EXPECT_EQ(other.Everything(), before);
+  EXPECT_EQ(other.Slots(true), before);
 }
 
 TEST(FxbFiles, ProgramsBeyondTheSlotsAreNotRead)
@@ -334,11 +303,11 @@ TEST(VST2Corpus, DamagedFilesAreRefusedAndChangeNothing)
         plug.SetValues(1.0, true, 3, 1);
         plug.MakePresetFromChunk("keep", plug.State());
         ASSERT_TRUE(plug.RestorePreset(1));
-        const std::string before = plug.Everything();
+        const std::string before = plug.Slots(true);
         const char* file = entry.path().c_str();
         EXPECT_FALSE(kind[2] == 'p' ? plug.LoadProgramFromFXP(file) : plug.LoadBankFromFXB(file))
             << entry.path().filename() << (chunks ? " (chunks)" : " (params)");
-        EXPECT_EQ(plug.Everything(), before) << entry.path().filename();
+        EXPECT_EQ(plug.Slots(true), before) << entry.path().filename();
         EXPECT_EQ(plug.presetChanges, 0) << entry.path().filename();
       }
     }

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -43,17 +40,7 @@ public:
 
 std::string ReadFile(const fs::path& p)
 {
-  std::stringstream ss;
-  ss << std::ifstream(p, std::ios::binary).rdbuf();
-  return ss.str();
-}
-
-fs::path TempFile(const char* name)
-{
-  const fs::path dir = fs::path(testing::TempDir()) / "zaniq_presets_test";
-  fs::create_directories(dir);
-  fs::remove(dir / name);
-  return dir / name;
+  return test::ReadAll(p);
 }
 
 // Slot 0 "Init", slot 1 never filled, slot 2 "Lead" (current).
@@ -175,7 +162,7 @@ TEST(Presets, BlobsDecodeTheStandardAlphabet)
 
 TEST(Presets, DumpPresetBlobWritesPaddedBase64ForAnySize)
 {
-  const fs::path path = TempFile("blob.txt");
+  const fs::path path = test::TempPath("blob.txt");
   for (const char* raw : {"", "f", "fo", "foo", "foob"}) // RFC 4648 test vectors
   {
     PresetPlug plug(1);

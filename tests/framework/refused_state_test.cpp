@@ -5,13 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 using namespace plugin;
-namespace fs = std::filesystem;
 
 namespace
 {
@@ -50,14 +46,6 @@ public:
   }
   bool LastStateApplied() const override { return applied; }
 
-  std::string Slots() const
-  {
-    std::string s;
-    for (int i = 0; i < NPresets(); ++i)
-      s += std::string(GetPreset(i)->mName) + (GetPreset(i)->mInitialized ? "+" : "-") + "|";
-    return s + std::to_string(GetCurrentPresetIdx());
-  }
-
   bool writeForeign = false;
   bool applied = false;
 };
@@ -65,8 +53,6 @@ public:
 class RefusedState : public ::testing::Test
 {
 protected:
-  void TearDown() override { fs::remove_all(mDir); }
-
   // Three named slots; slot 1 holds a foreign state; the plug-in's values differ from every slot's.
   void FillSlots()
   {
@@ -83,7 +69,6 @@ protected:
     plug.SetValues(-7.0, true, 8, 2);
   }
 
-  fs::path mDir = fs::temp_directory_path() / ("refused_state_" + std::to_string(::getpid()));
   PickyPlug plug;
 };
 
@@ -114,8 +99,7 @@ TEST_F(RefusedState, BankStopsAtTheRefusedSlot)
 
 TEST_F(RefusedState, ProgramAndBankFilesWithARefusedStateAreRefused)
 {
-  fs::create_directories(mDir);
-  const std::string fxp = (mDir / "p.fxp").string(), fxb = (mDir / "b.fxb").string();
+  const std::string fxp = test::TempPath("picky.fxp").string(), fxb = test::TempPath("picky.fxb").string();
   FillSlots();
   plug.writeForeign = true;
   ASSERT_TRUE(plug.SaveProgramAsFXP(fxp.c_str()));

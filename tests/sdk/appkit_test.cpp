@@ -1029,6 +1029,24 @@ TEST_F(AppKitTest, AContentViewRemovedFromItsWindowLeavesIt)
   v->release();
 }
 
+TEST_F(AppKitTest, MovingAViewDoesNotRemoveItThroughItsOverride)
+{
+  auto* v = new SelfClosingView();
+  auto* holder = new NSView(NSMakeRect(0, 0, 50, 50));
+  window->contentView()->addSubview(v);
+  window->contentView()->addSubview(holder);
+  SelfClosingView::removals = 0;
+  holder->addSubview(v); // a move, not a removal
+  window->setContentView(v);
+  EXPECT_EQ(SelfClosingView::removals, 0);
+  EXPECT_EQ(v->superview(), nullptr);
+  EXPECT_EQ(window->contentView(), v);
+  EXPECT_EQ(holder->subviews()->count(), 0u);
+  EXPECT_EQ(v->retainCount(), 2u); // ours and the window's
+  holder->release();
+  v->release();
+}
+
 TEST_F(AppKitTest, AppearanceChangesReachEveryViewThatInheritsThem)
 {
   auto* inherits = new AppearanceView();

@@ -4,6 +4,13 @@
 
 #include "framework/PluginBase.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 namespace plugin::test
@@ -45,6 +52,44 @@ public:
     SerializeState(c);
     return c;
   }
+  // "name+|name-|...|current" (+ for an initialised slot); with states, each slot's chunk and the values too, to
+  // see that nothing changed.
+  std::string Slots(bool withStates = false) const
+  {
+    std::string s;
+    for (int i = 0; i < NPresets(); ++i)
+    {
+      const IPreset* p = GetPreset(i);
+      s += std::string(p->mName) + (p->mInitialized ? "+" : "-");
+      if (withStates && p->mChunk.Size())
+        s.append(reinterpret_cast<const char*>(p->mChunk.GetData()), size_t(p->mChunk.Size()));
+      s += '|';
+    }
+    char value[32];
+    for (double v : withStates ? Values() : std::vector<double>())
+      s.append(value, size_t(std::snprintf(value, sizeof value, "%a ", v)));
+    return s + std::to_string(GetCurrentPresetIdx());
+  }
 };
+
+// A file's bytes as a string or a byte vector.
+template <class T = std::string> T ReadAll(const std::filesystem::path& p)
+{
+  std::ifstream in(p, std::ios::binary);
+  return T(std::istreambuf_iterator<char>(in), {});
+}
+template <class T> void WriteAll(const std::filesystem::path& p, const T& bytes)
+{
+  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// A fresh path of that name in the tests' temporary folder (whatever was there is removed).
+inline std::filesystem::path TempPath(const char* name)
+{
+  const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "zaniq_framework_test";
+  std::filesystem::create_directories(dir);
+  std::filesystem::remove_all(dir / name);
+  return dir / name;
+}
 
 } // namespace plugin::test

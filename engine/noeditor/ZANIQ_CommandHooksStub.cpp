@@ -1,6 +1,6 @@
-// ZANIQ — editor hooks of the commands and the idle work while the product has no editor of its own: no message
-// box is shown, no snapshot mark is set, no popup menu holds a rescale back and no preset menu holds a path. The
-// product user interface replaces this file.
+// ZANIQ — editor hooks of the commands and the idle work for builds without the product's editor: no message box
+// is shown, no snapshot mark is set, no popup menu holds a rescale back and no preset menu holds a path. The
+// product links the real ones from ui/.
 
 #include "engine/ZANIQ.h"
 

@@ -1,5 +1,5 @@
-// ZANIQ — editor hooks while the product has no editor: nothing is installed and nothing is shown. The product
-// user interface replaces this file.
+// ZANIQ — editor hooks for builds without the product's editor (engine tests, benchmarks, fuzz targets): nothing
+// is installed and nothing is shown. The product links the real ones from ui/.
 
 #include "engine/ZANIQ.h"
 

@@ -1,0 +1,350 @@
+// The plug-in menu and the update indicator: the menu's items for the product's configuration, what each choice
+// does (commands, pages opened, parameters toggled or set), and the indicator's states, tooltips and clicks.
+
+#include "menu_env.h"
+
+#include <filesystem>
+
+using namespace testsupport;
+using plugin::igraphics::IBInfoMenuQN;
+using plugin::igraphics::IMouseMod;
+using plugin::igraphics::IPopupMenu;
+using plugin::igraphics::IRECT;
+
+namespace
+{
+
+constexpr float kInfoCX = MenuZANIQ::kInfoX + 5.f, kInfoCY = MenuZANIQ::kInfoY + 5.f;
+
+// Opens the plug-in menu and answers with item `item` of the main menu.
+void Choose(MenuZANIQ& z, int item)
+{
+  z.G()->menuAsync = false;
+  z.G()->menuChoice = item;
+  z.Click(kInfoCX, kInfoCY);
+}
+
+// Opens the plug-in menu and answers later with item `item` of the submenu behind main item `entry`.
+void ChooseInSubmenu(MenuZANIQ& z, int entry, int item)
+{
+  z.G()->menuAsync = true;
+  z.G()->menuChoice = 0;
+  z.Click(kInfoCX, kInfoCY);
+  IPopupMenu* sub = z.info->GetMenu().GetItem(entry)->GetSubmenu();
+  ASSERT_NE(sub, nullptr);
+  sub->SetChosenItemIdx(item);
+  z.G()->SetControlValueAfterPopupMenu(sub);
+  z.G()->menuAsync = false;
+}
+
+// Item positions of the product's menu.
+enum : int
+{
+  kAbout = 2, kManual = 4, kChangelog = 5, kUpdate = 6, kAuto = 7, kDataFolder = 9, kTooltips = 11,
+  kResetScale = 13, kMinScale = 14, kStorage = 16, kFixedScale = 18, kSaveDefault = 20,
+};
+
+} // namespace
+
+TEST_F(MenuTest, PluginMenuItemsForTheProduct)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  EXPECT_EQ(z.info->GetRECT(), IRECT(4.f, 7.f, 24.f, 27.f));
+  EXPECT_STREQ(z.info->GetTooltip(), "Plugin info and options");
+  z.GetParam(ZANIQ::kToggleTooltips)->Set(1);
+  z.GetParam(ZANIQ::kOnlineUpdateCheck)->Set(0);
+  Choose(z, -1);
+  ASSERT_EQ(z.G()->menus.size(), 1u);
+  const auto& m = z.G()->menus[0];
+  EXPECT_EQ(m.bounds, z.info->GetRECT());
+  const std::vector<std::string> texts = {
+    ">> Plugin menu <<", "", "About ...", "", "Open manual ...", "Changelog ...", "Check for update ...",
+    "Check for updates automatically", "", "Open data folder ...", "", "Tooltips", "", "Reset GUI scale",
+    "Set min GUI scale", "", "Disable Storage GainDiff", "", "Fixed GUI Scale", "", "Save to default"};
+  EXPECT_EQ(m.items, texts);
+  for (size_t i = 0; i < texts.size(); ++i)
+  {
+    SCOPED_TRACE(i);
+    EXPECT_EQ((m.flags[i] & IPopupMenu::kSeparator) != 0, texts[i].empty());
+    EXPECT_EQ((m.flags[i] & IPopupMenu::kChecked) != 0, i == kTooltips);
+  }
+  IPopupMenu& menu = z.info->GetMenu();
+  IPopupMenu* storage = menu.GetItem(kStorage)->GetSubmenu();
+  ASSERT_NE(storage, nullptr);
+  ASSERT_EQ(storage->NItems(), 2);
+  EXPECT_STREQ(storage->GetItemText(0), "off");
+  EXPECT_STREQ(storage->GetItemText(1), "on");
+  EXPECT_TRUE(storage->IsItemChecked(int(z.GetParam(ZANIQ::kDisableStorageGainDiff)->Value())));
+  IPopupMenu* fixed = menu.GetItem(kFixedScale)->GetSubmenu();
+  ASSERT_NE(fixed, nullptr);
+  ASSERT_EQ(fixed->NItems(), 11);
+  EXPECT_STREQ(fixed->GetItemText(0), "50%");
+  EXPECT_STREQ(fixed->GetItemText(4), "150%");
+  EXPECT_STREQ(fixed->GetItemText(10), "300%");
+  for (int i = 0; i < fixed->NItems(); ++i) EXPECT_FALSE(fixed->IsItemChecked(i));
+
+  // The automatic check on, tooltips off: the marks follow at the next opening.
+  z.GetParam(ZANIQ::kToggleTooltips)->Set(0);
+  z.GetParam(ZANIQ::kOnlineUpdateCheck)->Set(1);
+  Choose(z, -1);
+  EXPECT_TRUE(z.G()->menus[1].flags[kAuto] & IPopupMenu::kChecked);
+  EXPECT_FALSE(z.G()->menus[1].flags[kTooltips] & IPopupMenu::kChecked);
+}
+
+TEST_F(MenuTest, PluginMenuLeavesOutItemsWithoutCommandOrParameter)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  auto* bare = new IBInfoMenuQN(&z, 100, 550, TwoFrames(), 47, -1, "", "", -1, -1, ZANIQ::kMeterMode, 70, -1, -1,
+                                {}, {}, {}, {}, 66);
+  z.G()->AttachControl(bare);
+  z.G()->SetControlValueAfterPopupMenu(nullptr);
+  z.GetParam(ZANIQ::kMeterMode)->Set(2);
+  bare->BuildMenu();
+  IPopupMenu& m = bare->GetMenu();
+  std::vector<std::string> texts;
+  for (int i = 0; i < m.NItems(); ++i) texts.push_back(m.GetItemText(i));
+  EXPECT_EQ(texts, (std::vector<std::string>{">> Plugin menu <<", "", "About ...", "", "Open manual ...",
+                                             "Changelog ...", "", "Open data folder ...", "", "Meter Mode", "",
+                                             "Reset GUI size"}));
+  IPopupMenu* modes = m.GetItem(9)->GetSubmenu();
+  ASSERT_NE(modes, nullptr);
+  EXPECT_EQ(modes->NItems(), 6);
+  EXPECT_TRUE(modes->IsItemChecked(2));
+
+  // The single enumerated submenu sets its parameter; "Reset GUI size" sends its command.
+  modes->SetChosenItemIdx(4);
+  bare->OnPopupMenuSelection(modes, 0);
+  EXPECT_EQ(z.GetParam(ZANIQ::kMeterMode)->Value(), 4.0);
+  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kMeterMode), 4);
+  m.SetChosenItemIdx(11);
+  bare->OnPopupMenuSelection(&m, 0);
+  EXPECT_EQ(z.SentCount(70), 1);
+
+  // Empty data folder: neither the manual nor the folder opens.
+  for (int item : {4, 7})
+  {
+    m.SetChosenItemIdx(item);
+    bare->OnPopupMenuSelection(&m, 0);
+  }
+  for (const auto& call : z.G()->calls) EXPECT_EQ(call.find("OpenURL"), std::string::npos) << call;
+}
+
+TEST_F(MenuTest, PluginMenuCommandsAndPages)
+{
+  struct Case
+  {
+    int item;
+    int command;      // expected command, or -1
+    const char* url;  // expected page or path opened, or null
+  };
+  const Case cases[] = {
+    {kAbout, 47, nullptr},
+    {kUpdate, 48, nullptr},
+    {kResetScale, 57, nullptr},
+    {kMinScale, 58, nullptr},
+    {kSaveDefault, 52, nullptr},
+    {kManual, -1, "/Users/Shared/Documents/ZANIQ/ZANIQ manual.pdf"},
+    {kChangelog, -1, MenuZANIQ::kChangelog},
+    {kDataFolder, -1, "/tmp/zaniq-data"},
+    {0, -1, nullptr},  // the title line does nothing
+    {1, -1, nullptr},  // nor does a separator
+  };
+  MenuZANIQ& z = MakeMenuEditor();
+  for (const Case& k : cases)
+  {
+    SCOPED_TRACE(k.item);
+    z.sent.clear();
+    z.G()->calls.clear();
+    Choose(z, k.item);
+    std::vector<int> commands;
+    for (int i : z.sent)
+      if (i >= ZANIQ::kFirstCommand) commands.push_back(i);
+    EXPECT_EQ(commands, k.command < 0 ? std::vector<int>{} : std::vector<int>{k.command});
+    std::vector<std::string> opened;
+    for (const auto& c : z.G()->calls)
+      if (c.rfind("OpenURL(", 0) == 0) opened.push_back(c);
+    EXPECT_EQ(opened, k.url ? std::vector<std::string>{std::string("OpenURL(") + k.url + ")"}
+                            : std::vector<std::string>{});
+  }
+}
+
+TEST_F(MenuTest, PluginMenuCommandsReachThePlugin)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  Choose(z, kAbout);
+  EXPECT_TRUE(z.IsInfoPageRequested());
+  Choose(z, kUpdate);
+  EXPECT_TRUE(z.IsUpdateMessageRequested());
+
+  const plugin::IParam& scale = *z.GetParam(ZANIQ::kGUIScale);
+  Choose(z, kMinScale);
+  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), scale.GetMin());
+  EXPECT_TRUE(z.IsRescalePending());
+  Choose(z, kResetScale);
+  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.0);
+
+  // "Save to default" writes the default preset into the preset folder.
+  const std::filesystem::path preset = std::filesystem::path(z.GetPresetFolder().Get()) / "default.tps";
+  std::filesystem::remove(preset);
+  Choose(z, kSaveDefault);
+  EXPECT_TRUE(std::filesystem::exists(preset)) << preset;
+}
+
+TEST_F(MenuTest, PluginMenuTogglesTooltipsAndTheAutomaticCheck)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  struct Case
+  {
+    int item;
+    int param;
+  };
+  for (const Case& k : {Case{kTooltips, ZANIQ::kToggleTooltips}, Case{kAuto, ZANIQ::kOnlineUpdateCheck}})
+  {
+    SCOPED_TRACE(k.param);
+    plugin::IParam& p = *z.GetParam(k.param);
+    p.Set(1);
+    const int informed = z.InformedCount(k.param);
+    Choose(z, k.item);
+    EXPECT_EQ(p.Value(), 0.0);
+    EXPECT_EQ(p.PrevValue(), 1.0);
+    EXPECT_EQ(z.GetMirrorInt(k.param), 0);            // the plug-in heard of it
+    EXPECT_EQ(z.InformedCount(k.param), informed + 1); // and so did the host
+    Choose(z, -1);
+    EXPECT_FALSE(z.G()->menus.back().flags[size_t(k.item)] & IPopupMenu::kChecked);
+    Choose(z, k.item);
+    EXPECT_EQ(p.Value(), 1.0);
+    Choose(z, -1);
+    EXPECT_TRUE(z.G()->menus.back().flags[size_t(k.item)] & IPopupMenu::kChecked);
+  }
+}
+
+TEST_F(MenuTest, PluginMenuParameterSubmenus)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  plugin::IParam& storage = *z.GetParam(ZANIQ::kDisableStorageGainDiff);
+  storage.Set(0);
+
+  // The current entry changes nothing.
+  const int informed = z.InformedCount(ZANIQ::kDisableStorageGainDiff);
+  z.sent.clear();
+  ChooseInSubmenu(z, kStorage, 0);
+  EXPECT_EQ(storage.Value(), 0.0);
+  EXPECT_EQ(z.InformedCount(ZANIQ::kDisableStorageGainDiff), informed);
+  EXPECT_EQ(z.SentCount(ZANIQ::kDisableStorageGainDiff), 0);
+
+  // The other entry sets it and tells the host and the plug-in.
+  ChooseInSubmenu(z, kStorage, 1);
+  EXPECT_EQ(storage.Value(), 1.0);
+  EXPECT_EQ(z.InformedCount(ZANIQ::kDisableStorageGainDiff), informed + 1);
+  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kDisableStorageGainDiff), 1);
+
+  // "150%" in "Fixed GUI Scale" sets the extra parameter to 4 and announces it as command 66.
+  z.sent.clear();
+  ChooseInSubmenu(z, kFixedScale, 4);
+  EXPECT_EQ(z.GetExtraParam(0)->Value(), 4.0);
+  EXPECT_EQ(z.sent, std::vector<int>{66});
+  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.5);
+}
+
+TEST_F(MenuTest, PluginMenuResetsItsOwnValueOnEveryAnswer)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  for (int item : {-1, int(kAbout)})
+  {
+    z.info->SetValue(1.0);
+    Choose(z, item);
+    EXPECT_EQ(z.info->GetValue(), 0.0) << item;
+  }
+  z.info->SetValue(1.0);
+  ChooseInSubmenu(z, kFixedScale, 2);
+  EXPECT_EQ(z.info->GetValue(), 0.0);
+  // An answer from a menu that is not the plug-in menu's.
+  IPopupMenu foreign("");
+  foreign.AddItem("x");
+  foreign.SetChosenItemIdx(0);
+  z.sent.clear();
+  z.info->OnPopupMenuSelection(&foreign, 0);
+  EXPECT_TRUE(z.sent.empty());
+}
+
+TEST_F(MenuTest, PluginMenuIconFollowsTheMouse)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  MenuGraphics& g = *z.G();
+  g.EnableMouseOver(true);
+  auto srcY = [&] {
+    g.drawn.clear();
+    z.info->Draw(g);
+    return g.Calls("DrawBitmap").at(0).a[5];
+  };
+  EXPECT_EQ(srcY(), 0.0);
+  g.OnMouseOver(kInfoCX, kInfoCY, IMouseMod());
+  EXPECT_TRUE(z.info->GetMouseOver());
+  EXPECT_EQ(srcY(), 20.0);
+  g.OnMouseOut();
+  EXPECT_EQ(srcY(), 0.0);
+}
+
+TEST(PluginMenuText, ManualPathAndChangelogAddress)
+{
+  Util_String s;
+  IBInfoMenuQN::ManualPath("ZANIQ", s);
+  EXPECT_STREQ(s.Get(), "/Users/Shared/Documents/ZANIQ/ZANIQ manual.pdf");
+  IBInfoMenuQN::ChangelogAddress("https://www.quenlar.com", s);
+  EXPECT_STREQ(s.Get(), "https://www.quenlar.com/products/ZANI#Changelog");
+  IBInfoMenuQN::ChangelogAddress(nullptr, s);
+  EXPECT_STREQ(s.Get(), "/products/ZANI#Changelog");
+}
+
+// --- Update indicator ---
+
+TEST_F(MenuTest, UpdateIndicatorStatesAndTooltips)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  MenuGraphics& g = *z.G();
+  EXPECT_EQ(z.update->GetRECT(), IRECT(300.f, 7.f, 320.f, 27.f));
+  EXPECT_STREQ(z.update->GetTooltip(), "Click to check for updates");
+  struct Case
+  {
+    double value;
+    double srcY;
+    const char* tooltip;
+  };
+  const Case cases[] = {{0.0, 0.0, "Click to check for updates"}, {1.0, 20.0, "Update available"},
+                        {-1.0, 0.0, "Click to check for updates"}, {0.25, 20.0, "Update available"},
+                        {0.0, 0.0, "Click to check for updates"}};
+  for (const Case& k : cases)
+  {
+    SCOPED_TRACE(k.value);
+    z.update->SetValue(k.value);
+    g.drawn.clear();
+    z.update->Draw(g);
+    ASSERT_EQ(g.Calls("DrawBitmap").size(), 1u);
+    EXPECT_EQ(g.Calls("DrawBitmap")[0].a[5], k.srcY);
+    EXPECT_STREQ(z.update->GetTooltip(), k.tooltip);
+  }
+}
+
+TEST_F(MenuTest, UpdateIndicatorClickSendsTheCheckOnce)
+{
+  MenuZANIQ& z = MakeMenuEditor();
+  MenuGraphics& g = *z.G();
+  const float x = MenuZANIQ::kUpdateX + 5.f, y = MenuZANIQ::kUpdateY + 5.f;
+  z.Click(x, y);
+  EXPECT_EQ(z.SentCount(48), 1);
+  EXPECT_TRUE(z.IsUpdateMessageRequested());
+  // The second click of a double click, drags and the wheel send nothing.
+  g.OnMouseDblClick(x, y, IMouseMod(true));
+  g.OnMouseDown({plugin::igraphics::IMouseInfo{x, y, 0.f, 0.f, IMouseMod(true)}});
+  g.OnMouseDrag({plugin::igraphics::IMouseInfo{x + 3.f, y, 3.f, 0.f, IMouseMod(true)}});
+  g.OnMouseUp({plugin::igraphics::IMouseInfo{x + 3.f, y, 0.f, 0.f, IMouseMod(true)}});
+  g.OnMouseWheel(x, y, IMouseMod(), 1.f);
+  EXPECT_EQ(z.SentCount(48), 2);
+
+  // Without a command a click sends nothing.
+  auto* quiet = new plugin::igraphics::IBUpdateControlQN(200, 550, TwoFrames(), -1);
+  g.AttachControl(quiet);
+  const size_t sent = z.sent.size();
+  z.Click(205.f, 555.f);
+  EXPECT_EQ(z.sent.size(), sent);
+}
