@@ -55,6 +55,14 @@ void IGraphicsMac::TearDownView()
   // finds the editor closed.
   mView = nullptr;
   NSAutoreleasePool pool;
+  // A cursor hidden by a drag must not stay hidden for the host once the editor is gone. Only the cursor: the
+  // host gestures are the delegate's to end (here it may be inside its own destructor).
+  if (GetCursorHidden())
+  {
+    CGDisplayShowCursor(CGMainDisplayID());
+    SetCursorHidden(false);
+    mCursorLocked = false;
+  }
   view->removeAllToolTips();
   view->detachGraphics();
   view->removeFromSuperview();

@@ -299,18 +299,7 @@ void NSView::addSubview(NSView* view)
 {
   if (!view || view == this || isDescendantOf(view)) return;
   view->retain(); // ours while it moves
-  if (NSView* old = view->mSuperview)
-  {
-    // Taken from its old place without the overridable removeFromSuperview, as the platform does.
-    if (NSWindow* w = view->mWindow) w->ForgetView(view);
-    auto it = std::find(old->mSubviews.begin(), old->mSubviews.end(), view);
-    if (it != old->mSubviews.end())
-    {
-      old->mSubviews.erase(it);
-      view->release();
-    }
-    view->mSuperview = nullptr;
-  }
+  view->Detach();
   view->viewWillMoveToSuperview(this);
   mSubviews.push_back(view); // the reference taken above
   view->mSuperview = this;
@@ -319,10 +308,36 @@ void NSView::addSubview(NSView* view)
   view->SetWindowRecursive(mWindow);
 }
 
+void NSView::Detach()
+{
+  // Taken from its old place without the overridable removeFromSuperview, as the platform does when a view moves.
+  NSView* old = mSuperview;
+  if (!old) return;
+  if (NSWindow* w = mWindow) w->ForgetView(this);
+  auto it = std::find(old->mSubviews.begin(), old->mSubviews.end(), this);
+  mSuperview = nullptr;
+  setNextResponder(nullptr);
+  if (it != old->mSubviews.end())
+  {
+    old->mSubviews.erase(it);
+    release(); // the old superview's reference; the caller holds another
+  }
+}
+
 void NSView::removeFromSuperview()
 {
   NSView* parent = mSuperview;
-  if (!parent) return;
+  if (!parent)
+  {
+    // A window's content view leaves its window.
+    if (mWindow && mWindow->contentView() == this)
+    {
+      retain();
+      mWindow->setContentView(nullptr);
+      release();
+    }
+    return;
+  }
   retain();
   if (NSWindow* w = mWindow) w->ForgetView(this);
   if (mSuperview != parent) // removed again while the window let go of it

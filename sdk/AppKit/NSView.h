@@ -201,8 +201,9 @@ public:
   // calls viewDidMoveToWindow on it and its descendants. Its next responder becomes this view.
   void addSubview(NSView* view);
   // Takes the view out of its superview (releasing the superview's reference) and out of its window (a first
-  // responder inside it gives way to the window). Nothing for a view without superview. Safe when the view is
-  // deleted by the release, and when an override removes views re-entrantly.
+  // responder inside it gives way to the window); a window's content view leaves the window (which releases it).
+  // Nothing for a view without superview or window. Safe when the view is deleted by the release, and when an
+  // override removes views re-entrantly.
   virtual void removeFromSuperview();
   BOOL isDescendantOf(const NSView* view) const;
   virtual void viewWillMoveToWindow(NSWindow* /*newWindow*/) {}
@@ -288,6 +289,7 @@ private:
   friend void ZQAppKitSetBackingScale(NSWindow*, CGFloat);
   friend void ZQAppKitSetAppearance(NSString*);
   void SetWindowRecursive(NSWindow* window);
+  void Detach(); // out of the superview, keeping the window (the caller holds a reference)
   void NotifyBackingChanged();
   void NotifyAppearanceChanged();
   void FrameChanged(NSRect old);

@@ -87,8 +87,14 @@ void NSWindow::setContentView(NSView* view)
     old->release();
   }
   if (!view) return;
-  // A view that lives in another window or superview leaves it first.
-  if (view->superview()) view->removeFromSuperview();
+  // A view that lives in a superview leaves it first (without the overridable removeFromSuperview).
+  view->Detach();
+  if (NSWindow* other = view->window(); other && other != this && other->mContentView == view)
+  {
+    other->mContentView = nullptr;
+    other->ForgetView(view);
+    view->release();
+  }
   mContentView = view;
   view->setFrame(NSMakeRect(0, 0, mContentRect.size.width, mContentRect.size.height));
   view->setNextResponder(this);

@@ -1,5 +1,6 @@
-// Foundation: the root object with reference counting and autorelease pools, strings, arrays, the standard
-// search paths, the file manager and bundles.
+// Foundation: the root object with reference counting and autorelease pools, selectors and the class registry,
+// strings, numbers, arrays, dictionaries, URLs, character sets, notifications, timers and the run loop,
+// formatters, the standard search paths, the file manager and bundles.
 //
 // Objective-C classes are C++ classes of the same name deriving from NSObject; a selector is a method named by
 // its keywords joined with '_'. Objects handed out by class factories and by methods that do not start with

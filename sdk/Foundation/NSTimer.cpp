@@ -167,3 +167,8 @@ void NSRunLoop::addTimer_forMode(NSTimer* timer, NSString* mode)
     CFRelease(cf);
   }
 }
+
+void NSRunLoop::addTimer_forMode(NSTimer* timer, CFRunLoopMode mode)
+{
+  if (timer && mode) timer->Schedule(mode);
+}

@@ -14,7 +14,8 @@ extern NSString* const NSModalPanelRunLoopMode;
 
 // A timer retains its target (and user info) until it is invalidated; a scheduled timer is retained by the run
 // loop until it is invalidated (a non-repeating timer invalidates itself after it fires). The selector receives
-// the timer. An interval ≤ 0 is taken as 0.1 ms, as on the platform.
+// the timer. An interval ≤ 0 is taken as 0.1 ms, as on the platform. [the thread that pumps the run loop]: as on
+// the platform, a timer is invalidated on the thread it runs on.
 class NSTimer : public NSObject
 {
 public:
@@ -76,6 +77,9 @@ public:
   // Schedules the timer in the mode (NSDefaultRunLoopMode, NSRunLoopCommonModes or another name). An invalid
   // timer is not added.
   void addTimer_forMode(NSTimer* timer, NSString* mode);
+  // The same with a CoreFoundation mode name (kCFRunLoopCommonModes, kCFRunLoopDefaultMode), as toll-free
+  // bridging allows on the platform.
+  void addTimer_forMode(NSTimer* timer, CFRunLoopMode mode);
   CFRunLoopRef getCFRunLoop() const { return CFRunLoopGetMain(); }
 
 private:

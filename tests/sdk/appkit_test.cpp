@@ -1001,3 +1001,112 @@ TEST_F(AppKitTest, AHostFindsAViewFactoryByName)
 }
 
 } // namespace
+
+namespace
+{
+
+// ---- Appearance, and views that go away in the middle of their own events ----
+
+class AppearanceView : public NSView
+{
+public:
+  void viewDidChangeEffectiveAppearance() override { names.push_back(S(effectiveAppearance()->name())); }
+  std::vector<std::string> names;
+};
+
+TEST_F(AppKitTest, AContentViewRemovedFromItsWindowLeavesIt)
+{
+  auto* v = new LogView("content", NSMakeRect(0, 0, 1, 1), true, &log);
+  window->setContentView(v);
+  EXPECT_DOUBLE_EQ(v->frame().size.width, 400) << "the content view takes the content size";
+  window->makeFirstResponder(v);
+  log.clear();
+  v->removeFromSuperview();
+  EXPECT_EQ(window->contentView(), nullptr);
+  EXPECT_EQ(window->firstResponder(), window);
+  EXPECT_EQ(log, (std::vector<std::string>{"content resign", "content out of window"}));
+  EXPECT_EQ(v->retainCount(), 1u);
+  v->release();
+}
+
+TEST_F(AppKitTest, MovingAViewDoesNotRemoveItThroughItsOverride)
+{
+  auto* v = new SelfClosingView();
+  auto* holder = new NSView(NSMakeRect(0, 0, 50, 50));
+  window->contentView()->addSubview(v);
+  window->contentView()->addSubview(holder);
+  SelfClosingView::removals = 0;
+  holder->addSubview(v); // a move, not a removal
+  window->setContentView(v);
+  EXPECT_EQ(SelfClosingView::removals, 0);
+  EXPECT_EQ(v->superview(), nullptr);
+  EXPECT_EQ(window->contentView(), v);
+  EXPECT_EQ(holder->subviews()->count(), 0u);
+  EXPECT_EQ(v->retainCount(), 2u); // ours and the window's
+  holder->release();
+  v->release();
+}
+
+TEST_F(AppKitTest, AppearanceChangesReachEveryViewThatInheritsThem)
+{
+  auto* inherits = new AppearanceView();
+  auto* pinned = new AppearanceView();
+  window->contentView()->addSubview(inherits);
+  window->contentView()->addSubview(pinned);
+  pinned->setAppearance(NSAppearance::appearanceNamed(NSAppearanceNameAqua));
+  pinned->names.clear();
+  EXPECT_EQ(S(inherits->effectiveAppearance()->name()), "NSAppearanceNameAqua");
+  ZQAppKitSetAppearance(NSAppearanceNameDarkAqua);
+  EXPECT_EQ(inherits->names, (std::vector<std::string>{"NSAppearanceNameDarkAqua"}));
+  EXPECT_EQ(S(pinned->effectiveAppearance()->name()), "NSAppearanceNameAqua") << "its own appearance wins";
+  inherits->release();
+  pinned->release();
+}
+
+class VanishingView : public NSView
+{
+public:
+  void mouseDown(NSEvent*) override
+  {
+    removeFromSuperview(); // e.g. an editor that closes on a click
+    release();             // and its owner lets go of it
+  }
+};
+
+TEST_F(AppKitTest, AViewMayLeaveAndDieInsideItsOwnMouseDown)
+{
+  auto* v = new VanishingView();
+  v->initWithFrame(NSMakeRect(0, 0, 100, 100));
+  window->contentView()->addSubview(v); // now held twice: by us (released in mouseDown) and the content view
+  ZQAppKitMouseEvent(window, NSEventTypeLeftMouseDown, NSMakePoint(50, 50));
+  ZQAppKitMouseEvent(window, NSEventTypeLeftMouseDragged, NSMakePoint(60, 50));
+  ZQAppKitMouseEvent(window, NSEventTypeLeftMouseUp, NSMakePoint(60, 50));
+  EXPECT_EQ(window->contentView()->subviews()->count(), 0u);
+}
+
+TEST_F(AppKitTest, AutoenabledItemsNeedATargetThatAnswers)
+{
+  auto* target = new MenuTarget();
+  NSMenu* menu = (new NSMenu())->initWithTitle(N("auto"));
+  NSMenuItem* ok = menu->addItemWithTitle_action_keyEquivalent(N("Answered"), ZQSelector("chosen:", &MenuTarget::chosen), N(""));
+  ok->setTarget(target);
+  NSMenuItem* wrong = menu->addItemWithTitle_action_keyEquivalent(N("Unanswered"), ZQSelector("chosen:", &MenuTarget::chosen), N(""));
+  wrong->setTarget(window); // a window does not answer chosen:
+  NSMenuItem* none = menu->addItemWithTitle_action_keyEquivalent(N("No action"), SEL(), N(""));
+  none->setTarget(target);
+  EXPECT_TRUE(menu->ZQCanChoose(ok));
+  EXPECT_FALSE(menu->ZQCanChoose(wrong));
+  EXPECT_FALSE(menu->ZQCanChoose(none));
+  menu->setAutoenablesItems(NO);
+  EXPECT_TRUE(menu->ZQCanChoose(wrong)) << "without autoenabling the enabled flag alone decides";
+  std::string error;
+  EXPECT_EQ(ZQAppKitMenuItemAtPath(menu, "#2", &error), wrong);
+  EXPECT_EQ(ZQAppKitMenuItemAtPath(menu, "Missing", &error), nullptr);
+  EXPECT_NE(error.find("Missing"), std::string::npos);
+  EXPECT_EQ(ZQAppKitMenuItemAtPath(menu, "none", &error), nullptr);
+  EXPECT_TRUE(error.empty());
+  menu->release();
+  target->release();
+}
+
+} // namespace

@@ -273,7 +273,8 @@ TEST_F(NSTimerTest, OneShotBlocksAndSelfInvalidation)
     NSAutoreleasePool pool;
     NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
       0.01, target, ZQSelector("tick:", &TimerTarget::tick), nullptr, YES);
-    NSTimer* once = NSTimer::scheduledTimerWithTimeInterval_repeats_block(0.05, NO, [&](NSTimer*) { ++blockRuns; });
+    NSTimer* once = NSTimer::timerWithTimeInterval_repeats_block(0.05, NO, [&](NSTimer*) { ++blockRuns; });
+    NSRunLoop::mainRunLoop()->addTimer_forMode(once, kCFRunLoopCommonModes);
     once->retain();
     EXPECT_TRUE(once->isValid());
     ZQCFAdvanceClock(0.2);

@@ -2,6 +2,7 @@
 // change only where the controls are, the scale-2 picture, menus, alerts, closing and reopening, and the errors.
 
 #include "support/AuhostRun.h"
+#include "tools/auhost/ChainRun.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
@@ -16,6 +17,7 @@
 
 using namespace toolstest;
 using auhost::kExitFailure;
+using auhost::Status;
 
 namespace
 {
@@ -90,7 +92,10 @@ TEST(EditorRun, DragAndClickChangeTheControlsAndOnlyThem)
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.err, "");
   // The Receiver's editor moved its Gain up and switched Mute on; the Sender is untouched.
+  // The knob hides and locks the cursor while it drags: with real motion it sees 60 units of deltas; positions
+  // jumping back to the locked point would add up to far more and pin it at the top (24 dB).
   EXPECT_GT(JsonParam(run.out, "Receiver", "Gain"), 1.0) << run.out;
+  EXPECT_LT(JsonParam(run.out, "Receiver", "Gain"), 23.0) << run.out;
   EXPECT_EQ(JsonParam(run.out, "Receiver", "Mute"), 1.0) << run.out;
   EXPECT_EQ(JsonParam(run.out, "Sender", "Gain"), 0.0) << run.out;
   const std::string editor = JsonEditor(run.out);
@@ -169,9 +174,58 @@ TEST(EditorRun, MenuAndAlertAnswersAreUsedByTheNextMenuAndAlert)
   EXPECT_EQ(JsonParam(yes.out, "Receiver", "Gain"), 0.0) << yes.out;
   EXPECT_EQ(JsonParam(yes.out, "Receiver", "Mode"), 1.0) << yes.out;
 
+  // A text matches an item that begins with it and a space.
+  const RunResult soft = Editor({"--event", "menu:Soft@0.1", "--event", "click:215,75@0.1", "--json"});
+  ASSERT_EQ(soft.code, 0) << soft.err;
+  EXPECT_EQ(JsonParam(soft.out, "Receiver", "Mode"), 1.0) << soft.out;
+
   const RunResult none = Editor({"--event", "menu:none@0.1", "--event", "click:215,75@0.1", "--json"});
   ASSERT_EQ(none.code, 0) << none.err;
   EXPECT_EQ(JsonParam(none.out, "Receiver", "Mode"), 0.0) << none.out;
+}
+
+TEST(EditorRun, WheelTextKeysAndModifiersReachTheControls)
+{
+  auto gainAfter = [](std::vector<std::string> events) {
+    std::vector<std::string> args;
+    for (const std::string& e : events) args.insert(args.end(), {"--event", e});
+    args.push_back("--json");
+    const RunResult run = Editor(args);
+    EXPECT_EQ(run.code, 0) << run.err;
+    return JsonParam(run.out, "Receiver", "Gain");
+  };
+  // A wheel line moves the knob by 1 % of its range (94 dB), a tenth of that with Shift; values on 0.01 dB steps.
+  EXPECT_NEAR(gainAfter({"wheel:65,80:3@0.1"}), 2.82, 0.006);
+  EXPECT_NEAR(gainAfter({"shift+wheel:65,80:3@0.1"}), 0.28, 0.006);
+  EXPECT_NEAR(gainAfter({"move:65,80@0.05", "wheel:65,80:-2@0.1"}), -1.88, 0.006);
+  // A double click puts the knob back to its default.
+  EXPECT_EQ(gainAfter({"drag:65,100:65,40@0.1", "dblclick:65,80@0.2"}), 0.0);
+  // Shift drags ten times finer.
+  const double coarse = gainAfter({"drag:65,100:65,40@0.1"});
+  const double fine = gainAfter({"shift+drag:65,100:65,40@0.1"});
+  EXPECT_NEAR(fine * 10.0, coarse, 0.11) << fine << " " << coarse;
+  // A click on the knob's value asks for one in a native text field; typing and Return, keypad Enter or Tab
+  // enter it.
+  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:-7.5@0.1", "key:return@0.1"}), -7.5, 0.006);
+  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:12@0.1", "key:backspace@0.1", "key:enter@0.1"}), 1.0, 0.006);
+  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:3@0.1", "key:tab@0.2"}), 3.0, 0.006);
+  // Letters are refused by the field's formatter; Escape is just a key to the editor.
+  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:4x@0.1", "key:return@0.1", "key:escape@0.2"}), 4.0, 0.006);
+}
+
+TEST(EditorRun, TheHostResizesTheView)
+{
+  TempFolder temp;
+  const std::string file = PictureDir(temp) + "/editor_resized_x2.png";
+  const RunResult run = Editor({"--screen-scale", "2", "--event", "resize:400,250@0.1", "--event",
+                                "click:215,30@0.2", "--snapshot", "0.4:" + file, "--json"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(JsonEditor(run.out).find("\"width\":400,\"height\":250,\"draw_scale\":1,\"screen_scale\":2"),
+            std::string::npos)
+    << run.out;
+  // The frame drawn after the resize fills the new size in device pixels.
+  const Picture p = ReadPNG(file);
+  EXPECT_EQ(std::tie(p.w, p.h), std::make_tuple(800, 500));
 }
 
 TEST(EditorRun, EventsThatFindNothingToActOnFail)
@@ -186,7 +240,10 @@ TEST(EditorRun, EventsThatFindNothingToActOnFail)
     {{"--event", "menu:Hard@0.1"}, "menu answer was never used"},
     {{"--event", "menu:Hard@0.1", "--event", "click:20,170@0.2"}, "menu answer was never used"},
     {{"--event", "alert:1@0.1"}, "alert answer was never used"},
-    {{"--event", "menu:Loud@0.1", "--event", "click:215,75@0.1"}, "Loud"},
+    {{"--event", "menu:Loud@0.1", "--event", "click:215,75@0.1"}, "no item \"Loud\""},
+    {{"--event", "menu:Har@0.1", "--event", "click:215,75@0.1"}, "no item \"Har\""}, // prefixes end at a space
+    {{"--event", "menu:#4@0.1", "--event", "click:215,75@0.1"}, "no item \"#4\""},
+    {{"--event", "alert:5@0.1", "--event", "click:215,120@0.1"}, "no button 5"},
     {{"--event", "close@0.1", "--event", "click:10,10@0.2"}, "closed"},
     {{"--event", "close@0.1", "--event", "close@0.2"}, "closed"},
     {{"--event", "open@0.1"}, "open already"},
@@ -247,4 +304,66 @@ TEST_F(EditorProduct, SaysClearlyWhenTheProductHasNoEditor)
   if (run.code == 0) GTEST_SKIP() << "the product has an editor in this build";
   ExpectFailure(run, kExitFailure);
   EXPECT_NE(run.err.find("no editor"), std::string::npos) << run.err;
+}
+
+// --- The chain as the editor command sets it up ---
+
+namespace
+{
+
+double ReportParam(const auhost::ChainReport& report, size_t instance, const std::string& name)
+{
+  for (const auto& [n, v] : report.instances.at(instance).params)
+    if (n == name) return v;
+  return NAN;
+}
+
+} // namespace
+
+TEST(EditorChain, AUnitThatDoesNotPairRunsAsTwoInstancesAndSkipsDefaultsItLacks)
+{
+  auhost::ChainSetup setup;
+  setup.bundle = ZANIQ_TESTGAIN_UI_BUNDLE;
+  setup.rolesOptional = true;
+  setup.defaults = {{"Online Update Check", "0"}, {"Mute", "on"}};
+  setup.receiver = {{"Mute", "off"}, {"Gain", "-6"}};
+  const auhost::AudioData input = Sine(2, 4800, 440.0, 0.5);
+  auhost::AudioData output;
+  auhost::ChainReport report;
+  Status s = auhost::RunChain(setup, input, output, report);
+  ASSERT_TRUE(s.ok()) << s.message();
+  ASSERT_EQ(report.instances.size(), 2u);
+  EXPECT_EQ(report.instances[0].role, "Sender");
+  EXPECT_EQ(report.instances[1].role, "Receiver");
+  // Defaults reach both; a setting for one instance comes later and wins there.
+  EXPECT_EQ(ReportParam(report, 0, "Mute"), 1.0);
+  EXPECT_EQ(ReportParam(report, 1, "Mute"), 0.0);
+  EXPECT_EQ(ReportParam(report, 1, "Gain"), -6.0);
+  // The Sender mutes, so the Receiver gets silence.
+  EXPECT_EQ(report.output.peakDB, auhost::kSilenceDB);
+
+  // `auhost chain` itself still insists on a pair.
+  setup.rolesOptional = false;
+  s = auhost::RunChain(setup, input, output, report);
+  EXPECT_FALSE(s.ok());
+  EXPECT_NE(s.message().find("does not pair"), std::string::npos) << s.message();
+}
+
+class EditorChainProduct : public ProductTest
+{
+};
+
+TEST_F(EditorChainProduct, TheUpdateCheckStartsOffUnlessTheCommandLineSetsIt)
+{
+  auhost::ChainSetup setup;
+  setup.bundle = mBundle;
+  setup.rolesOptional = true;
+  setup.defaults = {{"Online Update Check", "0"}};
+  setup.receiver = {{"Online Update Check", "1"}};
+  auhost::AudioData output;
+  auhost::ChainReport report;
+  const Status s = auhost::RunChain(setup, Sine(2, 4800, 440.0, 0.1), output, report);
+  ASSERT_TRUE(s.ok()) << s.message();
+  EXPECT_EQ(ReportParam(report, 0, "Online Update Check"), 0.0);
+  EXPECT_EQ(ReportParam(report, 1, "Online Update Check"), 1.0);
 }

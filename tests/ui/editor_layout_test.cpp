@@ -410,6 +410,16 @@ TEST_F(EditorTest, GUIScale)
   // Bounds stay in the base space whatever the scale.
   ExpectRect(z.Ctl(ZANIQ::kCtlPreDiffReadout)->GetRECT(), 100, 129, 162, 166, "pre diff at scale");
 
+  // The plug-in menu's fixed scales (50 % to 300 %) reach the open editor at the next idle tick.
+  for (const Step& s : {Step{0.f, 0.5f}, Step{10.f, 3.f}, Step{5.f, 1.75f}})
+  {
+    z.GetExtraParam(0)->Set(s.asked);
+    z.Command(66);
+    (void)ZQCFAdvanceClock(0.05);
+    EXPECT_FLOAT_EQ(g.GetDrawScale(), s.got) << "entry " << s.asked;
+    EXPECT_DOUBLE_EQ(z.GetParam(ZANIQ::kGUIScale)->Value(), s.got);
+  }
+
   const double table[] = {0.5, 0.75, 1.0, 1.25, 1.5, 1.75, 2.0, 2.25, 2.5, 2.75, 3.0, 1.0, 1.0};
   for (unsigned i = 0; i < 13; ++i) EXPECT_DOUBLE_EQ(z.GetGUIScaleForIndex(i), table[i]) << i;
   EXPECT_DOUBLE_EQ(z.GetGUIScaleForIndex(0xFFFFFFFFu), 1.0);

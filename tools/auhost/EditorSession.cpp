@@ -168,6 +168,8 @@ public:
   {
     NSAutoreleasePool pool;
     if (!mView) return Status::Error("the editor is closed already");
+    AUEditorInfo info;
+    (void)ReadEditorInfo(info); // frames still on the GPU count as presented
     if (CAMetalLayer* layer = ZQAppKitMetalLayer(mWindow)) mPresentedBefore += layer->presentedCount();
     mView->removeFromSuperview();
     mView->release();

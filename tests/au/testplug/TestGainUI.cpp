@@ -3,7 +3,7 @@
 // (an enum with texts, not used by the audio) for the native menu. y[n] = (Mute ? 0 : gain(Gain)) × x[n].
 //
 // The editor is 300 × 200 units:
-//   a knob on Gain                  (10, 10) – (120, 150)
+//   a knob on Gain                  (10, 10) – (120, 150); a right click or a click on its value asks for one
 //   a toggle on Mute                (140, 10) – (290, 50)
 //   a caption of Mode (native menu) (140, 60) – (290, 90)
 //   a "Reset" button                (140, 100) – (290, 140): asks "Reset the gain?" (Yes / No); Yes puts Gain back
@@ -70,7 +70,7 @@ private:
     g.AttachPanelBackground(IColor(255, 226, 230, 236));
     // The font ships in the bundle's resources; without it the controls still draw their shapes.
     (void)g.LoadFont("Roboto-Regular", "Roboto-Regular.ttf");
-    g.AttachControl(new IVKnobControl(IRECT(10, 10, 120, 150), kUIGain, "Gain"), kTagKnob);
+    g.AttachControl(new IVKnobControl(IRECT(10, 10, 120, 150), kUIGain, "Gain", DEFAULT_STYLE, true), kTagKnob);
     g.AttachControl(new IVToggleControl(IRECT(140, 10, 290, 50), kUIMute, "Mute", DEFAULT_STYLE, "off", "on"));
     g.AttachControl(new ICaptionControl(IRECT(140, 60, 290, 90), kUIMode, IText(14.f, COLOR_BLACK), IColor(255, 200, 210, 225)));
     g.AttachControl(new IVButtonControl(IRECT(140, 100, 290, 140), [](IControl* button) {

@@ -133,6 +133,27 @@ TEST(MacDialogs, OpenURL)
   EXPECT_FALSE(e.G().OpenURL("https://example.com"));
 }
 
+TEST(MacDialogs, RevealPath)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  ZQAppKitSetWorkspaceAnswer(1);
+  Util_String p;
+  EXPECT_FALSE(e.G().RevealPathInExplorerOrFinder(p));
+  p.Set("/nonexistent/zaniq/file");
+  EXPECT_FALSE(e.G().RevealPathInExplorerOrFinder(p, true));
+  p.Set("/tmp");
+  EXPECT_TRUE(e.G().RevealPathInExplorerOrFinder(p, true));
+  const auto& r = ZQAppKitWorkspaceRequests();
+  ASSERT_GE(r.size(), 2u);
+  EXPECT_EQ(r[r.size() - 2].kind, "openFile");
+  EXPECT_EQ(r[r.size() - 2].target, "/");
+  EXPECT_EQ(r.back().kind, "selectFile");
+  EXPECT_EQ(r.back().target, "/tmp");
+  EXPECT_TRUE(e.G().RevealPathInExplorerOrFinder(p, false));
+  EXPECT_EQ(ZQAppKitWorkspaceRequests().back().target, "/tmp");
+}
+
 TEST(MacDialogs, Clipboard)
 {
   NSAutoreleasePool pool;

@@ -155,6 +155,10 @@ TEST(MacEditor, ReopeningReplacesViewAndContext)
   EXPECT_EQ(first->superview(), nullptr);
   EXPECT_EQ(first->graphics(), nullptr);
   EXPECT_EQ(first->timer(), nullptr);
+  EXPECT_FALSE(first->isOpaque());
+  ASSERT_NE(g.GetView()->timer(), nullptr);
+  EXPECT_DOUBLE_EQ(g.GetView()->timer()->timeInterval(), 1.0 / 60.0);
+  EXPECT_TRUE(g.GetView()->isOpaque());
   EXPECT_EQ(e.window->contentView()->subviews()->count(), 1u);
   EXPECT_EQ(e.editor.uiOpens, 2);
   (void)firstContext;

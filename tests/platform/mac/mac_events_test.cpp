@@ -86,11 +86,16 @@ TEST(MacEvents, DragDeltasAndMouseOutAfterRelease)
   EXPECT_TRUE(e.editor.events[1].mod.L);
   // Out of the view with the probe captured: the mouse-out waits for the release.
   ZQAppKitMouseLeaveWindow(e.window);
-  EXPECT_EQ(e.G().GetMouseOverControl(), e.G().GetMouseOverControl());
-  const size_t n = e.editor.events.size();
-  ZQAppKitMouseEvent(e.window, NSEventTypeLeftMouseUp, e.At(25, 93));
-  EXPECT_EQ(e.editor.events.size(), n + 1);
+  EXPECT_EQ(Kinds(e.editor.events), (std::vector<std::string>{"down", "drag"}));
+  // Released outside the window.
+  ZQAppKitMouseEvent(e.window, NSEventTypeLeftMouseUp, NSMakePoint(50, -30));
+  EXPECT_EQ(Kinds(e.editor.events), (std::vector<std::string>{"down", "drag", "up", "out"}));
   EXPECT_FALSE(e.G().ControlIsCaptured());
+  // Without a capture the mouse-out comes at once.
+  e.editor.events.clear();
+  ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(20, 90));
+  ZQAppKitMouseLeaveWindow(e.window);
+  EXPECT_EQ(Kinds(e.editor.events), (std::vector<std::string>{"out"}));
 }
 
 TEST(MacEvents, KeysReachTheControlUnderTheMouse)
@@ -114,6 +119,25 @@ TEST(MacEvents, KeysReachTheControlUnderTheMouse)
   EXPECT_STREQ(e.editor.events[4].key.utf8, "+");
   EXPECT_FLOAT_EQ(e.editor.events[0].x, 20.f);
   EXPECT_FLOAT_EQ(e.editor.events[0].y, 90.f);
+}
+
+TEST(MacEvents, TabletInputIsNotWarped)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(20, 90), 0, 1, NSEventSubtypeTabletPoint);
+  EXPECT_TRUE(e.G().GetTabletInput());
+  const int warps = ZQAppKitCursorWarpCount();
+  e.G().MoveMouseCursor(10, 10);
+  EXPECT_EQ(ZQAppKitCursorWarpCount(), warps);
+  ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(21, 90));
+  EXPECT_FALSE(e.G().GetTabletInput());
+  e.G().MoveMouseCursor(10, 10);
+  EXPECT_EQ(ZQAppKitCursorWarpCount(), warps + 1);
+  float x = 0.f, y = 0.f;
+  e.G().GetMouseLocation(x, y);
+  EXPECT_NEAR(x, 10.f, 1.f);
+  EXPECT_NEAR(y, 10.f, 1.f);
 }
 
 TEST(MacEvents, WheelIsUnscaled)
@@ -299,6 +323,18 @@ TEST(MacCursor, HiddenTwiceShownTwice)
   EXPECT_FALSE(e.G().GetCursorLocked());
   EXPECT_NEAR(ZQAppKitCursorLocation().x, before.x, 1.0);
   EXPECT_NEAR(ZQAppKitCursorLocation().y, before.y, 1.0);
+}
+
+// The window closes underneath a drag that hid the cursor: the cursor shows again.
+TEST(MacCursor, ClosingTheWindowShowsTheCursor)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  e.G().HideMouseCursor(true, true);
+  ASSERT_EQ(ZQAppKitCursorHideCount(), 1);
+  e.G().CloseWindow();
+  EXPECT_EQ(ZQAppKitCursorHideCount(), 0);
+  EXPECT_FALSE(e.G().GetCursorHidden());
 }
 
 TEST(MacCursor, LockedCursorStaysPut)

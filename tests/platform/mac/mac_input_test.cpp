@@ -1,5 +1,4 @@
-// The plain translations of the Cocoa view: keys, message-box buttons, menu titles, rectangles, and the
-// formatter's input filter.
+// The plain translations of the Cocoa view: keys and menu titles; and the formatter's input filter.
 
 #include "platform/mac/IGraphicsMacNative.h"
 #include "platform/mac/MacInput.h"
@@ -68,40 +67,6 @@ TEST(MacKeys, TranslationTable)
   }
 }
 
-TEST(MacMessageBox, ButtonTable)
-{
-  struct Row
-  {
-    int type;
-    bool shown;
-    const char *def, *alt, *other;
-    EMsgBoxResult r1, r0, rm1;
-  };
-  const Row rows[] = {
-    {0, true, "OK", nullptr, nullptr, kOK, kOK, kOK},
-    {1, true, "OK", "Cancel", nullptr, kOK, kCANCEL, kCANCEL},
-    {3, true, "Yes", "Cancel", "No", kYES, kCANCEL, kNO},
-    {4, true, "Yes", "No", nullptr, kYES, kNO, kNO},
-    {5, true, "Retry", "Cancel", nullptr, static_cast<EMsgBoxResult>(4), kCANCEL, kCANCEL},
-    {2, false, nullptr, nullptr, nullptr, kCANCEL, kCANCEL, kCANCEL},
-    {99, false, nullptr, nullptr, nullptr, kCANCEL, kCANCEL, kCANCEL},
-  };
-  auto same = [](const char* a, const char* b) { return (!a && !b) || (a && b && std::string(a) == b); };
-  for (const Row& r : rows)
-  {
-    SCOPED_TRACE(r.type);
-    const MacMsgBox b = GetMacMsgBox(r.type);
-    EXPECT_EQ(b.shown, r.shown);
-    EXPECT_TRUE(same(b.defaultButton, r.def));
-    EXPECT_TRUE(same(b.alternateButton, r.alt));
-    EXPECT_TRUE(same(b.otherButton, r.other));
-    if (!r.shown) continue;
-    EXPECT_EQ(b.defaultResult, r.r1);
-    if (r.alt) { EXPECT_EQ(b.alternateResult, r.r0); }
-    if (r.other) { EXPECT_EQ(b.otherResult, r.rm1); }
-  }
-}
-
 TEST(MacMenuTitles, PrefixStyles)
 {
   EXPECT_EQ(MacMenuItemTitle(0, 0, "Low"), "Low");
@@ -115,20 +80,6 @@ TEST(MacMenuTitles, PrefixStyles)
   EXPECT_EQ(MacMenuItemTitle(2, 0, "\xC3"), "");     // cut sequence
   EXPECT_EQ(MacMenuItemTitle(0, 0, "\xC0\xAF"), ""); // overlong form
   EXPECT_EQ(MacMenuItemTitle(0, 0, nullptr), "");
-}
-
-TEST(MacRects, ScaledOutward)
-{
-  const IRECT r = ScaleRectOutward(IRECT(10.2f, 5.5f, 20.1f, 30.5f), 2.f);
-  EXPECT_EQ(r.L, 20.f);
-  EXPECT_EQ(r.T, 11.f);
-  EXPECT_EQ(r.R, 41.f);
-  EXPECT_EQ(r.B, 61.f);
-  const IRECT s = ScaleRectOutward(IRECT(10.2f, 5.5f, 20.1f, 30.5f), 1.f);
-  EXPECT_EQ(s.L, 10.f);
-  EXPECT_EQ(s.T, 5.f);
-  EXPECT_EQ(s.R, 21.f);
-  EXPECT_EQ(s.B, 31.f);
 }
 
 // ---- Formatter ----

@@ -39,7 +39,7 @@ enum EParams
 // One event as the probe control saw it.
 struct ProbeEvent
 {
-  std::string kind; // "down", "up", "dbl", "drag", "wheel", "key", "drop"
+  std::string kind; // "down", "up", "dbl", "drag", "wheel", "key", "drop", "out"
   float x = 0.f, y = 0.f, dX = 0.f, dY = 0.f;
   IMouseMod mod;
   IKeyPress key;
@@ -61,6 +61,11 @@ public:
     ProbeEvent& e = Add("key", x, y, 0, 0, IMouseMod());
     e.key = key;
     return true;
+  }
+  void OnMouseOut() override
+  {
+    Add("out", 0, 0, 0, 0, IMouseMod());
+    IControl::OnMouseOut();
   }
   void OnDrop(const char* path) override { Add("drop", 0, 0, 0, 0, IMouseMod()).text = path ? path : ""; }
 
