@@ -298,12 +298,24 @@ class EditorProduct : public ProductTest
 {
 };
 
-TEST_F(EditorProduct, SaysClearlyWhenTheProductHasNoEditor)
+TEST_F(EditorProduct, OpensTheProductsEditorOrSaysClearlyThereIsNone)
 {
-  const RunResult run = RunProgram(mTemp, {"editor", "--bundle", mBundle, "--seconds", "0.5"}, mTemp / "home");
-  if (run.code == 0) GTEST_SKIP() << "the product has an editor in this build";
-  ExpectFailure(run, kExitFailure);
-  EXPECT_NE(run.err.find("no editor"), std::string::npos) << run.err;
+  const std::string png = mTemp / "product.png";
+  const RunResult run =
+    RunProgram(mTemp, {"editor", "--bundle", mBundle, "--seconds", "0.5", "--png", png, "--json"}, mTemp / "home");
+  if (run.code != 0)
+  {
+    // A build whose product has no editor yet.
+    ExpectFailure(run, kExitFailure);
+    EXPECT_NE(run.err.find("no editor"), std::string::npos) << run.err;
+    return;
+  }
+  EXPECT_NE(JsonEditor(run.out).find("\"open\":1,\"width\":424,\"height\":610"), std::string::npos) << run.out;
+  // Both instances start with the update check off.
+  EXPECT_EQ(JsonParam(run.out, "Sender", "Online Update Check"), 0.0) << run.out;
+  EXPECT_EQ(JsonParam(run.out, "Receiver", "Online Update Check"), 0.0) << run.out;
+  const Picture p = ReadPNG(png);
+  EXPECT_EQ(std::tie(p.w, p.h), std::make_tuple(424, 610));
 }
 
 // --- The chain as the editor command sets it up ---
