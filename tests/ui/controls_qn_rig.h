@@ -100,8 +100,7 @@ public:
     IColor color;
     std::string text;
   };
-  std::vector<Shape> shapes; // FillRect, FillRoundRect, DrawRect, DrawRoundRect, Text, Bitmap, PathFill
-  bool pathSupport = true;
+  std::vector<Shape> shapes; // FillRect, FillRoundRect, Text, Bitmap
 
   void FillRect(const IColor& c, const IRECT& r, const IBlend* = nullptr) override
   {
@@ -110,15 +109,6 @@ public:
   void FillRoundRect(const IColor& c, const IRECT& r, float radius, const IBlend* = nullptr) override
   {
     shapes.push_back({"FillRoundRect", r, c, std::to_string(radius)});
-  }
-  void DrawRect(const IColor& c, const IRECT& r, const IBlend* = nullptr, float thickness = 1.f) override
-  {
-    shapes.push_back({"DrawRect", r, c, std::to_string(thickness)});
-  }
-  void DrawRoundRect(const IColor& c, const IRECT& r, float radius, const IBlend* = nullptr,
-                     float thickness = 1.f) override
-  {
-    shapes.push_back({"DrawRoundRect", r, c, std::to_string(radius) + "/" + std::to_string(thickness)});
   }
   void DoDrawText(const IText& text, const char* str, const IRECT& r, const IBlend*) override
   {
@@ -129,12 +119,6 @@ public:
     shapes.push_back({"Bitmap", r, IColor(), std::to_string(srcX) + "," + std::to_string(srcY)});
     ScriptedGraphics::DrawBitmap(bitmap, r, srcX, srcY, blend);
   }
-  void PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* blend) override
-  {
-    shapes.push_back({"PathFill", IRECT(), pattern.mStops[0].mColor, ""});
-    ScriptedGraphics::PathFill(pattern, options, blend);
-  }
-  bool HasPathSupport() const override { return pathSupport; }
   // Text is charWidth per character wide and as tall as its size, placed in bounds by its alignments.
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
   {

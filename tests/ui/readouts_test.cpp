@@ -165,11 +165,6 @@ TEST_F(EditorTest, LEDsFollowTheEngine)
   z.SetMeter(m);
   z.UpdateMeterDisplays();
   EXPECT_EQ(z.Ctl(ZANIQ::kCtlReceiverLED)->GetValue(), 0.0);
-  // A measurement lights the PDC switch.
-  z.Command(61);
-  z.UpdateMeterDisplays();
-  EXPECT_EQ(z.Ctl(ZANIQ::kCtlPDCSwitch)->GetValue(), 1.0);
-  z.Command(61);
 }
 
 TEST_F(EditorTest, MeasurementLocksTheModeControls)
