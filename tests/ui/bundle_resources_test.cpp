@@ -4,6 +4,8 @@
 #include <cairo.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include "support/ui_env.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,7 @@ namespace
 using zaniq::artwork::ArtworkEntry;
 using zaniq::artwork::kArtwork;
 namespace fs = std::filesystem;
+using namespace uitest;
 
 const fs::path kResources = ZANIQ_BUNDLE_RESOURCES;
 
@@ -36,14 +40,6 @@ Surface LoadPng(const fs::path& path)
   Surface s(cairo_image_surface_create_from_png(path.c_str()));
   if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
   return s;
-}
-
-const ArtworkEntry& Entry(std::string_view name)
-{
-  for (const ArtworkEntry& e : kArtwork)
-    if (e.name == name) return e;
-  ADD_FAILURE() << "not in the artwork table: " << name;
-  return kArtwork[0];
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -147,197 +143,79 @@ TEST(BundleResources, FontsLoadWithFreeType)
   }
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// Places: the editor's controls with their corners (bitmap controls) or rectangles, and the views showing them.
-
-enum View : unsigned
-{
-  kS = 1,
-  kH = 2,
-  kE = 4,
-  kC = 8,
-  kSiPre = 16,
-  kSiPost = 32
-};
-constexpr unsigned kSi = kSiPre | kSiPost;
-constexpr unsigned kRx = kE | kC | kSi;
-constexpr unsigned kAll = kS | kH | kRx;
-
-enum class Kind
-{
-  kControl,
-  kBackground,
-  kHelpPage,
-  kConfigPage
-};
-
-struct Place
-{
-  const char* what;
-  const char* bitmap; // nullptr: a rectangle control
-  double l, t, r, b;  // bitmap controls: r, b ignored (from the bitmap's frame size)
-  unsigned views;
-  Kind kind = Kind::kControl;
-};
-
-struct Rect
-{
-  double l, t, r, b;
-  bool Intersects(const Rect& o) const { return l < o.r && o.l < r && t < o.b && o.t < b; }
-  bool Inside(const Rect& o) const { return l >= o.l && t >= o.t && r <= o.r && b <= o.b; }
-};
-
-// Attachment order.
-const std::vector<Place>& Places()
-{
-  static const std::vector<Place> p = {
-      {"Sender background", "background1.png", 0, 0, 0, 0, kS | kH, Kind::kBackground},
-      {"Receiver background", "background2.png", 0, 0, 0, 0, kRx, Kind::kBackground},
-      {"simple background post", "bg_easy_post.png", 0, 101, 0, 0, kSiPost, Kind::kBackground},
-      {"simple background pre", "bg_easy_pre.png", 0, 101, 0, 0, kSiPre, Kind::kBackground},
-      {"quick-help area", nullptr, 160, 320, 264, 352, kS | kH},
-      {"help page", "help_page.png", 12, 114, 0, 0, kH, Kind::kHelpPage},
-      {"Sender LED", "transmitter_led.png", 186, 51, 0, 0, kS | kH},
-      {"Receiver LED expert", "receiver_led.png", 10, 275, 0, 0, kE | kC},
-      {"Receiver LED simple", "receiver_led.png", 8, 560, 0, 0, kSi},
-      {"plug-in mode", "selector_plugin_mode.png", 2, 62, 0, 0, kAll},
-      {"Link ID", "simple_parameter1.png", 73, 62, 0, 0, kAll},
-      {"auto link", "autolink_button.png", 106, 40, 0, 0, kAll},
-      {"latency", "simple_parameter.png", 118, 62, 0, 0, kRx},
-      {"PDC", "pdc.png", 189, 62, 0, 0, kRx},
-      {"RMS window", "simple_parameter2.png", 215, 62, 0, 0, kRx},
-      {"meter mode", "selector_rms_mode.png", 273, 62, 0, 0, kRx},
-      {"over enable", "overenable.png", 329, 48, 0, 0, kRx},
-      {"over level", "simple_parameter2.png", 367, 62, 0, 0, kRx},
-      {"over LED", "overled.png", 368, 86, 0, 0, kRx},
-      {"reference", "simple_parameter3.png", 16, 141, 0, 0, kE | kC},
-      {"Drive knob", "drive_source_gain.png", 95, 279, 0, 0, kE | kC},
-      {"Drive read-out", nullptr, 182, 134, 244, 171, kSi},
-      {"pre/post expert", "ab.png", 227, 279, 0, 0, kE | kC},
-      {"pre/post simple", "ab1.png", 22, 303, 0, 0, kSi},
-      {"manual expert", "m_manual.png", 114, 488, 0, 0, kE | kC},
-      {"auto expert", "m_auto.png", 189, 488, 0, 0, kE | kC},
-      {"gain stage expert", "m_gstg.png", 264, 488, 0, 0, kE | kC},
-      {"manual simple", "m_manual.png", 224, 568, 0, 0, kSi},
-      {"auto simple", "m_auto.png", 268, 568, 0, 0, kSi},
-      {"gain stage simple", "m_gstg.png", 312, 568, 0, 0, kSi},
-      {"inverse", "m_inv.png", 339, 488, 0, 0, kE | kC},
-      {"delta expert", "deltamonitor.png", 365, 275, 0, 0, kE | kC},
-      {"delta simple", "deltamonitor.png", 104, 560, 0, 0, kSi},
-      {"config switch", "setup_button.png", 365, 337, 0, 0, kE | kC},
-      {"GUI mode", "guimode.png", 393, 555, 0, 0, kRx},
-      {"snapshot 1", "ss1.png", 120, 552, 0, 0, kE | kC},
-      {"snapshot 2", "ss2.png", 160, 552, 0, 0, kE | kC},
-      {"snapshot 3", "ss3.png", 200, 552, 0, 0, kE | kC},
-      {"snapshot 4", "ss4.png", 240, 552, 0, 0, kE | kC},
-      {"clear", "clr_button.png", 329, 552, 0, 0, kE | kC},
-      {"store", "sto_button.png", 277, 552, 0, 0, kE | kC},
-      {"active expert", "active.png", 10, 337, 0, 0, kE | kC},
-      {"active simple", "active.png", 56, 560, 0, 0, kSi},
-      {"reset pre levels", "reset_button.png", 371, 201, 0, 0, kE | kC},
-      {"reset pre diff", "reset_button.png", 371, 121, 0, 0, kE | kC},
-      {"match pre", "balance_button.png", 275, 119, 0, 0, kE | kC},
-      {"reset post diff", "reset_button.png", 371, 422, 0, 0, kE | kC},
-      {"match post", "balance_button.png", 275, 422, 0, 0, kE | kC},
-      {"simple reset", "reset_button.png", 377, 475, 0, 0, kSi},
-      {"simple match", "balance_button.png", 287, 473, 0, 0, kSi},
-      {"pre diff", nullptr, 100, 129, 162, 166, kE | kC},
-      {"pre gain", nullptr, 190, 129, 252, 166, kE | kC},
-      {"pre current expert", nullptr, 100, 209, 162, 246, kE | kC},
-      {"pre current simple", nullptr, 297, 220, 359, 257, kSi},
-      {"pre max", nullptr, 190, 209, 252, 246, kE | kC},
-      {"post diff expert", nullptr, 100, 429, 162, 466, kE | kC},
-      {"post diff simple", nullptr, 297, 390, 359, 427, kSi},
-      {"post gain expert", nullptr, 190, 429, 252, 466, kE | kC},
-      {"post gain simple", nullptr, 182, 475, 244, 512, kSi},
-      {"config page", "ovl_threshold.png", 0, 98, 0, 0, kC, Kind::kConfigPage},
-      {"min auto gain", nullptr, 33, 214, 101, 238, kC},
-      {"max auto gain", nullptr, 129, 214, 197, 238, kC},
-      {"tolerance", nullptr, 305, 214, 373, 238, kC},
-      {"logo area", nullptr, 269, 6, 389, 30, kAll},
-      {"plug-in menu", "pluginmenu.png", 4, 7, 0, 0, kAll},
-      {"update indicator", "iconupdateavailable.png", 407, 7, 0, 0, kAll},
-      // The corner resizer sits in the bottom-right square of its bitmap's width.
-      {"corner resizer", "button_resize.png", -1, -1, 0, 0, kAll},
-  };
-  return p;
-}
-
-Rect Bounds(const Place& p)
-{
-  if (!p.bitmap) return {p.l, p.t, p.r, p.b};
-  const ArtworkEntry& e = Entry(p.bitmap);
-  if (p.l < 0)
-  {
-    const double w = e.width;
-    return {zaniq::artwork::kEditorWidth - w, zaniq::artwork::kEditorHeight - w, double(zaniq::artwork::kEditorWidth),
-            double(zaniq::artwork::kEditorHeight)};
-  }
-  return {p.l, p.t, p.l + e.width, p.t + e.height};
-}
-
-TEST(BundleResources, ControlsOfEachViewFitTheEditorWithoutCoveringEachOther)
-{
-  const ArtworkEntry& resizer = Entry("button_resize.png");
-  EXPECT_EQ(resizer.width, resizer.height); // it is placed as a square of its width
-  const Rect editor{0, 0, double(zaniq::artwork::kEditorWidth), double(zaniq::artwork::kEditorHeight)};
-  const std::pair<unsigned, const char*> views[] = {{kS, "Sender"}, {kH, "help"},           {kE, "expert"},
-                                                    {kC, "config"}, {kSiPre, "simple pre"}, {kSiPost, "simple post"}};
-  for (const auto& [view, name] : views)
-  {
-    SCOPED_TRACE(name);
-    std::vector<const Place*> shown;
-    for (const Place& p : Places())
-      if (p.views & view) shown.push_back(&p);
-    const Place* help = nullptr;
-    const Place* config = nullptr;
-    for (const Place* p : shown)
-    {
-      EXPECT_TRUE(Bounds(*p).Inside(editor)) << p->what;
-      if (p->kind == Kind::kHelpPage) help = p;
-      if (p->kind == Kind::kConfigPage) config = p;
-    }
-    // The config page covers whole controls beneath it (they stay put while it is open), never a part of one;
-    // what it covers is out of sight and out of reach, and so drops out of the overlap check.
-    std::vector<const Place*> visible;
-    for (const Place* p : shown)
-    {
-      if (config && p != config && p->kind == Kind::kControl)
-      {
-        const Rect r = Bounds(*p), page = Bounds(*config);
-        const bool config_field = std::string_view(p->what).find("auto gain") != std::string_view::npos ||
-                                  std::string_view(p->what) == "tolerance";
-        if (config_field)
-        {
-          EXPECT_TRUE(r.Inside(page)) << p->what;
-        }
-        else if (r.Inside(page))
-        {
-          continue;
-        }
-        else
-        {
-          EXPECT_FALSE(r.Intersects(page)) << p->what << " is partly under the config page";
-        }
-      }
-      visible.push_back(p);
-    }
-    for (size_t i = 0; i < visible.size(); ++i)
-      for (size_t j = i + 1; j < visible.size(); ++j)
-      {
-        const Place& a = *visible[i];
-        const Place& b = *visible[j];
-        if (a.kind == Kind::kBackground || b.kind == Kind::kBackground) continue;
-        if (a.kind == Kind::kConfigPage || b.kind == Kind::kConfigPage) continue; // checked above
-        // The help page is meant to lie over the quick-help area: a click on it closes the page.
-        if (help && (&a == help || &b == help))
-        {
-          const Place& other = &a == help ? b : a;
-          if (std::string_view(other.what) == "quick-help area") continue;
-        }
-        EXPECT_FALSE(Bounds(a).Intersects(Bounds(b))) << a.what << " overlaps " << b.what;
-      }
-  }
-}
-
 } // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// Places: the live editor with the bundle's own bitmaps, in each view.
+
+TEST_F(EditorTest, ControlsOfEachViewFitTheEditorWithoutCoveringEachOther)
+{
+  struct View
+  {
+    const char* name;
+    int mode, gui, prePost, config, help;
+  };
+  const View views[] = {{"Sender", 0, 0, 0, 0, 0}, {"help", 0, 0, 0, 0, 1},       {"expert", 1, 0, 1, 0, 0},
+                        {"config", 1, 0, 1, 1, 0}, {"simple pre", 1, 1, 0, 0, 0}, {"simple post", 1, 1, 1, 0, 0}};
+  const IRECT editor(0, 0, 424, 610);
+  // Touching edges are fine; sharing an area is not.
+  auto overlap = [](const IRECT& a, const IRECT& b) { return a.L < b.R && b.L < a.R && a.T < b.B && b.T < a.B; };
+  for (const View& v : views)
+  {
+    SCOPED_TRACE(v.name);
+    UIZANIQ& z = Make(true, kResources.string());
+    z.Change(ZANIQ::kPluginMode, v.mode);
+    z.Change(ZANIQ::kGUIMode, v.gui);
+    z.Change(ZANIQ::kPrePostFX, v.prePost);
+    z.Change(ZANIQ::kShowConfigPage, v.config);
+    z.OpenEditor();
+    if (v.help) z.Command(59);
+    IGraphics& g = *z.GetUI();
+    ASSERT_EQ(g.NControls(), 70);
+    auto at = [&](ZANIQ::EEditorControl w) { return z.GetEditorControlIndex(w); };
+    const int page = at(ZANIQ::kCtlConfigBackground), help = at(ZANIQ::kCtlHelpPage);
+    const int quickHelp = at(ZANIQ::kCtlQuickHelp);
+    const std::set<int> backgrounds = {at(ZANIQ::kCtlSenderBackground), at(ZANIQ::kCtlReceiverBackground),
+                                       at(ZANIQ::kCtlSimpleBackgroundPre), at(ZANIQ::kCtlSimpleBackgroundPost)};
+    const std::set<int> configFields = {at(ZANIQ::kCtlMinAutoGain), at(ZANIQ::kCtlMaxAutoGain),
+                                        at(ZANIQ::kCtlAutoGainTolerance)};
+    const bool pageShown = !g.GetControl(page)->IsHidden();
+    EXPECT_EQ(pageShown, v.config == 1);
+    EXPECT_EQ(!g.GetControl(help)->IsHidden(), v.help == 1);
+
+    std::vector<std::pair<int, IRECT>> shown;
+    for (int i = 0; i < g.NControls(); ++i)
+    {
+      const IControl* c = g.GetControl(i);
+      const IRECT r = c->GetRECT();
+      if (c->IsHidden() || r.Empty()) continue;
+      EXPECT_GT(r.W() * r.H(), 0.f) << "control " << i << " has no size";
+      EXPECT_TRUE(editor.Contains(r)) << "control " << i << " leaves the editor";
+      if (backgrounds.count(i) || i == page) continue;
+      // The config page covers whole controls beneath it (they stay put while it is open), never a part of one;
+      // what it covers is out of sight and out of reach.
+      if (pageShown)
+      {
+        const IRECT p = g.GetControl(page)->GetRECT();
+        if (configFields.count(i))
+          EXPECT_TRUE(p.Contains(r)) << "config field " << i;
+        else if (p.Contains(r))
+          continue;
+        else
+          EXPECT_FALSE(overlap(r, p)) << "control " << i << " is partly under the config page";
+      }
+      shown.push_back({i, r});
+    }
+    EXPECT_GE(shown.size(), 8u); // the check is not vacuous
+    shown.push_back({-1, g.GetCornerResizer()->GetRECT()});
+    EXPECT_TRUE(editor.Contains(shown.back().second)) << "the corner resizer";
+    for (size_t a = 0; a < shown.size(); ++a)
+      for (size_t b = a + 1; b < shown.size(); ++b)
+      {
+        const int i = shown[a].first, j = shown[b].first;
+        // The help page lies over the quick-help area on purpose: a click on it closes the page.
+        if ((i == help && j == quickHelp) || (i == quickHelp && j == help)) continue;
+        EXPECT_FALSE(overlap(shown[a].second, shown[b].second)) << "controls " << i << " and " << j << " overlap";
+      }
+  }
+}

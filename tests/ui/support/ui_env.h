@@ -191,9 +191,10 @@ protected:
     UpdateCheck::SetUpdateAvailable(false);
   }
 
-  UIZANIQ& Make(bool drawReady = true)
+  // Stand-in bitmaps unless another resource folder is named.
+  UIZANIQ& Make(bool drawReady = true, std::string resources = "")
   {
-    mInstances.push_back(std::make_unique<UIZANIQ>(mResources.string(), drawReady));
+    mInstances.push_back(std::make_unique<UIZANIQ>(resources.empty() ? mResources.string() : resources, drawReady));
     return *mInstances.back();
   }
   // A Receiver with its editor open: expert view, "RMS Summed" metering.
