@@ -3,7 +3,7 @@
 
 #include "ui/IBControlsQN.h"
 
-#include "controls_qn_rig.h"
+#include "support/ui_env.h"
 
 using namespace qnrig;
 
@@ -12,13 +12,6 @@ namespace
 
 using Commands = std::vector<int>;
 using ControlsQN = Rig;
-
-// One click through the graphics context, as the platform delivers it.
-void Click(IGraphics& g, float x, float y, const IMouseMod& mod = kNone)
-{
-  g.OnMouseDown({IMouseInfo{x, y, 0.f, 0.f, mod}});
-  g.OnMouseUp({IMouseInfo{x, y, 0.f, 0.f, mod}});
-}
 
 std::vector<std::string> Ops(const std::vector<QNGraphics::Shape>& shapes)
 {

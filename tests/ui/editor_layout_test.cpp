@@ -207,12 +207,10 @@ TEST_F(EditorTest, SenderView)
   const int helpPage = z.GetEditorControlIndex(ZANIQ::kCtlHelpPage);
   EXPECT_LT(quickHelp, helpPage);
   EXPECT_EQ(g.GetMouseControlIdx(200, 336), quickHelp);
-  g.OnMouseDown({IMouseInfo{200.f, 336.f, 0.f, 0.f, IMouseMod(true)}});
-  g.OnMouseUp({IMouseInfo{200.f, 336.f, 0.f, 0.f, IMouseMod(true)}});
+  Click(g, 200, 336);
   EXPECT_TRUE(Visible(z.Ctl(ZANIQ::kCtlHelpPage)));
   EXPECT_EQ(g.GetMouseControlIdx(200, 336), helpPage);
-  g.OnMouseDown({IMouseInfo{200.f, 336.f, 0.f, 0.f, IMouseMod(true)}});
-  g.OnMouseUp({IMouseInfo{200.f, 336.f, 0.f, 0.f, IMouseMod(true)}});
+  Click(g, 200, 336);
   EXPECT_FALSE(Visible(z.Ctl(ZANIQ::kCtlHelpPage)));
   z.Command(59);
   z.UpdateControlLayout();
@@ -460,11 +458,7 @@ TEST_F(EditorTest, ClicksWorkThroughTheLayout)
 {
   UIZANIQ& z = OpenReceiver();
   IGraphics& g = *z.GetUI();
-  auto click = [&g](const IControl* c) {
-    const IRECT r = c->GetRECT();
-    g.OnMouseDown({IMouseInfo{r.MW(), r.MH(), 0.f, 0.f, IMouseMod(true)}});
-    g.OnMouseUp({IMouseInfo{r.MW(), r.MH(), 0.f, 0.f, IMouseMod(true)}});
-  };
+  auto click = [&g](const IControl* c) { Click(g, c->GetRECT().MW(), c->GetRECT().MH()); };
   // The expert pre/post switch toggles the parameter, and its simple twin follows.
   const double before = z.GetParam(ZANIQ::kPrePostFX)->Value();
   click(z.Ctl(ZANIQ::kCtlPrePostExpert));
@@ -492,7 +486,6 @@ TEST_F(EditorTest, ClicksWorkThroughTheLayout)
   z.Change(ZANIQ::kGUIMode, 1);
   auto* match = dynamic_cast<IBRadioButtonsControl3*>(z.Ctl(ZANIQ::kCtlMatchMode));
   const IRECT gainStage = match->GetButtonRect(2);
-  g.OnMouseDown({IMouseInfo{gainStage.MW(), gainStage.MH(), 0.f, 0.f, IMouseMod(true)}});
-  g.OnMouseUp({IMouseInfo{gainStage.MW(), gainStage.MH(), 0.f, 0.f, IMouseMod(true)}});
+  Click(g, gainStage.MW(), gainStage.MH());
   EXPECT_EQ(z.GetMirrorInt(ZANIQ::kMatchMode), 2);
 }

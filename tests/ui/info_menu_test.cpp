@@ -1,7 +1,7 @@
 // The plug-in menu and the update indicator: the menu's items for the product's configuration, what each choice
 // does (commands, pages opened, parameters toggled or set), and the indicator's states, tooltips and clicks.
 
-#include "menu_env.h"
+#include "support/ui_env.h"
 
 #include <filesystem>
 

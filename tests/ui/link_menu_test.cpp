@@ -2,7 +2,7 @@
 // checked entries, choices from the main menu and the range submenus, command 65 before opening, the wheel and
 // the text drawn.
 
-#include "menu_env.h"
+#include "support/ui_env.h"
 
 #include <array>
 #include <atomic>

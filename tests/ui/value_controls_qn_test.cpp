@@ -4,7 +4,7 @@
 #include "ui/IBControlsQN.h"
 #include "ui/IBValueControlsQN.h"
 
-#include "controls_qn_rig.h"
+#include "support/ui_env.h"
 
 #include <cmath>
 
