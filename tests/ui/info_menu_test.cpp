@@ -86,44 +86,6 @@ TEST_F(MenuTest, PluginMenuItemsForTheProduct)
   EXPECT_FALSE(z.G()->menus[1].flags[kTooltips] & IPopupMenu::kChecked);
 }
 
-TEST_F(MenuTest, PluginMenuLeavesOutItemsWithoutCommandOrParameter)
-{
-  MenuZANIQ& z = MakeMenuEditor();
-  auto* bare = new IBInfoMenuQN(&z, 100, 550, TwoFrames(), 47, -1, "", "", -1, -1, ZANIQ::kMeterMode, 70, -1, -1,
-                                {}, {}, {}, {}, 66);
-  z.G()->AttachControl(bare);
-  z.G()->SetControlValueAfterPopupMenu(nullptr);
-  z.GetParam(ZANIQ::kMeterMode)->Set(2);
-  bare->BuildMenu();
-  IPopupMenu& m = bare->GetMenu();
-  std::vector<std::string> texts;
-  for (int i = 0; i < m.NItems(); ++i) texts.push_back(m.GetItemText(i));
-  EXPECT_EQ(texts, (std::vector<std::string>{">> Plugin menu <<", "", "About ...", "", "Open manual ...",
-                                             "Changelog ...", "", "Open data folder ...", "", "Meter Mode", "",
-                                             "Reset GUI size"}));
-  IPopupMenu* modes = m.GetItem(9)->GetSubmenu();
-  ASSERT_NE(modes, nullptr);
-  EXPECT_EQ(modes->NItems(), 6);
-  EXPECT_TRUE(modes->IsItemChecked(2));
-
-  // The single enumerated submenu sets its parameter; "Reset GUI size" sends its command.
-  modes->SetChosenItemIdx(4);
-  bare->OnPopupMenuSelection(modes, 0);
-  EXPECT_EQ(z.GetParam(ZANIQ::kMeterMode)->Value(), 4.0);
-  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kMeterMode), 4);
-  m.SetChosenItemIdx(11);
-  bare->OnPopupMenuSelection(&m, 0);
-  EXPECT_EQ(z.SentCount(70), 1);
-
-  // Empty data folder: neither the manual nor the folder opens.
-  for (int item : {4, 7})
-  {
-    m.SetChosenItemIdx(item);
-    bare->OnPopupMenuSelection(&m, 0);
-  }
-  for (const auto& call : z.G()->calls) EXPECT_EQ(call.find("OpenURL"), std::string::npos) << call;
-}
-
 TEST_F(MenuTest, PluginMenuCommandsAndPages)
 {
   struct Case
@@ -304,11 +266,4 @@ TEST_F(MenuTest, UpdateIndicatorClickSendsTheCheckOnce)
   g.OnMouseUp({plugin::igraphics::IMouseInfo{x + 3.f, y, 0.f, 0.f, IMouseMod(true)}});
   g.OnMouseWheel(x, y, IMouseMod(), 1.f);
   EXPECT_EQ(z.SentCount(48), 2);
-
-  // Without a command a click sends nothing.
-  auto* quiet = new plugin::igraphics::IBUpdateControlQN(200, 550, TwoFrames(), -1);
-  g.AttachControl(quiet);
-  const size_t sent = z.sent.size();
-  z.Click(205.f, 555.f);
-  EXPECT_EQ(z.sent.size(), sent);
 }

@@ -297,7 +297,7 @@ TEST_F(MenuTest, SelectorShowsOffOrTheIDAndDimsWhenDisabled)
   }
 }
 
-TEST_F(MenuTest, EnumSelectorOpensTheParameterMenuAndIgnoresTheWheel)
+TEST_F(MenuTest, EnumSelectorsMenuWheelAndHoverFrame)
 {
   MenuZANIQ& z = MakeMenuEditor();
   MenuGraphics& g = *z.G();
@@ -313,42 +313,28 @@ TEST_F(MenuTest, EnumSelectorOpensTheParameterMenuAndIgnoresTheWheel)
   g.OnMouseWheel(MenuZANIQ::kModeX + 5.f, MenuZANIQ::kModeY + 5.f, IMouseMod(), 1.f);
   g.OnMouseWheel(MenuZANIQ::kModeX + 5.f, MenuZANIQ::kModeY + 5.f, IMouseMod(), -1.f);
   EXPECT_EQ(z.GetPluginMode(), other);
-}
 
-TEST_F(MenuTest, EnumSelectorWheelAndDrawingModes)
-{
-  MenuZANIQ& z = MakeMenuEditor();
-  MenuGraphics& g = *z.G();
-  using plugin::igraphics::IBPopupMenuQN;
-  auto* meter = new IBPopupMenuQN(10, 500, ZANIQ::kMeterMode, TwoFrames(), true, nullptr, false, false);
-  auto* hover = new IBPopupMenuQN(40, 500, ZANIQ::kMeterMode, TwoFrames(), true, nullptr, false, true);
+  // A selector with the wheel on steps whole values, the ends holding (more cases in SelectorWheel).
+  auto* meter = new plugin::igraphics::IBPopupMenuQN(10, 500, ZANIQ::kMeterMode, TwoFrames(), true, nullptr, false,
+                                                     true);
   g.AttachControl(meter);
-  g.AttachControl(hover);
   const plugin::IParam& p = *z.GetParam(ZANIQ::kMeterMode);
   meter->SetValueFromUserInput(p.ToNormalized(3));
-  // Six modes 0..5: a positive notch moves to the previous one, the ends hold.
-  struct Case
+  for (const auto& [delta, to] : std::vector<std::pair<float, int>>{{1.f, 2}, {-9.f, 5}})
   {
-    float delta;
-    int to;
-  };
-  for (const Case& k : {Case{1.f, 2}, Case{-2.f, 4}, Case{-5.f, 5}, Case{9.f, 0}, Case{0.9f, 0}})
-  {
-    g.OnMouseWheel(15.f, 505.f, IMouseMod(), k.delta);
-    EXPECT_EQ(p.Value(), double(k.to)) << k.delta;
+    g.OnMouseWheel(15.f, 505.f, IMouseMod(), delta);
+    EXPECT_EQ(p.Value(), double(to)) << delta;
   }
-
   // In hover mode the second frame shows only under the mouse, whatever the value.
-  auto srcY = [&](plugin::igraphics::IControl* c) {
+  auto srcY = [&] {
     g.drawn.clear();
-    c->Draw(g);
+    meter->Draw(g);
     return g.Calls("DrawBitmap").at(0).a[5];
   };
-  hover->SetValue(1.0);
-  EXPECT_EQ(srcY(hover), 0.0);
+  EXPECT_EQ(srcY(), 0.0);
   g.EnableMouseOver(true);
-  g.OnMouseOver(45.f, 505.f, IMouseMod());
-  EXPECT_EQ(srcY(hover), 20.0);
+  g.OnMouseOver(15.f, 505.f, IMouseMod());
+  EXPECT_EQ(srcY(), 20.0);
 }
 
 TEST_F(MenuTest, SelectorRemovedWhileItsMenuIsOpenHearsNothing)
