@@ -259,7 +259,6 @@ TEST_F(EditorTest, ExpertAndSimpleViews)
   // Back to expert: everything returns to its place.
   z.Change(ZANIQ::kGUIMode, 0);
   ExpectRect(z.Ctl(ZANIQ::kCtlActive)->GetRECT(), FrameAt("active.png", 10, 337), "active expert again");
-  ExpectRect(z.Ctl(ZANIQ::kCtlPreCurrentReadout)->GetRECT(), 100, 209, 162, 246, "pre current expert");
   ExpectRect(match->GetButtonRect(2), FrameAt("m_gstg.png", 264, 488), "gain stage expert");
 }
 

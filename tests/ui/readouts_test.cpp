@@ -28,107 +28,61 @@ UIZANIQ& Linked(UIZANIQ& z)
 
 } // namespace
 
-TEST_F(EditorTest, ReadoutsForSilence)
+// Read-outs for silence, for signal, around the -3 dB alarm and in gain-stage mode, against values worked out by
+// hand. Texts: pre diff, pre gain, pre current, pre max, post diff, post gain; nullptr where it does not matter.
+TEST_F(EditorTest, ReadoutsAgainstWorkedExamples)
 {
   UIZANIQ& z = Linked(OpenReceiver());
-  z.SetMeter({}); // all levels 0, gains and differences 1
-  z.UpdateMeterDisplays();
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreDiffReadout), "----");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostDiffReadout), "----");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreCurrentReadout), "-inf");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreMaxReadout), "-inf");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreGainReadout), "0.0");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostGainReadout), "0.0");
-  EXPECT_EQ(Color(z, ZANIQ::kCtlPostDiffReadout), kGrey);
-}
-
-TEST_F(EditorTest, ReadoutsForSignal)
-{
-  UIZANIQ& z = Linked(OpenReceiver());
-  UIZANIQ::Meter m;
-  m.preLevel = 0.5;       // -6.0 dB
-  m.preMax = 1.0;         // 0.0 dB
-  m.postLevel = 0.25;
-  m.preRatio = 0.5;       // diff -6.0
-  m.preGain = 0.5;        // shown gain 6.0
-  m.gainToMatch = 2.0;    // +6.0: alarm
-  m.matchGain = 0.25;     // shown gain 12.0
-  z.SetMeter(m);
-  z.UpdateMeterDisplays();
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreDiffReadout), "-6.0");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreGainReadout), "6.0");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreCurrentReadout), "-6.0");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreMaxReadout), "0.0");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostDiffReadout), "6.0");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostGainReadout), "12.0");
-  EXPECT_EQ(Color(z, ZANIQ::kCtlPostDiffReadout), kRed);
-  EXPECT_EQ(Color(z, ZANIQ::kCtlPostGainReadout), kRed);
-
-  // EBU R128 reads 0.7 dB lower: a full-scale level shows -0.7.
-  z.Change(ZANIQ::kMeterMode, 2);
-  m.preLevel = 1.0;
-  z.SetMeter(m);
-  z.UpdateMeterDisplays();
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreCurrentReadout), "-0.7");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPreMaxReadout), "-0.7");
-}
-
-TEST_F(EditorTest, ReadoutAlarmAtThreeDecibels)
-{
-  UIZANIQ& z = Linked(OpenReceiver());
+  using M = UIZANIQ::Meter;
   struct Case
   {
-    double gainToMatch;
-    const char* text;
+    const char* what;
+    M m;
+    int matchMode, meterMode;
+    const char* texts[6];
     bool red;
   };
+  const M signal{.preGain = 0.5, .preRatio = 0.5, .matchGain = 0.25, .gainToMatch = 2.0, .preLevel = 0.5,
+                 .preMax = 1.0, .postLevel = 0.25};
+  auto at = [](double gainToMatch) { return M{.gainToMatch = gainToMatch, .preLevel = 0.1, .preMax = 0.1,
+                                              .postLevel = 0.1}; };
   const Case cases[] = {
-    {0.70794578, "-3.0", true},  // -3.0 dB
-    {1.41253754, "3.0", true},   // +3.0 dB
-    {0.71614341, "-2.9", false}, // -2.9 dB
-    {0.5, "-6.0", true},
+    {"silence", M{}, 0, 0, {"----", "0.0", "-inf", "-inf", "----", "0.0"}, false},
+    {"signal", signal, 0, 0, {"-6.0", "6.0", "-6.0", "0.0", "6.0", "12.0"}, true}, // +6 dB to match: alarm
+    // EBU R128 reads 0.7 dB lower: a full-scale level shows -0.7.
+    {"EBU", M{.preLevel = 1.0, .preMax = 1.0}, 0, 2, {nullptr, nullptr, "-0.7", "-0.7", nullptr, nullptr}, false},
+    {"-3.0 dB", at(0.70794578), 0, 0, {nullptr, nullptr, nullptr, nullptr, "-3.0", nullptr}, true},
+    {"+3.0 dB", at(1.41253754), 0, 0, {nullptr, nullptr, nullptr, nullptr, "3.0", nullptr}, true},
+    {"-2.9 dB", at(0.71614341), 0, 0, {nullptr, nullptr, nullptr, nullptr, "-2.9", nullptr}, false},
+    // No signal on the post side: never red, and no difference shown.
+    {"no post signal", M{.gainToMatch = 0.5, .preLevel = 0.1}, 0, 0, {nullptr, nullptr, nullptr, nullptr, "----"},
+     false},
+    // Gain stage: level scale / pre gain = 2 is +6.02 dB, shown negated; a zero pre gain never divides.
+    {"gain stage", M{.linkGain = 1.0, .preGain = 0.5, .preLevel = 0.1, .postLevel = 0.1}, 2, 0,
+     {nullptr, nullptr, nullptr, nullptr, "0.0", "-6.0"}, false},
+    {"gain stage, pre gain 0", M{.preGain = 0.0, .preLevel = 0.1, .postLevel = 0.1}, 2, 0,
+     {nullptr, nullptr, nullptr, nullptr, nullptr, "-144.0"}, false},
+    {"gain stage, pre gain -0", M{.preGain = -0.0, .preLevel = 0.1, .postLevel = 0.1}, 2, 0,
+     {nullptr, nullptr, nullptr, nullptr, nullptr, "-144.0"}, false},
   };
+  const ZANIQ::EEditorControl readouts[6] = {ZANIQ::kCtlPreDiffReadout,    ZANIQ::kCtlPreGainReadout,
+                                             ZANIQ::kCtlPreCurrentReadout, ZANIQ::kCtlPreMaxReadout,
+                                             ZANIQ::kCtlPostDiffReadout,   ZANIQ::kCtlPostGainReadout};
   for (const Case& c : cases)
   {
-    UIZANIQ::Meter m;
-    m.preLevel = m.postLevel = m.preMax = 0.1;
-    m.gainToMatch = c.gainToMatch;
-    z.SetMeter(m);
+    SCOPED_TRACE(c.what);
+    z.Change(ZANIQ::kMatchMode, c.matchMode);
+    z.Change(ZANIQ::kMeterMode, c.meterMode);
+    z.SetMeter(c.m);
     z.UpdateMeterDisplays();
-    EXPECT_STREQ(Text(z, ZANIQ::kCtlPostDiffReadout), c.text);
-    EXPECT_EQ(Color(z, ZANIQ::kCtlPostDiffReadout), c.red ? kRed : kGrey) << c.text;
-    EXPECT_EQ(Color(z, ZANIQ::kCtlPostGainReadout), c.red ? kRed : kGrey) << c.text;
+    for (int k = 0; k < 6; ++k)
+      if (c.texts[k])
+      {
+        EXPECT_STREQ(Text(z, readouts[k]), c.texts[k]) << k;
+      }
+    EXPECT_EQ(Color(z, ZANIQ::kCtlPostDiffReadout), c.red ? kRed : kGrey);
+    EXPECT_EQ(Color(z, ZANIQ::kCtlPostGainReadout), c.red ? kRed : kGrey);
   }
-  // No signal on the post side: never red, and no difference shown.
-  UIZANIQ::Meter m;
-  m.preLevel = 0.1;
-  m.gainToMatch = 0.5;
-  z.SetMeter(m);
-  z.UpdateMeterDisplays();
-  EXPECT_EQ(Color(z, ZANIQ::kCtlPostDiffReadout), kGrey);
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostDiffReadout), "----");
-}
-
-TEST_F(EditorTest, GainStageReadoutNeverDividesByZero)
-{
-  UIZANIQ& z = Linked(OpenReceiver());
-  z.Change(ZANIQ::kMatchMode, 2);
-  UIZANIQ::Meter m;
-  m.preLevel = m.postLevel = 0.1;
-  m.linkGain = 1.0;
-  m.preGain = 0.5; // level scale / pre gain = 2: +6.02 dB, shown negated and unrounded
-  z.SetMeter(m);
-  z.UpdateMeterDisplays();
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostGainReadout), "-6.0");
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostDiffReadout), "0.0");
-  m.preGain = 0.0;
-  z.SetMeter(m);
-  z.UpdateMeterDisplays();
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostGainReadout), "-144.0");
-  m.preGain = -0.0;
-  z.SetMeter(m);
-  z.UpdateMeterDisplays();
-  EXPECT_STREQ(Text(z, ZANIQ::kCtlPostGainReadout), "-144.0");
 }
 
 TEST_F(EditorTest, ReadoutsNeedALinkAndAPlayingSender)
