@@ -40,8 +40,18 @@ void ChooseInSubmenu(MenuZANIQ& z, int entry, int item)
 // Item positions of the product's menu.
 enum : int
 {
-  kAbout = 2, kManual = 4, kChangelog = 5, kUpdate = 6, kAuto = 7, kDataFolder = 9, kTooltips = 11,
-  kResetScale = 13, kMinScale = 14, kStorage = 16, kFixedScale = 18, kSaveDefault = 20,
+  kAbout = 2,
+  kManual = 4,
+  kChangelog = 5,
+  kUpdate = 6,
+  kAuto = 7,
+  kDataFolder = 9,
+  kTooltips = 11,
+  kResetScale = 13,
+  kMinScale = 14,
+  kStorage = 16,
+  kFixedScale = 18,
+  kSaveDefault = 20,
 };
 
 } // namespace
@@ -55,10 +65,27 @@ TEST_F(MenuTest, PluginMenuItemsForTheProduct)
   ASSERT_EQ(z.G()->menus.size(), 1u);
   const auto& m = z.G()->menus[0];
   EXPECT_EQ(m.bounds, z.info->GetRECT());
-  const std::vector<std::string> texts = {
-    ">> Plugin menu <<", "", "About ...", "", "Open manual ...", "Changelog ...", "Check for update ...",
-    "Check for updates automatically", "", "Open data folder ...", "", "Tooltips", "", "Reset GUI scale",
-    "Set min GUI scale", "", "Disable Storage GainDiff", "", "Fixed GUI Scale", "", "Save to default"};
+  const std::vector<std::string> texts = {">> Plugin menu <<",
+                                          "",
+                                          "About ...",
+                                          "",
+                                          "Open manual ...",
+                                          "Changelog ...",
+                                          "Check for update ...",
+                                          "Check for updates automatically",
+                                          "",
+                                          "Open data folder ...",
+                                          "",
+                                          "Tooltips",
+                                          "",
+                                          "Reset GUI scale",
+                                          "Set min GUI scale",
+                                          "",
+                                          "Disable Storage GainDiff",
+                                          "",
+                                          "Fixed GUI Scale",
+                                          "",
+                                          "Save to default"};
   EXPECT_EQ(m.items, texts);
   for (size_t i = 0; i < texts.size(); ++i)
   {
@@ -76,7 +103,8 @@ TEST_F(MenuTest, PluginMenuItemsForTheProduct)
   ASSERT_EQ(fixed->NItems(), 11);
   EXPECT_STREQ(fixed->GetItemText(0), "50%");
   EXPECT_STREQ(fixed->GetItemText(10), "300%");
-  for (int i = 0; i < fixed->NItems(); ++i) EXPECT_FALSE(fixed->IsItemChecked(i));
+  for (int i = 0; i < fixed->NItems(); ++i)
+    EXPECT_FALSE(fixed->IsItemChecked(i));
 
   // The automatic check on, tooltips off: the marks follow at the next opening.
   z.GetParam(ZANIQ::kToggleTooltips)->Set(0);
@@ -86,32 +114,41 @@ TEST_F(MenuTest, PluginMenuItemsForTheProduct)
   EXPECT_FALSE(z.G()->menus[1].flags[kTooltips] & IPopupMenu::kChecked);
 }
 
-TEST_F(MenuTest, PluginMenuCommandsAndPages)
+TEST_F(MenuTest, PluginMenuCommandsPagesAndTheirEffects)
 {
+  using Effect = bool (*)(MenuZANIQ&);
   struct Case
   {
     int item;
-    int command;      // expected command, or -1
-    const char* url;  // expected page or path opened, or null
+    int command;     // expected command, or -1
+    const char* url; // expected page or path opened, or null
+    Effect effect;   // what the plug-in then shows, or null
   };
   const Case cases[] = {
-    {kAbout, 47, nullptr},
-    {kUpdate, 48, nullptr},
-    {kResetScale, 57, nullptr},
-    {kMinScale, 58, nullptr},
-    {kSaveDefault, 52, nullptr},
-    {kManual, -1, "/Users/Shared/Documents/ZANIQ/ZANIQ manual.pdf"},
-    {kChangelog, -1, MenuZANIQ::kChangelog},
-    {kDataFolder, -1, "/tmp/zaniq-data"},
-    {0, -1, nullptr},  // the title line does nothing
-    {1, -1, nullptr},  // nor does a separator
+      {kAbout, 47, nullptr, [](MenuZANIQ& z) { return z.IsInfoPageRequested(); }},
+      {kUpdate, 48, nullptr, [](MenuZANIQ& z) { return z.IsUpdateMessageRequested(); }},
+      {kMinScale, 58, nullptr,
+       [](MenuZANIQ& z) { return z.GetMirror(ZANIQ::kGUIScale) == z.GetParam(ZANIQ::kGUIScale)->GetMin(); }},
+      {kResetScale, 57, nullptr, [](MenuZANIQ& z) { return z.GetMirror(ZANIQ::kGUIScale) == 1.0; }},
+      // "Save to default" writes the default preset into the preset folder.
+      {kSaveDefault, 52, nullptr,
+       [](MenuZANIQ& z)
+       { return std::filesystem::exists(std::filesystem::path(z.GetPresetFolder().Get()) / "default.tps"); }},
+      {kManual, -1, "/Users/Shared/Documents/ZANIQ/ZANIQ manual.pdf", nullptr},
+      {kChangelog, -1, MenuZANIQ::kChangelog, nullptr},
+      {kDataFolder, -1, "/tmp/zaniq-data", nullptr},
+      {0, -1, nullptr, nullptr}, // the title line does nothing
+      {1, -1, nullptr, nullptr}, // nor does a separator
   };
   MenuZANIQ& z = MakeMenuEditor();
+  std::filesystem::remove(std::filesystem::path(z.GetPresetFolder().Get()) / "default.tps");
+  z.GetParam(ZANIQ::kGUIScale)->Set(2.0);
   for (const Case& k : cases)
   {
     SCOPED_TRACE(k.item);
     z.sent.clear();
     z.G()->calls.clear();
+    EXPECT_FALSE(k.effect && k.effect(z)) << "before";
     Choose(z, k.item);
     std::vector<int> commands;
     for (int i : z.sent)
@@ -120,31 +157,11 @@ TEST_F(MenuTest, PluginMenuCommandsAndPages)
     std::vector<std::string> opened;
     for (const auto& c : z.G()->calls)
       if (c.rfind("OpenURL(", 0) == 0) opened.push_back(c);
-    EXPECT_EQ(opened, k.url ? std::vector<std::string>{std::string("OpenURL(") + k.url + ")"}
-                            : std::vector<std::string>{});
+    EXPECT_EQ(opened,
+              k.url ? std::vector<std::string>{std::string("OpenURL(") + k.url + ")"} : std::vector<std::string>{});
+    EXPECT_TRUE(!k.effect || k.effect(z));
   }
-}
-
-TEST_F(MenuTest, PluginMenuCommandsReachThePlugin)
-{
-  MenuZANIQ& z = MakeMenuEditor();
-  Choose(z, kAbout);
-  EXPECT_TRUE(z.IsInfoPageRequested());
-  Choose(z, kUpdate);
-  EXPECT_TRUE(z.IsUpdateMessageRequested());
-
-  const plugin::IParam& scale = *z.GetParam(ZANIQ::kGUIScale);
-  Choose(z, kMinScale);
-  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), scale.GetMin());
   EXPECT_TRUE(z.IsRescalePending());
-  Choose(z, kResetScale);
-  EXPECT_EQ(z.GetMirror(ZANIQ::kGUIScale), 1.0);
-
-  // "Save to default" writes the default preset into the preset folder.
-  const std::filesystem::path preset = std::filesystem::path(z.GetPresetFolder().Get()) / "default.tps";
-  std::filesystem::remove(preset);
-  Choose(z, kSaveDefault);
-  EXPECT_TRUE(std::filesystem::exists(preset)) << preset;
 }
 
 TEST_F(MenuTest, PluginMenuTogglesTooltipsAndTheAutomaticCheck)
@@ -164,7 +181,7 @@ TEST_F(MenuTest, PluginMenuTogglesTooltipsAndTheAutomaticCheck)
     Choose(z, k.item);
     EXPECT_EQ(p.Value(), 0.0);
     EXPECT_EQ(p.PrevValue(), 1.0);
-    EXPECT_EQ(z.GetMirrorInt(k.param), 0);            // the plug-in heard of it
+    EXPECT_EQ(z.GetMirrorInt(k.param), 0);             // the plug-in heard of it
     EXPECT_EQ(z.InformedCount(k.param), informed + 1); // and so did the host
     Choose(z, -1);
     EXPECT_FALSE(z.G()->menus.back().flags[size_t(k.item)] & IPopupMenu::kChecked);
@@ -237,8 +254,10 @@ TEST_F(MenuTest, UpdateIndicatorStatesAndTooltips)
     const char* tooltip;
   };
   // The tooltip follows the state both ways.
-  const Case cases[] = {{1.0, 20.0, "Update available"}, {-1.0, 0.0, "Click to check for updates"},
-                        {0.25, 20.0, "Update available"}, {0.0, 0.0, "Click to check for updates"}};
+  const Case cases[] = {{1.0, 20.0, "Update available"},
+                        {-1.0, 0.0, "Click to check for updates"},
+                        {0.25, 20.0, "Update available"},
+                        {0.0, 0.0, "Click to check for updates"}};
   for (const Case& k : cases)
   {
     SCOPED_TRACE(k.value);
