@@ -250,37 +250,25 @@ TEST_F(ControlsQN, SnapshotSelectorSelectsThenSendsAndShowsStoredAndSelectedButt
 // Corner resizer
 // ---------------------------------------------------------------------------------------------------------------
 
-TEST_F(ControlsQN, CornerResizerModeFollowsTheCommandsGiven)
-{
-  struct Case
-  {
-    int sizeRescale, sizeReset, scaleRescale, scaleReset, mode;
-  };
-  const Case cases[] = {{1, 2, 3, 4, 0},     {1, 2, -1, -1, 1},  {-1, -1, 56, 57, 2}, {1, -1, 56, -1, -1},
-                        {-1, 2, -1, 57, -1}, {1, 2, 56, -1, -1}, {-1, -1, -1, -1, -1}};
-  for (const auto& c : cases)
-  {
-    IBCornerResizerControlQN r(IRECT(0, 0, 424, 610), Bitmap(16, 32, 2), c.sizeRescale, c.sizeReset, c.scaleRescale,
-                               c.scaleReset, 0.f, 0.f);
-    EXPECT_EQ(r.GetResizeMode(), c.mode) << c.sizeRescale << c.sizeReset << c.scaleRescale << c.scaleReset;
-    EXPECT_EQ(r.GetRECT(), IRECT(409, 595, 423, 609));
-  }
-}
-
-TEST_F(ControlsQN, CornerResizerDoubleClickAndRescaleSendTheirCommands)
+TEST_F(ControlsQN, CornerResizerModeAndTheCommandsOfDoubleClickAndRescale)
 {
   struct Case
   {
     int sizeRescale, sizeReset, scaleRescale, scaleReset;
+    int mode; // both pairs 0, size only 1, scale only 2, a pair incomplete -1
     bool ctrl;
     Commands dbl;             // sent by a double click
     EUIResizerMode modeAfter; // the editor's resize mode after it
   };
   const Case cases[] = {
-      {-1, -1, 56, 57, false, {57}, EUIResizerMode::Scale}, // scale only: Ctrl not needed
-      {-1, -1, 56, 57, true, {57}, EUIResizerMode::Scale},  {10, 11, -1, -1, false, {11}, EUIResizerMode::Size},
-      {10, 11, 56, 57, false, {11}, EUIResizerMode::Size},  {10, 11, 56, 57, true, {57}, EUIResizerMode::Scale},
-      {10, -1, 56, -1, true, {}, EUIResizerMode::Scale}, // mixed: nothing at all
+      {-1, -1, 56, 57, 2, false, {57}, EUIResizerMode::Scale}, // scale only: Ctrl not needed
+      {-1, -1, 56, 57, 2, true, {57}, EUIResizerMode::Scale},
+      {10, 11, -1, -1, 1, false, {11}, EUIResizerMode::Size},
+      {10, 11, 56, 57, 0, false, {11}, EUIResizerMode::Size},
+      {10, 11, 56, 57, 0, true, {57}, EUIResizerMode::Scale},
+      {10, -1, 56, -1, -1, true, {}, EUIResizerMode::Scale}, // mixed: nothing at all
+      {-1, 11, -1, 57, -1, false, {}, EUIResizerMode::Scale},
+      {-1, -1, -1, -1, -1, false, {}, EUIResizerMode::Scale},
   };
   for (const auto& c : cases)
   {
@@ -289,6 +277,7 @@ TEST_F(ControlsQN, CornerResizerDoubleClickAndRescaleSendTheirCommands)
     auto* r = new IBCornerResizerControlQN(IRECT(0, 0, 424, 610), Bitmap(16, 32, 2), c.sizeRescale, c.sizeReset,
                                            c.scaleRescale, c.scaleReset, 0.f, 0.f);
     ui.AttachCornerResizer(r, EUIResizerMode::Scale, true);
+    EXPECT_EQ(r->GetResizeMode(), c.mode);
     dlg->changes.clear();
     r->OnMouseDblClick(420, 600, c.ctrl ? kCtrl : kNone);
     EXPECT_EQ(dlg->Commands(), c.dbl) << c.sizeReset << c.scaleReset << c.ctrl;

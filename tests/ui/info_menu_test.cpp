@@ -40,18 +40,8 @@ void ChooseInSubmenu(MenuZANIQ& z, int entry, int item)
 // Item positions of the product's menu.
 enum : int
 {
-  kAbout = 2,
-  kManual = 4,
-  kChangelog = 5,
-  kUpdate = 6,
-  kAuto = 7,
-  kDataFolder = 9,
-  kTooltips = 11,
-  kResetScale = 13,
-  kMinScale = 14,
-  kStorage = 16,
-  kFixedScale = 18,
-  kSaveDefault = 20,
+  kAbout = 2, kManual = 4, kChangelog = 5, kUpdate = 6, kAuto = 7, kDataFolder = 9, kTooltips = 11,
+  kResetScale = 13, kMinScale = 14, kStorage = 16, kFixedScale = 18, kSaveDefault = 20,
 };
 
 } // namespace
@@ -65,27 +55,10 @@ TEST_F(MenuTest, PluginMenuItemsForTheProduct)
   ASSERT_EQ(z.G()->menus.size(), 1u);
   const auto& m = z.G()->menus[0];
   EXPECT_EQ(m.bounds, z.info->GetRECT());
-  const std::vector<std::string> texts = {">> Plugin menu <<",
-                                          "",
-                                          "About ...",
-                                          "",
-                                          "Open manual ...",
-                                          "Changelog ...",
-                                          "Check for update ...",
-                                          "Check for updates automatically",
-                                          "",
-                                          "Open data folder ...",
-                                          "",
-                                          "Tooltips",
-                                          "",
-                                          "Reset GUI scale",
-                                          "Set min GUI scale",
-                                          "",
-                                          "Disable Storage GainDiff",
-                                          "",
-                                          "Fixed GUI Scale",
-                                          "",
-                                          "Save to default"};
+  const std::vector<std::string> texts = {
+    ">> Plugin menu <<", "", "About ...", "", "Open manual ...", "Changelog ...", "Check for update ...",
+    "Check for updates automatically", "", "Open data folder ...", "", "Tooltips", "", "Reset GUI scale",
+    "Set min GUI scale", "", "Disable Storage GainDiff", "", "Fixed GUI Scale", "", "Save to default"};
   EXPECT_EQ(m.items, texts);
   for (size_t i = 0; i < texts.size(); ++i)
   {
