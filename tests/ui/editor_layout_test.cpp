@@ -309,6 +309,20 @@ TEST_F(EditorTest, SnapshotMarksFollowStoredFlags)
   EXPECT_FALSE(snapshots->GetFilled(2));
   z.Change(ZANIQ::kStoreSetFlag0 + 3, 1); // snapshot 2's flag set by a preset
   EXPECT_TRUE(snapshots->GetFilled(1));
+
+  // A click selects the snapshot before it asks for the recall: what was stored in 3 comes back on clicking 3.
+  IGraphics& g = *z.GetUI();
+  auto clickSnapshot = [&](int k) { Click(g, snapshots->GetButtonRect(k).MW(), snapshots->GetButtonRect(k).MH()); };
+  clickSnapshot(2);
+  EXPECT_EQ(z.GetMirrorInt(ZANIQ::kSnapShot), 2);
+  z.Change(ZANIQ::kDriveFX, 3.0);
+  Click(g, z.Ctl(ZANIQ::kCtlStore)->GetRECT().MW(), z.Ctl(ZANIQ::kCtlStore)->GetRECT().MH());
+  EXPECT_TRUE(snapshots->GetFilled(2));
+  z.Change(ZANIQ::kDriveFX, -5.0);
+  clickSnapshot(0); // empty: nothing recalled
+  EXPECT_EQ(z.GetMirror(ZANIQ::kDriveFX), -5.0);
+  clickSnapshot(2);
+  EXPECT_EQ(z.GetMirror(ZANIQ::kDriveFX), 3.0);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -120,7 +120,7 @@ public:
   struct Meter
   {
     double linkGain = 1.0, preGain = 1.0, preRatio = 1.0, matchGain = 1.0, gainToMatch = 1.0;
-    double preLevel = 0.0, preMax = 0.0, postLevel = 0.0, overGain = 1.0;
+    double preLevel = 0.0, preMax = 0.0, postLevel = 0.0;
     bool receiving = true;
   };
   void SetMeter(const Meter& m)
