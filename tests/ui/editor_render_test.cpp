@@ -39,10 +39,11 @@ public:
   using TestGraphicsVR::LoadPlatformFont;
 };
 
-class RenderZANIQ : public ZANIQ
+// The editor on the renderer: the test platform lays nothing out by itself, so opening does it here.
+class RenderZANIQ : public UIZANIQ
 {
 public:
-  explicit RenderZANIQ(float screenScale) : ZANIQ(plugin::InstanceInfo{})
+  explicit RenderZANIQ(float screenScale) : UIZANIQ(kResources)
   {
     SetMakeGraphicsFunc([this, screenScale]() -> IGraphics* {
       auto* g = new BundleGraphics(*this, kEditorBaseWidth, kEditorBaseHeight, 1.f);
@@ -50,8 +51,6 @@ public:
       return g;
     });
   }
-  ~RenderZANIQ() override { CloseWindow(); }
-
   BundleGraphics* Open()
   {
     (void)OpenWindow(nullptr);
@@ -59,23 +58,6 @@ public:
     LayoutUI(g);
     OnUIOpen();
     return g;
-  }
-  void Change(int idx, double value)
-  {
-    GetParam(idx)->Set(value);
-    OnParamChange(idx, plugin::kUI, -1);
-  }
-  void Readouts()
-  {
-    mReceiving.store(true);
-    mPreFXLevel.store(0.3);
-    mPreFXMax.store(0.6);
-    mPostFXLevel.store(0.2);
-    mPreRatio.store(0.8);
-    mPreGain.store(1.25);
-    mGainToMatch.store(0.5); // -6 dB: the post read-outs turn red
-    mMatchGain.store(1.5);
-    UpdateMeterDisplays();
   }
 };
 
@@ -112,7 +94,14 @@ std::vector<uint8_t> Render(const View& v, float screenScale, int& w, int& h, bo
   BundleGraphics* g = z.Open();
   EXPECT_EQ(g->NControls(), 70);
   if (v.help) z.OnParamChange(59, plugin::kUI, -1);
-  if (v.mode == 1) z.Readouts();
+  if (v.mode == 1)
+  {
+    UIZANIQ::Meter m;
+    m.preLevel = 0.3, m.preMax = 0.6, m.postLevel = 0.2, m.preRatio = 0.8, m.preGain = 1.25, m.matchGain = 1.5;
+    m.gainToMatch = 0.5; // -6 dB: the post read-outs turn red
+    z.SetMeter(m);
+    z.UpdateMeterDisplays();
+  }
   g->DrawFrame();
   if (!save) return g->Pixels(&w, &h);
   const std::string file = std::string("editor_") + v.name + (screenScale > 1.f ? "@2x" : "") + ".png";

@@ -1,11 +1,15 @@
 #pragma once
 
-// Test environment for the ZANIQ editor: a real ZANIQ whose editor opens on the scripted platform
-// (ScriptedGraphics) with a folder of stand-in bitmaps of known sizes, so that bounds can be checked against
-// sizes written out here rather than against whatever the artwork happens to draw.
+// Test support for the ZANIQ editor, one header for the three rigs the tests need:
+// - uitest: a real ZANIQ whose editor opens with its real layout on the scripted platform (ScriptedGraphics),
+//   with a folder of stand-in bitmaps of known sizes, so that bounds can be checked against sizes written out
+//   here rather than against whatever the artwork happens to draw;
+// - testsupport::MenuZANIQ: the product's menu controls alone, at places of their own;
+// - qnrig: single product controls on a plug-in double that records what they send.
 
 #include "engine/UpdateCheck.h"
-#include "engine/support/zaniq_env.h"
+#include "engine/support/editor_env.h"
+#include "framework/IParam.h"
 #include "graphics/IGraphics.h"
 #include "support/ScriptedGraphics.h"
 #include "ui/IBControlsQN.h"
@@ -116,7 +120,7 @@ public:
   struct Meter
   {
     double linkGain = 1.0, preGain = 1.0, preRatio = 1.0, matchGain = 1.0, gainToMatch = 1.0;
-    double preLevel = 0.0, preMax = 0.0, postLevel = 0.0, overGain = 1.0;
+    double preLevel = 0.0, preMax = 0.0, postLevel = 0.0;
     bool receiving = true;
   };
   void SetMeter(const Meter& m)
@@ -161,40 +165,37 @@ private:
   std::string mResourceDir;
 };
 
-// Fixture: a temporary home, the stand-in bitmaps, a clean link registry.
-class EditorTest : public ::testing::Test
+// One click through the graphics context, as the platform delivers it.
+inline void Click(IGraphics& g, float x, float y, const IMouseMod& mod = IMouseMod(true))
+{
+  g.OnMouseDown({IMouseInfo{x, y, 0.f, 0.f, mod}});
+  g.OnMouseUp({IMouseInfo{x, y, 0.f, 0.f, mod}});
+}
+
+// Fixture: the engine's editor fixture (a temporary home, a clean link registry, no network), the stand-in
+// bitmaps, and a virtual clock so that idle ticks run only when a test advances it.
+class EditorTest : public testsupport::EditorTest
 {
 protected:
   void SetUp() override
   {
-    for (int i = 0; i < kNumLinkSlots; ++i)
-    {
-      testsupport::Slot(i).ClearQueue();
-      testsupport::Slot(i).ResetSenderControl();
-      int code;
-      double value;
-      (void)testsupport::Slot(i).TakeCommand(code, value);
-    }
+    testsupport::EditorTest::SetUp();
     mResources = mHome.Path() / "resources";
     WriteStandIns(mResources);
-    // Idle ticks run only when a test advances the clock.
     ZQCFUseVirtualClock(true);
-    // No test reaches the network: the automatic update check counts as done.
-    UpdateCheck::SetChecked(true);
-    UpdateCheck::SetUpdateAvailable(false);
   }
   void TearDown() override
   {
-    mInstances.clear();
+    mEditors.clear();
     ZQCFUseVirtualClock(false);
-    UpdateCheck::SetChecked(false);
-    UpdateCheck::SetUpdateAvailable(false);
+    testsupport::EditorTest::TearDown();
   }
 
-  UIZANIQ& Make(bool drawReady = true)
+  // Stand-in bitmaps unless another resource folder is named.
+  UIZANIQ& Make(bool drawReady = true, std::string resources = "")
   {
-    mInstances.push_back(std::make_unique<UIZANIQ>(mResources.string(), drawReady));
-    return *mInstances.back();
+    mEditors.push_back(std::make_unique<UIZANIQ>(resources.empty() ? mResources.string() : resources, drawReady));
+    return *mEditors.back();
   }
   // A Receiver with its editor open: expert view, "RMS Summed" metering.
   UIZANIQ& OpenReceiver()
@@ -207,9 +208,295 @@ protected:
     return z;
   }
 
-  ScopedHome mHome;
   std::filesystem::path mResources;
-  std::vector<std::unique_ptr<UIZANIQ>> mInstances;
+  std::vector<std::unique_ptr<UIZANIQ>> mEditors;
 };
 
 } // namespace uitest
+
+// The product's menu controls on a ZANIQ with a scripted editor: the plug-in menu, the Link-ID selector, the
+// Plugin Mode selector and the update indicator, each at a place of its own. Every index the controls send to
+// the plug-in is recorded before the plug-in acts on it.
+
+namespace testsupport
+{
+
+// A stacked two-frame bitmap of 20 × 20-point frames; no image, so a rescale keeps it.
+inline plugin::igraphics::IBitmap TwoFrames(const char* name = "")
+{
+  plugin::igraphics::IBitmap b;
+  b.W = 20;
+  b.H = 40;
+  b.N = 2;
+  b.mResourceName.Set(name);
+  return b;
+}
+
+// The recording platform, also noting the colour of every text drawn.
+class MenuGraphics : public plugin::igraphics::test::ScriptedGraphics
+{
+public:
+  using ScriptedGraphics::ScriptedGraphics;
+  std::vector<plugin::igraphics::IColor> textColors;
+  void DoDrawText(const plugin::igraphics::IText& text, const char* str, const plugin::igraphics::IRECT& r,
+                  const plugin::igraphics::IBlend* blend) override
+  {
+    textColors.push_back(text.mFGColor);
+    ScriptedGraphics::DoDrawText(text, str, r, blend);
+  }
+};
+
+class MenuZANIQ : public EditorZANIQ
+{
+public:
+  static constexpr const char* kChangelog = "https://changelog.invalid/products/ZANI#Changelog";
+
+  // Places of the controls (top-left corners).
+  static constexpr float kInfoX = 4.f, kInfoY = 7.f, kLinkX = 100.f, kLinkY = 100.f, kModeX = 200.f,
+                         kModeY = 100.f, kUpdateX = 300.f, kUpdateY = 7.f;
+
+  explicit MenuZANIQ(std::string dataFolder = "/tmp/zaniq-data") : mDataFolder(std::move(dataFolder))
+  {
+    SetMakeGraphicsFunc([this] { return new MenuGraphics(*this, kEditorBaseWidth, kEditorBaseHeight); });
+    SetLayoutFunc([this](plugin::igraphics::IGraphics* g) {
+      using namespace plugin::igraphics;
+      // The background's place: index 0 never takes the mouse-over.
+      g->AttachControl(new test::RecordingControl(IRECT(0.f, 600.f, 1.f, 601.f)));
+      info = new IBInfoMenuQN(this, int(kInfoX), int(kInfoY), TwoFrames("pluginmenu.png"), 47, 48,
+                              mDataFolder.c_str(), kChangelog, kToggleTooltips, kOnlineUpdateCheck, -1, -1, 57, 58,
+                              {kDisableStorageGainDiff}, {52}, {"Save to default"}, {GetExtraParam(0)},
+                              GetExtraParamsCommandBase());
+      g->AttachControl(info);
+      IText text(12.f, IColor(255, 20, 40, 60));
+      link = new IBPopupMenuQNSpecial(int(kLinkX), int(kLinkY), kLinkID, TwoFrames("simple_parameter1.png"), text,
+                                      GetSenderPresent().data(), GetReceiverPresent().data(), kNumLinkSlots, 65);
+      g->AttachControl(link);
+      mode = new IBPopupMenuQN(int(kModeX), int(kModeY), kPluginMode, TwoFrames("selector_plugin_mode.png"), false,
+                               nullptr, false, false);
+      g->AttachControl(mode);
+      update = new IBUpdateControlQN(int(kUpdateX), int(kUpdateY), TwoFrames("iconupdateavailable.png"), 48);
+      g->AttachControl(update);
+    });
+  }
+
+  void OnParamChange(int paramIdx, plugin::EParamSource source, int sampleOffset) override
+  {
+    if (source == plugin::kUI) sent.push_back(paramIdx);
+    EditorZANIQ::OnParamChange(paramIdx, source, sampleOffset);
+  }
+  using EditorZANIQ::OnParamChange;
+
+  int SentCount(int idx) const
+  {
+    int n = 0;
+    for (int i : sent) n += i == idx;
+    return n;
+  }
+  MenuGraphics* G() const { return static_cast<MenuGraphics*>(GetUI()); }
+
+  void Click(float x, float y, plugin::igraphics::IMouseMod mod = plugin::igraphics::IMouseMod(true))
+  {
+    uitest::Click(*G(), x, y, mod);
+  }
+
+  std::vector<int> sent; // indices sent from the editor (source kUI), in order
+  plugin::igraphics::IBInfoMenuQN* info = nullptr;
+  plugin::igraphics::IBPopupMenuQNSpecial* link = nullptr;
+  plugin::igraphics::IBPopupMenuQN* mode = nullptr;
+  plugin::igraphics::IBUpdateControlQN* update = nullptr;
+
+private:
+  std::string mDataFolder;
+};
+
+class MenuTest : public EditorTest
+{
+protected:
+  MenuZANIQ& MakeMenuEditor(std::string dataFolder = "/tmp/zaniq-data")
+  {
+    auto z = std::make_unique<MenuZANIQ>(std::move(dataFolder));
+    MenuZANIQ& ref = *z;
+    mInstances.push_back(std::move(z));
+    ref.OpenEditor();
+    return ref;
+  }
+};
+
+} // namespace testsupport
+
+// Single product controls: a plug-in double that records every command and parameter change the editor sends,
+// with a small parameter table shaped like the product's, and a scripted graphics context that records the
+// shapes and texts drawn, with their colours.
+
+namespace qnrig
+{
+
+using namespace plugin::igraphics;
+using uitest::Click;
+using plugin::EParamSource;
+using plugin::IParam;
+
+// Parameters of the double, named after the product's parameters they stand for.
+enum : int
+{
+  kSwitch = 0,    // bool (over protection, pre/post)
+  kMatchMode = 1, // enum of 3
+  kSnapshot = 2,  // enum of 4
+  kDrive = 3,     // -24..24 dB, step 0.1, not stepped
+  kLatency = 4,   // int 0..1000 "smp"
+  kPush = 5,      // bool (reset / match buttons)
+  kChoice = 6,    // int 0..4 (radio groups, with and without "none")
+  kQuarter = 7,   // 0..10 stepped by 0.25
+  kNegZero = 8,   // -1..1 with a display function that prints "%.1f"
+  kNumParams
+};
+
+class PlugDouble : public test::RecordingDelegate
+{
+public:
+  PlugDouble() : RecordingDelegate(kNumParams)
+  {
+    GetParam(kSwitch)->InitBool("Switch", false);
+    GetParam(kMatchMode)->InitEnum("Match Mode", 0, 3, "", 0, "", "Manual", "Auto", "Gain Stage");
+    GetParam(kSnapshot)->InitEnum("SnapShot", 0, 4, "", 0, "", "S1", "S2", "S3", "S4");
+    GetParam(kDrive)->InitDouble("Drive FX", 0.0, -24.0, 24.0, 0.1, "dB");
+    GetParam(kLatency)->InitInt("Latency Compensation", 0, 0, 1000, "smp");
+    GetParam(kPush)->InitBool("Reset", false);
+    GetParam(kChoice)->InitInt("Choice", 0, 0, 4);
+    GetParam(kQuarter)->InitDouble("Quarter", 0.0, 0.0, 10.0, 0.25, "", IParam::kFlagStepped);
+    GetParam(kNegZero)->InitDouble("Neg", 0.0, -1.0, 1.0, 0.01, "", 0, "", IParam::ShapeLinear(), plugin::kUnitCustom,
+                                   [](double v, Util_String& s)
+                                   {
+                                     char buf[32];
+                                     std::snprintf(buf, sizeof(buf), "%.1f", v);
+                                     s.Set(buf);
+                                   });
+    SetGraphicsReady(true);
+  }
+
+  struct Change
+  {
+    int idx;
+    EParamSource source;
+    int offset;
+  };
+  std::vector<Change> changes;      // OnParamChange calls: commands sent by controls
+  std::vector<int> mouseOverAtSend; // the editor's mouse-over index whenever a value reached the plug-in
+  IGraphics* ui = nullptr;
+
+  using RecordingDelegate::OnParamChange;
+  void OnParamChange(int idx, EParamSource source, int offset) override { changes.push_back({idx, source, offset}); }
+  void SendParameterValueFromUI(int paramIdx, double normalizedValue, bool notifyPlugin) override
+  {
+    if (ui) mouseOverAtSend.push_back(ui->GetMouseOverIdx());
+    RecordingDelegate::SendParameterValueFromUI(paramIdx, normalizedValue, notifyPlugin);
+  }
+
+  // The command codes sent, in order.
+  std::vector<int> Commands() const
+  {
+    std::vector<int> out;
+    for (const auto& c : changes)
+      out.push_back(c.idx);
+    return out;
+  }
+  double Real(int idx) const { return GetParam(idx)->Value(); }
+};
+
+// Records shapes and texts with their colours; everything else as the scripted platform does.
+class QNGraphics : public test::ScriptedGraphics
+{
+public:
+  using ScriptedGraphics::ScriptedGraphics;
+
+  struct Shape
+  {
+    std::string op;
+    IRECT r;
+    IColor color;
+    std::string text;
+  };
+  std::vector<Shape> shapes; // FillRect, FillRoundRect, Text, Bitmap
+
+  void FillRect(const IColor& c, const IRECT& r, const IBlend* = nullptr) override
+  {
+    shapes.push_back({"FillRect", r, c, ""});
+  }
+  void FillRoundRect(const IColor& c, const IRECT& r, float radius, const IBlend* = nullptr) override
+  {
+    shapes.push_back({"FillRoundRect", r, c, std::to_string(radius)});
+  }
+  void DoDrawText(const IText& text, const char* str, const IRECT& r, const IBlend*) override
+  {
+    shapes.push_back({"Text", r, text.mFGColor, str});
+  }
+  void DrawBitmap(const IBitmap& bitmap, const IRECT& r, int srcX, int srcY, const IBlend* blend) override
+  {
+    shapes.push_back({"Bitmap", r, IColor(), std::to_string(srcX) + "," + std::to_string(srcY)});
+    ScriptedGraphics::DrawBitmap(bitmap, r, srcX, srcY, blend);
+  }
+  // Text is charWidth per character wide and as tall as its size, placed in bounds by its alignments.
+  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
+  {
+    const float w = charWidth * static_cast<float>(std::string(str).size()), h = text.mSize;
+    const float x = text.mAlign == kAlignNear  ? bounds.L
+                    : text.mAlign == kAlignFar ? bounds.R - w
+                                               : bounds.MW() - w / 2;
+    const float y = text.mVAlign == kVAlignTop      ? bounds.T
+                    : text.mVAlign == kVAlignBottom ? bounds.B - h
+                                                    : bounds.MH() - h / 2;
+    bounds = IRECT(x, y, x + w, y + h);
+    return w;
+  }
+
+  // The shapes drawing c produces, from a clean record.
+  std::vector<Shape> DrawOf(IControl* c)
+  {
+    shapes.clear();
+    c->Draw(*this);
+    return shapes;
+  }
+};
+
+struct Rig : ::testing::Test
+{
+  PlugDouble plug;
+  QNGraphics* g = nullptr; // owned by the delegate while its window is open
+  std::vector<std::unique_ptr<APIBitmap>> images;
+
+  void SetUp() override
+  {
+    plug.SetSizeConstraints(100, 2000, 100, 2000);
+    plug.SetMakeGraphicsFunc([this] { return new QNGraphics(plug, 424, 610); });
+    (void)plug.OpenWindow(nullptr);
+    g = static_cast<QNGraphics*>(plug.GetUI());
+    plug.ui = g;
+  }
+  // The context and its controls go before the images they draw.
+  void TearDown() override
+  {
+    plug.ui = nullptr;
+    plug.CloseWindow();
+  }
+
+  // A bitmap of w × h points with frames stacked vertically.
+  IBitmap Bitmap(int w, int h, int frames)
+  {
+    images.push_back(std::make_unique<APIBitmap>(1, w, h, 1.f, 1.f));
+    return IBitmap(images.back().get(), frames, false, "");
+  }
+  template <class C> C* Attach(C* c, int tag = -1) { return static_cast<C*>(g->AttachControl(c, tag)); }
+  // The host side's answer to a value sent by the editor: the parameter's value as the controls see it.
+  void SetParam(int idx, double real)
+  {
+    plug.GetParam(idx)->Set(real);
+    plug.SendParameterValueFromDelegate(idx, real, false);
+  }
+};
+
+inline const IMouseMod kNone{true};
+inline const IMouseMod kShift{true, false, true};
+inline const IMouseMod kCtrl{true, false, false, true};
+inline const IMouseMod kAlt{true, false, false, false, true};
+
+} // namespace qnrig
