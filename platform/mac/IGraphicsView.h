@@ -125,8 +125,8 @@ private:
   NSCursor* moveCursor();
   void releaseRetiredTextField();
 
-  void* mDisplayLink = nullptr;   // unused on this platform
-  void* mDisplaySource = nullptr; // unused on this platform
+  [[maybe_unused]] void* mDisplayLink = nullptr;   // unused on this platform
+  [[maybe_unused]] void* mDisplaySource = nullptr; // unused on this platform
   NSTimer* mTimer = nullptr;      // retained while running
   NSTrackingArea* mTrackingArea = nullptr;
   IGraphicsTextField_vZANIQ_au* mTextFieldView = nullptr;

@@ -92,8 +92,9 @@ TEST(LoudnessMeterEBU, SinesAndNoiseMatchLibebur128)
   const std::tuple<double, double, double> cases[] = { // rate, frequency, amplitude
     {48000, 997, 0.25}, {48000, 100, 0.5}, {48000, 5000, 0.1},   {44100, 997, 0.25},
     {44100, 60, 0.7},   {96000, 997, 0.25}, {96000, 10000, 0.2}};
-  for (const auto& [fs, freq, amp] : cases)
+  for (const auto& c : cases)
   {
+    const double fs = std::get<0>(c), freq = std::get<1>(c), amp = std::get<2>(c);
     SCOPED_TRACE(testing::Message() << fs << " Hz, " << freq << " Hz sine");
     auto sine = [&](int t) { const double x = amp * std::sin(2 * kPi * freq * t / fs); return std::pair{x, x}; };
     EXPECT_NEAR(Deviation(kMeterEBUML, fs, 3.0, 2.5, sine), 0.0, 0.05);
