@@ -106,6 +106,18 @@ inline double JsonParam(const std::string& json, const std::string& role, const 
   return std::strtod(json.c_str() + key + name.size() + 3, nullptr);
 }
 
+// A parameter's value in the JSON report of the instance at a position (0 the first, 1 the second): the role
+// follows "Plugin Mode", so two Senders are told apart this way.
+inline double JsonParamAt(const std::string& json, int position, const std::string& name)
+{
+  size_t at = json.find("\"role\":");
+  for (int i = 0; i < position && at != std::string::npos; ++i) at = json.find("\"role\":", at + 1);
+  if (at == std::string::npos) return NAN;
+  const size_t key = json.find("\"" + name + "\":", at);
+  if (key == std::string::npos) return NAN;
+  return std::strtod(json.c_str() + key + name.size() + 3, nullptr);
+}
+
 // The report's `editor` object.
 inline std::string JsonEditor(const std::string& json)
 {
