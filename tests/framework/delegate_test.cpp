@@ -134,9 +134,9 @@ TEST(EditorWindow, APluginWithoutSizeLimitsReopensAtItsSize)
     std::vector<int> reopened;
   };
   const Case cases[] = {
-    {0, 0, 0, 0, 500, 700, {500, 700}},
-    {0, 450, 0, 0, 500, 700, {450, 700}},
-    {0, 450, 0, 650, 500, 700, {450, 650}},
+      {0, 0, 0, 0, 500, 700, {500, 700}},
+      {0, 450, 0, 0, 500, 700, {450, 700}},
+      {0, 450, 0, 650, 500, 700, {450, 650}},
   };
   for (const Case& c : cases)
   {

@@ -50,7 +50,8 @@ RunResult Product(const std::string& bundle, std::vector<std::string> args)
 // Adds "--event TEXT@TIME" for each event.
 void Events(std::vector<std::string>& args, const std::string& time, const std::vector<std::string>& events)
 {
-  for (const std::string& e : events) args.insert(args.end(), {"--event", e + "@" + time});
+  for (const std::string& e : events)
+    args.insert(args.end(), {"--event", e + "@" + time});
 }
 
 class ZaniqEditor : public ProductTest
@@ -70,9 +71,10 @@ TEST_F(ZaniqEditor, EveryViewAtBothScreenScales)
   for (int scale = 1; scale <= 2; ++scale)
   {
     std::vector<std::string> args = {"--seconds", "1", "--screen-scale", std::to_string(scale), "--json"};
-    auto snap = [&](const std::string& time, const std::string& view) {
-      args.insert(args.end(), {"--snapshot", time + ":" + dir + "/zaniq_" + view + "_x" + std::to_string(scale) +
-                                               ".png"});
+    auto snap = [&](const std::string& time, const std::string& view)
+    {
+      args.insert(args.end(),
+                  {"--snapshot", time + ":" + dir + "/zaniq_" + view + "_x" + std::to_string(scale) + ".png"});
     };
     snap("0.1", "simple_post");
     Events(args, "0.15", {"click:" + At(kPrePostSimple), "click:" + At(kMatchManualSimple)});
@@ -138,8 +140,8 @@ TEST_F(ZaniqEditor, ReceiverControlsAndReadoutsWithSignal)
 {
   const std::string dir = PictureDir(mTemp);
   const std::string first = dir + "/zaniq_signal_start_x1.png", last = dir + "/zaniq_signal_end_x1.png";
-  std::vector<std::string> args = {"--seconds", "1.6", "--fx", "gain:-6", "--json", "--snapshot", "0.02:" + first,
-                                   "--snapshot", "1.55:" + last};
+  std::vector<std::string> args = {"--seconds",  "1.6",           "--fx",       "gain:-6",     "--json",
+                                   "--snapshot", "0.02:" + first, "--snapshot", "1.55:" + last};
   for (const char* setting : {"GUI Mode=0", "Meter Mode=0", "Match Mode=0", "Disable Storage GainDiff=0"})
     args.insert(args.end(), {"--receiver", setting});
   Events(args, "0.1",
@@ -174,7 +176,8 @@ TEST_F(ZaniqEditor, ReceiverControlsAndReadoutsWithSignal)
   ASSERT_EQ(std::tie(a.w, a.h), std::make_tuple(kWidth, kHeight));
   ASSERT_EQ(std::tie(b.w, b.h), std::make_tuple(kWidth, kHeight));
   EXPECT_GT(ChangedIn(a, b, kDriveKnob), 100);
-  for (const Area& r : kReadouts) EXPECT_GT(ChangedIn(a, b, r), 20) << r.l << "," << r.t;
+  for (const Area& r : kReadouts)
+    EXPECT_GT(ChangedIn(a, b, r), 20) << r.l << "," << r.t;
 }
 
 // The Sender's Link-ID menu and the plug-in menu; the GUI scale by the corner resizer (clamped at 300 %) and the
@@ -199,7 +202,7 @@ TEST_F(ZaniqEditor, MenusAndGUIScale)
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(JsonParam(run.out, "Sender", "Link ID"), 65.0) << run.out;
   EXPECT_NE(JsonParam(run.out, "Sender", "Toggle Tooltips"), JsonParam(run.out, "Receiver", "Toggle Tooltips"))
-    << run.out;
+      << run.out;
   EXPECT_EQ(JsonParam(run.out, "Sender", "Disable Storage GainDiff"), 0.0) << run.out;
   EXPECT_EQ(JsonParam(run.out, "Receiver", "Disable Storage GainDiff"), 1.0) << run.out;
   // Frames of 1.5 and 3 (the most there is) times the editor at screen scale 2; the menu then sets 0.5.

@@ -85,7 +85,8 @@ inline Downsampled CompareDownsampled(const Picture& one, const Picture& two)
       for (int c = 0; c < 3; ++c)
       {
         const int avg = (two.At(2 * x, 2 * y)[c] + two.At(2 * x + 1, 2 * y)[c] + two.At(2 * x, 2 * y + 1)[c] +
-                         two.At(2 * x + 1, 2 * y + 1)[c] + 2) / 4;
+                         two.At(2 * x + 1, 2 * y + 1)[c] + 2) /
+                        4;
         const int diff = std::abs(avg - one.At(x, y)[c]);
         sum += diff;
         far += diff > 96;
@@ -111,7 +112,8 @@ inline double JsonParam(const std::string& json, const std::string& role, const 
 inline double JsonParamAt(const std::string& json, int position, const std::string& name)
 {
   size_t at = json.find("\"role\":");
-  for (int i = 0; i < position && at != std::string::npos; ++i) at = json.find("\"role\":", at + 1);
+  for (int i = 0; i < position && at != std::string::npos; ++i)
+    at = json.find("\"role\":", at + 1);
   if (at == std::string::npos) return NAN;
   const size_t key = json.find("\"" + name + "\":", at);
   if (key == std::string::npos) return NAN;
