@@ -283,8 +283,10 @@ OSStatus PluginAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
     }
     case kAudioUnitProperty_CocoaUI:
     {
-      // Offered only when a host could make the view: an editor, and the factory class in the registry.
-      if (!HasUI() || !ViewFactoryClassExists(GetViewFactoryClassName())) return kAudioUnitErr_InvalidProperty;
+      // Offered only when a host could make the view: an editor that can be made, and the factory class in the
+      // registry.
+      if (!HasUI() || !HasMakeGraphicsFunc() || !ViewFactoryClassExists(GetViewFactoryClassName()))
+        return kAudioUnitErr_InvalidProperty;
       *dataSize = sizeof(AudioUnitCocoaViewInfo);
       if (!data) return noErr;
       if (room < sizeof(AudioUnitCocoaViewInfo)) return kAudioUnitErr_InvalidPropertyValue;

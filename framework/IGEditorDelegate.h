@@ -33,6 +33,8 @@ public:
   // Installed once by the product, make-graphics first.
   void SetMakeGraphicsFunc(MakeGraphicsFunc func) { mMakeGraphicsFunc = std::move(func); }
   void SetLayoutFunc(LayoutFunc func) { mLayoutFunc = std::move(func); }
+  // Whether an editor could be made at all: a host is offered a view only then.
+  bool HasMakeGraphicsFunc() const { return static_cast<bool>(mMakeGraphicsFunc); }
 
   // The open editor's context; null while the editor is closed.
   IGraphics* GetUI() const { return mGraphics; }

@@ -108,11 +108,28 @@ void IGraphics::SetScreenScale(float scale)
   DrawResize();
 }
 
+namespace
+{
+
+// A plug-in that sets no size limits leaves them at 0: no upper limit then, or every resize (and every reopening
+// at the remembered size) would collapse the editor to nothing.
+int UpperLimit(int lo, int hi)
+{
+  return hi > 0 ? std::max(lo, hi) : INT_MAX;
+}
+
+int ClampToLimits(int v, int lo, int hi)
+{
+  return std::clamp(v, lo, UpperLimit(lo, hi));
+}
+
+} // namespace
+
 void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize)
 {
   if (!std::isfinite(scale)) return;
-  w = std::clamp(w, mDelegate->GetMinWidth(), std::max(mDelegate->GetMinWidth(), mDelegate->GetMaxWidth()));
-  h = std::clamp(h, mDelegate->GetMinHeight(), std::max(mDelegate->GetMinHeight(), mDelegate->GetMaxHeight()));
+  w = ClampToLimits(w, mDelegate->GetMinWidth(), mDelegate->GetMaxWidth());
+  h = ClampToLimits(h, mDelegate->GetMinHeight(), mDelegate->GetMaxHeight());
   scale = std::min(mMaxScale, std::max(mMinScale, scale));
   ApplyResize(w, h, scale, needsPlatformResize);
 }
@@ -120,8 +137,8 @@ void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize)
 void IGraphics::Resize(int w, int h, bool needsPlatformResize, bool clampSizeFirst, float scale)
 {
   if (!std::isfinite(scale)) return;
-  const int minW = mDelegate->GetMinWidth(), maxW = std::max(minW, mDelegate->GetMaxWidth());
-  const int minH = mDelegate->GetMinHeight(), maxH = std::max(minH, mDelegate->GetMaxHeight());
+  const int minW = mDelegate->GetMinWidth(), maxW = UpperLimit(minW, mDelegate->GetMaxWidth());
+  const int minH = mDelegate->GetMinHeight(), maxH = UpperLimit(minH, mDelegate->GetMaxHeight());
   if (clampSizeFirst)
   {
     w = std::clamp(w, minW, maxW);

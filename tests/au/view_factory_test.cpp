@@ -133,3 +133,16 @@ TEST_F(ViewFactoryEditor, TheCocoaViewNamesTheBundleAndTheClassAndOpensTheEditor
   EXPECT_EQ(editor.open, 0);
   object->release();
 }
+
+TEST_F(ViewFactoryEditor, AUnitThatCannotMakeItsEditorOffersNoCocoaView)
+{
+  NSAutoreleasePool pool;
+  UInt32 size = 0;
+  Boolean writable = false;
+  ASSERT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, &writable),
+            noErr);
+  // The has-UI flag and the registered class alone promise a view the plug-in could not make.
+  Plug().SetMakeGraphicsFunc(nullptr);
+  EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, &writable),
+            kAudioUnitErr_InvalidProperty);
+}

@@ -115,6 +115,41 @@ TEST(EditorWindow, WithoutMakeGraphicsNothingOpens)
   EXPECT_EQ(dlg.log, (Log{"close"}));
 }
 
+TEST(EditorWindow, TellsWhetherItCanMakeAnEditor)
+{
+  EditorDelegate dlg;
+  EXPECT_TRUE(dlg.HasMakeGraphicsFunc());
+  dlg.SetMakeGraphicsFunc(nullptr);
+  EXPECT_FALSE(dlg.HasMakeGraphicsFunc());
+}
+
+TEST(EditorWindow, APluginWithoutSizeLimitsReopensAtItsSize)
+{
+  // No limits set (all 0), or only some: 0 means "none", so neither the resize nor the reopening shrinks the
+  // editor to nothing; real limits still hold.
+  struct Case
+  {
+    int minW, maxW, minH, maxH;
+    int resizeW, resizeH;
+    std::vector<int> reopened;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 0, 500, 700, {500, 700}},
+      {0, 450, 0, 0, 500, 700, {450, 700}},
+      {0, 450, 0, 650, 500, 700, {450, 650}},
+  };
+  for (const Case& c : cases)
+  {
+    EditorDelegate dlg;
+    dlg.SetSizeConstraints(c.minW, c.maxW, c.minH, c.maxH);
+    dlg.Open()->Resize(c.resizeW, c.resizeH, 1.f, true);
+    dlg.CloseWindow();
+    EXPECT_EQ(dlg.Remembered(), c.reopened) << c.minW << " " << c.maxW;
+    ScriptedGraphics* again = dlg.Open();
+    EXPECT_EQ((std::vector<int>{again->Width(), again->Height()}), c.reopened) << c.minW << " " << c.maxW;
+  }
+}
+
 TEST(EditorWindow, OpenCloseOpenRemembersSizeAndScale)
 {
   EditorDelegate dlg;

@@ -194,6 +194,13 @@ TEST_F(GraphicsTest, ResizeClampsAndSkipsUnchangedValues)
   g->Resize(300, 100, true, true, 1.f); // size first: limits in graphics units
   EXPECT_EQ(Size()[0], 300);
   EXPECT_FLOAT_EQ(g->GetDrawScale(), 1.f);
+
+  // Limits of 0 are no limits, in both forms.
+  dlg.SetSizeConstraints(0, 0, 0, 0);
+  g->Resize(900, 800, 1.f, true);
+  EXPECT_EQ((Ints{g->Width(), g->Height()}), (Ints{900, 800}));
+  g->Resize(1000, 700, true, false, 1.5f);
+  EXPECT_EQ((Ints{g->Width(), g->Height()}), (Ints{1000, 700}));
 }
 
 TEST_F(GraphicsTest, ScreenScaleRescalesEveryControl)
