@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <sys/stat.h>
 
+using zqak::Assign;
 using zqak::S;
 using zqak::UTF8;
 
@@ -151,14 +152,6 @@ NSModalResponse NSAlert::runModal()
 
 namespace
 {
-
-template <class T>
-void Assign(T*& slot, T* value)
-{
-  if (value) value->retain();
-  if (slot) slot->release();
-  slot = value;
-}
 
 std::vector<std::string> Strings(NSArray* array)
 {
