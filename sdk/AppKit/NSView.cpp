@@ -370,9 +370,7 @@ void NSView::setWantsLayer(BOOL wants)
 void NSView::setLayer(CALayer* layer)
 {
   if (layer == mLayer) return;
-  if (layer) layer->retain();
-  if (mLayer) mLayer->release();
-  mLayer = layer;
+  zqak::Assign(mLayer, layer);
 }
 
 void NSView::setAppearance(NSAppearance* appearance)

@@ -109,9 +109,7 @@ void NSWindow::setContentSize(NSSize size)
 
 void NSWindow::setTitle(NSString* title)
 {
-  if (title) title->retain();
-  if (mTitle) mTitle->release();
-  mTitle = title;
+  zqak::Assign(mTitle, title);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

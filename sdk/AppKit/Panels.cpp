@@ -117,16 +117,12 @@ NSAlert::~NSAlert()
 
 void NSAlert::setMessageText(NSString* text)
 {
-  if (text) text->retain();
-  if (mMessage) mMessage->release();
-  mMessage = text;
+  Assign(mMessage, text);
 }
 
 void NSAlert::setInformativeText(NSString* text)
 {
-  if (text) text->retain();
-  if (mInformative) mInformative->release();
-  mInformative = text;
+  Assign(mInformative, text);
 }
 
 void NSAlert::addButtonWithTitle(NSString* title)
