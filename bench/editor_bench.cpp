@@ -10,15 +10,13 @@
 
 #include "engine/UpdateCheck.h"
 #include "controls/ITextControls.h"
-#include "engine/ZANIQ.h"
 #include "graphics/IGraphics.h"
 #include "platform/mac/IGraphicsMac.h"
 #include "platform/mac/IGraphicsView.h"
-#include "platform/mac/MVRcontext.h"
+#include "ui/support/product_editor.h"
 
 #include <AppKit/AppKit.h>
 #include <AppKit/AppKitTesting.h>
-#include <CoreFoundation/CoreFoundation.h>
 
 #include <benchmark/benchmark.h>
 
@@ -37,6 +35,8 @@ namespace
 using plugin::igraphics::IControl;
 using plugin::igraphics::IGraphics;
 using plugin::igraphics::IGraphicsMac;
+using producteditor::LoadedBundle;
+using producteditor::ProductZANIQ;
 
 double CpuSeconds(clockid_t clock)
 {
@@ -44,44 +44,6 @@ double CpuSeconds(clockid_t clock)
   clock_gettime(clock, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
-
-// The component bundle, known to the platform by its identifier (the editor finds its artwork and fonts
-// through it) for as long as this object lives.
-class LoadedBundle
-{
-public:
-  LoadedBundle()
-  {
-    const std::string path = ZANIQ_BUNDLE_DIR;
-    CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.data()),
-                                                           CFIndex(path.size()), true);
-    mBundle = url ? CFBundleCreate(nullptr, url) : nullptr;
-    if (url) CFRelease(url);
-  }
-  ~LoadedBundle()
-  {
-    if (mBundle) CFRelease(mBundle);
-  }
-  LoadedBundle(const LoadedBundle&) = delete;
-  LoadedBundle& operator=(const LoadedBundle&) = delete;
-  bool Ok() const { return mBundle != nullptr; }
-
-private:
-  CFBundleRef mBundle = nullptr;
-};
-
-class BenchZANIQ : public ZANIQ
-{
-public:
-  BenchZANIQ() : ZANIQ(plugin::InstanceInfo{}) {}
-  ~BenchZANIQ() override { CloseWindow(); }
-  // A parameter set as the editor sets it.
-  void Change(int idx, double value)
-  {
-    GetParam(idx)->Set(value);
-    OnParamChange(idx, plugin::kUI, -1);
-  }
-};
 
 // A Receiver's editor, expert view, open in a headless window at a screen scale.
 class OpenEditor
@@ -110,20 +72,14 @@ public:
   OpenEditor& operator=(const OpenEditor&) = delete;
 
   bool Ok() const { return mGraphics != nullptr && mPlugin.IsLayoutDone(); }
-  BenchZANIQ& Plugin() { return mPlugin; }
+  ProductZANIQ& Plugin() { return mPlugin; }
   IGraphicsMac& Graphics() { return *mGraphics; }
   NSWindow* Window() const { return mWindow; }
 
   // One tick of the render timer: the dirty rectangles drawn, encoded and presented.
   void Render() { mGraphics->GetView()->render(); }
   // Waits for every committed frame (the queue runs its buffers in order).
-  void Finish()
-  {
-    NSAutoreleasePool pool;
-    MTLCommandBuffer* cb = mvrCommandQueue(static_cast<VRcontext*>(mGraphics->GetDrawContext()))->commandBuffer();
-    cb->commit();
-    cb->waitUntilCompleted();
-  }
+  void Finish() { producteditor::FinishFrames(*mGraphics); }
   int DirtyControls() const
   {
     int n = 0;
@@ -134,7 +90,7 @@ public:
 
 private:
   NSWindow* mWindow = nullptr;
-  BenchZANIQ mPlugin;
+  ProductZANIQ mPlugin;
   IGraphicsMac* mGraphics = nullptr;
 };
 
@@ -180,7 +136,7 @@ int Prepare(OpenEditor& editor, Frame frame, int turn)
 void RunFrames(benchmark::State& state, Frame frame)
 {
   const int scale = static_cast<int>(state.range(0));
-  LoadedBundle bundle;
+  LoadedBundle bundle(ZANIQ_BUNDLE_DIR);
   if (!bundle.Ok())
   {
     state.SkipWithError("the component bundle could not be loaded");

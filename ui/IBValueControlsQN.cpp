@@ -151,60 +151,80 @@ IRECT FrameRectAt(int x, int y, const IBitmap& bitmap)
 
 } // namespace
 
-// The behaviour the three classes share, on the members each of them has under the same names.
-struct valuecontrols::Shared
+// ---------------------------------------------------------------------------------------------------------------
+// ValueControlQN — the mouse handling the three classes share
+// ---------------------------------------------------------------------------------------------------------------
+
+template <class Base, bool StepResolution>
+void valuecontrols::ValueControlQN<Base, StepResolution>::OnMouseDown(float x, float y, const IMouseMod& mod)
 {
-  template <class C> static void MouseDown(C& c, float x, float y, const IMouseMod& mod)
-  {
-    c.mStoredMod = mod;
-    c.mMouseDown = true;
-    c.mMouseDragValue = c.GetValue(0);
-    if (c.mHideCursorOnDrag && c.GetUI()) c.GetUI()->HideMouseCursor(true, true);
-    if (mod.C) c.SetValueToDefault(c.GetValIdxForPos(x, y));
-  }
+  mStoredMod = mod;
+  this->mMouseDown = true;
+  this->mMouseDragValue = this->GetValue(0);
+  if (this->mHideCursorOnDrag && this->GetUI()) this->GetUI()->HideMouseCursor(true, true);
+  if (mod.C) this->SetValueToDefault(this->GetValIdxForPos(x, y));
+}
 
-  template <class C> static void MouseUp(C& c)
-  {
-    c.mStoredMod = IMouseMod();
-    c.mMouseDown = false;
-    if (c.mHideCursorOnDrag && c.GetUI()) c.GetUI()->HideMouseCursor(false, true);
-  }
+template <class Base, bool StepResolution>
+void valuecontrols::ValueControlQN<Base, StepResolution>::OnMouseUp(float, float, const IMouseMod&)
+{
+  mStoredMod = IMouseMod();
+  this->mMouseDown = false;
+  if (this->mHideCursorOnDrag && this->GetUI()) this->GetUI()->HideMouseCursor(false, true);
+}
 
-  template <class C> static void MouseDrag(C& c, float dX, float dY, const IMouseMod& mod)
-  {
-    if (mod.C) return;
-    c.SetValue(DragValue(c, c.mMouseDragValue, dX, dY, c.mDirection, c.GetKnobDragBounds(), c.mGearing, mod), 0);
-    c.SetDirty(true);
-  }
+template <class Base, bool StepResolution>
+void valuecontrols::ValueControlQN<Base, StepResolution>::OnMouseDrag(float, float, float dX, float dY,
+                                                                      const IMouseMod& mod)
+{
+  if (mod.C) return;
+  this->SetValue(
+      DragValue(*this, this->mMouseDragValue, dX, dY, this->mDirection, this->GetKnobDragBounds(), this->mGearing, mod),
+      0);
+  this->SetDirty(true);
+}
 
-  template <class C>
-  static void MouseWheel(C& c, const IMouseMod& mod, float delta, bool integerWheelMode, bool stepResolution)
-  {
-    // A wheel delta that is not a number moves nothing.
-    if (!std::isfinite(delta)) return;
-    c.mStoredMod = mod;
-    c.SetValue(WheelValue(c, mod, delta, integerWheelMode, stepResolution), 0);
-    c.SetDirty(true);
-    c.mStoredMod = IMouseMod();
-  }
+template <class Base, bool StepResolution>
+void valuecontrols::ValueControlQN<Base, StepResolution>::OnMouseWheel(float, float, const IMouseMod& mod, float delta)
+{
+  // A wheel delta that is not a number moves nothing.
+  if (!std::isfinite(delta)) return;
+  mStoredMod = mod;
+  this->SetValue(WheelValue(*this, mod, delta, mIntegerWheelMode, StepResolution), 0);
+  this->SetDirty(true);
+  mStoredMod = IMouseMod();
+}
 
-  // Applies a prompt's value with the editor's mouse-over index as it was when the prompt opened.
-  template <class C> static void SetValueFromUserInput(C& c, double value, int valIdx)
+template <class Base, bool StepResolution>
+void valuecontrols::ValueControlQN<Base, StepResolution>::OnMouseDblClick(float x, float y, const IMouseMod&)
+{
+  if (this->mDisablePrompt) return;
+  if (this->mGraphics) mSavedMouseOverIdx = this->mGraphics->GetMouseOverIdx();
+  const int valIdx = this->GetValIdxForPos(x, y);
+  if (valIdx < 0 || !this->GetParam(valIdx)) return;
+  this->PromptUserInput(this->mRECT, valIdx);
+  this->SetDirty(false);
+}
+
+template <class Base, bool StepResolution>
+void valuecontrols::ValueControlQN<Base, StepResolution>::SetValueFromUserInput(double value, int valIdx)
+{
+  IGraphics* g = this->GetUI();
+  if (!g)
   {
-    IGraphics* g = c.GetUI();
-    if (!g)
-    {
-      c.IControl::SetValueFromUserInput(value, valIdx);
-      return;
-    }
-    const int current = g->GetMouseOverIdx();
-    // A control list that shrank since the prompt opened has no such index any more.
-    const int saved = c.mSavedMouseOverIdx < g->NControls() ? c.mSavedMouseOverIdx : -1;
-    g->SetMouseOverIdx(saved);
-    c.IControl::SetValueFromUserInput(value, valIdx);
-    g->SetMouseOverIdx(current);
+    IControl::SetValueFromUserInput(value, valIdx);
+    return;
   }
-};
+  const int current = g->GetMouseOverIdx();
+  // A control list that shrank since the prompt opened has no such index any more.
+  const int saved = mSavedMouseOverIdx < g->NControls() ? mSavedMouseOverIdx : -1;
+  g->SetMouseOverIdx(saved);
+  IControl::SetValueFromUserInput(value, valIdx);
+  g->SetMouseOverIdx(current);
+}
+
+template class valuecontrols::ValueControlQN<IKnobControlBase, false>;
+template class valuecontrols::ValueControlQN<IBKnobControl, true>;
 
 // ---------------------------------------------------------------------------------------------------------------
 // IBParameterControlQN
@@ -212,44 +232,13 @@ struct valuecontrols::Shared
 
 IBParameterControlQN::IBParameterControlQN(int x, int y, int paramIdx, const IBitmap& bitmap, const IText& text,
                                            EDirection direction, bool promptsDisabled, bool showLabel, double gearing)
-    : IKnobControlBase(FrameRectAt(x, y, bitmap), paramIdx, direction, gearing), IBitmapBase(bitmap),
+    : ValueControlQN(FrameRectAt(x, y, bitmap), paramIdx, direction, gearing), IBitmapBase(bitmap),
       mShowLabel(showLabel)
 {
   AttachIControl(this);
   mText = text;
   mDisablePrompt = promptsDisabled;
   mHideCursorOnDrag = true;
-}
-
-void IBParameterControlQN::OnMouseDown(float x, float y, const IMouseMod& mod)
-{
-  Shared::MouseDown(*this, x, y, mod);
-}
-
-void IBParameterControlQN::OnMouseUp(float, float, const IMouseMod&)
-{
-  Shared::MouseUp(*this);
-}
-
-void IBParameterControlQN::OnMouseDrag(float, float, float dX, float dY, const IMouseMod& mod)
-{
-  // Only the knob knows the inverted direction; here it moves nothing.
-  Shared::MouseDrag(*this, dX, dY, mod);
-}
-
-void IBParameterControlQN::OnMouseWheel(float, float, const IMouseMod& mod, float delta)
-{
-  Shared::MouseWheel(*this, mod, delta, mIntegerWheelMode, false);
-}
-
-void IBParameterControlQN::OnMouseDblClick(float x, float y, const IMouseMod&)
-{
-  if (mDisablePrompt) return;
-  if (mGraphics) mSavedMouseOverIdx = mGraphics->GetMouseOverIdx();
-  const int valIdx = GetValIdxForPos(x, y);
-  if (valIdx < 0 || !GetParam(valIdx)) return;
-  PromptUserInput(mRECT, valIdx);
-  SetDirty(false);
 }
 
 void IBParameterControlQN::OnRescale()
@@ -266,11 +255,6 @@ void IBParameterControlQN::Draw(IGraphics& g)
   g.DrawText(ValueTextStyle(*this), str.Get(), mRECT);
 }
 
-void IBParameterControlQN::SetValueFromUserInput(double value, int valIdx)
-{
-  Shared::SetValueFromUserInput(*this, value, valIdx);
-}
-
 void IBParameterControlQN::SetDisabled(bool disable)
 {
   IControl::SetDisabled(disable);
@@ -285,7 +269,7 @@ IBKnobMultiControlQN::IBKnobMultiControlQN(int x, int y, int paramIdx, const IBi
                                            bool promptsDisabled, bool showValueOnHover, bool showLabel,
                                            int textPlacement, bool alwaysShowValue, bool fillTextBG, double gearing,
                                            float rightEdgeOffset)
-    : IBKnobControl(FrameRectAt(x, y, bitmap), bitmap, paramIdx, direction, gearing), mShowLabel(showLabel),
+    : ValueControlQN(FrameRectAt(x, y, bitmap), bitmap, paramIdx, direction, gearing), mShowLabel(showLabel),
       mShowValueOnHover(showValueOnHover), mAlwaysShowValue(alwaysShowValue), mFillTextBG(fillTextBG),
       mTextBGColor(textBGColor), mTextPlacement(textPlacement), mRightEdgeOffset(rightEdgeOffset)
 {
@@ -299,26 +283,6 @@ IBKnobMultiControlQN::IBKnobMultiControlQN(int x, int y, int paramIdx, const IBi
   std::fill(zeros, zeros + n, '0');
   zeros[n] = '\0';
   mWidthTemplate.Set(zeros);
-}
-
-void IBKnobMultiControlQN::OnMouseDown(float x, float y, const IMouseMod& mod)
-{
-  Shared::MouseDown(*this, x, y, mod);
-}
-
-void IBKnobMultiControlQN::OnMouseUp(float, float, const IMouseMod&)
-{
-  Shared::MouseUp(*this);
-}
-
-void IBKnobMultiControlQN::OnMouseDrag(float, float, float dX, float dY, const IMouseMod& mod)
-{
-  Shared::MouseDrag(*this, dX, dY, mod);
-}
-
-void IBKnobMultiControlQN::OnMouseWheel(float, float, const IMouseMod& mod, float delta)
-{
-  Shared::MouseWheel(*this, mod, delta, mIntegerWheelMode, true);
 }
 
 IRECT IBKnobMultiControlQN::TextRect(const IGraphics& g) const
@@ -387,53 +351,18 @@ void IBKnobMultiControlQN::Draw(IGraphics& g)
   g.DrawText(ValueTextStyle(*this), str.Get(), r);
 }
 
-void IBKnobMultiControlQN::SetValueFromUserInput(double value, int valIdx)
-{
-  Shared::SetValueFromUserInput(*this, value, valIdx);
-}
-
 // ---------------------------------------------------------------------------------------------------------------
 // IVParameterControlQN
 // ---------------------------------------------------------------------------------------------------------------
 
 IVParameterControlQN::IVParameterControlQN(const IRECT& bounds, int paramIdx, const IText& text, EDirection direction,
                                            bool promptsDisabled, bool showLabel, double gearing)
-    : IKnobControlBase(bounds, paramIdx, direction, gearing), mBGPattern(mStyle.colorSpec.GetColor(kBG)),
+    : ValueControlQN(bounds, paramIdx, direction, gearing), mBGPattern(mStyle.colorSpec.GetColor(kBG)),
       mShowLabel(showLabel)
 {
   mText = text;
   mDisablePrompt = promptsDisabled;
   mHideCursorOnDrag = true;
-}
-
-void IVParameterControlQN::OnMouseDown(float x, float y, const IMouseMod& mod)
-{
-  Shared::MouseDown(*this, x, y, mod);
-}
-
-void IVParameterControlQN::OnMouseUp(float, float, const IMouseMod&)
-{
-  Shared::MouseUp(*this);
-}
-
-void IVParameterControlQN::OnMouseDrag(float, float, float dX, float dY, const IMouseMod& mod)
-{
-  Shared::MouseDrag(*this, dX, dY, mod);
-}
-
-void IVParameterControlQN::OnMouseWheel(float, float, const IMouseMod& mod, float delta)
-{
-  Shared::MouseWheel(*this, mod, delta, false, false);
-}
-
-void IVParameterControlQN::OnMouseDblClick(float x, float y, const IMouseMod&)
-{
-  if (mDisablePrompt) return;
-  if (mGraphics) mSavedMouseOverIdx = mGraphics->GetMouseOverIdx();
-  const int valIdx = GetValIdxForPos(x, y);
-  if (valIdx < 0 || !GetParam(valIdx)) return;
-  PromptUserInput(mRECT, valIdx);
-  SetDirty(false);
 }
 
 void IVParameterControlQN::Draw(IGraphics& g)
@@ -464,11 +393,6 @@ void IVParameterControlQN::Draw(IGraphics& g)
   Util_String str;
   ValueText(*this, mShowLabel, str);
   g.DrawText(ValueTextStyle(*this), str.Get(), mRECT);
-}
-
-void IVParameterControlQN::SetValueFromUserInput(double value, int valIdx)
-{
-  Shared::SetValueFromUserInput(*this, value, valIdx);
 }
 
 void IVParameterControlQN::SetDisabled(bool disable)

@@ -42,43 +42,56 @@ double WheelValue(const IControl& control, const IMouseMod& mod, float delta, bo
 void ValueText(const IControl& control, bool showLabel, Util_String& out);
 // The control's text style, alpha halved (integer division) while it is disabled.
 IText ValueTextStyle(const IControl& control);
-// The mouse handling the three classes share (defined with them).
-struct Shared;
+
+// The mouse handling the three classes share, over their knob base. StepResolution: see WheelValue.
+template <class Base, bool StepResolution> class ValueControlQN : public Base
+{
+public:
+  using Base::Base;
+
+  void OnMouseDown(float x, float y, const IMouseMod& mod) override;
+  void OnMouseUp(float x, float y, const IMouseMod& mod) override;
+  void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override;
+  void OnMouseWheel(float x, float y, const IMouseMod& mod, float delta) override;
+  // The value prompt over the whole control.
+  void OnMouseDblClick(float x, float y, const IMouseMod& mod) override;
+  // Applies a prompt's value with the editor's mouse-over index as it was when the prompt opened.
+  void SetValueFromUserInput(double value, int valIdx = 0) override;
+
+  const IMouseMod& GetStoredMod() const { return mStoredMod; }
+
+protected:
+  IMouseMod mStoredMod;
+  bool mIntegerWheelMode = false;
+  int mSavedMouseOverIdx = -1;
+};
+
+extern template class ValueControlQN<IKnobControlBase, false>;
+extern template class ValueControlQN<IBKnobControl, true>;
 } // namespace valuecontrols
 
 // A value field: a one-frame bitmap with the parameter's value text drawn on it.
-class IBParameterControlQN : public IKnobControlBase, public IBitmapBase
+class IBParameterControlQN : public valuecontrols::ValueControlQN<IKnobControlBase, false>, public IBitmapBase
 {
 public:
   IBParameterControlQN(int x, int y, int paramIdx, const IBitmap& bitmap, const IText& text,
                        EDirection direction = kVertical, bool promptsDisabled = false, bool showLabel = false,
                        double gearing = 4.0);
 
-  void OnMouseDown(float x, float y, const IMouseMod& mod) override;
-  void OnMouseUp(float x, float y, const IMouseMod& mod) override;
-  void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override;
-  void OnMouseDblClick(float x, float y, const IMouseMod& mod) override;
-  void OnMouseWheel(float x, float y, const IMouseMod& mod, float delta) override;
   void OnRescale() override;
   void Draw(IGraphics& g) override;
-  void SetValueFromUserInput(double value, int valIdx = 0) override;
   void SetDisabled(bool disable) override;
 
   bool GetShowLabel() const { return mShowLabel; }
   bool GetIntegerWheelMode() const { return mIntegerWheelMode; }
   void SetIntegerWheelMode(bool on) { mIntegerWheelMode = on; }
-  const IMouseMod& GetStoredMod() const { return mStoredMod; }
 
 protected:
-  friend struct valuecontrols::Shared;
   bool mShowLabel;
-  bool mIntegerWheelMode = false;
-  IMouseMod mStoredMod;
-  int mSavedMouseOverIdx = -1;
 };
 
 // A bitmap knob whose value text can be shown over it (on hover and/or always), in a box as wide as N "0"s.
-class IBKnobMultiControlQN : public IBKnobControl
+class IBKnobMultiControlQN : public valuecontrols::ValueControlQN<IBKnobControl, true>
 {
 public:
   // placement: 0 top, 1 middle, 2 bottom of the bounds. direction may be kVerticalInverted.
@@ -87,15 +100,11 @@ public:
                        bool showLabel, int textPlacement, bool alwaysShowValue, bool fillTextBG, double gearing = 4.0,
                        float rightEdgeOffset = 0.f);
 
-  void OnMouseDown(float x, float y, const IMouseMod& mod) override;
-  void OnMouseUp(float x, float y, const IMouseMod& mod) override;
-  void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override;
+  // The prompt over the value text's box.
   void OnMouseDblClick(float x, float y, const IMouseMod& mod) override;
-  void OnMouseWheel(float x, float y, const IMouseMod& mod, float delta) override;
   void OnMouseOver(float x, float y, const IMouseMod& mod) override;
   void OnMouseOut() override;
   void Draw(IGraphics& g) override;
-  void SetValueFromUserInput(double value, int valIdx = 0) override;
 
   // The value text's box measured with g (before the right-edge offset).
   IRECT TextRect(const IGraphics& g) const;
@@ -103,10 +112,8 @@ public:
   const char* GetWidthTemplate() const { return mWidthTemplate.Get(); }
   bool GetIntegerWheelMode() const { return mIntegerWheelMode; }
   void SetIntegerWheelMode(bool on) { mIntegerWheelMode = on; }
-  const IMouseMod& GetStoredMod() const { return mStoredMod; }
 
 protected:
-  friend struct valuecontrols::Shared;
   bool mShowLabel;
   bool mMouseOver = false;
   bool mShowValueOnHover;
@@ -115,26 +122,17 @@ protected:
   IColor mTextBGColor = IColor(255, 0, 0, 0);
   int mTextPlacement;
   Util_String mWidthTemplate;
-  IMouseMod mStoredMod;
-  bool mIntegerWheelMode = false;
-  int mSavedMouseOverIdx = -1;
   float mRightEdgeOffset;
 };
 
 // A text-only value field with an optional drawn background and frame.
-class IVParameterControlQN : public IKnobControlBase
+class IVParameterControlQN : public valuecontrols::ValueControlQN<IKnobControlBase, false>
 {
 public:
   IVParameterControlQN(const IRECT& bounds, int paramIdx, const IText& text, EDirection direction = kVertical,
                        bool promptsDisabled = false, bool showLabel = false, double gearing = 4.0);
 
-  void OnMouseDown(float x, float y, const IMouseMod& mod) override;
-  void OnMouseUp(float x, float y, const IMouseMod& mod) override;
-  void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override;
-  void OnMouseDblClick(float x, float y, const IMouseMod& mod) override;
-  void OnMouseWheel(float x, float y, const IMouseMod& mod, float delta) override;
   void Draw(IGraphics& g) override;
-  void SetValueFromUserInput(double value, int valIdx = 0) override;
   void SetDisabled(bool disable) override;
 
   // Background (off by default) in colour, framed per the style's draw-frame flag, roundness and thickness.
@@ -144,16 +142,12 @@ public:
   const IVStyle& GetStyle() const { return mStyle; }
   void SetStyle(const IVStyle& style) { mStyle = style; }
   bool GetShowLabel() const { return mShowLabel; }
-  const IMouseMod& GetStoredMod() const { return mStoredMod; }
 
 protected:
-  friend struct valuecontrols::Shared;
-  IMouseMod mStoredMod;
   bool mDrawBackground = false;
   IVStyle mStyle = DEFAULT_STYLE;
   IPattern mBGPattern = IPattern(COLOR_TRANSPARENT);
   bool mShowLabel;
-  int mSavedMouseOverIdx = -1;
 };
 
 } // namespace plugin::igraphics

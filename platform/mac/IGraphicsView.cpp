@@ -46,6 +46,15 @@ private:
 constexpr NSTrackingAreaOptions kTrackingOptions =
   NSTrackingMouseEnteredAndExited | NSTrackingActiveAlways | NSTrackingEnabledDuringMouseDrag; // 0x481
 
+// Odd presses of a click sequence are mouse-downs, even ones double-clicks (the third press starts over).
+void PressOrDoubleClick(IGraphics& graphics, const IMouseInfo& info, NSInteger clickCount)
+{
+  if (clickCount % 2 == 1)
+    graphics.OnMouseDown({info});
+  else
+    graphics.OnMouseDblClick(info.x, info.y, info.ms);
+}
+
 const char* const kMoveCursorFolder = "/System/Library/Frameworks/ApplicationServices.framework/Versions/A/Frameworks/"
                                       "HIServices.framework/Versions/A/Resources/cursors/";
 
@@ -295,22 +304,14 @@ void IGraphicsView_vZANIQ_au::mouseDown(NSEvent* event)
 {
   if (!mGraphics) return;
   KeepAlive keep(this);
-  const IMouseInfo info = getMouseLeft(event);
-  if (event->clickCount() % 2 == 1)
-    mGraphics->OnMouseDown({info});
-  else
-    mGraphics->OnMouseDblClick(info.x, info.y, info.ms);
+  PressOrDoubleClick(*mGraphics, getMouseLeft(event), event->clickCount());
 }
 
 void IGraphicsView_vZANIQ_au::rightMouseDown(NSEvent* event)
 {
   if (!mGraphics) return;
   KeepAlive keep(this);
-  const IMouseInfo info = getMouseRight(event);
-  if (event->clickCount() % 2 == 1)
-    mGraphics->OnMouseDown({info});
-  else
-    mGraphics->OnMouseDblClick(info.x, info.y, info.ms);
+  PressOrDoubleClick(*mGraphics, getMouseRight(event), event->clickCount());
 }
 
 void IGraphicsView_vZANIQ_au::mouseUp(NSEvent* event)

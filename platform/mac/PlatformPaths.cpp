@@ -66,6 +66,16 @@ void SetUserFolder(Util_String& path, NSSearchPathDirectory directory)
   path.Set(folder ? folder->UTF8String() : "");
 }
 
+// The path of one of the bundle's URLs (copied by copyURL); path unchanged without the bundle or the URL.
+void SetBundleURLPath(Util_String& path, const char* bundleID, CFURLRef (*copyURL)(CFBundleRef))
+{
+  NSAutoreleasePool pool;
+  CFBundleRef bundle = BundleWithID(bundleID);
+  if (!bundle) return;
+  const std::string found = TakeURLPath(copyURL(bundle));
+  if (!found.empty()) path.Set(found.c_str());
+}
+
 } // namespace
 
 void AppSupportPath(Util_String& path, bool isSystem)
@@ -174,11 +184,7 @@ void AppSupportSubPath(Util_String& path, const char* name)
 
 void HostPath(Util_String& path, const char* bundleID)
 {
-  NSAutoreleasePool pool;
-  CFBundleRef bundle = BundleWithID(bundleID);
-  if (!bundle) return;
-  const std::string exe = TakeURLPath(CFBundleCopyExecutableURL(bundle));
-  if (!exe.empty()) path.Set(exe.c_str());
+  SetBundleURLPath(path, bundleID, CFBundleCopyExecutableURL);
 }
 
 void PluginPath(Util_String& path, const char* bundleID)
@@ -197,11 +203,7 @@ void PluginPath(Util_String& path, const char* bundleID)
 
 void BundleResourcePath(Util_String& path, const char* bundleID)
 {
-  NSAutoreleasePool pool;
-  CFBundleRef bundle = BundleWithID(bundleID);
-  if (!bundle) return;
-  const std::string resources = TakeURLPath(CFBundleCopyResourcesDirectoryURL(bundle));
-  if (!resources.empty()) path.Set(resources.c_str());
+  SetBundleURLPath(path, bundleID, CFBundleCopyResourcesDirectoryURL);
 }
 
 void DesktopPath(Util_String& path)

@@ -73,6 +73,15 @@ CAMetalLayer* FindMetalLayer(NSView* view);
 
 std::string UTF8(const NSString* s);
 
+// Stores value in a slot that owns a reference: value retained before the old one is released, so that storing
+// the slot's own object again keeps it alive. Either may be nil.
+template <class T> void Assign(T*& slot, T* value)
+{
+  if (value) value->retain();
+  if (slot) slot->release();
+  slot = value;
+}
+
 } // namespace zqak
 
 struct ZQEventAccess

@@ -175,9 +175,7 @@ NSGraphicsContext* NSGraphicsContext::currentContext()
 
 void NSGraphicsContext::setCurrentContext(NSGraphicsContext* context)
 {
-  if (context) context->retain();
-  if (Current()) Current()->release();
-  Current() = context;
+  zqak::Assign(Current(), context);
 }
 
 NSGraphicsContext* NSGraphicsContext::graphicsContextWithCGContext_flipped(CGContextRef context, BOOL flipped)

@@ -72,9 +72,7 @@ void NSMenuItem::setIndentationLevel(NSInteger level)
 
 void NSMenuItem::setRepresentedObject(NSObject* object)
 {
-  if (object) object->retain();
-  if (mRepresented) mRepresented->release();
-  mRepresented = object;
+  zqak::Assign(mRepresented, object);
 }
 
 void NSMenuItem::setSubmenu(NSMenu* submenu)

@@ -12,18 +12,7 @@ NSString* const NSControlTextDidChangeNotification =
 NSString* const NSControlTextDidEndEditingNotification =
   NSString::alloc_initWithUTF8String("NSControlTextDidEndEditingNotification");
 
-namespace
-{
-
-template <class T>
-void Assign(T*& slot, T* value)
-{
-  if (value) value->retain();
-  if (slot) slot->release();
-  slot = value;
-}
-
-} // namespace
+using zqak::Assign;
 
 // ---------------------------------------------------------------------------------------------------------------
 // Field editor

@@ -65,9 +65,7 @@ NSTrackingArea* NSTrackingArea::initWithRect_options_owner_userInfo(NSRect rect,
   mRect = rect;
   mOptions = options;
   mOwner = owner;
-  if (userInfo) userInfo->retain();
-  if (mUserInfo) mUserInfo->release();
-  mUserInfo = userInfo;
+  zqak::Assign(mUserInfo, userInfo);
   return this;
 }
 
@@ -258,6 +256,16 @@ void ReleaseAll(std::vector<NSView*>& views)
   views.clear();
 }
 
+// Calls notify on the view and every descendant, each kept alive while the calls run.
+void NotifyTree(NSView* view, void (NSView::*notify)())
+{
+  NSAutoreleasePool pool;
+  std::vector<NSView*> tree;
+  CollectTree(view, tree);
+  for (NSView* v : tree) (v->*notify)();
+  ReleaseAll(tree);
+}
+
 } // namespace
 
 void NSView::SetWindowRecursive(NSWindow* window)
@@ -279,20 +287,12 @@ void NSView::SetWindowRecursive(NSWindow* window)
 
 void NSView::NotifyBackingChanged()
 {
-  NSAutoreleasePool pool;
-  std::vector<NSView*> tree;
-  CollectTree(this, tree);
-  for (NSView* v : tree) v->viewDidChangeBackingProperties();
-  ReleaseAll(tree);
+  NotifyTree(this, &NSView::viewDidChangeBackingProperties);
 }
 
 void NSView::NotifyAppearanceChanged()
 {
-  NSAutoreleasePool pool;
-  std::vector<NSView*> tree;
-  CollectTree(this, tree);
-  for (NSView* v : tree) v->viewDidChangeEffectiveAppearance();
-  ReleaseAll(tree);
+  NotifyTree(this, &NSView::viewDidChangeEffectiveAppearance);
 }
 
 void NSView::addSubview(NSView* view)
@@ -370,9 +370,7 @@ void NSView::setWantsLayer(BOOL wants)
 void NSView::setLayer(CALayer* layer)
 {
   if (layer == mLayer) return;
-  if (layer) layer->retain();
-  if (mLayer) mLayer->release();
-  mLayer = layer;
+  zqak::Assign(mLayer, layer);
 }
 
 void NSView::setAppearance(NSAppearance* appearance)

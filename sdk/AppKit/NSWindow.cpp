@@ -109,9 +109,7 @@ void NSWindow::setContentSize(NSSize size)
 
 void NSWindow::setTitle(NSString* title)
 {
-  if (title) title->retain();
-  if (mTitle) mTitle->release();
-  mTitle = title;
+  zqak::Assign(mTitle, title);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -188,24 +186,29 @@ void NSWindow::makeKeyAndOrderFront(NSObject*)
   makeMainWindow();
 }
 
+namespace
+{
+// window gives up being the key or main window (flag its own record, slot the process's); the notification is
+// posted with the window kept alive, as an observer may drop the last other reference.
+void Resign(NSWindow* window, bool& flag, NSWindow*& slot, NSString* notification)
+{
+  if (!flag) return;
+  flag = false;
+  if (slot == window) slot = nullptr;
+  window->retain();
+  NSNotificationCenter::defaultCenter()->postNotificationName_object(notification, window);
+  window->release();
+}
+} // namespace
+
 void NSWindow::ResignKey()
 {
-  if (!mKey) return;
-  mKey = false;
-  if (S().keyWindow == this) S().keyWindow = nullptr;
-  retain();
-  NSNotificationCenter::defaultCenter()->postNotificationName_object(NSWindowDidResignKeyNotification, this);
-  release();
+  Resign(this, mKey, S().keyWindow, NSWindowDidResignKeyNotification);
 }
 
 void NSWindow::ResignMain()
 {
-  if (!mMain) return;
-  mMain = false;
-  if (S().mainWindow == this) S().mainWindow = nullptr;
-  retain();
-  NSNotificationCenter::defaultCenter()->postNotificationName_object(NSWindowDidResignMainNotification, this);
-  release();
+  Resign(this, mMain, S().mainWindow, NSWindowDidResignMainNotification);
 }
 
 void NSWindow::orderOut(NSObject*)

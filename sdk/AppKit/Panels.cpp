@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <sys/stat.h>
 
+using zqak::Assign;
 using zqak::S;
 using zqak::UTF8;
 
@@ -116,16 +117,12 @@ NSAlert::~NSAlert()
 
 void NSAlert::setMessageText(NSString* text)
 {
-  if (text) text->retain();
-  if (mMessage) mMessage->release();
-  mMessage = text;
+  Assign(mMessage, text);
 }
 
 void NSAlert::setInformativeText(NSString* text)
 {
-  if (text) text->retain();
-  if (mInformative) mInformative->release();
-  mInformative = text;
+  Assign(mInformative, text);
 }
 
 void NSAlert::addButtonWithTitle(NSString* title)
@@ -151,14 +148,6 @@ NSModalResponse NSAlert::runModal()
 
 namespace
 {
-
-template <class T>
-void Assign(T*& slot, T* value)
-{
-  if (value) value->retain();
-  if (slot) slot->release();
-  slot = value;
-}
 
 std::vector<std::string> Strings(NSArray* array)
 {

@@ -2,59 +2,26 @@
 // IGraphicsMac), the platform opens the Cocoa view and lays the controls out, the view goes into a headless
 // window, and the artwork and fonts come from the component bundle through its identifier.
 
+#include "support/product_editor.h"
 #include "support/ui_env.h"
 
 #include "platform/mac/IGraphicsMac.h"
-#include "platform/mac/MVRcontext.h"
 
 #include <AppKit/AppKit.h>
 #include <AppKit/AppKitTesting.h>
-#include <CoreFoundation/CoreFoundation.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 using namespace uitest;
+using producteditor::LoadedBundle;
+using producteditor::ProductZANIQ;
 
 namespace
 {
 
 const char* const kBundle = ZANIQ_BUNDLE_DIR;
-
-// The component bundle, known to the platform by its identifier for as long as this object lives.
-class LoadedBundle
-{
-public:
-  LoadedBundle()
-  {
-    const std::string path = kBundle;
-    CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.data()),
-                                                           CFIndex(path.size()), true);
-    mBundle = url ? CFBundleCreate(nullptr, url) : nullptr;
-    if (url) CFRelease(url);
-  }
-  ~LoadedBundle()
-  {
-    if (mBundle) CFRelease(mBundle);
-  }
-  bool Ok() const { return mBundle != nullptr; }
-
-private:
-  CFBundleRef mBundle = nullptr;
-};
-
-class ProductZANIQ : public ZANIQ
-{
-public:
-  ProductZANIQ() : ZANIQ(plugin::InstanceInfo{}) {}
-  ~ProductZANIQ() override { CloseWindow(); }
-  void Change(int idx, double value)
-  {
-    GetParam(idx)->Set(value);
-    OnParamChange(idx, plugin::kUI, -1);
-  }
-};
 
 } // namespace
 
@@ -62,7 +29,7 @@ TEST_F(EditorTest, ProductEditorInAWindow)
 {
   if (!std::filesystem::is_regular_file(std::filesystem::path(kBundle) / "Contents/Resources/background2.png"))
     GTEST_SKIP() << "the bundle's artwork is not built";
-  LoadedBundle bundle;
+  LoadedBundle bundle(kBundle);
   ASSERT_TRUE(bundle.Ok());
 
   for (float scale : {1.f, 2.f})
@@ -89,13 +56,7 @@ TEST_F(EditorTest, ProductEditorInAWindow)
       EXPECT_GT(z.GetEditorControl(ZANIQ::kCtlDriveKnob)->GetRECT().W(), 0.f);
 
       (void)ZQAppKitAdvanceClock(1.0 / 60.0 + 1e-6); // one tick of the render timer
-      if (g->GetDrawContext())
-      {
-        NSAutoreleasePool pool;
-        MTLCommandBuffer* cb = mvrCommandQueue(static_cast<VRcontext*>(g->GetDrawContext()))->commandBuffer();
-        cb->commit();
-        cb->waitUntilCompleted();
-      }
+      producteditor::FinishFrames(*g);
       ZQFrame frame;
       ASSERT_TRUE(ZQAppKitLastFrame(window, &frame));
       EXPECT_EQ(frame.width, size_t(424 * scale));

@@ -228,12 +228,18 @@ TEST(MacMenus, TwelveNumberedItemsAndASeparator)
 
 // ---- Native text entry ----
 
+// A click on the gain field, which opens its text entry; the field that then has the focus, or nil.
+NSTextField* OpenValueEntry(OpenEditor& e)
+{
+  ZQAppKitClick(e.window, e.At(100, 88));
+  return ZQAppKitFocusedTextField(e.window);
+}
+
 TEST(MacTextEntry, TypedValueReachesTheParameter)
 {
   NSAutoreleasePool pool;
   OpenEditor e;
-  ZQAppKitClick(e.window, e.At(100, 88));
-  NSTextField* field = ZQAppKitFocusedTextField(e.window);
+  NSTextField* field = OpenValueEntry(e);
   ASSERT_NE(field, nullptr);
   EXPECT_NE(dynamic_cast<IGraphicsTextField_vZANIQ_au*>(field), nullptr);
   EXPECT_STREQ(field->stringValue()->UTF8String(), "2.5 dB");
@@ -251,8 +257,7 @@ TEST(MacTextEntry, LabelledTextStaysEditable)
 {
   NSAutoreleasePool pool;
   OpenEditor e;
-  ZQAppKitClick(e.window, e.At(100, 88));
-  NSTextField* field = ZQAppKitFocusedTextField(e.window);
+  NSTextField* field = OpenValueEntry(e);
   ASSERT_NE(field, nullptr);
   // Caret to the start of the number: the label behind it does not block typing.
   ZQAppKitPressKey(e.window, "left");
@@ -266,8 +271,7 @@ TEST(MacTextEntry, ScrollClosesTheFieldWithoutCommitting)
 {
   NSAutoreleasePool pool;
   OpenEditor e;
-  ZQAppKitClick(e.window, e.At(100, 88));
-  ASSERT_NE(e.View()->textField(), nullptr);
+  ASSERT_NE(OpenValueEntry(e), nullptr);
   ZQAppKitTypeText(e.window, "9");
   ZQAppKitScroll(e.window, e.At(20, 90), 1.0);
   EXPECT_EQ(e.View()->textField(), nullptr);
@@ -286,14 +290,12 @@ TEST(MacTextEntry, FieldClosedByThePlatformTellsTheContext)
 {
   NSAutoreleasePool pool;
   OpenEditor e;
-  ZQAppKitClick(e.window, e.At(100, 88));
-  ASSERT_NE(e.View()->textField(), nullptr);
+  ASSERT_NE(OpenValueEntry(e), nullptr);
   e.G().ForceEndUserEdit();
   EXPECT_EQ(e.View()->textField(), nullptr);
   EXPECT_EQ(e.G().GetControlInTextEntry(), nullptr);
   // A new entry opens after it.
-  ZQAppKitClick(e.window, e.At(100, 88));
-  EXPECT_NE(e.View()->textField(), nullptr);
+  EXPECT_NE(OpenValueEntry(e), nullptr);
   // The window losing key ends editing the platform's way: the typed text is the value.
   ZQAppKitTypeText(e.window, "4");
   e.window->makeFirstResponder(e.View());

@@ -100,36 +100,46 @@ struct Formatter
 
 TEST(MacFormatter, PartialStrings)
 {
+  constexpr const char* kNumber = "0123456789.-+kK";
+  constexpr const char* kInteger = "0123456789-+";
+  struct Row
+  {
+    const char* chars;
+    int maxLength;
+    const char* label;
+    const char* text;
+    bool accepted;
+  };
+  const Row rows[] = {
+    {kNumber, 0, nullptr, "", true},
+    {kNumber, 0, nullptr, "1", true},
+    {kNumber, 0, nullptr, "1e", false},
+    {kNumber, 0, nullptr, "-", true},
+    {kNumber, 0, nullptr, "-3", true},
+    {kNumber, 0, nullptr, "-3.", true},
+    {kNumber, 0, nullptr, "-3.5", true},
+    {kNumber, 0, nullptr, "-3.5k", true},
+    {kNumber, 0, nullptr, "3 dB", false},
+    {kInteger, 5, nullptr, "12345", true},
+    {kInteger, 5, nullptr, "123456", false},
+    {kInteger, 5, nullptr, "1234", true},
+    {kInteger, 5, nullptr, "1.5", false},
+    // A field that opened with its label: the number in front of it stays editable, the label is not vetted.
+    {kNumber, 5, " dB", "2.50 dB", true},
+    {kNumber, 5, " dB", "2.5 dB", true},
+    {kNumber, 5, " dB", "12.50 dB", true},
+    {kNumber, 5, " dB", "123.50 dB", false},
+    {kNumber, 5, " dB", "2x50 dB", false},
+    {kNumber, 5, " dB", "2.50 dBx", false},
+    // Characters count as code points: a character outside the set is refused whole, never unit by unit.
+    {"0123456789", 3, nullptr, "1\xF0\x9F\x98\x80", false},
+  };
   NSAutoreleasePool pool;
-  Formatter dbl("0123456789.-+kK", 0);
-  EXPECT_TRUE(dbl.Accepts(""));
-  EXPECT_TRUE(dbl.Accepts("1"));
-  EXPECT_FALSE(dbl.Accepts("1e"));
-  EXPECT_TRUE(dbl.Accepts("-"));
-  EXPECT_TRUE(dbl.Accepts("-3"));
-  EXPECT_TRUE(dbl.Accepts("-3."));
-  EXPECT_TRUE(dbl.Accepts("-3.5"));
-  EXPECT_TRUE(dbl.Accepts("-3.5k"));
-  EXPECT_FALSE(dbl.Accepts("3 dB"));
-
-  Formatter five("0123456789-+", 5);
-  EXPECT_TRUE(five.Accepts("12345"));
-  EXPECT_FALSE(five.Accepts("123456"));
-  EXPECT_TRUE(five.Accepts("1234"));
-  EXPECT_FALSE(five.Accepts("1.5"));
-
-  // A field that opened with its label: the number in front of it stays editable, the label is not vetted.
-  Formatter labelled("0123456789.-+kK", 5, " dB");
-  EXPECT_TRUE(labelled.Accepts("2.50 dB"));
-  EXPECT_TRUE(labelled.Accepts("2.5 dB"));
-  EXPECT_TRUE(labelled.Accepts("12.50 dB"));
-  EXPECT_FALSE(labelled.Accepts("123.50 dB"));
-  EXPECT_FALSE(labelled.Accepts("2x50 dB"));
-  EXPECT_FALSE(labelled.Accepts("2.50 dBx"));
-
-  // Characters count as code points: a character outside the set is refused whole, never unit by unit.
-  Formatter emoji("0123456789", 3);
-  EXPECT_FALSE(emoji.Accepts("1\xF0\x9F\x98\x80"));
+  for (const Row& r : rows)
+  {
+    Formatter f(r.chars, r.maxLength, r.label);
+    EXPECT_EQ(f.Accepts(r.text), r.accepted) << r.chars << " / " << r.maxLength << ": \"" << r.text << "\"";
+  }
 }
 
 TEST(MacFormatter, MaximumValueAndObjects)
