@@ -1,0 +1,121 @@
+// The encoder's scissor rectangle against the shader's own clip mask: the same scenes, pixel for pixel.
+
+#include "support/backend_rig.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace backendtest;
+
+namespace
+{
+
+struct Clip
+{
+  const char* name;
+  float x, y, w, h;
+  float rotate; // radians about the clip's origin
+};
+
+// Fills, strokes, an image and text-like triangles under one clip each, with and without a transform.
+void Scene(VRcontext* vg, const Clip& c, int image)
+{
+  vrSave(vg);
+  vrTranslate(vg, 3.25f, 2.5f);
+  vrRotate(vg, c.rotate);
+  vrScissor(vg, c.x, c.y, c.w, c.h);
+  vrResetTransform(vg);
+
+  vrBeginPath(vg);
+  vrRect(vg, 0, 0, 96, 72);
+  vrFillColor(vg, vrRGBA(30, 60, 200, 255));
+  vrFill(vg);
+
+  vrBeginPath(vg);
+  vrCircle(vg, 40, 30, 22.3f); // a general (non-convex path) fill goes through the stencil
+  vrRoundedRect(vg, 10, 40, 70, 25, 6);
+  vrPathWinding(vg, VR_HOLE);
+  vrFillPaint(vg, vrLinearGradient(vg, 0, 0, 96, 72, vrRGBA(250, 200, 0, 220), vrRGBA(0, 200, 120, 160)));
+  vrFill(vg);
+
+  vrBeginPath(vg);
+  vrMoveTo(vg, 5, 70);
+  vrBezierTo(vg, 30, -10, 60, 90, 92, 4);
+  vrStrokeWidth(vg, 3.5f);
+  vrStrokeColor(vg, vrRGBA(255, 255, 255, 200));
+  vrStroke(vg);
+
+  vrBeginPath(vg);
+  vrRect(vg, 20.5f, 8.25f, 48, 36);
+  vrFillPaint(vg, vrImagePattern(vg, 20.5f, 8.25f, 48, 36, 0.0f, image, 0.8f));
+  vrFill(vg);
+  vrRestore(vg);
+}
+
+} // namespace
+
+TEST(MetalBackendScissor, ScissorRectanglesDrawWhatTheShaderMaskDraws)
+{
+  const Clip clips[] = {
+    {"whole pixels", 10, 8, 50, 40, 0},          {"fractional", 12.3f, 7.6f, 41.45f, 33.2f, 0},
+    {"empty", 30, 30, 0, 0, 0},                  {"past the edges", -20, -10, 200, 40.5f, 0},
+    {"one pixel", 40, 30, 1, 1, 0},              {"rotated", 20, 10, 40, 30, 0.3f},
+    {"half turn", -60, -50, 40.5f, 30.25f, 3.14159265f},
+  };
+  const char* dir = std::getenv("ZANIQ_TEST_PNG");
+  for (const float scale : {1.0f, 2.0f, 1.5f})
+    for (const Clip& c : clips)
+    {
+      SCOPED_TRACE(std::string(c.name) + " at scale " + std::to_string(scale));
+      std::vector<uint8_t> frames[2];
+      for (int withRects = 0; withRects < 2; ++withRects)
+      {
+        Backend b(96, 72, scale);
+        ASSERT_NE(b.vg, nullptr);
+        b.mtl()->useScissorRects = withRects != 0;
+        uint8_t px[16 * 12 * 4];
+        for (int i = 0; i < 16 * 12; ++i)
+        {
+          px[i * 4 + 0] = (uint8_t)(i * 7), px[i * 4 + 1] = (uint8_t)(i * 13), px[i * 4 + 2] = (uint8_t)(255 - i);
+          px[i * 4 + 3] = 255;
+        }
+        const int image = vrCreateImageRGBA(b.vg, 16, 12, 0, px);
+        frames[withRects] = b.Frame([&](VRcontext* vg) { Scene(vg, c, image); });
+        vrDeleteImage(b.vg, image);
+        if (dir && withRects)
+        {
+          const int w = (int)std::lround(96 * scale), h = (int)std::lround(72 * scale);
+          const std::string path = std::string(dir) + "/scissor_" + std::to_string(&c - clips) + "_" +
+                                   std::to_string((int)(scale * 10)) + ".ppm";
+          if (FILE* f = std::fopen(path.c_str(), "wb"))
+          {
+            std::fprintf(f, "P6 %d %d 255\n", w, h);
+            for (int i = 0; i < w * h; ++i)
+            {
+              const uint8_t rgb[3] = {frames[1][i * 4 + 2], frames[1][i * 4 + 1], frames[1][i * 4 + 0]};
+              std::fwrite(rgb, 1, 3, f);
+            }
+            std::fclose(f);
+          }
+        }
+      }
+      ASSERT_FALSE(frames[0].empty());
+      ASSERT_EQ(frames[0].size(), frames[1].size());
+      size_t differing = 0, drawn = 0;
+      for (size_t i = 0; i < frames[0].size(); ++i)
+      {
+        differing += frames[0][i] != frames[1][i];
+        drawn += frames[0][i] != 0;
+      }
+      EXPECT_EQ(differing, 0u);
+      // The scenes draw something unless the clip is empty.
+      if (c.w > 0)
+      {
+        EXPECT_GT(drawn, 0u);
+      }
+    }
+}
