@@ -419,6 +419,8 @@ struct DrawSampler
   double w, h;
   LevelView view;
   LevelSampler sample;
+  bool exact;     // a coordinate on a texel centre may be read without filtering
+  float wf, hf;
 };
 
 DrawSampler PrepareSampler(const MTLTexture* texture, const MTLSamplerState* sampler)
@@ -441,7 +443,26 @@ DrawSampler PrepareSampler(const MTLTexture* texture, const MTLSamplerState* sam
   s.view = ViewOf(texture, 0);
   s.sample = SamplerFor(KindOf(texture->pixelFormat()));
   s.direct = true;
+  // Float positions stay well inside the snapping tolerance below up to this size.
+  s.exact = s.normalized && texture->width() <= 8192 && texture->height() <= 8192;
+  s.wf = (float)s.w, s.hf = (float)s.h;
   return s;
+}
+
+// Texels land on pixels for most bitmap draws: a coordinate within 1/1024 texel of a texel centre is that
+// texel for the nearest filter and for the linear one alike (its weights snap to 1/256), so it is read
+// directly. False: not that case, nothing written.
+template <TexelKind K>
+inline bool SampleOnTexelCentre(const DrawSampler& s, float u, float v, float out[4])
+{
+  constexpr float kTolerance = 1.0f / 1024.0f;
+  const float fx = u * s.wf - 0.5f, fy = v * s.hf - 0.5f;
+  // Also false for non-finite coordinates: every comparison with NaN fails.
+  if (!(fx > -0.25f && fy > -0.25f && fx < s.wf - 0.75f && fy < s.hf - 0.75f)) return false;
+  const int xi = (int)(fx + 0.5f), yi = (int)(fy + 0.5f);
+  if (!(std::fabs(fx - (float)xi) < kTolerance && std::fabs(fy - (float)yi) < kTolerance)) return false;
+  Texel<K>(s.view, xi, yi, out);
+  return true;
 }
 
 // The same steps as MTLSampleTexture takes for a direct sampler; TK: the texture's kind when known here.
@@ -460,7 +481,10 @@ inline void Sample(const DrawSampler& s, float u, float v, float dudx, float dvd
   }
   if (!s.normalized) u = (float)(u / s.w), v = (float)(v / s.h);
   if constexpr (Known)
+  {
+    if (s.exact && SampleOnTexelCentre<TK>(s, u, v, out)) return;
     SampleLevelOf<TK>(s.view, s.linear, s.sm, s.tm, u, v, out);
+  }
   else
     s.sample(s.view, s.linear, s.sm, s.tm, u, v, out);
 }
