@@ -206,6 +206,8 @@ struct Draw
   MTLPreparedFragment prepared;
   using Writer = void (*)(const struct Draw& d, uint8_t* row, const float* src, const uint8_t* store, int n);
   Writer write = nullptr;
+  // The writer is WriteRGBA8: texel runs may be written straight from their bytes.
+  bool texelWrite = false, texelWriteBGRA = false, texelWriteSourceOver = false;
 };
 
 void ChooseWriter(Draw& d);
@@ -481,6 +483,81 @@ void ChooseWriter(Draw& d)
     d.write = bgra ? WriteRGBA8<true, false> : WriteRGBA8<false, false>;
   else if (d.blendIsSourceOver)
     d.write = bgra ? WriteRGBA8<true, true> : WriteRGBA8<false, true>;
+  d.texelWrite = d.blendIsCopy || d.blendIsSourceOver;
+  d.texelWriteBGRA = bgra;
+  d.texelWriteSourceOver = !d.blendIsCopy;
+}
+
+// Every byte survives the trip through Unorm and ToUnorm, and an opaque texel reads as exactly 1: then an
+// opaque texel is stored as its bytes by both writers.
+bool BytesRoundTrip()
+{
+  static const bool ok = [] {
+    for (int b = 0; b < 256; ++b)
+      if (ToUnorm(Unorm((uint8_t)b)) != b) return false;
+    return Unorm(255) == 1.0f;
+  }();
+  return ok;
+}
+
+// WriteRGBA8's operations for colours that are texels / 255, reading the texels' bytes.
+template <bool BGRA, bool SourceOver>
+void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
+{
+  constexpr int r = BGRA ? 2 : 0, b = BGRA ? 0 : 2;
+  const bool direct = BytesRoundTrip();
+  for (int j = 0; j < n; ++j)
+  {
+    const uint8_t* t = texels + 4 * j;
+    uint8_t* p = row + 4 * j;
+    if (direct && (!SourceOver || t[3] == 255))
+    {
+      p[r] = t[0], p[1] = t[1], p[b] = t[2], p[3] = t[3];
+      continue;
+    }
+    const float s[4] = {Unorm(t[0]), Unorm(t[1]), Unorm(t[2]), Unorm(t[3])};
+    float out[4];
+    if constexpr (SourceOver)
+    {
+      const float k = 1.0f - s[3];
+      if (k == 0.0f)
+        for (int i = 0; i < 4; ++i) out[i] = s[i];
+      else
+      {
+        const float dst[4] = {Unorm(p[r]), Unorm(p[1]), Unorm(p[b]), Unorm(p[3])};
+        for (int i = 0; i < 4; ++i) out[i] = s[i] * 1.0f + dst[i] * k;
+      }
+    }
+    else
+      for (int i = 0; i < 4; ++i) out[i] = s[i];
+    p[r] = ToUnorm(out[0]), p[1] = ToUnorm(out[1]), p[b] = ToUnorm(out[2]), p[3] = ToUnorm(out[3]);
+  }
+}
+
+// A run copied from texels: no stencil, a plain writer and a shader that vouches for the run. False: shade it.
+bool TexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int64_t e[3], const int64_t step[3])
+{
+  if (!d.texelWrite || !d.prepared.texelRun || t.face || !d.writesColor) return false;
+  float first[kMTLMaxVaryings] = {}, last[kMTLMaxVaryings] = {};
+  const double inv = t.invArea;
+  const float* v[3] = {t.v[0]->var, t.v[1]->var, t.v[2]->var};
+  for (int end = 0; end < 2; ++end)
+  {
+    float* out = end ? last : first;
+    const int64_t k = end ? n - 1 : 0;
+    const float l[3] = {(float)((e[0] + k * step[0]) * inv), (float)((e[1] + k * step[1]) * inv),
+                        (float)((e[2] + k * step[2]) * inv)};
+    for (int i = 0; i < d.varyingCount && i < kMTLMaxVaryings; ++i)
+      out[i] = v[0][i] * l[0] + v[1][i] * l[1] + v[2][i] * l[2];
+  }
+  const uint8_t* texels = d.prepared.texelRun(d.prepared, first, last, n);
+  if (!texels) return false;
+  uint8_t* row = d.color + (size_t)y * d.colorRow + (size_t)x0 * 4;
+  if (d.texelWriteBGRA)
+    d.texelWriteSourceOver ? WriteTexels<true, true>(row, texels, n) : WriteTexels<true, false>(row, texels, n);
+  else
+    d.texelWriteSourceOver ? WriteTexels<false, true>(row, texels, n) : WriteTexels<false, false>(row, texels, n);
+  return true;
 }
 
 // Fragments x0 … x0+n-1 of row y; e holds the edge values at x0, stepping by step per pixel.
@@ -491,6 +568,7 @@ void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   const uint8_t ref = t.ref;
   const MTLShaderEntry* frag = d.pipe->fragmentEntry;
   const bool discards = frag && d.mayDiscard;
+  if (frag && TexelRun(d, t, x0, y, n, e, step)) return;
 
   // Fragments failing the stencil test only change the stencil; when the shader cannot discard, that is known now.
   uint8_t live[kRun];

@@ -574,6 +574,32 @@ void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, 
   }
 }
 
+// An image paint whose run reads texels one after the other, each colour the texel unchanged: premultiplied
+// texels, a white paint, no scissor, fully covered. The ends are checked with half the sampling tolerance,
+// which leaves room for the rounding of the fragments between.
+template <bool AA>
+const uint8_t* VectorTexelRun(const MTLPreparedFragment& prepared, const float* first, const float* last, int count)
+{
+  const PreparedVector& p = *reinterpret_cast<const PreparedVector*>(prepared.data);
+  const FragUniforms& u = p.u;
+  constexpr float kTolerance = 1.0f / 2048.0f;
+  int xs[2], ys[2];
+  for (int end = 0; end < 2; ++end)
+  {
+    const float* var = end ? last : first;
+    if constexpr (AA)
+      if (!(StrokeMask(u, var[2], var[3]) >= 1.0f)) return nullptr;
+    float ix, iy;
+    Transform(u.paintMat, var[0], var[1], ix, iy);
+    const float fx = ix / u.extent[0] * p.tex.wf - 0.5f, fy = iy / u.extent[1] * p.tex.hf - 0.5f;
+    if (!(fx > -0.25f && fy > -0.25f && fx < p.tex.wf - 0.75f && fy < p.tex.hf - 0.75f)) return nullptr;
+    xs[end] = (int)(fx + 0.5f), ys[end] = (int)(fy + 0.5f);
+    if (!(std::fabs(fx - (float)xs[end]) < kTolerance && std::fabs(fy - (float)ys[end]) < kTolerance)) return nullptr;
+  }
+  if (xs[1] - xs[0] != count - 1 || ys[1] != ys[0]) return nullptr;
+  return p.tex.view.bytes + ((size_t)ys[0] * p.tex.view.width + (size_t)xs[0]) * 4;
+}
+
 template <bool AA>
 bool PrepareVector(const MTLShaderResources& res, MTLPreparedFragment& out)
 {
@@ -605,6 +631,13 @@ bool PrepareVector(const MTLShaderResources& res, MTLPreparedFragment& out)
     if (kind == kTexelRGBA)
       out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelRGBA, true>
                               : VectorSpan<AA, kPaintTextured, kTexelRGBA, true>;
+    // The colour is the texel itself only for a white premultiplied paint without a scissor; the scissor of a
+    // position-free transform is one value for every finite position.
+    const bool white = u.innerCol[0] == 1.0f && u.innerCol[1] == 1.0f && u.innerCol[2] == 1.0f &&
+                       u.innerCol[3] == 1.0f;
+    if (kind == kTexelRGBA && u.type == 1 && p->tex.exact && u.texType == 0 && white && p->constScissor &&
+        p->scissor == 1.0f && u.strokeThr <= 1.0f)
+      out.texelRun = VectorTexelRun<AA>;
     else if (kind == kTexelR)
       out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelR, true>
                               : VectorSpan<AA, kPaintTextured, kTexelR, true>;
