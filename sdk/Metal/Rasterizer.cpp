@@ -568,7 +568,19 @@ void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   const uint8_t ref = t.ref;
   const MTLShaderEntry* frag = d.pipe->fragmentEntry;
   const bool discards = frag && d.mayDiscard;
-  if (frag && TexelRun(d, t, x0, y, n, e, step)) return;
+  if (frag && d.prepared.texelRun && !face)
+  {
+    if (TexelRun(d, t, x0, y, n, e, step)) return;
+    // The ends may sit on a clip's soft edge while the fragments between them are plain texels.
+    const int64_t inner[3] = {e[0] + step[0], e[1] + step[1], e[2] + step[2]};
+    if (n > 2 && TexelRun(d, t, x0 + 1, y, n - 2, inner, step))
+    {
+      const int64_t end[3] = {e[0] + (n - 1) * step[0], e[1] + (n - 1) * step[1], e[2] + (n - 1) * step[2]};
+      ShadeRun(d, t, x0, y, 1, e, step);
+      ShadeRun(d, t, x0 + n - 1, y, 1, end, step);
+      return;
+    }
+  }
 
   // Fragments failing the stencil test only change the stencil; when the shader cannot discard, that is known now.
   uint8_t live[kRun];

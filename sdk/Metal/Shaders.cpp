@@ -575,7 +575,7 @@ void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, 
 }
 
 // An image paint whose run reads texels one after the other, each colour the texel unchanged: premultiplied
-// texels, a white paint, no scissor, fully covered. The ends are checked with half the sampling tolerance,
+// texels, a white paint, inside the scissor, fully covered. The ends are checked with half the sampling tolerance,
 // which leaves room for the rounding of the fragments between.
 template <bool AA>
 const uint8_t* VectorTexelRun(const MTLPreparedFragment& prepared, const float* first, const float* last, int count)
@@ -589,6 +589,16 @@ const uint8_t* VectorTexelRun(const MTLPreparedFragment& prepared, const float* 
     const float* var = end ? last : first;
     if constexpr (AA)
       if (!(StrokeMask(u, var[2], var[3]) >= 1.0f)) return nullptr;
+    if (!p.constScissor)
+    {
+      // The mask's distances are convex along the run: a clear margin inside at both ends holds between them,
+      // whatever the rounding of the fragments there.
+      float sx, sy;
+      Transform(u.scissorMat, var[0], var[1], sx, sy);
+      const float dx = (std::fabs(sx) - u.scissorExt[0]) * u.scissorScale[0];
+      const float dy = (std::fabs(sy) - u.scissorExt[1]) * u.scissorScale[1];
+      if (!(dx <= -0.51f && dy <= -0.51f)) return nullptr;
+    }
     float ix, iy;
     Transform(u.paintMat, var[0], var[1], ix, iy);
     const float fx = ix / u.extent[0] * p.tex.wf - 0.5f, fy = iy / u.extent[1] * p.tex.hf - 0.5f;
@@ -635,8 +645,8 @@ bool PrepareVector(const MTLShaderResources& res, MTLPreparedFragment& out)
     // position-free transform is one value for every finite position.
     const bool white = u.innerCol[0] == 1.0f && u.innerCol[1] == 1.0f && u.innerCol[2] == 1.0f &&
                        u.innerCol[3] == 1.0f;
-    if (kind == kTexelRGBA && u.type == 1 && p->tex.exact && u.texType == 0 && white && p->constScissor &&
-        p->scissor == 1.0f && u.strokeThr <= 1.0f)
+    if (kind == kTexelRGBA && u.type == 1 && p->tex.exact && u.texType == 0 && white &&
+        (!p->constScissor || p->scissor == 1.0f) && u.strokeThr <= 1.0f)
       out.texelRun = VectorTexelRun<AA>;
     else if (kind == kTexelR)
       out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelR, true>

@@ -166,15 +166,17 @@ TEST(MetalBackendImages, TexelExactImagesDrawLikeTheFilteredPath)
           vrRect(vg, 0, 0, 96, 72);
           vrFillColor(vg, vrRGBA(40, 40, 48, 255));
           vrFill(vg);
-          // Once opaque, once faded and shifted by whole pixels of the smaller scale.
-          for (int k = 0; k < 2; ++k)
+          // Once opaque, once faded and shifted by whole pixels of the smaller scale, once under a clip whose
+          // edges fall inside pixels.
+          for (int k = 0; k < 3; ++k)
           {
             vrSave(vg);
-            vrTranslate(vg, pl.x + 3.0f * k, pl.y + 2.0f * k);
+            vrTranslate(vg, pl.x + 3.0f * (k % 2), pl.y + 2.0f * (k % 2));
             vrRotate(vg, pl.angle);
+            if (k == 2) vrScissor(vg, 2.3f, 1.5f, 15.2f, 9.7f);
             vrBeginPath(vg);
             vrRect(vg, 0, 0, pl.w, pl.h);
-            vrFillPaint(vg, vrImagePattern(vg, 0, 0, pl.w, pl.h, 0, image, k ? 0.6f : 1.0f));
+            vrFillPaint(vg, vrImagePattern(vg, 0, 0, pl.w, pl.h, 0, image, k == 1 ? 0.6f : 1.0f));
             vrFill(vg);
             vrRestore(vg);
           }
