@@ -500,8 +500,9 @@ bool BytesRoundTrip()
   return ok;
 }
 
-// WriteRGBA8's operations for colours that are texels / 255, reading the texels' bytes.
-template <bool BGRA, bool SourceOver>
+// WriteRGBA8's operations for colours that are texels / 255 (Straight: their colour channels times their
+// alpha, as the shader premultiplies them), reading the texels' bytes.
+template <bool BGRA, bool SourceOver, bool Straight>
 void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
 {
   constexpr int r = BGRA ? 2 : 0, b = BGRA ? 0 : 2;
@@ -510,12 +511,15 @@ void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
   {
     const uint8_t* t = texels + 4 * j;
     uint8_t* p = row + 4 * j;
-    if (direct && (!SourceOver || t[3] == 255))
+    if (direct && (t[3] == 255 || (!Straight && !SourceOver)))
     {
       p[r] = t[0], p[1] = t[1], p[b] = t[2], p[3] = t[3];
       continue;
     }
-    const float s[4] = {Unorm(t[0]), Unorm(t[1]), Unorm(t[2]), Unorm(t[3])};
+    // A clear straight texel is zero after premultiplying: over anything it leaves the bytes as they are.
+    if (Straight && SourceOver && direct && t[3] == 0) continue;
+    float s[4] = {Unorm(t[0]), Unorm(t[1]), Unorm(t[2]), Unorm(t[3])};
+    if constexpr (Straight) s[0] *= s[3], s[1] *= s[3], s[2] *= s[3];
     float out[4];
     if constexpr (SourceOver)
     {
@@ -532,6 +536,17 @@ void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
       for (int i = 0; i < 4; ++i) out[i] = s[i];
     p[r] = ToUnorm(out[0]), p[1] = ToUnorm(out[1]), p[b] = ToUnorm(out[2]), p[3] = ToUnorm(out[3]);
   }
+}
+
+template <bool Straight>
+void WriteTexelsTo(const Draw& d, uint8_t* row, const uint8_t* texels, int n)
+{
+  if (d.texelWriteBGRA)
+    d.texelWriteSourceOver ? WriteTexels<true, true, Straight>(row, texels, n)
+                           : WriteTexels<true, false, Straight>(row, texels, n);
+  else
+    d.texelWriteSourceOver ? WriteTexels<false, true, Straight>(row, texels, n)
+                           : WriteTexels<false, false, Straight>(row, texels, n);
 }
 
 // A run copied from texels: no stencil, a plain writer and a shader that vouches for the run. False: shade it.
@@ -553,10 +568,10 @@ bool TexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   const uint8_t* texels = d.prepared.texelRun(d.prepared, first, last, n);
   if (!texels) return false;
   uint8_t* row = d.color + (size_t)y * d.colorRow + (size_t)x0 * 4;
-  if (d.texelWriteBGRA)
-    d.texelWriteSourceOver ? WriteTexels<true, true>(row, texels, n) : WriteTexels<true, false>(row, texels, n);
+  if (d.prepared.texelsStraight)
+    WriteTexelsTo<true>(d, row, texels, n);
   else
-    d.texelWriteSourceOver ? WriteTexels<false, true>(row, texels, n) : WriteTexels<false, false>(row, texels, n);
+    WriteTexelsTo<false>(d, row, texels, n);
   return true;
 }
 

@@ -574,9 +574,9 @@ void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, 
   }
 }
 
-// An image paint whose run reads texels one after the other, each colour the texel unchanged: premultiplied
-// texels, a white paint, inside the scissor, fully covered. The ends are checked with half the sampling tolerance,
-// which leaves room for the rounding of the fragments between.
+// An image paint whose run reads texels one after the other, each colour the texel (premultiplied when it is
+// straight): a white paint, inside the scissor, fully covered. The ends are checked with half the sampling
+// tolerance, which leaves room for the rounding of the fragments between.
 template <bool AA>
 const uint8_t* VectorTexelRun(const MTLPreparedFragment& prepared, const float* first, const float* last, int count)
 {
@@ -645,9 +645,12 @@ bool PrepareVector(const MTLShaderResources& res, MTLPreparedFragment& out)
     // position-free transform is one value for every finite position.
     const bool white = u.innerCol[0] == 1.0f && u.innerCol[1] == 1.0f && u.innerCol[2] == 1.0f &&
                        u.innerCol[3] == 1.0f;
-    if (kind == kTexelRGBA && u.type == 1 && p->tex.exact && u.texType == 0 && white &&
+    if (kind == kTexelRGBA && u.type == 1 && p->tex.exact && (u.texType == 0 || u.texType == 1) && white &&
         (!p->constScissor || p->scissor == 1.0f) && u.strokeThr <= 1.0f)
+    {
       out.texelRun = VectorTexelRun<AA>;
+      out.texelsStraight = u.texType == 1;
+    }
     else if (kind == kTexelR)
       out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelR, true>
                               : VectorSpan<AA, kPaintTextured, kTexelR, true>;

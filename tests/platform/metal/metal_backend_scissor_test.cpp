@@ -140,10 +140,11 @@ TEST(MetalBackendImages, TexelExactImagesDrawLikeTheFilteredPath)
     {"rotated", 20, 50, 24, 18, 0.2f, 0},
     {"half turn", 90, 70, 24, 18, 3.14159265f, 0},
   };
+  for (const bool straight : {false, true})
   for (const float scale : {1.0f, 2.0f})
     for (const Place& pl : places)
     {
-      SCOPED_TRACE(std::string(pl.name) + " at scale " + std::to_string(scale));
+      SCOPED_TRACE(std::string(pl.name) + " at scale " + std::to_string(scale) + (straight ? " straight" : ""));
       std::vector<uint8_t> frames[2];
       for (int reference = 0; reference < 2; ++reference)
       {
@@ -155,11 +156,14 @@ TEST(MetalBackendImages, TexelExactImagesDrawLikeTheFilteredPath)
         std::vector<uint8_t> px((size_t)iw * ih * 4);
         for (int i = 0; i < iw * ih; ++i)
         {
-          const int a = 255 - (i % 5) * 40;
-          px[i * 4 + 0] = (uint8_t)((i * 37 % 256) * a / 255), px[i * 4 + 1] = (uint8_t)((i * 91 % 256) * a / 255);
-          px[i * 4 + 2] = (uint8_t)((255 - i * 13 % 256) * a / 255), px[i * 4 + 3] = (uint8_t)a;
+          // Opaque, clear and in between.
+          const int a = i % 7 == 3 ? 0 : 255 - (i % 5) * 40;
+          const int k = straight ? 255 : a;
+          px[i * 4 + 0] = (uint8_t)((i * 37 % 256) * k / 255), px[i * 4 + 1] = (uint8_t)((i * 91 % 256) * k / 255);
+          px[i * 4 + 2] = (uint8_t)((255 - i * 13 % 256) * k / 255), px[i * 4 + 3] = (uint8_t)a;
         }
-        const int image = vrCreateImageRGBA(b.vg, iw, ih, pl.flags | VR_IMAGE_PREMULTIPLIED, px.data());
+        const int image =
+          vrCreateImageRGBA(b.vg, iw, ih, pl.flags | (straight ? 0 : VR_IMAGE_PREMULTIPLIED), px.data());
         ASSERT_GT(image, 0);
         frames[reference] = b.Frame([&](VRcontext* vg) {
           vrBeginPath(vg);
