@@ -588,7 +588,13 @@ const uint8_t* VectorTexelRun(const MTLPreparedFragment& prepared, const float* 
   {
     const float* var = end ? last : first;
     if constexpr (AA)
-      if (!(StrokeMask(u, var[2], var[3]) >= 1.0f)) return nullptr;
+    {
+      // Interpolation leaves the inside's coverage a few ulps short of one. Both factors are concave along
+      // the run; coverage within 1e-6 of one cannot move a byte, whose exact value lies at least 1/510 from a
+      // rounding boundary (multiples of 1/255, 255 odd).
+      constexpr float kFull = 1.0f - 1e-6f;
+      if (!((1.0f - std::fabs(var[2] * 2.0f - 1.0f)) * u.strokeMult >= kFull && var[3] >= kFull)) return nullptr;
+    }
     if (!p.constScissor)
     {
       // The mask's distances are convex along the run: a clear margin inside at both ends holds between them,
