@@ -5,6 +5,7 @@
 #include "Rasterizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -507,7 +508,21 @@ void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
 {
   constexpr int r = BGRA ? 2 : 0, b = BGRA ? 0 : 2;
   const bool direct = BytesRoundTrip();
-  for (int j = 0; j < n; ++j)
+  int j = 0;
+  if (direct)
+  {
+    // Opaque stretches as whole words (the bytes of a little-endian word, red first).
+    static_assert(std::endian::native == std::endian::little);
+    for (; j < n; ++j)
+    {
+      uint32_t v;
+      std::memcpy(&v, texels + 4 * j, 4);
+      if ((v >> 24) != 255 && (Straight || SourceOver)) break;
+      if constexpr (BGRA) v = (v & 0xff00ff00u) | ((v & 0xffu) << 16) | ((v >> 16) & 0xffu);
+      std::memcpy(row + 4 * j, &v, 4);
+    }
+  }
+  for (; j < n; ++j)
   {
     const uint8_t* t = texels + 4 * j;
     uint8_t* p = row + 4 * j;
@@ -586,13 +601,16 @@ void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   if (frag && d.prepared.texelRun && !face)
   {
     if (TexelRun(d, t, x0, y, n, e, step)) return;
-    // The ends may sit on a clip's soft edge while the fragments between them are plain texels.
-    const int64_t inner[3] = {e[0] + step[0], e[1] + step[1], e[2] + step[2]};
-    if (n > 2 && TexelRun(d, t, x0 + 1, y, n - 2, inner, step))
+    // The ends may sit on a clip's soft edge (up to two pixels: the edge's own and the one the scissor
+    // rectangle keeps for safety) while the fragments between them are plain texels.
+    for (int trim = 1; trim <= 2 && n > 2 * trim; ++trim)
     {
-      const int64_t end[3] = {e[0] + (n - 1) * step[0], e[1] + (n - 1) * step[1], e[2] + (n - 1) * step[2]};
-      ShadeRun(d, t, x0, y, 1, e, step);
-      ShadeRun(d, t, x0 + n - 1, y, 1, end, step);
+      const int64_t inner[3] = {e[0] + trim * step[0], e[1] + trim * step[1], e[2] + trim * step[2]};
+      if (!TexelRun(d, t, x0 + trim, y, n - 2 * trim, inner, step)) continue;
+      const int at = n - trim;
+      const int64_t end[3] = {e[0] + at * step[0], e[1] + at * step[1], e[2] + at * step[2]};
+      ShadeRun(d, t, x0, y, trim, e, step);
+      ShadeRun(d, t, x0 + at, y, trim, end, step);
       return;
     }
   }
