@@ -418,6 +418,8 @@ void MVRcontext_vZANIQ_au::renderViewportWithWidth_height_devicePixelRatio(float
   };
   viewPortSize[0] = side(width * devicePixelRatio);
   viewPortSize[1] = side(height * devicePixelRatio);
+  viewPixelScale[0] = viewPortSize[0] && width > 0 ? (float)viewPortSize[0] / width : 1.0f;
+  viewPixelScale[1] = viewPortSize[1] && height > 0 ? (float)viewPortSize[1] / height : 1.0f;
   dispatch_semaphore_wait(semaphore, DISPATCH_TIME_FOREVER);
   for (MVRbuffers_vZANIQ_au* set : cbuffers)
     if (!set->isBusy.load())
@@ -561,6 +563,7 @@ void MVRcontext_vZANIQ_au::renderFlush()
     {
       const MVRcall* call = &set->calls[i];
       updateRenderPipelineStatesForBlend_pixelFormat(&call->blend, format);
+      if (useScissorRects) setScissorForCall_target(call, target);
       switch (call->type)
       {
       case MVR_FILL: fill(call); break;

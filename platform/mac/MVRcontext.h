@@ -75,6 +75,8 @@ struct MVRcall
   int strokeOffset, strokeCount;
   int uniformOffset;
   MVRblend blend;
+  // Pixels the scissor can reach (x0, y0, x1, y1), rounded outwards; the whole view when it is rotated or skewed.
+  int clip[4];
 };
 
 // The fragment-uniform record (176 bytes of each fragSize slot).
@@ -145,6 +147,8 @@ public:
 
   // ---- Properties ----
   bool clearBufferOnFlush = false;
+  // Axis-aligned scissors also narrow the encoder's scissor rectangle (off: the shader's mask alone clips).
+  bool useScissorRects = true;
   int fragSize = 256;
   int indexSize = 4;
   int flags = 0;
@@ -154,6 +158,7 @@ public:
   CAMetalLayer* metalLayer = nullptr;
   MTLRenderCommandEncoder* renderEncoder = nullptr;
   unsigned viewPortSize[2] = {0, 0};
+  float viewPixelScale[2] = {1, 1}; // pixels per view unit
   std::vector<MVRtexture_vZANIQ_au*> textures;
   MVRbuffers_vZANIQ_au* buffers = nullptr;
   std::vector<MVRbuffers_vZANIQ_au*> cbuffers;
@@ -217,12 +222,14 @@ public:
                                                                VRscissor* scissor, float width, float fringe,
                                                                float strokeThr);
   MVRblend blendCompositeOperation(VRcompositeOperationState op);
+  void setClipOfCall_scissor_fringe(MVRcall* call, const VRscissor* scissor, float fringe) const;
 
   // ---- Encoding at flush ----
   void fill(const MVRcall* call);
   void convexFill(const MVRcall* call);
   void stroke(const MVRcall* call);
   void triangles(const MVRcall* call);
+  void setScissorForCall_target(const MVRcall* call, const MTLTexture* target);
   void setUniforms_image(int uniformOffset, int image);
   void updateRenderPipelineStatesForBlend_pixelFormat(const MVRblend* blend, MTLPixelFormat pixelFormat);
 

@@ -3,6 +3,8 @@
 
 #include "MVRcontext.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -180,6 +182,31 @@ int MVRcontext_vZANIQ_au::convertPaintForFrag_paint_scissor_width_fringe_strokeT
   return 1;
 }
 
+void MVRcontext_vZANIQ_au::setClipOfCall_scissor_fringe(MVRcall* call, const VRscissor* scissor,
+                                                        float fringe) const
+{
+  call->clip[0] = call->clip[1] = 0;
+  call->clip[2] = call->clip[3] = INT_MAX;
+  if (scissor->extent[0] < -0.5f || scissor->extent[1] < -0.5f) return;
+  const float* t = scissor->xform;
+  // Rotated or skewed clips stay with the shader alone.
+  if (t[1] != 0.0f || t[2] != 0.0f) return;
+  const double hx = (double)scissor->extent[0] * std::fabs((double)t[0]) + 0.5 * std::fabs((double)fringe);
+  const double hy = (double)scissor->extent[1] * std::fabs((double)t[3]) + 0.5 * std::fabs((double)fringe);
+  const double sx = viewPixelScale[0], sy = viewPixelScale[1];
+  const double l = (t[4] - hx) * sx, r = (t[4] + hx) * sx, top = (t[5] - hy) * sy, b = (t[5] + hy) * sy;
+  if (!std::isfinite(l) || !std::isfinite(r) || !std::isfinite(top) || !std::isfinite(b)) return;
+  // The shader's mask reaches half a fringe past the edge; a pixel counts when its centre lies inside that,
+  // with a hair of slack so that rounding never drops a pixel the shader would still touch.
+  constexpr double kLimit = 1 << 24, kSlack = 1.0 / 64;
+  auto lo = [&](double v) { return (int)std::clamp(std::floor(v - 0.5 - kSlack) + 1.0, 0.0, kLimit); };
+  auto hi = [&](double v) { return (int)std::clamp(std::ceil(v - 0.5 + kSlack), 0.0, kLimit); };
+  call->clip[0] = lo(l);
+  call->clip[1] = lo(top);
+  call->clip[2] = std::max(hi(r), call->clip[0]);
+  call->clip[3] = std::max(hi(b), call->clip[1]);
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Recording
 // ---------------------------------------------------------------------------------------------------------------
@@ -201,6 +228,7 @@ void MVRcontext_vZANIQ_au::renderFillWithPaint_compositeOperation_scissor_fringe
   }
   call->image = paint->image;
   call->blend = blendCompositeOperation(compositeOperation);
+  setClipOfCall_scissor_fringe(call, scissor, fringe);
 
   // What the copies below write, counted the same way.
   int64_t maxverts = 0, maxindexes = 0;
@@ -267,6 +295,7 @@ void MVRcontext_vZANIQ_au::renderStrokeWithPaint_compositeOperation_scissor_frin
   call->type = MVR_STROKE;
   call->image = paint->image;
   call->blend = blendCompositeOperation(compositeOperation);
+  setClipOfCall_scissor_fringe(call, scissor, fringe);
 
   const int64_t maxverts = JoinedStripCount(paths, npaths);
   const int offset = maxverts <= INT32_MAX / 2 ? allocVerts((int)maxverts) : -1;
@@ -299,6 +328,7 @@ void MVRcontext_vZANIQ_au::renderTrianglesWithPaint_compositeOperation_scissor_v
   call->type = MVR_TRIANGLES;
   call->image = paint->image;
   call->blend = blendCompositeOperation(compositeOperation);
+  setClipOfCall_scissor_fringe(call, scissor, fringe);
   call->triangleOffset = allocVerts(nverts);
   if (call->triangleOffset < 0) return dropCall(marks[0], marks[1], marks[2]);
   call->triangleCount = nverts;
@@ -504,6 +534,15 @@ void MVRcontext_vZANIQ_au::stroke(const MVRcall* call)
   renderEncoder->setRenderPipelineState(pipelineState);
   renderEncoder->drawPrimitives_vertexStart_vertexCount(MTLPrimitiveTypeTriangleStrip, (NSUInteger)call->strokeOffset,
                                                         (NSUInteger)call->strokeCount);
+}
+
+void MVRcontext_vZANIQ_au::setScissorForCall_target(const MVRcall* call, const MTLTexture* target)
+{
+  const int64_t w = (int64_t)target->width(), h = (int64_t)target->height();
+  const int64_t x0 = std::min<int64_t>(call->clip[0], w), y0 = std::min<int64_t>(call->clip[1], h);
+  const int64_t x1 = std::clamp<int64_t>(call->clip[2], x0, w), y1 = std::clamp<int64_t>(call->clip[3], y0, h);
+  renderEncoder->setScissorRect(MTLScissorRect{(NSUInteger)x0, (NSUInteger)y0, (NSUInteger)(x1 - x0),
+                                               (NSUInteger)(y1 - y0)});
 }
 
 void MVRcontext_vZANIQ_au::triangles(const MVRcall* call)

@@ -5,6 +5,7 @@
 #include "Rasterizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -206,6 +207,8 @@ struct Draw
   MTLPreparedFragment prepared;
   using Writer = void (*)(const struct Draw& d, uint8_t* row, const float* src, const uint8_t* store, int n);
   Writer write = nullptr;
+  // The writer is WriteRGBA8: texel runs may be written straight from their bytes.
+  bool texelWrite = false, texelWriteBGRA = false, texelWriteSourceOver = false;
 };
 
 void ChooseWriter(Draw& d);
@@ -481,6 +484,110 @@ void ChooseWriter(Draw& d)
     d.write = bgra ? WriteRGBA8<true, false> : WriteRGBA8<false, false>;
   else if (d.blendIsSourceOver)
     d.write = bgra ? WriteRGBA8<true, true> : WriteRGBA8<false, true>;
+  d.texelWrite = d.blendIsCopy || d.blendIsSourceOver;
+  d.texelWriteBGRA = bgra;
+  d.texelWriteSourceOver = !d.blendIsCopy;
+}
+
+// Every byte survives the trip through Unorm and ToUnorm, and an opaque texel reads as exactly 1: then an
+// opaque texel is stored as its bytes by both writers.
+bool BytesRoundTrip()
+{
+  static const bool ok = [] {
+    for (int b = 0; b < 256; ++b)
+      if (ToUnorm(Unorm((uint8_t)b)) != b) return false;
+    return Unorm(255) == 1.0f;
+  }();
+  return ok;
+}
+
+// WriteRGBA8's operations for colours that are texels / 255 (Straight: their colour channels times their
+// alpha, as the shader premultiplies them), reading the texels' bytes.
+template <bool BGRA, bool SourceOver, bool Straight>
+void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
+{
+  constexpr int r = BGRA ? 2 : 0, b = BGRA ? 0 : 2;
+  const bool direct = BytesRoundTrip();
+  int j = 0;
+  if (direct)
+  {
+    // Opaque stretches as whole words (the bytes of a little-endian word, red first).
+    static_assert(std::endian::native == std::endian::little);
+    for (; j < n; ++j)
+    {
+      uint32_t v;
+      std::memcpy(&v, texels + 4 * j, 4);
+      if ((v >> 24) != 255 && (Straight || SourceOver)) break;
+      if constexpr (BGRA) v = (v & 0xff00ff00u) | ((v & 0xffu) << 16) | ((v >> 16) & 0xffu);
+      std::memcpy(row + 4 * j, &v, 4);
+    }
+  }
+  for (; j < n; ++j)
+  {
+    const uint8_t* t = texels + 4 * j;
+    uint8_t* p = row + 4 * j;
+    if (direct && (t[3] == 255 || (!Straight && !SourceOver)))
+    {
+      p[r] = t[0], p[1] = t[1], p[b] = t[2], p[3] = t[3];
+      continue;
+    }
+    // A clear straight texel is zero after premultiplying: over anything it leaves the bytes as they are.
+    if (Straight && SourceOver && direct && t[3] == 0) continue;
+    float s[4] = {Unorm(t[0]), Unorm(t[1]), Unorm(t[2]), Unorm(t[3])};
+    if constexpr (Straight) s[0] *= s[3], s[1] *= s[3], s[2] *= s[3];
+    float out[4];
+    if constexpr (SourceOver)
+    {
+      const float k = 1.0f - s[3];
+      if (k == 0.0f)
+        for (int i = 0; i < 4; ++i) out[i] = s[i];
+      else
+      {
+        const float dst[4] = {Unorm(p[r]), Unorm(p[1]), Unorm(p[b]), Unorm(p[3])};
+        for (int i = 0; i < 4; ++i) out[i] = s[i] * 1.0f + dst[i] * k;
+      }
+    }
+    else
+      for (int i = 0; i < 4; ++i) out[i] = s[i];
+    p[r] = ToUnorm(out[0]), p[1] = ToUnorm(out[1]), p[b] = ToUnorm(out[2]), p[3] = ToUnorm(out[3]);
+  }
+}
+
+template <bool Straight>
+void WriteTexelsTo(const Draw& d, uint8_t* row, const uint8_t* texels, int n)
+{
+  if (d.texelWriteBGRA)
+    d.texelWriteSourceOver ? WriteTexels<true, true, Straight>(row, texels, n)
+                           : WriteTexels<true, false, Straight>(row, texels, n);
+  else
+    d.texelWriteSourceOver ? WriteTexels<false, true, Straight>(row, texels, n)
+                           : WriteTexels<false, false, Straight>(row, texels, n);
+}
+
+// A run copied from texels: no stencil, a plain writer and a shader that vouches for the run. False: shade it.
+bool TexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int64_t e[3], const int64_t step[3])
+{
+  if (!d.texelWrite || !d.prepared.texelRun || t.face || !d.writesColor) return false;
+  float first[kMTLMaxVaryings] = {}, last[kMTLMaxVaryings] = {};
+  const double inv = t.invArea;
+  const float* v[3] = {t.v[0]->var, t.v[1]->var, t.v[2]->var};
+  for (int end = 0; end < 2; ++end)
+  {
+    float* out = end ? last : first;
+    const int64_t k = end ? n - 1 : 0;
+    const float l[3] = {(float)((e[0] + k * step[0]) * inv), (float)((e[1] + k * step[1]) * inv),
+                        (float)((e[2] + k * step[2]) * inv)};
+    for (int i = 0; i < d.varyingCount && i < kMTLMaxVaryings; ++i)
+      out[i] = v[0][i] * l[0] + v[1][i] * l[1] + v[2][i] * l[2];
+  }
+  const uint8_t* texels = d.prepared.texelRun(d.prepared, first, last, n);
+  if (!texels) return false;
+  uint8_t* row = d.color + (size_t)y * d.colorRow + (size_t)x0 * 4;
+  if (d.prepared.texelsStraight)
+    WriteTexelsTo<true>(d, row, texels, n);
+  else
+    WriteTexelsTo<false>(d, row, texels, n);
+  return true;
 }
 
 // Fragments x0 … x0+n-1 of row y; e holds the edge values at x0, stepping by step per pixel.
@@ -491,6 +598,22 @@ void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   const uint8_t ref = t.ref;
   const MTLShaderEntry* frag = d.pipe->fragmentEntry;
   const bool discards = frag && d.mayDiscard;
+  if (frag && d.prepared.texelRun && !face)
+  {
+    if (TexelRun(d, t, x0, y, n, e, step)) return;
+    // The ends may sit on a clip's soft edge (up to two pixels: the edge's own and the one the scissor
+    // rectangle keeps for safety) while the fragments between them are plain texels.
+    for (int trim = 1; trim <= 2 && n > 2 * trim; ++trim)
+    {
+      const int64_t inner[3] = {e[0] + trim * step[0], e[1] + trim * step[1], e[2] + trim * step[2]};
+      if (!TexelRun(d, t, x0 + trim, y, n - 2 * trim, inner, step)) continue;
+      const int at = n - trim;
+      const int64_t end[3] = {e[0] + at * step[0], e[1] + at * step[1], e[2] + at * step[2]};
+      ShadeRun(d, t, x0, y, trim, e, step);
+      ShadeRun(d, t, x0 + at, y, trim, end, step);
+      return;
+    }
+  }
 
   // Fragments failing the stencil test only change the stencil; when the shader cannot discard, that is known now.
   uint8_t live[kRun];

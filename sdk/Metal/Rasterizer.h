@@ -96,10 +96,17 @@ struct MTLFragmentSpan
 struct MTLPreparedFragment;
 using MTLSpanShader = void (*)(const MTLPreparedFragment& prepared, const MTLShaderResources& res,
                                const MTLFragmentSpan& span, float* rgba, uint8_t* keep);
+// Optional: when every fragment of a run takes as its colour, and is kept with, one RGBA8 texel / 255 (its
+// colour channels times its alpha when texelsStraight), the texels following each other along the run, answers
+// the first texel; else null. first and last: the varyings of the run's end fragments.
+using MTLTexelRun = const uint8_t* (*)(const MTLPreparedFragment& prepared, const float* first, const float* last,
+                                        int count);
 struct MTLPreparedFragment
 {
   alignas(16) unsigned char data[320];
   MTLSpanShader shade = nullptr;
+  MTLTexelRun texelRun = nullptr;
+  bool texelsStraight = false;
   bool mayDiscard = true;    // false: keep[] is always 1
   bool discardsAll = false;  // every fragment of the draw is discarded
 };

@@ -419,6 +419,8 @@ struct DrawSampler
   double w, h;
   LevelView view;
   LevelSampler sample;
+  bool exact;     // a coordinate on a texel centre may be read without filtering
+  float wf, hf;
 };
 
 DrawSampler PrepareSampler(const MTLTexture* texture, const MTLSamplerState* sampler)
@@ -441,7 +443,26 @@ DrawSampler PrepareSampler(const MTLTexture* texture, const MTLSamplerState* sam
   s.view = ViewOf(texture, 0);
   s.sample = SamplerFor(KindOf(texture->pixelFormat()));
   s.direct = true;
+  // Float positions stay well inside the snapping tolerance below up to this size.
+  s.exact = s.normalized && texture->width() <= 8192 && texture->height() <= 8192;
+  s.wf = (float)s.w, s.hf = (float)s.h;
   return s;
+}
+
+// Texels land on pixels for most bitmap draws: a coordinate within 1/1024 texel of a texel centre is that
+// texel for the nearest filter and for the linear one alike (its weights snap to 1/256), so it is read
+// directly. False: not that case, nothing written.
+template <TexelKind K>
+inline bool SampleOnTexelCentre(const DrawSampler& s, float u, float v, float out[4])
+{
+  constexpr float kTolerance = 1.0f / 1024.0f;
+  const float fx = u * s.wf - 0.5f, fy = v * s.hf - 0.5f;
+  // Also false for non-finite coordinates: every comparison with NaN fails.
+  if (!(fx > -0.25f && fy > -0.25f && fx < s.wf - 0.75f && fy < s.hf - 0.75f)) return false;
+  const int xi = (int)(fx + 0.5f), yi = (int)(fy + 0.5f);
+  if (!(std::fabs(fx - (float)xi) < kTolerance && std::fabs(fy - (float)yi) < kTolerance)) return false;
+  Texel<K>(s.view, xi, yi, out);
+  return true;
 }
 
 // The same steps as MTLSampleTexture takes for a direct sampler; TK: the texture's kind when known here.
@@ -460,7 +481,10 @@ inline void Sample(const DrawSampler& s, float u, float v, float dudx, float dvd
   }
   if (!s.normalized) u = (float)(u / s.w), v = (float)(v / s.h);
   if constexpr (Known)
+  {
+    if (s.exact && SampleOnTexelCentre<TK>(s, u, v, out)) return;
     SampleLevelOf<TK>(s.view, s.linear, s.sm, s.tm, u, v, out);
+  }
   else
     s.sample(s.view, s.linear, s.sm, s.tm, u, v, out);
 }
@@ -550,6 +574,48 @@ void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, 
   }
 }
 
+// An image paint whose run reads texels one after the other, each colour the texel (premultiplied when it is
+// straight): a white paint, inside the scissor, fully covered. The ends are checked with half the sampling
+// tolerance, which leaves room for the rounding of the fragments between.
+template <bool AA>
+const uint8_t* VectorTexelRun(const MTLPreparedFragment& prepared, const float* first, const float* last, int count)
+{
+  const PreparedVector& p = *reinterpret_cast<const PreparedVector*>(prepared.data);
+  const FragUniforms& u = p.u;
+  constexpr float kTolerance = 1.0f / 2048.0f;
+  int xs[2], ys[2];
+  for (int end = 0; end < 2; ++end)
+  {
+    const float* var = end ? last : first;
+    if constexpr (AA)
+    {
+      // Interpolation leaves the inside's coverage a few ulps short of one. Both factors are concave along
+      // the run; coverage within 1e-6 of one cannot move a byte, whose exact value lies at least 1/510 from a
+      // rounding boundary (multiples of 1/255, 255 odd).
+      constexpr float kFull = 1.0f - 1e-6f;
+      if (!((1.0f - std::fabs(var[2] * 2.0f - 1.0f)) * u.strokeMult >= kFull && var[3] >= kFull)) return nullptr;
+    }
+    if (!p.constScissor)
+    {
+      // The mask's distances are convex along the run: a clear margin inside at both ends holds between them,
+      // whatever the rounding of the fragments there.
+      float sx, sy;
+      Transform(u.scissorMat, var[0], var[1], sx, sy);
+      const float dx = (std::fabs(sx) - u.scissorExt[0]) * u.scissorScale[0];
+      const float dy = (std::fabs(sy) - u.scissorExt[1]) * u.scissorScale[1];
+      if (!(dx <= -0.51f && dy <= -0.51f)) return nullptr;
+    }
+    float ix, iy;
+    Transform(u.paintMat, var[0], var[1], ix, iy);
+    const float fx = ix / u.extent[0] * p.tex.wf - 0.5f, fy = iy / u.extent[1] * p.tex.hf - 0.5f;
+    if (!(fx > -0.25f && fy > -0.25f && fx < p.tex.wf - 0.75f && fy < p.tex.hf - 0.75f)) return nullptr;
+    xs[end] = (int)(fx + 0.5f), ys[end] = (int)(fy + 0.5f);
+    if (!(std::fabs(fx - (float)xs[end]) < kTolerance && std::fabs(fy - (float)ys[end]) < kTolerance)) return nullptr;
+  }
+  if (xs[1] - xs[0] != count - 1 || ys[1] != ys[0]) return nullptr;
+  return p.tex.view.bytes + ((size_t)ys[0] * p.tex.view.width + (size_t)xs[0]) * 4;
+}
+
 template <bool AA>
 bool PrepareVector(const MTLShaderResources& res, MTLPreparedFragment& out)
 {
@@ -581,6 +647,16 @@ bool PrepareVector(const MTLShaderResources& res, MTLPreparedFragment& out)
     if (kind == kTexelRGBA)
       out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelRGBA, true>
                               : VectorSpan<AA, kPaintTextured, kTexelRGBA, true>;
+    // The colour is the texel itself only for a white premultiplied paint without a scissor; the scissor of a
+    // position-free transform is one value for every finite position.
+    const bool white = u.innerCol[0] == 1.0f && u.innerCol[1] == 1.0f && u.innerCol[2] == 1.0f &&
+                       u.innerCol[3] == 1.0f;
+    if (kind == kTexelRGBA && u.type == 1 && p->tex.exact && (u.texType == 0 || u.texType == 1) && white &&
+        (!p->constScissor || p->scissor == 1.0f) && u.strokeThr <= 1.0f)
+    {
+      out.texelRun = VectorTexelRun<AA>;
+      out.texelsStraight = u.texType == 1;
+    }
     else if (kind == kTexelR)
       out.shade = u.type == 1 ? VectorSpan<AA, kPaintImage, kTexelR, true>
                               : VectorSpan<AA, kPaintTextured, kTexelR, true>;
