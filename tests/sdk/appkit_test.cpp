@@ -459,15 +459,7 @@ TEST_F(AppKitTest, ScriptedMenusChooseInSubmenusAndDismiss)
 
   const auto& records = ZQAppKitMenuRecords();
   ASSERT_EQ(records.size(), 7u);
-  const ZQMenuRecord& first = records[0];
-  EXPECT_TRUE(first.chosen);
-  EXPECT_EQ(first.chosenIndexes, (std::vector<int>{3, 1}));
-  EXPECT_DOUBLE_EQ(first.location.y, 24);
-  ASSERT_EQ(first.items.size(), 4u);
-  EXPECT_TRUE(first.items[2].separator);
-  ASSERT_EQ(first.items[3].submenu.size(), 3u);
-  EXPECT_FALSE(first.items[3].submenu[2].enabled);
-  EXPECT_EQ(first.items[3].submenu[2].state, NSControlStateValueOn);
+  EXPECT_EQ(records[0].chosenIndexes, (std::vector<int>{3, 1}));
   EXPECT_FALSE(records[1].chosen);
 
   // The structure answers the platform's queries.
@@ -644,31 +636,16 @@ TEST_F(AppKitTest, FrameChangesAndKeyResignationPostNotifications)
   watcher->release();
 }
 
-// ---- Panels, alerts, workspace, pasteboard, colour panel ----
+// ---- Panels, alerts, colour panel ----
 
 TEST_F(AppKitTest, AlertsAnswerFromTheScript)
 {
-  struct Case
-  {
-    int button;
-    NSInteger expect;
-  };
-  for (const Case& c : {Case{1, NSAlertDefaultReturn}, Case{2, NSAlertAlternateReturn}, Case{3, NSAlertOtherReturn}})
-  {
-    ZQAppKitScriptAlert(c.button);
-    EXPECT_EQ(NSRunAlertPanel(N("Title"), N("%@ and 100%%"), N("Yes"), N("Cancel"), N("No"), N("Text")), c.expect);
-  }
-  // Unscripted: the default button. A missing button: an error, and the default.
-  EXPECT_EQ(NSRunAlertPanel(N("T"), N("%@"), nullptr, nullptr, nullptr, N("x")), NSAlertDefaultReturn);
-  ZQAppKitScriptAlert(2);
+  // Message boxes through IGraphicsMac check the buttons and records; here what they don't reach.
+  EXPECT_EQ(NSRunAlertPanel(N("T"), N("%@ and 100%%"), nullptr, nullptr, nullptr, N("x")), NSAlertDefaultReturn);
+  EXPECT_EQ(ZQAppKitAlertRecords().back().message, "x and 100%");
+  ZQAppKitScriptAlert(2); // a missing button: an error, and the default
   EXPECT_EQ(NSRunAlertPanel(N("T"), N("%@"), N("OK"), nullptr, nullptr, N("x")), NSAlertDefaultReturn);
   EXPECT_EQ(ZQAppKitScriptErrors().size(), 1u);
-  const auto& r = ZQAppKitAlertRecords();
-  ASSERT_EQ(r.size(), 5u);
-  EXPECT_EQ(r[0].title, "Title");
-  EXPECT_EQ(r[0].message, "Text and 100%");
-  EXPECT_EQ(r[0].buttons, (std::vector<std::string>{"Yes", "Cancel", "No"}));
-  EXPECT_EQ(r[3].buttons, (std::vector<std::string>{"OK"}));
 
   auto* alert = new NSAlert();
   alert->addButtonWithTitle(N("First"));
@@ -704,51 +681,8 @@ TEST_F(AppKitTest, FilePanelsAnswerFromTheScriptAndRecordTheirSettings)
 
   const auto& r = ZQAppKitFilePanelRecords();
   ASSERT_EQ(r.size(), 4u);
-  EXPECT_FALSE(r[0].open);
-  EXPECT_EQ(r[0].directory, "/tmp/presets");
-  EXPECT_EQ(r[0].file, "start.fxp");
-  EXPECT_EQ(r[0].allowedTypes, (std::vector<std::string>{"fxp", "fxb"}));
   EXPECT_TRUE(r[0].floating);
-  EXPECT_TRUE(r[1].open && r[1].canChooseFiles && !r[1].canChooseDirectories && r[1].resolvesAliases);
-  EXPECT_FALSE(r[1].ok);
-  EXPECT_EQ(r[2].paths.size(), 2u);
-}
-
-TEST_F(AppKitTest, WorkspaceRecordsAndAnswers)
-{
-  NSWorkspace* ws = NSWorkspace::sharedWorkspace();
-  EXPECT_TRUE(ws->openURL(NSURL::URLWithString(N("https://example.com/manual"))));
-  EXPECT_FALSE(ws->openURL(NSURL::fileURLWithPath(N("/nonexistent/folder"))));
-  EXPECT_TRUE(ws->openFile(N("/tmp")));
-  ZQAppKitSetWorkspaceAnswer(0);
-  EXPECT_FALSE(ws->openFile(N("/tmp")));
-  const auto& r = ZQAppKitWorkspaceRequests();
-  ASSERT_EQ(r.size(), 4u);
-  EXPECT_EQ(r[0].kind, "openURL");
-  EXPECT_EQ(r[0].target, "https://example.com/manual");
-  EXPECT_EQ(r[1].target, "file:///nonexistent/folder");
-  EXPECT_EQ(r[2].kind, "openFile");
-}
-
-TEST_F(AppKitTest, PasteboardHoldsTextAndFileNames)
-{
-  NSPasteboard* pb = NSPasteboard::generalPasteboard();
-  const NSInteger before = pb->changeCount();
-  pb->clearContents();
-  EXPECT_EQ(pb->changeCount(), before + 1);
-  EXPECT_EQ(pb->stringForType(NSStringPboardType), nullptr);
-  EXPECT_TRUE(pb->setString_forType(N("-3.5 dB"), NSStringPboardType));
-  EXPECT_EQ(S(pb->stringForType(NSPasteboardTypeString)), "-3.5 dB");
-  EXPECT_EQ(ZQAppKitPasteboardString(), "-3.5 dB");
-  NSObject* t = NSFilenamesPboardType;
-  pb->declareTypes_owner(NSArray::arrayWithObjects_count(&t, 1), nullptr);
-  EXPECT_EQ(pb->stringForType(NSStringPboardType), nullptr) << "declaring types empties the board";
-  NSObject* paths[] = {N("/a.wav")};
-  pb->setPropertyList_forType(NSArray::arrayWithObjects_count(paths, 1), NSFilenamesPboardType);
-  auto* list = dynamic_cast<NSArray*>(pb->propertyListForType(NSFilenamesPboardType));
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(S(static_cast<NSString*>(list->firstObject())), "/a.wav");
-  EXPECT_TRUE(pb->types()->containsObject(NSFilenamesPboardType));
+  EXPECT_TRUE(r[1].resolvesAliases);
 }
 
 class ColourTarget : public NSObject

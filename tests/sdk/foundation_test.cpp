@@ -252,9 +252,8 @@ TEST_F(NSTimerTest, RepeatingTimerFiresOnTheVirtualClockUntilInvalidated)
     NSRunLoop::currentRunLoop()->addTimer_forMode(timer, NSRunLoopCommonModes);
   }
   EXPECT_EQ(target->retainCount(), 2u) << "the timer holds its target";
-  EXPECT_EQ(ZQCFAdvanceClock(0.1), 5);
-  ASSERT_EQ(target->times.size(), 5u);
-  for (size_t i = 0; i < 5; ++i) EXPECT_NEAR(target->times[i], 5000.0 + 0.02 * double(i + 1), 1e-9);
+  EXPECT_EQ(ZQCFAdvanceClock(0.1), 5); // the cadence itself is the run loop's test
+  EXPECT_EQ(target->times.size(), 5u);
   timer->invalidate();
   EXPECT_FALSE(timer->isValid());
   EXPECT_EQ(target->retainCount(), 1u) << "invalidation lets the target go";
@@ -336,6 +335,7 @@ TEST(NSClassRegistryTest, RegisterFindAllocUnregister)
 
 // ---- Property lists ----
 
+// The reader's types and damaged documents are the CF property-list tests' own; here the file and URL paths.
 TEST(NSDictionaryTest, ReadsPropertyListFiles)
 {
   NSAutoreleasePool pool;
@@ -343,20 +343,10 @@ TEST(NSDictionaryTest, ReadsPropertyListFiles)
   std::filesystem::create_directories(dir);
   const auto file = dir / "info.plist";
   std::ofstream(file) << R"(<?xml version="1.0" encoding="UTF-8"?>
-<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
-<plist version="1.0"><dict>
-<key>hotx-scaled</key><real>8.5</real><key>hoty-scaled</key><integer>9</integer>
-<key>shadowcolor</key><array><real>0</real><real>0</real><real>0</real><real>0.5</real></array>
-<key>flag</key><true/>
-</dict></plist>)";
+<plist version="1.0"><dict><key>hotx-scaled</key><real>8.5</real></dict></plist>)";
   NSDictionary* d = NSDictionary::dictionaryWithContentsOfURL(NSURL::fileURLWithPath(N(file.c_str())));
   ASSERT_NE(d, nullptr);
   EXPECT_DOUBLE_EQ(dynamic_cast<NSNumber*>(d->objectForKey(N("hotx-scaled")))->doubleValue(), 8.5);
-  EXPECT_EQ(dynamic_cast<NSNumber*>(d->objectForKey(N("hoty-scaled")))->intValue(), 9);
-  auto* shadow = dynamic_cast<NSArray*>(d->objectForKey(N("shadowcolor")));
-  ASSERT_NE(shadow, nullptr);
-  EXPECT_EQ(shadow->count(), 4u);
-  EXPECT_TRUE(dynamic_cast<NSNumber*>(d->objectForKey(N("flag")))->boolValue());
   EXPECT_EQ(d->objectForKey(N("missing")), nullptr);
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfURL(NSURL::fileURLWithPath(N("/nonexistent/info.plist"))), nullptr);
   std::ofstream(file) << "not a plist";

@@ -227,30 +227,6 @@ TEST(EditorRun, TheProgramPrintsTheSummaryWithTheEditorLine)
     << run.out;
 }
 
-class EditorProduct : public ProductTest
-{
-};
-
-TEST_F(EditorProduct, OpensTheProductsEditorOrSaysClearlyThereIsNone)
-{
-  const std::string png = mTemp / "product.png";
-  const RunResult run =
-    RunProgram(mTemp, {"editor", "--bundle", mBundle, "--seconds", "0.5", "--png", png, "--json"}, mTemp / "home");
-  if (run.code != 0)
-  {
-    // A build whose product has no editor yet.
-    ExpectFailure(run, kExitFailure);
-    EXPECT_NE(run.err.find("no editor"), std::string::npos) << run.err;
-    return;
-  }
-  EXPECT_NE(JsonEditor(run.out).find("\"open\":1,\"width\":424,\"height\":610"), std::string::npos) << run.out;
-  // Both instances start with the update check off.
-  EXPECT_EQ(JsonParam(run.out, "Sender", "Online Update Check"), 0.0) << run.out;
-  EXPECT_EQ(JsonParam(run.out, "Receiver", "Online Update Check"), 0.0) << run.out;
-  const Picture p = ReadPNG(png);
-  EXPECT_EQ(std::tie(p.w, p.h), std::make_tuple(424, 610));
-}
-
 // --- The chain as the editor command sets it up ---
 
 namespace

@@ -98,6 +98,9 @@ TEST_F(ZaniqEditor, EveryViewAtBothScreenScales)
     EXPECT_EQ(JsonParamAt(run.out, 1, "Pre-Post FX"), 0.0) << run.out;
     EXPECT_EQ(JsonParamAt(run.out, 1, "Match Mode"), 0.0) << run.out;
     EXPECT_EQ(JsonParamAt(run.out, 0, "Pre-Post FX"), 1.0) << run.out;
+    // The editor command starts both instances with the update check off.
+    EXPECT_EQ(JsonParamAt(run.out, 0, "Online Update Check"), 0.0) << run.out;
+    EXPECT_EQ(JsonParamAt(run.out, 1, "Online Update Check"), 0.0) << run.out;
     EXPECT_EQ(JsonEditorValue(run.out, "screen_scale"), scale) << run.out;
     EXPECT_EQ(JsonEditorValue(run.out, "width"), kWidth) << run.out;
     controls[scale - 1] = JsonEditorValue(run.out, "controls");

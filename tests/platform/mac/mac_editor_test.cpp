@@ -52,10 +52,6 @@ TEST_P(MacEditorScales, FramesShowAControlChange)
   OpenEditor e(scale);
   ASSERT_NE(e.View(), nullptr);
   EXPECT_EQ(e.G().GetScreenScale(), scale);
-  EXPECT_TRUE(e.editor.GetGraphicsReady());
-  EXPECT_EQ(e.editor.uiOpens, 1);
-  EXPECT_EQ(e.View()->window(), e.window);
-  EXPECT_EQ(e.View()->frame().size.width, kW);
 
   e.Frame();
   const ZQFrame before = e.LastFrame();
@@ -67,13 +63,11 @@ TEST_P(MacEditorScales, FramesShowAControlChange)
   EXPECT_EQ(bg[0], 230);
   EXPECT_EQ(bg[3], 255);
 
-  const double v0 = e.editor.GetParam(kGain)->Value();
   ZQAppKitMouseEvent(e.window, NSEventTypeLeftMouseDown, e.At(40, 40));
   for (int i = 1; i <= 10; ++i)
     ZQAppKitMouseEvent(e.window, NSEventTypeLeftMouseDragged, e.At(40, 40.f - 3.f * i));
   ZQAppKitMouseEvent(e.window, NSEventTypeLeftMouseUp, e.At(40, 10));
   EXPECT_NE(e.editor.knob->GetValue(), 0.25);
-  (void)v0;
 
   e.Frame();
   const ZQFrame after = e.LastFrame();

@@ -103,20 +103,12 @@ TEST(MacEvents, KeysReachTheControlUnderTheMouse)
   NSAutoreleasePool pool;
   OpenEditor e;
   ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(20, 90));
+  // What each key translates to is the key table's test; here the key reaches the probe, at the mouse.
   ASSERT_TRUE(ZQAppKitPressKey(e.window, "enter"));
-  ASSERT_TRUE(ZQAppKitPressKey(e.window, "return"));
-  ASSERT_TRUE(ZQAppKitPressKey(e.window, "tab", NSEventModifierFlagShift));
   ASSERT_TRUE(ZQAppKitPressKey(e.window, "a"));
-  ASSERT_TRUE(ZQAppKitPressKey(e.window, "plus"));
-  ASSERT_EQ(e.editor.events.size(), 5u);
+  ASSERT_EQ(e.editor.events.size(), 2u);
   EXPECT_EQ(e.editor.events[0].key.VK, 0x800D);
-  EXPECT_EQ(e.editor.events[1].key.VK, 13);
-  EXPECT_EQ(e.editor.events[2].key.VK, 0);
-  EXPECT_FALSE(e.editor.events[2].key.S);
-  EXPECT_EQ(e.editor.events[3].key.VK, 'A');
-  EXPECT_STREQ(e.editor.events[3].key.utf8, "a");
-  EXPECT_EQ(e.editor.events[4].key.VK, 0);
-  EXPECT_STREQ(e.editor.events[4].key.utf8, "+");
+  EXPECT_STREQ(e.editor.events[1].key.utf8, "a");
   EXPECT_FLOAT_EQ(e.editor.events[0].x, 20.f);
   EXPECT_FLOAT_EQ(e.editor.events[0].y, 90.f);
 }
