@@ -140,22 +140,3 @@ TEST(ZaniqIni, LinesAreMatchedByKeyAndTheLastMatchWins)
   EXPECT_EQ(ReadIniFileValue(ini.c_str(), "", 9), 9);
   EXPECT_EQ(ReadIniFileValue(nullptr, "HasUI", 9), 9);
 }
-
-// --- The parameter table ---
-
-TEST_F(ZaniqTest, PresetInstanceAndAutomationFlagsFollowTheTable)
-{
-  TestZANIQ& z = Make();
-  ASSERT_EQ(z.NParams(), 46);
-  const std::set<int> inPresets = {5, 6, 8, 9, 11, 12, 13, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30,
-                                   39, 40, 43, 44, 45};
-  const std::set<int> instanceSettings = {2, 3, 4, 7, 10, 31, 32, 33};
-  for (int i = 0; i < z.NParams(); ++i)
-  {
-    const IParam* p = z.GetParam(i);
-    SCOPED_TRACE(p->GetName());
-    EXPECT_EQ(p->GetInPresets(), inPresets.count(i) == 1);
-    EXPECT_EQ(p->GetInstanceSetting(), instanceSettings.count(i) == 1);
-    EXPECT_DOUBLE_EQ(z.GetMirror(i), p->GetDefault()); // the mirror starts at the default
-  }
-}

@@ -46,40 +46,22 @@ enum : int
 
 } // namespace
 
-TEST_F(MenuTest, PluginMenuItemsForTheProduct)
+// The item order is walked end to end through `auhost editor`; here the marks, which follow the parameters at every
+// opening.
+TEST_F(MenuTest, PluginMenuMarksFollowTheParameters)
 {
   MenuZANIQ& z = MakeMenuEditor();
   z.GetParam(ZANIQ::kToggleTooltips)->Set(1);
   z.GetParam(ZANIQ::kOnlineUpdateCheck)->Set(0);
   Choose(z, -1);
   ASSERT_EQ(z.G()->menus.size(), 1u);
-  const auto& m = z.G()->menus[0];
-  EXPECT_EQ(m.bounds, z.info->GetRECT());
-  const std::vector<std::string> texts = {
-    ">> Plugin menu <<", "", "About ...", "", "Open manual ...", "Changelog ...", "Check for update ...",
-    "Check for updates automatically", "", "Open data folder ...", "", "Tooltips", "", "Reset GUI scale",
-    "Set min GUI scale", "", "Disable Storage GainDiff", "", "Fixed GUI Scale", "", "Save to default"};
-  EXPECT_EQ(m.items, texts);
-  for (size_t i = 0; i < texts.size(); ++i)
-  {
-    SCOPED_TRACE(i);
-    EXPECT_EQ((m.flags[i] & IPopupMenu::kSeparator) != 0, texts[i].empty());
-    EXPECT_EQ((m.flags[i] & IPopupMenu::kChecked) != 0, i == kTooltips);
-  }
-  IPopupMenu& menu = z.info->GetMenu();
-  IPopupMenu* storage = menu.GetItem(kStorage)->GetSubmenu();
+  EXPECT_EQ(z.G()->menus[0].bounds, z.info->GetRECT());
+  const auto& flags = z.G()->menus[0].flags;
+  for (size_t i = 0; i < flags.size(); ++i) EXPECT_EQ((flags[i] & IPopupMenu::kChecked) != 0, i == kTooltips) << i;
+  IPopupMenu* storage = z.info->GetMenu().GetItem(kStorage)->GetSubmenu();
   ASSERT_NE(storage, nullptr);
-  ASSERT_EQ(storage->NItems(), 2);
   EXPECT_TRUE(storage->IsItemChecked(int(z.GetParam(ZANIQ::kDisableStorageGainDiff)->Value())));
-  IPopupMenu* fixed = menu.GetItem(kFixedScale)->GetSubmenu();
-  ASSERT_NE(fixed, nullptr);
-  ASSERT_EQ(fixed->NItems(), 11);
-  EXPECT_STREQ(fixed->GetItemText(0), "50%");
-  EXPECT_STREQ(fixed->GetItemText(10), "300%");
-  for (int i = 0; i < fixed->NItems(); ++i)
-    EXPECT_FALSE(fixed->IsItemChecked(i));
 
-  // The automatic check on, tooltips off: the marks follow at the next opening.
   z.GetParam(ZANIQ::kToggleTooltips)->Set(0);
   z.GetParam(ZANIQ::kOnlineUpdateCheck)->Set(1);
   Choose(z, -1);
