@@ -99,6 +99,8 @@ public:
       else
         g = new NotReadyGraphics(*this, kEditorBaseWidth, kEditorBaseHeight, 60, scale);
       g->resourceDir = mResourceDir;
+      // Bitmaps stay in the process-wide cache while another editor is open: none may count into this one.
+      g->deleteCounter = nullptr;
       return g;
     });
   }
