@@ -113,6 +113,58 @@ TEST(MetalBackendFrames, ClearColourAndScale)
   EXPECT_EQ(px[(8 * 40 + 11) * 4 + 3], 0);
 }
 
+// Frames with and without stencil work in any order: passes without fills that need the stencil skip clearing
+// it, and those that need it always find it clear.
+TEST(MetalBackendFrames, StencilFramesInAnyOrderDrawAlike)
+{
+  auto star = [](VRcontext* vg) {
+    // A pentagram: its middle is wound twice, inside under non-zero winding.
+    vrBeginPath(vg);
+    vrMoveTo(vg, 10, 1);
+    vrLineTo(vg, 15.3f, 17.3f);
+    vrLineTo(vg, 1.4f, 7.2f);
+    vrLineTo(vg, 18.6f, 7.2f);
+    vrLineTo(vg, 4.7f, 17.3f);
+    vrClosePath(vg);
+    vrFillColor(vg, vrRGBA(255, 0, 0, 255));
+    vrFill(vg);
+  };
+  auto rect = [](VRcontext* vg) {
+    vrBeginPath(vg);
+    vrRect(vg, 2, 2, 6, 6);
+    vrFillColor(vg, vrRGBA(0, 255, 0, 255));
+    vrFill(vg);
+  };
+  auto stroke = [](VRcontext* vg) {
+    vrBeginPath(vg);
+    vrMoveTo(vg, 2, 18);
+    vrLineTo(vg, 18, 3);
+    vrStrokeColor(vg, vrRGBA(0, 0, 255, 200));
+    vrStrokeWidth(vg, 3);
+    vrStroke(vg);
+  };
+  for (const int flags : {0x2000, 0x2001, 0x2003})
+  {
+    SCOPED_TRACE(flags);
+    std::vector<uint8_t> alone[3];
+    const std::function<void(VRcontext*)> draws[3] = {star, rect, stroke};
+    for (int i = 0; i < 3; ++i)
+    {
+      Backend fresh(20, 20, 1.0f, flags);
+      alone[i] = fresh.Frame(draws[i]);
+      ASSERT_EQ(alone[i].size(), size_t(20 * 20 * 4));
+    }
+    // The star's middle and points are red (BGRA), the space between two points stays clear.
+    EXPECT_EQ(alone[0][(11 * 20 + 10) * 4 + 2], 255);
+    EXPECT_EQ(alone[0][(11 * 20 + 10) * 4 + 3], 255);
+    EXPECT_GT(alone[0][(4 * 20 + 10) * 4 + 3], 128);
+    EXPECT_EQ(alone[0][(17 * 20 + 10) * 4 + 3], 0);
+    Backend b(20, 20, 1.0f, flags);
+    for (const int i : {0, 1, 0, 2, 0, 1, 2, 2, 0})
+      EXPECT_EQ(b.Frame(draws[i]), alone[i]) << i;
+  }
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Framebuffers and read-back
 // ---------------------------------------------------------------------------------------------------------------
