@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <random>
 
 using namespace backendtest;
 
@@ -453,5 +454,46 @@ TEST(MetalBackendFrames, CompositeOperationsMatchCairo)
     EXPECT_LE(MaxDifference(ours, surface, W, H), 2) << "operation " << k.ours;
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
+  }
+}
+
+// Rows of an image drawn one texel to a pixel, far longer than the rasteriser's fragment runs, arrive as their
+// bytes: premultiplied texels copied (BGRA), over a clear frame or replacing a filled one.
+TEST(MetalBackendFrames, LongTexelRowsArriveByteForByte)
+{
+  constexpr int w = 300, h = 4;
+  std::vector<uint8_t> img(w * h * 4);
+  std::mt19937 rng(7);
+  for (size_t i = 0; i < img.size(); i += 4)
+  {
+    const int a = (i / 4) % 3 == 0 ? 255 : (int)(rng() % 256);
+    for (int c = 0; c < 3; ++c) img[i + c] = (uint8_t)(rng() % (a + 1));
+    img[i + 3] = (uint8_t)a;
+  }
+  for (const bool replace : {false, true})
+  {
+    SCOPED_TRACE(replace);
+    Backend b(w, h, 1.0f);
+    const int image = vrCreateImageRGBA(b.vg, w, h, VR_IMAGE_PREMULTIPLIED, img.data());
+    ASSERT_NE(image, 0);
+    const auto px = b.Frame([&](VRcontext* vg) {
+      if (replace)
+      {
+        vrBeginPath(vg);
+        vrRect(vg, 0, 0, w, h);
+        vrFillColor(vg, vrRGBA(10, 200, 30, 255));
+        vrFill(vg);
+        vrGlobalCompositeBlendFunc(vg, VR_ONE, VR_ZERO);
+      }
+      vrBeginPath(vg);
+      vrRect(vg, 0, 0, w, h);
+      vrFillPaint(vg, vrImagePattern(vg, 0, 0, w, h, 0, image, 1));
+      vrFill(vg);
+    });
+    ASSERT_EQ(px.size(), img.size());
+    int wrong = 0;
+    for (size_t i = 0; i < img.size(); i += 4)
+      wrong += px[i] != img[i + 2] || px[i + 1] != img[i + 1] || px[i + 2] != img[i] || px[i + 3] != img[i + 3];
+    EXPECT_EQ(wrong, 0);
   }
 }
