@@ -513,6 +513,16 @@ void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
   {
     // Opaque stretches as whole words (the bytes of a little-endian word, red first).
     static_assert(std::endian::native == std::endian::little);
+    if constexpr (!Straight && !SourceOver)
+      for (; j + 2 <= n; j += 2)
+      {
+        // A copy checks nothing: two texels a word.
+        uint64_t v;
+        std::memcpy(&v, texels + 4 * j, 8);
+        if constexpr (BGRA)
+          v = (v & 0xff00ff00ff00ff00ull) | ((v & 0x000000ff000000ffull) << 16) | ((v >> 16) & 0x000000ff000000ffull);
+        std::memcpy(row + 4 * j, &v, 8);
+      }
     for (; j < n; ++j)
     {
       uint32_t v;
