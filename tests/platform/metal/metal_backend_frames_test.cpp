@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 
 using namespace backendtest;
 
@@ -163,6 +165,15 @@ TEST(MetalBackendFrames, StencilFramesInAnyOrderDrawAlike)
     Backend b(20, 20, 1.0f, flags);
     for (const int i : {0, 1, 0, 2, 0, 1, 2, 2, 0})
       EXPECT_EQ(b.Frame(draws[i]), alone[i]) << i;
+    if (const char* dir = std::getenv("ZANIQ_TEST_PNG"))
+      for (const float scale : {1.f, 2.f})
+      {
+        Backend s(20, 20, scale, flags);
+        s.Frame([&](VRcontext* vg) { star(vg), stroke(vg); });
+        const std::string path = std::string(dir) + "/stencil_frames_" + std::to_string(flags) + "_x" +
+                                 std::to_string((int)scale) + ".png";
+        EXPECT_TRUE(s.layer->writeLastFrameToPNG(path.c_str()));
+      }
   }
 }
 
