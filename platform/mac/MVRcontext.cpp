@@ -475,7 +475,14 @@ MTLRenderCommandEncoder* MVRcontext_vZANIQ_au::renderCommandEncoderWithColorText
   color->setTexture(colorTexture);
   auto* stencil = pass->stencilAttachment();
   stencil->setClearStencil(0);
-  stencil->setLoadAction(MTLLoadActionClear);
+  // Only stencil-then-cover fills and stencil strokes read the stencil; a pass without them need not clear it.
+  bool usesStencil = false;
+  for (int i = 0; i < buffers->ncalls && !usesStencil; ++i)
+  {
+    const int type = buffers->calls[i].type;
+    usesStencil = type == MVR_FILL || (type == MVR_STROKE && (flags & 2));
+  }
+  stencil->setLoadAction(usesStencil ? MTLLoadActionClear : MTLLoadActionDontCare);
   stencil->setStoreAction(MTLStoreActionDontCare);
   stencil->setTexture(buffers->stencilTexture);
 

@@ -513,6 +513,16 @@ void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
   {
     // Opaque stretches as whole words (the bytes of a little-endian word, red first).
     static_assert(std::endian::native == std::endian::little);
+    if constexpr (!Straight && !SourceOver)
+      for (; j + 2 <= n; j += 2)
+      {
+        // A copy checks nothing: two texels a word.
+        uint64_t v;
+        std::memcpy(&v, texels + 4 * j, 8);
+        if constexpr (BGRA)
+          v = (v & 0xff00ff00ff00ff00ull) | ((v & 0x000000ff000000ffull) << 16) | ((v >> 16) & 0x000000ff000000ffull);
+        std::memcpy(row + 4 * j, &v, 8);
+      }
     for (; j < n; ++j)
     {
       uint32_t v;
@@ -588,6 +598,25 @@ bool TexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   else
     WriteTexelsTo<false>(d, row, texels, n);
   return true;
+}
+
+void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int64_t e[3], const int64_t step[3]);
+
+// A whole row as one texel run, its ends on a clip's soft edge shaded apart; false leaves the row untouched.
+bool LongTexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int64_t e[3], const int64_t step[3])
+{
+  if (TexelRun(d, t, x0, y, n, e, step)) return true;
+  for (int trim = 1; trim <= 2; ++trim)
+  {
+    const int64_t inner[3] = {e[0] + trim * step[0], e[1] + trim * step[1], e[2] + trim * step[2]};
+    if (!TexelRun(d, t, x0 + trim, y, n - 2 * trim, inner, step)) continue;
+    const int at = n - trim;
+    const int64_t end[3] = {e[0] + at * step[0], e[1] + at * step[1], e[2] + at * step[2]};
+    ShadeRun(d, t, x0, y, trim, e, step);
+    ShadeRun(d, t, x0 + at, y, trim, end, step);
+    return true;
+  }
+  return false;
 }
 
 // Fragments x0 … x0+n-1 of row y; e holds the edge values at x0, stepping by step per pixel.
@@ -790,6 +819,10 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
     const int64_t px0 = lo * kSubPixel + kSubPixel / 2;
     for (int i = 0; i < 3; ++i) e[i] = EdgeAt(t, i, px0, py);
     const int64_t step[3] = {-t.ey[0] * kSubPixel, -t.ey[1] * kSubPixel, -t.ey[2] * kSubPixel};
+    // A long run of plain texels is copied in one go: its ends vouch for it whatever its length.
+    if (hi - lo > kRun && d.pipe->fragmentEntry && d.prepared.texelRun && !t.face &&
+        LongTexelRun(d, t, (int)lo, (int)y, (int)(hi - lo), e, step))
+      continue;
     for (int64_t x = lo; x < hi; x += kRun)
     {
       const int n = (int)std::min<int64_t>(kRun, hi - x);

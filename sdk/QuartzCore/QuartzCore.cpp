@@ -2,6 +2,8 @@
 
 #include <QuartzCore/QuartzCore.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -59,6 +61,8 @@ CAMetalLayer::~CAMetalLayer()
 {
   if (mDevice) mDevice->release();
   if (mLastPresented) mLastPresented->release();
+  for (MTLTexture* t : mPool)
+    if (t) t->release();
 }
 
 MTLDevice* CAMetalLayer::device() const
@@ -124,10 +128,53 @@ CAMetalDrawable* CAMetalLayer::nextDrawable()
     if (!device || w == 0 || h == 0) return nullptr;
     device->retain();
   }
-  MTLTextureDescriptor* d =
-    MTLTextureDescriptor::texture2DDescriptorWithPixelFormat_width_height_mipmapped(format, w, h, NO);
-  d->setUsage(MTLTextureUsageRenderTarget | (mFramebufferOnly ? 0u : (NSUInteger)MTLTextureUsageShaderRead));
-  MTLTexture* texture = device->newTextureWithDescriptor(d);
+  const NSUInteger usage =
+    MTLTextureUsageRenderTarget | (mFramebufferOnly ? 0u : (NSUInteger)MTLTextureUsageShaderRead);
+  // A kept texture of the same kind that only the pool still holds: no drawable, presentation or command buffer
+  // can reach it, so nothing else touches it while it is cleared here.
+  MTLTexture* texture = nullptr;
+  {
+    std::lock_guard lock(mMutex);
+    for (MTLTexture*& t : mPool)
+    {
+      if (!t || t->retainCount() != 1) continue;
+      if (t->device() != device || t->pixelFormat() != format || t->width() != w || t->height() != h ||
+          t->usage() != usage)
+      {
+        t->release();
+        t = nullptr;
+        continue;
+      }
+      texture = t;
+      texture->retain();
+      break;
+    }
+  }
+  if (texture)
+  {
+    // Pairs with the release that dropped the last other holder: its writes are seen before the clear.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    MTLTexture::Level& level = texture->level(0);
+    std::fill(level.bytes.begin(), level.bytes.end(), uint8_t{0});
+  }
+  else
+  {
+    MTLTextureDescriptor* d =
+      MTLTextureDescriptor::texture2DDescriptorWithPixelFormat_width_height_mipmapped(format, w, h, NO);
+    d->setUsage(usage);
+    texture = device->newTextureWithDescriptor(d);
+    if (texture)
+    {
+      std::lock_guard lock(mMutex);
+      for (MTLTexture*& t : mPool)
+        if (!t)
+        {
+          t = texture;
+          t->retain();
+          break;
+        }
+    }
+  }
   device->release();
   if (!texture) return nullptr;
   auto* drawable = new CAMetalDrawable(this, texture);

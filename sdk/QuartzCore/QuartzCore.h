@@ -79,7 +79,8 @@ public:
   void setPresentsWithTransaction(BOOL b) { mPresentsWithTransaction = b; }
   NSUInteger maximumDrawableCount() const { return 3; }
 
-  // A drawable with a new texture of the drawable size and pixel format, cleared to transparent black.
+  // A drawable with a texture of the drawable size and pixel format, cleared to transparent black: one of up to
+  // maximumDrawableCount() kept textures that nothing else holds any more, else a new one.
   // Autoreleased. Nil without a device, with a zero or non-finite drawable side, or when the texture cannot
   // be made (as the platform answers nil when no drawable is available).
   CAMetalDrawable* nextDrawable();
@@ -108,6 +109,7 @@ private:
   BOOL mPresentsWithTransaction = NO;
   MTLTexture* mLastPresented = nullptr;
   NSUInteger mPresented = 0;
+  MTLTexture* mPool[3] = {};  // retained; reused once only the pool holds one
 };
 
 // Writes a colour texture's level 0 as an 8-bit RGBA PNG (premultiplied colours un-premultiplied; R8 as grey).

@@ -667,6 +667,61 @@ TEST(MetalLayer, PresentsDrawablesAndSavesThemAsPNG)
   layer->release();
 }
 
+TEST(MetalLayer, DrawableTexturesAreReusedOnlyWhenFreeAndComeBackCleared)
+{
+  Rig rig;
+  CAMetalLayer* layer = new CAMetalLayer();
+  layer->setDevice(rig.device);
+  layer->setDrawableSize(CGSizeMake(4, 3));
+  auto fillAndPresent = [&](CAMetalDrawable* d) {
+    std::vector<uint8_t> junk(4 * 3 * 4, 0x5a);
+    d->texture()->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 4, 3), 0, junk.data(), 16);
+    d->present();
+  };
+  auto allZero = [](MTLTexture* t) {
+    std::vector<uint8_t> px(t->width() * t->height() * 4, 1);
+    t->getBytes_bytesPerRow_fromRegion_mipmapLevel(px.data(), t->width() * 4,
+                                                   MTLRegionMake2D(0, 0, t->width(), t->height()), 0);
+    return std::all_of(px.begin(), px.end(), [](uint8_t b) { return b == 0; });
+  };
+  std::vector<MTLTexture*> seen;
+  for (int frame = 0; frame < 8; ++frame)
+  {
+    NSAutoreleasePool pool;
+    CAMetalDrawable* d = layer->nextDrawable();
+    ASSERT_NE(d, nullptr);
+    // Never the one on screen, and never a texture still held by a drawable.
+    MTLTexture* shown = layer->copyLastPresentedTexture();
+    EXPECT_NE(d->texture(), shown) << frame;
+    if (shown) shown->release();
+    EXPECT_TRUE(allZero(d->texture())) << frame;
+    if (std::find(seen.begin(), seen.end(), d->texture()) == seen.end()) seen.push_back(d->texture());
+    {
+      // A second drawable taken while the first is alive gets another texture.
+      CAMetalDrawable* other = layer->nextDrawable();
+      ASSERT_NE(other, nullptr);
+      EXPECT_NE(other->texture(), d->texture());
+      EXPECT_TRUE(allZero(other->texture()));
+    }
+    fillAndPresent(d);
+  }
+  // Once the pool is warm the frames cycle through the kept textures.
+  EXPECT_LE(seen.size(), (size_t)layer->maximumDrawableCount());
+  // A new size or format is never served from textures of the old one.
+  layer->setDrawableSize(CGSizeMake(5, 2));
+  layer->setPixelFormat(MTLPixelFormatRGBA8Unorm);
+  {
+    NSAutoreleasePool pool;
+    CAMetalDrawable* d = layer->nextDrawable();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->texture()->width(), 5u);
+    EXPECT_EQ(d->texture()->height(), 2u);
+    EXPECT_EQ(d->texture()->pixelFormat(), MTLPixelFormatRGBA8Unorm);
+    EXPECT_TRUE(allZero(d->texture()));
+  }
+  layer->release();
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Library containers and resource bounds
 // ---------------------------------------------------------------------------------------------------------------

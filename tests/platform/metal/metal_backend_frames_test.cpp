@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
+#include <random>
+#include <string>
 
 using namespace backendtest;
 
@@ -111,6 +114,67 @@ TEST(MetalBackendFrames, ClearColourAndScale)
   });
   EXPECT_EQ(px[(8 * 40 + 8) * 4 + 0], 255);
   EXPECT_EQ(px[(8 * 40 + 11) * 4 + 3], 0);
+}
+
+// Frames with and without stencil work in any order: passes without fills that need the stencil skip clearing
+// it, and those that need it always find it clear.
+TEST(MetalBackendFrames, StencilFramesInAnyOrderDrawAlike)
+{
+  auto star = [](VRcontext* vg) {
+    // A pentagram: its middle is wound twice, inside under non-zero winding.
+    vrBeginPath(vg);
+    vrMoveTo(vg, 10, 1);
+    vrLineTo(vg, 15.3f, 17.3f);
+    vrLineTo(vg, 1.4f, 7.2f);
+    vrLineTo(vg, 18.6f, 7.2f);
+    vrLineTo(vg, 4.7f, 17.3f);
+    vrClosePath(vg);
+    vrFillColor(vg, vrRGBA(255, 0, 0, 255));
+    vrFill(vg);
+  };
+  auto rect = [](VRcontext* vg) {
+    vrBeginPath(vg);
+    vrRect(vg, 2, 2, 6, 6);
+    vrFillColor(vg, vrRGBA(0, 255, 0, 255));
+    vrFill(vg);
+  };
+  auto stroke = [](VRcontext* vg) {
+    vrBeginPath(vg);
+    vrMoveTo(vg, 2, 18);
+    vrLineTo(vg, 18, 3);
+    vrStrokeColor(vg, vrRGBA(0, 0, 255, 200));
+    vrStrokeWidth(vg, 3);
+    vrStroke(vg);
+  };
+  for (const int flags : {0x2000, 0x2001, 0x2003})
+  {
+    SCOPED_TRACE(flags);
+    std::vector<uint8_t> alone[3];
+    const std::function<void(VRcontext*)> draws[3] = {star, rect, stroke};
+    for (int i = 0; i < 3; ++i)
+    {
+      Backend fresh(20, 20, 1.0f, flags);
+      alone[i] = fresh.Frame(draws[i]);
+      ASSERT_EQ(alone[i].size(), size_t(20 * 20 * 4));
+    }
+    // The star's middle and points are red (BGRA), the space between two points stays clear.
+    EXPECT_EQ(alone[0][(11 * 20 + 10) * 4 + 2], 255);
+    EXPECT_EQ(alone[0][(11 * 20 + 10) * 4 + 3], 255);
+    EXPECT_GT(alone[0][(4 * 20 + 10) * 4 + 3], 128);
+    EXPECT_EQ(alone[0][(17 * 20 + 10) * 4 + 3], 0);
+    Backend b(20, 20, 1.0f, flags);
+    for (const int i : {0, 1, 0, 2, 0, 1, 2, 2, 0})
+      EXPECT_EQ(b.Frame(draws[i]), alone[i]) << i;
+    if (const char* dir = std::getenv("ZANIQ_TEST_PNG"))
+      for (const float scale : {1.f, 2.f})
+      {
+        Backend s(20, 20, scale, flags);
+        s.Frame([&](VRcontext* vg) { star(vg), stroke(vg); });
+        const std::string path = std::string(dir) + "/stencil_frames_" + std::to_string(flags) + "_x" +
+                                 std::to_string((int)scale) + ".png";
+        EXPECT_TRUE(s.layer->writeLastFrameToPNG(path.c_str()));
+      }
+  }
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -401,5 +465,46 @@ TEST(MetalBackendFrames, CompositeOperationsMatchCairo)
     EXPECT_LE(MaxDifference(ours, surface, W, H), 2) << "operation " << k.ours;
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
+  }
+}
+
+// Rows of an image drawn one texel to a pixel, far longer than the rasteriser's fragment runs, arrive as their
+// bytes: premultiplied texels copied (BGRA), over a clear frame or replacing a filled one.
+TEST(MetalBackendFrames, LongTexelRowsArriveByteForByte)
+{
+  constexpr int w = 300, h = 4;
+  std::vector<uint8_t> img(w * h * 4);
+  std::mt19937 rng(7);
+  for (size_t i = 0; i < img.size(); i += 4)
+  {
+    const int a = (i / 4) % 3 == 0 ? 255 : (int)(rng() % 256);
+    for (int c = 0; c < 3; ++c) img[i + c] = (uint8_t)(rng() % (a + 1));
+    img[i + 3] = (uint8_t)a;
+  }
+  for (const bool replace : {false, true})
+  {
+    SCOPED_TRACE(replace);
+    Backend b(w, h, 1.0f);
+    const int image = vrCreateImageRGBA(b.vg, w, h, VR_IMAGE_PREMULTIPLIED, img.data());
+    ASSERT_NE(image, 0);
+    const auto px = b.Frame([&](VRcontext* vg) {
+      if (replace)
+      {
+        vrBeginPath(vg);
+        vrRect(vg, 0, 0, w, h);
+        vrFillColor(vg, vrRGBA(10, 200, 30, 255));
+        vrFill(vg);
+        vrGlobalCompositeBlendFunc(vg, VR_ONE, VR_ZERO);
+      }
+      vrBeginPath(vg);
+      vrRect(vg, 0, 0, w, h);
+      vrFillPaint(vg, vrImagePattern(vg, 0, 0, w, h, 0, image, 1));
+      vrFill(vg);
+    });
+    ASSERT_EQ(px.size(), img.size());
+    int wrong = 0;
+    for (size_t i = 0; i < img.size(); i += 4)
+      wrong += px[i] != img[i + 2] || px[i + 1] != img[i + 1] || px[i + 2] != img[i] || px[i + 3] != img[i + 3];
+    EXPECT_EQ(wrong, 0);
   }
 }

@@ -134,3 +134,29 @@ TEST(VRFrames, BlendsDoNotOutliveTheirDrawing)
     EXPECT_EQ(p[3], 255) << method;
   }
 }
+
+// The main framebuffer reaches the window byte for byte, clear and translucent pixels included: the copy
+// replaces the drawable's contents rather than blending over whatever a reused drawable held.
+TEST(VRFrames, TranslucentAndClearPixelsReachTheWindowAsDrawn)
+{
+  for (const float scale : {1.f, 2.f})
+  {
+    SCOPED_TRACE(scale);
+    Editor e(20, 10, scale);
+    const auto px = Render(e, [](IGraphicsVR& g) {
+      g.FillRect(IColor(128, 0, 255, 0), IRECT(0.f, 0.f, 10.f, 10.f));
+      g.FillRect(IColor(255, 0, 0, 255), IRECT(10.f, 0.f, 15.f, 10.f));
+    });
+    const int w = int(20 * scale);
+    ASSERT_EQ(px.size(), size_t(w * int(10 * scale) * 4));
+    auto at = [&](float x, float y) { return &px[(size_t(y * scale) * w + size_t(x * scale)) * 4]; };
+    // Half green, premultiplied (BGRA): 128 × 255 / 255 in green and alpha.
+    EXPECT_EQ(at(5, 5)[0], 0);
+    EXPECT_NEAR(at(5, 5)[1], 128, 1);
+    EXPECT_EQ(at(5, 5)[2], 0);
+    EXPECT_NEAR(at(5, 5)[3], 128, 1);
+    EXPECT_EQ(at(12, 5)[0], 255);
+    EXPECT_EQ(at(12, 5)[3], 255);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(at(17, 5)[c], 0) << c;
+  }
+}
