@@ -69,7 +69,8 @@ public:
   void release();
   // [any thread] Hands one reference to the calling thread's innermost autorelease pool; returns this.
   NSObject* autorelease();
-  NSUInteger retainCount() const { return mRetainCount.load(std::memory_order_relaxed); }
+  // Acquire: a holder's release that brought the count here happens before what the reader does next.
+  NSUInteger retainCount() const { return mRetainCount.load(std::memory_order_acquire); }
 
   // The designated initialiser of the root class: answers this. Subclasses that override it call the base.
   virtual NSObject* init() { return this; }

@@ -152,8 +152,7 @@ CAMetalDrawable* CAMetalLayer::nextDrawable()
   }
   if (texture)
   {
-    // Pairs with the release that dropped the last other holder: its writes are seen before the clear.
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // The count was read with acquire ordering: the last other holder's writes are seen before the clear.
     MTLTexture::Level& level = texture->level(0);
     std::fill(level.bytes.begin(), level.bytes.end(), uint8_t{0});
   }
