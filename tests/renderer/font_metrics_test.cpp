@@ -2,9 +2,6 @@
 
 #include "tests/renderer/FontTestUtil.h"
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -141,23 +138,6 @@ struct Coverage
   }
 };
 
-void SavePng(const std::string& name, const Coverage& a, const Coverage& b)
-{
-  const int x0 = std::min(a.x0, b.x0), y0 = std::min(a.y0, b.y0);
-  const int x1 = std::max(a.x0 + a.w, b.x0 + b.w), y1 = std::max(a.y0 + a.h, b.y0 + b.h);
-  const int w = x1 - x0, h = y1 - y0;
-  std::vector<unsigned char> img(size_t(w) * 3 * size_t(h));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-    {
-      const int ours = a.at(x + x0, y + y0), ref = b.at(x + x0, y + y0);
-      img[size_t(y) * size_t(3 * w) + size_t(x)] = (unsigned char)ours;
-      img[size_t(y) * size_t(3 * w) + size_t(w + x)] = (unsigned char)ref;
-      img[size_t(y) * size_t(3 * w) + size_t(2 * w + x)] = (unsigned char)std::min(255, 4 * std::abs(ours - ref));
-    }
-  stbi_write_png((name + ".png").c_str(), 3 * w, h, 1, img.data(), 3 * w);
-}
-
 } // namespace
 
 // Rasterised glyphs against FreeType's unhinted rendering at the same scale: the pixels agree closely.
@@ -206,11 +186,6 @@ TEST(FontMetrics, CoverageCloseToFreeType)
         const bool small = size < 20;
         EXPECT_LT(std::fabs(ink), small ? 0.06 : 0.03);
         EXPECT_LT(mismatch, small ? 0.2 : 0.1);
-        if (::testing::Test::HasFailure())
-        {
-          SavePng(std::string("font_coverage_") + fc.name + "_" + std::to_string(cp), ours, ref);
-          return;
-        }
       }
     }
   }

@@ -162,39 +162,17 @@ TEST(RendererImage, DamagedPngsAreRefusedOrDecodedSafely)
   }
 }
 
-TEST(RendererImage, BackEndForwardingAndRefusals)
+// Sizes of zero or below never reach the back end.
+TEST(RendererImage, EmptySizesAreRefused)
 {
   Ctx c;
-  EXPECT_EQ(vrCreateImage(c.ctx, "/nonexistent/zaniq.png", 0), 0);
-  EXPECT_STREQ(vr__imageFailureReason(), "can't fopen");
-  const unsigned char junk[] = {1, 2, 3, 4, 5};
-  EXPECT_EQ(vrCreateImageMem(c.ctx, 0, junk, sizeof(junk)), 0);
   EXPECT_EQ(vrCreateImageMem(c.ctx, 0, nullptr, 10), 0);
 
   const size_t textures = c.be.created.size();
   std::vector<unsigned char> pixels(10 * 20 * 4, 7);
   for (auto [w, h] : {std::pair{0, 5}, std::pair{5, 0}, std::pair{-3, 5}})
     EXPECT_EQ(vrCreateImageRGBA(c.ctx, w, h, 0, pixels.data()), 0);
-  EXPECT_EQ(c.be.created.size(), textures); // nothing reached the back end
-
-  const int image = vrCreateImageRGBA(c.ctx, 10, 20, VR_IMAGE_FLIPY | VR_IMAGE_NODELETE, pixels.data());
-  ASSERT_GT(image, 0);
-  EXPECT_EQ(c.be.textures[image].flags, VR_IMAGE_FLIPY | VR_IMAGE_NODELETE);
-  int w = 0, h = 0;
-  vrImageSize(c.ctx, image, &w, &h);
-  EXPECT_EQ(w, 10);
-  EXPECT_EQ(h, 20);
-  pixels.assign(pixels.size(), 9);
-  EXPECT_EQ(vrUpdateImage(c.ctx, image, pixels.data()), 1);
-  ASSERT_FALSE(c.be.updates.empty());
-  const RecordedUpdate& u = c.be.updates.back();
-  EXPECT_EQ(u.x, 0);
-  EXPECT_EQ(u.y, 0);
-  EXPECT_EQ(u.w, 10);
-  EXPECT_EQ(u.h, 20);
-  EXPECT_EQ(c.be.textures[image].pixels[799], 9);
-  EXPECT_EQ(vrDeleteImage(c.ctx, image), 1);
-  EXPECT_EQ(vrDeleteImage(c.ctx, image), 0); // the back end's answer passes through
+  EXPECT_EQ(c.be.created.size(), textures);
 }
 
 } // namespace

@@ -46,7 +46,6 @@ int createTexture(void* u, int type, int w, int h, int flags, const unsigned cha
 
 int updateTexture(void* u, int image, int x, int y, int w, int h, const unsigned char* data)
 {
-  self(u)->updates.push_back({image, x, y, w, h});
   auto it = self(u)->textures.find(image);
   if (it == self(u)->textures.end()) return 0;
   RecordedTexture& t = it->second;
@@ -76,7 +75,7 @@ VRparams RecordingBackend::Params(int edgeAntiAlias)
   std::memset(&p, 0, sizeof(p));
   p.userPtr = this;
   p.edgeAntiAlias = edgeAntiAlias;
-  p.renderCreate = [](void* u) { return self(u)->creates++, self(u)->failCreate ? 0 : 1; };
+  p.renderCreate = [](void* u) { return self(u)->failCreate ? 0 : 1; };
   p.renderCreateTexture = createTexture;
   p.renderDeleteTexture = [](void* u, int image) {
     self(u)->deleted.push_back(image);
@@ -84,12 +83,9 @@ VRparams RecordingBackend::Params(int edgeAntiAlias)
   };
   p.renderUpdateTexture = updateTexture;
   p.renderGetTextureSize = textureSize;
-  p.renderViewport = [](void* u, float w, float h, float ratio) {
-    self(u)->viewports++;
-    self(u)->viewport[0] = w, self(u)->viewport[1] = h, self(u)->viewport[2] = ratio;
-  };
-  p.renderCancel = [](void* u) { self(u)->cancels++; };
-  p.renderFlush = [](void* u) { self(u)->flushes++; };
+  p.renderViewport = [](void*, float, float, float) {};
+  p.renderCancel = [](void*) {};
+  p.renderFlush = [](void*) {};
   p.renderFill = [](void* u, VRpaint* paint, VRcompositeOperationState op, VRscissor* scissor, float fringe,
                     const float* bounds, const VRpath* paths, int npaths) {
     std::memcpy(record(u, RecordedCall::Fill, paint, op, scissor, fringe, paths, npaths).bounds, bounds,

@@ -1,7 +1,7 @@
 #pragma once
 
-// A render back end for tests: keeps a copy of everything that reaches the callback table (fills, strokes and
-// triangles with their paths, vertices, paints and scissors; textures with their pixels) and can be told to refuse
+// A render back end for tests: keeps a copy of the fills, strokes and triangles that reach the callback table (with
+// their paths, vertices, paints and scissors) and of the textures with their pixels, and can be told to refuse
 // creation or textures.
 
 #include "renderer/VectorRenderer.h"
@@ -32,11 +32,6 @@ struct RecordedTexture
   std::vector<unsigned char> pixels;
 };
 
-struct RecordedUpdate
-{
-  int image, x, y, w, h;
-};
-
 class RecordingBackend
 {
 public:
@@ -49,9 +44,7 @@ public:
   std::vector<RecordedCall> calls;
   std::map<int, RecordedTexture> textures; // live ones
   std::vector<int> created, deleted;        // handles in order
-  std::vector<RecordedUpdate> updates;
-  int viewports = 0, flushes = 0, cancels = 0, deletes = 0, creates = 0;
-  float viewport[3] = {};
+  int deletes = 0;
   int nextHandle = 1;
 
   const RecordedCall& Last() const { return calls.back(); }

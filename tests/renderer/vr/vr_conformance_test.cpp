@@ -58,39 +58,15 @@ struct Scene
 std::vector<Scene> Scenes()
 {
   std::vector<Scene> s;
-  s.push_back({"rectangles", 16, 12,
-               [](IGraphicsVR& g) {
-                 g.FillRect(kRed, IRECT(10.5f, 12.25f, 70.f, 60.f));
-                 g.DrawRect(kBlue, IRECT(30.f, 30.f, 110.f, 90.f), nullptr, 3.f);
-               },
-               [](cairo_t* cr) {
-                 cairo_rectangle(cr, 10.5, 12.25, 59.5, 47.75);
-                 Rgba(cr, kRed);
-                 cairo_fill(cr);
-                 cairo_rectangle(cr, 30, 30, 80, 60);
-                 Stroke(cr, kBlue, 3);
-               }});
-  s.push_back({"rounded rectangles", 48, 8,
+  s.push_back({"rounded rectangles, circles and ellipses", 64, 12,
                [](IGraphicsVR& g) {
                  g.FillRoundRect(kBlue, IRECT(8.f, 8.f, 98.f, 68.f), 12.f);
-                 g.DrawRoundRect(kGold, IRECT(20.f, 30.f, 110.f, 92.f), 9.f, nullptr, 4.f);
-               },
-               [](cairo_t* cr) {
-                 CairoRoundedRect(cr, 8, 8, 98, 68, 12);
-                 Rgba(cr, kBlue);
-                 cairo_fill(cr);
-                 CairoRoundedRect(cr, 20, 30, 110, 92, 9);
-                 Stroke(cr, kGold, 4);
-               }});
-  s.push_back({"circles and ellipses", 64, 12,
-               [](IGraphicsVR& g) {
-                 g.FillCircle(kGreen, 40.f, 45.f, 30.f);
                  g.DrawCircle(kRed, 80.f, 55.f, 25.f, nullptr, 2.5f);
                  g.FillEllipse(kGold, IRECT(60.f, 5.f, 116.f, 35.f));
                },
                [](cairo_t* cr) {
-                 cairo_arc(cr, 40, 45, 30, 0, 2 * kPi);
-                 Rgba(cr, kGreen);
+                 CairoRoundedRect(cr, 8, 8, 98, 68, 12);
+                 Rgba(cr, kBlue);
                  cairo_fill(cr);
                  cairo_arc(cr, 80, 55, 25, 0, 2 * kPi);
                  Stroke(cr, kRed, 2.5);
@@ -116,12 +92,19 @@ std::vector<Scene> Scenes()
                  Rgba(cr, kRed);
                  cairo_fill(cr);
                }});
-  s.push_back({"polygons and triangles", 24, 10,
+  // A convex polygon and a triangle, and a concave one with a notch and a reflex vertex: filled through the stencil
+  // by non-zero winding.
+  s.push_back({"polygons", 24, 10,
                [](IGraphicsVR& g) {
                  const float x[] = {10.f, 60.f, 70.f, 20.f}, y[] = {10.f, 5.f, 50.f, 60.f};
                  g.FillConvexPolygon(kGreen, x, y, 4);
                  g.DrawConvexPolygon(kBlue, x, y, 4, nullptr, 2.f);
                  g.FillTriangle(kRed, 70.f, 90.f, 115.f, 60.f, 110.f, 95.f);
+                 const float cx[] = {60.2f, 110.3f, 110.1f, 85.3f, 72.1f, 10.4f}, cy[] = {10.1f, 10.4f, 50.2f, 30.2f, 45.3f, 90.3f};
+                 g.PathMoveTo(cx[0], cy[0]);
+                 for (int i = 1; i < 6; ++i) g.PathLineTo(cx[i], cy[i]);
+                 g.PathClose();
+                 g.PathFill(kGold);
                },
                [](cairo_t* cr) {
                  const double x[] = {10, 60, 70, 20}, y[] = {10, 5, 50, 60};
@@ -137,21 +120,10 @@ std::vector<Scene> Scenes()
                  cairo_close_path(cr);
                  Rgba(cr, kRed);
                  cairo_fill(cr);
-               }});
-  // Concave, with a notch and a reflex vertex: filled through the stencil by non-zero winding.
-  s.push_back({"concave polygon", 18, 8,
-               [](IGraphicsVR& g) {
-                 const float x[] = {10.2f, 110.3f, 110.1f, 60.3f, 35.1f, 10.4f}, y[] = {10.1f, 10.4f, 90.2f, 35.2f, 60.3f, 90.3f};
-                 g.PathMoveTo(x[0], y[0]);
-                 for (int i = 1; i < 6; ++i) g.PathLineTo(x[i], y[i]);
-                 g.PathClose();
-                 g.PathFill(kGreen);
-               },
-               [](cairo_t* cr) {
-                 const double x[] = {10.2, 110.3, 110.1, 60.3, 35.1, 10.4}, y[] = {10.1, 10.4, 90.2, 35.2, 60.3, 90.3};
-                 for (int i = 0; i < 6; ++i) i ? cairo_line_to(cr, x[i], y[i]) : cairo_move_to(cr, x[i], y[i]);
+                 const double cx[] = {60.2, 110.3, 110.1, 85.3, 72.1, 10.4}, cy[] = {10.1, 10.4, 50.2, 30.2, 45.3, 90.3};
+                 for (int i = 0; i < 6; ++i) i ? cairo_line_to(cr, cx[i], cy[i]) : cairo_move_to(cr, cx[i], cy[i]);
                  cairo_close_path(cr);
-                 Rgba(cr, kGreen);
+                 Rgba(cr, kGold);
                  cairo_fill(cr);
                }});
   // Round caps and joins, and a stroke thinner than two pixels (its fringe carries the coverage).
@@ -190,7 +162,7 @@ std::vector<Scene> Scenes()
     const char* name;
   };
   for (const Op& k : {Op{kBlendSrcAtop, CAIRO_OPERATOR_ATOP, "source atop"}, Op{kBlendDstOut, CAIRO_OPERATOR_DEST_OUT, "destination out"},
-                      Op{kBlendXOR, CAIRO_OPERATOR_XOR, "xor"}})
+                      Op{kBlendXOR, CAIRO_OPERATOR_XOR, "xor"}, Op{kBlendDstOver, CAIRO_OPERATOR_DEST_OVER, "destination over"}})
     s.push_back({k.name, 2, 0,
                  [k](IGraphicsVR& g) {
                    const IBlend b(k.ours, 1.f);
@@ -206,12 +178,11 @@ std::vector<Scene> Scenes()
                    cairo_set_source_rgba(cr, 1, 0, 0, 150 / 255.0);
                    cairo_fill(cr);
                  }});
-  // Dashes of 10 along 100 points: on over [0, 10], [20, 30], ... The dashed rectangle steps the same way.
+  // Dashes of 10 along 100 points: on over [0, 10], [20, 30], ...
   s.push_back({"lines and dotted lines", 48, 12,
                [](IGraphicsVR& g) {
                  g.DrawLine(kRed, 10.f, 10.f, 110.f, 40.f, nullptr, 2.f);
                  g.DrawDottedLine(kBlue, 10.f, 60.f, 110.f, 60.f, nullptr, 3.f, 10.f);
-                 g.DrawDottedRect(kGreen, IRECT(20.f, 70.f, 100.f, 94.f), nullptr, 2.f, 4.f);
                },
                [](cairo_t* cr) {
                  cairo_move_to(cr, 10, 10);
@@ -223,18 +194,6 @@ std::vector<Scene> Scenes()
                    cairo_line_to(cr, 20 + 10 * i, 60);
                  }
                  Stroke(cr, kBlue, 3);
-                 // Dashes of 4 every 8 clockwise from the top-left corner, each its own butt-capped piece.
-                 for (int k = 0; k < 10; ++k)
-                 {
-                   cairo_move_to(cr, 20 + 8 * k, 70), cairo_line_to(cr, 24 + 8 * k, 70);
-                   cairo_move_to(cr, 100 - 8 * k, 94), cairo_line_to(cr, 96 - 8 * k, 94);
-                 }
-                 for (int k = 0; k < 3; ++k)
-                 {
-                   cairo_move_to(cr, 100, 70 + 8 * k), cairo_line_to(cr, 100, 74 + 8 * k);
-                   cairo_move_to(cr, 20, 94 - 8 * k), cairo_line_to(cr, 20, 90 - 8 * k);
-                 }
-                 Stroke(cr, kGreen, 2);
                }});
   // The pattern's transform maps drawing space into gradient space: a linear gradient over x 10..110.
   s.push_back({"linear and radial gradients", 6, 8,
@@ -269,13 +228,11 @@ std::vector<Scene> Scenes()
   s.push_back({"blends", 48, 8,
                [](IGraphicsVR& g) {
                  g.FillRect(kBlue, IRECT(10.f, 10.f, 80.f, 80.f));
-                 const IBlend half(kBlendDefault, 0.5f), behind(kBlendDstOver, 1.f), in(kBlendSrcIn, 1.f);
+                 const IBlend half(kBlendDefault, 0.5f), in(kBlendSrcIn, 1.f);
                  g.FillRect(kRed, IRECT(40.f, 40.f, 110.f, 95.f), &half);
-                 g.FillCircle(kGreen, 20.f, 85.f, 15.f, &behind);
                  // Source in keeps the new colour only where something was: the circle, alone in its corner.
                  g.FillCircle(kBlue, 100.f, 15.f, 8.f);
                  g.FillRect(kGold, IRECT(86.f, 2.f, 116.f, 30.f), &in);
-                 g.FillRect(kGreen, IRECT(5.f, 30.f, 30.f, 50.f));      // source over again
                },
                [](cairo_t* cr) {
                  cairo_rectangle(cr, 10, 10, 70, 70);
@@ -283,10 +240,6 @@ std::vector<Scene> Scenes()
                  cairo_fill(cr);
                  cairo_rectangle(cr, 40, 40, 70, 55);
                  Rgba(cr, kRed, 0.5);
-                 cairo_fill(cr);
-                 cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OVER);
-                 cairo_arc(cr, 20, 85, 15, 0, 2 * kPi);
-                 Rgba(cr, kGreen);
                  cairo_fill(cr);
                  cairo_arc(cr, 100, 15, 8, 0, 2 * kPi);
                  Rgba(cr, kBlue);
@@ -296,11 +249,6 @@ std::vector<Scene> Scenes()
                  cairo_clip(cr);
                  Rgba(cr, kGold);
                  cairo_paint(cr);
-                 cairo_reset_clip(cr);
-                 cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-                 cairo_rectangle(cr, 5, 30, 25, 20);
-                 Rgba(cr, kGreen);
-                 cairo_fill(cr);
                }});
   s.push_back({"transforms and clip", 24, 10,
                [](IGraphicsVR& g) {
@@ -357,31 +305,6 @@ std::vector<Scene> Scenes()
                  cairo_set_source(cr, p);
                  cairo_fill(cr);
                  cairo_pattern_destroy(p);
-               }});
-  // Holes by sub-path winding under the non-zero rule (a square, its hole, an island in the hole) and a group
-  // transform.
-  s.push_back({"svg windings and transforms", 48, 12,
-               [](IGraphicsVR& g) {
-                 static const char doc[] =
-                   "<svg xmlns='http://www.w3.org/2000/svg' width='120' height='100'>"
-                   "<path fill='#c82818' d='M10 40 H60 V90 H10 Z M20 50 H50 V80 H20 Z M30 60 H40 V70 H30 Z'/>"
-                   "<g transform='translate(70 10) rotate(30)'><rect width='40' height='12' fill='#1e78c8'/></g>"
-                   "</svg>";
-                 const ISVG svg = g.LoadSVG("windings.svg", doc, int(sizeof doc - 1), "px", 72.f);
-                 g.DrawSVG(svg, g.GetBounds());
-               },
-               [](cairo_t* cr) {
-                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-                 cairo_rectangle(cr, 10, 40, 50, 50);
-                 cairo_rectangle(cr, 20, 50, 30, 30);
-                 cairo_rectangle(cr, 30, 60, 10, 10);
-                 Rgba(cr, IColor(255, 200, 40, 24));
-                 cairo_fill(cr);
-                 cairo_translate(cr, 70, 10);
-                 cairo_rotate(cr, kPi / 6);
-                 cairo_rectangle(cr, 0, 0, 40, 12);
-                 Rgba(cr, kBlue);
-                 cairo_fill(cr);
                }});
   return s;
 }

@@ -1,10 +1,9 @@
 #pragma once
 
 // Shared pieces of the drawing-interface tests: an editor on the test platform whose one control runs a drawing
-// function, frames read back as premultiplied BGRA (Cairo ARGB32 byte order), and the per-pixel comparison the
-// Metal back end's tests use against Cairo.
+// function, frames read back as premultiplied BGRA (Cairo ARGB32 byte order), and the per-pixel comparison against
+// Cairo.
 
-#include "renderer/support/CairoCompare.h"
 #include "support/TestGraphicsVR.h"
 
 #include <cairo.h>
@@ -12,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -69,9 +69,74 @@ inline bool Empty(const std::vector<uint8_t>& px)
   return !px.empty();
 }
 
-using cairocmp::CairoFrame;
-using cairocmp::Compare;
-using cairocmp::Stats;
+// A frame drawn by us against the same scene drawn by Cairo: per-channel differences, interior pixels (uniform
+// 3 × 3 neighbourhood in Cairo's image) apart from edges, where anti-aliasing differs.
+struct Stats
+{
+  int interiorMax = 0, edgeMax = 0, overEdge = 0;
+  double mean = 0;
+  std::string where; // the first pixels beyond the edge tolerance
+};
+
+inline Stats Compare(const std::vector<uint8_t>& ours, const uint8_t* ref, int stride, int w, int h, int edgeTolerance)
+{
+  Stats s;
+  double sum = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+    {
+      bool uniform = true;
+      for (int dy = -1; dy <= 1 && uniform; ++dy)
+        for (int dx = -1; dx <= 1 && uniform; ++dx)
+        {
+          const int nx = std::clamp(x + dx, 0, w - 1), ny = std::clamp(y + dy, 0, h - 1);
+          uniform = std::memcmp(&ref[ny * stride + nx * 4], &ref[y * stride + x * 4], 4) == 0;
+        }
+      int worst = 0;
+      for (int c = 0; c < 4; ++c)
+      {
+        const int d = std::abs(int(ours[(y * w + x) * 4 + c]) - int(ref[y * stride + x * 4 + c]));
+        sum += d;
+        worst = std::max(worst, d);
+      }
+      if (uniform)
+        s.interiorMax = std::max(s.interiorMax, worst);
+      else
+      {
+        s.edgeMax = std::max(s.edgeMax, worst);
+        if (worst > edgeTolerance && ++s.overEdge <= 6)
+          s.where += " (" + std::to_string(x) + "," + std::to_string(y) + ")" + std::to_string(worst);
+      }
+    }
+  s.mean = sum / (w * h * 4.0);
+  return s;
+}
+
+// A Cairo image of w × h points at a scale.
+struct CairoFrame
+{
+  CairoFrame(int w, int h, double scale)
+  {
+    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(w * scale), int(h * scale));
+    cr = cairo_create(surface);
+    cairo_scale(cr, scale, scale);
+  }
+  ~CairoFrame()
+  {
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+  }
+  CairoFrame(const CairoFrame&) = delete;
+  CairoFrame& operator=(const CairoFrame&) = delete;
+  const uint8_t* Data()
+  {
+    cairo_surface_flush(surface);
+    return cairo_image_surface_get_data(surface);
+  }
+  int Stride() const { return cairo_image_surface_get_stride(surface); }
+  cairo_surface_t* surface;
+  cairo_t* cr;
+};
 
 // Ours and Cairo's images under the test's temporary folder, for a look.
 inline std::string SavePair(TestGraphicsVR& g, CairoFrame& ref, const std::string& name)
