@@ -12,11 +12,8 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 
-struct Ctx
+struct Ctx : RecordedContext
 {
-  RecordingBackend be;
-  VRcontext* ctx = be.CreateContext();
-  ~Ctx() { vrDeleteInternal(ctx); }
   VRstate* S() { return vr__getState(ctx); }
 };
 

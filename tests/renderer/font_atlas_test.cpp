@@ -95,30 +95,20 @@ TEST(FontAtlas, ResetForgetsGlyphsAndRefusalChangesNothing)
   EXPECT_EQ(faResetAtlas(store.s, 1, 512), 0);
 }
 
-// Cache keys: size and blur make entries; blur is capped at 20 and pads the glyph by blur + 2 while keeping an empty
-// border; a glyph known by its metrics is rasterised in place; tiny, absurd and non-finite sizes and blurs are safe.
-TEST(FontAtlas, CacheKeysSizesAndBlur)
+// Blur is capped at 20 and pads the glyph by blur + 2 while keeping an empty border; tiny, absurd and non-finite
+// sizes and blurs are safe.
+TEST(FontAtlas, BlurAndDegenerateSizes)
 {
   Store store;
   ASSERT_EQ(faAddFont(store.s, "roboto", kRoboto, 0), 0);
   FAfont* font = store.Font(0);
   faSetSize(store.s, 20.f);
-  Steps(store.s, "a", FA_GLYPH_BITMAP_OPTIONAL);
-  EXPECT_EQ(font->glyphs[0].x0, -1);
   Steps(store.s, "a", FA_GLYPH_BITMAP_REQUIRED);
-  ASSERT_EQ(font->nglyphs, 1); // completed, not duplicated
-  EXPECT_GE(font->glyphs[0].x0, 0);
   const int plainW = font->glyphs[0].x1 - font->glyphs[0].x0;
-  faSetSize(store.s, 21.f);
+  faSetBlur(store.s, 25.f);
   Steps(store.s, "a", FA_GLYPH_BITMAP_REQUIRED);
-  faSetSize(store.s, 20.f);
-  for (float blur : {25.f, 20.f})
-  {
-    faSetBlur(store.s, blur);
-    Steps(store.s, "a", FA_GLYPH_BITMAP_REQUIRED);
-  }
-  ASSERT_EQ(font->nglyphs, 3);
-  const FAglyph& b = font->glyphs[2];
+  ASSERT_EQ(font->nglyphs, 2);
+  const FAglyph& b = font->glyphs[1];
   EXPECT_EQ(b.blur, 20);
   EXPECT_EQ(b.x1 - b.x0, plainW + 2 * 20);
   const int w = store.s->params.width;
@@ -150,12 +140,13 @@ TEST(FontAtlas, CacheKeysSizesAndBlur)
 }
 
 // A codepoint that no font has is one empty glyph with the first glyph's advance, cached once, using no atlas
-// space. An unknown bitmap option rasterises nothing.
-TEST(FontAtlas, MissingGlyphsAndUnknownOptions)
+// space; a fallback font supplies it with its own metrics. An unknown bitmap option rasterises nothing.
+TEST(FontAtlas, MissingGlyphsFallbacksAndUnknownOptions)
 {
-  FtFace roboto(kRoboto);
+  FtFace roboto(kRoboto), dejavu(kDejaVu);
   Store store;
   ASSERT_EQ(faAddFont(store.s, "roboto", kRoboto, 0), 0);
+  ASSERT_EQ(faAddFont(store.s, "dejavu", kDejaVu, 0), 1);
   faSetSize(store.s, 40.f);
   int dirty[4];
   faValidateTexture(store.s, dirty);
@@ -175,4 +166,10 @@ TEST(FontAtlas, MissingGlyphsAndUnknownOptions)
   ASSERT_EQ(faTextIterNext(store.s, &it, nullptr), 1);
   EXPECT_GT(it.nextx, 10.f);
   EXPECT_EQ(faValidateTexture(store.s, dirty), 0);
+
+  ASSERT_EQ(faAddFallbackFont(store.s, 0, 1), 1);
+  const Step st = Steps(store.s, Utf8(0x2603), FA_GLYPH_BITMAP_REQUIRED).at(0);
+  const unsigned g = FT_Get_Char_Index(dejavu.face, 0x2603);
+  EXPECT_EQ(st.glyph, int(g));
+  EXPECT_NEAR(st.nextx - st.x, dejavu.Advance(g) * dejavu.Scale(40), 0.6);
 }

@@ -1,4 +1,5 @@
-// Glyph metrics, kerning and rasterised coverage of the font store against FreeType reading the same files.
+// Glyph metrics and kerning of the font store against FreeType reading the same files (the drawn glyphs are compared
+// with FreeType's rendering, through Cairo, by the drawing interface's text tests).
 
 #include "tests/renderer/FontTestUtil.h"
 
@@ -118,75 +119,5 @@ TEST(FontMetrics, KerningMatchesFreeType)
       EXPECT_GT(kerned, 50); // DejaVu Sans kerns many of these pairs
     else
       EXPECT_EQ(kerned, 0); // Debian's Roboto has no legacy table
-  }
-}
-
-namespace
-{
-
-// Coverage of one glyph in screen pixels relative to the pen at (0, 0): a window onto a bitmap.
-struct Coverage
-{
-  int x0, y0, w, h;
-  const unsigned char* px;
-  int stride;
-  int at(int x, int y) const
-  {
-    x -= x0;
-    y -= y0;
-    return (x < 0 || y < 0 || x >= w || y >= h) ? 0 : px[y * stride + x];
-  }
-};
-
-} // namespace
-
-// Rasterised glyphs against FreeType's unhinted rendering at the same scale: the pixels agree closely.
-TEST(FontMetrics, CoverageCloseToFreeType)
-{
-  for (const FontCase& fc : kFonts)
-  {
-    FtFace ft(fc.path);
-    Store store;
-    ASSERT_EQ(faAddFont(store.s, fc.name, fc.path, 0), 0);
-    for (float size : {13.f, 40.f})
-    {
-      faSetSize(store.s, size);
-      // Both fonts ask for whole-pixel em sizes, which FreeType honours; the exact scale comes from a transform.
-      const double ppem = size * ft.face->units_per_EM / double(ft.face->ascender - ft.face->descender);
-      ASSERT_EQ(FT_Set_Pixel_Sizes(ft.face, 0, 64), 0);
-      FT_Matrix m{FT_Fixed(std::lround(ppem / 64 * 65536)), 0, 0, FT_Fixed(std::lround(ppem / 64 * 65536))};
-      FT_Set_Transform(ft.face, &m, nullptr);
-      for (unsigned cp : {unsigned('a'), unsigned('g'), unsigned('@'), unsigned('&'), unsigned('W'), 0x3A9u})
-      {
-        SCOPED_TRACE(std::string(fc.name) + " " + std::to_string(size) + " " + std::to_string(cp));
-        const std::vector<Step> steps = Steps(store.s, Utf8(cp), FA_GLYPH_BITMAP_REQUIRED);
-        ASSERT_EQ(steps.size(), 1u);
-        const FAquad& q = steps[0].quad;
-        int tw = 0, th = 0;
-        const unsigned char* tex = faGetTextureData(store.s, &tw, &th);
-        const int sx = int(std::lround(q.s0 * tw)), sy = int(std::lround(q.t0 * th));
-        const Coverage ours{int(q.x0), int(q.y0), int(q.x1 - q.x0), int(q.y1 - q.y0), tex + sy * tw + sx, tw};
-        ASSERT_EQ(FT_Load_Char(ft.face, cp, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP | FT_LOAD_RENDER), 0);
-        const FT_GlyphSlot slot = ft.face->glyph;
-        const Coverage ref{slot->bitmap_left, -slot->bitmap_top, int(slot->bitmap.width), int(slot->bitmap.rows),
-                           slot->bitmap.buffer, slot->bitmap.pitch};
-        long sumRef = 0, sumOurs = 0, diff = 0;
-        for (int y = std::min(ours.y0, ref.y0); y < std::max(ours.y0 + ours.h, ref.y0 + ref.h); ++y)
-          for (int x = std::min(ours.x0, ref.x0); x < std::max(ours.x0 + ours.w, ref.x0 + ref.w); ++x)
-          {
-            sumRef += ref.at(x, y);
-            sumOurs += ours.at(x, y);
-            diff += std::abs(ours.at(x, y) - ref.at(x, y));
-          }
-        ASSERT_GT(sumRef, 0);
-        const double ink = double(sumOurs - sumRef) / double(sumRef);
-        const double mismatch = double(diff) / double(sumRef);
-        // Curves are flattened within a third of a pixel, which thins small text slightly; a misplaced or
-        // misscaled glyph differs by far more.
-        const bool small = size < 20;
-        EXPECT_LT(std::fabs(ink), small ? 0.06 : 0.03);
-        EXPECT_LT(mismatch, small ? 0.2 : 0.1);
-      }
-    }
   }
 }

@@ -22,12 +22,7 @@ struct Pt
   double x, y;
 };
 
-struct Ctx
-{
-  RecordingBackend be;
-  VRcontext* ctx = be.CreateContext();
-  ~Ctx() { vrDeleteInternal(ctx); }
-};
+using Ctx = RecordedContext;
 
 double distToPolyline(Pt p, const std::vector<Pt>& line, bool closed)
 {
@@ -147,26 +142,6 @@ TEST(RendererFlatten, DeepSubdivisionKeepsTheEndPoint)
   double worst = 0;
   for (const Pt& p : ref) worst = std::max(worst, distToPolyline(p, ours, false));
   EXPECT_LT(worst, 10.0) << "a piece of the curve is missing";
-}
-
-TEST(RendererPath, ClosingAndMergedPoints)
-{
-  Ctx c;
-  // A repeated first point closes the path; a line to the current point merges into it; a lone move to leaves an
-  // empty closed path; close and winding without a path do nothing.
-  vrBeginPath(c.ctx);
-  vrClosePath(c.ctx);
-  vrPathWinding(c.ctx, VR_HOLE);
-  vrMoveTo(c.ctx, 0, 0);
-  vrLineTo(c.ctx, 10, 0);
-  vrLineTo(c.ctx, 10, 0.001f);
-  vrLineTo(c.ctx, 10, 10);
-  vrLineTo(c.ctx, 0, 0);
-  vrMoveTo(c.ctx, 50, 50);
-  vr__flattenPaths(c.ctx);
-  ASSERT_EQ(c.ctx->cache->npaths, 2);
-  EXPECT_EQ(c.ctx->cache->paths[0].count * 10 + c.ctx->cache->paths[0].closed, 31);
-  EXPECT_EQ(c.ctx->cache->paths[1].count * 10 + c.ctx->cache->paths[1].closed, 1);
 }
 
 TEST(RendererPath, CommandsAreStoredTransformed)

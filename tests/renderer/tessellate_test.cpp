@@ -16,12 +16,9 @@ namespace {
 
 constexpr int kSize = 200;
 
-struct Ctx
+struct Ctx : RecordedContext
 {
-  RecordingBackend be;
-  VRcontext* ctx;
-  explicit Ctx(int aa = 1) : ctx(be.CreateContext(aa)) { vrBeginFrame(ctx, kSize, kSize, 1); }
-  ~Ctx() { vrDeleteInternal(ctx); }
+  explicit Ctx(int aa = 1) : RecordedContext(aa) { vrBeginFrame(ctx, kSize, kSize, 1); }
 };
 
 // Signed area as the renderer orients paths: solid paths positive, holes negative.

@@ -49,3 +49,14 @@ public:
 
   const RecordedCall& Last() const { return calls.back(); }
 };
+
+// A context on its own recording back end, deleted before it.
+struct RecordedContext
+{
+  RecordingBackend be;
+  VRcontext* ctx;
+  explicit RecordedContext(int edgeAntiAlias = 1) : ctx(be.CreateContext(edgeAntiAlias)) {}
+  ~RecordedContext() { vrDeleteInternal(ctx); }
+  RecordedContext(const RecordedContext&) = delete;
+  RecordedContext& operator=(const RecordedContext&) = delete;
+};

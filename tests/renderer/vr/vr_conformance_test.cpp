@@ -273,39 +273,6 @@ std::vector<Scene> Scenes()
                  Rgba(cr, kGold);
                  cairo_fill(cr);
                }});
-  // An SVG document: an even-odd hole, a translucent stroked circle, a gradient over a rectangle's box.
-  s.push_back({"svg document", 48, 12,
-               [](IGraphicsVR& g) {
-                 static const char doc[] =
-                   "<svg xmlns='http://www.w3.org/2000/svg' width='120' height='100'>"
-                   "<defs><linearGradient id='g'><stop offset='0' stop-color='#c82818'/>"
-                   "<stop offset='1' stop-color='#1e78c8'/></linearGradient></defs>"
-                   "<path fill-rule='evenodd' fill='#c82818' d='M10 10 H60 V60 H10 Z M25 25 H45 V45 H25 Z'/>"
-                   "<circle cx='85' cy='35' r='22' fill='#1e78c8' fill-opacity='0.6' stroke='#14a03c' "
-                   "stroke-width='4'/>"
-                   "<rect x='10' y='70' width='100' height='20' fill='url(#g)'/></svg>";
-                 const ISVG svg = g.LoadSVG("conformance.svg", doc, int(sizeof doc - 1), "px", 72.f);
-                 g.DrawSVG(svg, g.GetBounds());
-               },
-               [](cairo_t* cr) {
-                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-                 cairo_rectangle(cr, 10, 10, 50, 50);
-                 cairo_rectangle(cr, 25, 25, 20, 20);
-                 Rgba(cr, IColor(255, 200, 40, 24));
-                 cairo_fill(cr);
-                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-                 cairo_arc(cr, 85, 35, 22, 0, 2 * kPi);
-                 Rgba(cr, kBlue, 0.6);
-                 cairo_fill_preserve(cr);
-                 Stroke(cr, IColor(255, 20, 160, 60), 4);
-                 cairo_pattern_t* p = cairo_pattern_create_linear(10, 0, 110, 0);
-                 cairo_pattern_add_color_stop_rgb(p, 0, 200 / 255.0, 40 / 255.0, 24 / 255.0);
-                 cairo_pattern_add_color_stop_rgb(p, 1, 30 / 255.0, 120 / 255.0, 200 / 255.0);
-                 cairo_rectangle(cr, 10, 70, 100, 20);
-                 cairo_set_source(cr, p);
-                 cairo_fill(cr);
-                 cairo_pattern_destroy(p);
-               }});
   return s;
 }
 
