@@ -62,16 +62,6 @@ struct FillCase
   bool convex;
 };
 
-void cairoPolygon(cairo_t* cr, int n, double r0, double r1)
-{
-  for (int i = 0; i < n; i++)
-  {
-    const double r = i % 2 ? r1 : r0, a = i * 2 * M_PI / n;
-    cairo_line_to(cr, 100 + r * std::sin(a), 100 - r * std::cos(a));
-  }
-  cairo_close_path(cr);
-}
-
 TEST(RendererFill, CoveredAreaMatchesThePath)
 {
   const FillCase cases[] = {
@@ -96,7 +86,11 @@ TEST(RendererFill, CoveredAreaMatchesThePath)
          }
          vrClosePath(c);
        },
-       [](cairo_t* cr) { cairoPolygon(cr, 10, 90, 35); }, 10 * 0.5 * 90 * 35 * std::sin(M_PI / 5), false},
+       [](cairo_t* cr) {
+         for (int i = 0; i < 10; i++)
+           cairo_line_to(cr, 100 + (i % 2 ? 35 : 90) * std::sin(i * M_PI / 5), 100 - (i % 2 ? 35 : 90) * std::cos(i * M_PI / 5));
+         cairo_close_path(cr);
+       }, 10 * 0.5 * 90 * 35 * std::sin(M_PI / 5), false},
   };
 
   for (const FillCase& k : cases)
@@ -143,8 +137,6 @@ TEST(RendererStroke, OutlineMatchesCairoStroke)
       {"square_bevel", VR_SQUARE, VR_BEVEL, false, CAIRO_LINE_CAP_SQUARE, CAIRO_LINE_JOIN_BEVEL},
       {"round_round", VR_ROUND, VR_ROUND, false, CAIRO_LINE_CAP_ROUND, CAIRO_LINE_JOIN_ROUND},
       {"closed_miter", VR_BUTT, VR_MITER, true, CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_MITER},
-      {"closed_round", VR_BUTT, VR_ROUND, true, CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_ROUND},
-      {"closed_bevel", VR_BUTT, VR_BEVEL, true, CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_BEVEL},
   };
   const float pts[][2] = {{30, 40}, {160, 40}, {100, 110}, {170, 170}, {40, 150}};
   for (const Case& k : cases)

@@ -279,7 +279,6 @@ std::vector<Scene> Scenes()
 void RunScene(const Scene& scene, float scale)
 {
   Editor e(W, H, scale);
-  ASSERT_NE(e.g.GetDrawContext(), nullptr);
   const auto ours = Render(e, scene.ours);
   const int pw = int(W * scale), ph = int(H * scale);
   ASSERT_EQ(ours.size(), size_t(pw * ph * 4)) << scene.name;
