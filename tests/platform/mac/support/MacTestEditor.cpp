@@ -2,15 +2,9 @@
 
 #include "controls/IControlBases.h"
 #include "controls/ITextControls.h"
-#include "controls/IVButtonControls.h"
 #include "controls/IVKnobSliderControls.h"
 #include "framework/IParam.h"
 #include "platform/mac/MVRcontext.h"
-
-#include <gtest/gtest.h>
-
-#include <cctype>
-#include <cstdlib>
 
 namespace mactest
 {
@@ -23,7 +17,6 @@ const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF
 MacTestEditor::MacTestEditor(float drawScale) : IGEditorDelegate(kNumParams)
 {
   GetParam(kGain)->InitDouble("Gain", 2.5, 0.0, 10.0, 0.1, "dB");
-  GetParam(kMode)->InitEnum("Mode", 0, {"Low", "Mid", "High"});
   SetSizeConstraints(50, 1000, 50, 1000);
 
   SetMakeGraphicsFunc([this, drawScale]() -> IGraphics* { return new IGraphicsMac(*this, kW, kH, 60, drawScale); });
@@ -32,14 +25,9 @@ MacTestEditor::MacTestEditor(float drawScale) : IGEditorDelegate(kNumParams)
     g->LoadFont("Roboto-Regular", kRoboto);
     g->AttachPanelBackground(IPattern(IColor(255, 230, 230, 230)));
     knob = g->AttachControl(new IVKnobControl(kKnobR, kGain, ""));
-    button = g->AttachControl(new IVButtonControl(kButtonR, [this](IControl* c) {
-      ++buttonClicks;
-      SplashClickActionFunc(c);
-    }, "Go"));
-    mode = g->AttachControl(new ICaptionControl(kModeR, kMode, IText(14.f, COLOR_BLACK), COLOR_WHITE));
-    gain = g->AttachControl(new ICaptionControl(kGainR, kGain, IText(14.f, COLOR_BLACK), COLOR_WHITE));
-    gain->SetPromptShowsParamLabel(true);
-    probe = g->AttachControl(new ProbeControl(kProbeR, events));
+    g->AttachControl(new ICaptionControl(kGainR, kGain, IText(14.f, COLOR_BLACK), COLOR_WHITE))
+      ->SetPromptShowsParamLabel(true);
+    g->AttachControl(new ProbeControl(kProbeR, events));
     knob->SetTooltip("Gain knob");
   });
 }
@@ -58,7 +46,7 @@ void MacTestEditor::OnUIOpen()
 void MacTestEditor::OnUIClose()
 {
   ++uiCloses;
-  knob = button = mode = gain = probe = nullptr;
+  knob = nullptr;
   if (onUIClose) onUIClose();
 }
 
@@ -106,17 +94,6 @@ NSPoint OpenEditor::At(float x, float y) const
   // The kit speaks in the content view's coordinates, which run upwards; the editor's view sits at its origin.
   const double h = window->contentView()->frame().size.height;
   return NSMakePoint(x * drawScale, h - y * drawScale);
-}
-
-std::string SaveFrameIfAsked(NSWindow* window, const std::string& name)
-{
-  if (!std::getenv("VR_SAVE")) return {};
-  std::string file = "mac_" + name;
-  for (char& c : file)
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  const std::string path = ::testing::TempDir() + file + ".png";
-  ZQAppKitSaveFrame(window, path.c_str());
-  return path;
 }
 
 } // namespace mactest
