@@ -45,6 +45,15 @@ std::vector<uint8_t> Pixels(int w, int h, bool premultiplied, bool clear = true)
   return px;
 }
 
+// Saves the layer's last frame as PNG under ZANIQ_TEST_PNG when that is set.
+void SaveIfAsked(const Backend& b, const std::string& name)
+{
+  if (const char* dir = std::getenv("ZANIQ_TEST_PNG"))
+  {
+    EXPECT_TRUE(b.layer->writeLastFrameToPNG((std::string(dir) + "/" + name + ".png").c_str()));
+  }
+}
+
 // The largest channel difference between our frame and a Cairo surface.
 int MaxDifference(const std::vector<uint8_t>& ours, cairo_surface_t* s, int w, int h)
 {
@@ -165,15 +174,12 @@ TEST(MetalBackendFrames, StencilFramesInAnyOrderDrawAlike)
     Backend b(20, 20, 1.0f, flags);
     for (const int i : {0, 1, 0, 2, 0, 1, 2, 2, 0})
       EXPECT_EQ(b.Frame(draws[i]), alone[i]) << i;
-    if (const char* dir = std::getenv("ZANIQ_TEST_PNG"))
-      for (const float scale : {1.f, 2.f})
-      {
-        Backend s(20, 20, scale, flags);
-        s.Frame([&](VRcontext* vg) { star(vg), stroke(vg); });
-        const std::string path = std::string(dir) + "/stencil_frames_" + std::to_string(flags) + "_x" +
-                                 std::to_string((int)scale) + ".png";
-        EXPECT_TRUE(s.layer->writeLastFrameToPNG(path.c_str()));
-      }
+    for (const float scale : {1.f, 2.f})
+    {
+      Backend s(20, 20, scale, flags);
+      s.Frame([&](VRcontext* vg) { star(vg), stroke(vg); });
+      SaveIfAsked(s, "stencil_frames_" + std::to_string(flags) + "_x" + std::to_string((int)scale));
+    }
   }
 }
 
@@ -389,7 +395,6 @@ TEST(MetalBackendScissor, ScissorRectanglesDrawWhatTheShaderMaskDraws)
       {"rotated", 20, 10, 40, 30, 0.3f},
       {"half turn", -60, -50, 40.5f, 30.25f, 3.14159265f},
   };
-  const char* dir = std::getenv("ZANIQ_TEST_PNG");
   const std::vector<uint8_t> px = Pixels(16, 12, false);
   for (const float scale : {1.0f, 2.0f, 1.5f})
     for (const Clip& c : clips)
@@ -402,12 +407,8 @@ TEST(MetalBackendScissor, ScissorRectanglesDrawWhatTheShaderMaskDraws)
         b.mtl()->useScissorRects = withRects != 0;
         const int image = vrCreateImageRGBA(b.vg, 16, 12, 0, px.data());
         frames[withRects] = b.Frame([&](VRcontext* vg) { Scene(vg, c, image); });
-        if (dir && withRects)
-        {
-          const std::string path = std::string(dir) + "/scissor_" + std::to_string(&c - clips) + "_x" +
-                                   std::to_string((int)(scale * 10)) + ".png";
-          EXPECT_TRUE(b.layer->writeLastFrameToPNG(path.c_str()));
-        }
+        if (withRects)
+          SaveIfAsked(b, "scissor_" + std::to_string(&c - clips) + "_x" + std::to_string((int)(scale * 10)));
       }
       ASSERT_FALSE(frames[0].empty());
       EXPECT_TRUE(frames[0] == frames[1]);
@@ -473,6 +474,9 @@ TEST(MetalBackendImages, TexelExactImagesDrawLikeTheFilteredPath)
                 }
               });
           device->setUsesReferenceRasterizer(NO);
+          if (!reference)
+            SaveIfAsked(b, "texels_" + std::to_string(&pl - places) + (straight ? "_straight_x" : "_x") +
+                             std::to_string((int)scale));
         }
         ASSERT_FALSE(frames[0].empty());
         EXPECT_TRUE(frames[0] == frames[1]);

@@ -9,11 +9,6 @@
 namespace mactest
 {
 
-namespace
-{
-const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
-} // namespace
-
 MacTestEditor::MacTestEditor(float drawScale) : IGEditorDelegate(kNumParams)
 {
   GetParam(kGain)->InitDouble("Gain", 2.5, 0.0, 10.0, 0.1, "dB");
@@ -22,7 +17,7 @@ MacTestEditor::MacTestEditor(float drawScale) : IGEditorDelegate(kNumParams)
   SetMakeGraphicsFunc([this, drawScale]() -> IGraphics* { return new IGraphicsMac(*this, kW, kH, 60, drawScale); });
   SetLayoutFunc([this](IGraphics* g) {
     if (!GetGraphicsReady()) return;
-    g->LoadFont("Roboto-Regular", kRoboto);
+    g->LoadFont("Roboto-Regular", "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf");
     g->AttachPanelBackground(IPattern(IColor(255, 230, 230, 230)));
     knob = g->AttachControl(new IVKnobControl(kKnobR, kGain, ""));
     g->AttachControl(new ICaptionControl(kGainR, kGain, IText(14.f, COLOR_BLACK), COLOR_WHITE))
@@ -35,12 +30,6 @@ MacTestEditor::MacTestEditor(float drawScale) : IGEditorDelegate(kNumParams)
 MacTestEditor::~MacTestEditor()
 {
   CloseWindow();
-}
-
-void MacTestEditor::OnUIOpen()
-{
-  ++uiOpens;
-  IGEditorDelegate::OnUIOpen();
 }
 
 void MacTestEditor::OnUIClose()
@@ -62,24 +51,19 @@ OpenEditor::OpenEditor(float screenScale, float drawScale) : editor(drawScale), 
 OpenEditor::~OpenEditor()
 {
   editor.CloseWindow();
-  Finish();
   window->release();
-}
-
-void OpenEditor::Finish()
-{
-  IGraphicsMac* g = editor.Graphics();
-  if (!g || !g->GetDrawContext()) return;
-  NSAutoreleasePool pool;
-  MTLCommandBuffer* cb = mvrCommandQueue(static_cast<VRcontext*>(g->GetDrawContext()))->commandBuffer();
-  cb->commit();
-  cb->waitUntilCompleted();
 }
 
 void OpenEditor::Frame()
 {
   ZQAppKitAdvanceClock(1.0 / 60.0 + 1e-6);
-  Finish();
+  IGraphicsMac* g = editor.Graphics();
+  if (!g || !g->GetDrawContext()) return;
+  // Waits for the GPU work queued so far.
+  NSAutoreleasePool pool;
+  MTLCommandBuffer* cb = mvrCommandQueue(static_cast<VRcontext*>(g->GetDrawContext()))->commandBuffer();
+  cb->commit();
+  cb->waitUntilCompleted();
 }
 
 ZQFrame OpenEditor::LastFrame() const

@@ -76,13 +76,10 @@ public:
   IGraphicsMac* Graphics() const { return static_cast<IGraphicsMac*>(GetUI()); }
   IGraphicsView_vZANIQ_au* View() const { return Graphics() ? Graphics()->GetView() : nullptr; }
 
-  void OnUIOpen() override;
   void OnUIClose() override;
   void BeginInformHostOfParamChangeFromUI(int) override {}
   void EndInformHostOfParamChangeFromUI(int) override {}
-  bool EditorResizeFromUI(int, int, bool) override { return true; }
 
-  int uiOpens = 0;
   int uiCloses = 0;
   std::vector<ProbeEvent> events;
   // Runs inside OnUIClose (a host reacting to the close).
@@ -104,8 +101,6 @@ struct OpenEditor
   IGraphicsView_vZANIQ_au* View() const { return editor.View(); }
   // Runs the render timer for one frame period and waits until the GPU has presented.
   void Frame();
-  // Waits for the GPU work queued so far.
-  void Finish();
   // The last presented frame (RGBA, straight alpha).
   ZQFrame LastFrame() const;
   // The point of the window's content view where the editor shows the graphics point (x, y).
