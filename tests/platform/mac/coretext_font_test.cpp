@@ -149,7 +149,7 @@ struct Counted
 
 // ---- The sfnt reader and the three ways of making a font, against FreeType ----
 
-TEST(CoreTextFont, MetricsAndNamesMatchFreeTypeForFilesAndMemoryAndBadFontsGiveNone)
+TEST(CoreTextFont, FilesAndMemoryMatchFreeTypeAndBadFontsGiveNone)
 {
   for (const char* path : kSystemFonts)
   {

@@ -39,7 +39,7 @@ TEST(MacEvents, ClickCountsAndModifiers)
   EXPECT_TRUE(e.editor.events[2].mod.R);
   EXPECT_FALSE(e.editor.events[2].mod.L);
 
-  // Command-click is a right click, control a C; a mouse-up carries no left button.
+  // Command adds the right button, control reaches C; a mouse-up carries no left button.
   struct Row
   {
     NSEventModifierFlags flags;
