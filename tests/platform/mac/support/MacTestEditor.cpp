@@ -2,44 +2,27 @@
 
 #include "controls/IControlBases.h"
 #include "controls/ITextControls.h"
-#include "controls/IVButtonControls.h"
 #include "controls/IVKnobSliderControls.h"
 #include "framework/IParam.h"
 #include "platform/mac/MVRcontext.h"
 
-#include <gtest/gtest.h>
-
-#include <cctype>
-#include <cstdlib>
-
 namespace mactest
 {
-
-namespace
-{
-const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
-} // namespace
 
 MacTestEditor::MacTestEditor(float drawScale) : IGEditorDelegate(kNumParams)
 {
   GetParam(kGain)->InitDouble("Gain", 2.5, 0.0, 10.0, 0.1, "dB");
-  GetParam(kMode)->InitEnum("Mode", 0, {"Low", "Mid", "High"});
   SetSizeConstraints(50, 1000, 50, 1000);
 
   SetMakeGraphicsFunc([this, drawScale]() -> IGraphics* { return new IGraphicsMac(*this, kW, kH, 60, drawScale); });
   SetLayoutFunc([this](IGraphics* g) {
     if (!GetGraphicsReady()) return;
-    g->LoadFont("Roboto-Regular", kRoboto);
+    g->LoadFont("Roboto-Regular", "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf");
     g->AttachPanelBackground(IPattern(IColor(255, 230, 230, 230)));
     knob = g->AttachControl(new IVKnobControl(kKnobR, kGain, ""));
-    button = g->AttachControl(new IVButtonControl(kButtonR, [this](IControl* c) {
-      ++buttonClicks;
-      SplashClickActionFunc(c);
-    }, "Go"));
-    mode = g->AttachControl(new ICaptionControl(kModeR, kMode, IText(14.f, COLOR_BLACK), COLOR_WHITE));
-    gain = g->AttachControl(new ICaptionControl(kGainR, kGain, IText(14.f, COLOR_BLACK), COLOR_WHITE));
-    gain->SetPromptShowsParamLabel(true);
-    probe = g->AttachControl(new ProbeControl(kProbeR, events));
+    g->AttachControl(new ICaptionControl(kGainR, kGain, IText(14.f, COLOR_BLACK), COLOR_WHITE))
+      ->SetPromptShowsParamLabel(true);
+    g->AttachControl(new ProbeControl(kProbeR, events));
     knob->SetTooltip("Gain knob");
   });
 }
@@ -49,16 +32,10 @@ MacTestEditor::~MacTestEditor()
   CloseWindow();
 }
 
-void MacTestEditor::OnUIOpen()
-{
-  ++uiOpens;
-  IGEditorDelegate::OnUIOpen();
-}
-
 void MacTestEditor::OnUIClose()
 {
   ++uiCloses;
-  knob = button = mode = gain = probe = nullptr;
+  knob = nullptr;
   if (onUIClose) onUIClose();
 }
 
@@ -74,24 +51,19 @@ OpenEditor::OpenEditor(float screenScale, float drawScale) : editor(drawScale), 
 OpenEditor::~OpenEditor()
 {
   editor.CloseWindow();
-  Finish();
   window->release();
-}
-
-void OpenEditor::Finish()
-{
-  IGraphicsMac* g = editor.Graphics();
-  if (!g || !g->GetDrawContext()) return;
-  NSAutoreleasePool pool;
-  MTLCommandBuffer* cb = mvrCommandQueue(static_cast<VRcontext*>(g->GetDrawContext()))->commandBuffer();
-  cb->commit();
-  cb->waitUntilCompleted();
 }
 
 void OpenEditor::Frame()
 {
   ZQAppKitAdvanceClock(1.0 / 60.0 + 1e-6);
-  Finish();
+  IGraphicsMac* g = editor.Graphics();
+  if (!g || !g->GetDrawContext()) return;
+  // Waits for the GPU work queued so far.
+  NSAutoreleasePool pool;
+  MTLCommandBuffer* cb = mvrCommandQueue(static_cast<VRcontext*>(g->GetDrawContext()))->commandBuffer();
+  cb->commit();
+  cb->waitUntilCompleted();
 }
 
 ZQFrame OpenEditor::LastFrame() const
@@ -106,17 +78,6 @@ NSPoint OpenEditor::At(float x, float y) const
   // The kit speaks in the content view's coordinates, which run upwards; the editor's view sits at its origin.
   const double h = window->contentView()->frame().size.height;
   return NSMakePoint(x * drawScale, h - y * drawScale);
-}
-
-std::string SaveFrameIfAsked(NSWindow* window, const std::string& name)
-{
-  if (!std::getenv("VR_SAVE")) return {};
-  std::string file = "mac_" + name;
-  for (char& c : file)
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  const std::string path = ::testing::TempDir() + file + ".png";
-  ZQAppKitSaveFrame(window, path.c_str());
-  return path;
 }
 
 } // namespace mactest

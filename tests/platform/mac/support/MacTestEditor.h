@@ -1,9 +1,9 @@
 #pragma once
 
-// A small editor for the Cocoa platform tests: a vector knob, a button, two caption controls (an enumerated
-// parameter shown as a native menu, a gain entered in a native text field) and a probe that records what reaches
-// it, opened the way a host opens an editor: the delegate's OpenWindow runs the make-graphics function (an
-// IGraphicsMac), the platform opens the view and lays the controls out, and the view goes into a headless window.
+// A small editor for the Cocoa platform tests: a vector knob, a caption control (a gain entered in a native text
+// field) and a probe that records what reaches it, opened the way a host opens an editor: the delegate's
+// OpenWindow runs the make-graphics function (an IGraphicsMac), the platform opens the view and lays the controls
+// out, and the view goes into a headless window.
 
 #include "controls/IControl.h"
 #include "framework/IGEditorDelegate.h"
@@ -24,25 +24,21 @@ using namespace plugin::igraphics;
 constexpr int kW = 200;
 constexpr int kH = 120;
 inline const IRECT kKnobR(10.f, 10.f, 70.f, 70.f);
-inline const IRECT kButtonR(80.f, 10.f, 190.f, 40.f);
-inline const IRECT kModeR(80.f, 46.f, 190.f, 70.f);
 inline const IRECT kGainR(80.f, 76.f, 190.f, 100.f);
 inline const IRECT kProbeR(10.f, 80.f, 70.f, 110.f);
 
 enum EParams
 {
   kGain = 0, // double 0..10 dB
-  kMode = 1, // enum Low / Mid / High
   kNumParams
 };
 
 // One event as the probe control saw it.
 struct ProbeEvent
 {
-  std::string kind; // "down", "up", "dbl", "drag", "wheel", "key", "drop", "out"
-  float x = 0.f, y = 0.f, dX = 0.f, dY = 0.f;
+  std::string kind; // "down", "up", "dbl", "drag", "drop", "out"
+  float x = 0.f, y = 0.f;
   IMouseMod mod;
-  IKeyPress key;
   std::string text; // drop path
 };
 
@@ -51,33 +47,21 @@ class ProbeControl : public IControl
 public:
   ProbeControl(const IRECT& r, std::vector<ProbeEvent>& log) : IControl(r), mLog(log) {}
   void Draw(IGraphics& g) override { g.FillRect(IColor(255, 60, 60, 60), mRECT); }
-  void OnMouseDown(float x, float y, const IMouseMod& mod) override { Add("down", x, y, 0, 0, mod); }
-  void OnMouseUp(float x, float y, const IMouseMod& mod) override { Add("up", x, y, 0, 0, mod); }
-  void OnMouseDblClick(float x, float y, const IMouseMod& mod) override { Add("dbl", x, y, 0, 0, mod); }
-  void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override { Add("drag", x, y, dX, dY, mod); }
-  void OnMouseWheel(float x, float y, const IMouseMod& mod, float d) override { Add("wheel", x, y, d, 0, mod); }
-  bool OnKeyDown(float x, float y, const IKeyPress& key) override
-  {
-    ProbeEvent& e = Add("key", x, y, 0, 0, IMouseMod());
-    e.key = key;
-    return true;
-  }
+  void OnMouseDown(float x, float y, const IMouseMod& mod) override { Add("down", x, y, mod); }
+  void OnMouseUp(float x, float y, const IMouseMod& mod) override { Add("up", x, y, mod); }
+  void OnMouseDblClick(float x, float y, const IMouseMod& mod) override { Add("dbl", x, y, mod); }
+  void OnMouseDrag(float x, float y, float, float, const IMouseMod& mod) override { Add("drag", x, y, mod); }
   void OnMouseOut() override
   {
-    Add("out", 0, 0, 0, 0, IMouseMod());
+    Add("out");
     IControl::OnMouseOut();
   }
-  void OnDrop(const char* path) override { Add("drop", 0, 0, 0, 0, IMouseMod()).text = path ? path : ""; }
+  void OnDrop(const char* path) override { Add("drop", 0.f, 0.f, IMouseMod(), path ? path : ""); }
 
 private:
-  ProbeEvent& Add(const char* kind, float x, float y, float dX, float dY, const IMouseMod& mod)
+  void Add(const char* kind, float x = 0.f, float y = 0.f, const IMouseMod& mod = IMouseMod(), std::string text = "")
   {
-    ProbeEvent e;
-    e.kind = kind;
-    e.x = x, e.y = y, e.dX = dX, e.dY = dY;
-    e.mod = mod;
-    mLog.push_back(e);
-    return mLog.back();
+    mLog.push_back(ProbeEvent{kind, x, y, mod, std::move(text)});
   }
   std::vector<ProbeEvent>& mLog;
 };
@@ -92,24 +76,16 @@ public:
   IGraphicsMac* Graphics() const { return static_cast<IGraphicsMac*>(GetUI()); }
   IGraphicsView_vZANIQ_au* View() const { return Graphics() ? Graphics()->GetView() : nullptr; }
 
-  void OnUIOpen() override;
   void OnUIClose() override;
   void BeginInformHostOfParamChangeFromUI(int) override {}
   void EndInformHostOfParamChangeFromUI(int) override {}
-  bool EditorResizeFromUI(int, int, bool) override { return true; }
 
-  int uiOpens = 0;
   int uiCloses = 0;
-  int buttonClicks = 0;
   std::vector<ProbeEvent> events;
   // Runs inside OnUIClose (a host reacting to the close).
   std::function<void()> onUIClose;
 
   IControl* knob = nullptr;
-  IControl* button = nullptr;
-  IControl* mode = nullptr;
-  IControl* gain = nullptr;
-  IControl* probe = nullptr;
 };
 
 // A headless window (content kW × kH × drawScale points at a backing scale) showing the editor: the editor is
@@ -125,8 +101,6 @@ struct OpenEditor
   IGraphicsView_vZANIQ_au* View() const { return editor.View(); }
   // Runs the render timer for one frame period and waits until the GPU has presented.
   void Frame();
-  // Waits for the GPU work queued so far.
-  void Finish();
   // The last presented frame (RGBA, straight alpha).
   ZQFrame LastFrame() const;
   // The point of the window's content view where the editor shows the graphics point (x, y).
@@ -136,8 +110,5 @@ struct OpenEditor
   NSWindow* window = nullptr;
   float drawScale;
 };
-
-// Saves the window's frame as PNG under the test temp folder when VR_SAVE is set; answers the path.
-std::string SaveFrameIfAsked(NSWindow* window, const std::string& name);
 
 } // namespace mactest
