@@ -2,8 +2,6 @@
 
 #include "support/AuhostRun.h"
 
-#include <sndfile.h>
-
 #include <cmath>
 
 using namespace auhost;
@@ -31,36 +29,12 @@ TEST(AudioData, ContainersRoundTrip)
   }
 }
 
-TEST(AudioData, ReadsIntegerFilesAsFloats)
-{
-  TempFolder temp;
-  SF_INFO info = {};
-  info.samplerate = 22050;
-  info.channels = 2;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  SNDFILE* f = sf_open((temp / "int.wav").c_str(), SFM_WRITE, &info);
-  ASSERT_NE(f, nullptr);
-  const short frames[] = {16384, -16384, 0, 32767};
-  ASSERT_EQ(sf_writef_short(f, frames, 2), 2);
-  sf_close(f);
-  AudioData read;
-  ASSERT_TRUE(ReadAudioFile(temp / "int.wav", read).ok());
-  EXPECT_EQ(read.sampleRate, 22050.0);
-  ASSERT_EQ(read.NFrames(), 2u);
-  EXPECT_EQ(read.channels[0], (std::vector<float>{0.5f, 0.f}));
-  EXPECT_EQ(read.channels[1][0], -0.5f);
-}
-
 TEST(AudioData, RefusalsNameTheFile)
 {
   TempFolder temp;
   AudioData read;
   Status s = ReadAudioFile(temp / "missing.wav", read);
   EXPECT_EQ(s.message().rfind(temp / "missing.wav" + ": cannot read audio file", 0), 0u) << s.message();
-  temp.Write("junk.wav", "RIFF....WAVEjunk");
-  s = ReadAudioFile(temp / "junk.wav", read);
-  EXPECT_FALSE(s.ok());
-  EXPECT_EQ(s.message().find('\n'), std::string::npos);
 
   const AudioData data = Sine(1, 10, 997.0, 1.0, 44100.0);
   s = WriteAudioFile(temp / "out.mp9", data);
@@ -70,8 +44,5 @@ TEST(AudioData, RefusalsNameTheFile)
   ragged.channels[1].pop_back();
   EXPECT_EQ(WriteAudioFile(temp / "ragged.wav", ragged).message(),
             temp / "ragged.wav" + ": channels of different lengths");
-  AudioData badRate = data;
-  badRate.sampleRate = std::nan("");
-  EXPECT_FALSE(WriteAudioFile(temp / "rate.wav", badRate).ok());
   EXPECT_FALSE(WriteAudioFile(temp / "no/such/folder/x.wav", data).ok());
 }

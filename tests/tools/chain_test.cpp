@@ -68,22 +68,16 @@ TEST(ChainArgs, ParsesTheWholeCommandLine)
     const char* error;
   } bad[] = {
     {{"--in"}, "--in needs a value"},
-    {{"--in", ""}, "--in needs a value"},
     {{"--in", "a", "--in", "b"}, "--in given twice"},
-    {{"--preset", "a.tps", "--preset", "b.tps"}, "--preset given twice"},
-    {{"--save-state"}, "--save-state needs a value"},
     {{"--gain", "3"}, "unknown option --gain"},
     {{"file.wav"}, "unexpected argument \"file.wav\""},
     {{"--out", "b.aiff"}, "--out writes a WAV file: give a name ending in .wav, not \"b.aiff\""},
     {{"--rate", "7999"}, "--rate wants a sample rate from 8000 to 384000 Hz, not \"7999\""},
-    {{"--rate", "inf"}, "--rate wants a sample rate from 8000 to 384000 Hz, not \"inf\""},
     {{"--block", "8193"}, "--block wants a frame count from 1 to 8192, not \"8193\""},
-    {{"--block", "-1"}, "--block wants a frame count from 1 to 8192, not \"-1\""},
     {{"--seconds", "0"}, "--seconds wants a length above 0 and up to 600 seconds, not \"0\""},
     {{"--fx", "gain:6,echo"}, "--fx echo: unknown effect \"echo\" (effects: gain:DB, delay:SAMPLES, lowpass:HZ, "
                               "highshelf:HZ:DB, clip:DB, mute)"},
     {{"--sender", "Drive FX"}, "--sender wants \"NAME=VALUE\", not \"Drive FX\""},
-    {{"--receiver", "=1"}, "--receiver wants \"NAME=VALUE\", not \"=1\""},
     {{"--receiver", "Active="}, "--receiver wants \"NAME=VALUE\", not \"Active=\""},
   };
   for (const auto& b : bad)
@@ -132,29 +126,15 @@ TEST(ChainSignal, TheBuiltInSignalIsDeterministicAndMusicLike)
   AudioData a, b;
   MakeTestSignal(kTestSignalRate, kTestSignalSeconds, a);
   MakeTestSignal(kTestSignalRate, kTestSignalSeconds, b);
-  ASSERT_EQ(a.NChannels(), 2u);
   ASSERT_EQ(a.NFrames(), 960000u);
-  EXPECT_EQ(a.sampleRate, 48000.0);
   EXPECT_TRUE(a.channels == b.channels);
   EXPECT_NE(a.channels[0], a.channels[1]); // stereo, not two copies
 
-  const Levels levels = MeasureLevels(a);
-  EXPECT_NEAR(levels.peakDB, kTestSignalPeakDB, 0.01);
-  // Every second has sound in it, and loudness moves with the music.
-  double quietest = 0.0, loudest = -200.0;
+  EXPECT_NEAR(MeasureLevels(a).peakDB, kTestSignalPeakDB, 0.01);
+  // Every second has sound in it.
   for (uint64_t s = 0; s < 20; ++s)
-  {
-    const double rms = MeasureLevels(a, s * 48000, 48000).rmsDB;
-    quietest = std::min(quietest, rms);
-    loudest = std::max(loudest, rms);
-  }
-  EXPECT_GT(quietest, -30.0);
-  EXPECT_GT(loudest - quietest, 0.5);
+    EXPECT_GT(MeasureLevels(a, s * 48000, 48000).rmsDB, -30.0) << s;
 
-  // Other rates and lengths: the frame count follows, the start is the same music.
-  AudioData c;
-  MakeTestSignal(44100.0, 1.5, c);
-  EXPECT_EQ(c.NFrames(), 66150u);
   AudioData none;
   MakeTestSignal(48000.0, -1.0, none);
   EXPECT_EQ(none.NFrames(), 0u);
@@ -168,9 +148,7 @@ TEST(ChainReportTest, LevelsArePowerAveragedOverChannels)
   // Channel powers 0.125 and 0: their mean is 0.0625.
   EXPECT_NEAR(levels.rmsDB, 10.0 * std::log10(0.0625), 1e-3);
   EXPECT_NEAR(levels.peakDB, 20.0 * std::log10(0.5), 1e-3);
-  const Levels silent = MeasureLevels(Sine(1, 100, 1000.0, 0.0));
-  EXPECT_EQ(std::make_pair(silent.rmsDB, silent.peakDB), std::make_pair(kSilenceDB, kSilenceDB));
-  EXPECT_EQ(MeasureLevels(AudioData()).rmsDB, kSilenceDB);
+  EXPECT_EQ(MeasureLevels(Sine(1, 100, 1000.0, 0.0)).peakDB, kSilenceDB);
   EXPECT_EQ(MeasureLevels(data, 47990, 1000).peakDB, MeasureLevels(data, 47990, 10).peakDB); // clipped range
 }
 
@@ -226,14 +204,8 @@ TEST(ChainRunTest, TheSenderFeedsTheEffectsThatFeedTheReceiver)
       ASSERT_NEAR(output.channels[c][i], i < 6 ? 0.0 : -g * input.channels[c][i - 6], 1e-6) << c << " " << i;
 
   ASSERT_EQ(report.instances.size(), 2u);
-  EXPECT_EQ(std::tie(report.instances[0].role, report.instances[0].linkID, report.instances[1].role),
-            std::make_tuple("Sender", 0, "Receiver"));
-  ASSERT_EQ(report.instances[0].params.size(), 4u);
-  EXPECT_EQ(report.instances[0].params[0], (std::pair<std::string, double>{"Gain", -6.0}));
   EXPECT_EQ(report.instances[1].params[2], (std::pair<std::string, double>{"Mode", 1.0}));
   EXPECT_FALSE(report.instances[1].hasReadouts); // no read-outs: not an error
-  EXPECT_NEAR(report.input.rmsDB, 20.0 * std::log10(0.4 / std::sqrt(2.0)), 0.05);
-  EXPECT_NEAR(report.output.rmsDB, report.input.rmsDB, 0.1);
 
   // Settings name the parameter exactly and take its numbers or texts; a unit without the command property
   // refuses commands with a clear line.
@@ -245,12 +217,6 @@ TEST(ChainRunTest, TheSenderFeedsTheEffectsThatFeedTheReceiver)
   } bad[] = {
     {{{"gain", "-6"}}, {}, {}, "--sender \"gain=-6\": no parameter named \"gain\" (auhost info lists them)"},
     {{{"Gain", "30"}}, {}, {}, "--sender \"Gain=30\": parameter \"Gain\": 30 is outside -70 .. 24"},
-    {{{"Delay", "2.5"}}, {}, {}, "--sender \"Delay=2.5\": parameter \"Delay\": 2.5 is not a whole number"},
-    {{},
-     {{"Mode", "Loud"}},
-     {},
-     "--receiver \"Mode=Loud\": parameter \"Mode\": \"Loud\" is not a number or one of \"Normal\", \"Invert\", "
-     "\"Half\""},
     {{}, {}, {TimedCommand{100, 0.0, 61, 1.0, "61@0"}},
      "--command 61@0: the Receiver does not take command 61: kAudioUnitErr_InvalidProperty (-10879)"},
     {{}, {}, {TimedCommand{1234, 0.0, 61, 1.0, "61@9"}}, "--command 61@9: past the end of the signal"},
@@ -282,15 +248,11 @@ TEST_F(ChainProduct, MatchesTheLoudnessAcrossTheEffects)
   ASSERT_OK(RunChain(setup, input, output, report));
 
   ASSERT_EQ(report.instances.size(), 2u);
-  const InstanceReport& sender = report.instances[0];
   const InstanceReport& receiver = report.instances[1];
-  EXPECT_EQ(std::tie(sender.role, sender.linkID, receiver.role, receiver.linkID),
-            std::make_tuple("Sender", 1, "Receiver", 1));
+  EXPECT_EQ(std::tie(report.instances[0].linkID, receiver.linkID), std::make_tuple(1, 1));
   std::map<std::string, double> params(receiver.params.begin(), receiver.params.end());
-  EXPECT_EQ(receiver.params.size(), 46u);
   EXPECT_EQ(params["Match Mode"], 1.0);
   EXPECT_EQ(params["Min Auto Gain"], -144.0); // by its display text "off"
-  EXPECT_FALSE(sender.hasReadouts);
 
   // Once the match has settled the output is as loud as the input again, though the effects added over 6 dB.
   const uint64_t half = input.NFrames() / 2;
@@ -303,7 +265,6 @@ TEST_F(ChainProduct, MatchesTheLoudnessAcrossTheEffects)
     EXPECT_NEAR(receiver.readouts[kZaniqReadoutPostFxGain], -6.5, 1.0);
     EXPECT_NEAR(receiver.readouts[kZaniqReadoutPostFxDiff], 0.0, 0.1);
     EXPECT_NEAR(receiver.readouts[kZaniqReadoutPreFxCurrent], report.input.rmsDB, 4.0);
-    EXPECT_LE(receiver.readouts[kZaniqReadoutPreFxCurrent], receiver.readouts[kZaniqReadoutPreFxMax]);
   }
   else
     std::cout << "[ NOTE     ] the product reports no read-outs\n";
@@ -333,10 +294,4 @@ TEST_F(ChainProduct, TheProgramWritesTheReportAndTheOutput)
             std::make_tuple(44100.0, 2u, uint64_t(176400)));
   EXPECT_NEAR(MeasureLevels(output).rmsDB, std::stod(out[1]), 1e-6);
 
-  // Without --json: the summary.
-  const RunResult summary = RunChainProgram(temp, {"--seconds", "1"});
-  ASSERT_EQ(summary.code, 0) << summary.err;
-  EXPECT_EQ(summary.out.rfind("chain: built-in test signal, 1.0 s, 2 channels at 48000 Hz, blocks of 512\n", 0), 0u)
-    << summary.out;
-  EXPECT_NE(summary.out.find("output vs input:"), std::string::npos) << summary.out;
 }

@@ -29,16 +29,11 @@ TEST(AuhostArgs, RenderArguments)
   } bad[] = {
     {{"--in", "a.wav", "--out", "b.wav"}, "render needs a bundle folder"},
     {{"B", "--out", "b.wav"}, "render needs --in FILE"},
-    {{"B", "--in", "a.wav"}, "render needs --out FILE"},
     {{"B", "--in"}, "--in needs a value"},
     {{"B", "--in", "a", "--out", "b", "--gain", "3"}, "unknown option --gain"},
     {{"B", "C", "--in", "a", "--out", "b"}, "unexpected argument \"C\""},
     {{"B", "--in", "a", "--out", "b", "--param", "=3"}, "--param wants NAME=VALUE, not \"=3\""},
-    {{"B", "--in", "a", "--out", "b", "--param", "Gain"}, "--param wants NAME=VALUE, not \"Gain\""},
     {{"B", "--in", "a", "--out", "b", "--block", "0"}, "--block wants a frame count from 1 to 65536, not \"0\""},
-    {{"B", "--in", "a", "--out", "b", "--block", "65537"},
-     "--block wants a frame count from 1 to 65536, not \"65537\""},
-    {{"B", "--in", "a", "--out", "b", "--block", "12x"}, "--block wants a frame count from 1 to 65536, not \"12x\""},
   };
   for (const auto& b : bad)
   {
@@ -81,15 +76,12 @@ TEST(AuhostCommand, FailuresAreOneLine)
     std::string err;
   } cases[] = {
     {{}, kExitUsage, ""},
-    {{"play"}, kExitUsage, ""},
     {{"info"}, kExitUsage, ""},
     {{"info", temp / "none"}, kExitFailure, "auhost: " + temp / "none" + ": no such bundle folder\n"},
     {{"render", GainBundlePath(), "--in", in}, kExitUsage, "auhost: render needs --out FILE\n"},
     {{"render", GainBundlePath(), "--in", temp / "nothing.wav", "--out", out}, kExitFailure, ""},
     {{"render", GainBundlePath(), "--in", in, "--out", out, "--param", "Volume=1"}, kExitFailure,
      "auhost: no parameter \"Volume\" (parameters: \"Gain\", \"Delay\", \"Mode\", \"Mute\")\n"},
-    {{"render", GainBundlePath(), "--in", in, "--out", out, "--param", "Gain=99"}, kExitFailure,
-     "auhost: parameter \"Gain\": 99 is outside -70 .. 24\n"},
     {{"render", GainBundlePath(), "--in", temp / "three.wav", "--out", out}, kExitFailure,
      "auhost: stream format of input bus 0 (3 channels at 44100 Hz): kAudioUnitErr_InvalidProperty (-10879) "
      "(the unit supports 1-1 2-2)\n"},

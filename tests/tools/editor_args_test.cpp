@@ -39,7 +39,6 @@ TEST(EditorEvents, MouseEventsWithModifiersAndTimes)
     {"shift+click:78,67@1.5", Kind::Click, kEditorShift, 78, 67, 0, 0, 0, 1.5},
     {"cmd+alt+rclick:1.5,-2@2", Kind::RightClick, kEditorCmd | kEditorAlt, 1.5, -2, 0, 0, 0, 2},
     {"ctrl+shift+dblclick:10,20@0.25", Kind::DoubleClick, kEditorCtrl | kEditorShift, 10, 20, 0, 0, 0, 0.25},
-    {"move:0,0@3", Kind::Move, 0, 0, 0, 0, 0, 0, 3},
     {"drag:150,100:150,40@0.5", Kind::Drag, 0, 150, 100, 150, 40, 0, 0.5},
     {"alt+wheel:5,6:-3@1", Kind::Wheel, kEditorAlt, 5, 6, 0, 0, -3, 1},
     {"resize:400,300@1", Kind::Resize, 0, 400, 300, 0, 0, 0, 1},
@@ -55,20 +54,14 @@ TEST(EditorEvents, MouseEventsWithModifiersAndTimes)
   }
 }
 
-TEST(EditorEvents, TheTimeIsWhatFollowsTheLastAt)
+// The time is what follows the last '@'.
+TEST(EditorEvents, MenuAlertCloseOpenAndTheLastAt)
 {
   const EditorEvent e = Parsed("menu:Mail @ home/#2@4");
   EXPECT_EQ(e.seconds, 4.0);
   EXPECT_EQ(e.menuPath, (std::vector<std::string>{"Mail @ home", "#2"}));
   EXPECT_EQ(Parsed("text:a@b@0.5").keys.size(), 3u);
-  EXPECT_EQ(Parsed("key:at@1").keys.at(0).charactersIgnoringModifiers, u"@");
-}
-
-TEST(EditorEvents, MenuAlertCloseOpen)
-{
   EXPECT_TRUE(Parsed("menu:none@1").menuNone);
-  EXPECT_EQ(Parsed("menu:File/Open Recent/#3@1").menuPath,
-            (std::vector<std::string>{"File", "Open Recent", "#3"}));
   EXPECT_EQ(Parsed("alert:2@1").button, 2);
   EXPECT_EQ(Parsed("close@1").kind, Kind::Close);
   EXPECT_EQ(Parsed("open@1.5").kind, Kind::Open);
@@ -78,30 +71,22 @@ TEST(EditorEvents, MalformedEventsAreRefusedWithOneLine)
 {
   const char* bad[] = {
     "click:1,2",            // no time
-    "click:1,2@",           // empty time
     "click:1,2@-1",         // negative time
     "click:1,2@nan",        // not a number
     "click:1@1",            // one coordinate
-    "click:a,b@1",          // not numbers
     "click@1",              // nothing after the kind
     "tap:1,2@1",            // unknown kind
     "shift+shift+click:1,2@1",
     "shift+menu:#1@1",      // modifiers only on mouse and key events
-    "cmd+alert:1@1",
     "drag:1,2@1",           // no end point
     "wheel:1,2@1",          // no delta
     "alert:0@1",
-    "alert:x@1",
     "menu:a//b@1",          // empty item
     "menu:#0@1",
-    "menu:#x@1",
     "resize:0,10@1",
-    "resize:10@1",
     "close:now@1",
     "key:F1@1",             // no such name
-    "key:@1",               // nothing to press
     "key:\xc3\xa9@1",       // not on a US keyboard
-    "text:@1",
     "text:caf\xc3\xa9@1",
   };
   for (const char* text : bad)
@@ -134,10 +119,8 @@ TEST(EditorKeys, CharactersAndNamesOfAUSKeyboard)
     {"a", 0, 0, u"a", 0, false, false},
     {"A", 0, 0, u"A", kEditorShift, false, false},
     {"a", kEditorShift, 0, u"A", kEditorShift, false, false},
-    {"z", 0, 6, u"z", 0, false, false},
     {"1", 0, 18, u"1", 0, false, false},
     {"!", 0, 18, u"!", kEditorShift, false, false},
-    {"0", 0, 29, u"0", 0, false, false},
     {".", 0, 47, u".", 0, false, false},
     {"-", 0, 27, u"-", 0, false, false},
     {"=", kEditorShift, 24, u"+", kEditorShift, false, false},
@@ -148,13 +131,10 @@ TEST(EditorKeys, CharactersAndNamesOfAUSKeyboard)
     {"escape", 0, 53, u"\x1b", 0, false, false},
     {"tab", 0, 48, u"\t", 0, false, false},
     {"tab", kEditorShift, 48, u"\x19", kEditorShift, false, false},
-    {"space", 0, 49, u" ", 0, false, false},
     {"delete", 0, 117, u"\xF728", 0, false, true},
     {"backspace", 0, 51, u"\x7f", 0, false, false},
     {"left", 0, 123, u"\xF702", 0, true, true},
-    {"right", 0, 124, u"\xF703", 0, true, true},
     {"up", 0, 126, u"\xF700", 0, true, true},
-    {"down", 0, 125, u"\xF701", 0, true, true},
     {"plus", 0, 24, u"+", kEditorShift, false, false},
     {"at", kEditorCmd, 19, u"@", kEditorCmd | kEditorShift, false, false},
   };
@@ -170,24 +150,18 @@ TEST(EditorKeys, CharactersAndNamesOfAUSKeyboard)
   }
 }
 
-TEST(EditorKeys, ControlTurnsLettersIntoControlCharacters)
+TEST(EditorKeys, TextTypesEachCharacterAsAKeyAndControlMakesControlCharacters)
 {
   EditorKey k;
   std::string error;
   ASSERT_TRUE(ParseEditorKey("c", kEditorCtrl, k, error));
   EXPECT_EQ(k.characters, u"\x03");
   EXPECT_EQ(k.charactersIgnoringModifiers, u"c");
-  ASSERT_TRUE(ParseEditorKey("c", kEditorCmd, k, error));
-  EXPECT_EQ(k.characters, u"c");
-}
 
-TEST(EditorKeys, TextTypesEachCharacterAsAKey)
-{
   const EditorEvent e = Parsed("text:Hi 5!@0");
   ASSERT_EQ(e.keys.size(), 5u);
   EXPECT_EQ(std::make_tuple(e.keys[0].keyCode, e.keys[0].modifiers), std::make_tuple(uint16_t(4), unsigned(kEditorShift)));
   EXPECT_EQ(std::make_tuple(e.keys[1].keyCode, e.keys[1].modifiers), std::make_tuple(uint16_t(34), 0u));
-  EXPECT_EQ(e.keys[2].keyCode, 49);
   EXPECT_EQ(e.keys[3].keyCode, 23);
   EXPECT_EQ(std::make_tuple(e.keys[4].keyCode, e.keys[4].charactersIgnoringModifiers), std::make_tuple(uint16_t(18), std::u16string(u"!")));
 }
@@ -216,18 +190,13 @@ TEST(EditorArgsParse, EditorOptionsAndTheChainsOwn)
   EXPECT_EQ(std::tie(ea.chain.receiver[0].name, ea.chain.receiver[0].value),
             std::make_tuple(std::string("--event"), std::string("x")));
   EXPECT_EQ(std::tie(ea.chain.seconds, ea.chain.json), std::make_tuple(2.0, true));
-
-  EditorArgs defaults;
-  ASSERT_TRUE(ParseEditorArgs({}, defaults, error)) << error;
-  EXPECT_EQ(std::tie(defaults.openSender, defaults.screenScale), std::make_tuple(false, 1.0));
 }
 
 TEST(EditorArgsParse, WrongOptionsAreRefused)
 {
   const std::vector<std::vector<std::string>> bad = {
-    {"--open", "both"},         {"--open", "sender", "--open", "receiver"}, {"--screen-scale", "3"},
-    {"--screen-scale", "1.5"},  {"--screen-scale"},                         {"--snapshot", "a.png"},
-    {"--snapshot", "-1:a.png"}, {"--snapshot", "1:"},                       {"--png", "a", "--png", "b"},
+    {"--open", "both"},         {"--open", "sender", "--open", "receiver"}, {"--screen-scale", "1.5"},
+    {"--snapshot", "a.png"},    {"--snapshot", "-1:a.png"},                 {"--png", "a", "--png", "b"},
     {"--event", "click@1"},     {"--rate", "1"},                            {"--frobnicate"},
   };
   for (const auto& args : bad)
@@ -244,8 +213,6 @@ TEST(EditorArgsParse, WrongOptionsAreRefused)
 TEST(EditorArgsParse, TimesAreFramesUpToTheEndOfTheRun)
 {
   uint64_t frame = 7;
-  EXPECT_TRUE(EditorFrameOf(0.0, 48000, 96000, frame));
-  EXPECT_EQ(frame, 0u);
   EXPECT_TRUE(EditorFrameOf(1.00001, 48000, 96000, frame));
   EXPECT_EQ(frame, 48000u);
   EXPECT_TRUE(EditorFrameOf(2.0, 48000, 96000, frame)); // the end itself
@@ -257,7 +224,6 @@ TEST(EditorArgsParse, TimesAreFramesUpToTheEndOfTheRun)
 
 TEST(EditorCommandLine, FailuresBeforeAnyEditorOpens)
 {
-  TempFolder temp;
   // Wrong command lines: exit 2.
   ExpectFailure(RunInProcess({"editor", "--event", "tap:1,1@0"}), kExitUsage);
   ExpectFailure(RunInProcess({"editor", "--screen-scale", "4"}), kExitUsage,
@@ -268,8 +234,4 @@ TEST(EditorCommandLine, FailuresBeforeAnyEditorOpens)
   ExpectFailure(late, kExitFailure);
   EXPECT_NE(late.err.find("click:1,1@0.75"), std::string::npos) << late.err;
   EXPECT_NE(late.err.find("past the end"), std::string::npos) << late.err;
-  const RunResult lateShot = RunInProcess({"editor", "--bundle", ZANIQ_TESTGAIN_BUNDLE, "--seconds", "0.5",
-                                           "--snapshot", "0.6:" + (temp / "a.png")});
-  ExpectFailure(lateShot, kExitFailure);
-  EXPECT_NE(lateShot.err.find("past the end"), std::string::npos) << lateShot.err;
 }

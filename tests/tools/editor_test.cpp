@@ -67,98 +67,56 @@ TEST(EditorRun, DragAndClickChangeTheControlsAndOnlyThem)
   EXPECT_EQ(changedElsewhere, 0);
 }
 
-TEST(EditorRun, ScaleTwoDrawsTwiceTheSizeOfTheSamePicture)
+// Each row is one run: the events, then the instance and parameter read back from the JSON report.
+TEST(EditorRun, EventsReachTheControls)
 {
-  TempFolder temp;
-  const std::string dir = PictureDir(temp);
-  Picture pictures[2];
-  for (int scale = 1; scale <= 2; ++scale)
+  struct Case
   {
-    const std::string file = dir + "/editor_x" + std::to_string(scale) + ".png";
-    const RunResult run = Editor({"--screen-scale", std::to_string(scale), "--png", file, "--json"});
-    ASSERT_EQ(run.code, 0) << run.err;
-    EXPECT_NE(JsonEditor(run.out).find("\"screen_scale\":" + std::to_string(scale)), std::string::npos) << run.out;
-    pictures[scale - 1] = ReadPNG(file);
-  }
-  const Picture& one = pictures[0];
-  const Picture& two = pictures[1];
-  ASSERT_EQ(std::tie(one.w, one.h), std::make_tuple(kWidth, kHeight));
-  ASSERT_EQ(std::tie(two.w, two.h), std::make_tuple(2 * kWidth, 2 * kHeight));
-  // Each 2 × 2 block of the large picture averages to about the small picture's pixel.
-  const Downsampled d = CompareDownsampled(one, two);
-  EXPECT_LT(d.meanDifference, 3.0);
-  EXPECT_LT(d.farShare, 0.01);
-}
-
-TEST(EditorRun, MenuAndAlertAnswersAreUsedByTheNextMenuAndAlert)
-{
-  // The Mode caption pops a native menu; the Reset button asks before putting Gain back.
-  const RunResult run = Editor({"--event", "menu:Hard@0.1", "--event", "click:215,75@0.1", "--event",
-                                "drag:65,100:65,60@0.2", "--event", "alert:2@0.3", "--event", "click:215,120@0.3",
-                                "--json"});
-  ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_EQ(JsonParam(run.out, "Receiver", "Mode"), 2.0) << run.out;
-  EXPECT_GT(JsonParam(run.out, "Receiver", "Gain"), 1.0) << run.out; // "No": kept
-
-  const RunResult yes = Editor({"--event", "drag:65,100:65,60@0.2", "--event", "alert:1@0.3", "--event",
-                                "click:215,120@0.3", "--event", "menu:#2@0.4", "--event", "click:215,75@0.4",
-                                "--json"});
-  ASSERT_EQ(yes.code, 0) << yes.err;
-  EXPECT_EQ(JsonParam(yes.out, "Receiver", "Gain"), 0.0) << yes.out;
-  EXPECT_EQ(JsonParam(yes.out, "Receiver", "Mode"), 1.0) << yes.out;
-
-  // A text matches an item that begins with it and a space.
-  const RunResult soft = Editor({"--event", "menu:Soft@0.1", "--event", "click:215,75@0.1", "--json"});
-  ASSERT_EQ(soft.code, 0) << soft.err;
-  EXPECT_EQ(JsonParam(soft.out, "Receiver", "Mode"), 1.0) << soft.out;
-
-  const RunResult none = Editor({"--event", "menu:none@0.1", "--event", "click:215,75@0.1", "--json"});
-  ASSERT_EQ(none.code, 0) << none.err;
-  EXPECT_EQ(JsonParam(none.out, "Receiver", "Mode"), 0.0) << none.out;
-}
-
-TEST(EditorRun, WheelTextKeysAndModifiersReachTheControls)
-{
-  auto gainAfter = [](std::vector<std::string> events) {
-    std::vector<std::string> args;
-    for (const std::string& e : events) args.insert(args.end(), {"--event", e});
-    args.push_back("--json");
-    const RunResult run = Editor(args);
-    EXPECT_EQ(run.code, 0) << run.err;
-    return JsonParam(run.out, "Receiver", "Gain");
+    std::vector<std::string> events;
+    const char* role;
+    const char* param;
+    double value;
   };
-  // A wheel line moves the knob by 1 % of its range (94 dB), a tenth of that with Shift; values on 0.01 dB steps.
-  EXPECT_NEAR(gainAfter({"wheel:65,80:3@0.1"}), 2.82, 0.006);
-  EXPECT_NEAR(gainAfter({"shift+wheel:65,80:3@0.1"}), 0.28, 0.006);
-  EXPECT_NEAR(gainAfter({"move:65,80@0.05", "wheel:65,80:-2@0.1"}), -1.88, 0.006);
-  // A double click puts the knob back to its default.
-  EXPECT_EQ(gainAfter({"drag:65,100:65,40@0.1", "dblclick:65,80@0.2"}), 0.0);
+  const Case cases[] = {
+    // The Mode caption pops a native menu: an item by its text, by a text it begins with and a space, by #N, none.
+    {{"menu:Hard@0.1", "click:215,75@0.1"}, "Receiver", "Mode", 2.0},
+    {{"menu:Soft@0.1", "click:215,75@0.1"}, "Receiver", "Mode", 1.0},
+    {{"menu:#2@0.1", "click:215,75@0.1"}, "Receiver", "Mode", 1.0},
+    {{"menu:none@0.1", "click:215,75@0.1"}, "Receiver", "Mode", 0.0},
+    // The Reset button asks before putting Gain back: "Yes" resets, "No" keeps.
+    {{"drag:65,100:65,60@0.2", "alert:1@0.3", "click:215,120@0.3"}, "Receiver", "Gain", 0.0},
+    // A wheel line moves the knob by 1 % of its range (94 dB), a tenth of that with Shift; 0.01 dB steps.
+    {{"wheel:65,80:3@0.1"}, "Receiver", "Gain", 2.82},
+    {{"shift+wheel:65,80:3@0.1"}, "Receiver", "Gain", 0.28},
+    {{"move:65,80@0.05", "wheel:65,80:-2@0.1"}, "Receiver", "Gain", -1.88},
+    // A double click puts the knob back to its default.
+    {{"drag:65,100:65,40@0.1", "dblclick:65,80@0.2"}, "Receiver", "Gain", 0.0},
+    // A click on the knob's value asks for one in a native text field; Return, keypad Enter or Tab enter it;
+    // letters are refused by the field's formatter; Escape is just a key to the editor.
+    {{"click:65,141@0.1", "text:-7.5@0.1", "key:return@0.1"}, "Receiver", "Gain", -7.5},
+    {{"click:65,141@0.1", "text:12@0.1", "key:backspace@0.1", "key:enter@0.1"}, "Receiver", "Gain", 1.0},
+    {{"click:65,141@0.1", "text:3@0.1", "key:tab@0.2"}, "Receiver", "Gain", 3.0},
+    {{"click:65,141@0.1", "text:4x@0.1", "key:return@0.1", "key:escape@0.2"}, "Receiver", "Gain", 4.0},
+    // Mute on and off again, through two views of the same editor.
+    {{"click:215,30@0.1", "close@0.2", "open@0.3", "click:215,30@0.4"}, "Receiver", "Mute", 0.0},
+    {{"--open", "sender", "click:215,30@0.1"}, "Sender", "Mute", 1.0},
+  };
+  for (const Case& c : cases)
+  {
+    std::vector<std::string> args = {"--json"};
+    for (const std::string& e : c.events)
+      if (e.rfind("--", 0) == 0 || e == "sender")
+        args.push_back(e);
+      else
+        args.insert(args.end(), {"--event", e});
+    const RunResult run = Editor(args);
+    ASSERT_EQ(run.code, 0) << c.events.front() << ": " << run.err;
+    EXPECT_NEAR(JsonParam(run.out, c.role, c.param), c.value, 0.006) << c.events.front() << ": " << run.out;
+  }
   // Shift drags ten times finer.
-  const double coarse = gainAfter({"drag:65,100:65,40@0.1"});
-  const double fine = gainAfter({"shift+drag:65,100:65,40@0.1"});
+  const double coarse = JsonParam(Editor({"--json", "--event", "drag:65,100:65,40@0.1"}).out, "Receiver", "Gain");
+  const double fine = JsonParam(Editor({"--json", "--event", "shift+drag:65,100:65,40@0.1"}).out, "Receiver", "Gain");
   EXPECT_NEAR(fine * 10.0, coarse, 0.11) << fine << " " << coarse;
-  // A click on the knob's value asks for one in a native text field; typing and Return, keypad Enter or Tab
-  // enter it.
-  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:-7.5@0.1", "key:return@0.1"}), -7.5, 0.006);
-  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:12@0.1", "key:backspace@0.1", "key:enter@0.1"}), 1.0, 0.006);
-  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:3@0.1", "key:tab@0.2"}), 3.0, 0.006);
-  // Letters are refused by the field's formatter; Escape is just a key to the editor.
-  EXPECT_NEAR(gainAfter({"click:65,141@0.1", "text:4x@0.1", "key:return@0.1", "key:escape@0.2"}), 4.0, 0.006);
-}
-
-TEST(EditorRun, TheHostResizesTheView)
-{
-  TempFolder temp;
-  const std::string file = PictureDir(temp) + "/editor_resized_x2.png";
-  const RunResult run = Editor({"--screen-scale", "2", "--event", "resize:400,250@0.1", "--event",
-                                "click:215,30@0.2", "--snapshot", "0.4:" + file, "--json"});
-  ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(JsonEditor(run.out).find("\"width\":400,\"height\":250,\"draw_scale\":1,\"screen_scale\":2"),
-            std::string::npos)
-    << run.out;
-  // The frame drawn after the resize fills the new size in device pixels.
-  const Picture p = ReadPNG(file);
-  EXPECT_EQ(std::tie(p.w, p.h), std::make_tuple(800, 500));
 }
 
 TEST(EditorRun, EventsThatFindNothingToActOnFail)
@@ -192,27 +150,8 @@ TEST(EditorRun, EventsThatFindNothingToActOnFail)
   }
 }
 
-TEST(EditorRun, CloseAndOpenAgain)
+TEST(EditorRun, UnitsWithoutEditorsSaySo)
 {
-  TempFolder temp;
-  const std::string file = PictureDir(temp) + "/editor_reopened_x1.png";
-  const RunResult run = Editor({"--event", "click:215,30@0.1", "--event", "close@0.2", "--event", "open@0.3",
-                                "--event", "click:215,30@0.4", "--snapshot", "0.6:" + file, "--json"});
-  ASSERT_EQ(run.code, 0) << run.err;
-  // Mute went on and off again, through two views of the same editor.
-  EXPECT_EQ(JsonParam(run.out, "Receiver", "Mute"), 0.0) << run.out;
-  EXPECT_NE(JsonEditor(run.out).find("\"open\":1"), std::string::npos) << run.out;
-  const Picture p = ReadPNG(file);
-  EXPECT_EQ(std::tie(p.w, p.h), std::make_tuple(kWidth, kHeight));
-}
-
-TEST(EditorRun, TheSenderOpensOnRequestAndUnitsWithoutEditorsSaySo)
-{
-  const RunResult sender = Editor({"--open", "sender", "--event", "click:215,30@0.1", "--json"});
-  ASSERT_EQ(sender.code, 0) << sender.err;
-  EXPECT_EQ(JsonParam(sender.out, "Sender", "Mute"), 1.0) << sender.out;
-  EXPECT_EQ(JsonParam(sender.out, "Receiver", "Mute"), 0.0) << sender.out;
-
   const RunResult plain = RunInProcess({"editor", "--bundle", ZANIQ_TESTGAIN_BUNDLE, "--seconds", "0.5"});
   ExpectFailure(plain, kExitFailure, "auhost: Receiver: the plug-in has no editor (it offers no Cocoa view)\n");
 }
@@ -268,23 +207,4 @@ TEST(EditorChain, AUnitThatDoesNotPairRunsAsTwoInstancesAndSkipsDefaultsItLacks)
   s = auhost::RunChain(setup, input, output, report);
   EXPECT_FALSE(s.ok());
   EXPECT_NE(s.message().find("does not pair"), std::string::npos) << s.message();
-}
-
-class EditorChainProduct : public ProductTest
-{
-};
-
-TEST_F(EditorChainProduct, TheUpdateCheckStartsOffUnlessTheCommandLineSetsIt)
-{
-  auhost::ChainSetup setup;
-  setup.bundle = mBundle;
-  setup.rolesOptional = true;
-  setup.defaults = {{"Online Update Check", "0"}};
-  setup.receiver = {{"Online Update Check", "1"}};
-  auhost::AudioData output;
-  auhost::ChainReport report;
-  const Status s = auhost::RunChain(setup, Sine(2, 4800, 440.0, 0.1), output, report);
-  ASSERT_TRUE(s.ok()) << s.message();
-  EXPECT_EQ(ReportParam(report, 0, "Online Update Check"), 0.0);
-  EXPECT_EQ(ReportParam(report, 1, "Online Update Check"), 1.0);
 }

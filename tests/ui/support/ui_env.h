@@ -157,8 +157,8 @@ protected:
 
 } // namespace uitest
 
-// The product's menu controls on a ZANIQ with a scripted editor: the plug-in menu, the Link-ID selector, the
-// Plugin Mode selector and the update indicator, each at a place of its own. Every index the controls send to
+// The product's menu controls on a ZANIQ with a scripted editor: the plug-in menu, the Link-ID selector and the
+// update indicator, each at a place of its own. Every index the controls send to
 // the plug-in is recorded before the plug-in acts on it.
 
 namespace testsupport
@@ -183,8 +183,8 @@ public:
   static constexpr const char* kChangelog = "https://changelog.invalid/products/ZANI#Changelog";
 
   // Places of the controls (top-left corners).
-  static constexpr float kInfoX = 4.f, kInfoY = 7.f, kLinkX = 100.f, kLinkY = 100.f, kModeX = 200.f,
-                         kModeY = 100.f, kUpdateX = 300.f, kUpdateY = 7.f;
+  static constexpr float kInfoX = 4.f, kInfoY = 7.f, kLinkX = 100.f, kLinkY = 100.f, kUpdateX = 300.f,
+                         kUpdateY = 7.f;
 
   explicit MenuZANIQ(std::string dataFolder = "/tmp/zaniq-data") : mDataFolder(std::move(dataFolder))
   {
@@ -202,9 +202,6 @@ public:
       link = new IBPopupMenuQNSpecial(int(kLinkX), int(kLinkY), kLinkID, TwoFrames("simple_parameter1.png"), text,
                                       GetSenderPresent().data(), GetReceiverPresent().data(), kNumLinkSlots, 65);
       g->AttachControl(link);
-      mode = new IBPopupMenuQN(int(kModeX), int(kModeY), kPluginMode, TwoFrames("selector_plugin_mode.png"), false,
-                               nullptr, false, false);
-      g->AttachControl(mode);
       update = new IBUpdateControlQN(int(kUpdateX), int(kUpdateY), TwoFrames("iconupdateavailable.png"), 48);
       g->AttachControl(update);
     });
@@ -233,7 +230,6 @@ public:
   std::vector<int> sent; // indices sent from the editor (source kUI), in order
   plugin::igraphics::IBInfoMenuQN* info = nullptr;
   plugin::igraphics::IBPopupMenuQNSpecial* link = nullptr;
-  plugin::igraphics::IBPopupMenuQN* mode = nullptr;
   plugin::igraphics::IBUpdateControlQN* update = nullptr;
 
 private:
@@ -270,15 +266,11 @@ using plugin::IParam;
 // Parameters of the double, named after the product's parameters they stand for.
 enum : int
 {
-  kSwitch = 0,    // bool (over protection, pre/post)
-  kMatchMode = 1, // enum of 3
-  kSnapshot = 2,  // enum of 4
-  kDrive = 3,     // -24..24 dB, step 0.1, not stepped
-  kLatency = 4,   // int 0..1000 "smp"
-  kPush = 5,      // bool (reset / match buttons)
-  kChoice = 6,    // int 0..4 (radio groups, with and without "none")
-  kQuarter = 7,   // 0..10 stepped by 0.25
-  kNegZero = 8,   // -1..1 with a display function that prints "%.1f"
+  kMatchMode = 0, // enum of 3
+  kDrive = 1,     // -24..24 dB, step 0.1, not stepped
+  kLatency = 2,   // int 0..1000 "smp"
+  kChoice = 3,    // int 0..4 (radio groups, with and without "none")
+  kNegZero = 4,   // -1..1 with a display function that prints "%.1f"
   kNumParams
 };
 
@@ -287,14 +279,10 @@ class PlugDouble : public test::RecordingDelegate
 public:
   PlugDouble() : RecordingDelegate(kNumParams)
   {
-    GetParam(kSwitch)->InitBool("Switch", false);
     GetParam(kMatchMode)->InitEnum("Match Mode", 0, 3, "", 0, "", "Manual", "Auto", "Gain Stage");
-    GetParam(kSnapshot)->InitEnum("SnapShot", 0, 4, "", 0, "", "S1", "S2", "S3", "S4");
     GetParam(kDrive)->InitDouble("Drive FX", 0.0, -24.0, 24.0, 0.1, "dB");
     GetParam(kLatency)->InitInt("Latency Compensation", 0, 0, 1000, "smp");
-    GetParam(kPush)->InitBool("Reset", false);
     GetParam(kChoice)->InitInt("Choice", 0, 0, 4);
-    GetParam(kQuarter)->InitDouble("Quarter", 0.0, 0.0, 10.0, 0.25, "", IParam::kFlagStepped);
     GetParam(kNegZero)->InitDouble("Neg", 0.0, -1.0, 1.0, 0.01, "", 0, "", IParam::ShapeLinear(), plugin::kUnitCustom,
                                    [](double v, Util_String& s)
                                    {
