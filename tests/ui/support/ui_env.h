@@ -269,8 +269,7 @@ enum : int
   kMatchMode = 0, // enum of 3
   kDrive = 1,     // -24..24 dB, step 0.1, not stepped
   kLatency = 2,   // int 0..1000 "smp"
-  kChoice = 3,    // int 0..4 (radio groups, with and without "none")
-  kNegZero = 4,   // -1..1 with a display function that prints "%.1f"
+  kNegZero = 3,   // -1..1 with a display function that prints "%.1f"
   kNumParams
 };
 
@@ -282,7 +281,6 @@ public:
     GetParam(kMatchMode)->InitEnum("Match Mode", 0, 3, "", 0, "", "Manual", "Auto", "Gain Stage");
     GetParam(kDrive)->InitDouble("Drive FX", 0.0, -24.0, 24.0, 0.1, "dB");
     GetParam(kLatency)->InitInt("Latency Compensation", 0, 0, 1000, "smp");
-    GetParam(kChoice)->InitInt("Choice", 0, 0, 4);
     GetParam(kNegZero)->InitDouble("Neg", 0.0, -1.0, 1.0, 0.01, "", 0, "", IParam::ShapeLinear(), plugin::kUnitCustom,
                                    [](double v, Util_String& s)
                                    {
@@ -339,20 +337,6 @@ public:
     shapes.push_back({"Bitmap", r, IColor(), std::to_string(srcX) + "," + std::to_string(srcY)});
     ScriptedGraphics::DrawBitmap(bitmap, r, srcX, srcY, blend);
   }
-  // Text is charWidth per character wide and as tall as its size, placed in bounds by its alignments.
-  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
-  {
-    const float w = charWidth * static_cast<float>(std::string(str).size()), h = text.mSize;
-    const float x = text.mAlign == kAlignNear  ? bounds.L
-                    : text.mAlign == kAlignFar ? bounds.R - w
-                                               : bounds.MW() - w / 2;
-    const float y = text.mVAlign == kVAlignTop      ? bounds.T
-                    : text.mVAlign == kVAlignBottom ? bounds.B - h
-                                                    : bounds.MH() - h / 2;
-    bounds = IRECT(x, y, x + w, y + h);
-    return w;
-  }
-
   // The shapes drawing c produces, from a clean record.
   std::vector<Shape> DrawOf(IControl* c)
   {
