@@ -156,15 +156,9 @@ TEST(ChainSignal, TheBuiltInSignalIsDeterministicAndMusicLike)
   ASSERT_EQ(a.NFrames(), 960000u);
   EXPECT_TRUE(a.channels == b.channels);
   EXPECT_NE(a.channels[0], a.channels[1]); // stereo, not two copies
-
-  EXPECT_NEAR(MeasureLevels(a).peakDB, kTestSignalPeakDB, 0.01);
   // Every second has sound in it.
   for (uint64_t s = 0; s < 20; ++s)
     EXPECT_GT(MeasureLevels(a, s * 48000, 48000).rmsDB, -30.0) << s;
-
-  AudioData none;
-  MakeTestSignal(48000.0, -1.0, none);
-  EXPECT_EQ(none.NFrames(), 0u);
 }
 
 TEST(ChainReportTest, LevelsArePowerAveragedOverChannels)

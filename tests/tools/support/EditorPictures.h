@@ -28,7 +28,6 @@ namespace toolstest
 struct Area
 {
   int l, t, r, b;
-  bool Contains(int x, int y) const { return x >= l && x < r && y >= t && y < b; }
 };
 
 struct Picture

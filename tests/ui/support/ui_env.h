@@ -6,7 +6,6 @@
 // - testsupport::MenuZANIQ: the product's menu controls alone, at places of their own;
 // - qnrig: single product controls on a plug-in double that records what they send.
 
-#include "engine/UpdateCheck.h"
 #include "engine/support/editor_env.h"
 #include "framework/IParam.h"
 #include "graphics/IGraphics.h"
@@ -19,7 +18,6 @@
 
 #include <CoreFoundation/CFTesting.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -52,7 +50,6 @@ public:
   ~UIZANIQ() override { CloseWindow(); }
 
   void OpenEditor() { (void)OpenWindow(nullptr); }
-  ScriptedGraphics* Graphics() const { return static_cast<ScriptedGraphics*>(GetUI()); }
   IControl* Ctl(EEditorControl which) const { return GetEditorControl(which); }
 
   // Sets parameter idx to a real value as the editor does.
