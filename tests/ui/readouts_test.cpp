@@ -1,8 +1,11 @@
-// The live displays of an open Receiver editor: read-out texts and colours from engine values, LEDs, and the
-// lock of the latency measurement.
+// The read-outs: their dB arithmetic and text, and the live displays of an open Receiver editor (texts and colours
+// from engine values, the LED, the lock of the latency measurement), against values worked out by hand.
 
 #include "support/ui_env.h"
+#include "ui/ReadoutText.h"
 
+#include <clocale>
+#include <cmath>
 #include <sstream>
 
 using namespace uitest;
@@ -25,10 +28,20 @@ const IColor kGrey(255, 212, 212, 212);
 const IColor kRed(255, 212, 64, 64);
 
 // A Receiver with a Link ID and an open editor.
-UIZANIQ& Linked(UIZANIQ& z)
+UIZANIQ& Linked(UIZANIQ& z, int id = 7)
 {
-  z.Change(ZANIQ::kLinkID, 7);
+  z.Change(ZANIQ::kLinkID, id);
   return z;
+}
+
+// Every control bound to one of the parameters.
+std::vector<IControl*> BoundTo(IGraphics& g, std::initializer_list<int> params)
+{
+  std::vector<IControl*> out;
+  for (int i = 0; i < g.NControls(); ++i)
+    for (int p : params)
+      if (g.GetControl(i)->LinkedToParam(p) >= 0) out.push_back(g.GetControl(i));
+  return out;
 }
 
 } // namespace
@@ -58,7 +71,6 @@ TEST_F(EditorTest, ReadoutsAgainstWorkedExamples)
       // EBU R128 reads 0.7 dB lower: a full-scale level shows -0.7.
       {"EBU", M{.preLevel = 1.0, .preMax = 1.0}, 0, 2, "_ _ -0.7 -0.7 _ _", false},
       {"-3.0 dB", at(0.70794578), 0, 0, "_ _ _ _ -3.0 _", true},
-      {"+3.0 dB", at(1.41253754), 0, 0, "_ _ _ _ 3.0 _", true},
       {"-2.9 dB", at(0.71614341), 0, 0, "_ _ _ _ -2.9 _", false},
       // No signal on the post side: never red, and no difference shown.
       {"no post signal", M{.gainToMatch = 0.5, .preLevel = 0.1}, 0, 0, "_ _ _ _ ---- _", false},
@@ -86,10 +98,10 @@ TEST_F(EditorTest, ReadoutsAgainstWorkedExamples)
   }
 }
 
-TEST_F(EditorTest, ReadoutsNeedALinkAndAPlayingSender)
+// Read-outs and the receiver LED need a link, and show "----" while the Sender is bypassed.
+TEST_F(EditorTest, ReadoutsAndLEDNeedALinkAndAPlayingSender)
 {
-  UIZANIQ& z = OpenReceiver();
-  z.Change(ZANIQ::kLinkID, 0);
+  UIZANIQ& z = Linked(OpenReceiver(), 0);
   UIZANIQ::Meter m;
   m.preLevel = 0.5;
   z.SetMeter(m);
@@ -99,62 +111,123 @@ TEST_F(EditorTest, ReadoutsNeedALinkAndAPlayingSender)
   z.Change(ZANIQ::kLinkID, 9);
   z.UpdateMeterDisplays();
   EXPECT_STREQ(Text(z, ZANIQ::kCtlPreCurrentReadout), "-6.0");
+  EXPECT_EQ(z.Ctl(ZANIQ::kCtlReceiverLED)->GetValue(), 1.0);
   testsupport::Slot(9).SetSenderState(kSenderBypass);
   z.UpdateMeterDisplays();
-  for (auto w : {ZANIQ::kCtlPreCurrentReadout, ZANIQ::kCtlPreMaxReadout, ZANIQ::kCtlPreDiffReadout,
-                 ZANIQ::kCtlPreGainReadout, ZANIQ::kCtlPostDiffReadout, ZANIQ::kCtlPostGainReadout})
+  for (auto w : {ZANIQ::kCtlPreCurrentReadout, ZANIQ::kCtlPreMaxReadout, ZANIQ::kCtlPostGainReadout})
     EXPECT_STREQ(Text(z, w), "----") << w;
   testsupport::Slot(9).SetSenderState(kSenderNormal);
-}
-
-TEST_F(EditorTest, LEDsFollowTheEngine)
-{
-  UIZANIQ& z = Linked(OpenReceiver());
-  UIZANIQ::Meter m;
-  m.receiving = true;
-  z.SetMeter(m);
-  z.UpdateMeterDisplays();
-  EXPECT_EQ(z.Ctl(ZANIQ::kCtlReceiverLED)->GetValue(), 1.0);
-  EXPECT_EQ(z.Ctl(ZANIQ::kCtlPDCSwitch)->GetValue(), 0.0);
   m.receiving = false;
   z.SetMeter(m);
   z.UpdateMeterDisplays();
   EXPECT_EQ(z.Ctl(ZANIQ::kCtlReceiverLED)->GetValue(), 0.0);
 }
 
-TEST_F(EditorTest, MeasurementLocksTheModeControls)
+// A latency measurement locks what would change the match while it runs; the modes lock their own fields.
+TEST_F(EditorTest, MeasurementAndModesDisableFields)
 {
   UIZANIQ& z = Linked(OpenReceiver());
   IGraphics& g = *z.GetUI();
-  z.Change(ZANIQ::kMeterMode, 2); // RMS window not used
-  z.Command(61);                  // start
-  for (int p : {2, 3, 31, 4, 5, 6, 8, 9, 10, 11, 12, 7, 29, 39, 40, 34, 33, 32, 13, 28, 35})
-    for (int i = 0; i < g.NControls(); ++i)
-    {
-      if (g.GetControl(i)->LinkedToParam(p) >= 0)
-      {
-        EXPECT_TRUE(g.GetControl(i)->IsDisabled()) << "parameter " << p;
-      }
-    }
-  for (auto w : {ZANIQ::kCtlClear, ZANIQ::kCtlStore, ZANIQ::kCtlPostGainReadout, ZANIQ::kCtlMatchPre,
-                 ZANIQ::kCtlMatchPost, ZANIQ::kCtlSimpleMatch})
+  IControl* window = BoundTo(g, {ZANIQ::kRMSWindow}).at(0);
+  z.Change(ZANIQ::kMeterMode, 2); // "EBU R128 ML": no RMS window
+  EXPECT_TRUE(window->IsDisabled());
+  z.Change(ZANIQ::kMatchMode, 2); // "Gain stage": no inversion
+  EXPECT_TRUE(z.Ctl(ZANIQ::kCtlInverse)->IsDisabled());
+  z.Change(ZANIQ::kMatchMode, 0);
+  EXPECT_FALSE(z.Ctl(ZANIQ::kCtlInverse)->IsDisabled());
+
+  z.Command(61); // start
+  for (IControl* c : BoundTo(g, {2, 3, 31, 4, 5, 6, 8, 9, 10, 11, 12, 7, 29, 39, 40, 34, 33, 32, 13, 28, 35}))
+    EXPECT_TRUE(c->IsDisabled()) << c->GetParamIdx();
+  for (auto w : {ZANIQ::kCtlClear, ZANIQ::kCtlStore, ZANIQ::kCtlMatchPre, ZANIQ::kCtlMatchPost, ZANIQ::kCtlSimpleMatch})
     EXPECT_TRUE(z.Ctl(w)->IsDisabled()) << w;
-  // Things a measurement does not touch.
-  EXPECT_FALSE(z.Ctl(ZANIQ::kCtlPDCSwitch)->IsDisabled());
-  EXPECT_FALSE(z.Ctl(ZANIQ::kCtlConfigSwitch)->IsDisabled());
+  EXPECT_FALSE(z.Ctl(ZANIQ::kCtlPDCSwitch)->IsDisabled()); // a measurement does not touch it
 
   z.Command(61); // stop
-  EXPECT_FALSE(z.Ctl(ZANIQ::kCtlLatencyField)->IsDisabled());
-  EXPECT_FALSE(z.Ctl(ZANIQ::kCtlClear)->IsDisabled());
-  EXPECT_FALSE(z.GetLinkIDSelector()->IsDisabled());
-  for (IControl* c : {z.Ctl(ZANIQ::kCtlDriveKnob), z.Ctl(ZANIQ::kCtlSimpleMatch)})
+  for (IControl* c : {z.Ctl(ZANIQ::kCtlLatencyField), z.Ctl(ZANIQ::kCtlClear), z.GetLinkIDSelector()})
     EXPECT_FALSE(c->IsDisabled());
-  int rmsFields = 0;
-  for (int i = 0; i < g.NControls(); ++i)
-    if (g.GetControl(i)->LinkedToParam(ZANIQ::kRMSWindow) >= 0)
-    {
-      ++rmsFields;
-      EXPECT_TRUE(g.GetControl(i)->IsDisabled());
-    }
-  EXPECT_EQ(rmsFields, 1);
+  EXPECT_TRUE(window->IsDisabled()); // the meter mode still rules it out
+  z.Change(ZANIQ::kMeterMode, 1);
+  EXPECT_FALSE(window->IsDisabled());
+}
+
+namespace readout = zaniq::readout;
+
+namespace
+{
+
+std::string Value(double v, bool withInf)
+{
+  char text[readout::kTextSize];
+  readout::FormatValue(v, withInf, text, sizeof text);
+  return text;
+}
+
+std::string Gain(double v)
+{
+  char text[readout::kTextSize];
+  readout::FormatGain(v, text, sizeof text);
+  return text;
+}
+
+} // namespace
+
+TEST(ReadoutText, DecibelsOfLinearFactors)
+{
+  struct Case
+  {
+    double x, gain, level;
+  };
+  const Case cases[] = {
+    {1.0, 0.0, 0.0},
+    {0.5, -6.0, -6.0},          // -6.0206
+    {-0.5, -6.0, -6.0},         // magnitude only
+    {0.70794578, -3.0, -3.0},   // 10^(-3/20)
+    {0.71614341, -2.9, -2.9},   // 10^(-2.9/20)
+    {0.0, -144.0, -144.0},      // silence
+    {1e-09, -144.0, -144.0},
+    {1e10, 144.0, 200.0},       // gains clamp at +144, levels do not
+    {0.99424, -0.1, -0.1},      // -0.0502 dB: floor(-0.502 + 0.5) / 10
+  };
+  for (const Case& c : cases)
+  {
+    EXPECT_DOUBLE_EQ(readout::GainDB(c.x), c.gain) << c.x;
+    EXPECT_DOUBLE_EQ(readout::LevelDB(c.x), c.level) << c.x;
+  }
+  EXPECT_NEAR(readout::RawDB(0.5), -6.0205999, 1e-6);
+}
+
+TEST(ReadoutText, TextRules)
+{
+  struct Case
+  {
+    double v;
+    bool withInf;
+    const char* text;
+  };
+  const Case cases[] = {
+    {-0.0, true, "0.0"},    {-6.0, true, "-6.0"},  {-144.0, true, "-inf"}, {-144.7, true, "-inf"},
+    {-144.0, false, "-144.0"}, {-0.04, false, "0.0"}, {NAN, true, "----"}, {INFINITY, false, "----"},
+    {1e300, false, "----"}, // too long for a read-out
+  };
+  for (const Case& c : cases) EXPECT_EQ(Value(c.v, c.withInf), c.text) << c.v;
+  // A gain shows its negation and never "-inf" or "-0.0".
+  EXPECT_EQ(Gain(-6.0), "6.0");
+  EXPECT_EQ(Gain(0.03), "0.0");
+  EXPECT_EQ(Gain(144.0), "-144.0");
+}
+
+TEST(ReadoutText, BoundedAndLocaleIndependent)
+{
+  char small[4] = {'x', 'x', 'x', 'x'};
+  readout::FormatValue(-123.4, true, small, sizeof small);
+  EXPECT_STREQ(small, "-12");
+  readout::FormatValue(1.0, true, nullptr, 8); // no buffer: nothing written, no crash
+
+  // A locale with a decimal comma does not reach the read-outs.
+  const std::string old = std::setlocale(LC_NUMERIC, nullptr);
+  const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+  EXPECT_EQ(Value(-6.5, true), "-6.5");
+  std::setlocale(LC_NUMERIC, old.c_str());
+  if (!comma) GTEST_SKIP() << "no locale with a decimal comma installed";
 }

@@ -138,14 +138,8 @@ protected:
 
   std::string mBundle;
   TempFolder mTemp;
-  std::optional<std::string> mOldHome = Env("HOME");
-
-private:
-  static std::optional<std::string> Env(const char* name)
-  {
-    const char* value = std::getenv(name);
-    return value ? std::optional<std::string>(value) : std::nullopt;
-  }
+  std::optional<std::string> mOldHome =
+    std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
 };
 
 // Sines of the given amplitude at hz * (channel + 1), so that every channel differs.

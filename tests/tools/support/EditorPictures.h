@@ -28,7 +28,6 @@ namespace toolstest
 struct Area
 {
   int l, t, r, b;
-  bool Contains(int x, int y) const { return x >= l && x < r && y >= t && y < b; }
 };
 
 struct Picture
@@ -97,14 +96,17 @@ inline Downsampled CompareDownsampled(const Picture& one, const Picture& two)
   return d;
 }
 
+// A parameter's value in the JSON report after position `at`; NAN when there is none.
+inline double JsonParamAfter(const std::string& json, size_t at, const std::string& name)
+{
+  const size_t key = at == std::string::npos ? at : json.find("\"" + name + "\":", at);
+  return key == std::string::npos ? NAN : std::strtod(json.c_str() + key + name.size() + 3, nullptr);
+}
+
 // A parameter's value in the JSON report of an instance ("Sender" or "Receiver").
 inline double JsonParam(const std::string& json, const std::string& role, const std::string& name)
 {
-  const size_t at = json.find("\"role\":\"" + role + "\"");
-  if (at == std::string::npos) return NAN;
-  const size_t key = json.find("\"" + name + "\":", at);
-  if (key == std::string::npos) return NAN;
-  return std::strtod(json.c_str() + key + name.size() + 3, nullptr);
+  return JsonParamAfter(json, json.find("\"role\":\"" + role + "\""), name);
 }
 
 // A parameter's value in the JSON report of the instance at a position (0 the first, 1 the second): the role
@@ -114,10 +116,7 @@ inline double JsonParamAt(const std::string& json, int position, const std::stri
   size_t at = json.find("\"role\":");
   for (int i = 0; i < position && at != std::string::npos; ++i)
     at = json.find("\"role\":", at + 1);
-  if (at == std::string::npos) return NAN;
-  const size_t key = json.find("\"" + name + "\":", at);
-  if (key == std::string::npos) return NAN;
-  return std::strtod(json.c_str() + key + name.size() + 3, nullptr);
+  return JsonParamAfter(json, at, name);
 }
 
 // The report's `editor` object.
@@ -130,9 +129,7 @@ inline std::string JsonEditor(const std::string& json)
 // A number in the `editor` object.
 inline double JsonEditorValue(const std::string& json, const std::string& name)
 {
-  const std::string editor = JsonEditor(json);
-  const size_t key = editor.find("\"" + name + "\":");
-  return key == std::string::npos ? NAN : std::strtod(editor.c_str() + key + name.size() + 3, nullptr);
+  return JsonParamAfter(JsonEditor(json), 0, name);
 }
 
 } // namespace toolstest

@@ -1,13 +1,11 @@
 #pragma once
 
 // Test support for the ZANIQ editor, one header for the three rigs the tests need:
-// - uitest: a real ZANIQ whose editor opens with its real layout on the scripted platform (ScriptedGraphics),
-//   with a folder of stand-in bitmaps of known sizes, so that bounds can be checked against sizes written out
-//   here rather than against whatever the artwork happens to draw;
+// - uitest: a real ZANIQ whose editor opens with its real layout and the bundle's bitmaps on the scripted
+//   platform (ScriptedGraphics);
 // - testsupport::MenuZANIQ: the product's menu controls alone, at places of their own;
 // - qnrig: single product controls on a plug-in double that records what they send.
 
-#include "engine/UpdateCheck.h"
 #include "engine/support/editor_env.h"
 #include "framework/IParam.h"
 #include "graphics/IGraphics.h"
@@ -19,9 +17,7 @@
 #include "ui/IBValueControlsQN.h"
 
 #include <CoreFoundation/CFTesting.h>
-#include <cairo.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,59 +25,6 @@ namespace uitest
 {
 using namespace plugin::igraphics;
 using plugin::igraphics::test::ScriptedGraphics;
-
-// Stand-in bitmaps: name, width, height of the whole strip (frames stacked vertically), frames.
-struct StandIn
-{
-  const char* name;
-  int w, h, frames;
-};
-inline constexpr StandIn kStandIns[] = {
-  {"button_resize.png", 16, 32, 2},       {"background1.png", 424, 610, 1},     {"background2.png", 424, 610, 1},
-  {"bg_easy_post.png", 424, 509, 1},      {"bg_easy_pre.png", 424, 509, 1},     {"help_page.png", 400, 380, 1},
-  {"transmitter_led.png", 20, 40, 2},     {"receiver_led.png", 22, 44, 2},      {"selector_plugin_mode.png", 68, 44, 2},
-  {"simple_parameter1.png", 42, 22, 1},   {"autolink_button.png", 24, 32, 2},   {"simple_parameter.png", 68, 22, 1},
-  {"pdc.png", 24, 44, 2},                 {"simple_parameter2.png", 52, 22, 1}, {"selector_rms_mode.png", 54, 132, 6},
-  {"overenable.png", 34, 52, 2},          {"overled.png", 20, 24, 2},           {"simple_parameter3.png", 72, 26, 1},
-  {"drive_source_gain.png", 120, 6120, 51}, {"ab.png", 60, 80, 2},            {"ab1.png", 60, 80, 2},
-  {"m_manual.png", 70, 60, 2},            {"m_auto.png", 70, 60, 2},            {"m_gstg.png", 70, 60, 2},
-  {"m_inv.png", 40, 60, 2},               {"deltamonitor.png", 50, 60, 2},      {"setup_button.png", 50, 60, 2},
-  {"guimode.png", 26, 52, 2},             {"ss1.png", 36, 108, 3},              {"ss2.png", 36, 108, 3},
-  {"ss3.png", 36, 108, 3},                {"ss4.png", 36, 108, 3},              {"clr_button.png", 44, 56, 2},
-  {"sto_button.png", 44, 56, 2},          {"active.png", 40, 60, 2},            {"reset_button.png", 44, 56, 2},
-  {"balance_button.png", 80, 56, 2},      {"ovl_threshold.png", 424, 200, 1},   {"pluginmenu.png", 24, 48, 2},
-  {"iconupdateavailable.png", 16, 32, 2},
-};
-
-inline const StandIn& StandInFor(const std::string& name)
-{
-  for (const StandIn& s : kStandIns)
-    if (name == s.name) return s;
-  throw std::runtime_error("no stand-in " + name);
-}
-
-// One frame of a stand-in placed at (x, y).
-inline IRECT FrameAt(const std::string& name, float x, float y)
-{
-  const StandIn& s = StandInFor(name);
-  return IRECT(x, y, x + float(s.w), y + float(s.h / s.frames));
-}
-
-// Writes every stand-in (a flat grey strip) into folder.
-inline void WriteStandIns(const std::filesystem::path& folder)
-{
-  std::filesystem::create_directories(folder);
-  for (const StandIn& s : kStandIns)
-  {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, s.w, s.h);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_write_to_png(surface, (folder / s.name).c_str());
-    cairo_surface_destroy(surface);
-  }
-}
 
 // A ZANIQ with its real layout, opened on the scripted platform. Protected engine values are reachable for the
 // read-out tests.
@@ -107,7 +50,6 @@ public:
   ~UIZANIQ() override { CloseWindow(); }
 
   void OpenEditor() { (void)OpenWindow(nullptr); }
-  ScriptedGraphics* Graphics() const { return static_cast<ScriptedGraphics*>(GetUI()); }
   IControl* Ctl(EEditorControl which) const { return GetEditorControl(which); }
 
   // Sets parameter idx to a real value as the editor does.
@@ -174,16 +116,14 @@ inline void Click(IGraphics& g, float x, float y, const IMouseMod& mod = IMouseM
   g.OnMouseUp({IMouseInfo{x, y, 0.f, 0.f, mod}});
 }
 
-// Fixture: the engine's editor fixture (a temporary home, a clean link registry, no network), the stand-in
-// bitmaps, and a virtual clock so that idle ticks run only when a test advances it.
+// Fixture: the engine's editor fixture (a temporary home, a clean link registry, no network) and a virtual clock
+// so that idle ticks run only when a test advances it.
 class EditorTest : public testsupport::EditorTest
 {
 protected:
   void SetUp() override
   {
     testsupport::EditorTest::SetUp();
-    mResources = mHome.Path() / "resources";
-    WriteStandIns(mResources);
     ZQCFUseVirtualClock(true);
   }
   void TearDown() override
@@ -193,10 +133,9 @@ protected:
     testsupport::EditorTest::TearDown();
   }
 
-  // Stand-in bitmaps unless another resource folder is named.
-  UIZANIQ& Make(bool drawReady = true, std::string resources = "")
+  UIZANIQ& Make(bool drawReady = true)
   {
-    mEditors.push_back(std::make_unique<UIZANIQ>(resources.empty() ? mResources.string() : resources, drawReady));
+    mEditors.push_back(std::make_unique<UIZANIQ>(ZANIQ_BUNDLE_RESOURCES, drawReady));
     return *mEditors.back();
   }
   // A Receiver with its editor open: expert view, "RMS Summed" metering.
@@ -210,14 +149,13 @@ protected:
     return z;
   }
 
-  std::filesystem::path mResources;
   std::vector<std::unique_ptr<UIZANIQ>> mEditors;
 };
 
 } // namespace uitest
 
-// The product's menu controls on a ZANIQ with a scripted editor: the plug-in menu, the Link-ID selector, the
-// Plugin Mode selector and the update indicator, each at a place of its own. Every index the controls send to
+// The product's menu controls on a ZANIQ with a scripted editor: the plug-in menu, the Link-ID selector and the
+// update indicator, each at a place of its own. Every index the controls send to
 // the plug-in is recorded before the plug-in acts on it.
 
 namespace testsupport
@@ -234,19 +172,7 @@ inline plugin::igraphics::IBitmap TwoFrames(const char* name = "")
   return b;
 }
 
-// The recording platform, also noting the colour of every text drawn.
-class MenuGraphics : public plugin::igraphics::test::ScriptedGraphics
-{
-public:
-  using ScriptedGraphics::ScriptedGraphics;
-  std::vector<plugin::igraphics::IColor> textColors;
-  void DoDrawText(const plugin::igraphics::IText& text, const char* str, const plugin::igraphics::IRECT& r,
-                  const plugin::igraphics::IBlend* blend) override
-  {
-    textColors.push_back(text.mFGColor);
-    ScriptedGraphics::DoDrawText(text, str, r, blend);
-  }
-};
+using MenuGraphics = plugin::igraphics::test::ScriptedGraphics;
 
 class MenuZANIQ : public EditorZANIQ
 {
@@ -254,8 +180,8 @@ public:
   static constexpr const char* kChangelog = "https://changelog.invalid/products/ZANI#Changelog";
 
   // Places of the controls (top-left corners).
-  static constexpr float kInfoX = 4.f, kInfoY = 7.f, kLinkX = 100.f, kLinkY = 100.f, kModeX = 200.f,
-                         kModeY = 100.f, kUpdateX = 300.f, kUpdateY = 7.f;
+  static constexpr float kInfoX = 4.f, kInfoY = 7.f, kLinkX = 100.f, kLinkY = 100.f, kUpdateX = 300.f,
+                         kUpdateY = 7.f;
 
   explicit MenuZANIQ(std::string dataFolder = "/tmp/zaniq-data") : mDataFolder(std::move(dataFolder))
   {
@@ -273,9 +199,6 @@ public:
       link = new IBPopupMenuQNSpecial(int(kLinkX), int(kLinkY), kLinkID, TwoFrames("simple_parameter1.png"), text,
                                       GetSenderPresent().data(), GetReceiverPresent().data(), kNumLinkSlots, 65);
       g->AttachControl(link);
-      mode = new IBPopupMenuQN(int(kModeX), int(kModeY), kPluginMode, TwoFrames("selector_plugin_mode.png"), false,
-                               nullptr, false, false);
-      g->AttachControl(mode);
       update = new IBUpdateControlQN(int(kUpdateX), int(kUpdateY), TwoFrames("iconupdateavailable.png"), 48);
       g->AttachControl(update);
     });
@@ -304,7 +227,6 @@ public:
   std::vector<int> sent; // indices sent from the editor (source kUI), in order
   plugin::igraphics::IBInfoMenuQN* info = nullptr;
   plugin::igraphics::IBPopupMenuQNSpecial* link = nullptr;
-  plugin::igraphics::IBPopupMenuQN* mode = nullptr;
   plugin::igraphics::IBUpdateControlQN* update = nullptr;
 
 private:
@@ -341,15 +263,10 @@ using plugin::IParam;
 // Parameters of the double, named after the product's parameters they stand for.
 enum : int
 {
-  kSwitch = 0,    // bool (over protection, pre/post)
-  kMatchMode = 1, // enum of 3
-  kSnapshot = 2,  // enum of 4
-  kDrive = 3,     // -24..24 dB, step 0.1, not stepped
-  kLatency = 4,   // int 0..1000 "smp"
-  kPush = 5,      // bool (reset / match buttons)
-  kChoice = 6,    // int 0..4 (radio groups, with and without "none")
-  kQuarter = 7,   // 0..10 stepped by 0.25
-  kNegZero = 8,   // -1..1 with a display function that prints "%.1f"
+  kMatchMode = 0, // enum of 3
+  kDrive = 1,     // -24..24 dB, step 0.1, not stepped
+  kLatency = 2,   // int 0..1000 "smp"
+  kNegZero = 3,   // -1..1 with a display function that prints "%.1f"
   kNumParams
 };
 
@@ -358,14 +275,9 @@ class PlugDouble : public test::RecordingDelegate
 public:
   PlugDouble() : RecordingDelegate(kNumParams)
   {
-    GetParam(kSwitch)->InitBool("Switch", false);
     GetParam(kMatchMode)->InitEnum("Match Mode", 0, 3, "", 0, "", "Manual", "Auto", "Gain Stage");
-    GetParam(kSnapshot)->InitEnum("SnapShot", 0, 4, "", 0, "", "S1", "S2", "S3", "S4");
     GetParam(kDrive)->InitDouble("Drive FX", 0.0, -24.0, 24.0, 0.1, "dB");
     GetParam(kLatency)->InitInt("Latency Compensation", 0, 0, 1000, "smp");
-    GetParam(kPush)->InitBool("Reset", false);
-    GetParam(kChoice)->InitInt("Choice", 0, 0, 4);
-    GetParam(kQuarter)->InitDouble("Quarter", 0.0, 0.0, 10.0, 0.25, "", IParam::kFlagStepped);
     GetParam(kNegZero)->InitDouble("Neg", 0.0, -1.0, 1.0, 0.01, "", 0, "", IParam::ShapeLinear(), plugin::kUnitCustom,
                                    [](double v, Util_String& s)
                                    {
@@ -382,17 +294,10 @@ public:
     EParamSource source;
     int offset;
   };
-  std::vector<Change> changes;      // OnParamChange calls: commands sent by controls
-  std::vector<int> mouseOverAtSend; // the editor's mouse-over index whenever a value reached the plug-in
-  IGraphics* ui = nullptr;
+  std::vector<Change> changes; // OnParamChange calls: commands sent by controls
 
   using RecordingDelegate::OnParamChange;
   void OnParamChange(int idx, EParamSource source, int offset) override { changes.push_back({idx, source, offset}); }
-  void SendParameterValueFromUI(int paramIdx, double normalizedValue, bool notifyPlugin) override
-  {
-    if (ui) mouseOverAtSend.push_back(ui->GetMouseOverIdx());
-    RecordingDelegate::SendParameterValueFromUI(paramIdx, normalizedValue, notifyPlugin);
-  }
 
   // The command codes sent, in order.
   std::vector<int> Commands() const
@@ -418,16 +323,8 @@ public:
     IColor color;
     std::string text;
   };
-  std::vector<Shape> shapes; // FillRect, FillRoundRect, Text, Bitmap
+  std::vector<Shape> shapes; // Text, Bitmap
 
-  void FillRect(const IColor& c, const IRECT& r, const IBlend* = nullptr) override
-  {
-    shapes.push_back({"FillRect", r, c, ""});
-  }
-  void FillRoundRect(const IColor& c, const IRECT& r, float radius, const IBlend* = nullptr) override
-  {
-    shapes.push_back({"FillRoundRect", r, c, std::to_string(radius)});
-  }
   void DoDrawText(const IText& text, const char* str, const IRECT& r, const IBlend*) override
   {
     shapes.push_back({"Text", r, text.mFGColor, str});
@@ -437,20 +334,6 @@ public:
     shapes.push_back({"Bitmap", r, IColor(), std::to_string(srcX) + "," + std::to_string(srcY)});
     ScriptedGraphics::DrawBitmap(bitmap, r, srcX, srcY, blend);
   }
-  // Text is charWidth per character wide and as tall as its size, placed in bounds by its alignments.
-  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
-  {
-    const float w = charWidth * static_cast<float>(std::string(str).size()), h = text.mSize;
-    const float x = text.mAlign == kAlignNear  ? bounds.L
-                    : text.mAlign == kAlignFar ? bounds.R - w
-                                               : bounds.MW() - w / 2;
-    const float y = text.mVAlign == kVAlignTop      ? bounds.T
-                    : text.mVAlign == kVAlignBottom ? bounds.B - h
-                                                    : bounds.MH() - h / 2;
-    bounds = IRECT(x, y, x + w, y + h);
-    return w;
-  }
-
   // The shapes drawing c produces, from a clean record.
   std::vector<Shape> DrawOf(IControl* c)
   {
@@ -472,14 +355,9 @@ struct Rig : ::testing::Test
     plug.SetMakeGraphicsFunc([this] { return new QNGraphics(plug, 424, 610); });
     (void)plug.OpenWindow(nullptr);
     g = static_cast<QNGraphics*>(plug.GetUI());
-    plug.ui = g;
   }
   // The context and its controls go before the images they draw.
-  void TearDown() override
-  {
-    plug.ui = nullptr;
-    plug.CloseWindow();
-  }
+  void TearDown() override { plug.CloseWindow(); }
 
   // A bitmap of w × h points with frames stacked vertically.
   IBitmap Bitmap(int w, int h, int frames)
