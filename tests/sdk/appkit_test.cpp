@@ -4,9 +4,6 @@
 #include <CoreFoundation/CFTesting.h>
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -433,47 +430,6 @@ TEST_F(AppKitTest, TheLastPresentedFrameReadsBackAsRGBA)
   const std::vector<uint8_t> firstRow(frame.rgba.begin(), frame.rgba.begin() + 16);
   EXPECT_EQ(firstRow, (std::vector<uint8_t>{255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 0, 255, 255, 255, 255, 255}));
   device->release();
-}
-
-// ---- Bitmaps ----
-
-TEST_F(AppKitTest, ImagesFromPNGScaleToTheProposedRectangle)
-{
-  // A 2 × 2 PNG drawn by Cairo: red, green / blue, transparent.
-  const auto png = std::filesystem::temp_directory_path() / "zq_appkit_image.png";
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2, 2);
-  auto* px = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s));
-  cairo_surface_flush(s);
-  px[0] = 0xFFFF0000u, px[1] = 0xFF00FF00u;
-  px += cairo_image_surface_get_stride(s) / 4;
-  px[0] = 0xFF0000FFu, px[1] = 0x00000000u;
-  cairo_surface_mark_dirty(s);
-  ASSERT_EQ(cairo_surface_write_to_png(s, png.c_str()), CAIRO_STATUS_SUCCESS);
-  cairo_surface_destroy(s);
-
-  NSImage* image = (new NSImage())->initByReferencingFile(N(png.c_str()));
-  ASSERT_NE(image, nullptr);
-  EXPECT_DOUBLE_EQ(image->size().width, 2);
-  NSRect r = NSMakeRect(0, 0, 4, 4);
-  CGImageRef big = image->CGImageForProposedRect_context_hints(&r, nullptr, nullptr);
-  ASSERT_NE(big, nullptr);
-  ASSERT_EQ(CGImageGetWidth(big), 4u);
-  // Read it back through a bitmap context: nearest sampling doubles each pixel.
-  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-  CGContextRef ctx = CGBitmapContextCreate(nullptr, 4, 4, 8, 0, space, kCGImageAlphaPremultipliedLast);
-  CGContextDrawImage(ctx, CGRectMake(0, 0, 4, 4), big);
-  const auto* out = static_cast<const uint8_t*>(CGBitmapContextGetData(ctx));
-  auto at = [&](int x, int y) { return std::vector<int>(out + (y * 4 + x) * 4, out + (y * 4 + x) * 4 + 4); };
-  EXPECT_EQ(at(1, 1), (std::vector<int>{255, 0, 0, 255}));
-  EXPECT_EQ(at(2, 0), (std::vector<int>{0, 255, 0, 255}));
-  EXPECT_EQ(at(0, 3), (std::vector<int>{0, 0, 255, 255}));
-  EXPECT_EQ(at(3, 3), (std::vector<int>{0, 0, 0, 0}));
-  CGContextRelease(ctx);
-  CGColorSpaceRelease(space);
-  image->release();
-  EXPECT_EQ((new NSImage())->initByReferencingFile(N("/nonexistent/cursors/move/cursor.pdf")), nullptr)
-    << "a missing file gives nil";
-  std::filesystem::remove(png);
 }
 
 } // namespace

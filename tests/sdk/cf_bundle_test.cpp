@@ -1,10 +1,7 @@
-// Bundles: Info.plist, the main bundle, the identifier registry, URLs and resources.
+// Bundles: Info.plist, the main bundle, and resources that stay inside their folder.
 #include <CoreFoundation/CFTesting.h>
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -96,21 +93,6 @@ TEST_F(CFBundleTest, MainBundleAndDamagedInfoPlists)
   EXPECT_EQ(Create(root_ / "Nowhere.component"), nullptr);
 }
 
-TEST_F(CFBundleTest, LiveBundlesAreFoundByIdentifier)
-{
-  CFBundleRef a = Create(MakeBundle("ZANIQ.component", "com.Quenlar.audiounit.ZANIQ", "2.2.11"));
-  ASSERT_NE(a, nullptr);
-  // The same folder, spelled differently, gives the same object.
-  CFBundleRef b = Create(root_ / "." / "ZANIQ.component" / "");
-  EXPECT_EQ(a, b);
-  EXPECT_EQ(CFGetRetainCount(a), 2);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.Quenlar.audiounit.ZANIQ")), a);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.other")), nullptr);
-  CFRelease(b);
-  CFRelease(a);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.Quenlar.audiounit.ZANIQ")), nullptr);
-}
-
 TEST_F(CFBundleTest, ResourceLookupStaysInsideResources)
 {
   const fs::path folder = MakeBundle("R.component", "com.example.R");
@@ -138,29 +120,6 @@ TEST_F(CFBundleTest, ResourceLookupStaysInsideResources)
     EXPECT_EQ(Path(CFBundleCopyResourceURL(b, c.name, c.type, c.subdir)), c.expect) << Text(c.name);
   EXPECT_EQ(Path(CFBundleCopyResourcesDirectoryURL(b)), res);
   CFRelease(b);
-}
-
-TEST_F(CFBundleTest, LoadedExecutableKeepsTheBundleRegistered)
-{
-  // Any shared library serves as the executable: the one that holds cos().
-  Dl_info info{};
-  ASSERT_NE(dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&::cos)), &info), 0);
-  const fs::path folder = MakeBundle("L.component", "com.example.L");
-  fs::create_directories(folder / "Contents/MacOS");
-  fs::create_symlink(info.dli_fname, folder / "Contents/MacOS/Lib");
-  CFBundleRef b = Create(folder);
-  ASSERT_NE(b, nullptr);
-  EXPECT_FALSE(CFBundleIsExecutableLoaded(b));
-  EXPECT_EQ(Path(CFBundleCopyExecutableURL(b)), (folder / "Contents/MacOS/Lib").string());
-  auto fn = reinterpret_cast<double (*)(double)>(CFBundleGetFunctionPointerForName(b, CFSTR("cos")));
-  ASSERT_NE(fn, nullptr);
-  EXPECT_EQ(fn(0.0), 1.0);
-  EXPECT_TRUE(CFBundleIsExecutableLoaded(b));
-  EXPECT_EQ(CFBundleGetFunctionPointerForName(b, CFSTR("no_such_symbol_here")), nullptr);
-  CFRelease(b);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.example.L")), b); // held by its loaded library
-  CFBundleUnloadExecutable(b);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.example.L")), nullptr);
 }
 
 } // namespace
