@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -58,24 +59,13 @@ TEST(NSStringTest, UTF8BecomesUTF16UnitsAndMalformedUTF8IsNil)
   }
 }
 
-TEST(NSStringTest, IntAndDoubleValues)
+// The native text field's maximum-value check reads typed text this way.
+TEST(NSStringTest, IntValuesReadALeadingNumberAndSaturate)
 {
-  struct Case
-  {
-    const char* text;
-    int i;
-    double d;
-  };
-  const Case cases[] = {
-    {"  -17abc", -17, -17}, {"abc", 0, 0}, {"-0.5e1", 0, -5}, {"99999999999", INT_MAX, 99999999999.0},
-    {"-99999999999", INT_MIN, -99999999999.0},
-  };
   NSAutoreleasePool pool;
-  for (const Case& c : cases)
-  {
-    EXPECT_EQ(N(c.text)->intValue(), c.i) << c.text;
-    EXPECT_DOUBLE_EQ(N(c.text)->doubleValue(), c.d) << c.text;
-  }
+  const std::pair<const char*, int> cases[] = {
+    {"  -17abc", -17}, {"abc", 0}, {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(N(text)->intValue(), value) << text;
 }
 
 // ---- Notifications ----
@@ -221,10 +211,7 @@ TEST(NSDictionaryTest, ReadsPropertyListFiles)
   NSDictionary* d = NSDictionary::dictionaryWithContentsOfURL(NSURL::fileURLWithPath(N(file.c_str())));
   ASSERT_NE(d, nullptr);
   EXPECT_DOUBLE_EQ(dynamic_cast<NSNumber*>(d->objectForKey(N("hotx-scaled")))->doubleValue(), 8.5);
-  EXPECT_EQ(d->objectForKey(N("missing")), nullptr);
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfURL(NSURL::fileURLWithPath(N("/nonexistent/info.plist"))), nullptr);
-  std::ofstream(file) << "not a plist";
-  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(N(file.c_str())), nullptr);
   std::filesystem::remove_all(dir);
 }
 
