@@ -1,10 +1,7 @@
-// Bundles: Info.plist, the main bundle, the identifier registry, URLs and resources.
+// Bundles: Info.plist, the main bundle, and resources that stay inside their folder.
 #include <CoreFoundation/CFTesting.h>
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -77,7 +74,7 @@ protected:
   fs::path root_;
 };
 
-TEST_F(CFBundleTest, MainBundleIdentifierAndVersion)
+TEST_F(CFBundleTest, MainBundleAndDamagedInfoPlists)
 {
   ZQCFSetMainBundlePath(MakeBundle("Host.app", "com.example.Host", "10.7.3").c_str());
   CFBundleRef main = CFBundleGetMainBundle();
@@ -85,44 +82,15 @@ TEST_F(CFBundleTest, MainBundleIdentifierAndVersion)
   EXPECT_EQ(Text(CFBundleGetValueForInfoDictionaryKey(main, kCFBundleVersionKey)), "10.7.3");
   EXPECT_EQ(Path(CFBundleCopyBundleURL(main)), (root_ / "Host.app").string());
 
-  // Unset: a bundle without Info.plist, so no identifier and no version.
-  ZQCFSetMainBundlePath(nullptr);
-  CFBundleRef bare = CFBundleGetMainBundle();
-  ASSERT_NE(bare, nullptr);
-  EXPECT_EQ(CFBundleGetIdentifier(bare), nullptr);
-  EXPECT_EQ(CFDictionaryGetCount(CFBundleGetInfoDictionary(bare)), 0);
-  EXPECT_EQ(Text(CFBundleGetIdentifier(main)), "com.example.Host"); // the old one stays valid
-}
-
-TEST_F(CFBundleTest, DamagedOrMissingInfoPlistGivesAnEmptyDictionary)
-{
+  // A damaged Info.plist, or one that is not a dictionary, gives an empty dictionary.
   Write("Bad.app/Contents/Info.plist", "<plist><dict><key>CFBundleIdentifier</key><string>x");
   ZQCFSetMainBundlePath((root_ / "Bad.app").c_str());
   EXPECT_EQ(CFBundleGetIdentifier(CFBundleGetMainBundle()), nullptr);
-  Write("Array.app/Contents/Info.plist", "<plist><array/></plist>"); // not a dictionary
+  EXPECT_EQ(Text(CFBundleGetIdentifier(main)), "com.example.Host"); // the old one stays valid
+  Write("Array.app/Contents/Info.plist", "<plist><array/></plist>");
   ZQCFSetMainBundlePath((root_ / "Array.app").c_str());
   EXPECT_EQ(CFDictionaryGetCount(CFBundleGetInfoDictionary(CFBundleGetMainBundle())), 0);
-  fs::create_directories(root_ / "Empty.component");
-  CFBundleRef b = Create(root_ / "Empty.component");
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(CFBundleGetIdentifier(b), nullptr);
-  CFRelease(b);
   EXPECT_EQ(Create(root_ / "Nowhere.component"), nullptr);
-}
-
-TEST_F(CFBundleTest, LiveBundlesAreFoundByIdentifier)
-{
-  CFBundleRef a = Create(MakeBundle("ZANIQ.component", "com.Quenlar.audiounit.ZANIQ", "2.2.11"));
-  ASSERT_NE(a, nullptr);
-  // The same folder, spelled differently, gives the same object.
-  CFBundleRef b = Create(root_ / "." / "ZANIQ.component" / "");
-  EXPECT_EQ(a, b);
-  EXPECT_EQ(CFGetRetainCount(a), 2);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.Quenlar.audiounit.ZANIQ")), a);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.other")), nullptr);
-  CFRelease(b);
-  CFRelease(a);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.Quenlar.audiounit.ZANIQ")), nullptr);
 }
 
 TEST_F(CFBundleTest, ResourceLookupStaysInsideResources)
@@ -140,8 +108,7 @@ TEST_F(CFBundleTest, ResourceLookupStaysInsideResources)
   };
   const Case cases[] = {
       {CFSTR("knob"), CFSTR("png"), nullptr, res + "/knob.png"},
-      {CFSTR("verdana.ttf"), nullptr, nullptr, res + "/verdana.ttf"},
-      {CFSTR("knob@2x"), CFSTR(".png"), CFSTR("img"), res + "/img/knob@2x.png"},
+          {CFSTR("knob@2x"), CFSTR(".png"), CFSTR("img"), res + "/img/knob@2x.png"},
       {CFSTR("img/knob@2x"), CFSTR("png"), nullptr, res + "/img/knob@2x.png"},
       {CFSTR("knob"), CFSTR("svg"), nullptr, "<none>"},
       {CFSTR("../secret"), CFSTR("txt"), nullptr, "<none>"},
@@ -153,44 +120,6 @@ TEST_F(CFBundleTest, ResourceLookupStaysInsideResources)
     EXPECT_EQ(Path(CFBundleCopyResourceURL(b, c.name, c.type, c.subdir)), c.expect) << Text(c.name);
   EXPECT_EQ(Path(CFBundleCopyResourcesDirectoryURL(b)), res);
   CFRelease(b);
-}
-
-TEST_F(CFBundleTest, LoadedExecutableKeepsTheBundleRegistered)
-{
-  // Any shared library serves as the executable: the one that holds cos().
-  Dl_info info{};
-  ASSERT_NE(dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&::cos)), &info), 0);
-  const fs::path folder = MakeBundle("L.component", "com.example.L");
-  fs::create_directories(folder / "Contents/MacOS");
-  fs::create_symlink(info.dli_fname, folder / "Contents/MacOS/Lib");
-  CFBundleRef b = Create(folder);
-  ASSERT_NE(b, nullptr);
-  EXPECT_FALSE(CFBundleIsExecutableLoaded(b));
-  EXPECT_EQ(Path(CFBundleCopyExecutableURL(b)), (folder / "Contents/MacOS/Lib").string());
-  auto fn = reinterpret_cast<double (*)(double)>(CFBundleGetFunctionPointerForName(b, CFSTR("cos")));
-  ASSERT_NE(fn, nullptr);
-  EXPECT_EQ(fn(0.0), 1.0);
-  EXPECT_TRUE(CFBundleIsExecutableLoaded(b));
-  EXPECT_EQ(CFBundleGetFunctionPointerForName(b, CFSTR("no_such_symbol_here")), nullptr);
-  CFRelease(b);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.example.L")), b); // held by its loaded library
-  CFBundleUnloadExecutable(b);
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.example.L")), nullptr);
-}
-
-TEST(CFURL, PathsRoundTrip)
-{
-  CFURLRef dir = CFURLCreateWithFileSystemPath(nullptr, CFSTR("/tmp/a b/"), kCFURLPOSIXPathStyle, true);
-  CFURLRef u = CFURLCreateCopyAppendingPathComponent(nullptr, dir, CFSTR("c.ttf"), false);
-  CFStringRef path = CFURLCopyFileSystemPath(u, kCFURLPOSIXPathStyle), last = CFURLCopyLastPathComponent(u);
-  EXPECT_EQ(Text(path) + "|" + Text(last), "/tmp/a b/c.ttf|c.ttf");
-  EXPECT_TRUE(CFURLHasDirectoryPath(dir) && !CFURLHasDirectoryPath(u));
-  UInt8 small[5];
-  EXPECT_FALSE(CFURLGetFileSystemRepresentation(u, true, small, sizeof small));
-  for (CFTypeRef x : {CFTypeRef(path), CFTypeRef(last), CFTypeRef(u), CFTypeRef(dir)})
-    CFRelease(x);
-  EXPECT_EQ(CFURLCreateWithFileSystemPath(nullptr, CFSTR("C:\\x"), kCFURLWindowsPathStyle, false), nullptr);
-  EXPECT_EQ(CFURLCreateWithFileSystemPath(nullptr, CFSTR(""), kCFURLPOSIXPathStyle, false), nullptr);
 }
 
 } // namespace

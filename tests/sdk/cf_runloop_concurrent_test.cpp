@@ -73,48 +73,31 @@ void Churn(Shared& shared, int count)
   }
 }
 
-TEST(CFRunLoopConcurrent, VirtualClockPumpAgainstChurn)
+// The same churn against a pump on the virtual clock and against the real run loop.
+TEST(CFRunLoopConcurrent, PumpAgainstChurn)
 {
-  ZQCFInvalidateAllTimers();
-  ZQCFUseVirtualClock(true);
-  ZQCFSetClock(500.0);
-  Shared shared;
-  std::atomic<bool> done{false};
-  std::thread pump(
-      [&]
-      {
-        while (!done.load())
-          ZQCFAdvanceClock(0.001);
-      });
-  Churn(shared, 3000);
-  done.store(true);
-  pump.join();
-  ZQCFInvalidateAllTimers();
-  EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
-  EXPECT_EQ(shared.retains.load(), 3000);
-  EXPECT_EQ(shared.retains.load(), shared.releases.load());
-  ZQCFUseVirtualClock(false);
-}
-
-TEST(CFRunLoopConcurrent, WallClockPumpAgainstChurn)
-{
-  ZQCFInvalidateAllTimers();
-  ASSERT_FALSE(ZQCFIsVirtualClock());
-  Shared shared;
-  std::atomic<bool> done{false};
-  std::thread pump(
-      [&]
-      {
-        while (!done.load())
-          (void)CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.002, false);
-      });
-  Churn(shared, 2000);
-  done.store(true);
-  CFRunLoopWakeUp(CFRunLoopGetMain());
-  pump.join();
-  ZQCFInvalidateAllTimers();
-  EXPECT_EQ(shared.retains.load(), 2000);
-  EXPECT_EQ(shared.retains.load(), shared.releases.load());
+  for (bool virtualClock : {true, false})
+  {
+    ZQCFInvalidateAllTimers();
+    ZQCFUseVirtualClock(virtualClock);
+    if (virtualClock) ZQCFSetClock(500.0);
+    Shared shared;
+    std::atomic<bool> done{false};
+    std::thread pump(
+        [&]
+        {
+          while (!done.load())
+            virtualClock ? (void)ZQCFAdvanceClock(0.001) : (void)CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.002, false);
+        });
+    Churn(shared, 2000);
+    done.store(true);
+    CFRunLoopWakeUp(CFRunLoopGetMain());
+    pump.join();
+    ZQCFInvalidateAllTimers();
+    EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
+    EXPECT_EQ(shared.retains.load(), 2000);
+    EXPECT_EQ(shared.retains.load(), shared.releases.load()) << "virtual clock " << virtualClock;
+  }
 }
 
 TEST(CFRunLoopConcurrent, StopFromAnotherThreadEndsRun)

@@ -1,5 +1,5 @@
-// The Foundation stand-in's growth: strings in UTF-16 units, numbers, URLs, character sets, notifications,
-// timers on the virtual clock, the class registry and property-list dictionaries.
+// The Foundation stand-in: strings in UTF-16 units, notifications, timers on the virtual clock, the class
+// registry and property-list files. (URLs are the Cocoa view's OpenURL test.)
 #include <CoreFoundation/CFTesting.h>
 #include <Foundation/Foundation.h>
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -26,35 +27,27 @@ NSString* N(const char* text)
 
 // ---- NSString ----
 
-TEST(NSStringTest, LengthsAndUnitsCountUTF16)
+TEST(NSStringTest, UTF8BecomesUTF16UnitsAndMalformedUTF8IsNil)
 {
   struct Case
   {
     const char* text;
-    NSUInteger length;
     std::vector<unichar> units;
   };
   const Case cases[] = {
-    {"", 0, {}},
-    {"abc", 3, {'a', 'b', 'c'}},
-    {"\xC3\xA9t\xC3\xA9", 3, {0xE9, 't', 0xE9}},               // été
-    {"\xE2\x82\xAC" "1", 2, {0x20AC, '1'}},                     // €1
-    {"a\xF0\x9F\x98\x80z", 4, {'a', 0xD83D, 0xDE00, 'z'}},      // a😀z: a surrogate pair
+    {"", {}},
+    {"\xE2\x82\xAC" "1", {0x20AC, '1'}},                     // €1
+    {"a\xF0\x9F\x98\x80z", {'a', 0xD83D, 0xDE00, 'z'}},      // a😀z: a surrogate pair
   };
   NSAutoreleasePool pool;
   for (const Case& c : cases)
   {
     NSString* s = N(c.text);
     ASSERT_NE(s, nullptr) << c.text;
-    EXPECT_EQ(s->length(), c.length) << c.text;
+    EXPECT_EQ(s->length(), c.units.size()) << c.text;
     for (size_t i = 0; i < c.units.size(); ++i) EXPECT_EQ(s->characterAtIndex(i), c.units[i]) << c.text << " @" << i;
-    EXPECT_EQ(s->characterAtIndex(c.length), 0) << "past the end";
+    EXPECT_EQ(s->characterAtIndex(c.units.size()), 0) << "past the end";
   }
-}
-
-TEST(NSStringTest, MalformedUTF8IsNil)
-{
-  NSAutoreleasePool pool;
   for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xFFz"})
   {
     EXPECT_EQ(NSString::stringWithUTF8String(bad), nullptr);
@@ -64,106 +57,15 @@ TEST(NSStringTest, MalformedUTF8IsNil)
     ASSERT_NE(lossy, nullptr);
     EXPECT_EQ(lossy->length(), std::strlen(bad));
   }
-  EXPECT_EQ(S(NSString::stringWithCString_encoding("caf\xE9", NSISOLatin1StringEncoding)), "caf\xC3\xA9");
-  EXPECT_EQ(NSString::stringWithCString_encoding("x", 99), nullptr);
 }
 
-TEST(NSStringTest, IntAndDoubleValues)
-{
-  struct Case
-  {
-    const char* text;
-    int i;
-    double d;
-  };
-  const Case cases[] = {
-    {"42", 42, 42},         {"  -17abc", -17, -17},     {"+8", 8, 8},          {"abc", 0, 0},
-    {"", 0, 0},             {"3.75", 3, 3.75},          {"-0.5e1", 0, -5},     {"99999999999", INT_MAX, 99999999999.0},
-    {"-99999999999", INT_MIN, -99999999999.0},          {"2.5k", 2, 2.5},
-  };
-  NSAutoreleasePool pool;
-  for (const Case& c : cases)
-  {
-    EXPECT_EQ(N(c.text)->intValue(), c.i) << c.text;
-    EXPECT_DOUBLE_EQ(N(c.text)->doubleValue(), c.d) << c.text;
-  }
-}
-
-TEST(NSStringTest, MutableEditsWorkInUnits)
+// The native text field's maximum-value check reads typed text this way.
+TEST(NSStringTest, IntValuesReadALeadingNumberAndSaturate)
 {
   NSAutoreleasePool pool;
-  NSMutableString* s = NSMutableString::stringWithUTF8String("Gain");
-  s->insertString_atIndex(N("01: "), 0);
-  EXPECT_EQ(S(s), "01: Gain");
-  s->appendString(N(" \xF0\x9F\x98\x80"));
-  EXPECT_EQ(s->length(), 11u);
-  // Inserting between the halves of a pair lands after the pair.
-  s->insertString_atIndex(N("!"), 10);
-  EXPECT_EQ(S(s), "01: Gain \xF0\x9F\x98\x80!");
-  s->deleteCharactersInRange(NSMakeRange(0, 4));
-  EXPECT_EQ(S(s), "Gain \xF0\x9F\x98\x80!");
-  EXPECT_EQ(S(NSString::stringWithFormat("%02d: ", 5)), "05: ");
-  EXPECT_EQ(S(NSString::stringWithString(s)), S(s));
-  EXPECT_EQ(S(N("a\xF0\x9F\x98\x80z")->substringWithRange(NSMakeRange(1, 2))), "\xF0\x9F\x98\x80");
-}
-
-// ---- NSURL ----
-
-TEST(NSURLTest, FileAndNetworkURLs)
-{
-  NSAutoreleasePool pool;
-  NSURL* f = NSURL::fileURLWithPath(N("/tmp/a b/c.txt"));
-  ASSERT_NE(f, nullptr);
-  EXPECT_TRUE(f->isFileURL());
-  EXPECT_EQ(S(f->path()), "/tmp/a b/c.txt");
-  EXPECT_EQ(S(f->absoluteString()), "file:///tmp/a%20b/c.txt");
-
-  struct Case
-  {
-    const char* text;
-    bool valid;
-    const char* scheme;
-    const char* path;
-  };
-  const Case cases[] = {
-    {"https://example.com/docs/manual.pdf?x=1", true, "https", "/docs/manual.pdf"},
-    {"HTTP://example.com", true, "http", ""},
-    {"file:///tmp/x%20y", true, "file", "/tmp/x y"},
-    {"mailto:someone@example.com", true, "mailto", "someone@example.com"},
-    {"/plain/folder", true, "", "/plain/folder"},
-    {"http://exa mple.com", false, "", ""},
-    {"http://example.com/<x>", false, "", ""},
-    {"", false, "", ""},
-  };
-  for (const Case& c : cases)
-  {
-    NSURL* u = NSURL::URLWithString(N(c.text));
-    EXPECT_EQ(u != nullptr, c.valid) << c.text;
-    if (!u) continue;
-    EXPECT_EQ(S(u->scheme()), c.scheme) << c.text;
-    EXPECT_EQ(S(u->path()), c.path) << c.text;
-  }
-  EXPECT_EQ(NSURL::fileURLWithPath(nullptr), nullptr);
-}
-
-// ---- NSCharacterSet ----
-
-TEST(NSCharacterSetTest, MembershipByCodePoint)
-{
-  NSAutoreleasePool pool;
-  NSCharacterSet* digits = NSCharacterSet::characterSetWithCharactersInString(N("0123456789.-+kK"));
-  for (unichar c : {u'0', u'9', u'.', u'-', u'+', u'k', u'K'}) EXPECT_TRUE(digits->characterIsMember(c)) << c;
-  for (unichar c : {u'e', u'E', u' ', u'a'}) EXPECT_FALSE(digits->characterIsMember(c)) << c;
-  NSCharacterSet* emoji = NSCharacterSet::characterSetWithCharactersInString(N("\xF0\x9F\x98\x80"));
-  EXPECT_TRUE(emoji->longCharacterIsMember(0x1F600));
-  EXPECT_FALSE(emoji->characterIsMember(0xD83D)) << "a lone surrogate is not the pair";
-  NSCharacterSet* alnum = NSCharacterSet::alphanumericCharacterSet();
-  EXPECT_TRUE(alnum->longCharacterIsMember('a'));
-  EXPECT_TRUE(alnum->longCharacterIsMember(0xE9));   // é
-  EXPECT_TRUE(alnum->longCharacterIsMember(0x0416)); // Ж
-  EXPECT_FALSE(alnum->longCharacterIsMember('+'));
-  EXPECT_FALSE(alnum->longCharacterIsMember(0x20AC)); // €
-  EXPECT_TRUE(NSCharacterSet::whitespaceAndNewlineCharacterSet()->longCharacterIsMember('\n'));
+  const std::pair<const char*, int> cases[] = {
+    {"  -17abc", -17}, {"abc", 0}, {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
+  for (const auto& [text, value] : cases) EXPECT_EQ(N(text)->intValue(), value) << text;
 }
 
 // ---- Notifications ----
@@ -191,22 +93,18 @@ TEST(NSNotificationTest, NamesObjectsAndRemovalDuringPost)
   const SEL sel = ZQSelector("onNote:", &Listener::onNote);
   center->addObserver_selector_name_object(a, sel, N("Ping"), sender);
   center->addObserver_selector_name_object(b, sel, nullptr, nullptr);
-  center->postNotificationName_object(N("Ping"), sender);
   center->postNotificationName_object(N("Ping"), other);
   center->postNotificationName_object(N("Pong"), sender);
-  EXPECT_EQ(a->seen, (std::vector<std::string>{"Ping"}));
-  EXPECT_EQ(b->seen, (std::vector<std::string>{"Ping", "Ping", "Pong"}));
+  EXPECT_EQ(a->seen, (std::vector<std::string>{}));
+  EXPECT_EQ(b->seen, (std::vector<std::string>{"Ping", "Pong"}));
 
   // a, called first, removes b: b is not called for this post any more.
   a->removeOther = b;
   center->postNotificationName_object(N("Ping"), sender);
-  EXPECT_EQ(a->seen.size(), 2u);
-  EXPECT_EQ(b->seen.size(), 3u);
+  EXPECT_EQ(a->seen.size(), 1u);
+  EXPECT_EQ(b->seen.size(), 2u);
   EXPECT_EQ(center->ZQObserverCount(b), 0u);
   center->removeObserver(a);
-  EXPECT_EQ(center->ZQObserverCount(a), 0u);
-  center->postNotificationName_object(N("Ping"), sender);
-  EXPECT_EQ(a->seen.size(), 2u);
   for (NSObject* o : std::initializer_list<NSObject*>{a, b, sender, other}) o->release();
 }
 
@@ -240,96 +138,62 @@ protected:
   }
 };
 
-TEST_F(NSTimerTest, RepeatingTimerFiresOnTheVirtualClockUntilInvalidated)
+TEST_F(NSTimerTest, TimersHoldTheirTargetUntilInvalidatedAnyWay)
 {
   auto* target = new TimerTarget();
   NSTimer* timer;
+  int blockRuns = 0;
   {
     NSAutoreleasePool pool;
     timer = static_cast<NSTimer*>(NSTimer::timerWithTimeInterval_target_selector_userInfo_repeats(
                                     0.02, target, ZQSelector("tick:", &TimerTarget::tick), nullptr, YES)
                                     ->retain());
     NSRunLoop::currentRunLoop()->addTimer_forMode(timer, NSRunLoopCommonModes);
+    NSRunLoop::mainRunLoop()->addTimer_forMode(
+      NSTimer::timerWithTimeInterval_repeats_block(0.05, NO, [&](NSTimer*) { ++blockRuns; }), kCFRunLoopCommonModes);
   }
   EXPECT_EQ(target->retainCount(), 2u) << "the timer holds its target";
-  EXPECT_EQ(ZQCFAdvanceClock(0.1), 5); // the cadence itself is the run loop's test
-  EXPECT_EQ(target->times.size(), 5u);
+  EXPECT_EQ(ZQCFAdvanceClock(0.1), 6); // the cadence itself is the run loop's test
+  EXPECT_EQ(blockRuns, 1) << "a one-shot timer is done after it fired";
   timer->invalidate();
-  EXPECT_FALSE(timer->isValid());
   EXPECT_EQ(target->retainCount(), 1u) << "invalidation lets the target go";
-  EXPECT_EQ(ZQCFAdvanceClock(0.1), 0);
   EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
   timer->release();
-  target->release();
-}
 
-TEST_F(NSTimerTest, OneShotBlocksAndSelfInvalidation)
-{
-  auto* target = new TimerTarget();
+  // Invalidated from its own firing, or behind its back by the run loop: the target is let go either way.
+  target->times.clear();
   target->stopAfter = 3;
-  int blockRuns = 0;
+  for (int k = 0; k < 2; ++k)
   {
     NSAutoreleasePool pool;
     NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
       0.01, target, ZQSelector("tick:", &TimerTarget::tick), nullptr, YES);
-    NSTimer* once = NSTimer::timerWithTimeInterval_repeats_block(0.05, NO, [&](NSTimer*) { ++blockRuns; });
-    NSRunLoop::mainRunLoop()->addTimer_forMode(once, kCFRunLoopCommonModes);
-    once->retain();
-    EXPECT_TRUE(once->isValid());
-    ZQCFAdvanceClock(0.2);
-    EXPECT_FALSE(once->isValid()) << "a one-shot timer is done after it fired";
-    once->release();
+    if (k == 0) ZQCFAdvanceClock(0.1);
   }
   EXPECT_EQ(target->times.size(), 3u) << "invalidated from its own firing";
-  EXPECT_EQ(blockRuns, 1);
-  EXPECT_EQ(target->retainCount(), 1u);
-  EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
-  target->release();
-}
-
-TEST_F(NSTimerTest, TimerInvalidatedBehindItsBackDropsItsReferences)
-{
-  auto* target = new TimerTarget();
-  {
-    NSAutoreleasePool pool;
-    NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
-      0.01, target, ZQSelector("tick:", &TimerTarget::tick), nullptr, YES);
-  }
-  ZQCFInvalidateAllTimers(); // the run loop lets go; the timer must not leak its target
+  EXPECT_EQ(target->retainCount(), 2u);
+  ZQCFInvalidateAllTimers();
   EXPECT_EQ(target->retainCount(), 1u);
   target->release();
 }
 
 // ---- Class registry ----
 
-class Registered : public NSObject
-{
-public:
-  NSObject* init() override
-  {
-    initialised = true;
-    return NSObject::init();
-  }
-  bool initialised = false;
-};
-
-TEST(NSClassRegistryTest, RegisterFindAllocUnregister)
+// The bundle tests find the view factory through the registry; here what they do not reach: unloading.
+TEST(NSClassRegistryTest, AHandleOfAnUnloadedClassMakesNothing)
 {
   NSAutoreleasePool pool;
-  EXPECT_EQ(NSClassFromString(N("ZQTestRegistered")), nullptr);
-  Class cls = ZQRegisterClass("ZQTestRegistered", []() -> NSObject* { return new Registered(); });
+  auto make = []() -> NSObject* { return new NSObject(); };
+  Class cls = ZQRegisterClass("ZQTestRegistered", make);
   ASSERT_NE(cls, nullptr);
   EXPECT_EQ(NSClassFromString(N("ZQTestRegistered")), cls);
-  EXPECT_EQ(S(NSStringFromClass(cls)), "ZQTestRegistered");
-  NSObject* obj = cls->alloc_init();
-  auto* r = dynamic_cast<Registered*>(obj);
-  ASSERT_NE(r, nullptr);
-  EXPECT_TRUE(r->initialised);
-  obj->release();
   ZQUnregisterClass("ZQTestRegistered");
   EXPECT_EQ(NSClassFromString(N("ZQTestRegistered")), nullptr);
-  EXPECT_EQ(cls->alloc(), nullptr) << "a kept handle of an unloaded class makes nothing";
-  EXPECT_EQ(ZQRegisterClass("ZQTestRegistered", []() -> NSObject* { return new Registered(); }), cls);
+  EXPECT_EQ(cls->alloc(), nullptr);
+  EXPECT_EQ(ZQRegisterClass("ZQTestRegistered", make), cls) << "registered again under its old handle";
+  NSObject* obj = cls->alloc_init();
+  EXPECT_NE(obj, nullptr);
+  obj->release();
   ZQUnregisterClass("ZQTestRegistered");
 }
 
@@ -347,29 +211,8 @@ TEST(NSDictionaryTest, ReadsPropertyListFiles)
   NSDictionary* d = NSDictionary::dictionaryWithContentsOfURL(NSURL::fileURLWithPath(N(file.c_str())));
   ASSERT_NE(d, nullptr);
   EXPECT_DOUBLE_EQ(dynamic_cast<NSNumber*>(d->objectForKey(N("hotx-scaled")))->doubleValue(), 8.5);
-  EXPECT_EQ(d->objectForKey(N("missing")), nullptr);
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfURL(NSURL::fileURLWithPath(N("/nonexistent/info.plist"))), nullptr);
-  std::ofstream(file) << "not a plist";
-  EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(N(file.c_str())), nullptr);
   std::filesystem::remove_all(dir);
-}
-
-TEST(NSArrayTest, MutableArrayKeepsReferencesAndEquality)
-{
-  NSAutoreleasePool pool;
-  NSMutableArray* a = NSMutableArray::array();
-  auto* obj = new NSObject();
-  a->addObject(obj);
-  a->addObject(N("x"));
-  a->addObject(NSNumber::numberWithInt(3));
-  EXPECT_EQ(obj->retainCount(), 2u);
-  EXPECT_TRUE(a->containsObject(N("x")));
-  EXPECT_TRUE(a->containsObject(NSNumber::numberWithDouble(3.0)));
-  EXPECT_EQ(a->indexOfObject(N("y")), NSUInteger(NSNotFound));
-  a->removeObject(obj);
-  EXPECT_EQ(obj->retainCount(), 1u);
-  EXPECT_EQ(a->count(), 2u);
-  obj->release();
 }
 
 } // namespace

@@ -46,15 +46,6 @@ inline Uniforms Solid(float r, float g, float b, float a)
   return u;
 }
 
-// Textured triangles: the colour is texel × tint.
-inline Uniforms Textured(int texType)
-{
-  Uniforms u = Solid(1, 1, 1, 1);
-  u.type = 2;
-  u.texType = texType;
-  return u;
-}
-
 struct StencilFace
 {
   MTLCompareFunction compare = MTLCompareFunctionAlways;
