@@ -21,25 +21,6 @@ double TestClock()
   return sNow;
 }
 
-// Logs the fills the menu makes with their blend weight (the recording back end keeps no blend).
-class FillLog : public ScriptedGraphics
-{
-public:
-  using ScriptedGraphics::ScriptedGraphics;
-  struct Fill
-  {
-    IColor color;
-    IRECT r;
-    float weight;
-  };
-  std::vector<Fill> fills;
-  void FillRect(const IColor& color, const IRECT& r, const IBlend* blend) override
-  {
-    fills.push_back({color, r, blend ? blend->weight : 1.f});
-    ScriptedGraphics::FillRect(color, r, blend);
-  }
-};
-
 // A caller that owns the menu it shows, as product controls do.
 class MenuOwner : public RecordingControl
 {
@@ -54,7 +35,7 @@ constexpr float kRowH = 16.f; // text size: the recording back end measures one 
 struct PopupTest : ::testing::Test
 {
   RecordingDelegate dlg{1};
-  std::unique_ptr<FillLog> g;
+  std::unique_ptr<ScriptedGraphics> g;
   IPopupMenuControl* popup = nullptr;
   RecordingControl* caller = nullptr;
 
@@ -68,7 +49,7 @@ struct PopupTest : ::testing::Test
   void TearDown() override { g.reset(), IGraphics::SetClock(nullptr); }
   void Make(int w, int h)
   {
-    g = std::make_unique<FillLog>(dlg, w, h);
+    g = std::make_unique<ScriptedGraphics>(dlg, w, h);
     g->AttachPopupMenuControl(IText(kRowH, COLOR_BLACK));
     popup = static_cast<IPopupMenuControl*>(g->GetPopupMenuControl());
     caller = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(0, 0, 50, 50))));
@@ -94,65 +75,26 @@ struct PopupTest : ::testing::Test
 
 } // namespace
 
-// ---- Sizes, placement, columns ----
-
-TEST_F(PopupTest, PanelSizesFollowTheWidestTextAndTheRowCount)
+TEST_F(PopupTest, PanelSizesFollowTheTextsAndTheRootSitsBelowItsAnchorOnScreen)
 {
   float w = 0, h = 0;
   IPopupMenu three("", 0, false, {"a", "bb", "ccc"});
   popup->CalculatePanelSize(three, w, h);
   EXPECT_FLOAT_EQ(h, 3 * 16 + 2 * 2);
   EXPECT_FLOAT_EQ(w, 3 * kCharW + 28);
-
   // No rows: no negative gap, and the margins alone as width.
   IPopupMenu empty;
   popup->CalculatePanelSize(empty, w, h);
   EXPECT_FLOAT_EQ(h, 0.f);
   EXPECT_FLOAT_EQ(w, 28.f);
-}
 
-TEST_F(PopupTest, RootPanelSitsBelowItsAnchorWithinTheEditor)
-{
+  // Near the right edge the panel keeps twice the shadow size off it.
   IPopupMenu menu("", 0, false, {"alpha", "beta"});
-  const float w = 5 * kCharW + 28;
-  struct Case
-  {
-    IRECT anchor;
-    float x;
-  } cases[] = {
-      // x: the panel's left edge
-      {IRECT(100, 50, 180, 70), 140 - w / 2},  // centred on the anchor
-      {IRECT(0, 50, 10, 70), 10},              // kept off the left edge: shadow size
-      {IRECT(390, 50, 400, 70), 400 - w - 20}, // and off the right edge: twice the shadow size
-  };
-  for (const auto& c : cases)
-  {
-    Open(menu, c.anchor);
-    ASSERT_EQ(popup->NPanels(), 1);
-    EXPECT_EQ(popup->GetCalloutDirection(), IPopupMenuControl::kBelow);
-    EXPECT_EQ(popup->GetTargetRECT(), IRECT(c.x, 70, c.x + w + 10, 70 + 34 + 10));
-    g->OnMouseDown({IMouseInfo{0, 0, 0, 0, IMouseMod(true)}}); // outside: closes
-    Collapse();
-    ASSERT_EQ(popup->GetState(), IPopupMenuControl::kCollapsed);
-  }
+  Open(menu, IRECT(390, 50, 400, 70));
+  const float pw = 5 * kCharW + 28, x = 400 - pw - 20;
+  EXPECT_EQ(popup->GetCalloutDirection(), IPopupMenuControl::kBelow);
+  EXPECT_EQ(popup->GetTargetRECT(), IRECT(x, 70, x + pw + 10, 70 + 34 + 10));
 }
-
-TEST_F(PopupTest, ColumnsOpenEveryMaximumItemsWithoutScrolling)
-{
-  popup->SetScrollIfTooBig(false);
-  popup->SetMaxItemsPerColumn(1);
-  IPopupMenu menu("", 0, false, {"aa", "bb", "cc", "dd"});
-  Open(menu, IRECT(100, 50, 180, 70));
-  const float w = 2 * kCharW + 28;
-  const IPopupMenuControl::MenuPanel* p = popup->GetPanel(0);
-  ASSERT_EQ(p->NCells(), 4);
-  const float x0 = Cell(0, 0).L, y0 = Cell(0, 0).T;
-  EXPECT_EQ(Cell(0, 1), IRECT(x0, y0 + 18, x0 + w, y0 + 34)); // items 0 and 1 share the first column
-  EXPECT_EQ(Cell(0, 2), IRECT(x0 + w + 2, y0, x0 + 2 * w + 2, y0 + 16));
-  EXPECT_EQ(Cell(0, 3), IRECT(x0 + 2 * (w + 2), y0, x0 + 3 * w + 4, y0 + 16));
-}
-
-// ---- Scrolling and its faults ----
 
 TEST_F(PopupTest, TallMenuScrollsAndArrowRowsChooseNothing)
 {
@@ -166,12 +108,8 @@ TEST_F(PopupTest, TallMenuScrollsAndArrowRowsChooseNothing)
   EXPECT_FLOAT_EQ(Cell(0, 0).T, 15.f);
   ASSERT_EQ(p->NCells(), 15);
 
-  // Each mouse-over on the last row scrolls by one item; the wheel never does.
-  Over(Cell(0, 14)), Over(Cell(0, 14)), Over(Cell(0, 14));
-  EXPECT_EQ(p->mScrollItemOffset, 3);
-  g->OnMouseWheel(Cell(0, 5).MW(), Cell(0, 5).MH(), IMouseMod(), 1.f);
-  EXPECT_EQ(p->mScrollItemOffset, 3);
-  Over(Cell(0, 0));
+  // Each mouse-over on the last row scrolls by one item, on the first row back by one.
+  Over(Cell(0, 14)), Over(Cell(0, 14)), Over(Cell(0, 14)), Over(Cell(0, 0));
   EXPECT_EQ(p->mScrollItemOffset, 2);
 
   // A click on the down arrow is no choice of the item it hides.
@@ -215,8 +153,6 @@ TEST_F(PopupTest, DegenerateMenusGetADefinedPlace)
   }
 }
 
-// ---- Submenus, mouse and keys ----
-
 TEST_F(PopupTest, MouseWalksThroughNestedSubmenusAndChoosesDeep)
 {
   IPopupMenu root("", 0, false, {"plain"});
@@ -225,76 +161,46 @@ TEST_F(PopupTest, MouseWalksThroughNestedSubmenusAndChoosesDeep)
   sub->AddSubMenuItem("more", deep);
   root.AddSubMenuItem("sub", sub);
   root.AddItem("off", -1, IPopupMenu::kDisabled);
-  root.AddItem("head", -1, IPopupMenu::kTitle);
   Open(root, IRECT(100, 50, 180, 70));
 
-  // A disabled row is never hovered; a title row is.
-  Over(Cell(0, 2));
+  Over(Cell(0, 2)); // a disabled row is never hovered
   EXPECT_EQ(popup->GetHoveredCell(), nullptr);
-  Over(Cell(0, 3));
-  EXPECT_EQ(popup->GetHoveredCell(), popup->GetPanel(0)->GetCell(3));
-
-  Over(Cell(0, 1));
-  ASSERT_EQ(popup->NPanels(), 2);
-  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kSubMenuAppearing);
-  Frame(0.19);
-  EXPECT_FLOAT_EQ(popup->GetPanel(1)->mBlend.weight, 0.95f); // shown once 90 % of the 200 ms have passed
-  Frame(0.02), Frame(0.001);
-  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kExpanded);
-  EXPECT_FLOAT_EQ(popup->GetPanel(1)->mTargetRECT.L, Cell(0, 1).R + 5);
-
-  Over(Cell(1, 1)), Frame(0.21), Frame(0.001);
+  Over(Cell(0, 1)), Frame(0.21), Frame(0.001), Over(Cell(1, 1)), Frame(0.21), Frame(0.001);
   ASSERT_EQ(popup->NPanels(), 3);
+  EXPECT_FLOAT_EQ(popup->GetPanel(1)->mTargetRECT.L, Cell(0, 1).R + 5);
 
   // Back on a plain root row: every panel opened from the root goes, however deep.
   Over(Cell(0, 0));
-  EXPECT_TRUE(popup->GetPanel(0)->mShouldDraw);
   EXPECT_FALSE(popup->GetPanel(1)->mShouldDraw);
   EXPECT_FALSE(popup->GetPanel(2)->mShouldDraw);
 
   Over(Cell(0, 1)), Frame(0.21), Frame(0.001), Over(Cell(1, 1)), Frame(0.21), Frame(0.001);
   EXPECT_TRUE(popup->GetPanel(2)->mShouldDraw);
-
-  // While the menu is open, keys do not reach the control under the mouse.
-  caller->keyResult = true;
-  g->OnKeyDown(10, 10, IKeyPress{});
-  EXPECT_EQ(caller->keysDown, 0);
-
   Over(Cell(2, 1)), Click(Cell(2, 1));
   EXPECT_EQ(deep->GetChosenItemIdx(), 1);
   EXPECT_EQ(root.GetChosenItemIdx(), -1);
   EXPECT_EQ(caller->events.back(), "popup 1/0");
 }
 
-// ---- States and fades ----
-
-TEST_F(PopupTest, FadesRunOnTheClockThroughEveryState)
+TEST_F(PopupTest, ASecondRequestWhileBusyKeepsTheFirstCallerAndFadesRunOnTheClock)
 {
   IPopupMenu menu("", 0, false, {"a", "b"});
   g->CreatePopupMenu(caller, menu, IRECT(100, 50, 180, 70), 0);
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kExpanding);
   Frame(0.05);
   EXPECT_NEAR(popup->GetPanel(0)->mBlend.weight, 0.5 * 0.95, 1e-3);
-  // A second request while busy is refused and keeps the first caller.
-  RecordingControl* other =
-      static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(60, 0, 90, 30))));
+  auto* other = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(60, 0, 90, 30))));
   IPopupMenu second("", 0, false, {"x"});
   g->CreatePopupMenu(other, second, IRECT(0, 0, 10, 10), 0);
   EXPECT_EQ(popup->GetPanel(0)->mMenu, &menu);
   Frame(0.06);
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kExpanded);
-  EXPECT_FLOAT_EQ(popup->GetPanel(0)->mBlend.weight, 0.95f);
 
   Over(Cell(0, 1)), Click(Cell(0, 1));
   EXPECT_EQ(caller->events.back(), "popup 1/0");
   EXPECT_TRUE(other->events.empty());
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kFlickering);
-  Frame(0.101), Frame(0.05);
-  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kCollapsing);
-  EXPECT_NEAR(popup->GetPanel(0)->mBlend.weight, 0.5 * 0.95, 1e-3);
-  Frame(0.051);
-  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kFadedOut);
-  Frame(0.101);
+  Frame(0.101), Frame(0.101), Frame(0.101);
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kCollapsed);
   EXPECT_EQ(popup->NPanels(), 0);
   EXPECT_EQ(popup->GetAnimationFunction(), nullptr);
@@ -324,43 +230,4 @@ TEST_F(PopupTest, RemovedCallerOrLostFocusLeavesNothingBehind)
   // The control itself removed while showing: its caller waits for nothing.
   Open(menu, IRECT(100, 50, 180, 70)), g->RemovePopupMenuControl();
   EXPECT_EQ(g->GetControlInPopupMenu(), nullptr);
-}
-
-// ---- Drawing through the recording back end ----
-
-TEST_F(PopupTest, DrawsRowsAndSeparatorsWithTheirBlends)
-{
-  IPopupMenu menu("", 0, false, {"a", "b"});
-  menu.AddSeparator(1);
-  menu.CheckItem(2, true);
-  g->CreatePopupMenu(caller, menu, IRECT(100, 50, 180, 70), 0);
-  Frame(0.05), g->fills.clear();
-  g->Draw(popup->GetRECT(), 1.f);
-  for (const auto& f : g->fills)
-    EXPECT_NE(f.color, COLOR_MID_GRAY) << "separator drawn while fading in";
-
-  Frame(0.06), Over(Cell(0, 0)), g->fills.clear(), g->drawn.clear();
-  g->Draw(popup->GetRECT(), 1.f);
-  int separators = 0, highlights = 0;
-  for (const auto& f : g->fills)
-  {
-    if (f.color == COLOR_MID_GRAY)
-    {
-      ++separators;
-      EXPECT_FLOAT_EQ(f.weight, 0.25f);
-      EXPECT_EQ(f.r, Cell(0, 1));
-    }
-    if (f.color == COLOR_BLUE)
-    {
-      ++highlights;
-      EXPECT_EQ(f.r, Cell(0, 0).GetPadded(-5, 0, 5, 0)); // widened by the panel margin
-    }
-  }
-  EXPECT_EQ(separators, 1);
-  EXPECT_EQ(highlights, 1);
-  const auto texts = g->Calls("DoDrawText");
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_DOUBLE_EQ(texts[0].a[0], Cell(0, 0).L + 15); // after the tick space and the text margin
-  EXPECT_EQ(popup->GetText().mAlign, kAlignNear);
-  EXPECT_EQ(popup->GetText().mFGColor, COLOR_BLACK); // the last row drawn was not selected
 }
