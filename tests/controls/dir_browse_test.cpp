@@ -84,18 +84,10 @@ TEST_F(DirBrowseTest, OneFolderFillsTheMainMenuSortedWithoutCase)
   }
   EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 5);
 
-  b.SetupMenu(); // rebuilding starts from scratch
-  EXPECT_EQ(b.NItems(), 5);
 }
 
-TEST_F(DirBrowseTest, OptionsAndSeveralFolders)
+TEST_F(DirBrowseTest, NoExtensionAndSeveralFolders)
 {
-  Browser withExt(IRECT(), ".tps", true, true);
-  withExt.AddPath(root.c_str(), "");
-  withExt.SetupMenu();
-  EXPECT_EQ(Level(withExt.GetMainMenu()),
-            (std::vector<std::string>{"%s%n%x.tps", "A.tps", "b.tps", "Deep/", "Empty/", "OnlyText/", "Sub/"}));
-
   // No extension: no files, and the then empty folders disappear.
   Browser noExt(IRECT(), "");
   noExt.AddPath(root.c_str(), "");
@@ -124,14 +116,4 @@ TEST_F(DirBrowseTest, EntriesWithoutATypeAreLookedAt)
   EXPECT_FALSE(EntryIsFolder((root / "missing").c_str(), DT_UNKNOWN));
   EXPECT_TRUE(EntryIsFolder("/no/such/place", DT_DIR));
   EXPECT_FALSE(EntryIsFolder((root / "Sub").c_str(), DT_LNK));
-}
-
-TEST(PopupMenuInsertion, IndexFirstSubmenusAndRemoval)
-{
-  IPopupMenu m("", 0, false, {"a", "b"});
-  m.AddSubMenuItem("first", 0, new IPopupMenu());
-  m.AddSubMenuItem("last", 99, new IPopupMenu());
-  m.RemoveItem(1);
-  m.RemoveItem(42);
-  EXPECT_EQ(Level(m), (std::vector<std::string>{"first/", "b", "last/"}));
 }
