@@ -1,12 +1,16 @@
+#include "controls/IPopupMenuControl.h"
 #include "controls/ISpecialControls.h"
 #include "controls/ITextControls.h"
+#include "controls/ITextEntryControl.h"
 #include "framework/IParam.h"
 #include "support/ScriptedGraphics.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <memory>
+#include <string>
 
 using namespace plugin::igraphics;
 using plugin::igraphics::test::RecordingControl;
@@ -22,18 +26,39 @@ double TestClock()
   return sNow;
 }
 
+// A caller that owns the menu it shows, as product controls do.
+class MenuOwner : public RecordingControl
+{
+public:
+  using RecordingControl::RecordingControl;
+  IPopupMenu menu{"", 0, false, {"one", "two", "three"}};
+};
+
+constexpr float kCharW = 7.f; // the recording back end's text width per character
+constexpr float kRowH = 16.f; // text size: the recording back end measures one line as its height
+constexpr int kRight = 39, kHome = 36, kEnd = 35, kBack = 8;
+
+// The controls the context makes itself (texts, resizer, bubble, frame-time display, text entry, popup menu).
 struct SpecialControlsTest : ::testing::Test
 {
-  RecordingDelegate dlg{3};
+  // 0: -12..12 dB; 1: int 0..10; 2: bool; 3: enumeration
+  RecordingDelegate dlg{4};
   std::unique_ptr<ScriptedGraphics> g;
+  ITextEntryControl* entry = nullptr;
+  RecordingControl* gain = nullptr;  // linked to parameter 0
+  RecordingControl* count = nullptr; // linked to parameter 1
+  RecordingControl* label = nullptr; // no parameter
+  IPopupMenuControl* popup = nullptr;
+  RecordingControl* caller = nullptr;
 
   void SetUp() override
   {
     sNow = 100.0;
     IGraphics::SetClock(TestClock);
-    dlg.GetParam(0)->InitDouble("Gain", 2.5, 0.0, 10.0, 0.1, "dB");
-    dlg.GetParam(1)->InitEnum("Mode", 1, {"Low", "Mid", "High"});
+    dlg.GetParam(0)->InitDouble("Gain", 0.0, -12.0, 12.0, 0.1, "dB");
+    dlg.GetParam(1)->InitInt("Count", 2, 0, 10);
     dlg.GetParam(2)->InitBool("On", false);
+    dlg.GetParam(3)->InitEnum("Mode", 1, {"Low", "Mid", "High"});
     dlg.SetSizeConstraints(100, 1000, 100, 1000);
     dlg.SetGraphicsReady(true);
     g = std::make_unique<ScriptedGraphics>(dlg, 400, 300);
@@ -51,6 +76,7 @@ struct SpecialControlsTest : ::testing::Test
     g->OnMouseDown({At(x, y)});
     g->OnMouseUp({At(x, y)});
   }
+  void Click(const IRECT& r) { Click(r.MW(), r.MH()); }
   // One frame at time t (seconds): animations step.
   void FrameAt(double t)
   {
@@ -58,6 +84,60 @@ struct SpecialControlsTest : ::testing::Test
     IRECTList rects;
     g->IsDirty(rects);
   }
+  void Frame(double dt) { FrameAt(sNow + dt); }
+
+  // The in-editor text entry over three controls.
+  void MakeEntry()
+  {
+    g->AttachTextEntryControl();
+    entry = static_cast<ITextEntryControl*>(g->GetTextEntryControl());
+    gain = Add(IRECT(20, 20, 100, 60), 0);
+    count = Add(IRECT(120, 20, 200, 60), 1);
+    label = Add(IRECT(20, 100, 200, 130), -1);
+  }
+  RecordingControl* Add(const IRECT& r, int paramIdx)
+  {
+    auto* c = Attach(new RecordingControl(r, paramIdx));
+    c->DisablePrompt(false);
+    return c;
+  }
+  // Opens the entry over the label control, left-aligned, holding str.
+  void OpenText(const char* str)
+  {
+    const IText style(14.f, COLOR_BLACK, "Roboto-Regular", kAlignNear);
+    g->CreateTextEntry(label, style, IRECT(20, 100, 200, 130), str, -1);
+  }
+  bool Key(int vk, const std::string& utf8 = "", bool shift = false, bool ctrl = false, bool alt = false)
+  {
+    return g->OnKeyDown(0, 0, IKeyPress(utf8.c_str(), vk, shift, ctrl, alt));
+  }
+  // Keys without a virtual code of their own (the filter decides by their text).
+  void Type(const std::string& s)
+  {
+    for (char ch : s)
+    {
+      const char text[2] = {ch, 0};
+      Key(0, text);
+    }
+  }
+  bool Ctrl(int vk, bool shift = false) { return Key(vk, "", shift, true); }
+  std::string Text() const { return entry->GetUTF8(); }
+
+  // An editor of w × h with the editor-drawn menu and a control that calls it.
+  void MakePopup(int w = 400, int h = 300)
+  {
+    g = std::make_unique<ScriptedGraphics>(dlg, w, h);
+    g->AttachPopupMenuControl(IText(kRowH, COLOR_BLACK));
+    popup = static_cast<IPopupMenuControl*>(g->GetPopupMenuControl());
+    caller = Attach(new RecordingControl(IRECT(0, 0, 50, 50)));
+  }
+  void Open(IPopupMenu& menu, const IRECT& anchor)
+  {
+    g->CreatePopupMenu(caller, menu, anchor, 0), Frame(0.101), Frame(0.001);
+  }
+  void Collapse() { Frame(0.101), Frame(0.101), Frame(0.101); }
+  void Over(const IRECT& r) { g->OnMouseOver(r.MW(), r.MH(), IMouseMod()); }
+  const IRECT& Cell(int panel, int row) { return *popup->GetPanel(panel)->GetCell(row); }
 };
 
 } // namespace
@@ -99,15 +179,15 @@ TEST_F(SpecialControlsTest, TogglesCaptionsAndLinks)
 
   // Captions: the display text with its label; a triangle only for enumerations, whose click opens a menu.
   auto* gain = Attach(new ICaptionControl(IRECT(100, 0, 200, 20), 0));
-  auto* mode = Attach(new ICaptionControl(IRECT(100, 50, 200, 70), 1, DEFAULT_TEXT, COLOR_WHITE, false));
+  auto* mode = Attach(new ICaptionControl(IRECT(100, 50, 200, 70), 3, DEFAULT_TEXT, COLOR_WHITE, false));
   EXPECT_EQ(gain->GetTriangleRECT().W(), 0.f);
   gain->Draw(*g);
   mode->Draw(*g);
-  EXPECT_STREQ(gain->GetStr(), "2.5 dB");
+  EXPECT_STREQ(gain->GetStr(), "0.0 dB");
   EXPECT_STREQ(mode->GetStr(), "Mid");
   g->menuChoice = 2;
   Click(150, 60);
-  EXPECT_DOUBLE_EQ(dlg.GetParam(1)->Value(), 2.0);
+  EXPECT_DOUBLE_EQ(dlg.GetParam(3)->Value(), 2.0);
 
   // Links open their URL on click.
   Attach(new IURLControl(IRECT(0, 100, 100, 120), "home", "https://example.org/"));
@@ -239,4 +319,413 @@ TEST_F(SpecialControlsTest, FrameTimeDisplayRingAndRemovalWhileCaptured)
   g->OnMouseUp({At(20, 20)});
   g->OnMouseDown({At(20, 20)});
   EXPECT_NE(g->GetMouseControl(20, 20, false), nullptr); // the listed control below is reached again
+}
+
+// ---- Text entry ----
+
+TEST_F(SpecialControlsTest, APromptOpensTheFieldSelectedAndKeysAreFilteredByType)
+{
+  MakeEntry();
+  gain->PromptUserInput(0);
+  EXPECT_TRUE(g->textEntries.empty()); // not the platform's field
+  EXPECT_EQ(g->GetControlInTextEntry(), gain);
+  EXPECT_EQ(entry->GetRECT(), IRECT(40, 32, 80, 48)); // 40 x 16 centred on the control
+  EXPECT_EQ(Text(), "0.0");
+  EXPECT_EQ(entry->GetEditState().select_end, 3);
+  EXPECT_EQ(g->GetMouseControl(5, 5, false), entry); // every click goes to the open field
+  Key(27);
+
+  // Shifted digit, keypad digit, sign, point, a letter, tab.
+  const struct
+  {
+    int vk;
+    const char* utf8;
+    bool shift;
+    bool forInt, forDouble, forText;
+  } cases[] = {
+      {'1', "!", true, false, false, true}, {97, "1", false, true, true, true},   {189, "-", false, true, true, true},
+      {190, ".", false, false, true, true}, {'Q', "q", false, false, false, true}, {9, "\t", false, false, false, false},
+  };
+  for (const auto& c : cases)
+  {
+    const std::pair<RecordingControl*, bool> fields[] = {{count, c.forInt}, {gain, c.forDouble}, {label, c.forText}};
+    for (const auto& [control, expected] : fields)
+    {
+      if (control == label)
+        OpenText("");
+      else
+        control->PromptUserInput(0);
+      Key(kEnd);
+      const std::string before = Text();
+      EXPECT_EQ(Key(c.vk, c.utf8, c.shift), expected) << c.utf8;
+      EXPECT_EQ(Text(), expected ? before + c.utf8 : before) << c.utf8;
+      Key(27);
+    }
+  }
+}
+
+// ---- Clipboard, undo and redo ----
+
+TEST_F(SpecialControlsTest, ClipboardAndUndoRedoThroughEdits)
+{
+  MakeEntry();
+  OpenText("hello world");
+  Key(kEnd);
+  Type("!");
+  Key(kHome);
+  Key(kRight, "", true, true); // "hello "
+  Ctrl('X');
+  EXPECT_EQ(g->clipboard, "hello ");
+  Key(kEnd);
+  Ctrl('V');
+  EXPECT_EQ(Text(), "world!hello ");
+
+  const char* const undone[] = {"world!", "hello world!", "hello world"};
+  for (const char* t : undone)
+  {
+    Ctrl('Z');
+    EXPECT_EQ(Text(), t);
+  }
+  Ctrl('Z', true);
+  Ctrl('Z', true);
+  EXPECT_EQ(Text(), "world!");
+}
+
+TEST_F(SpecialControlsTest, UndoNeverReachesPastTheTextOfALaterEntry)
+{
+  MakeEntry();
+  OpenText("a rather long starting text");
+  Key(kEnd);
+  Type("abcdef");
+  Key(kHome);
+  Key(46); // delete
+  Key(27);
+
+  // The next entry starts without history.
+  OpenText("x");
+  Ctrl('Z');
+  Ctrl('Z');
+  Ctrl('Z', true);
+  EXPECT_EQ(Text(), "x");
+  // Positions past the end are clamped by the text hooks themselves.
+  entry->DeleteChars(5, 10);
+  entry->InsertChars(40, u"yz", 2);
+  EXPECT_EQ(Text(), "xyz");
+}
+
+// ---- Text with no valid form ----
+
+TEST_F(SpecialControlsTest, InvalidUTF8AndCharactersBeyondSixteenBitsNeverBreakTheText)
+{
+  MakeEntry();
+  // Written out independently: U+1F3B5 is F0 9F 8E B5 in UTF-8 and D83C DFB5 in UTF-16.
+  EXPECT_EQ(TextEntryUTF8ToUTF16("\xF0\x9F\x8E\xB5"), std::u16string(u"\xD83C\xDFB5"));
+  EXPECT_EQ(TextEntryUTF8ToUTF16("a\xFF" "b"), std::u16string(u"a\xFFFD" "b"));
+  EXPECT_EQ(TextEntryUTF8ToUTF16("\xE2\x82"), std::u16string(2, u'\xFFFD'));     // cut short
+  EXPECT_EQ(TextEntryUTF8ToUTF16("\xC0\xAF"), std::u16string(2, u'\xFFFD'));     // overlong '/'
+  EXPECT_EQ(TextEntryUTF8ToUTF16("\xED\xA0\x80"), std::u16string(3, u'\xFFFD')); // encoded surrogate
+  const char16_t lone[] = {u'a', 0xDC00, u'b'};
+  EXPECT_EQ(TextEntryUTF16ToUTF8(lone, 3), "a\xEF\xBF\xBD" "b");
+
+  // The clipboard may hold anything.
+  OpenText("");
+  g->clipboard = "x\xFF\xF0\x9F\x8E\xB5";
+  Ctrl('V');
+  EXPECT_EQ(entry->GetEditString(), std::u16string(u"x\xFFFD\xD83C\xDFB5"));
+  Ctrl('A');
+  Ctrl('C');
+  EXPECT_EQ(g->clipboard, "x\xEF\xBF\xBD\xF0\x9F\x8E\xB5");
+
+  // A typed character above U+FFFF goes in as its pair; one undo takes out both halves.
+  Key(kEnd);
+  EXPECT_TRUE(Key(0, "\xF0\x9F\x8E\xB5"));
+  EXPECT_EQ(entry->GetEditString().substr(4), std::u16string(u"\xD83C\xDFB5"));
+  Ctrl('Z');
+  EXPECT_EQ(entry->GetEditString().size(), 4u);
+
+  // Key texts: a lead byte cut short stands for itself, five-byte forms for '_', an encoded surrogate for U+FFFD.
+  Key(0, "\xC3");
+  Key(0, "\xF8\x88\x80\x80");
+  Key(0, "\xED\xA0\x80");
+  EXPECT_EQ(entry->GetEditString().substr(4), std::u16string(u"\x00C3_\xFFFD"));
+  // Deleting half a pair leaves U+FFFD, never a broken text.
+  Key(kHome);
+  for (int i = 0; i < 3; ++i)
+    Key(kRight);
+  Key(kBack);
+  EXPECT_EQ(Text().substr(0, 5), "x\xEF\xBF\xBD\xEF");
+}
+
+// ---- Committing and cancelling ----
+
+TEST_F(SpecialControlsTest, CommitSetsTheParameterInTheCLocaleClampedOrRefusedAndEscapeCancels)
+{
+  MakeEntry();
+  const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+  std::setlocale(LC_NUMERIC, "de_DE.UTF-8"); // a comma locale where installed
+
+  const struct
+  {
+    const char* typed;
+    bool sent;
+    double value;
+  } cases[] = {{"1.5", true, 1.5}, {"99", true, 12.0}, {"abc", false, 0.0}};
+  for (const auto& c : cases)
+  {
+    dlg.sentFromUI.clear();
+    gain->PromptUserInput(0);
+    g->clipboard = c.typed; // pasted text passes no key filter
+    Ctrl('A');
+    Key(kBack);
+    Ctrl('V');
+    EXPECT_TRUE(Key(13));
+    EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
+    ASSERT_EQ(dlg.sentFromUI.size(), c.sent ? 1u : 0u) << c.typed;
+    if (c.sent)
+    {
+      EXPECT_NEAR(dlg.sentFromUI[0].value, (c.value + 12.0) / 24.0, 1e-9) << c.typed;
+    }
+  }
+  std::setlocale(LC_NUMERIC, saved.c_str());
+
+  OpenText("abc"); // without a parameter the control gets the text
+  Key(13);
+  EXPECT_EQ(label->events.back(), "text abc/-1");
+
+  // Escape cancels; a click outside commits.
+  dlg.sentFromUI.clear();
+  gain->PromptUserInput(0);
+  Key('7', "7");
+  EXPECT_TRUE(Key(27));
+  EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
+  EXPECT_TRUE(dlg.sentFromUI.empty());
+
+  gain->PromptUserInput(0);
+  Key('6', "6");
+  g->OnMouseDown({IMouseInfo{250, 150, 0, 0, IMouseMod(false, true)}}); // right button, outside
+  EXPECT_FALSE(entry->IsEditing());
+  ASSERT_EQ(dlg.sentFromUI.size(), 1u);
+  EXPECT_NEAR(dlg.sentFromUI[0].value, 18.0 / 24.0, 1e-9);
+}
+
+// ---- Mouse and the edit menu ----
+
+TEST_F(SpecialControlsTest, ClicksPlaceTheCursorDragsSelectAndTheRightButtonOpensTheEditMenu)
+{
+  MakeEntry();
+  OpenText("abcdef"); // left-aligned at x 20, 7 points per character
+  g->OnMouseDown({IMouseInfo{29, 110, 0, 0, IMouseMod(true)}});
+  EXPECT_EQ(entry->GetEditState().cursor, 1);
+  g->OnMouseDrag({IMouseInfo{42, 110, 13, 0, IMouseMod(true)}});
+  g->OnMouseUp({IMouseInfo{42, 110, 0, 0, IMouseMod(true)}});
+  EXPECT_EQ(entry->GetEditState().select_start, 1);
+  EXPECT_EQ(entry->GetEditState().select_end, 3);
+
+  g->menuChoice = 1; // "Copy"
+  g->OnMouseDown({IMouseInfo{60, 110, 0, 0, IMouseMod(false, true)}});
+  ASSERT_EQ(g->menus.size(), 1u);
+  EXPECT_EQ(g->menus[0].items, (std::vector<std::string>{"Cut", "Copy", "Paste"}));
+  EXPECT_EQ(g->menus[0].bounds, IRECT(60, 110, 60, 110));
+  EXPECT_EQ(g->clipboard, "bc");
+  EXPECT_TRUE(entry->IsEditing());
+}
+
+// ---- Blinking ----
+
+TEST_F(SpecialControlsTest, TheCursorBlinksWhileOpenAndTheBlinkEndsWithTheEntry)
+{
+  MakeEntry();
+  OpenText("ab");
+  const std::pair<double, bool> phases[] = {{100.4, true}, {100.6, false}, {101.1, true}};
+  for (const auto& [t, visible] : phases)
+  {
+    FrameAt(t);
+    EXPECT_EQ(entry->IsCursorVisible(), visible) << t;
+  }
+
+  // Closed by Escape, or by a click outside whose mouse-up follows: nothing keeps the editor redrawing.
+  IRECTList rects;
+  Key(27);
+  FrameAt(102.0);
+  g->SetAllControlsClean();
+  EXPECT_FALSE(g->IsDirty(rects));
+  OpenText("ab");
+  g->OnMouseDown({IMouseInfo{250, 180, 0, 0, IMouseMod(true)}});
+  g->OnMouseUp({IMouseInfo{250, 180, 0, 0, IMouseMod(true)}});
+  FrameAt(104.0);
+  g->SetAllControlsClean();
+  EXPECT_FALSE(g->IsDirty(rects));
+
+  // Focus loss hides an open entry; the next one shows again.
+  OpenText("ab");
+  g->OnFocusLost();
+  EXPECT_TRUE(entry->IsHidden());
+  Key(13);
+  OpenText("cd");
+  EXPECT_FALSE(entry->IsHidden());
+  g.reset(); // the editor closes with the entry open
+}
+
+// ---- The editor-drawn popup menu ----
+
+TEST_F(SpecialControlsTest, PopupPanelSizesFollowTheTextsAndTheRootSitsBelowItsAnchorOnScreen)
+{
+  MakePopup();
+  float w = 0, h = 0;
+  IPopupMenu three("", 0, false, {"a", "bb", "ccc"});
+  popup->CalculatePanelSize(three, w, h);
+  EXPECT_FLOAT_EQ(h, 3 * 16 + 2 * 2);
+  EXPECT_FLOAT_EQ(w, 3 * kCharW + 28);
+  // No rows: no negative gap, and the margins alone as width.
+  IPopupMenu empty;
+  popup->CalculatePanelSize(empty, w, h);
+  EXPECT_FLOAT_EQ(h, 0.f);
+  EXPECT_FLOAT_EQ(w, 28.f);
+
+  // Near the right edge the panel keeps twice the shadow size off it.
+  IPopupMenu menu("", 0, false, {"alpha", "beta"});
+  Open(menu, IRECT(390, 50, 400, 70));
+  const float pw = 5 * kCharW + 28, x = 400 - pw - 20;
+  EXPECT_EQ(popup->GetCalloutDirection(), IPopupMenuControl::kBelow);
+  EXPECT_EQ(popup->GetTargetRECT(), IRECT(x, 70, x + pw + 10, 70 + 34 + 10));
+}
+
+TEST_F(SpecialControlsTest, PopupTallMenuScrollsAndArrowRowsChooseNothing)
+{
+  MakePopup();
+  IPopupMenu menu;
+  for (int i = 0; i < 40; ++i)
+    menu.AddItem(("item" + std::to_string(i)).c_str());
+  Open(menu, IRECT(100, 50, 180, 70));
+  IPopupMenuControl::MenuPanel* p = popup->GetPanel(0);
+  ASSERT_TRUE(p->mScroller);
+  // Rows start 15 below the top; (300 - 5 - 15) / (16 + 2) rows fit.
+  EXPECT_FLOAT_EQ(Cell(0, 0).T, 15.f);
+  ASSERT_EQ(p->NCells(), 15);
+
+  // Each mouse-over on the last row scrolls by one item, on the first row back by one.
+  Over(Cell(0, 14)), Over(Cell(0, 14)), Over(Cell(0, 14)), Over(Cell(0, 0));
+  EXPECT_EQ(p->mScrollItemOffset, 2);
+
+  // A click on the down arrow is no choice of the item it hides.
+  Click(Cell(0, 14));
+  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+  ASSERT_EQ(caller->events.back(), "popup null/0");
+  Collapse();
+
+  // A plain row chooses its item: row + offset.
+  Open(menu, IRECT(100, 50, 180, 70));
+  Over(Cell(0, 14)), Over(Cell(0, 14)), Click(Cell(0, 4));
+  EXPECT_EQ(menu.GetChosenItemIdx(), 6);
+  EXPECT_EQ(caller->events.back(), "popup 6/0");
+}
+
+TEST_F(SpecialControlsTest, PopupDegenerateMenusGetADefinedPlace)
+{
+  // Zero visible rows: the editor is too short for one.
+  MakePopup(200, 20);
+  IPopupMenu menu("", 0, false, {"a", "b"});
+  Open(menu, IRECT(10, 2, 20, 8));
+  ASSERT_EQ(popup->NPanels(), 1);
+  EXPECT_TRUE(popup->GetPanel(0)->mScroller);
+  EXPECT_EQ(popup->GetPanel(0)->NCells(), 0);
+  g->Draw(popup->GetRECT(), 1.f);
+  Over(IRECT(10, 10, 20, 20)), Click(IRECT(10, 10, 20, 20));
+  EXPECT_EQ(caller->events.back(), "popup null/0");
+  // A menu without items and a menu wider and taller than the editor: finite, on-screen placements.
+  for (int variant = 0; variant < 2; ++variant)
+  {
+    MakePopup(100, 60);
+    IPopupMenu m;
+    for (int i = 0; variant == 1 && i < 9; ++i)
+      m.AddItem("a text far wider than this small editor");
+    Open(m, IRECT(40, 20, 60, 30));
+    const IRECT t = popup->GetTargetRECT();
+    EXPECT_TRUE(t.L >= 0.f && t.T >= 0.f && std::isfinite(t.R) && std::isfinite(t.B)) << variant;
+    g->Draw(popup->GetRECT(), 1.f);
+    Click(IRECT(50, 50, 52, 52));
+    EXPECT_EQ(caller->events.back(), "popup null/0");
+  }
+}
+
+TEST_F(SpecialControlsTest, PopupMouseWalksThroughNestedSubmenusAndChoosesDeep)
+{
+  MakePopup();
+  IPopupMenu root("", 0, false, {"plain"});
+  auto* sub = new IPopupMenu("", 0, false, {"s0"});
+  auto* deep = new IPopupMenu("", 0, false, {"d0", "d1"});
+  sub->AddSubMenuItem("more", deep);
+  root.AddSubMenuItem("sub", sub);
+  root.AddItem("off", -1, IPopupMenu::kDisabled);
+  Open(root, IRECT(100, 50, 180, 70));
+
+  Over(Cell(0, 2)); // a disabled row is never hovered
+  EXPECT_EQ(popup->GetHoveredCell(), nullptr);
+  Over(Cell(0, 1)), Frame(0.21), Frame(0.001), Over(Cell(1, 1)), Frame(0.21), Frame(0.001);
+  ASSERT_EQ(popup->NPanels(), 3);
+  EXPECT_FLOAT_EQ(popup->GetPanel(1)->mTargetRECT.L, Cell(0, 1).R + 5);
+
+  // Back on a plain root row: every panel opened from the root goes, however deep.
+  Over(Cell(0, 0));
+  EXPECT_FALSE(popup->GetPanel(1)->mShouldDraw);
+  EXPECT_FALSE(popup->GetPanel(2)->mShouldDraw);
+
+  Over(Cell(0, 1)), Frame(0.21), Frame(0.001), Over(Cell(1, 1)), Frame(0.21), Frame(0.001);
+  EXPECT_TRUE(popup->GetPanel(2)->mShouldDraw);
+  Over(Cell(2, 1)), Click(Cell(2, 1));
+  EXPECT_EQ(deep->GetChosenItemIdx(), 1);
+  EXPECT_EQ(root.GetChosenItemIdx(), -1);
+  EXPECT_EQ(caller->events.back(), "popup 1/0");
+}
+
+TEST_F(SpecialControlsTest, PopupASecondRequestWhileBusyKeepsTheFirstCallerAndFadesRunOnTheClock)
+{
+  MakePopup();
+  IPopupMenu menu("", 0, false, {"a", "b"});
+  g->CreatePopupMenu(caller, menu, IRECT(100, 50, 180, 70), 0);
+  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kExpanding);
+  Frame(0.05);
+  EXPECT_NEAR(popup->GetPanel(0)->mBlend.weight, 0.5 * 0.95, 1e-3);
+  auto* other = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(60, 0, 90, 30))));
+  IPopupMenu second("", 0, false, {"x"});
+  g->CreatePopupMenu(other, second, IRECT(0, 0, 10, 10), 0);
+  EXPECT_EQ(popup->GetPanel(0)->mMenu, &menu);
+  Frame(0.06);
+  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kExpanded);
+
+  Over(Cell(0, 1)), Click(Cell(0, 1));
+  EXPECT_EQ(caller->events.back(), "popup 1/0");
+  EXPECT_TRUE(other->events.empty());
+  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kFlickering);
+  Frame(0.101), Frame(0.101), Frame(0.101);
+  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kCollapsed);
+  EXPECT_EQ(popup->NPanels(), 0);
+  EXPECT_EQ(popup->GetAnimationFunction(), nullptr);
+}
+
+TEST_F(SpecialControlsTest, PopupRemovedCallerOrLostFocusLeavesNothingBehind)
+{
+  MakePopup();
+  // The caller owns the menu: removing it must drop the menu on show, and no completion may run.
+  auto* owner = static_cast<MenuOwner*>(g->AttachControl(new MenuOwner(IRECT(60, 0, 90, 30))));
+  int ran = 0;
+  owner->menu.SetFunction([&](IPopupMenu*) { ++ran; });
+  g->CreatePopupMenu(owner, owner->menu, IRECT(100, 50, 180, 70), 0);
+  Frame(0.101), Frame(0.001);
+  g->RemoveControl(owner);
+  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kCollapsed);
+  EXPECT_EQ(popup->NPanels(), 0);
+  Click(IRECT(100, 80, 180, 90)), Frame(0.2);
+  EXPECT_EQ(ran, 0);
+
+  // Focus lost while open: dismissed with nothing chosen, and clicks reach the controls again.
+  IPopupMenu menu("", 0, false, {"a"});
+  Open(menu, IRECT(100, 50, 180, 70)), Over(Cell(0, 0)), g->OnFocusLost();
+  EXPECT_EQ(caller->events.back(), "popup null/0");
+  Collapse();
+  Click(IRECT(10, 10, 20, 20));
+  EXPECT_EQ(caller->events.back().rfind("up", 0), 0u);
+  // The control itself removed while showing: its caller waits for nothing.
+  Open(menu, IRECT(100, 50, 180, 70)), g->RemovePopupMenuControl();
+  EXPECT_EQ(g->GetControlInPopupMenu(), nullptr);
 }
