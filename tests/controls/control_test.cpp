@@ -245,7 +245,7 @@ TEST_F(ControlTest, SwitchesCycleThroughTheirStates)
     std::vector<double> clicks;
   };
   const Case cases[] = {
-      {2, 0.3, {0.0, 1.0, 0.0}}, // only an exact 0 goes to 1
+      {2, 0.3, {0.0, 1.0, 0.0}},              // only an exact 0 goes to 1
       {4, 0.0, {1.0 / 3, 2.0 / 3, 1.0, 0.0}}, // three thirds reach 1.0 without wrapping early
       {1, 0.0, {0.0, 0.0}},
       {0, 0.6, {0.0}},

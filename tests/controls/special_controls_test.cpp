@@ -321,7 +321,7 @@ TEST_F(SpecialControlsTest, APromptOpensTheFieldSelectedAndKeysAreFilteredByType
 {
   MakeEntry();
   gain->PromptUserInput(0);
-  EXPECT_TRUE(g->textEntries.empty()); // not the platform's field
+  EXPECT_TRUE(g->textEntries.empty());                // not the platform's field
   EXPECT_EQ(entry->GetRECT(), IRECT(40, 32, 80, 48)); // 40 x 16 centred on the control
   EXPECT_EQ(Text(), "0.0");
   EXPECT_EQ(entry->GetEditState().select_end, 3);
@@ -336,8 +336,9 @@ TEST_F(SpecialControlsTest, APromptOpensTheFieldSelectedAndKeysAreFilteredByType
     bool shift;
     bool forInt, forDouble, forText;
   } cases[] = {
-      {'1', "!", true, false, false, true}, {97, "1", false, true, true, true},   {189, "-", false, true, true, true},
-      {190, ".", false, false, true, true}, {'Q', "q", false, false, false, true}, {9, "\t", false, false, false, false},
+      {'1', "!", true, false, false, true},  {97, "1", false, true, true, true},
+      {189, "-", false, true, true, true},   {190, ".", false, false, true, true},
+      {'Q', "q", false, false, false, true}, {9, "\t", false, false, false, false},
   };
   for (const auto& c : cases)
   {

@@ -197,7 +197,8 @@ TEST_F(VectorControlsTest, ColoursDimmingRectanglesCornersAndUnknownShapes)
   ASSERT_EQ(p.size(), 2u);
   EXPECT_EQ((std::tuple{p[0].color, p[0].r, p[0].a}),
             (std::tuple{IColor(60, 0, 0, 0), IRECT(16.5f, 23.5f, 109.5f, 69.5f), std::vector<float>(4, 0.f)}));
-  EXPECT_EQ((std::tuple{p[1].color, p[1].r}), (std::tuple{IColor(255, 137, 137, 137), IRECT(13.5f, 20.5f, 106.5f, 66.5f)}));
+  EXPECT_EQ((std::tuple{p[1].color, p[1].r}),
+            (std::tuple{IColor(255, 137, 137, 137), IRECT(13.5f, 20.5f, 106.5f, 66.5f)}));
 
   IVStyle style;
   style.roundness = 0.5f;
@@ -340,8 +341,7 @@ TEST_F(VectorControlsTest, RangeSliderHandlesStayBetweenNeighbours)
   for (int i = 0; i < 3; ++i)
     r->SetValue(0.2 + 0.3 * i, i);
   // {handle hovered, press x, drag x, value after press, after drag}; x / 200 is the value under the mouse.
-  const double steps[][5] = {
-      {1, 100, 190, 0.5, 0.8}, {1, 150, 0, 0.75, 0.2}, {2, 160, 250, 0.8, 1.0}};
+  const double steps[][5] = {{1, 100, 190, 0.5, 0.8}, {1, 150, 0, 0.75, 0.2}, {2, 160, 250, 0.8, 1.0}};
   for (const auto& s : steps)
   {
     const int h = int(s[0]);
