@@ -1,18 +1,109 @@
 #include "controls/IVButtonControls.h"
+#include "controls/IVKnobSliderControls.h"
 #include "controls/IVMiscControls.h"
+#include "controls/IVTrackControls.h"
 #include "framework/IParam.h"
-#include "PrimitiveGraphics.h"
+#include "support/ScriptedGraphics.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <string>
 
 using namespace plugin::igraphics;
-using plugin::IParam;
 using namespace plugin::igraphics::test;
 
 namespace
 {
+
+// A scripted context that records the primitives vector controls call (before they become paths), measures
+// text 7 units per character wide and as tall as its size, and can hold the colour picker's answer back.
+class PrimitiveGraphics : public ScriptedGraphics
+{
+public:
+  using ScriptedGraphics::FillEllipse;
+  using ScriptedGraphics::FillRect;
+  using ScriptedGraphics::FillRoundRect;
+  using ScriptedGraphics::ScriptedGraphics;
+
+  struct Prim
+  {
+    std::string op;
+    IColor color;
+    IRECT r;              // the rectangle, or a line's end points
+    std::vector<float> a; // further arguments
+  };
+  std::vector<Prim> prims;
+  std::vector<Prim> Of(const std::string& op) const
+  {
+    std::vector<Prim> out;
+    for (const auto& p : prims)
+      if (p.op == op) out.push_back(p);
+    return out;
+  }
+
+  void FillRect(const IColor& c, const IRECT& r, const IBlend*) override { prims.push_back({"FillRect", c, r, {}}); }
+  void DrawRect(const IColor& c, const IRECT& r, const IBlend*, float) override
+  {
+    prims.push_back({"DrawRect", c, r, {}});
+  }
+  void FillRoundRect(const IColor& c, const IRECT& r, float, const IBlend*) override
+  {
+    prims.push_back({"FillRoundRect", c, r, {}});
+  }
+  void FillRoundRect(const IColor& c, const IRECT& r, float tl, float tr, float bl, float br, const IBlend*) override
+  {
+    prims.push_back({"FillRoundRect", c, r, {tl, tr, bl, br}});
+  }
+  void DrawData(const IColor& c, const IRECT& r, const float* y, int n, const float*, const IBlend*, float t) override
+  {
+    prims.push_back({"DrawData", c, r, {t}});
+    prims.back().a.insert(prims.back().a.end(), y, y + n);
+  }
+  bool pickerLater = false;
+  IColorPickerHandlerFunc heldPicker;
+  bool PromptForColor(IColor& color, const char* str, IColorPickerHandlerFunc f) override
+  {
+    calls.push_back(std::string("PromptForColor(") + str + ")");
+    if (!pickerLater) return ScriptedGraphics::PromptForColor(color, str, f);
+    heldPicker = f;
+    return true;
+  }
+  void FillEllipse(const IColor& c, const IRECT& r, const IBlend*) override
+  {
+    prims.push_back({"FillEllipse", c, r, {}});
+  }
+  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
+  {
+    const float w = 7.f * static_cast<float>(std::string(str).size());
+    bounds = IRECT(bounds.L, bounds.T, bounds.L + w, bounds.T + text.mSize);
+    return w;
+  }
+};
+
+// A style without texts; Plain() also without frame and shadows, so the widget is the whole control.
+IVStyle Bare()
+{
+  IVStyle s;
+  s.showLabel = s.showValue = false;
+  return s;
+}
+IVStyle Plain()
+{
+  IVStyle s = Bare();
+  s.drawFrame = s.drawShadows = false;
+  return s;
+}
+
+// Edges within a thousandth.
+::testing::AssertionResult Near(const IRECT& r, const IRECT& e)
+{
+  if (std::abs(r.L - e.L) < 1e-3f && std::abs(r.T - e.T) < 1e-3f && std::abs(r.R - e.R) < 1e-3f &&
+      std::abs(r.B - e.B) < 1e-3f)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "{" << r.L << ", " << r.T << ", " << r.R << ", " << r.B << "}";
+}
 
 constexpr IMouseMod kNone{};
 
@@ -22,18 +113,50 @@ double TestClock()
   return gNow;
 }
 
+// A control that shows what its vector part computes and draws.
+class LayoutControl : public IControl, public IVectorBase
+{
+public:
+  LayoutControl(const IVStyle& style, const char* label, const char* value, const IRECT& r = IRECT())
+      : IControl(r), IVectorBase(style)
+  {
+    AttachIControl(this, label);
+    SetValueStr(value);
+  }
+  void Draw(IGraphics&) override {}
+};
+
+// The track base draws nothing by itself: background and tracks, as a meter or sequencer would.
+class Tracks : public IVTrackControlBase
+{
+public:
+  Tracks(const IRECT& r, const std::vector<int>& params, int steps, EDirection dir, float spacing = 0.f,
+         double base = 0.0, bool extraStep = true)
+      : IVTrackControlBase(r, params, "", Bare(), steps, dir)
+  {
+    mTrackPadding = spacing;
+    mBaseValue = base;
+    mHasExtraStep = extraStep;
+  }
+  void Draw(IGraphics& g) override
+  {
+    DrawBackground(g, mRECT);
+    DrawWidget(g);
+  }
+};
+
 struct VectorControlsTest : ::testing::Test
 {
-  RecordingDelegate dlg{2};
+  RecordingDelegate dlg{3};
   std::unique_ptr<PrimitiveGraphics> g;
 
   void SetUp() override
   {
     gNow = 100.0;
     IGraphics::SetClock(TestClock);
-    dlg.GetParam(0)->InitEnum("Mode", 0, {"Low", "Mid", "High"});
+    dlg.GetParam(0)->InitDouble("Gain", 0.0, -10.0, 10.0, 0.1, "dB");
     dlg.SetGraphicsReady(true);
-    g = std::make_unique<PrimitiveGraphics>(dlg, 400, 300);
+    g = std::make_unique<PrimitiveGraphics>(dlg, 400, 400);
   }
   void TearDown() override
   {
@@ -46,111 +169,209 @@ struct VectorControlsTest : ::testing::Test
     gNow += seconds;
     g->ForAllControlsFunc([](IControl* c) { c->Animate(); });
   }
-};
-
-// A control that shows the layout its vector part computes.
-class LayoutControl : public IControl, public IVectorBase
-{
-public:
-  LayoutControl(const IVStyle& style, const char* label, const char* value) : IControl(IRECT()), IVectorBase(style)
+  std::vector<PrimitiveGraphics::Prim> Shape(LayoutControl& c, int shape, const IRECT& r, bool pressed, bool over,
+                                             bool disabled)
   {
-    AttachIControl(this, label);
-    SetValueStr(value);
+    g->prims.clear();
+    g->drawn.clear();
+    c.DrawPressableShape(*g, shape, r, pressed, over, disabled);
+    return g->prims;
   }
-  void Draw(IGraphics&) override {}
 };
 
 } // namespace
 
-// ---- Layout ----
+// ---- The vector base: colours, shapes, texts ----
 
-TEST_F(VectorControlsTest, MakeRectsDividesBoundsIntoLabelWidgetAndValue)
+TEST_F(VectorControlsTest, ColoursDimmingRectanglesCornersAndUnknownShapes)
 {
-  // Label "Gain" measures 28 × 10; value "12" measures 14 × 8, so its half width is 14 × 0.66.
-  struct Case
-  {
-    const char* name;
-    const char* label;
-    int vAlign;
-    bool handle;
-    IRECT click, label_, widget, value;
-  };
-  const float hw = 14.f * 0.66f;
-  const Case cases[] = {
-      {"no label", "", kVAlignMiddle, false, {0, 0, 100, 100}, {}, {0, 0, 100, 100}, {50 - hw, 46, 50 + hw, 54}},
-      {"middle", "Gain", kVAlignMiddle, false, {0, 10, 100, 100}, {36, 0, 64, 10}, {0, 10, 100, 100},
-       {50 - hw, 51, 50 + hw, 59}},
-      {"top", "Gain", kVAlignTop, false, {0, 10, 100, 100}, {36, 0, 64, 10}, {0, 18, 100, 100},
-       {50 - hw, 10, 50 + hw, 18}},
-      {"bottom", "Gain", kVAlignBottom, false, {0, 10, 100, 100}, {36, 0, 64, 10}, {0, 10, 100, 92},
-       {50 - hw, 92, 50 + hw, 100}},
-      // frame 2 and shadow 3 come off the clickable area
-      {"handle", "Gain", kVAlignMiddle, true, {0, 10, 100, 100}, {36, 0, 64, 10}, {4, 11, 96, 96},
-       {50 - hw, 51, 50 + hw, 59}},
-  };
-  for (const Case& c : cases)
-  {
-    IVStyle s;
-    s.labelText.mSize = 10.f;
-    s.valueText.mSize = 8.f;
-    s.valueText.mVAlign = c.vAlign;
-    s.frameThickness = 2.f;
-    s.shadowOffset = 3.f;
-    auto* ctl = Attach(new LayoutControl(s, c.label, "12"));
-    const IRECT click = ctl->MakeRects(IRECT(0, 0, 100, 100), c.handle);
-    EXPECT_TRUE(Near(click, c.click)) << c.name;
-    EXPECT_TRUE(Near(ctl->GetLabelBounds(), c.label_)) << c.name;
-    EXPECT_TRUE(Near(ctl->GetWidgetBounds(), c.widget)) << c.name;
-    EXPECT_TRUE(Near(ctl->GetValueBounds(), c.value)) << c.name;
-  }
+  const IVColorSpec spec{COLOR_RED, COLOR_GREEN, COLOR_BLUE};
+  EXPECT_EQ(spec.GetColor(42), COLOR_RED); // no read past the table
+  EXPECT_EQ(DimmedColor({128, 62, 63, 64}, true), IColor(128, 0, 0, 1));
 
-  // An alignment outside top..bottom leaves the widget and value where they were.
-  IVStyle odd;
-  odd.showLabel = false;
-  odd.valueText.mVAlign = 7;
-  auto* ctl = Attach(new LayoutControl(odd, "", "12"));
-  ctl->SetWidgetBounds(IRECT(1, 2, 3, 4));
-  ctl->MakeRects(IRECT(0, 0, 100, 100));
-  EXPECT_TRUE(Near(ctl->GetWidgetBounds(), {1, 2, 3, 4}));
+  // Frame 1, shadow offset 3: handle = bounds inset by 0.5, then 2 × 3 narrower and 3 shorter, top unmoved; the
+  // shadow is the handle moved by (3, 3). Roundness 0: square corners whatever the flags.
+  const IRECT r(10, 20, 110, 70);
+  LayoutControl c(DEFAULT_STYLE, "label", "", r);
+  auto p = Shape(c, kVShapeRectangle, r, false, false, true);
+  ASSERT_EQ(p.size(), 2u);
+  EXPECT_EQ((std::tuple{p[0].color, p[0].r, p[0].a}),
+            (std::tuple{IColor(60, 0, 0, 0), IRECT(16.5f, 23.5f, 109.5f, 69.5f), std::vector<float>(4, 0.f)}));
+  EXPECT_EQ((std::tuple{p[1].color, p[1].r}),
+            (std::tuple{IColor(255, 137, 137, 137), IRECT(13.5f, 20.5f, 106.5f, 66.5f)}));
+
+  IVStyle style;
+  style.roundness = 0.5f;
+  style.drawShadows = false;
+  LayoutControl round(style, "", "", r);
+  EXPECT_EQ(Shape(round, kVShapeEndsRounded, r, false, false, false)[0].a, (std::vector<float>{12.25f, 12.25f, 0, 0}));
+  p = Shape(round, kVShapeAllRounded, r, true, true, false);
+  EXPECT_EQ((std::tuple{p[0].a, p[0].color}), (std::tuple{std::vector<float>(4, 12.25f), IColor(255, 240, 240, 240)}));
+
+  for (int shape : {5, 9, -1})
+    EXPECT_TRUE(Shape(c, shape, r, false, true, false).empty() && g->drawn.empty()) << shape;
 }
 
-TEST_F(VectorControlsTest, ButtonsAreHitOnTheirWidgetOnly)
+TEST_F(VectorControlsTest, LabelAndValueTexts)
 {
-  IVStyle s = Plain();
-  s.showLabel = true;
-  s.labelText.mSize = 10.f;
-  auto* b = Attach(new IVButtonControl(IRECT(0, 0, 100, 50), SplashClickActionFunc, "Go", s, false, false));
-  EXPECT_FALSE(b->IsHit(50, 5)); // on the label
-  EXPECT_TRUE(b->IsHit(50, 30));
+  LayoutControl c(DEFAULT_STYLE, "label", "0.5 dB", IRECT(0, 0, 100, 100));
+  c.DrawLabel(*g); // no label rectangle yet
+  EXPECT_TRUE(g->Calls("DoDrawText").empty());
+  c.SetLabelBounds(IRECT(0, 0, 100, 20));
+  c.SetValueBounds(IRECT(0, 80, 100, 100));
+  c.DrawLabel(*g);
+  c.DrawValue(*g, true);
+  const auto texts = g->Calls("DoDrawText");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ((std::tuple{texts[0].text, texts[0].a[4], texts[1].text, texts[1].a[4]}),
+            (std::tuple{std::string("label"), 19.0, std::string("0.5 dB"), 14.0}));
+  EXPECT_EQ(g->Of("FillRect").at(0).r, IRECT(0, 80, 100, 100)); // hover tint
+}
+
+// ---- Knobs and sliders ----
+
+TEST_F(VectorControlsTest, KnobLayoutTextsAndValueTextClicks)
+{
+  auto* k = Attach(new IVKnobControl(IRECT(0, 0, 100, 133), 0, "", DEFAULT_STYLE, true));
+  EXPECT_STREQ(k->GetLabelStr(), "Gain"); // the parameter's name for an empty label
+  const std::string value = k->GetValueStr();
+  // Label 19 tall at the top, value 14 tall at the bottom (0.66 of its width each side), the widget between.
+  const float hw = 7.f * float(value.size()) * 0.66f;
+  EXPECT_EQ(k->GetLabelBounds(), IRECT(36, 0, 64, 19));
+  EXPECT_EQ(k->GetValueBounds(), IRECT(50 - hw, 119, 50 + hw, 133));
+  EXPECT_EQ(k->GetWidgetBounds(), IRECT(0, 19, 100, 119));
+
+  // An editable value opens text entry over the value text and starts no drag.
+  const IRECT vr = k->GetValueBounds();
+  k->OnMouseDown(vr.MW(), vr.MH(), IMouseMod(true));
+  ASSERT_EQ(g->textEntries.size(), 1u);
+  EXPECT_EQ(g->textEntries[0].bounds, vr);
+  EXPECT_FALSE(k->GetMouseDown());
+
+  // Drag bounds: a tall widget's are half as tall as wide.
+  auto* tall = Attach(new IVKnobControl(IRECT(0, 200, 100, 400), 0, "", Bare()));
+  EXPECT_EQ(tall->GetKnobDragBounds(), IRECT(0, 275, 100, 325));
+}
+
+TEST_F(VectorControlsTest, SliderTrackHandleClickAndDrag)
+{
+  // Handle size 8 keeps the track 8 off both ends; without a handle size nothing is drawn for it.
+  auto* bare = Attach(new IVSliderControl(IRECT(0, 0, 200, 60), 0, "", Bare(), false, kHorizontal, true, 4.0, 0, 2));
+  EXPECT_EQ(bare->GetTrackBounds(), IRECT(0, 28, 200, 32));
+  bare->Draw(*g);
+  EXPECT_TRUE(g->Of("FillEllipse").empty());
+
+  auto* s = Attach(new IVSliderControl(IRECT(0, 0, 40, 216), 0, "", Bare(), false, kVertical, false, 4.0, 8.f, 2.f));
+  EXPECT_EQ(s->GetTrackBounds(), IRECT(18, 8, 22, 208));
+  s->OnMouseDown(20, 58, IMouseMod(true)); // track 8..208: a click jumps to 0.75
+  EXPECT_NEAR(s->GetValue(), 0.75, 1e-9);
+  // With the cursor hidden drags are relative: 20 down on 200 at gearing 4 lose 0.025; with control 0.0025.
+  s->OnMouseDrag(20, 78, 0, 20, IMouseMod(true));
+  s->OnMouseDrag(20, 98, 0, 20, IMouseMod(true, false, false, true));
+  s->OnMouseUp(20, 98, IMouseMod(true));
+  EXPECT_NEAR(dlg.sentFromUI.back().value, 0.7225, 1e-9);
+}
+
+// ---- Tracks ----
+
+TEST_F(VectorControlsTest, TrackFilledPartsPeaksAndSteps)
+{
+  struct Case
+  {
+    const char* what;
+    EDirection dir;
+    int steps;
+    bool extra;
+    double base, value;
+    IRECT fill, peak; // of track 0; empty: none drawn
+  };
+  const IColor fg(255, 200, 200, 200), frame(255, 70, 70, 70);
+  for (const Case& c :
+       {Case{"from the start", kVertical, 0, true, 0, 0.3, {0, 70, 100, 100}, {0, 70, 100, 71}},
+        Case{"down from the baseline", kVertical, 0, true, 0.5, 0.2, {0, 50, 100, 80}, {0, 79, 100, 80}},
+        Case{"stored beyond 1", kVertical, 0, true, 0, 1.7, {0, 0, 100, 100}, {0, 0, 100, 1}},
+        Case{"zero fills the bottom cell", kVertical, 4, true, 0, 0, {0, 80, 100, 100}, {}},
+        Case{"no cell for zero", kVertical, 4, false, 0, 0, {}, {}},
+        Case{"horizontal cell", kHorizontal, 4, true, 0, 0.5, {40, 0, 60, 100}, {}}})
+  {
+    SCOPED_TRACE(c.what);
+    g->prims.clear();
+    auto* t = new Tracks(c.dir == kVertical ? IRECT(0, 0, 200, 100) : IRECT(0, 0, 100, 200), {0, 1}, c.steps, c.dir,
+                         0.f, c.base, c.extra);
+    g->AttachControl(t);
+    t->SetValue(c.value, 0);
+    t->Draw(*g);
+    // Track 0 draws before its frame: handle in the foreground colour, peak in the frame colour.
+    IRECT fill, peak;
+    for (const auto& p : g->prims)
+    {
+      if (p.op == "DrawRect") break;
+      if (p.op == "FillRect" && p.color == fg) fill = p.r;
+      if (p.op == "FillRect" && p.color == frame) peak = p.r;
+    }
+    EXPECT_EQ(fill, c.fill);
+    EXPECT_EQ(peak, c.peak);
+  }
+}
+
+TEST_F(VectorControlsTest, TrackWithoutTracksNothingDividesByZero)
+{
+  auto* t = new Tracks(IRECT(0, 0, 200, 100), {}, 4, kVertical);
+  auto* negative = new Tracks(IRECT(0, 0, 200, 100), {0}, -1, kVertical);
+  auto* range = new IVRangeSliderControl(IRECT(0, 100, 200, 200), {}, "", Bare(), kHorizontal);
+  for (IControl* c : std::initializer_list<IControl*>{t, negative, range})
+    g->AttachControl(c);
+  EXPECT_TRUE(t->GetTrackBounds().empty());
+  EXPECT_TRUE(negative->GetStepBounds().empty());
+  EXPECT_EQ(t->GetValIdxForPos(10, 10), -1);
+  g->prims.clear();
+  t->Draw(*g);
+  range->Draw(*g);
+  EXPECT_EQ(g->prims.size(), 2u); // each its background only
+  range->OnMouseOver(100, 150, IMouseMod());
+  range->OnMouseDown(100, 150, IMouseMod(true));
+  range->OnMouseDrag(120, 150, 20, 0, IMouseMod(true));
+  EXPECT_TRUE(range->GetHandleBounds(0).Empty());
+  EXPECT_TRUE(dlg.sentFromUI.empty());
+}
+
+TEST_F(VectorControlsTest, RangeSliderHandlesStayBetweenNeighbours)
+{
+  auto* r = Attach(new IVRangeSliderControl(IRECT(0, 0, 200, 100), {0, 1, 2}, "", Bare(), kHorizontal, 8.f, 2.f));
+  for (int i = 0; i < 3; ++i)
+    r->SetValue(0.2 + 0.3 * i, i);
+  // {handle hovered, press x, drag x, value after press, after drag}; x / 200 is the value under the mouse.
+  const double steps[][5] = {{1, 100, 190, 0.5, 0.8}, {1, 150, 0, 0.75, 0.2}, {2, 160, 250, 0.8, 1.0}};
+  for (const auto& s : steps)
+  {
+    const int h = int(s[0]);
+    const IRECT hb = r->GetHandleBounds(h);
+    r->OnMouseOver(hb.MW(), hb.MH(), IMouseMod());
+    ASSERT_EQ(r->GetMouseOverHandle(), h);
+    r->OnMouseDown(float(s[1]), 30, IMouseMod(true));
+    EXPECT_NEAR(r->GetValue(h), s[3], 1e-9);
+    r->OnMouseDrag(float(s[2]), 30, float(s[2] - s[1]), 0, IMouseMod(true));
+    EXPECT_NEAR(r->GetValue(h), s[4], 1e-9);
+    r->OnMouseUp(float(s[2]), 30, IMouseMod(true));
+  }
 }
 
 // ---- Slide switch ----
 
-TEST_F(VectorControlsTest, SlideSwitchSlidesOnClickAndJumpsOnHostChange)
+TEST_F(VectorControlsTest, SlideSwitchSlidesOnClickJumpsOnHostChangeAndEndsWithItsControl)
 {
-  IVStyle s = Plain();
-  s.showValue = true;
   int ended = 0;
-  auto* sw = Attach(new IVSlideSwitchControl(IRECT(0, 0, 100, 40), [&](IControl*) { ++ended; }, "", s, true,
+  auto* sw = Attach(new IVSlideSwitchControl(IRECT(0, 0, 100, 40), [&](IControl*) { ++ended; }, "", Plain(), true,
                                              kHorizontal, 2, 0));
   EXPECT_TRUE(Near(sw->GetHandleRect(), {0, 0, 50, 40}));
-  sw->SetValueStr("v");
   sw->OnMouseDown(10, 10, kNone);
   EXPECT_EQ(sw->GetValue(), 1.0);
-  ASSERT_TRUE(sw->GetAnimationFunction());
   Frame(0.05);
   EXPECT_TRUE(Near(sw->GetHandleRect(), {25, 0, 75, 40})) << "half way";
-  EXPECT_TRUE(Near(sw->GetValueBounds(), {25, 0, 75, 40})) << "value follows";
-  g->drawn.clear();
-  sw->Draw(*g);
-  EXPECT_TRUE(g->Calls("DoDrawText").empty()) << "no value text while sliding";
-  EXPECT_EQ(ended, 0);
   Frame(0.06);
   EXPECT_FALSE(sw->GetAnimationFunction());
   EXPECT_TRUE(Near(sw->GetHandleRect(), {50, 0, 100, 40})) << "landed";
   EXPECT_EQ(ended, 1);
-  sw->Draw(*g);
-  EXPECT_EQ(g->Calls("DoDrawText").size(), 1u);
 
   sw->SetValueFromDelegate(0.0);
   EXPECT_FALSE(sw->GetAnimationFunction());
@@ -163,12 +384,9 @@ TEST_F(VectorControlsTest, SlideSwitchSlidesOnClickAndJumpsOnHostChange)
                                                   initial));
     EXPECT_TRUE(Near(three->GetHandleRect(), {0, 20, 90, 30})) << "last cell";
   }
-}
 
-TEST_F(VectorControlsTest, SlideEndsWithItsControl)
-{
-  int ended = 0;
-  auto* sw = Attach(new IVSlideSwitchControl(IRECT(0, 0, 100, 40), [&](IControl*) { ++ended; }, "", Plain()));
+  // The slide lives in the control: it ends with the control or with the editor.
+  ended = 0;
   sw->OnMouseDown(10, 10, kNone);
   g->RemoveControl(sw);
   Frame(0.2);
@@ -181,15 +399,13 @@ TEST_F(VectorControlsTest, SlideEndsWithItsControl)
   EXPECT_EQ(ended, 0);
 }
 
-// ---- Tabs and radio buttons ----
+// ---- Tabs ----
 
 TEST_F(VectorControlsTest, TabSwitchLaysOutButtonsAndSelectsByClick)
 {
   auto* tabs = Attach(new IVTabSwitchControl(IRECT(0, 0, 90, 30), nullptr, {"A", "B", "C"}, "", Plain()));
-  ASSERT_EQ(tabs->NButtons(), 3);
   EXPECT_TRUE(Near(tabs->GetButtonRect(1), {30, 0, 60, 30}));
   tabs->OnMouseDown(45, 15, kNone);
-  EXPECT_DOUBLE_EQ(tabs->GetValue(), 0.5);
   EXPECT_STREQ(tabs->GetSelectedLabelStr(), "B");
   tabs->SetValue(3.0); // out of range: the last tab
   EXPECT_EQ(tabs->GetSelectedIdx(), 2);
@@ -201,51 +417,11 @@ TEST_F(VectorControlsTest, TabSwitchLaysOutButtonsAndSelectsByClick)
   g->prims.clear();
   one->Draw(*g);
   EXPECT_FALSE(g->Of("FillRoundRect").empty());
-
-  // Linked without labels: the parameter's display texts name the tabs.
-  auto* linked = Attach(new IVTabSwitchControl(IRECT(0, 40, 90, 70), 0));
-  EXPECT_EQ(linked->NStates(), 3);
-  EXPECT_EQ(linked->NTabLabels(), 3);
-  linked->SetValue(1.0);
-  EXPECT_STREQ(linked->GetSelectedLabelStr(), "High");
-  EXPECT_STREQ(linked->GetLabelStr(), "Mode");
-}
-
-TEST_F(VectorControlsTest, RoundedTabsRoundTheOuterEnds)
-{
-  IVStyle s = Plain();
-  s.roundness = 1.f;
-  auto* tabs = Attach(new IVTabSwitchControl(IRECT(0, 0, 40, 90), nullptr, {"A", "B", "C"}, "", s,
-                                             kVShapeEndsRounded, kVertical));
-  g->prims.clear();
-  tabs->Draw(*g);
-  const auto fills = g->Of("FillRoundRect");
-  ASSERT_EQ(fills.size(), 3u);
-  // Corner order top-left, top-right, bottom-left, bottom-right; the radius is half the shorter side of 30.
-  EXPECT_EQ(fills[0].a, (std::vector<float>{0, 15, 0, 0}));
-  EXPECT_EQ(fills[1].a, (std::vector<float>{0, 0, 0, 0}));
-  EXPECT_EQ(fills[2].a, (std::vector<float>{0, 0, 0, 15}));
-}
-
-TEST_F(VectorControlsTest, RadioButtonsWithOnlyButtonsRespondingReactInTheButtonStrip)
-{
-  auto* radio = Attach(new IVRadioButtonControl(IRECT(0, 0, 100, 60), nullptr, {"a", "b", "c"}, "", Plain(),
-                                                kVShapeEllipse, kVertical, 10.f));
-  EXPECT_EQ(radio->GetSelectedIdxForPos(80, 25), 1);
-  radio->SetOnlyButtonsRespond(true);
-  EXPECT_EQ(radio->GetSelectedIdxForPos(80, 25), -1);
-  EXPECT_EQ(radio->GetSelectedIdxForPos(29, 45), 2);
-  EXPECT_EQ(radio->GetSelectedIdxForPos(30, 45), -1);
-  g->prims.clear();
-  radio->Draw(*g);
-  const auto dots = g->Of("FillEllipse");
-  ASSERT_GE(dots.size(), 3u);
-  EXPECT_TRUE(Near(dots[0].r, {10, 5, 20, 15})) << "button centred in the text offset strip";
 }
 
 // ---- XY pad ----
 
-TEST_F(VectorControlsTest, XYPadPinsValuesAndPlacesTheHandle)
+TEST_F(VectorControlsTest, XYPadPinsValuesAndKeepsTheValueOfAFlatAxis)
 {
   auto* pad = Attach(new IVXYPadControl(IRECT(0, 0, 100, 100), {0, 1}, "", Plain(), 10.f));
   pad->OnMouseDown(150, -20, kNone);
@@ -254,17 +430,13 @@ TEST_F(VectorControlsTest, XYPadPinsValuesAndPlacesTheHandle)
   pad->OnMouseDrag(-5, 200, 0, 0, kNone);
   EXPECT_EQ(pad->GetValue(0), 0.0);
   EXPECT_EQ(pad->GetValue(1), 0.0);
-  pad->OnMouseUp(0, 0, kNone);
-  EXPECT_EQ(g->Count("HideMouseCursor(1,0)"), 1);
-  EXPECT_EQ(g->Count("HideMouseCursor(0,0)"), 1);
 
-  g->prims.clear();
-  pad->Draw(*g);
-  EXPECT_TRUE(Near(g->Of("FillEllipse").at(0).r, {-10, 90, 10, 110})) << "centred on the bottom-left corner";
-  pad->SetTrackClipsHandle(false);
-  g->prims.clear();
-  pad->Draw(*g);
-  EXPECT_TRUE(Near(g->Of("FillEllipse").at(0).r, {0, 80, 20, 100})) << "fully inside";
+  // No width: the x value stays where it was, y still follows.
+  auto* flat = Attach(new IVXYPadControl(IRECT(0, 0, 0, 100), {-1, -1}, "", Plain(), 10.f));
+  flat->SetValue(0.3, 0);
+  flat->OnMouseDown(0, 25, kNone);
+  EXPECT_DOUBLE_EQ(flat->GetValue(0), 0.3);
+  EXPECT_DOUBLE_EQ(flat->GetValue(1), 0.75);
 }
 
 // ---- Plot ----
@@ -280,9 +452,6 @@ TEST_F(VectorControlsTest, PlotScalesCurvesAndCopesWithDegenerateInput)
   ASSERT_EQ(data.size(), 1u);
   EXPECT_TRUE(Near(data[0].r, {0, 10, 100, 110})) << "one grid cell off top and bottom";
   EXPECT_EQ(data[0].a, (std::vector<float>{2.f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}));
-  const auto grid = g->Of("DrawGrid");
-  ASSERT_EQ(grid.size(), 1u);
-  EXPECT_EQ(grid[0].a, (std::vector<float>{10.f, 10.f}));
 
   // One point: x is 0, so the identity plots -1 → 0.
   auto* single = Attach(new IVPlotControl(IRECT(0, 0, 100, 120), {{COLOR_RED, [](double x) { return 2 * x - 1; }}},
@@ -291,30 +460,6 @@ TEST_F(VectorControlsTest, PlotScalesCurvesAndCopesWithDegenerateInput)
   single->Draw(*g);
   ASSERT_EQ(g->Of("DrawData").size(), 1u);
   EXPECT_EQ(g->Of("DrawData")[0].a, (std::vector<float>{2.f, 0.f}));
-}
-
-// ---- Group box ----
-
-TEST_F(VectorControlsTest, GroupBoxSizesItselfAroundItsGroup)
-{
-  g->AttachControl(new test::RecordingControl(IRECT(10, 10, 50, 30)), -1, "knobs");
-  g->AttachControl(new test::RecordingControl(IRECT(60, 20, 100, 60)), -1, "knobs");
-  IVStyle s = Plain();
-  s.drawFrame = true;
-  auto* box = Attach(new IVGroupControl("", "knobs", s, 5, 5, 5, 5));
-  EXPECT_TRUE(Near(box->GetRECT(), {5, 5, 105, 65}));
-  EXPECT_TRUE(box->GetIgnoreMouse());
-
-  // Without a label the outline closes at the top centre.
-  g->drawn.clear();
-  box->Draw(*g);
-  const auto moves = g->Calls("PathMoveTo");
-  const auto lines = g->Calls("PathLineTo");
-  ASSERT_EQ(moves.size(), 1u);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_FLOAT_EQ(float(moves[0].a[0]), 55.f);
-  EXPECT_FLOAT_EQ(float(lines.back().a[0]), 55.f);
-  EXPECT_EQ(g->Calls("PathArc").size(), 4u);
 }
 
 // ---- Colour swatches ----
@@ -328,16 +473,11 @@ TEST_F(VectorControlsTest, SwatchCellsLayOutAndFill)
   EXPECT_TRUE(Near(sw->GetCellRect(9), {2, 2, 88, 88})) << "beyond the grid: the whole widget";
   EXPECT_EQ(sw->GetColorIdxForCell(9), 8);
   g->prims.clear();
-  g->drawn.clear();
   sw->Draw(*g);
   const auto fills = g->Of("FillRect");
   ASSERT_EQ(fills.size(), 10u);
-  EXPECT_TRUE(Near(fills[0].r, {2, 2, 28, 28})) << "unlabelled: the whole cell";
   EXPECT_TRUE(Near(fills[1].r, {51.5f, 2, 58, 28})) << "labelled: the right quarter";
   EXPECT_EQ(fills[9].color, sw->GetColor(8));
-  const auto texts = g->Calls("DoDrawText");
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_NEAR(texts[0].a[2], 32 + 0.7 * 26, 1e-4);
 }
 
 TEST_F(VectorControlsTest, ColourPickerCompletesOnlyForLiveControls)
@@ -351,8 +491,6 @@ TEST_F(VectorControlsTest, ColourPickerCompletesOnlyForLiveControls)
   ASSERT_EQ(chosen.size(), 1u);
   EXPECT_EQ(chosen[0].first, 1);
   EXPECT_EQ(sw->GetColor(kX2), IColor(255, 1, 2, 3));
-  sw->OnMouseDown(89, 29, kNone); // between cells
-  EXPECT_EQ(chosen.size(), 1u);
 
   g->pickerLater = true;
   sw->OnMouseDown(10, 10, kNone);

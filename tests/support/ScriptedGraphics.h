@@ -57,17 +57,14 @@ public:
     int* mDeleted;
   };
 
-  // Script: whether the back end takes fonts and makes layer images; the pixels GetLayerBitmapData hands out.
-  bool acceptFonts = true;
+  // Script: whether the back end makes layer images; the pixels GetLayerBitmapData hands out.
   bool makeLayerImages = true;
   std::vector<uint8_t> layerPixels;
-  // Record: image files and data decoded, images deleted, the last shadow mask, the fonts taken.
+  // Record: image files decoded, images deleted, the last shadow mask.
   std::vector<std::string> decodedFiles;
-  int decodedData = 0;
   int bitmapsDeleted = 0;
   int* deleteCounter = &bitmapsDeleted; // point elsewhere to count deletions that outlive this object
   std::vector<uint8_t> shadowMask;
-  std::vector<std::string> apiFonts;
   int nextHandle = 1;
 
   // Decodes a PNG only as far as its header: the size is all a recording back end needs.
@@ -90,7 +87,6 @@ public:
   }
   APIBitmap* LoadAPIBitmap(const char*, const void* data, int size, int scale) override
   {
-    ++decodedData;
     int w = 0, h = 0;
     if (!PNGSize(static_cast<const uint8_t*>(data), size_t(size), w, h)) return nullptr;
     return new Bitmap(nextHandle++, w, h, float(scale), 1.f, deleteCounter);
@@ -101,11 +97,7 @@ public:
     if (!makeLayerImages) return nullptr;
     return new Bitmap(nextHandle++, w, h, scale, float(drawScale), deleteCounter);
   }
-  bool LoadAPIFont(const char* fontID, const PlatformFontPtr&) override
-  {
-    if (acceptFonts) apiFonts.push_back(fontID);
-    return acceptFonts;
-  }
+  bool LoadAPIFont(const char*, const PlatformFontPtr&) override { return true; }
   void UpdateLayer() override { Rec("UpdateLayer", {double(NActiveLayers())}); }
 
   // The calls named op.
@@ -242,15 +234,12 @@ public:
   bool menuRefuse = false;
   std::vector<std::string> textAnswers; // typed into the next text fields, in order; none: the field stays open
   std::string clipboard;
-  EMsgBoxResult msgBoxResult = kOK;
   IColor pickedColor = COLOR_WHITE;
-  // Resources: files are found as resourceDir/<name>; fonts are made unless platformFonts is false.
+  // Resources: files are found as resourceDir/<name>.
   std::string resourceDir;
-  bool platformFonts = true;
 
   // Record.
   std::vector<std::string> lookups; // resource names asked for, in order
-  std::vector<std::string> platformFontCache;
   std::vector<std::string> calls;
   void* lastParent = nullptr;
   int platformResizes = 0;
@@ -334,8 +323,8 @@ public:
   void UpdateTooltips() override { ++tooltipUpdates; }
   EMsgBoxResult ShowMessageBox(const char*, const char*, EMsgBoxType, IMsgBoxCompletionHandlerFunc f) override
   {
-    if (f) f(msgBoxResult);
-    return msgBoxResult;
+    if (f) f(kOK);
+    return kOK;
   }
   void PromptForFile(Util_String& fileName, Util_String&, EFileAction, const char*) override { fileName.Set(""); }
   void PromptForDirectory(Util_String& dir) override { dir.Set(""); }
@@ -388,19 +377,19 @@ public:
   PlatformFontPtr LoadPlatformFont(const char* fontID, const char* file) override
   {
     calls.push_back(std::string("LoadPlatformFont(") + fontID + "," + file + ")");
-    return platformFonts ? std::make_unique<PlatformFont>(false) : nullptr;
+    return std::make_unique<PlatformFont>(false);
   }
   PlatformFontPtr LoadPlatformFont(const char* fontID, void*, int size) override
   {
     calls.push_back(std::string("LoadPlatformFont(") + fontID + ",data " + std::to_string(size) + ")");
-    return platformFonts ? std::make_unique<PlatformFont>(false) : nullptr;
+    return std::make_unique<PlatformFont>(false);
   }
   PlatformFontPtr LoadPlatformFont(const char* fontID, const char* name, ETextStyle style) override
   {
     calls.push_back(std::string("LoadPlatformFont(") + fontID + "," + name + "," + std::to_string(int(style)) + ")");
-    return platformFonts ? std::make_unique<PlatformFont>(true) : nullptr;
+    return std::make_unique<PlatformFont>(true);
   }
-  void CachePlatformFont(const char* fontID, const PlatformFontPtr&) override { platformFontCache.push_back(fontID); }
+  void CachePlatformFont(const char*, const PlatformFontPtr&) override {}
   bool GetDrawContextReady() const override { return true; }
   void DrawResize() override { calls.push_back("DrawResize"); }
 
