@@ -87,16 +87,13 @@ TEST_F(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
     double lo = 0.0, hi = 0.0;
   } changes[] = {
     {0, "Match Mode", {"Manual", "Auto", "Gain stage"}}, {1, "Pre-Post FX", offOn}, {2, "Delta Monitor", offOn},
-    {2, "Inverse Match", offOn}, {3, "Drive FX", {}, -24.0, 24.0}, {3, "Reference Level", {}, -48.0, 0.0},
-    {4, "Auto Gain Tolerance", {}, 0.0, 6.0}, {4, "Min Auto Gain", {}, -144.0, 0.0},
-    {4, "Max Auto Gain", {}, 0.0, 144.0},
+    {2, "Inverse Match", offOn}, {3, "Drive FX", {}, -24.0, 24.0}, {4, "Auto Gain Tolerance", {}, 0.0, 6.0},
     {5, "Meter Mode", {"RMS Summed", "RMS Averaged", "EBU R128 ML", "EBU R128 SL", "VU", "Max Peak"}},
     {5, "RMS Window", {}, 10.0, 410.0}, {6, "Enable Over Protection", offOn},
     {6, "Over Prection Level", {}, -48.0, 48.0}, {7, "Latency Compensation", {}, 0.0, 3000.0}, {10, "Active", offOn},
     {11, "GainDiff Store", {}, -144.0, 144.0}, {11, "PreGain Diff Store", {}, -144.0, 144.0}};
   std::mt19937 random(12345);
-  uint64_t thirdBlocks = 0, thirdNonFinite = 0, nonFiniteReadouts = 0;
-  double thirdTime = 0.0;
+  uint64_t thirdBlocks = 0, nonFinite = 0;
   int senderLink = 1;
 
   for (int step = 0; step < kMainSteps && !HasFatalFailure(); ++step)
@@ -109,21 +106,20 @@ TEST_F(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
     EXPECT_TRUE(step % 12 != 8 || SendCommand(*receiver, 61) == noErr); // starts a measurement or cancels it
     if (step % 12 == 9)
     {
-      // A third instance pairs on its own, joins Link ID 1 as a second Receiver, takes blocks there and leaves.
+      // A third instance pairs on its own (Sender on the lowest Link ID without one), joins Link ID 1 as a second
+      // Receiver, takes blocks there and leaves.
       std::unique_ptr<Instance> third;
       ASSERT_NO_FATAL_FAILURE(OpenPrepared(bundle, 2, kBlock, third));
-      // Sender on the lowest Link ID without one.
       EXPECT_EQ(RoleOf(*third), (Role{0, senderLink == 1 ? 2 : 1}));
       ASSERT_OK(third->ConnectInput(&thirdInput));
       SetParam(*third, "Plugin Mode", "Receiver");
       SetParam(*third, "Link ID", "1");
-      for (int b = 0; b < 3; ++b, ++thirdBlocks, thirdTime += kBlock)
+      for (int b = 0; b < 3; ++b, ++thirdBlocks)
       {
         float buffers[2][kBlock];
         float* pointers[2] = {buffers[0], buffers[1]};
-        ASSERT_EQ(third->RenderBlock(thirdTime, kBlock, pointers, 2), noErr);
-        for (auto* p : pointers)
-          thirdNonFinite += std::count_if(p, p + kBlock, [](float x) { return !std::isfinite(x); });
+        ASSERT_EQ(third->RenderBlock(double(thirdBlocks * kBlock), kBlock, pointers, 2), noErr);
+        for (auto* p : pointers) nonFinite += std::count_if(p, p + kBlock, [](float x) { return !std::isfinite(x); });
       }
       ASSERT_OK(third->ConnectInput(nullptr));
     }
@@ -137,7 +133,7 @@ TEST_F(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
       SetParam(*sender, "Link ID", std::to_string(senderLink));
     }
     const ZaniqReadouts r = Readouts(*receiver);
-    nonFiniteReadouts += std::ranges::count_if(r.values, [](double v) { return !std::isfinite(v); });
+    nonFinite += std::ranges::count_if(r.values, [](double v) { return !std::isfinite(v); });
     pump.Pump(0.02);
   }
   senderThread.Stop();
@@ -148,5 +144,5 @@ TEST_F(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
     EXPECT_EQ(std::tuple(t->errors.load(), t->nonFinite.load()), std::tuple(0u, 0u));
   }
   EXPECT_GT(thirdBlocks, 0u);
-  EXPECT_EQ(std::tuple(thirdNonFinite, nonFiniteReadouts), std::tuple(0u, 0u));
+  EXPECT_EQ(nonFinite, 0u) << "in the third instance's output or the read-outs";
 }

@@ -2,14 +2,13 @@
 
 // Driving the product bundle as a host does: a temporary HOME, parameters by host name, the read-out and command
 // properties, and a Sender/Receiver pair chained in this process. Each block the Receiver's input renders the Sender
-// on the same samples through in-process effects (the Sender always processes a block first); the test sees what
-// went in, what the Sender gave, what the Receiver got and what it gave back.
+// on the same samples through a gain the test sets (the Sender always processes a block first); the test sees what
+// went in, what the Receiver got and what it gave back.
 
 #include "support/ScopedHome.h"
 #include "engine/ZaniqPrivateProperties.h"
 #include "au/testplug/TestBundles.h"
 #include "tools/auhost/ChainRun.h"
-#include "tools/auhost/Effects.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +18,6 @@
 #include <functional>
 #include <limits>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -55,10 +53,6 @@ struct Role
   int mode = -1, link = -1;
   bool operator==(const Role&) const = default;
 };
-inline std::ostream& operator<<(std::ostream& os, const Role& r)
-{
-  return os << (r.mode == 0 ? "Sender" : r.mode == 1 ? "Receiver" : "?") << " on " << r.link;
-}
 inline Role RoleOf(const auhost::Instance& unit)
 {
   return {int(Param(unit, "Plugin Mode")), int(Param(unit, "Link ID"))};
@@ -165,37 +159,32 @@ private:
   const Signal& mSignal; // borrowed
 };
 
-// The effects between the Sender and the Receiver: records the Sender's output, runs an --fx list, then a gain the
-// test may change between blocks, and records what the Receiver gets.
+// The effect between the Sender and the Receiver: a gain the test may change between blocks; it records what the
+// Receiver gets.
 class TapEffect final : public auhost::Effect
 {
 public:
   void Process(AudioBufferList& data, UInt32 n) override
   {
-    const UInt32 buffers = std::min<UInt32>(data.mNumberBuffers, UInt32(senderOut.size()));
-    for (UInt32 k = 0; k < buffers; ++k)
-      if (auto* x = static_cast<const float*>(data.mBuffers[k].mData)) std::copy_n(x, n, senderOut[k].data());
-    if (fx) fx->Process(data, n);
-    for (UInt32 k = 0; k < buffers; ++k)
+    for (UInt32 k = 0; k < std::min<UInt32>(data.mNumberBuffers, UInt32(receiverIn.size())); ++k)
       if (auto* x = static_cast<float*>(data.mBuffers[k].mData))
       {
-        if (extraGain != 1.f) std::for_each(x, x + n, [this](float& s) { s *= extraGain; });
+        if (gain != 1.f) std::for_each(x, x + n, [this](float& s) { s *= gain; });
         std::copy_n(x, n, receiverIn[k].data());
       }
     frames = n;
   }
 
-  std::unique_ptr<auhost::FxChain> fx; // none for an empty --fx list
-  float extraGain = 1.f;               // a further linear gain after the effects, set between blocks
-  Block senderOut, receiverIn;
+  float gain = 1.f; // set between blocks
+  Block receiverIn;
   UInt32 frames = 0; // of the last block processed; the test clears it before each
 };
 
-// What a run went through, frame by frame from its first frame: the Sender's input and output, the Receiver's input
-// (after the effects) and output.
+// What a run went through, frame by frame from its first frame: the Sender's input, the Receiver's input (after
+// the gain) and output.
 struct Take
 {
-  auhost::AudioData in, senderOut, receiverIn, out;
+  auhost::AudioData in, receiverIn, out;
 };
 
 // The product bundle loaded under a temporary HOME (a derived fixture's members go before the home does).
@@ -219,11 +208,10 @@ class ZaniqPairTest : public ZaniqBundleTest<>
 protected:
   static constexpr UInt32 kBlock = 512;
 
-  // Opens the Sender and then the Receiver (which must pair on Link ID 1), prepares both, puts the --fx list `fx`
-  // between them and applies the Receiver's settings. Then two silent cycles leave the link slot with this
-  // Receiver's view (a slot keeps what an earlier pair wrote), and a meter reset lets the signal start on cleared
-  // meters.
-  void Start(const std::string& fx, UInt32 channels, const Settings& receiverSettings)
+  // Opens the Sender and then the Receiver (which must pair on Link ID 1), prepares both, puts the gain between
+  // them and applies the Receiver's settings. Then two silent cycles leave the link slot with this Receiver's view
+  // (a slot keeps what an earlier pair wrote), and a meter reset lets the signal start on cleared meters.
+  void Start(float gain, UInt32 channels, const Settings& receiverSettings)
   {
     mChannels = channels;
     ASSERT_NO_FATAL_FAILURE(OpenPrepared(*mBundle, channels, kBlock, mSender));
@@ -231,14 +219,10 @@ protected:
     ASSERT_EQ(std::tuple(RoleOf(*mSender), RoleOf(*mReceiver)), std::tuple(Role{0, 1}, Role{1, 1}));
     mSource = std::make_unique<SignalSource>(mSignal, channels, kBlock);
     mOut.assign(channels, std::vector<float>(kBlock, 0.f));
-    mTap = std::make_unique<TapEffect>();
-    mTap->senderOut = mTap->receiverIn = mOut;
-    std::vector<auhost::FxSpec> specs;
-    std::string error;
-    ASSERT_TRUE(fx.empty() || auhost::ParseFxList(fx, specs, error)) << error;
-    ASSERT_OK(specs.empty() ? auhost::Status::Ok() : auhost::FxChain::Make(specs, kRate, channels, mTap->fx));
+    mTap.gain = gain;
+    mTap.receiverIn = mOut;
     mChain.Append(*mSender);
-    mChain.Append(*mReceiver, mTap.get());
+    mChain.Append(*mReceiver, &mTap);
     ASSERT_OK(mChain.Connect(mSource.get()));
     for (const auto& [name, value] : receiverSettings) SetParam(*mReceiver, name, value);
     const Signal signal = std::exchange(mSignal, [](UInt32, uint64_t) { return 0.f; });
@@ -257,12 +241,12 @@ protected:
     SetParam(*mReceiver, button, "off");
   }
 
-  // One host cycle of `frames` frames: the Receiver rendered (which renders the Sender through the effects, unless
+  // One host cycle of `frames` frames: the Receiver rendered (which renders the Sender through the gain, unless
   // the Receiver is fed directly), then the run loop pumped.
   void Cycle(UInt32 frames, Take* take = nullptr)
   {
     ASSERT_LE(frames, kBlock);
-    mTap->frames = 0;
+    mTap.frames = 0;
     float* pointers[auhost::Instance::kMaxChannels];
     for (UInt32 c = 0; c < mChannels; ++c) pointers[c] = mOut[c].data();
     ASSERT_EQ(mReceiver->RenderBlock(double(mSampleTime), frames, pointers, mChannels), noErr) << mSampleTime;
@@ -273,11 +257,8 @@ protected:
     }
     if (take)
     {
-      // With no Sender rendered the tap saw nothing: it reads as silence then.
-      const bool tapped = mTap->frames == frames;
       Append(take->in, mSource->last, frames);
-      Append(take->senderOut, tapped ? mTap->senderOut : Block(mChannels, std::vector<float>(frames)), frames);
-      Append(take->receiverIn, tapped ? mTap->receiverIn : mSource->last, frames);
+      Append(take->receiverIn, mTap.frames == frames ? mTap.receiverIn : mSource->last, frames);
       Append(take->out, mOut, frames);
     }
     mSampleTime += frames;
@@ -308,7 +289,7 @@ protected:
   auhost::RunLoopPump mPump{auhost::ClockMode::Virtual};
   std::unique_ptr<auhost::Instance> mSender, mReceiver;
   std::unique_ptr<SignalSource> mSource;
-  std::unique_ptr<TapEffect> mTap;
+  TapEffect mTap;
   auhost::Chain mChain;
   UInt32 mChannels = 2;
   Signal mSignal = Tone;

@@ -44,7 +44,6 @@ inline const char* SynthBundlePath()
 
 constexpr UInt32 kManufacturer = FourCC("ZqTs");
 constexpr UInt32 kGainSubtype = FourCC("TGan");
-constexpr UInt32 kSynthSubtype = FourCC("TSyn");
 constexpr UInt32 kGainVersion = 0x00010203; // 1.2.3
 
 // TestGain's parameters.
@@ -82,7 +81,6 @@ protected:
     EXPECT_OK(mUnit->GetParameter(id, v));
     return v;
   }
-  // Replaces the instance by a fresh one of `component`.
   void Reopen(AudioComponent component)
   {
     mUnit.reset();
