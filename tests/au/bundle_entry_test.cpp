@@ -1,14 +1,23 @@
-// The test bundle as a host meets it: what its executable exports, the factory record and its Lookup table, and
-// the Component Manager entry, whose instance closes without leaving timers or memory behind.
+// The test bundles as a host meets them: what their executables export, the factory record and its Lookup table,
+// the Component Manager entry (whose instance closes without leaving timers or memory behind), the editor view
+// factory (nil from a unit that does not give its plug-in object, no CocoaUI property for a unit without an editor
+// or one that cannot make it), and the instrument with MIDI input and output and wildcard output configurations:
+// the paths an effect without MIDI never takes. (The host path through the CocoaUI property, the class by name and
+// the view is what `auhost editor` walks in its own tests; how packets lie in a packet list, the stand-in's MIDI
+// tests.)
 
 #include "au/testplug/TestBundles.h"
-
 #include "au/PluginAU_Entry.h"
+#include "au/ZANIQ_View.h"
 
+#include <AppKit/AppKitTesting.h>
 #include <AudioToolbox/AUTesting.h>
 #include <CoreFoundation/CFTesting.h>
+#include <CoreMIDI/CoreMIDI.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -62,7 +71,6 @@ TEST_F(BundleEntry, FactoryRecordLookupOpenAndClose)
   auto* header = reinterpret_cast<plugin::AUInstanceRecord*>(record);
   plugin::PluginAU* plug = header->mPlug;
   ASSERT_NE(plug, nullptr);
-  EXPECT_EQ(static_cast<void*>(plug), header->Storage()) << "the object sits right behind the header";
   const int timers = ZQCFScheduledTimerCount();
   EXPECT_EQ(record->Open(record, reinterpret_cast<AudioComponentInstance>(record)), noErr);
   EXPECT_EQ(std::tuple(header->mPlug, ZQCFScheduledTimerCount()), std::tuple(plug, timers)) << "a second object";
@@ -97,27 +105,199 @@ TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
   EXPECT_EQ(ZQAUCallComponentInstance(ci, kComponentVersionSelect, nullptr, 0), static_cast<OSStatus>(kGainVersion));
   for (SInt16 selector : {0, 8, 12, 13, 19, 0x107, 0x7FFF})
     EXPECT_EQ(ZQAUCallComponentInstance(ci, selector, nullptr, 0), badComponentSelector) << selector;
-  // Music-device calls: no MIDI input here; the instrument calls are accepted and do nothing.
-  EXPECT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 100, 0), badComponentSelector);
-  EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kMusicDevicePrepareInstrumentSelect, 0L), noErr);
-
-  // The usual calls reach the same operations: info with null out-pointers, formats, parameters, render.
+  // The usual calls reach the same operations, info with null out-pointers too.
   EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, nullptr,
                                      nullptr),
             noErr);
   ASSERT_OK(mUnit->Prepare(48000.0, 1, 1, 64));
-  ASSERT_OK(mUnit->SetParameter(kMode, 1)); // invert
-  AudioData input;
-  input.Resize(1, 64);
-  for (int i = 0; i < 64; ++i) input.channels[0][size_t(i)] = 0.01f * float(i);
-  BufferSource source(input, 64);
-  ASSERT_OK(mUnit->ConnectInput(&source));
-  std::vector<float> out(64, 7.f);
-  float* channels[1] = {out.data()};
-  ASSERT_EQ(mUnit->RenderBlock(0, 64, channels, 1), noErr);
-  for (int i = 0; i < 64; ++i) EXPECT_EQ(out[size_t(i)], -input.channels[0][size_t(i)]);
+  ASSERT_OK(mUnit->SetParameter(kMode, 1));
+  EXPECT_EQ(Get(kMode), 1.f);
+  float out[64];
+  float* channels[1] = {out};
+  EXPECT_EQ(mUnit->RenderBlock(0, 64, channels, 1), noErr);
 
   // Closing leaves no timer and no instance behind.
   mUnit.reset();
   EXPECT_EQ(std::tuple(ZQCFScheduledTimerCount(), ZQAULiveInstanceCount()), std::tuple(timersBefore, liveBefore));
+}
+
+namespace
+{
+
+#ifndef ZANIQ_TESTGAIN_UI_BUNDLE
+#define ZANIQ_TESTGAIN_UI_BUNDLE ""
+#endif
+
+// A component that answers nothing: every selector is unsupported, so its private property -101 fails.
+OSStatus SilentOpen(void*, AudioComponentInstance)
+{
+  return noErr;
+}
+OSStatus SilentClose(void*)
+{
+  return noErr;
+}
+AudioComponentMethod SilentLookup(SInt16)
+{
+  return nullptr;
+}
+AudioComponentPlugInInterface sSilent = {&SilentOpen, &SilentClose, &SilentLookup, nullptr};
+AudioComponentPlugInInterface* SilentFactory(const AudioComponentDescription*)
+{
+  return &sSilent;
+}
+
+ZANIQ_View* NewFactory()
+{
+  auto* view = new ZANIQ_View();
+  view->init();
+  return view;
+}
+
+class ViewFactoryNoEditor : public BundleHost
+{
+};
+
+class ViewFactoryEditor : public BundleHost
+{
+protected:
+  ViewFactoryEditor() : BundleHost(ZANIQ_TESTGAIN_UI_BUNDLE) {}
+};
+
+} // namespace
+
+TEST_F(ViewFactoryNoEditor, NoViewWithoutAnEditorOrWithoutThePluginObject)
+{
+  NSAutoreleasePool pool;
+  ZANIQ_View* factory = NewFactory();
+  const AudioComponentDescription desc = {kAudioUnitType_Effect, FourCC("Slnt"), kManufacturer, 0, 0};
+  AudioComponent component = AudioComponentRegister(&desc, CFSTR("Zaniq Tests: Silent"), 1, &SilentFactory);
+  ASSERT_NE(component, nullptr);
+  AudioComponentInstance silent = nullptr;
+  ASSERT_EQ(AudioComponentInstanceNew(component, &silent), noErr);
+  EXPECT_EQ(factory->uiViewForAudioUnit_withSize(silent, NSMakeSize(300, 200)), nullptr);
+  EXPECT_EQ(factory->GetPlug(), nullptr);
+  EXPECT_EQ(AudioComponentInstanceDispose(silent), noErr);
+
+  // A unit without an editor: the factory reaches the plug-in but makes no view.
+  EXPECT_EQ(factory->uiViewForAudioUnit_withSize(Unit(), NSMakeSize(0, 0)), nullptr);
+  EXPECT_EQ(static_cast<void*>(factory->GetPlug()), static_cast<void*>(&Plug()));
+  factory->release();
+}
+
+TEST_F(ViewFactoryEditor, AUnitThatCannotMakeItsEditorOffersNoCocoaView)
+{
+  NSAutoreleasePool pool;
+  UInt32 size = 0;
+  Boolean writable = false;
+  ASSERT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, &writable),
+            noErr);
+  // The has-UI flag and the registered class alone promise a view the plug-in could not make.
+  Plug().SetMakeGraphicsFunc(nullptr);
+  EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, &writable),
+            kAudioUnitErr_InvalidProperty);
+}
+
+namespace
+{
+
+using Bytes = std::vector<Byte>;
+struct MidiOut
+{
+  std::vector<std::pair<MIDITimeStamp, Bytes>> packets;
+  int lists = 0;
+};
+
+OSStatus RecordMidi(void* userData, const AudioTimeStamp*, UInt32, const MIDIPacketList* list)
+{
+  auto* out = static_cast<MidiOut*>(userData);
+  ++out->lists;
+  const MIDIPacket* packet = &list->packet[0];
+  for (UInt32 i = 0; i < list->numPackets; ++i, packet = MIDIPacketNext(packet))
+  {
+    // Packets follow each other unpadded: read the header through its byte offsets.
+    const Byte* bytes = reinterpret_cast<const Byte*>(packet);
+    MIDITimeStamp time;
+    UInt16 length;
+    std::memcpy(&time, bytes, sizeof(time));
+    std::memcpy(&length, bytes + 8, sizeof(length));
+    out->packets.push_back({time, Bytes(bytes + 10, bytes + 10 + length)});
+  }
+  return noErr;
+}
+
+class BundleSynth : public BundleHost
+{
+protected:
+  BundleSynth() : BundleHost(SynthBundlePath()) {}
+
+  // Replaces the instance by one opened through the Component Manager entry (registered under its own subtype
+  // once per process), the path that carries MIDI.
+  void OpenThroughEntry()
+  {
+    static AudioComponent component = [this] {
+      auto entry = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestSynth_Entry"));
+      AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TScm"), kManufacturer, 0, 0};
+      return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (CM)"), 0x00010000, entry) : nullptr;
+    }();
+    ASSERT_NE(component, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Reopen(component));
+  }
+};
+
+} // namespace
+
+TEST_F(BundleSynth, MidiInThroughTheEntryAndWildcardOutput)
+{
+  EXPECT_EQ(std::tuple(mUnit->BusCount(kAudioUnitScope_Input), FormatChannelConfigs(mUnit->ChannelConfigs())),
+            std::tuple(0u, "0-1 0-2 0-*"));
+  // The factory record's Lookup offers no music-device methods.
+  EXPECT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 127, 0), badComponentSelector);
+
+  // The wildcard takes any channel count; the host's buffers hold what the unit rendered on every channel of the
+  // format it accepted (the note's level 127 / 127 on the plug-in's two channels), never what the host left there.
+  OpenThroughEntry();
+  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 127, 0), noErr);
+  for (UInt32 channels : {1u, 6u})
+  {
+    ASSERT_OK(mUnit->Prepare(48000.0, 0, channels, 64)) << channels;
+    std::vector<float> out(size_t(channels) * 64, -9.f);
+    std::vector<float*> pointers(channels);
+    for (UInt32 c = 0; c < channels; ++c) pointers[c] = out.data() + c * 64;
+    ASSERT_EQ(mUnit->RenderBlock(64.0 * channels, 64, pointers.data(), channels), noErr);
+    EXPECT_EQ(std::count(out.begin(), out.end(), 1.f), std::min(channels, 2u) * 64) << channels;
+    EXPECT_EQ(std::count(out.begin(), out.end(), -9.f), 0) << channels;
+  }
+  EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 48000.0, 0).code(), kAudioUnitErr_InvalidProperty);
+}
+
+TEST_F(BundleSynth, MidiAndSysExGoOutThroughTheHostCallback)
+{
+  OpenThroughEntry();
+  ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, 64));
+  MidiOut out;
+  const AUMIDIOutputCallbackStruct callback = {&RecordMidi, &out};
+  ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_MIDIOutputCallback, kAudioUnitScope_Global, 0, callback));
+  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x92, 62, 90, 17), noErr);
+  ASSERT_EQ(out.packets.size(), 1u);
+  EXPECT_EQ(out.packets[0], std::make_pair(MIDITimeStamp{17}, Bytes{0x92, 62, 90}));
+
+  // SysEx goes out in packets of at most 256 bytes, in as many packet lists as it needs, nothing lost.
+  for (size_t size : {size_t{300}, size_t{20000}})
+  {
+    out = {};
+    Bytes sysex(size, 0x11);
+    sysex.front() = 0xF0;
+    sysex.back() = 0xF7;
+    ASSERT_EQ(MusicDeviceSysEx(Unit(), sysex.data(), UInt32(sysex.size())), noErr);
+    Bytes joined;
+    for (const auto& [time, bytes] : out.packets)
+    {
+      EXPECT_LE(bytes.size(), 256u);
+      joined.insert(joined.end(), bytes.begin(), bytes.end());
+    }
+    EXPECT_EQ(joined, sysex);
+    EXPECT_EQ(out.packets.size(), (size + 255) / 256) << size;
+    EXPECT_EQ(out.lists > 1, size > 8192) << size;
+  }
 }

@@ -1,14 +1,21 @@
-// The product bundle as a host sees it before any audio: its 46 parameters (list, descriptions, group names, value
-// strings and texts) and instances that pair up on their own as they open and close. (Refused states: the engine's
-// restore tests, and the adapter's answer to them in the test bundle's stored dictionaries.)
+// The product bundle as a host sees it: its 46 parameters (list, descriptions, group names, value strings and
+// texts), instances that pair up on their own as they open and close, and the signal path end to end through
+// AudioUnit calls on a Sender and its Receiver, the Receiver's input pulling the Sender's output through a gain in
+// each host cycle. Levels are checked on the audio itself; what the editor would show comes from the read-outs
+// property. (The matching itself, gain staging, over protection and the latency detector are the engine tests'
+// concern; here is what a host sees of them: monitoring, delta, tolerance and limits, Active, mono and storage.
+// Refused states: the engine's restore tests, and the adapter's answer to them in the test bundle's stored
+// dictionaries.)
 
 #include "au/support/ZaniqHost.h"
 
+#include <cmath>
 #include <sstream>
 #include <tuple>
 
 using namespace auhost;
 using testbundles::FourCC;
+using namespace zqhost;
 
 namespace
 {
@@ -176,4 +183,182 @@ TEST_F(ZaniqBundle, OpeningAndClosingFillsThePlaces)
       EXPECT_EQ((zqhost::Role{int(mode.defaultValue), int(link.defaultValue)}), r) << "defaults";
     }
   }
+}
+
+namespace
+{
+
+constexpr UInt32 kBlock = 512;
+constexpr uint64_t kLead = 2 * kBlock; // silence first, so the link slot holds this pair's view
+constexpr double kDouble = 6.0206;     // dB: about the gain 2
+using Settings = std::vector<auhost::ParamSetting>;
+
+// The Receiver's settings applied at given frames of a run (counted from the end of the lead), and "Reset Sender
+// RMS" pressed where the tone starts, so that it starts on cleared meters.
+class Steps final : public auhost::ChainHooks
+{
+public:
+  explicit Steps(std::vector<std::pair<uint64_t, Settings>> steps) : mSteps(std::move(steps))
+  {
+    mSteps.push_back({0, {{"Reset Sender RMS", "on"}, {"Reset Sender RMS", "off"}}});
+  }
+  auhost::Status Ready(Instance&, Instance& receiver) override
+  {
+    mReceiver = &receiver;
+    return auhost::Status::Ok();
+  }
+  auhost::Status AtBoundary(uint64_t pos) override
+  {
+    for (const auto& [frame, settings] : mSteps)
+      for (const auto& [name, value] : settings)
+        if (frame + kLead == pos)
+          if (auhost::Status s = mReceiver->SetParameterFromText(name, value); !s) return s;
+    return auhost::Status::Ok();
+  }
+
+private:
+  std::vector<std::pair<uint64_t, Settings>> mSteps;
+  Instance* mReceiver = nullptr;
+};
+
+struct PairRun
+{
+  auhost::AudioData in, out;            // without the lead
+  double readouts[kZaniqNumReadouts]{}; // the Receiver's at the end
+};
+
+// The tone on `channels` for `frames` through a Sender, a gain of `dB` and a Receiver (RMS Summed over `ms`, then
+// `receiver`), in blocks of kBlock, as `auhost chain` runs them.
+PairRun RunPair(double dB, UInt32 channels, uint64_t frames, const char* ms, Settings receiver,
+            std::vector<std::pair<uint64_t, Settings>> steps = {})
+{
+  auhost::ChainSetup setup;
+  setup.bundle = ZANIQ_PRODUCT_BUNDLE;
+  std::string error;
+  EXPECT_TRUE(dB == 0.0 || auhost::ParseFxList("gain:" + std::to_string(dB), setup.fx, error)) << error;
+  setup.receiver = {{"Meter Mode", "RMS Summed"}, {"RMS Window", ms}};
+  setup.receiver.insert(setup.receiver.end(), receiver.begin(), receiver.end());
+  Steps hooks(std::move(steps));
+  setup.hooks = &hooks;
+  auhost::AudioData input, output;
+  input.sampleRate = kRate;
+  input.Resize(channels, kLead + frames);
+  for (UInt32 c = 0; c < channels; ++c)
+    for (uint64_t i = 0; i < frames; ++i) input.channels[c][kLead + i] = Tone(c, i);
+  auhost::ChainReport report;
+  PairRun run;
+  EXPECT_OK(auhost::RunChain(setup, input, output, report));
+  for (auto* data : {&input, &output})
+    for (auto& ch : data->channels) ch.erase(ch.begin(), ch.begin() + std::min<size_t>(kLead, ch.size()));
+  run.in = std::move(input);
+  run.out = std::move(output);
+  if (report.instances.size() == 2) std::ranges::copy(report.instances[1].readouts, run.readouts);
+  return run;
+}
+
+// The largest |out - factor × in| over frames [first, first + count) of every channel.
+double Worst(const PairRun& r, double factor, uint64_t first = 0, uint64_t count = UINT64_MAX)
+{
+  double worst = 0.0;
+  for (UInt32 c = 0; c < r.out.NChannels(); ++c)
+    for (uint64_t i = first; i - first < count && i < r.out.NFrames(); ++i)
+      worst = std::max(worst, std::fabs(r.out.channels[c][i] - factor * r.in.channels[c][i]));
+  return worst;
+}
+
+// Level of the output minus level of the input over the same frames, in dB.
+double Gain(const PairRun& r, uint64_t first, uint64_t count)
+{
+  return auhost::MeasureLevels(r.out, first, count).rmsDB - auhost::MeasureLevels(r.in, first, count).rmsDB;
+}
+
+double Factor(double dB)
+{
+  return std::pow(10.0, dB / 20.0);
+}
+
+using ZaniqSignal = ZaniqBundleTest<>;
+
+} // namespace
+
+// Auto matching (the default, monitoring post-FX by default) of a mono pair: the post-FX signal passes unmatched
+// until the post-FX meter has seen one window, then is brought back to the pre-FX level. (Stereo matching: the
+// chain tool's run of the product.)
+TEST_F(ZaniqSignal, AutoMatchGivesBackTheInputLevelOnceTheWindowIsFull)
+{
+  constexpr uint64_t window = 480; // "RMS Window" 10 ms
+  const PairRun r = RunPair(kDouble, 1, 16 * kBlock, "10", {});
+  ASSERT_EQ(r.out.NChannels(), 1u);
+  // The window is full with its last sample.
+  EXPECT_LT(Worst(r, Factor(kDouble), 0, window - 1), 1e-6);
+  EXPECT_GT(Worst(r, Factor(kDouble), window - 1, 1), 1e-3);
+  EXPECT_LT(Worst(r, 1.0, window - 1), 1e-6);
+  EXPECT_NEAR(r.readouts[kZaniqReadoutPostFxGain], -kDouble, 0.01);
+  EXPECT_NEAR(r.readouts[kZaniqReadoutPostFxDiff], 0.0, 0.01);
+  // One channel is metered as both, the level of the left tone counted twice.
+  EXPECT_NEAR(r.readouts[kZaniqReadoutPreFxCurrent], 10.0 * std::log10(0.25), 0.1);
+}
+
+// What the Receiver gives once matched (past its 100 ms window), for a chain gain D: the output level against
+// the input's over the last 4 of 16 blocks, the match gain it shows, and which signal it gives. Each row starts
+// from Auto matching, monitoring post-FX, with no tolerance or limits ("0", "-144" and "144" are the settings shown
+// as "off"); `later` is applied after 12 blocks.
+TEST_F(ZaniqSignal, SettledOutputForEachSetting)
+{
+  enum Exact { kNone, kAsReceived, kAsInput, kSilent, kInputNegated };
+  const struct
+  {
+    const char* what;
+    Settings settings, later;
+    double D, outDB, g;
+    Exact exact;
+  } cases[] = {
+    {"within the tolerance: nothing is matched", {{"Auto Gain Tolerance", "1.0"}}, {}, 0.6, 0.6, 0.0, kAsReceived},
+    {"lowered by all but the tolerance", {{"Auto Gain Tolerance", "1.0"}}, {}, 3.0, 1.0, -2.0, kNone},
+    {"raised by all but the tolerance", {{"Auto Gain Tolerance", "1.0"}}, {}, -3.0, -1.0, 2.0, kNone},
+    {"no tolerance: fully matched", {}, {}, 3.0, 0.0, -3.0, kNone},
+    {"no lower than Min Auto Gain", {{"Min Auto Gain", "-6.0"}}, {}, 10.0, 4.0, -6.0, kNone},
+    {"no higher than Max Auto Gain", {{"Max Auto Gain", "3.0"}}, {}, -10.0, -7.0, 3.0, kNone},
+    {"pre-FX monitored: the input as it came", {{"Pre-Post FX", "off"}}, {}, kDouble, 0.0, -kDouble, kAsInput},
+    {"inverse, post-FX monitored: passes as it is", {{"Inverse Match", "on"}}, {}, kDouble, kDouble, -kDouble,
+     kAsReceived},
+    {"inverse, then pre-FX monitored: raised to the post-FX level", {{"Inverse Match", "on"}},
+     {{"Pre-Post FX", "off"}}, kDouble, kDouble, -kDouble, kAsReceived},
+    {"delta of an identity chain", {{"Match Mode", "Manual"}, {"Delta Monitor", "on"}}, {}, 0.0, 0.0, 0.0, kSilent},
+    {"delta of a doubling chain", {{"Match Mode", "Manual"}, {"Delta Monitor", "on"}}, {}, kDouble, 0.0, 0.0,
+     kInputNegated},
+  };
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    const PairRun r = RunPair(c.D, 2, 16 * kBlock, "100", c.settings, {{12 * kBlock, c.later}});
+    const uint64_t first = 12 * kBlock;
+    EXPECT_NEAR(r.readouts[kZaniqReadoutPostFxGain], c.g, 1e-2);
+    EXPECT_TRUE(c.exact == kSilent || std::fabs(Gain(r, first, 4 * kBlock) - c.outDB) < 1e-2)
+      << Gain(r, first, 4 * kBlock);
+    const double factor = c.exact == kAsReceived ? Factor(c.D)
+                          : c.exact == kAsInput  ? 1.0
+                          : c.exact == kSilent   ? 0.0
+                                                 : -1.0;
+    EXPECT_TRUE(c.exact == kNone || Worst(r, factor, first) < 1e-6) << Worst(r, factor, first);
+  }
+}
+
+// Drive FX and Active reach the Sender from its next block (it renders before the Receiver hands them over); the
+// Receiver, matching manually with gain 1, gives the Sender's output as it is. On a Link ID without a Sender the
+// Receiver gets no blocks: it passes its input (from the Sender it left, which it no longer drives) and shows no
+// levels.
+TEST_F(ZaniqSignal, DriveFxActiveAndLinkIDReachTheSenderFromItsNextBlock)
+{
+  const PairRun r = RunPair(0.0, 2, 20 * kBlock, "10", {{"Match Mode", "Manual"}},
+                        {{2 * kBlock, {{"Drive FX", "6"}}},
+                         {5 * kBlock, {{"Active", "off"}}},
+                         {10 * kBlock, {{"Active", "on"}}},
+                         {13 * kBlock, {{"Link ID", "7"}}}});
+  // Per block from the start: 0 for the input as it came, 6 for the input driven by 6 dB.
+  const double driven[20] = {0, 0, 0, 6, 6, 6, 0, 0, 0, 0, 0, 6, 6, 0, 0, 0, 0, 0, 0, 0};
+  for (uint64_t b = 0; b < 20; ++b)
+    EXPECT_NEAR(Gain(r, b * kBlock, kBlock), driven[b], 1e-3) << "block " << b;
+  EXPECT_EQ(std::tuple(r.readouts[kZaniqReadoutPreFxCurrent], r.readouts[kZaniqReadoutPreFxMax]),
+            std::tuple(-144.0, -144.0));
 }
