@@ -43,6 +43,61 @@ std::set<std::string> ExportedSymbols(const std::string& path)
 }
 
 using BundleEntry = BundleHost;
+using ViewFactoryNoEditor = BundleHost;
+
+#ifndef ZANIQ_TESTGAIN_UI_BUNDLE
+#define ZANIQ_TESTGAIN_UI_BUNDLE ""
+#endif
+
+class ViewFactoryEditor : public BundleHost
+{
+protected:
+  ViewFactoryEditor() : BundleHost(ZANIQ_TESTGAIN_UI_BUNDLE) {}
+};
+
+using Bytes = std::vector<Byte>;
+struct MidiOut
+{
+  std::vector<std::pair<MIDITimeStamp, Bytes>> packets;
+  int lists = 0;
+};
+
+OSStatus RecordMidi(void* userData, const AudioTimeStamp*, UInt32, const MIDIPacketList* list)
+{
+  auto* out = static_cast<MidiOut*>(userData);
+  ++out->lists;
+  const MIDIPacket* packet = &list->packet[0];
+  for (UInt32 i = 0; i < list->numPackets; ++i, packet = MIDIPacketNext(packet))
+  {
+    // Packets follow each other unpadded: read the header through its byte offsets.
+    const Byte* bytes = reinterpret_cast<const Byte*>(packet);
+    MIDITimeStamp time;
+    UInt16 length;
+    std::memcpy(&time, bytes, sizeof(time));
+    std::memcpy(&length, bytes + 8, sizeof(length));
+    out->packets.push_back({time, Bytes(bytes + 10, bytes + 10 + length)});
+  }
+  return noErr;
+}
+
+class BundleSynth : public BundleHost
+{
+protected:
+  BundleSynth() : BundleHost(SynthBundlePath()) {}
+
+  // Replaces the instance by one opened through the Component Manager entry (registered under its own subtype
+  // once per process), the path that carries MIDI.
+  void OpenThroughEntry()
+  {
+    static AudioComponent component = [this] {
+      auto entry = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestSynth_Entry"));
+      AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TScm"), kManufacturer, 0, 0};
+      return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (CM)"), 0x00010000, entry) : nullptr;
+    }();
+    ASSERT_NE(component, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Reopen(component));
+  }
+};
 
 } // namespace
 
@@ -121,57 +176,18 @@ TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
   EXPECT_EQ(std::tuple(ZQCFScheduledTimerCount(), ZQAULiveInstanceCount()), std::tuple(timersBefore, liveBefore));
 }
 
-namespace
-{
-
-#ifndef ZANIQ_TESTGAIN_UI_BUNDLE
-#define ZANIQ_TESTGAIN_UI_BUNDLE ""
-#endif
-
-// A component that answers nothing: every selector is unsupported, so its private property -101 fails.
-OSStatus SilentOpen(void*, AudioComponentInstance)
-{
-  return noErr;
-}
-OSStatus SilentClose(void*)
-{
-  return noErr;
-}
-AudioComponentMethod SilentLookup(SInt16)
-{
-  return nullptr;
-}
-AudioComponentPlugInInterface sSilent = {&SilentOpen, &SilentClose, &SilentLookup, nullptr};
-AudioComponentPlugInInterface* SilentFactory(const AudioComponentDescription*)
-{
-  return &sSilent;
-}
-
-ZANIQ_View* NewFactory()
-{
-  auto* view = new ZANIQ_View();
-  view->init();
-  return view;
-}
-
-class ViewFactoryNoEditor : public BundleHost
-{
-};
-
-class ViewFactoryEditor : public BundleHost
-{
-protected:
-  ViewFactoryEditor() : BundleHost(ZANIQ_TESTGAIN_UI_BUNDLE) {}
-};
-
-} // namespace
-
 TEST_F(ViewFactoryNoEditor, NoViewWithoutAnEditorOrWithoutThePluginObject)
 {
   NSAutoreleasePool pool;
-  ZANIQ_View* factory = NewFactory();
+  auto* factory = new ZANIQ_View();
+  factory->init();
+  // A component that answers nothing: every selector is unsupported, so its private property -101 fails.
+  static AudioComponentPlugInInterface silentRecord = {[](void*, AudioComponentInstance) -> OSStatus { return noErr; },
+                                                       [](void*) -> OSStatus { return noErr; },
+                                                       [](SInt16) -> AudioComponentMethod { return nullptr; }, nullptr};
   const AudioComponentDescription desc = {kAudioUnitType_Effect, FourCC("Slnt"), kManufacturer, 0, 0};
-  AudioComponent component = AudioComponentRegister(&desc, CFSTR("Zaniq Tests: Silent"), 1, &SilentFactory);
+  AudioComponent component = AudioComponentRegister(&desc, CFSTR("Zaniq Tests: Silent"), 1,
+                                                    [](const AudioComponentDescription*) { return &silentRecord; });
   ASSERT_NE(component, nullptr);
   AudioComponentInstance silent = nullptr;
   ASSERT_EQ(AudioComponentInstanceNew(component, &silent), noErr);
@@ -197,55 +213,6 @@ TEST_F(ViewFactoryEditor, AUnitThatCannotMakeItsEditorOffersNoCocoaView)
   EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, &writable),
             kAudioUnitErr_InvalidProperty);
 }
-
-namespace
-{
-
-using Bytes = std::vector<Byte>;
-struct MidiOut
-{
-  std::vector<std::pair<MIDITimeStamp, Bytes>> packets;
-  int lists = 0;
-};
-
-OSStatus RecordMidi(void* userData, const AudioTimeStamp*, UInt32, const MIDIPacketList* list)
-{
-  auto* out = static_cast<MidiOut*>(userData);
-  ++out->lists;
-  const MIDIPacket* packet = &list->packet[0];
-  for (UInt32 i = 0; i < list->numPackets; ++i, packet = MIDIPacketNext(packet))
-  {
-    // Packets follow each other unpadded: read the header through its byte offsets.
-    const Byte* bytes = reinterpret_cast<const Byte*>(packet);
-    MIDITimeStamp time;
-    UInt16 length;
-    std::memcpy(&time, bytes, sizeof(time));
-    std::memcpy(&length, bytes + 8, sizeof(length));
-    out->packets.push_back({time, Bytes(bytes + 10, bytes + 10 + length)});
-  }
-  return noErr;
-}
-
-class BundleSynth : public BundleHost
-{
-protected:
-  BundleSynth() : BundleHost(SynthBundlePath()) {}
-
-  // Replaces the instance by one opened through the Component Manager entry (registered under its own subtype
-  // once per process), the path that carries MIDI.
-  void OpenThroughEntry()
-  {
-    static AudioComponent component = [this] {
-      auto entry = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestSynth_Entry"));
-      AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TScm"), kManufacturer, 0, 0};
-      return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (CM)"), 0x00010000, entry) : nullptr;
-    }();
-    ASSERT_NE(component, nullptr);
-    ASSERT_NO_FATAL_FAILURE(Reopen(component));
-  }
-};
-
-} // namespace
 
 TEST_F(BundleSynth, MidiInThroughTheEntryAndWildcardOutput)
 {

@@ -35,6 +35,49 @@ std::string Name(Instance& unit, AudioUnitPropertyID id, UInt32 inID, SInt32 len
 
 constexpr Float32 kNaN = std::numeric_limits<Float32>::quiet_NaN();
 
+std::vector<std::pair<AudioUnitPropertyID, void*>> gListenerCalls;
+std::vector<Float64> gRatesSeen; // what a SampleRate listener reads back
+void Listener(void* userData, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
+{
+  gListenerCalls.push_back({id, userData});
+  Float64 rate = 0;
+  UInt32 size = sizeof(rate);
+  if (id == kAudioUnitProperty_SampleRate &&
+      AudioUnitGetProperty(unit, id, kAudioUnitScope_Global, 0, &rate, &size) == noErr)
+    gRatesSeen.push_back(rate);
+}
+
+using Values = std::vector<Float32>; // Gain, Delay, Mode, Mute
+
+class BundleState : public BundleHost
+{
+protected:
+  Values Snapshot() const { return {Get(kGain), Get(kDelay), Get(kMode), Get(kMute)}; }
+  void SetAll(const Values& values)
+  {
+    for (AudioUnitParameterID id = 0; id < 4; ++id) ASSERT_OK(mUnit->SetParameter(id, values[id]));
+  }
+  SInt32 CurrentPreset() const
+  {
+    PresetDesc current;
+    EXPECT_OK(mUnit->CurrentPreset(current));
+    return current.number;
+  }
+};
+
+CFTypeRef Value(CFPropertyListRef dict, const char* key)
+{
+  return CFDictionaryGetValue(static_cast<CFDictionaryRef>(dict), MakeCFString(key).Get());
+}
+SInt32 Int(CFPropertyListRef dict, const char* key)
+{
+  SInt32 n = -1;
+  const CFTypeRef value = Value(dict, key);
+  if (value && CFGetTypeID(value) == CFNumberGetTypeID())
+    CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &n);
+  return n;
+}
+
 } // namespace
 
 // (The product's table checks descriptions, flags, clumps and value strings on 46 parameters; here the units
@@ -127,21 +170,6 @@ TEST_F(BundleParams, HostSetsAreSteppedClampedCheckedAndForwarded)
   EXPECT_EQ(AudioUnitScheduleParameters(Unit(), nullptr, 1), kAudio_ParamError);
 }
 
-namespace
-{
-std::vector<std::pair<AudioUnitPropertyID, void*>> gListenerCalls;
-std::vector<Float64> gRatesSeen; // what a SampleRate listener reads back
-void Listener(void* userData, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
-{
-  gListenerCalls.push_back({id, userData});
-  Float64 rate = 0;
-  UInt32 size = sizeof(rate);
-  if (id == kAudioUnitProperty_SampleRate &&
-      AudioUnitGetProperty(unit, id, kAudioUnitScope_Global, 0, &rate, &size) == noErr)
-    gRatesSeen.push_back(rate);
-}
-} // namespace
-
 TEST_F(BundleParams, PropertyListeners)
 {
   plugin::PluginAU& plug = Plug();
@@ -177,42 +205,6 @@ TEST_F(BundleParams, PropertyListeners)
   ASSERT_EQ(gListenerCalls.size(), 1u);
   EXPECT_EQ(gListenerCalls[0].second, &a);
 }
-
-namespace
-{
-
-using Values = std::vector<Float32>; // Gain, Delay, Mode, Mute
-
-class BundleState : public BundleHost
-{
-protected:
-  Values Snapshot() const { return {Get(kGain), Get(kDelay), Get(kMode), Get(kMute)}; }
-  void SetAll(const Values& values)
-  {
-    for (AudioUnitParameterID id = 0; id < 4; ++id) ASSERT_OK(mUnit->SetParameter(id, values[id]));
-  }
-  SInt32 CurrentPreset() const
-  {
-    PresetDesc current;
-    EXPECT_OK(mUnit->CurrentPreset(current));
-    return current.number;
-  }
-};
-
-CFTypeRef Value(CFPropertyListRef dict, const char* key)
-{
-  return CFDictionaryGetValue(static_cast<CFDictionaryRef>(dict), MakeCFString(key).Get());
-}
-SInt32 Int(CFPropertyListRef dict, const char* key)
-{
-  SInt32 n = -1;
-  const CFTypeRef value = Value(dict, key);
-  if (value && CFGetTypeID(value) == CFNumberGetTypeID())
-    CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt32Type, &n);
-  return n;
-}
-
-} // namespace
 
 TEST_F(BundleState, EveryStoredDictionary)
 {

@@ -76,6 +76,97 @@ protected:
   std::unique_ptr<Instance> mUnit;
 };
 
+constexpr UInt32 kBlock = 512;
+constexpr uint64_t kLead = 2 * kBlock; // silence first, so the link slot holds this pair's view
+constexpr double kDouble = 6.0206;     // dB: about the gain 2
+using Settings = std::vector<auhost::ParamSetting>;
+
+// The Receiver's settings applied at given frames of a run (counted from the end of the lead), and "Reset Sender
+// RMS" pressed where the tone starts, so that it starts on cleared meters.
+class Steps final : public auhost::ChainHooks
+{
+public:
+  explicit Steps(std::vector<std::pair<uint64_t, Settings>> steps) : mSteps(std::move(steps))
+  {
+    mSteps.push_back({0, {{"Reset Sender RMS", "on"}, {"Reset Sender RMS", "off"}}});
+  }
+  auhost::Status Ready(Instance&, Instance& receiver) override
+  {
+    mReceiver = &receiver;
+    return auhost::Status::Ok();
+  }
+  auhost::Status AtBoundary(uint64_t pos) override
+  {
+    for (const auto& [frame, settings] : mSteps)
+      for (const auto& [name, value] : settings)
+        if (frame + kLead == pos)
+          if (auhost::Status s = mReceiver->SetParameterFromText(name, value); !s) return s;
+    return auhost::Status::Ok();
+  }
+
+private:
+  std::vector<std::pair<uint64_t, Settings>> mSteps;
+  Instance* mReceiver = nullptr;
+};
+
+struct PairRun
+{
+  auhost::AudioData in, out;            // without the lead
+  double readouts[kZaniqNumReadouts]{}; // the Receiver's at the end
+};
+
+// The tone on `channels` for `frames` through a Sender, a gain of `dB` and a Receiver (RMS Summed over `ms`, then
+// `receiver`), in blocks of kBlock, as `auhost chain` runs them.
+PairRun RunPair(double dB, UInt32 channels, uint64_t frames, const char* ms, Settings receiver,
+            std::vector<std::pair<uint64_t, Settings>> steps = {})
+{
+  auhost::ChainSetup setup;
+  setup.bundle = ZANIQ_PRODUCT_BUNDLE;
+  std::string error;
+  EXPECT_TRUE(dB == 0.0 || auhost::ParseFxList("gain:" + std::to_string(dB), setup.fx, error)) << error;
+  setup.receiver = {{"Meter Mode", "RMS Summed"}, {"RMS Window", ms}};
+  setup.receiver.insert(setup.receiver.end(), receiver.begin(), receiver.end());
+  Steps hooks(std::move(steps));
+  setup.hooks = &hooks;
+  auhost::AudioData input, output;
+  input.sampleRate = kRate;
+  input.Resize(channels, kLead + frames);
+  for (UInt32 c = 0; c < channels; ++c)
+    for (uint64_t i = 0; i < frames; ++i) input.channels[c][kLead + i] = Tone(c, i);
+  auhost::ChainReport report;
+  PairRun run;
+  EXPECT_OK(auhost::RunChain(setup, input, output, report));
+  for (auto* data : {&input, &output})
+    for (auto& ch : data->channels) ch.erase(ch.begin(), ch.begin() + std::min<size_t>(kLead, ch.size()));
+  run.in = std::move(input);
+  run.out = std::move(output);
+  if (report.instances.size() == 2) std::ranges::copy(report.instances[1].readouts, run.readouts);
+  return run;
+}
+
+// The largest |out - factor × in| over frames [first, first + count) of every channel.
+double Worst(const PairRun& r, double factor, uint64_t first = 0, uint64_t count = UINT64_MAX)
+{
+  double worst = 0.0;
+  for (UInt32 c = 0; c < r.out.NChannels(); ++c)
+    for (uint64_t i = first; i - first < count && i < r.out.NFrames(); ++i)
+      worst = std::max(worst, std::fabs(r.out.channels[c][i] - factor * r.in.channels[c][i]));
+  return worst;
+}
+
+// Level of the output minus level of the input over the same frames, in dB.
+double Gain(const PairRun& r, uint64_t first, uint64_t count)
+{
+  return auhost::MeasureLevels(r.out, first, count).rmsDB - auhost::MeasureLevels(r.in, first, count).rmsDB;
+}
+
+double Factor(double dB)
+{
+  return std::pow(10.0, dB / 20.0);
+}
+
+using ZaniqSignal = ZaniqBundleTest<>;
+
 } // namespace
 
 TEST_F(ZaniqBundle, ParametersMatchTheProductTable)
@@ -184,102 +275,6 @@ TEST_F(ZaniqBundle, OpeningAndClosingFillsThePlaces)
     }
   }
 }
-
-namespace
-{
-
-constexpr UInt32 kBlock = 512;
-constexpr uint64_t kLead = 2 * kBlock; // silence first, so the link slot holds this pair's view
-constexpr double kDouble = 6.0206;     // dB: about the gain 2
-using Settings = std::vector<auhost::ParamSetting>;
-
-// The Receiver's settings applied at given frames of a run (counted from the end of the lead), and "Reset Sender
-// RMS" pressed where the tone starts, so that it starts on cleared meters.
-class Steps final : public auhost::ChainHooks
-{
-public:
-  explicit Steps(std::vector<std::pair<uint64_t, Settings>> steps) : mSteps(std::move(steps))
-  {
-    mSteps.push_back({0, {{"Reset Sender RMS", "on"}, {"Reset Sender RMS", "off"}}});
-  }
-  auhost::Status Ready(Instance&, Instance& receiver) override
-  {
-    mReceiver = &receiver;
-    return auhost::Status::Ok();
-  }
-  auhost::Status AtBoundary(uint64_t pos) override
-  {
-    for (const auto& [frame, settings] : mSteps)
-      for (const auto& [name, value] : settings)
-        if (frame + kLead == pos)
-          if (auhost::Status s = mReceiver->SetParameterFromText(name, value); !s) return s;
-    return auhost::Status::Ok();
-  }
-
-private:
-  std::vector<std::pair<uint64_t, Settings>> mSteps;
-  Instance* mReceiver = nullptr;
-};
-
-struct PairRun
-{
-  auhost::AudioData in, out;            // without the lead
-  double readouts[kZaniqNumReadouts]{}; // the Receiver's at the end
-};
-
-// The tone on `channels` for `frames` through a Sender, a gain of `dB` and a Receiver (RMS Summed over `ms`, then
-// `receiver`), in blocks of kBlock, as `auhost chain` runs them.
-PairRun RunPair(double dB, UInt32 channels, uint64_t frames, const char* ms, Settings receiver,
-            std::vector<std::pair<uint64_t, Settings>> steps = {})
-{
-  auhost::ChainSetup setup;
-  setup.bundle = ZANIQ_PRODUCT_BUNDLE;
-  std::string error;
-  EXPECT_TRUE(dB == 0.0 || auhost::ParseFxList("gain:" + std::to_string(dB), setup.fx, error)) << error;
-  setup.receiver = {{"Meter Mode", "RMS Summed"}, {"RMS Window", ms}};
-  setup.receiver.insert(setup.receiver.end(), receiver.begin(), receiver.end());
-  Steps hooks(std::move(steps));
-  setup.hooks = &hooks;
-  auhost::AudioData input, output;
-  input.sampleRate = kRate;
-  input.Resize(channels, kLead + frames);
-  for (UInt32 c = 0; c < channels; ++c)
-    for (uint64_t i = 0; i < frames; ++i) input.channels[c][kLead + i] = Tone(c, i);
-  auhost::ChainReport report;
-  PairRun run;
-  EXPECT_OK(auhost::RunChain(setup, input, output, report));
-  for (auto* data : {&input, &output})
-    for (auto& ch : data->channels) ch.erase(ch.begin(), ch.begin() + std::min<size_t>(kLead, ch.size()));
-  run.in = std::move(input);
-  run.out = std::move(output);
-  if (report.instances.size() == 2) std::ranges::copy(report.instances[1].readouts, run.readouts);
-  return run;
-}
-
-// The largest |out - factor × in| over frames [first, first + count) of every channel.
-double Worst(const PairRun& r, double factor, uint64_t first = 0, uint64_t count = UINT64_MAX)
-{
-  double worst = 0.0;
-  for (UInt32 c = 0; c < r.out.NChannels(); ++c)
-    for (uint64_t i = first; i - first < count && i < r.out.NFrames(); ++i)
-      worst = std::max(worst, std::fabs(r.out.channels[c][i] - factor * r.in.channels[c][i]));
-  return worst;
-}
-
-// Level of the output minus level of the input over the same frames, in dB.
-double Gain(const PairRun& r, uint64_t first, uint64_t count)
-{
-  return auhost::MeasureLevels(r.out, first, count).rmsDB - auhost::MeasureLevels(r.in, first, count).rmsDB;
-}
-
-double Factor(double dB)
-{
-  return std::pow(10.0, dB / 20.0);
-}
-
-using ZaniqSignal = ZaniqBundleTest<>;
-
-} // namespace
 
 // Auto matching (the default, monitoring post-FX by default) of a mono pair: the post-FX signal passes unmatched
 // until the post-FX meter has seen one window, then is brought back to the pre-FX level. (Stereo matching: the
