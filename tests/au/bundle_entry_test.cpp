@@ -1,10 +1,9 @@
 // The test bundles as a host meets them: what their executables export, the factory record and its Lookup table,
 // the Component Manager entry (whose instance closes without leaving timers or memory behind), the editor view
 // factory (nil from a unit that does not give its plug-in object, no CocoaUI property for a unit without an editor
-// or one that cannot make it), and the instrument with MIDI input and output and wildcard output configurations:
-// the paths an effect without MIDI never takes. (The host path through the CocoaUI property, the class by name and
-// the view is what `auhost editor` walks in its own tests; how packets lie in a packet list, the stand-in's MIDI
-// tests.)
+// or one that cannot make it), and the instrument with MIDI input and wildcard output configurations: the paths an
+// effect without MIDI never takes. (The host path through the CocoaUI property, the class by name and the view is
+// what `auhost editor` walks in its own tests.)
 
 #include "au/testplug/TestBundles.h"
 #include "au/PluginAU_Entry.h"
@@ -13,7 +12,6 @@
 #include <AppKit/AppKitTesting.h>
 #include <AudioToolbox/AUTesting.h>
 #include <CoreFoundation/CFTesting.h>
-#include <CoreMIDI/CoreMIDI.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -54,31 +52,6 @@ class ViewFactoryEditor : public BundleHost
 protected:
   ViewFactoryEditor() : BundleHost(ZANIQ_TESTGAIN_UI_BUNDLE) {}
 };
-
-using Bytes = std::vector<Byte>;
-struct MidiOut
-{
-  std::vector<std::pair<MIDITimeStamp, Bytes>> packets;
-  int lists = 0;
-};
-
-OSStatus RecordMidi(void* userData, const AudioTimeStamp*, UInt32, const MIDIPacketList* list)
-{
-  auto* out = static_cast<MidiOut*>(userData);
-  ++out->lists;
-  const MIDIPacket* packet = &list->packet[0];
-  for (UInt32 i = 0; i < list->numPackets; ++i, packet = MIDIPacketNext(packet))
-  {
-    // Packets follow each other unpadded: read the header through its byte offsets.
-    const Byte* bytes = reinterpret_cast<const Byte*>(packet);
-    MIDITimeStamp time;
-    UInt16 length;
-    std::memcpy(&time, bytes, sizeof(time));
-    std::memcpy(&length, bytes + 8, sizeof(length));
-    out->packets.push_back({time, Bytes(bytes + 10, bytes + 10 + length)});
-  }
-  return noErr;
-}
 
 class BundleSynth : public BundleHost
 {
@@ -129,11 +102,7 @@ TEST_F(BundleEntry, FactoryRecordLookupOpenAndClose)
   const int timers = ZQCFScheduledTimerCount();
   EXPECT_EQ(record->Open(record, reinterpret_cast<AudioComponentInstance>(record)), noErr);
   EXPECT_EQ(std::tuple(header->mPlug, ZQCFScheduledTimerCount()), std::tuple(plug, timers)) << "a second object";
-  Float32 value = 99.f;
-  EXPECT_EQ(reinterpret_cast<AudioUnitGetParameterProc>(record->Lookup(kAudioUnitGetParameterSelect))(
-              record, kGain, kAudioUnitScope_Global, 0, &value),
-            noErr);
-  EXPECT_EQ(value, 0.f);
+  EXPECT_EQ(reinterpret_cast<AudioUnitInitializeProc>(record->Lookup(kAudioUnitInitializeSelect))(record), noErr);
   EXPECT_EQ(record->Close(record), noErr);
 }
 
@@ -160,10 +129,7 @@ TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
   EXPECT_EQ(ZQAUCallComponentInstance(ci, kComponentVersionSelect, nullptr, 0), static_cast<OSStatus>(kGainVersion));
   for (SInt16 selector : {0, 8, 12, 13, 19, 0x107, 0x7FFF})
     EXPECT_EQ(ZQAUCallComponentInstance(ci, selector, nullptr, 0), badComponentSelector) << selector;
-  // The usual calls reach the same operations, info with null out-pointers too.
-  EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, nullptr,
-                                     nullptr),
-            noErr);
+  // The usual calls reach the same operations.
   ASSERT_OK(mUnit->Prepare(48000.0, 1, 1, 64));
   ASSERT_OK(mUnit->SetParameter(kMode, 1));
   EXPECT_EQ(Get(kMode), 1.f);
@@ -236,35 +202,4 @@ TEST_F(BundleSynth, MidiInThroughTheEntryAndWildcardOutput)
     EXPECT_EQ(std::count(out.begin(), out.end(), -9.f), 0) << channels;
   }
   EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 48000.0, 0).code(), kAudioUnitErr_InvalidProperty);
-}
-
-TEST_F(BundleSynth, MidiAndSysExGoOutThroughTheHostCallback)
-{
-  OpenThroughEntry();
-  ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, 64));
-  MidiOut out;
-  const AUMIDIOutputCallbackStruct callback = {&RecordMidi, &out};
-  ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_MIDIOutputCallback, kAudioUnitScope_Global, 0, callback));
-  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x92, 62, 90, 17), noErr);
-  ASSERT_EQ(out.packets.size(), 1u);
-  EXPECT_EQ(out.packets[0], std::make_pair(MIDITimeStamp{17}, Bytes{0x92, 62, 90}));
-
-  // SysEx goes out in packets of at most 256 bytes, in as many packet lists as it needs, nothing lost.
-  for (size_t size : {size_t{300}, size_t{20000}})
-  {
-    out = {};
-    Bytes sysex(size, 0x11);
-    sysex.front() = 0xF0;
-    sysex.back() = 0xF7;
-    ASSERT_EQ(MusicDeviceSysEx(Unit(), sysex.data(), UInt32(sysex.size())), noErr);
-    Bytes joined;
-    for (const auto& [time, bytes] : out.packets)
-    {
-      EXPECT_LE(bytes.size(), 256u);
-      joined.insert(joined.end(), bytes.begin(), bytes.end());
-    }
-    EXPECT_EQ(joined, sysex);
-    EXPECT_EQ(out.packets.size(), (size + 255) / 256) << size;
-    EXPECT_EQ(out.lists > 1, size > 8192) << size;
-  }
 }
