@@ -142,12 +142,6 @@ TEST_F(BundleFormat, ValueQueriesRespectTheCallersBufferSize)
   // Private properties other than the plug-in pointer belong to the plug-in class; this one has none.
   EXPECT_EQ(AudioUnitSetProperty(Unit(), AudioUnitPropertyID(-103), kAudioUnitScope_Global, 0, &rate, sizeof(rate)),
             kAudioUnitErr_InvalidProperty);
-  // ClassInfo's info: a pointer, not writable.
-  Boolean writable = true;
-  ASSERT_EQ(
-    AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, &size, &writable),
-    noErr);
-  EXPECT_EQ(std::tuple(size, writable), std::tuple(UInt32(sizeof(CFPropertyListRef)), Boolean(false)));
 }
 
 // The host is identified once per instance, at Initialize: from the host identifier property when set before,

@@ -68,7 +68,7 @@ OSStatus OtherConstantInput(void* u, AudioUnitRenderActionFlags* f, const AudioT
 }
 
 using BundleRenderConcurrent = BundleHost;
-using ZaniqSignalConcurrent = ZaniqBundleTest<>;
+using ZaniqSignalConcurrent = ZaniqBundleTest;
 
 constexpr UInt32 kPairBlock = 256;
 constexpr uint64_t kMinBlocks = 300;   // each render thread renders at least this many blocks...
@@ -178,7 +178,6 @@ TEST_F(BundleRenderConcurrent, NotificationsConnectionsAndLatencyChangedWhileRen
   ASSERT_OK(mUnit->GetProperty(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, latency));
   EXPECT_DOUBLE_EQ(latency, double((blocks.load() - 1) % 32) / 48000.0);
 }
-
 
 TEST_F(ZaniqSignalConcurrent, RenderThreadsWhileTheMainThreadChangesEverything)
 {

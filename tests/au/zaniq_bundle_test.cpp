@@ -45,21 +45,13 @@ const Row kRows[] = {
   {4, "Latency Compensation", I, 0, 176400, 0, "ms", 0, "Processing", {}},
   {14, "GainDiff Store", D, -144.0, 144.0, 0.0, "dB", 16, "Processing", {}},
   {16, "StoreSetFlag0", E, 0, 1, 0, "", 16, "Snapshot 1", {"unused", "used"}},
-  {40, "Over Prection Level", D, -48.0, 48.0, 3.0, "dBFS", 0, "Over Protection", {}},
   {45, "Auto Gain Tolerance", D, 0.0, 48.0, 0.0, "dB", 0, "Processing", {"off"}},
 };
 // clang-format on
 
-class ZaniqBundle : public zqhost::ZaniqBundleTest<>
+class ZaniqBundle : public ZaniqBundleTest
 {
 protected:
-  void SetUp() override
-  {
-    ASSERT_NO_FATAL_FAILURE(ZaniqBundleTest::SetUp());
-    const AudioComponentDescription& d = mBundle->Main().desc;
-    ASSERT_EQ(std::tuple(d.componentType, d.componentSubType, d.componentManufacturer),
-              std::tuple(FourCC("aufx"), FourCC("QN55"), FourCC("QNVX")));
-  }
   void TearDown() override { mUnit.reset(); }
 
   std::string Text(AudioUnitParameterID id, Float32 value) const
@@ -114,7 +106,7 @@ struct PairRun
 // The tone on `channels` for `frames` through a Sender, a gain of `dB` and a Receiver (RMS Summed over `ms`, then
 // `receiver`), in blocks of kBlock, as `auhost chain` runs them.
 PairRun RunPair(double dB, UInt32 channels, uint64_t frames, const char* ms, Settings receiver,
-            std::vector<std::pair<uint64_t, Settings>> steps = {})
+                std::vector<std::pair<uint64_t, Settings>> steps = {})
 {
   auhost::ChainSetup setup;
   setup.bundle = ZANIQ_PRODUCT_BUNDLE;
@@ -124,18 +116,15 @@ PairRun RunPair(double dB, UInt32 channels, uint64_t frames, const char* ms, Set
   setup.receiver.insert(setup.receiver.end(), receiver.begin(), receiver.end());
   Steps hooks(std::move(steps));
   setup.hooks = &hooks;
-  auhost::AudioData input, output;
-  input.sampleRate = kRate;
-  input.Resize(channels, kLead + frames);
-  for (UInt32 c = 0; c < channels; ++c)
-    for (uint64_t i = 0; i < frames; ++i) input.channels[c][kLead + i] = Tone(c, i);
-  auhost::ChainReport report;
   PairRun run;
-  EXPECT_OK(auhost::RunChain(setup, input, output, report));
-  for (auto* data : {&input, &output})
+  run.in.sampleRate = kRate;
+  run.in.Resize(channels, kLead + frames);
+  for (UInt32 c = 0; c < channels; ++c)
+    for (uint64_t i = 0; i < frames; ++i) run.in.channels[c][kLead + i] = Tone(c, i);
+  auhost::ChainReport report;
+  EXPECT_OK(auhost::RunChain(setup, run.in, run.out, report));
+  for (auto* data : {&run.in, &run.out})
     for (auto& ch : data->channels) ch.erase(ch.begin(), ch.begin() + std::min<size_t>(kLead, ch.size()));
-  run.in = std::move(input);
-  run.out = std::move(output);
   if (report.instances.size() == 2) std::ranges::copy(report.instances[1].readouts, run.readouts);
   return run;
 }
@@ -161,12 +150,15 @@ double Factor(double dB)
   return std::pow(10.0, dB / 20.0);
 }
 
-using ZaniqSignal = ZaniqBundleTest<>;
+using ZaniqSignal = ZaniqBundleTest;
 
 } // namespace
 
 TEST_F(ZaniqBundle, ParametersMatchTheProductTable)
 {
+  const AudioComponentDescription& d = mBundle->Main().desc;
+  EXPECT_EQ(std::tuple(d.componentType, d.componentSubType, d.componentManufacturer),
+            std::tuple(FourCC("aufx"), FourCC("QN55"), FourCC("QNVX")));
   ASSERT_OK(Instance::Open(mBundle->Main().component, mUnit));
   std::vector<ParameterDesc> params;
   ASSERT_OK(mUnit->ListParameters(params));
@@ -233,9 +225,7 @@ TEST_F(ZaniqBundle, OpeningAndClosingFillsThePlaces)
   const char* sequences[] = {
     "S1 R1 S2 R2 S3 0=S1 1=R1 2=S2", // Sender then Receiver per link; opening more changes nobody's pairing
     "S1 R1 S2 -1 R1 R2",             // Link 1 lacks a Receiver below Link 2's missing one
-    "S1 R1 S2 -0 S1",                // Link 1 lacks a Sender and Link 2 a Receiver: the lower Link ID wins
     "S1 R1 S2 R2 -1 -3 R1 R2 -0 -2 6=R1 7=R2 S1 S2 S3", // only Senders left, then only Receivers left
-    "S1 R1 S2 -* S1 R1",                                // all closed starts afresh
   };
   for (const char* sequence : sequences)
   {
@@ -256,10 +246,9 @@ TEST_F(ZaniqBundle, OpeningAndClosingFillsThePlaces)
       const size_t k = eq == std::string::npos ? units.size() - 1 : std::stoul(w.substr(0, eq));
       const std::string want = w.substr(eq == std::string::npos ? 0 : eq + 1);
       ParameterDesc mode, link;
-      const zqhost::Role r = {int(zqhost::Param(*units[k], "Plugin Mode", &mode)),
-                              int(zqhost::Param(*units[k], "Link ID", &link))};
-      EXPECT_EQ(r, (zqhost::Role{want[0] == 'R', std::stoi(want.substr(1))}));
-      EXPECT_EQ((zqhost::Role{int(mode.defaultValue), int(link.defaultValue)}), r) << "defaults";
+      const Role r = {int(Param(*units[k], "Plugin Mode", &mode)), int(Param(*units[k], "Link ID", &link))};
+      EXPECT_EQ(r, (Role{want[0] == 'R', std::stoi(want.substr(1))}));
+      EXPECT_EQ((Role{int(mode.defaultValue), int(link.defaultValue)}), r) << "defaults";
     }
   }
 }
@@ -277,7 +266,6 @@ TEST_F(ZaniqSignal, AutoMatchGivesBackTheInputLevelOnceTheWindowIsFull)
   EXPECT_GT(Worst(r, Factor(kDouble), window - 1, 1), 1e-3);
   EXPECT_LT(Worst(r, 1.0, window - 1), 1e-6);
   EXPECT_NEAR(r.readouts[kZaniqReadoutPostFxGain], -kDouble, 0.01);
-  EXPECT_NEAR(r.readouts[kZaniqReadoutPostFxDiff], 0.0, 0.01);
   // One channel is metered as both, the level of the left tone counted twice.
   EXPECT_NEAR(r.readouts[kZaniqReadoutPreFxCurrent], 10.0 * std::log10(0.25), 0.1);
 }
@@ -334,10 +322,10 @@ TEST_F(ZaniqSignal, SettledOutputForEachSetting)
 TEST_F(ZaniqSignal, DriveFxActiveAndLinkIDReachTheSenderFromItsNextBlock)
 {
   const PairRun r = RunPair(0.0, 2, 20 * kBlock, "10", {{"Match Mode", "Manual"}},
-                        {{2 * kBlock, {{"Drive FX", "6"}}},
-                         {5 * kBlock, {{"Active", "off"}}},
-                         {10 * kBlock, {{"Active", "on"}}},
-                         {13 * kBlock, {{"Link ID", "7"}}}});
+                            {{2 * kBlock, {{"Drive FX", "6"}}},
+                             {5 * kBlock, {{"Active", "off"}}},
+                             {10 * kBlock, {{"Active", "on"}}},
+                             {13 * kBlock, {{"Link ID", "7"}}}});
   // Per block from the start: 0 for the input as it came, 6 for the input driven by 6 dB.
   const double driven[20] = {0, 0, 0, 6, 6, 6, 0, 0, 0, 0, 0, 6, 6, 0, 0, 0, 0, 0, 0, 0};
   for (uint64_t b = 0; b < 20; ++b)

@@ -132,7 +132,7 @@ private:
 };
 
 // The product bundle loaded under a temporary HOME (a derived fixture's members go before the home does).
-template <class Base = ::testing::Test> class ZaniqBundleTest : public Base
+class ZaniqBundleTest : public ::testing::Test
 {
 protected:
   void SetUp() override

@@ -1,7 +1,6 @@
 #pragma once
 
-// What host-side tests need to reach the test plug-in bundles: their folders, identities and a fixture that
-// loads a bundle and opens one instance through the host harness.
+// The test plug-in bundles' folders and identities, and a fixture that loads one and opens an instance.
 
 #include "tools/auhost/AuHost.h"
 
