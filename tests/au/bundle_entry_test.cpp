@@ -1,12 +1,11 @@
-// The test bundles as a host meets them: what their executables export, the factory record and its Lookup table,
-// the Component Manager entry (whose instance closes without leaving timers or memory behind), the editor view
-// factory (nil from a unit that does not give its plug-in object, no CocoaUI property for a unit without an editor
-// or one that cannot make it), and the instrument with MIDI input and wildcard output configurations: the paths an
-// effect without MIDI never takes. (The host path through the CocoaUI property, the class by name and the view is
-// what `auhost editor` walks in its own tests.)
+// The test bundles as a host meets them: what their executables export, the Component Manager entry (whose
+// instance closes without leaving timers or memory behind), the editor view factory (nil from a unit that does not
+// give its plug-in object, no CocoaUI property for a unit without an editor or one that cannot make it), and the
+// instrument with MIDI input and wildcard output configurations, paths an effect without MIDI never takes. (Every
+// other test opens instances through the factory record; the host path through the CocoaUI property, the class
+// by name and the view is what `auhost editor` walks in its own tests.)
 
 #include "au/testplug/TestBundles.h"
-#include "au/PluginAU_Entry.h"
 #include "au/ZANIQ_View.h"
 
 #include <AppKit/AppKitTesting.h>
@@ -15,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -81,30 +79,6 @@ TEST_F(BundleEntry, ExecutableExportsOnlyFactoryAndEntry)
               (std::set<std::string>{name + "_Factory", name + "_Entry"}));
 }
 
-TEST_F(BundleEntry, FactoryRecordLookupOpenAndClose)
-{
-  const AudioComponentDescription desc = mBundle->Main().desc;
-  AudioComponentPlugInInterface* record = mBundle->Main().factory(&desc);
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->Close(record), noErr) << "never opened: Close only frees the record";
-
-  record = mBundle->Main().factory(&desc);
-  ASSERT_TRUE(record && record->Open && record->Close && record->Lookup);
-  const std::set<int> answered = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 14, 15, 16, 17, 18};
-  for (int selector = -8; selector <= 0x110; ++selector)
-    EXPECT_EQ(record->Lookup(static_cast<SInt16>(selector)) != nullptr, answered.count(selector) == 1) << selector;
-
-  // The record works as `self` for its methods between Open and Close; a second Open keeps the object.
-  ASSERT_EQ(record->Open(record, reinterpret_cast<AudioComponentInstance>(record)), noErr);
-  auto* header = reinterpret_cast<plugin::AUInstanceRecord*>(record);
-  plugin::PluginAU* plug = header->mPlug;
-  ASSERT_NE(plug, nullptr);
-  const int timers = ZQCFScheduledTimerCount();
-  EXPECT_EQ(record->Open(record, reinterpret_cast<AudioComponentInstance>(record)), noErr);
-  EXPECT_EQ(std::tuple(header->mPlug, ZQCFScheduledTimerCount()), std::tuple(plug, timers)) << "a second object";
-  EXPECT_EQ(record->Close(record), noErr);
-}
-
 TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
 {
   // The gain bundle's entry registered under its own subtype, once per process.
@@ -120,7 +94,7 @@ TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
   ASSERT_NO_FATAL_FAILURE(Reopen(component));
   const auto ci = reinterpret_cast<ComponentInstance>(Unit());
 
-  // can do: the Audio Unit selectors except 18, which only the factory record answers
+  // can do: the Audio Unit selectors but 8, 12 and 13, and 18, which only the factory record answers
   const std::set<long> canDo = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 14, 15, 16, 17};
   for (long selector = -4; selector <= 0x102; selector = selector == 19 ? 0x101 : selector + 1)
     EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kComponentCanDoSelect, selector), canDo.count(selector) ? 1 : 0)

@@ -33,9 +33,6 @@ protected:
   Float64 Rate() const { return Global<Float64>(kAudioUnitProperty_SampleRate); }
 };
 
-constexpr UInt32 kFloatNonInterleaved = kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked |
-                                        kAudioFormatFlagIsNonInterleaved;
-
 } // namespace
 
 TEST_F(BundleFormat, OnlyNonInterleavedNativeFloat32OnLegalBusesAndPairsIsAccepted)
@@ -74,7 +71,8 @@ TEST_F(BundleFormat, OnlyNonInterleavedNativeFloat32OnLegalBusesAndPairsIsAccept
       // A refused format changes nothing, not even its (valid) rate; what is read back is what the render uses.
       const AudioStreamBasicDescription back = Format(scope);
       EXPECT_EQ(std::tuple(back.mFormatID, back.mFormatFlags, back.mBytesPerFrame, back.mBitsPerChannel),
-                std::tuple(kAudioFormatLinearPCM, kFloatNonInterleaved, 4u, 32u));
+                std::tuple(kAudioFormatLinearPCM, kAudioFormatFlagsNativeFloatPacked | kAudioFormatFlagIsNonInterleaved,
+                           4u, 32u));
       EXPECT_EQ(std::tuple(back.mChannelsPerFrame, Rate()), std::tuple(taken ? 1u : 2u, taken ? 48000.0 : 44100.0))
         << c.what;
       if (taken)
@@ -152,8 +150,8 @@ TEST_F(BundleFormat, HostIdentification)
   {
     ~Cleanup() { ZQCFSetMainBundlePath(nullptr); }
   } cleanup;
-  // The folders' versions: 10.7.3, none, 10.7, 2.x.5 (reads as 2). The last row sets the host identifier property,
-  // which comes first (NumVersion 10.7.3: major 10, minor and bug-fix 0x73).
+  // The folders' versions: 10.7.3, none, 10.7, 3, 2.x.5 (reads as 2), empty. The last row sets the host identifier
+  // property, which comes first (NumVersion 10.7.3: major 10, minor and bug-fix 0x73).
   const AUHostIdentifier example = {CFSTR("Example Host"), 0x0A730000};
   const struct
   {
@@ -164,7 +162,9 @@ TEST_F(BundleFormat, HostIdentification)
   } cases[] = {{"com.apple.logic10", nullptr, "com.apple.logic10", 21, 0x000A0703},
                {"com.example.a", nullptr, "com.example.a", 0, 0},
                {"com.example.b", nullptr, "com.example.b", 0, 0x000A0700},
+               {"com.example.c", nullptr, "com.example.c", 0, 0x00030000},
                {"com.example.d", nullptr, "com.example.d", 0, 0x00020000},
+               {"com.example.e", nullptr, "com.example.e", 0, 0},
                {"com.example.d", &example, "Example Host", 0, 0x000A0703}};
   for (const auto& c : cases)
   {

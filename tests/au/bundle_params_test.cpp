@@ -1,4 +1,4 @@
-// The test bundle's parameters and state as a host sees them: units, value strings, names, the harness's
+// The test bundle's parameters and state as a host sees them: a bool's value strings, names, the harness's
 // set-by-name, host sets (stepping, clamping, refusals), scheduled events and property listeners; ClassInfo and
 // factory presets: saving and restoring, refusing dictionaries that are foreign, incomplete or damaged without
 // changing anything (the stored dictionaries of tests/data/au/classinfo, named as its README says), and preset
@@ -79,7 +79,7 @@ SInt32 Int(CFPropertyListRef dict, const char* key)
 
 } // namespace
 
-// (The product's table checks descriptions, flags, clumps and value strings on 46 parameters; here what only the
+// (The product's table checks descriptions, flags, groups and value strings of its parameters; here what only the
 // test bundle's bool gives.)
 TEST_F(BundleParams, ValueStringsNamesAndSetByName)
 {
@@ -123,8 +123,7 @@ TEST_F(BundleParams, HostSetsAreSteppedClampedCheckedAndForwarded)
     ASSERT_OK(mUnit->SetParameter(id, set));
     EXPECT_EQ(std::tuple(Get(id), plug.GetParam(int(id))->PrevValue()), std::tuple(read, before)) << set;
     ASSERT_TRUE(plug.GetParamChangeFromProcessor().Pop(sent));
-    EXPECT_EQ(sent.idx, int(id));
-    EXPECT_FLOAT_EQ(float(sent.value), set);
+    EXPECT_EQ(std::pair(sent.idx, float(sent.value)), std::pair(int(id), set));
   }
   // Refusals leave the value alone.
   Float32 v = 0;

@@ -1,11 +1,11 @@
-// The product bundle as a host sees it: its 46 parameters (list, descriptions, group names, value strings and
-// texts), instances that pair up on their own as they open and close, and the signal path end to end through
-// AudioUnit calls on a Sender and its Receiver, the Receiver's input pulling the Sender's output through a gain in
-// each host cycle. Levels are checked on the audio itself; what the editor would show comes from the read-outs
-// property. (The matching itself, gain staging, over protection and the latency detector are the engine tests'
-// concern; here is what a host sees of them: monitoring, delta, tolerance and limits, Active, mono and storage.
-// Refused states: the engine's restore tests, and the adapter's answer to them in the test bundle's stored
-// dictionaries.)
+// The product bundle as a host sees it: its 46 parameters (one of each way a parameter reaches the host), instances
+// that pair up on their own as they open and close, and the signal path end to end through AudioUnit calls on a
+// Sender and its Receiver, the Receiver's input pulling the Sender's output through a gain in each host cycle, as
+// `auhost chain` runs them. Levels are checked on the audio itself; what the editor would show comes from the
+// read-outs property. (The matching itself, its window, gain staging, over protection and the latency detector are
+// the engine tests' concern; here is what a host sees of them: monitoring, delta, tolerance and limits, Inverse
+// Match, mono, Drive FX and Active. Refused states: the engine's restore tests, and the adapter's answer
+// to them in the test bundle's stored dictionaries.)
 
 #include "au/support/ZaniqHost.h"
 
@@ -253,7 +253,7 @@ TEST_F(ZaniqSignal, SettledOutputForEachSetting)
     {"within the tolerance: nothing is matched", {{"Auto Gain Tolerance", "1.0"}}, {}, 0.6, 0.6, 0.0, kAsReceived},
     {"lowered by all but the tolerance", {{"Auto Gain Tolerance", "1.0"}}, {}, 3.0, 1.0, -2.0, kNone},
     {"raised by all but the tolerance", {{"Auto Gain Tolerance", "1.0"}}, {}, -3.0, -1.0, 2.0, kNone},
-    {"no tolerance: fully matched", {}, {}, 3.0, 0.0, -3.0, kNone},
+    {"no tolerance, mono: fully matched", {}, {}, 3.0, 0.0, -3.0, kNone},
     {"no lower than Min Auto Gain", {{"Min Auto Gain", "-6.0"}}, {}, 10.0, 4.0, -6.0, kNone},
     {"no higher than Max Auto Gain", {{"Max Auto Gain", "3.0"}}, {}, -10.0, -7.0, 3.0, kNone},
     {"pre-FX monitored: the input as it came", {{"Pre-Post FX", "off"}}, {}, kDouble, 0.0, -kDouble, kAsInput},
@@ -268,7 +268,8 @@ TEST_F(ZaniqSignal, SettledOutputForEachSetting)
   for (const auto& c : cases)
   {
     SCOPED_TRACE(c.what);
-    const PairRun r = RunPair(c.D, 2, 16 * kBlock, "100", c.settings, {{12 * kBlock, c.later}});
+    const UInt32 channels = std::string(c.what).find("mono") == std::string::npos ? 2 : 1;
+    const PairRun r = RunPair(c.D, channels, 16 * kBlock, "100", c.settings, {{12 * kBlock, c.later}});
     const uint64_t first = 12 * kBlock;
     EXPECT_NEAR(r.readouts[kZaniqReadoutPostFxGain], c.g, 1e-2);
     EXPECT_TRUE(c.exact == kSilent || std::fabs(Gain(r, first, 4 * kBlock) - c.outDB) < 1e-2)
