@@ -1,15 +1,21 @@
-// The test bundle as a host meets it: what its executable exports, the factory record and its Lookup table, the
-// Component Manager entry, and instances that open and close without leaving timers or memory behind.
+// The test bundles as a host meets them: what their executables export, the Component Manager entry (whose
+// instance closes without leaving timers or memory behind), the editor view factory (nil from a unit that does not
+// give its plug-in object, no CocoaUI property for a unit without an editor or one that cannot make it), and the
+// instrument with MIDI input and wildcard output configurations, paths an effect without MIDI never takes. (Every
+// other test opens instances through the factory record; the host path through the CocoaUI property, the class
+// by name and the view is what `auhost editor` walks in its own tests.)
 
 #include "au/testplug/TestBundles.h"
+#include "au/ZANIQ_View.h"
 
-#include "au/PluginAU_Entry.h"
-
+#include <AppKit/AppKitTesting.h>
 #include <AudioToolbox/AUTesting.h>
 #include <CoreFoundation/CFTesting.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
+#include <tuple>
 #include <vector>
 
 using namespace auhost;
@@ -33,6 +39,36 @@ std::set<std::string> ExportedSymbols(const std::string& path)
 }
 
 using BundleEntry = BundleHost;
+using ViewFactoryNoEditor = BundleHost;
+
+#ifndef ZANIQ_TESTGAIN_UI_BUNDLE
+#define ZANIQ_TESTGAIN_UI_BUNDLE ""
+#endif
+
+class ViewFactoryEditor : public BundleHost
+{
+protected:
+  ViewFactoryEditor() : BundleHost(ZANIQ_TESTGAIN_UI_BUNDLE) {}
+};
+
+class BundleSynth : public BundleHost
+{
+protected:
+  BundleSynth() : BundleHost(SynthBundlePath()) {}
+
+  // Replaces the instance by one opened through the Component Manager entry (registered under its own subtype
+  // once per process), the path that carries MIDI.
+  void OpenThroughEntry()
+  {
+    static AudioComponent component = [this] {
+      auto entry = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestSynth_Entry"));
+      AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TScm"), kManufacturer, 0, 0};
+      return entry ? ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (CM)"), 0x00010000, entry) : nullptr;
+    }();
+    ASSERT_NE(component, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Reopen(component));
+  }
+};
 
 } // namespace
 
@@ -41,66 +77,6 @@ TEST_F(BundleEntry, ExecutableExportsOnlyFactoryAndEntry)
   for (const std::string name : {"TestGain", "TestSynth"})
     EXPECT_EQ(ExportedSymbols((name == "TestGain" ? GainBundlePath() : SynthBundlePath()) + "/Contents/MacOS/"s + name),
               (std::set<std::string>{name + "_Factory", name + "_Entry"}));
-}
-
-TEST_F(BundleEntry, FactoryRecordLookupOpenAndClose)
-{
-  const AudioComponentDescription desc = mBundle->Main().desc;
-  AudioComponentPlugInInterface* record = mBundle->Main().factory(&desc);
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(record->Close(record), noErr) << "never opened: Close only frees the record";
-
-  record = mBundle->Main().factory(&desc);
-  ASSERT_TRUE(record && record->Open && record->Close && record->Lookup);
-  EXPECT_EQ(record->reserved, nullptr);
-  const std::set<int> answered = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 14, 15, 16, 17, 18};
-  for (int selector = -8; selector <= 0x110; ++selector)
-    EXPECT_EQ(record->Lookup(static_cast<SInt16>(selector)) != nullptr, answered.count(selector) == 1) << selector;
-
-  // The record works as `self` for its methods between Open and Close; a second Open keeps the object.
-  ASSERT_EQ(record->Open(record, reinterpret_cast<AudioComponentInstance>(record)), noErr);
-  auto* header = reinterpret_cast<plugin::AUInstanceRecord*>(record);
-  plugin::PluginAU* plug = header->mPlug;
-  ASSERT_NE(plug, nullptr);
-  EXPECT_EQ(static_cast<void*>(plug), header->Storage()) << "the object sits right behind the header";
-  const int timers = ZQCFScheduledTimerCount();
-  EXPECT_EQ(record->Open(record, reinterpret_cast<AudioComponentInstance>(record)), noErr);
-  EXPECT_EQ(header->mPlug, plug);
-  EXPECT_EQ(ZQCFScheduledTimerCount(), timers) << "a second object was built";
-  Float32 value = 99.f;
-  EXPECT_EQ(reinterpret_cast<AudioUnitGetParameterProc>(record->Lookup(kAudioUnitGetParameterSelect))(
-              record, kGain, kAudioUnitScope_Global, 0, &value),
-            noErr);
-  EXPECT_EQ(value, 0.f);
-  EXPECT_EQ(reinterpret_cast<AudioUnitInitializeProc>(record->Lookup(kAudioUnitInitializeSelect))(record), noErr);
-  EXPECT_EQ(record->Close(record), noErr);
-}
-
-TEST_F(BundleEntry, OpenAndCloseLeaveNoTimersBehind)
-{
-  mUnit.reset();
-  RunLoopPump pump(ClockMode::Virtual);
-  const int timersBefore = ZQCFScheduledTimerCount();
-  const UInt32 liveBefore = ZQAULiveInstanceCount();
-  {
-    std::vector<std::unique_ptr<Instance>> units(3);
-    for (auto& u : units) ASSERT_OK(Instance::Open(mBundle->Main().component, u));
-    const int perInstance = (ZQCFScheduledTimerCount() - timersBefore) / 3;
-    EXPECT_GE(perInstance, 1);
-    EXPECT_EQ(ZQCFScheduledTimerCount(), timersBefore + 3 * perInstance);
-    EXPECT_EQ(ZQAULiveInstanceCount(), liveBefore + 3);
-    EXPECT_GT(pump.Pump(0.1), 0); // the idle timers run while open
-    ASSERT_OK(units[1]->Prepare(44100.0, 2, 2, 512));
-    // Can-do follows the factory record's Lookup.
-    const AudioUnit u = units[0]->Unit();
-    EXPECT_TRUE(AudioComponentInstanceCanDo(u, kAudioUnitRemovePropertyListenerWithUserDataSelect));
-    EXPECT_TRUE(AudioComponentInstanceCanDo(u, kAudioUnitRenderSelect));
-    EXPECT_FALSE(AudioComponentInstanceCanDo(u, kMusicDeviceMIDIEventSelect));
-    EXPECT_FALSE(AudioComponentInstanceCanDo(u, 8));
-  }
-  EXPECT_EQ(ZQCFScheduledTimerCount(), timersBefore);
-  EXPECT_EQ(ZQAULiveInstanceCount(), liveBefore);
-  EXPECT_EQ(pump.Pump(1.0), 0); // nothing ticks on a closed instance
 }
 
 TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
@@ -114,10 +90,11 @@ TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
   ASSERT_NE(component, nullptr);
   mUnit.reset();
   const int timersBefore = ZQCFScheduledTimerCount();
+  const UInt32 liveBefore = ZQAULiveInstanceCount();
   ASSERT_NO_FATAL_FAILURE(Reopen(component));
   const auto ci = reinterpret_cast<ComponentInstance>(Unit());
 
-  // can do: the Audio Unit selectors except 18, which only the factory record answers
+  // can do: the Audio Unit selectors but 8, 12 and 13, and 18, which only the factory record answers
   const std::set<long> canDo = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 14, 15, 16, 17};
   for (long selector = -4; selector <= 0x102; selector = selector == 19 ? 0x101 : selector + 1)
     EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kComponentCanDoSelect, selector), canDo.count(selector) ? 1 : 0)
@@ -125,28 +102,69 @@ TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)
   EXPECT_EQ(ZQAUCallComponentInstance(ci, kComponentVersionSelect, nullptr, 0), static_cast<OSStatus>(kGainVersion));
   for (SInt16 selector : {0, 8, 12, 13, 19, 0x107, 0x7FFF})
     EXPECT_EQ(ZQAUCallComponentInstance(ci, selector, nullptr, 0), badComponentSelector) << selector;
-  // Music-device calls: no MIDI input here; the instrument calls are accepted and do nothing.
-  EXPECT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 100, 0), badComponentSelector);
-  const UInt8 sysex[] = {0xF0, 0x7D, 0x01, 0xF7};
-  EXPECT_EQ(MusicDeviceSysEx(Unit(), sysex, sizeof(sysex)), badComponentSelector);
-  EXPECT_EQ(ZQAUCallComponentInstanceWith(ci, kMusicDevicePrepareInstrumentSelect, 0L), noErr);
-
-  // The usual calls reach the same operations: info with null out-pointers, formats, parameters, render.
-  EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_ParameterList, kAudioUnitScope_Global, 0, nullptr,
-                                     nullptr),
-            noErr);
-  ASSERT_OK(mUnit->Prepare(48000.0, 1, 1, 64));
-  ASSERT_OK(mUnit->SetParameter(kMode, 1)); // invert
-  AudioData input;
-  input.Resize(1, 64);
-  for (int i = 0; i < 64; ++i) input.channels[0][size_t(i)] = 0.01f * float(i);
-  BufferSource source(input, 64);
-  ASSERT_OK(mUnit->ConnectInput(&source));
-  std::vector<float> out(64, 7.f);
-  float* channels[1] = {out.data()};
-  ASSERT_EQ(mUnit->RenderBlock(0, 64, channels, 1), noErr);
-  for (int i = 0; i < 64; ++i) EXPECT_EQ(out[size_t(i)], -input.channels[0][size_t(i)]);
-
+  ASSERT_OK(mUnit->Prepare(48000.0, 1, 1, 64)); // the usual calls reach the same operations
+  // Closing leaves no timer and no instance behind.
   mUnit.reset();
-  EXPECT_EQ(ZQCFScheduledTimerCount(), timersBefore);
+  EXPECT_EQ(std::tuple(ZQCFScheduledTimerCount(), ZQAULiveInstanceCount()), std::tuple(timersBefore, liveBefore));
+}
+
+TEST_F(ViewFactoryNoEditor, NoViewWithoutAnEditorOrWithoutThePluginObject)
+{
+  NSAutoreleasePool pool;
+  auto* factory = new ZANIQ_View();
+  factory->init();
+  // A component that answers nothing: every selector is unsupported, so its private property -101 fails.
+  static AudioComponentPlugInInterface silentRecord = {[](void*, AudioComponentInstance) -> OSStatus { return noErr; },
+                                                       [](void*) -> OSStatus { return noErr; },
+                                                       [](SInt16) -> AudioComponentMethod { return nullptr; }, nullptr};
+  const AudioComponentDescription desc = {kAudioUnitType_Effect, FourCC("Slnt"), kManufacturer, 0, 0};
+  AudioComponent component = AudioComponentRegister(&desc, CFSTR("Zaniq Tests: Silent"), 1,
+                                                    [](const AudioComponentDescription*) { return &silentRecord; });
+  ASSERT_NE(component, nullptr);
+  AudioComponentInstance silent = nullptr;
+  ASSERT_EQ(AudioComponentInstanceNew(component, &silent), noErr);
+  EXPECT_EQ(factory->uiViewForAudioUnit_withSize(silent, NSMakeSize(300, 200)), nullptr);
+  EXPECT_EQ(factory->GetPlug(), nullptr);
+  EXPECT_EQ(AudioComponentInstanceDispose(silent), noErr);
+  // A unit without an editor: the factory reaches the plug-in but makes no view.
+  EXPECT_EQ(factory->uiViewForAudioUnit_withSize(Unit(), NSMakeSize(0, 0)), nullptr);
+  EXPECT_EQ(static_cast<void*>(factory->GetPlug()), static_cast<void*>(&Plug()));
+  factory->release();
+}
+
+TEST_F(ViewFactoryEditor, AUnitThatCannotMakeItsEditorOffersNoCocoaView)
+{
+  NSAutoreleasePool pool;
+  UInt32 size = 0;
+  Boolean writable = false;
+  ASSERT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, &writable),
+            noErr);
+  // The has-UI flag and the registered class alone promise a view the plug-in could not make.
+  Plug().SetMakeGraphicsFunc(nullptr);
+  EXPECT_EQ(AudioUnitGetPropertyInfo(Unit(), kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &size, &writable),
+            kAudioUnitErr_InvalidProperty);
+}
+
+TEST_F(BundleSynth, MidiInThroughTheEntryAndWildcardOutput)
+{
+  EXPECT_EQ(std::tuple(mUnit->BusCount(kAudioUnitScope_Input), FormatChannelConfigs(mUnit->ChannelConfigs())),
+            std::tuple(0u, "0-1 0-2 0-*"));
+  // The factory record's Lookup offers no music-device methods.
+  EXPECT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 127, 0), badComponentSelector);
+
+  // The wildcard takes any channel count; the host's buffers hold what the unit rendered on every channel of the
+  // format it accepted (the note's level 127 / 127 on the plug-in's two channels), never what the host left there.
+  OpenThroughEntry();
+  ASSERT_EQ(MusicDeviceMIDIEvent(Unit(), 0x90, 60, 127, 0), noErr);
+  for (UInt32 channels : {1u, 6u})
+  {
+    ASSERT_OK(mUnit->Prepare(48000.0, 0, channels, 64)) << channels;
+    std::vector<float> out(size_t(channels) * 64, -9.f);
+    std::vector<float*> pointers(channels);
+    for (UInt32 c = 0; c < channels; ++c) pointers[c] = out.data() + c * 64;
+    ASSERT_EQ(mUnit->RenderBlock(64.0 * channels, 64, pointers.data(), channels), noErr);
+    EXPECT_EQ(std::count(out.begin(), out.end(), 1.f), std::min(channels, 2u) * 64) << channels;
+    EXPECT_EQ(std::count(out.begin(), out.end(), -9.f), 0) << channels;
+  }
+  EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Output, 0, 48000.0, 0).code(), kAudioUnitErr_InvalidProperty);
 }

@@ -1,28 +1,21 @@
 #pragma once
 
 // Driving the product bundle as a host does: a temporary HOME, parameters by host name, the read-out and command
-// properties, and a Sender/Receiver pair chained in this process. Each block the Receiver's input renders the Sender
-// on the same samples through in-process effects (the Sender always processes a block first); the test sees what
-// went in, what the Sender gave, what the Receiver got and what it gave back.
+// properties, and a test tone played on any thread.
 
 #include "support/ScopedHome.h"
 #include "engine/ZaniqPrivateProperties.h"
 #include "au/testplug/TestBundles.h"
 #include "tools/auhost/ChainRun.h"
-#include "tools/auhost/Effects.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
-#include <ostream>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 namespace zqhost
@@ -55,10 +48,6 @@ struct Role
   int mode = -1, link = -1;
   bool operator==(const Role&) const = default;
 };
-inline std::ostream& operator<<(std::ostream& os, const Role& r)
-{
-  return os << (r.mode == 0 ? "Sender" : r.mode == 1 ? "Receiver" : "?") << " on " << r.link;
-}
 inline Role RoleOf(const auhost::Instance& unit)
 {
   return {int(Param(unit, "Plugin Mode")), int(Param(unit, "Link ID"))};
@@ -71,7 +60,6 @@ inline ZaniqReadouts Readouts(const auhost::Instance& unit)
   std::fill(std::begin(r.values), std::end(r.values), std::numeric_limits<double>::quiet_NaN());
   UInt32 size = sizeof(r);
   EXPECT_EQ(AudioUnitGetProperty(unit.Unit(), kZaniqProperty_Readouts, kAudioUnitScope_Global, 0, &r, &size), noErr);
-  EXPECT_EQ(size, sizeof(r)) << "read-outs";
   return r;
 }
 
@@ -104,32 +92,9 @@ inline float Tone(UInt32 channel, uint64_t frame)
   return float(channel == 0 ? 0.5 * std::sin(2.0 * M_PI * 997.0 * t) : 0.3 * std::sin(2.0 * M_PI * 1499.0 * t + 1.0));
 }
 
-// The largest |a - b| over frames [first, first + count) of every channel.
-inline double MaxDifference(const auhost::AudioData& a, const auhost::AudioData& b, uint64_t first, uint64_t count)
-{
-  double worst = 0.0;
-  for (UInt32 c = 0; c < std::min(a.NChannels(), b.NChannels()); ++c)
-    for (uint64_t i = first; i < first + count && i < a.NFrames() && i < b.NFrames(); ++i)
-      worst = std::max(worst, std::fabs(double(a.channels[c][i]) - b.channels[c][i]));
-  return worst;
-}
-
-// a and b agree in every bit of every channel over frames [first, first + count) (to the end of a when count is
-// 0); otherwise the first frame where they differ.
-inline ::testing::AssertionResult Same(const auhost::AudioData& a, const auhost::AudioData& b, uint64_t first = 0,
-                                       uint64_t count = 0)
-{
-  for (uint64_t i = first; i < (count ? first + count : a.NFrames()); ++i)
-    for (UInt32 c = 0; c < a.NChannels(); ++c)
-      if (i >= a.NFrames() || i >= b.NFrames() || std::memcmp(&a.channels[c][i], &b.channels[c][i], sizeof(float)) != 0)
-        return ::testing::AssertionFailure() << "they differ at frame " << i;
-  return ::testing::AssertionSuccess();
-}
-
 // --- Audio between the instances --------------------------------------------------------------------------------
 
-using Block = std::vector<std::vector<float>>;                     // one vector per channel
-using Settings = std::vector<std::pair<const char*, std::string>>; // parameter names and values
+using Block = std::vector<std::vector<float>>; // one vector per channel
 
 // Plays a signal on any thread: sample time t reads frame t + shift of the signal (channel k on buffer k, the last
 // channel on further buffers). The block of the last pull stays readable until the next.
@@ -165,41 +130,8 @@ private:
   const Signal& mSignal; // borrowed
 };
 
-// The effects between the Sender and the Receiver: records the Sender's output, runs an --fx list, then a gain the
-// test may change between blocks, and records what the Receiver gets.
-class TapEffect final : public auhost::Effect
-{
-public:
-  void Process(AudioBufferList& data, UInt32 n) override
-  {
-    const UInt32 buffers = std::min<UInt32>(data.mNumberBuffers, UInt32(senderOut.size()));
-    for (UInt32 k = 0; k < buffers; ++k)
-      if (auto* x = static_cast<const float*>(data.mBuffers[k].mData)) std::copy_n(x, n, senderOut[k].data());
-    if (fx) fx->Process(data, n);
-    for (UInt32 k = 0; k < buffers; ++k)
-      if (auto* x = static_cast<float*>(data.mBuffers[k].mData))
-      {
-        if (extraGain != 1.f) std::for_each(x, x + n, [this](float& s) { s *= extraGain; });
-        std::copy_n(x, n, receiverIn[k].data());
-      }
-    frames = n;
-  }
-
-  std::unique_ptr<auhost::FxChain> fx; // none for an empty --fx list
-  float extraGain = 1.f;               // a further linear gain after the effects, set between blocks
-  Block senderOut, receiverIn;
-  UInt32 frames = 0; // of the last block processed; the test clears it before each
-};
-
-// What a run went through, frame by frame from its first frame: the Sender's input and output, the Receiver's input
-// (after the effects) and output.
-struct Take
-{
-  auhost::AudioData in, senderOut, receiverIn, out;
-};
-
 // The product bundle loaded under a temporary HOME (a derived fixture's members go before the home does).
-template <class Base = ::testing::Test> class ZaniqBundleTest : public Base
+class ZaniqBundleTest : public ::testing::Test
 {
 protected:
   void SetUp() override
@@ -210,110 +142,6 @@ protected:
 
   ScopedHome mHome; // outlives the instances
   std::shared_ptr<const auhost::Bundle> mBundle;
-};
-
-// A Sender and its Receiver of the product bundle, chained (see the top of this file), rendered block by block on
-// the virtual clock: after each block the run loop is pumped for the block's duration.
-class ZaniqPairTest : public ZaniqBundleTest<>
-{
-protected:
-  static constexpr UInt32 kBlock = 512;
-
-  // Opens the Sender and then the Receiver (which must pair on Link ID 1), prepares both, puts the --fx list `fx`
-  // between them and applies the Receiver's settings. Then two silent cycles leave the link slot with this
-  // Receiver's view (a slot keeps what an earlier pair wrote), and a meter reset lets the signal start on cleared
-  // meters.
-  void Start(const std::string& fx, UInt32 channels, const Settings& receiverSettings)
-  {
-    mChannels = channels;
-    ASSERT_NO_FATAL_FAILURE(OpenPrepared(*mBundle, channels, kBlock, mSender));
-    ASSERT_NO_FATAL_FAILURE(OpenPrepared(*mBundle, channels, kBlock, mReceiver));
-    ASSERT_EQ(std::tuple(RoleOf(*mSender), RoleOf(*mReceiver)), std::tuple(Role{0, 1}, Role{1, 1}));
-    mSource = std::make_unique<SignalSource>(mSignal, channels, kBlock);
-    mOut.assign(channels, std::vector<float>(kBlock, 0.f));
-    mTap = std::make_unique<TapEffect>();
-    mTap->senderOut = mTap->receiverIn = mOut;
-    std::vector<auhost::FxSpec> specs;
-    std::string error;
-    ASSERT_TRUE(fx.empty() || auhost::ParseFxList(fx, specs, error)) << error;
-    ASSERT_OK(specs.empty() ? auhost::Status::Ok() : auhost::FxChain::Make(specs, kRate, channels, mTap->fx));
-    mChain.Append(*mSender);
-    mChain.Append(*mReceiver, mTap.get());
-    ASSERT_OK(mChain.Connect(mSource.get()));
-    for (const auto& [name, value] : receiverSettings) SetParam(*mReceiver, name, value);
-    const Signal signal = std::exchange(mSignal, [](UInt32, uint64_t) { return 0.f; });
-    for (int i = 0; i < 2; ++i) ASSERT_NO_FATAL_FAILURE(Cycle(kBlock));
-    mSignal = signal;
-    Press("Reset Sender RMS");
-    mSource->shift = -int64_t(mSampleTime); // the signal starts with the next cycle
-  }
-
-  double Readout(EZaniqReadout which) { return Readouts(*mReceiver).values[which]; }
-
-  // A button of the Receiver pressed and released before its next block.
-  void Press(const char* button)
-  {
-    SetParam(*mReceiver, button, "on");
-    SetParam(*mReceiver, button, "off");
-  }
-
-  // One host cycle of `frames` frames: the Receiver rendered (which renders the Sender through the effects, unless
-  // the Receiver is fed directly), then the run loop pumped.
-  void Cycle(UInt32 frames, Take* take = nullptr)
-  {
-    ASSERT_LE(frames, kBlock);
-    mTap->frames = 0;
-    float* pointers[auhost::Instance::kMaxChannels];
-    for (UInt32 c = 0; c < mChannels; ++c) pointers[c] = mOut[c].data();
-    ASSERT_EQ(mReceiver->RenderBlock(double(mSampleTime), frames, pointers, mChannels), noErr) << mSampleTime;
-    for (UInt32 c = 0; c < mChannels; ++c)
-    {
-      ASSERT_NE(pointers[c], nullptr);
-      if (pointers[c] != mOut[c].data()) std::copy_n(pointers[c], frames, mOut[c].data());
-    }
-    if (take)
-    {
-      // With no Sender rendered the tap saw nothing: it reads as silence then.
-      const bool tapped = mTap->frames == frames;
-      Append(take->in, mSource->last, frames);
-      Append(take->senderOut, tapped ? mTap->senderOut : Block(mChannels, std::vector<float>(frames)), frames);
-      Append(take->receiverIn, tapped ? mTap->receiverIn : mSource->last, frames);
-      Append(take->out, mOut, frames);
-    }
-    mSampleTime += frames;
-    mPump.Pump(frames / kRate);
-  }
-
-  // Whole blocks (the last may be shorter) covering `frames` frames; Grab hands back what went through.
-  void Run(uint64_t frames, Take* take = nullptr)
-  {
-    for (uint64_t done = 0; done < frames; done += kBlock)
-      ASSERT_NO_FATAL_FAILURE(Cycle(UInt32(std::min<uint64_t>(kBlock, frames - done)), take));
-  }
-  Take Grab(uint64_t frames)
-  {
-    Take t;
-    Run(frames, &t);
-    return t;
-  }
-
-  static void Append(auhost::AudioData& data, const Block& block, UInt32 frames)
-  {
-    data.sampleRate = kRate;
-    data.channels.resize(std::max(data.channels.size(), block.size()));
-    for (size_t c = 0; c < block.size(); ++c)
-      data.channels[c].insert(data.channels[c].end(), block[c].begin(), block[c].begin() + frames);
-  }
-
-  auhost::RunLoopPump mPump{auhost::ClockMode::Virtual};
-  std::unique_ptr<auhost::Instance> mSender, mReceiver;
-  std::unique_ptr<SignalSource> mSource;
-  std::unique_ptr<TapEffect> mTap;
-  auhost::Chain mChain;
-  UInt32 mChannels = 2;
-  Signal mSignal = Tone;
-  uint64_t mSampleTime = 0; // host sample time of the next cycle
-  Block mOut;
 };
 
 } // namespace zqhost

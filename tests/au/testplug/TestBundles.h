@@ -1,7 +1,6 @@
 #pragma once
 
-// What host-side tests need to reach the test plug-in bundles: their folders, identities and a fixture that
-// loads a bundle and opens one instance through the host harness.
+// The test plug-in bundles' folders and identities, and a fixture that loads one and opens an instance.
 
 #include "tools/auhost/AuHost.h"
 
@@ -44,7 +43,6 @@ inline const char* SynthBundlePath()
 
 constexpr UInt32 kManufacturer = FourCC("ZqTs");
 constexpr UInt32 kGainSubtype = FourCC("TGan");
-constexpr UInt32 kSynthSubtype = FourCC("TSyn");
 constexpr UInt32 kGainVersion = 0x00010203; // 1.2.3
 
 // TestGain's parameters.
@@ -82,7 +80,6 @@ protected:
     EXPECT_OK(mUnit->GetParameter(id, v));
     return v;
   }
-  // Replaces the instance by a fresh one of `component`.
   void Reopen(AudioComponent component)
   {
     mUnit.reset();

@@ -1,8 +1,6 @@
 // TestGain: a small gain effect on the Audio Unit adapter, built as its own bundle so that tests drive it only
-// through the host interface. Four grouped parameters: "Gain" (dB), "Delay" (whole samples), "Mode" (an enum
-// with texts) and "Mute" (a bool); channel configurations "1-1 2-2"; two factory presets.
-//
-// Per channel: y[n] = (Mute ? 0 : gain(Gain) × mode(Mode)) × x[n − Delay], mode Normal 1, Invert −1, Half 0.5.
+// through the host interface; channel configurations "1-1 2-2", two factory presets. Per channel:
+// y[n] = (Mute ? 0 : gain(Gain) × mode(Mode)) × x[n − Delay], mode Normal 1, Invert −1, Half 0.5.
 
 #include "au/PluginAU_Entry.h"
 

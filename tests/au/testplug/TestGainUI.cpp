@@ -1,14 +1,6 @@
 // TestGainUI: a gain effect with an editor, built as its own bundle so that hosts open the editor the way a macOS
-// host does (CocoaUI property, ZANIQ_View, a window). Three parameters: "Gain" (dB), "Mute" (a bool) and "Mode"
-// (an enum with texts, not used by the audio) for the native menu. y[n] = (Mute ? 0 : gain(Gain)) × x[n].
-//
-// The editor is 300 × 200 units:
-//   a knob on Gain                  (10, 10) – (120, 150); a right click or a click on its value asks for one
-//   a toggle on Mute                (140, 10) – (290, 50)
-//   a caption of Mode (native menu) (140, 60) – (290, 90)
-//   a "Reset" button                (140, 100) – (290, 140): asks "Reset the gain?" (Yes / No); Yes puts Gain back
-//                                   to 0 dB
-//   a title text                    (10, 160) – (290, 190)
+// host does (CocoaUI property, ZANIQ_View, a window): a knob on "Gain", a toggle on "Mute", a caption of "Mode"
+// (native menu), a "Reset" button asking "Reset the gain?" and a title, on 300 × 200 units.
 
 #include "au/PluginAU_Entry.h"
 #include "controls/ITextControls.h"

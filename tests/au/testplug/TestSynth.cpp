@@ -1,7 +1,6 @@
-// TestSynth: the paths an effect never takes, built as a second bundle: an instrument ('aumu') with MIDI input
-// and output and wildcard output configurations "0-1 0-2 0-*". It plays a constant level on every output while a
-// note is held (velocity / 127), set directly by the SysEx message F0 7D <level> F7 (level / 127), and echoes
-// every MIDI and SysEx message to the host's MIDI output.
+// TestSynth: an instrument ('aumu') with MIDI input and output and wildcard output configurations "0-1 0-2 0-*".
+// It plays a constant level on every output while a note is held (velocity / 127) or as the SysEx message
+// F0 7D <level> F7 sets it (level / 127), and echoes every MIDI and SysEx message to the host's MIDI output.
 
 #include "au/PluginAU_Entry.h"
 
