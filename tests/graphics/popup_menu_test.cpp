@@ -25,8 +25,6 @@ TEST(IPopupMenu, PlacesItemsByIndexRule)
 {
   IPopupMenu m("root", 0, false, {"x", nullptr});
   EXPECT_EQ(Texts(m), (std::vector<std::string>{"x", ""}));
-  EXPECT_EQ((std::vector<int>{m.GetChosenItemIdx(), m.GetItem(0)->GetTag(), m.GetItem(0)->GetFlags()}),
-            (std::vector<int>{-1, -1, 0}));
 
   struct Case
   {
@@ -37,7 +35,6 @@ TEST(IPopupMenu, PlacesItemsByIndexRule)
       {{{"b", -2}, {"A", -2}, {"c", -2}}, {"A", "b", "c"}},                 // sorted, without regard to case
       {{{"a", -1}, {"b", -1}, {"c", -1}, {"d", 10}}, {"a", "b", "c", "d"}}, // beyond the end: appended
       {{{"a", -1}, {"b", -1}, {"z", 1}, {"y", -7}}, {"y", "a", "z", "b"}},  // inside, and negative → front
-      {{{"m", -2}, {"m", -2}, {"", -2}}, {"", "m", "m"}},
   };
   for (const Case& c : cases)
   {
@@ -46,27 +43,6 @@ TEST(IPopupMenu, PlacesItemsByIndexRule)
       menu.AddItem(text, index);
     EXPECT_EQ(Texts(menu), c.expected);
   }
-}
-
-TEST(IPopupMenu, TitlesChecksAndReset)
-{
-  IPopupMenu m("", 2);
-  for (const char* t : {"a", "b", "c", "d"})
-    m.AddItem(t);
-  Util_String title;
-  m.GetItemTitle(3, title);
-  EXPECT_STREQ(title.Get(), "04: d");
-  for (auto [prefix, expected] : {std::pair{0, "a"}, {1, "1: a"}, {3, "001: a"}})
-  {
-    m.SetPrefix(prefix);
-    m.GetItemTitle(0, title);
-    EXPECT_STREQ(title.Get(), expected);
-  }
-  m.SetChosenItemIdx(1);
-  m.SetMultiCheck(true);
-  m.Reset();
-  EXPECT_EQ((std::vector<int>{m.NItems(), m.GetPrefix(), m.GetChosenItemIdx(), m.GetCanMultiCheck()}),
-            (std::vector<int>{0, 0, -1, 0}));
 }
 
 TEST(IPopupMenu, SubMenusTakeTheParentsFunctionAndDieWithIt)
