@@ -1,9 +1,11 @@
 #include "graphics/IGraphicsStructs.h"
+#include "graphics/IPopupMenu.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -74,70 +76,30 @@ TEST(IColorTextAndKeyPress, ClampAndCutFields)
   EXPECT_STREQ(plugin::IKeyPress(nullptr, 0).utf8, "");
 }
 
-TEST(IMatrix, PostMultipliesInLocalCoordinates)
+TEST(IPopupMenu, SubMenusTakeTheParentsFunctionAndDieWithIt)
 {
-  // Rotating by 90 degrees turns the x axis downward on the screen.
-  double x = 1, y = 0;
-  IMatrix().Rotate(90.f).TransformPoint(x, y);
-  EXPECT_NEAR(x, 0.0, 1e-6);
-  EXPECT_NEAR(y, 1.0, 1e-6);
-
-  // Translate then scale: the scale acts first, so (1, 1) → (2, 3) → (12, 23).
-  x = 1, y = 1;
-  IMatrix().Translate(10, 20).Scale(2, 3).TransformPoint(x, y);
-  EXPECT_EQ((std::vector<double>{x, y}), (std::vector<double>{12, 23}));
-}
-
-TEST(StylesAndPaints, StopsAndColourSpecs)
-{
-  IPattern p(kLinearPattern);
-  for (int i = 0; i < 17; ++i)
-    p.AddStop(COLOR_RED, i / 16.f);
-  EXPECT_EQ(p.NStops(), 16);
-
-  // Bitmap sizes are points: pixels over the scale, truncated; frames split one axis.
-  APIBitmap api(1, 301, 200, 2.f, 1.f);
-  const IBitmap strip(&api, 3, true, "knob");
-  EXPECT_EQ((std::tuple{strip.W, strip.H, strip.FrameWidth(), strip.FrameHeight()}), (std::tuple{150, 100, 50, 100}));
+  // A shared token held by the completion functions tells how many copies are alive.
+  auto token = std::make_shared<int>(0);
+  {
+    auto* parent = new IPopupMenu("p");
+    parent->SetFunction([token](IPopupMenu*) { ++*token; });
+    auto* sub = new IPopupMenu("s");
+    auto* deeper = new IPopupMenu("d");
+    sub->AddSubMenuItem("deeper", deeper); // sub has no function: deeper keeps none
+    EXPECT_FALSE(deeper->GetFunction());
+    parent->AddSubMenuItem("sub", sub);
+    ASSERT_TRUE(sub->GetFunction());
+    sub->ExecFunction();
+    EXPECT_EQ(*token, 1);
+    EXPECT_EQ(token.use_count(), 3);
+    delete parent; // frees every level
+  }
+  EXPECT_EQ(token.use_count(), 1);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
 // Dirty-rectangle reduction
 // ---------------------------------------------------------------------------------------------------------------
-
-namespace
-{
-
-std::vector<IRECT> Optimized(std::initializer_list<IRECT> rects)
-{
-  IRECTList list;
-  for (const IRECT& r : rects)
-    list.Add(r);
-  list.Optimize();
-  std::vector<IRECT> out;
-  for (int i = 0; i < list.Size(); ++i)
-    out.push_back(list.Get(i));
-  return out;
-}
-
-} // namespace
-
-TEST(IRECTList, ReducesContainedAndMergesAlignedNeighbours)
-{
-  struct Case
-  {
-    const char* name;
-    std::initializer_list<IRECT> in;
-    std::vector<IRECT> out;
-  };
-  const Case cases[] = {
-      {"inside", {IRECT(2, 2, 5, 5), IRECT(0, 0, 10, 10)}, {IRECT(0, 0, 10, 10)}},
-      {"stacked", {IRECT(0, 0, 10, 10), IRECT(0, 10, 10, 20)}, {IRECT(0, 0, 10, 20)}},
-      {"apart", {IRECT(0, 0, 1, 1), IRECT(5, 5, 6, 6)}, {IRECT(0, 0, 1, 1), IRECT(5, 5, 6, 6)}},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(Optimized(c.in), c.out) << c.name;
-}
 
 // Whether every integer cell (x, y)–(x+1, y+1) of r lies inside some rectangle of the list.
 static bool Covers(const IRECTList& list, const IRECT& r)

@@ -175,19 +175,3 @@ TEST_F(LayersTest, CheckFailsAfterAMoveARescaleOrAnInvalidation)
   g->makeLayerImages = false;
   EXPECT_FALSE(g->CheckLayer(make(control->GetRECT())));
 }
-
-TEST_F(LayersTest, KeptLayersDrawAtTheirBoundsWhateverTheTransform)
-{
-  g->StartLayer(nullptr, IRECT(10, 20, 50, 40));
-  ILayerPtr layer = g->EndLayer();
-  g->PathTransformScale(2.f);
-  g->drawn.clear();
-  g->DrawLayer(layer);
-  EXPECT_EQ(g->Calls("DrawBitmap").at(0).a, (Doubles{10, 20, 50, 40, 0, 0, 40, 20}));
-  EXPECT_EQ(g->Calls("SetMatrix").at(0).a, (Doubles{1, 0, 0, 1, 0, 0}));
-  g->DrawFittedLayer(layer, IRECT(0, 0, 80, 10), nullptr);
-  // The caller's scale of 2 times 80/40 across and 10/20 down.
-  EXPECT_EQ(g->Calls("SetMatrix").at(3).a, (Doubles{4, 0, 0, 1, 0, 0}));
-  EXPECT_EQ(g->GetTransform().mXX, 2.0);
-  EXPECT_EQ(g->GetTransformStackDepth(), 0);
-}

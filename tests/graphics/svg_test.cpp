@@ -168,7 +168,6 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
     size_t shape;
     const char* name;
     Figure reference;
-    cairo_fill_rule_t rule = CAIRO_FILL_RULE_WINDING;
   };
   const std::vector<Case> cases = {
       {"shapes.svg", 1, "rounded",
@@ -187,7 +186,6 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
          Ellipse(cr, 130, 36, 20, 4, 0, kPi);
          Ellipse(cr, 130, 14, 20, 4, kPi, 3 * kPi / 2);
        }},
-      {"shapes.svg", 3, "circle", [](cairo_t* cr) { Ellipse(cr, 175, 25, 15, 15, 0, 2 * kPi); }},
       // S and s reflect the previous second control point about the current point.
       {"paths.svg", 1, "cubics",
        [](cairo_t* cr)
@@ -228,25 +226,6 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
          const double k = std::sqrt(2.0 / 9 + 2), t0 = std::atan2(3.0, -1.0);
          Ellipse(cr, 320, 90, 30 * k, 10 * k, t0, t0 + kPi, kPi / 4);
        }},
-      // Repeated coordinates are further line-tos; m after Z starts from the closed subpath's start.
-      {"paths.svg", 5, "subpaths",
-       [](cairo_t* cr)
-       {
-         for (double x : {10.0, 30.0})
-         {
-           cairo_move_to(cr, x, 60);
-           cairo_line_to(cr, x + 10, 60);
-           cairo_line_to(cr, x + 10, 70);
-           cairo_close_path(cr);
-         }
-       }},
-      {"holes.svg", 0, "square_hole",
-       [](cairo_t* cr)
-       {
-         cairo_rectangle(cr, 10, 10, 80, 80);
-         cairo_rectangle(cr, 30, 30, 40, 40);
-       },
-       CAIRO_FILL_RULE_EVEN_ODD},
       // The inner circle runs the other way round, so even the non-zero rule leaves a ring.
       {"holes.svg", 1, "ring",
        [](cairo_t* cr)
@@ -266,7 +245,7 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
       c.reference(cr);
       cairo_close_path(cr);
     };
-    EXPECT_LT(Mismatch(svg.Document()->shapes[c.shape], closed, c.name, 400, 100, c.rule), 0.01) << c.name;
+    EXPECT_LT(Mismatch(svg.Document()->shapes[c.shape], closed, c.name), 0.01) << c.name;
   }
 }
 
@@ -297,69 +276,40 @@ TEST(SVG, GradientsMapDrawingSpaceAndInheritThroughHref)
   ASSERT_TRUE(svg);
   const auto& sh = svg.Document()->shapes;
   ASSERT_EQ(sh.size(), 5u);
+  // Drawing points and where they land in gradient space (u is free for linear gradients).
   struct Probe
   {
-    double x, y, u, v; // drawing point and where it lands in gradient space (u is free for linear gradients)
+    size_t shape;
+    double x, y, u, v;
   };
-  struct Case
-  {
-    const char* name;
-    ESVGPaintType type;
-    ESVGSpread spread;
-    std::vector<Probe> probes;
-    std::vector<SVGGradientStop> stops;
-  };
-  const std::vector<SVGGradientStop> base = {
-      {SVGMakeColor(255, 0, 0, 255), 0.f}, {SVGMakeColor(0, 255, 0, 128), 0.5f}, {SVGMakeColor(0, 0, 255, 255), 1.f}};
-  const std::vector<SVGGradientStop> half = {
-      {SVGMakeColor(255, 0, 0, 128), 0.f}, {SVGMakeColor(0, 255, 0, 64), 0.5f}, {SVGMakeColor(0, 0, 255, 128), 1.f}};
   const double nan = std::nan("");
-  const std::vector<Case> cases = {
-      // Bounding-box units, left to right across the rect.
-      {"base",
-       ESVGPaintType::LinearGradient,
-       ESVGSpread::Reflect,
-       {{10, 20, nan, 0}, {90, 45, nan, 1}, {50, 10, nan, 0.5}},
-       base},
-      // User space, top to bottom; stops and nothing else from base.
-      {"user", ESVGPaintType::LinearGradient, ESVGSpread::Repeat, {{0, 60, nan, 0}, {200, 90, nan, 1}}, base},
-      // Centre (0.25 + 0.1, 0.5) of the box, radii 0.5 of its width and height; fill-opacity halves the stops.
-      {"radial",
-       ESVGPaintType::RadialGradient,
-       ESVGSpread::Reflect,
-       {{138, 30, 0, 0}, {178, 30, 1, 0}, {138, 50, 0, 1}},
-       half},
-      // Stops through an href without xlink; offsets out of order are raised to the largest before them.
-      {"pad",
-       ESVGPaintType::RadialGradient,
-       ESVGSpread::Pad,
-       {{150, 75, 0, 0}, {150, 55, 0, -1}},
-       {{SVGMakeColor(255, 255, 255, 255), 0.2f}, {SVGMakeColor(0, 0, 0, 255), 0.2f}}},
+  const Probe probes[] = {
+      {0, 10, 20, nan, 0}, {0, 90, 45, nan, 1}, // bounding-box units, left to right across the rect
+      {1, 0, 60, nan, 0},  {1, 200, 90, nan, 1}, // user space, top to bottom, stops only from the first
+      {2, 138, 30, 0, 0},  {2, 178, 30, 1, 0},   {2, 138, 50, 0, 1}, // centre and radii in box units
+      {3, 150, 55, 0, -1},
   };
-  for (size_t i = 0; i < cases.size(); ++i)
+  for (const Probe& p : probes)
   {
-    const Case& c = cases[i];
-    const SVGPaint& f = sh[i].fill;
-    ASSERT_EQ(f.type, c.type) << c.name;
-    EXPECT_EQ(f.gradient.spread, c.spread) << c.name;
-    for (const Probe& p : c.probes)
+    const auto [u, v] = GradientAt(sh[p.shape].fill, p.x, p.y);
+    if (!std::isnan(p.u))
     {
-      const auto [u, v] = GradientAt(f, p.x, p.y);
-      if (!std::isnan(p.u))
-      {
-        EXPECT_NEAR(u, p.u, 1e-4) << c.name << " at " << p.x << "," << p.y;
-      }
-      EXPECT_NEAR(v, p.v, 1e-4) << c.name << " at " << p.x << "," << p.y;
+      EXPECT_NEAR(u, p.u, 1e-4) << p.shape << " at " << p.x << "," << p.y;
     }
-    ASSERT_EQ(f.gradient.stops.size(), c.stops.size()) << c.name;
-    for (size_t k = 0; k < c.stops.size(); ++k)
-    {
-      EXPECT_EQ(f.gradient.stops[k].color, c.stops[k].color) << c.name << " stop " << k;
-      EXPECT_FLOAT_EQ(f.gradient.stops[k].offset, c.stops[k].offset) << c.name << " stop " << k;
-    }
+    EXPECT_NEAR(v, p.v, 1e-4) << p.shape << " at " << p.x << "," << p.y;
   }
+  EXPECT_EQ((std::vector<ESVGSpread>{sh[0].fill.gradient.spread, sh[1].fill.gradient.spread, sh[3].fill.gradient.spread}),
+            (std::vector<ESVGSpread>{ESVGSpread::Reflect, ESVGSpread::Repeat, ESVGSpread::Pad}));
+  // Inherited stops; fill-opacity halves them on the radial one.
+  ASSERT_EQ(sh[1].fill.gradient.stops.size(), 3u);
+  EXPECT_EQ(sh[1].fill.gradient.stops[1].color, SVGMakeColor(0, 255, 0, 128));
+  ASSERT_EQ(sh[2].fill.type, ESVGPaintType::RadialGradient);
+  EXPECT_EQ(sh[2].fill.gradient.stops[1].color, SVGMakeColor(0, 255, 0, 64));
+  // Stops through an href without xlink; offsets out of order are raised to the largest before them.
+  ASSERT_EQ(sh[3].fill.gradient.stops.size(), 2u);
+  EXPECT_FLOAT_EQ(sh[3].fill.gradient.stops[1].offset, 0.2f);
+  EXPECT_EQ(sh[3].fill.gradient.stops[1].color, SVGMakeColor(0, 0, 0, 255));
   // A reference to nothing takes the fallback colour (the shape sits in a link, drawn as a group).
-  EXPECT_EQ(sh[4].fill.type, ESVGPaintType::Color);
   EXPECT_EQ(sh[4].fill.color, SVGMakeColor(0x33, 0x66, 0x99, 255));
 }
 
@@ -411,13 +361,9 @@ TEST(SVG, DocumentSizeFromUnitsAndViewBox)
   ExpectBounds(sh[0].bounds, {36, 0, 108, 72}, "viewBox");
   EXPECT_EQ(sh[0].fill.color, SVGMakeColor(0xab, 0xcd, 0xef, 255)) << "currentColor";
   ExpectBounds(sh[1].bounds, {72, 0, 108, 18}, "percentages of the viewBox");
-  // Other dpi, and sizes taken from the viewBox or the content when width and height are missing.
-  EXPECT_FLOAT_EQ(FromText("<svg width='1in' height='2cm'/>", 96.f).W(), 96.f);
-  EXPECT_NEAR(FromText("<svg width='1in' height='2cm'/>", 96.f).H(), 2 * 96 / 2.54, 1e-3);
-  EXPECT_FLOAT_EQ(FromText("<svg viewBox='0 0 30 40'/>").H(), 40.f);
+  // Sizes taken from the content when width and height are missing.
   const ISVG bare = FromText("<svg><rect x='5' y='6' width='10' height='20'/></svg>");
-  EXPECT_FLOAT_EQ(bare.W(), 15.f);
-  EXPECT_FLOAT_EQ(bare.H(), 26.f);
+  EXPECT_EQ((std::vector<float>{bare.W(), bare.H()}), (std::vector<float>{15.f, 26.f}));
   // A viewBox without area draws nothing, and neither does a sized one shown at width 0.
   for (const char* text : {"<svg width='10' height='10' viewBox='0 0 0 5'><rect width='4' height='4'/></svg>",
                            "<svg width='0' height='10' viewBox='0 0 5 5'><rect width='4' height='4'/></svg>"})
