@@ -151,17 +151,6 @@ TEST(ByteChunk, GetStrRefusesBadLengthsAndNeverMovesBackwards)
   EXPECT_STREQ(s.Get(), "ab");
 }
 
-TEST(ByteChunk, VersionHeaderIsWrittenAndSkipped)
-{
-  IByteChunk c;
-  EXPECT_EQ(c.InitChunkWithVersion(), 8);
-  const uint8_t header[] = {'t', 'f', 'f', 'p', 0x00, 0x00, 0x01, 0x00};
-  EXPECT_EQ(std::memcmp(c.GetData(), header, 8), 0);
-  EXPECT_EQ(std::pair(c.SkipVersionHeader(0), c.SkipVersionHeader(-1)), std::pair(8, -1));
-  EXPECT_EQ(ChunkOf({'x', 'f', 'f', 'p', 0, 0, 1, 0}).SkipVersionHeader(0), 0);
-  EXPECT_EQ(ChunkOf({'t', 'f', 'f', 'p'}).SkipVersionHeader(0), 0);
-}
-
 // ---- Parameter state ----
 
 TEST(ParamState, FortySixParametersAre368BytesOfDoublesInIndexOrder)
@@ -256,29 +245,4 @@ TEST(Identity, VersionBuildAndApiStrings)
   const std::pair<int, const char*> apis[] = {{kAPIAU, "AU"}, {8, ""}, {-1, ""}}; // outside the table: empty
   for (const auto& [api, text] : apis)
     EXPECT_STREQ(StatePlug(0, api).GetAPIStr(), text) << api;
-}
-
-// ---- Operations over the parameter list ----
-
-TEST(ParamListOps, RangesStopAtTheEndOfTheList)
-{
-  StatePlug plug(20);
-  // Long formatted names are cut to the 31 characters of the field; the range stops at the list's end.
-  plug.InitParamRange(18, 25, 1, "A very long parameter name number %d", 0.0, 0.0, 10.0, 0.0);
-  EXPECT_EQ(std::strlen(plug.GetParam(19)->GetName()), 31u);
-  plug.GetParam(3)->InitDouble("Gain 1", 2.0, 0.0, 10.0, 0.0, "dB", 0, "left");
-  plug.GetParam(4)->InitDouble("Gain 2", 3.0, 0.0, 10.0, 0.0, "dB", 0, "left");
-  plug.CloneParamRange(3, 4, 5, "Gain", "Drive", "right");
-  EXPECT_STREQ(plug.GetParam(6)->GetName(), "Drive 2");
-  plug.CloneParamRange(18, 19, 19, "x", "y"); // the second target lies outside the list: skipped
-
-  // By index, the tail outside the list is skipped.
-  plug.GetParam(3)->Set(7.0);
-  plug.GetParam(4)->Set(8.0);
-  plug.CopyParamValues(3, 18, 5);
-  EXPECT_EQ((std::vector<double>{plug.Values()[18], plug.Values()[19]}), (std::vector<double>{7.0, 8.0}));
-  std::vector<int> seen;
-  for (auto [from, to] : {std::pair{-3, 1}, {18, 99}, {5, 4}})
-    plug.ForParamInRange(from, to, [&](int idx, IParam&) { seen.push_back(idx); });
-  EXPECT_EQ(seen, (std::vector<int>{0, 1, 18, 19}));
 }

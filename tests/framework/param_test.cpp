@@ -253,23 +253,6 @@ TEST(ParamInit, EnumsIntsAndPitchNames)
     EXPECT_STREQ(pitch(lo, hi, middleCisC)->GetDisplayText(value), name) << name;
 }
 
-TEST(ParamInit, CopyWithRenamedNameAndGroup)
-{
-  IParam src;
-  src.InitEnum("Gain 1", 1, 2, "dB", IParam::kFlagMeta, "Channel", "off", "on");
-  src.Set(0.0);
-  IParam a;
-  a.Init(src, "Gain", "Drive", "");
-  EXPECT_EQ(std::make_tuple(std::string(a.GetName()), std::string(a.GetGroup()), a.GetFlags(), a.Value()),
-            std::make_tuple("Drive 1", "Channel", IParam::kFlagMeta | IParam::kFlagStepped, 1.0)); // from the default
-  EXPECT_EQ(Display(a, 1.0), "on");
-
-  // Copying onto itself renames without duplicating texts.
-  src.Init(src, "Gain", "Trim");
-  EXPECT_STREQ(src.GetName(), "Trim 1");
-  EXPECT_EQ(src.NDisplayTexts(), 2);
-}
-
 TEST(ParamInit, TextsAreCutToTheirFields)
 {
   IParam p;

@@ -193,20 +193,6 @@ TEST(ProcessorChannelTest, ConnectionsStopAtTheLastChannelAndLabelsAreCut)
   EXPECT_EQ(std::string(p.GetChannelLabel(kOutput, 0)), std::string("A very long channel label that goes", 32));
 }
 
-TEST(ProcessorChannelTest, AttachSkipsUnconnectedChannels)
-{
-  TestProcessor p("0-2");
-  ASSERT_TRUE(p.SetBlockSize(8));
-  p.SetChannelConnections(kOutput, 1, 1, true);
-  std::vector<sample> host(8, 0.0);
-  sample* data[] = {host.data()};
-  EXPECT_EQ(p.AttachBuffers(kOutput, 0, 2, data, 8), 2);
-  host.assign(8, 9.0);
-  ASSERT_TRUE(p.ProcessBuffers(sample{}, 8)); // no inputs: default processing zeroes every output
-  EXPECT_EQ(host, std::vector<sample>(8, 0.0));
-  EXPECT_EQ(p.AttachBuffers(kOutput, 1, 5, data, 8), 2);
-}
-
 // ---- Processing ----
 
 class ProcessorBlockTest : public ::testing::Test

@@ -6,19 +6,11 @@ using plugin::PluginQueue;
 
 TEST(PluginQueue, KeepsOneSlotFreeAndWrapsAround)
 {
-  PluginQueue<int> q(33);
-  for (int i = 0; i < 32; ++i)
-    ASSERT_TRUE(q.Push(i));
-  EXPECT_FALSE(q.Push(32)); // dropped
-  EXPECT_EQ(q.ElementsAvailable(), 32u);
   int v = -1;
-  for (int i = 0; i < 32; ++i)
-    ASSERT_TRUE(q.Pop(v) && v == i) << i;
-  EXPECT_FALSE(q.Pop(v));
-  EXPECT_EQ(q.ElementsAvailable(), 0u);
   PluginQueue<int> small(5);
   for (int i = 0; i < 4; ++i)
     ASSERT_TRUE(small.Push(i));
+  EXPECT_FALSE(small.Push(99)); // dropped: one slot stays free
   for (int i = 0; i < 3; ++i)
     ASSERT_TRUE(small.Pop(v));
   ASSERT_TRUE(small.Push(4));
