@@ -128,12 +128,9 @@ TEST(FxpFiles, NamesFillTheFieldWithAtLeastOneZero)
     const Bytes b = ReadBytes(path);
     return std::string(b.begin() + 28, b.begin() + 56);
   };
-  for (const std::string& name : {std::string(27, 'a'), std::string(40, 'b')})
-  {
-    plug.ModifyCurrentPreset(name.c_str());
-    ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
-    EXPECT_EQ(nameField(), name.substr(0, 27) + '\0');
-  }
+  plug.ModifyCurrentPreset(std::string(40, 'b').c_str());
+  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+  EXPECT_EQ(nameField(), std::string(27, 'b') + '\0');
 
   // A name field of another writer without any zero is read as its 28 characters and no further; an empty name
   // field keeps the slot's name.
