@@ -20,7 +20,6 @@ struct LayersTest : ::testing::Test
 {
   RecordingDelegate dlg{1};
   std::unique_ptr<ScriptedGraphics> g = std::make_unique<ScriptedGraphics>(dlg, 200, 100);
-  Doubles LastClip() const { return g->Calls("SetClipRegion").back().a; }
 };
 
 std::vector<int> Kernel(float scale, float drawScale, float blur)
@@ -122,30 +121,6 @@ TEST_F(LayersTest, PixelsThatDoNotFitTheBitmapGetNoShadow)
     g->ApplyLayerDropShadow(layer, IShadow());
   }
   EXPECT_TRUE(g->Calls("ApplyShadowMask").empty());
-}
-
-TEST_F(LayersTest, StackRedirectsDrawingAndClipsToTheTopLayer)
-{
-  g->SetScreenScale(2.f);
-  g->PathTransformTranslate(5.f, 5.f);
-  g->StartLayer(nullptr, IRECT(0.3f, 0.3f, 10.2f, 10.2f), true);
-  EXPECT_EQ(g->Calls("CreateAPIBitmap").at(0).a, (Doubles{22, 22, 2, 1, 1})); // aligned to device pixels
-  EXPECT_EQ(LastClip(), (Doubles{0, 0, 10.5, 10.5}));
-  EXPECT_EQ(g->GetTransform().mTX, 0.0);
-  g->StartLayer(nullptr, IRECT(5, 5, 50, 50));
-  g->PathClipRegion(IRECT(0, 0, 20, 20));
-  EXPECT_EQ(LastClip(), (Doubles{5, 5, 20, 20}));
-
-  ILayerPtr inner = g->EndLayer();
-  EXPECT_EQ(LastClip(), (Doubles{0, 0, 10.5, 10.5}));
-  ILayerPtr outer = g->EndLayer();
-  const IRECT frame = g->GetClipRect();
-  EXPECT_EQ(LastClip(), (Doubles{frame.L, frame.T, frame.R, frame.B}));
-  EXPECT_EQ(g->EndLayer(), nullptr); // an empty stack gives no layer
-  EXPECT_EQ(g->Calls("UpdateLayer").back().a, Doubles{0});
-  g->ResumeLayer(inner);
-  EXPECT_EQ(inner, nullptr);
-  EXPECT_EQ(g->EndLayer()->Bounds(), IRECT(5, 5, 50, 50));
 }
 
 TEST_F(LayersTest, CheckFailsAfterAMoveARescaleOrAnInvalidation)
