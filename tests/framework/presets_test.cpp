@@ -57,9 +57,9 @@ void FillBank(PresetPlug& plug)
 
 // ---- Recall ----
 
-TEST(Presets, RecallingUnfilledSlotsNamesThemUserPresetsAndStoresTheState)
+TEST(Presets, RecallNamesUnfilledSlotsAndRefusedRecallsChangeNothing)
 {
-  PresetPlug plug;
+  PresetPlug plug(4);
   EXPECT_STREQ(plug.GetPresetName(0), "empty");
   plug.SetValues(5.0, true, 3, 2);
   ASSERT_TRUE(plug.RestorePreset(1));
@@ -72,26 +72,20 @@ TEST(Presets, RecallingUnfilledSlotsNamesThemUserPresetsAndStoresTheState)
   ASSERT_TRUE(plug.RestorePreset(1));
   EXPECT_EQ(plug.Values(), (Values{5.0, 1.0, 3.0, 2.0}));
   EXPECT_STREQ(plug.GetPresetName(1), "user preset 1");
-}
 
-TEST(Presets, RefusedRecallsChangeNothing)
-{
-  PresetPlug plug;
+  // Refused recalls change nothing; a slot whose state the plug-in does not accept keeps the current index.
   ASSERT_TRUE(plug.RestorePreset(0));
   const Values values = plug.Values();
   const int restores = plug.restores;
-  EXPECT_FALSE(plug.RestorePreset(-1) || plug.RestorePreset(3));
+  EXPECT_FALSE(plug.RestorePreset(-1) || plug.RestorePreset(4));
   EXPECT_FALSE(plug.RestorePresetByName(nullptr) || plug.RestorePresetByName("USER PRESET 1"));
-
-  // A slot whose state the plug-in does not accept keeps the current index.
   IByteChunk shortState;
   shortState.Put(int32_t(1));
   plug.MakePresetFromChunk("broken", shortState);
-  EXPECT_STREQ(plug.GetPresetName(1), "broken");
-  EXPECT_FALSE(plug.RestorePreset(1));
-  EXPECT_EQ(std::make_pair(plug.GetCurrentPresetIdx(), plug.restores), std::make_pair(0, restores));
-  EXPECT_EQ(plug.Values(), values);
-  EXPECT_TRUE(plug.RestorePresetByName("user preset 1"));
+  EXPECT_STREQ(plug.GetPresetName(3), "broken");
+  EXPECT_FALSE(plug.RestorePreset(3));
+  EXPECT_EQ(std::make_tuple(plug.GetCurrentPresetIdx(), plug.restores, plug.Values()),
+            std::make_tuple(0, restores, values));
 }
 
 // ---- Makers ----
