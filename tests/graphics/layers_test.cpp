@@ -67,7 +67,7 @@ TEST(ShadowKernel, GaussianWeightsForBlurSizeAndScales)
     EXPECT_EQ(Kernel(1.f, 1.f, none), (std::vector<int>{255}));
 }
 
-TEST_F(LayersTest, BlurredOpaqueSquareFallsOffSymmetricallyWhicheverWayRowsRun)
+TEST_F(LayersTest, BlurredOpaqueSquareMatchesThePlainBlurWhicheverWayRowsRun)
 {
   struct Case
   {
@@ -100,11 +100,6 @@ TEST_F(LayersTest, BlurredOpaqueSquareFallsOffSymmetricallyWhicheverWayRowsRun)
           const size_t i = size_t(y) * c.w + x;
           ASSERT_EQ(mask[i * 4 + 3], want[i]) << c.w << "x" << c.h << " at " << x << "," << y;
           ASSERT_EQ(mask[i * 4], 7);
-          if (2 * x0 + c.side == c.w && 2 * y0 + c.side == c.h)
-          {
-            ASSERT_EQ(mask[i * 4 + 3], mask[(size_t(y) * c.w + c.w - 1 - x) * 4 + 3]);
-            ASSERT_EQ(mask[i * 4 + 3], mask[(size_t(c.h - 1 - y) * c.w + x) * 4 + 3]);
-          }
         }
     }
   }
