@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,27 +22,15 @@ struct DrawingTest : ::testing::Test
   RecordingDelegate dlg{1};
   std::unique_ptr<ScriptedGraphics> g = std::make_unique<ScriptedGraphics>(dlg, 200, 100);
 
-  // The path and paint calls since the last Take, as "Op(a,b,...)" with the raw arguments; transform changes
-  // are left out. Strokes show thickness and dash count, fills nothing.
+  // The bitmap draws since the last Take, as "DrawBitmap(L,T,R,B,srcX,srcY)".
   Strings Take()
   {
     Strings out;
-    for (const auto& c : g->drawn)
+    for (const auto& c : g->Calls("DrawBitmap"))
     {
-      if (c.op == "SetMatrix") continue;
-      size_t n = c.a.size();
-      if (c.op == "PathMoveTo" || c.op == "PathLineTo") n = 2;
-      if (c.op == "PathStroke") n = 2;
-      if (c.op == "PathFill") n = 0;
-      if (c.op == "DrawBitmap") n = 6;
-      std::string s = c.op + "(";
-      for (size_t i = 0; i < n; ++i)
-      {
-        char buf[32];
-        std::snprintf(buf, sizeof(buf), "%s%g", i ? "," : "", c.a[i]);
-        s += buf;
-      }
-      out.push_back(s + ")");
+      char buf[128];
+      std::snprintf(buf, sizeof buf, "DrawBitmap(%g,%g,%g,%g,%g,%g)", c.a[0], c.a[1], c.a[2], c.a[3], c.a[4], c.a[5]);
+      out.push_back(buf);
     }
     g->drawn.clear();
     return out;
@@ -61,41 +48,6 @@ IBitmap Strip(int w, int h, int n, bool horizontal)
 }
 
 } // namespace
-
-// Circles, pies, dotted lines and rotated or aligned text are drawn end to end against Cairo and FreeType in the
-// renderer's tests; these are the shapes and edge cases those scenes do not reach.
-TEST_F(DrawingTest, ShapesBuildTheirPathsThenStrokeOrFill)
-{
-  const IColor c = COLOR_BLUE;
-  const float dataY[] = {0.f, 1.f, 0.5f}, dataX[] = {0.9f, 0.2f, 1.f};
-  struct Case
-  {
-    const char* name;
-    std::function<void(IGraphics&)> draw;
-    Strings expected;
-  };
-  const Case cases[] = {
-      {"round rect corners",
-       [&](IGraphics& gr) { gr.FillRoundRect(c, IRECT(0, 0, 40, 20), 1, 2, 3, 4); },
-       {"PathClear()", "PathMoveTo(0,1)", "PathArc(1,1,1,270,360,0)", "PathArc(38,2,2,0,90,0)",
-        "PathArc(36,16,4,90,180,0)", "PathArc(3,17,3,180,270,0)", "PathClose()", "PathFill()"}},
-      {"data starts at the left edge",
-       [&](IGraphics& gr) { gr.DrawData(c, IRECT(0, 0, 100, 10), dataY, 3, dataX); },
-       {"PathClear()", "PathMoveTo(0,10)", "PathLineTo(20,0)", "PathLineTo(100,5)", "PathStroke(1,0)"}},
-      {"ellipse of zero radius adds nothing",
-       [&](IGraphics& gr) { gr.DrawEllipse(c, 5, 5, 0, 3); },
-       {"PathClear()", "PathStroke(1,0)"}},
-      {"empty texts draw nothing", [&](IGraphics& gr) { gr.DrawText(DEFAULT_TEXT, "", IRECT(0, 0, 5, 5)); }, {}},
-  };
-  for (const Case& k : cases)
-  {
-    k.draw(*g);
-    EXPECT_EQ(Take(), k.expected) << k.name;
-  }
-  // A radial line at 90 degrees points right.
-  g->DrawRadialLine(c, 10, 10, 90, 2, 5);
-  EXPECT_NEAR(g->Calls("PathLineTo").at(0).a[0], 15.0, 1e-5);
-}
 
 TEST_F(DrawingTest, FilmStripFramesAndBitmapFonts)
 {

@@ -153,21 +153,6 @@ TEST_F(GraphicsTest, ResizeClampsAndSkipsUnchangedValues)
   EXPECT_EQ((Ints{g->Width(), g->Height()}), (Ints{1000, 700}));
 }
 
-TEST_F(GraphicsTest, PeersTakeTheValueOfTheirParameter)
-{
-  auto* a = Add(IRECT(0, 0, 10, 10), 1);
-  auto* b = Add(IRECT(0, 0, 10, 10), 1);
-  auto* multi = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(), Ints{3, 1})));
-  auto* other = Add(IRECT(0, 0, 10, 10), 2);
-  // The caller keeps its own value; every peer slot linked to the parameter takes it.
-  a->SetValue(0.25, 0);
-  g->UpdatePeers(a, 0);
-  EXPECT_EQ(
-      (std::vector<double>{a->GetValue(), b->GetValue(), multi->GetValue(1), multi->GetValue(0), other->GetValue()}),
-      (std::vector<double>{0.25, 0.25, 0.25, 0.0, 0.0}));
-  EXPECT_TRUE(dlg.sentFromUI.empty());
-}
-
 // ---------------------------------------------------------------------------------------------------------------
 // Frame loop
 // ---------------------------------------------------------------------------------------------------------------
