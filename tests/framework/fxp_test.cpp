@@ -77,7 +77,7 @@ constexpr uint32_t kHalf = 0x3F000000, kOne = 0x3F800000, kQuarter = 0x3E800000,
 
 // ---- Golden bytes ----
 
-TEST(FxpFiles, ParameterFormProgramBytes)
+TEST(FxpFiles, ParameterFormProgramBytesAndNameFields)
 {
   FilePlug plug(false);
   plug.SetValues(0.0, true, 2, 1); // normalised 0.5, 1, 0.25, 0.5
@@ -94,6 +94,20 @@ TEST(FxpFiles, ParameterFormProgramBytes)
   EXPECT_EQ(std::tuple(other.Values(), std::string(other.GetPresetName(0)), other.presetChanges),
             std::tuple(plug.Values(), std::string("Init"), 1));
   EXPECT_TRUE(other.GetPreset(0)->mInitialized && other.GetPreset(0)->mChunk.IsEqual(plug.State()));
+
+  // A long name fills the field with at least one zero; another writer's field without any zero is read as its 28
+  // characters and no further; an empty name field keeps the slot's name.
+  plug.ModifyCurrentPreset(std::string(40, 'b').c_str());
+  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+  Bytes bytes = ReadBytes(path);
+  EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 56), std::string(27, 'b') + '\0');
+  for (char fill : {'c', '\0'})
+  {
+    std::fill(bytes.begin() + 28, bytes.begin() + 56, fill);
+    WriteAll(path, bytes);
+    ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
+    EXPECT_EQ(std::string(other.GetPresetName(0)), std::string(28, 'c'));
+  }
 }
 
 TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
@@ -115,32 +129,6 @@ TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
   ASSERT_TRUE(other.RestorePreset(1));
   ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str())); // into the current slot
   EXPECT_EQ(std::tuple(other.Values(), std::string(other.GetPresetName(1))), std::tuple(plug.Values(), "Lead"));
-}
-
-TEST(FxpFiles, NamesFillTheFieldWithAtLeastOneZero)
-{
-  FilePlug plug(false);
-  const fs::path path = TempPath("names.fxp");
-  auto nameField = [&]
-  {
-    const Bytes b = ReadBytes(path);
-    return std::string(b.begin() + 28, b.begin() + 56);
-  };
-  plug.ModifyCurrentPreset(std::string(40, 'b').c_str());
-  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
-  EXPECT_EQ(nameField(), std::string(27, 'b') + '\0');
-
-  // A name field of another writer without any zero is read as its 28 characters and no further; an empty name
-  // field keeps the slot's name.
-  Bytes bytes = ReadBytes(path);
-  FilePlug other(false);
-  for (char fill : {'c', '\0'})
-  {
-    std::fill(bytes.begin() + 28, bytes.begin() + 56, fill);
-    WriteAll(path, bytes);
-    ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
-    EXPECT_EQ(std::string(other.GetPresetName(0)), std::string(28, 'c'));
-  }
 }
 
 TEST(FxbFiles, ParameterFormBankBytes)
