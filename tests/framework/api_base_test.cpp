@@ -119,19 +119,6 @@ TEST(ApiBase, ParameterPathsToHostAndPlugin)
   }
 }
 
-TEST(ApiBase, SysexFromEditorIsCutToTheRecord)
-{
-  ApiPlugin p;
-  std::vector<uint8_t> big(600, 0x42);
-  p.DeferSysexMsg(ISysEx(3, big.data(), static_cast<int>(big.size())));
-  p.DeferSysexMsg(ISysEx(0, nullptr, 10));
-  SysExData d;
-  ASSERT_TRUE(p.GetSysExDataFromEditor().Pop(d));
-  EXPECT_EQ(std::make_tuple(d.mOffset, d.mSize, d.mData[511]), std::make_tuple(3, 512, uint8_t(0x42)));
-  ASSERT_TRUE(p.GetSysExDataFromEditor().Pop(d));
-  EXPECT_EQ(d.mData[0], 0); // no data: nothing copied
-}
-
 TEST_F(VirtualClock, TimerTickDrainsHostValuesIntoTheEditorThenIdles)
 {
   ApiPlugin p;

@@ -177,7 +177,7 @@ TEST(ParamParse, StringToValue)
 {
   auto freq = Freq(20.0, 20000.0, 1.0);
   const std::pair<const char*, double> freqs[] = {
-      {"1k5", 1500.0}, {"99k", 20000.0}, {"  440.4 Hz", 440.4}, {nullptr, 20.0}};
+      {"1k5", 1500.0}, {"  440.4 Hz", 440.4}, {nullptr, 20.0}};
   for (const auto& [text, value] : freqs)
     EXPECT_DOUBLE_EQ(freq->StringToValue(text), value) << (text ? text : "null");
 

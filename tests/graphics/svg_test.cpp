@@ -416,7 +416,5 @@ TEST(SVG, LimitsOnSizeNestingAndCount)
   EXPECT_FALSE(ParseSVG(withNul, 0));
   EXPECT_FALSE(ParseSVG(nullptr, 10));
   EXPECT_FALSE(ParseSVG(withNul, kSVGMaxBytes + 1));
-  EXPECT_FALSE(ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg" / "no-such.svg").c_str()));
-  EXPECT_FALSE(ParseSVGFile(nullptr));
   EXPECT_FALSE(ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg").c_str())) << "a folder";
 }
