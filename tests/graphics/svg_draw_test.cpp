@@ -83,7 +83,6 @@ TEST_F(SvgDrawTest, PaintsCarryOpacitiesSpreadsStopsAndStrokeSettings)
             (Doubles{kRadialPattern, kExtendRepeat, 16}));
 
   const IStrokeOptions& s = g->strokeOptions.at(0);
-  EXPECT_EQ(g->Calls("PathStroke").at(0).a[0], 3);
   EXPECT_EQ((Doubles{s.mMiterLimit, double(s.mCapOption), double(s.mJoinOption), s.mDash.mOffset}),
             (Doubles{7, kCapRound, kJoinBevel, 1.5}));
   EXPECT_EQ(Doubles(s.mDash.mArray, s.mDash.mArray + s.mDash.mCount), (Doubles{4, 2, 1, 4, 2, 1}));

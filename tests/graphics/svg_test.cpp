@@ -182,16 +182,6 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
          Ellipse(cr, 130, 36, 20, 4, 0, kPi);
          Ellipse(cr, 130, 14, 20, 4, kPi, 3 * kPi / 2);
        }},
-      // S and s reflect the previous second control point about the current point.
-      {"paths.svg", 1, "cubics",
-       [](cairo_t* cr)
-       {
-         cairo_move_to(cr, 60, 50);
-         cairo_curve_to(cr, 60, 10, 100, 10, 100, 50);
-         cairo_curve_to(cr, 100, 90, 140, 90, 140, 50);
-         cairo_curve_to(cr, 140, 30, 160, 30, 160, 50);
-         cairo_curve_to(cr, 160, 70, 180, 70, 180, 50);
-       }},
       // Radii 30, 10 at 45° cannot span the 40 units, so they grow by sqrt(1/4.5 + 2) and the centre is the
       // chord's midpoint; the start point sits at the ellipse angle atan2(3, -1).
       {"paths.svg", 4, "rotated arc",
