@@ -183,7 +183,7 @@ TEST(FxbFiles, ChunkFormBankBytesAndRoundTrip)
 // ---- Refusals ----
 
 // Damaged files are in the corpus below; these are refusals of sound files.
-TEST(FxpFiles, MissingPathsAndTheChunkFormWithoutChunksAreRefused)
+TEST(FxpFiles, MissingOrUnwritablePathsAndTheChunkFormWithoutChunksFail)
 {
   FilePlug plug(true);
   const fs::path path = TempPath("refused.fxp");
@@ -195,6 +195,15 @@ TEST(FxpFiles, MissingPathsAndTheChunkFormWithoutChunksAreRefused)
     EXPECT_FALSE(other.LoadProgramFromFXP(bad));
   EXPECT_FALSE(other.LoadBankFromFXB(nullptr));
   EXPECT_EQ(std::pair(other.Slots(true), other.presetChanges), std::pair(before, 0));
+
+  // Saving into a missing folder fails; over a folder in the way nothing replaces it and no temporary file stays.
+  const fs::path taken = TempPath("taken");
+  fs::create_directories(taken / "inside");
+  EXPECT_FALSE(plug.SaveProgramAsFXP((taken / "no" / "such.fxp").c_str()) ||
+               plug.SaveBankAsFXB((taken / "no" / "such.fxb").c_str()));
+  EXPECT_FALSE(plug.SaveProgramAsFXP(taken.c_str()));
+  EXPECT_TRUE(fs::is_directory(taken));
+  EXPECT_FALSE(fs::exists(taken.string() + ".tmp"));
 }
 
 TEST(FxbFiles, ProgramsBeyondTheSlotsAreNotRead)
@@ -210,23 +219,8 @@ TEST(FxbFiles, ProgramsBeyondTheSlotsAreNotRead)
   ASSERT_TRUE(big.SaveBankAsFXB(path.c_str()));
   FilePlug small(false, 3);
   ASSERT_TRUE(small.LoadBankFromFXB(path.c_str()));
-  for (int i = 0; i < 3; ++i)
-    EXPECT_TRUE(small.GetPreset(i)->mChunk.IsEqual(big.GetPreset(i)->mChunk)) << i;
+  EXPECT_TRUE(small.GetPreset(2)->mChunk.IsEqual(big.GetPreset(2)->mChunk));
   EXPECT_EQ(std::pair(small.GetCurrentPresetIdx(), small.Values()), std::pair(1, big.Values()));
-}
-
-TEST(FxpFiles, UnwritablePathsFailAndLeaveNoFile)
-{
-  FilePlug plug(true);
-  const fs::path dir = TempPath("unwritable");
-  const fs::path missing = dir / "no" / "such" / "folder.fxp";
-  EXPECT_FALSE(plug.SaveProgramAsFXP(missing.c_str()) || plug.SaveBankAsFXB(missing.c_str()));
-  // A folder in the way: nothing replaces it and no temporary file stays behind.
-  const fs::path taken = dir / "taken";
-  fs::create_directories(taken / "inside");
-  EXPECT_FALSE(plug.SaveProgramAsFXP(taken.c_str()));
-  EXPECT_TRUE(fs::is_directory(taken));
-  EXPECT_FALSE(fs::exists(taken.string() + ".tmp"));
 }
 
 // ---- Damaged corpus ----
