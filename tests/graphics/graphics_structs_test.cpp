@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <future>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -85,18 +84,6 @@ TEST(String, SelfReferenceAndLimitedFormatting)
   EXPECT_STREQ(s.Get(), "1.50xyz");
   s.AppendFormatted(0, "%s", "zzz");
   EXPECT_STREQ(s.Get(), "1.50xyz");
-}
-
-TEST(Mutex, IsRecursiveAndExcludesOtherThreads)
-{
-  Util_Mutex m;
-  auto other = [&] { return std::async(std::launch::async, [&] { return m.TryEnter() && (m.Leave(), true); }).get(); };
-  m.Enter();
-  m.Enter();
-  EXPECT_FALSE(other());
-  m.Leave();
-  m.Leave();
-  EXPECT_TRUE(other());
 }
 
 TEST(IPopupMenu, SubMenusTakeTheParentsFunctionAndDieWithIt)
