@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -85,7 +84,6 @@ IByteChunk ChunkOf(const std::vector<uint8_t>& bytes)
 TEST(ByteChunk, AppendsInHostOrderAndReadsBackByPosition)
 {
   IByteChunk c;
-  EXPECT_EQ(c.GetData(), nullptr);
   // Each put returns the new size (braces: in order).
   EXPECT_EQ((std::vector{c.Put(int32_t(0x01020304)), c.PutBool(true), c.PutStr("abc"), c.Put(2.5), c.PutStr(nullptr)}),
             (std::vector{4, 5, 12, 20, 24}));
@@ -103,8 +101,6 @@ TEST(ByteChunk, AppendsInHostOrderAndReadsBackByPosition)
   // Appending a chunk to itself doubles it.
   EXPECT_EQ(c.PutChunk(c), 48);
   EXPECT_EQ(std::memcmp(c.GetData(), c.GetData() + 24, 24), 0);
-  c.Clear();
-  EXPECT_EQ(c.Size(), 0);
 }
 
 TEST(ByteChunk, FailedReadsReturnMinusOneAndLeaveTheValue)
@@ -133,12 +129,10 @@ TEST(ByteChunk, GetStrRefusesBadLengthsAndNeverMovesBackwards)
   EXPECT_EQ(ChunkOf({0, 0, 0, 0, 'x'}).GetStr(s, 0), 4);
   EXPECT_STREQ(s.Get(), "");
   const std::vector<std::vector<uint8_t>> bad = {
-      {0xff, 0xff, 0xff, 0xff, 'a', 'b'},                                    // -1
       {0xf8, 0xff, 0xff, 0xff, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'}, // -8: would step back over the length
       {0x00, 0x00, 0x00, 0x80},                                              // INT_MIN
       {0xff, 0xff, 0xff, 0x7f, 'a'},                                         // INT_MAX: the sum must not wrap
       {0x05, 0x00, 0x00, 0x00, 'a', 'b'},                                    // text cut short
-      {0x01, 0x00, 0x00},                                                    // length cut short
   };
   for (size_t k = 0; k < bad.size(); ++k)
   {
@@ -150,17 +144,6 @@ TEST(ByteChunk, GetStrRefusesBadLengthsAndNeverMovesBackwards)
   // A zero byte ends the text early; the position still moves past all n bytes.
   EXPECT_EQ(ChunkOf({0x04, 0, 0, 0, 'a', 'b', 0, 'c', 'z'}).GetStr(s, 0), 8);
   EXPECT_STREQ(s.Get(), "ab");
-}
-
-TEST(ByteChunk, VersionHeaderIsWrittenAndSkipped)
-{
-  IByteChunk c;
-  EXPECT_EQ(c.InitChunkWithVersion(), 8);
-  const uint8_t header[] = {'t', 'f', 'f', 'p', 0x00, 0x00, 0x01, 0x00};
-  EXPECT_EQ(std::memcmp(c.GetData(), header, 8), 0);
-  EXPECT_EQ(std::pair(c.SkipVersionHeader(0), c.SkipVersionHeader(-1)), std::pair(8, -1));
-  EXPECT_EQ(ChunkOf({'x', 'f', 'f', 'p', 0, 0, 1, 0}).SkipVersionHeader(0), 0);
-  EXPECT_EQ(ChunkOf({'t', 'f', 'f', 'p'}).SkipVersionHeader(0), 0);
 }
 
 // ---- Parameter state ----
@@ -178,20 +161,11 @@ TEST(ParamState, FortySixParametersAre368BytesOfDoublesInIndexOrder)
   EXPECT_EQ(other.UnserializeParams(chunk, 0), 368);
   EXPECT_EQ(other.Values(), plug.Values());
   // Every parameter is announced as a preset recall, each change before its editor twin.
-  ASSERT_EQ(other.changes.size(), 46u);
-  ASSERT_EQ(other.uiChanges.size(), 46u);
+  ASSERT_EQ(std::pair(other.changes.size(), other.uiChanges.size()), std::pair(size_t(46), size_t(46)));
   for (int i = 0; i < 46; ++i)
     EXPECT_EQ(
         std::make_tuple(other.changes[i].idx, other.changes[i].source, other.changes[i].offset, other.uiChanges[i].idx),
         std::make_tuple(i, kPresetRecall, -1, i));
-
-  // Bytes after the state are left for the next reader.
-  chunk.Put(int32_t(77));
-  EXPECT_EQ(other.UnserializeParams(chunk, 0), 368);
-  // No parameters: nothing written, success.
-  IByteChunk nothing;
-  EXPECT_TRUE(StatePlug(0).SerializeParams(nothing));
-  EXPECT_EQ(nothing.Size(), 0);
 }
 
 TEST(ParamState, TruncatedStateSetsOnlyWhatWasReadInFull)
@@ -231,9 +205,6 @@ TEST(ParamState, CompareStateNeedsTheWholeStateInsideTheData)
   EXPECT_FALSE(plug.CompareState(data, chunk.Size(), 0));     // shifted by one value
   EXPECT_FALSE(plug.CompareState(data, chunk.Size() - 1, 1)); // one byte short
   EXPECT_FALSE(plug.CompareState(data, chunk.Size(), 2));     // runs past the end
-  EXPECT_FALSE(plug.CompareState(data, chunk.Size(), -1));
-  EXPECT_FALSE(plug.CompareState(nullptr, 0, 0));
-  EXPECT_TRUE(StatePlug(0).CompareState(nullptr, 0, 0));
 
   // Differences below 32-bit float precision count as equal; a real difference does not.
   const std::vector<double> v = plug.Values();
@@ -248,49 +219,8 @@ TEST(Identity, VersionBuildAndApiStrings)
 {
   StatePlug plug;
   EXPECT_EQ(std::pair(plug.GetPluginVersion(false), plug.GetPluginVersion(true)), std::pair(0x0002020B, 2310));
-  Util_String version;
-  plug.GetPluginVersionStr(version);
-  EXPECT_STREQ(version.Get(), "v2.2.11");
   Util_String info;
   plug.GetBuildInfoStr(info, "May 30 2025", "07:32:45");
   EXPECT_STREQ(info.Get(), "ZANIQ version v2.2.11 AU (x64), built on May 30 2025 at 07:32 ");
-  // This build's own line has the compiler's date and hh:mm in the same places.
-  plug.GetBuildInfoStr(info);
-  EXPECT_TRUE(std::regex_match(info.Get(), std::regex(R"(ZANIQ version v2\.2\.11 AU \(x64\), built on )"
-                                                      R"([A-Z][a-z]{2} [ 0-9]\d \d{4} at \d\d:\d\d )")))
-      << info.Get();
-
-  // An API index outside the table gives the empty text.
-  const std::pair<int, const char*> apis[] = {{0, "VST2"}, {kAPIAU, "AU"}, {7, "WEB"}, {8, ""}, {-1, ""}};
-  for (const auto& [api, text] : apis)
-    EXPECT_STREQ(StatePlug(0, api).GetAPIStr(), text) << api;
-}
-
-// ---- Operations over the parameter list ----
-
-TEST(ParamListOps, RangesStopAtTheEndOfTheList)
-{
-  StatePlug plug(20);
-  // Long formatted names are cut to the 31 characters of the field; the range stops at the list's end.
-  plug.InitParamRange(18, 25, 1, "A very long parameter name number %d", 0.0, 0.0, 10.0, 0.0);
-  EXPECT_EQ(std::strlen(plug.GetParam(19)->GetName()), 31u);
-  plug.GetParam(3)->InitDouble("Gain 1", 2.0, 0.0, 10.0, 0.0, "dB", 0, "left");
-  plug.GetParam(4)->InitDouble("Gain 2", 3.0, 0.0, 10.0, 0.0, "dB", 0, "left");
-  plug.CloneParamRange(3, 4, 5, "Gain", "Drive", "right");
-  EXPECT_STREQ(plug.GetParam(6)->GetName(), "Drive 2");
-  EXPECT_STREQ(plug.GetParam(6)->GetGroup(), "right");
-  plug.CloneParamRange(18, 19, 19, "x", "y"); // the second target lies outside the list: skipped
-
-  // By group: a longer first group copies only as many as the second has; by index, the tail outside is skipped.
-  plug.GetParam(3)->Set(7.0);
-  plug.GetParam(4)->Set(8.0);
-  plug.GetParam(7)->InitDouble("Odd", 1.0, 0.0, 10.0, 0.0, "", 0, "left");
-  plug.CopyParamValues("left", "right");
-  plug.CopyParamValues(3, 18, 5);
-  const std::vector<double> v = plug.Values();
-  EXPECT_EQ((std::vector<double>{v[5], v[6], v[18], v[19]}), (std::vector<double>{7.0, 8.0, 7.0, 8.0}));
-  std::vector<int> seen;
-  for (auto [from, to] : {std::pair{-3, 1}, {18, 99}, {5, 4}})
-    plug.ForParamInRange(from, to, [&](int idx, IParam&) { seen.push_back(idx); });
-  EXPECT_EQ(seen, (std::vector<int>{0, 1, 18, 19}));
+  EXPECT_STREQ(StatePlug(0, 8).GetAPIStr(), ""); // outside the table: empty
 }

@@ -77,7 +77,7 @@ constexpr uint32_t kHalf = 0x3F000000, kOne = 0x3F800000, kQuarter = 0x3E800000,
 
 // ---- Golden bytes ----
 
-TEST(FxpFiles, ParameterFormProgramBytes)
+TEST(FxpFiles, ParameterFormProgramBytesAndNameFields)
 {
   FilePlug plug(false);
   plug.SetValues(0.0, true, 2, 1); // normalised 0.5, 1, 0.25, 0.5
@@ -94,6 +94,20 @@ TEST(FxpFiles, ParameterFormProgramBytes)
   EXPECT_EQ(std::tuple(other.Values(), std::string(other.GetPresetName(0)), other.presetChanges),
             std::tuple(plug.Values(), std::string("Init"), 1));
   EXPECT_TRUE(other.GetPreset(0)->mInitialized && other.GetPreset(0)->mChunk.IsEqual(plug.State()));
+
+  // A long name fills the field with at least one zero; another writer's field without any zero is read as its 28
+  // characters and no further; an empty name field keeps the slot's name.
+  plug.ModifyCurrentPreset(std::string(40, 'b').c_str());
+  ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+  Bytes bytes = ReadBytes(path);
+  EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 56), std::string(27, 'b') + '\0');
+  for (char fill : {'c', '\0'})
+  {
+    std::fill(bytes.begin() + 28, bytes.begin() + 56, fill);
+    WriteAll(path, bytes);
+    ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
+    EXPECT_EQ(std::string(other.GetPresetName(0)), std::string(28, 'c'));
+  }
 }
 
 TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
@@ -113,39 +127,8 @@ TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
   EXPECT_EQ(ReadBytes(path), expect);
   FilePlug other(true);
   ASSERT_TRUE(other.RestorePreset(1));
-  ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
-  EXPECT_EQ(std::tuple(other.Values(), other.GetCurrentPresetIdx(), std::string(other.GetPresetName(1))),
-            std::tuple(plug.Values(), 1, std::string("Lead")));
-  EXPECT_TRUE(other.GetPreset(1)->mChunk.IsEqual(state));
-}
-
-TEST(FxpFiles, NamesFillTheFieldWithAtLeastOneZero)
-{
-  FilePlug plug(false);
-  const fs::path path = TempPath("names.fxp");
-  auto nameField = [&]
-  {
-    const Bytes b = ReadBytes(path);
-    return std::string(b.begin() + 28, b.begin() + 56);
-  };
-  for (const std::string& name : {std::string(27, 'a'), std::string(40, 'b')})
-  {
-    plug.ModifyCurrentPreset(name.c_str());
-    ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
-    EXPECT_EQ(nameField(), name.substr(0, 27) + '\0');
-  }
-
-  // A name field of another writer without any zero is read as its 28 characters and no further; an empty name
-  // field keeps the slot's name.
-  Bytes bytes = ReadBytes(path);
-  FilePlug other(false);
-  for (char fill : {'c', '\0'})
-  {
-    std::fill(bytes.begin() + 28, bytes.begin() + 56, fill);
-    WriteAll(path, bytes);
-    ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
-    EXPECT_EQ(std::string(other.GetPresetName(0)), std::string(28, 'c'));
-  }
+  ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str())); // into the current slot
+  EXPECT_EQ(std::tuple(other.Values(), std::string(other.GetPresetName(1))), std::tuple(plug.Values(), "Lead"));
 }
 
 TEST(FxbFiles, ParameterFormBankBytes)
@@ -199,54 +182,28 @@ TEST(FxbFiles, ChunkFormBankBytesAndRoundTrip)
 
 // ---- Refusals ----
 
-TEST(FxpFiles, RefusedFilesChangeNothing)
+// Damaged files are in the corpus below; these are refusals of sound files.
+TEST(FxpFiles, MissingOrUnwritablePathsAndTheChunkFormWithoutChunksFail)
 {
   FilePlug plug(true);
-  plug.SetValues(3.0, true, 4, 1);
-  plug.ModifyCurrentPreset("Mine");
   const fs::path path = TempPath("refused.fxp");
   ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
-  const Bytes bytes = ReadBytes(path);
-  FilePlug other(true);
-  other.SetValues(-7.0, false, 0, 0);
+  FilePlug other(false);
   const std::string before = other.Slots(true);
-  Bytes foreign = bytes; // another plug-in's id
-  foreign[19] ^= 1;
-  WriteAll(path, foreign);
-  EXPECT_FALSE(other.LoadProgramFromFXP(path.c_str()));
-  // A state the plug-in refuses (cut short inside the chunk) is undone completely.
-  Bytes shortState(bytes.begin(), bytes.end() - 12);
-  shortState[56 + 3] -= 12; // chunk size field
-  WriteAll(path, shortState);
-  EXPECT_FALSE(other.LoadProgramFromFXP(path.c_str()));
   const std::string missing = path.string() + ".missing";
-  for (const char* bad : {missing.c_str(), "", static_cast<const char*>(nullptr)})
+  for (const char* bad : {path.c_str(), missing.c_str(), "", static_cast<const char*>(nullptr)})
     EXPECT_FALSE(other.LoadProgramFromFXP(bad));
   EXPECT_FALSE(other.LoadBankFromFXB(nullptr));
   EXPECT_EQ(std::pair(other.Slots(true), other.presetChanges), std::pair(before, 0));
 
-  // The chunk form needs a plug-in that does state chunks.
-  WriteAll(path, bytes);
-  EXPECT_FALSE(FilePlug(false).LoadProgramFromFXP(path.c_str()));
-}
-
-TEST(FxbFiles, RefusedBankIsUndone)
-{
-  FilePlug plug(true);
-  plug.MakeDefaultUserPresets();
-  const fs::path path = TempPath("refused.fxb");
-  ASSERT_TRUE(plug.SaveBankAsFXB(path.c_str()));
-  Bytes bytes = ReadBytes(path);
-  bytes.resize(bytes.size() - 8); // cut the last slot's state short and shrink the chunk size to match
-  bytes[156 + 3] -= 8;
-  WriteAll(path, bytes);
-  FilePlug other(true);
-  other.SetValues(9.0, true, 3, 2);
-  other.MakePresetFromChunk("keep", other.State());
-  other.SetValues(-9.0, false, 1, 0);
-  const std::string before = other.Slots(true);
-  EXPECT_FALSE(other.LoadBankFromFXB(path.c_str()));
-  EXPECT_EQ(other.Slots(true), before);
+  // Saving into a missing folder fails; over a folder in the way nothing replaces it and no temporary file stays.
+  const fs::path taken = TempPath("taken");
+  fs::create_directories(taken / "inside");
+  EXPECT_FALSE(plug.SaveProgramAsFXP((taken / "no" / "such.fxp").c_str()) ||
+               plug.SaveBankAsFXB((taken / "no" / "such.fxb").c_str()));
+  EXPECT_FALSE(plug.SaveProgramAsFXP(taken.c_str()));
+  EXPECT_TRUE(fs::is_directory(taken));
+  EXPECT_FALSE(fs::exists(taken.string() + ".tmp"));
 }
 
 TEST(FxbFiles, ProgramsBeyondTheSlotsAreNotRead)
@@ -262,29 +219,8 @@ TEST(FxbFiles, ProgramsBeyondTheSlotsAreNotRead)
   ASSERT_TRUE(big.SaveBankAsFXB(path.c_str()));
   FilePlug small(false, 3);
   ASSERT_TRUE(small.LoadBankFromFXB(path.c_str()));
-  for (int i = 0; i < 3; ++i)
-  {
-    EXPECT_STREQ(small.GetPresetName(i), big.GetPresetName(i));
-    EXPECT_TRUE(small.GetPreset(i)->mChunk.IsEqual(big.GetPreset(i)->mChunk)) << i;
-  }
+  EXPECT_TRUE(small.GetPreset(2)->mChunk.IsEqual(big.GetPreset(2)->mChunk));
   EXPECT_EQ(std::pair(small.GetCurrentPresetIdx(), small.Values()), std::pair(1, big.Values()));
-}
-
-TEST(FxpFiles, UnwritablePathsFailAndLeaveNoFile)
-{
-  FilePlug plug(true);
-  const fs::path dir = TempPath("unwritable");
-  const fs::path missing = dir / "no" / "such" / "folder.fxp";
-  EXPECT_FALSE(plug.SaveProgramAsFXP(missing.c_str()) || plug.SaveBankAsFXB(missing.c_str()));
-  EXPECT_FALSE(fs::exists(missing));
-  EXPECT_FALSE(plug.SaveProgramAsFXP("") || plug.SaveBankAsFXB(nullptr));
-
-  // A folder in the way: nothing replaces it and no temporary file stays behind.
-  const fs::path taken = dir / "taken";
-  fs::create_directories(taken / "inside");
-  EXPECT_FALSE(plug.SaveProgramAsFXP(taken.c_str()));
-  EXPECT_TRUE(fs::is_directory(taken));
-  EXPECT_FALSE(fs::exists(taken.string() + ".tmp"));
 }
 
 // ---- Damaged corpus ----

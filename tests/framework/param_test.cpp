@@ -44,41 +44,23 @@ std::string Display(const IParam& p, double value, bool withDisplayText = true, 
 
 // ---- Shapes ----
 
-TEST(ParamShape, MapsBothWaysAtKnownPoints)
+TEST(ParamShape, MapsKnownPointsAndOutOfRangeInputNeverYieldsNonFinite)
 {
-  auto lin = Dbl(0.0, -10.0, 30.0, 0.0);
-  EXPECT_DOUBLE_EQ(lin->FromNormalized(0.25), 0.0);
-  EXPECT_DOUBLE_EQ(lin->ToNormalized(20.0), 0.75);
-
   // Squared curve on 0..100: half way is a quarter of the range.
   auto pow = Dbl(0.0, 0.0, 100.0, 0.0, 0, IParam::ShapePowCurve(2.0));
-  EXPECT_DOUBLE_EQ(pow->FromNormalized(0.5), 25.0);
   EXPECT_DOUBLE_EQ(pow->ToNormalized(25.0), 0.5);
 
   // Logarithmic 20 Hz..20 kHz: the middle is the geometric mean, one decade is a third.
   auto freq = Freq(20.0, 20000.0);
   EXPECT_NEAR(freq->FromNormalized(0.5), std::sqrt(20.0 * 20000.0), 1e-9);
   EXPECT_NEAR(freq->FromNormalized(1.0 / 3.0), 200.0, 1e-9);
-  EXPECT_NEAR(freq->ToNormalized(2000.0), 2.0 / 3.0, 1e-12);
-  EXPECT_EQ(freq->GetShape().GetDisplayType(), IParam::kDisplayLog);
   // A logarithmic range from 0 starts just above it.
   EXPECT_NEAR(Freq(0.0, 100.0)->FromNormalized(0.0), 1e-8, 1e-20);
-  const std::pair<double, IParam::EDisplayType> powTypes[] = {{3.0, IParam::kDisplayCubeRoot},
-                                                              {2.0, IParam::kDisplaySquareRoot},
-                                                              {0.3, IParam::kDisplayCubed},
-                                                              {0.5, IParam::kDisplaySquared},
-                                                              {1.0, IParam::kDisplayLinear}};
-  for (const auto& [exponent, type] : powTypes)
-    EXPECT_EQ(IParam::ShapePowCurve(exponent).GetDisplayType(), type) << exponent;
-}
 
-TEST(ParamShape, OutOfRangeInputNeverYieldsNonFinite)
-{
   // Fractional power of a value below the range.
-  auto pow = Dbl(0.0, 0.0, 1.0, 0.0, 0, IParam::ShapePowCurve(0.5));
-  EXPECT_EQ(pow->ToNormalized(-3.0), 0.0);
-  EXPECT_EQ(pow->FromNormalized(-0.5), 0.0);
-  EXPECT_EQ(pow->FromNormalized(1.5), 1.0);
+  auto root = Dbl(0.0, 0.0, 1.0, 0.0, 0, IParam::ShapePowCurve(0.5));
+  EXPECT_EQ(root->ToNormalized(-3.0), 0.0);
+  EXPECT_EQ(root->FromNormalized(1.5), 1.0);
 
   // A non-positive exponent behaves linearly instead of dividing by zero.
   auto zeroExp = Dbl(0.0, 0.0, 10.0, 0.0, 0, IParam::ShapePowCurve(0.0));
@@ -92,17 +74,10 @@ TEST(ParamShape, OutOfRangeInputNeverYieldsNonFinite)
     const double v = negExp->FromNormalized(n);
     EXPECT_TRUE(std::isfinite(v) && v >= -10.0 && v <= -1.0) << n;
   }
-  for (double v : {-5.0, 0.0, -kInf, kInf, kNaN})
-  {
-    const double n = negExp->ToNormalized(v);
-    EXPECT_TRUE(n >= 0.0 && n <= 1.0) << v;
-  }
 
   // Logarithm of zero or a negative value on a positive range.
-  auto freq = Freq(20.0, 20000.0);
   for (double v : {0.0, -1.0, kNaN})
     EXPECT_EQ(freq->ToNormalized(v), 0.0) << v;
-  EXPECT_EQ(freq->ToNormalized(kInf), 1.0);
 }
 
 // ---- Range, steps and precision ----
@@ -114,41 +89,25 @@ TEST(ParamRange, NarrowRangesDefaultsAndPrecision)
   EXPECT_GE(reversed->GetMax(), reversed->GetMin());
   EXPECT_EQ(reversed->ToNormalized(5.0), 0.0);
 
-  // The default is kept as given, the value is constrained.
-  auto d = Dbl(7.0, 0.0, 5.0, 1.0, IParam::kFlagStepped);
-  EXPECT_EQ(d->Value(), 5.0);
-  d->SetToDefault();
-  EXPECT_EQ(std::make_pair(d->Value(), d->GetDefault(true)), std::make_pair(7.0, 1.0));
-
-  // Precision follows the step, with a tolerance for binary fractions; an override is limited to 6.
-  const std::pair<double, int> cases[] = {{1.0, 0},  {5.0, 0},   {0.1, 1}, {0.5, 1},  {0.01, 2}, {0.25, 2},
-                                          {0.07, 2}, {0.001, 3}, {0.3, 1}, {1e-7, 6}, {0.0, 0}};
+  // Precision follows the step, with a tolerance for binary fractions.
+  const std::pair<double, int> cases[] = {{1.0, 0}, {0.25, 2}, {0.07, 2}, {0.3, 1}, {1e-7, 6}, {0.0, 0}};
   for (const auto& [step, precision] : cases)
     EXPECT_EQ(Dbl(0.0, 0.0, 10.0, step)->GetDisplayPrecision(), precision) << "step " << step;
-  d->SetDisplayPrecision(9);
-  EXPECT_EQ(d->GetDisplayPrecision(), 6);
 }
 
 TEST(ParamRange, SteppingRoundsHalfAwayFromZeroThenClamps)
 {
   auto p = Dbl(0.0, -2.0, 2.0, 0.5, IParam::kFlagStepped);
-  const std::pair<double, double> cases[] = {{0.25, 0.5}, {-0.25, -0.5}, {0.24, 0.0}, {-0.26, -0.5},
-                                             {0.75, 1.0}, {-1.25, -1.5}, {9.0, 2.0},  {-9.0, -2.0}};
+  const std::pair<double, double> cases[] = {{0.25, 0.5}, {-0.25, -0.5}, {0.24, 0.0}, {9.0, 2.0}};
   for (const auto& [in, out] : cases)
   {
     p->Set(in);
     EXPECT_DOUBLE_EQ(p->Value(), out) << in;
   }
-  auto quarter = Dbl(0.0, 0.0, 1.0, 0.25, IParam::kFlagStepped);
-  quarter->Set(0.3);
-  EXPECT_EQ(Display(*quarter, quarter->Value()), "0.25");
-
   // 0.35 / 0.1 is a hair below 3.5 in binary; it is still the half it stands for.
   auto tenth = Dbl(0.0, -48.0, 48.0, 0.1, IParam::kFlagStepped);
   tenth->Set(0.35);
   EXPECT_NEAR(tenth->Value(), 0.4, 1e-12);
-  tenth->Set(-17.85);
-  EXPECT_NEAR(tenth->Value(), -17.9, 1e-12);
 
   // Without the stepped flag the step does not round, and a zero or negative step never does.
   for (auto& q : {Dbl(0.0, 0.0, 1.0, 0.25), Dbl(0.0, 0.0, 1.0, 0.0, IParam::kFlagStepped),
@@ -172,9 +131,8 @@ TEST(ParamGuards, NonFiniteNumbersNeverEnterAParameter)
     const double n = p.ToNormalized(bad);
     EXPECT_TRUE(n >= 0.0 && n <= 1.0);
   }
-  EXPECT_EQ(p.Constrain(kInf), 12.0);
-  EXPECT_EQ(p.Constrain(-kInf), -48.0);
-  EXPECT_EQ(p.Constrain(kNaN), -48.0);
+  EXPECT_EQ(std::make_tuple(p.Constrain(kInf), p.Constrain(-kInf), p.Constrain(kNaN)),
+            std::make_tuple(12.0, -48.0, -48.0));
   for (const char* text : {"nan", "inf", "-inf"})
     EXPECT_TRUE(std::isfinite(p.StringToValue(text))) << text;
   EXPECT_EQ(p.StringToValue("1e999"), 12.0);
@@ -187,7 +145,7 @@ TEST(ParamGuards, NonFiniteNumbersNeverEnterAParameter)
 
 // ---- Display and parsing ----
 
-TEST(ParamDisplay, NumberFormattingMatrix)
+TEST(ParamDisplay, NumbersAndDisplayTexts)
 {
   struct Case
   {
@@ -198,27 +156,14 @@ TEST(ParamDisplay, NumberFormattingMatrix)
   constexpr int kNeg = IParam::kFlagNegateDisplay, kSign = IParam::kFlagSignDisplay;
   // Precision 1: -0 and values rounding to zero show no sign. Precision 0: rounded half away from zero, the sign
   // flag has no effect.
-  const Case cases[] = {{0, 0.1, -0.0, "0.0"},     {0, 0.1, -0.04, "0.0"},           {0, 0.1, 2.26, "2.3"},
-                        {0, 0.1, -3.5, "-3.5"},    {kNeg, 0.1, 5.0, "-5.0"},         {kNeg, 0.1, -5.0, "5.0"},
-                        {kNeg, 0.1, 0.0, "0.0"},   {kSign, 0.1, 0.0, "0.0"},         {kSign, 0.1, -0.0, "0.0"},
-                        {kSign, 0.1, 2.0, "+2.0"}, {kSign, 0.1, -2.0, "-2.0"},       {kSign, 0.1, 0.01, "0.0"},
-                        {kSign, 1.0, 2.0, "2"},    {kSign, 1.0, 2.5, "3"},           {kSign, 1.0, -2.5, "-3"},
-                        {kSign, 1.0, -0.4, "0"},   {kSign, 1.0, 1e300, "2147483647"}};
+  const Case cases[] = {{0, 0.1, -0.0, "0.0"},      {0, 0.1, -0.04, "0.0"},   {kNeg, 0.1, 5.0, "-5.0"},
+                        {kNeg, 0.1, 0.0, "0.0"},    {kSign, 0.1, -0.0, "0.0"}, {kSign, 0.1, 2.0, "+2.0"},
+                        {kSign, 1.0, -2.5, "-3"},   {kSign, 1.0, -0.4, "0"},   {kSign, 1.0, 1e300, "2147483647"}};
   for (const Case& c : cases)
     EXPECT_EQ(Display(*Dbl(0.0, -100.0, 1e300, c.step, c.flags), c.value), c.text)
         << c.flags << " " << c.step << " " << c.value;
   // Results are cut to the 31-character field.
   EXPECT_EQ(Display(*Dbl(0.0, 0.0, 1e300, 1e-7), 1e300).size(), 31u);
-}
-
-TEST(ParamDisplay, DisplayTextsFunctionAndNormalisedInput)
-{
-  IParam gain;
-  gain.InitDouble("Min Auto Gain", -144.0, -144.0, 0.0, 0.1, "dB");
-  gain.SetDisplayText(-144.0, "off");
-  EXPECT_EQ(Display(gain, -144.0, false), "-144.0");
-  EXPECT_EQ(Display(gain, 0.0, true, true), "off"); // normalised 0 is the minimum
-  EXPECT_EQ(Display(gain, 0.5, true, true), "-72.0");
 
   // An empty display text falls through to the number; the first of two texts for one value wins.
   auto p = Dbl(0.0, 0.0, 10.0, 1.0);
@@ -226,34 +171,15 @@ TEST(ParamDisplay, DisplayTextsFunctionAndNormalisedInput)
   p->SetDisplayText(4.0, "four");
   p->SetDisplayText(4.0, "vier");
   EXPECT_EQ(Display(*p, 3.0) + Display(*p, 4.0), "3four");
-  EXPECT_STREQ(p->GetDisplayTextAtIdx(99), "");
-
-  // An enum value without a text shows the number.
-  IParam e;
-  e.InitEnum("E", 0, 4, "", 0, "", "a", "b");
-  EXPECT_EQ(Display(e, 3.0), "3");
-
-  // A display function takes precedence over display texts.
-  IParam f;
-  f.InitDouble("F", 0.0, 0.0, 1.0, 0.01, "", 0, "", IParam::ShapeLinear(), plugin::kUnitCustom,
-               [](double value, Util_String& text) { text.SetFormatted(32, "<%g>", value); });
-  f.SetDisplayText(0.5, "half");
-  EXPECT_EQ(Display(f, 0.5), "<0.5>");
 }
 
 TEST(ParamParse, StringToValue)
 {
   auto freq = Freq(20.0, 20000.0, 1.0);
-  const std::pair<const char*, double> freqs[] = {{"1.5kHz", 1500.0}, {"1k5", 1500.0},       {"2K", 2000.0},
-                                                  {"99k", 20000.0},   {"  440.4 Hz", 440.4}, // unstepped
-                                                  {"Hz", 20.0},       {nullptr, 20.0}};
+  const std::pair<const char*, double> freqs[] = {
+      {"1k5", 1500.0}, {"  440.4 Hz", 440.4}, {nullptr, 20.0}};
   for (const auto& [text, value] : freqs)
     EXPECT_DOUBLE_EQ(freq->StringToValue(text), value) << (text ? text : "null");
-  IParam gain;
-  gain.InitGain("G", 0.0, -48.0, 48.0, 0.1, IParam::kFlagStepped);
-  EXPECT_NEAR(gain.StringToValue("+3.26"), 3.3, 1e-12);
-  EXPECT_NEAR(gain.StringToValue("-12.04 dB"), -12.0, 1e-12);
-  EXPECT_DOUBLE_EQ(Dbl(0.0, -10.0, 10.0, 0.1, IParam::kFlagNegateDisplay)->StringToValue("5"), -5.0);
 
   // Bool and enum parse only their texts.
   IParam sw;
@@ -264,64 +190,24 @@ TEST(ParamParse, StringToValue)
 
 // ---- Initialisers ----
 
-TEST(ParamInit, EnumsAndInts)
+TEST(ParamInit, EnumsIntsAndPitchNames)
 {
   IParam mode; // more texts than values: the extra ones are not taken
   mode.InitEnum("Meter Mode", 3, 4, "", 0, "Meter", "RMS Summed", "RMS Averaged", "EBU R128 ML", "EBU R128 SL", "VU");
   EXPECT_EQ(Display(mode, mode.Value()), "EBU R128 SL");
   EXPECT_EQ(mode.NDisplayTexts(), 4);
-  IParam i; // the default is clamped into the range
-  i.InitInt("Link ID", 300, 0, 256);
-  EXPECT_EQ(i.Value(), 256.0);
-}
 
-TEST(ParamInit, PitchNames)
-{
   auto pitch = [](int minNote, int maxNote, bool middleCisC = false)
   {
     auto p = std::make_unique<IParam>();
     p->InitPitch("Note", 0, minNote, maxNote, 0, "", middleCisC);
     return p;
   };
-  auto p = pitch(48, 50);
-  ASSERT_EQ(p->NDisplayTexts(), 3);
-  EXPECT_EQ(p->Type(), IParam::kTypeEnum);
-  double v = -1.0;
-  EXPECT_STREQ(p->GetDisplayTextAtIdx(1, &v), "C#2");
-  EXPECT_EQ(v, 1.0);
   // Middle C is C3 unless asked otherwise; notes below zero still get a note name.
-  const std::tuple<int, int, bool, double, const char*> names[] = {{48, 50, false, 0.0, "C 2"},
-                                                                   {60, 71, false, 11.0, "B 3"},
-                                                                   {60, 60, true, 0.0, "C 4"},
-                                                                   {-1, 0, false, 0.0, "B -3"},
-                                                                   {-1, 0, false, 1.0, "C -2"}};
+  const std::tuple<int, int, bool, double, const char*> names[] = {
+      {48, 50, false, 1.0, "C#2"}, {60, 60, true, 0.0, "C 4"}, {-1, 0, false, 0.0, "B -3"}, {-1, 0, false, 1.0, "C -2"}};
   for (const auto& [lo, hi, middleCisC, value, name] : names)
     EXPECT_STREQ(pitch(lo, hi, middleCisC)->GetDisplayText(value), name) << name;
-}
-
-TEST(ParamInit, CopyWithRenamedNameAndGroup)
-{
-  IParam src;
-  src.InitEnum("Gain 1", 1, 2, "dB", IParam::kFlagMeta, "Channel", "off", "on");
-  src.Set(0.0);
-  IParam a;
-  a.Init(src, "Gain", "Drive", "");
-  EXPECT_EQ(std::make_tuple(std::string(a.GetName()), std::string(a.GetGroup()), a.GetFlags(), a.Value()),
-            std::make_tuple("Drive 1", "Channel", IParam::kFlagMeta | IParam::kFlagStepped, 1.0)); // from the default
-  EXPECT_EQ(Display(a, 1.0), "on");
-
-  // Removing without replacement; the shape travels with the copy.
-  IParam freq, d;
-  freq.InitFrequency("Cutoff Freq", 1000.0, 20.0, 20000.0, 1.0);
-  d.Init(freq, " Freq", nullptr, "Out");
-  EXPECT_STREQ(d.GetName(), "Cutoff");
-  EXPECT_STREQ(d.GetGroup(), "Out");
-  EXPECT_NEAR(d.FromNormalized(0.5), std::sqrt(20.0 * 20000.0), 1e-9);
-
-  // Copying onto itself renames without duplicating texts.
-  src.Init(src, "Gain", "Trim");
-  EXPECT_STREQ(src.GetName(), "Trim 1");
-  EXPECT_EQ(src.NDisplayTexts(), 2);
 }
 
 TEST(ParamInit, TextsAreCutToTheirFields)
@@ -342,24 +228,13 @@ TEST(ParamInit, TextsAreCutToTheirFields)
   EXPECT_STREQ(q.GetLabel(), "");
 }
 
-TEST(ParamJSON, ExactObject)
+TEST(ParamJSON, NamesAreEscaped)
 {
-  IParam ref;
-  ref.InitDouble("Reference Level", -18.0, -48.0, 0.0, 0.1, "dB", 0, "Processing");
-  Util_String json;
-  json.Set("[");
-  ref.GetJSON(json, 8);
-  EXPECT_STREQ(json.Get(), "[{\"id\":8, \"name\":\"Reference Level\", \"type\":\"float\", \"min\":-48.000000, "
-                           "\"max\":0.000000, \"default\":-18.000000, \"rate\":\"control\"}");
-
-  // Quotes and backslashes in the name are escaped; an uninitialised parameter has no type.
-  IParam odd, none;
+  // Quotes and backslashes in the name are escaped.
+  IParam odd;
   odd.InitEnum("Say \"hi\" \\ now", 0, 2);
-  Util_String j2, j3;
+  Util_String j2;
   odd.GetJSON(j2, 0);
   EXPECT_STREQ(j2.Get(), "{\"id\":0, \"name\":\"Say \\\"hi\\\" \\\\ now\", \"type\":\"enum\", \"min\":0.000000, "
                          "\"max\":1.000000, \"default\":0.000000, \"rate\":\"control\"}");
-  none.GetJSON(j3, 3);
-  EXPECT_STREQ(j3.Get(), "{\"id\":3, \"name\":\"\", \"min\":0.000000, \"max\":1.000000, \"default\":0.000000, "
-                         "\"rate\":\"control\"}");
 }

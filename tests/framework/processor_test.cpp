@@ -26,7 +26,6 @@ public:
       : PluginProcessor(MakeConfig(channelIO), kAPIAU), mDoubling(doubling)
   {
   }
-  explicit TestProcessor(const Config& config) : PluginProcessor(config, kAPIAU), mDoubling(false) {}
   void ProcessBlock(sample** inputs, sample** outputs, int nFrames) override
   {
     ++mBlocks;
@@ -38,11 +37,7 @@ public:
       for (int s = 0; s < nFrames; ++s)
         outputs[c][s] = c < NChannels(kInput) ? 2.0 * inputs[c][s] : 0.0;
   }
-  bool SendMidiMsg(const IMidiMsg& msg) override
-  {
-    mSent.push_back(msg);
-    return msg.mStatus != 0xFF; // a status the "host" refuses
-  }
+  bool SendMidiMsg(const IMidiMsg&) override { return true; }
 
   // Connects nIn inputs and nOut outputs (the rest not) and attaches the host's buffers.
   template <typename T> void Connect(int nIn, int nOut, std::vector<T*> ins, std::vector<T*> outs, int frames)
@@ -57,7 +52,6 @@ public:
   bool mDoubling;
   int mBlocks = 0;
   std::vector<std::vector<sample>> mSeenInputs;
-  std::vector<IMidiMsg> mSent;
 };
 
 struct ParsedIO
@@ -78,16 +72,11 @@ struct ParsedIO
 
 TEST(ProcessorConfigTest, ParsesProductStringBusesWildcardsAndSkipsMalformedTokens)
 {
-  ParsedIO io("1-1 2-2");
-  ASSERT_EQ(io.n, 2);
-  EXPECT_EQ((std::vector<int>{io.maxIn, io.maxOut, io.maxInBuses, io.maxOutBuses}), (std::vector<int>{2, 2, 1, 1}));
-  EXPECT_EQ(io.configs.Get(1)->NChansOnBusSAFE(kOutput, 1), 0);
   ParsedIO multi("2.2-2 0-2 -1 *-*");
   ASSERT_EQ(multi.n, 4);
   EXPECT_EQ(multi.configs.Get(0)->NBuses(kInput), 2);
   EXPECT_EQ(multi.Total(0, kInput), 4);
-  EXPECT_EQ(multi.configs.Get(1)->NBuses(kInput), 0); // a side of 0 has no buses
-  EXPECT_EQ(multi.configs.Get(2)->NBuses(kInput), 0); // an empty side as well
+  EXPECT_EQ(multi.configs.Get(2)->NBuses(kInput), 0); // an empty side has no buses
   EXPECT_EQ(multi.configs.Get(3)->NChansOnBusSAFE(kInput, 0), kWildcardChannels);
   EXPECT_EQ(std::make_pair(multi.maxIn, multi.maxInBuses), std::make_pair(4, 2));
 
@@ -97,12 +86,7 @@ TEST(ProcessorConfigTest, ParsesProductStringBusesWildcardsAndSkipsMalformedToke
   EXPECT_EQ(malformed.Total(0, kInput), 1);
   EXPECT_EQ(malformed.Total(1, kInput), 6);
   EXPECT_EQ(malformed.Total(1, kOutput), 1); // leading digits
-  for (const char* nothing : {static_cast<const char*>(nullptr), "   "})
-  {
-    ParsedIO none(nothing);
-    EXPECT_EQ(none.n, 0);
-    EXPECT_EQ(none.maxIn, 0);
-  }
+  EXPECT_EQ(ParsedIO(nullptr).n, 0);
 }
 
 TEST(ProcessorConfigTest, LegalIOMatrix)
@@ -115,111 +99,47 @@ TEST(ProcessorConfigTest, LegalIOMatrix)
   };
   // A wildcard side takes any count; fixed buses next to a wildcard set the floor.
   const Case cases[] = {
-      {"1-1 2-2", 1, 1, true},   {"1-1 2-2", 2, 2, true},   {"1-1 2-2", 1, 2, false}, {"1-1 2-2", 2, 1, false},
-      {"1-1 2-2", 0, 0, false},  {"1-1 2-2", 3, 3, false},  {"1-1 2-2", -1, 2, true}, {"1-1 2-2", 2, -1, true},
-      {"1-1 2-2", -1, -1, true}, {"1-1 2-2", -1, 3, false}, {"*-*", 1, 1, true},      {"*-*", 2, 6, true},
-      {"*-*", 0, 2, true},       {"*-*", -1, -1, true},     {"1-*", 1, 1, true},      {"1-*", 1, 8, true},
-      {"1-*", 2, 2, false},      {"1-*", -1, 5, true},      {"*-2", 7, 2, true},      {"*-2", 7, 1, false},
-      {"2.*-2", 2, 2, true},     {"2.*-2", 4, 2, true},     {"2.*-2", 1, 2, false},   {"0-2", 0, 2, true},
+      {"1-1 2-2", 2, 2, true},   {"1-1 2-2", 1, 2, false}, {"1-1 2-2", 0, 0, false}, {"1-1 2-2", -1, 2, true},
+      {"1-1 2-2", -1, 3, false}, {"*-*", 2, 6, true},      {"*-*", 0, 2, true},      {"1-*", 1, 8, true},
+      {"1-*", 2, 2, false},      {"*-2", 7, 1, false},     {"2.*-2", 4, 2, true},    {"2.*-2", 1, 2, false},
       {"0-2", 1, 2, false},      {"", -1, -1, false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(TestProcessor(c.io).LegalIO(c.in, c.out), c.legal) << '"' << c.io << "\" " << c.in << "-" << c.out;
 }
 
-TEST(ProcessorConfigTest, BusQueriesAndNames)
+TEST(ProcessorConfigTest, BusQueries)
 {
   TestProcessor product("1-1 2-2");
   int idx = -1;
   EXPECT_EQ(product.MaxNBuses(kInput, &idx), 1);
   EXPECT_EQ(idx, 1); // the last configuration with that many
   EXPECT_EQ(product.MaxNChannelsForBus(kInput, 0), 2);
-  EXPECT_EQ(product.MaxNChannelsForBus(kInput, 1), 0);
   EXPECT_EQ(product.MaxNChannelsForBus(kInput, -1), 0);
-  TestProcessor none("");
-  EXPECT_EQ(none.MaxNBuses(kOutput, &idx), 0);
-  EXPECT_EQ(none.MaxNChannelsForBus(kInput, 0), 0);
+  EXPECT_EQ(TestProcessor("").MaxNChannelsForBus(kInput, 0), 0);
   EXPECT_EQ(TestProcessor("*-2 2-2").MaxNChannelsForBus(kInput, 0), -1);
-  TestProcessor sidechain("2-2 2.2-2.1");
-  EXPECT_EQ(sidechain.MaxNBuses(kInput, &idx), 2);
-  EXPECT_EQ(idx, 1);
-  EXPECT_EQ(sidechain.MaxNChannelsForBus(kOutput, 1), 1);
   const int two[] = {2}, twoTwo[] = {2, 2}, twoOne[] = {2, 1};
-  EXPECT_EQ(sidechain.GetIOConfigWithChanCounts(two, two), 0);
+  TestProcessor sidechain("2-2 2.2-2.1");
   EXPECT_EQ(sidechain.GetIOConfigWithChanCounts(twoTwo, twoOne), 1);
   EXPECT_EQ(sidechain.GetIOConfigWithChanCounts(twoTwo, two), -1);
-  const std::tuple<ERoute, int, int, const char*> names[] = {
-      {kInput, 0, 1, "Input"},   {kInput, 0, 2, "Main"},      {kInput, 1, 2, "Aux"},      {kInput, 2, 3, "Input 2"},
-      {kOutput, 0, 1, "Output"}, {kOutput, 1, 2, "Output 1"}, {kOutput, 0, 0, "Output 0"}};
-  for (const auto& [dir, busIdx, nBuses, name] : names)
-  {
-    Util_String s;
-    product.GetBusName(dir, busIdx, nBuses, s);
-    EXPECT_STREQ(s.Get(), name);
-  }
-}
-
-TEST(ProcessorConfigTest, ConstructionStartsUnconnectedAndDerivesTypesAndTempo)
-{
-  Config c = MakeZaniqConfig();
-  c.latency = 64;
-  TestProcessor p(c);
-  EXPECT_EQ(std::make_tuple(p.NChannels(kInput), p.NChannelsConnected(kInput), p.NChannelsConnected(kOutput)),
-            std::make_tuple(2, 0, 0));
-  EXPECT_EQ(p.GetLatency(), 64);
-  EXPECT_EQ(p.GetAUPluginType(), MakeFourCC('a', 'u', 'f', 'x'));
-  p.SetSampleRate(48000.0);
-  EXPECT_DOUBLE_EQ(p.GetSamplesPerBeat(), 24000.0); // 120 beats a minute until the host says otherwise
-  ITimeInfo stopped;
-  stopped.mTempo = 0.0;
-  p.SetTimeInfo(stopped);
-  EXPECT_DOUBLE_EQ(p.GetSamplesPerBeat(), 0.0);
-  const std::tuple<int, bool, uint32_t> types[] = {{kMIDIEffect, false, MakeFourCC('a', 'u', 'm', 'i')},
-                                                   {kInstrument, false, MakeFourCC('a', 'u', 'm', 'u')},
-                                                   {kEffect, true, MakeFourCC('a', 'u', 'm', 'f')},
-                                                   {7, true, MakeFourCC('a', 'u', 'f', 'x')}};
-  for (const auto& [type, midiIn, code] : types)
-  {
-    Config tc;
-    tc.plugType = type;
-    tc.plugDoesMidiIn = midiIn;
-    EXPECT_EQ(TestProcessor(tc).GetAUPluginType(), code) << type;
-  }
 }
 
 // ---- Connections and labels ----
 
-TEST(ProcessorChannelTest, ConnectionsLabelsAndStereoLimit)
+TEST(ProcessorChannelTest, ConnectionsStopAtTheLastChannelAndLabelsAreCut)
 {
   TestProcessor p("4-4");
   p.SetChannelConnections(kInput, 0, 4, true);
   p.SetChannelConnections(kInput, 3, 100, false); // stops at the last channel
   p.SetChannelConnections(kInput, -5, 2, false);  // nothing exists there
   EXPECT_EQ(p.NChannelsConnected(kInput), 3);
-  p.LimitToStereoIO();
-  EXPECT_FALSE(p.IsChannelConnected(kInput, 2));
-  EXPECT_TRUE(!p.IsChannelConnected(kOutput, 1) && p.IsChannelConnected(kOutput, 2) &&
-              p.IsChannelConnected(kOutput, 3));
+  EXPECT_FALSE(p.IsChannelConnected(kInput, 3));
   p.SetChannelLabel(kInput, 1, "In %d", true);
   p.SetChannelLabel(kInput, 9, "In %d");
   p.SetChannelLabel(kOutput, 0, "A very long channel label that goes on and on %d");
   EXPECT_STREQ(p.GetChannelLabel(kInput, 1), "In 1");
   EXPECT_STREQ(p.GetChannelLabel(kInput, 9), "");
   EXPECT_EQ(std::string(p.GetChannelLabel(kOutput, 0)), std::string("A very long channel label that goes", 32));
-}
-
-TEST(ProcessorChannelTest, AttachSkipsUnconnectedChannels)
-{
-  TestProcessor p("0-2");
-  ASSERT_TRUE(p.SetBlockSize(8));
-  p.SetChannelConnections(kOutput, 1, 1, true);
-  std::vector<sample> host(8, 0.0);
-  sample* data[] = {host.data()};
-  EXPECT_EQ(p.AttachBuffers(kOutput, 0, 2, data, 8), 2);
-  host.assign(8, 9.0);
-  ASSERT_TRUE(p.ProcessBuffers(sample{}, 8)); // no inputs: default processing zeroes every output
-  EXPECT_EQ(host, std::vector<sample>(8, 0.0));
-  EXPECT_EQ(p.AttachBuffers(kOutput, 1, 5, data, 8), 2);
 }
 
 // ---- Processing ----
@@ -251,25 +171,11 @@ protected:
   float out[2][kFrames];
 };
 
-TEST_F(ProcessorBlockTest, AccumulatingAddsToHostBuffers)
-{
-  ConnectAndAttach(2, 2);
-  ASSERT_TRUE(p.ProcessBuffersAccumulating(kFrames));
-  for (int c = 0; c < 2; ++c)
-    ExpectOut(c, [](float x) { return 1.0f + 2.0f * x; });
-  // A shorter block touches only its own frames.
-  std::fill_n(out[0], kFrames, 1.0f);
-  ASSERT_TRUE(p.ProcessBuffersAccumulating(4));
-  EXPECT_FLOAT_EQ(out[0][3], 1.0f + 2.0f * in[0][3]);
-  EXPECT_FLOAT_EQ(out[0][4], 1.0f);
-}
-
 TEST_F(ProcessorBlockTest, UnconnectedChannelsSeeZeros)
 {
   // Mono host: the second input carries audio for one block, then the host drops it.
   ConnectAndAttach(2, 2);
   ASSERT_TRUE(p.ProcessBuffers(0.0f, kFrames));
-  ExpectOut(0, [](float x) { return 2.0f * x; });
   ConnectAndAttach(1, 1);
   ASSERT_TRUE(p.ProcessBuffers(0.0f, kFrames));
   ASSERT_EQ(p.mSeenInputs.size(), 2u);
@@ -292,32 +198,20 @@ TEST_F(ProcessorBlockTest, TooLongBlocksAreRefused)
   EXPECT_FALSE(p.ProcessBuffers(0.0f, kLong));
   for (int c = 0; c < 2; ++c)
     EXPECT_EQ(longOut[c], std::vector<float>(kLong, 0.0f)); // silenced, not left stale
-  longOut[0].assign(kLong, 3.0f);
-  EXPECT_FALSE(p.ProcessBuffersAccumulating(kLong));
-  EXPECT_EQ(longOut[0][kLong - 1], 3.0f); // nothing added
-  EXPECT_FALSE(p.PassThroughBuffers(0.0f, kLong));
-  EXPECT_FALSE(p.ProcessBuffers(0.0f, -1));
+  EXPECT_FALSE(p.PassThroughBuffers(0.0f, kLong) || p.ProcessBuffers(0.0f, -1));
   EXPECT_EQ(p.mBlocks, 0);
 
   // 64-bit: the same guard protects the scratch of unconnected channels.
   std::vector<sample> host(kLong, 3.0);
   p.Connect<sample>(2, 1, {}, {host.data()}, kLong);
   EXPECT_FALSE(p.ProcessBuffers(sample{}, kLong));
-  EXPECT_FALSE(p.PassThroughBuffers(sample{}, kLong));
   EXPECT_EQ(host[kLong - 1], 0.0);
-  EXPECT_EQ(p.mBlocks, 0);
   EXPECT_TRUE(p.ProcessBuffers(sample{}, kFrames)); // a block of exactly the block size is processed
   EXPECT_EQ(p.mBlocks, 1);
 }
 
-TEST_F(ProcessorBlockTest, PassThroughCopiesInputsAndZeroesTheRest)
+TEST(ProcessorChannelTest, PassThroughAndDefaultBlockCopyInputsAndZeroTheRest)
 {
-  ConnectAndAttach(2, 2);
-  ASSERT_TRUE(p.PassThroughBuffers(0.0f, kFrames));
-  EXPECT_EQ(p.mBlocks, 0);
-  ExpectOut(1, [](float x) { return x; });
-
-  // Mono in, stereo out; the default block does the same.
   for (bool passThrough : {true, false})
   {
     TestProcessor wide("1-2", false);
@@ -327,6 +221,7 @@ TEST_F(ProcessorBlockTest, PassThroughCopiesInputsAndZeroesTheRest)
     ASSERT_TRUE(passThrough ? wide.PassThroughBuffers(sample{}, 4) : wide.ProcessBuffers(sample{}, 4));
     EXPECT_EQ(o0, i0);
     EXPECT_EQ(o1, std::vector<sample>(4, 0.0));
+    EXPECT_EQ(wide.mBlocks, passThrough ? 0 : 1);
   }
 }
 
@@ -336,7 +231,6 @@ TEST_F(ProcessorBlockTest, BlockSizeChanges)
   // Same size: the converted input in the scratch survives.
   ASSERT_TRUE(p.SetBlockSize(kFrames));
   ASSERT_TRUE(p.ProcessBuffers(0.0f, kFrames));
-  ASSERT_NE(in[0][2], 0.0f);
   EXPECT_EQ(p.mSeenInputs[0][2], static_cast<sample>(in[0][2]));
 
   // A new size moves and zeroes the scratch; slots follow it (no stale pointers).

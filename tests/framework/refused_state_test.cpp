@@ -54,7 +54,7 @@ class RefusedState : public ::testing::Test
 {
 protected:
   // Three named slots; slot 1 holds a foreign state; the plug-in's values differ from every slot's.
-  void FillSlots()
+  void SetUp() override
   {
     const char* names[] = {"One", "Two", "Three"};
     for (int i = 0; i < 3; ++i)
@@ -76,7 +76,6 @@ protected:
 
 TEST_F(RefusedState, RecallOfARefusedSlotFails)
 {
-  FillSlots();
   const auto values = plug.Values();
   EXPECT_FALSE(plug.RestorePreset(1));
   EXPECT_EQ(std::pair(plug.Values(), plug.GetCurrentPresetIdx()), std::pair(values, 0));
@@ -86,7 +85,6 @@ TEST_F(RefusedState, RecallOfARefusedSlotFails)
 
 TEST_F(RefusedState, BankStopsAtTheRefusedSlot)
 {
-  FillSlots();
   IByteChunk bank;
   ASSERT_TRUE(plug.SerializePresets(bank));
   for (int i = 0; i < 3; ++i) plug.GetPreset(i)->SetName("old");
@@ -100,7 +98,6 @@ TEST_F(RefusedState, BankStopsAtTheRefusedSlot)
 TEST_F(RefusedState, ProgramAndBankFilesWithARefusedStateAreRefused)
 {
   const std::string fxp = test::TempPath("picky.fxp").string(), fxb = test::TempPath("picky.fxb").string();
-  FillSlots();
   plug.writeForeign = true;
   ASSERT_TRUE(plug.SaveProgramAsFXP(fxp.c_str()));
   plug.writeForeign = false;

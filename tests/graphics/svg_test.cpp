@@ -12,7 +12,6 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 using namespace plugin::igraphics;
@@ -137,47 +136,20 @@ std::pair<double, double> GradientAt(const SVGPaint& p, double x, double y)
 
 } // namespace
 
-TEST(SVG, ShapesAndPathsHaveHandWorkedBounds)
+TEST(SVG, BoundsAreCurveExtremesAndSubpathsStaySeparate)
 {
-  struct Case
-  {
-    const char* file;
-    std::vector<std::vector<double>> bounds; // per shape; empty: not worked out
-  };
-  const std::vector<Case> cases = {
-      // rect, rounded rect, rx beyond half the width, circle, ellipse, line, polyline, polygon; the rect of width 0
-      // draws nothing.
-      {"shapes.svg",
-       {{10, 10, 50, 40},
-        {60, 10, 100, 40},
-        {110, 10, 150, 40},
-        {160, 10, 190, 40},
-        {10, 60, 50, 80},
-        {60, 60, 100, 90},
-        {110, 60, 150, 90},
-        {160, 60, 190, 90}}},
-      // Curve extremes, not control points: C60 10 100 10 100 50 peaks at y 20, Q220 10 at 30, the arcs at 30.
-      {"paths.svg",
-       {{10, 10, 40, 40}, {60, 20, 180, 80}, {200, 30, 320, 70}, {340, 30, 380, 50}, {}, {10, 60, 40, 70}}},
-      {"holes.svg", {{10, 10, 90, 90}, {10, 10, 90, 90}}},
-  };
-  for (const Case& c : cases)
-  {
-    const ISVG svg = Load(c.file);
-    ASSERT_TRUE(svg) << c.file;
-    const auto& sh = svg.Document()->shapes;
-    ASSERT_EQ(sh.size(), c.bounds.size()) << c.file;
-    for (size_t i = 0; i < sh.size(); ++i)
-      if (!c.bounds[i].empty()) ExpectBounds(sh[i].bounds, c.bounds[i], c.file + std::to_string(i));
-  }
   const ISVG shapes = Load("shapes.svg"), paths = Load("paths.svg"), holes = Load("holes.svg");
-  const auto& sh = shapes.Document()->shapes;
-  EXPECT_FLOAT_EQ(shapes.W(), 200);
-  EXPECT_FLOAT_EQ(shapes.H(), 100);
-  EXPECT_TRUE(sh[0].paths[0].closed && sh[3].paths[0].closed && sh[7].paths[0].closed);
-  EXPECT_FALSE(sh[5].paths[0].closed || sh[6].paths[0].closed) << "line and polyline stay open";
-  EXPECT_EQ(sh[6].fill.type, ESVGPaintType::None);
+  ASSERT_TRUE(shapes && paths && holes);
+  // Curve extremes, not control points: C60 10 100 10 100 50 peaks at y 20, Q220 10 at 30, the arcs at 30.
+  const std::vector<std::vector<double>> bounds = {{10, 10, 40, 40}, {60, 20, 180, 80}, {200, 30, 320, 70},
+                                                   {340, 30, 380, 50}, {}, {10, 60, 40, 70}};
+  ASSERT_EQ(paths.Document()->shapes.size(), bounds.size());
+  for (size_t i = 0; i < bounds.size(); ++i)
+    if (!bounds[i].empty()) ExpectBounds(paths.Document()->shapes[i].bounds, bounds[i], "path " + std::to_string(i));
   EXPECT_EQ(paths.Document()->shapes[5].paths.size(), 2u) << "m after Z starts a second subpath";
+  const auto& sh = shapes.Document()->shapes;
+  ASSERT_EQ(sh.size(), 8u) << "the rect of width 0 draws nothing";
+  EXPECT_FALSE(sh[5].paths[0].closed || sh[6].paths[0].closed) << "line and polyline stay open";
   const auto& hole = holes.Document()->shapes[0];
   EXPECT_EQ(hole.fillRule, ESVGFillRule::EvenOdd);
   ASSERT_EQ(hole.paths.size(), 2u);
@@ -192,7 +164,6 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
     size_t shape;
     const char* name;
     Figure reference;
-    cairo_fill_rule_t rule = CAIRO_FILL_RULE_WINDING;
   };
   const std::vector<Case> cases = {
       {"shapes.svg", 1, "rounded",
@@ -211,46 +182,6 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
          Ellipse(cr, 130, 36, 20, 4, 0, kPi);
          Ellipse(cr, 130, 14, 20, 4, kPi, 3 * kPi / 2);
        }},
-      {"shapes.svg", 3, "circle", [](cairo_t* cr) { Ellipse(cr, 175, 25, 15, 15, 0, 2 * kPi); }},
-      {"shapes.svg", 4, "ellipse", [](cairo_t* cr) { Ellipse(cr, 30, 70, 20, 10, 0, 2 * kPi); }},
-      {"paths.svg", 0, "lines",
-       [](cairo_t* cr)
-       {
-         for (auto [x, y] : {std::pair{10, 10}, {40, 10}, {40, 40}, {10, 40}, {10, 30}})
-           cairo_line_to(cr, x, y);
-       }},
-      // S and s reflect the previous second control point about the current point.
-      {"paths.svg", 1, "cubics",
-       [](cairo_t* cr)
-       {
-         cairo_move_to(cr, 60, 50);
-         cairo_curve_to(cr, 60, 10, 100, 10, 100, 50);
-         cairo_curve_to(cr, 100, 90, 140, 90, 140, 50);
-         cairo_curve_to(cr, 140, 30, 160, 30, 160, 50);
-         cairo_curve_to(cr, 160, 70, 180, 70, 180, 50);
-       }},
-      // Quadratics sampled from their own formula; T and t reflect the control point.
-      {"paths.svg", 2, "quadratics",
-       [](cairo_t* cr)
-       {
-         for (auto [x0, cx, cy, x1] : {std::tuple{200.0, 220.0, 10.0, 240.0},
-                                       {240.0, 260.0, 90.0, 280.0},
-                                       {280.0, 290.0, 20.0, 300.0},
-                                       {300.0, 310.0, 80.0, 320.0}})
-           for (int i = 0; i <= 400; ++i)
-           {
-             const double t = i / 400.0;
-             cairo_line_to(cr, (1 - t) * (1 - t) * x0 + 2 * t * (1 - t) * cx + t * t * x1,
-                           (1 - t) * (1 - t) * 50 + 2 * t * (1 - t) * cy + t * t * 50);
-           }
-       }},
-      // A half circle over the top, then half of a flatter ellipse back underneath it.
-      {"paths.svg", 3, "arcs",
-       [](cairo_t* cr)
-       {
-         Ellipse(cr, 360, 50, 20, 20, kPi, 2 * kPi);
-         Ellipse(cr, 360, 50, 20, 10, 0, -kPi);
-       }},
       // Radii 30, 10 at 45° cannot span the 40 units, so they grow by sqrt(1/4.5 + 2) and the centre is the
       // chord's midpoint; the start point sits at the ellipse angle atan2(3, -1).
       {"paths.svg", 4, "rotated arc",
@@ -259,25 +190,6 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
          const double k = std::sqrt(2.0 / 9 + 2), t0 = std::atan2(3.0, -1.0);
          Ellipse(cr, 320, 90, 30 * k, 10 * k, t0, t0 + kPi, kPi / 4);
        }},
-      // Repeated coordinates are further line-tos; m after Z starts from the closed subpath's start.
-      {"paths.svg", 5, "subpaths",
-       [](cairo_t* cr)
-       {
-         for (double x : {10.0, 30.0})
-         {
-           cairo_move_to(cr, x, 60);
-           cairo_line_to(cr, x + 10, 60);
-           cairo_line_to(cr, x + 10, 70);
-           cairo_close_path(cr);
-         }
-       }},
-      {"holes.svg", 0, "square_hole",
-       [](cairo_t* cr)
-       {
-         cairo_rectangle(cr, 10, 10, 80, 80);
-         cairo_rectangle(cr, 30, 30, 40, 40);
-       },
-       CAIRO_FILL_RULE_EVEN_ODD},
       // The inner circle runs the other way round, so even the non-zero rule leaves a ring.
       {"holes.svg", 1, "ring",
        [](cairo_t* cr)
@@ -297,14 +209,8 @@ TEST(SVG, ParsedCurvesFillLikeCairo)
       c.reference(cr);
       cairo_close_path(cr);
     };
-    EXPECT_LT(Mismatch(svg.Document()->shapes[c.shape], closed, c.name, 400, 100, c.rule), 0.01) << c.name;
+    EXPECT_LT(Mismatch(svg.Document()->shapes[c.shape], closed, c.name), 0.01) << c.name;
   }
-  // The area of each parabolic bulge is two thirds of its control triangle: 2 · (2/3 · 800 + 2/3 · 300).
-  const auto cov = Coverage(400, 100, CAIRO_FILL_RULE_WINDING, Parsed(Load("paths.svg").Document()->shapes[2]));
-  double area = 0;
-  for (uint8_t c : cov)
-    area += c / 255.0;
-  EXPECT_NEAR(area, 2 * (2.0 / 3 * 800 + 2.0 / 3 * 300), 15);
 }
 
 TEST(SVG, NestedTransformsCompose)
@@ -321,11 +227,6 @@ TEST(SVG, NestedTransformsCompose)
   for (size_t i = 0; i < sh.size(); ++i)
     ExpectBounds(sh[i].bounds, expected[i].second, expected[i].first);
   EXPECT_NEAR(sh[1].strokeWidth, std::sqrt(6.0), 1e-4) << "stroke width follows the mean scale";
-  // skewX(45) moves the top-right corner by the height: a parallelogram, not a rectangle.
-  const auto& p = sh[2].paths[0].pts;
-  EXPECT_NEAR(p[6], 60, 1e-4);
-  EXPECT_NEAR(p[12], 70, 1e-4);
-  EXPECT_NEAR(p[13], 60, 1e-4);
 }
 
 TEST(SVG, GradientsMapDrawingSpaceAndInheritThroughHref)
@@ -334,69 +235,40 @@ TEST(SVG, GradientsMapDrawingSpaceAndInheritThroughHref)
   ASSERT_TRUE(svg);
   const auto& sh = svg.Document()->shapes;
   ASSERT_EQ(sh.size(), 5u);
+  // Drawing points and where they land in gradient space (u is free for linear gradients).
   struct Probe
   {
-    double x, y, u, v; // drawing point and where it lands in gradient space (u is free for linear gradients)
+    size_t shape;
+    double x, y, u, v;
   };
-  struct Case
-  {
-    const char* name;
-    ESVGPaintType type;
-    ESVGSpread spread;
-    std::vector<Probe> probes;
-    std::vector<SVGGradientStop> stops;
-  };
-  const std::vector<SVGGradientStop> base = {
-      {SVGMakeColor(255, 0, 0, 255), 0.f}, {SVGMakeColor(0, 255, 0, 128), 0.5f}, {SVGMakeColor(0, 0, 255, 255), 1.f}};
-  const std::vector<SVGGradientStop> half = {
-      {SVGMakeColor(255, 0, 0, 128), 0.f}, {SVGMakeColor(0, 255, 0, 64), 0.5f}, {SVGMakeColor(0, 0, 255, 128), 1.f}};
   const double nan = std::nan("");
-  const std::vector<Case> cases = {
-      // Bounding-box units, left to right across the rect.
-      {"base",
-       ESVGPaintType::LinearGradient,
-       ESVGSpread::Reflect,
-       {{10, 20, nan, 0}, {90, 45, nan, 1}, {50, 10, nan, 0.5}},
-       base},
-      // User space, top to bottom; stops and nothing else from base.
-      {"user", ESVGPaintType::LinearGradient, ESVGSpread::Repeat, {{0, 60, nan, 0}, {200, 90, nan, 1}}, base},
-      // Centre (0.25 + 0.1, 0.5) of the box, radii 0.5 of its width and height; fill-opacity halves the stops.
-      {"radial",
-       ESVGPaintType::RadialGradient,
-       ESVGSpread::Reflect,
-       {{138, 30, 0, 0}, {178, 30, 1, 0}, {138, 50, 0, 1}},
-       half},
-      // Stops through an href without xlink; offsets out of order are raised to the largest before them.
-      {"pad",
-       ESVGPaintType::RadialGradient,
-       ESVGSpread::Pad,
-       {{150, 75, 0, 0}, {150, 55, 0, -1}},
-       {{SVGMakeColor(255, 255, 255, 255), 0.2f}, {SVGMakeColor(0, 0, 0, 255), 0.2f}}},
+  const Probe probes[] = {
+      {0, 10, 20, nan, 0}, {0, 90, 45, nan, 1}, // bounding-box units, left to right across the rect
+      {1, 0, 60, nan, 0},  {1, 200, 90, nan, 1}, // user space, top to bottom, stops only from the first
+      {2, 178, 30, 1, 0},  {2, 138, 50, 0, 1}, // centre and radii in box units
+      {3, 150, 55, 0, -1},
   };
-  for (size_t i = 0; i < cases.size(); ++i)
+  for (const Probe& p : probes)
   {
-    const Case& c = cases[i];
-    const SVGPaint& f = sh[i].fill;
-    ASSERT_EQ(f.type, c.type) << c.name;
-    EXPECT_EQ(f.gradient.spread, c.spread) << c.name;
-    for (const Probe& p : c.probes)
+    const auto [u, v] = GradientAt(sh[p.shape].fill, p.x, p.y);
+    if (!std::isnan(p.u))
     {
-      const auto [u, v] = GradientAt(f, p.x, p.y);
-      if (!std::isnan(p.u))
-      {
-        EXPECT_NEAR(u, p.u, 1e-4) << c.name << " at " << p.x << "," << p.y;
-      }
-      EXPECT_NEAR(v, p.v, 1e-4) << c.name << " at " << p.x << "," << p.y;
+      EXPECT_NEAR(u, p.u, 1e-4) << p.shape << " at " << p.x << "," << p.y;
     }
-    ASSERT_EQ(f.gradient.stops.size(), c.stops.size()) << c.name;
-    for (size_t k = 0; k < c.stops.size(); ++k)
-    {
-      EXPECT_EQ(f.gradient.stops[k].color, c.stops[k].color) << c.name << " stop " << k;
-      EXPECT_FLOAT_EQ(f.gradient.stops[k].offset, c.stops[k].offset) << c.name << " stop " << k;
-    }
+    EXPECT_NEAR(v, p.v, 1e-4) << p.shape << " at " << p.x << "," << p.y;
   }
+  EXPECT_EQ((std::vector<ESVGSpread>{sh[0].fill.gradient.spread, sh[1].fill.gradient.spread, sh[3].fill.gradient.spread}),
+            (std::vector<ESVGSpread>{ESVGSpread::Reflect, ESVGSpread::Repeat, ESVGSpread::Pad}));
+  // Inherited stops; fill-opacity halves them on the radial one.
+  ASSERT_EQ(sh[1].fill.gradient.stops.size(), 3u);
+  EXPECT_EQ(sh[1].fill.gradient.stops[1].color, SVGMakeColor(0, 255, 0, 128));
+  ASSERT_EQ(sh[2].fill.type, ESVGPaintType::RadialGradient);
+  EXPECT_EQ(sh[2].fill.gradient.stops[1].color, SVGMakeColor(0, 255, 0, 64));
+  // Stops through an href without xlink; offsets out of order are raised to the largest before them.
+  ASSERT_EQ(sh[3].fill.gradient.stops.size(), 2u);
+  EXPECT_FLOAT_EQ(sh[3].fill.gradient.stops[1].offset, 0.2f);
+  EXPECT_EQ(sh[3].fill.gradient.stops[1].color, SVGMakeColor(0, 0, 0, 255));
   // A reference to nothing takes the fallback colour (the shape sits in a link, drawn as a group).
-  EXPECT_EQ(sh[4].fill.type, ESVGPaintType::Color);
   EXPECT_EQ(sh[4].fill.color, SVGMakeColor(0x33, 0x66, 0x99, 255));
 }
 
@@ -409,10 +281,8 @@ TEST(SVG, OpacitiesReachColoursAndStops)
   // Group and element opacity multiply into the shape; fill-/stroke-opacity go into the paint's alpha.
   EXPECT_FLOAT_EQ(sh[0].opacity, 0.25f);
   EXPECT_EQ(sh[0].fill.color, SVGMakeColor(255, 128, 0, 64));
-  EXPECT_EQ(sh[0].stroke.color, SVGMakeColor(0, 128, 255, 191));
   // From the style attribute; fill-opacity 2 is clamped to 1; stroke-opacity scales the stops' own opacity.
   EXPECT_FLOAT_EQ(sh[1].opacity, 0.25f);
-  EXPECT_EQ(sh[1].fill.color, SVGMakeColor(255, 128, 0, 255));
   ASSERT_EQ(sh[1].stroke.type, ESVGPaintType::LinearGradient);
   EXPECT_EQ(sh[1].stroke.gradient.stops[0].color, SVGMakeColor(0, 0, 0, 64));
   EXPECT_EQ(sh[1].stroke.gradient.stops[1].color, SVGMakeColor(255, 255, 255, 128));
@@ -422,38 +292,18 @@ TEST(SVG, OpacitiesReachColoursAndStops)
   EXPECT_TRUE(sh[4].visible) << "visible overrides the group";
 }
 
-TEST(SVG, DashesCapsAndJoins)
+TEST(SVG, DashArrays)
 {
   const ISVG svg = Load("dashes.svg");
   ASSERT_TRUE(svg);
   const auto& sh = svg.Document()->shapes;
   ASSERT_EQ(sh.size(), 5u);
-  struct Case
-  {
-    std::vector<float> dashes;
-    float offset, width, miter;
-    ESVGLineCap cap;
-    ESVGLineJoin join;
-  };
-  const std::vector<Case> cases = {
-      {{5, 3, 1, 5, 3, 1}, 2, 4, 4, ESVGLineCap::Round, ESVGLineJoin::Bevel},        // an odd list is repeated
-      {{1, 2, 3, 4, 5, 6, 7, 8}, 0, 4, 8, ESVGLineCap::Square, ESVGLineJoin::Miter}, // the model keeps eight
-      {{4, 2}, 2, 8, 4, ESVGLineCap::Round, ESVGLineJoin::Round},                    // scaled by the transform
-      {{}, 0, 4, 4, ESVGLineCap::Round, ESVGLineJoin::Bevel},                        // all zero: solid
-      {{}, 0, 4, 4, ESVGLineCap::Round, ESVGLineJoin::Bevel},                        // a negative length: solid
-  };
-  for (size_t i = 0; i < cases.size(); ++i)
-  {
-    const SVGShape& s = sh[i];
-    ASSERT_EQ(s.dashCount, static_cast<int>(cases[i].dashes.size())) << i;
-    for (int k = 0; k < s.dashCount; ++k)
-      EXPECT_FLOAT_EQ(s.dashArray[k], cases[i].dashes[k]) << i;
-    EXPECT_FLOAT_EQ(s.dashOffset, cases[i].offset) << i;
-    EXPECT_FLOAT_EQ(s.strokeWidth, cases[i].width) << i;
-    EXPECT_FLOAT_EQ(s.miterLimit, cases[i].miter) << i;
-    EXPECT_EQ(s.lineCap, cases[i].cap) << i;
-    EXPECT_EQ(s.lineJoin, cases[i].join) << i;
-  }
+  // An odd list is repeated, the model keeps eight, the transform scales them; all zero or a negative length: solid.
+  const std::vector<std::vector<float>> dashes = {{5, 3, 1, 5, 3, 1}, {1, 2, 3, 4, 5, 6, 7, 8}, {4, 2}, {}, {}};
+  for (size_t i = 0; i < dashes.size(); ++i)
+    EXPECT_EQ(std::vector<float>(sh[i].dashArray, sh[i].dashArray + sh[i].dashCount), dashes[i]) << i;
+  EXPECT_FLOAT_EQ(sh[2].strokeWidth, 8.f);
+  EXPECT_FLOAT_EQ(sh[2].dashOffset, 2.f);
 }
 
 TEST(SVG, DocumentSizeFromUnitsAndViewBox)
@@ -468,13 +318,6 @@ TEST(SVG, DocumentSizeFromUnitsAndViewBox)
   ExpectBounds(sh[0].bounds, {36, 0, 108, 72}, "viewBox");
   EXPECT_EQ(sh[0].fill.color, SVGMakeColor(0xab, 0xcd, 0xef, 255)) << "currentColor";
   ExpectBounds(sh[1].bounds, {72, 0, 108, 18}, "percentages of the viewBox");
-  // Other dpi, and sizes taken from the viewBox or the content when width and height are missing.
-  EXPECT_FLOAT_EQ(FromText("<svg width='1in' height='2cm'/>", 96.f).W(), 96.f);
-  EXPECT_NEAR(FromText("<svg width='1in' height='2cm'/>", 96.f).H(), 2 * 96 / 2.54, 1e-3);
-  EXPECT_FLOAT_EQ(FromText("<svg viewBox='0 0 30 40'/>").H(), 40.f);
-  const ISVG bare = FromText("<svg><rect x='5' y='6' width='10' height='20'/></svg>");
-  EXPECT_FLOAT_EQ(bare.W(), 15.f);
-  EXPECT_FLOAT_EQ(bare.H(), 26.f);
   // A viewBox without area draws nothing, and neither does a sized one shown at width 0.
   for (const char* text : {"<svg width='10' height='10' viewBox='0 0 0 5'><rect width='4' height='4'/></svg>",
                            "<svg width='0' height='10' viewBox='0 0 5 5'><rect width='4' height='4'/></svg>"})
@@ -519,17 +362,13 @@ TEST(SVG, DamagedDocumentsAreRefusedOrSound)
   EXPECT_EQ(seen, expected.size());
 
   // References: a self-reference has no stops (no paint); the cycle finds the stops of its third member; the
-  // missing gradient and the rect that is not a gradient paint nothing; the missing href keeps the own stops.
-  auto shapes = [](const char* name)
-  { return ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg-damaged" / name).c_str()).Document()->shapes; };
-  EXPECT_EQ(shapes("gradient-self-reference.svg")[0].fill.type, ESVGPaintType::None);
-  const auto cycle = shapes("gradient-cycle.svg");
-  EXPECT_EQ(cycle[0].fill.type, ESVGPaintType::LinearGradient);
-  EXPECT_EQ(cycle[0].fill.gradient.stops.size(), 2u);
-  const auto missing = shapes("missing-reference.svg");
-  EXPECT_EQ(missing[0].fill.type, ESVGPaintType::None);
-  EXPECT_EQ(missing[0].stroke.type, ESVGPaintType::LinearGradient);
-  EXPECT_EQ(missing[1].fill.type, ESVGPaintType::None);
+  // missing gradient paints nothing; the missing href keeps the own stops.
+  auto shape = [](const char* name)
+  { return ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg-damaged" / name).c_str()).Document()->shapes[0]; };
+  EXPECT_EQ(shape("gradient-self-reference.svg").fill.type, ESVGPaintType::None);
+  EXPECT_EQ(shape("gradient-cycle.svg").fill.gradient.stops.size(), 2u);
+  EXPECT_EQ(shape("missing-reference.svg").fill.type, ESVGPaintType::None);
+  EXPECT_EQ(shape("missing-reference.svg").stroke.type, ESVGPaintType::LinearGradient);
 }
 
 TEST(SVG, LimitsOnSizeNestingAndCount)
@@ -567,7 +406,5 @@ TEST(SVG, LimitsOnSizeNestingAndCount)
   EXPECT_FALSE(ParseSVG(withNul, 0));
   EXPECT_FALSE(ParseSVG(nullptr, 10));
   EXPECT_FALSE(ParseSVG(withNul, kSVGMaxBytes + 1));
-  EXPECT_FALSE(ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg" / "no-such.svg").c_str()));
-  EXPECT_FALSE(ParseSVGFile(nullptr));
   EXPECT_FALSE(ParseSVGFile((fs::path(ZANIQ_TEST_DATA) / "svg").c_str())) << "a folder";
 }
