@@ -74,19 +74,29 @@ TEST_F(LatencyPairTest, DelayBeyondTheLinesIsClampedToTheirCapacity)
             std::tuple(capacity, capacity, capacity));
 }
 
-TEST_F(LatencyPairTest, CancelLeavesTheCompensationAlone)
+TEST_F(LatencyPairTest, OnlyAReceiverMeasuresAndACancelOrAResetEndsIt)
 {
+  mSender->ToggleLatencyMeasurement();
+  RunNoise(1);
+  EXPECT_FALSE(mSender->IsMeasurementRunning() || mSender->GetLatencyDetector().active);
+
+  // The compensation stays, and the Sender plays normally again.
   mReceiver->Change(ZANIQ::kLatencyCompensation, 123);
   mChain.Set(5000, 1.0); // long enough to be still measuring after a few blocks
-  RunNoise(2);
-  mReceiver->ToggleLatencyMeasurement();
-  RunNoise(3);
-  EXPECT_TRUE(mReceiver->GetLatencyDetector().active);
-  mReceiver->ToggleLatencyMeasurement();
-  EXPECT_FALSE(mReceiver->IsMeasurementRunning());
-  RunNoise(3);
-  EXPECT_EQ(std::pair(mReceiver->GetLatencyDetector().active, LatencyParam()), std::pair(0, 123));
-  EXPECT_EQ(mSenderOutL, mSenderInL); // the Sender plays normally again
+  for (bool reset : {false, true})
+  {
+    mReceiver->ToggleLatencyMeasurement();
+    RunNoise(3);
+    ASSERT_TRUE(mReceiver->GetLatencyDetector().active);
+    if (reset)
+      Prepare(*mReceiver, 44100.0, kBlock);
+    else
+      mReceiver->ToggleLatencyMeasurement();
+    EXPECT_FALSE(mReceiver->IsMeasurementRunning());
+    RunNoise(3);
+    EXPECT_EQ(std::tuple(mReceiver->GetLatencyDetector().active, LatencyParam(), mSenderOutL == mSenderInL),
+              std::tuple(0, 123, true));
+  }
 }
 
 TEST_F(LatencyPairTest, MeasurementWithoutSenderEndsCleanly)
@@ -99,21 +109,6 @@ TEST_F(LatencyPairTest, MeasurementWithoutSenderEndsCleanly)
   RunReceiverAlone(3);
   EXPECT_FALSE(mReceiver->IsMeasurementRunning()); // ...then gives up
   EXPECT_EQ(std::pair(mReceiver->GetLatencyDetector().active, LatencyParam()), std::pair(0, 123));
-}
-
-TEST_F(LatencyPairTest, OnlyAReceiverMeasuresAndAResetEndsIt)
-{
-  mSender->ToggleLatencyMeasurement();
-  EXPECT_TRUE(mSender->IsMeasurementRunning());
-  RunNoise(1);
-  EXPECT_FALSE(mSender->IsMeasurementRunning() || mSender->GetLatencyDetector().active);
-
-  mChain.Set(5000, 1.0);
-  mReceiver->ToggleLatencyMeasurement();
-  RunNoise(2);
-  ASSERT_TRUE(mReceiver->GetLatencyDetector().active);
-  Prepare(*mReceiver, 44100.0, kBlock);
-  EXPECT_FALSE(mReceiver->IsMeasurementRunning() || mReceiver->GetLatencyDetector().active);
 }
 
 } // namespace
