@@ -1,5 +1,5 @@
-// DSP utilities: windows against their textbook formulas, the FFT against a direct DFT, and the processing chain.
-// (Channel buffers carry the link blocks: the registry tests.)
+// DSP utilities: windows and transforms at the sizes that once broke them, and the processing chain. (Channel
+// buffers carry the link blocks: the registry tests.)
 
 #include "engine/DSPUtils.h"
 #include "engine/support/alloc_counter.h"
@@ -7,50 +7,27 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <complex>
-#include <numbers>
 #include <vector>
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-using C = std::complex<double>;
-
-TEST(DSP, WindowsMatchTheirFormulasIncludingTinySizes)
+// Nothing in the product windows or transforms; what is kept here are the faults once found in them.
+TEST(DSP, TinyWindowsAndBadTransformSizesAreSafe)
 {
-  const int n = 33;
-  const std::vector<double> hann = MakeWindow(n, kWindowHann, false), kaiser = MakeWindow(n, kWindowKaiser6, false);
-  for (int k = 0; k < n; ++k)
-  {
-    const double x = double(k) / (n - 1), y = x - 0.5;
-    EXPECT_NEAR(hann[k], std::pow(std::sin(kPi * x), 2.0), 1e-12);
-    EXPECT_NEAR(kaiser[k], std::cyl_bessel_i(0.0, 6.0 * std::sqrt(1 - y * y)) / std::cyl_bessel_i(0.0, 6.0), 1e-12);
-  }
+  const std::vector<double> hann = MakeWindow(5, kWindowHann, false);
+  EXPECT_NEAR(hann[1], 0.5, 1e-12); // sin^2(pi / 4)
   for (int type = 0; type <= 14; ++type) EXPECT_EQ(MakeWindow(1, type, true), std::vector<double>{1.0}) << type;
   // Sums to zero: left unnormalised rather than divided by zero.
   EXPECT_EQ(MakeWindow(2, kWindowHann, true), std::vector<double>(2, 0.0));
-}
 
-TEST(DSP, FFTMatchesADirectDFTRoundTripsAndRefusesBadSizes)
-{
-  const int n = 64;
-  std::vector<double> cplx;
-  std::vector<C> ref(n);
-  for (int i = 0; i < n; ++i)
-    cplx.insert(cplx.end(), {std::sin(0.37 * i) + (i % 5 == 1 ? 0.25 : 0), 0.5 * std::cos(1.91 * i)});
-  for (int k = 0; k < n; ++k)
-    for (int j = 0; j < n; ++j)
-      ref[size_t(k)] += C(cplx[2 * j], cplx[2 * j + 1]) * std::polar(1.0, 2 * kPi * (j * k % n) / n);
-  const std::vector<double> input = cplx;
-  ASSERT_TRUE(FFT(cplx.data(), n, 1));
-  for (int k = 0; k < n; ++k) EXPECT_NEAR(std::abs(C(cplx[2 * k], cplx[2 * k + 1]) - ref[size_t(k)]), 0.0, 1e-9);
-  ASSERT_TRUE(FFT(cplx.data(), n, -1));
-  for (size_t i = 0; i < cplx.size(); ++i) EXPECT_NEAR(cplx[i], input[i], 1e-12);
-
-  std::vector<double> data(24, 1.0);
+  // A transform and back gives the input; sizes that are no power of two are refused and change nothing.
+  std::vector<double> data(32);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = std::sin(0.37 * double(i));
+  const std::vector<double> input = data;
+  ASSERT_TRUE(FFT(data.data(), 16, 1) && FFT(data.data(), 16, -1));
   EXPECT_FALSE(FFT(data.data(), 12, 1) || FFT(data.data(), 0, 1) || FFT(data.data(), 8, 0) || FFT(nullptr, 8, 1) ||
                RealFFT(data.data(), 12, 1));
-  EXPECT_EQ(data, std::vector<double>(24, 1.0));
+  for (size_t i = 0; i < data.size(); ++i) EXPECT_NEAR(data[i], input[i], 1e-12);
 }
 
 struct GainStage : ProcessingStage

@@ -1,13 +1,11 @@
-// Instances: editor work asked for off the main thread, the DSP state after a reset, the data folder, "plugin.ini",
-// and the platform paths they stand on. (Pairing and numbering: the registry tests; the parameter table as the host
-// sees it: the bundle tests.)
+// Instances: editor work asked for off the main thread, the DSP state after a reset, the data folder under
+// Application Support, and "plugin.ini". (Pairing and numbering: the registry tests; the parameter table as the host
+// sees it: the bundle tests; resources from the bundle: the editor tests.)
 
 #include "engine/support/alloc_counter.h"
 #include "engine/support/zaniq_env.h"
-#include "platform/mac/PlatformPaths.h"
 
 #include <CoreFoundation/CFTesting.h>
-#include <CoreFoundation/CoreFoundation.h>
 
 #include <sys/stat.h>
 
@@ -114,42 +112,4 @@ TEST(ZaniqIni, LinesAreMatchedByKeyAndTheLastMatchWins)
   EXPECT_EQ(ReadIniFileValue((home.Path() / "missing.ini").c_str(), "HasUI", 9), 9);
   EXPECT_EQ(ReadIniFileValue(ini.c_str(), "", 9), 9);
   EXPECT_EQ(ReadIniFileValue(nullptr, "HasUI", 9), 9);
-}
-
-// --- Resources: bundle -> shared location -> plain path (Application Support: the data folder above) ---
-
-TEST(ZaniqPaths, ResourcesComeFromTheBundleThenTheSharedLocationThenAPlainPath)
-{
-  ScopedHome home;
-  const fs::path bundleDir = home.Path() / "Plug.component", shared = home.Path() / "Music/Shared/Resources";
-  for (const fs::path& file :
-       {bundleDir / "Contents/Resources/knob.png", bundleDir / "Contents/Resources/img/dial.png", shared / "knob.png",
-        shared / "meter.png"})
-    WriteFile(file, "x");
-  WriteFile(bundleDir / "Contents/Info.plist",
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-            "<key>CFBundleIdentifier</key><string>com.example.resources</string></dict></plist>\n");
-  const std::string dir = bundleDir.string();
-  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(dir.data()),
-                                                         static_cast<CFIndex>(dir.size()), true);
-  CFBundleRef bundle = CFBundleCreate(nullptr, url); // keeps the bundle live for lookups by identifier
-  CFRelease(url);
-  ASSERT_NE(bundle, nullptr);
-  auto locate = [](const char* name, const char* type, const char* sub = "Shared") {
-    Util_String s("unchanged");
-    return LocateResource(name, type, s, "com.example.resources", nullptr, sub) ? std::string(s.Get()) : "-";
-  };
-
-  // Case is ignored in the extension test; folders in the name fall back to the name without its extension.
-  EXPECT_EQ(fs::path(locate("knob.PNG", "png")), fs::canonical(bundleDir / "Contents/Resources/knob.png"));
-  EXPECT_EQ(fs::path(locate("img/dial.png", "png")), fs::canonical(bundleDir / "Contents/Resources/img/dial.png"));
-  // Not in the bundle: the shared location, which needs a sub-path.
-  EXPECT_EQ(fs::path(locate("meter.png", "png")), shared / "meter.png");
-  EXPECT_EQ(locate("meter.png", "png", nullptr), "-");
-  // Another extension than the type: only an existing plain path is accepted.
-  EXPECT_EQ(locate("knob.png", "svg"), "-");
-  EXPECT_EQ(locate((shared / "knob.png").c_str(), "svg"), (shared / "knob.png").string());
-  for (const char* name : {"knob", "", static_cast<const char*>(nullptr), "missing.png"})
-    EXPECT_EQ(locate(name, "png"), "-") << (name ? name : "null");
-  CFRelease(bundle);
 }
