@@ -1,7 +1,8 @@
-// Latency measurement pieces on their own: the delay line's bounds, the fade-in ramp, and the impulse detector
-// driven by a simulated Sender -> chain -> Receiver loop (exact delays: the signal-path latency tests).
+// The Receiver's pieces on their own: the delay line's bounds, the fade-in ramp, the impulse detector driven by a
+// simulated Sender -> chain -> Receiver loop (exact delays: the signal-pair tests), and over protection.
 
 #include "engine/LatencyDetector.h"
+#include "engine/OverProtection.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,45 @@ TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
   // A real impulse is still found.
   EXPECT_TRUE(detector.Process(1.0, 1.0));
   EXPECT_EQ(detector.measured, 100);
+}
+
+// --- Over protection ---
+
+TEST(OverProtection, ClipsAtTheLevelAndReportsTheRatio)
+{
+  OverProtection p;
+  const double c3 = std::pow(10.0, 3.0 / 20.0), nan = std::numeric_limits<double>::quiet_NaN(),
+               inf = std::numeric_limits<double>::infinity();
+  // level dB, input, output, ratio of output to input (1 when nothing was cut)
+  const double cases[][4] = {{0.0, 1.5, 1.0, 2.0 / 3.0}, {0.0, -1.5, -1.0, 2.0 / 3.0}, {0.0, 0.5, 0.5, 1.0},
+                             {0.0, 0.0, 0.0, 1.0},       {3.0, 1.2, 1.2, 1.0},         {3.0, -2.0, -c3, c3 / 2.0},
+                             {-144.0, 0.3, 0.0, 0.0}, // at -144 dB and below everything is clipped to nothing
+                             {0.0, nan, 0.0, 1.0},       {0.0, inf, 0.0, 1.0},        {0.0, -inf, 0.0, 1.0}};
+  for (const auto& [level, in, out, ratio] : cases)
+  {
+    p.SetLevel(level);
+    const double got = p.Process(in);
+    EXPECT_TRUE(std::fabs(got - out) < 1e-12 && std::fabs(p.ratio - ratio) < 1e-12)
+        << level << " dB, " << in << ": " << got << ", ratio " << p.ratio;
+  }
+}
+
+TEST(GainReductionDisplay, HoldsThreeSecondsThenReleasesAndNonFiniteRatiosDoNotStick)
+{
+  // (The deepest cut of the last 3 s with real overs: the signal-pair tests.)
+  GainReductionDisplay d;
+  d.Reset(1000.0); // hold 3000 samples
+  d.Process(1.0, 0.5);
+  for (int i = 0; i < 3000; ++i) d.Process(1.0, 1.0);
+  EXPECT_EQ(d.phase, GainReductionDisplay::kHolding);
+  // Then it falls 20 dB per 0.1 s.
+  for (int i = 0; i < 100; ++i) d.Process(1.0, 1.0);
+  EXPECT_NEAR(d.value, 0.5 * 0.1, 1e-12);
+
+  d.Process(std::numeric_limits<double>::quiet_NaN(), 1.0);
+  EXPECT_TRUE(std::isfinite(d.value));
+  d.Process(1.0, std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isfinite(d.value));
 }
 
 } // namespace
