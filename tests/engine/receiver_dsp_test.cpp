@@ -133,22 +133,16 @@ TEST(OverProtection, ClipsAtTheLevelAndReportsTheRatio)
   }
 }
 
-TEST(GainReductionDisplay, HoldsThreeSecondsThenReleasesAndNonFiniteRatiosDoNotStick)
+TEST(GainReductionDisplay, NonFiniteRatiosDoNotStick)
 {
-  // (The deepest cut of the last 3 s with real overs: the signal-pair tests.)
+  // (Its hold of the deepest cut with real overs: the signal-pair tests.)
   GainReductionDisplay d;
-  d.Reset(1000.0); // hold 3000 samples
-  d.Process(1.0, 0.5);
-  for (int i = 0; i < 3000; ++i) d.Process(1.0, 1.0);
-  EXPECT_EQ(d.phase, GainReductionDisplay::kHolding);
-  // Then it falls 20 dB per 0.1 s.
-  for (int i = 0; i < 100; ++i) d.Process(1.0, 1.0);
-  EXPECT_NEAR(d.value, 0.5 * 0.1, 1e-12);
-
+  d.Reset(1000.0);
   d.Process(std::numeric_limits<double>::quiet_NaN(), 1.0);
-  EXPECT_TRUE(std::isfinite(d.value));
   d.Process(1.0, std::numeric_limits<double>::infinity());
   EXPECT_TRUE(std::isfinite(d.value));
+  d.Process(0.5, 1.0);
+  EXPECT_NEAR(d.value, 0.5, 1e-15);
 }
 
 } // namespace

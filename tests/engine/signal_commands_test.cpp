@@ -68,34 +68,6 @@ TEST_F(PeerCommandTest, ParameterCommandsSetTheParameter)
             std::pair(6.0, -18.0));
 }
 
-TEST_F(PeerCommandTest, MatchesOnlyInManualModeAndResetUndoesIt)
-{
-  mReceiver->Change(ZANIQ::kMeterMode, kMeterRMSSummed);
-  mReceiver->Change(ZANIQ::kRMSWindow, 100);
-  mChain.Set(0, 0.5);
-
-  // Auto (storage of the match disabled by default): the command changes neither the gains nor "GainDiff Store".
-  RunNoise(60);
-  const double autoMatch = mReceiver->GetMatchGain();
-  ASSERT_TRUE(PostAndRun(ZANIQ::kMatchPostFXDiffGain, 1.0));
-  EXPECT_EQ(mReceiver->Value(ZANIQ::kGainDiffStore), 0.0);
-  EXPECT_NEAR(mReceiver->GetMatchGain(), autoMatch, 1e-12);
-
-  // Manual from 1.0: the remaining difference is taken into the match gain and stored as an editor change.
-  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
-  mReceiver->Change(ZANIQ::kGainDiffStore, 0.0);
-  RunNoise(10);
-  ASSERT_TRUE(PostAndRun(ZANIQ::kMatchLoudness, 1.0));
-  EXPECT_NEAR(mReceiver->GetMatchGain(), 0.5, 1e-9);
-  EXPECT_NEAR(mReceiver->Value(ZANIQ::kGainDiffStore), -6.02, 0.05);
-  ClearRecordings();
-  RunNoise(2);
-  EXPECT_LT(MaxDeviation(1.0, 0, mOutL.size()), 1e-8);
-
-  ASSERT_TRUE(PostAndRun(ZANIQ::kResetGainDiff, 1.0));
-  EXPECT_EQ(std::pair(mReceiver->GetMatchGain(), mReceiver->Value(ZANIQ::kGainDiffStore)), std::pair(1.0, 0.0));
-}
-
 TEST_F(PeerCommandTest, MatchingAgainstSilenceKeepsTheGains)
 {
   // A muted chain (post-FX level at the floor) or a silent Sender (pre-FX level at the floor): a match has no

@@ -1,5 +1,4 @@
-// A Sender and a Receiver in one process: automatic matching in every meter mode, the pre-FX level and ratio, the
-// over-protection display, a mono pair, and latency measurement (the chain's delay found exactly and compensated,
+// A Sender and a Receiver in one process: automatic matching in every meter mode, the over-protection display, a mono pair, and latency measurement (the chain's delay found exactly and compensated,
 // silence while measuring, measurements that cannot succeed end). (Monitoring, delta, tolerance, drive, Active off and mono matching are
 // checked end to end through the host; a manual match from a peer command in the peer-command tests.)
 
@@ -34,21 +33,6 @@ TEST_P(AutoMatchByMode, PostFXIsBroughtBackToThePreFXLevel)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMeterMode, AutoMatchByMode, ::testing::Range(0, int(kNumMeterModes)));
-
-TEST_F(SignalPairTest, PreFXLevelIsTheMeterOfTheSenderInput)
-{
-  // The meter itself is checked against libebur128, and the post-FX level against it in every mode above; here the
-  // Receiver meters the Sender's input with it.
-  mChain.Set(0, 0.5);
-  RunNoise(BlocksFor(4.0));
-  LoudnessMeter pre;
-  ASSERT_TRUE(pre.Init(kMeterEBUSL, 0.0, kRate));
-  double reading = 0.0;
-  for (size_t i = 0; i < mInL.size(); ++i) reading = pre.ProcessSample(mInL[i], mInR[i]);
-  EXPECT_NEAR(mReceiver->GetPreFXLevel() / reading, 1.0, 1e-9);
-  // Reference -18: the pre ratio is the pre-FX level against -18 + 0.7 dB in the EBU modes.
-  EXPECT_NEAR(ToDB(mReceiver->GetPreRatio()), ToDB(mReceiver->GetPreFXLevel()) - (-18.0 + 0.7), 1e-9);
-}
 
 TEST_F(SignalPairTest, OverProtectionDisplayHoldsTheDeepestCut)
 {

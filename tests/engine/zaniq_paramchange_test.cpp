@@ -142,12 +142,13 @@ TEST_F(ZaniqTest, ResetsActOnTheChangeToOneAndNeedALinkID)
   EXPECT_TRUE(Holds(y, ZANIQ::kGainDiffStore, 0.0));
 }
 
-TEST_F(ZaniqTest, MatchesStoreTheirGainAndPreFXTakesTheMaximumUnderControl)
+TEST_F(ZaniqTest, MatchesStoreTheirGainOnlyInManualModeAndPreFXTakesTheMaximumUnderControl)
 {
-  // (Only in manual mode: the peer-command tests.)
   TestZANIQ& z = Make();
   z.SetLevelsForTest(0.1, 0.2, 0.4);
   z.SetGainToMatchForTest(2.0);
+  z.Change(ZANIQ::kMatchPostFXDiffGain, 1); // Auto: nothing
+  EXPECT_EQ(std::pair(z.GetMatchGain(), z.Value(ZANIQ::kGainDiffStore)), std::pair(1.0, 0.0));
   z.Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
   z.Change(ZANIQ::kMatchLoudness, 1);
   EXPECT_DOUBLE_EQ(z.GetMatchGain(), 2.0);
