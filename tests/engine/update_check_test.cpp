@@ -75,9 +75,8 @@ namespace
 {
 
 // A self-signed certificate for 127.0.0.1, written as PEM for the client to trust.
-class TestCertificate
+struct TestCertificate
 {
-public:
   TestCertificate()
   {
     mKey = EVP_EC_gen("P-256");
@@ -117,11 +116,6 @@ public:
     EVP_PKEY_free(mKey);
     std::remove(mPath.c_str());
   }
-  EVP_PKEY* Key() const { return mKey; }
-  X509* Cert() const { return mCert; }
-  const std::string& Path() const { return mPath; }
-
-private:
   EVP_PKEY* mKey = nullptr;
   X509* mCert = nullptr;
   std::string mPath;
@@ -138,7 +132,7 @@ public:
   {
     std::signal(SIGPIPE, SIG_IGN); // a client that gave up must not end the test process
     mCtx = SSL_CTX_new(TLS_server_method());
-    if (!mCtx || SSL_CTX_use_certificate(mCtx, cert.Cert()) != 1 || SSL_CTX_use_PrivateKey(mCtx, cert.Key()) != 1)
+    if (!mCtx || SSL_CTX_use_certificate(mCtx, cert.mCert) != 1 || SSL_CTX_use_PrivateKey(mCtx, cert.mKey) != 1)
       throw std::runtime_error("ssl ctx");
     mListen = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -221,7 +215,7 @@ protected:
     EditorTest::SetUp();
     mServer = std::make_unique<TestServer>(mCert);
     UpdateCheck::SetHost(mServer->Host().c_str());
-    UpdateCheck::SetCAFile(mCert.Path().c_str());
+    UpdateCheck::SetCAFile(mCert.mPath.c_str());
   }
   void TearDown() override
   {
@@ -255,7 +249,7 @@ TEST_F(UpdateServerTest, FailedTransfersAreServiceFailures)
     SCOPED_TRACE(c.what);
     mServer->Reply(kHTTP, "2.2.12");
     UpdateCheck::SetHost(c.host ? c.host : mServer->Host().c_str());
-    UpdateCheck::SetCAFile(c.trusted ? mCert.Path().c_str() : nullptr);
+    UpdateCheck::SetCAFile(c.trusted ? mCert.mPath.c_str() : nullptr);
     const int connections = mServer->Connections();
     char url[UpdateCheck::kURLSize], error[UpdateCheck::kErrorTextSize] = "";
     int status = -1;
