@@ -102,12 +102,10 @@ TEST_F(PeerCommandTest, MatchingAgainstSilenceKeepsTheGains)
     }
     else
     {
-      mReceiver->Change(c.code, 1.0);
-      mReceiver->Change(c.code, 0.0);
+      for (double v : {1.0, 0.0}) mReceiver->Change(c.code, v);
     }
     EXPECT_EQ(std::pair(mReceiver->GetMatchGain(), mReceiver->GetPreGain()), std::pair(1.0, 1.0));
-    EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kGainDiffStore, 0.0));
-    EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kPreGainDiffStore, 0.0));
+    EXPECT_TRUE(Holds(*mReceiver, ZANIQ::kGainDiffStore, 0.0) && Holds(*mReceiver, ZANIQ::kPreGainDiffStore, 0.0));
 
     // Sound again, through a chain at unity: it comes out as it went in.
     mChain.Set(0, 1.0);

@@ -116,8 +116,7 @@ TEST_F(ZaniqTest, ResetsActOnTheChangeToOneAndNeedALinkID)
   EXPECT_DOUBLE_EQ(z.GetPreGain(), std::pow(10.0, 3.0 / 20.0));
   z.RunBlock();
   z.Change(ZANIQ::kResetPreGainDiff, 1);
-  EXPECT_EQ(z.GetPreGain(), 1.0);
-  EXPECT_TRUE(Holds(z, ZANIQ::kPreGainDiffStore, 0.0)); // published
+  EXPECT_TRUE(z.GetPreGain() == 1.0 && Holds(z, ZANIQ::kPreGainDiffStore, 0.0)); // published
   EXPECT_TRUE(z.PendingDSPRequests() & ZANIQ::kRequestMeterClear);
 
   // Sent again with 1: no change, no action.
