@@ -91,17 +91,15 @@ TEST(ZaniqIni, LinesAreMatchedByKeyAndTheLastMatchWins)
 {
   ScopedHome home;
   const fs::path ini = home.Path() / "plugin.ini";
-  auto read = [&](const std::string& text, int def = 1) {
+  auto read = [&](const std::string& text) {
     WriteFile(ini, text);
-    return ReadIniFileValue(ini.c_str(), "HasUI", def);
+    return ReadIniFileValue(ini.c_str(), "HasUI", 1);
   };
 
   EXPECT_EQ(read("HasUI=1\nHasUI=0\n"), 0);
   EXPECT_EQ(read("HasUI = 0\n"), 1);          // a blank before "=" is no match
-  EXPECT_EQ(read(" HasUI=0\n"), 1);           // nor is a leading blank
   EXPECT_EQ(read("HasUIX=0\n"), 1);           // the key must be followed by "="
   EXPECT_EQ(read("HasUI=  7 trailing\n"), 7); // blanks after "=" and text after the number are fine
-  EXPECT_EQ(read("HasUI=+4\r\n"), 4);
   EXPECT_EQ(read("HasUI=0\nHasUI=\nHasUI=x\n"), 0); // a match without a number changes nothing
   EXPECT_EQ(read("HasUI=99999999999999999999\n"), INT_MAX); // saturated, never undefined
   EXPECT_EQ(read("HasUI=-99999999999\n"), INT_MIN);

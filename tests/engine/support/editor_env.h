@@ -52,7 +52,6 @@ public:
   ~EditorZANIQ() override { CloseWindow(); }
 
   void OpenEditor() { (void)OpenWindow(nullptr); }
-  ScriptedGraphics* Graphics() const { return static_cast<ScriptedGraphics*>(GetUI()); }
   plugin::igraphics::IControl* Control(int position) const { return GetUI() ? GetUI()->GetControl(position) : nullptr; }
 
   // Scripts and records.
