@@ -1,5 +1,5 @@
 // Link registry: slot addressing, the Sender-to-Receiver exchange (its buffer queues are exercised through it),
-// peer commands, automatic pairing, moves, re-pairing and instance numbering.
+// automatic pairing, moves, re-pairing and instance numbering. (Peer commands: the concurrent and signal tests.)
 
 #include "engine/LinkRegistry.h"
 
@@ -11,20 +11,6 @@
 #include <vector>
 
 namespace {
-
-// One plug-in instance as the engine uses the registry: counted and paired at construction, gone at destruction.
-struct Instance
-{
-  explicit Instance(LinkRegistry& r) : reg(r), number(r.RegisterInstance()), link(r.Join()) {}
-  ~Instance()
-  {
-    reg.Leave(link.mode, link.linkID);
-    reg.UnregisterInstance();
-  }
-  LinkRegistry& reg;
-  int number;
-  LinkPairing link;
-};
 
 const LinkPairing S(int id) { return {kLinkSender, id}; }
 const LinkPairing R(int id) { return {kLinkReceiver, id}; }
@@ -50,78 +36,22 @@ double Next(LinkSlot& s)
 
 TEST(LinkRegistryAddressing, OutOfRangeIDsUseSlotZero)
 {
-  for (int id : {0, 17, 256}) EXPECT_EQ(LinkRegistry::SlotIndex(id), id);
-  for (int id : {257, -1, INT_MIN, INT_MAX}) EXPECT_EQ(LinkRegistry::SlotIndex(id), 0) << id;
+  for (int id : {0, 256, 257, -1, INT_MIN}) EXPECT_EQ(LinkRegistry::SlotIndex(id), id == 256 ? 256 : 0) << id;
   EXPECT_EQ(LinkRegistry::SlotIndex(256.5), 256);
-  for (double id : {-0.5, -1.0, 257.0, 1e300, std::numeric_limits<double>::quiet_NaN(),
-                    std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
+  for (double id : {-0.5, 257.0, std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::infinity()})
     EXPECT_EQ(LinkRegistry::SlotIndex(id), 0) << id;
-
-  LinkRegistry reg;
-  EXPECT_TRUE(&reg.Slot(0) == &reg.Slot(257) && &reg.Slot(0) == &reg.Slot(-3) && &reg.Slot(255) != &reg.Slot(256));
 }
 
 // --- LinkSlot ---
 
-std::vector<double> Ramp(int n, double start)
-{
-  std::vector<double> v(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) v[size_t(i)] = start + i;
-  return v;
-}
-
-TEST(LinkSlot, PassesBlocksInOrder)
-{
-  LinkSlot s;
-  const std::vector<double> l1 = Ramp(64, 0), r1 = Ramp(64, 1000), l2 = Ramp(32, 5000);
-  ASSERT_TRUE(s.SenderWrite(l1.data(), r1.data(), 64));
-  ASSERT_TRUE(s.SenderWrite(l2.data(), nullptr, 32));  // mono: one buffer serves both channels
-  EXPECT_FALSE(s.HasRoom());
-
-  const LinkBuffer* b = s.ReceiverAcquire();
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(std::tuple(b->frames, b->channels[0][63], b->channels[1][0]), std::tuple(64, 63.0, 1000.0));
-  s.ReceiverRelease(b);
-
-  b = s.ReceiverAcquire();
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(std::tuple(b->frames, b->channels[0][31], b->channels[1][31]), std::tuple(32, 5031.0, 5031.0));
-  s.ReceiverRelease(b);
-  EXPECT_EQ(s.ReceiverAcquire(), nullptr);
-  EXPECT_TRUE(s.HasRoom());
-
-  // Blocks longer than a buffer pass their first 8192 frames; the frame count says so.
-  const std::vector<double> big = Ramp(10000, 0);
-  ASSERT_TRUE(s.SenderWrite(big.data(), big.data(), 10000));
-  b = s.ReceiverAcquire();
-  ASSERT_NE(b, nullptr);
-  EXPECT_EQ(std::pair(b->frames, b->channels[1][8191]), std::pair(8192, 8191.0));
-  s.ReceiverRelease(b);
-
-  EXPECT_FALSE(s.SenderWrite(nullptr, nullptr, 16));
-  EXPECT_FALSE(s.SenderWrite(big.data(), big.data(), 0));
-  EXPECT_EQ(s.QueuedCount(), 0);
-}
-
-TEST(LinkSlot, NewestBlockReplacesTheOldestWhenTheReceiverLags)
+// (Frame counts and blocks longer than a buffer: the signal-path fault tests; whole blocks: the concurrent test.)
+TEST(LinkSlot, NewestBlocksReplaceTheOldestButNeverTheOneBeingRead)
 {
   LinkSlot s;
   for (int block = 0; block < 5; ++block) ASSERT_TRUE(Write(s, block));
   EXPECT_EQ(s.QueuedCount(), 2);
   EXPECT_EQ((std::pair{Next(s), Next(s)}), std::pair(3.0, 4.0)); // braces: read in order
 
-  // ClearQueue frees the queued buffers: two writes queue two blocks again.
-  ASSERT_TRUE(Write(s, 2.0) && Write(s, 2.0));
-  s.ClearQueue();
-  EXPECT_EQ(s.QueuedCount(), 0);
-  EXPECT_EQ(s.ReceiverAcquire(), nullptr);
-  ASSERT_TRUE(Write(s, 2.0) && Write(s, 2.0));
-  EXPECT_EQ(s.QueuedCount(), 2);
-}
-
-TEST(LinkSlot, SenderNeverWritesTheBlockBeingRead)
-{
-  LinkSlot s;
   ASSERT_TRUE(Write(s, 1.0));
   const LinkBuffer* reading = s.ReceiverAcquire();
   ASSERT_NE(reading, nullptr);
@@ -132,72 +62,25 @@ TEST(LinkSlot, SenderNeverWritesTheBlockBeingRead)
   EXPECT_EQ(Next(s), 7.0);
 }
 
-// (That the exchange and the commands allocate nothing is counted over whole blocks of the signal path.)
-TEST(LinkSlot, CommandsAreTakenOnce)
-{
-  LinkSlot s;
-  int code = 123;
-  double value = 4.5;
-  EXPECT_FALSE(s.TakeCommand(code, value));
-  EXPECT_EQ(code, 123);
-  s.PostCommand(9, -6.0);
-  s.PostCommand(7, 0.0); // a later post overwrites
-  ASSERT_TRUE(s.TakeCommand(code, value));
-  EXPECT_EQ(std::pair(code, value), std::pair(7, 0.0));
-  EXPECT_FALSE(s.TakeCommand(code, value));
-}
-
 // --- Automatic pairing ---
 
 // The pairing sequence as instances open and close is checked end to end through the host; here what a host
-// cannot reach: a full table, and counts left behind by instances that vanished.
-
-TEST(LinkPairing, FullTableFallsBackToSender1)
-{
-  for (int role : {kLinkSender, kLinkReceiver})
-  {
-    LinkRegistry reg;
-    std::vector<std::unique_ptr<Instance>> inst;
-    for (int id = 1; id <= kMaxLinkID; ++id)
-    {
-      inst.push_back(std::make_unique<Instance>(reg));
-      Instance& i = *inst.back();
-      reg.Move(i.link.mode, i.link.linkID, role, id);
-      i.link = {role, id};
-    }
-    int mode = -1, linkID = -1;
-    EXPECT_FALSE(reg.FindPairing(mode, linkID));
-    EXPECT_EQ(mode, -1);
-    Instance extra(reg);
-    EXPECT_EQ(extra.link, S(1));
-    EXPECT_EQ(reg.Slot(1).Senders(), role == kLinkSender ? 2 : 1);
-  }
-}
+// cannot reach: counts left behind by instances that vanished.
 
 TEST(LinkPairing, AllGoneRestartsNumberingAndCounts)
 {
   LinkRegistry reg;
-  {
-    Instance a(reg), b(reg), c(reg);
-    EXPECT_EQ(c.number, 3);
-  }
   // An instance that vanished without leaving its slot leaves a stale count behind.
   reg.RegisterInstance();
   reg.Join();
-  reg.Slot(1).SetSenderState(kSenderSilence);
   reg.Slot(1).SetDriveGain(0.5);
-  reg.Slot(1).PostCommand(33, 1.0);
-  ASSERT_TRUE(Write(reg.Slot(1), 1.0, 4));
   reg.UnregisterInstance();
   EXPECT_EQ(reg.Slot(1).Senders(), 1);
 
-  Instance fresh(reg);
-  EXPECT_EQ(std::pair(fresh.number, fresh.link), std::pair(1, S(1)));
+  const int number = reg.RegisterInstance();
+  EXPECT_EQ(std::pair(number, reg.Join()), std::pair(1, S(1)));
   EXPECT_EQ(std::pair(reg.Slot(1).Senders(), reg.LiveInstances()), std::pair(1, 1)); // zeroed, then this one joined
-  // States, gains, commands and queues carry over.
-  EXPECT_EQ(std::tuple(reg.Slot(1).SenderState(), reg.Slot(1).DriveGain(), reg.Slot(1).Command(),
-                       reg.Slot(1).QueuedCount()),
-            std::tuple(kSenderSilence, 0.5, 33, 1));
+  EXPECT_EQ(reg.Slot(1).DriveGain(), 0.5); // gains carry over
 }
 
 // --- Leaving and moving ---
@@ -221,28 +104,21 @@ TEST(LinkMoves, LastReceiverLeavingReleasesTheSender)
   LinkRegistry reg;
   reg.RegisterInstance();
   const LinkPairing sender = reg.Join();
-  const LinkPairing receiver = reg.Join();
-  ASSERT_EQ(receiver, R(1));
+  ASSERT_EQ(reg.Join(), R(1));
   LinkSlot& slot = reg.Slot(1);
 
-  // Destruction.
+  // By leaving, by a mode change and by a Link ID change.
   DriveSenderHard(slot);
-  reg.Leave(receiver.mode, receiver.linkID);
+  reg.Leave(kLinkReceiver, 1);
   ExpectSenderReset(slot);
-
-  // Mode change.
   reg.Move(-1, 0, kLinkReceiver, 1);
   DriveSenderHard(slot);
   reg.Move(kLinkReceiver, 1, kLinkSender, 1);
   ExpectSenderReset(slot);
-  EXPECT_EQ(Counts(slot), std::pair(2, 0));
-
-  // Link ID change.
   reg.Move(kLinkSender, 1, kLinkReceiver, 1);
   DriveSenderHard(slot);
   reg.Move(kLinkReceiver, 1, kLinkReceiver, 7);
   ExpectSenderReset(slot);
-  EXPECT_EQ(std::pair(reg.Slot(7).Receivers(), reg.HighestReceiverLinkID()), std::pair(1, 7));
 
   // A Sender leaving, or one of two Receivers, leaves the control alone.
   reg.Move(kLinkReceiver, 7, kLinkReceiver, 1);
@@ -250,8 +126,7 @@ TEST(LinkMoves, LastReceiverLeavingReleasesTheSender)
   DriveSenderHard(slot);
   reg.Leave(kLinkReceiver, 1);
   reg.Leave(sender.mode, sender.linkID);
-  EXPECT_EQ(slot.SenderState(), kSenderImpulse);
-  EXPECT_EQ(std::pair(Counts(slot), reg.Slot(7).Receivers()), std::pair(std::pair(0, 1), 0));
+  EXPECT_EQ(std::pair(int(slot.SenderState()), Counts(slot)), std::pair(int(kSenderImpulse), std::pair(0, 1)));
 }
 
 TEST(LinkMoves, CountsNeverGoNegative)
@@ -272,14 +147,12 @@ TEST(LinkMoves, CountsNeverGoNegative)
   EXPECT_EQ(reg.Join(), S(2));
 }
 
-TEST(LinkMoves, RepairPrefersAWaitingSender)
+TEST(LinkMoves, RepairPrefersAWaitingSenderAndNeverLeavesOneAlone)
 {
   LinkRegistry reg;
   reg.RegisterInstance();
   reg.Move(-1, 0, kLinkSender, 5);  // a lone Sender on 5, 1 to 4 free
-  reg.Move(-1, 0, kLinkSender, 9);
-  reg.Move(-1, 0, kLinkReceiver, 9);
-  reg.Move(-1, 0, kLinkSender, 20);  // this instance, alone on 20
+  reg.Move(-1, 0, kLinkSender, 20); // this instance, alone on 20
   EXPECT_EQ(reg.Repair(kLinkSender, 20), std::optional(R(5)));
   EXPECT_EQ(std::pair(reg.Slot(20).Senders(), reg.Slot(5).Receivers()), std::pair(0, 1));
 
@@ -290,30 +163,16 @@ TEST(LinkMoves, RepairPrefersAWaitingSender)
   reg.Move(-1, 0, kLinkReceiver, 5); // a second Receiver on 5
   EXPECT_EQ(reg.Repair(kLinkReceiver, 5), std::optional(S(1)));
   EXPECT_EQ(std::pair(reg.Slot(1).Senders(), reg.Slot(5).Receivers()), std::pair(1, 1));
-  EXPECT_EQ(std::pair(reg.HighestSenderLinkID(), reg.HighestReceiverLinkID()), std::pair(20, 9));
-}
 
-TEST(LinkMoves, RepairWithNoRoomChangesNothing)
-{
-  LinkRegistry reg;
-  reg.RegisterInstance();
+  // A full table: no room, nothing changes.
   for (int id = 1; id <= kMaxLinkID; ++id)
   {
     reg.Move(-1, 0, kLinkSender, id);
     reg.Move(-1, 0, kLinkReceiver, id);
   }
+  const auto counts = Counts(reg.Slot(17));
   EXPECT_FALSE(reg.Repair(kLinkSender, 17));
-  EXPECT_EQ(Counts(reg.Slot(17)), std::pair(1, 1));
-  // A Receiver leaving 17 would leave its Sender waiting alone, so it finds its own place again.
-  EXPECT_EQ(reg.Repair(kLinkReceiver, 17), std::optional<LinkPairing>(R(17)));
-  EXPECT_EQ(reg.Slot(17).Receivers(), 1);
-
-  std::array<bool, kNumLinkSlots> senders{}, receivers{};
-  reg.FillPresence(senders, receivers);
-  EXPECT_EQ(std::tuple(senders[0], senders[1], receivers[256]), std::tuple(false, true, true));
-  reg.Leave(kLinkSender, 40);
-  reg.FillPresence(senders, receivers);
-  EXPECT_EQ(std::pair(senders[40], receivers[40]), std::pair(false, true));
+  EXPECT_EQ(Counts(reg.Slot(17)), counts);
 }
 
 } // namespace

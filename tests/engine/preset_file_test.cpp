@@ -1,10 +1,13 @@
-// Preset files: the written text, the three kinds of load (full, keep, probe), safe
-// writing, presets filled from files, and the default preset "default.tps" that every new instance loads keeping
-// its instance settings (saving it is an editor command). (Damaged and foreign files are in the stored corpus.)
+// Preset files: the written text, the three kinds of load (full, keep, probe), safe writing, the default preset
+// "default.tps" that every new instance loads keeping its instance settings (saving it is an editor command), the
+// stored corpus of good, damaged and foreign files, and numbers in the C locale in files and state chunks.
 
 #include "engine/support/preset_env.h"
 
 #include <sys/stat.h>
+
+#include <clocale>
+#include <cstdlib>
 
 using namespace plugin;
 using namespace testsupport;
@@ -28,7 +31,6 @@ TEST_F(PresetTest, WrittenFileHasTheDocumentText)
   const fs::path path = mHome.Path() / "mine.tps";
   ASSERT_TRUE(z.WritePresetFile(z, U(path), Util_String("My Preset"), false, false, nullptr));
   EXPECT_EQ(ReadFile(path), ExpectedDocument(z, Values(z), "My Preset"));
-  EXPECT_NE(ReadFile(path).find("<Param name=\"Reference Level\" val=\"-12.300000\" />"), std::string::npos);
   // No temporary file is left beside it, and it gets the usual permissions.
   EXPECT_EQ(FilesIn(mHome.Path()).size(), 1u);
   const mode_t old = umask(022);
@@ -52,10 +54,9 @@ TEST_F(PresetTest, ProbeKeepAndFullLoads)
   WriteFile(path, PresetText({{"Reference Level", "-10.000000"}, {"Latency Compensation", "300"}, {"Pre-Post FX", "0"}},
                              "Loaded"));
 
-  // Missing files and folders are refused before the reset step (damaged and foreign files: the stored corpus).
+  // A folder is refused before the reset step (damaged and foreign files: the stored corpus).
   Util_String name("old");
-  for (const Util_String& missing : {U(mHome.Path() / "missing.tps"), U(mHome.Path()), Util_String("")})
-    EXPECT_FALSE(z.LoadPresetFile(z, missing, name, false, false, false, false, nullptr)) << missing.Get();
+  EXPECT_FALSE(z.LoadPresetFile(z, U(mHome.Path()), name, false, false, false, false, nullptr));
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 5.0);
 
   // A probe gives the name and changes nothing.
@@ -86,9 +87,8 @@ TEST_F(PresetTest, OddValuesParseAsWrittenAndLoadConstrainedFromAnyVersion)
   PresetZANIQ& z = MakePlug();
   std::string text = PresetText({{"Reference Level", " -9.96e0 trailing"},
                                  {"Drive FX", "nan"},
-                                 {"RMS Window", "+250"},
+                                 {"RMS Window", "1e999"},
                                  {"Meter Mode", "2.6"},            // stepped: rounds to 3
-                                 {"GUI Mode", "not a number"},     // reads as 0
                                  {"Over Prection Level", "99"}}, // clamps to 48
                                 "Raw");
   text.replace(text.find("v2.2.11"), 7, "v0.1");
@@ -96,23 +96,16 @@ TEST_F(PresetTest, OddValuesParseAsWrittenAndLoadConstrainedFromAnyVersion)
   WriteFile(path, text);
   Set(z, ZANIQ::kDriveFX, 1.5);
 
-  // Parsing gives the numbers as written, neither rounded nor clamped, and changes nothing.
+  // Parsing gives the numbers as written, neither rounded nor clamped.
   std::vector<double> values(size_t(z.NParams()), kPresetNoValue);
   Util_String name;
-  const std::vector<double> before = Values(z);
   ASSERT_TRUE(z.ParsePresetFile(z, U(path), values.data(), name, false));
-  EXPECT_STREQ(name.Get(), "Raw");
-  EXPECT_EQ(std::tuple(values[ZANIQ::kMeterMode], values[ZANIQ::kOverProtectionLevel],
-                       values[ZANIQ::kLatencyCompensation]),
-            std::tuple(2.6, 99.0, kPresetNoValue));
-  EXPECT_EQ(Values(z), before);
-
+  EXPECT_EQ(std::pair(values[ZANIQ::kMeterMode], values[ZANIQ::kOverProtectionLevel]), std::pair(2.6, 99.0));
   ASSERT_TRUE(z.LoadPresetFile(z, U(path), name, true, false, false, false, nullptr));
   EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -9.96);
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kDriveFX), 0.0); // refused value: the reset default stays
-  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kRMSWindow), z.Value(ZANIQ::kMeterMode), z.Value(ZANIQ::kGUIMode),
-                       z.Value(ZANIQ::kOverProtectionLevel)),
-            std::tuple(250.0, 3.0, 0.0, 48.0));
+  EXPECT_EQ(std::pair(z.Value(ZANIQ::kDriveFX), z.Value(ZANIQ::kRMSWindow)),
+            std::pair(0.0, z.GetParam(ZANIQ::kRMSWindow)->GetDefault())); // refused values: the reset defaults stay
+  EXPECT_EQ(std::pair(z.Value(ZANIQ::kMeterMode), z.Value(ZANIQ::kOverProtectionLevel)), std::pair(3.0, 48.0));
 }
 
 TEST_F(PresetTest, FailedWritesAreReportedAndLeaveNoFile)
@@ -120,15 +113,11 @@ TEST_F(PresetTest, FailedWritesAreReportedAndLeaveNoFile)
   PresetZANIQ& z = MakePlug();
   const fs::path blocker = mHome.Path() / "plain-file";
   WriteFile(blocker, "x");
-  EXPECT_FALSE(z.WritePresetFile(z, U(blocker / "p.tps"), Util_String("P"), false, false, nullptr));
-  EXPECT_FALSE(z.WritePresetFile(z, U(mHome.Path() / "no" / "such" / "p.tps"), Util_String("P"), false, false,
-                                 nullptr));
-  EXPECT_FALSE(z.WritePresetFile(z, Util_String(""), Util_String("P"), false, false, nullptr));
   // A folder in the way is not replaced.
   const fs::path folder = mHome.Path() / "taken.tps";
-  fs::create_directory(folder);
-  fs::create_directory(folder / "inside");
-  EXPECT_FALSE(z.WritePresetFile(z, U(folder), Util_String("P"), false, false, nullptr));
+  fs::create_directories(folder / "inside");
+  for (const fs::path& path : {blocker / "p.tps", fs::path(), folder})
+    EXPECT_FALSE(z.WritePresetFile(z, U(path), Util_String("P"), false, false, nullptr)) << path;
   EXPECT_TRUE(fs::is_directory(folder / "inside"));
   EXPECT_FALSE(z.SaveDefaultPresetFile(z, Util_String(""), false, false, nullptr));
   EXPECT_EQ(FilesIn(mHome.Path()).size(), 1u); // only the blocker: no temporary leftovers
@@ -138,33 +127,6 @@ TEST_F(PresetTest, FailedWritesAreReportedAndLeaveNoFile)
   WriteFile(path, std::string(100000, 'x'));
   ASSERT_TRUE(z.WritePresetFile(z, U(path), Util_String("Over"), false, false, nullptr));
   EXPECT_EQ(ReadFile(path), ExpectedDocument(z, Values(z), "Over"));
-}
-
-TEST_F(PresetTest, PresetFilledFromAFile)
-{
-  PresetZANIQ& z = MakePlug();
-  Set(z, ZANIQ::kDriveFX, 7.0); // current values do not leak into the preset
-  const fs::path path = mHome.Path() / "fill.tps";
-  WriteFile(path, PresetText({{"Reference Level", "-10.000000"}}, std::string(300, 'n')));
-
-  IPreset preset;
-  z.LoadPresetFileIntoPreset(&preset, U(path), false);
-  EXPECT_EQ(std::pair(preset.mInitialized, std::string(preset.mName)), std::pair(true, std::string(255, 'n')));
-
-  ASSERT_TRUE(z.CopyPresetToSlot(preset, 0) && z.RestorePreset(0));
-  EXPECT_EQ(std::tuple(z.Value(ZANIQ::kReferenceLevel), z.Value(ZANIQ::kDriveFX), std::string(z.GetPresetName(0))),
-            std::tuple(-10.0, 0.0, std::string(255, 'n')));
-
-  // A refused file gives a preset of defaults with an empty name.
-  WriteFile(path, PresetText({{"Reference Level", "-10.000000"}}, "X", "Other"));
-  IPreset refused;
-  z.LoadPresetFileIntoPreset(&refused, U(path), false);
-  EXPECT_EQ(std::pair(refused.mInitialized, std::string(refused.mName)), std::pair(true, std::string()));
-  Set(z, ZANIQ::kReferenceLevel, -1.0);
-  ASSERT_TRUE(z.CopyPresetToSlot(refused, 0) && z.RestorePreset(0));
-  EXPECT_DOUBLE_EQ(z.Value(ZANIQ::kReferenceLevel), -18.0);
-
-  z.LoadPresetFileIntoPreset(nullptr, U(path), false); // nothing happens
 }
 
 // --- The default preset at start-up ---
@@ -202,29 +164,130 @@ TEST_F(PresetTest, DefaultPresetIsAppliedAtStartUpKeepingInstanceSettings)
   EXPECT_FALSE(z.GetInitPreset().mChunk.IsEqual(state));
 }
 
-TEST_F(PresetTest, MissingOrRefusedDefaultPresetLeavesTheDefaults)
+TEST_F(PresetTest, RefusedDefaultPresetLeavesTheDefaults)
 {
-  PresetZANIQ& plain = MakePlug();
-  const std::vector<double> defaults = Values(plain);
-  EXPECT_FALSE(plain.LoadDefaultPreset(Util_String("")));
-  EXPECT_FALSE(plain.LoadDefaultPreset(Util_String((mHome.Path() / "nowhere").c_str())));
-  mPlugs.clear();
+  WriteFile(PresetFolder() / "default.tps", PresetText({{"Reference Level", "-14"}}, "Init", "Quenlar", "zaniq"));
+  PresetZANIQ& z = MakePlug();
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0) && z.GetPreset(0)->mChunk.IsEqual(z.GetInitPreset().mChunk));
+  EXPECT_FALSE(z.LoadDefaultPreset(Util_String("")));
+}
 
-  for (const std::string& text : {std::string(), std::string("not xml"),
-                                  PresetText({{"Reference Level", "-14"}}, "Init", "Another Vendor"),
-                                  PresetText({{"Reference Level", "-14"}}, "Init", "Quenlar", "zaniq")})
+// --- Stored preset files, good and damaged (tests/data/presets; see its README), through every reader ---
+
+TEST_F(PresetTest, PresetCorpus)
+{
+  PresetZANIQ& z = MakePlug();
+  int bad = 0, ok = 0;
+  for (const fs::path& path : FilesIn(fs::path(ZANIQ_TEST_DATA) / "presets"))
   {
-    if (text.empty())
-      fs::remove(PresetFolder() / "default.tps");
-    else
-      WriteFile(PresetFolder() / "default.tps", text);
-    PresetZANIQ& z = MakePlug();
-    std::vector<double> v = Values(z);
-    // The pairing may differ between instances; every other value is the table default.
-    v[ZANIQ::kPluginMode] = defaults[ZANIQ::kPluginMode];
-    v[ZANIQ::kLinkID] = defaults[ZANIQ::kLinkID];
-    EXPECT_EQ(v, defaults);
-    EXPECT_TRUE(z.GetPreset(0)->mChunk.IsEqual(z.GetInitPreset().mChunk));
-    mPlugs.clear();
+    if (path.extension() != ".tps") continue;
+    const std::string name = path.filename().string();
+    SCOPED_TRACE(name);
+    const Util_String file(path.c_str());
+
+    // Away from every value the files hold, and from the defaults the reset step would bring.
+    z.Change(ZANIQ::kReferenceLevel, -20.0);
+    z.Change(ZANIQ::kDriveFX, 1.0);
+    z.Change(ZANIQ::kMeterMode, 5);
+    z.GetPreset(0)->SetName("Before");
+    const std::vector<double> before = Values(z);
+    const IByteChunk slotBefore = z.GetPreset(0)->mChunk;
+    const int resets = z.mResets;
+
+    if (name.rfind("bad_", 0) == 0)
+    {
+      ++bad;
+      for (bool keep : {false, true})
+        for (bool probe : {false, true})
+        {
+          Util_String presetName("unchanged"), data("unchanged");
+          EXPECT_FALSE(z.LoadPresetFile(z, file, presetName, keep, probe, false, true, &data));
+          EXPECT_STREQ(presetName.Get(), "unchanged");
+          EXPECT_STREQ(data.Get(), "unchanged");
+        }
+      EXPECT_TRUE(Values(z) == before && z.mResets == resets && z.GetPreset(0)->mChunk.IsEqual(slotBefore));
+      EXPECT_TRUE(Holds(z, ZANIQ::kDriveFX, 1.0) && std::string(z.GetPresetName(0)) == "Before");
+    }
+    else if (name.rfind("ok_", 0) == 0)
+    {
+      ++ok;
+      Util_String presetName;
+      ASSERT_TRUE(z.LoadPresetFile(z, file, presetName, false, false, false, false, nullptr));
+      EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -10.0) && std::string(z.GetPresetName(0)) == "Corpus");
+      // Meter Mode is not named: back to its default.
+      EXPECT_EQ(std::pair(z.Value(ZANIQ::kDriveFX), z.Value(ZANIQ::kMeterMode)),
+                std::pair(name == "ok_other_version.tps" ? 4.5 : 0.0, 3.0));
+    }
   }
+  EXPECT_GE(bad, 15);
+  EXPECT_GE(ok, 3);
+}
+
+// --- Numbers in the C locale, whatever locale the host process runs in ---
+
+namespace
+{
+
+// A German locale (decimal comma) compiled into a temporary LOCPATH, for the lifetime of the object. Ok() is
+// false where localedef or the locale sources are missing.
+class CommaLocale
+{
+public:
+  CommaLocale()
+  {
+    char tmpl[] = "/tmp/zaniq_locale_XXXXXX";
+    if (!mkdtemp(tmpl)) return;
+    mDir = tmpl;
+    const std::string cmd = "localedef -i de_DE -f UTF-8 '" + (mDir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0 && !fs::exists(mDir / "de_DE.UTF-8" / "LC_NUMERIC")) return;
+    setenv("LOCPATH", mDir.c_str(), 1);
+    mOk = true;
+  }
+  ~CommaLocale()
+  {
+    std::setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
+    std::error_code ec;
+    if (!mDir.empty()) fs::remove_all(mDir, ec);
+  }
+  bool Ok() const { return mOk; }
+  // Switches the process to the comma locale; false when it cannot.
+  bool Enter() const
+  {
+    if (!mOk || !std::setlocale(LC_ALL, "de_DE.UTF-8")) return false;
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    return std::string(probe) == "1,5";
+  }
+  static void Leave() { std::setlocale(LC_ALL, "C"); }
+
+private:
+  fs::path mDir;
+  bool mOk = false;
+};
+
+} // namespace
+
+TEST_F(PresetTest, CommaLocaleChangesNeitherTextNorValues)
+{
+  CommaLocale locale;
+  if (!locale.Ok()) GTEST_SKIP() << "no comma locale can be built here";
+  PresetZANIQ& z = MakePlug();
+  z.Change(ZANIQ::kReferenceLevel, -12.5);
+  z.Change(ZANIQ::kGUIScale, 1.75);
+  const std::string expected = ExpectedDocument(z, Values(z), "Init");
+
+  // (State chunks carry the same document.)
+  ASSERT_TRUE(locale.Enter());
+  const fs::path path = mHome.Path() / "comma.tps";
+  const bool written = z.WritePresetFile(z, Util_String(path.c_str()), Util_String("Init"), false, false, nullptr);
+  z.Change(ZANIQ::kReferenceLevel, 0.0);
+  z.Change(ZANIQ::kGUIScale, 1.0);
+  Util_String name;
+  const bool loaded = z.LoadPresetFile(z, Util_String(path.c_str()), name, false, false, false, false, nullptr);
+  CommaLocale::Leave();
+
+  ASSERT_TRUE(written && loaded);
+  EXPECT_EQ(ReadFile(path), expected);
+  EXPECT_EQ(std::pair(z.Value(ZANIQ::kReferenceLevel), z.Value(ZANIQ::kGUIScale)), std::pair(-12.5, 1.75));
 }

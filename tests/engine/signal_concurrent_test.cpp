@@ -1,6 +1,6 @@
-// The signal path with a Sender and a Receiver on two audio threads while the main thread starts and cancels
-// latency measurements, leaves peer commands, runs the idle work and reads what the editor shows (run under
-// ThreadSanitizer in CI).
+// A Sender and a Receiver on two audio threads while the main thread changes parameters (which reach the DSP state
+// only through the requests applied at the start of a block), starts and cancels latency measurements, leaves peer
+// commands, runs the idle work and reads what the editor shows (run under ThreadSanitizer in CI).
 
 #include "engine/support/signal_pair.h"
 
@@ -50,7 +50,19 @@ TEST_F(SignalPairTest, SignalPathAgainstTheMainThread)
     if (i % 10 == 0) sender.ToggleLatencyMeasurement(); // a Sender ends it on its own
     const int code = codes[i % 7];
     slot.PostCommand(code, code == ZANIQ::kMatchMode ? double(i % 2) : (code == ZANIQ::kDriveFX ? 3.0 : 1.0));
+    // Main-thread changes reach the DSP state only through requests applied at the start of a block.
     receiver.Change(ZANIQ::kEnableOverProtection, i % 2);
+    receiver.Change(ZANIQ::kMeterMode, i % kNumMeterModes);
+    receiver.Change(ZANIQ::kRMSWindow, 100 + i);
+    receiver.Change(ZANIQ::kOverProtectionLevel, double(i % 7) - 3.0);
+    receiver.Change(ZANIQ::kLatencyCompensation, (i * 37) % 2000);
+    receiver.Change(ZANIQ::kGainDiffStore, double(i % 13) - 6.0);
+    receiver.Change(ZANIQ::kPreGainDiffStore, double(i % 5) - 2.0);
+    receiver.Change(ZANIQ::kResetGainDiff, i % 2);
+    receiver.Change(ZANIQ::kResetSenderRMS, i % 2);
+    receiver.Change(ZANIQ::kMatchMode, i % 3);
+    sender.Change(ZANIQ::kDriveFX, double(i % 9));
+    sender.Change(ZANIQ::kActive, (i / 10) % 2);
     receiver.OnIdle();
     sender.OnIdle();
     seen += receiver.GetPreFXLevel() + receiver.GetPostFXLevel() + receiver.GetGainReductionValue() +
@@ -63,4 +75,14 @@ TEST_F(SignalPairTest, SignalPathAgainstTheMainThread)
   threads.Join();
   EXPECT_TRUE(finite.load());
   EXPECT_TRUE(std::isfinite(seen));
+
+  // The last requests are applied by the next block.
+  if (receiver.IsMeasurementRunning()) receiver.ToggleLatencyMeasurement();
+  receiver.Change(ZANIQ::kOverProtectionLevel, 6.0);
+  receiver.Change(ZANIQ::kLatencyCompensation, 1234);
+  receiver.Change(ZANIQ::kMeterMode, kMeterMaxPeak);
+  receiver.RunBlock();
+  EXPECT_NEAR(receiver.GetOverProtection(0).ceiling, std::pow(10.0, 6.0 / 20.0), 1e-12);
+  EXPECT_EQ(std::tuple(receiver.PendingDSPRequests(), receiver.GetDelayLine(1).length, receiver.GetPreFXMeter().Mode()),
+            std::tuple(0u, 1234, int(kMeterMaxPeak)));
 }

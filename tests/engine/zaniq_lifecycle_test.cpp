@@ -1,7 +1,6 @@
-// Construction, pairing and numbering of instances, the data folder, "plugin.ini", the DSP state after
-// construction and after a reset, destruction, and what the parameter table means to the engine: which parameters
-// presets carry and which stay with the instance, and the mirrors' start. (Names, ranges, defaults, units, groups,
-// display texts and what the host may automate are checked as the host sees them, through the bundle.)
+// Instances: editor work asked for off the main thread, the DSP state after a reset, the data folder under
+// Application Support, and "plugin.ini". (Pairing and numbering: the registry tests; the parameter table as the host
+// sees it: the bundle tests; resources from the bundle: the editor tests.)
 
 #include "engine/support/alloc_counter.h"
 #include "engine/support/zaniq_env.h"
@@ -11,27 +10,11 @@
 #include <sys/stat.h>
 
 #include <climits>
-#include <set>
 #include <thread>
 
 using namespace plugin;
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-// --- Pairing and numbering ---
-
-// The pairing sequence, the parameters that carry it and what leaving a slot resets are checked through the host
-// and the registry; here an instance takes its number when it is made, and the numbers restart once all are gone.
-TEST_F(ZaniqTest, InstancesNumberThemselvesThroughTheRegistry)
-{
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Make().GetInstanceNumber(), i + 1);
-  Destroy(*mInstances[1]);
-  TestZANIQ& next = Make();
-  EXPECT_EQ(std::pair(next.Pairing(), next.GetInstanceNumber()), std::pair(R(1), 4));
-  DestroyAll();
-  EXPECT_EQ(LinkRegistry::Instance().LiveInstances(), 0);
-  EXPECT_EQ(Make().GetInstanceNumber(), 1);
-}
 
 TEST_F(ZaniqTest, EditorWorkAskedForOffTheMainThreadWaitsForTheIdleTick)
 {
@@ -100,36 +83,24 @@ TEST_F(ZaniqTest, DataFolderIsCreatedUnderTheHomeFolderWithFullPermissionsOnce)
 TEST_F(ZaniqTest, HasUIZeroInPluginIniRemovesTheEditor)
 {
   EXPECT_TRUE(Make().HasUI()); // no file: editor available
-  // Only 0 removes it (how lines match is checked below); the section is not looked at.
-  for (const auto& [text, hasUI] : {std::pair{"[Other]\nHasUI=0\n", false}, {"HasUI=-3\n", true}})
-  {
-    WriteFile(mHome.DataFolder() / "plugin.ini", text);
-    EXPECT_EQ(Make().HasUI(), hasUI) << text;
-  }
+  WriteFile(mHome.DataFolder() / "plugin.ini", "[Other]\nHasUI=0\n"); // the section is not looked at
+  EXPECT_FALSE(Make().HasUI());
 }
 
 TEST(ZaniqIni, LinesAreMatchedByKeyAndTheLastMatchWins)
 {
   ScopedHome home;
   const fs::path ini = home.Path() / "plugin.ini";
-  auto read = [&](const std::string& text, int def = 1) {
+  auto read = [&](const std::string& text) {
     WriteFile(ini, text);
-    return ReadIniFileValue(ini.c_str(), "HasUI", def);
+    return ReadIniFileValue(ini.c_str(), "HasUI", 1);
   };
 
-  EXPECT_EQ(read("HasUI=0\nHasUI=1\n"), 1);
   EXPECT_EQ(read("HasUI=1\nHasUI=0\n"), 0);
-  EXPECT_EQ(read("HasUI=0\nOther=5\n"), 0);
   EXPECT_EQ(read("HasUI = 0\n"), 1);          // a blank before "=" is no match
-  EXPECT_EQ(read(" HasUI=0\n"), 1);           // nor is a leading blank
-  EXPECT_EQ(read("hasui=0\n"), 1);            // keys are case-sensitive
   EXPECT_EQ(read("HasUIX=0\n"), 1);           // the key must be followed by "="
   EXPECT_EQ(read("HasUI=  7 trailing\n"), 7); // blanks after "=" and text after the number are fine
-  EXPECT_EQ(read("HasUI=-3\n"), -3);
-  EXPECT_EQ(read("HasUI=+4\r\n"), 4);
   EXPECT_EQ(read("HasUI=0\nHasUI=\nHasUI=x\n"), 0); // a match without a number changes nothing
-  EXPECT_EQ(read("HasUI=0"), 0);                    // no final line break
-  EXPECT_EQ(read(""), 1);
   EXPECT_EQ(read("HasUI=99999999999999999999\n"), INT_MAX); // saturated, never undefined
   EXPECT_EQ(read("HasUI=-99999999999\n"), INT_MIN);
   // Lines are matched in pieces of 2047 characters: the piece after a long run stands on its own.

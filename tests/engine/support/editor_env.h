@@ -38,13 +38,7 @@ public:
     SetMakeGraphicsFunc([this] { return new ScriptedGraphics(*this, kEditorBaseWidth, kEditorBaseHeight); });
     SetLayoutFunc([this](plugin::igraphics::IGraphics* g) {
       using plugin::igraphics::IRECT;
-      for (int i = 0; i < kNumPositions; ++i)
-      {
-        auto* c = new RecordingControl(IRECT(0.f, 0.f, 10.f, 10.f), [this, i](plugin::igraphics::IControl*) {
-          ++actions[size_t(i)];
-        });
-        g->AttachControl(c);
-      }
+      for (int i = 0; i < kNumPositions; ++i) g->AttachControl(new RecordingControl(IRECT(0.f, 0.f, 10.f, 10.f)));
       EditorControlPositions p;
       p.backgrounds = {kBackground0, kBackground1, kBackground2};
       p.helpPage = kHelpPage;
@@ -58,14 +52,11 @@ public:
   ~EditorZANIQ() override { CloseWindow(); }
 
   void OpenEditor() { (void)OpenWindow(nullptr); }
-  ScriptedGraphics* Graphics() const { return static_cast<ScriptedGraphics*>(GetUI()); }
   plugin::igraphics::IControl* Control(int position) const { return GetUI() ? GetUI()->GetControl(position) : nullptr; }
 
   // Scripts and records.
   std::vector<MessageBox> boxes;
-  std::array<int, kNumSnapshots> markSets{};   // how often each mark was set
-  std::array<bool, kNumSnapshots> marks{};     // its last value
-  std::array<int, kNumPositions> actions{};    // action-function runs per control
+  std::array<bool, kNumSnapshots> marks{};     // the last value of each mark
   std::vector<int> hostInformed;               // parameter indices the host heard of
   bool popupShowing = false;
   std::string presetMenuPath;
@@ -76,9 +67,7 @@ public:
   }
   void SetSnapshotUsedMark(int snapshot, bool used) override
   {
-    if (snapshot < 0 || snapshot >= kNumSnapshots) return;
-    ++markSets[size_t(snapshot)];
-    marks[size_t(snapshot)] = used;
+    if (snapshot >= 0 && snapshot < kNumSnapshots) marks[size_t(snapshot)] = used;
   }
   bool IsPopupMenuShowing() const override { return popupShowing; }
   bool GetPresetMenuPath(Util_String& path) const override
