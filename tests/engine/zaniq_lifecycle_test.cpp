@@ -1,6 +1,6 @@
 // Instances: editor work asked for off the main thread, the DSP state after a reset, the data folder under
-// Application Support, and "plugin.ini". (Pairing and numbering: the registry tests; the parameter table as the host
-// sees it: the bundle tests; resources from the bundle: the editor tests.)
+// Application Support, and "plugin.ini". (Pairing and numbering: the registry tests; how each kind of parameter
+// reaches the host: the bundle tests; resources from the bundle: the editor tests.)
 
 #include "engine/support/alloc_counter.h"
 #include "engine/support/zaniq_env.h"
