@@ -444,33 +444,35 @@ void WriteAny(const Draw& d, uint8_t* row, const float* src, const uint8_t* stor
   }
 }
 
+// One pixel of a four-byte format, every channel written: copy, or source-over as the general blend's
+// operations with these factors: s · 1 + d · (1 - sa).
+template <bool BGRA, bool SourceOver>
+inline void BlendRGBA8(uint8_t* p, const float* s)
+{
+  constexpr int r = BGRA ? 2 : 0, b = BGRA ? 0 : 2;
+  float out[4];
+  if constexpr (SourceOver)
+  {
+    const float k = 1.0f - s[3];
+    if (k == 0.0f)
+      for (int i = 0; i < 4; ++i) out[i] = s[i]; // d · 0 adds nothing that survives the store
+    else
+    {
+      const float dst[4] = {Unorm(p[r]), Unorm(p[1]), Unorm(p[b]), Unorm(p[3])};
+      for (int i = 0; i < 4; ++i) out[i] = s[i] * 1.0f + dst[i] * k;
+    }
+  }
+  else
+    for (int i = 0; i < 4; ++i) out[i] = s[i];
+  p[r] = ToUnorm(out[0]), p[1] = ToUnorm(out[1]), p[b] = ToUnorm(out[2]), p[3] = ToUnorm(out[3]);
+}
+
 // Four-byte formats with every channel written: copy or source-over, unrolled for the compiler.
 template <bool BGRA, bool SourceOver>
 void WriteRGBA8(const Draw&, uint8_t* row, const float* src, const uint8_t* store, int n)
 {
-  constexpr int r = BGRA ? 2 : 0, b = BGRA ? 0 : 2;
   for (int j = 0; j < n; ++j)
-  {
-    if (!store[j]) continue;
-    uint8_t* p = row + 4 * j;
-    const float* s = src + 4 * j;
-    float out[4];
-    if constexpr (SourceOver)
-    {
-      // The general blend's operations with these factors: s · 1 + d · (1 - sa).
-      const float k = 1.0f - s[3];
-      if (k == 0.0f)
-        for (int i = 0; i < 4; ++i) out[i] = s[i]; // d · 0 adds nothing that survives the store
-      else
-      {
-        const float dst[4] = {Unorm(p[r]), Unorm(p[1]), Unorm(p[b]), Unorm(p[3])};
-        for (int i = 0; i < 4; ++i) out[i] = s[i] * 1.0f + dst[i] * k;
-      }
-    }
-    else
-      for (int i = 0; i < 4; ++i) out[i] = s[i];
-    p[r] = ToUnorm(out[0]), p[1] = ToUnorm(out[1]), p[b] = ToUnorm(out[2]), p[3] = ToUnorm(out[3]);
-  }
+    if (store[j]) BlendRGBA8<BGRA, SourceOver>(row + 4 * j, src + 4 * j);
 }
 
 void ChooseWriter(Draw& d)
@@ -545,21 +547,7 @@ void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
     if (Straight && SourceOver && direct && t[3] == 0) continue;
     float s[4] = {Unorm(t[0]), Unorm(t[1]), Unorm(t[2]), Unorm(t[3])};
     if constexpr (Straight) s[0] *= s[3], s[1] *= s[3], s[2] *= s[3];
-    float out[4];
-    if constexpr (SourceOver)
-    {
-      const float k = 1.0f - s[3];
-      if (k == 0.0f)
-        for (int i = 0; i < 4; ++i) out[i] = s[i];
-      else
-      {
-        const float dst[4] = {Unorm(p[r]), Unorm(p[1]), Unorm(p[b]), Unorm(p[3])};
-        for (int i = 0; i < 4; ++i) out[i] = s[i] * 1.0f + dst[i] * k;
-      }
-    }
-    else
-      for (int i = 0; i < 4; ++i) out[i] = s[i];
-    p[r] = ToUnorm(out[0]), p[1] = ToUnorm(out[1]), p[b] = ToUnorm(out[2]), p[3] = ToUnorm(out[3]);
+    BlendRGBA8<BGRA, SourceOver>(p, s);
   }
 }
 
