@@ -138,16 +138,6 @@ void PaintValueField(cairo_t* cr, int, double w, double h)
   Well(cr, 0, 0, w, h);
 }
 
-void PaintAutoLink(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "AUTO", frame == 1, 8.0);
-}
-
-void PaintPdc(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "PDC", frame == 1, 8.5, pal::kWarm);
-}
-
 void PaintOverEnable(cairo_t* cr, int frame, double w, double h)
 {
   const bool on = frame == 1;
@@ -253,51 +243,6 @@ void PaintPrePostLarge(cairo_t* cr, int frame, double w, double h)
     Text(cr, Face::kText, 8.0, side ? "after effects" : "before effects", x + half / 2.0, top + seg_h / 2.0 + 8.0,
          Align::kCentre, on ? pal::kLabel : pal::kDim);
   }
-}
-
-void PaintMatchManual(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "MANUAL", frame == 1, 8.5);
-}
-void PaintMatchAuto(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "AUTO", frame == 1, 8.5);
-}
-void PaintMatchGainStage(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "G-STAGE", frame == 1, 8.5);
-}
-void PaintMatchInverse(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "INVERSE", frame == 1, 8.5);
-}
-void PaintDelta(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "DELTA", frame == 1);
-}
-void PaintSetup(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "CONFIG", frame == 1);
-}
-void PaintActive(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "ACTIVE", frame == 1);
-}
-void PaintClear(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "CLEAR", frame == 1);
-}
-void PaintStore(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "STORE", frame == 1);
-}
-void PaintReset(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "RESET", frame == 1);
-}
-void PaintMatch(cairo_t* cr, int frame, double w, double h)
-{
-  CaptionButton(cr, w, h, "MATCH", frame == 1, 10.0);
 }
 
 void PaintGuiMode(cairo_t* cr, int frame, double w, double h)
