@@ -590,11 +590,13 @@ bool TexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
 
 void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int64_t e[3], const int64_t step[3]);
 
-// A whole row as one texel run, its ends on a clip's soft edge shaded apart; false leaves the row untouched.
-bool LongTexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int64_t e[3], const int64_t step[3])
+// A run as one texel run, its ends on a clip's soft edge shaded apart; false leaves the run untouched.
+bool TrimmedTexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int64_t e[3], const int64_t step[3])
 {
   if (TexelRun(d, t, x0, y, n, e, step)) return true;
-  for (int trim = 1; trim <= 2; ++trim)
+  // The ends may sit on a clip's soft edge (up to two pixels: the edge's own and the one the scissor
+  // rectangle keeps for safety) while the fragments between them are plain texels.
+  for (int trim = 1; trim <= 2 && n > 2 * trim; ++trim)
   {
     const int64_t inner[3] = {e[0] + trim * step[0], e[1] + trim * step[1], e[2] + trim * step[2]};
     if (!TexelRun(d, t, x0 + trim, y, n - 2 * trim, inner, step)) continue;
@@ -615,22 +617,7 @@ void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   const uint8_t ref = t.ref;
   const MTLShaderEntry* frag = d.pipe->fragmentEntry;
   const bool discards = frag && d.mayDiscard;
-  if (frag && d.prepared.texelRun && !face)
-  {
-    if (TexelRun(d, t, x0, y, n, e, step)) return;
-    // The ends may sit on a clip's soft edge (up to two pixels: the edge's own and the one the scissor
-    // rectangle keeps for safety) while the fragments between them are plain texels.
-    for (int trim = 1; trim <= 2 && n > 2 * trim; ++trim)
-    {
-      const int64_t inner[3] = {e[0] + trim * step[0], e[1] + trim * step[1], e[2] + trim * step[2]};
-      if (!TexelRun(d, t, x0 + trim, y, n - 2 * trim, inner, step)) continue;
-      const int at = n - trim;
-      const int64_t end[3] = {e[0] + at * step[0], e[1] + at * step[1], e[2] + at * step[2]};
-      ShadeRun(d, t, x0, y, trim, e, step);
-      ShadeRun(d, t, x0 + at, y, trim, end, step);
-      return;
-    }
-  }
+  if (frag && d.prepared.texelRun && !face && TrimmedTexelRun(d, t, x0, y, n, e, step)) return;
 
   // Fragments failing the stencil test only change the stencil; when the shader cannot discard, that is known now.
   uint8_t live[kRun];
@@ -809,7 +796,7 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
     const int64_t step[3] = {-t.ey[0] * kSubPixel, -t.ey[1] * kSubPixel, -t.ey[2] * kSubPixel};
     // A long run of plain texels is copied in one go: its ends vouch for it whatever its length.
     if (hi - lo > kRun && d.pipe->fragmentEntry && d.prepared.texelRun && !t.face &&
-        LongTexelRun(d, t, (int)lo, (int)y, (int)(hi - lo), e, step))
+        TrimmedTexelRun(d, t, (int)lo, (int)y, (int)(hi - lo), e, step))
       continue;
     for (int64_t x = lo; x < hi; x += kRun)
     {
