@@ -84,18 +84,6 @@ constexpr double kVURate = 23.271056693257727;          // 1/s; the two-pole VU 
 constexpr double kVUFeedback = 0.49751243781094534;
 constexpr double kVUFactor = 2.356194490192345;          // 3*pi/4: mean rectified sine -> peak, with the feedback
 
-double FixedWindow(int mode, double given)
-{
-  switch (mode)
-  {
-    case kMeterEBUML: return 0.4;
-    case kMeterEBUSL: return 3.0;
-    case kMeterVU: return 0.3;
-    case kMeterMaxPeak: return 0.01;
-    default: return given;
-  }
-}
-
 } // namespace
 
 LoudnessMeter::LoudnessMeter()
@@ -109,7 +97,7 @@ bool LoudnessMeter::Init(int mode, double windowSeconds, double sampleRate)
     return false;
   if (mode < 0 || mode >= kNumMeterModes)
     mode = kMeterRMSSummed;
-  const double window = FixedWindow(mode, windowSeconds);
+  const double window = MeterWindowSeconds(mode, windowSeconds);
   if (!std::isfinite(window) || window < 0.0)
     return false;
 

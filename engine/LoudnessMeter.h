@@ -82,6 +82,20 @@ enum EMeterMode : int
   kNumMeterModes
 };
 
+// The window a meter of this mode uses, in seconds: the EBU, VU and peak modes fix their own, the RMS modes take
+// the given one ("RMS Window"). Automatic matching waits for one whole window of signal.
+inline constexpr double MeterWindowSeconds(int mode, double given)
+{
+  switch (mode)
+  {
+    case kMeterEBUML: return 0.4;
+    case kMeterEBUSL: return 3.0;
+    case kMeterVU: return 0.3;
+    case kMeterMaxPeak: return 0.01;
+    default: return given;
+  }
+}
+
 // One meter. Holds no heap memory: construction, Init and Clear never allocate, so any of them may run on the audio
 // thread. A default-constructed meter is a valid "RMS Summed" meter with a 3 s window at 44100 Hz.
 //

@@ -13,6 +13,7 @@
 #include <map>
 #include <numbers>
 #include <regex>
+#include <sstream>
 
 using namespace auhost;
 using namespace testbundles;
@@ -197,6 +198,33 @@ TEST(ChainReportTest, JsonHasItsShape)
               R"(,"readouts":{"pre_fx_diff":0,"pre_fx_gain":-1.25,"pre_fx_current":-2.5,"pre_fx_max":-3.75,)" +
               R"("post_fx_diff":-5,"post_fx_gain":-6.25}}],"input":{"rms_db":-20.5,"peak_db":-6},)" +
               R"("output":{"rms_db":-144,"peak_db":null}})");
+}
+
+TEST(ChainReportTest, SummaryGivesNoPostFxLevelBeforeTheMeterWindowIsFull)
+{
+  // Automatic matching, EBU short-term (3 s): the read-outs after 6 dB of effects were matched.
+  InstanceReport sender, receiver;
+  sender.role = "Sender";
+  receiver.role = "Receiver";
+  receiver.params = {{"Match Mode", 1.0}, {"Meter Mode", 3.0}, {"RMS Window", 100.0}};
+  receiver.hasReadouts = true;
+  receiver.readouts[kZaniqReadoutPreFxCurrent] = -20.0;
+  receiver.readouts[kZaniqReadoutPostFxGain] = -6.0;
+  ChainReport report;
+  report.instances = {sender, receiver};
+  const auto summary = [&](double seconds) {
+    AudioData input = Sine(2, static_cast<uint64_t>(48000 * seconds), 1000.0, 0.5);
+    std::ostringstream out;
+    PrintChainSummary(out, ChainArgs{}, "test", input, input, report);
+    const std::string text = out.str();
+    const size_t at = text.find("post-FX loudness:");
+    return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+  };
+  EXPECT_EQ(summary(2.9), "post-FX loudness:  not known yet (the signal is shorter than the meter's window)");
+  EXPECT_EQ(summary(3.0), "post-FX loudness:  -14.0 dB");
+  receiver.params[1].second = 0.0; // RMS Summed takes "RMS Window"
+  report.instances[1] = receiver;
+  EXPECT_EQ(summary(0.2), "post-FX loudness:  -14.0 dB");
 }
 
 // --- Plumbing on the test bundle ---

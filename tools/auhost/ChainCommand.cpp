@@ -2,6 +2,8 @@
 
 #include "tools/auhost/ChainCommand.h"
 
+#include "engine/LoudnessMeter.h"
+
 #include "tools/auhost/Cli.h"
 #include "tools/auhost/TestSignal.h"
 #include "tools/auhost/Text.h"
@@ -111,7 +113,14 @@ void PrintChainSummary(std::ostream& out, const ChainArgs& ca, const std::string
     out << "pre-FX loudness:   " << Decibels(r[kZaniqReadoutPreFxCurrent]) << "\n";
     // The Receiver matched the difference D between post-FX and pre-FX (pre-FX before the drive gain): the
     // remaining difference shows D less the match gain.
-    if (FindParam(receiver, "Match Mode", 1.0) != 2.0)
+    const double matchMode = FindParam(receiver, "Match Mode", 1.0);
+    // Automatic matching finds the difference only once the meter has heard a whole window; before that the
+    // read-outs hold no post-FX level at all.
+    const double window = MeterWindowSeconds(static_cast<int>(FindParam(receiver, "Meter Mode", 0.0)),
+                                             FindParam(receiver, "RMS Window", 3000.0) / 1000.0);
+    if (matchMode == 1.0 && static_cast<double>(input.NFrames()) < window * input.sampleRate)
+      out << "post-FX loudness:  not known yet (the signal is shorter than the meter's window)\n";
+    else if (matchMode != 2.0)
     {
       const double d = r[kZaniqReadoutPostFxDiff] - r[kZaniqReadoutPostFxGain];
       const double drive = FindParam(receiver, "Drive FX", 0.0);
