@@ -274,6 +274,8 @@ void IGraphicsMac::UpdateTooltips()
   if (!mView) return;
   NSAutoreleasePool pool;
   mView->removeAllToolTips();
+  // Switched off, the controls keep their texts but show none.
+  if (!TooltipsEnabled()) return;
   // An open in-editor menu covers the controls: their tooltips would show through it.
   if (IControl* popup = GetPopupMenuControl())
     if (static_cast<IPopupMenuControl*>(popup)->GetState() != IPopupMenuControl::kCollapsed) return;

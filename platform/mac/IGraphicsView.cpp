@@ -498,7 +498,7 @@ void IGraphicsView_vZANIQ_au::registerToolTip(const IRECT& r)
 
 NSString* IGraphicsView_vZANIQ_au::view_stringForToolTip_point_userData(NSView*, NSToolTipTag, NSPoint point, void*)
 {
-  if (!mGraphics) return NSString::string();
+  if (!mGraphics || !mGraphics->TooltipsEnabled()) return NSString::string();
   const float scale = mGraphics->GetDrawScale();
   const float x = static_cast<float>(point.x) / scale, y = static_cast<float>(point.y) / scale;
   // The topmost shown control under the mouse owns the tooltip.
