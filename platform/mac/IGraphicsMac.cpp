@@ -263,10 +263,12 @@ bool IGraphicsMac::GetTextFromClipboard(Util_String& str)
 bool IGraphicsMac::SetTextInClipboard(const char* str)
 {
   NSAutoreleasePool pool;
+  NSString* text = NSString::stringWithUTF8String(str ? str : "");
+  // A text that cannot be copied must not cost the user what the clipboard holds.
+  if (!text) return false;
   NSPasteboard* pb = NSPasteboard::generalPasteboard();
   pb->clearContents();
-  NSString* text = NSString::stringWithUTF8String(str ? str : "");
-  return text && pb->setString_forType(text, NSStringPboardType);
+  return pb->setString_forType(text, NSStringPboardType);
 }
 
 void IGraphicsMac::UpdateTooltips()

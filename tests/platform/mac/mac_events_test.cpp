@@ -262,7 +262,7 @@ TEST(MacDialogs, MessageBoxButtonsAndResults)
   EXPECT_FALSE(ZQAppKitAlertRecords().back().title.empty());
 }
 
-// OpenURL answers false when nothing opens.
+// OpenURL answers false when nothing opens; a failed copy leaves the clipboard alone.
 TEST(MacDialogs, OpenURLAndClipboard)
 {
   NSAutoreleasePool pool;
@@ -288,6 +288,9 @@ TEST(MacDialogs, OpenURLAndClipboard)
   EXPECT_EQ(ZQAppKitPasteboardString(), "Gain 2.5 dB");
   EXPECT_TRUE(e.G().GetTextFromClipboard(s));
   EXPECT_STREQ(s.Get(), "Gain 2.5 dB");
+  // A text that is not UTF-8 is not copied, and the clipboard keeps what it held.
+  EXPECT_FALSE(e.G().SetTextInClipboard("Gain \xff"));
+  EXPECT_EQ(ZQAppKitPasteboardString(), "Gain 2.5 dB");
 }
 
 } // namespace
