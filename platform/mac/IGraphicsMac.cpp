@@ -317,6 +317,7 @@ EMsgBoxResult IGraphicsMac::ShowMessageBox(const char* str, const char* caption,
   if (box.shown)
   {
     NSAutoreleasePool pool;
+    ModalScope modal(*this);
     auto button = [](const char* t) { return t ? NSString::stringWithUTF8String(t) : nullptr; };
     const NSInteger answer =
       NSRunAlertPanel(MakeString(caption), NSString::stringWithUTF8String("%@"), button(box.defaultButton),
@@ -360,6 +361,7 @@ void IGraphicsMac::PromptForFile(Util_String& fileName, Util_String& path, EFile
   }
 
   NSString* chosen = nullptr;
+  ModalScope modal(*this);
   if (action == EFileAction::Save)
   {
     NSSavePanel* panel = NSSavePanel::savePanel();
@@ -402,6 +404,7 @@ void IGraphicsMac::PromptForDirectory(Util_String& dir)
   panel->setCanCreateDirectories(YES);
   if (start) panel->setDirectoryURL(NSURL::fileURLWithPath(start->stringByExpandingTildeInPath()));
   NSString* chosen = nullptr;
+  ModalScope modal(*this);
   if (panel->runModal() == NSModalResponseOK)
   {
     NSArray* urls = panel->URLs();
@@ -487,7 +490,11 @@ IPopupMenu* IGraphicsMac::CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT&
   isAsync = false;
   if (!mView) return nullptr;
   const IRECT r = ScaleRectOutward(bounds, GetDrawScale());
-  IPopupMenu* chosen = mView->createPopupMenu(menu, NSMakeRect(r.L, r.T, r.W(), r.H()));
+  IPopupMenu* chosen = nullptr;
+  {
+    ModalScope modal(*this);
+    chosen = mView->createPopupMenu(menu, NSMakeRect(r.L, r.T, r.W(), r.H()));
+  }
   if (chosen && chosen->GetFunction()) chosen->ExecFunction();
   return chosen;
 }

@@ -122,6 +122,27 @@ TEST(MacMenus, ChosenInSubmenusOrDismissed)
   EXPECT_EQ(e.G().CreatePlatformPopupMenu(menu, IRECT(10, 10, 50, 30), async), nullptr);
 }
 
+// The host takes the view away while a native menu is up: the context that opened the menu is still below it on
+// the stack, so the editor stays until the menu has returned and closes at the next frame.
+TEST(MacMenus, HostClosingDuringTheMenuClosesAfterIt)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  IPopupMenu menu;
+  menu.AddItem("A");
+  ZQAppKitScriptMenu([&](NSMenu*) -> NSMenuItem* {
+    e.View()->removeFromSuperview();
+    return nullptr;
+  });
+  e.G().CreatePopupMenu(e.editor.knob, menu, IRECT(10, 10, 50, 30));
+  ASSERT_NE(e.editor.GetUI(), nullptr);
+  EXPECT_EQ(e.editor.uiCloses, 0);
+  EXPECT_EQ(e.window->contentView()->subviews()->count(), 0u);
+  ZQAppKitAdvanceClock(0.1);
+  EXPECT_EQ(e.editor.GetUI(), nullptr);
+  EXPECT_EQ(e.editor.uiCloses, 1);
+}
+
 // ---- Native text entry ----
 
 // A click on the gain field, which opens its text entry; the field that then has the focus, or nil.
