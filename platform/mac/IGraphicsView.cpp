@@ -693,6 +693,7 @@ void IGraphicsView_vZANIQ_au::createTextEntry(int paramIdx, const IText& text, c
     auto* formatter = new IGraphicsFormatter_vZANIQ_au();
     formatter->setAcceptableCharacterSet(NSCharacterSet::characterSetWithCharactersInString(NSString::stringWithUTF8String(chars)));
     formatter->setMaximumLength(length);
+    formatter->setInitialString(NSString::stringWithUTF8String(str ? str : ""));
     // A prompt that shows the parameter's label opens with it after the number.
     const char* label = param->GetLabel();
     if (label && *label && str)

@@ -180,6 +180,28 @@ TEST(MacTextEntry, FieldClosedByThePlatformTellsTheContext)
   EXPECT_DOUBLE_EQ(e.editor.GetParam(kGain)->Value(), 4.0);
 }
 
+// Deleting is always allowed: backspacing from the end goes through the label the field opened with, while what
+// is typed is still vetted.
+TEST(MacTextEntry, BackspaceErasesTheLabel)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  NSTextField* field = OpenValueEntry(e);
+  ASSERT_NE(field, nullptr);
+  auto text = [&]() { return std::string(field->currentEditor()->string()->UTF8String()); };
+  ASSERT_EQ(text(), "2.5 dB");
+  ZQAppKitPressKey(e.window, "end");
+  for (const char* after : {"2.5 d", "2.5 ", "2.5", "2."})
+  {
+    ZQAppKitPressKey(e.window, "backspace");
+    EXPECT_EQ(text(), after);
+  }
+  ZQAppKitTypeText(e.window, "x7");
+  EXPECT_EQ(text(), "2.7");
+  ZQAppKitPressKey(e.window, "return");
+  EXPECT_DOUBLE_EQ(e.editor.GetParam(kGain)->Value(), 2.7);
+}
+
 // ---- Cursors ----
 
 // Hidden twice, shown twice: the platform's count stays balanced and the cursor comes back where it was hidden.
