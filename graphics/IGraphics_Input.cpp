@@ -289,7 +289,14 @@ void IGraphics::OnFocusLost()
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
   ReleaseMouseCapture();
-  if (TextEntryIsOpen()) mTextEntryControl->Hide(true);
+  if (TextEntryIsOpen())
+  {
+    mTextEntryControl->Hide(true);
+    // Hidden, the entry must not go on editing: it would take the next click anywhere as a commit of what was
+    // typed. It is put away unconfirmed, as Escape puts it away.
+    mTextEntryControl->OnKeyDown(0.f, 0.f, IKeyPress(nullptr, 27));
+    ClearInTextEntry();
+  }
   // An open menu hidden but still expanded would take the next click anywhere as a choice: dismiss it.
   if (mPopupControl && static_cast<IPopupMenuControl*>(mPopupControl)->GetExpanded())
   {

@@ -263,10 +263,12 @@ bool IGraphicsMac::GetTextFromClipboard(Util_String& str)
 bool IGraphicsMac::SetTextInClipboard(const char* str)
 {
   NSAutoreleasePool pool;
+  NSString* text = NSString::stringWithUTF8String(str ? str : "");
+  // A text that cannot be copied must not cost the user what the clipboard holds.
+  if (!text) return false;
   NSPasteboard* pb = NSPasteboard::generalPasteboard();
   pb->clearContents();
-  NSString* text = NSString::stringWithUTF8String(str ? str : "");
-  return text && pb->setString_forType(text, NSStringPboardType);
+  return pb->setString_forType(text, NSStringPboardType);
 }
 
 void IGraphicsMac::UpdateTooltips()
@@ -274,6 +276,8 @@ void IGraphicsMac::UpdateTooltips()
   if (!mView) return;
   NSAutoreleasePool pool;
   mView->removeAllToolTips();
+  // Switched off, the controls keep their texts but show none.
+  if (!TooltipsEnabled()) return;
   // An open in-editor menu covers the controls: their tooltips would show through it.
   if (IControl* popup = GetPopupMenuControl())
     if (static_cast<IPopupMenuControl*>(popup)->GetState() != IPopupMenuControl::kCollapsed) return;
@@ -313,6 +317,7 @@ EMsgBoxResult IGraphicsMac::ShowMessageBox(const char* str, const char* caption,
   if (box.shown)
   {
     NSAutoreleasePool pool;
+    ModalScope modal(*this);
     auto button = [](const char* t) { return t ? NSString::stringWithUTF8String(t) : nullptr; };
     const NSInteger answer =
       NSRunAlertPanel(MakeString(caption), NSString::stringWithUTF8String("%@"), button(box.defaultButton),
@@ -356,6 +361,7 @@ void IGraphicsMac::PromptForFile(Util_String& fileName, Util_String& path, EFile
   }
 
   NSString* chosen = nullptr;
+  ModalScope modal(*this);
   if (action == EFileAction::Save)
   {
     NSSavePanel* panel = NSSavePanel::savePanel();
@@ -398,6 +404,7 @@ void IGraphicsMac::PromptForDirectory(Util_String& dir)
   panel->setCanCreateDirectories(YES);
   if (start) panel->setDirectoryURL(NSURL::fileURLWithPath(start->stringByExpandingTildeInPath()));
   NSString* chosen = nullptr;
+  ModalScope modal(*this);
   if (panel->runModal() == NSModalResponseOK)
   {
     NSArray* urls = panel->URLs();
@@ -483,7 +490,11 @@ IPopupMenu* IGraphicsMac::CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT&
   isAsync = false;
   if (!mView) return nullptr;
   const IRECT r = ScaleRectOutward(bounds, GetDrawScale());
-  IPopupMenu* chosen = mView->createPopupMenu(menu, NSMakeRect(r.L, r.T, r.W(), r.H()));
+  IPopupMenu* chosen = nullptr;
+  {
+    ModalScope modal(*this);
+    chosen = mView->createPopupMenu(menu, NSMakeRect(r.L, r.T, r.W(), r.H()));
+  }
   if (chosen && chosen->GetFunction()) chosen->ExecFunction();
   return chosen;
 }

@@ -76,6 +76,9 @@ public:
   void TrackMousePosition(float x, float y, float& prevX, float& prevY);
   // The view went away under us (its dealloc): forget it without touching it.
   void ForgetView(IGraphicsView_vZANIQ_au* view);
+  // Inside a modal loop of the platform (native menu, alert, file or folder panel) that this context opened:
+  // the context is on the stack below it and must not be deleted before the loop returns.
+  bool InPlatformModal() const { return mModalDepth > 0; }
 
   // ---- Clipboard, dialogs, URLs ----
   bool GetTextFromClipboard(Util_String& str) override;
@@ -126,7 +129,21 @@ private:
   void RepositionCursor(float& prevX, float& prevY);
   void TearDownView();
 
+  // Counts one modal loop of the platform for its lifetime.
+  class ModalScope
+  {
+  public:
+    explicit ModalScope(IGraphicsMac& g) : mG(g) { ++mG.mModalDepth; }
+    ~ModalScope() { --mG.mModalDepth; }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+  private:
+    IGraphicsMac& mG;
+  };
+
   IGraphicsView_vZANIQ_au* mView = nullptr;
+  int mModalDepth = 0;
   CGPoint mCursorLockPosition{0.0, 0.0}; // screen point, y upwards
   Util_String mBundleID;
   float mLastMouseX = 0.f;

@@ -137,6 +137,20 @@ std::u32string CodePoints(const char* s)
   return out;
 }
 
+// Whether after is before with one run of characters taken out (and nothing put in), or before itself.
+bool IsDeletionFrom(const std::string& before, const std::string& after)
+{
+  if (after == before) return true;
+  if (after.size() > before.size()) return false;
+  size_t head = 0;
+  while (head < after.size() && after[head] == before[head])
+    ++head;
+  size_t tail = 0;
+  while (tail < after.size() - head && after[after.size() - 1 - tail] == before[before.size() - 1 - tail])
+    ++tail;
+  return head + tail == after.size();
+}
+
 } // namespace
 
 IGraphicsFormatter_vZANIQ_au::~IGraphicsFormatter_vZANIQ_au()
@@ -159,6 +173,11 @@ void IGraphicsFormatter_vZANIQ_au::setLabelSuffix(NSString* suffix)
   mLabelSuffix = copy;
 }
 
+void IGraphicsFormatter_vZANIQ_au::setInitialString(NSString* text)
+{
+  mLastAccepted = text ? text->UTF8String() : "";
+}
+
 BOOL IGraphicsFormatter_vZANIQ_au::isPartialStringValid_newEditingString_errorDescription(NSString* partialString,
                                                                                          NSString** newString,
                                                                                          NSString** error)
@@ -167,6 +186,16 @@ BOOL IGraphicsFormatter_vZANIQ_au::isPartialStringValid_newEditingString_errorDe
   (void)error;
   if (!partialString) return YES;
   std::string text = partialString->UTF8String();
+  if (IsDeletionFrom(mLastAccepted, text) || IsAcceptable(text))
+  {
+    mLastAccepted = partialString->UTF8String();
+    return YES;
+  }
+  return NO;
+}
+
+bool IGraphicsFormatter_vZANIQ_au::IsAcceptable(std::string text) const
+{
   // The label the field opened with is not typed: only the number in front of it is vetted.
   if (mLabelSuffix)
   {
@@ -178,15 +207,15 @@ BOOL IGraphicsFormatter_vZANIQ_au::isPartialStringValid_newEditingString_errorDe
   if (filterCharacterSet)
   {
     for (char32_t cp : cps)
-      if (!filterCharacterSet->longCharacterIsMember(cp)) return NO;
+      if (!filterCharacterSet->longCharacterIsMember(cp)) return false;
   }
-  if (maxLength != 0 && cps.size() > static_cast<size_t>(maxLength)) return NO;
+  if (maxLength != 0 && cps.size() > static_cast<size_t>(maxLength)) return false;
   if (maxValue != 0)
   {
     NSString* number = NSString::stringWithUTF8String(text.c_str());
-    return (number ? number->intValue() : 0) <= maxValue ? YES : NO;
+    return (number ? number->intValue() : 0) <= maxValue;
   }
-  return YES;
+  return true;
 }
 
 NSString* IGraphicsFormatter_vZANIQ_au::stringForObjectValue(NSObject* object)

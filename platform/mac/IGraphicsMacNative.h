@@ -13,6 +13,8 @@
 #include <Foundation/NSCharacterSet.h>
 #include <Foundation/NSFormatter.h>
 
+#include <string>
+
 class IGraphicsMenuRcvr_vZANIQ_au;
 
 // A native menu of an IPopupMenu, submenus included. Every entry (separators too) makes one native item, so an
@@ -83,9 +85,12 @@ public:
   // A text the partial string may end with that is not vetted (the parameter's label with its blank); null or
   // empty for none.
   void setLabelSuffix(NSString* suffix);
+  // The text the field opens with (null: empty): the first text edits are made from.
+  void setInitialString(NSString* text);
 
   // Every code point of the number part a member of the set, at most the maximum length of them, its integer
-  // value at most the maximum value. An empty string is accepted.
+  // value at most the maximum value. An empty string is accepted, and so is every deletion from the text last
+  // accepted (or the initial one): whatever that text holds (a label, too many characters), it can be erased.
   BOOL isPartialStringValid_newEditingString_errorDescription(NSString* partialString, NSString** newString,
                                                               NSString** error) override;
   // The object when it is a string, else null.
@@ -97,8 +102,12 @@ protected:
   ~IGraphicsFormatter_vZANIQ_au() override;
 
 private:
+  // The checks of the set, the length and the value on text (the label taken off first).
+  bool IsAcceptable(std::string text) const;
+
   NSCharacterSet* filterCharacterSet = nullptr; // retained
   NSString* mLabelSuffix = nullptr;             // retained
+  std::string mLastAccepted;                    // the field's text as this formatter last let it through
   int maxLength = 0;
   int maxValue = 0;
 };

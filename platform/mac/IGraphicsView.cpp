@@ -157,6 +157,11 @@ void IGraphicsView_vZANIQ_au::render()
   releaseRetiredTextField();
   if (!mGraphics) return;
   KeepAlive keep(this);
+  if (mCloseAfterModal)
+  {
+    if (!mGraphics->InPlatformModal()) closeEditor();
+    return;
+  }
   mDirtyRects.Clear();
   if (!mGraphics->IsDirty(mDirtyRects)) return;
   mGraphics->SetAllControlsClean();
@@ -191,6 +196,8 @@ void IGraphicsView_vZANIQ_au::viewDidMoveToWindow()
   NSWindow* win = window();
   if (!win) return;
   KeepAlive keep(this);
+  // Shown again before its deferred close: it stays open.
+  mCloseAfterModal = false;
   win->makeFirstResponder(this);
   win->setAcceptsMouseMovedEvents(YES);
   if (mGraphics) mGraphics->SetScreenScale(static_cast<float>(win->backingScaleFactor()));
@@ -251,16 +258,29 @@ void IGraphicsView_vZANIQ_au::removeFromSuperview()
 {
   // The close below releases this view (the context's reference, the superview's): it must outlive the call.
   KeepAlive keep(this);
-  if (IGraphicsMac* g = mGraphics)
+  if (mGraphics && mGraphics->InPlatformModal())
   {
+    // The context is below us on the stack, inside a menu or panel it opened: deleting it now would pull it from
+    // under its own call. The view leaves the window now; the editor closes once the loop has returned.
     endUserInput();
-    g->SetPlatformContext(nullptr);
-    if (IGEditorDelegate* dlg = g->GetDelegate()) dlg->CloseWindow();
-    // A delegate that is already closing (the host removes the view while the editor closes) returns at once:
-    // the context lets go of the view here, so that it never points to a view that is gone.
-    if (mGraphics == g) g->CloseWindow();
+    mCloseAfterModal = true;
   }
+  else
+    closeEditor();
   NSView::removeFromSuperview();
+}
+
+void IGraphicsView_vZANIQ_au::closeEditor()
+{
+  mCloseAfterModal = false;
+  IGraphicsMac* g = mGraphics;
+  if (!g) return;
+  endUserInput();
+  g->SetPlatformContext(nullptr);
+  if (IGEditorDelegate* dlg = g->GetDelegate()) dlg->CloseWindow();
+  // A delegate that is already closing (the host removes the view while the editor closes) returns at once:
+  // the context lets go of the view here, so that it never points to a view that is gone.
+  if (mGraphics == g) g->CloseWindow();
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -498,7 +518,7 @@ void IGraphicsView_vZANIQ_au::registerToolTip(const IRECT& r)
 
 NSString* IGraphicsView_vZANIQ_au::view_stringForToolTip_point_userData(NSView*, NSToolTipTag, NSPoint point, void*)
 {
-  if (!mGraphics) return NSString::string();
+  if (!mGraphics || !mGraphics->TooltipsEnabled()) return NSString::string();
   const float scale = mGraphics->GetDrawScale();
   const float x = static_cast<float>(point.x) / scale, y = static_cast<float>(point.y) / scale;
   // The topmost shown control under the mouse owns the tooltip.
@@ -673,6 +693,7 @@ void IGraphicsView_vZANIQ_au::createTextEntry(int paramIdx, const IText& text, c
     auto* formatter = new IGraphicsFormatter_vZANIQ_au();
     formatter->setAcceptableCharacterSet(NSCharacterSet::characterSetWithCharactersInString(NSString::stringWithUTF8String(chars)));
     formatter->setMaximumLength(length);
+    formatter->setInitialString(NSString::stringWithUTF8String(str ? str : ""));
     // A prompt that shows the parameter's label opens with it after the number.
     const char* label = param->GetLabel();
     if (label && *label && str)

@@ -124,6 +124,8 @@ private:
   void setDrawableSizeForScale(CGFloat scale);
   NSCursor* moveCursor();
   void releaseRetiredTextField();
+  // Closes the editor as a host's removal of the view does: the delegate closes, the context lets go of the view.
+  void closeEditor();
 
   [[maybe_unused]] void* mDisplayLink = nullptr;   // unused on this platform
   [[maybe_unused]] void* mDisplaySource = nullptr; // unused on this platform
@@ -140,5 +142,7 @@ private:
   plugin::igraphics::IRECTList mDirtyRects;
   plugin::igraphics::IGraphics::IColorPickerHandlerFunc mColorPickerFunc;
   bool mUsedColorPanel = false;
+  // The host took the view away during a modal loop of the context: the editor closes at the next frame after it.
+  bool mCloseAfterModal = false;
   IGraphicsMac* mGraphics = nullptr;
 };

@@ -94,6 +94,8 @@ bool GetResourcePathFromBundle(const char* name, const char* type, Util_String& 
   NSAutoreleasePool pool;
   NSString* nsName = NSString::stringWithUTF8String(name);
   NSString* nsType = NSString::stringWithUTF8String(type);
+  // A name that is not UTF-8 names no file of the platform.
+  if (!nsName || !nsType) return false;
   NSBundle* bundle = NSBundle::bundleWithIdentifier(NSString::stringWithUTF8String(bundleID));
   NSString* base = nsName->lastPathComponent()->stringByDeletingPathExtension();
   if (!bundle || !*base->UTF8String()) return false;
@@ -116,11 +118,13 @@ bool GetResourcePathFromSharedLocation(const char* name, const char* type, Util_
   if (!name || !type || !ExtensionMatches(name, type)) return false;
 
   NSAutoreleasePool pool;
-  NSString* base = NSString::stringWithUTF8String(name)->lastPathComponent()->stringByDeletingPathExtension();
+  NSString* nsName = NSString::stringWithUTF8String(name);
+  NSString* subPath = sharedResourcesSubPath ? NSString::stringWithUTF8String(sharedResourcesSubPath) : nullptr;
   NSString* music = UserFolder(NSMusicDirectory);
-  if (sharedResourcesSubPath && *sharedResourcesSubPath && music)
+  if (nsName && subPath && *sharedResourcesSubPath && music)
   {
-    NSString* candidate = music->stringByAppendingPathComponent(NSString::stringWithUTF8String(sharedResourcesSubPath))
+    NSString* base = nsName->lastPathComponent()->stringByDeletingPathExtension();
+    NSString* candidate = music->stringByAppendingPathComponent(subPath)
                             ->stringByAppendingPathComponent(NSString::stringWithUTF8String("Resources"))
                             ->stringByAppendingPathComponent(base)
                             ->stringByAppendingPathExtension(NSString::stringWithUTF8String(type));

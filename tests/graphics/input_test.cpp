@@ -183,6 +183,25 @@ TEST_F(InputTest, TypedValuesAreNumbersInTheCLocaleOrRefused)
   EXPECT_EQ(free->events, (Strings{"text hello/0"}));
 }
 
+// Focus lost while the in-editor entry is open: it goes away unconfirmed. Hidden but still editing, it would take
+// the next click anywhere as a commit of what was typed, and keep the click from the control under the mouse.
+TEST_F(InputTest, FocusLostDismissesTheEditorTextEntry)
+{
+  g->AttachTextEntryControl();
+  auto* gain = Add(IRECT(0, 0, 100, 20), 2);
+  auto* other = Add(IRECT(0, 50, 100, 70));
+  g->CreateTextEntry(gain, DEFAULT_TEXT, IRECT(0, 0, 100, 20), "0", 0);
+  ASSERT_TRUE(g->TextEntryIsOpen());
+  const double before = gain->GetValue();
+  g->OnKeyDown(0, 0, IKeyPress("5", 0, false, false, false));
+  g->OnFocusLost();
+  EXPECT_FALSE(g->TextEntryIsOpen());
+  EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
+  Click(50, 60);
+  EXPECT_DOUBLE_EQ(gain->GetValue(), before);
+  EXPECT_EQ(other->events.size(), 2u); // down, up
+}
+
 TEST_F(InputTest, PopupCompletionsGoToTheControlThatAsked)
 {
   auto* a = Add(IRECT(0, 0, 10, 10), 1);

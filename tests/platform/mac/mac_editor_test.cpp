@@ -159,6 +159,14 @@ TEST(MacEditor, TooltipsFollowTheControls)
   e.editor.knob->Hide(true);
   e.G().UpdateTooltips();
   EXPECT_EQ(ZQAppKitToolTipRects(e.View()).size(), rects.size() - 1);
+  e.editor.knob->Hide(false);
+  // Switched off, no control shows its tooltip; switched on again, they all do.
+  e.G().EnableTooltips(false);
+  EXPECT_TRUE(ZQAppKitToolTipRects(e.View()).empty());
+  EXPECT_EQ(ZQAppKitToolTipText(e.View(), NSMakePoint(80, 80)), "");
+  e.G().EnableTooltips(true);
+  EXPECT_EQ(ZQAppKitToolTipRects(e.View()).size(), rects.size());
+  EXPECT_EQ(ZQAppKitToolTipText(e.View(), NSMakePoint(80, 80)), "Gain knob");
 }
 
 // A view that moves to another window listens to that window only, once, and draws at its backing scale.

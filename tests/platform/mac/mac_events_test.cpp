@@ -122,6 +122,27 @@ TEST(MacMenus, ChosenInSubmenusOrDismissed)
   EXPECT_EQ(e.G().CreatePlatformPopupMenu(menu, IRECT(10, 10, 50, 30), async), nullptr);
 }
 
+// The host takes the view away while a native menu is up: the context that opened the menu is still below it on
+// the stack, so the editor stays until the menu has returned and closes at the next frame.
+TEST(MacMenus, HostClosingDuringTheMenuClosesAfterIt)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  IPopupMenu menu;
+  menu.AddItem("A");
+  ZQAppKitScriptMenu([&](NSMenu*) -> NSMenuItem* {
+    e.View()->removeFromSuperview();
+    return nullptr;
+  });
+  e.G().CreatePopupMenu(e.editor.knob, menu, IRECT(10, 10, 50, 30));
+  ASSERT_NE(e.editor.GetUI(), nullptr);
+  EXPECT_EQ(e.editor.uiCloses, 0);
+  EXPECT_EQ(e.window->contentView()->subviews()->count(), 0u);
+  ZQAppKitAdvanceClock(0.1);
+  EXPECT_EQ(e.editor.GetUI(), nullptr);
+  EXPECT_EQ(e.editor.uiCloses, 1);
+}
+
 // ---- Native text entry ----
 
 // A click on the gain field, which opens its text entry; the field that then has the focus, or nil.
@@ -157,6 +178,28 @@ TEST(MacTextEntry, FieldClosedByThePlatformTellsTheContext)
   e.window->makeFirstResponder(e.View());
   EXPECT_EQ(e.View()->textField(), nullptr);
   EXPECT_DOUBLE_EQ(e.editor.GetParam(kGain)->Value(), 4.0);
+}
+
+// Deleting is always allowed: backspacing from the end goes through the label the field opened with, while what
+// is typed is still vetted.
+TEST(MacTextEntry, BackspaceErasesTheLabel)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  NSTextField* field = OpenValueEntry(e);
+  ASSERT_NE(field, nullptr);
+  auto text = [&]() { return std::string(field->currentEditor()->string()->UTF8String()); };
+  ASSERT_EQ(text(), "2.5 dB");
+  ZQAppKitPressKey(e.window, "end");
+  for (const char* after : {"2.5 d", "2.5 ", "2.5", "2."})
+  {
+    ZQAppKitPressKey(e.window, "backspace");
+    EXPECT_EQ(text(), after);
+  }
+  ZQAppKitTypeText(e.window, "x7");
+  EXPECT_EQ(text(), "2.7");
+  ZQAppKitPressKey(e.window, "return");
+  EXPECT_DOUBLE_EQ(e.editor.GetParam(kGain)->Value(), 2.7);
 }
 
 // ---- Cursors ----
@@ -262,7 +305,7 @@ TEST(MacDialogs, MessageBoxButtonsAndResults)
   EXPECT_FALSE(ZQAppKitAlertRecords().back().title.empty());
 }
 
-// OpenURL answers false when nothing opens.
+// OpenURL answers false when nothing opens; a failed copy leaves the clipboard alone.
 TEST(MacDialogs, OpenURLAndClipboard)
 {
   NSAutoreleasePool pool;
@@ -288,6 +331,9 @@ TEST(MacDialogs, OpenURLAndClipboard)
   EXPECT_EQ(ZQAppKitPasteboardString(), "Gain 2.5 dB");
   EXPECT_TRUE(e.G().GetTextFromClipboard(s));
   EXPECT_STREQ(s.Get(), "Gain 2.5 dB");
+  // A text that is not UTF-8 is not copied, and the clipboard keeps what it held.
+  EXPECT_FALSE(e.G().SetTextInClipboard("Gain \xff"));
+  EXPECT_EQ(ZQAppKitPasteboardString(), "Gain 2.5 dB");
 }
 
 } // namespace

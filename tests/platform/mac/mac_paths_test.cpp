@@ -30,4 +30,15 @@ TEST(MacPaths, LongNamesAreCut)
   EXPECT_EQ(static_cast<unsigned char>(tail.back()), 0xA9);
 }
 
+// A name or shared folder that is not UTF-8 names nothing: the lookups answer false instead of crashing.
+TEST(MacPaths, NamesThatAreNotUTF8AreNotFound)
+{
+  ScopedHome home;
+  Util_String p;
+  EXPECT_FALSE(LocateResource("bad\xFF.png", "png", p, "com.example.none", nullptr, "Shared"));
+  EXPECT_FALSE(GetResourcePathFromSharedLocation("bad\xFF.png", "png", p, "Shared"));
+  EXPECT_FALSE(GetResourcePathFromSharedLocation("good.png", "png", p, "Sha\xC0red"));
+  EXPECT_STREQ(p.Get(), "");
+}
+
 } // namespace

@@ -24,6 +24,7 @@ MacTestEditor::MacTestEditor(float drawScale) : IGEditorDelegate(kNumParams)
       ->SetPromptShowsParamLabel(true);
     g->AttachControl(new ProbeControl(kProbeR, events));
     knob->SetTooltip("Gain knob");
+    g->EnableTooltips(true);
   });
 }
 
