@@ -134,6 +134,23 @@ TEST_F(EditorTest, OpenPushesValuesAndCloseForgetsTheSelector)
   EXPECT_EQ(z.GetUI()->NControls(), 70);
 }
 
+// An editor opened during a latency measurement is locked like the one that started it, until the measurement ends.
+TEST_F(EditorTest, AnEditorOpenedDuringAMeasurementIsLocked)
+{
+  UIZANIQ& z = OpenReceiver();
+  z.Command(61);
+  z.CloseWindow();
+  z.OpenEditor();
+  for (ZANIQ::EEditorControl c : {ZANIQ::kCtlLatencyField, ZANIQ::kCtlMatchPost, ZANIQ::kCtlAutoLink})
+    EXPECT_TRUE(z.Ctl(c)->IsDisabled()) << c;
+  EXPECT_TRUE(z.GetLinkIDSelector()->IsDisabled());
+  EXPECT_EQ(z.Ctl(ZANIQ::kCtlPDCSwitch)->GetValue(), 1.0);
+  z.Command(61); // stopped from the reopened editor: everything comes back
+  EXPECT_FALSE(z.Ctl(ZANIQ::kCtlLatencyField)->IsDisabled());
+  EXPECT_FALSE(z.GetLinkIDSelector()->IsDisabled());
+  EXPECT_EQ(z.Ctl(ZANIQ::kCtlPDCSwitch)->GetValue(), 0.0);
+}
+
 TEST_F(EditorTest, CommandHooksReachTheEditor)
 {
   UIZANIQ& z = OpenReceiver();
