@@ -424,7 +424,8 @@ IBRadioButtonsControl4Special::IBRadioButtonsControl4Special(const IRECT& bounds
 void IBRadioButtonsControl4Special::OnMouseDown(float x, float y, const IMouseMod& mod)
 {
   IBRadioButtonsControl4::OnMouseDown(x, y, mod);
-  SendCommandQN(*this, mCmdIdx);
+  // The command recalls the selected snapshot over the current gains: a click between the buttons chose nothing.
+  if (ButtonAt(x, y) >= 0) SendCommandQN(*this, mCmdIdx);
 }
 
 void IBRadioButtonsControl4Special::SetFilled(int i, bool filled)

@@ -32,8 +32,8 @@ double IBPopupMenuQN::WheelStep(const plugin::IParam& param, double current, flo
 {
   const double real = param.FromNormalized(current);
   // Truncation of both, as a notch is a whole step; the range keeps the result from running past either end,
-  // whatever the parameter's minimum is.
-  double v = static_cast<double>(static_cast<long long>(real) - static_cast<long long>(delta));
+  // whatever the parameter's minimum is. Truncated in double: a flung wheel's delta does not fit an integer.
+  double v = std::trunc(real) - std::trunc(static_cast<double>(delta));
   v = std::clamp(v, param.GetMin(), param.GetMax());
   return std::clamp(param.ToNormalized(v), 0.0, 1.0);
 }

@@ -318,4 +318,11 @@ void ZANIQ::LayoutControls(IGraphics* graphics)
   SetLinkMenuMode(GetPluginMode());
   mLayoutDone = true;
   UpdateControlLayout();
+  // An editor opened while a latency measurement runs starts as locked as the one that started it, its switch on;
+  // the end of the measurement unlocks it as usual.
+  if (IsMeasurementRunning())
+  {
+    SetEditorControlValue(mEditorPositions.latencyButton, 1.0);
+    EnableModeControls(true);
+  }
 }

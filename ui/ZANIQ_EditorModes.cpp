@@ -115,8 +115,10 @@ void ZANIQ::UpdateControlLayout()
     Show(c(kCtlOverLED), true);
     for (int p : {kLatencyCompensation, kMeterMode, kEnableOverProtection, kOverProtectionLevel, kRMSWindow})
       ui->HideControl(p, false);
-    ui->DisableControl(kRMSWindow, !(meterMode == 0 || meterMode == 1));
-    ui->DisableControl(kInverseMatch, matchMode >= kMatchGainStage);
+    // A running latency measurement keeps both fields locked, whatever the modes say.
+    const bool measuring = IsMeasurementRunning();
+    ui->DisableControl(kRMSWindow, measuring || !(meterMode == 0 || meterMode == 1));
+    ui->DisableControl(kInverseMatch, measuring || matchMode >= kMatchGainStage);
     ui->HideControl(kGUIMode, false);
     Show(c(kCtlSenderLED), false);
     for (EEditorControl w : {kCtlReceiverLED, kCtlDelta, kCtlActive, kCtlInverse, kCtlPreCurrentReadout,

@@ -222,3 +222,20 @@ TEST_F(ZaniqEditor, MenusAndGUIScale)
   EXPECT_NEAR(JsonEditorValue(fixed.out, "width"), 500, 1) << fixed.out;
   EXPECT_NEAR(JsonEditorValue(fixed.out, "height"), 700, 1) << fixed.out;
 }
+
+// "About ..." shows its box from the idle work, while the audio plays: a wrong answer there fails the run all the
+// same, and of two answers for one box the unused one is counted.
+TEST_F(ZaniqEditor, AnswersToPanelsOfTheIdleWorkAreChecked)
+{
+  const std::pair<const char*, const char*> cases[] = {
+    {"alert:3", "auhost: alert has no button 3\n"},
+    {"alert:1", "auhost: 1 alert answer was never used: no alert came for it\n"}};
+  for (const auto& [first, says] : cases)
+  {
+    std::vector<std::string> args = {"--seconds", "0.5"};
+    Events(args, "0.1", {first, "alert:1", "menu:About", "click:" + At(kPluginMenuButton)});
+    const RunResult run = Product(mBundle, args);
+    EXPECT_EQ(run.code, auhost::kExitFailure) << first;
+    EXPECT_EQ(run.err, says) << first;
+  }
+}

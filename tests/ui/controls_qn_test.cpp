@@ -91,6 +91,15 @@ TEST_F(ControlsQN, RadioGroupsSelectTheClickedButton)
   mm->SetButtonRect(0, IRECT());
   mm->OnMouseDown(0, 0, kNone);
   EXPECT_EQ(plug.Real(kMatchMode), 0.0);
+
+  // The snapshot selector recalls (its command) only when a click chose a button, not from the gaps between them.
+  const IRECT s1(120, 552, 154, 578), s2(160, 552, 194, 578), s3(200, 552, 234, 578), s4(240, 552, 274, 578);
+  const IBitmap ss = Bitmap(34, 78, 3);
+  auto* snap = Attach(new IBRadioButtonsControl4Special(s1.Union(s4), kLatency, s1, ss, s2, ss, s3, ss, s4, ss,
+                                                        false, 64));
+  for (float x : {157.f, 165.f, 237.f, 270.f}) snap->OnMouseDown(x, 560, kNone);
+  EXPECT_EQ(plug.Commands(), (Commands{64, 64}));
+  EXPECT_EQ(plug.Real(kLatency), 3.0);
 }
 
 TEST_F(ControlsQN, CornerResizerModeAndTheCommandsOfDoubleClickAndRescale)

@@ -134,6 +134,21 @@ TEST_F(EditorTest, OpenPushesValuesAndCloseForgetsTheSelector)
   EXPECT_EQ(z.GetUI()->NControls(), 70);
 }
 
+// An editor opened during a latency measurement is locked like the one that started it, until the measurement ends.
+TEST_F(EditorTest, AnEditorOpenedDuringAMeasurementIsLocked)
+{
+  UIZANIQ& z = OpenReceiver();
+  z.Command(61);
+  z.CloseWindow();
+  z.OpenEditor();
+  IControl* latency = z.Ctl(ZANIQ::kCtlLatencyField);
+  for (IControl* c : {latency, z.GetLinkIDSelector(), z.Ctl(ZANIQ::kCtlMatchPost)}) EXPECT_TRUE(c->IsDisabled());
+  EXPECT_EQ(z.Ctl(ZANIQ::kCtlPDCSwitch)->GetValue(), 1.0);
+  z.Command(61); // stopped from the reopened editor
+  EXPECT_FALSE(latency->IsDisabled());
+  EXPECT_EQ(z.Ctl(ZANIQ::kCtlPDCSwitch)->GetValue(), 0.0);
+}
+
 TEST_F(EditorTest, CommandHooksReachTheEditor)
 {
   UIZANIQ& z = OpenReceiver();

@@ -219,7 +219,9 @@ TEST(SelectorWheel, StepsInWholeValuesWithinAnyRange)
     double to;
   };
   // The range's minimum is not 0 here: the step stays a whole value and the ends hold; half a line is none.
-  const Case cases[] = {{5, 1.f, 4}, {5, -2.f, 7}, {3, 1.f, 3}, {10, -1.f, 10}, {4, 3.f, 3}, {5, 0.5f, 5}};
+  // A flung wheel's delta, too large for any integer, still lands on the end it points to.
+  const Case cases[] = {{5, 1.f, 4},     {5, -2.f, 7},     {3, 1.f, 3},       {10, -1.f, 10},
+                        {4, 3.f, 3},     {5, 0.5f, 5},     {5, 1e30f, 3},     {5, -1e30f, 10}};
   for (const Case& k : cases)
   {
     const double n = plugin::igraphics::IBPopupMenuQN::WheelStep(p, p.ToNormalized(k.from), k.delta);

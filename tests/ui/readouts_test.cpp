@@ -142,6 +142,12 @@ TEST_F(EditorTest, MeasurementAndModesDisableFields)
   for (auto w : {ZANIQ::kCtlClear, ZANIQ::kCtlStore, ZANIQ::kCtlMatchPre, ZANIQ::kCtlMatchPost, ZANIQ::kCtlSimpleMatch})
     EXPECT_TRUE(z.Ctl(w)->IsDisabled()) << w;
   EXPECT_FALSE(z.Ctl(ZANIQ::kCtlPDCSwitch)->IsDisabled()); // a measurement does not touch it
+  // The host moving the modes meanwhile unlocks neither field.
+  z.Change(ZANIQ::kMeterMode, 1);
+  z.Change(ZANIQ::kMatchMode, 1);
+  EXPECT_TRUE(window->IsDisabled());
+  EXPECT_TRUE(z.Ctl(ZANIQ::kCtlInverse)->IsDisabled());
+  z.Change(ZANIQ::kMeterMode, 2);
 
   z.Command(61); // stop
   for (IControl* c : {z.Ctl(ZANIQ::kCtlLatencyField), z.Ctl(ZANIQ::kCtlClear), z.GetLinkIDSelector()})

@@ -60,6 +60,8 @@ public:
 
   Status AtBoundary(uint64_t pos) override
   {
+    // A panel shown by the plug-in's idle work since the last boundary used its answer there.
+    if (Status s = mSession->CheckScript(); !s) return s;
     for (; mNext < mDue.size() && mDue[mNext].frame <= pos; ++mNext)
     {
       const Scheduled& item = mDue[mNext];

@@ -12,6 +12,7 @@
 #include <AppKit/AppKitTesting.h>
 #include <AudioToolbox/AudioToolbox.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -224,7 +225,6 @@ public:
 
     const NSEventModifierFlags flags = Flags(e.modifiers);
     const NSPoint p = ToWindowView(e.x, e.y, scale);
-    const size_t errorsBefore = ZQAppKitScriptErrors().size();
     switch (e.kind)
     {
       case Kind::Click: ZQAppKitClick(mWindow, p, flags, 1, false); break;
@@ -265,9 +265,7 @@ public:
       }
       default: break;
     }
-    const auto& errors = ZQAppKitScriptErrors();
-    if (errors.size() > errorsBefore) return Status::Error(errors.back());
-    return Status::Ok();
+    return CheckScript();
   }
 
   Status Snapshot(const std::string& file) override
@@ -283,17 +281,29 @@ public:
     return Status::Ok();
   }
 
+  Status CheckScript() override
+  {
+    const auto& errors = ZQAppKitScriptErrors();
+    if (errors.size() <= mErrorsSeen) return Status::Ok();
+    mErrorsSeen = errors.size();
+    return Status::Error(errors.back());
+  }
+
   Status CheckAnswersUsed() override
   {
+    Status s = CheckScript();
+    if (!s) return s;
     const size_t menus = ZQAppKitPendingMenuAnswers();
     if (menus > 0)
       return Status::Error(std::to_string(menus) + " menu answer" + (menus == 1 ? " was" : "s were") +
                            " never used: no native menu opened for " + (menus == 1 ? "it" : "them"));
-    Status s = SettleAlerts();
+    s = SettleAlerts();
     if (!s) return s;
-    if (mPendingAlerts > 0)
-      return Status::Error(std::to_string(mPendingAlerts) + " alert answer" + (mPendingAlerts == 1 ? " was" : "s were") +
-                           " never used: no alert came for " + (mPendingAlerts == 1 ? "it" : "them"));
+    // Answers are used in order: those past the alerts that came are the unused ones.
+    const size_t unused = mPendingAlerts - std::min(mPendingAlerts, ZQAppKitAlertRecords().size() - mAlertBase);
+    if (unused > 0)
+      return Status::Error(std::to_string(unused) + " alert answer" + (unused == 1 ? " was" : "s were") +
+                           " never used: no alert came for " + (unused == 1 ? "it" : "them"));
     return Status::Ok();
   }
 
@@ -375,6 +385,7 @@ private:
   uint64_t mPresentedBefore = 0; // frames of views already closed
   size_t mPendingAlerts = 0;
   size_t mAlertBase = 0;
+  size_t mErrorsSeen = 0; // script errors already reported
 };
 
 } // namespace

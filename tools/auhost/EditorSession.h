@@ -42,7 +42,10 @@ public:
   virtual Status Play(const EditorEvent& event) = 0;
   // The window's last presented frame as PNG. Fails while closed or before the first frame.
   virtual Status Snapshot(const std::string& file) = 0;
-  // Fails when a menu or alert answer was set and no menu or alert came to use it.
+  // Fails when a menu or alert answer went wrong since the last check outside an event: panels the plug-in shows
+  // from its idle work use their answers while the audio plays, between events.
+  virtual Status CheckScript() = 0;
+  // Fails as CheckScript does, or when a menu or alert answer was set and no menu or alert came to use it.
   virtual Status CheckAnswersUsed() = 0;
   virtual EditorReport Report() = 0;
 };
