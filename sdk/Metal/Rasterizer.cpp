@@ -191,6 +191,8 @@ struct Draw
   // Attachments
   uint8_t* color = nullptr;
   size_t colorRow = 0, colorBpp = 0;
+  uint32_t* owedRows = nullptr; // the colour target's rows' intervals still owed zeros (MTLTexture::OweZeroRows)
+  bool overwrites = false;      // a fragment kept replaces every byte of its pixel, whatever was there
   MTLPixelFormat colorFormat = MTLPixelFormatInvalid;
   uint8_t* stencil = nullptr;
   size_t stencilRow = 0;
@@ -235,7 +237,9 @@ bool Prepare(Draw& d, const MTLDrawState& st, const MTLPassTargets& targets, boo
   bool any = false;
   if (targets.color && targets.colorLevel < targets.color->mipmapLevelCount())
   {
-    MTLTexture::Level& lv = targets.color->level(targets.colorLevel);
+    // A target's owed zeros are paid row by row as the draw first touches each row.
+    MTLTexture::Level& lv = targets.colorLevel == 0 ? targets.color->levelOwingZeroRows(d.owedRows)
+                                                    : targets.color->level(targets.colorLevel);
     d.colorFormat = targets.color->pixelFormat();
     d.colorBpp = targets.color->bytesPerPixel();
     d.colorRow = lv.width * d.colorBpp;
@@ -294,6 +298,7 @@ bool Prepare(Draw& d, const MTLDrawState& st, const MTLPassTargets& targets, boo
     else
       d.prepared = MTLPreparedFragment{}, d.mayDiscard = frag != nullptr;
     ChooseWriter(d);
+    d.overwrites = d.writesColor && d.blendIsCopy && d.pipe->color0.writeMask == MTLColorWriteMaskAll;
   }
   return true;
 }
@@ -346,6 +351,42 @@ void ShadeVertex(const Draw& d, uint32_t vid, Vertex& out)
 // ---------------------------------------------------------------------------------------------------------------
 // Triangles
 // ---------------------------------------------------------------------------------------------------------------
+
+// Row y of the colour target as it reads: its owed zeros written before anything reads or blends into it.
+inline void SettleRow(const Draw& d, int64_t y)
+{
+  if (!d.owedRows) return;
+  uint32_t& a = d.owedRows[2 * y];
+  uint32_t& b = d.owedRows[2 * y + 1];
+  if (a < b) std::memset(d.color + (size_t)y * d.colorRow + a * d.colorBpp, 0, (size_t)(b - a) * d.colorBpp);
+  a = b = 0;
+}
+
+// Row y before pixels [lo, hi) are overwritten whole: they owe nothing any more, and of what is left owing on
+// either side the smaller part is paid now, since one interval is all a row keeps.
+inline void OverwriteRow(const Draw& d, int64_t y, int64_t lo, int64_t hi)
+{
+  if (!d.owedRows) return;
+  uint32_t& a = d.owedRows[2 * y];
+  uint32_t& b = d.owedRows[2 * y + 1];
+  if (a >= b || hi <= a || lo >= b) return;
+  const auto leftEnd = (uint32_t)std::max<int64_t>(a, lo), rightStart = (uint32_t)std::min<int64_t>(b, hi);
+  const uint32_t left = leftEnd - a, right = b - rightStart;
+  uint8_t* row = d.color + (size_t)y * d.colorRow;
+  if (left > 0 && right > 0)
+  {
+    if (left <= right)
+      std::memset(row + a * d.colorBpp, 0, left * d.colorBpp), a = rightStart;
+    else
+      std::memset(row + rightStart * d.colorBpp, 0, right * d.colorBpp), b = leftEnd;
+  }
+  else if (left > 0)
+    b = leftEnd;
+  else if (right > 0)
+    a = rightStart;
+  else
+    a = b = 0;
+}
 
 struct Triangle
 {
@@ -580,6 +621,11 @@ bool TexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   }
   const uint8_t* texels = d.prepared.texelRun(d.prepared, first, last, n);
   if (!texels) return false;
+  // Copies store every texel of the run; blends read what is there.
+  if (d.owedRows && d.overwrites)
+    OverwriteRow(d, y, x0, x0 + n);
+  else
+    SettleRow(d, y);
   uint8_t* row = d.color + (size_t)y * d.colorRow + (size_t)x0 * 4;
   if (d.prepared.texelsStraight)
     WriteTexelsTo<true>(d, row, texels, n);
@@ -696,7 +742,18 @@ void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
     }
     sp[j] = StencilApply(face->pass, face->writeMask, ref, sp[j]);
   }
-  if (d.writesColor) d.write(d, d.color + (size_t)y * d.colorRow + (size_t)x0 * d.colorBpp, src, keep, n);
+  if (!d.writesColor) return;
+  if (d.owedRows)
+  {
+    // A run that stores every one of its pixels over whatever is there pays nothing for it.
+    bool all = d.overwrites;
+    for (int j = 0; j < n && all; ++j) all = keep[j] != 0;
+    if (all)
+      OverwriteRow(d, y, x0, x0 + n);
+    else
+      SettleRow(d, y);
+  }
+  d.write(d, d.color + (size_t)y * d.colorRow + (size_t)x0 * d.colorBpp, src, keep, n);
 }
 
 void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Vertex& c)
@@ -748,6 +805,8 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
     const int64_t w = d.color ? (int64_t)(d.colorRow / std::max<size_t>(d.colorBpp, 1)) : (int64_t)d.stencilRow;
     const int64_t h = d.clipY1; // rows past the clip cannot pass the test below
     for (int64_t y = 0; y < h; ++y)
+    {
+      if (y >= d.clipY0) SettleRow(d, y);
       for (int64_t x = 0; x < w; ++x)
       {
         if (x < d.clipX0 || x >= d.clipX1 || y < d.clipY0 || y >= d.clipY1) continue;
@@ -760,6 +819,7 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
         }
         if (in) ProcessFragment(d, t, (int)x, (int)y, e);
       }
+    }
     return;
   }
 
@@ -884,8 +944,11 @@ void MTLRasterDraw(const MTLDrawState& state, const MTLDrawCall& call, const MTL
 void MTLRasterClearColor(MTLTexture* texture, NSUInteger level, MTLClearColor color)
 {
   if (!texture || level >= texture->mipmapLevelCount()) return;
-  MTLTexture::Level& lv = texture->level(level);
+  // Every byte is written here: zeros still owed need not be paid first.
+  uint32_t* owedRows = nullptr;
+  MTLTexture::Level& lv = level == 0 ? texture->levelOwingZeroRows(owedRows) : texture->level(level);
   const size_t bpp = texture->bytesPerPixel();
+  if (owedRows) std::fill(owedRows, owedRows + 2 * lv.height, 0u);
   if (!bpp || lv.bytes.empty()) return;
   const float rgba[4] = {(float)color.red, (float)color.green, (float)color.blue, (float)color.alpha};
   uint8_t pixel[8] = {};
