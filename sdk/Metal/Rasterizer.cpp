@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -544,6 +547,31 @@ bool BytesRoundTrip()
   return ok;
 }
 
+// Texels stored as their bytes (red and blue swapped for BGRA), four at a time, from the first on; with
+// OpaqueOnly it stops before a group holding a texel that is not opaque. Answers how many were stored.
+template <bool BGRA, bool OpaqueOnly>
+int StoreTexelGroups(uint8_t* row, const uint8_t* texels, int n)
+{
+  int j = 0;
+#if defined(__SSE2__)
+  const __m128i alpha = _mm_set1_epi32((int)0xff000000u);
+  const __m128i greenAlpha = _mm_set1_epi32((int)0xff00ff00u), low = _mm_set1_epi32(0xff);
+  for (; j + 4 <= n; j += 4)
+  {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels + 4 * j));
+    if constexpr (OpaqueOnly)
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, alpha), alpha)) != 0xffff) break;
+    if constexpr (BGRA)
+      v = _mm_or_si128(_mm_and_si128(v, greenAlpha),
+                       _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low), 16), _mm_and_si128(_mm_srli_epi32(v, 16), low)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 4 * j), v);
+  }
+#else
+  (void)row, (void)texels, (void)n;
+#endif
+  return j;
+}
+
 // WriteRGBA8's operations for colours that are texels / 255 (Straight: their colour channels times their
 // alpha, as the shader premultiplies them), reading the texels' bytes.
 template <bool BGRA, bool SourceOver, bool Straight>
@@ -554,6 +582,8 @@ void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
   int j = 0;
   if (direct)
   {
+    // Opaque texels and copies are their bytes: whole groups first.
+    j = StoreTexelGroups<BGRA, Straight || SourceOver>(row, texels, n);
     // Opaque stretches as whole words (the bytes of a little-endian word, red first).
     static_assert(std::endian::native == std::endian::little);
     if constexpr (!Straight && !SourceOver)
