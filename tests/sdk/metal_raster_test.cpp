@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <random>
 
@@ -420,6 +421,40 @@ TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
 {
   ExpectSpanPathMatchesReference(true);
   ExpectSpanPathMatchesReference(false);
+}
+
+TEST(MetalRaster, SourceOverOfOutOfRangeColoursMatchesReferencePath)
+{
+  // Colours a shader may hand over beyond 0…1 (negative, above one, infinite, not a number), blended over
+  // every byte value: the span path's writer and the reference's general blend store the same bytes.
+  Rig rig;
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  const float colours[][4] = {
+    {0.2f, 0.4f, 0.1f, 0.5f},  {-0.25f, 1.5f, 0.3f, 0.6f}, {0.3f, 0.2f, 0.1f, 1.0f},  {0.5f, 0.5f, 0.5f, 1.25f},
+    {0.1f, 0.2f, 0.3f, -0.5f}, {inf, -inf, 0.2f, 0.9f},    {0.4f, nan, 0.2f, 0.7f},   {0.4f, 0.3f, 0.2f, nan},
+    {0.0f, 0.0f, 0.0f, 0.0f},  {-0.0f, 0.999f, 1e-9f, 0.001f}, {0.2f, 0.1f, 0.0f, -inf},
+  };
+  // Every byte value in every channel of the destination.
+  std::vector<uint8_t> ground(64 * 16 * 4);
+  for (size_t i = 0; i < ground.size(); ++i) ground[i] = (uint8_t)((i * 7 + i / 256) & 255);
+  for (MTLPixelFormat format : {MTLPixelFormatRGBA8Unorm, MTLPixelFormatBGRA8Unorm})
+    for (const auto& c : colours)
+    {
+      std::vector<uint8_t> results[2];
+      for (int reference = 0; reference < 2; ++reference)
+      {
+        rig.device->setUsesReferenceRasterizer(reference ? YES : NO);
+        MTLTexture* target = rig.Texture(64, 16, format);
+        target->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 64, 16), 0, ground.data(), 64 * 4);
+        rig.Pass(target, nullptr, {Draw(Quad(0, 0, 64, 16), rig.Pipeline(Blend{}, format), nullptr,
+                                        Solid(c[0], c[1], c[2], c[3]))},
+                 std::nullopt);
+        results[reference] = Rig::Bytes(target);
+      }
+      EXPECT_EQ(results[0], results[1]) << "format " << format << " colour " << c[0] << " " << c[1] << " " << c[2]
+                                        << " " << c[3];
+    }
+  rig.device->setUsesReferenceRasterizer(NO);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
