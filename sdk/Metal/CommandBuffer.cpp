@@ -278,9 +278,9 @@ MTLRenderCommandEncoder::MTLRenderCommandEncoder(MTLCommandBuffer* buffer, MTLRe
   // The default viewport and scissor cover the render area.
   NSUInteger w = 0, h = 0;
   if (MTLTexture* t = ca->texture(); t && ca->level < t->mipmapLevelCount())
-    w = t->level(ca->level).width, h = t->level(ca->level).height;
+    w = t->levelWidth(ca->level), h = t->levelHeight(ca->level);
   else if (MTLTexture* s = sa->texture(); s && sa->level < s->mipmapLevelCount())
-    w = s->level(sa->level).width, h = s->level(sa->level).height;
+    w = s->levelWidth(sa->level), h = s->levelHeight(sa->level);
   es->current.viewport = MTLViewport{0, 0, (double)w, (double)h, 0, 1};
 
   const bool clearColor = ca->loadAction == MTLLoadActionClear;
@@ -490,10 +490,10 @@ void MTLBlitCommandEncoder::
 {
   if (!Open() || !source || !destination || destinationSlice != 0) return;
   if (destinationLevel >= destination->mipmapLevelCount() || sourceSize.depth > 1) return;
-  const MTLTexture::Level& lv = destination->level(destinationLevel);
+  const NSUInteger lw = destination->levelWidth(destinationLevel), lh = destination->levelHeight(destinationLevel);
   const NSUInteger bpp = destination->bytesPerPixel();
-  if (destinationOrigin.x > lv.width || sourceSize.width > lv.width - destinationOrigin.x) return;
-  if (destinationOrigin.y > lv.height || sourceSize.height > lv.height - destinationOrigin.y) return;
+  if (destinationOrigin.x > lw || sourceSize.width > lw - destinationOrigin.x) return;
+  if (destinationOrigin.y > lh || sourceSize.height > lh - destinationOrigin.y) return;
   const NSUInteger row = sourceSize.width * bpp;
   if (sourceSize.height == 0 || row == 0) return;
   if (sourceBytesPerRow < row) return;

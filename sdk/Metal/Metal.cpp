@@ -97,6 +97,34 @@ MTLTexture::MTLTexture(MTLDevice* device, const MTLTextureDescriptor* d)
   }
 }
 
+void MTLTexture::OweZeroRows()
+{
+  if (mLevels.empty()) return;
+  const auto w = (uint32_t)mLevels[0].width;
+  mOwedRows.resize(2 * mLevels[0].height);
+  for (size_t y = 0; y < mLevels[0].height; ++y) mOwedRows[2 * y] = 0, mOwedRows[2 * y + 1] = w;
+  mOwesZeros.store(true, std::memory_order_release);
+}
+
+MTLTexture::Level& MTLTexture::levelOwingZeroRows(uint32_t*& owedRows)
+{
+  owedRows = mOwesZeros.load(std::memory_order_acquire) ? mOwedRows.data() : nullptr;
+  return mLevels[0];
+}
+
+void MTLTexture::SettleZeroRowsSlow() const
+{
+  auto& lv = const_cast<Level&>(mLevels[0]);
+  const size_t row = lv.width * mBytesPerPixel;
+  for (size_t y = 0; 2 * y + 1 < mOwedRows.size(); ++y)
+  {
+    const uint32_t a = mOwedRows[2 * y], b = mOwedRows[2 * y + 1];
+    if (a < b) std::memset(lv.bytes.data() + y * row + a * mBytesPerPixel, 0, (b - a) * mBytesPerPixel);
+    mOwedRows[2 * y] = mOwedRows[2 * y + 1] = 0;
+  }
+  mOwesZeros.store(false, std::memory_order_release);
+}
+
 bool MTLTexture::RegionFits(MTLRegion r, NSUInteger level, NSUInteger bytesPerRow) const
 {
   if (level >= mLevels.size() || mStorageMode == MTLStorageModePrivate) return false;
@@ -112,7 +140,7 @@ void MTLTexture::replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegion r, NS
 {
   if (!bytes || !RegionFits(r, level, bytesPerRow)) return;
   std::lock_guard lock(MTLTextureMemoryLock());
-  Level& lv = mLevels[level];
+  Level& lv = this->level(level);
   const NSUInteger row = r.size.width * mBytesPerPixel;
   for (NSUInteger y = 0; y < r.size.height; ++y)
     std::memcpy(lv.bytes.data() + ((r.origin.y + y) * lv.width + r.origin.x) * mBytesPerPixel,
@@ -124,7 +152,7 @@ void MTLTexture::getBytes_bytesPerRow_fromRegion_mipmapLevel(void* bytes, NSUInt
 {
   if (!bytes || !RegionFits(r, level, bytesPerRow)) return;
   std::lock_guard lock(MTLTextureMemoryLock());
-  const Level& lv = mLevels[level];
+  const Level& lv = this->level(level);
   const NSUInteger row = r.size.width * mBytesPerPixel;
   for (NSUInteger y = 0; y < r.size.height; ++y)
     std::memcpy(static_cast<uint8_t*>(bytes) + y * bytesPerRow,

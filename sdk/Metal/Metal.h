@@ -13,6 +13,7 @@
 #include <Metal/MTLTypes.h>
 #include <dispatch/dispatch.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -140,9 +141,30 @@ public:
     NSUInteger width, height;
     std::vector<uint8_t> bytes; // rows of width × bytes per pixel, no padding
   };
-  Level& level(NSUInteger i) { return mLevels[i]; }
-  const Level& level(NSUInteger i) const { return mLevels[i]; }
+  // A level's bytes as they read: rows of level 0 still owed their zeros get them first.
+  Level& level(NSUInteger i)
+  {
+    if (i == 0) SettleZeroRows();
+    return mLevels[i];
+  }
+  const Level& level(NSUInteger i) const
+  {
+    if (i == 0) SettleZeroRows();
+    return mLevels[i];
+  }
+  // A level's size alone, owing or not. [any thread]
+  NSUInteger levelWidth(NSUInteger i) const { return mLevels[i].width; }
+  NSUInteger levelHeight(NSUInteger i) const { return mLevels[i].height; }
   NSUInteger bytesPerPixel() const { return mBytesPerPixel; }
+
+  // Level 0 is to read as all zeros from now on. The zeros are owed: each row keeps the pixel interval that
+  // still owes them, and a draw that overwrites part of it (a copy of every channel) only shrinks it, so a frame
+  // that covers the whole texture never pays for them. [the only holder of the texture]
+  void OweZeroRows();
+  // Level 0 with its owed zeros left owing, and the owed intervals: row y owes pixels [owed[2y], owed[2y+1])
+  // (none when the first is not below the second); null when nothing is owed. Whoever reads, blends into or
+  // partly writes a row first pays its interval or shrinks it by what it overwrites. For a render target only.
+  Level& levelOwingZeroRows(uint32_t*& owedRows);
 
 private:
   friend class MTLDevice;
@@ -153,6 +175,15 @@ private:
   NSUInteger mWidth, mHeight, mBytesPerPixel;
   MTLTextureUsage mUsage;
   std::vector<Level> mLevels;
+  // Rows of level 0 still owed their zeros (see OweZeroRows); read under MTLTextureMemoryLock or by the only
+  // holder, like the bytes themselves.
+  mutable std::vector<uint32_t> mOwedRows;
+  mutable std::atomic<bool> mOwesZeros{false};
+  void SettleZeroRows() const
+  {
+    if (mOwesZeros.load(std::memory_order_acquire)) SettleZeroRowsSlow();
+  }
+  void SettleZeroRowsSlow() const;
 };
 
 // The lock that orders texture memory between the CPU side (replaceRegion, getBytes) and the GPU thread, which

@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -191,6 +194,8 @@ struct Draw
   // Attachments
   uint8_t* color = nullptr;
   size_t colorRow = 0, colorBpp = 0;
+  uint32_t* owedRows = nullptr; // the colour target's rows' intervals still owed zeros (MTLTexture::OweZeroRows)
+  bool overwrites = false;      // a fragment kept replaces every byte of its pixel, whatever was there
   MTLPixelFormat colorFormat = MTLPixelFormatInvalid;
   uint8_t* stencil = nullptr;
   size_t stencilRow = 0;
@@ -235,7 +240,9 @@ bool Prepare(Draw& d, const MTLDrawState& st, const MTLPassTargets& targets, boo
   bool any = false;
   if (targets.color && targets.colorLevel < targets.color->mipmapLevelCount())
   {
-    MTLTexture::Level& lv = targets.color->level(targets.colorLevel);
+    // A target's owed zeros are paid row by row as the draw first touches each row.
+    MTLTexture::Level& lv = targets.colorLevel == 0 ? targets.color->levelOwingZeroRows(d.owedRows)
+                                                    : targets.color->level(targets.colorLevel);
     d.colorFormat = targets.color->pixelFormat();
     d.colorBpp = targets.color->bytesPerPixel();
     d.colorRow = lv.width * d.colorBpp;
@@ -294,6 +301,7 @@ bool Prepare(Draw& d, const MTLDrawState& st, const MTLPassTargets& targets, boo
     else
       d.prepared = MTLPreparedFragment{}, d.mayDiscard = frag != nullptr;
     ChooseWriter(d);
+    d.overwrites = d.writesColor && d.blendIsCopy && d.pipe->color0.writeMask == MTLColorWriteMaskAll;
   }
   return true;
 }
@@ -346,6 +354,42 @@ void ShadeVertex(const Draw& d, uint32_t vid, Vertex& out)
 // ---------------------------------------------------------------------------------------------------------------
 // Triangles
 // ---------------------------------------------------------------------------------------------------------------
+
+// Row y of the colour target as it reads: its owed zeros written before anything reads or blends into it.
+inline void SettleRow(const Draw& d, int64_t y)
+{
+  if (!d.owedRows) return;
+  uint32_t& a = d.owedRows[2 * y];
+  uint32_t& b = d.owedRows[2 * y + 1];
+  if (a < b) std::memset(d.color + (size_t)y * d.colorRow + a * d.colorBpp, 0, (size_t)(b - a) * d.colorBpp);
+  a = b = 0;
+}
+
+// Row y before pixels [lo, hi) are overwritten whole: they owe nothing any more, and of what is left owing on
+// either side the smaller part is paid now, since one interval is all a row keeps.
+inline void OverwriteRow(const Draw& d, int64_t y, int64_t lo, int64_t hi)
+{
+  if (!d.owedRows) return;
+  uint32_t& a = d.owedRows[2 * y];
+  uint32_t& b = d.owedRows[2 * y + 1];
+  if (a >= b || hi <= a || lo >= b) return;
+  const auto leftEnd = (uint32_t)std::max<int64_t>(a, lo), rightStart = (uint32_t)std::min<int64_t>(b, hi);
+  const uint32_t left = leftEnd - a, right = b - rightStart;
+  uint8_t* row = d.color + (size_t)y * d.colorRow;
+  if (left > 0 && right > 0)
+  {
+    if (left <= right)
+      std::memset(row + a * d.colorBpp, 0, left * d.colorBpp), a = rightStart;
+    else
+      std::memset(row + rightStart * d.colorBpp, 0, right * d.colorBpp), b = leftEnd;
+  }
+  else if (left > 0)
+    b = leftEnd;
+  else if (right > 0)
+    a = rightStart;
+  else
+    a = b = 0;
+}
 
 struct Triangle
 {
@@ -450,6 +494,28 @@ template <bool BGRA, bool SourceOver>
 inline void BlendRGBA8(uint8_t* p, const float* s)
 {
   constexpr int r = BGRA ? 2 : 0, b = BGRA ? 0 : 2;
+#if defined(__SSE2__)
+  if constexpr (SourceOver)
+  {
+    // The same operations lane by lane: Unorm's product, s · 1 + d · k (d · 0 adds nothing that survives the
+    // store), and ToUnorm's clamp (max before min, so that NaN becomes 0) and truncation of v · 255 + 0.5.
+    const __m128i zero = _mm_setzero_si128();
+    uint32_t word;
+    std::memcpy(&word, p, 4);
+    __m128i bytes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128((int)word), zero), zero);
+    __m128 dst = _mm_mul_ps(_mm_cvtepi32_ps(bytes), _mm_set1_ps(1.0f / 255.0f));
+    if constexpr (BGRA) dst = _mm_shuffle_ps(dst, dst, _MM_SHUFFLE(3, 0, 1, 2));
+    const __m128 src = _mm_loadu_ps(s);
+    __m128 out = _mm_add_ps(_mm_mul_ps(src, _mm_set1_ps(1.0f)), _mm_mul_ps(dst, _mm_set1_ps(1.0f - s[3])));
+    out = _mm_min_ps(_mm_max_ps(out, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+    out = _mm_add_ps(_mm_mul_ps(out, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
+    if constexpr (BGRA) out = _mm_shuffle_ps(out, out, _MM_SHUFFLE(3, 0, 1, 2));
+    const __m128i i32 = _mm_cvttps_epi32(out);
+    word = (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(i32, zero), zero));
+    std::memcpy(p, &word, 4);
+    return;
+  }
+#endif
   float out[4];
   if constexpr (SourceOver)
   {
@@ -503,6 +569,31 @@ bool BytesRoundTrip()
   return ok;
 }
 
+// Texels stored as their bytes (red and blue swapped for BGRA), four at a time, from the first on; with
+// OpaqueOnly it stops before a group holding a texel that is not opaque. Answers how many were stored.
+template <bool BGRA, bool OpaqueOnly>
+int StoreTexelGroups(uint8_t* row, const uint8_t* texels, int n)
+{
+  int j = 0;
+#if defined(__SSE2__)
+  const __m128i alpha = _mm_set1_epi32((int)0xff000000u);
+  const __m128i greenAlpha = _mm_set1_epi32((int)0xff00ff00u), low = _mm_set1_epi32(0xff);
+  for (; j + 4 <= n; j += 4)
+  {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels + 4 * j));
+    if constexpr (OpaqueOnly)
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, alpha), alpha)) != 0xffff) break;
+    if constexpr (BGRA)
+      v = _mm_or_si128(_mm_and_si128(v, greenAlpha),
+                       _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low), 16), _mm_and_si128(_mm_srli_epi32(v, 16), low)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + 4 * j), v);
+  }
+#else
+  (void)row, (void)texels, (void)n;
+#endif
+  return j;
+}
+
 // WriteRGBA8's operations for colours that are texels / 255 (Straight: their colour channels times their
 // alpha, as the shader premultiplies them), reading the texels' bytes.
 template <bool BGRA, bool SourceOver, bool Straight>
@@ -513,6 +604,8 @@ void WriteTexels(uint8_t* row, const uint8_t* texels, int n)
   int j = 0;
   if (direct)
   {
+    // Opaque texels and copies are their bytes: whole groups first.
+    j = StoreTexelGroups<BGRA, Straight || SourceOver>(row, texels, n);
     // Opaque stretches as whole words (the bytes of a little-endian word, red first).
     static_assert(std::endian::native == std::endian::little);
     if constexpr (!Straight && !SourceOver)
@@ -580,6 +673,11 @@ bool TexelRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
   }
   const uint8_t* texels = d.prepared.texelRun(d.prepared, first, last, n);
   if (!texels) return false;
+  // Copies store every texel of the run; blends read what is there.
+  if (d.owedRows && d.overwrites)
+    OverwriteRow(d, y, x0, x0 + n);
+  else
+    SettleRow(d, y);
   uint8_t* row = d.color + (size_t)y * d.colorRow + (size_t)x0 * 4;
   if (d.prepared.texelsStraight)
     WriteTexelsTo<true>(d, row, texels, n);
@@ -696,7 +794,18 @@ void ShadeRun(const Draw& d, const Triangle& t, int x0, int y, int n, const int6
     }
     sp[j] = StencilApply(face->pass, face->writeMask, ref, sp[j]);
   }
-  if (d.writesColor) d.write(d, d.color + (size_t)y * d.colorRow + (size_t)x0 * d.colorBpp, src, keep, n);
+  if (!d.writesColor) return;
+  if (d.owedRows)
+  {
+    // A run that stores every one of its pixels over whatever is there pays nothing for it.
+    bool all = d.overwrites;
+    for (int j = 0; j < n && all; ++j) all = keep[j] != 0;
+    if (all)
+      OverwriteRow(d, y, x0, x0 + n);
+    else
+      SettleRow(d, y);
+  }
+  d.write(d, d.color + (size_t)y * d.colorRow + (size_t)x0 * d.colorBpp, src, keep, n);
 }
 
 void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Vertex& c)
@@ -748,6 +857,8 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
     const int64_t w = d.color ? (int64_t)(d.colorRow / std::max<size_t>(d.colorBpp, 1)) : (int64_t)d.stencilRow;
     const int64_t h = d.clipY1; // rows past the clip cannot pass the test below
     for (int64_t y = 0; y < h; ++y)
+    {
+      if (y >= d.clipY0) SettleRow(d, y);
       for (int64_t x = 0; x < w; ++x)
       {
         if (x < d.clipX0 || x >= d.clipX1 || y < d.clipY0 || y >= d.clipY1) continue;
@@ -760,6 +871,7 @@ void RasterTriangle(const Draw& d, const Vertex& a, const Vertex& b, const Verte
         }
         if (in) ProcessFragment(d, t, (int)x, (int)y, e);
       }
+    }
     return;
   }
 
@@ -884,8 +996,11 @@ void MTLRasterDraw(const MTLDrawState& state, const MTLDrawCall& call, const MTL
 void MTLRasterClearColor(MTLTexture* texture, NSUInteger level, MTLClearColor color)
 {
   if (!texture || level >= texture->mipmapLevelCount()) return;
-  MTLTexture::Level& lv = texture->level(level);
+  // Every byte is written here: zeros still owed need not be paid first.
+  uint32_t* owedRows = nullptr;
+  MTLTexture::Level& lv = level == 0 ? texture->levelOwingZeroRows(owedRows) : texture->level(level);
   const size_t bpp = texture->bytesPerPixel();
+  if (owedRows) std::fill(owedRows, owedRows + 2 * lv.height, 0u);
   if (!bpp || lv.bytes.empty()) return;
   const float rgba[4] = {(float)color.red, (float)color.green, (float)color.blue, (float)color.alpha};
   uint8_t pixel[8] = {};

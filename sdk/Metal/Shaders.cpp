@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // ---------------------------------------------------------------------------------------------------------------
 // Sampling
@@ -519,7 +523,45 @@ void VectorSpan(const MTLPreparedFragment& prepared, const MTLShaderResources&, 
     TransformVector(u.paintMat, span.ddx[0], span.ddx[1], dxx, dxy);
     TransformVector(u.paintMat, span.ddy[0], span.ddy[1], dyx, dyy);
   }
-  for (int j = 0; j < span.count; ++j)
+  int j = 0;
+#if defined(__SSE2__)
+  if constexpr (K == kPaintSolid)
+    if (p.constScissor)
+    {
+      // Four fragments at a time with the scalar steps lane by lane (minps keeps its second operand for NaN,
+      // as std::min(1, x) keeps 1); a group with a position that is not finite is left to the loop below.
+      const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f);
+      const __m128 sign = _mm_set1_ps(-0.0f), mult = _mm_set1_ps(u.strokeMult), thr = _mm_set1_ps(u.strokeThr);
+      const __m128 scissor = _mm_set1_ps(p.scissor), big = _mm_set1_ps(std::numeric_limits<float>::max());
+      const __m128 inner = _mm_loadu_ps(u.innerCol);
+      for (; j + 4 <= span.count; j += 4)
+      {
+        const float* v = span.varyings + (size_t)j * kMTLMaxVaryings;
+        constexpr size_t s1 = kMTLMaxVaryings, s2 = 2 * kMTLMaxVaryings, s3 = 3 * kMTLMaxVaryings;
+        const __m128 px = _mm_setr_ps(v[0], v[s1], v[s2], v[s3]), py = _mm_setr_ps(v[1], v[s1 + 1], v[s2 + 1], v[s3 + 1]);
+        const __m128 finite = _mm_and_ps(_mm_cmple_ps(_mm_andnot_ps(sign, px), big),
+                                         _mm_cmple_ps(_mm_andnot_ps(sign, py), big));
+        if (_mm_movemask_ps(finite) != 0xf) break;
+        __m128 k = one;
+        if constexpr (AA)
+        {
+          const __m128 tu = _mm_setr_ps(v[2], v[s1 + 2], v[s2 + 2], v[s3 + 2]);
+          const __m128 tv = _mm_setr_ps(v[3], v[s1 + 3], v[s2 + 3], v[s3 + 3]);
+          const __m128 edge = _mm_andnot_ps(sign, _mm_sub_ps(_mm_mul_ps(tu, two), one));
+          k = _mm_mul_ps(_mm_min_ps(_mm_mul_ps(_mm_sub_ps(one, edge), mult), one), _mm_min_ps(tv, one));
+          const int dropped = _mm_movemask_ps(_mm_cmplt_ps(k, thr));
+          for (int i = 0; i < 4; ++i) keep[j + i] = (dropped >> i) & 1 ? 0 : 1;
+        }
+        else
+          for (int i = 0; i < 4; ++i) keep[j + i] = 1;
+        k = _mm_mul_ps(k, scissor);
+        alignas(16) float ks[4];
+        _mm_store_ps(ks, k);
+        for (int i = 0; i < 4; ++i) _mm_storeu_ps(rgba + 4 * (j + i), _mm_mul_ps(inner, _mm_set1_ps(ks[i])));
+      }
+    }
+#endif
+  for (; j < span.count; ++j)
   {
     const float* var = span.varyings + (size_t)j * kMTLMaxVaryings;
     float* color = rgba + 4 * j;

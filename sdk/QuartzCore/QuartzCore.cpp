@@ -152,9 +152,9 @@ CAMetalDrawable* CAMetalLayer::nextDrawable()
   }
   if (texture)
   {
-    // The count was read with acquire ordering: the last other holder's writes are seen before the clear.
-    MTLTexture::Level& level = texture->level(0);
-    std::fill(level.bytes.begin(), level.bytes.end(), uint8_t{0});
+    // The count was read with acquire ordering: the last other holder's writes are seen before the clear. The
+    // zeros are owed row by row: a frame that copies over the whole drawable pays next to nothing for them.
+    texture->OweZeroRows();
   }
   else
   {

@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <limits>
+#include <optional>
 #include <random>
 
 #define STB_IMAGE_STATIC
@@ -420,6 +423,40 @@ TEST(MetalRaster, SpanPathMatchesReferencePathOnRandomScenes)
   ExpectSpanPathMatchesReference(false);
 }
 
+TEST(MetalRaster, SourceOverOfOutOfRangeColoursMatchesReferencePath)
+{
+  // Colours a shader may hand over beyond 0…1 (negative, above one, infinite, not a number), blended over
+  // every byte value: the span path's writer and the reference's general blend store the same bytes.
+  Rig rig;
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  const float colours[][4] = {
+    {0.2f, 0.4f, 0.1f, 0.5f},  {-0.25f, 1.5f, 0.3f, 0.6f}, {0.3f, 0.2f, 0.1f, 1.0f},  {0.5f, 0.5f, 0.5f, 1.25f},
+    {0.1f, 0.2f, 0.3f, -0.5f}, {inf, -inf, 0.2f, 0.9f},    {0.4f, nan, 0.2f, 0.7f},   {0.4f, 0.3f, 0.2f, nan},
+    {0.0f, 0.0f, 0.0f, 0.0f},  {-0.0f, 0.999f, 1e-9f, 0.001f}, {0.2f, 0.1f, 0.0f, -inf},
+  };
+  // Every byte value in every channel of the destination.
+  std::vector<uint8_t> ground(64 * 16 * 4);
+  for (size_t i = 0; i < ground.size(); ++i) ground[i] = (uint8_t)((i * 7 + i / 256) & 255);
+  for (MTLPixelFormat format : {MTLPixelFormatRGBA8Unorm, MTLPixelFormatBGRA8Unorm})
+    for (const auto& c : colours)
+    {
+      std::vector<uint8_t> results[2];
+      for (int reference = 0; reference < 2; ++reference)
+      {
+        rig.device->setUsesReferenceRasterizer(reference ? YES : NO);
+        MTLTexture* target = rig.Texture(64, 16, format);
+        target->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, 64, 16), 0, ground.data(), 64 * 4);
+        rig.Pass(target, nullptr, {Draw(Quad(0, 0, 64, 16), rig.Pipeline(Blend{}, format), nullptr,
+                                        Solid(c[0], c[1], c[2], c[3]))},
+                 std::nullopt);
+        results[reference] = Rig::Bytes(target);
+      }
+      EXPECT_EQ(results[0], results[1]) << "format " << format << " colour " << c[0] << " " << c[1] << " " << c[2]
+                                        << " " << c[3];
+    }
+  rig.device->setUsesReferenceRasterizer(NO);
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Against Cairo: filled polygons without antialiasing
 // ---------------------------------------------------------------------------------------------------------------
@@ -589,6 +626,98 @@ TEST(MetalLayer, DrawableTexturesAreReusedOnlyWhenFreeAndComeBackCleared)
     EXPECT_EQ(d->texture()->pixelFormat(), MTLPixelFormatRGBA8Unorm);
     EXPECT_TRUE(allZero(d->texture()));
   }
+  layer->release();
+}
+
+TEST(MetalLayer, RecycledDrawablesReadAndDrawLikeFreshTextures)
+{
+  // A recycled drawable owes its zeros and pays them row by row as it is touched: whatever touches it first, the
+  // bytes are those of a texture that starts at zero.
+  Rig rig;
+  CAMetalLayer* layer = new CAMetalLayer();
+  layer->setDevice(rig.device);
+  layer->setFramebufferOnly(NO); // sampled below
+  constexpr NSUInteger kW = 24, kH = 14;
+  layer->setDrawableSize(CGSizeMake(kW, kH));
+  MTLRenderPipelineState* over = rig.Pipeline(Blend{}, MTLPixelFormatBGRA8Unorm);
+  MTLRenderPipelineState* copy = rig.Pipeline(Blend{false}, MTLPixelFormatBGRA8Unorm);
+  MTLRenderPipelineState* stencilOnly = rig.Pipeline(Blend{}, MTLPixelFormatBGRA8Unorm, true);
+  const Uniforms half = Solid(0.25f, 0.5f, 0.125f, 0.5f);
+  DrawSpec scissored = Draw(Quad(-3, -2, 30, 20), copy, nullptr, Solid(0.9f, 0.1f, 0.4f, 1));
+  scissored.scissor = MTLScissorRect{5, 3, 9, 6};
+  DrawSpec nowhere = Draw(Quad(2, 2, 20, 10), over, nullptr, half);
+  nowhere.scissor = MTLScissorRect{0, 0, 0, 0};
+
+  struct Case
+  {
+    const char* name;
+    bool reference;
+    // Does something to the texture and answers what can be read from it afterwards.
+    std::function<std::vector<uint8_t>(MTLTexture*)> run;
+  };
+  auto pass = [&](std::vector<DrawSpec> draws, std::optional<MTLClearColor> clear = std::nullopt) {
+    return [&rig, draws, clear](MTLTexture* t) {
+      MTLTexture* stencil = rig.Texture(kW, kH, MTLPixelFormatStencil8);
+      rig.Pass(t, stencil, draws, clear);
+      return Rig::Bytes(t);
+    };
+  };
+  const std::vector<DrawSpec> partial = {Draw(Quad(3.3f, 2.5f, 17.6f, 9.2f), over, nullptr, half),
+                                         Draw({{1, 12, 0, 0}, {22, 4, 0, 0}, {12, 13.5f, 0, 0}}, copy, nullptr,
+                                              Solid(0.2f, 0.7f, 0.3f, 0.8f))};
+  const std::vector<Case> cases = {
+    {"blended and copied triangles, span path", false, pass(partial)},
+    {"blended and copied triangles, reference path", true, pass(partial)},
+    {"a scissored copy", false, pass({scissored})},
+    {"a scissored copy, reference path", true, pass({scissored})},
+    {"a draw the scissor rejects", false, pass({nowhere})},
+    {"a stencil-only draw", false, pass({Draw(Quad(0, 0, kW, kH), stencilOnly)})},
+    {"a clear", false, pass({}, MTLClearColor{0.5, 0.25, 1, 0.75})},
+    {"a clear and a blend", true, pass(partial, MTLClearColor{0.5, 0.25, 1, 0.75})},
+    {"read back untouched", false, [](MTLTexture* t) { return Rig::Bytes(t); }},
+    {"a region replaced", false,
+     [](MTLTexture* t) {
+       const std::vector<uint8_t> px(5 * 3 * 4, 0x77);
+       t->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(4, 6, 5, 3), 0, px.data(), 5 * 4);
+       return Rig::Bytes(t);
+     }},
+    {"sampled into another target", false,
+     [&](MTLTexture* t) {
+       MTLTexture* target = rig.Texture(kW, kH, MTLPixelFormatRGBA8Unorm);
+       Uniforms textured = Solid(1, 1, 1, 1);
+       textured.type = 2;
+       DrawSpec s = Draw(Quad(0, 0, kW, kH), rig.Pipeline(Blend{false}), nullptr, textured);
+       s.texture = t;
+       s.sampler = rig.Sampler(true, false);
+       rig.Pass(target, nullptr, {s}, MTLClearColor{1, 1, 1, 1});
+       return Rig::Bytes(target);
+     }},
+  };
+  for (const Case& c : cases)
+  {
+    rig.device->setUsesReferenceRasterizer(c.reference ? YES : NO);
+    std::vector<uint8_t> recycled;
+    {
+      NSAutoreleasePool pool;
+      MTLTexture* first = nullptr;
+      {
+        NSAutoreleasePool inner;
+        CAMetalDrawable* d = layer->nextDrawable();
+        ASSERT_NE(d, nullptr);
+        first = d->texture();
+        const std::vector<uint8_t> junk(kW * kH * 4, 0xa5);
+        first->replaceRegion_mipmapLevel_withBytes_bytesPerRow(MTLRegionMake2D(0, 0, kW, kH), 0, junk.data(), kW * 4);
+      }
+      // Back in the pool, so the next drawable is the same texture, junk and all until it is read.
+      CAMetalDrawable* again = layer->nextDrawable();
+      ASSERT_NE(again, nullptr);
+      ASSERT_EQ(again->texture(), first) << c.name;
+      recycled = c.run(again->texture());
+    }
+    MTLTexture* fresh = rig.Texture(kW, kH, MTLPixelFormatBGRA8Unorm);
+    EXPECT_EQ(recycled, c.run(fresh)) << c.name;
+  }
+  rig.device->setUsesReferenceRasterizer(NO);
   layer->release();
 }
 
