@@ -27,6 +27,10 @@ void ZQAppKitReset()
   s.current = nullptr;
   for (NSCursor* c : s.cursorStack) c->release();
   s.cursorStack.clear();
+  s.privateCursors = true;
+  s.helpCursorShown = false;
+  s.unrecognized.clear();
+  ZQAppKitSetVersionNumber(zqak::kAppKitVersion);
   s.modifiers = 0;
   s.buttons = 0;
   s.menuAnswers.clear();
@@ -557,7 +561,18 @@ const std::vector<ZQWorkspaceRequest>& ZQAppKitWorkspaceRequests()
 
 NSCursor* ZQAppKitCurrentCursor()
 {
+  if (S().helpCursorShown && S().privateCursors) return NSCursor::_helpCursor();
   return NSCursor::currentCursor();
+}
+
+void ZQAppKitSetPrivateCursors(bool offered)
+{
+  S().privateCursors = offered;
+}
+
+const std::vector<std::string>& ZQAppKitUnrecognizedSelectors()
+{
+  return S().unrecognized;
 }
 
 int ZQAppKitCursorHideCount()

@@ -14,9 +14,12 @@
 
 // ---- Set-up ----
 // Forgets every script, record and error; empties the general pasteboard; the arrow cursor, shown, at the
-// screen's centre, associated with the mouse; the colour panel closed without target; workspace answers by
-// default; the application appearance Aqua. Windows are left alone.
+// screen's centre, associated with the mouse, with the private cursors there and the help cursor off; the
+// colour panel closed without target; workspace answers by default; the application appearance Aqua; the
+// AppKit version of macOS 14. Windows are left alone.
 void ZQAppKitReset();
+// The AppKit release NSAppKitVersionNumber reads (as on an older or newer system).
+void ZQAppKitSetVersionNumber(double version);
 // The main screen's size (points) and backing scale; windows made afterwards take the scale.
 void ZQAppKitSetMainScreen(CGFloat width, CGFloat height, CGFloat scale);
 // A visible key and main window whose content area is width × height points at the given backing scale, with a
@@ -161,7 +164,15 @@ void ZQAppKitSetWorkspaceAnswer(int answer);
 const std::vector<ZQWorkspaceRequest>& ZQAppKitWorkspaceRequests();
 
 // ---- Cursor ----
+// The cursor on screen: the help cursor while it is turned on, else the one set last.
 NSCursor* ZQAppKitCurrentCursor();
+// Whether NSCursor has the system's private cursor methods (busyButClickableCursor, _windowResize…Cursor,
+// _helpCursor, helpCursorShown, _setHelpCursor:); YES after a reset. Without them, respondsToSelector: says no
+// and sending one is recorded below.
+void ZQAppKitSetPrivateCursors(bool offered);
+// Class or instance messages sent that the system would not recognise ("+[NSCursor _helpCursor]"), oldest
+// first, since the reset.
+const std::vector<std::string>& ZQAppKitUnrecognizedSelectors();
 // Hides not yet matched by shows (0: visible).
 int ZQAppKitCursorHideCount();
 // Screen coordinates (origin bottom left, y up).

@@ -9,6 +9,9 @@
 namespace zqak
 {
 
+// NSAppKitVersionNumber of the stand-in's system (macOS 14).
+inline constexpr double kAppKitVersion = 2487.0;
+
 struct FilePanelAnswer
 {
   bool ok;
@@ -24,6 +27,9 @@ struct State
   int hideCount = 0;
   NSCursor* current = nullptr; // nil: the arrow
   std::vector<NSCursor*> cursorStack;
+  bool privateCursors = true;   // the system's private cursor methods are there
+  bool helpCursorShown = false; // the help cursor shows, whatever is set
+  std::vector<std::string> unrecognized;
   NSEventModifierFlags modifiers = 0;
   NSUInteger buttons = 0;
   double eventTime = 0.0;

@@ -4,8 +4,8 @@
 
 #include <AppKit/NSGeometry.h>
 
-// The AppKit release (2487: macOS 14).
-extern const double NSAppKitVersionNumber;
+// The AppKit release (2487: macOS 14). Stand-in: a read-only view of a value the test kit sets.
+extern const double& NSAppKitVersionNumber;
 inline constexpr double NSAppKitVersionNumber10_10 = 1343;
 inline constexpr double NSAppKitVersionNumber10_11 = 1404;
 inline constexpr double NSAppKitVersionNumber10_14 = 1671;

@@ -17,6 +17,32 @@ const char* const kSystemCursors[] = {
   "dragLink",       "contextualMenu",
 };
 
+// Private class methods, as the platform names them; each cursor's kit name is the selector without "Cursor".
+const char* const kPrivateCursors[] = {
+  "busyButClickable",
+  "_windowResizeNorth",
+  "_windowResizeNorthWestSouthEast",
+  "_windowResizeNorthEastSouthWest",
+  "_windowResizeEastWest",
+  "_windowResizeNorthSouth",
+  "_help",
+};
+
+bool IsPrivateMethod(const char* name)
+{
+  for (const char* c : kPrivateCursors)
+    if (std::string(c) + "Cursor" == name) return true;
+  return std::strcmp(name, "helpCursorShown") == 0 || std::strcmp(name, "_setHelpCursor:") == 0;
+}
+
+// Sending a private method the system lacks: the platform raises; the kit records it and nil answers.
+bool Offered(const char* selector)
+{
+  if (S().privateCursors) return true;
+  S().unrecognized.push_back(std::string("+[NSCursor ") + selector + "]");
+  return false;
+}
+
 } // namespace
 
 NSCursor* NSCursor::System(const char* name)
@@ -49,15 +75,67 @@ NSCursor* NSCursor::dragCopyCursor() { return System("dragCopy"); }
 NSCursor* NSCursor::dragLinkCursor() { return System("dragLink"); }
 NSCursor* NSCursor::contextualMenuCursor() { return System("contextualMenu"); }
 
+NSCursor* NSCursor::busyButClickableCursor()
+{
+  return Offered("busyButClickableCursor") ? System("busyButClickable") : nullptr;
+}
+NSCursor* NSCursor::_windowResizeNorthCursor()
+{
+  return Offered("_windowResizeNorthCursor") ? System("_windowResizeNorth") : nullptr;
+}
+NSCursor* NSCursor::_windowResizeNorthWestSouthEastCursor()
+{
+  return Offered("_windowResizeNorthWestSouthEastCursor") ? System("_windowResizeNorthWestSouthEast") : nullptr;
+}
+NSCursor* NSCursor::_windowResizeNorthEastSouthWestCursor()
+{
+  return Offered("_windowResizeNorthEastSouthWestCursor") ? System("_windowResizeNorthEastSouthWest") : nullptr;
+}
+NSCursor* NSCursor::_windowResizeEastWestCursor()
+{
+  return Offered("_windowResizeEastWestCursor") ? System("_windowResizeEastWest") : nullptr;
+}
+NSCursor* NSCursor::_windowResizeNorthSouthCursor()
+{
+  return Offered("_windowResizeNorthSouthCursor") ? System("_windowResizeNorthSouth") : nullptr;
+}
+NSCursor* NSCursor::_helpCursor()
+{
+  return Offered("_helpCursor") ? System("_help") : nullptr;
+}
+
+BOOL NSCursor::helpCursorShown()
+{
+  return Offered("helpCursorShown") && S().helpCursorShown ? YES : NO;
+}
+
+void NSCursor::_setHelpCursor(BOOL shown)
+{
+  if (Offered("_setHelpCursor:")) S().helpCursorShown = shown != NO;
+}
+
 BOOL NSCursor::respondsToClassSelector(const char* name)
 {
   if (!name) return NO;
   for (const char* c : kSystemCursors)
     if (std::string(c) + "Cursor" == name) return YES;
+  if (IsPrivateMethod(name)) return S().privateCursors ? YES : NO;
   return std::strcmp(name, "currentCursor") == 0 || std::strcmp(name, "hide") == 0 ||
              std::strcmp(name, "unhide") == 0 || std::strcmp(name, "currentSystemCursor") == 0
            ? YES
            : NO;
+}
+
+NSCursor* NSCursor::performClassSelector(const char* name)
+{
+  if (!name) return nullptr;
+  for (const char* c : kSystemCursors)
+    if (std::string(c) + "Cursor" == name) return System(c);
+  for (const char* c : kPrivateCursors)
+    if (std::string(c) + "Cursor" == name) return Offered(name) ? System(c) : nullptr;
+  if (std::strcmp(name, "currentCursor") == 0 || std::strcmp(name, "currentSystemCursor") == 0) return currentCursor();
+  if (!respondsToClassSelector(name)) S().unrecognized.push_back(std::string("+[NSCursor ") + name + "]");
+  return nullptr;
 }
 
 NSCursor* NSCursor::initWithImage_hotSpot(NSImage* image, NSPoint hotSpot)
@@ -88,6 +166,7 @@ NSCursor* NSCursor::currentCursor()
 
 void NSCursor::set()
 {
+  if (this == System("_help")) S().helpCursorShown = true;
   if (S().current == this) return;
   retain();
   if (S().current) S().current->release();

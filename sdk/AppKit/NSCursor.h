@@ -1,7 +1,9 @@
 // NSCursor: the system cursors, cursors made from images, and hiding.
 //
 // Stand-in: each system cursor is one shared object with a name the kit can read; set makes it the current
-// cursor. Hiding shares its count with CGDisplayHideCursor/CGDisplayShowCursor.
+// cursor. Hiding shares its count with CGDisplayHideCursor/CGDisplayShowCursor. The system's private cursor
+// methods are there too, as on current systems; the test kit can take them away (an older system), and then
+// sending one is an unrecognised selector, recorded by the kit.
 #pragma once
 
 #include <AppKit/NSImage.h>
@@ -31,10 +33,25 @@ public:
   static NSCursor* dragCopyCursor();
   static NSCursor* dragLinkCursor();
   static NSCursor* contextualMenuCursor();
-  // Whether the class answers a class selector of that name ("arrowCursor", …). The private cursors some
-  // applications probe for ("_windowResizeNorthCursor", "busyButClickableCursor", "_helpCursor", …) are not
-  // there, so callers take their fallbacks.
+  // +respondsToSelector: — whether the class answers a class selector of that name ("arrowCursor", …, and,
+  // while the system offers them, the private ones below).
   static BOOL respondsToClassSelector(const char* name);
+  // +performSelector: with a class selector that answers a cursor (a public or private cursor name above or
+  // below). Nil for any other name; an unknown one is recorded as unrecognised.
+  static NSCursor* performClassSelector(const char* name);
+
+  // ---- Private class methods of the system (probe with respondsToClassSelector first) ----
+  static NSCursor* busyButClickableCursor();
+  static NSCursor* _windowResizeNorthCursor();
+  static NSCursor* _windowResizeNorthWestSouthEastCursor();
+  static NSCursor* _windowResizeNorthEastSouthWestCursor();
+  static NSCursor* _windowResizeEastWestCursor();
+  static NSCursor* _windowResizeNorthSouthCursor();
+  // The context-help cursor. Setting it turns the help cursor on: it then stays on screen over any cursor set
+  // afterwards, until _setHelpCursor: NO.
+  static NSCursor* _helpCursor();
+  static BOOL helpCursorShown();
+  static void _setHelpCursor(BOOL shown);
 
   // The cursor set last (the arrow at first).
   static NSCursor* currentCursor();

@@ -1,6 +1,7 @@
 // AppKit stand-in: NSImage (PNG files), NSBitmapImageRep and NSGraphicsContext.
 
 #include <AppKit/AppKit_p.h>
+#include <CoreFoundation/CFInternal.h>
 
 #include <cmath>
 
@@ -56,7 +57,7 @@ NSImage* NSImage::initWithSize(NSSize size)
 NSImage* NSImage::initByReferencingFile(NSString* path)
 {
   int w = 0, h = 0, n = 0;
-  stbi_uc* pixels = path ? stbi_load(path->UTF8String(), &w, &h, &n, 4) : nullptr;
+  stbi_uc* pixels = path ? stbi_load(zqcf::FileSystemPath(path->UTF8String()).c_str(), &w, &h, &n, 4) : nullptr;
   if (!pixels || w <= 0 || h <= 0 || w > 32768 || h > 32768)
   {
     if (pixels) stbi_image_free(pixels);

@@ -1,6 +1,6 @@
 // NSImage with bitmap representations, and NSGraphicsContext (the bridge to a CoreGraphics context).
 //
-// Stand-in: images are read from PNG files; other file kinds (PDF) are not decoded.
+// Stand-in: images are read from PNG data (whatever the file is called); other file kinds (PDF) are not decoded.
 #pragma once
 
 #include <AppKit/NSGeometry.h>

@@ -11,7 +11,17 @@ using zqak::Assign;
 using zqak::S;
 using zqak::UTF8;
 
-const double NSAppKitVersionNumber = 2487.0;
+namespace
+{
+double gAppKitVersion = zqak::kAppKitVersion;
+}
+
+const double& NSAppKitVersionNumber = gAppKitVersion;
+
+void ZQAppKitSetVersionNumber(double version)
+{
+  gAppKitVersion = version;
+}
 
 NSString* const NSPasteboardTypeString = NSString::alloc_initWithUTF8String("public.utf8-plain-text");
 NSString* const NSStringPboardType = NSPasteboardTypeString;

@@ -115,6 +115,11 @@ std::string_view StringView(CFStringRef s); // empty for null or non-strings
 // Description used by %@ and CFCopyDescription.
 std::string Describe(CFTypeRef cf);
 
+// ---- Files ----
+// Where the stand-in reads a platform path: paths under "/System/" move under the root set with
+// ZQCFSetSystemRoot; others (and null, as "") are answered as they are.
+std::string FileSystemPath(const char* path);
+
 // Makes a mutable container immutable once it has been filled (the property list reader).
 void FreezeArray(CFMutableArrayRef array);
 void FreezeDictionary(CFMutableDictionaryRef dict);

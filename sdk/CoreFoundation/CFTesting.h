@@ -25,4 +25,9 @@ CF_EXPORT void ZQCFInvalidateAllTimers(void);
 // Bundles previously returned by CFBundleGetMainBundle stay valid until the process ends.
 CF_EXPORT void ZQCFSetMainBundlePath(const char* folder);
 
+// [any thread] Roots the system's own folders: the stand-in's image and property-list readers take a path
+// under "/System/" from under that folder instead ("/System/Library/x" reads folder + "/System/Library/x"),
+// as the user's folders resolve under $HOME. Null or "" reads the system folders where they are.
+CF_EXPORT void ZQCFSetSystemRoot(const char* folder);
+
 CF_EXTERN_C_END

@@ -1,7 +1,10 @@
 // CoreFoundation file URLs.
 #include <CoreFoundation/CFInternal.h>
 
+#include <CoreFoundation/CFTesting.h>
+
 #include <cstring>
+#include <mutex>
 
 using namespace zqcf;
 
@@ -107,4 +110,42 @@ Boolean CFURLHasDirectoryPath(CFURLRef anURL)
 {
   const __CFURL* u = URL(anURL);
   return u && u->isDirectory;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The system's folders
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+struct SystemRoot
+{
+  std::mutex mutex;
+  std::string folder; // "" : the real root
+};
+
+SystemRoot& Root()
+{
+  static auto* root = new SystemRoot();
+  return *root;
+}
+
+} // namespace
+
+void ZQCFSetSystemRoot(const char* folder)
+{
+  std::string f = folder ? folder : "";
+  while (f.size() > 1 && f.back() == '/')
+    f.pop_back();
+  std::lock_guard<std::mutex> lock(Root().mutex);
+  Root().folder = std::move(f);
+}
+
+std::string zqcf::FileSystemPath(const char* path)
+{
+  std::string p = path ? path : "";
+  if (p.rfind("/System/", 0) != 0) return p;
+  std::lock_guard<std::mutex> lock(Root().mutex);
+  return Root().folder + p;
 }

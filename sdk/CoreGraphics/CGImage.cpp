@@ -35,6 +35,7 @@ struct CGContext
     CGAffineTransform ctm{1, 0, 0, 1, 0, 0};
     CGSize shadowOffset{0, 0};
     CGFloat shadowBlur = 0;
+    CGFloat shadowColor[4] = {0, 0, 0, 0}; // straight RGBA; alpha 0: no shadow
   };
   std::atomic<int> refs{1};
   size_t width = 0, height = 0, bytesPerRow = 0;
@@ -210,6 +211,95 @@ CGImageRef CGBitmapContextCreateImage(CGContextRef context)
   return image;
 }
 
+namespace
+{
+
+// Where an image lands in device pixels: the rectangle it covers and the source pixel for a device pixel.
+struct Placement
+{
+  double left, right, bottom, top; // device space, y up
+  long height;                     // of the context (rows run top to bottom)
+
+  // The source pixel under the centre of device pixel (col, row), or false when it lies outside the image.
+  bool Source(CGImageRef image, long col, long row, size_t& sx, size_t& sy) const
+  {
+    const double yc = static_cast<double>(height - 1 - row) + 0.5; // user-space y of the pixel centre
+    const double xc = static_cast<double>(col) + 0.5;
+    if (yc < bottom || yc >= top || xc < left || xc >= right) return false;
+    const double v = (top - yc) / (top - bottom);
+    const double u = (xc - left) / (right - left);
+    sy = std::min(image->height - 1, static_cast<size_t>(v * static_cast<double>(image->height)));
+    sx = std::min(image->width - 1, static_cast<size_t>(u * static_cast<double>(image->width)));
+    return true;
+  }
+};
+
+// Blurs a width × height plane in place with a Gaussian of standard deviation sigma (pixels), rows then columns;
+// outside the plane counts as empty.
+void GaussianBlur(std::vector<float>& plane, long width, long height, double sigma)
+{
+  const long radius = static_cast<long>(std::ceil(3.0 * sigma));
+  if (radius < 1) return;
+  std::vector<float> kernel(static_cast<size_t>(2 * radius + 1));
+  double sum = 0;
+  for (long i = -radius; i <= radius; ++i)
+    sum += kernel[static_cast<size_t>(i + radius)] = static_cast<float>(std::exp(-0.5 * (i * i) / (sigma * sigma)));
+  for (float& k : kernel)
+    k = static_cast<float>(k / sum);
+  std::vector<float> tmp(plane.size());
+  auto pass = [&](long n, long lines, long step, long lineStep, const std::vector<float>& in,
+                  std::vector<float>& out) {
+    for (long line = 0; line < lines; ++line)
+      for (long i = 0; i < n; ++i)
+      {
+        float acc = 0;
+        for (long k = std::max(-radius, -i); k <= std::min(radius, n - 1 - i); ++k)
+          acc += kernel[static_cast<size_t>(k + radius)] * in[static_cast<size_t>(line * lineStep + (i + k) * step)];
+        out[static_cast<size_t>(line * lineStep + i * step)] = acc;
+      }
+  };
+  pass(width, height, 1, width, plane, tmp);
+  pass(height, width, width, 1, tmp, plane);
+}
+
+// The shadow of the image under the current shadow state: its coverage, blurred (standard deviation blur / 2)
+// and moved by the offset (device pixels, y up, rounded to whole pixels), in the shadow colour, source-over.
+void DrawShadow(CGContextRef ctx, const Placement& at, CGImageRef image, const int si[4], const int di[4])
+{
+  const CGContext::GState& g = ctx->state;
+  const long w = static_cast<long>(ctx->width), h = static_cast<long>(ctx->height);
+  // Offsets beyond the largest context change nothing more; blurs are held to 128 pixels.
+  auto whole = [](CGFloat v) { return v == v ? std::lround(std::clamp<CGFloat>(v, -65536, 65536)) : 0L; };
+  const long dx = whole(g.shadowOffset.width), dy = -whole(g.shadowOffset.height); // in rows: down
+  const double sigma = std::clamp<CGFloat>(g.shadowBlur, 0, 128) / 2.0;
+  // The coverage over the context moved back by the offset, with room for the blur to spread in.
+  const long pad = static_cast<long>(std::ceil(3.0 * sigma));
+  const long mw = w + 2 * pad, mh = h + 2 * pad;
+  std::vector<float> mask(static_cast<size_t>(mw * mh), 0.f);
+  for (long my = 0; my < mh; ++my)
+    for (long mx = 0; mx < mw; ++mx)
+    {
+      size_t sx = 0, sy = 0;
+      if (at.Source(image, mx - pad - dx, my - pad - dy, sx, sy))
+        mask[static_cast<size_t>(my * mw + mx)] = image->pixels[sy * image->bytesPerRow + sx * 4 + si[3]] / 255.f;
+    }
+  GaussianBlur(mask, mw, mh, sigma);
+  for (long row = 0; row < h; ++row)
+    for (long col = 0; col < w; ++col)
+    {
+      const double a = g.shadowColor[3] * mask[static_cast<size_t>((row + pad) * mw + col + pad)];
+      if (!(a > 0)) continue;
+      uint8_t* d = ctx->data + static_cast<size_t>(row) * ctx->bytesPerRow + static_cast<size_t>(col) * 4;
+      for (int c = 0; c < 4; ++c)
+      {
+        const double src = c < 3 ? g.shadowColor[c] * a : a;
+        d[di[c]] = static_cast<uint8_t>(std::lround(std::clamp(src * 255.0 + d[di[c]] * (1.0 - a), 0.0, 255.0)));
+      }
+    }
+}
+
+} // namespace
+
 void CGContextDrawImage(CGContextRef ctx, CGRect rect, CGImageRef image)
 {
   if (!ctx || !image || image->width == 0 || image->height == 0) return;
@@ -217,31 +307,24 @@ void CGContextDrawImage(CGContextRef ctx, CGRect rect, CGImageRef image)
   const CGAffineTransform& m = ctx->state.ctm;
   const double x0 = m.a * rect.origin.x + m.tx, x1 = m.a * (rect.origin.x + rect.size.width) + m.tx;
   const double y0 = m.d * rect.origin.y + m.ty, y1 = m.d * (rect.origin.y + rect.size.height) + m.ty;
-  const double left = std::min(x0, x1), right = std::max(x0, x1), bottom = std::min(y0, y1), top = std::max(y0, y1);
-  if (!(right > left) || !(top > bottom)) return;
+  const Placement at{std::min(x0, x1), std::max(x0, x1), std::min(y0, y1), std::max(y0, y1),
+                     static_cast<long>(ctx->height)};
+  if (!(at.right > at.left) || !(at.top > at.bottom)) return;
   int si[4], di[4];
   ChannelOrder(image->info, si);
   ChannelOrder(ctx->info, di);
-  const long h = static_cast<long>(ctx->height);
-  for (long row = 0; row < h; ++row)
-  {
-    const double yc = static_cast<double>(h - 1 - row) + 0.5; // user-space y of the pixel centre
-    if (yc < bottom || yc >= top) continue;
-    const double v = (top - yc) / (top - bottom);
-    const size_t sy = std::min(image->height - 1, static_cast<size_t>(v * static_cast<double>(image->height)));
+  if (ctx->state.shadowColor[3] > 0) DrawShadow(ctx, at, image, si, di);
+  for (long row = 0; row < at.height; ++row)
     for (long col = 0; col < static_cast<long>(ctx->width); ++col)
     {
-      const double xc = col + 0.5;
-      if (xc < left || xc >= right) continue;
-      const double u = (xc - left) / (right - left);
-      const size_t sx = std::min(image->width - 1, static_cast<size_t>(u * static_cast<double>(image->width)));
+      size_t sx = 0, sy = 0;
+      if (!at.Source(image, col, row, sx, sy)) continue;
       const uint8_t* s = &image->pixels[sy * image->bytesPerRow + sx * 4];
       uint8_t* d = ctx->data + static_cast<size_t>(row) * ctx->bytesPerRow + static_cast<size_t>(col) * 4;
       const unsigned sa = s[si[3]];
       for (int c = 0; c < 4; ++c)
         d[di[c]] = static_cast<uint8_t>(s[si[c]] + (d[di[c]] * (255 - sa) + 127) / 255);
     }
-  }
 }
 
 void CGContextScaleCTM(CGContextRef ctx, CGFloat sx, CGFloat sy)
@@ -276,11 +359,14 @@ void CGContextRestoreGState(CGContextRef ctx)
   ctx->saved.pop_back();
 }
 
-void CGContextSetShadowWithColor(CGContextRef ctx, CGSize offset, CGFloat blur, CGColorRef)
+void CGContextSetShadowWithColor(CGContextRef ctx, CGSize offset, CGFloat blur, CGColorRef color)
 {
   if (!ctx) return;
   ctx->state.shadowOffset = offset;
-  ctx->state.shadowBlur = blur;
+  ctx->state.shadowBlur = blur > 0 ? blur : 0;
+  // A null colour turns the shadow off.
+  for (int c = 0; c < 4; ++c)
+    ctx->state.shadowColor[c] = color ? color->c[c] : 0;
 }
 
 CGContextRef CGContextRetain(CGContextRef context)

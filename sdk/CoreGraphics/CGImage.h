@@ -2,7 +2,7 @@
 // graphics-context bridge of AppKit use.
 //
 // Stand-in: 8-bit RGBA (premultiplied, alpha last or first) in device RGB. Transforms are kept but only their
-// scale and translation act on image drawing; shadows are recorded and not drawn.
+// scale and translation act on image drawing.
 #pragma once
 
 #include <CoreGraphics/CGAffineTransform.h>
@@ -73,6 +73,9 @@ CF_EXPORT void CGContextConcatCTM(CGContextRef context, CGAffineTransform transf
 CF_EXPORT CGAffineTransform CGContextGetCTM(CGContextRef context);
 CF_EXPORT void CGContextSaveGState(CGContextRef context);
 CF_EXPORT void CGContextRestoreGState(CGContextRef context);
+// Images drawn afterwards cast a shadow in that colour (null: none), moved by offset (device pixels, y up; the
+// CTM does not act on it; rounded to whole pixels here) and blurred by blur (a Gaussian of standard deviation
+// blur / 2 here, blur held to 128). Part of the graphics state.
 CF_EXPORT void CGContextSetShadowWithColor(CGContextRef context, CGSize offset, CGFloat blur, CGColorRef color);
 CF_EXPORT CGContextRef CGContextRetain(CGContextRef context);
 CF_EXPORT void CGContextRelease(CGContextRef context);

@@ -1,5 +1,6 @@
 // Foundation stand-in: NSDictionary, with property lists read through CFPropertyList.
 
+#include <CoreFoundation/CFInternal.h>
 #include <Foundation/Foundation.h>
 
 #include <fstream>
@@ -91,7 +92,7 @@ NSDictionary* NSDictionary::dictionaryWithContentsOfURL(const NSURL* url)
 NSDictionary* NSDictionary::dictionaryWithContentsOfFile(const NSString* path)
 {
   if (!path) return nullptr;
-  std::ifstream in(path->UTF8String(), std::ios::binary);
+  std::ifstream in(zqcf::FileSystemPath(path->UTF8String()), std::ios::binary);
   if (!in) return nullptr;
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes.data()), static_cast<CFIndex>(bytes.size()));
