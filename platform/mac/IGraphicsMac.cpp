@@ -16,6 +16,7 @@
 #include <AppKit/NSWindow.h>
 #include <AppKit/NSWorkspace.h>
 #include <CoreGraphics/CGDirectDisplay.h>
+#include <CoreServices/CoreServices.h>
 #include <Foundation/NSURL.h>
 
 #include <cmath>
@@ -533,9 +534,13 @@ void IGraphicsMac::CachePlatformFont(const char* fontID, const PlatformFontPtr& 
 
 int IGraphicsMac::GetSystemVersion()
 {
-  static const int version = NSAppKitVersionNumber >= NSAppKitVersionNumber10_11 ? 0x10B0
-                             : NSAppKitVersionNumber >= 1266                    ? 0x10A0
-                                                                                : 0x1040;
+  static const int version = [] {
+    if (NSAppKitVersionNumber >= NSAppKitVersionNumber10_11) return 0x10B0;
+    if (NSAppKitVersionNumber >= 1266) return 0x10A0;
+    // Systems before 10.10 say it themselves.
+    SInt32 answer = 0;
+    return Gestalt(gestaltSystemVersion, &answer) == noErr ? static_cast<int>(answer) : 0x1040;
+  }();
   return version;
 }
 

@@ -119,7 +119,8 @@ public:
   PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName, ETextStyle style) override;
   void CachePlatformFont(const char* fontID, const PlatformFontPtr& font) override;
 
-  // The system version as 0x10A0 (10.10), 0x10B0 (10.11 and later), computed once.
+  // The system version as BCD 0xMMmb: what Gestalt says before 10.10 (0x1040 when it cannot say), 0x10A0 for
+  // 10.10, 0x10B0 for 10.11 and later. Computed once. [main thread]
   static int GetSystemVersion();
 
 private:

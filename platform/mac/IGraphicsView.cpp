@@ -543,46 +543,109 @@ NSCursor* IGraphicsView_vZANIQ_au::moveCursor()
   mMoveCursorTried = true;
   NSAutoreleasePool pool;
   const std::string folder = std::string(kMoveCursorFolder) + "move";
-  auto* image = new NSImage();
-  image = image->initByReferencingFile(NSString::stringWithUTF8String((folder + "/cursor.pdf").c_str()));
+  auto* pdf = new NSImage();
+  pdf = pdf->initByReferencingFile(NSString::stringWithUTF8String((folder + "/cursor.pdf").c_str()));
   NSDictionary* info =
     NSDictionary::dictionaryWithContentsOfURL(NSURL::fileURLWithPath(NSString::stringWithUTF8String((folder + "/info.plist").c_str())));
   // Without the system's cursor files there is no move cursor: the caller falls back to the arrow.
-  if (!image || !info)
+  if (!pdf || !info || !pdf->isValid())
   {
-    if (image) image->release();
+    if (pdf) pdf->release();
     return nullptr;
   }
-  auto number = [info](const char* key) {
-    auto* n = dynamic_cast<NSNumber*>(info->objectForKey(NSString::stringWithUTF8String(key)));
-    return n ? n->doubleValue() : 0.0;
+  auto number = [](NSObject* obj) {
+    auto* n = dynamic_cast<NSNumber*>(obj);
+    const double v = n ? n->doubleValue() : 0.0;
+    return std::isfinite(v) ? v : 0.0;
   };
-  auto* cursor = new NSCursor();
-  mMoveCursor = cursor->initWithImage_hotSpot(image, NSMakePoint(number("hotx-scaled"), number("hoty-scaled")));
+  auto value = [&](const char* key) { return number(info->objectForKey(NSString::stringWithUTF8String(key))); };
+  const double blur = value("blur"), offsetX = value("shadowoffsetx"), offsetY = value("shadowoffsety");
+  // The shadow colour is red, green, blue, alpha; anything else casts no shadow.
+  CGColorRef shadowColor = nullptr;
+  if (auto* rgba = dynamic_cast<NSArray*>(info->objectForKey(NSString::stringWithUTF8String("shadowcolor")));
+      rgba && rgba->count() == 4)
+    shadowColor = CGColorCreateGenericRGB(number(rgba->objectAtIndex(0)), number(rgba->objectAtIndex(1)),
+                                          number(rgba->objectAtIndex(2)), number(rgba->objectAtIndex(3)));
+
+  // One bitmap for each backing scale a screen may have, the PDF rendered at that scale with its shadow.
+  const NSSize size = pdf->size();
+  auto* image = (new NSImage())->initWithSize(size);
+  for (int factor = 1; factor <= 4; ++factor)
+  {
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGContextRef scaled = CGBitmapContextCreate(nullptr, 1, 1, 8, 0, space, kCGImageAlphaPremultipliedLast);
+    CGColorSpaceRelease(space);
+    CGContextScaleCTM(scaled, factor, factor);
+    NSRect proposed = NSMakeRect(0, 0, size.width, size.height);
+    CGImageRef rendered = pdf->CGImageForProposedRect_context_hints(
+      &proposed, NSGraphicsContext::graphicsContextWithCGContext_flipped(scaled, NO), nullptr);
+    CGContextRelease(scaled);
+    if (!rendered) continue;
+    const size_t w = CGImageGetWidth(rendered), h = CGImageGetHeight(rendered);
+    CGContextRef ctx = CGBitmapContextCreate(nullptr, w, h, CGImageGetBitsPerComponent(rendered), 0,
+                                             CGImageGetColorSpace(rendered), CGImageGetBitmapInfo(rendered));
+    if (!ctx) continue;
+    CGContextSetShadowWithColor(ctx, CGSizeMake(offsetX * factor, offsetY * factor), blur * factor, shadowColor);
+    CGContextDrawImage(ctx, CGRectMake(0, 0, static_cast<CGFloat>(w), static_cast<CGFloat>(h)), rendered);
+    CGImageRef shadowed = CGBitmapContextCreateImage(ctx);
+    CGContextRelease(ctx);
+    if (NSBitmapImageRep* rep = (new NSBitmapImageRep())->initWithCGImage(shadowed))
+    {
+      rep->setSize(size);
+      image->addRepresentation(rep);
+      rep->release();
+    }
+    CGImageRelease(shadowed);
+  }
+  CGColorRelease(shadowColor);
+  pdf->release();
+  mMoveCursor = (new NSCursor())->initWithImage_hotSpot(image, NSMakePoint(value("hotx-scaled"), value("hoty-scaled")));
   image->release();
   return mMoveCursor;
 }
 
+namespace
+{
+
+// A cursor of the system's private class methods, sent only when this system has it; else the fallback.
+NSCursor* PrivateCursor(const char* selector, NSCursor* fallback)
+{
+  NSCursor* cursor = NSCursor::respondsToClassSelector(selector) ? NSCursor::performClassSelector(selector) : nullptr;
+  return cursor ? cursor : fallback;
+}
+
+} // namespace
+
 void IGraphicsView_vZANIQ_au::setMouseCursor(ECursor cursorType)
 {
   NSCursor* cursor = nullptr;
-  // The private cursors of the system are not offered here; each type takes its documented fallback.
-  switch (static_cast<int>(cursorType))
+  const int type = static_cast<int>(cursorType);
+  switch (type)
   {
     case 1:
       cursor = NSCursor::IBeamCursor();
+      break;
+    case 2:
+    case 12:
+      cursor = PrivateCursor("busyButClickableCursor", nullptr);
       break;
     case 3:
       cursor = NSCursor::crosshairCursor();
       break;
     case 4:
-      cursor = NSCursor::resizeUpCursor();
+      cursor = PrivateCursor("_windowResizeNorthCursor", NSCursor::resizeUpCursor());
+      break;
+    case 5:
+      cursor = PrivateCursor("_windowResizeNorthWestSouthEastCursor", nullptr);
+      break;
+    case 6:
+      cursor = PrivateCursor("_windowResizeNorthEastSouthWestCursor", nullptr);
       break;
     case 7:
-      cursor = NSCursor::resizeLeftRightCursor();
+      cursor = PrivateCursor("_windowResizeEastWestCursor", NSCursor::resizeLeftRightCursor());
       break;
     case 8:
-      cursor = NSCursor::resizeUpDownCursor();
+      cursor = PrivateCursor("_windowResizeNorthSouthCursor", NSCursor::resizeUpDownCursor());
       break;
     case 9:
       cursor = moveCursor();
@@ -593,10 +656,16 @@ void IGraphicsView_vZANIQ_au::setMouseCursor(ECursor cursorType)
     case 11:
       cursor = NSCursor::pointingHandCursor();
       break;
-    default: // 0, 2, 5, 6, 12, 13 and anything above 13
-      cursor = NSCursor::arrowCursor();
+    case 13:
+      cursor = PrivateCursor("_helpCursor", nullptr);
+      break;
+    default: // 0 and anything above 13
       break;
   }
+  // The help cursor stays up over whatever is set until it is switched off.
+  if (type != 13 && NSCursor::respondsToClassSelector("helpCursorShown") &&
+      NSCursor::respondsToClassSelector("_setHelpCursor:") && NSCursor::helpCursorShown())
+    NSCursor::_setHelpCursor(NO);
   if (!cursor) cursor = NSCursor::arrowCursor();
   cursor->set();
 }
