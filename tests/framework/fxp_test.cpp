@@ -168,7 +168,7 @@ TEST(FxpFiles, ParameterFormLoadsByTheValuesItHoldsNotByItsCountField)
       EXPECT_EQ(plug.Slots(true), before) << c.countField << " / " << c.values;
   }
 
-  // Files of the damaged corpus once refused for their count field alone: each holds four halves.
+  // Sample files whose count field is not ours (huge, negative, one too many), each holding four halves.
   int files = 0;
   for (const auto& entry : fs::directory_iterator(fs::path(ZANIQ_TEST_DATA) / "fxp" / "count-field-ignored"))
   {
