@@ -542,7 +542,9 @@ OSStatus PluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement elemen
 {
   AUBus* bus = GetBusMutable(scope, element);
   if (!bus) return kAudioUnitErr_InvalidProperty;
-  if (!IsValidSampleRate(asbd.mSampleRate)) return kAudioUnitErr_InvalidPropertyValue;
+  // A rate of 0 gives no rate: the current one stays.
+  const bool keepRate = asbd.mSampleRate == 0.0;
+  if (!keepRate && !IsValidSampleRate(asbd.mSampleRate)) return kAudioUnitErr_InvalidPropertyValue;
 
   const int channels = asbd.mChannelsPerFrame > static_cast<UInt32>(INT_MAX / 2)
                          ? -1
@@ -552,7 +554,7 @@ OSStatus PluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement elemen
   // with a channel pair that no configuration allows.
   if (!accepted) return kAudioUnitErr_InvalidProperty;
   bus->mNHostChannels = channels;
-  SetSampleRate(asbd.mSampleRate);
+  if (!keepRate) SetSampleRate(asbd.mSampleRate);
   UpdateInputConnections();
   return noErr;
 }

@@ -55,12 +55,22 @@ protected:
   std::atomic<int> mTargetLatency{0};
 };
 
+// The product's message boxes, shown through the editor's platform layer.
+class ICMessageBox
+{
+public:
+  virtual ~ICMessageBox() = default;
+  // [main thread] Shows text in the editor's message box under caption with a single "OK" button; the answer is
+  // not used. Nothing while no editor is open.
+  virtual void ShowEditorMessageBox(const char* text, const char* caption) = 0;
+};
+
 // ---------------------------------------------------------------------------------------------------------------
 // ZANIQ
 // ---------------------------------------------------------------------------------------------------------------
 
 class ZANIQ : public plugin::PluginAU, public IMPlugPaths, public IExtPDCHandler, public IXMLPreset,
-              public IXMLParameters
+              public IXMLParameters, public ICMessageBox
 {
 public:
   // Host parameters, in index order.
@@ -535,8 +545,8 @@ public:
   const EditorControlPositions& GetEditorControlPositions() const { return mEditorPositions; }
 
   // Editor hooks [main thread]; each does nothing (false) while no editor exists.
-  // Shows text in the editor's message box under caption with a single "OK" button; the answer is not used.
-  virtual void ShowEditorMessageBox(const char* text, const char* caption);
+  // The message box (ICMessageBox).
+  void ShowEditorMessageBox(const char* text, const char* caption) override;
   // Sets the snapshot selector's used mark for snapshot 0 to 3.
   virtual void SetSnapshotUsedMark(int snapshot, bool used);
   // True while the editor's popup menu is showing (a rescale then waits).

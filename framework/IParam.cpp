@@ -33,10 +33,11 @@ void CopyText(char (&dst)[IParam::kTextLen], const char* src)
   dst[n] = '\0';
 }
 
-// Whole within a tolerance, so a step like 0.07 (0.07 * 100 = 7.000000000000001) counts as two decimals.
+// Whole within a tolerance, so a step like 0.07 (0.07 * 100 = 7.000000000000001) counts as two decimals. The
+// tolerance scales with x: an absolute one would call a step of 1e-9 whole and show its values as "0".
 bool IsWhole(double x)
 {
-  return std::fabs(x - std::round(x)) <= 1e-9 * std::max(1.0, std::fabs(x));
+  return std::fabs(x - std::round(x)) <= 1e-9 * std::fabs(x);
 }
 
 int PrecisionOfStep(double step)

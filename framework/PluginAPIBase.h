@@ -104,12 +104,15 @@ public:
   virtual bool GetMidiNoteText(int noteNumber, char* text) const;
   // The editor's graphics context while it is ready, else null.
   virtual void* GetOptionalPointerMember() const;
-  // [main thread] The host adapter's own idle work, every 20 ms, after the queues and before OnIdle.
-  virtual void OnApiIdle() {}
   // [main thread] Idle work after the queues were emptied, every 20 ms.
   virtual void OnIdle() {}
   virtual void PrintDebugInfo() const;
   virtual void GetThreeIntsHook(int& a, int& b, int& c) const { a = b = c = 0; }
+  // Spare hooks for the host adapters: nothing, or false.
+  virtual void EmptyApiHookA() {}
+  virtual bool FalseApiHookA() { return false; }
+  virtual void EmptyApiHookB() {}
+  virtual bool FalseApiHookB() { return false; }
   // [any thread] The host set a parameter: queues its real value for the editor (dropped when full).
   virtual void SendParameterValueFromAPI(int paramIdx, double value, bool normalized);
   virtual void HostSpecificInit() {}
@@ -127,6 +130,12 @@ public:
     (void)paramIdx;
     (void)normalizedValue;
   }
+  virtual void EmptyApiHookC() {}
+  virtual void EmptyApiHookD() {}
+
+  // --- The adapter's own operations -------------------------------------------------------------------------
+  // [main thread] The host adapter's own idle work, every 20 ms, after the queues and before OnIdle.
+  virtual void OnApiIdle() {}
 
   // Queue access for the adapter's render and for tests.
   PluginQueue<ParamTuple>& GetParamChangeFromProcessor() { return mParamChangeFromProcessor; }

@@ -267,12 +267,13 @@ void SetParamsFromFloats(PluginBase& plug, const FileView& file, int64_t pos)
   }
 }
 
-// A parameter-form program record at pos: magics, format version, parameter count and length.
-bool ProgramRecordOK(const FileView& file, int64_t pos, int nParams)
+// A parameter-form program record at pos: magics, format version and room for our parameters' values; in a bank
+// its parameter count must be ours too.
+bool ProgramRecordOK(const FileView& file, int64_t pos, int nParams, bool countMustMatch)
 {
   if (!file.Has(pos, kProgramHeaderLen + 4 * int64_t(nParams))) return false;
   return file.BE32(pos) == kCcnK && file.BE32(pos + 8) == kFxCk && file.BEI32(pos + 12) == 1 &&
-         file.BEI32(pos + 24) == nParams;
+         (!countMustMatch || file.BEI32(pos + 24) == nParams);
 }
 } // namespace
 
@@ -305,7 +306,8 @@ bool PluginBase::LoadProgramFromFXP(const char* path)
   }
   else if (kind == kFxCk)
   {
-    if (!ProgramRecordOK(file, 0, NParams())) return false;
+    // The count field is not read: a program saved with more parameters loads its first ones.
+    if (!ProgramRecordOK(file, 0, NParams(), false)) return false;
     SetParamsFromFloats(*this, file, kProgramHeaderLen);
   }
   else
@@ -391,7 +393,7 @@ bool PluginBase::LoadBankFromFXB(const char* path)
   const int nLoad = std::min<int>(nPrograms, NPresets());
   const int64_t recordLen = kProgramHeaderLen + 4 * int64_t(n);
   for (int i = 0; i < nLoad; ++i)
-    if (!ProgramRecordOK(file, kBankHeaderLen + i * recordLen, n)) return false;
+    if (!ProgramRecordOK(file, kBankHeaderLen + i * recordLen, n, true)) return false;
 
   for (int i = 0; i < nLoad; ++i)
   {

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -72,11 +73,27 @@ protected:
 
 } // namespace
 
+// Every bundle built exports its entry and factory functions and nothing else: a C++ symbol left visible would bind
+// to another image's copy (the product, the test programs and every bundle with an editor carry the view factory).
 TEST_F(BundleEntry, ExecutableExportsOnlyFactoryAndEntry)
 {
-  for (const std::string name : {"TestGain", "TestSynth"})
-    EXPECT_EQ(ExportedSymbols((name == "TestGain" ? GainBundlePath() : SynthBundlePath()) + "/Contents/MacOS/"s + name),
-              (std::set<std::string>{name + "_Factory", name + "_Entry"}));
+  namespace fs = std::filesystem;
+  std::vector<fs::path> bundles;
+  for (const auto& entry : fs::directory_iterator(fs::path(GainBundlePath()).parent_path()))
+    if (entry.path().extension() == ".component") bundles.push_back(entry.path());
+#ifdef ZANIQ_PRODUCT_BUNDLE
+  bundles.emplace_back(ZANIQ_PRODUCT_BUNDLE);
+#endif
+  std::set<std::string> names;
+  for (const fs::path& bundle : bundles)
+  {
+    const std::string name = bundle.stem().string();
+    names.insert(name);
+    EXPECT_EQ(ExportedSymbols((bundle / "Contents" / "MacOS" / name).string()),
+              (std::set<std::string>{name + "_Factory", name + "_Entry"}))
+      << bundle;
+  }
+  for (const char* name : {"TestGain", "TestSynth", "TestGainUI"}) EXPECT_TRUE(names.count(name)) << name;
 }
 
 TEST_F(BundleEntry, ComponentManagerEntryAnswersItsSelectors)

@@ -100,10 +100,19 @@ TEST_F(BundleFormat, RatesAndFrameCountsOutsideTheirRangesChangeNothing)
     const OSStatus expected = good ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidPropertyValue};
     EXPECT_EQ(mUnit->SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, rate).code(), expected);
     EXPECT_EQ(Rate(), good ? rate : 44100.0) << rate;
-    // A stream format with that rate (and a legal channel count) likewise.
-    EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, rate, 1).code(), expected) << rate;
-    EXPECT_EQ(Channels(kAudioUnitScope_Input), good ? 1u : 2u) << rate;
+    // A stream format with that rate (and a legal channel count) likewise, except that a rate of 0 gives no rate:
+    // the format is taken and the rate stays.
+    const bool taken = good || rate == 0.0;
+    EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, rate, 1).code(),
+              taken ? OSStatus{noErr} : OSStatus{kAudioUnitErr_InvalidPropertyValue})
+      << rate;
+    EXPECT_EQ(std::tuple(Channels(kAudioUnitScope_Input), Rate()), std::tuple(taken ? 1u : 2u, good ? rate : 44100.0))
+      << rate;
+    ASSERT_OK(mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, 0.0, 2));
   }
+  // Without a rate the rest of the format is still checked.
+  EXPECT_EQ(mUnit->SetStreamFormat(kAudioUnitScope_Input, 0, 0.0, 3).code(), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(std::tuple(Channels(kAudioUnitScope_Input), Rate()), std::tuple(2u, 1536000.0));
   EXPECT_EQ(mUnit->SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, 48000.f).code(),
             kAudioUnitErr_InvalidPropertyValue); // fewer bytes than a Float64
 

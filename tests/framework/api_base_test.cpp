@@ -5,6 +5,9 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -143,4 +146,79 @@ TEST_F(VirtualClock, StoppedTimerNeverTicks)
   }
   EXPECT_EQ(ZQCFScheduledTimerCount(), 0);
   EXPECT_EQ(ZQCFAdvanceClock(1.0), 0);
+}
+
+// The chain's virtual operations keep their order in the virtual table: an adapter built against another copy of
+// this table finds each operation in its place. A pointer to a virtual member holds its slot in the
+// Itanium C++ ABI.
+namespace
+{
+template <class F> std::ptrdiff_t VirtualSlot(F member)
+{
+  struct
+  {
+    uintptr_t ptr;
+    ptrdiff_t adj;
+  } rep;
+  static_assert(sizeof(member) == sizeof(rep));
+  std::memcpy(&rep, &member, sizeof(rep));
+#if defined(__arm__) || defined(__aarch64__)
+  if (!(rep.adj & 1)) return -1; // not virtual
+  return static_cast<std::ptrdiff_t>(rep.ptr / sizeof(void*));
+#else
+  if (!(rep.ptr & 1)) return -1; // not virtual
+  return static_cast<std::ptrdiff_t>((rep.ptr - 1) / sizeof(void*));
+#endif
+}
+} // namespace
+
+TEST(ApiBase, ChainOperationsKeepTheirVirtualTableOrder)
+{
+  using P = PluginAPIBase;
+  const std::pair<const char*, std::ptrdiff_t> slots[] = {
+    {"InformHostOfParameterDetailsChange", VirtualSlot(&P::InformHostOfParameterDetailsChange)},
+    {"SerializeState", VirtualSlot(&P::SerializeState)},
+    {"UnserializeState", VirtualSlot(&P::UnserializeState)},
+    {"SerializeExtraState", VirtualSlot(&P::SerializeExtraState)},
+    {"UnserializeExtraState", VirtualSlot(&P::UnserializeExtraState)},
+    {"InformHostOfPresetChange", VirtualSlot(&P::InformHostOfPresetChange)},
+    {"OnPresetsModified", VirtualSlot(&P::OnPresetsModified)},
+    {"CompareState", VirtualSlot(&P::CompareState)},
+    {"HostRequestHookA", VirtualSlot(&P::HostRequestHookA)},
+    {"HostRequestHookB", VirtualSlot(&P::HostRequestHookB)},
+    {"OnHostIdentified", VirtualSlot(&P::OnHostIdentified)},
+    {"OnHostRequestingImportantParameters", VirtualSlot(&P::OnHostRequestingImportantParameters)},
+    {"OnHostRequestingSupportedViewConfiguration", VirtualSlot(&P::OnHostRequestingSupportedViewConfiguration)},
+    {"OnHostSelectedViewConfiguration", VirtualSlot(&P::OnHostSelectedViewConfiguration)},
+    {"GetMidiNoteText", VirtualSlot(&P::GetMidiNoteText)},
+    {"GetOptionalPointerMember", VirtualSlot(&P::GetOptionalPointerMember)},
+    {"OnIdle", VirtualSlot(&P::OnIdle)},
+    {"PrintDebugInfo", VirtualSlot(&P::PrintDebugInfo)},
+    {"GetThreeIntsHook", VirtualSlot(&P::GetThreeIntsHook)},
+    {"EmptyApiHookA", VirtualSlot(&P::EmptyApiHookA)},
+    {"FalseApiHookA", VirtualSlot(&P::FalseApiHookA)},
+    {"EmptyApiHookB", VirtualSlot(&P::EmptyApiHookB)},
+    {"FalseApiHookB", VirtualSlot(&P::FalseApiHookB)},
+    {"SendParameterValueFromAPI", VirtualSlot(&P::SendParameterValueFromAPI)},
+    {"HostSpecificInit", VirtualSlot(&P::HostSpecificInit)},
+    {"EditorResize", VirtualSlot(&P::EditorResize)},
+    {"BeginInformHostOfParamChange", VirtualSlot(&P::BeginInformHostOfParamChange)},
+    {"EndInformHostOfParamChange", VirtualSlot(&P::EndInformHostOfParamChange)},
+    {"InformHostOfParamChange", VirtualSlot(&P::InformHostOfParamChange)},
+    {"EmptyApiHookC", VirtualSlot(&P::EmptyApiHookC)},
+    {"EmptyApiHookD", VirtualSlot(&P::EmptyApiHookD)},
+    // The adapter's own operations follow the chain's.
+    {"OnApiIdle", VirtualSlot(&P::OnApiIdle)},
+  };
+  // Every one is virtual and comes after the editor delegates' last operation.
+  std::ptrdiff_t previous = VirtualSlot(&P::SetScreenScale);
+  ASSERT_GE(previous, 0);
+  for (const auto& [name, slot] : slots)
+  {
+    EXPECT_GT(slot, previous) << name;
+    previous = slot;
+  }
+
+  ApiPlugin p;
+  EXPECT_EQ(std::tuple(p.FalseApiHookA(), p.FalseApiHookB()), std::tuple(false, false));
 }

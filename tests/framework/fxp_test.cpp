@@ -131,6 +131,55 @@ TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
   EXPECT_EQ(std::tuple(other.Values(), std::string(other.GetPresetName(1))), std::tuple(plug.Values(), "Lead"));
 }
 
+// A parameter-form program's count field is not read: the file must hold a value for each of our parameters, and
+// values beyond them are left alone (a program saved by a version with more parameters loads its first ones).
+TEST(FxpFiles, ParameterFormLoadsByTheValuesItHoldsNotByItsCountField)
+{
+  constexpr uint32_t kThreeQuarters = 0x3F400000;
+  const struct
+  {
+    uint32_t countField;
+    int values; // floats in the file
+    bool loads;
+  } cases[] = {
+    {6, 6, true}, {0, 4, true}, {3, 4, true}, {0xFFFFFFFFu, 4, true}, {0x7FFFFFFFu, 5, true},
+    {6, 3, false}, {4, 3, false}, {0, 0, false},
+  };
+  const fs::path path = TempPath("count.fxp");
+  for (const auto& c : cases)
+  {
+    Bytes bytes;
+    ProgramHeader(bytes, 0, "FxCk", "Wide");
+    for (int i = 0; i < 4; ++i) bytes[24 + size_t(i)] = uint8_t(c.countField >> (24 - 8 * i));
+    const uint32_t values[] = {kThreeQuarters, kOne, kHalf, kOne, kQuarter, kQuarter};
+    for (int i = 0; i < c.values; ++i) BE(bytes, {values[i]});
+    WriteAll(path, bytes);
+
+    FilePlug plug(false);
+    plug.SetValues(-10.0, false, 1, 0);
+    const std::string before = plug.Slots(true);
+    EXPECT_EQ(plug.LoadProgramFromFXP(path.c_str()), c.loads) << c.countField << " / " << c.values;
+    if (c.loads)
+      // Gain -10..10 at 0.75, on, count 0..8 at a half, the last of three modes.
+      EXPECT_EQ(std::tuple(plug.Values(), std::string(plug.GetPresetName(0))),
+                std::tuple(std::vector<double>{5.0, 1.0, 4.0, 2.0}, std::string("Wide")))
+        << c.countField << " / " << c.values;
+    else
+      EXPECT_EQ(plug.Slots(true), before) << c.countField << " / " << c.values;
+  }
+
+  // Sample files whose count field is not ours (huge, negative, one too many), each holding four halves.
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(ZANIQ_TEST_DATA) / "fxp" / "count-field-ignored"))
+  {
+    ++files;
+    FilePlug plug(false);
+    ASSERT_TRUE(plug.LoadProgramFromFXP(entry.path().c_str())) << entry.path().filename();
+    EXPECT_EQ(plug.Values(), (std::vector<double>{0.0, 1.0, 4.0, 1.0})) << entry.path().filename();
+  }
+  EXPECT_EQ(files, 3);
+}
+
 TEST(FxbFiles, ParameterFormBankBytes)
 {
   FilePlug plug(false);

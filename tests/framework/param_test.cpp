@@ -89,10 +89,13 @@ TEST(ParamRange, NarrowRangesDefaultsAndPrecision)
   EXPECT_GE(reversed->GetMax(), reversed->GetMin());
   EXPECT_EQ(reversed->ToNormalized(5.0), 0.0);
 
-  // Precision follows the step, with a tolerance for binary fractions.
-  const std::pair<double, int> cases[] = {{1.0, 0}, {0.25, 2}, {0.07, 2}, {0.3, 1}, {1e-7, 6}, {0.0, 0}};
+  // Precision follows the step, with a tolerance for binary fractions that scales with the step.
+  const std::pair<double, int> cases[] = {{1.0, 0},  {0.25, 2}, {0.07, 2},  {0.3, 1},   {1e-5, 5},
+                                          {1e-7, 6}, {1e-9, 6}, {1e-10, 6}, {2.5e-12, 6}, {0.0, 0}};
   for (const auto& [step, precision] : cases)
     EXPECT_EQ(Dbl(0.0, 0.0, 10.0, step)->GetDisplayPrecision(), precision) << "step " << step;
+  // A tiny step's values are not shown as whole numbers.
+  EXPECT_EQ(Display(*Dbl(0.0, 0.0, 1e-5, 1e-9), 7e-7), "0.000001");
 }
 
 TEST(ParamRange, SteppingRoundsHalfAwayFromZeroThenClamps)

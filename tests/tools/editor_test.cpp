@@ -119,6 +119,25 @@ TEST(EditorEvents, MalformedEventsAreRefusedWithOneLine)
   }
 }
 
+// A character that no key types is quoted whole in the message, however many bytes it takes.
+TEST(EditorEvents, RefusedCharactersAreQuotedWhole)
+{
+  const std::pair<const char*, const char*> cases[] = {
+    {"text:a\xc3\xa9@1", "\"\xc3\xa9\" is not a key of a US keyboard"},                    // e acute, 2 bytes
+    {"text:x\xe2\x82\xac@1", "\"\xe2\x82\xac\" is not a key of a US keyboard"},            // euro sign, 3 bytes
+    {"text:\xf0\x9f\x98\x80y@1", "\"\xf0\x9f\x98\x80\" is not a key of a US keyboard"},  // emoji, 4 bytes
+    {"key:\xc3\xa9@1", "\"\xc3\xa9\" is not a key of a US keyboard"},
+    {"text:a\xe2\x82" "b@1", "\"\xe2\x82\" is not a key of a US keyboard"}, // cut short: what there is of it
+  };
+  for (const auto& [text, message] : cases)
+  {
+    EditorEvent e;
+    std::string error;
+    EXPECT_FALSE(ParseEditorEvent(text, e, error)) << text;
+    EXPECT_EQ(error, "--event \"" + std::string(text) + "\": " + message);
+  }
+}
+
 // --- Keys ---
 
 TEST(EditorKeys, CharactersAndNamesOfAUSKeyboard)

@@ -157,6 +157,11 @@ TEST_F(EditorTest, CommandHooksReachTheEditor)
   (void)ZQCFAdvanceClock(0.05);
   ASSERT_EQ(z.boxes.size(), 1u);
   EXPECT_EQ(z.boxes[0].rfind("About|", 0), 0u) << z.boxes[0];
+  // The product's message-box interface reaches the same editor box.
+  ICMessageBox& messageBox = z;
+  messageBox.ShowEditorMessageBox("Saved", "Presets");
+  EXPECT_EQ(z.boxes.back(), "Presets|Saved");
+  ASSERT_EQ(z.boxes.size(), 2u);
 
   // The modifiers of the last press on a tagged control, by its class, and only on the main thread.
   IControl* matchPre = z.GetUI()->GetControlWithTag(ZANIQ::kTagMatchPreFX);
@@ -173,8 +178,8 @@ TEST_F(EditorTest, CommandHooksReachTheEditor)
   matchPre->OnMouseUp(0, 0, IMouseMod());
 
   z.CloseWindow();
-  z.ShowEditorMessageBox("text", "caption"); // no editor: nothing, no crash
-  EXPECT_EQ(z.boxes.size(), 1u);
+  messageBox.ShowEditorMessageBox("text", "caption"); // no editor: nothing, no crash
+  EXPECT_EQ(z.boxes.size(), 2u);
 }
 
 #if __has_include("platform/mac/IGraphicsMac.h")

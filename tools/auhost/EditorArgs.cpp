@@ -69,6 +69,18 @@ bool ParsePoint(std::string_view text, double& x, double& y)
   return ParseFiniteNumber(text.substr(0, comma), x) && ParseFiniteNumber(text.substr(comma + 1), y);
 }
 
+// Bytes of the UTF-8 character at the front of text (1 for ASCII, a stray byte or an empty text), so that a message
+// quotes whole characters. A sequence cut short ends where its continuation bytes end.
+size_t CharacterBytes(std::string_view text)
+{
+  if (text.empty()) return 0;
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const size_t expected = lead >= 0xF0 && lead <= 0xF7 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  size_t n = 1;
+  while (n < expected && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) ++n;
+  return n;
+}
+
 // "shift+", "ctrl+", "alt+", "cmd+" at the front, any order, each once.
 bool TakeModifiers(std::string_view& text, unsigned& modifiers, std::string& error)
 {
@@ -123,6 +135,11 @@ bool ParseEditorKey(std::string_view key, unsigned modifiers, EditorKey& out, st
   {
     const auto it = std::find_if(std::begin(kNamedKeys), std::end(kNamedKeys),
                                  [&](const NamedKey& n) { return key == n.name; });
+    if (it == std::end(kNamedKeys) && CharacterBytes(key) == key.size())
+    {
+      error = "\"" + std::string(key) + "\" is not a key of a US keyboard"; // one character beyond ASCII
+      return false;
+    }
     if (it == std::end(kNamedKeys))
     {
       error = "\"" + std::string(key) + "\" is not a key: give one character or one of return, enter, escape, tab, "
@@ -248,12 +265,15 @@ bool ParseEditorEvent(std::string_view text, EditorEvent& out, std::string& erro
     }
     case Kind::Text:
       if (rest.empty()) return fail("text needs the characters to type");
-      for (char c : rest)
+      // One character at a time, whole: a character of several bytes is refused as itself, not as its first byte.
+      for (std::string_view left = rest; !left.empty();)
       {
+        const size_t n = CharacterBytes(left);
         EditorKey k;
         std::string keyError;
-        if (!ParseEditorKey(std::string_view(&c, 1), 0, k, keyError)) return fail(keyError);
+        if (!ParseEditorKey(left.substr(0, n), 0, k, keyError)) return fail(keyError);
         e.keys.push_back(std::move(k));
+        left.remove_prefix(n);
       }
       break;
     case Kind::Menu:
