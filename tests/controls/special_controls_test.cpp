@@ -350,6 +350,34 @@ TEST_F(SpecialControlsTest, FrameTimeDisplayRingAndRemovalWhileCaptured)
   EXPECT_NE(g->GetMouseControl(20, 20, false), nullptr); // the listed control below is reached again
 }
 
+TEST_F(SpecialControlsTest, FrameTimeDisplayIsAVectorControlDrawnInItsStylesColours)
+{
+  g->ShowFPSDisplay(true);
+  auto* vector = dynamic_cast<IVectorBase*>(g->GetFPSDisplay());
+  ASSERT_NE(vector, nullptr);
+  // The fills of one draw: the background, then the graph.
+  auto fills = [&]
+  {
+    g->drawn.clear();
+    g->GetFPSDisplay()->Draw(*g);
+    std::vector<IColor> out;
+    for (const auto& c : g->Calls("PathFill"))
+      out.push_back(c.color);
+    return out;
+  };
+  EXPECT_EQ(fills(), (std::vector<IColor>{COLOR_WHITE, DEFAULT_STYLE.colorSpec.GetColor(kFG)}));
+  EXPECT_EQ(std::string(vector->GetLabelStr()), "Frame Time");
+
+  const IColor bg(255, 10, 20, 30), fg(255, 200, 100, 50);
+  vector->SetColor(kBG, bg);
+  vector->SetColor(kFG, fg);
+  EXPECT_EQ(fills(), (std::vector<IColor>{bg, fg}));
+  IVStyle style = vector->GetStyle();
+  style.colorSpec.SetColor(kBG, fg);
+  vector->SetStyle(style);
+  EXPECT_EQ(fills(), (std::vector<IColor>{fg, fg}));
+}
+
 // ---- Text entry ----
 
 TEST_F(SpecialControlsTest, APromptOpensTheFieldSelectedAndKeysAreFilteredByType)
