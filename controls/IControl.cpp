@@ -281,6 +281,26 @@ void IControl::PromptUserInput(const IRECT& bounds, int valIdx)
   mGraphics->PromptUserInput(this, bounds, valIdx);
 }
 
+void IControl::ShowValueBubble(EDirection direction, float x, float y)
+{
+  // An unlinked slot has no value text to show.
+  const IParam* param = GetParam(0);
+  if (!param || !mGraphics) return;
+  Util_String str;
+  GetParamDisplayWithLabel(*param, str, true);
+  mGraphics->ShowBubbleControl(this, x, y, str.Get(), direction, IRECT(0.f, 0.f, 50.f, 30.f));
+}
+
+void IControl::ShowBubbleHorizontal()
+{
+  ShowValueBubble(kHorizontal, mRECT.R, mRECT.MH());
+}
+
+void IControl::ShowBubbleVertical()
+{
+  ShowValueBubble(kVertical, mRECT.MW(), mRECT.T);
+}
+
 void IControl::GetParamDisplayWithLabel(const IParam& param, Util_String& str, bool withDisplayText)
 {
   param.GetDisplay(str, withDisplayText);

@@ -201,6 +201,11 @@ public:
   void PromptUserInput(int valIdx = 0);
   // The same over the caller's rectangle, without the final SetDirty.
   void PromptUserInput(const IRECT& bounds, int valIdx = 0);
+  // The value bubble for slot 0's parameter (display text and label): horizontal, to the right of the bounds at
+  // their vertical centre; vertical, above the bounds at their horizontal centre. The bubble's content is at least
+  // 50 × 30. Nothing without a context or while slot 0 names no existing parameter.
+  void ShowBubbleHorizontal();
+  void ShowBubbleVertical();
   // The parameter's display text for its current value, then " " and its label when it has one.
   static void GetParamDisplayWithLabel(const IParam& param, Util_String& str, bool withDisplayText = true);
 
@@ -323,6 +328,9 @@ public:
   }
 
 protected:
+  // The value bubble of slot 0 at (x, y).
+  void ShowValueBubble(EDirection direction, float x, float y);
+
   // Applies f to the slots that SetDirty/SetValueToDefault select for valIdx.
   template <class F> void ForSelectedSlots(int valIdx, F&& f)
   {

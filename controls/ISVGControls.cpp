@@ -36,7 +36,26 @@ ISVGControl::ISVGControl(const IRECT& bounds, const ISVG& svg, bool useLayer)
 
 void ISVGControl::Draw(IGraphics& g)
 {
-  g.DrawSVG(mSVG, mRECT, &mBlend);
+  if (!mUseLayer)
+  {
+    g.DrawSVG(mSVG, mRECT, &mBlend);
+    return;
+  }
+  // The blend applies once, when the layer's image is drawn, not to the drawing inside it.
+  if (!g.CheckLayer(mLayer))
+  {
+    g.StartLayer(this, mRECT);
+    g.DrawSVG(mSVG, mRECT, nullptr);
+    mLayer = g.EndLayer();
+    // A back end that made no image drew the document into nothing: show it directly rather than not at all.
+    if (!mLayer || !mLayer->GetAPIBitmap())
+    {
+      mLayer.reset();
+      g.DrawSVG(mSVG, mRECT, &mBlend);
+      return;
+    }
+  }
+  g.DrawLayer(mLayer, &mBlend);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 
 #include "controls/IControl.h"
 #include "controls/IControlBases.h"
+#include "graphics/ILayer.h"
 #include "graphics/ISVG.h"
 
 #include <initializer_list>
@@ -23,22 +24,30 @@ namespace plugin::igraphics
 class ISVGControl : public IControl
 {
 public:
-  // useLayer asks for the drawing to be cached off-screen. The layer cache arrives with the layer code; until then
-  // the document is drawn directly, which looks the same.
+  // useLayer caches the drawing in an off-screen layer: the document is drawn into it once and the layer's image is
+  // drawn on later frames, until the layer is invalidated, the control moves or resizes, or the scale changes.
   ISVGControl(const IRECT& bounds, const ISVG& svg, bool useLayer = false);
 
   void Draw(IGraphics& g) override;
 
+  // A new document also makes the cached layer stale.
   void SetSVG(const ISVG& svg)
   {
     mSVG = svg;
+    InvalidateLayer();
     SetDirty(false);
   }
   const ISVG& GetSVG() const { return mSVG; }
   bool GetUseLayer() const { return mUseLayer; }
+  // The next draw makes the layer anew (nothing without one).
+  void InvalidateLayer()
+  {
+    if (mLayer) mLayer->Invalidate();
+  }
 
 protected:
   bool mUseLayer;
+  ILayerPtr mLayer; // the cached drawing; empty until the first layered draw
   ISVG mSVG;
 };
 

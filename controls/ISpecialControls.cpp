@@ -304,10 +304,11 @@ void IBubbleControl::ShowBubble(IControl* caller, float x, float y, const char* 
 // ---------------------------------------------------------------------------------------------------------------
 
 IFPSDisplayControl::IFPSDisplayControl(const IRECT& bounds, const char* label)
-    : IControl(bounds), mLabel(label ? label : "")
+    : IControl(bounds), IVectorBase(DEFAULT_STYLE, false, false)
 {
-  mVStyle.colorSpec.mColors[kBG] = COLOR_WHITE;
-  const IColor& frame = mVStyle.colorSpec.GetColor(kFR);
+  AttachIControl(this, label);
+  SetColor(kBG, COLOR_WHITE);
+  const IColor& frame = GetColor(kFR);
   mTopLeftText = IText(14.f, frame, "Roboto-Regular", kAlignNear, kVAlignTop);
   mValueText = IText(18.f, frame, "Roboto-Regular", kAlignFar, kVAlignTop);
   mValue2Text = IText(15.f, frame, "Roboto-Regular", kAlignFar, kVAlignBottom);
@@ -316,7 +317,7 @@ IFPSDisplayControl::IFPSDisplayControl(const IRECT& bounds, const char* label)
 
 void IFPSDisplayControl::OnMouseDown(float, float, const IMouseMod&)
 {
-  mStyle = (mStyle + 1) % kNumStyles;
+  mDisplayStyle = (mDisplayStyle + 1) % kNumStyles;
 }
 
 void IFPSDisplayControl::Draw(IGraphics& g)
@@ -326,37 +327,38 @@ void IFPSDisplayControl::Draw(IGraphics& g)
     sum += static_cast<double>(s);
   const double mean = sum / kNumFrames;
 
-  g.FillRect(mVStyle.colorSpec.GetColor(kBG), mRECT);
+  g.FillRect(GetColor(kBG), mRECT);
   g.DrawRect(COLOR_BLACK, mRECT, nullptr, 1.f);
 
   const IRECT r = mRECT.GetPadded(2.f);
-  const float top = mStyle == kFPS ? 80.f : (mStyle == kMS ? 20.f : 100.f);
+  const float top = mDisplayStyle == kFPS ? 80.f : (mDisplayStyle == kMS ? 20.f : 100.f);
   g.PathClear();
   g.PathMoveTo(r.L, r.B);
   for (int i = 0; i < kNumFrames; ++i)
   {
     const float s = mBuffer[(mReadPos + i) % kNumFrames];
-    float v = mStyle == kFPS ? std::min(1.f / (s + 1e-5f), 80.f) : (mStyle == kMS ? std::min(s * 1000.f, 20.f)
-                                                                                  : std::min(s, 100.f));
+    float v = mDisplayStyle == kFPS  ? std::min(1.f / (s + 1e-5f), 80.f)
+              : mDisplayStyle == kMS ? std::min(s * 1000.f, 20.f)
+                                     : std::min(s, 100.f);
     // A clock that went backwards (or a sample that is not a number) must not throw the graph off its box.
     v = std::isfinite(v) ? std::clamp(v, 0.f, top) : 0.f;
     g.PathLineTo(r.L + (static_cast<float>(i) / (kNumFrames - 1)) * r.W(), r.B - (v / top) * r.H());
   }
   g.PathLineTo(mRECT.R, mRECT.B);
-  g.PathFill(mVStyle.colorSpec.GetColor(kFG), IFillOptions{kFillWinding, false}, nullptr);
+  g.PathFill(GetColor(kFG), IFillOptions{kFillWinding, false}, nullptr);
 
   g.DrawText(mTopLeftText, g.GetDrawingAPIStr(), r);
-  if (mLabel.GetLength()) g.DrawText(mText, mLabel.Get(), r);
+  if (GetLabelStr()[0]) g.DrawText(mText, GetLabelStr(), r);
 
   char buf[32];
-  if (mStyle == kFPS)
+  if (mDisplayStyle == kFPS)
   {
     std::snprintf(buf, sizeof(buf), "%.2f FPS", 1.0 / mean);
     g.DrawText(mValueText, buf, r);
     std::snprintf(buf, sizeof(buf), "%.2f ms", mean * 1000.0);
     g.DrawText(mValue2Text, buf, r);
   }
-  else if (mStyle == kMS)
+  else if (mDisplayStyle == kMS)
   {
     std::snprintf(buf, sizeof(buf), "%.2f ms", mean * 1000.0);
     g.DrawText(mValueText, buf, r);

@@ -8,6 +8,7 @@
 // Threads: main (editor) thread only.
 
 #include "controls/IControl.h"
+#include "controls/IVectorBase.h"
 
 #include <cstdint>
 
@@ -146,8 +147,9 @@ protected:
   int mState = kCollapsed;
 };
 
-// Frame times of the last 100 frames as a graph with read-outs; a click cycles FPS → ms → % of a second.
-class IFPSDisplayControl : public IControl
+// Frame times of the last 100 frames as a graph with read-outs; a click cycles FPS → ms → % of a second. Its colours
+// are those of its vector style (background: colour 0, graph: colour 1, texts: colour 3), set through IVectorBase.
+class IFPSDisplayControl : public IControl, public IVectorBase
 {
 public:
   static constexpr int kNumFrames = 100;
@@ -159,6 +161,8 @@ public:
     kNumStyles
   };
 
+  // The default vector style with label and value outside the widget, on a white background; label is drawn at the
+  // bottom left (null: none).
   IFPSDisplayControl(const IRECT& bounds, const char* label = "");
 
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
@@ -174,15 +178,13 @@ public:
   }
   float GetFrameTime(int idx) const { return idx >= 0 && idx < kNumFrames ? mBuffer[idx] : 0.f; }
   int GetNewestIdx() const { return mReadPos; }
-  int GetStyle() const { return mStyle; }
-  const IVStyle& GetVStyle() const { return mVStyle; }
+  // The display style (EStyle); the colours are the vector style's (IVectorBase::GetStyle).
+  int GetDisplayStyle() const { return mDisplayStyle; }
 
 protected:
-  int mStyle = kFPS;
-  Util_String mLabel;
+  int mDisplayStyle = kFPS;
   float mBuffer[kNumFrames] = {};
   int mReadPos = 0;
-  IVStyle mVStyle;
   IText mTopLeftText;
   IText mValueText;
   IText mValue2Text;

@@ -8,6 +8,7 @@
 #include "graphics/IGraphics.h"
 #include "ui/IBControlsQN.h"
 #include "ui/IBPopupMenuQN.h"
+#include "ui/IBPresetMenuQN.h"
 #include "ui/IBValueControlsQN.h"
 
 using namespace plugin::igraphics;
@@ -85,7 +86,11 @@ bool ZANIQ::IsPopupMenuShowing() const
 
 bool ZANIQ::GetPresetMenuPath(Util_String& path) const
 {
-  // This editor has no preset-menu control: the load and save commands find no path to act on.
-  (void)path;
-  return false;
+  // The product's own layout places no preset menu; an editor that does registers it under its tag.
+  IGraphics* ui = GetUI();
+  if (!ui || !OnMainThread()) return false;
+  const auto* menu = dynamic_cast<const IBPresetMenuQN*>(ui->GetControlWithTag(kTagPresetMenu));
+  if (!menu || !menu->GetPath()[0]) return false;
+  path.Set(menu->GetPath());
+  return true;
 }

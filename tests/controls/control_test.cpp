@@ -52,9 +52,10 @@ public:
   {
     drawn.push_back({"DrawRotatedBitmap", {cx, cy, angle}, "", COLOR_BLACK});
   }
-  void DrawSVG(const ISVG& svg, const IRECT& r, const IBlend*) override
+  // The blend's weight last, -1 without one.
+  void DrawSVG(const ISVG& svg, const IRECT& r, const IBlend* blend) override
   {
-    drawn.push_back({"DrawSVG", {svg.W(), r.L, r.T, r.R, r.B}, "", COLOR_BLACK});
+    drawn.push_back({"DrawSVG", {svg.W(), r.L, r.T, r.R, r.B, blend ? blend->weight : -1.0}, "", COLOR_BLACK});
   }
   void DrawRotatedSVG(const ISVG& svg, float cx, float cy, float w, float h, float angle, const IBlend*) override
   {
@@ -512,4 +513,77 @@ TEST_F(ControlTest, RescaleAndBackgrounds)
   auto* bmpBg = dynamic_cast<IBitmapControl*>(g->GetControl(0));
   ASSERT_NE(bmpBg, nullptr);
   EXPECT_EQ((std::tuple{bmpBg->GetRECT(), g->NControls()}), (std::tuple{IRECT(0, 0, 40, 400), 3}));
+}
+
+TEST_F(ControlTest, ALayeredSVGIsDrawnOnceIntoItsLayerUntilTheLayerGoesStale)
+{
+  const ISVG wide = Doc(30, 10), narrow = Doc(8, 10);
+  auto* svg = Attach(new ISVGControl(IRECT(10, 10, 110, 60), wide, true));
+  svg->SetBlend(IBlend(kBlendDefault, 0.5f));
+  // Per draw: the layer images made (w, h, screen scale, draw scale), the documents drawn (width, rectangle, blend
+  // weight) and the images drawn (rectangle).
+  struct Frame
+  {
+    std::vector<Args> made, svgs, images;
+  };
+  auto draw = [&]
+  {
+    g->drawn.clear();
+    svg->Draw(*g);
+    Frame f;
+    for (const auto& c : g->Calls("CreateAPIBitmap"))
+      f.made.push_back(Args(c.a.begin(), c.a.begin() + 4));
+    for (const auto& c : g->Calls("DrawSVG"))
+      f.svgs.push_back(c.a);
+    for (const auto& c : g->Calls("DrawBitmap"))
+      f.images.push_back(Args(c.a.begin(), c.a.begin() + 4));
+    return f;
+  };
+  auto expect = [&](const Frame& f, const std::vector<Args>& made, const std::vector<Args>& svgs, const char* what)
+  {
+    EXPECT_EQ(f.made, made) << what;
+    EXPECT_EQ(f.svgs, svgs) << what;
+    // Whatever was (re)made, the layer's image is what reaches the frame, with the control's blend.
+    EXPECT_EQ(f.images, (std::vector<Args>{{10, 10, 110, 60}})) << what;
+  };
+  // Into the layer the document goes without the control's blend.
+  const Args intoLayer{30, 10, 10, 110, 60, -1};
+
+  expect(draw(), {{100, 50, 1, 1}}, {intoLayer}, "first draw makes the layer");
+  expect(draw(), {}, {}, "second draw reuses it");
+  svg->InvalidateLayer();
+  expect(draw(), {{100, 50, 1, 1}}, {intoLayer}, "invalidated");
+  expect(draw(), {}, {}, "kept again");
+  svg->SetSVG(narrow);
+  expect(draw(), {{100, 50, 1, 1}}, {{8, 10, 10, 110, 60, -1}}, "a new document");
+  g->SetScreenScale(2.f);
+  expect(draw(), {{200, 100, 2, 1}}, {{8, 10, 10, 110, 60, -1}}, "screen scale 2");
+  expect(draw(), {}, {}, "kept at scale 2");
+  g->Resize(400, 300, 1.5f, false);
+  expect(draw(), {{300, 150, 2, 1.5}}, {{8, 10, 10, 110, 60, -1}}, "draw scale 1.5");
+
+  // A moved control makes its layer at the new place.
+  svg->SetPosition(20, 30);
+  g->drawn.clear();
+  svg->Draw(*g);
+  EXPECT_EQ(g->Calls("CreateAPIBitmap").size(), 1u);
+  const Args moved = g->Calls("DrawBitmap").at(0).a;
+  EXPECT_EQ(Args(moved.begin(), moved.begin() + 4), (Args{20, 30, 120, 80}));
+
+  // Without the layer flag, or when the back end makes no layer image, the document is drawn directly with the
+  // control's blend on every draw.
+  auto* direct = Attach(new ISVGControl(IRECT(0, 0, 40, 20), wide));
+  direct->SetBlend(IBlend(kBlendDefault, 0.5f));
+  svg->SetSVG(wide);
+  g->makeLayerImages = false;
+  for (IControl* c : {(IControl*)direct, (IControl*)svg})
+    for (int i = 0; i < 2; ++i)
+    {
+      g->drawn.clear();
+      c->Draw(*g);
+      ASSERT_EQ(g->Calls("DrawSVG").size(), size_t(c == svg ? 2 : 1)); // into the empty layer, then directly
+      EXPECT_EQ(g->Calls("DrawSVG").back().a,
+                (Args{30, c->GetRECT().L, c->GetRECT().T, c->GetRECT().R, c->GetRECT().B, 0.5}));
+      EXPECT_TRUE(g->Calls("DrawBitmap").empty());
+    }
 }

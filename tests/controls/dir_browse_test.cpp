@@ -111,3 +111,30 @@ TEST_F(DirBrowseTest, EntriesWithoutATypeAreLookedAt)
   EXPECT_TRUE(EntryIsFolder("/no/such/place", DT_DIR));
   EXPECT_FALSE(EntryIsFolder((root / "Sub").c_str(), DT_LNK));
 }
+
+// A submenu follows its parent's completion function: a copy when the parent has one, none when it has none, even
+// when the submenu came with a function of its own. Either way both insertion forms place the item by index.
+TEST(PopupMenuInsertion, SubmenusTakeACopyOfTheParentsFunctionOrNone)
+{
+  std::vector<std::string> ran;
+  for (const bool parentHasFunction : {true, false})
+  {
+    IPopupMenu parent("p", 0, false, {"b", "c"});
+    if (parentHasFunction)
+      parent.SetFunction([&](IPopupMenu* m) { ran.push_back(std::string("parent ") + m->GetRootTitle()); });
+    auto* first = new IPopupMenu("first");
+    auto* sorted = new IPopupMenu("sorted");
+    for (IPopupMenu* sub : {first, sorted})
+      sub->SetFunction([&](IPopupMenu* m) { ran.push_back(std::string("own ") + m->GetRootTitle()); });
+    parent.AddSubMenuItem("z", 0, first);
+    parent.AddSubMenuItem("bb", sorted, IPopupMenu::kSorted);
+    EXPECT_EQ(Level(parent), (std::vector<std::string>{"z/", "b", "bb/", "c"}));
+
+    ran.clear();
+    first->ExecFunction();
+    sorted->ExecFunction();
+    EXPECT_EQ(ran, parentHasFunction ? (std::vector<std::string>{"parent first", "parent sorted"})
+                                     : std::vector<std::string>{})
+        << parentHasFunction;
+  }
+}

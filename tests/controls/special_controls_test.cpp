@@ -241,6 +241,41 @@ TEST_F(SpecialControlsTest, BubblePlacementFlipsAtTheEdges)
   EXPECT_EQ(bubble->GetBubbleBounds(), IRECT(155, 50, 245, 100)); // moved down by caller height + bubble height
 }
 
+TEST_F(SpecialControlsTest, AControlShowsItsParametersValueInABubbleBesideOrAboveItself)
+{
+  g->AttachBubbleControl();
+  auto* bubble = static_cast<IBubbleControl*>(g->GetBubbleControl(0));
+  auto* knob = Attach(new RecordingControl(IRECT(100, 100, 140, 140), 0));
+
+  // Content at least 50 × 30 (a text measures 7 per character and no height), grown by 15 left and right and 10
+  // above and below. Horizontal: from the right edge, centred on the middle of the bounds; vertical: centred on
+  // the middle, its bottom at the top edge.
+  struct Case
+  {
+    double gain;
+    bool vertical;
+    const char* text;
+    IRECT bounds;
+    int arrow;
+  };
+  for (const Case& c : {Case{4.5, false, "4.5 dB", IRECT(140, 95, 220, 145), IBubbleControl::kArrowLeft},
+                        Case{-11.5, false, "-11.5 dB", IRECT(140, 95, 226, 145), IBubbleControl::kArrowLeft},
+                        Case{4.5, true, "4.5 dB", IRECT(80, 50, 160, 100), IBubbleControl::kArrowBottom}})
+  {
+    dlg.GetParam(0)->Set(c.gain);
+    c.vertical ? knob->ShowBubbleVertical() : knob->ShowBubbleHorizontal();
+    EXPECT_EQ(std::string(bubble->GetBubbleText()), c.text);
+    EXPECT_EQ(bubble->GetBubbleBounds(), c.bounds) << c.text;
+    EXPECT_EQ(std::pair(bubble->GetArrowSide(), bubble->GetCaller()), std::pair(c.arrow, (IControl*)knob));
+  }
+
+  // A control without a parameter has no value to show.
+  auto* plain = Attach(new RecordingControl(IRECT(10, 10, 20, 20)));
+  plain->ShowBubbleHorizontal();
+  plain->ShowBubbleVertical();
+  EXPECT_EQ(bubble->GetCaller(), knob);
+}
+
 TEST_F(SpecialControlsTest, BubbleFadesInHoldsWhileDraggedFadesOutAndForgetsARemovedCaller)
 {
   g->AttachBubbleControl();
@@ -313,6 +348,34 @@ TEST_F(SpecialControlsTest, FrameTimeDisplayRingAndRemovalWhileCaptured)
   g->OnMouseUp({At(20, 20)});
   g->OnMouseDown({At(20, 20)});
   EXPECT_NE(g->GetMouseControl(20, 20, false), nullptr); // the listed control below is reached again
+}
+
+TEST_F(SpecialControlsTest, FrameTimeDisplayIsAVectorControlDrawnInItsStylesColours)
+{
+  g->ShowFPSDisplay(true);
+  auto* vector = dynamic_cast<IVectorBase*>(g->GetFPSDisplay());
+  ASSERT_NE(vector, nullptr);
+  // The fills of one draw: the background, then the graph.
+  auto fills = [&]
+  {
+    g->drawn.clear();
+    g->GetFPSDisplay()->Draw(*g);
+    std::vector<IColor> out;
+    for (const auto& c : g->Calls("PathFill"))
+      out.push_back(c.color);
+    return out;
+  };
+  EXPECT_EQ(fills(), (std::vector<IColor>{COLOR_WHITE, DEFAULT_STYLE.colorSpec.GetColor(kFG)}));
+  EXPECT_EQ(std::string(vector->GetLabelStr()), "Frame Time");
+
+  const IColor bg(255, 10, 20, 30), fg(255, 200, 100, 50);
+  vector->SetColor(kBG, bg);
+  vector->SetColor(kFG, fg);
+  EXPECT_EQ(fills(), (std::vector<IColor>{bg, fg}));
+  IVStyle style = vector->GetStyle();
+  style.colorSpec.SetColor(kBG, fg);
+  vector->SetStyle(style);
+  EXPECT_EQ(fills(), (std::vector<IColor>{fg, fg}));
 }
 
 // ---- Text entry ----

@@ -1,9 +1,11 @@
 // A bitmap knob drawn through IGraphicsVR at screen scales 1 and 2, and on an editor opened on a 1× screen and moved
-// to a 2× one: the film strip's frame for the value shows, taken from the file made for the scale.
+// to a 2× one: the film strip's frame for the value shows, taken from the file made for the scale. An SVG drawn
+// through its cached layer looks as it does drawn directly.
 
 #include "support/vr_rig.h"
 
 #include "controls/IBitmapControls.h"
+#include "controls/ISVGControls.h"
 #include "controls/ISpecialControls.h"
 
 #define STB_IMAGE_WRITE_STATIC
@@ -99,5 +101,51 @@ TEST(ControlLibraryDraw, BitmapKnobShowsItsFrameAtEveryScale)
     if (HasFailure() || KeepImages())
       g.SavePNG(::testing::TempDir() + "control_library_knob_" + std::to_string(s) + "x_from_" +
                 std::to_string(int(k.openScale)) + "x.png");
+  }
+}
+
+TEST(ControlLibraryDraw, ALayeredSVGLooksAsItDoesDrawnDirectly)
+{
+  // Translucent shapes with curved edges over an opaque panel: the layer must keep partial coverage and alpha.
+  // They do not overlap, so the control's opacity over the whole layer equals its opacity over each shape.
+  static const char kDoc[] = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="50" height="60">
+    <rect x="3" y="4" width="40" height="22" rx="6" fill="#e04020" fill-opacity="0.7"/>
+    <circle cx="28" cy="44" r="13" fill="#20a0e0" fill-opacity="0.6"/>
+  </svg>)svg";
+  const ISVG doc = ParseSVG(kDoc, sizeof(kDoc) - 1);
+  ASSERT_TRUE(doc.IsValid());
+  constexpr int kHalf = kW / 2;
+  for (const float scale : {1.f, 2.f})
+  {
+    Editor e(kW, kH, scale);
+    TestGraphicsVR& g = e.g;
+    e.dlg.SetGraphicsReady(true);
+    g.AttachControl(new IPanelControl(g.GetBounds(), IPattern(kPanel)));
+    // The same document in each half, drawn directly on the left and through the layer on the right.
+    IControl* direct = g.AttachControl(new ISVGControl(IRECT(5, 10, 55, 70), doc));
+    IControl* layered = g.AttachControl(new ISVGControl(IRECT(5 + kHalf, 10, 55 + kHalf, 70), doc, true));
+    for (IControl* c : {direct, layered})
+      c->SetBlend(IBlend(kBlendDefault, 0.8f));
+    const int s = int(scale), stride = kW * s;
+    for (const char* frame : {"made", "reused"})
+    {
+      g.DrawFrame();
+      const std::vector<uint8_t> px = g.Pixels();
+      ASSERT_EQ(px.size(), size_t(stride * kH * s * 4));
+      int worst = 0, covered = 0;
+      for (int y = 0; y < kH * s; ++y)
+        for (int x = 0; x < kHalf * s; ++x)
+        {
+          const uint8_t* l = &px[(size_t(y) * stride + size_t(x)) * 4];
+          const uint8_t* r = l + size_t(kHalf * s) * 4;
+          for (int ch = 0; ch < 4; ++ch)
+            worst = std::max(worst, std::abs(int(l[ch]) - int(r[ch])));
+          covered += !Near(l, kPanel);
+        }
+      EXPECT_LE(worst, 2) << frame << " at scale " << scale;
+      EXPECT_GT(covered, 1200 * s * s) << "the document drew nothing";
+      if (HasFailure() || KeepImages())
+        g.SavePNG(::testing::TempDir() + "control_library_svg_layer_" + std::to_string(s) + "x_" + frame + ".png");
+    }
   }
 }
