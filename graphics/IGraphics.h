@@ -245,7 +245,7 @@ public:
   // bytes of the layer's bitmap (empty when it cannot read them); ApplyShadowMask composes the shadow from the
   // blurred alpha in mask under the layer's content.
   virtual void GetLayerBitmapData(const ILayerPtr& layer, RawBitmapData& data) = 0;
-  virtual void ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IShadow& shadow) = 0;
+  virtual void ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IDropShadow& shadow) = 0;
   virtual void SetLayerBitmapData(const ILayerPtr& layer, const RawBitmapData& data) = 0;
   // Redirects drawing to the top layer, or to the main surface when no layer is active. Base: nothing.
   virtual void UpdateLayer() {}
@@ -430,7 +430,7 @@ public:
   void DrawRotatedLayer(const ILayerPtr& layer, double angle);
   // Blurs the layer's alpha by the shadow's blur size and has the back end put the shadow under the content. A
   // layer whose pixels cannot be read gets no shadow.
-  void ApplyLayerDropShadow(ILayerPtr& layer, const IShadow& shadow);
+  void ApplyLayerDropShadow(ILayerPtr& layer, const IDropShadow& shadow);
   // Replaces the layer's pixels (forwarded to the back end).
   void SetLayerBitmapData(ILayerPtr& layer, const RawBitmapData& data)
   {
