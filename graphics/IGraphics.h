@@ -664,6 +664,10 @@ public:
   void SetControlsDirtyForParam(int paramIdx, bool triggerAction, int valIdx = -1);
   void SetPTParameterHighlight(int paramIdx, bool highlighted, int colour);
 
+  // Gives style to every listed vector control (an IVectorBase), in list order, and marks it dirty; other controls
+  // are passed over. Defined in controls/IVectorBase.cpp, with the class it looks for.
+  void ApplyStyleToVectorControls(const IVStyle& style);
+
   // Tooltip := parameter name for every listed control whose slot 0 is linked (Auto: only where empty).
   void AssignParamNameToolTips();
   void AssignParamNameToolTipsAuto();
