@@ -380,12 +380,12 @@ public:
   // document, and then nothing is cached, so a later call tries again.
   virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
   // The same from dataSize bytes at pData (dataSize ≤ 0: up to the first NUL), cached under name.
-  ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi);
+  virtual ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi);
   // The bitmap's resource loaded again for the current screen scale (truncated).
   IBitmap GetScaledBitmap(const IBitmap& src);
   // The whole file of resource name with type; empty when it is not found, cannot be read or is larger than a
-  // buffer can hold.
-  void LoadResource(const char* name, const char* type, Util_TypedBuf<uint8_t>& result);
+  // buffer can hold. A platform with resources of its own (not files) overrides it; LoadSVG reads through it.
+  virtual void LoadResource(const char* name, const char* type, Util_TypedBuf<uint8_t>& result);
   // The first scale variant of name that exists: "<base>@<n>x<.ext>" for n = targetScale, then 4, 3, 2, 1
   // (targetScale left out), and name itself for n = 1. Sets fullPath and sourceScale; kNotFound when none does or
   // targetScale < 1.
