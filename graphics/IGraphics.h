@@ -596,6 +596,9 @@ public:
   // Builds the in-editor text field (an ITextEntryControl) that CreateTextEntry opens instead of the platform's;
   // nothing changes when one is attached already. Defined in controls/ITextEntryControl.cpp.
   void AttachTextEntryControl();
+  // Deletes the in-editor text field; text entry goes to the platform again. An edit open in it ends unconfirmed:
+  // the edited control hears nothing and is no longer in text entry.
+  void RemoveTextEntryControl();
   IControl* GetTextEntryControl() const { return mTextEntryControl; }
   // An in-editor text field is attached and open.
   bool TextEntryIsOpen() const { return mTextEntryControl && mTextEntryEditing && mTextEntryEditing(mTextEntryControl); }
@@ -623,7 +626,9 @@ public:
   void RemoveControls(int fromIdx);
   // Deletes the control that holds the tag, as RemoveControl; nothing for an unknown tag.
   void RemoveControlWithTag(int ctrlTag);
-  // Deletes every control, the special ones included, and empties the tag map; releases captures first.
+  // Deletes every control and empties the tag map; releases captures first. The special controls go first: the
+  // popup menu, the text field, the corner resizer, the frame-time display, then the bubbles (last to first); then
+  // the tags, then the listed controls (last to first).
   void RemoveAllControls();
 
   // Move or resize the control at idx; all controls are marked dirty unless it is hidden. Bad indices are ignored.
@@ -636,7 +641,8 @@ public:
   // Iteration [main thread], in list order from index 0
   // =============================================================================================================
 
-  // Every control, then the special ones: the frame-time display, the corner resizer, the bubbles, the popup menu.
+  // Every control, then the special ones: the frame-time display, the corner resizer, the text field, the popup
+  // menu, then the bubbles (drawn last: a value bubble shows above an open menu or text field).
   void ForAllControlsFunc(const IControlFunction& func);
   template <class M, class... Args> void ForAllControls(M method, Args... args)
   {
