@@ -286,6 +286,10 @@ void IGraphics::TakeOutAt(int idx)
     mMouseOverIdx = -1;
   else if (mMouseOverIdx > idx)
     --mMouseOverIdx;
+  if (mTooltipIdx == idx)
+    mTooltipIdx = -1;
+  else if (mTooltipIdx > idx)
+    --mTooltipIdx;
 
   mControls.Delete(idx, true);
 }
@@ -336,6 +340,7 @@ void IGraphics::RemoveAllControls()
   EndGestures(UINT64_MAX);
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
+  mTooltipIdx = -1;
   mInTextEntry = nullptr;
   mInPopupMenu = nullptr;
   mResizingInProcess = false;

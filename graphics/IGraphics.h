@@ -761,6 +761,9 @@ public:
   int GetMouseOverIdx() const { return mMouseOverIdx; }
   // For a control that applies a prompt's value as if the mouse were still where the prompt opened.
   void SetMouseOverIdx(int idx) { mMouseOverIdx = idx; }
+  // The list index of the control whose tooltip the platform shows: the listed control under the pointer at the
+  // last OnMouseOver; -1 for none (no listed control there, or the pointer left the view).
+  int GetTooltipIdx() const { return mTooltipIdx; }
 
   void SetKeyHandlerFunc(IKeyHandlerFunc func) { mKeyHandlerFunc = std::move(func); }
   // Stores the flag and updates the platform's tooltips when it changes.
@@ -909,6 +912,7 @@ private:
   int mTextEntryValIdx = -1;
   int mPopupMenuValIdx = -1;
   int mMouseOverIdx = -1;
+  int mTooltipIdx = -1;
   float mMouseDownX = -1.f;
   float mMouseDownY = -1.f;
   float mMinScale;
