@@ -11,11 +11,12 @@ namespace plugin::igraphics
 namespace
 {
 // Puts control at index 0 of list; false (the control is the caller's) when the list cannot grow.
-bool InsertFirst(Util_PtrList<IControl>& list, IControl* control, int& mouseOverIdx)
+bool InsertFirst(Util_PtrList<IControl>& list, IControl* control, int& mouseOverIdx, int& tooltipIdx)
 {
   if (!list.Insert(0, control)) return false;
   // Every listed control moved up by one.
   if (mouseOverIdx >= 0) ++mouseOverIdx;
+  if (tooltipIdx >= 0) ++tooltipIdx;
   return true;
 }
 } // namespace
@@ -27,14 +28,14 @@ void IGraphics::AttachBackground(const char* fileName)
   control->OnInit();
   control->OnResize();
   control->OnRescale();
-  if (!InsertFirst(mControls, control, mMouseOverIdx)) delete control;
+  if (!InsertFirst(mControls, control, mMouseOverIdx, mTooltipIdx)) delete control;
 }
 
 void IGraphics::AttachSVGBackground(const char* fileName)
 {
   auto* control = new ISVGControl(GetBounds(), LoadSVG(fileName ? fileName : "", "px", 72.f), true);
   GiveContext(control);
-  if (!InsertFirst(mControls, control, mMouseOverIdx)) delete control;
+  if (!InsertFirst(mControls, control, mMouseOverIdx, mTooltipIdx)) delete control;
 }
 
 } // namespace plugin::igraphics

@@ -404,6 +404,7 @@ void IGraphics::AttachPanelBackground(const IPattern& pattern)
   }
   // Everything moved up by one.
   if (mMouseOverIdx >= 0) ++mMouseOverIdx;
+  if (mTooltipIdx >= 0) ++mTooltipIdx;
 }
 
 void IGraphics::AttachBubbleControl(const IText& text)

@@ -349,4 +349,22 @@ void SplashClickActionFunc(IControl* caller)
   caller->StartAnimation(100.0, true);
 }
 
+// ---------------------------------------------------------------------------------------------------------------
+// IGraphics: styling every vector control at once. It lives here, with the class it looks for, so that the graphics
+// library links none of it.
+// ---------------------------------------------------------------------------------------------------------------
+
+void IGraphics::ApplyStyleToVectorControls(const IVStyle& style)
+{
+  ForStandardControlsFunc(
+      [&style](IControl* c)
+      {
+        if (auto* vb = dynamic_cast<IVectorBase*>(c))
+        {
+          vb->SetStyle(style);
+          c->SetDirty(false);
+        }
+      });
+}
+
 } // namespace plugin::igraphics

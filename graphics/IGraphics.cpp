@@ -286,6 +286,10 @@ void IGraphics::TakeOutAt(int idx)
     mMouseOverIdx = -1;
   else if (mMouseOverIdx > idx)
     --mMouseOverIdx;
+  if (mTooltipIdx == idx)
+    mTooltipIdx = -1;
+  else if (mTooltipIdx > idx)
+    --mTooltipIdx;
 
   mControls.Delete(idx, true);
 }
@@ -336,9 +340,20 @@ void IGraphics::RemoveAllControls()
   EndGestures(UINT64_MAX);
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
+  mTooltipIdx = -1;
   mInTextEntry = nullptr;
   mInPopupMenu = nullptr;
   mResizingInProcess = false;
+  IControl* popup = mPopupControl;
+  mPopupControl = nullptr;
+  mPopupMenuOpener = nullptr;
+  delete popup;
+  // Closing the editor takes the text field, and with it its cursor blink, along.
+  IControl* textEntry = mTextEntryControl;
+  mTextEntryControl = nullptr;
+  mOpenTextEntry = nullptr;
+  mTextEntryEditing = nullptr;
+  delete textEntry;
   IControl* resizer = mCornerResizer;
   mCornerResizer = nullptr;
   delete resizer;
@@ -347,18 +362,25 @@ void IGraphics::RemoveAllControls()
   delete fps;
   for (int i = mBubbleControls.GetSize() - 1; i >= 0; --i)
     mBubbleControls.Delete(i, true);
-  // Closing the editor takes the text field, and with it its cursor blink, along.
-  IControl* textEntry = mTextEntryControl;
+  mCtrlTags.clear();
+  mControls.Empty(true);
+}
+
+void IGraphics::RemoveTextEntryControl()
+{
+  IControl* entry = mTextEntryControl;
+  if (!entry) return;
+  // An edit on show goes with the field: left in text entry, the edited control would keep every drag away from
+  // the other controls, waiting for a field that no longer exists.
+  const bool wasOpen = TextEntryIsOpen();
+  if (wasOpen) ClearInTextEntry();
+  ForgetControl(entry);
   mTextEntryControl = nullptr;
   mOpenTextEntry = nullptr;
   mTextEntryEditing = nullptr;
-  delete textEntry;
-  IControl* popup = mPopupControl;
-  mPopupControl = nullptr;
-  mPopupMenuOpener = nullptr;
-  delete popup;
-  mCtrlTags.clear();
-  mControls.Empty(true);
+  delete entry;
+  // What the open field covered is drawn again.
+  if (wasOpen) SetAllControlsDirty();
 }
 
 void IGraphics::SetControlPosition(int idx, float x, float y)
@@ -396,10 +418,11 @@ void IGraphics::ForAllControlsFunc(const IControlFunction& func)
   // The special controls lie on top of the list.
   if (mFPSDisplay) func(mFPSDisplay);
   if (mCornerResizer) func(mCornerResizer);
-  for (int i = 0; i < mBubbleControls.GetSize(); ++i)
-    if (IControl* c = mBubbleControls.Get(i)) func(c);
   if (mTextEntryControl) func(mTextEntryControl);
   if (mPopupControl) func(mPopupControl);
+  // Bubbles last: the value they show belongs on top of the menu or text field it may come from.
+  for (int i = 0; i < mBubbleControls.GetSize(); ++i)
+    if (IControl* c = mBubbleControls.Get(i)) func(c);
 }
 
 void IGraphics::ForStandardControlsFunc(const IControlFunction& func)

@@ -245,7 +245,7 @@ public:
   // bytes of the layer's bitmap (empty when it cannot read them); ApplyShadowMask composes the shadow from the
   // blurred alpha in mask under the layer's content.
   virtual void GetLayerBitmapData(const ILayerPtr& layer, RawBitmapData& data) = 0;
-  virtual void ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IShadow& shadow) = 0;
+  virtual void ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IDropShadow& shadow) = 0;
   virtual void SetLayerBitmapData(const ILayerPtr& layer, const RawBitmapData& data) = 0;
   // Redirects drawing to the top layer, or to the main surface when no layer is active. Base: nothing.
   virtual void UpdateLayer() {}
@@ -380,12 +380,12 @@ public:
   // document, and then nothing is cached, so a later call tries again.
   virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
   // The same from dataSize bytes at pData (dataSize ≤ 0: up to the first NUL), cached under name.
-  ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi);
+  virtual ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi);
   // The bitmap's resource loaded again for the current screen scale (truncated).
   IBitmap GetScaledBitmap(const IBitmap& src);
   // The whole file of resource name with type; empty when it is not found, cannot be read or is larger than a
-  // buffer can hold.
-  void LoadResource(const char* name, const char* type, Util_TypedBuf<uint8_t>& result);
+  // buffer can hold. A platform with resources of its own (not files) overrides it; LoadSVG reads through it.
+  virtual void LoadResource(const char* name, const char* type, Util_TypedBuf<uint8_t>& result);
   // The first scale variant of name that exists: "<base>@<n>x<.ext>" for n = targetScale, then 4, 3, 2, 1
   // (targetScale left out), and name itself for n = 1. Sets fullPath and sourceScale; kNotFound when none does or
   // targetScale < 1.
@@ -430,7 +430,7 @@ public:
   void DrawRotatedLayer(const ILayerPtr& layer, double angle);
   // Blurs the layer's alpha by the shadow's blur size and has the back end put the shadow under the content. A
   // layer whose pixels cannot be read gets no shadow.
-  void ApplyLayerDropShadow(ILayerPtr& layer, const IShadow& shadow);
+  void ApplyLayerDropShadow(ILayerPtr& layer, const IDropShadow& shadow);
   // Replaces the layer's pixels (forwarded to the back end).
   void SetLayerBitmapData(ILayerPtr& layer, const RawBitmapData& data)
   {
@@ -596,6 +596,9 @@ public:
   // Builds the in-editor text field (an ITextEntryControl) that CreateTextEntry opens instead of the platform's;
   // nothing changes when one is attached already. Defined in controls/ITextEntryControl.cpp.
   void AttachTextEntryControl();
+  // Deletes the in-editor text field; text entry goes to the platform again. An edit open in it ends unconfirmed:
+  // the edited control hears nothing and is no longer in text entry.
+  void RemoveTextEntryControl();
   IControl* GetTextEntryControl() const { return mTextEntryControl; }
   // An in-editor text field is attached and open.
   bool TextEntryIsOpen() const { return mTextEntryControl && mTextEntryEditing && mTextEntryEditing(mTextEntryControl); }
@@ -623,7 +626,9 @@ public:
   void RemoveControls(int fromIdx);
   // Deletes the control that holds the tag, as RemoveControl; nothing for an unknown tag.
   void RemoveControlWithTag(int ctrlTag);
-  // Deletes every control, the special ones included, and empties the tag map; releases captures first.
+  // Deletes every control and empties the tag map; releases captures first. The special controls go first: the
+  // popup menu, the text field, the corner resizer, the frame-time display, then the bubbles (last to first); then
+  // the tags, then the listed controls (last to first).
   void RemoveAllControls();
 
   // Move or resize the control at idx; all controls are marked dirty unless it is hidden. Bad indices are ignored.
@@ -636,7 +641,8 @@ public:
   // Iteration [main thread], in list order from index 0
   // =============================================================================================================
 
-  // Every control, then the special ones: the frame-time display, the corner resizer, the bubbles, the popup menu.
+  // Every control, then the special ones: the frame-time display, the corner resizer, the text field, the popup
+  // menu, then the bubbles (drawn last: a value bubble shows above an open menu or text field).
   void ForAllControlsFunc(const IControlFunction& func);
   template <class M, class... Args> void ForAllControls(M method, Args... args)
   {
@@ -663,6 +669,10 @@ public:
   void DisableControl(int paramIdx, bool disable);
   void SetControlsDirtyForParam(int paramIdx, bool triggerAction, int valIdx = -1);
   void SetPTParameterHighlight(int paramIdx, bool highlighted, int colour);
+
+  // Gives style to every listed vector control (an IVectorBase), in list order, and marks it dirty; other controls
+  // are passed over. Defined in controls/IVectorBase.cpp, with the class it looks for.
+  void ApplyStyleToVectorControls(const IVStyle& style);
 
   // Tooltip := parameter name for every listed control whose slot 0 is linked (Auto: only where empty).
   void AssignParamNameToolTips();
@@ -751,6 +761,9 @@ public:
   int GetMouseOverIdx() const { return mMouseOverIdx; }
   // For a control that applies a prompt's value as if the mouse were still where the prompt opened.
   void SetMouseOverIdx(int idx) { mMouseOverIdx = idx; }
+  // The list index of the control whose tooltip the platform shows: the listed control under the pointer at the
+  // last OnMouseOver; -1 for none (no listed control there, or the pointer left the view).
+  int GetTooltipIdx() const { return mTooltipIdx; }
 
   void SetKeyHandlerFunc(IKeyHandlerFunc func) { mKeyHandlerFunc = std::move(func); }
   // Stores the flag and updates the platform's tooltips when it changes.
@@ -899,6 +912,7 @@ private:
   int mTextEntryValIdx = -1;
   int mPopupMenuValIdx = -1;
   int mMouseOverIdx = -1;
+  int mTooltipIdx = -1;
   float mMouseDownX = -1.f;
   float mMouseDownY = -1.f;
   float mMinScale;

@@ -62,7 +62,7 @@ class IControl;
 class IGraphics;
 class IPopupMenu;
 class ILayer;   // off-screen layer: arrives with the layer code
-struct IShadow; // layer shadow: arrives with the layer code
+struct IDropShadow; // layer shadow: arrives with the layer code
 class ISVG;     // parsed SVG document handle
 
 using ILayerPtr = std::unique_ptr<ILayer>;

@@ -248,6 +248,8 @@ void IGraphics::UpdateMouseOver(IControl* control, float x, float y, const IMous
 bool IGraphics::OnMouseOver(float x, float y, const IMouseMod& mod)
 {
   IControl* control = GetMouseControl(x, y, false, true, 0);
+  // Only a listed control has a tooltip to show; a special control in front (an open menu) shows none.
+  mTooltipIdx = mMouseOverIdx;
   UpdateMouseOver(control, x, y, mod);
   return control != nullptr;
 }
@@ -260,6 +262,7 @@ void IGraphics::OnMouseOut()
   ForAllControls(&IControl::OnMouseOut);
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
+  mTooltipIdx = -1;
 }
 
 void IGraphics::OnMouseWheel(float x, float y, const IMouseMod& mod, float delta)

@@ -178,7 +178,7 @@ void ShadowBlurPass(uint8_t* out, const uint8_t* in, const uint8_t* kernel, int 
   }
 }
 
-void IGraphics::ApplyLayerDropShadow(ILayerPtr& layer, const IShadow& shadow)
+void IGraphics::ApplyLayerDropShadow(ILayerPtr& layer, const IDropShadow& shadow)
 {
   if (!layer || !layer->mBitmap) return;
   RawBitmapData data;

@@ -50,7 +50,7 @@ private:
 };
 
 // A soft shadow under (or instead of) a layer's content. Lengths in points.
-struct IShadow
+struct IDropShadow
 {
   IPattern mPattern = IPattern(COLOR_BLACK);
   float mBlurSize = 0.f;
@@ -59,8 +59,8 @@ struct IShadow
   float mOpacity = 1.f;         // 0..1
   bool mDrawForeground = true;  // false: only the shadow remains
 
-  IShadow() = default;
-  IShadow(const IPattern& pattern, float blurSize, float xOffset, float yOffset, float opacity, bool drawForeground)
+  IDropShadow() = default;
+  IDropShadow(const IPattern& pattern, float blurSize, float xOffset, float yOffset, float opacity, bool drawForeground)
       : mPattern(pattern), mBlurSize(blurSize), mXOffset(xOffset), mYOffset(yOffset), mOpacity(opacity),
         mDrawForeground(drawForeground)
   {

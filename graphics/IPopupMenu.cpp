@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <utility>
+
 namespace plugin::igraphics
 {
 
@@ -22,6 +24,12 @@ IPopupMenu::IPopupMenu(const char* rootTitle, int prefix, bool multicheck, std::
   if (rootTitle) mRootTitle.Set(rootTitle);
   for (const char* text : items)
     AddItem(text);
+}
+
+IPopupMenu::IPopupMenu(const char* rootTitle, std::initializer_list<const char*> items, IPopupFunction func)
+    : IPopupMenu(rootTitle, 0, false, items)
+{
+  mPopupFunc = std::move(func);
 }
 
 IPopupMenu::~IPopupMenu()

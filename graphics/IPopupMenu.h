@@ -66,6 +66,9 @@ public:
   // Copies rootTitle (null: empty), then appends one item per text (flags 0, tag -1, no sub-menu).
   explicit IPopupMenu(const char* rootTitle = "", int prefix = 0, bool multicheck = false,
                       std::initializer_list<const char*> items = {});
+  // A menu under rootTitle (null: empty) of one item per text (flags 0, tag -1, no sub-menu; a null text gives an
+  // empty one), with func as its completion function; prefix 0, no multi-check, nothing chosen.
+  IPopupMenu(const char* rootTitle, std::initializer_list<const char*> items, IPopupFunction func);
   // Deletes every item with its sub-menu.
   ~IPopupMenu();
   IPopupMenu(const IPopupMenu&) = delete;

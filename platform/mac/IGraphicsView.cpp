@@ -516,21 +516,16 @@ void IGraphicsView_vZANIQ_au::registerToolTip(const IRECT& r)
   addToolTipRect_owner_userData(NSMakeRect(s.L, s.T, s.W(), s.H()), this, nullptr);
 }
 
-NSString* IGraphicsView_vZANIQ_au::view_stringForToolTip_point_userData(NSView*, NSToolTipTag, NSPoint point, void*)
+NSString* IGraphicsView_vZANIQ_au::view_stringForToolTip_point_userData(NSView*, NSToolTipTag, NSPoint, void*)
 {
   if (!mGraphics || !mGraphics->TooltipsEnabled()) return NSString::string();
-  const float scale = mGraphics->GetDrawScale();
-  const float x = static_cast<float>(point.x) / scale, y = static_cast<float>(point.y) / scale;
-  // The topmost shown control under the mouse owns the tooltip.
-  for (int i = mGraphics->NControls() - 1; i >= 0; --i)
-  {
-    IControl* c = mGraphics->GetControl(i);
-    if (!c || c->IsHidden() || !c->GetRECT().Contains(x, y)) continue;
-    const char* tip = c->GetTooltip();
-    NSString* s = tip && *tip ? NSString::stringWithUTF8String(tip) : nullptr;
-    return s ? s : NSString::string();
-  }
-  return NSString::string();
+  // The control the graphics context found under the pointer owns the tooltip: the same one that shows its
+  // mouse-over, and none while an open menu covers the controls.
+  IControl* c = mGraphics->GetControl(mGraphics->GetTooltipIdx()); // null for a negative or out-of-range index
+  if (!c || c->IsHidden()) return NSString::string();
+  const char* tip = c->GetTooltip();
+  NSString* s = tip && *tip ? NSString::stringWithUTF8String(tip) : nullptr;
+  return s ? s : NSString::string();
 }
 
 // ---------------------------------------------------------------------------------------------------------------

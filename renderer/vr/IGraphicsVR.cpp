@@ -410,7 +410,7 @@ void IGraphicsVR::SetLayerBitmapData(const ILayerPtr& layer, const RawBitmapData
   PopLayer();
 }
 
-void IGraphicsVR::ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IShadow& shadow)
+void IGraphicsVR::ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IDropShadow& shadow)
 {
   const APIBitmap* b = layer ? layer->GetAPIBitmap() : nullptr;
   const long long size = LayerBytes(b);

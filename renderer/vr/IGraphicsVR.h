@@ -94,7 +94,7 @@ public:
   void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
                           float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr) override;
   void GetLayerBitmapData(const ILayerPtr& layer, RawBitmapData& data) override;
-  void ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IShadow& shadow) override;
+  void ApplyShadowMask(ILayerPtr& layer, RawBitmapData& mask, const IDropShadow& shadow) override;
   void SetLayerBitmapData(const ILayerPtr& layer, const RawBitmapData& data) override;
   void UpdateLayer() override;
 

@@ -228,6 +228,27 @@ TEST_F(VectorControlsTest, LabelAndValueTexts)
   EXPECT_EQ(g->Of("FillRect").at(0).r, IRECT(0, 80, 100, 100)); // hover tint
 }
 
+// One style for every vector control of the editor; the other controls are passed over and stay clean.
+TEST_F(VectorControlsTest, ApplyingAStyleReachesEveryVectorControlOnly)
+{
+  auto* plain = Attach(new LayoutControl(DEFAULT_STYLE, "a", ""));
+  auto* other = Attach(new RecordingControl(IRECT(0, 0, 10, 10)));
+  auto* knob = Attach(new IVKnobControl(IRECT(0, 0, 100, 133), 0, "", DEFAULT_STYLE, true));
+  IVStyle style = Plain();
+  style.roundness = 0.5f;
+  style.colorSpec.SetColor(kFG, COLOR_ORANGE);
+  g->SetAllControlsClean();
+  g->ApplyStyleToVectorControls(style);
+  for (const IVectorBase* vb : {static_cast<IVectorBase*>(plain), static_cast<IVectorBase*>(knob)})
+  {
+    const IVStyle& got = vb->GetStyle();
+    EXPECT_EQ((std::tuple{got.showLabel, got.drawShadows, got.roundness, got.colorSpec.GetColor(kFG)}),
+              (std::tuple{false, false, 0.5f, COLOR_ORANGE}));
+  }
+  EXPECT_EQ((std::vector<bool>{plain->IsDirty(), other->IsDirty(), knob->IsDirty()}),
+            (std::vector<bool>{true, false, true}));
+}
+
 // ---- Knobs and sliders ----
 
 TEST_F(VectorControlsTest, KnobLayoutTextsAndValueTextClicks)

@@ -107,6 +107,33 @@ TEST(IPopupMenu, SubMenusTakeTheParentsFunctionAndDieWithIt)
   EXPECT_EQ(token.use_count(), 1);
 }
 
+TEST(IPopupMenu, BuiltFromTextsAndACompletionFunction)
+{
+  std::vector<int> chosen;
+  IPopupMenu menu("Mode", {"Low", nullptr, "High"}, [&chosen](IPopupMenu* m) { chosen.push_back(m->GetChosenItemIdx()); });
+  EXPECT_STREQ(menu.GetRootTitle(), "Mode");
+  ASSERT_EQ(menu.NItems(), 3);
+  const char* texts[] = {"Low", "", "High"};
+  for (int i = 0; i < 3; ++i)
+  {
+    const IPopupMenu::Item* item = menu.GetItem(i);
+    EXPECT_STREQ(item->GetText(), texts[i]);
+    EXPECT_EQ((std::vector<int>{item->GetFlags(), item->GetTag(), item->GetSubmenu() != nullptr}),
+              (std::vector<int>{0, -1, 0}));
+  }
+  EXPECT_EQ((std::vector<int>{menu.GetChosenItemIdx(), menu.GetPrefix(), menu.GetCanMultiCheck()}),
+            (std::vector<int>{-1, 0, 0}));
+
+  // The function is the menu's completion: a choice reaches it, and a sub-menu added later inherits it.
+  menu.SetChosenItemIdx(2);
+  menu.ExecFunction();
+  auto* sub = new IPopupMenu("More");
+  menu.AddSubMenuItem("More", sub);
+  sub->SetChosenItemIdx(0);
+  sub->ExecFunction();
+  EXPECT_EQ(chosen, (std::vector<int>{2, 0}));
+}
+
 // ---------------------------------------------------------------------------------------------------------------
 // Dirty-rectangle reduction
 // ---------------------------------------------------------------------------------------------------------------

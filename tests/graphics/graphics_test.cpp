@@ -1,8 +1,12 @@
 #include "support/ScriptedGraphics.h"
 
+#include "controls/ISpecialControls.h"
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 using namespace plugin::igraphics;
 using plugin::igraphics::test::RecordingControl;
@@ -77,6 +81,123 @@ TEST_F(GraphicsTest, RemovingControls)
   g->RemoveAllControls();
   EXPECT_EQ(deleted, 5);
   EXPECT_EQ(g->GetControlWithTag(11), nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Special controls
+// ---------------------------------------------------------------------------------------------------------------
+
+namespace
+{
+
+// Controls that run a check of their own when they are deleted.
+struct DyingControl : RecordingControl
+{
+  std::function<void()> onDelete;
+  using RecordingControl::RecordingControl;
+  ~DyingControl() override { onDelete(); }
+};
+struct DyingBubble : IBubbleControl
+{
+  std::function<void()> onDelete;
+  ~DyingBubble() override { onDelete(); }
+};
+
+} // namespace
+
+TEST_F(GraphicsTest, SpecialControlsFollowTheListWithTheBubblesOnTop)
+{
+  auto* listed = Add(IRECT(0, 0, 200, 100));
+  auto* resizer = new RecordingControl(IRECT(180, 80, 200, 100));
+  g->AttachCornerResizer(resizer);
+  g->AttachBubbleControl();
+  g->AttachBubbleControl();
+  g->AttachPopupMenuControl();
+  g->AttachTextEntryControl();
+  g->ShowFPSDisplay(true);
+  std::vector<IControl*> visited;
+  g->ForAllControlsFunc([&](IControl* c) { visited.push_back(c); });
+  EXPECT_EQ(visited, (std::vector<IControl*>{listed, g->GetFPSDisplay(), resizer, g->GetTextEntryControl(),
+                                             g->GetPopupMenuControl(), g->GetBubbleControl(0),
+                                             g->GetBubbleControl(1)}));
+
+  // A value bubble shown over an open text field is drawn after it, so it stays readable.
+  g->CreateTextEntry(listed, DEFAULT_TEXT, IRECT(20, 20, 120, 40), "typed", 0);
+  ASSERT_TRUE(g->TextEntryIsOpen());
+  g->ShowBubbleControl(listed, 60, 30, "bubble");
+  g->drawn.clear();
+  g->Draw(g->GetBounds(), 1.f);
+  std::vector<std::string> texts;
+  for (const auto& call : g->Calls("DoDrawText"))
+    if (call.text == "typed" || call.text == "bubble") texts.push_back(call.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"typed", "bubble"}));
+}
+
+TEST_F(GraphicsTest, RemoveAllControlsDeletesTheSpecialControlsFirst)
+{
+  // Each deleted control notes what is still attached at that moment.
+  std::vector<std::string> log;
+  const auto state = [this](const std::string& who)
+  {
+    return who + ": popup " + std::to_string(g->GetPopupMenuControl() != nullptr) + " entry " +
+           std::to_string(g->GetTextEntryControl() != nullptr) + " fps " + std::to_string(g->ShowingFPSDisplay()) +
+           " bubbles " + std::to_string(g->NBubbleControls()) + " tag " +
+           std::to_string(g->GetControlWithTag(7) != nullptr) + " listed " + std::to_string(g->NControls());
+  };
+  for (int i = 0; i < 2; ++i)
+  {
+    auto* c = new DyingControl(IRECT(0, 0, 10, 10));
+    c->onDelete = [&log, state, i] { log.push_back(state("listed " + std::to_string(i))); };
+    g->AttachControl(c, 7 + i);
+  }
+  auto* resizer = new DyingControl(IRECT(180, 80, 200, 100));
+  resizer->onDelete = [&log, state] { log.push_back(state("resizer")); };
+  g->AttachCornerResizer(resizer);
+  for (int i = 0; i < 2; ++i)
+  {
+    auto* b = new DyingBubble();
+    b->onDelete = [&log, state, i] { log.push_back(state("bubble " + std::to_string(i))); };
+    g->AttachBubbleControl(b);
+  }
+  g->AttachPopupMenuControl();
+  g->AttachTextEntryControl();
+  g->ShowFPSDisplay(true);
+
+  g->RemoveAllControls();
+  EXPECT_EQ(log, (std::vector<std::string>{
+                     "resizer: popup 0 entry 0 fps 1 bubbles 2 tag 1 listed 2",
+                     "bubble 1: popup 0 entry 0 fps 0 bubbles 1 tag 1 listed 2",
+                     "bubble 0: popup 0 entry 0 fps 0 bubbles 0 tag 1 listed 2",
+                     "listed 1: popup 0 entry 0 fps 0 bubbles 0 tag 0 listed 1",
+                     "listed 0: popup 0 entry 0 fps 0 bubbles 0 tag 0 listed 0",
+                 }));
+}
+
+// Without its in-editor field, text entry goes to the platform again. An edit open in the removed field ends
+// unconfirmed: the edited control is no longer in text entry (which would keep every drag from the other
+// controls), and what the field covered is drawn again.
+TEST_F(GraphicsTest, RemovingTheTextEntryControlHandsTextEntryBackToThePlatform)
+{
+  g->RemoveTextEntryControl(); // none attached: nothing happens
+  auto* gain = Add(IRECT(0, 0, 100, 20), 2);
+  auto* other = Add(IRECT(0, 50, 100, 70));
+  g->AttachTextEntryControl();
+  g->CreateTextEntry(gain, DEFAULT_TEXT, IRECT(0, 0, 100, 20), "0", 0);
+  ASSERT_TRUE(g->TextEntryIsOpen());
+  g->SetAllControlsClean();
+
+  g->RemoveTextEntryControl();
+  EXPECT_EQ(g->GetTextEntryControl(), nullptr);
+  EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
+  EXPECT_TRUE(other->IsDirty());
+  g->OnMouseDown({IMouseInfo{50, 60, 0, 0, IMouseMod()}});
+  g->OnMouseDrag({IMouseInfo{52, 60, 2, 0, IMouseMod()}});
+  EXPECT_EQ(other->events, (std::vector<std::string>{"down 50,60", "drag 2,0"}));
+  g->OnMouseUp({IMouseInfo{52, 60, 0, 0, IMouseMod()}});
+
+  g->CreateTextEntry(gain, DEFAULT_TEXT, IRECT(0, 0, 100, 20), "1", 0);
+  ASSERT_EQ(g->textEntries.size(), 1u);
+  EXPECT_EQ(g->textEntries[0].str, "1");
 }
 
 TEST_F(GraphicsTest, HitTestingMouseOverAndRemovingTheControlUnderTheMouse)

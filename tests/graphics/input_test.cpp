@@ -284,6 +284,47 @@ TEST_F(InputTest, MouseOverTracksOneControlAndLeavingKeepsTheCursorType)
   EXPECT_EQ(g->GetMouseOverControl(), b);
 }
 
+// The tooltip index names the listed control under a button-less pointer: never the background, nothing while an
+// open text field lies in front, nothing once the pointer has left; it stays on its control while the list changes.
+TEST_F(InputTest, TheTooltipIndexFollowsTheListedControlUnderThePointer)
+{
+  Add(IRECT(0, 0, 200, 100));
+  auto* a = Add(IRECT(10, 10, 30, 30));
+  auto* b = Add(IRECT(40, 10, 60, 30));
+  g->EnableMouseOver(true);
+  struct Move
+  {
+    float x;
+    IControl* expected;
+  };
+  for (const Move& m : {Move{50, b}, Move{100, nullptr}, Move{20, a}})
+  {
+    g->OnMouseOver(m.x, 20, IMouseMod());
+    EXPECT_EQ(g->GetControl(g->GetTooltipIdx()), m.expected) << m.x;
+    EXPECT_EQ(g->GetTooltipIdx() < 0, m.expected == nullptr) << m.x;
+  }
+
+  // The list changes beneath: the index keeps naming the same control, or none once it is gone.
+  g->OnMouseOver(50, 20, IMouseMod());
+  g->AttachPanelBackground(IPattern(COLOR_WHITE));
+  EXPECT_EQ(g->GetControl(g->GetTooltipIdx()), b);
+  g->RemoveControl(a);
+  EXPECT_EQ(g->GetControl(g->GetTooltipIdx()), b);
+  g->RemoveControl(b);
+  EXPECT_EQ(g->GetTooltipIdx(), -1);
+
+  auto* c = Add(IRECT(40, 10, 60, 30), 0);
+  g->OnMouseOver(50, 20, IMouseMod());
+  EXPECT_EQ(g->GetControl(g->GetTooltipIdx()), c);
+  g->OnMouseOut();
+  EXPECT_EQ(g->GetTooltipIdx(), -1);
+
+  g->AttachTextEntryControl();
+  g->CreateTextEntry(c, DEFAULT_TEXT, IRECT(0, 0, 100, 20), "0", 0);
+  g->OnMouseOver(50, 20, IMouseMod());
+  EXPECT_EQ(g->GetTooltipIdx(), -1);
+}
+
 TEST_F(InputTest, KeyboardPlaysNotesAndOctaveKeysReleaseThem)
 {
   Add(IRECT(0, 0, 200, 100));

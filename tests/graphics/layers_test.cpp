@@ -90,7 +90,7 @@ TEST_F(LayersTest, BlurredOpaqueSquareMatchesThePlainBlurWhicheverWayRowsRun)
     {
       // The blur commutes with turning the image over: rows stored bottom first blur to the same bytes.
       g->flippedRows = flipped;
-      g->ApplyLayerDropShadow(layer, IShadow(IPattern(COLOR_BLACK), c.blur, 2.f, 3.f, 0.5f, true));
+      g->ApplyLayerDropShadow(layer, IDropShadow(IPattern(COLOR_BLACK), c.blur, 2.f, 3.f, 0.5f, true));
       const auto& mask = g->shadowMask;
       ASSERT_EQ(mask.size(), alpha.size() * 4);
       for (int y = 0; y < c.h; ++y)
@@ -112,7 +112,7 @@ TEST_F(LayersTest, PixelsThatDoNotFitTheBitmapGetNoShadow)
   for (size_t bytes : {0, 60, 63, 48})
   {
     g->layerPixels.assign(bytes, 0xff);
-    g->ApplyLayerDropShadow(layer, IShadow());
+    g->ApplyLayerDropShadow(layer, IDropShadow());
   }
   EXPECT_TRUE(g->Calls("ApplyShadowMask").empty());
 }

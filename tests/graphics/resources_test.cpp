@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <string>
 
 using namespace plugin::igraphics;
 using plugin::igraphics::test::RecordingDelegate;
@@ -154,4 +157,39 @@ TEST_F(ResourcesTest, ResourceFileChangingSizeWhileReadGivesNothing)
   g->LoadResource("none.bin", "bin", buf);
   EXPECT_EQ(buf.GetSize(), 0);
   EXPECT_FALSE(ReadResourceFile(res.c_str(), buf));
+}
+
+// A platform whose resources are not files (compiled in, say) supplies them through LoadResource, and a back end
+// may take over parsing: the SVG loading reaches both through the drawing interface.
+TEST_F(ResourcesTest, SVGResourcesComeThroughTheOverridableLoaders)
+{
+  struct EmbeddedResources : ScriptedGraphics
+  {
+    using ScriptedGraphics::ScriptedGraphics;
+    using ScriptedGraphics::LoadSVG;
+    std::map<std::string, std::string> embedded;
+    Strings parsed;
+    void LoadResource(const char* name, const char* type, Util_TypedBuf<uint8_t>& result) override
+    {
+      result.Resize(0);
+      const auto it = embedded.find(std::string(name) + "|" + type);
+      if (it == embedded.end() || !result.Resize(int(it->second.size()))) return;
+      std::memcpy(result.Get(), it->second.data(), it->second.size());
+    }
+    ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi) override
+    {
+      parsed.push_back(name);
+      return ScriptedGraphics::LoadSVG(name, pData, dataSize, units, dpi);
+    }
+  };
+  Text("logo.svg", "<svg"); // a file of the same name is not what this platform reads
+  EmbeddedResources e(dlg, 200, 100);
+  e.resourceDir = res.string();
+  e.embedded["logo.svg|svg"] = kSvg;
+  const ISVG svg = e.LoadSVG("logo.svg");
+  ASSERT_TRUE(svg.IsValid());
+  EXPECT_EQ((std::vector<float>{svg.W(), svg.H()}), (std::vector<float>{10.f, 20.f}));
+  EXPECT_FALSE(e.LoadSVG("missing.svg").IsValid());
+  EXPECT_EQ(e.parsed, (Strings{"logo.svg"}));
+  EXPECT_TRUE(e.lookups.empty());
 }

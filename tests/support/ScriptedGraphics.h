@@ -123,7 +123,7 @@ public:
     if (data.Resize(int(layerPixels.size())) && !layerPixels.empty())
       std::memcpy(data.Get(), layerPixels.data(), layerPixels.size());
   }
-  void ApplyShadowMask(ILayerPtr&, RawBitmapData& mask, const IShadow& shadow) override
+  void ApplyShadowMask(ILayerPtr&, RawBitmapData& mask, const IDropShadow& shadow) override
   {
     Rec("ApplyShadowMask", {shadow.mBlurSize, shadow.mXOffset, shadow.mYOffset, shadow.mOpacity});
     shadowMask.assign(mask.Get(), mask.Get() + mask.GetSize());

@@ -147,15 +147,21 @@ TEST(MacEditor, ClicksAndDropsInGraphicsUnits)
   }
 }
 
+// The text shown is the tooltip of the control the pointer last moved over, as the graphics context found it.
 TEST(MacEditor, TooltipsFollowTheControls)
 {
   NSAutoreleasePool pool;
   OpenEditor e(1.f, 2.f);
+  e.G().EnableMouseOver(true);
   const std::vector<NSRect> rects = ZQAppKitToolTipRects(e.View());
   EXPECT_EQ(rects.size(), static_cast<size_t>(e.G().NControls()));
-  // Points of the editor's own (flipped) view.
+  // Points of the editor's own (flipped) view. Before the pointer has moved over anything there is no text.
+  EXPECT_EQ(ZQAppKitToolTipText(e.View(), NSMakePoint(80, 80)), "");
+  ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(40, 40));
   EXPECT_EQ(ZQAppKitToolTipText(e.View(), NSMakePoint(80, 80)), "Gain knob");
+  ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(20, 90)); // the probe has no tooltip
   EXPECT_EQ(ZQAppKitToolTipText(e.View(), NSMakePoint(40, 180)), "");
+  ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(40, 40));
   e.editor.knob->Hide(true);
   e.G().UpdateTooltips();
   EXPECT_EQ(ZQAppKitToolTipRects(e.View()).size(), rects.size() - 1);
@@ -167,6 +173,9 @@ TEST(MacEditor, TooltipsFollowTheControls)
   e.G().EnableTooltips(true);
   EXPECT_EQ(ZQAppKitToolTipRects(e.View()).size(), rects.size());
   EXPECT_EQ(ZQAppKitToolTipText(e.View(), NSMakePoint(80, 80)), "Gain knob");
+  // The pointer gone from the view takes the text with it.
+  ZQAppKitMouseLeaveWindow(e.window);
+  EXPECT_EQ(ZQAppKitToolTipText(e.View(), NSMakePoint(80, 80)), "");
 }
 
 // A view that moves to another window listens to that window only, once, and draws at its backing scale.

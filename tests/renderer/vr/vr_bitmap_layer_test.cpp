@@ -154,7 +154,7 @@ TEST(VRLayer, LayersAndShadowsKeepTheirColours)
         g.FillRoundRect(tint, IRECT(15.f, 15.f, 55.f, 45.f), 6.f);
         ILayerPtr layer = g.EndLayer();
         ASSERT_TRUE(layer && layer->GetAPIBitmap());
-        const IShadow shadow(IPattern(COLOR_BLACK), 0.f, 8.f, 6.f, 0.5f, foreground);
+        const IDropShadow shadow(IPattern(COLOR_BLACK), 0.f, 8.f, 6.f, 0.5f, foreground);
         g.ApplyLayerDropShadow(layer, shadow);
         g.DrawLayer(layer);
       });
