@@ -249,6 +249,27 @@ TEST(RendererStroke, NonFiniteWidthsDrawNothing)
     vrStroke(c.ctx);
     EXPECT_EQ(c.be.calls.size(), 1u) << w.scale;
   }
+
+  // Points that are not numbers give joins and caps without a direction: they get their fewest segments (the
+  // sanitizer build checks that no NaN is converted to a count), and the corners beside them stay whole.
+  for (const int join : {VR_ROUND, VR_BEVEL})
+  {
+    Ctx c;
+    vrBeginPath(c.ctx);
+    vrMoveTo(c.ctx, 10, 10);
+    vrLineTo(c.ctx, nan, 20);
+    vrLineTo(c.ctx, 60, 60);
+    vrLineTo(c.ctx, 10, 60);
+    vrLineTo(c.ctx, 10, 100);
+    vrLineJoin(c.ctx, join);
+    vrLineCap(c.ctx, VR_ROUND);
+    vrStrokeWidth(c.ctx, 6);
+    vrStroke(c.ctx);
+    ASSERT_EQ(c.be.calls.size(), 1u);
+    int finite = 0;
+    for (const VRvertex& v : c.be.Last().paths[0].stroke) finite += std::isfinite(v.x) && std::isfinite(v.y);
+    EXPECT_GT(finite, 0) << join;
+  }
 }
 
 // A paint the back end could not evaluate, or a transform that collapses everything, gives no NaN and no draw.
