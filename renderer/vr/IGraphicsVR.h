@@ -162,7 +162,10 @@ protected:
 
 private:
   void AddVRRect(const IRECT& r);
+  // Starts a renderer frame on the main framebuffer.
   void BindMainFrame();
+  // Ends the renderer frame begun for the current target: carried out, or dropped when it has no target.
+  void EndTargetFrame();
   int WindowPixelsW() const;
   int WindowPixelsH() const;
   // Sets font, size and alignment, places the origin (x, y) in r by the alignment and makes r the text's bounds.
@@ -176,6 +179,9 @@ private:
   VRcontext* mVG = nullptr;
   MVRframebuffer* mMainFrameBuffer = nullptr;
   bool mDrawContextReady = false;
+  // The renderer frame now open has no target (a layer without a framebuffer, or no main framebuffer): it is
+  // cancelled rather than flushed, since a flush without a framebuffer bound would present to the screen.
+  bool mFrameGoesNowhere = false;
 };
 
 } // namespace plugin::igraphics

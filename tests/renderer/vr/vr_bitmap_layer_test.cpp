@@ -213,3 +213,37 @@ TEST(VRLayer, PixelsRoundTrip)
   cairo_fill(ref.cr);
   Check(e, ours, ref, 60, 50, "layer pixels round trip");
 }
+
+// A layer whose bitmap cannot be made (wider than layers may be, or wider than a framebuffer can be) takes what is
+// drawn into it nowhere: not into the frame, not onto the screen. The frame is presented once, with what was drawn
+// before and after the layer.
+TEST(VRLayer, LayersWithoutABitmapPresentNothingOfTheirOwn)
+{
+  for (const float width : {40000.f, 20000.f})
+  {
+    SCOPED_TRACE(width);
+    Editor e(40, 30);
+    const NSUInteger before = e.g.Layer()->presentedCount();
+    bool noBitmap = false;
+    const auto px = Render(e, [&](IGraphicsVR& g) {
+      g.FillRect(COLOR_RED, IRECT(0.f, 0.f, 20.f, 30.f));
+      g.StartLayer(nullptr, IRECT(0.f, 0.f, width, 30.f));
+      g.FillRect(COLOR_BLUE, IRECT(0.f, 0.f, 40.f, 30.f));
+      ILayerPtr layer = g.EndLayer();
+      noBitmap = layer && !layer->GetAPIBitmap();
+      g.DrawLayer(layer);
+      g.FillRect(COLOR_GREEN, IRECT(20.f, 0.f, 40.f, 30.f));
+    });
+    EXPECT_TRUE(noBitmap);
+    EXPECT_EQ(e.g.Layer()->presentedCount(), before + 1);
+    ASSERT_EQ(px.size(), size_t(40 * 30 * 4));
+    // BGRA: red on the left, green on the right, blue nowhere.
+    const uint8_t* left = &px[(15 * 40 + 5) * 4];
+    const uint8_t* right = &px[(15 * 40 + 35) * 4];
+    EXPECT_EQ(left[2], 255);
+    EXPECT_EQ(left[0], 0);
+    EXPECT_EQ(right[1], 255);
+    EXPECT_EQ(right[0], 0);
+    if (HasFailure() || KeepImages()) e.g.SavePNG(::testing::TempDir() + "vr_layer_without_bitmap.png");
+  }
+}
