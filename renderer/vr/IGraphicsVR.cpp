@@ -335,11 +335,32 @@ IBitmap IGraphicsVR::LoadBitmap(const char* name, int nStates, bool framesAreHor
 }
 
 IBitmap IGraphicsVR::LoadBitmap(const char* name, const void* pData, int dataSize, int nStates,
-                                bool framesAreHorizontal, int)
+                                bool framesAreHorizontal, int targetScale)
 {
   if (!name || !*name || !BitmapExtSupported(ExtensionOf(name))) return IBitmap();
-  APIBitmap* bitmap = LoadAPIBitmap(name, pData, dataSize, 1);
-  return bitmap ? IBitmap(bitmap, nStates, framesAreHorizontal, name) : IBitmap();
+  auto lock = mBitmapCache.Lock();
+  if (targetScale == 0) targetScale = static_cast<int>(GetScreenScale());
+  // A screen below one pixel per point still gets the plain bitmap.
+  targetScale = std::max(targetScale, 1);
+  if (APIBitmap* hit = mBitmapCache.Find(name, targetScale)) return IBitmap(hit, nStates, framesAreHorizontal, name);
+
+  // Another scale of this name made before, else the bytes decoded at normal density (cached by LoadAPIBitmap).
+  APIBitmap* bitmap = nullptr;
+  for (int scale = 4; scale >= 1 && !bitmap; --scale)
+    if (scale != targetScale) bitmap = mBitmapCache.Find(name, scale);
+  if (!bitmap)
+  {
+    if (!pData || dataSize <= 0) return IBitmap();
+    bitmap = LoadAPIBitmap(name, pData, dataSize, 1);
+  }
+  if (!bitmap) return IBitmap();
+  const IBitmap found(bitmap, nStates, framesAreHorizontal, name);
+  // The source stays in the cache that owns it; the rendition at the target scale joins it there. Pixels that
+  // could not be decoded, or a rendition that cannot be made, leave the source to be drawn as it is.
+  if (bitmap->GetScale() == static_cast<float>(targetScale) || bitmap->GetWidth() <= 0 || bitmap->GetHeight() <= 0)
+    return found;
+  const IBitmap scaled = ScaleBitmap(found, name, targetScale);
+  return scaled.IsValid() ? scaled : found;
 }
 
 APIBitmap* IGraphicsVR::LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,

@@ -125,7 +125,9 @@ public:
   // (name, its scale). An empty bitmap for an unsupported extension or a missing resource; a file that cannot be
   // decoded gives a bitmap of size 0, which draws nothing.
   IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0) override;
-  // The same from encoded bytes (scale 1), cached under (name, 1).
+  // The same from encoded bytes, taken as normal density (scale 1) and cached under (name, 1); for another target
+  // scale (0: the screen's) a rendition at that scale is made from it and cached under (name, target), both owned
+  // by this context's cache. The data is not read when the name is cached at any scale.
   IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
                      bool framesAreHorizontal = false, int targetScale = 0) override;
   // A bitmap decoded from an absolute file path (kAbsolutePath; location 3, a preloaded texture, is shared);
