@@ -43,7 +43,7 @@ int ceilClamped(float v, int lo, int hi)
 int curveDivs(float r, float arc, float tol)
 {
   const float da = std::acos(r / (r + tol)) * 2.0f;
-  // Far more segments than any cap or join needs at the widest stroke; bounded so the vertex count stays sane.
+  // Bounded: the count sizes each round cap's and join's share of the vertex budget.
   return ceilClamped(arc / da, 2, 1 << 16);
 }
 
