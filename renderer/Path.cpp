@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -340,6 +341,9 @@ void vrArcTo(VRcontext* ctx, float x1, float y1, float x2, float y2, float radiu
 
 void vrArc(VRcontext* ctx, float cx, float cy, float r, float a0, float a1, int dir)
 {
+  // The segment count comes from the sweep: a NaN there has no integer, and any other non-finite value no point.
+  for (const float v : {cx, cy, r, a0, a1})
+    if (!std::isfinite(v)) return;
   const int move = ctx->ncommands > 0 ? VR_LINETO : VR_MOVETO;
 
   float da = a1 - a0;

@@ -11,7 +11,6 @@ namespace {
 constexpr float kPi = 3.14159265358979323846264338327f;
 
 float clampf(float a, float lo, float hi) { return a < lo ? lo : (a > hi ? hi : a); }
-int clampi(int a, int lo, int hi) { return a < lo ? lo : (a > hi ? hi : a); }
 
 float normalize(float* x, float* y)
 {
@@ -33,10 +32,19 @@ void vset(VRvertex* vtx, float x, float y, float u, float v)
   vtx->v = v;
 }
 
+// ceil(v) as an int within [lo, hi]; lo for a value that is not a number.
+int ceilClamped(float v, int lo, int hi)
+{
+  if (!(v > static_cast<float>(lo))) return lo;
+  if (v >= static_cast<float>(hi)) return hi;
+  return static_cast<int>(std::ceil(v));
+}
+
 int curveDivs(float r, float arc, float tol)
 {
   const float da = std::acos(r / (r + tol)) * 2.0f;
-  return std::max(2, static_cast<int>(std::ceil(arc / da)));
+  // Bounded: the count sizes each round cap's and join's share of the vertex budget.
+  return ceilClamped(arc / da, 2, 1 << 16);
 }
 
 void chooseBevel(bool bevel, const VRpoint* p0, const VRpoint* p1, float w, float* x0, float* y0, float* x1,
@@ -75,7 +83,7 @@ VRvertex* roundJoin(VRvertex* dst, const VRpoint* p0, const VRpoint* p1, float l
     vset(dst++, lx0, ly0, lu, 1);
     vset(dst++, p1->x - dlx0 * rw, p1->y - dly0 * rw, ru, 1);
 
-    const int n = clampi(static_cast<int>(std::ceil(((a0 - a1) / kPi) * ncap)), 2, ncap);
+    const int n = ceilClamped(((a0 - a1) / kPi) * static_cast<float>(ncap), 2, ncap);
     for (int i = 0; i < n; i++)
     {
       const float u = static_cast<float>(i) / static_cast<float>(n - 1);
@@ -99,7 +107,7 @@ VRvertex* roundJoin(VRvertex* dst, const VRpoint* p0, const VRpoint* p1, float l
     vset(dst++, p1->x + dlx0 * lw, p1->y + dly0 * lw, lu, 1);
     vset(dst++, rx0, ry0, ru, 1);
 
-    const int n = clampi(static_cast<int>(std::ceil(((a1 - a0) / kPi) * ncap)), 2, ncap);
+    const int n = ceilClamped(((a1 - a0) / kPi) * static_cast<float>(ncap), 2, ncap);
     for (int i = 0; i < n; i++)
     {
       const float u = static_cast<float>(i) / static_cast<float>(n - 1);
@@ -564,6 +572,7 @@ void vrStroke(VRcontext* ctx)
 {
   VRstate* state = vr__getState(ctx);
   const float scale = vr__getAverageScale(state->xform);
+  if (!std::isfinite(state->strokeWidth * scale)) return;
   float strokeWidth = clampf(state->strokeWidth * scale, 0.0f, 200.0f);
   VRpaint strokePaint = state->stroke;
 

@@ -293,7 +293,8 @@ void vrLineTo(VRcontext* ctx, float x, float y);
 void vrBezierTo(VRcontext* ctx, float c1x, float c1y, float c2x, float c2y, float x, float y);
 void vrQuadTo(VRcontext* ctx, float cx, float cy, float x, float y);
 void vrArcTo(VRcontext* ctx, float x1, float y1, float x2, float y2, float radius);
-// Arc around (cx, cy) from a0 to a1 (radians) in direction dir (VR_CCW or VR_CW); 1 to 5 curve segments.
+// Arc around (cx, cy) from a0 to a1 (radians) in direction dir (VR_CCW or VR_CW); 1 to 5 curve segments. Nothing
+// is added when the centre, radius or an angle is not a finite number.
 void vrArc(VRcontext* ctx, float cx, float cy, float r, float a0, float a1, int dir);
 void vrClosePath(VRcontext* ctx);
 void vrPathWinding(VRcontext* ctx, int dir); // VR_SOLID or VR_HOLE for the current sub-path
@@ -307,7 +308,8 @@ void vrDebugDumpPathCache(VRcontext* ctx);
 
 // Fill and stroke of the current path: one back-end call each. Nothing reaches the back end when the paint
 // cannot be drawn (a paint transform without inverse, an image pattern of zero or negative size) or when the
-// vertex buffer cannot grow.
+// vertex buffer cannot grow. A stroke whose width (times the transform's scale) is not a finite number draws
+// nothing.
 void vrFill(VRcontext* ctx);
 void vrStroke(VRcontext* ctx);
 

@@ -200,6 +200,8 @@ public:
   // ---- Textures ----
   MVRtexture_vZANIQ_au* allocTexture();
   MVRtexture_vZANIQ_au* findTexture(int id);
+  // One-channel 8-bit for VR_TEXTURE_ALPHA, RGBA 8-bit for any other type; data (may be null) tightly packed.
+  // The new image id, or 0 for a size below 1 or a texture that cannot be made.
   int renderCreateTextureWithType_width_height_imageFlags_data(int type, int width, int height, int imageFlags,
                                                                const unsigned char* data);
   int renderDeleteTexture(int image);

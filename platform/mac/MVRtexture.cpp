@@ -48,7 +48,10 @@ int MVRcontext_vZANIQ_au::renderCreateTextureWithType_width_height_imageFlags_da
                                                                                   int imageFlags,
                                                                                   const unsigned char* data)
 {
-  if (width <= 0 || height <= 0 || (type != VR_TEXTURE_ALPHA && type != VR_TEXTURE_RGBA)) return 0;
+  if (width <= 0 || height <= 0) return 0;
+  // Only alpha textures are one channel; every other type is RGBA, and is recorded as such so that updates,
+  // read-back and paints count four bytes a pixel.
+  type = type == VR_TEXTURE_ALPHA ? VR_TEXTURE_ALPHA : VR_TEXTURE_RGBA;
   MTLDevice* device = metalLayer->device();
   const MTLPixelFormat format = type == VR_TEXTURE_ALPHA ? MTLPixelFormatR8Unorm : MTLPixelFormatRGBA8Unorm;
   const bool mipmaps = imageFlags & VR_IMAGE_GENERATE_MIPMAPS;

@@ -129,6 +129,7 @@ void IGraphicsVR::OnViewDestroyed()
   // No frame survives the view: framebuffers released from here on are deleted at once, while the context lives.
   if (mInFrame && mVG) vrCancelFrame(mVG);
   mInFrame = false;
+  mFrameGoesNowhere = false;
   RemoveAllControls();
   auto lock = mBitmapCache.Lock();
   mBitmapCache.Clear();
@@ -171,7 +172,18 @@ int IGraphicsVR::WindowPixelsH() const
 void IGraphicsVR::BindMainFrame()
 {
   mvrBindFramebuffer(mMainFrameBuffer);
+  // Without a main framebuffer the binding is the screen, which only EndFrame presents to.
+  mFrameGoesNowhere = !mMainFrameBuffer;
   vrBeginFrame(mVG, static_cast<float>(WindowPixelsW()), static_cast<float>(WindowPixelsH()), GetScreenScale());
+}
+
+void IGraphicsVR::EndTargetFrame()
+{
+  if (mFrameGoesNowhere)
+    vrCancelFrame(mVG);
+  else
+    vrEndFrame(mVG);
+  mFrameGoesNowhere = false;
 }
 
 void IGraphicsVR::BeginFrame()
@@ -190,7 +202,7 @@ void IGraphicsVR::EndFrame()
     return;
   }
   const float w = static_cast<float>(WindowPixelsW()), h = static_cast<float>(WindowPixelsH());
-  vrEndFrame(mVG);
+  EndTargetFrame();
   mvrBindFramebuffer(nullptr);
   vrBeginFrame(mVG, w, h, GetScreenScale());
   if (mMainFrameBuffer)
@@ -215,7 +227,7 @@ void IGraphicsVR::EndFrame()
 void IGraphicsVR::UpdateLayer()
 {
   if (!mVG) return;
-  vrEndFrame(mVG);
+  EndTargetFrame();
   const ILayer* top = GetTopLayer();
   const auto* bitmap = top ? dynamic_cast<const Bitmap*>(top->GetAPIBitmap()) : nullptr;
   if (!top)
@@ -223,8 +235,11 @@ void IGraphicsVR::UpdateLayer()
     BindMainFrame();
     return;
   }
-  // A layer without a framebuffer of ours draws into nothing rather than into the frame beneath it.
-  mvrBindFramebuffer(bitmap ? bitmap->GetFBO() : nullptr);
+  // A layer without a framebuffer of ours draws into nothing: neither into the frame beneath it nor, through an
+  // empty binding, onto the screen. Its drawing is recorded and dropped.
+  MVRframebuffer* fb = bitmap ? bitmap->GetFBO() : nullptr;
+  if (fb) mvrBindFramebuffer(fb);
+  mFrameGoesNowhere = !fb;
   const IRECT& r = top->Bounds();
   vrBeginFrame(mVG, r.W() * GetDrawScale(), r.H() * GetDrawScale(), GetScreenScale());
 }
@@ -320,11 +335,32 @@ IBitmap IGraphicsVR::LoadBitmap(const char* name, int nStates, bool framesAreHor
 }
 
 IBitmap IGraphicsVR::LoadBitmap(const char* name, const void* pData, int dataSize, int nStates,
-                                bool framesAreHorizontal, int)
+                                bool framesAreHorizontal, int targetScale)
 {
   if (!name || !*name || !BitmapExtSupported(ExtensionOf(name))) return IBitmap();
-  APIBitmap* bitmap = LoadAPIBitmap(name, pData, dataSize, 1);
-  return bitmap ? IBitmap(bitmap, nStates, framesAreHorizontal, name) : IBitmap();
+  auto lock = mBitmapCache.Lock();
+  if (targetScale == 0) targetScale = static_cast<int>(GetScreenScale());
+  // A screen below one pixel per point still gets the plain bitmap.
+  targetScale = std::max(targetScale, 1);
+  if (APIBitmap* hit = mBitmapCache.Find(name, targetScale)) return IBitmap(hit, nStates, framesAreHorizontal, name);
+
+  // Another scale of this name made before, else the bytes decoded at normal density (cached by LoadAPIBitmap).
+  APIBitmap* bitmap = nullptr;
+  for (int scale = 4; scale >= 1 && !bitmap; --scale)
+    if (scale != targetScale) bitmap = mBitmapCache.Find(name, scale);
+  if (!bitmap)
+  {
+    if (!pData || dataSize <= 0) return IBitmap();
+    bitmap = LoadAPIBitmap(name, pData, dataSize, 1);
+  }
+  if (!bitmap) return IBitmap();
+  const IBitmap found(bitmap, nStates, framesAreHorizontal, name);
+  // The source stays in the cache that owns it; the rendition at the target scale joins it there. Pixels that
+  // could not be decoded, or a rendition that cannot be made, leave the source to be drawn as it is.
+  if (bitmap->GetScale() == static_cast<float>(targetScale) || bitmap->GetWidth() <= 0 || bitmap->GetHeight() <= 0)
+    return found;
+  const IBitmap scaled = ScaleBitmap(found, name, targetScale);
+  return scaled.IsValid() ? scaled : found;
 }
 
 APIBitmap* IGraphicsVR::LoadAPIBitmap(const char* fileNameOrResID, int scale, EResourceLocation location,
@@ -358,7 +394,7 @@ APIBitmap* IGraphicsVR::LoadAPIBitmap(const char* name, const void* data, int da
 
 APIBitmap* IGraphicsVR::CreateAPIBitmap(int width, int height, float scale, double drawScale, bool)
 {
-  if (mInFrame && mVG) vrEndFrame(mVG);
+  if (mInFrame && mVG) EndTargetFrame();
   auto* bitmap = new Bitmap(this, mVG, width, height, static_cast<float>(static_cast<int>(scale)),
                             static_cast<float>(drawScale));
   if (mInFrame && mVG) BindMainFrame();

@@ -125,7 +125,9 @@ public:
   // (name, its scale). An empty bitmap for an unsupported extension or a missing resource; a file that cannot be
   // decoded gives a bitmap of size 0, which draws nothing.
   IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0) override;
-  // The same from encoded bytes (scale 1), cached under (name, 1).
+  // The same from encoded bytes, taken as normal density (scale 1) and cached under (name, 1); for another target
+  // scale (0: the screen's) a rendition at that scale is made from it and cached under (name, target), both owned
+  // by this context's cache. The data is not read when the name is cached at any scale.
   IBitmap LoadBitmap(const char* name, const void* pData, int dataSize, int nStates = 1,
                      bool framesAreHorizontal = false, int targetScale = 0) override;
   // A bitmap decoded from an absolute file path (kAbsolutePath; location 3, a preloaded texture, is shared);
@@ -162,7 +164,10 @@ protected:
 
 private:
   void AddVRRect(const IRECT& r);
+  // Starts a renderer frame on the main framebuffer.
   void BindMainFrame();
+  // Ends the renderer frame begun for the current target: carried out, or dropped when it has no target.
+  void EndTargetFrame();
   int WindowPixelsW() const;
   int WindowPixelsH() const;
   // Sets font, size and alignment, places the origin (x, y) in r by the alignment and makes r the text's bounds.
@@ -176,6 +181,9 @@ private:
   VRcontext* mVG = nullptr;
   MVRframebuffer* mMainFrameBuffer = nullptr;
   bool mDrawContextReady = false;
+  // The renderer frame now open has no target (a layer without a framebuffer, or no main framebuffer): it is
+  // cancelled rather than flushed, since a flush without a framebuffer bound would present to the screen.
+  bool mFrameGoesNowhere = false;
 };
 
 } // namespace plugin::igraphics

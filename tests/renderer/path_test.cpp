@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -177,6 +179,23 @@ TEST(RendererPath, ArcSegments)
   }
   vrArc(c.ctx, 0, 0, 10, 0, 1, VR_CW);
   EXPECT_EQ(static_cast<int>(c.ctx->commands[3 + 7 * 4]), VR_LINETO); // not the first command: a line to
+
+  // Centre, radius or angles that are not finite numbers add nothing, in either direction; so does an arc-to
+  // whose radius is not a number (its centre would not be one).
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  for (const int dir : {VR_CW, VR_CCW})
+    for (const std::array<float, 5>& a : {std::array<float, 5>{0, 0, 10, nan, 1}, {0, 0, 10, 0, nan},
+                                          {0, 0, 10, 0, inf}, {0, 0, 10, -inf, 0}, {0, 0, nan, 0, 1},
+                                          {0, 0, inf, 0, 1}, {nan, 0, 10, 0, 1}, {0, -inf, 10, 0, 1}})
+    {
+      vrBeginPath(c.ctx);
+      vrArc(c.ctx, a[0], a[1], a[2], a[3], a[4], dir);
+      EXPECT_EQ(c.ctx->ncommands, 0) << a[0] << " " << a[1] << " " << a[2] << " " << a[3] << " " << a[4];
+    }
+  vrBeginPath(c.ctx);
+  vrMoveTo(c.ctx, 0, 0);
+  vrArcTo(c.ctx, 50, 0, 50, 50, nan);
+  EXPECT_EQ(c.ctx->ncommands, 3);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 
 namespace {
@@ -218,6 +219,56 @@ TEST(RendererStroke, WidthRulesAndBevels)
     vrStroke(c.ctx);
     const VRpoint& corner = c.ctx->cache->points[c.ctx->cache->paths[0].first + 1];
     EXPECT_EQ((corner.flags & VR_PT_BEVEL) != 0, limit < 2) << limit;
+  }
+}
+
+// A width that is not a finite number, as set or once scaled by the transform, strokes nothing at all (no NaN
+// reaches the segment counts of round caps and joins).
+TEST(RendererStroke, NonFiniteWidthsDrawNothing)
+{
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case
+  {
+    float scale, width;
+  };
+  for (const Case& w : {Case{1, nan}, Case{2, -nan}, Case{1, inf}, Case{1, -inf}, Case{0, inf}, Case{1e10f, 1e30f}})
+  {
+    Ctx c;
+    vrScale(c.ctx, w.scale, w.scale);
+    vrBeginPath(c.ctx);
+    vrMoveTo(c.ctx, 10, 10);
+    vrLineTo(c.ctx, 60, 10);
+    vrLineTo(c.ctx, 20, 50);
+    vrLineJoin(c.ctx, VR_ROUND);
+    vrLineCap(c.ctx, VR_ROUND);
+    vrStrokeWidth(c.ctx, w.width);
+    vrStroke(c.ctx);
+    EXPECT_TRUE(c.be.calls.empty()) << w.scale << " x " << w.width;
+    // The same path with a usable width still strokes.
+    vrStrokeWidth(c.ctx, 4);
+    vrStroke(c.ctx);
+    EXPECT_EQ(c.be.calls.size(), 1u) << w.scale;
+  }
+
+  // Points that are not numbers give joins and caps without a direction: they get their fewest segments (the
+  // sanitizer build checks that no NaN is converted to a count), and the corners beside them stay whole.
+  for (const int join : {VR_ROUND, VR_BEVEL})
+  {
+    Ctx c;
+    vrBeginPath(c.ctx);
+    vrMoveTo(c.ctx, 10, 10);
+    vrLineTo(c.ctx, nan, 20);
+    vrLineTo(c.ctx, 60, 60);
+    vrLineTo(c.ctx, 10, 60);
+    vrLineTo(c.ctx, 10, 100);
+    vrLineJoin(c.ctx, join);
+    vrLineCap(c.ctx, VR_ROUND);
+    vrStrokeWidth(c.ctx, 6);
+    vrStroke(c.ctx);
+    ASSERT_EQ(c.be.calls.size(), 1u);
+    int finite = 0;
+    for (const VRvertex& v : c.be.Last().paths[0].stroke) finite += std::isfinite(v.x) && std::isfinite(v.y);
+    EXPECT_GT(finite, 0) << join;
   }
 }
 

@@ -224,6 +224,37 @@ TEST(MetalBackendFrames, FramebufferTargetsAndReadPixels)
   mvrDeleteFramebuffer(fb);
 }
 
+// Only type 1 is an alpha texture: every other type holds four bytes a pixel, uploaded, updated and read as such.
+TEST(MetalBackendFrames, TexturesOfAnyOtherTypeAreRGBA)
+{
+  Backend b(8, 8);
+  MVRcontext_vZANIQ_au* mtl = b.mtl();
+  const std::vector<uint8_t> px = Pixels(3, 2, false);
+  for (const int type : {0, int(VR_TEXTURE_RGBA), 3, -1, 255})
+  {
+    SCOPED_TRACE(type);
+    const int image = mtl->renderCreateTextureWithType_width_height_imageFlags_data(type, 3, 2, 0, px.data());
+    ASSERT_GT(image, 0);
+    ASSERT_NE(mvrImageHandle(b.vg, image), nullptr);
+    EXPECT_EQ(mvrImageHandle(b.vg, image)->pixelFormat(), MTLPixelFormatRGBA8Unorm);
+    std::vector<uint8_t> got(px.size() + 4, 0xcd);
+    mvrReadPixels(b.vg, image, 0, 0, 3, 2, got.data());
+    EXPECT_TRUE(std::equal(px.begin(), px.end(), got.begin()));
+    EXPECT_EQ(got[px.size()], 0xcd);
+    // An update of the middle column takes its pixels from the whole image's rows, four bytes each.
+    const std::vector<uint8_t> next = Pixels(3, 2, true, false);
+    EXPECT_EQ(mtl->renderUpdateTextureWithImage_x_y_width_height_data(image, 1, 0, 1, 2, next.data()), 1);
+    uint8_t column[8] = {};
+    mvrReadPixels(b.vg, image, 1, 0, 1, 2, column);
+    EXPECT_TRUE(std::equal(column, column + 4, next.begin() + 4));
+    EXPECT_TRUE(std::equal(column + 4, column + 8, next.begin() + 16));
+    EXPECT_EQ(mtl->renderDeleteTexture(image), 1);
+  }
+  const int alpha = mtl->renderCreateTextureWithType_width_height_imageFlags_data(VR_TEXTURE_ALPHA, 3, 2, 0, nullptr);
+  ASSERT_GT(alpha, 0);
+  EXPECT_EQ(mvrImageHandle(b.vg, alpha)->pixelFormat(), MTLPixelFormatR8Unorm);
+}
+
 TEST(MetalBackendFrames, DeletedAndKeptTextures)
 {
   Backend b(8, 8);

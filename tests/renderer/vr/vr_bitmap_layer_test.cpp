@@ -5,9 +5,12 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using namespace vrtest;
 
@@ -113,6 +116,58 @@ TEST(VRBitmap, ScaleVariantsAndBlendsMatchCairo)
   }
 }
 
+// Bytes are taken as normal density and rendered anew for the target scale (the screen's for 0): each scale is
+// cached once, in this context, and the normal-density source stays there while its rendition is drawn.
+TEST(VRBitmap, MemoryBitmapsAreMadeAtTheTargetScale)
+{
+  const TempImages images;
+  std::ifstream in(images.Path("panel.png"), std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(bytes.empty());
+  const int size = int(bytes.size());
+
+  Editor e(100, 80, 2.f);
+  const IBitmap atScreen = e.g.LoadBitmap("mem.png", bytes.data(), size, 1, false, 0);
+  ASSERT_TRUE(atScreen.IsValid());
+  EXPECT_EQ(atScreen.GetScale(), 2.f);
+  EXPECT_EQ(atScreen.mAPIBitmap->GetWidth(), 80);
+  EXPECT_EQ(atScreen.mAPIBitmap->GetHeight(), 60);
+  EXPECT_EQ(atScreen.W, 40);
+  EXPECT_EQ(e.g.NCachedBitmaps(), 2);
+
+  // Each scale comes from the cache from now on, without the bytes; a new scale is rendered from the source.
+  const IBitmap again = e.g.LoadBitmap("mem.png", nullptr, 0, 1, false, 2);
+  EXPECT_EQ(again.mAPIBitmap, atScreen.mAPIBitmap);
+  const IBitmap plain = e.g.LoadBitmap("mem.png", nullptr, 0, 1, false, 1);
+  ASSERT_TRUE(plain.IsValid());
+  EXPECT_EQ(plain.GetScale(), 1.f);
+  EXPECT_EQ(plain.mAPIBitmap->GetWidth(), 40);
+  const IBitmap triple = e.g.LoadBitmap("mem.png", nullptr, 0, 3, true, 3);
+  ASSERT_TRUE(triple.IsValid());
+  EXPECT_EQ(triple.mAPIBitmap->GetWidth(), 120);
+  EXPECT_EQ(triple.N, 3);
+  EXPECT_EQ(e.g.NCachedBitmaps(), 3);
+
+  // The rendition draws as Cairo draws the 1x image scaled up (edges differ with the filters).
+  const auto ours = Render(e, [&](IGraphicsVR& g) {
+    g.DrawBitmap(atScreen, IRECT(5.f, 5.f, 45.f, 35.f), 0, 0, nullptr);
+    g.DrawBitmap(plain, IRECT(50.f, 40.f, 90.f, 70.f), 0, 0, nullptr);
+  });
+  CairoFrame ref(100, 80, 2);
+  cairo_surface_t* img = MakeImage(1);
+  for (const auto& at : {std::array<double, 2>{5, 5}, {50, 40}})
+  {
+    cairo_save(ref.cr);
+    cairo_rectangle(ref.cr, at[0], at[1], 40, 30);
+    cairo_clip(ref.cr);
+    cairo_set_source_surface(ref.cr, img, at[0], at[1]);
+    cairo_paint(ref.cr);
+    cairo_restore(ref.cr);
+  }
+  cairo_surface_destroy(img);
+  Check(e, ours, ref, 200, 160, "memory bitmap x2");
+}
+
 TEST(VRBitmap, FailedAndEmptyBitmapsDrawNothingAndExtensions)
 {
   const TempImages images;
@@ -212,4 +267,38 @@ TEST(VRLayer, PixelsRoundTrip)
   cairo_set_source_rgba(ref.cr, 200 / 255.0, 100 / 255.0, 20 / 255.0, 128 / 255.0);
   cairo_fill(ref.cr);
   Check(e, ours, ref, 60, 50, "layer pixels round trip");
+}
+
+// A layer whose bitmap cannot be made (wider than layers may be, or wider than a framebuffer can be) takes what is
+// drawn into it nowhere: not into the frame, not onto the screen. The frame is presented once, with what was drawn
+// before and after the layer.
+TEST(VRLayer, LayersWithoutABitmapPresentNothingOfTheirOwn)
+{
+  for (const float width : {40000.f, 20000.f})
+  {
+    SCOPED_TRACE(width);
+    Editor e(40, 30);
+    const NSUInteger before = e.g.Layer()->presentedCount();
+    bool noBitmap = false;
+    const auto px = Render(e, [&](IGraphicsVR& g) {
+      g.FillRect(COLOR_RED, IRECT(0.f, 0.f, 20.f, 30.f));
+      g.StartLayer(nullptr, IRECT(0.f, 0.f, width, 30.f));
+      g.FillRect(COLOR_BLUE, IRECT(0.f, 0.f, 40.f, 30.f));
+      ILayerPtr layer = g.EndLayer();
+      noBitmap = layer && !layer->GetAPIBitmap();
+      g.DrawLayer(layer);
+      g.FillRect(COLOR_GREEN, IRECT(20.f, 0.f, 40.f, 30.f));
+    });
+    EXPECT_TRUE(noBitmap);
+    EXPECT_EQ(e.g.Layer()->presentedCount(), before + 1);
+    ASSERT_EQ(px.size(), size_t(40 * 30 * 4));
+    // BGRA: red on the left, green on the right, blue nowhere.
+    const uint8_t* left = &px[(15 * 40 + 5) * 4];
+    const uint8_t* right = &px[(15 * 40 + 35) * 4];
+    EXPECT_EQ(left[2], 255);
+    EXPECT_EQ(left[0], 0);
+    EXPECT_EQ(right[1], 255);
+    EXPECT_EQ(right[0], 0);
+    if (HasFailure() || KeepImages()) e.g.SavePNG(::testing::TempDir() + "vr_layer_without_bitmap.png");
+  }
 }

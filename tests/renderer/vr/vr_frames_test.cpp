@@ -94,6 +94,9 @@ TEST(VRFrames, DegenerateInputsDrawNothing)
     g.DrawDottedRect(COLOR_RED, IRECT(5.f, 5.f, 55.f, 35.f), nullptr, 2.f, -3.f);
     g.DrawText(IText(0.f, COLOR_BLACK, "Roboto-Regular"), "zero", IRECT(0.f, 0.f, 60.f, 40.f));
     g.DrawText(IText(nan, COLOR_BLACK, "Roboto-Regular"), "nan", IRECT(0.f, 0.f, 60.f, 40.f));
+    g.DrawLine(COLOR_RED, 0.f, 0.f, 60.f, 40.f, nullptr, nan); // a width that is not a number
+    g.DrawArc(COLOR_RED, 30.f, 20.f, 15.f, nan, 90.f, nullptr, 3.f);
+    g.DrawArc(COLOR_RED, 30.f, 20.f, 15.f, 0.f, std::numeric_limits<float>::infinity(), nullptr, 3.f);
   });
   EXPECT_TRUE(Empty(px));
   IRECT r(0.f, 0.f, 60.f, 40.f);
