@@ -245,6 +245,30 @@ TEST(MacView, CursorMovesAndTabletInput)
   }
 }
 
+// A drag with the cursor hidden and locked keeps the cursor where it was hidden, and each drag reports the hand's
+// motion from there.
+TEST(MacView, LockedCursorStaysPut)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  ZQAppKitMouseEvent(e.window, NSEventTypeLeftMouseDown, e.At(20, 90));
+  const NSPoint start = ZQAppKitCursorLocation();
+  e.G().HideMouseCursor(true, true);
+  for (int i = 0; i < 5; ++i)
+    ZQAppKitMouseMotion(e.window, NSEventTypeLeftMouseDragged, 0, 2);
+  EXPECT_NEAR(ZQAppKitCursorLocation().x, start.x, 1.0);
+  EXPECT_NEAR(ZQAppKitCursorLocation().y, start.y, 1.0);
+  ASSERT_EQ(e.editor.events.size(), 6u);
+  for (int i = 1; i <= 5; ++i)
+  {
+    EXPECT_EQ(e.editor.events[i].kind, "drag");
+    EXPECT_FLOAT_EQ(e.editor.events[i].dX, 0.f);
+    EXPECT_FLOAT_EQ(e.editor.events[i].dY, 2.f);
+  }
+  e.G().HideMouseCursor(false, true);
+  ZQAppKitMouseEvent(e.window, NSEventTypeLeftMouseUp, e.At(20, 90));
+}
+
 // A click on the editor while its native field is open takes the focus back: the field ends with what was typed
 // and the click reaches the control under it.
 TEST(MacView, ClickOnTheEditorEndsTheNativeField)

@@ -1,6 +1,6 @@
 // Blend factors as the back end hands them to Metal, checked pixel by pixel against the blend equation worked out
-// by hand; frames of a zero viewport and of a layer that presents with its transaction; texture regions updated
-// from a full-width source.
+// by hand; the clear colour and the scale of a frame; frames of a zero viewport and of a layer that presents with
+// its transaction; texture records and regions updated from a full-width source.
 
 #include "support/backend_rig.h"
 
@@ -151,6 +151,92 @@ TEST(MetalBackendFrames, PresentingWithTheTransaction)
   ASSERT_FALSE(want.empty());
   EXPECT_EQ(got, want);
   EXPECT_EQ(transacted.layer->presentedCount(), 1u);
+}
+
+// The clear colour is premultiplied and clears the next frame only; at scale 2 a logical rectangle covers twice
+// the pixels.
+TEST(MetalBackendFrames, ClearColourAndScale)
+{
+  Backend b(20, 10, 2.0f);
+  mvrClearWithColor(b.vg, vrRGBAf(1.0f, 0.5f, 0.0f, 0.5f));
+  std::vector<uint8_t> px = b.Frame([](VRcontext*) {});
+  ASSERT_EQ(px.size(), size_t(40 * 20 * 4));
+  // Premultiplied (0.5, 0.25, 0, 0.5), BGRA.
+  EXPECT_EQ(px[0], 0);
+  EXPECT_NEAR(px[1], 64, 1);
+  EXPECT_NEAR(px[2], 128, 1);
+  EXPECT_NEAR(px[3], 128, 1);
+  EXPECT_FALSE(b.mtl()->clearBufferOnFlush);
+  px = b.Frame([](VRcontext* vg) {
+    vrBeginPath(vg);
+    vrRect(vg, 0, 0, 5, 5);
+    vrFillColor(vg, vrRGBA(0, 0, 255, 255));
+    vrFill(vg);
+  });
+  EXPECT_EQ(px[(8 * 40 + 8) * 4 + 0], 255);
+  EXPECT_EQ(px[(8 * 40 + 11) * 4 + 3], 0);
+}
+
+// A deleted texture's record is reused with a new id; sizes are answered for known ids only.
+TEST(MetalBackendFrames, TextureRecordsAndSizes)
+{
+  Backend b(8, 8);
+  MVRcontext_vZANIQ_au* mtl = b.mtl();
+  const uint8_t px[16] = {};
+  const int first = mtl->renderCreateTextureWithType_width_height_imageFlags_data(VR_TEXTURE_RGBA, 2, 2, 0, px);
+  ASSERT_GT(first, 0);
+  const size_t records = mtl->textures.size();
+  EXPECT_EQ(mtl->renderDeleteTexture(first), 1);
+  const int second = mtl->renderCreateTextureWithType_width_height_imageFlags_data(VR_TEXTURE_ALPHA, 4, 1, 0, px);
+  EXPECT_GT(second, first);
+  EXPECT_EQ(mtl->textures.size(), records);
+  int w = 0, h = 0;
+  EXPECT_EQ(mtl->renderGetTextureSizeForImage_width_height(second, &w, &h), 1);
+  EXPECT_EQ(w, 4);
+  EXPECT_EQ(h, 1);
+  EXPECT_EQ(mtl->renderGetTextureSizeForImage_width_height(first, &w, &h), 0);
+}
+
+// A paint of a deleted image drops the fill or stroke that uses it, with everything the call had taken, and the
+// frame shows nothing of it; with or without stencil strokes.
+TEST(MetalBackendFrames, DeletedImagePaintsDropTheirCalls)
+{
+  for (const int flags : {0x2001, 0x2003})
+  {
+    SCOPED_TRACE(flags);
+    Backend b(kSize, kSize, 1.0f, flags);
+    const std::vector<uint8_t> texels(4 * 4 * 4, 255);
+    const int image = vrCreateImageRGBA(b.vg, 4, 4, 0, texels.data());
+    ASSERT_GT(image, 0);
+    vrDeleteImage(b.vg, image);
+    int calls = -1;
+    const std::vector<uint8_t> px = b.Frame([&](VRcontext* vg) {
+      const VRpaint paint = vrImagePattern(vg, 0, 0, 4, 4, 0, image, 1);
+      vrBeginPath(vg); // concave: a stencil fill
+      vrMoveTo(vg, 1, 1);
+      vrLineTo(vg, 15, 1);
+      vrLineTo(vg, 8, 8);
+      vrLineTo(vg, 15, 15);
+      vrLineTo(vg, 1, 15);
+      vrClosePath(vg);
+      vrFillPaint(vg, paint);
+      vrFill(vg);
+      vrBeginPath(vg); // convex
+      vrRect(vg, 2, 2, 6, 6);
+      vrFill(vg);
+      vrStrokePaint(vg, paint);
+      vrStrokeWidth(vg, 3);
+      vrStroke(vg);
+      const MVRbuffers_vZANIQ_au* set = b.mtl()->buffers;
+      calls = set->ncalls;
+      EXPECT_EQ(set->nverts, 0);
+      EXPECT_EQ(set->nindexes, 0);
+      EXPECT_EQ(set->nuniforms, 0);
+    });
+    EXPECT_EQ(calls, 0);
+    ASSERT_FALSE(px.empty());
+    EXPECT_EQ(std::count(px.begin(), px.end(), 0), static_cast<long>(px.size()));
+  }
 }
 
 // A region update reads the source at its own place in an image of the texture's full width.
