@@ -25,37 +25,32 @@ void Touch(const fs::path& file)
   std::ofstream(file) << "x";
 }
 
-// A bundle folder "Plug.component" under the home folder, loaded (known by its identifier) while this lives.
-class LoadedBundle
+// A bundle folder "Plug.component" under root, loaded (known by its identifier) while this lives.
+struct LoadedBundle
 {
-public:
-  explicit LoadedBundle(const fs::path& root, bool withExecutable = true) : mFolder(root / "Plug.component")
+  explicit LoadedBundle(const fs::path& root, bool withExecutable = true) : folder(root / "Plug.component")
   {
-    fs::create_directories(mFolder / "Contents/Resources");
-    std::ofstream(mFolder / "Contents/Info.plist")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-        << "<key>CFBundleIdentifier</key><string>" << kBundleID << "</string>"
-        << "<key>CFBundleExecutable</key><string>ZANIQ</string></dict></plist>\n";
-    if (withExecutable) Touch(mFolder / "Contents/MacOS/ZANIQ");
-    const std::string path = mFolder.string();
+    fs::create_directories(folder / "Contents/Resources");
+    std::ofstream(folder / "Contents/Info.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key>"
+        << "<string>" << kBundleID << "</string><key>CFBundleExecutable</key><string>ZANIQ</string></dict></plist>\n";
+    if (withExecutable) Touch(folder / "Contents/MacOS/ZANIQ");
+    const std::string path = folder.string();
     CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.data()),
                                                            static_cast<CFIndex>(path.size()), true);
-    mBundle = CFBundleCreate(nullptr, url);
+    bundle = CFBundleCreate(nullptr, url);
     CFRelease(url);
   }
   ~LoadedBundle()
   {
-    if (mBundle) CFRelease(mBundle);
+    if (bundle) CFRelease(bundle);
   }
   LoadedBundle(const LoadedBundle&) = delete;
   LoadedBundle& operator=(const LoadedBundle&) = delete;
-  bool Ok() const { return mBundle != nullptr; }
-  fs::path Resources() const { return mFolder / "Contents/Resources"; }
-  const fs::path& Folder() const { return mFolder; }
+  fs::path Resources() const { return folder / "Contents/Resources"; }
 
-private:
-  fs::path mFolder;
-  CFBundleRef mBundle = nullptr;
+  fs::path folder;
+  CFBundleRef bundle = nullptr;
 };
 
 std::string Text(const Util_String& s)
@@ -115,9 +110,9 @@ TEST(MacPaths, FoldersOfALoadedBundle)
   }
   {
     LoadedBundle bundle(home.Path());
-    ASSERT_TRUE(bundle.Ok());
+    ASSERT_NE(bundle.bundle, nullptr);
     HostPath(p, kBundleID);
-    EXPECT_EQ(Text(p), (bundle.Folder() / "Contents/MacOS/ZANIQ").string());
+    EXPECT_EQ(Text(p), (bundle.folder / "Contents/MacOS/ZANIQ").string());
     PluginPath(p, kBundleID);
     EXPECT_EQ(Text(p), home.Path().string() + "/");
     BundleResourcePath(p, kBundleID);
@@ -125,7 +120,7 @@ TEST(MacPaths, FoldersOfALoadedBundle)
   }
   fs::remove_all(home.Path() / "Plug.component");
   LoadedBundle noExecutable(home.Path(), false);
-  ASSERT_TRUE(noExecutable.Ok());
+  ASSERT_NE(noExecutable.bundle, nullptr);
   p.Set("before");
   HostPath(p, kBundleID);
   EXPECT_EQ(Text(p), "before");
@@ -137,7 +132,7 @@ TEST(MacPaths, ResourceLookupOrder)
 {
   ScopedHome home;
   LoadedBundle bundle(home.Path());
-  ASSERT_TRUE(bundle.Ok());
+  ASSERT_NE(bundle.bundle, nullptr);
   const fs::path shared = home.Path() / "Music/Shared/Resources";
   for (const char* f : {"knob.png", "img/dial.png", "both.png"})
     Touch(bundle.Resources() / f);

@@ -1,11 +1,13 @@
 // The native text field as the view sets it up for each kind of parameter and text style: what may be typed, the
 // alignment, the vertically centring cell, the colours and the font size (which must give native text the
-// renderer's visual height: checked against FreeType's metrics of the font). And the formatter's objects.
+// renderer's visual height: checked against FreeType's metrics of the font). Fonts an open editor loads by family
+// name and style or from memory, which reach the descriptor cache and the renderer alike. The formatter's objects.
 
 #include "support/MacTestEditor.h"
 
 #include "controls/IControl.h"
 #include "framework/IParam.h"
+#include "platform/mac/CoreTextFont.h"
 #include "platform/mac/IGraphicsMacNative.h"
 
 #include <ft2build.h>
@@ -13,12 +15,17 @@
 #include FT_TRUETYPE_TABLES_H
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 using namespace mactest;
 
 namespace
 {
 
 const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
+const char* const kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
 enum ETypeParams
 {
@@ -147,6 +154,45 @@ TEST(MacTextEntry, FieldFollowsTheParameterAndTheStyle)
   }
   editor.CloseWindow();
   window->release();
+}
+
+float Width(IGraphics& g, const char* font)
+{
+  IRECT bounds;
+  return g.MeasureText(IText(20.f, COLOR_BLACK, font), "Loudness 1234", bounds);
+}
+
+// Loaded by family and style or from memory, a font measures as the same font loaded from its file.
+TEST(MacEditorFonts, ByFamilyAndFromMemory)
+{
+  NSAutoreleasePool pool;
+  OpenEditor e;
+  IGraphicsMac& g = e.G();
+
+  ASSERT_TRUE(g.LoadFont("bold-file", kDejaVuBold));
+  EXPECT_TRUE(g.LoadFont("bold-family", "DejaVu Sans", ETextStyle::Bold));
+  const CoreTextFontDescriptor* bold = FindCoreTextFont("bold-family");
+  ASSERT_NE(bold, nullptr);
+  EXPECT_DOUBLE_EQ(bold->GetSizeFactor(), FreeTypeSizeFactor(kDejaVuBold));
+  EXPECT_GT(Width(g, "bold-family"), 0.f);
+  EXPECT_EQ(Width(g, "bold-family"), Width(g, "bold-file"));
+
+  std::ifstream in(kRoboto, std::ios::binary);
+  std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_TRUE(g.LoadFont("memory", bytes.data(), static_cast<int>(bytes.size())));
+  const CoreTextFontDescriptor* memory = FindCoreTextFont("memory");
+  ASSERT_NE(memory, nullptr);
+  EXPECT_DOUBLE_EQ(memory->GetSizeFactor(), FreeTypeSizeFactor(kRoboto));
+  EXPECT_EQ(Width(g, "memory"), Width(g, "Roboto-Regular"));
+  EXPECT_NE(Width(g, "memory"), Width(g, "bold-family"));
+
+  // Families that are not installed and bytes that are no font load nothing.
+  EXPECT_FALSE(g.LoadFont("missing", "Zaniq No Such Family", ETextStyle::Italic));
+  char junk[64] = {};
+  EXPECT_FALSE(g.LoadFont("junk", junk, sizeof junk));
+  EXPECT_EQ(FindCoreTextFont("missing"), nullptr);
+  EXPECT_EQ(FindCoreTextFont("junk"), nullptr);
 }
 
 // The formatter hands strings through as they are and gives each a copy of its own.
