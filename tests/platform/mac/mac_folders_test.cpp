@@ -79,6 +79,13 @@ TEST(MacPaths, UserFolders)
   EXPECT_EQ(Text(p), h + "/Library/Audio/Presets/QNVX/ZANIQ/");
   VST3PresetsPath(p, "QNVX", "ZANIQ", true);
   EXPECT_EQ(Text(p), "/Library/Audio/Presets/QNVX/ZANIQ/");
+
+  // A cut that would fall inside a character backs off to its start: 1 + 2 × 511 bytes, not 1024.
+  std::string name = "x";
+  for (int i = 0; i < 700; ++i)
+    name += "\xC3\xA9";
+  AppSupportSubPath(p, name.c_str());
+  EXPECT_EQ(Text(p), h + "/Library/Application Support/" + name.substr(0, 1023));
 }
 
 // A host in an app container has its home folder inside the container.
