@@ -523,11 +523,12 @@ void IPopupMenuControl::OnEndAnimation()
     SetDirty(true);
     return;
   case kFadedOut:
-    if (IGraphics* g = GetUI()) g->UpdateTooltips();
     DeletePanels();
     mMenu = nullptr;
     SetRECT(mSpecifiedCollapsedBounds);
     mState = kCollapsed;
+    // Refreshed once idle: the platform registers no tooltips while a menu is out, and this is the last refresh.
+    if (IGraphics* g = GetUI()) g->UpdateTooltips();
     break;
   default:
     break;

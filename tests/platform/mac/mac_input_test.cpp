@@ -76,6 +76,13 @@ TEST(MacMenuTitles, PrefixStyles)
   EXPECT_EQ(MacMenuItemTitle(2, 0, "\xC3"), "");     // cut sequence
   EXPECT_EQ(MacMenuItemTitle(0, 0, "\xC0\xAF"), ""); // overlong form
   EXPECT_EQ(MacMenuItemTitle(0, 0, nullptr), "");
+  // Three- and four-byte characters are kept; surrogates, values past U+10FFFF and stray bytes are not UTF-8.
+  EXPECT_EQ(MacMenuItemTitle(2, 0, "\xE2\x82\xAC 5"), "01: \xE2\x82\xAC 5");
+  EXPECT_EQ(MacMenuItemTitle(0, 0, "\xF0\x9F\x8E\xB5"), "\xF0\x9F\x8E\xB5");
+  EXPECT_EQ(MacMenuItemTitle(2, 0, "\xED\xA0\x80"), "");
+  EXPECT_EQ(MacMenuItemTitle(2, 0, "\xF4\x90\x80\x80"), "");
+  EXPECT_EQ(MacMenuItemTitle(2, 0, "\xE0\x80\xAF"), "");
+  EXPECT_EQ(MacMenuItemTitle(2, 0, "a\xFF" "b"), "");
 }
 
 // ---- Formatter ----
@@ -129,6 +136,9 @@ TEST(MacFormatter, PartialStrings)
     {kNumber, 5, " dB", "2.50 dBx", false},
     // Characters count as code points: a character outside the set is refused whole, never unit by unit.
     {"0123456789", 3, nullptr, "1\xF0\x9F\x98\x80", false},
+    // Two- and three-byte characters of the set count one each.
+    {"0123456789\xC3\xA9\xE2\x82\xAC", 3, nullptr, "\xC3\xA9\xE2\x82\xAC" "1", true},
+    {"0123456789\xC3\xA9\xE2\x82\xAC", 3, nullptr, "\xC3\xA9\xE2\x82\xAC" "12", false},
   };
   NSAutoreleasePool pool;
   for (const Row& r : rows)

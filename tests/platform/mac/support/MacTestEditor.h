@@ -38,6 +38,7 @@ struct ProbeEvent
 {
   std::string kind; // "down", "up", "dbl", "drag", "drop", "out"
   float x = 0.f, y = 0.f;
+  float dX = 0.f, dY = 0.f; // drags
   IMouseMod mod;
   std::string text; // drop path
 };
@@ -50,7 +51,11 @@ public:
   void OnMouseDown(float x, float y, const IMouseMod& mod) override { Add("down", x, y, mod); }
   void OnMouseUp(float x, float y, const IMouseMod& mod) override { Add("up", x, y, mod); }
   void OnMouseDblClick(float x, float y, const IMouseMod& mod) override { Add("dbl", x, y, mod); }
-  void OnMouseDrag(float x, float y, float, float, const IMouseMod& mod) override { Add("drag", x, y, mod); }
+  void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) override
+  {
+    Add("drag", x, y, mod);
+    mLog.back().dX = dX, mLog.back().dY = dY;
+  }
   void OnMouseOut() override
   {
     Add("out");
@@ -61,7 +66,7 @@ public:
 private:
   void Add(const char* kind, float x = 0.f, float y = 0.f, const IMouseMod& mod = IMouseMod(), std::string text = "")
   {
-    mLog.push_back(ProbeEvent{kind, x, y, mod, std::move(text)});
+    mLog.push_back(ProbeEvent{kind, x, y, 0.f, 0.f, mod, std::move(text)});
   }
   std::vector<ProbeEvent>& mLog;
 };
