@@ -43,6 +43,8 @@ TEST_F(ButtonsQN, DragsDoubleClicksAndWheelsChangeNothing)
     g->OnMouseWheel(x, y, kNone, -1.f);
     EXPECT_EQ(c->GetValue(), before);
   }
+  // A click on the LED does nothing either (it only shows what the plug-in sets).
+  uitest::Click(*g, led->GetRECT().MW(), led->GetRECT().MH());
   // The LED and the update icon take a double click through the editor as nothing at all (the click before it did
   // its work); the buttons and switches take it as one more press.
   for (IControl* c : {led, update}) EXPECT_TRUE(g->OnMouseDblClick(c->GetRECT().MW(), c->GetRECT().MH(), kNone));
@@ -193,12 +195,18 @@ TEST_F(ButtonsQN, SnapshotSelectorShowsFilledButtonsAndOverlaysTheSelectedOne)
     SetParam(kSamples, c.value);
     EXPECT_EQ(g->FramesOf(snap), c.frames) << c.value;
   }
-  // A click selects, keeps the modifiers while held and sends the recall.
-  snap->OnMouseDown(95, 5, kAlt);
-  EXPECT_TRUE(snap->GetStoredMod().A);
-  snap->OnMouseUp(95, 5, kAlt);
-  EXPECT_EQ(std::pair(plug.Real(kSamples), plug.commands), std::pair(3.0, std::vector<int>{64}));
-  EXPECT_FALSE(snap->GetStoredMod().A);
+  // A click selects, keeps the modifiers while held and sends the recall, once per click.
+  for (int i = 0; i < snap->NButtons(); ++i)
+  {
+    const IRECT r = snap->GetButtonRect(i);
+    snap->OnMouseDown(r.MW(), r.MH(), kAlt);
+    EXPECT_TRUE(snap->GetStoredMod().A);
+    snap->OnMouseUp(r.MW(), r.MH(), kAlt);
+    EXPECT_FALSE(snap->GetStoredMod().A);
+    EXPECT_EQ(plug.Real(kSamples), snap->GetAllowNone() ? i + 1 : i);
+    EXPECT_EQ(plug.commands.size(), size_t(i + 1));
+  }
+  EXPECT_EQ(plug.commands, std::vector<int>(4, 64));
 }
 
 TEST_F(ButtonsQN, CornerResizerModesAtMouseDownAndDoubleClickAndItsFrames)
