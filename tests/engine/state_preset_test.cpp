@@ -24,7 +24,8 @@ TEST_F(PresetTest, StatePresetsHoldTheDefaultsAndTheNamedValues)
   IPreset odd;
   z.MakeStatePreset(odd, "Odd", 2, 999, 1.0, int(ZANIQ::kDriveFX), 2.5);
   ASSERT_TRUE(z.CopyPresetToSlot(odd, 0) && z.RestorePreset(0));
-  EXPECT_EQ(std::pair(z.Value(ZANIQ::kDriveFX), z.Value(ZANIQ::kMeterMode)), std::pair(2.5, z.GetParam(ZANIQ::kMeterMode)->GetDefault()));
+  EXPECT_EQ(std::pair(z.Value(ZANIQ::kDriveFX), z.Value(ZANIQ::kMeterMode)),
+            std::pair(2.5, z.GetParam(ZANIQ::kMeterMode)->GetDefault()));
 }
 
 TEST_F(EditorTest, ClearedOrUnusedSnapshotsRecallNothing)

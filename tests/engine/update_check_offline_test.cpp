@@ -11,7 +11,8 @@ TEST_F(EditorTest, AFailedAutomaticCheckLeavesNoUpdateAndShowsNothing)
   // The whole transfer may take 25 s unless told otherwise; no certificate file of its own.
   UpdateCheck::SetTimeoutMs(0);
   UpdateCheck::SetCAFile(nullptr);
-  EXPECT_EQ(std::pair(UpdateCheck::GetTimeoutMs(), std::string(UpdateCheck::GetCAFile())), std::pair(25000L, std::string()));
+  EXPECT_EQ(std::pair(UpdateCheck::GetTimeoutMs(), std::string(UpdateCheck::GetCAFile())),
+            std::pair(25000L, std::string()));
 
   // Nothing listens on port 1 of this machine: the connection is refused at once.
   UpdateCheck::SetHost("https://127.0.0.1:1");

@@ -43,7 +43,7 @@ public:
     SetGraphicsReady(true);
   }
 
-  std::vector<int> commands;      // OnParamChange(code, kUI, -1) calls
+  std::vector<int> commands;        // OnParamChange(code, kUI, -1) calls
   std::vector<int> mouseOverAtSend; // the editor's mouse-over index each time a value reached the plug-in
   using RecordingDelegate::OnParamChange;
   void OnParamChange(int idx, plugin::EParamSource, int) override { commands.push_back(idx); }
@@ -79,7 +79,9 @@ public:
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
   {
     const float w = charWidth * static_cast<float>(std::string(str).size());
-    const float x = text.mAlign == kAlignNear ? bounds.L : text.mAlign == kAlignFar ? bounds.R - w : bounds.MW() - w / 2;
+    const float x = text.mAlign == kAlignNear  ? bounds.L
+                    : text.mAlign == kAlignFar ? bounds.R - w
+                                               : bounds.MW() - w / 2;
     bounds = IRECT(x, bounds.MH() - text.mSize / 2, x + w, bounds.MH() + text.mSize / 2);
     return w;
   }
@@ -92,7 +94,10 @@ public:
     shapes.push_back({"Bitmap", r, IColor(), std::to_string(srcX) + "," + std::to_string(srcY)});
     ScriptedGraphics::DrawBitmap(bitmap, r, srcX, srcY, blend);
   }
-  void FillRect(const IColor& color, const IRECT& r, const IBlend*) override { shapes.push_back({"FillRect", r, color, ""}); }
+  void FillRect(const IColor& color, const IRECT& r, const IBlend*) override
+  {
+    shapes.push_back({"FillRect", r, color, ""});
+  }
   void FillRoundRect(const IColor& color, const IRECT& r, float radius, const IBlend*) override
   {
     shapes.push_back({"FillRoundRect", r, color, Num(radius)});
