@@ -16,7 +16,6 @@
 #define ZANIQ_HAS_MAC_VIEW 1
 #endif
 
-#include <cstdio>
 
 using namespace plugin::igraphics;
 
@@ -25,9 +24,8 @@ namespace
 
 constexpr int kEditorFPS = 60;
 constexpr const char* kSharedResourcesSubPath = "ZANIQ";
-// The maker's site and the changelog page of the product (short product word "ZANI").
+// The maker's site; the product's changelog page lies under it.
 constexpr const char* kMakerSite = "https://www.quenlar.com";
-constexpr const char* kChangelogPattern = "/products/%s#Changelog";
 
 const IColor kTextColor(255, 212, 212, 212);
 const IColor kHighlight(16, 255, 255, 255);
@@ -289,14 +287,12 @@ void ZANIQ::LayoutControls(IGraphics* graphics)
   remember(kCtlAutoGainTolerance, field(IRECT(305, 214, 373, 238), kAutoGainTolerance, "GAuto Gain Tolerance"));
   Attach(g, new IVClickControlHiddenQN(IRECT(269, 6, 389, 30), 49), 0);
   {
-    char changelog[256];
-    char path[64];
-    std::snprintf(path, sizeof path, kChangelogPattern, "ZANI");
-    std::snprintf(changelog, sizeof changelog, "%s%s", kMakerSite, path);
+    Util_String changelog;
+    IBInfoMenuQN::ChangelogAddress(kMakerSite, changelog);
     std::vector<plugin::IParam*> extraParams;
     if (plugin::IParam* fixedScale = GetExtraParam(0)) extraParams.push_back(fixedScale);
     Attach(g,
-           new IBInfoMenuQN(this, 4, 7, bitmap("pluginmenu.png", 2), 47, 48, GetDataFolder().Get(), changelog,
+           new IBInfoMenuQN(this, 4, 7, bitmap("pluginmenu.png", 2), 47, 48, GetDataFolder().Get(), changelog.Get(),
                             kToggleTooltips, kOnlineUpdateCheck, -1, -1, 57, 58, {kDisableStorageGainDiff}, {52},
                             {"Save to default"}, extraParams, GetExtraParamsCommandBase()),
            1, "Plugin info and options");
