@@ -265,3 +265,97 @@ TEST(FontStore, GlyphCacheKeys)
   EXPECT_EQ(font->glyphs[1].size, 210);
   EXPECT_EQ(font->glyphs[2].blur, 3);
 }
+
+// Without the top-left flag y grows upwards: glyph quads are the top-left ones mirrored about the baseline, and
+// line bounds and vertical alignment follow the hhea metrics the other way round. Horizontal alignment moves the
+// text by its advance either way.
+TEST(FontStore, UpwardYAndAlignment)
+{
+  FtFace ft(kRoboto);
+  const double em = ft.face->ascender - ft.face->descender;
+  const double asc = ft.face->ascender / em, desc = ft.face->descender / em, lineh = ft.face->height / em;
+  Store down;
+  FAparams p{};
+  p.width = p.height = 512;
+  FAcontext* up = faCreateInternal(&p);
+  ASSERT_NE(up, nullptr);
+  for (FAcontext* s : {down.s, up})
+  {
+    ASSERT_EQ(faAddFont(s, "roboto", kRoboto, 0), 0);
+    faSetSize(s, 30.f);
+  }
+  const std::vector<Step> d = Steps(down.s, "Hg", FA_GLYPH_BITMAP_REQUIRED, 10, 100);
+  const std::vector<Step> u = Steps(up, "Hg", FA_GLYPH_BITMAP_REQUIRED, 10, 100);
+  ASSERT_EQ(d.size(), 2u);
+  ASSERT_EQ(u.size(), 2u);
+  for (int i = 0; i < 2; ++i)
+  {
+    EXPECT_EQ(u[i].quad.x0, d[i].quad.x0) << i;
+    EXPECT_EQ(u[i].quad.x1, d[i].quad.x1) << i;
+    EXPECT_EQ(u[i].quad.y0 - 100, -(d[i].quad.y0 - 100)) << i;
+    EXPECT_EQ(u[i].quad.y1 - 100, -(d[i].quad.y1 - 100)) << i;
+  }
+  float bd[4], bu[4];
+  EXPECT_EQ(faTextBounds(down.s, 10, 100, "Hg", nullptr, bd), faTextBounds(up, 10, 100, "Hg", nullptr, bu));
+  EXPECT_EQ(bu[1] - 100, -(bd[3] - 100));
+  EXPECT_EQ(bu[3] - 100, -(bd[1] - 100));
+
+  struct Line
+  {
+    FAcontext* s;
+    int align;
+    double miny, maxy; // in units of the size, relative to y
+  };
+  const Line lines[] = {
+      {down.s, FA_ALIGN_BASELINE, -asc, -asc + lineh},
+      {down.s, FA_ALIGN_TOP, 0, lineh},
+      {down.s, FA_ALIGN_MIDDLE, (desc - asc) / 2, (desc - asc) / 2 + lineh},
+      {down.s, FA_ALIGN_BOTTOM, desc - asc, desc - asc + lineh},
+      {up, FA_ALIGN_BASELINE, desc - lineh, desc},
+      {up, FA_ALIGN_TOP, -asc + desc - lineh, -asc + desc},
+  };
+  for (const Line& k : lines)
+  {
+    SCOPED_TRACE(testing::Message() << (k.s == up ? "up" : "down") << " align " << k.align);
+    faSetAlign(k.s, FA_ALIGN_LEFT | k.align);
+    float miny = 0, maxy = 0;
+    faLineBounds(k.s, 100, &miny, &maxy);
+    EXPECT_NEAR(miny, 100 + 30 * k.miny, 1e-3);
+    EXPECT_NEAR(maxy, 100 + 30 * k.maxy, 1e-3);
+  }
+
+  faSetAlign(down.s, FA_ALIGN_LEFT | FA_ALIGN_BASELINE);
+  float left[4], right[4], centre[4];
+  const float adv = faTextBounds(down.s, 100, 50, "Hi", nullptr, left);
+  faSetAlign(down.s, FA_ALIGN_RIGHT | FA_ALIGN_BASELINE);
+  EXPECT_EQ(faTextBounds(down.s, 100, 50, "Hi", nullptr, right), adv);
+  EXPECT_FLOAT_EQ(Steps(down.s, "Hi", FA_GLYPH_BITMAP_OPTIONAL, 100, 50).back().nextx, 100.f); // ends at x
+  faSetAlign(down.s, FA_ALIGN_CENTER | FA_ALIGN_BASELINE);
+  faTextBounds(down.s, 100, 50, "Hi", nullptr, centre);
+  EXPECT_FLOAT_EQ(Steps(down.s, "Hi", FA_GLYPH_BITMAP_OPTIONAL, 100, 50).front().x, 100.f - adv / 2);
+  for (int i : {0, 2})
+  {
+    EXPECT_FLOAT_EQ(right[i], left[i] - adv) << i;
+    EXPECT_FLOAT_EQ(centre[i], left[i] - adv / 2) << i;
+  }
+  faDeleteInternal(up);
+}
+
+// After a reset the white rectangle is back in the corner, as the only change; a fallback must name a font.
+TEST(FontStore, ResetPlacesTheWhiteRectangleFirstAndFallbacksNeedFonts)
+{
+  Store store(256, 256);
+  ASSERT_EQ(faAddFont(store.s, "roboto", kRoboto, 0), 0);
+  faSetSize(store.s, 30.f);
+  Steps(store.s, "Hello", FA_GLYPH_BITMAP_REQUIRED);
+  ASSERT_EQ(faResetAtlas(store.s, 512, 1024), 1);
+  int dirty[4];
+  ASSERT_EQ(faValidateTexture(store.s, dirty), 1);
+  EXPECT_EQ(std::vector<int>(dirty, dirty + 4), (std::vector<int>{0, 0, 2, 2}));
+  for (int at : {0, 1, 512, 513}) EXPECT_EQ(store.s->texData[at], 255) << at;
+  EXPECT_EQ(store.s->params.height, 1024);
+
+  EXPECT_EQ(faAddFallbackFont(store.s, 0, 7), 0);
+  EXPECT_EQ(faAddFallbackFont(store.s, 7, 0), 0);
+  EXPECT_EQ(faAddFallbackFont(store.s, 0, 0), 1);
+}

@@ -274,4 +274,22 @@ TEST(RendererPath, DebugDumpListsTheCache)
   EXPECT_EQ(out.substr(out.size() - 38), "1.000000\t1.000000\n-1.000000\t-1.000000\n");
 }
 
+// Many sub-paths in one path: each reaches the back end once, in order, with the bounds of all.
+TEST(RendererPath, ManySubPathsInOneFill)
+{
+  Ctx c(0);
+  vrBeginPath(c.ctx);
+  for (int i = 0; i < 40; i++) vrRect(c.ctx, float(10 * i), float(i), 5, 5);
+  vrFill(c.ctx);
+  const RecordedCall& call = c.be.Last();
+  ASSERT_EQ(call.paths.size(), 40u);
+  for (int i = 0; i < 40; i++)
+  {
+    ASSERT_EQ(call.paths[size_t(i)].fill.size(), 4u) << i;
+    EXPECT_FLOAT_EQ(call.paths[size_t(i)].fill[0].x, float(10 * i)) << i;
+    EXPECT_FLOAT_EQ(call.paths[size_t(i)].fill[0].y, float(i)) << i;
+  }
+  EXPECT_EQ(std::vector<float>(call.bounds, call.bounds + 4), (std::vector<float>{0, 0, 395, 44}));
+}
+
 } // namespace

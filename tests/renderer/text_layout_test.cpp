@@ -207,6 +207,7 @@ TEST(RendererTextLayout, RowBreakingSpacesAndLineEnds)
       {"hello   world  again", "hello worl", {"hello", "world", "again"}},
       {"one\r\ntwo\n\rthree", "one two three four", {"one", "two", "three"}},
       {"  lead", "lead lead", {"lead"}},
+      {"one\xC2\x85two", "one two three", {"one", "two"}}, // next line (U+0085)
   };
   for (const BreakCase& k : cases)
   {
@@ -319,6 +320,62 @@ TEST(RendererTextLayout, TextBoxesLayOutTheirRows)
   float none[4] = {1, 1, 1, 1};
   vrTextBoxBounds(t.ctx, 0, 50, 60, text, nullptr, none);
   EXPECT_EQ(none[0] + none[1] + none[2] + none[3], 0.f);
+}
+
+// One string is one triangle list: six vertices per glyph, the atlas texture as image, the fill colour times the
+// global alpha; the glyphs reach the atlas texture before they are drawn, and the vertices stay within the text's
+// box.
+TEST(RendererTextLayout, DrawsOneTriangleListPerString)
+{
+  TextCtx t;
+  vrFontSize(t.ctx, 20);
+  vrFillColor(t.ctx, vrRGBAf(1, 0, 0, 0.8f));
+  vrGlobalAlpha(t.ctx, 0.5f);
+  float b[4];
+  vrTextBounds(t.ctx, 10, 50, "Hello", nullptr, b);
+  const float end = vrText(t.ctx, 10, 50, "Hello", nullptr);
+  EXPECT_NEAR(end - 10, vrTextBounds(t.ctx, 10, 50, "Hello", nullptr, nullptr), 1e-4);
+  const auto tris = t.Triangles();
+  ASSERT_EQ(tris.size(), 1u);
+  const RecordedCall& c = *tris[0];
+  EXPECT_EQ(c.verts.size(), 5u * 6);
+  EXPECT_EQ(c.paint.image, t.ctx->fontImages[0]);
+  EXPECT_FLOAT_EQ(c.paint.innerColor.a, 0.4f);
+  for (const VRvertex& v : c.verts)
+  {
+    EXPECT_TRUE(v.u >= 0 && v.u <= 1 && v.v >= 0 && v.v <= 1);
+    EXPECT_TRUE(v.x >= b[0] - 1 && v.x <= b[2] + 1 && v.y >= b[1] - 1 && v.y <= b[3] + 1) << v.x << "," << v.y;
+  }
+  // Every glyph's texture rectangle holds ink once the atlas texture is updated.
+  const RecordedTexture& atlas = t.be.textures[t.ctx->fontImages[0]];
+  for (size_t g = 0; g < c.verts.size(); g += 6)
+  {
+    const int x0 = int(c.verts[g].u * 512), y0 = int(c.verts[g].v * 512);
+    const int x1 = int(c.verts[g + 1].u * 512), y1 = int(c.verts[g + 1].v * 512);
+    int ink = 0;
+    for (int y = y0; y < y1; y++)
+      for (int x = x0; x < x1; x++) ink += atlas.pixels[size_t(y) * 512 + size_t(x)];
+    EXPECT_GT(ink, 255 * 5) << g / 6;
+  }
+}
+
+// A transform that leaves text no size measures, breaks and draws nothing.
+TEST(RendererTextLayout, NothingUnderAZeroScale)
+{
+  TextCtx t;
+  vrScale(t.ctx, 0, 0);
+  VRglyphPosition pos[8];
+  VRtextRow rows[4];
+  EXPECT_EQ(vrTextGlyphPositions(t.ctx, 0, 0, "Hello", nullptr, pos, 8), 0);
+  EXPECT_EQ(vrTextBreakLines(t.ctx, "Hello", nullptr, 50, rows, 4), 0);
+  vrTextBox(t.ctx, 0, 0, 100, "Hello", nullptr);
+  float b[4] = {1, 1, 1, 1};
+  vrTextBoxBounds(t.ctx, 0, 0, 100, "Hello", nullptr, b);
+  EXPECT_EQ(b[0] + b[1] + b[2] + b[3], 0.f);
+  float asc = 7;
+  vrTextMetrics(t.ctx, &asc, nullptr, nullptr);
+  EXPECT_EQ(asc, 7.f);
+  EXPECT_TRUE(t.be.calls.empty());
 }
 
 } // namespace

@@ -317,3 +317,18 @@ TEST(VRRendererFeatures, PointColourAndName)
   EXPECT_EQ(point, IColor(255, 0, 0, 0));
   EXPECT_STREQ(e.g.GetDrawingAPIStr(), "VR | Metal");
 }
+
+// A bitmap retained under a name is found by that name in this editor's cache (twice retained, still one owner);
+// released, it is gone from the cache.
+TEST(VRRendererFeatures, RetainedBitmapsAreFoundByNameUntilReleased)
+{
+  Editor e(40, 30);
+  APIBitmap* made = e.g.CreateAPIBitmap(8, 8, 1.f, 1.0);
+  ASSERT_NE(made, nullptr);
+  const IBitmap bitmap(made, 1, false, "retained.png");
+  e.g.RetainBitmap(bitmap, "retained.png");
+  e.g.RetainBitmap(bitmap, "retained.png");
+  EXPECT_EQ(e.g.LoadBitmap("retained.png", 1, false, 1).mAPIBitmap, made);
+  e.g.ReleaseBitmap(bitmap); // the cache deletes it
+  EXPECT_EQ(e.g.LoadBitmap("retained.png", 1, false, 1).mAPIBitmap, nullptr);
+}
