@@ -359,3 +359,32 @@ TEST(FontStore, ResetPlacesTheWhiteRectangleFirstAndFallbacksNeedFonts)
   EXPECT_EQ(faAddFallbackFont(store.s, 7, 0), 0);
   EXPECT_EQ(faAddFallbackFont(store.s, 0, 0), 1);
 }
+
+// A store is made only with a size the atlas can address and when the create callback agrees; the delete callback
+// runs once when a made store goes.
+TEST(FontStore, CreationRefusals)
+{
+  static int created, deleted;
+  FAparams p{};
+  p.renderCreate = [](void*, int w, int h) {
+    created++;
+    return w == 64 && h == 32 ? 1 : 0;
+  };
+  p.renderDelete = [](void*) { deleted++; };
+  for (auto [w, h] : {std::pair{0, 32}, std::pair{64, -1}, std::pair{FA_MAX_ATLAS_SIZE + 1, 32}})
+  {
+    p.width = w, p.height = h;
+    EXPECT_EQ(faCreateInternal(&p), nullptr) << w << " x " << h;
+  }
+  EXPECT_EQ(created, 0); // refused before the callback
+  p.width = 32, p.height = 64;
+  EXPECT_EQ(faCreateInternal(&p), nullptr);
+  EXPECT_EQ(created, 1);
+  EXPECT_EQ(deleted, 0); // nothing was made that the callback must release
+  p.width = 64, p.height = 32;
+  FAcontext* s = faCreateInternal(&p);
+  ASSERT_NE(s, nullptr);
+  faDeleteInternal(s);
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(faCreateInternal(nullptr), nullptr);
+}

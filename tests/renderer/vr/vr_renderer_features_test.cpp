@@ -252,6 +252,55 @@ std::vector<Scene> Scenes()
                  cairo_fill(cr);
                }});
 
+  // The even-odd rule marks the last sub-path as a hole: a rectangle inside another, both drawn the same way
+  // round, leaves a frame, as Cairo's even-odd fill does.
+  s.push_back({"even-odd fill", 2, 0,
+               [](IGraphicsVR& g) {
+                 g.PathRect(IRECT(10.f, 10.f, 110.f, 90.f));
+                 g.PathRect(IRECT(35.f, 30.f, 85.f, 70.f));
+                 IFillOptions o;
+                 o.mFillRule = kFillEvenOdd;
+                 g.PathFill(IColor(255, 40, 140, 90), o);
+               },
+               [](cairo_t* cr) {
+                 cairo_rectangle(cr, 10, 10, 100, 80);
+                 cairo_rectangle(cr, 35, 30, 50, 40);
+                 cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+                 Source(cr, 40 / 255.0, 140 / 255.0, 90 / 255.0);
+                 cairo_fill(cr);
+               }});
+
+  // A stroke painted with a linear gradient along x 10..110 (the pattern's transform maps drawing space to
+  // gradient space).
+  s.push_back({"gradient stroke", 48, 16,
+               [](IGraphicsVR& g) {
+                 IPattern lin(kLinearPattern);
+                 lin.AddStop(IColor(255, 200, 40, 30), 0.f);
+                 lin.AddStop(IColor(255, 30, 120, 200), 1.f);
+                 lin.mTransform = IMatrix(0.0, 0.01, 1.0, 0.0, 0.0, -0.1);
+                 g.PathMoveTo(10.f, 80.f);
+                 g.PathLineTo(40.f, 20.f);
+                 g.PathLineTo(80.f, 70.f);
+                 g.PathLineTo(110.f, 25.f);
+                 g.PathStroke(lin, 8.f);
+               },
+               [](cairo_t* cr) {
+                 const double a[4] = {200 / 255.0, 40 / 255.0, 30 / 255.0, 1}, b[4] = {30 / 255.0, 120 / 255.0, 200 / 255.0, 1};
+                 cairo_pattern_t* p = cairo_pattern_create_linear(10, 0, 110, 0);
+                 cairo_pattern_add_color_stop_rgba(p, 0, a[0], a[1], a[2], a[3]);
+                 cairo_pattern_add_color_stop_rgba(p, 1, b[0], b[1], b[2], b[3]);
+                 cairo_move_to(cr, 10, 80);
+                 cairo_line_to(cr, 40, 20);
+                 cairo_line_to(cr, 80, 70);
+                 cairo_line_to(cr, 110, 25);
+                 cairo_set_source(cr, p);
+                 cairo_set_line_width(cr, 8);
+                 cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+                 cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+                 cairo_stroke(cr);
+                 cairo_pattern_destroy(p);
+               }});
+
   // Dashes of 10 around an 85 × 40 rectangle: five along each long side (the last one cut at the corner), two
   // along each short side.
   s.push_back({"dotted rectangle", 48, 12,
