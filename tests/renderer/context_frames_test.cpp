@@ -19,48 +19,29 @@ namespace {
 
 const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
 
-struct Counting
+// The frame calls a context makes, counted.
+struct Frames
 {
-  RecordingBackend be;
-  VRparams inner = be.Params();
-  int viewports = 0, cancels = 0, flushes = 0;
-  float viewport[3] = {};
-  static Counting* self(void* u) { return static_cast<Counting*>(u); }
-  // Texture calls go on to the recording back end; the frame calls are counted here.
-  VRcontext* Create()
-  {
-    VRparams p = inner;
-    p.userPtr = this;
-    p.renderCreate = [](void*) { return 1; };
-    p.renderCreateTexture = [](void* u, int t, int w, int h, int f, const unsigned char* d) {
-      return self(u)->inner.renderCreateTexture(&self(u)->be, t, w, h, f, d);
-    };
-    p.renderDeleteTexture = [](void* u, int i) { return self(u)->inner.renderDeleteTexture(&self(u)->be, i); };
-    p.renderGetTextureSize = [](void* u, int i, int* w, int* h) {
-      return self(u)->inner.renderGetTextureSize(&self(u)->be, i, w, h);
-    };
-    p.renderUpdateTexture = nullptr;
-    p.renderViewport = [](void* u, float w, float h, float r) {
-      Counting* c = static_cast<Counting*>(u);
-      c->viewports++;
-      c->viewport[0] = w, c->viewport[1] = h, c->viewport[2] = r;
-    };
-    p.renderCancel = [](void* u) { static_cast<Counting*>(u)->cancels++; };
-    p.renderFlush = [](void* u) { static_cast<Counting*>(u)->flushes++; };
-    p.renderDelete = nullptr;
-    return vrCreateInternal(&p);
-  }
+  static inline int viewports = 0, cancels = 0, flushes = 0;
+  static inline float viewport[3] = {};
 };
 
 // A new context holds one 512 × 512 alpha texture for the atlas; a frame at ratio 2 halves the tolerances and
 // fringe and tells the back end its size and ratio; cancelling and ending reach the back end once each.
 TEST(RendererContext, CreationAndFrames)
 {
-  Counting c;
-  VRcontext* ctx = c.Create();
+  RecordingBackend be;
+  VRparams p = be.Params();
+  p.renderViewport = [](void*, float w, float h, float r) {
+    Frames::viewports++;
+    Frames::viewport[0] = w, Frames::viewport[1] = h, Frames::viewport[2] = r;
+  };
+  p.renderCancel = [](void*) { Frames::cancels++; };
+  p.renderFlush = [](void*) { Frames::flushes++; };
+  VRcontext* ctx = vrCreateInternal(&p);
   ASSERT_NE(ctx, nullptr);
-  ASSERT_EQ(c.be.created.size(), 1u);
-  const RecordedTexture& atlas = c.be.textures[c.be.created[0]];
+  ASSERT_EQ(be.created.size(), 1u);
+  const RecordedTexture& atlas = be.textures[be.created[0]];
   EXPECT_EQ(atlas.type, VR_TEXTURE_ALPHA);
   EXPECT_EQ(atlas.w, 512);
   EXPECT_EQ(atlas.h, 512);
@@ -71,14 +52,14 @@ TEST(RendererContext, CreationAndFrames)
   EXPECT_FLOAT_EQ(ctx->tessTol, 0.125f);
   EXPECT_FLOAT_EQ(ctx->distTol, 0.005f);
   EXPECT_FLOAT_EQ(ctx->fringeWidth, 0.5f);
-  EXPECT_EQ(c.viewports, 1);
-  EXPECT_EQ(std::vector<float>(c.viewport, c.viewport + 3), (std::vector<float>{300, 200, 2}));
+  EXPECT_EQ(Frames::viewports, 1);
+  EXPECT_EQ(std::vector<float>(Frames::viewport, Frames::viewport + 3), (std::vector<float>{300, 200, 2}));
   vrCancelFrame(ctx);
   vrEndFrame(ctx);
-  EXPECT_EQ(c.cancels, 1);
-  EXPECT_EQ(c.flushes, 1);
+  EXPECT_EQ(Frames::cancels, 1);
+  EXPECT_EQ(Frames::flushes, 1);
   vrDeleteInternal(ctx);
-  EXPECT_TRUE(c.be.textures.empty());
+  EXPECT_TRUE(be.textures.empty());
 }
 
 // Atlas textures made during a frame are folded back at its end: smaller ones are deleted, one as large as the
