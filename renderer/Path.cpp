@@ -310,7 +310,8 @@ void vrArcTo(VRcontext* ctx, float x1, float y1, float x2, float y2, float radiu
   float dx1 = x2 - x1, dy1 = y2 - y1;
   normalize(&dx0, &dy0);
   normalize(&dx1, &dy1);
-  const float a = std::acos(dx0 * dx1 + dy0 * dy1);
+  // Legs folding back onto each other can round their dot product past 1, where acos has no answer.
+  const float a = std::acos(clampf(dx0 * dx1 + dy0 * dy1, -1.0f, 1.0f));
   const float d = radius / std::tan(a / 2.0f);
   if (d > 10000.0f)
   {
