@@ -174,14 +174,17 @@ TEST(SVGAttributes, GradientAndStopAttributes)
         <stop offset="0" stop-color="#ff0000"/><stop offset="1" stop-color="#0000ff"/></linearGradient>
       <linearGradient id="box" xlink:href="#base" gradientUnits="objectBoundingBox" spreadMethod="pad"/>
       <linearGradient id="far" xlink:href="other.svg#base" color="#00ff00" stop-color="#00ff00" stop-opacity="0.5">
-        <stop offset="0" stop-color="currentColor" color="#0000ff"/>
-        <stop offset="0.5" stop-color="#00ff00 icc-color(profile, 1)" stop-opacity="inherit"/>
-        <stop offset="1" stop-color="inherit"/></linearGradient>
-      <linearGradient id="farOnly" xlink:href="other.svg#base"/>
+        <stop offset="0" stop-color="currentColor" color="#0000ff"/><stop offset="0.5"/>
+        <stop offset="1" stop-color="#00ff00"/></linearGradient>
+      <linearGradient id="farOnly" xlink:href="other.svg#base" stop-color="inherit"/>
+      <linearGradient id="inherits" stop-color="currentColor" stop-opacity="inherit">
+        <stop offset="0" stop-color="inherit" stop-opacity="inherit"/><stop offset="1" stop-color="#0000ff"/>
+      </linearGradient>
     </defs>)svg";
   const SVGDocument d = Parse(defs + R"svg(<rect x="20" width="40" height="10" fill="url(#box)"/>
-      <rect width="40" height="10" fill="url(#far)"/><rect width="40" height="10" fill="url(#farOnly)"/>)svg");
-  ASSERT_EQ(d.shapes.size(), 3u);
+      <rect width="40" height="10" fill="url(#far)"/><rect width="40" height="10" fill="url(#farOnly)"/>
+      <rect width="40" height="10" fill="url(#inherits)"/>)svg");
+  ASSERT_EQ(d.shapes.size(), 4u);
 
   // Bounding-box units and pad, set explicitly, win over the base's: the box runs 0 to 1 across the rect.
   const SVGPaint& box = d.shapes[0].fill;
@@ -194,15 +197,18 @@ TEST(SVGAttributes, GradientAndStopAttributes)
   EXPECT_EQ(box.gradient.stops[1].color, kBlue);
 
   // A reference into another document is not followed; stop colours and opacities are not inherited from the
-  // gradient element, currentColor is the stop's own colour, and inherit falls back to the initial values.
+  // gradient element (a stop without them is opaque black), and currentColor is the stop's own colour.
   const SVGPaint& far = d.shapes[1].fill;
   ASSERT_EQ(far.type, ESVGPaintType::LinearGradient);
   EXPECT_EQ(far.gradient.spread, ESVGSpread::Pad);
   ASSERT_EQ(far.gradient.stops.size(), 3u);
   EXPECT_EQ((std::vector<SVGColor>{far.gradient.stops[0].color, far.gradient.stops[1].color,
                                    far.gradient.stops[2].color}),
-            (std::vector<SVGColor>{kBlue, kGreen, kBlack}));
+            (std::vector<SVGColor>{kBlue, kBlack, kGreen}));
   EXPECT_EQ(d.shapes[2].fill.type, ESVGPaintType::None) << "no stops of its own: no paint";
+  // Inherit where no element above sets the property: the initial values, opaque black.
+  ASSERT_EQ(d.shapes[3].fill.gradient.stops.size(), 2u);
+  EXPECT_EQ(d.shapes[3].fill.gradient.stops[0].color, kBlack);
 }
 
 TEST(SVGAttributes, DamagedValuesAreSkippedAndTheElementKept)
@@ -284,7 +290,7 @@ TEST(SVGAttributes, DamagedValuesAreSkippedAndTheElementKept)
     EXPECT_TRUE(Parse(shape).shapes.empty()) << shape;
   // A negative corner radius is an error of that rectangle alone: the shapes around it are read.
   const SVGDocument corners = Parse(
-      R"svg(<circle r="1"/><rect width="5" height="5" rx="-1"/><rect width="5" height="5" ry="-1"/><circle r="2"/>)svg");
+      R"svg(<circle r="1"/><rect width="5" height="5" rx="-1"/><rect width="5" height="5" rx="1" ry="-1"/><circle r="2"/>)svg");
   ASSERT_GE(corners.shapes.size(), 2u);
   EXPECT_EQ(Bounds(corners.shapes.front()), (std::vector<double>{-1, -1, 1, 1}));
   EXPECT_EQ(Bounds(corners.shapes.back()), (std::vector<double>{-2, -2, 2, 2}));
@@ -294,7 +300,7 @@ TEST(SVGAttributes, DamagedValuesAreSkippedAndTheElementKept)
   const SVGDocument g = Parse(R"svg(<linearGradient id="g" gradientUnits="#!" spreadMethod="#!" gradientTransform="#!"
         x1="#!" y1="#!" x2="#!" y2="#!" xlink:href="#!">
         <stop offset="#!" stop-color="#!" stop-opacity="#!"/><stop offset="1" stop-color="#0000ff"/></linearGradient>
-      <radialGradient id="r" r="#!" cx="#!" cy="#!"><stop offset="0"/><stop offset="1"/></radialGradient>
+      <radialGradient id="r" r="#!" cx="#!" cy="#!" xlink:href=""><stop offset="0"/><stop offset="1"/></radialGradient>
       <rect x="10" width="10" height="10" fill="url(#g)"/><rect width="10" height="10" fill="url(#r)"/>)svg");
   ASSERT_EQ(g.shapes.size(), 2u);
   const SVGPaint& lin = g.shapes[0].fill;
