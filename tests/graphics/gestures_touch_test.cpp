@@ -127,3 +127,44 @@ TEST_F(GesturesTest, TouchesHeldByControlsAndACancelledTouch)
   EXPECT_EQ(dlg.gestures, (Strings{"B0", "B1", "E0", "E1"}));
   EXPECT_FALSE(g->ControlIsCaptured());
 }
+
+TEST_F(GesturesTest, EveryLetterOfTheNoteKeyboardPlaysItsSemitone)
+{
+  std::vector<plugin::IMidiMsg> heard; // what the handler's own function receives
+  g->SetQwertyMidiKeyHandlerFunc([&](const plugin::IMidiMsg& m) { heard.push_back(m); });
+  const auto key = [&](char k, bool up = false)
+  {
+    const plugin::IKeyPress kp(nullptr, k);
+    return up ? g->OnKeyUp(5, 5, kp) : g->OnKeyDown(5, 5, kp);
+  };
+  // The base note is shared by the process: down to the bottom (24), then two octaves up to 48.
+  for (int i = 0; i < 8; ++i)
+    key('Z');
+  key('X'), key('X');
+  dlg.midiFromUI.clear();
+  heard.clear();
+
+  const std::string letters = "AWSEDFTGYHUJKOL"; // C to D an octave and a tone up
+  for (char k : letters)
+  {
+    EXPECT_TRUE(key(k));
+    EXPECT_TRUE(key(k, true));
+  }
+  ASSERT_EQ(dlg.midiFromUI.size(), 2 * letters.size());
+  for (size_t i = 0; i < letters.size(); ++i)
+  {
+    const plugin::IMidiMsg& on = dlg.midiFromUI[2 * i];
+    const plugin::IMidiMsg& off = dlg.midiFromUI[2 * i + 1];
+    EXPECT_EQ((std::vector<int>{on.mStatus, on.mData1, on.mData2, off.mStatus, off.mData1, off.mData2}),
+              (std::vector<int>{0x90, 48 + int(i), 127, 0x80, 48 + int(i), 0}))
+        << letters[i];
+  }
+  EXPECT_EQ(heard.size(), dlg.midiFromUI.size());
+
+  // Other letters play nothing but are used up all the same; releasing a key that plays nothing sends nothing.
+  dlg.midiFromUI.clear();
+  EXPECT_TRUE(key('Q'));
+  EXPECT_TRUE(key('A', true));
+  EXPECT_TRUE(key('X', true));
+  EXPECT_TRUE(dlg.midiFromUI.empty());
+}
