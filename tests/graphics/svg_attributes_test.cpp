@@ -86,6 +86,25 @@ TEST(SVGAttributes, LengthsInEveryUnit)
   EXPECT_NEAR(d.shapes[0].bounds[2], 0.1 * std::sqrt((300.0 * 300 + 400 * 400) / 2), 1e-2);
 }
 
+TEST(SVGAttributes, RootSizesWithFractionsAndExponents)
+{
+  struct Case
+  {
+    const char* attributes;
+    float w, h;
+  };
+  const Case cases[] = {{R"svg(width="10.5" height="2.25")svg", 10.5f, 2.25f},
+                        {R"svg(width="1.5e1" height="25E-1")svg", 15.f, 2.5f},
+                        {R"svg(viewBox="0 0 .5 4.75")svg", 0.5f, 4.75f}};
+  for (const Case& c : cases)
+  {
+    const std::string text = std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" ") + c.attributes + "/>";
+    const ISVG svg = ParseSVG(text.data(), text.size());
+    ASSERT_TRUE(svg) << c.attributes;
+    EXPECT_EQ((std::vector<float>{svg.W(), svg.H()}), (std::vector<float>{c.w, c.h})) << c.attributes;
+  }
+}
+
 TEST(SVGAttributes, KeywordsRestoringADefaultOverrideInheritedValues)
 {
   struct Case

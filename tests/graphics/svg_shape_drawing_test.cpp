@@ -86,3 +86,13 @@ TEST_F(SvgShapeDrawingTest, PathsEnclosedAnOddNumberOfTimesAreHoles)
     EXPECT_EQ(Holes(), c.holes) << c.name;
   }
 }
+
+TEST(SvgPattern, APaintOfNoKnownTypeIsBlackAtTheShapesOpacity)
+{
+  SVGPaint unknown;
+  unknown.type = static_cast<ESVGPaintType>(7);
+  unknown.color = SVGMakeColor(255, 255, 255, 255);
+  const IPattern p = IGraphics::GetSVGPattern(unknown, 0.5f);
+  EXPECT_EQ(p.mType, kSolidPattern);
+  EXPECT_EQ(p.GetStop(0).mColor, IColor(128, 0, 0, 0)); // roundf(0.5 × 255)
+}
