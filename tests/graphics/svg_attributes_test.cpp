@@ -95,7 +95,13 @@ TEST(SVGAttributes, RootSizesWithFractionsAndExponents)
   };
   const Case cases[] = {{R"svg(width="10.5" height="2.25")svg", 10.5f, 2.25f},
                         {R"svg(width="1.5e1" height="25E-1")svg", 15.f, 2.5f},
-                        {R"svg(viewBox="0 0 .5 4.75")svg", 0.5f, 4.75f}};
+                        {R"svg(viewBox="0 0 .5 4.75")svg", 0.5f, 4.75f},
+                        // The root's own units, at 72 dots per inch: the CSS inch is 72 of them here.
+                        {R"svg(width="1in" height="2.54cm")svg", 72.f, 72.f},
+                        {R"svg(width="25.4mm" height="72pt")svg", 72.f, 72.f},
+                        {R"svg(width="6pc" height="3px")svg", 72.f, 3.f},
+                        {R"svg(width="2em" height="2ex")svg", 32.f, 16.f},
+                        {R"svg(width="50%" height="200%" viewBox="0 0 40 10")svg", 20.f, 20.f}};
   for (const Case& c : cases)
   {
     const std::string text = std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" ") + c.attributes + "/>";
@@ -103,6 +109,32 @@ TEST(SVGAttributes, RootSizesWithFractionsAndExponents)
     ASSERT_TRUE(svg) << c.attributes;
     EXPECT_EQ((std::vector<float>{svg.W(), svg.H()}), (std::vector<float>{c.w, c.h})) << c.attributes;
   }
+}
+
+TEST(SVGAttributes, ViewBoxStretchedWithoutKeepingItsAspect)
+{
+  // preserveAspectRatio none: 10 × 10 of the view box onto 200 × 100.
+  const std::string text = R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="200" height="100" viewBox="0 0 10 10"
+      preserveAspectRatio="none"><rect x="5" width="5" height="10"/></svg>)svg";
+  const ISVG svg = ParseSVG(text.data(), text.size());
+  ASSERT_TRUE(svg);
+  ASSERT_EQ(svg.Document()->shapes.size(), 1u);
+  EXPECT_EQ(Bounds(svg.Document()->shapes[0]), (std::vector<double>{100, 0, 200, 100}));
+}
+
+TEST(SVGAttributes, GradientsWithNothingToSpreadOver)
+{
+  // One stop, or a linear gradient whose ends meet: the colour of the last stop. A box without height (a
+  // horizontal line) for a gradient in box units: no paint.
+  const SVGDocument d = Parse(R"svg(<linearGradient id="one"><stop offset="0.3" stop-color="#00ff00"/></linearGradient>
+      <linearGradient id="point" x1="0.5" x2="0.5"><stop offset="0" stop-color="#ff0000"/>
+        <stop offset="1" stop-color="#0000ff"/></linearGradient>
+      <rect width="5" height="5" fill="url(#one)"/><rect width="5" height="5" fill="url(#point)"/>
+      <line x2="10" stroke="url(#point)"/>)svg");
+  ASSERT_EQ(d.shapes.size(), 3u);
+  EXPECT_EQ(Paint(d.shapes[0].fill), Solid(kGreen));
+  EXPECT_EQ(Paint(d.shapes[1].fill), Solid(kBlue));
+  EXPECT_EQ(Paint(d.shapes[2].stroke), kNoPaint);
 }
 
 TEST(SVGAttributes, KeywordsRestoringADefaultOverrideInheritedValues)
