@@ -191,6 +191,8 @@ TEST(SVGAttributes, PaintsWithFallbacksAndColourProfiles)
   // The shape sits in a group painting both red, with currentColor blue.
   const Case cases[] = {
       {"#00ff00 icc-color(profile, 0.1, 0.2)", Solid(kGreen), Solid(kGreen)},
+      {"#00ff00 icc-color(profile,0.5)", Solid(kGreen), Solid(kGreen)},
+      {"#00ff00 icc-color(p 1)", Solid(kGreen), Solid(kGreen)},
       {"url(#missing) none", kNoPaint, kNoPaint},
       {"url(#missing) currentColor", Solid(kBlue), Solid(kBlue)},
       {"url(#missing) #00ff00", Solid(kGreen), Solid(kGreen)},
