@@ -33,6 +33,7 @@ namespace
 
 namespace tag = svgpp::tag;
 using Node = rapidxml_ns::xml_node<char>;
+using IriRange = boost::iterator_range<const char*>; // an attribute's text as the parser hands it over
 using namespace svgdetail;
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -298,6 +299,29 @@ public:
   template <class R> void set(tag::attribute::stroke, tag::iri_fragment, R const& id, int rgb)
   {
     mStyle.stroke = Ref(id, PaintSpec::Color, rgb);
+  }
+  // A paint server in another document cannot be read: its fallback paints, or nothing (not the inherited paint).
+  void set(tag::attribute::fill, const IriRange&) { mStyle.fill = PaintSpec{}; }
+  void set(tag::attribute::stroke, const IriRange&) { mStyle.stroke = PaintSpec{}; }
+  void set(tag::attribute::fill, const IriRange&, tag::value::none) { mStyle.fill = PaintSpec{}; }
+  void set(tag::attribute::stroke, const IriRange&, tag::value::none) { mStyle.stroke = PaintSpec{}; }
+  void set(tag::attribute::fill, const IriRange&, tag::value::currentColor)
+  {
+    mStyle.fill = Plain(PaintSpec::CurrentColor, 0);
+  }
+  void set(tag::attribute::stroke, const IriRange&, tag::value::currentColor)
+  {
+    mStyle.stroke = Plain(PaintSpec::CurrentColor, 0);
+  }
+  void set(tag::attribute::fill, const IriRange&, int rgb) { mStyle.fill = Plain(PaintSpec::Color, rgb); }
+  void set(tag::attribute::stroke, const IriRange&, int rgb) { mStyle.stroke = Plain(PaintSpec::Color, rgb); }
+  template <class Icc> void set(tag::attribute::fill, const IriRange&, int rgb, Icc const&)
+  {
+    mStyle.fill = Plain(PaintSpec::Color, rgb);
+  }
+  template <class Icc> void set(tag::attribute::stroke, const IriRange&, int rgb, Icc const&)
+  {
+    mStyle.stroke = Plain(PaintSpec::Color, rgb);
   }
   void set(tag::attribute::color, int rgb) { mStyle.color = rgb; }
 
