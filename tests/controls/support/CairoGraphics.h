@@ -238,7 +238,7 @@ inline void CairoPolygon(cairo_t* cr, std::initializer_list<std::pair<double, do
 // there. Past limit both pictures go to one PNG named name.png in the working folder: the reference's alpha in
 // green, ours in red, agreement yellow.
 inline double PixelMismatch(cairo_surface_t* ours, cairo_surface_t* ref, const IRECT& area, const std::string& name,
-                            double limit = 0.02)
+                            double limit = 0.01)
 {
   cairo_surface_flush(ours);
   cairo_surface_flush(ref);
