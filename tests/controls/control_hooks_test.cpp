@@ -109,7 +109,10 @@ TEST_F(ControlHooksTest, TheHostHighlightIsADotNearTheTargetsTopRightInTheColour
   auto* other = Attach(new RecordingControl(IRECT(50, 0, 90, 40), 1));
   c->SetTargetRECT(IRECT(10, 10, 30, 20));
 
-  const std::pair<int, IColor> colours[] = {{0, COLOR_RED}, {1, COLOR_BLUE}, {2, COLOR_GREEN}, {3, COLOR_YELLOW},
+  const std::pair<int, IColor> colours[] = {{0, COLOR_RED},
+                                            {1, COLOR_BLUE},
+                                            {2, COLOR_GREEN},
+                                            {3, COLOR_YELLOW},
                                             {9, COLOR_YELLOW}}; // an unknown index keeps the colour
   for (const auto& [index, colour] : colours)
   {
@@ -271,10 +274,10 @@ TEST_F(ControlHooksTest, KnobDragsHideTheCursorAndTheControlKeyIsAsFineAsShift)
   knob->SetValue(0.5);
   knob->OnMouseDown(10, 50, kNone);
   EXPECT_EQ(g->Count("HideMouseCursor(1,1)"), 1);
-  knob->OnMouseDrag(10, 49, 0, -1, kNone);                          // one pixel up: 1 / 400
-  knob->OnMouseDrag(10, 48, 0, -1, IMouseMod(false, false, true));  // shift: a tenth of that
+  knob->OnMouseDrag(10, 49, 0, -1, kNone);                                // one pixel up: 1 / 400
+  knob->OnMouseDrag(10, 48, 0, -1, IMouseMod(false, false, true));        // shift: a tenth of that
   knob->OnMouseDrag(10, 47, 0, -1, IMouseMod(false, false, false, true)); // control: the same
-  knob->OnMouseDrag(10, 47, 0, 4, kNone);                           // down lowers
+  knob->OnMouseDrag(10, 47, 0, 4, kNone);                                 // down lowers
   EXPECT_NEAR(dlg.GetParam(1)->Value(), 0.493, 1e-12);
   knob->OnMouseUp(10, 47, kNone);
   EXPECT_EQ(g->Count("HideMouseCursor(0,1)"), 1);

@@ -137,8 +137,8 @@ TEST_F(ImageControlsTest, BitmapTextDrawsOneFramePerCharacterAndRescalesItsFont)
   g->bitmaps[{"font.png", 1}] = {8, 960};
   g->bitmaps[{"font.png", 2}] = {16, 1920};
   const IText right(14.f, COLOR_BLACK, "Roboto-Regular", kAlignFar);
-  auto* t = Attach(new IBTextControl(IRECT(0, 0, 100, 30), g->LoadBitmap("font.png", 96, false, 1), right, "A!", 8,
-                                     10, 2, false, true, kBlendDefault));
+  auto* t = Attach(new IBTextControl(IRECT(0, 0, 100, 30), g->LoadBitmap("font.png", 96, false, 1), right, "A!", 8, 10,
+                                     2, false, true, kBlendDefault));
   EXPECT_EQ(All(t), (std::vector<Args>{{84, 10, 92, 20, 0, 330}, {94, 10, 102, 20, 0, 10}}));
   EXPECT_TRUE(g->Calls("PathFill").empty()); // no background
   t->SetStr(nullptr);
@@ -196,6 +196,11 @@ TEST_F(ImageControlsTest, AHorizontalBitmapSliderDrawsItsTrackFirstAndItsHandleA
   ASSERT_EQ(d.size(), 2u);
   EXPECT_EQ(d[0], (Args{10, 10, 190, 30, 0, 0, 180})); // the track's first frame
   EXPECT_EQ(d[1], (Args{95, 10, 105, 40, 0, 0, 10}));  // the handle half way
+
+  // Without a track bitmap the track is as tall as the handle bitmap, centred in the control.
+  auto* bare = Attach(new IBSliderControl(IRECT(0, 100, 200, 160), Make(10, 30, 1), IBitmap(), 0, kHorizontal));
+  EXPECT_EQ(bare->GetTrackBounds(), IRECT(0, 115, 200, 145));
+  EXPECT_EQ(All(bare, "DrawBitmap").size(), 1u); // no track drawn
 }
 
 TEST_F(ImageControlsTest, AnSVGBackgroundCoversTheEditorBehindEveryControlAndIsDrawnThroughItsLayer)

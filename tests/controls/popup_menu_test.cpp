@@ -136,6 +136,36 @@ TEST_F(PopupMenuTest, ColumnsOpenEveryMaximumItemsWithoutScrolling)
   EXPECT_EQ(Cell(0, 3), IRECT(x0 + 2 * (w + 2), y0, x0 + 3 * w + 4, y0 + 16));
 }
 
+TEST_F(PopupMenuTest, AColumnLimitWhileScrollingLaysAFittingMenuOutInOneColumnMovedUp)
+{
+  // The limit falls due at item 2; all four rows fit (15 would), so all are built again in one column starting
+  // one row height less three rows above where the first would have been: 70 + 5 + 16 − 64 = 27.
+  popup->SetMaxItemsPerColumn(2);
+  IPopupMenu menu("", 0, false, {"aa", "bb", "cc", "dd"});
+  Open(menu, IRECT(100, 50, 180, 70));
+  const IPopupMenuControl::MenuPanel* p = popup->GetPanel(0);
+  ASSERT_EQ(p->NCells(), 4);
+  EXPECT_FALSE(p->mScroller);
+  const float x = 140 - (2 * kCharW + 28) / 2 + 5;
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(Cell(0, i), IRECT(x, 27 + 18 * i, x + 2 * kCharW + 28, 43 + 18 * i)) << i;
+}
+
+TEST_F(PopupMenuTest, AMenuWithSubmenusOpensAboveAnAnchorWithMoreRoomAboveAndItsSubmenusAlongTheRow)
+{
+  IPopupMenu root("", 0, false, {"plain"});
+  root.AddSubMenuItem("sub", new IPopupMenu("", 0, false, {"s0"}));
+  Open(root, IRECT(100, 250, 180, 270));
+  // Width 5 × 7 + 28 = 63, height 2 × 16 + 2 = 34: y = 250 − 34 − 10 = 206, rows from 211.
+  EXPECT_EQ(popup->GetCalloutDirection(), IPopupMenuControl::kAbove);
+  EXPECT_FLOAT_EQ(Cell(0, 0).T, 211.f);
+  // The submenu (42 × 16) beside its row: y = 229 − 2.5 − 16 + 4 + 10 = 224.5, its row 5 lower.
+  Over(Cell(0, 1));
+  ASSERT_EQ(popup->NPanels(), 2);
+  EXPECT_FLOAT_EQ(Cell(1, 0).T, 229.5f);
+  EXPECT_FLOAT_EQ(Cell(1, 0).L, Cell(0, 1).R + 10);
+}
+
 // ---- States and fades ----
 
 TEST_F(PopupMenuTest, FadesRunOnTheClockThroughEveryState)
@@ -145,19 +175,29 @@ TEST_F(PopupMenuTest, FadesRunOnTheClockThroughEveryState)
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kExpanding);
   Frame(0.05);
   EXPECT_NEAR(popup->GetPanel(0)->mBlend.weight, 0.5 * 0.95, 1e-3);
+  // A click while it fades in chooses nothing and does not close it.
+  popup->OnMouseDown(Cell(0, 0).MW(), Cell(0, 0).MH(), IMouseMod(true));
+  EXPECT_EQ((std::tuple{popup->GetState(), menu.GetChosenItemIdx()}),
+            (std::tuple{int(IPopupMenuControl::kExpanding), -1}));
   Frame(0.06);
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kExpanded);
   EXPECT_FLOAT_EQ(popup->GetPanel(0)->mBlend.weight, 0.95f);
 
   Over(Cell(0, 1)), Click(Cell(0, 1));
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kFlickering);
-  Frame(0.101), Frame(0.05);
+  Frame(0.05);
+  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kFlickering);
+  EXPECT_FLOAT_EQ(popup->GetPanel(0)->mBlend.weight, 0.95f); // unchanged while flickering
+  Frame(0.051), Frame(0.05);
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kCollapsing);
   EXPECT_NEAR(popup->GetPanel(0)->mBlend.weight, 0.5 * 0.95, 1e-3);
   Frame(0.051);
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kFadedOut);
   EXPECT_FLOAT_EQ(popup->GetPanel(0)->mBlend.weight, 0.f);
-  Frame(0.101);
+  Frame(0.05);
+  EXPECT_EQ(popup->GetState(), IPopupMenuControl::kFadedOut);
+  EXPECT_FLOAT_EQ(popup->GetPanel(0)->mBlend.weight, 0.f);
+  Frame(0.051);
   EXPECT_EQ(popup->GetState(), IPopupMenuControl::kCollapsed);
   EXPECT_EQ(popup->NPanels(), 0);
 }
@@ -231,6 +271,7 @@ TEST_F(PopupMenuTest, RowsSeparatorsAndTicksAreDrawnWithTheirColoursAndBlends)
   IPopupMenu menu("", 0, false, {"a", "b"});
   menu.AddSeparator(1);
   menu.CheckItem(2, true);
+  menu.AddItem("c", -1, IPopupMenu::kDisabled);
   g->CreatePopupMenu(caller, menu, IRECT(100, 50, 180, 70), 0);
   Frame(0.05);
   EXPECT_TRUE(Only(DrawMenu(), "FillRect", &kSeparator).empty()) << "separator drawn while fading in";
@@ -258,12 +299,13 @@ TEST_F(PopupMenuTest, RowsSeparatorsAndTicksAreDrawnWithTheirColoursAndBlends)
 
   // Texts after the tick space and margin: the hovered one in the selected colour, the other in the text colour.
   const Prims texts = Only(p, "Text");
-  ASSERT_EQ(texts.size(), 2u);
+  ASSERT_EQ(texts.size(), 3u);
   EXPECT_EQ((std::tuple{texts[0].r, texts[0].color, texts[0].a[0]}),
             (std::tuple{IRECT(Cell(0, 0).L + 15, Cell(0, 0).T, Cell(0, 0).R - 5, Cell(0, 0).B), COLOR_WHITE,
                         float(kAlignNear)}));
   EXPECT_EQ(texts[1].color, COLOR_BLACK);
-  EXPECT_EQ(popup->GetText().mFGColor, COLOR_BLACK); // the last row drawn was not selected
+  EXPECT_EQ(texts[2].color, IColor(255, 127, 127, 127));            // disabled
+  EXPECT_EQ(popup->GetText().mFGColor, IColor(255, 127, 127, 127)); // the style keeps the last colour
 
   // The tick: a 5-unit square, radius 2, centred in the 10-unit square at the row's left, in the text colour.
   const Prims ticks = Only(p, "FillRoundRect", &COLOR_BLACK);

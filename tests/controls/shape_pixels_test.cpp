@@ -45,14 +45,22 @@ void Colour(cairo_t* cr, const IColor& c, double weight = 1.0)
 void RoundRect(cairo_t* cr, double l, double t, double r, double b, double tl, double tr, double bl, double br)
 {
   cairo_new_sub_path(cr);
-  if (tl > 0) cairo_arc(cr, l + tl, t + tl, tl, kPi, 1.5 * kPi);
-  else cairo_move_to(cr, l, t);
-  if (tr > 0) cairo_arc(cr, r - tr, t + tr, tr, 1.5 * kPi, 2 * kPi);
-  else cairo_line_to(cr, r, t);
-  if (br > 0) cairo_arc(cr, r - br, b - br, br, 0, 0.5 * kPi);
-  else cairo_line_to(cr, r, b);
-  if (bl > 0) cairo_arc(cr, l + bl, b - bl, bl, 0.5 * kPi, kPi);
-  else cairo_line_to(cr, l, b);
+  if (tl > 0)
+    cairo_arc(cr, l + tl, t + tl, tl, kPi, 1.5 * kPi);
+  else
+    cairo_move_to(cr, l, t);
+  if (tr > 0)
+    cairo_arc(cr, r - tr, t + tr, tr, 1.5 * kPi, 2 * kPi);
+  else
+    cairo_line_to(cr, r, t);
+  if (br > 0)
+    cairo_arc(cr, r - br, b - br, br, 0, 0.5 * kPi);
+  else
+    cairo_line_to(cr, r, b);
+  if (bl > 0)
+    cairo_arc(cr, l + bl, b - bl, bl, 0.5 * kPi, kPi);
+  else
+    cairo_line_to(cr, l, b);
   cairo_close_path(cr);
 }
 

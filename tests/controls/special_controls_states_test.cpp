@@ -74,8 +74,10 @@ TEST_F(SpecialControlsStatesTest, FrameTimeStylesCycleOnClicksAndEachScalesItsGr
     double y;
     std::vector<std::string> readOuts;
   };
-  const Style styles[] = {
-      {12, {"100.00 FPS", "10.00 ms"}}, {35, {"10.00 ms"}}, {58 - 0.01 / 100 * 46, {"0.0 %"}}, {12, {"100.00 FPS", "10.00 ms"}}};
+  const Style styles[] = {{12, {"100.00 FPS", "10.00 ms"}},
+                          {35, {"10.00 ms"}},
+                          {58 - 0.01 / 100 * 46, {"0.0 %"}},
+                          {12, {"100.00 FPS", "10.00 ms"}}};
   for (int k = 0; k < 4; ++k)
   {
     g->drawn.clear();
@@ -115,11 +117,11 @@ TEST_F(SpecialControlsStatesTest, TheBubbleFadesInHoldsAndFadesOutByItsOpacity)
   g->ShowBubbleControl(knob, 140, 120, "1.0 dB");
   EXPECT_FALSE(bubble->IsHidden());
   const std::pair<double, float> steps[] = {
-      {0.1, 0.475f},   // half way into the 200 ms fade-in
-      {0.101, 0.95f},  // shown: the hold starts
-      {0.5, 0.95f},    // held
-      {0.501, 0.95f},  // the hold is over and the caller is not dragged: the fade-out starts
-      {0.1, 0.475f},   // half way out
+      {0.1, 0.475f},  // half way into the 200 ms fade-in
+      {0.101, 0.95f}, // shown: the hold starts
+      {0.5, 0.95f},   // held
+      {0.501, 0.95f}, // the hold is over and the caller is not dragged: the fade-out starts
+      {0.1, 0.475f},  // half way out
   };
   for (const auto& [dt, weight] : steps)
   {
@@ -149,8 +151,8 @@ TEST_F(SpecialControlsStatesTest, ABubbleOutlineWithoutAKnownSideIsItsTopLeftCor
   std::vector<std::string> ops;
   for (const auto& c : g->drawn)
     ops.push_back(c.op);
-  EXPECT_EQ(ops, (std::vector<std::string>{"PathClear", "PathMoveTo", "PathArc", "PathClose", "PathFill",
-                                           "PathStroke"}));
+  EXPECT_EQ(ops,
+            (std::vector<std::string>{"PathClear", "PathMoveTo", "PathArc", "PathClose", "PathFill", "PathStroke"}));
   EXPECT_EQ(g->Calls("PathArc")[0].a, (std::vector<double>{15, 15, 5, 270, 360, 0}));
 }
 

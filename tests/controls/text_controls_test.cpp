@@ -73,7 +73,7 @@ TEST_F(TextControlsTest, LinkUnderlinesItsTextByAlignmentAndColoursItByVisitAndH
     IRECT line; // (x1, y, x2, y)
   };
   const Case cases[] = {
-      {kAlignNear, kVAlignTop, {0, 114, 28, 114}},     // top + height
+      {kAlignNear, kVAlignTop, {0, 114, 28, 114}},       // top + height
       {kAlignCenter, kVAlignMiddle, {36, 117, 64, 117}}, // centre + measured edges; middle + measured bottom
       {kAlignFar, kVAlignBottom, {72, 120, 100, 120}},   // the bottom edge
   };
@@ -95,8 +95,8 @@ TEST_F(TextControlsTest, LinkUnderlinesItsTextByAlignmentAndColoursItByVisitAndH
   // Hover: the pointing hand and the mouse-over colour; a click opens the URL once and leaves it visited; away
   // from it, the arrow again and the visited colour. (Index 0 is the background, never hovered.)
   Attach(new ITextControl(IRECT(0, 0, 400, 300)));
-  auto* url = Attach(new IURLControl(IRECT(0, 100, 100, 120), "home", "https://example.org/",
-                                     IText(14.f, COLOR_GREEN), COLOR_WHITE, COLOR_RED, COLOR_BLUE));
+  auto* url = Attach(new IURLControl(IRECT(0, 100, 100, 120), "home", "https://example.org/", IText(14.f, COLOR_GREEN),
+                                     COLOR_WHITE, COLOR_RED, COLOR_BLUE));
   EXPECT_FALSE(url->GetIgnoreMouse());
   g->EnableMouseOver(true);
   g->OnMouseOver(10, 110, IMouseMod());
@@ -143,7 +143,8 @@ TEST_F(TextControlsTest, PlaceHolderShowsItsGeometryAndTakesATypedName)
   EXPECT_EQ((std::tuple{d[7].r, d[7].weight}), (std::tuple{IRECT(-15, 23, 55, 37), 0.5f}));
   // The name ("box", 21 × 20) measured inside the bounds is the centre label.
   EXPECT_EQ(p->GetCentreLabelBounds(), IRECT(49.5f, 35, 70.5f, 55));
-  EXPECT_EQ((std::tuple{d[9].r, d[9].weight, d[10].r}), (std::tuple{IRECT(49.5f, 35, 70.5f, 55), 0.75f, IRECT(49.5f, 35, 70.5f, 55)}));
+  EXPECT_EQ((std::tuple{d[9].r, d[9].weight, d[10].r}),
+            (std::tuple{IRECT(49.5f, 35, 70.5f, 55), 0.75f, IRECT(49.5f, 35, 70.5f, 55)}));
 
   // A double click asks for a name over the bounds; the answer becomes the text.
   g->textAnswers = {"renamed"};
@@ -186,7 +187,8 @@ TEST_F(TextControlsTest, AnEnumeratedCaptionDrawsItsMenuTriangleBrighterUnderThe
 TEST_F(TextControlsTest, AnActionTextToggleRunsItsActionAndClearingAFittedTextShrinksItToItsCentre)
 {
   int runs = 0;
-  auto* toggle = Attach(new ITextToggleControl(IRECT(0, 0, 50, 20), [&](IControl*) { ++runs; }, "off", "on"));
+  auto* toggle = Attach(new ITextToggleControl(
+      IRECT(0, 0, 50, 20), [&](IControl*) { ++runs; }, "off", "on"));
   EXPECT_TRUE(toggle->GetMouseDblAsSingleClick());
   g->OnMouseDown({IMouseInfo{10, 10, 0, 0, IMouseMod(true)}});
   EXPECT_EQ((std::tuple{toggle->GetValue(), std::string(toggle->GetStr()), runs}),
@@ -199,4 +201,10 @@ TEST_F(TextControlsTest, AnActionTextToggleRunsItsActionAndClearingAFittedTextSh
   EXPECT_STREQ(fitted->GetStr(), "");
   EXPECT_EQ(fitted->GetRECT(), IRECT(150, 110, 150, 110));
   EXPECT_EQ(DrawOf(*fitted).size(), 1u); // the background only
+
+  // Formatting into no room leaves no text.
+  fitted->SetStrFmt(8, "%d", 42);
+  EXPECT_STREQ(fitted->GetStr(), "42");
+  fitted->SetStrFmt(0, "%d", 42);
+  EXPECT_STREQ(fitted->GetStr(), "");
 }

@@ -44,8 +44,8 @@ struct TextEntryEditingTest : ::testing::Test
   }
   void Open(const char* str, int align = kAlignNear, int vAlign = kVAlignMiddle)
   {
-    g->CreateTextEntry(label, IText(14.f, COLOR_BLACK, "Roboto-Regular", align, vAlign), IRECT(20, 100, 200, 130),
-                       str, -1);
+    g->CreateTextEntry(label, IText(14.f, COLOR_BLACK, "Roboto-Regular", align, vAlign), IRECT(20, 100, 200, 130), str,
+                       -1);
   }
   bool Key(int vk, const std::string& utf8 = "", bool shift = false, bool ctrl = false)
   {
@@ -162,4 +162,9 @@ TEST_F(TextEntryEditingTest, SpaceDeleteAndInsertModeEditAtTheCursor)
   Key(kInsert);
   Type("Z"); // at the end there is nothing to replace
   EXPECT_EQ(Text(), " XYcZ");
+  // A character beyond 16 bits replaces one character too, as its pair.
+  Key(kHome);
+  Key(kRight);
+  EXPECT_TRUE(Key(0, "\xF0\x9F\x8E\xB5"));
+  EXPECT_EQ(Text(), " \xF0\x9F\x8E\xB5YcZ");
 }

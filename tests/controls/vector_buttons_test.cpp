@@ -54,8 +54,10 @@ TEST_F(VectorButtonsTest, LabelDrawsItsTextWithAShadowAndAFrameOnlyWhenItShouldA
   // Background, the shadow copy moved by the shadow offset in the shadow colour, the text, the frame.
   Prims p = DrawOf(*label);
   ASSERT_EQ(p.size(), 4u);
-  EXPECT_EQ((std::tuple{p[0].op, p[0].color, p[0].r}), (std::tuple{std::string("FillRect"), kBGColor, label->GetRECT()}));
-  EXPECT_EQ((std::tuple{p[1].op, p[1].color, p[1].r}), (std::tuple{std::string("Text"), kSHColor, IRECT(13, 13, 113, 43)}));
+  EXPECT_EQ((std::tuple{p[0].op, p[0].color, p[0].r}),
+            (std::tuple{std::string("FillRect"), kBGColor, label->GetRECT()}));
+  EXPECT_EQ((std::tuple{p[1].op, p[1].color, p[1].r}),
+            (std::tuple{std::string("Text"), kSHColor, IRECT(13, 13, 113, 43)}));
   EXPECT_EQ((std::tuple{p[2].color, p[2].r}), (std::tuple{COLOR_BLACK, label->GetRECT()}));
   EXPECT_EQ((std::tuple{p[3].op, p[3].color, p[3].a[0]}), (std::tuple{std::string("DrawRect"), kFRColor, 1.f}));
   EXPECT_EQ(g->texts, (std::vector<std::string>{"Hi", "Hi"}));
@@ -111,9 +113,9 @@ TEST_F(VectorButtonsTest, ButtonsAreHitOnTheirWidgetOnlyAndSplashFromTheClickUnt
 TEST_F(VectorButtonsTest, SwitchShowsItsParametersTextsAndPressesOnlyWhileTheMouseIsDown)
 {
   auto* sw = Attach(new IVSwitchControl(IRECT(0, 0, 100, 80), 1, "", Plain(), true));
-  EXPECT_EQ(sw->NStates(), 3);                 // from the enumeration
-  EXPECT_STREQ(sw->GetLabelStr(), "Mode");     // the parameter's name for an empty label
-  EXPECT_STREQ(sw->GetValueStr(), "Low");      // its display text
+  EXPECT_EQ(sw->NStates(), 3);                     // from the enumeration
+  EXPECT_STREQ(sw->GetLabelStr(), "Mode");         // the parameter's name for an empty label
+  EXPECT_STREQ(sw->GetValueStr(), "Low");          // its display text
   EXPECT_EQ(sw->GetText().mVAlign, kVAlignMiddle); // the value shown in the button
 
   g->OnMouseDown({IMouseInfo{50, 40, 0, 0, IMouseMod(true)}});
@@ -139,8 +141,8 @@ TEST_F(VectorButtonsTest, SwitchShowsItsParametersTextsAndPressesOnlyWhileTheMou
 TEST_F(VectorButtonsTest, TogglesShowTheirOnOrOffTextInTheButton)
 {
   int runs = 0;
-  auto* on = Attach(new IVToggleControl(IRECT(0, 0, 80, 40), [&](IControl*) { ++runs; }, "", Plain(), "no", "yes",
-                                        true));
+  auto* on = Attach(new IVToggleControl(
+      IRECT(0, 0, 80, 40), [&](IControl*) { ++runs; }, "", Plain(), "no", "yes", true));
   EXPECT_EQ(on->GetValue(), 1.0);
   EXPECT_EQ(on->GetValueBounds(), on->GetWidgetBounds());
   Prims p = DrawOf(*on);

@@ -20,8 +20,8 @@ namespace
 
 using Prims = std::vector<PrimitiveRecorder::Prim>;
 constexpr IMouseMod kNone{};
-const IColor kFGColor(255, 200, 200, 200), kFRColor(255, 70, 70, 70), kHLColor(10, 0, 0, 0),
-    kSHColor(60, 0, 0, 0), kX1Color(255, 0, 0, 0);
+const IColor kFGColor(255, 200, 200, 200), kFRColor(255, 70, 70, 70), kHLColor(10, 0, 0, 0), kSHColor(60, 0, 0, 0),
+    kX1Color(255, 0, 0, 0);
 
 // The track base draws nothing by itself: background and tracks, as a meter or sequencer would.
 class Tracks : public IVTrackControlBase
@@ -117,9 +117,10 @@ TEST_F(VectorKnobsTracksTest, AnEditableValueTextIsHitAndHighlightedUnderTheMous
 TEST_F(VectorKnobsTracksTest, ActionFormKnobsAndSlidersRunTheirActionOnEveryChange)
 {
   int knobRuns = 0, sliderRuns = 0;
-  auto* k = Attach(new IVKnobControl(IRECT(0, 0, 100, 100), [&](IControl*) { ++knobRuns; }, "", Bare()));
-  auto* s = Attach(new IVSliderControl(IRECT(200, 0, 240, 216), [&](IControl*) { ++sliderRuns; }, "", Bare(), false,
-                                       kVertical, false, 4.0, 8.f, 2.f));
+  auto* k = Attach(new IVKnobControl(
+      IRECT(0, 0, 100, 100), [&](IControl*) { ++knobRuns; }, "", Bare()));
+  auto* s = Attach(new IVSliderControl(
+      IRECT(200, 0, 240, 216), [&](IControl*) { ++sliderRuns; }, "", Bare(), false, kVertical, false, 4.0, 8.f, 2.f));
   EXPECT_EQ((std::tuple{k->GetParamIdx(), s->GetParamIdx()}), (std::tuple{-1, -1}));
   k->OnMouseDown(50, 50, IMouseMod(true));
   k->OnMouseDrag(50, 40, 0, -10, IMouseMod(true));
@@ -303,10 +304,14 @@ TEST_F(VectorKnobsTracksTest, TrackNamesHighlightsAndTheHoveredTrack)
   for (const auto& q : Only(p, "FillRect"))
     fills.emplace_back(q.color, q.r);
   const IRECT h0(0, 50, 100, 100), h1(100, 50, 200, 100);
-  const std::vector<std::tuple<IColor, IRECT>> expected = {
-      {IColor(0, 0, 0, 0), IRECT(0, 0, 200, 100)}, // background
-      {COLOR_TRANSPARENT, IRECT(0, 0, 100, 100)},  {kFGColor, h0}, {kHLColor, h0}, {kFRColor, IRECT(0, 50, 100, 51)},
-      {kHLColor, IRECT(100, 0, 200, 100)},         {kX1Color, h1}, {kFRColor, IRECT(100, 50, 200, 51)}};
+  const std::vector<std::tuple<IColor, IRECT>> expected = {{IColor(0, 0, 0, 0), IRECT(0, 0, 200, 100)}, // background
+                                                           {COLOR_TRANSPARENT, IRECT(0, 0, 100, 100)},
+                                                           {kFGColor, h0},
+                                                           {kHLColor, h0},
+                                                           {kFRColor, IRECT(0, 50, 100, 51)},
+                                                           {kHLColor, IRECT(100, 0, 200, 100)},
+                                                           {kX1Color, h1},
+                                                           {kFRColor, IRECT(100, 50, 200, 51)}};
   EXPECT_EQ(fills, expected);
 }
 

@@ -56,7 +56,8 @@ TEST_F(VectorPadsGroupsTest, XYPadPlacesItsHandleOnTheValuesAndHidesTheCursorWhi
 
   // A crosshair through the middle in the shadow colour, then the handle centred on (0, 0): the bottom-left corner.
   Prims p = DrawOf(*pad);
-  const Prims lines = [&] {
+  const Prims lines = [&]
+  {
     Prims out;
     for (const auto& q : p)
       if (q.op == "DrawLine") out.push_back(q);
@@ -101,8 +102,8 @@ TEST_F(VectorPadsGroupsTest, XYPadClipsItsHandleToTheWidgetLessHalfTheFrameAndFr
 
 TEST_F(VectorPadsGroupsTest, PlotDrawsAGridOfTenByTwelveCellsAndALayeredPlotOnlyWhenItChanges)
 {
-  auto* plot = Attach(new IVPlotControl(IRECT(0, 0, 100, 120), {{COLOR_RED, [](double) { return 0.0; }}}, 5, "",
-                                        Plain()));
+  auto* plot =
+      Attach(new IVPlotControl(IRECT(0, 0, 100, 120), {{COLOR_RED, [](double) { return 0.0; }}}, 5, "", Plain()));
   DrawOf(*plot);
   const Prims grid = g->Of("DrawGrid");
   ASSERT_EQ(grid.size(), 1u);
@@ -142,8 +143,8 @@ TEST_F(VectorPadsGroupsTest, GroupBoxSizesItselfAroundItsGroupAndNeverAroundItse
   g->AttachControl(new RecordingControl(IRECT(300, 300, 350, 350)), -1, "other");
   IVStyle s = Plain();
   s.drawFrame = true;
-  auto* box = static_cast<IVGroupControl*>(g->AttachControl(new IVGroupControl("", "knobs", s, 5, 5, 5, 5), -1,
-                                                            "knobs"));
+  auto* box =
+      static_cast<IVGroupControl*>(g->AttachControl(new IVGroupControl("", "knobs", s, 5, 5, 5, 5), -1, "knobs"));
   EXPECT_TRUE(Near(box->GetRECT(), {5, 5, 105, 65}));
   EXPECT_TRUE(box->GetIgnoreMouse());
   EXPECT_STREQ(box->GetGroupName(), "knobs");
@@ -236,4 +237,10 @@ TEST_F(VectorPadsGroupsTest, SwatchLabelsTakeTheLeftSeventyPercentAndTheHoveredC
   EXPECT_EQ(sw->GetMouseOverCell(), -1);
   for (const IColor& c : frames())
     EXPECT_EQ(c, dark);
+
+  // A column of three in 30 × 90: one cell per 30 units down, each inset by 2.
+  auto* column =
+      Attach(new IVColorSwatchControl(IRECT(100, 0, 130, 90), "", nullptr, Plain(), kSwatchColumn, {kFG, kPR, kFR}));
+  EXPECT_TRUE(Near(column->GetCellRect(1), {102, 32, 128, 58}));
+  EXPECT_TRUE(Near(column->GetCellRect(2), {102, 62, 128, 88}));
 }

@@ -62,14 +62,38 @@ TEST_F(VectorShapesTest, MakeRectsDividesBoundsIntoLabelWidgetAndValue)
   const float hw = 14.f * 0.66f;
   const Case cases[] = {
       {"no label", "", kVAlignMiddle, false, {0, 0, 100, 100}, {}, {0, 0, 100, 100}, {50 - hw, 46, 50 + hw, 54}},
-      {"middle", "Gain", kVAlignMiddle, false, {0, 10, 100, 100}, {36, 0, 64, 10}, {0, 10, 100, 100},
+      {"middle",
+       "Gain",
+       kVAlignMiddle,
+       false,
+       {0, 10, 100, 100},
+       {36, 0, 64, 10},
+       {0, 10, 100, 100},
        {50 - hw, 51, 50 + hw, 59}},
-      {"top", "Gain", kVAlignTop, false, {0, 10, 100, 100}, {36, 0, 64, 10}, {0, 18, 100, 100},
+      {"top",
+       "Gain",
+       kVAlignTop,
+       false,
+       {0, 10, 100, 100},
+       {36, 0, 64, 10},
+       {0, 18, 100, 100},
        {50 - hw, 10, 50 + hw, 18}},
-      {"bottom", "Gain", kVAlignBottom, false, {0, 10, 100, 100}, {36, 0, 64, 10}, {0, 10, 100, 92},
+      {"bottom",
+       "Gain",
+       kVAlignBottom,
+       false,
+       {0, 10, 100, 100},
+       {36, 0, 64, 10},
+       {0, 10, 100, 92},
        {50 - hw, 92, 50 + hw, 100}},
       // frame 2 and shadow 3 come off the clickable area
-      {"handle", "Gain", kVAlignMiddle, true, {0, 10, 100, 100}, {36, 0, 64, 10}, {4, 11, 96, 96},
+      {"handle",
+       "Gain",
+       kVAlignMiddle,
+       true,
+       {0, 10, 100, 100},
+       {36, 0, 64, 10},
+       {4, 11, 96, 96},
        {50 - hw, 51, 50 + hw, 59}},
   };
   for (const Case& c : cases)
@@ -119,15 +143,40 @@ TEST_F(VectorShapesTest, EmbossedAndPlainShapesFillTheirLayersInOrder)
   };
   const std::string R = "FillRoundRect", E = "FillEllipse";
   const Case cases[] = {
-      {"embossed rectangle", kVShapeRectangle, true, false, true, false,
+      {"embossed rectangle",
+       kVShapeRectangle,
+       true,
+       false,
+       true,
+       false,
        {{R, kPRColor, b}, {R, kSHColor, shadow}, {R, kFGColor, centre}, {R, kHLColor, centre}}},
-      {"embossed rectangle, disabled", kVShapeRectangle, true, false, false, true,
+      {"embossed rectangle, disabled",
+       kVShapeRectangle,
+       true,
+       false,
+       false,
+       true,
        {{R, kPRDim, b}, {R, kSHDim, shadow}, {R, kFGDim, centre}}},
-      {"embossed rectangle, pressed", kVShapeRectangle, true, true, false, true,
+      {"embossed rectangle, pressed",
+       kVShapeRectangle,
+       true,
+       true,
+       false,
+       true,
        {{R, kPRColor, b}, {R, kSHColor, b}, {R, kFGDim, pressedShadow}, {R, kPRColor, centre}}},
-      {"embossed ellipse", kVShapeEllipse, true, false, true, false,
+      {"embossed ellipse",
+       kVShapeEllipse,
+       true,
+       false,
+       true,
+       false,
        {{E, kPRColor, b}, {E, kSHColor, shadow}, {E, kFGColor, centre}, {E, kHLColor, centre}}},
-      {"embossed ellipse, pressed", kVShapeEllipse, true, true, false, true,
+      {"embossed ellipse, pressed",
+       kVShapeEllipse,
+       true,
+       true,
+       false,
+       true,
        {{E, kPRColor, b}, {E, kSHColor, b}, {E, kFGDim, pressedShadow}, {E, kPRDim, centre}}},
       {"ellipse, pressed", kVShapeEllipse, false, true, true, true, {{E, kPRDim, b}}},
       {"ellipse, hovered", kVShapeEllipse, false, false, true, false, {{E, kFGColor, b}, {E, kHLColor, b}}},
@@ -168,9 +217,11 @@ TEST_F(VectorShapesTest, TriangleTurnsAboutItsCentreAndCastsItsShadowUnlessPress
   VectorProbe d(DEFAULT_STYLE, "", "", IRECT(0, 0, 60, 60));
   p = Shape(d, kVShapeTriangle, d.GetRECT(), false, true, false);
   ASSERT_EQ(p.size(), 4u);
-  EXPECT_EQ((std::tuple{p[0].op, p[0].color, p[0].a}),
-            (std::tuple{std::string("FillTriangle"), kSHColor, std::vector<float>{6.5f, 59.5f, 33, 3.5f, 59.5f, 59.5f}}));
-  EXPECT_EQ((std::tuple{p[1].color, p[1].a}), (std::tuple{kFGColor, std::vector<float>{3.5f, 56.5f, 30, 0.5f, 56.5f, 56.5f}}));
+  EXPECT_EQ(
+      (std::tuple{p[0].op, p[0].color, p[0].a}),
+      (std::tuple{std::string("FillTriangle"), kSHColor, std::vector<float>{6.5f, 59.5f, 33, 3.5f, 59.5f, 59.5f}}));
+  EXPECT_EQ((std::tuple{p[1].color, p[1].a}),
+            (std::tuple{kFGColor, std::vector<float>{3.5f, 56.5f, 30, 0.5f, 56.5f, 56.5f}}));
   EXPECT_EQ((std::tuple{p[2].color, p[3].op, p[3].color, p[3].a.back()}),
             (std::tuple{kHLColor, std::string("DrawTriangle"), kFRColor, 1.f}));
 

@@ -116,8 +116,7 @@ public:
     else
       cairo_fill(mCr);
   }
-  void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options,
-                  const IBlend* blend) override
+  void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options, const IBlend* blend) override
   {
     ScriptedGraphics::PathStroke(pattern, thickness, options, blend);
     Source(pattern, blend);

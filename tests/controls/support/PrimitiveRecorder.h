@@ -95,8 +95,7 @@ public:
   {
     Add("DrawGrid", c, r, {h, v, t}, b);
   }
-  void DrawData(const IColor& c, const IRECT& r, const float* y, int n, const float*, const IBlend* b,
-                float t) override
+  void DrawData(const IColor& c, const IRECT& r, const float* y, int n, const float*, const IBlend* b, float t) override
   {
     Add("DrawData", c, r, {t}, b);
     prims.back().a.insert(prims.back().a.end(), y, y + n);
