@@ -9,7 +9,10 @@
 
 #include "support/ScriptedGraphics.h"
 
+#include <cairo-ft.h>
 #include <cairo.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include <cmath>
 #include <cstdint>
@@ -27,11 +30,13 @@ public:
       : ScriptedGraphics(dlg, w, h), mSurface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h)),
         mCr(cairo_create(mSurface))
   {
+    LoadFont();
   }
   ~CairoGraphics() override
   {
     cairo_destroy(mCr);
     cairo_surface_destroy(mSurface);
+    if (mFace) cairo_font_face_destroy(mFace);
   }
   CairoGraphics(const CairoGraphics&) = delete;
   CairoGraphics& operator=(const CairoGraphics&) = delete;
@@ -169,10 +174,10 @@ public:
   void DoDrawText(const IText& text, const char* str, const IRECT& r, const IBlend* blend) override
   {
     ScriptedGraphics::DoDrawText(text, str, r, blend);
-    if (!str || !*str) return;
+    if (!str || !*str || !mFace) return;
     cairo_save(mCr);
     cairo_new_path(mCr);
-    cairo_select_font_face(mCr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_face(mCr, mFace);
     cairo_set_font_size(mCr, text.mSize * 0.8);
     cairo_text_extents_t e;
     cairo_text_extents(mCr, str, &e);
@@ -189,6 +194,35 @@ public:
   }
 
 private:
+  // Roboto, as the default text styles name it; the FreeType face goes with Cairo's last reference to it.
+  void LoadFont()
+  {
+    FT_Library lib = nullptr;
+    FT_Face face = nullptr;
+    if (FT_Init_FreeType(&lib) != 0) return;
+    if (FT_New_Face(lib, "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf", 0, &face) != 0)
+    {
+      FT_Done_FreeType(lib);
+      return;
+    }
+    mFace = cairo_ft_font_face_create_for_ft_face(face, 0);
+    struct Owned
+    {
+      FT_Library lib;
+      FT_Face face;
+    };
+    static const cairo_user_data_key_t key{};
+    auto* owned = new Owned{lib, face};
+    cairo_font_face_set_user_data(mFace, &key, owned,
+                                  [](void* p)
+                                  {
+                                    auto* o = static_cast<Owned*>(p);
+                                    FT_Done_Face(o->face);
+                                    FT_Done_FreeType(o->lib);
+                                    delete o;
+                                  });
+  }
+
   void Source(const IPattern& pattern, const IBlend* blend)
   {
     const IColor& c = pattern.mStops[0].mColor;
@@ -198,6 +232,7 @@ private:
 
   cairo_surface_t* mSurface;
   cairo_t* mCr;
+  cairo_font_face_t* mFace = nullptr;
 };
 
 // ---- Pictures and how far two of them differ ----
