@@ -1,11 +1,12 @@
 #pragma once
 
 // A scripted context whose drawing back end is Cairo: every path the graphics context builds (moves, lines, arcs,
-// curves, fills, strokes, transforms and clips) is replayed into a Cairo image surface of the editor's size, so a
-// test can compare the pixels a control draws with a figure Cairo draws from the numbers the drawing rules give.
-// Path calls are still recorded as the recording back end records them. Text is measured 7 units per character
-// and as tall as its size (as the primitive recorders measure it); it is drawn with Cairo's toy font, for the
-// pictures only. Header-only; include as "controls/support/CairoGraphics.h".
+// fills, strokes, transforms and clips; the controls draw no curves) is replayed into a Cairo image surface of the
+// editor's size, so a test can compare the pixels a control draws with a figure Cairo draws from the numbers the
+// drawing rules give. Path calls are still recorded as the recording back end records them. Text is measured 7 units
+// per character and as tall as its size (as the primitive recorders measure it); it is drawn in Roboto through
+// FreeType, for the pictures only (nothing when the font file is missing). Header-only; include as
+// "controls/support/CairoGraphics.h".
 
 #include "support/ScriptedGraphics.h"
 
@@ -97,19 +98,6 @@ public:
       cairo_arc(mCr, cx, cy, r, (a1 - 90.0) * k, (a2 - 90.0) * k);
     else
       cairo_arc_negative(mCr, cx, cy, r, (a1 - 90.0) * k, (a2 - 90.0) * k);
-  }
-  void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) override
-  {
-    ScriptedGraphics::PathCubicBezierTo(c1x, c1y, c2x, c2y, x2, y2);
-    cairo_curve_to(mCr, c1x, c1y, c2x, c2y, x2, y2);
-  }
-  void PathQuadraticBezierTo(float cx, float cy, float x2, float y2) override
-  {
-    ScriptedGraphics::PathQuadraticBezierTo(cx, cy, x2, y2);
-    double x0 = 0, y0 = 0;
-    cairo_get_current_point(mCr, &x0, &y0);
-    cairo_curve_to(mCr, x0 + 2.0 / 3.0 * (cx - x0), y0 + 2.0 / 3.0 * (cy - y0), x2 + 2.0 / 3.0 * (cx - x2),
-                   y2 + 2.0 / 3.0 * (cy - y2), x2, y2);
   }
   void PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* blend) override
   {
