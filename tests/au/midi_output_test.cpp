@@ -192,3 +192,57 @@ TEST_F(MidiOutput, SeveralMessagesInOneList)
   EXPECT_TRUE(Plug().SendMidiMsgs(Util_TypedBuf<plugin::IMidiMsg>()));
   EXPECT_TRUE(mReceived.lists.empty());
 }
+
+TEST_F(MidiOutput, MoreThanOneListHoldsGoesOutInSeveralListsInOrder)
+{
+  Connect();
+  // 10000 bytes of SysEx fill more than one packet list: every byte arrives once, in order, in pieces of at most
+  // 256 bytes, all stamped with the message's offset.
+  std::vector<UInt8> big(10000);
+  for (size_t i = 0; i < big.size(); ++i)
+    big[i] = UInt8(i % 127);
+  big.front() = 0xF0;
+  big.back() = 0xF7;
+  ASSERT_TRUE(Plug().SendSysEx(plugin::ISysEx(12, big.data(), int(big.size()))));
+  EXPECT_GT(mReceived.lists.size(), 1u);
+  std::vector<UInt8> joined;
+  for (const auto& list : mReceived.lists)
+    for (const Packet& p : list)
+    {
+      EXPECT_TRUE(p.stamp == 12 && p.bytes.size() <= 256);
+      joined.insert(joined.end(), p.bytes.begin(), p.bytes.end());
+    }
+  EXPECT_EQ(joined, big);
+
+  // 1000 notes, each at its own frame: one packet each, over several lists, in order.
+  mReceived.lists.clear();
+  Util_TypedBuf<plugin::IMidiMsg> notes;
+  for (int i = 0; i < 1000; ++i)
+    notes.Add(plugin::IMidiMsg(i, 0x90, UInt8(i % 128), 100));
+  ASSERT_TRUE(Plug().SendMidiMsgs(notes));
+  EXPECT_GT(mReceived.lists.size(), 1u);
+  std::vector<Packet> all;
+  for (const auto& list : mReceived.lists)
+    all.insert(all.end(), list.begin(), list.end());
+  ASSERT_EQ(all.size(), 1000u);
+  for (int i = 0; i < 1000; i += 333)
+    EXPECT_EQ(all[size_t(i)], (Packet{MIDITimeStamp(i), Bytes({0x90, i % 128, 100})})) << i;
+
+  // 100 notes at one frame share packets, but no message is cut between two of them: every packet holds whole
+  // messages, each starting with its status byte.
+  mReceived.lists.clear();
+  Util_TypedBuf<plugin::IMidiMsg> chord;
+  for (int i = 0; i < 100; ++i)
+    chord.Add(plugin::IMidiMsg(0, 0x90, UInt8(i), 100));
+  ASSERT_TRUE(Plug().SendMidiMsgs(chord));
+  size_t bytes = 0;
+  for (const auto& list : mReceived.lists)
+    for (const Packet& p : list)
+    {
+      bytes += p.bytes.size();
+      ASSERT_EQ(p.bytes.size() % 3, 0u);
+      for (size_t k = 0; k < p.bytes.size(); k += 3)
+        EXPECT_EQ(p.bytes[k], 0x90) << k;
+    }
+  EXPECT_EQ(bytes, 300u);
+}
