@@ -192,3 +192,27 @@ TEST(ApiMessages, HookDefaults)
   EXPECT_EQ(p.GetOptionalPointerMember(), nullptr);
   p.CloseWindow();
 }
+
+TEST(ApiMessages, IdentityAndHostValuesFromTheConfiguration)
+{
+  // Names are kept to 128 characters; each pair of size limits is stored smaller first.
+  Config c = ThreeParams();
+  const std::string longName(130, 'n');
+  c.pluginName = longName.c_str();
+  c.plugMinWidth = 848;
+  c.plugMaxWidth = 212;
+  struct Plug : PluginAPIBase
+  {
+    explicit Plug(const Config& config) : PluginAPIBase(config, kAPIAU) {}
+  } p(c);
+  EXPECT_EQ(std::make_tuple(std::string(p.GetPluginName()), p.GetMinWidth(), p.GetMaxWidth(), p.GetHost(),
+                            std::string(p.GetHostName())),
+            std::make_tuple(std::string(128, 'n'), 212, 848, int(kHostUninitialized), std::string("Unknown")));
+
+  // A normalised value from the host beyond 1 reaches the editor as the maximum.
+  MsgPlugin m;
+  m.SendParameterValueFromAPI(1, 1.7, true);
+  ParamTuple t;
+  ASSERT_TRUE(m.GetParamChangeFromProcessor().Pop(t));
+  EXPECT_EQ(std::make_pair(t.idx, t.value), std::make_pair(1, 8.0));
+}

@@ -146,7 +146,8 @@ TEST(EditorDelegateDefaults, MessagesFallBackToTheEditorSideHooks)
   EXPECT_FALSE(dlg.EditorResizeFromUI(640, 480, true));
   EXPECT_EQ(std::make_pair(dlg.log, dlg.Values()), std::make_pair(Log{}, before));
 
-  // No keys are taken, and the editor state is empty: nothing written, the position passed back.
+  // No message or key is taken, and the editor state is empty: nothing written, the position passed back.
+  EXPECT_FALSE(dlg.IEditorDelegate::OnMessage(12, 5, 0, nullptr));
   EXPECT_FALSE(dlg.OnKeyDown(IKeyPress("a", 65)) || dlg.OnKeyUp(IKeyPress("a", 65)));
   IByteChunk chunk;
   chunk.Put(int32_t(9));
@@ -214,4 +215,68 @@ TEST(EditorControls, MessagesAndMidiReachTheControls)
   float scale = 0.f;
   EXPECT_EQ(closed.Get(scale, closed.Get(h, closed.Get(w, 0))), 12);
   EXPECT_EQ(std::make_tuple(w, h, scale), std::make_tuple(120, 80, 1.25f));
+}
+
+namespace
+{
+
+// Logs every close with whether a context was there.
+class WindowDelegate : public RecordingDelegate
+{
+public:
+  WindowDelegate() : RecordingDelegate(1)
+  {
+    SetMakeGraphicsFunc([this] { return new ScriptedGraphics(*this, 100, 100, 60, 1.f); });
+  }
+  void OnUIClose() override { log.push_back(GetUI() ? "close(with context)" : "close"); }
+  ScriptedGraphics* Graphics() const { return static_cast<ScriptedGraphics*>(GetUI()); }
+  std::vector<float> Remembered() const
+  {
+    return {float(GetRememberedWidth()), float(GetRememberedHeight()), GetRememberedScale()};
+  }
+  Log log;
+};
+
+IByteChunk EditorState(int width, int height, float scale)
+{
+  IByteChunk c;
+  c.Put(int32_t(width));
+  c.Put(int32_t(height));
+  c.Put(scale);
+  return c;
+}
+
+} // namespace
+
+TEST(EditorWindowRestore, ReopeningResizesThroughThePlatformAndEveryCloseCallsTheHook)
+{
+  // Without a way to make an editor nothing opens, a close still calls the hook, and nothing is remembered.
+  WindowDelegate none;
+  none.SetMakeGraphicsFunc(nullptr);
+  EXPECT_EQ(none.OpenWindow(nullptr), nullptr);
+  none.CloseWindow();
+  EXPECT_EQ(std::make_pair(none.log, none.HasRememberedSize()), std::make_pair(Log{"close"}, false));
+
+  WindowDelegate dlg;
+  ASSERT_NE(dlg.OpenWindow(nullptr), nullptr);
+  dlg.Graphics()->Resize(300, 200, 1.5f, true);
+  dlg.CloseWindow();
+  dlg.CloseWindow(); // a second close calls the hook again and keeps what was remembered
+  EXPECT_EQ(std::make_pair(dlg.log, dlg.Remembered()),
+            std::make_pair(Log{"close(with context)", "close"}, std::vector<float>{300.f, 200.f, 1.5f}));
+
+  // The next editor is brought to the remembered size with a platform resize.
+  ASSERT_NE(dlg.OpenWindow(nullptr), nullptr);
+  ScriptedGraphics* g = dlg.Graphics();
+  EXPECT_GE(g->Count("PlatformResize(1)"), 1);
+  EXPECT_EQ(std::make_tuple(g->Width(), g->Height(), g->GetDrawScale()), std::make_tuple(300, 200, 1.5f));
+
+  // With the editor open and ready, a restored editor state resizes it at once; what is remembered stays.
+  const std::vector<float> remembered = dlg.Remembered();
+  EXPECT_EQ(dlg.UnserializeEditorState(EditorState(400, 250, 1.f), 0), 12);
+  EXPECT_EQ(std::make_tuple(g->Width(), g->Height(), g->GetDrawScale()), std::make_tuple(400, 250, 1.f));
+  EXPECT_EQ(dlg.Remembered(), remembered);
+  EXPECT_EQ(dlg.UnserializeEditorState(EditorState(500, 500, 1.f), -1), -1);
+  EXPECT_EQ(g->Width(), 400);
+  dlg.CloseWindow();
 }

@@ -203,3 +203,35 @@ TEST(ParamForms, JsonObjectOfEachType)
     EXPECT_NE(std::string(j.Get()).find(entry), std::string::npos) << j.Get();
   }
 }
+
+TEST(ParamForms, TypedTextsAndInitialValues)
+{
+  // A "k" (or, without one, a "K") stands for the decimal point of thousands; the result is constrained.
+  IParam freq;
+  freq.InitFrequency("Freq", 20.0, 20.0, 20000.0, 1.0);
+  const std::pair<const char*, double> freqs[] = {
+      {"1.5kHz", 1500.0}, {"2K", 2000.0}, {"99k", 20000.0}, {"Hz", 20.0}, {"1k5", 1500.0}};
+  for (const auto& [text, value] : freqs)
+    EXPECT_DOUBLE_EQ(freq.StringToValue(text), value) << text;
+  // Stepped values round to the step; a negated display parses back negated.
+  IParam gain;
+  gain.InitGain("G", 0.0, -48.0, 48.0, 0.1, IParam::kFlagStepped);
+  EXPECT_NEAR(gain.StringToValue("+3.26"), 3.3, 1e-12);
+  EXPECT_NEAR(gain.StringToValue("-12.04 dB"), -12.0, 1e-12);
+  IParam neg;
+  neg.InitDouble("N", 0.0, -10.0, 10.0, 0.1, "", IParam::kFlagNegateDisplay);
+  EXPECT_DOUBLE_EQ(neg.StringToValue("5"), -5.0);
+
+  // The value starts from the constrained default.
+  IParam link;
+  link.InitInt("Link ID", 300, 0, 256);
+  EXPECT_EQ(std::make_pair(link.Value(), link.GetDefault()), std::make_pair(256.0, 300.0));
+
+  // Note names are an enum: values 0, 1, ... with texts by index.
+  IParam pitch;
+  pitch.InitPitch("Note", 0, 60, 71);
+  double value = -1.0;
+  const std::string last = pitch.GetDisplayTextAtIdx(11, &value);
+  EXPECT_EQ(std::make_tuple(pitch.Type(), pitch.NDisplayTexts(), last, value),
+            std::make_tuple(IParam::kTypeEnum, 12, std::string("B 3"), 11.0));
+}

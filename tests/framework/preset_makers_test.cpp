@@ -114,4 +114,5 @@ TEST(PresetMakers, SourceDumpsOfTheCurrentPreset)
   plug.DumpMakePresetSrc(missing.c_str());
   EXPECT_FALSE(std::filesystem::exists(missing));
   EXPECT_STREQ(plug.GetPresetName(-1), "");
+  EXPECT_FALSE(plug.RestorePresetByName(""));
 }
