@@ -235,3 +235,20 @@ TEST(ParamForms, TypedTextsAndInitialValues)
   EXPECT_EQ(std::make_tuple(pitch.Type(), pitch.NDisplayTexts(), last, value),
             std::make_tuple(IParam::kTypeEnum, 12, std::string("B 3"), 11.0));
 }
+
+TEST(ParamForms, LogarithmicMappingBackAndAFlatCurve)
+{
+  // 20 Hz to 20 kHz spans three decades: 2 kHz lies two thirds of the way up.
+  IParam freq;
+  freq.InitFrequency("Freq", 1000.0, 20.0, 20000.0, 0.0);
+  EXPECT_NEAR(freq.ToNormalized(2000.0), 2.0 / 3.0, 1e-12);
+  EXPECT_EQ(freq.ToNormalized(40000.0), 1.0);
+  // A logarithmic shape on a range at or below zero is flat: every value, finite or not, maps inside 0..1.
+  IParam below;
+  below.InitDouble("Below", -5.0, -10.0, -1.0, 0.0, "", 0, "", IParam::ShapeExp());
+  for (double v : {-5.0, 0.0, -HUGE_VAL, HUGE_VAL, std::nan("")})
+  {
+    const double n = below.ToNormalized(v);
+    EXPECT_TRUE(n >= 0.0 && n <= 1.0) << v;
+  }
+}

@@ -182,3 +182,30 @@ TEST(ProcessorDefaults, AccumulatingAddsToTheHostBuffersAndScratchCanBeSilenced)
   ASSERT_TRUE(p.ProcessBuffers(0.0f, kFrames));
   EXPECT_EQ(p.seen, (std::vector<std::vector<sample>>(2, std::vector<sample>(kFrames, 0.0))));
 }
+
+TEST(ProcessorDefaults, MissingHostMemoryAndRefusedPassThrough)
+{
+  // A connected input without a host pointer reads as silence from the processor's own memory, whatever was there.
+  Proc p("1-1");
+  ASSERT_TRUE(p.SetBlockSize(4));
+  p.SetChannelConnections(kInput, 0, 1, true);
+  p.SetChannelConnections(kOutput, 0, 1, true);
+  std::vector<sample> in(4, 0.5), out(4, 9.0);
+  sample* ins[] = {in.data()};
+  sample* outs[] = {out.data()};
+  p.AttachBuffers(kInput, 0, 1, ins, 4);
+  p.AttachBuffers(kOutput, 0, 1, outs, 4);
+  ASSERT_TRUE(p.ProcessBuffers(sample{}, 4));
+  sample* none[] = {nullptr};
+  p.AttachBuffers(kInput, 0, 1, none, 4);
+  ASSERT_TRUE(p.ProcessBuffers(sample{}, 4));
+  EXPECT_EQ(std::make_pair(p.seen[0], out), std::make_pair(std::vector<sample>(4, 0.0), std::vector<sample>(4, 0.0)));
+
+  // A pass-through longer than the block size is refused and silences the host's output.
+  std::vector<sample> longOut(8, 9.0);
+  sample* longOuts[] = {longOut.data()};
+  p.AttachBuffers(kInput, 0, 1, ins, 4);
+  p.AttachBuffers(kOutput, 0, 1, longOuts, 8);
+  EXPECT_FALSE(p.PassThroughBuffers(sample{}, 8));
+  EXPECT_EQ(longOut, std::vector<sample>(8, 0.0));
+}
