@@ -256,18 +256,17 @@ bool PluginAU::SendMidiMsgs(const Util_TypedBuf<IMidiMsg>& msgs)
     const IMidiMsg& msg = msgs.Get()[i];
     const Byte bytes[3] = {msg.mStatus, msg.mData1, msg.mData2};
     const MIDITimeStamp stamp = StampFromOffset(msg.mOffset);
-    for (const Byte& b : bytes)
+    // The whole message in one addition: byte by byte, a full packet or a full list would cut it in two, and the
+    // host would receive data bytes without their status. Messages with one stamp still share a packet.
+    MIDIPacket* next = MIDIPacketListAdd(list, sizeof(mMidiPacketList), packet, stamp, 3, bytes);
+    if (!next)
     {
-      MIDIPacket* next = MIDIPacketListAdd(list, sizeof(mMidiPacketList), packet, stamp, 1, &b);
-      if (!next)
-      {
-        ok = FlushMidiPacketList(list) && ok;
-        packet = MIDIPacketListInit(list);
-        next = MIDIPacketListAdd(list, sizeof(mMidiPacketList), packet, stamp, 1, &b);
-        if (!next) return false;
-      }
-      packet = next;
+      ok = FlushMidiPacketList(list) && ok;
+      packet = MIDIPacketListInit(list);
+      next = MIDIPacketListAdd(list, sizeof(mMidiPacketList), packet, stamp, 3, bytes);
+      if (!next) return false;
     }
+    packet = next;
   }
   if (list->numPackets > 0) ok = FlushMidiPacketList(list) && ok;
   return ok;
