@@ -139,6 +139,12 @@ public:
   static void ProcessBlocks(LoudnessMeter& a, const double* aLeft, const double* aRight, double* aOut,
                             LoudnessMeter& b, const double* bLeft, const double* bRight, double* bOut, int n);
 
+  // Whether ProcessBlocks in the EBU modes may take the four channels as one vector of four lanes where the processor
+  // has AVX (the default), or stays with two vectors of two (the x86-64 baseline). Returns whether four lanes are in
+  // use from now on (false where the processor lacks them). Both loops give the same results bit for bit. [any
+  // thread; for tests and benchmarks]
+  static bool UseWideLanes(bool wide);
+
   // Samples fed since the last clear, counting up to WindowLength() and staying there. [audio thread]
   int WindowCounter() const { return mWindowCounter; }
   // (int)(window * sampleRate). [any thread that owns the meter]
@@ -162,7 +168,8 @@ public:
 
 private:
   template <int kMode>
-  struct Run; // one mode's state in locals for the length of a block
+  struct Run;  // one mode's state in locals for the length of a block
+  struct Pair; // two meters' state side by side, a lane each
 
   double mPower = 0.0;
   double mLevel = 0.0;
