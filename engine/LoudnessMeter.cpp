@@ -1,5 +1,7 @@
 #include "engine/LoudnessMeter.h"
 
+#include "engine/Lanes.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -178,8 +180,6 @@ inline double PeakStep(double level, double left, double right)
   return std::max(level, std::max(std::fabs(left), std::fabs(right)));
 }
 
-// Two doubles, one per channel; arithmetic on them is lane by lane, each lane rounded as the scalar operation would.
-typedef double Lanes __attribute__((vector_size(16)));
 
 // The left and right sections of one stage, a lane each, with coefficients and state as locals for the length of a
 // block, where the compiler can keep them in registers (the members would be stored and reloaded every sample).
@@ -374,18 +374,19 @@ void LoudnessMeter::ProcessBlock(const double* left, const double* right, int n,
 // the results equal it bit for bit; what changes is how many of them are in flight at once.
 namespace {
 
-inline Lanes Load(const double* a, const double* b, int i)
+// Sample i of two buffers, one a lane.
+inline Lanes LoadPair(const double* a, const double* b, int i)
 {
   return Lanes{a[i], b[i]};
 }
 
-inline void StoreLanes(Lanes v, double* a, double* b, int i)
+inline void StorePair(Lanes v, double* a, double* b, int i)
 {
   a[i] = v[0];
   b[i] = v[1];
 }
 
-// FiniteOrZero, std::max(a, b), fabs and sqrt, lane by lane.
+// FiniteOrZero, std::max(a, b) and sqrt, lane by lane.
 inline Lanes FiniteOrZero(Lanes x)
 {
 #if defined(__SSE2__)
@@ -408,12 +409,12 @@ inline Lanes Max(Lanes a, Lanes b)
 #endif
 }
 
-inline Lanes Abs(Lanes x)
+inline bool AnyBelowZero(Lanes x)
 {
 #if defined(__SSE2__)
-  return (Lanes)_mm_andnot_pd(_mm_set1_pd(-0.0), (__m128d)x);
+  return _mm_movemask_pd(_mm_cmplt_pd((__m128d)x, _mm_setzero_pd())) != 0;
 #else
-  return Lanes{std::fabs(x[0]), std::fabs(x[1])};
+  return x[0] < 0.0 || x[1] < 0.0;
 #endif
 }
 
@@ -443,8 +444,24 @@ struct FourOps
   static V Sub(V x, V y) { return {x.l - y.l, x.r - y.r}; }
   static V Mul(V x, V y) { return {x.l * y.l, x.r * y.r}; }
   static V Add(V x, double k) { return {x.l + k, x.r + k}; }
-  static V Load(const double* const* in, int i) { return {::Load(in[0], in[1], i), ::Load(in[2], in[3], i)}; }
+  static V Load(const double* const* in, int i) { return {LoadPair(in[0], in[1], i), LoadPair(in[2], in[3], i)}; }
   static V FiniteOrZero(V x) { return {::FiniteOrZero(x.l), ::FiniteOrZero(x.r)}; }
+  // Lanes where FiniteOrZero changes nothing (finite, within the limit); All: every lane of such a mask.
+#if defined(__SSE2__)
+  using Mask = __m128d;
+  static Mask Plain(V x)
+  {
+    const __m128d limit = _mm_set1_pd(kMaxMeteredSample);
+    return _mm_and_pd(_mm_cmple_pd((__m128d)Magnitude(x.l), limit), _mm_cmple_pd((__m128d)Magnitude(x.r), limit));
+  }
+  static Mask Both(Mask m, Mask k) { return _mm_and_pd(m, k); }
+  static bool All(Mask m) { return _mm_movemask_pd(m) == 3; }
+#else
+  using Mask = decltype(Lanes{} < Lanes{});
+  static Mask Plain(V x) { return (Magnitude(x.l) <= kMaxMeteredSample) & (Magnitude(x.r) <= kMaxMeteredSample); }
+  static Mask Both(Mask m, Mask k) { return m & k; }
+  static bool All(Mask m) { return (m[0] & m[1]) != 0; }
+#endif
   // Per meter: left^2 + right^2.
   static Lanes Power(V k) { return k.l * k.l + k.r * k.r; }
 };
@@ -462,7 +479,7 @@ struct FourOps
 // Written with the compiler's generic vector operations only: the functions are inlined into a loop compiled for
 // AVX, where each operation becomes one instruction on four lanes.
 typedef double Quad __attribute__((vector_size(32)));
-typedef long long QuadMask __attribute__((vector_size(32)));
+typedef decltype(Quad{} < Quad{}) QuadMask;
 
 struct QuadOps
 {
@@ -475,13 +492,17 @@ struct QuadOps
   static V Add(V x, double k) { return x + k; }
   static V Load(const double* const* in, int i) { return V{in[0][i], in[1][i], in[2][i], in[3][i]}; }
   static V Select(QuadMask m, V x, V y) { return (V)((m & (QuadMask)x) | (~m & (QuadMask)y)); }
+  static V Magnitude(V x) { return (V)((QuadMask)x & ~(QuadMask)(-V{})); }
   static V FiniteOrZero(V x)
   {
-    const V low = V{} - kMaxMeteredSample, high = V{} + kMaxMeteredSample, signBit = -V{};
+    const V low = V{} - kMaxMeteredSample, high = V{} + kMaxMeteredSample;
     const V clamped = Select(high < x, high, Select(x < low, low, x)); // std::clamp
-    const V magnitude = (V)((QuadMask)x & ~(QuadMask)signBit);
-    return Select(magnitude <= 1.7976931348623157e308, clamped, V{});
+    return Select(Magnitude(x) <= 1.7976931348623157e308, clamped, V{});
   }
+  using Mask = QuadMask;
+  static Mask Plain(V x) { return Magnitude(x) <= kMaxMeteredSample; }
+  static Mask Both(Mask m, Mask k) { return m & k; }
+  static bool All(Mask m) { return (m[0] & m[1] & m[2] & m[3]) != 0; }
   static Lanes Power(V k)
   {
     const V squares = k * k;
@@ -545,13 +566,13 @@ struct LoudnessMeter::Pair
     const Lanes d = decay;
     for (int i = 0; i < n; ++i)
     {
-      const Lanes l = FiniteOrZero(Load(aL, bL, i));
-      const Lanes r = FiniteOrZero(Load(aR, bR, i));
+      const Lanes l = FiniteOrZero(LoadPair(aL, bL, i));
+      const Lanes r = FiniteOrZero(LoadPair(aR, bR, i));
       p = l * l + r * r;
       if constexpr (kMode == kMeterRMSAveraged)
         p *= 0.5;
       lvl = Smoothed(lvl, p, d);
-      StoreLanes(Sqrt(lvl), aOut, bOut, i);
+      StorePair(Sqrt(lvl), aOut, bOut, i);
     }
     level = lvl;
     power = p;
@@ -570,16 +591,21 @@ struct LoudnessMeter::Pair
     const Lanes c = {a.mVUCoeff, b.mVUCoeff}, zero = {0.0, 0.0};
     for (int i = 0; i < n; ++i)
     {
-      const Lanes l = FiniteOrZero(Load(aL, bL, i));
-      const Lanes r = FiniteOrZero(Load(aR, bR, i));
+      const Lanes l = FiniteOrZero(LoadPair(aL, bL, i));
+      const Lanes r = FiniteOrZero(LoadPair(aR, bR, i));
       // VUStep, lane by lane.
-      const Lanes m = (Abs(l) + Abs(r)) * 0.5 + 1e-15;
+      const Lanes m = (Magnitude(l) + Magnitude(r)) * 0.5 + 1e-15;
       const Lanes n1 = (m - kVUFeedback * s2 - s1) * c + s1;
       const Lanes n2 = (n1 - s2) * c + s2;
       s1 = Max(n1, zero);
-      s2 = Max(n2, zero);
+      // The second stage's clamp would sit on the loop's longest chain of dependent operations. It practically never
+      // bites (the second stage of a signal stays at or above zero), so a branch the processor predicts, and runs
+      // ahead of, stands in for it.
+      s2 = n2;
+      if (__builtin_expect(AnyBelowZero(n2), 0))
+        s2 = Max(n2, zero);
       lvl = s2 * kVUFactor * 1.0;
-      StoreLanes(lvl * kVUScale, aOut, bOut, i);
+      StorePair(lvl * kVUScale, aOut, bOut, i);
     }
     vu1 = s1;
     vu2 = s2;
@@ -591,10 +617,10 @@ struct LoudnessMeter::Pair
     Lanes lvl = level;
     for (int i = 0; i < n; ++i)
     {
-      const Lanes l = FiniteOrZero(Load(aL, bL, i));
-      const Lanes r = FiniteOrZero(Load(aR, bR, i));
-      lvl = Max(lvl, Max(Abs(l), Abs(r)));
-      StoreLanes(lvl, aOut, bOut, i);
+      const Lanes l = FiniteOrZero(LoadPair(aL, bL, i));
+      const Lanes r = FiniteOrZero(LoadPair(aR, bR, i));
+      lvl = Max(lvl, Max(Magnitude(l), Magnitude(r)));
+      StorePair(lvl, aOut, bOut, i);
     }
     level = lvl;
   }
@@ -628,12 +654,30 @@ template <class Ops>
   {
     const int count = std::min(kWeightingPass, n - start);
     const double* const piece[4] = {in[0] + start, in[1] + start, in[2] + start, in[3] + start};
+    // The inputs as they are while every sample is finite and within the limit (FiniteOrZero would change
+    // nothing); a pass with any other sample goes again with FiniteOrZero.
+    const V start1 = x1, start2 = x2;
+    typename Ops::Mask plain = Ops::Plain(Ops::Make(0.0, 0.0, 0.0, 0.0));
     for (int i = 0; i < count; ++i)
     {
-      const V x0 = Ops::Add(Ops::FiniteOrZero(Ops::Load(piece, i)), 1e-25);
+      const V x = Ops::Load(piece, i);
+      plain = Ops::Both(plain, Ops::Plain(x));
+      const V x0 = Ops::Add(x, 1e-25);
       feedForward[i] = Ops::Add(Ops::Add(Ops::Mul(b0, x0), Ops::Mul(b1, x1)), Ops::Mul(b2, x2));
       x2 = x1;
       x1 = x0;
+    }
+    if (!Ops::All(plain))
+    {
+      x1 = start1;
+      x2 = start2;
+      for (int i = 0; i < count; ++i)
+      {
+        const V x0 = Ops::Add(Ops::FiniteOrZero(Ops::Load(piece, i)), 1e-25);
+        feedForward[i] = Ops::Add(Ops::Add(Ops::Mul(b0, x0), Ops::Mul(b1, x1)), Ops::Mul(b2, x2));
+        x2 = x1;
+        x1 = x0;
+      }
     }
     for (int i = 0; i < count; ++i)
     {
@@ -652,7 +696,7 @@ template <class Ops>
       v1 = v0;
       p = Ops::Power(v0);
       level = Smoothed(level, p, decay);
-      StoreLanes(Sqrt(level), aOut + start, bOut + start, i);
+      StorePair(Sqrt(level), aOut + start, bOut + start, i);
     }
   }
 
