@@ -470,11 +470,8 @@ struct FourOps
 #define ZANIQ_METER_WIDE_LANES 1
 
 // Quads passed by value would change the calling convention between AVX and baseline code. Here they never cross a
-// call: everything that takes one is inlined into the one loop compiled for AVX (WeightedWide). The compiler warns at
-// the end of the file, so the warning stays off from here to there.
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
+// call: everything that takes one is inlined into the one loop compiled for AVX (WeightedWide), so the build turns
+// the compilers' warning about it off for this file.
 
 // Written with the compiler's generic vector operations only: the functions are inlined into a loop compiled for
 // AVX, where each operation becomes one instruction on four lanes.
