@@ -646,11 +646,16 @@ template <class Ops>
   Lanes level = pair.level, p = pair.power;
   const Lanes decay = pair.decay;
 
-  V feedForward[kWeightingPass];
+  // buffer[i + 2]: the first section's feed-forward terms of sample i, then the second section's input x0; the two
+  // slots ahead of a pass hold its x2 and x1.
+  V buffer[kWeightingPass + 2];
+  buffer[0] = u2;
+  buffer[1] = u1;
   for (int start = 0; start < n; start += kWeightingPass)
   {
     const int count = std::min(kWeightingPass, n - start);
     const double* const piece[4] = {in[0] + start, in[1] + start, in[2] + start, in[3] + start};
+    V* const feedForward = buffer + 2;
     // The inputs as they are while every sample is finite and within the limit (FiniteOrZero would change
     // nothing); a pass with any other sample goes again with FiniteOrZero.
     const V start1 = x1, start2 = x2;
@@ -683,19 +688,23 @@ template <class Ops>
       y2 = y1;
       y1 = y0;
       const V u0 = Ops::Add(y0, 1e-25);
-      const V v0 = Ops::Add(Ops::Sub(Ops::Sub(Ops::Add(Ops::Add(Ops::Mul(c0, u0), Ops::Mul(c1, u1)), Ops::Mul(c2, u2)),
-                                              Ops::Mul(d1, v1)),
-                                     Ops::Mul(d2, v2)),
-                            1e-25);
-      u2 = u1;
-      u1 = u0;
+      feedForward[i] = u0;
+      const V v0 = Ops::Add(
+          Ops::Sub(Ops::Sub(Ops::Add(Ops::Add(Ops::Mul(c0, u0), Ops::Mul(c1, buffer[i + 1])), Ops::Mul(c2, buffer[i])),
+                            Ops::Mul(d1, v1)),
+                   Ops::Mul(d2, v2)),
+          1e-25);
       v2 = v1;
       v1 = v0;
       p = Ops::Power(v0);
       level = Smoothed(level, p, decay);
       StorePair(Sqrt(level), aOut + start, bOut + start, i);
     }
+    buffer[0] = buffer[count];
+    buffer[1] = buffer[count + 1];
   }
+  u2 = buffer[0];
+  u1 = buffer[1];
 
   for (int k = 0; k < 4; ++k)
   {
