@@ -180,7 +180,6 @@ inline double PeakStep(double level, double left, double right)
   return std::max(level, std::max(std::fabs(left), std::fabs(right)));
 }
 
-
 // The left and right sections of one stage, a lane each, with coefficients and state as locals for the length of a
 // block, where the compiler can keep them in registers (the members would be stored and reloaded every sample).
 struct StagePair
@@ -435,15 +434,16 @@ struct Four
   Lanes l, r;
 };
 
+inline Four operator+(Four x, Four y) { return {x.l + y.l, x.r + y.r}; }
+inline Four operator-(Four x, Four y) { return {x.l - y.l, x.r - y.r}; }
+inline Four operator*(Four x, Four y) { return {x.l * y.l, x.r * y.r}; }
+inline Four operator+(Four x, double k) { return {x.l + k, x.r + k}; }
+
 struct FourOps
 {
   using V = Four;
   static V Make(double al, double bl, double ar, double br) { return {Lanes{al, bl}, Lanes{ar, br}}; }
   static double Get(V v, int k) { return k < 2 ? v.l[k] : v.r[k - 2]; }
-  static V Add(V x, V y) { return {x.l + y.l, x.r + y.r}; }
-  static V Sub(V x, V y) { return {x.l - y.l, x.r - y.r}; }
-  static V Mul(V x, V y) { return {x.l * y.l, x.r * y.r}; }
-  static V Add(V x, double k) { return {x.l + k, x.r + k}; }
   static V Load(const double* const* in, int i) { return {LoadPair(in[0], in[1], i), LoadPair(in[2], in[3], i)}; }
   static V FiniteOrZero(V x) { return {::FiniteOrZero(x.l), ::FiniteOrZero(x.r)}; }
   // Lanes where FiniteOrZero changes nothing (finite, within the limit); All: every lane of such a mask.
@@ -469,12 +469,10 @@ struct FourOps
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define ZANIQ_METER_WIDE_LANES 1
 
-// Quads passed by value would change the calling convention between AVX and baseline code. Here they never cross a
-// call: everything that takes one is inlined into the one loop compiled for AVX (WeightedWide), so the build turns
-// the compilers' warning about it off for this file.
-
-// Written with the compiler's generic vector operations only: the functions are inlined into a loop compiled for
-// AVX, where each operation becomes one instruction on four lanes.
+// Written with the compiler's generic vector operations only: everything that takes a Quad is inlined into the one
+// loop compiled for AVX (WeightedWide), where each operation becomes one instruction on four lanes. (Quads passed
+// by value would change the calling convention between AVX and baseline code; as they never cross a call here, the
+// build turns the compilers' warning about that off for this file.)
 typedef double Quad __attribute__((vector_size(32)));
 typedef decltype(Quad{} < Quad{}) QuadMask;
 
@@ -483,10 +481,6 @@ struct QuadOps
   using V = Quad;
   static V Make(double al, double bl, double ar, double br) { return V{al, bl, ar, br}; }
   static double Get(V v, int k) { return v[k]; }
-  static V Add(V x, V y) { return x + y; }
-  static V Sub(V x, V y) { return x - y; }
-  static V Mul(V x, V y) { return x * y; }
-  static V Add(V x, double k) { return x + k; }
   static V Load(const double* const* in, int i) { return V{in[0][i], in[1][i], in[2][i], in[3][i]}; }
   static V Select(QuadMask m, V x, V y) { return (V)((m & (QuadMask)x) | (~m & (QuadMask)y)); }
   static V Magnitude(V x) { return (V)((QuadMask)x & ~(QuadMask)(-V{})); }
@@ -664,8 +658,8 @@ template <class Ops>
     {
       const V x = Ops::Load(piece, i);
       plain = Ops::Both(plain, Ops::Plain(x));
-      const V x0 = Ops::Add(x, 1e-25);
-      feedForward[i] = Ops::Add(Ops::Add(Ops::Mul(b0, x0), Ops::Mul(b1, x1)), Ops::Mul(b2, x2));
+      const V x0 = x + 1e-25;
+      feedForward[i] = b0 * x0 + b1 * x1 + b2 * x2;
       x2 = x1;
       x1 = x0;
     }
@@ -675,25 +669,22 @@ template <class Ops>
       x2 = start2;
       for (int i = 0; i < count; ++i)
       {
-        const V x0 = Ops::Add(Ops::FiniteOrZero(Ops::Load(piece, i)), 1e-25);
-        feedForward[i] = Ops::Add(Ops::Add(Ops::Mul(b0, x0), Ops::Mul(b1, x1)), Ops::Mul(b2, x2));
+        const V x0 = Ops::FiniteOrZero(Ops::Load(piece, i)) + 1e-25;
+        feedForward[i] = b0 * x0 + b1 * x1 + b2 * x2;
         x2 = x1;
         x1 = x0;
       }
     }
     for (int i = 0; i < count; ++i)
     {
-      // Biquad::Equation of the first section, then of the second on its output plus 1e-25.
-      const V y0 = Ops::Add(Ops::Sub(Ops::Sub(feedForward[i], Ops::Mul(a1, y1)), Ops::Mul(a2, y2)), 1e-25);
+      // The rest of the first section's difference equation (Biquad::Equation, left to right), then the second
+      // section on its output plus 1e-25.
+      const V y0 = feedForward[i] - a1 * y1 - a2 * y2 + 1e-25;
       y2 = y1;
       y1 = y0;
-      const V u0 = Ops::Add(y0, 1e-25);
+      const V u0 = y0 + 1e-25;
       feedForward[i] = u0;
-      const V v0 = Ops::Add(
-          Ops::Sub(Ops::Sub(Ops::Add(Ops::Add(Ops::Mul(c0, u0), Ops::Mul(c1, buffer[i + 1])), Ops::Mul(c2, buffer[i])),
-                            Ops::Mul(d1, v1)),
-                   Ops::Mul(d2, v2)),
-          1e-25);
+      const V v0 = Biquad::Equation(u0, buffer[i + 1], buffer[i], v1, v2, c0, c1, c2, d1, d2);
       v2 = v1;
       v1 = v0;
       p = Ops::Power(v0);

@@ -43,9 +43,10 @@ struct Biquad
   // Zeroes x0..x2, y0..y2 and out; coefficients stay. [audio thread]
   void Clear();
 
-  // The difference equation on state the caller holds (a block loop keeps it in registers, both channels side by
-  // side: T is double or a two-lane vector of doubles); 1e-25 is added to the output to keep the state out of
-  // denormals. Process and the meter's block loop both use it, term for term.
+  // The difference equation on state the caller holds (a block loop keeps it in registers, channels side by side:
+  // T is double or a vector of doubles); 1e-25 is added to the output to keep the state out of denormals. Process
+  // and the meter's block loops all use it, term for term (the EBU loop of ProcessBlocks works the first section's
+  // b0 x0 + b1 x1 + b2 x2 out a pass ahead and goes on from there, left to right as here).
   template <typename T>
   static T Equation(T in, T x1, T x2, T y1, T y2, T b0, T b1, T b2, T a1, T a2)
   {
