@@ -178,8 +178,8 @@ void ZANIQ::ReceiverSamplesPlain(ReceiverBlock& b, int start, int count, const d
 // The same steps as ReceiverSamplesPlain, with the same results; only the two meters (and the display) carry state
 // from sample to sample, so everything else runs as passes over the chunk, two samples at a time. The passes read
 // the host's and the Sender's buffers where they lie (non-finite samples count as silence there, as in the sample
-// chain); the over-protection loops further down always cover the whole scratch (kChunkFrames, whatever n is), so
-// that their length is known and they vectorise, working on stale but finite values beyond n that are never used.
+// chain); the over-protection loops that work on the scratch cover the whole of it (kChunkFrames, whatever n is), so
+// that their length is known and they vectorise, working on stale values beyond n that are never used.
 void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0, const double* pre1)
 {
   constexpr int N = kChunkFrames;
@@ -189,12 +189,18 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
   double* const preLevel = mChunk[kChunkPreLevel];
   double* const postLevel = mChunk[kChunkPostLevel];
   double* const match = mChunk[kChunkMatch];
-  double* const oL = mChunk[kChunkOutL];
-  double* const oR = mChunk[kChunkOutR];
   double* const ratioL = mChunk[kChunkRatioL];
   double* const ratioR = mChunk[kChunkRatioR];
   const sample* const inL = b.inL + start;
   const sample* const inR = b.inR + start;
+  sample* const outL = b.outL + start;
+  sample* const outR = b.outR + start;
+  // Where nothing follows the monitor selection but the copy to the outputs (no fade under way, over protection off,
+  // a buffer per channel), the selection writes the outputs itself. (Each pass reads sample i before it writes it,
+  // so outputs that are the inputs do no harm.)
+  const bool direct = mFadeCounter == 0 && !b.overProtect && outL != outR;
+  double* const oL = direct ? outL : mChunk[kChunkOutL];
+  double* const oR = direct ? outR : mChunk[kChunkOutR];
 
   // The pre-FX signal: the Sender's samples, silence without them, or the delay lines' output.
   const double* srcL = pre0;
@@ -367,7 +373,7 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
         oR[i] = OverProtection::Clip(gainR * oR[i], ceilR, negR, ratioR[i]);
       }
     else
-      for (int i = 0; i < N; ++i)
+      for (int i = 0; i < n; ++i) // n: oL and oR may be the outputs
       {
         (void)OverProtection::Clip(gainL * oL[i], ceilL, negL, ratioL[i]);
         (void)OverProtection::Clip(gainR * oR[i], ceilR, negR, ratioR[i]);
@@ -379,8 +385,8 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
   }
 
   // Fade and output. Left first, then right: with one buffer for both, the right value is the one that stays.
-  sample* const outL = b.outL + start;
-  sample* const outR = b.outR + start;
+  if (direct)
+    return;
   if (mFadeCounter == 0)
   {
     std::copy_n(oL, n, outL);
