@@ -469,32 +469,38 @@ struct FourOps
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define ZANIQ_METER_WIDE_LANES 1
 
-// Written with the compiler's generic vector operations only: everything that takes a Quad is inlined into the one
-// loop compiled for AVX (WeightedWide), where each operation becomes one instruction on four lanes. (Quads passed
-// by value would change the calling convention between AVX and baseline code; as they never cross a call here, the
-// build turns the compilers' warning about that off for this file.)
+// Written with the compiler's generic vector operations only: everything that takes a Quad is inlined (always, also
+// in unoptimised builds) into the one loop compiled for AVX (WeightedWide), where each operation becomes one
+// instruction on four lanes. A Quad passed in a real call would be passed differently by AVX and baseline code; as
+// none crosses a call here, the build turns the compilers' warning about that off for this file.
 typedef double Quad __attribute__((vector_size(32)));
 typedef decltype(Quad{} < Quad{}) QuadMask;
 
 struct QuadOps
 {
   using V = Quad;
-  static V Make(double al, double bl, double ar, double br) { return V{al, bl, ar, br}; }
-  static double Get(V v, int k) { return v[k]; }
-  static V Load(const double* const* in, int i) { return V{in[0][i], in[1][i], in[2][i], in[3][i]}; }
-  static V Select(QuadMask m, V x, V y) { return (V)((m & (QuadMask)x) | (~m & (QuadMask)y)); }
-  static V Magnitude(V x) { return (V)((QuadMask)x & ~(QuadMask)(-V{})); }
-  static V FiniteOrZero(V x)
+  [[gnu::always_inline]] static V Make(double al, double bl, double ar, double br) { return V{al, bl, ar, br}; }
+  [[gnu::always_inline]] static double Get(V v, int k) { return v[k]; }
+  [[gnu::always_inline]] static V Load(const double* const* in, int i)
+  {
+    return V{in[0][i], in[1][i], in[2][i], in[3][i]};
+  }
+  [[gnu::always_inline]] static V Select(QuadMask m, V x, V y)
+  {
+    return (V)((m & (QuadMask)x) | (~m & (QuadMask)y));
+  }
+  [[gnu::always_inline]] static V Magnitude(V x) { return (V)((QuadMask)x & ~(QuadMask)(-V{})); }
+  [[gnu::always_inline]] static V FiniteOrZero(V x)
   {
     const V low = V{} - kMaxMeteredSample, high = V{} + kMaxMeteredSample;
     const V clamped = Select(high < x, high, Select(x < low, low, x)); // std::clamp
     return Select(Magnitude(x) <= 1.7976931348623157e308, clamped, V{});
   }
   using Mask = QuadMask;
-  static Mask Plain(V x) { return Magnitude(x) <= kMaxMeteredSample; }
-  static Mask Both(Mask m, Mask k) { return m & k; }
-  static bool All(Mask m) { return (m[0] & m[1] & m[2] & m[3]) != 0; }
-  static Lanes Power(V k)
+  [[gnu::always_inline]] static Mask Plain(V x) { return Magnitude(x) <= kMaxMeteredSample; }
+  [[gnu::always_inline]] static Mask Both(Mask m, Mask k) { return m & k; }
+  [[gnu::always_inline]] static bool All(Mask m) { return (m[0] & m[1] & m[2] & m[3]) != 0; }
+  [[gnu::always_inline]] static Lanes Power(V k)
   {
     const V squares = k * k;
     return __builtin_shufflevector(squares, squares, 0, 1) + __builtin_shufflevector(squares, squares, 2, 3);

@@ -47,8 +47,9 @@ struct Biquad
   // T is double or a vector of doubles); 1e-25 is added to the output to keep the state out of denormals. Process
   // and the meter's block loops all use it, term for term (the EBU loop of ProcessBlocks works the first section's
   // b0 x0 + b1 x1 + b2 x2 out a pass ahead and goes on from there, left to right as here).
+  // Always inlined: the meter's AVX loop passes it four-lane vectors, which must not cross a call into baseline code.
   template <typename T>
-  static T Equation(T in, T x1, T x2, T y1, T y2, T b0, T b1, T b2, T a1, T a2)
+  [[gnu::always_inline]] static T Equation(T in, T x1, T x2, T y1, T y2, T b0, T b1, T b2, T a1, T a2)
   {
     return b0 * in + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + 1e-25;
   }
