@@ -43,11 +43,13 @@ struct Biquad
   // Zeroes x0..x2, y0..y2 and out; coefficients stay. [audio thread]
   void Clear();
 
-  // The difference equation on state the caller holds (a block loop keeps it in registers, both channels side by
-  // side: T is double or a two-lane vector of doubles); 1e-25 is added to the output to keep the state out of
-  // denormals. Process and the meter's block loop both use it, term for term.
+  // The difference equation on state the caller holds (a block loop keeps it in registers, channels side by side:
+  // T is double or a vector of doubles); 1e-25 is added to the output to keep the state out of denormals. Process
+  // and the meter's block loops all use it, term for term (the EBU loop of ProcessBlocks works the first section's
+  // b0 x0 + b1 x1 + b2 x2 out a pass ahead and goes on from there, left to right as here).
+  // Always inlined: the meter's AVX loop passes it four-lane vectors, which must not cross a call into baseline code.
   template <typename T>
-  static T Equation(T in, T x1, T x2, T y1, T y2, T b0, T b1, T b2, T a1, T a2)
+  [[gnu::always_inline]] static T Equation(T in, T x1, T x2, T y1, T y2, T b0, T b1, T b2, T a1, T a2)
   {
     return b0 * in + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2 + 1e-25;
   }
@@ -139,6 +141,12 @@ public:
   static void ProcessBlocks(LoudnessMeter& a, const double* aLeft, const double* aRight, double* aOut,
                             LoudnessMeter& b, const double* bLeft, const double* bRight, double* bOut, int n);
 
+  // Whether ProcessBlocks in the EBU modes may take the four channels as one vector of four lanes where the processor
+  // has AVX (the default), or stays with two vectors of two (the x86-64 baseline). Returns whether four lanes are in
+  // use from now on (false where the processor lacks them). Both loops give the same results bit for bit. [any
+  // thread; for tests and benchmarks]
+  static bool UseWideLanes(bool wide);
+
   // Samples fed since the last clear, counting up to WindowLength() and staying there. [audio thread]
   int WindowCounter() const { return mWindowCounter; }
   // (int)(window * sampleRate). [any thread that owns the meter]
@@ -162,7 +170,8 @@ public:
 
 private:
   template <int kMode>
-  struct Run; // one mode's state in locals for the length of a block
+  struct Run;  // one mode's state in locals for the length of a block
+  struct Pair; // two meters' state side by side, a lane each
 
   double mPower = 0.0;
   double mLevel = 0.0;

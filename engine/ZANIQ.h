@@ -667,8 +667,8 @@ public:
 private:
   struct ReceiverBlock;
   static constexpr int kChunkFrames = 256; // frames per pass of the Receiver's block loops
-  enum EChunkBuffer : int { kChunkPostL, kChunkPostR, kChunkPreL, kChunkPreR, kChunkPreLevel, kChunkPostLevel,
-                            kChunkMatch, kChunkOutL, kChunkOutR, kChunkRatioL, kChunkRatioR, kNumChunkBuffers };
+  enum EChunkBuffer : int { kChunkPreL, kChunkPreR, kChunkPreLevel, kChunkPostLevel, kChunkMatch, kChunkOutL,
+                            kChunkOutR, kChunkRatioL, kChunkRatioR, kNumChunkBuffers };
   void ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0, const double* pre1);
   void ReceiverSamplesPlain(ReceiverBlock& b, int start, int count, const double* pre0, const double* pre1);
   void ProcessSender(LinkSlot& slot, int linkID, plugin::sample* inL, plugin::sample* inR, plugin::sample* outL,

@@ -13,18 +13,20 @@ using namespace zaniq_process;
 namespace
 {
 
-// The Auto match gain for one sample. With q = post / pre on the floored meter values, D = dB(q); the tolerance
-// rules and the clamp of g to [Min, Max Auto Gain] then turn exp(-k g) into q, q / gain(t), q * gain(t) or 1,
-// clamped to [exp(-k Max), exp(-k Min)], and 0 where g would reach 144 dB. No logarithm or exponential per sample.
-inline double AutoMatchGain(double postLevel, double preLevel, double tolerance, double tolGain, double tolGainInv,
-                            double low, double high, bool zeroAtFloor)
+// The Auto match gain for one sample (or two, as lanes). With q = post / pre on the floored meter values,
+// D = dB(q); the tolerance rules and the clamp of g to [Min, Max Auto Gain] then turn exp(-k g) into q, q / gain(t),
+// q * gain(t) or 1, clamped to [exp(-k Max), exp(-k Min)], and 0 where g would reach 144 dB. No logarithm or
+// exponential per sample.
+template <class T>
+inline T AutoMatchGain(T postLevel, T preLevel, double tolerance, double tolGain, double tolGainInv, double low,
+                       double high, bool zeroAtFloor)
 {
-  const double q = Effective(postLevel) / Effective(preLevel);
-  // Selects rather than branches, so that a loop over it can be vectorised.
-  const double outside = q >= tolGain ? q * tolGainInv : (q <= tolGainInv ? q * tolGain : 1.0);
-  double m = tolerance <= 0.0 ? q : outside;
-  m = m < low ? low : (m > high ? high : m);
-  return (zeroAtFloor && m <= kFloorGain) ? 0.0 : m;
+  const T q = Effective(postLevel) / Effective(preLevel);
+  T m = q;
+  if (!(tolerance <= 0.0))
+    m = q >= tolGain ? q * tolGainInv : (q <= tolGainInv ? q * tolGain : Splat<T>(1.0));
+  m = m < low ? Splat<T>(low) : (m > high ? Splat<T>(high) : m);
+  return zeroAtFloor ? (m <= kFloorGain ? Splat<T>(0.0) : m) : m;
 }
 
 constexpr int kPassFrames = 256; // ZANIQ::kChunkFrames
@@ -174,52 +176,63 @@ void ZANIQ::ReceiverSamplesPlain(ReceiverBlock& b, int start, int count, const d
 // ---------------------------------------------------------------------------------------------------------------
 
 // The same steps as ReceiverSamplesPlain, with the same results; only the two meters (and the display) carry state
-// from sample to sample, so everything else runs as plain loops over the chunk. Those loops always cover the whole
-// scratch (kChunkFrames, whatever n is), so that their length is known and they vectorise; beyond n they work on
-// stale but finite scratch values that are never used.
+// from sample to sample, so everything else runs as passes over the chunk, two samples at a time. The passes read
+// the host's and the Sender's buffers where they lie (non-finite samples count as silence there, as in the sample
+// chain); the over-protection loops that work on the scratch cover the whole of it (kChunkFrames, whatever n is), so
+// that their length is known and they vectorise, working on stale values beyond n that are never used.
 void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0, const double* pre1)
 {
   constexpr int N = kChunkFrames;
   static_assert(N == kPassFrames);
-  double* const postL = mChunk[kChunkPostL];
-  double* const postR = mChunk[kChunkPostR];
   double* const preL = mChunk[kChunkPreL];
   double* const preR = mChunk[kChunkPreR];
   double* const preLevel = mChunk[kChunkPreLevel];
   double* const postLevel = mChunk[kChunkPostLevel];
   double* const match = mChunk[kChunkMatch];
-  double* const oL = mChunk[kChunkOutL];
-  double* const oR = mChunk[kChunkOutR];
   double* const ratioL = mChunk[kChunkRatioL];
   double* const ratioR = mChunk[kChunkRatioR];
   const sample* const inL = b.inL + start;
   const sample* const inR = b.inR + start;
+  sample* const outL = b.outL + start;
+  sample* const outR = b.outR + start;
+  // Where nothing follows the monitor selection but the copy to the outputs (no fade under way, over protection off,
+  // a buffer per channel), the selection writes the outputs itself. (Each pass reads sample i before it writes it,
+  // so outputs that are the inputs do no harm.)
+  const bool direct = mFadeCounter == 0 && !b.overProtect && outL != outR;
+  double* const oL = direct ? outL : mChunk[kChunkOutL];
+  double* const oR = direct ? outR : mChunk[kChunkOutR];
 
-  // Inputs, non-finite samples as silence; the pre-FX delay.
-  CopyFinite(inL, postL, n);
-  CopyFinite(inR, postR, n);
-  if (pre0 && pre1)
+  // The pre-FX signal: the Sender's samples, silence without them, or the delay lines' output.
+  const double* srcL = pre0;
+  const double* srcR = pre1;
+  if (!pre0 || !pre1 || b.compensate)
   {
-    CopyFinite(pre0, preL, n);
-    CopyFinite(pre1, preR, n);
-  }
-  else
-  {
-    std::fill_n(preL, n, 0.0);
-    std::fill_n(preR, n, 0.0);
-  }
-  if (b.compensate)
-  {
-    for (int i = 0; i < n; ++i)
-      preL[i] = mDelayL.Process(preL[i]);
-    for (int i = 0; i < n; ++i)
-      preR[i] = mDelayR.Process(preR[i]);
+    if (pre0 && pre1)
+    {
+      CopyFinite(pre0, preL, n);
+      CopyFinite(pre1, preR, n);
+    }
+    else
+    {
+      std::fill_n(preL, n, 0.0);
+      std::fill_n(preR, n, 0.0);
+    }
+    if (b.compensate)
+    {
+      for (int i = 0; i < n; ++i)
+        preL[i] = mDelayL.Process(preL[i]);
+      for (int i = 0; i < n; ++i)
+        preR[i] = mDelayR.Process(preR[i]);
+    }
+    srcL = preL;
+    srcR = preR;
   }
 
-  // Meters. The post-FX window fills at a known sample: from `full` on, WindowFull() holds.
+  // Meters (they take non-finite samples as silence themselves). The post-FX window fills at a known sample: from
+  // `full` on, WindowFull() holds.
   const int windowLeft = mPostFXMeter.WindowLength() - mPostFXMeter.WindowCounter() - 1;
   const int full = std::clamp(windowLeft, 0, n);
-  LoudnessMeter::ProcessBlocks(mPreFXMeter, preL, preR, preLevel, mPostFXMeter, postL, postR, postLevel, n);
+  LoudnessMeter::ProcessBlocks(mPreFXMeter, srcL, srcR, preLevel, mPostFXMeter, inL, inR, postLevel, n);
   // Four running maxima side by side (the maximum does not depend on the order it is taken in).
   double m0 = b.preMax, m1 = b.preMax, m2 = b.preMax, m3 = b.preMax;
   int k = 0;
@@ -241,11 +254,11 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
   switch (b.matchMode)
   {
     case kMatchManual:
-      std::fill_n(match, N, b.matchGain);
+      std::fill_n(match, n, b.matchGain);
       break;
     case kMatchGainStage:
       b.autoGain = b.matchGain = 1.0;
-      std::fill_n(match, N, 1.0);
+      std::fill_n(match, n, 1.0);
       break;
     case kMatchAuto:
     default:
@@ -253,37 +266,18 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
       {
         // The match holds while pre-FX is monitored (at 1.0 when the window filled in this chunk).
         const double held = full > 0 ? 1.0 : b.autoGain;
-        std::fill_n(match, N, held);
+        std::fill_n(match, n, held);
         b.autoGain = b.matchGain = held;
       }
       else if (full < n)
       {
-        // AutoMatchGain step by step, one simple loop per step.
-        const double floorGain = kFloorGain;
-        for (int i = 0; i < N; ++i)
-        {
-          const double post = postLevel[i] > kMinGain ? postLevel[i] : floorGain;
-          const double pre = preLevel[i] > kMinGain ? preLevel[i] : floorGain;
-          match[i] = post / pre;
-        }
-        if (b.tolerance > 0.0)
-        {
-          const double tolGain = b.tolGain, tolGainInv = b.tolGainInv;
-          for (int i = 0; i < N; ++i)
-          {
-            const double q = match[i];
-            match[i] = q >= tolGain ? q * tolGainInv : (q <= tolGainInv ? q * tolGain : 1.0);
-          }
-        }
-        const double low = b.autoLow, high = b.autoHigh;
-        for (int i = 0; i < N; ++i)
-        {
-          const double m = match[i];
-          match[i] = m < low ? low : (m > high ? high : m);
-        }
-        if (b.zeroAtFloor)
-          for (int i = 0; i < N; ++i)
-            match[i] = match[i] <= floorGain ? 0.0 : match[i];
+        const double tolerance = b.tolerance, tolGain = b.tolGain, tolGainInv = b.tolGainInv, low = b.autoLow,
+                     high = b.autoHigh;
+        const bool zeroAtFloor = b.zeroAtFloor;
+        ForLanes(n, [&]<class T>(int i) {
+          Store(match + i, AutoMatchGain(Load<T>(postLevel + i), Load<T>(preLevel + i), tolerance, tolGain,
+                                         tolGainInv, low, high, zeroAtFloor));
+        });
         b.autoGain = b.matchGain = match[n - 1];
       }
       else
@@ -294,71 +288,68 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
       break;
   }
 
-  // Monitor selection.
+  // Monitor selection, and whether any sample lies beyond the over-protection ceiling (NaN counts as beyond).
+  const double gainL = mOverProtectionL.inputGain, ceilL = mOverProtectionL.ceiling, negL = mOverProtectionL.negCeiling;
+  const double gainR = mOverProtectionR.inputGain, ceilR = mOverProtectionR.ceiling, negR = mOverProtectionR.negCeiling;
+  Lanes overs = {0.0, 0.0};
+  auto put = [&]<class T>(int i, T l, T r) {
+    Store(oL + i, l);
+    Store(oR + i, r);
+    const T count = (Magnitude(gainL * l) <= ceilL ? Splat<T>(0.0) : Splat<T>(1.0)) +
+                    (Magnitude(gainR * r) <= ceilR ? Splat<T>(0.0) : Splat<T>(1.0));
+    overs += count; // the odd last sample's count goes into both lanes: only zero or not matters
+  };
   if (!b.monitorPost)
   {
     if (b.matchMode != kMatchGainStage && b.inverse)
-      for (int i = 0; i < N; ++i)
-      {
-        oL[i] = preL[i] * match[i];
-        oR[i] = preR[i] * match[i];
-      }
+      ForLanes(n, [&]<class T>(int i) {
+        const T m = Load<T>(match + i);
+        put(i, Finite(Load<T>(srcL + i)) * m, Finite(Load<T>(srcR + i)) * m);
+      });
     else
     {
       const double g = b.matchMode == kMatchGainStage ? b.preGain : 1.0;
-      for (int i = 0; i < N; ++i)
-      {
-        oL[i] = preL[i] * g;
-        oR[i] = preR[i] * g;
-      }
+      ForLanes(n, [&]<class T>(int i) { put(i, Finite(Load<T>(srcL + i)) * g, Finite(Load<T>(srcR + i)) * g); });
     }
   }
   else if (b.matchMode == kMatchGainStage)
   {
     const double linkGain = b.linkGain, preGain = b.preGain;
-    for (int i = 0; i < N; ++i)
-    {
-      oL[i] = postL[i] / linkGain * preGain;
-      oR[i] = postR[i] / linkGain * preGain;
-    }
-    if (b.delta)
-      for (int i = 0; i < N; ++i)
+    const bool delta = b.delta;
+    ForLanes(n, [&]<class T>(int i) {
+      T l = Finite(Load<T>(inL + i)) / linkGain * preGain;
+      T r = Finite(Load<T>(inR + i)) / linkGain * preGain;
+      if (delta)
       {
-        oL[i] = preL[i] * preGain - oL[i];
-        oR[i] = preR[i] * preGain - oR[i];
+        l = Finite(Load<T>(srcL + i)) * preGain - l;
+        r = Finite(Load<T>(srcR + i)) * preGain - r;
       }
+      put(i, l, r);
+    });
   }
   else if (b.inverse && !b.delta)
   {
-    std::copy_n(postL, N, oL);
-    std::copy_n(postR, N, oR);
+    ForLanes(n, [&]<class T>(int i) { put(i, Finite(Load<T>(inL + i)), Finite(Load<T>(inR + i))); });
   }
   else
   {
-    for (int i = 0; i < N; ++i)
-    {
-      oL[i] = SafeDivide(postL[i], match[i]);
-      oR[i] = SafeDivide(postR[i], match[i]);
-    }
-    if (b.delta)
-      for (int i = 0; i < N; ++i)
+    const bool delta = b.delta;
+    ForLanes(n, [&]<class T>(int i) {
+      const T m = Load<T>(match + i);
+      T l = SafeDivide(Finite(Load<T>(inL + i)), m);
+      T r = SafeDivide(Finite(Load<T>(inR + i)), m);
+      if (delta)
       {
-        oL[i] = preL[i] - oL[i];
-        oR[i] = preR[i] - oR[i];
+        l = Finite(Load<T>(srcL + i)) - l;
+        r = Finite(Load<T>(srcR + i)) - r;
       }
+      put(i, l, r);
+    });
   }
 
   // Over protection; its ratios feed the display whether or not it is enabled. A chunk without a sample beyond
   // the ceiling (the usual case) has every ratio at 1.0 and nothing to clip.
-  const double gainL = mOverProtectionL.inputGain, ceilL = mOverProtectionL.ceiling, negL = mOverProtectionL.negCeiling;
-  const double gainR = mOverProtectionR.inputGain, ceilR = mOverProtectionR.ceiling, negR = mOverProtectionR.negCeiling;
-  long long overs = 0;
-  for (int i = 0; i < N; ++i)
-  {
-    overs += std::fabs(gainL * oL[i]) <= ceilL ? 0 : 1;
-    overs += std::fabs(gainR * oR[i]) <= ceilR ? 0 : 1;
-  }
-  if (overs == 0 && negL == -ceilL && negR == -ceilR)
+  if (overs[0] + overs[1] == 0.0 && negL == -ceilL && negR == -ceilR)
   {
     mOverProtectionL.ratio = mOverProtectionR.ratio = 1.0;
     if (b.overProtect)
@@ -382,7 +373,7 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
         oR[i] = OverProtection::Clip(gainR * oR[i], ceilR, negR, ratioR[i]);
       }
     else
-      for (int i = 0; i < N; ++i)
+      for (int i = 0; i < n; ++i) // n: oL and oR may be the outputs
       {
         (void)OverProtection::Clip(gainL * oL[i], ceilL, negL, ratioL[i]);
         (void)OverProtection::Clip(gainR * oR[i], ceilR, negR, ratioR[i]);
@@ -394,8 +385,8 @@ void ZANIQ::ReceiverChunk(ReceiverBlock& b, int start, int n, const double* pre0
   }
 
   // Fade and output. Left first, then right: with one buffer for both, the right value is the one that stays.
-  sample* const outL = b.outL + start;
-  sample* const outR = b.outR + start;
+  if (direct)
+    return;
   if (mFadeCounter == 0)
   {
     std::copy_n(oL, n, outL);

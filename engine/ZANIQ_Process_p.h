@@ -3,6 +3,7 @@
 // Internal to the block processing files (ZANIQ_Process.cpp, ZANIQ_ProcessChain.cpp): the per-block state of the
 // Receiver's chain and the small numeric helpers both sides use.
 
+#include "engine/Lanes.h"
 #include "engine/ZANIQ.h"
 
 #include <cmath>
@@ -14,23 +15,28 @@ namespace zaniq_process
 // The gain whose decibel value is exactly the floor: dB(x) = -144 for every meter value at or below kMinGain.
 inline const double kFloorGain = std::exp(kMinDB * kNeperPerDB);
 
+// The helpers below take a double or two as Lanes (the block passes), with the same operations either way.
+
 // A meter value as the decibel conversion sees it: values at or below the floor count as the floor.
-inline double Effective(double level)
+template <class T>
+inline T Effective(T level)
 {
-  return level > kMinGain ? level : kFloorGain;
+  return level > kMinGain ? level : Splat<T>(kFloorGain);
 }
 
 // Non-finite samples count as silence.
-inline double Finite(double x)
+template <class T>
+inline T Finite(T x)
 {
-  return std::fabs(x) <= 1.7976931348623157e308 ? x : 0.0; // NaN and infinities fail the comparison
+  return Magnitude(x) <= 1.7976931348623157e308 ? x : Splat<T>(0.0); // NaN and infinities fail the comparison
 }
 
 // A divisor of 0 (or one that is not a positive gain) would turn the signal into infinities: such a division gives
 // silence instead. The divisor is chosen, not the quotient, so that loops over it need no branch.
-inline double SafeDivide(double x, double gain)
+template <class T>
+inline T SafeDivide(T x, T gain)
 {
-  return x / (gain > 0.0 ? gain : std::numeric_limits<double>::infinity());
+  return x / (gain > 0.0 ? gain : Splat<T>(std::numeric_limits<double>::infinity()));
 }
 
 } // namespace zaniq_process

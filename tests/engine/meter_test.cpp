@@ -277,15 +277,28 @@ void InBlocks(int frames, Feed feed)
 
 constexpr int kBlockTestFrames = 24000;
 
+// The lane widths the paired loop can run with here: the baseline's two, and four where the processor has them.
+std::vector<bool> LaneWidths()
+{
+  std::vector<bool> wide = {false};
+  if (LoudnessMeter::UseWideLanes(true))
+    wide.push_back(true);
+  LoudnessMeter::UseWideLanes(true);
+  return wide;
+}
+
 TEST(LoudnessMeterBlock, BlocksAndPairedBlocksEqualRepeatedProcessSampleBitForBit)
 {
   const std::vector<double> l = TestSignal(1, kBlockTestFrames), r = TestSignal(2, kBlockTestFrames);
   size_t allocations = 0;
+  for (bool wide : LaneWidths())
   for (double fs : {44100.0, 96000.0})
     for (int mode = 0; mode < kNumMeterModes; ++mode)
       for (double window : {0.0, 0.1}) // 0.1 s: the RMS window fills part way through
       {
-        SCOPED_TRACE(testing::Message() << "mode " << mode << " fs " << fs << " window " << window);
+        SCOPED_TRACE(testing::Message() << "mode " << mode << " fs " << fs << " window " << window
+                                        << (wide ? ", four lanes" : ", two lanes"));
+        LoudnessMeter::UseWideLanes(wide);
         LoudnessMeter bySample, swapped, byBlock, pairA, pairB;
         for (LoudnessMeter* m : {&bySample, &swapped, &byBlock, &pairA, &pairB}) ASSERT_TRUE(m->Init(mode, window, fs));
         std::vector<double> expected(kBlockTestFrames), expectedSwapped(kBlockTestFrames),
@@ -309,6 +322,7 @@ TEST(LoudnessMeterBlock, BlocksAndPairedBlocksEqualRepeatedProcessSampleBitForBi
         ExpectSameMeter(bySample, byBlock, l, r);
         ExpectSameMeter(swapped, pairB, r, l);
       }
+  LoudnessMeter::UseWideLanes(true);
   EXPECT_EQ(allocations, 0u);
 
   // Negative lengths do nothing.
@@ -319,6 +333,76 @@ TEST(LoudnessMeterBlock, BlocksAndPairedBlocksEqualRepeatedProcessSampleBitForBi
   m.ProcessBlock(nullptr, nullptr, -7, nullptr);
   LoudnessMeter::ProcessBlocks(m, nullptr, nullptr, nullptr, m, nullptr, nullptr, nullptr, -1);
   EXPECT_TRUE(SameBits(m.Level(), level) && m.WindowCounter() == 1);
+}
+
+// The Receiver's paired loop against the one-sample path over long random signals: a minute of noise per channel
+// whose level wanders over 150 dB (with stretches of silence and a few absurd or non-finite samples), in the
+// Receiver's chunk sizes, every mode, every lane width. The lanes keep each channel's operations in ProcessSample's
+// order, so the outputs agree bit for bit, which is more than the 1e-9 relative they are held to.
+TEST(LoudnessMeterBlock, PairedLanesEqualTheScalarPathOverLongRandomSignals)
+{
+  constexpr int kFrames = 60 * 48000, kChunk = 256;
+  std::vector<double> channels[4];
+  Noise noise(77), level(78);
+  for (auto& c : channels) c.resize(kFrames);
+  double gain = 0.5;
+  for (int i = 0; i < kFrames; ++i)
+  {
+    if (i % 4800 == 0) // a new level every 0.1 s: -150 dB to 0 dB, or silence
+      gain = level.Next() < -0.8 ? 0.0 : std::pow(10.0, -3.75 * (level.Next() + 1.0));
+    for (int c = 0; c < 4; ++c) channels[c][size_t(i)] = gain * (c + 1) * 0.25 * noise.Next();
+  }
+  channels[0][123457] = kNaN;
+  channels[3][654321] = -kInf;
+  channels[2][1000003] = 1e200;
+
+  for (bool wide : LaneWidths())
+    for (int mode = 0; mode < kNumMeterModes; ++mode)
+    {
+      SCOPED_TRACE(testing::Message() << "mode " << mode << (wide ? ", four lanes" : ", two lanes"));
+      LoudnessMeter::UseWideLanes(wide);
+      LoudnessMeter scalarA, scalarB, pairA, pairB;
+      for (LoudnessMeter* m : {&scalarA, &scalarB, &pairA, &pairB}) ASSERT_TRUE(m->Init(mode, 0.3, 48000.0));
+      std::vector<double> outA(kChunk), outB(kChunk);
+      double worst = 0.0; // largest relative difference
+      long differing = 0;
+      for (int at = 0, k = 0, n = 0; at < kFrames; at += n, ++k)
+      {
+        n = std::min(kChunk - k % 3, kFrames - at); // 256, 255, 254: odd and even ends
+        const size_t i0 = size_t(at);
+        LoudnessMeter::ProcessBlocks(pairA, &channels[0][i0], &channels[1][i0], outA.data(), pairB, &channels[2][i0],
+                                     &channels[3][i0], outB.data(), n);
+        for (size_t k = 0; k < size_t(n); ++k)
+        {
+          const double a = scalarA.ProcessSample(channels[0][i0 + k], channels[1][i0 + k]);
+          const double b = scalarB.ProcessSample(channels[2][i0 + k], channels[3][i0 + k]);
+          for (const auto& [got, want] : {std::pair{outA[k], a}, std::pair{outB[k], b}})
+          {
+            differing += !SameBits(got, want);
+            worst = std::max(worst, want == 0.0 ? std::fabs(got) : std::fabs(got - want) / std::fabs(want));
+          }
+        }
+      }
+      EXPECT_LE(worst, 1e-9);
+      EXPECT_EQ(differing, 0L);
+      EXPECT_TRUE(SameBits(pairA.Level(), scalarA.Level()) && SameBits(pairB.Power(), scalarB.Power()));
+    }
+  LoudnessMeter::UseWideLanes(true);
+}
+
+// EBU Tech 3341, the stationary cases: a 1 kHz stereo sine at -23 dBFS and at -33 dBFS reads -23 and -33 LUFS
+// (+-0.1) on the momentary and short-term meters; ours reads 0.691 dB above the standard's scale.
+TEST(LoudnessMeterEBU, Tech3341SteadySines)
+{
+  for (const double dBFS : {-23.0, -33.0})
+    for (const int mode : {kMeterEBUML, kMeterEBUSL})
+    {
+      LoudnessMeter m;
+      ASSERT_TRUE(m.Init(mode, 0.0, 48000.0));
+      const double amp = std::pow(10.0, dBFS / 20.0);
+      const double v = Feed(m, 20 * 48000, [&](int i) { return std::pair{Sine1k(i, amp), Sine1k(i, amp)}; });
+      EXPECT_NEAR(ToDB(v) - 0.691, dBFS, 0.1) << dBFS << " dBFS, mode " << mode;
+    }
 }
 
 } // namespace

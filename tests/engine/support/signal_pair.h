@@ -122,7 +122,14 @@ protected:
       mChain.Process(chainL.data(), chainR.data(), n);
       double* rIn[2] = {chainL.data(), chainR.data()};
       double* rOut[2] = {outL.data(), outR.data()};
-      mReceiver->ProcessBlock(rIn, rOut, n);
+      if (mReceiverInPlace)
+      {
+        mReceiver->ProcessBlock(rIn, rIn, n);
+        outL = chainL;
+        outR = chainR;
+      }
+      else
+        mReceiver->ProcessBlock(rIn, rOut, n);
       mInL.insert(mInL.end(), inL.begin(), inL.end());
       mInR.insert(mInR.end(), inR.begin(), inR.end());
       mOutL.insert(mOutL.end(), outL.begin(), outL.end());
@@ -174,6 +181,7 @@ protected:
   Chain mChain;
   Noise mNoise{0x1234567u};
   std::vector<double> mSenderInL, mSenderOutL; // the last block's
+  bool mReceiverInPlace = false;                // RunNoise: the Receiver's outputs are its input buffers
   std::vector<double> mInL, mInR, mOutL, mOutR;
 };
 
