@@ -2,6 +2,8 @@
 #include "controls/IVKnobSliderControls.h"
 #include "controls/IVMiscControls.h"
 #include "controls/IVTrackControls.h"
+#include "controls/support/PrimitiveRecorder.h"
+#include "controls/support/VectorTracks.h"
 #include "framework/IParam.h"
 #include "support/ScriptedGraphics.h"
 
@@ -18,7 +20,8 @@ namespace
 {
 
 // A scripted context that records the primitives vector controls call (before they become paths), measures
-// text 7 units per character wide and as tall as its size, and can hold the colour picker's answer back.
+// text 7 units per character wide and as tall as its size, and can hold the colour picker's answer back. Narrower
+// than PrimitiveRecorder on purpose: the counts below are of these few primitives only.
 class PrimitiveGraphics : public ScriptedGraphics
 {
 public:
@@ -82,29 +85,6 @@ public:
   }
 };
 
-// A style without texts; Plain() also without frame and shadows, so the widget is the whole control.
-IVStyle Bare()
-{
-  IVStyle s;
-  s.showLabel = s.showValue = false;
-  return s;
-}
-IVStyle Plain()
-{
-  IVStyle s = Bare();
-  s.drawFrame = s.drawShadows = false;
-  return s;
-}
-
-// Edges within a thousandth.
-::testing::AssertionResult Near(const IRECT& r, const IRECT& e)
-{
-  if (std::abs(r.L - e.L) < 1e-3f && std::abs(r.T - e.T) < 1e-3f && std::abs(r.R - e.R) < 1e-3f &&
-      std::abs(r.B - e.B) < 1e-3f)
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "{" << r.L << ", " << r.T << ", " << r.R << ", " << r.B << "}";
-}
-
 constexpr IMouseMod kNone{};
 
 double gNow = 0.0;
@@ -124,25 +104,6 @@ public:
     SetValueStr(value);
   }
   void Draw(IGraphics&) override {}
-};
-
-// The track base draws nothing by itself: background and tracks, as a meter or sequencer would.
-class Tracks : public IVTrackControlBase
-{
-public:
-  Tracks(const IRECT& r, const std::vector<int>& params, int steps, EDirection dir, float spacing = 0.f,
-         double base = 0.0, bool extraStep = true)
-      : IVTrackControlBase(r, params, "", Bare(), steps, dir)
-  {
-    mTrackPadding = spacing;
-    mBaseValue = base;
-    mHasExtraStep = extraStep;
-  }
-  void Draw(IGraphics& g) override
-  {
-    DrawBackground(g, mRECT);
-    DrawWidget(g);
-  }
 };
 
 struct VectorControlsTest : ::testing::Test
