@@ -4,6 +4,7 @@
 
 #include "controls/IBitmapControls.h"
 #include "controls/ISVGControls.h"
+#include "controls/support/ClockedFixture.h"
 #include "controls/support/ImageGraphics.h"
 #include "support/ScriptedGraphics.h"
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 using namespace plugin::igraphics;
+using plugin::igraphics::test::ClockedFixture;
 using plugin::igraphics::test::Doc;
 using plugin::igraphics::test::ImageGraphics;
 using plugin::igraphics::test::RecordingDelegate;
@@ -26,27 +28,17 @@ namespace
 
 using Args = std::vector<double>;
 
-double sNow = 0.0;
-
-struct ImageControlsTest : ::testing::Test
+struct ImageControlsTest : ClockedFixture<ImageGraphics>
 {
-  RecordingDelegate dlg{2};
-  std::unique_ptr<ImageGraphics> g;
   std::vector<std::unique_ptr<APIBitmap>> own;
 
+  ImageControlsTest() : ClockedFixture(2) {}
   void SetUp() override
   {
-    sNow = 100.0;
-    IGraphics::SetClock([] { return sNow; });
     dlg.GetParam(0)->InitDouble("Mix", 0.0, 0.0, 1.0, 0.01);
     dlg.GetParam(1)->InitBool("On", false);
-    dlg.SetGraphicsReady(true);
+    ClockedFixture::SetUp();
     g = std::make_unique<ImageGraphics>(dlg, 400, 300);
-  }
-  void TearDown() override
-  {
-    g.reset();
-    IGraphics::SetClock(nullptr);
   }
   template <class C> C* Attach(C* c) { return static_cast<C*>(g->AttachControl(c)); }
   IBitmap Make(int w, int h, int frames, bool horizontal = false)
@@ -63,12 +55,6 @@ struct ImageControlsTest : ::testing::Test
     for (const auto& call : g->Calls(op))
       out.emplace_back(call.a.begin(), call.a.begin() + long(std::min(n, call.a.size())));
     return out;
-  }
-  void Frame(double dt)
-  {
-    sNow += dt;
-    IRECTList rects;
-    g->IsDirty(rects);
   }
 };
 
