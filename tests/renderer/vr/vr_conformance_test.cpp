@@ -271,7 +271,5 @@ std::vector<Scene> Scenes()
 
 TEST(VRConformance, ShapesMatchCairoAtScaleOneAndTwo)
 {
-  for (const Scene& scene : Scenes())
-    for (float scale : {1.f, 2.f})
-      RunScene(scene, W, H, scale);
+  RunScenes(Scenes(), W, H);
 }

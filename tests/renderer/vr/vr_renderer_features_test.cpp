@@ -318,9 +318,7 @@ std::vector<Scene> Scenes()
 
 TEST(VRRendererFeatures, MatchCairoAtScaleOneAndTwo)
 {
-  for (const Scene& scene : Scenes())
-    for (float scale : {1.f, 2.f})
-      RunScene(scene, W, H, scale);
+  RunScenes(Scenes(), W, H);
 }
 
 // Answers that read no pixels: the point colour is opaque black whatever was drawn, and the back end names

@@ -188,4 +188,12 @@ inline void RunScene(const Scene& scene, int w, int h, float scale)
   }
 }
 
+// Every scene at screen scales 1 and 2.
+inline void RunScenes(const std::vector<Scene>& scenes, int w, int h)
+{
+  for (const Scene& scene : scenes)
+    for (float scale : {1.f, 2.f})
+      RunScene(scene, w, h, scale);
+}
+
 } // namespace vrtest
