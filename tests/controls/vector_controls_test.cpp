@@ -19,32 +19,15 @@ using namespace plugin::igraphics::test;
 namespace
 {
 
-// A scripted context that records the primitives vector controls call (before they become paths), measures
-// text 7 units per character wide and as tall as its size, and can hold the colour picker's answer back. Narrower
-// than PrimitiveRecorder on purpose: the counts below are of these few primitives only.
-class PrimitiveGraphics : public ScriptedGraphics
+// Records only the primitives these tests count (rectangles, rounded rectangles, ellipses and data lines); the rest
+// reach the scripted context as they are.
+class PrimitiveGraphics : public PrimitiveListGraphics
 {
 public:
+  using PrimitiveListGraphics::PrimitiveListGraphics;
   using ScriptedGraphics::FillEllipse;
   using ScriptedGraphics::FillRect;
   using ScriptedGraphics::FillRoundRect;
-  using ScriptedGraphics::ScriptedGraphics;
-
-  struct Prim
-  {
-    std::string op;
-    IColor color;
-    IRECT r;              // the rectangle, or a line's end points
-    std::vector<float> a; // further arguments
-  };
-  std::vector<Prim> prims;
-  std::vector<Prim> Of(const std::string& op) const
-  {
-    std::vector<Prim> out;
-    for (const auto& p : prims)
-      if (p.op == op) out.push_back(p);
-    return out;
-  }
 
   void FillRect(const IColor& c, const IRECT& r, const IBlend*) override { prims.push_back({"FillRect", c, r, {}}); }
   void DrawRect(const IColor& c, const IRECT& r, const IBlend*, float) override
@@ -64,24 +47,9 @@ public:
     prims.push_back({"DrawData", c, r, {t}});
     prims.back().a.insert(prims.back().a.end(), y, y + n);
   }
-  bool pickerLater = false;
-  IColorPickerHandlerFunc heldPicker;
-  bool PromptForColor(IColor& color, const char* str, IColorPickerHandlerFunc f) override
-  {
-    calls.push_back(std::string("PromptForColor(") + str + ")");
-    if (!pickerLater) return ScriptedGraphics::PromptForColor(color, str, f);
-    heldPicker = f;
-    return true;
-  }
   void FillEllipse(const IColor& c, const IRECT& r, const IBlend*) override
   {
     prims.push_back({"FillEllipse", c, r, {}});
-  }
-  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
-  {
-    const float w = 7.f * static_cast<float>(std::string(str).size());
-    bounds = IRECT(bounds.L, bounds.T, bounds.L + w, bounds.T + text.mSize);
-    return w;
   }
 };
 
