@@ -75,34 +75,20 @@ NSCursor* NSCursor::dragCopyCursor() { return System("dragCopy"); }
 NSCursor* NSCursor::dragLinkCursor() { return System("dragLink"); }
 NSCursor* NSCursor::contextualMenuCursor() { return System("contextualMenu"); }
 
-NSCursor* NSCursor::busyButClickableCursor()
-{
-  return Offered("busyButClickableCursor") ? System("busyButClickable") : nullptr;
-}
-NSCursor* NSCursor::_windowResizeNorthCursor()
-{
-  return Offered("_windowResizeNorthCursor") ? System("_windowResizeNorth") : nullptr;
-}
+// The private cursors answer as the selector does: nil, and recorded, while the system lacks them.
+NSCursor* NSCursor::busyButClickableCursor() { return performClassSelector("busyButClickableCursor"); }
+NSCursor* NSCursor::_windowResizeNorthCursor() { return performClassSelector("_windowResizeNorthCursor"); }
 NSCursor* NSCursor::_windowResizeNorthWestSouthEastCursor()
 {
-  return Offered("_windowResizeNorthWestSouthEastCursor") ? System("_windowResizeNorthWestSouthEast") : nullptr;
+  return performClassSelector("_windowResizeNorthWestSouthEastCursor");
 }
 NSCursor* NSCursor::_windowResizeNorthEastSouthWestCursor()
 {
-  return Offered("_windowResizeNorthEastSouthWestCursor") ? System("_windowResizeNorthEastSouthWest") : nullptr;
+  return performClassSelector("_windowResizeNorthEastSouthWestCursor");
 }
-NSCursor* NSCursor::_windowResizeEastWestCursor()
-{
-  return Offered("_windowResizeEastWestCursor") ? System("_windowResizeEastWest") : nullptr;
-}
-NSCursor* NSCursor::_windowResizeNorthSouthCursor()
-{
-  return Offered("_windowResizeNorthSouthCursor") ? System("_windowResizeNorthSouth") : nullptr;
-}
-NSCursor* NSCursor::_helpCursor()
-{
-  return Offered("_helpCursor") ? System("_help") : nullptr;
-}
+NSCursor* NSCursor::_windowResizeEastWestCursor() { return performClassSelector("_windowResizeEastWestCursor"); }
+NSCursor* NSCursor::_windowResizeNorthSouthCursor() { return performClassSelector("_windowResizeNorthSouthCursor"); }
+NSCursor* NSCursor::_helpCursor() { return performClassSelector("_helpCursor"); }
 
 BOOL NSCursor::helpCursorShown()
 {

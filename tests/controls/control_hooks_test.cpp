@@ -3,6 +3,7 @@
 // fine-drag, touch and state rules.
 
 #include "controls/IControlBases.h"
+#include "controls/support/DrawnBases.h"
 #include "controls/support/PrimitiveRecorder.h"
 #include "framework/IParam.h"
 #include "framework/PluginMidi.h"
@@ -21,15 +22,6 @@ namespace
 {
 
 constexpr IMouseMod kNone{};
-
-template <class Base> struct Drawn : Base
-{
-  using Base::Base;
-  void Draw(IGraphics&) override {}
-};
-using Knob = Drawn<IKnobControlBase>;
-using Slider = Drawn<ISliderControlBase>;
-using Switch = Drawn<ISwitchControlBase>;
 
 // A control with nothing but a drawing: every other handler is the base's.
 class BareControl : public IControl

@@ -1,6 +1,8 @@
 #include "controls/IBitmapControls.h"
 #include "controls/IControlBases.h"
 #include "controls/ISVGControls.h"
+#include "controls/support/DrawnBases.h"
+#include "controls/support/ImageGraphics.h"
 #include "framework/IParam.h"
 #include "support/ScriptedGraphics.h"
 
@@ -13,63 +15,19 @@
 
 using namespace plugin::igraphics;
 using plugin::IParam;
+using plugin::igraphics::test::Doc;
+using plugin::igraphics::test::ImageGraphics;
+using plugin::igraphics::test::Knob;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
 using plugin::igraphics::test::ScriptedGraphics;
+using plugin::igraphics::test::Slider;
+using plugin::igraphics::test::Switch;
 
 namespace
 {
 
-template <class Base> struct Drawn : Base
-{
-  using Base::Base;
-  void Draw(IGraphics&) override {}
-};
-using Knob = Drawn<IKnobControlBase>;
-using Slider = Drawn<ISliderControlBase>;
-using Switch = Drawn<ISwitchControlBase>;
-
 using Args = std::vector<double>;
-
-// Resources from tables; rotated bitmaps and SVG draws recorded (documents told apart by their width).
-class ImageGraphics : public ScriptedGraphics
-{
-public:
-  using ScriptedGraphics::ScriptedGraphics;
-  std::map<std::pair<std::string, int>, std::pair<int, int>> bitmaps; // (name, scale) → pixels
-  std::map<std::string, ISVG> svgs;
-  std::vector<std::unique_ptr<APIBitmap>> images;
-
-  IBitmap LoadBitmap(const char* name, int n, bool horizontal, int targetScale) override
-  {
-    const auto it = bitmaps.find({name, std::max(targetScale, 1)});
-    if (it == bitmaps.end()) return IBitmap(nullptr, n, horizontal, name);
-    images.push_back(std::make_unique<APIBitmap>(1, it->second.first, it->second.second, float(it->first.second), 1.f));
-    return IBitmap(images.back().get(), n, horizontal, name);
-  }
-  ISVG LoadSVG(const char* name, const char*, float) override { return svgs.count(name) ? svgs[name] : ISVG(); }
-  void DrawRotatedBitmap(const IBitmap&, float cx, float cy, double angle, const IBlend*) override
-  {
-    drawn.push_back({"DrawRotatedBitmap", {cx, cy, angle}, "", COLOR_BLACK});
-  }
-  // The blend's weight last, -1 without one.
-  void DrawSVG(const ISVG& svg, const IRECT& r, const IBlend* blend) override
-  {
-    drawn.push_back({"DrawSVG", {svg.W(), r.L, r.T, r.R, r.B, blend ? blend->weight : -1.0}, "", COLOR_BLACK});
-  }
-  void DrawRotatedSVG(const ISVG& svg, float cx, float cy, float w, float h, float angle, const IBlend*) override
-  {
-    drawn.push_back({"DrawRotatedSVG", {svg.W(), cx, cy, w, h, angle}, "", COLOR_BLACK});
-  }
-};
-
-ISVG Doc(float w, float h)
-{
-  auto doc = std::make_shared<SVGDocument>();
-  doc->width = w;
-  doc->height = h;
-  return ISVG(doc);
-}
 
 constexpr IMouseMod kNone{};
 constexpr IMouseMod kShift{false, false, true};

@@ -4,6 +4,8 @@
 
 #include "controls/IBitmapControls.h"
 #include "controls/ISVGControls.h"
+#include "controls/support/ClockedFixture.h"
+#include "controls/support/ImageGraphics.h"
 #include "support/ScriptedGraphics.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,9 @@
 #include <vector>
 
 using namespace plugin::igraphics;
+using plugin::igraphics::test::ClockedFixture;
+using plugin::igraphics::test::Doc;
+using plugin::igraphics::test::ImageGraphics;
 using plugin::igraphics::test::RecordingDelegate;
 using plugin::igraphics::test::ScriptedGraphics;
 
@@ -23,67 +28,17 @@ namespace
 
 using Args = std::vector<double>;
 
-// Resources from tables; rotated bitmaps and SVG draws recorded (documents told apart by their width).
-class ImageGraphics : public ScriptedGraphics
+struct ImageControlsTest : ClockedFixture<ImageGraphics>
 {
-public:
-  using ScriptedGraphics::ScriptedGraphics;
-  std::map<std::pair<std::string, int>, std::pair<int, int>> bitmaps; // (name, scale) → pixels
-  std::map<std::string, ISVG> svgs;
-  std::vector<std::unique_ptr<APIBitmap>> images;
-
-  IBitmap LoadBitmap(const char* name, int n, bool horizontal, int targetScale) override
-  {
-    const auto it = bitmaps.find({name, std::max(targetScale, 1)});
-    if (it == bitmaps.end()) return IBitmap(nullptr, n, horizontal, name);
-    images.push_back(std::make_unique<APIBitmap>(1, it->second.first, it->second.second, float(it->first.second), 1.f));
-    return IBitmap(images.back().get(), n, horizontal, name);
-  }
-  ISVG LoadSVG(const char* name, const char*, float) override { return svgs.count(name) ? svgs[name] : ISVG(); }
-  void DrawRotatedBitmap(const IBitmap&, float cx, float cy, double angle, const IBlend*) override
-  {
-    drawn.push_back({"DrawRotatedBitmap", {cx, cy, angle}, "", COLOR_BLACK});
-  }
-  // The blend's weight last, -1 without one.
-  void DrawSVG(const ISVG& svg, const IRECT& r, const IBlend* blend) override
-  {
-    drawn.push_back({"DrawSVG", {svg.W(), r.L, r.T, r.R, r.B, blend ? blend->weight : -1.0}, "", COLOR_BLACK});
-  }
-  void DrawRotatedSVG(const ISVG& svg, float cx, float cy, float w, float h, float angle, const IBlend*) override
-  {
-    drawn.push_back({"DrawRotatedSVG", {svg.W(), cx, cy, w, h, angle}, "", COLOR_BLACK});
-  }
-};
-
-ISVG Doc(float w, float h)
-{
-  auto doc = std::make_shared<SVGDocument>();
-  doc->width = w;
-  doc->height = h;
-  return ISVG(doc);
-}
-
-double sNow = 0.0;
-
-struct ImageControlsTest : ::testing::Test
-{
-  RecordingDelegate dlg{2};
-  std::unique_ptr<ImageGraphics> g;
   std::vector<std::unique_ptr<APIBitmap>> own;
 
+  ImageControlsTest() : ClockedFixture(2) {}
   void SetUp() override
   {
-    sNow = 100.0;
-    IGraphics::SetClock([] { return sNow; });
     dlg.GetParam(0)->InitDouble("Mix", 0.0, 0.0, 1.0, 0.01);
     dlg.GetParam(1)->InitBool("On", false);
-    dlg.SetGraphicsReady(true);
+    ClockedFixture::SetUp();
     g = std::make_unique<ImageGraphics>(dlg, 400, 300);
-  }
-  void TearDown() override
-  {
-    g.reset();
-    IGraphics::SetClock(nullptr);
   }
   template <class C> C* Attach(C* c) { return static_cast<C*>(g->AttachControl(c)); }
   IBitmap Make(int w, int h, int frames, bool horizontal = false)
@@ -100,12 +55,6 @@ struct ImageControlsTest : ::testing::Test
     for (const auto& call : g->Calls(op))
       out.emplace_back(call.a.begin(), call.a.begin() + long(std::min(n, call.a.size())));
     return out;
-  }
-  void Frame(double dt)
-  {
-    sNow += dt;
-    IRECTList rects;
-    g->IsDirty(rects);
   }
 };
 

@@ -3,6 +3,7 @@
 // against positions and sizes worked out by hand (text 7 units per character, rows 16 high).
 
 #include "controls/IPopupMenuControl.h"
+#include "controls/support/ClockedFixture.h"
 #include "controls/support/PrimitiveRecorder.h"
 
 #include <gtest/gtest.h>
@@ -21,29 +22,20 @@ namespace
 using Prims = std::vector<PrimitiveRecorder::Prim>;
 using Corners = std::vector<float>;
 
-double sNow = 0.0;
 constexpr float kCharW = 7.f;
 constexpr float kRowH = 16.f;
 const IColor kSeparator(255, 200, 200, 200);
 
-struct PopupMenuTest : ::testing::Test
+struct PopupMenuTest : ClockedFixture<PrimitiveRecorder>
 {
-  RecordingDelegate dlg{1};
-  std::unique_ptr<PrimitiveRecorder> g;
   IPopupMenuControl* popup = nullptr;
   RecordingControl* caller = nullptr;
 
+  PopupMenuTest() : ClockedFixture(1) {}
   void SetUp() override
   {
-    sNow = 100.0;
-    IGraphics::SetClock([] { return sNow; });
-    dlg.SetGraphicsReady(true);
+    ClockedFixture::SetUp();
     Make(400, 300);
-  }
-  void TearDown() override
-  {
-    g.reset();
-    IGraphics::SetClock(nullptr);
   }
   void Make(int w, int h)
   {
@@ -51,11 +43,6 @@ struct PopupMenuTest : ::testing::Test
     g->AttachPopupMenuControl(IText(kRowH, COLOR_BLACK));
     popup = static_cast<IPopupMenuControl*>(g->GetPopupMenuControl());
     caller = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(0, 0, 50, 50))));
-  }
-  void Frame(double dt)
-  {
-    IRECTList rects;
-    sNow += dt, g->IsDirty(rects);
   }
   void Open(IPopupMenu& menu, const IRECT& anchor)
   {

@@ -9,6 +9,7 @@
 #include "controls/IVKnobSliderControls.h"
 #include "controls/IVMiscControls.h"
 #include "controls/support/CairoGraphics.h"
+#include "controls/support/ClockedFixture.h"
 #include "controls/support/PrimitiveRecorder.h"
 #include "framework/IParam.h"
 
@@ -26,7 +27,6 @@ namespace
 {
 
 constexpr double kPi = 3.14159265358979323846;
-double sNow = 0.0;
 
 // Draws nothing: a place in the list (index 0 is drawn even when hidden) or a caller for the bubble.
 class Nothing : public IControl
@@ -70,24 +70,15 @@ void ClipTo(cairo_t* cr, double l, double t, double r, double b)
   cairo_clip(cr);
 }
 
-struct ShapePixelsTest : ::testing::Test
+struct ShapePixelsTest : ClockedFixture<CairoGraphics>
 {
-  RecordingDelegate dlg{2};
-  std::unique_ptr<CairoGraphics> g;
-
+  ShapePixelsTest() : ClockedFixture(2) {}
   void SetUp() override
   {
-    sNow = 100.0;
-    IGraphics::SetClock([] { return sNow; });
     dlg.GetParam(0)->InitDouble("Gain", 0.0, -10.0, 10.0, 0.1, "dB");
     dlg.GetParam(1)->InitEnum("Mode", 0, {"Low", "Mid", "High"});
-    dlg.SetGraphicsReady(true);
+    ClockedFixture::SetUp();
     Make(400, 300);
-  }
-  void TearDown() override
-  {
-    g.reset();
-    IGraphics::SetClock(nullptr);
   }
   void Make(int w, int h)
   {
@@ -95,11 +86,6 @@ struct ShapePixelsTest : ::testing::Test
     g->AttachControl(new Nothing(IRECT()));
   }
   template <class C> C* Attach(C* c) { return static_cast<C*>(g->AttachControl(c)); }
-  void Frame(double dt)
-  {
-    IRECTList rects;
-    sNow += dt, g->IsDirty(rects);
-  }
   // How far our picture is from the reference within area (a fraction of the reference's ink).
   double Mismatch(const std::function<void(cairo_t*)>& reference, const IRECT& area, const std::string& name)
   {

@@ -3,6 +3,7 @@
 // corner resizer.
 
 #include "controls/ISpecialControls.h"
+#include "controls/support/ClockedFixture.h"
 #include "support/ScriptedGraphics.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +14,13 @@
 #include <vector>
 
 using namespace plugin::igraphics;
+using plugin::igraphics::test::ClockedFixture;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
 using plugin::igraphics::test::ScriptedGraphics;
 
 namespace
 {
-
-double sNow = 0.0;
 
 // A bubble whose arrow side a test may set to any number.
 class AnySideBubble : public IBubbleControl
@@ -30,27 +30,13 @@ public:
   void SetArrowSide(int side) { mArrowSide = side; }
 };
 
-struct SpecialControlsStatesTest : ::testing::Test
+struct SpecialControlsStatesTest : ClockedFixture<ScriptedGraphics>
 {
-  RecordingDelegate dlg{1};
-  std::unique_ptr<ScriptedGraphics> g;
-
+  SpecialControlsStatesTest() : ClockedFixture(1) {}
   void SetUp() override
   {
-    sNow = 100.0;
-    IGraphics::SetClock([] { return sNow; });
-    dlg.SetGraphicsReady(true);
+    ClockedFixture::SetUp();
     g = std::make_unique<ScriptedGraphics>(dlg, 400, 300);
-  }
-  void TearDown() override
-  {
-    g.reset();
-    IGraphics::SetClock(nullptr);
-  }
-  void Frame(double dt)
-  {
-    IRECTList rects;
-    sNow += dt, g->IsDirty(rects);
   }
 };
 
@@ -64,7 +50,7 @@ TEST_F(SpecialControlsStatesTest, FrameTimeStylesCycleOnClicksAndEachScalesItsGr
   // 100 frames of 10 ms each (after a first one that measures the time since the start and is pushed out).
   for (int i = 0; i <= 100; ++i)
   {
-    sNow = 200.0 + 0.01 * i;
+    Now() = 200.0 + 0.01 * i;
     g->BeginFrame();
   }
   // The graph box is the rectangle inset by 2: 12..208 × 12..58 (46 high). 10 ms is 100 FPS (held at the top of
@@ -126,7 +112,7 @@ TEST_F(SpecialControlsStatesTest, TheBubbleFadesInHoldsAndFadesOutByItsOpacity)
   for (const auto& [dt, weight] : steps)
   {
     Frame(dt);
-    EXPECT_NEAR(bubble->GetBubbleBlend().weight, weight, 1e-4) << sNow;
+    EXPECT_NEAR(bubble->GetBubbleBlend().weight, weight, 1e-4) << Now();
   }
   Frame(0.101);
   EXPECT_TRUE(bubble->IsHidden());

@@ -2,6 +2,7 @@
 #include "controls/ISpecialControls.h"
 #include "controls/ITextControls.h"
 #include "controls/ITextEntryControl.h"
+#include "controls/support/ClockedFixture.h"
 #include "framework/IParam.h"
 #include "support/ScriptedGraphics.h"
 
@@ -13,18 +14,13 @@
 #include <string>
 
 using namespace plugin::igraphics;
+using plugin::igraphics::test::ClockedFixture;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
 using plugin::igraphics::test::ScriptedGraphics;
 
 namespace
 {
-
-double sNow = 0.0;
-double TestClock()
-{
-  return sNow;
-}
 
 // A caller that owns the menu it shows, as product controls do.
 class MenuOwner : public RecordingControl
@@ -39,11 +35,10 @@ constexpr float kRowH = 16.f; // text size: the recording back end measures one 
 constexpr int kRight = 39, kHome = 36, kEnd = 35, kBack = 8;
 
 // The controls the context makes itself (texts, resizer, bubble, frame-time display, text entry, popup menu).
-struct SpecialControlsTest : ::testing::Test
+struct SpecialControlsTest : ClockedFixture<ScriptedGraphics>
 {
   // 0: -12..12 dB; 1: int 0..10; 2: bool; 3: enumeration
-  RecordingDelegate dlg{4};
-  std::unique_ptr<ScriptedGraphics> g;
+  SpecialControlsTest() : ClockedFixture(4) {}
   ITextEntryControl* entry = nullptr;
   RecordingControl* gain = nullptr;  // linked to parameter 0
   RecordingControl* count = nullptr; // linked to parameter 1
@@ -53,20 +48,13 @@ struct SpecialControlsTest : ::testing::Test
 
   void SetUp() override
   {
-    sNow = 100.0;
-    IGraphics::SetClock(TestClock);
     dlg.GetParam(0)->InitDouble("Gain", 0.0, -12.0, 12.0, 0.1, "dB");
     dlg.GetParam(1)->InitInt("Count", 2, 0, 10);
     dlg.GetParam(2)->InitBool("On", false);
     dlg.GetParam(3)->InitEnum("Mode", 1, {"Low", "Mid", "High"});
     dlg.SetSizeConstraints(100, 1000, 100, 1000);
-    dlg.SetGraphicsReady(true);
+    ClockedFixture::SetUp();
     g = std::make_unique<ScriptedGraphics>(dlg, 400, 300);
-  }
-  void TearDown() override
-  {
-    g.reset();
-    IGraphics::SetClock(nullptr);
   }
 
   template <class C> C* Attach(C* c) { return static_cast<C*>(g->AttachControl(c)); }
@@ -80,11 +68,10 @@ struct SpecialControlsTest : ::testing::Test
   // One frame at time t (seconds): animations step.
   void FrameAt(double t)
   {
-    sNow = t;
+    Now() = t;
     IRECTList rects;
     g->IsDirty(rects);
   }
-  void Frame(double dt) { FrameAt(sNow + dt); }
 
   // The in-editor text entry over three controls.
   void MakeEntry()
@@ -328,7 +315,7 @@ TEST_F(SpecialControlsTest, FrameTimeDisplayRingAndRemovalWhileCaptured)
   // 101 frame times of 20 ms: the last overwrites the oldest (the first frame's long time since start).
   for (int i = 0; i <= 101; ++i)
   {
-    sNow = 200.0 + 0.02 * i;
+    Now() = 200.0 + 0.02 * i;
     g->BeginFrame();
   }
   g->drawn.clear();

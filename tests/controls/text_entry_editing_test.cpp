@@ -3,6 +3,7 @@
 // character, text size 14).
 
 #include "controls/ITextEntryControl.h"
+#include "controls/support/ClockedFixture.h"
 #include "controls/support/PrimitiveRecorder.h"
 
 #include <gtest/gtest.h>
@@ -18,29 +19,20 @@ namespace
 {
 
 constexpr int kRight = 39, kHome = 36, kEnd = 35, kInsert = 45, kDelete = 46;
-double sNow = 0.0;
 
-struct TextEntryEditingTest : ::testing::Test
+struct TextEntryEditingTest : ClockedFixture<PrimitiveRecorder>
 {
-  RecordingDelegate dlg{1};
-  std::unique_ptr<PrimitiveRecorder> g;
   ITextEntryControl* entry = nullptr;
   RecordingControl* label = nullptr;
 
+  TextEntryEditingTest() : ClockedFixture(1) {}
   void SetUp() override
   {
-    sNow = 100.0;
-    IGraphics::SetClock([] { return sNow; });
-    dlg.SetGraphicsReady(true);
+    ClockedFixture::SetUp();
     g = std::make_unique<PrimitiveRecorder>(dlg, 400, 300);
     g->AttachTextEntryControl();
     entry = static_cast<ITextEntryControl*>(g->GetTextEntryControl());
     label = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(20, 100, 200, 130), -1)));
-  }
-  void TearDown() override
-  {
-    g.reset();
-    IGraphics::SetClock(nullptr);
   }
   void Open(const char* str, int align = kAlignNear, int vAlign = kVAlignMiddle)
   {

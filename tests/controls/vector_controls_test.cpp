@@ -2,6 +2,8 @@
 #include "controls/IVKnobSliderControls.h"
 #include "controls/IVMiscControls.h"
 #include "controls/IVTrackControls.h"
+#include "controls/support/PrimitiveRecorder.h"
+#include "controls/support/VectorTracks.h"
 #include "framework/IParam.h"
 #include "support/ScriptedGraphics.h"
 
@@ -17,31 +19,15 @@ using namespace plugin::igraphics::test;
 namespace
 {
 
-// A scripted context that records the primitives vector controls call (before they become paths), measures
-// text 7 units per character wide and as tall as its size, and can hold the colour picker's answer back.
-class PrimitiveGraphics : public ScriptedGraphics
+// Records only the primitives these tests count (rectangles, rounded rectangles, ellipses and data lines); the rest
+// reach the scripted context as they are.
+class PrimitiveGraphics : public PrimitiveListGraphics
 {
 public:
+  using PrimitiveListGraphics::PrimitiveListGraphics;
   using ScriptedGraphics::FillEllipse;
   using ScriptedGraphics::FillRect;
   using ScriptedGraphics::FillRoundRect;
-  using ScriptedGraphics::ScriptedGraphics;
-
-  struct Prim
-  {
-    std::string op;
-    IColor color;
-    IRECT r;              // the rectangle, or a line's end points
-    std::vector<float> a; // further arguments
-  };
-  std::vector<Prim> prims;
-  std::vector<Prim> Of(const std::string& op) const
-  {
-    std::vector<Prim> out;
-    for (const auto& p : prims)
-      if (p.op == op) out.push_back(p);
-    return out;
-  }
 
   void FillRect(const IColor& c, const IRECT& r, const IBlend*) override { prims.push_back({"FillRect", c, r, {}}); }
   void DrawRect(const IColor& c, const IRECT& r, const IBlend*, float) override
@@ -61,49 +47,11 @@ public:
     prims.push_back({"DrawData", c, r, {t}});
     prims.back().a.insert(prims.back().a.end(), y, y + n);
   }
-  bool pickerLater = false;
-  IColorPickerHandlerFunc heldPicker;
-  bool PromptForColor(IColor& color, const char* str, IColorPickerHandlerFunc f) override
-  {
-    calls.push_back(std::string("PromptForColor(") + str + ")");
-    if (!pickerLater) return ScriptedGraphics::PromptForColor(color, str, f);
-    heldPicker = f;
-    return true;
-  }
   void FillEllipse(const IColor& c, const IRECT& r, const IBlend*) override
   {
     prims.push_back({"FillEllipse", c, r, {}});
   }
-  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
-  {
-    const float w = 7.f * static_cast<float>(std::string(str).size());
-    bounds = IRECT(bounds.L, bounds.T, bounds.L + w, bounds.T + text.mSize);
-    return w;
-  }
 };
-
-// A style without texts; Plain() also without frame and shadows, so the widget is the whole control.
-IVStyle Bare()
-{
-  IVStyle s;
-  s.showLabel = s.showValue = false;
-  return s;
-}
-IVStyle Plain()
-{
-  IVStyle s = Bare();
-  s.drawFrame = s.drawShadows = false;
-  return s;
-}
-
-// Edges within a thousandth.
-::testing::AssertionResult Near(const IRECT& r, const IRECT& e)
-{
-  if (std::abs(r.L - e.L) < 1e-3f && std::abs(r.T - e.T) < 1e-3f && std::abs(r.R - e.R) < 1e-3f &&
-      std::abs(r.B - e.B) < 1e-3f)
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "{" << r.L << ", " << r.T << ", " << r.R << ", " << r.B << "}";
-}
 
 constexpr IMouseMod kNone{};
 
@@ -124,25 +72,6 @@ public:
     SetValueStr(value);
   }
   void Draw(IGraphics&) override {}
-};
-
-// The track base draws nothing by itself: background and tracks, as a meter or sequencer would.
-class Tracks : public IVTrackControlBase
-{
-public:
-  Tracks(const IRECT& r, const std::vector<int>& params, int steps, EDirection dir, float spacing = 0.f,
-         double base = 0.0, bool extraStep = true)
-      : IVTrackControlBase(r, params, "", Bare(), steps, dir)
-  {
-    mTrackPadding = spacing;
-    mBaseValue = base;
-    mHasExtraStep = extraStep;
-  }
-  void Draw(IGraphics& g) override
-  {
-    DrawBackground(g, mRECT);
-    DrawWidget(g);
-  }
 };
 
 struct VectorControlsTest : ::testing::Test

@@ -4,6 +4,7 @@
 #include "controls/IVKnobSliderControls.h"
 #include "controls/IVTrackControls.h"
 #include "controls/support/VectorFixture.h"
+#include "controls/support/VectorTracks.h"
 
 #include <gtest/gtest.h>
 
@@ -22,26 +23,6 @@ using Prims = std::vector<PrimitiveRecorder::Prim>;
 constexpr IMouseMod kNone{};
 const IColor kFGColor(255, 200, 200, 200), kFRColor(255, 70, 70, 70), kHLColor(10, 0, 0, 0), kSHColor(60, 0, 0, 0),
     kX1Color(255, 0, 0, 0);
-
-// The track base draws nothing by itself: background and tracks, as a meter or sequencer would.
-class Tracks : public IVTrackControlBase
-{
-public:
-  Tracks(const IRECT& r, const std::vector<int>& params, int steps, EDirection dir, float spacing = 0.f,
-         double base = 0.0, bool extraStep = true, std::initializer_list<const char*> names = {})
-      : IVTrackControlBase(r, params, "", Bare(), steps, dir, names)
-  {
-    mTrackPadding = spacing;
-    mBaseValue = base;
-    mHasExtraStep = extraStep;
-  }
-  void Draw(IGraphics& g) override
-  {
-    DrawBackground(g, mRECT);
-    DrawWidget(g);
-  }
-  void Highlight(int track) { mHighlightedTrack = track; }
-};
 
 Prims Only(const Prims& all, const std::string& op)
 {

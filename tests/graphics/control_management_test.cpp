@@ -2,6 +2,7 @@
 // per-group iterations built on the control list (hide, disable, dirty with action, host highlight, tooltips,
 // idle), peers, the last clicked parameter, the appearance hook and strict drawing.
 
+#include "graphics/support/ScriptedEditorTest.h"
 #include "support/ScriptedGraphics.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 using namespace plugin::igraphics;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
+using plugin::igraphics::test::ScriptedEditorTest;
 using plugin::igraphics::test::ScriptedGraphics;
 
 namespace
@@ -30,21 +32,14 @@ struct IdleControl : RecordingControl
   void OnGUIIdle() override { ++idles; }
 };
 
-struct ControlManagementTest : ::testing::Test
+struct ControlManagementTest : ScriptedEditorTest
 {
-  RecordingDelegate dlg{4};
-  std::unique_ptr<ScriptedGraphics> g;
+  ControlManagementTest() : ScriptedEditorTest(4) {}
   void SetUp() override
   {
-    for (int i = 0; i < 4; ++i)
-      dlg.GetParam(i)->InitDouble("p", 0.0, 0.0, 1.0, 0.01);
+    PlainParams();
     dlg.GetParam(2)->InitDouble("Gain", 0.0, -12.0, 12.0, 0.1);
-    g = std::make_unique<ScriptedGraphics>(dlg, 200, 100, 0, 1.f);
-    dlg.SetGraphicsReady(true);
-  }
-  RecordingControl* Add(const IRECT& r, int paramIdx = -1, const char* group = "")
-  {
-    return static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(r, paramIdx), -1, group));
+    Open();
   }
 };
 
@@ -101,11 +96,11 @@ TEST_F(ControlManagementTest, MovingAControlByIndexKeepsItsHitAreaAndRedrawsAllU
 
 TEST_F(ControlManagementTest, IterationsByParameterAndByGroup)
 {
-  auto* a = Add(IRECT(0, 0, 10, 10), 1, "left");
+  auto* a = Add(IRECT(0, 0, 10, 10), 1, -1, "left");
   auto* b = Add(IRECT(0, 0, 10, 10), 1);
   auto* multi = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(), Ints{3, 1})));
-  auto* other = Add(IRECT(0, 0, 10, 10), 2, "left");
-  auto* plain = Add(IRECT(0, 0, 10, 10), -1, "lefty");
+  auto* other = Add(IRECT(0, 0, 10, 10), 2, -1, "left");
+  auto* plain = Add(IRECT(0, 0, 10, 10), -1, -1, "lefty");
 
   std::vector<IControl*> seen;
   g->ForControlWithParam(1, [&](IControl* c) { seen.push_back(c); });

@@ -2,6 +2,7 @@
 // host that refuses a resize, and the one corner resizer (a second is refused, removing it leaves none). Double
 // clicks, which the resizer and the controls share, close the file.
 
+#include "graphics/support/ScriptedEditorTest.h"
 #include "support/ScriptedGraphics.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 using namespace plugin::igraphics;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
+using plugin::igraphics::test::ScriptedEditorTest;
 using plugin::igraphics::test::ScriptedGraphics;
 
 namespace
@@ -21,16 +23,14 @@ namespace
 using Ints = std::vector<int>;
 using Strings = std::vector<std::string>;
 
-struct EditorSizeTest : ::testing::Test
+struct EditorSizeTest : ScriptedEditorTest
 {
-  RecordingDelegate dlg{1};
-  std::unique_ptr<ScriptedGraphics> g;
+  EditorSizeTest() : ScriptedEditorTest(1) {}
   void SetUp() override
   {
-    dlg.GetParam(0)->InitDouble("p", 0.0, 0.0, 1.0, 0.01);
+    PlainParams();
     dlg.SetSizeConstraints(100, 400, 50, 200);
-    g = std::make_unique<ScriptedGraphics>(dlg, 200, 100, 0, 1.f);
-    dlg.SetGraphicsReady(true);
+    Open();
   }
 };
 

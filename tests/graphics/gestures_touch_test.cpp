@@ -1,6 +1,7 @@
 // Touch gestures routed to the control under them or to regions of the editor, and touches held by controls:
 // which control holds which touch, and a cancelled touch that ends its capture and its host gesture.
 
+#include "graphics/support/ScriptedEditorTest.h"
 #include "support/ScriptedGraphics.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 using namespace plugin::igraphics;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
+using plugin::igraphics::test::ScriptedEditorTest;
 using plugin::igraphics::test::ScriptedGraphics;
 
 namespace
@@ -20,20 +22,14 @@ namespace
 
 using Strings = std::vector<std::string>;
 
-struct GesturesTest : ::testing::Test
+struct GesturesTest : ScriptedEditorTest
 {
-  RecordingDelegate dlg{2};
-  std::unique_ptr<ScriptedGraphics> g;
+  GesturesTest() : ScriptedEditorTest(2) {}
   void SetUp() override
   {
     dlg.GetParam(0)->InitDouble("a", 0.0, 0.0, 1.0, 0.01);
     dlg.GetParam(1)->InitDouble("b", 0.0, 0.0, 1.0, 0.01);
-    g = std::make_unique<ScriptedGraphics>(dlg, 200, 100);
-    dlg.SetGraphicsReady(true);
-  }
-  RecordingControl* Add(const IRECT& r, int paramIdx = -1)
-  {
-    return static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(r, paramIdx)));
+    Open();
   }
   IGestureInfo At(float x, float y, EGestureType type = EGestureType::Pinch) const
   {

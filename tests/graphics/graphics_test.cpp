@@ -1,3 +1,4 @@
+#include "graphics/support/ScriptedEditorTest.h"
 #include "support/ScriptedGraphics.h"
 
 #include "controls/ISpecialControls.h"
@@ -11,6 +12,7 @@
 using namespace plugin::igraphics;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
+using plugin::igraphics::test::ScriptedEditorTest;
 using plugin::igraphics::test::ScriptedGraphics;
 
 namespace
@@ -18,22 +20,15 @@ namespace
 
 using Ints = std::vector<int>;
 
-struct GraphicsTest : ::testing::Test
+struct GraphicsTest : ScriptedEditorTest
 {
-  RecordingDelegate dlg{4};
-  std::unique_ptr<ScriptedGraphics> g;
+  GraphicsTest() : ScriptedEditorTest(4) {}
   void SetUp() override
   {
-    for (int i = 0; i < 4; ++i)
-      dlg.GetParam(i)->InitDouble("p", 0.0, 0.0, 1.0, 0.01);
+    PlainParams();
     dlg.GetParam(2)->InitDouble("Gain", 0.0, -12.0, 12.0, 0.1);
     dlg.SetSizeConstraints(100, 400, 50, 200);
-    g = std::make_unique<ScriptedGraphics>(dlg, 200, 100, 0, 1.f);
-    dlg.SetGraphicsReady(true);
-  }
-  RecordingControl* Add(const IRECT& r, int paramIdx = -1, int tag = -1, const char* group = "")
-  {
-    return static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(r, paramIdx), tag, group));
+    Open();
   }
   Ints Size() const { return {g->Width(), g->Height(), dlg.lastResizeW, dlg.lastResizeH}; }
 };

@@ -1,3 +1,4 @@
+#include "graphics/support/ScriptedEditorTest.h"
 #include "support/ScriptedGraphics.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@ using plugin::IKeyPress;
 using plugin::IMidiMsg;
 using plugin::igraphics::test::RecordingControl;
 using plugin::igraphics::test::RecordingDelegate;
+using plugin::igraphics::test::ScriptedEditorTest;
 using plugin::igraphics::test::ScriptedGraphics;
 
 namespace
@@ -24,10 +26,9 @@ IMouseInfo At(float x, float y, float dX = 0.f, float dY = 0.f, bool right = fal
   return IMouseInfo{x, y, dX, dY, IMouseMod(!right, right, false, false, false, touch)};
 }
 
-struct InputTest : ::testing::Test
+struct InputTest : ScriptedEditorTest
 {
-  RecordingDelegate dlg{4};
-  std::unique_ptr<ScriptedGraphics> g;
+  InputTest() : ScriptedEditorTest(4) {}
 
   void SetUp() override
   {
@@ -36,12 +37,7 @@ struct InputTest : ::testing::Test
     dlg.GetParam(2)->InitDouble("Gain", 0.0, -12.0, 12.0, 0.5, "dB", plugin::IParam::kFlagStepped);
     dlg.GetParam(3)->InitBool("Bypass", false);
     dlg.SetSizeConstraints(100, 400, 50, 200);
-    g = std::make_unique<ScriptedGraphics>(dlg, 200, 100, 0, 1.f);
-    dlg.SetGraphicsReady(true);
-  }
-  RecordingControl* Add(const IRECT& r, int paramIdx = -1, int tag = -1)
-  {
-    return static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(r, paramIdx), tag));
+    Open();
   }
   void Click(float x, float y, bool right = false)
   {

@@ -4,6 +4,7 @@
 
 #include "renderer/VectorRenderer_p.h"
 #include "renderer/support/RecordingBackend.h"
+#include "renderer/support/TextContext.h"
 #include "tests/renderer/FontTestUtil.h"
 
 #include FT_TRUETYPE_TABLES_H
@@ -19,19 +20,6 @@
 using namespace fonttest;
 
 namespace {
-
-struct TextCtx : RecordedContext
-{
-  int font = vrCreateFont(ctx, "sans", kRoboto);
-  explicit TextCtx(float ratio = 1) { vrBeginFrame(ctx, 400, 400, ratio); }
-  std::vector<const RecordedCall*> Triangles() const
-  {
-    std::vector<const RecordedCall*> out;
-    for (const RecordedCall& c : be.calls)
-      if (c.kind == RecordedCall::Triangles) out.push_back(&c);
-    return out;
-  }
-};
 
 // Ascender, descender and line height from the font's hhea table, relative to ascent − descent, at the size in
 // tenths of a device pixel; the same logical numbers at every pixel ratio.

@@ -4,6 +4,7 @@
 #include "renderer/FontAtlas.h"
 #include "renderer/VectorRenderer_p.h"
 #include "renderer/support/RecordingBackend.h"
+#include "renderer/support/TextContext.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +15,7 @@
 
 namespace {
 
-const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
-
-struct TextCtx : RecordedContext
-{
-  int font = vrCreateFont(ctx, "sans", kRoboto);
-  TextCtx() { vrBeginFrame(ctx, 400, 400, 1); }
-  std::vector<const RecordedCall*> Triangles() const
-  {
-    std::vector<const RecordedCall*> out;
-    for (const RecordedCall& c : be.calls)
-      if (c.kind == RecordedCall::Triangles) out.push_back(&c);
-    return out;
-  }
-};
+using fonttest::kRoboto;
 
 // A font the store does not have draws and measures nothing.
 TEST(RendererText, NoFontDrawsNothing)

@@ -17,14 +17,11 @@
 namespace plugin::igraphics::test
 {
 
-class PrimitiveRecorder : public ScriptedGraphics
+// The list of primitives, the text measure and the colour picker, without recording anything yet: a test that
+// wants only a few primitives recorded overrides just those.
+class PrimitiveListGraphics : public ScriptedGraphics
 {
 public:
-  using ScriptedGraphics::DrawEllipse;
-  using ScriptedGraphics::DrawRoundRect;
-  using ScriptedGraphics::FillEllipse;
-  using ScriptedGraphics::FillRect;
-  using ScriptedGraphics::FillRoundRect;
   using ScriptedGraphics::ScriptedGraphics;
 
   struct Prim
@@ -43,6 +40,33 @@ public:
       if (p.op == op) out.push_back(p);
     return out;
   }
+
+  bool pickerLater = false;
+  IColorPickerHandlerFunc heldPicker;
+  bool PromptForColor(IColor& color, const char* str, IColorPickerHandlerFunc f) override
+  {
+    calls.push_back(std::string("PromptForColor(") + str + ")");
+    if (!pickerLater) return ScriptedGraphics::PromptForColor(color, str, f);
+    heldPicker = f;
+    return true;
+  }
+  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
+  {
+    const float w = 7.f * static_cast<float>(std::string(str).size());
+    bounds = IRECT(bounds.L, bounds.T, bounds.L + w, bounds.T + text.mSize);
+    return w;
+  }
+};
+
+class PrimitiveRecorder : public PrimitiveListGraphics
+{
+public:
+  using PrimitiveListGraphics::PrimitiveListGraphics;
+  using ScriptedGraphics::DrawEllipse;
+  using ScriptedGraphics::DrawRoundRect;
+  using ScriptedGraphics::FillEllipse;
+  using ScriptedGraphics::FillRect;
+  using ScriptedGraphics::FillRoundRect;
 
   void FillRect(const IColor& c, const IRECT& r, const IBlend* b) override { Add("FillRect", c, r, {}, b); }
   void DrawRect(const IColor& c, const IRECT& r, const IBlend* b, float t) override { Add("DrawRect", c, r, {t}, b); }
@@ -114,21 +138,6 @@ public:
   }
   std::vector<std::string> texts;
 
-  bool pickerLater = false;
-  IColorPickerHandlerFunc heldPicker;
-  bool PromptForColor(IColor& color, const char* str, IColorPickerHandlerFunc f) override
-  {
-    calls.push_back(std::string("PromptForColor(") + str + ")");
-    if (!pickerLater) return ScriptedGraphics::PromptForColor(color, str, f);
-    heldPicker = f;
-    return true;
-  }
-  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override
-  {
-    const float w = 7.f * static_cast<float>(std::string(str).size());
-    bounds = IRECT(bounds.L, bounds.T, bounds.L + w, bounds.T + text.mSize);
-    return w;
-  }
   void Reset()
   {
     prims.clear();

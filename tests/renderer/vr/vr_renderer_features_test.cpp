@@ -46,15 +46,6 @@ void Ramp(cairo_t* cr, double x0, double x1, const double c0[4], const double c1
   cairo_pattern_destroy(p);
 }
 
-struct Scene
-{
-  const char* name;
-  int edgeTolerance; // per channel at pixels where Cairo's neighbourhood is not uniform
-  int corners;       // pixels allowed beyond it (per unit of screen scale squared)
-  DrawFunc ours;
-  std::function<void(cairo_t*)> cairo;
-};
-
 std::vector<Scene> Scenes()
 {
   std::vector<Scene> s;
@@ -323,34 +314,11 @@ std::vector<Scene> Scenes()
   return s;
 }
 
-void RunScene(const Scene& scene, float scale)
-{
-  Editor e(W, H, scale);
-  const auto ours = Render(e, scene.ours);
-  const int pw = int(W * scale), ph = int(H * scale);
-  ASSERT_EQ(ours.size(), size_t(pw * ph * 4)) << scene.name;
-  CairoFrame ref(W, H, scale);
-  scene.cairo(ref.cr);
-  const Stats s = Compare(ours, ref.Data(), ref.Stride(), pw, ph, scene.edgeTolerance);
-  const int corners = int(scene.corners * scale * scale);
-  const bool ok = s.interiorMax <= 3 && s.edgeMax <= 160 && s.overEdge <= corners && s.mean < 1.0;
-  if (!ok || KeepImages())
-  {
-    const std::string base = SavePair(e.g, ref, std::string(scene.name) + "_x" + std::to_string(int(scale)));
-    if (!ok)
-      ADD_FAILURE() << scene.name << " at scale " << scale << ": interior " << s.interiorMax << " edge " << s.edgeMax
-                    << " beyond " << s.overEdge << " mean " << s.mean << " at" << s.where << " (images under " << base
-                    << ")";
-  }
-}
-
 } // namespace
 
 TEST(VRRendererFeatures, MatchCairoAtScaleOneAndTwo)
 {
-  for (const Scene& scene : Scenes())
-    for (float scale : {1.f, 2.f})
-      RunScene(scene, scale);
+  RunScenes(Scenes(), W, H);
 }
 
 // Answers that read no pixels: the point colour is opaque black whatever was drawn, and the back end names

@@ -174,36 +174,14 @@ private:
   bool mPathEmpty = true;
 };
 
-struct ShapesRig : ::testing::Test
+struct ShapesRig : qnrig::EditorRig<FieldPlug, ShapeGraphics>
 {
-  FieldPlug plug;
-  ShapeGraphics* g = nullptr; // owned by the delegate while its window is open
-  std::vector<std::unique_ptr<APIBitmap>> images;
-
   void SetUp() override
   {
-    plug.SetSizeConstraints(100, 2000, 100, 2000);
-    plug.SetMakeGraphicsFunc([this] { return new ShapeGraphics(plug, 424, 610); });
-    (void)plug.OpenWindow(nullptr);
-    g = static_cast<ShapeGraphics*>(plug.GetUI());
+    EditorRig::SetUp();
     g->EnableMouseOver(true); // as the product's editor does
     // The background's place: index 0 is never the mouse-over control.
     g->AttachControl(new test::RecordingControl(IRECT(0.f, 600.f, 1.f, 601.f)));
-  }
-  void TearDown() override { plug.CloseWindow(); }
-
-  // A bitmap of w × h points with its frames stacked vertically (or side by side).
-  IBitmap Bitmap(int w, int h, int frames, bool horizontal = false)
-  {
-    images.push_back(std::make_unique<APIBitmap>(1, w, h, 1.f, 1.f));
-    return IBitmap(images.back().get(), frames, horizontal, "");
-  }
-  template <class C> C* Attach(C* c, int tag = -1) { return static_cast<C*>(g->AttachControl(c, tag)); }
-  // The plug-in's answer to a value: the parameter as the controls see it.
-  void SetParam(int idx, double real)
-  {
-    plug.GetParam(idx)->Set(real);
-    plug.SendParameterValueFromDelegate(idx, real, false);
   }
 };
 

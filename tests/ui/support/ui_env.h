@@ -343,27 +343,28 @@ public:
   }
 };
 
-struct Rig : ::testing::Test
+// The plug-in double Plug with its editor window open on a Graphics context of 424 × 610, for each test.
+template <class Plug, class Graphics> struct EditorRig : ::testing::Test
 {
-  PlugDouble plug;
-  QNGraphics* g = nullptr; // owned by the delegate while its window is open
+  Plug plug;
+  Graphics* g = nullptr; // owned by the delegate while its window is open
   std::vector<std::unique_ptr<APIBitmap>> images;
 
   void SetUp() override
   {
     plug.SetSizeConstraints(100, 2000, 100, 2000);
-    plug.SetMakeGraphicsFunc([this] { return new QNGraphics(plug, 424, 610); });
+    plug.SetMakeGraphicsFunc([this] { return new Graphics(plug, 424, 610); });
     (void)plug.OpenWindow(nullptr);
-    g = static_cast<QNGraphics*>(plug.GetUI());
+    g = static_cast<Graphics*>(plug.GetUI());
   }
   // The context and its controls go before the images they draw.
   void TearDown() override { plug.CloseWindow(); }
 
-  // A bitmap of w × h points with frames stacked vertically.
-  IBitmap Bitmap(int w, int h, int frames)
+  // A bitmap of w × h points with its frames stacked vertically (or side by side).
+  IBitmap Bitmap(int w, int h, int frames, bool horizontal = false)
   {
     images.push_back(std::make_unique<APIBitmap>(1, w, h, 1.f, 1.f));
-    return IBitmap(images.back().get(), frames, false, "");
+    return IBitmap(images.back().get(), frames, horizontal, "");
   }
   template <class C> C* Attach(C* c, int tag = -1) { return static_cast<C*>(g->AttachControl(c, tag)); }
   // The host side's answer to a value sent by the editor: the parameter's value as the controls see it.
@@ -373,6 +374,8 @@ struct Rig : ::testing::Test
     plug.SendParameterValueFromDelegate(idx, real, false);
   }
 };
+
+using Rig = EditorRig<PlugDouble, QNGraphics>;
 
 inline const IMouseMod kNone{true};
 inline const IMouseMod kShift{true, false, true};

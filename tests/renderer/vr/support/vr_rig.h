@@ -155,4 +155,45 @@ inline bool KeepImages()
   return std::getenv("VR_SAVE") != nullptr;
 }
 
+// A drawing of ours beside the Cairo drawing it must match, with what the comparison allows at edges.
+struct Scene
+{
+  const char* name;
+  int edgeTolerance; // per channel at pixels where Cairo's neighbourhood is not uniform
+  int corners;       // pixels allowed beyond it (per unit of screen scale squared)
+  DrawFunc ours;
+  std::function<void(cairo_t*)> cairo;
+};
+
+// Draws the scene both ways on a w × h editor at the screen scale and fails with the numbers (and writes both
+// images) where they differ beyond the allowance; VR_SAVE keeps the images of passing scenes too.
+inline void RunScene(const Scene& scene, int w, int h, float scale)
+{
+  Editor e(w, h, scale);
+  const auto ours = Render(e, scene.ours);
+  const int pw = int(w * scale), ph = int(h * scale);
+  ASSERT_EQ(ours.size(), size_t(pw * ph * 4)) << scene.name;
+  CairoFrame ref(w, h, scale);
+  scene.cairo(ref.cr);
+  const Stats s = Compare(ours, ref.Data(), ref.Stride(), pw, ph, scene.edgeTolerance);
+  const int corners = int(scene.corners * scale * scale);
+  const bool ok = s.interiorMax <= 3 && s.edgeMax <= 160 && s.overEdge <= corners && s.mean < 1.0;
+  if (!ok || KeepImages())
+  {
+    const std::string base = SavePair(e.g, ref, std::string(scene.name) + "_x" + std::to_string(int(scale)));
+    if (!ok)
+      ADD_FAILURE() << scene.name << " at scale " << scale << ": interior " << s.interiorMax << " edge " << s.edgeMax
+                    << " beyond " << s.overEdge << " mean " << s.mean << " at" << s.where << " (images under " << base
+                    << ")";
+  }
+}
+
+// Every scene at screen scales 1 and 2.
+inline void RunScenes(const std::vector<Scene>& scenes, int w, int h)
+{
+  for (const Scene& scene : scenes)
+    for (float scale : {1.f, 2.f})
+      RunScene(scene, w, h, scale);
+}
+
 } // namespace vrtest
