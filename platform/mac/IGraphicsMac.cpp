@@ -40,6 +40,8 @@ IGraphicsMac::IGraphicsMac(IGEditorDelegate& dlg, int w, int h, int fps, float s
 
 IGraphicsMac::~IGraphicsMac()
 {
+  // A modal call of ours further up the stack must find us gone when its loop returns.
+  *mAlive = false;
   {
     // The view is torn down while the descriptor cache is held: a text field may still use a cached font.
     auto lock = CoreTextFontDescriptorCache().Lock();
@@ -141,48 +143,67 @@ int IGraphicsMac::GetUIAppearance() const
 namespace
 {
 
-// A screen point (y up) in the view's graphics units.
-void ScreenToGraphics(IGraphicsView_vZANIQ_au* view, NSPoint screen, float drawScale, float& x, float& y)
+// Display coordinates run down from the top of the main display; screen points run up. Without the mouse
+// association the move makes no mouse event.
+void WarpCursor(CGPoint screen)
 {
-  NSWindow* win = view->window();
-  NSPoint inWindow = screen;
-  if (win) inWindow = win->convertRectFromScreen(NSMakeRect(screen.x, screen.y, 0, 0)).origin;
-  const NSPoint p = view->convertPoint_fromView(inWindow, nullptr);
-  x = static_cast<float>(p.x) / drawScale;
-  y = static_cast<float>(p.y) / drawScale;
+  const CGDirectDisplayID display = CGMainDisplayID();
+  CGAssociateMouseAndMouseCursorPosition(false);
+  const double height = static_cast<double>(CGDisplayPixelsHigh(display));
+  CGDisplayMoveCursorToPoint(display, CGPointMake(screen.x, height - screen.y));
+  CGAssociateMouseAndMouseCursorPosition(true);
 }
 
 } // namespace
 
-void IGraphicsMac::GetMouseLocation(float& x, float& y) const
+CGPoint IGraphicsMac::PointToScreen(float x, float y) const
 {
-  const NSPoint screen = NSEvent::mouseLocation();
+  NSPoint p = NSMakePoint(static_cast<double>(x) * GetDrawScale(), static_cast<double>(y) * GetDrawScale());
   if (mView)
-    ScreenToGraphics(mView, screen, GetDrawScale(), x, y);
-  else
+  {
+    p = mView->convertPoint_toView(p, nullptr);
+    if (NSWindow* win = mView->window()) p = win->convertRectToScreen(NSMakeRect(p.x, p.y, 0, 0)).origin;
+  }
+  return p;
+}
+
+void IGraphicsMac::ScreenToPoint(CGPoint screen, float& x, float& y) const
+{
+  if (!mView)
   {
     x = static_cast<float>(screen.x);
     y = static_cast<float>(screen.y);
+    return;
   }
+  NSPoint inWindow = screen;
+  if (NSWindow* win = mView->window())
+    inWindow = win->convertRectFromScreen(NSMakeRect(screen.x, screen.y, 0, 0)).origin;
+  const NSPoint p = mView->convertPoint_fromView(inWindow, nullptr);
+  x = static_cast<float>(p.x) / GetDrawScale();
+  y = static_cast<float>(p.y) / GetDrawScale();
+}
+
+void IGraphicsMac::MoveCursorToScreenPoint(CGPoint screen)
+{
+  WarpCursor(screen);
+  StoreCursorPosition();
+}
+
+void IGraphicsMac::GetMouseLocation(float& x, float& y) const
+{
+  ScreenToPoint(NSEvent::mouseLocation(), x, y);
 }
 
 void IGraphicsMac::StoreCursorPosition()
 {
   const NSPoint screen = NSEvent::mouseLocation();
   mCursorLockPosition = CGPointMake(std::round(screen.x), std::round(screen.y));
-  mLastMouseX = static_cast<float>(mCursorLockPosition.x);
-  mLastMouseY = static_cast<float>(mCursorLockPosition.y);
-  if (mView) ScreenToGraphics(mView, mCursorLockPosition, GetDrawScale(), mLastMouseX, mLastMouseY);
+  ScreenToPoint(mCursorLockPosition, mLastMouseX, mLastMouseY);
 }
 
 void IGraphicsMac::RepositionCursor(float& prevX, float& prevY)
 {
-  const CGDirectDisplayID display = CGMainDisplayID();
-  const CGPoint target =
-    CGPointMake(mCursorLockPosition.x, static_cast<double>(CGDisplayPixelsHigh(display)) - mCursorLockPosition.y);
-  CGAssociateMouseAndMouseCursorPosition(false);
-  CGDisplayMoveCursorToPoint(display, target);
-  CGAssociateMouseAndMouseCursorPosition(true);
+  WarpCursor(mCursorLockPosition);
   prevX = mLastMouseX;
   prevY = mLastMouseY;
 }
@@ -220,17 +241,7 @@ void IGraphicsMac::HideMouseCursor(bool hide, bool lock)
 void IGraphicsMac::MoveMouseCursor(float x, float y)
 {
   if (mTabletInput) return;
-  NSPoint p = NSMakePoint(static_cast<double>(x) * GetDrawScale(), static_cast<double>(y) * GetDrawScale());
-  if (mView)
-  {
-    p = mView->convertPoint_toView(p, nullptr);
-    if (NSWindow* win = mView->window()) p = win->convertRectToScreen(NSMakeRect(p.x, p.y, 0, 0)).origin;
-  }
-  const CGDirectDisplayID display = CGMainDisplayID();
-  CGAssociateMouseAndMouseCursorPosition(false);
-  CGDisplayMoveCursorToPoint(display, CGPointMake(p.x, static_cast<double>(CGDisplayPixelsHigh(display)) - p.y));
-  CGAssociateMouseAndMouseCursorPosition(true);
-  StoreCursorPosition();
+  MoveCursorToScreenPoint(PointToScreen(x, y));
 }
 
 ECursor IGraphicsMac::SetMouseCursor(ECursor cursorType)
@@ -323,6 +334,8 @@ EMsgBoxResult IGraphicsMac::ShowMessageBox(const char* str, const char* caption,
     const NSInteger answer =
       NSRunAlertPanel(MakeString(caption), NSString::stringWithUTF8String("%@"), button(box.defaultButton),
                       button(box.alternateButton), button(box.otherButton), MakeString(str));
+    // The plug-in went while the alert was up: its completion would reach into what is gone.
+    if (!modal.ContextAlive()) return kCANCEL;
     result = answer == NSAlertDefaultReturn     ? box.defaultResult
              : answer == NSAlertAlternateReturn ? box.alternateResult
                                                 : box.otherResult;
@@ -369,7 +382,7 @@ void IGraphicsMac::PromptForFile(Util_String& fileName, Util_String& path, EFile
     panel->setAllowedFileTypes(types);
     panel->setAllowsOtherFileTypes(NO);
     panel->setFloatingPanel(YES);
-    if (panel->runModalForDirectory_file(directory, file) != NSModalResponseOK) return;
+    if (panel->runModalForDirectory_file(directory, file) != NSModalResponseOK || !modal.ContextAlive()) return;
     chosen = panel->URL() ? panel->URL()->path() : nullptr;
   }
   else
@@ -379,7 +392,8 @@ void IGraphicsMac::PromptForFile(Util_String& fileName, Util_String& path, EFile
     panel->setCanChooseDirectories(NO);
     panel->setResolvesAliases(YES);
     panel->setFloatingPanel(YES);
-    if (panel->runModalForDirectory_file_types(directory, file, types) != NSModalResponseOK) return;
+    if (panel->runModalForDirectory_file_types(directory, file, types) != NSModalResponseOK || !modal.ContextAlive())
+      return;
     NSArray* urls = panel->URLs();
     auto* url = urls ? dynamic_cast<NSURL*>(urls->firstObject()) : nullptr;
     chosen = url ? url->path() : nullptr;
@@ -406,7 +420,10 @@ void IGraphicsMac::PromptForDirectory(Util_String& dir)
   if (start) panel->setDirectoryURL(NSURL::fileURLWithPath(start->stringByExpandingTildeInPath()));
   NSString* chosen = nullptr;
   ModalScope modal(*this);
-  if (panel->runModal() == NSModalResponseOK)
+  const bool ok = panel->runModal() == NSModalResponseOK;
+  // The strings belong to whoever asked, which may have gone with the context.
+  if (!modal.ContextAlive()) return;
+  if (ok)
   {
     NSArray* urls = panel->URLs();
     auto* url = urls ? dynamic_cast<NSURL*>(urls->firstObject()) : nullptr;
@@ -495,6 +512,12 @@ IPopupMenu* IGraphicsMac::CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT&
   {
     ModalScope modal(*this);
     chosen = mView->createPopupMenu(menu, NSMakeRect(r.L, r.T, r.W(), r.H()));
+    if (!modal.ContextAlive())
+    {
+      // Deleted under the menu: the caller must not complete the menu through its own members.
+      isAsync = true;
+      return nullptr;
+    }
   }
   if (chosen && chosen->GetFunction()) chosen->ExecFunction();
   return chosen;

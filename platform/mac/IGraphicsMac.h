@@ -19,6 +19,8 @@
 
 #include <CoreGraphics/CGGeometry.h>
 
+#include <memory>
+
 class IGraphicsView_vZANIQ_au;
 
 namespace plugin::igraphics
@@ -64,6 +66,17 @@ public:
   ECursor SetMouseCursor(ECursor cursorType = kCursorArrow) override;
   void ForceEndUserEdit() override;
 
+  // ---- Screen points (AppKit's: points from the bottom left of the main screen, y up) ----
+  // The screen point of the graphics point (x, y): × draw scale into view points (y down), then through the
+  // window to the screen. Without a view the scaled point.
+  CGPoint PointToScreen(float x, float y) const;
+  // The graphics point of a screen point: through the window into view points, ÷ draw scale. Without a view the
+  // screen point as it is.
+  void ScreenToPoint(CGPoint screen, float& x, float& y) const;
+  // Moves the cursor to a screen point without a mouse event; the point becomes the stored cursor position (so a
+  // locked cursor stays there).
+  void MoveCursorToScreenPoint(CGPoint screen);
+
   // ---- Values the view keeps in step ----
   bool GetCursorLocked() const { return mCursorLocked; }
   bool GetTabletInput() const { return mTabletInput; }
@@ -77,7 +90,8 @@ public:
   // The view went away under us (its dealloc): forget it without touching it.
   void ForgetView(IGraphicsView_vZANIQ_au* view);
   // Inside a modal loop of the platform (native menu, alert, file or folder panel) that this context opened:
-  // the context is on the stack below it and must not be deleted before the loop returns.
+  // the context is on the stack below it. Closing the editor waits for the loop; a context deleted inside it
+  // (the host disposing of the plug-in) makes the loop's caller return without touching anything of it.
   bool InPlatformModal() const { return mModalDepth > 0; }
 
   // ---- Clipboard, dialogs, URLs ----
@@ -85,7 +99,8 @@ public:
   bool SetTextInClipboard(const char* str) override;
   void UpdateTooltips() override;
   // Releases the mouse capture, then shows the alert of type (see GetMacMsgBox); types without a panel answer
-  // kCANCEL. The completion, when given, gets the result too.
+  // kCANCEL. The completion, when given, gets the result too. A context deleted while the alert is up answers
+  // kCANCEL and drops the completion.
   EMsgBoxResult ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
                                IMsgBoxCompletionHandlerFunc completionHandler = nullptr) override;
   // Save (action Save) or open panel. On OK fileName is the chosen file and path its folder with a trailing "/";
@@ -109,6 +124,8 @@ public:
   void RemovePlatformView(void* view) override;
   void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
                                const char* str) override;
+  // The native menu below bounds; the chosen menu (its completion run) or null. A context deleted while the menu
+  // is up answers null with isAsync set: no completion follows, and the caller, gone with it, reads nothing more.
   IPopupMenu* CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync) override;
 
   // ---- Resources and fonts ----
@@ -130,19 +147,28 @@ private:
   void RepositionCursor(float& prevX, float& prevY);
   void TearDownView();
 
-  // Counts one modal loop of the platform for its lifetime.
+  // Counts one modal loop of the platform for its lifetime. The context may be deleted inside the loop: the
+  // scope then leaves it alone, and ContextAlive tells the caller to return at once.
   class ModalScope
   {
   public:
-    explicit ModalScope(IGraphicsMac& g) : mG(g) { ++mG.mModalDepth; }
-    ~ModalScope() { --mG.mModalDepth; }
+    explicit ModalScope(IGraphicsMac& g) : mG(g), mAlive(g.mAlive) { ++mG.mModalDepth; }
+    ~ModalScope()
+    {
+      if (*mAlive) --mG.mModalDepth;
+    }
     ModalScope(const ModalScope&) = delete;
     ModalScope& operator=(const ModalScope&) = delete;
+    bool ContextAlive() const { return *mAlive; }
 
   private:
     IGraphicsMac& mG;
+    std::shared_ptr<const bool> mAlive;
   };
 
+  // True while this context lives; each modal scope holds a share, so it can still read it once the context is
+  // gone.
+  std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);
   IGraphicsView_vZANIQ_au* mView = nullptr;
   int mModalDepth = 0;
   CGPoint mCursorLockPosition{0.0, 0.0}; // screen point, y upwards

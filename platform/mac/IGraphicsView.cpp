@@ -218,10 +218,11 @@ void IGraphicsView_vZANIQ_au::viewDidChangeBackingProperties()
 {
   NSWindow* win = window();
   if (!win) return;
+  // Held until the drawable is sized too: a scale change may close the editor.
+  KeepAlive keep(this);
   const CGFloat scale = win->backingScaleFactor();
   if (mGraphics)
   {
-    KeepAlive keep(this);
     mGraphics->SetPlatformContext(nullptr);
     if (static_cast<float>(scale) != mGraphics->GetScreenScale()) mGraphics->SetScreenScale(static_cast<float>(scale));
   }
@@ -443,23 +444,16 @@ IKeyPress KeyFromEvent(NSEvent* event)
 
 void IGraphicsView_vZANIQ_au::keyDown(NSEvent* event)
 {
-  bool handled = false;
-  if (mGraphics)
-  {
-    KeepAlive keep(this);
-    handled = mGraphics->OnKeyDown(mPrevX, mPrevY, KeyFromEvent(event));
-  }
+  // Held until the chain has been asked too: the handler may close the editor.
+  KeepAlive keep(this);
+  const bool handled = mGraphics && mGraphics->OnKeyDown(mPrevX, mPrevY, KeyFromEvent(event));
   if (!handled && nextResponder()) nextResponder()->keyDown(event);
 }
 
 void IGraphicsView_vZANIQ_au::keyUp(NSEvent* event)
 {
-  bool handled = false;
-  if (mGraphics)
-  {
-    KeepAlive keep(this);
-    handled = mGraphics->OnKeyUp(mPrevX, mPrevY, KeyFromEvent(event));
-  }
+  KeepAlive keep(this);
+  const bool handled = mGraphics && mGraphics->OnKeyUp(mPrevX, mPrevY, KeyFromEvent(event));
   if (!handled && nextResponder()) nextResponder()->keyUp(event);
 }
 
@@ -683,6 +677,8 @@ IPopupMenu* IGraphicsView_vZANIQ_au::createPopupMenu(IPopupMenu& menu, NSRect r)
   nsMenu->popUpMenuPositioningItem_atLocation_inView(nullptr, NSMakePoint(r.origin.x, r.origin.y + r.size.height + 4.0),
                                                     this);
 
+  // The context let go of us while the menu was up (closed or deleted): the menu data may have gone with it.
+  if (!mGraphics) return nullptr;
   NSMenuItem* chosen = receiver->menuItem();
   auto* chosenMenu = chosen ? dynamic_cast<IGraphicsMenu_vZANIQ_au*>(chosen->menu()) : nullptr;
   if (!chosenMenu) return nullptr;

@@ -105,7 +105,8 @@ public:
   void setMouseCursor(plugin::igraphics::ECursor cursorType);
 
   // ---- Menu, text entry, colour ----
-  // Shows menu modally below r (view points). The menu chosen from with its chosen index set, or null.
+  // Shows menu modally below r (view points). The menu chosen from with its chosen index set, or null; null too
+  // when the context let go of the view while the menu was up.
   plugin::igraphics::IPopupMenu* createPopupMenu(plugin::igraphics::IPopupMenu& menu, NSRect r);
   // A native text field over r (view points) holding str; nothing when one is open.
   void createTextEntry(int paramIdx, const plugin::igraphics::IText& text, const char* str, int length, NSRect r);

@@ -501,9 +501,9 @@ const std::vector<ZQMenuRecord>& ZQAppKitMenuRecords()
   return S().menus;
 }
 
-void ZQAppKitScriptAlert(int button)
+void ZQAppKitScriptAlert(int button, std::function<void()> whileOpen)
 {
-  S().alertAnswers.push_back(button);
+  S().alertAnswers.push_back({button, std::move(whileOpen)});
 }
 
 const std::vector<ZQAlertRecord>& ZQAppKitAlertRecords()

@@ -116,8 +116,9 @@ const std::vector<ZQMenuRecord>& ZQAppKitMenuRecords();
 
 // ---- Alerts ----
 // The next alert answers with its button N (1-based, in the order default, alternate, other / first, second…).
-// A button it does not have is a script error and answers the first.
-void ZQAppKitScriptAlert(int button);
+// A button it does not have is a script error and answers the first. whileOpen, when given, runs while the alert
+// is up, before it answers (a host closing things under a modal panel).
+void ZQAppKitScriptAlert(int button, std::function<void()> whileOpen = nullptr);
 struct ZQAlertRecord
 {
   std::string title, message;

@@ -12,6 +12,12 @@ namespace zqak
 // NSAppKitVersionNumber of the stand-in's system (macOS 14).
 inline constexpr double kAppKitVersion = 2487.0;
 
+struct AlertAnswer
+{
+  int button;
+  std::function<void()> whileOpen; // may be empty
+};
+
 struct FilePanelAnswer
 {
   bool ok;
@@ -41,7 +47,7 @@ struct State
   // Scripts and records.
   std::deque<ZQMenuAnswer> menuAnswers;
   std::vector<ZQMenuRecord> menus;
-  std::deque<int> alertAnswers;
+  std::deque<AlertAnswer> alertAnswers;
   std::vector<ZQAlertRecord> alerts;
   std::deque<FilePanelAnswer> panelAnswers;
   std::vector<ZQFilePanelRecord> panels;

@@ -66,8 +66,11 @@ namespace
 int ScriptedButton(size_t count)
 {
   if (S().alertAnswers.empty()) return 0;
-  const int n = S().alertAnswers.front();
+  zqak::AlertAnswer answer = std::move(S().alertAnswers.front());
   S().alertAnswers.pop_front();
+  // Taken off the queue first: what runs under the open alert may script (and show) alerts of its own.
+  if (answer.whileOpen) answer.whileOpen();
+  const int n = answer.button;
   if (n < 1 || static_cast<size_t>(n) > count)
   {
     S().errors.push_back("alert has no button " + std::to_string(n));

@@ -162,6 +162,57 @@ TEST_F(ViewFactoryEditor, AUnitThatCannotMakeItsEditorOffersNoCocoaView)
             kAudioUnitErr_InvalidProperty);
 }
 
+// The host disposes of the unit while its editor's native menu ("Mode") or message box ("Reset") is up, as a host
+// closing a project from under an open menu does: the plug-in, its editor delegate and the graphics context go
+// from under the modal call. The call returns to the click without touching any of them, the editor's completion
+// (which would reset the gain through the gone context) is dropped, and the window keeps nothing of the editor.
+TEST_F(ViewFactoryEditor, DisposedWhileAMenuOrMessageBoxIsUp)
+{
+  for (const bool menu : {true, false})
+  {
+    SCOPED_TRACE(menu ? "menu" : "message box");
+    NSAutoreleasePool pool;
+    if (!mUnit)
+    {
+      ASSERT_OK(auhost::Instance::Open(mBundle->Main().component, mUnit));
+    }
+    ZQAppKitReset();
+    auto* factory = new ZANIQ_View();
+    factory->init();
+    NSView* view = factory->uiViewForAudioUnit_withSize(Unit(), NSMakeSize(300, 200));
+    ASSERT_NE(view, nullptr);
+    NSWindow* window = ZQAppKitMakeWindow(300, 200, 1.0);
+    window->contentView()->addSubview(view);
+    const UInt32 liveBefore = ZQAULiveInstanceCount();
+
+    // The window's content view runs upwards from its bottom edge; the editor's units run down from the top.
+    if (menu)
+    {
+      ZQAppKitScriptMenu([&](NSMenu* shown) -> NSMenuItem* {
+        mUnit.reset();
+        return shown->itemAtIndex(2);
+      });
+      ZQAppKitClick(window, NSMakePoint(215, 200 - 75));
+      ASSERT_EQ(ZQAppKitMenuRecords().size(), 1u);
+      EXPECT_EQ(ZQAppKitMenuRecords().back().chosenTitle, "Hard");
+    }
+    else
+    {
+      ZQAppKitScriptAlert(1, [&] { mUnit.reset(); });
+      ZQAppKitClick(window, NSMakePoint(215, 200 - 120));
+      ASSERT_EQ(ZQAppKitAlertRecords().size(), 1u);
+      EXPECT_EQ(ZQAppKitAlertRecords().back().message, "Reset the gain?");
+    }
+    EXPECT_EQ(mUnit, nullptr);
+    EXPECT_EQ(ZQAULiveInstanceCount(), liveBefore - 1);
+    EXPECT_EQ(window->contentView()->subviews()->count(), 0u);
+    EXPECT_EQ(ZQAppKitScriptErrors(), std::vector<std::string>{});
+    EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+    factory->release();
+    window->release();
+  }
+}
+
 TEST_F(BundleSynth, MidiInThroughTheEntryAndWildcardOutput)
 {
   EXPECT_EQ(std::tuple(mUnit->BusCount(kAudioUnitScope_Input), FormatChannelConfigs(mUnit->ChannelConfigs())),

@@ -84,6 +84,45 @@ TEST(MacEditor, HostRemovingTheViewClosesTheEditorOnce)
   }
 }
 
+// What travels past the editor along the responder chain.
+class KeyRecorder : public NSResponder
+{
+public:
+  void keyDown(NSEvent*) override { keys.push_back("down"); }
+  void keyUp(NSEvent*) override { keys.push_back("up"); }
+  std::vector<std::string> keys;
+};
+
+// A key the editor does not take goes on along the responder chain. A key handler that closes the editor takes
+// the view's last references with it (its window's and the context's); the view stays whole until its key
+// method has returned, and the key then goes nowhere: the view has left the chain.
+TEST(MacEditor, KeyHandlerClosingTheEditor)
+{
+  enum class CloseOn { Never, Down, Up };
+  for (const CloseOn closeOn : {CloseOn::Never, CloseOn::Down, CloseOn::Up})
+  {
+    SCOPED_TRACE(static_cast<int>(closeOn));
+    NSAutoreleasePool pool;
+    OpenEditor e;
+    auto* recorder = new KeyRecorder();
+    e.window->contentView()->setNextResponder(recorder);
+    MacTestEditor* editor = &e.editor;
+    e.G().SetKeyHandlerFunc([editor, closeOn](const IKeyPress&, bool isUp) {
+      // Nothing of this closure is read after the close: it goes with the context.
+      if (closeOn == (isUp ? CloseOn::Up : CloseOn::Down)) editor->CloseWindow();
+      return false;
+    });
+    ZQAppKitKeyEvent(e.window, NSEventTypeKeyDown, 0, "a", "a");
+    ZQAppKitKeyEvent(e.window, NSEventTypeKeyUp, 0, "a", "a");
+    const std::vector<std::string> passedOn[] = {{"down", "up"}, {}, {"down"}};
+    EXPECT_EQ(recorder->keys, passedOn[static_cast<int>(closeOn)]);
+    EXPECT_EQ(e.editor.GetUI() == nullptr, closeOn != CloseOn::Never);
+    EXPECT_EQ(e.window->contentView()->subviews()->count(), closeOn == CloseOn::Never ? 1u : 0u);
+    e.window->contentView()->setNextResponder(e.window);
+    recorder->release();
+  }
+}
+
 // Another application becomes active while a control holds the mouse: the capture ends. The editor closes while
 // a control holds the mouse with the cursor hidden: the capture ends, the host gesture is closed and the cursor
 // shows again.

@@ -1,6 +1,7 @@
 // Events through the Cocoa view: clicks and their counts, modifier keys, the mouse leaving, native menus, native
-// text entry, cursors, the colour panel; message boxes, URLs and the clipboard of IGraphicsMac. Drags, wheels,
-// keys, typed values and menus chosen by path are the `auhost editor` tests'.
+// text entry, cursors, the colour panel; message boxes, URLs and the clipboard of IGraphicsMac; the plug-in
+// disposed under an open menu or message box. Drags, wheels, keys, typed values and menus chosen by path are the
+// `auhost editor` tests'.
 
 #include "support/MacTestEditor.h"
 
@@ -141,6 +142,58 @@ TEST(MacMenus, HostClosingDuringTheMenuClosesAfterIt)
   ZQAppKitAdvanceClock(0.1);
   EXPECT_EQ(e.editor.GetUI(), nullptr);
   EXPECT_EQ(e.editor.uiCloses, 1);
+}
+
+// An editor whose delegate (the plug-in) can be deleted outright, as a host disposes of a plug-in: the delegate
+// owns the graphics context, which owns the view in the window.
+struct DisposableEditor
+{
+  DisposableEditor()
+  {
+    ZQAppKitReset();
+    window = ZQAppKitMakeWindow(kW, kH, 1.0);
+    window->contentView()->addSubview(static_cast<NSView*>(editor->OpenWindow(nullptr)));
+  }
+  ~DisposableEditor()
+  {
+    delete editor;
+    window->release();
+  }
+  DisposableEditor(const DisposableEditor&) = delete;
+  DisposableEditor& operator=(const DisposableEditor&) = delete;
+  void Dispose()
+  {
+    delete editor;
+    editor = nullptr;
+  }
+
+  MacTestEditor* editor = new MacTestEditor();
+  NSWindow* window = nullptr;
+};
+
+// The plug-in goes while its native menu is up: the menu returns without touching the context, the controls or
+// the menu data, and the completion is dropped although an item was chosen.
+TEST(MacMenus, PluginDisposedDuringTheMenu)
+{
+  NSAutoreleasePool pool;
+  DisposableEditor d;
+  IPopupMenu menu;
+  menu.AddItem("A");
+  menu.AddItem("B");
+  bool completed = false;
+  menu.SetFunction([&](IPopupMenu*) { completed = true; });
+  ZQAppKitScriptMenu([&](NSMenu* shown) -> NSMenuItem* {
+    d.Dispose();
+    return shown->itemAtIndex(1);
+  });
+  IGraphics* g = d.editor->GetUI();
+  g->CreatePopupMenu(d.editor->knob, menu, IRECT(10, 10, 50, 30));
+  ASSERT_EQ(ZQAppKitMenuRecords().size(), 1u);
+  EXPECT_TRUE(ZQAppKitMenuRecords().back().chosen);
+  EXPECT_FALSE(completed);
+  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+  EXPECT_EQ(d.window->contentView()->subviews()->count(), 0u);
+  EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
 }
 
 // ---- Native text entry ----
@@ -306,6 +359,26 @@ TEST(MacDialogs, MessageBoxButtonsAndResults)
   e.G().ShowMessageBox(nullptr, "\xff", kMB_OK);
   EXPECT_EQ(ZQAppKitAlertRecords().back().message, "");
   EXPECT_FALSE(ZQAppKitAlertRecords().back().title.empty());
+}
+
+// The plug-in goes while its message box is up: the box returns without touching the context and the completion
+// is dropped, whichever button answered.
+TEST(MacDialogs, PluginDisposedDuringTheMessageBox)
+{
+  for (const int button : {1, 2})
+  {
+    SCOPED_TRACE(button);
+    NSAutoreleasePool pool;
+    DisposableEditor d;
+    ZQAppKitScriptAlert(button, [&] { d.Dispose(); });
+    EMsgBoxResult completed = kNoResult;
+    IGraphics* g = d.editor->GetUI();
+    EXPECT_EQ(g->ShowMessageBox("Reset?", "Title", kMB_YESNO, [&](EMsgBoxResult r) { completed = r; }), kCANCEL);
+    ASSERT_EQ(ZQAppKitAlertRecords().size(), 1u);
+    EXPECT_EQ(ZQAppKitAlertRecords().back().button, button);
+    EXPECT_EQ(completed, kNoResult);
+    EXPECT_EQ(d.window->contentView()->subviews()->count(), 0u);
+  }
 }
 
 // OpenURL answers false when nothing opens; a failed copy leaves the clipboard alone.

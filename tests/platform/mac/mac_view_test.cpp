@@ -1,12 +1,14 @@
 // The Cocoa view in its window: backing-scale and appearance changes, right drags, native views placed on the
-// editor, what the context answers while open and once closed, cursor moves and tablet input, the drawing
-// context of the view, and the focus coming back from a native field.
+// editor, what the context answers while open and once closed, cursor moves and tablet input, screen points and
+// warps, the drawing context of the view, and the focus coming back from a native field.
 
 #include "support/MacTestEditor.h"
 
 #include "controls/IPopupMenuControl.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace mactest;
 
@@ -242,6 +244,58 @@ TEST(MacView, CursorMovesAndTabletInput)
     e.G().GetMouseLocation(x, y);
     EXPECT_NEAR(x, 30.f, 0.5f);
     EXPECT_NEAR(y, 40.f, 0.5f);
+  }
+}
+
+// Graphics points and screen points (y up) convert both ways through the view's place in its window and the
+// window's place on the screen: a graphics point is (x, y) × draw scale down from the view's top left. Warping
+// to a screen point moves the cursor there without a mouse event.
+TEST(MacView, ScreenPointsAndWarps)
+{
+  NSAutoreleasePool pool;
+  for (float drawScale : {1.f, 2.f, 1.5f})
+  {
+    SCOPED_TRACE(drawScale);
+    OpenEditor e(2.f, drawScale);
+    // A window at (300, 150) on the screen, taller and wider than the editor, whose view sits at (20, 100) of
+    // the content view (which runs upwards).
+    const double viewH = std::trunc(kH * drawScale);
+    e.window->setFrameOrigin(NSMakePoint(300, 150));
+    e.window->setContentSize(NSMakeSize(kW * drawScale + 60, viewH + 150));
+    e.View()->setFrameOrigin(NSMakePoint(20, 100));
+    const struct
+    {
+      float x, y;
+    } points[] = {{0.f, 0.f}, {30.f, 40.f}, {12.25f, 100.5f}, {kW, kH}};
+    for (const auto& p : points)
+    {
+      const CGPoint screen = e.G().PointToScreen(p.x, p.y);
+      EXPECT_DOUBLE_EQ(screen.x, 300.0 + 20.0 + p.x * drawScale);
+      EXPECT_DOUBLE_EQ(screen.y, 150.0 + 100.0 + viewH - p.y * drawScale);
+      float x = -1.f, y = -1.f;
+      e.G().ScreenToPoint(screen, x, y);
+      EXPECT_FLOAT_EQ(x, p.x);
+      EXPECT_FLOAT_EQ(y, p.y);
+    }
+
+    e.editor.events.clear();
+    const int warps = ZQAppKitCursorWarpCount();
+    e.G().MoveCursorToScreenPoint(e.G().PointToScreen(30.f, 40.f));
+    EXPECT_EQ(ZQAppKitCursorWarpCount(), warps + 1);
+    EXPECT_DOUBLE_EQ(ZQAppKitCursorLocation().x, 320.0 + 30.0 * drawScale);
+    EXPECT_DOUBLE_EQ(ZQAppKitCursorLocation().y, 250.0 + viewH - 40.0 * drawScale);
+    EXPECT_TRUE(ZQAppKitCursorAssociated());
+    EXPECT_TRUE(e.editor.events.empty());
+    float x = 0.f, y = 0.f;
+    e.G().GetMouseLocation(x, y);
+    EXPECT_FLOAT_EQ(x, 30.f);
+    EXPECT_FLOAT_EQ(y, 40.f);
+    // The warp is the stored cursor point: a locked drag pins the cursor there.
+    e.G().HideMouseCursor(true, true);
+    ZQAppKitMouseMotion(e.window, NSEventTypeMouseMoved, 7, 9);
+    EXPECT_DOUBLE_EQ(ZQAppKitCursorLocation().x, 320.0 + 30.0 * drawScale);
+    EXPECT_DOUBLE_EQ(ZQAppKitCursorLocation().y, 250.0 + viewH - 40.0 * drawScale);
+    e.G().HideMouseCursor(false);
   }
 }
 
