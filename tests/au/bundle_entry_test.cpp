@@ -1,9 +1,9 @@
-// The test bundles as a host meets them: what their executables export, the Component Manager entry (whose
-// instance closes without leaving timers or memory behind), the editor view factory (nil from a unit that does not
-// give its plug-in object, no CocoaUI property for a unit without an editor or one that cannot make it), and the
-// instrument with MIDI input and wildcard output configurations, paths an effect without MIDI never takes. (Every
-// other test opens instances through the factory record; the host path through the CocoaUI property, the class
-// by name and the view is what `auhost editor` walks in its own tests.)
+// The test bundles as a host meets them: what their executables export, the Component Manager entry (whose instance
+// closes without leaving timers or memory behind), the editor view factory (nil from a unit that does not give its
+// plug-in object, no CocoaUI property for a unit without an editor or one that cannot make it), the unit disposed under
+// its editor's open menu or message box, and the instrument with MIDI input and wildcard output configurations, paths
+// an effect without MIDI never takes. (Every other test opens instances through the factory record; the host path
+// through the CocoaUI property, the class by name and the view is what `auhost editor` walks in its own tests.)
 
 #include "au/testplug/TestBundles.h"
 #include "au/ZANIQ_View.h"
