@@ -130,6 +130,7 @@ void IGraphicsVR::OnViewDestroyed()
   if (mInFrame && mVG) vrCancelFrame(mVG);
   mInFrame = false;
   mFrameGoesNowhere = false;
+  mResizedInFrame = false;
   RemoveAllControls();
   auto lock = mBitmapCache.Lock();
   mBitmapCache.Clear();
@@ -143,6 +144,13 @@ void IGraphicsVR::OnViewDestroyed()
 
 void IGraphicsVR::DrawResize()
 {
+  // Inside a frame the main framebuffer stays until EndFrame: deleting it here would send the rest of the frame
+  // to the screen, and what was drawn so far belongs to the old size anyway.
+  if (mInFrame && mVG)
+  {
+    mResizedInFrame = true;
+    return;
+  }
   ActivateGLContext();
   if (mMainFrameBuffer) mvrDeleteFramebuffer(mMainFrameBuffer);
   mMainFrameBuffer = nullptr;
@@ -172,8 +180,9 @@ int IGraphicsVR::WindowPixelsH() const
 void IGraphicsVR::BindMainFrame()
 {
   mvrBindFramebuffer(mMainFrameBuffer);
-  // Without a main framebuffer the binding is the screen, which only EndFrame presents to.
-  mFrameGoesNowhere = !mMainFrameBuffer;
+  // Without a main framebuffer the binding is the screen, which only EndFrame presents to. After a resize the
+  // frame will not be presented: what follows is dropped.
+  mFrameGoesNowhere = !mMainFrameBuffer || mResizedInFrame;
   vrBeginFrame(mVG, static_cast<float>(WindowPixelsW()), static_cast<float>(WindowPixelsH()), GetScreenScale());
 }
 
@@ -201,6 +210,11 @@ void IGraphicsVR::EndFrame()
     mInFrame = false;
     return;
   }
+  if (mResizedInFrame)
+  {
+    CancelResizedFrame();
+    return;
+  }
   const float w = static_cast<float>(WindowPixelsW()), h = static_cast<float>(WindowPixelsH());
   EndTargetFrame();
   mvrBindFramebuffer(nullptr);
@@ -222,6 +236,20 @@ void IGraphicsVR::EndFrame()
   // Also without a main framebuffer the frame is over: releases must not stay queued for ever.
   mInFrame = false;
   ClearFBOStack();
+}
+
+void IGraphicsVR::CancelResizedFrame()
+{
+  // Nothing of a frame drawn across a resize reaches the window, neither its first part nor an empty new
+  // framebuffer: it is cancelled, the framebuffer replaced, and the next frame draws every control again.
+  mFrameGoesNowhere = true;
+  EndTargetFrame();
+  mvrBindFramebuffer(nullptr);
+  mInFrame = false;
+  mResizedInFrame = false;
+  ClearFBOStack();
+  DrawResize();
+  SetAllControlsDirty();
 }
 
 void IGraphicsVR::UpdateLayer()

@@ -60,13 +60,16 @@ public:
 
   // ---- Frames and view ----
   void BeginFrame() override;
-  // Copies the main framebuffer to the layer, then deletes the framebuffers released during the frame.
+  // Copies the main framebuffer to the layer, then deletes the framebuffers released during the frame. A frame
+  // resized while drawn (DrawResize inside it) is cancelled instead: nothing is presented, the main framebuffer
+  // is replaced and every control is marked dirty.
   void EndFrame() override;
   // platformLayer: the view's CAMetalLayer. The draw context is ready when a renderer context could be made.
   void OnViewInitialized(void* platformLayer) override;
   // Deletes every control, the cached bitmaps, the framebuffers (queued ones too) and the renderer context.
   void OnViewDestroyed() override;
-  // A new main framebuffer for the current size and scales (none without a renderer context).
+  // A new main framebuffer for the current size and scales (none without a renderer context); inside a frame,
+  // made when the frame ends.
   void DrawResize() override;
   bool GetDrawContextReady() const override { return mDrawContextReady; }
   void SetDrawContextReady(bool ready) override { mDrawContextReady = ready; }
@@ -168,6 +171,8 @@ private:
   void BindMainFrame();
   // Ends the renderer frame begun for the current target: carried out, or dropped when it has no target.
   void EndTargetFrame();
+  // EndFrame of a frame resized while drawn.
+  void CancelResizedFrame();
   int WindowPixelsW() const;
   int WindowPixelsH() const;
   // Sets font, size and alignment, places the origin (x, y) in r by the alignment and makes r the text's bounds.
@@ -184,6 +189,8 @@ private:
   // The renderer frame now open has no target (a layer without a framebuffer, or no main framebuffer): it is
   // cancelled rather than flushed, since a flush without a framebuffer bound would present to the screen.
   bool mFrameGoesNowhere = false;
+  // DrawResize was called inside the frame being drawn.
+  bool mResizedInFrame = false;
 };
 
 } // namespace plugin::igraphics

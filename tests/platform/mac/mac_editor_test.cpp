@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+
 using namespace mactest;
 
 namespace
@@ -236,6 +241,77 @@ TEST(MacEditor, MovingToAnotherWindow)
   EXPECT_EQ(view->metalLayer()->drawableSize().width, kW * 2);
   e.editor.CloseWindow();
   other->release();
+}
+
+// The editor's whole picture in a frame of w × h pixels, s pixels per graphics unit (RGBA, straight alpha): the
+// panel, the probe and the control at (120, 10, 190, 60) drawn, and nothing left out over the editor's first area
+// (the panel keeps its size when the editor grows).
+::testing::AssertionResult WholeEditor(const ZQFrame& f, size_t w, size_t h, size_t s)
+{
+  if (f.width != w || f.height != h)
+    return ::testing::AssertionFailure() << "frame " << f.width << " x " << f.height << ", expected " << w << " x "
+                                         << h;
+  const auto at = [&](size_t x, size_t y) { return &f.rgba[(y * s * w + x * s) * 4]; };
+  if (at(100, 5)[0] != 230) return ::testing::AssertionFailure() << "no panel";
+  if (at(40, 100)[0] != 60) return ::testing::AssertionFailure() << "no probe";
+  if (at(150, 30)[0] != 200) return ::testing::AssertionFailure() << "no resizing control";
+  for (size_t y = 0; y < kH * s; ++y)
+    for (size_t x = 0; x < kW * s; ++x)
+      if (f.rgba[(y * w + x) * 4 + 3] != 255) return ::testing::AssertionFailure() << "nothing at " << x << "," << y;
+  return ::testing::AssertionSuccess();
+}
+
+// A control that resizes the editor while it is drawn: the editor's size, the window's backing scale (the screen
+// scale follows), or only the framebuffer. The frame drawn across it is shown at most once, never half drawn nor
+// empty, and the next tick shows every control at the new size.
+TEST(MacEditor, ResizeWhileDrawingShowsNoHalfDrawnFrame)
+{
+  class ResizingControl : public IControl
+  {
+  public:
+    ResizingControl(const IRECT& r, std::function<void()> resize) : IControl(r), mResize(std::move(resize)) {}
+    void Draw(IGraphics& g) override
+    {
+      g.FillRect(IColor(255, 200, 40, 40), mRECT);
+      if (auto resize = std::exchange(mResize, nullptr)) resize();
+    }
+
+  private:
+    std::function<void()> mResize;
+  };
+
+  NSAutoreleasePool pool;
+  for (const std::string kind : {"resize", "backing_scale", "draw_resize"})
+  {
+    SCOPED_TRACE(kind);
+    OpenEditor e;
+    e.Frame();
+    const NSUInteger before = e.LastFrame().presented;
+    ASSERT_GE(before, 1u);
+    const size_t s = kind == "backing_scale" ? 2 : 1;
+    const size_t w = kind == "resize" ? 240 : kW * s, h = kind == "resize" ? 150 : kH * s;
+    IGraphicsMac& g = e.G();
+    g.AttachControl(new ResizingControl(IRECT(120.f, 10.f, 190.f, 60.f),
+                                        [&]
+                                        {
+                                          if (kind == "resize") g.Resize(240, 150, 1.f, true);
+                                          if (kind == "backing_scale") ZQAppKitSetBackingScale(e.window, 2.0);
+                                          if (kind == "draw_resize") g.DrawResize();
+                                        }));
+    const std::string png = ::testing::TempDir() + "mac_resize_in_frame_" + kind;
+    e.Frame();
+    const NSUInteger presented = e.LastFrame().presented - before;
+    EXPECT_LE(presented, 1u) << "one frame drawn, one present at most";
+    if (presented > 0)
+    {
+      EXPECT_TRUE(WholeEditor(e.LastFrame(), w, h, s)) << "the frame drawn across the resize";
+      if (HasFailure()) ZQAppKitSaveFrame(e.window, (png + "_during.png").c_str());
+    }
+    e.Frame();
+    EXPECT_EQ(e.LastFrame().presented - before, presented + 1) << "the next tick draws again";
+    EXPECT_TRUE(WholeEditor(e.LastFrame(), w, h, s)) << "the frame after the resize";
+    if (HasFailure() || std::getenv("MAC_SAVE")) ZQAppKitSaveFrame(e.window, (png + "_after.png").c_str());
+  }
 }
 
 } // namespace

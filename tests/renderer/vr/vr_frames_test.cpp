@@ -1,9 +1,10 @@
-// IGraphicsVR's frames and framebuffers: deferred releases, framebuffers made inside a frame, closing the editor
-// during and after a frame; and inputs that must draw nothing (no paint of NaNs, no endless dash loop).
+// IGraphicsVR's frames and framebuffers: deferred releases, framebuffers made inside a frame, resizing and closing
+// the editor during and after a frame; and inputs that must draw nothing (no paint of NaNs, no endless dash loop).
 
 #include "support/vr_rig.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using namespace vrtest;
@@ -15,6 +16,77 @@ namespace
 int AlphaAt(const std::vector<uint8_t>& px, int w, int x, int y)
 {
   return px[(size_t(y) * w + x) * 4 + 3];
+}
+
+// One of three controls side by side, each a third of the editor wide, filled with its colour; the middle one
+// runs `during` on its first drawing, after its own fill and before the third control is drawn. (The test
+// delegate gives controls no context, so the control is told its editor.)
+class ThirdControl : public IControl
+{
+public:
+  ThirdControl(IGraphics& g, int index, IColor colour, std::function<void(IGraphics&)> during = nullptr,
+               bool viaLayer = false)
+      : IControl(IRECT()), mG(g), mIndex(index), mColour(colour), mDuring(std::move(during)), mViaLayer(viaLayer)
+  {
+  }
+  void OnResize() override
+  {
+    const IRECT b = mG.GetBounds();
+    const float third = b.W() / 3.f;
+    SetTargetAndDrawRECTs(IRECT(b.L + third * mIndex, b.T, b.L + third * (mIndex + 1), b.B));
+  }
+  void Draw(IGraphics& g) override
+  {
+    if (mViaLayer)
+    {
+      g.StartLayer(nullptr, mRECT);
+      g.FillRect(mColour, mRECT);
+      ILayerPtr layer = g.EndLayer();
+      g.DrawLayer(layer);
+    }
+    else
+      g.FillRect(mColour, mRECT);
+    if (!mDuring) return;
+    auto during = std::move(mDuring);
+    mDuring = nullptr;
+    during(g);
+  }
+
+private:
+  IGraphics& mG;
+  int mIndex;
+  IColor mColour;
+  std::function<void(IGraphics&)> mDuring;
+  bool mViaLayer;
+};
+
+// One tick of the platform's render timer: the dirty controls are collected, marked clean and drawn.
+void Tick(TestGraphicsVR& g)
+{
+  IRECTList rects;
+  if (!g.IsDirty(rects)) return;
+  g.SetAllControlsClean();
+  g.Draw(rects);
+  g.Finish();
+}
+
+// True when the frame is w × h pixels, wholly opaque, with red, green and blue in its thirds (BGRA).
+::testing::AssertionResult ThreeThirds(const std::vector<uint8_t>& px, int pw, int ph, int w, int h)
+{
+  if (pw != w || ph != h || px.size() != size_t(w) * h * 4)
+    return ::testing::AssertionFailure() << "frame " << pw << " x " << ph << ", expected " << w << " x " << h;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+    {
+      const uint8_t* p = &px[(size_t(y) * w + x) * 4];
+      if (p[3] != 255) return ::testing::AssertionFailure() << "alpha " << int(p[3]) << " at " << x << "," << y;
+      const int third = x * 3 / w;
+      if (x * 3 % w == 0 && x > 0) continue; // a seam pixel may belong to either neighbour
+      const int channel = third == 0 ? 2 : third == 1 ? 1 : 0;
+      if (p[channel] != 255)
+        return ::testing::AssertionFailure() << "third " << third << " not drawn at " << x << "," << y;
+    }
+  return ::testing::AssertionSuccess();
 }
 
 } // namespace
@@ -41,6 +113,60 @@ TEST(VRFrames, FramebuffersInsideAFrame)
   delete made;
   EXPECT_EQ(AlphaAt(px, 40, 5, 15), 255);
   EXPECT_EQ(px[(15 * 40 + 35) * 4 + 0], 255); // blue, in BGRA order
+}
+
+// A control that changes the editor's size, its screen scale or only its framebuffer while it is drawn: the frame
+// it is drawn in reaches the window at most once and never half drawn or empty, and the next tick draws every
+// control again into a frame of the new size. The control drawn after it draws straight into the frame, or
+// through a layer (the frame switches targets after the resize).
+TEST(VRFrames, ResizeInsideAFramePresentsNoHalfDrawnFrame)
+{
+  struct Case
+  {
+    const char* name;
+    std::function<void(IGraphics&)> resize;
+    int w, h; // the frame in pixels afterwards
+  };
+  const Case cases[] = {
+    {"resize", [](IGraphics& g) { g.Resize(90, 45, 1.f, true); }, 90, 45},
+    {"screen_scale", [](IGraphics& g) { g.SetScreenScale(2.f); }, 120, 60},
+    {"draw_resize", [](IGraphics& g) { g.DrawResize(); }, 60, 30},
+  };
+  for (const bool viaLayer : {false, true})
+    for (const Case& c : cases)
+    {
+      SCOPED_TRACE(c.name);
+      SCOPED_TRACE(viaLayer ? "through a layer" : "straight");
+      Editor e(60, 30);
+      e.g.AttachControl(new ThirdControl(e.g, 0, COLOR_RED));
+      e.g.AttachControl(new ThirdControl(e.g, 1, COLOR_GREEN, c.resize));
+      e.g.AttachControl(new ThirdControl(e.g, 2, COLOR_BLUE, nullptr, viaLayer));
+      CAMetalLayer* layer = e.g.Layer();
+      const NSUInteger before = layer->presentedCount();
+      Tick(e.g);
+      const NSUInteger presented = layer->presentedCount() - before;
+      EXPECT_LE(presented, 1u) << "one frame drawn, one present at most";
+      int pw = 0, ph = 0;
+      std::vector<uint8_t> px = e.g.Pixels(&pw, &ph);
+      const std::string base = ::testing::TempDir() + "vr_resize_in_frame_" + c.name + (viaLayer ? "_layer" : "");
+      if (presented > 0)
+      {
+        EXPECT_TRUE(ThreeThirds(px, pw, ph, c.w, c.h)) << "the frame drawn across the resize";
+        if (HasFailure() || KeepImages()) e.g.SavePNG(base + "_during.png");
+      }
+      EXPECT_FALSE(e.g.InFrame());
+      EXPECT_EQ(e.g.NQueuedFramebuffers(), 0);
+
+      // Whatever the resize left out, the next tick draws it.
+      Tick(e.g);
+      EXPECT_EQ(layer->presentedCount() - before, presented + 1);
+      px = e.g.Pixels(&pw, &ph);
+      EXPECT_TRUE(ThreeThirds(px, pw, ph, c.w, c.h)) << "the frame after the resize";
+      if (HasFailure() || KeepImages()) e.g.SavePNG(base + "_after.png");
+      // And then the editor is clean: nothing more is presented.
+      Tick(e.g);
+      EXPECT_EQ(layer->presentedCount() - before, presented + 1);
+    }
 }
 
 TEST(VRFrames, ClosingTheEditorLeavesNoOpenFrameNorQueuedFramebuffer)
