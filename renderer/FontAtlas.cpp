@@ -83,6 +83,7 @@ static int fa__tt_loadFont(FAcontext* s, FAfont* font, unsigned char* data, int 
   // The reader must use the tables that were checked.
   if (font->font.index_map != check.indexMap || font->font.numGlyphs != check.tables.numGlyphs) return 0;
   if (!check.kernUsable) font->font.kern = 0;
+  if (check.tables.cffLength > 0 && !fa__useCheckedCff(&font->font, data, &check.tables)) return 0;
   font->tables = check.tables;
   return 1;
 }

@@ -139,6 +139,13 @@ struct FAfontTables
   unsigned int glyfOffset, glyfLength;
   unsigned int locaOffset, locaLength;
   int longLoca; // 1: 32-bit glyph offsets
+  // PostScript (CFF) outlines, when cffLength > 0: the table and its INDEXes (offsets from the start of the data).
+  unsigned int cffOffset, cffLength;
+  unsigned int charStrings; // INDEX of the glyph programs
+  unsigned int globalSubrs; // INDEX
+  unsigned int localSubrs;  // INDEX of the top Private DICT; 0: none
+  unsigned int fdArray;     // CID-keyed fonts: INDEX of the font DICTs; 0: not CID-keyed
+  unsigned int fdSelect;    // CID-keyed fonts: the glyph-to-font-DICT map
 };
 
 struct FAfont

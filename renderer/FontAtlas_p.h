@@ -17,15 +17,36 @@ struct FAfontCheck
   FAfontTables tables;
 };
 
-// 1 when face fontIndex of data[0..size) is a TrueType font (glyph outlines, not CFF) whose table directory and the
-// tables the reader uses (cmap with its chosen subtable, head, hhea, hmtx, maxp, loca, glyf, kern) lie inside the
-// data and are long enough for every read the reader makes of them; fills out.
+// 1 when face fontIndex of data[0..size) is a font whose table directory and the tables the reader uses (cmap with
+// its chosen subtable, head, hhea, hmtx, maxp, kern, and for the outlines loca and glyf, or 'CFF ' for an "OTTO"
+// face) lie inside the data and are long enough for every read the reader makes of them; fills out.
 int fa__checkFont(const unsigned char* data, int size, int fontIndex, FAfontCheck* out);
 
-// 1 when glyph (0..numGlyphs-1) of a checked font has an outline the reader can take apart safely: inside the
-// glyph table, its counts and flags consistent, composites at most 8 deep with at most 256 parts, the points of a
-// simple outline inside the glyph's own box, placed parts within 16-bit coordinates. An empty outline is fine.
+// 1 when glyph (0..numGlyphs-1) of a checked font has an outline the reader can take apart safely. TrueType: inside
+// the glyph table, its counts and flags consistent, composites at most 8 deep with at most 256 parts, the points of
+// a simple outline inside the glyph's own box, placed parts within 16-bit coordinates; an empty outline is fine.
+// CFF: see fa__checkCffGlyph.
 int fa__checkGlyph(const unsigned char* data, const FAfontTables* tables, int glyph);
+
+// CFF outlines (FontCheckCff.cpp). 1 when the 'CFF ' table at cffOffset (cffLength bytes, inside the data) is one
+// the reader can walk without leaving it: a version 1 header; Name (not empty), Top DICT (not empty), String and
+// Global Subrs INDEXes whose offsets start at 1, never fall and end inside the table; the first top DICT's
+// CharStrings INDEX (inside, at least numGlyphs programs), charstring type 2, its Private DICT and local Subrs INDEX
+// inside; for a CID-keyed font the FDArray INDEX (not empty) with each font DICT's Private DICT and Subrs, and an
+// FDSelect of format 0 or 3 that maps every glyph to an existing font DICT. The operands the reader takes must be
+// integers. Fills the CFF fields of tables.
+int fa__checkCff(const unsigned char* data, unsigned cffOffset, unsigned cffLength, int numGlyphs,
+                 FAfontTables* tables);
+
+// 1 when the program of glyph (0..numGlyphs-1) of a checked CFF font, run as the reader runs it, ends with endchar
+// within 50,000 steps (subroutines included), using only the operators the reader knows, its stack and subroutine
+// calls (at most 10 deep) as the reader allows them, every point within 32,000 font units and at most as many
+// vertices as half the scratch arena holds.
+int fa__checkCffGlyph(const unsigned char* data, const FAfontTables* tables, int glyph);
+
+// 1 when the reader, initialised on a checked CFF font, located the INDEXes and map the check found; then bounds
+// its table buffers to the table. 0 leaves the font unusable.
+int fa__useCheckedCff(stbtt_fontinfo* info, const unsigned char* data, const FAfontTables* tables);
 
 // Scratch arena of the store handed as up (an FAcontext); see faCreateInternal.
 void* fa__tmpalloc(size_t size, void* up);

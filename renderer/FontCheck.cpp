@@ -1,4 +1,5 @@
-// Checks of untrusted font data, made before the truetype reader (which trusts every offset it reads) sees it.
+// Checks of untrusted font data, made before the truetype reader (which trusts every offset it reads) sees it. The
+// PostScript outlines of "OTTO" faces are checked in FontCheckCff.cpp.
 //
 // The reader finds tables by their offsets alone and follows glyph offsets, counts and flags without limits; these
 // checks make sure that every read it will make lands inside the data, that composite glyphs cannot recurse without
@@ -108,28 +109,35 @@ int fa__checkFont(const unsigned char* data, int size, int fontIndex, FAfontChec
     return 0;
   if (fontstart + 12 > n) return 0;
   const unsigned char* face = data + fontstart;
-  // TrueType outlines only: 1.0 and 'true'.
-  if (!(rd32(face) == 0x00010000 || tagIs(face, "true"))) return 0;
+  // TrueType outlines (1.0 and 'true') or PostScript ones ("OTTO").
+  const bool cff = tagIs(face, "OTTO");
+  if (!(rd32(face) == 0x00010000 || tagIs(face, "true") || cff)) return 0;
   const uint32_t numTables = rd16(face + 4);
   if (fontstart + 12 + 16 * uint64_t(numTables) > n) return 0;
 
-  Table cmap, loca, head, glyf, hhea, hmtx, kern, maxp;
+  Table cmap, loca, head, glyf, hhea, hmtx, kern, maxp, cffTable;
   if (!findTable(data, n, fontstart, numTables, "cmap", &cmap) ||
-      !findTable(data, n, fontstart, numTables, "loca", &loca) ||
       !findTable(data, n, fontstart, numTables, "head", &head) ||
       !findTable(data, n, fontstart, numTables, "glyf", &glyf) ||
       !findTable(data, n, fontstart, numTables, "hhea", &hhea) ||
       !findTable(data, n, fontstart, numTables, "hmtx", &hmtx) ||
       !findTable(data, n, fontstart, numTables, "maxp", &maxp))
     return 0;
-  if (!cmap.found || !loca.found || !head.found || !glyf.found || !hhea.found || !hmtx.found || !maxp.found) return 0;
+  if (!cmap.found || !head.found || !hhea.found || !hmtx.found || !maxp.found) return 0;
+  if (cff)
+  {
+    // The reader takes a face with a glyph table for TrueType whatever its version says.
+    if (glyf.found || !findTable(data, n, fontstart, numTables, "CFF ", &cffTable) || !cffTable.found) return 0;
+  }
+  else if (!glyf.found || !findTable(data, n, fontstart, numTables, "loca", &loca) || !loca.found)
+    return 0;
 
   if (head.length < 54 || hhea.length < 36 || maxp.length < 6 || cmap.length < 4) return 0;
-  const uint32_t locFormat = rd16(data + head.offset + 50);
+  const uint32_t locFormat = cff ? 0 : rd16(data + head.offset + 50);
   if (locFormat > 1) return 0;
   const uint64_t numGlyphs = rd16(data + maxp.offset + 4);
   if (numGlyphs == 0) return 0;
-  if (loca.length < (numGlyphs + 1) * (locFormat ? 4 : 2)) return 0;
+  if (!cff && loca.length < (numGlyphs + 1) * (locFormat ? 4 : 2)) return 0;
   const uint64_t numLong = rd16(data + hhea.offset + 34);
   if (numLong == 0) return 0;
   const uint64_t hmtxNeed = numLong < numGlyphs ? 4 * numLong + 2 * (numGlyphs - numLong) : 4 * numGlyphs;
@@ -157,15 +165,19 @@ int fa__checkFont(const unsigned char* data, int size, int fontIndex, FAfontChec
   if (kern.found && kernInside && kern.length >= 18)
     kernUsable = 18 + 6 * uint64_t(rd16(data + kern.offset + 10)) <= kern.length;
 
+  FAfontTables tables{};
+  tables.numGlyphs = int(numGlyphs);
+  tables.glyfOffset = unsigned(glyf.offset);
+  tables.glyfLength = unsigned(glyf.length);
+  tables.locaOffset = unsigned(loca.offset);
+  tables.locaLength = unsigned(loca.length);
+  tables.longLoca = int(locFormat);
+  if (cff && !fa__checkCff(data, unsigned(cffTable.offset), unsigned(cffTable.length), int(numGlyphs), &tables))
+    return 0;
   out->fontstart = int(fontstart);
   out->indexMap = int(cmap.offset + chosen);
   out->kernUsable = kernUsable;
-  out->tables.numGlyphs = int(numGlyphs);
-  out->tables.glyfOffset = unsigned(glyf.offset);
-  out->tables.glyfLength = unsigned(glyf.length);
-  out->tables.locaOffset = unsigned(loca.offset);
-  out->tables.locaLength = unsigned(loca.length);
-  out->tables.longLoca = int(locFormat);
+  out->tables = tables;
   return 1;
 }
 
@@ -398,6 +410,7 @@ bool checkGlyphAt(const unsigned char* data, const FAfontTables* t, int glyph, i
 int fa__checkGlyph(const unsigned char* data, const FAfontTables* tables, int glyph)
 {
   if (!data || !tables) return 0;
+  if (tables->cffLength > 0) return fa__checkCffGlyph(data, tables, glyph);
   int parts = kMaxParts;
   Bounds b;
   return checkGlyphAt(data, tables, glyph, 0, &parts, &b) ? 1 : 0;

@@ -22,6 +22,8 @@ namespace fonttest
 
 inline const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
 inline const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+// PostScript (CFF) outlines, from Debian's fonts-texgyre.
+inline const char* const kTexGyreHeros = "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyreheros-regular.otf";
 
 inline std::vector<unsigned char> ReadFile(const char* path)
 {

@@ -1,11 +1,13 @@
 // Untrusted input to the font store. Damaged fonts: the corpus in tests/data/fonts-damaged (made by its
-// make_corpus.py) and every cut of its small font; a font is refused or works, nothing reads outside the data (run
+// make_corpus.py, and make_cff_corpus.py for PostScript outlines), every cut of its small fonts and every byte of
+// their CFF tables; a font is refused or works, nothing reads outside the data (run
 // under AddressSanitizer in CI; the font fuzz target mutates the same corpus further). Text: UTF-8 decoding of the
 // iterator and bounds against a plain decoder of well-formed UTF-8.
 
 #include "fuzz/font_exercise.h"
 #include "tests/renderer/FontTestUtil.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -108,18 +110,36 @@ TEST(FontDamaged, CorpusFilesBehaveAsNamed)
   EXPECT_GE(files, 25);
 }
 
+namespace
+{
+
+// Where a small font's tables lie, from its directory: the end of the last one (only padding follows) and the
+// table with the given tag ({0, 0} when there is none).
+struct Layout
+{
+  size_t tablesEnd = 0, tagAt = 0, tagLength = 0;
+};
+Layout LayoutOf(const std::vector<unsigned char>& font, const char* tag = "")
+{
+  Layout l;
+  for (size_t i = 0; i < size_t((font[4] << 8) | font[5]); ++i)
+  {
+    const unsigned char* rec = &font[12 + 16 * i];
+    const size_t at = size_t((rec[10] << 8) | rec[11]), length = size_t((rec[14] << 8) | rec[15]);
+    l.tablesEnd = std::max(l.tablesEnd, at + length);
+    if (std::string(rec, rec + 4) == tag) l.tagAt = at, l.tagLength = length;
+  }
+  return l;
+}
+
+} // namespace
+
 // Every cut of the small font loads exactly when its tables are whole (the fuzz target flips its bits).
 TEST(FontDamaged, EveryCutOfTheSmallFont)
 {
   const std::vector<unsigned char> base = ReadFile((kCorpus + "/loads-base.ttf").c_str());
   ASSERT_GT(base.size(), 100u);
-  // Where the last table ends (only padding follows).
-  size_t tablesEnd = 0;
-  for (size_t i = 0; i < size_t((base[4] << 8) | base[5]); ++i)
-  {
-    const unsigned char* rec = &base[12 + 16 * i];
-    tablesEnd = std::max<size_t>(tablesEnd, size_t((rec[10] << 8) | rec[11]) + size_t((rec[14] << 8) | rec[15]));
-  }
+  const size_t tablesEnd = LayoutOf(base).tablesEnd;
   ASSERT_LE(tablesEnd, base.size());
   for (size_t len = 0; len < base.size(); ++len)
   {
@@ -127,6 +147,48 @@ TEST(FontDamaged, EveryCutOfTheSmallFont)
     EXPECT_EQ(font >= 0, len >= tablesEnd) << len;
   }
   for (int face : {1, -1, 1 << 30}) EXPECT_EQ(AddAndExercise(base, face), -1);
+}
+
+// The same for the small PostScript-outline (CFF) fonts, plain and CID-keyed.
+TEST(FontDamaged, EveryCutOfTheSmallCffFonts)
+{
+  for (const char* file : {"/loads-cff-base.otf", "/loads-cff-cid-fdselect3.otf", "/loads-cff-cid-fdselect0.otf"})
+  {
+    SCOPED_TRACE(file);
+    const std::vector<unsigned char> base = ReadFile((kCorpus + file).c_str());
+    ASSERT_GT(base.size(), 100u);
+    const size_t tablesEnd = LayoutOf(base).tablesEnd;
+    ASSERT_LE(tablesEnd, base.size());
+    for (size_t len = 0; len < base.size(); ++len)
+    {
+      const int font = AddAndExercise(std::vector<unsigned char>(base.begin(), base.begin() + long(len)));
+      EXPECT_EQ(font >= 0, len >= tablesEnd) << len;
+    }
+  }
+}
+
+// Every byte of the CFF table of the small fonts set to 0, to 255, and with its top bit flipped: each damaged font is
+// refused or works, and nothing reads outside its data (the sanitizer build runs this). Both outcomes occur.
+TEST(FontDamaged, EveryByteOfTheSmallCffTables)
+{
+  for (const char* file : {"/loads-cff-base.otf", "/loads-cff-cid-fdselect3.otf", "/loads-cff-cid-fdselect0.otf"})
+  {
+    SCOPED_TRACE(file);
+    const std::vector<unsigned char> base = ReadFile((kCorpus + file).c_str());
+    const Layout l = LayoutOf(base, "CFF ");
+    ASSERT_GT(l.tagLength, 50u);
+    int refused = 0, loaded = 0;
+    for (size_t at = l.tagAt; at < l.tagAt + l.tagLength; ++at)
+      for (int variant = 0; variant < 3; ++variant)
+      {
+        std::vector<unsigned char> d = base;
+        d[at] = variant == 0 ? 0 : variant == 1 ? 255 : static_cast<unsigned char>(d[at] ^ 0x80);
+        if (d[at] == base[at]) continue;
+        (AddAndExercise(d) < 0 ? refused : loaded)++;
+      }
+    EXPECT_GT(refused, 0);
+    EXPECT_GT(loaded, 0);
+  }
 }
 
 // Every one- and two-byte sequence, and the boundary bytes of three- and four-byte sequences, each followed by

@@ -1,5 +1,6 @@
-// Glyph metrics and kerning of the font store against FreeType reading the same files (the drawn glyphs are compared
-// with FreeType's rendering, through Cairo, by the drawing interface's text tests).
+// Glyph metrics and kerning of the font store against FreeType reading the same files, TrueType and PostScript (CFF)
+// outlines (the drawn glyphs are compared with FreeType's rendering, through Cairo, by the drawing interface's text
+// tests).
 
 #include "tests/renderer/FontTestUtil.h"
 
@@ -16,7 +17,7 @@ struct FontCase
   const char* path;
   const char* name;
 };
-const FontCase kFonts[] = {{kRoboto, "roboto"}, {kDejaVu, "dejavu"}};
+const FontCase kFonts[] = {{kRoboto, "roboto"}, {kDejaVu, "dejavu"}, {kTexGyreHeros, "heros (CFF)"}};
 
 std::vector<unsigned> SampleCodepoints()
 {
@@ -118,6 +119,6 @@ TEST(FontMetrics, KerningMatchesFreeType)
     if (FT_HAS_KERNING(ft.face))
       EXPECT_GT(kerned, 50); // DejaVu Sans kerns many of these pairs
     else
-      EXPECT_EQ(kerned, 0); // Debian's Roboto has no legacy table
+      EXPECT_EQ(kerned, 0); // Debian's Roboto and TeX Gyre have no legacy table (TeX Gyre kerns by GPOS alone)
   }
 }

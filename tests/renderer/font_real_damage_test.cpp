@@ -1,6 +1,6 @@
-// Damage inside the tables of the real fonts the product ships: bit flips and overwritten bytes in the tables the
-// store reads. A font is refused or works, and nothing reads outside the data (the sanitizer build runs this; the
-// small corpus font is cut and flipped everywhere by the font input tests).
+// Damage inside the tables of the real fonts the product ships, and of a PostScript-outline (CFF) one: bit flips and
+// overwritten bytes in the tables the store reads. A font is refused or works, and nothing reads outside the data
+// (the sanitizer build runs this; the small corpus fonts are cut and flipped everywhere by the font input tests).
 
 #include "fuzz/font_exercise.h"
 #include "tests/renderer/FontTestUtil.h"
@@ -32,7 +32,7 @@ TEST(FontDamaged, FlipsInRealFontTables)
   uint32_t seed = 12345;
   auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
   auto be32 = [](const unsigned char* p) { return uint32_t(p[0] << 24 | p[1] << 16 | p[2] << 8 | p[3]); };
-  for (const char* path : {kRoboto, kDejaVu})
+  for (const char* path : {kRoboto, kDejaVu, kTexGyreHeros})
   {
     SCOPED_TRACE(path);
     const std::vector<unsigned char> font = ReadFile(path);
@@ -43,7 +43,8 @@ TEST(FontDamaged, FlipsInRealFontTables)
     for (uint32_t i = 0; i < count; ++i)
     {
       const unsigned char* rec = &font[12 + 16 * i];
-      if (std::string("glyf cmap loca hmtx hhea head maxp kern").find(std::string(rec, rec + 4)) != std::string::npos)
+      const std::string tag(rec, rec + 4);
+      if (std::string("glyf cmap loca hmtx hhea head maxp kern CFF ").find(tag) != std::string::npos)
         ranges.push_back({be32(rec + 8), std::min<uint32_t>(be32(rec + 12), 20000)}); // common glyphs come first
     }
     int refused = 0;

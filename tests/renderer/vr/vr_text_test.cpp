@@ -1,6 +1,6 @@
 // Fonts through the platform and text through IGraphicsVR: measured boxes against FreeType's metrics of the same
-// files, drawn text against Cairo (over FreeType, unhinted) by its ink, for the three bundle fonts, every
-// alignment and rotation; and the in-editor text field drawn with its selection and cursor.
+// files, drawn text against Cairo (over FreeType, unhinted) by its ink, for the three bundle fonts and a CFF font,
+// every alignment and rotation; and the in-editor text field drawn with its selection and cursor.
 
 #include "support/vr_rig.h"
 
@@ -26,7 +26,11 @@ struct FontFile
   const char* id;
   const char* path;
 };
-const FontFile kFonts[] = {{"Roboto-Regular", kRoboto}, {"Verdana", kDejaVu}, {"Verdana-Bold", kDejaVuBold}};
+// The bundle's three fonts, and one with PostScript (CFF) outlines loaded from its file.
+const FontFile kFonts[] = {{"Roboto-Regular", kRoboto},
+                           {"Verdana", kDejaVu},
+                           {"Verdana-Bold", kDejaVuBold},
+                           {"TeXGyreHeros", kTexGyreHeros}};
 
 bool LoadFonts(IGraphicsVR& g)
 {
@@ -97,8 +101,8 @@ const char* const kSample = "Gain 12 dB";
 // One FreeType face per file for the whole run: Cairo keys its font faces by the FT_Face pointer.
 const Ft& FtOf(const char* path)
 {
-  static const Ft faces[] = {Ft(kRoboto), Ft(kDejaVu), Ft(kDejaVuBold)};
-  for (int i = 0; i < 3; ++i)
+  static const Ft faces[] = {Ft(kRoboto), Ft(kDejaVu), Ft(kDejaVuBold), Ft(kTexGyreHeros)};
+  for (int i = 0; i < 4; ++i)
     if (kFonts[i].path == path) return faces[i];
   return faces[0];
 }

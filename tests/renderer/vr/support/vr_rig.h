@@ -27,6 +27,8 @@ using namespace plugin::igraphics::test;
 inline const char* const kRoboto = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf";
 inline const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 inline const char* const kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+// PostScript (CFF) outlines, from Debian's fonts-texgyre.
+inline const char* const kTexGyreHeros = "/usr/share/texmf/fonts/opentype/public/tex-gyre/texgyreheros-regular.otf";
 
 using DrawFunc = std::function<void(IGraphicsVR&)>;
 
