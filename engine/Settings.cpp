@@ -1,8 +1,10 @@
 #include "engine/Settings.h"
 
 #include "engine/ZANIQ.h"
+#include "framework/RegularFile.h"
 #include "platform/mac/PlatformPaths.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -92,19 +94,25 @@ bool ParseInt(const char* text, int& value)
 int ReadIniFileValue(const char* path, const char* key, int defaultValue)
 {
   if (!path || !*path || !key || !*key) return defaultValue;
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return defaultValue;
+  std::string text;
+  if (!plugin::ReadRegularFile(path, IMPlugPaths::kMaxSettingsFileBytes, text)) return defaultValue;
 
   const size_t keyLen = std::strlen(key);
   int result = defaultValue;
+  // Pieces as fgets hands them out with a 2048-byte buffer: up to and including a line break, at most 2047 bytes.
   char line[2048];
-  while (std::fgets(line, sizeof line, file))
+  for (size_t pos = 0; pos < text.size();)
   {
+    size_t n = std::min(text.size() - pos, sizeof line - 1);
+    if (const void* nl = std::memchr(text.data() + pos, '\n', n))
+      n = size_t(static_cast<const char*>(nl) - (text.data() + pos)) + 1;
+    std::memcpy(line, text.data() + pos, n);
+    line[n] = 0;
+    pos += n;
     int value;
     if (std::strncmp(line, key, keyLen) == 0 && line[keyLen] == '=' && ParseInt(line + keyLen + 1, value))
       result = value;
   }
-  std::fclose(file);
   return result;
 }
 

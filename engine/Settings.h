@@ -20,6 +20,8 @@ public:
   static constexpr const char* kDataFolderName = "ZANIQ";
   static constexpr const char* kPresetFolderName = "AU";
   static constexpr const char* kSettingsFileName = "plugin.ini";
+  // A settings file larger than this is not read (it holds a line or two).
+  static constexpr long kMaxSettingsFileBytes = 1 << 20;
 
   // [main thread] Sets both folder paths and creates the folders that do not exist yet (missing parent folders
   // of the Application Support path too, with the usual umask). A folder that cannot be created is not
@@ -48,5 +50,6 @@ bool MakeSharedFolder(const char* path);
 // characters, each matched on its own; a piece matches when it starts with key immediately followed by "=",
 // then optional blanks and a decimal integer with optional sign (text after the number is ignored; a number
 // outside the int range counts as the nearest int). Keys are case-sensitive. The last match wins. Returns
-// defaultValue when the file cannot be opened, key is null or empty, or no piece matches.
+// defaultValue when the file cannot be opened, is not a regular file (never waits on a FIFO) or is larger than
+// IMPlugPaths::kMaxSettingsFileBytes, key is null or empty, or no piece matches.
 int ReadIniFileValue(const char* path, const char* key, int defaultValue);

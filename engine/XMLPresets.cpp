@@ -3,7 +3,10 @@
 
 #include "engine/XMLPresets.h"
 
+#include "engine/XMLNesting.h"
+
 #include "framework/PluginBase.h"
+#include "framework/RegularFile.h"
 
 #include <tinyxml.h>
 
@@ -62,18 +65,6 @@ bool ParsePresetValue(const char* text, double& value)
 
 namespace
 {
-
-// The parser recurses once per nesting level; every element opens with a '<', so their number bounds the depth.
-// A preset has a few dozen elements.
-constexpr size_t kMaxElements = 2048;
-
-bool TooManyElements(const char* text)
-{
-  size_t count = 0;
-  for (const char* p = std::strchr(text, '<'); p; p = std::strchr(p + 1, '<'))
-    if (p[1] != '/' && ++count > kMaxElements) return true;
-  return false;
-}
 
 TiXmlElement* AddTextElement(TiXmlElement& parent, const char* name, const std::string& text)
 {
@@ -143,7 +134,10 @@ PresetXMLTree::EParse PresetXMLTree::Parse(const char* text, bool legacyEncoding
 {
   *this = PresetXMLTree{};
   if (!text || !*text) return EParse::kNotXML;
-  if (TooManyElements(text)) return EParse::kTooDeep;
+  // Before TinyXML, which recurses once per level of nesting while parsing and again while freeing.
+  const int depth = MeasureXMLNesting(text, kMaxPresetXMLDepth, !legacyEncoding);
+  if (depth < 0) return EParse::kNotXML;
+  if (depth > kMaxPresetXMLDepth) return EParse::kTooDeep;
 
   TiXmlDocument doc;
   doc.Parse(text, nullptr, legacyEncoding ? TIXML_ENCODING_LEGACY : TIXML_ENCODING_UNKNOWN);
@@ -229,28 +223,13 @@ namespace
 {
 
 // Reads the whole file (at most maxBytes) and parses it as a preset document. False when the file cannot be
-// opened or read, is larger than maxBytes or is not a valid document.
+// opened or read, is not a regular file (a FIFO would block the open), is larger than maxBytes or is not a valid
+// document.
 bool ReadPresetDocument(const char* path, long maxBytes, PresetXMLTree& tree)
 {
-  if (!path || !*path) return false;
-  FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
   std::string text;
-  char buf[4096];
-  bool ok = true;
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, file)) > 0;)
-  {
-    text.append(buf, n);
-    if (text.size() > size_t(maxBytes))
-    {
-      ok = false;
-      break;
-    }
-  }
-  if (std::ferror(file)) ok = false;
-  std::fclose(file);
   // The text ends at its first zero byte, as the parser reads it.
-  return ok && tree.Parse(text.c_str(), true) == PresetXMLTree::EParse::kOK;
+  return ReadRegularFile(path, maxBytes, text) && tree.Parse(text.c_str(), true) == PresetXMLTree::EParse::kOK;
 }
 
 bool WriteAll(int fd, const char* data, size_t size)

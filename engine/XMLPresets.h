@@ -85,7 +85,7 @@ struct PresetXMLTree
     kNoPreset,          // no "Preset" element, or its first attribute is not "name"
     kNoParameters,      // no "Parameter" element in "Preset", or it has no child element
     kForeignElement,    // a child of "Parameter" that is not "Param"
-    kTooDeep,           // more elements than any preset needs (guards the recursive parser's stack)
+    kTooDeep,           // nested deeper than kMaxPresetXMLDepth (guards the recursive parser's stack)
   };
 
   // "PluginVendor" and "PluginName" texts; none when the element has no text.
@@ -102,7 +102,8 @@ struct PresetXMLTree
   // [any thread] Parses text (zero-terminated) and checks the structure above; on kOK the members hold the
   // document, otherwise they are cleared. legacyEncoding reads the bytes as they are (preset files); otherwise
   // the parser detects UTF-8 from a byte-order mark or declaration (state chunks). Vendor and name are not
-  // compared here (see IXMLPreset::Accepts).
+  // compared here (see IXMLPreset::Accepts). A text nested deeper than kMaxPresetXMLDepth (kTooDeep) or one the
+  // nesting scan cannot bound (kNotXML, XMLNesting.h) never reaches the parser.
   [[nodiscard]] EParse Parse(const char* text, bool legacyEncoding);
 
   // [any thread] The document of plug's current parameter values (every parameter, in index order), with plug's
@@ -141,7 +142,8 @@ public:
                                            bool filtered, bool withData, const char* data) const;
 
   // [main thread] Reads the preset file at path into plug's parameters. The file is read and validated whole
-  // first; a missing, unreadable, oversized, malformed or foreign file returns false and changes nothing
+  // first; a missing, unreadable, oversized, malformed or foreign file, or a path that names no regular file
+  // (directory, FIFO — never waited on — or device), returns false and changes nothing
   // (parameters, presets, outputs). Then, for an accepted file:
   //   probe: presetName receives the file's preset name (and data its "Data" text with readData); no parameter
   //          or preset changes; true.

@@ -233,10 +233,11 @@ public:
   // Writes all slots as an fxb file. False, leaving no file behind, when it cannot be written.
   [[nodiscard]] bool SaveBankAsFXB(const char* path) const;
   // Reads an fxp file into the current state and the current slot. Every header field and the length are checked
-  // first; a refused file, or a state the plug-in does not accept, returns false and changes nothing.
+  // first; a refused file, or a state the plug-in does not accept, returns false and changes nothing. A path that
+  // names no regular file (directory, FIFO, device) is refused without waiting on it.
   [[nodiscard]] bool LoadProgramFromFXP(const char* path);
   // Reads an fxb file into the slots (at most as many programs as there are slots) and recalls its current
-  // program. A refused file or bank returns false and changes nothing.
+  // program. A refused file or bank returns false and changes nothing, as for LoadProgramFromFXP.
   [[nodiscard]] bool LoadBankFromFXB(const char* path);
 
 protected:

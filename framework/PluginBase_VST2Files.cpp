@@ -12,6 +12,7 @@
 // later restores what it changed.
 
 #include "framework/PluginBase.h"
+#include "framework/RegularFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -119,8 +120,8 @@ struct FileView
 
 bool ReadWholeFile(const char* path, IByteChunk& chunk)
 {
-  if (!path || !*path) return false;
-  FILE* f = std::fopen(path, "rb");
+  // Never a FIFO or device: opening one could wait for a writer for ever.
+  FILE* f = OpenRegularFile(path, kMaxFileSize);
   if (!f) return false;
   bool ok = true;
   uint8_t buf[16384];

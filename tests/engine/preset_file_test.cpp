@@ -3,8 +3,10 @@
 // stored corpus of good, damaged and foreign files, and numbers in the C locale in files and state chunks.
 
 #include "engine/support/preset_env.h"
+#include "engine/support/thread_limits.h"
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <clocale>
 #include <cstdlib>
@@ -170,6 +172,106 @@ TEST_F(PresetTest, RefusedDefaultPresetLeavesTheDefaults)
   PresetZANIQ& z = MakePlug();
   EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0) && z.GetPreset(0)->mChunk.IsEqual(z.GetInitPreset().mChunk));
   EXPECT_FALSE(z.LoadDefaultPreset(Util_String("")));
+}
+
+// --- Nesting: files nested deeper than any preset never reach the parser, on any stack ---
+
+TEST_F(PresetTest, DeeplyNestedPresetFilesAreRefusedOnASmallStackAndChangeNothing)
+{
+  MakePlug(); // the Sender on Link ID 1
+  PresetZANIQ& z = MakePlug();
+  Set(z, ZANIQ::kReferenceLevel, -5.0);
+  z.GetPreset(0)->SetName("Before");
+  const std::vector<double> before = Values(z);
+  const int resets = z.mResets;
+  const fs::path path = mHome.Path() / "deep.tps";
+
+  for (int levels : {16, 1000, 5000})
+  {
+    SCOPED_TRACE(levels);
+    WriteFile(path, NestedPresetText(levels));
+    WriteFile(PresetFolder() / "default.tps", NestedPresetText(levels));
+    ASSERT_TRUE(RunOnStack(kSmallStackBytes, [&] {
+      for (bool keep : {false, true})
+        for (bool probe : {false, true})
+        {
+          Util_String name("unchanged");
+          EXPECT_FALSE(z.LoadPresetFile(z, U(path), name, keep, probe, false, false, nullptr));
+          EXPECT_STREQ(name.Get(), "unchanged");
+        }
+      std::vector<double> values(size_t(z.NParams()), 1.0);
+      Util_String name;
+      EXPECT_FALSE(z.ParsePresetFile(z, U(path), values.data(), name, false));
+      EXPECT_EQ(values, std::vector<double>(size_t(z.NParams()), 1.0));
+      EXPECT_FALSE(z.LoadDefaultPreset(U(PresetFolder())));
+    }));
+    EXPECT_EQ(Values(z), before);
+    EXPECT_EQ(std::tuple(z.mResets, std::string(z.GetPresetName(0)), z.Pairing()),
+              std::tuple(resets, std::string("Before"), R(1)));
+
+    // A new instance starts from the defaults.
+    PresetZANIQ& fresh = MakePlug();
+    EXPECT_TRUE(Holds(fresh, ZANIQ::kReferenceLevel, -18.0));
+    EXPECT_STREQ(fresh.GetPresetName(0), "Init");
+  }
+
+  // Nested as deeply as a document may be: read.
+  WriteFile(path, NestedPresetText(15));
+  Util_String name;
+  ASSERT_TRUE(RunOnStack(kSmallStackBytes, [&] {
+    EXPECT_TRUE(z.LoadPresetFile(z, U(path), name, false, true, false, false, nullptr));
+  }));
+  EXPECT_STREQ(name.Get(), "Nested");
+}
+
+TEST_F(PresetTest, TheProductsOwnPresetsLoadOnASmallStack)
+{
+  PresetZANIQ& z = MakePlug();
+  Set(z, ZANIQ::kReferenceLevel, -12.0);
+  const fs::path path = mHome.Path() / "mine.tps";
+  ASSERT_TRUE(z.WritePresetFile(z, U(path), Util_String("Mine"), false, false, nullptr));
+  Set(z, ZANIQ::kReferenceLevel, -9.0);
+  ASSERT_TRUE(z.SaveDefaultPresetFile(z, U(PresetFolder()), false, false, nullptr));
+  Set(z, ZANIQ::kReferenceLevel, -3.0);
+
+  bool loaded = false, loadedDefault = false;
+  ASSERT_TRUE(RunOnStack(kSmallStackBytes, [&] {
+    Util_String name;
+    loaded = z.LoadPresetFile(z, U(path), name, false, false, false, false, nullptr);
+    EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -12.0));
+    loadedDefault = z.LoadDefaultPreset(U(PresetFolder()));
+  }));
+  EXPECT_TRUE(loaded && loadedDefault);
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -9.0));
+}
+
+// --- Paths that name no regular file: refused, never waited on ---
+
+TEST_F(PresetTest, PresetAndProgramPathsThatAreNotRegularFilesAreRefusedWithoutWaiting)
+{
+  PresetZANIQ& z = MakePlug();
+  Set(z, ZANIQ::kReferenceLevel, -5.0);
+  const std::vector<double> before = Values(z);
+  const fs::path fifo = mHome.Path() / "fifo.tps", folder = mHome.Path() / "folder.tps";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+  fs::create_directories(folder);
+
+  for (const fs::path& path : {fifo, folder})
+  {
+    SCOPED_TRACE(path.filename());
+    const auto loads = [&] {
+      Util_String name("unchanged");
+      EXPECT_FALSE(z.LoadPresetFile(z, U(path), name, false, false, false, false, nullptr));
+      EXPECT_FALSE(z.LoadPresetFile(z, U(path), name, true, true, false, false, nullptr));
+      std::vector<double> values(size_t(z.NParams()), 1.0);
+      EXPECT_FALSE(z.ParsePresetFile(z, U(path), values.data(), name, false));
+      EXPECT_FALSE(z.LoadProgramFromFXP(path.c_str()));
+      EXPECT_FALSE(z.LoadBankFromFXB(path.c_str()));
+      EXPECT_STREQ(name.Get(), "unchanged");
+    };
+    EXPECT_TRUE(FinishesUnblocked(loads, {fifo}));
+    EXPECT_EQ(Values(z), before);
+  }
 }
 
 // --- Stored preset files, good and damaged (tests/data/presets; see its README), through every reader ---

@@ -1,7 +1,9 @@
 // The host state chunk: its exact bytes, the round trip of every parameter, the positions damaged chunks read
-// to (with nothing changed), the "Init" preset built as a chunk, and refused restores through the host.
+// to (with nothing changed), the "Init" preset built as a chunk, refused restores through the host, and deeply
+// nested documents restored on a small stack.
 
 #include "engine/support/preset_env.h"
+#include "engine/support/thread_limits.h"
 
 using namespace plugin;
 using namespace testsupport;
@@ -215,4 +217,78 @@ TEST_F(PresetTest, RefusedRestoresChangeNoParameterAndNoPairing)
   EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0));
   CFRelease(noData);
   CFRelease(plist);
+}
+
+// --- Nesting: restores run on host threads with small stacks ---
+
+namespace
+{
+
+// text framed as a state chunk (both sizes, both pads).
+IByteChunk Framed(const std::string& text)
+{
+  const uint32_t L = uint32_t(text.size()), padB = L & 1, sizeA = L + 24 + padB;
+  auto word = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  std::string bytes = "RIFF" + word(sizeA) + word(1) + "QVCMQVCS" + word(L + 8) + word(1) + word(L) + text;
+  if (padB) bytes += '\0';
+  return Bytes(bytes);
+}
+
+} // namespace
+
+TEST_F(PresetTest, DeeplyNestedChunksAreRefusedOnASmallStackAndChangeNothing)
+{
+  MakePlug(); // the Sender on Link ID 1
+  PresetZANIQ& z = MakePlug();
+  ASSERT_EQ(z.Pairing(), R(1));
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
+  z.GetPreset(0)->SetName("Before");
+  const std::vector<double> before = Values(z);
+  const int resets = z.mResets;
+
+  for (int levels : {16, 1000, 5000})
+  {
+    SCOPED_TRACE(levels);
+    const IByteChunk chunk = Framed(NestedPresetText(levels));
+    int result = 0;
+    ASSERT_TRUE(RunOnStack(kSmallStackBytes, [&] { result = z.UnserializeState(chunk, 0); }));
+    EXPECT_EQ(result, chunk.Size()); // framed correctly, document refused
+    EXPECT_EQ(Values(z), before);
+    EXPECT_EQ(std::tuple(z.mResets, std::string(z.GetPresetName(0)), z.Pairing()),
+              std::tuple(resets, std::string("Before"), R(1)));
+    EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -5.0);
+  }
+
+  // Through the host's ClassInfo as well.
+  CFPropertyListRef plist = nullptr;
+  ASSERT_EQ(z.GetState(&plist), noErr);
+  CFMutableDictionaryRef deep = CFDictionaryCreateMutableCopy(nullptr, 0, static_cast<CFDictionaryRef>(plist));
+  const IByteChunk chunk = Framed(NestedPresetText(1000));
+  CFDataRef data = CFDataCreate(nullptr, chunk.GetData(), CFIndex(chunk.Size()));
+  CFDictionarySetValue(deep, CFSTR("data"), data);
+  ASSERT_TRUE(RunOnStack(kSmallStackBytes, [&] { (void)z.SetState(deep); }));
+  EXPECT_TRUE(Values(z) == before && z.Pairing() == R(1));
+  CFRelease(data);
+  CFRelease(deep);
+  CFRelease(plist);
+
+  // One level less is as deep as a document may nest: read and applied, also on the small stack.
+  const IByteChunk atLimit = Framed(NestedPresetText(15));
+  ASSERT_TRUE(RunOnStack(kSmallStackBytes, [&] { (void)z.UnserializeState(atLimit, 0); }));
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -7.5));
+  EXPECT_STREQ(z.GetPresetName(0), "Nested");
+}
+
+TEST_F(PresetTest, TheProductsOwnStateRestoresOnASmallStack)
+{
+  PresetZANIQ& z = MakePlug();
+  z.Change(ZANIQ::kReferenceLevel, -11.0);
+  z.GetPreset(0)->SetName("Saved");
+  IByteChunk chunk;
+  ASSERT_TRUE(z.SerializeState(chunk));
+  z.Change(ZANIQ::kReferenceLevel, -3.0);
+  int result = 0;
+  ASSERT_TRUE(RunOnStack(kSmallStackBytes, [&] { result = z.UnserializeState(chunk, 0); }));
+  EXPECT_EQ(result, chunk.Size());
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -11.0));
 }

@@ -3,6 +3,7 @@
 // reaches the host: the bundle tests; resources from the bundle: the editor tests.)
 
 #include "engine/support/alloc_counter.h"
+#include "engine/support/thread_limits.h"
 #include "engine/support/zaniq_env.h"
 
 #include <CoreFoundation/CFTesting.h>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <future>
 #include <thread>
 
 using namespace plugin;
@@ -85,6 +87,50 @@ TEST_F(ZaniqTest, HasUIZeroInPluginIniRemovesTheEditor)
   EXPECT_TRUE(Make().HasUI()); // no file: editor available
   WriteFile(mHome.DataFolder() / "plugin.ini", "[Other]\nHasUI=0\n"); // the section is not looked at
   EXPECT_FALSE(Make().HasUI());
+}
+
+// A FIFO (or a folder) where "plugin.ini" or the default preset should be must not hold up the constructor: the
+// instance starts with the defaults, as without the files.
+TEST_F(ZaniqTest, AFifoOrFolderInPlaceOfTheSettingsOrDefaultPresetIsNotWaitedOn)
+{
+  const fs::path ini = mHome.DataFolder() / "plugin.ini", preset = mHome.DataFolder() / "AU" / "default.tps";
+  Make(); // creates the folders
+  ASSERT_EQ(mkfifo(ini.c_str(), 0666), 0);
+  ASSERT_EQ(mkfifo(preset.c_str(), 0666), 0);
+
+  for (const bool folders : {false, true})
+  {
+    SCOPED_TRACE(folders ? "folders" : "FIFOs");
+    if (folders)
+      for (const fs::path& p : {ini, preset})
+      {
+        fs::remove(p);
+        fs::create_directory(p);
+      }
+    TestZANIQ* z = nullptr;
+    int iniValue = 0;
+    const auto construct = [&] {
+      z = &Make();
+      iniValue = ReadIniFileValue(ini.c_str(), "HasUI", 7);
+    };
+    EXPECT_TRUE(FinishesUnblocked(construct, {ini, preset}));
+    ASSERT_NE(z, nullptr);
+    EXPECT_EQ(iniValue, 7);
+    EXPECT_TRUE(z->HasUI());
+    EXPECT_TRUE(Holds(*z, ZANIQ::kReferenceLevel, -18.0));
+    EXPECT_STREQ(z->GetPresetName(0), "Init");
+    // The files are left as they were.
+    EXPECT_EQ(std::pair(fs::status(ini).type(), fs::status(preset).type()),
+              folders ? std::pair(fs::file_type::directory, fs::file_type::directory)
+                      : std::pair(fs::file_type::fifo, fs::file_type::fifo));
+  }
+
+  // A settings file that is far larger than any is not read.
+  fs::remove(ini);
+  WriteFile(ini, "HasUI=0\n" + std::string(IMPlugPaths::kMaxSettingsFileBytes, '\n'));
+  EXPECT_EQ(ReadIniFileValue(ini.c_str(), "HasUI", 1), 1);
+  WriteFile(ini, "HasUI=0\n" + std::string(IMPlugPaths::kMaxSettingsFileBytes - 8, '\n'));
+  EXPECT_EQ(ReadIniFileValue(ini.c_str(), "HasUI", 1), 0);
 }
 
 TEST(ZaniqIni, LinesAreMatchedByKeyAndTheLastMatchWins)

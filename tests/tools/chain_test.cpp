@@ -1,8 +1,10 @@
 // `auhost chain`: its arguments and one-line failures, the built-in signal, levels, the JSON report, the Sender ->
 // effects -> Receiver plumbing on the test bundle, and runs of the product bundle when this build has one: the
-// match, the program's report, and the Receiver's state (--save-state, --load-state, --preset).
+// match, the program's report, and the Receiver's state (--save-state, --load-state, --preset), also from damaged
+// data folders and deeply nested states.
 
 #include "au/testplug/TestBundles.h"
+#include "engine/support/thread_limits.h"
 #include "support/AuhostRun.h"
 #include "tools/auhost/ChainCommand.h"
 #include "tools/auhost/Cli.h"
@@ -14,6 +16,8 @@
 #include <numbers>
 #include <regex>
 #include <sstream>
+
+#include <sys/stat.h>
 
 using namespace auhost;
 using namespace testbundles;
@@ -433,4 +437,39 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
     EXPECT_FALSE(s);
     EXPECT_TRUE(start ? s.message().rfind(words, 0) == 0 : s.message().find(words) != std::string::npos) << s.message();
   }
+}
+
+// A FIFO where the data folder's "plugin.ini" and default preset should be: the chain starts all the same.
+TEST_F(ChainState, AFifoInTheDataFolderDoesNotHoldUpTheChain)
+{
+  const std::filesystem::path data = mTemp.Path() / "home" / "Library" / "Application Support" / "ZANIQ";
+  std::filesystem::create_directories(data / "AU");
+  const std::filesystem::path ini = data / "plugin.ini", preset = data / "AU" / "default.tps";
+  ASSERT_EQ(mkfifo(ini.c_str(), 0666), 0);
+  ASSERT_EQ(mkfifo(preset.c_str(), 0666), 0);
+  Status s = Status::Ok();
+  const auto run = [&] { s = Run(ChainSetup{}); };
+  EXPECT_TRUE(testsupport::FinishesUnblocked(run, {ini, preset}));
+  ASSERT_TRUE(s) << s.message();
+  EXPECT_EQ(mReceiver["Reference Level"], -18.0);
+}
+
+// A state whose document nests a thousand levels inside its root is not parsed, so it is refused.
+TEST_F(ChainState, ADeeplyNestedStateChangesNothing)
+{
+  std::string text = Preset("Reference Level", "-7.500000");
+  std::string nest;
+  for (int i = 0; i < 1000; ++i) nest += "<u>";
+  for (int i = 0; i < 1000; ++i) nest += "</u>";
+  text.insert(text.rfind("</PresetXMLTree>"), nest);
+  auto word = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  const uint32_t L = uint32_t(text.size());
+  std::string chunk = "RIFF" + word(L + 24 + (L & 1)) + word(1) + "QVCMQVCS" + word(L + 8) + word(1) + word(L) + text;
+  if (L & 1) chunk += '\0';
+  mTemp.Write("deep.state", chunk);
+  ChainSetup setup;
+  setup.loadState = mTemp / "deep.state";
+  const Status s = Run(setup);
+  EXPECT_FALSE(s);
+  EXPECT_EQ(s.message().rfind("--load-state " + (mTemp / "deep.state") + ": restore state:", 0), 0u) << s.message();
 }

@@ -64,6 +64,17 @@ inline std::string PresetText(const std::vector<std::pair<std::string, std::stri
   return s + "        </Parameter>\n    </Preset>\n</PresetXMLTree>\n";
 }
 
+// A document of this product that would set Reference Level to -7.5, Plugin Mode to Sender and Link ID to 9,
+// under the preset name "Nested", with `levels` unknown elements nested inside its root (which is one level more).
+inline std::string NestedPresetText(int levels)
+{
+  std::string text = PresetText({{"Reference Level", "-7.5"}, {"Plugin Mode", "0"}, {"Link ID", "9"}}, "Nested");
+  std::string nest;
+  for (int i = 0; i < levels; ++i) nest += "<u>";
+  for (int i = 0; i < levels; ++i) nest += "</u>";
+  return text.insert(text.rfind("</PresetXMLTree>"), nest);
+}
+
 // The document as this product prints it: every parameter with its "%f" value (the tests run in the C locale).
 inline std::string ExpectedDocument(const plugin::PluginBase& plug, const std::vector<double>& values,
                                     const std::string& presetName)
