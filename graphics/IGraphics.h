@@ -195,7 +195,7 @@ public:
                                  const IBlend* blend = nullptr);
 
   // Width of str from the back end; bounds becomes the measured rectangle placed in bounds by the style's
-  // alignment. 0 (bounds untouched) for a null or empty string.
+  // alignment. 0, and bounds all zero, for a null or empty string.
   virtual float MeasureText(const IText& text, const char* str, IRECT& bounds) const;
 
   virtual IColor GetPoint(int x, int y) = 0;
@@ -225,8 +225,8 @@ public:
   // A soft shadow of the inner rounded rectangle inside the outer one. Base: nothing.
   virtual void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
                                   float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr);
-  // Lines every gridSizeH / gridSizeV inside bounds, none on the bounds' own edges; a size of 1 or less draws none
-  // in that direction.
+  // Lines every gridSizeH / gridSizeV inside bounds, none on the bounds' own edges; a size of 1 or less, one that
+  // is not finite, or bounds with an edge that is not, draw none in that direction. At most 8192 lines each way.
   virtual void DrawGrid(const IColor& color, const IRECT& bounds, float gridSizeH, float gridSizeV,
                         const IBlend* blend = nullptr, float thickness = 1.f);
   // A polyline of nPoints (at least 1) normalised values: 0 the bottom, 1 the top; normXPoints null spreads them
@@ -375,11 +375,13 @@ public:
   // Resources [main thread] (IGraphics_Resources.cpp)
   // =============================================================================================================
 
-  // The SVG resource name parsed (with dpi for physical units; units: the unit of drawing space, "px"), from the
-  // SVG cache or the resources; a document is cached once parsed. Empty when it is missing, unreadable or not a
-  // document, and then nothing is cached, so a later call tries again.
+  // The SVG resource name, from the SVG cache, or else read through LoadResource and parsed by the in-memory form
+  // below (units: the unit drawing space is measured in, as ParseSVG takes it; dpi relates pixels to physical
+  // units); a document is cached once parsed. Empty when it is missing, unreadable or not a document, and then
+  // nothing is cached, so a later call tries again.
   virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
-  // The same from dataSize bytes at pData (dataSize ≤ 0: up to the first NUL), cached under name.
+  // The same from dataSize bytes at pData (dataSize ≤ 0: up to the first NUL), cached under name. A document
+  // already cached under name is returned as it was parsed, whatever the units now.
   virtual ISVG LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi);
   // The bitmap's resource loaded again for the current screen scale (truncated).
   IBitmap GetScaledBitmap(const IBitmap& src);
@@ -454,11 +456,13 @@ public:
                         const char* str, bool vCenter = true, bool multiline = false, int charWidth = 6,
                         int charHeight = 12, int charOffset = 0);
   // A vertical line at fraction x (clamped to 0..1, truncated to whole points) of bounds, and its absolute form.
+  // A fraction or an offset that is not finite draws nothing; an offset beyond ±1e9 points is held there.
   void DrawVerticalLine(const IColor& color, const IRECT& bounds, float x, const IBlend* blend = nullptr,
                         float thickness = 1.f);
   void DrawVerticalLine(const IColor& color, float xi, float y1, float y2, const IBlend* blend = nullptr,
                         float thickness = 1.f);
-  // A horizontal line at fraction y (clamped, 0 the bottom) of bounds, and its absolute form.
+  // A horizontal line at fraction y (clamped, 0 the bottom) of bounds, and its absolute form. A fraction or a
+  // position that is not finite draws nothing.
   void DrawHorizontalLine(const IColor& color, const IRECT& bounds, float y, const IBlend* blend = nullptr,
                           float thickness = 1.f);
   void DrawHorizontalLine(const IColor& color, float yi, float x1, float x2, const IBlend* blend = nullptr,

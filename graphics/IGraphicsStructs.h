@@ -557,12 +557,15 @@ struct IVColorSpec
                                  DEFAULT_SHCOLOR, DEFAULT_X1COLOR, DEFAULT_X2COLOR, DEFAULT_X3COLOR};
 
   constexpr IVColorSpec() = default;
-  // The listed colours from index 0; every index not listed keeps its default. Extra entries are ignored.
+  // The listed colours from index 0; every index not listed is opaque black, not its role's default. Extra
+  // entries are ignored.
   constexpr IVColorSpec(std::initializer_list<IColor> colors)
   {
     int i = 0;
     for (const IColor& c : colors)
       if (i < kNumVColors) mColors[i++] = c;
+    for (; i < kNumVColors; ++i)
+      mColors[i] = IColor();
   }
 
   // The colour of a role; an index outside 0..8 gives the background colour.

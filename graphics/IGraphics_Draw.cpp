@@ -12,6 +12,30 @@ namespace
 
 constexpr float kPI = 3.1415927f;
 
+// Largest offset, in points, truncated to whole points through an int: well inside an int's range, and far beyond
+// any drawing surface.
+constexpr float kMaxWholeOffset = 1e9f;
+
+// Most lines of one direction of a grid: far more than an editor's width in points, and a bound on the work when
+// the bounds are absurdly large.
+constexpr int kMaxGridLines = 8192;
+
+// The number of grid lines strictly between lo and hi at lo + k·step (k ≥ 1), counted once up front: stepping a
+// float coordinate instead never advances where the step is below the float spacing of lo (bounds at 1e8, step
+// 2). A step of 1 or less, one that is not finite, or edges that are not, give none.
+int GridLineCount(float lo, float hi, float step)
+{
+  if (!(step > 1.f) || !std::isfinite(step) || !std::isfinite(lo) || !std::isfinite(hi)) return 0;
+  const double lines = std::ceil((static_cast<double>(hi) - lo) / step) - 1.0;
+  return lines > 0.0 ? static_cast<int>(std::min(lines, static_cast<double>(kMaxGridLines))) : 0;
+}
+
+// The k-th line's coordinate, in double so that it does not drift as a running float sum would.
+float GridLine(float lo, float step, int k)
+{
+  return static_cast<float>(static_cast<double>(lo) + static_cast<double>(k) * step);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -223,21 +247,25 @@ void IGraphics::DrawGrid(const IColor& color, const IRECT& bounds, float gridSiz
                          const IBlend* blend, float thickness)
 {
   PathClear();
-  if (gridSizeH > 1.f)
+  const int nH = GridLineCount(bounds.L, bounds.R, gridSizeH);
+  for (int k = 1; k <= nH; ++k)
   {
-    for (float x = bounds.L + gridSizeH; x < bounds.R; x += gridSizeH)
-    {
-      PathMoveTo(x, bounds.T);
-      PathLineTo(x, bounds.B);
-    }
+    // Far out, where floats are sparser than the step, lines round onto each other and onto the edges, which keep
+    // no line.
+    const float x = GridLine(bounds.L, gridSizeH, k);
+    if (x >= bounds.R) break;
+    if (x <= bounds.L) continue;
+    PathMoveTo(x, bounds.T);
+    PathLineTo(x, bounds.B);
   }
-  if (gridSizeV > 1.f)
+  const int nV = GridLineCount(bounds.T, bounds.B, gridSizeV);
+  for (int k = 1; k <= nV; ++k)
   {
-    for (float y = bounds.T + gridSizeV; y < bounds.B; y += gridSizeV)
-    {
-      PathMoveTo(bounds.L, y);
-      PathLineTo(bounds.R, y);
-    }
+    const float y = GridLine(bounds.T, gridSizeV, k);
+    if (y >= bounds.B) break;
+    if (y <= bounds.T) continue;
+    PathMoveTo(bounds.L, y);
+    PathLineTo(bounds.R, y);
   }
   PathStroke(color, thickness, IStrokeOptions(), blend);
 }
@@ -264,7 +292,11 @@ void IGraphics::DrawData(const IColor& color, const IRECT& bounds, const float* 
 
 float IGraphics::MeasureText(const IText& text, const char* str, IRECT& bounds) const
 {
-  if (!str || !str[0]) return 0.f;
+  if (!str || !str[0])
+  {
+    bounds = IRECT();
+    return 0.f;
+  }
   return DoMeasureText(text, str, bounds);
 }
 
@@ -315,15 +347,19 @@ void IGraphics::DrawBitmapedText(const IBitmap& bitmap, const IRECT& bounds, con
   else if (text.mAlign == kAlignCenter)
     x0 = bounds.L + (width - textW) * 0.5f;
 
-  const int perLineFit = static_cast<int>(width / cw);
+  // No line holds more cells, nor does the text need more lines, than it has characters: bounding both by the
+  // length first keeps a huge or tiny width from overflowing the int counts.
+  const float maxCount = static_cast<float>(len);
+  const int perLineFit = static_cast<int>(std::min(width / cw, maxCount));
   int lines = 1, perLine = perLineFit;
   if (multiline)
   {
     if (width < textW)
-      lines = static_cast<int>(textW / width) + 1;
+      lines = static_cast<int>(std::min(textW / width, maxCount)) + 1;
     else
       perLine = len;
   }
+  if (perLine <= 0) return; // not one cell fits a line
 
   int pos = 0;
   for (int l = 0; l < lines && pos < len; ++l)
@@ -346,8 +382,14 @@ void IGraphics::DrawBitmapedText(const IBitmap& bitmap, const IRECT& bounds, con
 void IGraphics::DrawVerticalLine(const IColor& color, const IRECT& bounds, float x, const IBlend* blend,
                                  float thickness)
 {
+  // NaN passes the clamp untouched, and an infinite width makes every offset meaningless: no line.
+  if (!std::isfinite(x)) return;
   x = std::clamp(x, 0.f, 1.f);
-  const float xi = static_cast<float>(static_cast<int>(bounds.W() * x)) + bounds.L;
+  const float offset = bounds.W() * x;
+  if (!std::isfinite(offset) || !std::isfinite(bounds.L)) return;
+  // Truncated to whole points through an int, so first brought inside a range an int holds.
+  const float whole = static_cast<float>(static_cast<int>(std::clamp(offset, -kMaxWholeOffset, kMaxWholeOffset)));
+  const float xi = whole + bounds.L;
   DrawLine(color, xi, bounds.T, xi, bounds.B, blend, thickness);
 }
 
@@ -360,8 +402,10 @@ void IGraphics::DrawVerticalLine(const IColor& color, float xi, float y1, float 
 void IGraphics::DrawHorizontalLine(const IColor& color, const IRECT& bounds, float y, const IBlend* blend,
                                    float thickness)
 {
+  if (!std::isfinite(y)) return;
   y = std::clamp(y, 0.f, 1.f);
   const float yi = bounds.B - bounds.H() * y;
+  if (!std::isfinite(yi)) return;
   DrawLine(color, bounds.L, yi, bounds.R, yi, blend, thickness);
 }
 

@@ -284,7 +284,6 @@ ISVG IGraphics::LoadSVG(const char* name, const char* units, float dpi)
 
 ISVG IGraphics::LoadSVG(const char* name, const void* pData, int dataSize, const char* units, float dpi)
 {
-  (void)units; // drawing space is in pixels: the one unit documents are made for here
   if (!name || !*name || !pData) return ISVG();
   StaticStorage<SVGHolder>& cache = SVGCache();
   auto lock = cache.Lock();
@@ -294,7 +293,7 @@ ISVG IGraphics::LoadSVG(const char* name, const void* pData, int dataSize, const
   const size_t size = dataSize > 0 ? static_cast<size_t>(dataSize)
                                    : strnlen(static_cast<const char*>(pData), kSVGMaxBytes + 1);
   if (!std::isfinite(dpi) || dpi <= 0.f) dpi = 72.f;
-  ISVG svg = ParseSVG(pData, size, dpi);
+  ISVG svg = ParseSVG(pData, size, dpi, units);
   if (!svg.IsValid()) return ISVG();
   cache.Add(new SVGHolder(svg), name, 1.0);
   return svg;

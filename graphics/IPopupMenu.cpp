@@ -89,8 +89,8 @@ IPopupMenu::Item* IPopupMenu::InsertItem(Item* item, int index)
 
 IPopupMenu::Item* IPopupMenu::AddSubMenuItem(const char* text, IPopupMenu* subMenu, int index)
 {
-  // The submenu answers like its parent: a copy of the parent's function, or none when the parent has none.
-  if (subMenu) subMenu->SetFunction(mPopupFunc);
+  // The submenu answers like its parent when the parent has a function; otherwise it keeps its own.
+  if (subMenu && mPopupFunc) subMenu->SetFunction(mPopupFunc);
   return Place(new Item(text, kNoFlags, -1, subMenu), index);
 }
 

@@ -80,8 +80,8 @@ public:
   Item* AddItem(const char* text, int index = kAppend, int flags = kNoFlags);
   // Places a ready item by the same rule and takes ownership; null is ignored.
   Item* InsertItem(Item* item, int index = kAppend);
-  // The sub-menu's completion function becomes a copy of this menu's (none when this menu has none). The new item
-  // owns subMenu.
+  // When this menu has a completion function, the sub-menu's becomes a copy of it; otherwise the sub-menu keeps
+  // its own. The new item owns subMenu.
   Item* AddSubMenuItem(const char* text, IPopupMenu* subMenu, int index = kAppend);
   // The same with the index first.
   Item* AddSubMenuItem(const char* text, int index, IPopupMenu* subMenu) { return AddSubMenuItem(text, subMenu, index); }

@@ -173,15 +173,16 @@ private:
 // Largest document accepted, in bytes.
 constexpr size_t kSVGMaxBytes = size_t{16} << 20;
 
-// [any thread] Parses the SVG document in the size bytes at data (reading stops at the first NUL byte). Lengths in
-// physical units (in, cm, mm, pt, pc) are converted at dpi dots per inch to drawing units. Returns an empty ISVG
+// [any thread] Parses the SVG document in the size bytes at data (reading stops at the first NUL byte). units is
+// the unit drawing space is measured in: "px" (also for null or an unknown name), "in", "cm", "mm", "pt", "pc",
+// "em" (16 px) or "ex" (8 px); pixels and physical units are related by dpi dots per inch. Returns an empty ISVG
 // when the text is not an SVG document, when data is null or size is 0 or above kSVGMaxBytes, or when the document
 // exceeds the parser's limits on nesting, element count or path size. Shapes with coordinates that are not finite
 // or absurdly large are left out. Never throws.
-ISVG ParseSVG(const void* data, size_t size, float dpi = 72.f);
+ISVG ParseSVG(const void* data, size_t size, float dpi = 72.f, const char* units = "px");
 
 // [any thread] Reads the file at path whole and parses it as ParseSVG does; an unreadable file, or one that
 // changes size while being read, gives an empty ISVG.
-ISVG ParseSVGFile(const char* path, float dpi = 72.f);
+ISVG ParseSVGFile(const char* path, float dpi = 72.f, const char* units = "px");
 
 } // namespace plugin::igraphics

@@ -917,6 +917,22 @@ bool RootLength(const Node* root, const char* name, double dpi, double& v, bool&
   return std::isfinite(v) && v >= 0;
 }
 
+// Drawing units per pixel when drawing space is measured in units: physical units by their definitions at dpi
+// pixels to the inch (so a document sized in inches comes out the same in millimetres whatever the dpi), em and ex
+// as the lengths of the document take them. An absent or unknown unit is the pixel.
+double DrawingUnitsPerPixel(const char* units, double dpi)
+{
+  const std::string_view u = units ? units : "";
+  if (u == "in") return 1 / dpi;
+  if (u == "cm") return 2.54 / dpi;
+  if (u == "mm") return 25.4 / dpi;
+  if (u == "pt") return 72 / dpi;
+  if (u == "pc") return 6 / dpi;
+  if (u == "em") return 1.0 / 16;
+  if (u == "ex") return 1.0 / 8;
+  return 1;
+}
+
 // The transform that fits the viewBox into the document size, with preserveAspectRatio.
 Matrix ViewBoxTransform(const Node* root, const double* vb, double w, double h)
 {
@@ -968,7 +984,7 @@ bool IndexElements(Node* root, Builder& b)
   return true;
 }
 
-ISVG Parse(const char* data, size_t size, float dpi)
+ISVG Parse(const char* data, size_t size, float dpi, const char* units)
 {
   if (!data || size == 0 || size > kSVGMaxBytes || !std::isfinite(dpi) || dpi <= 0 || dpi > 100000) return {};
   size = strnlen(data, size);
@@ -1030,6 +1046,13 @@ ISVG Parse(const char* data, size_t size, float dpi)
     b.lengths.viewW = w > 0 ? w : 100;
     b.lengths.viewH = h > 0 ? h : 100;
   }
+  // Lengths so far are pixels; drawing space is in the caller's unit, for the size and everything under the root.
+  // A size still unknown (below 0) comes from the shapes, which are in that unit already.
+  const double unit = DrawingUnitsPerPixel(units, dpi);
+  rootCTM = Multiply(Matrix{unit, 0, 0, unit, 0, 0}, rootCTM);
+  if (w > 0) w *= unit;
+  if (h > 0) h *= unit;
+  if (w > kMaxCoord || h > kMaxCoord) return {};
 
   ElementContext ctx(b);
   ctx.transform_matrix(
@@ -1056,11 +1079,11 @@ ISVG Parse(const char* data, size_t size, float dpi)
 
 } // namespace
 
-ISVG ParseSVG(const void* data, size_t size, float dpi)
+ISVG ParseSVG(const void* data, size_t size, float dpi, const char* units)
 {
   try
   {
-    return Parse(static_cast<const char*>(data), size, dpi);
+    return Parse(static_cast<const char*>(data), size, dpi, units);
   }
   catch (...)
   {
@@ -1069,7 +1092,7 @@ ISVG ParseSVG(const void* data, size_t size, float dpi)
   }
 }
 
-ISVG ParseSVGFile(const char* path, float dpi)
+ISVG ParseSVGFile(const char* path, float dpi, const char* units)
 {
   if (!path) return {};
   FILE* f = std::fopen(path, "rb");
@@ -1092,7 +1115,7 @@ ISVG ParseSVGFile(const char* path, float dpi)
     ok = ok && std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fgetc(f) == EOF;
   }
   std::fclose(f);
-  return ok ? ParseSVG(bytes.data(), bytes.size(), dpi) : ISVG{};
+  return ok ? ParseSVG(bytes.data(), bytes.size(), dpi, units) : ISVG{};
 }
 
 } // namespace plugin::igraphics

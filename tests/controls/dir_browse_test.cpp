@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,43 @@ TEST_F(DirBrowseTest, NoExtensionAndSeveralFolders)
   EXPECT_STREQ(several.GetItem(1)->GetText(), "d");
 }
 
+// The browser's submenus are made without a function: they answer through the main menu's when it has one (at
+// every depth, for one folder and for several), and through none when it has none.
+TEST_F(DirBrowseTest, SubmenusAnswerThroughTheMainMenusFunctionOrNone)
+{
+  std::vector<const IPopupMenu*> subs;
+  std::function<void(const IPopupMenu&)> collect = [&](const IPopupMenu& m)
+  {
+    for (int i = 0; i < m.NItems(); ++i)
+      if (const IPopupMenu* sub = m.GetItem(i)->GetSubmenu())
+      {
+        subs.push_back(sub);
+        collect(*sub);
+      }
+  };
+  for (const bool twoPaths : {false, true})
+  {
+    Browser b(IRECT(), ".tps", false);
+    b.AddPath(root.c_str(), "All");
+    if (twoPaths) b.AddPath((root / "Deep").c_str(), "Deep");
+    b.SetupMenu();
+    subs.clear();
+    collect(b.GetMainMenu());
+    ASSERT_GE(subs.size(), 3u) << twoPaths;
+    for (const IPopupMenu* sub : subs)
+      EXPECT_FALSE(sub->GetFunction()) << twoPaths;
+
+    std::vector<std::string> ran;
+    b.GetMainMenu().SetFunction([&ran](IPopupMenu* m) { ran.push_back(m->GetItemText(0)); });
+    b.SetupMenu();
+    subs.clear();
+    collect(b.GetMainMenu());
+    for (const IPopupMenu* sub : subs)
+      const_cast<IPopupMenu*>(sub)->ExecFunction();
+    EXPECT_EQ(ran.size(), subs.size()) << twoPaths;
+  }
+}
+
 TEST_F(DirBrowseTest, EntriesWithoutATypeAreLookedAt)
 {
   using dirbrowse::EntryIsFolder;
@@ -112,9 +150,9 @@ TEST_F(DirBrowseTest, EntriesWithoutATypeAreLookedAt)
   EXPECT_FALSE(EntryIsFolder((root / "Sub").c_str(), DT_LNK));
 }
 
-// A submenu follows its parent's completion function: a copy when the parent has one, none when it has none, even
-// when the submenu came with a function of its own. Either way both insertion forms place the item by index.
-TEST(PopupMenuInsertion, SubmenusTakeACopyOfTheParentsFunctionOrNone)
+// A submenu follows its parent's completion function when the parent has one (a copy, replacing the submenu's own);
+// under a parent without one it keeps its own. Either way both insertion forms place the item by index.
+TEST(PopupMenuInsertion, SubmenusTakeACopyOfTheParentsFunctionOrKeepTheirOwn)
 {
   std::vector<std::string> ran;
   for (const bool parentHasFunction : {true, false})
@@ -134,7 +172,7 @@ TEST(PopupMenuInsertion, SubmenusTakeACopyOfTheParentsFunctionOrNone)
     first->ExecFunction();
     sorted->ExecFunction();
     EXPECT_EQ(ran, parentHasFunction ? (std::vector<std::string>{"parent first", "parent sorted"})
-                                     : std::vector<std::string>{})
+                                     : (std::vector<std::string>{"own first", "own sorted"}))
         << parentHasFunction;
   }
 }

@@ -289,7 +289,11 @@ TEST_F(ConveniencesTest, TextAtAPointAndNothingForNoText)
   EXPECT_EQ(Take(), Strings{"DoDrawText(1,2,1,2,12,hi)"});
   IRECT r(0, 0, 50, 10);
   EXPECT_FLOAT_EQ(g->MeasureText(t, nullptr, r), 0.f);
+  EXPECT_EQ(r, IRECT()); // no text measures as nothing, wherever it was to be placed
   EXPECT_FLOAT_EQ(g->MeasureText(t, "abc", r), 21.f); // the recording back end's 7 per character
+  r = IRECT(5, 5, 60, 30);
+  EXPECT_FLOAT_EQ(g->MeasureText(t, "", r), 0.f);
+  EXPECT_EQ(r, IRECT());
 }
 
 TEST_F(ConveniencesTest, FilmStripFrameSelection)
@@ -329,4 +333,128 @@ TEST_F(ConveniencesTest, FilmStripFrameSelection)
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(Doubles(calls[0].a.begin(), calls[0].a.begin() + 6), (Doubles{80, 0, 90, 12, 330, 0})); // 'A' = frame 34
   EXPECT_EQ(Doubles(calls[1].a.begin(), calls[1].a.begin() + 6), (Doubles{90, 0, 100, 12, 0, 0}));
+}
+
+// ---- Positions that are not numbers, or far outside any surface ----
+
+namespace
+{
+
+// The x of every vertical segment (move to a point, line to the same x) among the recorded calls.
+Doubles VerticalLineXs(const std::vector<ScriptedGraphics::DrawCall>& drawn)
+{
+  Doubles xs;
+  for (size_t i = 0; i + 1 < drawn.size(); ++i)
+    if (drawn[i].op == "PathMoveTo" && drawn[i + 1].op == "PathLineTo" && drawn[i].a[0] == drawn[i + 1].a[0] &&
+        drawn[i].a[1] != drawn[i + 1].a[1])
+      xs.push_back(drawn[i].a[0]);
+  return xs;
+}
+
+} // namespace
+
+TEST_F(ConveniencesTest, LinesAtFractionsDrawNothingForNonFinitePositionsAndStayInsideHugeBounds)
+{
+  const IColor c = COLOR_BLACK;
+  const float nan = std::nanf(""), inf = INFINITY;
+  // A position that is not a number, or is infinite, has no place in the bounds: nothing at all is drawn.
+  for (float f : {nan, inf, -inf})
+  {
+    g->DrawVerticalLine(c, IRECT(0, 0, 11, 10), f);
+    g->DrawHorizontalLine(c, IRECT(0, 0, 10, 11), f);
+    EXPECT_EQ(Take(), Strings{}) << f;
+  }
+  // Bounds so wide that the offset would not fit an int: the line still lands inside them.
+  struct Case
+  {
+    IRECT bounds;
+    float x;
+  };
+  for (const Case& k : {Case{IRECT(0, 0, 1e10f, 10), 0.5f}, Case{IRECT(-3e9f, 0, 3e9f, 10), 1.f},
+                        Case{IRECT(3e9f, 0, -3e9f, 10), 1.f}})
+  {
+    g->DrawVerticalLine(c, k.bounds, k.x);
+    const auto moves = g->Calls("PathMoveTo");
+    ASSERT_EQ(moves.size(), 1u) << k.bounds.L;
+    const double x = moves[0].a[0];
+    EXPECT_GE(x, std::min(k.bounds.L, k.bounds.R)) << k.bounds.L;
+    EXPECT_LE(x, std::max(k.bounds.L, k.bounds.R)) << k.bounds.L;
+    g->drawn.clear();
+  }
+  // A width that is itself not finite gives no position either.
+  g->DrawVerticalLine(c, IRECT(0, 0, inf, 10), 0.5f);
+  g->DrawVerticalLine(c, IRECT(-inf, 0, 0, 10), 0.f);
+  g->DrawHorizontalLine(c, IRECT(0, -inf, 10, inf), 0.5f);
+  EXPECT_EQ(Take(), Strings{});
+}
+
+TEST_F(ConveniencesTest, GridLinesAreCountedAndBoundedWhereTheStepIsBelowTheFloatSpacing)
+{
+  const IColor c = COLOR_BLUE;
+  // At 1e8 floats are 8 apart: a step of 2 added to a float coordinate would never move it. Over a span of 96
+  // there are at most 47 inner lines; they round to the float grid, but none lands on or beyond an edge.
+  const IRECT far(1e8f, 0, 1e8f + 96.f, 10);
+  g->DrawGrid(c, far, 2.f, 0.f);
+  const Doubles xs = VerticalLineXs(g->drawn);
+  EXPECT_GT(xs.size(), 0u);
+  EXPECT_LE(xs.size(), 47u);
+  for (double x : xs)
+    EXPECT_TRUE(x > far.L && x < far.R) << x;
+  g->drawn.clear();
+
+  // Both directions far out at once; and bounds a thousand billion wide: the count is capped.
+  g->DrawGrid(c, IRECT(1e8f, 1e8f, 1e8f + 96.f, 1e8f + 96.f), 2.f, 2.f);
+  EXPECT_GT(g->Calls("PathMoveTo").size(), 0u);
+  EXPECT_LE(g->Calls("PathMoveTo").size(), 94u);
+  g->drawn.clear();
+  g->DrawGrid(c, IRECT(0, 0, 1e12f, 1e12f), 1.5f, 1.5f);
+  const size_t many = g->Calls("PathMoveTo").size();
+  EXPECT_GT(many, 1000u);
+  EXPECT_LE(many, 2u * 8192u);
+  g->drawn.clear();
+
+  // Steps that are not numbers, infinite, zero or negative, and bounds with an infinite edge, draw no line.
+  const float nan = std::nanf(""), inf = INFINITY;
+  for (float step : {nan, inf, -inf, 0.f, -3.f, 1.f})
+  {
+    g->DrawGrid(c, IRECT(0, 0, 100, 100), step, step);
+    EXPECT_TRUE(g->Calls("PathMoveTo").empty()) << step;
+    g->drawn.clear();
+  }
+  g->DrawGrid(c, IRECT(-inf, -inf, 100, 100), 10.f, 10.f);
+  g->DrawGrid(c, IRECT(0, 0, inf, inf), 10.f, 10.f);
+  g->DrawGrid(c, IRECT(nan, nan, 100, 100), 10.f, 10.f);
+  EXPECT_TRUE(g->Calls("PathMoveTo").empty());
+  g->drawn.clear();
+
+  // Ordinary steps that do not divide the span: lines up to but not on the far edge.
+  g->DrawGrid(c, IRECT(10, 0, 40, 10), 7.f, 0.f);
+  EXPECT_EQ(VerticalLineXs(g->drawn), (Doubles{17, 24, 31, 38}));
+  g->drawn.clear();
+  g->DrawGrid(c, IRECT(0, 0, 10, 10), 2.5f, 0.f);
+  EXPECT_EQ(VerticalLineXs(g->drawn), (Doubles{2.5, 5, 7.5}));
+}
+
+TEST_F(ConveniencesTest, BitmapTextCountsStayBoundedForHugeAndTinyWidths)
+{
+  IBitmap font;
+  font.W = 960, font.H = 12, font.N = 96, font.mFramesAreHorizontal = true;
+  IText near = DEFAULT_TEXT;
+  near.mAlign = kAlignNear;
+  // A width far beyond an int's range still holds both characters on one line.
+  g->DrawBitmapedText(font, IRECT(0, 0, 1e30f, 20), near, nullptr, "AB", false, false, 10, 12, 0);
+  g->DrawBitmapedText(font, IRECT(0, 0, INFINITY, 20), near, nullptr, "AB", false, true, 10, 12, 0);
+  auto calls = g->Calls("DrawBitmap");
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ((Doubles{calls[1].a[0], calls[1].a[1], calls[3].a[0]}), (Doubles{10, 0, 10}));
+  g->drawn.clear();
+  // A width too small for one cell holds nothing, however many lines the text would need.
+  g->DrawBitmapedText(font, IRECT(0, 0, 1e-30f, 20), near, nullptr, "AB", false, true, 10, 12, 0);
+  g->DrawBitmapedText(font, IRECT(0, 0, 1e-30f, 20), near, nullptr, "AB", false, false, 10, 12, 0);
+  EXPECT_TRUE(g->drawn.empty());
+  // Ordinary multiline text wraps as before: two cells of 10 per line in a width of 25.
+  g->DrawBitmapedText(font, IRECT(0, 0, 25, 40), near, nullptr, "ABC", false, true, 10, 12, 0);
+  calls = g->Calls("DrawBitmap");
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ((Doubles{calls[2].a[0], calls[2].a[1]}), (Doubles{0, 12}));
 }

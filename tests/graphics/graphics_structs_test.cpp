@@ -86,6 +86,29 @@ TEST(String, SelfReferenceAndLimitedFormatting)
   EXPECT_STREQ(s.Get(), "1.50xyz");
 }
 
+TEST(IVColorSpec, ShorterListLeavesOpaqueBlackInTheRest)
+{
+  const IVColorSpec spec{COLOR_RED, COLOR_GREEN, COLOR_BLUE};
+  EXPECT_EQ((std::vector<IColor>{spec.GetColor(kBG), spec.GetColor(kFG), spec.GetColor(kPR)}),
+            (std::vector<IColor>{COLOR_RED, COLOR_GREEN, COLOR_BLUE}));
+  for (int i = kFR; i < kNumVColors; ++i)
+    EXPECT_EQ(spec.GetColor(i), IColor(255, 0, 0, 0)) << i; // not the default role colours
+  const IVColorSpec one{COLOR_WHITE};
+  for (int i = kFG; i < kNumVColors; ++i)
+    EXPECT_EQ(one.GetColor(i), COLOR_BLACK) << i;
+  // A full list is taken whole, extra entries are ignored; no list at all keeps the default roles.
+  IVColorSpec full{COLOR_RED,    COLOR_GREEN,  COLOR_BLUE,  COLOR_YELLOW, COLOR_ORANGE,
+                   COLOR_INDIGO, COLOR_VIOLET, COLOR_WHITE, COLOR_GRAY,   COLOR_MID_GRAY};
+  EXPECT_EQ((std::vector<IColor>{full.GetColor(kX2), full.GetColor(kX3)}),
+            (std::vector<IColor>{COLOR_WHITE, COLOR_GRAY}));
+  const IVColorSpec none{};
+  EXPECT_EQ((std::vector<IColor>{none.GetColor(kFG), none.GetColor(kX2)}),
+            (std::vector<IColor>{DEFAULT_FGCOLOR, DEFAULT_X2COLOR}));
+  // The list form is usable where constants are made.
+  constexpr IVColorSpec kConst{COLOR_RED};
+  static_assert(kConst.GetColor(kX3) == IColor(255, 0, 0, 0));
+}
+
 TEST(IPopupMenu, SubMenusTakeTheParentsFunctionAndDieWithIt)
 {
   // A shared token held by the completion functions tells how many copies are alive.
@@ -95,7 +118,7 @@ TEST(IPopupMenu, SubMenusTakeTheParentsFunctionAndDieWithIt)
     parent->SetFunction([token](IPopupMenu*) { ++*token; });
     auto* sub = new IPopupMenu("s");
     auto* deeper = new IPopupMenu("d");
-    sub->AddSubMenuItem("deeper", deeper); // sub has no function: deeper keeps none
+    sub->AddSubMenuItem("deeper", deeper); // neither has a function: deeper still has none
     EXPECT_FALSE(deeper->GetFunction());
     parent->AddSubMenuItem("sub", sub);
     ASSERT_TRUE(sub->GetFunction());
@@ -105,6 +128,26 @@ TEST(IPopupMenu, SubMenusTakeTheParentsFunctionAndDieWithIt)
     delete parent; // frees every level
   }
   EXPECT_EQ(token.use_count(), 1);
+}
+
+TEST(IPopupMenu, SubMenuKeepsItsOwnFunctionUnderAParentWithout)
+{
+  std::vector<std::string> ran;
+  IPopupMenu parent("p");
+  auto* sub = new IPopupMenu("s");
+  sub->SetFunction([&ran](IPopupMenu* m) { ran.push_back(std::string("own ") + m->GetRootTitle()); });
+  parent.AddSubMenuItem("sub", sub);
+  ASSERT_TRUE(sub->GetFunction());
+  sub->ExecFunction();
+  EXPECT_EQ(ran, (std::vector<std::string>{"own s"}));
+
+  // Once the parent has a function, a sub-menu added later answers through a copy of it instead.
+  parent.SetFunction([&ran](IPopupMenu* m) { ran.push_back(std::string("parent ") + m->GetRootTitle()); });
+  auto* later = new IPopupMenu("l");
+  later->SetFunction([&ran](IPopupMenu*) { ran.push_back("lost"); });
+  parent.AddSubMenuItem("later", later, 0);
+  later->ExecFunction();
+  EXPECT_EQ(ran, (std::vector<std::string>{"own s", "parent l"}));
 }
 
 TEST(IPopupMenu, BuiltFromTextsAndACompletionFunction)

@@ -193,3 +193,44 @@ TEST_F(ResourcesTest, SVGResourcesComeThroughTheOverridableLoaders)
   EXPECT_EQ(e.parsed, (Strings{"logo.svg"}));
   EXPECT_TRUE(e.lookups.empty());
 }
+
+// The units name the unit of drawing space: a document measured in inches comes out in millimetres, inches or
+// points by the definitions of those units (25.4 mm and 72 pt to the inch), whatever the dpi; in pixels it takes
+// the dpi. Loading from memory and from a resource give the same sizes.
+TEST_F(ResourcesTest, SVGSizesFollowTheUnitsOfDrawingSpace)
+{
+  const std::string inches = R"(<svg xmlns="http://www.w3.org/2000/svg" width="2in" height="1in">)"
+                             R"(<rect x="0.5in" y="0.25in" width="1in" height="0.5in" stroke="black")"
+                             R"( stroke-width="1pt" stroke-dasharray="2pt 1pt"/></svg>)";
+  struct Case
+  {
+    const char* units;
+    float dpi;
+    float perInch; // drawing units per inch
+  };
+  int n = 0;
+  for (const Case& k : {Case{"mm", 72.f, 25.4f}, Case{"mm", 96.f, 25.4f}, Case{"cm", 96.f, 2.54f},
+                        Case{"in", 300.f, 1.f}, Case{"pt", 96.f, 72.f}, Case{"pc", 96.f, 6.f}, Case{"px", 96.f, 96.f},
+                        Case{"px", 72.f, 72.f}, Case{nullptr, 96.f, 96.f}, Case{"furlong", 96.f, 96.f}})
+  {
+    const std::string what = std::string(k.units ? k.units : "(none)") + " at " + std::to_string(k.dpi);
+    const std::string name = "inches" + std::to_string(n++) + ".svg";
+    const ISVG mem = g->LoadSVG(("mem-" + name).c_str(), inches.data(), int(inches.size()), k.units, k.dpi);
+    Text(name.c_str(), inches);
+    const ISVG file = g->LoadSVG(name.c_str(), k.units, k.dpi);
+    for (const ISVG* svg : {&mem, &file})
+    {
+      ASSERT_TRUE(svg->IsValid()) << what;
+      EXPECT_NEAR(svg->W(), 2 * k.perInch, 1e-4 * k.perInch) << what;
+      EXPECT_NEAR(svg->H(), 1 * k.perInch, 1e-4 * k.perInch) << what;
+      const SVGShape& s = svg->Document()->shapes.at(0);
+      const float expected[4] = {0.5f, 0.25f, 1.5f, 0.75f};
+      for (int i = 0; i < 4; ++i)
+        EXPECT_NEAR(s.bounds[i], expected[i] * k.perInch, 1e-4 * k.perInch) << what << " edge " << i;
+      // Widths and dashes scale with the rest: 1 pt is 1/72 inch.
+      EXPECT_NEAR(s.strokeWidth, k.perInch / 72, 1e-4 * k.perInch) << what;
+      ASSERT_EQ(s.dashCount, 2) << what;
+      EXPECT_NEAR(s.dashArray[0], 2 * k.perInch / 72, 1e-4 * k.perInch) << what;
+    }
+  }
+}
