@@ -44,15 +44,22 @@ static void fa__emptyScratch(FAcontext* s)
 #endif
 }
 
+static uint64_t fa__tmpround(size_t size) { return (uint64_t(size) + 15) & ~uint64_t(15); }
+
+// Reports that the arena would have had to hold need bytes.
+static void fa__tmpfull(FAcontext* s, uint64_t need)
+{
+  if (s->handleError) s->handleError(s->errorUptr, FA_SCRATCH_FULL, int(std::min<uint64_t>(need, INT_MAX)));
+}
+
 void* fa__tmpalloc(size_t size, void* up)
 {
   FAcontext* s = static_cast<FAcontext*>(up);
   if (!s || !s->scratch) return nullptr;
-  const uint64_t rounded = (uint64_t(size) + 15) & ~uint64_t(15);
-  const uint64_t need = uint64_t(s->nscratch) + rounded;
+  const uint64_t need = uint64_t(s->nscratch) + fa__tmpround(size);
   if (need > uint64_t(FA_SCRATCH_SIZE))
   {
-    if (s->handleError) s->handleError(s->errorUptr, FA_SCRATCH_FULL, int(std::min<uint64_t>(need, INT_MAX)));
+    fa__tmpfull(s, need);
     return nullptr;
   }
   unsigned char* p = s->scratch + s->nscratch;
@@ -64,6 +71,17 @@ void* fa__tmpalloc(size_t size, void* up)
 }
 
 void fa__tmpfree(void*, void*) {} // the arena is emptied as a whole
+
+int fa__tmpfits(const size_t* sizes, int count, void* up)
+{
+  FAcontext* s = static_cast<FAcontext*>(up);
+  if (!s || !s->scratch) return 0;
+  uint64_t need = uint64_t(s->nscratch);
+  for (int i = 0; i < count; ++i) need += fa__tmpround(sizes[i]); // each below 2^40: no overflow
+  if (need <= uint64_t(FA_SCRATCH_SIZE)) return 1;
+  fa__tmpfull(s, need);
+  return 0;
+}
 
 // ---------------------------------------------------------------------------------------------------------------
 // Adapter over the truetype reader
@@ -121,7 +139,7 @@ static int fa__tt_buildGlyphBitmap(FAfont* font, int glyph, float scale, int* ad
 static void fa__tt_renderGlyphBitmap(FAfont* font, unsigned char* output, int outWidth, int outHeight, int outStride,
                                      float scaleX, float scaleY, int glyph)
 {
-  stbtt_MakeGlyphBitmapSubpixel(&font->font, output, outWidth, outHeight, outStride, scaleX, scaleY, 0, 0, glyph);
+  fa__stbttMakeGlyphBitmap(&font->font, output, outWidth, outHeight, outStride, scaleX, scaleY, glyph);
 }
 
 int fa__tt_getGlyphKernAdvance(FAfont* font, int glyph1, int glyph2)

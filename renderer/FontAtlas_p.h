@@ -51,6 +51,15 @@ int fa__useCheckedCff(stbtt_fontinfo* info, const unsigned char* data, const FAf
 // Scratch arena of the store handed as up (an FAcontext); see faCreateInternal.
 void* fa__tmpalloc(size_t size, void* up);
 void fa__tmpfree(void* ptr, void* up);
+// 1 when allocations of sizes[0..count), made one after another now, would all succeed; otherwise reports
+// FA_SCRATCH_FULL as a failed allocation does and returns 0.
+int fa__tmpfits(const size_t* sizes, int count, void* up);
+
+// The glyph's bitmap (no subpixel shift) into output, pixel for pixel as stbtt_MakeGlyphBitmapSubpixel draws it.
+// When the arena cannot hold what the rasteriser takes from it unchecked, reports FA_SCRATCH_FULL and leaves the
+// bitmap empty instead.
+void fa__stbttMakeGlyphBitmap(const stbtt_fontinfo* info, unsigned char* output, int outW, int outH, int outStride,
+                              float scaleX, float scaleY, int glyph);
 
 // Kerning of a glyph pair from the legacy 'kern' table, in font units.
 int fa__stbttKernTableAdvance(const stbtt_fontinfo* info, int glyph1, int glyph2);

@@ -1,7 +1,8 @@
 // Untrusted input to the font store. Damaged fonts: the corpus in tests/data/fonts-damaged (made by its
 // make_corpus.py, and make_cff_corpus.py for PostScript outlines), every cut of its small fonts and every byte of
 // their CFF tables; a font is refused or works, nothing reads outside the data (run
-// under AddressSanitizer in CI; the font fuzz target mutates the same corpus further). Text: UTF-8 decoding of the
+// under AddressSanitizer in CI; the font fuzz target mutates the same corpus further). A glyph of so many points that
+// the rasteriser's scratch runs out, built here. Text: UTF-8 decoding of the
 // iterator and bounds against a plain decoder of well-formed UTF-8.
 
 #include "fuzz/font_exercise.h"
@@ -189,6 +190,194 @@ TEST(FontDamaged, EveryByteOfTheSmallCffTables)
     EXPECT_GT(refused, 0);
     EXPECT_GT(loaded, 0);
   }
+}
+
+namespace
+{
+
+void Put16(std::vector<unsigned char>& out, unsigned v)
+{
+  out.push_back(static_cast<unsigned char>(v >> 8));
+  out.push_back(static_cast<unsigned char>(v));
+}
+void Put32(std::vector<unsigned char>& out, uint32_t v)
+{
+  Put16(out, v >> 16);
+  Put16(out, v & 0xFFFF);
+}
+
+// A TrueType font of one glyph for 'A': a single closed contour through the given on-curve points, inside the box
+// (0, 0)..(1000, 100). Units per em 1000, ascender 800, descender -200 (a text size of s pixels scales by s / 1000).
+std::vector<unsigned char> OneContourFont(const std::vector<std::pair<int, int>>& pts)
+{
+  std::vector<unsigned char> glyf;
+  for (unsigned v : {1u, 0u, 0u, 1000u, 100u}) Put16(glyf, v);
+  Put16(glyf, unsigned(pts.size() - 1)); // end of the contour
+  Put16(glyf, 0);                        // no instructions
+  glyf.insert(glyf.end(), pts.size(), 0x01);
+  for (int axis = 0; axis < 2; ++axis)
+  {
+    int prev = 0;
+    for (const auto& p : pts)
+    {
+      const int v = axis == 0 ? p.first : p.second;
+      Put16(glyf, unsigned(v - prev) & 0xFFFF);
+      prev = v;
+    }
+  }
+  std::vector<unsigned char> loca;
+  for (uint32_t v : {0u, 0u, uint32_t(glyf.size())}) Put32(loca, v);
+
+  std::vector<unsigned char> head;
+  for (uint32_t v : {0x00010000u, 0x00010000u, 0u, 0x5F0F3CF5u}) Put32(head, v);
+  Put16(head, 0);
+  Put16(head, 1000);
+  head.resize(head.size() + 16);
+  for (unsigned v : {0u, 0u, 1000u, 100u, 0u, 8u, 2u, 1u, 0u}) Put16(head, v); // long offsets in 'loca'
+  std::vector<unsigned char> hhea;
+  Put32(hhea, 0x00010000);
+  for (unsigned v : {800u, 0xFF38u, 0u, 1000u, 0u, 0u, 1000u, 1u, 0u, 0u, 0u, 0u, 0u, 0u, 0u, 2u}) Put16(hhea, v);
+  std::vector<unsigned char> maxp;
+  Put32(maxp, 0x00005000);
+  Put16(maxp, 2);
+  std::vector<unsigned char> hmtx;
+  for (unsigned v : {1000u, 0u, 1000u, 0u}) Put16(hmtx, v);
+  std::vector<unsigned char> cmap; // format 4: 'A' is glyph 1
+  for (unsigned v : {0u, 1u, 3u, 1u, 0u, 12u, 4u, 32u, 0u, 4u, 4u, 1u, 0u, 0x41u, 0xFFFFu, 0u, 0x41u, 0xFFFFu,
+                     (1u - 0x41u) & 0xFFFFu, 1u, 0u, 0u})
+    Put16(cmap, v);
+
+  const std::vector<std::pair<const char*, const std::vector<unsigned char>*>> tables = {
+      {"cmap", &cmap}, {"glyf", &glyf}, {"head", &head}, {"hhea", &hhea},
+      {"hmtx", &hmtx}, {"loca", &loca}, {"maxp", &maxp}};
+  std::vector<unsigned char> font;
+  Put32(font, 0x00010000);
+  for (unsigned v : {7u, 64u, 2u, 48u}) Put16(font, v);
+  size_t at = 12 + 16 * tables.size();
+  for (const auto& t : tables)
+  {
+    font.insert(font.end(), t.first, t.first + 4);
+    Put32(font, 0);
+    Put32(font, uint32_t(at));
+    Put32(font, uint32_t(t.second->size()));
+    at += (t.second->size() + 3) & ~size_t(3);
+  }
+  for (const auto& t : tables)
+  {
+    font.insert(font.end(), t.second->begin(), t.second->end());
+    font.resize((font.size() + 3) & ~size_t(3));
+  }
+  return font;
+}
+
+// n points: the bottom edge, then a zigzag between heights 60 and 100 from left to right.
+std::vector<std::pair<int, int>> Zigzag(int n)
+{
+  std::vector<std::pair<int, int>> pts = {{1000, 0}, {0, 0}};
+  const int teeth = n - 2;
+  for (int k = 0; k < teeth; ++k) pts.push_back({1000 * k / (teeth - 1), k % 2 ? 60 : 100});
+  return pts;
+}
+
+struct ScratchErrors
+{
+  int full = 0;
+  static void Record(void* up, int error, int)
+  {
+    if (error == FA_SCRATCH_FULL) ++static_cast<ScratchErrors*>(up)->full;
+  }
+};
+
+// The glyph of 'A' of the font at size 800 (about 800 pixels wide, 80 high), required in the atlas.
+struct WideGlyph
+{
+  Store store{1024, 128};
+  ScratchErrors errors;
+  const FAglyph* glyph = nullptr;
+  explicit WideGlyph(const std::vector<unsigned char>& data)
+  {
+    faSetErrorCallback(store.s, &ScratchErrors::Record, &errors);
+    unsigned char* copy = static_cast<unsigned char*>(std::malloc(data.size()));
+    std::memcpy(copy, data.data(), data.size());
+    if (faAddFontMem(store.s, "zigzag", copy, int(data.size()), 0, 1) != 0) return;
+    faSetSize(store.s, 800.f);
+    const std::vector<Step> steps = Steps(store.s, "A", FA_GLYPH_BITMAP_REQUIRED);
+    if (steps.size() == 1 && steps[0].glyph == 1) glyph = &store.Font(0)->glyphs[0];
+  }
+  unsigned char At(int x, int y) const { return store.s->texData[size_t(y) * 1024 + size_t(x)]; }
+  long Ink() const
+  {
+    long ink = 0;
+    for (int y = glyph->y0; y < glyph->y1; ++y)
+      for (int x = glyph->x0; x < glyph->x1; ++x) ink += At(x, y);
+    return ink;
+  }
+};
+
+} // namespace
+
+// A glyph with so many points that its outline, flattened points and edges nearly fill the scratch arena leaves no
+// room for the rasteriser's scanline buffer (wider than 64 pixels): it is reported as scratch full and left empty,
+// never drawn through a missing buffer. Swept over every point count where that happens.
+TEST(FontDamaged, GlyphTooBigForTheScratchIsLeftEmpty)
+{
+  const auto rounded = [](uint64_t bytes) { return (bytes + 15) & ~uint64_t(15); };
+  const uint64_t scanline = rounded((2 * 800 + 1) * sizeof(float));
+  int swept = 0;
+  for (int n = 1500; n < 2600; ++n)
+  {
+    // One contour of n on-curve points: n + 2 vertex slots of 14 bytes, n + 1 flattened points of 8 bytes and one
+    // contour length, n + 2 edges of 20 bytes.
+    const uint64_t beforeScanline = rounded(14 * uint64_t(n + 2)) + rounded(4) + rounded(8 * uint64_t(n + 1)) +
+                                    rounded(20 * uint64_t(n + 2));
+    if (beforeScanline > uint64_t(FA_SCRATCH_SIZE) || beforeScanline + scanline <= uint64_t(FA_SCRATCH_SIZE))
+      continue;
+    SCOPED_TRACE(n);
+    ++swept;
+    WideGlyph wide(OneContourFont(Zigzag(n)));
+    ASSERT_NE(wide.glyph, nullptr);
+    EXPECT_EQ(wide.glyph->x1 - wide.glyph->x0, 800 + 4);
+    EXPECT_GT(wide.errors.full, 0);
+    EXPECT_EQ(wide.Ink(), 0);
+  }
+  EXPECT_GT(swept, 100);
+}
+
+// A zigzag of few points at the same size is drawn as before: its coverage matches FreeType's.
+TEST(FontDamaged, WideGlyphOfFewPointsMatchesFreeType)
+{
+  const std::vector<unsigned char> data = OneContourFont(Zigzag(12));
+  WideGlyph wide(data);
+  ASSERT_NE(wide.glyph, nullptr);
+  EXPECT_EQ(wide.errors.full, 0);
+
+  FT_Library lib = nullptr;
+  ASSERT_EQ(FT_Init_FreeType(&lib), 0);
+  FT_Face face = nullptr;
+  ASSERT_EQ(FT_New_Memory_Face(lib, data.data(), FT_Long(data.size()), 0, &face), 0);
+  ASSERT_EQ(FT_Set_Char_Size(face, 0, 800 * 64, 72, 72), 0);
+  ASSERT_EQ(FT_Load_Glyph(face, 1, FT_LOAD_NO_HINTING | FT_LOAD_RENDER), 0);
+  const FT_Bitmap& bm = face->glyph->bitmap;
+  // FreeType's row r, column c is the pixel (left + c, r - top) of the glyph's frame, y downwards; the store's
+  // bitmap starts at its offsets.
+  const int left = face->glyph->bitmap_left, top = face->glyph->bitmap_top;
+  long storeInk = 0, ftInk = 0;
+  int worst = 0;
+  for (int y = wide.glyph->y0; y < wide.glyph->y1; ++y)
+    for (int x = wide.glyph->x0; x < wide.glyph->x1; ++x)
+    {
+      const int c = x - wide.glyph->x0 + wide.glyph->xoff - left;
+      const int r = y - wide.glyph->y0 + wide.glyph->yoff + top;
+      const int ft = c >= 0 && r >= 0 && c < int(bm.width) && r < int(bm.rows) ? bm.buffer[r * bm.pitch + c] : 0;
+      storeInk += wide.At(x, y);
+      ftInk += ft;
+      worst = std::max(worst, std::abs(int(wide.At(x, y)) - ft));
+    }
+  FT_Done_Face(face);
+  FT_Done_FreeType(lib);
+  EXPECT_GT(storeInk, 255L * 800 * 50);
+  EXPECT_NEAR(double(storeInk), double(ftInk), 0.001 * double(ftInk));
+  EXPECT_LE(worst, 4);
 }
 
 // Every one- and two-byte sequence, and the boundary bytes of three- and four-byte sequences, each followed by
