@@ -13,7 +13,7 @@ kern pair A-B of -100 units.
 import os
 import struct
 
-from make_corpus import cmap_format4
+from make_corpus import cmap_format4, sfnt
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -179,18 +179,7 @@ def otf(cff, num_glyphs=5, with_glyf=False, dir_patch=None, cff_tag=b'CFF '):
         tables[cff_tag] = cff
     if with_glyf:
         tables[b'glyf'] = b'\0' * 12
-    tags = sorted(tables)
-    offset = 12 + 16 * len(tags)
-    directory = b''
-    data = b''
-    for tag in tags:
-        t = tables[tag]
-        directory += struct.pack('>4sIII', tag, 0, offset + len(data), len(t))
-        data += t + b'\0' * (-len(t) % 4)
-    out = bytearray(b'OTTO' + struct.pack('>HHHH', len(tags), 64, 2, len(tags) * 16 - 64) + directory + data)
-    if dir_patch:
-        dir_patch(out)
-    return bytes(out)
+    return sfnt(b'OTTO', tables, dir_patch)
 
 
 def with_d(glyph_d, **kw):

@@ -76,6 +76,11 @@ def font(glyph_d=None, loc_format=0, hmetrics=5, ascender=800, descender=-200, n
     kern += struct.pack('>HHh', 1, 2, -100)
     tables = {b'cmap': cmap or cmap_format4(), b'glyf': glyf, b'head': head, b'hhea': hhea, b'hmtx': hmtx,
               b'kern': kern, b'loca': loca_bytes, b'maxp': maxp}
+    return sfnt(struct.pack('>I', 0x00010000), tables, dir_patch)
+
+
+def sfnt(version, tables, dir_patch=None):
+    # The table directory (search fields for the table count) followed by the tables, each padded to 4 bytes.
     tags = sorted(tables)
     offset = 12 + 16 * len(tags)
     directory = b''
@@ -84,7 +89,12 @@ def font(glyph_d=None, loc_format=0, hmetrics=5, ascender=800, descender=-200, n
         t = tables[tag]
         directory += struct.pack('>4sIII', tag, 0, offset + len(data), len(t))
         data += t + b'\0' * (-len(t) % 4)
-    out = bytearray(struct.pack('>IHHHH', 0x00010000, len(tags), 128, 3, len(tags) * 16 - 128) + directory + data)
+    power = 1
+    while power * 2 <= len(tags):
+        power *= 2
+    search = power * 16
+    out = bytearray(version + struct.pack('>HHHH', len(tags), search, power.bit_length() - 1, len(tags) * 16 - search)
+                    + directory + data)
     if dir_patch:
         dir_patch(out)
     return bytes(out)
