@@ -8,8 +8,9 @@
 // extent TinyXML 2.6 gives it, so a text it lets through never nests deeper in TinyXML than the scan says:
 //
 //   "<name ...>"       an element, one level deeper than the element it is in; its tag runs to the first '>'
-//                      outside quoted attribute values; "/>" closes it on the spot. A name starts with an ASCII letter, '_' or a byte of 127 or more, as
-//                      TinyXML decides; "<1...>", "<?...>" and "<!...>" are skipped to their first '>'.
+//                      outside quoted attribute values; "/>" closes it on the spot. A name starts with an ASCII
+//                      letter, '_' or a byte of 127 or more, as TinyXML decides; "<1...>", "<?...>" and "<!...>"
+//                      are skipped to their first '>'.
 //   "</...>"           ends the innermost open element (an end tag with none open is skipped).
 //   "<!--...-->"       comment; "<![CDATA[...]]>" character data: skipped whole, whatever they hold.
 //   "<?xml ...?>"      the declaration. TinyXML honours quotes only in some of its attributes and matches their
@@ -30,11 +31,3 @@ inline constexpr int kMaxPresetXMLDepth = 16; // a preset nests four levels; hea
 // utf8 applies the lead-byte check (texts TinyXML parses without TIXML_ENCODING_LEGACY). Linear in the text's
 // length, no allocation, no recursion.
 [[nodiscard]] int MeasureXMLNesting(const char* text, int limit, bool utf8);
-
-// [any thread] Whether text may be handed to TinyXML: it nests at most kMaxPresetXMLDepth levels and the scan
-// could bound it.
-[[nodiscard]] inline bool XMLNestingAllowed(const char* text, bool utf8)
-{
-  const int depth = MeasureXMLNesting(text, kMaxPresetXMLDepth, utf8);
-  return depth >= 0 && depth <= kMaxPresetXMLDepth;
-}

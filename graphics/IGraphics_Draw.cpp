@@ -20,20 +20,23 @@ constexpr float kMaxWholeOffset = 1e9f;
 // the bounds are absurdly large.
 constexpr int kMaxGridLines = 8192;
 
-// The number of grid lines strictly between lo and hi at lo + k·step (k ≥ 1), counted once up front: stepping a
-// float coordinate instead never advances where the step is below the float spacing of lo (bounds at 1e8, step
-// 2). A step of 1 or less, one that is not finite, or edges that are not, give none.
-int GridLineCount(float lo, float hi, float step)
+// Calls line(c) for each grid line strictly between lo and hi at c = lo + k·step (k ≥ 1). The count is taken once
+// up front: stepping a float coordinate instead never advances where the step is below the float spacing of lo
+// (bounds at 1e8, step 2). A step of 1 or less, one that is not finite, or edges that are not, give none.
+template <typename F>
+void ForEachGridLine(float lo, float hi, float step, F&& line)
 {
-  if (!(step > 1.f) || !std::isfinite(step) || !std::isfinite(lo) || !std::isfinite(hi)) return 0;
+  if (!(step > 1.f) || !std::isfinite(step) || !std::isfinite(lo) || !std::isfinite(hi)) return;
   const double lines = std::ceil((static_cast<double>(hi) - lo) / step) - 1.0;
-  return lines > 0.0 ? static_cast<int>(std::min(lines, static_cast<double>(kMaxGridLines))) : 0;
-}
-
-// The k-th line's coordinate, in double so that it does not drift as a running float sum would.
-float GridLine(float lo, float step, int k)
-{
-  return static_cast<float>(static_cast<double>(lo) + static_cast<double>(k) * step);
+  const int n = lines > 0.0 ? static_cast<int>(std::min(lines, static_cast<double>(kMaxGridLines))) : 0;
+  for (int k = 1; k <= n; ++k)
+  {
+    // In double, so that it does not drift as a running float sum would. Far out, where floats are sparser than
+    // the step, lines round onto each other and onto the edges, which keep no line.
+    const float c = static_cast<float>(static_cast<double>(lo) + static_cast<double>(k) * step);
+    if (c >= hi) break;
+    if (c > lo) line(c);
+  }
 }
 
 } // namespace
@@ -247,26 +250,14 @@ void IGraphics::DrawGrid(const IColor& color, const IRECT& bounds, float gridSiz
                          const IBlend* blend, float thickness)
 {
   PathClear();
-  const int nH = GridLineCount(bounds.L, bounds.R, gridSizeH);
-  for (int k = 1; k <= nH; ++k)
-  {
-    // Far out, where floats are sparser than the step, lines round onto each other and onto the edges, which keep
-    // no line.
-    const float x = GridLine(bounds.L, gridSizeH, k);
-    if (x >= bounds.R) break;
-    if (x <= bounds.L) continue;
+  ForEachGridLine(bounds.L, bounds.R, gridSizeH, [&](float x) {
     PathMoveTo(x, bounds.T);
     PathLineTo(x, bounds.B);
-  }
-  const int nV = GridLineCount(bounds.T, bounds.B, gridSizeV);
-  for (int k = 1; k <= nV; ++k)
-  {
-    const float y = GridLine(bounds.T, gridSizeV, k);
-    if (y >= bounds.B) break;
-    if (y <= bounds.T) continue;
+  });
+  ForEachGridLine(bounds.T, bounds.B, gridSizeV, [&](float y) {
     PathMoveTo(bounds.L, y);
     PathLineTo(bounds.R, y);
-  }
+  });
   PathStroke(color, thickness, IStrokeOptions(), blend);
 }
 

@@ -878,6 +878,19 @@ typedef svgpp::document_traversal<
 // Root element: size, viewBox and its fit
 // ---------------------------------------------------------------------------------------------------------------
 
+// Pixels in one of a length unit at dpi pixels to the inch; px, no unit and unknown units are the pixel.
+double PixelsPerUnit(std::string_view unit, double dpi)
+{
+  if (unit == "in") return dpi;
+  if (unit == "cm") return dpi / 2.54;
+  if (unit == "mm") return dpi / 25.4;
+  if (unit == "pt") return dpi / 72;
+  if (unit == "pc") return dpi / 6;
+  if (unit == "em") return 16;
+  if (unit == "ex") return 8;
+  return 1;
+}
+
 // width or height of the root: user units, or a fraction of the viewBox for percentages. False when absent or bad.
 bool RootLength(const Node* root, const char* name, double dpi, double& v, bool& percent)
 {
@@ -890,30 +903,8 @@ bool RootLength(const Node* root, const char* name, double dpi, double& v, bool&
   std::string_view unit(p, static_cast<size_t>(end - p));
   while (!unit.empty() && (unit.back() == ' ' || unit.back() == '\t' || unit.back() == '\n' || unit.back() == '\r'))
     unit.remove_suffix(1);
-  auto is = [&](const char* u) { return unit == u; };
-  percent = false;
-  if (unit.empty() || is("px"))
-  {
-  }
-  else if (is("%"))
-  {
-    v /= 100;
-    percent = true;
-  }
-  else if (is("in"))
-    v *= dpi;
-  else if (is("cm"))
-    v *= dpi / 2.54;
-  else if (is("mm"))
-    v *= dpi / 25.4;
-  else if (is("pt"))
-    v *= dpi / 72;
-  else if (is("pc"))
-    v *= dpi / 6;
-  else if (is("em"))
-    v *= 16;
-  else if (is("ex"))
-    v *= 8;
+  percent = unit == "%";
+  v = percent ? v / 100 : v * PixelsPerUnit(unit, dpi);
   return std::isfinite(v) && v >= 0;
 }
 
@@ -922,15 +913,7 @@ bool RootLength(const Node* root, const char* name, double dpi, double& v, bool&
 // as the lengths of the document take them. An absent or unknown unit is the pixel.
 double DrawingUnitsPerPixel(const char* units, double dpi)
 {
-  const std::string_view u = units ? units : "";
-  if (u == "in") return 1 / dpi;
-  if (u == "cm") return 2.54 / dpi;
-  if (u == "mm") return 25.4 / dpi;
-  if (u == "pt") return 72 / dpi;
-  if (u == "pc") return 6 / dpi;
-  if (u == "em") return 1.0 / 16;
-  if (u == "ex") return 1.0 / 8;
-  return 1;
+  return 1 / PixelsPerUnit(units ? units : "", dpi);
 }
 
 // The transform that fits the viewBox into the document size, with preserveAspectRatio.

@@ -95,9 +95,9 @@ TEST(XMLNesting, TheLimitStopsTheScanAndUnboundableTextsAreRefused)
   EXPECT_EQ(MeasureXMLNesting(Repeat("<a>", 16).c_str(), 16, false), 16);
   EXPECT_EQ(MeasureXMLNesting(Repeat("<a>", 17).c_str(), 16, false), 17);
   EXPECT_EQ(MeasureXMLNesting(Repeat("<a>", 100000).c_str(), 16, false), 17);
-  EXPECT_TRUE(XMLNestingAllowed((Repeat("<a>", 16) + Repeat("</a>", 16)).c_str(), true));
-  EXPECT_FALSE(XMLNestingAllowed((Repeat("<a>", 17) + Repeat("</a>", 17)).c_str(), true));
-  EXPECT_FALSE(XMLNestingAllowed(nullptr, false));
+  EXPECT_EQ(MeasureXMLNesting((Repeat("<a>", 16) + Repeat("</a>", 16)).c_str(), kMaxPresetXMLDepth, true), 16);
+  EXPECT_EQ(MeasureXMLNesting((Repeat("<a>", 17) + Repeat("</a>", 17)).c_str(), kMaxPresetXMLDepth, true), 17);
+  EXPECT_EQ(MeasureXMLNesting(nullptr, kMaxPresetXMLDepth, false), -1);
 
   for (const char* text : {"<!-- open", "<![CDATA[ open", "<r", "<r a='>", "</r", "<?pi", "<!DOCTYPE", "<?xml",
                            "<?xml version=\"1.0\"", "<?xmlversion=\"1\"?>", "<?xml version=\"a>b\"?>",
