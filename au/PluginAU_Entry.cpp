@@ -85,9 +85,12 @@ OSStatus DoStartNote(void* noteIdOut, const void* noteParams)
 // Factory record methods (the prototypes of <AudioToolbox/AUComponent.h>; `self` is the record)
 // ---------------------------------------------------------------------------------------------------------------
 
+// The scope lets the host dispose of the unit from inside the call (a listener or render notification of its own):
+// the object and its record then go when the call returns.
 #define ZQ_REQUIRE_PLUG(self)                                                                                     \
   PluginAU* plug = Plug(self);                                                                                  \
-  if (!plug) return badComponentInstance
+  if (!plug) return badComponentInstance;                                                                       \
+  Lifetime::Scope scope_(plug->GetLifetime())
 
 OSStatus AUMethodInitialize(void* self)
 {
@@ -223,13 +226,19 @@ OSStatus AUMethodClose(void* self)
 {
   AUInstanceRecord* record = Record(self);
   if (!record) return noErr;
-  if (PluginAU* plug = record->mPlug)
+  PluginAU* plug = record->mPlug;
+  if (!plug)
   {
-    plug->StopIdleTimers();
-    record->mPlug = nullptr;
-    record->mDestruct(plug);
+    std::free(record);
+    return noErr;
   }
-  std::free(record);
+  // From here on the host has let go: no tick, no further call through the record, no more notifications.
+  plug->StopIdleTimers();
+  record->mPlug = nullptr;
+  plug->GetLifetime().Dispose([record, plug] {
+    record->mDestruct(plug);
+    std::free(record);
+  });
   return noErr;
 }
 
@@ -400,7 +409,7 @@ OSStatus PluginAU::ComponentDispatch(ComponentParameters* params, PluginAU* plug
       {
         plug->ClearConnections();
         plug->StopIdleTimers();
-        delete plug;
+        plug->GetLifetime().Dispose([plug] { delete plug; });
       }
       return noErr;
     case kComponentVersionSelect:
@@ -423,6 +432,7 @@ OSStatus PluginAU::ComponentDispatch(ComponentParameters* params, PluginAU* plug
   if (needed < 0) return badComponentSelector;
   if (!plug) return badComponentInstance;
   if (!w.Has(needed)) return kAudio_ParamError;
+  Lifetime::Scope scope(plug->GetLifetime());
 
   switch (selector)
   {

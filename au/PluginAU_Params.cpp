@@ -152,6 +152,8 @@ void PluginAU::NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope sc
   }
   for (const AUPropertyListener& call : toCall)
   {
+    // A listener may dispose of the unit: the host hears nothing more from it.
+    if (IsDisposing()) return;
     bool stillRegistered = false;
     for (int i = 0; i < mPropertyListeners.GetSize() && !stillRegistered; ++i)
     {
@@ -176,7 +178,7 @@ void PluginAU::OnApiIdle()
 
 void PluginAU::SendParamEvent(int paramIdx, AudioUnitEventType type) const
 {
-  if (paramIdx < 0) return;
+  if (paramIdx < 0 || IsDisposing()) return;
   AudioUnitEvent event = {};
   event.mEventType = type;
   event.mArgument.mParameter.mAudioUnit = mCI;

@@ -22,11 +22,12 @@ struct StackBufferList
 };
 static_assert(offsetof(StackBufferList, mBuffers) == offsetof(AudioBufferList, mBuffers));
 
-void CallRenderNotifications(const AURenderNotifyList::Snapshot& snap, AudioUnitRenderActionFlags flags,
-                             const AudioTimeStamp* timeStamp, UInt32 outputBus, UInt32 nFrames,
-                             AudioBufferList* bufferList)
+// A callback may dispose of the unit: the rest are not called for a unit the host has let go of.
+void CallRenderNotifications(const PluginAU& plug, const AURenderNotifyList::Snapshot& snap,
+                             AudioUnitRenderActionFlags flags, const AudioTimeStamp* timeStamp, UInt32 outputBus,
+                             UInt32 nFrames, AudioBufferList* bufferList)
 {
-  for (int i = 0; i < snap.mCount; ++i)
+  for (int i = 0; i < snap.mCount && !plug.IsDisposing(); ++i)
   {
     AudioUnitRenderActionFlags f = flags;
     const AURenderCallbackStruct& entry = snap.mEntries[i];
@@ -63,7 +64,10 @@ OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* tim
 
   // One snapshot for the whole call: the pre- and post-render notifications see the same list.
   AURenderNotifyList::Reader notify(mRenderNotify);
-  CallRenderNotifications(notify.Get(), kAudioUnitRenderAction_PreRender, timeStamp, outputBus, nFrames, bufferList);
+  CallRenderNotifications(*this, notify.Get(), kAudioUnitRenderAction_PreRender, timeStamp, outputBus, nFrames,
+                          bufferList);
+  // Disposed of by a pre-render callback: nothing more is pulled from the host or rendered for it.
+  if (IsDisposing()) return badComponentInstance;
 
   bool process = true;
   if (GetPluginType() != kMIDIEffect)
@@ -183,7 +187,7 @@ OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* tim
     }
   }
 
-  CallRenderNotifications(notify.Get(), kAudioUnitRenderAction_PostRender, timeStamp, outputBus, nFrames,
+  CallRenderNotifications(*this, notify.Get(), kAudioUnitRenderAction_PostRender, timeStamp, outputBus, nFrames,
                           bufferList);
 
   // --- SysEx the editor queued --------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "framework/IByteChunk.h"
 #include "framework/IParam.h"
+#include "framework/Lifetime.h"
 #include "framework/PluginConstants.h"
 #include "framework/PluginMidi.h"
 #include "graphics/IGraphicsStructs.h"
@@ -155,6 +156,17 @@ public:
   // The display's backing scale changed. Default: nothing.
   virtual void SetScreenScale(double scale) { (void)scale; }
 
+  // ---------------------------------------------------------------------------------------------------------
+  // Lifetime [any thread]
+  // ---------------------------------------------------------------------------------------------------------
+
+  // Every entry from outside (host calls, timer ticks, editor events) opens a scope on it, so that the host may
+  // dispose of the plug-in from inside any of them.
+  Lifetime& GetLifetime() { return mLifetime; }
+  // True once the host has disposed of the plug-in while one of its calls was still on the stack: those calls
+  // finish, but start nothing new and tell the host nothing more.
+  bool IsDisposing() const { return mLifetime.IsDisposing(); }
+
 protected:
   Util_PtrList<IParam> mParams;
   int mEditorWidth = 0;
@@ -163,6 +175,9 @@ protected:
   int mMaxWidth = 0;
   int mMinHeight = 0;
   int mMaxHeight = 0;
+
+private:
+  Lifetime mLifetime;
 };
 
 } // namespace plugin

@@ -14,6 +14,9 @@ IGEditorDelegate::~IGEditorDelegate()
 {
   IGraphics* graphics = mGraphics;
   mGraphics = nullptr;
+  // Gestures still open end unheard: the derived parts that would tell the host are gone already. No call of the
+  // context can be on the stack here (its scopes sit inside ours), so it goes now.
+  if (graphics) graphics->DropOpenGestures();
   delete graphics;
   mLayoutFunc = nullptr;
   mMakeGraphicsFunc = nullptr;
@@ -69,7 +72,8 @@ void IGEditorDelegate::CloseWindow()
     graphics->CloseWindow();
     // Controls torn down with the context must not find it through the delegate any more.
     mGraphics = nullptr;
-    delete graphics;
+    // A control may have closed the editor from inside a call of the context: it goes once that call returns.
+    graphics->GetLifetime().Dispose([graphics] { delete graphics; });
   }
 
   mClosing = false;

@@ -46,6 +46,8 @@ void PluginAPIBase::StopTimer()
 
 void PluginAPIBase::OnTimer(Timer&)
 {
+  // What the tick shows (a message box, the host's listeners) may run the host's loop, which may dispose of us.
+  Lifetime::Scope scope(GetLifetime());
   if (HasUI())
   {
     // Each loop looks at the queue again after every item, so items pushed meanwhile go out in this step.

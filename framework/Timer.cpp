@@ -40,7 +40,9 @@ void Timer_impl::Stop()
 void Timer_impl::TimerProc(void*, void* info)
 {
   auto* self = static_cast<Timer_impl*>(info);
-  self->mTimerFunc(*self); // an empty callback throws std::bad_function_call, as it should
+  // Called from a copy: the callback may delete this timer (its owner is disposed of inside the tick).
+  const ITimerFunction func = self->mTimerFunc;
+  func(*self); // an empty callback throws std::bad_function_call, as it should
 }
 
 } // namespace plugin

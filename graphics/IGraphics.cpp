@@ -20,7 +20,7 @@ namespace plugin::igraphics
 // ---------------------------------------------------------------------------------------------------------------
 
 IGraphics::IGraphics(IGEditorDelegate& dlg, int w, int h, int fps, float scale)
-    : mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 60), mDelegate(&dlg)
+    : mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 60), mDelegateLifetime(&dlg.GetLifetime()), mDelegate(&dlg)
 {
   // A scale that is not a positive finite number would poison every size derived from it.
   if (!std::isfinite(scale) || scale <= 0.f) scale = 1.f;
@@ -99,11 +99,13 @@ void IGraphics::SetScaleConstraints(float lo, float hi)
 
 void IGraphics::SetScreenScale(float scale)
 {
+  CallScope scope(*this);
   if (!std::isfinite(scale) || scale <= 0.f) return;
   mScreenScale = scale;
   const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), true);
   PlatformResize(ok);
   ForAllControls(&IControl::OnRescale);
+  if (IsWindingDown()) return; // a control closed the editor: nothing is left to draw
   SetAllControlsDirty();
   DrawResize();
 }
@@ -127,6 +129,7 @@ int ClampToLimits(int v, int lo, int hi)
 
 void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize)
 {
+  CallScope scope(*this);
   if (!std::isfinite(scale)) return;
   w = ClampToLimits(w, mDelegate->GetMinWidth(), mDelegate->GetMaxWidth());
   h = ClampToLimits(h, mDelegate->GetMinHeight(), mDelegate->GetMaxHeight());
@@ -136,6 +139,7 @@ void IGraphics::Resize(int w, int h, float scale, bool needsPlatformResize)
 
 void IGraphics::Resize(int w, int h, bool needsPlatformResize, bool clampSizeFirst, float scale)
 {
+  CallScope scope(*this);
   if (!std::isfinite(scale)) return;
   const int minW = mDelegate->GetMinWidth(), maxW = UpperLimit(minW, mDelegate->GetMaxWidth());
   const int minH = mDelegate->GetMinHeight(), maxH = UpperLimit(minH, mDelegate->GetMaxHeight());
@@ -174,6 +178,7 @@ void IGraphics::ApplyResize(int w, int h, float scale, bool needsPlatformResize)
   const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), needsPlatformResize);
   PlatformResize(ok);
   ForAllControls(&IControl::OnResize);
+  if (IsWindingDown()) return;
   SetAllControlsDirty();
   DrawResize();
 
@@ -464,6 +469,7 @@ void IGraphics::SetAllControlsClean()
 
 void IGraphics::OnGUIIdle()
 {
+  CallScope scope(*this);
   ForAllControlsFunc([](IControl* c) { c->OnGUIIdle(); });
 }
 

@@ -19,6 +19,7 @@
 //
 // Threads: main thread only.
 
+#include "framework/Lifetime.h"
 #include "graphics/IGraphicsStructs.h"
 #include "graphics/ILayer.h"
 #include "graphics/IPopupMenu.h"
@@ -839,6 +840,30 @@ public:
   IGEditorDelegate* GetDelegate() const { return mDelegate; }
   void* GetPlatformContext() const { return mPlatformContext; }
 
+  // =============================================================================================================
+  // Lifetime
+  // =============================================================================================================
+
+  // A control may close the editor, and a host dispose of the plug-in, from inside any call that runs foreign code
+  // (a control's handler, a native menu or message box). Each such call opens a CallScope: the context, and the
+  // plug-in, go once the outermost one returns. The plug-in's scope is opened outside the context's, so that the
+  // context always goes first.
+  class CallScope
+  {
+  public:
+    explicit CallScope(IGraphics& graphics) : mDelegateScope(*graphics.mDelegateLifetime), mScope(graphics.mLifetime) {}
+
+  private:
+    plugin::Lifetime::Scope mDelegateScope;
+    plugin::Lifetime::Scope mScope;
+  };
+  plugin::Lifetime& GetLifetime() { return mLifetime; }
+  // True once the editor closed, or the plug-in was disposed of, under a call of this context that is still on
+  // the stack: the call winds down without starting anything new.
+  bool IsWindingDown() const { return mLifetime.IsDisposing() || mDelegateLifetime->IsDisposing(); }
+  // The delegate is in its destructor: open host gestures are forgotten, since it can no longer hear of them.
+  void DropOpenGestures() { mOpenGestures.clear(); }
+
 protected:
   // The platform layer keeps this in step with HideMouseCursor.
   void SetCursorHidden(bool hidden) { mCursorHidden = hidden; }
@@ -909,6 +934,8 @@ private:
 
   std::unordered_map<uint64_t, IControl*> mCapturedMap;
   std::vector<OpenGesture> mOpenGestures;
+  plugin::Lifetime mLifetime;
+  plugin::Lifetime* mDelegateLifetime; // the delegate's, which outlives this context
   IControl* mMouseOver = nullptr;
   IControl* mInTextEntry = nullptr;
   IControl* mInPopupMenu = nullptr;

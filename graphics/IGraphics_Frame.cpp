@@ -69,6 +69,7 @@ bool IGraphics::IsDirty(IRECTList& rects)
 
 void IGraphics::Draw(IRECTList& rects)
 {
+  CallScope scope(*this);
   if (rects.Size() == 0) return;
 
   const float scale = GetBackingPixelScale();

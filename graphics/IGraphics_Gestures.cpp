@@ -43,6 +43,7 @@ bool IGraphics::RespondsToGesture(float x, float y)
 
 void IGraphics::OnGestureRecognized(const IGestureInfo& info)
 {
+  CallScope scope(*this);
   IControl* control = GetMouseControl(info.x, info.y, false);
   if (control && control->HasGestures() && !control->GetAnimationFunction())
   {

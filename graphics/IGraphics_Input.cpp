@@ -149,6 +149,7 @@ IControl* IGraphics::GetMouseControl(float x, float y, bool capture, bool mouseO
 
 void IGraphics::OnMouseDown(const std::vector<IMouseInfo>& points)
 {
+  CallScope scope(*this);
   if (points.size() == 1)
   {
     mMouseDownX = points[0].x;
@@ -182,6 +183,7 @@ void IGraphics::OnMouseDown(const std::vector<IMouseInfo>& points)
 
 void IGraphics::OnMouseUp(const std::vector<IMouseInfo>& points)
 {
+  CallScope scope(*this);
   for (const IMouseInfo& pt : points)
   {
     const auto it = mCapturedMap.find(pt.ms.touchID);
@@ -201,6 +203,7 @@ void IGraphics::OnMouseUp(const std::vector<IMouseInfo>& points)
 
 void IGraphics::OnMouseDrag(const std::vector<IMouseInfo>& points)
 {
+  CallScope scope(*this);
   if (mResizingInProcess && points.size() == 1)
   {
     OnDragResize(points[0].x, points[0].y);
@@ -222,6 +225,7 @@ void IGraphics::OnMouseDrag(const std::vector<IMouseInfo>& points)
 
 bool IGraphics::OnMouseDblClick(float x, float y, const IMouseMod& mod)
 {
+  CallScope scope(*this);
   IControl* control = GetMouseControl(x, y, true, false, 0);
   if (!control) return false;
 
@@ -247,6 +251,7 @@ void IGraphics::UpdateMouseOver(IControl* control, float x, float y, const IMous
 
 bool IGraphics::OnMouseOver(float x, float y, const IMouseMod& mod)
 {
+  CallScope scope(*this);
   IControl* control = GetMouseControl(x, y, false, true, 0);
   // Only a listed control has a tooltip to show; a special control in front (an open menu) shows none.
   mTooltipIdx = mMouseOverIdx;
@@ -256,6 +261,7 @@ bool IGraphics::OnMouseOver(float x, float y, const IMouseMod& mod)
 
 void IGraphics::OnMouseOut()
 {
+  CallScope scope(*this);
   // The system shows the arrow outside the view; the type the controls asked for is kept for when the mouse
   // comes back.
   mCursorType = SetMouseCursor(kCursorArrow);
@@ -267,16 +273,19 @@ void IGraphics::OnMouseOut()
 
 void IGraphics::OnMouseWheel(float x, float y, const IMouseMod& mod, float delta)
 {
+  CallScope scope(*this);
   if (IControl* control = GetMouseControl(x, y, false)) control->OnMouseWheel(x, y, mod, delta);
 }
 
 void IGraphics::OnDrop(const char* path, float x, float y)
 {
+  CallScope scope(*this);
   if (IControl* control = GetMouseControl(x, y, false)) control->OnDrop(path ? path : "");
 }
 
 void IGraphics::OnTouchCancelled(const std::vector<IMouseInfo>& points)
 {
+  CallScope scope(*this);
   for (const IMouseInfo& pt : points)
   {
     const auto it = mCapturedMap.find(pt.ms.touchID);
@@ -289,6 +298,7 @@ void IGraphics::OnTouchCancelled(const std::vector<IMouseInfo>& points)
 
 void IGraphics::OnFocusLost()
 {
+  CallScope scope(*this);
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
   ReleaseMouseCapture();
@@ -314,6 +324,7 @@ void IGraphics::OnFocusLost()
 
 void IGraphics::OnDragResize(float x, float y)
 {
+  CallScope scope(*this);
   if (!std::isfinite(x) || !std::isfinite(y)) return;
 
   int w = mWidth, h = mHeight;
@@ -351,15 +362,21 @@ void IGraphics::EndDragResize()
 
 bool IGraphics::OnKeyDown(float x, float y, const IKeyPress& key)
 {
+  CallScope scope(*this);
   IControl* control = GetMouseControl(x, y, false);
   if (control && control != GetControl(0) && control->OnKeyDown(x, y, key)) return true;
+  // A control that closed the editor has had the key: the handler belongs to the editor that is going.
+  if (IsWindingDown()) return false;
   return mKeyHandlerFunc ? mKeyHandlerFunc(key, false) : false;
 }
 
 bool IGraphics::OnKeyUp(float x, float y, const IKeyPress& key)
 {
+  CallScope scope(*this);
   IControl* control = GetMouseControl(x, y, false);
   if (control && control != GetControl(0) && control->OnKeyUp(x, y, key)) return true;
+  // A control that closed the editor has had the key: the handler belongs to the editor that is going.
+  if (IsWindingDown()) return false;
   return mKeyHandlerFunc ? mKeyHandlerFunc(key, true) : false;
 }
 
@@ -372,6 +389,7 @@ void IGraphics::EnableTooltips(bool enable)
 
 void IGraphics::OnAppearanceChanged(int appearance)
 {
+  CallScope scope(*this);
   if (mAppearanceChangedFunc) mAppearanceChangedFunc(appearance);
 }
 

@@ -159,7 +159,8 @@ private:
     }
     ModalScope(const ModalScope&) = delete;
     ModalScope& operator=(const ModalScope&) = delete;
-    bool ContextAlive() const { return *mAlive; }
+    // False also once the editor closed or the plug-in was disposed of under the loop: the answer is dropped.
+    bool ContextAlive() const { return *mAlive && !mG.IsWindingDown(); }
 
   private:
     IGraphicsMac& mG;

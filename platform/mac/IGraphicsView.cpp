@@ -21,6 +21,7 @@
 #include <Metal/Metal.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,18 +30,28 @@ using namespace plugin::igraphics;
 namespace
 {
 
-// Holds one reference to the view for the length of a handler: a control may close the editor from inside it,
-// which releases the view.
+// Holds one reference to the view, and a call scope of its editor, for the length of a handler: a control may
+// close the editor from inside it (which releases the view), the host may dispose of the plug-in from a menu or
+// message box the handler shows. The editor and the plug-in go when the handler has returned, the view last.
 class KeepAlive
 {
 public:
-  explicit KeepAlive(NSObject* obj) : mObj(obj) { mObj->retain(); }
-  ~KeepAlive() { mObj->release(); }
+  KeepAlive(NSObject* obj, IGraphics* graphics) : mObj(obj)
+  {
+    mObj->retain();
+    if (graphics) mScope.emplace(*graphics);
+  }
+  ~KeepAlive()
+  {
+    mScope.reset();
+    mObj->release();
+  }
   KeepAlive(const KeepAlive&) = delete;
   KeepAlive& operator=(const KeepAlive&) = delete;
 
 private:
   NSObject* mObj;
+  std::optional<IGraphics::CallScope> mScope;
 };
 
 constexpr NSTrackingAreaOptions kTrackingOptions =
@@ -156,7 +167,7 @@ void IGraphicsView_vZANIQ_au::render()
 {
   releaseRetiredTextField();
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   if (mCloseAfterModal)
   {
     if (!mGraphics->InPlatformModal()) closeEditor();
@@ -195,7 +206,7 @@ void IGraphicsView_vZANIQ_au::viewDidMoveToWindow()
 {
   NSWindow* win = window();
   if (!win) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   // Shown again before its deferred close: it stays open.
   mCloseAfterModal = false;
   win->makeFirstResponder(this);
@@ -219,7 +230,7 @@ void IGraphicsView_vZANIQ_au::viewDidChangeBackingProperties()
   NSWindow* win = window();
   if (!win) return;
   // Held until the drawable is sized too: a scale change may close the editor.
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const CGFloat scale = win->backingScaleFactor();
   if (mGraphics)
   {
@@ -258,7 +269,7 @@ BOOL IGraphicsView_vZANIQ_au::resignFirstResponder()
 void IGraphicsView_vZANIQ_au::removeFromSuperview()
 {
   // The close below releases this view (the context's reference, the superview's): it must outlive the call.
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   if (mGraphics && mGraphics->InPlatformModal())
   {
     // The context is below us on the stack, inside a menu or panel it opened: deleting it now would pull it from
@@ -324,21 +335,21 @@ IMouseInfo IGraphicsView_vZANIQ_au::getMouseRight(NSEvent* event)
 void IGraphicsView_vZANIQ_au::mouseDown(NSEvent* event)
 {
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   PressOrDoubleClick(*mGraphics, getMouseLeft(event), event->clickCount());
 }
 
 void IGraphicsView_vZANIQ_au::rightMouseDown(NSEvent* event)
 {
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   PressOrDoubleClick(*mGraphics, getMouseRight(event), event->clickCount());
 }
 
 void IGraphicsView_vZANIQ_au::mouseUp(NSEvent* event)
 {
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const IMouseInfo info = getMouseLeft(event);
   mGraphics->OnMouseUp({info});
   if (mGraphics && mMouseOutDuringDrag)
@@ -351,14 +362,14 @@ void IGraphicsView_vZANIQ_au::mouseUp(NSEvent* event)
 void IGraphicsView_vZANIQ_au::rightMouseUp(NSEvent* event)
 {
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   mGraphics->OnMouseUp({getMouseRight(event)});
 }
 
 void IGraphicsView_vZANIQ_au::mouseDragged(NSEvent* event)
 {
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const float prevX = mPrevX, prevY = mPrevY;
   IMouseInfo info = getMouseLeft(event);
   if (mGraphics->GetControlInTextEntry() && !mGraphics->GetTextEntryControl()) return;
@@ -370,7 +381,7 @@ void IGraphicsView_vZANIQ_au::mouseDragged(NSEvent* event)
 void IGraphicsView_vZANIQ_au::rightMouseDragged(NSEvent* event)
 {
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const float prevX = mPrevX, prevY = mPrevY;
   IMouseInfo info = getMouseRight(event);
   if (mTextFieldView) return;
@@ -382,7 +393,7 @@ void IGraphicsView_vZANIQ_au::rightMouseDragged(NSEvent* event)
 void IGraphicsView_vZANIQ_au::mouseMoved(NSEvent* event)
 {
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const IMouseInfo info = getMouseLeft(event);
   mGraphics->OnMouseOver(info.x, info.y, info.ms);
 }
@@ -390,7 +401,7 @@ void IGraphicsView_vZANIQ_au::mouseMoved(NSEvent* event)
 void IGraphicsView_vZANIQ_au::scrollWheel(NSEvent* event)
 {
   if (!mGraphics) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   if (mTextFieldView) endUserInput();
   const IMouseInfo info = getMouseLeft(event);
   mGraphics->OnMouseWheel(info.x, info.y, info.ms, static_cast<float>(event->deltaY()));
@@ -445,14 +456,14 @@ IKeyPress KeyFromEvent(NSEvent* event)
 void IGraphicsView_vZANIQ_au::keyDown(NSEvent* event)
 {
   // Held until the chain has been asked too: the handler may close the editor.
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const bool handled = mGraphics && mGraphics->OnKeyDown(mPrevX, mPrevY, KeyFromEvent(event));
   if (!handled && nextResponder()) nextResponder()->keyDown(event);
 }
 
 void IGraphicsView_vZANIQ_au::keyUp(NSEvent* event)
 {
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const bool handled = mGraphics && mGraphics->OnKeyUp(mPrevX, mPrevY, KeyFromEvent(event));
   if (!handled && nextResponder()) nextResponder()->keyUp(event);
 }
@@ -491,7 +502,7 @@ BOOL IGraphicsView_vZANIQ_au::performDragOperation(NSDraggingInfo* sender)
   auto* files = dynamic_cast<NSArray*>(pb->propertyListForType(NSFilenamesPboardType));
   auto* first = files ? dynamic_cast<NSString*>(files->firstObject()) : nullptr;
   if (!first) return YES;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const NSPoint pt = convertPoint_fromView(sender->draggingLocation(), nullptr);
   // Graphics units, as every other mouse position.
   const float scale = mGraphics->GetDrawScale();
@@ -665,7 +676,7 @@ void IGraphicsView_vZANIQ_au::setMouseCursor(ECursor cursorType)
 
 IPopupMenu* IGraphicsView_vZANIQ_au::createPopupMenu(IPopupMenu& menu, NSRect r)
 {
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   NSAutoreleasePool pool;
   auto* receiver = new IGraphicsMenuRcvr_vZANIQ_au();
   receiver->initWithFrame(r);
@@ -790,7 +801,7 @@ void IGraphicsView_vZANIQ_au::controlTextDidEndEditing(NSNotification* notificat
 {
   IGraphicsTextField_vZANIQ_au* field = mTextFieldView;
   if (!field || (notification && notification->object() && notification->object() != field)) return;
-  KeepAlive keep(this);
+  KeepAlive keep(this, mGraphics);
   const std::string value = field->stringValue() ? field->stringValue()->UTF8String() : "";
   if (IGraphicsMac* g = mGraphics)
   {
@@ -851,7 +862,7 @@ void IGraphicsView_vZANIQ_au::onColorPicked(NSColorPanel* panel)
                      static_cast<int>(c->greenComponent() * 255.0), static_cast<int>(c->blueComponent() * 255.0));
   if (mColorPickerFunc)
   {
-    KeepAlive keep(this);
+    KeepAlive keep(this, mGraphics);
     // The completion stays stored: every later pick calls it again.
     auto func = mColorPickerFunc;
     func(color);

@@ -1,0 +1,58 @@
+#pragma once
+
+// Lifetime — lets an object be disposed of from inside its own calls. A host disposes of a plug-in from the run
+// loop that a native menu, message box or timer of the plug-in runs; a control closes the editor from its own
+// handler. Every call of the object that may run foreign code opens a Scope; a disposal asked for while a scope
+// of the object is open on the same thread is kept by the outermost such scope and runs when it closes, so no
+// frame below returns into freed memory. Until then the object is "disposing": its calls finish what they do, but
+// start nothing new and tell nobody outside.
+//
+// Threads: scopes are per thread and cost a thread-local pointer, no allocation (the audio thread opens them
+// too). A disposal does not wait for scopes on other threads: a host never disposes of a unit another of its
+// threads is still calling.
+
+#include <atomic>
+#include <functional>
+
+namespace plugin
+{
+
+class Lifetime
+{
+public:
+  Lifetime() = default;
+  Lifetime(const Lifetime&) = delete;
+  Lifetime& operator=(const Lifetime&) = delete;
+
+  class Scope
+  {
+  public:
+    explicit Scope(Lifetime& lifetime);
+    // The outermost scope of its object on this thread runs a disposal asked for inside it, as its last act.
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+  private:
+    friend class Lifetime;
+    Lifetime* mLifetime;
+    Scope* mOuter;                  // the next scope out on this thread, of any object
+    bool mOutermost;                // no other scope of this object is open further out on this thread
+    std::function<void()> mDispose; // kept by the outermost scope only
+  };
+
+  // Runs dispose now when no scope of this object is open on this thread, else when the outermost one closes.
+  // While one disposal waits, a second request is dropped. True when dispose ran now.
+  bool Dispose(std::function<void()> dispose);
+  // True from a deferred disposal request until the object is gone.
+  bool IsDisposing() const { return mDisposing.load(std::memory_order_acquire); }
+  // True while a scope of this object is open on the calling thread.
+  bool InScope() const;
+
+private:
+  Scope* OutermostScope() const;
+
+  std::atomic<bool> mDisposing{false};
+};
+
+} // namespace plugin
