@@ -144,6 +144,7 @@ TEST_F(DisposeProduct, WhileTheAboutBoxIsUp)
 TEST_F(DisposeProduct, WhileAControlHoldsTheMouse)
 {
   NSAutoreleasePool pool;
+  zqhost::SetParam(*mUnit, "Plugin Mode", "Receiver");
   HostWindow host(mUnit->Unit());
   ASSERT_NE(host.ui, nullptr);
   IControl* active = host.ui->GetControlWithTag(ZANIQ::kTagActive);
@@ -151,6 +152,7 @@ TEST_F(DisposeProduct, WhileAControlHoldsTheMouse)
   const NSPoint p = host.Centre(active);
   ZQAppKitMouseEvent(host.window, NSEventTypeLeftMouseDown, p);
   ZQAppKitMouseEvent(host.window, NSEventTypeLeftMouseDragged, NSMakePoint(p.x, p.y - 3));
+  ASSERT_TRUE(host.ui->ControlIsCaptured());
   mUnit.reset();
   EXPECT_EQ(host.Views(), 0u);
   ZQAppKitMouseEvent(host.window, NSEventTypeLeftMouseUp, NSMakePoint(p.x, p.y - 3));

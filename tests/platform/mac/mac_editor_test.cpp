@@ -128,6 +128,69 @@ TEST(MacEditor, KeyHandlerClosingTheEditor)
   }
 }
 
+// A control that closes the editor from its key or rescale handler (and leaves the key unused): the context and the
+// view stay whole until the event that reached the control has returned, the editor's own key handler is not
+// asked for a key of an editor that is going, and nothing is left in the window.
+TEST(MacEditor, ControlClosingTheEditorFromItsKeyOrRescaleHandler)
+{
+  class ClosingControl : public IControl
+  {
+  public:
+    ClosingControl(const IRECT& r, std::function<void()> close, bool onKeyUp, bool onRescale)
+        : IControl(r), mClose(std::move(close)), mOnKeyUp(onKeyUp), mOnRescale(onRescale)
+    {
+    }
+    void Arm(std::function<void()> close) { mClose = std::move(close); }
+    void Draw(IGraphics& g) override { g.FillRect(IColor(255, 40, 120, 40), mRECT); }
+    bool OnKeyDown(float, float, const IKeyPress&) override { return Close(!mOnKeyUp && !mOnRescale); }
+    bool OnKeyUp(float, float, const IKeyPress&) override { return Close(mOnKeyUp); }
+    void OnRescale() override { Close(mOnRescale); }
+
+  private:
+    bool Close(bool now)
+    {
+      if (now && mClose) std::exchange(mClose, nullptr)();
+      return false;
+    }
+    std::function<void()> mClose;
+    bool mOnKeyUp, mOnRescale;
+  };
+
+  for (const std::string when : {"key down", "key up", "rescale"})
+  {
+    SCOPED_TRACE(when);
+    NSAutoreleasePool pool;
+    OpenEditor e;
+    MacTestEditor* editor = &e.editor;
+    int handlerKeys = 0;
+    e.G().SetKeyHandlerFunc([&handlerKeys](const IKeyPress&, bool) { return ++handlerKeys, false; });
+    // Armed once attached: attaching rescales the control too.
+    auto* control = new ClosingControl(IRECT(120.f, 10.f, 190.f, 60.f), nullptr, when == "key up", when == "rescale");
+    e.G().AttachControl(control);
+    ZQAppKitMouseEvent(e.window, NSEventTypeMouseMoved, e.At(150, 30));
+    if (when == "rescale")
+    {
+      // The window is at 2x while the editor still draws for 1x; the view hears of it the way AppKit tells it,
+      // holding no reference of its own while it does.
+      ZQAppKitSetBackingScale(e.window, 2.0);
+      e.G().SetScreenScale(1.f);
+      control->Arm([editor] { editor->CloseWindow(); });
+      e.View()->viewDidChangeBackingProperties();
+    }
+    else
+    {
+      control->Arm([editor] { editor->CloseWindow(); });
+      ZQAppKitKeyEvent(e.window, NSEventTypeKeyDown, 0, "a", "a");
+      ZQAppKitKeyEvent(e.window, NSEventTypeKeyUp, 0, "a", "a");
+    }
+    EXPECT_EQ(e.editor.GetUI(), nullptr);
+    EXPECT_EQ(e.window->contentView()->subviews()->count(), 0u);
+    // Before the close the editor's handler had the keys the control left; none after it.
+    EXPECT_EQ(handlerKeys, when == "key up" ? 1 : 0);
+    EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+  }
+}
+
 // Another application becomes active while a control holds the mouse: the capture ends. The editor closes while
 // a control holds the mouse with the cursor hidden: the capture ends, the host gesture is closed and the cursor
 // shows again.
