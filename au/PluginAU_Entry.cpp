@@ -227,6 +227,8 @@ OSStatus AUMethodClose(void* self)
   AUInstanceRecord* record = Record(self);
   if (!record) return noErr;
   PluginAU* plug = record->mPlug;
+  // Closed already, its object still finishing a call of its own: the record goes with it.
+  if (!plug && record->mReserved == record) return noErr;
   if (!plug)
   {
     std::free(record);
@@ -235,6 +237,7 @@ OSStatus AUMethodClose(void* self)
   // From here on the host has let go: no tick, no further call through the record, no more notifications.
   plug->StopIdleTimers();
   record->mPlug = nullptr;
+  record->mReserved = record;
   plug->GetLifetime().Dispose([record, plug] {
     record->mDestruct(plug);
     std::free(record);

@@ -35,7 +35,7 @@ struct AUInstanceRecord
   PluginAU* (*mConstruct)(void* storage);  // word 4: builds the object in the storage behind the header
   void (*mDestruct)(PluginAU* plug);       // word 5: runs its complete destructor without freeing
   PluginAU* mPlug;                         // word 6: the object between Open and Close, else null
-  void* mReserved;                          // word 7
+  void* mReserved;                          // word 7: the record itself once closed while its object finishes a call
 
   void* Storage() { return reinterpret_cast<unsigned char*>(this) + sizeof(AUInstanceRecord); }
 };
