@@ -4,16 +4,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
 // ---------------------------------------------------------------------------------------------------------------
 // LatencyDetector
 // ---------------------------------------------------------------------------------------------------------------
 
+int LatencyDetector::WindowLengthFor(int hostBlockSize)
+{
+  const long long length = kWindowLength + 2LL * std::max(hostBlockSize, 0);
+  return int(std::min<long long>(length, std::numeric_limits<int>::max() / 4));
+}
+
 void LatencyDetector::Reset(int hostBlockSize)
 {
   windowPosition = 0;
-  windowLength = kWindowLength;
+  windowLength = WindowLengthFor(hostBlockSize);
   allowedWindows = kAllowedWindows;
   windowCount = 0;
   state = kIdle;
@@ -71,14 +78,16 @@ bool LatencyDetector::Process(double left, double right)
 
   if (x > DBToAmp(thresholdDB))
   {
-    // The impulse left the Sender one host block after it was requested.
-    measured = sampleCount - blockSize;
-    if (measured == 0)
+    // The impulse left the Sender one host block after it was requested. Anything earlier is what the chain still
+    // gives back of the signal before the silence; asking again would put a second impulse on the way, and the
+    // first one would then be counted from the second request.
+    const int count = sampleCount - blockSize;
+    if (count >= 0)
+    {
+      measured = count;
       active = 0;
-    else if (measured < 0)
-      measured = 0; // something louder than the impulse came first: ask again
+    }
     peak = 0.0;
-    state = kPulseRequested;
     windowPosition = 0;
     next = 1;
     windowPeak = 0.0;
@@ -96,13 +105,19 @@ bool LatencyDetector::Process(double left, double right)
       windowCount = 0;
       active = 0;
     }
-    else
+    else if (windowPeak > kMinGain)
     {
-      // Quiet chain: listen again 3 dB below the loudest thing this window saw.
-      thresholdDB = windowPeak > kMinGain ? std::log(windowPeak) * kDBPerNeper - 3.0 : kSilentThresholdDB;
+      // Quiet chain: the impulse came back below the threshold. Ask again and listen 3 dB below the loudest thing
+      // this window saw.
+      thresholdDB = std::log(windowPeak) * kDBPerNeper - 3.0;
       peak = 0.0;
       state = kPulseRequested;
-      windowPosition = 0;
+    }
+    else
+    {
+      // Nothing came back: the impulse is late, or lost. Keep counting from its request and listen for anything.
+      thresholdDB = kSilentThresholdDB;
+      peak = 0.0;
     }
   }
   else
@@ -110,8 +125,6 @@ bool LatencyDetector::Process(double left, double right)
     windowPosition = next;
   }
 
-  if (measured > 0)
-    active = 0;
   ++sampleCount;
 
   if (!active)

@@ -17,8 +17,14 @@
 // counts its own samples until the impulse returns on the post-FX input. The count minus one host block (the
 // Sender's impulse leaves one block after it was requested) is the latency of the chain.
 //
-// A window of 177400 samples without detection lowers the threshold to 3 dB below the loudest sample seen in it and
-// asks for a new impulse; after three such windows the measurement ends with what it has (0 when nothing came back).
+// A detection window lasts 177400 samples plus two host blocks: the Sender's block before the impulse leaves, and
+// the rest of the block in which a window ended before the next request goes out. Every latency up to 177399
+// samples (the range of "Latency Compensation" and 1000 more) therefore returns inside the window of its request.
+// A window without detection lowers the threshold: to 3 dB below the loudest sample seen in it and with a new
+// impulse asked for, or, when nothing at all came back, to -147 dB while listening on for the impulse already on
+// its way (a new request would have the late one counted from the wrong start). After three such windows the
+// measurement ends with what it has (0 when nothing came back). An impulse is only ever counted from its own
+// request, so a late one yields its true latency (which the lines clamp), never a shorter one.
 struct LatencyDetector
 {
   // Sender states the detector asks for (the values of ESenderState in LinkRegistry.h).
@@ -28,7 +34,7 @@ struct LatencyDetector
     kWaiting = 1,        // the Sender is silent while the impulse travels
     kPulseRequested = 2, // the Sender sends a unit impulse in its next block
   };
-  static constexpr int kWindowLength = 177400; // samples per detection window
+  static constexpr int kWindowLength = 177400; // samples per detection window, before the two host blocks
   static constexpr int kAllowedWindows = 3;
   static constexpr double kStartThresholdDB = -3.0;
   static constexpr double kSilentThresholdDB = -147.0; // re-arm threshold after a window that saw nothing
@@ -46,9 +52,12 @@ struct LatencyDetector
   double peak = 0.0;       // largest detector input (linear) of the current window
   int blockSize = 0;       // host block size at the last DSP reset
 
-  // DSP reset: idle, window 177400, 3 windows, threshold -3 dB, nothing measured, the given host block size (frames;
-  // a negative size is taken as 0). [audio thread]
+  // DSP reset: idle, window WindowLengthFor(block size), 3 windows, threshold -3 dB, nothing measured, the given
+  // host block size (frames; a negative size is taken as 0). [audio thread]
   void Reset(int hostBlockSize);
+  // Samples per detection window for a host block size: 177400 + 2 blocks, at most a quarter of the int range (so
+  // that three windows of counting never overflow).
+  static int WindowLengthFor(int hostBlockSize);
   // A measurement starts: threshold -3 dB, peak 0, pulse requested, sample count 0, measured 0, active, not
   // finished, window position and count 0. [audio thread]
   void Start();
@@ -61,6 +70,8 @@ struct LatencyDetector
   [[nodiscard]] int HandOver();
 
   // One detector step on the post-FX sample (left, right); nothing unless active. Non-finite samples count as 0.
+  // Something above the threshold before the impulse can have left the Sender (a count below one block) is not the
+  // impulse: the window restarts, but the impulse already asked for is still the one awaited.
   // Returns true (and sets finished) in the sample in which the detector stops. [audio thread]
   bool Process(double left, double right);
 };

@@ -57,14 +57,15 @@ TEST(FadeIn, RisesLinearlyAndNeverBelowZero)
 // --- LatencyDetector in a simulated pair ---
 
 // The Sender renders before the Receiver in each host cycle. The Receiver hands the detector state to the Sender
-// for its next block; the chain between them delays by `delay` samples and scales by `gain`. Runs cycles until the
-// detector stops or maxCycles pass; returns the samples run.
-long RunPair(LatencyDetector& detector, int block, int delay, double gain, long maxCycles)
+// for its next block; the chain between them delays by `delay` samples and scales by `gain`. Until it is first told
+// otherwise the Sender plays a constant `playing` level. Runs cycles until the detector stops or maxCycles pass;
+// returns the samples run.
+long RunPair(LatencyDetector& detector, int block, int delay, double gain, long maxCycles, double playing = 0.0)
 {
   detector.Reset(block);
   detector.Start();
   std::deque<double> chain(size_t(delay), 0.0);
-  int senderState = 0;
+  int senderState = -1; // not yet told
   long samples = 0;
   for (long cycle = 0; cycle < maxCycles; ++cycle)
   {
@@ -72,7 +73,7 @@ long RunPair(LatencyDetector& detector, int block, int delay, double gain, long 
     std::vector<double> post(static_cast<size_t>(block));
     for (int i = 0; i < block; ++i)
     {
-      chain.push_back(senderState == LatencyDetector::kPulseRequested && i == 0 ? 1.0 : 0.0);
+      chain.push_back(senderState < 0 ? playing : (senderState == LatencyDetector::kPulseRequested && i == 0));
       post[size_t(i)] = chain.front() * gain;
       chain.pop_front();
     }
@@ -93,8 +94,50 @@ TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDropsAndAMutingOneEndsWi
   EXPECT_GT(RunPair(quiet, 256, 300, 0.1, 4000), LatencyDetector::kWindowLength);
   EXPECT_EQ(std::pair(quiet.finished, quiet.measured), std::pair(1, 300));
   // Nothing ever arrives: three windows, then 0.
-  EXPECT_EQ(RunPair(muting, 512, 10, 0.0, 10000), 3L * LatencyDetector::kWindowLength);
+  EXPECT_EQ(RunPair(muting, 512, 10, 0.0, 10000), 3L * LatencyDetector::WindowLengthFor(512));
   EXPECT_EQ(std::pair(muting.finished, muting.measured), std::pair(1, 0));
+}
+
+TEST(LatencyDetector, DelaysAtTheTopOfTheRangeAreFoundAtAnyBlockSizeLoudOrQuiet)
+{
+  // The impulse's way back (the Sender's block, the chain) and, for a quiet chain, the second window's start in the
+  // middle of a block all fit in a window. (Block sizes between these: the signal-pair tests.)
+  struct Case
+  {
+    int block, delay;
+    double gain;
+  };
+  for (const auto& [block, delay, gain] : {Case{1, 176400, 1.0}, Case{1, 177399, 0.1}, Case{4099, 177399, 0.1},
+                                           Case{8192, 176400, 0.1}, Case{65536, 176400, 1.0}})
+  {
+    LatencyDetector detector;
+    (void)RunPair(detector, block, delay, gain, 3L * LatencyDetector::WindowLengthFor(block) / block + 2);
+    EXPECT_EQ(std::pair(detector.finished, detector.measured), std::pair(1, delay))
+        << "blocks of " << block << ", gain " << gain;
+  }
+}
+
+TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
+{
+  // Back in the second window: its true delay (the lines then clamp it), not one counted from a newer request.
+  LatencyDetector late, tooLate, muting;
+  const int window = LatencyDetector::WindowLengthFor(512);
+  (void)RunPair(late, 512, window + 5000, 1.0, 10000);
+  EXPECT_EQ(std::pair(late.finished, late.measured), std::pair(1, window + 5000));
+  // Back after the third window: as if nothing had come back.
+  const long mutingSamples = RunPair(muting, 512, 10, 0.0, 10000);
+  EXPECT_EQ(RunPair(tooLate, 512, 3 * window + 100, 1.0, 10000), mutingSamples);
+  EXPECT_EQ(std::tuple(tooLate.finished, tooLate.measured, tooLate.active), std::tuple(1, 0, 0));
+}
+
+TEST(LatencyDetector, SignalStillInTheChainBeforeTheImpulseCanArriveDoesNotRestartTheCount)
+{
+  // The Receiver's first block still hears what the Sender played before it fell silent, loud enough to fire.
+  // Taken for an early answer, it used to ask for another impulse and count the first one from that request: with
+  // no delay each impulse then came back "early" again, for ever.
+  LatencyDetector detector;
+  (void)RunPair(detector, 512, 0, 1.0, 1000, 0.9);
+  EXPECT_EQ(std::pair(detector.finished, detector.measured), std::pair(1, 0));
 }
 
 TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)

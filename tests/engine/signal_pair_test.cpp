@@ -86,14 +86,16 @@ TEST_F(SignalPairTest, MonoPairWritesNoUnconnectedOutput)
 class LatencyPairTest : public SignalPairTest
 {
 protected:
-  // Runs cycles until the Receiver's measurement ends; returns the recorded index at which it started.
-  size_t Measure()
+  // Runs cycles of `block` frames until the Receiver's measurement ends; returns the recorded index at which it
+  // started.
+  size_t Measure(int block = kBlock)
   {
     const size_t start = mOutL.size();
     mReceiver->ToggleLatencyMeasurement();
     EXPECT_TRUE(mReceiver->IsMeasurementRunning());
-    for (int b = 0; b < 3 * LatencyDetector::kWindowLength / kBlock + 8 && mReceiver->IsMeasurementRunning(); ++b)
-      RunNoise(1);
+    const long cycles = 3L * mReceiver->GetLatencyDetector().windowLength / block + 8;
+    for (long b = 0; b < cycles && mReceiver->IsMeasurementRunning(); ++b)
+      RunNoise(1, 0.5, 0.3, block);
     EXPECT_FALSE(mReceiver->IsMeasurementRunning());
     return start;
   }
@@ -137,6 +139,33 @@ TEST_P(ChainDelay, IsMeasuredExactlyAndCompensated)
 
 INSTANTIATE_TEST_SUITE_P(Delays, ChainDelay, ::testing::Values(0, 1, 37, 700, 1000, 5000));
 
+TEST_F(LatencyPairTest, LongChainsAreMeasuredExactlyAtTheHostsBlockSizesAndRates)
+{
+  // The impulse comes back a chain delay plus the Sender's block after it was asked for, which at the top of the
+  // range and with large blocks is longer than the nominal detection window. Blocks above 8192 frames reach the
+  // Receiver in two link buffers.
+  struct Case
+  {
+    double rate;
+    int block, delay;
+  };
+  const Case cases[] = {{48000.0, 4096, 176000}, {48000.0, 8192, 174000}, {48000.0, 2048, 176400},
+                        {44100.0, 8192, 176400}, {96000.0, 16384, 176400}, {44100.0, 512, 176400},
+                        {96000.0, 1000, 176399}, {48000.0, 333, 88200},    {44100.0, 1, 37},
+                        {96000.0, 7, 0}};
+  for (const auto& [rate, block, delay] : cases)
+  {
+    Prepare(*mSender, rate, block);
+    Prepare(*mReceiver, rate, block);
+    mChain.Set(delay, 1.0);
+    ClearRecordings();
+    Measure(block);
+    EXPECT_EQ(std::tuple(LatencyParam(), mReceiver->GetDelayLine(0).length, mReceiver->GetDelayLine(1).length),
+              std::tuple(delay, delay, delay))
+        << rate << " Hz, blocks of " << block << ", delay " << delay;
+  }
+}
+
 TEST_F(LatencyPairTest, DelayBeyondTheLinesIsClampedToTheirCapacity)
 {
   mChain.Set(176500, 1.0);
@@ -176,7 +205,7 @@ TEST_F(LatencyPairTest, MeasurementWithoutSenderEndsCleanly)
   mReceiver->Change(ZANIQ::kLatencyCompensation, 123);
   Destroy(*mSender);
   mReceiver->ToggleLatencyMeasurement();
-  RunReceiverAlone(LatencyDetector::kWindowLength / kBlock - 1);
+  RunReceiverAlone(mReceiver->GetLatencyDetector().windowLength / kBlock - 1);
   EXPECT_TRUE(mReceiver->IsMeasurementRunning()); // it waits one detection window for a Sender...
   RunReceiverAlone(3);
   EXPECT_FALSE(mReceiver->IsMeasurementRunning()); // ...then gives up
