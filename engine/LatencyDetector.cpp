@@ -31,6 +31,7 @@ void LatencyDetector::Reset(int hostBlockSize)
   finished = 0;
   peak = 0.0;
   blockSize = std::max(hostBlockSize, 0);
+  pulseBlock = blockSize;
 }
 
 void LatencyDetector::Start()
@@ -53,10 +54,13 @@ void LatencyDetector::Cancel()
   finished = 0;
 }
 
-int LatencyDetector::HandOver()
+int LatencyDetector::HandOver(int blockFrames)
 {
   if (state == kPulseRequested)
+  {
     sampleCount = 0;
+    pulseBlock = std::max(blockFrames, 0);
+  }
   const int handed = state;
   state = active ? kWaiting : kIdle;
   return handed;
@@ -81,7 +85,7 @@ bool LatencyDetector::Process(double left, double right)
     // The impulse left the Sender one host block after it was requested. Anything earlier is what the chain still
     // gives back of the signal before the silence; asking again would put a second impulse on the way, and the
     // first one would then be counted from the second request.
-    const int count = sampleCount - blockSize;
+    const int count = sampleCount - pulseBlock;
     if (count >= 0)
     {
       measured = count;

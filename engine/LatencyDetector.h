@@ -14,8 +14,8 @@
 // ---------------------------------------------------------------------------------------------------------------
 
 // One measurement: the Receiver asks its Sender for a unit impulse (state 2), silences both sides (state 1) and
-// counts its own samples until the impulse returns on the post-FX input. The count minus one host block (the
-// Sender's impulse leaves one block after it was requested) is the latency of the chain.
+// counts its own samples until the impulse returns on the post-FX input. The count minus the host block in which
+// the impulse was requested (it leaves the Sender with the next one) is the latency of the chain.
 //
 // A detection window lasts 177400 samples plus two host blocks: the Sender's block before the impulse leaves, and
 // the rest of the block in which a window ended before the next request goes out. Every latency up to 177399
@@ -51,6 +51,7 @@ struct LatencyDetector
   int finished = 0;        // set in the sample in which the detector stops
   double peak = 0.0;       // largest detector input (linear) of the current window
   int blockSize = 0;       // host block size at the last DSP reset
+  int pulseBlock = 0;      // frames of the block in which the impulse was asked for: hosts may render shorter ones
 
   // DSP reset: idle, window WindowLengthFor(block size), 3 windows, threshold -3 dB, nothing measured, the given
   // host block size (frames; a negative size is taken as 0). [audio thread]
@@ -64,10 +65,11 @@ struct LatencyDetector
   // A measurement is cancelled: idle, not active, not finished; the measured value stays. [audio thread]
   void Cancel();
 
-  // Once per Receiver block, before its samples: returns the Sender state for the Sender's next block (the
-  // detector's state; when it is 2 the sample count restarts at 0); the detector then waits (state 1) while active
-  // and is idle (state 0) otherwise. [audio thread]
-  [[nodiscard]] int HandOver();
+  // Once per Receiver block of blockFrames frames, before its samples: returns the Sender state for the Sender's
+  // next block (the detector's state; when it is 2 the sample count restarts at 0 and this block is the one the
+  // impulse waits out before it leaves); the detector then waits (state 1) while active and is idle (state 0)
+  // otherwise. [audio thread]
+  [[nodiscard]] int HandOver(int blockFrames);
 
   // One detector step on the post-FX sample (left, right); nothing unless active. Non-finite samples count as 0.
   // Something above the threshold before the impulse can have left the Sender (a count below one block) is not the

@@ -274,7 +274,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     slot.SetDriveGain(linkGain);
     slot.SetPreGain(preGain);
     slot.SetPreDivisor2(1.0);
-    slot.SetSenderState(active == 0 ? kSenderBypass : mDetector.HandOver());
+    slot.SetSenderState(active == 0 ? kSenderBypass : mDetector.HandOver(nFrames));
   }
   mLinkGain.store(linkGain, std::memory_order_relaxed);
 

@@ -60,7 +60,9 @@ TEST(FadeIn, RisesLinearlyAndNeverBelowZero)
 // for its next block; the chain between them delays by `delay` samples and scales by `gain`. Until it is first told
 // otherwise the Sender plays a constant `playing` level. Runs cycles until the detector stops or maxCycles pass;
 // returns the samples run.
-long RunPair(LatencyDetector& detector, int block, int delay, double gain, long maxCycles, double playing = 0.0)
+// `sizes`, when given, are the frames of the host's successive blocks (repeated), each at most `block`.
+long RunPair(LatencyDetector& detector, int block, int delay, double gain, long maxCycles, double playing = 0.0,
+             const std::vector<int>& sizes = {})
 {
   detector.Reset(block);
   detector.Start();
@@ -69,15 +71,16 @@ long RunPair(LatencyDetector& detector, int block, int delay, double gain, long 
   long samples = 0;
   for (long cycle = 0; cycle < maxCycles; ++cycle)
   {
+    const int frames = sizes.empty() ? block : sizes[size_t(cycle) % sizes.size()];
     // Sender block (its pulse on the first sample when asked for), then the Receiver block that sees it.
-    std::vector<double> post(static_cast<size_t>(block));
-    for (int i = 0; i < block; ++i)
+    std::vector<double> post(static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i)
     {
       chain.push_back(senderState < 0 ? playing : (senderState == LatencyDetector::kPulseRequested && i == 0));
       post[size_t(i)] = chain.front() * gain;
       chain.pop_front();
     }
-    senderState = detector.HandOver();
+    senderState = detector.HandOver(frames);
     for (double x : post)
     {
       ++samples;
@@ -117,6 +120,18 @@ TEST(LatencyDetector, DelaysAtTheTopOfTheRangeAreFoundAtAnyBlockSizeLoudOrQuiet)
   }
 }
 
+TEST(LatencyDetector, HostBlocksShorterThanTheLargestAreCountedAsTheyCome)
+{
+  // The impulse waits out the block in which it was asked for, whatever its length: not the largest block the host
+  // announced.
+  for (const int delay : {0, 300, 176400})
+  {
+    LatencyDetector detector;
+    (void)RunPair(detector, 512, delay, 1.0, 10000, 0.0, {100, 512, 7, 333});
+    EXPECT_EQ(std::pair(detector.finished, detector.measured), std::pair(1, delay)) << delay;
+  }
+}
+
 TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
 {
   // Back in the second window: its true delay (the lines then clamp it), not one counted from a newer request.
@@ -145,7 +160,7 @@ TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
   LatencyDetector detector;
   detector.Reset(0);
   detector.Start();
-  (void)detector.HandOver();
+  (void)detector.HandOver(detector.blockSize);
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (int i = 0; i < 100; ++i) EXPECT_FALSE(detector.Process(i % 2 ? inf : nan, -inf));
