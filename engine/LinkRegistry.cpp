@@ -305,6 +305,11 @@ void LinkRegistry::Leave(int mode, int linkID)
 void LinkRegistry::Move(int oldMode, int oldLinkID, int newMode, int newLinkID)
 {
   std::lock_guard<std::mutex> lock(mMutex);
+  MoveLocked(oldMode, oldLinkID, newMode, newLinkID);
+}
+
+void LinkRegistry::MoveLocked(int oldMode, int oldLinkID, int newMode, int newLinkID)
+{
   if (oldMode == newMode && SlotIndex(oldLinkID) == SlotIndex(newLinkID))
     return;
   LeaveLocked(oldMode, oldLinkID);
@@ -319,6 +324,11 @@ void LinkRegistry::Move(int oldMode, int oldLinkID, int newMode, int newLinkID)
 std::optional<LinkPairing> LinkRegistry::Repair(int mode, int linkID)
 {
   std::lock_guard<std::mutex> lock(mMutex);
+  return RepairLocked(mode, linkID);
+}
+
+std::optional<LinkPairing> LinkRegistry::RepairLocked(int mode, int linkID)
+{
   // Search as if this instance had already left its slot, without showing other threads a transient count.
   const int ownIndex = SlotIndex(linkID);
   auto senders = [&](int id) {
@@ -349,6 +359,61 @@ std::optional<LinkPairing> LinkRegistry::Repair(int mode, int linkID)
     mHighestSender.store(std::max(mHighestSender.load(std::memory_order_relaxed), target->linkID));
   JoinLocked(target->mode, target->linkID);
   return target;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// LinkRegistry — an instance's own record
+// ---------------------------------------------------------------------------------------------------------------
+
+LinkPairing LinkRegistry::Join(LinkMember& member)
+{
+  std::lock_guard<std::mutex> lock(mMutex);
+  if (member.mCounted)
+    return member.Pairing();
+  LinkPairing p;
+  if (!FindPairingLocked(p.mode, p.linkID))
+    p = LinkPairing{kLinkSender, 1};
+  JoinLocked(p.mode, p.linkID);
+  member.mPairing.store(p, std::memory_order_release);
+  member.mCounted = true;
+  return p;
+}
+
+void LinkRegistry::Leave(LinkMember& member)
+{
+  std::lock_guard<std::mutex> lock(mMutex);
+  if (!member.mCounted)
+    return;
+  const LinkPairing p = member.Pairing();
+  LeaveLocked(p.mode, p.linkID);
+  member.mCounted = false;
+}
+
+bool LinkRegistry::Move(LinkMember& member, const LinkPairing& to)
+{
+  return MoveWith(member, [&to](const LinkPairing&) { return to; });
+}
+
+bool LinkRegistry::RecordMoveLocked(LinkMember& member, const LinkPairing& from, const LinkPairing& to)
+{
+  if (to == from)
+    return false;
+  if (member.mCounted)
+    MoveLocked(from.mode, from.linkID, to.mode, to.linkID);
+  member.mPairing.store(to, std::memory_order_release);
+  return true;
+}
+
+std::optional<LinkPairing> LinkRegistry::Repair(LinkMember& member)
+{
+  std::lock_guard<std::mutex> lock(mMutex);
+  const LinkPairing from = member.Pairing();
+  if (!member.mCounted)
+    return std::nullopt;
+  const std::optional<LinkPairing> to = RepairLocked(from.mode, from.linkID);
+  if (to)
+    member.mPairing.store(*to, std::memory_order_release);
+  return to;
 }
 
 void LinkRegistry::FillPresence(std::array<bool, kNumLinkSlots>& senderPresent,

@@ -199,6 +199,28 @@ struct LinkPairing
   bool operator==(const LinkPairing&) const = default;
 };
 
+// An instance's place in the registry: its Plugin Mode and Link ID, always read together. Only the registry writes
+// it, under its mutex and in the same step as the counts, so a host changing one instance from several threads at
+// once can never make the counts differ from what the instances record. Read lock-free by any thread (the audio
+// thread once per block). Default: Sender on Link ID 1, not counted until it joins.
+class LinkMember
+{
+public:
+  LinkMember() = default;
+  LinkMember(const LinkMember&) = delete;
+  LinkMember& operator=(const LinkMember&) = delete;
+
+  // The recorded pairing. [any thread, lock-free]
+  LinkPairing Pairing() const { return mPairing.load(std::memory_order_acquire); }
+
+private:
+  friend class LinkRegistry;
+  static_assert(std::atomic<LinkPairing>::is_always_lock_free);
+
+  std::atomic<LinkPairing> mPairing{LinkPairing{}};
+  bool mCounted = false; // under the registry mutex: the counts include this member
+};
+
 // The table of 257 slots plus the instance counters. All joins, leaves and moves run under one registry mutex, so
 // instances created, destroyed or re-linked in parallel keep consistent counts. Counts never go below 0.
 class LinkRegistry
@@ -248,6 +270,30 @@ public:
   // exists (the instance then stays where it was and the counts are as before).
   std::optional<LinkPairing> Repair(int mode, int linkID);
 
+  // --- an instance's own record [any thread; same mutex, same bounds as above] ---
+  // Each reads the member's recorded pairing, changes the counts and records the result in one step.
+
+  // Automatic pairing as Join(), recorded in member, which is counted from now on. A member already counted keeps
+  // its place. Returns the recorded pairing.
+  LinkPairing Join(LinkMember& member);
+  // Takes a counted member out of the counts of its recorded slot; its record stays. A second call does nothing.
+  void Leave(LinkMember& member);
+  // Records `to` for member; a counted member leaves its recorded slot and joins the new one as Move() does.
+  // Returns true when the record changed.
+  bool Move(LinkMember& member, const LinkPairing& to);
+  // As Move, with the pairing target(recorded) returns; target runs under the registry mutex (it may read
+  // atomics, not call back into the registry), so it sees every move made before this one.
+  template <typename Target>
+  bool MoveWith(LinkMember& member, Target&& target)
+  {
+    std::lock_guard<std::mutex> lock(mMutex);
+    const LinkPairing from = member.Pairing();
+    return RecordMoveLocked(member, from, target(from));
+  }
+  // Automatic re-pairing as Repair() from the recorded pairing; the new pairing is recorded. Nothing (record and
+  // counts unchanged) when there is nowhere to go or the member is not counted.
+  std::optional<LinkPairing> Repair(LinkMember& member);
+
   // Highest Link ID ever taken through Move or Repair by a Sender / a Receiver.
   int HighestSenderLinkID() const { return mHighestSender.load(std::memory_order_relaxed); }
   int HighestReceiverLinkID() const { return mHighestReceiver.load(std::memory_order_relaxed); }
@@ -260,6 +306,9 @@ private:
   void JoinLocked(int mode, int linkID);
   void LeaveLocked(int mode, int linkID);
   bool FindPairingLocked(int& mode, int& linkID) const;
+  void MoveLocked(int oldMode, int oldLinkID, int newMode, int newLinkID);
+  std::optional<LinkPairing> RepairLocked(int mode, int linkID);
+  bool RecordMoveLocked(LinkMember& member, const LinkPairing& from, const LinkPairing& to);
 
   mutable std::mutex mMutex;
   std::array<std::unique_ptr<LinkSlot>, kNumLinkSlots> mSlots;

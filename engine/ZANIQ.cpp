@@ -72,14 +72,12 @@ ZANIQ::~ZANIQ()
   // No idle tick may run into the parts destroyed below.
   StopIdleTimers();
   LinkRegistry& registry = LinkRegistry::Instance();
-  registry.Leave(GetPluginMode(), GetLinkID());
+  registry.Leave(mLink);
   registry.UnregisterInstance();
 }
 
 void ZANIQ::InitParamDefaults()
 {
-  SetMirror(kPluginMode, kLinkSender);
-  SetMirror(kLinkID, 1);
   SetMirror(kLatencyCompensation, 0);
   SetMirror(kMeterMode, kMeterEBUSL);
   SetMirror(kRMSWindow, 3000);
@@ -114,9 +112,7 @@ void ZANIQ::InitParamDefaults()
 LinkSlot* ZANIQ::JoinLinkRegistry()
 {
   LinkRegistry& registry = LinkRegistry::Instance();
-  const LinkPairing pairing = registry.Join();
-  SetMirror(kPluginMode, pairing.mode);
-  SetMirror(kLinkID, pairing.linkID);
+  const LinkPairing pairing = registry.Join(mLink);
   return &registry.Slot(pairing.linkID);
 }
 

@@ -239,8 +239,8 @@ public:
   // [main thread, constructor] Settings mirror to the defaults, gains 1.0, no measurement; then pairs the
   // instance (JoinLinkRegistry), which sets Plugin Mode and Link ID.
   void InitParamDefaults();
-  // [main thread] Automatic pairing through the registry: sets the Plugin Mode and Link ID mirrors, counts the
-  // instance in the chosen slot and returns it.
+  // [main thread] Automatic pairing through the registry: counts the instance in the chosen slot, records Plugin
+  // Mode and Link ID in its link record and returns the slot.
   LinkSlot* JoinLinkRegistry();
   // [any thread] The pairing a new instance would get now, without joining; false when every Link ID has a
   // Sender or every one has a Receiver.
@@ -389,12 +389,15 @@ public:
   // ---------------------------------------------------------------------------------------------------------
 
   // Settings mirror: the current value of every parameter as last handled by OnParamChange (enum and int
-  // parameters as whole numbers; the Over Protection level as whole decibels).
+  // parameters as whole numbers; the Over Protection level as whole decibels). Plugin Mode and Link ID come from
+  // the link record, which only the link registry writes.
   double GetMirror(int paramIdx) const;
   // The mirror truncated toward zero.
   int GetMirrorInt(int paramIdx) const { return static_cast<int>(GetMirror(paramIdx)); }
-  int GetPluginMode() const { return GetMirrorInt(kPluginMode); }
-  int GetLinkID() const { return GetMirrorInt(kLinkID); }
+  // Plugin Mode and Link ID as the registry counts this instance, read together (lock-free).
+  LinkPairing GetLinkPairing() const { return mLink.Pairing(); }
+  int GetPluginMode() const { return GetLinkPairing().mode; }
+  int GetLinkID() const { return GetLinkPairing().linkID; }
 
   int GetInstanceNumber() const { return mInstanceNumber; }
   int GetInitialLatency() const { return mInitialLatency.load(std::memory_order_relaxed); }
@@ -454,8 +457,10 @@ private:
   bool PassesEntryFilter(int paramIdx, plugin::EParamSource source) const;
   void HandleParamChange(int paramIdx);
   void CommonTail();
-  void LinkMoveMode(int newMode);
-  void LinkMoveID(int newLinkID);
+  // Move to the Plugin Mode / Link ID the parameter holds when the registry takes the move; false when the
+  // instance was there already.
+  bool LinkMoveMode();
+  bool LinkMoveID();
   void AutoRepair();
   void AltBroadcast(int tag, EPressControl kind, int code, double value);
   // Commands 46 to 68 (editor commands and snapshots).
@@ -478,7 +483,8 @@ protected:
   std::mutex mProcMutex; // held by ProcessBlock and OnReset for their whole run
   std::atomic<bool> mMeterRefresh{false};
   std::atomic<bool> mRescalePending{false};
-  std::array<std::atomic<double>, kNumParams> mMirror{};
+  std::array<std::atomic<double>, kNumParams> mMirror{}; // Plugin Mode and Link ID unused: see mLink
+  LinkMember mLink;
   std::atomic<bool> mMeasurementRunning{false};
 
   // Linear gains (all 1.0 initially) and the last meter outputs (linear).

@@ -121,12 +121,23 @@ void ZANIQ::HandleParamChange(int idx)
       }
       break;
 
+    // Whether these changed is decided inside the registry step (see LinkMoveMode).
     case kPluginMode:
-      if (changed) LinkMoveMode(intValue);
+      if (LinkMoveMode())
+      {
+        RefreshLinkPresence();
+        RequestEditorWork(kEditorLinkMenuMode | kEditorLayout);
+        RequestMeterReset();
+      }
       break;
 
     case kLinkID:
-      if (changed) LinkMoveID(intValue);
+      if (LinkMoveID())
+      {
+        RefreshLinkPresence();
+        RequestEditorWork(kEditorLinkMenuMode);
+        RequestMeterReset();
+      }
       break;
 
     case kLatencyCompensation:
@@ -305,29 +316,29 @@ void ZANIQ::HandleParamChange(int idx)
 // Link moves
 // ---------------------------------------------------------------------------------------------------------------
 
-void ZANIQ::LinkMoveMode(int newMode)
+// A host may change one instance from its audio thread and its main thread at once. Each move reads the record and
+// the parameter inside one registry step, and every write of the parameter is followed by such a step, so the last
+// one leaves the record at what the parameters hold; the counts always match the record.
+
+bool ZANIQ::LinkMoveMode()
 {
-  const int linkID = GetLinkID();
-  LinkRegistry::Instance().Move(GetPluginMode(), linkID, newMode, linkID);
-  SetMirror(kPluginMode, newMode);
-  RefreshLinkPresence();
-  RequestEditorWork(kEditorLinkMenuMode | kEditorLayout);
-  RequestMeterReset();
+  return LinkRegistry::Instance().MoveWith(mLink, [this](LinkPairing p) {
+    p.mode = static_cast<int>(GetParam(kPluginMode)->Value());
+    return p;
+  });
 }
 
-void ZANIQ::LinkMoveID(int newLinkID)
+bool ZANIQ::LinkMoveID()
 {
-  const int mode = GetPluginMode();
-  LinkRegistry::Instance().Move(mode, GetLinkID(), mode, newLinkID);
-  SetMirror(kLinkID, newLinkID);
-  RefreshLinkPresence();
-  RequestEditorWork(kEditorLinkMenuMode);
-  RequestMeterReset();
+  return LinkRegistry::Instance().MoveWith(mLink, [this](LinkPairing p) {
+    p.linkID = static_cast<int>(GetParam(kLinkID)->Value());
+    return p;
+  });
 }
 
 void ZANIQ::AutoRepair()
 {
-  const std::optional<LinkPairing> target = LinkRegistry::Instance().Repair(GetPluginMode(), GetLinkID());
+  const std::optional<LinkPairing> target = LinkRegistry::Instance().Repair(mLink);
   if (!target)
   {
     // Nowhere to go: the instance stays in its slot.
@@ -337,10 +348,12 @@ void ZANIQ::AutoRepair()
 
   const double modeValue = target->mode == kLinkReceiver ? 1.0 : 0.0;
   if (GetParam(kPluginMode)->Value() != modeValue) PublishParamFromProcessor(kPluginMode, modeValue, false);
-  SetMirror(kPluginMode, static_cast<int>(GetParam(kPluginMode)->Value()));
   if (static_cast<int>(GetParam(kLinkID)->Value()) != target->linkID)
     PublishParamFromProcessor(kLinkID, target->linkID, false);
-  SetMirror(kLinkID, target->linkID);
+  // Automation may have set either parameter after the repair was recorded and before the publish overwrote it;
+  // follow whatever they hold now (nothing to do otherwise).
+  (void)LinkMoveMode();
+  (void)LinkMoveID();
 
   RefreshLinkPresence();
   RequestEditorWork(kEditorLinkMenuMode | kEditorLayout);

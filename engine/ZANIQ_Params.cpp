@@ -31,11 +31,15 @@ constexpr int kInstanceSettings[] = {
 
 double ZANIQ::GetMirror(int paramIdx) const
 {
+  if (paramIdx == kPluginMode) return GetPluginMode();
+  if (paramIdx == kLinkID) return GetLinkID();
   return paramIdx >= 0 && paramIdx < kNumParams ? mMirror[size_t(paramIdx)].load(std::memory_order_relaxed) : 0.0;
 }
 
 void ZANIQ::SetMirror(int paramIdx, double value)
 {
+  // Plugin Mode and Link ID change only together with the registry's counts.
+  if (paramIdx == kPluginMode || paramIdx == kLinkID) return;
   if (paramIdx >= 0 && paramIdx < kNumParams) mMirror[size_t(paramIdx)].store(value, std::memory_order_relaxed);
 }
 

@@ -97,9 +97,11 @@ void ZANIQ::ProcessBlockImpl(sample** inputs, sample** outputs, int nFrames, int
 
   // Link gain and Sender link flag start each block at 1.0 and false; each mode publishes its final values once,
   // so the editor never reads the reset values in between.
-  const int linkID = GetLinkID();
+  // Mode and Link ID from one read: a move made meanwhile on another thread shows whole or not at all.
+  const LinkPairing link = GetLinkPairing();
+  const int linkID = link.linkID;
   LinkSlot& slot = LinkRegistry::Instance().Slot(linkID);
-  const int mode = GetPluginMode();
+  const int mode = link.mode;
 
   if (mode == kLinkReceiver)
   {

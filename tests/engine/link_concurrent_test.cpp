@@ -1,13 +1,15 @@
-// The link registry under parallel use: instances joining, leaving, moving and re-pairing from several threads, a
-// Sender and a Receiver exchanging blocks on two threads, and peer commands posted while a Receiver takes them.
-// Meant to run under ThreadSanitizer.
+// The link registry under parallel use: instances joining, leaving, moving and re-pairing from several threads,
+// plug-in instances re-linked by automation and by the main thread at once, a Sender and a Receiver exchanging
+// blocks on two threads, and peer commands posted while a Receiver takes them. Meant to run under ThreadSanitizer.
 
 #include "engine/LinkRegistry.h"
+#include "engine/support/zaniq_env.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <cstdint>
 #include <map>
 #include <thread>
@@ -100,6 +102,89 @@ TEST(LinkRegistryConcurrent, ParallelJoinsLeavesAndMovesKeepCountsExact)
   for (const auto& n : numbers) all.insert(all.end(), n.begin(), n.end());
   std::sort(all.begin(), all.end());
   EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+}
+
+// Four instances, each re-linked by its own audio thread between blocks (host automation) and by the main thread
+// (editor) in the same moment. A move of one instance is one step against the registry, so whatever the order, the
+// counts are the instances' recorded roles and pairing goes on as if the churn never happened.
+class LinkInstancesConcurrent : public testsupport::ZaniqTest
+{
+};
+
+TEST_F(LinkInstancesConcurrent, AutomationAndEditorMovingOneInstanceKeepCountsExact)
+{
+  using testsupport::TestZANIQ;
+  constexpr int kInstances = 4;
+  constexpr int kRounds = 2000;
+  constexpr int kFrames = 32;
+  std::vector<TestZANIQ*> z;
+  for (int k = 0; k < kInstances; ++k)
+  {
+    z.push_back(&Make());
+    z.back()->Change(ZANIQ::kLinkID, k + 1);
+  }
+
+  // Every round starts all threads at once, so the main thread's change of instance round % 4 (and of the next
+  // one) meets that instance's own automation head on.
+  std::barrier start(kInstances + 1);
+  std::vector<std::thread> audio;
+  for (int k = 0; k < kInstances; ++k)
+    audio.emplace_back([&, k] {
+      TestZANIQ& me = *z[size_t(k)];
+      std::vector<double> l(kFrames, 0.25), r(kFrames, -0.25), outL(kFrames), outR(kFrames);
+      double* in[2] = {l.data(), r.data()};
+      double* out[2] = {outL.data(), outR.data()};
+      for (int round = 0; round < kRounds; ++round)
+      {
+        start.arrive_and_wait();
+        const bool idChange = round % 2 == 0;
+        const float value = idChange ? float(k + 1 + 4 * ((round / 2) % 2)) : float((round / 2 + k) % 2);
+        (void)me.SetParameter(idChange ? ZANIQ::kLinkID : ZANIQ::kPluginMode, kAudioUnitScope_Global, 0, value, 0);
+        me.ProcessBlock(in, out, kFrames);
+      }
+    });
+
+  for (int round = 0; round < kRounds; ++round)
+  {
+    start.arrive_and_wait();
+    for (int j = 0; j < 2; ++j)
+    {
+      TestZANIQ& target = *z[size_t((round + j) % kInstances)];
+      // The other field than the automation changes, to a value it does not choose.
+      if (round % 2 == 0)
+        target.Change(ZANIQ::kPluginMode, (round / 4) % 2);
+      else
+        target.Change(ZANIQ::kLinkID, 9 + round % 3);
+    }
+  }
+  for (std::thread& t : audio) t.join();
+
+  // The last move taken read the parameters, so every instance sits where its parameters say.
+  for (const TestZANIQ* i : z)
+    EXPECT_EQ(std::pair(i->GetPluginMode(), i->GetLinkID()),
+              std::pair(int(i->Value(ZANIQ::kPluginMode)), int(i->Value(ZANIQ::kLinkID))));
+
+  auto expectCountsMatchRoles = [&] {
+    std::map<int, int> senders, receivers;
+    for (const TestZANIQ* i : z)
+      ++(i->GetPluginMode() == kLinkSender ? senders : receivers)[LinkRegistry::SlotIndex(i->GetLinkID())];
+    for (int id = 0; id < kNumLinkSlots; ++id)
+      ASSERT_EQ(testsupport::Counts(testsupport::Slot(id)), std::pair(senders[id], receivers[id])) << "Link ID " << id;
+  };
+  expectCountsMatchRoles();
+
+  // Sender 1, Receiver 1, Sender 2, Receiver 2: the next instance is the Sender of 3.
+  for (int k = 0; k < kInstances; ++k)
+  {
+    z[size_t(k)]->Change(ZANIQ::kPluginMode, k % 2);
+    z[size_t(k)]->Change(ZANIQ::kLinkID, k / 2 + 1);
+  }
+  expectCountsMatchRoles();
+  EXPECT_EQ(Make().Pairing(), testsupport::S(3));
+
+  DestroyAll();
+  for (int id = 0; id < kNumLinkSlots; ++id)
+    ASSERT_EQ(testsupport::Counts(testsupport::Slot(id)), std::pair(0, 0)) << "Link ID " << id;
 }
 
 TEST(LinkSlotConcurrent, ReceiverSeesWholeBlocksInOrder)

@@ -175,4 +175,53 @@ TEST(LinkMoves, RepairPrefersAWaitingSenderAndNeverLeavesOneAlone)
   EXPECT_EQ(Counts(reg.Slot(17)), counts);
 }
 
+// --- An instance's own record ---
+
+// Two moves that both start from what the instance showed before either ran (a host changing it from two threads)
+// leave that slot once: the registry moves the member from its record, not from what a caller last saw.
+TEST(LinkMember, MovesStartFromTheRecordAndLeaveItOnce)
+{
+  LinkRegistry reg;
+  reg.RegisterInstance();
+  LinkMember other, me;
+  ASSERT_EQ(reg.Join(other), S(1));
+  ASSERT_EQ(reg.Join(me), R(1));
+  EXPECT_EQ(reg.Join(me), R(1)); // already counted: stays, counted once
+  EXPECT_EQ(Counts(reg.Slot(1)), std::pair(1, 1));
+
+  EXPECT_TRUE(reg.Move(me, R(5)));
+  EXPECT_TRUE(reg.MoveWith(me, [](LinkPairing p) {
+    EXPECT_EQ(p, R(5)); // the first move is seen
+    p.mode = kLinkSender;
+    return p;
+  }));
+  EXPECT_FALSE(reg.Move(me, S(5)));
+  EXPECT_EQ(std::tuple(me.Pairing(), Counts(reg.Slot(1)), Counts(reg.Slot(5))),
+            std::tuple(S(5), std::pair(1, 0), std::pair(1, 0)));
+  EXPECT_EQ(std::pair(reg.HighestSenderLinkID(), reg.HighestReceiverLinkID()), std::pair(5, 5));
+
+  // Leaving twice (a destructor after an earlier leave) takes nothing from the other instance.
+  reg.Leave(me);
+  reg.Leave(me);
+  EXPECT_EQ(std::tuple(me.Pairing(), Counts(reg.Slot(5)), Counts(reg.Slot(1))),
+            std::tuple(S(5), std::pair(0, 0), std::pair(1, 0)));
+  // Not counted: a move only records, re-pairing has nothing to move.
+  EXPECT_TRUE(reg.Move(me, R(1)));
+  EXPECT_FALSE(reg.Repair(me));
+  EXPECT_EQ(std::pair(me.Pairing(), Counts(reg.Slot(1))), std::pair(R(1), std::pair(1, 0)));
+}
+
+TEST(LinkMember, RepairRecordsWhereItWent)
+{
+  LinkRegistry reg;
+  reg.RegisterInstance();
+  LinkMember lone, me;
+  ASSERT_EQ(reg.Join(lone), S(1));
+  ASSERT_EQ(reg.Join(me), R(1));
+  ASSERT_TRUE(reg.Move(lone, S(4)));
+  EXPECT_EQ(reg.Repair(me), std::optional(R(4)));
+  EXPECT_EQ(std::tuple(me.Pairing(), Counts(reg.Slot(1)), Counts(reg.Slot(4))),
+            std::tuple(R(4), std::pair(0, 0), std::pair(1, 1)));
+}
+
 } // namespace
