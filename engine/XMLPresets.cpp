@@ -99,8 +99,18 @@ bool WrittenBy(const PluginBase& plug, const PresetXMLTree& tree)
 
 std::string PresetXMLTree::Print() const
 {
+  // Names usually hold UTF-8, which TinyXML reads back after the plain declaration. Bytes it would read another
+  // way as UTF-8 (a Latin-1 "Caf\xE9" ends in a lead byte that takes in the closing quote) are declared as
+  // single bytes, so that the document still reads back as written.
+  std::string text = PrintDeclaring("");
+  if (!text.empty() && !ReadsBackAsUTF8(text.c_str())) text = PrintDeclaring("ISO-8859-1");
+  return text;
+}
+
+std::string PresetXMLTree::PrintDeclaring(const char* encoding) const
+{
   TiXmlDocument doc;
-  doc.LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
+  doc.LinkEndChild(new TiXmlDeclaration("1.0", encoding, ""));
   auto* root = new TiXmlElement("PresetXMLTree");
   root->SetAttribute("version", "1");
   doc.LinkEndChild(root);
