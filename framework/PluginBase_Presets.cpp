@@ -88,6 +88,25 @@ void AppendLine(const char* path, const std::string& line)
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
+// Names
+// ---------------------------------------------------------------------------------------------------------------
+
+size_t IPreset::NameLength(const char* text, size_t maxBytes)
+{
+  const auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+  size_t len = text ? strnlen(text, maxBytes) : 0;
+  if (len == maxBytes && continuation(text[len]))
+  {
+    size_t lead = len; // back over the character's kept continuation bytes to its lead byte
+    while (lead > 0 && len - lead < 2 && continuation(text[lead - 1])) --lead;
+    const unsigned char u = lead > 0 ? static_cast<unsigned char>(text[lead - 1]) : 0;
+    const size_t bytes = u >= 0xF0 ? 4 : u >= 0xE0 ? 3 : 2;
+    if (u >= 0xC0 && len - (lead - 1) < bytes) len = lead - 1;
+  }
+  return len;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
 // Filling slots
 // ---------------------------------------------------------------------------------------------------------------
 

@@ -107,6 +107,38 @@ TEST(Presets, ModifyPruneAndTheInitialisedFlag)
   EXPECT_EQ(plug.GetCurrentPresetIdx(), 1);
 }
 
+// Names are cut to the field without splitting a UTF-8 character: a lone lead byte left at the end would take in
+// the closing quote when a state carrying the name is read back.
+TEST(Presets, LongNamesAreCutAtACharacterBoundary)
+{
+  IPreset preset;
+  const auto stored = [&](const std::string& name) {
+    preset.SetName(name.c_str());
+    return std::string(preset.mName);
+  };
+  const std::string a252(252, 'a'), a253(253, 'a'), a254(254, 'a'), a255(255, 'a');
+  EXPECT_EQ(stored(a254 + "\xC3\xB6x"), a254);                           // "ö" would lose its second byte
+  EXPECT_EQ(stored(a253 + "\xC3\xB6x"), a253 + "\xC3\xB6");              // "ö" fits, the "x" does not
+  EXPECT_EQ(stored(a253 + "\xE2\x82\xAC"), a253);                        // "€" would keep two of three bytes
+  EXPECT_EQ(stored(a254 + "\xE2\x82\xAC"), a254);                        // ... or one
+  EXPECT_EQ(stored(a252 + "\xF0\x9F\x98\x80"), a252);                    // four-byte characters too
+  EXPECT_EQ(stored(std::string(251, 'a') + "\xF0\x9F\x98\x80x"), std::string(251, 'a') + "\xF0\x9F\x98\x80");
+  EXPECT_EQ(stored(a255 + "\xC3\xB6"), a255);                            // the cut falls between characters
+  EXPECT_EQ(stored(a253 + "\xC3\xB6\x80"), a253 + "\xC3\xB6");          // a stray continuation byte goes alone
+  // Bytes that are not UTF-8 are cut where the field ends.
+  EXPECT_EQ(stored(a254 + "\xE9\xE9"), a254 + "\xE9");
+  EXPECT_EQ(stored(a254 + "\x80\x80"), a254 + "\x80");
+  EXPECT_EQ(stored(std::string(300, '\x80')), std::string(255, '\x80'));
+  // Any field size.
+  char field[4];
+  IPreset::CopyName(field, "a\xC3\xB6");
+  EXPECT_STREQ(field, "a\xC3\xB6");
+  IPreset::CopyName(field, "ab\xC3\xB6");
+  EXPECT_STREQ(field, "ab");
+  IPreset::CopyName(field, nullptr);
+  EXPECT_STREQ(field, "");
+}
+
 // ---- Base64 blobs and source dumps ----
 
 TEST(Presets, DumpPresetBlobWritesPaddedBase64ForAnySizeAndBlobsReadItBack)
