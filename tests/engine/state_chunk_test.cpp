@@ -1,6 +1,6 @@
 // The host state chunk: its exact bytes, the round trip of every parameter, the positions damaged chunks read
-// to (with nothing changed), the "Init" preset built as a chunk, refused restores through the host, and deeply
-// nested documents restored on a small stack.
+// to (with nothing changed), the "Init" preset built as a chunk, presets recalled under their own names, refused
+// restores through the host, and deeply nested documents restored on a small stack.
 
 #include "engine/support/preset_env.h"
 #include "engine/support/thread_limits.h"
@@ -140,6 +140,43 @@ TEST_F(PresetTest, TheInitPresetRecallsUnderItsOwnName)
   ASSERT_TRUE(z.RestorePreset(0));
   EXPECT_STREQ(z.GetPresetName(0), "Init");
   EXPECT_DOUBLE_EQ(z.GetMirror(ZANIQ::kReferenceLevel), -18.0);
+}
+
+// The slot's state carries the preset name, so it must be stored under the new name: stored before the renaming,
+// every recall brought the old name back ("Init").
+TEST_F(PresetTest, LoadedPresetsRecallUnderTheirOwnNames)
+{
+  // The default preset at start-up, recalled as a host recalls preset 0.
+  WriteFile(PresetFolder() / "default.tps", PresetText({{"Drive FX", "7.500000"}}, "MyPreset"));
+  PresetZANIQ& z = MakePlug();
+  EXPECT_STREQ(z.GetPresetName(0), "MyPreset");
+  z.Change(ZANIQ::kDriveFX, 2.0);
+  ASSERT_TRUE(z.RestorePreset(0));
+  EXPECT_TRUE(Holds(z, ZANIQ::kDriveFX, 7.5));
+  EXPECT_STREQ(z.GetPresetName(0), "MyPreset");
+
+  // A preset file loaded from the editor.
+  const std::filesystem::path file = mHome.Path() / "short.tps";
+  WriteFile(file, PresetText({{"Drive FX", "3.000000"}, {"Reference Level", "-30.000000"}}, "Short"));
+  Util_String name;
+  ASSERT_TRUE(z.LoadPresetFile(z, Util_String(file.c_str()), name, false, false, false, false, nullptr));
+  z.Change(ZANIQ::kDriveFX, 1.0);
+  ASSERT_TRUE(z.RestorePreset(0));
+  EXPECT_TRUE(Holds(z, ZANIQ::kDriveFX, 3.0) && Holds(z, ZANIQ::kReferenceLevel, -30.0));
+  EXPECT_STREQ(z.GetPresetName(0), "Short");
+
+  // A bank saved and loaded again.
+  const std::filesystem::path bank = mHome.Path() / "bank.fxb";
+  ASSERT_TRUE(z.SaveBankAsFXB(bank.c_str()));
+  const std::vector<double> saved = Values(z);
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
+  z.GetPreset(0)->SetName("Other");
+  ASSERT_TRUE(z.LoadBankFromFXB(bank.c_str()));
+  EXPECT_EQ(Values(z), saved);
+  EXPECT_STREQ(z.GetPresetName(0), "Short");
+  IByteChunk state;
+  ASSERT_TRUE(z.SerializeState(state));
+  EXPECT_NE(Text(state, 0, state.Size()).find("<Preset name=\"Short\">"), std::string::npos);
 }
 
 TEST_F(PresetTest, RefusedRestoresChangeNoParameterAndNoPairing)
