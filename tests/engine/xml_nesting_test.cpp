@@ -30,8 +30,8 @@ std::string Repeat(const std::string& s, int n)
 int Measure(const std::string& text, bool detect = false) { return MeasureXMLNesting(text.c_str(), 64, detect); }
 
 // The deepest element nesting of what TinyXML built from text (also when it stopped at an error: the nodes read
-// until then stay linked), walked without recursion. The text sits in a buffer of its exact size, so that the
-// sanitizers catch TinyXML reading past its end.
+// until then stay linked), walked without recursion. The text sits in a buffer of its exact size, so that what
+// TinyXML reads past its end through the C library (strchr) is caught by the sanitizers.
 int TinyXMLDepth(const std::string& text, bool detect)
 {
   const auto exact = std::make_unique<char[]>(text.size() + 1);
