@@ -144,6 +144,9 @@ PresetXMLTree::EParse PresetXMLTree::Parse(const char* text, bool legacyEncoding
 {
   *this = PresetXMLTree{};
   if (!text || !*text) return EParse::kNotXML;
+  // Earlier builds wrote single-byte names ("Caf\xE9") under the plain declaration; read as UTF-8 their lead bytes
+  // would take in the markup after them, so such a document is read byte by byte, as it was written.
+  if (!legacyEncoding && !ReadsBackAsUTF8(text)) legacyEncoding = true;
   // Before TinyXML, which recurses once per level of nesting while parsing and again while freeing.
   const int depth = MeasureXMLNesting(text, kMaxPresetXMLDepth, !legacyEncoding);
   if (depth < 0) return EParse::kNotXML;

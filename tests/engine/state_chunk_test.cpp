@@ -82,6 +82,37 @@ TEST_F(PresetTest, ChunkIsTheFramedDocumentPaddedToAnEvenSizeAndEveryParameterRo
   EXPECT_EQ(z.GetMirrorInt(ZANIQ::kRMSWindow), int(saved[ZANIQ::kRMSWindow]));
 }
 
+// Earlier builds wrote a single-byte name under the plain declaration, which TinyXML would read as UTF-8 and take
+// the closing quote into the name: such a state still restores, name and values.
+TEST_F(PresetTest, AStateWithASingleByteNameUnderThePlainDeclarationRestores)
+{
+  PresetZANIQ& z = MakePlug();
+  z.GetParam(ZANIQ::kRMSWindow)->Set(1234);
+  z.GetParam(ZANIQ::kReferenceLevel)->Set(-30.0);
+  z.OnParamReset(kUI);
+  z.GetPreset(0)->SetName("Cafe");
+  IByteChunk chunk;
+  ASSERT_TRUE(z.SerializeState(chunk));
+  std::string bytes(reinterpret_cast<const char*>(chunk.GetData()), size_t(chunk.Size()));
+  const size_t at = bytes.find("name=\"Cafe\"");
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(bytes.find("encoding"), std::string::npos);
+  bytes[at + 9] = '\xE9'; // same length: the framing stays as it is
+  const IByteChunk old = Bytes(bytes);
+
+  z.DefaultParamValues();
+  z.OnParamReset(kUI);
+  EXPECT_EQ(z.UnserializeState(old, 0), old.Size());
+  EXPECT_EQ(std::string(z.GetPresetName(0)), "Caf\xE9");
+  EXPECT_EQ(std::pair(z.GetMirrorInt(ZANIQ::kRMSWindow), z.GetMirror(ZANIQ::kReferenceLevel)), std::pair(1234, -30.0));
+
+  // The same for a single byte at the end of a text, before its end tag.
+  const IByteChunk version = Bytes(ReadFile(std::filesystem::path(ZANIQ_TEST_DATA) / "state" /
+                                            "ok_lead_byte_without_continuation.bin"));
+  EXPECT_EQ(z.UnserializeState(version, 0), int(8 + Word(version, 4) + (Word(version, 4) & 1)));
+  EXPECT_EQ(std::pair(z.GetMirror(ZANIQ::kReferenceLevel), z.GetMirrorInt(ZANIQ::kLinkID)), std::pair(-7.5, 9));
+}
+
 // A damaged chunk returns its position and changes no parameter, mirror or preset name, and starts no reset.
 void ExpectReadTo(PresetZANIQ& z, const IByteChunk& chunk, int startPos, int expected)
 {
@@ -109,6 +140,7 @@ TEST_F(PresetTest, DamagedChunksReadToTheirPositionsAndChangeNothing)
   {
     if (path.extension() != ".bin") continue;
     const std::string name = path.filename().string(), result = name.substr(0, name.find('_'));
+    if (result == "ok") continue; // restores: see below
     SCOPED_TRACE(name);
     const IByteChunk chunk = Bytes(ReadFile(path));
     const int expected = result == "m1"    ? -1
