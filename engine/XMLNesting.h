@@ -7,27 +7,43 @@
 // preset nested a few thousand levels deep must never reach the parser. The scan reads each construct with the
 // extent TinyXML 2.6 gives it, so a text it lets through never nests deeper in TinyXML than the scan says:
 //
-//   "<name ...>"       an element, one level deeper than the element it is in; its tag runs to the first '>'
-//                      outside quoted attribute values; "/>" closes it on the spot. A name starts with an ASCII
-//                      letter, '_' or a byte of 127 or more, as TinyXML decides; "<1...>", "<?...>" and "<!...>"
-//                      are skipped to their first '>'.
+//   "<name ...>"       an element, one level deeper than the element it is in (counted as soon as it starts:
+//                      TinyXML keeps an element it fails to finish); its tag runs to the first '>' outside
+//                      quoted attribute values; "/>" closes it on the spot. A name starts with an ASCII letter,
+//                      '_' or a byte of 127 or more, as TinyXML decides; "<1...>", "<?...>" and "<!...>" are
+//                      skipped to their first '>'.
 //   "</...>"           ends the innermost open element (an end tag with none open is skipped).
 //   "<!--...-->"       comment; "<![CDATA[...]]>" character data: skipped whole, whatever they hold.
-//   "<?xml ...?>"      the declaration. TinyXML honours quotes only in some of its attributes and matches their
-//                      names in the process locale, so only the plain form is taken: lower-case "version",
-//                      "encoding" and "standalone" with quoted ASCII values free of quotes, '<' and '>'.
+//   "<?xml ...>"       a declaration (any "<?xml" prefix, "<?xml-stylesheet" too), to its first '>'. TinyXML
+//                      honours quotes only in some attributes and matches their names in the process locale, so
+//                      a quote must follow '=' and close before that '>'; quoted values are printable ASCII
+//                      without '&', and no blank inside one may be followed by "version", "encoding" or
+//                      "standalone" in any case.
+//   text and values    character data inside an element and quoted attribute values, read as TinyXML reads
+//                      them: a character reference runs to the next ';' wherever that is, and as UTF-8 a lead
+//                      byte takes as many bytes as it announces, whatever they are.
 //
-// A text the scan cannot bound the same way is refused as unreadable: a construct that never ends, any other
-// declaration, and — when TinyXML may read the text as UTF-8 — a lead byte not followed by the continuation
-// bytes it announces (TinyXML copies that many bytes whatever they are, which could hide a '<' or a quote).
-// The product's documents nest four levels deep ("Param" in "Parameter" in "Preset" in the root) and pass all of
-// these.
+// Where TinyXML stops — a construct that never ends, text outside the root, a reference it cannot read — the
+// scan stops too: nothing after that point is parsed. A text is refused as unreadable when TinyXML could read
+// past markup the scan sees: a reference or a UTF-8 lead byte that would take in the '<' ending text or the
+// quote ending a value, a lead byte that would take in the text's end, or a declaration outside the form above.
+//
+// Which reading applies: preset files are read byte by byte. State chunks are read byte by byte until the
+// first declaration outside the root, then as UTF-8 unless it names another encoding (from the start after a
+// byte-order mark); where the declaration leaves that open (names TinyXML might or might not match), both
+// readings must pass. The product's documents nest four levels deep ("Param" in "Parameter" in "Preset" in the
+// root) and pass all of these, whatever bytes their preset names hold.
 
 inline constexpr int kMaxPresetXMLDepth = 16; // a preset nests four levels; headroom for hand-made files
 
 // [any thread] The deepest element nesting of text (zero-terminated): 0 for a text without elements, 1 for
-// "<a/>" or "<a></a>", 2 for "<a><b/></a>"; or
-// limit + 1 as soon as the nesting passes limit, or -1 for a text the scan cannot bound (above) or null.
-// utf8 applies the lead-byte check (texts TinyXML parses without TIXML_ENCODING_LEGACY). Linear in the text's
-// length, no allocation, no recursion.
-[[nodiscard]] int MeasureXMLNesting(const char* text, int limit, bool utf8);
+// "<a/>" or "<a></a>", 2 for "<a><b/></a>"; or limit + 1 as soon as the nesting passes limit, or -1 for a text
+// the scan cannot bound (above) or null. detectEncoding: the text is parsed as state chunks are
+// (TIXML_ENCODING_UNKNOWN), otherwise byte by byte (TIXML_ENCODING_LEGACY). Linear in the text's length, no
+// allocation, no recursion.
+[[nodiscard]] int MeasureXMLNesting(const char* text, int limit, bool detectEncoding);
+
+// [any thread] Whether TinyXML, reading text (a printed document) as UTF-8, takes every byte of its values and
+// character data back as it is: no lead byte there announces more bytes than follow it before a '&', '<',
+// quote or the end. A document that fails this must declare a single-byte encoding to be read back.
+[[nodiscard]] bool ReadsBackAsUTF8(const char* text);

@@ -99,8 +99,18 @@ bool WrittenBy(const PluginBase& plug, const PresetXMLTree& tree)
 
 std::string PresetXMLTree::Print() const
 {
+  // Names usually hold UTF-8, which TinyXML reads back after the plain declaration. Bytes it would read another
+  // way as UTF-8 (a Latin-1 "Caf\xE9" ends in a lead byte that takes in the closing quote) are declared as
+  // single bytes, so that the document still reads back as written.
+  std::string text = PrintDeclaring("");
+  if (!text.empty() && !ReadsBackAsUTF8(text.c_str())) text = PrintDeclaring("ISO-8859-1");
+  return text;
+}
+
+std::string PresetXMLTree::PrintDeclaring(const char* encoding) const
+{
   TiXmlDocument doc;
-  doc.LinkEndChild(new TiXmlDeclaration("1.0", "", ""));
+  doc.LinkEndChild(new TiXmlDeclaration("1.0", encoding, ""));
   auto* root = new TiXmlElement("PresetXMLTree");
   root->SetAttribute("version", "1");
   doc.LinkEndChild(root);
@@ -134,6 +144,9 @@ PresetXMLTree::EParse PresetXMLTree::Parse(const char* text, bool legacyEncoding
 {
   *this = PresetXMLTree{};
   if (!text || !*text) return EParse::kNotXML;
+  // Earlier builds wrote single-byte names ("Caf\xE9") under the plain declaration; read as UTF-8 their lead bytes
+  // would take in the markup after them, so such a document is read byte by byte, as it was written.
+  if (!legacyEncoding && !ReadsBackAsUTF8(text)) legacyEncoding = true;
   // Before TinyXML, which recurses once per level of nesting while parsing and again while freeing.
   const int depth = MeasureXMLNesting(text, kMaxPresetXMLDepth, !legacyEncoding);
   if (depth < 0) return EParse::kNotXML;

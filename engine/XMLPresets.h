@@ -18,6 +18,8 @@
 //       </Preset>
 //   </PresetXMLTree>
 //
+// A document whose names TinyXML would not read back as UTF-8 declares encoding="ISO-8859-1" (see Print).
+//
 // Values are printed as "%f" (six decimals) and read as strtod reads them, both in the C locale whatever the
 // host's locale is. The root's "version" and the "PluginVersion" text are written and never compared.
 //
@@ -96,7 +98,9 @@ struct PresetXMLTree
   std::string presetName;           // value of the "Preset" element's "name" attribute
   std::vector<Param> params;        // accepted "Param" elements in document order
 
-  // [any thread] The printed document (layout above). "Data" is printed when data holds a text.
+  // [any thread] The printed document (layout above). "Data" is printed when data holds a text. A document
+  // whose bytes TinyXML would not read back as UTF-8 (a preset name in Latin-1) declares
+  // encoding="ISO-8859-1" and is read back byte by byte.
   std::string Print() const;
 
   // [any thread] Parses text (zero-terminated) and checks the structure above; on kOK the members hold the
@@ -112,6 +116,9 @@ struct PresetXMLTree
                                   const char* nameOverride = nullptr, const char* versionOverride = nullptr);
   // The same for values[i] (one per parameter) in place of the live values.
   static PresetXMLTree FromValues(const plugin::PluginBase& plug, const double* values, const char* presetName);
+
+private:
+  std::string PrintDeclaring(const char* encoding) const; // with that encoding in the declaration ("" for none)
 };
 
 // ---------------------------------------------------------------------------------------------------------------

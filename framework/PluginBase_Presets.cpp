@@ -88,6 +88,25 @@ void AppendLine(const char* path, const std::string& line)
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
+// Names
+// ---------------------------------------------------------------------------------------------------------------
+
+size_t IPreset::NameLength(const char* text, size_t maxBytes)
+{
+  const auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+  size_t len = text ? strnlen(text, maxBytes) : 0;
+  if (len == maxBytes && continuation(text[len]))
+  {
+    size_t lead = len; // back over the character's kept continuation bytes to its lead byte
+    while (lead > 0 && len - lead < 2 && continuation(text[lead - 1])) --lead;
+    const unsigned char u = lead > 0 ? static_cast<unsigned char>(text[lead - 1]) : 0;
+    const size_t bytes = u >= 0xF0 ? 4 : u >= 0xE0 ? 3 : 2;
+    if (u >= 0xC0 && len - (lead - 1) < bytes) len = lead - 1;
+  }
+  return len;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
 // Filling slots
 // ---------------------------------------------------------------------------------------------------------------
 
@@ -104,10 +123,17 @@ void PluginBase::MakeDefaultPreset(const char* name, int nPresets)
   {
     IPreset* preset = GetNextUninitializedPreset();
     if (!preset) return;
-    IByteChunk state;
-    if (!SerializeState(state)) return;
-    preset->mChunk = std::move(state);
+    // The name goes first: a state that carries preset names stores the one it is filed under.
+    char previous[IPreset::kNameLen];
+    std::memcpy(previous, preset->mName, sizeof previous);
     preset->SetName(name ? name : kDefaultPresetName);
+    IByteChunk state;
+    if (!SerializeState(state))
+    {
+      preset->SetName(previous);
+      return;
+    }
+    preset->mChunk = std::move(state);
     preset->mInitialized = true;
   }
 }
@@ -235,13 +261,18 @@ bool PluginBase::RestorePreset(int idx)
     for (int i = 0; i < NPresets(); ++i)
       if (std::strstr(GetPreset(i)->mName, kUserPresetName)) ++count;
 
-    IByteChunk state;
-    if (!SerializeState(state)) return false;
-
     char name[IPreset::kNameLen];
     std::snprintf(name, sizeof(name), "%s %d", kUserPresetName, count + 1);
+    char previous[IPreset::kNameLen];
+    std::memcpy(previous, preset->mName, sizeof previous);
+    preset->SetName(name); // before the state, which may carry it
+    IByteChunk state;
+    if (!SerializeState(state))
+    {
+      preset->SetName(previous);
+      return false;
+    }
     preset->mChunk = std::move(state);
-    preset->SetName(name);
     preset->mInitialized = true;
   }
 
@@ -269,10 +300,12 @@ void PluginBase::ModifyCurrentPreset(const char* name)
 {
   IPreset* preset = GetPreset(mCurrentPresetIdx);
   if (!preset) return;
-  IByteChunk state;
-  // A state that cannot be written leaves the slot as it was rather than empty.
-  if (SerializeState(state)) preset->mChunk = std::move(state);
+  // The name first: a state that carries the preset's name must store the new one, or recalling the slot
+  // would bring the old name back.
   if (name && *name) preset->SetName(name);
+  IByteChunk state;
+  // A state that cannot be written leaves the slot's state as it was rather than empty.
+  if (SerializeState(state)) preset->mChunk = std::move(state);
 }
 
 void PluginBase::PruneUninitializedPresets()
@@ -330,16 +363,17 @@ int PluginBase::UnserializePresets(const IByteChunk& chunk, int startPos)
     if (pos < 0) break;
 
     IPreset* preset = GetPreset(i);
+    // A refused state ends the bank here: the bytes after it are not another slot's.
+    if (initialized && (pos = UnserializeCheckedState(chunk, pos)) < 1) break;
+    // The bank's name for the slot goes first: the state just read may carry another, and the slot's own state
+    // is to carry this one.
+    preset->SetName(name.Get());
     if (initialized)
     {
-      // A refused state ends the bank here: the bytes after it are not another slot's.
-      pos = UnserializeCheckedState(chunk, pos);
-      if (pos < 1) break;
       // Each slot holds a state written by this plug-in, whatever form the bank carried.
       IByteChunk state;
       if (SerializeState(state)) preset->mChunk = std::move(state);
     }
-    preset->SetName(name.Get());
     preset->mInitialized = initialized;
   }
 

@@ -318,13 +318,14 @@ bool PluginBase::LoadProgramFromFXP(const char* path)
 
   if (IPreset* preset = GetPreset(mCurrentPresetIdx))
   {
+    // The name first, so that a state carrying it stores the program's name.
+    if (!name.empty()) preset->SetName(name.c_str());
     IByteChunk slotState;
     if (SerializeState(slotState))
     {
       preset->mChunk = std::move(slotState);
       preset->mInitialized = true;
     }
-    if (!name.empty()) preset->SetName(name.c_str());
   }
 
   (void)RestorePreset(mCurrentPresetIdx);
@@ -402,14 +403,14 @@ bool PluginBase::LoadBankFromFXB(const char* path)
     (void)RestorePreset(i);
     SetParamsFromFloats(*this, file, pos + kProgramHeaderLen);
     IPreset* preset = GetPreset(i);
+    const std::string name = file.Name(pos + 28);
+    if (!name.empty()) preset->SetName(name.c_str()); // before the state, which may carry it
     IByteChunk slotState;
     if (SerializeState(slotState))
     {
       preset->mChunk = std::move(slotState);
       preset->mInitialized = true;
     }
-    const std::string name = file.Name(pos + 28);
-    if (!name.empty()) preset->SetName(name.c_str());
   }
 
   (void)RestorePreset(currentProgram);

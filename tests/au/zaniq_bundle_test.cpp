@@ -5,9 +5,11 @@
 // read-outs property. (The matching itself, its window, gain staging, over protection and the latency detector are
 // the engine tests' concern; here is what a host sees of them: monitoring, delta, tolerance and limits, Inverse
 // Match, mono, Drive FX and Active. Refused states: the engine's restore tests, and the adapter's answer
-// to them in the test bundle's stored dictionaries.)
+// to them in the test bundle's stored dictionaries.) Default presets, however their names are written, reach
+// the host's state and come back from it in a clean data folder, and recalling the preset keeps its name.
 
 #include "au/support/ZaniqHost.h"
+#include "engine/support/preset_files.h"
 
 #include <cmath>
 #include <sstream>
@@ -299,4 +301,105 @@ TEST_F(ZaniqSignal, DriveFxActiveAndLinkIDReachTheSenderFromItsNextBlock)
     EXPECT_NEAR(Gain(r, b * kBlock, kBlock), driven[b], 1e-3) << "block " << b;
   EXPECT_EQ(std::tuple(r.readouts[kZaniqReadoutPreFxCurrent], r.readouts[kZaniqReadoutPreFxMax]),
             std::tuple(-144.0, -144.0));
+}
+
+// --- Default presets and the host's state ---------------------------------------------------------------------
+
+namespace
+{
+
+// Every parameter's value, in list order.
+std::vector<Float32> ParamValues(const Instance& unit)
+{
+  std::vector<ParameterDesc> params;
+  EXPECT_OK(unit.ListParameters(params));
+  std::vector<Float32> values;
+  for (const ParameterDesc& p : params)
+  {
+    Float32 v = std::numeric_limits<Float32>::quiet_NaN();
+    EXPECT_OK(unit.GetParameter(p.id, v)) << p.name;
+    values.push_back(v);
+  }
+  return values;
+}
+
+// The names a host sees: the present preset, factory preset 0 and the name in the saved state.
+std::tuple<std::string, std::string, std::string> PresetNames(const Instance& unit)
+{
+  PresetDesc present;
+  std::vector<PresetDesc> factory;
+  CFRef<CFPropertyListRef> state;
+  EXPECT_OK(unit.CurrentPreset(present));
+  EXPECT_OK(unit.FactoryPresets(factory));
+  EXPECT_OK(unit.SaveState(state));
+  const CFTypeRef name =
+    state && CFGetTypeID(state.Get()) == CFDictionaryGetTypeID()
+      ? CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()), CFSTR("name"))
+      : nullptr;
+  return {present.name, factory.empty() ? "" : factory[0].name, ToStdString(name)};
+}
+
+} // namespace
+
+// Default presets as this build or an earlier one wrote them, or as they were edited by hand: loaded at start-up,
+// saved in the host's state, and that state restored by an instance whose data folder holds no default preset,
+// which then has the same values and preset name. (The preset name reaches the host as UTF-8, Latin-1 bytes as
+// the characters they stand for.)
+TEST_F(ZaniqBundle, DefaultPresetsComeBackFromTheHostStateInACleanDataFolder)
+{
+  const std::string plain = "<?xml version=\"1.0\" ?>\n", root = "<PresetXMLTree version=\"1\">\n";
+  const std::string groesse = "Gr\xC3\xB6\xC3\x9F" "e", a254(254, 'a');
+  const struct
+  {
+    const char* what;
+    std::string prolog, name, comment, shown;
+  } cases[] = {
+    {"character references in an ASCII file", plain, "Gr&#xF6;&#xDF;e", "", groesse},
+    {"Latin-1 without a declaration", "", "Gr\xF6\xDF" "e", "", groesse},
+    {"Latin-1 declared ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n", "Gr\xF6\xDF" "e", "", groesse},
+    {"Latin-1 ending in a lead byte", plain, "Caf\xE9", "", "Caf\xC3\xA9"},
+    {"Latin-1 in a comment", plain, "Caf&#xE9;", "    <!-- r\xE9glage pour la caf\xE9 -->\n", "Caf\xC3\xA9"},
+    {"windows-1252 declared", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n", "Caf\xE9 \x80", "",
+     "Caf\xC3\xA9 \xC2\x80"},
+    {"a stylesheet line", plain + "<?xml-stylesheet type=\"text/xsl\" href=\"preset.xsl\"?>\n", "Styled", "",
+     "Styled"},
+    {"a name cut to its field", plain, a254 + "\xC3\xB6x", "", a254},
+    {"UTF-8", plain, groesse, "", groesse},
+  };
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.what);
+    std::string text = testsupport::PresetText({{"Reference Level", "-30.000000"}, {"RMS Window", "1234"}}, c.name);
+    text.replace(0, plain.size() + root.size(), c.prolog + root + c.comment);
+    testsupport::WriteFile(mHome.DataFolder() / "AU" / "default.tps", text);
+
+    ASSERT_OK(Instance::Open(mBundle->Main().component, mUnit));
+    EXPECT_EQ(std::pair(Param(*mUnit, "Reference Level"), Param(*mUnit, "RMS Window")), std::pair(-30.f, 1234.f));
+    EXPECT_EQ(PresetNames(*mUnit), std::tuple(c.shown, c.shown, c.shown));
+    const std::vector<Float32> loaded = ParamValues(*mUnit);
+    CFRef<CFPropertyListRef> state;
+    ASSERT_OK(mUnit->SaveState(state));
+    mUnit.reset();
+
+    ScopedHome clean;
+    ASSERT_OK(Instance::Open(mBundle->Main().component, mUnit));
+    EXPECT_EQ(Param(*mUnit, "Reference Level"), -18.f);
+    EXPECT_OK(mUnit->RestoreState(state.Get()));
+    EXPECT_EQ(ParamValues(*mUnit), loaded);
+    EXPECT_EQ(std::get<0>(PresetNames(*mUnit)), c.shown);
+    mUnit.reset();
+  }
+}
+
+// Selecting the preset brings back the default preset's values under its own name, wherever a host looks.
+TEST_F(ZaniqBundle, TheHostsRecallOfThePresetKeepsItsName)
+{
+  testsupport::WriteFile(mHome.DataFolder() / "AU" / "default.tps",
+                         testsupport::PresetText({{"Drive FX", "7.500000"}}, "MyPreset"));
+  ASSERT_OK(Instance::Open(mBundle->Main().component, mUnit));
+  const auto named = std::tuple(std::string("MyPreset"), std::string("MyPreset"), std::string("MyPreset"));
+  EXPECT_EQ(std::pair(Param(*mUnit, "Drive FX"), PresetNames(*mUnit)), std::pair(7.5f, named));
+  SetParam(*mUnit, "Drive FX", "2");
+  ASSERT_OK(mUnit->SelectPreset(0));
+  EXPECT_EQ(std::pair(Param(*mUnit, "Drive FX"), PresetNames(*mUnit)), std::pair(7.5f, named));
 }

@@ -1,12 +1,16 @@
 // The nesting scan that runs before TinyXML: what it counts as an element level, what it skips whole, what it
-// refuses, and — against TinyXML itself — that a text it lets through never nests deeper in TinyXML's tree.
+// refuses, which reading of the bytes it follows, and — against TinyXML itself — that a text it lets through
+// never nests deeper in TinyXML's tree; also that every preset name the printer writes passes and reads back.
 
 #include "engine/XMLNesting.h"
+#include "engine/XMLPresets.h"
 
 #include <gtest/gtest.h>
 
 #include <tinyxml.h>
 
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -22,14 +26,18 @@ std::string Repeat(const std::string& s, int n)
   return out;
 }
 
-int Measure(const std::string& text, bool utf8 = false) { return MeasureXMLNesting(text.c_str(), 64, utf8); }
+// detect: read as state chunks are (the encoding detected), else byte by byte as preset files are.
+int Measure(const std::string& text, bool detect = false) { return MeasureXMLNesting(text.c_str(), 64, detect); }
 
 // The deepest element nesting of what TinyXML built from text (also when it stopped at an error: the nodes read
-// until then stay linked), walked without recursion.
-int TinyXMLDepth(const std::string& text, bool utf8)
+// until then stay linked), walked without recursion. The text sits in a buffer of its exact size, so that what
+// TinyXML reads past its end through the C library (strchr) is caught by the sanitizers.
+int TinyXMLDepth(const std::string& text, bool detect)
 {
+  const auto exact = std::make_unique<char[]>(text.size() + 1);
+  std::memcpy(exact.get(), text.c_str(), text.size() + 1);
   TiXmlDocument doc;
-  doc.Parse(text.c_str(), nullptr, utf8 ? TIXML_ENCODING_UNKNOWN : TIXML_ENCODING_LEGACY);
+  doc.Parse(exact.get(), nullptr, detect ? TIXML_ENCODING_UNKNOWN : TIXML_ENCODING_LEGACY);
   int deepest = 0;
   std::vector<std::pair<const TiXmlNode*, int>> stack{{&doc, 0}};
   while (!stack.empty())
@@ -99,19 +107,151 @@ TEST(XMLNesting, TheLimitStopsTheScanAndUnboundableTextsAreRefused)
   EXPECT_EQ(MeasureXMLNesting((Repeat("<a>", 17) + Repeat("</a>", 17)).c_str(), kMaxPresetXMLDepth, true), 17);
   EXPECT_EQ(MeasureXMLNesting(nullptr, kMaxPresetXMLDepth, false), -1);
 
-  for (const char* text : {"<!-- open", "<![CDATA[ open", "<r", "<r a='>", "</r", "<?pi", "<!DOCTYPE", "<?xml",
-                           "<?xml version=\"1.0\"", "<?xmlversion=\"1\"?>", "<?xml version=\"a>b\"?>",
-                           "<?xml foo=\"1\"?>", "<?xml VERSION=\"1\"?>", "<?xml version=\"1\"standalone='no'?>",
-                           "<?xml version=1?>", "<?xml version=\"\xC3\xA9\"?>"})
-    EXPECT_EQ(Measure(text), -1) << text;
-
-  // As UTF-8, a lead byte must be followed by the continuation bytes it announces; as legacy bytes anything goes.
-  for (const char* text : {"<r>\xE0</r>", "<r>\xC3", "<r v='\xF0\x9F\x98'/>", "\xE0\x80<r/>"})
+  // Declarations whose end TinyXML might place after their first '>': a quote that follows no '=' or closes
+  // after it, a value that is not plain ASCII or holds a reference, or a blank in a value before a name TinyXML
+  // may take for an attribute of its own (it resumes there after skipping an unknown one).
+  for (const char* text : {"<?xml version=\"a>b\"?>", "<?xml a\"b version=\"x></u>\" ?>", "<?xml 'v'?>",
+                           "<?xml version=\"1\"\"?>", "<?xml version=\"\xC3\xA9\"?>", "<?xml version=\"&#x31;\"?>",
+                           "<?xml a=\"b version=\"x>\"?>", "<?xml-stylesheet title=\"a ENCODING\"?>"})
   {
+    EXPECT_EQ(Measure(text), -1) << text;
     EXPECT_EQ(Measure(text, true), -1) << text;
-    EXPECT_GE(Measure(text, false), 0) << text;
   }
-  EXPECT_EQ(Measure("<r>\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80</r>", true), 1);
+
+  // A construct that never ends runs to the end of the text in TinyXML too, which parses nothing after it: the
+  // scan stops there (an element counts from its '<', as TinyXML keeps it).
+  const std::pair<const char*, int> unended[] = {
+    {"<!-- open", 0}, {"<r><!-- <a><a>", 1}, {"<r><![CDATA[ <a><a>", 1}, {"<r", 1},       {"<r><a b='><c>", 2},
+    {"<r></r", 1},    {"<r><?pi", 1},         {"<!DOCTYPE", 0},          {"<?xml", 0}, {"<?xml version=\"1.0\"", 0}};
+  for (const auto& [text, depth] : unended)
+  {
+    EXPECT_EQ(Measure(text), depth) << text;
+    EXPECT_EQ(Measure(text, true), depth) << text;
+  }
+
+  // As UTF-8 a lead byte takes the bytes it announces whatever they are: it must not take in the '<' ending
+  // text, the quote ending a value or the end of the text. Byte by byte anything goes.
+  const std::string utf8 = "<?xml version=\"1.0\"?>";
+  for (const char* text : {"<r>\xE0</r>", "<r>\xC3", "<r v='\xF0\x9F\x98'/>", "<r v=\"caf\xE9\"/>", "<r>\xF4\x80<a/></r>"})
+  {
+    EXPECT_EQ(Measure(utf8 + text, true), -1) << text;
+    EXPECT_GE(Measure(utf8 + text, false), 0) << text;
+  }
+  // Whatever else they take in is read as TinyXML reads it, so a lead byte before a letter, a quote of the other
+  // kind or a reference passes, and so do bytes TinyXML reads alone (0xC0, 0xC1, from 0xF5, continuation bytes).
+  EXPECT_EQ(Measure(utf8 + "<r>\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80</r>", true), 1);
+  for (const char* text : {"<r v=\"Gr\xF6\xDF" "e\"/>", "<r v=\"\xE9'x\"/>", "<r>\xC3&amp;\xE0&lt;</r>",
+                           "<r>\xC0<a/>\xF5<a/>\xFF<a/>\x80</r>", "<r><!-- caf\xE9--></r>", "<r><![CDATA[\xE0]]></r>"})
+  {
+    const std::string doc = utf8 + text;
+    EXPECT_GT(Measure(doc, true), 0) << text;
+    EXPECT_LE(TinyXMLDepth(doc, true), Measure(doc, true)) << text;
+  }
+}
+
+// TinyXML reads "&#x...;" up to the next ';' anywhere in the text and takes the digits backwards from there to the
+// nearest 'x': "&#x</a>x;" is one reference holding an end tag. Taking one in closes nothing, so the elements
+// around it nest without end.
+TEST(XMLNesting, ReferencesThatTakeInMarkupAreRefused)
+{
+  const std::string swallowed = Repeat("<a>&#x</a>x;", 1000);
+  EXPECT_GT(TinyXMLDepth(Repeat("<a>&#x</a>x;", 40), false), 16);
+  for (bool detect : {false, true})
+  {
+    EXPECT_EQ(Measure(swallowed, detect), -1);
+    EXPECT_EQ(Measure("<r>&#</r><a>#;</a></r>", detect), -1);
+    EXPECT_EQ(Measure("<r v='&#x'x;'/>", detect), -1); // the quote that ends the value
+    // References that end before the markup, or that TinyXML cannot read at all (where it stops parsing).
+    EXPECT_EQ(Measure("<r v='&#x3C;&#60;&quot;'>&#x41;&#;&amp;&lt;&#x;<a/>&</r>", detect), 2);
+    EXPECT_EQ(Measure("<r>&#xZ;" + Repeat("<a>", 40), detect), 1);
+    EXPECT_EQ(Measure("<r>&#12" + Repeat("<a>", 40), detect), 1);
+  }
+}
+
+// State chunks are read byte by byte until the first declaration outside the root, then as UTF-8 unless it names
+// another encoding; a byte-order mark means UTF-8 from the start. A value whose Latin-1 lead byte takes in its
+// closing quote shows which reading the scan follows.
+TEST(XMLNesting, TheFirstDeclarationOutsideTheRootDecidesHowStatesAreRead)
+{
+  const std::string latin1 = "<r v=\"caf\xE9\"><a/></r>";
+  const std::pair<std::string, bool> cases[] = {
+    {"", false},
+    {"<?xml version=\"1.0\" ?>", true},
+    {"<?xml version=\"1.0\" encoding=\"\"?>", true},
+    {"<?xml version='1.0' encoding='utf-8'?>", true},
+    {"<?XML ENCODING = \"UTF8\"?>", true}, // 'I' need not match 'i' (Turkish), but UTF-8 either way
+    {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>", false},
+    {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>", false},
+    {"<?xml encoding=\"UTF-8\" encodingx='latin1'?>", false}, // the last attribute TinyXML takes for it wins
+    {"<?xml encoding='ascii' ENCODING='ascii'?>", true},         // one it may or may not match: both readings
+    {"<?xml encod\xDDng='ascii'?>", true},                       // 0xDD lowers to 'i' in Turkish
+    {"<?xml encoding=ascii?>", true},                             // unquoted: both readings
+    {"<?xml-stylesheet type=\"text/xsl\" href=\"p.xsl\"?><?xml encoding=\"ISO-8859-1\"?>", true}, // the first
+    {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><?xml encoding=\"UTF-8\"?>", false},
+    {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", true},
+    {"\xEF\xBB\xBF", true},
+  };
+  for (const auto& [prolog, asUTF8] : cases)
+  {
+    const std::string text = prolog + latin1;
+    EXPECT_EQ(Measure(text, true), asUTF8 ? -1 : 2) << prolog;
+    EXPECT_EQ(Measure(text, false), 2) << prolog;
+    if (!asUTF8)
+    {
+      EXPECT_EQ(TinyXMLDepth(text, true), 2) << prolog;
+    }
+  }
+  // A declaration inside the root decides nothing.
+  EXPECT_EQ(Measure("<r><?xml version=\"1.0\"?><a v=\"caf\xE9\"/></r>", true), 2);
+  // Hand-made prologs that pass: any declaration of the plain form, with unknown attributes, in any case.
+  for (const char* prolog :
+       {"<?xml-stylesheet type=\"text/xsl\" href=\"my preset.xsl\"?>", "<?xmlversion=\"1\"?>", "<?xml foo=\"1\"?>",
+        "<?xml VERSION=\"1\"?>", "<?xml version=\"1\"standalone='no'?>", "<?xml version=1?>", "<?xml ?>"})
+  {
+    const std::string text = std::string(prolog) + "\n<r><a/></r>";
+    EXPECT_EQ(Measure(text, true), 2) << prolog;
+    EXPECT_EQ(Measure(text, false), 2) << prolog;
+  }
+}
+
+// Every preset name the printer writes, whatever its bytes, passes the scan and comes back as it was: names that
+// TinyXML would not read back as UTF-8 are written under a single-byte declaration.
+TEST(XMLNesting, EveryPresetNameThePrinterWritesReadsBack)
+{
+  std::mt19937 rng(4711);
+  std::vector<std::string> names = {"Gr\xF6\xDF" "e", "Caf\xE9", "\xC3&", "\xD6&\xC4", "Gr\xC3\xB6\xC3\x9F" "e",
+                                    std::string(254, 'a') + "\xC3", "\xF0\x9F\x98\x80 \xE2\x82\xAC", "a\"b'<c>&#x",
+                                    "\x01\x7F\x80\xFF"};
+  for (int round = 0; round < 3000; ++round)
+  {
+    std::string name(1 + rng() % 12, ' ');
+    for (char& c : name) c = char(1 + rng() % 255);
+    names.push_back(name);
+  }
+  int declared = 0;
+  for (const std::string& name : names)
+  {
+    PresetXMLTree tree;
+    tree.vendor = "Quenlar";
+    tree.pluginName = "ZANIQ";
+    tree.version = "v2.2.11";
+    tree.presetName = name;
+    tree.params = {{"Reference Level", -30.0}};
+    const std::string text = tree.Print();
+    if (text.find("encoding=\"ISO-8859-1\"") != std::string::npos) ++declared;
+    ASSERT_EQ(Measure(text, true), 4) << text;
+    PresetXMLTree back;
+    ASSERT_EQ(back.Parse(text.c_str(), false), PresetXMLTree::EParse::kOK) << text;
+    ASSERT_EQ(back.presetName, name) << text;
+    // ... and so do preset files, read byte by byte.
+    ASSERT_EQ(back.Parse(text.c_str(), true), PresetXMLTree::EParse::kOK) << text;
+    ASSERT_EQ(back.presetName, name) << text;
+  }
+  EXPECT_TRUE(declared > 100 && declared < int(names.size()) - 100) << declared;
+  EXPECT_TRUE(ReadsBackAsUTF8("<r v=\"Gr\xF6\xDF" "e\">\xC3\xA9</r>"));
+  EXPECT_FALSE(ReadsBackAsUTF8("<r v=\"Caf\xE9\"/>"));
+  EXPECT_FALSE(ReadsBackAsUTF8("<r>\xC3&amp;</r>"));
+  EXPECT_FALSE(ReadsBackAsUTF8("\xF0\x9F"));
 }
 
 // Random texts built from pieces that tempt a scan into miscounting. Whatever TinyXML makes of a text the scan
@@ -124,7 +264,11 @@ TEST(XMLNesting, NeverBelowTheDepthTinyXMLBuilds)
     "<?xml version=\"</a>\"?>", "<?xml x=\"</a>\"?>", "<?XML version='1'?>", "<?xml a\"b version=\"x>",
     "<?pi </a> ?>", "<!DOCTYPE a [<!ENTITY e \"</a>\">]>", "<1 x=\"</a>\">", "<_a>", "\xE0</a>", "\xC3\xA9",
     "\xF0\x9F\x98\x80", "\xE0", "text", " ", "\"", "'", ">", "/", "<", "&#x3c;", "&lt;", "<!--", "-->", "]]>",
-    "<![CDATA[", "<?xml ", "version=\"", "=", "<a", "</", "<a b='", "<!", "<?"};
+    "<![CDATA[", "<?xml ", "version=\"", "=", "<a", "</", "<a b='", "<!", "<?",
+    // References, Latin-1 and other bytes that are not UTF-8, and the declarations that choose the reading.
+    "&#x", "&#", "x;", "#;", ";", "&", "&amp;", "&#x41;", "\xE9", "\xF6\xDF", "\xC3", "\xF4", "\xEF\xBB\xBF", "\xDD",
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "<?xml encoding='utf-8'?>", "<?xml ENCODING=\"x\"?>",
+    "<?xml-stylesheet href=\"a b\"?>", "<?xml encoding=", "<a v=\"", "\"/>", "'>"};
   std::mt19937 rng(20240611);
   int checked = 0, allowed = 0;
   for (int round = 0; round < 20000; ++round)
@@ -169,4 +313,72 @@ TEST(XMLNesting, NeverBelowTheDepthTinyXMLBuilds)
     text += "</r>";
     ASSERT_EQ(Measure(text, true), TinyXMLDepth(text, true)) << text;
   }
+
+  // Elements at most four deep with references and bytes that are not UTF-8 between the tags and in values: a
+  // reading that takes in an end tag leaves TinyXML deeper than the markup shows.
+  const char* const between[] = {"&#x", "&#", "x;", "#;", ";", "&amp;", "&#x41;", "\xE0", "\xC3", "\xF0", "a", " ", "'"};
+  int deeper = 0;
+  for (int round = 0; round < 4000; ++round)
+  {
+    std::string text = round % 2 ? "<?xml version=\"1.0\"?>" : "";
+    text += "<r>";
+    int open = 1;
+    for (int i = 0; i < 30; ++i)
+    {
+      for (unsigned k = rng() % 3; k > 0; --k) text += between[rng() % std::size(between)];
+      if (rng() % 2 && open > 1)
+      {
+        text += "</a>";
+        --open;
+      }
+      else if (open < 4)
+      {
+        text += std::string("<a v='") + between[rng() % std::size(between)] + "'>";
+        ++open;
+      }
+    }
+    for (; open > 0; --open) text += open > 1 ? "</a>" : "</r>";
+    for (bool detect : {false, true})
+    {
+      const int scanned = MeasureXMLNesting(text.c_str(), 64, detect), real = TinyXMLDepth(text, detect);
+      if (real > 4) ++deeper;
+      ASSERT_TRUE(scanned < 0 || real <= scanned) << (detect ? "detected: " : "legacy: ") << scanned << " " << text;
+    }
+  }
+  EXPECT_GT(deeper, 0); // the readings that take in markup do turn up
+
+  // Documents as the product and hand-editing make them, with random bytes — most of them not UTF-8 — in the
+  // preset name, a comment and text, under each kind of prolog. Every one TinyXML reads in full is let through
+  // at its real depth unless TinyXML reads it as UTF-8 and a lead byte takes in markup.
+  const char* const prologs[] = {"", "<?xml version=\"1.0\" ?>\n", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n",
+                                 "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<?xml-stylesheet href=\"p.xsl\"?>\n",
+                                 "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n"};
+  const auto randomBytes = [&](size_t n) {
+    std::string bytes(n, ' ');
+    for (char& c : bytes)
+    {
+      const unsigned r = rng() % 4;
+      c = r == 0 ? char('a' + rng() % 26) : r == 1 ? " &<\"'>;#x"[rng() % 10] : char(0x80 + rng() % 128);
+    }
+    return bytes;
+  };
+  int readInFull = 0, passed = 0;
+  for (int round = 0; round < 4000; ++round)
+  {
+    const std::string text = std::string(prologs[rng() % std::size(prologs)]) + "<PresetXMLTree version=\"1\">\n<!-- " +
+                             randomBytes(rng() % 6) + " -->\n<PluginVersion>" + randomBytes(rng() % 6) +
+                             "</PluginVersion>\n<Preset name=\"" + randomBytes(rng() % 6) +
+                             "\">\n<Parameter><Param name=\"x\" val=\"1\"/></Parameter>\n</Preset>\n</PresetXMLTree>\n";
+    for (bool detect : {false, true})
+    {
+      const int scanned = MeasureXMLNesting(text.c_str(), 64, detect);
+      if (scanned < 0) continue;
+      ++passed;
+      const int real = TinyXMLDepth(text, detect);
+      ASSERT_LE(real, scanned) << (detect ? "detected: " : "legacy: ") << text;
+      if (real == 4) ++readInFull;
+    }
+  }
+  EXPECT_GT(readInFull, 2000);
+  EXPECT_GT(passed, 5000);
 }

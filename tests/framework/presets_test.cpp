@@ -43,6 +43,30 @@ std::string ReadFile(const fs::path& p)
   return test::ReadAll(p);
 }
 
+// A plug-in whose state carries the name of slot 0 after the values, as the product's document does: writing a
+// state stores that name, reading one renames the slot.
+class NamedStatePlug : public PresetPlug
+{
+public:
+  explicit NamedStatePlug(int nPresets = 1, bool chunks = false) : PresetPlug(nPresets) { mStateChunks = chunks; }
+  bool SerializeState(IByteChunk& chunk) const override
+  {
+    return SerializeParams(chunk) && chunk.PutStr(GetPresetName(0)) > 0;
+  }
+  int UnserializeState(const IByteChunk& chunk, int startPos) override
+  {
+    Util_String name;
+    const int pos = chunk.GetStr(name, UnserializeParams(chunk, startPos));
+    if (pos >= 1) GetPreset(0)->SetName(name.Get());
+    return pos;
+  }
+  int CheckState(const IByteChunk& chunk, int startPos) const override
+  {
+    Util_String name;
+    return chunk.GetStr(name, PluginBase::CheckState(chunk, startPos));
+  }
+};
+
 // Slot 0 "Init", slot 1 never filled, slot 2 "Lead" (current).
 void FillBank(PresetPlug& plug)
 {
@@ -105,6 +129,87 @@ TEST(Presets, ModifyPruneAndTheInitialisedFlag)
   ASSERT_EQ(plug.NPresets(), 2);
   EXPECT_EQ(std::string(plug.GetPresetName(0)) + "|" + plug.GetPresetName(1), "first|user preset 1");
   EXPECT_EQ(plug.GetCurrentPresetIdx(), 1);
+}
+
+// Names are cut to the field without splitting a UTF-8 character: a lone lead byte left at the end would take in
+// the closing quote when a state carrying the name is read back.
+TEST(Presets, LongNamesAreCutAtACharacterBoundary)
+{
+  IPreset preset;
+  const auto stored = [&](const std::string& name) {
+    preset.SetName(name.c_str());
+    return std::string(preset.mName);
+  };
+  const std::string a252(252, 'a'), a253(253, 'a'), a254(254, 'a'), a255(255, 'a');
+  EXPECT_EQ(stored(a254 + "\xC3\xB6x"), a254);                           // "ö" would lose its second byte
+  EXPECT_EQ(stored(a253 + "\xC3\xB6x"), a253 + "\xC3\xB6");              // "ö" fits, the "x" does not
+  EXPECT_EQ(stored(a253 + "\xE2\x82\xAC"), a253);                        // "€" would keep two of three bytes
+  EXPECT_EQ(stored(a254 + "\xE2\x82\xAC"), a254);                        // ... or one
+  EXPECT_EQ(stored(a252 + "\xF0\x9F\x98\x80"), a252);                    // four-byte characters too
+  EXPECT_EQ(stored(std::string(251, 'a') + "\xF0\x9F\x98\x80x"), std::string(251, 'a') + "\xF0\x9F\x98\x80");
+  EXPECT_EQ(stored(a255 + "\xC3\xB6"), a255);                            // the cut falls between characters
+  EXPECT_EQ(stored(a253 + "\xC3\xB6\x80"), a253 + "\xC3\xB6");          // a stray continuation byte goes alone
+  // Bytes that are not UTF-8 are cut where the field ends.
+  EXPECT_EQ(stored(a254 + "\xE9\xE9"), a254 + "\xE9");
+  EXPECT_EQ(stored(a254 + "\x80\x80"), a254 + "\x80");
+  EXPECT_EQ(stored(std::string(300, '\x80')), std::string(255, '\x80'));
+  // Any field size.
+  char field[4];
+  IPreset::CopyName(field, "a\xC3\xB6");
+  EXPECT_STREQ(field, "a\xC3\xB6");
+  IPreset::CopyName(field, "ab\xC3\xB6");
+  EXPECT_STREQ(field, "ab");
+  IPreset::CopyName(field, nullptr);
+  EXPECT_STREQ(field, "");
+}
+
+// Whatever stores a slot's state stores the slot's name first: a state that carries the name and was written
+// before the name changed brought the old name back on every recall.
+TEST(Presets, SlotsRecallUnderTheNamesTheyWereStoredWith)
+{
+  NamedStatePlug plug;
+  ASSERT_TRUE(plug.RestorePreset(0)); // fills the slot
+  plug.SetValues(5.0, true, 4, 1); // values that fxp files hold exactly
+  plug.ModifyCurrentPreset("Mine");
+  plug.SetValues(0.0, false, 0, 0);
+  ASSERT_TRUE(plug.RestorePreset(0));
+  EXPECT_EQ(std::pair(plug.Values(), std::string(plug.GetPresetName(0))),
+            std::pair(Values{5.0, 1.0, 4.0, 1.0}, std::string("Mine")));
+
+  // A slot filled by its first recall, or as a default preset.
+  NamedStatePlug unfilled, made;
+  ASSERT_TRUE(unfilled.RestorePreset(0) && unfilled.RestorePreset(0));
+  EXPECT_STREQ(unfilled.GetPresetName(0), "user preset 1");
+  made.MakeDefaultPreset("Fresh", 1);
+  ASSERT_TRUE(made.RestorePreset(0));
+  EXPECT_STREQ(made.GetPresetName(0), "Fresh");
+
+  // Programs and banks in parameter form name the slots they fill.
+  const fs::path fxp = test::TempPath("named.fxp"), fxb = test::TempPath("named.fxb");
+  plug.ModifyCurrentPreset("Prog");
+  ASSERT_TRUE(plug.SaveProgramAsFXP(fxp.c_str()) && plug.SaveBankAsFXB(fxb.c_str()));
+  NamedStatePlug program, bank;
+  ASSERT_TRUE(program.LoadProgramFromFXP(fxp.c_str()) && bank.LoadBankFromFXB(fxb.c_str()));
+  for (NamedStatePlug* p : {&program, &bank})
+  {
+    ASSERT_TRUE(p->RestorePreset(0));
+    EXPECT_EQ(std::pair(p->Values(), std::string(p->GetPresetName(0))),
+              std::pair(plug.Values(), std::string("Prog")));
+  }
+
+  // A bank in chunk form whose slot state carries another name (as slots stored before their renaming did) takes
+  // the bank's name for the slot.
+  NamedStatePlug chunked(1, true), loaded(1, true);
+  ASSERT_TRUE(chunked.RestorePreset(0));
+  chunked.SetValues(-2.0, true, 6, 2);
+  chunked.ModifyCurrentPreset("Init");
+  chunked.GetPreset(0)->SetName("Short");
+  ASSERT_TRUE(chunked.SaveBankAsFXB(fxb.c_str()));
+  ASSERT_TRUE(loaded.LoadBankFromFXB(fxb.c_str()));
+  loaded.SetValues(0.0, false, 0, 0);
+  ASSERT_TRUE(loaded.RestorePreset(0));
+  EXPECT_EQ(std::pair(loaded.Values(), std::string(loaded.GetPresetName(0))),
+            std::pair(chunked.Values(), std::string("Short")));
 }
 
 // ---- Base64 blobs and source dumps ----

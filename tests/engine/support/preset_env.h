@@ -1,7 +1,8 @@
 #pragma once
 
 // Helpers for the preset-file and state-chunk tests: an instance that counts engine resets, a fixture that makes
-// them under a temporary home, and a printer of the preset document written out by hand.
+// them under a temporary home, and the preset document as this product prints it (documents written by hand:
+// preset_files.h).
 
 #include "engine/support/zaniq_env.h"
 
@@ -49,30 +50,6 @@ inline std::vector<double> Values(const plugin::PluginBase& plug)
   std::vector<double> v;
   for (int i = 0; i < plug.NParams(); ++i) v.push_back(plug.GetParam(i)->Value());
   return v;
-}
-
-// A preset document of this product naming the given parameters (name, value text), four blanks per level.
-inline std::string PresetText(const std::vector<std::pair<std::string, std::string>>& params,
-                              const std::string& presetName = "P", const std::string& vendor = "Quenlar",
-                              const std::string& name = "ZANIQ")
-{
-  std::string s = "<?xml version=\"1.0\" ?>\n<PresetXMLTree version=\"1\">\n    <PluginVendor>" + vendor +
-                  "</PluginVendor>\n    <PluginName>" + name +
-                  "</PluginName>\n    <PluginVersion>v2.2.11</PluginVersion>\n    <Preset name=\"" + presetName +
-                  "\">\n        <Parameter>\n";
-  for (const auto& [n, v] : params) s += "            <Param name=\"" + n + "\" val=\"" + v + "\" />\n";
-  return s + "        </Parameter>\n    </Preset>\n</PresetXMLTree>\n";
-}
-
-// A document of this product that would set Reference Level to -7.5, Plugin Mode to Sender and Link ID to 9,
-// under the preset name "Nested", with `levels` unknown elements nested inside its root (which is one level more).
-inline std::string NestedPresetText(int levels)
-{
-  std::string text = PresetText({{"Reference Level", "-7.5"}, {"Plugin Mode", "0"}, {"Link ID", "9"}}, "Nested");
-  std::string nest;
-  for (int i = 0; i < levels; ++i) nest += "<u>";
-  for (int i = 0; i < levels; ++i) nest += "</u>";
-  return text.insert(text.rfind("</PresetXMLTree>"), nest);
 }
 
 // The document as this product prints it: every parameter with its "%f" value (the tests run in the C locale).

@@ -4,6 +4,7 @@
 // subclass that scripts the modifiers of editor control presses, and small file and registry helpers.
 
 #include "support/ScopedHome.h"
+#include "engine/support/preset_files.h"
 #include "engine/ZANIQ.h"
 
 #include <gtest/gtest.h>
@@ -23,18 +24,6 @@
 
 namespace testsupport
 {
-
-inline std::string ReadFile(const std::filesystem::path& path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void WriteFile(const std::filesystem::path& path, const std::string& text)
-{
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 // The process-wide registry's slot for a Link ID.
 inline LinkSlot& Slot(int id) { return LinkRegistry::Instance().Slot(id); }
