@@ -13,8 +13,10 @@
 #include <AppKit/AppKitTesting.h>
 #include <AudioToolbox/AUTesting.h>
 
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace auhost;
@@ -156,7 +158,184 @@ TEST_F(DisposeProduct, WhileAControlHoldsTheMouse)
   ZQAppKitMouseEvent(host.window, NSEventTypeLeftMouseUp, NSMakePoint(p.x, p.y - 3));
 }
 
-using DisposeTestPlug = BundleHost;
+// ---- The host's own callbacks ----------------------------------------------------------------------------------
+
+// The host's side of one unit: what its callbacks heard, and the context it keeps per unit, freed with the unit.
+// Callbacks registered after the disposing one get the context: reaching it once the unit is gone is a use after
+// free, which the sanitizers report (and which, without them, shows in what was heard).
+struct HostSide
+{
+  struct Context
+  {
+    HostSide* host;
+  };
+
+  std::unique_ptr<Instance>* unit = nullptr;
+  AudioUnitRenderActionFlags disposeOn = 0; // the render notification that disposes
+  std::vector<std::string> heard;
+  std::unique_ptr<Context> context = std::make_unique<Context>(Context{this});
+
+  void Dispose()
+  {
+    unit->reset();
+    context.reset();
+  }
+};
+
+void DisposingListener(void* userData, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+{
+  auto* host = static_cast<HostSide*>(userData);
+  host->heard.push_back("listener");
+  host->Dispose();
+}
+
+void LaterListener(void* userData, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+{
+  static_cast<HostSide::Context*>(userData)->host->heard.push_back("later listener");
+}
+
+const char* Phase(const AudioUnitRenderActionFlags* flags)
+{
+  return (*flags & kAudioUnitRenderAction_PreRender) ? "pre" : "post";
+}
+
+OSStatus DisposingNotify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                         AudioBufferList*)
+{
+  auto* host = static_cast<HostSide*>(refCon);
+  host->heard.push_back(Phase(flags));
+  if (*flags & host->disposeOn) host->Dispose();
+  return noErr;
+}
+
+OSStatus LaterNotify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                     AudioBufferList*)
+{
+  static_cast<HostSide::Context*>(refCon)->host->heard.push_back(std::string("later ") + Phase(flags));
+  return noErr;
+}
+
+constexpr UInt32 kBlock = 64;
+
+// One render of bus 0 into two channels, straight through AudioUnitRender (the harness's instance may be gone
+// when it returns).
+OSStatus RenderOnce(AudioUnit unit, double sampleTime = 0)
+{
+  std::vector<float> out(2 * kBlock);
+  float* channels[2] = {out.data(), out.data() + kBlock};
+  BufferListStorage storage;
+  AudioBufferList* list = storage.Make(kBlock, channels, 2);
+  const AudioTimeStamp ts = MakeTimeStamp(sampleTime);
+  AudioUnitRenderActionFlags flags = 0;
+  return AudioUnitRender(unit, &flags, &ts, 0, kBlock, list);
+}
+
+// TestGain as a host opens it, through the factory record or through the Component Manager entry (registered under
+// its own subtype once per process).
+class DisposeTestPlug : public BundleHost
+{
+protected:
+  struct Path
+  {
+    const char* name;
+    AudioComponent component;
+  };
+  std::vector<Path> Paths() const
+  {
+    AudioComponentDescription desc = {kAudioUnitType_Effect, FourCC("TGc2"), kManufacturer, 0, 0};
+    AudioComponent entry = AudioComponentFindNext(nullptr, &desc);
+    if (!entry)
+      if (auto fn = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestGain_Entry")))
+        entry = ZQAURegisterComponentEntry(&desc, CFSTR("Zaniq Tests (CM)"), kGainVersion, fn);
+    EXPECT_NE(entry, nullptr);
+    return {{"factory", mBundle->Main().component}, {"entry", entry}};
+  }
+  // A fresh instance on the path, prepared for stereo blocks of kBlock; the host side listening to it.
+  void Open(const Path& path, HostSide& host)
+  {
+    ASSERT_NO_FATAL_FAILURE(Reopen(path.component));
+    ASSERT_OK(mUnit->Prepare(48000.0, 2, 2, kBlock));
+    host.unit = &mUnit;
+  }
+};
+
+// A property listener disposes of the unit while another is registered for the same property: the other is not
+// called, and nothing of the unit is touched after. The notification comes from a host call (a property set, a
+// factory preset chosen) or from the plug-in's own idle tick (a latency reported from the audio thread).
+TEST_F(DisposeTestPlug, PropertyListenerDisposingTheUnit)
+{
+  enum class Trigger { SampleRate, Preset, IdleTick };
+  for (const Path& path : Paths())
+    for (const Trigger trigger : {Trigger::SampleRate, Trigger::Preset, Trigger::IdleTick})
+    {
+      SCOPED_TRACE(testing::Message() << path.name << " " << static_cast<int>(trigger));
+      HostSide host;
+      ASSERT_NO_FATAL_FAILURE(Open(path, host));
+      const AudioUnit unit = Unit();
+      const AudioUnitPropertyID id = trigger == Trigger::SampleRate ? kAudioUnitProperty_SampleRate
+                                     : trigger == Trigger::Preset   ? kAudioUnitProperty_PresentPreset
+                                                                    : kAudioUnitProperty_Latency;
+      ASSERT_EQ(AudioUnitAddPropertyListener(unit, id, &DisposingListener, &host), noErr);
+      ASSERT_EQ(AudioUnitAddPropertyListener(unit, id, &LaterListener, host.context.get()), noErr);
+      const UInt32 live = ZQAULiveInstanceCount();
+      switch (trigger)
+      {
+        case Trigger::SampleRate:
+        {
+          const Float64 rate = 96000.0;
+          EXPECT_EQ(AudioUnitSetProperty(unit, id, kAudioUnitScope_Global, 0, &rate, sizeof(rate)), noErr);
+          break;
+        }
+        case Trigger::Preset:
+        {
+          const AUPreset preset = {1, nullptr};
+          EXPECT_EQ(AudioUnitSetProperty(unit, id, kAudioUnitScope_Global, 0, &preset, sizeof(preset)), noErr);
+          break;
+        }
+        case Trigger::IdleTick:
+        {
+          plugin::PluginAU& plug = Plug();
+          std::thread([&plug] { plug.SetLatency(5); }).join();
+          ZQAppKitAdvanceClock(0.05);
+          break;
+        }
+      }
+      EXPECT_EQ(host.heard, std::vector<std::string>{"listener"});
+      EXPECT_EQ(mUnit, nullptr);
+      EXPECT_EQ(ZQAULiveInstanceCount(), live - 1);
+      EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+    }
+}
+
+// A render notification disposes of the unit before or after the render while another is registered: the other
+// is not called from then on. Disposed of before, the render stops there and says the unit is gone.
+TEST_F(DisposeTestPlug, RenderNotificationDisposingTheUnit)
+{
+  for (const Path& path : Paths())
+    for (const AudioUnitRenderActionFlags phase : {kAudioUnitRenderAction_PreRender, kAudioUnitRenderAction_PostRender})
+    {
+      const bool pre = phase == kAudioUnitRenderAction_PreRender;
+      SCOPED_TRACE(testing::Message() << path.name << (pre ? " pre" : " post"));
+      HostSide host;
+      ASSERT_NO_FATAL_FAILURE(Open(path, host));
+      const AudioUnit unit = Unit();
+      ASSERT_EQ(AudioUnitAddRenderNotify(unit, &DisposingNotify, &host), noErr);
+      ASSERT_EQ(AudioUnitAddRenderNotify(unit, &LaterNotify, host.context.get()), noErr);
+      ASSERT_EQ(RenderOnce(unit, 0), noErr);
+      EXPECT_EQ(host.heard, (std::vector<std::string>{"pre", "later pre", "post", "later post"}));
+      host.heard.clear();
+      const UInt32 live = ZQAULiveInstanceCount();
+      host.disposeOn = phase;
+      EXPECT_EQ(RenderOnce(unit, kBlock), pre ? OSStatus{badComponentInstance} : OSStatus{noErr});
+      const std::vector<std::string> expected =
+        pre ? std::vector<std::string>{"pre"} : std::vector<std::string>{"pre", "later pre", "post"};
+      EXPECT_EQ(host.heard, expected);
+      EXPECT_EQ(mUnit, nullptr);
+      EXPECT_EQ(ZQAULiveInstanceCount(), live - 1);
+      EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+    }
+}
+
 class DisposeEditorPlug : public BundleHost
 {
 protected:
