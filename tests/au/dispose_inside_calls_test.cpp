@@ -12,7 +12,10 @@
 
 #include <AppKit/AppKitTesting.h>
 #include <AudioToolbox/AUTesting.h>
+#include <AudioToolbox/MusicDevice.h>
+#include <CoreMIDI/CoreMIDI.h>
 
+#include <algorithm>
 #include <memory>
 #include <random>
 #include <string>
@@ -334,6 +337,119 @@ TEST_F(DisposeTestPlug, RenderNotificationDisposingTheUnit)
       EXPECT_EQ(ZQAULiveInstanceCount(), live - 1);
       EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
     }
+}
+
+// The host's input callback disposes of the unit: nothing more is asked of the host (its beat and tempo, the
+// post-render notification), and the render says the unit is gone.
+OSStatus DisposingInput(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
+                        AudioBufferList* data)
+{
+  auto* host = static_cast<HostSide*>(refCon);
+  host->heard.push_back("input");
+  for (UInt32 k = 0; k < data->mNumberBuffers; ++k)
+    if (data->mBuffers[k].mData) std::fill_n(static_cast<float*>(data->mBuffers[k].mData), frames, 0.f);
+  if (host->disposeOn) host->Dispose();
+  return noErr;
+}
+
+OSStatus BeatAndTempo(void* userData, Float64* beat, Float64* tempo)
+{
+  static_cast<HostSide::Context*>(userData)->host->heard.push_back("beat");
+  *beat = 0.0;
+  *tempo = 120.0;
+  return noErr;
+}
+
+TEST_F(DisposeTestPlug, InputCallbackDisposingTheUnit)
+{
+  for (const Path& path : Paths())
+  {
+    SCOPED_TRACE(path.name);
+    HostSide host;
+    ASSERT_NO_FATAL_FAILURE(Open(path, host));
+    const AudioUnit unit = Unit();
+    const AURenderCallbackStruct input = {&DisposingInput, &host};
+    ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, input));
+    const HostCallbackInfo callbacks = {host.context.get(), &BeatAndTempo, nullptr, nullptr, nullptr};
+    ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, callbacks));
+    ASSERT_EQ(AudioUnitAddRenderNotify(unit, &LaterNotify, host.context.get()), noErr);
+    ASSERT_EQ(RenderOnce(unit, 0), noErr);
+    EXPECT_EQ(host.heard, (std::vector<std::string>{"later pre", "input", "beat", "later post"}));
+    host.heard.clear();
+    host.disposeOn = kAudioUnitRenderAction_PreRender; // any: the input callback disposes
+    EXPECT_EQ(RenderOnce(unit, kBlock), badComponentInstance);
+    EXPECT_EQ(host.heard, (std::vector<std::string>{"later pre", "input"}));
+    EXPECT_EQ(mUnit, nullptr);
+    EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+  }
+}
+
+// MIDI output as a host receives it, into its per-unit context.
+OSStatus MidiOut(void* userData, const AudioTimeStamp*, UInt32, const MIDIPacketList* list)
+{
+  HostSide* host = static_cast<HostSide::Context*>(userData)->host;
+  host->heard.push_back("midi " + std::to_string(list->numPackets));
+  if (host->disposeOn == kAudioUnitRenderAction_OutputIsSilence) host->Dispose();
+  return noErr;
+}
+
+// TestSynth through its Component Manager entry (the path that carries MIDI in), which echoes MIDI and SysEx out.
+class DisposeSynth : public BundleHost
+{
+protected:
+  DisposeSynth() : BundleHost(SynthBundlePath()) {}
+  void SetUp() override
+  {
+    ASSERT_NO_FATAL_FAILURE(BundleHost::SetUp());
+    AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TSmo"), kManufacturer, 0, 0};
+    AudioComponent component = AudioComponentFindNext(nullptr, &desc);
+    if (!component)
+      if (auto entry = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestSynth_Entry")))
+        component = ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (MIDI out)"), 0x00010000, entry);
+    ASSERT_NE(component, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Reopen(component));
+    ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, kBlock));
+    mHost.unit = &mUnit;
+    const AUMIDIOutputCallbackStruct callback = {&MidiOut, mHost.context.get()};
+    ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_MIDIOutputCallback, kAudioUnitScope_Global, 0, callback));
+  }
+  HostSide mHost;
+};
+
+// Disposed of by a post-render notification, the unit does not send the host the SysEx its editor queued for
+// after the block.
+TEST_F(DisposeSynth, NoMidiOutAfterAPostRenderDisposal)
+{
+  const AudioUnit unit = Unit();
+  ASSERT_EQ(AudioUnitAddRenderNotify(unit, &DisposingNotify, &mHost), noErr);
+  const UInt8 sysex[] = {0xF0, 0x7D, 0x30, 0xF7};
+  Plug().SendSysexMsgFromUI(plugin::ISysEx(0, sysex, 4));
+  ASSERT_EQ(RenderOnce(unit, 0), noErr);
+  EXPECT_EQ(mHost.heard, (std::vector<std::string>{"pre", "post", "midi 1"}));
+  mHost.heard.clear();
+  Plug().SendSysexMsgFromUI(plugin::ISysEx(0, sysex, 4));
+  mHost.disposeOn = kAudioUnitRenderAction_PostRender;
+  EXPECT_EQ(RenderOnce(unit, kBlock), noErr);
+  EXPECT_EQ(mHost.heard, (std::vector<std::string>{"pre", "post"}));
+  EXPECT_EQ(mUnit, nullptr);
+}
+
+// The host's MIDI output callback disposes of the unit on the first of several packet lists: the rest are not
+// sent.
+TEST_F(DisposeSynth, NoMidiOutAfterTheMidiCallbackDisposed)
+{
+  std::vector<UInt8> big(20000, 0x11);
+  big.front() = 0xF0;
+  big.back() = 0xF7;
+  ASSERT_EQ(MusicDeviceSysEx(Unit(), big.data(), UInt32(big.size())), noErr);
+  ASSERT_GT(mHost.heard.size(), 1u);
+  mHost.heard.resize(1);
+  const std::string first = mHost.heard[0];
+  mHost.heard.clear();
+  mHost.disposeOn = kAudioUnitRenderAction_OutputIsSilence; // the MIDI callback disposes
+  EXPECT_EQ(MusicDeviceSysEx(Unit(), big.data(), UInt32(big.size())), noErr);
+  EXPECT_EQ(mHost.heard, std::vector<std::string>{first});
+  EXPECT_EQ(mUnit, nullptr);
 }
 
 class DisposeEditorPlug : public BundleHost
