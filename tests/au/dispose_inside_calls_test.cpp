@@ -1,8 +1,10 @@
 // The unit disposed, or its editor closed, from inside the plug-in's own calls, as a host does it: the host's run
 // loop runs inside every native menu and message box the editor shows, and timers, host events and the host's own
-// callbacks (property listeners, render notifications) arrive in it. Whatever the plug-in still had on the stack
-// returns without touching what the host let go of, and the host hears nothing more from the disposed unit.
-// These run under AddressSanitizer in CI; a use after free or a pure virtual call fails them there.
+// callbacks (property listeners, render notifications, the input and MIDI output callbacks) arrive in it.
+// Whatever the plug-in still had on the stack returns without touching what the host let go of, and the host
+// hears nothing more from the disposed unit. Seeded random event sequences on open editors look for orders of
+// events the cases here do not name. These run under AddressSanitizer in CI; a use after free or a pure virtual
+// call fails them there.
 
 #include "support/ZaniqHost.h"
 #include "au/ZANIQ_View.h"
@@ -468,4 +470,231 @@ TEST_F(DisposeEditorPlug, WhileAKnobHoldsTheMouse)
   mUnit.reset();
   EXPECT_EQ(host.Views(), 0u);
   ZQAppKitMouseEvent(host.window, NSEventTypeLeftMouseUp, host.At(65, 70));
+}
+
+// ---- Random event sequences ----------------------------------------------------------------------------------
+
+namespace
+{
+
+// Enabled leaf items of a menu and its submenus: the ones a user can choose.
+void ChoosableItems(NSMenu* menu, std::vector<NSMenuItem*>& out)
+{
+  for (NSInteger i = 0; menu && i < menu->numberOfItems(); ++i)
+  {
+    NSMenuItem* item = menu->itemAtIndex(i);
+    if (item->hasSubmenu())
+      ChoosableItems(item->submenu(), out);
+    else if (menu->ZQCanChoose(item))
+      out.push_back(item);
+  }
+}
+
+// One random sequence of what a user and a host do to an open editor: clicks, drags, keys, the wheel, backing
+// scale changes, idle ticks, host commands and preset changes, answers to the menus and message boxes the editor
+// shows. At one random point the host disposes of the unit or closes the editor (takes the view out of the
+// window): between two events, from inside the answer to a menu or a message box, or from inside one of its
+// property listeners. The rest of the sequence still goes to the window.
+class RandomSession
+{
+public:
+  struct Options
+  {
+    int events = 30;
+    // The clock may run far enough for the editor to draw before the host lets go (drawing on the CPU renderer
+    // is what costs time here); without, it moves in steps short of a frame until then.
+    bool frames = false;
+    // Backing scale changes (the product decodes every bitmap again for the new scale).
+    bool rescales = true;
+  };
+
+  RandomSession(uint32_t seed, std::unique_ptr<Instance>& unit, const Options& options)
+      : mRng(seed), mUnit(unit), mOptions(options)
+  {
+  }
+
+  void Run(HostWindow& host)
+  {
+    mHost = &host;
+    mDispose = Chance(0.5);
+    // 0: between events, 1: inside a menu answer, 2: inside a message box answer, 3: inside a property listener.
+    const int where = Pick(kWheres);
+    mGoneAt[where] = Pick(where == 0 ? mOptions.events : 2);
+    // Where the user aims: the controls (read while the editor is sure to live), or anywhere.
+    for (int i = 0; i < host.ui->NControls(); ++i) mTargets.push_back(host.Centre(host.ui->GetControl(i)));
+    mSize = host.window->contentView()->frame().size;
+    for (int i = 0; i < 8; ++i)
+    {
+      ZQAppKitScriptMenu([this](NSMenu* shown) { return AnswerMenu(shown); });
+      ZQAppKitScriptAlert(1 + Pick(2), [this] { InsideAnswer(2); });
+    }
+    for (const AudioUnitPropertyID id : {kZaniqProperty_Command, AudioUnitPropertyID(kAudioUnitProperty_PresentPreset),
+                                         AudioUnitPropertyID(kAudioUnitProperty_ParameterList),
+                                         AudioUnitPropertyID(kAudioUnitProperty_Latency)})
+      EXPECT_EQ(AudioUnitAddPropertyListener(mUnit->Unit(), id, &Listener, this), noErr);
+    for (int i = 0; i < mOptions.events; ++i)
+    {
+      if (i == mGoneAt[0]) Gone();
+      Event();
+    }
+    Gone();
+    // A view closed under a modal loop goes on the next frame.
+    ZQAppKitAdvanceClock(0.05);
+  }
+
+  bool Disposed() const { return mGone && mDispose; }
+
+private:
+  static constexpr int kWheres = 4;
+
+  static void Listener(void* self, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+  {
+    static_cast<RandomSession*>(self)->InsideAnswer(3);
+  }
+
+  bool Chance(double p) { return std::bernoulli_distribution(p)(mRng); }
+  int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(mRng); }
+
+  NSPoint Point()
+  {
+    if (!mTargets.empty() && Chance(0.7))
+    {
+      const NSPoint c = mTargets[size_t(Pick(int(mTargets.size())))];
+      return NSMakePoint(c.x + Pick(7) - 3, c.y + Pick(7) - 3);
+    }
+    return NSMakePoint(Pick(int(mSize.width)), Pick(int(mSize.height)));
+  }
+
+  NSMenuItem* AnswerMenu(NSMenu* shown)
+  {
+    std::vector<NSMenuItem*> items;
+    ChoosableItems(shown, items);
+    NSMenuItem* answer = items.empty() || Chance(0.2) ? nullptr : items[size_t(Pick(int(items.size())))];
+    InsideAnswer(1);
+    return answer;
+  }
+
+  void InsideAnswer(int where)
+  {
+    if (mAnswers[where]++ == mGoneAt[where]) Gone();
+  }
+
+  // The host lets go: of the whole unit, or of the editor only, as closing its window does.
+  void Gone()
+  {
+    if (mGone) return;
+    mGone = true;
+    if (mDispose)
+      mUnit.reset();
+    else if (NSObject* view = mHost->window->contentView()->subviews()->firstObject())
+      static_cast<NSView*>(view)->removeFromSuperview();
+  }
+
+  void Tick()
+  {
+    if (mGone || mOptions.frames)
+      ZQAppKitAdvanceClock(0.005 * (1 + Pick(20)));
+    else if (mShortTicks < 7)
+      ZQAppKitAdvanceClock(0.002), ++mShortTicks; // seven of them stay short of the first frame
+  }
+
+  void Event()
+  {
+    static const char* const kKeys[] = {"a", "z", "1", "space", "return", "escape", "tab", "backspace", "up", "down"};
+    NSWindow* w = mHost->window;
+    switch (Pick(14))
+    {
+      case 0:
+      case 1: ZQAppKitClick(w, Point(), 0, 1 + Pick(2)); break;
+      case 2: ZQAppKitClick(w, Point(), NSEventModifierFlagControl * Pick(2), 1, true); break;
+      case 3:
+      case 4: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseDown, Point(), NSEventModifierFlagOption * Pick(2)); break;
+      case 5: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseDragged, Point()); break;
+      case 6: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseUp, Point()); break;
+      case 7: ZQAppKitMouseEvent(w, NSEventTypeMouseMoved, Point()); break;
+      case 8: ZQAppKitPressKey(w, kKeys[Pick(int(std::size(kKeys)))]); break;
+      case 9: ZQAppKitScroll(w, Point(), Pick(7) - 3.0); break;
+      case 10:
+        if (mOptions.rescales) ZQAppKitSetBackingScale(w, 1.0 + Pick(2));
+        break;
+      case 11:
+        // The host asks for the About box, which the next tick shows (a unit without one ignores the command but
+        // its listeners hear of it), or chooses the first factory preset.
+        if (mUnit && Chance(0.5))
+          (void)zqhost::SendCommand(*mUnit, 47);
+        else if (mUnit)
+        {
+          const AUPreset preset = {0, nullptr};
+          (void)AudioUnitSetProperty(mUnit->Unit(), kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0,
+                                     &preset, sizeof(preset));
+        }
+        Tick();
+        break;
+      default: Tick(); break;
+    }
+  }
+
+  std::mt19937 mRng;
+  std::unique_ptr<Instance>& mUnit;
+  const Options mOptions;
+  HostWindow* mHost = nullptr;
+  std::vector<NSPoint> mTargets;
+  NSSize mSize = NSMakeSize(0, 0);
+  bool mDispose = false, mGone = false;
+  int mGoneAt[kWheres] = {-1, -1, -1, -1};
+  int mAnswers[kWheres] = {0, 0, 0, 0};
+  int mShortTicks = 0;
+};
+
+// Script errors other than an answer naming a button the message box does not have (answers are drawn before
+// the box is known).
+std::vector<std::string> FaultErrors()
+{
+  std::vector<std::string> errors;
+  for (const std::string& e : ZQAppKitScriptErrors())
+    if (e.rfind("alert has no button", 0) != 0) errors.push_back(e);
+  return errors;
+}
+
+// One seeded sequence on a fresh instance of `component` with its editor open. Afterwards nothing of the unit is
+// left: no view in the window, the instance count back, no timer running.
+void RunSeed(AudioComponent component, uint32_t seed, const RandomSession::Options& options,
+             std::unique_ptr<Instance>& unit)
+{
+  SCOPED_TRACE(testing::Message() << "seed " << seed);
+  NSAutoreleasePool pool;
+  const UInt32 live = ZQAULiveInstanceCount();
+  ASSERT_OK(Instance::Open(component, unit));
+  {
+    HostWindow host(unit->Unit());
+    ASSERT_NE(host.ui, nullptr);
+    RandomSession session(seed, unit, options);
+    session.Run(host);
+    EXPECT_EQ(host.Views(), 0u);
+    EXPECT_EQ(unit == nullptr, session.Disposed());
+    unit.reset();
+    EXPECT_EQ(FaultErrors(), std::vector<std::string>{});
+  }
+  EXPECT_EQ(ZQAULiveInstanceCount(), live);
+  EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+  ZQAppKitReset();
+}
+
+} // namespace
+
+// Every 50th sequence lets the editor draw before the host lets go.
+TEST_F(DisposeEditorPlug, RandomSequences)
+{
+  mUnit.reset();
+  for (uint32_t seed = 1; seed <= 200; ++seed)
+    RunSeed(mBundle->Main().component, seed, {.events = 30, .frames = seed % 50 == 0}, mUnit);
+}
+
+// The product's editor takes long to open and to rescale (its bitmaps are decoded each time): a few longer
+// sequences, at one scale.
+TEST_F(DisposeProduct, RandomSequences)
+{
+  mUnit.reset();
+  for (uint32_t seed = 1; seed <= 3; ++seed)
+    RunSeed(mBundle->Main().component, seed, {.events = 60, .frames = true, .rescales = false}, mUnit);
 }
