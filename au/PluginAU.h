@@ -316,7 +316,8 @@ private:
   // The host set of one parameter (index already checked, value finite).
   void HostSetParameter(int paramIdx, double value, int sampleOffset);
   void SendParamEvent(int paramIdx, AudioUnitEventType type) const;
-  // Calls the MIDI output callback with the preallocated list; true when the callback returned 0.
+  // Calls the MIDI output callback with the preallocated list; true when the callback returned 0. False without a
+  // call once the unit is disposing.
   bool FlushMidiPacketList(const MIDIPacketList* list) const;
   // The host identification of Initialize.
   void IdentifyHostFromMainBundle();

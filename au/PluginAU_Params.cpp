@@ -232,7 +232,9 @@ void PluginAU::SetLatency(int samples)
 bool PluginAU::FlushMidiPacketList(const MIDIPacketList* list) const
 {
   AUMIDIOutputCallback callback = mMidiCallback.load(std::memory_order_acquire);
-  if (!callback) return false;
+  // Disposed of inside this call (by a render notification, or by this callback on an earlier list): the host's
+  // context for the unit may be gone with it.
+  if (!callback || IsDisposing()) return false;
   return callback(mMidiCallbackUserData.load(std::memory_order_acquire), &mLastRenderTimeStamp, 0, list) == noErr;
 }
 

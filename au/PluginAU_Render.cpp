@@ -117,6 +117,8 @@ OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* tim
             break;
         }
         if (status != noErr) return status;
+        // Disposed of by the host's callback (or an upstream unit's): nothing more is asked of the host.
+        if (IsDisposing()) return badComponentInstance;
 
         const int nReturned = std::min(nChans, static_cast<int>(list.mNumberBuffers));
         for (int k = 0; k < nChans; ++k)

@@ -511,9 +511,9 @@ const std::vector<ZQAlertRecord>& ZQAppKitAlertRecords()
   return S().alerts;
 }
 
-void ZQAppKitScriptFilePanel(bool ok, std::vector<std::string> paths)
+void ZQAppKitScriptFilePanel(bool ok, std::vector<std::string> paths, std::function<void()> whileOpen)
 {
-  S().panelAnswers.push_back(zqak::FilePanelAnswer{ok, std::move(paths)});
+  S().panelAnswers.push_back(zqak::FilePanelAnswer{ok, std::move(paths), std::move(whileOpen)});
 }
 
 const std::vector<ZQFilePanelRecord>& ZQAppKitFilePanelRecords()

@@ -128,8 +128,9 @@ struct ZQAlertRecord
 const std::vector<ZQAlertRecord>& ZQAppKitAlertRecords();
 
 // ---- Open and save panels ----
-// The next panel answers OK with the paths (one for a save panel), or cancel.
-void ZQAppKitScriptFilePanel(bool ok, std::vector<std::string> paths = {});
+// The next panel answers OK with the paths (one for a save panel), or cancel. whileOpen, when given, runs while the
+// panel is up, before it answers (a host closing things under a modal panel).
+void ZQAppKitScriptFilePanel(bool ok, std::vector<std::string> paths = {}, std::function<void()> whileOpen = nullptr);
 struct ZQFilePanelRecord
 {
   bool open = false;

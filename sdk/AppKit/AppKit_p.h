@@ -22,6 +22,7 @@ struct FilePanelAnswer
 {
   bool ok;
   std::vector<std::string> paths;
+  std::function<void()> whileOpen; // may be empty
 };
 
 struct State

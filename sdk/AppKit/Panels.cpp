@@ -222,6 +222,8 @@ NSModalResponse NSSavePanel::Run(bool open, NSArray* types)
   {
     zqak::FilePanelAnswer a = std::move(S().panelAnswers.front());
     S().panelAnswers.pop_front();
+    // Taken off the queue first: what runs under the open panel may script (and show) panels of its own.
+    if (a.whileOpen) a.whileOpen();
     if (a.ok && a.paths.empty()) S().errors.push_back("file panel answered OK without a path");
     else if (a.ok)
     {

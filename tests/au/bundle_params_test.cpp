@@ -11,7 +11,9 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace auhost;
@@ -179,6 +181,45 @@ TEST_F(BundleParams, PropertyListeners)
   ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, 48000.0));
   ASSERT_EQ(gListenerCalls.size(), 1u);
   EXPECT_EQ(gListenerCalls[0].second, &a);
+}
+
+namespace
+{
+
+// Once, from inside the notification: removes the registration of Listener with the victim (whose user data the
+// host then frees) and registers Listener with `added`.
+struct Rewiring
+{
+  std::unique_ptr<int> victim = std::make_unique<int>(0);
+  int added = 0;
+  bool done = false;
+};
+void RewiringListener(void* userData, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement)
+{
+  auto* r = static_cast<Rewiring*>(userData);
+  gListenerCalls.push_back({id, userData});
+  if (std::exchange(r->done, true)) return;
+  EXPECT_EQ(AudioUnitRemovePropertyListenerWithUserData(unit, id, &Listener, r->victim.get()), noErr);
+  r->victim.reset();
+  EXPECT_EQ(AudioUnitAddPropertyListener(unit, id, &Listener, &r->added), noErr);
+}
+
+} // namespace
+
+// A listener removes another or adds one while the notification runs: the removed one is not called (its user
+// data may be gone), the added one hears the next notification.
+TEST_F(BundleParams, ListenersRemovedOrAddedFromInsideANotification)
+{
+  Rewiring r;
+  gListenerCalls.clear();
+  const AudioUnitPropertyID id = kAudioUnitProperty_SampleRate;
+  ASSERT_EQ(AudioUnitAddPropertyListener(Unit(), id, &RewiringListener, &r), noErr);
+  ASSERT_EQ(AudioUnitAddPropertyListener(Unit(), id, &Listener, r.victim.get()), noErr);
+  ASSERT_OK(mUnit->SetProperty(id, kAudioUnitScope_Global, 0, 96000.0));
+  EXPECT_EQ(gListenerCalls, (std::vector<std::pair<AudioUnitPropertyID, void*>>{{id, &r}}));
+  gListenerCalls.clear();
+  ASSERT_OK(mUnit->SetProperty(id, kAudioUnitScope_Global, 0, 48000.0));
+  EXPECT_EQ(gListenerCalls, (std::vector<std::pair<AudioUnitPropertyID, void*>>{{id, &r}, {id, &r.added}}));
 }
 
 TEST_F(BundleState, EveryStoredDictionary)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
 using namespace auhost;
@@ -56,6 +57,21 @@ OSStatus RemoveDuringRender(void* refCon, AudioUnitRenderActionFlags* flags, con
   auto* r = static_cast<Remover*>(refCon);
   return *flags == kAudioUnitRenderAction_PreRender ? AudioUnitRemoveRenderNotify(r->unit, &RecordNotify, r->victim)
                                                     : OSStatus{noErr};
+}
+
+// Adds `late` to the list while the render calls the pre-render notifications, once.
+struct Adder
+{
+  AudioUnit unit;
+  std::vector<NotifyCall>* late;
+  bool done = false;
+};
+OSStatus AddDuringRender(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                         AudioBufferList*)
+{
+  auto* a = static_cast<Adder*>(refCon);
+  if (!(*flags & kAudioUnitRenderAction_PreRender) || std::exchange(a->done, true)) return noErr;
+  return AudioUnitAddRenderNotify(a->unit, &RecordNotify, a->late);
 }
 
 // Stereo noise at 48 kHz through the input callback, blocks of up to kBlock.
@@ -161,11 +177,20 @@ TEST_F(BundleRender, NotificationsBracketEveryRenderUntilRemovedAndUpstreamError
   ASSERT_EQ(Render(712, 100), noErr);
   EXPECT_EQ(second.size(), 2u);
 
+  // An addition while the render walks the list waits for the next render, which brackets with it.
+  std::vector<NotifyCall> late;
+  Adder adder = {Unit(), &late};
+  ASSERT_EQ(AudioUnitAddRenderNotify(Unit(), &AddDuringRender, &adder), noErr);
+  ASSERT_EQ(Render(812, 100), noErr);
+  EXPECT_TRUE(late.empty());
+  ASSERT_EQ(Render(912, 100), noErr);
+  EXPECT_EQ(late.size(), 2u);
+
   // An upstream error is handed back, without the post-render notification.
   first.clear();
   OddSource failing(-12345);
   ASSERT_OK(mUnit->ConnectInput(&failing));
-  EXPECT_EQ(Render(812, 100), -12345);
+  EXPECT_EQ(Render(1012, 100), -12345);
   ASSERT_EQ(first.size(), 1u);
   EXPECT_EQ(first[0].flags, kAudioUnitRenderAction_PreRender);
 }

@@ -1,8 +1,10 @@
 // The unit disposed, or its editor closed, from inside the plug-in's own calls, as a host does it: the host's run
 // loop runs inside every native menu and message box the editor shows, and timers, host events and the host's own
-// callbacks (property listeners, render notifications) arrive in it. Whatever the plug-in still had on the stack
-// returns without touching what the host let go of, and the host hears nothing more from the disposed unit.
-// These run under AddressSanitizer in CI; a use after free or a pure virtual call fails them there.
+// callbacks (property listeners, render notifications, the input and MIDI output callbacks) arrive in it.
+// Whatever the plug-in still had on the stack returns without touching what the host let go of, and the host
+// hears nothing more from the disposed unit. Seeded random event sequences on open editors look for orders of
+// events the cases here do not name. These run under AddressSanitizer in CI; a use after free or a pure virtual
+// call fails them there.
 
 #include "support/ZaniqHost.h"
 #include "au/ZANIQ_View.h"
@@ -12,9 +14,14 @@
 
 #include <AppKit/AppKitTesting.h>
 #include <AudioToolbox/AUTesting.h>
+#include <AudioToolbox/MusicDevice.h>
+#include <CoreMIDI/CoreMIDI.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace auhost;
@@ -158,7 +165,297 @@ TEST_F(DisposeProduct, WhileAControlHoldsTheMouse)
   ZQAppKitMouseEvent(host.window, NSEventTypeLeftMouseUp, NSMakePoint(p.x, p.y - 3));
 }
 
-using DisposeTestPlug = BundleHost;
+// ---- The host's own callbacks ----------------------------------------------------------------------------------
+
+// The host's side of one unit: what its callbacks heard, and the context it keeps per unit, freed with the unit.
+// Callbacks registered after the disposing one get the context: reaching it once the unit is gone is a use after
+// free, which the sanitizers report (and which, without them, shows in what was heard).
+struct HostSide
+{
+  struct Context
+  {
+    HostSide* host;
+  };
+
+  std::unique_ptr<Instance>* unit = nullptr;
+  AudioUnitRenderActionFlags disposeOn = 0; // the render notification that disposes
+  std::vector<std::string> heard;
+  std::unique_ptr<Context> context = std::make_unique<Context>(Context{this});
+
+  void Dispose()
+  {
+    unit->reset();
+    context.reset();
+  }
+};
+
+void DisposingListener(void* userData, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+{
+  auto* host = static_cast<HostSide*>(userData);
+  host->heard.push_back("listener");
+  host->Dispose();
+}
+
+void LaterListener(void* userData, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+{
+  static_cast<HostSide::Context*>(userData)->host->heard.push_back("later listener");
+}
+
+const char* Phase(const AudioUnitRenderActionFlags* flags)
+{
+  return (*flags & kAudioUnitRenderAction_PreRender) ? "pre" : "post";
+}
+
+OSStatus DisposingNotify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                         AudioBufferList*)
+{
+  auto* host = static_cast<HostSide*>(refCon);
+  host->heard.push_back(Phase(flags));
+  if (*flags & host->disposeOn) host->Dispose();
+  return noErr;
+}
+
+OSStatus LaterNotify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                     AudioBufferList*)
+{
+  static_cast<HostSide::Context*>(refCon)->host->heard.push_back(std::string("later ") + Phase(flags));
+  return noErr;
+}
+
+constexpr UInt32 kBlock = 64;
+
+// One render of bus 0 into two channels, straight through AudioUnitRender (the harness's instance may be gone
+// when it returns).
+OSStatus RenderOnce(AudioUnit unit, double sampleTime = 0)
+{
+  std::vector<float> out(2 * kBlock);
+  float* channels[2] = {out.data(), out.data() + kBlock};
+  BufferListStorage storage;
+  AudioBufferList* list = storage.Make(kBlock, channels, 2);
+  const AudioTimeStamp ts = MakeTimeStamp(sampleTime);
+  AudioUnitRenderActionFlags flags = 0;
+  return AudioUnitRender(unit, &flags, &ts, 0, kBlock, list);
+}
+
+// TestGain as a host opens it, through the factory record or through the Component Manager entry (registered under
+// its own subtype once per process).
+class DisposeTestPlug : public BundleHost
+{
+protected:
+  struct Path
+  {
+    const char* name;
+    AudioComponent component;
+  };
+  std::vector<Path> Paths() const
+  {
+    AudioComponentDescription desc = {kAudioUnitType_Effect, FourCC("TGc2"), kManufacturer, 0, 0};
+    AudioComponent entry = AudioComponentFindNext(nullptr, &desc);
+    if (!entry)
+      if (auto fn = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestGain_Entry")))
+        entry = ZQAURegisterComponentEntry(&desc, CFSTR("Zaniq Tests (CM)"), kGainVersion, fn);
+    EXPECT_NE(entry, nullptr);
+    return {{"factory", mBundle->Main().component}, {"entry", entry}};
+  }
+  // A fresh instance on the path, prepared for stereo blocks of kBlock; the host side listening to it.
+  void Open(const Path& path, HostSide& host)
+  {
+    ASSERT_NO_FATAL_FAILURE(Reopen(path.component));
+    ASSERT_OK(mUnit->Prepare(48000.0, 2, 2, kBlock));
+    host.unit = &mUnit;
+  }
+};
+
+// A property listener disposes of the unit while another is registered for the same property: the other is not
+// called, and nothing of the unit is touched after. The notification comes from a host call (a property set, a
+// factory preset chosen) or from the plug-in's own idle tick (a latency reported from the audio thread).
+TEST_F(DisposeTestPlug, PropertyListenerDisposingTheUnit)
+{
+  enum class Trigger { SampleRate, Preset, IdleTick };
+  for (const Path& path : Paths())
+    for (const Trigger trigger : {Trigger::SampleRate, Trigger::Preset, Trigger::IdleTick})
+    {
+      SCOPED_TRACE(testing::Message() << path.name << " " << static_cast<int>(trigger));
+      HostSide host;
+      ASSERT_NO_FATAL_FAILURE(Open(path, host));
+      const AudioUnit unit = Unit();
+      const AudioUnitPropertyID id = trigger == Trigger::SampleRate ? kAudioUnitProperty_SampleRate
+                                     : trigger == Trigger::Preset   ? kAudioUnitProperty_PresentPreset
+                                                                    : kAudioUnitProperty_Latency;
+      ASSERT_EQ(AudioUnitAddPropertyListener(unit, id, &DisposingListener, &host), noErr);
+      ASSERT_EQ(AudioUnitAddPropertyListener(unit, id, &LaterListener, host.context.get()), noErr);
+      const UInt32 live = ZQAULiveInstanceCount();
+      switch (trigger)
+      {
+        case Trigger::SampleRate:
+        {
+          const Float64 rate = 96000.0;
+          EXPECT_EQ(AudioUnitSetProperty(unit, id, kAudioUnitScope_Global, 0, &rate, sizeof(rate)), noErr);
+          break;
+        }
+        case Trigger::Preset:
+        {
+          const AUPreset preset = {1, nullptr};
+          EXPECT_EQ(AudioUnitSetProperty(unit, id, kAudioUnitScope_Global, 0, &preset, sizeof(preset)), noErr);
+          break;
+        }
+        case Trigger::IdleTick:
+        {
+          plugin::PluginAU& plug = Plug();
+          std::thread([&plug] { plug.SetLatency(5); }).join();
+          ZQAppKitAdvanceClock(0.05);
+          break;
+        }
+      }
+      EXPECT_EQ(host.heard, std::vector<std::string>{"listener"});
+      EXPECT_EQ(mUnit, nullptr);
+      EXPECT_EQ(ZQAULiveInstanceCount(), live - 1);
+      EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+    }
+}
+
+// A render notification disposes of the unit before or after the render while another is registered: the other
+// is not called from then on. Disposed of before, the render stops there and says the unit is gone.
+TEST_F(DisposeTestPlug, RenderNotificationDisposingTheUnit)
+{
+  for (const Path& path : Paths())
+    for (const AudioUnitRenderActionFlags phase : {kAudioUnitRenderAction_PreRender, kAudioUnitRenderAction_PostRender})
+    {
+      const bool pre = phase == kAudioUnitRenderAction_PreRender;
+      SCOPED_TRACE(testing::Message() << path.name << (pre ? " pre" : " post"));
+      HostSide host;
+      ASSERT_NO_FATAL_FAILURE(Open(path, host));
+      const AudioUnit unit = Unit();
+      ASSERT_EQ(AudioUnitAddRenderNotify(unit, &DisposingNotify, &host), noErr);
+      ASSERT_EQ(AudioUnitAddRenderNotify(unit, &LaterNotify, host.context.get()), noErr);
+      ASSERT_EQ(RenderOnce(unit, 0), noErr);
+      EXPECT_EQ(host.heard, (std::vector<std::string>{"pre", "later pre", "post", "later post"}));
+      host.heard.clear();
+      const UInt32 live = ZQAULiveInstanceCount();
+      host.disposeOn = phase;
+      EXPECT_EQ(RenderOnce(unit, kBlock), pre ? OSStatus{badComponentInstance} : OSStatus{noErr});
+      const std::vector<std::string> expected =
+        pre ? std::vector<std::string>{"pre"} : std::vector<std::string>{"pre", "later pre", "post"};
+      EXPECT_EQ(host.heard, expected);
+      EXPECT_EQ(mUnit, nullptr);
+      EXPECT_EQ(ZQAULiveInstanceCount(), live - 1);
+      EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+    }
+}
+
+// The host's input callback disposes of the unit: nothing more is asked of the host (its beat and tempo, the
+// post-render notification), and the render says the unit is gone.
+OSStatus DisposingInput(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32 frames,
+                        AudioBufferList* data)
+{
+  auto* host = static_cast<HostSide*>(refCon);
+  host->heard.push_back("input");
+  for (UInt32 k = 0; k < data->mNumberBuffers; ++k)
+    if (data->mBuffers[k].mData) std::fill_n(static_cast<float*>(data->mBuffers[k].mData), frames, 0.f);
+  if (host->disposeOn) host->Dispose();
+  return noErr;
+}
+
+OSStatus BeatAndTempo(void* userData, Float64* beat, Float64* tempo)
+{
+  static_cast<HostSide::Context*>(userData)->host->heard.push_back("beat");
+  *beat = 0.0;
+  *tempo = 120.0;
+  return noErr;
+}
+
+TEST_F(DisposeTestPlug, InputCallbackDisposingTheUnit)
+{
+  for (const Path& path : Paths())
+  {
+    SCOPED_TRACE(path.name);
+    HostSide host;
+    ASSERT_NO_FATAL_FAILURE(Open(path, host));
+    const AudioUnit unit = Unit();
+    const AURenderCallbackStruct input = {&DisposingInput, &host};
+    ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, input));
+    const HostCallbackInfo callbacks = {host.context.get(), &BeatAndTempo, nullptr, nullptr, nullptr};
+    ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, callbacks));
+    ASSERT_EQ(AudioUnitAddRenderNotify(unit, &LaterNotify, host.context.get()), noErr);
+    ASSERT_EQ(RenderOnce(unit, 0), noErr);
+    EXPECT_EQ(host.heard, (std::vector<std::string>{"later pre", "input", "beat", "later post"}));
+    host.heard.clear();
+    host.disposeOn = kAudioUnitRenderAction_PreRender; // any: the input callback disposes
+    EXPECT_EQ(RenderOnce(unit, kBlock), badComponentInstance);
+    EXPECT_EQ(host.heard, (std::vector<std::string>{"later pre", "input"}));
+    EXPECT_EQ(mUnit, nullptr);
+    EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+  }
+}
+
+// MIDI output as a host receives it, into its per-unit context.
+OSStatus MidiOut(void* userData, const AudioTimeStamp*, UInt32, const MIDIPacketList* list)
+{
+  HostSide* host = static_cast<HostSide::Context*>(userData)->host;
+  host->heard.push_back("midi " + std::to_string(list->numPackets));
+  if (host->disposeOn == kAudioUnitRenderAction_OutputIsSilence) host->Dispose();
+  return noErr;
+}
+
+// TestSynth through its Component Manager entry (the path that carries MIDI in), which echoes MIDI and SysEx out.
+class DisposeSynth : public BundleHost
+{
+protected:
+  DisposeSynth() : BundleHost(SynthBundlePath()) {}
+  void SetUp() override
+  {
+    ASSERT_NO_FATAL_FAILURE(BundleHost::SetUp());
+    AudioComponentDescription desc = {kAudioUnitType_MusicDevice, FourCC("TSmo"), kManufacturer, 0, 0};
+    AudioComponent component = AudioComponentFindNext(nullptr, &desc);
+    if (!component)
+      if (auto entry = reinterpret_cast<ZQAUComponentEntry>(mBundle->Symbol("TestSynth_Entry")))
+        component = ZQAURegisterComponentEntry(&desc, CFSTR("TestSynth (MIDI out)"), 0x00010000, entry);
+    ASSERT_NE(component, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Reopen(component));
+    ASSERT_OK(mUnit->Prepare(48000.0, 0, 2, kBlock));
+    mHost.unit = &mUnit;
+    const AUMIDIOutputCallbackStruct callback = {&MidiOut, mHost.context.get()};
+    ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_MIDIOutputCallback, kAudioUnitScope_Global, 0, callback));
+  }
+  HostSide mHost;
+};
+
+// Disposed of by a post-render notification, the unit does not send the host the SysEx its editor queued for
+// after the block.
+TEST_F(DisposeSynth, NoMidiOutAfterAPostRenderDisposal)
+{
+  const AudioUnit unit = Unit();
+  ASSERT_EQ(AudioUnitAddRenderNotify(unit, &DisposingNotify, &mHost), noErr);
+  const UInt8 sysex[] = {0xF0, 0x7D, 0x30, 0xF7};
+  Plug().SendSysexMsgFromUI(plugin::ISysEx(0, sysex, 4));
+  ASSERT_EQ(RenderOnce(unit, 0), noErr);
+  EXPECT_EQ(mHost.heard, (std::vector<std::string>{"pre", "post", "midi 1"}));
+  mHost.heard.clear();
+  Plug().SendSysexMsgFromUI(plugin::ISysEx(0, sysex, 4));
+  mHost.disposeOn = kAudioUnitRenderAction_PostRender;
+  EXPECT_EQ(RenderOnce(unit, kBlock), noErr);
+  EXPECT_EQ(mHost.heard, (std::vector<std::string>{"pre", "post"}));
+  EXPECT_EQ(mUnit, nullptr);
+}
+
+// The host's MIDI output callback disposes of the unit on the first of several packet lists: the rest are not
+// sent.
+TEST_F(DisposeSynth, NoMidiOutAfterTheMidiCallbackDisposed)
+{
+  std::vector<UInt8> big(20000, 0x11);
+  big.front() = 0xF0;
+  big.back() = 0xF7;
+  ASSERT_EQ(MusicDeviceSysEx(Unit(), big.data(), UInt32(big.size())), noErr);
+  ASSERT_GT(mHost.heard.size(), 1u);
+  mHost.heard.resize(1);
+  const std::string first = mHost.heard[0];
+  mHost.heard.clear();
+  mHost.disposeOn = kAudioUnitRenderAction_OutputIsSilence; // the MIDI callback disposes
+  EXPECT_EQ(MusicDeviceSysEx(Unit(), big.data(), UInt32(big.size())), noErr);
+  EXPECT_EQ(mHost.heard, std::vector<std::string>{first});
+  EXPECT_EQ(mUnit, nullptr);
+}
+
 class DisposeEditorPlug : public BundleHost
 {
 protected:
@@ -175,4 +472,231 @@ TEST_F(DisposeEditorPlug, WhileAKnobHoldsTheMouse)
   mUnit.reset();
   EXPECT_EQ(host.Views(), 0u);
   ZQAppKitMouseEvent(host.window, NSEventTypeLeftMouseUp, host.At(65, 70));
+}
+
+// ---- Random event sequences ----------------------------------------------------------------------------------
+
+namespace
+{
+
+// Enabled leaf items of a menu and its submenus: the ones a user can choose.
+void ChoosableItems(NSMenu* menu, std::vector<NSMenuItem*>& out)
+{
+  for (NSInteger i = 0; menu && i < menu->numberOfItems(); ++i)
+  {
+    NSMenuItem* item = menu->itemAtIndex(i);
+    if (item->hasSubmenu())
+      ChoosableItems(item->submenu(), out);
+    else if (menu->ZQCanChoose(item))
+      out.push_back(item);
+  }
+}
+
+// One random sequence of what a user and a host do to an open editor: clicks, drags, keys, the wheel, backing
+// scale changes, idle ticks, host commands and preset changes, answers to the menus and message boxes the editor
+// shows. At one random point the host disposes of the unit or closes the editor (takes the view out of the
+// window): between two events, from inside the answer to a menu or a message box, or from inside one of its
+// property listeners. The rest of the sequence still goes to the window.
+class RandomSession
+{
+public:
+  struct Options
+  {
+    int events = 30;
+    // The clock may run far enough for the editor to draw before the host lets go (drawing on the CPU renderer
+    // is what costs time here); without, it moves in steps short of a frame until then.
+    bool frames = false;
+    // Backing scale changes (the product decodes every bitmap again for the new scale).
+    bool rescales = true;
+  };
+
+  RandomSession(uint32_t seed, std::unique_ptr<Instance>& unit, const Options& options)
+      : mRng(seed), mUnit(unit), mOptions(options)
+  {
+  }
+
+  void Run(HostWindow& host)
+  {
+    mHost = &host;
+    mDispose = Chance(0.5);
+    // 0: between events, 1: inside a menu answer, 2: inside a message box answer, 3: inside a property listener.
+    const int where = Pick(kWheres);
+    mGoneAt[where] = Pick(where == 0 ? mOptions.events : 2);
+    // Where the user aims: the controls (read while the editor is sure to live), or anywhere.
+    for (int i = 0; i < host.ui->NControls(); ++i) mTargets.push_back(host.Centre(host.ui->GetControl(i)));
+    mSize = host.window->contentView()->frame().size;
+    for (int i = 0; i < 8; ++i)
+    {
+      ZQAppKitScriptMenu([this](NSMenu* shown) { return AnswerMenu(shown); });
+      ZQAppKitScriptAlert(1 + Pick(2), [this] { InsideAnswer(2); });
+    }
+    for (const AudioUnitPropertyID id : {kZaniqProperty_Command, AudioUnitPropertyID(kAudioUnitProperty_PresentPreset),
+                                         AudioUnitPropertyID(kAudioUnitProperty_ParameterList),
+                                         AudioUnitPropertyID(kAudioUnitProperty_Latency)})
+      EXPECT_EQ(AudioUnitAddPropertyListener(mUnit->Unit(), id, &Listener, this), noErr);
+    for (int i = 0; i < mOptions.events; ++i)
+    {
+      if (i == mGoneAt[0]) Gone();
+      Event();
+    }
+    Gone();
+    // A view closed under a modal loop goes on the next frame.
+    ZQAppKitAdvanceClock(0.05);
+  }
+
+  bool Disposed() const { return mGone && mDispose; }
+
+private:
+  static constexpr int kWheres = 4;
+
+  static void Listener(void* self, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
+  {
+    static_cast<RandomSession*>(self)->InsideAnswer(3);
+  }
+
+  bool Chance(double p) { return std::bernoulli_distribution(p)(mRng); }
+  int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(mRng); }
+
+  NSPoint Point()
+  {
+    if (!mTargets.empty() && Chance(0.7))
+    {
+      const NSPoint c = mTargets[size_t(Pick(int(mTargets.size())))];
+      return NSMakePoint(c.x + Pick(7) - 3, c.y + Pick(7) - 3);
+    }
+    return NSMakePoint(Pick(int(mSize.width)), Pick(int(mSize.height)));
+  }
+
+  NSMenuItem* AnswerMenu(NSMenu* shown)
+  {
+    std::vector<NSMenuItem*> items;
+    ChoosableItems(shown, items);
+    NSMenuItem* answer = items.empty() || Chance(0.2) ? nullptr : items[size_t(Pick(int(items.size())))];
+    InsideAnswer(1);
+    return answer;
+  }
+
+  void InsideAnswer(int where)
+  {
+    if (mAnswers[where]++ == mGoneAt[where]) Gone();
+  }
+
+  // The host lets go: of the whole unit, or of the editor only, as closing its window does.
+  void Gone()
+  {
+    if (mGone) return;
+    mGone = true;
+    if (mDispose)
+      mUnit.reset();
+    else if (NSObject* view = mHost->window->contentView()->subviews()->firstObject())
+      static_cast<NSView*>(view)->removeFromSuperview();
+  }
+
+  void Tick()
+  {
+    if (mGone || mOptions.frames)
+      ZQAppKitAdvanceClock(0.005 * (1 + Pick(20)));
+    else if (mShortTicks < 7)
+      ZQAppKitAdvanceClock(0.002), ++mShortTicks; // seven of them stay short of the first frame
+  }
+
+  void Event()
+  {
+    static const char* const kKeys[] = {"a", "z", "1", "space", "return", "escape", "tab", "backspace", "up", "down"};
+    NSWindow* w = mHost->window;
+    switch (Pick(14))
+    {
+      case 0:
+      case 1: ZQAppKitClick(w, Point(), 0, 1 + Pick(2)); break;
+      case 2: ZQAppKitClick(w, Point(), NSEventModifierFlagControl * Pick(2), 1, true); break;
+      case 3:
+      case 4: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseDown, Point(), NSEventModifierFlagOption * Pick(2)); break;
+      case 5: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseDragged, Point()); break;
+      case 6: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseUp, Point()); break;
+      case 7: ZQAppKitMouseEvent(w, NSEventTypeMouseMoved, Point()); break;
+      case 8: ZQAppKitPressKey(w, kKeys[Pick(int(std::size(kKeys)))]); break;
+      case 9: ZQAppKitScroll(w, Point(), Pick(7) - 3.0); break;
+      case 10:
+        if (mOptions.rescales) ZQAppKitSetBackingScale(w, 1.0 + Pick(2));
+        break;
+      case 11:
+        // The host asks for the About box, which the next tick shows (a unit without one ignores the command but
+        // its listeners hear of it), or chooses the first factory preset.
+        if (mUnit && Chance(0.5))
+          (void)zqhost::SendCommand(*mUnit, 47);
+        else if (mUnit)
+        {
+          const AUPreset preset = {0, nullptr};
+          (void)AudioUnitSetProperty(mUnit->Unit(), kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0,
+                                     &preset, sizeof(preset));
+        }
+        Tick();
+        break;
+      default: Tick(); break;
+    }
+  }
+
+  std::mt19937 mRng;
+  std::unique_ptr<Instance>& mUnit;
+  const Options mOptions;
+  HostWindow* mHost = nullptr;
+  std::vector<NSPoint> mTargets;
+  NSSize mSize = NSMakeSize(0, 0);
+  bool mDispose = false, mGone = false;
+  int mGoneAt[kWheres] = {-1, -1, -1, -1};
+  int mAnswers[kWheres] = {0, 0, 0, 0};
+  int mShortTicks = 0;
+};
+
+// Script errors other than an answer naming a button the message box does not have (answers are drawn before
+// the box is known).
+std::vector<std::string> FaultErrors()
+{
+  std::vector<std::string> errors;
+  for (const std::string& e : ZQAppKitScriptErrors())
+    if (e.rfind("alert has no button", 0) != 0) errors.push_back(e);
+  return errors;
+}
+
+// One seeded sequence on a fresh instance of `component` with its editor open. Afterwards nothing of the unit is
+// left: no view in the window, the instance count back, no timer running.
+void RunSeed(AudioComponent component, uint32_t seed, const RandomSession::Options& options,
+             std::unique_ptr<Instance>& unit)
+{
+  SCOPED_TRACE(testing::Message() << "seed " << seed);
+  NSAutoreleasePool pool;
+  const UInt32 live = ZQAULiveInstanceCount();
+  ASSERT_OK(Instance::Open(component, unit));
+  {
+    HostWindow host(unit->Unit());
+    ASSERT_NE(host.ui, nullptr);
+    RandomSession session(seed, unit, options);
+    session.Run(host);
+    EXPECT_EQ(host.Views(), 0u);
+    EXPECT_EQ(unit == nullptr, session.Disposed());
+    unit.reset();
+    EXPECT_EQ(FaultErrors(), std::vector<std::string>{});
+  }
+  EXPECT_EQ(ZQAULiveInstanceCount(), live);
+  EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+  ZQAppKitReset();
+}
+
+} // namespace
+
+// Every 50th sequence lets the editor draw before the host lets go.
+TEST_F(DisposeEditorPlug, RandomSequences)
+{
+  mUnit.reset();
+  for (uint32_t seed = 1; seed <= 200; ++seed)
+    RunSeed(mBundle->Main().component, seed, {.events = 30, .frames = seed % 50 == 0}, mUnit);
+}
+
+// The product's editor takes long to open and to rescale (its bitmaps are decoded each time): a few longer
+// sequences, at one scale.
+TEST_F(DisposeProduct, RandomSequences)
+{
+  mUnit.reset();
+  for (uint32_t seed = 1; seed <= 3; ++seed)
+    RunSeed(mBundle->Main().component, seed, {.events = 60, .frames = true, .rescales = false}, mUnit);
 }

@@ -144,33 +144,6 @@ TEST(MacMenus, HostClosingDuringTheMenuClosesAfterIt)
   EXPECT_EQ(e.editor.uiCloses, 1);
 }
 
-// An editor whose delegate (the plug-in) can be deleted outright, as a host disposes of a plug-in: the delegate
-// owns the graphics context, which owns the view in the window.
-struct DisposableEditor
-{
-  DisposableEditor()
-  {
-    ZQAppKitReset();
-    window = ZQAppKitMakeWindow(kW, kH, 1.0);
-    window->contentView()->addSubview(static_cast<NSView*>(editor->OpenWindow(nullptr)));
-  }
-  ~DisposableEditor()
-  {
-    delete editor;
-    window->release();
-  }
-  DisposableEditor(const DisposableEditor&) = delete;
-  DisposableEditor& operator=(const DisposableEditor&) = delete;
-  void Dispose()
-  {
-    delete editor;
-    editor = nullptr;
-  }
-
-  MacTestEditor* editor = new MacTestEditor();
-  NSWindow* window = nullptr;
-};
-
 // The plug-in goes while its native menu is up: the menu returns without touching the context, the controls or
 // the menu data, and the completion is dropped although an item was chosen.
 TEST(MacMenus, PluginDisposedDuringTheMenu)

@@ -110,6 +110,59 @@ TEST(MacPrompts, File)
   EXPECT_EQ(ZQAppKitFilePanelRecords().size(), shown);
 }
 
+// The host disposes of the plug-in, or the editor is closed, while an open, save or folder panel is up, and the
+// panel then answers OK with a path. The prompt comes from a key handler (the view's call is on the stack: the
+// context goes when it returns) or straight from the test (the plug-in and its context go at once). Either way
+// the answer is dropped: the caller's strings stay as they were when the panel came up.
+TEST(MacPrompts, PanelAnsweredAfterThePluginOrEditorWent)
+{
+  enum class Prompt { Open, Save, Folder };
+  enum class Gone { PluginUnderHandler, EditorUnderHandler, PluginOutright };
+  for (const Prompt prompt : {Prompt::Open, Prompt::Save, Prompt::Folder})
+    for (const Gone gone : {Gone::PluginUnderHandler, Gone::EditorUnderHandler, Gone::PluginOutright})
+    {
+      SCOPED_TRACE(testing::Message() << "prompt " << static_cast<int>(prompt) << ", gone " << static_cast<int>(gone));
+      NSAutoreleasePool pool;
+      DisposableEditor d;
+      Util_String file, path, dir;
+      file.Set("a.fxp");
+      path.Set("/tmp/start/");
+      dir.Set("/tmp/start/");
+      const auto ask = [&](IGraphics& g) {
+        if (prompt == Prompt::Folder)
+          g.PromptForDirectory(dir);
+        else
+          g.PromptForFile(file, path, prompt == Prompt::Open ? EFileAction::Open : EFileAction::Save, "fxp");
+      };
+      ZQAppKitScriptFilePanel(true, {"/tmp/chosen/b.fxp"}, [&] {
+        if (gone == Gone::EditorUnderHandler)
+          d.editor->CloseWindow();
+        else
+          d.DisposeThroughLifetime();
+      });
+      IGraphics* g = d.editor->GetUI();
+      if (gone == Gone::PluginOutright)
+        ask(*g);
+      else
+      {
+        g->SetKeyHandlerFunc([&ask, g](const IKeyPress&, bool isUp) {
+          if (!isUp) ask(*g);
+          return true;
+        });
+        ZQAppKitKeyEvent(d.window, NSEventTypeKeyDown, 0, "a", "a");
+      }
+      ASSERT_EQ(ZQAppKitFilePanelRecords().size(), 1u);
+      EXPECT_TRUE(ZQAppKitFilePanelRecords().back().ok);
+      // The file name is emptied before the panel comes up.
+      EXPECT_STREQ(file.Get(), prompt == Prompt::Folder ? "a.fxp" : "");
+      EXPECT_STREQ(path.Get(), "/tmp/start/");
+      EXPECT_STREQ(dir.Get(), "/tmp/start/");
+      EXPECT_EQ(d.editor == nullptr, gone != Gone::EditorUnderHandler);
+      EXPECT_EQ(d.window->contentView()->subviews()->count(), 0u);
+      EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+    }
+}
+
 // Revealing opens the file, or with select opens its folder and selects it there; paths that do not exist, and
 // folders that cannot be opened, answer false.
 TEST(MacPrompts, RevealPath)

@@ -81,4 +81,33 @@ NSPoint OpenEditor::At(float x, float y) const
   return NSMakePoint(x * drawScale, h - y * drawScale);
 }
 
+DisposableEditor::DisposableEditor()
+{
+  ZQAppKitReset();
+  window = ZQAppKitMakeWindow(kW, kH, 1.0);
+  window->contentView()->addSubview(static_cast<NSView*>(editor->OpenWindow(nullptr)));
+}
+
+DisposableEditor::~DisposableEditor()
+{
+  delete editor;
+  window->release();
+}
+
+void DisposableEditor::Dispose()
+{
+  delete editor;
+  editor = nullptr;
+}
+
+void DisposableEditor::DisposeThroughLifetime()
+{
+  MacTestEditor* gone = editor;
+  if (!gone) return;
+  gone->GetLifetime().Dispose([this, gone] {
+    delete gone;
+    if (editor == gone) editor = nullptr;
+  });
+}
+
 } // namespace mactest

@@ -116,4 +116,20 @@ struct OpenEditor
   float drawScale;
 };
 
+// An editor whose delegate (the plug-in) can be deleted outright, or disposed of as the Audio Unit adapter does it
+// for a host: through the delegate's lifetime, at once from outside its calls, when the outermost one returns from
+// inside. The delegate owns the graphics context, which owns the view in the window.
+struct DisposableEditor
+{
+  DisposableEditor();
+  ~DisposableEditor();
+  DisposableEditor(const DisposableEditor&) = delete;
+  DisposableEditor& operator=(const DisposableEditor&) = delete;
+  void Dispose();
+  void DisposeThroughLifetime();
+
+  MacTestEditor* editor = new MacTestEditor(); // null once gone
+  NSWindow* window = nullptr;
+};
+
 } // namespace mactest
