@@ -21,6 +21,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -472,6 +473,62 @@ TEST_F(DisposeEditorPlug, WhileAKnobHoldsTheMouse)
   mUnit.reset();
   EXPECT_EQ(host.Views(), 0u);
   ZQAppKitMouseEvent(host.window, NSEventTypeLeftMouseUp, host.At(65, 70));
+}
+
+// A control of a plug-in built on the framework that closes the editor from its key or rescale handler and leaves
+// the key unused, in the editor a host opened through the view factory: the context stays whole until the event
+// has returned, the editor's own key handler is not asked for a key of an editor that is going, and the window
+// keeps nothing of it.
+TEST_F(DisposeEditorPlug, ControlClosingTheEditorFromItsKeyOrRescaleHandler)
+{
+  using plugin::igraphics::IKeyPress;
+  using plugin::igraphics::IRECT;
+  class ClosingControl : public IControl
+  {
+  public:
+    ClosingControl(const IRECT& r, bool onKeyUp, bool onRescale) : IControl(r), mOnKeyUp(onKeyUp), mOnRescale(onRescale)
+    {
+    }
+    void Draw(IGraphics&) override {}
+    bool OnKeyDown(float, float, const IKeyPress&) override { return Close(!mOnKeyUp && !mOnRescale); }
+    bool OnKeyUp(float, float, const IKeyPress&) override { return Close(mOnKeyUp); }
+    void OnRescale() override { Close(mOnRescale); }
+    // Armed once attached: attaching rescales the control too.
+    void Arm(plugin::IEditorDelegate* editor) { mEditor = editor; }
+
+  private:
+    bool Close(bool now)
+    {
+      if (now && mEditor) std::exchange(mEditor, nullptr)->CloseWindow();
+      return false;
+    }
+    plugin::IEditorDelegate* mEditor = nullptr;
+    bool mOnKeyUp, mOnRescale;
+  };
+
+  for (const std::string when : {"key down", "key up", "rescale"})
+  {
+    SCOPED_TRACE(when);
+    NSAutoreleasePool pool;
+    HostWindow host(Unit());
+    ASSERT_NE(host.ui, nullptr);
+    int handlerKeys = 0;
+    host.ui->SetKeyHandlerFunc([&handlerKeys](const IKeyPress&, bool) { return ++handlerKeys, false; });
+    auto* control = new ClosingControl(IRECT(150.f, 144.f, 290.f, 156.f), when == "key up", when == "rescale");
+    host.ui->AttachControl(control);
+    ZQAppKitMouseEvent(host.window, NSEventTypeMouseMoved, host.At(200, 150));
+    control->Arm(&Plug());
+    if (when == "rescale")
+      ZQAppKitSetBackingScale(host.window, 2.0);
+    else
+    {
+      ZQAppKitKeyEvent(host.window, NSEventTypeKeyDown, 0, "a", "a");
+      ZQAppKitKeyEvent(host.window, NSEventTypeKeyUp, 0, "a", "a");
+    }
+    EXPECT_EQ(Plug().GetUI(), nullptr);
+    EXPECT_EQ(host.Views(), 0u);
+    EXPECT_EQ(handlerKeys, when == "key up" ? 1 : 0);
+  }
 }
 
 // ---- Random event sequences ----------------------------------------------------------------------------------
