@@ -374,7 +374,7 @@ LinkPairing LinkRegistry::Join(LinkMember& member)
   if (!FindPairingLocked(p.mode, p.linkID))
     p = LinkPairing{kLinkSender, 1};
   JoinLocked(p.mode, p.linkID);
-  member.mPairing.store(p, std::memory_order_release);
+  member.Record(p);
   member.mCounted = true;
   return p;
 }
@@ -400,7 +400,7 @@ bool LinkRegistry::RecordMoveLocked(LinkMember& member, const LinkPairing& from,
     return false;
   if (member.mCounted)
     MoveLocked(from.mode, from.linkID, to.mode, to.linkID);
-  member.mPairing.store(to, std::memory_order_release);
+  member.Record(to);
   return true;
 }
 
@@ -412,7 +412,7 @@ std::optional<LinkPairing> LinkRegistry::Repair(LinkMember& member)
     return std::nullopt;
   const std::optional<LinkPairing> to = RepairLocked(from.mode, from.linkID);
   if (to)
-    member.mPairing.store(*to, std::memory_order_release);
+    member.Record(*to);
   return to;
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -211,13 +212,17 @@ public:
   LinkMember& operator=(const LinkMember&) = delete;
 
   // The recorded pairing. [any thread, lock-free]
-  LinkPairing Pairing() const { return mPairing.load(std::memory_order_acquire); }
+  LinkPairing Pairing() const { return Unpack(mPairing.load(std::memory_order_acquire)); }
 
 private:
   friend class LinkRegistry;
-  static_assert(std::atomic<LinkPairing>::is_always_lock_free);
 
-  std::atomic<LinkPairing> mPairing{LinkPairing{}};
+  // Mode and Link ID in one plain word: every compiler reads and writes it without a lock or a library call.
+  static constexpr uint64_t Pack(LinkPairing p) { return uint64_t(uint32_t(p.mode)) << 32 | uint32_t(p.linkID); }
+  static constexpr LinkPairing Unpack(uint64_t v) { return {int(uint32_t(v >> 32)), int(uint32_t(v))}; }
+  void Record(LinkPairing p) { mPairing.store(Pack(p), std::memory_order_release); }
+
+  std::atomic<uint64_t> mPairing{Pack(LinkPairing{})};
   bool mCounted = false; // under the registry mutex: the counts include this member
 };
 
