@@ -1,5 +1,9 @@
 #include "framework/Lifetime.h"
 
+#include <pthread.h>
+
+#include <cstddef>
+#include <cstdint>
 #include <utility>
 
 namespace plugin
@@ -7,18 +11,77 @@ namespace plugin
 
 namespace
 {
-// The innermost open scope of this thread; scopes link outwards.
-thread_local Lifetime::Scope* tInnermost = nullptr;
+
+// A thread with scopes open: its innermost scope, which only that thread reads or writes. The owner is claimed
+// and given back with atomics, so other threads only ever compare it.
+struct ThreadChain
+{
+  std::atomic<uintptr_t> owner{0}; // 0: free
+  Lifetime::Scope* innermost = nullptr;
+};
+
+// More threads inside plug-in calls at once than any host runs; beyond them scopes are not counted (their
+// disposals run at once, as without scopes).
+constexpr size_t kThreads = 256;
+ThreadChain gThreads[kThreads];
+
+uintptr_t ThisThread()
+{
+  // pthread_t is an integer here and a pointer on other systems; either identifies the thread while it lives.
+  return (uintptr_t)pthread_self();
+}
+
+size_t FirstProbe(uintptr_t thread)
+{
+  return size_t((uint64_t(thread) * 0x9E3779B97F4A7C15ull) >> 56) % kThreads;
+}
+
+ThreadChain* FindThread(uintptr_t me)
+{
+  const size_t start = FirstProbe(me);
+  for (size_t i = 0; i < kThreads; ++i)
+  {
+    ThreadChain& c = gThreads[(start + i) % kThreads];
+    if (c.owner.load(std::memory_order_acquire) == me) return &c;
+  }
+  return nullptr;
+}
+
+ThreadChain* ClaimThread(uintptr_t me)
+{
+  const size_t start = FirstProbe(me);
+  for (size_t i = 0; i < kThreads; ++i)
+  {
+    ThreadChain& c = gThreads[(start + i) % kThreads];
+    uintptr_t free = 0;
+    if (c.owner.compare_exchange_strong(free, me, std::memory_order_acq_rel)) return &c;
+  }
+  return nullptr;
+}
+
 } // namespace
 
-Lifetime::Scope::Scope(Lifetime& lifetime) : mLifetime(&lifetime), mOuter(tInnermost), mOutermost(!lifetime.InScope())
+Lifetime::Scope::Scope(Lifetime& lifetime) : mLifetime(&lifetime)
 {
-  tInnermost = this;
+  const uintptr_t me = ThisThread();
+  ThreadChain* chain = FindThread(me);
+  if (!chain) chain = ClaimThread(me);
+  mThread = chain;
+  if (!chain) return;
+  mOutermost = true;
+  for (const Scope* s = chain->innermost; s && mOutermost; s = s->mOuter)
+    if (s->mLifetime == mLifetime) mOutermost = false;
+  mOuter = chain->innermost;
+  chain->innermost = this;
 }
 
 Lifetime::Scope::~Scope()
 {
-  tInnermost = mOuter;
+  if (auto* chain = static_cast<ThreadChain*>(mThread))
+  {
+    chain->innermost = mOuter;
+    if (!mOuter) chain->owner.store(0, std::memory_order_release);
+  }
   if (!mOutermost || !mDispose) return;
   // The object, and the lifetime inside it, go here: nothing of either is touched afterwards.
   std::function<void()> dispose = std::move(mDispose);
@@ -27,17 +90,11 @@ Lifetime::Scope::~Scope()
 
 Lifetime::Scope* Lifetime::OutermostScope() const
 {
+  const ThreadChain* chain = FindThread(ThisThread());
   Scope* found = nullptr;
-  for (Scope* s = tInnermost; s; s = s->mOuter)
+  for (Scope* s = chain ? chain->innermost : nullptr; s; s = s->mOuter)
     if (s->mLifetime == this) found = s;
   return found;
-}
-
-bool Lifetime::InScope() const
-{
-  for (const Scope* s = tInnermost; s; s = s->mOuter)
-    if (s->mLifetime == this) return true;
-  return false;
 }
 
 bool Lifetime::Dispose(std::function<void()> dispose)

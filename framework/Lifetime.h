@@ -7,9 +7,11 @@
 // frame below returns into freed memory. Until then the object is "disposing": its calls finish what they do, but
 // start nothing new and tell nobody outside.
 //
-// Threads: scopes are per thread and cost a thread-local pointer, no allocation (the audio thread opens them
-// too). A disposal does not wait for scopes on other threads: a host never disposes of a unit another of its
-// threads is still calling.
+// Threads: each thread's open scopes form a chain on its stack, found through a process-wide table of threads
+// (lock-free, no allocation: the audio thread opens scopes too; no thread-local storage, which a bundle loaded and
+// unloaded at run time should not carry). A scope never reads its object, so an object deleted outright inside
+// one leaves nothing behind. A disposal does not wait for scopes on other threads: a host never disposes of a unit
+// another of its threads is still calling.
 
 #include <atomic>
 #include <functional>
@@ -35,9 +37,10 @@ public:
 
   private:
     friend class Lifetime;
-    Lifetime* mLifetime;
-    Scope* mOuter;                  // the next scope out on this thread, of any object
-    bool mOutermost;                // no other scope of this object is open further out on this thread
+    const Lifetime* mLifetime;
+    void* mThread;                  // this thread's entry in the table; null when the table was full
+    Scope* mOuter = nullptr;        // the next scope out on this thread, of any object
+    bool mOutermost = false;        // no other scope of this object is open further out on this thread
     std::function<void()> mDispose; // kept by the outermost scope only
   };
 
@@ -47,7 +50,7 @@ public:
   // True from a deferred disposal request until the object is gone.
   bool IsDisposing() const { return mDisposing.load(std::memory_order_acquire); }
   // True while a scope of this object is open on the calling thread.
-  bool InScope() const;
+  bool InScope() const { return OutermostScope() != nullptr; }
 
 private:
   Scope* OutermostScope() const;

@@ -1,0 +1,69 @@
+// Disposal from inside an object's own calls: it waits for the outermost call of the object on the disposing
+// thread, runs once, and is not held up by calls on other threads.
+
+#include "framework/Lifetime.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using plugin::Lifetime;
+
+namespace
+{
+
+struct Object
+{
+  explicit Object(std::vector<std::string>& l) : log(&l) {}
+  ~Object() { log->push_back("gone"); }
+  Lifetime lifetime;
+  std::vector<std::string>* log;
+};
+
+TEST(Lifetime, DisposalWaitsForTheOutermostCallOnItsThreadAndRunsOnce)
+{
+  std::vector<std::string> log;
+  auto* object = new Object(log);
+  Lifetime other;
+  {
+    Lifetime::Scope outer(object->lifetime);
+    {
+      Lifetime::Scope foreign(other); // another object's call in between
+      Lifetime::Scope inner(object->lifetime);
+      EXPECT_FALSE(object->lifetime.Dispose([&] { delete object; }));
+      EXPECT_FALSE(object->lifetime.Dispose([&] { log.push_back("second"); }));
+      EXPECT_TRUE(object->lifetime.IsDisposing());
+    }
+    log.push_back("inner calls returned");
+  }
+  EXPECT_EQ(log, (std::vector<std::string>{"inner calls returned", "gone"}));
+
+  // Outside any call of it, or with calls only on another thread: at once.
+  Object here(log);
+  bool ran = false;
+  std::thread([&] {
+    Lifetime::Scope elsewhere(here.lifetime);
+    EXPECT_TRUE(here.lifetime.InScope());
+  }).join();
+  Lifetime::Scope unrelated(other);
+  EXPECT_TRUE(here.lifetime.Dispose([&] { ran = true; }));
+  EXPECT_TRUE(ran);
+}
+
+TEST(Lifetime, AnObjectDeletedOutrightInsideItsCallLeavesNothingBehind)
+{
+  std::vector<std::string> log;
+  auto object = std::make_unique<Object>(log);
+  {
+    Lifetime::Scope call(object->lifetime);
+    object.reset();
+  }
+  Lifetime next;
+  EXPECT_FALSE(next.InScope());
+  EXPECT_TRUE(next.Dispose(nullptr));
+}
+
+} // namespace
