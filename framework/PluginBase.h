@@ -243,6 +243,9 @@ public:
 protected:
   // The first slot that is not initialised, or null.
   IPreset* GetNextUninitializedPreset() const;
+  // Files the current state in preset under name, the name first (a state that carries preset names stores the
+  // one it is filed under). A state that cannot be written leaves the slot, name included, as it was: false.
+  bool StoreNamedState(IPreset& preset, const char* name);
 
   // Identity and host, filled by the API base.
   int mCurrentPresetIdx = 0;

@@ -123,19 +123,24 @@ void PluginBase::MakeDefaultPreset(const char* name, int nPresets)
   {
     IPreset* preset = GetNextUninitializedPreset();
     if (!preset) return;
-    // The name goes first: a state that carries preset names stores the one it is filed under.
-    char previous[IPreset::kNameLen];
-    std::memcpy(previous, preset->mName, sizeof previous);
-    preset->SetName(name ? name : kDefaultPresetName);
-    IByteChunk state;
-    if (!SerializeState(state))
-    {
-      preset->SetName(previous);
-      return;
-    }
-    preset->mChunk = std::move(state);
-    preset->mInitialized = true;
+    if (!StoreNamedState(*preset, name ? name : kDefaultPresetName)) return;
   }
+}
+
+bool PluginBase::StoreNamedState(IPreset& preset, const char* name)
+{
+  char previous[IPreset::kNameLen];
+  std::memcpy(previous, preset.mName, sizeof previous);
+  preset.SetName(name);
+  IByteChunk state;
+  if (!SerializeState(state))
+  {
+    preset.SetName(previous);
+    return false;
+  }
+  preset.mChunk = std::move(state);
+  preset.mInitialized = true;
+  return true;
 }
 
 void PluginBase::MakeDefaultUserPresets()
@@ -263,17 +268,7 @@ bool PluginBase::RestorePreset(int idx)
 
     char name[IPreset::kNameLen];
     std::snprintf(name, sizeof(name), "%s %d", kUserPresetName, count + 1);
-    char previous[IPreset::kNameLen];
-    std::memcpy(previous, preset->mName, sizeof previous);
-    preset->SetName(name); // before the state, which may carry it
-    IByteChunk state;
-    if (!SerializeState(state))
-    {
-      preset->SetName(previous);
-      return false;
-    }
-    preset->mChunk = std::move(state);
-    preset->mInitialized = true;
+    if (!StoreNamedState(*preset, name)) return false;
   }
 
   mCurrentPresetIdx = idx;
