@@ -16,9 +16,15 @@ namespace
 // and given back with atomics, so other threads only ever compare it.
 struct ThreadChain
 {
-  std::atomic<uintptr_t> owner{0}; // 0: free
+  std::atomic<uintptr_t> owner{0}; // 0: never taken, kReleased: free again, else the thread
   Lifetime::Scope* innermost = nullptr;
 };
+
+// A thread takes the first free entry along its probe sequence and gives it back as "released", never as "never
+// taken": the entries before its own are never "never taken", so a search stops at the first such entry, and
+// a thread that is in no call finds that out in a probe or two, not a scan of the table (the audio thread opens
+// a first scope in every render).
+constexpr uintptr_t kReleased = 1;
 
 // More threads inside plug-in calls at once than any host runs; beyond them scopes are not counted (their
 // disposals run at once, as without scopes).
@@ -42,7 +48,9 @@ ThreadChain* FindThread(uintptr_t me)
   for (size_t i = 0; i < kThreads; ++i)
   {
     ThreadChain& c = gThreads[(start + i) % kThreads];
-    if (c.owner.load(std::memory_order_acquire) == me) return &c;
+    const uintptr_t owner = c.owner.load(std::memory_order_acquire);
+    if (owner == me) return &c;
+    if (owner == 0) break;
   }
   return nullptr;
 }
@@ -53,8 +61,9 @@ ThreadChain* ClaimThread(uintptr_t me)
   for (size_t i = 0; i < kThreads; ++i)
   {
     ThreadChain& c = gThreads[(start + i) % kThreads];
-    uintptr_t free = 0;
-    if (c.owner.compare_exchange_strong(free, me, std::memory_order_acq_rel)) return &c;
+    uintptr_t owner = c.owner.load(std::memory_order_relaxed);
+    if ((owner == 0 || owner == kReleased) && c.owner.compare_exchange_strong(owner, me, std::memory_order_acq_rel))
+      return &c;
   }
   return nullptr;
 }
@@ -80,7 +89,7 @@ Lifetime::Scope::~Scope()
   if (auto* chain = static_cast<ThreadChain*>(mThread))
   {
     chain->innermost = mOuter;
-    if (!mOuter) chain->owner.store(0, std::memory_order_release);
+    if (!mOuter) chain->owner.store(kReleased, std::memory_order_release);
   }
   if (!mOutermost || !mDispose) return;
   // The object, and the lifetime inside it, go here: nothing of either is touched afterwards.
