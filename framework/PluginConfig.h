@@ -30,7 +30,7 @@ struct Config
   bool plugDoesMidiOut = false;
   bool plugDoesMPE = false;
   bool plugDoesChunks = false;    // state is an opaque chunk rather than a list of values
-  int32_t plugType = kEffect;     // EIPlugPluginType
+  int32_t plugType = kEffect;     // EPluginType
   bool plugHasUI = false;
   int32_t plugWidth = 0;          // editor base size, graphics units
   int32_t plugHeight = 0;

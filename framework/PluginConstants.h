@@ -60,7 +60,7 @@ enum ERoute : int32_t
 };
 
 // Kind of plug-in; decides the component type reported to the host.
-enum EIPlugPluginType : int32_t
+enum EPluginType : int32_t
 {
   kEffect = 0,
   kInstrument = 1,
