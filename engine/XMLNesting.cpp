@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 
 namespace
 {
@@ -171,17 +172,127 @@ Match MatchesDeclarationName(const char* p)
   return result;
 }
 
+// A byte whose class TinyXML may see differently from one locale to the next (isspace, isalpha, tolower): any
+// byte outside printable ASCII but the blanks every locale knows.
+bool LocaleDependent(char c)
+{
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 0x7F || (u < 0x20 && !IsBlank(c));
+}
+
 // A quoted declaration value [from, to): printable ASCII without '&', and no blank followed by a name TinyXML
 // might read as an attribute of its own (it resumes after a blank when it skips an unknown attribute).
 bool PlainDeclarationValue(const char* from, const char* to)
 {
   for (const char* p = from; p < to; ++p)
   {
-    const auto u = static_cast<unsigned char>(*p);
-    if (u >= 0x7F || *p == '&' || (u < 0x20 && !IsBlank(*p))) return false;
+    if (*p == '&' || LocaleDependent(*p)) return false;
     if (IsBlank(*p) && p + 1 < to && !IsBlank(p[1]) && MatchesDeclarationName(p + 1) != Match::kNo) return false;
   }
   return true;
+}
+
+// Whether every quote in the declaration [from, end) that TinyXML might take for the start of a value (one after
+// '=' and anything that may be a blank), wherever it stands, closes before end over plain bytes (neither '&'
+// nor any byte a lead byte or a locale could read otherwise). TinyXML reads a value to its closing quote, so
+// then the declaration ends at end under every reading, whichever quotes it takes for values.
+bool EveryValueClosesBefore(const char* from, const char* end)
+{
+  const char* open[2] = {nullptr, nullptr}; // the earliest quote of each kind still waiting for its close
+  bool dirty[2] = {false, false};           // a byte that is not plain since then
+  for (const char* p = from; p < end; ++p)
+  {
+    const int kind = *p == '"' ? 0 : *p == '\'' ? 1 : -1;
+    if (kind < 0)
+    {
+      if (*p == '&' || LocaleDependent(*p)) dirty[0] = dirty[1] = true;
+      continue;
+    }
+    if (open[kind] && dirty[kind]) return false;
+    open[kind] = nullptr;
+    const char* before = p;
+    while (before > from && (IsBlank(before[-1]) || LocaleDependent(before[-1]))) --before;
+    if (before > from && before[-1] == '=')
+    {
+      open[kind] = p;
+      dirty[kind] = false;
+    }
+  }
+  return !open[0] && !open[1];
+}
+
+enum class Reading
+{
+  kUTF8,
+  kBytes,
+  kEither, // TinyXML may read on either way
+};
+
+// How TinyXML reads on after the declaration [from, end), should it be the document's first: as named by the
+// last attribute it takes for "encoding" (by name prefix, in any case), UTF-8 without one. Only a plain list
+// decides: blank-separated names, each with a quoted value or none, and an optional final '?'. Where scan and
+// parser could part — a byte whose class depends on the locale, a name TinyXML may or may not match, a value
+// glued to the next name (TinyXML skips an unknown attribute up to the next blank, a known one only up to its
+// value's quote), an unquoted value, a known name without one, encodings that disagree — either reading may
+// follow.
+Reading DeclaredReading(const char* from, const char* end)
+{
+  for (const char* p = from; p < end; ++p)
+    if (LocaleDependent(*p)) return Reading::kEither;
+
+  std::optional<Reading> named;
+  bool glued = false; // right after a name or value, before any blank
+  for (const char* p = from; p < end;)
+  {
+    if (IsBlank(*p))
+    {
+      glued = false;
+      ++p;
+      continue;
+    }
+    if (*p == '?' && p + 1 == end) break;
+    if (glued || !InName(*p)) return Reading::kEither;
+
+    const char* known = nullptr;
+    for (const char* name : {"version", "encoding", "standalone"})
+    {
+      const Match m = MatchesName(p, name);
+      if (m == Match::kMaybe) return Reading::kEither;
+      if (m == Match::kYes)
+      {
+        known = name;
+        break;
+      }
+    }
+    const char* nameEnd = p;
+    while (nameEnd < end && InName(*nameEnd)) ++nameEnd;
+    const char* v = nameEnd;
+    while (v < end && IsBlank(*v)) ++v;
+    glued = true;
+    if (v == end || *v != '=')
+    {
+      if (known) return Reading::kEither; // TinyXML stops at a known name without a value
+      p = nameEnd;
+      continue;
+    }
+    for (++v; v < end && IsBlank(*v);) ++v;
+    if (v == end || (*v != '"' && *v != '\'')) return Reading::kEither;
+    const char* close = static_cast<const char*>(std::memchr(v + 1, *v, size_t(end - v - 1)));
+    if (!close) return Reading::kEither;
+    if (known && std::strcmp(known, "encoding") == 0)
+    {
+      // None, an empty one or one starting "UTF-8" or "UTF8" in any case means UTF-8.
+      const size_t length = size_t(close - v - 1);
+      const auto startsAs = [&](const char* lower) {
+        return length >= std::strlen(lower) && StartsWithNoCase(v + 1, lower);
+      };
+      const Reading reading = length == 0 || startsAs("utf-8") || startsAs("utf8") ? Reading::kUTF8 : Reading::kBytes;
+      if (named && *named != reading) return Reading::kEither;
+      named = reading;
+    }
+    p = close + 1;
+  }
+  return named.value_or(Reading::kUTF8);
 }
 
 struct Declaration
@@ -198,74 +309,30 @@ Declaration ReadDeclaration(const char* p)
   const char* const end = std::strchr(p, '>');
   if (!end) return d; // TinyXML reads to the end of the text and stops
 
-  // The last "encoding" attribute sets how TinyXML reads on; one it may or may not match leaves both readings.
-  bool unsure = false, named = false;
-  const char* value = "";
-  size_t valueLength = 0;
-  bool tokenStart = true; // after blanks or a value, where TinyXML tries to match a name
-  for (const char* q = p; q < end;)
+  // Quotes pair up from the start: each follows '=' and closes, over a plain value, before that '>'.
+  for (const char* q = p; q < end; ++q)
   {
-    if (IsBlank(*q))
+    if (*q != '"' && *q != '\'') continue;
+    const char* before = q;
+    while (before > p && IsBlank(before[-1])) --before;
+    const char* close = static_cast<const char*>(std::memchr(q + 1, *q, size_t(end - q - 1)));
+    if (before == p || before[-1] != '=' || !close || !PlainDeclarationValue(q + 1, close))
     {
-      tokenStart = true;
-      ++q;
-      continue;
+      d.unsafe = true;
+      return d;
     }
-    if (*q == '"' || *q == '\'')
-    {
-      const char* before = q;
-      while (before > p && IsBlank(before[-1])) --before;
-      const char* close = static_cast<const char*>(std::memchr(q + 1, *q, size_t(end - q - 1)));
-      if (before == p || before[-1] != '=' || !close || !PlainDeclarationValue(q + 1, close))
-      {
-        d.unsafe = true;
-        return d;
-      }
-      q = close + 1;
-      tokenStart = true;
-      continue;
-    }
-    const Match encoding = tokenStart ? MatchesName(q, "encoding") : Match::kNo;
-    if (encoding == Match::kMaybe) unsure = true;
-    if (encoding == Match::kYes)
-    {
-      // TinyXML reads the whole name, then '=' and a value.
-      const char* v = q + 1;
-      while (InName(*v)) ++v;
-      while (IsBlank(*v)) ++v;
-      const char* close = nullptr;
-      if (*v == '=')
-      {
-        for (++v; IsBlank(*v);) ++v;
-        if (*v == '"' || *v == '\'') close = std::strchr(v + 1, *v);
-      }
-      if (close && close < end)
-      {
-        named = true;
-        value = v + 1;
-        valueLength = size_t(close - value);
-      }
-      else
-      {
-        unsure = true; // unquoted, or no value at all (then TinyXML stops anyway)
-      }
-    }
-    tokenStart = false;
-    ++q;
+    q = close;
+  }
+  if (!EveryValueClosesBefore(p, end))
+  {
+    d.unsafe = true;
+    return d;
   }
 
   d.last = end;
-  if (unsure)
-  {
-    d.bytes = d.utf8 = true;
-    return d;
-  }
-  // None, an empty one or one starting "UTF-8" or "UTF8" in any case means UTF-8.
-  const auto startsAs = [&](const char* lower) {
-    return valueLength >= std::strlen(lower) && StartsWithNoCase(value, lower);
-  };
-  d.utf8 = !named || valueLength == 0 || startsAs("utf-8") || startsAs("utf8");
-  d.bytes = !d.utf8;
+  const Reading reading = DeclaredReading(p, end);
+  d.utf8 = reading != Reading::kBytes;
+  d.bytes = reading != Reading::kUTF8;
   return d;
 }
 
@@ -345,16 +412,19 @@ int MeasureXMLNesting(const char* text, int limit, bool detectEncoding)
       if (depth > 0) --depth;
       last = std::strchr(p + 2, '>');
     }
-    else if (StartsWithNoCase(p, "<?xml"))
+    else if (p[1] == '?' && MatchesName(p + 2, "xml") != Match::kNo)
     {
+      // "<?xml" in any case, or bytes some locale might lower to it: then it may be a declaration or not, and
+      // either reading may follow.
+      const bool maybe = MatchesName(p + 2, "xml") == Match::kMaybe;
       const Declaration d = ReadDeclaration(p + 5);
       if (d.unsafe) return -1;
       last = d.last;
       if (last && depth == 0 && declarationDecides)
       {
         declarationDecides = false;
-        readings.bytes = d.bytes;
-        readings.utf8 = d.utf8;
+        readings.bytes = d.bytes || maybe;
+        readings.utf8 = d.utf8 || maybe;
       }
     }
     else if (StartsWith(p, "<!--"))

@@ -18,7 +18,8 @@
 //                      honours quotes only in some attributes and matches their names in the process locale, so
 //                      a quote must follow '=' and close before that '>'; quoted values are printable ASCII
 //                      without '&', and no blank inside one may be followed by "version", "encoding" or
-//                      "standalone" in any case.
+//                      "standalone" in any case. Any quote TinyXML might take for a value's start (after '=')
+//                      must close before that '>' as well, wherever it stands.
 //   text and values    character data inside an element and quoted attribute values, read as TinyXML reads
 //                      them: a character reference runs to the next ';' wherever that is, and as UTF-8 a lead
 //                      byte takes as many bytes as it announces, whatever they are.
@@ -30,9 +31,13 @@
 //
 // Which reading applies: preset files are read byte by byte. State chunks are read byte by byte until the
 // first declaration outside the root, then as UTF-8 unless it names another encoding (from the start after a
-// byte-order mark); where the declaration leaves that open (names TinyXML might or might not match), both
-// readings must pass. The product's documents nest four levels deep ("Param" in "Parameter" in "Preset" in the
-// root) and pass all of these, whatever bytes their preset names hold.
+// byte-order mark). The scan is a bound, not a prediction: only a declaration that is a plain list of
+// blank-separated attributes with quoted values, all printable ASCII, whose names TinyXML matches in every
+// locale and whose encodings (if several) agree, settles the reading. Any other — an unknown attribute with a
+// value glued to the next name, an unquoted value, encodings that disagree, a byte some locale reads otherwise —
+// leaves both readings open, and the text passes only if it passes under both. The product's documents nest
+// four levels deep ("Param" in "Parameter" in "Preset" in the root) and pass all of these, whatever bytes their
+// preset names hold.
 
 inline constexpr int kMaxPresetXMLDepth = 16; // a preset nests four levels; headroom for hand-made files
 

@@ -182,10 +182,23 @@ TEST(XMLNesting, TheFirstDeclarationOutsideTheRootDecidesHowStatesAreRead)
     {"<?XML ENCODING = \"UTF8\"?>", true}, // 'I' need not match 'i' (Turkish), but UTF-8 either way
     {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>", false},
     {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>", false},
-    {"<?xml encoding=\"UTF-8\" encodingx='latin1'?>", false}, // the last attribute TinyXML takes for it wins
+    {"<?xml encoding=\"latin1\" encodingx='ISO-8859-1'?>", false}, // TinyXML takes any name it starts
+    {"<?xml encoding=\"UTF-8\" encodingx='latin1'?>", true},  // encodings that disagree: both readings
     {"<?xml encoding='ascii' ENCODING='ascii'?>", true},         // one it may or may not match: both readings
     {"<?xml encod\xDDng='ascii'?>", true},                       // 0xDD lowers to 'i' in Turkish
+    {"<?xml encoding='latin1'\xA0?>", true},                     // a byte some locale takes for a blank
+    {"<?x\xCDl encoding='latin1'?>", true},                      // a declaration in some locale, or not
     {"<?xml encoding=ascii?>", true},                             // unquoted: both readings
+    {"<?xml encoding='ascii' foo=bar?>", true},
+    // TinyXML skips an unknown attribute up to the next blank, so it never sees an encoding glued to its value,
+    // but reads one glued to a known attribute's value: a glued value leaves both readings.
+    {"<?xml version=\"1.0\" foo=\"x\"encoding=\"latin1\"?>", true},
+    {"<?xml encoding=\"UTF-8\" x=\"1\"encoding=\"latin1\"?>", true},
+    {"<?xml version=\"1.0\"encoding=\"latin1\"?>", true},
+    {"<?xml foo=\"x\" encoding=\"latin1\"?>", false},
+    {"<?xmlencoding='latin1'?>", false},
+    {"<?xml-stylesheet encoding='latin1'?>", false},
+    {"<?pi encoding='latin1'?>", false}, // not a declaration: nothing decided
     {"<?xml-stylesheet type=\"text/xsl\" href=\"p.xsl\"?><?xml encoding=\"ISO-8859-1\"?>", true}, // the first
     {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><?xml encoding=\"UTF-8\"?>", false},
     {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", true},
@@ -200,6 +213,17 @@ TEST(XMLNesting, TheFirstDeclarationOutsideTheRootDecidesHowStatesAreRead)
     {
       EXPECT_EQ(TinyXMLDepth(text, true), 2) << prolog;
     }
+  }
+  // TinyXML never sees these glued encodings and reads UTF-8: the lead byte in each text takes in the end tag
+  // after it, so every unit nests one level deeper, though the markup shows a depth of one.
+  const std::string unit = "<a\xE3>\xE3" "b</a>";
+  for (const char* prolog : {"<?xml version=\"1.0\" foo=\"x\"encoding=\"latin1\"?>",
+                             "<?xml encoding=\"UTF-8\" x=\"1\"encoding=\"latin1\"?>"})
+  {
+    EXPECT_EQ(TinyXMLDepth(prolog + Repeat(unit, 40), true), 40) << prolog;
+    EXPECT_EQ(Measure(prolog + Repeat(unit, 600), true), -1) << prolog;
+    PresetXMLTree tree;
+    EXPECT_EQ(tree.Parse((prolog + Repeat(unit, 600)).c_str(), false), PresetXMLTree::EParse::kNotXML) << prolog;
   }
   // A declaration inside the root decides nothing.
   EXPECT_EQ(Measure("<r><?xml version=\"1.0\"?><a v=\"caf\xE9\"/></r>", true), 2);
@@ -381,4 +405,44 @@ TEST(XMLNesting, NeverBelowTheDepthTinyXMLBuilds)
   }
   EXPECT_GT(readInFull, 2000);
   EXPECT_GT(passed, 5000);
+
+  // Prologs as hands and hostile hosts write them — unknown attributes, values glued to the next name, repeated,
+  // unquoted and differently cased encodings, instructions — before bodies whose depth depends on the reading:
+  // read as UTF-8, the lead byte in "<a\xE3>\xE3b</a>" takes in the end tag after it.
+  const char* const targets[] = {"<?xml", "<?XML", "<?xml-stylesheet", "<?xmlfoo", "<?pi", "<?xm\xCC"};
+  const char* const attributes[] = {"version=\"1.0\"", "encoding=\"latin1\"", "encoding='UTF-8'", "encoding=\"\"",
+                                    "ENCODING=\"ISO-8859-1\"", "Encoding='utf8'", "encodingx='latin1'", "foo=\"x\"",
+                                    "x='1'", "standalone='no'", "a=\"b c\"", "encoding=latin1", "foo=bar",
+                                    "v = 'w'", "encoding", "=", "\"", "\xA0", "/"};
+  const char* const separators[] = {" ", " ", "", "\n", "  "};
+  const char* const units[] = {"<a\xE3>\xE3" "b</a>", "<a v='\xC3'>x</a>", "<a>\xE0</a>", "<a>caf\xE9</a>", "<b/>",
+                               "<a>\xC3\xA9</a>", "<a>x</a>"};
+  int prologsPassed = 0, readingMatters = 0;
+  for (int round = 0; round < 8000; ++round)
+  {
+    std::string text;
+    for (unsigned k = 1 + rng() % 2; k > 0; --k)
+    {
+      text += targets[rng() % std::size(targets)];
+      for (unsigned a = rng() % 5; a > 0; --a)
+        text += std::string(separators[rng() % std::size(separators)]) + attributes[rng() % std::size(attributes)];
+      text += rng() % 4 ? "?>" : ">";
+      if (rng() % 2) text += "\n";
+    }
+    const bool rooted = rng() % 2;
+    if (rooted) text += "<r>";
+    for (unsigned n = 2 + rng() % 8; n > 0; --n) text += units[rng() % std::size(units)];
+    if (rooted) text += "</r>";
+
+    if (TinyXMLDepth(text, true) != TinyXMLDepth(text, false)) ++readingMatters;
+    for (bool detect : {false, true})
+    {
+      const int scanned = MeasureXMLNesting(text.c_str(), 64, detect);
+      if (scanned < 0) continue;
+      if (detect) ++prologsPassed;
+      ASSERT_LE(TinyXMLDepth(text, detect), scanned) << (detect ? "detected: " : "legacy: ") << text;
+    }
+  }
+  EXPECT_GT(readingMatters, 1000);
+  EXPECT_GT(prologsPassed, 1000);
 }
