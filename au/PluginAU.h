@@ -241,7 +241,10 @@ public:
   // kAudioUnitErr_InvalidPropertyValue. Then the preset of that name (the full name) is recalled and the data
   // is read by UnserializeState. Data that does not read (a result below 1) gives
   // kAudioUnitErr_InvalidPropertyValue and changes nothing: the state, parameters, current preset and the
-  // recalled slot are put back as they were. kAudio_MemFullError when that rollback could not be prepared.
+  // recalled slot are put back as they were. kAudio_MemFullError when that rollback could not be prepared. Data
+  // that reads is then stored in the current slot under the name that slot has after the read (as a load does),
+  // so that recalling it brings back what was restored; should that store fail, the restore is rolled back as
+  // well (kAudio_MemFullError).
   [[nodiscard]] virtual OSStatus SetState(CFPropertyListRef plist);
 
   // ---------------------------------------------------------------------------------------------------------

@@ -266,6 +266,13 @@ OSStatus PluginAU::SetState(CFPropertyListRef plist)
     RollBackState(snapshot, recalled);
     return kAudioUnitErr_InvalidPropertyValue;
   }
+  // The current slot stores what was applied under the name it now has (a state may carry one), as every load
+  // does: a host that recalls the slot by that name gets these values back, not the ones it held before.
+  if (IPreset* current = GetPreset(mCurrentPresetIdx); current && !StoreNamedState(*current, current->mName))
+  {
+    RollBackState(snapshot, recalled);
+    return kAudio_MemFullError;
+  }
   OnRestoreState();
   return noErr;
 }

@@ -403,3 +403,42 @@ TEST_F(ZaniqBundle, TheHostsRecallOfThePresetKeepsItsName)
   ASSERT_OK(mUnit->SelectPreset(0));
   EXPECT_EQ(std::pair(Param(*mUnit, "Drive FX"), PresetNames(*mUnit)), std::pair(7.5f, named));
 }
+
+// A restored state is what the preset it names recalls: after the host restores a state saved under another
+// name, selecting the preset keeps the restored values under the restored name. A refused restore renames
+// nothing.
+TEST_F(ZaniqBundle, ThePresetARestoreNamesRecallsTheRestoredValues)
+{
+  const std::string groesse = "Gr\xC3\xB6\xC3\x9F" "e";
+  testsupport::WriteFile(mHome.DataFolder() / "AU" / "default.tps",
+                         testsupport::PresetText({{"Reference Level", "-30.000000"}}, groesse));
+  ASSERT_OK(Instance::Open(mBundle->Main().component, mUnit));
+  CFRef<CFPropertyListRef> state;
+  ASSERT_OK(mUnit->SaveState(state));
+  mUnit.reset();
+
+  ScopedHome clean;
+  ASSERT_OK(Instance::Open(mBundle->Main().component, mUnit));
+  const auto init = std::tuple(std::string("Init"), std::string("Init"), std::string("Init"));
+  const auto named = std::tuple(groesse, groesse, groesse);
+  ASSERT_EQ(std::pair(Param(*mUnit, "Reference Level"), PresetNames(*mUnit)), std::pair(-18.f, init));
+
+  // The same state with its document's maker changed: refused, and nothing renamed.
+  const auto foreign = CFRef<CFMutableDictionaryRef>::Adopt(
+    CFDictionaryCreateMutableCopy(nullptr, 0, static_cast<CFDictionaryRef>(state.Get())));
+  const auto data = static_cast<CFDataRef>(CFDictionaryGetValue(foreign.Get(), CFSTR("data")));
+  std::string bytes(reinterpret_cast<const char*>(CFDataGetBytePtr(data)), size_t(CFDataGetLength(data)));
+  ASSERT_NE(bytes.find("Quenlar"), std::string::npos);
+  bytes.replace(bytes.find("Quenlar"), 7, "Quenlaz");
+  const auto changed = CFRef<CFDataRef>::Adopt(
+    CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(bytes.data()), CFIndex(bytes.size())));
+  CFDictionarySetValue(foreign.Get(), CFSTR("data"), changed.Get());
+  EXPECT_FALSE(mUnit->RestoreState(foreign.Get()));
+  EXPECT_EQ(std::pair(Param(*mUnit, "Reference Level"), PresetNames(*mUnit)), std::pair(-18.f, init));
+
+  ASSERT_OK(mUnit->RestoreState(state.Get()));
+  EXPECT_EQ(std::pair(Param(*mUnit, "Reference Level"), PresetNames(*mUnit)), std::pair(-30.f, named));
+  ASSERT_OK(mUnit->SelectPreset(0));
+  EXPECT_EQ(std::pair(Param(*mUnit, "Reference Level"), PresetNames(*mUnit)), std::pair(-30.f, named));
+  mUnit.reset();
+}

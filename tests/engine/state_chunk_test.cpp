@@ -279,11 +279,14 @@ TEST_F(PresetTest, RefusedRestoresChangeNoParameterAndNoPairing)
   }
   EXPECT_GT(refused, 100);
 
-  // Without "data" the preset the state names ("Init", the defaults) is recalled, and the restore still refused.
+  // Without "data" the preset the state names ("Init", which holds the state last restored) is recalled, and the
+  // restore still refused.
+  ASSERT_EQ(restore(good), noErr);
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
   CFMutableDictionaryRef noData = CFDictionaryCreateMutableCopy(nullptr, 0, dict);
   CFDictionaryRemoveValue(noData, CFSTR("data"));
   EXPECT_EQ(z.SetState(noData), kAudioUnitErr_InvalidPropertyValue);
-  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0));
+  EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -23.0));
   CFRelease(noData);
   CFRelease(plist);
 }
