@@ -66,13 +66,24 @@ void PutBEFloat(std::vector<uint8_t>& out, float f)
   PutBE32(out, v);
 }
 
-// The name field: at most 27 characters, zero-padded, so it always holds a terminator.
+// The name field: at most 27 bytes, zero-padded, so it always holds a terminator; a longer name is cut before
+// the UTF-8 character that would not fit whole.
 void PutName(std::vector<uint8_t>& out, const char* name)
 {
   uint8_t field[kNameFieldLen] = {};
-  const size_t len = name ? strnlen(name, kNameFieldLen - 1) : 0;
-  std::memcpy(field, name, len);
+  const size_t len = IPreset::NameLength(name, kNameFieldLen - 1);
+  if (len) std::memcpy(field, name, len);
   out.insert(out.end(), field, field + kNameFieldLen);
+}
+
+// Whether the name field of a chunk-form program stands for the slot's name as its state left it (before:
+// the slot's name until then): a prefix of it, where the state brought that name or the field could not hold
+// it whole. The state's own name then stays whole.
+bool FieldCutsName(const std::string& field, const char* name, const char* before)
+{
+  const size_t length = std::strlen(name);
+  if (field.empty() || field.size() >= length || std::memcmp(name, field.data(), field.size()) != 0) return false;
+  return std::strcmp(name, before) != 0 || length > size_t(kNameFieldLen - 1);
 }
 
 // A program record up to and including its name: "CcnK", byte size, kind, format version 1, unique id, decimal
@@ -288,6 +299,9 @@ bool PluginBase::LoadProgramFromFXP(const char* path)
   if (file.BE32(0) != kCcnK || file.BEI32(12) != 1 || file.BEI32(16) != GetUniqueID()) return false;
   const uint32_t kind = file.BE32(8);
   const std::string name = file.Name(28);
+  const IPreset* const current = GetPreset(mCurrentPresetIdx);
+  const std::string nameBefore = current ? current->mName : "";
+  bool keepStateName = false;
 
   if (kind == kFPCh && DoesStateChunks())
   {
@@ -304,6 +318,8 @@ bool PluginBase::LoadProgramFromFXP(const char* path)
       if (haveBackup) (void)UnserializeState(backup, 0);
       return false;
     }
+    if (const IPreset* preset = GetPreset(mCurrentPresetIdx))
+      keepStateName = FieldCutsName(name, preset->mName, nameBefore.c_str());
   }
   else if (kind == kFxCk)
   {
@@ -319,7 +335,7 @@ bool PluginBase::LoadProgramFromFXP(const char* path)
   if (IPreset* preset = GetPreset(mCurrentPresetIdx))
   {
     // The name first, so that a state carrying it stores the program's name.
-    if (!name.empty()) preset->SetName(name.c_str());
+    if (!name.empty() && !keepStateName) preset->SetName(name.c_str());
     IByteChunk slotState;
     if (SerializeState(slotState))
     {

@@ -209,6 +209,20 @@ TEST_F(PresetTest, LoadedPresetsRecallUnderTheirOwnNames)
   IByteChunk state;
   ASSERT_TRUE(z.SerializeState(state));
   EXPECT_NE(Text(state, 0, state.Size()).find("<Preset name=\"Short\">"), std::string::npos);
+
+  // A program file: its name field holds 27 bytes at most, but the state inside carries the whole name ("É"
+  // fifteen times, 30 bytes), which the program loads under.
+  std::string e15;
+  for (int i = 0; i < 15; ++i) e15 += "\xC3\x89";
+  z.ModifyCurrentPreset(e15.c_str());
+  const std::filesystem::path program = mHome.Path() / "long.fxp";
+  ASSERT_TRUE(z.SaveProgramAsFXP(program.c_str()));
+  PresetZANIQ& other = MakePlug();
+  ASSERT_TRUE(other.LoadProgramFromFXP(program.c_str()));
+  other.Change(ZANIQ::kDriveFX, 1.0);
+  ASSERT_TRUE(other.RestorePreset(0));
+  EXPECT_TRUE(Holds(other, ZANIQ::kDriveFX, 3.0) && Holds(other, ZANIQ::kReferenceLevel, -30.0));
+  EXPECT_EQ(std::string(other.GetPresetName(0)), e15);
 }
 
 TEST_F(PresetTest, RefusedRestoresChangeNoParameterAndNoPairing)

@@ -131,6 +131,43 @@ TEST(FxpFiles, ChunkFormProgramBytesAndRoundTrip)
   EXPECT_EQ(std::tuple(other.Values(), std::string(other.GetPresetName(1))), std::tuple(plug.Values(), "Lead"));
 }
 
+// A name longer than the field's 27 bytes is cut before the character that would not fit whole. Loading takes the
+// field's name, except that a chunk-form program keeps the name the slot has after its state was read when the
+// field stands for it: a prefix of a name the field could not hold (or, for a state that carries names, of the
+// name it brought).
+TEST(FxpFiles, LongNamesAreCutAtACharacterAndTheWholeNameIsKeptWhereTheFieldStandsForIt)
+{
+  std::string e15;
+  for (int i = 0; i < 15; ++i) e15 += "\xC3\x89"; // "É" fifteen times: 30 bytes
+  const std::string e13 = e15.substr(0, 26);
+  const fs::path path = TempPath("long.fxp");
+  const struct
+  {
+    bool chunks;
+    std::string saved, slotBefore, loaded;
+  } cases[] = {
+    {false, e15, "Other", e13}, {true, e15, "Other", e13}, // into another slot: the cut name
+    {false, e15, e15, e13},     {true, e15, e15, e15},     // back into the slot that holds the whole name
+    {true, "Lead", "Lead Bright", "Lead"},                 // a prefix the field holds whole is a name of its own
+  };
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(testing::Message() << c.chunks << " " << c.saved << " into " << c.slotBefore);
+    FilePlug plug(c.chunks);
+    plug.SetValues(2.5, true, 3, 1);
+    plug.ModifyCurrentPreset(c.saved.c_str());
+    ASSERT_TRUE(plug.SaveProgramAsFXP(path.c_str()));
+    const Bytes bytes = ReadBytes(path);
+    const std::string kept = c.saved.size() > 27 ? e13 : c.saved;
+    EXPECT_EQ(std::string(bytes.begin() + 28, bytes.begin() + 56), kept + std::string(28 - kept.size(), '\0'));
+
+    FilePlug other(c.chunks);
+    other.ModifyCurrentPreset(c.slotBefore.c_str());
+    ASSERT_TRUE(other.LoadProgramFromFXP(path.c_str()));
+    EXPECT_EQ(std::tuple(other.Values(), std::string(other.GetPresetName(0))), std::tuple(plug.Values(), c.loaded));
+  }
+}
+
 // A parameter-form program's count field is not read: the file must hold a value for each of our parameters, and
 // values beyond them are left alone (a program saved by a version with more parameters loads its first ones).
 TEST(FxpFiles, ParameterFormLoadsByTheValuesItHoldsNotByItsCountField)
