@@ -297,10 +297,14 @@ void PluginBase::ModifyCurrentPreset(const char* name)
   if (!preset) return;
   // The name first: a state that carries the preset's name must store the new one, or recalling the slot
   // would bring the old name back.
+  char previous[IPreset::kNameLen];
+  std::memcpy(previous, preset->mName, sizeof previous);
   if (name && *name) preset->SetName(name);
   IByteChunk state;
-  // A state that cannot be written leaves the slot's state as it was rather than empty.
+  // A state that cannot be written leaves the slot as it was rather than empty, and its name with it: a name
+  // promises the state stored under it.
   if (SerializeState(state)) preset->mChunk = std::move(state);
+  else std::memcpy(preset->mName, previous, sizeof previous);
 }
 
 void PluginBase::PruneUninitializedPresets()

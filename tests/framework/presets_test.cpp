@@ -67,6 +67,14 @@ public:
   }
 };
 
+// A plug-in whose state can be made unwritable, as when memory runs out.
+class UnwritablePlug : public PresetPlug
+{
+public:
+  bool SerializeState(IByteChunk& chunk) const override { return !unwritable && PresetPlug::SerializeState(chunk); }
+  bool unwritable = false;
+};
+
 // Slot 0 "Init", slot 1 never filled, slot 2 "Lead" (current).
 void FillBank(PresetPlug& plug)
 {
@@ -121,6 +129,15 @@ TEST(Presets, ModifyPruneAndTheInitialisedFlag)
   plug.ModifyCurrentPreset("");
   EXPECT_STREQ(plug.GetPresetName(0), "Mine");
   EXPECT_TRUE(plug.SlotHoldsState(0) && !plug.GetPreset(0)->mInitialized);
+  // A state that cannot be written leaves the slot as it was, its name too.
+  UnwritablePlug unwritable;
+  unwritable.ModifyCurrentPreset("Mine");
+  const std::string stored = unwritable.ChunkText(0);
+  unwritable.SetValues(-1.0, true, 7, 2);
+  unwritable.unwritable = true;
+  unwritable.ModifyCurrentPreset("Other");
+  EXPECT_EQ(std::pair(std::string(unwritable.GetPresetName(0)), unwritable.ChunkText(0)),
+            std::pair(std::string("Mine"), stored));
 
   // Pruning keeps the initialised slots in order, and the current one current.
   plug.MakePresetFromChunk("first", plug.State());
