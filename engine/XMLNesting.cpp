@@ -302,12 +302,28 @@ struct Declaration
   bool bytes = false, utf8 = false; // how TinyXML reads on, should this be the document's first declaration
 };
 
-// The declaration whose "<?xml" ends just before p.
-Declaration ReadDeclaration(const char* p)
+// Whether a lead byte in the text at p, read as UTF-8, would take in the text's end (only the last three bytes
+// can).
+bool LeadByteTakesInTheEnd(const char* p)
+{
+  const size_t n = std::strlen(p);
+  for (size_t i = n > 3 ? n - 3 : 0; i < n; ++i)
+    if (i + size_t(UTF8Length(p[i])) > n) return true;
+  return false;
+}
+
+// The declaration whose "<?xml" ends just before p, read where utf8 says whether TinyXML may be reading UTF-8.
+Declaration ReadDeclaration(const char* p, bool utf8)
 {
   Declaration d;
   const char* const end = std::strchr(p, '>');
-  if (!end) return d; // TinyXML reads to the end of the text and stops
+  if (!end)
+  {
+    // TinyXML reads to the end of the text and stops, unless, reading UTF-8, a lead byte in a value takes in
+    // the end and it reads on past it.
+    d.unsafe = utf8 && LeadByteTakesInTheEnd(p);
+    return d;
+  }
 
   // Quotes pair up from the start: each follows '=' and closes, over a plain value, before that '>'.
   for (const char* q = p; q < end; ++q)
@@ -417,7 +433,7 @@ int MeasureXMLNesting(const char* text, int limit, bool detectEncoding)
       // "<?xml" in any case, or bytes some locale might lower to it: then it may be a declaration or not, and
       // either reading may follow.
       const bool maybe = MatchesName(p + 2, "xml") == Match::kMaybe;
-      const Declaration d = ReadDeclaration(p + 5);
+      const Declaration d = ReadDeclaration(p + 5, readings.utf8);
       if (d.unsafe) return -1;
       last = d.last;
       if (last && depth == 0 && declarationDecides)

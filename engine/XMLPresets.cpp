@@ -441,8 +441,9 @@ int ParseStateXML(const PluginBase& plug, const IByteChunk& chunk, int pos, int6
   if (chunk.Get(length, pos) < 0) return 0;
   if (length < 1 || int64_t(pos) + 4 + length > end) return 0;
 
-  // The text ends at its first zero byte.
-  const std::string text(reinterpret_cast<const char*>(chunk.GetData()) + pos + 4, size_t(length));
+  // The text ends at its first zero byte: nothing after it reaches the parser.
+  const char* const start = reinterpret_cast<const char*>(chunk.GetData()) + pos + 4;
+  const std::string text(start, strnlen(start, size_t(length)));
   if (tree.Parse(text.c_str(), false) != PresetXMLTree::EParse::kOK || !WrittenBy(plug, tree)) return 0;
   return pos + 4 + length;
 }
