@@ -38,6 +38,9 @@ void IGEditorDelegate::LayoutUI(IGraphics* graphics)
 
 void* IGEditorDelegate::OpenWindow(void* parent)
 {
+  // Opening hands the controls their first values and lays them out: a control may close or reopen the editor
+  // from there, and the host may dispose of us from a box it shows. Either goes once the opening has returned.
+  Lifetime::Scope self(GetLifetime());
   if (mGraphics) CloseWindow();
 
   // The new context's constructor overwrites the remembered values with its initial size, so take them first.
@@ -46,12 +49,15 @@ void* IGEditorDelegate::OpenWindow(void* parent)
   const int height = mRememberedHeight;
   const float scale = mRememberedScale;
 
-  mGraphics = CreateGraphics();
-  if (!mGraphics) return nullptr;
+  IGraphics* graphics = CreateGraphics();
+  mGraphics = graphics;
+  if (!graphics) return nullptr;
 
-  if (restore) mGraphics->Resize(width, height, scale, true);
-
-  return mGraphics->OpenWindow(parent);
+  IGraphics::CallScope scope(*graphics);
+  if (restore) graphics->Resize(width, height, scale, true);
+  void* view = graphics->OpenWindow(parent);
+  // A view of an editor closed while it opened goes with it: the host gets none.
+  return EditorUnchanged(graphics) && !IsDisposing() ? view : nullptr;
 }
 
 void IGEditorDelegate::CloseWindow()
@@ -99,50 +105,66 @@ bool IGEditorDelegate::OnKeyUp(const IKeyPress& key)
   return mGraphics->OnKeyUp(x, y, key);
 }
 
+bool IGEditorDelegate::EditorUnchanged(const IGraphics* graphics) const
+{
+  return graphics && mGraphics == graphics && !graphics->IsWindingDown();
+}
+
+// A control may close the editor (or close and reopen it), and the host dispose of us from a box the control
+// shows, inside any hand-off below: a scope of the editor and of the plug-in keeps both whole until the hand-off
+// returns, and it goes no further once the editor it began with is closing or replaced.
+
 void IGEditorDelegate::SendControlValueFromDelegate(int ctrlTag, double normalizedValue)
 {
-  if (!mGraphics) return;
-  if (IControl* control = mGraphics->GetControlWithTag(ctrlTag)) control->SetValueFromDelegate(normalizedValue, 0);
+  IGraphics* graphics = mGraphics;
+  if (!graphics) return;
+  IGraphics::CallScope scope(*graphics);
+  if (IControl* control = graphics->GetControlWithTag(ctrlTag)) control->SetValueFromDelegate(normalizedValue, 0);
 }
 
 void IGEditorDelegate::SendControlMsgFromDelegate(int ctrlTag, int msgTag, int dataSize, const void* data)
 {
-  if (!mGraphics) return;
-  if (IControl* control = mGraphics->GetControlWithTag(ctrlTag)) control->OnMsgFromDelegate(msgTag, dataSize, data);
+  IGraphics* graphics = mGraphics;
+  if (!graphics) return;
+  IGraphics::CallScope scope(*graphics);
+  if (IControl* control = graphics->GetControlWithTag(ctrlTag)) control->OnMsgFromDelegate(msgTag, dataSize, data);
 }
 
 void IGEditorDelegate::SendMidiMsgFromDelegate(const IMidiMsg& msg)
 {
-  if (mGraphics)
+  Lifetime::Scope self(GetLifetime());
+  if (IGraphics* graphics = mGraphics)
   {
-    for (int i = 0; i < mGraphics->NControls(); ++i)
+    IGraphics::CallScope scope(*graphics);
+    for (int i = 0; i < graphics->NControls() && EditorUnchanged(graphics); ++i)
     {
-      IControl* control = mGraphics->GetControl(i);
+      IControl* control = graphics->GetControl(i);
       if (control && control->GetWantsMidi()) control->OnMidi(msg);
     }
   }
-  OnMidiMsgUI(msg);
+  if (!IsDisposing()) OnMidiMsgUI(msg);
 }
 
 void IGEditorDelegate::SendParameterValueFromDelegate(int paramIdx, double value, bool normalized)
 {
-  if (mGraphics)
+  Lifetime::Scope self(GetLifetime());
+  if (IGraphics* graphics = mGraphics)
   {
     const IParam* param = GetParam(paramIdx);
     // A real value needs its parameter to be normalised; without one no control can take it.
     if (normalized || param)
     {
       if (!normalized) value = param->ToNormalized(param->Constrain(value));
-      for (int i = 0; i < mGraphics->NControls(); ++i)
+      IGraphics::CallScope scope(*graphics);
+      for (int i = 0; i < graphics->NControls() && EditorUnchanged(graphics); ++i)
       {
-        IControl* control = mGraphics->GetControl(i);
-        if (!control) continue;
-        for (int v = 0; v < control->NVals(); ++v)
+        IControl* control = graphics->GetControl(i);
+        for (int v = 0; control && v < control->NVals() && EditorUnchanged(graphics); ++v)
           if (control->GetParamIdx(v) == paramIdx) control->SetValueFromDelegate(value, v);
       }
     }
   }
-  OnParamChangeUI(paramIdx, kDelegate);
+  if (!IsDisposing()) OnParamChangeUI(paramIdx, kDelegate);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -50,10 +50,14 @@ public:
   // ---------------------------------------------------------------------------------------------------------
 
   // Closes a context that is still open, creates a new one (null result and no window without a make-graphics
-  // function), gives it the size and scale remembered at the last close, and returns the platform view.
+  // function), gives it the size and scale remembered at the last close, and returns the platform view. The
+  // opening runs inside a scope of the plug-in and of the new context: closed (or replaced) while it opens, or the
+  // plug-in disposed of meanwhile, it returns null and the context goes when it returns.
   void* OpenWindow(void* parent) override;
   // Guarded against re-entry: OnUIClose, then, when a context exists, remembers its width, height and draw scale,
-  // releases its mouse capture (ending open host gestures), closes its window and deletes it. A second call in a row runs OnUIClose again and touches nothing else.
+  // releases its mouse capture (ending open host gestures), closes its window and deletes it. Inside a call of the
+  // context (a control's handler) the window only lets go of its view, and the context, controls and all, goes when
+  // the outermost such call returns. A second call in a row runs OnUIClose again and touches nothing else.
   void CloseWindow() override;
 
   // The platform copies its drawing-ready flag here when it opens the window; never cleared by the delegate.
@@ -81,6 +85,10 @@ public:
   // With graphics ready and a context: the context's key handling at the current mouse position; else false.
   bool OnKeyDown(const IKeyPress& key) override;
   bool OnKeyUp(const IKeyPress& key) override;
+  // The hand-offs below run inside a scope of the plug-in and of the context (a control may close or reopen the
+  // editor from its handler, the host dispose of the plug-in from a box it shows): they stop at the first control
+  // after which the context is closing or no longer the editor's, and skip the plug-in's own hook once it is
+  // being disposed of.
   // SetValueFromDelegate(value, 0) on the control with ctrlTag, when a context and such a control exist.
   void SendControlValueFromDelegate(int ctrlTag, double normalizedValue) override;
   // OnMsgFromDelegate on the control with ctrlTag, when a context and such a control exist; else nothing.
@@ -88,7 +96,7 @@ public:
   // OnMidi on every listed control that wants MIDI (list order), then OnMidiMsgUI.
   void SendMidiMsgFromDelegate(const IMidiMsg& msg) override;
   // With a context: every value slot linked to paramIdx takes the value (normalised first, from the constrained
-  // real value, unless normalized is true). Then, in every case, OnParamChangeUI(paramIdx, kDelegate).
+  // real value, unless normalized is true). Then OnParamChangeUI(paramIdx, kDelegate).
   void SendParameterValueFromDelegate(int paramIdx, double value, bool normalized) override;
 
   // Appends width (i32), height (i32) and draw scale (f32): the context's when one exists, else the remembered
@@ -102,6 +110,9 @@ public:
   void SetScreenScale(double scale) override;
 
 private:
+  // graphics is still the open editor, and not closing.
+  bool EditorUnchanged(const IGraphics* graphics) const;
+
   MakeGraphicsFunc mMakeGraphicsFunc;
   LayoutFunc mLayoutFunc;
   IGraphics* mGraphics = nullptr;

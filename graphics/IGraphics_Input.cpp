@@ -178,6 +178,8 @@ void IGraphics::OnMouseDown(const std::vector<IMouseInfo>& points)
     if (!gesture.params.empty()) mOpenGestures.push_back(std::move(gesture));
     mDelegate->OnMouseDownHook();
     control->OnMouseDown(pt.x, pt.y, pt.ms);
+    // Closed by the handler: no further touch may begin a host gesture that nothing would end.
+    if (IsWindingDown()) return;
   }
 }
 

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace plugin::igraphics
@@ -46,14 +47,19 @@ IGraphicsMac::~IGraphicsMac()
     // The view is torn down while the descriptor cache is held: a text field may still use a cached font.
     auto lock = CoreTextFontDescriptorCache().Lock();
     CoreTextFontDescriptorCache().Release();
-    TearDownView();
+    TearDownView(true);
   }
 }
 
-void IGraphicsMac::TearDownView()
+void IGraphicsMac::TearDownView(bool contentsToo)
 {
   IGraphicsView_vZANIQ_au* view = mView;
-  if (!view) return;
+  if (!view)
+  {
+    // A view closed inside one of our calls left the controls and the renderer behind for that call.
+    if (contentsToo && std::exchange(mContentsKept, false)) OnViewDestroyed();
+    return;
+  }
   // Forget the view first: whatever runs from here on (the view leaving its superview, a host reacting to it)
   // finds the editor closed.
   mView = nullptr;
@@ -70,8 +76,14 @@ void IGraphicsMac::TearDownView()
   view->detachGraphics();
   view->removeFromSuperview();
   view->release();
-  // The render timer is stopped: the renderer can go.
-  OnViewDestroyed();
+  // The render timer is stopped: the renderer can go, unless a call of ours is still on the stack.
+  if (contentsToo)
+  {
+    mContentsKept = false;
+    OnViewDestroyed();
+  }
+  else
+    mContentsKept = true;
 }
 
 void IGraphicsMac::ForgetView(IGraphicsView_vZANIQ_au* view)
@@ -85,7 +97,7 @@ void IGraphicsMac::ForgetView(IGraphicsView_vZANIQ_au* view)
 
 void* IGraphicsMac::OpenWindow(void* parent)
 {
-  TearDownView();
+  TearDownView(true);
 
   auto* view = new IGraphicsView_vZANIQ_au();
   view->initWithIGraphics(this);
@@ -105,7 +117,10 @@ void* IGraphicsMac::OpenWindow(void* parent)
 
 void IGraphicsMac::CloseWindow()
 {
-  TearDownView();
+  // Closed from inside one of our calls (a control's handler, a menu's answer, a value handed to a control): the
+  // control on the stack may touch itself until its handler returns, so only the view goes now; the controls and
+  // the renderer go with this context.
+  TearDownView(!GetLifetime().InScope());
 }
 
 void* IGraphicsMac::GetWindow()

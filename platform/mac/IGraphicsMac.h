@@ -44,7 +44,9 @@ public:
   // tooltips, calls OnUIOpen and adds the view to parent (an NSView, may be null). Returns the view.
   void* OpenWindow(void* parent) override;
   // With a view: tooltips removed, timer stopped, view detached from this context and from its superview and
-  // released, then the controls, bitmaps and renderer context go (OnViewDestroyed). Nothing without a view.
+  // released, then the controls, bitmaps and renderer context go (OnViewDestroyed). Inside a call of this context
+  // (a scope of it open on this thread) only the view goes: the rest stays for the call and goes with the context.
+  // Nothing without a view.
   void CloseWindow() override;
   void* GetWindow() override;
   bool WindowIsOpen() override { return mView != nullptr; }
@@ -145,7 +147,9 @@ private:
   void StoreCursorPosition();
   // Warps the cursor back to the stored point; the previous position becomes the last mouse position.
   void RepositionCursor(float& prevX, float& prevY);
-  void TearDownView();
+  // Detaches and releases the view; with contentsToo the controls and the renderer go as well (also ones a view
+  // closed inside a call left behind).
+  void TearDownView(bool contentsToo);
 
   // Counts one modal loop of the platform for its lifetime. The context may be deleted inside the loop: the
   // scope then leaves it alone, and ContextAlive tells the caller to return at once.
@@ -172,6 +176,7 @@ private:
   std::shared_ptr<bool> mAlive = std::make_shared<bool>(true);
   IGraphicsView_vZANIQ_au* mView = nullptr;
   int mModalDepth = 0;
+  bool mContentsKept = false; // the view went inside a call: controls and renderer wait for OnViewDestroyed
   CGPoint mCursorLockPosition{0.0, 0.0}; // screen point, y upwards
   Util_String mBundleID;
   float mLastMouseX = 0.f;

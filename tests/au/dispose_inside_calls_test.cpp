@@ -7,9 +7,12 @@
 // call fails them there.
 
 #include "support/ZaniqHost.h"
+#include "au/AUEditorInfo.h"
 #include "au/ZANIQ_View.h"
 #include "controls/IControl.h"
+#include "controls/IPopupMenuControl.h"
 #include "engine/ZANIQ.h"
+#include "framework/IGEditorDelegate.h"
 #include "graphics/IGraphics.h"
 
 #include <AppKit/AppKitTesting.h>
@@ -549,66 +552,138 @@ void ChoosableItems(NSMenu* menu, std::vector<NSMenuItem*>& out)
   }
 }
 
+// Where a random sequence lets go of the unit or the editor.
+enum EWhere : int
+{
+  kBetweenEvents = 0,
+  kMenuAnswer,      // inside the answer to a native menu
+  kBoxAnswer,       // inside the answer to a message box
+  kListener,        // inside a property listener
+  kControlDown,     // a control's mouse-down
+  kPopupAnswer,     // a control's answer from the framework's popup menu
+  kDelegateValue,   // a value the plug-in hands a control (its idle tick)
+  kDelegateMessage, // a message the plug-in hands a control
+  kWheres
+};
+
+class RandomSession;
+
+// A control of the sequence: it closes the editor (or the host disposes of the unit) from its own handlers when the
+// plan says so, and touches itself afterwards, as a control that closes the editor does.
+class CloserControl : public IControl
+{
+public:
+  CloserControl(const plugin::igraphics::IRECT& r, int paramIdx, RandomSession& session, bool popup)
+      : IControl(r, paramIdx), mSession(session), mPopup(popup)
+  {
+    mMenu.AddItem("One");
+    mMenu.AddItem("Two");
+  }
+  void Draw(IGraphics& g) override { g.FillRect(plugin::igraphics::IColor(255, 90, 30, 30), mRECT); }
+  void OnMouseDown(float, float, const plugin::igraphics::IMouseMod&) override;
+  void OnPopupMenuSelection(plugin::igraphics::IPopupMenu* menu, int valIdx) override;
+  void SetValueFromDelegate(double value, int valIdx) override;
+  void OnMsgFromDelegate(int msgTag, int dataSize, const void* data) override;
+
+private:
+  RandomSession& mSession;
+  bool mPopup;
+  plugin::igraphics::IPopupMenu mMenu;
+};
+
 // One random sequence of what a user and a host do to an open editor: clicks, drags, keys, the wheel, backing
-// scale changes, idle ticks, host commands and preset changes, answers to the menus and message boxes the editor
-// shows. At one random point the host disposes of the unit or closes the editor (takes the view out of the
-// window): between two events, from inside the answer to a menu or a message box, or from inside one of its
-// property listeners. The rest of the sequence still goes to the window.
+// scale changes, frames, idle ticks, host commands, parameter and preset changes, values and messages the plug-in
+// hands the controls, answers to the menus and message boxes the editor shows. At one planned point the host
+// disposes of the unit or closes the editor (takes the view out of the window), or a control closes the editor:
+// between two events, inside the answer to a menu or a message box, inside a property listener, or inside a
+// control's handler. The rest of the sequence still goes to the window. When the random events have not reached
+// the planned point, events aimed at it follow until they do; where the host really let go is recorded.
 class RandomSession
 {
 public:
   struct Options
   {
     int events = 30;
-    // The clock may run far enough for the editor to draw before the host lets go (drawing on the CPU renderer
-    // is what costs time here); without, it moves in steps short of a frame until then.
-    bool frames = false;
     // Backing scale changes (the product decodes every bitmap again for the new scale).
     bool rescales = true;
+    // Which points may be planned (bit per EWhere).
+    unsigned wheres = (1u << kWheres) - 1;
+    // The parameter the sequence's control shows.
+    int closerParam = 0;
+    // The editor draws its first frame before the first event.
+    bool drawFirst = false;
   };
 
-  RandomSession(uint32_t seed, std::unique_ptr<Instance>& unit, const Options& options)
-      : mRng(seed), mUnit(unit), mOptions(options)
+  RandomSession(uint32_t seed, EWhere where, bool dispose, std::unique_ptr<Instance>& unit, const Options& options)
+      : mRng(seed), mUnit(unit), mOptions(options), mWhere(where), mDispose(dispose)
   {
   }
 
   void Run(HostWindow& host)
   {
     mHost = &host;
-    mDispose = Chance(0.5);
-    // 0: between events, 1: inside a menu answer, 2: inside a message box answer, 3: inside a property listener.
-    const int where = Pick(kWheres);
-    mGoneAt[where] = Pick(where == 0 ? mOptions.events : 2);
+    // The framework's popup menu takes many frames to fade out and in again: its first answer is the point.
+    mGoneAt = mWhere == kBetweenEvents ? Pick(mOptions.events) : mWhere == kPopupAnswer ? 0 : Pick(2);
+    const plugin::igraphics::IRECT b = host.ui->GetBounds();
+    mPlug = host.ui->GetDelegate();
+    if (mWhere == kPopupAnswer)
+    {
+      host.ui->AttachPopupMenuControl();
+      // Its blurred shadow is the costliest thing to draw on the CPU renderer, and beside the point here.
+      static_cast<plugin::igraphics::IPopupMenuControl*>(host.ui->GetPopupMenuControl())->SetMenuShadowSize(0.f);
+    }
+    host.ui->AttachControl(new CloserControl(plugin::igraphics::IRECT(b.R - 40.f, b.B - 30.f, b.R - 5.f, b.B - 5.f),
+                                             mOptions.closerParam, *this, mWhere == kPopupAnswer),
+                           kCloserTag);
     // Where the user aims: the controls (read while the editor is sure to live), or anywhere.
     for (int i = 0; i < host.ui->NControls(); ++i) mTargets.push_back(host.Centre(host.ui->GetControl(i)));
+    mCloser = mTargets.back();
     mSize = host.window->contentView()->frame().size;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 64; ++i)
     {
       ZQAppKitScriptMenu([this](NSMenu* shown) { return AnswerMenu(shown); });
-      ZQAppKitScriptAlert(1 + Pick(2), [this] { InsideAnswer(2); });
+      ZQAppKitScriptAlert(1 + Pick(2), [this] { Inside(kBoxAnswer); });
     }
     for (const AudioUnitPropertyID id : {kZaniqProperty_Command, AudioUnitPropertyID(kAudioUnitProperty_PresentPreset),
                                          AudioUnitPropertyID(kAudioUnitProperty_ParameterList),
                                          AudioUnitPropertyID(kAudioUnitProperty_Latency)})
       EXPECT_EQ(AudioUnitAddPropertyListener(mUnit->Unit(), id, &Listener, this), noErr);
+    if (mOptions.drawFirst) Frame();
     for (int i = 0; i < mOptions.events; ++i)
     {
-      if (i == mGoneAt[0]) Gone();
+      if (mWhere == kBetweenEvents && i == mGoneAt) Gone(kBetweenEvents);
       Event();
     }
-    Gone();
+    for (int i = 0; i < 60 && !mGone; ++i) Provoke();
     // A view closed under a modal loop goes on the next frame.
     ZQAppKitAdvanceClock(0.05);
   }
 
   bool Disposed() const { return mGone && mDispose; }
+  // Where the host, or a control, really let go; -1 when nothing did.
+  int GoneWhere() const { return mGoneWhere; }
+  int Frames() const { return mFrames; }
+
+  // A handler of the sequence's control ran; the control may close the editor from it.
+  void Inside(EWhere where, IControl* control = nullptr)
+  {
+    if (mWhere != where || mGone || mAnswers++ != mGoneAt) return;
+    if (control && !mDispose)
+    {
+      mGone = true;
+      mGoneWhere = where;
+      control->GetDelegate()->CloseWindow();
+    }
+    else
+      Gone(where);
+  }
 
 private:
-  static constexpr int kWheres = 4;
+  static constexpr int kCloserTag = 9901;
 
   static void Listener(void* self, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement)
   {
-    static_cast<RandomSession*>(self)->InsideAnswer(3);
+    static_cast<RandomSession*>(self)->Inside(kListener);
   }
 
   bool Chance(double p) { return std::bernoulli_distribution(p)(mRng); }
@@ -629,20 +704,16 @@ private:
     std::vector<NSMenuItem*> items;
     ChoosableItems(shown, items);
     NSMenuItem* answer = items.empty() || Chance(0.2) ? nullptr : items[size_t(Pick(int(items.size())))];
-    InsideAnswer(1);
+    Inside(kMenuAnswer);
     return answer;
   }
 
-  void InsideAnswer(int where)
-  {
-    if (mAnswers[where]++ == mGoneAt[where]) Gone();
-  }
-
   // The host lets go: of the whole unit, or of the editor only, as closing its window does.
-  void Gone()
+  void Gone(EWhere where)
   {
     if (mGone) return;
     mGone = true;
+    mGoneWhere = where;
     if (mDispose)
       mUnit.reset();
     else if (NSObject* view = mHost->window->contentView()->subviews()->firstObject())
@@ -651,17 +722,63 @@ private:
 
   void Tick()
   {
-    if (mGone || mOptions.frames)
+    if (mGone)
       ZQAppKitAdvanceClock(0.005 * (1 + Pick(20)));
     else if (mShortTicks < 7)
-      ZQAppKitAdvanceClock(0.002), ++mShortTicks; // seven of them stay short of the first frame
+      ZQAppKitAdvanceClock(0.002), ++mShortTicks; // seven of them stay short of a frame
+  }
+
+  // One frame period: the editor draws what is dirty (on the CPU renderer: the costly event).
+  void Frame()
+  {
+    ZQAppKitAdvanceClock(1.0 / 60.0 + 1e-4);
+    if (mGone || !mUnit) return;
+    // Asking for the editor's state waits until the frames drawn so far are presented.
+    AUEditorInfo info = {};
+    UInt32 size = sizeof(info);
+    ZQFrame f;
+    if (AudioUnitGetProperty(mUnit->Unit(), kAUProperty_EditorInfo, kAudioUnitScope_Global, 0, &info, &size) == noErr &&
+        ZQAppKitLastFrame(mHost->window, &f))
+      mFrames = int(f.presented);
+  }
+
+  // The plug-in's side: a value from the host for the control's parameter (handed over on the idle tick), or a
+  // message to the control.
+  void PluginHandsOver(bool message)
+  {
+    if (!mUnit || !mPlug) return;
+    if (message)
+    {
+      const char data[4] = {1, 2, 3, 4};
+      mPlug->SendControlMsgFromDelegate(kCloserTag, 1, sizeof(data), data);
+      return;
+    }
+    const plugin::IParam* param = mPlug->GetParam(mOptions.closerParam);
+    const double v = param ? param->FromNormalized(Pick(101) / 100.0) : 0.0;
+    (void)AudioUnitSetParameter(mUnit->Unit(), AudioUnitParameterID(mOptions.closerParam), kAudioUnitScope_Global, 0,
+                                AudioUnitParameterValue(v), 0);
+    ZQAppKitAdvanceClock(0.021);
+  }
+
+  void HostCommand()
+  {
+    // The host asks for the About box, which the next tick shows (a unit without one ignores the command but its
+    // listeners hear of it), or chooses the first factory preset.
+    if (mUnit && Chance(0.5))
+      (void)zqhost::SendCommand(*mUnit, 47);
+    else if (mUnit)
+    {
+      const AUPreset preset = {0, nullptr};
+      (void)AudioUnitSetProperty(mUnit->Unit(), kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &preset,
+                                 sizeof(preset));
+    }
   }
 
   void Event()
   {
     static const char* const kKeys[] = {"a", "z", "1", "space", "return", "escape", "tab", "backspace", "up", "down"};
     NSWindow* w = mHost->window;
-    switch (Pick(14))
+    switch (Pick(18))
     {
       case 0:
       case 1: ZQAppKitClick(w, Point(), 0, 1 + Pick(2)); break;
@@ -677,33 +794,98 @@ private:
         if (mOptions.rescales) ZQAppKitSetBackingScale(w, 1.0 + Pick(2));
         break;
       case 11:
-        // The host asks for the About box, which the next tick shows (a unit without one ignores the command but
-        // its listeners hear of it), or chooses the first factory preset.
-        if (mUnit && Chance(0.5))
-          (void)zqhost::SendCommand(*mUnit, 47);
-        else if (mUnit)
-        {
-          const AUPreset preset = {0, nullptr};
-          (void)AudioUnitSetProperty(mUnit->Unit(), kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0,
-                                     &preset, sizeof(preset));
-        }
+        HostCommand();
         Tick();
         break;
+      case 12: PluginHandsOver(Chance(0.5)); break;
+      case 13: Frame(); break;
       default: Tick(); break;
+    }
+  }
+
+  // An event aimed at the planned point.
+  void Provoke()
+  {
+    NSWindow* w = mHost->window;
+    switch (mWhere)
+    {
+      case kMenuAnswer:
+      case kBoxAnswer:
+        // The controls in turn: some show a menu or a box; a product shows its About box on the next tick.
+        ZQAppKitClick(w, mTargets[size_t(mProvoked) % mTargets.size()]);
+        if (mWhere == kBoxAnswer && mUnit && mProvoked % 4 == 3)
+        {
+          (void)zqhost::SendCommand(*mUnit, 47);
+          ZQAppKitAdvanceClock(0.021);
+        }
+        ++mProvoked;
+        break;
+      case kListener: HostCommand(); break;
+      case kControlDown: ZQAppKitClick(w, mCloser); break;
+      case kPopupAnswer:
+        // The menu opens, fades in over a few frames and is answered where its first row shows.
+        if (auto* popup = static_cast<plugin::igraphics::IPopupMenuControl*>(mHost->ui->GetPopupMenuControl());
+            popup && popup->GetState() == plugin::igraphics::IPopupMenuControl::kExpanded)
+        {
+          const plugin::igraphics::IRECT* cell = popup->GetPanel(0) ? popup->GetPanel(0)->GetCell(0) : nullptr;
+          ZQAppKitClick(w, cell ? mHost->At(cell->MW(), cell->MH()) : mCloser);
+        }
+        else if (popup && popup->GetState() == plugin::igraphics::IPopupMenuControl::kCollapsed)
+          ZQAppKitClick(w, mCloser);
+        else
+          ZQAppKitAdvanceClock(0.11); // one fade step
+        break;
+      case kDelegateValue: PluginHandsOver(false); break;
+      case kDelegateMessage: PluginHandsOver(true); break;
+      default: Event(); break;
     }
   }
 
   std::mt19937 mRng;
   std::unique_ptr<Instance>& mUnit;
   const Options mOptions;
+  const EWhere mWhere;
+  const bool mDispose;
   HostWindow* mHost = nullptr;
+  plugin::IEditorDelegate* mPlug = nullptr; // read only while the unit lives
   std::vector<NSPoint> mTargets;
+  NSPoint mCloser = NSMakePoint(0, 0);
   NSSize mSize = NSMakeSize(0, 0);
-  bool mDispose = false, mGone = false;
-  int mGoneAt[kWheres] = {-1, -1, -1, -1};
-  int mAnswers[kWheres] = {0, 0, 0, 0};
+  bool mGone = false;
+  int mGoneAt = -1;
+  int mGoneWhere = -1;
+  int mAnswers = 0;
   int mShortTicks = 0;
+  int mProvoked = 0;
+  int mFrames = 0;
 };
+
+void CloserControl::OnMouseDown(float, float, const plugin::igraphics::IMouseMod&)
+{
+  if (mPopup)
+    GetUI()->CreatePopupMenu(this, mMenu, mRECT);
+  else
+    mSession.Inside(kControlDown, this);
+  SetDirty(false);
+}
+
+void CloserControl::OnPopupMenuSelection(plugin::igraphics::IPopupMenu* menu, int valIdx)
+{
+  if (menu) mSession.Inside(kPopupAnswer, this);
+  IControl::OnPopupMenuSelection(menu, valIdx);
+}
+
+void CloserControl::SetValueFromDelegate(double value, int valIdx)
+{
+  mSession.Inside(kDelegateValue, this);
+  IControl::SetValueFromDelegate(value, valIdx);
+}
+
+void CloserControl::OnMsgFromDelegate(int, int, const void*)
+{
+  mSession.Inside(kDelegateMessage, this);
+  SetDirty(false);
+}
 
 // Script errors other than an answer naming a button the message box does not have (answers are drawn before
 // the box is known).
@@ -715,45 +897,66 @@ std::vector<std::string> FaultErrors()
   return errors;
 }
 
-// One seeded sequence on a fresh instance of `component` with its editor open. Afterwards nothing of the unit is
-// left: no view in the window, the instance count back, no timer running.
-void RunSeed(AudioComponent component, uint32_t seed, const RandomSession::Options& options,
-             std::unique_ptr<Instance>& unit)
+// One seeded sequence on a fresh instance of `component` with its editor open, letting go at the point the seed
+// plans (where, and whether the unit or only the editor goes, in turn). Afterwards the host let go exactly there,
+// nothing of the unit is left: no view in the window, the instance count back, no timer running. Returns the
+// frames the editor presented.
+int RunSeed(AudioComponent component, uint32_t seed, RandomSession::Options options, std::unique_ptr<Instance>& unit)
 {
-  SCOPED_TRACE(testing::Message() << "seed " << seed);
+  std::vector<EWhere> plans;
+  for (int w = 0; w < kWheres; ++w)
+    if (options.wheres & (1u << w)) plans.push_back(EWhere(w));
+  const EWhere where = plans[seed % plans.size()];
+  const bool dispose = (seed / plans.size()) % 2 == 1;
+  options.drawFirst = options.drawFirst || (seed / plans.size() / 2) % 2 == 1;
+  SCOPED_TRACE(testing::Message() << "seed " << seed << " where " << where << (dispose ? " dispose" : " close")
+                                  << (options.drawFirst ? " drawn" : ""));
   NSAutoreleasePool pool;
   const UInt32 live = ZQAULiveInstanceCount();
-  ASSERT_OK(Instance::Open(component, unit));
+  int frames = 0;
+  EXPECT_OK(Instance::Open(component, unit));
+  if (!unit) return 0;
   {
     HostWindow host(unit->Unit());
-    ASSERT_NE(host.ui, nullptr);
-    RandomSession session(seed, unit, options);
+    EXPECT_NE(host.ui, nullptr);
+    if (!host.ui) return 0;
+    RandomSession session(seed, where, dispose, unit, options);
     session.Run(host);
+    EXPECT_EQ(session.GoneWhere(), int(where)) << "the planned point was not reached";
     EXPECT_EQ(host.Views(), 0u);
     EXPECT_EQ(unit == nullptr, session.Disposed());
+    frames = session.Frames();
     unit.reset();
     EXPECT_EQ(FaultErrors(), std::vector<std::string>{});
   }
   EXPECT_EQ(ZQAULiveInstanceCount(), live);
   EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
   ZQAppKitReset();
+  return frames;
 }
 
 } // namespace
 
-// Every 50th sequence lets the editor draw before the host lets go.
+// Every point, with the unit disposed of and with only the editor closed, with and without a first frame drawn
+// at once, twice over.
 TEST_F(DisposeEditorPlug, RandomSequences)
 {
   mUnit.reset();
-  for (uint32_t seed = 1; seed <= 200; ++seed)
-    RunSeed(mBundle->Main().component, seed, {.events = 30, .frames = seed % 50 == 0}, mUnit);
+  int drew = 0;
+  for (uint32_t seed = 0; seed < 64; ++seed)
+    drew += RunSeed(mBundle->Main().component, seed, {.events = 30}, mUnit) > 0;
+  EXPECT_GE(drew, 32) << "sequences in which the editor drew before the host let go";
 }
 
 // The product's editor takes long to open and to rescale (its bitmaps are decoded each time): a few longer
-// sequences, at one scale.
+// sequences, at one scale, at the points its editor can reach without a framework popup menu.
 TEST_F(DisposeProduct, RandomSequences)
 {
   mUnit.reset();
+  const unsigned wheres = (1u << kBetweenEvents) | (1u << kBoxAnswer) | (1u << kControlDown) |
+                          (1u << kDelegateValue) | (1u << kDelegateMessage);
   for (uint32_t seed = 1; seed <= 3; ++seed)
-    RunSeed(mBundle->Main().component, seed, {.events = 60, .frames = true, .rescales = false}, mUnit);
+    RunSeed(mBundle->Main().component, seed,
+            {.events = 60, .rescales = false, .wheres = wheres, .closerParam = ZANIQ::kToggleTooltips, .drawFirst = true},
+            mUnit);
 }

@@ -5,6 +5,7 @@
 #include "support/MacTestEditor.h"
 
 #include "controls/IControl.h"
+#include "controls/IPopupMenuControl.h"
 #include "graphics/PlatformFont.h"
 #include "platform/mac/CoreTextFont.h"
 
@@ -189,6 +190,189 @@ TEST(MacEditor, ControlClosingTheEditorFromItsKeyOrRescaleHandler)
     EXPECT_EQ(handlerKeys, when == "key up" ? 1 : 0);
     EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
   }
+}
+
+// A control closes the editor from inside a call of it: its mouse-down (then marks itself dirty), its answer from
+// the framework's own popup menu, a value or a message the plug-in hands it (the message showing a box while the
+// host takes the view away and opens the editor again), or a value it gets while the editor opens. The control,
+// and the context with it, stay whole until the call has returned and go then, once; the view goes at once. An
+// editor opened again meanwhile is a fresh one that draws and takes clicks.
+namespace closing
+{
+
+double sNow = 0.0;
+double TestClock()
+{
+  return sNow;
+}
+
+enum class When { MouseDown, PopupAnswer, DelegateValue, DelegateMessage, Opening };
+
+struct Outcome
+{
+  int deleted = 0;
+  int closes = 0;
+  bool contextWhole = false; // after the close, still inside the call: the context is there, winding down
+};
+
+class ClosingControl : public IControl
+{
+public:
+  ClosingControl(const IRECT& r, When when, std::function<void()> close, Outcome& outcome)
+      : IControl(r, kGain), mWhen(when), mClose(std::move(close)), mOutcome(outcome)
+  {
+    mMenu.AddItem("Close");
+    mMenu.AddItem("Stay");
+  }
+  ~ClosingControl() override { ++mOutcome.deleted; }
+  void Draw(IGraphics& g) override { g.FillRect(IColor(255, 120, 40, 40), mRECT); }
+  void OnMouseDown(float, float, const IMouseMod&) override
+  {
+    if (mWhen == When::PopupAnswer)
+      GetUI()->CreatePopupMenu(this, mMenu, mRECT);
+    else if (mWhen == When::MouseDown)
+      Close();
+  }
+  // These two touch nothing of their own after closing: what the framework does after them must hold by itself.
+  void OnPopupMenuSelection(IPopupMenu* menu, int valIdx) override
+  {
+    if (menu && menu->GetChosenItemIdx() == 0 && mClose) return Close(false);
+    IControl::OnPopupMenuSelection(menu, valIdx);
+  }
+  void SetValueFromDelegate(double value, int valIdx) override
+  {
+    if ((mWhen == When::DelegateValue || mWhen == When::Opening) && mClose) return Close(mWhen == When::Opening);
+    IControl::SetValueFromDelegate(value, valIdx);
+  }
+  void OnMsgFromDelegate(int, int, const void*) override
+  {
+    // The host closes and reopens the editor while the box is up.
+    GetUI()->ShowMessageBox("Closing?", "Test", kMB_OK);
+    SetDirty(false);
+    mOutcome.contextWhole = GetUI()->IsWindingDown();
+  }
+
+private:
+  void Close(bool touch = true)
+  {
+    if (!mClose) return;
+    Outcome& outcome = mOutcome;
+    std::exchange(mClose, nullptr)();
+    ++outcome.closes;
+    if (!touch) return;
+    // Everything of the control is still there for the rest of its handler.
+    SetDirty(false);
+    outcome.contextWhole = GetUI()->IsWindingDown() && GetUI()->GetDelegate() != nullptr;
+  }
+
+  When mWhen;
+  std::function<void()> mClose;
+  Outcome& mOutcome;
+  IPopupMenu mMenu;
+};
+
+} // namespace closing
+
+TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
+{
+  using closing::When;
+  const IRECT r(120.f, 10.f, 190.f, 60.f);
+  const struct
+  {
+    const char* name;
+    When when;
+    bool reopen;
+  } cases[] = {
+    {"mouse down", When::MouseDown, false},          {"mouse down, reopened", When::MouseDown, true},
+    {"popup answer", When::PopupAnswer, false},      {"popup answer, reopened", When::PopupAnswer, true},
+    {"delegate value", When::DelegateValue, false},  {"delegate value, reopened", When::DelegateValue, true},
+    {"delegate message", When::DelegateMessage, true}, {"opening", When::Opening, false},
+  };
+  IGraphics::SetClock(closing::TestClock);
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    NSAutoreleasePool pool;
+    OpenEditor e;
+    MacTestEditor* editor = &e.editor;
+    NSWindow* window = e.window;
+    IGraphics* first = editor->GetUI();
+    NSView* reopened = nullptr;
+    // The host (or the control) closes the editor; reopening puts a fresh editor into the window.
+    auto close = [editor, window, &c, &reopened] {
+      if (NSView* view = editor->View(); view && !c.reopen)
+        editor->CloseWindow();
+      else if (view)
+        view->removeFromSuperview();
+      if (!c.reopen) return;
+      reopened = static_cast<NSView*>(editor->OpenWindow(nullptr));
+      if (reopened) window->contentView()->addSubview(reopened);
+    };
+    closing::Outcome outcome;
+    auto* control = new closing::ClosingControl(r, c.when, close, outcome);
+    switch (c.when)
+    {
+      case When::MouseDown: e.G().AttachControl(control); ZQAppKitClick(window, e.At(r.MW(), r.MH())); break;
+      case When::PopupAnswer:
+      {
+        e.G().AttachControl(control);
+        e.G().AttachPopupMenuControl();
+        auto* popup = static_cast<IPopupMenuControl*>(e.G().GetPopupMenuControl());
+        ZQAppKitClick(window, e.At(r.MW(), r.MH()));
+        for (int i = 0; i < 10 && popup->GetState() != IPopupMenuControl::kExpanded; ++i)
+        {
+          closing::sNow += 1.0;
+          e.Frame();
+        }
+        ASSERT_EQ(popup->GetState(), IPopupMenuControl::kExpanded);
+        const IRECT cell = *popup->GetPanel(0)->GetCell(0);
+        ZQAppKitMouseEvent(window, NSEventTypeMouseMoved, e.At(cell.MW(), cell.MH()));
+        ZQAppKitMouseEvent(window, NSEventTypeLeftMouseDown, e.At(cell.MW(), cell.MH()));
+        ZQAppKitMouseEvent(window, NSEventTypeLeftMouseUp, e.At(cell.MW(), cell.MH()));
+        break;
+      }
+      case When::DelegateValue:
+        e.G().AttachControl(control);
+        editor->SendParameterValueFromDelegate(kGain, 5.0, false);
+        break;
+      case When::DelegateMessage:
+        e.G().AttachControl(control, 77);
+        ZQAppKitScriptAlert(1, close);
+        editor->SendControlMsgFromDelegate(77, 1, 0, nullptr);
+        break;
+      case When::Opening:
+      {
+        editor->CloseWindow();
+        editor->SetLayoutFunc([control](IGraphics* g) { g->AttachControl(control); });
+        EXPECT_EQ(editor->OpenWindow(nullptr), nullptr) << "the editor closed while it opened";
+        first = nullptr;
+        break;
+      }
+    }
+    EXPECT_EQ(outcome.deleted, 1) << "gone once its call returned";
+    EXPECT_EQ(outcome.contextWhole, c.when != When::PopupAnswer && c.when != When::DelegateValue);
+    EXPECT_EQ(outcome.closes, c.when == When::DelegateMessage ? 0 : 1);
+    IGraphics* now = editor->GetUI();
+    EXPECT_EQ(window->contentView()->subviews()->count(), c.reopen ? 1u : 0u);
+    if (!c.reopen)
+    {
+      EXPECT_EQ(now, nullptr);
+      EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0) << "no timer left";
+      continue;
+    }
+    // A fresh editor: its own context and view, drawing and taking clicks.
+    ASSERT_NE(now, nullptr);
+    EXPECT_NE(now, first);
+    EXPECT_EQ(static_cast<NSView*>(editor->View()), reopened);
+    const size_t clicks = editor->events.size();
+    ZQAppKitClick(window, e.At(kProbeR.MW(), kProbeR.MH()));
+    EXPECT_GT(editor->events.size(), clicks);
+    const NSUInteger presented = e.LastFrame().presented;
+    now->SetAllControlsDirty();
+    e.Frame();
+    EXPECT_GT(e.LastFrame().presented, presented);
+  }
+  IGraphics::SetClock(nullptr);
 }
 
 // Another application becomes active while a control holds the mouse: the capture ends. The editor closes while
