@@ -367,7 +367,7 @@ std::optional<LinkPairing> LinkRegistry::RepairLocked(int mode, int linkID)
 
 LinkPairing LinkRegistry::Join(LinkMember& member)
 {
-  std::lock_guard<std::mutex> lock(mMutex);
+  Step step(*this, member);
   if (member.mCounted)
     return member.Pairing();
   LinkPairing p;
@@ -381,7 +381,7 @@ LinkPairing LinkRegistry::Join(LinkMember& member)
 
 void LinkRegistry::Leave(LinkMember& member)
 {
-  std::lock_guard<std::mutex> lock(mMutex);
+  Step step(*this, member);
   if (!member.mCounted)
     return;
   const LinkPairing p = member.Pairing();
@@ -406,7 +406,7 @@ bool LinkRegistry::RecordMoveLocked(LinkMember& member, const LinkPairing& from,
 
 std::optional<LinkPairing> LinkRegistry::Repair(LinkMember& member)
 {
-  std::lock_guard<std::mutex> lock(mMutex);
+  Step step(*this, member);
   const LinkPairing from = member.Pairing();
   if (!member.mCounted)
     return std::nullopt;

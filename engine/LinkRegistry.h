@@ -203,7 +203,7 @@ struct LinkPairing
 // An instance's place in the registry: its Plugin Mode and Link ID, always read together. Only the registry writes
 // it, under its mutex and in the same step as the counts, so a host changing one instance from several threads at
 // once can never make the counts differ from what the instances record. Read lock-free by any thread (the audio
-// thread once per block). Default: Sender on Link ID 1, not counted until it joins.
+// thread once per block). Default: Sender on Link ID 1, not counted until it joins. A member belongs to one registry.
 class LinkMember
 {
 public:
@@ -214,6 +214,23 @@ public:
   // The recorded pairing. [any thread, lock-free]
   LinkPairing Pairing() const { return Unpack(mPairing.load(std::memory_order_acquire)); }
 
+  // Registry steps (each one hold of the registry mutex) begun for this member so far. [any thread, lock-free]
+  uint64_t Steps() const { return (mSteps.load(std::memory_order_relaxed) + 1) / 2; }
+
+  // True when no registry step for this member is in progress and target(recorded) is the recorded pairing. A value
+  // the caller stored before this call and target reads then needs no step: a step that begins later reads it, and
+  // one that ended earlier is in the record read here. target reads atomics only. [any thread, lock-free]
+  template <typename Target>
+  bool Settled(Target&& target)
+  {
+    // A read-modify-write, not a load: it reads the latest count and is released to the step that begins after it,
+    // so that step reads what the caller stored; when it follows a step's end it acquires that step's record.
+    if (mSteps.fetch_add(0, std::memory_order_acq_rel) & 1)
+      return false;
+    const LinkPairing recorded = Pairing();
+    return target(recorded) == recorded;
+  }
+
 private:
   friend class LinkRegistry;
 
@@ -223,6 +240,10 @@ private:
   void Record(LinkPairing p) { mPairing.store(Pack(p), std::memory_order_release); }
 
   std::atomic<uint64_t> mPairing{Pack(LinkPairing{})};
+  // Twice the steps taken, plus 1 while one is in progress (steps of one member hold the one registry mutex, so
+  // they never overlap). Changed by read-modify-writes only, so every one of them continues the release sequence
+  // of the step end before it.
+  std::atomic<uint64_t> mSteps{0};
   bool mCounted = false; // under the registry mutex: the counts include this member
 };
 
@@ -276,7 +297,8 @@ public:
   std::optional<LinkPairing> Repair(int mode, int linkID);
 
   // --- an instance's own record [any thread; same mutex, same bounds as above] ---
-  // Each reads the member's recorded pairing, changes the counts and records the result in one step.
+  // Each reads the member's recorded pairing, changes the counts and records the result in one step, counted in the
+  // member's Steps().
 
   // Automatic pairing as Join(), recorded in member, which is counted from now on. A member already counted keeps
   // its place. Returns the recorded pairing.
@@ -287,11 +309,15 @@ public:
   // Returns true when the record changed.
   bool Move(LinkMember& member, const LinkPairing& to);
   // As Move, with the pairing target(recorded) returns; target runs under the registry mutex (it may read
-  // atomics, not call back into the registry), so it sees every move made before this one.
+  // atomics, not call back into the registry), so it sees every move made before this one. When member is
+  // Settled(target) nothing is locked and false is returned: a write that changes nothing never waits for the mutex
+  // (host automation repeating a value from the audio thread). [any thread]
   template <typename Target>
   bool MoveWith(LinkMember& member, Target&& target)
   {
-    std::lock_guard<std::mutex> lock(mMutex);
+    if (member.Settled(target))
+      return false;
+    Step step(*this, member);
     const LinkPairing from = member.Pairing();
     return RecordMoveLocked(member, from, target(from));
   }
@@ -308,6 +334,26 @@ public:
                     std::array<bool, kNumLinkSlots>& receiverPresent) const;
 
 private:
+  // One step for a member: holds the registry mutex and marks the step in progress in between. The mark comes
+  // before anything the step reads, and the end mark (a release) after everything it records.
+  class Step
+  {
+  public:
+    Step(LinkRegistry& registry, LinkMember& member)
+      : mLock(registry.mMutex)
+      , mMember(member)
+    {
+      mMember.mSteps.fetch_add(1, std::memory_order_acq_rel);
+    }
+    ~Step() { mMember.mSteps.fetch_add(1, std::memory_order_release); }
+    Step(const Step&) = delete;
+    Step& operator=(const Step&) = delete;
+
+  private:
+    std::lock_guard<std::mutex> mLock; // released after the end mark
+    LinkMember& mMember;
+  };
+
   void JoinLocked(int mode, int linkID);
   void LeaveLocked(int mode, int linkID);
   bool FindPairingLocked(int& mode, int& linkID) const;

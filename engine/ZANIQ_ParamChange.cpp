@@ -318,7 +318,9 @@ void ZANIQ::HandleParamChange(int idx)
 
 // A host may change one instance from its audio thread and its main thread at once. Each move reads the record and
 // the parameter inside one registry step, and every write of the parameter is followed by such a step, so the last
-// one leaves the record at what the parameters hold; the counts always match the record.
+// one leaves the record at what the parameters hold; the counts always match the record. A write that leaves the
+// record as it is, with no step of this instance in progress, needs no step (LinkMember::Settled): automation
+// repeating a value every block never waits for the registry mutex on the audio thread.
 
 bool ZANIQ::LinkMoveMode()
 {

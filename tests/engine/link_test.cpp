@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -209,6 +210,47 @@ TEST(LinkMember, MovesStartFromTheRecordAndLeaveItOnce)
   EXPECT_TRUE(reg.Move(me, R(1)));
   EXPECT_FALSE(reg.Repair(me));
   EXPECT_EQ(std::pair(me.Pairing(), Counts(reg.Slot(1))), std::pair(R(1), std::pair(1, 0)));
+}
+
+// A parameter written before the call that leaves the record as it is takes no step. While a step for the member
+// is in progress it may have read the parameter before that write, so the write is not settled: it must wait for
+// the step and then take its own.
+TEST(LinkMember, OnlyAWriteThatChangesNothingOutsideAStepTakesNoStep)
+{
+  LinkRegistry reg;
+  reg.RegisterInstance();
+  LinkMember me;
+  ASSERT_EQ(reg.Join(me), S(1));
+  std::atomic<int> linkID{1}; // the parameter
+  const auto toParameter = [&](LinkPairing p) {
+    p.linkID = linkID.load();
+    return p;
+  };
+  const uint64_t steps = me.Steps();
+  EXPECT_FALSE(reg.MoveWith(me, toParameter));
+  EXPECT_EQ(me.Steps(), steps);
+
+  linkID = 3;
+  EXPECT_TRUE(reg.MoveWith(me, toParameter));
+  EXPECT_EQ(std::pair(me.Pairing(), me.Steps()), std::pair(S(3), steps + 1));
+
+  linkID = 7;
+  bool wroteBack = false;
+  EXPECT_TRUE(reg.MoveWith(me, [&](LinkPairing p) {
+    p = toParameter(p);
+    if (me.Steps() == steps + 2) // inside the step: another thread writes back the recorded value after it read 7
+    {
+      linkID = 3;
+      wroteBack = true;
+      EXPECT_FALSE(me.Settled(toParameter));
+    }
+    return p;
+  }));
+  EXPECT_TRUE(wroteBack);
+  EXPECT_EQ(me.Pairing(), S(7));
+  EXPECT_TRUE(reg.MoveWith(me, toParameter));
+  EXPECT_EQ(std::tuple(me.Pairing(), me.Steps(), Counts(reg.Slot(3)), Counts(reg.Slot(7))),
+            std::tuple(S(3), steps + 3, std::pair(1, 0), std::pair(0, 0)));
 }
 
 TEST(LinkMember, RepairRecordsWhereItWent)

@@ -70,6 +70,8 @@ public:
   }
   double Value(int idx) const { return GetParam(idx)->Value(); }
   LinkPairing Pairing() const { return {GetPluginMode(), GetLinkID()}; }
+  // Registry steps (holds of the registry mutex) taken for this instance's link record.
+  uint64_t LinkSteps() const { return mLink.Steps(); }
 
   // Runs one pass-through block of n stereo frames (applies the posted DSP requests).
   void RunBlock(int n = 64)
