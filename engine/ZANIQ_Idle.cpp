@@ -23,6 +23,12 @@ using plugin::igraphics::IGraphics;
 
 void ZANIQ::OnIdle()
 {
+  // A unit the host has let go of tells it nothing more and starts nothing new. The host may dispose of it, or
+  // close the editor, inside any step that runs a modal loop (the boxes below): the next step asks again, and a
+  // request left waiting is the next editor's.
+  const auto mayGoOn = [this] { return !IsDisposing() && IsUIOpen(); };
+  if (IsDisposing()) return;
+
   // Pro Tools hears of latency changes from the audio thread.
   if (GetHost() != kHostProTools)
   {
@@ -33,13 +39,14 @@ void ZANIQ::OnIdle()
   // Editor work handed over from other threads; without an editor each hook does nothing.
   RunDeferredEditorWork();
 
-  if (!IsUIOpen()) return;
-
+  if (!mayGoOn()) return;
   ApplyPendingRescale();
+  if (!mayGoOn()) return;
   RunAutomaticUpdateCheck();
-
   if (mInfoPageRequest.exchange(false)) BuildInfoText();
 
+  // Gone while the About box was up: no network request, no second box.
+  if (!mayGoOn()) return;
   if (mUpdateMessageRequest.exchange(false))
   {
     char name[256];
@@ -49,6 +56,7 @@ void ZANIQ::OnIdle()
     UpdateCheck::SetUpdateAvailable(ShowUpdateCheckResult(name, version));
   }
 
+  if (!mayGoOn()) return;
   UpdateIconFromResult();
 
   if (mMeterRefresh.exchange(false)) UpdateMeterDisplays();

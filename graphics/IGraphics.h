@@ -790,6 +790,9 @@ public:
   // Prompts, text entry and menus
   // -------------------------------------------------------------------------------------------------------------
 
+  // While the context winds down (IsWindingDown) none of these opens anything: no control is remembered, no
+  // completion follows.
+
   // A menu of the display texts (enumerations, and booleans with display texts) or a text entry holding the
   // current display text, over bounds, for slot valIdx of control. Nothing without a parameter.
   void PromptUserInput(IControl* control, const IRECT& bounds, int valIdx = 0);

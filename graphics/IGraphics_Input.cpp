@@ -414,6 +414,7 @@ int IGraphics::GetAndResetLastClickedParam()
 
 void IGraphics::PromptUserInput(IControl* control, const IRECT& bounds, int valIdx)
 {
+  if (IsWindingDown()) return;
   const IParam* param = GetParamOf(control, valIdx);
   if (!param) return;
 
@@ -448,7 +449,8 @@ void IGraphics::PromptUserInput(IControl* control, const IRECT& bounds, int valI
 
 void IGraphics::CreateTextEntry(IControl* control, const IText& text, const IRECT& bounds, const char* str, int valIdx)
 {
-  if (!control) return;
+  // A text field would outlast the editor or plug-in that is going, and hand its value to neither.
+  if (!control || IsWindingDown()) return;
   mInTextEntry = control;
   mTextEntryValIdx = valIdx;
   const int paramIdx = valIdx >= 0 ? control->GetParamIdx(valIdx) : -1;
@@ -527,6 +529,8 @@ void IGraphics::CreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT
 
 void IGraphics::DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx, bool isContext)
 {
+  // No new menu (native or in the editor) for an editor or plug-in that is going.
+  if (IsWindingDown()) return;
   ReleaseMouseCapture();
   // A menu still on show (or fading) keeps its caller: the new request is refused, and the completion of the
   // shown one must still reach the control that asked for it.
@@ -550,7 +554,7 @@ void IGraphics::DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRE
 
 void IGraphics::ShowContextMenu(IControl* control, float x, float y)
 {
-  if (!control) return;
+  if (!control || IsWindingDown()) return;
   mPromptPopupMenu.Reset();
   control->CreateContextMenu(mPromptPopupMenu);
   if (mPromptPopupMenu.NItems() > 0) DoCreatePopupMenu(control, mPromptPopupMenu, IRECT(x, y, x, y), -1, true);

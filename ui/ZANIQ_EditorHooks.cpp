@@ -67,7 +67,8 @@ bool ZANIQ::GetControlPress(int tag, EPressControl kind, ControlPress& press) co
 void ZANIQ::ShowEditorMessageBox(const char* text, const char* caption)
 {
   IGraphics* ui = GetUI();
-  if (!ui || !OnMainThread()) return;
+  // No new box for a unit the host is letting go of.
+  if (!ui || !OnMainThread() || IsDisposing()) return;
   (void)ui->ShowMessageBox(text ? text : "", caption ? caption : "", kMB_OK, nullptr);
 }
 

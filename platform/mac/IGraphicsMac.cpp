@@ -338,6 +338,8 @@ NSString* MakeString(const char* text)
 EMsgBoxResult IGraphicsMac::ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
                                            IMsgBoxCompletionHandlerFunc completionHandler)
 {
+  // An editor or plug-in on its way out opens no new modal loop; the completion belongs to it too.
+  if (IsWindingDown()) return kCANCEL;
   ReleaseMouseCapture();
   const MacMsgBox box = GetMacMsgBox(type);
   EMsgBoxResult result = kCANCEL;
@@ -361,7 +363,7 @@ EMsgBoxResult IGraphicsMac::ShowMessageBox(const char* str, const char* caption,
 
 void IGraphicsMac::PromptForFile(Util_String& fileName, Util_String& path, EFileAction action, const char* ext)
 {
-  if (!mView)
+  if (!mView || IsWindingDown())
   {
     fileName.Set("");
     return;
@@ -423,6 +425,11 @@ void IGraphicsMac::PromptForFile(Util_String& fileName, Util_String& path, EFile
 
 void IGraphicsMac::PromptForDirectory(Util_String& dir)
 {
+  if (IsWindingDown())
+  {
+    dir.Set("");
+    return;
+  }
   NSAutoreleasePool pool;
   if (!dir.Get()[0]) dir.Set("~/Desktop");
   NSString* start = NSString::stringWithUTF8String(dir.Get());
@@ -453,7 +460,7 @@ void IGraphicsMac::PromptForDirectory(Util_String& dir)
 bool IGraphicsMac::PromptForColor(IColor& color, const char* str, IColorPickerHandlerFunc func)
 {
   (void)str;
-  if (!mView) return false;
+  if (!mView || IsWindingDown()) return false;
   return mView->promptForColor(color, func);
 }
 
@@ -463,7 +470,7 @@ bool IGraphicsMac::OpenURL(const char* url, const char* msgWindowTitle, const ch
   (void)msgWindowTitle;
   (void)confirmMsg;
   (void)errMsgOnFailure;
-  if (!url) return false;
+  if (!url || IsWindingDown()) return false;
   NSAutoreleasePool pool;
   NSString* text = NSString::stringWithUTF8String(url);
   if (!text) return false;
@@ -476,7 +483,7 @@ bool IGraphicsMac::OpenURL(const char* url, const char* msgWindowTitle, const ch
 bool IGraphicsMac::RevealPathInExplorerOrFinder(Util_String& path, bool select)
 {
   NSAutoreleasePool pool;
-  if (!path.Get()[0]) return false;
+  if (!path.Get()[0] || IsWindingDown()) return false;
   NSString* p = NSString::stringWithUTF8String(path.Get());
   if (!p || !NSFileManager::defaultManager()->fileExistsAtPath(p)) return false;
   NSWorkspace* ws = NSWorkspace::sharedWorkspace();
@@ -513,7 +520,7 @@ void IGraphicsMac::RemovePlatformView(void* view)
 void IGraphicsMac::CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
                                            const char* str)
 {
-  if (!mView) return;
+  if (!mView || IsWindingDown()) return;
   const IRECT r = ScaleRectOutward(bounds, GetDrawScale());
   mView->createTextEntry(paramIdx, text, str, length, NSMakeRect(r.L, r.T, r.W(), r.H()));
 }
@@ -521,7 +528,7 @@ void IGraphicsMac::CreatePlatformTextEntry(int paramIdx, const IText& text, cons
 IPopupMenu* IGraphicsMac::CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync)
 {
   isAsync = false;
-  if (!mView) return nullptr;
+  if (!mView || IsWindingDown()) return nullptr;
   const IRECT r = ScaleRectOutward(bounds, GetDrawScale());
   IPopupMenu* chosen = nullptr;
   {

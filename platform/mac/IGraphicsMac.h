@@ -97,22 +97,26 @@ public:
   bool InPlatformModal() const { return mModalDepth > 0; }
 
   // ---- Clipboard, dialogs, URLs ----
+  // Once the context winds down (IsWindingDown: the editor closing or the plug-in being disposed of under a call
+  // still on the stack) the dialogs, menus, text fields, URLs and file-viewer requests below start nothing and
+  // answer as if cancelled.
   bool GetTextFromClipboard(Util_String& str) override;
   bool SetTextInClipboard(const char* str) override;
   void UpdateTooltips() override;
   // Releases the mouse capture, then shows the alert of type (see GetMacMsgBox); types without a panel answer
-  // kCANCEL. The completion, when given, gets the result too. A context deleted while the alert is up answers
-  // kCANCEL and drops the completion.
+  // kCANCEL. The completion, when given, gets the result too. A context deleted while the alert is up, or winding
+  // down when asked, answers kCANCEL and drops the completion.
   EMsgBoxResult ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
                                IMsgBoxCompletionHandlerFunc completionHandler = nullptr) override;
   // Save (action Save) or open panel. On OK fileName is the chosen file and path its folder with a trailing "/";
-  // otherwise fileName is empty and path as given. Without a view fileName is emptied.
+  // otherwise fileName is empty and path as given. Without a view (or winding down) fileName is emptied.
   void PromptForFile(Util_String& fileName, Util_String& path, EFileAction action = EFileAction::Open,
                      const char* ext = "") override;
   // Folder panel starting at dir ("~/Desktop" when empty); dir becomes the chosen folder with "/" or, when
   // cancelled, empty.
   void PromptForDirectory(Util_String& dir) override;
-  // The shared colour panel; the completion runs with every colour the panel reports. False without a view.
+  // The shared colour panel; the completion runs with every colour the panel reports. False without a view or
+  // winding down.
   bool PromptForColor(IColor& color, const char* str = "", IColorPickerHandlerFunc func = nullptr) override;
   // A web address (text containing "http") or a file path, opened by the workspace. False when nothing could be
   // opened, also when the text makes no URL.

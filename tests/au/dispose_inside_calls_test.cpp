@@ -134,14 +134,17 @@ TEST_F(DisposeProduct, WhileASelectorsMenuIsUp)
     }
 }
 
-// The About box comes up from the idle timer; the host disposes of the unit while it is up.
+// The About box comes up from the idle timer; the host disposes of the unit while it is up. The update check
+// asked for in the same tick does not follow: no second box (nor a request to the service before it).
 TEST_F(DisposeProduct, WhileTheAboutBoxIsUp)
 {
   NSAutoreleasePool pool;
   HostWindow host(mUnit->Unit());
   ASSERT_NE(host.ui, nullptr);
   ASSERT_EQ(zqhost::SendCommand(*mUnit, 47), noErr);
+  ASSERT_EQ(zqhost::SendCommand(*mUnit, 48), noErr);
   ZQAppKitScriptAlert(1, [&] { mUnit.reset(); });
+  ZQAppKitScriptAlert(1); // what a second box would answer
   ZQAppKitAdvanceClock(0.05);
   ASSERT_EQ(ZQAppKitAlertRecords().size(), 1u);
   EXPECT_EQ(ZQAppKitAlertRecords().back().title, "About");

@@ -4,6 +4,11 @@
 
 #include "engine/support/editor_env.h"
 
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
 using namespace plugin;
 using namespace testsupport;
 
@@ -88,6 +93,68 @@ TEST_F(EditorTest, InfoAndUpdateRequestsNeedAnEditorAndWaitForItsTick)
   ASSERT_EQ(z.boxes.size(), 1u);
   EXPECT_EQ(z.boxes[0].caption, "About");
   EXPECT_FALSE(z.IsInfoPageRequested());
+}
+
+// An editor whose message box runs something while it is up, as a host's loop runs inside a modal box.
+class BoxedEditorZANIQ : public EditorZANIQ
+{
+public:
+  std::function<void()> whileUp; // runs once, under the next box
+  void ShowEditorMessageBox(const char* text, const char* caption) override
+  {
+    EditorZANIQ::ShowEditorMessageBox(text, caption);
+    if (auto f = std::exchange(whileUp, nullptr)) f();
+  }
+};
+
+// The host disposes of the unit (from inside the tick, before the About box or while it is up), or closes the
+// editor while the box is up. The rest of the tick starts no update check, no network request and no second box;
+// a request left waiting is kept for the next editor. The service "listens" on a port where nothing does: a
+// transfer that starts is refused at once and leaves its curl status.
+TEST_F(EditorTest, NothingNewStartsOnceTheUnitIsGoing)
+{
+  enum class Going { PluginBeforeTheTick, PluginUnderTheAboutBox, EditorUnderTheAboutBox };
+  const struct
+  {
+    Going going;
+    bool automaticCheckDue;
+    std::vector<std::string> boxes;
+  } cases[] = {
+      {Going::PluginBeforeTheTick, true, {}},
+      {Going::PluginUnderTheAboutBox, false, {"About"}},
+      {Going::EditorUnderTheAboutBox, false, {"About"}},
+  };
+  UpdateCheck::SetHost("https://127.0.0.1:1");
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(static_cast<int>(c.going));
+    UpdateCheck::SetChecked(!c.automaticCheckDue);
+    BoxedEditorZANIQ z;
+    z.OpenEditor();
+    z.Command(47); // About
+    z.Command(48); // Check for update
+    bool disposed = false;
+    const auto dispose = [&] { z.GetLifetime().Dispose([&] { disposed = true; }); };
+    {
+      // The timer's scope: a disposal asked inside the tick waits for it to return.
+      plugin::Lifetime::Scope tick(z.GetLifetime());
+      if (c.going == Going::PluginBeforeTheTick)
+        dispose();
+      else if (c.going == Going::PluginUnderTheAboutBox)
+        z.whileUp = dispose;
+      else
+        z.whileUp = [&] { z.CloseWindow(); };
+      z.OnIdle();
+      EXPECT_FALSE(disposed);
+    }
+    EXPECT_EQ(disposed, c.going != Going::EditorUnderTheAboutBox);
+    std::vector<std::string> captions;
+    for (const auto& box : z.boxes) captions.push_back(box.caption);
+    EXPECT_EQ(captions, c.boxes);
+    EXPECT_EQ(z.GetUpdateStatus(), -1); // no transfer began
+    EXPECT_EQ(UpdateCheck::WasChecked(), !c.automaticCheckDue);
+    EXPECT_TRUE(z.IsUpdateMessageRequested());
+  }
 }
 
 TEST(ZaniqInfoPage, HostDisplayNames)

@@ -177,6 +177,14 @@ TEST_F(EditorTest, CommandHooksReachTheEditor)
   EXPECT_FALSE(offThread);
   matchPre->OnMouseUp(0, 0, IMouseMod());
 
+  {
+    // A unit the host is letting go of (its disposal waits for the call on the stack) shows no new box.
+    plugin::Lifetime::Scope call(z.GetLifetime());
+    z.GetLifetime().Dispose([] {});
+    messageBox.ShowEditorMessageBox("Saved", "Presets");
+  }
+  EXPECT_EQ(z.boxes.size(), 2u);
+
   z.CloseWindow();
   messageBox.ShowEditorMessageBox("text", "caption"); // no editor: nothing, no crash
   EXPECT_EQ(z.boxes.size(), 2u);
