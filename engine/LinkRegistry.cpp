@@ -365,6 +365,13 @@ std::optional<LinkPairing> LinkRegistry::RepairLocked(int mode, int linkID)
 // LinkRegistry — an instance's own record
 // ---------------------------------------------------------------------------------------------------------------
 
+// Why a settled write may skip its step. The caller stored a parameter value v, then Settled's read-modify-write R
+// of the step count found it even. Every change of the count is a read-modify-write, so each step's begin mark lies
+// either after R in the count's order, and then reads what R released: R happens before everything the step reads,
+// which sees v or a later value; or before R, and then (the count being even at R) its end mark lies before R too,
+// and R acquires it: the step's record happens before R's read of the record. No step can therefore read the
+// parameter from before v and record after what R compared against.
+
 LinkPairing LinkRegistry::Join(LinkMember& member)
 {
   Step step(*this, member);
