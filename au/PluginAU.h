@@ -300,8 +300,9 @@ public:
                                                     AudioUnitElement element, const void* data, UInt32 dataSize);
 
 protected:
-  // [audio thread] Fills the processor's time information from the host callbacks.
-  void UpdateTimeInfo();
+  // [audio thread] Fills the processor's time information from the host callbacks. False when one of them
+  // disposed of the unit: the rest were not called, and nothing more may be asked of the host.
+  [[nodiscard]] bool UpdateTimeInfo();
 
 private:
   // Bus lookup for properties: input scope → input bus, output or global → output bus; null otherwise.

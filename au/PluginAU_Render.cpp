@@ -184,7 +184,8 @@ OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* tim
     {
       IMidiMsg msg;
       while (GetMidiMsgFromEditor().Pop(msg)) ProcessMidiMsg(msg);
-      UpdateTimeInfo();
+      // Disposed of by a time callback: nothing is processed or notified for a unit the host has let go of.
+      if (!UpdateTimeInfo()) return badComponentInstance;
       (void)ProcessBuffers(0.f, frames);
     }
   }
@@ -206,7 +207,8 @@ OSStatus PluginAU::Render(AudioUnitRenderActionFlags*, const AudioTimeStamp* tim
 // Time information
 // ---------------------------------------------------------------------------------------------------------------
 
-void PluginAU::UpdateTimeInfo()
+// Each callback may dispose of the unit, and with it the host's context the next one would be given.
+bool PluginAU::UpdateTimeInfo()
 {
   ITimeInfo info;
   void* userData = mHostUserData.load(std::memory_order_acquire);
@@ -215,6 +217,7 @@ void PluginAU::UpdateTimeInfo()
   {
     Float64 beat = 0.0, tempo = 0.0;
     (void)beatAndTempo(userData, &beat, &tempo);
+    if (IsDisposing()) return false;
     info.mTempo = tempo > 0.0 ? tempo : 120.0;
     info.mPPQPos = beat;
   }
@@ -229,6 +232,7 @@ void PluginAU::UpdateTimeInfo()
     Boolean playing = 0, changed = 0, cycling = 0;
     Float64 sample = 0.0, cycleStart = 0.0, cycleEnd = 0.0;
     (void)transport(userData, &playing, &changed, &sample, &cycling, &cycleStart, &cycleEnd);
+    if (IsDisposing()) return false;
     info.mSamplePos = sample > 0.0 ? sample : -1.0;
     info.mCycleStart = cycleStart > 0.0 ? cycleStart : -1.0;
     info.mCycleEnd = cycleEnd > 0.0 ? cycleEnd : -1.0;
@@ -247,6 +251,7 @@ void PluginAU::UpdateTimeInfo()
     Float32 numerator = 0.f;
     Float64 downBeat = 0.0;
     (void)musicalTime(userData, &deltaToNextBeat, &numerator, &denominator, &downBeat);
+    if (IsDisposing()) return false;
     // A numerator outside the int range (or NaN) would make the conversion undefined.
     info.mNumerator = (numerator >= -2147483648.f && numerator < 2147483648.f) ? static_cast<int32_t>(numerator) : 0;
     info.mDenominator = static_cast<int32_t>(std::min<UInt32>(denominator, 0x7fffffffu));
@@ -260,6 +265,7 @@ void PluginAU::UpdateTimeInfo()
   }
 
   SetTimeInfo(info);
+  return true;
 }
 
 } // namespace plugin

@@ -2,8 +2,8 @@
 
 #include <pthread.h>
 
-#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 namespace plugin
@@ -12,86 +12,103 @@ namespace plugin
 namespace
 {
 
-// A thread with scopes open: its innermost scope, which only that thread reads or writes. The owner is claimed
-// and given back with atomics, so other threads only ever compare it.
-struct ThreadChain
+// The key whose value on each thread is that thread's innermost open scope (null with none open). It is made as
+// the library loads, before any host call: made that early it gets one of the first key slots, which the C
+// library keeps inside each thread, so setting it never allocates (with the GNU C library a slot from the 33rd on
+// costs each thread one small allocation, the first time a scope opens on it). A scope opened by an earlier static initializer makes it then.
+// It is deleted as the library unloads, since a host loads and unloads bundles at run time.
+static_assert(std::is_integral_v<pthread_key_t>);
+constexpr uint64_t kNoKeyYet = 0;
+// Not made (the process ran out of keys) or deleted: scopes do not register. Making it is not tried again, as
+// that takes a lock on some systems and would happen on the audio thread.
+constexpr uint64_t kNoKey = ~uint64_t{0};
+std::atomic<uint64_t> gKey{kNoKeyYet}; // else the key + 1; constant-initialized, so usable before any constructor
+
+bool MakeThreadKey(pthread_key_t& key)
 {
-  std::atomic<uintptr_t> owner{0}; // 0: never taken, kReleased: free again, else the thread
-  Lifetime::Scope* innermost = nullptr;
-};
-
-// A thread takes the first free entry along its probe sequence and gives it back as "released", never as "never
-// taken": the entries before its own are never "never taken", so a search stops at the first such entry, and
-// a thread that is in no call finds that out in a probe or two, not a scan of the table (the audio thread opens
-// a first scope in every render).
-constexpr uintptr_t kReleased = 1;
-
-// More threads inside plug-in calls at once than any host runs; beyond them scopes are not counted (their
-// disposals run at once, as without scopes).
-constexpr size_t kThreads = 256;
-ThreadChain gThreads[kThreads];
-
-uintptr_t ThisThread()
-{
-  // pthread_t is an integer here and a pointer on other systems; either identifies the thread while it lives.
-  return (uintptr_t)pthread_self();
+  uint64_t k = kNoKeyYet;
+  pthread_key_t made{};
+  const uint64_t mine = pthread_key_create(&made, nullptr) == 0 ? uint64_t(made) + 1 : kNoKey;
+  if (gKey.compare_exchange_strong(k, mine, std::memory_order_acq_rel))
+    k = mine;
+  else if (mine != kNoKey)
+    pthread_key_delete(made);
+  key = static_cast<pthread_key_t>(k - 1);
+  return k != kNoKey;
 }
 
-size_t FirstProbe(uintptr_t thread)
+inline bool ThreadKey(pthread_key_t& key)
 {
-  return size_t((uint64_t(thread) * 0x9E3779B97F4A7C15ull) >> 56) % kThreads;
+  const uint64_t k = gKey.load(std::memory_order_acquire);
+  if (k == kNoKeyYet) [[unlikely]]
+    return MakeThreadKey(key);
+  key = static_cast<pthread_key_t>(k - 1);
+  return k != kNoKey;
 }
 
-ThreadChain* FindThread(uintptr_t me)
+struct LibraryKey
 {
-  const size_t start = FirstProbe(me);
-  for (size_t i = 0; i < kThreads; ++i)
+  LibraryKey()
   {
-    ThreadChain& c = gThreads[(start + i) % kThreads];
-    const uintptr_t owner = c.owner.load(std::memory_order_acquire);
-    if (owner == me) return &c;
-    if (owner == 0) break;
+    pthread_key_t key;
+    (void)ThreadKey(key);
   }
-  return nullptr;
-}
-
-ThreadChain* ClaimThread(uintptr_t me)
-{
-  const size_t start = FirstProbe(me);
-  for (size_t i = 0; i < kThreads; ++i)
+  ~LibraryKey()
   {
-    ThreadChain& c = gThreads[(start + i) % kThreads];
-    uintptr_t owner = c.owner.load(std::memory_order_relaxed);
-    if ((owner == 0 || owner == kReleased) && c.owner.compare_exchange_strong(owner, me, std::memory_order_acq_rel))
-      return &c;
+    const uint64_t k = gKey.exchange(kNoKey, std::memory_order_acq_rel);
+    if (k != kNoKeyYet && k != kNoKey) pthread_key_delete(static_cast<pthread_key_t>(k - 1));
   }
-  return nullptr;
-}
+  LibraryKey(const LibraryKey&) = delete;
+  LibraryKey& operator=(const LibraryKey&) = delete;
+} gLibraryKey;
+
+// Scopes open that could not register (no key, or no memory for the thread's part of it). Any of them may be a
+// call of any object further out on its thread, and inner scopes cannot see it: while one is open, no scope is
+// sure to be its object's outermost, and a disposal that cannot be placed for sure is kept back, not run. An
+// object kept is better than one freed under a call of it.
+std::atomic<int> gUnregistered{0};
+
+std::atomic<bool> gFailForTesting{false};
 
 } // namespace
 
 Lifetime::Scope::Scope(Lifetime& lifetime) : mLifetime(&lifetime)
 {
-  const uintptr_t me = ThisThread();
-  ThreadChain* chain = FindThread(me);
-  if (!chain) chain = ClaimThread(me);
-  mThread = chain;
-  if (!chain) return;
-  mOutermost = true;
-  for (const Scope* s = chain->innermost; s && mOutermost; s = s->mOuter)
-    if (s->mLifetime == mLifetime) mOutermost = false;
-  mOuter = chain->innermost;
-  chain->innermost = this;
+  pthread_key_t key;
+  if (!gFailForTesting.load(std::memory_order_relaxed) && ThreadKey(key))
+  {
+    auto* outer = static_cast<Scope*>(pthread_getspecific(key));
+    if (pthread_setspecific(key, this) == 0)
+    {
+      mRegistered = true;
+      mOuter = outer;
+      // A scope further out on this thread that could not register was counted before this one opened.
+      mOutermost = gUnregistered.load(std::memory_order_acquire) == 0;
+      for (const Scope* s = outer; s && mOutermost; s = s->mOuter)
+        if (s->mLifetime == mLifetime) mOutermost = false;
+      return;
+    }
+  }
+  gUnregistered.fetch_add(1, std::memory_order_acq_rel);
 }
 
 Lifetime::Scope::~Scope()
 {
-  if (auto* chain = static_cast<ThreadChain*>(mThread))
+  if (mRegistered)
   {
-    chain->innermost = mOuter;
-    if (!mOuter) chain->owner.store(kReleased, std::memory_order_release);
+    // Scopes close in the reverse order of opening on their thread; the thread's part of the key exists now, so
+    // this allocates nothing.
+    pthread_key_t key;
+    if (ThreadKey(key)) (void)pthread_setspecific(key, mOuter);
   }
-  if (!mOutermost || !mDispose) return;
+  else
+  {
+    gUnregistered.fetch_sub(1, std::memory_order_acq_rel);
+  }
+  if (!mDispose) return;
+  // Only the outermost scope of its object in the chain keeps a disposal. Not sure of being the outermost at all,
+  // it is sure once no unregistered scope is open: none can then be around it.
+  if (!mOutermost && gUnregistered.load(std::memory_order_acquire) != 0) return;
   // The object, and the lifetime inside it, go here: nothing of either is touched afterwards.
   std::function<void()> dispose = std::move(mDispose);
   dispose();
@@ -99,23 +116,30 @@ Lifetime::Scope::~Scope()
 
 Lifetime::Scope* Lifetime::OutermostScope() const
 {
-  const ThreadChain* chain = FindThread(ThisThread());
+  pthread_key_t key;
   Scope* found = nullptr;
-  for (Scope* s = chain ? chain->innermost : nullptr; s; s = s->mOuter)
-    if (s->mLifetime == this) found = s;
+  if (ThreadKey(key))
+    for (Scope* s = static_cast<Scope*>(pthread_getspecific(key)); s; s = s->mOuter)
+      if (s->mLifetime == this) found = s;
   return found;
 }
 
 bool Lifetime::Dispose(std::function<void()> dispose)
 {
-  if (Scope* outermost = OutermostScope())
+  Scope* outermost = OutermostScope();
+  if (outermost || gUnregistered.load(std::memory_order_acquire) != 0)
   {
-    if (!outermost->mDispose) outermost->mDispose = std::move(dispose);
+    if (outermost && !outermost->mDispose) outermost->mDispose = std::move(dispose);
     mDisposing.store(true, std::memory_order_release);
     return false;
   }
   if (dispose) dispose();
   return true;
+}
+
+void Lifetime::FailRegistrationsForTesting(bool fail)
+{
+  gFailForTesting.store(fail, std::memory_order_relaxed);
 }
 
 } // namespace plugin

@@ -395,6 +395,78 @@ TEST_F(DisposeTestPlug, InputCallbackDisposingTheUnit)
   }
 }
 
+// The host's time callbacks, each of which disposes of the unit when it is the one named; all of them reach the
+// host through the context freed with the unit.
+struct TimeHost : HostSide
+{
+  std::string disposer;
+
+  static void Heard(void* userData, const char* name)
+  {
+    auto* host = static_cast<TimeHost*>(static_cast<HostSide::Context*>(userData)->host);
+    host->heard.push_back(name);
+    if (host->disposer == name) host->Dispose();
+  }
+};
+
+OSStatus TimeBeat(void* userData, Float64* beat, Float64* tempo)
+{
+  *beat = 0.0;
+  *tempo = 120.0;
+  TimeHost::Heard(userData, "beat");
+  return noErr;
+}
+
+OSStatus TimeTransport(void* userData, Boolean* playing, Boolean* changed, Float64* sample, Boolean* cycling,
+                       Float64* cycleStart, Float64* cycleEnd)
+{
+  *playing = *changed = *cycling = 0;
+  *sample = *cycleStart = *cycleEnd = 0.0;
+  TimeHost::Heard(userData, "transport");
+  return noErr;
+}
+
+OSStatus TimeMusical(void* userData, UInt32* deltaToNextBeat, Float32* numerator, UInt32* denominator,
+                     Float64* downBeat)
+{
+  *deltaToNextBeat = 0;
+  *numerator = 4.f;
+  *denominator = 4;
+  *downBeat = 0.0;
+  TimeHost::Heard(userData, "musical");
+  return noErr;
+}
+
+// A time callback disposes of the unit during the render: the callbacks after it are not called, nothing is
+// processed or notified for the unit, and the render says the unit is gone.
+TEST_F(DisposeTestPlug, TimeCallbackDisposingTheUnit)
+{
+  const std::vector<std::string> order = {"beat", "transport", "musical"};
+  for (const Path& path : Paths())
+    for (size_t d = 0; d < order.size(); ++d)
+    {
+      SCOPED_TRACE(testing::Message() << path.name << " " << order[d]);
+      TimeHost host;
+      ASSERT_NO_FATAL_FAILURE(Open(path, host));
+      const AudioUnit unit = Unit();
+      const HostCallbackInfo callbacks = {host.context.get(), &TimeBeat, &TimeMusical, &TimeTransport, nullptr};
+      ASSERT_OK(mUnit->SetProperty(kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, callbacks));
+      ASSERT_EQ(AudioUnitAddRenderNotify(unit, &LaterNotify, host.context.get()), noErr);
+      ASSERT_EQ(RenderOnce(unit, 0), noErr);
+      EXPECT_EQ(host.heard, (std::vector<std::string>{"later pre", "beat", "transport", "musical", "later post"}));
+      host.heard = {};
+      const UInt32 live = ZQAULiveInstanceCount();
+      host.disposer = order[d];
+      EXPECT_EQ(RenderOnce(unit, kBlock), badComponentInstance);
+      std::vector<std::string> expected = {"later pre"};
+      expected.insert(expected.end(), order.begin(), order.begin() + static_cast<std::ptrdiff_t>(d) + 1);
+      EXPECT_EQ(host.heard, expected);
+      EXPECT_EQ(mUnit, nullptr);
+      EXPECT_EQ(ZQAULiveInstanceCount(), live - 1);
+      EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0);
+    }
+}
+
 // MIDI output as a host receives it, into its per-unit context.
 OSStatus MidiOut(void* userData, const AudioTimeStamp*, UInt32, const MIDIPacketList* list)
 {

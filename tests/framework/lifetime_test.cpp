@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <latch>
+
 #include <memory>
 #include <string>
 #include <thread>
@@ -64,6 +66,52 @@ TEST(Lifetime, AnObjectDeletedOutrightInsideItsCallLeavesNothingBehind)
   Lifetime next;
   EXPECT_FALSE(next.InScope());
   EXPECT_TRUE(next.Dispose(nullptr));
+}
+
+// A scope that could not register on its thread hides a call of its object from the scopes inside it: none of them
+// counts itself the outermost, and a disposal that cannot be placed for sure is kept back rather than run under
+// the call. Once no such scope is open anywhere, one kept by a scope that was not sure runs as it closes.
+TEST(Lifetime, AScopeThatCouldNotRegisterLetsNoInnerOneCountItselfOutermost)
+{
+  std::vector<std::string> log;
+  auto* object = new Object(log);
+  {
+    Lifetime::FailRegistrationsForTesting(true);
+    Lifetime::Scope unregistered(object->lifetime);
+    Lifetime::FailRegistrationsForTesting(false);
+    {
+      Lifetime::Scope inner(object->lifetime);
+      EXPECT_TRUE(object->lifetime.InScope());
+      EXPECT_FALSE(object->lifetime.Dispose([&] { delete object; }));
+    }
+    log.push_back("inner returned");
+    EXPECT_FALSE(object->lifetime.Dispose([&] { log.push_back("asked again"); }));
+    EXPECT_TRUE(object->lifetime.IsDisposing());
+  }
+  EXPECT_EQ(log, std::vector<std::string>{"inner returned"});
+  delete object;
+  log.clear();
+
+  // Another thread's unregistered scope closes while this thread's scope, opened not sure, is still open.
+  std::latch opened(1), close(1);
+  Lifetime unrelated;
+  std::thread other([&] {
+    Lifetime::FailRegistrationsForTesting(true);
+    Lifetime::Scope hidden(unrelated);
+    Lifetime::FailRegistrationsForTesting(false);
+    opened.count_down();
+    close.wait();
+  });
+  opened.wait();
+  object = new Object(log);
+  {
+    Lifetime::Scope call(object->lifetime);
+    close.count_down();
+    other.join();
+    EXPECT_FALSE(object->lifetime.Dispose([&] { delete object; }));
+    log.push_back("call returned");
+  }
+  EXPECT_EQ(log, (std::vector<std::string>{"call returned", "gone"}));
 }
 
 } // namespace
