@@ -898,7 +898,7 @@ private:
       case kListener: HostCommand(); break;
       case kControlDown: ZQAppKitClick(w, mCloser); break;
       case kPopupAnswer:
-        // The menu opens, fades in over a few frames and is answered where its first row shows.
+        // The menu opens, fades in and is answered where its first row shows.
         if (auto* popup = static_cast<plugin::igraphics::IPopupMenuControl*>(mHost->ui->GetPopupMenuControl());
             popup && popup->GetState() == plugin::igraphics::IPopupMenuControl::kExpanded)
         {
@@ -907,8 +907,12 @@ private:
         }
         else if (popup && popup->GetState() == plugin::igraphics::IPopupMenuControl::kCollapsed)
           ZQAppKitClick(w, mCloser);
-        else
-          ZQAppKitAdvanceClock(0.11); // one fade step
+        else if (popup)
+        {
+          // Its fades run on the wall clock: each step ends here as if its time had passed, then a frame.
+          popup->OnEndAnimation();
+          Frame();
+        }
         break;
       case kDelegateValue: PluginHandsOver(false); break;
       case kDelegateMessage: PluginHandsOver(true); break;

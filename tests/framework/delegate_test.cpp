@@ -155,6 +155,62 @@ TEST(EditorControls, ValuesReachEveryLinkedSlot)
   EXPECT_DOUBLE_EQ(a->GetValue(0), 0.9);
 }
 
+// A control closes the editor from the value, MIDI message or message handed to it: the hand-off goes no
+// further (the next control linked to the parameter gets nothing), the plug-in's own hook still runs, and the
+// context, controls and all, goes once the hand-off has returned. On any graphics back end, not only the Mac one.
+TEST(EditorControls, HandOffStopsWhenAControlClosesTheEditor)
+{
+  class Closer : public RecordingControl
+  {
+  public:
+    Closer(const IRECT& r, int paramIdx, IGEditorDelegate& dlg) : RecordingControl(r, paramIdx), mDlg(dlg)
+    {
+      SetWantsMidi(true);
+    }
+    void SetValueFromDelegate(double value, int valIdx) override
+    {
+      mDlg.CloseWindow();
+      RecordingControl::SetValueFromDelegate(value, valIdx);
+    }
+    void OnMidi(const IMidiMsg&) override { mDlg.CloseWindow(); }
+
+  private:
+    IGEditorDelegate& mDlg;
+  };
+
+  class Next : public RecordingControl
+  {
+  public:
+    Next(const IRECT& r, int& handed) : RecordingControl(r, 0), mHanded(handed) { SetWantsMidi(true); }
+    void SetValueFromDelegate(double, int) override { ++mHanded; }
+    void OnMidi(const IMidiMsg&) override { ++mHanded; }
+
+  private:
+    int& mHanded;
+  };
+
+  for (const std::string via : {"value", "midi"})
+  {
+    SCOPED_TRACE(via);
+    EditorDelegate dlg;
+    IGraphics* g = dlg.Open();
+    int deleted = 0, handed = 0;
+    auto* closer = new Closer(IRECT(0, 0, 10, 10), 0, dlg);
+    auto* next = new Next(IRECT(10, 0, 20, 10), handed);
+    closer->deleted = next->deleted = &deleted;
+    ASSERT_TRUE(g->AttachControl(closer) && g->AttachControl(next));
+    dlg.log.clear();
+    if (via == "value")
+      dlg.SendParameterValueFromDelegate(0, 4.0, false);
+    else
+      dlg.SendMidiMsgFromDelegate(IMidiMsg(0, 0x90, 60, 100));
+    EXPECT_EQ(dlg.GetUI(), nullptr);
+    EXPECT_EQ(handed, 0);
+    EXPECT_EQ(deleted, 2) << "gone once the hand-off returned";
+    EXPECT_EQ(dlg.log, (via == "value" ? Log{"close(with context)", "ui 0 4"} : Log{"close(with context)"}));
+  }
+}
+
 // ---- Editor state ----
 
 TEST(EditorState, RoundTripAndDamagedInput)

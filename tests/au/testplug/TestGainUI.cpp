@@ -8,8 +8,6 @@
 #include "controls/IVKnobSliderControls.h"
 #include "platform/mac/IGraphicsMac.h"
 
-#include <CoreFoundation/CoreFoundation.h>
-
 #include <cmath>
 
 namespace testplug
@@ -43,8 +41,6 @@ public:
     MakeDefaultPreset("Default", 1);
 
     SetMakeGraphicsFunc([this]() -> IGraphics* {
-      // Animations (the framework's popup menu fading) run on the host's clock, which a test host drives.
-      IGraphics::SetClock([] { return double(CFAbsoluteTimeGetCurrent()); });
       auto* graphics = new IGraphicsMac(*this, kWidth, kHeight, 60, 1.f);
       graphics->SetBundleID(kConfig.bundleID);
       return graphics;
