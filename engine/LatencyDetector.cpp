@@ -32,13 +32,25 @@ void LatencyDetector::Reset(int hostBlockSize)
   peak = 0.0;
   blockSize = std::max(hostBlockSize, 0);
   pulseBlock = blockSize;
+  settling = 0;
+  quietRun = 0;
+  settleTime = 0;
+  owed = 0;
+  gaveUp = 0;
+  unanswered = -1;
 }
 
 void LatencyDetector::Start()
 {
   thresholdDB = kStartThresholdDB;
   peak = 0.0;
-  state = kPulseRequested;
+  // An impulse sent now would race what the chain still gives back of the programme: settle first.
+  state = kWaiting;
+  settling = 1;
+  quietRun = 0;
+  settleTime = 0;
+  owed = -1;
+  gaveUp = 0;
   sampleCount = 0;
   measured = 0;
   active = 1;
@@ -52,14 +64,40 @@ void LatencyDetector::Cancel()
   state = kIdle;
   active = 0;
   finished = 0;
+  settling = 0;
+}
+
+void LatencyDetector::NoteBlock(bool fed, bool answered, int blockFrames)
+{
+  if (answered)
+    unanswered = -1;
+  else if (unanswered >= 0)
+    unanswered = int(std::min<long long>(unanswered + static_cast<long long>(std::max(blockFrames, 0)),
+                                         static_cast<long long>(allowedWindows) * windowLength));
+  else if (fed)
+    unanswered = 0;
 }
 
 int LatencyDetector::HandOver(int blockFrames)
 {
+  if (active && settling && owed < 0)
+  {
+    // Programme the chain has given nothing back of (a chain slower than the window may still bring it) holds the
+    // impulse back until something comes back. Programme that old is taken as lost.
+    owed = unanswered >= 0 && unanswered < allowedWindows * windowLength;
+  }
   if (state == kPulseRequested)
   {
     sampleCount = 0;
     pulseBlock = std::max(blockFrames, 0);
+    if (settling)
+    {
+      // The chain is quiet: the first window starts with the request.
+      settling = 0;
+      windowPosition = 0;
+      windowCount = 0;
+      peak = 0.0;
+    }
   }
   const int handed = state;
   state = active ? kWaiting : kIdle;
@@ -76,6 +114,8 @@ bool LatencyDetector::Process(double left, double right)
   right = std::isfinite(right) ? right : 0.0;
 
   const double x = (std::fabs(left) + std::fabs(right)) * 0.5;
+  if (settling)
+    return Settle(x);
   peak = std::max(peak, x);
   double windowPeak = peak;
   int next;
@@ -137,6 +177,39 @@ bool LatencyDetector::Process(double left, double right)
     return true;
   }
   return false;
+}
+
+bool LatencyDetector::Settle(double x)
+{
+  ++settleTime;
+  if (x > 0.0)
+    owed = 0;
+  if (x > DBToAmp(thresholdDB))
+  {
+    // Still coming back: the quiet run starts again, and a request not yet handed to the Sender is taken back.
+    quietRun = 0;
+    state = kWaiting;
+  }
+  else if (owed <= 0 && quietRun < windowLength)
+  {
+    // Only once something came back: quiet programme still on its way would otherwise count as quiet.
+    ++quietRun;
+  }
+  if (quietRun >= windowLength)
+  {
+    state = kPulseRequested;
+    return false;
+  }
+  if (settleTime < allowedWindows * windowLength)
+    return false;
+
+  // The chain never went quiet, or never gave back what it was fed: no value can be trusted.
+  state = kIdle;
+  settling = 0;
+  active = 0;
+  gaveUp = 1;
+  finished = 1;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

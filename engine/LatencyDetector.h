@@ -13,9 +13,18 @@
 // LatencyDetector
 // ---------------------------------------------------------------------------------------------------------------
 
-// One measurement: the Receiver asks its Sender for a unit impulse (state 2), silences both sides (state 1) and
+// One measurement: the Receiver silences its Sender (state 1) and both sides, waits until nothing the Sender played
+// before can still come back through the chain above the threshold, then asks for a unit impulse (state 2) and
 // counts its own samples until the impulse returns on the post-FX input. The count minus the host block in which
 // the impulse was requested (it leaves the Sender with the next one) is the latency of the chain.
+//
+// Settling: the impulse is asked for once the post-FX input has stayed at or below the threshold for a whole
+// window since the Sender fell silent. Programme played before the silence comes back within the chain's delay,
+// so at every delay a window covers it is gone by then, however loud it was. When the chain was fed programme of
+// which nothing at all has come back yet (a chain slower than the window, with its programme still on the way),
+// the quiet run only counts once something has come back. Settling that has not ended after three windows (a
+// chain that never goes quiet, or one that never gives anything back) ends the measurement without a value: the
+// old one stays.
 //
 // A detection window lasts 177400 samples plus two host blocks: the Sender's block before the impulse leaves, and
 // the rest of the block in which a window ended before the next request goes out. Every latency up to 177399
@@ -52,6 +61,12 @@ struct LatencyDetector
   double peak = 0.0;       // largest detector input (linear) of the current window
   int blockSize = 0;       // host block size at the last DSP reset
   int pulseBlock = 0;      // frames of the block in which the impulse was asked for: hosts may render shorter ones
+  int settling = 0;        // the Sender is kept silent until the chain has gone quiet; no impulse asked for yet
+  int quietRun = 0;        // samples in a row at or below the threshold while settling (at most a window)
+  int settleTime = 0;      // samples fed while settling
+  int owed = 0;            // settling: programme went in of which nothing has come back yet (-1: not decided)
+  int gaveUp = 0;          // the measurement ended without a value (set with finished); the old one stays
+  int unanswered = -1;     // samples since programme went into a chain whose output has been silent since; -1 none
 
   // DSP reset: idle, window WindowLengthFor(block size), 3 windows, threshold -3 dB, nothing measured, the given
   // host block size (frames; a negative size is taken as 0). [audio thread]
@@ -59,8 +74,8 @@ struct LatencyDetector
   // Samples per detection window for a host block size: 177400 + 2 blocks, at most a quarter of the int range (so
   // that three windows of counting never overflow).
   static int WindowLengthFor(int hostBlockSize);
-  // A measurement starts: threshold -3 dB, peak 0, pulse requested, sample count 0, measured 0, active, not
-  // finished, window position and count 0. [audio thread]
+  // A measurement starts: threshold -3 dB, peak 0, settling (the Sender silent, no impulse asked for yet), sample
+  // count 0, measured 0, active, not finished, window position and count 0. [audio thread]
   void Start();
   // A measurement is cancelled: idle, not active, not finished; the measured value stays. [audio thread]
   void Cancel();
@@ -71,11 +86,20 @@ struct LatencyDetector
   // otherwise. [audio thread]
   [[nodiscard]] int HandOver(int blockFrames);
 
+  // Once per Receiver block before HandOver, measuring or not: whether the Sender's block of this cycle put
+  // anything but silence into the chain (fed) and whether the chain's output of this block had anything but
+  // silence (answered). Tells settling whether programme is still on its way. [audio thread]
+  void NoteBlock(bool fed, bool answered, int blockFrames);
+
   // One detector step on the post-FX sample (left, right); nothing unless active. Non-finite samples count as 0.
   // Something above the threshold before the impulse can have left the Sender (a count below one block) is not the
   // impulse: the window restarts, but the impulse already asked for is still the one awaited.
+  // While settling it only watches for the chain to go quiet (see above).
   // Returns true (and sets finished) in the sample in which the detector stops. [audio thread]
   bool Process(double left, double right);
+
+private:
+  bool Settle(double x);
 };
 
 // ---------------------------------------------------------------------------------------------------------------

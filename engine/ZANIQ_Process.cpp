@@ -21,6 +21,15 @@ inline double UsableDivisor(double gain)
   return (std::isfinite(gain) && gain > kMinGain) ? gain : 1.0;
 }
 
+// Anything but silence in the first n samples of a channel (non-finite samples count as something).
+bool Sounding(const double* x, int n)
+{
+  for (int i = 0; i < n; ++i)
+    if (x[i] != 0.0)
+      return true;
+  return false;
+}
+
 void CopyIfApart(const sample* src, sample* dst, int n)
 {
   if (src != dst)
@@ -276,6 +285,14 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     slot.SetDriveGain(linkGain);
     slot.SetPreGain(preGain);
     slot.SetPreDivisor2(1.0);
+    // What the Sender's block of this cycle put into the chain (it played by the state handed over last block),
+    // and whether the chain gave anything back in this one: a measurement waits for programme still on its way.
+    const int played = slot.SenderState();
+    const int sent = std::min(buffer->frames, nFrames);
+    const bool fed = (played == kSenderNormal || played == kSenderBypass)
+                       ? (Sounding(buffer->channels[0], sent) || Sounding(buffer->channels[1], sent))
+                       : played == kSenderImpulse;
+    mDetector.NoteBlock(fed, Sounding(inL, nFrames) || Sounding(inR, nFrames), nFrames);
     slot.SetSenderState(active == 0 ? kSenderBypass : mDetector.HandOver(nFrames));
   }
   mLinkGain.store(linkGain, std::memory_order_relaxed);
@@ -431,18 +448,22 @@ void ZANIQ::FinishLatencyMeasurement(ReceiverBlock& b)
   mDetector.active = 0;
   mDetector.finished = 0;
 
-  // A chain slower than the lines can hold is compensated as far as they reach; the mirror, the lines and the
-  // parameter all keep that same value.
-  const int measured = std::clamp(mDetector.measured, 0, DelayLine::kCapacity);
-  SetMirror(kLatencyCompensation, measured);
-  for (DelayLine* line : {&mDelayL, &mDelayR})
-    if (line->length != measured)
-      line->SetLength(measured);
-  b.compensate = measured != 0;
+  // A measurement that could not be made keeps the compensation it found.
+  if (!mDetector.gaveUp)
+  {
+    // A chain slower than the lines can hold is compensated as far as they reach; the mirror, the lines and the
+    // parameter all keep that same value.
+    const int measured = std::clamp(mDetector.measured, 0, DelayLine::kCapacity);
+    SetMirror(kLatencyCompensation, measured);
+    for (DelayLine* line : {&mDelayL, &mDelayR})
+      if (line->length != measured)
+        line->SetLength(measured);
+    b.compensate = measured != 0;
 
-  const IParam* param = GetParam(kLatencyCompensation);
-  if (param && measured != static_cast<int>(param->Value()))
-    SetLatencyParam(measured);
+    const IParam* param = GetParam(kLatencyCompensation);
+    if (param && measured != static_cast<int>(param->Value()))
+      SetLatencyParam(measured);
+  }
 
   mMeasurementRunning.store(false);
   ClearMetersNow();

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <deque>
 #include <limits>
 #include <vector>
@@ -57,30 +59,47 @@ TEST(FadeIn, RisesLinearlyAndNeverBelowZero)
 // --- LatencyDetector in a simulated pair ---
 
 // The Sender renders before the Receiver in each host cycle. The Receiver hands the detector state to the Sender
-// for its next block; the chain between them delays by `delay` samples and scales by `gain`. Until it is first told
-// otherwise the Sender plays a constant `playing` level. Runs cycles until the detector stops or maxCycles pass;
-// returns the samples run.
+// for its next block; the chain between them delays by `delay` samples and scales by `gain`. While it is not told
+// otherwise (before the first hand-over, and while the detector is idle) the Sender plays programme: noise up to
+// +-`playing`. The measurement starts after `leadCycles` cycles of programme. Runs cycles until the detector stops
+// or maxCycles pass after the start; returns the samples run since the start.
 // `sizes`, when given, are the frames of the host's successive blocks (repeated), each at most `block`.
 long RunPair(LatencyDetector& detector, int block, int delay, double gain, long maxCycles, double playing = 0.0,
-             const std::vector<int>& sizes = {})
+             const std::vector<int>& sizes = {}, long leadCycles = 0)
 {
   detector.Reset(block);
-  detector.Start();
   std::deque<double> chain(size_t(delay), 0.0);
-  int senderState = -1; // not yet told
+  int senderState = LatencyDetector::kIdle;
+  uint32_t noise = 12345u;
   long samples = 0;
-  for (long cycle = 0; cycle < maxCycles; ++cycle)
+  for (long cycle = 0; cycle < leadCycles + maxCycles; ++cycle)
   {
+    if (cycle == leadCycles)
+      detector.Start();
     const int frames = sizes.empty() ? block : sizes[size_t(cycle) % sizes.size()];
     // Sender block (its pulse on the first sample when asked for), then the Receiver block that sees it.
     std::vector<double> post(static_cast<size_t>(frames));
+    bool fed = false, answered = false;
     for (int i = 0; i < frames; ++i)
     {
-      chain.push_back(senderState < 0 ? playing : (senderState == LatencyDetector::kPulseRequested && i == 0));
+      double out = 0.0;
+      if (senderState == LatencyDetector::kIdle)
+      {
+        noise = noise * 1664525u + 1013904223u;
+        out = playing * (double(noise >> 8) / double(1u << 23) - 1.0);
+      }
+      else if (senderState == LatencyDetector::kPulseRequested && i == 0)
+        out = 1.0;
+      fed = fed || out != 0.0;
+      chain.push_back(out);
       post[size_t(i)] = chain.front() * gain;
+      answered = answered || post[size_t(i)] != 0.0;
       chain.pop_front();
     }
+    detector.NoteBlock(fed, answered, frames);
     senderState = detector.HandOver(frames);
+    if (cycle < leadCycles)
+      continue;
     for (double x : post)
     {
       ++samples;
@@ -90,14 +109,35 @@ long RunPair(LatencyDetector& detector, int block, int delay, double gain, long 
   return samples;
 }
 
+// Feeds silence until the detector asks for the impulse and hands the request over (blocks of the reset size).
+void Settle(LatencyDetector& detector)
+{
+  const int block = std::max(detector.blockSize, 1);
+  for (int i = 0; detector.state != LatencyDetector::kPulseRequested; ++i)
+  {
+    if (i % block == 0) (void)detector.HandOver(block);
+    ASSERT_FALSE(detector.Process(0.0, 0.0));
+  }
+  (void)detector.HandOver(detector.blockSize);
+}
+
+TEST(LatencyDetector, WindowLengthFollowsTheLargestDelayAndTheHostBlocks)
+{
+  // 177400 samples (the largest delay, 176400, and 1000 more) plus two host blocks; a quarter of the int range at
+  // most.
+  for (const auto& [block, length] : {std::pair{512, 178424}, {0, 177400}, {-7, 177400}, {8192, 193784},
+                                      {std::numeric_limits<int>::max(), std::numeric_limits<int>::max() / 4}})
+    EXPECT_EQ(LatencyDetector::WindowLengthFor(block), length) << block;
+}
+
 TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDropsAndAMutingOneEndsWithZero)
 {
   // -20 dB never crosses the -3 dB threshold; the second window listens 3 dB below the loudest sample it saw.
   LatencyDetector quiet, muting;
   EXPECT_GT(RunPair(quiet, 256, 300, 0.1, 4000), LatencyDetector::kWindowLength);
   EXPECT_EQ(std::pair(quiet.finished, quiet.measured), std::pair(1, 300));
-  // Nothing ever arrives: three windows, then 0.
-  EXPECT_EQ(RunPair(muting, 512, 10, 0.0, 10000), 3L * LatencyDetector::WindowLengthFor(512));
+  // Nothing ever arrives: a window of settling (whole blocks: 349 of 512 frames), three windows, then 0.
+  EXPECT_EQ(RunPair(muting, 512, 10, 0.0, 10000), 349L * 512 + 3L * 178424);
   EXPECT_EQ(std::pair(muting.finished, muting.measured), std::pair(1, 0));
 }
 
@@ -114,7 +154,7 @@ TEST(LatencyDetector, DelaysAtTheTopOfTheRangeAreFoundAtAnyBlockSizeLoudOrQuiet)
                                            Case{8192, 176400, 0.1}, Case{65536, 176400, 1.0}})
   {
     LatencyDetector detector;
-    (void)RunPair(detector, block, delay, gain, 3L * LatencyDetector::WindowLengthFor(block) / block + 2);
+    (void)RunPair(detector, block, delay, gain, 4L * LatencyDetector::WindowLengthFor(block) / block + 3);
     EXPECT_EQ(std::pair(detector.finished, detector.measured), std::pair(1, delay))
         << "blocks of " << block << ", gain " << gain;
   }
@@ -155,12 +195,64 @@ TEST(LatencyDetector, SignalStillInTheChainBeforeTheImpulseCanArriveDoesNotResta
   EXPECT_EQ(std::pair(detector.finished, detector.measured), std::pair(1, 0));
 }
 
+TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
+{
+  // Noise up to +-0.95 for 0.5 s at 44.1 kHz (43 blocks of 512), then the measurement. Every delay a window covers
+  // comes out exact, a late impulse as late (the lines clamp it), and one beyond three windows as nothing at all:
+  // the same as from a silent start. A chain that never gives back what it was fed gives up: the old value stays.
+  // (A window is 178424 samples here.)
+  struct Case
+  {
+    int delay;
+    double gain;
+    int measured, gaveUp;
+  };
+  const Case cases[] = {{1, 1.0, 1, 0},           {511, 1.0, 511, 0},       {4096, 1.0, 4096, 0},
+                        {44100, 1.0, 44100, 0},   {44100, 0.1, 44100, 0},   {176400, 1.0, 176400, 0},
+                        {177399, 0.1, 177399, 0}, {200000, 1.0, 200000, 0}, {250000, 1.0, 250000, 0},
+                        {600000, 1.0, 0, 1},      {600000, 0.0, 0, 1}};
+  for (const auto& [delay, gain, measured, gaveUp] : cases)
+  {
+    LatencyDetector detector;
+    (void)RunPair(detector, 512, delay, gain, 5000, 0.95, {}, 43);
+    EXPECT_EQ(std::tuple(detector.finished, detector.measured, detector.gaveUp), std::tuple(1, measured, gaveUp))
+        << "delay " << delay << ", gain " << gain;
+  }
+  // From a silent start the same chains measure at once, and the slowest one as nothing at all.
+  for (const auto& [delay, measured] : {std::pair{1, 1}, {600000, 0}})
+  {
+    LatencyDetector detector;
+    (void)RunPair(detector, 512, delay, 1.0, 5000, 0.0, {}, 43);
+    EXPECT_EQ(std::tuple(detector.finished, detector.measured, detector.gaveUp), std::tuple(1, measured, 0));
+  }
+}
+
+TEST(LatencyDetector, AChainThatNeverGoesQuietEndsTheMeasurementWithoutAValue)
+{
+  // Its own noise keeps it above the threshold: no impulse is ever asked for, and after three windows of waiting
+  // (3 x 178424 samples) the measurement ends, marked as without a value.
+  LatencyDetector detector;
+  detector.Reset(512);
+  detector.Start();
+  long samples = 0;
+  bool stopped = false;
+  while (!stopped && samples < 4L * 178424)
+  {
+    detector.NoteBlock(false, true, 512);
+    ASSERT_EQ(detector.HandOver(512), LatencyDetector::kWaiting);
+    for (int i = 0; i < 512 && !stopped; ++i, ++samples)
+      stopped = detector.Process(i % 2 ? 0.9 : -0.8, 0.75);
+  }
+  EXPECT_EQ(std::tuple(samples, detector.finished, detector.gaveUp, detector.active),
+            std::tuple(3L * 178424, 1, 1, 0));
+}
+
 TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
 {
   LatencyDetector detector;
   detector.Reset(0);
   detector.Start();
-  (void)detector.HandOver(detector.blockSize);
+  Settle(detector);
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (int i = 0; i < 100; ++i) EXPECT_FALSE(detector.Process(i % 2 ? inf : nan, -inf));

@@ -88,14 +88,15 @@ class LatencyPairTest : public SignalPairTest
 protected:
   // Runs cycles of `block` frames until the Receiver's measurement ends; returns the recorded index at which it
   // started.
-  size_t Measure(int block = kBlock)
+  // Settling takes three windows at most and listening three more. The input goes on at the given levels.
+  size_t Measure(int block = kBlock, double levelL = 0.5, double levelR = 0.3)
   {
     const size_t start = mOutL.size();
     mReceiver->ToggleLatencyMeasurement();
     EXPECT_TRUE(mReceiver->IsMeasurementRunning());
-    const long cycles = 3L * mReceiver->GetLatencyDetector().windowLength / block + 8;
+    const long cycles = 6L * mReceiver->GetLatencyDetector().windowLength / block + 8;
     for (long b = 0; b < cycles && mReceiver->IsMeasurementRunning(); ++b)
-      RunNoise(1, 0.5, 0.3, block);
+      RunNoise(1, levelL, levelR, block);
     EXPECT_FALSE(mReceiver->IsMeasurementRunning());
     return start;
   }
@@ -166,6 +167,29 @@ TEST_F(LatencyPairTest, LongChainsAreMeasuredExactlyAtTheHostsBlockSizesAndRates
   }
 }
 
+TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
+{
+  // 0.5 s of stereo noise up to +-0.95 at 44.1 kHz in blocks of 512, then the measurement with the noise going on:
+  // the delay found from a silent start. A chain slower than three windows, whose programme is still on its way,
+  // keeps the old value.
+  Prepare(*mSender, 44100.0, kBlock);
+  Prepare(*mReceiver, 44100.0, kBlock);
+  mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
+  for (const auto& [delay, measured] : {std::pair{1, 1}, {44100, 44100}, {176400, 176400}, {250000, 176400},
+                                        {600000, 123}})
+  {
+    mReceiver->Change(ZANIQ::kLatencyCompensation, 123);
+    mChain.Set(delay, 1.0);
+    RunNoise(43, 0.95, 0.95);
+    Measure(kBlock, 0.95, 0.95);
+    EXPECT_EQ(std::tuple(LatencyParam(), mReceiver->GetDelayLine(0).length, mReceiver->GetDelayLine(1).length,
+                         mReceiver->GetLatencyDetector().active),
+              std::tuple(measured, measured, measured, 0))
+        << "delay " << delay;
+    ClearRecordings();
+  }
+}
+
 TEST_F(LatencyPairTest, DelayBeyondTheLinesIsClampedToTheirCapacity)
 {
   mChain.Set(176500, 1.0);
@@ -205,6 +229,7 @@ TEST_F(LatencyPairTest, MeasurementWithoutSenderEndsCleanly)
   mReceiver->Change(ZANIQ::kLatencyCompensation, 123);
   Destroy(*mSender);
   mReceiver->ToggleLatencyMeasurement();
+  ASSERT_EQ(mReceiver->GetLatencyDetector().windowLength, 178424); // 177400 + two blocks of 512
   RunReceiverAlone(mReceiver->GetLatencyDetector().windowLength / kBlock - 1);
   EXPECT_TRUE(mReceiver->IsMeasurementRunning()); // it waits one detection window for a Sender...
   RunReceiverAlone(3);

@@ -323,6 +323,25 @@ TEST_F(ChainProduct, MatchesTheLoudnessAcrossTheEffects)
     std::cout << "[ NOTE     ] the product reports no read-outs\n";
 }
 
+TEST_F(ChainProduct, ALatencyMeasurementStartedDuringTheProgrammeFindsTheChainsDelay)
+{
+  // The built-in signal, 6 dB louder after the effects, is still coming out of the 44100-sample delay when the
+  // measurement starts 5 s in; it ends before the signal does.
+  ChainSetup setup;
+  setup.bundle = mBundle;
+  std::string error;
+  ASSERT_TRUE(ParseFxList("gain:6,delay:44100", setup.fx, error));
+  setup.commands = {TimedCommand{240000, 5.0, 61, 1.0, "61@5"}};
+  AudioData input;
+  MakeTestSignal(48000.0, 11.0, input);
+  AudioData output;
+  ChainReport report;
+  ASSERT_OK(RunChain(setup, input, output, report));
+  ASSERT_EQ(report.instances.size(), 2u);
+  std::map<std::string, double> params(report.instances[1].params.begin(), report.instances[1].params.end());
+  EXPECT_EQ(params["Latency Compensation"], 44100.0);
+}
+
 TEST_F(ChainProduct, TheProgramWritesTheReportAndTheOutput)
 {
   const TempFolder& temp = mTemp;
