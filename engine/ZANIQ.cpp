@@ -257,6 +257,9 @@ void ZANIQ::RefreshLinkPresence()
 
 void ZANIQ::OnUIOpen()
 {
+  // Counted open before the first values go out: a control that closes the editor while it takes them leaves the
+  // flag cleared, and one that reopens it leaves it set by the new editor.
+  mUIOpen.store(true);
   for (int i = 0; i < NParams(); ++i)
   {
     const IParam* param = GetParam(i);
@@ -268,7 +271,6 @@ void ZANIQ::OnUIOpen()
     const double normalized = std::clamp(param->ToNormalized(value), 0.0, 1.0);
     SendParameterValueFromDelegate(i, normalized, true);
   }
-  mUIOpen.store(true);
 }
 
 void ZANIQ::OnUIClose()

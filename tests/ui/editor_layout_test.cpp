@@ -134,6 +134,47 @@ TEST_F(EditorTest, OpenPushesValuesAndCloseForgetsTheSelector)
   EXPECT_EQ(z.GetUI()->NControls(), 70);
 }
 
+// A control may close the editor while it takes its first values: the plug-in must not count that editor open.
+TEST_F(EditorTest, AnEditorClosedWhileItOpensIsNotCountedOpen)
+{
+  class ClosingControl : public IControl
+  {
+  public:
+    ClosingControl(bool& close) : IControl(IRECT(0.f, 0.f, 10.f, 10.f), ZANIQ::kMatchMode), mClose(close) {}
+    void Draw(IGraphics&) override {}
+    void SetValueFromDelegate(double value, int valIdx) override
+    {
+      IControl::SetValueFromDelegate(value, valIdx);
+      if (mClose) GetDelegate()->CloseWindow();
+    }
+
+  private:
+    bool& mClose;
+  };
+  class ClosingZANIQ : public UIZANIQ
+  {
+  public:
+    using UIZANIQ::UIZANIQ;
+    void LayoutUI(IGraphics* graphics) override
+    {
+      UIZANIQ::LayoutUI(graphics);
+      graphics->AttachControl(new ClosingControl(close));
+    }
+    bool close = true;
+  };
+
+  ClosingZANIQ z(ZANIQ_BUNDLE_RESOURCES);
+  EXPECT_EQ(z.OpenWindow(nullptr), nullptr);
+  EXPECT_EQ(z.GetUI(), nullptr);
+  EXPECT_FALSE(z.IsUIOpen());
+
+  z.close = false;
+  EXPECT_NE(z.OpenWindow(nullptr), nullptr);
+  EXPECT_TRUE(z.IsUIOpen());
+  z.CloseWindow();
+  EXPECT_FALSE(z.IsUIOpen());
+}
+
 // An editor opened during a latency measurement is locked like the one that started it, until the measurement ends.
 TEST_F(EditorTest, AnEditorOpenedDuringAMeasurementIsLocked)
 {
