@@ -3,6 +3,7 @@
 // else runs; 1: another thread keeps moving two other instances between Link IDs and roles, so the registry mutex
 // is busy the whole time. A write that changes nothing takes no lock, so both should cost about the same.
 
+#include "bench/TemporaryHome.h"
 #include "engine/ZANIQ.h"
 
 #include <benchmark/benchmark.h>
@@ -16,30 +17,6 @@
 
 namespace
 {
-
-// The data folder of an instance lives under HOME: a temporary one for the run.
-class TemporaryHome
-{
-public:
-  TemporaryHome()
-  {
-    char tmpl[] = "/tmp/zaniq_bench_XXXXXX";
-    if (mkdtemp(tmpl))
-    {
-      mPath = tmpl;
-      setenv("HOME", tmpl, 1);
-    }
-  }
-  ~TemporaryHome()
-  {
-    std::error_code ec;
-    if (!mPath.empty())
-      std::filesystem::remove_all(mPath, ec);
-  }
-
-private:
-  std::string mPath;
-};
 
 void Move(ZANIQ& z, int idx, double value)
 {

@@ -7,6 +7,7 @@
 // libebur128. The second argument 1 lets the meters use four lanes where the processor has them (what the product
 // does), 0 keeps them to the x86-64 baseline's two.
 
+#include "bench/TemporaryHome.h"
 #include "engine/ZANIQ.h"
 
 #include <benchmark/benchmark.h>
@@ -26,30 +27,6 @@ namespace
 constexpr int kBlock = 512;
 constexpr int kBlocks = 64; // distinct blocks of input, cycled
 constexpr double kRate = 48000.0;
-
-// The data folder of an instance lives under HOME: a temporary one for the run.
-class TemporaryHome
-{
-public:
-  TemporaryHome()
-  {
-    char tmpl[] = "/tmp/zaniq_bench_XXXXXX";
-    if (mkdtemp(tmpl))
-    {
-      mPath = tmpl;
-      setenv("HOME", tmpl, 1);
-    }
-  }
-  ~TemporaryHome()
-  {
-    std::error_code ec;
-    if (!mPath.empty())
-      std::filesystem::remove_all(mPath, ec);
-  }
-
-private:
-  std::string mPath;
-};
 
 class Noise
 {

@@ -11,6 +11,7 @@
 #include "fuzz/fuzz_env.h"
 
 #include "engine/XMLNesting.h"
+#include "tests/engine/support/tinyxml_depth.h"
 
 #include <tinyxml.h>
 
@@ -24,27 +25,10 @@ using fuzzenv::Check;
 namespace
 {
 
+using xmldepth::TinyXMLDepth;
+
 constexpr size_t kHostStackBytes = 128 * 1024;
 constexpr int kLimit = 64;
-
-// The deepest element nesting of the tree TinyXML builds from text (also when it stops at an error), walked
-// without recursion.
-int TinyXMLDepth(const std::string& text, bool detect)
-{
-  TiXmlDocument doc;
-  doc.Parse(text.c_str(), nullptr, detect ? TIXML_ENCODING_UNKNOWN : TIXML_ENCODING_LEGACY);
-  int deepest = 0;
-  std::vector<std::pair<const TiXmlNode*, int>> stack{{&doc, 0}};
-  while (!stack.empty())
-  {
-    const auto [node, depth] = stack.back();
-    stack.pop_back();
-    deepest = std::max(deepest, depth);
-    for (const TiXmlNode* child = node->FirstChild(); child; child = child->NextSibling())
-      stack.emplace_back(child, depth + (child->ToElement() ? 1 : 0));
-  }
-  return deepest;
-}
 
 // text in the state chunk's frame: "RIFF", size A, 1, "QVCM", "QVCS", size B, 1, L, the text, a pad when odd.
 plugin::IByteChunk Framed(const std::string& text)

@@ -3,6 +3,7 @@
 // never nests deeper in TinyXML's tree; also that every preset name the printer writes passes and reads back.
 
 #include "engine/XMLNesting.h"
+#include "support/tinyxml_depth.h"
 #include "engine/XMLPresets.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,8 @@
 namespace
 {
 
+using xmldepth::TinyXMLDepth;
+
 std::string Repeat(const std::string& s, int n)
 {
   std::string out;
@@ -28,28 +31,6 @@ std::string Repeat(const std::string& s, int n)
 
 // detect: read as state chunks are (the encoding detected), else byte by byte as preset files are.
 int Measure(const std::string& text, bool detect = false) { return MeasureXMLNesting(text.c_str(), 64, detect); }
-
-// The deepest element nesting of what TinyXML built from text (also when it stopped at an error: the nodes read
-// until then stay linked), walked without recursion. The text sits in a buffer of its exact size, so that what
-// TinyXML reads past its end through the C library (strchr) is caught by the sanitizers.
-int TinyXMLDepth(const std::string& text, bool detect)
-{
-  const auto exact = std::make_unique<char[]>(text.size() + 1);
-  std::memcpy(exact.get(), text.c_str(), text.size() + 1);
-  TiXmlDocument doc;
-  doc.Parse(exact.get(), nullptr, detect ? TIXML_ENCODING_UNKNOWN : TIXML_ENCODING_LEGACY);
-  int deepest = 0;
-  std::vector<std::pair<const TiXmlNode*, int>> stack{{&doc, 0}};
-  while (!stack.empty())
-  {
-    const auto [node, depth] = stack.back();
-    stack.pop_back();
-    deepest = std::max(deepest, depth);
-    for (const TiXmlNode* child = node->FirstChild(); child; child = child->NextSibling())
-      stack.emplace_back(child, depth + (child->ToElement() ? 1 : 0));
-  }
-  return deepest;
-}
 
 } // namespace
 
