@@ -905,6 +905,8 @@ private:
   void BeginParamGestures(IControl* control, std::vector<int>& params);
   void EndParamGestures(const std::vector<int>& params);
   IParam* GetParamOf(const IControl* control, int valIdx) const;
+  // The in-editor popup menu is shown or still fading: no new menu, and the shared prompt menu stays untouched.
+  bool PopupMenuIsBusy() const;
   void UpdateMouseOver(IControl* control, float x, float y, const IMouseMod& mod);
 
   Util_PtrList<IControl> mControls{4096};

@@ -422,6 +422,8 @@ void IGraphics::PromptUserInput(IControl* control, const IRECT& bounds, int valI
       param->Type() == IParam::kTypeEnum || (param->Type() == IParam::kTypeBool && param->NDisplayTexts() > 0);
   if (choices)
   {
+    // The shown menu may be this same prompt menu: refilling it would change or free the items under it.
+    if (PopupMenuIsBusy()) return;
     mPromptPopupMenu.Reset();
     Util_String display;
     param->GetDisplay(display, true);
@@ -527,6 +529,11 @@ void IGraphics::CreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT
   DoCreatePopupMenu(control, menu, bounds, valIdx, false);
 }
 
+bool IGraphics::PopupMenuIsBusy() const
+{
+  return mPopupControl && static_cast<const IPopupMenuControl*>(mPopupControl)->IsBusy();
+}
+
 void IGraphics::DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRECT& bounds, int valIdx, bool isContext)
 {
   // No new menu (native or in the editor) for an editor or plug-in that is going.
@@ -534,7 +541,7 @@ void IGraphics::DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRE
   ReleaseMouseCapture();
   // A menu still on show (or fading) keeps its caller: the new request is refused, and the completion of the
   // shown one must still reach the control that asked for it.
-  if (mPopupControl && static_cast<IPopupMenuControl*>(mPopupControl)->IsBusy()) return;
+  if (PopupMenuIsBusy()) return;
   mInPopupMenu = control;
   mPopupMenuValIdx = valIdx;
   mIsContextMenu = isContext;
@@ -554,7 +561,8 @@ void IGraphics::DoCreatePopupMenu(IControl* control, IPopupMenu& menu, const IRE
 
 void IGraphics::ShowContextMenu(IControl* control, float x, float y)
 {
-  if (!control || IsWindingDown()) return;
+  // Checked before the shared prompt menu is refilled: the busy menu may be showing it.
+  if (!control || IsWindingDown() || PopupMenuIsBusy()) return;
   mPromptPopupMenu.Reset();
   control->CreateContextMenu(mPromptPopupMenu);
   if (mPromptPopupMenu.NItems() > 0) DoCreatePopupMenu(control, mPromptPopupMenu, IRECT(x, y, x, y), -1, true);

@@ -1,6 +1,7 @@
 // The editor-drawn popup menu: where the root panel goes, columns, the fades through every state, and its drawing
-// (rows, highlights, separators, ticks, submenu and scroll arrows, callout arrows) and mouse input, checked
-// against positions and sizes worked out by hand (text 7 units per character, rows 16 high).
+// (rows, highlights, separators, ticks, submenu and scroll arrows, callout arrows), mouse input, and requests made
+// while a menu is busy, checked against positions and sizes worked out by hand (text 7 units per character, rows
+// 16 high).
 
 #include "controls/IPopupMenuControl.h"
 #include "controls/support/ClockedFixture.h"
@@ -31,7 +32,7 @@ struct PopupMenuTest : ClockedFixture<PrimitiveRecorder>
   IPopupMenuControl* popup = nullptr;
   RecordingControl* caller = nullptr;
 
-  PopupMenuTest() : ClockedFixture(1) {}
+  explicit PopupMenuTest(int nParams = 1) : ClockedFixture(nParams) {}
   void SetUp() override
   {
     ClockedFixture::SetUp();
@@ -420,4 +421,66 @@ TEST_F(PopupMenuTest, CalloutArrowsPointFromThePanelToItsAnchor)
   ASSERT_EQ(arrows.size(), 3u);
   EXPECT_TRUE(SameCorners(arrows.back().a, {row.R + 13, row.MH() - 4, row.R + 13, row.MH() + 4, row.R + 5, row.MH()}));
   EXPECT_EQ(arrows.back().color, COLOR_WHITE);
+}
+
+// ---- Requests while a menu is busy ----
+
+struct PopupPromptTest : PopupMenuTest
+{
+  PopupPromptTest() : PopupMenuTest(2) {}
+  void SetUp() override
+  {
+    dlg.GetParam(0)->InitEnum("Mode", 0, {"Low", "Mid", "High"});
+    dlg.GetParam(1)->InitEnum("Shape", 0, {"Sine", "Saw"});
+    PopupMenuTest::SetUp();
+  }
+  // The item texts of the menu the root panel shows.
+  std::vector<std::string> Shown() const
+  {
+    std::vector<std::string> texts;
+    const IPopupMenu* menu = popup->GetPanel(0)->mMenu;
+    for (int i = 0; menu && i < menu->NItems(); ++i)
+      texts.emplace_back(menu->GetItemText(i));
+    return texts;
+  }
+};
+
+// A value prompt shows the shared prompt menu; other prompts and context menus asked for while it is shown or
+// fading must leave it (and its caller) alone.
+TEST_F(PopupPromptTest, RequestsWhileAPromptMenuIsBusyLeaveItsItemsAndItsCallerAlone)
+{
+  auto* a = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(100, 50, 180, 70), 0)));
+  auto* b = static_cast<RecordingControl*>(g->AttachControl(new RecordingControl(IRECT(200, 50, 280, 70), 1)));
+  a->DisablePrompt(false), b->DisablePrompt(false);
+  caller->contextItems = {"Learn", "Reset"};
+  const std::vector<std::string> modes{"Low", "Mid", "High"};
+
+  g->PromptUserInput(a, a->GetRECT(), 0);
+  Frame(0.101), Frame(0.001);
+  ASSERT_EQ(popup->GetState(), IPopupMenuControl::kExpanded);
+  ASSERT_EQ(Shown(), modes);
+
+  const auto others = [&](const char* when)
+  {
+    g->PromptUserInput(b, b->GetRECT(), 0);
+    g->ShowContextMenu(caller, 10, 10);
+    EXPECT_EQ(Shown(), modes) << when;
+    EXPECT_TRUE(b->events.empty() && caller->events.empty()) << when;
+  };
+  others("shown");
+  EXPECT_EQ(g->GetControlInPopupMenu(), a);
+  Over(Cell(0, 2)), Click(Cell(0, 2));
+  ASSERT_EQ(popup->GetState(), IPopupMenuControl::kFlickering);
+  others("flickering");
+  Frame(0.101), Frame(0.06);
+  ASSERT_EQ(popup->GetState(), IPopupMenuControl::kCollapsing);
+  others("collapsing");
+  Frame(0.101), Frame(0.101);
+  ASSERT_EQ(popup->GetState(), IPopupMenuControl::kCollapsed);
+
+  EXPECT_EQ(a->events, (std::vector<std::string>{"popup 2/0"}));
+  EXPECT_DOUBLE_EQ(a->GetValue(), 1.0); // "High"
+  EXPECT_TRUE(b->events.empty() && caller->events.empty());
+  EXPECT_DOUBLE_EQ(b->GetValue(), 0.0);
+  EXPECT_EQ(g->GetControlInPopupMenu(), nullptr);
 }
