@@ -25,6 +25,7 @@ void LatencyDetector::Reset(int hostBlockSize)
   windowCount = 0;
   state = kIdle;
   thresholdDB = kStartThresholdDB;
+  threshold = DBToAmp(thresholdDB);
   sampleCount = 0;
   measured = 0;
   active = 0;
@@ -43,6 +44,7 @@ void LatencyDetector::Reset(int hostBlockSize)
 void LatencyDetector::Start()
 {
   thresholdDB = kStartThresholdDB;
+  threshold = DBToAmp(thresholdDB);
   peak = 0.0;
   // An impulse sent now would race what the chain still gives back of the programme: settle first.
   state = kWaiting;
@@ -120,7 +122,7 @@ bool LatencyDetector::Process(double left, double right)
   double windowPeak = peak;
   int next;
 
-  if (x > DBToAmp(thresholdDB))
+  if (x > threshold)
   {
     // The impulse left the Sender one host block after it was requested. Anything earlier is what the chain still
     // gives back of the signal before the silence; asking again would put a second impulse on the way, and the
@@ -154,6 +156,7 @@ bool LatencyDetector::Process(double left, double right)
       // Quiet chain: the impulse came back below the threshold. Ask again and listen 3 dB below the loudest thing
       // this window saw.
       thresholdDB = std::log(windowPeak) * kDBPerNeper - 3.0;
+      threshold = DBToAmp(thresholdDB);
       peak = 0.0;
       state = kPulseRequested;
     }
@@ -161,6 +164,7 @@ bool LatencyDetector::Process(double left, double right)
     {
       // Nothing came back: the impulse is late, or lost. Keep counting from its request and listen for anything.
       thresholdDB = kSilentThresholdDB;
+      threshold = DBToAmp(thresholdDB);
       peak = 0.0;
     }
   }
@@ -184,7 +188,7 @@ bool LatencyDetector::Settle(double x)
   ++settleTime;
   if (x > 0.0)
     owed = 0;
-  if (x > DBToAmp(thresholdDB))
+  if (x > threshold)
   {
     // Still coming back: the quiet run starts again, and a request not yet handed to the Sender is taken back.
     quietRun = 0;

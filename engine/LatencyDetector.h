@@ -54,6 +54,7 @@ struct LatencyDetector
   int windowCount = 0;     // windows that passed without a detection
   int state = kIdle;
   double thresholdDB = kStartThresholdDB;
+  double threshold = 0.0;  // thresholdDB as a linear level, set with it: every sample is compared with it
   int sampleCount = 0;     // samples fed since the last pulse request was handed to the Sender
   int measured = 0;        // samples
   int active = 0;

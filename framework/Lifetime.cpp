@@ -15,8 +15,9 @@ namespace
 // The key whose value on each thread is that thread's innermost open scope (null with none open). It is made as
 // the library loads, before any host call: made that early it gets one of the first key slots, which the C
 // library keeps inside each thread, so setting it never allocates (with the GNU C library a slot from the 33rd on
-// costs each thread one small allocation, the first time a scope opens on it). A scope opened by an earlier static initializer makes it then.
-// It is deleted as the library unloads, since a host loads and unloads bundles at run time.
+// costs each thread one small allocation, the first time a scope opens on it). A scope opened by an earlier static
+// initializer makes it then. It is deleted as the library unloads, since a host loads and unloads bundles at run
+// time.
 static_assert(std::is_integral_v<pthread_key_t>);
 constexpr uint64_t kNoKeyYet = 0;
 // Not made (the process ran out of keys) or deleted: scopes do not register. Making it is not tried again, as
