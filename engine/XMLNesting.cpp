@@ -357,15 +357,25 @@ Declaration ReadDeclaration(const char* p, bool utf8)
 // ---------------------------------------------------------------------------------------------------------------
 
 // The '>' that ends the element tag opened at p (the '<'): the first one outside a quoted value; null when the
-// tag never ends or a value stops the parse or is unsafe (readings tells which).
-const char* ElementTagEnd(const char* p, Readings& readings)
+// tag never ends or a value stops the parse or is unsafe (readings tells which), or when the tag may carry more
+// than kMaxPresetXMLAttributes attributes (flooded).
+const char* ElementTagEnd(const char* p, Readings& readings, bool& flooded)
 {
+  // TinyXML reads an attribute as name, '=', value, and a quote anywhere else ends the parse, so each attribute
+  // it takes has an '=' outside the values skipped here: the count of those bounds theirs, also in a tag that
+  // never ends (TinyXML keeps what it read).
+  int equals = 0;
   for (++p; *p; ++p)
   {
     if (*p == '"' || *p == '\'')
     {
       p = readings.Characters(p + 1, *p);
       if (!p) return nullptr;
+    }
+    else if (*p == '=' && ++equals > kMaxPresetXMLAttributes)
+    {
+      flooded = true;
+      return nullptr;
     }
     else if (*p == '>')
     {
@@ -457,7 +467,9 @@ int MeasureXMLNesting(const char* text, int limit, bool detectEncoding)
       // spot or its tag never ends.
       if (depth + 1 > limit) return limit + 1;
       if (depth + 1 > deepest) deepest = depth + 1;
-      last = ElementTagEnd(p, readings);
+      bool flooded = false;
+      last = ElementTagEnd(p, readings, flooded);
+      if (flooded) return -1;
       if (last && last[-1] != '/') ++depth;
     }
     else

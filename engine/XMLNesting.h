@@ -29,6 +29,11 @@
 // past markup the scan sees: a reference or a UTF-8 lead byte that would take in the '<' ending text or the
 // quote ending a value, a lead byte that would take in the text's end, or a declaration outside the form above.
 //
+// TinyXML checks each attribute of an element against all the earlier ones, so a tag with a hundred thousand
+// keeps it busy for half a minute. Each attribute it reads holds an '=' outside the quoted values above, whatever
+// the reading, so a tag with more such '=' than kMaxPresetXMLAttributes, ended or not, is refused (an unquoted
+// "a=b=c" counts twice: a bound, not a count).
+//
 // Which reading applies: preset files are read byte by byte. State chunks are read byte by byte until the
 // first declaration outside the root, then as UTF-8 unless it names another encoding (from the start after a
 // byte-order mark). The scan is a bound, not a prediction: only a declaration that is a plain list of
@@ -39,13 +44,14 @@
 // four levels deep ("Param" in "Parameter" in "Preset" in the root) and pass all of these, whatever bytes their
 // preset names hold.
 
-inline constexpr int kMaxPresetXMLDepth = 16; // a preset nests four levels; headroom for hand-made files
+inline constexpr int kMaxPresetXMLDepth = 16;      // a preset nests four levels; headroom for hand-made files
+inline constexpr int kMaxPresetXMLAttributes = 16; // a preset's elements carry two at most; headroom as above
 
 // [any thread] The deepest element nesting of text (zero-terminated): 0 for a text without elements, 1 for
 // "<a/>" or "<a></a>", 2 for "<a><b/></a>"; or limit + 1 as soon as the nesting passes limit, or -1 for a text
-// the scan cannot bound (above) or null. detectEncoding: the text is parsed as state chunks are
-// (TIXML_ENCODING_UNKNOWN), otherwise byte by byte (TIXML_ENCODING_LEGACY). Linear in the text's length, no
-// allocation, no recursion.
+// the scan cannot bound (above), one with a tag of more attributes than kMaxPresetXMLAttributes, or null.
+// detectEncoding: the text is parsed as state chunks are (TIXML_ENCODING_UNKNOWN), otherwise byte by byte
+// (TIXML_ENCODING_LEGACY). Linear in the text's length, no allocation, no recursion.
 [[nodiscard]] int MeasureXMLNesting(const char* text, int limit, bool detectEncoding);
 
 // [any thread] Whether TinyXML, reading text (a printed document) as UTF-8, takes every byte of its values and

@@ -147,7 +147,8 @@ PresetXMLTree::EParse PresetXMLTree::Parse(const char* text, bool legacyEncoding
   // Earlier builds wrote single-byte names ("Caf\xE9") under the plain declaration; read as UTF-8 their lead bytes
   // would take in the markup after them, so such a document is read byte by byte, as it was written.
   if (!legacyEncoding && !ReadsBackAsUTF8(text)) legacyEncoding = true;
-  // Before TinyXML, which recurses once per level of nesting while parsing and again while freeing.
+  // Before TinyXML, which recurses once per level of nesting while parsing and again while freeing, and checks
+  // each attribute against the earlier ones of its element.
   const int depth = MeasureXMLNesting(text, kMaxPresetXMLDepth, !legacyEncoding);
   if (depth < 0) return EParse::kNotXML;
   if (depth > kMaxPresetXMLDepth) return EParse::kTooDeep;

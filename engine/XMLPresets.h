@@ -106,8 +106,9 @@ struct PresetXMLTree
   // [any thread] Parses text (zero-terminated) and checks the structure above; on kOK the members hold the
   // document, otherwise they are cleared. legacyEncoding reads the bytes as they are (preset files); otherwise
   // the parser detects UTF-8 from a byte-order mark or declaration (state chunks). Vendor and name are not
-  // compared here (see IXMLPreset::Accepts). A text nested deeper than kMaxPresetXMLDepth (kTooDeep) or one the
-  // nesting scan cannot bound (kNotXML, XMLNesting.h) never reaches the parser.
+  // compared here (see IXMLPreset::Accepts). A text nested deeper than kMaxPresetXMLDepth (kTooDeep), or one the
+  // nesting scan cannot bound or with a tag of more than kMaxPresetXMLAttributes attributes (kNotXML,
+  // XMLNesting.h), never reaches the parser.
   [[nodiscard]] EParse Parse(const char* text, bool legacyEncoding);
 
   // [any thread] The document of plug's current parameter values (every parameter, in index order), with plug's

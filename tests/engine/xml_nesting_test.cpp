@@ -87,6 +87,11 @@ TEST(XMLNesting, TheLimitStopsTheScanAndUnboundableTextsAreRefused)
   EXPECT_EQ(MeasureXMLNesting((Repeat("<a>", 16) + Repeat("</a>", 16)).c_str(), kMaxPresetXMLDepth, true), 16);
   EXPECT_EQ(MeasureXMLNesting((Repeat("<a>", 17) + Repeat("</a>", 17)).c_str(), kMaxPresetXMLDepth, true), 17);
   EXPECT_EQ(MeasureXMLNesting(nullptr, kMaxPresetXMLDepth, false), -1);
+  // A tag may hold kMaxPresetXMLAttributes '=' outside its quoted values, ended or not.
+  const std::string full = "<r" + Repeat(" a='='", kMaxPresetXMLAttributes);
+  const std::pair<std::string, int> tags[] = {{full + "><s b=c/></r>", 2}, {full + " b=c/>", -1}, {full + " b=", -1}};
+  for (const auto& [text, depth] : tags)
+    EXPECT_TRUE(Measure(text) == depth && Measure(text, true) == depth) << text;
 
   // Declarations whose end TinyXML might place after their first '>': a quote that follows no '=' or closes
   // after it, a value that is not plain ASCII or holds a reference, or a blank in a value before a name TinyXML

@@ -429,11 +429,14 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
   mTemp.Write("sender.tps", Preset("Plugin Mode", "0"));
   mTemp.Write("link.tps", Preset("Link ID", "7.000000"));
   mTemp.Write("other.tps", Preset("Drive FX", "1").replace(Preset("", "").find("Quenlar"), 7, "Quenlaz"));
-  std::string deep;
+  std::string deep, flood;
   for (int i = 0; i < 100000; ++i) deep += "<a>";
+  for (int i = 0; i < 9000; ++i) flood += " a" + std::to_string(i) + "=''";
   mTemp.Write("deep.tps", deep);
-  ChainSetup junk, missing, sender, link, other, deepSetup, unwritable;
+  mTemp.Write("flood.tps", Preset("Drive FX", "1").insert(Preset("", "").find("<PluginVendor") + 13, flood));
+  ChainSetup junk, missing, sender, link, other, deepSetup, flooded, unwritable;
   deepSetup.preset = mTemp / "deep.tps";
+  flooded.preset = mTemp / "flood.tps";
   junk.loadState = mTemp / "junk.state";
   missing.preset = mTemp / "none.tps";
   sender.preset = mTemp / "sender.tps";
@@ -448,6 +451,7 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
     {&link, "--preset " + (mTemp / "link.tps") + ": the preset sets \"Link ID\" to 7", true},
     {&other, "--preset " + (mTemp / "other.tps") + ": restore state:", true},
     {&deepSetup, "--preset " + (mTemp / "deep.tps") + ": not a preset file", true},
+    {&flooded, "--preset " + (mTemp / "flood.tps") + ": not a preset file", true},
     {&unwritable, "cannot write", false},
   };
   for (const auto& [setup, words, start] : cases)

@@ -222,6 +222,9 @@ constexpr const char* kKeptByPresetLoad[] = {
 };
 
 constexpr std::ptrdiff_t kMaxPresetElements = 4096;
+// Every attribute TinyXML reads takes an '=' of the text; as it checks each against the earlier ones of its
+// element, this many keep that check to a fraction of a second.
+constexpr std::ptrdiff_t kMaxPresetEquals = 2 * kMaxPresetElements;
 
 // A "val" text as the product reads it: a leading number in the C locale, 0 when there is none; a value that is
 // not finite is refused (its parameter keeps what it has).
@@ -245,9 +248,12 @@ std::optional<double> PresetValue(const char* text)
 // wins). Refused when the file would change the unit's Plugin Mode or Link ID.
 Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::string& chunk)
 {
-  // The parser recurses once per nesting level: a preset has a few dozen elements, so a file with thousands is
-  // refused before it can run the stack out.
-  if (std::count(text.begin(), text.end(), '<') > kMaxPresetElements) return Status::Error("not a preset file");
+  // The parser recurses once per nesting level and checks each attribute against the earlier ones of its
+  // element: a preset has a few dozen elements of two attributes at most, so a file with thousands of either is
+  // refused before it can run the stack out or take minutes.
+  if (std::count(text.begin(), text.end(), '<') > kMaxPresetElements ||
+      std::count(text.begin(), text.end(), '=') > kMaxPresetEquals)
+    return Status::Error("not a preset file");
   TiXmlDocument doc;
   doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
   TiXmlElement* root = doc.Error() ? nullptr : doc.FirstChildElement("PresetXMLTree");
