@@ -692,12 +692,13 @@ public:
   // =============================================================================================================
 
   // Runs the display tick and every control's animation step, then appends the bounds of each dirty control grown
-  // by 0.75 on every side. False when nothing is dirty.
+  // by 0.75 on every side. False when nothing is dirty, and once the tick or an animation-end action has closed
+  // the editor (or the plug-in is being disposed of): the steps stop there.
   bool IsDirty(IRECTList& rects);
   // One frame over the rectangles: pixel-aligned and reduced (or their bounding rectangle when drawing strictly),
   // each drawn with Draw(area, scale). An empty list begins no frame.
   void Draw(IRECTList& rects);
-  // Every control that touches area, clipped to it.
+  // Every control that touches area, clipped to it; none after a control that closed the editor while drawing.
   void Draw(const IRECT& area, float scale);
   // One control clipped to area; hidden controls draw nothing, except the background at index 0.
   void DrawControl(IControl* control, const IRECT& area, float scale);
