@@ -529,7 +529,7 @@ public:
   // Clamps w and h to the delegate's limits and scale to [min, max] draw scale; stops when nothing changes;
   // otherwise releases mouse captures, stores the values, rescales the corner resizer, resizes the platform
   // window, calls OnResize on every control, marks all dirty and, with layout-on-resize, lays the controls out
-  // again. A non-finite scale is refused.
+  // again. A non-finite scale is refused. Both stop where the host's answer or a control closed the editor.
   virtual void Resize(int w, int h, float scale, bool needsPlatformResize = true);
   // As Resize; with clampSizeFirst clear the limits apply to the scaled size (w × scale, h × scale) after the scale
   // has been clamped.
@@ -717,6 +717,8 @@ public:
   // Input dispatch [main thread] (IGraphics_Input.cpp)
   // =============================================================================================================
 
+  // Each runs inside a scope of the context: a handler that closes the editor ends the dispatch, and no further
+  // control of the editor that is going hears of the event.
   void OnMouseDown(const std::vector<IMouseInfo>& points);
   void OnMouseUp(const std::vector<IMouseInfo>& points);
   void OnMouseDrag(const std::vector<IMouseInfo>& points);
