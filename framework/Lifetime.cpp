@@ -69,14 +69,12 @@ struct LibraryKey
 // object kept is better than one freed under a call of it.
 std::atomic<int> gUnregistered{0};
 
-std::atomic<bool> gFailForTesting{false};
-
 } // namespace
 
 Lifetime::Scope::Scope(Lifetime& lifetime) : mLifetime(&lifetime)
 {
   pthread_key_t key;
-  if (!gFailForTesting.load(std::memory_order_relaxed) && ThreadKey(key))
+  if (ThreadKey(key))
   {
     auto* outer = static_cast<Scope*>(pthread_getspecific(key));
     if (pthread_setspecific(key, this) == 0)
@@ -136,11 +134,6 @@ bool Lifetime::Dispose(std::function<void()> dispose)
   }
   if (dispose) dispose();
   return true;
-}
-
-void Lifetime::FailRegistrationsForTesting(bool fail)
-{
-  gFailForTesting.store(fail, std::memory_order_relaxed);
 }
 
 } // namespace plugin

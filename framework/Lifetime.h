@@ -55,9 +55,6 @@ public:
   // True while a scope of this object is open on the calling thread.
   bool InScope() const { return OutermostScope() != nullptr; }
 
-  // Tests only: while set, scopes opened fail to register, as when a thread's key storage cannot be had.
-  static void FailRegistrationsForTesting(bool fail);
-
 private:
   Scope* OutermostScope() const;
 

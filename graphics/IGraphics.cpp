@@ -103,6 +103,7 @@ void IGraphics::SetScreenScale(float scale)
   if (!std::isfinite(scale) || scale <= 0.f) return;
   mScreenScale = scale;
   const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), true);
+  if (IsWindingDown()) return; // the host closed the editor in its answer
   PlatformResize(ok);
   ForAllControls(&IControl::OnRescale);
   if (IsWindingDown()) return; // a control closed the editor: nothing is left to draw
@@ -176,6 +177,7 @@ void IGraphics::ApplyResize(int w, int h, float scale, bool needsPlatformResize)
   if (mCornerResizer) mCornerResizer->OnRescale();
 
   const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), needsPlatformResize);
+  if (IsWindingDown()) return; // the host closed the editor: in its answer, or as the gestures ended above
   PlatformResize(ok);
   ForAllControls(&IControl::OnResize);
   if (IsWindingDown()) return;

@@ -529,7 +529,7 @@ public:
   // Clamps w and h to the delegate's limits and scale to [min, max] draw scale; stops when nothing changes;
   // otherwise releases mouse captures, stores the values, rescales the corner resizer, resizes the platform
   // window, calls OnResize on every control, marks all dirty and, with layout-on-resize, lays the controls out
-  // again. A non-finite scale is refused.
+  // again. A non-finite scale is refused. Both stop where the host's answer or a control closed the editor.
   virtual void Resize(int w, int h, float scale, bool needsPlatformResize = true);
   // As Resize; with clampSizeFirst clear the limits apply to the scaled size (w × scale, h × scale) after the scale
   // has been clamped.
@@ -692,12 +692,13 @@ public:
   // =============================================================================================================
 
   // Runs the display tick and every control's animation step, then appends the bounds of each dirty control grown
-  // by 0.75 on every side. False when nothing is dirty.
+  // by 0.75 on every side. False when nothing is dirty, and once the tick or an animation-end action has closed
+  // the editor (or the plug-in is being disposed of): the steps stop there.
   bool IsDirty(IRECTList& rects);
   // One frame over the rectangles: pixel-aligned and reduced (or their bounding rectangle when drawing strictly),
   // each drawn with Draw(area, scale). An empty list begins no frame.
   void Draw(IRECTList& rects);
-  // Every control that touches area, clipped to it.
+  // Every control that touches area, clipped to it; none after a control that closed the editor while drawing.
   void Draw(const IRECT& area, float scale);
   // One control clipped to area; hidden controls draw nothing, except the background at index 0.
   void DrawControl(IControl* control, const IRECT& area, float scale);
@@ -716,6 +717,8 @@ public:
   // Input dispatch [main thread] (IGraphics_Input.cpp)
   // =============================================================================================================
 
+  // Each runs inside a scope of the context: a handler that closes the editor ends the dispatch, and no further
+  // control of the editor that is going hears of the event.
   void OnMouseDown(const std::vector<IMouseInfo>& points);
   void OnMouseUp(const std::vector<IMouseInfo>& points);
   void OnMouseDrag(const std::vector<IMouseInfo>& points);

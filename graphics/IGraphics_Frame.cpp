@@ -51,9 +51,17 @@ void IGraphics::BeginFrame()
 
 bool IGraphics::IsDirty(IRECTList& rects)
 {
+  // The display tick and the animation steps run the plug-in's and the controls' actions, which may close the
+  // editor: it stays whole while the check runs, animates no further and has nothing left to draw.
+  CallScope scope(*this);
   if (mDisplayTickFunc) mDisplayTickFunc();
 
-  ForAllControlsFunc([](IControl* c) { c->Animate(); });
+  ForAllControlsFunc(
+      [this](IControl* c)
+      {
+        if (!IsWindingDown()) c->Animate();
+      });
+  if (IsWindingDown()) return false;
 
   bool dirty = false;
   ForAllControlsFunc(
@@ -93,7 +101,12 @@ void IGraphics::Draw(IRECTList& rects)
 
 void IGraphics::Draw(const IRECT& area, float scale)
 {
-  ForAllControlsFunc([&](IControl* c) { DrawControl(c, area, scale); });
+  // A control's drawing may close the editor: the controls after it draw nothing more of it.
+  ForAllControlsFunc(
+      [&](IControl* c)
+      {
+        if (!IsWindingDown()) DrawControl(c, area, scale);
+      });
 }
 
 void IGraphics::DrawControl(IControl* control, const IRECT& area, float scale)

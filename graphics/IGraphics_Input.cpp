@@ -195,6 +195,8 @@ void IGraphics::OnMouseUp(const std::vector<IMouseInfo>& points)
     mDelegate->OnMouseUpHook();
     EndGestures(pt.ms.touchID);
     mCapturedMap.erase(pt.ms.touchID);
+    // Closed by the handler: the editor that is going has no mouse-over to update.
+    if (IsWindingDown()) return;
   }
 
   if (mResizingInProcess) EndDragResize();
@@ -248,7 +250,8 @@ void IGraphics::UpdateMouseOver(IControl* control, float x, float y, const IMous
     if (mMouseOver) mMouseOver->OnMouseOut();
     mMouseOver = control;
   }
-  if (control) control->OnMouseOver(x, y, mod);
+  // The control left may have closed the editor.
+  if (control && !IsWindingDown()) control->OnMouseOver(x, y, mod);
 }
 
 bool IGraphics::OnMouseOver(float x, float y, const IMouseMod& mod)
@@ -303,7 +306,9 @@ void IGraphics::OnFocusLost()
   CallScope scope(*this);
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
+  // The host hears the open gestures end here, and may close the editor in its answer.
   ReleaseMouseCapture();
+  if (IsWindingDown()) return;
   if (TextEntryIsOpen())
   {
     mTextEntryControl->Hide(true);

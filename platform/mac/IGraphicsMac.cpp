@@ -98,6 +98,7 @@ void IGraphicsMac::ForgetView(IGraphicsView_vZANIQ_au* view)
 void* IGraphicsMac::OpenWindow(void* parent)
 {
   TearDownView(true);
+  CallScope scope(*this);
 
   auto* view = new IGraphicsView_vZANIQ_au();
   view->initWithIGraphics(this);
@@ -107,9 +108,13 @@ void* IGraphicsMac::OpenWindow(void* parent)
   if (IGEditorDelegate* dlg = GetDelegate()) dlg->SetGraphicsReady(GetDrawContextReady());
   SetScreenScale(static_cast<float>(NSScreen::mainScreen()->backingScaleFactor()));
 
-  if (IGEditorDelegate* dlg = GetDelegate()) dlg->LayoutUI(this);
+  // The rescale and the layout run the plug-in's and the controls' code, which may close the editor (or have the
+  // host open it again): an editor gone meanwhile is neither laid out further nor told it is open.
+  IGEditorDelegate* dlg = GetDelegate();
+  auto stillOpen = [&] { return dlg && mView == view && !IsWindingDown(); };
+  if (stillOpen()) dlg->LayoutUI(this);
   UpdateTooltips();
-  if (IGEditorDelegate* dlg = GetDelegate()) dlg->OnUIOpen();
+  if (stillOpen()) dlg->OnUIOpen();
 
   if (parent && mView == view) static_cast<NSView*>(parent)->addSubview(view);
   return mView;

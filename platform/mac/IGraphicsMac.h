@@ -41,7 +41,8 @@ public:
   // ---- Window ----
   // Closes a view that is open, creates a new one (its layer, the renderer context, its render timer), copies the
   // draw-context-ready flag to the delegate, applies the main screen's scale, lays the controls out, refreshes the
-  // tooltips, calls OnUIOpen and adds the view to parent (an NSView, may be null). Returns the view.
+  // tooltips, calls OnUIOpen and adds the view to parent (an NSView, may be null). Returns the view. Closed from
+  // inside (by a control or the host), it stops laying out, calls no OnUIOpen and returns null.
   void* OpenWindow(void* parent) override;
   // With a view: tooltips removed, timer stopped, view detached from this context and from its superview and
   // released, then the controls, bitmaps and renderer context go (OnViewDestroyed). Inside a call of this context

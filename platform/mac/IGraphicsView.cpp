@@ -173,10 +173,13 @@ void IGraphicsView_vZANIQ_au::render()
     if (!mGraphics->InPlatformModal()) closeEditor();
     return;
   }
+  IGraphicsMac* g = mGraphics;
   mDirtyRects.Clear();
-  if (!mGraphics->IsDirty(mDirtyRects)) return;
-  mGraphics->SetAllControlsClean();
-  mGraphics->Draw(mDirtyRects);
+  // The check runs the display tick and animation-end actions: one may close the editor, or the host answer by
+  // taking this view away or opening the editor again. The frame ends with the editor it began with.
+  if (!g->IsDirty(mDirtyRects) || mGraphics != g || g->IsWindingDown()) return;
+  g->SetAllControlsClean();
+  g->Draw(mDirtyRects);
 }
 
 CAMetalLayer* IGraphicsView_vZANIQ_au::metalLayer() const

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <thread>
@@ -979,8 +980,9 @@ std::vector<std::string> FaultErrors()
 // One seeded sequence on a fresh instance of `component` with its editor open, letting go at the point the seed
 // plans (where, and whether the unit or only the editor goes, in turn). Afterwards the host let go exactly there,
 // nothing of the unit is left: no view in the window, the instance count back, no timer running. Returns the
-// frames the editor presented.
-int RunSeed(AudioComponent component, uint32_t seed, RandomSession::Options options, std::unique_ptr<Instance>& unit)
+// frames the editor presented; reached, when given, gets where the host let go and whether it disposed.
+int RunSeed(AudioComponent component, uint32_t seed, RandomSession::Options options, std::unique_ptr<Instance>& unit,
+            std::set<std::pair<int, bool>>* reached = nullptr)
 {
   std::vector<EWhere> plans;
   for (int w = 0; w < kWheres; ++w)
@@ -1004,6 +1006,7 @@ int RunSeed(AudioComponent component, uint32_t seed, RandomSession::Options opti
     EXPECT_EQ(session.GoneWhere(), int(where)) << "the planned point was not reached";
     EXPECT_EQ(host.Views(), 0u);
     EXPECT_EQ(unit == nullptr, session.Disposed());
+    if (reached && session.GoneWhere() >= 0) reached->emplace(session.GoneWhere(), session.Disposed());
     frames = session.Frames();
     unit.reset();
     EXPECT_EQ(FaultErrors(), std::vector<std::string>{});
@@ -1027,15 +1030,18 @@ TEST_F(DisposeEditorPlug, RandomSequences)
   EXPECT_GE(drew, 32) << "sequences in which the editor drew before the host let go";
 }
 
-// The product's editor takes long to open and to rescale (its bitmaps are decoded each time): a few longer
-// sequences, at one scale, at the points its editor can reach without a framework popup menu.
+// The product's editor takes long to open and to rescale (its bitmaps are decoded each time): one sequence for
+// each point its editor can reach without a framework popup menu, with the unit disposed of and with only the
+// editor closed, at one scale.
 TEST_F(DisposeProduct, RandomSequences)
 {
   mUnit.reset();
   const unsigned wheres = (1u << kBetweenEvents) | (1u << kBoxAnswer) | (1u << kControlDown) |
                           (1u << kDelegateValue) | (1u << kDelegateMessage);
-  for (uint32_t seed = 1; seed <= 3; ++seed)
+  std::set<std::pair<int, bool>> reached;
+  for (uint32_t seed = 0; seed < 10; ++seed)
     RunSeed(mBundle->Main().component, seed,
             {.events = 60, .rescales = false, .wheres = wheres, .closerParam = ZANIQ::kToggleTooltips, .drawFirst = true},
-            mUnit);
+            mUnit, &reached);
+  EXPECT_EQ(reached.size(), 10u) << "each of the five points, by disposal and by close";
 }

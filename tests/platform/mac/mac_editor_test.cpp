@@ -194,7 +194,8 @@ TEST(MacEditor, ControlClosingTheEditorFromItsKeyOrRescaleHandler)
 
 // A control closes the editor from inside a call of it: its mouse-down (then marks itself dirty), its answer from
 // the framework's own popup menu, a value or a message the plug-in hands it (the message showing a box while the
-// host takes the view away and opens the editor again), or a value it gets while the editor opens. The control,
+// host takes the view away and opens the editor again), a value it gets while the editor opens, or its
+// animation-end action or the display tick while a frame checks what is dirty. The control,
 // and the context with it, stay whole until the call has returned and go then, once; the view goes at once. An
 // editor opened again meanwhile is a fresh one that draws and takes clicks.
 namespace closing
@@ -206,7 +207,7 @@ double TestClock()
   return sNow;
 }
 
-enum class When { MouseDown, PopupAnswer, DelegateValue, DelegateMessage, Opening };
+enum class When { MouseDown, PopupAnswer, DelegateValue, DelegateMessage, Opening, AnimationEnd, DisplayTick };
 
 struct Outcome
 {
@@ -223,7 +224,10 @@ public:
   {
     mMenu.AddItem("Close");
     mMenu.AddItem("Stay");
+    if (when == When::AnimationEnd) SetAnimation(DefaultAnimationFunc); // no duration: ends at the first check
+    SetAnimationEndActionFunction([this](IControl*) { Close(); });
   }
+  void OnAttached() override { if (mWhen == When::DisplayTick) GetUI()->SetDisplayTickFunc([this] { Close(); }); }
   ~ClosingControl() override { ++mOutcome.deleted; }
   void Draw(IGraphics& g) override { g.FillRect(IColor(255, 120, 40, 40), mRECT); }
   void OnMouseDown(float, float, const IMouseMod&) override
@@ -287,6 +291,8 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
     {"popup answer", When::PopupAnswer, false},      {"popup answer, reopened", When::PopupAnswer, true},
     {"delegate value", When::DelegateValue, false},  {"delegate value, reopened", When::DelegateValue, true},
     {"delegate message", When::DelegateMessage, true}, {"opening", When::Opening, false},
+    {"animation end", When::AnimationEnd, false},    {"animation end, reopened", When::AnimationEnd, true},
+    {"display tick", When::DisplayTick, false},
   };
   IGraphics::SetClock(closing::TestClock);
   for (const auto& c : cases)
@@ -313,6 +319,8 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
     switch (c.when)
     {
       case When::MouseDown: e.G().AttachControl(control); ZQAppKitClick(window, e.At(r.MW(), r.MH())); break;
+      case When::AnimationEnd:
+      case When::DisplayTick: e.G().AttachControl(control); e.Frame(); break;
       case When::PopupAnswer:
       {
         e.G().AttachControl(control);

@@ -56,38 +56,36 @@ std::ostream& operator<<(std::ostream& os, const Shown& s)
 TEST(MacWindingDown, NoEntryOpensAnythingOnceThePluginOrEditorIsGoing)
 {
   enum class Going { Plugin, Editor };
-  // ask returns true when the answer is the cancelled one and nothing was completed. Rows that need the
-  // controls run only while they exist (the plug-in going; closing the editor takes them).
+  // ask returns true when the answer is the cancelled one and nothing was completed.
   struct Row
   {
     const char* name;
-    bool needsControls;
     std::function<void(IGraphics&)> prepare;
     std::function<bool(IGraphics&, IControl* knob)> ask;
   };
   const IRECT r(10.f, 10.f, 60.f, 30.f);
   const Row rows[] = {
-      {"message box", false, nullptr,
+      {"message box", nullptr,
        [](IGraphics& g, IControl*) {
          bool completed = false;
          const EMsgBoxResult answer = g.ShowMessageBox("Reset?", "Title", kMB_YESNO, [&](EMsgBoxResult) { completed = true; });
          return answer == kCANCEL && !completed;
        }},
-      {"open panel", false, nullptr, [](IGraphics& g, IControl*) { return FilePanelCancelled(g, EFileAction::Open); }},
-      {"save panel", false, nullptr, [](IGraphics& g, IControl*) { return FilePanelCancelled(g, EFileAction::Save); }},
-      {"folder panel", false, nullptr,
+      {"open panel", nullptr, [](IGraphics& g, IControl*) { return FilePanelCancelled(g, EFileAction::Open); }},
+      {"save panel", nullptr, [](IGraphics& g, IControl*) { return FilePanelCancelled(g, EFileAction::Save); }},
+      {"folder panel", nullptr,
        [](IGraphics& g, IControl*) {
          Util_String dir;
          dir.Set("/tmp/start/");
          g.PromptForDirectory(dir);
          return std::string(dir.Get()).empty();
        }},
-      {"colour panel", false, nullptr,
+      {"colour panel", nullptr,
        [](IGraphics& g, IControl*) {
          IColor colour = COLOR_RED;
          return !g.PromptForColor(colour, "Colour", [](const IColor&) {});
        }},
-      {"native menu", false, nullptr,
+      {"native menu", nullptr,
        [r](IGraphics& g, IControl*) {
          IPopupMenu menu;
          menu.AddItem("A");
@@ -97,30 +95,30 @@ TEST(MacWindingDown, NoEntryOpensAnythingOnceThePluginOrEditorIsGoing)
          g.CreatePopupMenu(nullptr, menu, r);
          return !completed && menu.GetChosenItemIdx() == -1;
        }},
-      {"in-editor menu", true, [](IGraphics& g) { g.AttachPopupMenuControl(); },
+      {"in-editor menu", [](IGraphics& g) { g.AttachPopupMenuControl(); },
        [r](IGraphics& g, IControl* knob) {
          IPopupMenu menu;
          menu.AddItem("A");
          g.CreatePopupMenu(knob, menu, r);
          return true;
        }},
-      {"value prompt", true, nullptr,
+      {"value prompt", nullptr,
        [r](IGraphics& g, IControl* knob) {
          g.PromptUserInput(knob, r, 0);
          return true;
        }},
-      {"native text field", true, nullptr,
+      {"native text field", nullptr,
        [r](IGraphics& g, IControl* knob) {
          g.CreateTextEntry(knob, IText(14.f, COLOR_BLACK), r, "2.5", 0);
          return true;
        }},
-      {"in-editor text field", true, [](IGraphics& g) { g.AttachTextEntryControl(); },
+      {"in-editor text field", [](IGraphics& g) { g.AttachTextEntryControl(); },
        [r](IGraphics& g, IControl* knob) {
          g.CreateTextEntry(knob, IText(14.f, COLOR_BLACK), r, "2.5", 0);
          return true;
        }},
-      {"URL", false, nullptr, [](IGraphics& g, IControl*) { return !g.OpenURL("https://example.com/manual"); }},
-      {"file viewer", false, nullptr,
+      {"URL", nullptr, [](IGraphics& g, IControl*) { return !g.OpenURL("https://example.com/manual"); }},
+      {"file viewer", nullptr,
        [](IGraphics& g, IControl*) {
          Util_String path;
          path.Set("/tmp");
@@ -131,7 +129,6 @@ TEST(MacWindingDown, NoEntryOpensAnythingOnceThePluginOrEditorIsGoing)
   for (const Going going : {Going::Plugin, Going::Editor})
     for (const Row& row : rows)
     {
-      if (row.needsControls && going == Going::Editor) continue;
       SCOPED_TRACE(testing::Message() << row.name << (going == Going::Plugin ? ", plug-in going" : ", editor closing"));
       NSAutoreleasePool pool;
       DisposableEditor d;
