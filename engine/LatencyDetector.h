@@ -24,16 +24,25 @@
 // which nothing at all has come back yet (a chain slower than the window, with its programme still on the way),
 // the quiet run only counts once something has come back. Settling that has not ended after three windows (a
 // chain that never goes quiet, or one that never gives anything back) ends the measurement without a value: the
-// old one stays.
+// old one stays. When the Sender's output and the chain's output have both been digital silence for a whole window
+// before the start (a stopped transport), nothing within a window's reach is on its way: the impulse is asked for
+// at once. Programme the Sender plays while the measurement runs (Active off and on) starts settling again, or,
+// once an impulse is on its way, ends the measurement without a value.
 //
 // A detection window lasts 177400 samples plus two host blocks: the Sender's block before the impulse leaves, and
 // the rest of the block in which a window ended before the next request goes out. Every latency up to 177399
 // samples (the range of "Latency Compensation" and 1000 more) therefore returns inside the window of its request.
-// A window without detection lowers the threshold: to 3 dB below the loudest sample seen in it and with a new
-// impulse asked for, or, when nothing at all came back, to -147 dB while listening on for the impulse already on
-// its way (a new request would have the late one counted from the wrong start). After three such windows the
-// measurement ends with what it has (0 when nothing came back). An impulse is only ever counted from its own
-// request, so a late one yields its true latency (which the lines clamp), never a shorter one.
+// Only one impulse is ever on its way. A window without detection lowers the threshold: to 3 dB below the loudest
+// sample seen in it, or, when nothing at all came back, to -147 dB; either way the detector listens on for the
+// impulse already asked for. It asks for one more only when the window shows the impulse came back below the
+// first threshold (a quiet chain): when what it heard rose through the lowered threshold after the impulse could
+// have left, not before. Even then it first waits a whole window in which nothing rises above the new threshold
+// (anything that does is the late answer to the first impulse), and the second impulse's answer must cross it
+// where the first one's did; one that crosses elsewhere is something older still on its way, and the measurement
+// ends without a value. So a detection is always counted from the request of the impulse that can have produced
+// it: a late impulse, or programme still coming back from a chain slower than a window, yields a count beyond
+// the range (which the lines clamp) or no value, never a shorter count. After three windows of its own impulses
+// the measurement ends: with 0 when nothing at all came back, otherwise without a value.
 struct LatencyDetector
 {
   // Sender states the detector asks for (the values of ESenderState in LinkRegistry.h).
@@ -66,8 +75,20 @@ struct LatencyDetector
   int quietRun = 0;        // samples in a row at or below the threshold while settling (at most a window)
   int settleTime = 0;      // samples fed while settling
   int owed = 0;            // settling: programme went in of which nothing has come back yet (-1: not decided)
-  int gaveUp = 0;          // the measurement ended without a value (set with finished); the old one stays
+  int gaveUp = 0;          // the measurement ends without a value (the old one stays): at its next sample if active
   int unanswered = -1;     // samples since programme went into a chain whose output has been silent since; -1 none
+  int silentRun = 0;       // samples (at most a window) in which neither the Sender's nor the chain's output sounded
+  int relistening = 0;     // a window at a lowered threshold, still for the impulse on its way, before asking again
+  int heard = 0;           // something came back since the first request (a window peak above the floor)
+  // Where the answer to the current request first rose above each level (kRiseStepDB apart from kRiseFloorDB), as
+  // counts; a lowered threshold is one of these levels.
+  static constexpr double kRiseFloorDB = -150.0;
+  static constexpr double kRiseStepDB = 0.25;
+  static constexpr int kRiseLevels = 600; // up to 0 dB: a lowered threshold lies below -6 dB
+  int rise[kRiseLevels] = {};
+  int riseLevels = 0;      // levels risen through so far
+  double riseNext = 0.0;   // the next level, linear
+  int expectAt = -1;       // the count at which the answer to a second impulse must cross the threshold; -1 none
 
   // DSP reset: idle, window WindowLengthFor(block size), 3 windows, threshold -3 dB, nothing measured, the given
   // host block size (frames; a negative size is taken as 0). [audio thread]
@@ -88,9 +109,13 @@ struct LatencyDetector
   [[nodiscard]] int HandOver(int blockFrames);
 
   // Once per Receiver block before HandOver, measuring or not: whether the Sender's block of this cycle put
-  // anything but silence into the chain (fed) and whether the chain's output of this block had anything but
-  // silence (answered). Tells settling whether programme is still on its way. [audio thread]
-  void NoteBlock(bool fed, bool answered, int blockFrames);
+  // programme (anything but silence, in its normal or bypassed state) or the impulse into the chain, and whether
+  // the chain's output of this block had anything but silence (answered). Tells settling whether programme is still
+  // on its way; programme during a measurement restarts settling or ends it without a value. [audio thread]
+  void NoteBlock(bool programme, bool pulse, bool answered, int blockFrames);
+  // A block of which the Sender's output is unknown (no Sender): the silence before a start no longer counts.
+  // [audio thread]
+  void NoteUnknownBlock() { silentRun = 0; }
 
   // One detector step on the post-FX sample (left, right); nothing unless active. Non-finite samples count as 0.
   // Something above the threshold before the impulse can have left the Sender (a count below one block) is not the
@@ -100,7 +125,9 @@ struct LatencyDetector
   bool Process(double left, double right);
 
 private:
+  void BeginSettling();
   bool Settle(double x);
+  bool GiveUp();
 };
 
 // ---------------------------------------------------------------------------------------------------------------

@@ -260,6 +260,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     CopyIfApart(inL, outL, nFrames);
     if (stereo)
       CopyIfApart(inR, outR, nFrames);
+    mDetector.NoteUnknownBlock();
     // Without a Sender the impulse can never come back: give up after one detection window rather than leave
     // the measurement (and the disabled controls) running for ever.
     if (mDetector.active && GetMirrorInt(kActive) != 0)
@@ -289,10 +290,10 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     // and whether the chain gave anything back in this one: a measurement waits for programme still on its way.
     const int played = slot.SenderState();
     const int sent = std::min(buffer->frames, nFrames);
-    const bool fed = (played == kSenderNormal || played == kSenderBypass)
-                       ? (Sounding(buffer->channels[0], sent) || Sounding(buffer->channels[1], sent))
-                       : played == kSenderImpulse;
-    mDetector.NoteBlock(fed, Sounding(inL, nFrames) || Sounding(inR, nFrames), nFrames);
+    const bool programme = (played == kSenderNormal || played == kSenderBypass) &&
+                           (Sounding(buffer->channels[0], sent) || Sounding(buffer->channels[1], sent));
+    mDetector.NoteBlock(programme, played == kSenderImpulse, Sounding(inL, nFrames) || Sounding(inR, nFrames),
+                        nFrames);
     slot.SetSenderState(active == 0 ? kSenderBypass : mDetector.HandOver(nFrames));
   }
   mLinkGain.store(linkGain, std::memory_order_relaxed);

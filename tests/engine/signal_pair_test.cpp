@@ -88,15 +88,20 @@ class LatencyPairTest : public SignalPairTest
 protected:
   // Runs cycles of `block` frames until the Receiver's measurement ends; returns the recorded index at which it
   // started.
-  // Settling takes three windows at most and listening three more. The input goes on at the given levels.
-  size_t Measure(int block = kBlock, double levelL = 0.5, double levelR = 0.3)
+  // Settling takes three windows at most and listening four more. The input goes on at the given levels; from
+  // block pauseAt on, Active is off for ten blocks.
+  size_t Measure(int block = kBlock, double levelL = 0.5, double levelR = 0.3, long pauseAt = -1)
   {
     const size_t start = mOutL.size();
     mReceiver->ToggleLatencyMeasurement();
     EXPECT_TRUE(mReceiver->IsMeasurementRunning());
-    const long cycles = 6L * mReceiver->GetLatencyDetector().windowLength / block + 8;
+    const long cycles = 7L * mReceiver->GetLatencyDetector().windowLength / block + 18;
     for (long b = 0; b < cycles && mReceiver->IsMeasurementRunning(); ++b)
+    {
+      if (b == pauseAt || b == pauseAt + 10)
+        mReceiver->Change(ZANIQ::kActive, b == pauseAt ? 0 : 1);
       RunNoise(1, levelL, levelR, block);
+    }
     EXPECT_FALSE(mReceiver->IsMeasurementRunning());
     return start;
   }
@@ -171,17 +176,19 @@ TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
 {
   // 0.5 s of stereo noise up to +-0.95 at 44.1 kHz in blocks of 512, then the measurement with the noise going on:
   // the delay found from a silent start. A chain slower than three windows, whose programme is still on its way,
-  // keeps the old value.
+  // keeps the old value. Programme let through while Active is off restarts the wait for quiet (here until about
+  // block 545), or, once the impulse is on its way, ends the measurement with the old value.
   Prepare(*mSender, 44100.0, kBlock);
   Prepare(*mReceiver, 44100.0, kBlock);
   mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
-  for (const auto& [delay, measured] : {std::pair{1, 1}, {44100, 44100}, {176400, 176400}, {250000, 176400},
-                                        {600000, 123}})
+  for (const auto& [delay, measured, pauseAt] :
+       {std::tuple{1, 1, -1L}, {44100, 44100, -1L}, {176400, 176400, -1L}, {250000, 176400, -1L}, {600000, 123, -1L},
+        {100000, 100000, 525L}, {100000, 123, 560L}})
   {
     mReceiver->Change(ZANIQ::kLatencyCompensation, 123);
     mChain.Set(delay, 1.0);
     RunNoise(43, 0.95, 0.95);
-    Measure(kBlock, 0.95, 0.95);
+    Measure(kBlock, 0.95, 0.95, pauseAt);
     EXPECT_EQ(std::tuple(LatencyParam(), mReceiver->GetDelayLine(0).length, mReceiver->GetDelayLine(1).length,
                          mReceiver->GetLatencyDetector().active),
               std::tuple(measured, measured, measured, 0))
