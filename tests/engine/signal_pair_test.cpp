@@ -176,8 +176,8 @@ TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
 {
   // 0.5 s of stereo noise up to +-0.95 at 44.1 kHz in blocks of 512, then the measurement with the noise going on:
   // the delay found from a silent start. A chain slower than three windows, whose programme is still on its way,
-  // keeps the old value. Programme let through while Active is off restarts the wait for quiet (here until about
-  // block 545), or, once the impulse is on its way, ends the measurement with the old value.
+  // keeps the old value. Programme let through while Active is off (at block 525 or 560) restarts the wait for
+  // quiet (until about block 545), or, once the impulse is on its way, ends the measurement with the old value.
   Prepare(*mSender, 44100.0, kBlock);
   Prepare(*mReceiver, 44100.0, kBlock);
   mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);

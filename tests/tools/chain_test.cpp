@@ -325,34 +325,21 @@ TEST_F(ChainProduct, MatchesTheLoudnessAcrossTheEffects)
 
 TEST_F(ChainProduct, ALatencyMeasurementStartedDuringTheProgrammeFindsTheChainsDelay)
 {
-  // The built-in signal (peaks at -6 dB) still coming out of the chain when the measurement starts. A chain within
-  // the compensation's range is found exactly; one beyond it is compensated as far as the lines reach, never by a
-  // count counted from a later impulse. One whose answer hides under the programme's own tail keeps the old value.
-  struct Case
-  {
-    const char* fx;
-    double rate, seconds, at;
-    double measured;
-  };
-  for (const auto& [fx, rate, seconds, at, measured] :
-       {Case{"gain:6,delay:44100", 48000.0, 11.0, 5.0, 44100.0}, {"delay:200000", 48000.0, 40.0, 6.0, 176400.0},
-        {"delay:400000", 44100.0, 45.0, 12.0, 176400.0}, {"delay:176400,lowpass:5", 44100.0, 40.0, 6.0, 7.0}})
-  {
-    ChainSetup setup;
-    setup.bundle = mBundle;
-    std::string error;
-    ASSERT_TRUE(ParseFxList(fx, setup.fx, error));
-    setup.receiver = {{"Latency Compensation", "7"}};
-    setup.commands = {TimedCommand{uint64_t(at * rate), at, 61, 1.0, "61"}};
-    AudioData input;
-    MakeTestSignal(rate, seconds, input);
-    AudioData output;
-    ChainReport report;
-    ASSERT_OK(RunChain(setup, input, output, report));
-    ASSERT_EQ(report.instances.size(), 2u);
-    std::map<std::string, double> params(report.instances[1].params.begin(), report.instances[1].params.end());
-    EXPECT_EQ(params["Latency Compensation"], measured) << fx;
-  }
+  // The built-in signal, 6 dB louder after the effects, is still coming out of the 44100-sample delay when the
+  // measurement starts 5 s in; it ends before the signal does.
+  ChainSetup setup;
+  setup.bundle = mBundle;
+  std::string error;
+  ASSERT_TRUE(ParseFxList("gain:6,delay:44100", setup.fx, error));
+  setup.commands = {TimedCommand{240000, 5.0, 61, 1.0, "61@5"}};
+  AudioData input;
+  MakeTestSignal(48000.0, 11.0, input);
+  AudioData output;
+  ChainReport report;
+  ASSERT_OK(RunChain(setup, input, output, report));
+  ASSERT_EQ(report.instances.size(), 2u);
+  std::map<std::string, double> params(report.instances[1].params.begin(), report.instances[1].params.end());
+  EXPECT_EQ(params["Latency Compensation"], 44100.0);
 }
 
 TEST_F(ChainProduct, TheProgramWritesTheReportAndTheOutput)
