@@ -113,8 +113,9 @@ int LatencyDetector::HandOver(int blockFrames)
     // Programme the chain has given nothing back of (a chain slower than the window may still bring it) holds the
     // impulse back until something comes back. Programme that old is taken as lost.
     owed = unanswered >= 0 && unanswered < allowedWindows * windowLength;
-    // A window of silence on both sides: nothing within a window's reach is on its way.
-    if (silentRun >= windowLength)
+    // A window of silence on both sides: nothing within a window's reach is on its way, and nothing slower either
+    // unless the chain has yet to answer what it was fed last (an impulse of a cancelled measurement, say).
+    if (silentRun >= windowLength && !owed)
       state = kPulseRequested;
   }
   if (state == kPulseRequested)

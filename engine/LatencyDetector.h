@@ -26,7 +26,7 @@
 // chain that never goes quiet, or one that never gives anything back) ends the measurement without a value: the
 // old one stays. When the Sender's output and the chain's output have both been digital silence for a whole window
 // before the start (a stopped transport), nothing within a window's reach is on its way: the impulse is asked for
-// at once. Programme the Sender plays while the measurement runs (Active off and on) starts settling again, or,
+// at once, unless the chain has yet to give back anything of what it was fed last. Programme the Sender plays while the measurement runs (Active off and on) starts settling again, or,
 // once an impulse is on its way, ends the measurement without a value.
 //
 // A detection window lasts 177400 samples plus two host blocks: the Sender's block before the impulse leaves, and

@@ -204,6 +204,13 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
     EXPECT_EQ(std::tuple(detector.gaveUp, gaveUp ? 0L : long(detector.measured)), std::tuple(gaveUp, measured))
         << heard << ", " << again;
   }
+  // The impulse of a cancelled measurement still on its way holds the next one back, however long the silence.
+  LatencyDetector restarted;
+  restarted.Reset(512);
+  restarted.NoteBlock(false, true, false, 512);
+  for (int i = 0; i < 400; ++i) restarted.NoteBlock(false, false, false, 512);
+  restarted.Start();
+  EXPECT_EQ(restarted.HandOver(512), LatencyDetector::kWaiting);
 }
 
 TEST(LatencyDetector, SignalStillInTheChainBeforeTheImpulseCanArriveDoesNotRestartTheCount)
