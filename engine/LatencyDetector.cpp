@@ -11,6 +11,22 @@
 // LatencyDetector
 // ---------------------------------------------------------------------------------------------------------------
 
+namespace
+{
+constexpr int LevelIndex(double dB)
+{
+  return int((dB - LatencyDetector::kLowestLevelDB) / LatencyDetector::kLevelStepDB);
+}
+constexpr int kStartLevel = LevelIndex(LatencyDetector::kStartThresholdDB);
+constexpr int kSilentLevel = LevelIndex(LatencyDetector::kSilentThresholdDB);
+static_assert(kStartLevel < LatencyDetector::kLevels && kSilentLevel >= 0);
+
+double LevelGain(int index)
+{
+  return DBToAmp(LatencyDetector::kLowestLevelDB + index * LatencyDetector::kLevelStepDB);
+}
+} // namespace
+
 int LatencyDetector::WindowLengthFor(int hostBlockSize)
 {
   const long long length = kWindowLength + 2LL * std::max(hostBlockSize, 0);
@@ -19,118 +35,90 @@ int LatencyDetector::WindowLengthFor(int hostBlockSize)
 
 void LatencyDetector::Reset(int hostBlockSize)
 {
-  windowPosition = 0;
   windowLength = WindowLengthFor(hostBlockSize);
   allowedWindows = kAllowedWindows;
-  windowCount = 0;
-  state = kIdle;
-  thresholdDB = kStartThresholdDB;
-  threshold = DBToAmp(thresholdDB);
-  sampleCount = 0;
-  measured = 0;
-  active = 0;
-  finished = 0;
-  peak = 0.0;
   blockSize = std::max(hostBlockSize, 0);
   pulseBlock = blockSize;
-  settling = 0;
-  quietRun = 0;
-  settleTime = 0;
-  owed = 0;
-  gaveUp = 0;
-  unanswered = -1;
+  measured = 0;
+  valid = false;
   silentRun = 0;
-  relistening = 0;
-  heard = 0;
-  expectAt = -1;
-  riseLevels = 0;
+  last = 0.0;
+  SetLevel(kStartLevel);
+  Cancel();
 }
 
 void LatencyDetector::Start()
 {
-  thresholdDB = kStartThresholdDB;
-  threshold = DBToAmp(thresholdDB);
-  gaveUp = 0;
-  measured = 0;
   active = 1;
   finished = 0;
-  heard = 0;
-  expectAt = -1;
-  riseLevels = 0;
+  measured = 0;
+  valid = false;
+  heard = false;
   BeginSettling();
-}
-
-void LatencyDetector::BeginSettling()
-{
-  // An impulse sent now would race what the chain still gives back of the programme: settle first.
-  state = kWaiting;
-  settling = 1;
-  quietRun = 0;
-  settleTime = 0;
-  owed = -1;
-  peak = 0.0;
-  sampleCount = 0;
-  windowPosition = 0;
-  windowCount = 0;
-  relistening = 0;
 }
 
 void LatencyDetector::Cancel()
 {
+  phase = EPhase::kIdle;
   state = kIdle;
   active = 0;
   finished = 0;
-  settling = 0;
 }
 
-void LatencyDetector::NoteBlock(bool programme, bool pulse, bool answered, int blockFrames)
+void LatencyDetector::BeginSettling()
 {
-  const long long frames = std::max(blockFrames, 0);
-  const bool fed = programme || pulse;
-  silentRun = fed || answered ? 0 : int(std::min<long long>(silentRun + frames, windowLength));
-  if (answered)
-    unanswered = -1;
-  else if (unanswered >= 0)
-    unanswered = int(std::min<long long>(unanswered + frames, static_cast<long long>(allowedWindows) * windowLength));
-  else if (fed)
-    unanswered = 0;
+  // An impulse sent now would race what the chain still gives back of the programme: wait for quiet, unless the
+  // Sender has sent nothing for a window (a stopped transport).
+  phase = EPhase::kSettling;
+  state = silentRun >= windowLength ? kPulseRequested : kWaiting;
+  SetLevel(kStartLevel);
+  quietRun = 0;
+  settleTime = 0;
+  peak = 0.0;
+  sampleCount = 0;
+  windowPosition = 0;
+  windowCount = 0;
+}
 
-  // Programme played while measuring (Active was off): before the impulse it only delays the request; once an
-  // impulse is on its way, either could come back first. The measurement then ends at its next sample.
-  if (active && programme)
-  {
-    if (settling)
-      BeginSettling();
-    else
-      gaveUp = 1;
-  }
+void LatencyDetector::SetLevel(int index)
+{
+  level = std::clamp(index, 0, kLevels - 1);
+  thresholdDB = kLowestLevelDB + level * kLevelStepDB;
+  threshold = LevelGain(level);
+}
+
+void LatencyDetector::NoteBlock(EFed fed, bool watched, int blockFrames)
+{
+  silentRun = fed == EFed::kNothing ? int(std::min<long long>(silentRun + std::max(blockFrames, 0), windowLength)) : 0;
+  if (!active)
+    return;
+  // Before the request anything that goes in is still to come back; after it, only the impulse may go in, and
+  // the count must run on every sample the chain delivers.
+  const bool intruded = phase == EPhase::kSettling ? fed != EFed::kNothing
+                                                   : fed == EFed::kProgramme || fed == EFed::kUnknown;
+  if (!intruded && watched)
+    return;
+  if (phase == EPhase::kSettling)
+    BeginSettling();
+  else
+    phase = EPhase::kEnding;
 }
 
 int LatencyDetector::HandOver(int blockFrames)
 {
-  if (active && settling && owed < 0)
-  {
-    // Programme the chain has given nothing back of (a chain slower than the window may still bring it) holds the
-    // impulse back until something comes back. Programme that old is taken as lost.
-    owed = unanswered >= 0 && unanswered < allowedWindows * windowLength;
-    // A window of silence on both sides: nothing within a window's reach is on its way, and nothing slower either
-    // unless the chain has yet to answer what it was fed last (an impulse of a cancelled measurement, say).
-    if (silentRun >= windowLength && !owed)
-      state = kPulseRequested;
-  }
   if (state == kPulseRequested)
   {
     sampleCount = 0;
+    windowPosition = 0;
     pulseBlock = std::max(blockFrames, 0);
-    riseLevels = 0;
-    riseNext = DBToAmp(kRiseFloorDB);
-    if (settling)
+    peak = 0.0;
+    if (phase == EPhase::kSettling)
     {
-      // The chain is quiet: the first window starts with the request.
-      settling = 0;
-      windowPosition = 0;
+      phase = EPhase::kListening;
       windowCount = 0;
-      peak = 0.0;
+      answer = -1;
+      risen = 0;
+      nextLevel = LevelGain(0);
     }
   }
   const int handed = state;
@@ -146,143 +134,104 @@ bool LatencyDetector::Process(double left, double right)
   // A non-finite sample would either fire the detector or leave the next threshold at ln(inf).
   left = std::isfinite(left) ? left : 0.0;
   right = std::isfinite(right) ? right : 0.0;
-
-  if (gaveUp)
-    return GiveUp();
   const double x = (std::fabs(left) + std::fabs(right)) * 0.5;
-  if (settling)
-    return Settle(x);
-  peak = std::max(peak, x);
-  double windowPeak = peak;
-  int next;
-  const int count = sampleCount - pulseBlock;
-  while (riseLevels < kRiseLevels && x > riseNext)
-  {
-    rise[riseLevels++] = count;
-    riseNext = DBToAmp(kRiseFloorDB + riseLevels * kRiseStepDB);
-  }
+  heard = heard || x > kMinGain;
 
-  if (x > threshold)
+  bool stopped = false;
+  switch (phase)
   {
-    // The impulse left the Sender one host block after it was requested. Anything earlier is what the chain still
-    // gives back of the signal before the silence; asking again would put a second impulse on the way, and the
-    // first one would then be counted from the second request.
-    if (count >= 0)
-    {
-      measured = count;
-      active = 0;
-      // A new impulse through the same chain crosses the threshold where the last one did. Anything else is
-      // something older still on its way (an impulse slower than the windows, programme): no value.
-      if (!relistening && expectAt >= 0 && count != expectAt)
-        gaveUp = 1;
-    }
-    peak = 0.0;
-    windowPosition = 0;
-    next = 1;
-    windowPeak = 0.0;
+  case EPhase::kSettling: stopped = Settle(x); break;
+  case EPhase::kListening: stopped = Listen(x); break;
+  case EPhase::kConfirming: stopped = Confirm(x); break;
+  case EPhase::kIdle:
+  case EPhase::kEnding: stopped = End(false); break;
   }
-  else
-  {
-    next = windowPosition + 1;
-  }
-
-  if (next >= windowLength)
-  {
-    windowPosition = 0;
-    heard = heard || windowPeak > kMinGain;
-    if (relistening)
-    {
-      // A whole window at the lowered threshold and nothing above it: nothing sent before can still arrive above
-      // it. Ask again. (A window that waits for no impulse of its own is not one of the allowed windows.)
-      relistening = 0;
-      peak = 0.0;
-      state = kPulseRequested;
-    }
-    else if (++windowCount >= allowedWindows)
-    {
-      // Nothing found: 0 for a chain that gave nothing back (it mutes), no value when something came back that
-      // could not be placed.
-      windowCount = 0;
-      active = 0;
-      gaveUp = heard;
-    }
-    else if (windowPeak > kMinGain)
-    {
-      // Quiet chain, or something still on its way from before (programme, or the impulse of a chain slower than
-      // the window). Listen 3 dB below the loudest thing this window saw (down to a level of the rise record, so
-      // that the record says exactly where this window first rose above it), still for the impulse already asked
-      // for.
-      const int level = int(std::floor((std::log(windowPeak) * kDBPerNeper - 3.0 - kRiseFloorDB) / kRiseStepDB));
-      thresholdDB = kRiseFloorDB + level * kRiseStepDB;
-      threshold = DBToAmp(thresholdDB);
-      peak = 0.0;
-      // Only an answer that rose above the new threshold after the impulse could have left shows that the impulse
-      // came back; then, once a whole window has stayed below it, ask once more. Otherwise a new impulse could be
-      // overtaken by the one still on its way and be counted from the wrong start.
-      if (expectAt < 0 && level < riseLevels && rise[level] >= 0)
-      {
-        expectAt = rise[level];
-        relistening = 1;
-      }
-    }
-    else
-    {
-      // Nothing came back: the impulse is late, or lost. Keep counting from its request and listen for anything.
-      thresholdDB = kSilentThresholdDB;
-      threshold = DBToAmp(thresholdDB);
-      peak = 0.0;
-    }
-  }
-  else
-  {
-    windowPosition = next;
-  }
-
-  ++sampleCount;
-
-  if (!active)
-  {
-    finished = 1;
-    return true;
-  }
-  return false;
+  last = x;
+  return stopped;
 }
 
 bool LatencyDetector::Settle(double x)
 {
-  ++settleTime;
-  if (x > 0.0)
-    owed = 0;
   if (x > threshold)
   {
     // Still coming back: the quiet run starts again, and a request not yet handed to the Sender is taken back.
     quietRun = 0;
     state = kWaiting;
   }
-  else if (owed <= 0 && quietRun < windowLength)
+  else if (quietRun < windowLength && ++quietRun == windowLength)
   {
-    // Only once something came back: quiet programme still on its way would otherwise count as quiet.
-    ++quietRun;
+    state = kPulseRequested;
   }
-  if (quietRun >= windowLength)
+  // The chain never went quiet: no impulse could be told from what it gives back.
+  if (++settleTime >= allowedWindows * windowLength && state != kPulseRequested)
+    return End(false);
+  return false;
+}
+
+bool LatencyDetector::Listen(double x)
+{
+  const int count = sampleCount++ - pulseBlock;
+  if (count >= 0)
   {
+    // A level the output was already above when the impulse could leave has not been risen through.
+    if (count == 0)
+      for (; risen < kLevels && last > nextLevel; nextLevel = LevelGain(++risen))
+        rise[risen] = -1;
+    for (; risen < kLevels && x > nextLevel; nextLevel = LevelGain(++risen))
+      rise[risen] = count;
+    peak = std::max(peak, x);
+  }
+  if (++windowPosition < windowLength)
+    return false;
+  windowPosition = 0;
+  return EndOfListeningWindow();
+}
+
+bool LatencyDetector::EndOfListeningWindow()
+{
+  const auto answered = [this] { return level < risen && rise[level] >= 0; };
+  // No rise through the level: listen 3 dB under the loudest sample of the window (the record says where the
+  // answer first rose through that), or for anything at all when the window heard nothing.
+  if (!answered())
+    SetLevel(std::min(level, peak > kMinGain ? int(std::floor((std::log(peak) * kDBPerNeper - 3.0 - kLowestLevelDB) /
+                                                                           kLevelStepDB))
+                                             : kSilentLevel));
+  peak = 0.0;
+  if (answered())
+  {
+    // The second impulse goes out a window after the first, whatever the chain gave back in between: a request
+    // timed by the output could be timed by programme, and programme's next peak would then confirm its first.
+    answer = rise[level];
+    phase = EPhase::kConfirming;
     state = kPulseRequested;
     return false;
   }
-  if (settleTime < allowedWindows * windowLength)
+  if (++windowCount < allowedWindows)
     return false;
-
-  // The chain never went quiet, or never gave back what it was fed: no value can be trusted.
-  return GiveUp();
+  // Nothing to place: 0 for a chain that never gave anything back (it mutes), otherwise no value.
+  return End(!heard, 0);
 }
 
-bool LatencyDetector::GiveUp()
+bool LatencyDetector::Confirm(double x)
 {
+  if (state == kPulseRequested)
+    return false; // the rest of the block before the second impulse is asked for
+  const int count = sampleCount++ - pulseBlock;
+  if (count < 0)
+    return false;
+  if (x > threshold)
+    return End(count == answer && last <= threshold, answer);
+  return count >= answer && End(false);
+}
+
+bool LatencyDetector::End(bool withValue, int value)
+{
+  valid = withValue;
+  if (withValue)
+    measured = value;
+  phase = EPhase::kIdle;
   state = kIdle;
-  settling = 0;
-  relistening = 0;
   active = 0;
-  gaveUp = 1;
   finished = 1;
   return true;
 }

@@ -13,36 +13,36 @@
 // LatencyDetector
 // ---------------------------------------------------------------------------------------------------------------
 
-// One measurement: the Receiver silences its Sender (state 1) and both sides, waits until nothing the Sender played
-// before can still come back through the chain above the threshold, then asks for a unit impulse (state 2) and
-// counts its own samples until the impulse returns on the post-FX input. The count minus the host block in which
-// the impulse was requested (it leaves the Sender with the next one) is the latency of the chain.
+// One measurement times a unit impulse through the effects chain, counting the Receiver's own samples from the
+// host block in which the impulse is asked for (it leaves the Sender with the next one, so the count starts after
+// that block). A count is stored only when a second impulse, asked for a window after the first, rises through the
+// same level at the same count. What else the chain may still bring back (programme of a chain slower than a
+// window, the impulse of a cancelled measurement) is not timed by the requests, so a count that is not the
+// impulse's own keeps the old value rather than becoming a wrong one.
 //
-// Settling: the impulse is asked for once the post-FX input has stayed at or below the threshold for a whole
-// window since the Sender fell silent. Programme played before the silence comes back within the chain's delay,
-// so at every delay a window covers it is gone by then, however loud it was. When the chain was fed programme of
-// which nothing at all has come back yet (a chain slower than the window, with its programme still on the way),
-// the quiet run only counts once something has come back. Settling that has not ended after three windows (a
-// chain that never goes quiet, or one that never gives anything back) ends the measurement without a value: the
-// old one stays. When the Sender's output and the chain's output have both been digital silence for a whole window
-// before the start (a stopped transport), nothing within a window's reach is on its way: the impulse is asked for
-// at once, unless the chain has yet to give back anything of what it was fed last. Programme the Sender plays while the measurement runs (Active off and on) starts settling again, or,
-// once an impulse is on its way, ends the measurement without a value.
+//   kSettling    The Sender is silent; the impulse is asked for once the chain's output has stayed at or below
+//                -3 dB for a window, or at once when the Sender has sent nothing for a window before. Three windows
+//                without that end the measurement without a value.
+//   kListening   The first impulse. Its answer is the first rise through the detector's level after the impulse
+//                could have left (an output already above the level then has not risen). The level is -3 dB, and
+//                after each window without such a rise 3 dB under that window's loudest sample, or -147 dB when it
+//                heard nothing; the rises recorded since the request say where the answer crossed the new level.
+//                At the end of the window in which the answer was found, the second impulse is asked for. Three
+//                windows without an answer end the measurement: with 0 when nothing at all came back since the
+//                start, settling included, and otherwise without a value.
+//   kConfirming  The second impulse, at the level of the first answer. Its answer must rise through that level at
+//                the same count, with nothing above it before: then the count is the measured latency (the lines
+//                clamp a count beyond their range); otherwise the measurement ends without a value.
+//   kEnding      The measurement ends without a value at its next sample.
 //
-// A detection window lasts 177400 samples plus two host blocks: the Sender's block before the impulse leaves, and
-// the rest of the block in which a window ended before the next request goes out. Every latency up to 177399
-// samples (the range of "Latency Compensation" and 1000 more) therefore returns inside the window of its request.
-// Only one impulse is ever on its way. A window without detection lowers the threshold: to 3 dB below the loudest
-// sample seen in it, or, when nothing at all came back, to -147 dB; either way the detector listens on for the
-// impulse already asked for. It asks for one more only when the window shows the impulse came back below the
-// first threshold (a quiet chain): when what it heard rose through the lowered threshold after the impulse could
-// have left, not before. Even then it first waits a whole window in which nothing rises above the new threshold
-// (anything that does is the late answer to the first impulse), and the second impulse's answer must cross it
-// where the first one's did; one that crosses elsewhere is something older still on its way, and the measurement
-// ends without a value. So a detection is always counted from the request of the impulse that can have produced
-// it: a late impulse, or programme still coming back from a chain slower than a window, yields a count beyond
-// the range (which the lines clamp) or no value, never a shorter count. After three windows of its own impulses
-// the measurement ends: with 0 when nothing at all came back, otherwise without a value.
+// The count has to run on every sample the chain delivers and nothing but the impulse may go in once it is asked
+// for: programme fed into the chain, or a block the detector does not see (Active off, no Sender), restarts
+// settling before the impulse is asked for and ends the measurement without a value after.
+//
+// A window lasts 177400 samples plus two host blocks: every latency up to 177399 samples (the range of "Latency
+// Compensation" and 1000 more) rises inside the window of its request, the Sender's block before the impulse
+// leaves included. A measurement lasts at most three windows of settling (each restart begins them anew) and six
+// of impulses.
 struct LatencyDetector
 {
   // Sender states the detector asks for (the values of ESenderState in LinkRegistry.h).
@@ -52,82 +52,93 @@ struct LatencyDetector
     kWaiting = 1,        // the Sender is silent while the impulse travels
     kPulseRequested = 2, // the Sender sends a unit impulse in its next block
   };
-  static constexpr int kWindowLength = 177400; // samples per detection window, before the two host blocks
+  // Where a measurement stands (above).
+  enum class EPhase : int
+  {
+    kIdle,
+    kSettling,
+    kListening,
+    kConfirming,
+    kEnding,
+  };
+  // What the Sender's block of a cycle put into the chain.
+  enum class EFed : int
+  {
+    kNothing,   // silence
+    kProgramme, // anything else but the impulse
+    kImpulse,   // the impulse asked for last block
+    kUnknown,   // no Sender
+  };
+
+  static constexpr int kWindowLength = 177400; // samples per window, before the two host blocks
   static constexpr int kAllowedWindows = 3;
   static constexpr double kStartThresholdDB = -3.0;
-  static constexpr double kSilentThresholdDB = -147.0; // re-arm threshold after a window that saw nothing
+  static constexpr double kSilentThresholdDB = -147.0; // the level after a window that heard nothing
+  // The levels the detector listens at and records the first answer's rises through: kLevelStepDB apart from
+  // kLowestLevelDB up to 0 dB. The start threshold, the silent one and every lowered one are among them.
+  static constexpr double kLowestLevelDB = -150.0;
+  static constexpr double kLevelStepDB = 0.25;
+  static constexpr int kLevels = 600;
 
   int windowLength = kWindowLength;
-  int windowPosition = 0;  // samples since the last pulse request or detection
+  int windowPosition = 0; // samples into the current window, which starts when a request is handed over
   int allowedWindows = kAllowedWindows;
-  int windowCount = 0;     // windows that passed without a detection
-  int state = kIdle;
+  int windowCount = 0;    // windows of the first impulse that passed without an answer
+  int state = kIdle;      // what the Sender is asked for at the next hand-over
   double thresholdDB = kStartThresholdDB;
-  double threshold = 0.0;  // thresholdDB as a linear level, set with it: every sample is compared with it
-  int sampleCount = 0;     // samples fed since the last pulse request was handed to the Sender
-  int measured = 0;        // samples
+  int sampleCount = 0;    // samples since the last request was handed over
+  int measured = 0;       // samples; the result when `valid`
   int active = 0;
-  int finished = 0;        // set in the sample in which the detector stops
-  double peak = 0.0;       // largest detector input (linear) of the current window
-  int blockSize = 0;       // host block size at the last DSP reset
+  int finished = 0;       // set in the sample in which the detector stops
+  double peak = 0.0;      // loudest sample (linear) of the current window since the impulse could have left
+  int blockSize = 0;      // host block size at the last DSP reset
+
+  EPhase phase = EPhase::kIdle;
+  bool valid = false;      // the measurement ended with a value: `measured` (0 when nothing at all came back)
+  int level = 0;           // thresholdDB as an index of the levels
+  double threshold = 0.0;  // thresholdDB as a linear level: every sample is compared with it
   int pulseBlock = 0;      // frames of the block in which the impulse was asked for: hosts may render shorter ones
-  int settling = 0;        // the Sender is kept silent until the chain has gone quiet; no impulse asked for yet
-  int quietRun = 0;        // samples in a row at or below the threshold while settling (at most a window)
-  int settleTime = 0;      // samples fed while settling
-  int owed = 0;            // settling: programme went in of which nothing has come back yet (-1: not decided)
-  int gaveUp = 0;          // the measurement ends without a value (the old one stays): at its next sample if active
-  int unanswered = -1;     // samples since programme went into a chain whose output has been silent since; -1 none
-  int silentRun = 0;       // samples (at most a window) in which neither the Sender's nor the chain's output sounded
-  int relistening = 0;     // a window at a lowered threshold, still for the impulse on its way, before asking again
-  int heard = 0;           // something came back since the first request (a window peak above the floor)
-  // Where the answer to the current request first rose above each level (kRiseStepDB apart from kRiseFloorDB), as
-  // counts; a lowered threshold is one of these levels.
-  static constexpr double kRiseFloorDB = -150.0;
-  static constexpr double kRiseStepDB = 0.25;
-  static constexpr int kRiseLevels = 600; // up to 0 dB: a lowered threshold lies below -6 dB
-  int rise[kRiseLevels] = {};
-  int riseLevels = 0;      // levels risen through so far
-  double riseNext = 0.0;   // the next level, linear
-  int expectAt = -1;       // the count at which the answer to a second impulse must cross the threshold; -1 none
+  int quietRun = 0;        // settling: samples in a row at or below the threshold (at most a window)
+  int settleTime = 0;      // settling: samples since it began
+  int silentRun = 0;       // samples (at most a window) in which the Sender sent nothing
+  bool heard = false;      // anything above kMinGain came back since the start
+  double last = 0.0;       // the previous detector input
+  int answer = -1;         // count of the first impulse's answer; -1 while none
+  int rise[kLevels] = {};  // counts at which the first answer first rose through each level; -1: it was above it
+  int risen = 0;           // levels recorded so far
+  double nextLevel = 0.0;  // level `risen`, linear
 
   // DSP reset: idle, window WindowLengthFor(block size), 3 windows, threshold -3 dB, nothing measured, the given
   // host block size (frames; a negative size is taken as 0). [audio thread]
   void Reset(int hostBlockSize);
-  // Samples per detection window for a host block size: 177400 + 2 blocks, at most a quarter of the int range (so
-  // that three windows of counting never overflow).
+  // Samples per window for a host block size: 177400 + 2 blocks, at most a quarter of the int range (so that
+  // three windows of counting never overflow).
   static int WindowLengthFor(int hostBlockSize);
-  // A measurement starts: threshold -3 dB, peak 0, settling (the Sender silent, no impulse asked for yet), sample
-  // count 0, measured 0, active, not finished, window position and count 0. [audio thread]
+  // A measurement starts: active, not finished, nothing measured or heard, settling. [audio thread]
   void Start();
   // A measurement is cancelled: idle, not active, not finished; the measured value stays. [audio thread]
   void Cancel();
 
-  // Once per Receiver block of blockFrames frames, before its samples: returns the Sender state for the Sender's
-  // next block (the detector's state; when it is 2 the sample count restarts at 0 and this block is the one the
-  // impulse waits out before it leaves); the detector then waits (state 1) while active and is idle (state 0)
-  // otherwise. [audio thread]
+  // Once per Receiver block, before HandOver and measuring or not: what the Sender's block of this cycle put into
+  // the chain, and whether the detector sees this block's samples (Active on, a Sender). [audio thread]
+  void NoteBlock(EFed fed, bool watched, int blockFrames);
+  // Once per Receiver block that the detector sees, before its samples: returns the Sender state for the Sender's
+  // next block (when it is 2 this block is the one the impulse waits out and the count restarts); the Sender then
+  // waits (state 1) while active and is idle (state 0) otherwise. [audio thread]
   [[nodiscard]] int HandOver(int blockFrames);
 
-  // Once per Receiver block before HandOver, measuring or not: whether the Sender's block of this cycle put
-  // programme (anything but silence, in its normal or bypassed state) or the impulse into the chain, and whether
-  // the chain's output of this block had anything but silence (answered). Tells settling whether programme is still
-  // on its way; programme during a measurement restarts settling or ends it without a value. [audio thread]
-  void NoteBlock(bool programme, bool pulse, bool answered, int blockFrames);
-  // A block of which the Sender's output is unknown (no Sender): the silence before a start no longer counts.
-  // [audio thread]
-  void NoteUnknownBlock() { silentRun = 0; }
-
   // One detector step on the post-FX sample (left, right); nothing unless active. Non-finite samples count as 0.
-  // Something above the threshold before the impulse can have left the Sender (a count below one block) is not the
-  // impulse: the window restarts, but the impulse already asked for is still the one awaited.
-  // While settling it only watches for the chain to go quiet (see above).
   // Returns true (and sets finished) in the sample in which the detector stops. [audio thread]
   bool Process(double left, double right);
 
 private:
   void BeginSettling();
+  void SetLevel(int index);
   bool Settle(double x);
-  bool GiveUp();
+  bool Listen(double x);
+  bool EndOfListeningWindow();
+  bool Confirm(double x);
+  bool End(bool withValue, int value = 0);
 };
 
 // ---------------------------------------------------------------------------------------------------------------

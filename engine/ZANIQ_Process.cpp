@@ -260,7 +260,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     CopyIfApart(inL, outL, nFrames);
     if (stereo)
       CopyIfApart(inR, outR, nFrames);
-    mDetector.NoteUnknownBlock();
+    mDetector.NoteBlock(LatencyDetector::EFed::kUnknown, false, nFrames);
     // Without a Sender the impulse can never come back: give up after one detection window rather than leave
     // the measurement (and the disabled controls) running for ever.
     if (mDetector.active && GetMirrorInt(kActive) != 0)
@@ -286,14 +286,17 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     slot.SetDriveGain(linkGain);
     slot.SetPreGain(preGain);
     slot.SetPreDivisor2(1.0);
-    // What the Sender's block of this cycle put into the chain (it played by the state handed over last block),
-    // and whether the chain gave anything back in this one: a measurement waits for programme still on its way.
+    // What the Sender's block of this cycle put into the chain (it played by the state handed over last block).
+    // With Active off the detector does not see this block.
+    using EFed = LatencyDetector::EFed;
     const int played = slot.SenderState();
     const int sent = std::min(buffer->frames, nFrames);
-    const bool programme = (played == kSenderNormal || played == kSenderBypass) &&
-                           (Sounding(buffer->channels[0], sent) || Sounding(buffer->channels[1], sent));
-    mDetector.NoteBlock(programme, played == kSenderImpulse, Sounding(inL, nFrames) || Sounding(inR, nFrames),
-                        nFrames);
+    const EFed fed = played == kSenderImpulse ? EFed::kImpulse
+                     : (played == kSenderNormal || played == kSenderBypass) &&
+                             (Sounding(buffer->channels[0], sent) || Sounding(buffer->channels[1], sent))
+                         ? EFed::kProgramme
+                         : EFed::kNothing;
+    mDetector.NoteBlock(fed, active != 0, nFrames);
     slot.SetSenderState(active == 0 ? kSenderBypass : mDetector.HandOver(nFrames));
   }
   mLinkGain.store(linkGain, std::memory_order_relaxed);
@@ -450,7 +453,7 @@ void ZANIQ::FinishLatencyMeasurement(ReceiverBlock& b)
   mDetector.finished = 0;
 
   // A measurement that could not be made keeps the compensation it found.
-  if (!mDetector.gaveUp)
+  if (mDetector.valid)
   {
     // A chain slower than the lines can hold is compensated as far as they reach; the mirror, the lines and the
     // parameter all keep that same value.

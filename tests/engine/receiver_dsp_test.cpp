@@ -61,17 +61,18 @@ TEST(FadeIn, RisesLinearlyAndNeverBelowZero)
 // The Sender renders before the Receiver in each host cycle. The Receiver hands the detector state to the Sender
 // for its next block; the chain between them delays by `delay` samples and scales by `gain`. While it is not told
 // otherwise (before the first hand-over, and while the detector is idle) the Sender plays programme: noise up to
-// +-`playing`. The measurement starts after `leadCycles` cycles of programme. Runs cycles until the detector stops
-// or maxCycles pass after the start; returns the samples run since the start.
+// +-`playing`, and every `hitEvery` samples (from the first) a 441-sample hit up to +-1. The measurement starts
+// after `leadCycles` cycles of programme. Runs cycles until the detector stops or maxCycles pass after the start;
+// returns the samples run since the start.
 // `sizes`, when given, are the frames of the host's successive blocks (repeated), each at most `block`.
 long RunPair(LatencyDetector& detector, int block, int delay, double gain, long maxCycles, double playing = 0.0,
-             const std::vector<int>& sizes = {}, long leadCycles = 0)
+             const std::vector<int>& sizes = {}, long leadCycles = 0, long hitEvery = 0)
 {
   detector.Reset(block);
   std::deque<double> chain(size_t(delay), 0.0);
   int senderState = LatencyDetector::kIdle;
   uint32_t noise = 12345u;
-  long samples = 0;
+  long samples = 0, played = 0;
   for (long cycle = 0; cycle < leadCycles + maxCycles; ++cycle)
   {
     if (cycle == leadCycles)
@@ -79,24 +80,25 @@ long RunPair(LatencyDetector& detector, int block, int delay, double gain, long 
     const int frames = sizes.empty() ? block : sizes[size_t(cycle) % sizes.size()];
     // Sender block (its pulse on the first sample when asked for), then the Receiver block that sees it.
     std::vector<double> post(static_cast<size_t>(frames));
-    bool programme = false, pulse = false, answered = false;
+    bool programme = false, pulse = false;
     for (int i = 0; i < frames; ++i)
     {
       double out = 0.0;
       if (senderState == LatencyDetector::kIdle)
       {
         noise = noise * 1664525u + 1013904223u;
-        out = playing * (double(noise >> 8) / double(1u << 23) - 1.0);
+        const bool hit = hitEvery > 0 && played++ % hitEvery < 441;
+        out = (hit ? 1.0 : playing) * (double(noise >> 8) / double(1u << 23) - 1.0);
       }
       else if (senderState == LatencyDetector::kPulseRequested && i == 0)
         out = 1.0;
       (senderState == LatencyDetector::kPulseRequested ? pulse : programme) |= out != 0.0;
       chain.push_back(out);
       post[size_t(i)] = chain.front() * gain;
-      answered = answered || post[size_t(i)] != 0.0;
       chain.pop_front();
     }
-    detector.NoteBlock(programme, pulse, answered, frames);
+    using EFed = LatencyDetector::EFed;
+    detector.NoteBlock(pulse ? EFed::kImpulse : programme ? EFed::kProgramme : EFed::kNothing, true, frames);
     senderState = detector.HandOver(frames);
     if (cycle < leadCycles)
       continue;
@@ -178,39 +180,63 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
   LatencyDetector late, tooLate, muting;
   const int window = LatencyDetector::WindowLengthFor(512);
   (void)RunPair(late, 512, window + 5000, 1.0, 10000);
-  EXPECT_EQ(std::pair(late.finished, late.measured), std::pair(1, window + 5000));
+  EXPECT_EQ(std::pair(late.valid, late.measured), std::pair(true, window + 5000));
   // Back after the third window: as if nothing had come back.
   const long mutingSamples = RunPair(muting, 512, 10, 0.0, 10000);
   EXPECT_EQ(RunPair(tooLate, 512, 3 * window + 100, 1.0, 10000), mutingSamples);
-  EXPECT_EQ(std::tuple(tooLate.finished, tooLate.measured, tooLate.active), std::tuple(1, 0, 0));
+  EXPECT_EQ(std::tuple(tooLate.finished, tooLate.valid, tooLate.measured, tooLate.active), std::tuple(1, true, 0, 0));
 
-  // Heard only before the impulse could leave (programme): no second impulse, the late first one counts from its
-  // request. Heard after: a second one after a quiet window, whose answer must cross where the first one's did.
-  const long slow = 2L * 178424 + 5000;
-  for (const auto& [heard, again, arrives, gaveUp, measured] :
-       {std::tuple{100L, -1L, slow, 0, slow - 512}, {100L, -1L, -1L, 1, 0L}, {1000L, -1L, slow, 1, 0L},
-        {1000L, 178424L + 2000, slow, 0, 178424L + 1488}})
+  // From a silent start, what comes back after each impulse's request ({impulse, count, level, samples}), and what
+  // goes in during the fourth block: the second impulse must rise through the first answer's level at the same
+  // count, with nothing above it before; an answer already above the level when the impulse could leave has not
+  // risen. Programme or a block the detector does not see after the request ends the measurement. (-1: no value.)
+  using EFed = LatencyDetector::EFed;
+  using Back = std::tuple<int, long, double, long>;
+  const long slow = window + 5000;
+  const std::tuple<std::vector<Back>, long, EFed, bool> rows[] = {
+      {{{1, 1000, 1.0, 1}, {2, 1000, 1.0, 1}}, 1000, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}, {2, 1001, 1.0, 1}}, -1, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}, {2, 400, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
+      {{{1, -12, 1.0, 200000}, {2, 0, 1.0, 1}}, -1, EFed::kNothing, true},
+      {{{1, 0, 1.0, 1}, {2, -12, 1.0, 2000}}, -1, EFed::kNothing, true},
+      {{{1, slow, 1e-3, 1}, {2, slow, 1e-3, 1}}, slow, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kProgramme, true},
+      {{{1, 1000, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, false},
+      {{{1, 1000, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kUnknown, false}};
+  int row = 0;
+  for (const auto& [back, measured, fed, watched] : rows)
   {
     LatencyDetector detector;
     detector.Reset(512);
     detector.Start();
     Settle(detector);
-    for (long i = 0; !detector.finished; ++i)
+    int impulse = 1;
+    for (long i = 0, since = 0; !detector.finished; ++i, ++since)
     {
-      if (i > 0 && i % 512 == 0) (void)detector.HandOver(512);
-      const double x = i == heard || i == again ? 0.1 : i == arrives ? 1.0 : 0.0;
+      if (i > 0 && i % 512 == 0)
+      {
+        if (i == 4 * 512) detector.NoteBlock(fed, watched, 512);
+        if (detector.HandOver(512) == LatencyDetector::kPulseRequested) impulse = 2, since = 0;
+      }
+      double x = 0.0;
+      for (const auto& [k, count, level, length] : back)
+        if (k == impulse && since >= count + 512 && since < count + 512 + length) x = level;
       (void)detector.Process(x, x);
     }
-    EXPECT_EQ(std::tuple(detector.gaveUp, gaveUp ? 0L : long(detector.measured)), std::tuple(gaveUp, measured))
-        << heard << ", " << again;
+    EXPECT_EQ(detector.valid ? long(detector.measured) : -1L, measured) << row++;
   }
-  // The impulse of a cancelled measurement still on its way holds the next one back, however long the silence.
-  LatencyDetector restarted;
-  restarted.Reset(512);
-  restarted.NoteBlock(false, true, false, 512);
-  for (int i = 0; i < 400; ++i) restarted.NoteBlock(false, false, false, 512);
-  restarted.Start();
-  EXPECT_EQ(restarted.HandOver(512), LatencyDetector::kWaiting);
+  // The impulse of a cancelled measurement is something sent: the next one waits until the Sender has sent nothing
+  // for a window (349 blocks of 512 here), and a block without a Sender starts that wait again.
+  for (const auto& [before, afterwards, state] :
+       {std::tuple{EFed::kImpulse, 348, 1}, {EFed::kImpulse, 349, 2}, {EFed::kUnknown, 348, 1}})
+  {
+    LatencyDetector restarted;
+    restarted.Reset(512);
+    for (int i = 0; i < 400 + 1 + afterwards; ++i) restarted.NoteBlock(i == 400 ? before : EFed::kNothing, true, 512);
+    restarted.Start();
+    EXPECT_EQ(restarted.HandOver(512), state) << afterwards;
+  }
 }
 
 TEST(LatencyDetector, SignalStillInTheChainBeforeTheImpulseCanArriveDoesNotRestartTheCount)
@@ -220,41 +246,51 @@ TEST(LatencyDetector, SignalStillInTheChainBeforeTheImpulseCanArriveDoesNotResta
   // no delay each impulse then came back "early" again, for ever.
   LatencyDetector detector;
   (void)RunPair(detector, 512, 0, 1.0, 1000, 0.9);
-  EXPECT_EQ(std::pair(detector.finished, detector.measured), std::pair(1, 0));
+  EXPECT_EQ(std::pair(detector.valid, detector.measured), std::pair(true, 0));
 }
 
 TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
 {
   // Noise up to +-0.95 for 0.5 s at 44.1 kHz (43 blocks of 512), then the measurement. Every delay a window covers
-  // comes out exact, a late impulse as late (the lines clamp it), and one beyond three windows as nothing at all:
-  // the same as from a silent start. A chain that never gives back what it was fed gives up: the old value stays.
-  // So is programme under the threshold played for longer than the delay. (A window is 178424 samples here.)
+  // comes out exact. A chain slower than that gives its true delay (the lines clamp it) or no value (-1), and one
+  // that gave nothing back at all 0. So does programme under the threshold played for longer than the delay, and
+  // loud hits (441 samples, every `hits`) on quieter programme or silence, with gaps just over a window (178424
+  // samples here) or at the start of programme that goes on too quietly to count as anything coming back.
   struct Case
   {
     int delay;
     double gain;
-    int measured, gaveUp;
-    long lead = 43;
+    long measured, lead = 43;
+    double playing = 0.95;
+    long hits = 0;
   };
-  const Case cases[] = {{1, 1.0, 1, 0},           {511, 1.0, 511, 0},       {4096, 1.0, 4096, 0},
-                        {44100, 1.0, 44100, 0},   {44100, 0.1, 44100, 0},   {176400, 1.0, 176400, 0},
-                        {177399, 0.1, 177399, 0}, {200000, 1.0, 200000, 0}, {250000, 1.0, 250000, 0},
-                        {600000, 1.0, 0, 1},      {600000, 0.0, 0, 1},      {44100, 0.5, 44100, 0, 600},
-                        {200000, 0.5, 200000, 0, 600}};
-  for (const auto& [delay, gain, measured, gaveUp, lead] : cases)
+  const Case cases[] = {{1, 1.0, 1},           {511, 1.0, 511},       {4096, 1.0, 4096},
+                        {44100, 1.0, 44100},   {44100, 0.1, 44100},   {176400, 1.0, 176400},
+                        {177399, 0.1, 177399}, {200000, 1.0, 200000}, {250000, 1.0, -1},
+                        {600000, 1.0, -1},     {600000, 0.0, 0},      {44100, 0.5, 44100, 600},
+                        {200000, 0.5, -1, 600},
+                        {200000, 1.0, -1, 1875, 0.1, 192000},
+                        {400000, 2.0, -1, 1125, 0.0, 179424},
+                        {400000, 2.0, -1, 1125, 0.3, 178500},
+                        {176400, 2.0, 176400, 1125, 0.3, 178500},
+                        {800000, 1.0, -1, 1406, 0.0, 1L << 40},
+                        {600000, 1.0, -1, 1125, 1e-8, 1L << 40}};
+  for (const auto& [delay, gain, measured, lead, playing, hits] : cases)
   {
     LatencyDetector detector;
-    (void)RunPair(detector, 512, delay, gain, 5000, 0.95, {}, lead);
-    EXPECT_EQ(std::tuple(detector.finished, detector.measured, detector.gaveUp), std::tuple(1, measured, gaveUp))
-        << "delay " << delay << ", gain " << gain;
+    (void)RunPair(detector, 512, delay, gain, 10000, playing, {}, lead, hits);
+    EXPECT_EQ(std::pair(detector.finished, detector.valid ? long(detector.measured) : -1L), std::pair(1, measured))
+        << "delay " << delay << ", gain " << gain << ", hits " << hits;
   }
   // From a silent start the same chains measure, the slowest as nothing at all; after a silent window, at once.
+  // Either way the second impulse goes out a window after the first.
   for (const auto& [delay, measured, lead, samples] :
-       {std::tuple{1, 1, 43L, 349L * 512 + 512 + 2}, {600000, 0, 43L, 349L * 512 + 3L * 178424}, {1, 1, 349L, 512L + 2}})
+       {std::tuple{1, 1, 43L, 698L * 512 + 512 + 2}, {600000, 0, 43L, 349L * 512 + 3L * 178424},
+        {1, 1, 349L, 349L * 512 + 512 + 2}})
   {
     LatencyDetector detector;
     EXPECT_EQ(RunPair(detector, 512, delay, 1.0, 5000, 0.0, {}, lead), samples);
-    EXPECT_EQ(std::tuple(detector.finished, detector.measured, detector.gaveUp), std::tuple(1, measured, 0));
+    EXPECT_EQ(std::tuple(detector.finished, detector.measured, detector.valid), std::tuple(1, measured, true));
   }
 }
 
@@ -269,13 +305,13 @@ TEST(LatencyDetector, AChainThatNeverGoesQuietEndsTheMeasurementWithoutAValue)
   bool stopped = false;
   while (!stopped && samples < 4L * 178424)
   {
-    detector.NoteBlock(false, false, true, 512);
+    detector.NoteBlock(LatencyDetector::EFed::kNothing, true, 512);
     ASSERT_EQ(detector.HandOver(512), LatencyDetector::kWaiting);
     for (int i = 0; i < 512 && !stopped; ++i, ++samples)
       stopped = detector.Process(i % 2 ? 0.9 : -0.8, 0.75);
   }
-  EXPECT_EQ(std::tuple(samples, detector.finished, detector.gaveUp, detector.active),
-            std::tuple(3L * 178424, 1, 1, 0));
+  EXPECT_EQ(std::tuple(samples, detector.finished, detector.valid, detector.active),
+            std::tuple(3L * 178424, 1, false, 0));
 }
 
 TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
@@ -289,8 +325,8 @@ TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)
   for (int i = 0; i < 100; ++i) EXPECT_FALSE(detector.Process(i % 2 ? inf : nan, -inf));
   EXPECT_EQ(detector.peak, 0.0);
   // A real impulse is still found.
-  EXPECT_TRUE(detector.Process(1.0, 1.0));
-  EXPECT_EQ(detector.measured, 100);
+  for (int i = 0; i < detector.windowLength; ++i) (void)detector.Process(i == 0 ? 1.0 : 0.0, 0.0);
+  EXPECT_EQ(detector.answer, 100);
 }
 
 // --- Over protection ---

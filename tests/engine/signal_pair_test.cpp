@@ -88,18 +88,23 @@ class LatencyPairTest : public SignalPairTest
 protected:
   // Runs cycles of `block` frames until the Receiver's measurement ends; returns the recorded index at which it
   // started.
-  // Settling takes three windows at most and listening four more. The input goes on at the given levels; from
-  // block pauseAt on, Active is off for ten blocks.
-  size_t Measure(int block = kBlock, double levelL = 0.5, double levelR = 0.3, long pauseAt = -1)
+  // Settling takes three windows at most and the two impulses six more. The input goes on at the given levels;
+  // from each block in `pauses` on, Active is off for ten blocks; before block `restartAt` the measurement is
+  // started again.
+  size_t Measure(int block = kBlock, double levelL = 0.5, double levelR = 0.3, const std::vector<long>& pauses = {},
+                 long restartAt = -1)
   {
     const size_t start = mOutL.size();
     mReceiver->ToggleLatencyMeasurement();
     EXPECT_TRUE(mReceiver->IsMeasurementRunning());
-    const long cycles = 7L * mReceiver->GetLatencyDetector().windowLength / block + 18;
+    const long cycles = 9L * mReceiver->GetLatencyDetector().windowLength / block + 18;
     for (long b = 0; b < cycles && mReceiver->IsMeasurementRunning(); ++b)
     {
-      if (b == pauseAt || b == pauseAt + 10)
-        mReceiver->Change(ZANIQ::kActive, b == pauseAt ? 0 : 1);
+      for (long pauseAt : pauses)
+        if (b == pauseAt || b == pauseAt + 10)
+          mReceiver->Change(ZANIQ::kActive, b == pauseAt ? 0 : 1);
+      if (b == restartAt)
+        for (int toggle = 0; toggle < 2; ++toggle) mReceiver->ToggleLatencyMeasurement();
       RunNoise(1, levelL, levelR, block);
     }
     EXPECT_FALSE(mReceiver->IsMeasurementRunning());
@@ -175,24 +180,34 @@ TEST_F(LatencyPairTest, LongChainsAreMeasuredExactlyAtTheHostsBlockSizesAndRates
 TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
 {
   // 0.5 s of stereo noise up to +-0.95 at 44.1 kHz in blocks of 512, then the measurement with the noise going on:
-  // the delay found from a silent start. A chain slower than three windows, whose programme is still on its way,
-  // keeps the old value. Programme let through while Active is off (at block 525 or 560) restarts the wait for
-  // quiet (until about block 545), or, once the impulse is on its way, ends the measurement with the old value.
+  // the delay found from a silent start. A chain slower than a window whose programme is still on its way keeps
+  // the old value. Programme let through while Active is off (at block 525 or 560) restarts the wait for quiet
+  // (until about block 545), or, once the impulse is on its way, ends the measurement with the old value; so do
+  // silent pauses while each impulse is on its way (their counts would agree). On a silent chain, an impulse of a
+  // measurement started again is something the chain still brings back: the new one waits for it.
   Prepare(*mSender, 44100.0, kBlock);
   Prepare(*mReceiver, 44100.0, kBlock);
   mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
-  for (const auto& [delay, measured, pauseAt] :
-       {std::tuple{1, 1, -1L}, {44100, 44100, -1L}, {176400, 176400, -1L}, {250000, 176400, -1L}, {600000, 123, -1L},
-        {100000, 100000, 525L}, {100000, 123, 560L}})
+  struct Row
+  {
+    int delay, measured;
+    std::vector<long> pauses = {};
+    double level = 0.95;
+    long restartAt = -1;
+  };
+  const Row rows[] = {{1, 1},         {44100, 44100},      {176400, 176400},          {250000, 123},
+                      {600000, 123},  {100000, 100000, {525}}, {100000, 123, {560}},
+                      {100000, 123, {100, 450}, 0.0}, {100000, 100000, {}, 0.0, 3}};
+  for (const auto& [delay, measured, pauses, level, restartAt] : rows)
   {
     mReceiver->Change(ZANIQ::kLatencyCompensation, 123);
     mChain.Set(delay, 1.0);
-    RunNoise(43, 0.95, 0.95);
-    Measure(kBlock, 0.95, 0.95, pauseAt);
+    RunNoise(level > 0.0 ? 43 : 400, level, level);
+    Measure(kBlock, level, level, pauses, restartAt);
     EXPECT_EQ(std::tuple(LatencyParam(), mReceiver->GetDelayLine(0).length, mReceiver->GetDelayLine(1).length,
                          mReceiver->GetLatencyDetector().active),
               std::tuple(measured, measured, measured, 0))
-        << "delay " << delay;
+        << "delay " << delay << ", level " << level;
     ClearRecordings();
   }
 }

@@ -333,7 +333,7 @@ TEST_F(ChainProduct, ALatencyMeasurementStartedDuringTheProgrammeFindsTheChainsD
   ASSERT_TRUE(ParseFxList("gain:6,delay:44100", setup.fx, error));
   setup.commands = {TimedCommand{240000, 5.0, 61, 1.0, "61@5"}};
   AudioData input;
-  MakeTestSignal(48000.0, 11.0, input);
+  MakeTestSignal(48000.0, 16.0, input);
   AudioData output;
   ChainReport report;
   ASSERT_OK(RunChain(setup, input, output, report));
