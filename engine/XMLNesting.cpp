@@ -482,6 +482,11 @@ int MeasureXMLNesting(const char* text, int limit, bool detectEncoding)
   return readings.unsafe ? -1 : deepest;
 }
 
+const char* SkipByteOrderMark(const char* text)
+{
+  return text && StartsWith(text, "\xEF\xBB\xBF") ? text + 3 : text;
+}
+
 bool ReadsBackAsUTF8(const char* text)
 {
   if (!text) return true;

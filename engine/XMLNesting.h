@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 // How deeply an XML text nests its elements, measured by a flat byte scan before TinyXML sees the text.
 //
 // TinyXML parses, destroys and prints a document recursively, one level of the C++ stack per level of element
@@ -46,6 +48,15 @@
 
 inline constexpr int kMaxPresetXMLDepth = 16;      // a preset nests four levels; headroom for hand-made files
 inline constexpr int kMaxPresetXMLAttributes = 16; // a preset's elements carry two at most; headroom as above
+
+// The longest preset file or state document read, in bytes, checked on the length before anything scans or
+// parses the text. The product writes about 3 KB; TinyXML spends an allocation on every node, so this bounds
+// its time and memory for any text, whatever it holds.
+inline constexpr int64_t kMaxPresetXMLBytes = int64_t(1) << 20;
+
+// [any thread] text past one leading UTF-8 byte-order mark (EF BB BF), or text itself (null stays null). Editors
+// put one before files saved as UTF-8; byte by byte TinyXML would take it for text outside the root.
+[[nodiscard]] const char* SkipByteOrderMark(const char* text);
 
 // [any thread] The deepest element nesting of text (zero-terminated): 0 for a text without elements, 1 for
 // "<a/>" or "<a></a>", 2 for "<a><b/></a>"; or limit + 1 as soon as the nesting passes limit, or -1 for a text

@@ -147,6 +147,8 @@ PresetXMLTree::EParse PresetXMLTree::Parse(const char* text, bool legacyEncoding
   // Earlier builds wrote single-byte names ("Caf\xE9") under the plain declaration; read as UTF-8 their lead bytes
   // would take in the markup after them, so such a document is read byte by byte, as it was written.
   if (!legacyEncoding && !ReadsBackAsUTF8(text)) legacyEncoding = true;
+  // Detecting the encoding, TinyXML skips the mark itself (and reads UTF-8 after it).
+  if (legacyEncoding) text = SkipByteOrderMark(text);
   // Before TinyXML, which recurses once per level of nesting while parsing and again while freeing, and checks
   // each attribute against the earlier ones of its element.
   const int depth = MeasureXMLNesting(text, kMaxPresetXMLDepth, !legacyEncoding);
@@ -236,14 +238,14 @@ PresetXMLTree PresetXMLTree::FromValues(const PluginBase& plug, const double* va
 namespace
 {
 
-// Reads the whole file (at most maxBytes) and parses it as a preset document. False when the file cannot be
-// opened or read, is not a regular file (a FIFO would block the open), is larger than maxBytes or is not a valid
-// document.
-bool ReadPresetDocument(const char* path, long maxBytes, PresetXMLTree& tree)
+// Reads the whole file and parses it as a preset document. False when the file cannot be opened or read, is not
+// a regular file (a FIFO would block the open), is larger than kMaxPresetXMLBytes or is not a valid document.
+bool ReadPresetDocument(const char* path, PresetXMLTree& tree)
 {
   std::string text;
   // The text ends at its first zero byte, as the parser reads it.
-  return ReadRegularFile(path, maxBytes, text) && tree.Parse(text.c_str(), true) == PresetXMLTree::EParse::kOK;
+  return ReadRegularFile(path, kMaxPresetXMLBytes, text) &&
+         tree.Parse(text.c_str(), true) == PresetXMLTree::EParse::kOK;
 }
 
 bool WriteAll(int fd, const char* data, size_t size)
@@ -339,7 +341,7 @@ bool IXMLPreset::LoadPresetFile(PluginBase& plug, const Util_String& path, Util_
                                 bool probe, bool filtered, bool readData, Util_String* data) const
 {
   PresetXMLTree tree;
-  if (!ReadPresetDocument(path.Get(), kMaxPresetFileBytes, tree) || !Accepts(plug, tree)) return false;
+  if (!ReadPresetDocument(path.Get(), tree) || !Accepts(plug, tree)) return false;
 
   presetName.Set(tree.presetName.c_str());
   if (readData && data && tree.data) data->Set(tree.data->c_str());
@@ -380,7 +382,7 @@ bool IXMLPreset::ParsePresetFile(const PluginBase& plug, const Util_String& path
                                  Util_String& presetName, bool filtered) const
 {
   PresetXMLTree tree;
-  if (!values || !ReadPresetDocument(path.Get(), kMaxPresetFileBytes, tree) || !Accepts(plug, tree)) return false;
+  if (!values || !ReadPresetDocument(path.Get(), tree) || !Accepts(plug, tree)) return false;
   presetName.Set(tree.presetName.c_str());
   for (const PresetXMLTree::Param& p : tree.params)
   {
@@ -440,7 +442,7 @@ int ParseStateXML(const PluginBase& plug, const IByteChunk& chunk, int pos, int6
   if (pos < 0 || int64_t(pos) + 4 > end) return 0;
   int32_t length = 0;
   if (chunk.Get(length, pos) < 0) return 0;
-  if (length < 1 || int64_t(pos) + 4 + length > end) return 0;
+  if (length < 1 || length > kMaxPresetXMLBytes || int64_t(pos) + 4 + length > end) return 0;
 
   // The text ends at its first zero byte: nothing after it reaches the parser.
   const char* const start = reinterpret_cast<const char*>(chunk.GetData()) + pos + 4;

@@ -104,11 +104,12 @@ struct PresetXMLTree
   std::string Print() const;
 
   // [any thread] Parses text (zero-terminated) and checks the structure above; on kOK the members hold the
-  // document, otherwise they are cleared. legacyEncoding reads the bytes as they are (preset files); otherwise
-  // the parser detects UTF-8 from a byte-order mark or declaration (state chunks). Vendor and name are not
-  // compared here (see IXMLPreset::Accepts). A text nested deeper than kMaxPresetXMLDepth (kTooDeep), or one the
-  // nesting scan cannot bound or with a tag of more than kMaxPresetXMLAttributes attributes (kNotXML,
-  // XMLNesting.h), never reaches the parser.
+  // document, otherwise they are cleared. legacyEncoding reads the bytes as they are (preset files), after one
+  // leading UTF-8 byte-order mark; otherwise the parser detects UTF-8 from a byte-order mark or declaration
+  // (state chunks). Vendor and name are not compared here (see IXMLPreset::Accepts). A text nested deeper
+  // than kMaxPresetXMLDepth (kTooDeep), or one the nesting scan cannot bound or with a tag of more than
+  // kMaxPresetXMLAttributes attributes (kNotXML, XMLNesting.h), never reaches the parser; the readers bound its
+  // length by kMaxPresetXMLBytes before they read it.
   [[nodiscard]] EParse Parse(const char* text, bool legacyEncoding);
 
   // [any thread] The document of plug's current parameter values (every parameter, in index order), with plug's
@@ -132,8 +133,6 @@ public:
   // Filter list entries: the end of the list, and the placeholder for "every parameter in presets".
   static constexpr int kFilterEnd = -1;
   static constexpr int kFilterInPresets = -2;
-  // Preset files larger than this are refused unread (a preset of this product is a few kilobytes).
-  static constexpr long kMaxPresetFileBytes = 1 << 20;
 
   // [main thread] Writes the document of plug's current values to path, under presetName. filtered (with the
   // filter on) writes only the parameters the filter names; withData adds a "Data" element holding data. The
@@ -150,7 +149,8 @@ public:
                                            bool filtered, bool withData, const char* data) const;
 
   // [main thread] Reads the preset file at path into plug's parameters. The file is read and validated whole
-  // first; a missing, unreadable, oversized, malformed or foreign file, or a path that names no regular file
+  // first (a leading UTF-8 byte-order mark is skipped); a missing, unreadable, malformed or foreign file, one
+  // larger than kMaxPresetXMLBytes (refused unread), or a path that names no regular file
   // (directory, FIFO — never waited on — or device), returns false and changes nothing
   // (parameters, presets, outputs). Then, for an accepted file:
   //   probe: presetName receives the file's preset name (and data its "Data" text with readData); no parameter
@@ -210,8 +210,9 @@ public:
   // [main thread] Reads L and the text at pos and, when the text is an accepted document, applies it: the
   // preset name becomes the name of preset slot 0, every named parameter takes its value (IParam::Set), then
   // OnParamReset (source preset recall). Returns pos + 4 + L, or 0 — with nothing changed — when pos is
-  // negative, L is below 1 or the text does not lie wholly before limit (the chunk's end when limit is
-  // negative), or the document is malformed, foreign or incomplete. The text ends at its first zero byte.
+  // negative, L is below 1 or above kMaxPresetXMLBytes (refused before the text is read) or the text does not
+  // lie wholly before limit (the chunk's end when limit is negative), or the document is malformed, foreign or
+  // incomplete. The text ends at its first zero byte.
   [[nodiscard]] static int ReadStateXML(plugin::PluginBase& plug, const plugin::IByteChunk& chunk, int pos,
                                         int64_t limit = -1);
   // [any thread] What ReadStateXML would return, without applying anything.

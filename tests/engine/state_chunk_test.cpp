@@ -4,6 +4,7 @@
 
 #include "engine/support/preset_env.h"
 #include "engine/support/thread_limits.h"
+#include "engine/XMLNesting.h"
 
 using namespace plugin;
 using namespace testsupport;
@@ -151,6 +152,17 @@ TEST_F(PresetTest, DamagedChunksReadToTheirPositionsAndChangeNothing)
   }
   EXPECT_GE(checked, 10);
 
+  // A document one byte longer than a preset file may be is refused unread; one of that length restores.
+  const auto padded = [&](int64_t length) {
+    std::string text = Text(good, 32, int(Word(good, 28)));
+    text.insert(text.rfind("</PresetXMLTree>"), "<!--" + std::string(size_t(length) - text.size() - 7, 'x') + "-->");
+    std::string bytes = Text(good, 0, 32) + text + std::string(size_t(length & 1), '\0');
+    const auto put = [&](int at, int64_t v) { for (int i = 0; i < 4; ++i) bytes[size_t(at + i)] = char(v >> (8 * i)); };
+    put(4, length + 24 + (length & 1)), put(20, length + 8), put(28, length);
+    return Bytes(bytes);
+  };
+  const IByteChunk over = padded(kMaxPresetXMLBytes + 1), atTheCap = padded(kMaxPresetXMLBytes);
+  ExpectReadTo(z, over, 0, over.Size());
   // Starts the corpus cannot express; then the same chunk undamaged inside a larger one.
   ExpectReadTo(z, good, -1, -1);
   ExpectReadTo(z, good, n - 3, n - 3);
@@ -160,6 +172,8 @@ TEST_F(PresetTest, DamagedChunksReadToTheirPositionsAndChangeNothing)
   EXPECT_EQ(z.UnserializeState(framed, 5), 5 + end);
   EXPECT_TRUE(Holds(z, ZANIQ::kReferenceLevel, -18.0));
   EXPECT_STREQ(z.GetPresetName(0), "Init");
+  z.Change(ZANIQ::kReferenceLevel, -5.0);
+  EXPECT_TRUE(z.UnserializeState(atTheCap, 0) == atTheCap.Size() && Holds(z, ZANIQ::kReferenceLevel, -18.0));
 }
 
 TEST_F(PresetTest, TheInitPresetRecallsUnderItsOwnName)

@@ -4,6 +4,7 @@
 // data folders and deeply nested states.
 
 #include "au/testplug/TestBundles.h"
+#include "engine/XMLNesting.h"
 #include "engine/support/thread_limits.h"
 #include "support/AuhostRun.h"
 #include "tools/auhost/ChainCommand.h"
@@ -421,6 +422,19 @@ TEST_F(ChainState, PresetFileLoadsAsTheEditorLoadsIt)
   s = Run(setup);
   ASSERT_TRUE(s) << s.message();
   EXPECT_EQ(mReceiver["Link ID"], 1.0);
+  // The product's preset corpus and files as long as it reads, and a byte longer: auhost takes the same files.
+  std::string full = Preset("Reference Level", "-10.000000"), at = "</PresetXMLTree>";
+  full.insert(full.rfind(at), "<!--" + std::string(size_t(kMaxPresetXMLBytes) - full.size() - 7, '=') + "-->");
+  mTemp.Write("ok_full.tps", full), mTemp.Write("bad_longer.tps", full + " ");
+  std::vector<std::filesystem::path> files{mTemp.Path() / "ok_full.tps", mTemp.Path() / "bad_longer.tps"};
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(ZANIQ_TEST_DATA) / "presets"))
+    if (entry.path().extension() == ".tps") files.push_back(entry.path());
+  for (const std::filesystem::path& file : files)
+  {
+    setup.preset = file.string(), s = Run(setup);
+    const bool ok = file.filename().string().rfind("ok_", 0) == 0;
+    EXPECT_TRUE(bool(s) == ok && (!ok || mReceiver["Reference Level"] == -10.0)) << file.filename() << s.message();
+  }
 }
 
 TEST_F(ChainState, RefusedFilesFailWithOneLine)

@@ -10,6 +10,8 @@
 #include "tools/auhost/RunLoop.h"
 #include "tools/auhost/Text.h"
 
+#include "engine/XMLNesting.h"
+
 #include <tinyxml.h>
 
 #include <algorithm>
@@ -159,18 +161,21 @@ Status ReadRole(const Instance& instance, size_t position, bool required, Instan
 // The Receiver's state: ClassInfo "data" from and to files
 // ---------------------------------------------------------------------------------------------------------------
 
-// State and preset files larger than this are refused unread.
+// State files larger than this are refused unread; the product reads a document of kMaxPresetXMLBytes at most,
+// and refuses a longer one itself. Preset files are bounded as the product bounds them.
 constexpr std::uintmax_t kMaxStateFileBytes = 16u << 20;
 
-Status ReadBytes(const std::string& path, std::string& out)
+Status ReadBytes(const std::string& path, std::uintmax_t maxBytes, std::string& out)
 {
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (ec) return Status::Error("cannot read \"" + path + "\": " + ec.message());
-  if (size > kMaxStateFileBytes) return Status::Error("\"" + path + "\" is larger than a state or preset can be");
+  if (size > maxBytes) return Status::Error("\"" + path + "\" is larger than a state or preset can be");
   std::ifstream in(path, std::ios::binary);
   out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!in && !in.eof()) return Status::Error("cannot read \"" + path + "\"");
+  // It may have grown since.
+  if (out.size() > maxBytes) return Status::Error("\"" + path + "\" is larger than a state or preset can be");
   return Status::Ok();
 }
 
@@ -221,11 +226,6 @@ constexpr const char* kKeptByPresetLoad[] = {
     "Show Config Page",
 };
 
-constexpr std::ptrdiff_t kMaxPresetElements = 4096;
-// Every attribute TinyXML reads takes an '=' of the text; as it checks each against the earlier ones of its
-// element, this many keep that check to a fraction of a second.
-constexpr std::ptrdiff_t kMaxPresetEquals = 2 * kMaxPresetElements;
-
 // A "val" text as the product reads it: a leading number in the C locale, 0 when there is none; a value that is
 // not finite is refused (its parameter keeps what it has).
 std::optional<double> PresetValue(const char* text)
@@ -248,18 +248,20 @@ std::optional<double> PresetValue(const char* text)
 // wins). Refused when the file would change the unit's Plugin Mode or Link ID.
 Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::string& chunk)
 {
-  // The parser recurses once per nesting level and checks each attribute against the earlier ones of its
-  // element: a preset has a few dozen elements of two attributes at most, so a file with thousands of either is
-  // refused before it can run the stack out or take minutes.
-  if (std::count(text.begin(), text.end(), '<') > kMaxPresetElements ||
-      std::count(text.begin(), text.end(), '=') > kMaxPresetEquals)
+  // The product's own checks before the parser, which recurses once per nesting level and checks each attribute
+  // against the earlier ones of its element: a file the product's preset reader refuses unparsed is refused here
+  // too, and one it parses is parsed here too. Like the product, read to the first zero byte.
+  const char* bytes = SkipByteOrderMark(text.c_str());
+  const int depth = MeasureXMLNesting(bytes, kMaxPresetXMLDepth, false);
+  if (depth < 0 || depth > kMaxPresetXMLDepth)
     return Status::Error("not a preset file");
   TiXmlDocument doc;
-  doc.Parse(text.c_str(), nullptr, TIXML_ENCODING_LEGACY);
+  doc.Parse(bytes, nullptr, TIXML_ENCODING_LEGACY);
   TiXmlElement* root = doc.Error() ? nullptr : doc.FirstChildElement("PresetXMLTree");
   TiXmlElement* preset = root ? root->FirstChildElement("Preset") : nullptr;
   TiXmlElement* parameter = preset ? preset->FirstChildElement("Parameter") : nullptr;
-  if (!parameter) return Status::Error("not a preset file");
+  // The product refuses an empty "Parameter"; the defaults added below must not make one acceptable.
+  if (!parameter || !parameter->FirstChildElement()) return Status::Error("not a preset file");
 
   std::vector<ParameterDesc> params;
   Status s = unit.ListParameters(params);
@@ -288,6 +290,24 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
       };
       return Status::Error("the preset sets \"" + std::string(name) + "\" to " + shown(value) +
                            "; the chain keeps the Receiver's \"" + name + "\" at " + shown(current));
+    }
+  }
+
+  // The chunk goes to the product's state reader, bounded as its preset reader is: a file of nearly that size
+  // padded with comments or instructions must not grow past it on the way, so only the elements travel.
+  std::vector<TiXmlNode*> nodes{&doc};
+  while (!nodes.empty())
+  {
+    TiXmlNode* node = nodes.back();
+    nodes.pop_back();
+    for (TiXmlNode* child = node->FirstChild(); child;)
+    {
+      TiXmlNode* next = child->NextSibling();
+      if (child->Type() == TiXmlNode::TINYXML_COMMENT || child->Type() == TiXmlNode::TINYXML_UNKNOWN)
+        node->RemoveChild(child);
+      else
+        nodes.push_back(child);
+      child = next;
     }
   }
 
@@ -359,14 +379,14 @@ Status LoadReceiverState(Instance& receiver, const ChainSetup& setup)
   std::string bytes;
   if (!setup.loadState.empty())
   {
-    Status s = ReadBytes(setup.loadState, bytes);
+    Status s = ReadBytes(setup.loadState, kMaxStateFileBytes, bytes);
     if (s) s = RestoreData(receiver, bytes);
     if (!s) return s.Prefixed("--load-state " + setup.loadState);
   }
   if (!setup.preset.empty())
   {
     std::string chunk;
-    Status s = ReadBytes(setup.preset, bytes);
+    Status s = ReadBytes(setup.preset, std::uintmax_t(kMaxPresetXMLBytes), bytes);
     if (s) s = PresetAsEditorLoad(receiver, bytes, chunk);
     if (s) s = RestoreData(receiver, chunk);
     if (!s) return s.Prefixed("--preset " + setup.preset);
