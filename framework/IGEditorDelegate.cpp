@@ -41,7 +41,14 @@ void* IGEditorDelegate::OpenWindow(void* parent)
   // Opening hands the controls their first values and lays them out: a control may close or reopen the editor
   // from there, and the host may dispose of us from a box it shows. Either goes once the opening has returned.
   Lifetime::Scope self(GetLifetime());
-  if (mGraphics) CloseWindow();
+  if (mGraphics)
+  {
+    // Asked while closing (from OnUIClose or the gestures ending), the close under way takes its editor itself.
+    if (!mClosing) CloseWindow();
+    // Opened again inside that close, or twice while one closes: the host has an editor already.
+    if (mGraphics && mGraphics != mClosingGraphics) return nullptr;
+  }
+  if (IsDisposing()) return nullptr;
 
   // The new context's constructor overwrites the remembered values with its initial size, so take them first.
   const bool restore = mHasRememberedSize;
@@ -55,6 +62,8 @@ void* IGEditorDelegate::OpenWindow(void* parent)
 
   IGraphics::CallScope scope(*graphics);
   if (restore) graphics->Resize(width, height, scale, true);
+  // The host hears of that size and may close the editor, or dispose of us, in its answer.
+  if (!EditorUnchanged(graphics) || IsDisposing()) return nullptr;
   void* view = graphics->OpenWindow(parent);
   // A view of an editor closed while it opened goes with it: the host gets none.
   return EditorUnchanged(graphics) && !IsDisposing() ? view : nullptr;
@@ -63,11 +72,17 @@ void* IGEditorDelegate::OpenWindow(void* parent)
 void IGEditorDelegate::CloseWindow()
 {
   if (mClosing) return;
+  // OnUIClose and the host's answers to the gestures ending run foreign code: the host may dispose of us there, or
+  // open the editor again. We stay whole until the close returns, and it closes the editor it began with; one
+  // opened meanwhile stays open.
+  Lifetime::Scope self(GetLifetime());
   mClosing = true;
+  IGraphics* graphics = mGraphics;
+  mClosingGraphics = graphics;
 
   OnUIClose();
 
-  if (IGraphics* graphics = mGraphics)
+  if (graphics)
   {
     mHasRememberedSize = true;
     mRememberedWidth = graphics->Width();
@@ -77,11 +92,12 @@ void IGEditorDelegate::CloseWindow()
     graphics->ReleaseMouseCapture();
     graphics->CloseWindow();
     // Controls torn down with the context must not find it through the delegate any more.
-    mGraphics = nullptr;
+    if (mGraphics == graphics) mGraphics = nullptr;
     // A control may have closed the editor from inside a call of the context: it goes once that call returns.
     graphics->GetLifetime().Dispose([graphics] { delete graphics; });
   }
 
+  mClosingGraphics = nullptr;
   mClosing = false;
 }
 

@@ -52,12 +52,16 @@ public:
   // Closes a context that is still open, creates a new one (null result and no window without a make-graphics
   // function), gives it the size and scale remembered at the last close, and returns the platform view. The
   // opening runs inside a scope of the plug-in and of the new context: closed (or replaced) while it opens, or the
-  // plug-in disposed of meanwhile, it returns null and the context goes when it returns.
+  // plug-in disposed of meanwhile, it returns null and the context goes when it returns. Asked from inside a close,
+  // it opens a new editor and leaves the old one to that close; an editor opened again inside its own closing of
+  // the old one, or a second one while a close runs, makes it return null and open nothing.
   void* OpenWindow(void* parent) override;
   // Guarded against re-entry: OnUIClose, then, when a context exists, remembers its width, height and draw scale,
   // releases its mouse capture (ending open host gestures), closes its window and deletes it. Inside a call of the
   // context (a control's handler) the window only lets go of its view, and the context, controls and all, goes when
-  // the outermost such call returns. A second call in a row runs OnUIClose again and touches nothing else.
+  // the outermost such call returns. A second call in a row runs OnUIClose again and touches nothing else. Runs
+  // inside a scope of the plug-in, and closes only the context open when it began: one opened from OnUIClose or
+  // from the host's answer to the gestures ending stays open.
   void CloseWindow() override;
 
   // The platform copies its drawing-ready flag here when it opens the window; never cleared by the delegate.
@@ -121,6 +125,7 @@ private:
   float mRememberedScale = 0.f;
   bool mHasRememberedSize = false;
   bool mClosing = false;
+  const IGraphics* mClosingGraphics = nullptr; // the editor a close under way began with
   bool mGraphicsReady = false;
 };
 

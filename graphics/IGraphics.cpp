@@ -105,6 +105,7 @@ void IGraphics::SetScreenScale(float scale)
   const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), true);
   if (IsWindingDown()) return; // the host closed the editor in its answer
   PlatformResize(ok);
+  if (IsWindingDown()) return; // the host closed the editor as it heard of the new frame
   ForAllControls(&IControl::OnRescale);
   if (IsWindingDown()) return; // a control closed the editor: nothing is left to draw
   SetAllControlsDirty();
@@ -179,6 +180,7 @@ void IGraphics::ApplyResize(int w, int h, float scale, bool needsPlatformResize)
   const bool ok = mDelegate->EditorResizeFromUI(WindowWidth(), WindowHeight(), needsPlatformResize);
   if (IsWindingDown()) return; // the host closed the editor: in its answer, or as the gestures ended above
   PlatformResize(ok);
+  if (IsWindingDown()) return; // the host closed the editor as it heard of the new frame
   ForAllControls(&IControl::OnResize);
   if (IsWindingDown()) return;
   SetAllControlsDirty();

@@ -529,7 +529,8 @@ public:
   // Clamps w and h to the delegate's limits and scale to [min, max] draw scale; stops when nothing changes;
   // otherwise releases mouse captures, stores the values, rescales the corner resizer, resizes the platform
   // window, calls OnResize on every control, marks all dirty and, with layout-on-resize, lays the controls out
-  // again. A non-finite scale is refused. Both stop where the host's answer or a control closed the editor.
+  // again. A non-finite scale is refused. Both stop where the host's answer, the host hearing of the new frame or
+  // a control closed the editor.
   virtual void Resize(int w, int h, float scale, bool needsPlatformResize = true);
   // As Resize; with clampSizeFirst clear the limits apply to the scaled size (w × scale, h × scale) after the scale
   // has been clamped.

@@ -136,15 +136,18 @@ void* IGraphicsMac::GetWindow()
 void IGraphicsMac::PlatformResize(bool parentHasResized)
 {
   (void)parentHasResized;
-  if (mView)
+  if (IGraphicsView_vZANIQ_au* view = mView)
   {
     NSAnimationContext::beginGrouping();
     NSAnimationContext::currentContext()->setDuration(0.0);
-    mView->setFrameSize(NSMakeSize(std::trunc(static_cast<float>(Width()) * GetDrawScale()),
-                                   std::trunc(static_cast<float>(Height()) * GetDrawScale())));
+    // The host hears of the new frame here, and may close the editor, open it again or dispose of the plug-in in
+    // its answer: the view may be gone when this returns.
+    view->setFrameSize(NSMakeSize(std::trunc(static_cast<float>(Width()) * GetDrawScale()),
+                                  std::trunc(static_cast<float>(Height()) * GetDrawScale())));
     NSAnimationContext::endGrouping();
+    if (mView != view || IsWindingDown()) return;
     // Outside a window the view hears no frame notifications yet: its drawable follows here.
-    if (!mView->window()) mView->frameDidChange(nullptr);
+    if (!view->window()) view->frameDidChange(nullptr);
   }
   UpdateTooltips();
 }

@@ -52,7 +52,8 @@ public:
   void* GetWindow() override;
   bool WindowIsOpen() override { return mView != nullptr; }
   IGraphicsView_vZANIQ_au* GetView() const { return mView; }
-  // Resizes the view to the editor size (points) and refreshes the tooltips.
+  // Resizes the view to the editor size (points) and refreshes the tooltips. The host hears of the new frame
+  // inside (its frame-change notification); once it has closed the editor there, nothing more is done.
   void PlatformResize(bool parentHasResized) override;
   // 1 dark, 0 light, from the view's effective appearance.
   int GetUIAppearance() const override;

@@ -6,6 +6,7 @@
 
 #include "controls/IControl.h"
 #include "controls/IPopupMenuControl.h"
+#include "controls/ISpecialControls.h"
 #include "graphics/PlatformFont.h"
 #include "platform/mac/CoreTextFont.h"
 
@@ -15,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 using namespace mactest;
 
@@ -195,9 +197,11 @@ TEST(MacEditor, ControlClosingTheEditorFromItsKeyOrRescaleHandler)
 // A control closes the editor from inside a call of it: its mouse-down (then marks itself dirty), its answer from
 // the framework's own popup menu, a value or a message the plug-in hands it (the message showing a box while the
 // host takes the view away and opens the editor again), a value it gets while the editor opens, or its
-// animation-end action or the display tick while a frame checks what is dirty. The control,
-// and the context with it, stay whole until the call has returned and go then, once; the view goes at once. An
-// editor opened again meanwhile is a fresh one that draws and takes clicks.
+// animation-end action or the display tick while a frame checks what is dirty, its mouse-up or mouse-out, or as it
+// is laid out. Or the host acts (closes, closes and reopens, or takes the view away and disposes of the plug-in)
+// as it hears the view's new frame, a gesture end or OnUIClose. The control, and the context with it, stay whole
+// until the call has returned and go then, once, hearing nothing more; the view goes at once. An editor opened
+// again meanwhile is a fresh one that draws and takes clicks.
 namespace closing
 {
 
@@ -207,12 +211,28 @@ double TestClock()
   return sNow;
 }
 
-enum class When { MouseDown, PopupAnswer, DelegateValue, DelegateMessage, Opening, AnimationEnd, DisplayTick };
+enum class When
+{
+  MouseDown, PopupAnswer, DelegateValue, DelegateMessage, Opening, AnimationEnd, DisplayTick, Layout,
+  MouseUp, MouseOut, CornerDrag, MenuScale, IdleRescale, HostClose // the control attached first
+};
+// Where the host acts: nowhere (the control closes), or as it hears of these.
+enum class Host { None, Frame, GestureEnd, UIClose };
+
+// The host watching the editor view's frame, as hosts do to size their window.
+struct FrameWatch : NSObject
+{
+  ~FrameWatch() override { NSNotificationCenter::defaultCenter()->removeObserver(this); }
+  void changed(NSNotification*) { ++heard; if (auto act = std::exchange(onChange, nullptr)) act(); }
+  std::function<void()> onChange;
+  int heard = 0;
+};
 
 struct Outcome
 {
   int deleted = 0;
   int closes = 0;
+  int late = 0; // calls heard while the editor winds down
   bool contextWhole = false; // after the close, still inside the call: the context is there, winding down
 };
 
@@ -227,19 +247,28 @@ public:
     if (when == When::AnimationEnd) SetAnimation(DefaultAnimationFunc); // no duration: ends at the first check
     SetAnimationEndActionFunction([this](IControl*) { Close(); });
   }
-  void OnAttached() override { if (mWhen == When::DisplayTick) GetUI()->SetDisplayTickFunc([this] { Close(); }); }
+  void OnAttached() override
+  {
+    if (mWhen == When::DisplayTick) GetUI()->SetDisplayTickFunc([this] { Close(); });
+    if (mWhen == When::Layout) Close();
+  }
   ~ClosingControl() override { ++mOutcome.deleted; }
   void Draw(IGraphics& g) override { g.FillRect(IColor(255, 120, 40, 40), mRECT); }
   void OnMouseDown(float, float, const IMouseMod&) override
   {
-    if (mWhen == When::PopupAnswer)
+    if (mWhen == When::PopupAnswer || mWhen == When::MenuScale)
       GetUI()->CreatePopupMenu(this, mMenu, mRECT);
     else if (mWhen == When::MouseDown)
       Close();
   }
+  void OnMouseUp(float, float, const IMouseMod&) override { Late(); if (mWhen == When::MouseUp) Close(); }
+  void OnMouseOver(float x, float y, const IMouseMod& mod) override { Late(); IControl::OnMouseOver(x, y, mod); }
+  void OnMouseOut() override { Late(); if (mWhen == When::MouseOut) Close(); IControl::OnMouseOut(); }
+  void OnResize() override { Late(); }
   // These two touch nothing of their own after closing: what the framework does after them must hold by itself.
   void OnPopupMenuSelection(IPopupMenu* menu, int valIdx) override
   {
+    if (mWhen == When::MenuScale) return GetUI()->Resize(kW, kH, 1.5f);
     if (menu && menu->GetChosenItemIdx() == 0 && mClose) return Close(false);
     IControl::OnPopupMenuSelection(menu, valIdx);
   }
@@ -257,6 +286,7 @@ public:
   }
 
 private:
+  void Late() { mOutcome.late += GetUI() && GetUI()->IsWindingDown(); }
   void Close(bool touch = true)
   {
     if (!mClose) return;
@@ -279,21 +309,34 @@ private:
 
 TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
 {
-  using closing::When;
+  using closing::When, closing::Host;
   const IRECT r(120.f, 10.f, 190.f, 60.f);
-  const struct
+  struct Case
   {
-    const char* name;
+    std::string name;
     When when;
     bool reopen;
-  } cases[] = {
+    Host host = Host::None;
+    bool dispose = false;
+  };
+  std::vector<Case> cases = {
     {"mouse down", When::MouseDown, false},          {"mouse down, reopened", When::MouseDown, true},
     {"popup answer", When::PopupAnswer, false},      {"popup answer, reopened", When::PopupAnswer, true},
     {"delegate value", When::DelegateValue, false},  {"delegate value, reopened", When::DelegateValue, true},
     {"delegate message", When::DelegateMessage, true}, {"opening", When::Opening, false},
     {"animation end", When::AnimationEnd, false},    {"animation end, reopened", When::AnimationEnd, true},
-    {"display tick", When::DisplayTick, false},
+    {"display tick", When::DisplayTick, false},      {"mouse out", When::MouseOut, false},
+    {"laid out", When::Layout, false},
+    {"mouse up, reopened as its gesture ends", When::MouseUp, true, Host::GestureEnd},
+    {"host close, reopened in OnUIClose", When::HostClose, true, Host::UIClose},
+    {"host close, disposed of in OnUIClose", When::HostClose, false, Host::UIClose, true},
+    {"idle rescale, disposed of as a gesture ends", When::IdleRescale, false, Host::GestureEnd, true},
   };
+  for (const auto& [when, how] : {std::pair(When::CornerDrag, "corner drag"), std::pair(When::MenuScale, "menu scale"),
+                                  std::pair(When::IdleRescale, "idle rescale")})
+    for (const std::string act : {"closed", "reopened", "closed and disposed of"})
+      cases.push_back({std::string(how) + ", " + act + " in the frame change", when, act == "reopened", Host::Frame,
+                       act.ends_with("disposed of")});
   IGraphics::SetClock(closing::TestClock);
   for (const auto& c : cases)
   {
@@ -314,8 +357,22 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
       reopened = static_cast<NSView*>(editor->OpenWindow(nullptr));
       if (reopened) window->contentView()->addSubview(reopened);
     };
+    // The host acts where the row says; disposing as it hears the frame change, it closes its window first.
+    auto host = [&e, &c, close] {
+      if (!c.dispose) return close();
+      if (NSView* view = e.editor.View(); view && c.host == Host::Frame) view->removeFromSuperview();
+      e.Dispose();
+    };
+    closing::FrameWatch watch;
+    NSNotificationCenter::defaultCenter()->addObserver_selector_name_object(
+      &watch, ZQSelector("changed:", &closing::FrameWatch::changed), NSViewFrameDidChangeNotification, e.View());
+    if (c.host != Host::None)
+      (c.host == Host::Frame ? watch.onChange : c.host == Host::UIClose ? editor->onUIClose : editor->onGestureEnd) = host;
+    const bool controlCloses = c.host == Host::None || c.when == When::MouseUp;
+    std::function<void()> own = c.host == Host::None ? std::function<void()>(close) : [editor] { editor->CloseWindow(); };
     closing::Outcome outcome;
-    auto* control = new closing::ClosingControl(r, c.when, close, outcome);
+    auto* control = new closing::ClosingControl(r, c.when, controlCloses ? own : nullptr, outcome);
+    if (c.when >= When::MouseUp) { e.G().AttachControl(control); e.G().EnableMouseOver(true); }
     switch (c.when)
     {
       case When::MouseDown: e.G().AttachControl(control); ZQAppKitClick(window, e.At(r.MW(), r.MH())); break;
@@ -348,6 +405,26 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
         ZQAppKitScriptAlert(1, close);
         editor->SendControlMsgFromDelegate(77, 1, 0, nullptr);
         break;
+      case When::MouseUp: // over the control, pressed there and released over the probe (or moved onto another)
+      case When::MouseOut:
+        if (c.when == When::MouseOut) e.G().AttachControl(new closing::ClosingControl(kProbeR, c.when, nullptr, outcome));
+        ZQAppKitMouseEvent(window, NSEventTypeMouseMoved, e.At(r.MW(), r.MH()));
+        if (c.when == When::MouseUp) ZQAppKitMouseEvent(window, NSEventTypeLeftMouseDown, e.At(r.MW(), r.MH()));
+        ZQAppKitMouseEvent(window, c.when == When::MouseUp ? NSEventTypeLeftMouseUp : NSEventTypeMouseMoved,
+                           e.At(kProbeR.MW(), kProbeR.MH()));
+        break;
+      case When::CornerDrag:
+        e.G().AttachCornerResizer(new ICornerResizerControl(e.G().GetBounds(), 20.f), EUIResizerMode::Size);
+        ZQAppKitMouseEvent(window, NSEventTypeLeftMouseDown, e.At(kW - 5, kH - 5));
+        ZQAppKitMouseEvent(window, NSEventTypeLeftMouseDragged, e.At(kW - 20, kH - 5));
+        break;
+      case When::MenuScale: ZQAppKitScriptMenuPath("Close"); ZQAppKitClick(window, e.At(r.MW(), r.MH())); break;
+      case When::IdleRescale: // with a gesture of the control open, or none
+        if (c.host == Host::GestureEnd) ZQAppKitMouseEvent(window, NSEventTypeLeftMouseDown, e.At(r.MW(), r.MH()));
+        e.G().Resize(kW, kH, 1.5f);
+        break;
+      case When::HostClose: editor->CloseWindow(); break;
+      case When::Layout:
       case When::Opening:
       {
         editor->CloseWindow();
@@ -357,11 +434,20 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
         break;
       }
     }
-    EXPECT_EQ(outcome.deleted, 1) << "gone once its call returned";
-    EXPECT_EQ(outcome.contextWhole, c.when != When::PopupAnswer && c.when != When::DelegateValue);
-    EXPECT_EQ(outcome.closes, c.when == When::DelegateMessage ? 0 : 1);
-    IGraphics* now = editor->GetUI();
+    EXPECT_EQ(outcome.deleted, c.when == When::MouseOut ? 2 : 1) << "gone once its call returned";
+    EXPECT_EQ(outcome.contextWhole, controlCloses && c.when != When::PopupAnswer && c.when != When::DelegateValue);
+    EXPECT_EQ(outcome.closes, controlCloses && c.when != When::DelegateMessage ? 1 : 0);
+    EXPECT_EQ(outcome.late, 0) << "heard after the close";
+    EXPECT_EQ(watch.heard, c.host == Host::Frame ? 1 : 0) << "frame changes the host heard";
     EXPECT_EQ(window->contentView()->subviews()->count(), c.reopen ? 1u : 0u);
+    if (c.dispose)
+    {
+      EXPECT_TRUE(e.disposed);
+      EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0) << "no timer left";
+      continue;
+    }
+    EXPECT_EQ(editor->uiOpens, 1 + c.reopen + (c.when == When::Opening)) << "told the editor is open";
+    IGraphics* now = editor->GetUI();
     if (!c.reopen)
     {
       EXPECT_EQ(now, nullptr);

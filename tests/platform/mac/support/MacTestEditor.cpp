@@ -6,6 +6,8 @@
 #include "framework/IParam.h"
 #include "platform/mac/MVRcontext.h"
 
+#include <utility>
+
 namespace mactest
 {
 
@@ -33,14 +35,26 @@ MacTestEditor::~MacTestEditor()
   CloseWindow();
 }
 
+void MacTestEditor::OnUIOpen()
+{
+  ++uiOpens;
+  IGEditorDelegate::OnUIOpen();
+}
+
 void MacTestEditor::OnUIClose()
 {
   ++uiCloses;
   knob = nullptr;
-  if (onUIClose) onUIClose();
+  if (auto hear = std::exchange(onUIClose, nullptr)) hear();
 }
 
-OpenEditor::OpenEditor(float screenScale, float drawScale) : editor(drawScale), drawScale(drawScale)
+void MacTestEditor::EndInformHostOfParamChangeFromUI(int)
+{
+  if (auto hear = std::exchange(onGestureEnd, nullptr)) hear();
+}
+
+OpenEditor::OpenEditor(float screenScale, float drawScale)
+    : editor(*new MacTestEditor(drawScale)), drawScale(drawScale)
 {
   ZQAppKitReset();
   ZQAppKitSetMainScreen(1920, 1080, screenScale);
@@ -51,8 +65,16 @@ OpenEditor::OpenEditor(float screenScale, float drawScale) : editor(drawScale), 
 
 OpenEditor::~OpenEditor()
 {
-  editor.CloseWindow();
+  if (!disposed) delete &editor;
   window->release();
+}
+
+void OpenEditor::Dispose()
+{
+  editor.GetLifetime().Dispose([this] {
+    delete &editor;
+    disposed = true;
+  });
 }
 
 void OpenEditor::Frame()

@@ -81,14 +81,16 @@ public:
   IGraphicsMac* Graphics() const { return static_cast<IGraphicsMac*>(GetUI()); }
   IGraphicsView_vZANIQ_au* View() const { return Graphics() ? Graphics()->GetView() : nullptr; }
 
+  void OnUIOpen() override;
   void OnUIClose() override;
   void BeginInformHostOfParamChangeFromUI(int) override {}
-  void EndInformHostOfParamChangeFromUI(int) override {}
+  void EndInformHostOfParamChangeFromUI(int) override;
 
+  int uiOpens = 0;
   int uiCloses = 0;
   std::vector<ProbeEvent> events;
-  // Runs inside OnUIClose (a host reacting to the close).
-  std::function<void()> onUIClose;
+  // Run once, inside OnUIClose and as the host hears a gesture end (a host reacting there).
+  std::function<void()> onUIClose, onGestureEnd;
 
   IControl* knob = nullptr;
 };
@@ -111,9 +113,14 @@ struct OpenEditor
   // The point of the window's content view where the editor shows the graphics point (x, y).
   NSPoint At(float x, float y) const;
 
-  MacTestEditor editor;
+  // The host disposes of the plug-in as the Audio Unit adapter does: through its lifetime. The editor is gone
+  // (disposed set) once the outermost call of it returns.
+  void Dispose();
+
+  MacTestEditor& editor;
   NSWindow* window = nullptr;
   float drawScale;
+  bool disposed = false;
 };
 
 // An editor whose delegate (the plug-in) can be deleted outright, or disposed of as the Audio Unit adapter does it
