@@ -42,7 +42,7 @@ void LatencyDetector::Reset(int hostBlockSize)
   measured = 0;
   valid = false;
   silentRun = 0;
-  last = 0.0;
+  before = 0.0;
   SetLevel(kStartLevel);
   Cancel();
 }
@@ -54,6 +54,9 @@ void LatencyDetector::Start()
   measured = 0;
   valid = false;
   heard = false;
+  // What came out before the start went unwatched: the quick start takes it for quiet.
+  recent[0] = recent[1] = 0.0;
+  recentCount = 0;
   BeginSettling();
 }
 
@@ -112,6 +115,7 @@ int LatencyDetector::HandOver(int blockFrames)
     windowPosition = 0;
     pulseBlock = std::max(blockFrames, 0);
     peak = 0.0;
+    before = std::max(recent[0], recent[1]);
     if (phase == EPhase::kSettling)
     {
       phase = EPhase::kListening;
@@ -137,6 +141,14 @@ bool LatencyDetector::Process(double left, double right)
   const double x = (std::fabs(left) + std::fabs(right)) * 0.5;
   heard = heard || x > kMinGain;
 
+  if (++recentCount > kQuietBefore)
+  {
+    recent[1] = recent[0];
+    recent[0] = 0.0;
+    recentCount = 1;
+  }
+  recent[0] = std::max(recent[0], x);
+
   bool stopped = false;
   switch (phase)
   {
@@ -146,7 +158,6 @@ bool LatencyDetector::Process(double left, double right)
   case EPhase::kIdle:
   case EPhase::kEnding: stopped = End(false); break;
   }
-  last = x;
   return stopped;
 }
 
@@ -170,17 +181,12 @@ bool LatencyDetector::Settle(double x)
 
 bool LatencyDetector::Listen(double x)
 {
+  // A level the output rose through before the impulse could leave has no answer of it.
   const int count = sampleCount++ - pulseBlock;
+  for (; risen < kLevels && x > nextLevel; nextLevel = LevelGain(++risen))
+    rise[risen] = count >= 0 ? count : -1;
   if (count >= 0)
-  {
-    // A level the output was already above when the impulse could leave has not been risen through.
-    if (count == 0)
-      for (; risen < kLevels && last > nextLevel; nextLevel = LevelGain(++risen))
-        rise[risen] = -1;
-    for (; risen < kLevels && x > nextLevel; nextLevel = LevelGain(++risen))
-      rise[risen] = count;
     peak = std::max(peak, x);
-  }
   if (++windowPosition < windowLength)
     return false;
   windowPosition = 0;
@@ -189,7 +195,7 @@ bool LatencyDetector::Listen(double x)
 
 bool LatencyDetector::EndOfListeningWindow()
 {
-  const auto answered = [this] { return level < risen && rise[level] >= 0; };
+  const auto answered = [this] { return level < risen && rise[level] >= 0 && OutOfQuiet(rise[level]); };
   // No rise through the level: listen 3 dB under the loudest sample of the window (the record says where the
   // answer first rose through that), or for anything at all when the window heard nothing.
   if (!answered())
@@ -217,11 +223,14 @@ bool LatencyDetector::Confirm(double x)
   if (state == kPulseRequested)
     return false; // the rest of the block before the second impulse is asked for
   const int count = sampleCount++ - pulseBlock;
-  if (count < 0)
-    return false;
   if (x > threshold)
-    return End(count == answer && last <= threshold, answer);
+    return End(count == answer && OutOfQuiet(count), answer);
   return count >= answer && End(false);
+}
+
+bool LatencyDetector::OutOfQuiet(int count) const
+{
+  return count >= 0 && (count + pulseBlock >= kQuietBefore || before <= threshold);
 }
 
 bool LatencyDetector::End(bool withValue, int value)

@@ -23,15 +23,17 @@
 //   kSettling    The Sender is silent; the impulse is asked for once the chain's output has stayed at or below
 //                -3 dB for a window, or at once when the Sender has sent nothing for a window before. Three windows
 //                without that end the measurement without a value.
-//   kListening   The first impulse. Its answer is the first rise through the detector's level after the impulse
-//                could have left (an output already above the level then has not risen). The level is -3 dB, and
-//                after each window without such a rise 3 dB under that window's loudest sample, or -147 dB when it
-//                heard nothing; the rises recorded since the request say where the answer crossed the new level.
-//                At the end of the window in which the answer was found, the second impulse is asked for. Three
-//                windows without an answer end the measurement: with 0 when nothing at all came back since the
-//                start, settling included, and otherwise without a value.
-//   kConfirming  The second impulse, at the level of the first answer. Its answer must rise through that level at
-//                the same count, with nothing above it before: then the count is the measured latency (the lines
+//   kListening   The first impulse. Its answer rises through the detector's level out of quiet: it is the first
+//                sample above the level since the request was handed over, it comes after the impulse could have
+//                left, and an answer sooner than kQuietBefore samples after the hand-over needs the samples before
+//                the hand-over at or below the level too. The level is -3 dB; after each window without an answer
+//                it drops to 3 dB under the window's loudest sample, or to -147 dB when the window heard nothing,
+//                and the rises recorded since the request say where the answer went through the new level. At the
+//                end of the window in which the answer was found, the second impulse is asked for. Three windows
+//                without an answer end the measurement: with 0 when nothing at all came back since the start,
+//                settling included, and otherwise without a value.
+//   kConfirming  The second impulse, at the level of the first answer. Its answer must rise through that level out
+//                of quiet in the same way, at the same count: then the count is the measured latency (the lines
 //                clamp a count beyond their range); otherwise the measurement ends without a value.
 //   kEnding      The measurement ends without a value at its next sample.
 //
@@ -79,6 +81,8 @@ struct LatencyDetector
   static constexpr double kLowestLevelDB = -150.0;
   static constexpr double kLevelStepDB = 0.25;
   static constexpr int kLevels = 600;
+  // Samples at or below its level an answer rises out of, at least (above).
+  static constexpr int kQuietBefore = 1024;
 
   int windowLength = kWindowLength;
   int windowPosition = 0; // samples into the current window, which starts when a request is handed over
@@ -102,9 +106,12 @@ struct LatencyDetector
   int settleTime = 0;      // settling: samples since it began
   int silentRun = 0;       // samples (at most a window) in which the Sender sent nothing
   bool heard = false;      // anything above kMinGain came back since the start
-  double last = 0.0;       // the previous detector input
+  double recent[2] = {};   // loudest input of the current and of the previous kQuietBefore samples
+  int recentCount = 0;     // samples in recent[0]
+  double before = 0.0;     // loudest input of the kQuietBefore samples or more before the last hand-over
   int answer = -1;         // count of the first impulse's answer; -1 while none
-  int rise[kLevels] = {};  // counts at which the first answer first rose through each level; -1: it was above it
+  int rise[kLevels] = {};  // counts at which the output first went above each level since the first request; -1:
+                           // before the impulse could leave
   int risen = 0;           // levels recorded so far
   double nextLevel = 0.0;  // level `risen`, linear
 
@@ -138,6 +145,7 @@ private:
   bool Listen(double x);
   bool EndOfListeningWindow();
   bool Confirm(double x);
+  bool OutOfQuiet(int count) const;
   bool End(bool withValue, int value = 0);
 };
 

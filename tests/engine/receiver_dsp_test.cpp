@@ -188,8 +188,9 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
 
   // From a silent start, what comes back after each impulse's request ({impulse, count, level, samples}), and what
   // goes in during the fourth block: the second impulse must rise through the first answer's level at the same
-  // count, with nothing above it before; an answer already above the level when the impulse could leave has not
-  // risen. Programme or a block the detector does not see after the request ends the measurement. (-1: no value.)
+  // count, and each answer out of quiet: the first thing above the level since its request, with quiet before it
+  // too when that was less than 1024 samples earlier. Programme or a block the detector does not see after the
+  // request ends the measurement. (-1: no value.)
   using EFed = LatencyDetector::EFed;
   using Back = std::tuple<int, long, double, long>;
   const long slow = window + 5000;
@@ -198,8 +199,9 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
       {{{1, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 1001, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 400, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
-      {{{1, -12, 1.0, 200000}, {2, 0, 1.0, 1}}, -1, EFed::kNothing, true},
+      {{{1, -12, 1.0, 2000}, {2, 0, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 0, 1.0, 1}, {2, -12, 1.0, 2000}}, -1, EFed::kNothing, true},
+      {{{1, 5, 1.0, 1}, {1, window - 812, 1.0, 1}, {2, 5, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, slow, 1e-3, 1}, {2, slow, 1e-3, 1}}, slow, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kProgramme, true},
       {{{1, 1000, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, false},

@@ -184,7 +184,8 @@ TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
   // the old value. Programme let through while Active is off (at block 525 or 560) restarts the wait for quiet
   // (until about block 545), or, once the impulse is on its way, ends the measurement with the old value; so do
   // silent pauses while each impulse is on its way (their counts would agree). On a silent chain, an impulse of a
-  // measurement started again is something the chain still brings back: the new one waits for it.
+  // measurement started again is something the chain still brings back: the new one waits for it. The next one,
+  // from silence, sends its impulse at once.
   Prepare(*mSender, 44100.0, kBlock);
   Prepare(*mReceiver, 44100.0, kBlock);
   mReceiver->Change(ZANIQ::kMatchMode, ZANIQ::kMatchManual);
@@ -197,7 +198,7 @@ TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
   };
   const Row rows[] = {{1, 1},         {44100, 44100},      {176400, 176400},          {250000, 123},
                       {600000, 123},  {100000, 100000, {525}}, {100000, 123, {560}},
-                      {100000, 123, {100, 450}, 0.0}, {100000, 100000, {}, 0.0, 3}};
+                      {100000, 123, {100, 450}, 0.0}, {100000, 100000, {}, 0.0, 3}, {1, 1, {}, 0.0}};
   for (const auto& [delay, measured, pauses, level, restartAt] : rows)
   {
     mReceiver->Change(ZANIQ::kLatencyCompensation, 123);
