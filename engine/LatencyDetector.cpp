@@ -25,6 +25,19 @@ double LevelGain(int index)
 {
   return DBToAmp(LatencyDetector::kLowestLevelDB + index * LatencyDetector::kLevelStepDB);
 }
+
+void Restart(LatencyDetector::Rises& rises)
+{
+  rises.levels = 0;
+  rises.next = LevelGain(0);
+}
+
+// A level the output went above before the impulse could leave has no answer of it.
+void Note(LatencyDetector::Rises& rises, double x, int count)
+{
+  for (; rises.levels < LatencyDetector::kLevels && x > rises.next; rises.next = LevelGain(++rises.levels))
+    rises.count[rises.levels] = count >= 0 ? count : -1;
+}
 } // namespace
 
 int LatencyDetector::WindowLengthFor(int hostBlockSize)
@@ -121,8 +134,11 @@ int LatencyDetector::HandOver(int blockFrames)
       phase = EPhase::kListening;
       windowCount = 0;
       answer = -1;
-      risen = 0;
-      nextLevel = LevelGain(0);
+      Restart(first);
+    }
+    else
+    {
+      Restart(second);
     }
   }
   const int handed = state;
@@ -181,10 +197,8 @@ bool LatencyDetector::Settle(double x)
 
 bool LatencyDetector::Listen(double x)
 {
-  // A level the output rose through before the impulse could leave has no answer of it.
   const int count = sampleCount++ - pulseBlock;
-  for (; risen < kLevels && x > nextLevel; nextLevel = LevelGain(++risen))
-    rise[risen] = count >= 0 ? count : -1;
+  Note(first, x, count);
   if (count >= 0)
     peak = std::max(peak, x);
   if (++windowPosition < windowLength)
@@ -195,7 +209,9 @@ bool LatencyDetector::Listen(double x)
 
 bool LatencyDetector::EndOfListeningWindow()
 {
-  const auto answered = [this] { return level < risen && rise[level] >= 0 && OutOfQuiet(rise[level]); };
+  const auto answered = [this] {
+    return level < first.levels && first.count[level] >= 0 && OutOfQuiet(first.count[level]);
+  };
   // No rise through the level: listen 3 dB under the loudest sample of the window (the record says where the
   // answer first rose through that), or for anything at all when the window heard nothing.
   if (!answered())
@@ -207,7 +223,7 @@ bool LatencyDetector::EndOfListeningWindow()
   {
     // The second impulse goes out a window after the first, whatever the chain gave back in between: a request
     // timed by the output could be timed by programme, and programme's next peak would then confirm its first.
-    answer = rise[level];
+    answer = first.count[level];
     phase = EPhase::kConfirming;
     state = kPulseRequested;
     return false;
@@ -223,9 +239,13 @@ bool LatencyDetector::Confirm(double x)
   if (state == kPulseRequested)
     return false; // the rest of the block before the second impulse is asked for
   const int count = sampleCount++ - pulseBlock;
-  if (x > threshold)
-    return End(count == answer && OutOfQuiet(count), answer);
-  return count >= answer && End(false);
+  Note(second, x, count);
+  // Once the second answer has had the time to go where the first one went, compare.
+  if (count < first.count[first.levels - 1])
+    return false;
+  return End(second.levels >= first.levels && OutOfQuiet(answer) &&
+                 std::equal(first.count + level, first.count + first.levels, second.count + level),
+             answer);
 }
 
 bool LatencyDetector::OutOfQuiet(int count) const

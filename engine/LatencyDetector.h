@@ -15,8 +15,8 @@
 
 // One measurement times a unit impulse through the effects chain, counting the Receiver's own samples from the
 // host block in which the impulse is asked for (it leaves the Sender with the next one, so the count starts after
-// that block). A count is stored only when a second impulse, asked for a window after the first, rises through the
-// same level at the same count. What else the chain may still bring back (programme of a chain slower than a
+// that block). A count is stored only when a second impulse, asked for a window after the first, comes back the same
+// way, level for level, at the same counts. What else the chain may still bring back (programme of a chain slower than a
 // window, the impulse of a cancelled measurement) is not timed by the requests, so a count that is not the
 // impulse's own keeps the old value rather than becoming a wrong one.
 //
@@ -32,9 +32,10 @@
 //                end of the window in which the answer was found, the second impulse is asked for. Three windows
 //                without an answer end the measurement: with 0 when nothing at all came back since the start,
 //                settling included, and otherwise without a value.
-//   kConfirming  The second impulse, at the level of the first answer. Its answer must rise through that level out
-//                of quiet in the same way, at the same count: then the count is the measured latency (the lines
-//                clamp a count beyond their range); otherwise the measurement ends without a value.
+//   kConfirming  The second impulse. Its answer must rise out of quiet in the same way, through the first answer's
+//                level and every level above it that the first impulse's windows reached, each at the same count as
+//                there: then the count is the measured latency (the lines clamp a count beyond their range);
+//                otherwise the measurement ends without a value.
 //   kEnding      The measurement ends without a value at its next sample.
 //
 // The count has to run on every sample the chain delivers and nothing but the impulse may go in once it is asked
@@ -110,10 +111,15 @@ struct LatencyDetector
   int recentCount = 0;     // samples in recent[0]
   double before = 0.0;     // loudest input of the kQuietBefore samples or more before the last hand-over
   int answer = -1;         // count of the first impulse's answer; -1 while none
-  int rise[kLevels] = {};  // counts at which the output first went above each level since the first request; -1:
-                           // before the impulse could leave
-  int risen = 0;           // levels recorded so far
-  double nextLevel = 0.0;  // level `risen`, linear
+  // Where the output first went above each level since a request was handed over: counts, -1 where that was
+  // before the impulse could leave. One record for each impulse.
+  struct Rises
+  {
+    int count[kLevels] = {};
+    int levels = 0;    // levels gone above so far
+    double next = 0.0; // level `levels`, linear
+  };
+  Rises first, second;
 
   // DSP reset: idle, window WindowLengthFor(block size), 3 windows, threshold -3 dB, nothing measured, the given
   // host block size (frames; a negative size is taken as 0). [audio thread]

@@ -187,10 +187,10 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
   EXPECT_EQ(std::tuple(tooLate.finished, tooLate.valid, tooLate.measured, tooLate.active), std::tuple(1, true, 0, 0));
 
   // From a silent start, what comes back after each impulse's request ({impulse, count, level, samples}), and what
-  // goes in during the fourth block: the second impulse must rise through the first answer's level at the same
-  // count, and each answer out of quiet: the first thing above the level since its request, with quiet before it
-  // too when that was less than 1024 samples earlier. Programme or a block the detector does not see after the
-  // request ends the measurement. (-1: no value.)
+  // goes in during the fourth block: the second answer must go through the first one's level, and the levels above
+  // it that the first one reached, at the same counts, and each answer rise out of quiet: the first thing above the
+  // level since its request, with quiet before that too when it came less than 1024 samples after it. Programme or
+  // a block the detector does not see after the request ends the measurement. (-1: no value.)
   using EFed = LatencyDetector::EFed;
   using Back = std::tuple<int, long, double, long>;
   const long slow = window + 5000;
@@ -198,6 +198,7 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
       {{{1, 1000, 1.0, 1}, {2, 1000, 1.0, 1}}, 1000, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 1001, 1.0, 1}}, -1, EFed::kNothing, true},
+      {{{1, 1000, 0.8, 1}, {1, 1001, 1.0, 1}, {2, 1000, 1.0, 2}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 400, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, -12, 1.0, 2000}, {2, 0, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 0, 1.0, 1}, {2, -12, 1.0, 2000}}, -1, EFed::kNothing, true},
