@@ -78,10 +78,11 @@ struct LatencyDetector
   static constexpr double kStartThresholdDB = -3.0;
   static constexpr double kSilentThresholdDB = -147.0; // the level after a window that heard nothing
   // The levels the detector listens at and records the first answer's rises through: kLevelStepDB apart from
-  // kLowestLevelDB up to 0 dB. The start threshold, the silent one and every lowered one are among them.
+  // kLowestLevelDB up to +48 dB. The start threshold, the silent one and every lowered one are among them; the
+  // levels above them tell one answer's rising edge from another's.
   static constexpr double kLowestLevelDB = -150.0;
   static constexpr double kLevelStepDB = 0.25;
-  static constexpr int kLevels = 600;
+  static constexpr int kLevels = 792;
   // Samples at or below its level an answer rises out of, at least (above).
   static constexpr int kQuietBefore = 1024;
 

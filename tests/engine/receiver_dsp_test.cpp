@@ -258,7 +258,8 @@ TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
   // comes out exact. A chain slower than that gives its true delay (the lines clamp it) or no value (-1), and one
   // that gave nothing back at all 0. So does programme under the threshold played for longer than the delay, and
   // loud hits (441 samples, every `hits`) on quieter programme or silence, with gaps just over a window (178424
-  // samples here) or at the start of programme that goes on too quietly to count as anything coming back.
+  // samples here), as long as the requests' (178688), or at the start of programme that goes on too quietly to
+  // count as anything coming back.
   struct Case
   {
     int delay;
@@ -277,6 +278,7 @@ TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
                         {400000, 2.0, -1, 1125, 0.3, 178500},
                         {176400, 2.0, 176400, 1125, 0.3, 178500},
                         {800000, 1.0, -1, 1406, 0.0, 1L << 40},
+                        {800000, 2.0, -1, 900, 0.0, 178688},
                         {600000, 1.0, -1, 1125, 1e-8, 1L << 40}};
   for (const auto& [delay, gain, measured, lead, playing, hits] : cases)
   {
