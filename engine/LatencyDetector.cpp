@@ -26,6 +26,13 @@ double LevelGain(int index)
   return DBToAmp(LatencyDetector::kLowestLevelDB + index * LatencyDetector::kLevelStepDB);
 }
 
+// The highest level 3 dB or more under x (linear, above 0).
+int LevelUnder(double x)
+{
+  const double dB = std::log(x) * kDBPerNeper - 3.0;
+  return int(std::floor((dB - LatencyDetector::kLowestLevelDB) / LatencyDetector::kLevelStepDB));
+}
+
 void Restart(LatencyDetector::Rises& rises)
 {
   rises.levels = 0;
@@ -215,9 +222,7 @@ bool LatencyDetector::EndOfListeningWindow()
   // No rise through the level: listen 3 dB under the loudest sample of the window (the record says where the
   // answer first rose through that), or for anything at all when the window heard nothing.
   if (!answered())
-    SetLevel(std::min(level, peak > kMinGain ? int(std::floor((std::log(peak) * kDBPerNeper - 3.0 - kLowestLevelDB) /
-                                                                           kLevelStepDB))
-                                             : kSilentLevel));
+    SetLevel(std::min(level, peak > kMinGain ? LevelUnder(peak) : kSilentLevel));
   peak = 0.0;
   if (answered())
   {
@@ -243,7 +248,7 @@ bool LatencyDetector::Confirm(double x)
   // Once the second answer has had the time to go where the first one went, compare.
   if (count < first.count[first.levels - 1])
     return false;
-  return End(second.levels >= first.levels && OutOfQuiet(answer) &&
+  return End(second.levels == first.levels && OutOfQuiet(answer) &&
                  std::equal(first.count + level, first.count + first.levels, second.count + level),
              answer);
 }

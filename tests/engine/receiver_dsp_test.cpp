@@ -199,6 +199,7 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
       {{{1, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 1001, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 0.8, 1}, {1, 1001, 1.0, 1}, {2, 1000, 1.0, 2}}, -1, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}, {2, 1000, 2.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 400, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, -12, 1.0, 2000}, {2, 0, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 0, 1.0, 1}, {2, -12, 1.0, 2000}}, -1, EFed::kNothing, true},
