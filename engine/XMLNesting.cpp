@@ -11,6 +11,8 @@ namespace
 
 bool StartsWith(const char* p, const char* prefix) { return std::strncmp(p, prefix, std::strlen(prefix)) == 0; }
 
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF"; // UTF-8
+
 char LowerASCII(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 bool StartsWithNoCase(const char* p, const char* lowerPrefix)
@@ -401,7 +403,7 @@ int MeasureXMLNesting(const char* text, int limit, bool detectEncoding)
   Readings readings;
   // TinyXML decides on UTF-8 from a byte-order mark, else at the first declaration outside the root.
   bool declarationDecides = false;
-  if (detectEncoding && StartsWith(text, "\xEF\xBB\xBF"))
+  if (detectEncoding && StartsWith(text, kByteOrderMark))
   {
     readings.bytes = false;
     readings.utf8 = true;
@@ -484,7 +486,7 @@ int MeasureXMLNesting(const char* text, int limit, bool detectEncoding)
 
 const char* SkipByteOrderMark(const char* text)
 {
-  return text && StartsWith(text, "\xEF\xBB\xBF") ? text + 3 : text;
+  return text && StartsWith(text, kByteOrderMark) ? text + std::strlen(kByteOrderMark) : text;
 }
 
 bool ReadsBackAsUTF8(const char* text)
