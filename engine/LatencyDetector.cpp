@@ -8,7 +8,7 @@
 #include <new>
 
 // ---------------------------------------------------------------------------------------------------------------
-// LatencyDetector
+// LatencyDetector — levels
 // ---------------------------------------------------------------------------------------------------------------
 
 namespace
@@ -26,11 +26,19 @@ double LevelGain(int index)
   return DBToAmp(LatencyDetector::kLowestLevelDB + index * LatencyDetector::kLevelStepDB);
 }
 
+const double kStartGain = LevelGain(kStartLevel);
+
 // The highest level 3 dB or more under x (linear, above 0).
 int LevelUnder(double x)
 {
   const double dB = std::log(x) * kDBPerNeper - 3.0;
   return int(std::floor((dB - LatencyDetector::kLowestLevelDB) / LatencyDetector::kLevelStepDB));
+}
+
+// The detector's input: the mean magnitude of the two channels, non-finite samples as 0.
+double Magnitude(double left, double right)
+{
+  return ((std::isfinite(left) ? std::fabs(left) : 0.0) + (std::isfinite(right) ? std::fabs(right) : 0.0)) * 0.5;
 }
 
 void Restart(LatencyDetector::Rises& rises)
@@ -47,6 +55,59 @@ void Note(LatencyDetector::Rises& rises, double x, int count)
 }
 } // namespace
 
+// ---------------------------------------------------------------------------------------------------------------
+// LatencyDetector — what was watched
+// ---------------------------------------------------------------------------------------------------------------
+
+void LatencyDetector::History::Clear()
+{
+  newest = fill = held = 0;
+  loudest[0] = 0.0;
+}
+
+void LatencyDetector::History::Add(double x)
+{
+  loudest[newest] = std::max(loudest[newest], x);
+  if (++fill < length)
+    return;
+  newest = (newest + 1) % kHistoryBuckets;
+  loudest[newest] = 0.0;
+  fill = 0;
+  held = std::min(held + 1, kHistoryBuckets - 1);
+}
+
+double LatencyDetector::History::Loudest(long long n) const
+{
+  if (n <= 0)
+    return 0.0;
+  if (n > fill + (long long)held * length)
+    return std::numeric_limits<double>::infinity();
+  // Whole buckets: a few samples more than asked for are looked at, never fewer.
+  double m = fill > 0 ? loudest[newest] : 0.0;
+  long long covered = fill;
+  for (int i = 1; covered < n; ++i, covered += length)
+    m = std::max(m, loudest[(newest - i + kHistoryBuckets) % kHistoryBuckets]);
+  return m;
+}
+
+void LatencyDetector::Track(double x)
+{
+  history.Add(x);
+  quietRun = x > kStartGain ? 0 : std::min(quietRun + 1, settleLength);
+}
+
+void LatencyDetector::Watch(const double* left, const double* right, int frames)
+{
+  if (Active() || !left || !right)
+    return;
+  for (int i = 0; i < frames; ++i)
+    Track(Magnitude(left[i], right[i]));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// LatencyDetector — a measurement
+// ---------------------------------------------------------------------------------------------------------------
+
 int LatencyDetector::WindowLengthFor(int hostBlockSize)
 {
   const long long length = kWindowLength + 2LL * std::max(hostBlockSize, 0);
@@ -61,22 +122,32 @@ void LatencyDetector::Reset(int hostBlockSize)
   pulseBlock = blockSize;
   measured = 0;
   valid = false;
-  silentRun = 0;
-  before = 0.0;
+  quietRun = 0;
+  // The first answer's quiet reaches back from its request by at most a window, the random delay, a block and the
+  // tolerance.
+  const long long span = (long long)windowLength + kGapSpread + blockSize + kSampleTolerance + 1;
+  history.length = int((span + kHistoryBuckets - 2) / (kHistoryBuckets - 1));
+  history.Clear();
+  beforeRequest = history;
+  draws = 0x2545F491u;
+  settleLength = windowLength + (GapChoices() - 1) * blockSize + kSettleMargin;
   SetLevel(kStartLevel);
   Cancel();
 }
 
+int LatencyDetector::GapChoices() const
+{
+  return std::clamp(kGapSpread / std::max(blockSize, 1), 1, kGapChoices);
+}
+
+
+
 void LatencyDetector::Start()
 {
-  active = 1;
   finished = 0;
   measured = 0;
   valid = false;
   heard = false;
-  // What came out before the start went unwatched: the quick start takes it for quiet.
-  recent[0] = recent[1] = 0.0;
-  recentCount = 0;
   BeginSettling();
 }
 
@@ -84,18 +155,15 @@ void LatencyDetector::Cancel()
 {
   phase = EPhase::kIdle;
   state = kIdle;
-  active = 0;
   finished = 0;
 }
 
 void LatencyDetector::BeginSettling()
 {
-  // An impulse sent now would race what the chain still gives back of the programme: wait for quiet, unless the
-  // Sender has sent nothing for a window (a stopped transport).
+  // An impulse sent now would race what the chain still gives back: wait for quiet, unless it was quiet already.
   phase = EPhase::kSettling;
-  state = silentRun >= windowLength ? kPulseRequested : kWaiting;
+  state = quietRun >= settleLength ? kPulseRequested : kWaiting;
   SetLevel(kStartLevel);
-  quietRun = 0;
   settleTime = 0;
   peak = 0.0;
   sampleCount = 0;
@@ -106,14 +174,16 @@ void LatencyDetector::BeginSettling()
 void LatencyDetector::SetLevel(int index)
 {
   level = std::clamp(index, 0, kLevels - 1);
-  thresholdDB = kLowestLevelDB + level * kLevelStepDB;
-  threshold = LevelGain(level);
 }
 
-void LatencyDetector::NoteBlock(EFed fed, bool watched, int blockFrames)
+void LatencyDetector::NoteBlock(EFed fed, bool watched, int /*blockFrames*/)
 {
-  silentRun = fed == EFed::kNothing ? int(std::min<long long>(silentRun + std::max(blockFrames, 0), windowLength)) : 0;
-  if (!active)
+  // What was sent is still to come back, and what came out unwatched may have been anything.
+  if (fed != EFed::kNothing || !watched)
+    quietRun = 0;
+  if (!watched)
+    history.Clear();
+  if (!Active())
     return;
   // Before the request anything that goes in is still to come back; after it, only the impulse may go in, and
   // the count must run on every sample the chain delivers.
@@ -129,48 +199,49 @@ void LatencyDetector::NoteBlock(EFed fed, bool watched, int blockFrames)
 
 int LatencyDetector::HandOver(int blockFrames)
 {
+  if (phase == EPhase::kConfirming && gapBlocks >= 0 && gapBlocks-- == 0)
+    state = kPulseRequested;
   if (state == kPulseRequested)
   {
-    sampleCount = 0;
-    windowPosition = 0;
-    pulseBlock = std::max(blockFrames, 0);
-    peak = 0.0;
-    before = std::max(recent[0], recent[1]);
     if (phase == EPhase::kSettling)
     {
       phase = EPhase::kListening;
       windowCount = 0;
       answer = -1;
       Restart(first);
+      beforeRequest = history;
     }
     else
     {
+      // The gap between the requests is known now: the quiet each answer must rise out of is too.
+      const double gain = LevelGain(level);
+      const long long gap = sampleCount;
+      const long long toFirst = (long long)answer + pulseBlock;
+      const long long toSecond = (long long)answer + std::max(blockFrames, 0);
+      if (beforeRequest.Loudest(gap + kSampleTolerance - toFirst) > gain ||
+          history.Loudest(gap / 2 + kSampleTolerance - toSecond) > gain)
+        phase = EPhase::kEnding;
       Restart(second);
     }
+    sampleCount = 0;
+    windowPosition = 0;
+    pulseBlock = std::max(blockFrames, 0);
+    peak = 0.0;
   }
   const int handed = state;
-  state = active ? kWaiting : kIdle;
+  state = Active() ? kWaiting : kIdle;
   return handed;
 }
 
 bool LatencyDetector::Process(double left, double right)
 {
-  if (!active)
+  if (!Active())
     return false;
 
-  // A non-finite sample would either fire the detector or leave the next threshold at ln(inf).
-  left = std::isfinite(left) ? left : 0.0;
-  right = std::isfinite(right) ? right : 0.0;
-  const double x = (std::fabs(left) + std::fabs(right)) * 0.5;
+  // A non-finite sample would either fire the detector or leave the next level at ln(inf).
+  const double x = Magnitude(left, right);
   heard = heard || x > kMinGain;
-
-  if (++recentCount > kQuietBefore)
-  {
-    recent[1] = recent[0];
-    recent[0] = 0.0;
-    recentCount = 1;
-  }
-  recent[0] = std::max(recent[0], x);
+  Track(x);
 
   bool stopped = false;
   switch (phase)
@@ -184,18 +255,10 @@ bool LatencyDetector::Process(double left, double right)
   return stopped;
 }
 
-bool LatencyDetector::Settle(double x)
+bool LatencyDetector::Settle(double)
 {
-  if (x > threshold)
-  {
-    // Still coming back: the quiet run starts again, and a request not yet handed to the Sender is taken back.
-    quietRun = 0;
-    state = kWaiting;
-  }
-  else if (quietRun < windowLength && ++quietRun == windowLength)
-  {
-    state = kPulseRequested;
-  }
+  // A request not yet handed to the Sender is taken back when the output rises again.
+  state = quietRun >= settleLength ? kPulseRequested : kWaiting;
   // The chain never went quiet: no impulse could be told from what it gives back.
   if (++settleTime >= allowedWindows * windowLength && state != kPulseRequested)
     return End(false);
@@ -216,9 +279,7 @@ bool LatencyDetector::Listen(double x)
 
 bool LatencyDetector::EndOfListeningWindow()
 {
-  const auto answered = [this] {
-    return level < first.levels && first.count[level] >= 0 && OutOfQuiet(first.count[level]);
-  };
+  const auto answered = [this] { return level < first.levels && first.count[level] >= 0; };
   // No rise through the level: listen 3 dB under the loudest sample of the window (the record says where the
   // answer first rose through that), or for anything at all when the window heard nothing.
   if (!answered())
@@ -226,11 +287,12 @@ bool LatencyDetector::EndOfListeningWindow()
   peak = 0.0;
   if (answered())
   {
-    // The second impulse goes out a window after the first, whatever the chain gave back in between: a request
-    // timed by the output could be timed by programme, and programme's next peak would then confirm its first.
+    // The second impulse goes out after the window, whatever the chain gave back in between: a request timed by
+    // the output could be timed by programme, and programme's next peak would then confirm its first.
     answer = first.count[level];
     phase = EPhase::kConfirming;
-    state = kPulseRequested;
+    draws = draws * 1664525u + 1013904223u;
+    gapBlocks = int((draws >> 16) % unsigned(GapChoices()));
     return false;
   }
   if (++windowCount < allowedWindows)
@@ -241,21 +303,25 @@ bool LatencyDetector::EndOfListeningWindow()
 
 bool LatencyDetector::Confirm(double x)
 {
-  if (state == kPulseRequested)
-    return false; // the rest of the block before the second impulse is asked for
   const int count = sampleCount++ - pulseBlock;
+  if (gapBlocks >= 0 || state == kPulseRequested)
+    return false; // the second impulse is not asked for yet
   Note(second, x, count);
   // Once the second answer has had the time to go where the first one went, compare.
-  if (count < first.count[first.levels - 1])
+  if (count < first.count[first.levels - 1] + kSampleTolerance)
     return false;
-  return End(second.levels == first.levels && OutOfQuiet(answer) &&
-                 std::equal(first.count + level, first.count + first.levels, second.count + level),
-             answer);
+  return End(Agrees(), answer);
 }
 
-bool LatencyDetector::OutOfQuiet(int count) const
+bool LatencyDetector::Agrees() const
 {
-  return count >= 0 && (count + pulseBlock >= kQuietBefore || before <= threshold);
+  if (level >= second.levels || std::abs(second.levels - first.levels) > kPeakToleranceLevels)
+    return false;
+  const int steep = std::max(level + 1, std::min(first.levels, second.levels) - kFlatTopLevels);
+  for (int l = level; l < steep; ++l)
+    if (second.count[l] < 0 || std::abs(second.count[l] - first.count[l]) > kSampleTolerance)
+      return false;
+  return true;
 }
 
 bool LatencyDetector::End(bool withValue, int value)
@@ -265,7 +331,6 @@ bool LatencyDetector::End(bool withValue, int value)
     measured = value;
   phase = EPhase::kIdle;
   state = kIdle;
-  active = 0;
   finished = 1;
   return true;
 }

@@ -71,7 +71,7 @@ void ZANIQ::OnReset()
   if (GetSampleRate() != mDSPSampleRate || GetBlockSize() != mDSPBlockSize)
   {
     // The rebuild stops a running measurement; it must not stay marked as running with nothing behind it.
-    const bool measuring = mDetector.active != 0;
+    const bool measuring = mDetector.Active();
     mDSPSampleRate = GetSampleRate();
     mDSPBlockSize = GetBlockSize();
     ResetDSP();
@@ -120,7 +120,7 @@ void ZANIQ::ProcessBlockImpl(sample** inputs, sample** outputs, int nFrames, int
   else
   {
     // Only a Receiver can measure: a measurement started in another mode ends here instead of running for ever.
-    if (mDetector.active)
+    if (mDetector.Active())
       StopLatencyMeasurement();
     if (mode == kLinkSender)
       ProcessSender(slot, linkID, inL, inR, outL, outR, nFrames);
@@ -263,7 +263,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     mDetector.NoteBlock(LatencyDetector::EFed::kUnknown, false, nFrames);
     // Without a Sender the impulse can never come back: give up after one detection window rather than leave
     // the measurement (and the disabled controls) running for ever.
-    if (mDetector.active && GetMirrorInt(kActive) != 0)
+    if (mDetector.Active() && GetMirrorInt(kActive) != 0)
     {
       mNoSenderSamples += nFrames;
       if (mNoSenderSamples >= mDetector.windowLength)
@@ -311,6 +311,8 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     slot.ReceiverRelease(buffer);
     return;
   }
+  // Between measurements the detector watches the chain's output, so that a start knows what came out before it.
+  mDetector.Watch(inL, inR, nFrames);
 
   ReceiverBlock b{};
   b.inL = inL;
@@ -448,9 +450,7 @@ void ZANIQ::StopLatencyMeasurement()
 
 void ZANIQ::FinishLatencyMeasurement(ReceiverBlock& b)
 {
-  mDetector.state = LatencyDetector::kIdle;
-  mDetector.active = 0;
-  mDetector.finished = 0;
+  mDetector.Cancel();
 
   // A measurement that could not be made keeps the compensation it found.
   if (mDetector.valid)

@@ -51,7 +51,7 @@ void ZANIQ::ReceiverSamples(ReceiverBlock& b, int start, int count, const double
   b.ran = true;
   // A measurement changes the chain from one sample to the next (silence, the finish, meter clears): it runs the
   // chain one sample at a time. Otherwise the same chain runs as passes over short chunks.
-  if (mDetector.active || mPlainSampleChain)
+  if (mDetector.Active() || mPlainSampleChain)
   {
     ReceiverSamplesPlain(b, start, count, pre0, pre1);
     return;
@@ -77,7 +77,7 @@ void ZANIQ::ReceiverSamplesPlain(ReceiverBlock& b, int start, int count, const d
     double preR = preIn0 && preIn1 ? Finite(preIn1[k]) : 0.0;
 
     // Latency detector, its finish, the fade.
-    if (mDetector.active)
+    if (mDetector.Active())
       (void)mDetector.Process(postL, postR);
     if (mDetector.finished)
       FinishLatencyMeasurement(b);
@@ -88,7 +88,7 @@ void ZANIQ::ReceiverSamplesPlain(ReceiverBlock& b, int start, int count, const d
       preL = mDelayL.Process(preL);
       preR = mDelayR.Process(preR);
     }
-    const bool measuring = mDetector.active != 0;
+    const bool measuring = mDetector.Active();
     if (measuring)
       postL = postR = preL = preR = 0.0;
 

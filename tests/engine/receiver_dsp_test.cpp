@@ -61,7 +61,8 @@ TEST(FadeIn, RisesLinearlyAndNeverBelowZero)
 // The Sender renders before the Receiver in each host cycle. The Receiver hands the detector state to the Sender
 // for its next block; the chain between them delays by `delay` samples and scales by `gain`. While it is not told
 // otherwise (before the first hand-over, and while the detector is idle) the Sender plays programme: noise up to
-// +-`playing`, and every `hitEvery` samples (from the first) a 441-sample hit up to +-1. The measurement starts
+// +-`playing`, and every `hitEvery` samples (from the first) the same 441-sample hit up to +-1, the programme repeating
+// with it. The measurement starts
 // after `leadCycles` cycles of programme. Runs cycles until the detector stops or maxCycles pass after the start;
 // returns the samples run since the start.
 // `sizes`, when given, are the frames of the host's successive blocks (repeated), each at most `block`.
@@ -86,6 +87,7 @@ long RunPair(LatencyDetector& detector, int block, int delay, double gain, long 
       double out = 0.0;
       if (senderState == LatencyDetector::kIdle)
       {
+        if (hitEvery > 0 && played % hitEvery == 0) noise = 12345u;
         noise = noise * 1664525u + 1013904223u;
         const bool hit = hitEvery > 0 && played++ % hitEvery < 441;
         out = (hit ? 1.0 : playing) * (double(noise >> 8) / double(1u << 23) - 1.0);
@@ -101,7 +103,10 @@ long RunPair(LatencyDetector& detector, int block, int delay, double gain, long 
     detector.NoteBlock(pulse ? EFed::kImpulse : programme ? EFed::kProgramme : EFed::kNothing, true, frames);
     senderState = detector.HandOver(frames);
     if (cycle < leadCycles)
+    {
+      detector.Watch(post.data(), post.data(), frames);
       continue;
+    }
     for (double x : post)
     {
       ++samples;
@@ -138,8 +143,8 @@ TEST(LatencyDetector, QuietChainIsFoundAfterTheThresholdDropsAndAMutingOneEndsWi
   LatencyDetector quiet, muting;
   EXPECT_GT(RunPair(quiet, 256, 300, 0.1, 4000), LatencyDetector::kWindowLength);
   EXPECT_EQ(std::pair(quiet.finished, quiet.measured), std::pair(1, 300));
-  // Nothing ever arrives: a window of settling (whole blocks: 349 of 512 frames), three windows, then 0.
-  EXPECT_EQ(RunPair(muting, 512, 10, 0.0, 10000), 349L * 512 + 3L * 178424);
+  // Nothing ever arrives: the wait (whole blocks: 372 of 512 frames), three windows, then 0.
+  EXPECT_EQ(RunPair(muting, 512, 10, 0.0, 10000), 372L * 512 + 3L * 178424);
   EXPECT_EQ(std::pair(muting.finished, muting.measured), std::pair(1, 0));
 }
 
@@ -156,7 +161,7 @@ TEST(LatencyDetector, DelaysAtTheTopOfTheRangeAreFoundAtAnyBlockSizeLoudOrQuiet)
                                            Case{8192, 176400, 0.1}, Case{65536, 176400, 1.0}})
   {
     LatencyDetector detector;
-    (void)RunPair(detector, block, delay, gain, 4L * LatencyDetector::WindowLengthFor(block) / block + 3);
+    (void)RunPair(detector, block, delay, gain, 5L * LatencyDetector::WindowLengthFor(block) / block + 16);
     EXPECT_EQ(std::pair(detector.finished, detector.measured), std::pair(1, delay))
         << "blocks of " << block << ", gain " << gain;
   }
@@ -184,7 +189,7 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
   // Back after the third window: as if nothing had come back.
   const long mutingSamples = RunPair(muting, 512, 10, 0.0, 10000);
   EXPECT_EQ(RunPair(tooLate, 512, 3 * window + 100, 1.0, 10000), mutingSamples);
-  EXPECT_EQ(std::tuple(tooLate.finished, tooLate.valid, tooLate.measured, tooLate.active), std::tuple(1, true, 0, 0));
+  EXPECT_EQ(std::tuple(tooLate.finished, tooLate.valid, tooLate.measured, tooLate.Active()), std::tuple(1, true, 0, false));
 
   // From a silent start, what comes back after each impulse's request ({impulse, count, level, samples}), and what
   // goes in during the fourth block: the second answer must go through the first one's level, and the levels above
@@ -197,9 +202,12 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
   const std::tuple<std::vector<Back>, long, EFed, bool> rows[] = {
       {{{1, 1000, 1.0, 1}, {2, 1000, 1.0, 1}}, 1000, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
-      {{{1, 1000, 1.0, 1}, {2, 1001, 1.0, 1}}, -1, EFed::kNothing, true},
-      {{{1, 1000, 0.8, 1}, {1, 1001, 1.0, 1}, {2, 1000, 1.0, 2}}, -1, EFed::kNothing, true},
-      {{{1, 1000, 1.0, 1}, {2, 1000, 2.0, 1}}, -1, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}, {2, 1001, 1.0, 1}}, 1000, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}, {2, 1002, 1.0, 1}}, -1, EFed::kNothing, true},
+      {{{1, 1000, 0.8, 1}, {1, 1003, 1.0, 1}, {2, 1000, 1.0, 4}}, 1000, EFed::kNothing, true},
+      {{{1, 1000, 0.8, 3}, {1, 1003, 4.0, 1}, {2, 1000, 4.0, 4}}, -1, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}, {2, 1000, 1.05, 1}}, 1000, EFed::kNothing, true},
+      {{{1, 1000, 1.0, 1}, {2, 1000, 1.1, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 400, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, -12, 1.0, 2000}, {2, 0, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, 0, 1.0, 1}, {2, -12, 1.0, 2000}}, -1, EFed::kNothing, true},
@@ -228,16 +236,23 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
         if (k == impulse && since >= count + 512 && since < count + 512 + length) x = level;
       (void)detector.Process(x, x);
     }
-    EXPECT_EQ(detector.valid ? long(detector.measured) : -1L, measured) << row++;
+    EXPECT_EQ(detector.valid ? long(detector.measured) : -1L, measured) << "row " << row;
+    ++row;
   }
-  // The impulse of a cancelled measurement is something sent: the next one waits until the Sender has sent nothing
-  // for a window (349 blocks of 512 here), and a block without a Sender starts that wait again.
+  // The impulse of a cancelled measurement is something sent: the next one waits until the output has been watched
+  // quiet, with nothing sent, for the wait (372 blocks of 512 here), and a block without a Sender starts that wait
+  // again.
+  const std::vector<double> silence(512, 0.0);
   for (const auto& [before, afterwards, state] :
-       {std::tuple{EFed::kImpulse, 348, 1}, {EFed::kImpulse, 349, 2}, {EFed::kUnknown, 348, 1}})
+       {std::tuple{EFed::kImpulse, 370, 1}, {EFed::kImpulse, 371, 2}, {EFed::kUnknown, 370, 1}})
   {
     LatencyDetector restarted;
     restarted.Reset(512);
-    for (int i = 0; i < 400 + 1 + afterwards; ++i) restarted.NoteBlock(i == 400 ? before : EFed::kNothing, true, 512);
+    for (int i = 0; i < 400 + 1 + afterwards; ++i)
+    {
+      restarted.NoteBlock(i == 400 ? before : EFed::kNothing, i != 400 || before != EFed::kUnknown, 512);
+      restarted.Watch(silence.data(), silence.data(), 512);
+    }
     restarted.Start();
     EXPECT_EQ(restarted.HandOver(512), state) << afterwards;
   }
@@ -259,8 +274,9 @@ TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
   // comes out exact. A chain slower than that gives its true delay (the lines clamp it) or no value (-1), and one
   // that gave nothing back at all 0. So does programme under the threshold played for longer than the delay, and
   // loud hits (441 samples, every `hits`) on quieter programme or silence, with gaps just over a window (178424
-  // samples here), as long as the requests' (178688), or at the start of programme that goes on too quietly to
-  // count as anything coming back.
+  // samples here), as long as the requests' (178688, and 7 blocks more: the first gap drawn after a reset) or a
+  // divisor of that, at the start of programme that goes on too quietly to count as anything coming back, or first
+  // coming out just after the request.
   struct Case
   {
     int delay;
@@ -280,7 +296,11 @@ TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
                         {176400, 2.0, 176400, 1125, 0.3, 178500},
                         {800000, 1.0, -1, 1406, 0.0, 1L << 40},
                         {800000, 2.0, -1, 900, 0.0, 178688},
-                        {600000, 1.0, -1, 1125, 1e-8, 1L << 40}};
+                        {600000, 1.0, -1, 1125, 1e-8, 1L << 40},
+                        {400000, 0.5, -1, 861, 0.0, 178688 / 8},
+                        {600000, 0.5, -1, 861, 0.0, 178688 / 4},
+                        {400000, 0.5, -1, 1125, 0.0, 178688 + 7 * 512},
+                        {420176, 1.0, -1, 400, 0.0, 178688}};
   for (const auto& [delay, gain, measured, lead, playing, hits] : cases)
   {
     LatencyDetector detector;
@@ -288,14 +308,15 @@ TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
     EXPECT_EQ(std::pair(detector.finished, detector.valid ? long(detector.measured) : -1L), std::pair(1, measured))
         << "delay " << delay << ", gain " << gain << ", hits " << hits;
   }
-  // From a silent start the same chains measure, the slowest as nothing at all; after a silent window, at once.
-  // Either way the second impulse goes out a window after the first.
-  for (const auto& [delay, measured, lead, samples] :
-       {std::tuple{1, 1, 43L, 698L * 512 + 512 + 2}, {600000, 0, 43L, 349L * 512 + 3L * 178424},
-        {1, 1, 349L, 349L * 512 + 512 + 2}})
+  // From a silent start the same chains measure, the slowest as nothing at all; after the wait (372 blocks) watched
+  // quiet, at once. Either way the second impulse goes out a window and 0 to 7 blocks after the first.
+  for (const auto& [delay, measured, lead, samples, spread] :
+       {std::tuple{1, 1, 43L, (372L - 43 + 349 + 1) * 512 + 3, 7 * 512}, {600000, 0, 43L, (372L - 43) * 512 + 3L * 178424, 0},
+        {1, 1, 372L, 350L * 512 + 3, 7 * 512}})
   {
     LatencyDetector detector;
-    EXPECT_EQ(RunPair(detector, 512, delay, 1.0, 5000, 0.0, {}, lead), samples);
+    const long ran = RunPair(detector, 512, delay, 1.0, 5000, 0.0, {}, lead);
+    EXPECT_TRUE(ran >= samples && ran <= samples + spread && (ran - samples) % 512 == 0) << ran;
     EXPECT_EQ(std::tuple(detector.finished, detector.measured, detector.valid), std::tuple(1, measured, true));
   }
 }
@@ -316,8 +337,8 @@ TEST(LatencyDetector, AChainThatNeverGoesQuietEndsTheMeasurementWithoutAValue)
     for (int i = 0; i < 512 && !stopped; ++i, ++samples)
       stopped = detector.Process(i % 2 ? 0.9 : -0.8, 0.75);
   }
-  EXPECT_EQ(std::tuple(samples, detector.finished, detector.valid, detector.active),
-            std::tuple(3L * 178424, 1, false, 0));
+  EXPECT_EQ(std::tuple(samples, detector.finished, detector.valid, detector.Active()),
+            std::tuple(3L * 178424, 1, false, false));
 }
 
 TEST(LatencyDetector, NonFiniteSamplesNeitherFireNorPoisonTheThreshold)

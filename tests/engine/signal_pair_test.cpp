@@ -181,8 +181,8 @@ TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
 {
   // 0.5 s of stereo noise up to +-0.95 at 44.1 kHz in blocks of 512, then the measurement with the noise going on:
   // the delay found from a silent start. A chain slower than a window whose programme is still on its way keeps
-  // the old value. Programme let through while Active is off (at block 525 or 560) restarts the wait for quiet
-  // (until about block 545), or, once the impulse is on its way, ends the measurement with the old value; so do
+  // the old value. Programme let through while Active is off (at block 525 or 590) restarts the wait for quiet
+  // (until about block 568), or, once the impulse is on its way, ends the measurement with the old value; so do
   // silent pauses while each impulse is on its way (their counts would agree). On a silent chain, an impulse of a
   // measurement started again is something the chain still brings back: the new one waits for it. The next one,
   // from silence, sends its impulse at once.
@@ -197,7 +197,7 @@ TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
     long restartAt = -1;
   };
   const Row rows[] = {{1, 1},         {44100, 44100},      {176400, 176400},          {250000, 123},
-                      {600000, 123},  {100000, 100000, {525}}, {100000, 123, {560}},
+                      {600000, 123},  {100000, 100000, {525}}, {100000, 123, {590}},
                       {100000, 123, {100, 450}, 0.0}, {100000, 100000, {}, 0.0, 3}, {1, 1, {}, 0.0}};
   for (const auto& [delay, measured, pauses, level, restartAt] : rows)
   {
@@ -206,8 +206,8 @@ TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
     RunNoise(level > 0.0 ? 43 : 400, level, level);
     Measure(kBlock, level, level, pauses, restartAt);
     EXPECT_EQ(std::tuple(LatencyParam(), mReceiver->GetDelayLine(0).length, mReceiver->GetDelayLine(1).length,
-                         mReceiver->GetLatencyDetector().active),
-              std::tuple(measured, measured, measured, 0))
+                         mReceiver->GetLatencyDetector().Active()),
+              std::tuple(measured, measured, measured, false))
         << "delay " << delay << ", level " << level;
     ClearRecordings();
   }
@@ -226,7 +226,7 @@ TEST_F(LatencyPairTest, OnlyAReceiverMeasuresAndACancelOrAResetEndsIt)
 {
   mSender->ToggleLatencyMeasurement();
   RunNoise(1);
-  EXPECT_FALSE(mSender->IsMeasurementRunning() || mSender->GetLatencyDetector().active);
+  EXPECT_FALSE(mSender->IsMeasurementRunning() || mSender->GetLatencyDetector().Active());
 
   // The compensation stays, and the Sender plays normally again.
   mReceiver->Change(ZANIQ::kLatencyCompensation, 123);
@@ -235,15 +235,15 @@ TEST_F(LatencyPairTest, OnlyAReceiverMeasuresAndACancelOrAResetEndsIt)
   {
     mReceiver->ToggleLatencyMeasurement();
     RunNoise(3);
-    ASSERT_TRUE(mReceiver->GetLatencyDetector().active);
+    ASSERT_TRUE(mReceiver->GetLatencyDetector().Active());
     if (reset)
       Prepare(*mReceiver, 44100.0, kBlock);
     else
       mReceiver->ToggleLatencyMeasurement();
     EXPECT_FALSE(mReceiver->IsMeasurementRunning());
     RunNoise(3);
-    EXPECT_EQ(std::tuple(mReceiver->GetLatencyDetector().active, LatencyParam(), mSenderOutL == mSenderInL),
-              std::tuple(0, 123, true));
+    EXPECT_EQ(std::tuple(mReceiver->GetLatencyDetector().Active(), LatencyParam(), mSenderOutL == mSenderInL),
+              std::tuple(false, 123, true));
   }
 }
 
@@ -257,7 +257,7 @@ TEST_F(LatencyPairTest, MeasurementWithoutSenderEndsCleanly)
   EXPECT_TRUE(mReceiver->IsMeasurementRunning()); // it waits one detection window for a Sender...
   RunReceiverAlone(3);
   EXPECT_FALSE(mReceiver->IsMeasurementRunning()); // ...then gives up
-  EXPECT_EQ(std::pair(mReceiver->GetLatencyDetector().active, LatencyParam()), std::pair(0, 123));
+  EXPECT_EQ(std::pair(mReceiver->GetLatencyDetector().Active(), LatencyParam()), std::pair(false, 123));
 }
 
 } // namespace
