@@ -4,6 +4,7 @@
 #include "graphics/IGraphics.h"
 
 #include <cmath>
+#include <utility>
 
 namespace plugin::igraphics
 {
@@ -71,14 +72,16 @@ void* IGEditorDelegate::OpenWindow(void* parent)
 
 void IGEditorDelegate::CloseWindow()
 {
-  if (mClosing) return;
+  // Asked again inside a close: the editor that close began with is its to take. One opened meanwhile is closed
+  // here like any other, at any depth; skipped, we would keep an editor whose view the host has taken away.
+  if (mClosing && (!mGraphics || mGraphics == mClosingGraphics)) return;
   // OnUIClose and the host's answers to the gestures ending run foreign code: the host may dispose of us there, or
   // open the editor again. We stay whole until the close returns, and it closes the editor it began with; one
-  // opened meanwhile stays open.
+  // opened meanwhile stays open unless it is closed in turn.
   Lifetime::Scope self(GetLifetime());
-  mClosing = true;
+  const bool outerClosing = std::exchange(mClosing, true);
   IGraphics* graphics = mGraphics;
-  mClosingGraphics = graphics;
+  const IGraphics* outerGraphics = std::exchange(mClosingGraphics, graphics);
 
   OnUIClose();
 
@@ -97,8 +100,9 @@ void IGEditorDelegate::CloseWindow()
     graphics->GetLifetime().Dispose([graphics] { delete graphics; });
   }
 
-  mClosingGraphics = nullptr;
-  mClosing = false;
+  // A close this one ran inside goes on with its own editor.
+  mClosingGraphics = outerGraphics;
+  mClosing = outerClosing;
 }
 
 // ---------------------------------------------------------------------------------------------------------------

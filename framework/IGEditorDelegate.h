@@ -56,12 +56,13 @@ public:
   // it opens a new editor and leaves the old one to that close; an editor opened again inside its own closing of
   // the old one, or a second one while a close runs, makes it return null and open nothing.
   void* OpenWindow(void* parent) override;
-  // Guarded against re-entry: OnUIClose, then, when a context exists, remembers its width, height and draw scale,
-  // releases its mouse capture (ending open host gestures), closes its window and deletes it. Inside a call of the
-  // context (a control's handler) the window only lets go of its view, and the context, controls and all, goes when
-  // the outermost such call returns. A second call in a row runs OnUIClose again and touches nothing else. Runs
-  // inside a scope of the plug-in, and closes only the context open when it began: one opened from OnUIClose or
-  // from the host's answer to the gestures ending stays open.
+  // OnUIClose, then, when a context exists, remembers its width, height and draw scale, releases its mouse capture
+  // (ending open host gestures), closes its window and deletes it. Inside a call of the context (a control's
+  // handler) the window only lets go of its view, and the context, controls and all, goes when the outermost such
+  // call returns. A second call in a row runs OnUIClose again and touches nothing else. Runs inside a scope of the
+  // plug-in, and closes only the context open when it began: one opened from OnUIClose or from the host's answer
+  // to the gestures ending stays open. Called again meanwhile it returns at once, unless such a context has been
+  // opened: that one it closes the same way (at any depth), so no context is kept whose window is gone.
   void CloseWindow() override;
 
   // The platform copies its drawing-ready flag here when it opens the window; never cleared by the delegate.

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -199,9 +200,10 @@ TEST(MacEditor, ControlClosingTheEditorFromItsKeyOrRescaleHandler)
 // host takes the view away and opens the editor again), a value it gets while the editor opens, or its
 // animation-end action or the display tick while a frame checks what is dirty, its mouse-up or mouse-out, or as it
 // is laid out. Or the host acts (closes, closes and reopens, or takes the view away and disposes of the plug-in)
-// as it hears the view's new frame, a gesture end or OnUIClose. The control, and the context with it, stay whole
-// until the call has returned and go then, once, hearing nothing more; the view goes at once. An editor opened
-// again meanwhile is a fresh one that draws and takes clicks.
+// as it hears the view's new frame, a gesture end, OnUIClose (reopening more than once, or closing what it
+// reopened) or the size a reopened editor takes before it has a window. The control, and the context with it, stay
+// whole until the call has returned and go then, once, hearing nothing more; the view goes at once. An editor
+// opened again meanwhile is a fresh one that draws and takes clicks; none is kept without its view.
 namespace closing
 {
 
@@ -214,10 +216,10 @@ double TestClock()
 enum class When
 {
   MouseDown, PopupAnswer, DelegateValue, DelegateMessage, Opening, AnimationEnd, DisplayTick, Layout,
-  MouseUp, MouseOut, CornerDrag, MenuScale, IdleRescale, HostClose // the control attached first
+  MouseUp, MouseOut, CornerDrag, MenuScale, IdleRescale, HostClose, HostReopen, Restore // the control attached first
 };
 // Where the host acts: nowhere (the control closes), or as it hears of these.
-enum class Host { None, Frame, GestureEnd, UIClose };
+enum class Host { None, Frame, GestureEnd, UIClose, Resize };
 
 // The host watching the editor view's frame, as hosts do to size their window.
 struct FrameWatch : NSObject
@@ -318,6 +320,7 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
     bool reopen;
     Host host = Host::None;
     bool dispose = false;
+    int reopens = 0; // editors the host opens one after another, if not just the one it reopens
   };
   std::vector<Case> cases = {
     {"mouse down", When::MouseDown, false},          {"mouse down, reopened", When::MouseDown, true},
@@ -331,6 +334,11 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
     {"host close, reopened in OnUIClose", When::HostClose, true, Host::UIClose},
     {"host close, disposed of in OnUIClose", When::HostClose, false, Host::UIClose, true},
     {"idle rescale, disposed of as a gesture ends", When::IdleRescale, false, Host::GestureEnd, true},
+    {"host reopen, reopened in OnUIClose", When::HostReopen, true, Host::UIClose},
+    {"host close, reopened twice in OnUIClose", When::HostClose, true, Host::UIClose, false, 2},
+    {"host close, reopened and closed in OnUIClose", When::HostClose, false, Host::UIClose, false, 1},
+    {"remembered size, closed as the host hears it", When::Restore, false, Host::Resize},
+    {"remembered size, disposed of as the host hears it", When::Restore, false, Host::Resize, true},
   };
   for (const auto& [when, how] : {std::pair(When::CornerDrag, "corner drag"), std::pair(When::MenuScale, "menu scale"),
                                   std::pair(When::IdleRescale, "idle rescale")})
@@ -347,15 +355,17 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
     NSWindow* window = e.window;
     IGraphics* first = editor->GetUI();
     NSView* reopened = nullptr;
-    // The host (or the control) closes the editor; reopening puts a fresh editor into the window.
-    auto close = [editor, window, &c, &reopened] {
-      if (NSView* view = editor->View(); view && !c.reopen)
-        editor->CloseWindow();
-      else if (view)
-        view->removeFromSuperview();
-      if (!c.reopen) return;
-      reopened = static_cast<NSView*>(editor->OpenWindow(nullptr));
-      if (reopened) window->contentView()->addSubview(reopened);
+    // The host (or the control) closes the editor; reopening puts a fresh editor into the window, as often as the
+    // row says, and the last one may be closed again.
+    const int reopens = std::max<int>(c.reopens, c.reopen);
+    auto close = [editor, window, &c, &reopened, reopens] {
+      for (int i = 0; i < reopens; ++i)
+      {
+        if (NSView* view = editor->View()) view->removeFromSuperview();
+        reopened = static_cast<NSView*>(editor->OpenWindow(nullptr));
+        if (reopened) window->contentView()->addSubview(reopened);
+      }
+      if (editor->GetUI() && !c.reopen) editor->CloseWindow();
     };
     // The host acts where the row says; disposing as it hears the frame change, it closes its window first.
     auto host = [&e, &c, close] {
@@ -366,11 +376,13 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
     closing::FrameWatch watch;
     NSNotificationCenter::defaultCenter()->addObserver_selector_name_object(
       &watch, ZQSelector("changed:", &closing::FrameWatch::changed), NSViewFrameDidChangeNotification, e.View());
-    if (c.host != Host::None)
+    closing::Outcome outcome;
+    if (c.host == Host::Resize) // a size heard after the host acted comes from an editor that is gone
+      editor->onResize = [editor, host, &outcome] { host(); editor->onResize = [&outcome] { ++outcome.late; }; };
+    else if (c.host != Host::None)
       (c.host == Host::Frame ? watch.onChange : c.host == Host::UIClose ? editor->onUIClose : editor->onGestureEnd) = host;
     const bool controlCloses = c.host == Host::None || c.when == When::MouseUp;
     std::function<void()> own = c.host == Host::None ? std::function<void()>(close) : [editor] { editor->CloseWindow(); };
-    closing::Outcome outcome;
     auto* control = new closing::ClosingControl(r, c.when, controlCloses ? own : nullptr, outcome);
     if (c.when >= When::MouseUp) { e.G().AttachControl(control); e.G().EnableMouseOver(true); }
     switch (c.when)
@@ -424,6 +436,14 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
         e.G().Resize(kW, kH, 1.5f);
         break;
       case When::HostClose: editor->CloseWindow(); break;
+      case When::HostReopen:
+        EXPECT_EQ(editor->OpenWindow(nullptr), nullptr) << "opened again while the old one closed";
+        break;
+      case When::Restore: // reopened at the scale it closed at, which the host hears before there is a window
+        editor->CloseWindow();
+        editor->SetRememberedEditorSize(kW, kH, 1.5f);
+        EXPECT_EQ(editor->OpenWindow(nullptr), nullptr) << "the editor closed while it opened";
+        break;
       case When::Layout:
       case When::Opening:
       {
@@ -446,8 +466,9 @@ TEST(MacEditor, ControlClosingTheEditorInsideItsOwnCall)
       EXPECT_EQ(ZQAppKitAdvanceClock(0.5), 0) << "no timer left";
       continue;
     }
-    EXPECT_EQ(editor->uiOpens, 1 + c.reopen + (c.when == When::Opening)) << "told the editor is open";
+    EXPECT_EQ(editor->uiOpens, 1 + reopens + (c.when == When::Opening)) << "told the editor is open";
     IGraphics* now = editor->GetUI();
+    EXPECT_EQ(editor->View() != nullptr, now != nullptr) << "an editor kept without its view";
     if (!c.reopen)
     {
       EXPECT_EQ(now, nullptr);

@@ -53,6 +53,12 @@ void MacTestEditor::EndInformHostOfParamChangeFromUI(int)
   if (auto hear = std::exchange(onGestureEnd, nullptr)) hear();
 }
 
+bool MacTestEditor::EditorResizeFromUI(int width, int height, bool needsPlatformResize)
+{
+  if (auto hear = std::exchange(onResize, nullptr)) hear();
+  return IGEditorDelegate::EditorResizeFromUI(width, height, needsPlatformResize);
+}
+
 OpenEditor::OpenEditor(float screenScale, float drawScale)
     : editor(*new MacTestEditor(drawScale)), drawScale(drawScale)
 {

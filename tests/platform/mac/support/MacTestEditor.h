@@ -85,12 +85,13 @@ public:
   void OnUIClose() override;
   void BeginInformHostOfParamChangeFromUI(int) override {}
   void EndInformHostOfParamChangeFromUI(int) override;
+  bool EditorResizeFromUI(int width, int height, bool needsPlatformResize) override;
 
   int uiOpens = 0;
   int uiCloses = 0;
   std::vector<ProbeEvent> events;
-  // Run once, inside OnUIClose and as the host hears a gesture end (a host reacting there).
-  std::function<void()> onUIClose, onGestureEnd;
+  // Run once, inside OnUIClose, as the host hears a gesture end or a new editor size (a host reacting there).
+  std::function<void()> onUIClose, onGestureEnd, onResize;
 
   IControl* knob = nullptr;
 };
