@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 // How deeply an XML text nests its elements, measured by a flat byte scan before TinyXML sees the text.
 //
@@ -69,3 +72,72 @@ inline constexpr int64_t kMaxPresetXMLBytes = int64_t(1) << 20;
 // character data back as it is: no lead byte there announces more bytes than follow it before a '&', '<',
 // quote or the end. A document that fails this must declare a single-byte encoding to be read back.
 [[nodiscard]] bool ReadsBackAsUTF8(const char* text);
+
+// ---------------------------------------------------------------------------------------------------------------
+// The preset document as text (layout and checks in XMLPresets.h)
+//
+// What every reader of preset files and state chunks parses after the scan above. It builds on TinyXML and
+// nothing of the plug-in framework, so that a host reading ".tps" files reads them with the product's own parser.
+// ---------------------------------------------------------------------------------------------------------------
+
+// Numbers in the C locale [any thread]
+
+// value as "%f" prints it in the C locale: "-18.000000", "176400.000000". "nan"/"inf" texts for non-finite values.
+std::string FormatPresetValue(double value);
+
+// The number at the start of text as strtod reads it in the C locale (leading white space, optional sign,
+// decimal digits with optional point and exponent; text after the number is ignored). value is 0.0 when text is
+// null or holds no number. Returns false, with value unchanged, for a number that is not finite ("inf", "nan")
+// or lies outside the range of double.
+[[nodiscard]] bool ParsePresetValue(const char* text, double& value);
+
+// PresetXMLTree — the content of one document
+
+struct PresetXMLTree
+{
+  struct Param
+  {
+    std::string name;   // never empty in a parsed document
+    double value = 0.0; // always finite in a parsed document
+  };
+
+  // Why a text was refused.
+  enum class EParse : int
+  {
+    kOK = 0,
+    kNotXML,            // empty or malformed text
+    kNoRoot,            // no "PresetXMLTree" root element
+    kNoVendor,          // no "PluginVendor" element
+    kNoName,            // no "PluginName" element
+    kNoVersion,         // no "PluginVersion" element
+    kNoPreset,          // no "Preset" element, or its first attribute is not "name"
+    kNoParameters,      // no "Parameter" element in "Preset", or it has no child element
+    kForeignElement,    // a child of "Parameter" that is not "Param"
+    kTooDeep,           // nested deeper than kMaxPresetXMLDepth (guards the recursive parser's stack)
+  };
+
+  // "PluginVendor" and "PluginName" texts; none when the element has no text.
+  std::optional<std::string> vendor;
+  std::optional<std::string> pluginName;
+  std::string version;              // "PluginVersion" text ("" when it has none)
+  std::optional<std::string> data;  // "Data" text, when the element exists and has text
+  std::string presetName;           // value of the "Preset" element's "name" attribute
+  std::vector<Param> params;        // accepted "Param" elements in document order
+
+  // [any thread] The printed document (layout in XMLPresets.h). "Data" is printed when data holds a text. A document
+  // whose bytes TinyXML would not read back as UTF-8 (a preset name in Latin-1) declares
+  // encoding="ISO-8859-1" and is read back byte by byte.
+  std::string Print() const;
+
+  // [any thread] Parses text (zero-terminated) and checks the structure above; on kOK the members hold the
+  // document, otherwise they are cleared. legacyEncoding reads the bytes as they are (preset files), after one
+  // leading UTF-8 byte-order mark; otherwise the parser detects UTF-8 from a byte-order mark or declaration
+  // (state chunks). Vendor and name are not compared here (see IXMLPreset::Accepts). A text nested deeper
+  // than kMaxPresetXMLDepth (kTooDeep), or one the nesting scan cannot bound or with a tag of more than
+  // kMaxPresetXMLAttributes attributes (kNotXML, above), never reaches the parser; the readers bound its
+  // length by kMaxPresetXMLBytes before they read it.
+  [[nodiscard]] EParse Parse(const char* text, bool legacyEncoding);
+
+private:
+  std::string PrintDeclaring(const char* encoding) const; // with that encoding in the declaration ("" for none)
+};

@@ -1,5 +1,4 @@
-// Presets as XML: numbers in the C locale, the PresetXMLTree document, preset files and the document inside a
-// state chunk.
+// Presets as XML: the documents of this plug-in's parameters, preset files and the document inside a state chunk.
 
 #include "engine/XMLPresets.h"
 
@@ -8,13 +7,9 @@
 #include "framework/PluginBase.h"
 #include "framework/RegularFile.h"
 
-#include <tinyxml.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -22,64 +17,8 @@
 
 using namespace plugin;
 
-// ---------------------------------------------------------------------------------------------------------------
-// Numbers in the C locale
-// ---------------------------------------------------------------------------------------------------------------
-
-std::string FormatPresetValue(double value)
-{
-  // Room for the widest fixed-point double: 309 integer digits, sign, point and six decimals.
-  char buf[400];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
-  if (ec != std::errc()) return std::string();
-  return std::string(buf, end);
-}
-
-bool ParsePresetValue(const char* text, double& value)
-{
-  double v = 0.0;
-  if (text)
-  {
-    const char* p = text;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    // from_chars takes no sign of its own here, so "+-1" is not a number, as for strtod.
-    if (*p != '+' && *p != '-')
-    {
-      const auto [end, ec] = std::from_chars(p, p + std::strlen(p), v, std::chars_format::general);
-      (void)end;
-      if (ec == std::errc::result_out_of_range) return false;
-      if (ec != std::errc()) v = 0.0;
-    }
-    if (negative) v = -v;
-  }
-  if (!std::isfinite(v)) return false;
-  value = v;
-  return true;
-}
-
-// ---------------------------------------------------------------------------------------------------------------
-// PresetXMLTree
-// ---------------------------------------------------------------------------------------------------------------
-
 namespace
 {
-
-TiXmlElement* AddTextElement(TiXmlElement& parent, const char* name, const std::string& text)
-{
-  auto* element = new TiXmlElement(name);
-  element->LinkEndChild(new TiXmlText(text.c_str()));
-  parent.LinkEndChild(element);
-  return element;
-}
-
-std::optional<std::string> TextOf(const TiXmlElement& element)
-{
-  const char* text = element.GetText();
-  if (!text) return std::nullopt;
-  return std::string(text);
-}
 
 int FindParam(const PluginBase& plug, const std::string& name)
 {
@@ -95,111 +34,10 @@ bool WrittenBy(const PluginBase& plug, const PresetXMLTree& tree)
          *tree.pluginName == plug.GetPluginName();
 }
 
-} // namespace
-
-std::string PresetXMLTree::Print() const
-{
-  // Names usually hold UTF-8, which TinyXML reads back after the plain declaration. Bytes it would read another
-  // way as UTF-8 (a Latin-1 "Caf\xE9" ends in a lead byte that takes in the closing quote) are declared as
-  // single bytes, so that the document still reads back as written.
-  std::string text = PrintDeclaring("");
-  if (!text.empty() && !ReadsBackAsUTF8(text.c_str())) text = PrintDeclaring("ISO-8859-1");
-  return text;
-}
-
-std::string PresetXMLTree::PrintDeclaring(const char* encoding) const
-{
-  TiXmlDocument doc;
-  doc.LinkEndChild(new TiXmlDeclaration("1.0", encoding, ""));
-  auto* root = new TiXmlElement("PresetXMLTree");
-  root->SetAttribute("version", "1");
-  doc.LinkEndChild(root);
-
-  AddTextElement(*root, "PluginVendor", vendor.value_or(std::string()));
-  AddTextElement(*root, "PluginName", pluginName.value_or(std::string()));
-  AddTextElement(*root, "PluginVersion", version);
-  if (data) AddTextElement(*root, "Data", *data);
-
-  auto* preset = new TiXmlElement("Preset");
-  preset->SetAttribute("name", presetName.c_str());
-  root->LinkEndChild(preset);
-  auto* parameter = new TiXmlElement("Parameter");
-  preset->LinkEndChild(parameter);
-  for (const Param& p : params)
-  {
-    auto* element = new TiXmlElement("Param");
-    element->SetAttribute("name", p.name.c_str());
-    element->SetAttribute("val", FormatPresetValue(p.value).c_str());
-    parameter->LinkEndChild(element);
-  }
-
-  TiXmlPrinter printer;
-  printer.SetIndent("    ");
-  printer.SetLineBreak("\n");
-  if (!doc.Accept(&printer)) return std::string();
-  return printer.Str();
-}
-
-PresetXMLTree::EParse PresetXMLTree::Parse(const char* text, bool legacyEncoding)
-{
-  *this = PresetXMLTree{};
-  if (!text || !*text) return EParse::kNotXML;
-  // Earlier builds wrote single-byte names ("Caf\xE9") under the plain declaration; read as UTF-8 their lead bytes
-  // would take in the markup after them, so such a document is read byte by byte, as it was written.
-  if (!legacyEncoding && !ReadsBackAsUTF8(text)) legacyEncoding = true;
-  // Detecting the encoding, TinyXML skips the mark itself (and reads UTF-8 after it).
-  if (legacyEncoding) text = SkipByteOrderMark(text);
-  // Before TinyXML, which recurses once per level of nesting while parsing and again while freeing, and checks
-  // each attribute against the earlier ones of its element.
-  const int depth = MeasureXMLNesting(text, kMaxPresetXMLDepth, !legacyEncoding);
-  if (depth < 0) return EParse::kNotXML;
-  if (depth > kMaxPresetXMLDepth) return EParse::kTooDeep;
-
-  TiXmlDocument doc;
-  doc.Parse(text, nullptr, legacyEncoding ? TIXML_ENCODING_LEGACY : TIXML_ENCODING_UNKNOWN);
-  if (doc.Error()) return EParse::kNotXML;
-
-  const TiXmlElement* root = doc.FirstChildElement("PresetXMLTree");
-  if (!root) return EParse::kNoRoot;
-  const TiXmlElement* vendorElement = root->FirstChildElement("PluginVendor");
-  if (!vendorElement) return EParse::kNoVendor;
-  const TiXmlElement* nameElement = root->FirstChildElement("PluginName");
-  if (!nameElement) return EParse::kNoName;
-  const TiXmlElement* versionElement = root->FirstChildElement("PluginVersion");
-  if (!versionElement) return EParse::kNoVersion;
-  const TiXmlElement* dataElement = root->FirstChildElement("Data");
-
-  const TiXmlElement* preset = root->FirstChildElement("Preset");
-  if (!preset) return EParse::kNoPreset;
-  const TiXmlAttribute* first = preset->FirstAttribute();
-  if (!first || std::strcmp(first->Name(), "name") != 0) return EParse::kNoPreset;
-
-  const TiXmlElement* parameter = preset->FirstChildElement("Parameter");
-  if (!parameter || !parameter->FirstChildElement()) return EParse::kNoParameters;
-
-  PresetXMLTree tree;
-  for (const TiXmlElement* e = parameter->FirstChildElement(); e; e = e->NextSiblingElement())
-  {
-    if (std::strcmp(e->Value(), "Param") != 0) return EParse::kForeignElement;
-    const char* name = e->Attribute("name");
-    if (!name || !*name) continue;
-    double value = 0.0;
-    // A value that is not finite is refused: its parameter keeps what it has.
-    if (!ParsePresetValue(e->Attribute("val"), value)) continue;
-    tree.params.push_back({name, value});
-  }
-
-  tree.vendor = TextOf(*vendorElement);
-  tree.pluginName = TextOf(*nameElement);
-  tree.version = TextOf(*versionElement).value_or(std::string());
-  if (dataElement) tree.data = TextOf(*dataElement);
-  tree.presetName = first->Value();
-  *this = std::move(tree);
-  return EParse::kOK;
-}
-
-PresetXMLTree PresetXMLTree::FromPlugin(const PluginBase& plug, const char* presetName, const char* nameOverride,
-                                        const char* versionOverride)
+// The document of plug's current parameter values (every parameter, in index order), with plug's maker name,
+// plug-in name and version text, unless overridden by non-empty nameOverride / versionOverride.
+PresetXMLTree TreeOfPlugin(const PluginBase& plug, const char* presetName, const char* nameOverride = nullptr,
+                           const char* versionOverride = nullptr)
 {
   PresetXMLTree tree;
   tree.vendor = plug.GetMfrName();
@@ -224,12 +62,15 @@ PresetXMLTree PresetXMLTree::FromPlugin(const PluginBase& plug, const char* pres
   return tree;
 }
 
-PresetXMLTree PresetXMLTree::FromValues(const PluginBase& plug, const double* values, const char* presetName)
+// The same for values[i] (one per parameter) in place of the live values.
+PresetXMLTree TreeOfValues(const PluginBase& plug, const double* values, const char* presetName)
 {
-  PresetXMLTree tree = FromPlugin(plug, presetName);
+  PresetXMLTree tree = TreeOfPlugin(plug, presetName);
   for (size_t i = 0; i < tree.params.size(); ++i) tree.params[i].value = values[i];
   return tree;
 }
+
+} // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
 // Preset files
@@ -314,7 +155,7 @@ bool IXMLPreset::WritePresetFile(const PluginBase& plug, const Util_String& path
                                  bool filtered, bool withData, const char* data) const
 {
   if (path.GetLength() == 0) return false;
-  PresetXMLTree tree = PresetXMLTree::FromPlugin(plug, presetName.Get(), mNameOverride.Get(), mVersionOverride.Get());
+  PresetXMLTree tree = TreeOfPlugin(plug, presetName.Get(), mNameOverride.Get(), mVersionOverride.Get());
   if (filtered && mFilterOn)
   {
     std::vector<PresetXMLTree::Param> kept;
@@ -421,14 +262,14 @@ bool AppendXML(const PresetXMLTree& tree, IByteChunk& chunk)
 
 bool IXMLParameters::WriteStateXML(const PluginBase& plug, IByteChunk& chunk)
 {
-  return AppendXML(PresetXMLTree::FromPlugin(plug, plug.GetPresetName(0)), chunk);
+  return AppendXML(TreeOfPlugin(plug, plug.GetPresetName(0)), chunk);
 }
 
 bool IXMLParameters::BuildPresetXML(const PluginBase& plug, const double* values, IByteChunk& chunk,
                                     const char* presetName)
 {
   if (!values) return false;
-  return AppendXML(PresetXMLTree::FromValues(plug, values, presetName), chunk);
+  return AppendXML(TreeOfValues(plug, values, presetName), chunk);
 }
 
 namespace

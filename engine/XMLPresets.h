@@ -19,6 +19,7 @@
 //   </PresetXMLTree>
 //
 // A document whose names TinyXML would not read back as UTF-8 declares encoding="ISO-8859-1" (see Print).
+// PresetXMLTree, which holds one document, and the numbers in it live in XMLNesting.h, free of the framework.
 //
 // Values are printed as "%f" (six decimals) and read as strtod reads them, both in the C locale whatever the
 // host's locale is. The root's "version" and the "PluginVersion" text are written and never compared.
@@ -34,13 +35,12 @@
 // Threads: main thread (constructor, editor commands, host state save and restore). Parameter stores are
 // atomic, so the audio thread may see parameters change one by one during a load; no lock is taken.
 
+#include "engine/XMLNesting.h"
 #include "framework/IByteChunk.h"
 #include "graphics/Util.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace plugin
 {
@@ -49,79 +49,6 @@ class PluginBase;
 
 // Marker for "no value given" in arrays of one value per parameter (compared for exact equality).
 inline constexpr double kPresetNoValue = 9.999e-8;
-
-// ---------------------------------------------------------------------------------------------------------------
-// Numbers in the C locale [any thread]
-// ---------------------------------------------------------------------------------------------------------------
-
-// value as "%f" prints it in the C locale: "-18.000000", "176400.000000". "nan"/"inf" texts for non-finite values.
-std::string FormatPresetValue(double value);
-
-// The number at the start of text as strtod reads it in the C locale (leading white space, optional sign,
-// decimal digits with optional point and exponent; text after the number is ignored). value is 0.0 when text is
-// null or holds no number. Returns false, with value unchanged, for a number that is not finite ("inf", "nan")
-// or lies outside the range of double.
-[[nodiscard]] bool ParsePresetValue(const char* text, double& value);
-
-// ---------------------------------------------------------------------------------------------------------------
-// PresetXMLTree — the content of one document
-// ---------------------------------------------------------------------------------------------------------------
-
-struct PresetXMLTree
-{
-  struct Param
-  {
-    std::string name;   // never empty in a parsed document
-    double value = 0.0; // always finite in a parsed document
-  };
-
-  // Why a text was refused.
-  enum class EParse : int
-  {
-    kOK = 0,
-    kNotXML,            // empty or malformed text
-    kNoRoot,            // no "PresetXMLTree" root element
-    kNoVendor,          // no "PluginVendor" element
-    kNoName,            // no "PluginName" element
-    kNoVersion,         // no "PluginVersion" element
-    kNoPreset,          // no "Preset" element, or its first attribute is not "name"
-    kNoParameters,      // no "Parameter" element in "Preset", or it has no child element
-    kForeignElement,    // a child of "Parameter" that is not "Param"
-    kTooDeep,           // nested deeper than kMaxPresetXMLDepth (guards the recursive parser's stack)
-  };
-
-  // "PluginVendor" and "PluginName" texts; none when the element has no text.
-  std::optional<std::string> vendor;
-  std::optional<std::string> pluginName;
-  std::string version;              // "PluginVersion" text ("" when it has none)
-  std::optional<std::string> data;  // "Data" text, when the element exists and has text
-  std::string presetName;           // value of the "Preset" element's "name" attribute
-  std::vector<Param> params;        // accepted "Param" elements in document order
-
-  // [any thread] The printed document (layout above). "Data" is printed when data holds a text. A document
-  // whose bytes TinyXML would not read back as UTF-8 (a preset name in Latin-1) declares
-  // encoding="ISO-8859-1" and is read back byte by byte.
-  std::string Print() const;
-
-  // [any thread] Parses text (zero-terminated) and checks the structure above; on kOK the members hold the
-  // document, otherwise they are cleared. legacyEncoding reads the bytes as they are (preset files), after one
-  // leading UTF-8 byte-order mark; otherwise the parser detects UTF-8 from a byte-order mark or declaration
-  // (state chunks). Vendor and name are not compared here (see IXMLPreset::Accepts). A text nested deeper
-  // than kMaxPresetXMLDepth (kTooDeep), or one the nesting scan cannot bound or with a tag of more than
-  // kMaxPresetXMLAttributes attributes (kNotXML, XMLNesting.h), never reaches the parser; the readers bound its
-  // length by kMaxPresetXMLBytes before they read it.
-  [[nodiscard]] EParse Parse(const char* text, bool legacyEncoding);
-
-  // [any thread] The document of plug's current parameter values (every parameter, in index order), with plug's
-  // maker name, plug-in name and version text, unless overridden by non-empty nameOverride / versionOverride.
-  static PresetXMLTree FromPlugin(const plugin::PluginBase& plug, const char* presetName,
-                                  const char* nameOverride = nullptr, const char* versionOverride = nullptr);
-  // The same for values[i] (one per parameter) in place of the live values.
-  static PresetXMLTree FromValues(const plugin::PluginBase& plug, const double* values, const char* presetName);
-
-private:
-  std::string PrintDeclaring(const char* encoding) const; // with that encoding in the declaration ("" for none)
-};
 
 // ---------------------------------------------------------------------------------------------------------------
 // IXMLPreset — preset files

@@ -423,17 +423,38 @@ TEST_F(ChainState, PresetFileLoadsAsTheEditorLoadsIt)
   ASSERT_TRUE(s) << s.message();
   EXPECT_EQ(mReceiver["Link ID"], 1.0);
   // The product's preset corpus and files as long as it reads, and a byte longer: auhost takes the same files.
-  std::string full = Preset("Reference Level", "-10.000000"), at = "</PresetXMLTree>";
+  const std::string plain = Preset("Reference Level", "-10.000000"), at = "</PresetXMLTree>";
+  std::string full = plain;
   full.insert(full.rfind(at), "<!--" + std::string(size_t(kMaxPresetXMLBytes) - full.size() - 7, '=') + "-->");
   mTemp.Write("ok_full.tps", full), mTemp.Write("bad_longer.tps", full + " ");
+  // Files that would grow past that length printed again: escaped apostrophes, no indentation, empty elements
+  // nested 15 deep.
+  std::string params, nest = "<e/>", nested;
+  while (params.size() < 860000) params += "<Param name=\"Reference Level\" val=\"-10.000000\"/>";
+  for (int i = 0; i < 13; ++i) nest = "<e>" + nest + "</e>";
+  while (nested.size() < 200000) nested += nest;
+  const std::tuple<const char*, std::string, const char*> grown[] = {
+    {"ok_quotes.tps", "<Data>" + std::string(300000, '\'') + "</Data>", "<Preset"},
+    {"ok_compact.tps", params, "</Parameter>"},
+    {"ok_nested.tps", nested, "<Preset"},
+  };
   std::vector<std::filesystem::path> files{mTemp.Path() / "ok_full.tps", mTemp.Path() / "bad_longer.tps"};
+  for (const auto& [name, text, before] : grown)
+    mTemp.Write(name, std::string(plain).insert(plain.find(before), text)), files.push_back(mTemp.Path() / name);
   for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(ZANIQ_TEST_DATA) / "presets"))
     if (entry.path().extension() == ".tps") files.push_back(entry.path());
+  const std::filesystem::path data = mTemp.Path() / "home" / "Library" / "Application Support" / "ZANIQ" / "AU";
+  std::filesystem::create_directories(data);
   for (const std::filesystem::path& file : files)
   {
+    // The product's own verdict, as its data folder's default preset.
+    std::filesystem::copy_file(file, data / "default.tps", std::filesystem::copy_options::overwrite_existing);
+    const bool product = Run(ChainSetup{}) && mReceiver["Reference Level"] == -10.0;
+    std::filesystem::remove(data / "default.tps");
     setup.preset = file.string(), s = Run(setup);
     const bool ok = file.filename().string().rfind("ok_", 0) == 0;
-    EXPECT_TRUE(bool(s) == ok && (!ok || mReceiver["Reference Level"] == -10.0)) << file.filename() << s.message();
+    EXPECT_TRUE(product == ok && bool(s) == ok && (!ok || mReceiver["Reference Level"] == -10.0))
+      << file.filename() << s.message();
   }
 }
 
@@ -448,7 +469,8 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
   for (int i = 0; i < 9000; ++i) flood += " a" + std::to_string(i) + "=''";
   mTemp.Write("deep.tps", deep);
   mTemp.Write("flood.tps", Preset("Drive FX", "1").insert(Preset("", "").find("<PluginVendor") + 13, flood));
-  ChainSetup junk, missing, sender, link, other, deepSetup, flooded, unwritable;
+  ChainSetup junk, missing, sender, link, other, bom, deepSetup, flooded, unwritable;
+  bom.preset = std::string(ZANIQ_TEST_DATA) + "/presets/bad_vendor_byte_order_mark.tps";
   deepSetup.preset = mTemp / "deep.tps";
   flooded.preset = mTemp / "flood.tps";
   junk.loadState = mTemp / "junk.state";
@@ -463,8 +485,10 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
     {&missing, "--preset " + (mTemp / "none.tps") + ": cannot read", true},
     {&sender, "--preset " + (mTemp / "sender.tps") + ": the preset sets \"Plugin Mode\" to Sender", true},
     {&link, "--preset " + (mTemp / "link.tps") + ": the preset sets \"Link ID\" to 7", true},
-    {&other, "--preset " + (mTemp / "other.tps") + ": restore state:", true},
-    {&deepSetup, "--preset " + (mTemp / "deep.tps") + ": not a preset file", true},
+    {&other, "--preset " + (mTemp / "other.tps") + ": the preset is for another plug-in: \"PluginVendor\" is "
+             "\"Quenlaz\", not \"Quenlar\"", true},
+    {&bom, "\"PluginVendor\" is \"\\xEF\\xBB\\xBFQuenlar\", not \"Quenlar\"", false},
+    {&deepSetup, "--preset " + (mTemp / "deep.tps") + ": not a preset file: its elements nest deeper than 16", true},
     {&flooded, "--preset " + (mTemp / "flood.tps") + ": not a preset file", true},
     {&unwritable, "cannot write", false},
   };

@@ -23,6 +23,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace auhost
 {
@@ -226,59 +227,169 @@ constexpr const char* kKeptByPresetLoad[] = {
     "Show Config Page",
 };
 
-// A "val" text as the product reads it: a leading number in the C locale, 0 when there is none; a value that is
-// not finite is refused (its parameter keeps what it has).
-std::optional<double> PresetValue(const char* text)
+// Why the product's preset reader refused a text, in words.
+std::string RefusalWords(PresetXMLTree::EParse why)
 {
-  if (!text) return 0.0;
-  while (*text == ' ' || (*text >= '\t' && *text <= '\r'))
-    ++text;
-  const bool negative = *text == '-';
-  if (*text == '+' || *text == '-') ++text;
-  double v = 0.0;
-  if (*text == '+' || *text == '-' ||
-      std::from_chars(text, text + std::strlen(text), v, std::chars_format::general).ec != std::errc())
-    v = 0.0;
-  if (!std::isfinite(v)) return std::nullopt;
-  return negative ? -v : v;
+  using E = PresetXMLTree::EParse;
+  switch (why)
+  {
+  case E::kOK: break;
+  case E::kNotXML: return "it is empty, malformed, or XML the product refuses unread";
+  case E::kTooDeep: return "its elements nest deeper than " + std::to_string(kMaxPresetXMLDepth) + " levels";
+  case E::kNoRoot: return "no \"PresetXMLTree\" root element";
+  case E::kNoVendor: return "no \"PluginVendor\" element";
+  case E::kNoName: return "no \"PluginName\" element";
+  case E::kNoVersion: return "no \"PluginVersion\" element";
+  case E::kNoPreset: return "no \"Preset\" element with \"name\" as its first attribute";
+  case E::kNoParameters: return "no \"Parameter\" element with elements in it";
+  case E::kForeignElement: return "\"Parameter\" holds an element that is not \"Param\"";
+  }
+  return "refused";
 }
 
-// The preset file `text` as the editor's preset load applies it, as a state chunk for the unit: every parameter
-// outside kKeptByPresetLoad at its default, then the file's own values (the later of two values of a parameter
-// wins). Refused when the file would change the unit's Plugin Mode or Link ID.
+// A text from a file, quoted on one line: bytes outside printable ASCII as \xNN, long texts cut.
+std::string Quoted(const std::string& text)
+{
+  constexpr size_t kShown = 40;
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size() && i < kShown; ++i)
+  {
+    const auto u = static_cast<unsigned char>(text[i]);
+    if (u == '"' || u == '\\') out += '\\';
+    if (u >= 0x20 && u < 0x7F)
+    {
+      out += char(u);
+      continue;
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", u);
+    out += hex;
+  }
+  return out + (text.size() > kShown ? "\"..." : "\"");
+}
+
+// The bytes of the unit's ClassInfo "data".
+Status StateData(const Instance& unit, std::string& bytes)
+{
+  CFRef<CFPropertyListRef> state;
+  Status s = unit.SaveState(state);
+  if (!s) return s;
+  const void* value = CFGetTypeID(state.Get()) == CFDictionaryGetTypeID()
+                        ? CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()), CFSTR("data"))
+                        : nullptr;
+  if (!value || CFGetTypeID(value) != CFDataGetTypeID()) return Status::Error("the unit's ClassInfo has no \"data\"");
+  const auto data = static_cast<CFDataRef>(value);
+  bytes.assign(reinterpret_cast<const char*>(CFDataGetBytePtr(data)), size_t(CFDataGetLength(data)));
+  return Status::Ok();
+}
+
+// The document inside the unit's own state (framed as FramePresetText frames one): its maker, plug-in name and
+// version exactly as the product writes them.
+Status OwnDocument(const Instance& unit, PresetXMLTree& own)
+{
+  constexpr size_t kLengthAt = 28;
+  std::string bytes;
+  Status s = StateData(unit, bytes);
+  if (!s) return s;
+  uint32_t length = 0;
+  for (size_t i = 0; i < 4 && kLengthAt + i < bytes.size(); ++i)
+    length |= uint32_t(static_cast<unsigned char>(bytes[kLengthAt + i])) << (8 * i);
+  const size_t at = kLengthAt + 4;
+  if (bytes.size() < at || length > bytes.size() - at ||
+      own.Parse(std::string(bytes, at, length).c_str(), false) != PresetXMLTree::EParse::kOK || !own.vendor ||
+      !own.pluginName)
+    return Status::Error("the unit's state holds no preset document");
+  return Status::Ok();
+}
+
+// A value as the product reads it back: the shortest text that gives the same double.
+std::string ExactValue(double v)
+{
+  char text[64];
+  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+// A default as the product declares it: the unit gives it as a 32-bit float, six decimals give back its double.
+std::string DefaultValue(Float32 v)
+{
+  char text[400];
+  return std::string(text, std::to_chars(text, text + sizeof text, double(v), std::chars_format::fixed, 6).ptr);
+}
+
+// The state document of `params` (name and value text, one per parameter) under the maker, name and version of
+// own and the preset name presetName, printed as the product prints its documents: with ISO-8859-1 declared where
+// TinyXML would not read the bytes back as UTF-8.
+std::string PrintState(const PresetXMLTree& own, const std::string& presetName,
+                       const std::vector<std::pair<std::string, std::string>>& params)
+{
+  const auto print = [&](const char* encoding)
+  {
+    TiXmlDocument doc;
+    doc.InsertEndChild(TiXmlDeclaration("1.0", encoding, ""));
+    TiXmlElement root("PresetXMLTree");
+    root.SetAttribute("version", "1");
+    for (const auto& [name, text] : {std::pair{"PluginVendor", *own.vendor}, std::pair{"PluginName", *own.pluginName},
+                                     std::pair{"PluginVersion", own.version}})
+    {
+      TiXmlElement element(name);
+      element.InsertEndChild(TiXmlText(text.c_str()));
+      root.InsertEndChild(element);
+    }
+    TiXmlElement preset("Preset");
+    preset.SetAttribute("name", presetName.c_str());
+    TiXmlElement parameter("Parameter");
+    for (const auto& [name, value] : params)
+    {
+      TiXmlElement element("Param");
+      element.SetAttribute("name", name.c_str());
+      element.SetAttribute("val", value.c_str());
+      parameter.InsertEndChild(element);
+    }
+    preset.InsertEndChild(parameter);
+    root.InsertEndChild(preset);
+    doc.InsertEndChild(root);
+    TiXmlPrinter printer;
+    return doc.Accept(&printer) ? printer.Str() : std::string();
+  };
+  std::string text = print("");
+  if (!text.empty() && !ReadsBackAsUTF8(text.c_str())) text = print("ISO-8859-1");
+  return text;
+}
+
+// The preset file `text` as the editor's preset load applies it, as a state chunk for the unit. The product's
+// own reader decides whether the file is taken and what it holds; the chunk then carries only the values the
+// load leaves: every parameter outside kKeptByPresetLoad at its default, overridden by the file's last value
+// for each parameter it names. Refused when the file would change the unit's Plugin Mode or Link ID.
 Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::string& chunk)
 {
-  // The product's own checks before the parser, which recurses once per nesting level and checks each attribute
-  // against the earlier ones of its element: a file the product's preset reader refuses unparsed is refused here
-  // too, and one it parses is parsed here too. Like the product, read to the first zero byte.
-  const char* bytes = SkipByteOrderMark(text.c_str());
-  const int depth = MeasureXMLNesting(bytes, kMaxPresetXMLDepth, false);
-  if (depth < 0 || depth > kMaxPresetXMLDepth)
-    return Status::Error("not a preset file");
-  TiXmlDocument doc;
-  doc.Parse(bytes, nullptr, TIXML_ENCODING_LEGACY);
-  TiXmlElement* root = doc.Error() ? nullptr : doc.FirstChildElement("PresetXMLTree");
-  TiXmlElement* preset = root ? root->FirstChildElement("Preset") : nullptr;
-  TiXmlElement* parameter = preset ? preset->FirstChildElement("Parameter") : nullptr;
-  // The product refuses an empty "Parameter"; the defaults added below must not make one acceptable.
-  if (!parameter || !parameter->FirstChildElement()) return Status::Error("not a preset file");
+  PresetXMLTree file, own;
+  // Like the product, read to the first zero byte.
+  const PresetXMLTree::EParse why = file.Parse(text.c_str(), true);
+  if (why != PresetXMLTree::EParse::kOK) return Status::Error("not a preset file: " + RefusalWords(why));
+  Status s = OwnDocument(unit, own);
+  if (!s) return s;
+  for (const auto& [element, got, wanted] : {std::tuple{"PluginVendor", file.vendor, *own.vendor},
+                                             std::tuple{"PluginName", file.pluginName, *own.pluginName}})
+    if (got != wanted)
+      return Status::Error(std::string("the preset is for another plug-in: \"") + element + "\" is " +
+                           (got ? Quoted(*got) : std::string("empty")) + ", not " + Quoted(wanted));
 
   std::vector<ParameterDesc> params;
-  Status s = unit.ListParameters(params);
+  s = unit.ListParameters(params);
   if (!s) return s;
+  std::vector<std::optional<double>> named(params.size());
+  for (const PresetXMLTree::Param& p : file.params)
+    if (const ParameterDesc* desc = FindExact(params, p.name)) named[size_t(desc - params.data())] = p.value;
 
   // Plugin Mode and Link ID as the file would leave them.
   for (const char* name : {kPluginModeName, kLinkIDName})
   {
     const ParameterDesc* p = FindExact(params, name);
     if (!p) continue;
-    std::optional<double> wanted;
-    for (const TiXmlElement* e = parameter->FirstChildElement("Param"); e; e = e->NextSiblingElement("Param"))
-      if (const char* n = e->Attribute("name"); n && name == std::string_view(n))
-        if (const std::optional<double> v = PresetValue(e->Attribute("val"))) wanted = v;
     Float32 current = 0.f;
     s = unit.GetParameter(p->id, current);
     if (!s) return s;
+    const std::optional<double>& wanted = named[size_t(p - params.data())];
     if (!wanted) continue;
     const double value = std::round(std::clamp(*wanted, double(p->minValue), double(p->maxValue)));
     if (value != double(current))
@@ -293,48 +404,20 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
     }
   }
 
-  // The chunk goes to the product's state reader, bounded as its preset reader is: a file of nearly that size
-  // padded with comments or instructions must not grow past it on the way, so only the elements travel.
-  std::vector<TiXmlNode*> nodes{&doc};
-  while (!nodes.empty())
+  std::vector<std::pair<std::string, std::string>> values;
+  for (size_t i = 0; i < params.size(); ++i)
   {
-    TiXmlNode* node = nodes.back();
-    nodes.pop_back();
-    for (TiXmlNode* child = node->FirstChild(); child;)
-    {
-      TiXmlNode* next = child->NextSibling();
-      if (child->Type() == TiXmlNode::TINYXML_COMMENT || child->Type() == TiXmlNode::TINYXML_UNKNOWN)
-        node->RemoveChild(child);
-      else
-        nodes.push_back(child);
-      child = next;
-    }
+    const bool kept = std::find_if(std::begin(kKeptByPresetLoad), std::end(kKeptByPresetLoad),
+                                   [&](const char* k) { return params[i].name == k; }) != std::end(kKeptByPresetLoad);
+    if (named[i]) values.emplace_back(params[i].name, ExactValue(*named[i]));
+    else if (!kept) values.emplace_back(params[i].name, DefaultValue(params[i].defaultValue));
   }
-
-  TiXmlNode* first = parameter->FirstChild();
-  for (const ParameterDesc& p : params)
-  {
-    if (std::find_if(std::begin(kKeptByPresetLoad), std::end(kKeptByPresetLoad),
-                     [&](const char* kept) { return p.name == kept; }) != std::end(kKeptByPresetLoad))
-      continue;
-    TiXmlElement element("Param");
-    element.SetAttribute("name", p.name.c_str());
-    char value[64];
-    const auto res =
-        std::to_chars(value, value + sizeof value - 1, double(p.defaultValue), std::chars_format::fixed, 6);
-    *res.ptr = 0;
-    element.SetAttribute("val", value);
-    if (first)
-      parameter->InsertBeforeChild(first, element);
-    else
-      parameter->InsertEndChild(element);
-  }
-
-  TiXmlPrinter printer;
-  printer.SetIndent("    ");
-  printer.SetLineBreak("\n");
-  if (!doc.Accept(&printer)) return Status::Error("out of memory");
-  chunk = FramePresetText(printer.Str());
+  // A slot keeps 255 bytes of a preset name, judged by the byte after them: a name cut well past that names the
+  // slot alike, and a long one cannot push the document past what the product reads.
+  constexpr size_t kNameKept = 1024;
+  const std::string document = PrintState(own, file.presetName.substr(0, kNameKept), values);
+  if (document.empty()) return Status::Error("out of memory");
+  chunk = FramePresetText(document);
   return Status::Ok();
 }
 
@@ -359,16 +442,11 @@ Status RestoreData(Instance& unit, const std::string& bytes)
 // Writes the unit's ClassInfo "data" to path.
 Status SaveData(const Instance& unit, const std::string& path)
 {
-  CFRef<CFPropertyListRef> state;
-  Status s = unit.SaveState(state);
+  std::string bytes;
+  Status s = StateData(unit, bytes);
   if (!s) return s;
-  const void* value = CFGetTypeID(state.Get()) == CFDictionaryGetTypeID()
-                        ? CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()), CFSTR("data"))
-                        : nullptr;
-  if (!value || CFGetTypeID(value) != CFDataGetTypeID()) return Status::Error("the unit's ClassInfo has no \"data\"");
-  const auto data = static_cast<CFDataRef>(value);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(CFDataGetBytePtr(data)), CFDataGetLength(data));
+  out.write(bytes.data(), std::streamsize(bytes.size()));
   out.close();
   if (!out) return Status::Error("cannot write \"" + path + "\"");
   return Status::Ok();
