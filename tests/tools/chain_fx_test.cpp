@@ -98,13 +98,16 @@ TEST(ChainFx, ParsesEverySpecAndNamesTheFaultyOne)
 {
   std::vector<FxSpec> specs;
   std::string error;
-  ASSERT_TRUE(ParseFxList("gain:6,delay:48,lowpass:1000.5,highshelf:4000:-3,clip:-1,mute,gain:+1.5", specs, error))
+  ASSERT_TRUE(ParseFxList("gain:6,delay:48,lowpass:1000.5,highshelf:4000:-3,clip:-1,mute,gain:+1.5,noise:-90,"
+                          "noise:-60:7",
+                          specs, error))
     << error;
   using K = FxSpec::Kind;
   const std::tuple<K, double, double> want[] = {{K::Gain, 6.0, 0.0},     {K::Delay, 48.0, 0.0},
                                                 {K::Lowpass, 1000.5, 0.0}, {K::HighShelf, 4000.0, -3.0},
                                                 {K::Clip, -1.0, 0.0},     {K::Mute, 0.0, 0.0},
-                                                {K::Gain, 1.5, 0.0}};
+                                                {K::Gain, 1.5, 0.0},      {K::Noise, -90.0, 1.0},
+                                                {K::Noise, -60.0, 7.0}};
   ASSERT_EQ(specs.size(), std::size(want));
   for (size_t i = 0; i < specs.size(); ++i)
   {
@@ -120,7 +123,8 @@ TEST(ChainFx, ParsesEverySpecAndNamesTheFaultyOne)
     {"", "--fx needs at least one effect"},
     {"gain:6,", "--fx gain:6,: an empty effect between commas"},
     {"reverb:2", "--fx reverb:2: unknown effect \"reverb\" (effects: gain:DB, delay:SAMPLES, lowpass:HZ, "
-                 "highshelf:HZ:DB, clip:DB, mute)"},
+                 "highshelf:HZ:DB, clip:DB, noise:DB[:SEED], mute)"},
+    {"noise:-60:-1", "--fx noise:-60:-1: the seed must be a whole number from 0 to 4294967295"},
     {"gain", "--fx gain: write it gain:DB"},
     {"gain:200", "--fx gain:200: the gain in dB must lie from -144 to 144"},
     {"delay:-1", "--fx delay:-1: the delay must be a whole number of samples from 0 to 4194304"},
@@ -179,6 +183,17 @@ TEST(ChainFx, GainDelayClipAndMuteFollowTheirFormulasExactly)
   x = {{1.0f}};
   RunFx(*MakeChain("clip:0,gain:-6.0206", 1), x);
   EXPECT_NEAR(x[0][0], 0.5f, 1e-6);
+
+  // Noise is added within its level, each channel its own, the same again for the same seed whatever the blocks.
+  const std::vector<float> silence(n, 0.f);
+  x = {silence, silence};
+  RunFx(*MakeChain("noise:-40:3"), x, {1, 64, 5, 300});
+  std::vector<std::vector<float>> again = {silence, silence};
+  RunFx(*MakeChain("noise:-40:3"), again, {512});
+  double power = 0.0;
+  for (float v : x[0]) power += double(v) * v / n;
+  EXPECT_TRUE(x == again && x[0] != x[1] && std::ranges::all_of(x[0], [](float v) { return std::fabs(v) <= 0.01f; }));
+  EXPECT_NEAR(10.0 * std::log10(power), -40.0 - 4.77, 0.5); // uniform: a third of the peak's square
 
   // Buffers beyond the prepared channels pass unchanged.
   x = {left, right, left};

@@ -106,13 +106,31 @@ bool ParseSpec(std::string_view text, FxSpec& spec, std::string& error)
     spec.kind = FxSpec::Kind::Clip;
     return wantArgs(1, "clip:DB") && number(1, "the level in dB", -kFxMaxDB, kFxMaxDB, spec.a);
   }
+  if (name == "noise")
+  {
+    spec.kind = FxSpec::Kind::Noise;
+    if (nArgs != 1 && nArgs != 2)
+    {
+      error = where + "write it noise:DB or noise:DB:SEED";
+      return false;
+    }
+    if (!number(1, "the level in dB", -kFxMaxDB, kFxMaxDB, spec.a)) return false;
+    uint32_t seed = 1;
+    if (nArgs == 2 && !ParseWhole(parts[2], seed))
+    {
+      error = where + "the seed must be a whole number from 0 to 4294967295";
+      return false;
+    }
+    spec.b = seed;
+    return true;
+  }
   if (name == "mute")
   {
     spec.kind = FxSpec::Kind::Mute;
     return wantArgs(0, "mute");
   }
   error = where + "unknown effect \"" + std::string(name) +
-          "\" (effects: gain:DB, delay:SAMPLES, lowpass:HZ, highshelf:HZ:DB, clip:DB, mute)";
+          "\" (effects: gain:DB, delay:SAMPLES, lowpass:HZ, highshelf:HZ:DB, clip:DB, noise:DB[:SEED], mute)";
   return false;
 }
 
@@ -199,6 +217,31 @@ public:
 
 private:
   float mLevel;
+};
+
+// A 64-bit linear congruential generator per channel; the top 24 bits make a float in [-1, 1) exactly.
+class NoiseStage final : public FxChain::Stage
+{
+public:
+  NoiseStage(double dB, uint32_t seed, uint32_t channels)
+    : mLevel(static_cast<float>(std::pow(10.0, dB / 20.0))), mState(channels)
+  {
+    for (uint32_t c = 0; c < channels; ++c) mState[c] = (uint64_t(seed) << 32 | c) * 0x9E3779B97F4A7C15ull + 1;
+  }
+  void Run(uint32_t c, float* x, uint32_t n) override
+  {
+    uint64_t& state = mState[c];
+    for (uint32_t i = 0; i < n; ++i)
+    {
+      state = state * 6364136223846793005ull + 1442695040888963407ull;
+      const float u = static_cast<float>(int32_t(state >> 40) - (1 << 23)) / float(1 << 23);
+      x[i] += mLevel * u;
+    }
+  }
+
+private:
+  float mLevel;
+  std::vector<uint64_t> mState;
 };
 
 class MuteStage final : public FxChain::Stage
@@ -301,6 +344,9 @@ Status FxChain::Make(const std::vector<FxSpec>& specs, double sampleRate, uint32
         stage = std::make_unique<BiquadStage>(CookbookHighShelf(spec.a, spec.b, sampleRate), channels);
         break;
       case FxSpec::Kind::Clip: stage = std::make_unique<ClipStage>(spec.a); break;
+      case FxSpec::Kind::Noise:
+        stage = std::make_unique<NoiseStage>(spec.a, static_cast<uint32_t>(spec.b), channels);
+        break;
       case FxSpec::Kind::Mute: stage = std::make_unique<MuteStage>(); break;
     }
     chain->mStages.push_back(std::move(stage));

@@ -6,6 +6,8 @@
 //   lowpass:HZ          2nd-order Butterworth low-pass (bilinear transform, cutoff pre-warped)
 //   highshelf:HZ:DB     high shelf of the audio-EQ cookbook with slope S = 1, DB of gain above HZ
 //   clip:DB             hard clip at +-10^(DB/20)
+//   noise:DB[:SEED]     white noise, uniform in +-10^(DB/20), added (a noise floor); each channel has its own,
+//                       repeatable for a seed (default 1)
 //   mute                silence
 // Each channel has its own state; the chain runs the effects in the order given.
 
@@ -29,11 +31,12 @@ struct FxSpec
     Lowpass,
     HighShelf,
     Clip,
+    Noise,
     Mute,
   };
   Kind kind = Kind::Gain;
-  double a = 0.0;   // dB (gain, clip), samples (delay), Hz (lowpass, highshelf)
-  double b = 0.0;   // dB (highshelf)
+  double a = 0.0;   // dB (gain, clip, noise), samples (delay), Hz (lowpass, highshelf)
+  double b = 0.0;   // dB (highshelf), seed (noise)
   std::string text; // the text as given on the command line
 };
 
