@@ -109,7 +109,7 @@ TEST(ChainArgs, ParsesTheWholeCommandLine)
     {{"--block", "8193"}, "--block wants a frame count from 1 to 8192, not \"8193\""},
     {{"--seconds", "0"}, "--seconds wants a length above 0 and up to 600 seconds, not \"0\""},
     {{"--fx", "gain:6,echo"}, "--fx echo: unknown effect \"echo\" (effects: gain:DB, delay:SAMPLES, lowpass:HZ, "
-                              "highshelf:HZ:DB, clip:DB, mute)"},
+                              "highshelf:HZ:DB, clip:DB, noise:DB[:SEED], mute)"},
     {{"--sender", "Drive FX"}, "--sender wants \"NAME=VALUE\", not \"Drive FX\""},
     {{"--receiver", "Active="}, "--receiver wants \"NAME=VALUE\", not \"Active=\""},
   };
