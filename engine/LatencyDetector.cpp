@@ -27,6 +27,7 @@ double LevelGain(int index)
 }
 
 const double kStartGain = LevelGain(kStartLevel);
+const double kMinus3dB = DBToAmp(-3.0);
 
 // The highest level 3 dB or more under x (linear, above 0).
 int LevelUnder(double x)
@@ -51,7 +52,10 @@ void Restart(LatencyDetector::Rises& rises)
 void Note(LatencyDetector::Rises& rises, double x, int count)
 {
   for (; rises.levels < LatencyDetector::kLevels && x > rises.next; rises.next = LevelGain(++rises.levels))
+  {
     rises.count[rises.levels] = count >= 0 ? count : -1;
+    rises.value[rises.levels] = x;
+  }
 }
 } // namespace
 
@@ -174,6 +178,7 @@ void LatencyDetector::BeginSettling()
 void LatencyDetector::SetLevel(int index)
 {
   level = std::clamp(index, 0, kLevels - 1);
+  threshold = LevelGain(level);
 }
 
 void LatencyDetector::NoteBlock(EFed fed, bool watched, int /*blockFrames*/)
@@ -283,7 +288,15 @@ bool LatencyDetector::EndOfListeningWindow()
   // No rise through the level: listen 3 dB under the loudest sample of the window (the record says where the
   // answer first rose through that), or for anything at all when the window heard nothing.
   if (!answered())
-    SetLevel(std::min(level, peak > kMinGain ? LevelUnder(peak) : kSilentLevel));
+  {
+    const int under = peak > kMinGain ? LevelUnder(peak) : kSilentLevel;
+    if (under < level)
+    {
+      SetLevel(under);
+      if (peak > kMinGain)
+        threshold = std::max(threshold, peak * kMinus3dB);
+    }
+  }
   peak = 0.0;
   if (answered())
   {
@@ -310,7 +323,20 @@ bool LatencyDetector::Confirm(double x)
   // Once the second answer has had the time to go where the first one went, compare.
   if (count < first.count[first.levels - 1] + kSampleTolerance)
     return false;
-  return End(Agrees(), answer);
+  return End(Agrees(), AnswerCount());
+}
+
+int LatencyDetector::AnswerCount() const
+{
+  // The first sample above the threshold lies between the rises through the levels under and over it: read it off
+  // the edge between them, so that the count does not jump by the samples a whole level spans on a slow edge.
+  const int c0 = first.count[level];
+  const double x0 = first.value[level];
+  if (threshold <= x0 || level + 1 >= first.levels)
+    return c0;
+  const int c1 = first.count[level + 1];
+  const double x1 = first.value[level + 1];
+  return std::min(c1, c0 + 1 + int(std::floor((threshold - x0) / (x1 - x0) * (c1 - c0))));
 }
 
 bool LatencyDetector::Agrees() const

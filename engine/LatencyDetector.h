@@ -116,7 +116,8 @@ struct LatencyDetector
 
   EPhase phase = EPhase::kIdle;
   bool valid = false;    // the measurement ended with a value: `measured` (0 when nothing at all came back)
-  int level = 0;         // the detector's threshold, as an index of the levels
+  int level = 0;         // the highest of the levels at or below the threshold: its rises are the answers'
+  double threshold = 0.0; // linear: -3 dB, 3 dB under a window's loudest sample once lowered, or -147 dB
   int pulseBlock = 0;    // frames of the block in which the impulse was asked for: hosts may render shorter ones
   // Samples the output must stay quiet before the first impulse goes out: a window, the largest random delay of the
   // second request and kSettleMargin.
@@ -132,6 +133,7 @@ struct LatencyDetector
   struct Rises
   {
     int count[kLevels] = {};
+    double value[kLevels] = {}; // the sample that went above it
     int levels = 0;    // levels gone above so far
     double next = 0.0; // level `levels`, linear
   };
@@ -190,6 +192,7 @@ private:
   bool EndOfListeningWindow();
   bool Confirm(double x);
   bool Agrees() const;
+  int AnswerCount() const;
   bool End(bool withValue, int value = 0);
 };
 

@@ -192,10 +192,11 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
   EXPECT_EQ(std::tuple(tooLate.finished, tooLate.valid, tooLate.measured, tooLate.Active()), std::tuple(1, true, 0, false));
 
   // From a silent start, what comes back after each impulse's request ({impulse, count, level, samples}), and what
-  // goes in during the fourth block: the second answer must go through the first one's level, and the levels above
-  // it that the first one reached, at the same counts, and each answer rise out of quiet: the first thing above the
-  // level since its request, with quiet before that too when it came less than 1024 samples after it. Programme or
-  // a block the detector does not see after the request ends the measurement. (-1: no value.)
+  // goes in during the fourth block: the second answer must cross the first one's level and the steep levels above
+  // it within a sample of its counts, its peak within half a decibel (the flat top is not compared); the count is
+  // read where the edge crosses 3 dB under the peak. Each answer is the first thing above the level since its
+  // request, the second with half the gap quiet before it. Programme or a block the detector does not see after the
+  // request ends the measurement. (-1: no value.)
   using EFed = LatencyDetector::EFed;
   using Back = std::tuple<int, long, double, long>;
   const long slow = window + 5000;
@@ -207,6 +208,9 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
       {{{1, 1000, 0.8, 1}, {1, 1003, 1.0, 1}, {2, 1000, 1.0, 4}}, 1000, EFed::kNothing, true},
       {{{1, 1000, 0.8, 3}, {1, 1003, 4.0, 1}, {2, 1000, 4.0, 4}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 1000, 1.05, 1}}, 1000, EFed::kNothing, true},
+      {{{1, 1000, 0.073, 2}, {1, 1002, 0.075, 2}, {1, 1004, 0.105, 1}, {2, 1000, 0.073, 2}, {2, 1002, 0.075, 2},
+        {2, 1004, 0.105, 1}},
+       1002, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 1000, 1.1, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 400, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, -12, 1.0, 2000}, {2, 0, 1.0, 1}}, -1, EFed::kNothing, true},
