@@ -181,7 +181,7 @@ void LatencyDetector::SetLevel(int index)
   threshold = LevelGain(level);
 }
 
-void LatencyDetector::NoteBlock(EFed fed, bool watched, int /*blockFrames*/)
+void LatencyDetector::NoteBlock(EFed fed, bool watched)
 {
   // What was sent is still to come back, and what came out unwatched may have been anything.
   if (fed != EFed::kNothing || !watched)

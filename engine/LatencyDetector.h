@@ -115,27 +115,27 @@ struct LatencyDetector
   int blockSize = 0;      // host block size at the last DSP reset
 
   EPhase phase = EPhase::kIdle;
-  bool valid = false;    // the measurement ended with a value: `measured` (0 when nothing at all came back)
-  int level = 0;         // the highest of the levels at or below the threshold: its rises are the answers'
+  bool valid = false;     // the measurement ended with a value: `measured` (0 when nothing at all came back)
+  int level = 0;          // the highest of the levels at or below the threshold: its rises are the answers'
   double threshold = 0.0; // linear: -3 dB, 3 dB under a window's loudest sample once lowered, or -147 dB
-  int pulseBlock = 0;    // frames of the block in which the impulse was asked for: hosts may render shorter ones
+  int pulseBlock = 0;     // frames of the block in which the impulse was asked for: hosts may render shorter ones
   // Samples the output must stay quiet before the first impulse goes out: a window, the largest random delay of the
   // second request and kSettleMargin.
   int settleLength = kWindowLength + kSettleMargin;
-  int quietRun = 0;      // samples in a row at or below -3 dB with nothing sent into the chain (at most the wait)
-  int settleTime = 0;    // settling: samples since it began
-  bool heard = false;    // anything above kMinGain came back since the start
-  int answer = -1;       // count of the first impulse's answer; -1 while none
-  int gapBlocks = -1;    // hand-overs still to let pass before the second request; -1 once it is asked for
-  unsigned draws = 0;    // state of the generator the gap is drawn from
+  int quietRun = 0;   // samples in a row at or below -3 dB with nothing sent into the chain (at most the wait)
+  int settleTime = 0; // settling: samples since it began
+  bool heard = false; // anything above kMinGain came back since the start
+  int answer = -1;    // count of the first impulse's rise through `level`; -1 while none
+  int gapBlocks = -1; // hand-overs still to let pass before the second request; -1 once it is asked for
+  unsigned draws = 0; // state of the generator the gap is drawn from
   // Where the output first went above each level since a request was handed over: counts, -1 where that was
   // before the impulse could leave. One record for each impulse.
   struct Rises
   {
     int count[kLevels] = {};
     double value[kLevels] = {}; // the sample that went above it
-    int levels = 0;    // levels gone above so far
-    double next = 0.0; // level `levels`, linear
+    int levels = 0;             // levels gone above so far
+    double next = 0.0;          // level `levels`, linear
   };
   Rises first, second;
   // The output watched before now: the loudest sample of each bucket of `length` samples, the newest last.
@@ -165,13 +165,9 @@ struct LatencyDetector
   void Cancel();
   // A measurement runs. [any thread under the processing mutex]
   bool Active() const { return phase != EPhase::kIdle; }
-  // How many block counts the second request's delay is drawn from: kGapChoices, fewer for blocks so large that
-  // they would pass kGapSpread.
-  int GapChoices() const;
-
   // Once per Receiver block, before HandOver and measuring or not: what the Sender's block of this cycle put into
   // the chain, and whether the detector sees this block's samples (Active on, a Sender). [audio thread]
-  void NoteBlock(EFed fed, bool watched, int blockFrames);
+  void NoteBlock(EFed fed, bool watched);
   // Once per Receiver block that the detector sees, before its samples: returns the Sender state for the Sender's
   // next block (when it is 2 this block is the one the impulse waits out and the count restarts); the Sender then
   // waits (state 1) while active and is idle (state 0) otherwise. [audio thread]
@@ -184,6 +180,9 @@ struct LatencyDetector
   void Watch(const double* left, const double* right, int frames);
 
 private:
+  // How many block counts the second request's delay is drawn from: kGapChoices, fewer for blocks so large that
+  // they would pass kGapSpread.
+  int GapChoices() const;
   void Track(double x);
   void BeginSettling();
   void SetLevel(int index);

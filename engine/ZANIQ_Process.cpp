@@ -260,7 +260,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     CopyIfApart(inL, outL, nFrames);
     if (stereo)
       CopyIfApart(inR, outR, nFrames);
-    mDetector.NoteBlock(LatencyDetector::EFed::kUnknown, false, nFrames);
+    mDetector.NoteBlock(LatencyDetector::EFed::kUnknown, false);
     // Without a Sender the impulse can never come back: give up after one detection window rather than leave
     // the measurement (and the disabled controls) running for ever.
     if (mDetector.Active() && GetMirrorInt(kActive) != 0)
@@ -296,7 +296,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
                              (Sounding(buffer->channels[0], sent) || Sounding(buffer->channels[1], sent))
                          ? EFed::kProgramme
                          : EFed::kNothing;
-    mDetector.NoteBlock(fed, active != 0, nFrames);
+    mDetector.NoteBlock(fed, active != 0);
     slot.SetSenderState(active == 0 ? kSenderBypass : mDetector.HandOver(nFrames));
   }
   mLinkGain.store(linkGain, std::memory_order_relaxed);

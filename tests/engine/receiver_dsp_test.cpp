@@ -100,7 +100,7 @@ long RunPair(LatencyDetector& detector, int block, int delay, double gain, long 
       chain.pop_front();
     }
     using EFed = LatencyDetector::EFed;
-    detector.NoteBlock(pulse ? EFed::kImpulse : programme ? EFed::kProgramme : EFed::kNothing, true, frames);
+    detector.NoteBlock(pulse ? EFed::kImpulse : programme ? EFed::kProgramme : EFed::kNothing, true);
     senderState = detector.HandOver(frames);
     if (cycle < leadCycles)
     {
@@ -232,7 +232,7 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
     {
       if (i > 0 && i % 512 == 0)
       {
-        if (i == 4 * 512) detector.NoteBlock(fed, watched, 512);
+        if (i == 4 * 512) detector.NoteBlock(fed, watched);
         if (detector.HandOver(512) == LatencyDetector::kPulseRequested) impulse = 2, since = 0;
       }
       double x = 0.0;
@@ -254,7 +254,7 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
     restarted.Reset(512);
     for (int i = 0; i < 400 + 1 + afterwards; ++i)
     {
-      restarted.NoteBlock(i == 400 ? before : EFed::kNothing, i != 400 || before != EFed::kUnknown, 512);
+      restarted.NoteBlock(i == 400 ? before : EFed::kNothing, i != 400 || before != EFed::kUnknown);
       restarted.Watch(silence.data(), silence.data(), 512);
     }
     restarted.Start();
@@ -336,7 +336,7 @@ TEST(LatencyDetector, AChainThatNeverGoesQuietEndsTheMeasurementWithoutAValue)
   bool stopped = false;
   while (!stopped && samples < 4L * 178424)
   {
-    detector.NoteBlock(LatencyDetector::EFed::kNothing, true, 512);
+    detector.NoteBlock(LatencyDetector::EFed::kNothing, true);
     ASSERT_EQ(detector.HandOver(512), LatencyDetector::kWaiting);
     for (int i = 0; i < 512 && !stopped; ++i, ++samples)
       stopped = detector.Process(i % 2 ? 0.9 : -0.8, 0.75);
