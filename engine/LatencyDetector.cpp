@@ -183,6 +183,8 @@ void LatencyDetector::SetLevel(int index)
 
 void LatencyDetector::NoteBlock(EFed fed, bool watched)
 {
+  // The generator runs on every block, so that the gap drawn depends on when the measurement started.
+  draws = draws * 1664525u + 1013904223u;
   // What was sent is still to come back, and what came out unwatched may have been anything.
   if (fed != EFed::kNothing || !watched)
     quietRun = 0;
@@ -304,7 +306,6 @@ bool LatencyDetector::EndOfListeningWindow()
     // the output could be timed by programme, and programme's next peak would then confirm its first.
     answer = first.count[level];
     phase = EPhase::kConfirming;
-    draws = draws * 1664525u + 1013904223u;
     gapBlocks = int((draws >> 16) % unsigned(GapChoices()));
     return false;
   }

@@ -117,13 +117,17 @@ long RunPair(LatencyDetector& detector, int block, int delay, double gain, long 
 }
 
 // Feeds silence until the detector asks for the impulse and hands the request over (blocks of the reset size).
-void Settle(LatencyDetector& detector)
+// `before` holds {sample before the request (negative), level}: output under -3 dB that does not hold the wait up.
+void Settle(LatencyDetector& detector, const std::vector<std::pair<long, double>>& before = {})
 {
   const int block = std::max(detector.blockSize, 1);
-  for (int i = 0; detector.state != LatencyDetector::kPulseRequested; ++i)
+  for (long i = 0; detector.state != LatencyDetector::kPulseRequested; ++i)
   {
     if (i % block == 0) (void)detector.HandOver(block);
-    ASSERT_FALSE(detector.Process(0.0, 0.0));
+    double x = 0.0;
+    for (const auto& [at, level] : before)
+      if (i - detector.settleLength == at) x = level;
+    ASSERT_FALSE(detector.Process(x, x));
   }
   (void)detector.HandOver(detector.blockSize);
 }
@@ -191,12 +195,13 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
   EXPECT_EQ(RunPair(tooLate, 512, 3 * window + 100, 1.0, 10000), mutingSamples);
   EXPECT_EQ(std::tuple(tooLate.finished, tooLate.valid, tooLate.measured, tooLate.Active()), std::tuple(1, true, 0, false));
 
-  // From a silent start, what comes back after each impulse's request ({impulse, count, level, samples}), and what
-  // goes in during the fourth block: the second answer must cross the first one's level and the steep levels above
-  // it within a sample of its counts, its peak within half a decibel (the flat top is not compared); the count is
-  // read where the edge crosses 3 dB under the peak. Each answer is the first thing above the level since its
-  // request, the second with half the gap quiet before it. Programme or a block the detector does not see after the
-  // request ends the measurement. (-1: no value.)
+  // From a silent start, what comes back after each impulse's request ({impulse, count, level, samples}; impulse 0:
+  // before the first request, under -3 dB), and what goes in during the fourth block: the second answer must cross
+  // the first one's level and the steep levels above it within a sample of its counts, its peak within half a
+  // decibel (the flat top is not compared); the count is read where the edge crosses 3 dB under the peak. Each
+  // answer is the first thing above the level since its request, the first with the whole gap quiet before it, the
+  // second with half of it. Programme or a block the detector does not see after the request ends the measurement.
+  // (-1: no value.)
   using EFed = LatencyDetector::EFed;
   using Back = std::tuple<int, long, double, long>;
   const long slow = window + 5000;
@@ -208,6 +213,8 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
       {{{1, 1000, 0.8, 1}, {1, 1003, 1.0, 1}, {2, 1000, 1.0, 4}}, 1000, EFed::kNothing, true},
       {{{1, 1000, 0.8, 3}, {1, 1003, 4.0, 1}, {2, 1000, 4.0, 4}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 1000, 1.05, 1}}, 1000, EFed::kNothing, true},
+      {{{0, -100000, 0.2, 1}, {1, 1000, 0.1, 1}, {2, 1000, 0.1, 1}}, -1, EFed::kNothing, true},
+      {{{0, -190000, 0.2, 1}, {1, 1000, 0.1, 1}, {2, 1000, 0.1, 1}}, 1000, EFed::kNothing, true},
       {{{1, 1000, 0.073, 2}, {1, 1002, 0.075, 2}, {1, 1004, 0.105, 1}, {2, 1000, 0.073, 2}, {2, 1002, 0.075, 2},
         {2, 1004, 0.105, 1}},
        1002, EFed::kNothing, true},
@@ -226,7 +233,10 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
     LatencyDetector detector;
     detector.Reset(512);
     detector.Start();
-    Settle(detector);
+    std::vector<std::pair<long, double>> before;
+    for (const auto& [k, count, level, length] : back)
+      if (k == 0) before.emplace_back(count, level);
+    Settle(detector, before);
     int impulse = 1;
     for (long i = 0, since = 0; !detector.finished; ++i, ++since)
     {
@@ -278,9 +288,8 @@ TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
   // comes out exact. A chain slower than that gives its true delay (the lines clamp it) or no value (-1), and one
   // that gave nothing back at all 0. So does programme under the threshold played for longer than the delay, and
   // loud hits (441 samples, every `hits`) on quieter programme or silence, with gaps just over a window (178424
-  // samples here), as long as the requests' (178688, and 7 blocks more: the first gap drawn after a reset) or a
-  // divisor of that, at the start of programme that goes on too quietly to count as anything coming back, or first
-  // coming out just after the request.
+  // samples here), as long as the requests' (178688 to 7 blocks more) or a divisor of that, at the start of
+  // programme that goes on too quietly to count as anything coming back, or first coming out just after the request.
   struct Case
   {
     int delay;
