@@ -60,7 +60,7 @@ void Note(LatencyDetector::Rises& rises, double x, int count)
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
-// LatencyDetector — what was watched
+// LatencyDetector — what came out
 // ---------------------------------------------------------------------------------------------------------------
 
 void LatencyDetector::History::Clear()
@@ -94,20 +94,6 @@ double LatencyDetector::History::Loudest(long long n) const
   return m;
 }
 
-void LatencyDetector::Track(double x)
-{
-  history.Add(x);
-  quietRun = x > kStartGain ? 0 : std::min(quietRun + 1, settleLength);
-}
-
-void LatencyDetector::Watch(const double* left, const double* right, int frames)
-{
-  if (Active() || !left || !right)
-    return;
-  for (int i = 0; i < frames; ++i)
-    Track(Magnitude(left[i], right[i]));
-}
-
 // ---------------------------------------------------------------------------------------------------------------
 // LatencyDetector — a measurement
 // ---------------------------------------------------------------------------------------------------------------
@@ -126,25 +112,14 @@ void LatencyDetector::Reset(int hostBlockSize)
   pulseBlock = blockSize;
   measured = 0;
   valid = false;
-  quietRun = 0;
-  // The first answer's quiet reaches back from its request by at most a window, the random delay, a block and the
-  // tolerance.
-  const long long span = (long long)windowLength + kGapSpread + blockSize + kSampleTolerance + 1;
+  silentRun = 0;
+  // The second answer's quiet reaches back by half the first gap: three windows and a block at the most.
+  const long long span = 3LL * windowLength / 2 + 2LL * blockSize + kSampleTolerance + 1;
   history.length = int((span + kHistoryBuckets - 2) / (kHistoryBuckets - 1));
   history.Clear();
-  beforeRequest = history;
-  draws = 0x2545F491u;
-  settleLength = windowLength + (GapChoices() - 1) * blockSize + kSettleMargin;
   SetLevel(kStartLevel);
   Cancel();
 }
-
-int LatencyDetector::GapChoices() const
-{
-  return std::clamp(kGapSpread / std::max(blockSize, 1), 1, kGapChoices);
-}
-
-
 
 void LatencyDetector::Start()
 {
@@ -152,6 +127,8 @@ void LatencyDetector::Start()
   measured = 0;
   valid = false;
   heard = false;
+  // What came out before the start went unwatched: nothing of it is taken for quiet.
+  history.Clear();
   BeginSettling();
 }
 
@@ -164,10 +141,12 @@ void LatencyDetector::Cancel()
 
 void LatencyDetector::BeginSettling()
 {
-  // An impulse sent now would race what the chain still gives back: wait for quiet, unless it was quiet already.
+  // An impulse sent now would race what the chain still gives back of the programme: wait for quiet, unless the
+  // Sender has sent nothing for a window (a stopped transport).
   phase = EPhase::kSettling;
-  state = quietRun >= settleLength ? kPulseRequested : kWaiting;
+  state = silentRun >= windowLength ? kPulseRequested : kWaiting;
   SetLevel(kStartLevel);
+  quietRun = 0;
   settleTime = 0;
   peak = 0.0;
   sampleCount = 0;
@@ -181,15 +160,9 @@ void LatencyDetector::SetLevel(int index)
   threshold = LevelGain(level);
 }
 
-void LatencyDetector::NoteBlock(EFed fed, bool watched)
+void LatencyDetector::NoteBlock(EFed fed, bool watched, int blockFrames)
 {
-  // The generator runs on every block, so that the gap drawn depends on when the measurement started.
-  draws = draws * 1664525u + 1013904223u;
-  // What was sent is still to come back, and what came out unwatched may have been anything.
-  if (fed != EFed::kNothing || !watched)
-    quietRun = 0;
-  if (!watched)
-    history.Clear();
+  silentRun = fed == EFed::kNothing ? int(std::min<long long>(silentRun + std::max(blockFrames, 0), windowLength)) : 0;
   if (!Active())
     return;
   // Before the request anything that goes in is still to come back; after it, only the impulse may go in, and
@@ -206,7 +179,9 @@ void LatencyDetector::NoteBlock(EFed fed, bool watched)
 
 int LatencyDetector::HandOver(int blockFrames)
 {
-  if (phase == EPhase::kConfirming && gapBlocks >= 0 && gapBlocks-- == 0)
+  // The third request waits for its time, and never goes out at the first gap again.
+  if (phase == EPhase::kConfirming && thirdAt >= 0 && sampleCount >= thirdAt &&
+      std::abs((long long)sampleCount - gap) > kGapTolerance)
     state = kPulseRequested;
   if (state == kPulseRequested)
   {
@@ -215,19 +190,21 @@ int LatencyDetector::HandOver(int blockFrames)
       phase = EPhase::kListening;
       windowCount = 0;
       answer = -1;
+      confirmed = 0;
+      thirdAt = -1;
       Restart(first);
-      beforeRequest = history;
     }
     else
     {
-      // The gap between the requests is known now: the quiet each answer must rise out of is too.
-      const double gain = LevelGain(level);
-      const long long gap = sampleCount;
-      const long long toFirst = (long long)answer + pulseBlock;
-      const long long toSecond = (long long)answer + std::max(blockFrames, 0);
-      if (beforeRequest.Loudest(gap + kSampleTolerance - toFirst) > gain ||
-          history.Loudest(gap / 2 + kSampleTolerance - toSecond) > gain)
+      // The answer to come must rise out of quiet, part of which is behind us now: the second's out of half the
+      // gap, the third's out of kQuietBefore samples.
+      if (confirmed == 0)
+        gap = sampleCount;
+      const long long quiet = confirmed == 0 ? gap / 2 : kQuietBefore;
+      const long long since = (long long)answer + std::max(blockFrames, 0) - kSampleTolerance;
+      if (history.Loudest(quiet - since) > LevelGain(level))
         phase = EPhase::kEnding;
+      thirdAt = -1;
       Restart(second);
     }
     sampleCount = 0;
@@ -248,7 +225,7 @@ bool LatencyDetector::Process(double left, double right)
   // A non-finite sample would either fire the detector or leave the next level at ln(inf).
   const double x = Magnitude(left, right);
   heard = heard || x > kMinGain;
-  Track(x);
+  history.Add(x);
 
   bool stopped = false;
   switch (phase)
@@ -262,10 +239,18 @@ bool LatencyDetector::Process(double left, double right)
   return stopped;
 }
 
-bool LatencyDetector::Settle(double)
+bool LatencyDetector::Settle(double x)
 {
-  // A request not yet handed to the Sender is taken back when the output rises again.
-  state = quietRun >= settleLength ? kPulseRequested : kWaiting;
+  if (x > kStartGain)
+  {
+    // Still coming back: the quiet run starts again, and a request not yet handed to the Sender is taken back.
+    quietRun = 0;
+    state = kWaiting;
+  }
+  else if (quietRun < windowLength && ++quietRun == windowLength)
+  {
+    state = kPulseRequested;
+  }
   // The chain never went quiet: no impulse could be told from what it gives back.
   if (++settleTime >= allowedWindows * windowLength && state != kPulseRequested)
     return End(false);
@@ -302,11 +287,11 @@ bool LatencyDetector::EndOfListeningWindow()
   peak = 0.0;
   if (answered())
   {
-    // The second impulse goes out after the window, whatever the chain gave back in between: a request timed by
-    // the output could be timed by programme, and programme's next peak would then confirm its first.
+    // The second impulse goes out a window after the first, whatever the chain gave back in between: a request
+    // timed by the output could be timed by programme, and programme's next peak would then confirm its first.
     answer = first.count[level];
     phase = EPhase::kConfirming;
-    gapBlocks = int((draws >> 16) % unsigned(GapChoices()));
+    state = kPulseRequested;
     return false;
   }
   if (++windowCount < allowedWindows)
@@ -318,13 +303,19 @@ bool LatencyDetector::EndOfListeningWindow()
 bool LatencyDetector::Confirm(double x)
 {
   const int count = sampleCount++ - pulseBlock;
-  if (gapBlocks >= 0 || state == kPulseRequested)
-    return false; // the second impulse is not asked for yet
+  if (thirdAt >= 0 || state == kPulseRequested)
+    return false; // the next impulse is not asked for yet
   Note(second, x, count);
-  // Once the second answer has had the time to go where the first one went, compare.
+  // Once the answer has had the time to go where the first one went, compare.
   if (count < first.count[first.levels - 1] + kSampleTolerance)
     return false;
-  return End(Agrees(), AnswerCount());
+  if (!Agrees())
+    return End(false);
+  if (++confirmed == 2)
+    return End(true, AnswerCount());
+  // Half the first gap after the second request, or at once when this answer came later.
+  thirdAt = std::max(gap / 2, sampleCount);
+  return false;
 }
 
 int LatencyDetector::AnswerCount() const

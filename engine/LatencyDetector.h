@@ -15,34 +15,31 @@
 
 // One measurement times a unit impulse through the effects chain, counting the Receiver's own samples from the
 // host block in which the impulse is asked for (it leaves the Sender with the next one, so the count starts after
-// that block). A count is stored only when a second impulse, asked for a window after the first, comes back the same
-// way. What else the chain may still bring back (programme of a chain slower than a window, the impulse of a
-// cancelled measurement) is not timed by the requests, so a count that is not the impulse's own keeps the old value
-// rather than becoming a wrong one.
-//
-// The detector watches the chain's output between measurements too (Watch): what came out before a start is known,
-// not assumed.
+// that block). A count is stored only when two more impulses, at two different gaps, come back the same way. What
+// else the chain may still bring back (programme of a chain slower than a window, the impulse of a cancelled
+// measurement) is not timed by the requests, so a count that is not the impulse's own keeps the old value rather
+// than becoming a wrong one.
 //
 //   kSettling    The Sender is silent; the impulse is asked for once the chain's output has stayed at or below
-//                -3 dB, with nothing sent into it, for `settleLength` samples (a window, the second request's
-//                random delay and kSettleMargin): at once when that was so before the start (a stopped transport).
-//                Three windows without it end the measurement without a value.
+//                -3 dB for a window, or at once when the Sender has sent nothing for a window before. Three windows
+//                without that end the measurement without a value.
 //   kListening   The first impulse. Its answer is the first sample above the detector's level since the request was
 //                handed over, after the impulse could have left. The level is -3 dB; after each window without an
 //                answer it drops to 3 dB under the window's loudest sample, or to -147 dB when the window heard
 //                nothing, and the rises recorded since the request say where the answer went through the new level.
 //                Three windows without an answer end the measurement: with 0 when nothing at all came back since
-//                the start, and otherwise without a value.
-//   kConfirming  The second impulse, asked for a random number of blocks (GapChoices()) after the end of the
-//                window in which the first answer was found. Each answer must rise out of quiet at the level, all of
-//                it watched: the first out of a quiet as long as the gap between the two requests, the second out of
-//                half of it. Programme that repeats at a period the gap is a multiple of would show inside one of
-//                them; one that first comes out after the request and repeats at the gap itself meets a gap it
-//                cannot know. The second answer must then be the first one again within what noise and rounding
-//                move: its crossings of the level and of every level below the flat top (kFlatTopLevels under the
-//                peak) within kSampleTolerance samples, its peak within kPeakToleranceLevels. Then the first
-//                answer's count, the one the level was chosen for, is the measured latency (the lines clamp a count
-//                beyond their range); otherwise the measurement ends without a value.
+//                the start, settling included, and otherwise without a value.
+//   kConfirming  The second impulse, asked for at the end of the window in which the first answer was found, then
+//                the third, half that gap after the second (later when the second answer takes longer, never within
+//                kGapTolerance of the first gap). Each must be the first answer again within what noise and
+//                rounding move: its crossings of the level and of every level below the flat top (kFlatTopLevels
+//                under the peak) within kSampleTolerance samples, its peak within kPeakToleranceLevels. And each must
+//                rise out of quiet at the level, watched since the first request: the second out of half the gap
+//                before it, the third out of kQuietBefore samples. Programme that repeats at a period up to half the
+//                first gap shows inside the second's quiet; one that repeats at the first gap itself cannot meet the
+//                third. Then the first answer's count is the measured latency (the lines clamp a count beyond their
+//                range): where its edge crosses the threshold, read between the rises through the levels under and
+//                over it. Otherwise the measurement ends without a value.
 //   kEnding      The measurement ends without a value at its next sample.
 //
 // The count has to run on every sample the chain delivers and nothing but the impulse may go in once it is asked
@@ -51,8 +48,8 @@
 //
 // A window lasts 177400 samples plus two host blocks: every latency up to 177399 samples (the range of "Latency
 // Compensation" and 1000 more) rises inside the window of its request, the Sender's block before the impulse
-// leaves included. A measurement lasts at most three windows of settling (each restart begins them anew) and six
-// of impulses.
+// leaves included. A measurement lasts at most three windows of settling (each restart begins them anew) and nine
+// of impulses (three for each, when the first answer came in the third window).
 struct LatencyDetector
 {
   // Sender states the detector asks for (the values of ESenderState in LinkRegistry.h).
@@ -89,18 +86,15 @@ struct LatencyDetector
   static constexpr double kLowestLevelDB = -150.0;
   static constexpr double kLevelStepDB = 0.25;
   static constexpr int kLevels = 792;
-  // The second request goes out a random number of blocks, below kGapChoices and kGapSpread samples in all, after
-  // the end of the answer's window.
-  static constexpr int kGapChoices = 8;
-  static constexpr int kGapSpread = 32768;
-  // Settling waits this much beyond a window and the largest random delay: what the programme leaves ringing in the
-  // chain at the answer's level must have died away a whole gap between the requests before the first answer.
-  static constexpr int kSettleMargin = 8192;
   // What noise and rounding in the chain may move between two answers of one impulse: a crossing by a sample, the
   // peak by half a decibel. Crossings within 3 dB of the peak lie on its flat top and are not compared.
   static constexpr int kSampleTolerance = 1;
   static constexpr int kPeakToleranceLevels = 2;
   static constexpr int kFlatTopLevels = 12;
+  // The two gaps differ by more than this, so that no period fits both within the tolerance.
+  static constexpr int kGapTolerance = 2 * kSampleTolerance;
+  // Samples at or below its level the third answer rises out of, at least.
+  static constexpr int kQuietBefore = 1024;
   static constexpr int kHistoryBuckets = 512;
 
   int windowLength = kWindowLength;
@@ -119,15 +113,14 @@ struct LatencyDetector
   int level = 0;          // the highest of the levels at or below the threshold: its rises are the answers'
   double threshold = 0.0; // linear: -3 dB, 3 dB under a window's loudest sample once lowered, or -147 dB
   int pulseBlock = 0;     // frames of the block in which the impulse was asked for: hosts may render shorter ones
-  // Samples the output must stay quiet before the first impulse goes out: a window, the largest random delay of the
-  // second request and kSettleMargin.
-  int settleLength = kWindowLength + kSettleMargin;
-  int quietRun = 0;   // samples in a row at or below -3 dB with nothing sent into the chain (at most the wait)
-  int settleTime = 0; // settling: samples since it began
-  bool heard = false; // anything above kMinGain came back since the start
-  int answer = -1;    // count of the first impulse's rise through `level`; -1 while none
-  int gapBlocks = -1; // hand-overs still to let pass before the second request; -1 once it is asked for
-  unsigned draws = 0; // state of the generator the gap is drawn from
+  int quietRun = 0;       // settling: samples in a row at or below -3 dB (at most a window)
+  int settleTime = 0;     // settling: samples since it began
+  int silentRun = 0;      // samples (at most a window) in which the Sender sent nothing
+  bool heard = false;     // anything above kMinGain came back since the start
+  int answer = -1;        // count of the first impulse's rise through `level`; -1 while none
+  int confirmed = 0;      // answers that agreed with the first so far
+  int gap = 0;            // samples from the first request to the second
+  int thirdAt = -1;       // samples after the second request from which the third may go; -1 while none waits
   // Where the output first went above each level since a request was handed over: counts, -1 where that was
   // before the impulse could leave. One record for each impulse.
   struct Rises
@@ -138,7 +131,7 @@ struct LatencyDetector
     double next = 0.0;          // level `levels`, linear
   };
   Rises first, second;
-  // The output watched before now: the loudest sample of each bucket of `length` samples, the newest last.
+  // The output watched since the start: the loudest sample of each bucket of `length` samples, the newest last.
   struct History
   {
     double loudest[kHistoryBuckets] = {};
@@ -151,9 +144,9 @@ struct LatencyDetector
     // The loudest of the last n samples; 0 when n <= 0, infinity when they were not all watched.
     double Loudest(long long n) const;
   };
-  History history, beforeRequest; // the one at the first request, for the first answer's quiet
+  History history;
 
-  // DSP reset: idle, window WindowLengthFor(block size), 3 windows, threshold -3 dB, nothing measured or watched,
+  // DSP reset: idle, window WindowLengthFor(block size), 3 windows, threshold -3 dB, nothing measured,
   // the given host block size (frames; a negative size is taken as 0). [audio thread]
   void Reset(int hostBlockSize);
   // Samples per window for a host block size: 177400 + 2 blocks, at most a quarter of the int range (so that
@@ -167,7 +160,7 @@ struct LatencyDetector
   bool Active() const { return phase != EPhase::kIdle; }
   // Once per Receiver block, before HandOver and measuring or not: what the Sender's block of this cycle put into
   // the chain, and whether the detector sees this block's samples (Active on, a Sender). [audio thread]
-  void NoteBlock(EFed fed, bool watched);
+  void NoteBlock(EFed fed, bool watched, int blockFrames);
   // Once per Receiver block that the detector sees, before its samples: returns the Sender state for the Sender's
   // next block (when it is 2 this block is the one the impulse waits out and the count restarts); the Sender then
   // waits (state 1) while active and is idle (state 0) otherwise. [audio thread]
@@ -176,14 +169,8 @@ struct LatencyDetector
   // One detector step on the post-FX sample (left, right); nothing unless active. Non-finite samples count as 0.
   // Returns true (and sets finished) in the sample in which the detector stops. [audio thread]
   bool Process(double left, double right);
-  // Between measurements: the post-FX samples of a block the detector sees. [audio thread]
-  void Watch(const double* left, const double* right, int frames);
 
 private:
-  // How many block counts the second request's delay is drawn from: kGapChoices, fewer for blocks so large that
-  // they would pass kGapSpread.
-  int GapChoices() const;
-  void Track(double x);
   void BeginSettling();
   void SetLevel(int index);
   bool Settle(double x);

@@ -260,7 +260,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     CopyIfApart(inL, outL, nFrames);
     if (stereo)
       CopyIfApart(inR, outR, nFrames);
-    mDetector.NoteBlock(LatencyDetector::EFed::kUnknown, false);
+    mDetector.NoteBlock(LatencyDetector::EFed::kUnknown, false, nFrames);
     // Without a Sender the impulse can never come back: give up after one detection window rather than leave
     // the measurement (and the disabled controls) running for ever.
     if (mDetector.Active() && GetMirrorInt(kActive) != 0)
@@ -296,7 +296,7 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
                              (Sounding(buffer->channels[0], sent) || Sounding(buffer->channels[1], sent))
                          ? EFed::kProgramme
                          : EFed::kNothing;
-    mDetector.NoteBlock(fed, active != 0);
+    mDetector.NoteBlock(fed, active != 0, nFrames);
     slot.SetSenderState(active == 0 ? kSenderBypass : mDetector.HandOver(nFrames));
   }
   mLinkGain.store(linkGain, std::memory_order_relaxed);
@@ -311,8 +311,6 @@ void ZANIQ::ProcessReceiver(LinkSlot& slot, int linkID, sample* inL, sample* inR
     slot.ReceiverRelease(buffer);
     return;
   }
-  // Between measurements the detector watches the chain's output, so that a start knows what came out before it.
-  mDetector.Watch(inL, inR, nFrames);
 
   ReceiverBlock b{};
   b.inL = inL;

@@ -88,7 +88,7 @@ class LatencyPairTest : public SignalPairTest
 protected:
   // Runs cycles of `block` frames until the Receiver's measurement ends; returns the recorded index at which it
   // started.
-  // Settling takes three windows at most and the two impulses six more. The input goes on at the given levels;
+  // Settling takes three windows at most and the three impulses nine more. The input goes on at the given levels;
   // from each block in `pauses` on, Active is off for ten blocks; before block `restartAt` the measurement is
   // started again.
   size_t Measure(int block = kBlock, double levelL = 0.5, double levelR = 0.3, const std::vector<long>& pauses = {},
@@ -97,7 +97,7 @@ protected:
     const size_t start = mOutL.size();
     mReceiver->ToggleLatencyMeasurement();
     EXPECT_TRUE(mReceiver->IsMeasurementRunning());
-    const long cycles = 9L * mReceiver->GetLatencyDetector().windowLength / block + 18;
+    const long cycles = 12L * mReceiver->GetLatencyDetector().windowLength / block + 18;
     for (long b = 0; b < cycles && mReceiver->IsMeasurementRunning(); ++b)
     {
       for (long pauseAt : pauses)
@@ -182,7 +182,7 @@ TEST_F(LatencyPairTest, ProgrammeStillInTheChainDoesNotChangeWhatIsMeasured)
   // 0.5 s of stereo noise up to +-0.95 at 44.1 kHz in blocks of 512, then the measurement with the noise going on:
   // the delay found from a silent start. A chain slower than a window whose programme is still on its way keeps
   // the old value. Programme let through while Active is off (at block 525 or 590) restarts the wait for quiet
-  // (until about block 568), or, once the impulse is on its way, ends the measurement with the old value; so do
+  // (until about block 545), or, once the impulse is on its way, ends the measurement with the old value; so do
   // silent pauses while each impulse is on its way (their counts would agree). On a silent chain, an impulse of a
   // measurement started again is something the chain still brings back: the new one waits for it. The next one,
   // from silence, sends its impulse at once.
