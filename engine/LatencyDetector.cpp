@@ -202,8 +202,11 @@ int LatencyDetector::HandOver(int blockFrames)
         gap = sampleCount;
       const long long quiet = confirmed == 0 ? gap / 2 : kQuietBefore;
       const long long since = (long long)answer + std::max(blockFrames, 0) - kSampleTolerance;
-      if (history.Loudest(quiet - since) > LevelGain(level))
+      const double loudest = history.Loudest(quiet - since);
+      if (loudest > LevelGain(level))
         phase = EPhase::kEnding;
+      if (confirmed == 0)
+        noise = loudest;
       thirdAt = -1;
       Restart(second);
     }
@@ -312,10 +315,21 @@ bool LatencyDetector::Confirm(double x)
   if (!Agrees())
     return End(false);
   if (++confirmed == 2)
-    return End(true, AnswerCount());
+    return End(ClearOfNoise(), AnswerCount());
   // Half the first gap after the second request, or at once when this answer came later.
   thirdAt = std::max(gap / 2, sampleCount);
   return false;
+}
+
+bool LatencyDetector::ClearOfNoise() const
+{
+  // The edge's slope a decibel either side of the threshold. Noise moves the crossing by up to noise / slope, and
+  // the threshold, taken 3 dB under a peak it rode on, by 0.71 of that again.
+  const int lo = std::max(level - 4, 0);
+  const int hi = std::min(level + 4, first.levels - 1);
+  const double rise = first.value[hi] - first.value[lo];
+  const double samples = first.count[hi] - first.count[lo];
+  return (1.0 + kMinus3dB) * noise * samples <= rise;
 }
 
 int LatencyDetector::AnswerCount() const

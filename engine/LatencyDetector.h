@@ -39,7 +39,8 @@
 //                first gap shows inside the second's quiet; one that repeats at the first gap itself cannot meet the
 //                third. Then the first answer's count is the measured latency (the lines clamp a count beyond their
 //                range): where its edge crosses the threshold, read between the rises through the levels under and
-//                over it. Otherwise the measurement ends without a value.
+//                over it; unless the noise in that quiet, on the edge and on the peak the threshold was taken from,
+//                could move it by more than a sample. Otherwise the measurement ends without a value.
 //   kEnding      The measurement ends without a value at its next sample.
 //
 // The count has to run on every sample the chain delivers and nothing but the impulse may go in once it is asked
@@ -121,6 +122,7 @@ struct LatencyDetector
   int confirmed = 0;      // answers that agreed with the first so far
   int gap = 0;            // samples from the first request to the second
   int thirdAt = -1;       // samples after the second request from which the third may go; -1 while none waits
+  double noise = 0.0;     // the loudest sample of the quiet the second answer rose out of
   // Where the output first went above each level since a request was handed over: counts, -1 where that was
   // before the impulse could leave. One record for each impulse.
   struct Rises
@@ -178,6 +180,7 @@ private:
   bool EndOfListeningWindow();
   bool Confirm(double x);
   bool Agrees() const;
+  bool ClearOfNoise() const;
   int AnswerCount() const;
   bool End(bool withValue, int value = 0);
 };

@@ -192,8 +192,9 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
   // the second and the third), and what goes in during the fourth block: the later answers must cross the first
   // one's level and the steep levels above it within a sample of its counts, their peaks within half a decibel (the
   // flat top is not compared); the count is read where the edge crosses 3 dB under the peak. Each answer is the
-  // first thing above the level since its request, the second with half the gap quiet before it. Programme or a
-  // block the detector does not see after the request ends the measurement. (-1: no value.)
+  // first thing above the level since its request, the second with half the gap quiet before it, and noise in that
+  // quiet must not be able to move the count by a sample. Programme or a block the detector does not see after the
+  // request ends the measurement. (-1: no value.)
   using EFed = LatencyDetector::EFed;
   using Back = std::tuple<int, long, double, long>;
   const long slow = window + 5000;
@@ -208,6 +209,9 @@ TEST(LatencyDetector, ALateImpulseIsCountedFromItsOwnRequestOrNotAtAll)
       {{{1, 1000, 0.073, 2}, {1, 1002, 0.075, 2}, {1, 1004, 0.105, 1}, {2, 1000, 0.073, 2}, {2, 1002, 0.075, 2},
         {2, 1004, 0.105, 1}},
        1002, EFed::kNothing, true},
+      {{{1, 1000, 0.073, 2}, {1, 1002, 0.075, 2}, {1, 1004, 0.105, 1}, {1, 150000, 0.01, 1}, {2, 1000, 0.073, 2},
+        {2, 1002, 0.075, 2}, {2, 1004, 0.105, 1}},
+       -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 1000, 1.1, 1}}, -1, EFed::kNothing, true},
       {{{1, 1000, 1.0, 1}, {2, 400, 1.0, 1}, {2, 1000, 1.0, 1}}, -1, EFed::kNothing, true},
       {{{1, -12, 1.0, 2000}, {2, 0, 1.0, 1}}, -1, EFed::kNothing, true},
