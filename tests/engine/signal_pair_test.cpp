@@ -155,20 +155,22 @@ TEST_F(LatencyPairTest, LongChainsAreMeasuredExactlyAtTheHostsBlockSizesAndRates
   // The impulse comes back a chain delay plus the Sender's block after it was asked for, which at the top of the
   // range and with large blocks is longer than the nominal detection window. Blocks above 8192 frames reach the
   // Receiver in two link buffers.
+  // A noise floor far under the answer changes nothing: the answers differ by it, never by a sample.
   struct Case
   {
     double rate;
     int block, delay;
+    double floor = 0.0;
   };
   const Case cases[] = {{48000.0, 4096, 176000}, {48000.0, 8192, 174000}, {48000.0, 2048, 176400},
                         {44100.0, 8192, 176400}, {96000.0, 16384, 176400}, {44100.0, 512, 176400},
                         {96000.0, 1000, 176399}, {48000.0, 333, 88200},    {44100.0, 1, 37},
-                        {96000.0, 7, 0}};
-  for (const auto& [rate, block, delay] : cases)
+                        {96000.0, 7, 0},         {44100.0, 512, 1000, 1e-12}, {48000.0, 333, 5000, 1e-5}};
+  for (const auto& [rate, block, delay, floor] : cases)
   {
     Prepare(*mSender, rate, block);
     Prepare(*mReceiver, rate, block);
-    mChain.Set(delay, 1.0);
+    mChain.Set(delay, 1.0, floor);
     ClearRecordings();
     Measure(block);
     EXPECT_EQ(std::tuple(LatencyParam(), mReceiver->GetDelayLine(0).length, mReceiver->GetDelayLine(1).length),

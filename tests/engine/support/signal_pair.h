@@ -31,13 +31,14 @@ private:
   uint64_t mState;
 };
 
-// The effects chain: a pure delay of `delay` samples and a gain, per channel.
+// The effects chain: a pure delay of `delay` samples and a gain, per channel, and a noise floor up to +-`floor`.
 class Chain
 {
 public:
-  void Set(int delay, double gain)
+  void Set(int delay, double gain, double floor = 0.0)
   {
     mGain = gain;
+    mFloor = floor;
     for (auto& m : mMemory) m.assign(size_t(delay) + 1, 0.0);
     mPos = 0;
   }
@@ -49,15 +50,16 @@ public:
       mMemory[0][mPos] = l[i];
       mMemory[1][mPos] = r[i];
       mPos = (mPos + 1) % size;
-      l[i] = mMemory[0][mPos] * mGain;
-      r[i] = mMemory[1][mPos] * mGain;
+      l[i] = mMemory[0][mPos] * mGain + mFloor * mNoise.Next();
+      r[i] = mMemory[1][mPos] * mGain + mFloor * mNoise.Next();
     }
   }
 
 private:
   std::vector<double> mMemory[2] = {{0.0}, {0.0}};
   size_t mPos = 0;
-  double mGain = 1.0;
+  double mGain = 1.0, mFloor = 0.0;
+  Noise mNoise{0x4E4F495345ull};
 };
 
 inline bool AllFinite(const std::vector<double>& v)
