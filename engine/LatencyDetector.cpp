@@ -323,13 +323,12 @@ bool LatencyDetector::Confirm(double x)
 
 bool LatencyDetector::ClearOfNoise() const
 {
-  // The edge's slope a decibel either side of the threshold. Noise moves the crossing by up to noise / slope, and
-  // the threshold, taken 3 dB under a peak it rode on, by 0.71 of that again.
+  // The edge's slope a decibel either side of the threshold: noise moves the crossing by up to noise / slope.
   const int lo = std::max(level - 4, 0);
   const int hi = std::min(level + 4, first.levels - 1);
   const double rise = first.value[hi] - first.value[lo];
   const double samples = first.count[hi] - first.count[lo];
-  return (1.0 + kMinus3dB) * noise * samples <= rise;
+  return noise * samples <= rise;
 }
 
 int LatencyDetector::AnswerCount() const

@@ -39,8 +39,8 @@
 //                first gap shows inside the second's quiet; one that repeats at the first gap itself cannot meet the
 //                third. Then the first answer's count is the measured latency (the lines clamp a count beyond their
 //                range): where its edge crosses the threshold, read between the rises through the levels under and
-//                over it; unless the noise in that quiet, on the edge and on the peak the threshold was taken from,
-//                could move it by more than a sample. Otherwise the measurement ends without a value.
+//                over it; unless the noise in that quiet could move it by more than a sample on its edge. Otherwise
+//                the measurement ends without a value.
 //   kEnding      The measurement ends without a value at its next sample.
 //
 // The count has to run on every sample the chain delivers and nothing but the impulse may go in once it is asked
