@@ -113,7 +113,7 @@ void LatencyDetector::Reset(int hostBlockSize)
   measured = 0;
   valid = false;
   silentRun = 0;
-  // The second answer's quiet reaches back by half the first gap: three windows and a block at the most.
+  // The second answer's quiet reaches back by half the first gap, which is three windows and a block at the most.
   const long long span = 3LL * windowLength / 2 + 2LL * blockSize + kSampleTolerance + 1;
   history.length = int((span + kHistoryBuckets - 2) / (kHistoryBuckets - 1));
   history.Clear();

@@ -273,7 +273,7 @@ TEST(LatencyDetector, ProgrammeInFlightIsNeverTakenForTheImpulse)
   // comes out exact. A chain slower than that gives its true delay (the lines clamp it) or no value (-1), and one
   // that gave nothing back at all 0. So does programme under the threshold played for longer than the delay, and
   // loud hits (441 samples, every `hits`) on quieter programme or silence, with gaps just over a window (178424
-  // samples here), as long as the first gap (178688, or 7 blocks more) or half of it (in blocks of 4096, whose gaps
+  // samples here), as long as the first gap (178688) or a little longer, or half of it (in blocks of 4096, whose gaps
   // are 188416 and half of that), at the start of programme that goes on too quietly to count as anything coming
   // back, or first coming out just after the request.
   struct Case
