@@ -182,14 +182,16 @@ bool PluginAU::TakeStateSnapshot(const char* presetName, StateSnapshot& snapshot
   {
     snapshot.mHasState = SerializeState(snapshot.mState);
     snapshot.mValues.resize(static_cast<size_t>(NParams()));
-    for (int i = 0; i < NParams(); ++i) snapshot.mValues[static_cast<size_t>(i)] = GetParam(i)->Value();
+    for (int i = 0; i < NParams(); ++i)
+      if (const IParam* param = GetParam(i)) snapshot.mValues[static_cast<size_t>(i)] = param->Value();
     snapshot.mPresetIdx = mCurrentPresetIdx;
     for (int i = 0; presetName && *presetName && i < NPresets(); ++i)
     {
-      if (std::strcmp(GetPreset(i)->mName, presetName) == 0)
+      const IPreset* preset = GetPreset(i);
+      if (preset && std::strcmp(preset->mName, presetName) == 0)
       {
         snapshot.mSlotIdx = i;
-        snapshot.mSlot = *GetPreset(i);
+        snapshot.mSlot = *preset;
         break;
       }
     }

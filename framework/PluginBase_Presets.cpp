@@ -281,7 +281,7 @@ bool PluginBase::RestorePresetByName(const char* name)
 {
   if (!name || !*name) return false;
   for (int i = 0; i < NPresets(); ++i)
-    if (std::strcmp(GetPreset(i)->mName, name) == 0) return RestorePreset(i);
+    if (const IPreset* preset = GetPreset(i); preset && std::strcmp(preset->mName, name) == 0) return RestorePreset(i);
   return false;
 }
 

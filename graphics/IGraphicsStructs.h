@@ -40,16 +40,18 @@ struct IKeyPress
       : VK(vk), S(shift), C(ctrl), A(alt)
   {
     if (!text) return;
-    const size_t len = strnlen(text, 5);
-    int n = len > 4 ? 4 : static_cast<int>(len);
+    // The text's first five bytes at most: a fifth one means it is cut.
+    char head[5] = {};
+    const size_t len = strnlen(text, sizeof head);
+    std::memcpy(head, text, len);
+    int n = len < 4 ? static_cast<int>(len) : 4;
     // A cut in the middle of a multi-byte sequence would leave a broken character: back up to its start.
     if (len > 4)
     {
-      while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+      while (n > 0 && (static_cast<unsigned char>(head[n]) & 0xC0) == 0x80)
         --n;
     }
-    for (int i = 0; i < n; ++i)
-      utf8[i] = text[i];
+    std::memcpy(utf8, head, static_cast<size_t>(n));
   }
 };
 

@@ -492,7 +492,7 @@ NSMenuItem* ZQAppKitMenuItemAtPath(NSMenu* menu, const std::string& path, std::s
       current = item->submenu();
     }
   }
-  if (!current->ZQCanChoose(item)) return fail("\"" + UTF8(item->title()) + "\" cannot be chosen");
+  if (!current->ZQCanChoose(item)) return fail('"' + UTF8(item->title()) + "\" cannot be chosen");
   return item;
 }
 

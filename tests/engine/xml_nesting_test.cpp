@@ -408,7 +408,7 @@ TEST(XMLNesting, NeverBelowTheDepthTinyXMLBuilds)
                                     "x='1'", "standalone='no'", "a=\"b c\"", "encoding=latin1", "foo=bar",
                                     "v = 'w'", "v='caf\xE9'", "encoding", "=", "\"", "\xA0", "/"};
   const char* const separators[] = {" ", " ", "", "\n", "  "};
-  const char* const units[] = {"<a\xE3>\xE3" "b</a>", "<a v='\xC3'>x</a>", "<a>\xE0</a>", "<a>caf\xE9</a>", "<b/>",
+  const char* const units[] = {("<a\xE3>\xE3" "b</a>"), "<a v='\xC3'>x</a>", "<a>\xE0</a>", "<a>caf\xE9</a>", "<b/>",
                                "<a>\xC3\xA9</a>", "<a>x</a>"};
   int prologsPassed = 0, readingMatters = 0;
   for (int round = 0; round < 8000; ++round)

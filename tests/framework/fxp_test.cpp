@@ -298,7 +298,7 @@ TEST(FxbFiles, ProgramsBeyondTheSlotsAreNotRead)
   for (int i = 0; i < 5; ++i)
   {
     big.SetValues(-10.0 + i * 5.0, i % 2 == 1, i, i % 3); // exact in 32-bit normalised form
-    big.MakePresetFromChunk(("P" + std::to_string(i)).c_str(), big.State());
+    big.MakePresetFromChunk(('P' + std::to_string(i)).c_str(), big.State());
   }
   ASSERT_TRUE(big.RestorePreset(1));
   const fs::path path = TempPath("five.fxb");

@@ -307,7 +307,7 @@ TEST(PresetBank, TruncatedBankChangesOnlyTheSlotsReadInFull)
     bool untouchedFromHere = false;
     for (int i = 0; i < 3; ++i)
     {
-      if ("b" + std::to_string(i) == b.GetPresetName(i))
+      if ('b' + std::to_string(i) == b.GetPresetName(i))
       {
         untouchedFromHere = true;
         EXPECT_TRUE(b.GetPreset(i)->mInitialized && b.GetPreset(i)->mChunk.IsEqual(original)) << cut;

@@ -52,7 +52,7 @@ struct ConveniencesTest : ::testing::Test
       if (c.op == "PathStroke") a.resize(3);
       std::string s = c.op + "(";
       for (size_t i = 0; i < a.size(); ++i)
-        s += (i ? "," : "") + Num(a[i]);
+        s.append(i ? "," : "").append(Num(a[i]));
       if (c.op == "DoDrawText") s += "," + c.text;
       out.push_back(s + ")");
     }

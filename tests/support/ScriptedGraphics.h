@@ -515,8 +515,8 @@ public:
   std::vector<IMidiMsg> midiFromUI;
   int mouseDownHooks = 0, mouseUpHooks = 0;
 
-  void BeginInformHostOfParamChangeFromUI(int paramIdx) override { gestures.push_back("B" + std::to_string(paramIdx)); }
-  void EndInformHostOfParamChangeFromUI(int paramIdx) override { gestures.push_back("E" + std::to_string(paramIdx)); }
+  void BeginInformHostOfParamChangeFromUI(int paramIdx) override { gestures.push_back('B' + std::to_string(paramIdx)); }
+  void EndInformHostOfParamChangeFromUI(int paramIdx) override { gestures.push_back('E' + std::to_string(paramIdx)); }
   void SendMidiMsgFromUI(const IMidiMsg& msg) override { midiFromUI.push_back(msg); }
   void OnMouseDownHook() override { ++mouseDownHooks; }
   void OnMouseUpHook() override { ++mouseUpHooks; }

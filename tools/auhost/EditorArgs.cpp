@@ -122,7 +122,7 @@ bool ParseEditorKey(std::string_view key, unsigned modifiers, EditorKey& out, st
                                  [&](const PrintableKey& p) { return p.plain == key[0] || p.shifted == key[0]; });
     if (it == std::end(kPrintableKeys))
     {
-      error = "\"" + std::string(key) + "\" is not a key of a US keyboard";
+      error = '"' + std::string(key) + "\" is not a key of a US keyboard";
       return false;
     }
     k.keyCode = it->code;
@@ -137,12 +137,12 @@ bool ParseEditorKey(std::string_view key, unsigned modifiers, EditorKey& out, st
                                  [&](const NamedKey& n) { return key == n.name; });
     if (it == std::end(kNamedKeys) && CharacterBytes(key) == key.size())
     {
-      error = "\"" + std::string(key) + "\" is not a key of a US keyboard"; // one character beyond ASCII
+      error = '"' + std::string(key) + "\" is not a key of a US keyboard"; // one character beyond ASCII
       return false;
     }
     if (it == std::end(kNamedKeys))
     {
-      error = "\"" + std::string(key) + "\" is not a key: give one character or one of return, enter, escape, tab, "
+      error = '"' + std::string(key) + "\" is not a key: give one character or one of return, enter, escape, tab, "
               "space, delete, backspace, left, right, up, down, plus, at";
       return false;
     }

@@ -97,7 +97,7 @@ Status DescribeInstance(const ComponentEntry& entry, const Instance& instance, s
   {
     text += "  #" + std::to_string(p.id) + " " + Quoted(p.name);
     if (!p.clumpName.empty()) text += " [" + p.clumpName + "]";
-    text += " " + UnitWord(p) + ": min " + FormatNumber(p.minValue) + ", max " + FormatNumber(p.maxValue) +
+    text += ' ' + UnitWord(p) + ": min " + FormatNumber(p.minValue) + ", max " + FormatNumber(p.maxValue) +
             ", default " + FormatNumber(p.defaultValue);
     std::string lo, hi, def;
     if (instance.ParameterValueToText(p.id, p.minValue, lo) && instance.ParameterValueToText(p.id, p.maxValue, hi) &&

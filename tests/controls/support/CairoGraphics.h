@@ -31,7 +31,7 @@ public:
       : ScriptedGraphics(dlg, w, h), mSurface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h)),
         mCr(cairo_create(mSurface))
   {
-    LoadFont();
+    LoadRoboto();
   }
   ~CairoGraphics() override
   {
@@ -183,7 +183,7 @@ public:
 
 private:
   // Roboto, as the default text styles name it; the FreeType face goes with Cairo's last reference to it.
-  void LoadFont()
+  void LoadRoboto()
   {
     FT_Library lib = nullptr;
     FT_Face face = nullptr;

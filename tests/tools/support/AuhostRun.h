@@ -97,7 +97,7 @@ inline RunResult RunProgram(const TempFolder& temp, const std::vector<std::strin
 {
   std::string command = home.empty() ? std::string() : "HOME=" + ShellQuote(home) + " ";
   command += ShellQuote(ZANIQ_AUHOST_EXE);
-  for (const std::string& a : args) command += " " + ShellQuote(a);
+  for (const std::string& a : args) command += ' ' + ShellQuote(a);
   command += " >" + ShellQuote(temp / "stdout.txt") + " 2>" + ShellQuote(temp / "stderr.txt");
   const int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(temp / "stdout.txt"), ReadFile(temp / "stderr.txt")};
