@@ -67,14 +67,30 @@ public:
   HostWindow(const HostWindow&) = delete;
   HostWindow& operator=(const HostWindow&) = delete;
 
-  NSPoint At(float x, float y) const { return NSMakePoint(x * mScale, mHeight - y * mScale); }
+  // Points follow the view as "GUI Scale" resizes it.
+  NSPoint At(float x, float y) const
+  {
+    const NSView* view = View();
+    const CGFloat height = view ? view->frame().size.height : mHeight, scale = mScale * height / mHeight;
+    return NSMakePoint(x * scale, height - y * scale);
+  }
   NSPoint Centre(const IControl* control) const { return At(control->GetRECT().MW(), control->GetRECT().MH()); }
   size_t Views() const { return window ? window->contentView()->subviews()->count() : 0; }
+  // The window takes the view's size, as a host's does when the editor resizes itself.
+  void FitToView()
+  {
+    if (const NSView* view = View()) window->setContentSize(view->frame().size);
+  }
 
   NSWindow* window = nullptr;
   IGraphics* ui = nullptr; // the editor as it was opened
 
 private:
+  const NSView* View() const
+  {
+    return window ? static_cast<const NSView*>(window->contentView()->subviews()->firstObject()) : nullptr;
+  }
+
   ZANIQ_View* mFactory = nullptr;
   CGFloat mHeight = 0.0;
   float mScale = 1.f;
@@ -708,12 +724,11 @@ public:
       // Its blurred shadow is the costliest thing to draw on the CPU renderer, and beside the point here.
       static_cast<plugin::igraphics::IPopupMenuControl*>(host.ui->GetPopupMenuControl())->SetMenuShadowSize(0.f);
     }
-    host.ui->AttachControl(new CloserControl(plugin::igraphics::IRECT(b.R - 40.f, b.B - 30.f, b.R - 5.f, b.B - 5.f),
-                                             mOptions.closerParam, *this, mWhere == kPopupAnswer),
-                           kCloserTag);
+    mCloser = new CloserControl(plugin::igraphics::IRECT(b.R - 40.f, b.B - 30.f, b.R - 5.f, b.B - 5.f),
+                                mOptions.closerParam, *this, mWhere == kPopupAnswer);
+    host.ui->AttachControl(mCloser, kCloserTag);
     // Where the user aims: the controls (read while the editor is sure to live), or anywhere.
     for (int i = 0; i < host.ui->NControls(); ++i) mTargets.push_back(host.Centre(host.ui->GetControl(i)));
-    mCloser = mTargets.back();
     mSize = host.window->contentView()->frame().size;
     for (int i = 0; i < 64; ++i)
     {
@@ -765,14 +780,25 @@ private:
   bool Chance(double p) { return std::bernoulli_distribution(p)(mRng); }
   int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(mRng); }
 
+  // Draws come one statement at a time: the order in which a call's arguments are evaluated is the compiler's.
   NSPoint Point()
   {
     if (!mTargets.empty() && Chance(0.7))
     {
       const NSPoint c = mTargets[size_t(Pick(int(mTargets.size())))];
-      return NSMakePoint(c.x + Pick(7) - 3, c.y + Pick(7) - 3);
+      const int dx = Pick(7) - 3;
+      const int dy = Pick(7) - 3;
+      return NSMakePoint(c.x + dx, c.y + dy);
     }
-    return NSMakePoint(Pick(int(mSize.width)), Pick(int(mSize.height)));
+    const int x = Pick(int(mSize.width));
+    return NSMakePoint(x, Pick(int(mSize.height)));
+  }
+
+  // The sequence's control, where it is now: the host's window has followed the editor's size.
+  NSPoint CloserPoint()
+  {
+    mHost->FitToView();
+    return mHost->Centre(mCloser);
   }
 
   NSMenuItem* AnswerMenu(NSMenu* shown)
@@ -854,18 +880,21 @@ private:
   {
     static const char* const kKeys[] = {"a", "z", "1", "space", "return", "escape", "tab", "backspace", "up", "down"};
     NSWindow* w = mHost->window;
-    switch (Pick(18))
+    const int kind = Pick(18);
+    const bool pointed = kind <= 7 || kind == 9;
+    const NSPoint p = pointed ? Point() : NSMakePoint(0, 0);
+    switch (kind)
     {
       case 0:
-      case 1: ZQAppKitClick(w, Point(), 0, 1 + Pick(2)); break;
-      case 2: ZQAppKitClick(w, Point(), NSEventModifierFlagControl * Pick(2), 1, true); break;
+      case 1: ZQAppKitClick(w, p, 0, 1 + Pick(2)); break;
+      case 2: ZQAppKitClick(w, p, NSEventModifierFlagControl * Pick(2), 1, true); break;
       case 3:
-      case 4: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseDown, Point(), NSEventModifierFlagOption * Pick(2)); break;
-      case 5: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseDragged, Point()); break;
-      case 6: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseUp, Point()); break;
-      case 7: ZQAppKitMouseEvent(w, NSEventTypeMouseMoved, Point()); break;
+      case 4: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseDown, p, NSEventModifierFlagOption * Pick(2)); break;
+      case 5: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseDragged, p); break;
+      case 6: ZQAppKitMouseEvent(w, NSEventTypeLeftMouseUp, p); break;
+      case 7: ZQAppKitMouseEvent(w, NSEventTypeMouseMoved, p); break;
       case 8: ZQAppKitPressKey(w, kKeys[Pick(int(std::size(kKeys)))]); break;
-      case 9: ZQAppKitScroll(w, Point(), Pick(7) - 3.0); break;
+      case 9: ZQAppKitScroll(w, p, Pick(7) - 3.0); break;
       case 10:
         if (mOptions.rescales) ZQAppKitSetBackingScale(w, 1.0 + Pick(2));
         break;
@@ -897,17 +926,17 @@ private:
         ++mProvoked;
         break;
       case kListener: HostCommand(); break;
-      case kControlDown: ZQAppKitClick(w, mCloser); break;
+      case kControlDown: ZQAppKitClick(w, CloserPoint()); break;
       case kPopupAnswer:
         // The menu opens, fades in and is answered where its first row shows.
         if (auto* popup = static_cast<plugin::igraphics::IPopupMenuControl*>(mHost->ui->GetPopupMenuControl());
             popup && popup->GetState() == plugin::igraphics::IPopupMenuControl::kExpanded)
         {
           const plugin::igraphics::IRECT* cell = popup->GetPanel(0) ? popup->GetPanel(0)->GetCell(0) : nullptr;
-          ZQAppKitClick(w, cell ? mHost->At(cell->MW(), cell->MH()) : mCloser);
+          ZQAppKitClick(w, cell ? mHost->At(cell->MW(), cell->MH()) : CloserPoint());
         }
         else if (popup && popup->GetState() == plugin::igraphics::IPopupMenuControl::kCollapsed)
-          ZQAppKitClick(w, mCloser);
+          ZQAppKitClick(w, CloserPoint());
         else if (popup)
         {
           // Its fades run on the wall clock: each step ends here as if its time had passed, then a frame.
@@ -929,7 +958,7 @@ private:
   HostWindow* mHost = nullptr;
   plugin::IEditorDelegate* mPlug = nullptr; // read only while the unit lives
   std::vector<NSPoint> mTargets;
-  NSPoint mCloser = NSMakePoint(0, 0);
+  CloserControl* mCloser = nullptr; // lives while the editor does
   NSSize mSize = NSMakeSize(0, 0);
   bool mGone = false;
   int mGoneAt = -1;
