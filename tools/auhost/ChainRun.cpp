@@ -12,10 +12,7 @@
 
 #include "engine/XMLNesting.h"
 
-#include <tinyxml.h>
-
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -302,60 +299,6 @@ Status OwnDocument(const Instance& unit, PresetXMLTree& own)
   return Status::Ok();
 }
 
-// A value as the product reads it back: the shortest text that gives the same double.
-std::string ExactValue(double v)
-{
-  char text[64];
-  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
-}
-
-// A default as the product declares it: the unit gives it as a 32-bit float, six decimals give back its double.
-std::string DefaultValue(Float32 v)
-{
-  char text[400];
-  return std::string(text, std::to_chars(text, text + sizeof text, double(v), std::chars_format::fixed, 6).ptr);
-}
-
-// The state document of `params` (name and value text, one per parameter) under the maker, name and version of
-// own and the preset name presetName, printed as the product prints its documents: with ISO-8859-1 declared where
-// TinyXML would not read the bytes back as UTF-8.
-std::string PrintState(const PresetXMLTree& own, const std::string& presetName,
-                       const std::vector<std::pair<std::string, std::string>>& params)
-{
-  const auto print = [&](const char* encoding)
-  {
-    TiXmlDocument doc;
-    doc.InsertEndChild(TiXmlDeclaration("1.0", encoding, ""));
-    TiXmlElement root("PresetXMLTree");
-    root.SetAttribute("version", "1");
-    for (const auto& [name, text] : {std::pair{"PluginVendor", *own.vendor}, std::pair{"PluginName", *own.pluginName},
-                                     std::pair{"PluginVersion", own.version}})
-    {
-      TiXmlElement element(name);
-      element.InsertEndChild(TiXmlText(text.c_str()));
-      root.InsertEndChild(element);
-    }
-    TiXmlElement preset("Preset");
-    preset.SetAttribute("name", presetName.c_str());
-    TiXmlElement parameter("Parameter");
-    for (const auto& [name, value] : params)
-    {
-      TiXmlElement element("Param");
-      element.SetAttribute("name", name.c_str());
-      element.SetAttribute("val", value.c_str());
-      parameter.InsertEndChild(element);
-    }
-    preset.InsertEndChild(parameter);
-    root.InsertEndChild(preset);
-    doc.InsertEndChild(root);
-    TiXmlPrinter printer;
-    return doc.Accept(&printer) ? printer.Str() : std::string();
-  };
-  std::string text = print("");
-  if (!text.empty() && !ReadsBackAsUTF8(text.c_str())) text = print("ISO-8859-1");
-  return text;
-}
-
 // The preset file `text` as the editor's preset load applies it, as a state chunk for the unit. The product's
 // own reader decides whether the file is taken and what it holds; the chunk then carries only the values the
 // load leaves: every parameter outside kKeptByPresetLoad at its default, overridden by the file's last value
@@ -404,18 +347,23 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
     }
   }
 
-  std::vector<std::pair<std::string, std::string>> values;
+  // The state document under the unit's own maker, name and version, printed as the product prints its own. A
+  // default comes as a 32-bit float, which six decimals give back exactly.
+  PresetXMLTree state;
+  state.vendor = own.vendor;
+  state.pluginName = own.pluginName;
+  state.version = own.version;
   for (size_t i = 0; i < params.size(); ++i)
   {
     const bool kept = std::find_if(std::begin(kKeptByPresetLoad), std::end(kKeptByPresetLoad),
                                    [&](const char* k) { return params[i].name == k; }) != std::end(kKeptByPresetLoad);
-    if (named[i]) values.emplace_back(params[i].name, ExactValue(*named[i]));
-    else if (!kept) values.emplace_back(params[i].name, DefaultValue(params[i].defaultValue));
+    if (named[i] || !kept) state.params.push_back({params[i].name, named[i].value_or(double(params[i].defaultValue))});
   }
   // A slot keeps 255 bytes of a preset name, judged by the byte after them: a name cut well past that names the
   // slot alike, and a long one cannot push the document past what the product reads.
   constexpr size_t kNameKept = 1024;
-  const std::string document = PrintState(own, file.presetName.substr(0, kNameKept), values);
+  state.presetName = file.presetName.substr(0, kNameKept);
+  const std::string document = state.Print();
   if (document.empty()) return Status::Error("out of memory");
   chunk = FramePresetText(document);
   return Status::Ok();
