@@ -80,6 +80,16 @@ void LatencyDetector::History::Add(double x)
   held = std::min(held + 1, kHistoryBuckets - 1);
 }
 
+long long LatencyDetector::History::QuietFor(double x) const
+{
+  if (fill > 0 && loudest[newest] > x)
+    return 0;
+  long long quiet = fill;
+  for (int i = 1; i <= held && loudest[(newest - i + kHistoryBuckets) % kHistoryBuckets] <= x; ++i)
+    quiet += length;
+  return quiet;
+}
+
 double LatencyDetector::History::Loudest(long long n) const
 {
   if (n <= 0)
@@ -189,7 +199,7 @@ int LatencyDetector::HandOver(int blockFrames)
     {
       phase = EPhase::kListening;
       windowCount = 0;
-      answer = -1;
+      answer = answerEnd = -1;
       confirmed = 0;
       thirdAt = -1;
       Restart(first);
@@ -293,6 +303,7 @@ bool LatencyDetector::EndOfListeningWindow()
     // The second impulse goes out a window after the first, whatever the chain gave back in between: a request
     // timed by the output could be timed by programme, and programme's next peak would then confirm its first.
     answer = first.count[level];
+    answerEnd = sampleCount - 1 - pulseBlock - int(std::min<long long>(history.QuietFor(threshold), windowLength));
     phase = EPhase::kConfirming;
     state = kPulseRequested;
     return false;
@@ -308,6 +319,16 @@ bool LatencyDetector::Confirm(double x)
   const int count = sampleCount++ - pulseBlock;
   if (thirdAt >= 0 || state == kPulseRequested)
     return false; // the next impulse is not asked for yet
+  if (confirmed == 0)
+  {
+    // The second answer's quiet after its request: all of it is noise up to where the impulse could have left, and
+    // its first half after that, where the answer's own edge has not begun (the edge rides with the answer; noise
+    // is what moves it).
+    const long long quiet = gap / 2;
+    const long long lead = (long long)answer - kSampleTolerance - count; // samples until the quiet ends
+    if (lead > 0 && lead <= quiet && (count < 0 || lead > quiet / 2))
+      noise = std::max(noise, x);
+  }
   Note(second, x, count);
   // Once the answer has had the time to go where the first one went, compare.
   if (count < first.count[first.levels - 1] + kSampleTolerance)
@@ -316,8 +337,9 @@ bool LatencyDetector::Confirm(double x)
     return End(false);
   if (++confirmed == 2)
     return End(ClearOfNoise(), AnswerCount());
-  // Half the first gap after the second request, or at once when this answer came later.
-  thirdAt = std::max(gap / 2, sampleCount);
+  // Half the first gap after the second request, or once this answer has rung out as long as the first did: what
+  // is left of it would come back inside the third's count.
+  thirdAt = std::max({gap / 2, sampleCount, answerEnd + pulseBlock + kSampleTolerance + 1});
   return false;
 }
 

@@ -29,18 +29,18 @@
 //                nothing, and the rises recorded since the request say where the answer went through the new level.
 //                Three windows without an answer end the measurement: with 0 when nothing at all came back since
 //                the start, settling included, and otherwise without a value.
-//   kConfirming  The second impulse, asked for at the end of the window in which the first answer was found, then
-//                the third, half that gap after the second (later when the second answer takes longer, never within
-//                kGapTolerance of the first gap). Each must be the first answer again within what noise and
-//                rounding move: its crossings of the level and of every level below the flat top (kFlatTopLevels
-//                under the peak) within kSampleTolerance samples, its peak within kPeakToleranceLevels. And each must
-//                rise out of quiet at the level, watched since the first request: the second out of half the gap
-//                before it, the third out of kQuietBefore samples. Programme that repeats at a period up to half the
-//                first gap shows inside the second's quiet; one that repeats at the first gap itself cannot meet the
-//                third. Then the first answer's count is the measured latency (the lines clamp a count beyond their
-//                range): where its edge crosses the threshold, read between the rises through the levels under and
-//                over it; unless the noise in that quiet could move it by more than a sample on its edge. Otherwise
-//                the measurement ends without a value.
+//   kConfirming  The second impulse, asked for at the end of the window in which the first answer was found, then the
+//                third, half that gap after the second or later: not before the second answer is in and has rung out
+//                above the level for as long as the first did, and never within kGapTolerance of the first gap. Each
+//                must be the first answer again within what noise and rounding move: its crossings of the level and
+//                of every level below the flat top (kFlatTopLevels under the peak) within kSampleTolerance samples,
+//                its peak within kPeakToleranceLevels. And each must rise out of quiet at the level, watched since
+//                the first request: the second out of half the gap before it, the third out of kQuietBefore samples.
+//                Programme that repeats at a period up to half the first gap shows inside the second's quiet; one
+//                that repeats at the first gap itself cannot meet the third. Then the first answer's count is the
+//                measured latency (the lines clamp a count beyond their range): where its edge crosses the threshold,
+//                read between the rises through the levels under and over it; unless the noise in that quiet could
+//                move it by more than a sample on its edge. Otherwise the measurement ends without a value.
 //   kEnding      The measurement ends without a value at its next sample.
 //
 // The count has to run on every sample the chain delivers and nothing but the impulse may go in once it is asked
@@ -88,7 +88,8 @@ struct LatencyDetector
   static constexpr double kLevelStepDB = 0.25;
   static constexpr int kLevels = 792;
   // What noise and rounding in the chain may move between two answers of one impulse: a crossing by a sample, the
-  // peak by half a decibel. Crossings within 3 dB of the peak lie on its flat top and are not compared.
+  // peak by two levels (peaks less than half a decibel apart always pass, 0.75 dB apart never). Crossings within
+  // 3 dB of the peak lie on its flat top and are not compared.
   static constexpr int kSampleTolerance = 1;
   static constexpr int kPeakToleranceLevels = 2;
   static constexpr int kFlatTopLevels = 12;
@@ -119,10 +120,12 @@ struct LatencyDetector
   int silentRun = 0;      // samples (at most a window) in which the Sender sent nothing
   bool heard = false;     // anything above kMinGain came back since the start
   int answer = -1;        // count of the first impulse's rise through `level`; -1 while none
+  int answerEnd = -1;     // count of its window's last sample that may lie above the threshold (whole buckets)
   int confirmed = 0;      // answers that agreed with the first so far
   int gap = 0;            // samples from the first request to the second
   int thirdAt = -1;       // samples after the second request from which the third may go; -1 while none waits
-  double noise = 0.0;     // the loudest sample of the quiet the second answer rose out of
+  double noise = 0.0;     // the loudest sample of the quiet the second answer rose out of; once its impulse could
+                          // have left, only of the quiet's first half (the rest may hold the answer's own edge)
   // Where the output first went above each level since a request was handed over: counts, -1 where that was
   // before the impulse could leave. One record for each impulse.
   struct Rises
@@ -145,6 +148,8 @@ struct LatencyDetector
     void Add(double x);
     // The loudest of the last n samples; 0 when n <= 0, infinity when they were not all watched.
     double Loudest(long long n) const;
+    // How many of the newest samples were watched at or below x, in whole buckets (never more than there were).
+    long long QuietFor(double x) const;
   };
   History history;
 
