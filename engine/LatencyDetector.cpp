@@ -303,7 +303,8 @@ bool LatencyDetector::EndOfListeningWindow()
     // The second impulse goes out a window after the first, whatever the chain gave back in between: a request
     // timed by the output could be timed by programme, and programme's next peak would then confirm its first.
     answer = first.count[level];
-    answerEnd = sampleCount - 1 - pulseBlock - int(std::min<long long>(history.QuietFor(threshold), windowLength));
+    // The later answers are compared at the level, so that is where this one's ringing on is measured.
+    answerEnd = sampleCount - 1 - pulseBlock - int(history.QuietFor(LevelGain(level)));
     phase = EPhase::kConfirming;
     state = kPulseRequested;
     return false;

@@ -120,7 +120,7 @@ struct LatencyDetector
   int silentRun = 0;      // samples (at most a window) in which the Sender sent nothing
   bool heard = false;     // anything above kMinGain came back since the start
   int answer = -1;        // count of the first impulse's rise through `level`; -1 while none
-  int answerEnd = -1;     // count of its window's last sample that may lie above the threshold (whole buckets)
+  int answerEnd = -1;     // count of its window's last sample that may lie above the level (whole buckets)
   int confirmed = 0;      // answers that agreed with the first so far
   int gap = 0;            // samples from the first request to the second
   int thirdAt = -1;       // samples after the second request from which the third may go; -1 while none waits
