@@ -65,3 +65,20 @@ function(zaniq_folder_tests)
       PROPERTIES LABELS "concurrent;${ARG_NAME}")
   endif()
 endfunction()
+
+# The link of a bundle's executable: it exports <name>_Factory and <name>_Entry and nothing else, and every other
+# symbol resolves inside it. Hidden visibility alone is not enough: the static libraries inside were built with
+# default visibility, and the standard library's templates keep theirs wherever they are not inlined (clang at
+# -O0), so the version script names the two.
+function(zaniq_bundle_link target name)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}.exports.map)
+  file(CONFIGURE OUTPUT ${script}
+       CONTENT "{\n  global:\n    ${name}_Factory;\n    ${name}_Entry;\n  local:\n    *;\n};\n")
+  set_target_properties(${target} PROPERTIES
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON LINK_DEPENDS ${script})
+  target_link_options(${target} PRIVATE -Wl,--version-script=${script} -Wl,--exclude-libs,ALL)
+  if(NOT ZANIQ_SANITIZE)
+    # So that the host's dlopen cannot fail on a missing symbol (sanitizer runtimes resolve late).
+    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+  endif()
+endfunction()

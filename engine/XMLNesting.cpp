@@ -511,14 +511,22 @@ bool ReadsBackAsUTF8(const char* text)
 // Numbers in the C locale
 // ---------------------------------------------------------------------------------------------------------------
 
-std::string FormatPresetValue(double value)
+namespace
 {
-  // Room for the widest fixed-point double: 309 integer digits, sign, point and six decimals.
+
+// Room for the widest fixed-point double: 309 integer digits or 324 decimals, sign and point.
+std::string FixedValue(double value, std::optional<int> decimals)
+{
   char buf[400];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+  const auto [end, ec] = decimals ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, *decimals)
+                                  : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
   if (ec != std::errc()) return std::string();
   return std::string(buf, end);
 }
+
+} // namespace
+
+std::string FormatPresetValue(double value) { return FixedValue(value, 6); }
 
 bool ParsePresetValue(const char* text, double& value)
 {
@@ -568,17 +576,17 @@ std::optional<std::string> TextOf(const TiXmlElement& element)
 
 } // namespace
 
-std::string PresetXMLTree::Print() const
+std::string PresetXMLTree::Print(EValues values) const
 {
   // Names usually hold UTF-8, which TinyXML reads back after the plain declaration. Bytes it would read another
   // way as UTF-8 (a Latin-1 "Caf\xE9" ends in a lead byte that takes in the closing quote) are declared as
   // single bytes, so that the document still reads back as written.
-  std::string text = PrintDeclaring("");
-  if (!text.empty() && !ReadsBackAsUTF8(text.c_str())) text = PrintDeclaring("ISO-8859-1");
+  std::string text = PrintDeclaring("", values);
+  if (!text.empty() && !ReadsBackAsUTF8(text.c_str())) text = PrintDeclaring("ISO-8859-1", values);
   return text;
 }
 
-std::string PresetXMLTree::PrintDeclaring(const char* encoding) const
+std::string PresetXMLTree::PrintDeclaring(const char* encoding, EValues values) const
 {
   TiXmlDocument doc;
   doc.LinkEndChild(new TiXmlDeclaration("1.0", encoding, ""));
@@ -600,7 +608,8 @@ std::string PresetXMLTree::PrintDeclaring(const char* encoding) const
   {
     auto* element = new TiXmlElement("Param");
     element->SetAttribute("name", p.name.c_str());
-    element->SetAttribute("val", FormatPresetValue(p.value).c_str());
+    const std::string val = values == EValues::kExact ? FixedValue(p.value, std::nullopt) : FormatPresetValue(p.value);
+    element->SetAttribute("val", val.c_str());
     parameter->LinkEndChild(element);
   }
 

@@ -124,10 +124,18 @@ struct PresetXMLTree
   std::string presetName;           // value of the "Preset" element's "name" attribute
   std::vector<Param> params;        // accepted "Param" elements in document order
 
+  // How Print writes the values: as the product stores them ("%f"), or as the shortest text that reads back as the
+  // same double, for a host that hands a file's values on to the product unchanged.
+  enum class EValues : int
+  {
+    kSixDecimals = 0,
+    kExact,
+  };
+
   // [any thread] The printed document (layout in XMLPresets.h). "Data" is printed when data holds a text. A document
   // whose bytes TinyXML would not read back as UTF-8 (a preset name in Latin-1) declares
   // encoding="ISO-8859-1" and is read back byte by byte.
-  std::string Print() const;
+  std::string Print(EValues values = EValues::kSixDecimals) const;
 
   // [any thread] Parses text (zero-terminated) and checks the structure above; on kOK the members hold the
   // document, otherwise they are cleared. legacyEncoding reads the bytes as they are (preset files), after one
@@ -139,5 +147,6 @@ struct PresetXMLTree
   [[nodiscard]] EParse Parse(const char* text, bool legacyEncoding);
 
 private:
-  std::string PrintDeclaring(const char* encoding) const; // with that encoding in the declaration ("" for none)
+  // With that encoding in the declaration ("" for none).
+  std::string PrintDeclaring(const char* encoding, EValues values) const;
 };

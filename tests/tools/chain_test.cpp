@@ -456,6 +456,18 @@ TEST_F(ChainState, PresetFileLoadsAsTheEditorLoadsIt)
     EXPECT_TRUE(product == ok && bool(s) == ok && (!ok || mReceiver["Reference Level"] == -10.0))
       << file.filename() << s.message();
   }
+  // Steps a hair under a half and more than six decimals: the values the product's own load of the file leaves.
+  for (const auto& [name, value] : {std::pair{"Meter Mode", "1.4999999"}, {"Link ID", "1.4999999"},
+                                    {"Drive FX", "2.1234564"}})
+  {
+    mTemp.Write("hair.tps", Preset(name, value));
+    std::filesystem::copy_file(mTemp.Path() / "hair.tps", data / "default.tps");
+    ASSERT_TRUE(Run(ChainSetup{}));
+    const double product = mReceiver[name];
+    std::filesystem::remove(data / "default.tps");
+    setup.preset = mTemp / "hair.tps", s = Run(setup);
+    EXPECT_TRUE(s && mReceiver[name] == product) << name << " " << mReceiver[name] << " " << product << s.message();
+  }
 }
 
 TEST_F(ChainState, RefusedFilesFailWithOneLine)

@@ -302,7 +302,8 @@ Status OwnDocument(const Instance& unit, PresetXMLTree& own)
 // The preset file `text` as the editor's preset load applies it, as a state chunk for the unit. The product's
 // own reader decides whether the file is taken and what it holds; the chunk then carries only the values the
 // load leaves: every parameter outside kKeptByPresetLoad at its default, overridden by the file's last value
-// for each parameter it names. Refused when the file would change the unit's Plugin Mode or Link ID.
+// for each parameter it names. The file's values go on exactly as read, so that the unit rounds and clamps each
+// one as its own preset load does.
 Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::string& chunk)
 {
   PresetXMLTree file, own;
@@ -324,31 +325,8 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
   for (const PresetXMLTree::Param& p : file.params)
     if (const ParameterDesc* desc = FindExact(params, p.name)) named[size_t(desc - params.data())] = p.value;
 
-  // Plugin Mode and Link ID as the file would leave them.
-  for (const char* name : {kPluginModeName, kLinkIDName})
-  {
-    const ParameterDesc* p = FindExact(params, name);
-    if (!p) continue;
-    Float32 current = 0.f;
-    s = unit.GetParameter(p->id, current);
-    if (!s) return s;
-    const std::optional<double>& wanted = named[size_t(p - params.data())];
-    if (!wanted) continue;
-    const double value = std::round(std::clamp(*wanted, double(p->minValue), double(p->maxValue)));
-    if (value != double(current))
-    {
-      auto shown = [&](double v)
-      {
-        const size_t i = size_t(v);
-        return p->IsIndexed() && v >= 0 && i < p->valueStrings.size() ? p->valueStrings[i] : FormatNumber(v);
-      };
-      return Status::Error("the preset sets \"" + std::string(name) + "\" to " + shown(value) +
-                           "; the chain keeps the Receiver's \"" + name + "\" at " + shown(current));
-    }
-  }
-
-  // The state document under the unit's own maker, name and version, printed as the product prints its own. A
-  // default comes as a 32-bit float, which six decimals give back exactly.
+  // The state document under the unit's own maker, name and version. A default comes as a 32-bit float: six
+  // decimals give back the value the product holds.
   PresetXMLTree state;
   state.vendor = own.vendor;
   state.pluginName = own.pluginName;
@@ -357,13 +335,18 @@ Status PresetAsEditorLoad(const Instance& unit, const std::string& text, std::st
   {
     const bool kept = std::find_if(std::begin(kKeptByPresetLoad), std::end(kKeptByPresetLoad),
                                    [&](const char* k) { return params[i].name == k; }) != std::end(kKeptByPresetLoad);
-    if (named[i] || !kept) state.params.push_back({params[i].name, named[i].value_or(double(params[i].defaultValue))});
+    double value = 0.0;
+    if (named[i])
+      value = *named[i];
+    else if (kept || !ParsePresetValue(FormatPresetValue(double(params[i].defaultValue)).c_str(), value))
+      continue;
+    state.params.push_back({params[i].name, value});
   }
   // A slot keeps 255 bytes of a preset name, judged by the byte after them: a name cut well past that names the
   // slot alike, and a long one cannot push the document past what the product reads.
   constexpr size_t kNameKept = 1024;
   state.presetName = file.presetName.substr(0, kNameKept);
-  const std::string document = state.Print();
+  const std::string document = state.Print(PresetXMLTree::EValues::kExact);
   if (document.empty()) return Status::Error("out of memory");
   chunk = FramePresetText(document);
   return Status::Ok();
@@ -400,6 +383,21 @@ Status SaveData(const Instance& unit, const std::string& path)
   return Status::Ok();
 }
 
+// A preset that moves the Receiver to another role or link is refused: settings given after it come too late to
+// undo that.
+Status KeptRole(const InstanceReport& before, const InstanceReport& after)
+{
+  const auto moved = [](const char* name, const std::string& was, const std::string& now)
+  {
+    return Status::Error("the preset sets \"" + std::string(name) + "\" to " + now +
+                         "; the chain keeps the Receiver's \"" + name + "\" at " + was);
+  };
+  if (after.role != before.role) return moved(kPluginModeName, before.role, after.role);
+  if (after.linkID != before.linkID)
+    return moved(kLinkIDName, std::to_string(before.linkID), std::to_string(after.linkID));
+  return Status::Ok();
+}
+
 Status LoadReceiverState(Instance& receiver, const ChainSetup& setup)
 {
   std::string bytes;
@@ -412,9 +410,13 @@ Status LoadReceiverState(Instance& receiver, const ChainSetup& setup)
   if (!setup.preset.empty())
   {
     std::string chunk;
+    InstanceReport before, after;
     Status s = ReadBytes(setup.preset, std::uintmax_t(kMaxPresetXMLBytes), bytes);
     if (s) s = PresetAsEditorLoad(receiver, bytes, chunk);
+    if (s) s = ReadRole(receiver, 1, false, before);
     if (s) s = RestoreData(receiver, chunk);
+    if (s) s = ReadRole(receiver, 1, false, after);
+    if (s) s = KeptRole(before, after);
     if (!s) return s.Prefixed("--preset " + setup.preset);
   }
   return Status::Ok();
@@ -625,9 +627,9 @@ Status RunChain(const ChainSetup& setup, const AudioData& input, AudioData& outp
     // A state or preset names "Plugin Mode" and "Link ID" too; the chain needs the Receiver where it was.
     s = ReadRole(*receiver, 1, true, receiverReport);
     if (s && (receiverReport.role != kRoleNames[1] || receiverReport.linkID != 1))
-      s = Status::Error("the state or preset loaded makes the Receiver " + receiverReport.role + " on Link ID " +
-                        std::to_string(receiverReport.linkID) + "; add --receiver \"Plugin Mode=Receiver\" and " +
-                        "--receiver \"Link ID=1\"");
+      s = Status::Error("the state or preset loaded sets \"Plugin Mode\" to " + receiverReport.role +
+                        " and \"Link ID\" to " + std::to_string(receiverReport.linkID) +
+                        "; add --receiver \"Plugin Mode=Receiver\" and --receiver \"Link ID=1\"");
     if (!s) return s;
   }
 
