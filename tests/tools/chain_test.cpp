@@ -481,12 +481,14 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
   for (int i = 0; i < 9000; ++i) flood += " a" + std::to_string(i) + "=''";
   mTemp.Write("deep.tps", deep);
   mTemp.Write("flood.tps", Preset("Drive FX", "1").insert(Preset("", "").find("<PluginVendor") + 13, flood));
-  ChainSetup junk, missing, sender, link, other, bom, deepSetup, flooded, unwritable;
+  ASSERT_EQ(mkfifo((mTemp / "fifo.tps").c_str(), 0666), 0);
+  ChainSetup junk, missing, fifo, sender, link, other, bom, deepSetup, flooded, unwritable;
   bom.preset = std::string(ZANIQ_TEST_DATA) + "/presets/bad_vendor_byte_order_mark.tps";
   deepSetup.preset = mTemp / "deep.tps";
   flooded.preset = mTemp / "flood.tps";
   junk.loadState = mTemp / "junk.state";
   missing.preset = mTemp / "none.tps";
+  fifo.preset = mTemp / "fifo.tps"; // refused, never waited on
   sender.preset = mTemp / "sender.tps";
   sender.receiver = {{"Plugin Mode", "Receiver"}}; // settings come too late to undo it
   link.preset = mTemp / "link.tps";
@@ -495,6 +497,8 @@ TEST_F(ChainState, RefusedFilesFailWithOneLine)
   const std::tuple<ChainSetup*, std::string, bool> cases[] = { // the setup, words of its line, whether it starts so
     {&junk, "--load-state " + (mTemp / "junk.state") + ": restore state:", true},
     {&missing, "--preset " + (mTemp / "none.tps") + ": cannot read", true},
+    {&fifo, "--preset " + (mTemp / "fifo.tps") + ": cannot read \"" + (mTemp / "fifo.tps") + "\": not a regular file",
+     true},
     {&sender, "--preset " + (mTemp / "sender.tps") + ": the preset sets \"Plugin Mode\" to Sender", true},
     {&link, "--preset " + (mTemp / "link.tps") + ": the preset sets \"Link ID\" to 7", true},
     {&other, "--preset " + (mTemp / "other.tps") + ": the preset is for another plug-in: \"PluginVendor\" is "

@@ -11,6 +11,7 @@
 #include "tools/auhost/Text.h"
 
 #include "engine/XMLNesting.h"
+#include "framework/RegularFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -163,18 +164,19 @@ Status ReadRole(const Instance& instance, size_t position, bool required, Instan
 // and refuses a longer one itself. Preset files are bounded as the product bounds them.
 constexpr std::uintmax_t kMaxStateFileBytes = 16u << 20;
 
+// Read as the product reads its files: a regular file only, never waited on, bounded while it is read. A refusal
+// then says why, as far as the file still shows it.
 Status ReadBytes(const std::string& path, std::uintmax_t maxBytes, std::string& out)
 {
+  if (plugin::ReadRegularFile(path.c_str(), int64_t(maxBytes), out)) return Status::Ok();
+  const std::string cannot = "cannot read \"" + path + "\"";
   std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (ec) return Status::Error(cannot + ": " + ec.message());
+  if (!std::filesystem::is_regular_file(status)) return Status::Error(cannot + ": not a regular file");
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) return Status::Error("cannot read \"" + path + "\": " + ec.message());
-  if (size > maxBytes) return Status::Error("\"" + path + "\" is larger than a state or preset can be");
-  std::ifstream in(path, std::ios::binary);
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in && !in.eof()) return Status::Error("cannot read \"" + path + "\"");
-  // It may have grown since.
-  if (out.size() > maxBytes) return Status::Error("\"" + path + "\" is larger than a state or preset can be");
-  return Status::Ok();
+  if (!ec && size > maxBytes) return Status::Error("\"" + path + "\" is larger than a state or preset can be");
+  return Status::Error(cannot);
 }
 
 void PutWord(std::string& out, uint32_t v)
